@@ -1,0 +1,41 @@
+# Shared by sorvanto.sh, test.sh and bench/run.sh: the Debian packages the project
+# needs, and the idempotent installer. Sourced, not run.
+
+# Build tools and libraries.
+SVT_BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
+                    libbenchmark-dev python3)
+# SoundFonts and tools used by the program and its tests.
+SVT_RUNTIME_PACKAGES=(fluid-soundfont-gm timgm6mb-soundfont)
+SVT_TEST_PACKAGES=(sox)
+
+svt_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
+
+# svt_ensure_packages PKG... - installs what is missing; silent when nothing is.
+svt_ensure_packages() {
+    local missing=() pkg
+    for pkg in "$@"; do
+        dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null 2>&1 || { echo "Need root or sudo to install: ${missing[*]}" >&2; return 1; }
+        sudo=(sudo)
+    fi
+    echo "Installing: ${missing[*]}"
+    if [ -z "${SVT_APT_UPDATED:-}" ]; then
+        "${sudo[@]}" apt-get update -qq || return 1
+        SVT_APT_UPDATED=1
+    fi
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null || return 1
+}
+
+# svt_build PRESET [cmake -D options...] - configures when needed and builds.
+svt_build() {
+    local preset=$1; shift
+    local root; root=$(svt_root)
+    if [ ! -f "$root/build/$preset/build.ninja" ] || [ $# -gt 0 ]; then
+        cmake -S "$root" --preset "$preset" "$@" >/dev/null || return 1
+    fi
+    cmake --build "$root/build/$preset" -j "$(nproc)" || return 1
+}

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the release binaries when needed and runs
+# sorvanto-cli with the given arguments. Without arguments it shows what the
+# program does with the bundled demo song.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/common.sh
+svt_ensure_packages "${SVT_BUILD_PACKAGES[@]}" "${SVT_RUNTIME_PACKAGES[@]}"
+svt_build release >/dev/null
+cli=build/release/bin/sorvanto-cli
+if [ $# -eq 0 ]; then
+    exec "$cli" info data/demo.mid
+fi
+exec "$cli" "$@"

@@ -1,0 +1,35 @@
+#pragma once
+// Engine constants in one place. Units are in the names where the type does not carry them.
+
+#include <cstdint>
+
+namespace svt {
+
+inline constexpr int kChannels = 16;
+inline constexpr int kMaxVoices = 256;
+
+// One rendered block: 4096 stereo frames of 32-bit samples.
+inline constexpr int kBlockFrames = 4096;
+
+// Synthesizer samples are 32-bit with full scale at +-2^28 until the audio queue
+// converts them to the output encoding.
+inline constexpr int32_t kFullScale = 1 << 28;
+
+// Sample positions and increments carry 12 fraction bits.
+inline constexpr int kPositionFractionBits = 12;
+
+// Effects compute in Q24 fixed point.
+inline constexpr int kEffectFractionBits = 24;
+
+inline constexpr int kDefaultOutputRateHz = 44100;
+inline constexpr int kMinControlRatio = 1;
+inline constexpr int kMaxControlRatio = 255;
+
+// Channel 10 (index 9) is the drum channel of General MIDI.
+inline constexpr uint32_t kDefaultDrumChannelMask = 1u << 9;
+
+inline constexpr const char* kVersionTag = "SVT_1.0.0";
+inline constexpr const char* kDefaultSoundFontName = "Sorvanto.sf2";
+inline constexpr const char* kSystemSoundFontPath = "/usr/share/sounds/sf2/default-GM.sf2";
+
+}  // namespace svt

@@ -1,0 +1,17 @@
+#pragma once
+// Where things are on this system.
+
+#include <string>
+
+namespace svt::platform {
+
+// The user's home folder, without a trailing separator; empty when unknown.
+std::string homeFolder();
+
+// The full path of the running program, or empty when the system cannot tell.
+std::string programPath();
+
+// The separator between folder names in paths shown to and typed by the user.
+inline constexpr char kPathSeparator = '/';
+
+}  // namespace svt::platform

@@ -1,0 +1,122 @@
+#pragma once
+// The one event record of the system. While a song is read, `time` is in ticks;
+// after conversion it is the output sample at which the event takes effect.
+
+#include <cstdint>
+
+namespace svt {
+
+enum SongEventType : uint8_t {
+    EV_NONE = 0,
+    EV_NOTE_OFF = 1,
+    EV_NOTE_ON = 2,
+    EV_KEY_PRESSURE = 3,
+    EV_PROGRAM = 4,
+    EV_CHANNEL_PRESSURE = 5,
+    EV_PITCH_BEND = 6,
+    EV_BANK_MSB = 7,
+    EV_BANK_LSB = 8,
+    EV_MODULATION = 9,
+    EV_BREATH = 10,
+    EV_FOOT = 11,
+    EV_VOLUME = 12,
+    EV_BALANCE = 13,
+    EV_PAN = 14,
+    EV_EXPRESSION = 15,
+    EV_SUSTAIN = 16,
+    EV_PORTAMENTO_TIME_MSB = 17,
+    EV_PORTAMENTO_TIME_LSB = 18,
+    EV_PORTAMENTO = 19,
+    EV_PORTAMENTO_CONTROL = 20,
+    EV_DATA_ENTRY_MSB = 21,
+    EV_DATA_ENTRY_LSB = 22,
+    EV_SOSTENUTO = 23,
+    EV_SOFT_PEDAL = 24,
+    EV_LEGATO = 25,
+    EV_HOLD2 = 26,
+    EV_HARMONIC_CONTENT = 27,
+    EV_RELEASE_TIME = 28,
+    EV_ATTACK_TIME = 29,
+    EV_BRIGHTNESS = 30,
+    EV_REVERB_SEND = 31,
+    EV_TREMOLO_SEND = 32,
+    EV_CHORUS_SEND = 33,
+    EV_CELESTE_SEND = 34,
+    EV_PHASER_SEND = 35,
+    EV_DATA_INCREMENT = 36,
+    EV_DATA_DECREMENT = 37,
+    EV_NRPN_LSB = 38,
+    EV_NRPN_MSB = 39,
+    EV_RPN_LSB = 40,
+    EV_RPN_MSB = 41,
+    EV_ALL_SOUNDS_OFF = 42,
+    EV_RESET_CONTROLLERS = 43,
+    EV_ALL_NOTES_OFF = 44,
+    EV_MONO = 45,
+    EV_POLY = 46,
+    EV_SCALE_TUNING = 47,
+    EV_TUNING_BULK = 48,
+    EV_TUNING_NOTE = 49,
+    EV_RANDOM_PAN = 50,
+    EV_MODULE_SAMPLE = 51,
+    EV_DRUM_PART = 52,
+    EV_KEY_SHIFT = 53,
+    EV_MODULE_SAMPLE_OFFSET = 54,
+    EV_TEMPO = 55,
+    EV_TEXT_GS_TRACK = 56,
+    EV_LYRIC = 57,
+    EV_GS_BITMAP = 58,
+    EV_MARKER = 59,
+    EV_GS_DISPLAY_TEXT = 60,
+    EV_TEXT = 61,
+    EV_KARAOKE_TEXT = 62,
+    EV_MASTER_VOLUME = 63,
+    EV_SYSTEM_RESET = 64,
+    EV_BEAT_MARK = 65,
+    EV_TIME_SIGNATURE = 66,
+    EV_KEY_SIGNATURE = 67,
+    EV_SCALE_TYPE = 68,
+    EV_TEMPERAMENT_TYPE = 69,
+    EV_MASTER_TEMPERAMENT_TYPE = 70,
+    EV_USER_TEMPERAMENT = 71,
+    EV_SYSEX_LSB = 72,
+    EV_SYSEX_MSB = 73,
+    EV_SYSEX_GS_LSB = 74,
+    EV_SYSEX_GS_MSB = 75,
+    EV_SYSEX_XG_LSB = 76,
+    EV_SYSEX_XG_MSB = 77,
+    EV_SCRIPT_START = 78,
+    EV_SCRIPT_EVENT = 79,
+    EV_END_OF_SONG = 255,
+};
+
+// Values of `a` in EV_SYSTEM_RESET.
+enum SystemMode : uint8_t {
+    SYSTEM_GM_OFF = 0,
+    SYSTEM_GM_ON = 1,
+    SYSTEM_GM2_ON = 2,
+    SYSTEM_GS_RESET = 3,
+    SYSTEM_XG_ON = 4,
+};
+
+// `b` of a channel event that came from a system-exclusive message.
+inline constexpr uint8_t kFromSysex = 255;
+
+struct SongEvent {
+    int32_t time = 0;
+    uint8_t type = EV_NONE;
+    uint8_t channel = 0;
+    uint8_t a = 0;
+    uint8_t b = 0;
+
+    friend bool operator==(const SongEvent&, const SongEvent&) = default;
+};
+static_assert(sizeof(SongEvent) == 8);
+
+// Codes 1..54 address a real channel; 55 and above are song-wide.
+constexpr bool isChannelEvent(uint8_t type) { return type >= EV_NOTE_OFF && type <= EV_MODULE_SAMPLE_OFFSET; }
+constexpr bool isTextEvent(uint8_t type) { return type >= EV_TEXT_GS_TRACK && type <= EV_KARAOKE_TEXT; }
+constexpr int tempoOf(const SongEvent& e) { return e.a * 65536 + e.b * 256 + e.channel; }
+constexpr int stringIndexOf(const SongEvent& e) { return e.a | (e.b << 8); }
+
+}  // namespace svt

@@ -1,0 +1,176 @@
+// The sources behind openStream: mapped local files, stdio (standard input and files
+// that cannot be mapped) and memory buffers.
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/MappedFile.h"
+#include "platform/Paths.h"
+#include "streams/streams.h"
+
+namespace svt {
+namespace {
+
+class MappedFileStream final : public InputStream {
+public:
+    MappedFileStream(std::string name, platform::MappedFile file)
+        : InputStream(STREAM_LOCAL_FILE, std::move(name), true, true), file_(std::move(file)) {
+        setWindow(file_.data(), file_.size());
+    }
+
+protected:
+    void sourceClose() override { file_.close(); }
+
+private:
+    platform::MappedFile file_;
+};
+
+class StdioStream final : public InputStream {
+public:
+    // Standard input can neither seek nor tell; an opened file can.
+    StdioStream(std::string name, FILE* file, bool ownsFile)
+        : InputStream(STREAM_LOCAL_FILE, std::move(name), ownsFile, ownsFile), file_(file), owns_(ownsFile) {}
+    ~StdioStream() override {
+        if (!closed()) sourceClose();
+    }
+
+protected:
+    long sourceRead(void* buffer, long n) override {
+        size_t got = std::fread(buffer, 1, static_cast<size_t>(n), file_);
+        if (got == 0 && std::ferror(file_)) {
+            error_ = errno;
+            std::clearerr(file_);
+            return -1;
+        }
+        return static_cast<long>(got);
+    }
+    char* sourceGets(char* buffer, int size) override { return std::fgets(buffer, size, file_); }
+    int sourceGetc() override {
+        int c = std::fgetc(file_);
+        return c == EOF ? -1 : c;
+    }
+    long sourceSeek(long offset, int whence) override {
+        int w = whence == 0 ? SEEK_SET : whence == 1 ? SEEK_CUR : SEEK_END;
+        return std::fseek(file_, offset, w);
+    }
+    long sourceTell() override { return std::ftell(file_); }
+    void sourceClose() override {
+        if (owns_ && file_ != nullptr) std::fclose(file_);
+        file_ = nullptr;
+    }
+
+private:
+    FILE* file_;
+    bool owns_;
+};
+
+class MemoryStream final : public InputStream {
+public:
+    MemoryStream(std::span<const uint8_t> bytes, std::string name)
+        : InputStream(STREAM_MEMORY, std::move(name), true, true) {
+        setWindow(bytes.data(), bytes.size());
+    }
+    MemoryStream(std::vector<uint8_t> bytes, std::string name)
+        : InputStream(STREAM_MEMORY, std::move(name), true, true), owned_(std::move(bytes)) {
+        setWindow(owned_.data(), owned_.size());
+    }
+
+private:
+    std::vector<uint8_t> owned_;
+};
+
+std::string describeOpenError(const std::string& name, int error) {
+    if (error == kStreamErrorNotFound) return "\"" + name + "\": file not found";
+    if (error == kStreamErrorAccess) return "\"" + name + "\": access refused";
+    return "\"" + name + "\": " + std::generic_category().message(error);
+}
+
+}  // namespace
+
+bool isLocalFileName(const std::string& name) {
+    if (name.empty()) return true;
+    if (name[0] == '\\' || name.rfind("file:", 0) == 0) return true;
+    if (name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':') return true;
+    // A scheme is a run of characters other than ':' and '/' followed by ":/".
+    size_t i = 0;
+    while (i < name.size() && name[i] != ':' && name[i] != '/') ++i;
+    bool hasScheme = i > 0 && i + 1 < name.size() && name[i] == ':' && name[i + 1] == '/';
+    return !hasScheme;
+}
+
+Result<InputStreamPtr> openStream(const std::string& requested) {
+    if (!isLocalFileName(requested)) {
+        return makeError(kStreamErrorNotFound, "\"" + requested + "\": this kind of address cannot be opened");
+    }
+    if (requested == "-") {
+        return InputStreamPtr(std::make_unique<StdioStream>("-", stdin, false));
+    }
+    std::string name = requested;
+    if (name.rfind("file:", 0) == 0) name.erase(0, 5);
+    if (name.empty()) return makeError(kStreamErrorNotFound, "empty file name");
+    if (name[0] == '~') name = platform::homeFolder() + name.substr(1);
+
+    platform::MappedFile file;
+    int rc = file.open(name);
+    if (rc == 0) return InputStreamPtr(std::make_unique<MappedFileStream>(requested, std::move(file)));
+    if (rc != platform::MappedFile::kMapFailed) return makeError(rc, describeOpenError(requested, rc));
+
+    // Opened but not mappable (an empty file, a pipe): read it through stdio.
+    FILE* f = std::fopen(name.c_str(), "rb");
+    if (f == nullptr) {
+        int err = errno;
+        return makeError(err, describeOpenError(requested, err));
+    }
+    return InputStreamPtr(std::make_unique<StdioStream>(requested, f, true));
+}
+
+InputStreamPtr openMemoryStream(std::span<const uint8_t> bytes, std::string name) {
+    return std::make_unique<MemoryStream>(bytes, std::move(name));
+}
+
+InputStreamPtr openMemoryStream(std::vector<uint8_t> bytes, std::string name) {
+    return std::make_unique<MemoryStream>(std::move(bytes), std::move(name));
+}
+
+bool isFolder(const std::string& name) {
+    if (name.empty() || name[0] == '@') return false;
+    std::error_code ec;
+    return std::filesystem::is_directory(name, ec);
+}
+
+std::vector<std::string> expandFolders(const std::vector<std::string>& arguments, bool recursive) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> out;
+    for (const std::string& arg : arguments) {
+        if (!isFolder(arg)) {
+            out.push_back(arg);
+            continue;
+        }
+        std::vector<std::string> found;
+        std::error_code ec;
+        auto collect = [&](const fs::directory_entry& entry) {
+            std::error_code e;
+            if (entry.is_regular_file(e)) found.push_back(entry.path().string());
+        };
+        if (recursive) {
+            for (fs::recursive_directory_iterator it(arg, fs::directory_options::skip_permission_denied, ec), end;
+                 !ec && it != end; it.increment(ec)) {
+                collect(*it);
+            }
+        } else {
+            for (fs::directory_iterator it(arg, fs::directory_options::skip_permission_denied, ec), end;
+                 !ec && it != end; it.increment(ec)) {
+                collect(*it);
+            }
+        }
+        std::sort(found.begin(), found.end());
+        out.insert(out.end(), found.begin(), found.end());
+    }
+    return out;
+}
+
+}  // namespace svt
