@@ -1,0 +1,113 @@
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+#include "cli/Command.h"
+
+namespace svt::cli {
+namespace {
+std::vector<CommandInfo>& registry() {
+    static std::vector<CommandInfo> list;
+    return list;
+}
+
+void printUsage(FILE* out) {
+    std::fprintf(out, "usage: sorvanto-cli COMMAND [OPTIONS] ARGS...\n\ncommands:\n");
+    std::vector<CommandInfo> sorted = commands();
+    std::sort(sorted.begin(), sorted.end(),
+              [](const CommandInfo& a, const CommandInfo& b) { return std::strcmp(a.name, b.name) < 0; });
+    for (const CommandInfo& c : sorted) std::fprintf(out, "  %-8s %s\n           %s\n", c.name, c.usage, c.summary);
+    std::fprintf(out, "\n'sorvanto-cli COMMAND --help' shows the options of one command.\n");
+}
+}  // namespace
+
+bool registerCommand(const CommandInfo& info) {
+    registry().push_back(info);
+    return true;
+}
+
+const std::vector<CommandInfo>& commands() { return registry(); }
+
+bool ArgParser::flag(const std::string& longName, const std::string& shortName) {
+    for (auto it = args_.begin(); it != args_.end(); ++it) {
+        if (*it == "--") break;
+        if (*it == longName || (!shortName.empty() && *it == shortName)) {
+            args_.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<std::string> ArgParser::value(const std::string& longName, const std::string& shortName) {
+    std::optional<std::string> found;
+    for (size_t i = 0; i < args_.size();) {
+        const std::string& a = args_[i];
+        if (a == "--") break;
+        if (a == longName || (!shortName.empty() && a == shortName)) {
+            if (i + 1 >= args_.size()) {
+                error_ = "option " + a + " needs a value";
+                args_.erase(args_.begin() + static_cast<long>(i));
+                return std::nullopt;
+            }
+            found = args_[i + 1];
+            args_.erase(args_.begin() + static_cast<long>(i), args_.begin() + static_cast<long>(i) + 2);
+            continue;
+        }
+        if (a.rfind(longName + "=", 0) == 0) {
+            found = a.substr(longName.size() + 1);
+            args_.erase(args_.begin() + static_cast<long>(i));
+            continue;
+        }
+        ++i;
+    }
+    return found;
+}
+
+std::vector<std::string> ArgParser::operands() {
+    std::vector<std::string> out;
+    bool optionsEnded = false;
+    for (const std::string& a : args_) {
+        if (!optionsEnded && a == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && a.size() > 1 && a[0] == '-') {
+            if (error_.empty()) error_ = "unknown option " + a;
+        } else {
+            out.push_back(a);
+        }
+    }
+    return out;
+}
+
+bool parseInt(const std::string& text, long min, long max, long& out) {
+    long v = 0;
+    const char* first = text.data();
+    if (!text.empty() && text[0] == '+') ++first;
+    auto [ptr, ec] = std::from_chars(first, text.data() + text.size(), v);
+    if (ec != std::errc() || ptr != text.data() + text.size() || v < min || v > max) return false;
+    out = v;
+    return true;
+}
+
+}  // namespace svt::cli
+
+int main(int argc, char** argv) {
+    using namespace svt::cli;
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        printUsage(argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("sorvanto-cli 1.0.0\n");
+        return 0;
+    }
+    for (const CommandInfo& c : commands()) {
+        if (std::strcmp(c.name, argv[1]) == 0) {
+            CommandArgs args{argv[0], std::vector<std::string>(argv + 2, argv + argc)};
+            return c.handler(args);
+        }
+    }
+    std::fprintf(stderr, "sorvanto-cli: unknown command \"%s\"\n\n", argv[1]);
+    printUsage(stderr);
+    return 2;
+}

@@ -1,0 +1,18 @@
+#pragma once
+// While a song is converted to sample time it follows every channel's bank, program
+// and drum status exactly as the player will, and tells the instrument banks which
+// slots its notes will sound, so that they are loaded before the first note.
+
+namespace svt {
+
+class InstrumentMarker {
+public:
+    virtual ~InstrumentMarker() = default;
+    // Whether the melodic bank (drum = false) or drum set (drum = true) exists; a
+    // channel whose bank does not exist falls back to bank 0.
+    virtual bool bankExists(bool drum, int bank) const = 0;
+    // Melodic: slot = program; drum set: bank = drum-set number, slot = key.
+    virtual void markForLoading(bool drum, int bank, int slot) = 0;
+};
+
+}  // namespace svt
