@@ -7,6 +7,10 @@ SVT_BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev 
 # SoundFonts and tools used by the program and its tests.
 SVT_RUNTIME_PACKAGES=(fluid-soundfont-gm timgm6mb-soundfont)
 SVT_TEST_PACKAGES=(sox)
+# The MP3 encoder library is built on LAME; its tests decode with mpg123 and compare with lame.
+SVT_BUILD_PACKAGES+=(libmp3lame-dev)
+SVT_RUNTIME_PACKAGES+=(libmp3lame0)
+SVT_TEST_PACKAGES+=(lame mpg123)
 
 svt_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
 

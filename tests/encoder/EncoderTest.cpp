@@ -1,0 +1,500 @@
+// libgogo loaded the way the program loads it (dlopen, entry points by name), fed
+// generated tones through its reader, and checked by decoding with mpg123.
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <numbers>
+#include <thread>
+
+#include "gogo/gogo.h"
+#include "support/DecodedAudio.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using svt::test::DecodedAudio;
+using svt::test::TempDir;
+
+struct Gogo {
+    void* handle = nullptr;
+    decltype(&MPGE_initializeWork) initializeWork = nullptr;
+    decltype(&MPGE_setConfigure) setConfigure = nullptr;
+    decltype(&MPGE_getConfigure) getConfigure = nullptr;
+    decltype(&MPGE_detectConfigure) detectConfigure = nullptr;
+    decltype(&MPGE_processFrame) processFrame = nullptr;
+    decltype(&MPGE_closeCoder) closeCoder = nullptr;
+    decltype(&MPGE_endCoder) endCoder = nullptr;
+    decltype(&MPGE_getVersion) getVersion = nullptr;
+    decltype(&MPGE_getUnitStates) getUnitStates = nullptr;
+
+    Gogo() {
+        handle = ::dlopen(GOGO_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) return;
+        bind(initializeWork, "MPGE_initializeWork");
+        bind(setConfigure, "MPGE_setConfigure");
+        bind(getConfigure, "MPGE_getConfigure");
+        bind(detectConfigure, "MPGE_detectConfigure");
+        bind(processFrame, "MPGE_processFrame");
+        bind(closeCoder, "MPGE_closeCoder");
+        bind(endCoder, "MPGE_endCoder");
+        bind(getVersion, "MPGE_getVersion");
+        bind(getUnitStates, "MPGE_getUnitStates");
+    }
+    ~Gogo() {
+        if (handle != nullptr) ::dlclose(handle);
+    }
+    template <class F>
+    void bind(F& fn, const char* name) {
+        fn = reinterpret_cast<F>(::dlsym(handle, name));
+    }
+    bool complete() const {
+        return handle && initializeWork && setConfigure && getConfigure && detectConfigure && processFrame &&
+               closeCoder && endCoder && getVersion && getUnitStates;
+    }
+};
+
+// The reader has no context argument; each encoding thread points this at its source.
+thread_local std::function<int(uint8_t*, uint32_t)>* tSource = nullptr;
+int readFromSource(void* buffer, uint32_t bytes) { return (*tSource)(static_cast<uint8_t*>(buffer), bytes); }
+
+struct Tone {
+    int rateHz = 44100;
+    int channels = 2;
+    int bits = 16;
+    double seconds = 1.0;
+    double amplitude = 0.5;  // of full scale
+    double leftHz = 440.0, rightHz = 660.0;
+    size_t exactFrames = 0;  // overrides seconds when set
+
+    size_t frames() const { return exactFrames != 0 ? exactFrames : static_cast<size_t>(seconds * rateHz); }
+    size_t bytesPerFrame() const { return static_cast<size_t>(channels * bits / 8); }
+};
+
+// Writes the tone's samples into whatever buffer sizes the encoder asks for.
+class ToneSource {
+public:
+    explicit ToneSource(const Tone& t) : tone_(t) {}
+    uint64_t bytesDelivered = 0;
+    int calls = 0;
+
+    int operator()(uint8_t* out, uint32_t bytes) {
+        ++calls;
+        const size_t total = tone_.frames() * tone_.bytesPerFrame();
+        if (bytesDelivered >= total) return 1;
+        // The last request is padded with silence, as a caller at the end of its input does.
+        for (uint32_t i = 0; i < bytes; ++i) out[i] = byteAt(bytesDelivered + i, total);
+        bytesDelivered += bytes;
+        return 0;
+    }
+
+private:
+    uint8_t byteAt(uint64_t offset, size_t total) const {
+        const size_t bytesPerSample = static_cast<size_t>(tone_.bits / 8);
+        if (offset >= total) return tone_.bits == 8 ? 0x80 : 0;
+        const size_t sample = offset / bytesPerSample;
+        const size_t frame = sample / static_cast<size_t>(tone_.channels);
+        const int channel = static_cast<int>(sample % static_cast<size_t>(tone_.channels));
+        const double hz = channel == 0 ? tone_.leftHz : tone_.rightHz;
+        const double v = tone_.amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(frame) / tone_.rateHz);
+        if (tone_.bits == 8) return static_cast<uint8_t>(std::lround(v * 127.0) + 128);
+        const auto s = static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 32767.0)));
+        return offset % 2 == 0 ? static_cast<uint8_t>(s & 0xFF) : static_cast<uint8_t>(s >> 8);
+    }
+    Tone tone_;
+};
+
+std::array<uint8_t, 128> makeTag(const std::string& title) {
+    std::array<uint8_t, 128> tag;
+    tag.fill(' ');
+    std::memcpy(tag.data(), "TAG", 3);
+    std::memcpy(tag.data() + 3, title.data(), std::min<size_t>(title.size(), 30));
+    tag[127] = 255;
+    return tag;
+}
+
+struct Settings {
+    uint32_t bitrateKbps = 0;  // 0: library default
+    int vbr = -1;
+    const char* title = nullptr;
+    bool toStdout = false;
+    uint32_t lengthBytes = MPGE_LENGTH_UNKNOWN;
+};
+
+struct RunResult {
+    MPGE_RESULT configure = MPGE_OK;
+    MPGE_RESULT detect = MPGE_OK;
+    MPGE_RESULT last = MPGE_OK;  // the processFrame result that ended the loop
+    MPGE_RESULT close = MPGE_OK;
+    MPGE_RESULT end = MPGE_OK;
+    uint32_t delay = 0;
+    uint64_t framesRead = 0;
+};
+
+// The call sequence the MP3 output uses, with the reader bound to `source`.
+RunResult encode(Gogo& gogo, const Tone& tone, std::function<int(uint8_t*, uint32_t)> source, const std::string& path,
+                 const Settings& s = {}) {
+    RunResult r;
+    tSource = &source;
+    EXPECT_EQ(gogo.initializeWork(), MPGE_OK);
+    std::array<uint8_t, 128> tag{};
+    auto set = [&](uint32_t item, uintptr_t a, uintptr_t b) {
+        MPGE_RESULT v = gogo.setConfigure(item, a, b);
+        if (v != MPGE_OK && r.configure == MPGE_OK) r.configure = v;
+    };
+    if (s.title != nullptr) {
+        tag = makeTag(s.title);
+        set(MPGE_ITEM_TAG, 128, reinterpret_cast<uintptr_t>(tag.data()));
+    }
+    if (s.toStdout)
+        set(MPGE_ITEM_OUTPUT, 1, 0);
+    else
+        set(MPGE_ITEM_OUTPUT, 0, reinterpret_cast<uintptr_t>(path.c_str()));
+    MPGE_INPUT in{&readFromSource, s.lengthBytes, static_cast<uint32_t>(tone.bits), static_cast<uint32_t>(tone.rateHz),
+                  static_cast<uint32_t>(tone.channels)};
+    set(MPGE_ITEM_INPUT, MPGE_INPUT_READER, reinterpret_cast<uintptr_t>(&in));
+    if (s.bitrateKbps != 0) set(MPGE_ITEM_BITRATE, s.bitrateKbps, 0);
+    if (s.vbr >= 0) set(MPGE_ITEM_VBR, static_cast<uintptr_t>(s.vbr), 0);
+    r.detect = gogo.detectConfigure();
+    if (r.configure == MPGE_OK && r.detect == MPGE_OK) {
+        gogo.getConfigure(MPGE_INFO_DELAY, &r.delay);
+        while ((r.last = gogo.processFrame()) == MPGE_OK) {
+        }
+        gogo.getConfigure(MPGE_INFO_FRAMES_READ, &r.framesRead);
+    }
+    r.close = gogo.closeCoder();
+    r.end = gogo.endCoder();
+    tSource = nullptr;
+    return r;
+}
+
+RunResult encodeTone(Gogo& gogo, const Tone& tone, const std::string& path, const Settings& s = {}) {
+    ToneSource src(tone);
+    return encode(gogo, tone, std::ref(src), path, s);
+}
+
+class EncoderTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(gogo.complete()) << ::dlerror(); }
+    Gogo gogo;
+    TempDir dir;
+};
+
+// The decoded file must have the input's rate, channels, length, level and pitch.
+void expectSameSound(const DecodedAudio& out, const Tone& tone, const RunResult& r, long slackFrames = 1) {
+    ASSERT_EQ(out.rateHz, tone.rateHz);
+    ASSERT_EQ(out.channels, tone.channels);
+    const long frameSamples = tone.rateHz >= 32000 ? 1152 : 576;
+    const long diff = static_cast<long>(out.frames()) - static_cast<long>(tone.frames());
+    EXPECT_LE(std::labs(diff), slackFrames * frameSamples + static_cast<long>(r.delay))
+        << "decoded " << out.frames() << " frames of " << tone.frames();
+    // Measure away from the edges, where the encoder's window fades in and out.
+    const size_t skip = static_cast<size_t>(tone.rateHz) / 10;
+    const size_t span = tone.frames() - 2 * skip;
+    const double expectedRms = tone.amplitude / std::sqrt(2.0);
+    for (int ch = 0; ch < tone.channels; ++ch) {
+        EXPECT_NEAR(svt::test::decibels(out.rms(ch, skip, span) / expectedRms), 0.0, 1.0) << "channel " << ch;
+        const double hz = ch == 0 ? tone.leftHz : tone.rightHz;
+        EXPECT_NEAR(out.toneHz(ch, skip, span), hz, hz * 0.005) << "channel " << ch;
+    }
+}
+
+TEST_F(EncoderTest, EncodedToneDecodesToTheSameSound) {
+    struct Case {
+        const char* name;
+        Tone tone;
+        Settings settings;
+    };
+    const Case cases[] = {
+        {"cbr 192 stereo", {44100, 2, 16, 1.5, 0.5, 440, 660}, {}},
+        {"cbr 320 48 kHz", {48000, 2, 16, 1.0, 0.5, 1000, 250}, {320, -1}},
+        {"vbr 2 stereo", {44100, 2, 16, 1.0, 0.25, 440, 880}, {0, 2}},
+        {"cbr 64 mono 22 kHz", {22050, 1, 16, 1.0, 0.5, 300, 300}, {64, -1}},
+        {"8-bit unsigned input", {44100, 2, 8, 1.0, 0.5, 523.25, 392}, {128, -1}},
+        {"known input length", {44100, 2, 16, 0.7, 0.5, 440, 660}, {0, -1, nullptr, false, 123'456u * 4u}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Tone tone = c.tone;
+        if (c.settings.lengthBytes != MPGE_LENGTH_UNKNOWN)
+            tone.exactFrames = c.settings.lengthBytes / tone.bytesPerFrame();
+        const std::string path = dir.file(std::string(c.name) + ".mp3");
+        RunResult r = encodeTone(gogo, tone, path, c.settings);
+        ASSERT_EQ(r.configure, MPGE_OK);
+        ASSERT_EQ(r.detect, MPGE_OK);
+        EXPECT_EQ(r.last, MPGE_END);
+        EXPECT_EQ(r.close, MPGE_OK);
+        EXPECT_EQ(r.end, MPGE_OK);
+        EXPECT_GE(r.framesRead, tone.frames());
+        std::string log;
+        auto out = svt::test::decodeMp3(path, &log);
+        ASSERT_TRUE(out) << log;
+        expectSameSound(*out, tone, r);
+    }
+}
+
+TEST_F(EncoderTest, FileCarriesTheGivenTagAndALengthHeader) {
+    const Tone tone{44100, 2, 16, 2.0, 0.5, 440, 660};
+    struct Case {
+        const char* name;
+        Settings settings;
+        const char* header;  // LAME names the first frame's header "Info" for CBR, "Xing" for VBR
+    };
+    const Case cases[] = {
+        {"cbr", {128, -1, "Short title"}, "Info"},
+        {"vbr", {0, 4, "A title of exactly thirty chr."}, "Xing"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.file(std::string(c.name) + ".mp3");
+        RunResult r = encodeTone(gogo, tone, path, c.settings);
+        ASSERT_EQ(r.last, MPGE_END);
+        std::vector<uint8_t> bytes = svt::test::readFileBytes(path);
+        ASSERT_GT(bytes.size(), 1000u);
+        const auto tag = makeTag(c.settings.title);
+        EXPECT_TRUE(std::equal(tag.begin(), tag.end(), bytes.end() - 128)) << "the tag is the file's last 128 bytes";
+        EXPECT_EQ(svt::test::mpg123Title(path), std::string(c.settings.title).substr(0, 30));
+
+        // The first frame holds the length header with the frame count and LAME's delay record.
+        const std::string head(bytes.begin(), bytes.begin() + 400);
+        size_t at = head.find(c.header);
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_NE(head.find("LAME", at), std::string::npos);
+        const uint32_t flags = (bytes[at + 4] << 24) | (bytes[at + 5] << 16) | (bytes[at + 6] << 8) | bytes[at + 7];
+        ASSERT_TRUE(flags & 1) << "frame count present";
+        const uint32_t frames = (bytes[at + 8] << 24) | (bytes[at + 9] << 16) | (bytes[at + 10] << 8) | bytes[at + 11];
+        // Input frames plus the encoder's delay and padding, in whole MP3 frames.
+        EXPECT_NEAR(static_cast<double>(frames), tone.frames() / 1152.0 + 1.5, 1.5);
+
+        // mpg123 reads the delay record and gives back exactly what the reader delivered:
+        // the tone, its last request padded with silence.
+        auto out = svt::test::decodeMp3(path);
+        ASSERT_TRUE(out);
+        EXPECT_EQ(out->frames(), (tone.frames() + 1151) / 1152 * 1152);
+    }
+}
+
+TEST_F(EncoderTest, ReaderThatEndsOrFailsEarlyLeavesAPlayableFile) {
+    const Tone tone{44100, 2, 16, 1.0, 0.5, 440, 660};
+    struct Case {
+        const char* name;
+        int goodCalls;  // requests answered before the reader reports the end
+        bool closeMidway;  // the caller stops calling processFrame and closes
+    };
+    const Case cases[] = {{"ends at once", 0, false}, {"ends after 7 frames", 7, false}, {"closed midway", 20, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ToneSource tone440(tone);
+        int calls = 0;
+        auto source = [&](uint8_t* out, uint32_t bytes) { return calls++ < c.goodCalls ? tone440(out, bytes) : -1; };
+        const std::string path = dir.file(std::string(c.name) + ".mp3");
+        std::function<int(uint8_t*, uint32_t)> fn = source;
+        tSource = &fn;
+        ASSERT_EQ(gogo.initializeWork(), MPGE_OK);
+        MPGE_INPUT in{&readFromSource, MPGE_LENGTH_UNKNOWN, 16, 44100, 2};
+        ASSERT_EQ(gogo.setConfigure(MPGE_ITEM_OUTPUT, 0, reinterpret_cast<uintptr_t>(path.c_str())), MPGE_OK);
+        ASSERT_EQ(gogo.setConfigure(MPGE_ITEM_INPUT, MPGE_INPUT_READER, reinterpret_cast<uintptr_t>(&in)), MPGE_OK);
+        ASSERT_EQ(gogo.detectConfigure(), MPGE_OK);
+        MPGE_RESULT last = MPGE_OK;
+        for (int i = 0; i < (c.closeMidway ? 10 : 1000) && last == MPGE_OK; ++i) last = gogo.processFrame();
+        EXPECT_EQ(last, c.closeMidway ? MPGE_OK : MPGE_END);
+        EXPECT_EQ(gogo.processFrame(), c.closeMidway ? MPGE_OK : MPGE_END) << "asking again after the end is harmless";
+        EXPECT_EQ(gogo.closeCoder(), MPGE_OK);
+        EXPECT_EQ(gogo.endCoder(), MPGE_OK);
+        tSource = nullptr;
+        uint64_t expectFrames = c.closeMidway ? 11 * 1152 : static_cast<uint64_t>(c.goodCalls) * 1152;
+        auto out = svt::test::decodeMp3(path);
+        ASSERT_TRUE(out);
+        EXPECT_EQ(out->frames(), expectFrames);
+    }
+}
+
+TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
+    const std::string good = dir.file("x.mp3");
+    MPGE_INPUT in{&readFromSource, MPGE_LENGTH_UNKNOWN, 16, 44100, 2};
+    const uint8_t badTag[128] = {'T', 'A', 'X'};
+    struct Case {
+        const char* name;
+        std::function<MPGE_RESULT()> call;
+        MPGE_RESULT expected;
+    };
+    auto setAfterInit = [&](uint32_t item, uintptr_t a, uintptr_t b) {
+        return [&, item, a, b] {
+            gogo.initializeWork();
+            return gogo.setConfigure(item, a, b);
+        };
+    };
+    MPGE_INPUT badRate = in, badBits = in, noReader = in, badChannels = in;
+    badRate.rate_hz = 44000;
+    badBits.bits_per_sample = 24;
+    noReader.reader = nullptr;
+    badChannels.channels = 6;
+    const std::string tooLong(5000, 'a');
+    const Case cases[] = {
+        {"configure before initialise", [&] { gogo.endCoder(); return gogo.setConfigure(MPGE_ITEM_OUTPUT, 1, 0); },
+         MPGE_NOT_READY},
+        {"frame before initialise", [&] { gogo.endCoder(); return gogo.processFrame(); }, MPGE_NOT_READY},
+        {"unknown item", setAfterInit(7, 0, 0), MPGE_BAD_ITEM},
+        {"tag of wrong size", setAfterInit(MPGE_ITEM_TAG, 100, reinterpret_cast<uintptr_t>(badTag)), MPGE_BAD_PARAMETER},
+        {"tag without TAG", setAfterInit(MPGE_ITEM_TAG, 128, reinterpret_cast<uintptr_t>(badTag)), MPGE_BAD_PARAMETER},
+        {"null tag", setAfterInit(MPGE_ITEM_TAG, 128, 0), MPGE_BAD_PARAMETER},
+        {"null file name", setAfterInit(MPGE_ITEM_OUTPUT, 0, 0), MPGE_BAD_PARAMETER},
+        {"empty file name", setAfterInit(MPGE_ITEM_OUTPUT, 0, reinterpret_cast<uintptr_t>("")), MPGE_BAD_PARAMETER},
+        {"file name too long", setAfterInit(MPGE_ITEM_OUTPUT, 0, reinterpret_cast<uintptr_t>(tooLong.c_str())),
+         MPGE_BAD_PARAMETER},
+        {"output kind 5", setAfterInit(MPGE_ITEM_OUTPUT, 5, 0), MPGE_BAD_PARAMETER},
+        {"input kind 0", setAfterInit(MPGE_ITEM_INPUT, 0, reinterpret_cast<uintptr_t>(&in)), MPGE_BAD_PARAMETER},
+        {"input null", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, 0), MPGE_BAD_PARAMETER},
+        {"input 44000 Hz", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, reinterpret_cast<uintptr_t>(&badRate)),
+         MPGE_BAD_PARAMETER},
+        {"input 24-bit", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, reinterpret_cast<uintptr_t>(&badBits)),
+         MPGE_BAD_PARAMETER},
+        {"input 6 channels",
+         setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, reinterpret_cast<uintptr_t>(&badChannels)),
+         MPGE_BAD_PARAMETER},
+        {"input without reader",
+         setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, reinterpret_cast<uintptr_t>(&noReader)), MPGE_BAD_PARAMETER},
+        {"bit rate 100", setAfterInit(MPGE_ITEM_BITRATE, 100, 0), MPGE_BAD_PARAMETER},
+        {"bit rate 0", setAfterInit(MPGE_ITEM_BITRATE, 0, 0), MPGE_BAD_PARAMETER},
+        {"vbr 10", setAfterInit(MPGE_ITEM_VBR, 10, 0), MPGE_BAD_PARAMETER},
+        {"bit rate 256", setAfterInit(MPGE_ITEM_BITRATE, 256, 0), MPGE_OK},
+        {"detect without input",
+         [&] {
+             gogo.initializeWork();
+             gogo.setConfigure(MPGE_ITEM_OUTPUT, 0, reinterpret_cast<uintptr_t>(good.c_str()));
+             return gogo.detectConfigure();
+         },
+         MPGE_NOT_READY},
+        {"detect into a missing folder",
+         [&] {
+             gogo.initializeWork();
+             static const char* missing = "/nonexistent-folder/x.mp3";
+             gogo.setConfigure(MPGE_ITEM_OUTPUT, 0, reinterpret_cast<uintptr_t>(missing));
+             gogo.setConfigure(MPGE_ITEM_INPUT, MPGE_INPUT_READER, reinterpret_cast<uintptr_t>(&in));
+             MPGE_RESULT r = gogo.detectConfigure();
+             EXPECT_EQ(gogo.processFrame(), MPGE_CANNOT_OPEN_OUTPUT) << "the failure stays";
+             return r;
+         },
+         MPGE_CANNOT_OPEN_OUTPUT},
+        {"configure after detect",
+         [&] {
+             gogo.initializeWork();
+             gogo.setConfigure(MPGE_ITEM_OUTPUT, 0, reinterpret_cast<uintptr_t>(good.c_str()));
+             gogo.setConfigure(MPGE_ITEM_INPUT, MPGE_INPUT_READER, reinterpret_cast<uintptr_t>(&in));
+             gogo.detectConfigure();
+             return gogo.setConfigure(MPGE_ITEM_BITRATE, 128, 0);
+         },
+         MPGE_NOT_READY},
+        {"info into null", [&] { gogo.initializeWork(); return gogo.getConfigure(MPGE_INFO_BITRATE, nullptr); },
+         MPGE_BAD_PARAMETER},
+        {"units into null", [&] { return gogo.getUnitStates(nullptr); }, MPGE_BAD_PARAMETER},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.call(), c.expected) << c.name;
+        gogo.closeCoder();
+        EXPECT_EQ(gogo.endCoder(), MPGE_OK) << c.name;
+    }
+    uint32_t code = 0;
+    char text[MPGE_VERSION_TEXT_SIZE];
+    EXPECT_EQ(gogo.getVersion(&code, text), MPGE_OK);
+    EXPECT_GE(code, 300u) << "callers skip the old items from 300 on";
+    EXPECT_NE(std::string(text).find("LAME"), std::string::npos);
+}
+
+TEST_F(EncoderTest, WriteFailureIsReportedNotEnded) {
+    // /dev/full takes the file open and fails every write.
+    const Tone tone{44100, 2, 16, 3.0, 0.5, 440, 660};
+    RunResult r = encodeTone(gogo, tone, "/dev/full");
+    ASSERT_EQ(r.detect, MPGE_OK);
+    EXPECT_EQ(r.last, MPGE_WRITE_FAILED);
+    EXPECT_EQ(r.close, MPGE_WRITE_FAILED);
+    EXPECT_EQ(r.end, MPGE_OK);
+}
+
+// Points the process's standard output at `fd` for the lifetime of the object.
+class StdoutRedirect {
+public:
+    explicit StdoutRedirect(int fd) {
+        std::fflush(stdout);
+        saved_ = ::dup(1);
+        ::dup2(fd, 1);
+    }
+    ~StdoutRedirect() {
+        std::fflush(stdout);
+        ::dup2(saved_, 1);
+        ::close(saved_);
+    }
+
+private:
+    int saved_;
+};
+
+TEST_F(EncoderTest, StandardOutputAsFileOrPipe) {
+    const Tone tone{44100, 2, 16, 1.0, 0.5, 440, 660};
+    for (bool pipe : {false, true}) {
+        SCOPED_TRACE(pipe ? "pipe" : "file");
+        const std::string path = dir.file(pipe ? "pipe.mp3" : "file.mp3");
+        RunResult r;
+        if (pipe) {
+            int fds[2];
+            ASSERT_EQ(::pipe(fds), 0);
+            std::vector<uint8_t> got;
+            std::thread drain([&] {
+                uint8_t buf[4096];
+                ssize_t n;
+                while ((n = ::read(fds[0], buf, sizeof buf)) > 0) got.insert(got.end(), buf, buf + n);
+            });
+            {
+                StdoutRedirect redirect(fds[1]);
+                ::close(fds[1]);
+                r = encodeTone(gogo, tone, "", {0, -1, "piped", true});
+            }
+            drain.join();
+            ::close(fds[0]);
+            dir.write("pipe.mp3", got);
+            // A pipe cannot take the length header back, so none is written.
+            const std::string head(got.begin(), got.begin() + std::min<size_t>(got.size(), 400));
+            EXPECT_EQ(head.find("Info"), std::string::npos);
+        } else {
+            int fd = ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
+            ASSERT_GE(fd, 0);
+            {
+                StdoutRedirect redirect(fd);
+                r = encodeTone(gogo, tone, "", {0, -1, "redirected", true});
+            }
+            ::close(fd);
+        }
+        EXPECT_EQ(r.last, MPGE_END);
+        auto out = svt::test::decodeMp3(path);
+        ASSERT_TRUE(out);
+        // Without the delay record the decoder keeps the encoder's delay and the last frame's padding.
+        expectSameSound(*out, tone, r, pipe ? 2 : 1);
+        EXPECT_EQ(svt::test::mpg123Title(path), pipe ? "piped" : "redirected");
+    }
+}
+
+TEST_F(EncoderTest, TwoThreadsEncodeTwoFilesAtOnce) {
+    const Tone low{44100, 2, 16, 2.0, 0.5, 220, 330};
+    const Tone high{44100, 1, 16, 2.0, 0.3, 1760, 1760};
+    RunResult rLow, rHigh;
+    std::thread a([&] { rLow = encodeTone(gogo, low, dir.file("low.mp3"), {128, -1, "low"}); });
+    std::thread b([&] { rHigh = encodeTone(gogo, high, dir.file("high.mp3"), {0, 3, "high"}); });
+    a.join();
+    b.join();
+    ASSERT_EQ(rLow.last, MPGE_END);
+    ASSERT_EQ(rHigh.last, MPGE_END);
+    auto outLow = svt::test::decodeMp3(dir.file("low.mp3"));
+    auto outHigh = svt::test::decodeMp3(dir.file("high.mp3"));
+    ASSERT_TRUE(outLow && outHigh);
+    expectSameSound(*outLow, low, rLow);
+    expectSameSound(*outHigh, high, rHigh);
+    EXPECT_EQ(svt::test::mpg123Title(dir.file("low.mp3")), "low");
+    EXPECT_EQ(svt::test::mpg123Title(dir.file("high.mp3")), "high");
+}
+
+}  // namespace
