@@ -1,0 +1,97 @@
+#pragma once
+// The interpolation kernels behind the resampler and the read-only tables they use.
+// The tables are built once per process (thread-safe) and shared by every engine.
+//
+// Every kernel reads 16-bit mono data with a position of 12 fraction bits. The callers
+// (Resampler.cpp) guarantee that every tap a kernel reads lies inside the data plus its
+// three zero samples of padding; the kernels themselves do no boundary tests.
+
+#include <cstdint>
+
+namespace svt {
+
+inline constexpr int kFractionSteps = 4096;  // 12 fraction bits
+inline constexpr int kFractionMask = kFractionSteps - 1;
+
+// The sine-window Lagrange kernel: 26 taps, 12 before the integer index and 13 after it.
+inline constexpr int kLagrangeTaps = 26;
+inline constexpr int kLagrangeTapsBefore = 12;
+inline constexpr int kLagrangeTapsAfter = kLagrangeTaps - kLagrangeTapsBefore - 1;
+
+// Near either end of the data the kernel gives way to a Newton polynomial of lower degree.
+inline constexpr int kNewtonMaxDegree = kLagrangeTaps - 2;
+
+// A table row holds the 26 coefficients of one fraction in 32 floats so that it is read as
+// four groups of eight: taps 0..23 in lanes 0..23, zeros in 24..29, taps 24 and 25 in 30
+// and 31. The last group then lines up with samples i+6..i+13 and never reads past i+13.
+inline constexpr int kLagrangeRowFloats = 32;
+
+struct alignas(64) LagrangeRow {
+    float c[kLagrangeRowFloats];
+};
+
+inline constexpr int kLfoSineSteps = 1024;  // one cycle of the LFO sine
+
+struct InterpolationTables {
+    LagrangeRow lagrange[kFractionSteps];
+    // newton[j][k] = (-1)^(j-k) * C(j, k) / j!, the forward-difference coefficients.
+    double newton[kNewtonMaxDegree + 1][kNewtonMaxDegree + 1];
+    // Quarter wave of the LFO sine: quarter[j] = sin(2 pi j / 1024), j = 0..256.
+    double quarterSine[kLfoSineSteps / 4 + 1];
+};
+
+// Built on first use; later calls return the same tables.
+const InterpolationTables& interpolationTables();
+
+// The LFO sine for a 10-bit phase (1024 steps per cycle), in -1..1. Tremolo and vibrato share it.
+inline double lfoSine(const InterpolationTables& t, int phase) {
+    int j = phase & 0xFF;
+    switch ((phase >> 8) & 3) {
+        case 0: return t.quarterSine[j];
+        case 1: return t.quarterSine[256 - j];
+        case 2: return -t.quarterSine[j];
+        default: return -t.quarterSine[256 - j];
+    }
+}
+
+// Coefficient c_k of the Lagrange kernel for fraction x in [0, 1), computed directly in
+// double precision (the table holds these values rounded to float).
+double lagrangeCoefficient(double x, int k);
+
+// Instruction sets the Lagrange kernel is written for; the best one the processor offers is
+// chosen at run time. All of them give bit-identical results: they multiply and add in the
+// same order and never fuse a multiply with an add.
+enum class SimdLevel : uint8_t { Scalar = 0, Sse2 = 1, Avx2 = 2 };
+
+SimdLevel bestSimdLevel();
+bool simdLevelAvailable(SimdLevel level);
+const char* simdLevelName(SimdLevel level);
+
+// Interpolates `count` frames at positions position + k * increment (k = 0..count-1) with
+// the full 26-tap kernel. Every position must have 12 <= (pos >> 12) and (pos >> 12) + 13
+// inside the data. The increment may be negative.
+using LagrangeRunFn = void (*)(const int16_t* pcm, int64_t position, int32_t increment, int count,
+                               int32_t* out, const LagrangeRow* table);
+
+// The kernel for `level`, or the best available one below it.
+LagrangeRunFn lagrangeRunFor(SimdLevel level);
+
+void lagrangeRunScalar(const int16_t* pcm, int64_t position, int32_t increment, int count,
+                       int32_t* out, const LagrangeRow* table);
+#if defined(__x86_64__) || defined(__i386__)
+void lagrangeRunSse2(const int16_t* pcm, int64_t position, int32_t increment, int count,
+                     int32_t* out, const LagrangeRow* table);
+void lagrangeRunAvx2(const int16_t* pcm, int64_t position, int32_t increment, int count,
+                     int32_t* out, const LagrangeRow* table);
+#endif
+
+// One frame of the full kernel in portable code; the vector kernels use it for their tails.
+int32_t lagrangeFrame(const int16_t* pcm, int64_t position, const LagrangeRow* table);
+
+// One frame near the ends of the data: the Newton forward-difference polynomial of degree
+// n = min(2 (e - i) - 3, 2 i + 1), at least 1, with e = dataSamples. Falls back to the full
+// kernel when n reaches 25. Reads at most samples 0..e+1.
+int32_t newtonFrame(const int16_t* pcm, int64_t dataSamples, int64_t position,
+                    const InterpolationTables& t);
+
+}  // namespace svt

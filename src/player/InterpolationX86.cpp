@@ -1,0 +1,103 @@
+// Vector forms of the 26-tap kernel. The file builds for baseline x86-64; the AVX2 code
+// carries its own target attribute and runs only when the processor reports AVX2.
+// Each frame is four groups of eight products summed in order, then the eight lanes are
+// added pairwise: exactly the order of lagrangeFrame(), so the results agree bit for bit.
+
+#include "player/Interpolation.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+
+#include <immintrin.h>
+
+namespace svt {
+namespace {
+
+inline __m128 widenLow(__m128i v) { return _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16)); }
+inline __m128 widenHigh(__m128i v) { return _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16)); }
+
+// The eight lane sums of one frame, as lanes 0..3 and 4..7.
+inline void sse2Lanes(const int16_t* pcm, int64_t position, const LagrangeRow* table,
+                      __m128& low, __m128& high) {
+    const int16_t* s = pcm + (position >> 12) - kLagrangeTapsBefore;
+    const float* c = table[position & kFractionMask].c;
+    __m128i g0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    __m128i g1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 8));
+    __m128i g2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16));
+    __m128i g3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 18));
+    low = _mm_mul_ps(_mm_load_ps(c), widenLow(g0));
+    low = _mm_add_ps(low, _mm_mul_ps(_mm_load_ps(c + 8), widenLow(g1)));
+    low = _mm_add_ps(low, _mm_mul_ps(_mm_load_ps(c + 16), widenLow(g2)));
+    low = _mm_add_ps(low, _mm_mul_ps(_mm_load_ps(c + 24), widenLow(g3)));
+    high = _mm_mul_ps(_mm_load_ps(c + 4), widenHigh(g0));
+    high = _mm_add_ps(high, _mm_mul_ps(_mm_load_ps(c + 12), widenHigh(g1)));
+    high = _mm_add_ps(high, _mm_mul_ps(_mm_load_ps(c + 20), widenHigh(g2)));
+    high = _mm_add_ps(high, _mm_mul_ps(_mm_load_ps(c + 28), widenHigh(g3)));
+}
+
+// (l0 + l1) + (l2 + l3) for each of four frames, one frame per input vector.
+inline __m128 sse2PairwiseSums(__m128 a, __m128 b, __m128 c, __m128 d) {
+    _MM_TRANSPOSE4_PS(a, b, c, d);
+    return _mm_add_ps(_mm_add_ps(a, b), _mm_add_ps(c, d));
+}
+
+}  // namespace
+
+void lagrangeRunSse2(const int16_t* pcm, int64_t position, int32_t increment, int count,
+                     int32_t* out, const LagrangeRow* table) {
+    int k = 0;
+    for (; k + 4 <= count; k += 4) {
+        __m128 low[4], high[4];
+        for (int j = 0; j < 4; ++j, position += increment)
+            sse2Lanes(pcm, position, table, low[j], high[j]);
+        __m128 sum = _mm_add_ps(sse2PairwiseSums(low[0], low[1], low[2], low[3]),
+                                sse2PairwiseSums(high[0], high[1], high[2], high[3]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_cvttps_epi32(sum));
+    }
+    for (; k < count; ++k, position += increment) out[k] = lagrangeFrame(pcm, position, table);
+}
+
+namespace {
+
+__attribute__((target("avx2"))) inline __m256 group(const int16_t* p) {
+    return _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
+}
+
+__attribute__((target("avx2"))) inline __m256 avx2Lanes(const int16_t* pcm, int64_t position,
+                                                         const LagrangeRow* table) {
+    const int16_t* s = pcm + (position >> 12) - kLagrangeTapsBefore;
+    const float* c = table[position & kFractionMask].c;
+    __m256 acc = _mm256_mul_ps(_mm256_load_ps(c), group(s));
+    acc = _mm256_add_ps(acc, _mm256_mul_ps(_mm256_load_ps(c + 8), group(s + 8)));
+    acc = _mm256_add_ps(acc, _mm256_mul_ps(_mm256_load_ps(c + 16), group(s + 16)));
+    acc = _mm256_add_ps(acc, _mm256_mul_ps(_mm256_load_ps(c + 24), group(s + 18)));
+    return acc;
+}
+
+}  // namespace
+
+__attribute__((target("avx2"))) void lagrangeRunAvx2(const int16_t* pcm, int64_t position,
+                                                      int32_t increment, int count, int32_t* out,
+                                                      const LagrangeRow* table) {
+    int k = 0;
+    for (; k + 8 <= count; k += 8) {
+        __m256 a[8];
+        for (int j = 0; j < 8; ++j, position += increment) a[j] = avx2Lanes(pcm, position, table);
+        // Three rounds of horizontal adds leave, per frame, (l0+l1)+(l2+l3) in one half
+        // and (l4+l5)+(l6+l7) in the other; the halves are then brought together.
+        __m256 h01 = _mm256_hadd_ps(a[0], a[1]);
+        __m256 h23 = _mm256_hadd_ps(a[2], a[3]);
+        __m256 h45 = _mm256_hadd_ps(a[4], a[5]);
+        __m256 h67 = _mm256_hadd_ps(a[6], a[7]);
+        __m256 q0 = _mm256_hadd_ps(h01, h23);
+        __m256 q1 = _mm256_hadd_ps(h45, h67);
+        __m256 low = _mm256_permute2f128_ps(q0, q1, 0x20);
+        __m256 high = _mm256_permute2f128_ps(q0, q1, 0x31);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k),
+                            _mm256_cvttps_epi32(_mm256_add_ps(low, high)));
+    }
+    for (; k < count; ++k, position += increment) out[k] = lagrangeFrame(pcm, position, table);
+}
+
+}  // namespace svt
+
+#endif
