@@ -51,6 +51,13 @@ LoopMode loopModeFor(const SampleView& view, uint8_t status) {
     return (view.modeFlags & kModeBidirectional) ? LoopMode::Bidirectional : LoopMode::Forward;
 }
 
+int32_t sampleIncrementFor(int64_t frequencyMilliHz, int32_t sampleRateHz, int32_t rootFreqMilliHz,
+                           int32_t outputRateHz) {
+    if (frequencyMilliHz <= 0 || sampleRateHz <= 0 || rootFreqMilliHz <= 0 || outputRateHz <= 0) return 0;
+    double increment = double(frequencyMilliHz) * sampleRateHz / (double(rootFreqMilliHz) * outputRateHz) * 4096.0;
+    return int32_t(std::min(std::round(increment), double(std::numeric_limits<int32_t>::max())));
+}
+
 Resampler::Resampler(SimdLevel simd)
     : simd_(simdLevelAvailable(simd) ? simd : bestSimdLevel()),
       lagrangeRun_(lagrangeRunFor(simd_)),

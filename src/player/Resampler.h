@@ -112,6 +112,13 @@ struct ResampleState {
 // cached resampled copy must drop it when this returns Bidirectional.
 LoopMode loopModeFor(const SampleView& view, uint8_t status);
 
+// The sample increment of a voice: frequency * sampleRate / (rootFreq * outputRate) in steps of
+// 1/4096 sample per output frame, rounded (frequencies in 1/1000 Hz). 0 when any input is 0 or
+// negative (the voice cannot play); at most INT32_MAX. The caller keeps the sign of a voice
+// that plays backwards.
+int32_t sampleIncrementFor(int64_t frequencyMilliHz, int32_t sampleRateHz, int32_t rootFreqMilliHz,
+                           int32_t outputRateHz);
+
 class Resampler {
 public:
     // One block plus a reserve, so that a caller asking for slightly more than a block is

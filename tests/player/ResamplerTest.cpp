@@ -116,6 +116,25 @@ TEST(Resampler, LoopModeFollowsFlagsAndKeyState) {
     }
 }
 
+TEST(Resampler, IncrementFromFrequencies) {
+    struct Case {
+        int64_t frequency;
+        int32_t sampleRate, root, outputRate, expected;
+    } cases[] = {
+        {440000, 44100, 440000, 44100, 4096},
+        {880000, 44100, 440000, 44100, 8192},
+        {440000, 22050, 440000, 44100, 2048},
+        {440000, 48000, 440000, 44100, 4458},  // 4458.23
+        {261626, 44100, 440000, 48000, 2238},  // middle C from an A4 root: 2237.62
+        {440000, 44100, 0, 44100, 0},
+        {0, 44100, 440000, 44100, 0},
+        {440000, -1, 440000, 44100, 0},
+        {int64_t(1) << 40, 1 << 30, 1, 1, INT32_MAX},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(sampleIncrementFor(c.frequency, c.sampleRate, c.root, c.outputRate), c.expected) << c.frequency;
+}
+
 TEST(Resampler, WholeSampleStepsReproduceTheStoredSamples) {
     std::vector<int16_t> data = noise(3000, 1);
     for (InterpolationKind kind : kAllKinds) {
