@@ -95,4 +95,36 @@ void allCases(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_Resample)->Apply(allCases);
 
+// A hundred voices at different pitches and places of one long looped sample, one block each
+// per iteration: the coefficient rows and the sample data are read as a dense song reads them.
+void BM_HundredVoices(benchmark::State& state) {
+    static const Data data;
+    Resampler r;
+    r.setInterpolation(InterpolationKind(state.range(0)));
+    SampleView view;
+    view.pcm = data.pcm.data();
+    view.endPos = int64_t(200000) << 12;
+    view.loopStartPos = int64_t(1000) << 12;
+    view.loopEndPos = int64_t(199000) << 12;
+    view.modeFlags = 0x65;
+    std::vector<ResampleState> voices(100);
+    std::mt19937 gen(2);
+    for (ResampleState& v : voices) {
+        v.increment = std::uniform_int_distribution<int32_t>(1500, 9000)(gen);
+        v.position = std::uniform_int_distribution<int64_t>(0, int64_t(190000) << 12)(gen);
+    }
+    int64_t frames = 0;
+    for (auto _ : state) {
+        for (ResampleState& v : voices) {
+            auto out = r.resample(v, view, kBlockFrames);
+            benchmark::DoNotOptimize(out.data());
+            frames += int64_t(out.size());
+        }
+    }
+    state.SetItemsProcessed(frames);
+    state.counters["voices"] = benchmark::Counter(double(frames) / 44100.0, benchmark::Counter::kIsRate);
+    state.SetLabel(kindName(int(state.range(0))));
+}
+BENCHMARK(BM_HundredVoices)->Arg(0)->Arg(1)->Arg(2);
+
 }  // namespace
