@@ -1,0 +1,331 @@
+#include "app/Playlist.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "streams/streams.h"
+
+namespace svt {
+
+SongSettings makeSongSettings(std::span<const SongEvent> events, int64_t lengthSamples, int sampleRateHz) {
+    SongSettings s;
+    bool programSeen[kChannels] = {};
+    for (int ch = 0; ch < kChannels; ++ch) s.program[ch] = -1;
+    bool tempoSeen = false, keySeen = false, meterSeen = false;
+    for (const SongEvent& e : events) {
+        if (e.type == EV_END_OF_SONG) break;
+        switch (e.type) {
+            case EV_PROGRAM:
+                if (e.channel < kChannels && !programSeen[e.channel]) {
+                    programSeen[e.channel] = true;
+                    s.program[e.channel] = e.a == 0 ? -1 : e.a - 1;
+                }
+                break;
+            case EV_TEMPO:
+                if (!tempoSeen) {
+                    tempoSeen = true;
+                    const int tempo = tempoOf(e);
+                    // 500000 / tempo * 120 beats per minute, truncated; done in integers.
+                    if (tempo > 0) s.originalTempo = static_cast<int32_t>(60000000 / tempo);
+                }
+                break;
+            case EV_KEY_SIGNATURE: {
+                const int sharps = static_cast<int8_t>(e.a);
+                if (!keySeen && sharps >= -7 && sharps <= 7) {
+                    keySeen = true;
+                    s.originalKey = sharps + 7;
+                    s.minor = e.b == 1 ? 1 : 0;
+                }
+                break;
+            }
+            case EV_TIME_SIGNATURE:
+                // Channel 1 carries the metronome clocks, not the meter.
+                if (!meterSeen && e.channel == 0) {
+                    meterSeen = true;
+                    s.meterNumerator = e.a;
+                    s.meterDenominator = e.b;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    s.newTempo = s.originalTempo;
+    s.playingTimeSeconds = sampleRateHz > 0 ? static_cast<int32_t>(lengthSamples / sampleRateHz) : 0;
+    return s;
+}
+
+void applySongSettings(const SongSettings& settings, std::span<SongEvent> events) {
+    for (SongEvent& e : events) {
+        if (e.type == EV_END_OF_SONG) break;
+        if (e.channel >= kChannels) continue;
+        if (e.type == EV_PROGRAM && settings.program[e.channel] != -1)
+            e.a = static_cast<uint8_t>(std::clamp(settings.program[e.channel] + 1, 0, 127));
+        // Only channel events are muted: a system reset or master volume that happens to
+        // carry channel byte 0 belongs to the whole song, not to channel 1.
+        if (settings.mute[e.channel] == 1 && isChannelEvent(e.type)) e.type = EV_NONE;
+    }
+}
+
+double timeRatioOf(const SongSettings& settings) {
+    if (settings.originalTempo <= 0 || settings.newTempo <= 0) return 1.0;
+    return static_cast<double>(settings.originalTempo) / settings.newTempo;
+}
+
+namespace {
+
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+std::string_view withoutTrailingSeparator(std::string_view s) {
+    if (!s.empty() && isSeparator(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool endsWithNoCase(std::string_view s, std::string_view suffix) {
+    if (s.size() < suffix.size()) return false;
+    return samePlaylistPath(s.substr(s.size() - suffix.size()), suffix);
+}
+
+void expandInto(const std::string& name, int depth, std::vector<std::string>& out);
+
+void readPlaylistFile(const std::string& name, int depth, std::vector<std::string>& out) {
+    if (depth >= kMaxPlaylistNesting) return;
+    const std::string file = name[0] == '@' ? name.substr(1) : name;
+    auto stream = openStream(file);
+    if (!stream.ok()) return;
+    // A playlist is a short text; anything beyond 16 MB is not one.
+    const std::vector<uint8_t> bytes = stream.value()->readAll(16 << 20);
+    for (const std::string& line : parsePlaylistLines(bytes)) expandInto(line, depth + 1, out);
+}
+
+void expandInto(const std::string& name, int depth, std::vector<std::string>& out) {
+    if (name.empty()) return;
+    if (isPlaylistName(name)) {
+        readPlaylistFile(name, depth, out);
+        return;
+    }
+    if (isFolder(name)) {
+        for (std::string& file : expandFolders({name}, true)) out.push_back(std::move(file));
+        return;
+    }
+    out.push_back(name);
+}
+
+}  // namespace
+
+bool samePlaylistPath(std::string_view a, std::string_view b) {
+    a = withoutTrailingSeparator(a);
+    b = withoutTrailingSeparator(b);
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[i]);
+        if (std::tolower(ca) != std::tolower(cb)) return false;
+    }
+    return true;
+}
+
+bool isPlaylistName(std::string_view name) {
+    return (!name.empty() && name[0] == '@') || endsWithNoCase(name, ".pli");
+}
+
+std::vector<std::string> parsePlaylistLines(std::span<const uint8_t> bytes) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        size_t end = pos;
+        while (end < bytes.size() && bytes[end] != '\n') ++end;
+        size_t cut = pos;
+        while (cut < end && bytes[cut] != '\r') ++cut;
+        if (cut > pos && cut - pos <= kMaxPlaylistLine)
+            lines.emplace_back(reinterpret_cast<const char*>(bytes.data() + pos), cut - pos);
+        pos = end + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> expandPlaylistNames(const std::vector<std::string>& names) {
+    std::vector<std::string> out;
+    for (const std::string& name : names) expandInto(name, 0, out);
+    return out;
+}
+
+Playlist::Playlist(SongProbe probe, uint32_t randomSeed) : probe_(std::move(probe)), random_(randomSeed) {
+    resetRandomOrder();
+}
+
+int Playlist::addPath(const std::string& path, int* existingIndex) {
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        if (samePlaylistPath(entries_[i].path, path)) {
+            if (existingIndex != nullptr) *existingIndex = static_cast<int>(i);
+            return 0;
+        }
+    }
+    std::error_code ec;
+    if (path != "-" && !std::filesystem::exists(path, ec)) return 0;
+    std::optional<SongProbeResult> probed = probe_ ? probe_(path) : std::nullopt;
+    if (!probed || !probed->isSong) return 0;
+    const size_t from = entries_.size();
+    entries_.push_back(Entry{path, std::move(probed->title), true, probed->settings});
+    totalSeconds_ += probed->settings.playingTimeSeconds;
+    extendRandomOrder(from);
+    return 1;
+}
+
+int Playlist::addNames(const std::vector<std::string>& names, bool expand) {
+    const std::vector<std::string> paths = expand ? expandPlaylistNames(names) : names;
+    const int before = count();
+    int added = 0;
+    int lastExisting = -1;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        int existing = -1;
+        added += addPath(paths[i], &existing);
+        if (i + 1 == paths.size()) lastExisting = existing;
+    }
+    if (lastExisting >= 0) {
+        current_ = lastExisting;
+    } else if (added > 0) {
+        current_ = before;
+    }
+    return added;
+}
+
+bool Playlist::skipForward(int from, bool skip) {
+    int i = from;
+    if (skip) {
+        while (i < count() && !entries_[static_cast<size_t>(i)].isSong) ++i;
+        if (i >= count()) return false;
+    }
+    current_ = i;
+    return true;
+}
+
+bool Playlist::select(int index, bool skip) {
+    if (index < 0 || index >= count()) return false;
+    if (!skipForward(index, skip)) current_ = index;
+    return true;
+}
+
+bool Playlist::next(bool skip) {
+    for (int i = current_ + 1; i < count(); ++i) {
+        if (!skip || entries_[static_cast<size_t>(i)].isSong) {
+            current_ = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Playlist::previous(bool skip) {
+    for (int i = current_ - 1; i >= 0; --i) {
+        if (!skip || entries_[static_cast<size_t>(i)].isSong) {
+            current_ = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+void Playlist::resetRandomOrder() {
+    randomOrder_.clear();
+    randomOrder_.reserve(entries_.size() + 1);
+    for (int i = 0; i < count(); ++i) randomOrder_.push_back(i);
+    randomOrder_.push_back(-1);
+    randomPosition_ = -1;
+}
+
+void Playlist::extendRandomOrder(size_t from) {
+    if (!randomOrder_.empty() && randomOrder_.back() == -1) randomOrder_.pop_back();
+    for (size_t i = from; i < entries_.size(); ++i) randomOrder_.push_back(static_cast<int>(i));
+    randomOrder_.push_back(-1);
+}
+
+bool Playlist::randomNext(bool skip) {
+    // The table ends with -1; everything before the position has been played.
+    const int end = static_cast<int>(randomOrder_.size()) - 1;
+    while (randomPosition_ + 1 < end) {
+        ++randomPosition_;
+        std::uniform_int_distribution<int> pick(randomPosition_, end - 1);
+        std::swap(randomOrder_[static_cast<size_t>(randomPosition_)],
+                  randomOrder_[static_cast<size_t>(pick(random_))]);
+        const int index = randomOrder_[static_cast<size_t>(randomPosition_)];
+        if (index >= 0 && index < count() && (!skip || entries_[static_cast<size_t>(index)].isSong)) {
+            current_ = index;
+            return true;
+        }
+    }
+    return false;
+}
+
+void Playlist::removeWhere(const std::function<bool(size_t)>& doomed, bool* currentRemoved) {
+    std::vector<Entry> kept;
+    kept.reserve(entries_.size());
+    int newCurrent = 0;
+    bool removedCurrent = false;
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const bool isCurrent = static_cast<int>(i) == current_;
+        if (doomed(i)) {
+            totalSeconds_ -= entries_[i].settings.playingTimeSeconds;
+            if (isCurrent) {
+                removedCurrent = true;
+                newCurrent = static_cast<int>(kept.size());
+            }
+            continue;
+        }
+        if (isCurrent) newCurrent = static_cast<int>(kept.size());
+        kept.push_back(std::move(entries_[i]));
+    }
+    entries_ = std::move(kept);
+    // A removed current entry hands over to the one that took its place, or the new last.
+    current_ = entries_.empty() ? 0 : std::min(newCurrent, count() - 1);
+    if (currentRemoved != nullptr) *currentRemoved = removedCurrent;
+}
+
+void Playlist::remove(int index) {
+    if (index < 0 || index >= count()) return;
+    totalSeconds_ -= entries_[static_cast<size_t>(index)].settings.playingTimeSeconds;
+    entries_.erase(entries_.begin() + index);
+    if (index < current_ || current_ >= count()) current_ = std::max(0, current_ - 1);
+}
+
+bool Playlist::removeDuplicates() {
+    std::vector<bool> doomed(entries_.size(), false);
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        if (doomed[i]) continue;
+        for (size_t j = i + 1; j < entries_.size(); ++j)
+            if (!doomed[j] && samePlaylistPath(entries_[i].path, entries_[j].path)) doomed[j] = true;
+    }
+    bool currentRemoved = false;
+    removeWhere([&](size_t i) { return doomed[i]; }, &currentRemoved);
+    return currentRemoved;
+}
+
+bool Playlist::removeInvalid() {
+    bool currentRemoved = false;
+    removeWhere([&](size_t i) { return !entries_[i].isSong; }, &currentRemoved);
+    return currentRemoved;
+}
+
+void Playlist::clear() {
+    entries_.clear();
+    current_ = 0;
+    totalSeconds_ = 0;
+    resetRandomOrder();
+}
+
+Status Playlist::save(const std::string& path, Language language) const {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return makeError(tr(language, "Datei nicht vorhanden", "File not found"));
+    bool ok = true;
+    for (const Entry& e : entries_) {
+        ok = ok && std::fwrite(e.path.data(), 1, e.path.size(), f) == e.path.size();
+        ok = ok && std::fputs("\r\n", f) >= 0;
+    }
+    ok = (std::fclose(f) == 0) && ok;
+    if (!ok) return makeError(tr(language, "Datei nicht vorhanden", "File not found"));
+    return Ok{};
+}
+
+}  // namespace svt

@@ -1,0 +1,267 @@
+#include "app/Playlist.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "support/TempDir.h"
+
+namespace svt {
+namespace {
+
+using test::TempDir;
+
+// Files whose contents begin with "MThd" are songs of ten seconds; anything else is not.
+std::optional<SongProbeResult> fakeProbe(const std::string& path) {
+    const std::vector<uint8_t> bytes = test::readFileBytes(path);
+    SongProbeResult r;
+    r.isSong = bytes.size() >= 4 && std::string(bytes.begin(), bytes.begin() + 4) == "MThd";
+    r.title = std::filesystem::path(path).stem().string();
+    r.settings.playingTimeSeconds = 10;
+    return r;
+}
+
+std::string song(const TempDir& dir, const std::string& name) { return dir.write(name, std::string("MThd")); }
+
+std::vector<std::string> pathsOf(const Playlist& list) {
+    std::vector<std::string> out;
+    for (int i = 0; i < list.count(); ++i) out.push_back(list.entry(i).path);
+    return out;
+}
+
+TEST(Playlist, EqualPathsIgnoringCaseAndTrailingSeparatorAreOneEntry) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.path() / "Music");
+    const std::string a = song(dir, "Music/a.mid");
+    const std::string b = song(dir, "Music/b.mid");
+    Playlist list(fakeProbe, 1);
+    EXPECT_EQ(list.addNames({a, b}, false), 2);
+    EXPECT_EQ(list.currentIndex(), 0);
+
+    std::string upper = a;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    // The upper-case spelling need not exist: being listed already is decided first.
+    EXPECT_EQ(list.addNames({b, upper}, false), 0);
+    EXPECT_EQ(list.count(), 2);
+    EXPECT_EQ(list.currentIndex(), 0) << "the last name was listed: its entry becomes current";
+    EXPECT_EQ(list.totalSeconds(), 20);
+
+    EXPECT_TRUE(samePlaylistPath("C:\\Music\\a.mid", "c:\\music\\A.MID\\"));
+    EXPECT_FALSE(samePlaylistPath("a.mid", "a.midi"));
+}
+
+TEST(Playlist, MissingFilesAndNonSongsAreSkippedSilently) {
+    TempDir dir;
+    const std::string text = dir.write("notes.txt", std::string("hello"));
+    const std::string a = song(dir, "a.mid");
+    Playlist list(fakeProbe, 1);
+    EXPECT_EQ(list.addNames({dir.file("missing.mid"), text, a}, false), 1);
+    EXPECT_EQ(pathsOf(list), std::vector<std::string>{a});
+}
+
+TEST(Playlist, PlaylistFilesExpandLinesAsNamesInOrder) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.path() / "folder/sub");
+    const std::string f1 = song(dir, "folder/1.mid");
+    const std::string f2 = song(dir, "folder/sub/2.mid");
+    const std::string inner = song(dir, "inner.mid");
+    const std::string top = song(dir, "top.mid");
+    const std::string nested = dir.write("nested.pli", inner + "\r\n");
+    // An empty line, a folder line and a line naming another list.
+    const std::string list = dir.write("list.pli", top + "\r\n\r\n" + dir.file("folder") + "\r\n" + nested + "\n");
+
+    Playlist playlist(fakeProbe, 1);
+    EXPECT_EQ(playlist.addNames({"@" + list}, true), 4);
+    EXPECT_EQ(pathsOf(playlist), (std::vector<std::string>{top, f1, f2, inner}));
+
+    // A list that names itself stops at the nesting limit instead of looping forever.
+    const std::string self = dir.file("self.pli");
+    dir.write("self.pli", self + "\n" + top + "\n");
+    const std::vector<std::string> expanded = expandPlaylistNames({self});
+    EXPECT_EQ(expanded.size(), static_cast<size_t>(kMaxPlaylistNesting));
+}
+
+TEST(Playlist, LinesAreCutAtCarriageReturnAndOverlongLinesDropped) {
+    const std::string text = "a.mid\r\n\nb.mid\rjunk\n\r\n" + std::string(kMaxPlaylistLine + 1, 'x') + "\nc.mid";
+    const std::vector<uint8_t> bytes(text.begin(), text.end());
+    EXPECT_EQ(parsePlaylistLines(bytes), (std::vector<std::string>{"a.mid", "b.mid", "c.mid"}));
+    EXPECT_TRUE(parsePlaylistLines({}).empty());
+}
+
+TEST(Playlist, SavedListIsOnePathPerLineWithCrLfAndReadsBack) {
+    TempDir dir;
+    const std::vector<std::string> songs = {song(dir, "a.mid"), song(dir, "b.mid"), song(dir, "c.mid")};
+    Playlist list(fakeProbe, 1);
+    list.addNames(songs, false);
+    const std::string out = dir.file("saved.pli");
+    ASSERT_TRUE(list.save(out, Language::English).ok());
+    const std::vector<uint8_t> bytes = test::readFileBytes(out);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), songs[0] + "\r\n" + songs[1] + "\r\n" + songs[2] + "\r\n");
+
+    Playlist again(fakeProbe, 1);
+    EXPECT_EQ(again.addNames({out}, true), 3);
+    EXPECT_EQ(pathsOf(again), songs);
+
+    const Status failed = list.save(dir.file("no/such/folder/x.pli"), Language::German);
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(failed.error().message, "Datei nicht vorhanden");
+}
+
+TEST(Playlist, RandomOrderPlaysEveryEntryOnceThenEnds) {
+    TempDir dir;
+    Playlist list(fakeProbe, 7);
+    list.addNames({song(dir, "a.mid"), song(dir, "b.mid"), song(dir, "c.mid")}, false);
+    for (int round = 0; round < 3; ++round) {
+        std::set<int> played;
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(list.randomNext(true));
+            played.insert(list.currentIndex());
+        }
+        EXPECT_EQ(played.size(), 3u);
+        EXPECT_FALSE(list.randomNext(true)) << "the fourth draw ends the list";
+        list.resetRandomOrder();
+    }
+    // Entries added after the order was made are drawn too.
+    list.addNames({song(dir, "d.mid")}, false);
+    std::set<int> played;
+    while (list.randomNext(true)) played.insert(list.currentIndex());
+    EXPECT_EQ(played.size(), 4u);
+}
+
+TEST(Playlist, NavigationSkipsEntriesThatAreNotSongs) {
+    TempDir dir;
+    Playlist list(fakeProbe, 1);
+    list.addNames({song(dir, "0.mid"), song(dir, "1.mid"), song(dir, "2.mid"), song(dir, "3.mid")}, false);
+    list.entry(1).isSong = false;
+    list.entry(3).isSong = false;
+
+    ASSERT_TRUE(list.select(0, true));
+    EXPECT_TRUE(list.next(true));
+    EXPECT_EQ(list.currentIndex(), 2);
+    EXPECT_FALSE(list.next(true)) << "only a non-song follows";
+    EXPECT_EQ(list.currentIndex(), 2);
+    EXPECT_TRUE(list.next(false));
+    EXPECT_EQ(list.currentIndex(), 3);
+    EXPECT_TRUE(list.previous(true));
+    EXPECT_EQ(list.currentIndex(), 2);
+    ASSERT_TRUE(list.select(1, true));
+    EXPECT_EQ(list.currentIndex(), 2);
+    ASSERT_TRUE(list.select(3, true));
+    EXPECT_EQ(list.currentIndex(), 3) << "no song follows: stay at the index";
+}
+
+TEST(Playlist, RemovingKeepsTheCurrentIndexOnTheSameSong) {
+    TempDir dir;
+    const std::string a = song(dir, "a.mid"), b = song(dir, "b.mid"), c = song(dir, "c.mid");
+    Playlist list(fakeProbe, 1);
+    list.addNames({a, b, c}, false);
+    list.select(2, false);
+    list.remove(0);
+    EXPECT_EQ(list.current()->path, c);
+    list.remove(1);  // the last one, which was current
+    EXPECT_EQ(list.currentIndex(), 0);
+    EXPECT_EQ(list.totalSeconds(), 10);
+
+    // Duplicates cannot come in through add, but entries can be renamed to match.
+    list.clear();
+    list.addNames({a, b, c}, false);
+    list.entry(2).path = a;
+    list.entry(1).isSong = false;
+    list.select(2, false);
+    EXPECT_TRUE(list.removeDuplicates());
+    EXPECT_EQ(pathsOf(list), (std::vector<std::string>{a, b}));
+    list.select(0, false);
+    EXPECT_FALSE(list.removeInvalid());
+    EXPECT_EQ(pathsOf(list), std::vector<std::string>{a});
+    list.clear();
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_EQ(list.currentIndex(), 0);
+    EXPECT_EQ(list.current(), nullptr);
+}
+
+SongEvent ev(uint8_t type, uint8_t channel, uint8_t a, uint8_t b = 0) { return SongEvent{0, type, channel, a, b}; }
+
+TEST(SongSettings, FirstEventsOfEachKindSetTheFields) {
+    struct Case {
+        const char* what;
+        std::vector<SongEvent> events;
+        int key, minor, tempo, num, den;
+    };
+    // Tempo 500000 us per quarter = 120 bpm; 0x07A120 = 500000, 0x061A80 = 400000.
+    const Case cases[] = {
+        {"three flats minor", {ev(EV_KEY_SIGNATURE, 0, 0xFD, 1)}, 4, 1, -1, -1, -1},
+        {"nothing", {}, -1, -1, -1, -1, -1},
+        {"out-of-range key skipped",
+         {ev(EV_KEY_SIGNATURE, 0, 9, 0), ev(EV_KEY_SIGNATURE, 0, 2, 0), ev(EV_KEY_SIGNATURE, 0, 5, 1)},
+         9,
+         0,
+         -1,
+         -1,
+         -1},
+        {"first tempo only",
+         {SongEvent{0, EV_TEMPO, 0x20, 0x07, 0xA1}, SongEvent{0, EV_TEMPO, 0x80, 0x06, 0x1A}},
+         -1,
+         -1,
+         120,
+         -1,
+         -1},
+        {"meter from channel 0 only",
+         {ev(EV_TIME_SIGNATURE, 1, 24, 8), ev(EV_TIME_SIGNATURE, 0, 6, 8), ev(EV_TIME_SIGNATURE, 0, 3, 4)},
+         -1,
+         -1,
+         -1,
+         6,
+         8},
+        {"after the end nothing counts", {ev(EV_END_OF_SONG, 0, 0), ev(EV_KEY_SIGNATURE, 0, 1, 0)}, -1, -1, -1, -1, -1},
+    };
+    for (const Case& c : cases) {
+        const SongSettings s = makeSongSettings(c.events, 44100 * 95 + 1, 44100);
+        EXPECT_EQ(s.originalKey, c.key) << c.what;
+        EXPECT_EQ(s.minor, c.minor) << c.what;
+        EXPECT_EQ(s.originalTempo, c.tempo) << c.what;
+        EXPECT_EQ(s.newTempo, c.tempo) << c.what;
+        EXPECT_EQ(s.meterNumerator, c.num) << c.what;
+        EXPECT_EQ(s.meterDenominator, c.den) << c.what;
+        EXPECT_EQ(s.playingTimeSeconds, 95) << c.what;
+    }
+    const SongSettings p = makeSongSettings(
+        std::vector<SongEvent>{ev(EV_PROGRAM, 0, 0), ev(EV_PROGRAM, 1, 41), ev(EV_PROGRAM, 1, 5), ev(EV_PROGRAM, 16, 9)},
+        0, 44100);
+    EXPECT_EQ(p.program[0], -1) << "a first program of 0 is no choice";
+    EXPECT_EQ(p.program[1], 40);
+    EXPECT_EQ(p.program[2], -1);
+}
+
+TEST(SongSettings, ApplyingMutesChannelEventsAndSetsProgramChoices) {
+    std::vector<SongEvent> events = {
+        ev(EV_SYSTEM_RESET, 0, SYSTEM_GS_RESET),
+        ev(EV_PROGRAM, 0, 10),
+        ev(EV_NOTE_ON, 0, 60, 100),
+        SongEvent{0, EV_TEMPO, 0, 0x07, 0xA1},
+        ev(EV_PROGRAM, 1, 3),
+        ev(EV_NOTE_ON, 1, 62, 100),
+        ev(EV_END_OF_SONG, 0, 0),
+        ev(EV_NOTE_ON, 0, 64, 100),
+    };
+    SongSettings s = makeSongSettings(events, 0, 44100);
+    s.mute[0] = 1;
+    s.program[1] = 29;
+    applySongSettings(s, events);
+    EXPECT_EQ(events[0].type, EV_SYSTEM_RESET) << "song-wide events are not the channel's";
+    EXPECT_EQ(events[1].type, EV_NONE);
+    EXPECT_EQ(events[2].type, EV_NONE);
+    EXPECT_EQ(events[3].type, EV_TEMPO);
+    EXPECT_EQ(events[4].a, 30);
+    EXPECT_EQ(events[5].type, EV_NOTE_ON);
+    EXPECT_EQ(events[7].type, EV_NOTE_ON) << "nothing after the end is touched";
+
+    s.originalTempo = 120;
+    s.newTempo = 150;
+    EXPECT_DOUBLE_EQ(timeRatioOf(s), 0.8);
+    s.originalTempo = -1;
+    EXPECT_DOUBLE_EQ(timeRatioOf(s), 1.0);
+}
+
+}  // namespace
+}  // namespace svt
