@@ -11,6 +11,9 @@ SVT_TEST_PACKAGES=(sox)
 SVT_BUILD_PACKAGES+=(libmp3lame-dev)
 SVT_RUNTIME_PACKAGES+=(libmp3lame0)
 SVT_TEST_PACKAGES+=(lame mpg123)
+# Live playback goes through ALSA; its configuration package brings the "null" device the tests use.
+SVT_BUILD_PACKAGES+=(libasound2-dev)
+SVT_RUNTIME_PACKAGES+=(libasound2 libasound2-data)
 
 svt_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
 
