@@ -1,0 +1,363 @@
+#include "song/EventList.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+#include "base/Constants.h"
+
+namespace svt {
+
+uint8_t controllerEvent(int controller) {
+    static constexpr auto table = [] {
+        std::array<uint8_t, 128> t{};
+        t[0] = EV_BANK_MSB;
+        t[32] = EV_BANK_LSB;
+        t[1] = EV_MODULATION;
+        t[2] = EV_BREATH;
+        t[4] = EV_FOOT;
+        t[7] = EV_VOLUME;
+        t[8] = EV_BALANCE;
+        t[10] = EV_PAN;
+        t[11] = EV_EXPRESSION;
+        t[64] = EV_SUSTAIN;
+        t[5] = EV_PORTAMENTO_TIME_MSB;
+        t[37] = EV_PORTAMENTO_TIME_LSB;
+        t[65] = EV_PORTAMENTO;
+        t[84] = EV_PORTAMENTO_CONTROL;
+        t[6] = EV_DATA_ENTRY_MSB;
+        t[38] = EV_DATA_ENTRY_LSB;
+        t[66] = EV_SOSTENUTO;
+        t[67] = EV_SOFT_PEDAL;
+        t[68] = EV_LEGATO;
+        t[69] = EV_HOLD2;
+        t[71] = EV_HARMONIC_CONTENT;
+        t[72] = EV_RELEASE_TIME;
+        t[73] = EV_ATTACK_TIME;
+        t[74] = EV_BRIGHTNESS;
+        t[91] = EV_REVERB_SEND;
+        t[92] = EV_TREMOLO_SEND;
+        t[93] = EV_CHORUS_SEND;
+        t[94] = EV_CELESTE_SEND;
+        t[95] = EV_PHASER_SEND;
+        t[96] = EV_DATA_INCREMENT;
+        t[97] = EV_DATA_DECREMENT;
+        t[98] = EV_NRPN_LSB;
+        t[99] = EV_NRPN_MSB;
+        t[100] = EV_RPN_LSB;
+        t[101] = EV_RPN_MSB;
+        t[120] = EV_ALL_SOUNDS_OFF;
+        t[121] = EV_RESET_CONTROLLERS;
+        t[123] = EV_ALL_NOTES_OFF;
+        t[126] = EV_MONO;
+        t[127] = EV_POLY;
+        return t;
+    }();
+    return controller >= 0 && controller < 128 ? table[static_cast<size_t>(controller)] : uint8_t{EV_NONE};
+}
+
+EventList::EventList() { reset(); }
+
+void EventList::reset() {
+    nodes_.clear();
+    nodes_.push_back(Node{SongEvent{}, -1, -1});
+    tail_ = 0;
+    cursor_ = 0;
+    count_ = 1;
+    overflow_ = false;
+    strings_.clear();
+}
+
+int32_t EventList::startTrackMerge() {
+    cursor_ = 0;
+    return 0;
+}
+
+int32_t EventList::startTrackAppend() {
+    cursor_ = tail_;
+    return nodes_[static_cast<size_t>(tail_)].event.time;
+}
+
+int32_t EventList::lastTime() const { return nodes_[static_cast<size_t>(tail_)].event.time; }
+
+int32_t EventList::insertAfter(int32_t at, const SongEvent& e) {
+    const auto index = static_cast<int32_t>(nodes_.size());
+    Node& prev = nodes_[static_cast<size_t>(at)];
+    const int32_t next = prev.next;
+    nodes_.push_back(Node{e, next, at});
+    nodes_[static_cast<size_t>(at)].next = index;
+    if (next >= 0)
+        nodes_[static_cast<size_t>(next)].prev = index;
+    else
+        tail_ = index;
+    return index;
+}
+
+void EventList::add(SongEvent e) {
+    if (count_ >= kMaxEventNodes) {
+        ++count_;
+        overflow_ = true;
+        return;
+    }
+    ++count_;
+    if (e.time < 0) e.time = 0;
+    int32_t at = cursor_;
+    if (e.time < nodes_[static_cast<size_t>(at)].event.time) {
+        // Back to the first node not later than the new one; the head (time 0) stops the walk.
+        while (at > 0 && nodes_[static_cast<size_t>(at)].event.time > e.time) at = nodes_[static_cast<size_t>(at)].prev;
+        if (at < 0) at = 0;
+    } else {
+        for (int32_t n = nodes_[static_cast<size_t>(at)].next;
+             n >= 0 && nodes_[static_cast<size_t>(n)].event.time <= e.time; n = nodes_[static_cast<size_t>(n)].next)
+            at = n;
+    }
+    cursor_ = insertAfter(at, e);
+}
+
+void EventList::addController(int channel, int controller, int value, int32_t time) {
+    const uint8_t type = controllerEvent(controller);
+    if (type == EV_NONE) return;
+    add(SongEvent{time, type, static_cast<uint8_t>(channel), static_cast<uint8_t>(std::clamp(value, 0, 127)), 0});
+}
+
+SongEvent EventList::makeTextEvent(uint8_t type, std::string_view text) {
+    SongEvent e{0, type, 0, 0, 0};
+    if (strings_.empty()) strings_.emplace_back();
+    if (static_cast<int32_t>(strings_.size()) > kMaxSongStrings) return e;
+    std::string stored(1, static_cast<char>(type));
+    stored.append(text);
+    const auto index = static_cast<int>(strings_.size());
+    strings_.push_back(std::move(stored));
+    e.a = static_cast<uint8_t>(index & 0xFF);
+    e.b = static_cast<uint8_t>((index >> 8) & 0xFF);
+    return e;
+}
+
+std::vector<SongEvent> EventList::events() const {
+    std::vector<SongEvent> out;
+    for (int32_t n = nodes_[0].next; n >= 0; n = nodes_[static_cast<size_t>(n)].next)
+        out.push_back(nodes_[static_cast<size_t>(n)].event);
+    return out;
+}
+
+void EventList::addBeatMarks(int32_t division) {
+    struct Meter {
+        int32_t time;
+        int numerator, denominator;
+    };
+    std::vector<Meter> meters;
+    for (int32_t n = nodes_[0].next; n >= 0; n = nodes_[static_cast<size_t>(n)].next) {
+        const SongEvent& e = nodes_[static_cast<size_t>(n)].event;
+        if (e.type != EV_TIME_SIGNATURE || e.channel != 0 || meters.size() >= 255) continue;
+        if (meters.empty() && e.time > 0) meters.push_back({0, 4, 4});
+        if (!meters.empty() && meters.back().time == e.time) {
+            meters.back() = {e.time, e.a, e.b};
+        } else if (meters.empty() || meters.back().numerator != e.a || meters.back().denominator != e.b) {
+            meters.push_back({e.time, e.a, e.b});
+        }
+    }
+    if (meters.empty()) meters.push_back({0, 4, 4});
+    meters.push_back({std::numeric_limits<int32_t>::max(), meters.back().numerator, meters.back().denominator});
+
+    const int32_t end = lastTime();
+    int64_t time = 0;
+    int measure = 0, beat = 0;
+    size_t next = 0;
+    int numerator = 4, denominator = 4;
+    while (time < end && !overflow_) {
+        while (next < meters.size() && time >= meters[next].time) {
+            if (beat != 0) {
+                ++measure;
+                beat = 0;
+            }
+            numerator = std::max(1, meters[next].numerator);
+            denominator = std::max(1, meters[next].denominator);
+            ++next;
+        }
+        add(SongEvent{static_cast<int32_t>(time), EV_BEAT_MARK, 0, static_cast<uint8_t>(measure & 0xFF),
+                      static_cast<uint8_t>(((beat + 1) << 4) | ((measure >> 8) & 0x0F))});
+        if (++beat >= numerator) {
+            ++measure;
+            beat = 0;
+        }
+        // A step of at least one tick, so that a division too small for the meter cannot stall.
+        time += std::max<int64_t>(1, static_cast<int64_t>(division) * 4 / denominator);
+    }
+}
+
+void EventList::foldChannels(int32_t& maxChannel) {
+    bool high = false;
+    for (int32_t n = nodes_[0].next; n >= 0 && !high; n = nodes_[static_cast<size_t>(n)].next) {
+        const SongEvent& e = nodes_[static_cast<size_t>(n)].event;
+        high = isChannelEvent(e.type) && e.channel >= kChannels;
+    }
+    std::array<int16_t, 256> map;
+    map.fill(-1);
+    std::array<bool, 256> used{};
+    for (int32_t n = nodes_[0].next; n >= 0; n = nodes_[static_cast<size_t>(n)].next) {
+        const SongEvent& e = nodes_[static_cast<size_t>(n)].event;
+        if (isChannelEvent(e.type) && e.channel < kChannels) used[e.channel] = true;
+    }
+    for (int32_t n = nodes_[0].next; high && n >= 0; n = nodes_[static_cast<size_t>(n)].next) {
+        SongEvent& e = nodes_[static_cast<size_t>(n)].event;
+        if (!isChannelEvent(e.type) || e.channel < kChannels) continue;
+        const int c = e.channel;
+        if (map[static_cast<size_t>(c)] < 0) {
+            int target = c % kChannels;
+            for (int candidate = c % kChannels; candidate < c; candidate += kChannels) {
+                if (!used[static_cast<size_t>(candidate)]) {
+                    target = candidate;
+                    break;
+                }
+            }
+            map[static_cast<size_t>(c)] = static_cast<int16_t>(target);
+            used[static_cast<size_t>(target)] = true;
+        }
+        e.channel = static_cast<uint8_t>(map[static_cast<size_t>(c)]);
+    }
+    for (int32_t n = nodes_[0].next; n >= 0; n = nodes_[static_cast<size_t>(n)].next) {
+        const SongEvent& e = nodes_[static_cast<size_t>(n)].event;
+        if (isChannelEvent(e.type)) maxChannel = std::max<int32_t>(maxChannel, e.channel);
+    }
+}
+
+namespace {
+
+// Follows what decides a note's instrument, the way the player will, so that every
+// instrument the song sounds can be loaded before it starts.
+class InstrumentTracker {
+public:
+    InstrumentTracker(InstrumentMarker* marker, uint32_t drumMask) : marker_(marker), drumMask_(drumMask) {
+        resetAll();
+    }
+
+    void apply(const SongEvent& e) {
+        if (marker_ == nullptr) return;
+        if (e.type == EV_SYSTEM_RESET) {
+            mode_ = e.a;
+            resetAll();
+            return;
+        }
+        if (!isChannelEvent(e.type) || e.channel >= kChannels) return;
+        Channel& ch = channels_[e.channel];
+        switch (e.type) {
+            case EV_BANK_MSB: ch.msb = e.a; break;
+            case EV_BANK_LSB: ch.lsb = e.a; break;
+            case EV_DRUM_PART: ch.drum = e.a != 0; break;
+            case EV_PROGRAM: programChange(ch, e.a); break;
+            case EV_NOTE_ON: {
+                const int bank = ch.drum ? ch.program : ch.bank;
+                const int slot = ch.drum ? e.a : ch.program;
+                if (ch.program < 0) break;
+                marker_->markForLoading(ch.drum, marker_->bankExists(ch.drum, bank) ? bank : 0, slot);
+                break;
+            }
+            default: break;
+        }
+    }
+
+private:
+    struct Channel {
+        int msb = 0, lsb = 0, bank = 0, program = 0;
+        bool drum = false;
+    };
+
+    void resetAll() {
+        for (int c = 0; c < kChannels; ++c) {
+            channels_[c] = Channel{};
+            channels_[c].drum = (drumMask_ >> c) & 1u;
+            if (mode_ == SYSTEM_XG_ON && c == 9) channels_[c].msb = 127;
+        }
+    }
+
+    void programChange(Channel& ch, int program) {
+        ch.program = program;
+        switch (mode_) {
+            case SYSTEM_GM2_ON:
+                if (ch.msb == 120) ch.drum = true;
+                if (ch.msb == 121) ch.drum = false;
+                ch.bank = ch.lsb;
+                break;
+            case SYSTEM_XG_ON:
+                if (ch.msb == 0 || ch.msb == 64) ch.drum = false;
+                if (ch.msb == 126 || ch.msb == 127) ch.drum = true;
+                ch.bank = ch.lsb;
+                break;
+            default: ch.bank = ch.msb; break;
+        }
+    }
+
+    InstrumentMarker* marker_;
+    uint32_t drumMask_;
+    int mode_ = SYSTEM_GM_OFF;
+    std::array<Channel, kChannels> channels_{};
+};
+
+// Samples per tick in 16.16 fixed point; the steps are rounded as doubles, left to right.
+int64_t samplesPerTick(int64_t tempo, int rate, int32_t division) {
+    const double v = ((static_cast<double>(tempo) * rate) * 0.065536) / division;
+    if (!(v < 9.0e15)) return std::numeric_limits<int32_t>::max();
+    return static_cast<int64_t>(v);
+}
+
+}  // namespace
+
+Result<ConvertedSong> EventList::convert(int32_t division, const ConversionSettings& settings) {
+    if (division <= 0) return makeError("the file gives no time base (division " + std::to_string(division) + ")");
+    ConvertedSong song;
+    foldChannels(song.maxChannel);
+    song.events.reserve(static_cast<size_t>(count_) + 1);
+    InstrumentTracker tracker(settings.marker, settings.drumChannels);
+
+    int64_t factor = samplesPerTick(500000, settings.outputRateHz, division);
+    int64_t fraction = 0;
+    int64_t now = 0;
+    int32_t previousTicks = 0;
+    int64_t pendingTicks = 0;  // ticks since the last kept event, dropped ones included
+    enum { BeforeStart, Running } state = BeforeStart;
+
+    for (int32_t n = nodes_[0].next; n >= 0; n = nodes_[static_cast<size_t>(n)].next) {
+        SongEvent e = nodes_[static_cast<size_t>(n)].event;
+        pendingTicks += static_cast<int64_t>(e.time) - previousTicks;
+        previousTicks = e.time;
+
+        if (isChannelEvent(e.type)) {
+            e.channel &= 0x0F;
+            if ((settings.excludedChannels >> e.channel) & 1u) continue;
+        }
+        if (e.type == EV_NONE) continue;
+        if (isTextEvent(e.type) && stringIndexOf(e) == 0) continue;
+        if (e.type == EV_GS_BITMAP && !settings.traceTexts) continue;
+        if (e.type == EV_SCRIPT_START || e.type == EV_SCRIPT_EVENT) continue;
+
+        if (state == BeforeStart) {
+            // Leading silence does not count: the clock starts at the first sounding event.
+            pendingTicks = 0;
+            if (e.type == EV_NOTE_ON || (settings.traceTexts && isTextEvent(e.type))) state = Running;
+            if (state == BeforeStart && e.type == EV_BEAT_MARK) continue;
+        } else if (pendingTicks > 0) {
+            int64_t samples = pendingTicks * (factor >> 16);
+            fraction += pendingTicks * (factor & 0xFFFF);
+            if (fraction > 0xFFFF) {
+                samples += fraction >> 16;
+                fraction &= 0xFFFF;
+            }
+            pendingTicks = 0;
+            now += samples;
+            if (now > std::numeric_limits<int32_t>::max())
+                return makeError("the song is longer than the player can count (over 2^31 samples)");
+        }
+
+        e.time = static_cast<int32_t>(now);
+        song.events.push_back(e);
+        tracker.apply(e);
+        if (e.type == EV_TEMPO) factor = samplesPerTick(tempoOf(e), settings.outputRateHz, division);
+    }
+    song.events.push_back(SongEvent{static_cast<int32_t>(now), EV_END_OF_SONG, 0, 0, 0});
+    song.totalSamples = static_cast<int32_t>(now);
+    song.strings = std::move(strings_);
+    reset();
+    return song;
+}
+
+}  // namespace svt

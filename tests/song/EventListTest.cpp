@@ -1,0 +1,193 @@
+#include "song/EventList.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <tuple>
+
+namespace svt {
+namespace {
+
+SongEvent ev(int32_t time, uint8_t type, uint8_t channel = 0, uint8_t a = 0, uint8_t b = 0) {
+    return SongEvent{time, type, channel, a, b};
+}
+
+TEST(EventList, EqualTimesKeepTheirOrderWhereverTheCursorWas) {
+    EventList list;
+    list.add(ev(100, EV_NOTE_ON, 0, 60, 1));
+    list.add(ev(300, EV_NOTE_ON, 0, 62, 2));
+    list.add(ev(100, EV_NOTE_ON, 0, 64, 3));  // cursor was past 100: walks back
+    list.startTrackMerge();
+    list.add(ev(100, EV_NOTE_ON, 0, 65, 4));  // from the head: walks forward past equal times
+    list.add(ev(-5, EV_NOTE_ON, 0, 66, 5));   // negative times become 0
+    std::vector<int> order;
+    std::vector<int32_t> times;
+    for (const SongEvent& e : list.events()) {
+        order.push_back(e.b);
+        times.push_back(e.time);
+    }
+    EXPECT_EQ(order, (std::vector<int>{5, 1, 3, 4, 2}));
+    EXPECT_EQ(times, (std::vector<int32_t>{0, 100, 100, 100, 300}));
+}
+
+TEST(EventList, TicksBecomeSamplesWithTheTempoMap) {
+    struct Case {
+        int rate;
+        int division;
+        std::vector<SongEvent> events;
+        std::vector<int32_t> expected;  // sample times of the events after conversion (end included)
+    };
+    // 44100 * 500000 * 0.065536 / 480 = 3010560 = 45 + 61440/65536 samples per tick.
+    const Case cases[] = {
+        {44100, 480, {ev(0, EV_NOTE_ON, 0, 60, 100), ev(480, EV_NOTE_OFF, 0, 60)}, {0, 22050, 22050}},
+        {44100, 480, {ev(0, EV_NOTE_ON, 0, 60, 100), ev(1, EV_NOTE_OFF, 0, 60)}, {0, 45, 45}},
+        // Tempo doubles (250000) after one beat: the second beat takes half as long.
+        {44100,
+         480,
+         {ev(0, EV_NOTE_ON, 0, 60, 100), ev(480, EV_TEMPO, 0x90, 0x03, 0xD0), ev(960, EV_NOTE_OFF, 0, 60)},
+         {0, 22050, 33075, 33075}},
+        {48000, 96, {ev(0, EV_NOTE_ON, 0, 60, 100), ev(96, EV_NOTE_OFF, 0, 60)}, {0, 24000, 24000}},
+        {22050, 480, {ev(0, EV_NOTE_ON, 0, 60, 100), ev(4800, EV_NOTE_OFF, 0, 60)}, {0, 110250, 110250}},
+    };
+    for (const Case& c : cases) {
+        EventList list;
+        for (const SongEvent& e : c.events) list.add(e);
+        ConversionSettings settings;
+        settings.outputRateHz = c.rate;
+        auto song = list.convert(c.division, settings);
+        ASSERT_TRUE(song.ok());
+        std::vector<int32_t> times;
+        for (const SongEvent& e : song->events) times.push_back(e.time);
+        EXPECT_EQ(times, c.expected) << c.rate << " Hz, division " << c.division;
+        EXPECT_EQ(song->events.back().type, EV_END_OF_SONG);
+        EXPECT_EQ(song->totalSamples, c.expected.back());
+    }
+}
+
+TEST(EventList, LeadingSilenceIsCutAtTheFirstNote) {
+    EventList list;
+    list.add(ev(0, EV_PROGRAM, 0, 5));
+    list.add(ev(960, EV_VOLUME, 0, 100));
+    list.add(ev(1920, EV_NOTE_ON, 0, 60, 100));
+    list.add(ev(2400, EV_NOTE_OFF, 0, 60));
+    list.addBeatMarks(480);
+    auto song = list.convert(480, {});
+    ASSERT_TRUE(song.ok());
+    const std::vector<SongEvent>& e = song->events;
+    ASSERT_GE(e.size(), 4u);
+    EXPECT_EQ(e[0], ev(0, EV_PROGRAM, 0, 5));
+    EXPECT_EQ(e[1], ev(0, EV_VOLUME, 0, 100));
+    // Beat marks before the note are gone; the one at the note's tick follows it.
+    EXPECT_EQ(e[2], ev(0, EV_NOTE_ON, 0, 60, 100));
+    EXPECT_EQ(e[3].type, EV_BEAT_MARK);
+    EXPECT_EQ(e[3].time, 0);
+    EXPECT_EQ(song->totalSamples, 22050);
+}
+
+TEST(EventList, BeatMarksFollowTheMeter) {
+    struct Case {
+        std::vector<SongEvent> meters;
+        int32_t end;
+        std::vector<std::tuple<int32_t, int, int>> marks;  // tick, measure, beat (from 1)
+    };
+    const Case cases[] = {
+        {{}, 1920, {{0, 0, 1}, {480, 0, 2}, {960, 0, 3}, {1440, 0, 4}}},
+        // 3/8: a beat every division * 4 / 8 = 240 ticks, three beats a measure.
+        {{ev(0, EV_TIME_SIGNATURE, 0, 3, 8)}, 960, {{0, 0, 1}, {240, 0, 2}, {480, 0, 3}, {720, 1, 1}}},
+        // A change in the middle of a measure closes it.
+        {{ev(720, EV_TIME_SIGNATURE, 0, 2, 4)}, 1440, {{0, 0, 1}, {480, 0, 2}, {960, 1, 1}}},
+    };
+    for (const Case& c : cases) {
+        EventList list;
+        for (const SongEvent& m : c.meters) list.add(m);
+        list.add(ev(0, EV_NOTE_ON, 0, 60, 1));
+        list.add(ev(c.end, EV_NOTE_OFF, 0, 60));
+        list.addBeatMarks(480);
+        std::vector<std::tuple<int32_t, int, int>> marks;
+        for (const SongEvent& e : list.events())
+            if (e.type == EV_BEAT_MARK) marks.emplace_back(e.time, e.a | ((e.b & 0x0F) << 8), e.b >> 4);
+        EXPECT_EQ(marks, c.marks);
+    }
+}
+
+TEST(EventList, FullListStopsTakingEventsButKeepsWhatItHas) {
+    EventList list;
+    for (int32_t i = 0; i < kMaxEventNodes + 10; ++i) list.add(ev(i, EV_NOTE_ON, 0, 60, 1));
+    EXPECT_TRUE(list.overflow());
+    auto song = list.convert(480, {});
+    ASSERT_TRUE(song.ok());
+    EXPECT_EQ(song->events.size(), static_cast<size_t>(kMaxEventNodes));  // head dropped, end added
+}
+
+TEST(EventList, EmptySongsTextsAndExcludedChannels) {
+    EventList empty;
+    auto nothing = empty.convert(480, {});
+    ASSERT_TRUE(nothing.ok());
+    ASSERT_EQ(nothing->events.size(), 1u);
+    EXPECT_EQ(nothing->events[0], ev(0, EV_END_OF_SONG));
+
+    EventList list;
+    SongEvent lyric = list.makeTextEvent(EV_LYRIC, "la");
+    lyric.time = 10;
+    list.add(ev(0, EV_NOTE_ON, 0, 60, 1));
+    list.add(lyric);
+    list.add(ev(20, EV_LYRIC));            // index 0: dropped
+    list.add(ev(30, EV_NOTE_ON, 3, 60, 1));  // excluded channel 4
+    list.add(ev(40, EV_NOTE_ON, 0x14, 61, 1));  // second port, folds onto free channel 5
+    ConversionSettings settings;
+    settings.excludedChannels = 1u << 3;
+    auto song = list.convert(480, settings);
+    ASSERT_TRUE(song.ok());
+    std::vector<uint8_t> types;
+    for (const SongEvent& e : song->events) types.push_back(e.type);
+    EXPECT_EQ(types, (std::vector<uint8_t>{EV_NOTE_ON, EV_LYRIC, EV_NOTE_ON, EV_END_OF_SONG}));
+    EXPECT_EQ(song->events[2].channel, 4);
+    ASSERT_EQ(song->strings.size(), 2u);
+    EXPECT_EQ(song->strings[0], "");
+    EXPECT_EQ(song->strings[1], std::string(1, static_cast<char>(EV_LYRIC)) + "la");
+    EXPECT_EQ(stringIndexOf(song->events[1]), 1);
+
+    EventList bad;
+    bad.add(ev(0, EV_NOTE_ON, 0, 60, 1));
+    EXPECT_FALSE(bad.convert(0, {}).ok()) << "division 0";
+    // The longest tick time at the slowest tempo overflows the sample clock.
+    EventList longSong;
+    longSong.add(ev(0, EV_TEMPO, 0xFF, 0xFF, 0xFF));
+    longSong.add(ev(0, EV_NOTE_ON, 0, 60, 1));
+    longSong.add(ev(0x7FFFFFFF, EV_NOTE_OFF, 0, 60));
+    EXPECT_FALSE(longSong.convert(1, {}).ok());
+}
+
+class RecordingMarker final : public InstrumentMarker {
+public:
+    bool bankExists(bool drum, int bank) const override { return bank == 0 || (!drum && bank == 8); }
+    void markForLoading(bool drum, int bank, int slot) override { marks.insert({drum, bank, slot}); }
+    std::set<std::tuple<bool, int, int>> marks;
+};
+
+TEST(EventList, NotesMarkTheInstrumentsTheyWillSound) {
+    EventList list;
+    list.add(ev(0, EV_PROGRAM, 0, 41));
+    list.add(ev(0, EV_NOTE_ON, 0, 60, 100));     // melodic bank 0 program 41
+    list.add(ev(1, EV_BANK_MSB, 1, 8));
+    list.add(ev(1, EV_PROGRAM, 1, 5));
+    list.add(ev(2, EV_NOTE_ON, 1, 60, 100));     // bank 8 exists
+    list.add(ev(3, EV_BANK_MSB, 2, 9));
+    list.add(ev(3, EV_PROGRAM, 2, 7));
+    list.add(ev(4, EV_NOTE_ON, 2, 60, 100));     // bank 9 does not: bank 0
+    list.add(ev(5, EV_NOTE_ON, 9, 36, 100));     // drum set 0, key 36
+    list.add(ev(6, EV_PROGRAM, 9, 25));
+    list.add(ev(7, EV_NOTE_ON, 9, 38, 100));     // drum set 25 missing: set 0
+    list.add(ev(8, EV_DRUM_PART, 3, 1));
+    list.add(ev(9, EV_NOTE_ON, 3, 42, 100));     // made a drum part by a message
+    RecordingMarker marker;
+    ConversionSettings settings;
+    settings.marker = &marker;
+    ASSERT_TRUE(list.convert(480, settings).ok());
+    const std::set<std::tuple<bool, int, int>> expected = {
+        {false, 0, 41}, {false, 8, 5}, {false, 0, 7}, {true, 0, 36}, {true, 0, 38}, {true, 0, 42}};
+    EXPECT_EQ(marker.marks, expected);
+}
+
+}  // namespace
+}  // namespace svt
