@@ -76,8 +76,8 @@ public:
         for (int t = 0; t < scan && !stop_; ++t) {
             if (karaoke_ == 1 && t == 2) karaoke_ = 2;
             if (!scanTrack(t)) break;
-            // Beyond the first track only the karaoke check goes on.
-            if (karaoke_ == 0 || sawChannelMessage_) break;
+            // Beyond the second track only a started karaoke check goes on.
+            if (sawChannelMessage_ || (t >= 1 && karaoke_ == 0)) break;
         }
     }
 

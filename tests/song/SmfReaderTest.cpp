@@ -1,0 +1,296 @@
+#include "song/SmfReader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/SmfBuilder.h"
+#include "support/TempDir.h"
+
+namespace svt {
+namespace {
+
+using test::SmfBuilder;
+
+struct Read {
+    Result<SongReadResult> result;
+    SongInfo info;
+};
+
+Read readBytes(const std::vector<uint8_t>& bytes, const ReadOptions& options = {}) {
+    SongInfo info;
+    EventList list;
+    auto stream = openMemoryStream(bytes, "song.mid");
+    auto result = readSong(*stream, info, list, options);
+    return Read{std::move(result), std::move(info)};
+}
+
+std::vector<SongEvent> channelEvents(const ConvertedSong& song) {
+    std::vector<SongEvent> out;
+    for (const SongEvent& e : song.events)
+        if (isChannelEvent(e.type)) out.push_back(e);
+    return out;
+}
+
+TEST(SmfReader, ChannelMessagesBecomeEventsWithRunningStatus) {
+    SmfBuilder smf(0, 480);
+    smf.track()
+        .runningStatus()
+        .program(0, 2, 19)
+        .noteOn(0, 2, 60, 100)
+        .noteOn(240, 2, 64, 90)   // running status
+        .noteOn(240, 2, 60, 0)    // velocity 0 is a note off
+        .controller(0, 2, 7, 127)
+        .controller(0, 2, 3, 10)  // no event for controller 3
+        .pitchBend(0, 2, 0x2000)
+        .channelPressure(0, 2, 33)
+        .keyPressure(0, 2, 64, 44)
+        .noteOff(0, 2, 64, 12)
+        .endOfTrack();
+    Read r = readBytes(smf.build());
+    ASSERT_TRUE(r.result.ok()) << r.result.error().message;
+    const std::vector<SongEvent> expected = {
+        {0, EV_PROGRAM, 2, 19, 0},         {0, EV_NOTE_ON, 2, 60, 100},        {11025, EV_NOTE_ON, 2, 64, 90},
+        {22050, EV_NOTE_OFF, 2, 60, 0},    {22050, EV_VOLUME, 2, 127, 0},      {22050, EV_PITCH_BEND, 2, 0, 0x40},
+        {22050, EV_CHANNEL_PRESSURE, 2, 33, 0}, {22050, EV_KEY_PRESSURE, 2, 64, 44}, {22050, EV_NOTE_OFF, 2, 64, 12},
+    };
+    EXPECT_EQ(channelEvents(r.result->song), expected);
+    EXPECT_TRUE(r.result->warnings.empty());
+    EXPECT_EQ(r.info.format, 0);
+    EXPECT_EQ(r.info.division, 480);
+    EXPECT_EQ(r.info.totalSamples, 22050);
+    EXPECT_EQ(r.info.fileKind, kFileKindMidi);
+    EXPECT_EQ(r.info.read, 1);
+}
+
+TEST(SmfReader, TrackStartingWithADataByteUsesNoteOffOnChannelOne) {
+    SmfBuilder smf(0, 480);
+    smf.track().raw({0x00, 0x3C, 0x40}).noteOn(0, 0, 62, 1).endOfTrack();
+    Read r = readBytes(smf.build());
+    ASSERT_TRUE(r.result.ok());
+    const auto events = channelEvents(r.result->song);
+    ASSERT_GE(events.size(), 1u);
+    EXPECT_EQ(events[0], (SongEvent{0, EV_NOTE_OFF, 0, 60, 64}));
+}
+
+TEST(SmfReader, FormatsMergeOrAppendTracks) {
+    for (int format : {1, 2}) {
+        SmfBuilder smf(format, 480);
+        smf.track().tempo(0, 500000).noteOn(0, 0, 60, 100).noteOff(480, 0, 60).endOfTrack();
+        smf.track().noteOn(0, 1, 64, 100).noteOff(480, 1, 64).endOfTrack();
+        Read r = readBytes(smf.build());
+        ASSERT_TRUE(r.result.ok());
+        int32_t secondTrackStart = -1;
+        for (const SongEvent& e : r.result->song.events)
+            if (e.type == EV_NOTE_ON && e.channel == 1) secondTrackStart = e.time;
+        EXPECT_EQ(secondTrackStart, format == 1 ? 0 : 22050) << "format " << format;
+        EXPECT_EQ(r.info.trackCount, 2);
+    }
+}
+
+TEST(SmfReader, BrokenTracksKeepWhatWasReadAndSayWhere) {
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        int notes;            // note-ons that survive
+        const char* warning;  // part of the warning text
+    };
+    std::vector<Case> cases;
+    {
+        SmfBuilder smf(1, 480);
+        smf.track().noteOn(0, 0, 60, 100).noteOff(480, 0, 60).endOfTrack();
+        smf.track().noteOn(0, 1, 62, 100).noteOff(480, 1, 62);  // no end of track
+        smf.track().noteOn(0, 2, 64, 100).endOfTrack();
+        cases.push_back({"second track without end of track", smf.build(), 2, "track 2 ends inside an event"});
+    }
+    {
+        SmfBuilder smf(1, 480);
+        smf.track().noteOn(0, 0, 60, 100).endOfTrack();
+        smf.track().noteOn(0, 1, 62, 100).endOfTrack().lengthOverride = 0xFFFFFFF0u;
+        std::vector<uint8_t> bytes = smf.build();
+        bytes.resize(bytes.size() - 6);  // cut inside the second note
+        cases.push_back({"length near 2^32 and cut data", bytes, 1, "track 2 ends inside an event"});
+    }
+    {
+        SmfBuilder smf(1, 480);
+        smf.track().noteOn(0, 0, 60, 100).raw({0x00, 0xF0, 0x8F, 0xFF, 0xFF, 0x7F, 0x41});
+        cases.push_back({"sysex length beyond the file", smf.build(), 1, "system-exclusive"});
+    }
+    {
+        SmfBuilder smf(1, 480);
+        smf.track().noteOn(0, 0, 60, 100).raw({0x00, 0xFF, 0x01, 0xFF, 0xFF, 0xFF, 0x7F, 'a'});
+        cases.push_back({"meta length beyond the file", smf.build(), 1, "meta event"});
+    }
+    {
+        SmfBuilder smf(1, 480);
+        smf.track().noteOn(0, 0, 60, 100).raw({0xFF, 0xFF, 0xFF, 0xFF, 0x00});
+        cases.push_back({"five-byte delta time", smf.build(), 1, "longer than four bytes"});
+    }
+    {
+        SmfBuilder smf(1, 480);
+        smf.track().noteOn(0, 0, 60, 100).endOfTrack();
+        smf.trackCountOverride = 3;
+        cases.push_back({"fewer tracks than the header says", smf.build(), 1, "ends before track 2"});
+    }
+    {
+        SmfBuilder smf(1, 480);
+        smf.track().noteOn(0, 0, 60, 100).endOfTrack();
+        std::vector<uint8_t> bytes = smf.build();
+        const std::vector<uint8_t> junk = {'X', 'Y', 'Z', 'W', 0, 0, 0, 0};
+        bytes.insert(bytes.end(), junk.begin(), junk.end());
+        smf.trackCountOverride = 2;
+        std::vector<uint8_t> header = smf.build();
+        std::copy(header.begin(), header.begin() + 14, bytes.begin());
+        cases.push_back({"second chunk is not MTrk", bytes, 1, "not an MTrk"});
+    }
+    for (const Case& c : cases) {
+        Read r = readBytes(c.bytes);
+        ASSERT_TRUE(r.result.ok()) << c.what << ": " << r.result.error().message;
+        int notes = 0;
+        for (const SongEvent& e : r.result->song.events) notes += e.type == EV_NOTE_ON;
+        EXPECT_EQ(notes, c.notes) << c.what;
+        std::string all;
+        for (const std::string& w : r.result->warnings) all += w + "; ";
+        EXPECT_NE(all.find(c.warning), std::string::npos) << c.what << ": " << all;
+    }
+}
+
+TEST(SmfReader, FilesThatAreNoSongAreRefusedWithAReason) {
+    SmfBuilder good(0, 480);
+    good.track().noteOn(0, 0, 60, 100).endOfTrack();
+    const std::vector<uint8_t> smf = good.build();
+
+    std::vector<uint8_t> wave = {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
+    std::vector<uint8_t> brokenRmid = good.buildRmid();
+    brokenRmid[12] = 'x';  // "data" spelt wrong
+    SmfBuilder format3(3, 480);
+    format3.track().endOfTrack();
+    SmfBuilder division0(0, 0);
+    division0.track().noteOn(0, 0, 60, 100).endOfTrack();
+    SmfBuilder smpteZero(0, 480);
+    smpteZero.divisionRaw = 0xE700;  // -25 frames, 0 ticks per frame
+    smpteZero.track().noteOn(0, 0, 60, 100).endOfTrack();
+
+    const std::string text = "MIDI notes, but as text\n";
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        int code;
+    } cases[] = {
+        {"empty file", {}, kSongNotMidi},
+        {"text renamed .mid", {text.begin(), text.end()}, kSongNotMidi},
+        {"WAV renamed .mid", wave, kSongBroken},
+        {"RMID with a broken wrapper", brokenRmid, kSongBroken},
+        {"header cut short", {smf.begin(), smf.begin() + 9}, kSongBroken},
+        {"format 3", format3.build(), kSongBroken},
+        {"division 0", division0.build(), kSongBroken},
+        {"SMPTE with no ticks per frame", smpteZero.build(), kSongBroken},
+    };
+    for (const auto& c : cases) {
+        Read r = readBytes(c.bytes);
+        ASSERT_FALSE(r.result.ok()) << c.what;
+        EXPECT_EQ(r.result.error().code, c.code) << c.what;
+        EXPECT_FALSE(r.result.error().message.empty()) << c.what;
+    }
+    EXPECT_EQ(notMidiMessage("a.mid", Language::German), "\"a.mid\"\n\nDies ist keine Mididatei!");
+}
+
+TEST(SmfReader, RmidReadsLikeThePlainFileAndSmpteCountsTicksPerSecond) {
+    SmfBuilder smf(1, 480);
+    smf.track().tempo(0, 400000).noteOn(0, 0, 60, 100).noteOff(960, 0, 60).endOfTrack();
+    Read plain = readBytes(smf.build());
+    Read rmid = readBytes(smf.buildRmid());
+    ASSERT_TRUE(plain.result.ok());
+    ASSERT_TRUE(rmid.result.ok());
+    EXPECT_EQ(plain.result->song.events, rmid.result->song.events);
+
+    SmfBuilder smpte(0, 0);
+    smpte.divisionRaw = 0xE728;  // -25 frames of 40 ticks: 1000 ticks per second
+    smpte.track().noteOn(0, 0, 60, 100).noteOff(1000, 0, 60).endOfTrack();
+    Read r = readBytes(smpte.build());
+    ASSERT_TRUE(r.result.ok());
+    EXPECT_EQ(r.info.division, 1000);
+}
+
+TEST(SmfReader, TempoMetaOfWrongLengthIsSkippedAndTempoZeroDoesNotHang) {
+    SmfBuilder smf(0, 480);
+    smf.track()
+        .meta(0, 0x51, {0x07, 0xA1, 0x20, 0x00})  // length 4: skipped whole
+        .noteOn(0, 0, 60, 100)
+        .tempo(480, 0)
+        .noteOff(480, 0, 60)
+        .endOfTrack();
+    Read r = readBytes(smf.build());
+    ASSERT_TRUE(r.result.ok());
+    int tempos = 0;
+    for (const SongEvent& e : r.result->song.events) tempos += e.type == EV_TEMPO;
+    EXPECT_EQ(tempos, 1);
+    EXPECT_EQ(r.info.totalSamples, 22050) << "time stands still at tempo 0";
+}
+
+TEST(SmfReader, TitlesTextsMeterAndKeyGoIntoTheSongInformation) {
+    SmfBuilder smf(1, 480);
+    smf.track()
+        .trackName(0, "  My   Song\t ")
+        .trackName(0, "second name is ignored")
+        .text(0, 1, "first text")
+        .text(0, 6, "Verse")
+        .text(0, 6, "  ")
+        .timeSignature(0, 6, 3)
+        .timeSignature(0, 0, 2)  // impossible: a warning, no event
+        .keySignature(0, -3, true)
+        .timeSignature(960, 3, 2)
+        .noteOn(0, 0, 60, 100)
+        .noteOff(480, 0, 60)
+        .endOfTrack();
+    smf.track().trackName(0, "Piano").text(0, 5, "la").endOfTrack();
+    Read r = readBytes(smf.build(), ReadOptions{{}, false, Language::German});
+    ASSERT_TRUE(r.result.ok());
+    EXPECT_EQ(r.info.title, "My Song");
+    EXPECT_EQ(r.info.firstText, "first text");
+    EXPECT_EQ(displayTitle(r.info), "My Song");
+    EXPECT_EQ(r.info.meterNumerator, 6);
+    EXPECT_EQ(r.info.meterDenominator, 8);
+    EXPECT_EQ(r.info.trackNames[0], "Piano");
+    EXPECT_EQ(keyName(r.info.keyIndex, r.info.minor, Language::German), std::string("c-moll (3b)"));
+    EXPECT_EQ(keyName(r.info.keyIndex, r.info.minor, Language::English), std::string("C-minor (3b)"));
+    ASSERT_EQ(r.result->warnings.size(), 1u);
+    EXPECT_EQ(r.result->warnings[0], "Keine mögliche Taktart");
+
+    std::vector<std::string> texts;
+    int meters = 0;
+    for (const SongEvent& e : r.result->song.events) {
+        if (isTextEvent(e.type)) texts.push_back(r.result->song.strings[static_cast<size_t>(stringIndexOf(e))]);
+        meters += e.type == EV_TIME_SIGNATURE;
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{std::string(1, static_cast<char>(EV_MARKER)) + "(Verse)",
+                                               std::string(1, static_cast<char>(EV_LYRIC)) + "la"}));
+    EXPECT_EQ(meters, 4) << "two events per valid signature";
+}
+
+TEST(SongInfo, DisplayTitleFallsBackAndQuickScanReadsOnce) {
+    test::TempDir dir;
+    SmfBuilder smf(1, 480);
+    smf.track().text(0, 1, "@KMIDI KARAOKE FILE").endOfTrack();
+    smf.track().text(0, 1, "@KMIDI KARAOKE FILE").endOfTrack();
+    smf.track().trackName(0, "Words").text(0, 1, "@TSunny").text(0, 1, "@TDay").text(0, 1, "\\first line").endOfTrack();
+    smf.track().noteOn(0, 0, 60, 1).endOfTrack();
+    const std::string path = dir.write("karaoke.kar", smf.build());
+
+    SongInfoList infos;
+    EXPECT_EQ(infos.quickTitle(path), "Sunny Day");
+    std::filesystem::remove(path);
+    EXPECT_EQ(infos.quickTitle(path), "Sunny Day") << "the second question does not read the file";
+
+    SongInfo info;
+    info.format = 1;
+    info.firstText = "   ";
+    EXPECT_EQ(displayTitle(info), std::nullopt);
+    info.format = 2;
+    info.title = "x";
+    EXPECT_EQ(displayTitle(info), std::nullopt) << "format 2 shows no title";
+    EXPECT_EQ(trimText("  a \t\r\n  b  "), "a b");
+}
+
+}  // namespace
+}  // namespace svt
