@@ -169,6 +169,11 @@ private:
 
 }  // namespace
 
+void scanSongTitle(InputStream& stream, SongInfo& info) {
+    TitleScan(stream, info).run();
+    if (!info.firstText) info.firstText = std::string();
+}
+
 std::optional<std::string> displayTitle(const SongInfo& info) {
     if (info.format != 0 && info.format != 1) return std::nullopt;
     const std::optional<std::string>* candidates[] = {&info.title, &info.karaokeTitle, &info.firstText};
@@ -216,10 +221,7 @@ std::optional<std::string> SongInfoList::quickTitle(const std::string& fileName)
         return displayTitle(*existing);
     SongInfo& info = *find(fileName, true);
     Result<InputStreamPtr> stream = openStream(fileName);
-    if (stream.ok()) {
-        TitleScan(*stream.value(), info).run();
-        if (!info.firstText) info.firstText = std::string();
-    }
+    if (stream.ok()) scanSongTitle(*stream.value(), info);
     return displayTitle(info);
 }
 

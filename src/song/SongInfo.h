@@ -56,6 +56,10 @@ const char* keyName(int keyIndex, bool minor, Language language);
 // collapse to one, a trailing space goes.
 std::string trimText(std::string_view text);
 
+class InputStream;
+// Fills titles, format and track count of `info` from the first tracks of a song.
+void scanSongTitle(InputStream& stream, SongInfo& info);
+
 class SongInfoList {
 public:
     explicit SongInfoList(uint32_t defaultDrumMask = 1u << 9) : defaultDrumMask_(defaultDrumMask) {}
