@@ -1,0 +1,85 @@
+// sorvanto-cli fonts FONT... : what a SoundFont holds and what is wrong with it.
+
+#include <algorithm>
+#include <cstdio>
+
+#include "cli/Command.h"
+#include "instruments/instruments.h"
+
+namespace {
+
+void printHelp() {
+    std::printf(
+        "usage: sorvanto-cli fonts [--help] FONT...\n\n"
+        "Shows each SoundFont's name, version, preset, instrument and sample counts, the size of\n"
+        "its sample data, a table of its presets (bank:program, name, regions) and the problems\n"
+        "found in it. Exit code 0 when every font loaded, 1 otherwise.\n");
+}
+
+void printFont(const svt::LoadedSoundFont& f) {
+    std::printf("%s\n", f.registeredName().c_str());
+    std::printf("  name:         %s\n", f.fontName().empty() ? "(none)" : f.fontName().c_str());
+    std::printf("  version:      %u.%02u\n", f.versionMajor(), f.versionMinor());
+    std::printf("  presets:      %zu\n", f.presetSummaries().size());
+    std::printf("  instruments:  %d\n", f.instrumentCount());
+    std::printf("  samples:      %d\n", f.sampleCount());
+    std::printf("  sample data:  %lld bytes (%.1f MiB)%s\n", static_cast<long long>(f.sampleDataSize()),
+                static_cast<double>(f.sampleDataSize()) / (1024.0 * 1024.0),
+                f.hasSample24() ? ", 24-bit extension present (played as 16-bit)" : "");
+    std::printf("  presets:\n");
+    std::printf("    %-9s %-20s %s\n", "bank:prog", "name", "regions");
+    std::vector<svt::PresetSummary> presets = f.presetSummaries();
+    std::stable_sort(presets.begin(), presets.end(), [](const svt::PresetSummary& a, const svt::PresetSummary& b) {
+        return a.bank != b.bank ? a.bank < b.bank : a.program < b.program;
+    });
+    for (const svt::PresetSummary& p : presets) {
+        char where[16];
+        std::snprintf(where, sizeof where, "%d:%d", p.bank, p.program);
+        if (p.bank == svt::kPercussionBank) {
+            std::printf("    %-9s %-20s %d (drum kit, %d keys)\n", where, p.name.c_str(), p.regionCount, p.keyCount);
+        } else {
+            std::printf("    %-9s %-20s %d\n", where, p.name.c_str(), p.regionCount);
+        }
+    }
+    if (f.problems().empty()) {
+        std::printf("  problems:     none\n");
+    } else {
+        std::printf("  problems:\n");
+        for (const svt::SoundFontProblem& p : f.problems()) std::printf("    - %s\n", p.text.c_str());
+    }
+}
+
+}  // namespace
+
+SVT_CLI_COMMAND(fonts, "FONT...", "show the presets, instruments, samples and problems of SoundFonts") {
+    svt::cli::ArgParser args(cmd.args);
+    if (args.flag("--help", "-h")) {
+        printHelp();
+        return 0;
+    }
+    std::vector<std::string> files = args.operands();
+    if (!args.error().empty() || files.empty()) {
+        std::fprintf(stderr, "sorvanto-cli fonts: %s\n",
+                     args.error().empty() ? "name at least one SoundFont" : args.error().c_str());
+        std::fprintf(stderr, "usage: sorvanto-cli fonts [--help] FONT...\n");
+        return 2;
+    }
+    int exitCode = 0;
+    bool first = true;
+    for (const std::string& file : files) {
+        svt::InstrumentSettings settings;
+        settings.printDiagnostics = false;
+        svt::SoundFontRegistry registry(settings);
+        svt::LoadedSoundFont& font = registry.registerFont(file);
+        svt::Status st = font.index(settings);
+        if (!first) std::printf("\n");
+        first = false;
+        if (!st.ok()) {
+            std::fprintf(stderr, "sorvanto-cli fonts: %s\n", st.error().message.c_str());
+            exitCode = 1;
+            continue;
+        }
+        printFont(font);
+    }
+    return exitCode;
+}

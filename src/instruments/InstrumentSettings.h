@@ -1,0 +1,38 @@
+#pragma once
+// Engine settings that shape how presets become regions. Fixed while a font's index
+// exists: changing them means indexing again.
+
+#include <cstdint>
+#include <span>
+
+namespace svt {
+
+// Resamples the data of a region that always plays one note (a drum hit) once, at
+// load time, so that the voice can later copy it without interpolation. The player
+// hands in its own interpolator; without one, linear interpolation is used.
+class FixedNoteResampler {
+public:
+    virtual ~FixedNoteResampler() = default;
+    // `in` holds the data followed by at least three zero points; out[n] is the value at
+    // source position n * step (in points), each limited to 16 bits.
+    virtual void resample(std::span<const int16_t> in, double step, std::span<int16_t> out) const = 0;
+};
+
+struct InstrumentSettings {
+    int32_t outputRate = 44100;  // Hz
+    int32_t controlRatio = 44;   // output frames per envelope/LFO update, 1..255
+    bool fastDecay = false;      // doubles every envelope rate
+    int32_t fixedReleaseMs = 0;  // non-zero: every release takes this long instead of the font's
+    // On: the player applies the modulation envelope to the filter at run time; off: a
+    // positive modEnvToFilterFc is folded into the region's fixed cutoff.
+    bool modulationEnabled = true;
+    // Low-pass filters data recorded above the output rate when it is loaded.
+    bool antiAliasing = false;
+    // Frees every instrument at the end of a song, so each song holds only what it uses.
+    bool freeInstrumentsAfterSong = true;
+    // Writes the nesting diagnostic of broken fonts to standard error.
+    bool printDiagnostics = true;
+    const FixedNoteResampler* resampler = nullptr;
+};
+
+}  // namespace svt

@@ -1,0 +1,813 @@
+// Indexing: every preset zone is layered over the instrument zones it names, and each
+// merged generator set becomes a region in engine units. Building: the regions of one
+// index entry are copied into a new Instrument and their sample data is read.
+
+#include "instruments/LoadedSoundFont.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <numbers>
+
+#include "instruments/Tables.h"
+#include "streams/streams.h"
+
+namespace svt {
+namespace {
+
+// A hostile font can pair every preset zone with every instrument zone (and every key
+// of a drum kit); this keeps such a file from filling the memory. FluidR3_GM needs
+// about a tenth of it.
+constexpr size_t kMaxPendingRegions = 1u << 18;
+// Positions carry 12 fraction bits in 32 bits: data beyond this many points cannot be
+// addressed and is cut off.
+constexpr int64_t kMaxRegionPoints = (int64_t{1} << 20) - 2;
+
+enum MergeMode : uint8_t { MERGE_ADD, MERGE_REPLACE, MERGE_RANGE, MERGE_INSTRUMENT, MERGE_SAMPLE };
+
+struct GeneratorInfo {
+    uint8_t mode = MERGE_ADD;
+    uint8_t sf1Conversion = 0;  // 0 none, 5..18
+    int16_t defaultValue = 0;
+    int16_t sf1Default = 0;
+};
+
+constexpr std::array<GeneratorInfo, kGeneratorCount> makeGeneratorInfo() {
+    std::array<GeneratorInfo, kGeneratorCount> t{};
+    auto set = [&t](std::initializer_list<int> gens, uint8_t mode, uint8_t conv, int16_t def, int16_t sf1Def) {
+        for (int g : gens) t[static_cast<size_t>(g)] = GeneratorInfo{mode, conv, def, sf1Def};
+    };
+    set({0, 1, 2, 3, 4, 12, 45, 50, 14, 18, 19, 20, 42, 49, 51, 52}, MERGE_ADD, 0, 0, 0);
+    set({5, 6, 7}, MERGE_ADD, 14, 0, 0);
+    set({8}, MERGE_ADD, 5, 13500, 13500);
+    set({9}, MERGE_ADD, 6, 0, 0);
+    set({10, 11}, MERGE_ADD, 15, 0, 0);
+    set({13}, MERGE_ADD, 16, 0, 0);
+    set({15, 16}, MERGE_ADD, 7, 0, 0);
+    set({17}, MERGE_ADD, 8, 0, 0);
+    set({21, 23, 25, 26, 27, 28, 30, 33, 34, 35, 36, 38}, MERGE_ADD, 11, -12000, -12000);
+    set({22}, MERGE_ADD, 13, 0, -725);
+    set({24}, MERGE_ADD, 13, 0, -15600);
+    set({29}, MERGE_ADD, 17, 0, 1000);
+    set({31, 32, 39, 40}, MERGE_ADD, 12, 0, 0);
+    set({37}, MERGE_ADD, 18, 0, 1000);
+    set({41}, MERGE_INSTRUMENT, 0, 0, 0);
+    set({43, 44}, MERGE_RANGE, 0, 32512, 32512);
+    set({46, 47, 58}, MERGE_REPLACE, 0, -1, -1);
+    set({48}, MERGE_ADD, 9, 0, 0);
+    set({53}, MERGE_SAMPLE, 0, 0, 0);
+    set({54, 55, 57}, MERGE_REPLACE, 0, 0, 0);
+    set({56}, MERGE_ADD, 10, 100, 100);
+    return t;
+}
+constexpr std::array<GeneratorInfo, kGeneratorCount> kGeneratorInfo = makeGeneratorInfo();
+
+struct GeneratorTable {
+    std::array<int16_t, kGeneratorCount> value{};
+    std::array<uint8_t, kGeneratorCount> setMark{};  // 0 not set, 1 global zone, 2 local zone
+
+    bool has(int g) const { return setMark[static_cast<size_t>(g)] != 0; }
+    int16_t v(int g) const { return value[static_cast<size_t>(g)]; }
+    uint16_t u(int g) const { return static_cast<uint16_t>(value[static_cast<size_t>(g)]); }
+    void copyZone(const Zone& z, uint8_t mark) {
+        for (const Generator& gen : z.generators) {
+            if (gen.oper >= kGeneratorCount) continue;
+            value[gen.oper] = static_cast<int16_t>(gen.amount);
+            setMark[gen.oper] = mark;
+        }
+    }
+};
+
+bool zoneHasGenerator(const Zone& z, uint16_t oper) {
+    return std::any_of(z.generators.begin(), z.generators.end(), [oper](const Generator& g) { return g.oper == oper; });
+}
+
+bool isGlobalZone(const Zone& z) { return !zoneHasGenerator(z, GEN_INSTRUMENT) && !zoneHasGenerator(z, GEN_SAMPLE_ID); }
+
+bool rangesValid(const GeneratorTable& t) {
+    auto ok = [](uint16_t r) {
+        int lo = r & 0xFF, hi = r >> 8;
+        return lo <= 127 && hi <= 127 && lo <= hi;
+    };
+    return ok(t.u(GEN_KEY_RANGE)) && ok(t.u(GEN_VEL_RANGE));
+}
+
+int16_t clamp16(double x) {
+    if (!(x == x)) return 0;
+    return static_cast<int16_t>(std::clamp(x, -32768.0, 32767.0));
+}
+
+int32_t clamp32(double x) {
+    if (!(x == x)) return 0;
+    return static_cast<int32_t>(std::clamp(x, -2147483648.0, 2147483647.0));
+}
+
+int16_t convertSf1(int g, int16_t stored) {
+    double v = stored;
+    switch (kGeneratorInfo[static_cast<size_t>(g)].sf1Conversion) {
+        case 5: return clamp16(stored == 127 ? 14400 : (v + 74) * 59);
+        case 6: return clamp16(std::trunc(3 * v / 2));
+        case 7: return clamp16(std::trunc(v * 1000 / 256));
+        case 8: return clamp16(std::trunc(v * 1000 / 127) - 500);
+        case 9: return stored <= 0 ? 1000 : clamp16(std::trunc(-2000 * std::log10(v / 127)));
+        case 10: return stored != 0 ? 50 : 100;
+        case 11: return clamp16(std::trunc(1200 * std::log2(std::max(v, 1.0) / 1000)));
+        case 12: return clamp16(std::trunc(v * 5.55));
+        case 13:
+            if (stored <= 0) return g == GEN_FREQ_MOD_LFO ? -725 : -15600;
+            return clamp16(std::trunc(1200 * std::log2(v) - 7925));
+        case 14: return clamp16(std::trunc((std::trunc(v * 1200 / 64) + 1) / 2));
+        case 15: return clamp16(std::trunc(v * (g == GEN_MOD_LFO_TO_FILTER_FC ? 3600 : 7200) / 64));
+        case 16: return clamp16(std::trunc(v * 120 / 64));
+        case 17: return stored < 96 ? clamp16(std::trunc((96 - v) * 1000 / 96)) : 0;
+        case 18: return stored < 96 ? clamp16(std::trunc((2000 - 21 * v) / 2)) : 0;
+        default: return stored;
+    }
+}
+
+uint64_t entryKey(int bank, int program, int key) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(bank)) << 32) |
+           (static_cast<uint64_t>(static_cast<uint32_t>(program) & 0xFFFF) << 16) |
+           static_cast<uint64_t>(static_cast<uint32_t>(key + 1) & 0xFFFF);
+}
+
+void insertSorted(std::vector<int>& list, int v) {
+    auto it = std::lower_bound(list.begin(), list.end(), v);
+    if (it == list.end() || *it != v) list.insert(it, v);
+}
+
+class Indexer {
+public:
+    Indexer(const SoundFontFile& file, const InstrumentSettings& s, double amplification,
+            std::unordered_map<uint64_t, PresetIndexEntry>& entries, std::vector<SoundFontProblem>& problems)
+        : file_(file), s_(s), amplification_(amplification), entries_(entries), problems_(problems),
+          sf1_(file.versionMajor <= 1) {}
+
+    void parsePreset(int presetPos);
+    size_t regions() const { return regionTotal_; }
+    const PresetSummary& summary() const { return summary_; }
+
+private:
+    int parseLayer(const GeneratorTable& p, int depth);
+    void merge(const GeneratorTable& p, GeneratorTable& i) const;
+    void complete(const GeneratorTable& p, GeneratorTable& i) const;
+    void makeRegions(const GeneratorTable& t);
+    void fillRegion(const GeneratorTable& t, SampleHeader s, int key, PendingRegion& pr);
+    void problem(std::string text) {
+        if (problems_.size() < 64) problems_.push_back({std::move(text)});
+    }
+
+    const SoundFontFile& file_;
+    const InstrumentSettings& s_;
+    double amplification_;
+    std::unordered_map<uint64_t, PresetIndexEntry>& entries_;
+    std::vector<SoundFontProblem>& problems_;
+    bool sf1_;
+    size_t regionTotal_ = 0;
+    bool capReported_ = false;
+
+    int presetPos_ = 0;
+    int bank_ = 0, program_ = 0;
+    PresetSummary summary_;
+    std::array<bool, 128> keysSeen_{};
+};
+
+void Indexer::parsePreset(int presetPos) {
+    const PresetHeader& ph = file_.presets[static_cast<size_t>(presetPos)];
+    presetPos_ = presetPos;
+    bank_ = ph.bank;
+    program_ = ph.program;
+    summary_ = PresetSummary{ph.name, ph.bank, ph.program, 0, 0};
+    keysSeen_.fill(false);
+    if (ph.zones.empty()) return;
+    size_t firstLocal = isGlobalZone(ph.zones[0]) ? 1 : 0;
+    for (size_t z = firstLocal; z < ph.zones.size(); ++z) {
+        GeneratorTable p;
+        if (firstLocal == 1) p.copyZone(ph.zones[0], 1);
+        p.copyZone(ph.zones[z], 2);
+        if (parseLayer(p, 0) == 1) break;
+    }
+    summary_.keyCount = static_cast<int32_t>(std::count(keysSeen_.begin(), keysSeen_.end(), true));
+}
+
+int Indexer::parseLayer(const GeneratorTable& p, int depth) {
+    if (depth >= 2) {
+        if (s_.printDiagnostics) std::fputs("parse_layer: too deep instrument level\n", stderr);
+        problem("preset \"" + summary_.name + "\": instruments nest too deep; its remaining zones are left out");
+        return 1;
+    }
+    if (!p.has(GEN_INSTRUMENT)) return 2;
+    size_t instIndex = p.u(GEN_INSTRUMENT);
+    if (instIndex >= file_.instruments.size()) {
+        problem("preset \"" + summary_.name + "\": a zone names instrument " + std::to_string(instIndex) +
+                ", past the end of the instrument table (" + std::to_string(file_.instruments.size()) + ")");
+        return 2;
+    }
+    const InstrumentHeader& ih = file_.instruments[instIndex];
+    if (ih.zones.empty()) return 2;
+    size_t firstLocal = isGlobalZone(ih.zones[0]) ? 1 : 0;
+    for (size_t z = firstLocal; z < ih.zones.size(); ++z) {
+        GeneratorTable i;
+        if (firstLocal == 1) i.copyZone(ih.zones[0], 1);
+        i.copyZone(ih.zones[z], 2);
+        if (!i.has(GEN_SAMPLE_ID)) {
+            merge(p, i);
+            if (rangesValid(i)) {
+                int r = parseLayer(i, depth + 1);
+                if (r != 0 && r != 2) return r;
+            }
+        } else {
+            complete(p, i);
+            if (rangesValid(i)) makeRegions(i);
+        }
+    }
+    return 0;
+}
+
+void Indexer::merge(const GeneratorTable& p, GeneratorTable& i) const {
+    for (int g = 0; g < kGeneratorCount; ++g) {
+        if (!p.has(g)) continue;
+        auto k = static_cast<size_t>(g);
+        if (sf1_) {
+            if (!i.has(g) || g == GEN_KEY_RANGE || g == GEN_VEL_RANGE) i.value[k] = p.value[k];
+        } else {
+            switch (kGeneratorInfo[k].mode) {
+                case MERGE_ADD: i.value[k] = static_cast<int16_t>(static_cast<uint16_t>(i.u(g) + p.u(g))); break;
+                case MERGE_REPLACE: i.value[k] = p.value[k]; break;
+                case MERGE_RANGE:
+                    if (i.has(g)) {
+                        int lo = std::max(i.u(g) & 0xFF, p.u(g) & 0xFF);
+                        int hi = std::min(i.u(g) >> 8, p.u(g) >> 8);
+                        i.value[k] = static_cast<int16_t>(rangeAmount(lo, hi));
+                    } else {
+                        i.value[k] = p.value[k];
+                    }
+                    break;
+                default:
+                    if (!i.has(g)) i.value[k] = p.value[k];
+                    break;
+            }
+        }
+        i.setMark[k] = 1;
+    }
+}
+
+void Indexer::complete(const GeneratorTable& p, GeneratorTable& i) const {
+    for (int g = 0; g < kGeneratorCount; ++g) {
+        auto k = static_cast<size_t>(g);
+        if (!i.has(g)) i.value[k] = sf1_ ? kGeneratorInfo[k].sf1Default : kGeneratorInfo[k].defaultValue;
+    }
+    merge(p, i);
+    if (sf1_) {
+        for (int g = 0; g < kGeneratorCount; ++g) {
+            if (i.has(g)) i.value[static_cast<size_t>(g)] = convertSf1(g, i.v(g));
+        }
+    }
+}
+
+void Indexer::makeRegions(const GeneratorTable& t) {
+    size_t sampleIndex = t.u(GEN_SAMPLE_ID);
+    if (sampleIndex >= file_.sampleHeaders.size()) {
+        problem("preset \"" + summary_.name + "\": a zone names sample " + std::to_string(sampleIndex) +
+                ", past the end of the sample table (" + std::to_string(file_.sampleHeaders.size()) + ")");
+        return;
+    }
+    const SampleHeader& header = file_.sampleHeaders[sampleIndex];
+    if ((header.sampleType & kSampleRomBit) != 0) return;
+    bool drum = bank_ == kPercussionBank;
+    int lowKey = t.u(GEN_KEY_RANGE) & 0xFF, highKey = t.u(GEN_KEY_RANGE) >> 8;
+    int first = drum ? lowKey : kAnyKey, last = drum ? highKey : kAnyKey;
+    for (int key = first; key <= last; ++key) {
+        if (regionTotal_ >= kMaxPendingRegions) {
+            if (!capReported_) problem("more than " + std::to_string(kMaxPendingRegions) + " regions; the rest are left out");
+            capReported_ = true;
+            return;
+        }
+        auto [it, created] = entries_.try_emplace(entryKey(bank_, program_, key));
+        PresetIndexEntry& e = it->second;
+        if (created) {
+            e.program = program_;
+            e.bank = bank_;
+            e.key = key;
+            e.presetPos = presetPos_;
+        }
+        PendingRegion pr;
+        pr.bank = bank_;
+        pr.key = key;
+        if (t.has(GEN_KEYNUM) && t.v(GEN_KEYNUM) >= 0 && t.v(GEN_KEYNUM) <= 127) {
+            pr.region.fixedNote = static_cast<uint8_t>(t.v(GEN_KEYNUM));
+        } else if (drum) {
+            pr.region.fixedNote = static_cast<uint8_t>(key);
+        } else {
+            pr.region.fixedNote = 0;
+        }
+        fillRegion(t, header, key, pr);
+        e.regions.push_back(pr);
+        ++regionTotal_;
+        ++summary_.regionCount;
+        if (drum) keysSeen_[static_cast<size_t>(key)] = true;
+    }
+}
+
+// Envelope rate: level units per control period to cover `distance` in 2^(tc/1200) s.
+int32_t envRate(const InstrumentSettings& s, int tc, int distance) {
+    if (tc == -12000) return kEnvelopeInstantRate;
+    double d = std::max(distance, 1);
+    double r = (d * 16384.0 * s.controlRatio / s.outputRate) / std::pow(2.0, tc / 1200.0);
+    if (s.fastDecay) r *= 2;
+    return static_cast<int32_t>(std::clamp(r, 1.0, 1073741823.0));
+}
+
+double envMs(int tc) { return tc == -12000 ? 0.0 : std::pow(2.0, tc / 1200.0) * 1000.0; }
+
+int32_t delayFrames(const InstrumentSettings& s, int tc) { return clamp32(std::trunc(envMs(tc) * s.outputRate * 0.001)); }
+
+int32_t sustainLevel(int v) {
+    if (v <= 0) return 65533;
+    if (v >= 1000) return 0;
+    return (1000 - v) * 65533 / 1000;
+}
+
+int32_t fixedReleaseRate(const InstrumentSettings& s) {
+    int m = s.fixedReleaseMs;
+    if (m == 0) return kEnvelopeInstantRate;
+    double r = (1073725440.0 / s.outputRate * s.controlRatio * 1000.0) / m;
+    if (s.fastDecay) r *= 2;
+    return static_cast<int32_t>(std::clamp(r, 1.0, 1073741823.0));
+}
+
+void setEnvelope(const InstrumentSettings& s, const GeneratorTable& t, int attack, int hold, int decay, int sustain,
+                 int release, std::array<int32_t, 6>& rate, std::array<int32_t, 6>& target) {
+    int32_t sus = sustainLevel(t.v(sustain));
+    rate[0] = envRate(s, t.v(attack), 65535);
+    target[0] = 65535 * 16384;
+    rate[1] = envRate(s, t.v(hold), 1);
+    target[1] = 65534 * 16384;
+    rate[2] = envRate(s, t.v(decay), 65533 - sus);
+    target[2] = sus * 16384;
+    int32_t rel = s.fixedReleaseMs != 0 ? fixedReleaseRate(s) : envRate(s, t.v(release), 65535);
+    for (int i = 3; i < 6; ++i) {
+        rate[static_cast<size_t>(i)] = rel;
+        target[static_cast<size_t>(i)] = 0;
+    }
+}
+
+int32_t lfoFreqMilliHz(int value) { return clamp32(std::trunc(std::pow(2.0, value / 1200.0) * 8176.0)); }
+
+void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, PendingRegion& pr) {
+    SampleRegion& r = pr.region;
+    const SynthTables& tab = synthTables();
+    S.sampleRate = std::clamp<uint32_t>(S.sampleRate, 400, 50000);
+    const int64_t dataPoints = file_.sampleDataSize / 2;
+
+    // 1. Positions in points, relative to the region's start.
+    int64_t start = int64_t{t.v(GEN_START_ADDRS_COARSE_OFFSET)} * 32768 + S.start + t.v(GEN_START_ADDRS_OFFSET);
+    int64_t length = int64_t{t.v(GEN_END_ADDRS_COARSE_OFFSET)} * 32768 + t.v(GEN_END_ADDRS_OFFSET) + S.end - start;
+    start = std::abs(start);
+    length = std::abs(length);
+    // Only data inside the sample chunk is ever read, and positions must fit 32 bits.
+    start = std::min(start, dataPoints);
+    length = std::min({length, dataPoints - start, kMaxRegionPoints});
+    int64_t loopStart =
+        int64_t{t.v(GEN_STARTLOOP_ADDRS_COARSE_OFFSET)} * 32768 + t.v(GEN_STARTLOOP_ADDRS_OFFSET) + S.loopStart - start;
+    int64_t loopEnd =
+        int64_t{t.v(GEN_ENDLOOP_ADDRS_COARSE_OFFSET)} * 32768 + t.v(GEN_ENDLOOP_ADDRS_OFFSET) + S.loopEnd - start;
+    int64_t endPos = length + 1;
+    if (loopEnd < 0 || loopEnd > length + 1) loopEnd = length + 1;
+    if (loopStart < 0 || loopStart > length) loopStart = length;
+
+    // 2. Rate, mode, gain.
+    r.sampleRateHz = static_cast<int32_t>(S.sampleRate);
+    r.modeFlags = kMode16Bit;
+    double att = 1.0;
+    if (t.has(GEN_INITIAL_ATTENUATION) && t.v(GEN_INITIAL_ATTENUATION) != 0) {
+        int a = std::clamp<int>(t.v(GEN_INITIAL_ATTENUATION), 0, 960);
+        att = tab.attenuationGain[static_cast<size_t>(a)];
+    }
+    r.gain = att * amplification_;
+
+    // 3. Envelopes and loop.
+    setEnvelope(s_, t, GEN_ATTACK_VOL_ENV, GEN_HOLD_VOL_ENV, GEN_DECAY_VOL_ENV, GEN_SUSTAIN_VOL_ENV, GEN_RELEASE_VOL_ENV,
+                r.volEnvRate, r.volEnvTarget);
+    r.volEnvDelay = delayFrames(s_, t.v(GEN_DELAY_VOL_ENV));
+    setEnvelope(s_, t, GEN_ATTACK_MOD_ENV, GEN_HOLD_MOD_ENV, GEN_DECAY_MOD_ENV, GEN_SUSTAIN_MOD_ENV, GEN_RELEASE_MOD_ENV,
+                r.modEnvRate, r.modEnvTarget);
+    r.modEnvDelay = delayFrames(s_, t.v(GEN_DELAY_MOD_ENV));
+    r.modeFlags |= kModeEnvelope;
+    int mode = t.v(GEN_SAMPLE_MODES);
+    bool loops = mode == 1 || mode == 3;
+    // A loop that is empty or runs backwards would never let the voice advance.
+    if (loops && loopEnd <= loopStart) loops = false;
+    if (loops) {
+        r.modeFlags |= kModeLooping | kModeSustain;
+        if (mode == 3) endPos = loopEnd;
+    } else {
+        loopStart = length;
+        loopEnd = length + 1;
+    }
+
+    // 4. Fixed point and file position.
+    r.endPos = static_cast<uint32_t>(endPos << 12);
+    r.loopStartPos = static_cast<uint32_t>(loopStart << 12);
+    r.loopEndPos = static_cast<uint32_t>(loopEnd << 12);
+    pr.filePos = file_.sampleDataPos + 2 * start;
+    pr.byteLength = 2 * length;
+    r.regionKind = kRegionKindSoundFont;
+
+    // 5. Keys and velocities.
+    pr.lowKey = t.has(GEN_KEY_RANGE) ? static_cast<uint8_t>(t.u(GEN_KEY_RANGE) & 0xFF) : 0;
+    pr.highKey = t.has(GEN_KEY_RANGE) ? static_cast<uint8_t>(t.u(GEN_KEY_RANGE) >> 8) : 127;
+    r.lowKeyFreq = tab.noteFreqMilliHz[pr.lowKey];
+    r.highKeyFreq = tab.noteFreqMilliHz[pr.highKey];
+    r.lowVelocity = t.has(GEN_VEL_RANGE) ? static_cast<uint8_t>(t.u(GEN_VEL_RANGE) & 0xFF) : 0;
+    r.highVelocity = t.has(GEN_VEL_RANGE) ? static_cast<uint8_t>(t.u(GEN_VEL_RANGE) >> 8) : 127;
+
+    // 6. Sample identity.
+    r.sfSampleType = S.sampleType;
+    r.sfSampleIndex = t.u(GEN_SAMPLE_ID);
+    r.sfLinkedSample = S.sampleType == kSampleMono ? -1 : S.sampleLink;
+
+    // 7. Pan, in 0.1 % steps from -500 (left) to 500 (right).
+    int p = t.v(GEN_PAN);
+    if (S.sampleType == kSampleMono || p != 0) {
+        r.pan = p < -500 ? 0 : p > 500 ? 127 : static_cast<uint8_t>((p + 500) * 127 / 1000);
+    } else {
+        r.pan = S.sampleType == kSampleRight ? 127 : 0;
+    }
+
+    // 8. Envelope key scaling.
+    if (t.has(GEN_KEYNUM_TO_VOL_ENV_HOLD)) r.volEnvKeyScale[1] = t.v(GEN_KEYNUM_TO_VOL_ENV_HOLD);
+    if (t.has(GEN_KEYNUM_TO_VOL_ENV_DECAY)) r.volEnvKeyScale[2] = t.v(GEN_KEYNUM_TO_VOL_ENV_DECAY);
+    if (t.has(GEN_KEYNUM_TO_MOD_ENV_HOLD)) r.modEnvKeyScale[1] = t.v(GEN_KEYNUM_TO_MOD_ENV_HOLD);
+    if (t.has(GEN_KEYNUM_TO_MOD_ENV_DECAY)) r.modEnvKeyScale[2] = t.v(GEN_KEYNUM_TO_MOD_ENV_DECAY);
+
+    // 9. Filter.
+    bool hasFc = t.has(GEN_INITIAL_FILTER_FC) && t.v(GEN_INITIAL_FILTER_FC) >= 0;
+    int fc = hasFc ? t.v(GEN_INITIAL_FILTER_FC) : 0;
+    r.cutoffHz = 0;
+    if (hasFc && fc >= 1500 && fc <= 13500) {
+        r.cutoffHz = static_cast<int32_t>(std::trunc(std::pow(2.0, fc / 1200.0) * 8.176));
+        if (!s_.modulationEnabled && t.has(GEN_MOD_ENV_TO_FILTER_FC) && t.v(GEN_MOD_ENV_TO_FILTER_FC) > 0) {
+            r.cutoffHz = static_cast<int32_t>(
+                std::min(20000.0, std::trunc(r.cutoffHz * std::pow(2.0, t.v(GEN_MOD_ENV_TO_FILTER_FC) / 1200.0))));
+        }
+    }
+    r.resonanceCb = t.has(GEN_INITIAL_FILTER_Q) ? t.v(GEN_INITIAL_FILTER_Q) : 0;
+
+    // 10. Scale tuning.
+    r.scaleTuning = clamp16(std::trunc(t.v(GEN_SCALE_TUNING) * 1024.0 / 100.0 + 0.5));
+
+    // 11. Root key and tuning.
+    int64_t rootKey = S.originalKey;
+    int64_t tune = S.pitchCorrection;
+    if (sf1_ && t.has(55)) {
+        int v = t.v(55);
+        rootKey = v / 100;
+        tune = (-v) % 100;
+        if (tune <= -50) {
+            rootKey += 1;
+            tune += 100;
+        }
+    }
+    if (t.has(GEN_OVERRIDING_ROOT_KEY)) {
+        rootKey = t.v(GEN_OVERRIDING_ROOT_KEY);
+    } else if (bank_ == kPercussionBank && r.scaleTuning != 0) {
+        tune = static_cast<int64_t>(std::trunc(tune + (key - S.originalKey) * 100.0 * r.scaleTuning / 1024.0));
+    }
+    tune += int64_t{t.v(GEN_COARSE_TUNE)} * 100 + t.v(GEN_FINE_TUNE);
+    if (rootKey >= pr.highKey + 60) rootKey -= 60;
+
+    // 12. Modulation depths.
+    r.ampLfoToPitch = t.has(GEN_MOD_LFO_TO_PITCH) ? t.v(GEN_MOD_LFO_TO_PITCH) : 0;
+    r.ampLfoToCutoff = t.has(GEN_MOD_LFO_TO_FILTER_FC) ? t.v(GEN_MOD_LFO_TO_FILTER_FC) : 0;
+    r.modEnvToCutoff = t.has(GEN_MOD_ENV_TO_FILTER_FC) ? t.v(GEN_MOD_ENV_TO_FILTER_FC) : 0;
+    int e = t.has(GEN_MOD_ENV_TO_PITCH) ? t.v(GEN_MOD_ENV_TO_PITCH) : 0;
+    auto x = static_cast<int64_t>(std::trunc((1000.0 - t.v(GEN_SUSTAIN_MOD_ENV)) * e / 1000.0 + 0.5));
+    tune += x;
+    r.modEnvToPitch = clamp16(static_cast<double>(e - x));
+
+    // 13. Root frequency: whole semitones into the key, the rest in 1/256 semitone.
+    tune = std::clamp<int64_t>(tune, -1000000, 1000000);
+    auto tf = static_cast<int64_t>(std::trunc(0.5 - tune * 256.0 / 100.0));
+    if (tf < 0) {
+        int64_t k = ((-tf - 1) >> 8) + 1;
+        rootKey -= k;
+        tf += 256 * k;
+    } else if (tf > 255) {
+        int64_t k = ((tf - 256) >> 8) + 1;
+        rootKey += k;
+        tf -= 256 * k;
+    }
+    auto coarse = [&tab](int64_t n) {
+        return n < 128 ? tab.coarseBend[static_cast<size_t>(n)] : std::pow(2.0, static_cast<double>(n) / 12.0);
+    };
+    double fine = tab.fineBend[static_cast<size_t>(tf)];
+    double rootFreq;
+    if (rootKey < 0) {
+        rootFreq = std::trunc(tab.noteFreqMilliHz[0] * fine / coarse(-rootKey) + 0.5);
+        r.scaleCenterKey = 0;
+    } else if (rootKey > 127) {
+        rootFreq = std::trunc(tab.noteFreqMilliHz[127] * fine * coarse(rootKey - 127) + 0.5);
+        r.scaleCenterKey = 127;
+    } else {
+        rootFreq = std::trunc(tab.noteFreqMilliHz[static_cast<size_t>(rootKey)] * fine + 0.5);
+        r.scaleCenterKey = static_cast<int16_t>(rootKey);
+    }
+    // A root frequency of 0 would divide the voice's step by zero.
+    r.rootFreq = std::max<int32_t>(1, clamp32(rootFreq));
+    pr.rootKey = clamp16(static_cast<double>(rootKey));
+    pr.tuneCents = clamp16(static_cast<double>(tune));
+
+    // 14. Tremolo. Without a frequency generator the LFO runs at the generator's
+    // default of 8.176 Hz, as the depth alone asks for a moving LFO.
+    if (t.has(GEN_MOD_LFO_TO_VOLUME)) {
+        int v = t.v(GEN_MOD_LFO_TO_VOLUME);
+        int depth = static_cast<int>(std::trunc((1.0 - std::pow(10.0, std::abs(v) / -200.0)) * 256.0));
+        r.ampLfoDepth = static_cast<int16_t>(v < 0 ? -depth : depth);
+    }
+    if (t.has(GEN_MOD_LFO_TO_VOLUME) || t.has(GEN_MOD_LFO_TO_PITCH) || t.has(GEN_MOD_LFO_TO_FILTER_FC)) {
+        int64_t f = lfoFreqMilliHz(t.v(GEN_FREQ_MOD_LFO));
+        r.ampLfoPhaseStep = clamp32(static_cast<double>((((s_.outputRate / 1000) * f) >> 5) / s_.controlRatio));
+        r.ampLfoDelay = delayFrames(s_, t.v(GEN_DELAY_MOD_LFO));
+    }
+
+    // 15. Vibrato, with the same default frequency.
+    r.pitchLfoControlRatio = 0;
+    if (t.has(GEN_VIB_LFO_TO_PITCH)) {
+        r.pitchLfoDepth = static_cast<int16_t>(std::clamp(t.v(GEN_VIB_LFO_TO_PITCH) * 256 / 400, -255, 255));
+        int64_t f = std::max<int64_t>(1, lfoFreqMilliHz(t.v(GEN_FREQ_VIB_LFO)));
+        r.pitchLfoControlRatio = clamp32(static_cast<double>((int64_t{s_.outputRate} * 1000) / (f * 64)));
+        r.pitchLfoDelay = delayFrames(s_, t.v(GEN_DELAY_VIB_LFO));
+    }
+}
+
+// Sample headers that point outside the data or have a loop outside their sample.
+void checkSampleHeaders(const SoundFontFile& file, std::vector<SoundFontProblem>& problems) {
+    int64_t points = file.sampleDataSize / 2;
+    size_t reported = 0;
+    for (size_t i = 0; i + 1 < file.sampleHeaders.size() && reported < 16; ++i) {
+        const SampleHeader& h = file.sampleHeaders[i];
+        if ((h.sampleType & kSampleRomBit) != 0) continue;
+        std::string who = "sample " + std::to_string(i) + " \"" + h.name + "\"";
+        if (h.end > points || h.start > h.end) {
+            problems.push_back({who + " lies outside the sample data (points " + std::to_string(h.start) + ".." +
+                                std::to_string(h.end) + " of " + std::to_string(points) + ")"});
+            ++reported;
+        } else if (h.loopStart < h.start || h.loopEnd > h.end || h.loopEnd < h.loopStart) {
+            problems.push_back({who + " has a loop outside its sample (" + std::to_string(h.loopStart) + ".." +
+                                std::to_string(h.loopEnd) + " in " + std::to_string(h.start) + ".." +
+                                std::to_string(h.end) + ")"});
+            ++reported;
+        }
+    }
+}
+
+class LinearResampler final : public FixedNoteResampler {
+public:
+    void resample(std::span<const int16_t> in, double step, std::span<int16_t> out) const override {
+        for (size_t n = 0; n < out.size(); ++n) {
+            double pos = static_cast<double>(n) * step;
+            auto i = static_cast<size_t>(pos);
+            if (i + 1 >= in.size()) {
+                out[n] = i < in.size() ? in[i] : 0;
+                continue;
+            }
+            double f = pos - static_cast<double>(i);
+            double v = in[i] + (in[i + 1] - in[i]) * f;
+            out[n] = static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0));
+        }
+    }
+};
+
+double besselI0(double x) {
+    double sum = 1.0, term = 1.0;
+    for (int k = 1; k <= 26; ++k) {
+        term *= (x / 2) / k;
+        double t2 = term * term;
+        sum += t2;
+        if (t2 < sum * 1e-8) break;
+    }
+    return sum;
+}
+
+// Low-pass for data recorded above the output rate: a Kaiser-windowed sinc of 20 taps.
+void antiAlias(int16_t* data, size_t count, int32_t outputRate, int32_t sampleRate) {
+    double ratio = static_cast<double>(outputRate) / sampleRate;
+    double beta = std::pow(11.1225968, 0.4) + 1.5014944;
+    double g[10];
+    for (int i = 0; i < 10; ++i) {
+        double xi = (i + 0.5) * std::numbers::pi;
+        double w = besselI0(beta * std::sqrt(1.0 - 4.0 * (i + 0.5) * (i + 0.5) / 361.0)) / besselI0(beta);
+        g[i] = std::sin(xi * ratio) / xi * w;
+    }
+    double c[20];
+    for (int t = 0; t < 10; ++t) {
+        c[t] = g[9 - t];
+        c[10 + t] = g[t];
+    }
+    std::vector<int16_t> in(data, data + count);
+    for (size_t n = 0; n < count; ++n) {
+        double sum = 0;
+        for (int t = 0; t < 20; ++t) {
+            int64_t idx = static_cast<int64_t>(n) - 10 + t;
+            if (idx >= 0 && idx < static_cast<int64_t>(count)) sum += c[t] * in[static_cast<size_t>(idx)];
+        }
+        data[n] = static_cast<int16_t>(std::clamp(sum, -32768.0, 32767.0));
+    }
+}
+
+}  // namespace
+
+void LoadedSoundFont::fail(std::string reason) {
+    lastError_ = std::move(reason);
+    fileName_.clear();
+    indexed_ = false;
+    entries_.clear();
+}
+
+void LoadedSoundFont::reset() {
+    fileName_ = registeredName_;
+    indexed_ = false;
+    lastError_.clear();
+    entries_.clear();
+    problems_.clear();
+    summaries_.clear();
+    presetNames_.clear();
+    melodicBanks_.clear();
+    drumSets_.clear();
+    pendingRegions_ = 0;
+}
+
+Status LoadedSoundFont::index(const InstrumentSettings& settings) {
+    if (indexed_) return Ok{};
+    if (!bytes_.empty()) return indexBytes(bytes_, settings);
+    if (fileName_.empty()) return makeError(lastError_.empty() ? "no file name" : lastError_);
+    Result<InputStreamPtr> in = openStream(fileName_);
+    if (!in.ok()) {
+        fail(in.error().message);
+        return makeError(lastError_);
+    }
+    Status st = indexFile(**in, settings);
+    (*in)->close();
+    return st;
+}
+
+Status LoadedSoundFont::indexBytes(std::span<const uint8_t> bytes, const InstrumentSettings& settings) {
+    if (indexed_) return Ok{};
+    bytes_ = bytes;
+    InputStreamPtr in = openMemoryStream(bytes, fileName_);
+    return indexFile(*in, settings);
+}
+
+Status LoadedSoundFont::indexFile(InputStream& in, const InstrumentSettings& settings) {
+    Result<SoundFontFile> read = readSoundFont(in);
+    if (!read.ok()) {
+        fail("\"" + registeredName_ + "\": " + read.error().message);
+        return makeError(lastError_);
+    }
+    SoundFontFile& file = *read;
+    correctSampleHeaders(file);
+    settings_ = settings;
+    settings_.outputRate = std::max(settings_.outputRate, 1);
+    settings_.controlRatio = std::clamp(settings_.controlRatio, 1, 255);
+    problems_ = std::move(file.problems);
+    checkSampleHeaders(file, problems_);
+
+    Indexer indexer(file, settings_, amplification_, entries_, problems_);
+    int terminal = file.presetCount() - 1;
+    for (int i = 0; i < file.presetCount(); ++i) {
+        const PresetHeader& p = file.presets[static_cast<size_t>(i)];
+        if (p.bank == kPercussionBank) {
+            if (p.program < 128) insertSorted(drumSets_, p.program);
+        } else if (p.bank < 128) {
+            insertSorted(melodicBanks_, p.bank);
+        }
+        indexer.parsePreset(i);
+        if (i != terminal) summaries_.push_back(indexer.summary());
+    }
+    for (auto& [key, entry] : entries_) {
+        std::stable_sort(entry.regions.begin(), entry.regions.end(),
+                         [](const PendingRegion& a, const PendingRegion& b) { return a.filePos < b.filePos; });
+    }
+    pendingRegions_ = indexer.regions();
+
+    versionMajor_ = file.versionMajor;
+    versionMinor_ = file.versionMinor;
+    sampleDataPos_ = file.sampleDataPos;
+    sampleDataSize_ = file.sampleDataSize;
+    fontName_ = file.name;
+    instrumentCount_ = std::max(file.instrumentCount() - 1, 0);
+    sampleCount_ = std::max(file.sampleCount() - 1, 0);
+    hasSample24_ = file.sample24Size > 0;
+    presetNames_.clear();
+    presetNames_.reserve(file.presets.size());
+    for (const PresetHeader& p : file.presets) presetNames_.push_back(p.name);
+    indexed_ = true;
+    return Ok{};
+}
+
+const PresetIndexEntry* LoadedSoundFont::find(int bank, int program, int key) const {
+    if (!usable()) return nullptr;
+    auto it = entries_.find(entryKey(bank, program, key));
+    return it == entries_.end() ? nullptr : &it->second;
+}
+
+std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry) const {
+    // The data comes from the mapped file (only the pages of the regions are touched),
+    // or from the caller's bytes.
+    InputStreamPtr stream;
+    std::span<const uint8_t> view = bytes_;
+    if (view.empty()) {
+        Result<InputStreamPtr> in = openStream(fileName_);
+        if (!in.ok()) return nullptr;
+        stream = std::move(*in);
+        view = stream->memoryView();
+    }
+    auto read = [&](int64_t pos, int64_t bytes, int16_t* out) {
+        std::memset(out, 0, static_cast<size_t>(bytes));
+        if (!view.empty()) {
+            if (pos < 0 || pos >= static_cast<int64_t>(view.size())) return;
+            int64_t n = std::min<int64_t>(bytes, static_cast<int64_t>(view.size()) - pos);
+            std::memcpy(out, view.data() + pos, static_cast<size_t>(n));
+        } else if (stream->seek(static_cast<long>(pos), 0) == 0) {
+            stream->readFully(out, static_cast<long>(bytes));
+        }
+    };
+
+    const SynthTables& tab = synthTables();
+    const FixedNoteResampler* resampler = settings_.resampler;
+    static const LinearResampler linear;
+    if (resampler == nullptr) resampler = &linear;
+
+    auto inst = std::make_unique<Instrument>();
+    inst->kind = kInstrumentKindSoundFont;
+    if (entry.presetPos >= 0 && static_cast<size_t>(entry.presetPos) < presetNames_.size()) {
+        inst->displayName = presetNames_[static_cast<size_t>(entry.presetPos)];
+    }
+    inst->regions.reserve(entry.regions.size());
+    std::vector<int64_t> owned;  // points held by the buffer each region reads
+    for (const PendingRegion& pr : entry.regions) {
+        SampleRegion r = pr.region;
+        r.pcm = nullptr;
+        r.ownsPcm = 0;
+        int64_t points = pr.byteLength / 2;
+        bool loops = (r.modeFlags & kModeLooping) != 0;
+        if (r.fixedNote == 0 || loops) {
+            for (size_t j = 0; j < inst->regions.size(); ++j) {
+                const SampleRegion& o = inst->regions[j];
+                const PendingRegion& op = entry.regions[j];
+                bool candidate = op.filePos == pr.filePos && (o.fixedNote == 0 || (o.modeFlags & kModeLooping) != 0);
+                if (settings_.antiAliasing) candidate = candidate && o.endPos == r.endPos && o.sampleRateHz == r.sampleRateHz;
+                // Only a buffer that holds all of this region's points can be shared.
+                if (candidate && owned[j] >= points) {
+                    r.pcm = o.pcm;
+                    owned.push_back(owned[j]);
+                    break;
+                }
+            }
+        }
+        if (r.pcm == nullptr) {
+            auto buffer = std::make_unique<int16_t[]>(static_cast<size_t>(points) + 3);
+            read(pr.filePos, pr.byteLength, buffer.get());
+            buffer[static_cast<size_t>(points)] = buffer[static_cast<size_t>(points) + 1] =
+                buffer[static_cast<size_t>(points) + 2] = 0;
+            if (settings_.antiAliasing && settings_.outputRate < r.sampleRateHz) {
+                antiAlias(buffer.get(), static_cast<size_t>(points), settings_.outputRate, r.sampleRateHz);
+            }
+            int64_t bufferPoints = points;
+            if (r.fixedNote != 0 && !loops) {
+                double f = tab.noteFreqMilliHz[r.fixedNote];
+                double a = (static_cast<double>(r.rootFreq) * settings_.outputRate) / (f * r.sampleRateHz);
+                double newEnd = r.endPos * a;
+                if (newEnd < 2147483648.0) {
+                    auto newPoints = static_cast<size_t>(static_cast<int64_t>(newEnd) >> 12) + 1;
+                    auto resampled = std::make_unique<int16_t[]>(newPoints + 3);
+                    resampler->resample(std::span<const int16_t>(buffer.get(), static_cast<size_t>(points) + 3), 1.0 / a,
+                                        std::span<int16_t>(resampled.get(), newPoints));
+                    resampled[newPoints] = resampled[newPoints + 1] = resampled[newPoints + 2] = 0;
+                    r.endPos = static_cast<uint32_t>(newEnd);
+                    r.loopStartPos = static_cast<uint32_t>(std::min(r.loopStartPos * a, newEnd));
+                    r.loopEndPos = static_cast<uint32_t>(std::min(r.loopEndPos * a, newEnd));
+                    r.rootFreq = tab.noteFreqMilliHz[r.fixedNote];
+                    r.sampleRateHz = settings_.outputRate;
+                    r.lowKeyFreq = tab.noteFreqMilliHz[0];
+                    r.highKeyFreq = tab.noteFreqMilliHz[127];
+                    buffer = std::move(resampled);
+                    bufferPoints = static_cast<int64_t>(newPoints);
+                }
+            }
+            r.pcm = buffer.get();
+            r.ownsPcm = 1;
+            inst->pcmBytes += static_cast<size_t>(bufferPoints + 3) * 2;
+            inst->pcmBuffers.push_back(std::move(buffer));
+            owned.push_back(bufferPoints);
+        }
+        inst->regions.push_back(r);
+    }
+    if (stream) stream->close();
+    return inst;
+}
+
+}  // namespace svt

@@ -1,0 +1,86 @@
+#include "instruments/SoundFontRegistry.h"
+
+#include <filesystem>
+
+#include "base/Constants.h"
+
+namespace svt {
+
+LoadedSoundFont& SoundFontRegistry::registerFont(const std::string& fileName) {
+    for (auto& f : fonts_) {
+        if (f->registeredName() == fileName) return *f;
+    }
+    fonts_.insert(fonts_.begin(), std::make_unique<LoadedSoundFont>(fileName));
+    return *fonts_.front();
+}
+
+LoadedSoundFont& SoundFontRegistry::registerBytes(const std::string& name, std::span<const uint8_t> bytes) {
+    LoadedSoundFont& f = registerFont(name);
+    (void)f.indexBytes(bytes, settings_);
+    return f;
+}
+
+void SoundFontRegistry::selectFont(const std::string& fileName) {
+    registerFont(fileName);
+    current_ = fileName;
+    if (!remembered_.empty() && remembered_ != fileName) unregisterFont(remembered_);
+    remembered_ = fileName;
+}
+
+void SoundFontRegistry::unregisterFont(const std::string& fileName) {
+    for (auto it = fonts_.begin(); it != fonts_.end(); ++it) {
+        if ((*it)->registeredName() == fileName) {
+            fonts_.erase(it);
+            break;
+        }
+    }
+    if (current_ == fileName) current_ = fonts_.empty() ? std::string() : fonts_.front()->registeredName();
+}
+
+int SoundFontRegistry::indexAll() {
+    int failed = 0;
+    for (auto& f : fonts_) {
+        if (f->indexed()) continue;
+        if (!f->index(settings_).ok()) ++failed;
+    }
+    return failed;
+}
+
+std::unique_ptr<Instrument> SoundFontRegistry::buildInstrument(int bank, int program, int key) const {
+    for (const auto& f : fonts_) {
+        const PresetIndexEntry* e = f->find(bank, program, key);
+        if (e != nullptr && e->regionCount() > 0) return f->build(*e);
+    }
+    return nullptr;
+}
+
+bool SoundFontRegistry::hasPreset(int bank, int program, int key) const {
+    for (const auto& f : fonts_) {
+        const PresetIndexEntry* e = f->find(bank, program, key);
+        if (e != nullptr && e->regionCount() > 0) return true;
+    }
+    return false;
+}
+
+std::string SoundFontRegistry::currentFontName() const {
+    for (const auto& f : fonts_) {
+        if (f->registeredName() == current_) return f->fileName();
+    }
+    return {};
+}
+
+void SoundFontRegistry::setSettings(const InstrumentSettings& settings) {
+    settings_ = settings;
+    for (auto& f : fonts_) f->reset();
+}
+
+Result<std::string> findDefaultSoundFont(const std::string& programFolder) {
+    std::error_code ec;
+    std::filesystem::path own = std::filesystem::path(programFolder) / kDefaultSoundFontName;
+    if (std::filesystem::is_regular_file(own, ec)) return own.string();
+    if (std::filesystem::is_regular_file(kSystemSoundFontPath, ec)) return std::string(kSystemSoundFontPath);
+    return makeError(2, "no SoundFont found: neither \"" + own.string() + "\" nor \"" +
+                                                   kSystemSoundFontPath + "\" exists");
+}
+
+}  // namespace svt

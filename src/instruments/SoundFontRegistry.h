@@ -1,0 +1,57 @@
+#pragma once
+// The SoundFonts an engine knows, most recently registered first; instruments are
+// looked up in that order, so a font registered later can stand in front of the
+// default font and leave the rest to it.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/Result.h"
+#include "instruments/Instrument.h"
+#include "instruments/InstrumentSettings.h"
+#include "instruments/LoadedSoundFont.h"
+
+namespace svt {
+
+class SoundFontRegistry {
+public:
+    explicit SoundFontRegistry(InstrumentSettings settings = {}) : settings_(std::move(settings)) {}
+
+    // Registers `fileName` (or finds it) and makes it the current font; the previous
+    // selection, when it had another name, is unregistered.
+    void selectFont(const std::string& fileName);
+    // Registers without changing the selection; returns the font (new ones are put first).
+    LoadedSoundFont& registerFont(const std::string& fileName);
+    // A font whose bytes the caller keeps alive (tests and fuzzing); indexed at once.
+    LoadedSoundFont& registerBytes(const std::string& name, std::span<const uint8_t> bytes);
+    void unregisterFont(const std::string& fileName);
+
+    // Indexes every registered font that is not indexed yet. Fonts that fail are
+    // emptied and skipped by every lookup; the number of such fonts is returned.
+    int indexAll();
+
+    // A new instrument for (bank, program, key) from the first font that has an index
+    // entry for it; key kAnyKey for melodic presets. Null when no font has one.
+    std::unique_ptr<Instrument> buildInstrument(int bank, int program, int key) const;
+    bool hasPreset(int bank, int program, int key) const;
+
+    // File name of the current font; empty when there is none.
+    std::string currentFontName() const;
+    const std::vector<std::unique_ptr<LoadedSoundFont>>& fonts() const { return fonts_; }
+    const InstrumentSettings& settings() const { return settings_; }
+    // New settings apply to fonts indexed from now on; indexed fonts are indexed again.
+    void setSettings(const InstrumentSettings& settings);
+
+private:
+    InstrumentSettings settings_;
+    std::vector<std::unique_ptr<LoadedSoundFont>> fonts_;  // search order: front first
+    std::string current_;
+    std::string remembered_;
+};
+
+// The font the program starts with: "Sorvanto.sf2" in `programFolder`, or when that is
+// missing the system's General MIDI font. The error says where it looked.
+Result<std::string> findDefaultSoundFont(const std::string& programFolder);
+
+}  // namespace svt

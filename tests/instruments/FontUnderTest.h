@@ -1,0 +1,75 @@
+#pragma once
+// A font built in memory and indexed, with short ways to get at its regions.
+
+#include <memory>
+#include <vector>
+
+#include "instruments/instruments.h"
+#include "support/Sf2Builder.h"
+
+namespace svt::test {
+
+class FontUnderTest {
+public:
+    explicit FontUnderTest(const Sf2Builder& sf, InstrumentSettings settings = quietSettings())
+        : bytes_(sf.build()), registry_(settings) {
+        font_ = &registry_.registerBytes("test.sf2", bytes_);
+    }
+
+    static InstrumentSettings quietSettings() {
+        InstrumentSettings s;
+        s.printDiagnostics = false;
+        return s;
+    }
+
+    LoadedSoundFont& font() { return *font_; }
+    SoundFontRegistry& registry() { return registry_; }
+    const std::vector<uint8_t>& bytes() const { return bytes_; }
+
+    // Regions of the melodic preset (bank, program), or of drum kit `program` key `key`.
+    std::unique_ptr<Instrument> melodic(int bank, int program) { return registry_.buildInstrument(bank, program, kAnyKey); }
+    std::unique_ptr<Instrument> drum(int program, int key) {
+        return registry_.buildInstrument(kPercussionBank, program, key);
+    }
+    // The one region of (0, 0); fails the test when there is not exactly one.
+    SampleRegion only(int bank = 0, int program = 0) {
+        const PresetIndexEntry* e = font_->find(bank, program, kAnyKey);
+        if (e == nullptr || e->regions.size() != 1) {
+            ADD_FAILURE() << "expected one region, got " << (e == nullptr ? 0 : e->regions.size());
+            return {};
+        }
+        return e->regions[0].region;
+    }
+    const PendingRegion* pending(int bank = 0, int program = 0) {
+        const PresetIndexEntry* e = font_->find(bank, program, kAnyKey);
+        return e == nullptr || e->regions.empty() ? nullptr : &e->regions[0];
+    }
+
+private:
+    std::vector<uint8_t> bytes_;
+    SoundFontRegistry registry_;
+    LoadedSoundFont* font_;
+};
+
+// A font of one preset (0, 0) over one instrument zone over `sample`; the zone
+// functions get to add generators: izone at instrument level, pzone at preset level.
+template <class InstZone, class PresetZone>
+Sf2Builder singleZoneFont(Sf2Sample sample, InstZone izone, PresetZone pzone) {
+    Sf2Builder sf;
+    int s = sf.addSample(std::move(sample));
+    int i = sf.addInstrument("inst");
+    Sf2Zone& z = sf.instrumentZone(i);
+    izone(z);
+    z.sample(s);
+    int p = sf.addPreset("preset", 0, 0);
+    Sf2Zone& pz = sf.presetZone(p);
+    pzone(pz);
+    pz.instrument(i);
+    return sf;
+}
+
+inline Sf2Builder singleZoneFont(Sf2Sample sample, void (*izone)(Sf2Zone&)) {
+    return singleZoneFont(std::move(sample), izone, [](Sf2Zone&) {});
+}
+
+}  // namespace svt::test

@@ -1,0 +1,71 @@
+// `sorvanto-cli fonts` as a user runs it: a listing for a good font, exit code 1 with
+// the file and the reason for a bad one.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+
+#include "support/Sf2Builder.h"
+#include "support/TempDir.h"
+
+namespace svt {
+namespace {
+
+using test::Sf2Builder;
+
+struct CliRun {
+    int exitCode;
+    std::string out;
+};
+
+CliRun runCli(const std::string& args) {
+    std::string command = std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli " + args + " 2>&1";
+    CliRun r{-1, {}};
+    FILE* p = popen(command.c_str(), "r");
+    if (p == nullptr) return r;
+    std::array<char, 4096> buf{};
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    int status = pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+TEST(FontsCommand, ListsAGoodFontAndRefusesABadOne) {
+    test::TempDir dir;
+    Sf2Builder sf;
+    sf.setName("Little font");
+    int s = sf.addSample(Sf2Builder::sineSample("sine", 440.0, 44100, 69, 1000));
+    test::Sf2Sample bad = Sf2Builder::rampSample("broken", 10);
+    bad.rawEnd = 99999999;
+    int b = sf.addSample(bad);
+    int i = sf.addInstrument("Sine");
+    sf.instrumentZone(i).keyRange(0, 63).sample(s);
+    sf.instrumentZone(i).keyRange(64, 127).sample(b);
+    sf.presetZone(sf.addPreset("Sine Lead", 0, 80)).instrument(i);
+    std::string good = dir.write("good.sf2", sf.build());
+    std::string wav = dir.write("song.sf2", std::vector<uint8_t>{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'});
+
+    CliRun ok = runCli("fonts " + good);
+    EXPECT_EQ(ok.exitCode, 0) << ok.out;
+    for (const char* expected : {"Little font", "version:      2.01", "presets:      1", "instruments:  1",
+                                 "samples:      2", "0:80      Sine Lead            2", "\"broken\" lies outside"}) {
+        EXPECT_NE(ok.out.find(expected), std::string::npos) << expected << "\n" << ok.out;
+    }
+
+    CliRun refused = runCli("fonts " + good + " " + wav + " " + dir.file("missing.sf2"));
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.out.find("song.sf2\": not a SoundFont: a RIFF file of the form \"WAVE\""), std::string::npos)
+        << refused.out;
+    EXPECT_NE(refused.out.find("missing.sf2\": file not found"), std::string::npos) << refused.out;
+    EXPECT_NE(refused.out.find("Sine Lead"), std::string::npos);
+
+    CliRun help = runCli("fonts --help");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("usage: sorvanto-cli fonts"), std::string::npos);
+    EXPECT_EQ(runCli("fonts").exitCode, 2);
+}
+
+}  // namespace
+}  // namespace svt
