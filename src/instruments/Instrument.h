@@ -28,12 +28,12 @@ inline constexpr int32_t kEnvelopeFullLevel = 65535 * 16384;
 inline constexpr int32_t kEnvelopeInstantRate = 0x40000000;
 inline constexpr int32_t kEnvelopeMaxRate = 0x3FFFFFFF;
 
-// modeFlags bits.
-inline constexpr uint8_t kMode16Bit = 0x01;
-inline constexpr uint8_t kModeLooping = 0x04;
-inline constexpr uint8_t kModeBidirectional = 0x08;  // never set for SoundFont regions
-inline constexpr uint8_t kModeSustain = 0x20;
-inline constexpr uint8_t kModeEnvelope = 0x40;
+// modeFlags bits (the resampler in src/player reads the same bits under its own names).
+inline constexpr uint8_t kRegion16Bit = 0x01;
+inline constexpr uint8_t kRegionLooping = 0x04;
+inline constexpr uint8_t kRegionBidirectional = 0x08;  // never set for SoundFont regions
+inline constexpr uint8_t kRegionSustain = 0x20;
+inline constexpr uint8_t kRegionEnvelope = 0x40;
 
 // sfSampleType values (the SoundFont's sample link types).
 inline constexpr uint16_t kSampleMono = 1;
@@ -50,7 +50,7 @@ enum EnvelopeStage : int { ENV_ATTACK = 0, ENV_HOLD = 1, ENV_DECAY = 2, ENV_RELE
 
 struct SampleRegion {
     // Playable data: indices 0 .. (endPos >> 12) - 1 of `pcm` are played; a looping
-    // region (modeFlags & kModeLooping) jumps from loopEndPos back to loopStartPos
+    // region (modeFlags & kRegionLooping) jumps from loopEndPos back to loopStartPos
     // (fraction kept). A non-looping region has loopStartPos = endPos - 4096 and
     // loopEndPos = endPos. 0 <= loopStartPos <= loopEndPos <= endPos always holds.
     uint32_t loopStartPos = 0;  // pos

@@ -380,7 +380,7 @@ void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, Pendi
 
     // 2. Rate, mode, gain.
     r.sampleRateHz = static_cast<int32_t>(S.sampleRate);
-    r.modeFlags = kMode16Bit;
+    r.modeFlags = kRegion16Bit;
     double att = 1.0;
     if (t.has(GEN_INITIAL_ATTENUATION) && t.v(GEN_INITIAL_ATTENUATION) != 0) {
         int a = std::clamp<int>(t.v(GEN_INITIAL_ATTENUATION), 0, 960);
@@ -395,13 +395,13 @@ void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, Pendi
     setEnvelope(s_, t, GEN_ATTACK_MOD_ENV, GEN_HOLD_MOD_ENV, GEN_DECAY_MOD_ENV, GEN_SUSTAIN_MOD_ENV, GEN_RELEASE_MOD_ENV,
                 r.modEnvRate, r.modEnvTarget);
     r.modEnvDelay = delayFrames(s_, t.v(GEN_DELAY_MOD_ENV));
-    r.modeFlags |= kModeEnvelope;
+    r.modeFlags |= kRegionEnvelope;
     int mode = t.v(GEN_SAMPLE_MODES);
     bool loops = mode == 1 || mode == 3;
     // A loop that is empty or runs backwards would never let the voice advance.
     if (loops && loopEnd <= loopStart) loops = false;
     if (loops) {
-        r.modeFlags |= kModeLooping | kModeSustain;
+        r.modeFlags |= kRegionLooping | kRegionSustain;
         if (mode == 3) endPos = loopEnd;
     } else {
         loopStart = length;
@@ -753,12 +753,12 @@ std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry
         r.pcm = nullptr;
         r.ownsPcm = 0;
         int64_t points = pr.byteLength / 2;
-        bool loops = (r.modeFlags & kModeLooping) != 0;
+        bool loops = (r.modeFlags & kRegionLooping) != 0;
         if (r.fixedNote == 0 || loops) {
             for (size_t j = 0; j < inst->regions.size(); ++j) {
                 const SampleRegion& o = inst->regions[j];
                 const PendingRegion& op = entry.regions[j];
-                bool candidate = op.filePos == pr.filePos && (o.fixedNote == 0 || (o.modeFlags & kModeLooping) != 0);
+                bool candidate = op.filePos == pr.filePos && (o.fixedNote == 0 || (o.modeFlags & kRegionLooping) != 0);
                 if (settings_.antiAliasing) candidate = candidate && o.endPos == r.endPos && o.sampleRateHz == r.sampleRateHz;
                 // Only a buffer that holds all of this region's points can be shared.
                 if (candidate && owned[j] >= points) {

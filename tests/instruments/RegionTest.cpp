@@ -71,7 +71,7 @@ TEST(Region, EnvelopeDefaultsAndLevels) {
     EXPECT_EQ(r.volEnvTarget[ENV_DECAY], 65533 * 16384);  // sustain 0: stays at full level
     EXPECT_EQ(r.volEnvTarget[ENV_RELEASE1], 0);
     EXPECT_EQ(r.volEnvDelay, 0);
-    EXPECT_EQ(r.modeFlags, kMode16Bit | kModeEnvelope);
+    EXPECT_EQ(r.modeFlags, kRegion16Bit | kRegionEnvelope);
     EXPECT_EQ(r.cutoffHz, 0);
     EXPECT_DOUBLE_EQ(r.gain, 1.0);
     EXPECT_EQ(r.pitchLfoControlRatio, 0);
@@ -296,7 +296,7 @@ TEST(Region, LoopModesAndLoopPoints) {
         ASSERT_TRUE(inst) << c.what;
         ASSERT_EQ(inst->regionCount(), 1);
         const SampleRegion& r = inst->regions[0];
-        EXPECT_EQ((r.modeFlags & kModeLooping) != 0, c.loops) << c.what;
+        EXPECT_EQ((r.modeFlags & kRegionLooping) != 0, c.loops) << c.what;
         EXPECT_EQ(r.modeFlags, c.loops ? 0x65 : 0x41) << c.what;
         EXPECT_EQ(r.loopStartPos, c.loopStart << 12) << c.what;
         EXPECT_EQ(r.loopEndPos, c.loopEnd << 12) << c.what;

@@ -1,0 +1,71 @@
+// Seeds for fuzz_sf2: small fonts of every shape the builder makes, and broken ones.
+
+#include "Seeds.h"
+#include "support/Sf2Builder.h"
+
+namespace {
+
+using svt::test::Sf2Builder;
+using svt::test::Sf2Sample;
+
+Sf2Builder melodic() {
+    Sf2Builder sf;
+    int s = sf.addSample(Sf2Builder::sineSample("sine", 441.0, 44100, 69, 300));
+    int saw = sf.addSample(Sf2Builder::sawSample("saw", 220.5, 22050, 57, 200));
+    int i = sf.addInstrument("lead");
+    sf.instrumentZone(i).gen(svt::GEN_ATTACK_VOL_ENV, -1200).gen(svt::GEN_INITIAL_ATTENUATION, 30);
+    sf.instrumentZone(i).keyRange(0, 63).loopMode(1).gen(svt::GEN_INITIAL_FILTER_FC, 9000).sample(s);
+    sf.instrumentZone(i).keyRange(64, 127).velRange(0, 100).loopMode(3).gen(svt::GEN_VIB_LFO_TO_PITCH, 30).sample(saw);
+    int p = sf.addPreset("Lead", 0, 3);
+    sf.presetZone(p).gen(svt::GEN_COARSE_TUNE, 12);
+    sf.presetZone(p).keyRange(10, 100).instrument(i);
+    int p2 = sf.addPreset("Lead 2", 3, 3);
+    sf.presetZone(p2).instrument(i).modulator({0x0502, svt::GEN_INITIAL_ATTENUATION, 960, 0, 0});
+    return sf;
+}
+
+Sf2Builder drums() {
+    Sf2Builder sf;
+    int n = sf.addSample(Sf2Builder::noiseSample("noise", 32000, 250));
+    int l = sf.addStereoPair(Sf2Builder::sineSample("kick L", 60.0, 44100, 36, 200, false),
+                             Sf2Builder::sineSample("kick R", 60.0, 44100, 36, 200, false));
+    int i = sf.addInstrument("kit");
+    sf.instrumentZone(i).keyRange(35, 36).sample(l);
+    sf.instrumentZone(i).keyRange(35, 36).sample(l + 1);
+    sf.instrumentZone(i).keyRange(38, 40).gen(svt::GEN_KEYNUM, 38).gen(svt::GEN_SCALE_TUNING, 50).sample(n);
+    sf.presetZone(sf.addPreset("Standard", 128, 0)).instrument(i);
+    return sf;
+}
+
+}  // namespace
+
+SVT_FUZZ_SEEDS(sf2) {
+    seeds.add("melodic.sf2", melodic().build());
+    seeds.add("drums.sf2", drums().build());
+    Sf2Builder v1 = melodic();
+    v1.setVersion(1, 0);
+    seeds.add("version1.sf2", v1.build());
+    Sf2Builder noTerminals = melodic();
+    noTerminals.omitTerminalRecords();
+    seeds.add("no-terminals.sf2", noTerminals.build());
+    Sf2Builder extra = drums();
+    extra.withSm24();
+    extra.addRawChunk("INFO", "ICMT", {'x', 0});
+    seeds.add("sm24.sf2", extra.build());
+
+    std::vector<uint8_t> badBag = melodic().build();
+    size_t ibag = Sf2Builder::findChunk(badBag, "ibag").value() + 8;
+    Sf2Builder::patchU16(badBag, ibag + 4, 999);
+    seeds.add("bag-past-end.sf2", badBag);
+
+    Sf2Builder badSample;
+    Sf2Sample s = Sf2Builder::rampSample("outside", 50);
+    s.rawEnd = 90000;
+    s.loopStart = 40;
+    s.loopEnd = 10;
+    int id = badSample.addSample(s);
+    int i = badSample.addInstrument("i");
+    badSample.instrumentZone(i).loopMode(1).gen(svt::GEN_END_ADDRS_COARSE_OFFSET, 3).sample(id);
+    badSample.presetZone(badSample.addPreset("p", 0, 0)).instrument(i);
+    seeds.add("sample-outside.sf2", badSample.build());
+}
