@@ -769,10 +769,11 @@ std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry
             }
         }
         if (r.pcm == nullptr) {
-            auto buffer = std::make_unique<int16_t[]>(static_cast<size_t>(points) + 3);
+            // The region's end lies one point past the data (that point is silence), and a
+            // voice may read three more beyond the end: four zero points follow the data.
+            auto buffer = std::make_unique<int16_t[]>(static_cast<size_t>(points) + 4);
             read(pr.filePos, pr.byteLength, buffer.get());
-            buffer[static_cast<size_t>(points)] = buffer[static_cast<size_t>(points) + 1] =
-                buffer[static_cast<size_t>(points) + 2] = 0;
+            for (size_t i = 0; i < 4; ++i) buffer[static_cast<size_t>(points) + i] = 0;
             if (settings_.antiAliasing && settings_.outputRate < r.sampleRateHz) {
                 antiAlias(buffer.get(), static_cast<size_t>(points), settings_.outputRate, r.sampleRateHz);
             }
@@ -800,7 +801,7 @@ std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry
             }
             r.pcm = buffer.get();
             r.ownsPcm = 1;
-            inst->pcmBytes += static_cast<size_t>(bufferPoints + 3) * 2;
+            inst->pcmBytes += static_cast<size_t>(bufferPoints + 4) * 2;
             inst->pcmBuffers.push_back(std::move(buffer));
             owned.push_back(bufferPoints);
         }
