@@ -17,6 +17,19 @@ std::string homeFolder() {
     return {};
 }
 
+std::string configFolder() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    // The XDG rules ignore a relative value.
+    if (xdg != nullptr && xdg[0] == '/') return xdg;
+    return homeFolder() + "/.config";
+}
+
+std::string programFolder() {
+    std::string path = programPath();
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
+}
+
 std::string programPath() {
     std::vector<char> buffer(4096);
     ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);

@@ -1,0 +1,73 @@
+#include "platform/SettingsStore.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/IniFile.h"
+#include "platform/MappedFile.h"
+#include "platform/Paths.h"
+
+namespace svt::platform {
+namespace {
+
+// Empty text for a missing or empty file; nullopt for one that cannot be used.
+std::optional<std::string> readWhole(const std::string& path, std::string& why) {
+    MappedFile file;
+    const int err = file.open(path);
+    if (err == 0) {
+        if (file.size() > SettingsStore::kMaxFileBytes) {
+            why = path + ": larger than a settings file can be";
+            return std::nullopt;
+        }
+        return std::string(reinterpret_cast<const char*>(file.data()), file.size());
+    }
+    if (err == ENOENT) return std::string();
+    if (err == MappedFile::kMapFailed) {
+        // An empty file maps as nothing; anything else that does not map is not a plain file.
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0) return std::string();
+    }
+    why = path + ": cannot be read (" + std::generic_category().message(err > 0 ? err : EINVAL) + ")";
+    return std::nullopt;
+}
+
+}  // namespace
+
+SettingsStore SettingsStore::forApplication(const std::string& organization, const std::string& application) {
+    return SettingsStore(configFolder() + "/" + organization + "/" + application + ".conf");
+}
+
+std::optional<std::string> SettingsStore::readString(const std::string& key) const {
+    std::string why;
+    std::optional<std::string> text = readWhole(path_, why);
+    if (!text) return std::nullopt;
+    return IniFile::parse(*text).value(IniFile::kGeneral, key);
+}
+
+Status SettingsStore::writeString(const std::string& key, const std::string& value) const {
+    std::string why;
+    std::optional<std::string> text = readWhole(path_, why);
+    if (!text) return makeError(why);
+    IniFile ini = IniFile::parse(*text);
+    ini.setValue(IniFile::kGeneral, key, value);
+    const std::string out = ini.text();
+
+    std::error_code ec;
+    const std::filesystem::path target(path_);
+    if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
+    // Written beside the file and renamed over it, so a reader never sees half a file.
+    const std::string temp = path_ + ".new";
+    FILE* f = std::fopen(temp.c_str(), "wb");
+    if (f == nullptr) return makeError(path_ + ": cannot be written (" + std::generic_category().message(errno) + ")");
+    const bool written = std::fwrite(out.data(), 1, out.size(), f) == out.size();
+    const bool closed = std::fclose(f) == 0;
+    if (!written || !closed || std::rename(temp.c_str(), path_.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return makeError(path_ + ": cannot be written");
+    }
+    return Ok{};
+}
+
+}  // namespace svt::platform

@@ -1,0 +1,196 @@
+// The INI settings store that the desktop program's QSettings and the engine share.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "platform/DynamicLibrary.h"
+#include "platform/IniFile.h"
+#include "platform/SettingsStore.h"
+#include "support/TempDir.h"
+
+namespace svt::platform {
+namespace {
+
+using test::TempDir;
+
+TEST(IniFile, ValuesAsQSettingsWritesThem) {
+    struct Case {
+        const char* name;
+        std::string text;      // what is stored
+        std::string raw;       // how it stands in the file
+    };
+    const Case cases[] = {
+        {"plain path", "/usr/lib/libgogo.so", "/usr/lib/libgogo.so"},
+        {"spaces inside", "/home/a b/gogo.so", "/home/a b/gogo.so"},
+        {"leading space", " x", "\" x\""},
+        {"trailing space", "x ", "\"x \""},
+        {"comma would make a list", "a,b", "\"a,b\""},
+        {"semicolon would start a comment", "a;b", "\"a;b\""},
+        {"equals sign", "a=b", "\"a=b\""},
+        {"quote and backslash", "C:\\x \"y\"", "C:\\\\x \\\"y\\\""},
+        {"newline and tab", "a\nb\tc", "a\\nb\\tc"},
+        {"control byte before a hex digit", std::string("a\x01" "b"), "a\\x0001b"},
+        {"at sign", "@home", "@@home"},
+        {"utf-8", "/home/j\xC3\xBCrgen/gogo.so", "/home/j\xC3\xBCrgen/gogo.so"},
+        {"empty", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(iniEscapeValue(c.text), c.raw);
+        EXPECT_EQ(iniUnescapeValue(c.raw), c.text);
+    }
+}
+
+TEST(IniFile, ReadsWhatOthersWrote) {
+    struct Case {
+        const char* name;
+        std::string raw;
+        std::optional<std::string> text;
+    };
+    const Case cases[] = {
+        {"padding around the value", "   /a/b   ", "/a/b"},
+        {"quoted part in the middle", "/a/\"b,c\"/d", "/a/b,c/d"},
+        {"old escape of a non-ASCII character", "/home/j\\x00fcrgen", "/home/j\xC3\xBCrgen"},
+        {"escaped surrogate pair", "\\xd83c\\xdfb5", "\xF0\x9F\x8E\xB5"},
+        {"lone surrogate", "\\xd83c", "\xEF\xBF\xBD"},
+        {"octal escape", "\\101", "A"},
+        {"comment after the value", "/a/b ; note", "/a/b"},
+        {"a list is not a text", "/a, /b", std::nullopt},
+        {"a variant is not a text", "@Variant(\\0\\0\\0\\x7f)", std::nullopt},
+        {"byte array", "@ByteArray(/a/b)", "/a/b"},
+        {"unterminated quote", "\"/a/b", "/a/b"},
+        {"backslash at the end", "/a/b\\", "/a/b"},
+        {"short hex escape", "a\\x4", "a\x04"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(iniUnescapeValue(c.raw), c.text);
+    }
+}
+
+TEST(IniFile, KeysAndGroupsAsQSettingsEscapesThem) {
+    struct Case {
+        std::string key, raw;
+    };
+    const Case cases[] = {
+        {"INSTPATH", "INSTPATH"},
+        {"group/key", "group\\key"},
+        {"a b", "a%20b"},
+        {"\xC3\xBC", "%FC"},
+        {"\xE2\x82\xAC", "%U20AC"},
+        {"\xF0\x9F\x8E\xB5", "%UD83C%UDFB5"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        EXPECT_EQ(iniEscapeKey(c.key), c.raw);
+        EXPECT_EQ(iniUnescapeKey(c.raw), c.key);
+    }
+    EXPECT_EQ(iniUnescapeKey("bad%zz%U12"), "bad%zz%U12") << "broken escapes stay as they are";
+}
+
+TEST(IniFile, ChangingOneValueKeepsEverythingElse) {
+    const std::string original =
+        "; written by hand\n"
+        "[General]\n"
+        "OTHER=1\n"
+        "INSTPATH=/old/gogo.so\n"
+        "\n"
+        "[Window]\n"
+        "size=@Size(640 480)\n"
+        "junk line without equals\n";
+    IniFile ini = IniFile::parse(original);
+    EXPECT_EQ(ini.value("General", "INSTPATH"), "/old/gogo.so");
+    EXPECT_EQ(ini.value("Window", "size"), std::nullopt);
+    EXPECT_EQ(ini.value("Window", "INSTPATH"), std::nullopt) << "groups are kept apart";
+    ini.setValue("General", "INSTPATH", "/new/gogo.so");
+    ini.setValue("General", "ADDED", "a,b");
+    ini.setValue("Other", "k", "v");
+    EXPECT_EQ(ini.text(),
+              "; written by hand\n"
+              "[General]\n"
+              "OTHER=1\n"
+              "INSTPATH=/new/gogo.so\n"
+              "ADDED=\"a,b\"\n"
+              "\n"
+              "[Window]\n"
+              "size=@Size(640 480)\n"
+              "junk line without equals\n"
+              "\n"
+              "[Other]\n"
+              "k=v\n");
+    // Keys before any group header belong to General; the later of two lines wins.
+    IniFile loose = IniFile::parse("INSTPATH=/a\r\nINSTPATH=/b\r\n");
+    EXPECT_EQ(loose.value("General", "INSTPATH"), "/b");
+    EXPECT_EQ(IniFile::parse("").value("General", "INSTPATH"), std::nullopt);
+    IniFile fresh = IniFile::parse("");
+    fresh.setValue("General", "INSTPATH", "/x");
+    EXPECT_EQ(fresh.text(), "[General]\nINSTPATH=/x\n");
+}
+
+TEST(SettingsStore, WritesAndReadsThroughTheFile) {
+    TempDir dir;
+    SettingsStore store(dir.file("cfg/MarineCat/GOGO_DLL.conf"));
+    EXPECT_EQ(store.readString("INSTPATH"), std::nullopt) << "no file yet";
+    ASSERT_TRUE(store.writeString("INSTPATH", "/opt/gogo/libgogo.so").ok()) << "folders are created";
+    ASSERT_TRUE(store.writeString("SECOND", " padded ").ok());
+    EXPECT_EQ(store.readString("INSTPATH"), "/opt/gogo/libgogo.so");
+    EXPECT_EQ(SettingsStore(store.path()).readString("SECOND"), " padded ");
+    EXPECT_FALSE(std::filesystem::exists(store.path() + ".new"));
+
+    // Broken, oversized or unreadable files read as empty and are not overwritten.
+    struct Case {
+        const char* name;
+        std::string content;
+        bool writable;
+    };
+    const Case cases[] = {
+        {"binary junk", std::string("\0\xff[\n=\n[[[]]]==\"\\", 16), true},
+        {"oversized", std::string(SettingsStore::kMaxFileBytes + 1, 'x'), false},
+        {"empty", "", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SettingsStore s(dir.write(std::string(c.name) + ".conf", c.content));
+        EXPECT_EQ(s.readString("INSTPATH"), std::nullopt);
+        Status w = s.writeString("INSTPATH", "/p");
+        EXPECT_EQ(w.ok(), c.writable);
+        if (!w.ok()) {
+            EXPECT_NE(w.error().message.find(s.path()), std::string::npos) << "the error names the file";
+        }
+    }
+    SettingsStore folder(dir.file("cfg"));
+    EXPECT_EQ(folder.readString("INSTPATH"), std::nullopt);
+    EXPECT_FALSE(folder.writeString("INSTPATH", "/p").ok());
+}
+
+TEST(SettingsStore, LivesWhereQSettingsKeepsTheApplicationsSettings) {
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string keep = saved != nullptr ? saved : "";
+    ::setenv("XDG_CONFIG_HOME", "/tmp/xdg-test", 1);
+    EXPECT_EQ(SettingsStore::forApplication("MarineCat", "GOGO_DLL").path(), "/tmp/xdg-test/MarineCat/GOGO_DLL.conf");
+    ::setenv("XDG_CONFIG_HOME", "relative/ignored", 1);
+    EXPECT_EQ(SettingsStore::forApplication("A", "B").path(), std::string(std::getenv("HOME")) + "/.config/A/B.conf");
+    if (saved != nullptr)
+        ::setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(DynamicLibrary, MissingLibraryAndSymbol) {
+    TempDir dir;
+    DynamicLibrary lib;
+    EXPECT_FALSE(lib.open(dir.file("nothing.so")));
+    EXPECT_NE(lib.error().find("nothing.so"), std::string::npos);
+    EXPECT_FALSE(lib.open(dir.write("fake.so", "not an ELF file")));
+    EXPECT_FALSE(lib.open(""));
+    EXPECT_EQ(lib.symbol("MPGE_initializeWork"), nullptr);
+    ASSERT_TRUE(lib.open("libc.so.6")) << "a bare name goes through the ordinary search";
+    EXPECT_NE(lib.symbol("strlen"), nullptr);
+    EXPECT_EQ(lib.symbol("no_such_function_here"), nullptr);
+    EXPECT_EQ(sharedLibraryFileName("gogo"), "libgogo.so");
+}
+
+}  // namespace
+}  // namespace svt::platform
