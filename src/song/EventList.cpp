@@ -60,6 +60,9 @@ EventList::EventList() { reset(); }
 
 void EventList::reset() {
     nodes_.clear();
+    // Room for the largest list up front: it never grows by copying itself, and only the
+    // pages a song really fills become resident.
+    nodes_.reserve(kMaxEventNodes);
     nodes_.push_back(Node{SongEvent{}, -1, -1});
     tail_ = 0;
     cursor_ = 0;
@@ -356,6 +359,8 @@ Result<ConvertedSong> EventList::convert(int32_t division, const ConversionSetti
     song.events.push_back(SongEvent{static_cast<int32_t>(now), EV_END_OF_SONG, 0, 0, 0});
     song.totalSamples = static_cast<int32_t>(now);
     song.strings = std::move(strings_);
+    // The nodes go now, not with the next song: the player keeps only the array.
+    std::vector<Node>().swap(nodes_);
     reset();
     return song;
 }
