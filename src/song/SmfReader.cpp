@@ -72,6 +72,7 @@ private:
     int format_ = 0;
     int karaoke_ = 0;
     bool hadKaraokeTitle_ = false;
+    bool sawSysex_ = false;
     GsSetupBlock gsSetup_;
     std::vector<uint8_t> sysex_;
 };
@@ -231,7 +232,10 @@ bool SmfReader::handleSysex(int status, int32_t time) {
         if (s_.readFully(sysex_.data() + have, static_cast<long>(step)) != static_cast<long>(step)) return false;
         have += step;
     }
-    if (info_.makerId == 0) info_.makerId = sysex_[0];
+    // The song's first message names its maker, unless a real maker (not a universal
+    // message's 7E/7F) is already on record.
+    if (!sawSysex_ && (info_.makerId == 0 || info_.makerId > 125)) info_.makerId = sysex_[0];
+    sawSysex_ = true;
     SongEvent single;
     if (interpretSingleSysex(sysex_, gsSetup_, list_, single)) {
         single.time = time;

@@ -294,3 +294,92 @@ TEST(SongInfo, DisplayTitleFallsBackAndQuickScanReadsOnce) {
 
 }  // namespace
 }  // namespace svt
+
+namespace svt {
+namespace {
+
+TEST(SmfReader, HostileSizesEndReadingCleanly) {
+    SmfBuilder song(0, 480);
+    song.track().noteOn(0, 0, 60, 100).noteOff(480, 0, 60).endOfTrack();
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        bool read;
+    };
+    std::vector<Case> cases;
+    {
+        // The wrapper's sizes are not trusted: the song inside is read as it is.
+        std::vector<uint8_t> b = song.buildRmid();
+        for (int i : {4, 5, 6, 7}) b[static_cast<size_t>(i)] = 0xFF;
+        for (int i : {16, 17, 18, 19}) b[static_cast<size_t>(i)] = 0;
+        cases.push_back({"RMID sizes 2^32-1 and 0", b, true});
+    }
+    {
+        std::vector<uint8_t> b = song.buildRmid();
+        b.resize(18);
+        cases.push_back({"RMID cut inside its wrapper", b, false});
+    }
+    {
+        SmfBuilder s(0, 480);
+        s.headerLengthOverride = 0xFFFFFFF0u;
+        s.track().noteOn(0, 0, 60, 100).endOfTrack();
+        cases.push_back({"header length near 2^32", s.build(), false});
+    }
+    {
+        SmfBuilder s(1, 480);
+        s.trackCountOverride = 0xFFFF;
+        s.track().noteOn(0, 0, 60, 100).noteOff(480, 0, 60).endOfTrack();
+        cases.push_back({"65535 tracks announced, one there", s.build(), true});
+    }
+    for (const Case& c : cases) {
+        Read r = readBytes(c.bytes);
+        EXPECT_EQ(r.result.ok(), c.read) << c.what;
+        if (r.result.ok()) {
+            EXPECT_EQ(r.info.totalSamples, 22050) << c.what;
+        }
+    }
+}
+
+TEST(SmfReader, AMillionNotesFillTheListAndThePartReadPlays) {
+    SmfBuilder smf(0, 96);
+    test::SmfTrack& t = smf.track().runningStatus();
+    for (int i = 0; i < 1000000; ++i) t.noteOn(0, 0, 60, 100).noteOn(1, 0, 60, 0);
+    t.endOfTrack();
+    Read r = readBytes(smf.build());
+    ASSERT_TRUE(r.result.ok());
+    // Every node but the head becomes an event; the end marker takes the head's place.
+    EXPECT_EQ(r.result->song.events.size(), static_cast<size_t>(kMaxEventNodes));
+    ASSERT_FALSE(r.result->warnings.empty());
+    EXPECT_NE(r.result->warnings[0].find("more events than a song may hold"), std::string::npos);
+    EXPECT_EQ(r.result->song.events.back().type, EV_END_OF_SONG);
+}
+
+TEST(SmfReader, TheFirstSystemExclusiveMessageNamesTheMaker) {
+    const struct {
+        uint8_t recorded;
+        std::vector<uint8_t> makers;
+        uint8_t expected;
+    } cases[] = {
+        {0, {0x7E, 0x41}, 0x7E},
+        {0, {0x43}, 0x43},
+        {0x7F, {0x41}, 0x41},  // a universal message on record gives way
+        {0x41, {0x43}, 0x41},
+        {0, {}, 0},
+    };
+    for (const auto& c : cases) {
+        SmfBuilder smf(0, 480);
+        test::SmfTrack& t = smf.track();
+        for (uint8_t maker : c.makers) t.sysex(0, {maker, 0x10, 0xF7});
+        t.noteOn(0, 0, 60, 1).endOfTrack();
+        SongInfo info;
+        info.makerId = c.recorded;
+        EventList list;
+        const std::vector<uint8_t> bytes = smf.build();
+        auto stream = openMemoryStream(bytes);
+        ASSERT_TRUE(readSong(*stream, info, list, {}).ok());
+        EXPECT_EQ(info.makerId, c.expected);
+    }
+}
+
+}  // namespace
+}  // namespace svt
