@@ -19,9 +19,20 @@ struct Facts {
     std::string firstText;
 };
 
-Facts gather(const SongReadResult& read, uint32_t drumMask) {
+// Without a reset message the maker of the first system-exclusive message tells which
+// system the song was written for.
+int systemOfMaker(uint8_t maker) {
+    switch (maker) {
+        case 0x41: return SYSTEM_GS_RESET;
+        case 0x43: return SYSTEM_XG_ON;
+        case 0x7E: return SYSTEM_GM_ON;
+        default: return -1;
+    }
+}
+
+Facts gather(const SongReadResult& read, const SongInfo& info) {
     Facts f;
-    f.drums = drumMask;
+    f.drums = info.drumMask;
     for (const SongEvent& e : read.song.events) {
         switch (e.type) {
             case EV_TEMPO:
@@ -43,6 +54,7 @@ Facts gather(const SongReadResult& read, uint32_t drumMask) {
                 }
         }
     }
+    if (f.systemMode < 0) f.systemMode = systemOfMaker(info.makerId);
     return f;
 }
 
@@ -91,7 +103,7 @@ std::string lengthText(double seconds) {
 }
 
 void printBlock(const std::string& file, const SongInfo& info, const SongReadResult& read, int rate) {
-    const Facts f = gather(read, info.drumMask);
+    const Facts f = gather(read, info);
     const double seconds = static_cast<double>(info.totalSamples) / rate;
     std::printf("%s\n", file.c_str());
     std::printf("  title:    %s\n", displayTitle(info).value_or("(none)").c_str());
@@ -119,7 +131,7 @@ void printBlock(const std::string& file, const SongInfo& info, const SongReadRes
 }
 
 void printJson(const std::string& file, const SongInfo& info, const SongReadResult& read, int rate) {
-    const Facts f = gather(read, info.drumMask);
+    const Facts f = gather(read, info);
     std::string out = "{\"file\":" + jsonString(file);
     const auto title = displayTitle(info);
     out += ",\"title\":" + (title ? jsonString(*title) : std::string("null"));
