@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 #endif
     svt::SongInfo info;
-    svt::EventList list;
+    // One list for every input, as one engine keeps it from song to song.
+    static svt::EventList list;
     auto stream = svt::openMemoryStream(bytes, "fuzz.mid");
     auto result = svt::readSong(*stream, info, list, {});
     if (result.ok()) {
