@@ -60,9 +60,6 @@ EventList::EventList() { reset(); }
 
 void EventList::reset() {
     nodes_.clear();
-    // Room for the largest list up front: it never grows by copying itself, and only the
-    // pages a song really fills become resident.
-    nodes_.reserve(kMaxEventNodes);
     nodes_.push_back(Node{SongEvent{}, -1, -1});
     tail_ = 0;
     cursor_ = 0;
@@ -85,6 +82,9 @@ int32_t EventList::lastTime() const { return nodes_[static_cast<size_t>(tail_)].
 
 int32_t EventList::insertAfter(int32_t at, const SongEvent& e) {
     const auto index = static_cast<int32_t>(nodes_.size());
+    // A long song gets room for the largest list at once rather than copies of ever
+    // larger lists; only the pages it really fills become resident.
+    if (nodes_.size() == nodes_.capacity() && nodes_.size() >= 65536) nodes_.reserve(kMaxEventNodes);
     Node& prev = nodes_[static_cast<size_t>(at)];
     const int32_t next = prev.next;
     nodes_.push_back(Node{e, next, at});
@@ -167,7 +167,7 @@ void EventList::addBeatMarks(int32_t division) {
     int measure = 0, beat = 0;
     size_t next = 0;
     int numerator = 4, denominator = 4;
-    while (time < end && !overflow_) {
+    for (int32_t marks = 0; time < end && !overflow_ && marks < kMaxBeatMarks; ++marks) {
         while (next < meters.size() && time >= meters[next].time) {
             if (beat != 0) {
                 ++measure;

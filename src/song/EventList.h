@@ -17,6 +17,9 @@ namespace svt {
 
 // Head included; the insertion that would make one more is refused.
 inline constexpr int32_t kMaxEventNodes = 0xFFFFF;
+// Beat marks of one song at most: eight hours of quarter beats at 480 bpm. A few bytes of
+// file with a huge delta time would otherwise fill the list with nothing but beats.
+inline constexpr int32_t kMaxBeatMarks = 1 << 18;
 // Index 0 means "no text".
 inline constexpr int32_t kMaxSongStrings = 0x7FFE;
 

@@ -110,6 +110,15 @@ TEST(EventList, BeatMarksFollowTheMeter) {
     }
 }
 
+TEST(EventList, BeatMarksOfAnEndlessSilenceAreBounded) {
+    EventList list;
+    list.add(ev(0, EV_NOTE_ON, 0, 60, 1));
+    list.add(ev(1 << 28, EV_NOTE_OFF, 0, 60));
+    list.addBeatMarks(480);
+    EXPECT_EQ(list.count(), 3 + kMaxBeatMarks);
+    EXPECT_FALSE(list.overflow());
+}
+
 TEST(EventList, FullListStopsTakingEventsButKeepsWhatItHas) {
     EventList list;
     for (int32_t i = 0; i < kMaxEventNodes + 10; ++i) list.add(ev(i, EV_NOTE_ON, 0, 60, 1));
