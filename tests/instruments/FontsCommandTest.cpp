@@ -3,9 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 
+#include "support/CliRun.h"
 #include "support/Sf2Builder.h"
 #include "support/TempDir.h"
 
@@ -14,23 +13,8 @@ namespace {
 
 using test::Sf2Builder;
 
-struct CliRun {
-    int exitCode;
-    std::string out;
-};
-
-CliRun runCli(const std::string& args) {
-    std::string command = std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli " + args + " 2>&1";
-    CliRun r{-1, {}};
-    FILE* p = popen(command.c_str(), "r");
-    if (p == nullptr) return r;
-    std::array<char, 4096> buf{};
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+using test::CliRun;
+using test::runCli;
 
 TEST(FontsCommand, ListsAGoodFontAndRefusesABadOne) {
     test::TempDir dir;

@@ -86,36 +86,32 @@ int Sf2Builder::addStereoPair(Sf2Sample left, Sf2Sample right) {
     return l;
 }
 
-Sf2Sample Sf2Builder::sineSample(std::string name, double freqHz, uint32_t rate, uint8_t rootKey, int frames,
-                                 bool loop, double level) {
+// One waveform period after another; `shape` gives the value -1..1 of frame i.
+template <class Shape>
+Sf2Sample periodicSample(std::string name, double freqHz, uint32_t rate, uint8_t rootKey, int frames, bool loop,
+                         double level, Shape shape) {
     Sf2Sample s;
     s.name = std::move(name);
     s.sampleRate = rate;
     s.originalKey = rootKey;
     int n = framesOrOneSecond(rate, frames);
     s.pcm.resize(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        s.pcm[static_cast<size_t>(i)] =
-            static_cast<int16_t>(std::lround(std::sin(2.0 * std::numbers::pi * freqHz * i / rate) * level * 32767.0));
-    }
+    for (int i = 0; i < n; ++i)
+        s.pcm[static_cast<size_t>(i)] = static_cast<int16_t>(std::lround(shape(i) * level * 32767.0));
     if (loop) setPeriodLoop(s, freqHz, rate);
     return s;
 }
 
+Sf2Sample Sf2Builder::sineSample(std::string name, double freqHz, uint32_t rate, uint8_t rootKey, int frames,
+                                 bool loop, double level) {
+    return periodicSample(std::move(name), freqHz, rate, rootKey, frames, loop, level,
+                          [&](int i) { return std::sin(2.0 * std::numbers::pi * freqHz * i / rate); });
+}
+
 Sf2Sample Sf2Builder::sawSample(std::string name, double freqHz, uint32_t rate, uint8_t rootKey, int frames,
                                 bool loop, double level) {
-    Sf2Sample s;
-    s.name = std::move(name);
-    s.sampleRate = rate;
-    s.originalKey = rootKey;
-    int n = framesOrOneSecond(rate, frames);
-    s.pcm.resize(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        double phase = std::fmod(freqHz * i / rate, 1.0);
-        s.pcm[static_cast<size_t>(i)] = static_cast<int16_t>(std::lround((1.0 - 2.0 * phase) * level * 32767.0));
-    }
-    if (loop) setPeriodLoop(s, freqHz, rate);
-    return s;
+    return periodicSample(std::move(name), freqHz, rate, rootKey, frames, loop, level,
+                          [&](int i) { return 1.0 - 2.0 * std::fmod(freqHz * i / rate, 1.0); });
 }
 
 Sf2Sample Sf2Builder::noiseSample(std::string name, uint32_t rate, int frames, uint32_t seed, double level) {
