@@ -1,0 +1,65 @@
+#pragma once
+// The seam between the playback loop and the synthesizer. The loop walks the song, decides
+// when audio is rendered and which events reach the channels; everything that sounds (channel
+// state, voices, resampling, mixing) lives behind this interface. The loop owns the
+// PlayerControls and the synthesizer reads them: they are the user's controls of a song.
+
+#include <cstdint>
+
+#include "base/Constants.h"
+#include "song/SongEvent.h"
+
+namespace svt {
+
+// The player's global controls, changed by the loop and by player commands between blocks.
+struct PlayerControls {
+    double timeRatio = 1.0;         // event time x timeRatio = sample time
+    int noteKeyOffset = 0;          // semitones added to every non-drum note
+    int temperamentIndex = 0;       // 0..11, which key-dependent tuning table applies
+    int keySignature = 0;           // -7..7 major, 9..23 minor
+    int amplification = 70;         // master volume in percent, 0..200
+    uint32_t channelMuteMask = 0;   // bit c set: channel c is not heard
+};
+
+class Synthesis {
+public:
+    virtual ~Synthesis() = default;
+
+    // Every channel back to its start state, every voice free, nothing sent anywhere. Used at
+    // song start, before a seek and on a system reset (after the system mode has changed).
+    virtual void resetChannels() = 0;
+    // Changes the system mode (SystemMode of SongEvent.h) a reset follows.
+    virtual void setSystemMode(int mode) = 0;
+    // Applies one event that acts on channels: types EV_NOTE_OFF..EV_MODULE_SAMPLE_OFFSET,
+    // EV_MASTER_VOLUME and EV_SCALE_TYPE..EV_SYSEX_XG_MSB. With sounding false (a seek is
+    // replaying the song up to a position) note-ons start no voices; everything else applies.
+    virtual void applyEvent(const SongEvent& event, bool sounding) = 0;
+    // Writes `frames` frames (1..kBlockFrames) at `out`: stereo interleaved left, right,
+    // full scale +-kFullScale. Allocates nothing, takes no lock.
+    virtual void render(int32_t* out, int frames) = 0;
+    // Voices not free.
+    virtual int voicesInUse() const = 0;
+    // End of a song: every voice that is on or held by a pedal is released.
+    virtual void releaseAllNotes() = 0;
+    // Every voice stops at once (with the short ramp that keeps it from clicking).
+    virtual void cutAllVoices() = 0;
+    // Reverb and delay lines emptied, so the next song starts without the last one's echo.
+    virtual void clearEffectTails() = 0;
+};
+
+// Until a song has instruments, or in tests of the loop: silence of the right length.
+class SilentSynthesis final : public Synthesis {
+public:
+    void resetChannels() override {}
+    void setSystemMode(int) override {}
+    void applyEvent(const SongEvent&, bool) override {}
+    void render(int32_t* out, int frames) override {
+        for (int i = 0; i < 2 * frames; ++i) out[i] = 0;
+    }
+    int voicesInUse() const override { return 0; }
+    void releaseAllNotes() override {}
+    void cutAllVoices() override {}
+    void clearEffectTails() override {}
+};
+
+}  // namespace svt
