@@ -1,0 +1,444 @@
+#include "player/Player.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "instruments/InstrumentBanks.h"
+#include "song/SmfReader.h"
+#include "song/SongInput.h"
+
+namespace svt {
+
+namespace {
+
+// How far the end-of-song scan looks ahead for a reason to go on.
+constexpr int kEndScanEvents = 32;
+constexpr int EV_RESERVED_254 = 254;
+
+int systemModeOfMaker(uint8_t maker) {
+    switch (maker) {
+        case 0x41: return SYSTEM_GS_RESET;
+        case 0x43: return SYSTEM_XG_ON;
+        case 0x7E: return SYSTEM_GM_ON;
+        default: return SYSTEM_GM_OFF;
+    }
+}
+
+}  // namespace
+
+Player::Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis, ControlInterface& control)
+    : input_(input), banks_(banks), synthesis_(synthesis), control_(control) {
+    trace_.setDeliver([this](const PlayerNotice& n) { control_.event(n); });
+}
+
+int Player::rate() const { return sink_ ? sink_->rate() : kDefaultOutputRateHz; }
+
+int64_t Player::sampleTimeOf(const SongEvent& event) const {
+    return static_cast<int64_t>(static_cast<double>(event.time) * controls_.timeRatio + 0.5);
+}
+
+int32_t Player::songSeconds(int64_t samples) const {
+    return static_cast<int32_t>(static_cast<double>(samples) / (rate() * controls_.timeRatio));
+}
+
+void Player::notify(int code, bool deferred, int32_t a1, int32_t a2, int32_t a3, int32_t a4) {
+    PlayerNotice notice;
+    notice.code = code;
+    notice.args[0] = a1;
+    notice.args[1] = a2;
+    notice.args[2] = a3;
+    notice.args[3] = a4;
+    if (deferred && control_.traces())
+        trace_.push(currentSample_, notice);
+    else
+        control_.event(notice);
+}
+
+void Player::timeNotice() {
+    const int32_t seconds = songSeconds(currentSample_);
+    const int voices = synthesis_.voicesInUse();
+    if (seconds == lastSeconds_ && voices == lastVoices_) return;
+    lastSeconds_ = seconds;
+    lastVoices_ = voices;
+    notify(NoticeCurrentTime, true, seconds, voices);
+}
+
+int64_t Player::heardPosition() {
+    const int64_t played = sink_ ? sink_->playedFrames() : -1;
+    return played < 0 ? -1 : played + trace_.offset();
+}
+
+// --- Songs -----------------------------------------------------------------------------
+
+int Player::playFile(const std::string& fileName, double timeRatio) {
+    lastError_.clear();
+    if (!sink_) {
+        lastError_ = "no output";
+        return CmdError;
+    }
+    controls_.timeRatio = 1.0;
+    controls_.keySignature = options_.initialKeySignature != 8 ? options_.initialKeySignature : 0;
+    controls_.noteKeyOffset = 0;
+    controls_.channelMuteMask = options_.temperamentMute ? 0xFFFFFFFFu : 0;
+    restartPosition_ = 0;
+
+    notify(NoticeMetronome, false, 0, 0);
+    notify(NoticeKeySignature, false, controls_.keySignature);
+    notify(NoticeTemperKeySignature, false, 0);
+    notify(NoticeKeyOffset, false, controls_.noteKeyOffset);
+    notify(NoticeTempo, false, tempo_);
+    notify(NoticeTimeRatio, false, static_cast<int32_t>(100.0 / controls_.timeRatio + 0.5));
+    for (int c = 0; c < kChannels; ++c) {
+        notify(NoticeTemperType, false, c, 0);
+        notify(NoticeMute, false, c, options_.temperamentMute ? 1 : 0);
+    }
+
+    int result = CmdNone;
+    do {
+        control_.loading(fileName);
+        notify(NoticeNowLoading, false);
+        auto read = input_.load(fileName, banks_);
+        if (!read.ok()) {
+            lastError_ = read.error().message;
+            notify(NoticeLoadingDone, false, read.error().code == kSongCannotOpen ? -1 : 1);
+            return CmdError;
+        }
+        if (banks_) banks_->loadMarkedInstruments();
+        notify(NoticeLoadingDone, false, 0);
+        if (const SongInfo* info = input_.infos().find(fileName, false)) systemMode_ = systemModeOfMaker(info->makerId);
+
+        controls_.timeRatio = timeRatio > 0 ? timeRatio : 1.0;
+        trace_.setOffset(0);
+        const ConvertedSong& song = read->song;
+        notify(NoticePlayStart, false, song.totalSamples);
+        sink_->control(OUT_REQ_PLAY_START);
+        result = playEvents(song.events, song.totalSamples);
+        sink_->control(OUT_REQ_PLAY_END);
+        notify(NoticePlayEnd, false, result);
+        events_ = {};
+        if (banks_) banks_->songEnded();
+    } while (result == CmdReload);
+    return result;
+}
+
+int Player::playEvents(std::span<const SongEvent> events, int64_t totalSamples) {
+    events_ = events;
+    totalSamples_ = totalSamples;
+    checkEnd_ = true;
+    lastSeconds_ = -1;
+    lastVoices_ = -1;
+    synthesis_.setSystemMode(systemMode_);
+    synthesis_.resetChannels();
+
+    int result = sink_->flush(false);
+    if (isFinalResult(result)) return result;
+
+    seek(restartPosition_);
+    if (events_.empty()) return CmdTuneEnd;
+    result = CmdNone;
+    while (result == CmdNone) {
+        moved_ = false;
+        result = applyEvent(events_[index_]);
+        if (result != CmdNone) break;
+        if (!moved_) ++index_;
+        if (index_ >= events_.size()) {
+            // A list always ends with its end event; one that does not ends here.
+            result = playOutEnd();
+        }
+    }
+    return result;
+}
+
+int Player::applyEvent(const SongEvent& event) {
+    const int64_t at = sampleTimeOf(event);
+    if (at > currentSample_) {
+        const int result = render(at - currentSample_);
+        if (result == CmdJump) {
+            timeNotice();
+            return CmdNone;
+        }
+        if (result != CmdNone) return result;
+        notify(NoticeRefresh, false);
+    }
+
+    switch (event.type) {
+        case EV_PROGRAM:
+            applyToChannels(event, true);
+            notify(NoticeProgram, true, event.channel, event.a);
+            break;
+        case EV_PITCH_BEND:
+            applyToChannels(event, true);
+            notify(NoticePitchBend, true, event.channel, event.a + 128 * event.b);
+            break;
+        case EV_MODULATION: applyToChannels(event, true); notify(NoticeModWheel, true, event.channel, event.a); break;
+        case EV_VOLUME: applyToChannels(event, true); notify(NoticeVolume, true, event.channel, event.a); break;
+        case EV_PAN: applyToChannels(event, true); notify(NoticePanning, true, event.channel, event.a); break;
+        case EV_EXPRESSION: applyToChannels(event, true); notify(NoticeExpression, true, event.channel, event.a); break;
+        case EV_SUSTAIN: applyToChannels(event, true); notify(NoticeSustain, true, event.channel, event.a); break;
+        case EV_REVERB_SEND: applyToChannels(event, true); notify(NoticeReverbLevel, true, event.channel, event.a); break;
+        case EV_CHORUS_SEND: applyToChannels(event, true); notify(NoticeChorusLevel, true, event.channel, event.a); break;
+        case EV_DRUM_PART:
+            applyToChannels(event, true);
+            notify(NoticeDrumPart, true, event.channel, event.a ? 1 : 0);
+            break;
+        case EV_TEMPO:
+            tempo_ = tempoOf(event);
+            notify(NoticeTempo, true, tempo_);
+            break;
+        case EV_TEXT_GS_TRACK: case EV_LYRIC: case EV_MARKER: case EV_GS_DISPLAY_TEXT: case EV_TEXT:
+        case EV_KARAOKE_TEXT:
+            notify(NoticeLyric, true, stringIndexOf(event));
+            break;
+        case EV_GS_BITMAP: notify(NoticeGsLcd, true, stringIndexOf(event)); break;
+        case EV_MASTER_VOLUME: synthesis_.applyEvent(event, true); break;
+        case EV_SYSTEM_RESET:
+            synthesis_.setSystemMode(event.a);
+            synthesis_.resetChannels();
+            break;
+        case EV_BEAT_MARK: notify(NoticeMetronome, true, event.a + 256 * (event.b & 0x0F), event.b >> 4); break;
+        case EV_KEY_SIGNATURE:
+            if (options_.initialKeySignature == 8) {
+                controls_.keySignature = event.a + 16 * event.b;
+                notify(NoticeKeySignature, true, controls_.keySignature);
+            }
+            break;
+        case EV_END_OF_SONG: return playOutEnd();
+        default:
+            if (isChannelEvent(event.type) || (event.type >= EV_SCALE_TYPE && event.type <= EV_SYSEX_XG_MSB))
+                applyToChannels(event, true);
+            break;
+    }
+    if (event.type == EV_RESET_CONTROLLERS) {
+        // The front-end shows the channel as the reset left it.
+        const int c = event.channel;
+        for (int code : {NoticeVolume, NoticeExpression, NoticeSustain, NoticeModWheel, NoticePitchBend, NoticeProgram,
+                         NoticeMute, NoticeChorusLevel, NoticeReverbLevel})
+            notify(code, true, c);
+    }
+    return CmdNone;
+}
+
+void Player::applyToChannels(const SongEvent& event, bool sounding) {
+    // Layering, muting and the drum channels are the synthesizer's business: it owns the
+    // channel state they depend on.
+    synthesis_.applyEvent(event, sounding);
+}
+
+// --- Rendering -------------------------------------------------------------------------
+
+int Player::renderBlockPart(int frames) {
+    synthesis_.render(block_.data() + 2 * buffered_, frames);
+    buffered_ += frames;
+    currentSample_ += frames;
+    return CmdNone;
+}
+
+int Player::render(int64_t frames) {
+    if (frames == 0) {
+        const int pending = buffered_;
+        buffered_ = 0;
+        if (pending > 0 && sink_->add(block_.data(), pending) < 0) return CmdError;
+        return CmdNone;
+    }
+    while (buffered_ + frames >= kBlockFrames) {
+        const int polled = pollCommands();
+        if (polled != CmdNone) return polled;
+        const int part = kBlockFrames - buffered_;
+        renderBlockPart(part);
+        frames -= part;
+        buffered_ = 0;
+        if (sink_->add(block_.data(), kBlockFrames) < 0) return CmdError;
+        const bool atEnd = index_ < events_.size() && events_[index_].type == EV_END_OF_SONG;
+        if (!atEnd) timeNotice();
+        if (break_.load(std::memory_order_relaxed)) return CmdQuit;
+        if (checkEnd_ && synthesis_.voicesInUse() == 0 && endOfSongScan() > 0) return playOutEnd();
+    }
+    if (frames > 0) renderBlockPart(static_cast<int>(frames));
+    return CmdNone;
+}
+
+int Player::endOfSongScan() const {
+    const size_t stop = std::min(events_.size(), index_ + kEndScanEvents);
+    for (size_t i = index_; i < stop; ++i) {
+        const uint8_t type = events_[i].type;
+        if (type == EV_NOTE_ON || type == EV_RESERVED_254 || type == EV_SCRIPT_START || type == EV_SCRIPT_EVENT)
+            return 0;
+        if (type == EV_END_OF_SONG) return static_cast<int>(i - index_) + 1;
+    }
+    return 0;
+}
+
+int Player::playOutEnd() {
+    checkEnd_ = false;
+    const int64_t second = rate();
+    int result = CmdNone;
+    // Renders without the end-of-song check looking again; a final result ends the song.
+    auto step = [&](int64_t frames) {
+        if (result == CmdNone || result == CmdJump) result = render(frames);
+        return !isFinalResult(result);
+    };
+    if (synthesis_.voicesInUse() > 0) {
+        if (step(second)) {
+            synthesis_.releaseAllNotes();
+            for (int i = 0; i < 6 && synthesis_.voicesInUse() > 0; ++i)
+                if (!step(second / 2)) break;
+        }
+        if (!isFinalResult(result)) {
+            synthesis_.cutAllVoices();
+            step(20);
+        }
+    }
+    if (!isFinalResult(result)) {
+        synthesis_.clearEffectTails();
+        step(second);
+    }
+    if (!isFinalResult(result)) result = render(0);
+    if (!isFinalResult(result)) {
+        if (control_.traces()) {
+            result = sink_->flush(false);
+        } else {
+            trace_.deliverAll();
+            result = sink_->softFlush();
+        }
+    }
+    if (isFinalResult(result)) {
+        sink_->flush(true);
+        return result;
+    }
+    return CmdTuneEnd;
+}
+
+// --- Positions -------------------------------------------------------------------------
+
+void Player::seek(int64_t position) {
+    trace_.deliverAll();
+    if (currentSample_ > position) currentSample_ = 0;
+    synthesis_.setSystemMode(systemMode_);
+    synthesis_.resetChannels();
+    buffered_ = 0;
+    index_ = 0;
+    tempo_ = 500000;
+    if (position > 0) {
+        while (index_ < events_.size() && events_[index_].type != EV_END_OF_SONG &&
+               sampleTimeOf(events_[index_]) < position) {
+            const SongEvent& e = events_[index_];
+            if (e.type == EV_TEMPO)
+                tempo_ = tempoOf(e);
+            else if (e.type == EV_SYSTEM_RESET) {
+                synthesis_.setSystemMode(e.a);
+                synthesis_.resetChannels();
+            } else if (e.type == EV_KEY_SIGNATURE) {
+                if (options_.initialKeySignature == 8) controls_.keySignature = e.a + 16 * e.b;
+            } else if (isChannelEvent(e.type) || e.type == EV_MASTER_VOLUME ||
+                       (e.type >= EV_SCALE_TYPE && e.type <= EV_SYSEX_XG_MSB)) {
+                synthesis_.applyEvent(e, false);
+            }
+            ++index_;
+        }
+    }
+    currentSample_ = position;
+    moved_ = true;
+    notify(NoticeReset, false);
+    trace_.setOffset(position);
+}
+
+int64_t Player::resynchronise(bool onlyIfHeard) {
+    int64_t position = heardPosition();
+    if (position < 0) {
+        if (onlyIfHeard) return -1;
+        position = currentSample_;
+    }
+    sink_->flush(true);
+    seek(position);
+    return position;
+}
+
+// --- Commands --------------------------------------------------------------------------
+
+int Player::pollCommands() {
+    bool jumped = false;
+    for (;;) {
+        if (break_.load(std::memory_order_relaxed)) return CmdQuit;
+        int32_t argument = 0;
+        const int code = control_.read(argument);
+        if (code == CmdNone) {
+            if (!paused_) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            continue;
+        }
+        switch (code) {
+            case CmdQuit: case CmdNext: case CmdReallyPrevious: case CmdLoadFile: case CmdTuneEnd: case CmdStop:
+            case CmdEndSong:
+                sink_->flush(true);
+                return code;
+            case CmdPrevious:
+                sink_->flush(true);
+                return currentSample_ >= 2 * static_cast<int64_t>(rate()) ? CmdRestart : CmdReallyPrevious;
+            case CmdReload: {
+                const int64_t heard = heardPosition();
+                restartPosition_ = heard < 0 ? currentSample_ : heard;
+                sink_->flush(true);
+                return CmdReload;
+            }
+            case CmdJump:
+                if (paused_) {
+                    restartPosition_ = argument;
+                    notify(NoticePause, false, 1, songSeconds(argument));
+                    break;
+                }
+                sink_->flush(true);
+                if (argument >= totalSamples_) return CmdTuneEnd;
+                seek(std::max<int64_t>(0, argument));
+                notify(NoticeCurrentTime, false, songSeconds(argument), 0);
+                notify(NoticeRefresh, false);
+                return CmdJump;
+            case CmdRestart:
+                if (paused_) {
+                    restartPosition_ = 0;
+                    notify(NoticePause, false, 1, 0);
+                    break;
+                }
+                sink_->flush(true);
+                seek(0);
+                notify(NoticeCurrentTime, false, 0, 0);
+                jumped = true;
+                break;
+            case CmdTogglePause:
+                if (!paused_) {
+                    const int64_t heard = heardPosition();
+                    restartPosition_ = heard < 0 ? currentSample_ : heard;
+                    sink_->flush(true);
+                    paused_ = true;
+                } else {
+                    paused_ = false;
+                    seek(restartPosition_);
+                }
+                notify(NoticePause, false, paused_ ? 1 : 0, songSeconds(restartPosition_));
+                jumped = true;
+                break;
+            default: break;  // the remaining controls arrive with the player's command set
+        }
+    }
+    return jumped ? CmdJump : CmdNone;
+}
+
+int Player::pollStop() {
+    const int result = pollCommands();
+    return (isFinalResult(result) || result == CmdReload) ? result : CmdNone;
+}
+
+void Player::runDueNotices() {
+    const int64_t heard = heardPosition();
+    if (heard >= 0) trace_.runDue(heard);
+}
+
+int64_t Player::framesToNextNotice() {
+    if (trace_.size() == 0) return -1;
+    const int64_t heard = heardPosition();
+    if (heard < 0) return -1;
+    return std::max<int64_t>(0, trace_.nextDue() - heard);
+}
+
+}  // namespace svt

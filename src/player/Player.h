@@ -1,0 +1,113 @@
+#pragma once
+// The playback loop: one song's events become audio. The loop renders everything up to an
+// event's sample time before applying the event, so events act on the exact sample; audio is
+// handed on in blocks of kBlockFrames frames; between blocks commands are polled and the
+// position is reported. The sounding part (channels, voices, mixing) is behind Synthesis; the
+// device behind AudioSink. Results are PlayerCommand codes: CmdTuneEnd at a normal end.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "base/Constants.h"
+#include "player/PlayerCommands.h"
+#include "player/Synthesis.h"
+#include "player/TraceQueue.h"
+#include "song/SongEvent.h"
+
+namespace svt {
+
+class SongInput;
+class InstrumentBanks;
+
+struct PlayerOptions {
+    int initialKeySignature = 8;  // 8: not set; else the key assumed at song start
+    int forcedKeySignature = 8;   // 8: not set; else the key the song is transposed to
+    bool temperamentMute = false;
+};
+
+class Player final : public AudioQueueHooks {
+public:
+    // `banks` may be null (nothing is loaded: a silent synthesizer needs no instruments).
+    Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis, ControlInterface& control);
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    void setSink(AudioSink* sink) { sink_ = sink; }
+    PlayerOptions& options() { return options_; }
+    PlayerControls& controls() { return controls_; }
+
+    // Loads, plays and frees one song; `timeRatio` is the song's tempo setting (1.0 = as
+    // written, below 1 faster). Repeats while the result is CmdReload.
+    int playFile(const std::string& fileName, double timeRatio = 1.0);
+    // The event loop of one song whose events are already in sample time and end with
+    // EV_END_OF_SONG.
+    int playEvents(std::span<const SongEvent> events, int64_t totalSamples);
+
+    // Puts the player into the state it has at `position` without rendering.
+    void seek(int64_t position);
+    // Drops the queued audio and seeks to the position heard now; -1 when the device cannot
+    // tell and `onlyIfHeard` is set.
+    int64_t resynchronise(bool onlyIfHeard);
+
+    // Set from another thread when the program shuts down: the song ends after this block.
+    void requestBreak() { break_.store(true, std::memory_order_relaxed); }
+
+    int64_t currentSample() const { return currentSample_; }
+    int64_t heardPosition();
+    int tempo() const { return tempo_; }
+    // Why the last playFile returned CmdError, for the user.
+    const std::string& lastError() const { return lastError_; }
+    TraceQueue& traceQueue() { return trace_; }
+
+    // AudioQueueHooks
+    int pollStop() override;
+    void runDueNotices() override;
+    int64_t framesToNextNotice() override;
+
+private:
+    int applyEvent(const SongEvent& event);
+    void applyToChannels(const SongEvent& event, bool sounding);
+    int render(int64_t frames);
+    int renderBlockPart(int frames);
+    int playOutEnd();
+    int endOfSongScan() const;
+    int pollCommands();
+    int64_t sampleTimeOf(const SongEvent& event) const;
+    int rate() const;
+
+    void notify(int code, bool deferred, int32_t a1 = 0, int32_t a2 = 0, int32_t a3 = 0, int32_t a4 = 0);
+    void timeNotice();
+    int32_t songSeconds(int64_t samples) const;
+
+    SongInput& input_;
+    InstrumentBanks* banks_;
+    Synthesis& synthesis_;
+    ControlInterface& control_;
+    AudioSink* sink_ = nullptr;
+    PlayerOptions options_;
+    PlayerControls controls_;
+    TraceQueue trace_;
+
+    std::span<const SongEvent> events_;
+    size_t index_ = 0;
+    bool moved_ = false;  // the current event was set by a seek: the loop must not advance
+    int64_t totalSamples_ = 0;
+    int64_t currentSample_ = 0;
+    int64_t restartPosition_ = 0;
+    bool checkEnd_ = false;
+    bool paused_ = false;
+    int tempo_ = 500000;
+    int systemMode_ = SYSTEM_GM_OFF;  // the mode a seek returns to
+    int32_t lastSeconds_ = -1;
+    int lastVoices_ = -1;
+    std::atomic<bool> break_{false};
+    std::string lastError_;
+
+    std::array<int32_t, 2 * kBlockFrames> block_{};
+    int buffered_ = 0;
+};
+
+}  // namespace svt
