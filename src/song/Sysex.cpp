@@ -1,33 +1,19 @@
 // System-exclusive messages that change the system mode, master settings and the GS
 // display become single events here. Part, drum, effect and tuning parameters expand
-// through interpretMultiSysex.
+// through interpretMultiSysex (SysexMulti.cpp).
 #include "song/Sysex.h"
 
+#include "song/SysexDetail.h"
+
 #include <algorithm>
-#include <cmath>
 #include <string>
 
 namespace svt {
 
 namespace {
 
-// GS part number of an address block nibble: 0 is part 10, 1..9 are parts 1..9.
-int gsChannel(int block) {
-    if (block == 0) return 9;
-    if (block <= 9) return block - 1;
-    return block;
-}
-
-// The checksum is the byte before the first F7 from position 9 on; it makes the sum of
-// the address and data bytes a multiple of 128.
-bool gsChecksumValid(std::span<const uint8_t> m) {
-    size_t end = 9;
-    while (end < m.size() && m[end] != 0xF7) ++end;
-    if (end >= m.size()) return false;
-    int sum = 0;
-    for (size_t i = 4; i + 1 < end; ++i) sum += m[i];
-    return ((-sum) & 0x7F) == m[end - 1];
-}
+using sysex_detail::gsChannel;
+using sysex_detail::gsChecksumValid;
 
 // Text of a GS display message: the bytes between the address and the checksum.
 std::string gsText(std::span<const uint8_t> m) {
@@ -63,7 +49,7 @@ bool gsSingle(std::span<const uint8_t> m, GsSetupBlock& setup, SongEvent& out) {
         return true;
     }
     if (hi == 0x40 && mid == 0x00 && lo == 0x04) {
-        const int volume = value < 127 ? std::min(65535, static_cast<int>(std::lround(value * 516.0236220472441))) : 65535;
+        const int volume = sysex_detail::masterVolumeOf7Bit(value);
         out = SongEvent{0, EV_MASTER_VOLUME, 0, static_cast<uint8_t>(volume & 0xFF), static_cast<uint8_t>(volume >> 8)};
         return true;
     }
@@ -130,17 +116,14 @@ bool interpretSingleSysex(std::span<const uint8_t> m, GsSetupBlock& setup, Sysex
                         static_cast<uint8_t>(m[0] == 0x7F ? 1 : 0)};
         return true;
     }
-    if (n >= 5 && (m[0] == 0x7E || m[0] == 0x7F) && m[2] == 0x09) {
+    // Only the non-real-time form is a GM system message: 7F dd 09 .. sets controller
+    // destinations and must not reset the song's system mode.
+    if (n >= 5 && m[0] == 0x7E && m[2] == 0x09) {
         const uint8_t mode = m[3] == 0x01 ? SYSTEM_GM_ON : m[3] == 0x03 ? SYSTEM_GM2_ON : SYSTEM_GM_OFF;
         out = SongEvent{0, EV_SYSTEM_RESET, 0, mode, 0};
         return true;
     }
     return false;
-}
-
-int interpretMultiSysex(std::span<const uint8_t>, std::span<SongEvent, kMaxSysexEvents>) {
-    // Part, drum, effect and tuning parameters are not expanded yet.
-    return 0;
 }
 
 }  // namespace svt

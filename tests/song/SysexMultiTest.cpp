@@ -1,0 +1,415 @@
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <vector>
+
+#include "song/EventList.h"
+#include "song/SmfReader.h"
+#include "song/Sysex.h"
+#include "support/SmfBuilder.h"
+
+namespace svt {
+namespace {
+
+using namespace sysex_code;
+using Events = std::vector<SongEvent>;
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint8_t S = kFromSysex;
+
+SongEvent ev(uint8_t type, int channel, int a, int b) {
+    return SongEvent{0, type, static_cast<uint8_t>(channel), static_cast<uint8_t>(a), static_cast<uint8_t>(b)};
+}
+
+Events nrpn(int channel, int hi, int lo, int value) {
+    return {ev(EV_NRPN_MSB, channel, hi, S), ev(EV_NRPN_LSB, channel, lo, S), ev(EV_DATA_ENTRY_MSB, channel, value, S)};
+}
+
+Events rpn(int channel, int hi, int lo, int value) {
+    return {ev(EV_RPN_MSB, channel, hi, S), ev(EV_RPN_LSB, channel, lo, S), ev(EV_DATA_ENTRY_MSB, channel, value, S)};
+}
+
+Events multi(const Bytes& message) {
+    SongEvent out[kMaxSysexEvents];
+    const int n = interpretMultiSysex(message, std::span<SongEvent, kMaxSysexEvents>(out));
+    EXPECT_GE(n, 0);
+    EXPECT_LE(n, kMaxSysexEvents);
+    return Events(out, out + std::max(0, n));
+}
+
+// 41 10 42 12 address data checksum F7, with a correct checksum.
+Bytes gs(std::initializer_list<int> addressAndData, int device = 0x10) {
+    Bytes m = {0x41, static_cast<uint8_t>(device), 0x42, 0x12};
+    int sum = 0;
+    for (int b : addressAndData) {
+        m.push_back(static_cast<uint8_t>(b));
+        sum += b;
+    }
+    m.push_back(static_cast<uint8_t>((-sum) & 0x7F));
+    m.push_back(0xF7);
+    return m;
+}
+
+// 43 10 4C address data F7.
+Bytes xg(std::initializer_list<int> addressAndData) {
+    Bytes m = {0x43, 0x10, 0x4C};
+    for (int b : addressAndData) m.push_back(static_cast<uint8_t>(b));
+    m.push_back(0xF7);
+    return m;
+}
+
+// 43 00 4C count(2) address data checksum F7 with `data` values 0, 1, 2, ...
+Bytes xgBulk(int count, int high, int mid, int low, int dataBytes) {
+    Bytes m = {0x43, 0x00, 0x4C, static_cast<uint8_t>(count >> 7), static_cast<uint8_t>(count & 0x7F),
+               static_cast<uint8_t>(high), static_cast<uint8_t>(mid), static_cast<uint8_t>(low)};
+    for (int i = 0; i < dataBytes; ++i) m.push_back(static_cast<uint8_t>(i));
+    m.push_back(0x00);  // checksum, not looked at
+    m.push_back(0xF7);
+    return m;
+}
+
+Events join(std::initializer_list<Events> parts) {
+    Events all;
+    for (const Events& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+struct Case {
+    const char* what;
+    Bytes message;
+    Events expected;
+};
+
+void check(std::initializer_list<Case> cases) {
+    for (const Case& c : cases) EXPECT_EQ(multi(c.message), c.expected) << c.what;
+}
+
+TEST(SysexMulti, XgPartParametersBecomeChannelNrpnAndTableEvents) {
+    check({
+        {"volume of part 3", xg({0x08, 0x03, 0x0B, 100}), {ev(EV_VOLUME, 3, 100, S)}},
+        {"part 20 keeps its number for folding", xg({0x08, 20, 0x03, 5}), {ev(EV_PROGRAM, 20, 5, S)}},
+        {"pan", xg({0x08, 0x01, 0x0E, 0x20}), {ev(EV_PAN, 1, 0x20, S)}},
+        {"pan 0 is random", xg({0x08, 0x01, 0x0E, 0x00}), {ev(EV_RANDOM_PAN, 1, 0, S)}},
+        {"mono", xg({0x08, 0x02, 0x05, 0}), {ev(EV_MONO, 2, 0, S)}},
+        {"poly", xg({0x08, 0x02, 0x05, 1}), {ev(EV_POLY, 2, 1, S)}},
+        {"drum part", xg({0x08, 0x09, 0x07, 2}), {ev(EV_DRUM_PART, 9, 2, S)}},
+        {"note shift", xg({0x08, 0x00, 0x08, 0x3A}), {ev(EV_KEY_SHIFT, 0, 0x3A, S)}},
+        {"variation send", xg({0x08, 0x04, 0x14, 9}), {ev(EV_CELESTE_SEND, 4, 9, S)}},
+        {"portamento time", xg({0x08, 0x04, 0x68, 9}), {ev(EV_PORTAMENTO_TIME_MSB, 4, 9, S)}},
+        {"vibrato rate", xg({0x08, 0x01, 0x15, 0x50}), nrpn(1, 0x01, 0x08, 0x50)},
+        {"release", xg({0x08, 0x01, 0x1C, 0x30}), nrpn(1, 0x01, 0x66, 0x30)},
+        {"EQ treble frequency", xg({0x08, 0x05, 0x77, 40}), nrpn(5, 0x01, 0x35, 40)},
+        {"bend range +12", xg({0x08, 0x00, 0x23, 0x4C}), rpn(0, 0, 0, 12)},
+        {"bend range below 0 is 0", xg({0x08, 0x00, 0x23, 0x30}), rpn(0, 0, 0, 0)},
+        {"scale tuning D +16", xg({0x08, 0x02, 0x43, 0x50}), {ev(EV_SCALE_TUNING, 2, 2, 16)}},
+        {"scale tuning C -16", xg({0x08, 0x02, 0x41, 0x30}), {ev(EV_SCALE_TUNING, 2, 0, 0xF0)}},
+        {"receive channel", xg({0x08, 0x03, 0x04, 0x7F}), {ev(EV_SYSEX_XG_LSB, 3, 0x7F, 'e')}},
+        {"dry level", xg({0x08, 0x03, 0x11, 0x40}), {ev(EV_SYSEX_XG_LSB, 3, 0x40, 'g')}},
+        {"velocity sense offset", xg({0x08, 0x03, 0x0D, 0x44}), {ev(EV_SYSEX_GS_LSB, 3, 0x44, kGsVelocitySenseOffset)}},
+        {"note limit high", xg({0x08, 0x03, 0x10, 0x60}), {ev(EV_SYSEX_LSB, 3, 0x60, kNoteLimitHigh)}},
+        {"velocity limit low", xg({0x08, 0x03, 0x6D, 0x05}), {ev(EV_SYSEX_LSB, 3, 0x05, kVelocityLimitLow)}},
+        {"wheel filter control", xg({0x08, 0x03, 0x1E, 0x50}), {ev(EV_SYSEX_LSB, 3, 0x50, kModulationWheel + kDestCutoff)}},
+        {"wheel LFO pitch", xg({0x08, 0x03, 0x20, 0x0A}), {ev(EV_SYSEX_LSB, 3, 0x0A, kModulationWheel + kDestLfo1Pitch)}},
+        {"bend amplitude", xg({0x08, 0x03, 0x25, 0x41}), {ev(EV_SYSEX_LSB, 3, 0x41, kPitchBend + kDestAmplitude)}},
+        {"channel pressure LFO amplitude", xg({0x08, 0x03, 0x52, 1}),
+         {ev(EV_SYSEX_LSB, 3, 1, kChannelPressure + kDestLfo1Amplitude)}},
+        {"key pressure pitch", xg({0x08, 0x03, 0x53, 0x42}), {ev(EV_SYSEX_LSB, 3, 0x42, kKeyPressure + kDestPitch)}},
+        {"controller 1 filter", xg({0x08, 0x03, 0x5B, 0x42}), {ev(EV_SYSEX_LSB, 3, 0x42, kController1 + kDestCutoff)}},
+        {"controller 2 LFO filter", xg({0x08, 0x03, 0x65, 0x42}),
+         {ev(EV_SYSEX_LSB, 3, 0x42, kController2 + kDestLfo1Filter)}},
+        {"receive bank select", xg({0x08, 0x03, 0x40, 0}), {ev(EV_SYSEX_LSB, 3, 0, kReceiveSwitchFirst + 0x10)}},
+        {"two bytes set two addresses", xg({0x08, 0x00, 0x01, 0x00, 0x05}),
+         {ev(EV_BANK_MSB, 0, 0, S), ev(EV_BANK_LSB, 0, 5, S)}},
+        {"addresses stop at 7F", xg({0x08, 0x00, 0x7F, 1, 2, 3}), {}},
+        {"detune has no event", xg({0x08, 0x00, 0x09, 0x40}), {}},
+        {"controller number of AC1 has no event", xg({0x08, 0x00, 0x59, 0x10}), {}},
+        {"without a data byte", {0x43, 0x10, 0x4C, 0x08, 0x00, 0x0B, 0xF7}, {}},
+        {"cut short", {0x43, 0x10, 0x4C, 0x08, 0x00}, {}},
+        {"other model", {0x43, 0x10, 0x4B, 0x08, 0x00, 0x0B, 0x40, 0xF7}, {}},
+    });
+}
+
+TEST(SysexMulti, XgDrumSystemAndEffectAddresses) {
+    check({
+        {"drum level, set 1 on channel 10", xg({0x30, 0x24, 0x02, 0x70}), nrpn(9, 0x1A, 0x24, 0x70)},
+        {"drum pan, set 2 on channel 11", xg({0x31, 0x26, 0x04, 0x10}), nrpn(10, 0x1C, 0x26, 0x10)},
+        {"drum coarse pitch", xg({0x30, 0x24, 0x00, 0x3E}), nrpn(9, 0x18, 0x24, 0x3E)},
+        {"drum variation send", xg({0x30, 0x24, 0x07, 0x3E}), nrpn(9, 0x1F, 0x24, 0x3E)},
+        {"drum cut-off", xg({0x30, 0x24, 0x0B, 0x3E}), nrpn(9, 0x14, 0x24, 0x3E)},
+        {"drum EQ treble frequency", xg({0x30, 0x24, 0x25, 0x30}), nrpn(9, 0x35, 0x24, 0x30)},
+        {"drum receive note off", xg({0x30, 0x24, 0x09, 0x00}),
+         {ev(EV_SYSEX_MSB, 9, 0x24, kDrumReceiveNoteOff), ev(EV_SYSEX_LSB, 9, 0, kDrumReceiveNoteOff)}},
+        {"drum receive note on", xg({0x30, 0x24, 0x0A, 0x01}),
+         {ev(EV_SYSEX_MSB, 9, 0x24, kDrumReceiveNoteOn), ev(EV_SYSEX_LSB, 9, 1, kDrumReceiveNoteOn)}},
+        {"drum alternate group", xg({0x30, 0x2A, 0x03, 0x01}),
+         {ev(EV_SYSEX_XG_MSB, 9, 0x2A, kXgGroupPart), ev(EV_SYSEX_XG_LSB, 9, 1, 'h')}},
+        {"drum key assign", xg({0x30, 0x2A, 0x08, 0x01}),
+         {ev(EV_SYSEX_XG_MSB, 9, 0x2A, kXgGroupPart), ev(EV_SYSEX_XG_LSB, 9, 1, 'i')}},
+        {"drum decay 2 has no event", xg({0x30, 0x24, 0x0F, 0x40}), {}},
+        {"master volume", xg({0x00, 0x00, 0x04, 0x7F}), {ev(EV_MASTER_VOLUME, 0, 0xFF, 0xFF)}},
+        {"master volume 64", xg({0x00, 0x00, 0x04, 0x40}), {ev(EV_MASTER_VOLUME, 0, 33026 & 0xFF, 33026 >> 8)}},
+        {"XG on is the single interpreter's", xg({0x00, 0x00, 0x7E, 0x00}), {}},
+        {"reverb type", xg({0x02, 0x01, 0x00, 0x01, 0x02}),
+         {ev(EV_SYSEX_XG_MSB, 0, 0, kXgGroupEffect), ev(EV_SYSEX_XG_LSB, 0, 1, 0x00),
+          ev(EV_SYSEX_XG_MSB, 0, 0, kXgGroupEffect), ev(EV_SYSEX_XG_LSB, 0, 2, 0x01)}},
+        {"last variation parameter", xg({0x02, 0x01, 0x75, 0x10}),
+         {ev(EV_SYSEX_XG_MSB, 0, 0, kXgGroupEffect), ev(EV_SYSEX_XG_LSB, 0, 0x10, 0x75)}},
+        {"past the effect block", xg({0x02, 0x01, 0x76, 0x10}), {}},
+        {"insertion 2 parameter", xg({0x03, 0x01, 0x02, 0x40}),
+         {ev(EV_SYSEX_XG_MSB, 0, 1, kXgGroupInsertion), ev(EV_SYSEX_XG_LSB, 0, 0x40, 0x02)}},
+        {"there is no insertion 3", xg({0x03, 0x02, 0x02, 0x40}), {}},
+        {"past the insertion block", xg({0x03, 0x00, 0x44, 0x40}), {}},
+        {"display text has no event here", xg({0x06, 0x00, 0x00, 'a', 'b'}), {}},
+    });
+}
+
+TEST(SysexMulti, XgBulkDumpsExpandEveryByteAndStopAtTheirEnd) {
+    // Part 5, addresses 00..28 with data 0, 1, 2, ...: 17 one-event rows, 8 NRPN rows,
+    // 6 wheel rows, the bend range and 5 bend rows.
+    const Events part = multi(xgBulk(41, 0x08, 0x05, 0x00, 41));
+    ASSERT_EQ(part.size(), 17u + 24u + 6u + 3u + 5u);
+    EXPECT_EQ(part[0], ev(EV_BANK_MSB, 5, 1, S));
+    EXPECT_EQ(part[2], ev(EV_PROGRAM, 5, 3, S));
+    EXPECT_EQ(part[4], ev(EV_POLY, 5, 5, S));
+    EXPECT_EQ(part.back(), ev(EV_SYSEX_LSB, 5, 0x28, kPitchBend + kDestLfo1Amplitude));
+
+    // The second block, 30..6E: receive switches, scale tuning, four destination records,
+    // portamento and velocity limits.
+    const Events second = multi(xgBulk(63, 0x08, 0x01, 0x30, 63));
+    ASSERT_EQ(second.size(), 17u + 12u + 12u + 6u + 6u + 2u + 2u);
+    EXPECT_EQ(second[17], ev(EV_SCALE_TUNING, 1, 0, (0x11 - 64) & 0xFF));
+    EXPECT_EQ(second.back(), ev(EV_SYSEX_LSB, 1, 0x3E, kVelocityLimitHigh));
+
+    // Drum set-up 1, key 36: level at address 02 is the third data byte.
+    const Events drum = multi(xgBulk(41, 0x30, 36, 0x00, 41));
+    ASSERT_GE(drum.size(), 9u);
+    EXPECT_EQ(Events(drum.begin() + 6, drum.begin() + 9), nrpn(9, 0x1A, 36, 2));
+
+    // Data that ends early stops the dump at its checksum: addresses 00..04.
+    EXPECT_EQ(multi(xgBulk(41, 0x08, 0x00, 0x00, 5)),
+              (Events{ev(EV_BANK_MSB, 0, 1, S), ev(EV_BANK_LSB, 0, 2, S), ev(EV_PROGRAM, 0, 3, S),
+                      ev(EV_SYSEX_XG_LSB, 0, 4, 'e')}));
+    // More data than counted: the count rules.
+    EXPECT_EQ(multi(xgBulk(41, 0x08, 0x00, 0x00, 60)).size(), part.size());
+
+    check({
+        {"other byte count", xgBulk(40, 0x08, 0x00, 0x00, 40), {}},
+        {"effect block is not dumped", xgBulk(41, 0x02, 0x01, 0x00, 41), {}},
+        {"header only", {0x43, 0x00, 0x4C, 0x00, 0x29, 0x08, 0x00, 0x00, 0xF7}, {}},
+        // Without an F7 the last byte still counts as the checksum.
+        {"no F7", Bytes{0x43, 0x00, 0x4C, 0x00, 0x29, 0x08, 0x00, 0x00, 0x01, 0x02, 0x03}, {ev(EV_BANK_MSB, 0, 2, S)}},
+    });
+}
+
+TEST(SysexMulti, GsPartAndControllerAddresses) {
+    check({
+        {"tone number sets bank and program", gs({0x40, 0x11, 0x00, 0x08, 0x19}),
+         {ev(EV_BANK_MSB, 0, 8, S), ev(EV_PROGRAM, 0, 0x19, S)}},
+        {"part level on block 0 is channel 10", gs({0x40, 0x10, 0x19, 0x64}), {ev(EV_VOLUME, 9, 0x64, S)}},
+        {"block A is channel 11", gs({0x40, 0x1A, 0x19, 0x64}), {ev(EV_VOLUME, 10, 0x64, S)}},
+        {"second port", gs({0x50, 0x11, 0x19, 0x64}), {ev(EV_VOLUME, 16, 0x64, S)}},
+        {"pan", gs({0x40, 0x12, 0x1C, 0x30}), {ev(EV_PAN, 1, 0x30, S)}},
+        {"pan 0 is random", gs({0x40, 0x12, 0x1C, 0x00}), {ev(EV_RANDOM_PAN, 1, 0, S)}},
+        {"mono", gs({0x40, 0x12, 0x13, 0x00}), {ev(EV_MONO, 1, 0, S)}},
+        {"receive channel", gs({0x40, 0x12, 0x02, 0x05}), {ev(EV_SYSEX_GS_LSB, 1, 5, kGsReceiveChannel)}},
+        {"receive channel off", gs({0x40, 0x12, 0x02, 0x10}), {ev(EV_SYSEX_GS_LSB, 1, 0x80, kGsReceiveChannel)}},
+        {"receive pitch bend", gs({0x40, 0x12, 0x03, 0x00}), {ev(EV_SYSEX_LSB, 1, 0, kReceiveSwitchFirst)}},
+        {"assign mode", gs({0x40, 0x12, 0x14, 0x01}), {ev(EV_SYSEX_GS_LSB, 1, 1, kGsAssignMode)}},
+        {"pitch offset fine", gs({0x40, 0x12, 0x17, 0x09}), {ev(EV_SYSEX_GS_LSB, 1, 9, kGsPitchOffsetFine)}},
+        {"velocity sense depth", gs({0x40, 0x12, 0x1A, 0x50}), {ev(EV_SYSEX_GS_LSB, 1, 0x50, kGsVelocitySenseDepth)}},
+        {"key range low", gs({0x40, 0x12, 0x1D, 0x20}), {ev(EV_SYSEX_LSB, 1, 0x20, kNoteLimitLow)}},
+        {"chorus send", gs({0x40, 0x12, 0x21, 0x20}), {ev(EV_CHORUS_SEND, 1, 0x20, S)}},
+        {"reverb send", gs({0x40, 0x12, 0x22, 0x20}), {ev(EV_REVERB_SEND, 1, 0x20, S)}},
+        {"delay send", gs({0x40, 0x12, 0x2C, 0x20}), {ev(EV_CELESTE_SEND, 1, 0x20, S)}},
+        {"vibrato rate", gs({0x40, 0x11, 0x30, 0x50}), nrpn(0, 0x01, 0x08, 0x50)},
+        {"cut-off", gs({0x40, 0x11, 0x32, 0x50}), nrpn(0, 0x01, 0x20, 0x50)},
+        {"vibrato delay", gs({0x40, 0x11, 0x37, 0x50}), nrpn(0, 0x01, 0x0A, 0x50)},
+        {"scale tuning B", gs({0x40, 0x11, 0x4B, 0x50}), {ev(EV_SCALE_TUNING, 0, 11, 16)}},
+        {"scale tuning, all twelve", gs({0x40, 0x11, 0x40, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 63}),
+         {ev(EV_SCALE_TUNING, 0, 0, 0), ev(EV_SCALE_TUNING, 0, 1, 0), ev(EV_SCALE_TUNING, 0, 2, 0),
+          ev(EV_SCALE_TUNING, 0, 3, 0), ev(EV_SCALE_TUNING, 0, 4, 0), ev(EV_SCALE_TUNING, 0, 5, 0),
+          ev(EV_SCALE_TUNING, 0, 6, 0), ev(EV_SCALE_TUNING, 0, 7, 0), ev(EV_SCALE_TUNING, 0, 8, 0),
+          ev(EV_SCALE_TUNING, 0, 9, 0), ev(EV_SCALE_TUNING, 0, 10, 0), ev(EV_SCALE_TUNING, 0, 11, 0xFF)}},
+        {"rhythm part opening a message is the single event", gs({0x40, 0x10, 0x15, 0x01}), {}},
+        {"key shift opening a message is the single event", gs({0x40, 0x10, 0x16, 0x40}), {}},
+        {"rhythm part after another address", gs({0x40, 0x10, 0x14, 0x01, 0x02}),
+         {ev(EV_SYSEX_GS_LSB, 9, 1, kGsAssignMode), ev(EV_DRUM_PART, 9, 2, S)}},
+        {"rhythm part of another device", gs({0x40, 0x10, 0x15, 0x01}, 0x11), {ev(EV_DRUM_PART, 9, 1, S)}},
+        {"wheel LFO1 pitch depth", gs({0x40, 0x21, 0x04, 0x0A}), {ev(EV_SYSEX_LSB, 0, 0x0A, kModulationWheel + 4)}},
+        {"bend range", gs({0x40, 0x21, 0x10, 0x4C}), rpn(0, 0, 0, 12)},
+        {"bend cut-off", gs({0x40, 0x21, 0x11, 0x4C}), {ev(EV_SYSEX_LSB, 0, 0x4C, kPitchBend + 1)}},
+        {"channel pressure pitch", gs({0x40, 0x21, 0x20, 0x42}), {ev(EV_SYSEX_LSB, 0, 0x42, kChannelPressure)}},
+        {"key pressure LFO2 rate", gs({0x40, 0x21, 0x37, 0x42}), {ev(EV_SYSEX_LSB, 0, 0x42, kKeyPressure + 7)}},
+        {"controller 2 last destination", gs({0x40, 0x21, 0x5A, 0x42}),
+         {ev(EV_SYSEX_LSB, 0, 0x42, kController2 + kDestLfo2Amplitude)}},
+        {"between two records", gs({0x40, 0x21, 0x0B, 0x42}), {}},
+        {"tone map number", gs({0x40, 0x41, 0x00, 0x02}), {ev(EV_BANK_LSB, 0, 2, S)}},
+        {"tone map 0 number", gs({0x40, 0x41, 0x01, 0x02}), {ev(EV_SYSEX_GS_LSB, 0, 2, kGsToneMap)}},
+        {"EQ switch", gs({0x40, 0x41, 0x20, 0x00}), {ev(EV_SYSEX_GS_LSB, 0, 0, kGsEqSwitch)}},
+        {"insertion assign", gs({0x40, 0x41, 0x22, 0x01}), {ev(EV_SYSEX_GS_LSB, 0, 1, kGsInsertionSwitch)}},
+        {"port of part 3", gs({0x00, 0x01, 0x03, 0x01}), {ev(EV_SYSEX_GS_LSB, 2, 1, kGsPortSelect)}},
+        {"port of part 10 of port B", gs({0x00, 0x01, 0x10, 0x01}), {ev(EV_SYSEX_GS_LSB, 25, 1, kGsPortSelect)}},
+    });
+}
+
+TEST(SysexMulti, GsEffectAndDrumAddressesAndBrokenMessages) {
+    check({
+        {"reverb macro", gs({0x40, 0x01, 0x30, 0x04}), {ev(EV_SYSEX_GS_LSB, 0, 4, kGsReverbMacro)}},
+        {"reverb pre-delay", gs({0x40, 0x01, 0x37, 0x04}), {ev(EV_SYSEX_GS_LSB, 0, 4, 0x0C)}},
+        {"chorus macro", gs({0x40, 0x01, 0x38, 0x02}), {ev(EV_SYSEX_GS_LSB, 0, 2, kGsChorusMacro)}},
+        {"chorus send to delay", gs({0x40, 0x01, 0x40, 0x02}), {ev(EV_SYSEX_GS_LSB, 0, 2, 0x15)}},
+        {"nothing at 40 01 41", gs({0x40, 0x01, 0x41, 0x02}), {}},
+        {"delay macro", gs({0x40, 0x01, 0x50, 0x02}), {ev(EV_SYSEX_GS_LSB, 0, 2, kGsDelayMacro)}},
+        {"delay send to reverb", gs({0x40, 0x01, 0x5A, 0x02}), {ev(EV_SYSEX_GS_LSB, 0, 2, 0x20)}},
+        {"EQ, four addresses", gs({0x40, 0x02, 0x00, 1, 2, 3, 4}),
+         {ev(EV_SYSEX_GS_LSB, 0, 1, kGsEqLowFrequency), ev(EV_SYSEX_GS_LSB, 0, 2, kGsEqLowGain),
+          ev(EV_SYSEX_GS_LSB, 0, 3, kGsEqHighFrequency), ev(EV_SYSEX_GS_LSB, 0, 4, kGsEqHighGain)}},
+        {"insertion type", gs({0x40, 0x03, 0x00, 0x01, 0x10}),
+         {ev(EV_SYSEX_GS_LSB, 0, 1, 0x27), ev(EV_SYSEX_GS_LSB, 0, 0x10, 0x28)}},
+        {"insertion parameter 1", gs({0x40, 0x03, 0x03, 0x01}), {ev(EV_SYSEX_GS_LSB, 0, 1, 0x29)}},
+        {"insertion parameter 20", gs({0x40, 0x03, 0x16, 0x01}), {ev(EV_SYSEX_GS_LSB, 0, 1, 0x3C)}},
+        {"insertion send to delay", gs({0x40, 0x03, 0x19, 0x01}), {ev(EV_SYSEX_GS_LSB, 0, 1, 0x3F)}},
+        {"nothing at 40 03 1A", gs({0x40, 0x03, 0x1A, 0x01}), {}},
+        {"insertion control source 1", gs({0x40, 0x03, 0x1B, 0x01}), {ev(EV_SYSEX_GS_LSB, 0, 1, 0x40)}},
+        {"insertion EQ switch", gs({0x40, 0x03, 0x1F, 0x01}), {ev(EV_SYSEX_GS_LSB, 0, 1, 0x44)}},
+        {"drum level, map 1", gs({0x41, 0x02, 0x24, 0x64}), nrpn(9, 0x1A, 0x24, 0x64)},
+        {"drum level, map 2", gs({0x41, 0x12, 0x24, 0x64}), nrpn(10, 0x1A, 0x24, 0x64)},
+        {"drum levels of two keys", gs({0x41, 0x02, 0x24, 0x64, 0x65}),
+         join({nrpn(9, 0x1A, 0x24, 0x64), nrpn(9, 0x1A, 0x25, 0x65)})},
+        {"drum pan", gs({0x41, 0x04, 0x24, 0x00}), nrpn(9, 0x1C, 0x24, 0)},
+        {"drum reverb", gs({0x41, 0x05, 0x24, 0x10}), nrpn(9, 0x1D, 0x24, 0x10)},
+        {"drum chorus", gs({0x41, 0x06, 0x24, 0x10}), nrpn(9, 0x1E, 0x24, 0x10)},
+        {"drum delay", gs({0x41, 0x09, 0x24, 0x10}), nrpn(9, 0x1F, 0x24, 0x10)},
+        {"drum play key two up", gs({0x41, 0x01, 0x24, 0x26}), nrpn(9, 0x18, 0x24, 66)},
+        {"drum play key far down", gs({0x41, 0x01, 0x7F, 0x00}), nrpn(9, 0x18, 0x7F, 0)},
+        {"drum receive note off", gs({0x41, 0x07, 0x24, 0x00}),
+         {ev(EV_SYSEX_GS_MSB, 9, 0x24, kGsDrumReceiveNoteOff), ev(EV_SYSEX_GS_LSB, 9, 0, kGsDrumReceiveNoteOff)}},
+        {"drum receive note on", gs({0x41, 0x08, 0x24, 0x01}),
+         {ev(EV_SYSEX_MSB, 9, 0x24, kDrumReceiveNoteOn), ev(EV_SYSEX_LSB, 9, 1, kDrumReceiveNoteOn)}},
+        {"drum assign group has no event", gs({0x41, 0x03, 0x24, 0x01}), {}},
+        {"drum on the second port", gs({0x51, 0x02, 0x24, 0x64}), nrpn(25, 0x1A, 0x24, 0x64)},
+        {"GS reset is the single interpreter's", gs({0x40, 0x00, 0x7F, 0x00}), {}},
+        {"master volume is the single interpreter's", gs({0x40, 0x00, 0x04, 0x40}), {}},
+        {"wrong checksum", {0x41, 0x10, 0x42, 0x12, 0x40, 0x10, 0x19, 0x64, 0x00, 0xF7}, {}},
+        {"no F7", {0x41, 0x10, 0x42, 0x12, 0x40, 0x10, 0x19, 0x64, 0x73, 0x00}, {}},
+        {"no data byte", gs({0x40, 0x10, 0x19}), {}},
+        {"request instead of data set", {0x41, 0x10, 0x42, 0x11, 0x40, 0x10, 0x19, 0x64, 0x73, 0xF7}, {}},
+        {"unknown maker", {0x44, 0x10, 0x42, 0x12, 0x40, 0x10, 0x19, 0x64, 0x73, 0xF7}, {}},
+        {"empty", {}, {}},
+    });
+}
+
+Bytes tuningDump(int program, int keys) {
+    Bytes m = {0x7E, 0x7F, 0x08, 0x01, static_cast<uint8_t>(program)};
+    for (int i = 0; i < 16; ++i) m.push_back('n');
+    for (int k = 0; k < keys; ++k) {
+        m.push_back(static_cast<uint8_t>(k));
+        m.push_back(static_cast<uint8_t>(k & 0x0F));
+        m.push_back(static_cast<uint8_t>(127 - k));
+    }
+    m.push_back(0x00);  // checksum
+    m.push_back(0xF7);
+    return m;
+}
+
+TEST(SysexMulti, TuningMessages) {
+    const Events dump = multi(tuningDump(5, 128));
+    ASSERT_EQ(dump.size(), 257u);
+    EXPECT_EQ(dump[0], ev(EV_TUNING_BULK, 0, 5, 0));
+    EXPECT_EQ(dump[1], ev(EV_TUNING_BULK, 1, 0, 0));
+    EXPECT_EQ(dump[2], ev(EV_TUNING_BULK, 2, 0, 127));
+    EXPECT_EQ(dump[255], ev(EV_TUNING_BULK, 1, 127, 127));
+    EXPECT_EQ(dump[256], ev(EV_TUNING_BULK, 2, 15, 0));
+
+    // Scale tuning for channels 1 and 16 (bit 1 of the first mask byte, bit 0 of the last).
+    Bytes scale = {0x7E, 0x7F, 0x08, 0x08, 0x02, 0x00, 0x01};
+    for (int i = 0; i < 12; ++i) scale.push_back(static_cast<uint8_t>(0x40 + i));
+    scale.push_back(0xF7);
+    const Events scaled = multi(scale);
+    ASSERT_EQ(scaled.size(), 24u);
+    EXPECT_EQ(scaled[0], ev(EV_SCALE_TUNING, 0, 0, 0));
+    EXPECT_EQ(scaled[23], ev(EV_SCALE_TUNING, 15, 11, 11));
+
+    check({
+        {"dump cut after two keys", tuningDump(1, 2),
+         {ev(EV_TUNING_BULK, 0, 1, 0), ev(EV_TUNING_BULK, 1, 0, 0), ev(EV_TUNING_BULK, 2, 0, 127),
+          ev(EV_TUNING_BULK, 1, 1, 1), ev(EV_TUNING_BULK, 2, 1, 126)}},
+        {"dump with a bank", {0x7E, 0x7F, 0x08, 0x04, 0x02, 0x03, 0xF7}, {ev(EV_TUNING_BULK, 0, 3, 2)}},
+        {"dump request", {0x7E, 0x7F, 0x08, 0x00, 0x03, 0xF7}, {}},
+        {"dump as real-time message", {0x7F, 0x7F, 0x08, 0x01, 0x03, 0xF7}, {}},
+        {"single-note change of two keys",
+         {0x7F, 0x7F, 0x08, 0x02, 0x03, 0x02, 0x3C, 0x3C, 0x10, 0x00, 0x3E, 0x3D, 0x00, 0x01, 0xF7},
+         {ev(EV_TUNING_NOTE, 0, 3, 0), ev(EV_TUNING_NOTE, 1, 0x3C, 0x3C), ev(EV_TUNING_NOTE, 2, 0x10, 0),
+          ev(EV_TUNING_NOTE, 1, 0x3E, 0x3D), ev(EV_TUNING_NOTE, 2, 0, 1)}},
+        {"single-note change counting more keys than it has",
+         {0x7F, 0x7F, 0x08, 0x02, 0x03, 0x05, 0x3C, 0x3C, 0x10, 0x00, 0x3E, 0x3D, 0xF7},
+         {ev(EV_TUNING_NOTE, 0, 3, 0), ev(EV_TUNING_NOTE, 1, 0x3C, 0x3C), ev(EV_TUNING_NOTE, 2, 0x10, 0)}},
+        {"single-note change with a bank", {0x7E, 0x7F, 0x08, 0x07, 0x01, 0x03, 0x01, 0x3C, 0x3D, 0x00, 0x00, 0xF7},
+         {ev(EV_TUNING_NOTE, 0, 3, 1), ev(EV_TUNING_NOTE, 1, 0x3C, 0x3D), ev(EV_TUNING_NOTE, 2, 0, 0)}},
+        {"two-byte scale tuning",
+         {0x7F, 0x7F, 0x08, 0x09, 0x00, 0x00, 0x01, 0x7F, 0x7F, 0x00, 0x00, 0x40, 0x00, 0x50, 0x00, 0xF7},
+         {ev(EV_SCALE_TUNING, 0, 0, 100), ev(EV_SCALE_TUNING, 0, 1, -100 & 0xFF), ev(EV_SCALE_TUNING, 0, 2, 0),
+          ev(EV_SCALE_TUNING, 0, 3, 25)}},
+        {"scale tuning without channels", {0x7E, 0x7F, 0x08, 0x08, 0x00, 0x00, 0x00, 0x40, 0xF7}, {}},
+        {"scale tuning cut in its mask", {0x7E, 0x7F, 0x08, 0x08, 0x00, 0x01, 0xF7}, {}},
+        {"scale type is the single interpreter's", {0x7F, 0x7F, 0x08, 0x0A, 0x01, 0x02, 0xF7}, {}},
+        {"too short", {0x7E, 0x7F, 0x08, 0xF7}, {}},
+    });
+}
+
+TEST(SysexMulti, GlobalEffectAndPressureDestinationMessages) {
+    check({
+        {"reverb type and time", {0x7F, 0x7F, 0x04, 0x05, 1, 1, 1, 1, 1, 0x00, 0x04, 0x01, 0x40, 0xF7},
+         {ev(EV_SYSEX_LSB, 0, 4, kReverbType), ev(EV_SYSEX_GS_LSB, 0, 0x40, kGsReverbTime)}},
+        {"chorus", {0x7F, 0x7F, 0x04, 0x05, 1, 1, 1, 1, 2, 0x00, 0x02, 0x01, 0x10, 0x03, 0x20, 0x04, 0x30, 0xF7},
+         {ev(EV_SYSEX_LSB, 0, 2, kChorusType), ev(EV_SYSEX_GS_LSB, 0, 0x10, kGsChorusRate),
+          ev(EV_SYSEX_GS_LSB, 0, 0x20, kGsChorusFeedback), ev(EV_SYSEX_GS_LSB, 0, 0x30, kGsChorusSendToReverb)}},
+        {"unknown reverb parameter, half a pair", {0x7F, 0x7F, 0x04, 0x05, 1, 1, 1, 1, 1, 0x07, 0x04, 0x00, 0xF7}, {}},
+        {"other slot", {0x7F, 0x7F, 0x04, 0x05, 1, 1, 1, 1, 3, 0x00, 0x04, 0xF7}, {}},
+        {"two-byte values", {0x7F, 0x7F, 0x04, 0x05, 1, 1, 2, 1, 1, 0x00, 0x04, 0x00, 0xF7}, {}},
+        {"channel pressure to cut-off and amplitude", {0x7F, 0x7F, 0x09, 0x01, 0x03, 0x01, 0x4C, 0x02, 0x7F, 0xF7},
+         {ev(EV_SYSEX_LSB, 3, 0x4C, kChannelPressure + kDestCutoff),
+          ev(EV_SYSEX_LSB, 3, 0x7F, kChannelPressure + kDestAmplitude)}},
+        {"key pressure to LFO pitch depth", {0x7F, 0x7F, 0x09, 0x02, 0x00, 0x03, 0x10, 0x06, 0x10, 0xF7},
+         {ev(EV_SYSEX_LSB, 0, 0x10, kKeyPressure + kDestLfo1Pitch)}},
+        {"pressure message without a channel", {0x7F, 0x7F, 0x09, 0x01, 0xF7}, {}},
+    });
+
+    // The real-time 09 01 message sets destinations: it is not GM on.
+    EventList texts;
+    GsSetupBlock setup;
+    SongEvent single;
+    EXPECT_FALSE(interpretSingleSysex(Bytes{0x7F, 0x7F, 0x09, 0x01, 0x03, 0x01, 0x4C, 0xF7}, setup, texts, single));
+    EXPECT_TRUE(interpretSingleSysex(Bytes{0x7E, 0x7F, 0x09, 0x01, 0xF7}, setup, texts, single));
+}
+
+TEST(SysexMulti, TheReaderPlacesTheEventsAtTheMessageTimeAndFoldsTheSecondPort) {
+    test::SmfBuilder smf(0, 480);
+    smf.track()
+        .noteOn(0, 0, 60, 100)
+        .sysex(480, gs({0x40, 0x11, 0x00, 0x08, 0x19}))    // bank and program of channel 1
+        .sysex(0, gs({0x50, 0x12, 0x19, 0x50}))            // volume of port B part 2
+        .sysex(480, xg({0x08, 0x02, 0x15, 0x50}))          // vibrato rate of channel 3
+        .noteOff(0, 0, 60, 0)
+        .endOfTrack();
+    SongInfo info;
+    EventList list;
+    const Bytes bytes = smf.build();
+    auto stream = openMemoryStream(bytes, "song.mid");
+    auto read = readSong(*stream, info, list, {});
+    ASSERT_TRUE(read.ok());
+    Events fromSysex;
+    for (SongEvent e : read->song.events) {
+        if (e.b == kFromSysex && isChannelEvent(e.type)) fromSysex.push_back(e);
+    }
+    const Events expected = {
+        {22050, EV_BANK_MSB, 0, 8, S},          {22050, EV_PROGRAM, 0, 0x19, S},
+        {22050, EV_VOLUME, 1, 0x50, S},         // channel 17 folds onto channel 1, unused
+        {44100, EV_NRPN_MSB, 2, 0x01, S},       {44100, EV_NRPN_LSB, 2, 0x08, S},
+        {44100, EV_DATA_ENTRY_MSB, 2, 0x50, S},
+    };
+    EXPECT_EQ(fromSysex, expected);
+}
+
+}  // namespace
+}  // namespace svt
