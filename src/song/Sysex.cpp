@@ -27,7 +27,8 @@ std::string gsText(std::span<const uint8_t> m) {
 
 void setupParameter(GsSetupBlock& setup, std::span<const uint8_t> m) {
     const int index = m[6] - 0x38;
-    for (int i = 0; i < 3; ++i) setup.params[index][i] = 7 + i < static_cast<int>(m.size()) ? m[7 + i] : 0;
+    for (int i = 0; i < 3; ++i)
+        setup.params[index][i] = 7 + i < static_cast<int>(m.size()) ? m[7 + i] : 0;
     setup.paramsSeen = static_cast<uint8_t>(setup.paramsSeen | (1u << index));
     bool all = setup.voiceReserveSeen && setup.voiceReserve[0] != 0 && setup.paramsSeen == 0xFF;
     for (int i = 0; all && i < 8; ++i) all = setup.params[i][0] != 0;
@@ -50,7 +51,8 @@ bool gsSingle(std::span<const uint8_t> m, GsSetupBlock& setup, SongEvent& out) {
     }
     if (hi == 0x40 && mid == 0x00 && lo == 0x04) {
         const int volume = sysex_detail::masterVolumeOf7Bit(value);
-        out = SongEvent{0, EV_MASTER_VOLUME, 0, static_cast<uint8_t>(volume & 0xFF), static_cast<uint8_t>(volume >> 8)};
+        out = SongEvent{0, EV_MASTER_VOLUME, 0, static_cast<uint8_t>(volume & 0xFF),
+                        static_cast<uint8_t>(volume >> 8)};
         return true;
     }
     if (hi == 0x40 && mid == 0x01 && lo == 0x10) {
@@ -75,10 +77,13 @@ bool gsSingle(std::span<const uint8_t> m, GsSetupBlock& setup, SongEvent& out) {
 
 }  // namespace
 
-bool interpretSingleSysex(std::span<const uint8_t> m, GsSetupBlock& setup, SysexTextStore& texts, SongEvent& out) {
+bool interpretSingleSysex(std::span<const uint8_t> m, GsSetupBlock& setup, SysexTextStore& texts,
+                          SongEvent& out) {
     const size_t n = m.size();
-    if (n >= 10 && m[0] == 0x41 && m[1] == 0x10 && m[2] == 0x42 && m[3] == 0x12) return gsSingle(m, setup, out);
-    if (n >= 10 && m[0] == 0x41 && m[1] == 0x10 && m[2] == 0x45 && m[3] == 0x12 && m[4] == 0x10 && m[6] == 0x00) {
+    if (n >= 10 && m[0] == 0x41 && m[1] == 0x10 && m[2] == 0x42 && m[3] == 0x12)
+        return gsSingle(m, setup, out);
+    if (n >= 10 && m[0] == 0x41 && m[1] == 0x10 && m[2] == 0x45 && m[3] == 0x12 && m[4] == 0x10 &&
+        m[6] == 0x00) {
         if (m[5] == 0x00) {
             out = texts.makeTextEvent(EV_GS_DISPLAY_TEXT, gsText(m));
             return true;
@@ -95,7 +100,8 @@ bool interpretSingleSysex(std::span<const uint8_t> m, GsSetupBlock& setup, Sysex
             return true;
         }
     }
-    if (n >= 8 && m[0] == 0x43 && m[1] == 0x10 && m[2] == 0x4C && m[3] == 0x00 && m[4] == 0x00 && m[5] == 0x7E) {
+    if (n >= 8 && m[0] == 0x43 && m[1] == 0x10 && m[2] == 0x4C && m[3] == 0x00 && m[4] == 0x00 &&
+        m[5] == 0x7E) {
         out = SongEvent{0, EV_SYSTEM_RESET, 0, SYSTEM_XG_ON, 255};
         return true;
     }
@@ -106,7 +112,8 @@ bool interpretSingleSysex(std::span<const uint8_t> m, GsSetupBlock& setup, Sysex
             out = SongEvent{0, EV_MASTER_VOLUME, 0, static_cast<uint8_t>(volume & 0xFF),
                             static_cast<uint8_t>((volume >> 8) & 0xFF)};
         } else {
-            out = SongEvent{0, EV_VOLUME, static_cast<uint8_t>(m[1] & 0x0F), static_cast<uint8_t>((volume >> 8) & 0xFF), 0};
+            out = SongEvent{0, EV_VOLUME, static_cast<uint8_t>(m[1] & 0x0F),
+                            static_cast<uint8_t>((volume >> 8) & 0xFF), 0};
         }
         return true;
     }
@@ -119,7 +126,9 @@ bool interpretSingleSysex(std::span<const uint8_t> m, GsSetupBlock& setup, Sysex
     // Only the non-real-time form is a GM system message: 7F dd 09 .. sets controller
     // destinations and must not reset the song's system mode.
     if (n >= 5 && m[0] == 0x7E && m[2] == 0x09) {
-        const uint8_t mode = m[3] == 0x01 ? SYSTEM_GM_ON : m[3] == 0x03 ? SYSTEM_GM2_ON : SYSTEM_GM_OFF;
+        const uint8_t mode = m[3] == 0x01   ? SYSTEM_GM_ON
+                             : m[3] == 0x03 ? SYSTEM_GM2_ON
+                                            : SYSTEM_GM_OFF;
         out = SongEvent{0, EV_SYSTEM_RESET, 0, mode, 0};
         return true;
     }

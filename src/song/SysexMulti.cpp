@@ -45,11 +45,12 @@ using Table = std::array<Row, 128>;
 
 // The six modulation destinations of XG: pitch, filter, amplitude, LFO pitch, LFO filter,
 // LFO amplitude, as offsets in a controller-destination record.
-constexpr uint8_t kXgDestinations[6] = {kDestPitch,      kDestCutoff,     kDestAmplitude,
+constexpr uint8_t kXgDestinations[6] = {kDestPitch,     kDestCutoff,     kDestAmplitude,
                                         kDestLfo1Pitch, kDestLfo1Filter, kDestLfo1Amplitude};
 
 constexpr void setDestinations(Table& t, int first, int count, uint8_t record, int skip) {
-    for (int i = 0; i < count; ++i) t[first + i] = {Act::Universal, static_cast<uint8_t>(record + kXgDestinations[i + skip])};
+    for (int i = 0; i < count; ++i)
+        t[first + i] = {Act::Universal, static_cast<uint8_t>(record + kXgDestinations[i + skip])};
 }
 
 // XG multi part, address 08 pp al.
@@ -83,7 +84,8 @@ constexpr Table makeXgPart() {
     setDestinations(t, 0x1D, 6, kModulationWheel, 0);
     t[0x23] = {Act::BendRange};
     setDestinations(t, 0x24, 5, kPitchBend, 1);  // the bend's pitch is its range above
-    for (int i = 0; i <= 0x10; ++i) t[0x30 + i] = {Act::Universal, static_cast<uint8_t>(kReceiveSwitchFirst + i)};
+    for (int i = 0; i <= 0x10; ++i)
+        t[0x30 + i] = {Act::Universal, static_cast<uint8_t>(kReceiveSwitchFirst + i)};
     for (int i = 0; i < 12; ++i) t[0x41 + i] = {Act::ScaleTuning, static_cast<uint8_t>(i)};
     setDestinations(t, 0x4D, 6, kChannelPressure, 0);
     setDestinations(t, 0x53, 6, kKeyPressure, 0);
@@ -122,7 +124,8 @@ constexpr Table makeGsPart() {
     t[0x00] = {Act::Control, EV_BANK_MSB};
     t[0x01] = {Act::Control, EV_PROGRAM};
     t[0x02] = {Act::ReceiveChannel};
-    for (int i = 0; i < 16; ++i) t[0x03 + i] = {Act::Universal, static_cast<uint8_t>(kReceiveSwitchFirst + i)};
+    for (int i = 0; i < 16; ++i)
+        t[0x03 + i] = {Act::Universal, static_cast<uint8_t>(kReceiveSwitchFirst + i)};
     t[0x13] = {Act::MonoPoly};
     t[0x14] = {Act::Gs, kGsAssignMode};
     t[0x15] = {Act::Control, EV_DRUM_PART};
@@ -155,10 +158,11 @@ constexpr Table makeGsPart() {
 // steps. The bend's pitch control is its range.
 constexpr Table makeGsControllers() {
     Table t{};
-    constexpr uint8_t kRecords[6] = {kModulationWheel, kPitchBend, kChannelPressure,
+    constexpr uint8_t kRecords[6] = {kModulationWheel, kPitchBend,   kChannelPressure,
                                      kKeyPressure,     kController1, kController2};
     for (int r = 0; r < 6; ++r) {
-        for (int i = 0; i < 11; ++i) t[16 * r + i] = {Act::Universal, static_cast<uint8_t>(kRecords[r] + i)};
+        for (int i = 0; i < 11; ++i)
+            t[16 * r + i] = {Act::Universal, static_cast<uint8_t>(kRecords[r] + i)};
     }
     t[0x10] = {Act::BendRange};
     return t;
@@ -197,36 +201,42 @@ constexpr Table kGsDrum = makeGsDrum();
 
 // The events of one message. A parameter's events go in whole or not at all.
 class Sink {
-public:
+  public:
     explicit Sink(std::span<SongEvent, kMaxSysexEvents> out) : out_(out) {}
 
     bool room(int events) const { return count_ + events <= kMaxSysexEvents; }
     void put(uint8_t type, int channel, int a, int b) {
         out_[static_cast<size_t>(count_++)] =
-            SongEvent{0, type, static_cast<uint8_t>(channel), static_cast<uint8_t>(a), static_cast<uint8_t>(b)};
+            SongEvent{0, type, static_cast<uint8_t>(channel), static_cast<uint8_t>(a),
+                      static_cast<uint8_t>(b)};
     }
     int count() const { return count_; }
 
-private:
+  private:
     std::span<SongEvent, kMaxSysexEvents> out_;
     int count_ = 0;
 };
 
 int eventsOf(Act act) {
     switch (act) {
-        case Act::None: return 0;
+        case Act::None:
+            return 0;
         case Act::Nrpn:
         case Act::BendRange:
         case Act::DrumNrpn:
-        case Act::DrumPlayKey: return 3;
+        case Act::DrumPlayKey:
+            return 3;
         case Act::UniversalPair:
         case Act::GsPair:
-        case Act::XgPair: return 2;
-        default: return 1;
+        case Act::XgPair:
+            return 2;
+        default:
+            return 1;
     }
 }
 
-void putTriple(Sink& out, uint8_t msbType, uint8_t lsbType, int channel, int hi, int lo, int value) {
+void putTriple(Sink& out, uint8_t msbType, uint8_t lsbType, int channel, int hi, int lo,
+               int value) {
     out.put(msbType, channel, hi, kFromSysex);
     out.put(lsbType, channel, lo, kFromSysex);
     out.put(EV_DATA_ENTRY_MSB, channel, value, kFromSysex);
@@ -236,20 +246,44 @@ void putTriple(Sink& out, uint8_t msbType, uint8_t lsbType, int channel, int hi,
 void emit(Sink& out, const Row& row, int channel, int value, int key) {
     if (!out.room(eventsOf(row.act))) return;
     switch (row.act) {
-        case Act::None: break;
-        case Act::Control: out.put(row.x, channel, value, kFromSysex); break;
-        case Act::Pan: out.put(value == 0 ? EV_RANDOM_PAN : EV_PAN, channel, value, kFromSysex); break;
-        case Act::MonoPoly: out.put(value == 0 ? EV_MONO : EV_POLY, channel, value, kFromSysex); break;
-        case Act::ReceiveChannel: out.put(EV_SYSEX_GS_LSB, channel, value >= 16 ? 0x80 : value, kGsReceiveChannel); break;
-        case Act::Nrpn: putTriple(out, EV_NRPN_MSB, EV_NRPN_LSB, channel, row.x, row.y, value); break;
-        case Act::BendRange: putTriple(out, EV_RPN_MSB, EV_RPN_LSB, channel, 0, 0, std::max(0, value - 64)); break;
-        case Act::ScaleTuning: out.put(EV_SCALE_TUNING, channel, row.x, (value - 64) & 0xFF); break;
-        case Act::Universal: out.put(EV_SYSEX_LSB, channel, value, row.x); break;
-        case Act::Gs: out.put(EV_SYSEX_GS_LSB, channel, value, row.x); break;
-        case Act::Xg: out.put(EV_SYSEX_XG_LSB, channel, value, row.x); break;
-        case Act::DrumNrpn: putTriple(out, EV_NRPN_MSB, EV_NRPN_LSB, channel, row.x, key, value); break;
+        case Act::None:
+            break;
+        case Act::Control:
+            out.put(row.x, channel, value, kFromSysex);
+            break;
+        case Act::Pan:
+            out.put(value == 0 ? EV_RANDOM_PAN : EV_PAN, channel, value, kFromSysex);
+            break;
+        case Act::MonoPoly:
+            out.put(value == 0 ? EV_MONO : EV_POLY, channel, value, kFromSysex);
+            break;
+        case Act::ReceiveChannel:
+            out.put(EV_SYSEX_GS_LSB, channel, value >= 16 ? 0x80 : value, kGsReceiveChannel);
+            break;
+        case Act::Nrpn:
+            putTriple(out, EV_NRPN_MSB, EV_NRPN_LSB, channel, row.x, row.y, value);
+            break;
+        case Act::BendRange:
+            putTriple(out, EV_RPN_MSB, EV_RPN_LSB, channel, 0, 0, std::max(0, value - 64));
+            break;
+        case Act::ScaleTuning:
+            out.put(EV_SCALE_TUNING, channel, row.x, (value - 64) & 0xFF);
+            break;
+        case Act::Universal:
+            out.put(EV_SYSEX_LSB, channel, value, row.x);
+            break;
+        case Act::Gs:
+            out.put(EV_SYSEX_GS_LSB, channel, value, row.x);
+            break;
+        case Act::Xg:
+            out.put(EV_SYSEX_XG_LSB, channel, value, row.x);
+            break;
+        case Act::DrumNrpn:
+            putTriple(out, EV_NRPN_MSB, EV_NRPN_LSB, channel, row.x, key, value);
+            break;
         case Act::DrumPlayKey:
-            putTriple(out, EV_NRPN_MSB, EV_NRPN_LSB, channel, 0x18, key, std::clamp(value - key + 64, 0, 127));
+            putTriple(out, EV_NRPN_MSB, EV_NRPN_LSB, channel, 0x18, key,
+                      std::clamp(value - key + 64, 0, 127));
             break;
         case Act::UniversalPair:
             out.put(EV_SYSEX_MSB, channel, key, row.x);
@@ -292,8 +326,10 @@ void xgParameter(Sink& out, int high, int mid, int low, int value) {
 
 // Data bytes [first, end) set the addresses from `low` on, one each; addresses do not
 // carry past 7F.
-void xgData(Sink& out, std::span<const uint8_t> m, int high, int mid, int low, size_t first, size_t end) {
-    for (size_t i = first; i < end && low <= 0x7F; ++i, ++low) xgParameter(out, high, mid, low, m[i] & 0x7F);
+void xgData(Sink& out, std::span<const uint8_t> m, int high, int mid, int low, size_t first,
+            size_t end) {
+    for (size_t i = first; i < end && low <= 0x7F; ++i, ++low)
+        xgParameter(out, high, mid, low, m[i] & 0x7F);
 }
 
 // 43 0n 4C sh sl ah am al data.. cs F7: part and drum blocks of 41 or 63 bytes.
@@ -304,7 +340,8 @@ void xgBulkDump(Sink& out, std::span<const uint8_t> m) {
     if ((count != 41 && count != 63) || (high != 0x08 && (high & 0xF0) != 0x30)) return;
     // The byte in front of the F7 is the checksum; a short dump ends there.
     const size_t end = std::max<size_t>(endMark(m, 8), 9) - 1;
-    xgData(out, m, high, m[6] & 0x7F, m[7] & 0x7F, 8, std::min(end, 8 + static_cast<size_t>(count)));
+    xgData(out, m, high, m[6] & 0x7F, m[7] & 0x7F, 8,
+           std::min(end, 8 + static_cast<size_t>(count)));
 }
 
 // 43 1n 4C ah am al dd.. F7.
@@ -315,7 +352,8 @@ void xgParameterChange(Sink& out, std::span<const uint8_t> m) {
 
 int gsInsertionCode(int low) {
     if (low <= 0x01) return kGsInsertionTypeMsb + low;
-    if (low >= 0x03 && low <= 0x19) return kGsInsertionTypeMsb + low - 1;  // parameters 1-20, three sends
+    if (low >= 0x03 && low <= 0x19)
+        return kGsInsertionTypeMsb + low - 1;  // parameters 1-20, three sends
     if (low >= 0x1B && low <= 0x1F) return kGsInsertionTypeMsb + low - 2;  // controls, EQ switch
     return -1;
 }
@@ -334,14 +372,16 @@ int gsEffectCode(int mid, int low) {
 }
 
 // One GS address set to `value`; `opens` when it is the message's first address.
-void gsParameter(Sink& out, int high, int mid, int low, int value, int key, bool opens, int device) {
+void gsParameter(Sink& out, int high, int mid, int low, int value, int key, bool opens,
+                 int device) {
     int port = 0;
     if (high == 0x50 || high == 0x51) {
         high -= 0x10;
         port = 16;
     }
     if (high == 0x00 && mid == 0x01 && low <= 0x1F) {
-        if (out.room(1)) out.put(EV_SYSEX_GS_LSB, gsChannel(low & 0x0F) + (low & 0x10), value, kGsPortSelect);
+        if (out.room(1))
+            out.put(EV_SYSEX_GS_LSB, gsChannel(low & 0x0F) + (low & 0x10), value, kGsPortSelect);
     } else if (high == 0x40 && mid <= 0x03) {
         const int code = gsEffectCode(mid, low);
         if (code >= 0 && out.room(1)) out.put(EV_SYSEX_GS_LSB, 0, value, code);
@@ -352,11 +392,17 @@ void gsParameter(Sink& out, int high, int mid, int low, int value, int key, bool
             case 0x10:
                 // A message opening at the rhythm-part or key-shift address is the single
                 // interpreter's event.
-                if (!(opens && device == 0x10 && (low == 0x15 || low == 0x16))) emit(out, kGsPart[at], channel, value, 0);
+                if (!(opens && device == 0x10 && (low == 0x15 || low == 0x16)))
+                    emit(out, kGsPart[at], channel, value, 0);
                 break;
-            case 0x20: emit(out, kGsControllers[at], channel, value, 0); break;
-            case 0x40: emit(out, kGsPartSettings[at], channel, value, 0); break;
-            default: break;
+            case 0x20:
+                emit(out, kGsControllers[at], channel, value, 0);
+                break;
+            case 0x40:
+                emit(out, kGsPartSettings[at], channel, value, 0);
+                break;
+            default:
+                break;
         }
     } else if (high == 0x41) {
         // Drum map m (high nibble) serves the drum part on channel 10 + m.
@@ -432,7 +478,8 @@ void scaleTuning(Sink& out, std::span<const uint8_t> m, bool twoBytes) {
 // parameters and values.
 void globalParameters(Sink& out, std::span<const uint8_t> m) {
     const size_t end = endMark(m, 4);
-    if (end < 9 || m[4] != 1 || m[5] != 1 || m[6] != 1 || m[7] != 1 || (m[8] != 1 && m[8] != 2)) return;
+    if (end < 9 || m[4] != 1 || m[5] != 1 || m[6] != 1 || m[7] != 1 || (m[8] != 1 && m[8] != 2))
+        return;
     const bool reverb = m[8] == 1;
     for (size_t i = 9; i + 2 <= end && out.room(1); i += 2) {
         const int parameter = m[i], value = m[i + 1] & 0x7F;
@@ -440,9 +487,11 @@ void globalParameters(Sink& out, std::span<const uint8_t> m) {
             if (parameter == 0) out.put(EV_SYSEX_LSB, 0, value, kReverbType);
             if (parameter == 1) out.put(EV_SYSEX_GS_LSB, 0, value, kGsReverbTime);
         } else {
-            constexpr int kChorus[5] = {-1, kGsChorusRate, kGsChorusDepth, kGsChorusFeedback, kGsChorusSendToReverb};
+            constexpr int kChorus[5] = {-1, kGsChorusRate, kGsChorusDepth, kGsChorusFeedback,
+                                        kGsChorusSendToReverb};
             if (parameter == 0) out.put(EV_SYSEX_LSB, 0, value, kChorusType);
-            if (parameter >= 1 && parameter <= 4) out.put(EV_SYSEX_GS_LSB, 0, value, kChorus[parameter]);
+            if (parameter >= 1 && parameter <= 4)
+                out.put(EV_SYSEX_GS_LSB, 0, value, kChorus[parameter]);
         }
     }
 }

@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     svt::SongEvent single;
     (void)svt::interpretSingleSysex(message, setup, texts, single);
     svt::SongEvent multi[svt::kMaxSysexEvents];
-    const int n = svt::interpretMultiSysex(message, std::span<svt::SongEvent, svt::kMaxSysexEvents>(multi));
+    const int n =
+        svt::interpretMultiSysex(message, std::span<svt::SongEvent, svt::kMaxSysexEvents>(multi));
     if (n < 0 || n > svt::kMaxSysexEvents) __builtin_trap();
     for (int i = 0; i < n; ++i) {
         // Every expansion is a real event left at time 0 for the reader to place.

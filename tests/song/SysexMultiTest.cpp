@@ -18,15 +18,18 @@ using Bytes = std::vector<uint8_t>;
 constexpr uint8_t S = kFromSysex;
 
 SongEvent ev(uint8_t type, int channel, int a, int b) {
-    return SongEvent{0, type, static_cast<uint8_t>(channel), static_cast<uint8_t>(a), static_cast<uint8_t>(b)};
+    return SongEvent{0, type, static_cast<uint8_t>(channel), static_cast<uint8_t>(a),
+                     static_cast<uint8_t>(b)};
 }
 
 Events nrpn(int channel, int hi, int lo, int value) {
-    return {ev(EV_NRPN_MSB, channel, hi, S), ev(EV_NRPN_LSB, channel, lo, S), ev(EV_DATA_ENTRY_MSB, channel, value, S)};
+    return {ev(EV_NRPN_MSB, channel, hi, S), ev(EV_NRPN_LSB, channel, lo, S),
+            ev(EV_DATA_ENTRY_MSB, channel, value, S)};
 }
 
 Events rpn(int channel, int hi, int lo, int value) {
-    return {ev(EV_RPN_MSB, channel, hi, S), ev(EV_RPN_LSB, channel, lo, S), ev(EV_DATA_ENTRY_MSB, channel, value, S)};
+    return {ev(EV_RPN_MSB, channel, hi, S), ev(EV_RPN_LSB, channel, lo, S),
+            ev(EV_DATA_ENTRY_MSB, channel, value, S)};
 }
 
 Events multi(const Bytes& message) {
@@ -60,8 +63,14 @@ Bytes xg(std::initializer_list<int> addressAndData) {
 
 // 43 00 4C count(2) address data checksum F7 with `data` values 0, 1, 2, ...
 Bytes xgBulk(int count, int high, int mid, int low, int dataBytes) {
-    Bytes m = {0x43, 0x00, 0x4C, static_cast<uint8_t>(count >> 7), static_cast<uint8_t>(count & 0x7F),
-               static_cast<uint8_t>(high), static_cast<uint8_t>(mid), static_cast<uint8_t>(low)};
+    Bytes m = {0x43,
+               0x00,
+               0x4C,
+               static_cast<uint8_t>(count >> 7),
+               static_cast<uint8_t>(count & 0x7F),
+               static_cast<uint8_t>(high),
+               static_cast<uint8_t>(mid),
+               static_cast<uint8_t>(low)};
     for (int i = 0; i < dataBytes; ++i) m.push_back(static_cast<uint8_t>(i));
     m.push_back(0x00);  // checksum, not looked at
     m.push_back(0xF7);
@@ -87,7 +96,9 @@ void check(std::initializer_list<Case> cases) {
 TEST(SysexMulti, XgPartParametersBecomeChannelNrpnAndTableEvents) {
     check({
         {"volume of part 3", xg({0x08, 0x03, 0x0B, 100}), {ev(EV_VOLUME, 3, 100, S)}},
-        {"part 20 keeps its number for folding", xg({0x08, 20, 0x03, 5}), {ev(EV_PROGRAM, 20, 5, S)}},
+        {"part 20 keeps its number for folding",
+         xg({0x08, 20, 0x03, 5}),
+         {ev(EV_PROGRAM, 20, 5, S)}},
         {"pan", xg({0x08, 0x01, 0x0E, 0x20}), {ev(EV_PAN, 1, 0x20, S)}},
         {"pan 0 is random", xg({0x08, 0x01, 0x0E, 0x00}), {ev(EV_RANDOM_PAN, 1, 0, S)}},
         {"mono", xg({0x08, 0x02, 0x05, 0}), {ev(EV_MONO, 2, 0, S)}},
@@ -101,15 +112,29 @@ TEST(SysexMulti, XgPartParametersBecomeChannelNrpnAndTableEvents) {
         {"scale tuning C -16", xg({0x08, 0x02, 0x41, 0x30}), {ev(EV_SCALE_TUNING, 2, 0, 0xF0)}},
         {"receive channel", xg({0x08, 0x03, 0x04, 0x7F}), {ev(EV_SYSEX_XG_LSB, 3, 0x7F, 'e')}},
         {"dry level", xg({0x08, 0x03, 0x11, 0x40}), {ev(EV_SYSEX_XG_LSB, 3, 0x40, 'g')}},
-        {"velocity sense offset", xg({0x08, 0x03, 0x0D, 0x44}), {ev(EV_SYSEX_GS_LSB, 3, 0x44, kGsVelocitySenseOffset)}},
-        {"note limit high", xg({0x08, 0x03, 0x10, 0x60}), {ev(EV_SYSEX_LSB, 3, 0x60, kNoteLimitHigh)}},
-        {"wheel filter control", xg({0x08, 0x03, 0x1E, 0x50}), {ev(EV_SYSEX_LSB, 3, 0x50, kModulationWheel + kDestCutoff)}},
-        {"bend amplitude", xg({0x08, 0x03, 0x25, 0x41}), {ev(EV_SYSEX_LSB, 3, 0x41, kPitchBend + kDestAmplitude)}},
-        {"channel pressure LFO amplitude", xg({0x08, 0x03, 0x52, 1}),
+        {"velocity sense offset",
+         xg({0x08, 0x03, 0x0D, 0x44}),
+         {ev(EV_SYSEX_GS_LSB, 3, 0x44, kGsVelocitySenseOffset)}},
+        {"note limit high",
+         xg({0x08, 0x03, 0x10, 0x60}),
+         {ev(EV_SYSEX_LSB, 3, 0x60, kNoteLimitHigh)}},
+        {"wheel filter control",
+         xg({0x08, 0x03, 0x1E, 0x50}),
+         {ev(EV_SYSEX_LSB, 3, 0x50, kModulationWheel + kDestCutoff)}},
+        {"bend amplitude",
+         xg({0x08, 0x03, 0x25, 0x41}),
+         {ev(EV_SYSEX_LSB, 3, 0x41, kPitchBend + kDestAmplitude)}},
+        {"channel pressure LFO amplitude",
+         xg({0x08, 0x03, 0x52, 1}),
          {ev(EV_SYSEX_LSB, 3, 1, kChannelPressure + kDestLfo1Amplitude)}},
-        {"controller 1 filter", xg({0x08, 0x03, 0x5B, 0x42}), {ev(EV_SYSEX_LSB, 3, 0x42, kController1 + kDestCutoff)}},
-        {"receive bank select", xg({0x08, 0x03, 0x40, 0}), {ev(EV_SYSEX_LSB, 3, 0, kReceiveSwitchFirst + 0x10)}},
-        {"two bytes set two addresses", xg({0x08, 0x00, 0x01, 0x00, 0x05}),
+        {"controller 1 filter",
+         xg({0x08, 0x03, 0x5B, 0x42}),
+         {ev(EV_SYSEX_LSB, 3, 0x42, kController1 + kDestCutoff)}},
+        {"receive bank select",
+         xg({0x08, 0x03, 0x40, 0}),
+         {ev(EV_SYSEX_LSB, 3, 0, kReceiveSwitchFirst + 0x10)}},
+        {"two bytes set two addresses",
+         xg({0x08, 0x00, 0x01, 0x00, 0x05}),
          {ev(EV_BANK_MSB, 0, 0, S), ev(EV_BANK_LSB, 0, 5, S)}},
         {"addresses stop at 7F", xg({0x08, 0x00, 0x7F, 1, 2, 3}), {}},
         {"detune has no event", xg({0x08, 0x00, 0x09, 0x40}), {}},
@@ -122,22 +147,28 @@ TEST(SysexMulti, XgPartParametersBecomeChannelNrpnAndTableEvents) {
 
 TEST(SysexMulti, XgDrumSystemAndEffectAddresses) {
     check({
-        {"drum level, set 1 on channel 10", xg({0x30, 0x24, 0x02, 0x70}), nrpn(9, 0x1A, 0x24, 0x70)},
+        {"drum level, set 1 on channel 10", xg({0x30, 0x24, 0x02, 0x70}),
+         nrpn(9, 0x1A, 0x24, 0x70)},
         {"drum pan, set 2 on channel 11", xg({0x31, 0x26, 0x04, 0x10}), nrpn(10, 0x1C, 0x26, 0x10)},
         {"drum cut-off", xg({0x30, 0x24, 0x0B, 0x3E}), nrpn(9, 0x14, 0x24, 0x3E)},
         {"drum EQ treble frequency", xg({0x30, 0x24, 0x25, 0x30}), nrpn(9, 0x35, 0x24, 0x30)},
-        {"drum receive note off", xg({0x30, 0x24, 0x09, 0x00}),
-         {ev(EV_SYSEX_MSB, 9, 0x24, kDrumReceiveNoteOff), ev(EV_SYSEX_LSB, 9, 0, kDrumReceiveNoteOff)}},
-        {"drum alternate group", xg({0x30, 0x2A, 0x03, 0x01}),
+        {"drum receive note off",
+         xg({0x30, 0x24, 0x09, 0x00}),
+         {ev(EV_SYSEX_MSB, 9, 0x24, kDrumReceiveNoteOff),
+          ev(EV_SYSEX_LSB, 9, 0, kDrumReceiveNoteOff)}},
+        {"drum alternate group",
+         xg({0x30, 0x2A, 0x03, 0x01}),
          {ev(EV_SYSEX_XG_MSB, 9, 0x2A, kXgGroupPart), ev(EV_SYSEX_XG_LSB, 9, 1, 'h')}},
         {"drum decay 2 has no event", xg({0x30, 0x24, 0x0F, 0x40}), {}},
         {"master volume", xg({0x00, 0x00, 0x04, 0x7F}), {ev(EV_MASTER_VOLUME, 0, 0xFF, 0xFF)}},
         {"XG on is the single interpreter's", xg({0x00, 0x00, 0x7E, 0x00}), {}},
-        {"reverb type", xg({0x02, 0x01, 0x00, 0x01, 0x02}),
+        {"reverb type",
+         xg({0x02, 0x01, 0x00, 0x01, 0x02}),
          {ev(EV_SYSEX_XG_MSB, 0, 0, kXgGroupEffect), ev(EV_SYSEX_XG_LSB, 0, 1, 0x00),
           ev(EV_SYSEX_XG_MSB, 0, 0, kXgGroupEffect), ev(EV_SYSEX_XG_LSB, 0, 2, 0x01)}},
         {"past the effect block", xg({0x02, 0x01, 0x76, 0x10}), {}},
-        {"insertion 2 parameter", xg({0x03, 0x01, 0x02, 0x40}),
+        {"insertion 2 parameter",
+         xg({0x03, 0x01, 0x02, 0x40}),
          {ev(EV_SYSEX_XG_MSB, 0, 1, kXgGroupInsertion), ev(EV_SYSEX_XG_LSB, 0, 0x40, 0x02)}},
         {"there is no insertion 3", xg({0x03, 0x02, 0x02, 0x40}), {}},
         {"past the insertion block", xg({0x03, 0x00, 0x44, 0x40}), {}},
@@ -179,22 +210,35 @@ TEST(SysexMulti, XgBulkDumpsExpandEveryByteAndStopAtTheirEnd) {
         {"effect block is not dumped", xgBulk(41, 0x02, 0x01, 0x00, 41), {}},
         {"header only", {0x43, 0x00, 0x4C, 0x00, 0x29, 0x08, 0x00, 0x00, 0xF7}, {}},
         // Without an F7 the last byte still counts as the checksum.
-        {"no F7", Bytes{0x43, 0x00, 0x4C, 0x00, 0x29, 0x08, 0x00, 0x00, 0x01, 0x02, 0x03}, {ev(EV_BANK_MSB, 0, 2, S)}},
+        {"no F7",
+         Bytes{0x43, 0x00, 0x4C, 0x00, 0x29, 0x08, 0x00, 0x00, 0x01, 0x02, 0x03},
+         {ev(EV_BANK_MSB, 0, 2, S)}},
     });
 }
 
 TEST(SysexMulti, GsPartAndControllerAddresses) {
     check({
-        {"tone number sets bank and program", gs({0x40, 0x11, 0x00, 0x08, 0x19}),
+        {"tone number sets bank and program",
+         gs({0x40, 0x11, 0x00, 0x08, 0x19}),
          {ev(EV_BANK_MSB, 0, 8, S), ev(EV_PROGRAM, 0, 0x19, S)}},
-        {"part level on block 0 is channel 10", gs({0x40, 0x10, 0x19, 0x64}), {ev(EV_VOLUME, 9, 0x64, S)}},
+        {"part level on block 0 is channel 10",
+         gs({0x40, 0x10, 0x19, 0x64}),
+         {ev(EV_VOLUME, 9, 0x64, S)}},
         {"second port", gs({0x50, 0x11, 0x19, 0x64}), {ev(EV_VOLUME, 16, 0x64, S)}},
         {"pan 0 is random", gs({0x40, 0x12, 0x1C, 0x00}), {ev(EV_RANDOM_PAN, 1, 0, S)}},
         {"mono", gs({0x40, 0x12, 0x13, 0x00}), {ev(EV_MONO, 1, 0, S)}},
-        {"receive channel", gs({0x40, 0x12, 0x02, 0x05}), {ev(EV_SYSEX_GS_LSB, 1, 5, kGsReceiveChannel)}},
-        {"receive channel off", gs({0x40, 0x12, 0x02, 0x10}), {ev(EV_SYSEX_GS_LSB, 1, 0x80, kGsReceiveChannel)}},
-        {"receive pitch bend", gs({0x40, 0x12, 0x03, 0x00}), {ev(EV_SYSEX_LSB, 1, 0, kReceiveSwitchFirst)}},
-        {"velocity sense depth", gs({0x40, 0x12, 0x1A, 0x50}), {ev(EV_SYSEX_GS_LSB, 1, 0x50, kGsVelocitySenseDepth)}},
+        {"receive channel",
+         gs({0x40, 0x12, 0x02, 0x05}),
+         {ev(EV_SYSEX_GS_LSB, 1, 5, kGsReceiveChannel)}},
+        {"receive channel off",
+         gs({0x40, 0x12, 0x02, 0x10}),
+         {ev(EV_SYSEX_GS_LSB, 1, 0x80, kGsReceiveChannel)}},
+        {"receive pitch bend",
+         gs({0x40, 0x12, 0x03, 0x00}),
+         {ev(EV_SYSEX_LSB, 1, 0, kReceiveSwitchFirst)}},
+        {"velocity sense depth",
+         gs({0x40, 0x12, 0x1A, 0x50}),
+         {ev(EV_SYSEX_GS_LSB, 1, 0x50, kGsVelocitySenseDepth)}},
         {"chorus send", gs({0x40, 0x12, 0x21, 0x20}), {ev(EV_CHORUS_SEND, 1, 0x20, S)}},
         {"delay send", gs({0x40, 0x12, 0x2C, 0x20}), {ev(EV_CELESTE_SEND, 1, 0x20, S)}},
         {"vibrato rate", gs({0x40, 0x11, 0x30, 0x50}), nrpn(0, 0x01, 0x08, 0x50)},
@@ -202,19 +246,33 @@ TEST(SysexMulti, GsPartAndControllerAddresses) {
         {"scale tuning B", gs({0x40, 0x11, 0x4B, 0x50}), {ev(EV_SCALE_TUNING, 0, 11, 16)}},
         {"rhythm part opening a message is the single event", gs({0x40, 0x10, 0x15, 0x01}), {}},
         {"key shift opening a message is the single event", gs({0x40, 0x10, 0x16, 0x40}), {}},
-        {"rhythm part after another address", gs({0x40, 0x10, 0x14, 0x01, 0x02}),
+        {"rhythm part after another address",
+         gs({0x40, 0x10, 0x14, 0x01, 0x02}),
          {ev(EV_SYSEX_GS_LSB, 9, 1, kGsAssignMode), ev(EV_DRUM_PART, 9, 2, S)}},
-        {"rhythm part of another device", gs({0x40, 0x10, 0x15, 0x01}, 0x11), {ev(EV_DRUM_PART, 9, 1, S)}},
-        {"wheel LFO1 pitch depth", gs({0x40, 0x21, 0x04, 0x0A}), {ev(EV_SYSEX_LSB, 0, 0x0A, kModulationWheel + 4)}},
+        {"rhythm part of another device",
+         gs({0x40, 0x10, 0x15, 0x01}, 0x11),
+         {ev(EV_DRUM_PART, 9, 1, S)}},
+        {"wheel LFO1 pitch depth",
+         gs({0x40, 0x21, 0x04, 0x0A}),
+         {ev(EV_SYSEX_LSB, 0, 0x0A, kModulationWheel + 4)}},
         {"bend range", gs({0x40, 0x21, 0x10, 0x4C}), rpn(0, 0, 0, 12)},
-        {"channel pressure pitch", gs({0x40, 0x21, 0x20, 0x42}), {ev(EV_SYSEX_LSB, 0, 0x42, kChannelPressure)}},
-        {"controller 2 last destination", gs({0x40, 0x21, 0x5A, 0x42}),
+        {"channel pressure pitch",
+         gs({0x40, 0x21, 0x20, 0x42}),
+         {ev(EV_SYSEX_LSB, 0, 0x42, kChannelPressure)}},
+        {"controller 2 last destination",
+         gs({0x40, 0x21, 0x5A, 0x42}),
          {ev(EV_SYSEX_LSB, 0, 0x42, kController2 + kDestLfo2Amplitude)}},
         {"between two records", gs({0x40, 0x21, 0x0B, 0x42}), {}},
         {"tone map number", gs({0x40, 0x41, 0x00, 0x02}), {ev(EV_BANK_LSB, 0, 2, S)}},
-        {"insertion assign", gs({0x40, 0x41, 0x22, 0x01}), {ev(EV_SYSEX_GS_LSB, 0, 1, kGsInsertionSwitch)}},
-        {"port of part 3", gs({0x00, 0x01, 0x03, 0x01}), {ev(EV_SYSEX_GS_LSB, 2, 1, kGsPortSelect)}},
-        {"port of part 10 of port B", gs({0x00, 0x01, 0x10, 0x01}), {ev(EV_SYSEX_GS_LSB, 25, 1, kGsPortSelect)}},
+        {"insertion assign",
+         gs({0x40, 0x41, 0x22, 0x01}),
+         {ev(EV_SYSEX_GS_LSB, 0, 1, kGsInsertionSwitch)}},
+        {"port of part 3",
+         gs({0x00, 0x01, 0x03, 0x01}),
+         {ev(EV_SYSEX_GS_LSB, 2, 1, kGsPortSelect)}},
+        {"port of part 10 of port B",
+         gs({0x00, 0x01, 0x10, 0x01}),
+         {ev(EV_SYSEX_GS_LSB, 25, 1, kGsPortSelect)}},
     });
 }
 
@@ -225,14 +283,18 @@ TEST(SysexMulti, GsEffectAndDrumAddressesAndBrokenMessages) {
         {"nothing at 40 01 41", gs({0x40, 0x01, 0x41, 0x02}), {}},
         {"delay macro", gs({0x40, 0x01, 0x50, 0x02}), {ev(EV_SYSEX_GS_LSB, 0, 2, kGsDelayMacro)}},
         {"delay send to reverb", gs({0x40, 0x01, 0x5A, 0x02}), {ev(EV_SYSEX_GS_LSB, 0, 2, 0x20)}},
-        {"EQ, four addresses", gs({0x40, 0x02, 0x00, 1, 2, 3, 4}),
+        {"EQ, four addresses",
+         gs({0x40, 0x02, 0x00, 1, 2, 3, 4}),
          {ev(EV_SYSEX_GS_LSB, 0, 1, kGsEqLowFrequency), ev(EV_SYSEX_GS_LSB, 0, 2, kGsEqLowGain),
           ev(EV_SYSEX_GS_LSB, 0, 3, kGsEqHighFrequency), ev(EV_SYSEX_GS_LSB, 0, 4, kGsEqHighGain)}},
-        {"insertion type", gs({0x40, 0x03, 0x00, 0x01, 0x10}),
+        {"insertion type",
+         gs({0x40, 0x03, 0x00, 0x01, 0x10}),
          {ev(EV_SYSEX_GS_LSB, 0, 1, 0x27), ev(EV_SYSEX_GS_LSB, 0, 0x10, 0x28)}},
         {"insertion parameter 20", gs({0x40, 0x03, 0x16, 0x01}), {ev(EV_SYSEX_GS_LSB, 0, 1, 0x3C)}},
         {"nothing at 40 03 1A", gs({0x40, 0x03, 0x1A, 0x01}), {}},
-        {"insertion control source 1", gs({0x40, 0x03, 0x1B, 0x01}), {ev(EV_SYSEX_GS_LSB, 0, 1, 0x40)}},
+        {"insertion control source 1",
+         gs({0x40, 0x03, 0x1B, 0x01}),
+         {ev(EV_SYSEX_GS_LSB, 0, 1, 0x40)}},
         {"insertion EQ switch", gs({0x40, 0x03, 0x1F, 0x01}), {ev(EV_SYSEX_GS_LSB, 0, 1, 0x44)}},
         {"drum level, map 1", gs({0x41, 0x02, 0x24, 0x64}), nrpn(9, 0x1A, 0x24, 0x64)},
         {"drum level, map 2", gs({0x41, 0x12, 0x24, 0x64}), nrpn(10, 0x1A, 0x24, 0x64)},
@@ -241,17 +303,23 @@ TEST(SysexMulti, GsEffectAndDrumAddressesAndBrokenMessages) {
         {"drum pan", gs({0x41, 0x04, 0x24, 0x00}), nrpn(9, 0x1C, 0x24, 0)},
         {"drum play key two up", gs({0x41, 0x01, 0x24, 0x26}), nrpn(9, 0x18, 0x24, 66)},
         {"drum play key far down", gs({0x41, 0x01, 0x7F, 0x00}), nrpn(9, 0x18, 0x7F, 0)},
-        {"drum receive note off", gs({0x41, 0x07, 0x24, 0x00}),
-         {ev(EV_SYSEX_GS_MSB, 9, 0x24, kGsDrumReceiveNoteOff), ev(EV_SYSEX_GS_LSB, 9, 0, kGsDrumReceiveNoteOff)}},
-        {"drum receive note on", gs({0x41, 0x08, 0x24, 0x01}),
-         {ev(EV_SYSEX_MSB, 9, 0x24, kDrumReceiveNoteOn), ev(EV_SYSEX_LSB, 9, 1, kDrumReceiveNoteOn)}},
+        {"drum receive note off",
+         gs({0x41, 0x07, 0x24, 0x00}),
+         {ev(EV_SYSEX_GS_MSB, 9, 0x24, kGsDrumReceiveNoteOff),
+          ev(EV_SYSEX_GS_LSB, 9, 0, kGsDrumReceiveNoteOff)}},
+        {"drum receive note on",
+         gs({0x41, 0x08, 0x24, 0x01}),
+         {ev(EV_SYSEX_MSB, 9, 0x24, kDrumReceiveNoteOn),
+          ev(EV_SYSEX_LSB, 9, 1, kDrumReceiveNoteOn)}},
         {"drum assign group has no event", gs({0x41, 0x03, 0x24, 0x01}), {}},
         {"drum on the second port", gs({0x51, 0x02, 0x24, 0x64}), nrpn(25, 0x1A, 0x24, 0x64)},
         {"GS reset is the single interpreter's", gs({0x40, 0x00, 0x7F, 0x00}), {}},
         {"wrong checksum", {0x41, 0x10, 0x42, 0x12, 0x40, 0x10, 0x19, 0x64, 0x00, 0xF7}, {}},
         {"no F7", {0x41, 0x10, 0x42, 0x12, 0x40, 0x10, 0x19, 0x64, 0x73, 0x00}, {}},
         {"no data byte", gs({0x40, 0x10, 0x19}), {}},
-        {"request instead of data set", {0x41, 0x10, 0x42, 0x11, 0x40, 0x10, 0x19, 0x64, 0x73, 0xF7}, {}},
+        {"request instead of data set",
+         {0x41, 0x10, 0x42, 0x11, 0x40, 0x10, 0x19, 0x64, 0x73, 0xF7},
+         {}},
         {"unknown maker", {0x44, 0x10, 0x42, 0x12, 0x40, 0x10, 0x19, 0x64, 0x73, 0xF7}, {}},
         {"empty", {}, {}},
     });
@@ -289,26 +357,36 @@ TEST(SysexMulti, TuningMessages) {
     EXPECT_EQ(scaled[23], ev(EV_SCALE_TUNING, 15, 11, 11));
 
     check({
-        {"dump cut after two keys", tuningDump(1, 2),
+        {"dump cut after two keys",
+         tuningDump(1, 2),
          {ev(EV_TUNING_BULK, 0, 1, 0), ev(EV_TUNING_BULK, 1, 0, 0), ev(EV_TUNING_BULK, 2, 0, 127),
           ev(EV_TUNING_BULK, 1, 1, 1), ev(EV_TUNING_BULK, 2, 1, 126)}},
-        {"dump with a bank", {0x7E, 0x7F, 0x08, 0x04, 0x02, 0x03, 0xF7}, {ev(EV_TUNING_BULK, 0, 3, 2)}},
+        {"dump with a bank",
+         {0x7E, 0x7F, 0x08, 0x04, 0x02, 0x03, 0xF7},
+         {ev(EV_TUNING_BULK, 0, 3, 2)}},
         {"dump request", {0x7E, 0x7F, 0x08, 0x00, 0x03, 0xF7}, {}},
         {"dump as real-time message", {0x7F, 0x7F, 0x08, 0x01, 0x03, 0xF7}, {}},
         {"single-note change of two keys",
          {0x7F, 0x7F, 0x08, 0x02, 0x03, 0x02, 0x3C, 0x3C, 0x10, 0x00, 0x3E, 0x3D, 0x00, 0x01, 0xF7},
-         {ev(EV_TUNING_NOTE, 0, 3, 0), ev(EV_TUNING_NOTE, 1, 0x3C, 0x3C), ev(EV_TUNING_NOTE, 2, 0x10, 0),
-          ev(EV_TUNING_NOTE, 1, 0x3E, 0x3D), ev(EV_TUNING_NOTE, 2, 0, 1)}},
+         {ev(EV_TUNING_NOTE, 0, 3, 0), ev(EV_TUNING_NOTE, 1, 0x3C, 0x3C),
+          ev(EV_TUNING_NOTE, 2, 0x10, 0), ev(EV_TUNING_NOTE, 1, 0x3E, 0x3D),
+          ev(EV_TUNING_NOTE, 2, 0, 1)}},
         {"single-note change counting more keys than it has",
          {0x7F, 0x7F, 0x08, 0x02, 0x03, 0x05, 0x3C, 0x3C, 0x10, 0x00, 0x3E, 0x3D, 0xF7},
-         {ev(EV_TUNING_NOTE, 0, 3, 0), ev(EV_TUNING_NOTE, 1, 0x3C, 0x3C), ev(EV_TUNING_NOTE, 2, 0x10, 0)}},
-        {"single-note change with a bank", {0x7E, 0x7F, 0x08, 0x07, 0x01, 0x03, 0x01, 0x3C, 0x3D, 0x00, 0x00, 0xF7},
-         {ev(EV_TUNING_NOTE, 0, 3, 1), ev(EV_TUNING_NOTE, 1, 0x3C, 0x3D), ev(EV_TUNING_NOTE, 2, 0, 0)}},
+         {ev(EV_TUNING_NOTE, 0, 3, 0), ev(EV_TUNING_NOTE, 1, 0x3C, 0x3C),
+          ev(EV_TUNING_NOTE, 2, 0x10, 0)}},
+        {"single-note change with a bank",
+         {0x7E, 0x7F, 0x08, 0x07, 0x01, 0x03, 0x01, 0x3C, 0x3D, 0x00, 0x00, 0xF7},
+         {ev(EV_TUNING_NOTE, 0, 3, 1), ev(EV_TUNING_NOTE, 1, 0x3C, 0x3D),
+          ev(EV_TUNING_NOTE, 2, 0, 0)}},
         {"two-byte scale tuning",
-         {0x7F, 0x7F, 0x08, 0x09, 0x00, 0x00, 0x01, 0x7F, 0x7F, 0x00, 0x00, 0x40, 0x00, 0x50, 0x00, 0xF7},
-         {ev(EV_SCALE_TUNING, 0, 0, 100), ev(EV_SCALE_TUNING, 0, 1, -100 & 0xFF), ev(EV_SCALE_TUNING, 0, 2, 0),
-          ev(EV_SCALE_TUNING, 0, 3, 25)}},
-        {"scale tuning without channels", {0x7E, 0x7F, 0x08, 0x08, 0x00, 0x00, 0x00, 0x40, 0xF7}, {}},
+         {0x7F, 0x7F, 0x08, 0x09, 0x00, 0x00, 0x01, 0x7F, 0x7F, 0x00, 0x00, 0x40, 0x00, 0x50, 0x00,
+          0xF7},
+         {ev(EV_SCALE_TUNING, 0, 0, 100), ev(EV_SCALE_TUNING, 0, 1, -100 & 0xFF),
+          ev(EV_SCALE_TUNING, 0, 2, 0), ev(EV_SCALE_TUNING, 0, 3, 25)}},
+        {"scale tuning without channels",
+         {0x7E, 0x7F, 0x08, 0x08, 0x00, 0x00, 0x00, 0x40, 0xF7},
+         {}},
         {"scale tuning cut in its mask", {0x7E, 0x7F, 0x08, 0x08, 0x00, 0x01, 0xF7}, {}},
         {"scale type is the single interpreter's", {0x7F, 0x7F, 0x08, 0x0A, 0x01, 0x02, 0xF7}, {}},
         {"too short", {0x7E, 0x7F, 0x08, 0xF7}, {}},
@@ -317,18 +395,26 @@ TEST(SysexMulti, TuningMessages) {
 
 TEST(SysexMulti, GlobalEffectAndPressureDestinationMessages) {
     check({
-        {"reverb type and time", {0x7F, 0x7F, 0x04, 0x05, 1, 1, 1, 1, 1, 0x00, 0x04, 0x01, 0x40, 0xF7},
+        {"reverb type and time",
+         {0x7F, 0x7F, 0x04, 0x05, 1, 1, 1, 1, 1, 0x00, 0x04, 0x01, 0x40, 0xF7},
          {ev(EV_SYSEX_LSB, 0, 4, kReverbType), ev(EV_SYSEX_GS_LSB, 0, 0x40, kGsReverbTime)}},
-        {"chorus", {0x7F, 0x7F, 0x04, 0x05, 1, 1, 1, 1, 2, 0x00, 0x02, 0x01, 0x10, 0x03, 0x20, 0x04, 0x30, 0xF7},
+        {"chorus",
+         {0x7F, 0x7F, 0x04, 0x05, 1, 1, 1, 1, 2, 0x00, 0x02, 0x01, 0x10, 0x03, 0x20, 0x04, 0x30,
+          0xF7},
          {ev(EV_SYSEX_LSB, 0, 2, kChorusType), ev(EV_SYSEX_GS_LSB, 0, 0x10, kGsChorusRate),
-          ev(EV_SYSEX_GS_LSB, 0, 0x20, kGsChorusFeedback), ev(EV_SYSEX_GS_LSB, 0, 0x30, kGsChorusSendToReverb)}},
-        {"unknown reverb parameter, half a pair", {0x7F, 0x7F, 0x04, 0x05, 1, 1, 1, 1, 1, 0x07, 0x04, 0x00, 0xF7}, {}},
+          ev(EV_SYSEX_GS_LSB, 0, 0x20, kGsChorusFeedback),
+          ev(EV_SYSEX_GS_LSB, 0, 0x30, kGsChorusSendToReverb)}},
+        {"unknown reverb parameter, half a pair",
+         {0x7F, 0x7F, 0x04, 0x05, 1, 1, 1, 1, 1, 0x07, 0x04, 0x00, 0xF7},
+         {}},
         {"other slot", {0x7F, 0x7F, 0x04, 0x05, 1, 1, 1, 1, 3, 0x00, 0x04, 0xF7}, {}},
         {"two-byte values", {0x7F, 0x7F, 0x04, 0x05, 1, 1, 2, 1, 1, 0x00, 0x04, 0x00, 0xF7}, {}},
-        {"channel pressure to cut-off and amplitude", {0x7F, 0x7F, 0x09, 0x01, 0x03, 0x01, 0x4C, 0x02, 0x7F, 0xF7},
+        {"channel pressure to cut-off and amplitude",
+         {0x7F, 0x7F, 0x09, 0x01, 0x03, 0x01, 0x4C, 0x02, 0x7F, 0xF7},
          {ev(EV_SYSEX_LSB, 3, 0x4C, kChannelPressure + kDestCutoff),
           ev(EV_SYSEX_LSB, 3, 0x7F, kChannelPressure + kDestAmplitude)}},
-        {"key pressure to LFO pitch depth", {0x7F, 0x7F, 0x09, 0x02, 0x00, 0x03, 0x10, 0x06, 0x10, 0xF7},
+        {"key pressure to LFO pitch depth",
+         {0x7F, 0x7F, 0x09, 0x02, 0x00, 0x03, 0x10, 0x06, 0x10, 0xF7},
          {ev(EV_SYSEX_LSB, 0, 0x10, kKeyPressure + kDestLfo1Pitch)}},
         {"pressure message without a channel", {0x7F, 0x7F, 0x09, 0x01, 0xF7}, {}},
     });
@@ -337,7 +423,8 @@ TEST(SysexMulti, GlobalEffectAndPressureDestinationMessages) {
     EventList texts;
     GsSetupBlock setup;
     SongEvent single;
-    EXPECT_FALSE(interpretSingleSysex(Bytes{0x7F, 0x7F, 0x09, 0x01, 0x03, 0x01, 0x4C, 0xF7}, setup, texts, single));
+    EXPECT_FALSE(interpretSingleSysex(Bytes{0x7F, 0x7F, 0x09, 0x01, 0x03, 0x01, 0x4C, 0xF7}, setup,
+                                      texts, single));
     EXPECT_TRUE(interpretSingleSysex(Bytes{0x7E, 0x7F, 0x09, 0x01, 0xF7}, setup, texts, single));
 }
 
@@ -345,9 +432,9 @@ TEST(SysexMulti, TheReaderPlacesTheEventsAtTheMessageTimeAndFoldsTheSecondPort) 
     test::SmfBuilder smf(0, 480);
     smf.track()
         .noteOn(0, 0, 60, 100)
-        .sysex(480, gs({0x40, 0x11, 0x00, 0x08, 0x19}))    // bank and program of channel 1
-        .sysex(0, gs({0x50, 0x12, 0x19, 0x50}))            // volume of port B part 2
-        .sysex(480, xg({0x08, 0x02, 0x15, 0x50}))          // vibrato rate of channel 3
+        .sysex(480, gs({0x40, 0x11, 0x00, 0x08, 0x19}))  // bank and program of channel 1
+        .sysex(0, gs({0x50, 0x12, 0x19, 0x50}))          // volume of port B part 2
+        .sysex(480, xg({0x08, 0x02, 0x15, 0x50}))        // vibrato rate of channel 3
         .noteOff(0, 0, 60, 0)
         .endOfTrack();
     SongInfo info;
@@ -362,7 +449,7 @@ TEST(SysexMulti, TheReaderPlacesTheEventsAtTheMessageTimeAndFoldsTheSecondPort) 
     }
     const Events expected = {
         {22050, EV_BANK_MSB, 0, 8, S},          {22050, EV_PROGRAM, 0, 0x19, S},
-        {22050, EV_VOLUME, 1, 0x50, S},         // channel 17 folds onto channel 1, unused
+        {22050, EV_VOLUME, 1, 0x50, S},  // channel 17 folds onto channel 1, unused
         {44100, EV_NRPN_MSB, 2, 0x01, S},       {44100, EV_NRPN_LSB, 2, 0x08, S},
         {44100, EV_DATA_ENTRY_MSB, 2, 0x50, S},
     };
