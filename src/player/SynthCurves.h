@@ -1,0 +1,24 @@
+#pragma once
+// Read-only curves of the synthesizer, built once per process and shared by every engine.
+
+#include <array>
+
+namespace svt {
+
+struct SynthCurves {
+    // Gain of a side for pan positions 0..128 (a side reads pan[128 - p] or pan[p]):
+    // 0 at 0 and 1, 0.999 at 2, 76.661 at the centre, 128 from 127 on; rising throughout.
+    std::array<double, 129> pan;
+    // The same in GM2 mode: 128 sin((k - 1) pi / 252).
+    std::array<double, 129> panGm2;
+    // Velocity, volume and expression to gain, 0 at 0 and 127 at 127.
+    std::array<double, 128> volumeDefault;  // 127 (i / 127)^1.66096404744
+    std::array<double, 128> volumeGm2;      // i^2 / 127
+    // Factor on an envelope rate for an envelope-time controller value: 64 leaves the rate
+    // as it is, each 16 steps above halve it (a longer time), each 16 below double it.
+    std::array<double, 128> envelopeTime;
+};
+
+const SynthCurves& synthCurves();
+
+}  // namespace svt

@@ -1,0 +1,263 @@
+// The mixing half of the synthesizer: per control period every voice's envelopes and
+// tremolo advance and its mix values are recomputed; in between, each frame adds the
+// voice's resampled (and filtered) value times its mix into the block. Mix changes are
+// spread over half a millisecond so that nothing clicks.
+
+#include <algorithm>
+#include <cmath>
+
+#include "instruments/Tables.h"
+#include "player/Interpolation.h"
+#include "player/SynthCurves.h"
+#include "player/Synthesizer.h"
+
+namespace svt {
+
+namespace {
+
+// Seconds over which a note held only by the pedal fades once its envelope has settled.
+constexpr int kDefaultSustainDecaySeconds = 10;
+
+int32_t rampStep(int32_t from, int32_t to, int32_t frames) {
+    const int32_t d = to - from;
+    if (d == 0) return 0;
+    if (std::abs(d) > frames) return d / frames;
+    return d > 0 ? 1 : -1;
+}
+
+// Moves `mix` one step towards `target`, never past it.
+inline void stepMix(int32_t& mix, int32_t target, int32_t step) {
+    mix += step;
+    if ((step > 0 && mix > target) || (step < 0 && mix < target)) mix = target;
+}
+
+}  // namespace
+
+double Synthesizer::envelopeFactor(const Voice& v) const {
+    const SampleRegion* r = v.region;
+    if (r == nullptr || !(r->modeFlags & kRegionEnvelope)) return 1.0;
+    const SynthTables& t = synthTables();
+    const auto& table = r->regionKind == kRegionKindSoundFont ? t.soundFontVolume
+                        : (systemMode_ == SYSTEM_GS_RESET || systemMode_ == SYSTEM_XG_ON) ? t.defaultVolumeGsXg
+                                                                                          : t.defaultVolumeGm;
+    auto at = [](int64_t level) { return size_t(std::clamp<int64_t>(level >> 20, 0, 1023)); };
+    const int stage = v.volume.stage;
+    if (stage <= ENV_HOLD) return t.attackVolume[at(v.volume.level)];
+    if (stage == ENV_DECAY) return table[at(v.volume.level)];
+    return table[at((int64_t(v.volume.level) * v.releaseScale) >> 16)] * v.releaseFactor;
+}
+
+bool Synthesizer::nextVolumeStage(Voice& v) {
+    const SampleRegion& r = *v.region;
+    EnvelopeState& e = v.volume;
+    const ChannelState& ch = channels_[v.channel];
+    for (;;) {
+        ++e.stage;
+        if (e.stage >= kEnvelopeStages) return false;
+        const size_t s = size_t(e.stage);
+        e.target = r.volEnvTarget[s];
+        double rate = r.volEnvRate[s];
+        if (e.level == e.target || (e.stage >= ENV_RELEASE1 && e.target > e.level)) continue;
+        if (!v.drum && r.volEnvKeyScale[s] != 0) rate *= std::exp2((v.note - 60) * r.volEnvKeyScale[s] / 1200.0);
+        const int group = e.stage <= ENV_HOLD ? ENV_ATTACK : e.stage == ENV_DECAY ? ENV_DECAY : ENV_RELEASE1;
+        const int32_t override = ch.envelopeRateOverride[size_t(group)];
+        if (override >= 0) rate *= synthCurves().envelopeTime[size_t(override & 0x7F)];
+        if (e.stage >= ENV_RELEASE1) {
+            // The release continues from the level heard now, whatever curve brought it there.
+            v.releaseFactor = v.envelopeFactor;
+            v.releaseScale = e.level > 0 ? (int64_t(kEnvelopeFullLevel) << 16) / e.level : (1 << 16);
+        }
+        if (rate > kEnvelopeMaxRate && e.stage <= ENV_HOLD) {
+            e.level = e.target;
+            v.envelopeFactor = envelopeFactor(v);
+            continue;
+        }
+        const int32_t step = static_cast<int32_t>(std::clamp(rate, 1.0, double(kEnvelopeInstantRate)));
+        e.increment = e.target > e.level ? step : -step;
+        return true;
+    }
+}
+
+bool Synthesizer::advanceVolume(Voice& v) {
+    EnvelopeState& e = v.volume;
+    if (e.stage >= kEnvelopeStages) return false;
+    if (e.stage == ENV_RELEASE1 && v.status == kVoiceOn) return true;  // the sustain
+    if (e.stage == ENV_RELEASE1 && v.status == kVoiceSustained) {
+        const int seconds = channels_[v.channel].sustainDecaySeconds > 0 ? channels_[v.channel].sustainDecaySeconds
+                                                                         : kDefaultSustainDecaySeconds;
+        const int64_t width = std::max<int64_t>(1, int64_t(seconds) * settings_.outputRateHz / settings_.controlRatio);
+        e.level -= static_cast<int32_t>(std::max<int64_t>(1, e.level / width));
+    } else {
+        e.level += e.increment;
+        const bool reached = e.increment > 0 ? e.level >= e.target : e.level <= e.target;
+        if (reached) {
+            e.level = e.target;
+            v.envelopeFactor = envelopeFactor(v);
+            if (!nextVolumeStage(v)) return false;
+        }
+    }
+    return !(e.stage >= ENV_RELEASE1 && e.level <= 0);
+}
+
+void Synthesizer::nextModulationStage(Voice& v) {
+    const SampleRegion& r = *v.region;
+    EnvelopeState& e = v.modulation;
+    for (;;) {
+        ++e.stage;
+        if (e.stage >= kEnvelopeStages) return;
+        const size_t s = size_t(e.stage);
+        e.target = r.modEnvTarget[s];
+        double rate = r.modEnvRate[s];
+        if (e.level == e.target || (e.stage >= ENV_RELEASE1 && e.target > e.level)) continue;
+        if (!v.drum && r.modEnvKeyScale[s] != 0) rate *= std::exp2((v.note - 60) * r.modEnvKeyScale[s] / 1200.0);
+        if (rate > kEnvelopeMaxRate && e.stage <= ENV_HOLD) {
+            e.level = e.target;
+            continue;
+        }
+        const int32_t step = static_cast<int32_t>(std::clamp(rate, 1.0, double(kEnvelopeInstantRate)));
+        e.increment = e.target > e.level ? step : -step;
+        return;
+    }
+}
+
+void Synthesizer::advanceModulation(Voice& v) {
+    EnvelopeState& e = v.modulation;
+    if (e.stage < 0 || e.stage >= kEnvelopeStages) return;
+    if (e.stage == ENV_RELEASE1 && (v.status == kVoiceOn || v.status == kVoiceSustained)) return;
+    e.level += e.increment;
+    const bool reached = e.increment > 0 ? e.level >= e.target : e.level <= e.target;
+    if (reached) {
+        e.level = e.target;
+        nextModulationStage(v);
+    }
+}
+
+void Synthesizer::setMixTargets(Voice& v) {
+    const double scale = v.tremoloFactor * v.envelopeFactor * 4096.0;
+    v.leftTarget = static_cast<int32_t>(std::clamp(v.leftAmplitude * scale, 0.0, double(kMaxMix)));
+    v.rightTarget = static_cast<int32_t>(std::clamp(v.rightAmplitude * scale, 0.0, double(kMaxMix)));
+    v.leftStep = rampStep(v.leftMix, v.leftTarget, rampFrames_);
+    v.rightStep = rampStep(v.rightMix, v.rightTarget, rampFrames_);
+}
+
+bool Synthesizer::controlUpdate(Voice& v) {
+    const SampleRegion& r = *v.region;
+    if ((r.modeFlags & kRegionEnvelope) && !advanceVolume(v)) return false;
+    if (r.modEnvToPitch != 0 || r.modEnvToCutoff != 0) {
+        const int32_t before = v.modulation.level;
+        advanceModulation(v);
+        if (v.modulation.level != before) {
+            if (r.modEnvToPitch != 0) {
+                recomputeFrequency(v);
+                if (!v.inUse()) return false;
+            }
+            if (r.modEnvToCutoff != 0) recomputeFilter(v);
+        }
+    }
+    if (v.tremoloDepth != 0) {
+        if (v.tremoloDelay > 0) {
+            v.tremoloDelay -= settings_.controlRatio;
+            v.tremoloFactor = 1.0;
+        } else {
+            v.tremoloPhase += v.tremoloPhaseStep;
+            const double sine = lfoSine(interpolationTables(), (v.tremoloPhase >> 5) & (kLfoSineSteps - 1));
+            v.tremoloFactor = 1.0 + sine * (v.tremoloDepth * 128) / 131072.0;
+        }
+    }
+    v.envelopeFactor = envelopeFactor(v);
+    setMixTargets(v);
+    const bool released = v.status == kVoiceOff || v.status == kVoiceSustained;
+    return !(released && v.leftTarget <= 0 && v.rightTarget <= 0 && v.leftMix <= 0 && v.rightMix <= 0);
+}
+
+void Synthesizer::mixChunk(Voice& v, const int32_t* s, int count, int64_t* out) {
+    int k = 0;
+    for (; k < count && (v.leftMix != v.leftTarget || v.rightMix != v.rightTarget); ++k) {
+        stepMix(v.leftMix, v.leftTarget, v.leftStep);
+        stepMix(v.rightMix, v.rightTarget, v.rightStep);
+        out[2 * k] += int64_t(s[k]) * v.leftMix;
+        out[2 * k + 1] += int64_t(s[k]) * v.rightMix;
+    }
+    const int64_t left = v.leftMix, right = v.rightMix;
+    if (left == 0 && right == 0) return;
+    for (; k < count; ++k) {
+        out[2 * k] += s[k] * left;
+        out[2 * k + 1] += s[k] * right;
+    }
+}
+
+void Synthesizer::mixVoice(Voice& v, int frames) {
+    int offset = 0;
+    auto produce = [&](int count) {
+        v.resample.status = v.status;
+        const int got = resampler_.render(v.resample, v.view, std::span<int32_t>(samples_.data(), size_t(count)));
+        VoiceFilter& f = v.filter;
+        if (f.active) {
+            for (int k = 0; k < got; ++k) {
+                f.low += (f.f * f.band) >> 24;
+                const int64_t high = samples_[size_t(k)] - f.low - ((f.q * f.band) >> 24);
+                f.band += (f.f * high) >> 24;
+                samples_[size_t(k)] = static_cast<int32_t>(std::clamp<int64_t>(f.low, -(1 << 20), 1 << 20));
+            }
+        }
+        mixChunk(v, samples_.data(), got, mix_.data() + 2 * offset);
+        offset += got;
+        return got == count && v.resample.timeout != 1;
+    };
+
+    if (v.status == kVoiceDying) {
+        const int n = std::min(frames, kDyingFrames);
+        v.leftTarget = v.rightTarget = 0;
+        v.leftStep = -std::max(1, v.leftMix / n);
+        v.rightStep = -std::max(1, v.rightMix / n);
+        produce(n);
+        freeVoice(v);
+        return;
+    }
+    if (v.delay > 0) {
+        if (v.delay >= frames) {
+            v.delay -= frames;
+            return;
+        }
+        offset = v.delay;
+        v.delay = 0;
+    }
+    while (offset < frames) {
+        if (v.controlCounter <= 0) {
+            if (!controlUpdate(v)) {
+                freeVoice(v);
+                return;
+            }
+            v.controlCounter = settings_.controlRatio;
+        }
+        const int chunk = std::min(frames - offset, v.controlCounter);
+        v.controlCounter -= chunk;
+        if (!produce(chunk)) {
+            freeVoice(v);
+            return;
+        }
+    }
+}
+
+void Synthesizer::render(int32_t* out, int frames) {
+    frames = std::clamp(frames, 0, kBlockFrames);
+    if (controls_.amplification != appliedAmplification_) {
+        appliedAmplification_ = controls_.amplification;
+        for (int i = 0; i < upperBound_; ++i)
+            if (voices_[size_t(i)].inUse()) recomputeAmplitude(voices_[size_t(i)]);
+    }
+    std::fill_n(mix_.begin(), 2 * frames, int64_t{0});
+    for (int i = 0; i < upperBound_; ++i) {
+        Voice& v = voices_[size_t(i)];
+        if (!v.inUse()) continue;
+        if (controls_.channelMuteMask & (1u << v.channel)) cutVoice(v);
+        mixVoice(v, frames);
+    }
+    for (Voice& v : fades_)
+        if (v.inUse()) mixVoice(v, frames);
+    lowerUpperBound();
+    for (int i = 0; i < 2 * frames; ++i)
+        out[i] = static_cast<int32_t>(std::clamp<int64_t>(mix_[size_t(i)], INT32_MIN, INT32_MAX));
+}
+
+}  // namespace svt

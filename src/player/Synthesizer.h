@@ -1,0 +1,137 @@
+#pragma once
+// The synthesizer behind the playback loop: sixteen channels, the table of 256 voices, and
+// the mixer that shapes every voice by envelope, tremolo, filter and pan into the block.
+//
+// One per engine. Everything it changes lives in the object; the curves and tables it reads
+// are shared read-only. Events arrive between renders; render() allocates nothing and
+// takes no lock. Instruments come from the engine's banks: what the song marked is loaded
+// before it plays, anything else on demand at its note-on.
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "base/Constants.h"
+#include "player/ChannelState.h"
+#include "player/Resampler.h"
+#include "player/Synthesis.h"
+#include "player/Voice.h"
+#include "song/EngineSettings.h"
+
+namespace svt {
+
+class InstrumentBanks;
+struct Instrument;
+
+class Synthesizer final : public Synthesis {
+public:
+    // Stolen voices fade out here for a few frames while their slot already serves the new
+    // note; when all are busy the quietest fade stops.
+    static constexpr int kFadeSlots = 32;
+    // A cut voice fades to silence within this many frames.
+    static constexpr int kDyingFrames = 20;
+
+    Synthesizer(const EngineSettings& settings, InstrumentBanks& banks, const PlayerControls& controls);
+    Synthesizer(const Synthesizer&) = delete;
+    Synthesizer& operator=(const Synthesizer&) = delete;
+
+    // Synthesis
+    void resetChannels() override;
+    void setSystemMode(int mode) override { systemMode_ = mode; }
+    void applyEvent(const SongEvent& event, bool sounding) override;
+    void render(int32_t* out, int frames) override;
+    int voicesInUse() const override;
+    void releaseAllNotes() override;
+    void cutAllVoices() override;
+    void clearEffectTails() override {}
+
+    // The drum channels a reset starts from (the song's own mask; the settings' by default).
+    void setDefaultDrumChannels(uint32_t mask) { defaultDrumMask_ = mask; }
+    uint32_t drumChannelMask() const { return drumMask_; }
+    Resampler& resampler() { return resampler_; }
+
+    const ChannelState& channel(int c) const { return channels_[size_t(c & 15)]; }
+    std::span<const Voice> voices() const { return voices_; }
+    // Notes cut because their slot was needed: released voices first, then held ones.
+    int cutNotes() const { return cutNotes_; }
+    // Notes cut while they were still sounding at full strength (the ladder's last rungs).
+    int lostNotes() const { return lostNotes_; }
+
+private:
+    bool isDrum(int c) const { return (drumMask_ >> c) & 1u; }
+
+    // Channels
+    void resetControllers(int c);
+    void resetChannel(int c);
+    void resetParameters(int c);
+    void programChange(int c, int program);
+    void drumPartChange(int c, bool on);
+    void controlChange(const SongEvent& e);
+    void dataEntry(int c, int delta, bool msb, uint8_t value);
+    void applyParameter(int c, int index);
+    int parameterIndex(int c) const;
+    void sustainPedal(int c, int value);
+    void sostenutoPedal(int c, int value);
+    void releaseSustained(int c);
+    void allNotesOff(int c);
+    void allSoundsOff(int c);
+
+    // Notes and voices
+    void noteOn(int c, int key, int velocity);
+    void noteOff(int c, int key);
+    int playedKey(int c, int key, const Instrument& inst) const;
+    const Instrument* instrumentFor(int c, int key);
+    int allocateVoice(int c, int key);
+    int stealVoice();
+    void startVoice(Voice& v, const SampleRegion& region, int c, int note, int velocity, int32_t frequency);
+    void finishNote(Voice& v);
+    void cutVoice(Voice& v);
+    void freeVoice(Voice& v);
+    void lowerUpperBound();
+    void recomputeFrequency(Voice& v);
+    void recomputeAmplitude(Voice& v);
+    void recomputeFilter(Voice& v);
+    double channelPitchFactor(int c, const Voice& v) const;
+    double masterGain() const;
+
+    // Mixing
+    void mixVoice(Voice& v, int frames);
+    bool controlUpdate(Voice& v);  // false: the voice ended
+    bool nextVolumeStage(Voice& v);
+    bool advanceVolume(Voice& v);
+    void nextModulationStage(Voice& v);
+    void advanceModulation(Voice& v);
+    double envelopeFactor(const Voice& v) const;
+    void setMixTargets(Voice& v);
+    void mixChunk(Voice& v, const int32_t* samples, int count, int64_t* out);
+
+    const EngineSettings settings_;
+    InstrumentBanks& banks_;
+    const PlayerControls& controls_;
+    Resampler resampler_;
+
+    std::array<ChannelState, kChannels> channels_{};
+    std::array<Voice, kMaxVoices> voices_{};
+    std::array<Voice, kFadeSlots> fades_{};
+    // Note pairing: head and tail counters per channel and key.
+    std::array<std::array<uint8_t, 128>, kChannels> pairingHead_{};
+    std::array<std::array<uint8_t, 128>, kChannels> pairingTail_{};
+    int upperBound_ = 0;
+    int voiceLimit_ = kMaxVoices;
+    int systemMode_ = SYSTEM_GM_OFF;
+    uint32_t drumMask_ = kDefaultDrumChannelMask;
+    uint32_t defaultDrumMask_ = kDefaultDrumChannelMask;
+    int32_t masterVolumeRatio_ = 0xFFFF;
+    int appliedAmplification_ = -1;
+    int cutNotes_ = 0;
+    int lostNotes_ = 0;
+    int32_t rampFrames_ = 22;
+    bool overlappingNotes_ = true;
+
+    // Scratch of the render path, made once.
+    std::array<int32_t, Resampler::kCapacityFrames> samples_{};
+    std::array<int64_t, 2 * kBlockFrames> mix_{};
+    int mixFrame_ = 0;  // where the voice being mixed writes in mix_
+};
+
+}  // namespace svt

@@ -1,0 +1,88 @@
+#pragma once
+// One slot of the voice table: a region being played for one note, with everything the
+// mixer needs to shape it (envelopes, tremolo, filter, pan, the ramps that keep level
+// changes from clicking).
+
+#include <cstdint>
+
+#include "instruments/Instrument.h"
+#include "player/Resampler.h"
+
+namespace svt {
+
+// Voice::status values; on and sustained are shared with the resampler.
+inline constexpr uint8_t kVoiceFree = 1;
+inline constexpr uint8_t kVoiceOff = 8;
+inline constexpr uint8_t kVoiceDying = 16;
+static_assert(kVoiceOn == 2 && kVoiceSustained == 4);
+
+// An envelope of six stages (attack, hold, decay, three release stages) over the region's
+// rates and targets; levels in the region's unit, full scale kEnvelopeFullLevel.
+struct EnvelopeState {
+    int32_t level = 0;
+    int32_t target = 0;
+    int32_t increment = 0;
+    int stage = -1;  // -1 before the first, > 5 finished
+};
+
+// Chamberlin state-variable low-pass, coefficients with 24 fraction bits.
+struct VoiceFilter {
+    bool active = false;
+    int64_t f = 0;
+    int64_t q = 0;
+    int64_t low = 0;
+    int64_t band = 0;
+    int32_t cutoffHz = 0;  // the cutoff the coefficients were made for
+    double gain = 1.0;     // compensation for the resonance peak
+};
+
+struct Voice {
+    uint8_t status = kVoiceFree;
+    uint8_t channel = 0;
+    uint8_t note = 0;      // key after transposition: note-offs match it
+    uint8_t velocity = 0;
+    uint8_t fresh = 0;     // 1 from its note-on until a later note-on of the same key
+    bool drum = false;
+    int32_t pairing = 0;
+
+    const SampleRegion* region = nullptr;
+    SampleView view;
+    ResampleState resample;
+    int32_t baseFrequency = 0;  // mHz, before bend and modulation
+    int32_t frequency = 0;      // mHz
+
+    EnvelopeState volume;
+    EnvelopeState modulation;
+    double envelopeFactor = 0.0;
+    // Saved when a release stage starts, so that the release continues from the level reached.
+    double releaseFactor = 1.0;
+    int64_t releaseScale = 1 << 16;
+
+    int32_t tremoloDelay = 0;
+    int32_t tremoloPhase = 0;
+    int32_t tremoloPhaseStep = 0;
+    int32_t tremoloDepth = 0;
+    double tremoloFactor = 1.0;
+
+    int panning = 64;
+    double leftAmplitude = 0.0;
+    double rightAmplitude = 0.0;
+    // Mix values in effect (0..kMaxMix) and where the ramps take them.
+    int32_t leftMix = 0;
+    int32_t rightMix = 0;
+    int32_t leftTarget = 0;
+    int32_t rightTarget = 0;
+    int32_t leftStep = 0;
+    int32_t rightStep = 0;
+
+    VoiceFilter filter;
+    int32_t delay = 0;          // frames before the voice sounds
+    int32_t controlCounter = 0; // frames left in the current control period
+
+    int32_t loudness() const { return leftMix > rightMix ? leftMix : rightMix; }
+    bool inUse() const { return status != kVoiceFree; }
+};
+
+inline constexpr int32_t kMaxMix = 8191;
+
+}  // namespace svt
