@@ -15,8 +15,6 @@ namespace svt {
 
 namespace {
 
-// Seconds over which a note held only by the pedal fades once its envelope has settled.
-constexpr int kDefaultSustainDecaySeconds = 10;
 
 int32_t rampStep(int32_t from, int32_t to, int32_t frames) {
     const int32_t d = to - from;
@@ -83,8 +81,10 @@ bool Synthesizer::advanceVolume(Voice& v) {
     if (e.stage >= kEnvelopeStages) return false;
     if (e.stage == ENV_RELEASE1 && v.status == kVoiceOn) return true;  // the sustain
     if (e.stage == ENV_RELEASE1 && v.status == kVoiceSustained) {
-        const int seconds = channels_[v.channel].sustainDecaySeconds > 0 ? channels_[v.channel].sustainDecaySeconds
-                                                                         : kDefaultSustainDecaySeconds;
+        // A note held by the pedal sounds on like a held key unless the instrument asks it
+        // to fade over a number of seconds.
+        const int seconds = channels_[v.channel].sustainDecaySeconds;
+        if (seconds <= 0) return true;
         const int64_t width = std::max<int64_t>(1, int64_t(seconds) * settings_.outputRateHz / settings_.controlRatio);
         e.level -= static_cast<int32_t>(std::max<int64_t>(1, e.level / width));
     } else {
@@ -205,12 +205,16 @@ void Synthesizer::mixVoice(Voice& v, int frames) {
         return got == count && v.resample.timeout != 1;
     };
 
-    if (v.status == kVoiceDying) {
-        const int n = std::min(frames, kDyingFrames);
+    auto fadeOut = [&](int n) {
+        n = std::min(n, kDyingFrames);
+        if (n <= 0 || (v.leftMix <= 0 && v.rightMix <= 0)) return;
         v.leftTarget = v.rightTarget = 0;
         v.leftStep = -std::max(1, v.leftMix / n);
         v.rightStep = -std::max(1, v.rightMix / n);
         produce(n);
+    };
+    if (v.status == kVoiceDying) {
+        fadeOut(frames);
         freeVoice(v);
         return;
     }
@@ -225,6 +229,8 @@ void Synthesizer::mixVoice(Voice& v, int frames) {
     while (offset < frames) {
         if (v.controlCounter <= 0) {
             if (!controlUpdate(v)) {
+                // An envelope that has ended may still leave a level to ramp down from.
+                fadeOut(frames - offset);
                 freeVoice(v);
                 return;
             }

@@ -1,7 +1,8 @@
 #pragma once
 // A synthesizer over a font built in the test: program 0 a looped 440 Hz sine (root key 69),
 // program 1 the same with an instant release, program 2 silence, program 3 a 441 Hz cosine
-// (it starts at its peak), and drum kit 0 whose key 36 is a 1000 Hz sine.
+// (it starts at its peak), and drum kit 0 whose keys 36..46 play a sine
+// that sounds 1000 Hz on key 36.
 
 #include <cmath>
 #include <memory>
@@ -49,7 +50,7 @@ inline std::vector<uint8_t> rigFont() {
     preset("Sine instant release", 0, 1, sine, -12000);
     preset("Silence", 0, 2, silent, Sf2Builder::timecents(0.2));
     preset("Cosine", 0, 3, cos, Sf2Builder::timecents(0.2));
-    preset("Drums", kPercussionBank, 0, drum, Sf2Builder::timecents(0.2), 36, 36);
+    preset("Drums", kPercussionBank, 0, drum, Sf2Builder::timecents(0.2), 36, 46);
     return sf.build();
 }
 

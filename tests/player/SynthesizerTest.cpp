@@ -72,5 +72,280 @@ TEST(SynthesizerPitch, DrumChannelPlaysTheDrumSetAndIgnoresTransposition) {
     EXPECT_NEAR(cents(pitchOf(changed), 1000.0), 0.0, 3.0);
 }
 
+int statusOf(const SynthRig& rig, int channel, int key) {
+    for (const Voice& v : rig.synth->voices())
+        if (v.inUse() && v.channel == channel && v.note == key) return v.status;
+    return kVoiceFree;
+}
+
+TEST(SynthesizerNotes, NoteOffReleasesAndTheVoiceFrees) {
+    SynthRig rig;
+    rig.noteOn(0, 69);
+    EXPECT_EQ(rig.synth->voicesInUse(), 1);
+    const double held = test::rms(rig.left(4410));
+    EXPECT_GT(held, 1e6);
+    rig.noteOff(0, 69);
+    EXPECT_EQ(statusOf(rig, 0, 69), kVoiceOff);
+    rig.render(kSecond);  // the release takes 0.2 s
+    EXPECT_EQ(rig.synth->voicesInUse(), 0);
+    EXPECT_EQ(test::peak(rig.left(1000)), 0.0);
+    // A note-off for a key that is not sounding changes nothing.
+    rig.noteOn(0, 60);
+    rig.noteOff(0, 61);
+    EXPECT_EQ(statusOf(rig, 0, 60), kVoiceOn);
+}
+
+TEST(SynthesizerNotes, SustainPedalHoldsUntilReleased) {
+    SynthRig rig;
+    rig.noteOn(0, 69);
+    rig.render(4410);
+    rig.event(EV_SUSTAIN, 0, 127);
+    rig.noteOff(0, 69);
+    EXPECT_EQ(statusOf(rig, 0, 69), kVoiceSustained);
+    const double before = test::rms(rig.left(4410));
+    rig.render(kSecond);
+    const double later = test::rms(rig.left(4410));
+    EXPECT_GT(later, 0.8 * before) << "a held note keeps (almost) its level";
+    rig.event(EV_SUSTAIN, 0, 0);
+    EXPECT_EQ(statusOf(rig, 0, 69), kVoiceOff);
+    rig.render(kSecond);
+    EXPECT_EQ(rig.synth->voicesInUse(), 0);
+
+    // All notes off with the pedal down holds the notes instead of releasing them.
+    rig.event(EV_SUSTAIN, 0, 127);
+    rig.noteOn(0, 60);
+    rig.event(EV_ALL_NOTES_OFF, 0, 0);
+    EXPECT_EQ(statusOf(rig, 0, 60), kVoiceSustained);
+    // Striking a held key again cuts the held voice: one voice sounds the key.
+    rig.noteOn(0, 60);
+    rig.render(100);
+    EXPECT_EQ(rig.synth->voicesInUse(), 1);
+}
+
+TEST(SynthesizerNotes, SostenutoHoldsOnlyTheNotesDownWhenPressed) {
+    SynthRig rig;
+    rig.noteOn(0, 60);
+    rig.event(EV_SOSTENUTO, 0, 127);
+    rig.noteOn(0, 64);
+    rig.render(4410);
+    rig.noteOff(0, 60);
+    rig.noteOff(0, 64);
+    EXPECT_EQ(statusOf(rig, 0, 60), kVoiceSustained);
+    EXPECT_EQ(statusOf(rig, 0, 64), kVoiceOff);
+    // Sustain at 63 is "up": nothing held by the sostenuto is let go.
+    rig.event(EV_SUSTAIN, 0, 63);
+    EXPECT_EQ(statusOf(rig, 0, 60), kVoiceSustained);
+    rig.event(EV_SOSTENUTO, 0, 0);
+    EXPECT_EQ(statusOf(rig, 0, 60), kVoiceOff);
+}
+
+TEST(SynthesizerNotes, HiHatsCutEachOther) {
+    SynthRig rig;
+    rig.noteOn(9, 36);
+    rig.noteOn(9, 42);
+    rig.render(100);
+    EXPECT_EQ(rig.synth->voicesInUse(), 2);
+    rig.noteOn(9, 46);
+    rig.render(100);
+    EXPECT_EQ(statusOf(rig, 9, 42), kVoiceFree);
+    EXPECT_EQ(statusOf(rig, 9, 46), kVoiceOn);
+    EXPECT_EQ(statusOf(rig, 9, 36), kVoiceOn);
+}
+
+TEST(SynthesizerNotes, LimitsAndMuteKeepNotesSilent) {
+    SynthRig rig;
+    rig.controls.channelMuteMask = 1u << 3;
+    rig.noteOn(3, 69);
+    rig.render(100);
+    EXPECT_EQ(rig.synth->voicesInUse(), 0);
+    EXPECT_EQ(test::peak(rig.left(4410)), 0.0);
+
+    // Muting a sounding channel fades it out at once.
+    rig.noteOn(4, 69);
+    rig.render(4410);
+    rig.controls.channelMuteMask |= 1u << 4;
+    const auto out = rig.left(4410);
+    EXPECT_EQ(rig.synth->voicesInUse(), 0);
+    EXPECT_EQ(test::peak(std::span(out).subspan(Synthesizer::kDyingFrames)), 0.0);
+}
+
+// Largest step between neighbouring samples relative to the signal's peak. A sine of
+// 441 Hz moves at most 6.3 % of its peak per sample; a click jumps much further.
+double clickiness(const std::vector<double>& x, double reference) { return test::largestStep(x) / reference; }
+
+TEST(SynthesizerClicks, StartStopCutAndStealRampTheLevel) {
+    SynthRig rig;
+    rig.program(0, 3);  // a cosine: it starts at its peak
+    rig.program(1, 3);
+    rig.event(EV_RELEASE_TIME, 1, 0);
+    rig.noteOn(0, 69);
+    auto start = rig.left(4410);
+    const double reference = test::peak(start);
+    ASSERT_GT(reference, 1e6);
+    EXPECT_LT(clickiness(start, reference), 0.1) << "start";
+
+    rig.event(EV_ALL_SOUNDS_OFF, 0, 0);
+    auto cut = rig.left(200);
+    EXPECT_LT(clickiness(cut, reference), 0.1) << "cut";
+    EXPECT_EQ(test::peak(std::span(cut).subspan(Synthesizer::kDyingFrames)), 0.0);
+
+    // A stop with an instant release still fades over half a millisecond.
+    SynthRig fast;
+    fast.program(0, 1);
+    fast.noteOn(0, 69);
+    const auto held = fast.left(4410);
+    fast.noteOff(0, 69);
+    auto stop = fast.left(400);
+    EXPECT_LT(clickiness(stop, test::peak(held)), 0.1) << "stop";
+    EXPECT_EQ(fast.synth->voicesInUse(), 0);
+
+    // A change of volume moves the level over half a millisecond.
+    SynthRig vol;
+    vol.program(0, 3);
+    vol.noteOn(0, 69);
+    const auto loud = vol.left(4410);
+    vol.event(EV_VOLUME, 0, 10);
+    EXPECT_LT(clickiness(vol.left(400), test::peak(loud)), 0.1) << "volume";
+}
+
+TEST(SynthesizerVoices, FullTableStealsTheQuietestReleasedVoiceWithoutAClick) {
+    SynthRig rig;
+    // 255 silent voices fill the table beside one audible note; they are louder in mix terms
+    // (channel volume at its top) than the audible one, which is released before the table
+    // overflows.
+    rig.program(0, 3);
+    rig.event(EV_VOLUME, 0, 40);
+    rig.noteOn(0, 69);
+    for (int c = 1; c < 16; ++c) {
+        if (c == 9) continue;
+        rig.program(c, 2);
+        rig.event(EV_VOLUME, c, 127);
+    }
+    int started = 1;
+    for (int c = 1; c < 16 && started < kMaxVoices; ++c) {
+        if (c == 9) continue;
+        for (int key = 10; key < 120 && started < kMaxVoices; ++key, ++started) rig.noteOn(c, key);
+    }
+    EXPECT_EQ(rig.synth->voicesInUse(), kMaxVoices);
+    const auto before = rig.left(4410);
+    const double reference = test::peak(before);
+    ASSERT_GT(reference, 1e5);
+    rig.noteOff(0, 69);
+    rig.noteOn(15, 5);  // one more: the released cosine gives way
+    EXPECT_EQ(statusOf(rig, 0, 69), kVoiceFree);
+    EXPECT_EQ(statusOf(rig, 15, 5), kVoiceOn);
+    EXPECT_EQ(rig.synth->cutNotes(), 1);
+    EXPECT_EQ(rig.synth->lostNotes(), 0);
+    const auto after = rig.left(200);
+    EXPECT_LT(clickiness(after, reference), 0.1);
+    EXPECT_EQ(test::peak(std::span(after).subspan(Synthesizer::kDyingFrames)), 0.0);
+    EXPECT_EQ(rig.synth->voicesInUse(), kMaxVoices);
+
+    // With every voice on, the quietest goes and the note counts as lost.
+    rig.noteOn(15, 6);
+    EXPECT_EQ(rig.synth->lostNotes(), 1);
+    EXPECT_EQ(statusOf(rig, 15, 6), kVoiceOn);
+}
+
+double levelOf(SynthRig& rig, int which) {
+    rig.render(4410);
+    return test::rms(SynthRig::side(rig.render(4410), which));
+}
+
+TEST(SynthesizerLevels, VolumeExpressionVelocityAndMasterGain) {
+    SynthRig full;
+    full.noteOn(0, 69, 127);
+    full.event(EV_VOLUME, 0, 127);
+    const double reference = levelOf(full, 0);
+    const double curve64 = std::pow(64.0 / 127.0, 1.66096404744);
+    struct Case {
+        const char* what;
+        void (*setup)(SynthRig&);
+        int velocity;
+        double ratio;
+    } cases[] = {
+        {"volume 64", [](SynthRig& r) { r.event(EV_VOLUME, 0, 64); }, 127, curve64},
+        {"expression 64", [](SynthRig& r) { r.event(EV_VOLUME, 0, 127); r.event(EV_EXPRESSION, 0, 64); }, 127, curve64},
+        {"velocity 64", [](SynthRig& r) { r.event(EV_VOLUME, 0, 127); }, 64, curve64},
+        {"amplification 35", [](SynthRig& r) { r.event(EV_VOLUME, 0, 127); r.controls.amplification = 35; }, 127, 0.5},
+        {"master volume half", [](SynthRig& r) { r.event(EV_VOLUME, 0, 127); r.event(EV_MASTER_VOLUME, 0, 0xFF, 0x7F); }, 127, 32767.0 / 65535.0},
+    };
+    for (const Case& c : cases) {
+        SynthRig rig;
+        c.setup(rig);
+        rig.noteOn(0, 69, c.velocity);
+        EXPECT_NEAR(levelOf(rig, 0) / reference, c.ratio, 0.02 * c.ratio) << c.what;
+    }
+    // A change while the note sounds applies to it at once.
+    full.event(EV_EXPRESSION, 0, 64);
+    EXPECT_NEAR(levelOf(full, 0) / reference, curve64, 0.02 * curve64);
+    full.controls.amplification = 0;
+    EXPECT_EQ(levelOf(full, 0), 0.0);
+}
+
+TEST(SynthesizerLevels, PanningSetsTheBalance) {
+    struct Case {
+        int pan;
+        double leftOverRight;  // < 0: right silent, > 1e9: left silent
+    } cases[] = {{0, -1}, {1, -1}, {64, 1.0}, {127, 1e10}, {32, 128.0 / 76.661}};
+    for (const Case& c : cases) {
+        SynthRig rig;
+        rig.event(EV_PAN, 0, c.pan);
+        rig.noteOn(0, 69);
+        rig.render(4410);
+        const auto out = rig.render(4410);
+        const double l = test::rms(SynthRig::side(out, 0)), r = test::rms(SynthRig::side(out, 1));
+        if (c.leftOverRight < 0) {
+            EXPECT_GT(l, 1e6) << c.pan;
+            EXPECT_EQ(r, 0.0) << c.pan;
+        } else if (c.leftOverRight > 1e9) {
+            EXPECT_EQ(l, 0.0) << c.pan;
+            EXPECT_GT(r, 1e6) << c.pan;
+        } else if (c.pan == 64) {
+            EXPECT_NEAR(l / r, 1.0, 0.01);
+        } else {
+            EXPECT_GT(l / r, 1.3) << c.pan;
+        }
+    }
+    // A pan change moves a sounding note.
+    SynthRig rig;
+    rig.noteOn(0, 69);
+    rig.event(EV_PAN, 0, 127);
+    rig.render(4410);
+    EXPECT_EQ(test::rms(SynthRig::side(rig.render(4410), 0)), 0.0);
+}
+
+TEST(SynthesizerChannels, ParameterEntryRules) {
+    SynthRig rig;
+    rig.rpn(0, 0, 0, 30);
+    EXPECT_EQ(rig.synth->channel(0).parameterMsb[PARAM_BEND_RANGE], 24);
+    rig.event(EV_DATA_INCREMENT, 0, 0);
+    EXPECT_EQ(rig.synth->channel(0).parameterMsb[PARAM_BEND_RANGE], 24);
+    rig.rpn(0, 0, 2, 126);
+    rig.event(EV_DATA_INCREMENT, 0, 0);
+    rig.event(EV_DATA_INCREMENT, 0, 0);
+    EXPECT_EQ(rig.synth->channel(0).parameterMsb[PARAM_COARSE_TUNING], 127);
+    rig.rpn(0, 0, 1, 0);
+    rig.event(EV_DATA_DECREMENT, 0, 0);
+    EXPECT_EQ(rig.synth->channel(0).parameterMsb[PARAM_FINE_TUNING], 0);
+    // Data entry to the null parameter locks every later entry until a reset.
+    rig.rpn(0, 0x7F, 0x7F, 0);
+    rig.rpn(0, 0, 0, 5);
+    EXPECT_NE(rig.synth->channel(0).parameterMsb[PARAM_BEND_RANGE], 5);
+    rig.synth->resetChannels();
+    rig.rpn(0, 0, 0, 5);
+    EXPECT_EQ(rig.synth->channel(0).parameterMsb[PARAM_BEND_RANGE], 5);
+    // A key shift to the value in effect cuts nothing; a new one cuts the sounding notes.
+    rig.noteOn(0, 60);
+    rig.event(EV_KEY_SHIFT, 0, 64);
+    EXPECT_EQ(statusOf(rig, 0, 60), kVoiceOn);
+    rig.event(EV_KEY_SHIFT, 0, 66);
+    EXPECT_EQ(statusOf(rig, 0, 60), kVoiceDying);
+    // A program change on a drum channel selects the drum set.
+    rig.program(9, 5);
+    EXPECT_EQ(rig.synth->channel(9).bank, 5);
+    EXPECT_EQ(rig.synth->channel(9).program, 5);
+}
+
 }  // namespace
 }  // namespace svt
