@@ -194,10 +194,12 @@ void Synthesizer::mixVoice(Voice& v, int frames) {
         VoiceFilter& f = v.filter;
         if (f.active) {
             for (int k = 0; k < got; ++k) {
-                f.low += (f.f * f.band) >> 24;
-                const int64_t high = samples_[size_t(k)] - f.low - ((f.q * f.band) >> 24);
-                f.band += (f.f * high) >> 24;
-                samples_[size_t(k)] = static_cast<int32_t>(std::clamp<int64_t>(f.low, -(1 << 20), 1 << 20));
+                const int64_t v3 = (int64_t(samples_[size_t(k)]) << 8) - f.s2;  // 8 more bits of precision
+                const int64_t v1 = (f.a1 * f.s1 + f.a2 * v3) >> 24;
+                const int64_t v2 = f.s2 + ((f.a2 * f.s1 + f.a3 * v3) >> 24);
+                f.s1 = 2 * v1 - f.s1;
+                f.s2 = 2 * v2 - f.s2;
+                samples_[size_t(k)] = static_cast<int32_t>(std::clamp<int64_t>(v2 >> 8, -(1 << 20), 1 << 20));
             }
         }
         mixChunk(v, samples_.data(), got, mix_.data() + 2 * offset);

@@ -783,17 +783,21 @@ void Synthesizer::recomputeFilter(Voice& v) {
         flt.active = false;
         return;
     }
-    // The state-variable form stays stable up to a quarter of the rate.
-    cutoff = std::clamp(cutoff, 10.0, rate / 4.0);
+    cutoff = std::max(cutoff, 10.0);
     const int32_t cutoffHz = static_cast<int32_t>(cutoff);
     if (flt.active && cutoffHz == flt.cutoffHz) return;
     const double db = std::max(0.0, r->resonanceCb / 10.0);
-    const double q = std::clamp(std::sqrt(2.0) / std::pow(10.0, db / 20.0), 0.05, 2.0);
-    if (!flt.active) flt.low = flt.band = 0;
+    // Damping 1/Q: Butterworth without resonance, less as the resonance rises.
+    const double k = std::clamp(std::sqrt(2.0) / std::pow(10.0, db / 20.0), 0.02, 2.0);
+    const double g = std::tan(std::numbers::pi * cutoff / rate);
+    const double a1 = 1.0 / (1.0 + g * (g + k));
+    constexpr double kOne = 1 << 24;
+    if (!flt.active) flt.s1 = flt.s2 = 0;
     flt.active = true;
     flt.cutoffHz = cutoffHz;
-    flt.f = static_cast<int64_t>(2.0 * std::sin(std::numbers::pi * cutoff / rate) * (1 << 24));
-    flt.q = static_cast<int64_t>(q * (1 << 24));
+    flt.a1 = static_cast<int64_t>(a1 * kOne);
+    flt.a2 = static_cast<int64_t>(g * a1 * kOne);
+    flt.a3 = static_cast<int64_t>(g * g * a1 * kOne);
     flt.gain = std::pow(10.0, -db / 40.0);
 }
 

@@ -25,13 +25,16 @@ struct EnvelopeState {
     int stage = -1;  // -1 before the first, > 5 finished
 };
 
-// Chamberlin state-variable low-pass, coefficients with 24 fraction bits.
+// State-variable low-pass in its zero-delay form (stable for every cutoff below half the
+// rate, where the plain Chamberlin form already blows up at a sixth of it); coefficients and
+// the two integrator states carry 24 fraction bits.
 struct VoiceFilter {
     bool active = false;
-    int64_t f = 0;
-    int64_t q = 0;
-    int64_t low = 0;
-    int64_t band = 0;
+    int64_t a1 = 0;
+    int64_t a2 = 0;
+    int64_t a3 = 0;
+    int64_t s1 = 0;
+    int64_t s2 = 0;
     int32_t cutoffHz = 0;  // the cutoff the coefficients were made for
     double gain = 1.0;     // compensation for the resonance peak
 };
