@@ -408,10 +408,10 @@ void Synthesizer::applyEvent(const SongEvent& e, bool sounding) {
 const Instrument* Synthesizer::instrumentFor(int c, int key) {
     const ChannelState& ch = channels_[size_t(c)];
     const bool drum = isDrum(c);
-    const int bank = drum ? ch.bank : ch.bank;
+    // Drum channels look the key up in the drum set; melodic ones the program in the bank.
     const int slot = drum ? key : std::max<int>(ch.program, 0);
-    if (const Instrument* inst = banks_.loadedInstrument(drum, bank, slot)) return inst;
-    return banks_.instrumentOnDemand(drum, bank, slot);
+    if (const Instrument* inst = banks_.loadedInstrument(drum, ch.bank, slot)) return inst;
+    return banks_.instrumentOnDemand(drum, ch.bank, slot);
 }
 
 int Synthesizer::playedKey(int c, int key, const Instrument& inst) const {
@@ -544,7 +544,7 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
     }
 
     int32_t pairing = 0;
-    if (overlappingNotes_) pairing = pairingHead_[size_t(c)][size_t(n)]++;
+    if (overlappingNotes_) pairing = pairingHead_[size_t(c)][size_t(key)]++;
     if (controls_.channelMuteMask & (1u << c)) return;  // nothing of a muted channel is heard
     // Every slot is taken before any voice starts, so that the note's own voices never cut
     // each other; a taken slot belongs to no channel until its voice starts.
@@ -562,6 +562,7 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
         const SampleRegion& r = *chosen[size_t(i)];
         startVoice(v, r, c, n, velocity, static_cast<int32_t>(std::lround(frequencyIn(r))));
         v.pairing = pairing;
+        v.eventKey = static_cast<uint8_t>(key);
     }
 }
 
@@ -617,25 +618,23 @@ void Synthesizer::startVoice(Voice& v, const SampleRegion& r, int c, int note, i
 void Synthesizer::noteOff(int c, int key) {
     ChannelState& ch = channels_[size_t(c)];
     const bool drum = isDrum(c);
-    int n = key;
-    if (const Instrument* inst = banks_.loadedInstrument(drum, ch.bank, drum ? key : std::max<int>(ch.program, 0)))
-        if (!inst->regions.empty()) n = playedKey(c, key, *inst);
-    if (!drum && n == key) n = std::clamp(key + ch.keyShift + controls_.noteKeyOffset, 0, 127);
+    // Note-offs match the key struck, not the key sounded: a transposition or key shift that
+    // changes while a note sounds must not leave it hanging.
+    const Instrument* inst = drum ? banks_.loadedInstrument(true, ch.bank, key) : nullptr;
     if (drum && ch.drumNotes[size_t(key)].used && ch.drumNotes[size_t(key)].receiveNoteOff) {
         // A key that asks for note-offs still lets a one-shot drum play to its end.
-        const Instrument* inst = banks_.loadedInstrument(true, ch.bank, key);
         if (inst == nullptr || inst->regions.empty() || !(inst->regions.front().modeFlags & kRegionLooping)) return;
     }
     int32_t pairing = 0;
     if (overlappingNotes_) {
-        uint8_t& head = pairingHead_[size_t(c)][size_t(n)];
-        uint8_t& tail = pairingTail_[size_t(c)][size_t(n)];
+        uint8_t& head = pairingHead_[size_t(c)][size_t(key)];
+        uint8_t& tail = pairingTail_[size_t(c)][size_t(key)];
         if (head == tail) return;
         pairing = tail++;
     }
     for (int i = 0; i < upperBound_; ++i) {
         Voice& v = voices_[size_t(i)];
-        if (v.status != kVoiceOn || v.channel != c || v.note != n || v.pairing != pairing) continue;
+        if (v.status != kVoiceOn || v.channel != c || v.eventKey != key || v.pairing != pairing) continue;
         if (ch.sustain != 0)
             v.status = kVoiceSustained;
         else

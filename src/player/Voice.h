@@ -42,7 +42,8 @@ struct VoiceFilter {
 struct Voice {
     uint8_t status = kVoiceFree;
     uint8_t channel = 0;
-    uint8_t note = 0;      // key after transposition: note-offs match it
+    uint8_t note = 0;      // key sounded, after transposition: same-key rules compare it
+    uint8_t eventKey = 0;  // key struck: note-offs match it
     uint8_t velocity = 0;
     uint8_t fresh = 0;     // 1 from its note-on until a later note-on of the same key
     bool drum = false;

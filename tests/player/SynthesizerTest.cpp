@@ -89,6 +89,14 @@ TEST(SynthesizerNotes, NoteOffReleasesAndTheVoiceFrees) {
     rig.render(kSecond);  // the release takes 0.2 s
     EXPECT_EQ(rig.synth->voicesInUse(), 0);
     EXPECT_EQ(test::peak(rig.left(1000)), 0.0);
+    // A transposition that changes while a note sounds does not leave it hanging.
+    rig.noteOn(0, 64);
+    rig.render(4410);
+    rig.controls.noteKeyOffset = 3;
+    rig.noteOff(0, 64);
+    EXPECT_EQ(statusOf(rig, 0, 64), kVoiceOff);
+    rig.controls.noteKeyOffset = 0;
+    rig.render(kSecond);
     // A note-off for a key that is not sounding changes nothing.
     rig.noteOn(0, 60);
     rig.noteOff(0, 61);
