@@ -1,7 +1,9 @@
 #pragma once
 // A synthesizer over a font built in the test: program 0 a looped 440 Hz sine (root key 69),
 // program 1 the same with an instant release, program 2 silence, program 3 a 441 Hz cosine
-// (it starts at its peak), and drum kit 0 whose keys 36..46 play a sine
+// (it starts at its peak), program 4 a 220 Hz saw (root key 57), program 5 the saw through a
+// 1 kHz low-pass, program 6 a stereo pair (440 Hz left, 660 Hz right at key 69), program 7
+// the sine with a 0.1 s attack, and drum kit 0 whose keys 36..46 play a sine
 // that sounds 1000 Hz on key 36.
 
 #include <cmath>
@@ -51,6 +53,21 @@ inline std::vector<uint8_t> rigFont() {
     preset("Silence", 0, 2, silent, Sf2Builder::timecents(0.2));
     preset("Cosine", 0, 3, cos, Sf2Builder::timecents(0.2));
     preset("Drums", kPercussionBank, 0, drum, Sf2Builder::timecents(0.2), 36, 46);
+
+    const int saw = sf.addSample(Sf2Builder::sawSample("saw", 220.0, 44100, 57));
+    preset("Saw", 0, 4, saw, Sf2Builder::timecents(0.2));
+    const int filtered = sf.addInstrument("Saw through 1 kHz");
+    sf.instrumentZone(filtered).loopMode(1).gen(GEN_INITIAL_FILTER_FC, 8324).sample(saw);  // 1000 Hz
+    sf.presetZone(sf.addPreset("Saw through 1 kHz", 0, 5)).instrument(filtered);
+    const int pair = sf.addStereoPair(Sf2Builder::sineSample("left", 440.0, 44100, 69),
+                                      Sf2Builder::sineSample("right", 660.0, 44100, 69));
+    const int stereo = sf.addInstrument("Stereo");
+    sf.instrumentZone(stereo).loopMode(1).sample(pair);
+    sf.instrumentZone(stereo).loopMode(1).sample(pair + 1);
+    sf.presetZone(sf.addPreset("Stereo", 0, 6)).instrument(stereo);
+    const int slow = sf.addInstrument("Slow attack");
+    sf.instrumentZone(slow).loopMode(1).gen(GEN_ATTACK_VOL_ENV, Sf2Builder::timecents(0.1)).sample(sine);
+    sf.presetZone(sf.addPreset("Slow attack", 0, 7)).instrument(slow);
     return sf.build();
 }
 

@@ -323,6 +323,64 @@ TEST(SynthesizerLevels, PanningSetsTheBalance) {
     EXPECT_EQ(test::rms(SynthRig::side(rig.render(4410), 0)), 0.0);
 }
 
+TEST(SynthesizerShaping, LowPassFilterAndBrightness) {
+    auto harmonics = [](int program, int brightness) {
+        SynthRig rig;
+        rig.program(0, program);
+        if (brightness >= 0) rig.event(EV_BRIGHTNESS, 0, brightness);
+        rig.noteOn(0, 57);
+        rig.render(4410);
+        const auto x = rig.left(kSecond / 2);
+        return std::pair{test::magnitudeDb(x, kSecond, 220.0), test::magnitudeDb(x, kSecond, 4180.0)};
+    };
+    const auto [plainLow, plainHigh] = harmonics(4, -1);
+    const auto [low, high] = harmonics(5, -1);
+    EXPECT_NEAR(low, plainLow, 1.0) << "the fundamental passes";
+    EXPECT_LT(high - plainHigh, -20.0) << "two octaves above the cutoff, 12 dB per octave";
+    const auto [brightLow, brightHigh] = harmonics(5, 127);
+    EXPECT_GT(brightHigh - high, 15.0) << "brightness opens the filter by two octaves";
+    EXPECT_NEAR(brightLow, plainLow, 1.0);
+}
+
+TEST(SynthesizerShaping, StereoPairSoundsBothHalvesOnTheirSides) {
+    SynthRig rig;
+    rig.program(0, 6);
+    rig.noteOn(0, 69);
+    EXPECT_EQ(rig.synth->voicesInUse(), 2);
+    rig.render(4410);
+    const auto out = rig.render(kSecond / 2);
+    EXPECT_NEAR(cents(test::pitchByZeroCrossings(SynthRig::side(out, 0), kSecond), 440.0), 0.0, 3.0);
+    EXPECT_NEAR(cents(test::pitchByZeroCrossings(SynthRig::side(out, 1), kSecond), 660.0), 0.0, 3.0);
+}
+
+TEST(SynthesizerShaping, AttackAndModulationWheel) {
+    SynthRig rig;
+    rig.program(0, 7);
+    rig.noteOn(0, 69);
+    const double first = test::rms(rig.left(441));  // 10 ms into a 100 ms attack
+    rig.render(kSecond / 5);
+    const double settled = test::rms(rig.left(4410));
+    EXPECT_LT(first, 0.2 * settled);
+
+    // The wheel adds vibrato: the pitch swings by tens of cents around the note.
+    auto swing = [](int wheel) {
+        SynthRig r;
+        r.event(EV_MODULATION, 0, wheel);
+        r.noteOn(0, 69);
+        r.render(4410);
+        const auto x = r.left(kSecond);
+        double lowest = 1e9, highest = -1e9;
+        for (size_t at = 0; at + 1764 <= x.size(); at += 441) {
+            const double c = cents(test::pitchByZeroCrossings(std::span(x).subspan(at, 1764), kSecond), 440.0);
+            lowest = std::min(lowest, c);
+            highest = std::max(highest, c);
+        }
+        return highest - lowest;
+    };
+    EXPECT_LT(swing(0), 2.0);
+    EXPECT_GT(swing(127), 40.0);
+}
+
 TEST(SynthesizerChannels, ParameterEntryRules) {
     SynthRig rig;
     rig.rpn(0, 0, 0, 30);
