@@ -67,6 +67,11 @@ struct ChannelState {
     int8_t panning = -1;  // -1: the region's own pan
     int8_t mono = 0;
     int8_t portamento = 0;
+    uint8_t portamentoTimeMsb = 0;
+    uint8_t portamentoTimeLsb = 0;
+    int32_t portamentoControlRatio = 0;  // frames between glide steps; 0 = off
+    int32_t portamentoStep = 0;          // 1/256 semitone per step
+    int32_t lastNoteFine = -1;           // 1/256 semitone of the last note; -1 = none
     int8_t keyShift = 0;
     int8_t sustainDecaySeconds = 0;
     int8_t chorusLevel = 0;

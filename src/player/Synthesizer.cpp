@@ -51,6 +51,9 @@ void Synthesizer::resetControllers(int c) {
     ch.modulationWheel = 0;
     ch.channelPressure = 0;
     ch.portamento = 0;
+    ch.portamentoTimeMsb = ch.portamentoTimeLsb = 0;
+    ch.portamentoControlRatio = 0;
+    ch.lastNoteFine = -1;
     ch.envelopeRateOverride.fill(-1);
     ch.reverbLevel = -1;
     ch.chorusLevel = 0;
@@ -238,6 +241,44 @@ void Synthesizer::applyParameter(int c, int index) {
     }
 }
 
+void Synthesizer::updatePortamentoTime(int c) {
+    ChannelState& ch = channels_[size_t(c)];
+    if (!ch.portamento || (ch.portamentoTimeMsb == 0 && ch.portamentoTimeLsb == 0)) {
+        ch.portamentoControlRatio = 0;
+        return;
+    }
+    // t seconds per 1/256 semitone; the glide moves d such steps every rate * t * d frames.
+    const double t = std::exp2((ch.portamentoTimeMsb - 64) / 16.0) * std::exp2(ch.portamentoTimeLsb / 2048.0) * 0.0002;
+    const int d = 1 + static_cast<int>(1.0 / (256.0 * t));
+    ch.portamentoControlRatio = std::max(1, static_cast<int>(settings_.outputRateHz * t * d + 0.5));
+    ch.portamentoStep = d;
+}
+
+void Synthesizer::stopPortamento(int c) {
+    ChannelState& ch = channels_[size_t(c)];
+    ch.portamentoControlRatio = 0;
+    ch.lastNoteFine = -1;
+    for (int i = 0; i < upperBound_; ++i) {
+        Voice& v = voices_[size_t(i)];
+        if (!v.inUse() || v.channel != c || v.portamentoOffset == 0) continue;
+        v.portamentoOffset = 0;
+        v.resample.portamento.controlRatio = 0;
+        recomputeFrequency(v);
+    }
+}
+
+void Synthesizer::portamentoStep(void* context, ResampleState& state) {
+    Voice& v = *static_cast<Voice*>(context);
+    if (v.portamentoOffset > 0)
+        v.portamentoOffset = std::max(0, v.portamentoOffset - v.portamentoStep);
+    else
+        v.portamentoOffset = std::min(0, v.portamentoOffset + v.portamentoStep);
+    if (v.portamentoOffset == 0) state.portamento.controlRatio = 0;
+    const double scaled = std::round(v.plainIncrement * std::exp2(v.portamentoOffset / 3072.0));
+    const int32_t magnitude = static_cast<int32_t>(std::clamp(scaled, 1.0, 2147483647.0));
+    state.increment = state.increment < 0 ? -magnitude : magnitude;
+}
+
 void Synthesizer::releaseSustained(int c) {
     for (int i = 0; i < upperBound_; ++i) {
         Voice& v = voices_[size_t(i)];
@@ -337,7 +378,16 @@ void Synthesizer::controlChange(const SongEvent& e) {
         case EV_REVERB_SEND: ch.reverbLevel = static_cast<int8_t>(value); break;
         case EV_CHORUS_SEND: ch.chorusLevel = static_cast<int8_t>(value); break;
         case EV_CELESTE_SEND: ch.delayLevel = static_cast<int8_t>(value); break;
-        case EV_PORTAMENTO: ch.portamento = value >= 64 ? 1 : 0; break;
+        case EV_PORTAMENTO:
+            ch.portamento = value >= 64 ? 1 : 0;
+            if (!ch.portamento) stopPortamento(c);
+            updatePortamentoTime(c);
+            break;
+        case EV_PORTAMENTO_TIME_MSB:
+        case EV_PORTAMENTO_TIME_LSB:
+            (e.type == EV_PORTAMENTO_TIME_MSB ? ch.portamentoTimeMsb : ch.portamentoTimeLsb) = static_cast<uint8_t>(value);
+            updatePortamentoTime(c);
+            break;
         case EV_PITCH_BEND:
             ch.pitchBend = (e.a & 0x7F) + 128 * (e.b & 0x7F);
             ch.pitchFactor = 0.0;
@@ -487,6 +537,7 @@ int Synthesizer::stealVoice() {
             }
             fades_[size_t(fade)] = victim;
             fades_[size_t(fade)].status = kVoiceDying;
+            fades_[size_t(fade)].resample.portamento = PortamentoHook{};
         }
         victim = Voice{};
         return best;
@@ -557,12 +608,21 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
         voices_[size_t(slot)].channel = kReservedChannel;
         slots[size_t(taken++)] = static_cast<int16_t>(slot);
     }
+    // A glide runs from the channel's previous note while the portamento is on.
+    const int32_t glide = (ch.portamentoControlRatio > 0 && ch.lastNoteFine >= 0) ? ch.lastNoteFine - n * 256 : 0;
+    if (ch.portamento) ch.lastNoteFine = n * 256;
     for (int i = taken - 1; i >= 0; --i) {
         Voice& v = voices_[size_t(slots[size_t(i)])];
         const SampleRegion& r = *chosen[size_t(i)];
         startVoice(v, r, c, n, velocity, static_cast<int32_t>(std::lround(frequencyIn(r))));
         v.pairing = pairing;
         v.eventKey = static_cast<uint8_t>(key);
+        if (glide != 0 && v.inUse()) {
+            v.portamentoOffset = glide;
+            v.portamentoStep = ch.portamentoStep;
+            v.resample.portamento = PortamentoHook{&Synthesizer::portamentoStep, &v, ch.portamentoControlRatio, 0};
+            recomputeFrequency(v);
+        }
     }
 }
 
@@ -733,7 +793,12 @@ void Synthesizer::recomputeFrequency(Voice& v) {
         freeVoice(v);
         return;
     }
-    v.resample.increment = v.resample.increment < 0 ? -increment : increment;
+    v.plainIncrement = increment;
+    int32_t magnitude = increment;
+    if (v.portamentoOffset != 0)
+        magnitude = static_cast<int32_t>(
+            std::clamp(std::round(increment * std::exp2(v.portamentoOffset / 3072.0)), 1.0, 2147483647.0));
+    v.resample.increment = v.resample.increment < 0 ? -magnitude : magnitude;
     vib.clearCache();
 }
 

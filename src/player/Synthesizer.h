@@ -75,6 +75,9 @@ private:
     void releaseSustained(int c);
     void allNotesOff(int c);
     void allSoundsOff(int c);
+    void updatePortamentoTime(int c);
+    void stopPortamento(int c);
+    static void portamentoStep(void* context, ResampleState& state);
 
     // Notes and voices
     void noteOn(int c, int key, int velocity);

@@ -79,6 +79,12 @@ struct Voice {
     int32_t leftStep = 0;
     int32_t rightStep = 0;
 
+    // Glide from the channel's previous note: pitch offset in 1/256 semitone moving to 0 by
+    // portamentoStep every resample.portamento.controlRatio frames.
+    int32_t portamentoOffset = 0;
+    int32_t portamentoStep = 0;
+    int32_t plainIncrement = 0;  // the increment without the glide (magnitude)
+
     VoiceFilter filter;
     int32_t delay = 0;          // frames before the voice sounds
     int32_t controlCounter = 0; // frames left in the current control period

@@ -381,6 +381,33 @@ TEST(SynthesizerShaping, AttackAndModulationWheel) {
     EXPECT_GT(swing(127), 40.0);
 }
 
+TEST(SynthesizerShaping, PortamentoGlidesFromTheLastNote) {
+    SynthRig rig;
+    rig.event(EV_PORTAMENTO_TIME_MSB, 0, 64);  // about 20 semitones a second
+    rig.event(EV_PORTAMENTO, 0, 127);
+    rig.noteOn(0, 57);
+    rig.render(4410);
+    rig.noteOff(0, 57);
+    rig.noteOn(0, 69);
+    auto window = [&] { return test::pitchByZeroCrossings(rig.left(1764), kSecond); };
+    const double start = window();
+    EXPECT_LT(start, 250.0) << "the glide starts at the last note (220 Hz)";
+    rig.render(kSecond / 5);
+    const double middle = window();
+    EXPECT_GT(middle, start + 50.0);
+    EXPECT_LT(middle, 420.0);
+    rig.render(kSecond);
+    EXPECT_NEAR(cents(window(), 440.0), 0.0, 3.0) << "and arrives at the new one";
+
+    // Switched off, a glide stops at once on the new note's own pitch.
+    rig.noteOff(0, 69);
+    rig.render(kSecond);
+    rig.noteOn(0, 57);
+    rig.render(2205);
+    rig.event(EV_PORTAMENTO, 0, 0);
+    EXPECT_NEAR(cents(window(), 220.0), 0.0, 3.0);
+}
+
 TEST(SynthesizerChannels, ParameterEntryRules) {
     SynthRig rig;
     rig.rpn(0, 0, 0, 30);
