@@ -106,6 +106,13 @@ struct ChannelState {
     ParameterKind parameterKind = ParameterKind::Rpn;
     bool rpnLocked = false;
 
+    // Vibrato offsets from the non-registered parameters: a factor on the vibrato period,
+    // depth added in the region's depth unit, and frames before the vibrato starts.
+    double vibratoRatio = 1.0;
+    int32_t vibratoDepth = 0;
+    int32_t vibratoDelay = 0;
+    std::array<int8_t, 12> scaleTuningCents{};  // by pitch class
+
     std::array<DrumNoteState, 128> drumNotes{};
 };
 

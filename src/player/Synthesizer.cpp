@@ -81,6 +81,9 @@ void Synthesizer::resetChannel(int c) {
     resetControllers(c);
     ChannelState& ch = channels_[size_t(c)];
     ch.cutoffOffset = ch.resonanceOffset = 0;
+    ch.vibratoRatio = 1.0;
+    ch.vibratoDepth = ch.vibratoDelay = 0;
+    ch.scaleTuningCents.fill(0);
     ch.velocitySenseDepth = ch.velocitySenseOffset = 64;
     ch.assignMode = (systemMode_ == SYSTEM_GS_RESET || isDrum(c)) ? 1 : 2;
     ch.drumNotes.fill(DrumNoteState{});
@@ -208,6 +211,15 @@ void Synthesizer::applyParameter(int c, int index) {
             if (voices_[size_t(i)].inUse() && voices_[size_t(i)].channel == c) recomputeFrequency(voices_[size_t(i)]);
     };
     switch (index) {
+        case PARAM_VIBRATO_RATE:
+            ch.vibratoRatio = v == 64 ? 1.0 : v == 0 ? 1.0 / 0.016 : v <= 100 ? 1.0 / (v * 1.6 / 100.0)
+                                                                           : 1.0 / ((v - 101) * 1.33 / 26.0 + 1.67);
+            retune();
+            break;
+        case PARAM_VIBRATO_DEPTH: ch.vibratoDepth = static_cast<int32_t>((v - 64) * 0.15 * 256 / 400); break;
+        case PARAM_VIBRATO_DELAY:
+            ch.vibratoDelay = v == 0 ? 0 : static_cast<int32_t>(std::exp(v * 0.0795) * 0.2092 * settings_.outputRateHz * 0.001);
+            break;
         case PARAM_CUTOFF: ch.cutoffOffset = static_cast<int8_t>(v - 64); break;
         case PARAM_RESONANCE: ch.resonanceOffset = static_cast<int8_t>(v - 64); break;
         case PARAM_ATTACK: ch.envelopeRateOverride[ENV_ATTACK] = v; break;
@@ -422,6 +434,17 @@ void Synthesizer::controlChange(const SongEvent& e) {
                 ch.keyShift = static_cast<int8_t>(value - 64);
             }
             break;
+        case EV_RANDOM_PAN:
+            ch.panning = static_cast<int8_t>(randomPan());
+            eachVoice([&](Voice& v) {
+                v.panning = ch.panning;
+                recomputeAmplitude(v);
+            });
+            break;
+        case EV_SCALE_TUNING:
+            ch.scaleTuningCents[size_t(e.a % 12)] = static_cast<int8_t>(e.b);
+            eachVoice([&](Voice& v) { recomputeFrequency(v); });
+            break;
         case EV_DRUM_PART:
             drumPartChange(c, e.a != 0);
             programChange(c, ch.program < 0 ? 0 : ch.program);
@@ -447,10 +470,41 @@ void Synthesizer::applyEvent(const SongEvent& e, bool sounding) {
             for (int i = 0; i < upperBound_; ++i)
                 if (voices_[size_t(i)].inUse()) recomputeAmplitude(voices_[size_t(i)]);
             break;
+        case EV_SYSEX_LSB:
+        case EV_SYSEX_GS_LSB: systemExclusiveParameter(e); break;
         default:
             if (isChannelEvent(e.type)) controlChange(e);
             break;
     }
+}
+
+void Synthesizer::systemExclusiveParameter(const SongEvent& e) {
+    if (e.channel >= kChannels) return;
+    ChannelState& ch = channels_[e.channel];
+    const int v = e.a & 0x7F;
+    if (e.type == EV_SYSEX_LSB) {
+        switch (e.b) {
+            case 0x42: ch.noteLimitLow = static_cast<int8_t>(v); break;
+            case 0x43: ch.noteLimitHigh = static_cast<int8_t>(v); break;
+            case 0x44: ch.velocityLimitLow = static_cast<int8_t>(v); break;
+            case 0x45: ch.velocityLimitHigh = static_cast<int8_t>(v); break;
+            default: break;
+        }
+        return;
+    }
+    switch (e.b) {
+        case 0x21: ch.velocitySenseDepth = static_cast<int8_t>(v); break;
+        case 0x22: ch.velocitySenseOffset = static_cast<int8_t>(v); break;
+        case 0x24: ch.assignMode = static_cast<int8_t>(v); break;
+        default: break;
+    }
+}
+
+int Synthesizer::randomPan() {
+    random_ ^= random_ << 13;
+    random_ ^= random_ >> 17;
+    random_ ^= random_ << 5;
+    return static_cast<int>(random_ % 128);
 }
 
 // --- Notes -----------------------------------------------------------------------------
@@ -644,7 +698,7 @@ void Synthesizer::startVoice(Voice& v, const SampleRegion& r, int c, int note, i
 
     VibratoState& vib = v.resample.vibrato;
     vib.controlRatio = r.pitchLfoControlRatio;
-    vib.delay = r.pitchLfoDelay;
+    vib.delay = r.pitchLfoDelay + ch.vibratoDelay;
     vib.sweepStep = r.pitchLfoSweepStep;
     vib.sweepPosition = 0;
 
@@ -758,6 +812,7 @@ double Synthesizer::channelPitchFactor(int c, const Voice& v) const {
         i += (dn.coarsePitch * 64 + dn.finePitch) * 128;
     }
     i += int64_t(ch.parameterMsb[PARAM_BEND_RANGE]) * (ch.pitchBend - 8192);
+    if (!v.drum) i += int64_t(ch.scaleTuningCents[v.note % 12]) * 8192 / 100;
     if (i == 0) return 1.0;
     const SynthTables& t = synthTables();
     const int64_t m = std::min<int64_t>(i < 0 ? -i : i, (int64_t(127) << 13) | 0x1FFF);
@@ -773,11 +828,13 @@ void Synthesizer::recomputeFrequency(Voice& v) {
     // The modulation wheel adds its depth to the region's own vibrato.
     const int wheelDepth = ch.modulationWheel * ch.modulationDepthCents * 256 / (400 * 127);
     if (r->pitchLfoDepth != 0 || wheelDepth > 0) {
-        int depth = std::abs(r->pitchLfoDepth) + wheelDepth;
+        int depth = std::abs(r->pitchLfoDepth) + wheelDepth + ch.vibratoDepth;
         depth = std::clamp(depth, 1, 384);
         vib.depth = r->pitchLfoDepth < 0 ? -depth : depth;
-        if (vib.controlRatio == 0 && wheelDepth > 0)
-            vib.controlRatio = std::max(1, settings_.outputRateHz * 1000 / (kDefaultVibratoMilliHz * 64));
+        const int period = r->pitchLfoControlRatio > 0
+                               ? r->pitchLfoControlRatio
+                               : settings_.outputRateHz * 1000 / (kDefaultVibratoMilliHz * 64);
+        vib.controlRatio = std::max(1, static_cast<int>(period * ch.vibratoRatio));
         vib.modulationWheelUp = ch.modulationWheel > 0;
     } else {
         vib.depth = 0;

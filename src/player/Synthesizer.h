@@ -75,6 +75,8 @@ private:
     void releaseSustained(int c);
     void allNotesOff(int c);
     void allSoundsOff(int c);
+    void systemExclusiveParameter(const SongEvent& e);
+    int randomPan();
     void updatePortamentoTime(int c);
     void stopPortamento(int c);
     static void portamentoStep(void* context, ResampleState& state);
@@ -130,6 +132,7 @@ private:
     int lostNotes_ = 0;
     int32_t rampFrames_ = 22;
     bool overlappingNotes_ = true;
+    uint32_t random_ = 0x2545F491u;  // the engine's own random source for random pan
 
     // Scratch of the render path, made once.
     std::array<int32_t, Resampler::kCapacityFrames> samples_{};

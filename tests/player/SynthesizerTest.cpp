@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "SynthRig.h"
 
 namespace svt {
@@ -406,6 +408,46 @@ TEST(SynthesizerShaping, PortamentoGlidesFromTheLastNote) {
     rig.render(2205);
     rig.event(EV_PORTAMENTO, 0, 0);
     EXPECT_NEAR(cents(window(), 220.0), 0.0, 3.0);
+}
+
+TEST(SynthesizerChannels, SystemExclusiveChannelSettings) {
+    SynthRig rig;
+    rig.event(EV_SYSEX_LSB, 0, 60, 0x42);  // note limit low
+    rig.event(EV_SYSEX_LSB, 0, 90, 0x45);  // velocity limit high
+    rig.noteOn(0, 59);
+    rig.noteOn(0, 61, 91);
+    EXPECT_EQ(rig.synth->voicesInUse(), 0);
+    rig.noteOn(0, 61, 90);
+    EXPECT_EQ(rig.synth->voicesInUse(), 1);
+
+    // Velocity sense depth 32 and offset 40 turn velocity 100 into 2.
+    SynthRig sense, reference;
+    sense.event(EV_SYSEX_GS_LSB, 0, 32, 0x21);
+    sense.event(EV_SYSEX_GS_LSB, 0, 40, 0x22);
+    sense.noteOn(0, 69, 100);
+    reference.noteOn(0, 69, 2);
+    EXPECT_NEAR(levelOf(sense, 0) / levelOf(reference, 0), 1.0, 0.01);
+
+    // Scale tuning moves one pitch class only.
+    SynthRig tuned;
+    tuned.event(EV_SCALE_TUNING, 0, 9, 50);  // A: +50 cents
+    tuned.noteOn(0, 69);
+    EXPECT_NEAR(cents(pitchOf(tuned), 440.0), 50.0, 3.0);
+    SynthRig other;
+    other.event(EV_SCALE_TUNING, 0, 9, 50);
+    other.noteOn(0, 72);
+    EXPECT_NEAR(cents(pitchOf(other), 523.2511), 0.0, 3.0);
+
+    // Random pan puts the channel somewhere in 0..127, differently from note to note.
+    SynthRig random;
+    std::set<int> seen;
+    for (int i = 0; i < 8; ++i) {
+        random.event(EV_RANDOM_PAN, 0, 0, kFromSysex);
+        seen.insert(random.synth->channel(0).panning);
+    }
+    EXPECT_GT(seen.size(), 4u);
+    EXPECT_GE(*seen.begin(), 0);
+    EXPECT_LE(*seen.rbegin(), 127);
 }
 
 TEST(SynthesizerChannels, ParameterEntryRules) {
