@@ -24,7 +24,10 @@ std::vector<uint8_t> benchFont() {
     Sf2Builder sf;
     const int saw = sf.addSample(Sf2Builder::sawSample("saw", 220.0, 44100, 57));
     const int plain = sf.addInstrument("plain");
-    sf.instrumentZone(plain).loopMode(1).gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(0.3)).sample(saw);
+    sf.instrumentZone(plain)
+        .loopMode(1)
+        .gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(0.3))
+        .sample(saw);
     sf.presetZone(sf.addPreset("plain", 0, 0)).instrument(plain);
     const int shaped = sf.addInstrument("shaped");
     sf.instrumentZone(shaped)
@@ -59,7 +62,8 @@ void BM_Voices(benchmark::State& state) {
         synth.applyEvent(SongEvent{0, EV_PROGRAM, uint8_t(c), uint8_t(program), 0}, true);
     for (int i = 0; i < voices; ++i) {
         const int channel = (i % 15) + (i % 15 >= 9 ? 1 : 0);  // never the drum channel
-        synth.applyEvent(SongEvent{0, EV_NOTE_ON, uint8_t(channel), uint8_t(30 + i % 70), 100}, true);
+        synth.applyEvent(SongEvent{0, EV_NOTE_ON, uint8_t(channel), uint8_t(30 + i % 70), 100},
+                         true);
     }
     std::vector<int32_t> block(2 * kBlockFrames);
     int64_t frames = 0;
@@ -70,9 +74,11 @@ void BM_Voices(benchmark::State& state) {
     }
     if (synth.voicesInUse() != voices) state.SkipWithError("voices ended while measuring");
     state.SetItemsProcessed(frames * voices);
-    state.counters["voices"] = benchmark::Counter(double(frames) * voices / 44100.0, benchmark::Counter::kIsRate);
+    state.counters["voices"] =
+        benchmark::Counter(double(frames) * voices / 44100.0, benchmark::Counter::kIsRate);
     static const char* kinds[] = {"none", "linear", "lagrange"};
-    state.SetLabel(std::string(program == 0 ? "plain" : "filtered+tremolo") + " " + kinds[int(kind)]);
+    state.SetLabel(std::string(program == 0 ? "plain" : "filtered+tremolo") + " " +
+                   kinds[int(kind)]);
 }
 
 BENCHMARK(BM_Voices)

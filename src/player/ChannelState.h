@@ -59,7 +59,7 @@ enum class ParameterKind : int8_t { None = -1, Rpn = 0, Nrpn = 1 };
 struct ChannelState {
     int8_t bankMsb = 0;
     int8_t bankLsb = 0;
-    int16_t bank = 0;    // effective bank (drum channels: the drum set) from the last program change
+    int16_t bank = 0;  // effective bank (drum channels: the drum set) from the last program change
     int8_t program = 0;
     int8_t volume = 90;
     int8_t expression = 127;

@@ -35,7 +35,8 @@ SynthCurves build() {
     SynthCurves t{};
     buildPan(t.pan);
     t.panGm2[0] = 0.0;
-    for (int k = 1; k <= 127; ++k) t.panGm2[size_t(k)] = 128.0 * std::sin((k - 1) * std::numbers::pi / 252.0);
+    for (int k = 1; k <= 127; ++k)
+        t.panGm2[size_t(k)] = 128.0 * std::sin((k - 1) * std::numbers::pi / 252.0);
     t.panGm2[128] = 128.0;
     for (int i = 0; i < 128; ++i) {
         t.volumeDefault[size_t(i)] = 127.0 * std::pow(i / 127.0, 1.66096404744);

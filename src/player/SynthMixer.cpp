@@ -15,7 +15,6 @@ namespace svt {
 
 namespace {
 
-
 int32_t rampStep(int32_t from, int32_t to, int32_t frames) {
     const int32_t d = to - from;
     if (d == 0) return 0;
@@ -36,8 +35,9 @@ double Synthesizer::envelopeFactor(const Voice& v) const {
     if (r == nullptr || !(r->modeFlags & kRegionEnvelope)) return 1.0;
     const SynthTables& t = synthTables();
     const auto& table = r->regionKind == kRegionKindSoundFont ? t.soundFontVolume
-                        : (systemMode_ == SYSTEM_GS_RESET || systemMode_ == SYSTEM_XG_ON) ? t.defaultVolumeGsXg
-                                                                                          : t.defaultVolumeGm;
+                        : (systemMode_ == SYSTEM_GS_RESET || systemMode_ == SYSTEM_XG_ON)
+                            ? t.defaultVolumeGsXg
+                            : t.defaultVolumeGm;
     auto at = [](int64_t level) { return size_t(std::clamp<int64_t>(level >> 20, 0, 1023)); };
     const int stage = v.volume.stage;
     if (stage <= ENV_HOLD) return t.attackVolume[at(v.volume.level)];
@@ -56,21 +56,26 @@ bool Synthesizer::nextVolumeStage(Voice& v) {
         e.target = r.volEnvTarget[s];
         double rate = r.volEnvRate[s];
         if (e.level == e.target || (e.stage >= ENV_RELEASE1 && e.target > e.level)) continue;
-        if (!v.drum && r.volEnvKeyScale[s] != 0) rate *= std::exp2((v.note - 60) * r.volEnvKeyScale[s] / 1200.0);
-        const int group = e.stage <= ENV_HOLD ? ENV_ATTACK : e.stage == ENV_DECAY ? ENV_DECAY : ENV_RELEASE1;
+        if (!v.drum && r.volEnvKeyScale[s] != 0)
+            rate *= std::exp2((v.note - 60) * r.volEnvKeyScale[s] / 1200.0);
+        const int group = e.stage <= ENV_HOLD    ? ENV_ATTACK
+                          : e.stage == ENV_DECAY ? ENV_DECAY
+                                                 : ENV_RELEASE1;
         const int32_t override = ch.envelopeRateOverride[size_t(group)];
         if (override >= 0) rate *= synthCurves().envelopeTime[size_t(override & 0x7F)];
         if (e.stage >= ENV_RELEASE1) {
             // The release continues from the level heard now, whatever curve brought it there.
             v.releaseFactor = v.envelopeFactor;
-            v.releaseScale = e.level > 0 ? (int64_t(kEnvelopeFullLevel) << 16) / e.level : (1 << 16);
+            v.releaseScale =
+                e.level > 0 ? (int64_t(kEnvelopeFullLevel) << 16) / e.level : (1 << 16);
         }
         if (rate > kEnvelopeMaxRate && e.stage <= ENV_HOLD) {
             e.level = e.target;
             v.envelopeFactor = envelopeFactor(v);
             continue;
         }
-        const int32_t step = static_cast<int32_t>(std::clamp(rate, 1.0, double(kEnvelopeInstantRate)));
+        const int32_t step =
+            static_cast<int32_t>(std::clamp(rate, 1.0, double(kEnvelopeInstantRate)));
         e.increment = e.target > e.level ? step : -step;
         return true;
     }
@@ -85,7 +90,8 @@ bool Synthesizer::advanceVolume(Voice& v) {
         // to fade over a number of seconds.
         const int seconds = channels_[v.channel].sustainDecaySeconds;
         if (seconds <= 0) return true;
-        const int64_t width = std::max<int64_t>(1, int64_t(seconds) * settings_.outputRateHz / settings_.controlRatio);
+        const int64_t width = std::max<int64_t>(
+            1, int64_t(seconds) * settings_.outputRateHz / settings_.controlRatio);
         e.level -= static_cast<int32_t>(std::max<int64_t>(1, e.level / width));
     } else {
         e.level += e.increment;
@@ -109,12 +115,14 @@ void Synthesizer::nextModulationStage(Voice& v) {
         e.target = r.modEnvTarget[s];
         double rate = r.modEnvRate[s];
         if (e.level == e.target || (e.stage >= ENV_RELEASE1 && e.target > e.level)) continue;
-        if (!v.drum && r.modEnvKeyScale[s] != 0) rate *= std::exp2((v.note - 60) * r.modEnvKeyScale[s] / 1200.0);
+        if (!v.drum && r.modEnvKeyScale[s] != 0)
+            rate *= std::exp2((v.note - 60) * r.modEnvKeyScale[s] / 1200.0);
         if (rate > kEnvelopeMaxRate && e.stage <= ENV_HOLD) {
             e.level = e.target;
             continue;
         }
-        const int32_t step = static_cast<int32_t>(std::clamp(rate, 1.0, double(kEnvelopeInstantRate)));
+        const int32_t step =
+            static_cast<int32_t>(std::clamp(rate, 1.0, double(kEnvelopeInstantRate)));
         e.increment = e.target > e.level ? step : -step;
         return;
     }
@@ -135,7 +143,8 @@ void Synthesizer::advanceModulation(Voice& v) {
 void Synthesizer::setMixTargets(Voice& v) {
     const double scale = v.tremoloFactor * v.envelopeFactor * 4096.0;
     v.leftTarget = static_cast<int32_t>(std::clamp(v.leftAmplitude * scale, 0.0, double(kMaxMix)));
-    v.rightTarget = static_cast<int32_t>(std::clamp(v.rightAmplitude * scale, 0.0, double(kMaxMix)));
+    v.rightTarget =
+        static_cast<int32_t>(std::clamp(v.rightAmplitude * scale, 0.0, double(kMaxMix)));
     v.leftStep = rampStep(v.leftMix, v.leftTarget, rampFrames_);
     v.rightStep = rampStep(v.rightMix, v.rightTarget, rampFrames_);
 }
@@ -160,14 +169,16 @@ bool Synthesizer::controlUpdate(Voice& v) {
             v.tremoloFactor = 1.0;
         } else {
             v.tremoloPhase += v.tremoloPhaseStep;
-            const double sine = lfoSine(interpolationTables(), (v.tremoloPhase >> 5) & (kLfoSineSteps - 1));
+            const double sine =
+                lfoSine(interpolationTables(), (v.tremoloPhase >> 5) & (kLfoSineSteps - 1));
             v.tremoloFactor = 1.0 + sine * (v.tremoloDepth * 128) / 131072.0;
         }
     }
     v.envelopeFactor = envelopeFactor(v);
     setMixTargets(v);
     const bool released = v.status == kVoiceOff || v.status == kVoiceSustained;
-    return !(released && v.leftTarget <= 0 && v.rightTarget <= 0 && v.leftMix <= 0 && v.rightMix <= 0);
+    return !(released && v.leftTarget <= 0 && v.rightTarget <= 0 && v.leftMix <= 0 &&
+             v.rightMix <= 0);
 }
 
 void Synthesizer::mixChunk(Voice& v, const int32_t* s, int count, int64_t* out) {
@@ -190,16 +201,19 @@ void Synthesizer::mixVoice(Voice& v, int frames) {
     int offset = 0;
     auto produce = [&](int count) {
         v.resample.status = v.status;
-        const int got = resampler_.render(v.resample, v.view, std::span<int32_t>(samples_.data(), size_t(count)));
+        const int got = resampler_.render(v.resample, v.view,
+                                          std::span<int32_t>(samples_.data(), size_t(count)));
         VoiceFilter& f = v.filter;
         if (f.active) {
             for (int k = 0; k < got; ++k) {
-                const int64_t v3 = (int64_t(samples_[size_t(k)]) << 8) - f.s2;  // 8 more bits of precision
+                const int64_t v3 =
+                    (int64_t(samples_[size_t(k)]) << 8) - f.s2;  // 8 more bits of precision
                 const int64_t v1 = (f.a1 * f.s1 + f.a2 * v3) >> 24;
                 const int64_t v2 = f.s2 + ((f.a2 * f.s1 + f.a3 * v3) >> 24);
                 f.s1 = 2 * v1 - f.s1;
                 f.s2 = 2 * v2 - f.s2;
-                samples_[size_t(k)] = static_cast<int32_t>(std::clamp<int64_t>(v2 >> 8, -(1 << 20), 1 << 20));
+                samples_[size_t(k)] =
+                    static_cast<int32_t>(std::clamp<int64_t>(v2 >> 8, -(1 << 20), 1 << 20));
             }
         }
         mixChunk(v, samples_.data(), got, mix_.data() + 2 * offset);

@@ -27,11 +27,14 @@ constexpr std::array<uint8_t, 128> kDrumExclusiveGroups = [] {
 constexpr int kDefaultVibratoMilliHz = 5000;
 constexpr uint8_t kReservedChannel = 0xFF;
 
-int clamp7(int v) { return std::clamp(v, 0, 127); }
+int clamp7(int v) {
+    return std::clamp(v, 0, 127);
+}
 
 }  // namespace
 
-Synthesizer::Synthesizer(const EngineSettings& settings, InstrumentBanks& banks, const PlayerControls& controls)
+Synthesizer::Synthesizer(const EngineSettings& settings, InstrumentBanks& banks,
+                         const PlayerControls& controls)
     : settings_(settings), banks_(banks), controls_(controls) {
     drumMask_ = defaultDrumMask_ = settings_.drumChannels;
     rampFrames_ = std::max(1, static_cast<int>(settings_.outputRateHz * 0.0005));
@@ -148,40 +151,68 @@ int Synthesizer::parameterIndex(int c) const {
     const int number = ch.lastParameterMsb * 256 + ch.lastParameterLsb;
     if (ch.parameterKind == ParameterKind::Rpn) {
         switch (number) {
-            case 0x0000: return PARAM_BEND_RANGE;
-            case 0x0001: return PARAM_FINE_TUNING;
-            case 0x0002: return PARAM_COARSE_TUNING;
-            case 0x0003: return PARAM_TUNING_PROGRAM;
-            case 0x0004: return PARAM_TUNING_BANK;
-            case 0x0005: return PARAM_MODULATION_RANGE;
-            case 0x7F7F: return PARAM_RPN_LOCK;
-            case 0xFFFF: return PARAM_RPN_RESET;
-            default: return -1;
+            case 0x0000:
+                return PARAM_BEND_RANGE;
+            case 0x0001:
+                return PARAM_FINE_TUNING;
+            case 0x0002:
+                return PARAM_COARSE_TUNING;
+            case 0x0003:
+                return PARAM_TUNING_PROGRAM;
+            case 0x0004:
+                return PARAM_TUNING_BANK;
+            case 0x0005:
+                return PARAM_MODULATION_RANGE;
+            case 0x7F7F:
+                return PARAM_RPN_LOCK;
+            case 0xFFFF:
+                return PARAM_RPN_RESET;
+            default:
+                return -1;
         }
     }
     if (ch.parameterKind != ParameterKind::Nrpn) return -1;
     switch (number) {
-        case 0x0108: return PARAM_VIBRATO_RATE;
-        case 0x0109: return PARAM_VIBRATO_DEPTH;
-        case 0x010A: return PARAM_VIBRATO_DELAY;
-        case 0x0120: return PARAM_CUTOFF;
-        case 0x0121: return PARAM_RESONANCE;
-        case 0x0163: return PARAM_ATTACK;
-        case 0x0164: return PARAM_DECAY;
-        case 0x0166: return PARAM_RELEASE;
-        default: break;
+        case 0x0108:
+            return PARAM_VIBRATO_RATE;
+        case 0x0109:
+            return PARAM_VIBRATO_DEPTH;
+        case 0x010A:
+            return PARAM_VIBRATO_DELAY;
+        case 0x0120:
+            return PARAM_CUTOFF;
+        case 0x0121:
+            return PARAM_RESONANCE;
+        case 0x0163:
+            return PARAM_ATTACK;
+        case 0x0164:
+            return PARAM_DECAY;
+        case 0x0166:
+            return PARAM_RELEASE;
+        default:
+            break;
     }
     switch (number >> 8) {
-        case 0x14: return PARAM_DRUM_CUTOFF;
-        case 0x15: return PARAM_DRUM_RESONANCE;
-        case 0x18: return PARAM_DRUM_COARSE;
-        case 0x19: return PARAM_DRUM_FINE;
-        case 0x1A: return PARAM_DRUM_LEVEL;
-        case 0x1C: return PARAM_DRUM_PAN;
-        case 0x1D: return PARAM_DRUM_REVERB;
-        case 0x1E: return PARAM_DRUM_CHORUS;
-        case 0x1F: return PARAM_DRUM_DELAY;
-        default: return -1;
+        case 0x14:
+            return PARAM_DRUM_CUTOFF;
+        case 0x15:
+            return PARAM_DRUM_RESONANCE;
+        case 0x18:
+            return PARAM_DRUM_COARSE;
+        case 0x19:
+            return PARAM_DRUM_FINE;
+        case 0x1A:
+            return PARAM_DRUM_LEVEL;
+        case 0x1C:
+            return PARAM_DRUM_PAN;
+        case 0x1D:
+            return PARAM_DRUM_REVERB;
+        case 0x1E:
+            return PARAM_DRUM_CHORUS;
+        case 0x1F:
+            return PARAM_DRUM_DELAY;
+        default:
+            return -1;
     }
 }
 
@@ -191,7 +222,8 @@ void Synthesizer::dataEntry(int c, int delta, bool msb, uint8_t value) {
     const int index = parameterIndex(c);
     if (index < 0) return;
     if (delta != 0) {
-        ch.parameterMsb[size_t(index)] = static_cast<uint8_t>(clamp7(ch.parameterMsb[size_t(index)] + delta));
+        ch.parameterMsb[size_t(index)] =
+            static_cast<uint8_t>(clamp7(ch.parameterMsb[size_t(index)] + delta));
     } else if (msb) {
         ch.parameterMsb[size_t(index)] = value & 0x7F;
     } else {
@@ -208,48 +240,100 @@ void Synthesizer::applyParameter(int c, int index) {
     auto retune = [&] {
         ch.pitchFactor = 0.0;
         for (int i = 0; i < upperBound_; ++i)
-            if (voices_[size_t(i)].inUse() && voices_[size_t(i)].channel == c) recomputeFrequency(voices_[size_t(i)]);
+            if (voices_[size_t(i)].inUse() && voices_[size_t(i)].channel == c)
+                recomputeFrequency(voices_[size_t(i)]);
     };
     switch (index) {
         case PARAM_VIBRATO_RATE:
-            ch.vibratoRatio = v == 64 ? 1.0 : v == 0 ? 1.0 / 0.016 : v <= 100 ? 1.0 / (v * 1.6 / 100.0)
-                                                                           : 1.0 / ((v - 101) * 1.33 / 26.0 + 1.67);
+            ch.vibratoRatio = v == 64    ? 1.0
+                              : v == 0   ? 1.0 / 0.016
+                              : v <= 100 ? 1.0 / (v * 1.6 / 100.0)
+                                         : 1.0 / ((v - 101) * 1.33 / 26.0 + 1.67);
             retune();
             break;
-        case PARAM_VIBRATO_DEPTH: ch.vibratoDepth = static_cast<int32_t>((v - 64) * 0.15 * 256 / 400); break;
-        case PARAM_VIBRATO_DELAY:
-            ch.vibratoDelay = v == 0 ? 0 : static_cast<int32_t>(std::exp(v * 0.0795) * 0.2092 * settings_.outputRateHz * 0.001);
+        case PARAM_VIBRATO_DEPTH:
+            ch.vibratoDepth = static_cast<int32_t>((v - 64) * 0.15 * 256 / 400);
             break;
-        case PARAM_CUTOFF: ch.cutoffOffset = static_cast<int8_t>(v - 64); break;
-        case PARAM_RESONANCE: ch.resonanceOffset = static_cast<int8_t>(v - 64); break;
-        case PARAM_ATTACK: ch.envelopeRateOverride[ENV_ATTACK] = v; break;
-        case PARAM_DECAY: ch.envelopeRateOverride[ENV_DECAY] = v; break;
-        case PARAM_RELEASE: ch.envelopeRateOverride[ENV_RELEASE1] = v; break;
-        case PARAM_DRUM_CUTOFF: drum.used = true; drum.cutoffOffset = static_cast<int8_t>(v - 64); break;
-        case PARAM_DRUM_RESONANCE: drum.used = true; drum.resonanceOffset = static_cast<int8_t>(v - 64); break;
-        case PARAM_DRUM_COARSE: drum.used = true; drum.coarsePitch = static_cast<int8_t>(v - 64); retune(); break;
-        case PARAM_DRUM_FINE: drum.used = true; drum.finePitch = static_cast<int8_t>(v - 64); retune(); break;
+        case PARAM_VIBRATO_DELAY:
+            ch.vibratoDelay = v == 0 ? 0
+                                     : static_cast<int32_t>(std::exp(v * 0.0795) * 0.2092 *
+                                                            settings_.outputRateHz * 0.001);
+            break;
+        case PARAM_CUTOFF:
+            ch.cutoffOffset = static_cast<int8_t>(v - 64);
+            break;
+        case PARAM_RESONANCE:
+            ch.resonanceOffset = static_cast<int8_t>(v - 64);
+            break;
+        case PARAM_ATTACK:
+            ch.envelopeRateOverride[ENV_ATTACK] = v;
+            break;
+        case PARAM_DECAY:
+            ch.envelopeRateOverride[ENV_DECAY] = v;
+            break;
+        case PARAM_RELEASE:
+            ch.envelopeRateOverride[ENV_RELEASE1] = v;
+            break;
+        case PARAM_DRUM_CUTOFF:
+            drum.used = true;
+            drum.cutoffOffset = static_cast<int8_t>(v - 64);
+            break;
+        case PARAM_DRUM_RESONANCE:
+            drum.used = true;
+            drum.resonanceOffset = static_cast<int8_t>(v - 64);
+            break;
+        case PARAM_DRUM_COARSE:
+            drum.used = true;
+            drum.coarsePitch = static_cast<int8_t>(v - 64);
+            retune();
+            break;
+        case PARAM_DRUM_FINE:
+            drum.used = true;
+            drum.finePitch = static_cast<int8_t>(v - 64);
+            retune();
+            break;
         case PARAM_DRUM_LEVEL:
             // 64 is the instrument's own level; each step of 16 doubles or halves it.
             drum.used = true;
             drum.level = static_cast<float>(std::exp2((v - 64) / 16.0));
             break;
-        case PARAM_DRUM_PAN: drum.used = true; drum.panning = static_cast<int8_t>(v == 0 ? 64 : v); break;
-        case PARAM_DRUM_REVERB: drum.used = true; drum.reverbSend = static_cast<int8_t>(v); break;
-        case PARAM_DRUM_CHORUS: drum.used = true; drum.chorusSend = static_cast<int8_t>(v); break;
-        case PARAM_DRUM_DELAY: drum.used = true; drum.delaySend = static_cast<int8_t>(v); break;
+        case PARAM_DRUM_PAN:
+            drum.used = true;
+            drum.panning = static_cast<int8_t>(v == 0 ? 64 : v);
+            break;
+        case PARAM_DRUM_REVERB:
+            drum.used = true;
+            drum.reverbSend = static_cast<int8_t>(v);
+            break;
+        case PARAM_DRUM_CHORUS:
+            drum.used = true;
+            drum.chorusSend = static_cast<int8_t>(v);
+            break;
+        case PARAM_DRUM_DELAY:
+            drum.used = true;
+            drum.delaySend = static_cast<int8_t>(v);
+            break;
         case PARAM_BEND_RANGE:
             ch.parameterMsb[PARAM_BEND_RANGE] = static_cast<uint8_t>(std::min(v, 24));
             retune();
             break;
         case PARAM_FINE_TUNING:
-        case PARAM_COARSE_TUNING: retune(); break;
-        case PARAM_MODULATION_RANGE:
-            ch.modulationDepthCents = ((v * 128 + ch.parameterLsb[PARAM_MODULATION_RANGE]) * 100) >> 7;
+        case PARAM_COARSE_TUNING:
+            retune();
             break;
-        case PARAM_RPN_LOCK: ch.rpnLocked = true; break;
-        case PARAM_RPN_RESET: resetParameters(c); retune(); break;
-        default: break;
+        case PARAM_MODULATION_RANGE:
+            ch.modulationDepthCents =
+                ((v * 128 + ch.parameterLsb[PARAM_MODULATION_RANGE]) * 100) >> 7;
+            break;
+        case PARAM_RPN_LOCK:
+            ch.rpnLocked = true;
+            break;
+        case PARAM_RPN_RESET:
+            resetParameters(c);
+            retune();
+            break;
+        default:
+            break;
     }
 }
 
@@ -260,7 +344,8 @@ void Synthesizer::updatePortamentoTime(int c) {
         return;
     }
     // t seconds per 1/256 semitone; the glide moves d such steps every rate * t * d frames.
-    const double t = std::exp2((ch.portamentoTimeMsb - 64) / 16.0) * std::exp2(ch.portamentoTimeLsb / 2048.0) * 0.0002;
+    const double t = std::exp2((ch.portamentoTimeMsb - 64) / 16.0) *
+                     std::exp2(ch.portamentoTimeLsb / 2048.0) * 0.0002;
     const int d = 1 + static_cast<int>(1.0 / (256.0 * t));
     ch.portamentoControlRatio = std::max(1, static_cast<int>(settings_.outputRateHz * t * d + 0.5));
     ch.portamentoStep = d;
@@ -353,8 +438,12 @@ void Synthesizer::controlChange(const SongEvent& e) {
         }
     };
     switch (e.type) {
-        case EV_BANK_MSB: ch.bankMsb = static_cast<int8_t>(value); break;
-        case EV_BANK_LSB: ch.bankLsb = static_cast<int8_t>(value); break;
+        case EV_BANK_MSB:
+            ch.bankMsb = static_cast<int8_t>(value);
+            break;
+        case EV_BANK_LSB:
+            ch.bankLsb = static_cast<int8_t>(value);
+            break;
         case EV_MODULATION:
             ch.modulationWheel = static_cast<int8_t>(value);
             ch.pitchFactor = 0.0;
@@ -376,20 +465,40 @@ void Synthesizer::controlChange(const SongEvent& e) {
                 recomputeAmplitude(v);
             });
             break;
-        case EV_SUSTAIN: sustainPedal(c, value); break;
-        case EV_SOSTENUTO: sostenutoPedal(c, value); break;
-        case EV_SOFT_PEDAL: ch.softPedal = static_cast<int8_t>(value); break;
-        case EV_LEGATO: ch.legato = value >= 64 ? 1 : 0; break;
-        case EV_HARMONIC_CONTENT: ch.resonanceOffset = static_cast<int8_t>(value - 64); break;
+        case EV_SUSTAIN:
+            sustainPedal(c, value);
+            break;
+        case EV_SOSTENUTO:
+            sostenutoPedal(c, value);
+            break;
+        case EV_SOFT_PEDAL:
+            ch.softPedal = static_cast<int8_t>(value);
+            break;
+        case EV_LEGATO:
+            ch.legato = value >= 64 ? 1 : 0;
+            break;
+        case EV_HARMONIC_CONTENT:
+            ch.resonanceOffset = static_cast<int8_t>(value - 64);
+            break;
         case EV_BRIGHTNESS:
             ch.cutoffOffset = static_cast<int8_t>(value - 64);
             eachVoice([&](Voice& v) { recomputeFilter(v); });
             break;
-        case EV_RELEASE_TIME: ch.envelopeRateOverride[ENV_RELEASE1] = value; break;
-        case EV_ATTACK_TIME: ch.envelopeRateOverride[ENV_ATTACK] = value; break;
-        case EV_REVERB_SEND: ch.reverbLevel = static_cast<int8_t>(value); break;
-        case EV_CHORUS_SEND: ch.chorusLevel = static_cast<int8_t>(value); break;
-        case EV_CELESTE_SEND: ch.delayLevel = static_cast<int8_t>(value); break;
+        case EV_RELEASE_TIME:
+            ch.envelopeRateOverride[ENV_RELEASE1] = value;
+            break;
+        case EV_ATTACK_TIME:
+            ch.envelopeRateOverride[ENV_ATTACK] = value;
+            break;
+        case EV_REVERB_SEND:
+            ch.reverbLevel = static_cast<int8_t>(value);
+            break;
+        case EV_CHORUS_SEND:
+            ch.chorusLevel = static_cast<int8_t>(value);
+            break;
+        case EV_CELESTE_SEND:
+            ch.delayLevel = static_cast<int8_t>(value);
+            break;
         case EV_PORTAMENTO:
             ch.portamento = value >= 64 ? 1 : 0;
             if (!ch.portamento) stopPortamento(c);
@@ -397,7 +506,8 @@ void Synthesizer::controlChange(const SongEvent& e) {
             break;
         case EV_PORTAMENTO_TIME_MSB:
         case EV_PORTAMENTO_TIME_LSB:
-            (e.type == EV_PORTAMENTO_TIME_MSB ? ch.portamentoTimeMsb : ch.portamentoTimeLsb) = static_cast<uint8_t>(value);
+            (e.type == EV_PORTAMENTO_TIME_MSB ? ch.portamentoTimeMsb : ch.portamentoTimeLsb) =
+                static_cast<uint8_t>(value);
             updatePortamentoTime(c);
             break;
         case EV_PITCH_BEND:
@@ -405,16 +515,40 @@ void Synthesizer::controlChange(const SongEvent& e) {
             ch.pitchFactor = 0.0;
             eachVoice([&](Voice& v) { recomputeFrequency(v); });
             break;
-        case EV_CHANNEL_PRESSURE: ch.channelPressure = static_cast<int8_t>(value); break;
-        case EV_DATA_ENTRY_MSB: dataEntry(c, 0, true, e.a); break;
-        case EV_DATA_ENTRY_LSB: dataEntry(c, 0, false, e.a); break;
-        case EV_DATA_INCREMENT: dataEntry(c, 1, true, 0); break;
-        case EV_DATA_DECREMENT: dataEntry(c, -1, true, 0); break;
-        case EV_NRPN_LSB: ch.lastParameterLsb = e.a; ch.parameterKind = ParameterKind::Nrpn; break;
-        case EV_NRPN_MSB: ch.lastParameterMsb = e.a; ch.parameterKind = ParameterKind::Nrpn; break;
-        case EV_RPN_LSB: ch.lastParameterLsb = e.a; ch.parameterKind = ParameterKind::Rpn; break;
-        case EV_RPN_MSB: ch.lastParameterMsb = e.a; ch.parameterKind = ParameterKind::Rpn; break;
-        case EV_ALL_SOUNDS_OFF: allSoundsOff(c); break;
+        case EV_CHANNEL_PRESSURE:
+            ch.channelPressure = static_cast<int8_t>(value);
+            break;
+        case EV_DATA_ENTRY_MSB:
+            dataEntry(c, 0, true, e.a);
+            break;
+        case EV_DATA_ENTRY_LSB:
+            dataEntry(c, 0, false, e.a);
+            break;
+        case EV_DATA_INCREMENT:
+            dataEntry(c, 1, true, 0);
+            break;
+        case EV_DATA_DECREMENT:
+            dataEntry(c, -1, true, 0);
+            break;
+        case EV_NRPN_LSB:
+            ch.lastParameterLsb = e.a;
+            ch.parameterKind = ParameterKind::Nrpn;
+            break;
+        case EV_NRPN_MSB:
+            ch.lastParameterMsb = e.a;
+            ch.parameterKind = ParameterKind::Nrpn;
+            break;
+        case EV_RPN_LSB:
+            ch.lastParameterLsb = e.a;
+            ch.parameterKind = ParameterKind::Rpn;
+            break;
+        case EV_RPN_MSB:
+            ch.lastParameterMsb = e.a;
+            ch.parameterKind = ParameterKind::Rpn;
+            break;
+        case EV_ALL_SOUNDS_OFF:
+            allSoundsOff(c);
+            break;
         case EV_RESET_CONTROLLERS:
             resetControllers(c);
             eachVoice([&](Voice& v) {
@@ -422,7 +556,9 @@ void Synthesizer::controlChange(const SongEvent& e) {
                 recomputeAmplitude(v);
             });
             break;
-        case EV_ALL_NOTES_OFF: allNotesOff(c); break;
+        case EV_ALL_NOTES_OFF:
+            allNotesOff(c);
+            break;
         case EV_MONO:
         case EV_POLY:
             ch.mono = e.type == EV_MONO ? 1 : 0;
@@ -449,7 +585,8 @@ void Synthesizer::controlChange(const SongEvent& e) {
             drumPartChange(c, e.a != 0);
             programChange(c, ch.program < 0 ? 0 : ch.program);
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -463,15 +600,21 @@ void Synthesizer::applyEvent(const SongEvent& e, bool sounding) {
             else
                 noteOn(c, e.a & 0x7F, e.b & 0x7F);
             break;
-        case EV_NOTE_OFF: noteOff(c, e.a & 0x7F); break;
-        case EV_PROGRAM: programChange(c, e.a & 0x7F); break;
+        case EV_NOTE_OFF:
+            noteOff(c, e.a & 0x7F);
+            break;
+        case EV_PROGRAM:
+            programChange(c, e.a & 0x7F);
+            break;
         case EV_MASTER_VOLUME:
             masterVolumeRatio_ = e.a + 256 * e.b;
             for (int i = 0; i < upperBound_; ++i)
                 if (voices_[size_t(i)].inUse()) recomputeAmplitude(voices_[size_t(i)]);
             break;
         case EV_SYSEX_LSB:
-        case EV_SYSEX_GS_LSB: systemExclusiveParameter(e); break;
+        case EV_SYSEX_GS_LSB:
+            systemExclusiveParameter(e);
+            break;
         default:
             if (isChannelEvent(e.type)) controlChange(e);
             break;
@@ -484,19 +627,35 @@ void Synthesizer::systemExclusiveParameter(const SongEvent& e) {
     const int v = e.a & 0x7F;
     if (e.type == EV_SYSEX_LSB) {
         switch (e.b) {
-            case 0x42: ch.noteLimitLow = static_cast<int8_t>(v); break;
-            case 0x43: ch.noteLimitHigh = static_cast<int8_t>(v); break;
-            case 0x44: ch.velocityLimitLow = static_cast<int8_t>(v); break;
-            case 0x45: ch.velocityLimitHigh = static_cast<int8_t>(v); break;
-            default: break;
+            case 0x42:
+                ch.noteLimitLow = static_cast<int8_t>(v);
+                break;
+            case 0x43:
+                ch.noteLimitHigh = static_cast<int8_t>(v);
+                break;
+            case 0x44:
+                ch.velocityLimitLow = static_cast<int8_t>(v);
+                break;
+            case 0x45:
+                ch.velocityLimitHigh = static_cast<int8_t>(v);
+                break;
+            default:
+                break;
         }
         return;
     }
     switch (e.b) {
-        case 0x21: ch.velocitySenseDepth = static_cast<int8_t>(v); break;
-        case 0x22: ch.velocitySenseOffset = static_cast<int8_t>(v); break;
-        case 0x24: ch.assignMode = static_cast<int8_t>(v); break;
-        default: break;
+        case 0x21:
+            ch.velocitySenseDepth = static_cast<int8_t>(v);
+            break;
+        case 0x22:
+            ch.velocitySenseOffset = static_cast<int8_t>(v);
+            break;
+        case 0x24:
+            ch.assignMode = static_cast<int8_t>(v);
+            break;
+        default:
+            break;
     }
 }
 
@@ -538,7 +697,9 @@ int Synthesizer::allocateVoice(int c, int key) {
         if (v.channel != c) continue;
         const bool sameKey = v.note == key;
         bool cut = ch.mono != 0;
-        if (sameKey && (overlappingNotes_ ? (v.status == kVoiceSustained || v.status == kVoiceOff) : true)) cut = true;
+        if (sameKey &&
+            (overlappingNotes_ ? (v.status == kVoiceSustained || v.status == kVoiceOff) : true))
+            cut = true;
         if (group != 0 && kDrumExclusiveGroups[v.note] == group && v.drum) cut = true;
         if (sameKey && (ch.assignMode == 0 || (ch.assignMode == 1 && v.fresh == 0))) cut = true;
         if (cut && v.status != kVoiceDying) cutVoice(v);
@@ -566,7 +727,8 @@ int Synthesizer::stealVoice() {
     };
     static constexpr Rung kLadder[] = {
         {false, [](const Voice& v, bool fixed) { return v.status == kVoiceOff && !fixed; }},
-        {false, [](const Voice& v, bool fixed) {
+        {false,
+         [](const Voice& v, bool fixed) {
              return (v.status == kVoiceOff && !fixed) || v.status == kVoiceDying;
          }},
         {false, [](const Voice& v, bool) { return v.status == kVoiceSustained; }},
@@ -621,7 +783,9 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
     int count = 0;
     for (const SampleRegion& r : inst->regions) {
         if (r.sfSampleType == kSampleRight) continue;
-        if (f < r.lowKeyFreq || f > r.highKeyFreq || velocity < r.lowVelocity || velocity > r.highVelocity) continue;
+        if (f < r.lowKeyFreq || f > r.highKeyFreq || velocity < r.lowVelocity ||
+            velocity > r.highVelocity)
+            continue;
         if (count < kMaxVoices) chosen[size_t(count++)] = &r;
     }
     if (count == 0) {
@@ -629,7 +793,9 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
         for (int pass = 0; pass < 2 && nearest == nullptr; ++pass)
             for (const SampleRegion& r : inst->regions) {
                 if ((r.sfSampleType == kSampleRight) != (pass == 1)) continue;
-                if (!nearest || std::abs(int64_t(r.rootFreq) - f) < std::abs(int64_t(nearest->rootFreq) - f)) nearest = &r;
+                if (!nearest ||
+                    std::abs(int64_t(r.rootFreq) - f) < std::abs(int64_t(nearest->rootFreq) - f))
+                    nearest = &r;
             }
         if (nearest) chosen[size_t(count++)] = nearest;
     }
@@ -640,8 +806,8 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
         const SampleRegion* partner = nullptr;
         for (const SampleRegion& r : inst->regions) {
             if (r.sfSampleType != kSampleRight || r.sfSampleIndex != left.sfLinkedSample) continue;
-            const bool serves = f >= r.lowKeyFreq && f <= r.highKeyFreq && velocity >= r.lowVelocity &&
-                                velocity <= r.highVelocity;
+            const bool serves = f >= r.lowKeyFreq && f <= r.highKeyFreq &&
+                                velocity >= r.lowVelocity && velocity <= r.highVelocity;
             if (!partner || serves) partner = &r;
             if (serves) break;
         }
@@ -663,7 +829,8 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
         slots[size_t(taken++)] = static_cast<int16_t>(slot);
     }
     // A glide runs from the channel's previous note while the portamento is on.
-    const int32_t glide = (ch.portamentoControlRatio > 0 && ch.lastNoteFine >= 0) ? ch.lastNoteFine - n * 256 : 0;
+    const int32_t glide =
+        (ch.portamentoControlRatio > 0 && ch.lastNoteFine >= 0) ? ch.lastNoteFine - n * 256 : 0;
     if (ch.portamento) ch.lastNoteFine = n * 256;
     for (int i = taken - 1; i >= 0; --i) {
         Voice& v = voices_[size_t(slots[size_t(i)])];
@@ -674,13 +841,15 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
         if (glide != 0 && v.inUse()) {
             v.portamentoOffset = glide;
             v.portamentoStep = ch.portamentoStep;
-            v.resample.portamento = PortamentoHook{&Synthesizer::portamentoStep, &v, ch.portamentoControlRatio, 0};
+            v.resample.portamento =
+                PortamentoHook{&Synthesizer::portamentoStep, &v, ch.portamentoControlRatio, 0};
             recomputeFrequency(v);
         }
     }
 }
 
-void Synthesizer::startVoice(Voice& v, const SampleRegion& r, int c, int note, int velocity, int32_t frequency) {
+void Synthesizer::startVoice(Voice& v, const SampleRegion& r, int c, int note, int velocity,
+                             int32_t frequency) {
     const ChannelState& ch = channels_[size_t(c)];
     v = Voice{};
     v.status = kVoiceOn;
@@ -737,7 +906,9 @@ void Synthesizer::noteOff(int c, int key) {
     const Instrument* inst = drum ? banks_.loadedInstrument(true, ch.bank, key) : nullptr;
     if (drum && ch.drumNotes[size_t(key)].used && ch.drumNotes[size_t(key)].receiveNoteOff) {
         // A key that asks for note-offs still lets a one-shot drum play to its end.
-        if (inst == nullptr || inst->regions.empty() || !(inst->regions.front().modeFlags & kRegionLooping)) return;
+        if (inst == nullptr || inst->regions.empty() ||
+            !(inst->regions.front().modeFlags & kRegionLooping))
+            return;
     }
     int32_t pairing = 0;
     if (overlappingNotes_) {
@@ -748,7 +919,8 @@ void Synthesizer::noteOff(int c, int key) {
     }
     for (int i = 0; i < upperBound_; ++i) {
         Voice& v = voices_[size_t(i)];
-        if (v.status != kVoiceOn || v.channel != c || v.eventKey != key || v.pairing != pairing) continue;
+        if (v.status != kVoiceOn || v.channel != c || v.eventKey != key || v.pairing != pairing)
+            continue;
         if (ch.sustain != 0)
             v.status = kVoiceSustained;
         else
@@ -776,7 +948,9 @@ void Synthesizer::cutVoice(Voice& v) {
     v.status = kVoiceDying;
 }
 
-void Synthesizer::freeVoice(Voice& v) { v = Voice{}; }
+void Synthesizer::freeVoice(Voice& v) {
+    v = Voice{};
+}
 
 void Synthesizer::lowerUpperBound() {
     while (upperBound_ > 0 && !voices_[size_t(upperBound_ - 1)].inUse()) --upperBound_;
@@ -806,7 +980,9 @@ void Synthesizer::cutAllVoices() {
 
 double Synthesizer::channelPitchFactor(int c, const Voice& v) const {
     const ChannelState& ch = channels_[size_t(c)];
-    int64_t i = ((ch.parameterMsb[PARAM_COARSE_TUNING] - 64) * 64 + (ch.parameterMsb[PARAM_FINE_TUNING] - 64)) * 128;
+    int64_t i = ((ch.parameterMsb[PARAM_COARSE_TUNING] - 64) * 64 +
+                 (ch.parameterMsb[PARAM_FINE_TUNING] - 64)) *
+                128;
     if (v.drum) {
         const DrumNoteState& dn = ch.drumNotes[v.note];
         i += (dn.coarsePitch * 64 + dn.finePitch) * 128;
@@ -842,9 +1018,11 @@ void Synthesizer::recomputeFrequency(Voice& v) {
     }
     double factor = channelPitchFactor(v.channel, v);
     if (r->modEnvToPitch != 0 && v.modulation.stage >= 0)
-        factor *= std::exp2(r->modEnvToPitch * (double(v.modulation.level) / kEnvelopeFullLevel) / 1200.0);
+        factor *= std::exp2(r->modEnvToPitch * (double(v.modulation.level) / kEnvelopeFullLevel) /
+                            1200.0);
     v.frequency = factor == 1.0 ? v.baseFrequency : static_cast<int32_t>(v.baseFrequency * factor);
-    const int32_t increment = sampleIncrementFor(v.frequency, r->sampleRateHz, r->rootFreq, settings_.outputRateHz);
+    const int32_t increment =
+        sampleIncrementFor(v.frequency, r->sampleRateHz, r->rootFreq, settings_.outputRateHz);
     if (increment == 0) {
         // A voice that cannot advance would sound one value for ever.
         freeVoice(v);
@@ -853,8 +1031,8 @@ void Synthesizer::recomputeFrequency(Voice& v) {
     v.plainIncrement = increment;
     int32_t magnitude = increment;
     if (v.portamentoOffset != 0)
-        magnitude = static_cast<int32_t>(
-            std::clamp(std::round(increment * std::exp2(v.portamentoOffset / 3072.0)), 1.0, 2147483647.0));
+        magnitude = static_cast<int32_t>(std::clamp(
+            std::round(increment * std::exp2(v.portamentoOffset / 3072.0)), 1.0, 2147483647.0));
     v.resample.increment = v.resample.increment < 0 ? -magnitude : magnitude;
     vib.clearCache();
 }
@@ -869,7 +1047,8 @@ void Synthesizer::recomputeAmplitude(Voice& v) {
     const ChannelState& ch = channels_[v.channel];
     const SynthCurves& curves = synthCurves();
     const auto& curve = systemMode_ == SYSTEM_GM2_ON ? curves.volumeGm2 : curves.volumeDefault;
-    const int vel = clamp7(ch.velocitySenseDepth * v.velocity / 64 + 2 * ch.velocitySenseOffset - 128);
+    const int vel =
+        clamp7(ch.velocitySenseDepth * v.velocity / 64 + 2 * ch.velocitySenseOffset - 128);
     double gain = r->gain * masterGain() * curve[size_t(vel)] * curve[size_t(clamp7(ch.volume))] *
                   curve[size_t(clamp7(ch.expression))];
     gain *= 1.35;  // no effect is heard yet: the louder of the two levels

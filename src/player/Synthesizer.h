@@ -24,14 +24,15 @@ class InstrumentBanks;
 struct Instrument;
 
 class Synthesizer final : public Synthesis {
-public:
+  public:
     // Stolen voices fade out here for a few frames while their slot already serves the new
     // note; when all are busy the quietest fade stops.
     static constexpr int kFadeSlots = 32;
     // A cut voice fades to silence within this many frames.
     static constexpr int kDyingFrames = 20;
 
-    Synthesizer(const EngineSettings& settings, InstrumentBanks& banks, const PlayerControls& controls);
+    Synthesizer(const EngineSettings& settings, InstrumentBanks& banks,
+                const PlayerControls& controls);
     Synthesizer(const Synthesizer&) = delete;
     Synthesizer& operator=(const Synthesizer&) = delete;
 
@@ -57,7 +58,7 @@ public:
     // Notes cut while they were still sounding at full strength (the ladder's last rungs).
     int lostNotes() const { return lostNotes_; }
 
-private:
+  private:
     bool isDrum(int c) const { return (drumMask_ >> c) & 1u; }
 
     // Channels
@@ -88,7 +89,8 @@ private:
     const Instrument* instrumentFor(int c, int key);
     int allocateVoice(int c, int key);
     int stealVoice();
-    void startVoice(Voice& v, const SampleRegion& region, int c, int note, int velocity, int32_t frequency);
+    void startVoice(Voice& v, const SampleRegion& region, int c, int note, int velocity,
+                    int32_t frequency);
     void finishNote(Voice& v);
     void cutVoice(Voice& v);
     void freeVoice(Voice& v);

@@ -45,7 +45,7 @@ struct Voice {
     uint8_t note = 0;      // key sounded, after transposition: same-key rules compare it
     uint8_t eventKey = 0;  // key struck: note-offs match it
     uint8_t velocity = 0;
-    uint8_t fresh = 0;     // 1 from its note-on until a later note-on of the same key
+    uint8_t fresh = 0;  // 1 from its note-on until a later note-on of the same key
     bool drum = false;
     int32_t pairing = 0;
 
@@ -86,8 +86,8 @@ struct Voice {
     int32_t plainIncrement = 0;  // the increment without the glide (magnitude)
 
     VoiceFilter filter;
-    int32_t delay = 0;          // frames before the voice sounds
-    int32_t controlCounter = 0; // frames left in the current control period
+    int32_t delay = 0;           // frames before the voice sounds
+    int32_t controlCounter = 0;  // frames left in the current control period
 
     int32_t loudness() const { return leftMix > rightMix ? leftMix : rightMix; }
     bool inUse() const { return status != kVoiceFree; }

@@ -14,8 +14,8 @@
 #include "instruments/SoundFontRegistry.h"
 #include "player/Synthesizer.h"
 #include "song/SongEvent.h"
-#include "support/Signal.h"
 #include "support/Sf2Builder.h"
+#include "support/Signal.h"
 
 namespace svt::test {
 
@@ -33,12 +33,14 @@ inline std::vector<uint8_t> rigFont() {
     Sf2Sample cosine;
     cosine.name = "cosine";
     cosine.originalKey = 69;
-    for (int n = 0; n < 44100; ++n) cosine.pcm.push_back(int16_t(std::lround(16000 * std::cos(2 * M_PI * 441.0 * n / 44100))));
+    for (int n = 0; n < 44100; ++n)
+        cosine.pcm.push_back(int16_t(std::lround(16000 * std::cos(2 * M_PI * 441.0 * n / 44100))));
     cosine.loopStart = 0;
     cosine.loopEnd = 44100;
     const int cos = sf.addSample(cosine);
 
-    auto preset = [&](const char* name, int bank, int program, int sample, int releaseTc, int lowKey = 0, int highKey = 127) {
+    auto preset = [&](const char* name, int bank, int program, int sample, int releaseTc,
+                      int lowKey = 0, int highKey = 127) {
         const int i = sf.addInstrument(name);
         sf.instrumentZone(i)
             .keyRange(lowKey, highKey)
@@ -57,7 +59,10 @@ inline std::vector<uint8_t> rigFont() {
     const int saw = sf.addSample(Sf2Builder::sawSample("saw", 220.0, 44100, 57));
     preset("Saw", 0, 4, saw, Sf2Builder::timecents(0.2));
     const int filtered = sf.addInstrument("Saw through 1 kHz");
-    sf.instrumentZone(filtered).loopMode(1).gen(GEN_INITIAL_FILTER_FC, 8324).sample(saw);  // 1000 Hz
+    sf.instrumentZone(filtered)
+        .loopMode(1)
+        .gen(GEN_INITIAL_FILTER_FC, 8324)
+        .sample(saw);  // 1000 Hz
     sf.presetZone(sf.addPreset("Saw through 1 kHz", 0, 5)).instrument(filtered);
     const int pair = sf.addStereoPair(Sf2Builder::sineSample("left", 440.0, 44100, 69),
                                       Sf2Builder::sineSample("right", 660.0, 44100, 69));
@@ -66,7 +71,10 @@ inline std::vector<uint8_t> rigFont() {
     sf.instrumentZone(stereo).loopMode(1).sample(pair + 1);
     sf.presetZone(sf.addPreset("Stereo", 0, 6)).instrument(stereo);
     const int slow = sf.addInstrument("Slow attack");
-    sf.instrumentZone(slow).loopMode(1).gen(GEN_ATTACK_VOL_ENV, Sf2Builder::timecents(0.1)).sample(sine);
+    sf.instrumentZone(slow)
+        .loopMode(1)
+        .gen(GEN_ATTACK_VOL_ENV, Sf2Builder::timecents(0.1))
+        .sample(sine);
     sf.presetZone(sf.addPreset("Slow attack", 0, 7)).instrument(slow);
     return sf.build();
 }
@@ -94,7 +102,9 @@ struct SynthRig {
     void event(uint8_t type, int channel, int a, int b = 0) {
         synth->applyEvent(SongEvent{0, type, uint8_t(channel), uint8_t(a), uint8_t(b)}, true);
     }
-    void noteOn(int channel, int key, int velocity = 100) { event(EV_NOTE_ON, channel, key, velocity); }
+    void noteOn(int channel, int key, int velocity = 100) {
+        event(EV_NOTE_ON, channel, key, velocity);
+    }
     void noteOff(int channel, int key) { event(EV_NOTE_OFF, channel, key, 0); }
     void program(int channel, int p) { event(EV_PROGRAM, channel, p); }
     void rpn(int channel, int msb, int lsb, int value) {
@@ -121,6 +131,8 @@ struct SynthRig {
     std::vector<double> left(int frames) { return side(render(frames), 0); }
 };
 
-inline double cents(double hz, double expectedHz) { return 1200.0 * std::log2(hz / expectedHz); }
+inline double cents(double hz, double expectedHz) {
+    return 1200.0 * std::log2(hz / expectedHz);
+}
 
 }  // namespace svt::test

@@ -31,11 +31,20 @@ TEST(SynthesizerPitch, NotesBendTuningAndTransposition) {
         {"A4", [](SynthRig&) {}, 69, 440.0},
         {"A5", [](SynthRig&) {}, 81, 880.0},
         {"C4", [](SynthRig&) {}, 60, 261.6256},
-        {"bend up, range 2", [](SynthRig& r) { r.event(EV_PITCH_BEND, 0, 127, 127); }, 69, 440.0 * std::exp2(2.0 * 8191 / 8192 / 12)},
-        {"bend down, range 2", [](SynthRig& r) { r.event(EV_PITCH_BEND, 0, 0, 0); }, 69, 440.0 * std::exp2(-2.0 / 12)},
-        {"bend up, range 12", [](SynthRig& r) { r.rpn(0, 0, 0, 12); r.event(EV_PITCH_BEND, 0, 0, 96); }, 69, 440.0 * std::exp2(12.0 * 4096 / 8192 / 12)},
-        {"coarse tuning +2", [](SynthRig& r) { r.rpn(0, 0, 2, 66); }, 69, 440.0 * std::exp2(2.0 / 12)},
-        {"fine tuning -50 cents", [](SynthRig& r) { r.rpn(0, 0, 1, 32); }, 69, 440.0 * std::exp2(-0.5 / 12)},
+        {"bend up, range 2", [](SynthRig& r) { r.event(EV_PITCH_BEND, 0, 127, 127); }, 69,
+         440.0 * std::exp2(2.0 * 8191 / 8192 / 12)},
+        {"bend down, range 2", [](SynthRig& r) { r.event(EV_PITCH_BEND, 0, 0, 0); }, 69,
+         440.0 * std::exp2(-2.0 / 12)},
+        {"bend up, range 12",
+         [](SynthRig& r) {
+             r.rpn(0, 0, 0, 12);
+             r.event(EV_PITCH_BEND, 0, 0, 96);
+         },
+         69, 440.0 * std::exp2(12.0 * 4096 / 8192 / 12)},
+        {"coarse tuning +2", [](SynthRig& r) { r.rpn(0, 0, 2, 66); }, 69,
+         440.0 * std::exp2(2.0 / 12)},
+        {"fine tuning -50 cents", [](SynthRig& r) { r.rpn(0, 0, 1, 32); }, 69,
+         440.0 * std::exp2(-0.5 / 12)},
         {"transposed +12", [](SynthRig& r) { r.controls.noteKeyOffset = 12; }, 69, 880.0},
         {"key shift -12", [](SynthRig& r) { r.event(EV_KEY_SHIFT, 0, 64 - 12); }, 69, 220.0},
     };
@@ -181,7 +190,9 @@ TEST(SynthesizerNotes, LimitsAndMuteKeepNotesSilent) {
 
 // Largest step between neighbouring samples relative to the signal's peak. A sine of
 // 441 Hz moves at most 6.3 % of its peak per sample; a click jumps much further.
-double clickiness(const std::vector<double>& x, double reference) { return test::largestStep(x) / reference; }
+double clickiness(const std::vector<double>& x, double reference) {
+    return test::largestStep(x) / reference;
+}
 
 TEST(SynthesizerClicks, StartStopCutAndStealRampTheLevel) {
     SynthRig rig;
@@ -275,10 +286,25 @@ TEST(SynthesizerLevels, VolumeExpressionVelocityAndMasterGain) {
         double ratio;
     } cases[] = {
         {"volume 64", [](SynthRig& r) { r.event(EV_VOLUME, 0, 64); }, 127, curve64},
-        {"expression 64", [](SynthRig& r) { r.event(EV_VOLUME, 0, 127); r.event(EV_EXPRESSION, 0, 64); }, 127, curve64},
+        {"expression 64",
+         [](SynthRig& r) {
+             r.event(EV_VOLUME, 0, 127);
+             r.event(EV_EXPRESSION, 0, 64);
+         },
+         127, curve64},
         {"velocity 64", [](SynthRig& r) { r.event(EV_VOLUME, 0, 127); }, 64, curve64},
-        {"amplification 35", [](SynthRig& r) { r.event(EV_VOLUME, 0, 127); r.controls.amplification = 35; }, 127, 0.5},
-        {"master volume half", [](SynthRig& r) { r.event(EV_VOLUME, 0, 127); r.event(EV_MASTER_VOLUME, 0, 0xFF, 0x7F); }, 127, 32767.0 / 65535.0},
+        {"amplification 35",
+         [](SynthRig& r) {
+             r.event(EV_VOLUME, 0, 127);
+             r.controls.amplification = 35;
+         },
+         127, 0.5},
+        {"master volume half",
+         [](SynthRig& r) {
+             r.event(EV_VOLUME, 0, 127);
+             r.event(EV_MASTER_VOLUME, 0, 0xFF, 0x7F);
+         },
+         127, 32767.0 / 65535.0},
     };
     for (const Case& c : cases) {
         SynthRig rig;
@@ -333,7 +359,8 @@ TEST(SynthesizerShaping, LowPassFilterAndBrightness) {
         rig.noteOn(0, 57);
         rig.render(4410);
         const auto x = rig.left(kSecond / 2);
-        return std::pair{test::magnitudeDb(x, kSecond, 220.0), test::magnitudeDb(x, kSecond, 4180.0)};
+        return std::pair{test::magnitudeDb(x, kSecond, 220.0),
+                         test::magnitudeDb(x, kSecond, 4180.0)};
     };
     const auto [plainLow, plainHigh] = harmonics(4, -1);
     const auto [low, high] = harmonics(5, -1);
@@ -351,8 +378,10 @@ TEST(SynthesizerShaping, StereoPairSoundsBothHalvesOnTheirSides) {
     EXPECT_EQ(rig.synth->voicesInUse(), 2);
     rig.render(4410);
     const auto out = rig.render(kSecond / 2);
-    EXPECT_NEAR(cents(test::pitchByZeroCrossings(SynthRig::side(out, 0), kSecond), 440.0), 0.0, 3.0);
-    EXPECT_NEAR(cents(test::pitchByZeroCrossings(SynthRig::side(out, 1), kSecond), 660.0), 0.0, 3.0);
+    EXPECT_NEAR(cents(test::pitchByZeroCrossings(SynthRig::side(out, 0), kSecond), 440.0), 0.0,
+                3.0);
+    EXPECT_NEAR(cents(test::pitchByZeroCrossings(SynthRig::side(out, 1), kSecond), 660.0), 0.0,
+                3.0);
 }
 
 TEST(SynthesizerShaping, AttackAndModulationWheel) {
@@ -373,7 +402,8 @@ TEST(SynthesizerShaping, AttackAndModulationWheel) {
         const auto x = r.left(kSecond);
         double lowest = 1e9, highest = -1e9;
         for (size_t at = 0; at + 1764 <= x.size(); at += 441) {
-            const double c = cents(test::pitchByZeroCrossings(std::span(x).subspan(at, 1764), kSecond), 440.0);
+            const double c =
+                cents(test::pitchByZeroCrossings(std::span(x).subspan(at, 1764), kSecond), 440.0);
             lowest = std::min(lowest, c);
             highest = std::max(highest, c);
         }
