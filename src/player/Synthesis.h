@@ -45,6 +45,12 @@ public:
     virtual void cutAllVoices() = 0;
     // Reverb and delay lines emptied, so the next song starts without the last one's echo.
     virtual void clearEffectTails() = 0;
+    // Live playback that falls behind: the most voices that may sound (1..kMaxVoices), and
+    // stopping up to `count` of the quietest released or dying voices (held and sounding
+    // notes are spared); returns how many were stopped.
+    virtual void setVoiceLimit(int /*voices*/) {}
+    virtual int voiceLimit() const { return kMaxVoices; }
+    virtual int cutQuietestReleased(int /*count*/) { return 0; }
 };
 
 // Until a song has instruments, or in tests of the loop: silence of the right length.

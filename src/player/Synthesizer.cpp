@@ -739,26 +739,51 @@ int Synthesizer::stealVoice() {
         const int best = quietest([&](const Voice& v) { return rung.eligible(v, fixedDrum(v)); });
         if (best < 0) continue;
         (rung.lost ? lostNotes_ : cutNotes_) += 1;
-        Voice& victim = voices_[size_t(best)];
-        // The stolen note keeps sounding for a few frames in a fade slot, so its end does
-        // not click; the slot itself is free for the new note at once.
-        if (victim.loudness() > 0) {
-            int fade = 0;
-            for (int i = 0; i < kFadeSlots; ++i) {
-                if (!fades_[size_t(i)].inUse()) {
-                    fade = i;
-                    break;
-                }
-                if (fades_[size_t(i)].loudness() < fades_[size_t(fade)].loudness()) fade = i;
-            }
-            fades_[size_t(fade)] = victim;
-            fades_[size_t(fade)].status = kVoiceDying;
-            fades_[size_t(fade)].resample.portamento = PortamentoHook{};
-        }
-        victim = Voice{};
+        fadeOutInPlace(voices_[size_t(best)]);
         return best;
     }
     return -1;
+}
+
+void Synthesizer::fadeOutInPlace(Voice& victim) {
+    // The note keeps sounding for a few frames in a fade slot, so its end does not click;
+    // its own slot is free at once.
+    if (victim.loudness() > 0) {
+        int fade = 0;
+        for (int i = 0; i < kFadeSlots; ++i) {
+            if (!fades_[size_t(i)].inUse()) {
+                fade = i;
+                break;
+            }
+            if (fades_[size_t(i)].loudness() < fades_[size_t(fade)].loudness()) fade = i;
+        }
+        fades_[size_t(fade)] = victim;
+        fades_[size_t(fade)].status = kVoiceDying;
+        fades_[size_t(fade)].resample.portamento = PortamentoHook{};
+    }
+    victim = Voice{};
+}
+
+void Synthesizer::setVoiceLimit(int voices) {
+    voiceLimit_ = std::clamp(voices, 1, kMaxVoices);
+}
+
+int Synthesizer::cutQuietestReleased(int count) {
+    int cut = 0;
+    for (; cut < count; ++cut) {
+        int best = -1;
+        for (int i = 0; i < upperBound_; ++i) {
+            const Voice& v = voices_[size_t(i)];
+            if (v.status != kVoiceOff && v.status != kVoiceDying) continue;
+            const bool fixedDrum = v.drum && v.region && v.region->fixedNote != 0;
+            if (fixedDrum && v.status != kVoiceDying) continue;
+            if (best < 0 || v.loudness() < voices_[size_t(best)].loudness()) best = i;
+        }
+        if (best < 0) break;
+        fadeOutInPlace(voices_[size_t(best)]);
+    }
+    lowerUpperBound();
+    return cut;
 }
 
 void Synthesizer::noteOn(int c, int key, int velocity) {

@@ -45,6 +45,9 @@ class Synthesizer final : public Synthesis {
     void releaseAllNotes() override;
     void cutAllVoices() override;
     void clearEffectTails() override {}
+    void setVoiceLimit(int voices) override;
+    int voiceLimit() const override { return voiceLimit_; }
+    int cutQuietestReleased(int count) override;
 
     // The drum channels a reset starts from (the song's own mask; the settings' by default).
     void setDefaultDrumChannels(uint32_t mask) { defaultDrumMask_ = mask; }
@@ -89,6 +92,7 @@ class Synthesizer final : public Synthesis {
     const Instrument* instrumentFor(int c, int key);
     int allocateVoice(int c, int key);
     int stealVoice();
+    void fadeOutInPlace(Voice& victim);
     void startVoice(Voice& v, const SampleRegion& region, int c, int note, int velocity,
                     int32_t frequency);
     void finishNote(Voice& v);

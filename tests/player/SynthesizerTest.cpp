@@ -268,6 +268,22 @@ TEST(SynthesizerVoices, FullTableStealsTheQuietestReleasedVoiceWithoutAClick) {
     EXPECT_EQ(statusOf(rig, 15, 6), kVoiceOn);
 }
 
+TEST(SynthesizerVoices, LimitAndReductionSpareHeldNotes) {
+    SynthRig rig;
+    rig.synth->setVoiceLimit(4);
+    for (int key = 60; key < 64; ++key) rig.noteOn(0, key);
+    rig.render(4410);
+    rig.noteOff(0, 60);
+    rig.noteOff(0, 61);
+    rig.noteOn(0, 70);  // the limit is reached: a released voice gives way
+    EXPECT_EQ(statusOf(rig, 0, 70), kVoiceOn);
+    EXPECT_EQ(rig.synth->cutNotes(), 1);
+    EXPECT_EQ(rig.synth->cutQuietestReleased(3), 1) << "only one released voice is left";
+    rig.render(100);
+    EXPECT_EQ(rig.synth->voicesInUse(), 3);
+    for (int key : {62, 63, 70}) EXPECT_EQ(statusOf(rig, 0, key), kVoiceOn) << key;
+}
+
 double levelOf(SynthRig& rig, int which) {
     rig.render(4410);
     return test::rms(SynthRig::side(rig.render(4410), which));
