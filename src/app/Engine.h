@@ -4,9 +4,20 @@
 // create as many as they like. Subsystems receive references to what they need from here.
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
+#include "instruments/InstrumentBanks.h"
+#include "instruments/SoundFontRegistry.h"
+#include "output/AudioQueue.h"
+#include "output/Outputs.h"
+#include "player/Player.h"
+#include "player/PlayerCommands.h"
+#include "player/Synthesis.h"
 #include "song/EngineRandom.h"
 #include "song/EngineSettings.h"
 #include "song/SongInput.h"
@@ -16,6 +27,7 @@ namespace svt {
 class Engine {
 public:
     explicit Engine(EngineSettings settings = {});
+    ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
@@ -25,12 +37,44 @@ public:
     // Scratch space of the synthesis engine, zeroed at start.
     std::span<uint8_t> workBuffer() { return workBuffer_; }
 
+    SoundFontRegistry& fonts() { return fonts_; }
+    InstrumentBanks& banks() { return banks_; }
+    Player& player() { return player_; }
+    Synthesis& synthesis() { return *synthesis_; }
+    output::Outputs& outputs() { return outputs_; }
+    output::AudioQueue& audioQueue() { return queue_; }
+
+    // The front-end; a quiet one (no commands, notices dropped) until one is set. It must
+    // outlive its use by the engine.
+    void setControl(ControlInterface& control) { player_.setControl(control); }
+
+    // Makes the output named by `text` ("w", "w8U", ...) current; false when unknown.
+    bool selectOutput(std::string_view text);
+    output::OutputDevice& output() { return outputs_.at(current_); }
+    // Opens the current output at the engine's rate and puts the audio queue in front of it.
+    // 0, or -1 with the output's message in outputMessage().
+    int openOutput();
+    int closeOutput();
+    std::string outputMessage() { return output().lastMessage(); }
+
+    // Plays one song into the open output; a PlayerCommand result (CmdTuneEnd when it ended).
+    int playFile(const std::string& fileName, double timeRatio = 1.0) { return player_.playFile(fileName, timeRatio); }
+
 private:
     // Declared first: every subsystem below reads it.
     const EngineSettings settings_;
     SongInput songInput_;
     EngineRandom random_;
     std::vector<uint8_t> workBuffer_;
+    SoundFontRegistry fonts_;
+    InstrumentBanks banks_;
+    QuietControl quiet_;
+    std::unique_ptr<Synthesis> synthesis_;
+    Player player_;
+    output::Outputs outputs_;
+    output::AudioQueue queue_;
+    size_t current_ = output::Outputs::kWav;
+    bool outputOpen_ = false;
 };
 
 }  // namespace svt

@@ -48,3 +48,8 @@ private:
 bool pathExists(const std::string& path);
 
 }  // namespace svt::platform
+
+namespace svt::platform {
+// Removes a file; false when it could not be removed.
+bool removeFile(const std::string& path);
+}  // namespace svt::platform

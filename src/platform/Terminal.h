@@ -10,6 +10,7 @@ namespace svt::platform {
 
 bool stdinIsTerminal();
 bool stderrIsTerminal();
+bool stdoutIsTerminal();
 // Columns of the terminal on standard error; 80 when it cannot tell.
 int terminalColumns();
 

@@ -29,8 +29,8 @@ int systemModeOfMaker(uint8_t maker) {
 }  // namespace
 
 Player::Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis, ControlInterface& control)
-    : input_(input), banks_(banks), synthesis_(synthesis), control_(control) {
-    trace_.setDeliver([this](const PlayerNotice& n) { control_.event(n); });
+    : input_(input), banks_(banks), synthesis_(synthesis), control_(&control) {
+    trace_.setDeliver([this](const PlayerNotice& n) { control_->event(n); });
 }
 
 int Player::rate() const { return sink_ ? sink_->rate() : kDefaultOutputRateHz; }
@@ -50,10 +50,10 @@ void Player::notify(int code, bool deferred, int32_t a1, int32_t a2, int32_t a3,
     notice.args[1] = a2;
     notice.args[2] = a3;
     notice.args[3] = a4;
-    if (deferred && control_.traces())
+    if (deferred && control_->traces())
         trace_.push(currentSample_, notice);
     else
-        control_.event(notice);
+        control_->event(notice);
 }
 
 void Player::timeNotice() {
@@ -97,7 +97,7 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
 
     int result = CmdNone;
     do {
-        control_.loading(fileName);
+        control_->loading(fileName);
         notify(NoticeNowLoading, false);
         auto read = input_.load(fileName, banks_);
         if (!read.ok()) {
@@ -113,9 +113,18 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
         trace_.setOffset(0);
         const ConvertedSong& song = read->song;
         notify(NoticePlayStart, false, song.totalSamples);
-        sink_->control(OUT_REQ_PLAY_START);
-        result = playEvents(song.events, song.totalSamples);
-        sink_->control(OUT_REQ_PLAY_END);
+        if (sink_->control(OUT_REQ_PLAY_START, fileName) < 0) {
+            // The output could not start this song (a file that cannot be created): nothing
+            // is played, so nothing half-written is taken for done.
+            lastError_ = "the output could not be opened";
+            result = CmdError;
+        } else {
+            result = playEvents(song.events, song.totalSamples);
+            if (sink_->control(OUT_REQ_PLAY_END, fileName) < 0 && result == CmdTuneEnd) {
+                lastError_ = "the output could not be completed";
+                result = CmdError;
+            }
+        }
         notify(NoticePlayEnd, false, result);
         events_ = {};
         if (banks_) banks_->songEnded();
@@ -296,7 +305,7 @@ int Player::playOutEnd() {
     }
     if (!isFinalResult(result)) result = render(0);
     if (!isFinalResult(result)) {
-        if (control_.traces()) {
+        if (control_->traces()) {
             result = sink_->flush(false);
         } else {
             trace_.deliverAll();
@@ -362,7 +371,7 @@ int Player::pollCommands() {
     for (;;) {
         if (break_.load(std::memory_order_relaxed)) return CmdQuit;
         int32_t argument = 0;
-        const int code = control_.read(argument);
+        const int code = control_->read(argument);
         if (code == CmdNone) {
             if (!paused_) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(300));

@@ -36,6 +36,7 @@ public:
     Player& operator=(const Player&) = delete;
 
     void setSink(AudioSink* sink) { sink_ = sink; }
+    void setControl(ControlInterface& control) { control_ = &control; }
     PlayerOptions& options() { return options_; }
     PlayerControls& controls() { return controls_; }
 
@@ -66,6 +67,8 @@ public:
     int pollStop() override;
     void runDueNotices() override;
     int64_t framesToNextNotice() override;
+    void dropNotices() override { trace_.clear(); }
+    bool tracing() override { return control_->traces(); }
 
 private:
     int applyEvent(const SongEvent& event);
@@ -85,7 +88,7 @@ private:
     SongInput& input_;
     InstrumentBanks* banks_;
     Synthesis& synthesis_;
-    ControlInterface& control_;
+    ControlInterface* control_;
     AudioSink* sink_ = nullptr;
     PlayerOptions options_;
     PlayerControls controls_;

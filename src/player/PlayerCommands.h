@@ -125,6 +125,10 @@ public:
     virtual void runDueNotices() = 0;
     // Frames until the next waiting notice is due, or -1 when none waits.
     virtual int64_t framesToNextNotice() = 0;
+    // Forgets the waiting notices: the audio they belong to was dropped.
+    virtual void dropNotices() = 0;
+    // True when notices wait for their audio (the front-end traces).
+    virtual bool tracing() = 0;
 };
 
 // The output side as the playback loop sees it: implemented by the audio queue in front of
@@ -135,8 +139,9 @@ public:
     virtual int rate() const = 0;
     // True when the device plays in real time and can say what it has played.
     virtual bool realTime() const = 0;
-    // The device's control operation (the loop uses the song start and end requests).
-    virtual int control(int request) = 0;
+    // The device's control operation; the loop sends the song start and end requests with the
+    // song's path (a file output in automatic-name mode names its file after it).
+    virtual int control(int request, const std::string& songPath) = 0;
     // Takes `frames` stereo frames of 32-bit samples (full scale +-2^28). 0 or -1.
     virtual int add(const int32_t* samples, int frames) = 0;
     // Waits until everything queued has been heard (discard false) or drops it (true).

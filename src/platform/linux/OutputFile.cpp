@@ -79,3 +79,7 @@ bool pathExists(const std::string& path) {
 }
 
 }  // namespace svt::platform
+
+namespace svt::platform {
+bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+}  // namespace svt::platform

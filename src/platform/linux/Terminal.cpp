@@ -10,6 +10,7 @@ namespace svt::platform {
 
 bool stdinIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 bool stderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+bool stdoutIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
 
 int terminalColumns() {
     winsize size{};

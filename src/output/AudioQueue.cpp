@@ -1,0 +1,340 @@
+#include "output/AudioQueue.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "base/Constants.h"
+#include "output/SampleConversion.h"
+
+namespace svt::output {
+
+double SteadyClock::nowSeconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+void SteadyClock::sleepSeconds(double seconds) {
+    if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+AudioQueue::AudioQueue(TickClock* clock) : clock_(clock ? clock : &steady_) {
+    scratch_.resize(2 * static_cast<size_t>(kBlockFrames));
+}
+
+bool AudioQueue::timed() const {
+    return device_ && (device_->flags & OF_PCM_STREAM) && (device_->flags & OF_CAN_TIME);
+}
+
+int AudioQueue::rate() const { return device_ ? device_->rate : kDefaultOutputRateHz; }
+bool AudioQueue::realTime() const { return device_ && (device_->flags & OF_CAN_TIME); }
+
+void AudioQueue::setup(OutputDevice& device, AudioQueueHooks* hooks) {
+    device_ = &device;
+    hooks_ = hooks;
+    bytesPerFrame_ = bytesPerFrame(device.encoding);
+    int fragment = 0;
+    if (device.acntl(OUT_REQ_GET_FRAGMENT_SIZE, &fragment) == 0 && fragment > 0)
+        bucketBytes_ = fragment;
+    else
+        bucketBytes_ = kBlockFrames * bytesPerFrame_;
+    bucketSeconds_ = static_cast<double>(bucketBytes_) / bytesPerFrame_ / std::max(1, device.rate);
+    deviceQueueBytes_ = 0;
+    if (timed()) {
+        int queueBytes = 0;
+        if (device.acntl(OUT_REQ_GET_QUEUE_SIZE, &queueBytes) == 0 && queueBytes >= 2 * bucketBytes_)
+            deviceQueueBytes_ = queueBytes / bytesPerFrame_ * bytesPerFrame_;
+    }
+    bucketCount_ = -1;  // makes setQueue build the buckets
+    setQueue(lengthSeconds_, fillSeconds_);
+}
+
+void AudioQueue::setQueue(double lengthSeconds, double fillSeconds) {
+    if (lengthSeconds >= 0) lengthSeconds_ = lengthSeconds;
+    if (fillSeconds >= 0) fillSeconds_ = fillSeconds;
+    int count = 0;
+    if (timed() && deviceQueueBytes_ > 0 && bucketSeconds_ > 0)
+        count = static_cast<int>(lengthSeconds_ / bucketSeconds_);
+    startCount_ = count > 0 ? static_cast<int64_t>(rate() * fillSeconds_) : 0;
+    if (count != bucketCount_) {
+        bucketCount_ = count;
+        data_.assign(static_cast<size_t>(count) * bucketBytes_, 0);
+        buckets_.assign(static_cast<size_t>(count), Bucket{});
+    }
+    reset();
+}
+
+bool AudioQueue::setQueueFromSettings(const std::string& length, const std::string& fill) {
+    const double deviceSeconds = static_cast<double>(deviceQueueFrames()) / std::max(1, rate());
+    auto parse = [](const std::string& text, double& value, bool& percent) {
+        percent = text.find('%') != std::string::npos;
+        char* end = nullptr;
+        value = std::strtod(text.c_str(), &end);
+        return end != text.c_str() && std::isfinite(value);
+    };
+    double l = 0, f = 0;
+    bool lp = false, fp = false;
+    if (!parse(length, l, lp) || !parse(fill, f, fp)) return false;
+    if (lp) l = std::max(0.0, (l - 100) * deviceSeconds / 100);
+    if (fp) f = deviceSeconds * f / 100;
+    setQueue(std::max(0.0, l), std::max(0.0, f));
+    return true;
+}
+
+void AudioQueue::reset() {
+    freeList_ = -1;
+    for (int i = bucketCount_ - 1; i >= 0; --i) {
+        buckets_[i].filled = 0;
+        buckets_[i].next = freeList_;
+        freeList_ = i;
+    }
+    head_ = tail_ = -1;
+    playCounter_ = playOffset_ = 0;
+    lastCheck_ = clock_->nowSeconds();
+    filling_ = startCount_ > 0;
+}
+
+int AudioQueue::control(int request, const std::string& songPath) {
+    if (!device_) return -1;
+    if (request == OUT_REQ_PLAY_START) return device_->songStart(songPath);
+    if (request == OUT_REQ_PLAY_END) return device_->songEnd();
+    return device_->acntl(request, nullptr);
+}
+
+int AudioQueue::writeToDevice(const uint8_t* bytes, size_t count) {
+    return device_->outputData(bytes, count) < 0 ? -1 : 0;
+}
+
+int AudioQueue::writeBucket(int index) {
+    playOffset_ += bucketBytes_ / bytesPerFrame_;
+    const Bucket& b = buckets_[index];
+    const uint8_t* p = bucketData(index);
+    // A bucket is written whole; only a soft flush pads a partial one before it gets here.
+    return writeToDevice(p, b.filled);
+}
+
+size_t AudioQueue::putIntoBuckets(const uint8_t* bytes, size_t count, int& error) {
+    error = 0;
+    if (bucketCount_ == 0) {
+        error = writeToDevice(bytes, count);
+        return count;
+    }
+    size_t taken = 0;
+    if (head_ < 0) {
+        if (freeList_ < 0) return 0;
+        head_ = tail_ = freeList_;
+        freeList_ = buckets_[freeList_].next;
+        buckets_[head_] = Bucket{};
+    }
+    while (taken < count) {
+        Bucket& t = buckets_[tail_];
+        const size_t room = bucketBytes_ - t.filled;
+        if (room > 0) {
+            const size_t n = std::min(room, count - taken);
+            std::memcpy(bucketData(tail_) + t.filled, bytes + taken, n);
+            t.filled += n;
+            taken += n;
+            continue;
+        }
+        if (freeList_ < 0) break;
+        const int fresh = freeList_;
+        freeList_ = buckets_[fresh].next;
+        buckets_[fresh] = Bucket{};
+        t.next = fresh;
+        tail_ = fresh;
+    }
+    return taken;
+}
+
+int AudioQueue::fillNoBlock() {
+    if (head_ < 0 || buckets_[head_].filled < static_cast<size_t>(bucketBytes_) || !timed()) return 0;
+    int64_t n = freeSamples() * bytesPerFrame_ / bucketBytes_;
+    while (n-- > 0 && head_ >= 0 && buckets_[head_].filled == static_cast<size_t>(bucketBytes_)) {
+        const int index = head_;
+        if (writeBucket(index) < 0) return -1;
+        head_ = buckets_[index].next;
+        if (head_ < 0) tail_ = -1;
+        buckets_[index].next = freeList_;
+        buckets_[index].filled = 0;
+        freeList_ = index;
+    }
+    return 0;
+}
+
+int AudioQueue::add(const int32_t* samples, int frames) {
+    if (!device_ || !(device_->flags & OF_PCM_STREAM)) return 0;
+    if (frames <= 0) {
+        if (!filling_) return fillNoBlock();
+        return 0;
+    }
+    while (frames > 0) {
+        const int chunk = std::min(frames, kBlockFrames);
+        addedFrames_ += chunk;
+        std::memcpy(scratch_.data(), samples, sizeof(int32_t) * 2 * static_cast<size_t>(chunk));
+        const size_t bytes = convertSamples(scratch_.data(), static_cast<size_t>(chunk), device_->encoding);
+        const auto* p = reinterpret_cast<const uint8_t*>(scratch_.data());
+        samples += 2 * static_cast<size_t>(chunk);
+        frames -= chunk;
+
+        if (deviceQueueBytes_ == 0) {
+            if (writeToDevice(p, bytes) < 0) return -1;
+            continue;
+        }
+        filling_ = addedFrames_ <= startCount_;
+        if (!filling_ && fillNoBlock() < 0) return -1;
+        size_t done = 0;
+        while (done < bytes) {
+            int error = 0;
+            done += putIntoBuckets(p + done, bytes - done, error);
+            if (error < 0) return -1;
+            if (done >= bytes) break;
+            // No room left: the device must take something first.
+            if (hooks_ && hooks_->tracing()) {
+                waitALittle();
+                hooks_->runDueNotices();
+                if (fillNoBlock() < 0) return -1;
+            } else if (head_ >= 0 && buckets_[head_].filled == static_cast<size_t>(bucketBytes_)) {
+                const int index = head_;
+                if (writeBucket(index) < 0) return -1;
+                head_ = buckets_[index].next;
+                if (head_ < 0) tail_ = -1;
+                buckets_[index].next = freeList_;
+                buckets_[index].filled = 0;
+                freeList_ = index;
+            }
+            filling_ = false;
+        }
+    }
+    return 0;
+}
+
+void AudioQueue::waitALittle() {
+    if (deviceQueueBytes_ == 0) return;
+    int64_t w = deviceQueueFrames() / 5;
+    if (hooks_) {
+        const int64_t due = hooks_->framesToNextNotice();
+        if (due >= 0 && due < w) w = due;
+    }
+    clock_->sleepSeconds(static_cast<double>(w) / std::max(1, rate()));
+}
+
+int AudioQueue::stopRequested() {
+    if (!hooks_) return CmdNone;
+    const int code = hooks_->pollStop();
+    if (code != CmdNone) {
+        device_->acntl(OUT_REQ_DISCARD, nullptr);
+        reset();
+    }
+    return code;
+}
+
+int AudioQueue::softFlush() {
+    while (head_ >= 0) {
+        const int index = head_;
+        Bucket& b = buckets_[index];
+        if (b.filled < static_cast<size_t>(bucketBytes_)) {
+            std::memset(bucketData(index) + b.filled, 0, bucketBytes_ - b.filled);
+            b.filled = bucketBytes_;
+        }
+        if (writeBucket(index) < 0) return -1;
+        head_ = b.next;
+        if (head_ < 0) tail_ = -1;
+        b.next = freeList_;
+        b.filled = 0;
+        freeList_ = index;
+        if (hooks_) hooks_->runDueNotices();
+        if (const int code = stopRequested(); code != CmdNone) return code;
+    }
+    device_->acntl(OUT_REQ_FLUSH_DONE, nullptr);
+    return 0;
+}
+
+int AudioQueue::flush(bool discard) {
+    if (!device_) return 0;
+    addedFrames_ = 0;
+    if (discard) {
+        if (hooks_) hooks_->dropNotices();
+        if (device_->acntl(OUT_REQ_DISCARD, nullptr) == 0) {
+            reset();
+            return 0;
+        }
+    }
+    if (!timed()) {
+        device_->acntl(OUT_REQ_FLUSH, nullptr);
+        playCounter_ = playOffset_ = 0;
+        return 0;
+    }
+    if (const int code = softFlush(); code != 0) return code;
+    const double t0 = clock_->nowSeconds();
+    const int64_t q = queuedSamples();
+    do {
+        if (const int code = stopRequested(); code != CmdNone) return code;
+        bool ran = false;
+        if (hooks_) {
+            ran = hooks_->framesToNextNotice() == 0;
+            hooks_->runDueNotices();
+        }
+        const double end = t0 + static_cast<double>(q) / std::max(1, rate());
+        const double now = clock_->nowSeconds();
+        if (now >= end - 0.1) break;
+        if (!ran)
+            clock_->sleepSeconds(end - now);
+        else
+            waitALittle();
+    } while (queuedSamples() > 0);
+    if (hooks_) hooks_->dropNotices();
+    device_->acntl(OUT_REQ_FLUSH, nullptr);
+    reset();
+    return 0;
+}
+
+int64_t AudioQueue::elapsedFrames() {
+    return static_cast<int64_t>((clock_->nowSeconds() - lastCheck_) * rate());
+}
+
+int64_t AudioQueue::currentSample() {
+    if (!timed()) return -1;
+    int samples = 0;
+    if (device_->acntl(OUT_REQ_GET_SAMPLES, &samples) == 0) {
+        if (playOffset_ > 0) {
+            lastCheck_ = clock_->nowSeconds();
+            playOffset_ = 0;
+        }
+        return samples;
+    }
+    if (playOffset_ == 0) return playCounter_;
+    const int64_t elapsed = elapsedFrames();
+    if (elapsed >= playOffset_) {
+        playCounter_ += playOffset_;
+        playOffset_ = 0;
+        lastCheck_ = clock_->nowSeconds();
+        return playCounter_;
+    }
+    return playCounter_ + elapsed;
+}
+
+int64_t AudioQueue::queuedSamples() {
+    if (!timed()) return 0;
+    int queued = 0;
+    if (device_->acntl(OUT_REQ_GET_QUEUED, &queued) == 0) return queued;
+    if (playOffset_ > 0) {
+        const int64_t elapsed = elapsedFrames();
+        if (elapsed < playOffset_) return playOffset_ - elapsed;
+        playCounter_ += playOffset_;
+        playOffset_ = 0;
+    }
+    lastCheck_ = clock_->nowSeconds();
+    return 0;
+}
+
+int64_t AudioQueue::bucketFrames() const {
+    size_t bytes = 0;
+    for (int i = head_; i >= 0; i = buckets_[i].next) bytes += buckets_[i].filled;
+    return static_cast<int64_t>(bytes / bytesPerFrame_);
+}
+
+int64_t AudioQueue::freeSamples() { return deviceQueueFrames() - queuedSamples(); }
+
+}  // namespace svt::output

@@ -1,0 +1,111 @@
+#pragma once
+// The buffer between the player and the current output device. It converts each block to the
+// device's encoding, keeps up to a few seconds of converted audio in fixed-size buckets so that
+// synthesis can run ahead of a live device, feeds the device without blocking where it can,
+// drains or discards on request, and knows which sample the listener hears now. Devices that
+// do not play in real time (files) get every byte at once, as fast as synthesis runs.
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "output/OutputDevice.h"
+#include "player/PlayerCommands.h"
+
+namespace svt::output {
+
+// The millisecond clock positions are estimated with; tests substitute their own.
+class TickClock {
+public:
+    virtual ~TickClock() = default;
+    virtual double nowSeconds() = 0;
+    virtual void sleepSeconds(double seconds) = 0;
+};
+
+class SteadyClock final : public TickClock {
+public:
+    double nowSeconds() override;
+    void sleepSeconds(double seconds) override;
+};
+
+class AudioQueue final : public AudioSink {
+public:
+    explicit AudioQueue(TickClock* clock = nullptr);
+
+    // At the start of a run, with the device open: frame size, bucket size, device queue.
+    void setup(OutputDevice& device, AudioQueueHooks* hooks);
+    // Queue length and fill target in seconds; a negative value keeps the previous one.
+    void setQueue(double lengthSeconds, double fillSeconds);
+    // The start-up settings: "5.0" / "100%"-style texts (a percentage counts in units of the
+    // device queue). False when a text is not a number.
+    bool setQueueFromSettings(const std::string& length, const std::string& fill);
+    OutputDevice* device() const { return device_; }
+
+    // AudioSink
+    int rate() const override;
+    bool realTime() const override;
+    int control(int request, const std::string& songPath) override;
+    int add(const int32_t* samples, int frames) override;
+    int flush(bool discard) override;
+    int softFlush() override;
+    int64_t playedFrames() override { return currentSample(); }
+    int64_t filledFrames() override { return queuedSamples(); }
+    int64_t softFilledFrames() override { return bucketFrames(); }
+    int64_t deviceQueueFrames() override { return deviceQueueBytes_ / bytesPerFrame_; }
+
+    int fillNoBlock();
+    int64_t currentSample();
+    int64_t queuedSamples();
+    int64_t bucketFrames() const;
+    int64_t freeSamples();
+
+    int bucketCount() const { return bucketCount_; }
+    int bucketBytes() const { return bucketBytes_; }
+    int64_t startCount() const { return startCount_; }
+    bool filling() const { return filling_; }
+
+private:
+    struct Bucket {
+        size_t filled = 0;
+        int next = -1;
+    };
+    uint8_t* bucketData(int index) { return data_.data() + static_cast<size_t>(index) * bucketBytes_; }
+    bool timed() const;
+    void reset();
+    size_t putIntoBuckets(const uint8_t* bytes, size_t count, int& error);
+    int writeBucket(int index);
+    int writeToDevice(const uint8_t* bytes, size_t count);
+    void waitALittle();
+    int stopRequested();
+    int64_t elapsedFrames();
+
+    SteadyClock steady_;
+    TickClock* clock_;
+    OutputDevice* device_ = nullptr;
+    AudioQueueHooks* hooks_ = nullptr;
+
+    int bytesPerFrame_ = 4;
+    int bucketBytes_ = 4 * 4096;
+    double bucketSeconds_ = 0;
+    int64_t deviceQueueBytes_ = 0;
+    double lengthSeconds_ = 5.0;
+    double fillSeconds_ = 0;
+    int bucketCount_ = 0;
+    int64_t startCount_ = 0;
+
+    std::vector<uint8_t> data_;
+    std::vector<Bucket> buckets_;
+    int freeList_ = -1;
+    int head_ = -1;
+    int tail_ = -1;
+
+    std::vector<int32_t> scratch_;  // conversion space for one block
+    int64_t addedFrames_ = 0;
+    bool filling_ = false;
+    int64_t playCounter_ = 0;
+    int64_t playOffset_ = 0;
+    double lastCheck_ = 0;
+};
+
+}  // namespace svt::output

@@ -1,0 +1,168 @@
+#include "output/WavOutput.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "output/OutputNames.h"
+
+namespace svt::output {
+
+namespace {
+
+void put16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+void put32(uint8_t* p, uint32_t v) {
+    put16(p, v & 0xFFFF);
+    put16(p + 2, v >> 16);
+}
+
+// RIFF sizes are 32 bits; a file beyond that keeps the "unknown" value rather than a
+// wrapped, wrong one.
+uint32_t sizeField(int64_t value) {
+    return (value < 0 || value > 0xFFFFFFFFLL) ? 0xFFFFFFFFu : static_cast<uint32_t>(value);
+}
+
+}  // namespace
+
+void makeWavHeader(uint8_t* h, int32_t encoding, int32_t rate, int64_t dataBytes) {
+    const int channels = channelsOf(encoding);
+    const int bytes = bytesPerSample(encoding);
+    const uint16_t tag = (encoding & ENC_ALAW) ? 6 : (encoding & ENC_ULAW) ? 7 : 1;
+    std::memcpy(h, "RIFF", 4);
+    put32(h + 4, dataBytes < 0 ? 0xFFFFFFFFu : sizeField(dataBytes + 36));
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    put32(h + 16, 16);
+    put16(h + 20, tag);
+    put16(h + 22, static_cast<uint32_t>(channels));
+    put32(h + 24, static_cast<uint32_t>(rate));
+    put32(h + 28, static_cast<uint32_t>(rate * channels * bytes));
+    put16(h + 32, static_cast<uint32_t>(bytes * channels));
+    put16(h + 34, static_cast<uint32_t>(bytes * 8));
+    std::memcpy(h + 36, "data", 4);
+    put32(h + 40, sizeField(dataBytes));
+}
+
+WavOutput::WavOutput() {
+    idName = "RIFF WAVE Datei";
+    idCharacter = 'w';
+    flags = OF_PCM_STREAM;
+}
+
+WavOutput::~WavOutput() { closeFile(); }
+
+void WavOutput::fail(const char* german, const char* english, const std::string& path, int error) {
+    lastMessage_ = tr(language, german, english);
+    if (!path.empty()) lastMessage_ += " (" + path + (error ? ": " + platform::OutputFile::errorText(error) : "") + ")";
+}
+
+int WavOutput::openOutput() {
+    lastMessage_.clear();
+    int32_t e = encoding;
+    if (e & (ENC_16BIT | ENC_24BIT))
+        e = (e | ENC_SIGNED) & ~ENC_BYTESWAP;
+    else if (!(e & (ENC_ULAW | ENC_ALAW)))
+        e &= ~ENC_SIGNED;
+    encoding = normalizeEncoding(e);
+    if (batchConversion) {
+        flags |= OF_AUTO_NAME;
+        name.clear();
+        return 0;
+    }
+    flags &= ~OF_AUTO_NAME;
+    return openFile(name);
+}
+
+int WavOutput::openFile(const std::string& path) {
+    closeFile();
+    lastMessage_.clear();
+    if (path == "-") {
+        file_.useStandardOutput();
+    } else if (const int error = path.empty() ? ENOENT : file_.create(path); error != 0) {
+        fail("Die Wave-Datei kann nicht erstellt werden!", "Wave file could not be created!", path, error);
+        return -1;
+    }
+    uint8_t header[kWavHeaderBytes];
+    makeWavHeader(header, encoding, rate, -1);
+    if (const int error = file_.writeAll(header, sizeof header); error != 0) {
+        fail("Die Wave-Datei kann nicht erstellt werden!", "Wave file could not be created!", path, error);
+        file_.close();
+        return -1;
+    }
+    fd = file_.isStandardOutput() ? 1 : 3;
+    dataBytes_ = 0;
+    nextUpdate_ = kWavUpdateInterval;
+    cannotUpdate_ = false;
+    lastOutputPath_ = path;
+    return 0;
+}
+
+int WavOutput::outputData(const uint8_t* bytes, size_t count) {
+    if (!file_.isOpen()) return -1;
+    if (const int error = file_.writeAll(bytes, count); error != 0) {
+        fail("Die Datei konnte nicht geschrieben werden!", "The file could not be written!", lastOutputPath_, error);
+        return -1;
+    }
+    dataBytes_ += static_cast<int64_t>(count);
+    if (dataBytes_ >= nextUpdate_) {
+        if (updateHeader() < 0) return -1;
+        nextUpdate_ = dataBytes_ + kWavUpdateInterval;
+    }
+    return static_cast<int>(count);
+}
+
+int WavOutput::updateHeader() {
+    if (cannotUpdate_) return 0;
+    const int64_t at = file_.position();
+    if (at < 0 || !file_.seek(4)) {
+        cannotUpdate_ = true;
+        return 0;
+    }
+    uint8_t field[4];
+    put32(field, sizeField(dataBytes_ + 36));
+    if (file_.writeAll(field, 4) != 0) {
+        file_.seek(at);
+        return -1;
+    }
+    put32(field, sizeField(dataBytes_));
+    const bool ok = file_.seek(40) && file_.writeAll(field, 4) == 0;
+    return file_.seek(at) && ok ? 0 : -1;
+}
+
+int WavOutput::closeFile() {
+    if (!file_.isOpen()) return 0;
+    int result = 0;
+    if (!file_.isStandardOutput()) {
+        if (updateHeader() < 0) result = -1;
+        if (const int error = file_.close(); error != 0) {
+            fail("Die Datei konnte nicht geschrieben werden!", "The file could not be written!", lastOutputPath_, error);
+            result = -1;
+        }
+    } else {
+        file_.close();
+    }
+    if (result < 0 && lastMessage_.empty())
+        fail("Die Datei konnte nicht geschrieben werden!", "The file could not be written!", lastOutputPath_, 0);
+    fd = -1;
+    return result;
+}
+
+int WavOutput::closeOutput() { return closeFile(); }
+
+int WavOutput::acntl(int request, void*) {
+    if (request == OUT_REQ_DISCARD) return 0;
+    return -1;
+}
+
+int WavOutput::songStart(const std::string& songPath) {
+    if (!(flags & OF_AUTO_NAME)) return 0;
+    return openFile(automaticOutputName(songPath, "wav"));
+}
+
+int WavOutput::songEnd() {
+    if (!(flags & OF_AUTO_NAME)) return 0;
+    return closeFile();
+}
+
+}  // namespace svt::output

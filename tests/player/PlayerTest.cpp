@@ -1,0 +1,257 @@
+#include "player/Player.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <vector>
+
+#include "song/SongInput.h"
+#include "support/SmfBuilder.h"
+#include "support/TempDir.h"
+
+namespace svt {
+namespace {
+
+// Holds a note as a voice from its note-on to its note-off, and remembers at which rendered
+// frame each event arrived.
+class CountingSynthesis final : public Synthesis {
+public:
+    struct Applied {
+        SongEvent event;
+        int64_t frame;
+        bool sounding;
+    };
+    std::vector<Applied> applied;
+    int64_t rendered = 0;
+    int held = 0;
+    int resets = 0;
+
+    void resetChannels() override {
+        held = 0;
+        ++resets;
+    }
+    void setSystemMode(int) override {}
+    void applyEvent(const SongEvent& e, bool sounding) override {
+        applied.push_back({e, rendered, sounding});
+        if (!sounding) return;
+        if (e.type == EV_NOTE_ON) ++held;
+        if (e.type == EV_NOTE_OFF && held > 0) --held;
+    }
+    void render(int32_t* out, int frames) override {
+        for (int i = 0; i < frames; ++i) {
+            out[2 * i] = held;
+            out[2 * i + 1] = static_cast<int32_t>(rendered + i);
+        }
+        rendered += frames;
+    }
+    int voicesInUse() const override { return held; }
+    void releaseAllNotes() override { held = 0; }
+    void cutAllVoices() override { held = 0; }
+    void clearEffectTails() override {}
+};
+
+class RecordingSink final : public AudioSink {
+public:
+    explicit RecordingSink(int rate) : rate_(rate) {}
+    std::vector<int32_t> right;  // the frame numbers the synthesizer wrote
+    std::vector<int> addSizes;
+    int starts = 0, ends = 0, discards = 0;
+    bool failAdds = false;
+
+    int rate() const override { return rate_; }
+    bool realTime() const override { return false; }
+    int control(int request, const std::string&) override {
+        if (request == OUT_REQ_PLAY_START) ++starts;
+        if (request == OUT_REQ_PLAY_END) ++ends;
+        return 0;
+    }
+    int add(const int32_t* samples, int frames) override {
+        if (failAdds) return -1;
+        addSizes.push_back(frames);
+        for (int i = 0; i < frames; ++i) right.push_back(samples[2 * i + 1]);
+        return 0;
+    }
+    int flush(bool discard) override {
+        discards += discard;
+        return 0;
+    }
+    int softFlush() override { return 0; }
+    int64_t playedFrames() override { return -1; }
+    int64_t filledFrames() override { return 0; }
+    int64_t softFilledFrames() override { return 0; }
+    int64_t deviceQueueFrames() override { return 0; }
+
+private:
+    int rate_;
+};
+
+// Commands handed out one per poll, then nothing.
+class ScriptedControl final : public ControlInterface {
+public:
+    std::deque<std::pair<int, int32_t>> commands;
+    std::vector<PlayerNotice> notices;
+    int read(int32_t& argument) override {
+        if (commands.empty()) return CmdNone;
+        auto [code, arg] = commands.front();
+        commands.pop_front();
+        argument = arg;
+        return code;
+    }
+    void event(const PlayerNotice& n) override { notices.push_back(n); }
+    bool traces() const override { return false; }
+};
+
+struct Rig {
+    explicit Rig(int rate) : sink(rate) {
+        settings.outputRateHz = rate;
+        input = std::make_unique<SongInput>(settings);
+        player = std::make_unique<Player>(*input, nullptr, synth, control);
+        player->setSink(&sink);
+    }
+    int play(const std::vector<uint8_t>& smf) {
+        path = dir.write("song.mid", smf);
+        return player->playFile(path);
+    }
+    EngineSettings settings;
+    std::unique_ptr<SongInput> input;
+    CountingSynthesis synth;
+    ScriptedControl control;
+    RecordingSink sink;
+    std::unique_ptr<Player> player;
+    test::TempDir dir;
+    std::string path;
+};
+
+// 480 ticks at 120 bpm (0.5 s), then 480 ticks at 60 bpm (1 s): a note from 0 to 1.5 s, a
+// second one struck at tick 720 (1.0 s) that ends with it.
+std::vector<uint8_t> twoTempoSong() {
+    test::SmfBuilder smf(0, 480);
+    smf.track()
+        .tempo(0, 500000)
+        .noteOn(0, 0, 60, 100)
+        .tempo(480, 1000000)
+        .noteOn(240, 0, 64, 100)
+        .noteOff(240, 0, 60)
+        .noteOff(0, 0, 64)
+        .endOfTrack();
+    return smf.build();
+}
+
+TEST(PlaybackLoop, SongLengthAndEventSamplesAreExactAtEveryRate) {
+    for (int rate : {44100, 22050, 48000}) {
+        SCOPED_TRACE(rate);
+        Rig rig(rate);
+        EXPECT_EQ(rig.play(twoTempoSong()), CmdTuneEnd);
+        // 1.5 s of song, then one second of silence after the last voice has ended.
+        const int64_t expected = rate * 3 / 2 + rate;
+        EXPECT_EQ(static_cast<int64_t>(rig.sink.right.size()), expected);
+        EXPECT_EQ(rig.player->currentSample(), expected);
+        // Whole blocks, and one partial block at the very end.
+        for (size_t i = 0; i + 1 < rig.sink.addSizes.size(); ++i) EXPECT_EQ(rig.sink.addSizes[i], kBlockFrames);
+        EXPECT_EQ(rig.sink.addSizes.back(), expected % kBlockFrames);
+        // The frames reached the sink in order, none lost or repeated.
+        for (int64_t i = 0; i < expected; ++i) ASSERT_EQ(rig.sink.right[static_cast<size_t>(i)], i);
+
+        std::vector<int64_t> noteOnFrames;
+        for (const auto& a : rig.synth.applied)
+            if (a.event.type == EV_NOTE_ON && a.sounding) noteOnFrames.push_back(a.frame);
+        ASSERT_EQ(noteOnFrames.size(), 2u);
+        EXPECT_EQ(noteOnFrames[0], 0);
+        EXPECT_EQ(noteOnFrames[1], rate) << "tick 720 lies one second in";
+        EXPECT_EQ(rig.sink.starts, 1);
+        EXPECT_EQ(rig.sink.ends, 1);
+    }
+}
+
+TEST(PlaybackLoop, EmptySongPlaysOneSecondOfSilence) {
+    test::SmfBuilder smf(0, 480);
+    smf.track().endOfTrack();
+    Rig rig(44100);
+    EXPECT_EQ(rig.play(smf.build()), CmdTuneEnd);
+    EXPECT_EQ(rig.sink.right.size(), 44100u);
+}
+
+TEST(PlaybackLoop, TrailingControllersDoNotKeepTheSongGoing) {
+    // The note ends at 0.5 s; controllers follow 4.5 s later. Once no voice sounds and the end
+    // lies within the next few events, the song ends after the current block.
+    test::SmfBuilder smf(0, 480);
+    smf.track().noteOn(0, 0, 60, 100).noteOff(480, 0, 60).controller(4320, 0, 7, 90).controller(0, 0, 10, 64).endOfTrack();
+    Rig rig(44100);
+    EXPECT_EQ(rig.play(smf.build()), CmdTuneEnd);
+    const int64_t firstSilentBlockEnd = (22050 / kBlockFrames + 1) * kBlockFrames;
+    EXPECT_EQ(static_cast<int64_t>(rig.sink.right.size()), firstSilentBlockEnd + 44100);
+}
+
+TEST(PlaybackLoop, NotesHeldAtTheEndAreReleasedAndPlayedOut) {
+    // The note never ends: the loop renders a second, releases it and stops.
+    test::SmfBuilder smf(0, 480);
+    smf.track().noteOn(0, 0, 60, 100).controller(480, 0, 7, 100).endOfTrack();
+    Rig rig(44100);
+    EXPECT_EQ(rig.play(smf.build()), CmdTuneEnd);
+    // 0.5 s of song, 1 s with the note still on, 20 frames after the cut, 1 s of silence.
+    EXPECT_EQ(rig.sink.right.size(), static_cast<size_t>(22050 + 44100 + 20 + 44100));
+}
+
+TEST(PlaybackLoop, JumpReplaysChannelStateWithoutSoundingNotes) {
+    Rig rig(44100);
+    rig.control.commands.push_back({CmdJump, 44100});
+    EXPECT_EQ(rig.play(twoTempoSong()), CmdTuneEnd);
+    // The first note-on (applied before the first block) was replayed silently by the jump;
+    // the one at exactly 1.0 s sounds from the jump on.
+    int firstNoteCount = 0;
+    bool replayedSilently = false, secondSounded = false;
+    for (const auto& a : rig.synth.applied) {
+        if (a.event.type != EV_NOTE_ON) continue;
+        if (a.event.a == 60 && ++firstNoteCount == 2) replayedSilently = !a.sounding;
+        if (a.event.a == 64) secondSounded = a.sounding && a.frame == 0;
+    }
+    EXPECT_TRUE(replayedSilently);
+    EXPECT_TRUE(secondSounded) << "the note at the jump target must sound at once";
+    EXPECT_EQ(rig.player->currentSample(), 66150 + 44100);
+    bool sawReset = false;
+    for (const auto& n : rig.control.notices) sawReset |= n.code == NoticeReset;
+    EXPECT_TRUE(sawReset);
+}
+
+TEST(PlaybackLoop, CommandsEndTheSongWithTheirResult) {
+    {
+        Rig rig(44100);
+        rig.control.commands.push_back({CmdStop, 0});
+        EXPECT_EQ(rig.play(twoTempoSong()), CmdStop);
+        EXPECT_GE(rig.sink.discards, 1);
+    }
+    {
+        Rig rig(44100);
+        rig.control.commands.push_back({CmdJump, 66150});  // exactly the song's length
+        EXPECT_EQ(rig.play(twoTempoSong()), CmdTuneEnd);
+    }
+    {
+        // Previous within the first two seconds: the song before; later: this one again.
+        Rig rig(44100);
+        rig.control.commands.push_back({CmdPrevious, 0});
+        EXPECT_EQ(rig.play(twoTempoSong()), CmdReallyPrevious);
+    }
+}
+
+TEST(PlaybackLoop, FailuresAreReportedNotPlayed) {
+    Rig rig(44100);
+    rig.sink.failAdds = true;
+    EXPECT_EQ(rig.play(twoTempoSong()), CmdError);
+
+    Rig missing(44100);
+    EXPECT_EQ(missing.player->playFile(missing.dir.file("none.mid")), CmdError);
+    EXPECT_FALSE(missing.player->lastError().empty());
+    bool sawCannotOpen = false;
+    for (const auto& n : missing.control.notices) sawCannotOpen |= n.code == NoticeLoadingDone && n.args[0] == -1;
+    EXPECT_TRUE(sawCannotOpen);
+}
+
+TEST(PlaybackLoop, TempoSettingScalesSampleTimes) {
+    Rig rig(44100);
+    rig.path = rig.dir.write("song.mid", twoTempoSong());
+    EXPECT_EQ(rig.player->playFile(rig.path, 0.5), CmdTuneEnd);
+    EXPECT_EQ(rig.sink.right.size(), static_cast<size_t>(66150 / 2 + 44100));
+}
+
+}  // namespace
+}  // namespace svt
