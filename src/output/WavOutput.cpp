@@ -93,7 +93,9 @@ int WavOutput::openFile(const std::string& path) {
     fd = file_.isStandardOutput() ? 1 : 3;
     dataBytes_ = 0;
     nextUpdate_ = kWavUpdateInterval;
-    cannotUpdate_ = false;
+    // Standard output keeps the unknown sizes even when it was sent into a file: its header
+    // is not brought up to date at close, and one updated only now and then would be wrong.
+    cannotUpdate_ = file_.isStandardOutput();
     lastOutputPath_ = path;
     return 0;
 }

@@ -1,0 +1,137 @@
+#include "app/Conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "support/CliRun.h"
+#include "support/SmfBuilder.h"
+#include "support/TempDir.h"
+
+namespace svt {
+namespace {
+
+// 1.5 s of song over two tempos. The last note is struck as the song ends, so that the song
+// ends at its end event whatever the synthesizer does with the notes before.
+std::vector<uint8_t> song() {
+    test::SmfBuilder smf(1, 480);
+    smf.track().tempo(0, 500000).tempo(480, 1000000).endOfTrack(480);
+    smf.track().program(0, 0, 0).noteOn(0, 0, 60, 100).noteOff(960, 0, 60).noteOn(0, 0, 62, 1).noteOff(0, 0, 62).endOfTrack();
+    return smf.build();
+}
+
+std::vector<uint8_t> readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+std::string shell(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen((command + " 2>&1").c_str(), "r")) {
+        char buffer[512];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+        pclose(p);
+    }
+    return out;
+}
+
+TEST(Convert, FilesHaveTheLengthOfTheSongAtEveryRate) {
+    test::TempDir dir;
+    const std::string midi = dir.write("Tune.MID", song());
+    for (int rate : {44100, 22050, 48000}) {
+        SCOPED_TRACE(rate);
+        const auto run = test::runCli("convert " + midi + " --overwrite --rate " + std::to_string(rate));
+        ASSERT_EQ(run.exitCode, 0) << run.out;
+        const std::string wav = dir.file("Tune.WAV");
+        EXPECT_NE(run.out.find("Tune.WAV"), std::string::npos) << run.out;
+        const auto bytes = readAll(wav);
+        ASSERT_GE(bytes.size(), 44u);
+        // The song's 1.5 s and the second of silence that ends every song.
+        const uint32_t frames = static_cast<uint32_t>(rate) * 3 / 2 + static_cast<uint32_t>(rate);
+        EXPECT_EQ(le32(bytes, 40), frames * 4);
+        EXPECT_EQ(le32(bytes, 4), frames * 4 + 36);
+        EXPECT_EQ(bytes.size(), frames * 4 + 44);
+        // What another program reads from the header.
+        EXPECT_EQ(shell("soxi -s " + wav), std::to_string(frames) + "\n");
+        EXPECT_EQ(shell("soxi -r " + wav), std::to_string(rate) + "\n");
+        EXPECT_EQ(shell("soxi -c " + wav), "2\n");
+        EXPECT_EQ(shell("soxi -b " + wav), "16\n");
+    }
+}
+
+TEST(Convert, NamesFoldersAndStandardOutput) {
+    test::TempDir dir;
+    const std::string bare = dir.write("Tune", song());  // no extension at all
+    const std::string other = dir.write("b.mid", song());
+    auto run = test::runCli("convert " + bare);
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(readAll(bare), song()) << "the song itself is never overwritten";
+    EXPECT_GT(readAll(dir.file("Tune.wav")).size(), 44u);
+
+    const std::string out = dir.file("out") + "/";
+    ASSERT_EQ(shell("mkdir " + out), "");
+    run = test::runCli("convert " + bare + " " + other + " -o " + out);
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_GT(readAll(out + "Tune.wav").size(), 44u);
+    EXPECT_GT(readAll(out + "b.wav").size(), 44u);
+    EXPECT_NE(run.out.find("2 files written"), std::string::npos) << run.out;
+
+    run = test::runCli("convert " + bare + " " + other + " -o " + dir.file("one.wav"));
+    EXPECT_EQ(run.exitCode, 2) << "two songs cannot share one file";
+
+    // Standard output cannot be repositioned: both sizes stay unknown.
+    shell("(" + std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli convert " + other + " -o - > " + dir.file("piped.wav") +
+          " 2>/dev/null)");
+    const auto piped = readAll(dir.file("piped.wav"));
+    ASSERT_EQ(piped.size(), 44u + (66150u + 44100u) * 4);
+    EXPECT_EQ(le32(piped, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(le32(piped, 40), 0xFFFFFFFFu);
+}
+
+TEST(Convert, FailuresNameTheFileAndLeaveNothingBehind) {
+    test::TempDir dir;
+    const std::string midi = dir.write("a.mid", song());
+    auto run = test::runCli("convert " + midi + " -o /dev/full --overwrite");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.out.find("Wave file could not be created!"), std::string::npos) << run.out;
+
+    run = test::runCli("convert " + midi + " -o " + dir.file("missing-folder/x.wav"));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.out.find("missing-folder/x.wav"), std::string::npos) << run.out;
+
+    const std::string broken = dir.write("broken.mid", std::vector<uint8_t>{'M', 'T', 'h', 'd', 0, 0});
+    run = test::runCli("convert " + broken + " " + midi + " --overwrite");
+    EXPECT_EQ(run.exitCode, 1) << "one song failed";
+    EXPECT_NE(run.out.find("broken.mid"), std::string::npos) << run.out;
+    EXPECT_TRUE(readAll(dir.file("broken.wav")).empty()) << "no half-written file of a song that failed";
+    EXPECT_GT(readAll(dir.file("a.wav")).size(), 44u) << "the other song is still converted";
+
+    // An existing file is kept unless replacing is asked for.
+    run = test::runCli("convert " + midi);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.out.find("--overwrite"), std::string::npos) << run.out;
+}
+
+TEST(Convert, JobsForOutputNames) {
+    std::string error;
+    auto jobs = makeConvertJobs({"/s/A.MID", "/s/b.kar"}, std::nullopt, "wav", error);
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(jobs[0].output, "/s/A.WAV");
+    EXPECT_EQ(jobs[1].output, "/s/b.wav");
+    jobs = makeConvertJobs({"/s/A.MID"}, std::string("/t/"), "wav", error);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].output, "/t/A.WAV");
+    jobs = makeConvertJobs({"/s/A.MID", "/s/b.kar"}, std::string("/t/x.wav"), "wav", error);
+    EXPECT_TRUE(jobs.empty());
+    EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace svt

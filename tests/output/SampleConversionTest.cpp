@@ -1,0 +1,118 @@
+#include "output/SampleConversion.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "output/OutputDevice.h"
+#include "output/OutputNames.h"
+
+namespace svt::output {
+namespace {
+
+constexpr int32_t kFull = 1 << 28;
+
+std::vector<uint8_t> convert(std::vector<int32_t> stereo, int32_t encoding) {
+    const size_t bytes = convertSamples(stereo.data(), stereo.size() / 2, encoding);
+    std::vector<uint8_t> out(bytes);
+    std::memcpy(out.data(), stereo.data(), bytes);
+    return out;
+}
+
+int16_t le16(const std::vector<uint8_t>& b, size_t i) { return static_cast<int16_t>(b[2 * i] | (b[2 * i + 1] << 8)); }
+
+TEST(SampleConversion, SixteenBitsClipAtFullScale) {
+    const std::vector<int32_t> in = {kFull, -kFull - 1, kFull * 2 - 1 + 0, -(1 << 30), 8191, 8192, -8192, -8193};
+    const auto out = convert(in, kSigned16Stereo);
+    ASSERT_EQ(out.size(), 16u);
+    EXPECT_EQ(le16(out, 0), 32767);
+    EXPECT_EQ(le16(out, 1), -32768);
+    EXPECT_EQ(le16(out, 2), 32767);
+    EXPECT_EQ(le16(out, 3), -32768);
+    EXPECT_EQ(le16(out, 4), 0);
+    EXPECT_EQ(le16(out, 5), 1);
+    EXPECT_EQ(le16(out, 6), -1);
+    EXPECT_EQ(le16(out, 7), -2) << "shifts are arithmetic";
+}
+
+TEST(SampleConversion, VectorAndScalarPathsAgree) {
+    // Long enough for the vector loop, odd enough for the scalar tail.
+    std::vector<int32_t> in(2 * 1001);
+    uint32_t x = 12345;
+    for (auto& v : in) {
+        x = x * 1664525u + 1013904223u;
+        v = static_cast<int32_t>(x) >> 1;  // well beyond full scale both ways
+    }
+    std::vector<int16_t> fast(in.size());
+    convertTo16(in.data(), fast.data(), in.size());
+    for (size_t i = 0; i < in.size(); ++i) {
+        const int32_t expected = std::max(-32768, std::min(32767, in[i] >> 13));
+        ASSERT_EQ(fast[i], expected) << i;
+    }
+}
+
+TEST(SampleConversion, OtherWidthsSignsAndOrders) {
+    const std::vector<int32_t> in = {kFull, -kFull - 1};
+    EXPECT_EQ(convert(in, 0 | ENC_SIGNED), (std::vector<uint8_t>{127, 0x80}));
+    EXPECT_EQ(convert(in, 0), (std::vector<uint8_t>{0xFF, 0x00})) << "8-bit is offset binary";
+    EXPECT_EQ(convert(in, ENC_16BIT), (std::vector<uint8_t>{0xFF, 0xFF, 0x00, 0x00}));
+    EXPECT_EQ(convert(in, ENC_16BIT | ENC_SIGNED | ENC_BYTESWAP), (std::vector<uint8_t>{0x7F, 0xFF, 0x80, 0x00}));
+    EXPECT_EQ(convert(in, ENC_24BIT | ENC_SIGNED), (std::vector<uint8_t>{0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x80}));
+    EXPECT_EQ(convert(in, ENC_24BIT), (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(convert(in, ENC_24BIT | ENC_BYTESWAP), (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00}));
+    // Mono takes the mean of both sides.
+    EXPECT_EQ(convert({kFull / 2, -kFull / 2, kFull, kFull}, ENC_MONO | kSigned16Stereo),
+              (std::vector<uint8_t>{0, 0, 0xFF, 0x7F}));
+}
+
+TEST(SampleConversion, CompandingCodes) {
+    EXPECT_EQ(linearToUlaw(0), 0xFF);
+    EXPECT_EQ(linearToUlaw(32767), 0x80);
+    EXPECT_EQ(linearToUlaw(-32768), 0x00);
+    EXPECT_EQ(linearToAlaw(0), 0xD5);
+    EXPECT_EQ(linearToAlaw(32767), 0xAA);
+    EXPECT_EQ(linearToAlaw(-32768), 0x2A);
+    // Both codes are monotonic in the signal: a louder positive sample never gets a code of a
+    // quieter one.
+    int lastSegment = -1;
+    for (int v = 0; v < 32768; v += 64) {
+        const int magnitude = 0x7F - (linearToUlaw(static_cast<int16_t>(v)) & 0x7F);
+        ASSERT_GE(magnitude, lastSegment) << v;
+        lastSegment = magnitude;
+    }
+}
+
+TEST(Encodings, LettersAndNormalisation) {
+    int32_t e = kSigned16Stereo;
+    ASSERT_TRUE(applyEncodingLetters("8U", e));
+    EXPECT_EQ(e, ENC_ULAW) << "mu-law has no sign, width or byte order of its own";
+    e = kSigned16Stereo;
+    ASSERT_TRUE(applyEncodingLetters("2x", e));
+    EXPECT_EQ(e, ENC_SIGNED | ENC_24BIT | ENC_BYTESWAP);
+    ASSERT_TRUE(applyEncodingLetters("8", e));
+    EXPECT_EQ(e, ENC_SIGNED) << "8 bits have no byte order";
+    ASSERT_TRUE(applyEncodingLetters("MA", e));
+    EXPECT_EQ(e, ENC_MONO | ENC_ALAW);
+    const int32_t before = e;
+    EXPECT_FALSE(applyEncodingLetters("1q", e));
+    EXPECT_EQ(e, before) << "a rejected text changes nothing";
+    EXPECT_EQ(bytesPerFrame(kSigned16Stereo), 4);
+    EXPECT_EQ(bytesPerFrame(ENC_24BIT | ENC_MONO), 3);
+}
+
+TEST(OutputNames, NamedAfterTheSong) {
+    EXPECT_EQ(automaticOutputName("/songs/Tune.mid", "wav"), "/songs/Tune.wav");
+    EXPECT_EQ(automaticOutputName("D:\\X\\SONG.MID", "wav"), "D:\\X\\SONG.WAV");
+    EXPECT_EQ(automaticOutputName("C:\\a\\b.MID", "mp3"), "C:\\a\\b.MP3");
+    EXPECT_EQ(automaticOutputName("a.mid.gz", "wav"), "a.wav");
+    EXPECT_EQ(automaticOutputName("x.zip#d/s.mid", "wav"), "x.zip_d_s.wav");
+    // Without an extension the song keeps its name and gains one: it is never overwritten,
+    // and a dot in a folder name does not count.
+    EXPECT_EQ(automaticOutputName("/songs/Tune", "wav"), "/songs/Tune.wav");
+    EXPECT_EQ(automaticOutputName("/my.songs/Tune", "wav"), "/my.songs/Tune.wav");
+    EXPECT_EQ(automaticOutputName("/songs/Tune.", "wav"), "/songs/Tune.wav");
+}
+
+}  // namespace
+}  // namespace svt::output
