@@ -18,7 +18,7 @@ class RecordingSink final : public AudioSink {
     std::vector<int32_t> samples;
     int rate() const override { return 44100; }
     bool realTime() const override { return false; }
-    int control(int) override { return 0; }
+    int control(int, const std::string&) override { return 0; }
     int add(const int32_t* s, int frames) override {
         samples.insert(samples.end(), s, s + 2 * frames);
         return 0;
