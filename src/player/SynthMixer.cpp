@@ -15,6 +15,8 @@ namespace svt {
 
 namespace {
 
+constexpr int32_t kTremoloCycle = 31250;
+
 int32_t rampStep(int32_t from, int32_t to, int32_t frames) {
     const int32_t d = to - from;
     if (d == 0) return 0;
@@ -168,10 +170,17 @@ bool Synthesizer::controlUpdate(Voice& v) {
             v.tremoloDelay -= settings_.controlRatio;
             v.tremoloFactor = 1.0;
         } else {
-            v.tremoloPhase += v.tremoloPhaseStep;
+            // The region's phase step gives 31250 phase units per cycle (it is frequency in
+            // mHz / 32 per control period of a millisecond).
+            v.tremoloPhase = (v.tremoloPhase + v.tremoloPhaseStep) % kTremoloCycle;
             const double sine =
-                lfoSine(interpolationTables(), (v.tremoloPhase >> 5) & (kLfoSineSteps - 1));
-            v.tremoloFactor = 1.0 + sine * (v.tremoloDepth * 128) / 131072.0;
+                lfoSine(interpolationTables(),
+                        static_cast<int>(int64_t(v.tremoloPhase) * kLfoSineSteps / kTremoloCycle));
+            // Depth 256 takes the level all the way down at the bottom of the swing; the top
+            // of the swing is the note's own level, so a deep tremolo cannot clip.
+            const double depth = std::min(1.0, std::abs(v.tremoloDepth) / 256.0);
+            const double swing = v.tremoloDepth < 0 ? -sine : sine;
+            v.tremoloFactor = 1.0 - depth * (1.0 - swing) / 2.0;
         }
     }
     v.envelopeFactor = envelopeFactor(v);

@@ -3,8 +3,8 @@
 // program 1 the same with an instant release, program 2 silence, program 3 a 441 Hz cosine
 // (it starts at its peak), program 4 a 220 Hz saw (root key 57), program 5 the saw through a
 // 1 kHz low-pass, program 6 a stereo pair (440 Hz left, 660 Hz right at key 69), program 7
-// the sine with a 0.1 s attack, and drum kit 0 whose keys 36..46 play a sine
-// that sounds 1000 Hz on key 36.
+// the sine with a 0.1 s attack, program 8 the sine with a 5 Hz, 6 dB tremolo, and drum kit 0 whose
+// keys 36..46 play a sine that sounds 1000 Hz on key 36.
 
 #include <cmath>
 #include <memory>
@@ -76,6 +76,13 @@ inline std::vector<uint8_t> rigFont() {
         .gen(GEN_ATTACK_VOL_ENV, Sf2Builder::timecents(0.1))
         .sample(sine);
     sf.presetZone(sf.addPreset("Slow attack", 0, 7)).instrument(slow);
+    const int tremolo = sf.addInstrument("Tremolo");
+    sf.instrumentZone(tremolo)
+        .loopMode(1)
+        .gen(GEN_MOD_LFO_TO_VOLUME, 60)                                          // 6 dB
+        .gen(GEN_FREQ_MOD_LFO, int(std::lround(1200 * std::log2(5.0 / 8.176))))  // 5 Hz
+        .sample(sine);
+    sf.presetZone(sf.addPreset("Tremolo", 0, 8)).instrument(tremolo);
     return sf.build();
 }
 

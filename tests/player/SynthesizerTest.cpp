@@ -429,6 +429,21 @@ TEST(SynthesizerShaping, AttackAndModulationWheel) {
     EXPECT_GT(swing(127), 40.0);
 }
 
+TEST(SynthesizerShaping, TremoloSwingsTheLevelAtItsRate) {
+    SynthRig rig;
+    rig.program(0, 8);
+    rig.noteOn(0, 69);
+    rig.render(4410);
+    const auto x = rig.left(2 * kSecond);
+    // The level of every 10 ms stretch: a slow wave around its mean.
+    std::vector<double> level;
+    for (size_t at = 0; at + 441 <= x.size(); at += 441)
+        level.push_back(test::rms(std::span(x).subspan(at, 441)));
+    const auto [lo, hi] = std::minmax_element(level.begin(), level.end());
+    EXPECT_NEAR(20 * std::log10(*hi / *lo), 6.0, 0.7) << "60 cB of tremolo";
+    EXPECT_NEAR(test::pitchByZeroCrossings(level, 100.0), 5.0, 0.15);
+}
+
 TEST(SynthesizerShaping, PortamentoGlidesFromTheLastNote) {
     SynthRig rig;
     rig.event(EV_PORTAMENTO_TIME_MSB, 0, 64);  // about 20 semitones a second
