@@ -88,19 +88,24 @@ inline std::vector<uint8_t> rigFont() {
 
 struct SynthRig {
     std::vector<uint8_t> bytes = rigFont();
-    SoundFontRegistry registry{quiet()};
+    int rateHz;
+    SoundFontRegistry registry{quiet(rateHz)};
     InstrumentBanks banks{registry};
     EngineSettings settings;
     PlayerControls controls;
     std::unique_ptr<Synthesizer> synth;
 
-    static InstrumentSettings quiet() {
+    static InstrumentSettings quiet(int rateHz) {
         InstrumentSettings s;
         s.printDiagnostics = false;
+        s.outputRate = rateHz;
+        s.controlRatio = settleControlRatio(rateHz);
         return s;
     }
 
-    SynthRig() {
+    explicit SynthRig(int outputRateHz = 44100) : rateHz(outputRateHz) {
+        settings.outputRateHz = rateHz;
+        settings.controlRatio = settleControlRatio(rateHz);
         registry.registerBytes("rig.sf2", bytes);
         banks.indexFonts();
         synth = std::make_unique<Synthesizer>(settings, banks, controls);

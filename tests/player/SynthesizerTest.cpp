@@ -56,6 +56,22 @@ TEST(SynthesizerPitch, NotesBendTuningAndTransposition) {
     }
 }
 
+TEST(SynthesizerPitch, OtherOutputRatesKeepPitchAndTimes) {
+    for (int rate : {22050, 48000, 96000}) {
+        SynthRig rig(rate);
+        rig.noteOn(0, 69);
+        rig.render(rate / 10);
+        const auto note = SynthRig::side(rig.render(rate / 2), 0);
+        EXPECT_NEAR(cents(test::pitchByZeroCrossings(note, rate), 440.0), 0.0, 3.0) << rate;
+        // The 0.2 s release ends within a second whatever the rate, and not at once.
+        rig.noteOff(0, 69);
+        rig.render(rate / 20);
+        EXPECT_EQ(rig.synth->voicesInUse(), 1) << rate;
+        rig.render(rate);
+        EXPECT_EQ(rig.synth->voicesInUse(), 0) << rate;
+    }
+}
+
 TEST(SynthesizerPitch, BendMovesASoundingNoteAtOnce) {
     SynthRig rig;
     rig.noteOn(0, 69);
