@@ -114,6 +114,7 @@ void Synthesizer::resetChannels() {
     for (auto& row : pairingHead_) row.fill(0);
     for (auto& row : pairingTail_) row.fill(0);
     upperBound_ = 0;
+    cutNotes_ = lostNotes_ = 0;
     masterVolumeRatio_ = 0xFFFF;
     appliedAmplification_ = controls_.amplification;
 }

@@ -143,7 +143,6 @@ class Synthesizer final : public Synthesis {
     // Scratch of the render path, made once.
     std::array<int32_t, Resampler::kCapacityFrames> samples_{};
     std::array<int64_t, 2 * kBlockFrames> mix_{};
-    int mixFrame_ = 0;  // where the voice being mixed writes in mix_
 };
 
 }  // namespace svt
