@@ -31,6 +31,14 @@ int clamp7(int v) {
     return std::clamp(v, 0, 127);
 }
 
+// A channel pan places a mono region; the two halves of a stereo sample keep their spread
+// around it, so that a panned stereo piano stays stereo instead of collapsing into one point.
+int panningFor(const SampleRegion& r, int channelPan) {
+    if (r.sfSampleType != kSampleLeft && r.sfSampleType != kSampleRight) return channelPan;
+    const int room = std::min(channelPan, 127 - channelPan);  // a hard pan leaves no room
+    return clamp7(channelPan + (r.pan - 64) * room / 64);
+}
+
 }  // namespace
 
 Synthesizer::Synthesizer(const EngineSettings& settings, InstrumentBanks& banks,
@@ -462,7 +470,7 @@ void Synthesizer::controlChange(const SongEvent& e) {
             ch.panning = static_cast<int8_t>(value);
             eachVoice([&](Voice& v) {
                 if (v.drum && ch.drumNotes[v.note].panning >= 0) return;
-                v.panning = value;
+                v.panning = panningFor(*v.region, value);
                 recomputeAmplitude(v);
             });
             break;
@@ -574,7 +582,7 @@ void Synthesizer::controlChange(const SongEvent& e) {
         case EV_RANDOM_PAN:
             ch.panning = static_cast<int8_t>(randomPan());
             eachVoice([&](Voice& v) {
-                v.panning = ch.panning;
+                v.panning = panningFor(*v.region, ch.panning);
                 recomputeAmplitude(v);
             });
             break;
@@ -902,7 +910,9 @@ void Synthesizer::startVoice(Voice& v, const SampleRegion& r, int c, int note, i
     v.tremoloDepth = r.ampLfoDepth;
 
     const DrumNoteState& dn = ch.drumNotes[size_t(note)];
-    v.panning = (v.drum && dn.panning >= 0) ? dn.panning : ch.panning >= 0 ? ch.panning : r.pan;
+    v.panning = (v.drum && dn.panning >= 0) ? dn.panning
+                : ch.panning >= 0           ? panningFor(r, ch.panning)
+                                            : r.pan;
 
     v.volume = EnvelopeState{};
     v.modulation = EnvelopeState{};

@@ -406,6 +406,7 @@ TEST(SynthesizerShaping, LowPassFilterAndBrightness) {
 TEST(SynthesizerShaping, StereoPairSoundsBothHalvesOnTheirSides) {
     SynthRig rig;
     rig.program(0, 6);
+    rig.event(EV_PAN, 0, 64);  // a centred channel keeps the halves apart
     rig.noteOn(0, 69);
     EXPECT_EQ(rig.synth->voicesInUse(), 2);
     rig.render(4410);
@@ -414,6 +415,12 @@ TEST(SynthesizerShaping, StereoPairSoundsBothHalvesOnTheirSides) {
                 3.0);
     EXPECT_NEAR(cents(test::pitchByZeroCrossings(SynthRig::side(out, 1), kSecond), 660.0), 0.0,
                 3.0);
+    // Panned hard right, both halves sound on the right only.
+    rig.event(EV_PAN, 0, 127);
+    rig.render(4410);
+    const auto right = rig.render(4410);
+    EXPECT_EQ(test::rms(SynthRig::side(right, 0)), 0.0);
+    EXPECT_GT(test::rms(SynthRig::side(right, 1)), 1e6);
 }
 
 TEST(SynthesizerShaping, AttackAndModulationWheel) {
