@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the release binaries when needed and runs
-# sorvanto-cli with the given arguments. Without arguments it shows what the
-# program does with the bundled demo song.
+# sorvanto-cli with the given arguments. Without arguments it shows the bundled
+# demo song and converts it into build/demo.wav.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
@@ -9,6 +9,7 @@ svt_ensure_packages "${SVT_BUILD_PACKAGES[@]}" "${SVT_RUNTIME_PACKAGES[@]}"
 svt_build release >/dev/null
 cli=build/release/bin/sorvanto-cli
 if [ $# -eq 0 ]; then
-    exec "$cli" info data/demo.mid
+    "$cli" info data/demo.mid
+    exec "$cli" convert data/demo.mid -o build/demo.wav --overwrite
 fi
 exec "$cli" "$@"
