@@ -115,6 +115,17 @@ int AudioQueue::writeBucket(int index) {
     return writeToDevice(p, b.filled);
 }
 
+int AudioQueue::writeHeadBucket() {
+    const int index = head_;
+    const int result = writeBucket(index);
+    head_ = buckets_[index].next;
+    if (head_ < 0) tail_ = -1;
+    buckets_[index].next = freeList_;
+    buckets_[index].filled = 0;
+    freeList_ = index;
+    return result;
+}
+
 size_t AudioQueue::putIntoBuckets(const uint8_t* bytes, size_t count, int& error) {
     error = 0;
     if (bucketCount_ == 0) {
@@ -152,13 +163,7 @@ int AudioQueue::fillNoBlock() {
     if (head_ < 0 || buckets_[head_].filled < static_cast<size_t>(bucketBytes_) || !timed()) return 0;
     int64_t n = freeSamples() * bytesPerFrame_ / bucketBytes_;
     while (n-- > 0 && head_ >= 0 && buckets_[head_].filled == static_cast<size_t>(bucketBytes_)) {
-        const int index = head_;
-        if (writeBucket(index) < 0) return -1;
-        head_ = buckets_[index].next;
-        if (head_ < 0) tail_ = -1;
-        buckets_[index].next = freeList_;
-        buckets_[index].filled = 0;
-        freeList_ = index;
+        if (writeHeadBucket() < 0) return -1;
     }
     return 0;
 }
@@ -196,13 +201,7 @@ int AudioQueue::add(const int32_t* samples, int frames) {
                 hooks_->runDueNotices();
                 if (fillNoBlock() < 0) return -1;
             } else if (head_ >= 0 && buckets_[head_].filled == static_cast<size_t>(bucketBytes_)) {
-                const int index = head_;
-                if (writeBucket(index) < 0) return -1;
-                head_ = buckets_[index].next;
-                if (head_ < 0) tail_ = -1;
-                buckets_[index].next = freeList_;
-                buckets_[index].filled = 0;
-                freeList_ = index;
+                if (writeHeadBucket() < 0) return -1;
             }
             filling_ = false;
         }

@@ -75,6 +75,8 @@ private:
     void reset();
     size_t putIntoBuckets(const uint8_t* bytes, size_t count, int& error);
     int writeBucket(int index);
+    // Writes the oldest bucket and returns it to the free list; -1 when the device failed.
+    int writeHeadBucket();
     int writeToDevice(const uint8_t* bytes, size_t count);
     void waitALittle();
     int stopRequested();
