@@ -18,8 +18,25 @@ Engine::Engine(EngineSettings settings)
       random_(clockSeed()),
       workBuffer_(kWorkBufferBytes, 0),
       banks_(fonts_),
-      synthesis_(std::make_unique<SilentSynthesis>()),
-      player_(songInput_, &banks_, *synthesis_, quiet_) {}
+      synthesizer_(settings_, banks_, controls_),
+      player_(songInput_, &banks_, synthesizer_, quiet_, &controls_) {
+    synthesizer_.setDefaultDrumChannels(settings_.drumChannels);
+}
+
+Status Engine::loadSoundFont(const std::string& fileName) {
+    fonts_.selectFont(fileName);
+    banks_.indexFonts();
+    for (const auto& font : fonts_.fonts()) {
+        if (font->registeredName() != fileName) continue;
+        if (font->usable()) return Ok{};
+        std::string reason = font->lastError();
+        fonts_.unregisterFont(fileName);
+        if (reason.empty()) reason = "not a usable SoundFont";
+        if (reason.find(fileName) == std::string::npos) reason = fileName + ": " + reason;
+        return makeError(reason);
+    }
+    return makeError(fileName + ": the SoundFont could not be registered");
+}
 
 Engine::~Engine() { closeOutput(); }
 

@@ -18,6 +18,8 @@
 #include "player/Player.h"
 #include "player/PlayerCommands.h"
 #include "player/Synthesis.h"
+#include "player/Synthesizer.h"
+#include "base/Result.h"
 #include "song/EngineRandom.h"
 #include "song/EngineSettings.h"
 #include "song/SongInput.h"
@@ -40,7 +42,15 @@ public:
     SoundFontRegistry& fonts() { return fonts_; }
     InstrumentBanks& banks() { return banks_; }
     Player& player() { return player_; }
-    Synthesis& synthesis() { return *synthesis_; }
+    Synthesis& synthesis() { return synthesizer_; }
+    Synthesizer& synthesizer() { return synthesizer_; }
+    // The user's settings the synthesizer reads while it plays (transposition, tempo, volume,
+    // muted channels); the player resets them at every song start.
+    PlayerControls& controls() { return controls_; }
+
+    // Makes `fileName` the engine's SoundFont and indexes it, so songs sound with its
+    // instruments. The error names the file and the reason; the engine then stays without it.
+    Status loadSoundFont(const std::string& fileName);
     output::Outputs& outputs() { return outputs_; }
     output::AudioQueue& audioQueue() { return queue_; }
 
@@ -69,7 +79,8 @@ private:
     SoundFontRegistry fonts_;
     InstrumentBanks banks_;
     QuietControl quiet_;
-    std::unique_ptr<Synthesis> synthesis_;
+    PlayerControls controls_;
+    Synthesizer synthesizer_;
     Player player_;
     output::Outputs outputs_;
     output::AudioQueue queue_;

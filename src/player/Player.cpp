@@ -28,8 +28,13 @@ int systemModeOfMaker(uint8_t maker) {
 
 }  // namespace
 
-Player::Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis, ControlInterface& control)
-    : input_(input), banks_(banks), synthesis_(synthesis), control_(&control) {
+Player::Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis, ControlInterface& control,
+               PlayerControls* controls)
+    : input_(input),
+      banks_(banks),
+      synthesis_(synthesis),
+      control_(&control),
+      controls_(controls ? *controls : ownControls_) {
     trace_.setDeliver([this](const PlayerNotice& n) { control_->event(n); });
 }
 

@@ -31,7 +31,10 @@ struct PlayerOptions {
 class Player final : public AudioQueueHooks {
 public:
     // `banks` may be null (nothing is loaded: a silent synthesizer needs no instruments).
-    Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis, ControlInterface& control);
+    // `controls` are the user's settings the synthesis reads while it renders; the player keeps
+    // its own when none are given.
+    Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis, ControlInterface& control,
+           PlayerControls* controls = nullptr);
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
 
@@ -91,7 +94,8 @@ private:
     ControlInterface* control_;
     AudioSink* sink_ = nullptr;
     PlayerOptions options_;
-    PlayerControls controls_;
+    PlayerControls ownControls_;
+    PlayerControls& controls_;
     TraceQueue trace_;
 
     std::span<const SongEvent> events_;
