@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/Engine.h"
+#include "output/Mp3Output.h"
 #include "output/OutputNames.h"
 #include "platform/OutputFile.h"
 
@@ -56,6 +57,10 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     output::OutputDevice& device = engine.output();
     device.name = job.output;
     device.batchConversion = false;
+    if (auto* mp3 = dynamic_cast<output::Mp3Output*>(&device)) {
+        mp3->setSettings(options.mp3);
+        mp3->songTitle = engine.songInput().infos().quickTitle(job.input).value_or("");
+    }
     const bool existed = job.output != "-" && platform::pathExists(job.output);
     if (engine.openOutput() < 0) {
         outcome.message = engine.outputMessage();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/Batch.h"
+#include "output/Mp3Encoder.h"
 #include "song/EngineSettings.h"
 
 namespace svt {
@@ -15,6 +16,7 @@ struct ConvertOptions {
     EngineSettings settings;
     std::string outputText = "w";  // identifier character and encoding letters of the output
     std::string extension = "wav";
+    output::Mp3Settings mp3;  // bit rate or VBR quality of MP3 files
     double timeRatio = 1.0;
 };
 

@@ -6,12 +6,15 @@
 #include "app/Conversion.h"
 #include "app/Playlist.h"
 #include "cli/Command.h"
+#include "cli/ConvertFormat.h"
 #include "platform/Terminal.h"
 
 namespace svt::cli {
 namespace {
 
-constexpr const char* kConvertUsage = "usage: sorvanto-cli convert FILE|FOLDER|LIST.pli... [-o OUT] [--rate HZ] [--overwrite]\n";
+constexpr const char* kConvertUsage =
+    "usage: sorvanto-cli convert FILE|FOLDER|LIST.pli... [-o OUT] [--rate HZ] [--overwrite]\n"
+    "                            [-f wav|mp3] [--bitrate KBPS | --vbr Q]\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "sorvanto-cli convert: %s\n%s", message.c_str(), kConvertUsage);
@@ -20,8 +23,8 @@ int usageError(const std::string& message) {
 
 }  // namespace
 
-SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [--rate HZ] [--overwrite]",
-                "render songs to WAV files named after them (or into OUT)") {
+SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [--rate HZ] [--overwrite] [-f wav|mp3]",
+                "render songs to WAV or MP3 files named after them (or into OUT)") {
     ArgParser parser(cmd.args);
     if (parser.flag("--help", "-h")) {
         std::printf("%s"
@@ -29,13 +32,15 @@ SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [--rate HZ] [--overwr
                     "                a folder: the files go there, named after their songs.\n"
                     "                Without -o each file is written beside its song.\n"
                     "  --rate HZ     output rate, 8000..192000 (default 44100)\n"
-                    "  --overwrite   replace files that exist already (otherwise they are skipped)\n",
-                    kConvertUsage);
+                    "  --overwrite   replace files that exist already (otherwise they are skipped)\n"
+                    "%s",
+                    kConvertUsage, kFormatHelp);
         return 0;
     }
     const auto outputName = parser.value("--output", "-o");
     const auto rateText = parser.value("--rate");
     const bool overwrite = parser.flag("--overwrite");
+    const FormatChoice format = takeFormatOptions(parser);
     const std::vector<std::string> operands = parser.operands();
     if (!parser.error().empty()) return usageError(parser.error());
     if (operands.empty()) return usageError("no songs named");
@@ -48,6 +53,11 @@ SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [--rate HZ] [--overwr
         options.settings.outputRateHz = static_cast<int>(rate);
     }
     options.settings.controlRatio = settleControlRatio(options.settings.outputRateHz);
+    if (const std::string e = applyFormatOptions(format, options); !e.empty()) return usageError(e);
+    if (const std::string e = formatUnavailable(options); !e.empty()) {
+        std::fprintf(stderr, "sorvanto-cli convert: %s\n", e.c_str());
+        return 1;
+    }
 
     const std::vector<std::string> songs = expandPlaylistNames(operands);
     if (songs.empty()) {

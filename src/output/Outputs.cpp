@@ -1,5 +1,6 @@
 #include "output/Outputs.h"
 
+#include "output/Mp3Output.h"
 #include "output/WavOutput.h"
 
 namespace svt::output {
@@ -9,7 +10,7 @@ Outputs::Outputs() {
         'd', "Lautsprecher", OF_PCM_STREAM | OF_CAN_TIME | OF_BUFFER_SETTING, "Live playback is not available yet.");
     devices_[kLive]->extra[0] = 32;
     devices_[kWav] = std::make_unique<WavOutput>();
-    devices_[kMp3] = std::make_unique<UnavailableOutput>('g', "MP3", OF_PCM_STREAM, "MP3 output is not available yet.");
+    devices_[kMp3] = std::make_unique<Mp3Output>();
 }
 
 std::optional<size_t> Outputs::select(std::string_view text) {

@@ -25,16 +25,20 @@ struct Fake {
     long frames = 0;
 };
 
+void configure(Fake& f, const char* settings);
+
 Fake& fake() {
-    static Fake f;
+    // A program that loads the fake on its own (the command line's tests) is configured
+    // through the environment.
+    static Fake f = [] {
+        Fake made;
+        configure(made, std::getenv("FAKE_GOGO"));
+        return made;
+    }();
     return f;
 }
 
-}  // namespace
-
-// "version=200 failAfter=3 endAfter=5 failItem=1000"; resets the log.
-FAKE_EXPORT void fake_configure(const char* settings) {
-    Fake& f = fake();
+void configure(Fake& f, const char* settings) {
     f = Fake{};
     const char* p = settings;
     while (p != nullptr && *p != '\0') {
@@ -49,6 +53,11 @@ FAKE_EXPORT void fake_configure(const char* settings) {
         p += used;
     }
 }
+
+}  // namespace
+
+// "version=200 failAfter=3 endAfter=5 failItem=1000"; resets the log.
+FAKE_EXPORT void fake_configure(const char* settings) { configure(fake(), settings); }
 
 FAKE_EXPORT const char* fake_log() { return fake().log.c_str(); }
 

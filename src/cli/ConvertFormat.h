@@ -1,0 +1,30 @@
+#pragma once
+// The file format options of sorvanto-cli convert: -f wav|mp3, and for MP3 the bit rate or
+// the VBR quality.
+
+#include <optional>
+#include <string>
+
+#include "app/Conversion.h"
+#include "cli/Command.h"
+
+namespace svt::cli {
+
+inline constexpr const char* kFormatUsage = "[-f wav|mp3] [--bitrate KBPS | --vbr Q]";
+extern const char* const kFormatHelp;
+
+struct FormatChoice {
+    std::optional<std::string> format, bitrate, vbr;
+};
+
+// Takes the format options from `parser`, with the command's other options.
+FormatChoice takeFormatOptions(ArgParser& parser);
+// Puts the choice into `options` (output, extension, encoder settings); the output rate
+// must be settled already. Returns an error text for the usage message, or empty.
+std::string applyFormatOptions(const FormatChoice& choice, ConvertOptions& options);
+
+// What keeps the chosen format from working at all (the MP3 encoder library is missing),
+// or empty.
+std::string formatUnavailable(const ConvertOptions& options);
+
+}  // namespace svt::cli

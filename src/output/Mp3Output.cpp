@@ -1,0 +1,116 @@
+#include "output/Mp3Output.h"
+
+#include "output/OutputNames.h"
+#include "song/SongInfo.h"
+
+namespace svt::output {
+namespace {
+
+constexpr const char* kLoadGerman = "MP3-Encoder konnte nicht geladen werden!";
+constexpr const char* kLoadEnglish = "Error loading MP3-Encoder!";
+constexpr const char* kFileGerman = "Die MP3-Datei kann nicht erstellt werden!";
+constexpr const char* kFileEnglish = "MP3 file could not be created!";
+
+// The library takes 16-bit signed little-endian or 8-bit unsigned linear samples: 24 bits
+// become 16, and companded 8-bit codes become linear ones (the encoder cannot expand them).
+int32_t encoderEncoding(int32_t e) {
+    if (e & ENC_24BIT) e = (e & ~ENC_24BIT) | ENC_16BIT;
+    if (e & ENC_16BIT)
+        e = (e | ENC_SIGNED) & ~(ENC_BYTESWAP | ENC_ULAW | ENC_ALAW);
+    else
+        e &= ~(ENC_SIGNED | ENC_ULAW | ENC_ALAW);
+    return normalizeEncoding(e);
+}
+
+}  // namespace
+
+const char* encoderLoadMessage(Language language) { return tr(language, kLoadGerman, kLoadEnglish); }
+
+Mp3Output::Mp3Output(EncoderSearch search, RingWait wait) : search_(search), encoder_(std::move(search), wait) {
+    idName = "MP3";
+    idCharacter = 'g';
+    flags = OF_PCM_STREAM;
+}
+
+Mp3Output::~Mp3Output() { closeFile(); }
+
+bool Mp3Output::encoderAvailable() const { return output::encoderAvailable(search_); }
+
+void Mp3Output::fail(const char* german, const char* english) {
+    lastMessage_ = tr(language, german, english);
+    if (!lastOutputPath_.empty()) lastMessage_ += " (" + lastOutputPath_ + ")";
+}
+
+int Mp3Output::openOutput() {
+    lastMessage_.clear();
+    lastOutputPath_.clear();
+    if (!encoderAvailable() && !(locateEncoder && locateEncoder() && encoderAvailable())) {
+        fail(kLoadGerman, kLoadEnglish);
+        return -1;
+    }
+    encoding = encoderEncoding(encoding);
+    encoder_.setInputFormat({rate, (encoding & ENC_16BIT) ? 16 : 8, channelsOf(encoding)});
+    if (batchConversion) {
+        flags |= OF_AUTO_NAME;
+        name.clear();
+        return 0;
+    }
+    flags &= ~OF_AUTO_NAME;
+    return startFile(name, songTitle);
+}
+
+int Mp3Output::startFile(const std::string& path, const std::string& title) {
+    if (closeFile() < 0) return -1;
+    lastMessage_.clear();
+    lastOutputPath_ = path;
+    if (encoder_.start(path, title) < 0) {
+        fail(kFileGerman, kFileEnglish);
+        return -1;
+    }
+    fd = path == "-" ? 1 : 3;
+    return 0;
+}
+
+int Mp3Output::closeFile() {
+    if (!encoder_.isOpen()) return 0;
+    fd = -1;
+    if (encoder_.close() < 0) {
+        fail(kFileGerman, kFileEnglish);
+        return -1;
+    }
+    return 0;
+}
+
+int Mp3Output::closeOutput() { return closeFile(); }
+
+int Mp3Output::outputData(const uint8_t* bytes, size_t count) {
+    const long taken = encoder_.output(bytes, count);
+    if (taken < 0) {
+        // The first failure names the file; later calls keep that text.
+        if (lastMessage_.empty()) fail(kFileGerman, kFileEnglish);
+        return -1;
+    }
+    return static_cast<int>(taken);
+}
+
+int Mp3Output::acntl(int request, void*) {
+    if (request == OUT_REQ_DISCARD) {
+        encoder_.discard();
+        return 0;
+    }
+    return -1;
+}
+
+int Mp3Output::songStart(const std::string& songPath) {
+    if (!(flags & OF_AUTO_NAME)) return 0;
+    // The title is read from the song's first tracks, as the playlist shows it.
+    const std::string title = SongInfoList().quickTitle(songPath).value_or("");
+    return startFile(automaticOutputName(songPath, "mp3"), title);
+}
+
+int Mp3Output::songEnd() {
+    if (!(flags & OF_AUTO_NAME)) return 0;
+    return closeFile();
+}
+
+}  // namespace svt::output

@@ -1,0 +1,242 @@
+// The MP3 output as the audio queue and the conversion see it: opening with and without the
+// encoder library, the encodings it accepts, per-song files with their titles, and failures.
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "output/Mp3Output.h"
+#include "output/Outputs.h"
+#include "support/DecodedAudio.h"
+#include "support/SmfBuilder.h"
+#include "support/TempDir.h"
+
+namespace svt::output {
+namespace {
+
+using test::TempDir;
+namespace fs = std::filesystem;
+
+std::string folderOf(const std::string& path) { return fs::path(path).parent_path().string(); }
+std::string nameOf(const std::string& path) { return fs::path(path).filename().string(); }
+
+EncoderSearch libraryAt(const std::string& path) { return {folderOf(path), nameOf(path), ""}; }
+
+EncoderSearch nowhere(const TempDir& dir) {
+    return {dir.file("program"), "libgogo-not-installed.so", dir.file("config/MarineCat/GOGO_DLL.conf")};
+}
+
+// A second of a quiet ramp in 16-bit stereo, as the audio queue hands it over.
+std::vector<uint8_t> pcm(size_t frames) {
+    std::vector<uint8_t> out(frames * 4);
+    for (size_t i = 0; i < out.size(); i += 2) out[i] = static_cast<uint8_t>(i / 2 % 64);
+    return out;
+}
+
+std::string songTitled(const TempDir& dir, const std::string& file, const std::string& title) {
+    test::SmfBuilder smf(1, 480);
+    smf.track().trackName(0, title).tempo(0, 500000).endOfTrack(480);
+    smf.track().noteOn(0, 0, 60, 100).noteOff(480, 0, 60).endOfTrack();
+    return dir.write(file, smf.build());
+}
+
+TEST(Mp3Output, TheRecordAndItsPlaceInTheList) {
+    Outputs outputs;
+    OutputDevice& g = outputs.at(Outputs::kMp3);
+    EXPECT_NE(dynamic_cast<Mp3Output*>(&g), nullptr);
+    EXPECT_EQ(g.idCharacter, 'g');
+    EXPECT_EQ(g.idName, "MP3");
+    EXPECT_EQ(g.flags, OF_PCM_STREAM);
+    EXPECT_EQ(g.rate, 44100);
+    EXPECT_EQ(g.encoding, kSigned16Stereo);
+    EXPECT_EQ(g.fd, -1);
+    EXPECT_FALSE(g.hasDetect()) << "only the live output is chosen by detection";
+    EXPECT_EQ(outputs.select("g"), Outputs::kMp3);
+}
+
+TEST(Mp3Output, WithoutTheLibraryTheOutputDoesNotOpen) {
+    TempDir dir;
+    struct Case {
+        Language language;
+        bool dialogStores;  // the encoder-location dialog stores a working path
+        const char* message;
+    };
+    const Case cases[] = {{Language::English, false, "Error loading MP3-Encoder!"},
+                          {Language::German, false, "MP3-Encoder konnte nicht geladen werden!"},
+                          {Language::English, true, ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        fs::remove_all(dir.file("config"));
+        Mp3Output out(nowhere(dir));
+        EXPECT_FALSE(out.encoderAvailable());
+        out.language = c.language;
+        out.batchConversion = true;
+        int asked = 0;
+        out.locateEncoder = [&] {
+            ++asked;
+            return c.dialogStores && storeEncoderLocation(out.search(), GOGO_LIBRARY_PATH);
+        };
+        EXPECT_EQ(out.openOutput(), c.message[0] ? -1 : 0);
+        EXPECT_EQ(asked, 1) << "the dialog is offered once";
+        EXPECT_EQ(out.lastMessage(), c.message);
+        EXPECT_EQ(out.encoderAvailable(), c.dialogStores);
+        out.closeOutput();
+    }
+    Mp3Output noDialog(nowhere(dir));
+    fs::remove_all(dir.file("config"));
+    EXPECT_EQ(noDialog.openOutput(), -1) << "no dialog: the message at once";
+    EXPECT_EQ(encoderLoadMessage(Language::German), std::string("MP3-Encoder konnte nicht geladen werden!"));
+}
+
+TEST(Mp3Output, EncodingsBecomeWhatTheLibraryTakes) {
+    struct Case {
+        const char* text;  // selection text of the output
+        int32_t expected;
+    };
+    const Case cases[] = {
+        {"g", ENC_SIGNED | ENC_16BIT},
+        {"g2", ENC_SIGNED | ENC_16BIT},       // 24 bits become 16
+        {"g1ux", ENC_SIGNED | ENC_16BIT},     // 16 bits are signed and never swapped
+        {"g8s", 0},                           // 8 bits are unsigned
+        {"gU", 0},                            // companded codes become linear 8-bit samples
+        {"gAM", ENC_MONO},
+        {"g2M", ENC_MONO | ENC_SIGNED | ENC_16BIT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        Outputs outputs;
+        outputs.replace(std::make_unique<Mp3Output>(libraryAt(GOGO_LIBRARY_PATH)));
+        ASSERT_EQ(outputs.select(c.text), Outputs::kMp3);
+        OutputDevice& g = outputs.at(Outputs::kMp3);
+        g.batchConversion = true;
+        ASSERT_EQ(g.openOutput(), 0);
+        EXPECT_EQ(g.encoding, c.expected);
+        g.closeOutput();
+    }
+}
+
+TEST(Mp3Output, BatchConversionMakesOneTaggedFilePerSong) {
+    TempDir dir;
+    const std::string longTitle = "The first song of the list, with a long title";
+    const std::string songs[] = {songTitled(dir, "First.MID", longTitle), songTitled(dir, "second.mid", "Two"),
+                                 songTitled(dir, "third.mid", "   ")};
+    const char* files[] = {"First.MP3", "second.mp3", "third.mp3"};
+    const std::string titles[] = {longTitle.substr(0, 30), "Two", ""};
+
+    Mp3Output out(libraryAt(GOGO_LIBRARY_PATH));
+    out.name = dir.file("ignored.mp3");
+    out.batchConversion = true;
+    ASSERT_EQ(out.openOutput(), 0);
+    EXPECT_TRUE(out.flags & OF_AUTO_NAME);
+    EXPECT_TRUE(out.name.empty()) << "every song names its own file";
+    const std::vector<uint8_t> second = pcm(44100);
+    EXPECT_EQ(out.outputData(second.data(), second.size()), 0) << "no song started: nothing is taken";
+
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(files[i]);
+        ASSERT_EQ(out.acntl(OUT_REQ_PLAY_START, nullptr), -1) << "songs start through the queue's song calls";
+        ASSERT_EQ(out.songStart(songs[i]), 0);
+        EXPECT_EQ(out.lastOutputPath(), dir.file(files[i]));
+        EXPECT_NE(out.fd, -1);
+        for (int piece = 0; piece < 4; ++piece)
+            ASSERT_EQ(out.outputData(second.data(), second.size()), static_cast<int>(second.size()));
+        ASSERT_EQ(out.songEnd(), 0);
+        EXPECT_EQ(out.fd, -1);
+        const auto decoded = test::decodeMp3(dir.file(files[i]));
+        ASSERT_TRUE(decoded);
+        EXPECT_GE(decoded->frames(), 4u * 44100);
+        EXPECT_EQ(test::mpg123Title(dir.file(files[i])), titles[i]);
+    }
+    EXPECT_FALSE(fs::exists(dir.file("ignored.mp3")));
+    EXPECT_EQ(out.closeOutput(), 0);
+}
+
+TEST(Mp3Output, OneNamedFileTakesTheGivenTitle) {
+    TempDir dir;
+    Mp3Output out(libraryAt(GOGO_LIBRARY_PATH));
+    out.name = dir.file("one.mp3");
+    out.songTitle = "Named";
+    ASSERT_EQ(out.openOutput(), 0);
+    EXPECT_FALSE(out.flags & OF_AUTO_NAME);
+    EXPECT_EQ(out.songStart(dir.file("any.mid")), 0) << "songs go into the open file";
+    const std::vector<uint8_t> second = pcm(44100);
+    EXPECT_EQ(out.outputData(second.data(), second.size()), static_cast<int>(second.size()));
+    EXPECT_EQ(out.songEnd(), 0);
+    EXPECT_EQ(out.closeOutput(), 0);
+    EXPECT_EQ(test::mpg123Title(dir.file("one.mp3")), "Named");
+    EXPECT_FALSE(fs::exists(dir.file("any.mp3")));
+
+    Mp3Output unnamed(libraryAt(GOGO_LIBRARY_PATH));
+    EXPECT_EQ(unnamed.openOutput(), -1);
+    EXPECT_EQ(unnamed.lastMessage(), "MP3 file could not be created!");
+}
+
+// The fake library's settings, through a handle of our own on the same file: they last as
+// long as the handle keeps the library loaded.
+class FakeSettings {
+public:
+    FakeSettings() : handle_(::dlopen(FAKE_GOGO_PATH, RTLD_NOW | RTLD_LOCAL)) {}
+    ~FakeSettings() {
+        if (handle_ != nullptr) ::dlclose(handle_);
+    }
+    FakeSettings(const FakeSettings&) = delete;
+    FakeSettings& operator=(const FakeSettings&) = delete;
+    void set(const char* settings) {
+        ASSERT_NE(handle_, nullptr);
+        reinterpret_cast<void (*)(const char*)>(::dlsym(handle_, "fake_configure"))(settings);
+    }
+
+private:
+    void* handle_;
+};
+
+TEST(Mp3Output, FailuresOfTheEncodingReachTheQueue) {
+    TempDir dir;
+    struct Case {
+        const char* name;
+        const char* fake;
+        size_t writeBytes;  // size of every write
+        std::string file;
+    };
+    const Case cases[] = {
+        {"a write larger than the ring", "", 300'000, "big.mp3"},
+        {"the encoder fails after 10 frames", "failAfter=10", 16384, "fails.mp3"},
+        {"the file cannot be made", "", 16384, "missing/x.mp3"},
+    };
+    FakeSettings fake;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake.set(c.fake);
+        Mp3Output out(libraryAt(FAKE_GOGO_PATH));
+        out.name = dir.file(c.file);
+        ASSERT_EQ(out.openOutput(), 0);
+        const std::vector<uint8_t> bytes(c.writeBytes);
+        int result = 0;
+        for (int i = 0; i < 1000 && result >= 0; ++i) result = out.outputData(bytes.data(), bytes.size());
+        EXPECT_EQ(result, -1);
+        EXPECT_EQ(out.encoder().state(), EncoderState::Failed);
+        EXPECT_EQ(out.outputData(bytes.data(), 4), -1) << "every later call fails at once";
+        EXPECT_EQ(out.lastMessage(), "MP3 file could not be created! (" + dir.file(c.file) + ")");
+        EXPECT_EQ(out.closeOutput(), -1) << "the file is not taken for complete";
+        EXPECT_EQ(out.fd, -1);
+    }
+}
+
+TEST(Mp3Output, DiscardIsTheOnlyOtherRequestAnswered) {
+    TempDir dir;
+    FakeSettings fake;
+    fake.set("");
+    Mp3Output out(libraryAt(FAKE_GOGO_PATH));
+    out.name = dir.file("d.raw");
+    ASSERT_EQ(out.openOutput(), 0);
+    EXPECT_EQ(out.acntl(OUT_REQ_DISCARD, nullptr), 0);
+    EXPECT_EQ(out.encoder().ring().filled(), 0u);
+    for (int request : {OUT_REQ_FLUSH, OUT_REQ_GET_QUEUE_SIZE, OUT_REQ_GET_FRAGMENT_SIZE, OUT_REQ_GET_SAMPLES,
+                        OUT_REQ_GET_FREE, OUT_REQ_GET_QUEUED, OUT_REQ_FLUSH_DONE, OUT_REQ_EVENT})
+        EXPECT_EQ(out.acntl(request, nullptr), -1) << request;
+    EXPECT_EQ(out.closeOutput(), 0);
+}
+
+}  // namespace
+}  // namespace svt::output
