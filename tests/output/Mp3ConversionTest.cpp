@@ -1,0 +1,230 @@
+// Songs converted to MP3 the whole way: rendered by the engine, encoded by the library,
+// decoded again by Debian's mpg123; and the command line's -f mp3 with its failures.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/Engine.h"
+#include "output/Mp3Output.h"
+#include "support/CliRun.h"
+#include "support/DecodedAudio.h"
+#include "support/Sf2Builder.h"
+#include "support/SmfBuilder.h"
+#include "support/TempDir.h"
+
+namespace svt {
+namespace {
+
+using test::TempDir;
+namespace fs = std::filesystem;
+
+// What an MP3 may hold beyond its input: the end padded to a whole frame of 1,152 samples,
+// and the encoder's delay when a decoder does not remove it.
+constexpr size_t kFrameSamples = 1152;
+constexpr size_t kEncoderDelay = 576 + 529;
+
+bool haveMpg123() { return test::runCommand("mpg123 --version") == 0; }
+
+#define SKIP_WITHOUT_MPG123() \
+    if (!haveMpg123()) GTEST_SKIP() << "Debian's mpg123 is not installed: the MP3 files cannot be decoded"
+
+std::string sineFont(const TempDir& dir) {
+    test::Sf2Builder sf;
+    const int sine = sf.addSample(test::Sf2Builder::sineSample("sine", 440.0, 44100, 69));
+    const int inst = sf.addInstrument("Sine");
+    sf.instrumentZone(inst).keyRange(0, 127).loopMode(1).sample(sine);
+    const int preset = sf.addPreset("Sine", 0, 0);
+    sf.presetZone(preset).instrument(inst);
+    return dir.write("sine.sf2", sf.build());
+}
+
+// Two seconds of a held A and E, then a quieter second; titled as given. A last note is
+// struck as the song ends, so that it ends there whatever the synthesizer sounds.
+std::string song(const TempDir& dir, const std::string& file, const std::string& title) {
+    test::SmfBuilder smf(1, 480);
+    smf.track().trackName(0, title).tempo(0, 500000).endOfTrack(1920);
+    smf.track()
+        .program(0, 0, 0)
+        .noteOn(0, 0, 69, 110)
+        .noteOn(0, 0, 76, 90)
+        .noteOff(1920, 0, 69)
+        .noteOff(0, 0, 76)
+        .noteOn(0, 0, 64, 60)
+        .noteOff(960, 0, 64)
+        .noteOn(0, 0, 62, 1)
+        .noteOff(0, 0, 62)
+        .endOfTrack();
+    return dir.write(file, smf.build());
+}
+
+output::EncoderSearch libraryAt(const std::string& path) {
+    return {fs::path(path).parent_path().string(), fs::path(path).filename().string(), ""};
+}
+
+// Converts `midi` on an engine of its own, with the given font; false when anything fails.
+bool render(const std::string& font, const std::string& midi, const char* outputText, const std::string& file) {
+    Engine engine;
+    if (!engine.loadSoundFont(font).ok()) return false;
+    engine.outputs().replace(std::make_unique<output::Mp3Output>(libraryAt(GOGO_LIBRARY_PATH)));
+    if (!engine.selectOutput(outputText)) return false;
+    engine.output().name = file;
+    if (engine.openOutput() < 0) return false;
+    const int result = engine.playFile(midi);
+    return engine.closeOutput() == 0 && result == CmdTuneEnd;
+}
+
+TEST(Mp3Conversion, TheMp3SoundsLikeTheWavOfTheSameSong) {
+    SKIP_WITHOUT_MPG123();
+    TempDir dir;
+    const std::string font = sineFont(dir);
+    const std::string midi = song(dir, "Song.mid", "A title longer than thirty characters, cut");
+    ASSERT_TRUE(render(font, midi, "w", dir.file("song.wav")));
+    ASSERT_TRUE(render(font, midi, "g", dir.file("song.mp3")));
+    const auto wav = test::readWav16(dir.file("song.wav"));
+    std::string log;
+    const auto mp3 = test::decodeMp3(dir.file("song.mp3"), &log);
+    ASSERT_TRUE(wav);
+    ASSERT_TRUE(mp3) << log;
+    EXPECT_EQ(mp3->rateHz, 44100);
+    EXPECT_EQ(mp3->channels, 2);
+    ASSERT_GT(wav->frames(), 44100u * 3);
+    EXPECT_GE(mp3->frames() + kEncoderDelay, wav->frames());
+    EXPECT_LE(mp3->frames(), wav->frames() + kFrameSamples + kEncoderDelay);
+    for (int ch = 0; ch < 2; ++ch) {
+        SCOPED_TRACE(ch);
+        const double level = wav->rms(ch);
+        ASSERT_GT(level, 0.01) << "the song must sound for the comparison to mean anything";
+        EXPECT_NEAR(test::decibels(mp3->rms(ch) / level), 0.0, 1.0);
+        // The held notes, where the encoder's delay does not matter.
+        EXPECT_NEAR(test::decibels(mp3->rms(ch, 11025, 44100) / wav->rms(ch, 11025, 44100)), 0.0, 1.0);
+    }
+}
+
+// The command line as a user runs it, from a folder of its own, so that the library beside
+// the program (or its absence) is what the test put there.
+struct ProgramCopy {
+    explicit ProgramCopy(const TempDir& dir, const char* library) : folder(dir.file("program")) {
+        fs::create_directories(folder);
+        fs::copy_file(std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli", folder + "/sorvanto-cli");
+        if (library != nullptr) fs::copy_file(library, folder + "/libgogo.so");
+    }
+    test::CliRun run(const std::string& env, const std::string& args) const {
+        test::CliRun r;
+        r.exitCode = test::runCommand(
+            "env XDG_CONFIG_HOME=" + folder + "/config " + env + " " + folder + "/sorvanto-cli " + args + " 2>&1",
+            &r.out);
+        return r;
+    }
+    std::string folder;
+};
+
+TEST(Mp3Conversion, CommandLineWritesTaggedMp3FilesAtTheChosenRate) {
+    SKIP_WITHOUT_MPG123();
+    TempDir dir;
+    const std::string title = "A title longer than thirty characters, cut";
+    const std::string midi = song(dir, "Tune.mid", title);
+    auto run = test::runCli("convert " + midi + " -f mp3");
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_NE(run.out.find("Tune.mid -> " + dir.file("Tune.mp3")), std::string::npos) << run.out;
+    auto decoded = test::decodeMp3(dir.file("Tune.mp3"));
+    ASSERT_TRUE(decoded);
+    const size_t songFrames = 44100 * 3 + 44100;  // the song and the second of silence after it
+    EXPECT_GE(decoded->frames() + kEncoderDelay, songFrames);
+    EXPECT_LE(decoded->frames(), songFrames + kFrameSamples + kEncoderDelay);
+    EXPECT_EQ(test::mpg123Title(dir.file("Tune.mp3")), title.substr(0, 30));
+
+    // Bit rates reach the encoder: a constant 320 kbps file is five times one of 64.
+    run = test::runCli("convert " + midi + " -f mp3 --bitrate 64 -o " + dir.file("64.mp3"));
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    run = test::runCli("convert " + midi + " -f mp3 --bitrate 320 -o " + dir.file("320.mp3"));
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    const double ratio = static_cast<double>(fs::file_size(dir.file("320.mp3"))) /
+                         static_cast<double>(fs::file_size(dir.file("64.mp3")));
+    EXPECT_NEAR(ratio, 5.0, 0.5);
+    run = test::runCli("convert " + midi + " -f mp3 --vbr 4 --rate 22050 -o " + dir.file("vbr.mp3"));
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    decoded = test::decodeMp3(dir.file("vbr.mp3"));
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->rateHz, 22050);
+
+    // Standard output: the whole file arrives through the pipe.
+    ASSERT_EQ(test::runCommand("(" + std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli convert " + midi +
+                               " -f mp3 -o - > " + dir.file("piped.mp3") + ") 2>/dev/null"),
+              0);
+    decoded = test::decodeMp3(dir.file("piped.mp3"));
+    ASSERT_TRUE(decoded);
+    // Without the length header of a repositioned file the encoder's delay stays in.
+    EXPECT_GE(decoded->frames(), songFrames);
+    EXPECT_LE(decoded->frames(), songFrames + kFrameSamples + kEncoderDelay + kFrameSamples);
+    EXPECT_EQ(test::mpg123Title(dir.file("piped.mp3")), title.substr(0, 30));
+}
+
+TEST(Mp3Conversion, CommandLineRefusesWhatCannotBeEncoded) {
+    TempDir dir;
+    const std::string midi = song(dir, "a.mid", "A");
+    struct Case {
+        const char* args;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"-f ogg", "-f wants wav or mp3"},
+        {"--bitrate 128", "are for -f mp3"},
+        {"-f mp3 --bitrate 100", "--bitrate wants one of"},
+        {"-f mp3 --vbr 10", "--vbr wants a quality from 0 to 9"},
+        {"-f mp3 --vbr 2 --bitrate 128", "exclude each other"},
+        {"-f mp3 --rate 96000", "MP3 files are made at"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const auto run = test::runCli("convert " + midi + " " + c.args);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_NE(run.out.find(c.says), std::string::npos) << run.out;
+    }
+    EXPECT_FALSE(fs::exists(dir.file("a.mp3")));
+    EXPECT_FALSE(fs::exists(dir.file("a.wav")));
+}
+
+TEST(Mp3Conversion, CommandLineWithoutTheLibrary) {
+    TempDir dir;
+    const std::string midi = song(dir, "a.mid", "A");
+    const ProgramCopy program(dir, nullptr);
+    auto run = program.run("", "convert " + midi + " -f mp3");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "sorvanto-cli convert: Error loading MP3-Encoder!\n");
+    EXPECT_FALSE(fs::exists(dir.file("a.mp3")));
+    run = program.run("", "convert " + midi);
+    EXPECT_EQ(run.exitCode, 0) << "WAV files need no library\n" << run.out;
+
+    // The location stored by the encoder-location dialog is used.
+    ASSERT_TRUE(output::storeEncoderLocation(
+        {program.folder, "libgogo.so", program.folder + "/config/MarineCat/GOGO_DLL.conf"}, GOGO_LIBRARY_PATH));
+    run = program.run("", "convert " + midi + " -f mp3");
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_TRUE(fs::exists(dir.file("a.mp3")));
+}
+
+TEST(Mp3Conversion, EncoderFailingMidSongFailsThatFileOnly) {
+    TempDir dir;
+    const std::string a = song(dir, "a.mid", "A"), b = song(dir, "b.mid", "B");
+    const ProgramCopy fake(dir, FAKE_GOGO_PATH);
+    // The fake takes ten frames of 1,152 samples, a quarter of a second, then fails writing.
+    auto run = fake.run("FAKE_GOGO=failAfter=10", "convert " + a + " " + b + " -f mp3");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out.find(" -> "), std::string::npos) << "no file is reported converted\n" << run.out;
+    EXPECT_NE(run.out.find("a.mid: MP3 file could not be created! (" + dir.file("a.mp3") + ")"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("0 files written, 2 failed"), std::string::npos) << run.out;
+    EXPECT_FALSE(fs::exists(dir.file("a.mp3"))) << "the half-written file is removed";
+    EXPECT_FALSE(fs::exists(dir.file("b.mp3")));
+
+    // The same fake without the failure writes the raw samples it took, whole frames of them.
+    run = fake.run("", "convert " + a + " -f mp3");
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(fs::file_size(dir.file("a.mp3")), (44100u * 4 * 4 + 4607) / 4608 * 4608);
+}
+
+}  // namespace
+}  // namespace svt
