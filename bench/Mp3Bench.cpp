@@ -66,6 +66,7 @@ void BM_DemoToWav(benchmark::State& state) {
     double audio = 0;
     for (auto _ : state) audio = convert("w", (benchDir() / "demo.wav").string(), RingWait::Notify, state);
     reportSpeed(state, audio);
+    fs::remove_all(benchDir());
 }
 BENCHMARK(BM_DemoToWav)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -75,6 +76,7 @@ void BM_DemoToMp3(benchmark::State& state) {
     double audio = 0;
     for (auto _ : state) audio = convert("g", (benchDir() / "demo.mp3").string(), wait, state);
     reportSpeed(state, audio);
+    fs::remove_all(benchDir());
 }
 BENCHMARK(BM_DemoToMp3)
     ->Arg(static_cast<int>(RingWait::Sleep))
@@ -97,6 +99,7 @@ void BM_EncodeRenderedDemo(benchmark::State& state) {
         encoder.close();
     }
     reportSpeed(state, static_cast<double>(bytes.size()) / 4 / 44100);
+    fs::remove_all(benchDir());
 }
 BENCHMARK(BM_EncodeRenderedDemo)->Unit(benchmark::kMillisecond)->UseRealTime();
 
