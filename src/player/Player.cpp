@@ -16,6 +16,26 @@ namespace {
 // How far the end-of-song scan looks ahead for a reason to go on.
 constexpr int kEndScanEvents = 32;
 constexpr int EV_RESERVED_254 = 254;
+// Transposition beyond this is far off the keyboard; the bound keeps the sums in range.
+constexpr int kMaxKeyOffset = 256;
+constexpr int kMaxAmplification = 200;
+// One tempo step: 150/151 of the time per step.
+constexpr double kSpeedStep = 0.99337748344371;
+constexpr int kMaxSpeedSteps = 1000;
+// Sample times stay far inside 64 bits and a song never collapses into one sample.
+constexpr double kMinTimeRatio = 1.0 / 1024;
+constexpr double kMaxTimeRatio = 1024.0;
+
+int floorMod(int value, int divisor) {
+    const int r = value % divisor;
+    return r < 0 ? r + divisor : r;
+}
+
+// Key code of a key-signature event: sharps (negative: flats) -7..7, plus 16 for minor.
+int keyCodeOf(const SongEvent& event) {
+    const int sharps = std::clamp<int>(static_cast<int8_t>(event.a), -7, 7);
+    return sharps + (event.b ? 16 : 0);
+}
 
 int systemModeOfMaker(uint8_t maker) {
     switch (maker) {
@@ -34,7 +54,8 @@ Player::Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis, C
       banks_(banks),
       synthesis_(synthesis),
       control_(&control),
-      controls_(controls ? *controls : ownControls_) {
+      controls_(controls ? *controls : ownControls_),
+      rememberedVoices_(synthesis.voiceLimit()) {
     trace_.setDeliver([this](const PlayerNotice& n) { control_->event(n); });
 }
 
@@ -83,21 +104,30 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
         lastError_ = "no output";
         return CmdError;
     }
+    const bool fromStandardInput = fileName == "-";
+    song_ = input_.infos().find(fileName, true);
+    {
+        const int polled = pollLoadingCommands(fromStandardInput);
+        if (isFinalResult(polled)) return polled;
+    }
     controls_.timeRatio = 1.0;
     controls_.keySignature = options_.initialKeySignature != 8 ? options_.initialKeySignature : 0;
-    controls_.noteKeyOffset = 0;
-    controls_.channelMuteMask = options_.temperamentMute ? 0xFFFFFFFFu : 0;
+    controls_.noteKeyOffset = std::clamp(options_.startKeyOffset, -kMaxKeyOffset, kMaxKeyOffset);
+    controls_.channelMuteMask = options_.temperamentMute ? 0xFFFFFFFFu : options_.startMuteMask;
     restartPosition_ = 0;
+    synthesis_.setVoiceLimit(rememberedVoices_);
 
     notify(NoticeMetronome, false, 0, 0);
     notify(NoticeKeySignature, false, controls_.keySignature);
     notify(NoticeTemperKeySignature, false, 0);
+    if (options_.forcedKeySignature != 8) forceKeySignature();
+    recomputeTemperamentIndex();
     notify(NoticeKeyOffset, false, controls_.noteKeyOffset);
     notify(NoticeTempo, false, tempo_);
-    notify(NoticeTimeRatio, false, static_cast<int32_t>(100.0 / controls_.timeRatio + 0.5));
+    timeRatioNotice();
     for (int c = 0; c < kChannels; ++c) {
         notify(NoticeTemperType, false, c, 0);
-        notify(NoticeMute, false, c, options_.temperamentMute ? 1 : 0);
+        notify(NoticeMute, false, c, (controls_.channelMuteMask >> c) & 1u);
     }
 
     int result = CmdNone;
@@ -110,14 +140,27 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
             notify(NoticeLoadingDone, false, read.error().code == kSongCannotOpen ? -1 : 1);
             return CmdError;
         }
+        song_ = input_.infos().find(fileName, true);
+        // The reader cannot be interrupted; a command that came meanwhile may still drop the
+        // song before its instruments are loaded.
+        const int polled = pollLoadingCommands(fromStandardInput);
+        if (isFinalResult(polled)) {
+            notify(NoticeLoadingDone, false, 1);
+            if (banks_) banks_->songEnded();
+            return polled;
+        }
         if (banks_) banks_->loadMarkedInstruments();
         notify(NoticeLoadingDone, false, 0);
-        if (const SongInfo* info = input_.infos().find(fileName, false)) systemMode_ = systemModeOfMaker(info->makerId);
+        if (song_) {
+            systemMode_ = systemModeOfMaker(song_->makerId);
+            drumChanges_ = (song_->drumMask ^ song_->drumMask2) & 0xFFFFu;
+        }
 
-        controls_.timeRatio = timeRatio > 0 ? timeRatio : 1.0;
+        controls_.timeRatio = timeRatio > 0 ? std::clamp(timeRatio, kMinTimeRatio, kMaxTimeRatio) : 1.0;
         trace_.setOffset(0);
         const ConvertedSong& song = read->song;
-        notify(NoticePlayStart, false, song.totalSamples);
+        totalSamples_ = song.totalSamples;
+        notify(NoticePlayStart, false, static_cast<int32_t>(std::min<int64_t>(scaledTotal(), INT32_MAX)));
         if (sink_->control(OUT_REQ_PLAY_START, fileName) < 0) {
             // The output could not start this song (a file that cannot be created): nothing
             // is played, so nothing half-written is taken for done.
@@ -144,12 +187,19 @@ int Player::playEvents(std::span<const SongEvent> events, int64_t totalSamples) 
     lastSeconds_ = -1;
     lastVoices_ = -1;
     synthesis_.setSystemMode(systemMode_);
-    synthesis_.resetChannels();
+    resetSynthesis();
 
     int result = sink_->flush(false);
     if (isFinalResult(result)) return result;
 
     seek(restartPosition_);
+    if (restartPosition_ > 0) {
+        // The front-end shows the channels as they are where the song goes on.
+        for (int c = 0; c < kChannels; ++c)
+            for (int code : {NoticeVolume, NoticeExpression, NoticeSustain, NoticeModWheel, NoticePitchBend,
+                             NoticeProgram, NoticeTemperType, NoticeMute, NoticeChorusLevel, NoticeReverbLevel})
+                notify(code, false, c, code == NoticeMute ? int32_t((controls_.channelMuteMask >> c) & 1u) : 0);
+    }
     if (events_.empty()) return CmdTuneEnd;
     result = CmdNone;
     while (result == CmdNone) {
@@ -209,14 +259,28 @@ int Player::applyEvent(const SongEvent& event) {
         case EV_MASTER_VOLUME: synthesis_.applyEvent(event, true); break;
         case EV_SYSTEM_RESET:
             synthesis_.setSystemMode(event.a);
-            synthesis_.resetChannels();
+            resetSynthesis();
             break;
         case EV_BEAT_MARK: notify(NoticeMetronome, true, event.a + 256 * (event.b & 0x0F), event.b >> 4); break;
         case EV_KEY_SIGNATURE:
             if (options_.initialKeySignature == 8) {
-                controls_.keySignature = event.a + 16 * event.b;
+                controls_.keySignature = keyCodeOf(event);
                 notify(NoticeKeySignature, true, controls_.keySignature);
+                if (options_.forcedKeySignature != 8) {
+                    forceKeySignature();
+                    synthesis_.cutAllVoices();
+                    notify(NoticeKeyOffset, true, controls_.noteKeyOffset);
+                }
             }
+            recomputeTemperamentIndex();
+            break;
+        case EV_TEMPERAMENT_TYPE:
+            applyToChannels(event, true);
+            notify(NoticeTemperType, true, event.channel, event.a);
+            break;
+        case EV_MASTER_TEMPERAMENT_TYPE:
+            applyToChannels(event, true);
+            for (int c = 0; c < kChannels; ++c) notify(NoticeTemperType, true, c, event.a);
             break;
         case EV_END_OF_SONG: return playOutEnd();
         default:
@@ -264,6 +328,11 @@ int Player::render(int64_t frames) {
         frames -= part;
         buffered_ = 0;
         if (sink_->add(block_.data(), kBlockFrames) < 0) return CmdError;
+        if (jumpPending_) {
+            // A command handled while the output waited has moved the song.
+            jumpPending_ = false;
+            return CmdJump;
+        }
         const bool atEnd = index_ < events_.size() && events_[index_].type == EV_END_OF_SONG;
         if (!atEnd) timeNotice();
         if (break_.load(std::memory_order_relaxed)) return CmdQuit;
@@ -330,7 +399,7 @@ void Player::seek(int64_t position) {
     trace_.deliverAll();
     if (currentSample_ > position) currentSample_ = 0;
     synthesis_.setSystemMode(systemMode_);
-    synthesis_.resetChannels();
+    resetSynthesis();
     buffered_ = 0;
     index_ = 0;
     tempo_ = 500000;
@@ -342,9 +411,10 @@ void Player::seek(int64_t position) {
                 tempo_ = tempoOf(e);
             else if (e.type == EV_SYSTEM_RESET) {
                 synthesis_.setSystemMode(e.a);
-                synthesis_.resetChannels();
+                resetSynthesis();
             } else if (e.type == EV_KEY_SIGNATURE) {
-                if (options_.initialKeySignature == 8) controls_.keySignature = e.a + 16 * e.b;
+                if (options_.initialKeySignature == 8) controls_.keySignature = keyCodeOf(e);
+                recomputeTemperamentIndex();
             } else if (isChannelEvent(e.type) || e.type == EV_MASTER_VOLUME ||
                        (e.type >= EV_SCALE_TYPE && e.type <= EV_SYSEX_XG_MSB)) {
                 synthesis_.applyEvent(e, false);
@@ -362,14 +432,235 @@ int64_t Player::resynchronise(bool onlyIfHeard) {
     int64_t position = heardPosition();
     if (position < 0) {
         if (onlyIfHeard) return -1;
-        position = currentSample_;
+        position = currentSample_ - buffered_;
     }
     sink_->flush(true);
     seek(position);
     return position;
 }
 
+// --- User controls ---------------------------------------------------------------------
+
+int64_t Player::positionNow() {
+    const int64_t heard = heardPosition();
+    return heard >= 0 ? heard : currentSample_ - buffered_;
+}
+
+int64_t Player::scaledTotal() const {
+    return static_cast<int64_t>(static_cast<double>(totalSamples_) * controls_.timeRatio + 0.5);
+}
+
+void Player::timeRatioNotice() {
+    notify(NoticeTimeRatio, false, static_cast<int32_t>(100.0 / controls_.timeRatio + 0.5));
+}
+
+void Player::resetSynthesis() {
+    synthesis_.resetChannels();
+    // Channels the user turned into drums (or back) start every reset that way, as a song's
+    // own drum-part message would leave them.
+    for (int c = 0; c < kChannels; ++c) {
+        if (!((drumChanges_ >> c) & 1u) || !song_) continue;
+        const bool drum = (song_->drumMask >> c) & 1u;
+        synthesis_.applyEvent(SongEvent{0, EV_DRUM_PART, uint8_t(c), uint8_t(drum ? 1 : 0), 0}, false);
+    }
+}
+
+void Player::recomputeTemperamentIndex() {
+    const int key = controls_.keySignature;
+    int i = key < 8 ? key + 7 : key - 9;
+    int fifths = 0;
+    // Walks the circle of fifths to C; a key code out of range stops after one round.
+    for (int guard = 0; i != 7 && i != 19 && guard < 24; ++guard, ++fifths) i += i < 7 ? 5 : -7;
+    controls_.temperamentIndex = floorMod(fifths + controls_.noteKeyOffset, 12);
+}
+
+void Player::forceKeySignature() {
+    const int key = controls_.keySignature;
+    const int forced = options_.forcedKeySignature;
+    int& offset = controls_.noteKeyOffset;
+    auto fifthUp = [](int i) { return i > 10 ? i - 5 : i + 7; };
+    int i = key < 8 ? key + 7 : key - 6;
+    offset = floorMod(offset, 12);
+    for (int n = 0; n < offset; ++n) i = fifthUp(i);
+    // A minor target is given as its key code (sharps + 16); its tonic sits three fifths
+    // above the relative major's.
+    const int target = forced < 8 ? forced + 7 : forced - 16 + 10;
+    for (int guard = 0; i != target && i != target + 12 && guard < 24; ++guard) {
+        if (++offset > 6) offset -= 12;
+        i = fifthUp(i);
+    }
+}
+
+void Player::transpose(int32_t semitones) {
+    const int d = std::clamp<int32_t>(semitones, -kMaxKeyOffset, kMaxKeyOffset);
+    controls_.temperamentIndex = floorMod(controls_.temperamentIndex + d, 12);
+    controls_.noteKeyOffset = std::clamp(controls_.noteKeyOffset + d, -kMaxKeyOffset, kMaxKeyOffset);
+}
+
+int Player::changeTimeRatio(double ratio) {
+    ratio = std::clamp(ratio, kMinTimeRatio, kMaxTimeRatio);
+    resynchronise(false);
+    const double old = controls_.timeRatio;
+    controls_.timeRatio = ratio;
+    currentSample_ = static_cast<int64_t>(static_cast<double>(currentSample_) * ratio / old + 0.5);
+    trace_.setOffset(currentSample_);
+    timeRatioNotice();
+    return CmdJump;
+}
+
+void Player::changeVolume(int32_t delta) {
+    const int64_t amplification = controls_.amplification;
+    if (delta <= 0 && amplification <= -int64_t{delta})
+        controls_.amplification = 0;
+    else
+        controls_.amplification = static_cast<int>(std::min<int64_t>(amplification + delta, kMaxAmplification));
+    // The synthesizer follows the amplification at its next block: master gain and every
+    // sounding voice's amplitude.
+    notify(NoticeMasterVolume, false, controls_.amplification);
+}
+
+int Player::muteCommand(int code, int32_t channel) {
+    uint32_t& mask = controls_.channelMuteMask;
+    const bool valid = channel >= 0 && channel < kChannels;
+    const uint32_t bit = valid ? 1u << channel : 0;
+    if (code == CmdToggleMute) {
+        if (!valid) return CmdNone;
+        mask ^= bit;
+        resynchronise(false);
+        notify(NoticeMute, false, channel, (mask & bit) ? 1 : 0);
+        return CmdJump;
+    }
+    if (code == CmdSoloPlay && !valid) return CmdNone;
+    const uint32_t wanted = code == CmdSoloPlay ? ~bit : 0u;
+    if (mask == wanted) return CmdNone;
+    mask = wanted;
+    resynchronise(false);
+    for (int c = 0; c < kChannels; ++c) notify(NoticeMute, false, c, code == CmdSoloPlay ? 1 : 0);
+    if (code == CmdSoloPlay) notify(NoticeMute, false, channel, 0);
+    return CmdJump;
+}
+
 // --- Commands --------------------------------------------------------------------------
+
+// One command during playback: CmdNone to read on, CmdJump when the song was moved (the
+// caller reads on and reports the jump), anything else ends the polling with that result.
+int Player::handleCommand(int code, int32_t argument, bool& jumped) {
+    switch (code) {
+        case CmdQuit: case CmdNext: case CmdReallyPrevious: case CmdLoadFile: case CmdTuneEnd: case CmdStop:
+        case CmdEndSong:
+            sink_->flush(true);
+            return code;
+        case CmdPrevious:
+            sink_->flush(true);
+            return currentSample_ >= 2 * static_cast<int64_t>(rate()) ? CmdRestart : CmdReallyPrevious;
+        case CmdReload:
+            restartPosition_ = positionNow();
+            sink_->flush(true);
+            return CmdReload;
+        case CmdToggleDrumChannel: {
+            if (argument < 0 || argument >= kChannels) return CmdNone;
+            restartPosition_ = positionNow();
+            const uint32_t bit = 1u << argument;
+            if (song_) song_->drumMask ^= bit;
+            sink_->flush(true);
+            return CmdReload;
+        }
+        case CmdJump:
+            if (paused_) {
+                restartPosition_ = std::max<int64_t>(0, argument);
+                notify(NoticePause, false, 1, songSeconds(restartPosition_));
+                return CmdNone;
+            }
+            sink_->flush(true);
+            if (argument >= scaledTotal()) return CmdTuneEnd;
+            seek(std::max<int64_t>(0, argument));
+            notify(NoticeCurrentTime, false, songSeconds(currentSample_), 0);
+            notify(NoticeRefresh, false);
+            jumped = true;
+            return CmdJump;
+        case CmdRestart:
+            if (paused_) {
+                restartPosition_ = 0;
+                notify(NoticePause, false, 1, 0);
+                return CmdNone;
+            }
+            sink_->flush(true);
+            seek(0);
+            notify(NoticeCurrentTime, false, 0, 0);
+            jumped = true;
+            return CmdNone;
+        case CmdTogglePause:
+            if (!paused_) {
+                restartPosition_ = positionNow();
+                sink_->flush(true);
+                paused_ = true;
+            } else {
+                paused_ = false;
+                seek(restartPosition_);
+            }
+            notify(NoticePause, false, paused_ ? 1 : 0, songSeconds(restartPosition_));
+            jumped = true;
+            return CmdNone;
+        case CmdChangeVolume:
+            changeVolume(argument);
+            return CmdNone;
+        case CmdKeyUp: case CmdKeyDown:
+            transpose(argument);
+            // Notes already sounding keep their key unless the audio can be played again
+            // from where it is heard.
+            if (resynchronise(true) >= 0) jumped = true;
+            notify(NoticeKeyOffset, false, controls_.noteKeyOffset);
+            return CmdNone;
+        case CmdSpeedUp: case CmdSpeedDown: {
+            const int steps = code == CmdSpeedUp ? std::min<int32_t>(argument, kMaxSpeedSteps)
+                                                 : std::min<int64_t>(-int64_t{argument}, kMaxSpeedSteps);
+            double factor = 1.0;
+            for (int n = 0; n < steps; ++n) factor *= kSpeedStep;
+            changeTimeRatio(code == CmdSpeedUp ? controls_.timeRatio * factor : controls_.timeRatio / factor);
+            jumped = true;
+            return CmdNone;
+        }
+        case CmdSetTempo:
+            if (argument <= 0) return CmdNone;
+            changeTimeRatio(static_cast<double>(referenceTempo_) / argument);
+            jumped = true;
+            return CmdNone;
+        case CmdVoiceIncrease:
+            synthesis_.setVoiceLimit(rememberedVoices_);
+            resynchronise(false);
+            jumped = true;
+            return CmdNone;
+        case CmdVoiceDecrease: {
+            const int limit = std::max<int64_t>(0, int64_t{synthesis_.voiceLimit()} - std::max<int32_t>(argument, 0));
+            synthesis_.setVoiceLimit(limit);
+            const int excess = synthesis_.voicesInUse() - synthesis_.voiceLimit();
+            if (excess > 0) synthesis_.cutQuietestReleased(excess);
+            return CmdNone;
+        }
+        case CmdResyncEffects: case CmdResyncEffectTime:
+            resynchronise(false);
+            jumped = true;
+            return CmdNone;
+        case CmdSyncRestart:
+            if (resynchronise(argument != 0) >= 0) jumped = true;
+            return CmdNone;
+        case CmdChangeRate:
+            if (argument <= 0 || !sink_->changeRate(argument)) return CmdNone;
+            restartPosition_ = positionNow();
+            sink_->flush(true);
+            return CmdReload;
+        case CmdOutputChanged:
+            restartPosition_ = positionNow();
+            sink_->flush(true);
+            sink_->outputChanged();
+            return CmdReload;
+        case CmdToggleMute: case CmdSoloPlay: case CmdMuteClear:
+            if (muteCommand(code, argument) == CmdJump) jumped = true;
+            return CmdNone;
+        default:
+            return CmdNone;  // codes without a meaning here are accepted and ignored
+    }
+}
 
 int Player::pollCommands() {
     bool jumped = false;
@@ -382,64 +673,34 @@ int Player::pollCommands() {
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
             continue;
         }
-        switch (code) {
-            case CmdQuit: case CmdNext: case CmdReallyPrevious: case CmdLoadFile: case CmdTuneEnd: case CmdStop:
-            case CmdEndSong:
-                sink_->flush(true);
-                return code;
-            case CmdPrevious:
-                sink_->flush(true);
-                return currentSample_ >= 2 * static_cast<int64_t>(rate()) ? CmdRestart : CmdReallyPrevious;
-            case CmdReload: {
-                const int64_t heard = heardPosition();
-                restartPosition_ = heard < 0 ? currentSample_ : heard;
-                sink_->flush(true);
-                return CmdReload;
-            }
-            case CmdJump:
-                if (paused_) {
-                    restartPosition_ = argument;
-                    notify(NoticePause, false, 1, songSeconds(argument));
-                    break;
-                }
-                sink_->flush(true);
-                if (argument >= totalSamples_) return CmdTuneEnd;
-                seek(std::max<int64_t>(0, argument));
-                notify(NoticeCurrentTime, false, songSeconds(argument), 0);
-                notify(NoticeRefresh, false);
-                return CmdJump;
-            case CmdRestart:
-                if (paused_) {
-                    restartPosition_ = 0;
-                    notify(NoticePause, false, 1, 0);
-                    break;
-                }
-                sink_->flush(true);
-                seek(0);
-                notify(NoticeCurrentTime, false, 0, 0);
-                jumped = true;
-                break;
-            case CmdTogglePause:
-                if (!paused_) {
-                    const int64_t heard = heardPosition();
-                    restartPosition_ = heard < 0 ? currentSample_ : heard;
-                    sink_->flush(true);
-                    paused_ = true;
-                } else {
-                    paused_ = false;
-                    seek(restartPosition_);
-                }
-                notify(NoticePause, false, paused_ ? 1 : 0, songSeconds(restartPosition_));
-                jumped = true;
-                break;
-            default: break;  // the remaining controls arrive with the player's command set
-        }
+        const int result = handleCommand(code, argument, jumped);
+        if (result != CmdNone) return result;
     }
     return jumped ? CmdJump : CmdNone;
 }
 
+int Player::pollLoadingCommands(bool fromStandardInput) {
+    if (fromStandardInput) return CmdNone;
+    int32_t argument = 0;
+    const int code = control_->read(argument);
+    switch (code) {
+        case CmdNone: return CmdNone;
+        case CmdTogglePause:
+            paused_ = !paused_;
+            notify(NoticePause, false, paused_ ? 1 : 0, songSeconds(restartPosition_));
+            return CmdNone;
+        case CmdChangeVolume: changeVolume(argument); return CmdNone;
+        case 23: return CmdNone;
+        case CmdSyncRestart: sink_->flush(true); return CmdNone;
+        case CmdChangeRate: return argument > 0 && sink_->changeRate(argument) ? CmdReload : CmdNone;
+        case CmdOutputChanged: sink_->outputChanged(); return CmdReload;
+        default: return code;
+    }
+}
+
 int Player::pollStop() {
     const int result = pollCommands();
+    if (result == CmdJump) jumpPending_ = true;
     return (isFinalResult(result) || result == CmdReload) ? result : CmdNone;
 }
 

@@ -16,6 +16,7 @@
 #include "player/Synthesis.h"
 #include "player/TraceQueue.h"
 #include "song/SongEvent.h"
+#include "song/SongInfo.h"
 
 namespace svt {
 
@@ -26,6 +27,11 @@ struct PlayerOptions {
     int initialKeySignature = 8;  // 8: not set; else the key assumed at song start
     int forcedKeySignature = 8;   // 8: not set; else the key the song is transposed to
     bool temperamentMute = false;
+    // What a front-end gives every song from its first sample on (a converter's command line):
+    // semitones of transposition and channels not heard. While a song plays the same controls
+    // change through commands.
+    int startKeyOffset = 0;
+    uint32_t startMuteMask = 0;
 };
 
 class Player final : public AudioQueueHooks {
@@ -56,6 +62,20 @@ public:
     // tell and `onlyIfHeard` is set.
     int64_t resynchronise(bool onlyIfHeard);
 
+    // The tempo CmdSetTempo's argument is measured against: the original tempo of the playing
+    // entry as the front-end shows it. 100 unless set, so the argument reads as a percentage.
+    void setReferenceTempo(int tempo) { referenceTempo_ = tempo > 0 ? tempo : 100; }
+    // The voice limit a song starts with and CmdVoiceIncrease brings back.
+    void setRememberedVoiceLimit(int voices) { rememberedVoices_ = voices; }
+    int rememberedVoiceLimit() const { return rememberedVoices_; }
+    bool paused() const { return paused_; }
+    int64_t restartPosition() const { return restartPosition_; }
+
+    // Reads one command while a song loads: pause, volume and output changes are handled,
+    // every other code is returned (a final one aborts the load). Nothing is read from a song
+    // that comes from standard input, whose reader must not be interrupted.
+    int pollLoadingCommands(bool fromStandardInput = false);
+
     // Set from another thread when the program shuts down: the song ends after this block.
     void requestBreak() { break_.store(true, std::memory_order_relaxed); }
 
@@ -81,6 +101,18 @@ private:
     int playOutEnd();
     int endOfSongScan() const;
     int pollCommands();
+    int handleCommand(int code, int32_t argument, bool& jumped);
+    int changeTimeRatio(double ratio);
+    void changeVolume(int32_t delta);
+    int muteCommand(int code, int32_t channel);
+    void transpose(int32_t semitones);
+    void forceKeySignature();
+    void recomputeTemperamentIndex();
+    void resetSynthesis();
+    // The sample the output has heard, or when it cannot tell, the first one not handed to it.
+    int64_t positionNow();
+    int64_t scaledTotal() const;
+    void timeRatioNotice();
     int64_t sampleTimeOf(const SongEvent& event) const;
     int rate() const;
 
@@ -101,11 +133,16 @@ private:
     std::span<const SongEvent> events_;
     size_t index_ = 0;
     bool moved_ = false;  // the current event was set by a seek: the loop must not advance
-    int64_t totalSamples_ = 0;
+    int64_t totalSamples_ = 0;  // at a time ratio of 1
+    SongInfo* song_ = nullptr;  // the record of the playing file
+    uint32_t drumChanges_ = 0;  // channels whose drum status the user turned round
     int64_t currentSample_ = 0;
     int64_t restartPosition_ = 0;
     bool checkEnd_ = false;
     bool paused_ = false;
+    bool jumpPending_ = false;  // a command handled while the output waited moved the song
+    int referenceTempo_ = 100;
+    int rememberedVoices_ = kMaxVoices;
     int tempo_ = 500000;
     int systemMode_ = SYSTEM_GM_OFF;  // the mode a seek returns to
     int32_t lastSeconds_ = -1;

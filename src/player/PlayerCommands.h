@@ -153,6 +153,11 @@ public:
     virtual int64_t filledFrames() = 0;
     virtual int64_t softFilledFrames() = 0;
     virtual int64_t deviceQueueFrames() = 0;
+    // Asks the output to play at `rateHz` from the next song on; false when it cannot (the
+    // song then goes on at the old rate).
+    virtual bool changeRate(int /*rateHz*/) { return false; }
+    // The user picked another output device or format; the song is reloaded behind it.
+    virtual void outputChanged() {}
 };
 
 }  // namespace svt

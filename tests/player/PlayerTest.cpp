@@ -85,19 +85,23 @@ private:
     int rate_;
 };
 
-// Commands handed out one per poll, then nothing.
+// Commands handed out once the song plays, one per read, then nothing.
 class ScriptedControl final : public ControlInterface {
 public:
     std::deque<std::pair<int, int32_t>> commands;
     std::vector<PlayerNotice> notices;
+    bool playing = false;
     int read(int32_t& argument) override {
-        if (commands.empty()) return CmdNone;
+        if (commands.empty() || !playing) return CmdNone;
         auto [code, arg] = commands.front();
         commands.pop_front();
         argument = arg;
         return code;
     }
-    void event(const PlayerNotice& n) override { notices.push_back(n); }
+    void event(const PlayerNotice& n) override {
+        notices.push_back(n);
+        playing |= n.code == NoticePlayStart;
+    }
     bool traces() const override { return false; }
 };
 
