@@ -1,0 +1,591 @@
+// The user's commands against a real render: songs over the test font, commands handed to
+// the player at chosen song positions, and the audio compared with an undisturbed render of
+// the same song.
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <vector>
+
+#include "SynthRig.h"
+#include "player/Player.h"
+#include "song/SongInput.h"
+#include "support/Signal.h"
+#include "support/SmfBuilder.h"
+#include "support/TempDir.h"
+
+namespace svt {
+namespace {
+
+using test::SynthRig;
+
+// Keeps everything it is given. As a live device it has "heard" all of it at once, so the
+// player can tell the heard position; otherwise it cannot (like a file).
+class Sink final : public AudioSink {
+public:
+    explicit Sink(int rate) : rate_(rate) {}
+    std::vector<int32_t> samples;
+    bool live = false;
+    int starts = 0, discards = 0;
+
+    int64_t frames() const { return static_cast<int64_t>(samples.size() / 2); }
+    int rate() const override { return rate_; }
+    bool realTime() const override { return live; }
+    int control(int request, const std::string&) override {
+        starts += request == OUT_REQ_PLAY_START;
+        return 0;
+    }
+    int add(const int32_t* s, int n) override {
+        samples.insert(samples.end(), s, s + 2 * n);
+        sinceDiscard_ += n;
+        return 0;
+    }
+    int flush(bool discard) override {
+        if (discard) {
+            ++discards;
+            sinceDiscard_ = 0;
+        }
+        return 0;
+    }
+    int softFlush() override { return 0; }
+    int64_t playedFrames() override { return live ? sinceDiscard_ : -1; }
+    int64_t filledFrames() override { return 0; }
+    int64_t softFilledFrames() override { return 0; }
+    int64_t deviceQueueFrames() override { return 0; }
+
+private:
+    int rate_;
+    int64_t sinceDiscard_ = 0;
+};
+
+// Hands out each command at the first read once the song has reached its sample (`at` -1:
+// at once, even while the song loads) and notes where the output stood at that moment.
+class Script final : public ControlInterface {
+public:
+    struct Step {
+        int64_t at;
+        int code;
+        int32_t argument = 0;
+    };
+    std::deque<Step> steps;
+    std::vector<PlayerNotice> notices;
+    std::vector<int64_t> issuedAtFrame;  // output frames when each command was handed out
+    std::vector<int64_t> issuedAtSample;  // and the song position
+    const Player* player = nullptr;
+    const Sink* sink = nullptr;
+
+    int read(int32_t& argument) override {
+        if (steps.empty()) return CmdNone;
+        const Step step = steps.front();
+        if (step.at >= 0 && (!playing_ || player->currentSample() < step.at)) return CmdNone;
+        steps.pop_front();
+        issuedAtFrame.push_back(sink->frames());
+        issuedAtSample.push_back(player->currentSample());
+        argument = step.argument;
+        return step.code;
+    }
+    void event(const PlayerNotice& n) override {
+        notices.push_back(n);
+        if (n.code == NoticePlayStart) playing_ = true;
+        if (n.code == NoticePlayEnd) playing_ = false;
+    }
+    bool traces() const override { return false; }
+
+    std::vector<PlayerNotice> all(int code) const {
+        std::vector<PlayerNotice> out;
+        for (const auto& n : notices)
+            if (n.code == code) out.push_back(n);
+        return out;
+    }
+
+private:
+    bool playing_ = false;
+};
+
+struct CommandRig {
+    explicit CommandRig(int rate = 44100) : synth(rate), sink(rate) {
+        player.setSink(&sink);
+        script.player = &player;
+        script.sink = &sink;
+    }
+    int play(const std::vector<uint8_t>& smf, double timeRatio = 1.0) {
+        path = dir.write("song.mid", smf);
+        return player.playFile(path, timeRatio);
+    }
+    std::vector<double> left() const { return SynthRig::side(sink.samples, 0); }
+
+    SynthRig synth;
+    SongInput input{synth.settings};
+    Script script;
+    Sink sink;
+    Player player{input, &synth.banks, *synth.synth, script, &synth.controls};
+    test::TempDir dir;
+    std::string path;
+};
+
+constexpr int kRate = 44100;
+constexpr int kQuarter = kRate / 2;  // 480 ticks at 120 bpm
+
+// `count` notes of key 69 (440 Hz) on channel 0, one every half second, each a quarter of a
+// second long: a fresh note starts on every half second and the one before has died away.
+std::vector<uint8_t> pulses(int count, int program = 0) {
+    test::SmfBuilder smf(0, 480);
+    auto& t = smf.track();
+    t.program(0, 0, program);
+    for (int i = 0; i < count; ++i) t.noteOn(i == 0 ? 0 : 240, 0, 69, 100).noteOff(240, 0, 69);
+    t.endOfTrack();
+    return smf.build();
+}
+
+// A song's clock starts with its first note: a silent one on channel 15 at tick 0 keeps the
+// later notes at their own times. `endSilent` ends it.
+test::SmfTrack& silentStart(test::SmfTrack& t) { return t.program(0, 15, 2).noteOn(0, 15, 60, 100); }
+test::SmfTrack& endSilent(test::SmfTrack& t) { return t.noteOff(0, 15, 60).endOfTrack(); }
+
+std::vector<double> slice(const std::vector<double>& x, int64_t from, int64_t frames) {
+    from = std::clamp<int64_t>(from, 0, static_cast<int64_t>(x.size()));
+    const int64_t to = std::min<int64_t>(from + frames, static_cast<int64_t>(x.size()));
+    return {x.begin() + from, x.begin() + to};
+}
+
+// The output from `frame` on sounds as the undisturbed song from `songSample` on.
+void expectContinuesAs(const std::vector<double>& out, int64_t frame, const std::vector<double>& ref,
+                       int64_t songSample, int64_t frames) {
+    SCOPED_TRACE(testing::Message() << "output frame " << frame << ", song sample " << songSample);
+    const auto got = slice(out, frame, frames);
+    const auto want = slice(ref, songSample, frames);
+    ASSERT_EQ(got.size(), want.size());
+    EXPECT_GT(test::rms(want), 1000.0) << "the compared stretch is not silent";
+    EXPECT_GT(test::snrDb(got, want), 60.0);
+}
+
+std::vector<double> reference(const std::vector<uint8_t>& smf) {
+    CommandRig rig;
+    EXPECT_EQ(rig.play(smf), CmdTuneEnd);
+    return rig.left();
+}
+
+int64_t lastAudible(const std::vector<double>& x) {
+    for (int64_t i = static_cast<int64_t>(x.size()) - 1; i >= 0; --i)
+        if (std::abs(x[size_t(i)]) > 1e5) return i;
+    return -1;
+}
+
+TEST(PlayerCommands, PauseAndResumeKeepThePosition) {
+    const auto song = pulses(8);
+    const auto ref = reference(song);
+    for (bool live : {false, true}) {
+        SCOPED_TRACE(live ? "live output" : "file output");
+        CommandRig rig;
+        rig.sink.live = live;
+        rig.script.steps = {{30000, CmdTogglePause}, {30000, CmdTogglePause}};
+        EXPECT_EQ(rig.play(song), CmdTuneEnd);
+        ASSERT_EQ(rig.script.issuedAtFrame.size(), 2u);
+        // Nothing of the song is lost or repeated: the next note lands where it belongs.
+        const auto out = rig.left();
+        EXPECT_EQ(out.size(), ref.size());
+        expectContinuesAs(out, 2 * kQuarter, ref, 2 * kQuarter, kQuarter);
+        const auto pauses = rig.script.all(NoticePause);
+        ASSERT_EQ(pauses.size(), 2u);
+        EXPECT_EQ(pauses[0].args[0], 1);
+        EXPECT_EQ(pauses[1].args[0], 0);
+        EXPECT_EQ(pauses[0].args[1], 0) << "song seconds of the restart position";
+        EXPECT_GE(rig.sink.discards, 1);
+    }
+}
+
+TEST(PlayerCommands, JumpsAndRestartLandOnTheirSample) {
+    const auto song = pulses(8);
+    const auto ref = reference(song);
+    CommandRig rig;
+    rig.script.steps = {{10000, CmdJump, 4 * kQuarter},               // forward to 2 s
+                        {6 * kQuarter + 5000, CmdJump, 2 * kQuarter},  // back from past 3 s to 1 s
+                        {3 * kQuarter, CmdRestart}};
+    EXPECT_EQ(rig.play(song), CmdTuneEnd);
+    ASSERT_EQ(rig.script.issuedAtFrame.size(), 3u);
+    const auto out = rig.left();
+    const auto& at = rig.script.issuedAtFrame;
+    // Each stretch is compared up to the next command.
+    expectContinuesAs(out, at[0], ref, 4 * kQuarter, kQuarter);
+    expectContinuesAs(out, at[1], ref, 2 * kQuarter, kQuarter / 2);
+    expectContinuesAs(out, at[2], ref, 0, kQuarter);
+    // After the restart the whole song plays to its end.
+    EXPECT_EQ(static_cast<int64_t>(out.size()), at[2] + static_cast<int64_t>(ref.size()));
+
+    // Each jump reports where the song is now.
+    const auto times = rig.script.all(NoticeCurrentTime);
+    auto reported = [&](int seconds) {
+        for (const auto& n : times)
+            if (n.args[0] == seconds && n.args[1] == 0) return true;
+        return false;
+    };
+    EXPECT_TRUE(reported(2));
+    EXPECT_TRUE(reported(1));
+    EXPECT_TRUE(reported(0));
+}
+
+TEST(PlayerCommands, JumpWhilePausedOnlyMovesTheRestartPosition) {
+    const auto song = pulses(8);
+    const auto ref = reference(song);
+    CommandRig rig;
+    rig.script.steps = {{10000, CmdTogglePause}, {10000, CmdJump, 4 * kQuarter}, {10000, CmdTogglePause}};
+    EXPECT_EQ(rig.play(song), CmdTuneEnd);
+    ASSERT_EQ(rig.script.issuedAtFrame.size(), 3u);
+    expectContinuesAs(rig.left(), rig.script.issuedAtFrame[2], ref, 4 * kQuarter, kQuarter);
+    const auto pauses = rig.script.all(NoticePause);
+    ASSERT_EQ(pauses.size(), 3u);
+    EXPECT_EQ(pauses[1].args[0], 1);
+    EXPECT_EQ(pauses[1].args[1], 2) << "the new restart position, in song seconds";
+    EXPECT_EQ(pauses[2].args[0], 0);
+}
+
+TEST(PlayerCommands, JumpToTheEndEndsTheSong) {
+    int64_t length = 0;
+    {
+        CommandRig rig;
+        rig.play(pulses(4));
+        length = rig.input.infos().find(rig.path, false)->totalSamples;
+        ASSERT_GT(length, 3 * kQuarter);
+    }
+    // A jump to the song's length is its end: nothing more is rendered. One sample before,
+    // the end is played out as usual.
+    CommandRig atEnd;
+    atEnd.script.steps = {{0, CmdJump, int32_t(length)}};
+    EXPECT_EQ(atEnd.play(pulses(4)), CmdTuneEnd);
+    EXPECT_EQ(atEnd.sink.frames(), 0);
+    CommandRig before;
+    before.script.steps = {{0, CmdJump, int32_t(length - 1)}};
+    EXPECT_EQ(before.play(pulses(4)), CmdTuneEnd);
+    EXPECT_GE(before.sink.frames(), kRate);
+}
+
+// 2 s at 22528 Hz are exactly 11 blocks, so commands are read exactly 2 s into the song and
+// one block before.
+TEST(PlayerCommands, PreviousRestartsOnlyAfterTwoSeconds) {
+    constexpr int rate = 22528;
+    test::SmfBuilder smf(0, 480);
+    smf.track().noteOn(0, 0, 69, 100).noteOff(480 * 10, 0, 69).endOfTrack();
+    const auto song = smf.build();
+    struct Case {
+        int64_t at;
+        int code;
+        int expected;
+    };
+    // The song's beat marks end a stretch one sample before 2 s: a command is read there.
+    for (const Case c : {Case{2 * rate, CmdPrevious, CmdRestart}, Case{2 * rate - 1, CmdPrevious, CmdReallyPrevious},
+                         Case{0, CmdPrevious, CmdReallyPrevious}, Case{rate, CmdNext, CmdNext},
+                         Case{rate, CmdReallyPrevious, CmdReallyPrevious}, Case{rate, CmdLoadFile, CmdLoadFile},
+                         Case{rate, CmdEndSong, CmdEndSong}, Case{rate, CmdQuit, CmdQuit}}) {
+        SCOPED_TRACE(c.at);
+        CommandRig rig(rate);
+        rig.script.steps = {{c.at, c.code}};
+        EXPECT_EQ(rig.play(song), c.expected);
+        ASSERT_EQ(rig.script.issuedAtSample.size(), 1u);
+        if (c.code == CmdPrevious && c.at > 0) {
+            EXPECT_EQ(rig.script.issuedAtSample[0], c.at);
+        }
+        EXPECT_GE(rig.sink.discards, 1) << "the queued audio is dropped";
+    }
+}
+
+TEST(PlayerCommands, TranspositionMovesMelodicNotesButNotDrums) {
+    // A 440 Hz note on channel 0 from 0.5 to 1.5 s, the 1000 Hz drum key 36 on channel 9 from
+    // 2 to 3 s.
+    test::SmfBuilder smf(0, 480);
+    endSilent(silentStart(smf.track())
+                  .noteOn(480, 0, 69, 100)
+                  .noteOff(960, 0, 69)
+                  .noteOn(480, 9, 36, 100)
+                  .noteOff(960, 9, 36));
+    const auto song = smf.build();
+    auto pitches = [&](std::deque<Script::Step> steps, CommandRig& rig) {
+        rig.script.steps = std::move(steps);
+        EXPECT_EQ(rig.play(song), CmdTuneEnd);
+        const auto out = rig.left();
+        return std::pair{test::pitchByFft(slice(out, 35280, 17640), kRate),
+                         test::pitchByFft(slice(out, 97020, 17640), kRate)};
+    };
+    {
+        CommandRig rig;
+        const auto [melodic, drum] = pitches({{0, CmdKeyUp, 12}}, rig);
+        EXPECT_NEAR(test::cents(melodic, 880.0), 0.0, 3.0);
+        EXPECT_NEAR(test::cents(drum, 1000.0), 0.0, 3.0);
+        EXPECT_EQ(rig.sink.discards, 0) << "a file output cannot be played again: no resynchronisation";
+        const auto offsets = rig.script.all(NoticeKeyOffset);
+        ASSERT_FALSE(offsets.empty());
+        EXPECT_EQ(offsets.back().args[0], 12);
+    }
+    {
+        // Both directions add their argument: +5, then -17 is an octave down.
+        CommandRig rig;
+        const auto [melodic, drum] = pitches({{0, CmdKeyUp, 5}, {0, CmdKeyDown, -17}}, rig);
+        EXPECT_NEAR(test::cents(melodic, 220.0), 0.0, 3.0);
+        EXPECT_NEAR(test::cents(drum, 1000.0), 0.0, 3.0);
+        EXPECT_EQ(rig.synth.controls.noteKeyOffset, -12);
+        EXPECT_EQ(rig.synth.controls.temperamentIndex, 0);
+    }
+    {
+        // A live output is played again from the heard position.
+        CommandRig rig;
+        rig.sink.live = true;
+        const auto [melodic, drum] = pitches({{0, CmdKeyUp, 7}}, rig);
+        EXPECT_NEAR(test::cents(melodic, 659.255), 0.0, 3.0);
+        EXPECT_NEAR(test::cents(drum, 1000.0), 0.0, 3.0);
+        EXPECT_GE(rig.sink.discards, 1);
+    }
+    {
+        // The temperament table index wraps around the octave.
+        CommandRig rig;
+        pitches({{0, CmdKeyUp, 11}, {0, CmdKeyUp, 1}}, rig);
+        EXPECT_EQ(rig.synth.controls.temperamentIndex, 0);
+        EXPECT_EQ(rig.synth.controls.noteKeyOffset, 12);
+    }
+}
+
+TEST(PlayerCommands, TempoCommandsScaleTheSong) {
+    // Instant release: each note's sound ends at its note-off.
+    const auto song = pulses(4, 1);
+    const int64_t normalEnd = lastAudible(reference(song));
+    ASSERT_GT(normalEnd, 3 * kQuarter);
+    {
+        CommandRig rig;
+        rig.script.steps = {{0, CmdSetTempo, 200}};
+        EXPECT_EQ(rig.play(song), CmdTuneEnd);
+        EXPECT_NEAR(double(lastAudible(rig.left())), double(normalEnd) / 2, 64.0);
+        EXPECT_DOUBLE_EQ(rig.synth.controls.timeRatio, 0.5);
+        EXPECT_EQ(rig.script.all(NoticeTimeRatio).back().args[0], 200);
+    }
+    {
+        // Against the entry's original tempo in beats per minute.
+        CommandRig rig;
+        rig.player.setReferenceTempo(120);
+        rig.script.steps = {{0, CmdSetTempo, 60}};
+        EXPECT_EQ(rig.play(song), CmdTuneEnd);
+        EXPECT_NEAR(double(lastAudible(rig.left())), double(normalEnd) * 2, 64.0);
+        EXPECT_EQ(rig.script.all(NoticeTimeRatio).back().args[0], 50);
+    }
+    {
+        // Halfway through, the rest plays twice as fast.
+        CommandRig rig;
+        rig.script.steps = {{2 * kQuarter - 1, CmdSetTempo, 200}};
+        EXPECT_EQ(rig.play(song), CmdTuneEnd);
+        ASSERT_EQ(rig.script.issuedAtFrame.size(), 1u);
+        const double at = double(rig.script.issuedAtFrame[0]);
+        EXPECT_NEAR(double(lastAudible(rig.left())), at + (double(normalEnd) - at) / 2, 64.0);
+    }
+    {
+        CommandRig rig;
+        rig.script.steps = {{0, CmdSpeedUp, 1}, {0, CmdSpeedUp, 1}, {0, CmdSpeedUp, 1}};
+        rig.play(pulses(1));
+        const double threeSteps = rig.synth.controls.timeRatio;
+        EXPECT_NEAR(threeSteps, std::pow(150.0 / 151.0, 3), 1e-9);
+        CommandRig once;
+        once.script.steps = {{0, CmdSpeedUp, 3}};
+        once.play(pulses(1));
+        EXPECT_NEAR(once.synth.controls.timeRatio, threeSteps, 1e-12);
+        EXPECT_EQ(once.script.all(NoticeTimeRatio).back().args[0], 102);
+    }
+    {
+        // Slower by -n; a non-negative argument changes nothing but is still reported.
+        CommandRig rig;
+        rig.script.steps = {{0, CmdSpeedDown, -2}, {0, CmdSpeedDown, 3}};
+        rig.play(pulses(1));
+        EXPECT_NEAR(rig.synth.controls.timeRatio, std::pow(151.0 / 150.0, 2), 1e-9);
+        const auto ratios = rig.script.all(NoticeTimeRatio);
+        ASSERT_EQ(ratios.size(), 3u) << "song start and both commands";
+        EXPECT_EQ(ratios[1].args[0], ratios[2].args[0]);
+    }
+}
+
+TEST(PlayerCommands, MasterVolumeScalesTheOutputWithinItsRange) {
+    const auto song = pulses(4);
+    const double normal = test::peak(slice(reference(song), 0, kQuarter));
+    {
+        CommandRig rig;
+        rig.script.steps = {{0, CmdChangeVolume, 70}};
+        rig.play(song);
+        EXPECT_NEAR(test::peak(slice(rig.left(), 0, kQuarter)) / normal, 2.0, 0.01);
+        EXPECT_EQ(rig.script.all(NoticeMasterVolume).back().args[0], 140);
+    }
+    {
+        CommandRig rig;
+        rig.script.steps = {{0, CmdChangeVolume, -500}};
+        rig.play(song);
+        EXPECT_LT(test::peak(rig.left()), 100.0);
+        EXPECT_EQ(rig.synth.controls.amplification, 0);
+    }
+    {
+        CommandRig rig;
+        rig.script.steps = {{0, CmdChangeVolume, 500}};
+        rig.play(song);
+        EXPECT_EQ(rig.synth.controls.amplification, 200);
+        EXPECT_EQ(rig.script.all(NoticeMasterVolume).back().args[0], 200);
+    }
+}
+
+TEST(PlayerCommands, MutingSilencesItsChannelAndIsReported) {
+    // 440 Hz on channel 0 and 220 Hz on channel 1, both from 0.5 to 2.5 s.
+    test::SmfBuilder smf(0, 480);
+    smf.track().noteOn(480, 0, 69, 100).noteOn(0, 1, 57, 100).noteOff(1920, 0, 69).noteOff(0, 1, 57).endOfTrack();
+    const auto song = smf.build();
+    auto levels = [](const std::vector<double>& out) {
+        const auto part = slice(out, 44100, 44100);
+        return std::pair{test::magnitudeDb(part, kRate, 440.0), test::magnitudeDb(part, kRate, 220.0)};
+    };
+    const auto [ref440, ref220] = levels(reference(song));
+    auto mutes = [](const Script& s) {
+        std::vector<std::pair<int, int>> out;
+        for (const auto& n : s.all(NoticeMute)) out.push_back({n.args[0], n.args[1]});
+        return out;
+    };
+    {
+        CommandRig rig;
+        rig.script.steps = {{0, CmdToggleMute, 0}};
+        rig.play(song);
+        const auto [l440, l220] = levels(rig.left());
+        EXPECT_LT(l440, ref440 - 60.0);
+        EXPECT_NEAR(l220, ref220, 0.5);
+        EXPECT_EQ(mutes(rig.script).back(), std::pair(0, 1));
+        EXPECT_EQ(rig.synth.controls.channelMuteMask, 1u);
+    }
+    {
+        // Solo: all channels reported muted, then the soloed one unmuted. Again: no change.
+        CommandRig rig;
+        rig.script.steps = {{0, CmdSoloPlay, 0}, {0, CmdSoloPlay, 0}};
+        rig.play(song);
+        const auto [l440, l220] = levels(rig.left());
+        EXPECT_NEAR(l440, ref440, 0.5);
+        EXPECT_LT(l220, ref220 - 60.0);
+        const auto reported = mutes(rig.script);
+        ASSERT_EQ(reported.size(), 16u + 17u) << "song start, then one solo";
+        for (int c = 0; c < 16; ++c) EXPECT_EQ(reported[size_t(16 + c)], std::pair(c, 1));
+        EXPECT_EQ(reported.back(), std::pair(0, 0));
+    }
+    {
+        // Muting both and clearing: everything sounds again and every channel is reported.
+        CommandRig rig;
+        rig.script.steps = {{0, CmdToggleMute, 0}, {0, CmdToggleMute, 1}, {0, CmdMuteClear}, {0, CmdMuteClear}};
+        rig.play(song);
+        const auto [l440, l220] = levels(rig.left());
+        EXPECT_NEAR(l440, ref440, 0.5);
+        EXPECT_NEAR(l220, ref220, 0.5);
+        EXPECT_EQ(mutes(rig.script).size(), 16u + 2u + 16u);
+        EXPECT_EQ(rig.synth.controls.channelMuteMask, 0u);
+    }
+}
+
+TEST(PlayerCommands, DrumChannelToggleReloadsWhereTheSongIsHeard) {
+    // Key 36 on channel 0 twice: a melodic note (65 Hz) at 0.2 s and at 1.5 s.
+    test::SmfBuilder smf(0, 480);
+    endSilent(silentStart(smf.track())
+                  .noteOn(192, 0, 36, 100)
+                  .noteOff(384, 0, 36)
+                  .noteOn(864, 0, 36, 100)
+                  .noteOff(384, 0, 36));
+    const auto song = smf.build();
+    CommandRig rig;
+    rig.script.steps = {{kRate, CmdToggleDrumChannel, 0}};
+    EXPECT_EQ(rig.play(song), CmdTuneEnd);
+    ASSERT_EQ(rig.script.issuedAtFrame.size(), 1u);
+    EXPECT_EQ(rig.sink.starts, 2) << "the song was loaded and started again";
+    EXPECT_EQ(rig.script.all(NoticeNowLoading).size(), 2u);
+    EXPECT_EQ(rig.player.restartPosition(), rig.script.issuedAtFrame[0]);
+
+    // The output runs on without a gap: the second note starts at 1.5 s, now as the drum.
+    const auto out = rig.left();
+    int64_t onset = -1;
+    for (int64_t i = kRate; i < static_cast<int64_t>(out.size()); ++i)
+        if (std::abs(out[size_t(i)]) > 1e5) {
+            onset = i;
+            break;
+        }
+    EXPECT_NEAR(double(onset), 66150.0, 200.0);
+    EXPECT_NEAR(test::cents(test::pitchByFft(slice(out, 67000, 8192), kRate), 1000.0), 0.0, 5.0);
+    EXPECT_LT(test::magnitudeDb(slice(out, 9000, 8192), kRate, 1000.0),
+              test::magnitudeDb(slice(out, 67000, 8192), kRate, 1000.0) - 40.0)
+        << "before the toggle the key was a melodic note";
+    const SongInfo* info = rig.input.infos().find(rig.path, false);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->drumMask & 1u, 1u);
+
+    // The song record keeps the change: played again, the channel is a drum channel at once.
+    EXPECT_EQ(rig.player.playFile(rig.path), CmdTuneEnd);
+    const auto second = slice(rig.left(), static_cast<int64_t>(out.size()), 40000);
+    EXPECT_NEAR(test::cents(test::pitchByFft(slice(second, 9000, 8192), kRate), 1000.0), 0.0, 5.0);
+}
+
+TEST(PlayerCommands, LoadingReadsOneCommand) {
+    {
+        // A final command while loading: nothing plays.
+        CommandRig rig;
+        rig.script.steps = {{-1, CmdStop}};
+        EXPECT_EQ(rig.play(pulses(2)), CmdStop);
+        EXPECT_EQ(rig.sink.starts, 0);
+    }
+    {
+        // Volume is taken while loading; the song then plays at it.
+        CommandRig rig;
+        rig.script.steps = {{-1, CmdChangeVolume, 70}, {-1, CmdChangeVolume, -70}};
+        EXPECT_EQ(rig.play(pulses(2)), CmdTuneEnd);
+        EXPECT_EQ(rig.synth.controls.amplification, 70);
+        EXPECT_EQ(rig.script.all(NoticeMasterVolume).size(), 2u);
+    }
+    {
+        // A song from standard input is read without interruption.
+        CommandRig rig;
+        rig.script.steps = {{-1, CmdStop}};
+        EXPECT_EQ(rig.player.pollLoadingCommands(true), CmdNone);
+        EXPECT_EQ(rig.player.pollLoadingCommands(false), CmdStop);
+    }
+}
+
+TEST(PlayerCommands, VoiceLimitFallsAndComesBack) {
+    CommandRig rig;
+    rig.script.steps = {{0, CmdVoiceDecrease, 250}};
+    rig.play(pulses(1));
+    EXPECT_EQ(rig.synth.synth->voiceLimit(), kMaxVoices - 250);
+    rig.script.steps = {{0, CmdVoiceDecrease, 1000}};
+    rig.play(pulses(1));
+    EXPECT_EQ(rig.synth.synth->voiceLimit(), 1) << "every song starts at the remembered limit";
+    rig.script.steps = {{0, CmdVoiceDecrease, 10}, {0, CmdVoiceIncrease}};
+    rig.play(pulses(1));
+    EXPECT_EQ(rig.synth.synth->voiceLimit(), kMaxVoices);
+}
+
+TEST(PlayerCommands, SongStartReportsTheControls) {
+    CommandRig rig;
+    rig.player.options().startKeyOffset = -2;
+    rig.player.options().startMuteMask = 1u << 3;
+    EXPECT_EQ(rig.play(pulses(1)), CmdTuneEnd);
+    EXPECT_EQ(rig.synth.controls.noteKeyOffset, -2);
+    EXPECT_EQ(rig.script.all(NoticeKeyOffset).front().args[0], -2);
+    EXPECT_EQ(rig.script.all(NoticeTimeRatio).front().args[0], 100);
+    const auto mutes = rig.script.all(NoticeMute);
+    ASSERT_EQ(mutes.size(), 16u);
+    for (int c = 0; c < 16; ++c) EXPECT_EQ(mutes[size_t(c)].args[1], c == 3 ? 1 : 0);
+    EXPECT_EQ(rig.script.all(NoticeTemperType).size(), 16u);
+}
+
+TEST(PlayerCommands, ForcedKeySignatureTransposesIntoTheKey) {
+    // A song in D major (two sharps) forced to C major plays two semitones lower; one in
+    // E minor forced to A minor five semitones higher (or seven lower, whichever lies in -5..6).
+    struct Case {
+        int sharps;
+        bool minor;
+        int forced;
+        int offset;
+    };
+    for (const Case c : {Case{2, false, 0, -2}, Case{1, true, 16, 5}, Case{0, false, 0, 0}, Case{-1, false, 0, -5}}) {
+        SCOPED_TRACE(c.sharps);
+        test::SmfBuilder smf(0, 480);
+        smf.track().keySignature(0, c.sharps, c.minor).noteOn(0, 0, 69, 100).noteOff(480, 0, 69).endOfTrack();
+        CommandRig rig;
+        rig.player.options().forcedKeySignature = c.forced;
+        EXPECT_EQ(rig.play(smf.build()), CmdTuneEnd);
+        EXPECT_EQ(rig.synth.controls.noteKeyOffset, c.offset);
+        EXPECT_EQ(rig.synth.controls.keySignature, c.sharps + (c.minor ? 16 : 0));
+    }
+}
+
+}  // namespace
+}  // namespace svt
