@@ -177,6 +177,7 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
         events_ = {};
         if (banks_) banks_->songEnded();
     } while (result == CmdReload);
+    drumChanges_ = 0;
     return result;
 }
 
@@ -184,6 +185,7 @@ int Player::playEvents(std::span<const SongEvent> events, int64_t totalSamples) 
     events_ = events;
     totalSamples_ = totalSamples;
     checkEnd_ = true;
+    jumpPending_ = false;
     lastSeconds_ = -1;
     lastVoices_ = -1;
     synthesis_.setSystemMode(systemMode_);

@@ -26,7 +26,8 @@ public:
     explicit Sink(int rate) : rate_(rate) {}
     std::vector<int32_t> samples;
     bool live = false;
-    int starts = 0, discards = 0;
+    bool acceptsRate = false;
+    int starts = 0, discards = 0, rateAsked = 0, outputChanges = 0;
 
     int64_t frames() const { return static_cast<int64_t>(samples.size() / 2); }
     int rate() const override { return rate_; }
@@ -48,6 +49,11 @@ public:
         return 0;
     }
     int softFlush() override { return 0; }
+    bool changeRate(int rateHz) override {
+        rateAsked = rateHz;
+        return acceptsRate;
+    }
+    void outputChanged() override { ++outputChanges; }
     int64_t playedFrames() override { return live ? sinceDiscard_ : -1; }
     int64_t filledFrames() override { return 0; }
     int64_t softFilledFrames() override { return 0; }
@@ -585,6 +591,86 @@ TEST(PlayerCommands, ForcedKeySignatureTransposesIntoTheKey) {
         EXPECT_EQ(rig.synth.controls.noteKeyOffset, c.offset);
         EXPECT_EQ(rig.synth.controls.keySignature, c.sharps + (c.minor ? 16 : 0));
     }
+}
+
+TEST(PlayerCommands, KeySignatureChoosesTheTemperamentTable) {
+    // G major: the table of the key a fifth up, 7 semitones; a transposition moves it on.
+    test::SmfBuilder smf(0, 480);
+    smf.track().keySignature(0, 1, false).noteOn(0, 0, 69, 100).noteOff(480, 0, 69).endOfTrack();
+    CommandRig rig;
+    rig.script.steps = {{0, CmdKeyUp, 6}};
+    EXPECT_EQ(rig.play(smf.build()), CmdTuneEnd);
+    EXPECT_EQ(rig.synth.controls.keySignature, 1);
+    EXPECT_EQ(rig.synth.controls.temperamentIndex, 1);
+    const auto keys = rig.script.all(NoticeKeySignature);
+    ASSERT_EQ(keys.size(), 2u) << "song start and the event";
+    EXPECT_EQ(keys[1].args[0], 1);
+}
+
+TEST(PlayerCommands, ResynchronisingKeepsTheSongInPlace) {
+    const auto song = pulses(8);
+    const auto ref = reference(song);
+    for (int code : {CmdResyncEffects, CmdResyncEffectTime, CmdSyncRestart}) {
+        SCOPED_TRACE(code);
+        CommandRig rig;
+        rig.script.steps = {{30000, code}};
+        EXPECT_EQ(rig.play(song), CmdTuneEnd);
+        EXPECT_GE(rig.sink.discards, 1);
+        // The audio is rendered again from where the output stands: same length, and the
+        // next note where it belongs.
+        const auto out = rig.left();
+        EXPECT_EQ(out.size(), ref.size());
+        expectContinuesAs(out, 2 * kQuarter, ref, 2 * kQuarter, kQuarter);
+    }
+    {
+        // Only-if-heard on an output that cannot tell: nothing happens.
+        CommandRig rig;
+        rig.script.steps = {{30000, CmdSyncRestart, 1}};
+        EXPECT_EQ(rig.play(song), CmdTuneEnd);
+        EXPECT_EQ(rig.sink.discards, 0);
+        EXPECT_EQ(rig.left(), ref);
+    }
+}
+
+TEST(PlayerCommands, OutputChangesReloadTheSong) {
+    const auto song = pulses(8);
+    const auto ref = reference(song);
+    {
+        // A rate the output refuses changes nothing.
+        CommandRig rig;
+        rig.script.steps = {{30000, CmdChangeRate, 48000}};
+        EXPECT_EQ(rig.play(song), CmdTuneEnd);
+        EXPECT_EQ(rig.sink.rateAsked, 48000);
+        EXPECT_EQ(rig.sink.starts, 1);
+        EXPECT_EQ(rig.left(), ref);
+    }
+    for (int code : {CmdChangeRate, CmdOutputChanged, CmdReload}) {
+        SCOPED_TRACE(code);
+        CommandRig rig;
+        rig.sink.acceptsRate = true;
+        rig.script.steps = {{30000, code, 48000}};
+        EXPECT_EQ(rig.play(song), CmdTuneEnd);
+        EXPECT_EQ(rig.sink.starts, 2) << "loaded and started again";
+        EXPECT_EQ(rig.sink.outputChanges, code == CmdOutputChanged ? 1 : 0);
+        const auto out = rig.left();
+        EXPECT_EQ(out.size(), ref.size());
+        expectContinuesAs(out, 2 * kQuarter, ref, 2 * kQuarter, kQuarter);
+    }
+}
+
+TEST(PlayerCommands, UnknownCodesAndBadArgumentsChangeNothing) {
+    const auto song = pulses(4);
+    const auto ref = reference(song);
+    CommandRig rig;
+    rig.script.steps = {{0, 4}, {0, 5}, {0, 9}, {0, 10}, {0, 23}, {0, 27}, {0, 34}, {0, 99}, {0, -7},
+                        {0, CmdToggleMute, 16}, {0, CmdToggleMute, -1}, {0, CmdSoloPlay, 40},
+                        {0, CmdToggleDrumChannel, 16}, {0, CmdSetTempo, 0}, {0, CmdSetTempo, -5},
+                        {0, CmdChangeRate, 0}, {0, CmdVoiceDecrease, -5}};
+    EXPECT_EQ(rig.play(song), CmdTuneEnd);
+    EXPECT_TRUE(rig.script.steps.empty());
+    EXPECT_EQ(rig.left(), ref);
+    EXPECT_EQ(rig.synth.controls.channelMuteMask, 0u);
+    EXPECT_EQ(rig.synth.synth->voiceLimit(), kMaxVoices);
 }
 
 }  // namespace
