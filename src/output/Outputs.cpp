@@ -1,14 +1,13 @@
 #include "output/Outputs.h"
 
+#include "output/LiveOutput.h"
 #include "output/Mp3Output.h"
 #include "output/WavOutput.h"
 
 namespace svt::output {
 
 Outputs::Outputs() {
-    devices_[kLive] = std::make_unique<UnavailableOutput>(
-        'd', "Lautsprecher", OF_PCM_STREAM | OF_CAN_TIME | OF_BUFFER_SETTING, "Live playback is not available yet.");
-    devices_[kLive]->extra[0] = 32;
+    devices_[kLive] = std::make_unique<LiveOutput>();
     devices_[kWav] = std::make_unique<WavOutput>();
     devices_[kMp3] = std::make_unique<Mp3Output>();
 }

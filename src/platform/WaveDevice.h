@@ -55,7 +55,8 @@ public:
     virtual std::unique_ptr<WaveDevice> open(const WaveFormat& format, WaveCallback callback, std::string* error) = 0;
 };
 
-// The system's sound devices; `deviceName` selects one ("default" when empty).
+// The system's sound devices; `deviceName` selects one. Empty: the one the environment
+// variable SORVANTO_ALSA_DEVICE names, else "default".
 std::unique_ptr<WaveSystem> makeWaveSystem(const std::string& deviceName);
 
 }  // namespace svt::platform

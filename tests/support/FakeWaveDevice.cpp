@@ -1,6 +1,7 @@
 #include "support/FakeWaveDevice.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace svt::test {
 
@@ -16,8 +17,16 @@ FakeWaveDevice::~FakeWaveDevice() {
     callback_(platform::WaveMessage::Closed, 0);
 }
 
-int FakeWaveDevice::prepare(platform::WaveBuffer&) { return system_.failPrepare ? -1 : 0; }
-int FakeWaveDevice::unprepare(platform::WaveBuffer&) { return 0; }
+int FakeWaveDevice::prepare(platform::WaveBuffer&) {
+    if (system_.failPrepare) return -1;
+    ++system_.prepares;
+    return 0;
+}
+
+int FakeWaveDevice::unprepare(platform::WaveBuffer&) {
+    ++system_.unprepares;
+    return 0;
+}
 
 int FakeWaveDevice::write(const platform::WaveBuffer& buffer) {
     if (system_.failWrite) return -1;
@@ -92,6 +101,15 @@ std::unique_ptr<platform::WaveDevice> FakeWaveSystem::open(const platform::WaveF
     auto device = std::make_unique<FakeWaveDevice>(*this, format, std::move(callback));
     current = device.get();
     return device;
+}
+
+void FakeWaveClock::sleepSeconds(double seconds) {
+    if (seconds <= 0) return;
+    now_ += seconds;
+    const int rate = system_.current ? system_.current->format().rateHz : 44100;
+    const auto frames = static_cast<int64_t>(now_ * rate);
+    if (system_.current) system_.current->advance(frames - framesDone_);
+    framesDone_ = frames;
 }
 
 }  // namespace svt::test

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "output/AudioQueue.h"
 #include "platform/WaveDevice.h"
 
 namespace svt::test {
@@ -59,7 +60,23 @@ public:
     std::vector<uint8_t> played;  // every byte played, in order
     std::vector<uint32_t> writtenSizes;
     std::vector<uintptr_t> writtenUsers;
+    int prepares = 0, unprepares = 0;
     uint16_t volumeLeft = 0xFFFF, volumeRight = 0xFFFF;
+};
+
+// The fake device's clock: time passes only when someone sleeps, and while it passes the
+// open device plays, so what the audio queue estimates and what the device has played agree.
+class FakeWaveClock final : public output::TickClock {
+public:
+    explicit FakeWaveClock(FakeWaveSystem& system) : system_(system) {}
+    double nowSeconds() override { return now_; }
+    void sleepSeconds(double seconds) override;
+    double sleptSeconds() const { return now_; }
+
+private:
+    FakeWaveSystem& system_;
+    double now_ = 0;
+    int64_t framesDone_ = 0;
 };
 
 }  // namespace svt::test

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -165,7 +166,11 @@ private:
 
 class AlsaWaveSystem final : public WaveSystem {
 public:
-    explicit AlsaWaveSystem(std::string name) : name_(name.empty() ? "default" : std::move(name)) {
+    explicit AlsaWaveSystem(std::string name) : name_(std::move(name)) {
+        if (name_.empty()) {
+            const char* chosen = std::getenv("SORVANTO_ALSA_DEVICE");
+            name_ = chosen != nullptr && *chosen != 0 ? chosen : "default";
+        }
         snd_lib_error_set_handler(quietAlsa);
     }
 

@@ -1,0 +1,342 @@
+// The live output against a fake sound device whose clock the test owns: nothing plays
+// until the clock moves, so every buffer, wait and notice can be followed exactly.
+#include "output/LiveOutput.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "player/Player.h"
+#include "song/SongInput.h"
+#include "support/FakeWaveDevice.h"
+#include "support/SmfBuilder.h"
+#include "support/TempDir.h"
+
+namespace svt::output {
+namespace {
+
+struct Rig {
+    test::FakeWaveSystem* system;  // owned by the output
+    std::unique_ptr<test::FakeWaveClock> clock;
+    std::unique_ptr<LiveOutput> live;
+    std::vector<std::string> lines;
+
+    Rig() {
+        auto fake = std::make_unique<test::FakeWaveSystem>();
+        system = fake.get();
+        clock = std::make_unique<test::FakeWaveClock>(*fake);
+        live = std::make_unique<LiveOutput>(std::move(fake), clock.get());
+        live->setDebugLog([this](const char* line) { lines.emplace_back(line); });
+    }
+    ~Rig() { live.reset(); }
+    test::FakeWaveDevice& device() { return *system->current; }
+    bool said(const std::string& line) const { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
+};
+
+std::vector<uint8_t> pattern(size_t bytes) {
+    std::vector<uint8_t> out(bytes);
+    for (size_t i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    return out;
+}
+
+std::vector<int> range(int from, int to) {
+    std::vector<int> out(static_cast<size_t>(to - from));
+    std::iota(out.begin(), out.end(), from);
+    return out;
+}
+
+TEST(LiveOutput, OpensTheFormatAndPoolItsSettingsAsk) {
+    struct Case {
+        const char* letters;
+        int bufferSetting;
+        int buffers, channels, bits, blockAlign, waitMs;
+        bool signedSamples;
+    };
+    const Case cases[] = {
+        {"", 32, 32, 2, 16, 4, 371, true},
+        {"", 4, 8, 2, 16, 4, 371, true},   // fewer than eight are raised to eight
+        {"8M", 12, 12, 1, 8, 1, 92, false},  // mono 8-bit: unsigned, one byte a frame
+        {"U", 32, 32, 2, 8, 2, 185, false},  // µ-law becomes plain 8-bit
+        {"x", 32, 32, 2, 16, 4, 371, true},  // the device takes its own byte order
+        {"2", 32, 32, 2, 24, 6, 557, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("letters \"") + c.letters + "\", setting " + std::to_string(c.bufferSetting));
+        Rig rig;
+        ASSERT_TRUE(applyEncodingLetters(c.letters, rig.live->encoding));
+        rig.live->extra[0] = c.bufferSetting;
+        ASSERT_EQ(rig.live->openOutput(), 0);
+        EXPECT_EQ(rig.live->fd, 0);
+        EXPECT_EQ(rig.live->bufferCount(), c.buffers);
+        EXPECT_EQ(rig.live->busyCount(), 0);
+        EXPECT_EQ(rig.live->freeIndices(), range(0, c.buffers));
+        const platform::WaveFormat& f = rig.device().format();
+        EXPECT_EQ(f.channels, c.channels);
+        EXPECT_EQ(f.bitsPerSample, c.bits);
+        EXPECT_EQ(f.blockAlign(), c.blockAlign);
+        EXPECT_EQ(f.rateHz, 44100);
+        EXPECT_EQ(rig.live->waitPeriodMs(), c.waitMs);
+        EXPECT_EQ((rig.live->encoding & ENC_SIGNED) != 0, c.signedSamples);
+        EXPECT_EQ(rig.live->encoding & (ENC_ULAW | ENC_ALAW | ENC_BYTESWAP), 0);
+        // The device queue the audio queue fills: one buffer less than the pool, 4096 frames each.
+        int queueBytes = 0;
+        ASSERT_EQ(rig.live->acntl(OUT_REQ_GET_QUEUE_SIZE, &queueBytes), 0);
+        EXPECT_EQ(queueBytes, (c.buffers - 1) * 4096 * c.blockAlign);
+        EXPECT_EQ(rig.live->acntl(OUT_REQ_GET_SAMPLES, &queueBytes), -1);
+        rig.live->closeOutput();
+        EXPECT_EQ(rig.live->fd, -1);
+        EXPECT_EQ(rig.system->current, nullptr);
+    }
+}
+
+TEST(LiveOutput, AMissingOrRefusingDeviceIsReportedInTheInterfaceLanguage) {
+    Rig rig;
+    EXPECT_TRUE(rig.live->hasDetect());
+    EXPECT_TRUE(rig.live->detect());
+    rig.system->devices = 0;
+    EXPECT_FALSE(rig.live->detect());
+    EXPECT_EQ(rig.live->openOutput(), -1);
+    EXPECT_EQ(rig.live->lastMessage(), "There is no audio device available!");
+    rig.live->language = Language::German;
+    EXPECT_EQ(rig.live->openOutput(), -1);
+    EXPECT_EQ(rig.live->lastMessage(), "Kein Audiotreiber vorhanden!");
+
+    rig.system->devices = 1;
+    rig.system->failOpen = true;
+    EXPECT_EQ(rig.live->openOutput(), -1);
+    EXPECT_EQ(rig.live->lastMessage(), "Audiotreiber kann nicht geöffnet werden! (fake: cannot open)");
+    rig.live->language = Language::English;
+    EXPECT_EQ(rig.live->openOutput(), -1);
+    EXPECT_EQ(rig.live->lastMessage(), "Audio device could not be opened! (fake: cannot open)");
+    EXPECT_EQ(rig.live->outputData(pattern(4).data(), 4), -1);  // nothing open to write to
+
+    rig.system->failOpen = false;
+    EXPECT_EQ(rig.live->openOutput(), 0);
+    EXPECT_EQ(rig.live->lastMessage(), "");
+}
+
+TEST(LiveOutput, ALongWriteFillsBuffersInFreeListOrderAndReusesTheReturnedOnesFirst) {
+    Rig rig;
+    ASSERT_EQ(rig.live->openOutput(), 0);
+    const std::vector<uint8_t> data = pattern(40000);
+    ASSERT_EQ(rig.live->outputData(data.data(), data.size()), 0);
+    EXPECT_EQ(rig.system->writtenSizes, (std::vector<uint32_t>{16384, 16384, 7232}));
+    EXPECT_EQ(rig.system->writtenUsers, (std::vector<uintptr_t>{0, 1, 2}));
+    EXPECT_EQ(rig.live->busyCount(), 3);
+    EXPECT_EQ(rig.live->freeIndices(), range(3, 32));
+    EXPECT_EQ(rig.system->prepares, 3);
+    EXPECT_EQ(rig.clock->sleptSeconds(), 0);  // no waiting with buffers to spare
+
+    // Buffers 0 and 1 play; each goes back to the head of the free list.
+    rig.device().advance(8192);
+    EXPECT_EQ(rig.live->busyCount(), 1);
+    std::vector<int> expectFree = {1, 0};
+    for (int i = 3; i < 32; ++i) expectFree.push_back(i);
+    EXPECT_EQ(rig.live->freeIndices(), expectFree);
+    // Still prepared from its last use; unprepared only when it is taken again.
+    EXPECT_EQ(rig.system->unprepares, 0);
+    const std::vector<uint8_t> more = pattern(100);
+    ASSERT_EQ(rig.live->outputData(more.data(), more.size()), 0);
+    EXPECT_EQ(rig.system->writtenUsers.back(), 1u);
+    EXPECT_EQ(rig.system->unprepares, 1);
+
+    rig.device().advance(1 << 20);
+    std::vector<uint8_t> expected = data;
+    expected.insert(expected.end(), more.begin(), more.end());
+    EXPECT_TRUE(rig.system->played == expected);
+    EXPECT_EQ(rig.live->busyCount(), 0);
+}
+
+TEST(LiveOutput, TheWriterWaitsOnlyWhenEveryBufferIsQueued) {
+    Rig rig;
+    ASSERT_EQ(rig.live->openOutput(), 0);
+    const std::vector<uint8_t> block = pattern(16384);
+    for (int i = 0; i < 32; ++i) ASSERT_EQ(rig.live->outputData(block.data(), block.size()), 0);
+    EXPECT_EQ(rig.live->busyCount(), 32);
+    EXPECT_EQ(rig.clock->sleptSeconds(), 0);
+    EXPECT_FALSE(rig.said("32: Waiting 371ms...\n"));
+    EXPECT_TRUE(rig.live->freeIndices().empty());
+
+    // The 33rd buffer: one period passes (16,361 frames at 44.1 kHz), three buffers play out,
+    // and the last of them (2, at the head of the free list) takes the new data.
+    ASSERT_EQ(rig.live->outputData(block.data(), block.size()), 0);
+    EXPECT_DOUBLE_EQ(rig.clock->sleptSeconds(), 0.371);
+    EXPECT_TRUE(rig.said("32: Waiting 371ms...\n"));
+    EXPECT_TRUE(rig.said("29: Wait finished.\n"));
+    EXPECT_EQ(rig.system->writtenUsers.back(), 2u);
+    EXPECT_EQ(rig.live->busyCount(), 30);
+}
+
+TEST(LiveOutput, DiscardDuringPlaybackLeavesEveryBufferFree) {
+    Rig rig;
+    ASSERT_EQ(rig.live->openOutput(), 0);
+    rig.live->setVolume(0x4000, 0x8000);
+    const std::vector<uint8_t> block = pattern(16384);
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(rig.live->outputData(block.data(), block.size()), 0);
+    rig.device().advance(5000);
+    EXPECT_EQ(rig.live->busyCount(), 9);
+    rig.lines.clear();
+
+    ASSERT_EQ(rig.live->acntl(OUT_REQ_DISCARD, nullptr), 0);
+    EXPECT_EQ(rig.live->busyCount(), 0);
+    EXPECT_EQ(rig.live->freeIndices(), range(0, 32));
+    EXPECT_EQ(rig.system->played.size(), 5000u * 4);  // nothing more was played
+    EXPECT_EQ(rig.system->opens, 2);
+    ASSERT_FALSE(rig.lines.empty());
+    EXPECT_EQ(rig.lines.front(), "Resetting audio device.\n");
+    EXPECT_EQ(rig.lines.back(), "Audio device reset.\n");
+    EXPECT_TRUE(rig.said("Closing device...\n"));
+    EXPECT_TRUE(rig.said(" 0: Device closed.\n"));
+    // The reopened device keeps the volume.
+    EXPECT_EQ(rig.system->volumeLeft, 0x4000);
+    EXPECT_EQ(rig.system->volumeRight, 0x8000);
+
+    ASSERT_EQ(rig.live->outputData(block.data(), block.size()), 0);
+    EXPECT_EQ(rig.system->writtenUsers.back(), 0u);
+}
+
+TEST(LiveOutput, FlushPlaysEverythingOutBeforeTheDeviceReopens) {
+    Rig rig;
+    ASSERT_EQ(rig.live->openOutput(), 0);
+    const std::vector<uint8_t> data = pattern(3 * 16384 + 400);
+    ASSERT_EQ(rig.live->outputData(data.data(), data.size()), 0);
+    ASSERT_EQ(rig.live->acntl(OUT_REQ_FLUSH, nullptr), 0);
+    EXPECT_TRUE(rig.system->played == data);
+    EXPECT_GT(rig.clock->sleptSeconds(), 0.0);
+    EXPECT_EQ(rig.system->opens, 2);
+    EXPECT_EQ(rig.live->busyCount(), 0);
+    EXPECT_EQ(rig.live->freeIndices(), range(0, 32));
+}
+
+TEST(LiveOutput, ABufferTheDeviceRefusesGoesBackToThePool) {
+    for (bool preparation : {true, false}) {
+        SCOPED_TRACE(preparation ? "preparation" : "queueing");
+        Rig rig;
+        ASSERT_EQ(rig.live->openOutput(), 0);
+        (preparation ? rig.system->failPrepare : rig.system->failWrite) = true;
+        const std::vector<uint8_t> data = pattern(20000);
+        EXPECT_EQ(rig.live->outputData(data.data(), data.size()), -1);
+        EXPECT_EQ(rig.live->busyCount(), 0);
+        EXPECT_EQ(rig.live->freeIndices(), range(0, 32));
+        EXPECT_TRUE(rig.said(preparation ? " 1: Buffer preparation failed.\n" : " 1: Buffer queueing failed.\n"));
+        EXPECT_TRUE(rig.system->writtenSizes.empty());
+    }
+}
+
+TEST(LiveOutput, EveryStepOfOneBufferSaysWhatItDoes) {
+    Rig rig;
+    ASSERT_EQ(rig.live->openOutput(), 0);
+    const std::vector<uint8_t> data = pattern(1000);
+    ASSERT_EQ(rig.live->outputData(data.data(), data.size()), 0);
+    rig.live->closeOutput();
+    const std::vector<std::string> expected = {
+        "Gerät wird geöffnet...\n",
+        " 0: Device opened.\n",
+        "Gerät offen.\n",
+        "Resetting buffer pool...\n",
+        "Buffer pool reset.\n",
+        " 0: Getting buffer...\n",
+        " 1: Got buffer.\n",
+        " 1: Preparing buffer 0...\n",
+        " 1: Buffer 0 prepared.\n",
+        " 1: Queueing buffer 0...\n",
+        " 1: Buffer 0 queued.\n",
+        " 1: Waiting for all buffers to be dequeued...\n",
+        " 1: Putting buffer...\n",
+        " 0: Buffer put.\n",
+        " 0: All buffers dequeued.\n",
+        "Resetting buffer pool...\n",
+        "Buffer pool reset.\n",
+        "Closing device...\n",
+        " 0: Device closed.\n",
+        "Device closed.\n",
+    };
+    EXPECT_EQ(rig.lines, expected);
+    EXPECT_TRUE(rig.system->played == data);
+}
+
+// A tone that only says which frame it is at, so what the device played can be checked.
+class FrameCounter final : public Synthesis {
+public:
+    int64_t rendered = 0;
+    int held = 0;
+    void resetChannels() override { held = 0; }
+    void setSystemMode(int) override {}
+    void applyEvent(const SongEvent& e, bool sounding) override {
+        if (sounding && e.type == EV_NOTE_ON) ++held;
+        if (e.type == EV_NOTE_OFF && held > 0) --held;
+    }
+    void render(int32_t* out, int frames) override {
+        for (int i = 0; i < frames; ++i) out[2 * i] = out[2 * i + 1] = 1 << 20;
+        rendered += frames;
+    }
+    int voicesInUse() const override { return held; }
+    void releaseAllNotes() override { held = 0; }
+    void cutAllVoices() override { held = 0; }
+    void clearEffectTails() override {}
+};
+
+// Traces, and notes how much the device had played when each time notice arrived.
+class HearingControl final : public ControlInterface {
+public:
+    test::FakeWaveSystem* system = nullptr;
+    struct Heard {
+        int seconds;
+        int64_t playedFrames;
+    };
+    std::vector<Heard> times;
+    int read(int32_t&) override { return CmdNone; }
+    void event(const PlayerNotice& n) override {
+        if (n.code == NoticeCurrentTime && system->current != nullptr)
+            times.push_back({n.args[0], system->current->playedFrames()});
+    }
+    bool traces() const override { return true; }
+};
+
+TEST(LiveOutput, TimeNoticesArriveWhenTheirSampleIsHeard) {
+    Rig rig;
+    rig.live->setDebugLog(nullptr);
+    EngineSettings settings;
+    SongInput input(settings);
+    FrameCounter synth;
+    HearingControl control;
+    control.system = rig.system;
+    Player player(input, nullptr, synth, control);
+    AudioQueue queue(rig.clock.get());
+    ASSERT_EQ(rig.live->openOutput(), 0);
+    queue.setup(*rig.live, &player);
+    ASSERT_TRUE(queue.setQueueFromSettings("5.0", "100%"));
+    player.setSink(&queue);
+
+    // Eight seconds of one held note: well beyond the device's 2.9 s queue.
+    test::SmfBuilder smf(0, 480);
+    smf.track().tempo(0, 500000).noteOn(0, 0, 60, 100).noteOff(8 * 960, 0, 60).endOfTrack();
+    test::TempDir dir;
+    ASSERT_EQ(player.playFile(dir.write("held.mid", smf.build())), CmdTuneEnd);
+
+    // Every second from 1 to 6 was shown, in order, and only once the device had played it;
+    // rendering runs seconds ahead, so a notice sent when rendered would come far too early.
+    std::vector<int> shown;
+    for (const auto& h : control.times) {
+        if (!shown.empty() && shown.back() == h.seconds) continue;
+        shown.push_back(h.seconds);
+        if (h.seconds == 0) continue;
+        SCOPED_TRACE(h.seconds);
+        const int64_t due = static_cast<int64_t>(h.seconds) * 44100;
+        EXPECT_GE(h.playedFrames, due);
+        // ... and not much later: within a block and one wait of the output for a free buffer.
+        EXPECT_LT(h.playedFrames, due + 4096 + 44100 * 371 / 1000);
+    }
+    for (int s = 1; s <= 6; ++s) EXPECT_NE(std::find(shown.begin(), shown.end(), s), shown.end()) << s;
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
+    // Everything rendered reached the loudspeaker.
+    EXPECT_EQ(static_cast<int64_t>(rig.system->played.size()) / 4 >= synth.rendered - 4096, true);
+    EXPECT_EQ(rig.live->busyCount(), 0);
+}
+
+}  // namespace
+}  // namespace svt::output
