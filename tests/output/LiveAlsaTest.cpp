@@ -1,0 +1,106 @@
+// The live output on a real ALSA device that needs no sound card: a "file" PCM over "null"
+// writes exactly the stream the device was given, paced by the audio queue as on a
+// loudspeaker. That stream must be the song the WAV output writes.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/Engine.h"
+#include "output/LiveOutput.h"
+#include "output/WavOutput.h"
+#include "support/Sf2Builder.h"
+#include "support/SmfBuilder.h"
+#include "support/TempDir.h"
+
+namespace svt {
+namespace {
+
+using test::TempDir;
+
+std::string sineFont(const TempDir& dir) {
+    test::Sf2Builder sf;
+    const int sine = sf.addSample(test::Sf2Builder::sineSample("sine", 440.0, 44100, 69));
+    const int inst = sf.addInstrument("Sine");
+    sf.instrumentZone(inst).keyRange(0, 127).loopMode(1).sample(sine);
+    const int preset = sf.addPreset("Sine", 0, 0);
+    sf.presetZone(preset).instrument(inst);
+    return dir.write("sine.sf2", sf.build());
+}
+
+// A second and a half of a chord whose notes end one after another.
+std::string song(const TempDir& dir) {
+    test::SmfBuilder smf(0, 480);
+    smf.track()
+        .tempo(0, 500000)
+        .program(0, 0, 0)
+        .noteOn(0, 0, 69, 110)
+        .noteOn(240, 0, 76, 90)
+        .noteOff(720, 0, 69)
+        .noteOn(0, 0, 64, 70)
+        .noteOff(480, 0, 76)
+        .noteOff(0, 0, 64)
+        .endOfTrack();
+    return dir.write("chord.mid", smf.build());
+}
+
+// Plays `midi` into the output named by `outputText`; `setUp` adjusts the device first.
+template <typename SetUp>
+int play(const std::string& font, const std::string& midi, const char* outputText, SetUp setUp) {
+    Engine engine;
+    if (!engine.loadSoundFont(font).ok()) return -100;
+    if (!engine.selectOutput(outputText)) return -101;
+    setUp(engine.output());
+    if (engine.openOutput() < 0) return -102;
+    const int result = engine.playFile(midi);
+    engine.closeOutput();
+    return result;
+}
+
+TEST(LiveAlsa, TheStreamTheDevicePlaysIsTheSongTheWavFileHolds) {
+    TempDir dir;
+    const std::string font = sineFont(dir), midi = song(dir);
+    const std::string wav = dir.file("chord.wav"), raw = dir.file("played.raw");
+
+    ASSERT_EQ(play(font, midi, "w", [&](output::OutputDevice& d) { d.name = wav; }), CmdTuneEnd);
+    std::vector<std::string> lines;
+    ASSERT_EQ(play(font, midi, "d",
+                   [&](output::OutputDevice& d) {
+                       auto& live = dynamic_cast<output::LiveOutput&>(d);
+                       live.setDeviceName("file:FILE=" + raw + ",FORMAT=raw");
+                       live.setDebugLog([&](const char* line) {
+                           lines.emplace_back(line);
+                       });
+                   }),
+              CmdTuneEnd);
+
+    const std::vector<uint8_t> file = test::readFileBytes(wav);
+    ASSERT_GT(file.size(), output::kWavHeaderBytes);
+    const std::vector<uint8_t> expected(file.begin() + output::kWavHeaderBytes, file.end());
+    const std::vector<uint8_t> played = test::readFileBytes(raw);
+    // The live stream ends with the last bucket padded with silence to its whole size.
+    ASSERT_GE(played.size(), expected.size());
+    EXPECT_LT(played.size() - expected.size(), static_cast<size_t>(output::kLiveBufferBytes));
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), played.begin()));
+    EXPECT_TRUE(std::all_of(played.begin() + static_cast<long>(expected.size()), played.end(),
+                            [](uint8_t b) { return b == 0; }));
+    // Not a silent stream compared with another one.
+    EXPECT_TRUE(std::any_of(expected.begin(), expected.end(), [](uint8_t b) { return b != 0; }));
+    // The device opened and every buffer it took came back.
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Gerät offen.\n"), lines.end());
+    EXPECT_EQ(lines.back(), "Device closed.\n");
+}
+
+TEST(LiveAlsa, AnUnknownDeviceIsNotDetectedAndDoesNotOpen) {
+    output::LiveOutput live;
+    live.setDeviceName("sorvanto-no-such-pcm");
+    EXPECT_FALSE(live.detect());
+    EXPECT_EQ(live.openOutput(), -1);
+    EXPECT_EQ(live.lastMessage(), "There is no audio device available!");
+}
+
+}  // namespace
+}  // namespace svt
