@@ -5,13 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/Engine.h"
 #include "output/LiveOutput.h"
 #include "output/WavOutput.h"
+#include "support/CliRun.h"
 #include "support/Sf2Builder.h"
 #include "support/SmfBuilder.h"
 #include "support/TempDir.h"
@@ -67,11 +72,13 @@ TEST(LiveAlsa, TheStreamTheDevicePlaysIsTheSongTheWavFileHolds) {
 
     ASSERT_EQ(play(font, midi, "w", [&](output::OutputDevice& d) { d.name = wav; }), CmdTuneEnd);
     std::vector<std::string> lines;
+    std::mutex linesLock;  // the device's thread says things too
     ASSERT_EQ(play(font, midi, "d",
                    [&](output::OutputDevice& d) {
                        auto& live = dynamic_cast<output::LiveOutput&>(d);
                        live.setDeviceName("file:FILE=" + raw + ",FORMAT=raw");
                        live.setDebugLog([&](const char* line) {
+                           std::lock_guard lock(linesLock);
                            lines.emplace_back(line);
                        });
                    }),
@@ -92,6 +99,43 @@ TEST(LiveAlsa, TheStreamTheDevicePlaysIsTheSongTheWavFileHolds) {
     // The device opened and every buffer it took came back.
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Gerät offen.\n"), lines.end());
     EXPECT_EQ(lines.back(), "Device closed.\n");
+}
+
+// The command line's player on an ALSA device that an .asoundrc in a home of the test's own
+// defines: a file PCM over null that starts a new numbered file each time the device opens.
+TEST(LiveAlsa, ThePlayCommandPlaysTheSongTheWavFileHolds) {
+    TempDir dir;
+    const std::string font = sineFont(dir), midi = song(dir);
+    const std::string wav = dir.file("chord.wav"), raw = dir.file("played.raw");
+    ASSERT_EQ(play(font, midi, "w", [&](output::OutputDevice& d) { d.name = wav; }), CmdTuneEnd);
+    {
+        std::ofstream rc(dir.file(".asoundrc"));
+        rc << "pcm.sorvanto_test {\n  type file\n  slave.pcm \"null\"\n  file \"" << raw
+           << "\"\n  format \"raw\"\n  truncate false\n}\n";
+    }
+    // ALSA reads ~/.asoundrc; the player inherits this home.
+    const char* home = std::getenv("HOME");
+    const std::string savedHome = home != nullptr ? home : "";
+    setenv("HOME", dir.path().c_str(), 1);
+    const test::CliRun run = test::runCli("play " + midi + " -s " + font + " --device sorvanto_test --verbose < /dev/null");
+    setenv("HOME", savedHome.c_str(), 1);
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_NE(run.out.find("Gerät offen."), std::string::npos) << run.out;
+
+    std::vector<uint8_t> played;
+    for (int n = 0; n < 100; ++n) {
+        char suffix[8] = "";
+        if (n > 0) std::snprintf(suffix, sizeof suffix, ".%04d", n);
+        if (!std::filesystem::exists(raw + suffix)) break;
+        const std::vector<uint8_t> part = test::readFileBytes(raw + suffix);
+        played.insert(played.end(), part.begin(), part.end());
+    }
+    const std::vector<uint8_t> file = test::readFileBytes(wav);
+    ASSERT_GT(file.size(), output::kWavHeaderBytes);
+    const std::vector<uint8_t> expected(file.begin() + output::kWavHeaderBytes, file.end());
+    ASSERT_GE(played.size(), expected.size());
+    EXPECT_LT(played.size() - expected.size(), static_cast<size_t>(output::kLiveBufferBytes));
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), played.begin()));
 }
 
 TEST(LiveAlsa, AnUnknownDeviceIsNotDetectedAndDoesNotOpen) {

@@ -1,0 +1,247 @@
+// sorvanto-cli play: songs through the live output, with a status line that follows what is
+// heard and single keys for the player's commands.
+#include <algorithm>
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Batch.h"
+#include "app/Engine.h"
+#include "app/PlayKeys.h"
+#include "app/PlayStatus.h"
+#include "app/Playlist.h"
+#include "cli/Command.h"
+#include "output/LiveOutput.h"
+#include "platform/OutputFile.h"
+#include "platform/Terminal.h"
+
+namespace svt::cli {
+namespace {
+
+constexpr const char* kPlayUsage =
+    "usage: sorvanto-cli play FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] [--tempo PCT] "
+    "[--volume PCT] [--verbose]\n";
+constexpr const char* kDebianFont = "/usr/share/sounds/sf2/default-GM.sf2";
+constexpr int kSeekSeconds = 5;
+constexpr int kVolumeStep = 10;
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "sorvanto-cli play: %s\n%s", message.c_str(), kPlayUsage);
+    return 2;
+}
+
+// The front-end of the command line: keys become commands, notices become the status line.
+class TerminalControl final : public ControlInterface {
+public:
+    TerminalControl(Engine& engine, int transpose, int volumePercent)
+        : engine_(engine), transpose_(transpose), volumePercent_(volumePercent) {
+        keyboard_ = platform::RawKeyboard::open();
+        showStatus_ = platform::stderrIsTerminal();
+    }
+    ~TerminalControl() override { endLine(); }
+
+    bool quit() const { return quit_; }
+    void setTitle(const std::string& title) { status_.title = title; }
+
+    int read(int32_t& argument) override {
+        if (keyboard_) {
+            uint8_t bytes[64];
+            const size_t n = keyboard_->read(bytes, sizeof bytes, 0);
+            if (n > 0) {
+                std::vector<PlayKey> keys;
+                decoder_.feed({bytes, n}, keys);
+                for (const PlayKey& key : keys) queueKey(key);
+            }
+        }
+        if (pending_.empty()) return CmdNone;
+        const auto [code, value] = pending_.front();
+        pending_.pop_front();
+        argument = value;
+        return code;
+    }
+
+    void event(const PlayerNotice& n) override {
+        switch (n.code) {
+            case NoticePlayStart:
+            {
+                const std::string title = status_.title;
+                status_ = PlayStatus{};
+                status_.title = title;
+            }
+                status_.totalSeconds = static_cast<double>(n.args[0]) / engine_.settings().outputRateHz;
+                status_.tempoPercent = tempoPercent;
+                // The player starts every song afresh: the user's settings are sent again.
+                if (transpose_ != 0) pending_.push_back({transpose_ > 0 ? CmdKeyUp : CmdKeyDown, transpose_});
+                if (volumePercent_ != 70) pending_.push_back({CmdChangeVolume, volumePercent_ - 70});
+                break;
+            case NoticeCurrentTime:
+                status_.heardSeconds = n.args[0];
+                status_.voices = n.args[1];
+                break;
+            case NoticeMetronome:
+                status_.measure = n.args[0];
+                status_.beat = n.args[1];
+                break;
+            case NoticeTempo: status_.microsPerQuarter = n.args[0]; break;
+            case NoticeKeyOffset: status_.transpose = n.args[0]; break;
+            case NoticeMasterVolume: status_.volumePercent = n.args[0] * 100 / 70; break;
+            case NoticePause: status_.paused = n.args[0] != 0; break;
+            case NoticeMute:
+                if (n.args[0] >= 0 && n.args[0] < 16) {
+                    const uint32_t bit = 1u << n.args[0];
+                    status_.mutedChannels = n.args[1] ? (status_.mutedChannels | bit) : (status_.mutedChannels & ~bit);
+                }
+                break;
+            default: return;
+        }
+        draw();
+    }
+
+    bool traces() const override { return true; }
+
+    int tempoPercent = 100;
+
+private:
+    void queueKey(const PlayKey& key) {
+        const int64_t rate = engine_.settings().outputRateHz;
+        switch (key.action) {
+            case PlayAction::Pause: pending_.push_back({CmdTogglePause, 0}); break;
+            case PlayAction::SeekBack:
+            case PlayAction::SeekForward: {
+                int64_t heard = engine_.player().heardPosition();
+                if (heard < 0) heard = engine_.player().currentSample();
+                const int64_t step = kSeekSeconds * rate * (key.action == PlayAction::SeekBack ? -1 : 1);
+                pending_.push_back({CmdJump, static_cast<int32_t>(std::max<int64_t>(0, heard + step))});
+                break;
+            }
+            case PlayAction::Next: pending_.push_back({CmdNext, 0}); break;
+            case PlayAction::Previous: pending_.push_back({CmdPrevious, 0}); break;
+            case PlayAction::TransposeUp: pending_.push_back({CmdKeyUp, 1}); break;
+            case PlayAction::TransposeDown: pending_.push_back({CmdKeyDown, -1}); break;
+            case PlayAction::TempoFaster: pending_.push_back({CmdSpeedUp, 1}); break;
+            case PlayAction::TempoSlower: pending_.push_back({CmdSpeedDown, -1}); break;
+            case PlayAction::VolumeUp: pending_.push_back({CmdChangeVolume, kVolumeStep}); break;
+            case PlayAction::VolumeDown: pending_.push_back({CmdChangeVolume, -kVolumeStep}); break;
+            case PlayAction::ToggleMute: pending_.push_back({CmdToggleMute, key.channel}); break;
+            case PlayAction::Quit:
+                quit_ = true;
+                pending_.push_back({CmdQuit, 0});
+                break;
+        }
+    }
+
+    void draw() {
+        if (!showStatus_) return;
+        const std::string line = formatPlayStatus(status_, platform::terminalColumns());
+        std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
+        std::fflush(stderr);
+        drawn_ = true;
+    }
+
+    void endLine() {
+        if (drawn_) std::fprintf(stderr, "\n");
+        drawn_ = false;
+    }
+
+    Engine& engine_;
+    std::unique_ptr<platform::RawKeyboard> keyboard_;
+    PlayKeyDecoder decoder_;
+    std::deque<std::pair<int, int32_t>> pending_;
+    PlayStatus status_;
+    int transpose_;
+    int volumePercent_;
+    bool showStatus_ = false;
+    bool drawn_ = false;
+    bool quit_ = false;
+};
+
+std::string titleOf(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+SVT_CLI_COMMAND(play,
+                "FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] [--tempo PCT] [--volume PCT]",
+                "play songs through the sound device, with keys and a status line") {
+    ArgParser parser(cmd.args);
+    if (parser.flag("--help", "-h")) {
+        std::printf("%s"
+                    "  -s FONT          the SoundFont (default: Sorvanto.sf2 beside the program, else %s)\n"
+                    "  --device NAME    the ALSA device (default: $SORVANTO_ALSA_DEVICE, else \"default\")\n"
+                    "  --transpose N    semitones, -24..24\n"
+                    "  --tempo PCT      tempo in percent, 25..400\n"
+                    "  --volume PCT     master volume in percent, 0..200 (default 70)\n"
+                    "  --verbose        the sound device's diagnostic lines on standard error\n"
+                    "keys: space pause, left/right seek 5 s, n/p next/previous, +/- transpose,\n"
+                    "      [ ] tempo, up/down volume, 1-9 0 ! @ # $ %% ^ mute channels 1-16, q quit\n",
+                    kPlayUsage, kDebianFont);
+        return 0;
+    }
+    const auto font = parser.value("--soundfont", "-s");
+    const auto device = parser.value("--device");
+    const auto transposeText = parser.value("--transpose");
+    const auto tempoText = parser.value("--tempo");
+    const auto volumeText = parser.value("--volume");
+    const bool verbose = parser.flag("--verbose", "-v");
+    const std::vector<std::string> operands = parser.operands();
+    if (!parser.error().empty()) return usageError(parser.error());
+    if (operands.empty()) return usageError("no songs named");
+    long transpose = 0, tempo = 100, volume = 70;
+    if (transposeText && !parseInt(*transposeText, -24, 24, transpose))
+        return usageError("--transpose wants semitones between -24 and 24, not \"" + *transposeText + "\"");
+    if (tempoText && !parseInt(*tempoText, 25, 400, tempo))
+        return usageError("--tempo wants a percentage between 25 and 400, not \"" + *tempoText + "\"");
+    if (volumeText && !parseInt(*volumeText, 0, 200, volume))
+        return usageError("--volume wants a percentage between 0 and 200, not \"" + *volumeText + "\"");
+
+    const std::vector<std::string> songs = expandPlaylistNames(operands);
+    if (songs.empty()) {
+        std::fprintf(stderr, "sorvanto-cli play: no songs found in what was named\n");
+        return 1;
+    }
+
+    EngineSettings settings;
+    settings.defaultSoundFont = defaultSoundFontFor(cmd.programPath);
+    Engine engine(settings);
+    std::string fontFile = font ? *font : settings.defaultSoundFont;
+    if (!font && (fontFile.empty() || !platform::pathExists(fontFile))) fontFile = kDebianFont;
+    if (const Status loaded = engine.loadSoundFont(fontFile); !loaded.ok()) {
+        std::fprintf(stderr, "sorvanto-cli play: %s\n", loaded.error().message.c_str());
+        return 1;
+    }
+    engine.selectOutput("d");
+    auto& live = dynamic_cast<output::LiveOutput&>(engine.output());
+    if (device) live.setDeviceName(*device);
+    if (verbose) live.setDebugLog([](const char* line) { std::fputs(line, stderr); });
+    if (engine.openOutput() < 0) {
+        std::fprintf(stderr, "sorvanto-cli play: %s\n", engine.outputMessage().c_str());
+        return 1;
+    }
+
+    TerminalControl control(engine, static_cast<int>(transpose), static_cast<int>(volume));
+    control.tempoPercent = static_cast<int>(tempo);
+    engine.setControl(control);
+    int failures = 0;
+    for (size_t i = 0; i < songs.size() && !control.quit();) {
+        control.setTitle(titleOf(songs[i]));
+        if (!platform::stderrIsTerminal()) std::fprintf(stderr, "playing %s\n", songs[i].c_str());
+        const int result = engine.playFile(songs[i], 100.0 / static_cast<double>(tempo));
+        if (result == CmdError) {
+            std::fprintf(stderr, "\n%s: %s\n", songs[i].c_str(), engine.player().lastError().c_str());
+            ++failures;
+            ++i;
+        } else if (result == CmdReallyPrevious) {
+            if (i > 0) --i;
+        } else if (result != CmdRestart) {
+            ++i;
+        }
+    }
+    engine.closeOutput();
+    return failures == 0 ? 0 : 1;
+}
+
+}  // namespace svt::cli
