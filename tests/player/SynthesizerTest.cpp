@@ -566,5 +566,28 @@ TEST(SynthesizerChannels, ParameterEntryRules) {
     EXPECT_EQ(rig.synth->channel(9).program, 5);
 }
 
+TEST(SynthesizerTiming, TwoIdenticalRendersAreBitIdentical) {
+    auto song = [] {
+        SynthRig rig;
+        rig.event(EV_MODULATION, 0, 90);
+        rig.program(1, 8);
+        rig.event(EV_RANDOM_PAN, 2, 0, kFromSysex);
+        rig.noteOn(0, 60);
+        rig.noteOn(1, 64);
+        rig.noteOn(2, 67);
+        rig.noteOn(9, 42);
+        auto out = rig.render(3000);
+        rig.event(EV_PITCH_BEND, 0, 0, 100);
+        rig.noteOff(0, 60);
+        rig.event(EV_ALL_SOUNDS_OFF, 1, 0);
+        const auto tail = rig.render(kSecond / 2);
+        out.insert(out.end(), tail.begin(), tail.end());
+        return out;
+    };
+    const auto first = song();
+    EXPECT_GT(test::peak(SynthRig::side(first, 0)), 1e6);
+    EXPECT_EQ(first, song());
+}
+
 }  // namespace
 }  // namespace svt
