@@ -589,5 +589,21 @@ TEST(SynthesizerTiming, TwoIdenticalRendersAreBitIdentical) {
     EXPECT_EQ(first, song());
 }
 
+TEST(SynthesizerClicks, AllNotesOffAndAllSoundsOffOnAChordRampTheLevel) {
+    for (int message : {EV_ALL_NOTES_OFF, EV_ALL_SOUNDS_OFF}) {
+        SynthRig rig;
+        rig.program(0, 1);  // instant release: only the ramp stands between the note and a click
+        for (int key : {57, 64, 69, 76}) rig.noteOn(0, key);
+        const auto held = rig.left(4410);
+        const double reference = test::peak(held);
+        ASSERT_GT(reference, 1e6);
+        rig.event(uint8_t(message), 0, 0);
+        const auto after = rig.left(800);
+        EXPECT_LT(clickiness(after, reference), 0.1) << message;
+        EXPECT_EQ(test::peak(std::span(after).subspan(400)), 0.0) << message;
+        EXPECT_EQ(rig.synth->voicesInUse(), 0) << message;
+    }
+}
+
 }  // namespace
 }  // namespace svt
