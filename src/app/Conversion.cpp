@@ -19,6 +19,29 @@ std::string fileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The converter's front-end: it sends no commands and turns the player's time notices into
+// progress reports.
+class ProgressControl final : public ControlInterface {
+public:
+    ProgressControl(const ConvertOptions& options, int rate) : options_(options), rate_(rate) {}
+    int read(int32_t&) override { return CmdNone; }
+    void event(const PlayerNotice& notice) override {
+        if (!options_.progress) return;
+        if (notice.code == NoticePlayStart) {
+            totalSeconds_ = static_cast<double>(notice.args[0]) * options_.timeRatio / rate_;
+            options_.progress(0, totalSeconds_);
+        } else if (notice.code == NoticeCurrentTime) {
+            options_.progress(notice.args[0], totalSeconds_);
+        }
+    }
+    bool traces() const override { return false; }
+
+private:
+    const ConvertOptions& options_;
+    const double rate_;
+    double totalSeconds_ = 0;
+};
+
 }  // namespace
 
 std::vector<BatchJob> makeConvertJobs(const std::vector<std::string>& songs, const std::optional<std::string>& output,
@@ -50,6 +73,16 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     const auto started = std::chrono::steady_clock::now();
     BatchOutcome outcome;
     Engine engine(options.settings);
+    if (!options.soundFont.empty()) {
+        const Status loaded = engine.loadSoundFont(options.soundFont);
+        if (!loaded.ok()) {
+            outcome.message = loaded.error().message;
+            return outcome;
+        }
+    }
+    engine.synthesizer().resampler().setInterpolation(options.interpolation);
+    ProgressControl progress(options, options.settings.outputRateHz);
+    engine.setControl(progress);
     if (!engine.selectOutput(options.outputText)) {
         outcome.message = "unknown output \"" + options.outputText + "\"";
         return outcome;

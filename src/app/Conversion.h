@@ -2,12 +2,14 @@
 // Converting songs into audio files outside the windows: the jobs a list of songs makes
 // (where each file goes) and the conversion of one song on an engine of its own.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/Batch.h"
 #include "output/Mp3Encoder.h"
+#include "player/Resampler.h"
 #include "song/EngineSettings.h"
 
 namespace svt {
@@ -18,6 +20,12 @@ struct ConvertOptions {
     std::string extension = "wav";
     output::Mp3Settings mp3;  // bit rate or VBR quality of MP3 files
     double timeRatio = 1.0;
+    // The SoundFont the songs sound with; empty: none (every note is silent).
+    std::string soundFont;
+    InterpolationKind interpolation = InterpolationKind::SineLagrange;
+    // Called while a song renders with the song time reached and the song's length, in
+    // seconds (both of the song as it is played, tempo setting included).
+    std::function<void(double songSeconds, double totalSeconds)> progress;
 };
 
 // Where each song's file goes. Without `output` each file lies beside its song, named after

@@ -812,11 +812,12 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
                std::exp2((n - r.scaleCenterKey) * r.scaleTuning / 1024.0 / 12.0);
     };
 
-    // Regions that serve the key and velocity; right halves of stereo pairs come with their left.
+    // Regions that serve the key and velocity. A right half of a stereo pair also comes with
+    // its left when its own ranges leave it out; fonts whose pairs are not linked by sample
+    // number still sound both halves, because each half serves the note on its own.
     std::array<const SampleRegion*, kMaxVoices> chosen{};
     int count = 0;
     for (const SampleRegion& r : inst->regions) {
-        if (r.sfSampleType == kSampleRight) continue;
         if (f < r.lowKeyFreq || f > r.highKeyFreq || velocity < r.lowVelocity ||
             velocity > r.highVelocity)
             continue;
@@ -837,6 +838,11 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
     for (int i = 0; i < firstPass; ++i) {
         const SampleRegion& left = *chosen[size_t(i)];
         if (left.sfSampleType != kSampleLeft) continue;
+        bool linkedChosen = false;
+        for (int j = 0; j < count && !linkedChosen; ++j)
+            linkedChosen = chosen[size_t(j)]->sfSampleType == kSampleRight &&
+                           chosen[size_t(j)]->sfSampleIndex == left.sfLinkedSample;
+        if (linkedChosen) continue;
         const SampleRegion* partner = nullptr;
         for (const SampleRegion& r : inst->regions) {
             if (r.sfSampleType != kSampleRight || r.sfSampleIndex != left.sfLinkedSample) continue;
