@@ -7,6 +7,8 @@
 #include <iterator>
 
 #include "support/CliRun.h"
+#include "support/Sf2Builder.h"
+#include "support/Signal.h"
 #include "support/SmfBuilder.h"
 #include "support/TempDir.h"
 
@@ -20,6 +22,13 @@ std::vector<uint8_t> song() {
     smf.track().tempo(0, 500000).tempo(480, 1000000).endOfTrack(480);
     smf.track().program(0, 0, 0).noteOn(0, 0, 60, 100).noteOff(960, 0, 60).noteOn(0, 0, 62, 1).noteOff(0, 0, 62).endOfTrack();
     return smf.build();
+}
+
+// A font without presets: every note is silent and no voice outlives its song, so lengths are exact.
+std::string silentFont(test::TempDir& dir) {
+    test::Sf2Builder sf;
+    sf.addSample(test::Sf2Builder::sineSample("sine", 440.0, 44100, 69));
+    return dir.write("silent.sf2", sf.build());
 }
 
 std::vector<uint8_t> readAll(const std::string& path) {
@@ -47,7 +56,7 @@ TEST(Convert, FilesHaveTheLengthOfTheSongAtEveryRate) {
     const std::string midi = dir.write("Tune.MID", song());
     for (int rate : {44100, 22050, 48000}) {
         SCOPED_TRACE(rate);
-        const auto run = test::runCli("convert " + midi + " --overwrite --rate " + std::to_string(rate));
+        const auto run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " --overwrite --rate " + std::to_string(rate));
         ASSERT_EQ(run.exitCode, 0) << run.out;
         const std::string wav = dir.file("Tune.WAV");
         EXPECT_NE(run.out.find("Tune.WAV"), std::string::npos) << run.out;
@@ -70,24 +79,24 @@ TEST(Convert, NamesFoldersAndStandardOutput) {
     test::TempDir dir;
     const std::string bare = dir.write("Tune", song());  // no extension at all
     const std::string other = dir.write("b.mid", song());
-    auto run = test::runCli("convert " + bare);
+    auto run = test::runCli("convert -s " + silentFont(dir) + " " + bare);
     ASSERT_EQ(run.exitCode, 0) << run.out;
     EXPECT_EQ(readAll(bare), song()) << "the song itself is never overwritten";
     EXPECT_GT(readAll(dir.file("Tune.wav")).size(), 44u);
 
     const std::string out = dir.file("out") + "/";
     ASSERT_EQ(shell("mkdir " + out), "");
-    run = test::runCli("convert " + bare + " " + other + " -o " + out);
+    run = test::runCli("convert -s " + silentFont(dir) + " " + bare + " " + other + " -o " + out);
     ASSERT_EQ(run.exitCode, 0) << run.out;
     EXPECT_GT(readAll(out + "Tune.wav").size(), 44u);
     EXPECT_GT(readAll(out + "b.wav").size(), 44u);
     EXPECT_NE(run.out.find("2 files written"), std::string::npos) << run.out;
 
-    run = test::runCli("convert " + bare + " " + other + " -o " + dir.file("one.wav"));
+    run = test::runCli("convert -s " + silentFont(dir) + " " + bare + " " + other + " -o " + dir.file("one.wav"));
     EXPECT_EQ(run.exitCode, 2) << "two songs cannot share one file";
 
     // Standard output cannot be repositioned: both sizes stay unknown.
-    shell("(" + std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli convert " + other + " -o - > " + dir.file("piped.wav") +
+    shell("(" + std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli convert -s " + silentFont(dir) + " " + other + " -o - > " + dir.file("piped.wav") +
           " 2>/dev/null)");
     const auto piped = readAll(dir.file("piped.wav"));
     ASSERT_EQ(piped.size(), 44u + (66150u + 44100u) * 4);
@@ -98,25 +107,58 @@ TEST(Convert, NamesFoldersAndStandardOutput) {
 TEST(Convert, FailuresNameTheFileAndLeaveNothingBehind) {
     test::TempDir dir;
     const std::string midi = dir.write("a.mid", song());
-    auto run = test::runCli("convert " + midi + " -o /dev/full --overwrite");
+    auto run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -o /dev/full --overwrite");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.out.find("Wave file could not be created!"), std::string::npos) << run.out;
 
-    run = test::runCli("convert " + midi + " -o " + dir.file("missing-folder/x.wav"));
+    run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -o " + dir.file("missing-folder/x.wav"));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.out.find("missing-folder/x.wav"), std::string::npos) << run.out;
 
     const std::string broken = dir.write("broken.mid", std::vector<uint8_t>{'M', 'T', 'h', 'd', 0, 0});
-    run = test::runCli("convert " + broken + " " + midi + " --overwrite");
+    run = test::runCli("convert -s " + silentFont(dir) + " " + broken + " " + midi + " --overwrite");
     EXPECT_EQ(run.exitCode, 1) << "one song failed";
     EXPECT_NE(run.out.find("broken.mid"), std::string::npos) << run.out;
     EXPECT_TRUE(readAll(dir.file("broken.wav")).empty()) << "no half-written file of a song that failed";
     EXPECT_GT(readAll(dir.file("a.wav")).size(), 44u) << "the other song is still converted";
 
     // An existing file is kept unless replacing is asked for.
-    run = test::runCli("convert " + midi);
+    run = test::runCli("convert -s " + silentFont(dir) + " " + midi);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.out.find("--overwrite"), std::string::npos) << run.out;
+}
+
+TEST(Convert, SongsSoundWithTheFontNamedAndBadChoicesAreRefused) {
+    test::TempDir dir;
+    test::Sf2Builder sf;
+    const int sine = sf.addSample(test::Sf2Builder::sineSample("sine", 440.0, 44100, 69));
+    const int inst = sf.addInstrument("Sine");
+    sf.instrumentZone(inst).loopMode(1).sample(sine);
+    sf.presetZone(sf.addPreset("Sine", 0, 0)).instrument(inst);
+    const std::string font = dir.write("sine.sf2", sf.build());
+    const std::string midi = dir.write("a.mid", song());
+    for (const char* interp : {"none", "linear", "default"}) {
+        SCOPED_TRACE(interp);
+        auto run = test::runCli("convert " + midi + " -s " + font + " --overwrite --interp " + interp);
+        ASSERT_EQ(run.exitCode, 0) << run.out;
+        auto wav = test::readWav(dir.file("a.wav"));
+        ASSERT_TRUE(wav.ok());
+        // Key 60 on a 440 Hz sample at key 69: 261.63 Hz, during the first second.
+        std::vector<double> left = wav->channel(0);
+        left.resize(44100);
+        EXPECT_NEAR(test::pitchByFft(std::span<const double>(left).subspan(4410), 44100), 261.63, 1.0);
+        EXPECT_GT(test::rms(left), 1000.0);
+    }
+    auto run = test::runCli("convert " + midi + " -s " + dir.file("nothing.sf2"));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.out.find("nothing.sf2"), std::string::npos) << run.out;
+    const std::string junk = dir.write("junk.sf2", std::vector<uint8_t>{'R', 'I', 'F', 'F', 1, 0, 0, 0});
+    run = test::runCli("convert " + midi + " -s " + junk + " --overwrite");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.out.find("junk.sf2"), std::string::npos) << run.out;
+    run = test::runCli("convert " + midi + " -s " + font + " --interp cubic");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.out.find("cubic"), std::string::npos) << run.out;
 }
 
 TEST(Convert, JobsForOutputNames) {

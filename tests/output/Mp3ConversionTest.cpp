@@ -42,6 +42,13 @@ std::string sineFont(const TempDir& dir) {
     return dir.write("sine.sf2", sf.build());
 }
 
+// No presets: the notes are silent and the song ends exactly at its end, so sizes are exact.
+std::string silentFont(const TempDir& dir) {
+    test::Sf2Builder sf;
+    sf.addSample(test::Sf2Builder::sineSample("sine", 440.0, 44100, 69));
+    return dir.write("silent.sf2", sf.build());
+}
+
 // Two seconds of a held A and E, then a quieter second; titled as given. A last note is
 // struck as the song ends, so that it ends there whatever the synthesizer sounds.
 std::string song(const TempDir& dir, const std::string& file, const std::string& title) {
@@ -127,7 +134,7 @@ TEST(Mp3Conversion, CommandLineWritesTaggedMp3FilesAtTheChosenRate) {
     TempDir dir;
     const std::string title = "A title longer than thirty characters, cut";
     const std::string midi = song(dir, "Tune.mid", title);
-    auto run = test::runCli("convert " + midi + " -f mp3");
+    auto run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -f mp3");
     ASSERT_EQ(run.exitCode, 0) << run.out;
     EXPECT_NE(run.out.find("Tune.mid -> " + dir.file("Tune.mp3")), std::string::npos) << run.out;
     auto decoded = test::decodeMp3(dir.file("Tune.mp3"));
@@ -138,21 +145,21 @@ TEST(Mp3Conversion, CommandLineWritesTaggedMp3FilesAtTheChosenRate) {
     EXPECT_EQ(test::mpg123Title(dir.file("Tune.mp3")), title.substr(0, 30));
 
     // Bit rates reach the encoder: a constant 320 kbps file is five times one of 64.
-    run = test::runCli("convert " + midi + " -f mp3 --bitrate 64 -o " + dir.file("64.mp3"));
+    run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -f mp3 --bitrate 64 -o " + dir.file("64.mp3"));
     ASSERT_EQ(run.exitCode, 0) << run.out;
-    run = test::runCli("convert " + midi + " -f mp3 --bitrate 320 -o " + dir.file("320.mp3"));
+    run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -f mp3 --bitrate 320 -o " + dir.file("320.mp3"));
     ASSERT_EQ(run.exitCode, 0) << run.out;
     const double ratio = static_cast<double>(fs::file_size(dir.file("320.mp3"))) /
                          static_cast<double>(fs::file_size(dir.file("64.mp3")));
     EXPECT_NEAR(ratio, 5.0, 0.5);
-    run = test::runCli("convert " + midi + " -f mp3 --vbr 4 --rate 22050 -o " + dir.file("vbr.mp3"));
+    run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -f mp3 --vbr 4 --rate 22050 -o " + dir.file("vbr.mp3"));
     ASSERT_EQ(run.exitCode, 0) << run.out;
     decoded = test::decodeMp3(dir.file("vbr.mp3"));
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->rateHz, 22050);
 
     // Standard output: the whole file arrives through the pipe.
-    ASSERT_EQ(test::runCommand("(" + std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli convert " + midi +
+    ASSERT_EQ(test::runCommand("(" + std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli convert -s " + silentFont(dir) + " " + midi +
                                " -f mp3 -o - > " + dir.file("piped.mp3") + ") 2>/dev/null"),
               0);
     decoded = test::decodeMp3(dir.file("piped.mp3"));
@@ -180,7 +187,7 @@ TEST(Mp3Conversion, CommandLineRefusesWhatCannotBeEncoded) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
-        const auto run = test::runCli("convert " + midi + " " + c.args);
+        const auto run = test::runCli("convert -s " + sineFont(dir) + " " + midi + " " + c.args);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_NE(run.out.find(c.says), std::string::npos) << run.out;
     }
@@ -214,7 +221,7 @@ TEST(Mp3Conversion, EncoderFailingMidSongFailsThatFileOnly) {
     const std::string a = song(dir, "a.mid", "A"), b = song(dir, "b.mid", "B");
     const ProgramCopy fake(dir, FAKE_GOGO_PATH);
     // The fake takes ten frames of 1,152 samples, a quarter of a second, then fails writing.
-    auto run = fake.run("FAKE_GOGO=failAfter=10", "convert " + a + " " + b + " -f mp3");
+    auto run = fake.run("FAKE_GOGO=failAfter=10", "convert -s " + silentFont(dir) + " " + a + " " + b + " -f mp3");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out.find(" -> "), std::string::npos) << "no file is reported converted\n" << run.out;
     EXPECT_NE(run.out.find("a.mid: MP3 file could not be created! (" + dir.file("a.mp3") + ")"), std::string::npos)
@@ -224,7 +231,7 @@ TEST(Mp3Conversion, EncoderFailingMidSongFailsThatFileOnly) {
     EXPECT_FALSE(fs::exists(dir.file("b.mp3")));
 
     // The same fake without the failure writes the raw samples it took, whole frames of them.
-    run = fake.run("", "convert " + a + " -f mp3");
+    run = fake.run("", "convert -s " + silentFont(dir) + " " + a + " -f mp3");
     EXPECT_EQ(run.exitCode, 0) << run.out;
     EXPECT_EQ(fs::file_size(dir.file("a.mp3")), (44100u * 4 * 4 + 4607) / 4608 * 4608);
 }
