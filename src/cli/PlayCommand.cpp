@@ -13,7 +13,9 @@
 #include "app/PlayStatus.h"
 #include "app/Playlist.h"
 #include "cli/Command.h"
+#include "instruments/SoundFontRegistry.h"
 #include "output/LiveOutput.h"
+#include "platform/Paths.h"
 #include "platform/OutputFile.h"
 #include "platform/Terminal.h"
 
@@ -23,7 +25,6 @@ namespace {
 constexpr const char* kPlayUsage =
     "usage: sorvanto-cli play FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] [--tempo PCT] "
     "[--volume PCT] [--verbose]\n";
-constexpr const char* kDebianFont = "/usr/share/sounds/sf2/default-GM.sf2";
 constexpr int kSeekSeconds = 5;
 constexpr int kVolumeStep = 10;
 
@@ -178,7 +179,7 @@ SVT_CLI_COMMAND(play,
                     "  --verbose        the sound device's diagnostic lines on standard error\n"
                     "keys: space pause, left/right seek 5 s, n/p next/previous, +/- transpose,\n"
                     "      [ ] tempo, up/down volume, 1-9 0 ! @ # $ %% ^ mute channels 1-16, q quit\n",
-                    kPlayUsage, kDebianFont);
+                    kPlayUsage, kSystemSoundFontPath);
         return 0;
     }
     const auto font = parser.value("--soundfont", "-s");
@@ -204,11 +205,18 @@ SVT_CLI_COMMAND(play,
         return 1;
     }
 
-    EngineSettings settings;
-    settings.defaultSoundFont = defaultSoundFontFor(cmd.programPath);
-    Engine engine(settings);
-    std::string fontFile = font ? *font : settings.defaultSoundFont;
-    if (!font && (fontFile.empty() || !platform::pathExists(fontFile))) fontFile = kDebianFont;
+    std::string fontFile;
+    if (font) {
+        fontFile = *font;
+    } else {
+        const Result<std::string> found = findDefaultSoundFont(platform::programFolder());
+        if (!found.ok()) {
+            std::fprintf(stderr, "sorvanto-cli play: %s; name one with -s FONT\n", found.error().message.c_str());
+            return 1;
+        }
+        fontFile = found.value();
+    }
+    Engine engine;
     if (const Status loaded = engine.loadSoundFont(fontFile); !loaded.ok()) {
         std::fprintf(stderr, "sorvanto-cli play: %s\n", loaded.error().message.c_str());
         return 1;
