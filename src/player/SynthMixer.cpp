@@ -287,8 +287,10 @@ void Synthesizer::render(int32_t* out, int frames) {
     for (Voice& v : fades_)
         if (v.inUse()) mixVoice(v, frames);
     lowerUpperBound();
+    // Thousands of loud voices at full amplification add up far beyond full scale; the block
+    // leaves at most full scale, as everything after the synthesizer expects.
     for (int i = 0; i < 2 * frames; ++i)
-        out[i] = static_cast<int32_t>(std::clamp<int64_t>(mix_[size_t(i)], INT32_MIN, INT32_MAX));
+        out[i] = static_cast<int32_t>(std::clamp<int64_t>(mix_[size_t(i)], -kFullScale, kFullScale));
 }
 
 }  // namespace svt

@@ -87,7 +87,7 @@ inline std::vector<uint8_t> rigFont() {
 }
 
 struct SynthRig {
-    std::vector<uint8_t> bytes = rigFont();
+    std::vector<uint8_t> bytes;
     int rateHz;
     SoundFontRegistry registry{quiet(rateHz)};
     InstrumentBanks banks{registry};
@@ -103,7 +103,10 @@ struct SynthRig {
         return s;
     }
 
-    explicit SynthRig(int outputRateHz = 44100) : rateHz(outputRateHz) {
+    explicit SynthRig(int outputRateHz = 44100) : SynthRig(rigFont(), outputRateHz) {}
+    // The same over a font of the test's own.
+    explicit SynthRig(std::vector<uint8_t> font, int outputRateHz = 44100)
+        : bytes(std::move(font)), rateHz(outputRateHz) {
         settings.outputRateHz = rateHz;
         settings.controlRatio = settleControlRatio(rateHz);
         registry.registerBytes("rig.sf2", bytes);
