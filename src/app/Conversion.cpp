@@ -28,7 +28,7 @@ public:
     void event(const PlayerNotice& notice) override {
         if (!options_.progress) return;
         if (notice.code == NoticePlayStart) {
-            totalSeconds_ = static_cast<double>(notice.args[0]) * options_.timeRatio / rate_;
+            totalSeconds_ = static_cast<double>(notice.args[0]) / rate_;
             options_.progress(0, totalSeconds_);
         } else if (notice.code == NoticeCurrentTime) {
             options_.progress(notice.args[0], totalSeconds_);
@@ -81,6 +81,9 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
         }
     }
     engine.synthesizer().resampler().setInterpolation(options.interpolation);
+    engine.player().options().startKeyOffset = options.keyOffset;
+    engine.player().options().startMuteMask = options.muteMask;
+    engine.controls().amplification = options.amplification;
     ProgressControl progress(options, options.settings.outputRateHz);
     engine.setControl(progress);
     if (!engine.selectOutput(options.outputText)) {

@@ -19,7 +19,10 @@ struct ConvertOptions {
     std::string outputText = "w";  // identifier character and encoding letters of the output
     std::string extension = "wav";
     output::Mp3Settings mp3;  // bit rate or VBR quality of MP3 files
-    double timeRatio = 1.0;
+    double timeRatio = 1.0;  // 100 / tempo percent
+    int keyOffset = 0;       // semitones; drums are never transposed
+    uint32_t muteMask = 0;   // bit c: channel c (0-based) is silent
+    int amplification = 70;  // master volume 0..200
     // The SoundFont the songs sound with; empty: none (every note is silent).
     std::string soundFont;
     InterpolationKind interpolation = InterpolationKind::SineLagrange;

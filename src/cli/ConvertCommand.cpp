@@ -2,6 +2,8 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
+#include <algorithm>
 #include <vector>
 
 #include "app/Conversion.h"
@@ -19,7 +21,8 @@ namespace {
 
 constexpr const char* kConvertUsage =
     "usage: sorvanto-cli convert FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]\n"
-    "                            [--interp none|linear|default] [--overwrite]\n"
+    "                            [--interp none|linear|default] [--overwrite] [--jobs N]\n"
+    "                            [--transpose N] [--tempo PCT] [--volume PCT] [--mute CH,...] [--solo CH]\n"
     "                            [-f wav|mp3] [--bitrate KBPS | --vbr Q]\n";
 
 int usageError(const std::string& message) {
@@ -71,6 +74,12 @@ SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]
                     "  --rate HZ     output rate, 8000..192000 (default 44100)\n"
                     "  --interp KIND resampling: none, linear or default (26-point, the best)\n"
                     "  --overwrite   replace files that exist already (otherwise they are skipped)\n"
+                    "  --jobs N      convert N songs at once (default: one per core; MP3 files are\n"
+                    "                made one at a time, as the encoder library may allow no more)\n"
+                    "  --transpose N shift every melodic note by N semitones (-24..24)\n"
+                    "  --tempo PCT   play at PCT percent of the written tempo (10..1000)\n"
+                    "  --volume PCT  master volume, 0..200 percent of the player's scale (default 70)\n"
+                    "  --mute CH,... silence channels (1..16); --solo CH plays only that channel\n"
                     "%s",
                     kConvertUsage, kFormatHelp);
         return 0;
@@ -80,6 +89,12 @@ SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]
     const auto fontName = parser.value("--soundfont", "-s");
     const auto interpText = parser.value("--interp");
     const bool overwrite = parser.flag("--overwrite");
+    const auto jobsText = parser.value("--jobs", "-j");
+    const auto transposeText = parser.value("--transpose");
+    const auto tempoText = parser.value("--tempo");
+    const auto volumeText = parser.value("--volume");
+    const auto muteText = parser.value("--mute");
+    const auto soloText = parser.value("--solo");
     const FormatChoice format = takeFormatOptions(parser);
     const std::vector<std::string> operands = parser.operands();
     if (!parser.error().empty()) return usageError(parser.error());
@@ -97,6 +112,43 @@ SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]
     if (const std::string e = formatUnavailable(options); !e.empty()) {
         std::fprintf(stderr, "sorvanto-cli convert: %s\n", e.c_str());
         return 1;
+    }
+    long number = 0;
+    if (transposeText) {
+        if (!parseInt(*transposeText, -24, 24, number))
+            return usageError("--transpose wants semitones between -24 and 24, not \"" + *transposeText + "\"");
+        options.keyOffset = static_cast<int>(number);
+    }
+    if (tempoText) {
+        if (!parseInt(*tempoText, 10, 1000, number))
+            return usageError("--tempo wants a percentage between 10 and 1000, not \"" + *tempoText + "\"");
+        options.timeRatio = 100.0 / static_cast<double>(number);
+    }
+    if (volumeText) {
+        if (!parseInt(*volumeText, 0, 200, number))
+            return usageError("--volume wants a value between 0 and 200, not \"" + *volumeText + "\"");
+        options.amplification = static_cast<int>(number);
+    }
+    if (muteText) {
+        size_t at = 0;
+        while (at <= muteText->size()) {
+            const size_t comma = std::min(muteText->find(',', at), muteText->size());
+            if (!parseInt(muteText->substr(at, comma - at), 1, 16, number))
+                return usageError("--mute wants channels 1..16 separated by commas, not \"" + *muteText + "\"");
+            options.muteMask |= 1u << (number - 1);
+            at = comma + 1;
+        }
+    }
+    if (soloText) {
+        if (!parseInt(*soloText, 1, 16, number))
+            return usageError("--solo wants a channel 1..16, not \"" + *soloText + "\"");
+        options.muteMask = 0xFFFFu & ~(1u << (number - 1));
+    }
+    int workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    if (jobsText) {
+        if (!parseInt(*jobsText, 1, 64, number))
+            return usageError("--jobs wants a number between 1 and 64, not \"" + *jobsText + "\"");
+        workers = static_cast<int>(number);
     }
     if (interpText) {
         if (*interpText == "none")
@@ -138,15 +190,20 @@ SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]
     FILE* report = (outputName && *outputName == "-") ? stderr : stdout;
     BatchOptions batch;
     batch.overwrite = overwrite;
+    // The encoder library's entry points carry no handle: a library from elsewhere may keep a
+    // single encoding per process, so MP3 files are made one at a time.
+    if (options.outputText == "g") workers = 1;
+    batch.workers = std::min<int>(workers, static_cast<int>(jobs.size()));
     ProgressDisplay display;
-    const bool showProgress = platform::stderrIsTerminal();
+    // One line can follow one song; songs converted side by side report only when done.
+    const bool showProgress = platform::stderrIsTerminal() && batch.workers == 1;
     if (showProgress) options.progress = [&](double at, double total) { display.update(at, total); };
     const BatchSummary summary = runBatch(
         jobs, batch,
         [&](const BatchJob& job, int) {
-            display.start();
+            if (showProgress) display.start();
             BatchOutcome outcome = convertSong(job, options);
-            display.clear();
+            if (showProgress) display.clear();
             return outcome;
         },
         [&](size_t, const BatchJob& job, const BatchOutcome& outcome) {

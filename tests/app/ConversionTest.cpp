@@ -3,11 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "support/CliRun.h"
-#include "support/Sf2Builder.h"
+#include "support/TestFonts.h"
 #include "support/Signal.h"
 #include "support/SmfBuilder.h"
 #include "support/TempDir.h"
@@ -25,11 +26,7 @@ std::vector<uint8_t> song() {
 }
 
 // A font without presets: every note is silent and no voice outlives its song, so lengths are exact.
-std::string silentFont(test::TempDir& dir) {
-    test::Sf2Builder sf;
-    sf.addSample(test::Sf2Builder::sineSample("sine", 440.0, 44100, 69));
-    return dir.write("silent.sf2", sf.build());
-}
+std::string silentFont(test::TempDir& dir) { return dir.write("silent.sf2", test::silentFont()); }
 
 std::vector<uint8_t> readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -130,12 +127,7 @@ TEST(Convert, FailuresNameTheFileAndLeaveNothingBehind) {
 
 TEST(Convert, SongsSoundWithTheFontNamedAndBadChoicesAreRefused) {
     test::TempDir dir;
-    test::Sf2Builder sf;
-    const int sine = sf.addSample(test::Sf2Builder::sineSample("sine", 440.0, 44100, 69));
-    const int inst = sf.addInstrument("Sine");
-    sf.instrumentZone(inst).loopMode(1).sample(sine);
-    sf.presetZone(sf.addPreset("Sine", 0, 0)).instrument(inst);
-    const std::string font = dir.write("sine.sf2", sf.build());
+    const std::string font = dir.write("sine.sf2", test::sineFont());
     const std::string midi = dir.write("a.mid", song());
     for (const char* interp : {"none", "linear", "default"}) {
         SCOPED_TRACE(interp);
@@ -159,6 +151,93 @@ TEST(Convert, SongsSoundWithTheFontNamedAndBadChoicesAreRefused) {
     run = test::runCli("convert " + midi + " -s " + font + " --interp cubic");
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.out.find("cubic"), std::string::npos) << run.out;
+}
+
+// A melodic A-less C on channel 1 and a drum note on channel 10 for one second, then half a
+// second of nothing: with the sine font the melody sounds at 261.63 Hz, the drum at 440 Hz.
+std::vector<uint8_t> bandSong() {
+    test::SmfBuilder smf(1, 480);
+    smf.track().tempo(0, 500000).program(0, 0, 0).program(0, 9, 0).noteOn(0, 0, 60, 100).noteOn(0, 9, 69, 100)
+        .noteOff(960, 0, 60).noteOff(0, 9, 69).endOfTrack(480);
+    return smf.build();
+}
+
+struct Heard {
+    double pitch = 0, level = 0;
+};
+
+// Pitch and level of the left channel over most of the first second of what the options made.
+Heard convertAndListen(test::TempDir& dir, const std::string& font, const std::string& midi, const std::string& options) {
+    const auto run = test::runCli("convert " + midi + " -s " + font + " --overwrite -o " + dir.file("heard.wav") + " " + options);
+    EXPECT_EQ(run.exitCode, 0) << options << "\n" << run.out;
+    const auto wav = test::readWav(dir.file("heard.wav"));
+    if (!wav.ok()) return {};
+    std::vector<double> left = wav->channel(0);
+    left.resize(44100);
+    const std::span<const double> steady = std::span<const double>(left).subspan(4410);
+    Heard heard;
+    heard.level = test::rms(steady);
+    if (heard.level > 1) heard.pitch = test::pitchByFft(steady, 44100);
+    return heard;
+}
+
+TEST(Convert, TheUsersControlsChangeWhatIsHeard) {
+    test::TempDir dir;
+    const std::string font = dir.write("sine.sf2", test::sineFont());
+    const std::string midi = dir.write("band.mid", bandSong());
+    EXPECT_NEAR(convertAndListen(dir, font, midi, "--solo 1").pitch, 261.63, 1.0);
+    EXPECT_NEAR(convertAndListen(dir, font, midi, "--solo 1 --transpose 12").pitch, 523.25, 1.5);
+    EXPECT_NEAR(convertAndListen(dir, font, midi, "--solo 1 --transpose -2").pitch, 233.08, 1.0);
+    EXPECT_NEAR(convertAndListen(dir, font, midi, "--solo 10 --transpose 12").pitch, 440.0, 1.0) << "drums are never transposed";
+    EXPECT_NEAR(convertAndListen(dir, font, midi, "--mute 1").pitch, 440.0, 1.0);
+    EXPECT_LT(convertAndListen(dir, font, midi, "--mute 1,10").level, 1.0);
+    EXPECT_LT(convertAndListen(dir, font, midi, "--volume 0").level, 1.0);
+    const double normal = convertAndListen(dir, font, midi, "").level;
+    EXPECT_GT(convertAndListen(dir, font, midi, "--volume 140").level, normal * 1.5);
+
+    // Twice the tempo: half the song, then the second of silence that ends every song.
+    const std::string tune = dir.write("tune.mid", song());
+    auto run = test::runCli("convert " + tune + " -s " + silentFont(dir) + " --overwrite --tempo 200");
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(le32(readAll(dir.file("tune.wav")), 40), (44100u * 3 / 4 + 44100u) * 4);
+    run = test::runCli("convert " + tune + " -s " + silentFont(dir) + " --overwrite --tempo 50");
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(le32(readAll(dir.file("tune.wav")), 40), (44100u * 3 + 44100u) * 4);
+
+    for (const char* bad : {"--tempo 5", "--transpose 25", "--volume 201", "--mute 0", "--mute 3,,4", "--solo 17", "--jobs 0"}) {
+        run = test::runCli("convert " + tune + " -s " + font + " " + bad);
+        EXPECT_EQ(run.exitCode, 2) << bad << "\n" << run.out;
+    }
+}
+
+TEST(Convert, SongsSideBySideGiveTheSameFilesAsOneAfterAnother) {
+    test::TempDir dir;
+    const std::string font = dir.write("sine.sf2", test::sineFont());
+    std::string songs;
+    for (int i = 0; i < 4; ++i) {
+        test::SmfBuilder smf(1, 480);
+        smf.track().tempo(0, 400000 + 50000 * i).program(0, 0, 0).noteOn(0, 0, 57 + 3 * i, 90).noteOn(240, 9, 69, 100)
+            .noteOff(480 + 120 * i, 0, 57 + 3 * i).noteOff(0, 9, 69).endOfTrack(240);
+        songs += " " + dir.write("song" + std::to_string(i) + ".mid", smf.build());
+    }
+    songs += " " + dir.write("broken.mid", std::vector<uint8_t>{'M', 'T', 'h', 'd', 0, 0, 0, 6});
+    std::filesystem::create_directory(dir.file("one"));
+    std::filesystem::create_directory(dir.file("two"));
+    const auto one = test::runCli("convert" + songs + " -s " + font + " --transpose 3 --jobs 1 -o " + dir.file("one/"));
+    const auto two = test::runCli("convert" + songs + " -s " + font + " --transpose 3 --jobs 2 -o " + dir.file("two/"));
+    EXPECT_EQ(one.exitCode, 1) << one.out;
+    EXPECT_EQ(two.exitCode, 1) << two.out;
+    for (int i = 0; i < 4; ++i) {
+        const std::string name = "song" + std::to_string(i) + ".wav";
+        const auto a = readAll(dir.file("one/" + name));
+        EXPECT_GT(a.size(), 44100u) << name;
+        EXPECT_TRUE(a == readAll(dir.file("two/" + name))) << name << " differs between --jobs 1 and --jobs 2";
+    }
+    // The summary counts both ways alike and names the song that failed.
+    for (const auto* run : {&one, &two}) {
+        EXPECT_NE(run->out.find("4 files written, 1 failed"), std::string::npos) << run->out;
+        EXPECT_NE(run->out.find("broken.mid"), std::string::npos) << run->out;
+    }
 }
 
 TEST(Convert, JobsForOutputNames) {

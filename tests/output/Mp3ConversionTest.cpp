@@ -12,7 +12,7 @@
 #include "platform/DynamicLibrary.h"
 #include "support/CliRun.h"
 #include "support/DecodedAudio.h"
-#include "support/Sf2Builder.h"
+#include "support/TestFonts.h"
 #include "support/SmfBuilder.h"
 #include "support/TempDir.h"
 
@@ -32,22 +32,10 @@ bool haveMpg123() { return test::runCommand("mpg123 --version") == 0; }
 #define SKIP_WITHOUT_MPG123() \
     if (!haveMpg123()) GTEST_SKIP() << "Debian's mpg123 is not installed: the MP3 files cannot be decoded"
 
-std::string sineFont(const TempDir& dir) {
-    test::Sf2Builder sf;
-    const int sine = sf.addSample(test::Sf2Builder::sineSample("sine", 440.0, 44100, 69));
-    const int inst = sf.addInstrument("Sine");
-    sf.instrumentZone(inst).keyRange(0, 127).loopMode(1).sample(sine);
-    const int preset = sf.addPreset("Sine", 0, 0);
-    sf.presetZone(preset).instrument(inst);
-    return dir.write("sine.sf2", sf.build());
-}
+std::string sineFont(const TempDir& dir) { return dir.write("sine.sf2", test::sineFont()); }
 
 // No presets: the notes are silent and the song ends exactly at its end, so sizes are exact.
-std::string silentFont(const TempDir& dir) {
-    test::Sf2Builder sf;
-    sf.addSample(test::Sf2Builder::sineSample("sine", 440.0, 44100, 69));
-    return dir.write("silent.sf2", sf.build());
-}
+std::string silentFont(const TempDir& dir) { return dir.write("silent.sf2", test::silentFont()); }
 
 // Two seconds of a held A and E, then a quieter second; titled as given. A last note is
 // struck as the song ends, so that it ends there whatever the synthesizer sounds.
