@@ -251,4 +251,35 @@ Result<WavData> readWav(const std::string& path) {
     return wav;
 }
 
+bool writeWav16(const std::string& path, int rateHz, int channels, std::span<const int16_t> samples) {
+    std::vector<uint8_t> b;
+    auto text = [&](const char* id) { b.insert(b.end(), id, id + 4); };
+    auto u16 = [&](uint32_t v) {
+        b.push_back(uint8_t(v));
+        b.push_back(uint8_t(v >> 8));
+    };
+    auto u32 = [&](uint32_t v) {
+        u16(v & 0xFFFF);
+        u16(v >> 16);
+    };
+    const uint32_t dataBytes = uint32_t(samples.size() * 2);
+    text("RIFF");
+    u32(36 + dataBytes);
+    text("WAVE");
+    text("fmt ");
+    u32(16);
+    u16(1);
+    u16(uint32_t(channels));
+    u32(uint32_t(rateHz));
+    u32(uint32_t(rateHz * channels * 2));
+    u16(uint32_t(channels * 2));
+    u16(16);
+    text("data");
+    u32(dataBytes);
+    for (int16_t v : samples) u16(uint16_t(v));
+    std::ofstream f(path, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    return bool(f);
+}
+
 }  // namespace svt::test

@@ -79,5 +79,7 @@ struct WavData {
 // Integer PCM (format 1, or WAVE_FORMAT_EXTENSIBLE with PCM data) at 8, 16, 24 or 32 bits.
 Result<WavData> parseWav(std::span<const uint8_t> bytes);
 Result<WavData> readWav(const std::string& path);
+// Writes 16-bit PCM (interleaved when channels > 1); false when the file cannot be written.
+bool writeWav16(const std::string& path, int rateHz, int channels, std::span<const int16_t> samples);
 
 }  // namespace svt::test
