@@ -19,7 +19,8 @@ struct WaveFormat {
     int bytesPerSecond() const { return rateHz * blockAlign(); }
 };
 
-// A buffer stays the caller's until the device reports it done.
+// A buffer stays the caller's until the device reports it done, which it does once the
+// buffer has been played, not merely taken into a buffer of the system's own.
 struct WaveBuffer {
     const uint8_t* data = nullptr;
     uint32_t bytes = 0;
@@ -44,6 +45,9 @@ public:
     virtual int reset() = 0;
     // Volume 0..65535 per side, applied to what starts playing from now on.
     virtual void setVolume(uint16_t left, uint16_t right) = 0;
+    // Frames played (heard, as far as the system can tell) since the open or the last reset;
+    // -1 when the device cannot tell.
+    virtual int64_t playedFrames() { return -1; }
     virtual std::string description() const = 0;
 };
 

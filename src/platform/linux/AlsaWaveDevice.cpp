@@ -1,10 +1,12 @@
 // ALSA behind the wave-device interface. One writer thread per open device feeds the
-// PCM from a queue of buffers and reports each buffer done as soon as ALSA has taken
-// all of it; the volume is a gain applied while copying into the thread's scratch block.
+// PCM from a queue of buffers and reports each buffer done once ALSA has played all of it
+// (written minus ALSA's delay, which includes a sound server's latency); the volume is a
+// gain applied while copying into the thread's scratch block.
 
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -57,6 +59,20 @@ void applyGain(uint8_t* data, size_t bytes, int bits, int channels, const uint32
     }
 }
 
+// Playing starts with the first period instead of a full buffer, so that what has been
+// handed over starts to sound at once, as the audio queue expects.
+int startEarly(snd_pcm_t* pcm) {
+    snd_pcm_uframes_t bufferFrames = 0, periodFrames = 0;
+    if (snd_pcm_get_params(pcm, &bufferFrames, &periodFrames) < 0 || periodFrames == 0) return 0;
+    snd_pcm_sw_params_t* sw = nullptr;
+    if (snd_pcm_sw_params_malloc(&sw) < 0) return 0;
+    int rc = snd_pcm_sw_params_current(pcm, sw);
+    if (rc >= 0) rc = snd_pcm_sw_params_set_start_threshold(pcm, sw, periodFrames);
+    if (rc >= 0) rc = snd_pcm_sw_params(pcm, sw);
+    snd_pcm_sw_params_free(sw);
+    return rc < 0 ? rc : 0;
+}
+
 class AlsaWaveDevice final : public WaveDevice {
 public:
     AlsaWaveDevice(snd_pcm_t* pcm, const WaveFormat& format, WaveCallback callback, std::string name)
@@ -87,16 +103,16 @@ public:
     }
 
     int reset() override {
-        std::deque<WaveBuffer> dropped;
+        std::deque<uintptr_t> dropped;
         {
             std::unique_lock lock(mutex_);
             resetRequested_ = true;
             wake_.notify_all();
-            // The writer gives back the buffer it is playing, stops ALSA and hands us the rest.
+            // The writer gives back the buffer it is writing, stops ALSA and hands us the rest.
             idle_.wait(lock, [this] { return !resetRequested_; });
             dropped.swap(dropped_);
         }
-        for (const WaveBuffer& b : dropped) callback_(WaveMessage::BufferDone, b.user);
+        for (const uintptr_t user : dropped) callback_(WaveMessage::BufferDone, user);
         return 0;
     }
 
@@ -107,24 +123,49 @@ public:
         gain_[1] = right == 0xFFFF ? 0x10000u : right;
     }
 
+    int64_t playedFrames() override {
+        std::lock_guard lock(mutex_);
+        return heard_;
+    }
+
     std::string description() const override { return name_; }
 
 private:
+    // A buffer ALSA has taken whole, waiting to be played out.
+    struct InAlsa {
+        uintptr_t user;
+        int64_t endFrame;  // of the stream written since the open or the last reset
+    };
+
     void run() {
         const size_t block = static_cast<size_t>(format_.blockAlign());
         std::vector<uint8_t> scratch;
         std::unique_lock lock(mutex_);
         for (;;) {
-            wake_.wait(lock, [this] { return quit_ || resetRequested_ || !queue_.empty(); });
+            auto due = [this] { return quit_ || resetRequested_ || !queue_.empty(); };
+            if (inAlsa_.empty())
+                wake_.wait(lock, due);
+            else  // only ALSA holds something: look again soon how far it has played
+                wake_.wait_for(lock, std::chrono::milliseconds(10), due);
             if (resetRequested_) {
                 snd_pcm_drop(pcm_);
                 snd_pcm_prepare(pcm_);
-                dropped_.swap(queue_);
+                for (const InAlsa& b : inAlsa_) dropped_.push_back(b.user);
+                for (const WaveBuffer& b : queue_) dropped_.push_back(b.user);
+                inAlsa_.clear();
+                queue_.clear();
+                written_ = heard_ = 0;
                 resetRequested_ = false;
                 idle_.notify_all();
                 continue;
             }
-            if (queue_.empty()) return;  // quit with nothing left to play
+            if (queue_.empty()) {
+                if (quit_) return;
+                lock.unlock();
+                settle(true);
+                lock.lock();
+                continue;
+            }
             const WaveBuffer buffer = queue_.front();
             queue_.pop_front();
             const uint32_t gain[2] = {gain_[0], gain_[1]};
@@ -135,19 +176,65 @@ private:
                 applyGain(scratch.data(), scratch.size(), format_.bitsPerSample, format_.channels, gain);
             const size_t frames = scratch.size() / block;
             size_t done = 0;
+            bool interrupted = false;
             while (done < frames) {
                 // A period at a time, so that a reset never waits for a whole buffer.
                 const size_t chunk = std::min<size_t>(frames - done, 1024);
                 snd_pcm_sframes_t n = snd_pcm_writei(pcm_, scratch.data() + done * block, chunk);
                 if (n < 0) n = snd_pcm_recover(pcm_, static_cast<int>(n), 1);
-                if (n < 0) break;  // the device is gone: count the buffer as played
+                if (n < 0) {
+                    written_ += static_cast<int64_t>(frames - done);  // the device is gone: count it as played
+                    break;
+                }
                 done += static_cast<size_t>(n);
+                written_ += n;
+                settle(false);
                 std::lock_guard check(mutex_);
-                if (resetRequested_) break;
+                if (resetRequested_) {
+                    interrupted = true;
+                    break;
+                }
             }
-            callback_(WaveMessage::BufferDone, buffer.user);
+            if (interrupted) {
+                callback_(WaveMessage::BufferDone, buffer.user);
+                lock.lock();
+                continue;
+            }
+            lock.lock();
+            inAlsa_.push_back({buffer.user, written_});
+            lock.unlock();
+            settle(false);
             lock.lock();
         }
+    }
+
+    // On the writer's thread: how far ALSA has played, and the buffers that are played out.
+    // `drained`: nothing more is coming for now.
+    void settle(bool drained) {
+        int64_t played = -1;
+        const snd_pcm_state_t state = snd_pcm_state(pcm_);
+        if (state == SND_PCM_STATE_RUNNING || state == SND_PCM_STATE_DRAINING) {
+            snd_pcm_sframes_t delay = 0;
+            if (snd_pcm_delay(pcm_, &delay) < 0) delay = 0;
+            played = written_ - std::clamp<int64_t>(delay, 0, written_);
+        } else if (state == SND_PCM_STATE_PREPARED) {
+            // Not started yet: ALSA waits for a period. With nothing more to come, start it.
+            // A device that will not start has nothing more to play.
+            if (drained && written_ > 0 && snd_pcm_start(pcm_) < 0) played = written_;
+        } else {
+            // Ran dry (or the device went away): everything written has been played.
+            played = written_;
+        }
+        doneNow_.clear();
+        {
+            std::lock_guard lock(mutex_);
+            if (played > heard_) heard_ = played;
+            while (!inAlsa_.empty() && inAlsa_.front().endFrame <= heard_) {
+                doneNow_.push_back(inAlsa_.front().user);
+                inAlsa_.pop_front();
+            }
+        }
+        for (const uintptr_t user : doneNow_) callback_(WaveMessage::BufferDone, user);
     }
 
     snd_pcm_t* pcm_;
@@ -157,7 +244,11 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_, idle_;
     std::deque<WaveBuffer> queue_;
-    std::deque<WaveBuffer> dropped_;
+    std::deque<InAlsa> inAlsa_;
+    std::deque<uintptr_t> dropped_;
+    std::vector<uintptr_t> doneNow_;  // the writer's own
+    int64_t written_ = 0;             // the writer's own
+    int64_t heard_ = 0;
     bool quit_ = false;
     bool resetRequested_ = false;
     uint32_t gain_[2] = {0x10000u, 0x10000u};
@@ -189,6 +280,7 @@ public:
             rc = snd_pcm_set_params(pcm, alsaFormat(format.bitsPerSample), SND_PCM_ACCESS_RW_INTERLEAVED,
                                     static_cast<unsigned>(format.channels), static_cast<unsigned>(format.rateHz), 1,
                                     100000);
+            if (rc >= 0) rc = startEarly(pcm);
             if (rc < 0) snd_pcm_close(pcm);
         }
         if (rc < 0) {
