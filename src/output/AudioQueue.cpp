@@ -79,8 +79,43 @@ bool AudioQueue::setQueueFromSettings(const std::string& length, const std::stri
     if (!parse(length, l, lp) || !parse(fill, f, fp)) return false;
     if (lp) l = std::max(0.0, (l - 100) * deviceSeconds / 100);
     if (fp) f = deviceSeconds * f / 100;
+    lengthSetting_ = length;
+    fillSetting_ = fill;
     setQueue(std::max(0.0, l), std::max(0.0, f));
     return true;
+}
+
+bool AudioQueue::reopenDevice() {
+    if (hooks_) hooks_->dropNotices();
+    // Dropped first, so that closing does not wait for the queued audio to play.
+    device_->acntl(OUT_REQ_DISCARD, nullptr);
+    device_->closeOutput();
+    const bool opened = device_->openOutput() == 0;
+    setup(*device_, hooks_);
+    if (!lengthSetting_.empty()) setQueueFromSettings(lengthSetting_, fillSetting_);
+    return opened;
+}
+
+bool AudioQueue::changeRate(int rateHz) {
+    if (!device_ || rateHz <= 0 || rateHz == device_->rate) return false;
+    if (!acceptRate_ || !acceptRate_(rateHz)) return false;
+    const int32_t oldRate = device_->rate;
+    device_->rate = rateHz;
+    if (reopenDevice()) return true;
+    device_->rate = oldRate;
+    reopenDevice();
+    return false;
+}
+
+void AudioQueue::outputChanged() {
+    if (!device_) return;
+    // A file output keeps its file: reopening would start it again from nothing.
+    if (timed()) {
+        reopenDevice();
+        return;
+    }
+    setup(*device_, hooks_);
+    if (!lengthSetting_.empty()) setQueueFromSettings(lengthSetting_, fillSetting_);
 }
 
 void AudioQueue::reset() {
@@ -92,6 +127,8 @@ void AudioQueue::reset() {
     }
     head_ = tail_ = -1;
     playCounter_ = playOffset_ = 0;
+    writtenFrames_ = 0;
+    allPlayed_ = false;
     lastCheck_ = clock_->nowSeconds();
     filling_ = startCount_ > 0;
 }
@@ -107,8 +144,21 @@ int AudioQueue::writeToDevice(const uint8_t* bytes, size_t count) {
     return device_->outputData(bytes, count) < 0 ? -1 : 0;
 }
 
+void AudioQueue::restartClockIfIdle() {
+    if (playOffset_ > 0) {
+        if (elapsedFrames() < playOffset_) return;
+        playCounter_ += playOffset_;
+        playOffset_ = 0;
+    }
+    // Counting from the last check instead would take the time the device stood idle (while
+    // the queue filled, or between songs) for time spent playing, and run ahead of the sound.
+    lastCheck_ = clock_->nowSeconds();
+}
+
 int AudioQueue::writeBucket(int index) {
+    restartClockIfIdle();
     playOffset_ += bucketBytes_ / bytesPerFrame_;
+    writtenFrames_ += bucketBytes_ / bytesPerFrame_;
     const Bucket& b = buckets_[index];
     const uint8_t* p = bucketData(index);
     // A bucket is written whole; only a soft flush pads a partial one before it gets here.
@@ -267,26 +317,36 @@ int AudioQueue::flush(bool discard) {
     }
     if (const int code = softFlush(); code != 0) return code;
     const double t0 = clock_->nowSeconds();
-    const int64_t q = queuedSamples();
-    do {
+    const double end = t0 + static_cast<double>(queuedSamples()) / std::max(1, rate());
+    for (;;) {
         if (const int code = stopRequested(); code != CmdNone) return code;
-        bool ran = false;
-        if (hooks_) {
-            ran = hooks_->framesToNextNotice() == 0;
-            hooks_->runDueNotices();
-        }
-        const double end = t0 + static_cast<double>(q) / std::max(1, rate());
+        if (hooks_) hooks_->runDueNotices();
         const double now = clock_->nowSeconds();
+        // The device plays its last tenth of a second while it is flushed below.
         if (now >= end - 0.1) break;
-        if (!ran)
-            clock_->sleepSeconds(end - now);
-        else
-            waitALittle();
-    } while (queuedSamples() > 0);
-    if (hooks_) hooks_->dropNotices();
+        clock_->sleepSeconds(drainSleep(end, now));
+    }
     device_->acntl(OUT_REQ_FLUSH, nullptr);
+    // Everything written has been heard now, so the notices of the song's last moments are
+    // due; dropping them would leave the display short of the end.
+    allPlayed_ = true;
+    if (hooks_) {
+        hooks_->runDueNotices();
+        hooks_->dropNotices();
+    }
     reset();
     return 0;
+}
+
+double AudioQueue::drainSleep(double end, double now) {
+    const double r = std::max(1, rate());
+    double seconds = end - now;
+    if (deviceQueueBytes_ > 0) seconds = std::min(seconds, static_cast<double>(deviceQueueFrames() / 5) / r);
+    if (hooks_) {
+        const int64_t due = hooks_->framesToNextNotice();
+        if (due >= 0) seconds = std::min(seconds, static_cast<double>(due) / r);
+    }
+    return std::max(seconds, 0.001);
 }
 
 int64_t AudioQueue::elapsedFrames() {
@@ -295,6 +355,7 @@ int64_t AudioQueue::elapsedFrames() {
 
 int64_t AudioQueue::currentSample() {
     if (!timed()) return -1;
+    if (allPlayed_) return writtenFrames_;
     int samples = 0;
     if (device_->acntl(OUT_REQ_GET_SAMPLES, &samples) == 0) {
         if (playOffset_ > 0) {

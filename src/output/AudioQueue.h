@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,14 @@ public:
     int64_t filledFrames() override { return queuedSamples(); }
     int64_t softFilledFrames() override { return bucketFrames(); }
     int64_t deviceQueueFrames() override { return deviceQueueBytes_ / bytesPerFrame_; }
+    // Reopens the device at `rateHz` and rebuilds the buckets for it; false (and the old rate
+    // kept) when the rate is not accepted or the device will not open with it.
+    bool changeRate(int rateHz) override;
+    // The device's record changed (encoding, buffer count): reopens it and rebuilds the queue.
+    void outputChanged() override;
+    // Which rates changeRate may switch to: the engine renders at one rate, so by default none
+    // but the current one.
+    void setRateAcceptor(std::function<bool(int rateHz)> accept) { acceptRate_ = std::move(accept); }
 
     int fillNoBlock();
     int64_t currentSample();
@@ -81,6 +90,14 @@ private:
     void waitALittle();
     int stopRequested();
     int64_t elapsedFrames();
+    // Before a bucket goes to the device: when the device has played all it was given, it
+    // starts on the new bucket now, so the clock of the estimate restarts here.
+    void restartClockIfIdle();
+    // Seconds to sleep while draining: until `end`, the next notice, or a fifth of the device
+    // queue, whichever comes first, so commands and notices are not held up.
+    double drainSleep(double end, double now);
+    // Reopens the device with its record as it now stands; false when it will not open.
+    bool reopenDevice();
 
     SteadyClock steady_;
     TickClock* clock_;
@@ -108,6 +125,11 @@ private:
     int64_t playCounter_ = 0;
     int64_t playOffset_ = 0;
     double lastCheck_ = 0;
+    int64_t writtenFrames_ = 0;  // handed to the device since the last reset
+    bool allPlayed_ = false;     // a drain has waited until the device played everything
+
+    std::string lengthSetting_, fillSetting_;  // kept to be reapplied after a reopen
+    std::function<bool(int)> acceptRate_;
 };
 
 }  // namespace svt::output

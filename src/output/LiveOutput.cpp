@@ -1,6 +1,7 @@
 #include "output/LiveOutput.h"
 
 #include <algorithm>
+#include <climits>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -134,6 +135,7 @@ int LiveOutput::openOutput() {
     }
     resetPool();
     device_->setVolume(volumeLeft_, volumeRight_);
+    framesWritten_ = 0;
     fd = 0;
     return 0;
 }
@@ -266,6 +268,7 @@ int LiveOutput::outputData(const uint8_t* bytes, size_t count) {
             return -1;
         }
         say("%2d: Buffer %d queued.\n", busy, entry->index);
+        framesWritten_ += static_cast<int64_t>(take) / format_.blockAlign();
         bytes += take;
         count -= take;
     }
@@ -290,6 +293,17 @@ int LiveOutput::acntl(int request, void* argument) {
             *static_cast<int*>(argument) =
                 (configuredCount() - 1) * kLiveQueueBlockFrames * channelsOf(encoding) * bytesPerSample(encoding);
             return 0;
+        case OUT_REQ_GET_SAMPLES:
+        case OUT_REQ_GET_QUEUED: {
+            // Only a device that knows what it has played answers: an estimate from the time
+            // of writing cannot see the system's own buffers behind it, and runs ahead of the sound.
+            if (argument == nullptr || !device_) return -1;
+            const int64_t played = device_->playedFrames();
+            if (played < 0) return -1;
+            const int64_t answer = request == OUT_REQ_GET_SAMPLES ? played : std::max<int64_t>(0, framesWritten_ - played);
+            *static_cast<int*>(argument) = static_cast<int>(std::min<int64_t>(answer, INT32_MAX));
+            return 0;
+        }
         default: return -1;
     }
 }

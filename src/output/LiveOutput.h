@@ -86,6 +86,7 @@ private:
     std::unique_ptr<platform::WaveDevice> device_;
     platform::WaveFormat format_;
     int waitPeriodMs_ = 0;
+    int64_t framesWritten_ = 0;  // handed to the device since it opened
     uint16_t volumeLeft_ = 0xFFFF, volumeRight_ = 0xFFFF;
 
     // The engine's critical section for the pool: the device's thread returns buffers.

@@ -31,6 +31,7 @@ int FakeWaveDevice::unprepare(platform::WaveBuffer&) {
 int FakeWaveDevice::write(const platform::WaveBuffer& buffer) {
     if (system_.failWrite) return -1;
     std::lock_guard lock(mutex_);
+    if (queue_.empty()) startDelayLeft_ = system_.latencyFrames;
     queue_.push_back(buffer);
     system_.writtenSizes.push_back(buffer.bytes);
     system_.writtenUsers.push_back(buffer.user);
@@ -55,6 +56,12 @@ void FakeWaveDevice::setVolume(uint16_t left, uint16_t right) {
 
 void FakeWaveDevice::advance(int64_t frames) {
     const uint32_t block = static_cast<uint32_t>(format_.blockAlign());
+    {
+        std::lock_guard lock(mutex_);
+        const int64_t waited = std::min(frames, startDelayLeft_);
+        startDelayLeft_ -= waited;
+        frames -= waited;
+    }
     int64_t bytesLeft = frames * block;
     while (bytesLeft > 0) {
         platform::WaveBuffer front;
@@ -86,14 +93,19 @@ int FakeWaveDevice::queued() const {
     return static_cast<int>(queue_.size());
 }
 
-int64_t FakeWaveDevice::playedFrames() const {
+int64_t FakeWaveDevice::heardFrames() const {
     std::lock_guard lock(mutex_);
     return playedFrames_;
 }
 
+int64_t FakeWaveDevice::playedFrames() {
+    if (!system_.tellsPosition) return -1;
+    return heardFrames();
+}
+
 std::unique_ptr<platform::WaveDevice> FakeWaveSystem::open(const platform::WaveFormat& format,
                                                            platform::WaveCallback callback, std::string* error) {
-    if (failOpen || devices == 0) {
+    if (failOpen || devices == 0 || format.rateHz == refusedRateHz) {
         if (error != nullptr) *error = "fake: cannot open";
         return nullptr;
     }
@@ -105,9 +117,15 @@ std::unique_ptr<platform::WaveDevice> FakeWaveSystem::open(const platform::WaveF
 
 void FakeWaveClock::sleepSeconds(double seconds) {
     if (seconds <= 0) return;
-    now_ += seconds;
     const int rate = system_.current ? system_.current->format().rateHz : 44100;
-    const auto frames = static_cast<int64_t>(now_ * rate);
+    if (rate != rateHz_) {
+        // A device reopened at another rate counts its frames from here.
+        rateHz_ = rate;
+        rateSince_ = now_;
+        framesDone_ = 0;
+    }
+    now_ += seconds;
+    const auto frames = static_cast<int64_t>((now_ - rateSince_) * rate);
     if (system_.current) system_.current->advance(frames - framesDone_);
     framesDone_ = frames;
 }

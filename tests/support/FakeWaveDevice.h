@@ -28,10 +28,14 @@ public:
     void setVolume(uint16_t left, uint16_t right) override;
     std::string description() const override { return "fake"; }
 
+    // What the device says it has played: the truth, or -1 when the system says it cannot tell.
+    int64_t playedFrames() override;
+
     // Plays `frames` frames of what is queued; finished buffers are reported done.
     void advance(int64_t frames);
     int queued() const;
-    int64_t playedFrames() const;
+    // What has really been played since the open.
+    int64_t heardFrames() const;
     const platform::WaveFormat& format() const { return format_; }
 
 private:
@@ -42,6 +46,7 @@ private:
     std::deque<platform::WaveBuffer> queue_;
     uint32_t playedOfFront_ = 0;  // bytes of the front buffer already played
     int64_t playedFrames_ = 0;
+    int64_t startDelayLeft_ = 0;  // frames of time before sound comes out after standing idle
 };
 
 class FakeWaveSystem final : public platform::WaveSystem {
@@ -53,6 +58,11 @@ public:
     // What the test controls and observes.
     int devices = 1;
     bool failOpen = false;
+    int refusedRateHz = 0;  // a rate the device will not open with
+    bool tellsPosition = true;  // whether the device says what it has played
+    // Time from the first buffer after standing idle to its sound, as a sound server's
+    // pipeline takes it.
+    int64_t latencyFrames = 0;
     bool failPrepare = false;
     bool failWrite = false;
     FakeWaveDevice* current = nullptr;  // the open device, if any
@@ -76,6 +86,8 @@ public:
 private:
     FakeWaveSystem& system_;
     double now_ = 0;
+    int rateHz_ = 0;
+    double rateSince_ = 0;
     int64_t framesDone_ = 0;
 };
 
