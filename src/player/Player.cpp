@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <thread>
 
 #include "instruments/InstrumentBanks.h"
@@ -76,10 +77,25 @@ void Player::notify(int code, bool deferred, int32_t a1, int32_t a2, int32_t a3,
     notice.args[1] = a2;
     notice.args[2] = a3;
     notice.args[3] = a4;
+    deliver(notice, deferred);
+}
+
+void Player::deliver(const PlayerNotice& notice, bool deferred) {
     if (deferred && control_->traces())
         trace_.push(currentSample_, notice);
     else
         control_->event(notice);
+}
+
+void Player::programNotice(int channel, bool deferred) {
+    const ChannelProgram info = synthesis_.channelProgram(channel);
+    PlayerNotice notice;
+    notice.code = NoticeProgram;
+    notice.args[0] = channel;
+    notice.args[1] = info.program;
+    notice.args[3] = info.bank;
+    if (info.name) std::snprintf(notice.text, sizeof notice.text, "%s", info.name);
+    deliver(notice, deferred);
 }
 
 void Player::timeNotice() {
@@ -200,7 +216,10 @@ int Player::playEvents(std::span<const SongEvent> events, int64_t totalSamples) 
         for (int c = 0; c < kChannels; ++c)
             for (int code : {NoticeVolume, NoticeExpression, NoticeSustain, NoticeModWheel, NoticePitchBend,
                              NoticeProgram, NoticeTemperType, NoticeMute, NoticeChorusLevel, NoticeReverbLevel})
-                notify(code, false, c, code == NoticeMute ? int32_t((controls_.channelMuteMask >> c) & 1u) : 0);
+                if (code == NoticeProgram)
+                    programNotice(c, false);
+                else
+                    notify(code, false, c, code == NoticeMute ? int32_t((controls_.channelMuteMask >> c) & 1u) : 0);
     }
     if (events_.empty()) return CmdTuneEnd;
     result = CmdNone;
@@ -232,7 +251,7 @@ int Player::applyEvent(const SongEvent& event) {
     switch (event.type) {
         case EV_PROGRAM:
             applyToChannels(event, true);
-            notify(NoticeProgram, true, event.channel, event.a);
+            programNotice(event.channel, true);
             break;
         case EV_PITCH_BEND:
             applyToChannels(event, true);
@@ -295,7 +314,7 @@ int Player::applyEvent(const SongEvent& event) {
         const int c = event.channel;
         for (int code : {NoticeVolume, NoticeExpression, NoticeSustain, NoticeModWheel, NoticePitchBend, NoticeProgram,
                          NoticeMute, NoticeChorusLevel, NoticeReverbLevel})
-            notify(code, true, c);
+            code == NoticeProgram ? programNotice(c, true) : notify(code, true, c);
     }
     return CmdNone;
 }

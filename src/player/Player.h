@@ -117,6 +117,10 @@ private:
     int rate() const;
 
     void notify(int code, bool deferred, int32_t a1 = 0, int32_t a2 = 0, int32_t a3 = 0, int32_t a4 = 0);
+    // NoticeProgram: channel, program, the instrument's name (in the notice's text) and bank.
+    void programNotice(int channel, bool deferred);
+    // Now, or when its sample is heard (deferred, for a front-end that traces).
+    void deliver(const PlayerNotice& notice, bool deferred);
     void timeNotice();
     int32_t songSeconds(int64_t samples) const;
 

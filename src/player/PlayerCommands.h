@@ -90,6 +90,9 @@ enum PlayerNoticeCode : int {
 struct PlayerNotice {
     int code = 0;
     int32_t args[4] = {};
+    // A name the notice carries (NoticeProgram: the instrument's), copied so that it stays
+    // valid however late the notice is delivered; empty for most notices.
+    char text[24] = {};
 };
 
 // The front-end as the player sees it.

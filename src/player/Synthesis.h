@@ -21,6 +21,13 @@ struct PlayerControls {
     uint32_t channelMuteMask = 0;   // bit c set: channel c is not heard
 };
 
+// What a channel plays, for the front-end's display.
+struct ChannelProgram {
+    int program = 0;
+    int32_t bank = 0;            // bank MSB << 16 | bank LSB << 8 | effective bank
+    const char* name = nullptr;  // the instrument's name when one is loaded; valid until the next event
+};
+
 class Synthesis {
 public:
     virtual ~Synthesis() = default;
@@ -51,6 +58,7 @@ public:
     virtual void setVoiceLimit(int /*voices*/) {}
     virtual int voiceLimit() const { return kMaxVoices; }
     virtual int cutQuietestReleased(int /*count*/) { return 0; }
+    virtual ChannelProgram channelProgram(int /*channel*/) const { return {}; }
 };
 
 // Until a song has instruments, or in tests of the loop: silence of the right length.

@@ -677,6 +677,23 @@ int Synthesizer::randomPan() {
 
 // --- Notes -----------------------------------------------------------------------------
 
+ChannelProgram Synthesizer::channelProgram(int c) const {
+    ChannelProgram info;
+    if (c < 0 || c >= kChannels) return info;
+    const ChannelState& ch = channels_[size_t(c)];
+    info.program = ch.program;
+    info.bank = (int32_t(uint8_t(ch.bankMsb)) << 16) | (int32_t(uint8_t(ch.bankLsb)) << 8) | int32_t(ch.bank & 0xFF);
+    const bool drum = isDrum(c);
+    // A drum set has an instrument per key: the first key that has one names the set.
+    const std::string* name = nullptr;
+    if (drum)
+        for (int key = 0; key < kSlotsPerBank && !name; ++key) name = banks_.instrumentName(true, ch.bank, key);
+    else
+        name = banks_.instrumentName(false, ch.bank, std::max<int>(ch.program, 0));
+    if (name) info.name = name->c_str();
+    return info;
+}
+
 const Instrument* Synthesizer::instrumentFor(int c, int key) {
     const ChannelState& ch = channels_[size_t(c)];
     const bool drum = isDrum(c);

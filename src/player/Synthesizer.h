@@ -48,6 +48,7 @@ class Synthesizer final : public Synthesis {
     void setVoiceLimit(int voices) override;
     int voiceLimit() const override { return voiceLimit_; }
     int cutQuietestReleased(int count) override;
+    ChannelProgram channelProgram(int channel) const override;
 
     // The drum channels a reset starts from (the song's own mask; the settings' by default).
     void setDefaultDrumChannels(uint32_t mask) { defaultDrumMask_ = mask; }

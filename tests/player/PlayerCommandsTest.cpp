@@ -570,6 +570,24 @@ TEST(PlayerCommands, SongStartReportsTheControls) {
     ASSERT_EQ(mutes.size(), 16u);
     for (int c = 0; c < 16; ++c) EXPECT_EQ(mutes[size_t(c)].args[1], c == 3 ? 1 : 0);
     EXPECT_EQ(rig.script.all(NoticeTemperType).size(), 16u);
+
+    // A program change reports the instrument by name (of those the song loads) and the bank
+    // as selected; a bank the font lacks sounds bank 0's instrument, and that name is shown.
+    test::SmfBuilder smf(0, 480);
+    smf.track().controller(0, 0, 0, 1).controller(0, 0, 32, 2).program(0, 0, 3).program(0, 9, 0)
+        .noteOn(0, 0, 69, 100).noteOn(0, 9, 38, 100).noteOff(240, 0, 69).noteOff(0, 9, 38).endOfTrack();
+    CommandRig named;
+    EXPECT_EQ(named.play(smf.build()), CmdTuneEnd);
+    std::vector<PlayerNotice> changes;
+    for (const PlayerNotice& n : named.script.all(NoticeProgram))
+        if (n.text[0] != '\0') changes.push_back(n);
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(changes[0].args[0], 0);
+    EXPECT_EQ(changes[0].args[1], 3);
+    EXPECT_STREQ(changes[0].text, "Cosine");
+    EXPECT_EQ(changes[0].args[3] >> 8, (1 << 8) | 2) << "bank MSB 1, LSB 2";
+    EXPECT_EQ(changes[1].args[0], 9);
+    EXPECT_STREQ(changes[1].text, "Drums");
 }
 
 TEST(PlayerCommands, ForcedKeySignatureTransposesIntoTheKey) {
