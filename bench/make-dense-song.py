@@ -5,19 +5,14 @@ Usage: make-dense-song.py OUT.mid
 Every channel plays chords of sustained notes that overlap the next chord, on its own
 program; channel 10 plays a steady drum pattern. Composed here for measuring only.
 """
+import os
 import struct
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+from midiwrite import vlq  # noqa: E402
+
 DIVISION = 480
-
-
-def vlq(value):
-    out = [value & 0x7F]
-    value >>= 7
-    while value:
-        out.insert(0, 0x80 | (value & 0x7F))
-        value >>= 7
-    return bytes(out)
 
 
 def track(events):

@@ -8,16 +8,9 @@ import os
 import struct
 import sys
 
+from midiwrite import vlq
+
 DIVISION = 480
-
-
-def vlq(value):
-    out = [value & 0x7F]
-    value >>= 7
-    while value:
-        out.insert(0, 0x80 | (value & 0x7F))
-        value >>= 7
-    return bytes(out)
 
 
 class Track:
