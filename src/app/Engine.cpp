@@ -18,9 +18,11 @@ Engine::Engine(EngineSettings settings)
       random_(clockSeed()),
       workBuffer_(kWorkBufferBytes, 0),
       banks_(fonts_),
+      effects_(settings_.outputRateHz, effects::EffectOptions{settings_.reverbMode, settings_.chorusMode}),
       synthesizer_(settings_, banks_, controls_),
       player_(songInput_, &banks_, synthesizer_, quiet_, &controls_) {
     synthesizer_.setDefaultDrumChannels(settings_.drumChannels);
+    synthesizer_.setEffects(&effects_);
 }
 
 Status Engine::loadSoundFont(const std::string& fileName) {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "effects/effects.h"
 #include "instruments/InstrumentBanks.h"
 #include "instruments/SoundFontRegistry.h"
 #include "output/AudioQueue.h"
@@ -44,6 +45,7 @@ public:
     Player& player() { return player_; }
     Synthesis& synthesis() { return synthesizer_; }
     Synthesizer& synthesizer() { return synthesizer_; }
+    effects::SystemEffects& effects() { return effects_; }
     // The user's settings the synthesizer reads while it plays (transposition, tempo, volume,
     // muted channels); the player resets them at every song start.
     PlayerControls& controls() { return controls_; }
@@ -80,6 +82,7 @@ private:
     InstrumentBanks banks_;
     QuietControl quiet_;
     PlayerControls controls_;
+    effects::SystemEffects effects_;
     Synthesizer synthesizer_;
     Player player_;
     output::Outputs outputs_;

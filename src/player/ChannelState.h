@@ -77,6 +77,15 @@ struct ChannelState {
     int8_t chorusLevel = 0;
     int8_t reverbLevel = -1;
     int8_t delayLevel = 0;
+    int8_t eqSwitch = 1;         // the channel goes through the system equaliser
+    int8_t insertionSwitch = 0;  // the channel goes through the insertion effect
+    int8_t dryLevel = 127;       // level of the channel's direct signal
+    // Frame of the channel's last note-on (-1: none yet); its reverb send stops four
+    // seconds after it.
+    int64_t lastNoteFrame = -1;
+    // The pending half of an XG parameter: the block and the parameter group it belongs to.
+    uint8_t pendingXgValue = 0;
+    uint8_t pendingXgParameter = 0;
     int32_t pitchBend = 8192;
     double pitchFactor = 0.0;  // cached bend-and-tuning factor; 0 = recompute
     int8_t softPedal = 0;

@@ -225,7 +225,7 @@ void Synthesizer::mixVoice(Voice& v, int frames) {
                     static_cast<int32_t>(std::clamp<int64_t>(v2 >> 8, -(1 << 20), 1 << 20));
             }
         }
-        mixChunk(v, samples_.data(), got, mix_.data() + 2 * offset);
+        mixChunk(v, samples_.data(), got, target_ + 2 * offset);
         offset += got;
         return got == count && v.resample.timeout != 1;
     };
@@ -278,15 +278,23 @@ void Synthesizer::render(int32_t* out, int frames) {
             if (voices_[size_t(i)].inUse()) recomputeAmplitude(voices_[size_t(i)]);
     }
     std::fill_n(mix_.begin(), 2 * frames, int64_t{0});
+    const bool effects = routeChannels(frames);
     for (int i = 0; i < upperBound_; ++i) {
         Voice& v = voices_[size_t(i)];
         if (!v.inUse()) continue;
         if (controls_.channelMuteMask & (1u << v.channel)) cutVoice(v);
+        target_ = destination_[v.channel & 15];
         mixVoice(v, frames);
     }
-    for (Voice& v : fades_)
-        if (v.inUse()) mixVoice(v, frames);
+    for (Voice& v : fades_) {
+        if (!v.inUse()) continue;
+        target_ = destination_[v.channel & 15];
+        mixVoice(v, frames);
+    }
+    target_ = mix_.data();
     lowerUpperBound();
+    if (effects) sendEffects(frames);
+    renderedFrames_ += frames;
     // Thousands of loud voices at full amplification add up far beyond full scale; the block
     // leaves at most full scale, as everything after the synthesizer expects.
     for (int i = 0; i < 2 * frames; ++i)

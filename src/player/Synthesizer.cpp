@@ -7,8 +7,11 @@
 #include "instruments/InstrumentBanks.h"
 #include "instruments/Tables.h"
 #include "player/SynthCurves.h"
+#include "song/Sysex.h"
 
 namespace svt {
+
+using namespace sysex_code;
 
 namespace {
 
@@ -46,6 +49,7 @@ Synthesizer::Synthesizer(const EngineSettings& settings, InstrumentBanks& banks,
     : settings_(settings), banks_(banks), controls_(controls) {
     drumMask_ = defaultDrumMask_ = settings_.drumChannels;
     rampFrames_ = std::max(1, static_cast<int>(settings_.outputRateHz * 0.0005));
+    destination_.fill(mix_.data());
     resetChannels();
 }
 
@@ -112,6 +116,11 @@ void Synthesizer::resetChannel(int c) {
     ch.bankMsb = (systemMode_ == SYSTEM_XG_ON && c == 9) ? 127 : 0;
     resetParameters(c);
     ch.keyShift = 0;
+    ch.eqSwitch = 1;
+    ch.insertionSwitch = 0;
+    ch.dryLevel = 127;
+    ch.lastNoteFrame = -1;
+    ch.pendingXgValue = ch.pendingXgParameter = 0;
 }
 
 void Synthesizer::resetChannels() {
@@ -125,6 +134,7 @@ void Synthesizer::resetChannels() {
     cutNotes_ = lostNotes_ = 0;
     masterVolumeRatio_ = 0xFFFF;
     appliedAmplification_ = controls_.amplification;
+    if (effects_) effects_->resetEffects(systemMode_);
 }
 
 void Synthesizer::programChange(int c, int program) {
@@ -500,10 +510,10 @@ void Synthesizer::controlChange(const SongEvent& e) {
             ch.envelopeRateOverride[ENV_ATTACK] = value;
             break;
         case EV_REVERB_SEND:
-            ch.reverbLevel = static_cast<int8_t>(value);
+            if (!effects_ || effects_->reverbMode() != 0) ch.reverbLevel = static_cast<int8_t>(value);
             break;
         case EV_CHORUS_SEND:
-            ch.chorusLevel = static_cast<int8_t>(value);
+            if (!effects_ || effects_->chorusMode() != 0) ch.chorusLevel = static_cast<int8_t>(value);
             break;
         case EV_CELESTE_SEND:
             ch.delayLevel = static_cast<int8_t>(value);
@@ -622,7 +632,14 @@ void Synthesizer::applyEvent(const SongEvent& e, bool sounding) {
             break;
         case EV_SYSEX_LSB:
         case EV_SYSEX_GS_LSB:
+        case EV_SYSEX_XG_LSB:
             systemExclusiveParameter(e);
+            break;
+        case EV_SYSEX_XG_MSB:
+            if (e.channel < kChannels) {
+                channels_[e.channel].pendingXgValue = e.a;
+                channels_[e.channel].pendingXgParameter = e.b;
+            }
             break;
         default:
             if (isChannelEvent(e.type)) controlChange(e);
@@ -634,8 +651,21 @@ void Synthesizer::systemExclusiveParameter(const SongEvent& e) {
     if (e.channel >= kChannels) return;
     ChannelState& ch = channels_[e.channel];
     const int v = e.a & 0x7F;
+    if (e.type == EV_SYSEX_XG_LSB) {
+        if (ch.pendingXgParameter == kXgGroupPart) {
+            if (e.b == kXgDryLevel) ch.dryLevel = static_cast<int8_t>(v);
+        } else {
+            effectParameter(e);
+        }
+        ch.pendingXgValue = ch.pendingXgParameter = 0;
+        return;
+    }
     if (e.type == EV_SYSEX_LSB) {
         switch (e.b) {
+            case kReverbType:
+            case kChorusType:
+                effectParameter(e);
+                break;
             case 0x42:
                 ch.noteLimitLow = static_cast<int8_t>(v);
                 break;
@@ -663,7 +693,16 @@ void Synthesizer::systemExclusiveParameter(const SongEvent& e) {
         case 0x24:
             ch.assignMode = static_cast<int8_t>(v);
             break;
+        case kGsEqSwitch:
+            ch.eqSwitch = static_cast<int8_t>(v);
+            break;
+        case kGsInsertionSwitch:
+            ch.insertionSwitch = static_cast<int8_t>(v);
+            break;
         default:
+            if ((e.b >= kGsEqLowFrequency && e.b < kGsVelocitySenseDepth) ||
+                (e.b >= kGsInsertionTypeMsb && e.b < kGsReceiveChannel))
+                effectParameter(e);
             break;
     }
 }
@@ -822,6 +861,7 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
     if (n < ch.noteLimitLow || n > ch.noteLimitHigh) return;
     if (velocity < ch.velocityLimitLow || velocity > ch.velocityLimitHigh) return;
 
+    ch.lastNoteFrame = renderedFrames_;
     const int32_t f = noteFrequencyMilliHz(n);
     auto frequencyIn = [&](const SampleRegion& r) {
         if (r.scaleTuning == 1024) return double(f);

@@ -10,9 +10,11 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "base/Constants.h"
 #include "player/ChannelState.h"
+#include "player/EffectRack.h"
 #include "player/Resampler.h"
 #include "player/Synthesis.h"
 #include "player/Voice.h"
@@ -44,11 +46,18 @@ class Synthesizer final : public Synthesis {
     int voicesInUse() const override;
     void releaseAllNotes() override;
     void cutAllVoices() override;
-    void clearEffectTails() override {}
+    void clearEffectTails() override;
     void setVoiceLimit(int voices) override;
     int voiceLimit() const override { return voiceLimit_; }
     int cutQuietestReleased(int count) override;
     ChannelProgram channelProgram(int channel) const override;
+
+    // The effects the channels send into; none (the default) renders dry. The rack must
+    // outlive the synthesizer's use of it. Buffers for the sends are made here, once.
+    void setEffects(EffectRack* rack);
+    // Reverb level of the channel as the sends use it (its own, or the mode's default).
+    int reverbLevelOf(int c) const;
+    int chorusLevelOf(int c) const;
 
     // The drum channels a reset starts from (the song's own mask; the settings' by default).
     void setDefaultDrumChannels(uint32_t mask) { defaultDrumMask_ = mask; }
@@ -106,6 +115,12 @@ class Synthesizer final : public Synthesis {
     double channelPitchFactor(int c, const Voice& v) const;
     double masterGain() const;
 
+    // Effect sends
+    bool routeChannels(int frames);  // false: no effect listens, everything goes straight out
+    void sendEffects(int frames);
+    int defaultReverbLevel() const;
+    void effectParameter(const SongEvent& e);
+
     // Mixing
     void mixVoice(Voice& v, int frames);
     bool controlUpdate(Voice& v);  // false: the voice ended
@@ -144,6 +159,17 @@ class Synthesizer final : public Synthesis {
     // Scratch of the render path, made once.
     std::array<int32_t, Resampler::kCapacityFrames> samples_{};
     std::array<int64_t, 2 * kBlockFrames> mix_{};
+
+    // Effect sends: each channel that sends mixes into a buffer of its own; the channels of
+    // the insertion effect share one. destination_ tells each voice where it mixes to.
+    EffectRack* effects_ = nullptr;
+    std::vector<int64_t> channelMix_;
+    std::vector<int64_t> insertionMix_;
+    std::array<int64_t*, kChannels> destination_{};
+    uint32_t ownBuffers_ = 0;  // bit c: channel c mixed into its own buffer this block
+    bool insertionUsed_ = false;
+    int64_t* target_ = mix_.data();
+    int64_t renderedFrames_ = 0;
 };
 
 }  // namespace svt

@@ -34,6 +34,11 @@ struct EngineSettings {
     std::string audioQueueFill = "100%";
     std::string versionTag = kVersionTag;
     int32_t sampleCacheBytes = kSampleCacheBudgetBytes;
+    // Reverb: 0 none, 1 and 2 the standard reverb (per channel, or at one level for all),
+    // 3 and 4 the reverb the song chooses (likewise); negative: every channel at -mode & 0x7F.
+    int reverbMode = 3;
+    // Chorus: 0 none, 1 each channel's own chorus level.
+    int chorusMode = 1;
     bool sampleCacheEnabled() const { return sampleCacheBytes > 0; }
 };
 

@@ -1,0 +1,105 @@
+#pragma once
+// The system effects of one engine: the buses the mixer sends into, the reverb, chorus,
+// delay and equaliser, and the GS/XG parameters that set them. Prepared once for a rate
+// (everything is allocated there); process() and the parameter changes allocate nothing.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "effects/ChorusDelay.h"
+#include "effects/EffectChain.h"
+#include "effects/Equalizer.h"
+#include "effects/Reverb.h"
+#include "player/EffectRack.h"
+
+namespace svt::effects {
+
+struct EffectOptions {
+    int reverbMode = 3;  // 0 off; 1, 2 standard; 3, 4 the song's; negative: fixed level
+    int chorusMode = 1;  // 0 off, 1 each channel's level
+};
+
+// The GS system equaliser: frequency selectors (0/1) and gains (0x34..0x4C, 0x40 flat).
+struct GsEqParams {
+    int lowFrequency = 1;
+    int highFrequency = 1;
+    int lowGain = 0x40;
+    int highGain = 0x40;
+    double lowHz() const { return lowFrequency ? 400.0 : 200.0; }
+    double highHz() const { return highFrequency ? 6000.0 : 3000.0; }
+};
+
+class SystemEffects final : public EffectRack {
+public:
+    static constexpr int kBusValues = 8192;
+
+    SystemEffects(int rateHz, EffectOptions options);
+
+    // EffectRack
+    int reverbMode() const override { return options_.reverbMode; }
+    int chorusMode() const override { return options_.chorusMode; }
+    bool busActive(EffectBus bus) const override;
+    void send(EffectBus bus, const int64_t* block, int values, int level) override;
+    void process(int64_t* out, int values) override;
+    void resetEffects(int systemMode) override;
+    void clearTails() override;
+    void parameter(int type, int code, int value, int group, int block) override;
+    bool insertionActive() const override;
+    void insertion(const int64_t* block, int values, int64_t* out) override;
+
+    const ReverbParams& reverbParams() const { return reverb_; }
+    const ChorusParams& chorusParams() const { return chorus_; }
+    const GsDelaySettings& delaySettings() const { return delay_; }
+    const GsEqParams& eqParams() const { return eq_; }
+    const Reverb& reverb() const { return reverbUnit_; }
+    const EffectChain& insertion() const { return insertion_; }
+    const EffectChain& xgBlock(int index) const { return xgBlocks_[size_t(index)]; }
+    int systemMode() const { return systemMode_; }
+    // Every bus holds only zeros.
+    bool silent() const;
+
+    // Whole-parameter setters (what the messages end in), for tests and the engine.
+    void setReverb(const ReverbParams& p);
+    void setChorus(const ChorusParams& p);
+    void setDelay(const GsDelaySettings& s);
+    void setEq(const GsEqParams& p);
+
+private:
+    template <class T>
+    void sendValues(EffectBus bus, const T* block, int values, int level);
+    void gsParameter(int code, int value);
+    void xgParameter(int group, int block, int code, int value);
+    void initReverb();
+    bool songReverb() const;
+
+    const int rateHz_;
+    const EffectOptions options_;
+    int systemMode_ = 0;
+    std::array<std::vector<int32_t>, BUS_COUNT> buses_;
+    std::array<bool, BUS_COUNT> sent_{};
+    ReverbParams reverb_{};
+    ChorusParams chorus_{};
+    GsDelaySettings delay_{};
+    GsEqParams eq_{};
+    Reverb reverbUnit_;
+    Chorus chorusUnit_;
+    GsDelay delayUnit_;
+    TwoBandEq eqUnit_;
+    int32_t reverbSendGain_ = 0;  // Q24 of 1/127 x the reverb's input gain
+
+    // GS insertion effect and the XG blocks: 0 chorus, 1 variation, 2 and 3 insertion.
+    EffectChain insertion_;
+    std::array<EffectChain, 4> xgBlocks_;
+    std::array<int, 2> insertionType_{};  // GS type MSB, LSB
+    std::array<int, 3> insertionSends_{};  // to reverb, chorus, delay
+    std::array<int, 2> xgReverbType_{}, xgChorusType_{}, xgVariationType_{};
+    std::array<std::array<int, 2>, 2> xgInsertionType_{};
+    int32_t xgChorusReturn_ = kQ24One, xgChorusToReverb_ = 0;
+    int32_t xgVariationReturn_ = kQ24One, xgVariationToReverb_ = 0, xgVariationToChorus_ = 0;
+    std::vector<int32_t> chainScratch_;
+    // Frames the reverb still runs after the last send, until its tail has died away.
+    int32_t tailFrames_ = 0, tailLength_ = 0;
+};
+
+}  // namespace svt::effects

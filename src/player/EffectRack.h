@@ -1,0 +1,53 @@
+#pragma once
+// The seam between the mixer and the effects. The synthesizer mixes each channel into the
+// main block or into a buffer of its own, sends those buffers into the effect buses through
+// this interface and lets the effects add their output into the block. The effects library
+// implements it; the engine binds the two. Nothing here allocates or locks.
+
+#include <cstdint>
+
+#include "song/SongEvent.h"
+
+namespace svt {
+
+// Which effect a channel's signal is sent to.
+enum EffectBus : int { BUS_REVERB = 0, BUS_CHORUS = 1, BUS_DELAY = 2, BUS_EQ = 3, BUS_COUNT = 4 };
+
+class EffectRack {
+public:
+    virtual ~EffectRack() = default;
+
+    // Reverb mode of the engine: 0 none, 1 and 2 the standard reverb, 3 and 4 the reverb the
+    // song chooses; negative values fix every channel's level at -mode & 0x7F.
+    virtual int reverbMode() const = 0;
+    // Chorus mode: 0 none, 1 each channel's own level.
+    virtual int chorusMode() const = 0;
+    // True while the bus listens (its effect is switched on and does something).
+    virtual bool busActive(EffectBus bus) const = 0;
+    // Adds `values` interleaved stereo values of `block` scaled by level/127 (0..127) into the
+    // bus; the reverb also applies its input gain.
+    virtual void send(EffectBus bus, const int64_t* block, int values, int level) = 0;
+    // Runs the equaliser, chorus, delay and reverb on what was sent and adds their output into
+    // `out` (stereo interleaved, `values` values); the buses are cleared.
+    virtual void process(int64_t* out, int values) = 0;
+
+    // True while an insertion effect is built (the GS one, or in XG mode the first block).
+    virtual bool insertionActive() const { return false; }
+    // Runs the insertion effect on `block` (the channels routed to it), sends the result to
+    // the reverb, chorus and delay with the effect's own send levels and adds it into `out`.
+    virtual void insertion(const int64_t* block, int values, int64_t* out) {
+        for (int i = 0; i < values; ++i) out[i] += block[i];
+    }
+
+    // System mode changed or the system was reset: every effect back to its defaults (the GS
+    // or XG ones for those modes), every bus and delay line silent.
+    virtual void resetEffects(int systemMode) = 0;
+    // Delay lines and buses silent, parameters kept.
+    virtual void clearTails() = 0;
+    // An effect parameter from a system-exclusive message: `type` is EV_SYSEX_LSB,
+    // EV_SYSEX_GS_LSB or EV_SYSEX_XG_LSB, `code` its parameter code, `value` 0..127;
+    // for XG, `group` and `block` come from the pending EV_SYSEX_XG_MSB.
+    virtual void parameter(int type, int code, int value, int group, int block) = 0;
+};
+
+}  // namespace svt

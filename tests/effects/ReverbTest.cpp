@@ -1,0 +1,177 @@
+// The reverb measured from its impulse response: decay time against the time table, stereo
+// spread, silence at the end, echo positions of the delay characters, and the mode rules.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "effects/EffectProbe.h"
+#include "effects/Reverb.h"
+
+namespace svt::test {
+namespace {
+
+using effects::ReverbKind;
+using effects::ReverbParams;
+using effects::SystemEffects;
+
+constexpr int kRate = 44100;
+
+Stereo impulseResponse(SystemEffects& fx, const ReverbParams& p, double seconds) {
+    fx.setReverb(p);
+    return runBus(fx, BUS_REVERB, static_cast<int>(seconds * kRate), impulse());
+}
+
+TEST(Reverb, DecayTimeFollowsTheTimeTable) {
+    // Rooms and halls ring for their size factor times the table's seconds, the plate for the
+    // table's seconds.
+    constexpr double kSize[] = {0.516850262, 1.004226004, 0.691046825, 0.893006004, 1.0};
+    for (int character = 0; character <= 5; ++character) {
+        for (int time : {16, 48, 64, 90}) {
+            SystemEffects fx(kRate, {3, 1});
+            const double seconds = effects::reverbSeconds(time);
+            const double expected = character == 5 ? seconds : kSize[character] * seconds;
+            const Stereo ir = impulseResponse(fx, {character, 0, 127, time, 0, 0}, expected * 2.5 + 0.5);
+            const double measured = rt60Seconds(ir, kRate);
+            EXPECT_NEAR(measured / expected, 1.0, 0.15)
+                << "character " << character << " time " << time << ": " << measured << " s, expected "
+                << expected << " s";
+        }
+    }
+}
+
+TEST(Reverb, TimeTableAnchors) {
+    const std::pair<int, double> anchors[] = {{0, 0.4103}, {32, 0.9695}, {64, 1.8187}, {96, 4.0002}, {112, 6.3563},
+                                              {127, 6.3563}};
+    for (auto [time, seconds] : anchors) EXPECT_NEAR(effects::reverbSeconds(time), seconds, 1e-4) << time;
+    for (int t = 1; t < 128; ++t) EXPECT_GE(effects::reverbSeconds(t), effects::reverbSeconds(t - 1)) << t;
+}
+
+TEST(Reverb, TailIsStereoAndDiesToExactSilence) {
+    for (int character = 0; character <= 7; ++character) {
+        SystemEffects fx(kRate, {3, 1});
+        const Stereo ir = impulseResponse(fx, {character, 0, 127, 32, 64, 0}, 1.0);
+        if (character <= 5) {
+            // The two sides of a room, hall or plate tail are different reflections; the rooms
+            // mix a quarter of each side into the other (0.6 for unrelated sides).
+            EXPECT_LT(std::abs(correlation(ir, kRate / 20, ir.frames())), 0.65) << "character " << character;
+        }
+        // Long after the sound, every value is exactly 0: no limit cycle in the loops.
+        const Stereo later = runBus(fx, BUS_REVERB, 40 * kRate, [](int, int) { return 0.0; });
+        const size_t last = later.frames() - kRate / 10;
+        double rest = 0;
+        for (size_t i = last; i < later.frames(); ++i) rest += std::abs(later.left[i]) + std::abs(later.right[i]);
+        EXPECT_EQ(rest, 0.0) << "character " << character;
+    }
+}
+
+TEST(Reverb, DelayCharactersEchoAtTheirTimeAndFeedback) {
+    const double a = 1 << 26;
+    const int d = static_cast<int>(32 * 3.75 * kRate / 1000);  // time 32
+    const double gain = 64 * 1.82 / 127, feedback = std::sqrt(64 / 127.0) * 0.98;
+    {
+        SystemEffects fx(kRate, {3, 1});
+        const Stereo ir = impulseResponse(fx, {6, 0, 64, 32, 64, 0}, 0.5);
+        EXPECT_NEAR(ir.left[size_t(d)] / a, gain, 1e-3);
+        EXPECT_NEAR(ir.left[size_t(2 * d)] / a, gain * feedback, 1e-3);
+        EXPECT_EQ(ir.left[size_t(d - 1)], 0.0);
+        EXPECT_NEAR(ir.right[size_t(d)] / a, gain, 1e-3);  // both sides were fed
+    }
+    {
+        // The panning delay throws the left input to the right first, then back.
+        SystemEffects fx(kRate, {3, 1});
+        fx.setReverb({7, 0, 64, 32, 64, 0});
+        const Stereo ir = runBus(fx, BUS_REVERB, kRate / 2, [a](int f, int side) { return f == 0 && side == 0 ? a : 0.0; });
+        EXPECT_NEAR(ir.right[size_t(d)] / a, gain, 1e-3);
+        EXPECT_EQ(ir.left[size_t(d)], 0.0);
+        EXPECT_NEAR(ir.left[size_t(2 * d)] / a, gain * feedback, 1e-3);
+        EXPECT_EQ(ir.right[size_t(2 * d)], 0.0);
+    }
+}
+
+TEST(Reverb, RoomNetworkLengthsAndPreDelay) {
+    // Hall 2 at time 64: room size 0.938, size factor 1; the first left comb is 1116 x Y
+    // raised to a prime.
+    SystemEffects fx(kRate, {3, 1});
+    fx.setReverb({4, 0, 64, 64, 0, 0});
+    const double y = 1.0 * effects::reverbSeconds(64) * 3.0 * (-20.0 * std::log10(0.85 * 0.28 + 0.7)) * 44100.0 / 97020.0;
+    const int32_t comb = fx.reverb().combLength(0, 0);
+    EXPECT_EQ(comb, effects::primeAtLeast(static_cast<int32_t>(1116 * y)));
+    for (int32_t dv = 3; dv * dv <= comb; dv += 2) EXPECT_NE(comb % dv, 0);
+    EXPECT_EQ(effects::primeAtLeast(4), 11);
+    EXPECT_EQ(effects::primeAtLeast(14), 17);
+
+    // The first reflection comes from the shortest comb; a pre-delay moves it later.
+    auto firstSound = [](const Stereo& s) {
+        for (size_t i = 0; i < s.frames(); ++i)
+            if (s.left[i] != 0.0 || s.right[i] != 0.0) return static_cast<int>(i);
+        return -1;
+    };
+    const int direct = firstSound(impulseResponse(fx, {4, 0, 64, 64, 0, 0}, 0.2));
+    EXPECT_EQ(direct, comb);
+    const int delayed = firstSound(impulseResponse(fx, {4, 0, 64, 64, 0, 20}, 0.2));
+    EXPECT_EQ(delayed, comb + kRate * 20 / 1000);
+}
+
+TEST(Reverb, ModesChooseTheAlgorithm) {
+    struct Case {
+        int mode, character;
+        bool stereo;
+        ReverbKind kind;
+    };
+    const Case cases[] = {{0, 4, true, ReverbKind::None},       {1, 5, true, ReverbKind::Standard},
+                          {2, 0, true, ReverbKind::Standard},   {3, 0, true, ReverbKind::RoomHall},
+                          {4, 4, true, ReverbKind::RoomHall},   {3, 5, true, ReverbKind::Plate},
+                          {3, 6, true, ReverbKind::Delay},      {4, 7, true, ReverbKind::PanningDelay},
+                          {-40, 5, true, ReverbKind::Plate},    {-(0x100 | 40), 5, true, ReverbKind::Standard},
+                          {3, 5, false, ReverbKind::Standard}};
+    for (const Case& c : cases)
+        EXPECT_EQ(effects::reverbKindFor(c.mode, c.character, c.stereo), c.kind) << c.mode << " " << c.character;
+
+    // The standard reverb rings too, and mode 0 is silent.
+    SystemEffects standard(kRate, {1, 1});
+    EXPECT_GT(peakOf(impulseResponse(standard, {4, 0, 64, 64, 0, 0}, 0.5)), 0.0);
+    EXPECT_GT(rt60Seconds(impulseResponse(standard, {4, 0, 64, 64, 0, 0}, 2.0), kRate), 0.1);
+    SystemEffects none(kRate, {0, 1});
+    EXPECT_FALSE(none.busActive(BUS_REVERB));
+    EXPECT_EQ(peakOf(impulseResponse(none, {4, 0, 64, 64, 0, 0}, 0.5)), 0.0);
+}
+
+TEST(Reverb, PreFilterDarkensTheInput) {
+    // A 10 kHz tone through the reverb with the strongest pre-filter comes out much weaker.
+    auto tone = [](int f, int) { return std::sin(2 * M_PI * 10000.0 * f / kRate) * (1 << 26); };
+    SystemEffects open(kRate, {3, 1}), dark(kRate, {3, 1});
+    open.setReverb({4, 0, 127, 64, 0, 0});
+    dark.setReverb({4, 7, 127, 64, 0, 0});
+    const double bright = peakOf(runBus(open, BUS_REVERB, kRate, tone));
+    const double filtered = peakOf(runBus(dark, BUS_REVERB, kRate, tone));
+    EXPECT_LT(filtered, bright * 0.3);
+}
+
+TEST(Reverb, FullScaleInputStaysWithinFullScale) {
+    // A full-scale tone sent at a channel's default reverb level through every character,
+    // and at the highest level through the chorus as a GS reset leaves it.
+    auto tone = [](int f, int side) { return std::sin(2 * M_PI * (side ? 331.0 : 440.0) * f / kRate) * kFullScale; };
+    for (int macro = 0; macro < 8; ++macro) {
+        SystemEffects fx(kRate, {3, 1});
+        fx.setReverb(effects::reverbMacro(macro));
+        EXPECT_LE(peakOf(runBus(fx, BUS_REVERB, 3 * kRate, tone, 40)), kFullScale) << "reverb macro " << macro;
+    }
+    SystemEffects fx(kRate, {3, 1});
+    EXPECT_LE(peakOf(runBus(fx, BUS_CHORUS, 2 * kRate, tone)), kFullScale);
+}
+
+TEST(Reverb, ResetLeavesEveryBusAndLineSilent) {
+    SystemEffects fx(kRate, {3, 1});
+    std::vector<int64_t> loud(2 * kBlockFrames, 1 << 27), mix(2 * kBlockFrames);
+    for (EffectBus bus : {BUS_REVERB, BUS_CHORUS, BUS_DELAY, BUS_EQ}) fx.send(bus, loud.data(), int(loud.size()), 127);
+    fx.process(mix.data(), int(mix.size()));
+    for (EffectBus bus : {BUS_REVERB, BUS_CHORUS, BUS_DELAY, BUS_EQ}) fx.send(bus, loud.data(), int(loud.size()), 127);
+    EXPECT_FALSE(fx.silent());
+    fx.resetEffects(SYSTEM_GS_RESET);
+    EXPECT_TRUE(fx.silent());
+    const Stereo after = runBus(fx, BUS_REVERB, kRate, [](int, int) { return 0.0; });
+    EXPECT_EQ(peakOf(after), 0.0);
+}
+
+}  // namespace
+}  // namespace svt::test
