@@ -14,6 +14,9 @@ SVT_TEST_PACKAGES+=(lame mpg123)
 # Live playback goes through ALSA; its configuration package brings the "null" device the tests use.
 SVT_BUILD_PACKAGES+=(libasound2-dev)
 SVT_RUNTIME_PACKAGES+=(libasound2 libasound2-data)
+# The player's terminal test runs it under tmux; a PulseAudio null sink, reached through ALSA's
+# pulse plugin, is the device that plays in real time.
+SVT_TEST_PACKAGES+=(tmux pulseaudio libasound2-plugins)
 
 svt_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
 

@@ -88,7 +88,11 @@ public:
             case NoticeTempo: status_.microsPerQuarter = n.args[0]; break;
             case NoticeKeyOffset: status_.transpose = n.args[0]; break;
             case NoticeMasterVolume: status_.volumePercent = n.args[0] * 100 / 70; break;
-            case NoticePause: status_.paused = n.args[0] != 0; break;
+            case NoticePause:
+                // The position playing resumes at; a seek while paused moves it.
+                status_.paused = n.args[0] != 0;
+                status_.heardSeconds = n.args[1];
+                break;
             case NoticeMute:
                 if (n.args[0] >= 0 && n.args[0] < 16) {
                     const uint32_t bit = 1u << n.args[0];
@@ -111,7 +115,9 @@ private:
             case PlayAction::Pause: pending_.push_back({CmdTogglePause, 0}); break;
             case PlayAction::SeekBack:
             case PlayAction::SeekForward: {
-                int64_t heard = engine_.player().heardPosition();
+                // While paused nothing is heard: a seek moves the position playing resumes at.
+                int64_t heard = engine_.player().paused() ? engine_.player().restartPosition()
+                                                          : engine_.player().heardPosition();
                 if (heard < 0) heard = engine_.player().currentSample();
                 const int64_t step = kSeekSeconds * rate * (key.action == PlayAction::SeekBack ? -1 : 1);
                 pending_.push_back({CmdJump, static_cast<int32_t>(std::max<int64_t>(0, heard + step))});
