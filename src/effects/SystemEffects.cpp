@@ -106,6 +106,9 @@ void SystemEffects::process(int64_t* out, int values) {
     }
     if (systemMode_ == SYSTEM_XG_ON) {
         // The XG chorus and variation blocks run on the chorus and delay buses.
+        // A block without effect returns nothing.
+        if (xgBlocks_[0].nodeCount() == 0) std::fill_n(chorusBus, values, 0);
+        if (xgBlocks_[1].nodeCount() == 0) std::fill_n(delayBus, values, 0);
         if (sent_[BUS_CHORUS]) {
             EffectChain& chorus = xgBlocks_[0];
             chorus.process(chorusBus, values);
@@ -425,7 +428,8 @@ void SystemEffects::xgParameter(int group, int block, int code, int v) {
     } else if (code == kXgVariationToChorus) {
         xgVariationToChorus_ = toQ24(v / 127.0);
     } else if (code == kXgVariationConnection) {
-        xgBlocks_[1].setSystemBlock(v == 1);
+        // The variation always works as a system effect on its send (an insertion into one
+        // part is not carried), so its dry part stays out whatever the connection.
     } else if (code >= 0x70 && code <= 0x75) {
         xgBlocks_[1].setParameter(code - 0x70 + 11, v);
     }

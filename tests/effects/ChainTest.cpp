@@ -1,0 +1,189 @@
+// The equaliser's gains measured on sines, and the effect chains: the tables, what each type
+// builds, an unknown type passing the sound unchanged, bit reduction, and every type
+// processing a loud block without running away.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "effects/EffectChain.h"
+#include "effects/EffectProbe.h"
+#include "player/SynthRig.h"
+#include "song/Sysex.h"
+#include "support/Signal.h"
+
+namespace svt::test {
+namespace {
+
+using effects::EffectChain;
+using effects::SystemEffects;
+using namespace sysex_code;
+
+constexpr int kRate = 44100;
+
+double gainDb(SystemEffects& fx, double hz) {
+    const double a = 1 << 26;
+    const Stereo out = runBus(fx, BUS_EQ, kRate / 2, [&](int f, int) { return a * std::sin(2 * M_PI * hz * f / kRate); });
+    const std::vector<double> settled(out.left.begin() + kRate / 4, out.left.end());
+    return 20 * std::log10(rms(settled) / (a / std::sqrt(2.0)));
+}
+
+TEST(Equaliser, ShelvesReachTheGainsAsked) {
+    struct Case {
+        int lowGain, highGain;
+    };
+    for (const Case c : {Case{0x4C, 0x34}, Case{0x34, 0x4C}, Case{0x46, 0x40}, Case{0x40, 0x3A}}) {
+        SystemEffects fx(kRate, {3, 1});
+        fx.parameter(EV_SYSEX_GS_LSB, kGsEqLowFrequency, 0, 0, 0);  // 200 Hz
+        fx.parameter(EV_SYSEX_GS_LSB, kGsEqHighFrequency, 1, 0, 0);  // 6 kHz
+        fx.parameter(EV_SYSEX_GS_LSB, kGsEqLowGain, c.lowGain, 0, 0);
+        fx.parameter(EV_SYSEX_GS_LSB, kGsEqHighGain, c.highGain, 0, 0);
+        EXPECT_TRUE(fx.busActive(BUS_EQ));
+        EXPECT_NEAR(gainDb(fx, 30.0), c.lowGain - 64, 0.5) << c.lowGain;
+        EXPECT_NEAR(gainDb(fx, 20000.0), c.highGain - 64, 0.5) << c.highGain;
+        // Between the shelves, little changes.
+        EXPECT_NEAR(gainDb(fx, 1500.0), 0.0, 2.0);
+    }
+    // Flat, the equaliser is off and channels skip it.
+    SystemEffects flat(kRate, {3, 1});
+    EXPECT_FALSE(flat.busActive(BUS_EQ));
+}
+
+TEST(Equaliser, ChannelsWithTheSwitchGoThroughIt) {
+    auto level = [](bool eqSwitch) {
+        SynthRig rig;
+        SystemEffects fx(kRate, {0, 0});
+        rig.synth->setEffects(&fx);
+        rig.program(0, 0);
+        rig.event(EV_SYSEX_GS_LSB, 0, 0x34, kGsEqHighGain);  // -12 dB above 6 kHz
+        rig.event(EV_SYSEX_GS_LSB, 0, 0x4C, kGsEqLowGain);   // +12 dB below 400 Hz
+        rig.event(EV_SYSEX_GS_LSB, 0, eqSwitch ? 1 : 0, kGsEqSwitch);
+        rig.noteOn(0, 33, 100);  // 55 Hz
+        rig.render(kRate / 2);
+        return rms(rig.left(kRate / 2));
+    };
+    EXPECT_NEAR(20 * std::log10(level(true) / level(false)), 12.0, 0.5);
+}
+
+TEST(EffectChains, TablesAndTheChainsTheyBuild) {
+    const auto engines = effects::effectEngines();
+    ASSERT_EQ(engines.size(), 28u);
+    for (size_t i = 0; i < engines.size(); ++i) EXPECT_EQ(engines[i].id, int(i));
+    EXPECT_EQ(engines[27].name, "2-Band EQ (Auto Wah OD built-in)");
+    EXPECT_EQ(effects::xgEffectTypes().back().type, 0xFFFF);
+    EXPECT_EQ(effects::xgEffectTypes().back().name, "EOF");
+    EXPECT_EQ(effects::gsInsertionTypes().back().name, "EOF");
+
+    struct Case {
+        bool gs;
+        int msb, lsb;
+        std::vector<int> ids;
+        std::string_view name;
+    };
+    const Case cases[] = {
+        {true, 0x01, 0x00, {3}, "Stereo-EQ"},          {true, 0x01, 0x10, {1, 4}, "Overdrive"},
+        {true, 0x01, 0x11, {1, 5}, "Distrotion"},      {true, 0x11, 0x03, {6}, "OD1/OD2"},
+        {true, 0x01, 0x40, {1, 15}, "Hexa Chorus"},    {true, 0x01, 0x72, {1, 22}, "Lo-Fi 1"},
+        {true, 0x01, 0x73, {1, 23}, "Lo-Fi 2"},        {true, 0x01, 0x20, {}, "None"},
+        {false, 0x05, 0, {16, 20}, "DELAY L,C,R"},     {false, 0x41, 7, {7, 10}, "FB CHORUS"},
+        {false, 0x43, 8, {8, 10}, "FLANGER 3"},        {false, 0x44, 0, {9, 10}, "SYMPHONIC"},
+        {false, 0x4E, 0, {24, 25}, "AUTO WAH"},        {false, 0x4E, 2, {24, 25, 26, 27}, "AUTO WAH+OVERDRIVE"},
+        {false, 0x4E, 1, {24, 25, 26, 27}, "AUTO WAH+DISTORTION"}, {false, 0x4B, 8, {13}, "STEREO AMP SIMULATOR"},
+        {false, 0x5E, 0, {21}, "LO-FI"},               {false, 0x30, 0, {}, "None"},
+    };
+    for (const Case& c : cases) {
+        EffectChain chain;
+        chain.prepare(kRate);
+        c.gs ? chain.buildGs(c.msb, c.lsb) : chain.buildXg(c.msb, c.lsb);
+        std::vector<int> ids;
+        for (int i = 0; i < chain.nodeCount(); ++i) ids.push_back(chain.nodeId(i));
+        EXPECT_EQ(ids, c.ids) << c.name;
+        EXPECT_EQ(chain.typeName(), c.name);
+    }
+}
+
+TEST(EffectChains, UnknownTypePassesUnchangedAndLoFiReducesBits) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int32_t> noise(-kFullScale, kFullScale);
+    std::vector<int32_t> block(2 * kBlockFrames);
+    for (auto& v : block) v = noise(random);
+
+    EffectChain unknown;
+    unknown.prepare(kRate);
+    unknown.buildGs(0x01, 0x20);
+    std::vector<int32_t> same = block;
+    unknown.process(same.data(), int(same.size()));
+    EXPECT_EQ(same, block);
+
+    // Lo-Fi 1, fully wet at full level: the low p + 19 bits are gone.
+    for (int p : {0, 3, 6}) {
+        EffectChain lofi;
+        lofi.prepare(kRate);
+        lofi.buildGs(0x01, 0x72);
+        lofi.setParameter(16, 127);
+        lofi.setParameter(20, 127);
+        lofi.setParameter(2, p);
+        std::vector<int32_t> x = block;
+        lofi.process(x.data(), int(x.size()));
+        const int32_t low = (int32_t(1) << (p + 19)) - 1;
+        for (size_t i = 0; i < x.size(); ++i) ASSERT_EQ(x[i], block[i] & ~low) << "p " << p << " at " << i;
+    }
+}
+
+TEST(EffectChains, EveryTypeProcessesLoudSoundWithinBounds) {
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int32_t> noise(-kFullScale, kFullScale);
+    auto check = [&](EffectChain& chain, std::string_view what) {
+        double loudest = 0.0;
+        std::vector<int32_t> x(2 * kBlockFrames);
+        for (int b = 0; b < 20; ++b) {
+            for (auto& v : x) v = b < 10 ? noise(random) : 0;
+            chain.process(x.data(), int(x.size()));
+            for (int32_t v : x) loudest = std::max(loudest, std::abs(double(v)));
+        }
+        EXPECT_LE(loudest, 8.0 * kFullScale) << what;
+        EXPECT_GT(loudest, 0.0) << what;
+    };
+    for (const auto& t : effects::gsInsertionTypes()) {
+        if (t.type == 0xFFFF) break;
+        EffectChain chain;
+        chain.prepare(kRate);
+        chain.buildGs(t.type >> 8, t.type & 0xFF);
+        check(chain, t.name);
+    }
+    for (const auto& t : effects::xgEffectTypes()) {
+        if (t.type == 0xFFFF) break;
+        EffectChain chain;
+        chain.prepare(kRate);
+        chain.setSystemBlock(true);
+        chain.buildXg(t.type >> 8, t.type & 0xFF);
+        if (chain.nodeCount() > 0) check(chain, t.name);
+    }
+}
+
+TEST(EffectChains, GsInsertionTakesTheChannelsSwitchedToIt) {
+    SynthRig rig;
+    SystemEffects fx(kRate, {0, 0});
+    rig.synth->setEffects(&fx);
+    rig.program(0, 0);
+    rig.event(EV_SYSEX_GS_LSB, 0, 0x01, kGsInsertionTypeMsb);
+    rig.event(EV_SYSEX_GS_LSB, 0, 0x72, kGsInsertionTypeMsb + 1);  // Lo-Fi 1
+    // Parameters 1..20 follow the type's two codes.
+    auto parameter = [](int n) { return kGsInsertionTypeMsb + 1 + n; };
+    rig.event(EV_SYSEX_GS_LSB, 0, 8, parameter(2));  // 27 bits go
+    rig.event(EV_SYSEX_GS_LSB, 0, 127, parameter(16));
+    rig.event(EV_SYSEX_GS_LSB, 0, 127, parameter(20));
+    EXPECT_EQ(fx.insertion().typeName(), "Lo-Fi 1");
+    rig.noteOn(0, 69, 127);
+    const auto dry = rig.left(kRate / 4);
+    bool fine = false;
+    for (double v : dry) fine = fine || std::fmod(std::abs(v), double(1 << 27)) != 0.0;
+    EXPECT_TRUE(fine);  // not switched: the sine as it is
+    rig.event(EV_SYSEX_GS_LSB, 0, 1, kGsInsertionSwitch);
+    const auto crushed = rig.left(kRate / 4);
+    for (double v : crushed) ASSERT_EQ(std::fmod(std::abs(v), double(1 << 27)), 0.0);
+    EXPECT_GT(peak(crushed), 0.0);
+}
+
+}  // namespace
+}  // namespace svt::test

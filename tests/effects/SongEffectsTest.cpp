@@ -1,0 +1,125 @@
+// Songs that set up their effects with GS and XG messages: the reverb macro, the XG
+// variation type and a GM reset change what is heard, played through the whole loop.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "effects/effects.h"
+#include "player/Player.h"
+#include "player/SynthRig.h"
+#include "song/SongInput.h"
+#include "support/SmfBuilder.h"
+#include "support/TempDir.h"
+
+namespace svt::test {
+namespace {
+
+constexpr int kRate = 44100;
+
+class RecordingSink final : public AudioSink {
+public:
+    std::vector<int32_t> samples;
+    int rate() const override { return kRate; }
+    bool realTime() const override { return false; }
+    int control(int, const std::string&) override { return 0; }
+    int add(const int32_t* s, int frames) override {
+        samples.insert(samples.end(), s, s + 2 * frames);
+        return 0;
+    }
+    int flush(bool) override { return CmdNone; }
+    int softFlush() override { return CmdNone; }
+    int64_t playedFrames() override { return -1; }
+    int64_t filledFrames() override { return 0; }
+    int64_t softFilledFrames() override { return 0; }
+    int64_t deviceQueueFrames() override { return 0; }
+};
+
+std::vector<uint8_t> gs(std::initializer_list<uint8_t> addressAndData) {
+    std::vector<uint8_t> m = {0x41, 0x10, 0x42, 0x12};
+    int sum = 0;
+    for (uint8_t b : addressAndData) {
+        m.push_back(b);
+        sum += b;
+    }
+    m.push_back(uint8_t((-sum) & 0x7F));
+    m.push_back(0xF7);
+    return m;
+}
+const std::vector<uint8_t> kGsReset = gs({0x40, 0x00, 0x7F, 0x00});
+const std::vector<uint8_t> kGmReset = {0x7E, 0x7F, 0x09, 0x01, 0xF7};
+const std::vector<uint8_t> kXgReset = {0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7};
+std::vector<uint8_t> xgVariation(uint8_t msb, uint8_t lsb) { return {0x43, 0x10, 0x4C, 0x02, 0x01, 0x40, msb, lsb, 0xF7}; }
+
+// A song: its set-up messages, then a short note on channel 1 with full reverb send (and
+// full variation send when asked), two seconds for the effects to ring, and a last note.
+std::vector<double> renderSong(const std::vector<std::vector<uint8_t>>& setup, bool variationSend = false,
+                               int reverbSend = 127) {
+    SmfBuilder smf(0, 480);
+    SmfTrack& t = smf.track();
+    t.tempo(0, 500000);
+    for (const auto& m : setup) t.sysex(0, m);
+    t.program(10, 0, 0).controller(0, 0, 91, reverbSend).controller(0, 0, 94, variationSend ? 127 : 0);
+    t.noteOn(10, 0, 69, 110).noteOff(48, 0, 69);  // a 50 ms note
+    t.noteOn(1920, 0, 81, 110).noteOff(48, 0, 81).endOfTrack(0);
+    TempDir dir;
+    const std::string file = dir.write("song.mid", smf.build());
+
+    SynthRig synth;
+    effects::SystemEffects fx(kRate, {3, 1});
+    synth.synth->setEffects(&fx);
+    SongInput input{synth.settings};
+    QuietControl control;
+    RecordingSink sink;
+    Player player{input, &synth.banks, *synth.synth, control};
+    player.setSink(&sink);
+    EXPECT_EQ(player.playFile(file), CmdTuneEnd);
+    return SynthRig::side(sink.samples, 0);
+}
+
+// Normalised autocorrelation of x at `lag`, over the stretch [from, to) in seconds.
+double echoAt(const std::vector<double>& x, int lag, double from, double to) {
+    const size_t a = size_t(from * kRate), b = std::min(x.size(), size_t(to * kRate));
+    double xy = 0, xx = 0;
+    for (size_t i = a; i + size_t(lag) < b; ++i) {
+        xy += x[i] * x[i + size_t(lag)];
+        xx += x[i] * x[i];
+    }
+    return xx > 0 ? xy / xx : 0.0;
+}
+
+double energy(const std::vector<double>& x, double from, double to) {
+    double e = 0;
+    for (size_t i = size_t(from * kRate); i < std::min(x.size(), size_t(to * kRate)); ++i) e += x[i] * x[i];
+    return e;
+}
+
+TEST(SongEffects, GsReverbMacroChangesTheCharacterAndGmResetRestoresIt) {
+    // Macro 6 is the delay character: echoes every 120 ms (time 32).
+    const int echo = int(32 * 3.75 * kRate / 1000);
+    const auto hall = renderSong({kGsReset});
+    const auto delay = renderSong({kGsReset, gs({0x40, 0x01, 0x30, 0x06})});
+    const auto restored = renderSong({kGsReset, gs({0x40, 0x01, 0x30, 0x06}), kGmReset});
+    // After the note (the song's 0.5 s lead-in plus 50 ms and the release) only effects sound.
+    EXPECT_GT(echoAt(delay, echo, 1.0, 2.0), 0.5);
+    EXPECT_LT(echoAt(hall, echo, 1.0, 2.0), 0.3);
+    EXPECT_LT(echoAt(restored, echo, 1.0, 2.0), 0.3);
+    EXPECT_GT(energy(hall, 1.0, 2.0), 0.0);
+    EXPECT_EQ(restored, renderSong({kGmReset}));
+}
+
+TEST(SongEffects, XgVariationTypeChangesWhatIsHeard) {
+    // The XG default variation is DELAY L,C,R; with NO EFFECT the variation send is silent.
+    const auto delay = renderSong({kXgReset}, true, 0);
+    const auto none = renderSong({kXgReset, xgVariation(0x00, 0x00)}, true, 0);
+    const auto chorus = renderSong({kXgReset, xgVariation(0x41, 0x00)}, true, 0);
+    EXPECT_NE(delay, none);
+    EXPECT_NE(chorus, none);
+    // The delay's taps ring on after the note; with no effect the variation send adds
+    // nothing at all.
+    EXPECT_GT(energy(delay, 0.6, 1.5), 1e15);
+    EXPECT_LT(energy(none, 0.6, 1.5), 1e6);
+    EXPECT_EQ(none, renderSong({kXgReset, xgVariation(0x00, 0x00)}, false, 0));
+}
+
+}  // namespace
+}  // namespace svt::test
