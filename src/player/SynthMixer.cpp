@@ -190,16 +190,38 @@ bool Synthesizer::controlUpdate(Voice& v) {
              v.rightMix <= 0);
 }
 
+template <bool kFiltered>
 void Synthesizer::mixChunk(Voice& v, const int32_t* s, int count, int64_t* out) {
+    // The filter runs in the same loop as the mix: its step is one long chain of dependent
+    // products, and the mix's work fills the time the processor would otherwise wait.
+    VoiceFilter& f = v.filter;
+    auto in = [&](int k) { return kFiltered ? f.step(s[k]) : s[k]; };
     int k = 0;
     for (; k < count && (v.leftMix != v.leftTarget || v.rightMix != v.rightTarget); ++k) {
         stepMix(v.leftMix, v.leftTarget, v.leftStep);
         stepMix(v.rightMix, v.rightTarget, v.rightStep);
-        out[2 * k] += int64_t(s[k]) * v.leftMix;
-        out[2 * k + 1] += int64_t(s[k]) * v.rightMix;
+        const int64_t x = in(k);
+        out[2 * k] += x * v.leftMix;
+        out[2 * k + 1] += x * v.rightMix;
     }
     const int64_t left = v.leftMix, right = v.rightMix;
-    if (left == 0 && right == 0) return;
+    if (left == 0 && right == 0) {
+        // Silent for now, but the filter keeps its state moving with the input.
+        if (kFiltered)
+            for (; k < count; ++k) f.step(s[k]);
+        return;
+    }
+    if (kFiltered) {
+        VoiceFilter local = f;  // in registers for the loop
+        for (; k < count; ++k) {
+            const int64_t x = local.step(s[k]);
+            out[2 * k] += x * left;
+            out[2 * k + 1] += x * right;
+        }
+        f.s1 = local.s1;
+        f.s2 = local.s2;
+        return;
+    }
     for (; k < count; ++k) {
         out[2 * k] += s[k] * left;
         out[2 * k + 1] += s[k] * right;
@@ -212,20 +234,10 @@ void Synthesizer::mixVoice(Voice& v, int frames) {
         v.resample.status = v.status;
         const int got = resampler_.render(v.resample, v.view,
                                           std::span<int32_t>(samples_.data(), size_t(count)));
-        VoiceFilter& f = v.filter;
-        if (f.active) {
-            for (int k = 0; k < got; ++k) {
-                const int64_t v3 =
-                    (int64_t(samples_[size_t(k)]) << 8) - f.s2;  // 8 more bits of precision
-                const int64_t v1 = (f.a1 * f.s1 + f.a2 * v3) >> 24;
-                const int64_t v2 = f.s2 + ((f.a2 * f.s1 + f.a3 * v3) >> 24);
-                f.s1 = 2 * v1 - f.s1;
-                f.s2 = 2 * v2 - f.s2;
-                samples_[size_t(k)] =
-                    static_cast<int32_t>(std::clamp<int64_t>(v2 >> 8, -(1 << 20), 1 << 20));
-            }
-        }
-        mixChunk(v, samples_.data(), got, target_ + 2 * offset);
+        if (v.filter.active)
+            mixChunk<true>(v, samples_.data(), got, target_ + 2 * offset);
+        else
+            mixChunk<false>(v, samples_.data(), got, target_ + 2 * offset);
         offset += got;
         return got == count && v.resample.timeout != 1;
     };

@@ -1194,9 +1194,14 @@ void Synthesizer::recomputeFilter(Voice& v) {
     if (!flt.active) flt.s1 = flt.s2 = 0;
     flt.active = true;
     flt.cutoffHz = cutoffHz;
-    flt.a1 = static_cast<int64_t>(a1 * kOne);
-    flt.a2 = static_cast<int64_t>(g * a1 * kOne);
-    flt.a3 = static_cast<int64_t>(g * g * a1 * kOne);
+    const double a2 = g * a1, a3 = g * g * a1;
+    auto q24 = [&](double c) { return static_cast<int64_t>(std::lround(c * kOne)); };
+    flt.s1Gain = q24(2 * a1 - 1);
+    flt.s1FromS2 = q24(-2 * a2);
+    flt.s1FromIn = q24(2 * a2);
+    flt.s2FromS1 = q24(2 * a2);
+    flt.s2Gain = q24(-2 * a3);
+    flt.s2FromIn = q24(2 * a3);
     flt.gain = std::pow(10.0, -db / 40.0);
 }
 

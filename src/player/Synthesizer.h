@@ -130,6 +130,7 @@ class Synthesizer final : public Synthesis {
     void advanceModulation(Voice& v);
     double envelopeFactor(const Voice& v) const;
     void setMixTargets(Voice& v);
+    template <bool kFiltered>
     void mixChunk(Voice& v, const int32_t* samples, int count, int64_t* out);
 
     const EngineSettings settings_;

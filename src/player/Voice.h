@@ -26,17 +26,32 @@ struct EnvelopeState {
 };
 
 // State-variable low-pass in its zero-delay form (stable for every cutoff below half the
-// rate, where the plain Chamberlin form already blows up at a sixth of it); coefficients and
-// the two integrator states carry 24 fraction bits.
+// rate, where the plain Chamberlin form already blows up at a sixth of it), written as the
+// update of its two integrator states so that one step is a single row of products per
+// state: the chain from one sample to the next is one multiply and two adds long.
+// Coefficients carry 24 fraction bits, the states 8 more bits than the samples.
 struct VoiceFilter {
     bool active = false;
-    int64_t a1 = 0;
-    int64_t a2 = 0;
-    int64_t a3 = 0;
+    int64_t s1Gain = 0;  // s1' = (s1Gain s1 + s1FromS2 s2 + s1FromIn x) >> 24
+    int64_t s1FromS2 = 0;
+    int64_t s1FromIn = 0;
+    int64_t s2FromS1 = 0;  // s2' = s2 + ((s2FromS1 s1 + s2Gain s2 + s2FromIn x) >> 24)
+    int64_t s2Gain = 0;
+    int64_t s2FromIn = 0;
     int64_t s1 = 0;
     int64_t s2 = 0;
     int32_t cutoffHz = 0;  // the cutoff the coefficients were made for
     double gain = 1.0;     // compensation for the resonance peak
+
+    // One sample through the filter: the low-pass output, the mean of the old and new s2.
+    int32_t step(int32_t in) {
+        const int64_t x = int64_t(in) << 8;
+        const int64_t a = s1, b = s2;
+        s1 = (s1Gain * a + s1FromS2 * b + s1FromIn * x) >> 24;
+        s2 = b + ((s2FromS1 * a + s2Gain * b + s2FromIn * x) >> 24);
+        const int64_t out = (b + s2) >> 9;
+        return static_cast<int32_t>(out < -(1 << 20) ? -(1 << 20) : out > (1 << 20) ? (1 << 20) : out);
+    }
 };
 
 struct Voice {
