@@ -1,0 +1,1 @@
+sorvanto_bench(effects SOURCES ${CMAKE_CURRENT_LIST_DIR}/EffectsBench.cpp DEPS sorvanto_effects)
