@@ -2,6 +2,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <thread>
 #include <algorithm>
 #include <vector>
@@ -23,6 +24,7 @@ constexpr const char* kConvertUsage =
     "usage: sorvanto-cli convert FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]\n"
     "                            [--interp none|linear|default] [--overwrite] [--jobs N]\n"
     "                            [--transpose N] [--tempo PCT] [--volume PCT] [--mute CH,...] [--solo CH]\n"
+    "                            [--reverb off|on] [--chorus off|on]\n"
     "                            [-f wav|mp3] [--bitrate KBPS | --vbr Q]\n";
 
 int usageError(const std::string& message) {
@@ -80,6 +82,8 @@ SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]
                     "  --tempo PCT   play at PCT percent of the written tempo (10..1000)\n"
                     "  --volume PCT  master volume, 0..200 percent of the player's scale (default 70)\n"
                     "  --mute CH,... silence channels (1..16); --solo CH plays only that channel\n"
+                    "  --reverb off|on  the reverb the song chooses (GS/XG), or none (default on)\n"
+                    "  --chorus off|on  the chorus at each channel's level, or none (default on)\n"
                     "%s",
                     kConvertUsage, kFormatHelp);
         return 0;
@@ -95,6 +99,8 @@ SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]
     const auto volumeText = parser.value("--volume");
     const auto muteText = parser.value("--mute");
     const auto soloText = parser.value("--solo");
+    const auto reverbText = parser.value("--reverb");
+    const auto chorusText = parser.value("--chorus");
     const FormatChoice format = takeFormatOptions(parser);
     const std::vector<std::string> operands = parser.operands();
     if (!parser.error().empty()) return usageError(parser.error());
@@ -108,6 +114,14 @@ SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]
         options.settings.outputRateHz = static_cast<int>(rate);
     }
     options.settings.controlRatio = settleControlRatio(options.settings.outputRateHz);
+    for (const auto& [name, text, on, mode] :
+         {std::tuple{"--reverb", reverbText, 3, &options.settings.reverbMode},
+          std::tuple{"--chorus", chorusText, 1, &options.settings.chorusMode}}) {
+        if (!text) continue;
+        if (*text != "on" && *text != "off")
+            return usageError(std::string(name) + " wants off or on, not \"" + *text + "\"");
+        *mode = *text == "on" ? on : 0;
+    }
     if (const std::string e = applyFormatOptions(format, options); !e.empty()) return usageError(e);
     if (const std::string e = formatUnavailable(options); !e.empty()) {
         std::fprintf(stderr, "sorvanto-cli convert: %s\n", e.c_str());
