@@ -30,11 +30,14 @@ int FakeWaveDevice::unprepare(platform::WaveBuffer&) {
 
 int FakeWaveDevice::write(const platform::WaveBuffer& buffer) {
     if (system_.failWrite) return -1;
-    std::lock_guard lock(mutex_);
-    if (queue_.empty()) startDelayLeft_ = system_.latencyFrames;
-    queue_.push_back(buffer);
-    system_.writtenSizes.push_back(buffer.bytes);
-    system_.writtenUsers.push_back(buffer.user);
+    {
+        std::lock_guard lock(mutex_);
+        if (queue_.empty()) startDelayLeft_ = system_.latencyFrames;
+        queue_.push_back(buffer);
+        system_.writtenSizes.push_back(buffer.bytes);
+        system_.writtenUsers.push_back(buffer.user);
+    }
+    if (system_.playsAtOnce) advance(buffer.bytes / static_cast<uint32_t>(format_.blockAlign()));
     return 0;
 }
 

@@ -63,6 +63,7 @@ public:
     // Time from the first buffer after standing idle to its sound, as a sound server's
     // pipeline takes it.
     int64_t latencyFrames = 0;
+    bool playsAtOnce = false;  // plays each buffer as it is written, like ALSA's null device
     bool failPrepare = false;
     bool failWrite = false;
     FakeWaveDevice* current = nullptr;  // the open device, if any
