@@ -98,6 +98,23 @@ void lagrangeRunScalar(const int16_t* pcm, int64_t position, int32_t increment, 
         out[k] = lagrangeFrame(pcm, position, table);
 }
 
+void linearRunScalar(const int16_t* pcm, int64_t position, int32_t increment, int count, int32_t* out) {
+    for (int k = 0; k < count; ++k, position += increment) {
+        const int16_t* q = pcm + (position >> 12);
+        const int32_t s0 = q[0];
+        out[k] = s0 + (((q[1] - s0) * int32_t(position & kFractionMask)) >> 12);
+    }
+}
+
+LinearRunFn linearRunFor(SimdLevel level) {
+#if defined(__x86_64__) || defined(__i386__)
+    if (level >= SimdLevel::Avx2 && simdLevelAvailable(SimdLevel::Avx2)) return linearRunAvx2;
+#else
+    (void)level;
+#endif
+    return linearRunScalar;
+}
+
 int32_t newtonFrame(const int16_t* pcm, int64_t dataSamples, int64_t position,
                     const InterpolationTables& t) {
     int64_t i = position >> 12;

@@ -85,6 +85,17 @@ void lagrangeRunAvx2(const int16_t* pcm, int64_t position, int32_t increment, in
                      int32_t* out, const LagrangeRow* table);
 #endif
 
+// Linear interpolation of `count` frames at positions position + k * increment:
+// s[i] + ((s[i+1] - s[i]) * f) >> 12 in 32-bit integers, so every form gives the same values.
+// Every position's i and i + 1 must lie inside the data or its padding.
+using LinearRunFn = void (*)(const int16_t* pcm, int64_t position, int32_t increment, int count,
+                             int32_t* out);
+LinearRunFn linearRunFor(SimdLevel level);
+void linearRunScalar(const int16_t* pcm, int64_t position, int32_t increment, int count, int32_t* out);
+#if defined(__x86_64__) || defined(__i386__)
+void linearRunAvx2(const int16_t* pcm, int64_t position, int32_t increment, int count, int32_t* out);
+#endif
+
 // One frame of the full kernel in portable code; the vector kernels use it for their tails.
 int32_t lagrangeFrame(const int16_t* pcm, int64_t position, const LagrangeRow* table);
 

@@ -61,6 +61,7 @@ int32_t sampleIncrementFor(int64_t frequencyMilliHz, int32_t sampleRateHz, int32
 Resampler::Resampler(SimdLevel simd)
     : simd_(simdLevelAvailable(simd) ? simd : bestSimdLevel()),
       lagrangeRun_(lagrangeRunFor(simd_)),
+      linearRun_(linearRunFor(simd_)),
       tables_(interpolationTables()),
       buffer_(kCapacityFrames) {}
 
@@ -249,11 +250,7 @@ void Resampler::interpolateRun(InterpolationKind kind, const Data& d, int64_t p,
             for (int k = 0; k < count; ++k, p += a) out[k] = s[p >> 12];
             return;
         case InterpolationKind::Linear:
-            for (int k = 0; k < count; ++k, p += a) {
-                const int16_t* q = s + (p >> 12);
-                int32_t s0 = q[0];
-                out[k] = s0 + (((q[1] - s0) * int32_t(p & kFractionMask)) >> 12);
-            }
+            linearRun_(s, p, a, count, out);
             return;
         case InterpolationKind::SineLagrange: break;
     }

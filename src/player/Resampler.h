@@ -152,6 +152,7 @@ private:
     bool reduceQuality_ = false;
     SimdLevel simd_;
     LagrangeRunFn lagrangeRun_;
+    LinearRunFn linearRun_;
     const InterpolationTables& tables_;
     std::vector<int32_t> buffer_;
 };

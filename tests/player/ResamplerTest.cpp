@@ -360,6 +360,21 @@ TEST(Resampler, VectorKernelsGiveTheScalarResultsBitForBit) {
             lagrangeRunScalar(data.data(), p, a, count, expected.data(), table);
             run(data.data(), p, a, count, got.data(), table);
             ASSERT_EQ(got, expected) << simdLevelName(level) << " position " << p << " increment " << a;
+            linearRunScalar(data.data(), p, a, count, expected.data());
+            linearRunFor(level)(data.data(), p, a, count, got.data());
+            ASSERT_EQ(got, expected) << simdLevelName(level) << " linear, position " << p << " increment " << a;
+        }
+        // Linear runs as long as a block, forwards and backwards, at the first sample and
+        // reaching the last one.
+        for (int32_t a : {4096, 4095, 1, -1, 9000, -9000, 3 * 4096 + 7}) {
+            const int count = 4352;
+            const int64_t length = int64_t(std::abs(a)) * (count - 1);
+            const int64_t p = a > 0 ? 0 : length;
+            ASSERT_LT((p + (a > 0 ? length : 0)) >> 12, 20001);
+            std::vector<int32_t> expected(count), got(count);
+            linearRunScalar(data.data(), p, a, count, expected.data());
+            linearRunFor(level)(data.data(), p, a, count, got.data());
+            ASSERT_EQ(got, expected) << simdLevelName(level) << " linear, increment " << a;
         }
         // Through the resampler, loops and edges included.
         Sample s(noise(3000, 8), 100, 2900, 0x4C);
