@@ -654,12 +654,15 @@ ChainPlan xgEffectPlan(int msb, int lsb) {
     }
 }
 
-void EffectChain::prepare(int rateHz) {
+void EffectChain::prepare(int rateHz, double longestSeconds) {
     rateHz_ = std::max(rateHz, 1);
-    const int32_t longest = static_cast<int32_t>(kLongestDelaySeconds * rateHz_) + 2;
-    for (EffectNode& n : nodes_) {
-        n.rateHz = rateHz_;
-        for (DelayLine& l : n.state.lines) l.prepare(longest);
+    const int32_t longest =
+        static_cast<int32_t>(std::min(longestSeconds, kLongestDelaySeconds) * rateHz_) + 2;
+    for (size_t i = 0; i < nodes_.size(); ++i) {
+        nodes_[i].rateHz = rateHz_;
+        // Only the first two engines of a chain are ever delays or modulated delays.
+        if (i < 2)
+            for (DelayLine& l : nodes_[i].state.lines) l.prepare(longest);
     }
 }
 

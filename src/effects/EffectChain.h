@@ -81,8 +81,9 @@ class EffectChain {
 public:
     static constexpr int kMaxNodes = 4;
 
-    // Reserves the delay lines of every node for the longest engine at this rate.
-    void prepare(int rateHz);
+    // Reserves the delay lines of the nodes for lines of up to `longestSeconds` (at most the
+    // longest any engine uses) at this rate.
+    void prepare(int rateHz, double longestSeconds = 1.5);
     // Frees the old chain, builds the one of the type, loads its default parameters and
     // initialises every node.
     void buildGs(int msb, int lsb);

@@ -38,6 +38,10 @@ struct DelayLine {
     // Replaces the contents by `n` zeros; within the prepared capacity nothing is allocated.
     void allocate(int32_t n) {
         n = std::max<int32_t>(n, 0);
+        if (n == 0 && buf.capacity() == 0) {  // an unused line stays without storage
+            size = index = 0;
+            return;
+        }
         buf.assign(size_t(std::max(n, 1)), 0);
         size = n;
         index = 0;

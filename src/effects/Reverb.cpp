@@ -145,10 +145,11 @@ void Reverb::prepare(int rateHz) {
         tank_[s].allPass.line.prepare(plateLength(kAllPassLengths[s], rateHz_, size));
         tank_[s].delay2.prepare(plateLength(kDelay2Lengths[s], rateHz_, size));
         echo_[s].prepare(static_cast<int32_t>(127 * 3.75 * rateHz_ / 1000) + 2);
-        standard_[s].comb1.prepare(scaledLength(kStandardLengths[0] + 2 * kStereoSpread, rateHz_, 1.0));
-        standard_[s].comb2.prepare(scaledLength(kStandardLengths[1] + 2 * kStereoSpread, rateHz_, 1.0));
-        standard_[s].ap1.line.prepare(scaledLength(kStandardLengths[2] + 2 * kStereoSpread, rateHz_, 1.0));
-        standard_[s].ap2.line.prepare(scaledLength(kStandardLengths[3] + 2 * kStereoSpread, rateHz_, 1.0));
+        // The largest size factor is just above 1.
+        standard_[s].comb1.prepare(scaledLength(kStandardLengths[0] + 2 * kStereoSpread, rateHz_, 1.01));
+        standard_[s].comb2.prepare(scaledLength(kStandardLengths[1] + 2 * kStereoSpread, rateHz_, 1.01));
+        standard_[s].ap1.line.prepare(scaledLength(kStandardLengths[2] + 2 * kStereoSpread, rateHz_, 1.01));
+        standard_[s].ap2.line.prepare(scaledLength(kStandardLengths[3] + 2 * kStereoSpread, rateHz_, 1.01));
     }
 }
 

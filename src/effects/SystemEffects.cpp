@@ -48,7 +48,7 @@ SystemEffects::SystemEffects(int rateHz, EffectOptions options)
     reverbUnit_.prepare(rateHz_);
     chorusUnit_.prepare(rateHz_);
     delayUnit_.prepare(rateHz_);
-    insertion_.prepare(rateHz_);
+    insertion_.prepare(rateHz_, 0.1);  // the GS types: drives, EQs, lo-fi, a hexa-chorus
     for (EffectChain& c : xgBlocks_) c.prepare(rateHz_);
     resetEffects(0);
 }

@@ -1,0 +1,86 @@
+// Rendering with effects, and changing effect types and parameters while a song plays, must
+// not allocate: every line is reserved when the effects are made. This executable counts the
+// allocations of its own thread through the global operator new.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+
+#include "effects/effects.h"
+#include "player/SynthRig.h"
+#include "song/Sysex.h"
+
+namespace {
+thread_local long allocations = 0;
+}
+
+void* operator new(std::size_t n) {
+    ++allocations;
+    if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace svt::test {
+namespace {
+
+using namespace sysex_code;
+
+TEST(EffectAllocations, NoneWhileRenderingOrChangingEffects) {
+    for (int mode : {SYSTEM_GS_RESET, SYSTEM_XG_ON}) {
+        SynthRig rig;
+        effects::SystemEffects fx(rig.rateHz, {3, 1});
+        rig.synth->setEffects(&fx);
+        rig.synth->setSystemMode(mode);
+        rig.synth->resetChannels();
+        for (int c = 0; c < 4; ++c) {
+            rig.program(c, 0);
+            rig.event(EV_REVERB_SEND, c, 100);
+            rig.event(EV_CHORUS_SEND, c, 100);
+            rig.event(EV_CELESTE_SEND, c, 100);
+        }
+        rig.event(EV_SYSEX_GS_LSB, 1, 1, kGsInsertionSwitch);
+        rig.event(EV_SYSEX_GS_LSB, 2, 1, kGsEqSwitch);
+        rig.noteOn(0, 60);
+        rig.noteOn(1, 64);
+        rig.noteOn(2, 67);
+        std::vector<int32_t> out(2 * kBlockFrames);
+        rig.synth->render(out.data(), kBlockFrames);  // the first block settles what is lazy
+
+        const long before = allocations;
+        auto step = [&] { rig.synth->render(out.data(), kBlockFrames); };
+        for (int reverb = 0; reverb < 8; ++reverb) {
+            rig.event(EV_SYSEX_GS_LSB, 0, reverb, kGsReverbMacro);
+            rig.event(EV_SYSEX_GS_LSB, 0, 127, kGsReverbMacro + 4);  // the longest time
+            step();
+        }
+        for (int chorus = 0; chorus < 8; ++chorus) {
+            rig.event(EV_SYSEX_GS_LSB, 0, chorus, kGsChorusMacro);
+            rig.event(EV_SYSEX_GS_LSB, 0, chorus, kGsDelayMacro);
+            rig.event(EV_SYSEX_GS_LSB, 0, 0x73, kGsDelayMacro + 2);
+            step();
+        }
+        rig.event(EV_SYSEX_GS_LSB, 0, 0x4C, kGsEqLowGain);
+        for (const auto& t : effects::gsInsertionTypes()) {
+            rig.event(EV_SYSEX_GS_LSB, 0, t.type >> 8, kGsInsertionTypeMsb);
+            rig.event(EV_SYSEX_GS_LSB, 0, t.type & 0xFF, kGsInsertionTypeMsb + 1);
+            step();
+        }
+        for (const auto& t : effects::xgEffectTypes()) {
+            for (int address : {0x20, 0x40}) {  // chorus and variation blocks
+                rig.event(EV_SYSEX_XG_MSB, 0, 0, kXgGroupEffect);
+                rig.event(EV_SYSEX_XG_LSB, 0, t.type >> 8, uint8_t(address));
+                rig.event(EV_SYSEX_XG_MSB, 0, 0, kXgGroupEffect);
+                rig.event(EV_SYSEX_XG_LSB, 0, t.type & 0xFF, uint8_t(address + 1));
+            }
+            rig.event(EV_SYSEX_XG_MSB, 0, 0, kXgGroupEffect);
+            rig.event(EV_SYSEX_XG_LSB, 0, 127, 0x42);  // the longest first variation parameter
+            step();
+        }
+        EXPECT_EQ(allocations - before, 0) << "mode " << mode;
+    }
+}
+
+}  // namespace
+}  // namespace svt::test
