@@ -73,6 +73,27 @@ __attribute__((target("avx2"))) inline __m256 avx2Lanes(const int16_t* pcm, int6
     return acc;
 }
 
+// Eight frames' lane sums to eight values. Three rounds of horizontal adds leave, per frame,
+// (l0+l1)+(l2+l3) in one half and (l4+l5)+(l6+l7) in the other; the halves are then added.
+__attribute__((target("avx2"))) inline void avx2Store8(const __m256* a, int32_t* out) {
+    __m256 h01 = _mm256_hadd_ps(a[0], a[1]);
+    __m256 h23 = _mm256_hadd_ps(a[2], a[3]);
+    __m256 h45 = _mm256_hadd_ps(a[4], a[5]);
+    __m256 h67 = _mm256_hadd_ps(a[6], a[7]);
+    __m256 q0 = _mm256_hadd_ps(h01, h23);
+    __m256 q1 = _mm256_hadd_ps(h45, h67);
+    __m256 low = _mm256_permute2f128_ps(q0, q1, 0x20);
+    __m256 high = _mm256_permute2f128_ps(q0, q1, 0x31);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_cvttps_epi32(_mm256_add_ps(low, high)));
+}
+
+// One frame's lane sums to its value, in the same order.
+__attribute__((target("avx2"))) inline int32_t avx2Sum1(__m256 a) {
+    __m256 h = _mm256_hadd_ps(a, a);
+    h = _mm256_hadd_ps(h, h);
+    return int32_t(_mm256_cvtss_f32(h) + _mm_cvtss_f32(_mm256_extractf128_ps(h, 1)));
+}
+
 }  // namespace
 
 __attribute__((target("avx2"))) void lagrangeRunAvx2(const int16_t* pcm, int64_t position,
@@ -82,20 +103,9 @@ __attribute__((target("avx2"))) void lagrangeRunAvx2(const int16_t* pcm, int64_t
     for (; k + 8 <= count; k += 8) {
         __m256 a[8];
         for (int j = 0; j < 8; ++j, position += increment) a[j] = avx2Lanes(pcm, position, table);
-        // Three rounds of horizontal adds leave, per frame, (l0+l1)+(l2+l3) in one half
-        // and (l4+l5)+(l6+l7) in the other; the halves are then brought together.
-        __m256 h01 = _mm256_hadd_ps(a[0], a[1]);
-        __m256 h23 = _mm256_hadd_ps(a[2], a[3]);
-        __m256 h45 = _mm256_hadd_ps(a[4], a[5]);
-        __m256 h67 = _mm256_hadd_ps(a[6], a[7]);
-        __m256 q0 = _mm256_hadd_ps(h01, h23);
-        __m256 q1 = _mm256_hadd_ps(h45, h67);
-        __m256 low = _mm256_permute2f128_ps(q0, q1, 0x20);
-        __m256 high = _mm256_permute2f128_ps(q0, q1, 0x31);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k),
-                            _mm256_cvttps_epi32(_mm256_add_ps(low, high)));
+        avx2Store8(a, out + k);
     }
-    for (; k < count; ++k, position += increment) out[k] = lagrangeFrame(pcm, position, table);
+    for (; k < count; ++k, position += increment) out[k] = avx2Sum1(avx2Lanes(pcm, position, table));
 }
 
 // Eight frames at a time: one 32-bit gather per frame fetches s[i] and s[i+1] together

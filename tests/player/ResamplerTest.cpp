@@ -376,6 +376,17 @@ TEST(Resampler, VectorKernelsGiveTheScalarResultsBitForBit) {
             linearRunFor(level)(data.data(), p, a, count, got.data());
             ASSERT_EQ(got, expected) << simdLevelName(level) << " linear, increment " << a;
         }
+        // Lagrange runs as long as a block, which the vector form takes in several stretches.
+        for (int32_t a : {4096, 4095, 1, 4097, 3 * 4096 + 7, 4 * 4096, 4 * 4096 + 1, -4096, -9000}) {
+            const int count = 4352;
+            const int64_t length = int64_t(std::abs(a)) * (count - 1);
+            const int64_t p = (a > 0 ? 12 << 12 : length + (12 << 12)) + 1234;
+            ASSERT_LT(((a > 0 ? p + length : p) >> 12) + 13, 20000);
+            std::vector<int32_t> expected(count), got(count);
+            lagrangeRunScalar(data.data(), p, a, count, expected.data(), table);
+            run(data.data(), p, a, count, got.data(), table);
+            ASSERT_EQ(got, expected) << simdLevelName(level) << " long run, increment " << a;
+        }
         // Through the resampler, loops and edges included.
         Sample s(noise(3000, 8), 100, 2900, 0x4C);
         Resampler scalar(SimdLevel::Scalar), vector(level);
