@@ -1197,10 +1197,8 @@ void Synthesizer::recomputeFilter(Voice& v) {
     const double a2 = g * a1, a3 = g * g * a1;
     auto q24 = [&](double c) { return static_cast<int64_t>(std::lround(c * kOne)); };
     flt.s1Gain = q24(2 * a1 - 1);
-    flt.s1FromS2 = q24(-2 * a2);
     flt.s1FromIn = q24(2 * a2);
     flt.s2FromS1 = q24(2 * a2);
-    flt.s2Gain = q24(-2 * a3);
     flt.s2FromIn = q24(2 * a3);
     flt.gain = std::pow(10.0, -db / 40.0);
 }

@@ -32,11 +32,12 @@ struct EnvelopeState {
 // Coefficients carry 24 fraction bits, the states 8 more bits than the samples.
 struct VoiceFilter {
     bool active = false;
-    int64_t s1Gain = 0;  // s1' = (s1Gain s1 + s1FromS2 s2 + s1FromIn x) >> 24
-    int64_t s1FromS2 = 0;
+    // s1' = (s1Gain s1 + s1FromIn (x - s2)) >> 24
+    // s2' = s2 + ((s2FromS1 s1 + s2FromIn (x - s2)) >> 24)
+    // (s2 enters each row with the input's coefficient negated, so they share one product)
+    int64_t s1Gain = 0;
     int64_t s1FromIn = 0;
-    int64_t s2FromS1 = 0;  // s2' = s2 + ((s2FromS1 s1 + s2Gain s2 + s2FromIn x) >> 24)
-    int64_t s2Gain = 0;
+    int64_t s2FromS1 = 0;
     int64_t s2FromIn = 0;
     int64_t s1 = 0;
     int64_t s2 = 0;
@@ -47,8 +48,9 @@ struct VoiceFilter {
     int32_t step(int32_t in) {
         const int64_t x = int64_t(in) << 8;
         const int64_t a = s1, b = s2;
-        s1 = (s1Gain * a + s1FromS2 * b + s1FromIn * x) >> 24;
-        s2 = b + ((s2FromS1 * a + s2Gain * b + s2FromIn * x) >> 24);
+        const int64_t d = x - b;
+        s1 = (s1Gain * a + s1FromIn * d) >> 24;
+        s2 = b + ((s2FromS1 * a + s2FromIn * d) >> 24);
         const int64_t out = (b + s2) >> 9;
         return static_cast<int32_t>(out < -(1 << 20) ? -(1 << 20) : out > (1 << 20) ? (1 << 20) : out);
     }
