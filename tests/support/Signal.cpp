@@ -253,7 +253,10 @@ Result<WavData> readWav(const std::string& path) {
 
 bool writeWav16(const std::string& path, int rateHz, int channels, std::span<const int16_t> samples) {
     std::vector<uint8_t> b;
-    auto text = [&](const char* id) { b.insert(b.end(), id, id + 4); };
+    // Byte by byte: GCC 12 warns falsely about a range insert into a growing vector here.
+    auto text = [&](const char* id) {
+        for (int i = 0; i < 4; ++i) b.push_back(uint8_t(id[i]));
+    };
     auto u16 = [&](uint32_t v) {
         b.push_back(uint8_t(v));
         b.push_back(uint8_t(v >> 8));
