@@ -190,6 +190,38 @@ bool Synthesizer::controlUpdate(Voice& v) {
              v.rightMix <= 0);
 }
 
+namespace {
+
+enum Sides { kBothSides, kLeftOnly, kRightOnly, kCentre };
+
+// Frames k..count-1 at a constant mix.
+template <bool kFiltered, Sides kSides>
+void mixConstant(VoiceFilter& f, const int32_t* s, int k, int count, int64_t left, int64_t right,
+                 int64_t* out) {
+    VoiceFilter local = f;  // in registers for the loop
+    for (; k < count; ++k) {
+        const int64_t x = kFiltered ? local.step(s[k]) : s[k];
+        if constexpr (kSides == kLeftOnly) {
+            out[2 * k] += x * left;
+        } else if constexpr (kSides == kRightOnly) {
+            out[2 * k + 1] += x * right;
+        } else if constexpr (kSides == kCentre) {
+            const int64_t both = x * left;
+            out[2 * k] += both;
+            out[2 * k + 1] += both;
+        } else {
+            out[2 * k] += x * left;
+            out[2 * k + 1] += x * right;
+        }
+    }
+    if (kFiltered) {
+        f.s1 = local.s1;
+        f.s2 = local.s2;
+    }
+}
+
+}  // namespace
+
 template <bool kFiltered>
 void Synthesizer::mixChunk(Voice& v, const int32_t* s, int count, int64_t* out) {
     // The filter runs in the same loop as the mix: its step is one long chain of dependent
@@ -211,21 +243,16 @@ void Synthesizer::mixChunk(Voice& v, const int32_t* s, int count, int64_t* out) 
             for (; k < count; ++k) f.step(s[k]);
         return;
     }
-    if (kFiltered) {
-        VoiceFilter local = f;  // in registers for the loop
-        for (; k < count; ++k) {
-            const int64_t x = local.step(s[k]);
-            out[2 * k] += x * left;
-            out[2 * k + 1] += x * right;
-        }
-        f.s1 = local.s1;
-        f.s2 = local.s2;
-        return;
-    }
-    for (; k < count; ++k) {
-        out[2 * k] += s[k] * left;
-        out[2 * k + 1] += s[k] * right;
-    }
+    // Hard-panned voices (the halves of stereo samples) feed one side only, centred ones
+    // both sides with the same product.
+    if (right == 0)
+        mixConstant<kFiltered, kLeftOnly>(f, s, k, count, left, right, out);
+    else if (left == 0)
+        mixConstant<kFiltered, kRightOnly>(f, s, k, count, left, right, out);
+    else if (left == right)
+        mixConstant<kFiltered, kCentre>(f, s, k, count, left, right, out);
+    else
+        mixConstant<kFiltered, kBothSides>(f, s, k, count, left, right, out);
 }
 
 void Synthesizer::mixVoice(Voice& v, int frames) {
