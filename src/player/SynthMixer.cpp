@@ -257,15 +257,28 @@ void Synthesizer::mixChunk(Voice& v, const int32_t* s, int count, int64_t* out) 
 
 void Synthesizer::mixVoice(Voice& v, int frames) {
     int offset = 0;
+    // Frames resampled ahead: samples_[k] is frame `aheadFrom` + k; `aheadEnded` when the
+    // data ran out within them.
+    bool ahead = false;
+    bool aheadEnded = false;
+    int aheadFrom = 0;
+    int aheadCount = 0;
     auto produce = [&](int count) {
-        v.resample.status = v.status;
-        const int got = resampler_.render(v.resample, v.view,
-                                          std::span<int32_t>(samples_.data(), size_t(count)));
+        const int32_t* s = samples_.data();
+        int got;
+        if (ahead) {
+            s += offset - aheadFrom;
+            got = std::min(count, aheadFrom + aheadCount - offset);
+        } else {
+            v.resample.status = v.status;
+            got = resampler_.render(v.resample, v.view, std::span<int32_t>(samples_.data(), size_t(count)));
+        }
         if (v.filter.active)
-            mixChunk<true>(v, samples_.data(), got, target_ + 2 * offset);
+            mixChunk<true>(v, s, got, target_ + 2 * offset);
         else
-            mixChunk<false>(v, samples_.data(), got, target_ + 2 * offset);
+            mixChunk<false>(v, s, got, target_ + 2 * offset);
         offset += got;
+        if (ahead) return !(aheadEnded && offset >= aheadFrom + aheadCount);
         return got == count && v.resample.timeout != 1;
     };
 
@@ -289,6 +302,16 @@ void Synthesizer::mixVoice(Voice& v, int frames) {
         }
         offset = v.delay;
         v.delay = 0;
+    }
+    if (v.region != nullptr && v.region->modEnvToPitch == 0 && offset < frames) {
+        // Nothing a control update does changes this voice's increment, so the whole
+        // stretch is resampled in one call (a run per loop pass instead of per period).
+        v.resample.status = v.status;
+        aheadFrom = offset;
+        aheadCount = resampler_.render(v.resample, v.view,
+                                       std::span<int32_t>(samples_.data(), size_t(frames - offset)));
+        aheadEnded = aheadCount < frames - offset || v.resample.timeout == 1;
+        ahead = true;
     }
     while (offset < frames) {
         if (v.controlCounter <= 0) {
