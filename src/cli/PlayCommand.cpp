@@ -24,7 +24,7 @@ namespace {
 
 constexpr const char* kPlayUsage =
     "usage: sorvanto-cli play FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] [--tempo PCT] "
-    "[--volume PCT] [--verbose]\n";
+    "[--volume PCT] [--interp none|linear|default] [--verbose]\n";
 constexpr int kSeekSeconds = 5;
 constexpr int kVolumeStep = 10;
 
@@ -172,7 +172,7 @@ std::string titleOf(const std::string& path) {
 }  // namespace
 
 SVT_CLI_COMMAND(play,
-                "FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] [--tempo PCT] [--volume PCT]",
+                "FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] [--tempo PCT] [--volume PCT] [--interp KIND]",
                 "play songs through the sound device, with keys and a status line") {
     ArgParser parser(cmd.args);
     if (parser.flag("--help", "-h")) {
@@ -182,6 +182,7 @@ SVT_CLI_COMMAND(play,
                     "  --transpose N    semitones, -24..24\n"
                     "  --tempo PCT      tempo in percent, 25..400\n"
                     "  --volume PCT     master volume in percent, 0..200 (default 70)\n"
+                    "  --interp KIND    resampling: none, linear or default (26-point, the best)\n"
                     "  --verbose        the sound device's diagnostic lines on standard error\n"
                     "keys: space pause, left/right seek 5 s, n/p next/previous, +/- transpose,\n"
                     "      [ ] tempo, up/down volume, 1-9 0 ! @ # $ %% ^ mute channels 1-16, q quit\n",
@@ -193,6 +194,7 @@ SVT_CLI_COMMAND(play,
     const auto transposeText = parser.value("--transpose");
     const auto tempoText = parser.value("--tempo");
     const auto volumeText = parser.value("--volume");
+    const auto interpText = parser.value("--interp");
     const bool verbose = parser.flag("--verbose", "-v");
     const std::vector<std::string> operands = parser.operands();
     if (!parser.error().empty()) return usageError(parser.error());
@@ -204,6 +206,16 @@ SVT_CLI_COMMAND(play,
         return usageError("--tempo wants a percentage between 25 and 400, not \"" + *tempoText + "\"");
     if (volumeText && !parseInt(*volumeText, 0, 200, volume))
         return usageError("--volume wants a percentage between 0 and 200, not \"" + *volumeText + "\"");
+
+    InterpolationKind interpolation = InterpolationKind::SineLagrange;
+    if (interpText) {
+        if (*interpText == "none")
+            interpolation = InterpolationKind::None;
+        else if (*interpText == "linear")
+            interpolation = InterpolationKind::Linear;
+        else if (*interpText != "default")
+            return usageError("--interp wants none, linear or default, not \"" + *interpText + "\"");
+    }
 
     const std::vector<std::string> songs = expandPlaylistNames(operands);
     if (songs.empty()) {
@@ -227,6 +239,7 @@ SVT_CLI_COMMAND(play,
         std::fprintf(stderr, "sorvanto-cli play: %s\n", loaded.error().message.c_str());
         return 1;
     }
+    engine.synthesizer().resampler().setInterpolation(interpolation);
     engine.selectOutput("d");
     auto& live = dynamic_cast<output::LiveOutput&>(engine.output());
     if (device) live.setDeviceName(*device);

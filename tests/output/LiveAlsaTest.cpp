@@ -54,9 +54,11 @@ std::string song(const TempDir& dir) {
 
 // Plays `midi` into the output named by `outputText`; `setUp` adjusts the device first.
 template <typename SetUp>
-int play(const std::string& font, const std::string& midi, const char* outputText, SetUp setUp) {
+int play(const std::string& font, const std::string& midi, const char* outputText, SetUp setUp,
+         InterpolationKind interpolation = InterpolationKind::SineLagrange) {
     Engine engine;
     if (!engine.loadSoundFont(font).ok()) return -100;
+    engine.synthesizer().resampler().setInterpolation(interpolation);
     if (!engine.selectOutput(outputText)) return -101;
     setUp(engine.output());
     if (engine.openOutput() < 0) return -102;
@@ -104,38 +106,51 @@ TEST(LiveAlsa, TheStreamTheDevicePlaysIsTheSongTheWavFileHolds) {
 // The command line's player on an ALSA device that an .asoundrc in a home of the test's own
 // defines: a file PCM over null that starts a new numbered file each time the device opens.
 TEST(LiveAlsa, ThePlayCommandPlaysTheSongTheWavFileHolds) {
-    TempDir dir;
-    const std::string font = sineFont(dir), midi = song(dir);
-    const std::string wav = dir.file("chord.wav"), raw = dir.file("played.raw");
-    ASSERT_EQ(play(font, midi, "w", [&](output::OutputDevice& d) { d.name = wav; }), CmdTuneEnd);
-    {
-        std::ofstream rc(dir.file(".asoundrc"));
-        rc << "pcm.sorvanto_test {\n  type file\n  slave.pcm \"null\"\n  file \"" << raw
-           << "\"\n  format \"raw\"\n  truncate false\n}\n";
-    }
-    // ALSA reads ~/.asoundrc; the player inherits this home.
-    const char* home = std::getenv("HOME");
-    const std::string savedHome = home != nullptr ? home : "";
-    setenv("HOME", dir.path().c_str(), 1);
-    const test::CliRun run = test::runCli("play " + midi + " -s " + font + " --device sorvanto_test --verbose < /dev/null");
-    setenv("HOME", savedHome.c_str(), 1);
-    ASSERT_EQ(run.exitCode, 0) << run.out;
-    EXPECT_NE(run.out.find("Gerät offen."), std::string::npos) << run.out;
+    struct Case {
+        const char* option;
+        InterpolationKind kind;
+    };
+    std::vector<std::vector<uint8_t>> references;
+    for (const Case& c : {Case{"", InterpolationKind::SineLagrange}, Case{" --interp linear", InterpolationKind::Linear}}) {
+        SCOPED_TRACE(c.option);
+        TempDir dir;
+        const std::string font = sineFont(dir), midi = song(dir);
+        const std::string wav = dir.file("chord.wav"), raw = dir.file("played.raw");
+        ASSERT_EQ(play(font, midi, "w", [&](output::OutputDevice& d) { d.name = wav; }, c.kind), CmdTuneEnd);
+        {
+            std::ofstream rc(dir.file(".asoundrc"));
+            rc << "pcm.sorvanto_test {\n  type file\n  slave.pcm \"null\"\n  file \"" << raw
+               << "\"\n  format \"raw\"\n  truncate false\n}\n";
+        }
+        // ALSA reads ~/.asoundrc; the player inherits this home.
+        const char* home = std::getenv("HOME");
+        const std::string savedHome = home != nullptr ? home : "";
+        setenv("HOME", dir.path().c_str(), 1);
+        const test::CliRun run =
+            test::runCli("play " + midi + " -s " + font + c.option + " --device sorvanto_test --verbose < /dev/null");
+        setenv("HOME", savedHome.c_str(), 1);
+        ASSERT_EQ(run.exitCode, 0) << run.out;
+        EXPECT_NE(run.out.find("Gerät offen."), std::string::npos) << run.out;
 
-    std::vector<uint8_t> played;
-    for (int n = 0; n < 100; ++n) {
-        char suffix[8] = "";
-        if (n > 0) std::snprintf(suffix, sizeof suffix, ".%04d", n);
-        if (!std::filesystem::exists(raw + suffix)) break;
-        const std::vector<uint8_t> part = test::readFileBytes(raw + suffix);
-        played.insert(played.end(), part.begin(), part.end());
+        std::vector<uint8_t> played;
+        for (int n = 0; n < 100; ++n) {
+            char suffix[8] = "";
+            if (n > 0) std::snprintf(suffix, sizeof suffix, ".%04d", n);
+            if (!std::filesystem::exists(raw + suffix)) break;
+            const std::vector<uint8_t> part = test::readFileBytes(raw + suffix);
+            played.insert(played.end(), part.begin(), part.end());
+        }
+        const std::vector<uint8_t> file = test::readFileBytes(wav);
+        ASSERT_GT(file.size(), output::kWavHeaderBytes);
+        const std::vector<uint8_t> expected(file.begin() + output::kWavHeaderBytes, file.end());
+        ASSERT_GE(played.size(), expected.size());
+        EXPECT_LT(played.size() - expected.size(), static_cast<size_t>(output::kLiveBufferBytes));
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), played.begin()));
+        references.push_back(expected);
     }
-    const std::vector<uint8_t> file = test::readFileBytes(wav);
-    ASSERT_GT(file.size(), output::kWavHeaderBytes);
-    const std::vector<uint8_t> expected(file.begin() + output::kWavHeaderBytes, file.end());
-    ASSERT_GE(played.size(), expected.size());
-    EXPECT_LT(played.size() - expected.size(), static_cast<size_t>(output::kLiveBufferBytes));
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), played.begin()));
+    ASSERT_EQ(references.size(), 2u);
+    EXPECT_NE(references[0], references[1]) << "the interpolation chosen makes no difference to the sound";
+    EXPECT_EQ(test::runCli("play x.mid --interp cubic").exitCode, 2);
 }
 
 TEST(LiveAlsa, AnUnknownDeviceIsNotDetectedAndDoesNotOpen) {
