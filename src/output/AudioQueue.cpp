@@ -264,7 +264,9 @@ int AudioQueue::add(const int32_t* samples, int frames) {
 
 void AudioQueue::waitALittle() {
     if (deviceQueueBytes_ == 0) return;
-    int64_t w = deviceQueueFrames() / 5;
+    // Commands are polled between blocks, not during this wait: a fifth of the device queue
+    // (over half a second) would hold a key that long, a bucket's time keeps it to a block.
+    int64_t w = std::min<int64_t>(deviceQueueFrames() / 5, bucketBytes_ / bytesPerFrame_);
     if (hooks_) {
         const int64_t due = hooks_->framesToNextNotice();
         if (due >= 0 && due < w) w = due;
