@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 
 #include "effects/effects.h"
 #include "song/Sysex.h"
@@ -177,6 +178,26 @@ void SystemEffects::insertion(const int64_t* block, int values, int64_t* out) {
         if (insertionSends_[k] <= 0 || !busActive(kBuses[k])) continue;
         sendValues(kBuses[k], x, values, insertionSends_[k]);
     }
+}
+
+void SystemEffects::setChannelEq(int channel, int bassGain, int trebleGain, int bassFrequency,
+                                 int trebleFrequency) {
+    if (channel < 0 || channel >= kChannels) return;
+    // XG frequency values: 4 is about 32 Hz, 40 about 2 kHz, 58 about 16 kHz.
+    auto hz = [](int v) { return 20.0 * std::exp2(std::clamp(v, 0, 60) / 6.0); };
+    auto db = [](int v) { return double(std::clamp(v - 64, -12, 12)); };
+    channelEqs_[size_t(channel)].set(hz(bassFrequency), db(bassGain), hz(trebleFrequency), db(trebleGain), rateHz_);
+}
+
+void SystemEffects::channelEq(int channel, int64_t* block, int values) {
+    if (channel < 0 || channel >= kChannels) return;
+    TwoBandEq& eq = channelEqs_[size_t(channel)];
+    if (eq.flat()) return;
+    values = std::min(values, kBusValues);
+    int32_t* x = chainScratch_.data();
+    for (int i = 0; i < values; ++i) x[i] = saturate32(block[i]);
+    eq.process(x, values);
+    for (int i = 0; i < values; ++i) block[i] = x[i];
 }
 
 bool SystemEffects::silent() const {

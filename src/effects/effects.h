@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/Constants.h"
 #include "effects/ChorusDelay.h"
 #include "effects/EffectChain.h"
 #include "effects/Equalizer.h"
@@ -46,6 +47,8 @@ public:
     void clearTails() override;
     void parameter(int type, int code, int value, int group, int block) override;
     bool insertionActive() const override;
+    void setChannelEq(int channel, int bassGain, int trebleGain, int bassFrequency, int trebleFrequency) override;
+    void channelEq(int channel, int64_t* block, int values) override;
     void insertion(const int64_t* block, int values, int64_t* out) override;
 
     const ReverbParams& reverbParams() const { return reverb_; }
@@ -98,6 +101,7 @@ private:
     int32_t xgChorusReturn_ = kQ24One, xgChorusToReverb_ = 0;
     int32_t xgVariationReturn_ = kQ24One, xgVariationToReverb_ = 0, xgVariationToChorus_ = 0;
     std::vector<int32_t> chainScratch_;
+    std::array<TwoBandEq, kChannels> channelEqs_{};
     // Frames the reverb still runs after the last send, until its tail has died away.
     int32_t tailFrames_ = 0, tailLength_ = 0;
 };

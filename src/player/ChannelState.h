@@ -31,6 +31,10 @@ enum ParameterIndex : int {
     PARAM_VIBRATO_DELAY = 2,
     PARAM_CUTOFF = 3,
     PARAM_RESONANCE = 4,
+    PARAM_EQ_BASS_GAIN = 5,
+    PARAM_EQ_TREBLE_GAIN = 6,
+    PARAM_EQ_BASS_FREQUENCY = 7,
+    PARAM_EQ_TREBLE_FREQUENCY = 8,
     PARAM_ATTACK = 9,
     PARAM_DECAY = 10,
     PARAM_RELEASE = 11,
@@ -83,6 +87,9 @@ struct ChannelState {
     // Frame of the channel's last note-on (-1: none yet); its reverb send stops four
     // seconds after it.
     int64_t lastNoteFrame = -1;
+    // The channel's own two-band equaliser (XG): gains 64 = flat, frequency values as sent.
+    uint8_t eqBassGain = 64, eqTrebleGain = 64, eqBassFrequency = 12, eqTrebleFrequency = 54;
+    bool eqInUse = false;
     // The pending half of an XG parameter: the block and the parameter group it belongs to.
     uint8_t pendingXgValue = 0;
     uint8_t pendingXgParameter = 0;

@@ -39,6 +39,12 @@ public:
         for (int i = 0; i < values; ++i) out[i] += block[i];
     }
 
+    // A channel's own two-band equaliser (XG part EQ): gains 64 flat (+-12 dB), frequency
+    // values 4..40 (bass) and 28..58 (treble); channelEq runs it in place on the channel.
+    virtual void setChannelEq(int /*channel*/, int /*bassGain*/, int /*trebleGain*/, int /*bassFrequency*/,
+                              int /*trebleFrequency*/) {}
+    virtual void channelEq(int /*channel*/, int64_t* /*block*/, int /*values*/) {}
+
     // System mode changed or the system was reset: every effect back to its defaults (the GS
     // or XG ones for those modes), every bus and delay line silent.
     virtual void resetEffects(int systemMode) = 0;

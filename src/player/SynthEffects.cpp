@@ -53,7 +53,8 @@ bool Synthesizer::routeChannels(int frames) {
     const bool reverb = effects_->busActive(BUS_REVERB), chorus = effects_->busActive(BUS_CHORUS),
                delay = effects_->busActive(BUS_DELAY), eq = effects_->busActive(BUS_EQ),
                insertion = effects_->insertionActive();
-    if (!reverb && !chorus && !delay && !eq && !insertion) return false;
+    const bool partEq = std::any_of(channels_.begin(), channels_.end(), [](const ChannelState& ch) { return ch.eqInUse; });
+    if (!reverb && !chorus && !delay && !eq && !insertion && !partEq) return false;
 
     const int64_t sendFrames = int64_t(kReverbSendSeconds) * settings_.outputRateHz;
     const size_t values = size_t(2 * frames);
@@ -68,7 +69,7 @@ bool Synthesizer::routeChannels(int frames) {
         const bool expired = ch.lastNoteFrame < 0 || renderedFrames_ - ch.lastNoteFrame >= sendFrames;
         const bool reverbAsMain = !reverb || reverbLevelOf(c) == defaultReverbLevel() ||
                                   (effects_->reverbMode() != 3 && expired);
-        const bool direct = !(eq && ch.eqSwitch) && reverbAsMain && (!chorus || chorusLevelOf(c) < 1) &&
+        const bool direct = !(eq && ch.eqSwitch) && !ch.eqInUse && reverbAsMain && (!chorus || chorusLevelOf(c) < 1) &&
                             (!delay || ch.delayLevel < 1) && ch.dryLevel == 127;
         if (direct) continue;
         int64_t* buffer = channelMix_.data() + size_t(c) * 2 * kBlockFrames;
@@ -91,7 +92,8 @@ void Synthesizer::sendEffects(int frames) {
     for (int c = 0; c < kChannels; ++c) {
         if (!((ownBuffers_ >> c) & 1u)) continue;
         const ChannelState& ch = channels_[size_t(c)];
-        const int64_t* buffer = channelMix_.data() + size_t(c) * 2 * kBlockFrames;
+        int64_t* buffer = channelMix_.data() + size_t(c) * 2 * kBlockFrames;
+        if (ch.eqInUse) effects_->channelEq(c, buffer, values);
         if (chorus && chorusLevelOf(c) > 0) effects_->send(BUS_CHORUS, buffer, values, chorusLevelOf(c));
         if (delay && ch.delayLevel > 0) effects_->send(BUS_DELAY, buffer, values, ch.delayLevel);
         const bool recent = ch.lastNoteFrame >= 0 && renderedFrames_ - ch.lastNoteFrame < sendFrames;

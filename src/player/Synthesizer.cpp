@@ -121,6 +121,11 @@ void Synthesizer::resetChannel(int c) {
     ch.dryLevel = 127;
     ch.lastNoteFrame = -1;
     ch.pendingXgValue = ch.pendingXgParameter = 0;
+    ch.eqBassGain = ch.eqTrebleGain = 64;
+    ch.eqBassFrequency = 12;
+    ch.eqTrebleFrequency = 54;
+    ch.eqInUse = false;
+    if (effects_) effects_->setChannelEq(c, 64, 64, 12, 54);
 }
 
 void Synthesizer::resetChannels() {
@@ -202,6 +207,14 @@ int Synthesizer::parameterIndex(int c) const {
             return PARAM_CUTOFF;
         case 0x0121:
             return PARAM_RESONANCE;
+        case 0x0130:
+            return PARAM_EQ_BASS_GAIN;
+        case 0x0131:
+            return PARAM_EQ_TREBLE_GAIN;
+        case 0x0134:
+            return PARAM_EQ_BASS_FREQUENCY;
+        case 0x0135:
+            return PARAM_EQ_TREBLE_FREQUENCY;
         case 0x0163:
             return PARAM_ATTACK;
         case 0x0164:
@@ -283,6 +296,18 @@ void Synthesizer::applyParameter(int c, int index) {
             break;
         case PARAM_RESONANCE:
             ch.resonanceOffset = static_cast<int8_t>(v - 64);
+            break;
+        case PARAM_EQ_BASS_GAIN:
+        case PARAM_EQ_TREBLE_GAIN:
+        case PARAM_EQ_BASS_FREQUENCY:
+        case PARAM_EQ_TREBLE_FREQUENCY:
+            if (index == PARAM_EQ_BASS_GAIN) ch.eqBassGain = uint8_t(v);
+            if (index == PARAM_EQ_TREBLE_GAIN) ch.eqTrebleGain = uint8_t(v);
+            if (index == PARAM_EQ_BASS_FREQUENCY) ch.eqBassFrequency = uint8_t(std::clamp(v, 4, 40));
+            if (index == PARAM_EQ_TREBLE_FREQUENCY) ch.eqTrebleFrequency = uint8_t(std::clamp(v, 28, 58));
+            ch.eqInUse = ch.eqBassGain != 64 || ch.eqTrebleGain != 64;
+            if (effects_)
+                effects_->setChannelEq(c, ch.eqBassGain, ch.eqTrebleGain, ch.eqBassFrequency, ch.eqTrebleFrequency);
             break;
         case PARAM_ATTACK:
             ch.envelopeRateOverride[ENV_ATTACK] = v;

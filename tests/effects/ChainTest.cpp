@@ -187,3 +187,31 @@ TEST(EffectChains, GsInsertionTakesTheChannelsSwitchedToIt) {
 
 }  // namespace
 }  // namespace svt::test
+
+namespace svt::test {
+namespace {
+
+TEST(Equaliser, XgPartEqFromItsParameters) {
+    // NRPN 01 30 bass gain and 01 34 bass frequency: +12 dB under about 500 Hz on the channel.
+    auto level = [](int bassGain) {
+        SynthRig rig;
+        SystemEffects fx(kRate, {0, 0});
+        rig.synth->setEffects(&fx);
+        rig.program(0, 0);
+        auto nrpn = [&](int lsb, int value) {
+            rig.event(EV_NRPN_MSB, 0, 0x01);
+            rig.event(EV_NRPN_LSB, 0, lsb);
+            rig.event(EV_DATA_ENTRY_MSB, 0, value);
+        };
+        nrpn(0x34, 28);
+        nrpn(0x30, bassGain);
+        rig.noteOn(0, 33, 100);  // 55 Hz
+        rig.render(kRate / 2);
+        return rms(rig.left(kRate / 2));
+    };
+    EXPECT_NEAR(20 * std::log10(level(76) / level(64)), 12.0, 0.5);
+    EXPECT_NEAR(20 * std::log10(level(58) / level(64)), -6.0, 0.5);
+}
+
+}  // namespace
+}  // namespace svt::test
