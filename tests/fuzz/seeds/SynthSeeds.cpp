@@ -34,12 +34,15 @@ std::vector<uint8_t> font() {
 
 struct Script {
     std::vector<uint8_t> bytes;
+    // Byte by byte: GCC 12 warns falsely about range inserts into a small growing vector.
     explicit Script(const std::vector<uint8_t>& f) {
-        bytes = {uint8_t(f.size() & 0xFF), uint8_t(f.size() >> 8)};
-        bytes.insert(bytes.end(), f.begin(), f.end());
+        bytes.reserve(f.size() + 4096);
+        bytes.push_back(uint8_t(f.size() & 0xFF));
+        bytes.push_back(uint8_t(f.size() >> 8));
+        for (uint8_t b : f) bytes.push_back(b);
     }
     Script& ev(int type, int channel, int a, int b = 0) {
-        bytes.insert(bytes.end(), {uint8_t(type), uint8_t(channel), uint8_t(a), uint8_t(b)});
+        for (int v : {type, channel, a, b}) bytes.push_back(uint8_t(v));
         return *this;
     }
     Script& render(int frames) { return ev(200, 0, frames & 0xFF, frames >> 8); }
