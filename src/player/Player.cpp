@@ -394,10 +394,9 @@ int Player::playOutEnd() {
             step(20);
         }
     }
-    if (!isFinalResult(result)) {
-        synthesis_.clearEffectTails();
-        step(second);
-    }
+    // The second of silence lets the reverb and delay tails die away into it; only then are
+    // they emptied for the next song. Emptied first, a loud tail would stop with a click.
+    if (!isFinalResult(result) && step(second)) synthesis_.clearEffectTails();
     if (!isFinalResult(result)) result = render(0);
     if (!isFinalResult(result)) {
         if (control_->traces()) {

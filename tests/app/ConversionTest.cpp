@@ -210,6 +210,26 @@ TEST(Convert, TheUsersControlsChangeWhatIsHeard) {
     }
 }
 
+TEST(Convert, TheReverbTailDiesAwayInTheSilenceThatEndsTheSong) {
+    test::TempDir dir;
+    const std::string font = dir.write("sine.sf2", test::sineFont());
+    // A short note with the reverb fully sent: the song ends when the note has.
+    test::SmfBuilder smf(1, 480);
+    smf.track().tempo(0, 500000).program(0, 0, 0).controller(0, 0, 91, 127).noteOn(0, 0, 69, 127)
+        .noteOff(192, 0, 69).endOfTrack();
+    const std::string midi = dir.write("tail.mid", smf.build());
+    const auto run = test::runCli("convert " + midi + " -s " + font + " --overwrite");
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    const auto wav = test::readWav(dir.file("tail.wav"));
+    ASSERT_TRUE(wav.ok());
+    const std::vector<double> left = wav->channel(0);
+    ASSERT_GT(left.size(), 44100u);
+    const auto last = std::span<const double>(left).last(44100);
+    const double start = test::rms(last.first(2205)), end = test::rms(last.last(2205));
+    EXPECT_GT(start, 30.0) << "the tail goes on into the last second";
+    EXPECT_LT(end, start / 10) << "and dies away there";
+}
+
 TEST(Convert, SongsSideBySideGiveTheSameFilesAsOneAfterAnother) {
     test::TempDir dir;
     const std::string font = dir.write("sine.sf2", test::sineFont());
