@@ -75,6 +75,10 @@ def main(path):
         track.add(0, [0xB0 | channel, 7, volume])
         track.add(0, [0xB0 | channel, 10, pan])
         track.add(0, [0xB0 | channel, 91, 40])
+        # Chorus on the sustained parts widens them; bass and drums stay dry of it.
+        chorus = {0: 20, 2: 50, 3: 30}.get(channel, 0)
+        if chorus:
+            track.add(0, [0xB0 | channel, 93, chorus])
 
     tick = 0
     seed = 7
