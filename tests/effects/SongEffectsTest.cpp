@@ -8,6 +8,7 @@
 #include "player/Player.h"
 #include "player/SynthRig.h"
 #include "song/SongInput.h"
+#include "support/OfflineSink.h"
 #include "support/SmfBuilder.h"
 #include "support/TempDir.h"
 
@@ -16,23 +17,7 @@ namespace {
 
 constexpr int kRate = 44100;
 
-class RecordingSink final : public AudioSink {
-public:
-    std::vector<int32_t> samples;
-    int rate() const override { return kRate; }
-    bool realTime() const override { return false; }
-    int control(int, const std::string&) override { return 0; }
-    int add(const int32_t* s, int frames) override {
-        samples.insert(samples.end(), s, s + 2 * frames);
-        return 0;
-    }
-    int flush(bool) override { return CmdNone; }
-    int softFlush() override { return CmdNone; }
-    int64_t playedFrames() override { return -1; }
-    int64_t filledFrames() override { return 0; }
-    int64_t softFilledFrames() override { return 0; }
-    int64_t deviceQueueFrames() override { return 0; }
-};
+using RecordingSink = test::StereoRecorder;
 
 std::vector<uint8_t> gs(std::initializer_list<uint8_t> addressAndData) {
     std::vector<uint8_t> m = {0x41, 0x10, 0x42, 0x12};

@@ -15,6 +15,7 @@
 #include "player/Player.h"
 #include "player/Synthesizer.h"
 #include "song/SongInput.h"
+#include "support/OfflineSink.h"
 #include "support/Signal.h"
 
 namespace svt {
@@ -28,12 +29,10 @@ constexpr double kMinimumSnrDb = 40.0;
 const char* const kFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 
 // Keeps the opening of the song as the stored file has it: the two sides averaged, at 16 bits.
-class MonoSink final : public AudioSink {
+class MonoSink final : public test::OfflineSink {
   public:
+    MonoSink() : OfflineSink(kGoldenRate) {}
     std::vector<int16_t> samples;
-    int rate() const override { return kGoldenRate; }
-    bool realTime() const override { return false; }
-    int control(int, const std::string&) override { return 0; }
     int add(const int32_t* s, int frames) override {
         for (int i = 0; i < frames && samples.size() < size_t(kGoldenRate * kGoldenSeconds); ++i) {
             const int64_t mono = (int64_t(s[2 * i]) + s[2 * i + 1]) / 2;
@@ -41,12 +40,6 @@ class MonoSink final : public AudioSink {
         }
         return 0;
     }
-    int flush(bool) override { return CmdNone; }
-    int softFlush() override { return CmdNone; }
-    int64_t playedFrames() override { return -1; }
-    int64_t filledFrames() override { return 0; }
-    int64_t softFilledFrames() override { return 0; }
-    int64_t deviceQueueFrames() override { return 0; }
 };
 
 std::vector<int16_t> renderDemo() {

@@ -7,29 +7,14 @@
 #include "SynthRig.h"
 #include "player/Player.h"
 #include "song/SongInput.h"
+#include "support/OfflineSink.h"
 
 namespace svt {
 namespace {
 
 using test::SynthRig;
 
-class RecordingSink final : public AudioSink {
-  public:
-    std::vector<int32_t> samples;
-    int rate() const override { return 44100; }
-    bool realTime() const override { return false; }
-    int control(int, const std::string&) override { return 0; }
-    int add(const int32_t* s, int frames) override {
-        samples.insert(samples.end(), s, s + 2 * frames);
-        return 0;
-    }
-    int flush(bool) override { return CmdNone; }
-    int softFlush() override { return CmdNone; }
-    int64_t playedFrames() override { return -1; }
-    int64_t filledFrames() override { return 0; }
-    int64_t softFilledFrames() override { return 0; }
-    int64_t deviceQueueFrames() override { return 0; }
-};
+using RecordingSink = test::StereoRecorder;
 
 struct LoopRig {
     SynthRig synth;
