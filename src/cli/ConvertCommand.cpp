@@ -12,7 +12,7 @@
 #include "app/ProgressLine.h"
 #include "cli/Command.h"
 #include "cli/ConvertFormat.h"
-#include "instruments/SoundFontRegistry.h"
+#include "cli/SoundOptions.h"
 #include "platform/OutputFile.h"
 #include "platform/Paths.h"
 #include "platform/Terminal.h"
@@ -165,29 +165,16 @@ SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]
         workers = static_cast<int>(number);
     }
     if (interpText) {
-        if (*interpText == "none")
-            options.interpolation = InterpolationKind::None;
-        else if (*interpText == "linear")
-            options.interpolation = InterpolationKind::Linear;
-        else if (*interpText == "default")
-            options.interpolation = InterpolationKind::SineLagrange;
-        else
-            return usageError("--interp wants none, linear or default, not \"" + *interpText + "\"");
+        const auto kind = parseInterpolation(*interpText);
+        if (!kind) return usageError("--interp wants none, linear or default, not \"" + *interpText + "\"");
+        options.interpolation = *kind;
     }
-    if (fontName) {
-        if (!platform::pathExists(*fontName)) {
-            std::fprintf(stderr, "sorvanto-cli convert: %s: no such SoundFont\n", fontName->c_str());
-            return 1;
-        }
-        options.soundFont = *fontName;
-    } else {
-        const Result<std::string> found = findDefaultSoundFont(platform::programFolder());
-        if (!found.ok()) {
-            std::fprintf(stderr, "sorvanto-cli convert: %s; name one with -s FONT\n", found.error().message.c_str());
-            return 1;
-        }
-        options.soundFont = found.value();
+    const Result<std::string> font = chooseSoundFont(fontName);
+    if (!font.ok()) {
+        std::fprintf(stderr, "sorvanto-cli convert: %s\n", font.error().message.c_str());
+        return 1;
     }
+    options.soundFont = font.value();
 
     const std::vector<std::string> songs = expandPlaylistNames(operands);
     if (songs.empty()) {

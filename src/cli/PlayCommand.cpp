@@ -13,6 +13,7 @@
 #include "app/PlayStatus.h"
 #include "app/Playlist.h"
 #include "cli/Command.h"
+#include "cli/SoundOptions.h"
 #include "instruments/SoundFontRegistry.h"
 #include "output/LiveOutput.h"
 #include "platform/Paths.h"
@@ -209,12 +210,9 @@ SVT_CLI_COMMAND(play,
 
     InterpolationKind interpolation = InterpolationKind::SineLagrange;
     if (interpText) {
-        if (*interpText == "none")
-            interpolation = InterpolationKind::None;
-        else if (*interpText == "linear")
-            interpolation = InterpolationKind::Linear;
-        else if (*interpText != "default")
-            return usageError("--interp wants none, linear or default, not \"" + *interpText + "\"");
+        const auto kind = parseInterpolation(*interpText);
+        if (!kind) return usageError("--interp wants none, linear or default, not \"" + *interpText + "\"");
+        interpolation = *kind;
     }
 
     const std::vector<std::string> songs = expandPlaylistNames(operands);
@@ -223,17 +221,12 @@ SVT_CLI_COMMAND(play,
         return 1;
     }
 
-    std::string fontFile;
-    if (font) {
-        fontFile = *font;
-    } else {
-        const Result<std::string> found = findDefaultSoundFont(platform::programFolder());
-        if (!found.ok()) {
-            std::fprintf(stderr, "sorvanto-cli play: %s; name one with -s FONT\n", found.error().message.c_str());
-            return 1;
-        }
-        fontFile = found.value();
+    const Result<std::string> chosen = chooseSoundFont(font);
+    if (!chosen.ok()) {
+        std::fprintf(stderr, "sorvanto-cli play: %s\n", chosen.error().message.c_str());
+        return 1;
     }
+    const std::string& fontFile = chosen.value();
     Engine engine;
     if (const Status loaded = engine.loadSoundFont(fontFile); !loaded.ok()) {
         std::fprintf(stderr, "sorvanto-cli play: %s\n", loaded.error().message.c_str());
