@@ -19,17 +19,7 @@ constexpr int kRate = 44100;
 
 using RecordingSink = test::StereoRecorder;
 
-std::vector<uint8_t> gs(std::initializer_list<uint8_t> addressAndData) {
-    std::vector<uint8_t> m = {0x41, 0x10, 0x42, 0x12};
-    int sum = 0;
-    for (uint8_t b : addressAndData) {
-        m.push_back(b);
-        sum += b;
-    }
-    m.push_back(uint8_t((-sum) & 0x7F));
-    m.push_back(0xF7);
-    return m;
-}
+std::vector<uint8_t> gs(std::initializer_list<int> addressAndData) { return svt::test::gsDataSet(addressAndData); }
 const std::vector<uint8_t> kGsReset = gs({0x40, 0x00, 0x7F, 0x00});
 const std::vector<uint8_t> kGmReset = {0x7E, 0x7F, 0x09, 0x01, 0xF7};
 const std::vector<uint8_t> kXgReset = {0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7};

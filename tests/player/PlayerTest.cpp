@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "song/SongInput.h"
+#include "support/OfflineSink.h"
 #include "support/SmfBuilder.h"
 #include "support/TempDir.h"
 
@@ -50,16 +51,14 @@ public:
     void clearEffectTails() override {}
 };
 
-class RecordingSink final : public AudioSink {
+class RecordingSink final : public test::OfflineSink {
 public:
-    explicit RecordingSink(int rate) : rate_(rate) {}
+    explicit RecordingSink(int rate) : OfflineSink(rate) {}
     std::vector<int32_t> right;  // the frame numbers the synthesizer wrote
     std::vector<int> addSizes;
     int starts = 0, ends = 0, discards = 0;
     bool failAdds = false;
 
-    int rate() const override { return rate_; }
-    bool realTime() const override { return false; }
     int control(int request, const std::string&) override {
         if (request == OUT_REQ_PLAY_START) ++starts;
         if (request == OUT_REQ_PLAY_END) ++ends;
@@ -73,16 +72,8 @@ public:
     }
     int flush(bool discard) override {
         discards += discard;
-        return 0;
+        return CmdNone;
     }
-    int softFlush() override { return 0; }
-    int64_t playedFrames() override { return -1; }
-    int64_t filledFrames() override { return 0; }
-    int64_t softFilledFrames() override { return 0; }
-    int64_t deviceQueueFrames() override { return 0; }
-
-private:
-    int rate_;
 };
 
 // Commands handed out once the song plays, one per read, then nothing.

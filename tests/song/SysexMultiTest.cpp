@@ -40,18 +40,7 @@ Events multi(const Bytes& message) {
     return Events(out, out + std::max(0, n));
 }
 
-// 41 10 42 12 address data checksum F7, with a correct checksum.
-Bytes gs(std::initializer_list<int> addressAndData, int device = 0x10) {
-    Bytes m = {0x41, static_cast<uint8_t>(device), 0x42, 0x12};
-    int sum = 0;
-    for (int b : addressAndData) {
-        m.push_back(static_cast<uint8_t>(b));
-        sum += b;
-    }
-    m.push_back(static_cast<uint8_t>((-sum) & 0x7F));
-    m.push_back(0xF7);
-    return m;
-}
+Bytes gs(std::initializer_list<int> addressAndData, int device = 0x10) { return test::gsDataSet(addressAndData, device); }
 
 // 43 10 4C address data F7.
 Bytes xg(std::initializer_list<int> addressAndData) {

@@ -107,6 +107,18 @@ SmfTrack& SmfTrack::raw(const std::vector<uint8_t>& bytes) {
 
 SmfTrack& SmfBuilder::track() { return tracks_.emplace_back(); }
 
+std::vector<uint8_t> gsDataSet(std::initializer_list<int> addressAndData, int device) {
+    std::vector<uint8_t> m = {0x41, static_cast<uint8_t>(device), 0x42, 0x12};
+    int sum = 0;
+    for (int b : addressAndData) {
+        m.push_back(static_cast<uint8_t>(b));
+        sum += b;
+    }
+    m.push_back(static_cast<uint8_t>((-sum) & 0x7F));
+    m.push_back(0xF7);
+    return m;
+}
+
 std::vector<uint8_t> SmfBuilder::build() const {
     std::vector<uint8_t> out = {'M', 'T', 'h', 'd'};
     put32(out, headerLengthOverride.value_or(6));

@@ -4,6 +4,7 @@
 // files (wrong lengths, missing end of track, raw bytes anywhere).
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +47,10 @@ private:
 };
 
 void writeVariableLength(std::vector<uint8_t>& out, uint32_t value);
+
+// A Roland GS data set as SmfTrack::sysex takes it: 41 device 42 12, the address and data,
+// the checksum that makes them sum to 0 (mod 128), F7.
+std::vector<uint8_t> gsDataSet(std::initializer_list<int> addressAndData, int device = 0x10);
 
 class SmfBuilder {
 public:

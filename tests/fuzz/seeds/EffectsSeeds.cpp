@@ -4,20 +4,11 @@
 #include <vector>
 
 #include "Seeds.h"
+#include "support/SmfBuilder.h"
 
 namespace {
 
-std::vector<uint8_t> gs(std::initializer_list<uint8_t> addressAndData) {
-    std::vector<uint8_t> m = {0x41, 0x10, 0x42, 0x12};
-    int sum = 0;
-    for (uint8_t b : addressAndData) {
-        m.push_back(b);
-        sum += b;
-    }
-    m.push_back(uint8_t((-sum) & 0x7F));
-    m.push_back(0xF7);
-    return m;
-}
+std::vector<uint8_t> gs(std::initializer_list<int> addressAndData) { return svt::test::gsDataSet(addressAndData); }
 
 std::vector<uint8_t> joined(std::initializer_list<std::vector<uint8_t>> messages) {
     std::vector<uint8_t> all;
