@@ -19,7 +19,9 @@ constexpr int kFixedReverbLevel = 40;   // the level every channel sends at in m
 constexpr int kXgReverbType = 0x00, kXgReverbReturn = 0x0C;
 constexpr int kXgChorusType = 0x20, kXgChorusFirst = 0x22, kXgChorusReturn = 0x2C, kXgChorusToReverb = 0x2E;
 constexpr int kXgVariationType = 0x40, kXgVariationFirst = 0x42, kXgVariationReturn = 0x56,
-              kXgVariationToReverb = 0x58, kXgVariationToChorus = 0x59, kXgVariationConnection = 0x5A;
+              kXgVariationToReverb = 0x58, kXgVariationToChorus = 0x59, kXgVariationConnection = 0x5A,
+              kXgVariationPart = 0x5B;
+constexpr int kXgInsertionPart = 0x0C;
 
 // The GS character an XG reverb type sounds like.
 int characterOfXgReverb(int msb, int lsb) {
@@ -63,7 +65,10 @@ bool SystemEffects::busActive(EffectBus bus) const {
     switch (bus) {
         case BUS_REVERB: return songReverb() && reverbUnit_.kind() != ReverbKind::None;
         case BUS_CHORUS: return options_.chorusMode != 0;
-        case BUS_DELAY: return options_.chorusMode != 0 && (systemMode_ == SYSTEM_XG_ON || delay_.level > 0);
+        case BUS_DELAY:
+            // In XG mode the bus carries the variation's send, heard only from a system variation.
+            return options_.chorusMode != 0 &&
+                   (systemMode_ == SYSTEM_XG_ON ? xgVariationConnection_ == 1 : delay_.level > 0);
         case BUS_EQ: return !eqUnit_.flat();
         default: return false;
     }
@@ -122,7 +127,8 @@ void SystemEffects::process(int64_t* out, int values) {
             std::fill_n(chorusBus, values, 0);
             sent_[BUS_REVERB] = sent_[BUS_REVERB] || toReverb != 0;
         }
-        if (sent_[BUS_DELAY]) {
+        if (xgVariationConnection_ != 1) std::fill_n(delayBus, values, 0);
+        if (sent_[BUS_DELAY] && xgVariationConnection_ == 1) {
             EffectChain& variation = xgBlocks_[1];
             variation.process(delayBus, values);
             for (int i = 0; i < values; ++i) {
@@ -162,16 +168,37 @@ void SystemEffects::process(int64_t* out, int values) {
 }
 
 bool SystemEffects::insertionActive() const {
-    const EffectChain& chain = systemMode_ == SYSTEM_XG_ON ? xgBlocks_[2] : insertion_;
-    return chain.nodeCount() > 0;
+    // XG insertions are given to parts instead of being switched on per channel.
+    return systemMode_ != SYSTEM_XG_ON && insertion_.nodeCount() > 0;
+}
+
+uint32_t SystemEffects::insertionChannels() const {
+    if (systemMode_ != SYSTEM_XG_ON) return 0;
+    uint32_t channels = 0;
+    for (size_t b = 0; b < 2; ++b)
+        if (xgInsertionPart_[b] < kChannels && xgBlocks_[2 + b].nodeCount() > 0) channels |= 1u << xgInsertionPart_[b];
+    if (xgVariationConnection_ == 0 && xgVariationPart_ < kChannels && xgBlocks_[1].nodeCount() > 0)
+        channels |= 1u << xgVariationPart_;
+    return channels;
+}
+
+void SystemEffects::insertInto(int channel, int64_t* block, int values) {
+    if (!((insertionChannels() >> (channel & 31)) & 1u)) return;
+    values = std::min(values, kBusValues);
+    int32_t* x = chainScratch_.data();
+    for (int i = 0; i < values; ++i) x[i] = saturate32(block[i]);
+    // The two insertion blocks in order, then the variation where it is an insertion.
+    for (size_t b = 0; b < 2; ++b)
+        if (xgInsertionPart_[b] == channel) xgBlocks_[2 + b].process(x, values);
+    if (xgVariationConnection_ == 0 && xgVariationPart_ == channel) xgBlocks_[1].process(x, values);
+    for (int i = 0; i < values; ++i) block[i] = x[i];
 }
 
 void SystemEffects::insertion(const int64_t* block, int values, int64_t* out) {
     values = std::min(values, kBusValues);
     int32_t* x = chainScratch_.data();
     for (int i = 0; i < values; ++i) x[i] = saturate32(block[i]);
-    EffectChain& chain = systemMode_ == SYSTEM_XG_ON ? xgBlocks_[2] : insertion_;
-    chain.process(x, values);
+    insertion_.process(x, values);
     for (int i = 0; i < values; ++i) out[i] += x[i];
     static constexpr std::array<EffectBus, 3> kBuses = {BUS_REVERB, BUS_CHORUS, BUS_DELAY};
     for (size_t k = 0; k < 3; ++k) {
@@ -260,7 +287,12 @@ void SystemEffects::resetEffects(int systemMode) {
     // The XG blocks with their default types: chorus, variation and the two insertions.
     xgBlocks_[0].setSystemBlock(true);
     xgBlocks_[0].buildXg(0x41, 0);
-    xgBlocks_[1].setSystemBlock(true);
+    // The variation starts as an insertion that serves no part, as on the instruments the
+    // XG songs were made on; a song that sends to it connects it as a system effect.
+    xgVariationConnection_ = 0;
+    xgVariationPart_ = 127;
+    xgInsertionPart_ = {127, 127};
+    xgBlocks_[1].setSystemBlock(false);
     xgBlocks_[1].buildXg(0x05, 0);
     xgBlocks_[2].buildXg(0x49, 0);
     xgBlocks_[3].buildXg(0x49, 0);
@@ -394,6 +426,8 @@ void SystemEffects::xgParameter(int group, int block, int code, int v) {
             chain.buildXg(t[0], t[1]);
         } else if (code >= 0x02 && code <= 0x0B) {
             chain.setParameter(code - 0x01, v);
+        } else if (code == kXgInsertionPart) {
+            xgInsertionPart_[size_t(block & 1)] = v;
         } else if (code >= 0x20 && code <= 0x25) {
             chain.setParameter(code - 0x20 + 11, v);
         }
@@ -449,8 +483,12 @@ void SystemEffects::xgParameter(int group, int block, int code, int v) {
     } else if (code == kXgVariationToChorus) {
         xgVariationToChorus_ = toQ24(v / 127.0);
     } else if (code == kXgVariationConnection) {
-        // The variation always works as a system effect on its send (an insertion into one
-        // part is not carried), so its dry part stays out whatever the connection.
+        // A system variation returns only its wet part; as an insertion it keeps the dry too.
+        xgVariationConnection_ = v == 1 ? 1 : 0;
+        xgBlocks_[1].setSystemBlock(xgVariationConnection_ == 1);
+        std::fill(buses_[BUS_DELAY].begin(), buses_[BUS_DELAY].end(), 0);
+    } else if (code == kXgVariationPart) {
+        xgVariationPart_ = v;
     } else if (code >= 0x70 && code <= 0x75) {
         xgBlocks_[1].setParameter(code - 0x70 + 11, v);
     }

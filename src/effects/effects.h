@@ -50,6 +50,8 @@ public:
     void setChannelEq(int channel, int bassGain, int trebleGain, int bassFrequency, int trebleFrequency) override;
     void channelEq(int channel, int64_t* block, int values) override;
     void insertion(const int64_t* block, int values, int64_t* out) override;
+    uint32_t insertionChannels() const override;
+    void insertInto(int channel, int64_t* block, int values) override;
 
     const ReverbParams& reverbParams() const { return reverb_; }
     const ChorusParams& chorusParams() const { return chorus_; }
@@ -100,6 +102,10 @@ private:
     std::array<std::array<int, 2>, 2> xgInsertionType_{};
     int32_t xgChorusReturn_ = kQ24One, xgChorusToReverb_ = 0;
     int32_t xgVariationReturn_ = kQ24One, xgVariationToReverb_ = 0, xgVariationToChorus_ = 0;
+    // XG: the part each insertion block serves (127: none), the variation's connection (0 an
+    // insertion into its part, 1 a system effect on its send) and its part.
+    std::array<int, 2> xgInsertionPart_{127, 127};
+    int xgVariationConnection_ = 0, xgVariationPart_ = 127;
     std::vector<int32_t> chainScratch_;
     std::array<TwoBandEq, kChannels> channelEqs_{};
     // Frames the reverb still runs after the last send, until its tail has died away.

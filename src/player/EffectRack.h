@@ -31,13 +31,20 @@ public:
     // `out` (stereo interleaved, `values` values); the buses are cleared.
     virtual void process(int64_t* out, int values) = 0;
 
-    // True while an insertion effect is built (the GS one, or in XG mode the first block).
+    // True while the GS insertion effect is built; the channels whose insertion switch is on
+    // share it.
     virtual bool insertionActive() const { return false; }
     // Runs the insertion effect on `block` (the channels routed to it), sends the result to
     // the reverb, chorus and delay with the effect's own send levels and adds it into `out`.
     virtual void insertion(const int64_t* block, int values, int64_t* out) {
         for (int i = 0; i < values; ++i) out[i] += block[i];
     }
+
+    // XG insertion effects belong to one part each (an insertion block, or the variation when
+    // it is connected as an insertion): bit c is set while channel c has one. insertInto runs
+    // the channel's effects in place on its buffer, before its sends.
+    virtual uint32_t insertionChannels() const { return 0; }
+    virtual void insertInto(int /*channel*/, int64_t* /*block*/, int /*values*/) {}
 
     // A channel's own two-band equaliser (XG part EQ): gains 64 flat (+-12 dB), frequency
     // values 4..40 (bass) and 28..58 (treble); channelEq runs it in place on the channel.

@@ -345,12 +345,12 @@ void Synthesizer::render(int32_t* out, int frames) {
         Voice& v = voices_[size_t(i)];
         if (!v.inUse()) continue;
         if (controls_.channelMuteMask & (1u << v.channel)) cutVoice(v);
-        target_ = destination_[v.channel & 15];
+        target_ = (drumKeysRouted_ >> (v.channel & 15)) & 1u ? drumKeyTarget(v) : destination_[v.channel & 15];
         mixVoice(v, frames);
     }
     for (Voice& v : fades_) {
         if (!v.inUse()) continue;
-        target_ = destination_[v.channel & 15];
+        target_ = (drumKeysRouted_ >> (v.channel & 15)) & 1u ? drumKeyTarget(v) : destination_[v.channel & 15];
         mixVoice(v, frames);
     }
     target_ = mix_.data();

@@ -102,6 +102,7 @@ void Synthesizer::resetChannel(int c) {
     ch.velocitySenseDepth = ch.velocitySenseOffset = 64;
     ch.assignMode = (systemMode_ == SYSTEM_GS_RESET || isDrum(c)) ? 1 : 2;
     ch.drumNotes.fill(DrumNoteState{});
+    drumGroupsStale_ = true;
     ch.noteLimitLow = 0;
     ch.noteLimitHigh = 127;
     ch.velocityLimitLow = 0;
@@ -164,6 +165,7 @@ void Synthesizer::programChange(int c, int program) {
 }
 
 void Synthesizer::drumPartChange(int c, bool on) {
+    drumGroupsStale_ = true;
     if (on)
         drumMask_ |= 1u << c;
     else
@@ -348,14 +350,17 @@ void Synthesizer::applyParameter(int c, int index) {
         case PARAM_DRUM_REVERB:
             drum.used = true;
             drum.reverbSend = static_cast<int8_t>(v);
+            drumGroupsStale_ = true;
             break;
         case PARAM_DRUM_CHORUS:
             drum.used = true;
             drum.chorusSend = static_cast<int8_t>(v);
+            drumGroupsStale_ = true;
             break;
         case PARAM_DRUM_DELAY:
             drum.used = true;
             drum.delaySend = static_cast<int8_t>(v);
+            drumGroupsStale_ = true;
             break;
         case PARAM_BEND_RANGE:
             ch.parameterMsb[PARAM_BEND_RANGE] = static_cast<uint8_t>(std::min(v, 24));

@@ -118,6 +118,9 @@ class Synthesizer final : public Synthesis {
     // Effect sends
     bool routeChannels(int frames);  // false: no effect listens, everything goes straight out
     void sendEffects(int frames);
+    void sendBuffer(int c, int64_t* buffer, int values, int reverbLevel, int chorusLevel, int delayLevel);
+    void groupDrumKeys();
+    int64_t* drumKeyTarget(const Voice& v);
     int defaultReverbLevel() const;
     void effectParameter(const SongEvent& e);
 
@@ -168,7 +171,25 @@ class Synthesizer final : public Synthesis {
     std::vector<int64_t> insertionMix_;
     std::array<int64_t*, kChannels> destination_{};
     uint32_t ownBuffers_ = 0;  // bit c: channel c mixed into its own buffer this block
+    uint32_t ownInsertions_ = 0;  // bit c: an insertion effect of channel c's own runs on it
     bool insertionUsed_ = false;
+
+    // Drum keys with sends of their own mix into buffers of their own; the keys of one channel
+    // with the same three sends share one. The grouping is made again when a key's sends or
+    // the drum channels change.
+    static constexpr int kDrumKeyBuffers = 8;
+    struct DrumKeyGroup {
+        int8_t channel = -1, reverb = -1, chorus = -1, delay = -1;  // -1: the channel's level
+    };
+    std::vector<int64_t> drumKeyMix_;
+    std::array<DrumKeyGroup, kDrumKeyBuffers> drumGroups_{};
+    std::array<std::array<int8_t, 128>, kChannels> drumKeyGroup_{};  // -1: the channel's buffer
+    int drumGroupCount_ = 0;
+    uint32_t drumGroupChannels_ = 0;  // bit c: some key of channel c has a buffer of its own
+    uint32_t drumKeysRouted_ = 0;     // the same, for this block (0 while no effect listens)
+    uint32_t drumGroupsMixed_ = 0;    // bit g: group g's buffer holds this block's voices
+    int routedValues_ = 0;
+    bool drumGroupsStale_ = true;
     int64_t* target_ = mix_.data();
     int64_t renderedFrames_ = 0;
 };

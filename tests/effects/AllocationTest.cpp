@@ -42,9 +42,25 @@ TEST(EffectAllocations, NoneWhileRenderingOrChangingEffects) {
         }
         rig.event(EV_SYSEX_GS_LSB, 1, 1, kGsInsertionSwitch);
         rig.event(EV_SYSEX_GS_LSB, 2, 1, kGsEqSwitch);
+        // XG insertion block 1 serves part 1, the variation is inserted into part 2, and two
+        // drum keys send on their own.
+        auto xg = [&](int group, int block, int code, int value) {
+            rig.event(EV_SYSEX_XG_MSB, 0, uint8_t(block), uint8_t(group));
+            rig.event(EV_SYSEX_XG_LSB, 0, uint8_t(value), uint8_t(code));
+        };
+        xg(kXgGroupInsertion, 0, 0x0C, 0);
+        xg(kXgGroupEffect, 0, 0x5B, 1);
+        rig.program(9, 0);
+        for (int key : {36, 38}) {
+            rig.event(EV_NRPN_MSB, 9, 0x1D);
+            rig.event(EV_NRPN_LSB, 9, key);
+            rig.event(EV_DATA_ENTRY_MSB, 9, key);
+        }
         rig.noteOn(0, 60);
         rig.noteOn(1, 64);
         rig.noteOn(2, 67);
+        rig.noteOn(9, 36);
+        rig.noteOn(9, 38);
         std::vector<int32_t> out(2 * kBlockFrames);
         rig.synth->render(out.data(), kBlockFrames);  // the first block settles what is lazy
 
@@ -74,8 +90,9 @@ TEST(EffectAllocations, NoneWhileRenderingOrChangingEffects) {
                 rig.event(EV_SYSEX_XG_MSB, 0, 0, kXgGroupEffect);
                 rig.event(EV_SYSEX_XG_LSB, 0, t.type & 0xFF, uint8_t(address + 1));
             }
-            rig.event(EV_SYSEX_XG_MSB, 0, 0, kXgGroupEffect);
-            rig.event(EV_SYSEX_XG_LSB, 0, 127, 0x42);  // the longest first variation parameter
+            xg(kXgGroupEffect, 0, 0x42, 127);  // the longest first variation parameter
+            xg(kXgGroupInsertion, 0, 0x00, t.type >> 8);
+            xg(kXgGroupInsertion, 0, 0x01, t.type & 0xFF);
             step();
         }
         EXPECT_EQ(allocations - before, 0) << "mode " << mode;

@@ -3,6 +3,7 @@
 // channel's last note, and silence after a reset.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 
 #include "effects/effects.h"
@@ -33,7 +34,27 @@ struct FxRig {
         out.insert(out.end(), tail.begin(), tail.end());
         return SynthRig::side(out, 0);
     }
+    // A drum key on channel 10 (kit 0) held for half a second, then a second of tail, after
+    // the channel's controllers and per-key (key, send NRPN, value) settings.
+    std::vector<double> drum(int key, std::initializer_list<std::pair<int, int>> controllers,
+                             std::initializer_list<std::array<int, 3>> keySends) {
+        rig.program(9, 0);
+        for (auto [type, value] : controllers) rig.event(uint8_t(type), 9, value);
+        for (const auto& [k, nrpn, value] : keySends) {
+            rig.event(EV_NRPN_MSB, 9, nrpn);
+            rig.event(EV_NRPN_LSB, 9, k);
+            rig.event(EV_DATA_ENTRY_MSB, 9, value);
+        }
+        rig.noteOn(9, key, 100);
+        std::vector<int32_t> out = rig.render(rig.rateHz / 2);
+        rig.noteOff(9, key);
+        const std::vector<int32_t> tail = rig.render(rig.rateHz);
+        out.insert(out.end(), tail.begin(), tail.end());
+        return SynthRig::side(out, 0);
+    }
 };
+
+constexpr int kDrumReverb = 0x1D, kDrumChorus = 0x1E;
 
 double rmsOf(const std::vector<double>& x, double fromSeconds, double toSeconds, int rate = 44100) {
     const size_t a = size_t(fromSeconds * rate), b = std::min(x.size(), size_t(toSeconds * rate));
@@ -90,6 +111,47 @@ TEST(MixerSends, ChorusAndDelayFollowTheirLevels) {
     EXPECT_EQ(FxRig().play({{EV_REVERB_SEND, 0}, {EV_CHORUS_SEND, 0}, {EV_CELESTE_SEND, 0}}, 1.0, 0.2), dry);
 }
 
+TEST(MixerSends, DrumKeysSendWithTheirOwnLevels) {
+    // With the channel's reverb at 0, only the key that asks for reverb rings on after its
+    // release (0.2 s), and the key next to it stays exactly dry.
+    const auto dry36 = FxRig({}, false).drum(36, {}, {});
+    const auto dry38 = FxRig({}, false).drum(38, {}, {});
+    const std::initializer_list<std::array<int, 3>> only38 = {{38, kDrumReverb, 127}};
+    EXPECT_EQ(FxRig().drum(36, {{EV_REVERB_SEND, 0}}, only38), dry36);
+    const auto wet38 = FxRig().drum(38, {{EV_REVERB_SEND, 0}}, only38);
+    EXPECT_LT(rmsOf(dry38, 0.9, 1.5), 1.0);
+    EXPECT_GT(rmsOf(wet38, 0.9, 1.5), 1e5);
+    // The other way round: the channel sends, the key that says 0 does not, and a key with
+    // no level of its own follows the channel.
+    const std::initializer_list<std::array<int, 3>> silent36 = {{36, kDrumReverb, 0}, {40, kDrumChorus, 90}};
+    EXPECT_EQ(FxRig().drum(36, {{EV_REVERB_SEND, 127}}, silent36), dry36);
+    const auto channel38 = FxRig().drum(38, {{EV_REVERB_SEND, 127}}, silent36);
+    EXPECT_NEAR(rmsOf(channel38, 0.9, 1.5) / rmsOf(wet38, 0.9, 1.5), 1.0, 0.05);
+    // A key's own chorus send reaches the chorus.
+    const auto chorus40 = FxRig().drum(40, {{EV_REVERB_SEND, 0}}, silent36);
+    EXPECT_GT(rmsOf(difference(chorus40, FxRig({}, false).drum(40, {}, {})), 0.1, 0.5), 1e5);
+
+    // More distinct sends than there are key buffers: each key still rings, at its own level
+    // while buffers last, then at the level of the nearest buffer's keys.
+    auto tail = [](int key, bool ownLevels) {
+        FxRig r;
+        r.rig.program(9, 0);
+        for (int k = 36; k <= 46; ++k) {
+            r.rig.event(EV_NRPN_MSB, 9, kDrumReverb);
+            r.rig.event(EV_NRPN_LSB, 9, k);
+            r.rig.event(EV_DATA_ENTRY_MSB, 9, ownLevels ? 20 + (k - 36) * 10 : 127);
+        }
+        return rmsOf(r.drum(key, {{EV_REVERB_SEND, 0}}, {}), 0.9, 1.5);
+    };
+    for (int key = 36; key <= 46; ++key) {
+        const double level = (20 + (key - 36) * 10) / 127.0, heard = tail(key, true) / tail(key, false);
+        if (key < 44) {
+            EXPECT_NEAR(heard, level, 0.02) << "key " << key;
+        }
+        EXPECT_NEAR(heard, level, level * 0.3) << "key " << key;
+    }
+}
+
 TEST(MixerSends, ResetSilencesEveryBus) {
     FxRig r;
     r.play({{EV_REVERB_SEND, 127}, {EV_CHORUS_SEND, 127}, {EV_CELESTE_SEND, 127}}, 0.5, 0.01);
@@ -103,6 +165,8 @@ TEST(MixerSends, ResetSilencesEveryBus) {
     r.rig.render(100);
     r.rig.synth->clearEffectTails();
     EXPECT_EQ(peak(SynthRig::side(r.rig.render(r.rig.rateHz), 0)), 0.0);
+    // The song's own reverb level is forgotten with its tails.
+    EXPECT_EQ(r.rig.synth->reverbLevelOf(0), 40);
 }
 
 }  // namespace

@@ -23,7 +23,12 @@ std::vector<uint8_t> gs(std::initializer_list<int> addressAndData) { return svt:
 const std::vector<uint8_t> kGsReset = gs({0x40, 0x00, 0x7F, 0x00});
 const std::vector<uint8_t> kGmReset = {0x7E, 0x7F, 0x09, 0x01, 0xF7};
 const std::vector<uint8_t> kXgReset = {0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7};
+std::vector<uint8_t> xg(uint8_t high, uint8_t mid, uint8_t low, uint8_t value) {
+    return {0x43, 0x10, 0x4C, high, mid, low, value, 0xF7};
+}
 std::vector<uint8_t> xgVariation(uint8_t msb, uint8_t lsb) { return {0x43, 0x10, 0x4C, 0x02, 0x01, 0x40, msb, lsb, 0xF7}; }
+// The variation as a system effect on the parts' variation sends.
+const std::vector<uint8_t> kXgVariationSystem = xg(0x02, 0x01, 0x5A, 0x01);
 
 // A song: its set-up messages, then a short note on channel 1 with full reverb send (and
 // full variation send when asked), two seconds for the effects to ring, and a last note.
@@ -84,16 +89,38 @@ TEST(SongEffects, GsReverbMacroChangesTheCharacterAndGmResetRestoresIt) {
 
 TEST(SongEffects, XgVariationTypeChangesWhatIsHeard) {
     // The XG default variation is DELAY L,C,R; with NO EFFECT the variation send is silent.
-    const auto delay = renderSong({kXgReset}, true, 0);
-    const auto none = renderSong({kXgReset, xgVariation(0x00, 0x00)}, true, 0);
-    const auto chorus = renderSong({kXgReset, xgVariation(0x41, 0x00)}, true, 0);
+    const auto delay = renderSong({kXgReset, kXgVariationSystem}, true, 0);
+    const auto none = renderSong({kXgReset, kXgVariationSystem, xgVariation(0x00, 0x00)}, true, 0);
+    const auto chorus = renderSong({kXgReset, kXgVariationSystem, xgVariation(0x41, 0x00)}, true, 0);
     EXPECT_NE(delay, none);
     EXPECT_NE(chorus, none);
     // The delay's taps ring on after the note; with no effect the variation send adds
     // nothing at all.
     EXPECT_GT(energy(delay, 0.6, 1.5), 1e15);
     EXPECT_LT(energy(none, 0.6, 1.5), 1e6);
-    EXPECT_EQ(none, renderSong({kXgReset, xgVariation(0x00, 0x00)}, false, 0));
+    EXPECT_EQ(none, renderSong({kXgReset, kXgVariationSystem, xgVariation(0x00, 0x00)}, false, 0));
+    // After an XG reset the variation is an insertion that serves no part: the send is unheard.
+    EXPECT_EQ(renderSong({kXgReset}, true, 0), renderSong({kXgReset}, false, 0));
+}
+
+TEST(SongEffects, XgInsertionsServeTheirPart) {
+    const auto plain = renderSong({kXgReset}, false, 0);
+    // Insertion block 1 (DISTORTION after the reset) given to part 1, the song's channel:
+    // the sine gains overtones. Given to part 6 it leaves the song untouched.
+    const auto distorted = renderSong({kXgReset, xg(0x03, 0x00, 0x0C, 0x00)}, false, 0);
+    EXPECT_EQ(renderSong({kXgReset, xg(0x03, 0x00, 0x0C, 0x05)}, false, 0), plain);
+    auto overtones = [](const std::vector<double>& x) {
+        const std::span<const double> note(x.data() + size_t(0.01 * kRate), size_t(0.03 * kRate));
+        return magnitudeDb(note, kRate, 3 * 440.0) - magnitudeDb(note, kRate, 440.0);
+    };
+    EXPECT_GT(overtones(distorted), overtones(plain) + 20.0);
+
+    // The variation (DELAY L,C,R) connected as an insertion into part 1 echoes the note
+    // without any variation send; connected as a system effect it needs the send.
+    const auto inserted = renderSong({kXgReset, xg(0x02, 0x01, 0x5B, 0x00)}, false, 0);
+    EXPECT_GT(energy(inserted, 0.7, 1.5), 1e15);
+    EXPECT_LT(energy(plain, 0.7, 1.5), 1e6);
+    EXPECT_EQ(renderSong({kXgReset, xg(0x02, 0x01, 0x5B, 0x00), kXgVariationSystem}, false, 0), plain);
 }
 
 }  // namespace
