@@ -108,8 +108,22 @@ __attribute__((target("avx2"))) void lagrangeRunAvx2(const int16_t* pcm, int64_t
     for (; k < count; ++k, position += increment) out[k] = avx2Sum1(avx2Lanes(pcm, position, table));
 }
 
-// Eight frames at a time: one 32-bit gather per frame fetches s[i] and s[i+1] together
-// (little-endian: s[i] in the low half), and the arithmetic is the scalar form's, lane by lane.
+namespace {
+
+// Eight frames from their sample pairs (s[i] in the low half of each word) and positions.
+__attribute__((target("avx2"))) inline void linearStore8(__m256i pair, __m256i pos, int32_t* out) {
+    const __m256i s0 = _mm256_srai_epi32(_mm256_slli_epi32(pair, 16), 16);
+    const __m256i s1 = _mm256_srai_epi32(pair, 16);
+    const __m256i f = _mm256_and_si256(pos, _mm256_set1_epi32(kFractionMask));
+    const __m256i d = _mm256_srai_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(s1, s0), f), 12);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_add_epi32(s0, d));
+}
+
+}  // namespace
+
+// Eight frames at a time, the arithmetic of the scalar form lane by lane. Each frame needs
+// the pair s[i], s[i+1], which one 32-bit word at s + i holds (little-endian: s[i] in the low
+// half).
 __attribute__((target("avx2"))) void linearRunAvx2(const int16_t* pcm, int64_t position,
                                                     int32_t increment, int count, int32_t* out) {
     int k = 0;
@@ -118,19 +132,37 @@ __attribute__((target("avx2"))) void linearRunAvx2(const int16_t* pcm, int64_t p
     const int64_t span = (increment < 0 ? -int64_t(increment) : int64_t(increment)) * count;
     if (count >= 8 && span < (int64_t(1) << 30)) {
         const int16_t* base = pcm + (position >> 12);
-        const int* words = reinterpret_cast<const int*>(base);
+        const int32_t first = int32_t(position & kFractionMask);
         __m256i pos = _mm256_add_epi32(
-            _mm256_set1_epi32(int32_t(position & kFractionMask)),
+            _mm256_set1_epi32(first),
             _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(increment)));
         const __m256i step = _mm256_set1_epi32(increment * 8);
-        const __m256i mask = _mm256_set1_epi32(kFractionMask);
+        if (increment > 0 && increment <= 2 * kFractionSteps) {
+            // At most two samples a frame, eight frames lie within 16 samples of their first
+            // one: the words at even and at odd offsets are loaded once and the pairs picked by
+            // permutes, far cheaper than a gather. The loads reach 16 samples past the group's
+            // first sample, so the groups near the run's end (whose last sample read is `last`)
+            // are left to the gather.
+            const int32_t last = int32_t((first + int64_t(increment) * (count - 1)) >> 12) + 1;
+            int32_t head = first;  // position of frame k
+            for (; k + 8 <= count && (head >> 12) + 16 <= last; k += 8, head += 8 * increment) {
+                const int32_t w = head >> 12;
+                const int16_t* s = base + w;
+                const __m256i even = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
+                const __m256i odd = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 1));
+                const __m256i r = _mm256_sub_epi32(_mm256_srai_epi32(pos, 12), _mm256_set1_epi32(w));
+                const __m256i half = _mm256_srli_epi32(r, 1);
+                const __m256 fromEven = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(even, half));
+                const __m256 fromOdd = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(odd, half));
+                // Odd offsets have their low bit moved into the sign, which picks the odd word.
+                const __m256 pick = _mm256_castsi256_ps(_mm256_slli_epi32(r, 31));
+                linearStore8(_mm256_castps_si256(_mm256_blendv_ps(fromEven, fromOdd, pick)), pos, out + k);
+                pos = _mm256_add_epi32(pos, step);
+            }
+        }
+        const int* words = reinterpret_cast<const int*>(base);
         for (; k + 8 <= count; k += 8) {
-            const __m256i pair = _mm256_i32gather_epi32(words, _mm256_srai_epi32(pos, 12), 2);
-            const __m256i s0 = _mm256_srai_epi32(_mm256_slli_epi32(pair, 16), 16);
-            const __m256i s1 = _mm256_srai_epi32(pair, 16);
-            const __m256i f = _mm256_and_si256(pos, mask);
-            const __m256i d = _mm256_srai_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(s1, s0), f), 12);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), _mm256_add_epi32(s0, d));
+            linearStore8(_mm256_i32gather_epi32(words, _mm256_srai_epi32(pos, 12), 2), pos, out + k);
             pos = _mm256_add_epi32(pos, step);
         }
         position += int64_t(k) * increment;
