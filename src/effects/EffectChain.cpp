@@ -17,10 +17,6 @@ using Params = std::span<const uint16_t>;
 // Parameter n (numbered from 1), 0 when the row has none.
 int p(Params params, int n) { return (n >= 1 && size_t(n) <= params.size()) ? params[size_t(n - 1)] : 0; }
 
-double clampDb(int v) { return std::clamp(v - 64, -12, 12); }
-
-// XG equaliser frequency values: 4 is about 32 Hz, 28 about 500 Hz, 40 about 2 kHz, 58 about 16 kHz.
-double xgEqHz(int v) { return 20.0 * std::exp2(std::clamp(v, 0, 60) / 6.0); }
 
 double lfoTableHz(int v) {
     static constexpr std::array<std::pair<int, double>, 6> kAnchors = {
@@ -349,16 +345,16 @@ void gsTwoBandEq(EffectNode& n, Params params, bool) {
     NodeState& s = n.state;
     s.value[0] = 400.0;
     s.value[1] = 4000.0;
-    s.value[2] = clampDb(p(params, 18));
-    s.value[3] = clampDb(p(params, 17));
+    s.value[2] = xgEqGainDb(p(params, 18));
+    s.value[3] = xgEqGainDb(p(params, 17));
 }
 
 void xgTwoBandEqAt(EffectNode& n, Params params, int first) {
     NodeState& s = n.state;
     s.value[0] = xgEqHz(p(params, first));
-    s.value[2] = clampDb(p(params, first + 1));
+    s.value[2] = xgEqGainDb(p(params, first + 1));
     s.value[1] = xgEqHz(p(params, first + 2));
-    s.value[3] = clampDb(p(params, first + 3));
+    s.value[3] = xgEqGainDb(p(params, first + 3));
 }
 void xgTwoBandEq(EffectNode& n, Params params, bool) { xgTwoBandEqAt(n, params, 1); }
 void xgDelayEq(EffectNode& n, Params params, bool) { xgTwoBandEqAt(n, params, 13); }
@@ -369,15 +365,15 @@ void xgThreeBandEq(EffectNode& n, Params params, bool) {
     s.value = {};
     switch (n.id) {
         case 2:  // low gain, mid freq, mid gain, mid width, high gain, low freq, high freq
-            s.value = {xgEqHz(p(params, 6)), clampDb(p(params, 1)), xgEqHz(p(params, 2)), clampDb(p(params, 3)),
-                       std::max(0.1, p(params, 4) / 10.0), xgEqHz(p(params, 7)), clampDb(p(params, 5))};
+            s.value = {xgEqHz(p(params, 6)), xgEqGainDb(p(params, 1)), xgEqHz(p(params, 2)), xgEqGainDb(p(params, 3)),
+                       std::max(0.1, p(params, 4) / 10.0), xgEqHz(p(params, 7)), xgEqGainDb(p(params, 5))};
             break;
         case 10:  // the chorus types' low and high bands (6..9)
-            s.value = {xgEqHz(p(params, 6)), clampDb(p(params, 7)), 1000.0, 0.0, 1.0, xgEqHz(p(params, 8)),
-                       clampDb(p(params, 9))};
+            s.value = {xgEqHz(p(params, 6)), xgEqGainDb(p(params, 7)), 1000.0, 0.0, 1.0, xgEqHz(p(params, 8)),
+                       xgEqGainDb(p(params, 9))};
             break;
         default:  // the drive types' low band (2, 3) and mid band (7..9)
-            s.value = {xgEqHz(p(params, 2)), clampDb(p(params, 3)), xgEqHz(p(params, 7)), clampDb(p(params, 8)),
+            s.value = {xgEqHz(p(params, 2)), xgEqGainDb(p(params, 3)), xgEqHz(p(params, 7)), xgEqGainDb(p(params, 8)),
                        std::max(0.1, p(params, 9) / 10.0), 8000.0, 0.0};
             break;
     }
@@ -391,9 +387,9 @@ double gsQ(int v) {
 
 void gsStereoEq(EffectNode& n, Params params, bool) {
     NodeState& s = n.state;
-    s.value = {p(params, 1) ? 400.0 : 200.0, clampDb(p(params, 2)), p(params, 3) ? 8000.0 : 4000.0,
-               clampDb(p(params, 4)), gsEqFrequency(p(params, 5)), gsQ(p(params, 6)), clampDb(p(params, 7)),
-               gsEqFrequency(p(params, 8)), gsQ(p(params, 9)), clampDb(p(params, 10))};
+    s.value = {p(params, 1) ? 400.0 : 200.0, xgEqGainDb(p(params, 2)), p(params, 3) ? 8000.0 : 4000.0,
+               xgEqGainDb(p(params, 4)), gsEqFrequency(p(params, 5)), gsQ(p(params, 6)), xgEqGainDb(p(params, 7)),
+               gsEqFrequency(p(params, 8)), gsQ(p(params, 9)), xgEqGainDb(p(params, 10))};
     s.level = toQ24(p(params, 20) / 127.0);
 }
 

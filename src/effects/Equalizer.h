@@ -34,6 +34,11 @@ struct Biquad {
 // Gain in dB of the GS system equaliser's gain value (0x34..0x4C, 0x40 flat).
 double gsEqGainDb(int value);
 
+// XG frequency values (4 about 32 Hz, 40 about 2 kHz, 58 about 16 kHz) and gains (64 flat,
+// one dB a step, +-12 dB at most).
+double xgEqHz(int value);
+double xgEqGainDb(int value);
+
 // Low shelf then high shelf on each side; a band with 0 dB is skipped.
 class TwoBandEq {
 public:
@@ -46,6 +51,31 @@ public:
 private:
     std::array<Biquad, 2> low_{}, high_{};
     bool lowOn_ = false, highOn_ = false;
+};
+
+// The XG master equaliser: band 1 a low shelf (or a peak), bands 2 to 4 peaks, band 5 a
+// high shelf (or a peak). The parameters are those of its addresses 00..14: the type (a
+// preset of the five gains), then per band gain, frequency, Q (tenths) and, for the outer
+// bands, the shape (0 shelf, 1 peak).
+class FiveBandEq {
+public:
+    static constexpr int kParams = 0x15;
+
+    FiveBandEq();
+    // Back to the flat type with its frequencies.
+    void reset(int rateHz);
+    // One address changed; the type sets the five gains of its preset.
+    void set(int address, int value, int rateHz);
+    int parameter(int address) const { return (address >= 0 && address < kParams) ? params_[size_t(address)] : 0; }
+    bool flat() const { return on_ == 0; }
+    void process(int32_t* block, int values);
+    void clear();
+
+private:
+    void design(int rateHz);
+    std::array<int, kParams> params_{};
+    std::array<std::array<Biquad, 2>, 5> bands_{};
+    unsigned on_ = 0;  // bit b: band b changes the sound
 };
 
 }  // namespace svt::effects

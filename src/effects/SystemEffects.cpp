@@ -69,7 +69,7 @@ bool SystemEffects::busActive(EffectBus bus) const {
             // In XG mode the bus carries the variation's send, heard only from a system variation.
             return options_.chorusMode != 0 &&
                    (systemMode_ == SYSTEM_XG_ON ? xgVariationConnection_ == 1 : delay_.level > 0);
-        case BUS_EQ: return !eqUnit_.flat();
+        case BUS_EQ: return systemMode_ == SYSTEM_XG_ON ? !multiEq_.flat() : !eqUnit_.flat();
         default: return false;
     }
 }
@@ -106,7 +106,10 @@ void SystemEffects::process(int64_t* out, int values) {
     int32_t* delayBus = buses_[BUS_DELAY].data();
     if (sent_[BUS_EQ]) {
         int32_t* eqBus = buses_[BUS_EQ].data();
-        eqUnit_.process(eqBus, values);
+        if (systemMode_ == SYSTEM_XG_ON)
+            multiEq_.process(eqBus, values);
+        else
+            eqUnit_.process(eqBus, values);
         for (int i = 0; i < values; ++i) out[i] += eqBus[i];
         std::fill_n(eqBus, values, 0);
     }
@@ -211,9 +214,8 @@ void SystemEffects::setChannelEq(int channel, int bassGain, int trebleGain, int 
                                  int trebleFrequency) {
     if (channel < 0 || channel >= kChannels) return;
     // XG frequency values: 4 is about 32 Hz, 40 about 2 kHz, 58 about 16 kHz.
-    auto hz = [](int v) { return 20.0 * std::exp2(std::clamp(v, 0, 60) / 6.0); };
-    auto db = [](int v) { return double(std::clamp(v - 64, -12, 12)); };
-    channelEqs_[size_t(channel)].set(hz(bassFrequency), db(bassGain), hz(trebleFrequency), db(trebleGain), rateHz_);
+    channelEqs_[size_t(channel)].set(xgEqHz(bassFrequency), xgEqGainDb(bassGain), xgEqHz(trebleFrequency),
+                                     xgEqGainDb(trebleGain), rateHz_);
 }
 
 void SystemEffects::channelEq(int channel, int64_t* block, int values) {
@@ -277,6 +279,7 @@ void SystemEffects::resetEffects(int systemMode) {
     setChorus(chorusMacro(kDefaultChorusMacro));
     setDelay(delayMacro(kDefaultDelayMacro));
     setEq(GsEqParams{});
+    multiEq_.reset(rateHz_);
     insertionType_ = {0, 0};
     insertion_.buildGs(0, 0);
     insertionSends_ = {40, 0, 0};
@@ -310,6 +313,7 @@ void SystemEffects::clearTails() {
     chorusUnit_.clear();
     delayUnit_.clear();
     eqUnit_.clear();
+    multiEq_.clear();
     insertion_.clear();
     for (EffectChain& c : xgBlocks_) c.clear();
 }
@@ -418,6 +422,10 @@ void SystemEffects::gsParameter(int code, int v) {
 }
 
 void SystemEffects::xgParameter(int group, int block, int code, int v) {
+    if (group == kXgGroupMultiEq) {
+        multiEq_.set(code, v, rateHz_);
+        return;
+    }
     if (group == kXgGroupInsertion) {
         EffectChain& chain = xgBlocks_[size_t(2 + (block & 1))];
         if (code == 0x00 || code == 0x01) {

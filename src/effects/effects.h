@@ -57,6 +57,7 @@ public:
     const ChorusParams& chorusParams() const { return chorus_; }
     const GsDelaySettings& delaySettings() const { return delay_; }
     const GsEqParams& eqParams() const { return eq_; }
+    const FiveBandEq& multiEq() const { return multiEq_; }
     const Reverb& reverb() const { return reverbUnit_; }
     const EffectChain& insertion() const { return insertion_; }
     const EffectChain& xgBlock(int index) const { return xgBlocks_[size_t(index)]; }
@@ -91,6 +92,7 @@ private:
     Chorus chorusUnit_;
     GsDelay delayUnit_;
     TwoBandEq eqUnit_;
+    FiveBandEq multiEq_;  // XG mode's equaliser on the same bus
     int32_t reverbSendGain_ = 0;  // Q24 of 1/127 x the reverb's input gain
 
     // GS insertion effect and the XG blocks: 0 chorus, 1 variation, 2 and 3 insertion.

@@ -81,13 +81,13 @@ inline constexpr uint8_t kGsDrumReceiveNoteOff =
 
 // EV_SYSEX_XG_LSB (third table). The pending EV_SYSEX_XG_MSB's `b` names the group and its
 // `a` the unit; a lone LSB (nothing pending) is a part parameter.
-inline constexpr uint8_t kXgGroupPart = 0, kXgGroupEffect = 1, kXgGroupInsertion = 2;
+inline constexpr uint8_t kXgGroupPart = 0, kXgGroupEffect = 1, kXgGroupInsertion = 2, kXgGroupMultiEq = 3;
 // Part group. Drum codes take the drum key from the pending `a`.
 inline constexpr uint8_t kXgReceiveChannel = 'e', kXgDryLevel = 'g', kXgDrumAlternateGroup = 'h',
                          kXgDrumKeyAssign = 'i';
 // Effect group: the code is the address low byte of 02 01 00..75 (reverb, chorus, variation);
-// insertion group: that of 03 uu 00..43, unit uu 0 or 1.
-inline constexpr uint8_t kXgEffectLast = 0x75, kXgInsertionLast = 0x43;
+// insertion group: that of 03 uu 00..43, unit uu 0 or 1; multi-EQ group: that of 02 40 00..14.
+inline constexpr uint8_t kXgEffectLast = 0x75, kXgInsertionLast = 0x43, kXgMultiEqLast = 0x14;
 }  // namespace sysex_code
 
 // `message` holds the bytes after 0xF0: manufacturer ID first, the closing 0xF7 included.

@@ -318,6 +318,9 @@ void xgParameter(Sink& out, int high, int mid, int low, int value) {
     } else if (high == 0x02 && mid == 0x01 && low <= kXgEffectLast && out.room(2)) {
         out.put(EV_SYSEX_XG_MSB, 0, 0, kXgGroupEffect);
         out.put(EV_SYSEX_XG_LSB, 0, value, low);
+    } else if (high == 0x02 && mid == 0x40 && low <= kXgMultiEqLast && out.room(2)) {
+        out.put(EV_SYSEX_XG_MSB, 0, 0, kXgGroupMultiEq);
+        out.put(EV_SYSEX_XG_LSB, 0, value, low);
     } else if (high == 0x03 && mid <= 1 && low <= kXgInsertionLast && out.room(2)) {
         out.put(EV_SYSEX_XG_MSB, 0, mid, kXgGroupInsertion);
         out.put(EV_SYSEX_XG_LSB, 0, value, low);

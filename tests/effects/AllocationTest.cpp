@@ -93,6 +93,7 @@ TEST(EffectAllocations, NoneWhileRenderingOrChangingEffects) {
             xg(kXgGroupEffect, 0, 0x42, 127);  // the longest first variation parameter
             xg(kXgGroupInsertion, 0, 0x00, t.type >> 8);
             xg(kXgGroupInsertion, 0, 0x01, t.type & 0xFF);
+            xg(kXgGroupMultiEq, 0, 0x00, t.type & 3);  // the master equaliser's presets
             step();
         }
         EXPECT_EQ(allocations - before, 0) << "mode " << mode;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <random>
 
 #include "effects/EffectChain.h"
@@ -47,6 +48,51 @@ TEST(Equaliser, ShelvesReachTheGainsAsked) {
     // Flat, the equaliser is off and channels skip it.
     SystemEffects flat(kRate, {3, 1});
     EXPECT_FALSE(flat.busActive(BUS_EQ));
+}
+
+TEST(Equaliser, XgMultiEqBandsReachTheirGains) {
+    auto xgEq = [] {
+        auto fx = std::make_unique<SystemEffects>(kRate, effects::EffectOptions{3, 1});
+        fx->resetEffects(SYSTEM_XG_ON);
+        return fx;
+    };
+    auto set = [](SystemEffects& fx, int address, int value) {
+        fx.parameter(EV_SYSEX_XG_LSB, address, value, kXgGroupMultiEq, 0);
+    };
+    // Flat after the reset: channels skip it.
+    EXPECT_FALSE(xgEq()->busActive(BUS_EQ));
+    {
+        // Band 1 a low shelf of -6 dB at 2 kHz, band 5 a high shelf of +6 dB at 500 Hz: far
+        // inside each shelf the whole gain, and band 3 a +9 dB peak at 1280 Hz (Q 0.7).
+        auto fx = xgEq();
+        set(*fx, 0x01, 64 - 6);
+        set(*fx, 0x02, 40);
+        set(*fx, 0x11, 64 + 6);
+        set(*fx, 0x12, 28);
+        EXPECT_TRUE(fx->busActive(BUS_EQ));
+        EXPECT_NEAR(gainDb(*fx, 40.0), -6.0, 0.5);
+        EXPECT_NEAR(gainDb(*fx, 12000.0), 6.0, 0.5);
+        auto peak = xgEq();
+        set(*peak, 0x09, 64 + 9);
+        set(*peak, 0x0A, 36);
+        EXPECT_NEAR(gainDb(*peak, 1280.0), 9.0, 0.5);
+        EXPECT_NEAR(gainDb(*peak, 60.0), 0.0, 0.5);
+        // Band 1 as a peak instead of a shelf leaves the lowest tones alone.
+        auto shaped = xgEq();
+        set(*shaped, 0x01, 64 + 12);
+        set(*shaped, 0x02, 28);
+        EXPECT_NEAR(gainDb(*shaped, 40.0), 12.0, 0.5);
+        set(*shaped, 0x04, 1);
+        EXPECT_NEAR(gainDb(*shaped, 508.0), 12.0, 0.5);
+        EXPECT_LT(gainDb(*shaped, 40.0), 3.0);
+    }
+    // A preset type sets its gains; the GS equaliser's messages do not reach it.
+    auto rock = xgEq();
+    set(*rock, 0x00, 3);
+    EXPECT_TRUE(rock->busActive(BUS_EQ));
+    EXPECT_GT(gainDb(*rock, 40.0), 3.0);
+    rock->parameter(EV_SYSEX_GS_LSB, kGsEqLowGain, 0x34, 0, 0);
+    EXPECT_GT(gainDb(*rock, 40.0), 3.0);
 }
 
 TEST(Equaliser, ChannelsWithTheSwitchGoThroughIt) {
