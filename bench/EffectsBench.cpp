@@ -85,11 +85,21 @@ BENCHMARK(BM_ReverbAndChorus);
 void BM_XgVariation(benchmark::State& state) {
     SystemEffects fx(kRate, {0, 1});
     fx.resetEffects(SYSTEM_XG_ON);
+    fx.parameter(EV_SYSEX_XG_LSB, 0x5A, 1, 1, 0);  // connected as a system effect
     if (state.range(0) == 1) fx.parameter(EV_SYSEX_XG_LSB, 0x40, 0x41, 1, 0);
     state.SetLabel(state.range(0) == 1 ? "CHORUS 1" : "DELAY L,C,R");
     run(state, fx, {BUS_DELAY});
 }
 BENCHMARK(BM_XgVariation)->Arg(0)->Arg(1);
+
+// The XG master equaliser with all five bands away from flat.
+void BM_XgMultiEq(benchmark::State& state) {
+    SystemEffects fx(kRate, {0, 0});
+    fx.resetEffects(SYSTEM_XG_ON);
+    for (int address : {0x01, 0x05, 0x09, 0x0D, 0x11}) fx.parameter(EV_SYSEX_XG_LSB, address, 0x46, 3, 0);
+    run(state, fx, {BUS_EQ});
+}
+BENCHMARK(BM_XgMultiEq);
 
 // A minute of silence after one loud block: the tail dies to exact zeros and costs no more
 // than sound does.
