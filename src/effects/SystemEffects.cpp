@@ -16,7 +16,8 @@ constexpr int kDefaultDelayMacro = 0;
 constexpr int kFixedReverbLevel = 40;   // the level every channel sends at in modes 2 and 4
 
 // XG effect addresses (02 01 xx) of the reverb, chorus and variation blocks.
-constexpr int kXgReverbType = 0x00, kXgReverbReturn = 0x0C;
+constexpr int kXgReverbType = 0x00, kXgReverbTime = 0x02, kXgReverbInitialDelay = 0x04, kXgReverbLowPass = 0x06,
+              kXgReverbReturn = 0x0C;
 constexpr int kXgChorusType = 0x20, kXgChorusFirst = 0x22, kXgChorusReturn = 0x2C, kXgChorusToReverb = 0x2E;
 constexpr int kXgVariationType = 0x40, kXgVariationFirst = 0x42, kXgVariationReturn = 0x56,
               kXgVariationToReverb = 0x58, kXgVariationToChorus = 0x59, kXgVariationConnection = 0x5A,
@@ -453,7 +454,20 @@ void SystemEffects::xgParameter(int group, int block, int code, int v) {
             if (p.level == 0) p.level = 64;
         }
         setReverb(p);
-    } else if (code == 0x02) {
+    } else if (code == kXgReverbInitialDelay) {
+        // 0.1 .. 99.3 ms over 0..63.
+        ReverbParams p = reverb_;
+        p.preDelayMs = static_cast<int>(std::lround(0.1 + std::min(v, 63) * 99.2 / 63.0));
+        if (p != reverb_) setReverb(p);
+    } else if (code == kXgReverbLowPass) {
+        // An equaliser frequency value; 60 and above let everything through. The nearest of
+        // the seven pre-filter steps, whose corners fall from about 14 kHz to 200 Hz.
+        const double hz = xgEqHz(v);
+        const int step = v >= 60 ? 0 : std::clamp(static_cast<int>(std::lround(7.0 - (hz - 200.0) * 7.0 / 16000.0)), 1, 7);
+        if (step == reverb_.preLpf) return;
+        reverb_.preLpf = step;
+        reverbUnit_.setPreFilter(step);
+    } else if (code == kXgReverbTime) {
         // Reverb time 0.3 .. 30 s in steps of 0.1 s up to 2 s, coarser above.
         const double seconds = v <= 17 ? 0.3 + v * 0.1 : v <= 47 ? 2.0 + (v - 17) * 0.1 : 5.0 + (v - 47) * 1.1;
         ReverbParams p = reverb_;

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 #include "effects/EffectProbe.h"
 #include "effects/Reverb.h"
+#include "song/Sysex.h"
 
 namespace svt::test {
 namespace {
@@ -13,6 +15,7 @@ namespace {
 using effects::ReverbKind;
 using effects::ReverbParams;
 using effects::SystemEffects;
+using namespace sysex_code;
 
 constexpr int kRate = 44100;
 
@@ -145,6 +148,29 @@ TEST(Reverb, PreFilterDarkensTheInput) {
     const double bright = peakOf(runBus(open, BUS_REVERB, kRate, tone));
     const double filtered = peakOf(runBus(dark, BUS_REVERB, kRate, tone));
     EXPECT_LT(filtered, bright * 0.3);
+}
+
+TEST(Reverb, XgInitialDelayAndLowPass) {
+    auto xgReverb = [](std::initializer_list<std::pair<int, int>> parameters) {
+        auto fx = std::make_unique<SystemEffects>(kRate, effects::EffectOptions{3, 1});
+        fx->resetEffects(SYSTEM_XG_ON);
+        for (auto [code, value] : parameters) fx->parameter(EV_SYSEX_XG_LSB, code, value, kXgGroupEffect, 0);
+        return fx;
+    };
+    auto firstSound = [](const Stereo& s) {
+        for (size_t i = 0; i < s.frames(); ++i)
+            if (s.left[i] != 0.0 || s.right[i] != 0.0) return static_cast<int>(i);
+        return -1;
+    };
+    // Initial delay 40 of 63 is 63 ms: the first reflection comes that much later.
+    auto plain = xgReverb({{0x04, 0}}), delayed = xgReverb({{0x04, 40}});
+    const int shift = firstSound(runBus(*delayed, BUS_REVERB, kRate / 2, impulse())) -
+                      firstSound(runBus(*plain, BUS_REVERB, kRate / 2, impulse()));
+    EXPECT_EQ(shift, kRate * 63 / 1000);
+    // A low-pass at 1 kHz darkens a 10 kHz tone; 60 (through) does not.
+    auto tone = [](int f, int) { return std::sin(2 * M_PI * 10000.0 * f / kRate) * (1 << 26); };
+    auto dark = xgReverb({{0x06, 34}}), through = xgReverb({{0x06, 34}, {0x06, 60}});
+    EXPECT_LT(peakOf(runBus(*dark, BUS_REVERB, kRate, tone)), 0.3 * peakOf(runBus(*through, BUS_REVERB, kRate, tone)));
 }
 
 TEST(Reverb, FullScaleInputStaysWithinFullScale) {
