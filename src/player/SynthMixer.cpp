@@ -194,13 +194,13 @@ namespace {
 
 enum Sides { kBothSides, kLeftOnly, kRightOnly, kCentre };
 
-// Frames k..count-1 at a constant mix.
-template <bool kFiltered, Sides kSides>
-void mixConstant(VoiceFilter& f, const int32_t* s, int k, int count, int64_t left, int64_t right,
+// Frames k..count-1 at a constant mix, through the voice's filter on the way.
+template <Sides kSides>
+void mixFiltered(VoiceFilter& f, const int32_t* s, int k, int count, int64_t left, int64_t right,
                  int64_t* out) {
     VoiceFilter local = f;  // in registers for the loop
     for (; k < count; ++k) {
-        const int64_t x = kFiltered ? local.step(s[k]) : s[k];
+        const int64_t x = local.step(s[k]);
         if constexpr (kSides == kLeftOnly) {
             out[2 * k] += x * left;
         } else if constexpr (kSides == kRightOnly) {
@@ -214,10 +214,8 @@ void mixConstant(VoiceFilter& f, const int32_t* s, int k, int count, int64_t lef
             out[2 * k + 1] += x * right;
         }
     }
-    if (kFiltered) {
-        f.s1 = local.s1;
-        f.s2 = local.s2;
-    }
+    f.s1 = local.s1;
+    f.s2 = local.s2;
 }
 
 }  // namespace
@@ -243,42 +241,105 @@ void Synthesizer::mixChunk(Voice& v, const int32_t* s, int count, int64_t* out) 
             for (; k < count; ++k) f.step(s[k]);
         return;
     }
-    // Hard-panned voices (the halves of stereo samples) feed one side only, centred ones
-    // both sides with the same product.
-    if (right == 0)
-        mixConstant<kFiltered, kLeftOnly>(f, s, k, count, left, right, out);
-    else if (left == 0)
-        mixConstant<kFiltered, kRightOnly>(f, s, k, count, left, right, out);
-    else if (left == right)
-        mixConstant<kFiltered, kCentre>(f, s, k, count, left, right, out);
-    else
-        mixConstant<kFiltered, kBothSides>(f, s, k, count, left, right, out);
+    if constexpr (!kFiltered) {
+        kernels_.mixConstant(s + k, count - k, v.leftMix, v.rightMix, out + 2 * k);
+    } else if (right == 0) {
+        mixFiltered<kLeftOnly>(f, s, k, count, left, right, out);
+    } else if (left == 0) {
+        mixFiltered<kRightOnly>(f, s, k, count, left, right, out);
+    } else if (left == right) {
+        mixFiltered<kCentre>(f, s, k, count, left, right, out);
+    } else {
+        mixFiltered<kBothSides>(f, s, k, count, left, right, out);
+    }
 }
 
+// Frames resampled ahead for the whole stretch: samples[k] is frame `from` + k; `ended` when
+// the data ran out within them; `filtered` when the voice's filter has already run over them.
+struct Synthesizer::AheadRun {
+    const int32_t* samples;
+    int from;
+    int count;
+    bool ended;
+    bool filtered;
+};
+
 void Synthesizer::mixVoice(Voice& v, int frames) {
+    if (v.status == kVoiceDying) {
+        mixFrom(v, frames, 0, nullptr);
+        return;
+    }
     int offset = 0;
-    // Frames resampled ahead: samples_[k] is frame `aheadFrom` + k; `aheadEnded` when the
-    // data ran out within them.
-    bool ahead = false;
-    bool aheadEnded = false;
-    int aheadFrom = 0;
-    int aheadCount = 0;
+    if (v.delay > 0) {
+        if (v.delay >= frames) {
+            v.delay -= frames;
+            return;
+        }
+        offset = v.delay;
+        v.delay = 0;
+    }
+    if (v.region == nullptr || v.region->modEnvToPitch != 0 || offset >= frames) {
+        mixFrom(v, frames, offset, nullptr);
+        return;
+    }
+    // Nothing a control update does changes this voice's increment, so the whole stretch is
+    // resampled in one call (a run per loop pass instead of per period). When nothing changes
+    // its filter either, the filter can run over the whole stretch before the mix, beside
+    // the filters of other voices.
+    const bool batched = v.filter.active && v.region->modEnvToCutoff == 0;
+    int32_t* samples = batched ? pendingSamples_.data() + size_t(pendingVoices_) * Resampler::kCapacityFrames
+                               : samples_.data();
+    v.resample.status = v.status;
+    const int count =
+        resampler_.render(v.resample, v.view, std::span<int32_t>(samples, size_t(frames - offset)));
+    const bool ended = count < frames - offset || v.resample.timeout == 1;
+    if (batched) {
+        pending_[size_t(pendingVoices_++)] = {&v, target_, frames, offset, count, ended};
+        if (pendingVoices_ == kFilterLanes) flushFilterBatch();
+        return;
+    }
+    const AheadRun ahead{samples, offset, count, ended, false};
+    mixFrom(v, frames, offset, &ahead);
+}
+
+void Synthesizer::flushFilterBatch() {
+    const int n = pendingVoices_;
+    if (n == 0) return;
+    pendingVoices_ = 0;
+    std::array<FilterRun, kFilterLanes> runs;
+    for (int j = 0; j < n; ++j) {
+        const PendingVoice& p = pending_[size_t(j)];
+        runs[size_t(j)] = {&p.voice->filter,
+                           pendingSamples_.data() + size_t(j) * Resampler::kCapacityFrames, p.count};
+    }
+    kernels_.filterRuns(runs.data(), n);
+    int64_t* const target = target_;
+    for (int j = 0; j < n; ++j) {
+        const PendingVoice& p = pending_[size_t(j)];
+        const AheadRun ahead{runs[size_t(j)].samples, p.offset, p.count, p.ended, true};
+        target_ = p.target;
+        mixFrom(*p.voice, p.frames, p.offset, &ahead);
+    }
+    target_ = target;
+}
+
+void Synthesizer::mixFrom(Voice& v, int frames, int offset, const AheadRun* ahead) {
     auto produce = [&](int count) {
         const int32_t* s = samples_.data();
         int got;
         if (ahead) {
-            s += offset - aheadFrom;
-            got = std::min(count, aheadFrom + aheadCount - offset);
+            s = ahead->samples + (offset - ahead->from);
+            got = std::min(count, ahead->from + ahead->count - offset);
         } else {
             v.resample.status = v.status;
             got = resampler_.render(v.resample, v.view, std::span<int32_t>(samples_.data(), size_t(count)));
         }
-        if (v.filter.active)
+        if (v.filter.active && !(ahead && ahead->filtered))
             mixChunk<true>(v, s, got, target_ + 2 * offset);
         else
             mixChunk<false>(v, s, got, target_ + 2 * offset);
         offset += got;
-        if (ahead) return !(aheadEnded && offset >= aheadFrom + aheadCount);
+        if (ahead) return !(ahead->ended && offset >= ahead->from + ahead->count);
         return got == count && v.resample.timeout != 1;
     };
 
@@ -294,24 +355,6 @@ void Synthesizer::mixVoice(Voice& v, int frames) {
         fadeOut(frames);
         freeVoice(v);
         return;
-    }
-    if (v.delay > 0) {
-        if (v.delay >= frames) {
-            v.delay -= frames;
-            return;
-        }
-        offset = v.delay;
-        v.delay = 0;
-    }
-    if (v.region != nullptr && v.region->modEnvToPitch == 0 && offset < frames) {
-        // Nothing a control update does changes this voice's increment, so the whole
-        // stretch is resampled in one call (a run per loop pass instead of per period).
-        v.resample.status = v.status;
-        aheadFrom = offset;
-        aheadCount = resampler_.render(v.resample, v.view,
-                                       std::span<int32_t>(samples_.data(), size_t(frames - offset)));
-        aheadEnded = aheadCount < frames - offset || v.resample.timeout == 1;
-        ahead = true;
     }
     while (offset < frames) {
         if (v.controlCounter <= 0) {
@@ -353,6 +396,7 @@ void Synthesizer::render(int32_t* out, int frames) {
         target_ = (drumKeysRouted_ >> (v.channel & 15)) & 1u ? drumKeyTarget(v) : destination_[v.channel & 15];
         mixVoice(v, frames);
     }
+    flushFilterBatch();
     target_ = mix_.data();
     lowerUpperBound();
     if (effects) sendEffects(frames);

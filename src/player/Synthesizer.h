@@ -15,6 +15,7 @@
 #include "base/Constants.h"
 #include "player/ChannelState.h"
 #include "player/EffectRack.h"
+#include "player/MixKernels.h"
 #include "player/Resampler.h"
 #include "player/Synthesis.h"
 #include "player/Voice.h"
@@ -125,7 +126,10 @@ class Synthesizer final : public Synthesis {
     void effectParameter(const SongEvent& e);
 
     // Mixing
+    struct AheadRun;
     void mixVoice(Voice& v, int frames);
+    void mixFrom(Voice& v, int frames, int offset, const AheadRun* ahead);
+    void flushFilterBatch();
     bool controlUpdate(Voice& v);  // false: the voice ended
     bool nextVolumeStage(Voice& v);
     bool advanceVolume(Voice& v);
@@ -163,6 +167,21 @@ class Synthesizer final : public Synthesis {
     // Scratch of the render path, made once.
     std::array<int32_t, Resampler::kCapacityFrames> samples_{};
     std::array<int64_t, 2 * kBlockFrames> mix_{};
+    MixKernels kernels_ = mixKernelsFor(resampler_.simdLevel());
+    // Filtered voices resampled for the whole stretch wait here until kFilterLanes of them
+    // (or the end of the block) let their filters run side by side; then each is mixed.
+    struct PendingVoice {
+        Voice* voice;
+        int64_t* target;
+        int frames;
+        int offset;
+        int count;
+        bool ended;
+    };
+    std::array<PendingVoice, kFilterLanes> pending_{};
+    int pendingVoices_ = 0;
+    std::vector<int32_t> pendingSamples_ =
+        std::vector<int32_t>(size_t(kFilterLanes) * Resampler::kCapacityFrames);
 
     // Effect sends: each channel that sends mixes into a buffer of its own; the channels of
     // the insertion effect share one. destination_ tells each voice where it mixes to.

@@ -1,0 +1,147 @@
+// Vector forms of the mixing loops. The file builds for baseline x86-64; each function carries
+// its own target attribute and runs only when the processor reports the instructions.
+
+#include "player/MixKernels.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+
+#include <immintrin.h>
+
+#define SVT_TARGET_AVX512 __attribute__((target("avx512f,avx512vl,avx512dq")))
+
+namespace svt {
+
+namespace {
+
+// Four filters in the four 64-bit lanes of each register.
+struct FilterQuad {
+    __m256i s1Gain, s1FromIn, s2FromS1, s2FromIn, s1, s2;
+};
+
+SVT_TARGET_AVX512 inline __m256i laneValues(const FilterRun* runs, int n, int first,
+                                            int64_t VoiceFilter::*field) {
+    alignas(32) int64_t v[4];
+    for (int j = 0; j < 4; ++j) v[j] = first + j < n ? runs[first + j].filter->*field : 0;
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(v));
+}
+
+SVT_TARGET_AVX512 inline void storeLanes(__m256i values, const FilterRun* runs, int n, int first,
+                                         int64_t VoiceFilter::*field) {
+    alignas(32) int64_t v[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(v), values);
+    for (int j = 0; j < 4 && first + j < n; ++j) runs[first + j].filter->*field = v[j];
+}
+
+// Rows of four 32-bit values become columns.
+SVT_TARGET_AVX512 inline void transpose(__m128i (&r)[4]) {
+    const __m128i t0 = _mm_unpacklo_epi32(r[0], r[1]);
+    const __m128i t1 = _mm_unpacklo_epi32(r[2], r[3]);
+    const __m128i t2 = _mm_unpackhi_epi32(r[0], r[1]);
+    const __m128i t3 = _mm_unpackhi_epi32(r[2], r[3]);
+    r[0] = _mm_unpacklo_epi64(t0, t1);
+    r[1] = _mm_unpackhi_epi64(t0, t1);
+    r[2] = _mm_unpacklo_epi64(t2, t3);
+    r[3] = _mm_unpackhi_epi64(t2, t3);
+}
+
+// One sample through four filters: VoiceFilter::step lane by lane.
+SVT_TARGET_AVX512 inline __m128i step(FilterQuad& q, __m128i in) {
+    const __m256i x = _mm256_slli_epi64(_mm256_cvtepi32_epi64(in), 8);
+    const __m256i d = _mm256_sub_epi64(x, q.s2);
+    const __m256i s1 = _mm256_srai_epi64(
+        _mm256_add_epi64(_mm256_mullo_epi64(q.s1Gain, q.s1), _mm256_mullo_epi64(q.s1FromIn, d)), 24);
+    const __m256i s2 = _mm256_add_epi64(
+        q.s2, _mm256_srai_epi64(_mm256_add_epi64(_mm256_mullo_epi64(q.s2FromS1, q.s1),
+                                                 _mm256_mullo_epi64(q.s2FromIn, d)),
+                                24));
+    __m256i out = _mm256_srai_epi64(_mm256_add_epi64(q.s2, s2), 9);
+    out = _mm256_min_epi64(_mm256_max_epi64(out, _mm256_set1_epi64x(-(1 << 20))), _mm256_set1_epi64x(1 << 20));
+    q.s1 = s1;
+    q.s2 = s2;
+    return _mm256_maskz_cvtepi64_epi32(0xF, out);  // (the unmasked form warns of an undefined source)
+}
+
+// The first `frames` samples (a multiple of four, within every run) of up to 4 * kQuads runs.
+// Lanes without a run filter silence through zero coefficients and store nothing.
+template <int kQuads>
+SVT_TARGET_AVX512 void filterQuads(const FilterRun* runs, int n, int frames) {
+    FilterQuad q[kQuads];
+    int32_t* lane[4 * kQuads];
+    for (int g = 0; g < kQuads; ++g) {
+        const int f = 4 * g;
+        q[g] = {laneValues(runs, n, f, &VoiceFilter::s1Gain), laneValues(runs, n, f, &VoiceFilter::s1FromIn),
+                laneValues(runs, n, f, &VoiceFilter::s2FromS1), laneValues(runs, n, f, &VoiceFilter::s2FromIn),
+                laneValues(runs, n, f, &VoiceFilter::s1),       laneValues(runs, n, f, &VoiceFilter::s2)};
+        for (int j = 0; j < 4; ++j) lane[f + j] = f + j < n ? runs[f + j].samples : runs[0].samples;
+    }
+    for (int k = 0; k < frames; k += 4) {
+        __m128i v[kQuads][4];
+        for (int g = 0; g < kQuads; ++g) {
+            for (int j = 0; j < 4; ++j) v[g][j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lane[4 * g + j] + k));
+            transpose(v[g]);
+        }
+        for (int t = 0; t < 4; ++t)
+            for (int g = 0; g < kQuads; ++g) v[g][t] = step(q[g], v[g][t]);
+        for (int g = 0; g < kQuads; ++g) {
+            transpose(v[g]);
+            for (int j = 0; j < 4 && 4 * g + j < n; ++j)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(lane[4 * g + j] + k), v[g][j]);
+        }
+    }
+    for (int g = 0; g < kQuads; ++g) {
+        storeLanes(q[g].s1, runs, n, 4 * g, &VoiceFilter::s1);
+        storeLanes(q[g].s2, runs, n, 4 * g, &VoiceFilter::s2);
+    }
+}
+
+}  // namespace
+
+bool filterRunsAvx512Available() {
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+           __builtin_cpu_supports("avx512dq");
+}
+
+void filterRunsAvx512(const FilterRun* runs, int n) {
+    if (n <= 1 || n > kFilterLanes) {
+        // One chain gains nothing from the vector unit.
+        filterRunsScalar(runs, n);
+        return;
+    }
+    int common = runs[0].count;
+    for (int j = 1; j < n; ++j) common = runs[j].count < common ? runs[j].count : common;
+    common &= ~3;
+    if (n <= 4)
+        filterQuads<1>(runs, n, common);
+    else
+        filterQuads<2>(runs, n, common);
+    // The runs' ends beyond the common length, each on its own.
+    FilterRun rest[kFilterLanes];
+    for (int j = 0; j < n; ++j) rest[j] = {runs[j].filter, runs[j].samples + common, runs[j].count - common};
+    filterRunsScalar(rest, n);
+}
+
+// Four frames at a time: each sample is spread to the two 64-bit lanes of its frame and
+// multiplied by (left, right) in 32 x 32 -> 64-bit products, exactly the scalar products.
+__attribute__((target("avx2"))) void mixConstantAvx2(const int32_t* s, int count, int32_t left,
+                                                     int32_t right, int64_t* out) {
+    const __m256i mix = _mm256_setr_epi32(left, 0, right, 0, left, 0, right, 0);
+    const __m256i first = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
+    const __m256i second = _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);
+    int k = 0;
+    for (; k + 4 <= count; k += 4) {
+        const __m256i x = _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k)));
+        __m256i* o = reinterpret_cast<__m256i*>(out + 2 * k);
+        const __m256i a = _mm256_mul_epi32(_mm256_permutevar8x32_epi32(x, first), mix);
+        const __m256i b = _mm256_mul_epi32(_mm256_permutevar8x32_epi32(x, second), mix);
+        _mm256_storeu_si256(o, _mm256_add_epi64(_mm256_loadu_si256(o), a));
+        _mm256_storeu_si256(o + 1, _mm256_add_epi64(_mm256_loadu_si256(o + 1), b));
+    }
+    for (; k < count; ++k) {
+        out[2 * k] += int64_t(s[k]) * left;
+        out[2 * k + 1] += int64_t(s[k]) * right;
+    }
+}
+
+}  // namespace svt
+
+#endif
