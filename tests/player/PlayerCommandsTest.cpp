@@ -10,6 +10,7 @@
 #include "SynthRig.h"
 #include "player/Player.h"
 #include "song/SongInput.h"
+#include "support/OfflineSink.h"
 #include "support/Signal.h"
 #include "support/SmfBuilder.h"
 #include "support/TempDir.h"
@@ -21,16 +22,15 @@ using test::SynthRig;
 
 // Keeps everything it is given. As a live device it has "heard" all of it at once, so the
 // player can tell the heard position; otherwise it cannot (like a file).
-class Sink final : public AudioSink {
+class Sink final : public test::OfflineSink {
 public:
-    explicit Sink(int rate) : rate_(rate) {}
+    using OfflineSink::OfflineSink;
     std::vector<int32_t> samples;
     bool live = false;
     bool acceptsRate = false;
     int starts = 0, discards = 0, rateAsked = 0, outputChanges = 0;
 
     int64_t frames() const { return static_cast<int64_t>(samples.size() / 2); }
-    int rate() const override { return rate_; }
     bool realTime() const override { return live; }
     int control(int request, const std::string&) override {
         starts += request == OUT_REQ_PLAY_START;
@@ -48,19 +48,14 @@ public:
         }
         return 0;
     }
-    int softFlush() override { return 0; }
     bool changeRate(int rateHz) override {
         rateAsked = rateHz;
         return acceptsRate;
     }
     void outputChanged() override { ++outputChanges; }
     int64_t playedFrames() override { return live ? sinceDiscard_ : -1; }
-    int64_t filledFrames() override { return 0; }
-    int64_t softFilledFrames() override { return 0; }
-    int64_t deviceQueueFrames() override { return 0; }
 
 private:
-    int rate_;
     int64_t sinceDiscard_ = 0;
 };
 
@@ -280,6 +275,7 @@ TEST(PlayerCommands, PreviousRestartsOnlyAfterTwoSeconds) {
     // The song's beat marks end a stretch one sample before 2 s: a command is read there.
     for (const Case c : {Case{2 * rate, CmdPrevious, CmdRestart}, Case{2 * rate - 1, CmdPrevious, CmdReallyPrevious},
                          Case{0, CmdPrevious, CmdReallyPrevious}, Case{rate, CmdNext, CmdNext},
+                         Case{rate, CmdStop, CmdStop},
                          Case{rate, CmdReallyPrevious, CmdReallyPrevious}, Case{rate, CmdLoadFile, CmdLoadFile},
                          Case{rate, CmdEndSong, CmdEndSong}, Case{rate, CmdQuit, CmdQuit}}) {
         SCOPED_TRACE(c.at);
@@ -304,47 +300,31 @@ TEST(PlayerCommands, TranspositionMovesMelodicNotesButNotDrums) {
                   .noteOn(480, 9, 36, 100)
                   .noteOff(960, 9, 36));
     const auto song = smf.build();
-    auto pitches = [&](std::deque<Script::Step> steps, CommandRig& rig) {
-        rig.script.steps = std::move(steps);
+    struct Case {
+        std::deque<Script::Step> steps;
+        bool live;  // a live output is played again from the heard position, a file is not
+        double melodicHz;
+        int offset, temperamentIndex;
+    };
+    const Case cases[] = {
+        {{{0, CmdKeyUp, 12}}, false, 880.0, 12, 0},
+        {{{0, CmdKeyUp, 5}, {0, CmdKeyDown, -17}}, false, 220.0, -12, 0},  // both add their argument
+        {{{0, CmdKeyUp, 7}}, true, 659.255, 7, 7},
+        {{{0, CmdKeyUp, 11}, {0, CmdKeyUp, 1}}, false, 880.0, 12, 0},  // the table index wraps
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.offset);
+        CommandRig rig;
+        rig.sink.live = c.live;
+        rig.script.steps = c.steps;
         EXPECT_EQ(rig.play(song), CmdTuneEnd);
         const auto out = rig.left();
-        return std::pair{test::pitchByFft(slice(out, 35280, 17640), kRate),
-                         test::pitchByFft(slice(out, 97020, 17640), kRate)};
-    };
-    {
-        CommandRig rig;
-        const auto [melodic, drum] = pitches({{0, CmdKeyUp, 12}}, rig);
-        EXPECT_NEAR(test::cents(melodic, 880.0), 0.0, 3.0);
-        EXPECT_NEAR(test::cents(drum, 1000.0), 0.0, 3.0);
-        EXPECT_EQ(rig.sink.discards, 0) << "a file output cannot be played again: no resynchronisation";
-        const auto offsets = rig.script.all(NoticeKeyOffset);
-        ASSERT_FALSE(offsets.empty());
-        EXPECT_EQ(offsets.back().args[0], 12);
-    }
-    {
-        // Both directions add their argument: +5, then -17 is an octave down.
-        CommandRig rig;
-        const auto [melodic, drum] = pitches({{0, CmdKeyUp, 5}, {0, CmdKeyDown, -17}}, rig);
-        EXPECT_NEAR(test::cents(melodic, 220.0), 0.0, 3.0);
-        EXPECT_NEAR(test::cents(drum, 1000.0), 0.0, 3.0);
-        EXPECT_EQ(rig.synth.controls.noteKeyOffset, -12);
-        EXPECT_EQ(rig.synth.controls.temperamentIndex, 0);
-    }
-    {
-        // A live output is played again from the heard position.
-        CommandRig rig;
-        rig.sink.live = true;
-        const auto [melodic, drum] = pitches({{0, CmdKeyUp, 7}}, rig);
-        EXPECT_NEAR(test::cents(melodic, 659.255), 0.0, 3.0);
-        EXPECT_NEAR(test::cents(drum, 1000.0), 0.0, 3.0);
-        EXPECT_GE(rig.sink.discards, 1);
-    }
-    {
-        // The temperament table index wraps around the octave.
-        CommandRig rig;
-        pitches({{0, CmdKeyUp, 11}, {0, CmdKeyUp, 1}}, rig);
-        EXPECT_EQ(rig.synth.controls.temperamentIndex, 0);
-        EXPECT_EQ(rig.synth.controls.noteKeyOffset, 12);
+        EXPECT_NEAR(test::cents(test::pitchByFft(slice(out, 35280, 17640), kRate), c.melodicHz), 0.0, 3.0);
+        EXPECT_NEAR(test::cents(test::pitchByFft(slice(out, 97020, 17640), kRate), 1000.0), 0.0, 3.0);
+        EXPECT_EQ(rig.sink.discards > 0, c.live);
+        EXPECT_EQ(rig.synth.controls.noteKeyOffset, c.offset);
+        EXPECT_EQ(rig.synth.controls.temperamentIndex, c.temperamentIndex);
+        EXPECT_EQ(rig.script.all(NoticeKeyOffset).back().args[0], c.offset);
     }
 }
 
@@ -406,26 +386,15 @@ TEST(PlayerCommands, TempoCommandsScaleTheSong) {
 TEST(PlayerCommands, MasterVolumeScalesTheOutputWithinItsRange) {
     const auto song = pulses(4);
     const double normal = test::peak(slice(reference(song), 0, kQuarter));
-    {
+    // The song starts at 70; the change is added and held within 0..200.
+    for (const auto& [change, amplification] : {std::pair{70, 140}, {-500, 0}, {500, 200}}) {
+        SCOPED_TRACE(change);
         CommandRig rig;
-        rig.script.steps = {{0, CmdChangeVolume, 70}};
+        rig.script.steps = {{0, CmdChangeVolume, change}};
         rig.play(song);
-        EXPECT_NEAR(test::peak(slice(rig.left(), 0, kQuarter)) / normal, 2.0, 0.01);
-        EXPECT_EQ(rig.script.all(NoticeMasterVolume).back().args[0], 140);
-    }
-    {
-        CommandRig rig;
-        rig.script.steps = {{0, CmdChangeVolume, -500}};
-        rig.play(song);
-        EXPECT_LT(test::peak(rig.left()), 100.0);
-        EXPECT_EQ(rig.synth.controls.amplification, 0);
-    }
-    {
-        CommandRig rig;
-        rig.script.steps = {{0, CmdChangeVolume, 500}};
-        rig.play(song);
-        EXPECT_EQ(rig.synth.controls.amplification, 200);
-        EXPECT_EQ(rig.script.all(NoticeMasterVolume).back().args[0], 200);
+        EXPECT_NEAR(test::peak(slice(rig.left(), 0, kQuarter)) / normal, amplification / 70.0, 0.01);
+        EXPECT_EQ(rig.synth.controls.amplification, amplification);
+        EXPECT_EQ(rig.script.all(NoticeMasterVolume).back().args[0], amplification);
     }
 }
 
