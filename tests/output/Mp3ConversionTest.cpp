@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "EncoderFixtures.h"
 #include "app/Engine.h"
 #include "output/Mp3Output.h"
 #include "platform/DynamicLibrary.h"
@@ -56,15 +57,11 @@ std::string song(const TempDir& dir, const std::string& file, const std::string&
     return dir.write(file, smf.build());
 }
 
-output::EncoderSearch libraryAt(const std::string& path) {
-    return {fs::path(path).parent_path().string(), fs::path(path).filename().string(), ""};
-}
-
 // Converts `midi` on an engine of its own, with the given font; false when anything fails.
 bool render(const std::string& font, const std::string& midi, const char* outputText, const std::string& file) {
     Engine engine;
     if (!engine.loadSoundFont(font).ok()) return false;
-    engine.outputs().replace(std::make_unique<output::Mp3Output>(libraryAt(GOGO_LIBRARY_PATH)));
+    engine.outputs().replace(std::make_unique<output::Mp3Output>(output::test_fixtures::libraryAt(GOGO_LIBRARY_PATH)));
     if (!engine.selectOutput(outputText)) return false;
     engine.output().name = file;
     if (engine.openOutput() < 0) return false;

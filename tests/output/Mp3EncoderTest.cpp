@@ -1,12 +1,12 @@
 // Finding and binding the encoder library, and encoding through it on its own thread.
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>
 #include <numbers>
 
+#include "EncoderFixtures.h"
 #include "output/EncoderLibrary.h"
 #include "output/Mp3Encoder.h"
 #include "platform/SettingsStore.h"
@@ -19,31 +19,7 @@ namespace {
 using test::TempDir;
 namespace fs = std::filesystem;
 
-// The fake library's own controls, reached through a handle of our own on the same file.
-class FakeControl {
-public:
-    explicit FakeControl(const char* path) : handle_(::dlopen(path, RTLD_NOW | RTLD_LOCAL)) {}
-    ~FakeControl() {
-        if (handle_ != nullptr) ::dlclose(handle_);
-    }
-    void configure(const char* settings) {
-        reinterpret_cast<void (*)(const char*)>(::dlsym(handle_, "fake_configure"))(settings);
-    }
-    std::string log() { return reinterpret_cast<const char* (*)()>(::dlsym(handle_, "fake_log"))(); }
-
-private:
-    void* handle_;
-};
-
-// A search that finds nothing by itself: an empty program folder, a name no system has,
-// and a settings file in the test's folder.
-EncoderSearch isolatedSearch(const TempDir& dir) {
-    fs::create_directories(dir.path() / "program");
-    return {dir.file("program"), "libgogo-not-installed.so", dir.file("config/MarineCat/GOGO_DLL.conf")};
-}
-
-std::string folderOf(const std::string& path) { return fs::path(path).parent_path().string(); }
-std::string nameOf(const std::string& path) { return fs::path(path).filename().string(); }
+using namespace test_fixtures;
 
 TEST(EncoderLibrary, FoundInTheProgramFolderThenThroughTheStoredPath) {
     TempDir dir;
@@ -67,7 +43,7 @@ TEST(EncoderLibrary, FoundInTheProgramFolderThenThroughTheStoredPath) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EncoderSearch search = isolatedSearch(dir);
+        EncoderSearch search = nowhere(dir);
         search.fileName = "libgogo.so";
         fs::remove(dir.path() / "program" / "libgogo.so");
         fs::remove(search.settingsPath);
@@ -103,9 +79,10 @@ TEST(EncoderLibrary, LibraryLackingAnEntryPoint) {
     const Case cases[] = {{FAKE_GOGO_NO_PROCESS_FRAME_PATH, false}, {FAKE_GOGO_NO_CLOSE_CODER_PATH, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
-        EncoderSearch search = isolatedSearch(dir);
-        search.programFolder = folderOf(c.path);
-        search.fileName = nameOf(c.path);
+        EncoderSearch search = nowhere(dir);
+        const EncoderSearch only = libraryAt(c.path);
+        search.programFolder = only.programFolder;
+        search.fileName = only.fileName;
         EncoderLibrary lib;
         EXPECT_EQ(lib.load(search), c.loads ? 0u : kNotBound);
         EXPECT_EQ(lib.isLoaded(), c.loads);
@@ -122,7 +99,7 @@ TEST(EncoderLibrary, LibraryLackingAnEntryPoint) {
 
 TEST(EncoderLibrary, StoringTheLocationTestsThePathFirst) {
     TempDir dir;
-    EncoderSearch search = isolatedSearch(dir);
+    EncoderSearch search = nowhere(dir);
     EXPECT_FALSE(storeEncoderLocation(search, dir.file("missing.so")));
     EXPECT_FALSE(fs::exists(search.settingsPath)) << "a path that does not load is not stored";
     EXPECT_FALSE(storeEncoderLocation(search, ""));
@@ -159,8 +136,6 @@ long feed(Mp3Encoder& enc, const std::vector<uint8_t>& bytes, size_t piece = 163
     return static_cast<long>(bytes.size());
 }
 
-EncoderSearch realLibrary() { return {folderOf(GOGO_LIBRARY_PATH), "libgogo.so", ""}; }
-
 TEST(Mp3Encoder, EncodesWhatTheQueueWritesWithTheTitleTag) {
     TempDir dir;
     struct Case {
@@ -177,7 +152,7 @@ TEST(Mp3Encoder, EncodesWhatTheQueueWritesWithTheTitleTag) {
     const std::vector<uint8_t> tone = toneBytes(frames, 440.0, 0.5);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
-        Mp3Encoder enc(realLibrary(), c.wait);
+        Mp3Encoder enc(libraryAt(GOGO_LIBRARY_PATH), c.wait);
         enc.setSettings(c.settings);
         const std::string path = dir.file("song.mp3");
         ASSERT_EQ(enc.start(path, c.title), 0);
@@ -223,13 +198,12 @@ TEST(Mp3Encoder, FailuresReachThePlayerSide) {
         {"stops taking input", "endAfter=5", "e.mp3", -1, -1, MPGE_END},
         {"works", "", "f.mp3", static_cast<long>(tone.size()), 0, MPGE_END},
     };
-    FakeControl control(FAKE_GOGO_PATH);
+    FakeGogo control;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EncoderSearch search = isolatedSearch(dir);
+        EncoderSearch search = nowhere(dir);
         if (c.fake != nullptr) {
-            search.programFolder = folderOf(FAKE_GOGO_PATH);
-            search.fileName = nameOf(FAKE_GOGO_PATH);
+            search = libraryAt(FAKE_GOGO_PATH);
             control.configure(c.fake);
         }
         Mp3Encoder enc(search);
@@ -246,8 +220,8 @@ TEST(Mp3Encoder, FailuresReachThePlayerSide) {
 
 TEST(Mp3Encoder, CallSequenceSeenByTheLibrary) {
     TempDir dir;
-    FakeControl control(FAKE_GOGO_PATH);
-    EncoderSearch search{folderOf(FAKE_GOGO_PATH), nameOf(FAKE_GOGO_PATH), ""};
+    FakeGogo control;
+    const EncoderSearch search = libraryAt(FAKE_GOGO_PATH);
     struct Case {
         const char* fake;
         Mp3Settings settings;
@@ -281,9 +255,9 @@ TEST(Mp3Encoder, CallSequenceSeenByTheLibrary) {
 
 TEST(Mp3Encoder, StartingAgainEndsTheRunningEncodingCleanly) {
     TempDir dir;
-    FakeControl control(FAKE_GOGO_PATH);
+    FakeGogo control;
     control.configure("");
-    Mp3Encoder enc({folderOf(FAKE_GOGO_PATH), nameOf(FAKE_GOGO_PATH), ""});
+    Mp3Encoder enc(libraryAt(FAKE_GOGO_PATH));
     const std::vector<uint8_t> first = toneBytes(10000, 440, 0.5), second = toneBytes(20000, 880, 0.5);
     ASSERT_EQ(enc.start(dir.file("one.raw"), ""), 0);
     feed(enc, first);

@@ -1,11 +1,11 @@
 // The MP3 output as the audio queue and the conversion see it: opening with and without the
 // encoder library, the encodings it accepts, per-song files with their titles, and failures.
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "EncoderFixtures.h"
 #include "output/Mp3Output.h"
 #include "output/Outputs.h"
 #include "support/DecodedAudio.h"
@@ -18,14 +18,7 @@ namespace {
 using test::TempDir;
 namespace fs = std::filesystem;
 
-std::string folderOf(const std::string& path) { return fs::path(path).parent_path().string(); }
-std::string nameOf(const std::string& path) { return fs::path(path).filename().string(); }
-
-EncoderSearch libraryAt(const std::string& path) { return {folderOf(path), nameOf(path), ""}; }
-
-EncoderSearch nowhere(const TempDir& dir) {
-    return {dir.file("program"), "libgogo-not-installed.so", dir.file("config/MarineCat/GOGO_DLL.conf")};
-}
+using namespace test_fixtures;
 
 // A second of a quiet ramp in 16-bit stereo, as the audio queue hands it over.
 std::vector<uint8_t> pcm(size_t frames) {
@@ -39,20 +32,6 @@ std::string songTitled(const TempDir& dir, const std::string& file, const std::s
     smf.track().trackName(0, title).tempo(0, 500000).endOfTrack(480);
     smf.track().noteOn(0, 0, 60, 100).noteOff(480, 0, 60).endOfTrack();
     return dir.write(file, smf.build());
-}
-
-TEST(Mp3Output, TheRecordAndItsPlaceInTheList) {
-    Outputs outputs;
-    OutputDevice& g = outputs.at(Outputs::kMp3);
-    EXPECT_NE(dynamic_cast<Mp3Output*>(&g), nullptr);
-    EXPECT_EQ(g.idCharacter, 'g');
-    EXPECT_EQ(g.idName, "MP3");
-    EXPECT_EQ(g.flags, OF_PCM_STREAM);
-    EXPECT_EQ(g.rate, 44100);
-    EXPECT_EQ(g.encoding, kSigned16Stereo);
-    EXPECT_EQ(g.fd, -1);
-    EXPECT_FALSE(g.hasDetect()) << "only the live output is chosen by detection";
-    EXPECT_EQ(outputs.select("g"), Outputs::kMp3);
 }
 
 TEST(Mp3Output, WithoutTheLibraryTheOutputDoesNotOpen) {
@@ -86,7 +65,6 @@ TEST(Mp3Output, WithoutTheLibraryTheOutputDoesNotOpen) {
     Mp3Output noDialog(nowhere(dir));
     fs::remove_all(dir.file("config"));
     EXPECT_EQ(noDialog.openOutput(), -1) << "no dialog: the message at once";
-    EXPECT_EQ(encoderLoadMessage(Language::German), std::string("MP3-Encoder konnte nicht geladen werden!"));
 }
 
 TEST(Mp3Output, EncodingsBecomeWhatTheLibraryTakes) {
@@ -109,6 +87,7 @@ TEST(Mp3Output, EncodingsBecomeWhatTheLibraryTakes) {
         outputs.replace(std::make_unique<Mp3Output>(libraryAt(GOGO_LIBRARY_PATH)));
         ASSERT_EQ(outputs.select(c.text), Outputs::kMp3);
         OutputDevice& g = outputs.at(Outputs::kMp3);
+        EXPECT_FALSE(g.hasDetect()) << "only the live output is chosen by detection";
         g.batchConversion = true;
         ASSERT_EQ(g.openOutput(), 0);
         EXPECT_EQ(g.encoding, c.expected);
@@ -172,25 +151,6 @@ TEST(Mp3Output, OneNamedFileTakesTheGivenTitle) {
     EXPECT_EQ(unnamed.lastMessage(), "MP3 file could not be created!");
 }
 
-// The fake library's settings, through a handle of our own on the same file: they last as
-// long as the handle keeps the library loaded.
-class FakeSettings {
-public:
-    FakeSettings() : handle_(::dlopen(FAKE_GOGO_PATH, RTLD_NOW | RTLD_LOCAL)) {}
-    ~FakeSettings() {
-        if (handle_ != nullptr) ::dlclose(handle_);
-    }
-    FakeSettings(const FakeSettings&) = delete;
-    FakeSettings& operator=(const FakeSettings&) = delete;
-    void set(const char* settings) {
-        ASSERT_NE(handle_, nullptr);
-        reinterpret_cast<void (*)(const char*)>(::dlsym(handle_, "fake_configure"))(settings);
-    }
-
-private:
-    void* handle_;
-};
-
 TEST(Mp3Output, FailuresOfTheEncodingReachTheQueue) {
     TempDir dir;
     struct Case {
@@ -204,10 +164,10 @@ TEST(Mp3Output, FailuresOfTheEncodingReachTheQueue) {
         {"the encoder fails after 10 frames", "failAfter=10", 16384, "fails.mp3"},
         {"the file cannot be made", "", 16384, "missing/x.mp3"},
     };
-    FakeSettings fake;
+    FakeGogo fake;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        fake.set(c.fake);
+        fake.configure(c.fake);
         Mp3Output out(libraryAt(FAKE_GOGO_PATH));
         out.name = dir.file(c.file);
         ASSERT_EQ(out.openOutput(), 0);
@@ -225,8 +185,8 @@ TEST(Mp3Output, FailuresOfTheEncodingReachTheQueue) {
 
 TEST(Mp3Output, DiscardIsTheOnlyOtherRequestAnswered) {
     TempDir dir;
-    FakeSettings fake;
-    fake.set("");
+    FakeGogo fake;
+    fake.configure("");
     Mp3Output out(libraryAt(FAKE_GOGO_PATH));
     out.name = dir.file("d.raw");
     ASSERT_EQ(out.openOutput(), 0);
