@@ -260,19 +260,5 @@ TEST(Convert, SongsSideBySideGiveTheSameFilesAsOneAfterAnother) {
     }
 }
 
-TEST(Convert, JobsForOutputNames) {
-    std::string error;
-    auto jobs = makeConvertJobs({"/s/A.MID", "/s/b.kar"}, std::nullopt, "wav", error);
-    ASSERT_EQ(jobs.size(), 2u);
-    EXPECT_EQ(jobs[0].output, "/s/A.WAV");
-    EXPECT_EQ(jobs[1].output, "/s/b.wav");
-    jobs = makeConvertJobs({"/s/A.MID"}, std::string("/t/"), "wav", error);
-    ASSERT_EQ(jobs.size(), 1u);
-    EXPECT_EQ(jobs[0].output, "/t/A.WAV");
-    jobs = makeConvertJobs({"/s/A.MID", "/s/b.kar"}, std::string("/t/x.wav"), "wav", error);
-    EXPECT_TRUE(jobs.empty());
-    EXPECT_FALSE(error.empty());
-}
-
 }  // namespace
 }  // namespace svt

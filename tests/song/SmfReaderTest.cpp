@@ -292,12 +292,6 @@ TEST(SongInfo, DisplayTitleFallsBackAndQuickScanReadsOnce) {
     EXPECT_EQ(trimText("  a \t\r\n  b  "), "a b");
 }
 
-}  // namespace
-}  // namespace svt
-
-namespace svt {
-namespace {
-
 TEST(SmfReader, HostileSizesEndReadingCleanly) {
     SmfBuilder song(0, 480);
     song.track().noteOn(0, 0, 60, 100).noteOff(480, 0, 60).endOfTrack();
