@@ -151,8 +151,6 @@ TEST(SoundFontReader, VersionOneTakesNamesFromSnamAndMovesLoops) {
 }
 
 TEST(SoundFontReader, VersionOneHeadersBeforeTheFirstRamSampleAreRom) {
-    Sf2Builder sf = onePresetFont();
-    sf.setVersion(1, 0);
     Sf2Sample rom = Sf2Builder::rampSample("rom", 10);
     rom.rawStart = 5000;
     rom.rawEnd = 5010;
