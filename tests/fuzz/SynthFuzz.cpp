@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             }
             case 201:
-                synth.setSystemMode(a % 4);
+                synth.setSystemMode(a % (svt::SYSTEM_XG_ON + 1));
                 synth.resetChannels();
                 break;
             case 202: synth.cutAllVoices(); break;

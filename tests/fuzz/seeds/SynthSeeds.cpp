@@ -4,11 +4,13 @@
 
 #include "Seeds.h"
 #include "song/SongEvent.h"
+#include "song/Sysex.h"
 #include "support/Sf2Builder.h"
 
 namespace {
 
 using svt::test::Sf2Builder;
+using namespace svt::sysex_code;
 
 std::vector<uint8_t> font() {
     Sf2Builder sf;
@@ -67,6 +69,19 @@ SVT_FUZZ_SEEDS(synth) {
     effects.ev(svt::EV_NOTE_ON, 0, 69, 127).render(4096).ev(svt::EV_NOTE_OFF, 0, 69).render(4096).render(4096);
     effects.ev(204, 0, 0).render(512);
     seeds.add("effects", effects.bytes);
+
+    // XG: insertion block 1 on part 1, the variation inserted into part 2, the master
+    // equaliser, and drum keys with sends of their own.
+    Script xg(f);
+    xg.ev(201, 0, svt::SYSTEM_XG_ON);
+    xg.ev(svt::EV_SYSEX_XG_MSB, 0, 0, kXgGroupInsertion).ev(svt::EV_SYSEX_XG_LSB, 0, 0, 0x0C);
+    xg.ev(svt::EV_SYSEX_XG_MSB, 0, 0, kXgGroupEffect).ev(svt::EV_SYSEX_XG_LSB, 0, 1, 0x5B);
+    xg.ev(svt::EV_SYSEX_XG_MSB, 0, 0, kXgGroupMultiEq).ev(svt::EV_SYSEX_XG_LSB, 0, 0x4C, 0x01);
+    for (int key : {36, 38, 40})
+        xg.ev(svt::EV_NRPN_MSB, 9, 0x1D).ev(svt::EV_NRPN_LSB, 9, key).ev(svt::EV_DATA_ENTRY_MSB, 9, key * 2);
+    xg.ev(svt::EV_PROGRAM, 9, 0).ev(svt::EV_NOTE_ON, 9, 36, 127).ev(svt::EV_NOTE_ON, 9, 38, 100);
+    xg.ev(svt::EV_NOTE_ON, 0, 60, 100).ev(svt::EV_NOTE_ON, 1, 64, 100).render(4096).render(4096);
+    seeds.add("xg", xg.bytes);
 
     Script crowd(f);
     crowd.ev(206, 0, 200).ev(205, 0, 255);
