@@ -160,6 +160,12 @@ void expectContinuesAs(const std::vector<double>& out, int64_t frame, const std:
     EXPECT_GT(test::snrDb(got, want), 60.0);
 }
 
+// The song is as long as undisturbed and its third note lands where it belongs.
+void expectSongInPlace(const std::vector<double>& out, const std::vector<double>& ref) {
+    EXPECT_EQ(out.size(), ref.size());
+    expectContinuesAs(out, 2 * kQuarter, ref, 2 * kQuarter, kQuarter);
+}
+
 std::vector<double> reference(const std::vector<uint8_t>& smf) {
     CommandRig rig;
     EXPECT_EQ(rig.play(smf), CmdTuneEnd);
@@ -182,10 +188,7 @@ TEST(PlayerCommands, PauseAndResumeKeepThePosition) {
         rig.script.steps = {{30000, CmdTogglePause}, {30000, CmdTogglePause}};
         EXPECT_EQ(rig.play(song), CmdTuneEnd);
         ASSERT_EQ(rig.script.issuedAtFrame.size(), 2u);
-        // Nothing of the song is lost or repeated: the next note lands where it belongs.
-        const auto out = rig.left();
-        EXPECT_EQ(out.size(), ref.size());
-        expectContinuesAs(out, 2 * kQuarter, ref, 2 * kQuarter, kQuarter);
+        expectSongInPlace(rig.left(), ref);  // nothing of the song is lost or repeated
         const auto pauses = rig.script.all(NoticePause);
         ASSERT_EQ(pauses.size(), 2u);
         EXPECT_EQ(pauses[0].args[0], 1);
@@ -333,53 +336,47 @@ TEST(PlayerCommands, TempoCommandsScaleTheSong) {
     const auto song = pulses(4, 1);
     const int64_t normalEnd = lastAudible(reference(song));
     ASSERT_GT(normalEnd, 3 * kQuarter);
-    {
+    struct Case {
+        int referenceTempo;  // the entry's original tempo in bpm, or 0 for a percentage
+        int64_t at;
+        int argument;
+        double ratio;
+        int percent;
+    };
+    // The last one halfway through: the rest plays twice as fast.
+    for (const Case c : {Case{0, 0, 200, 0.5, 200}, Case{120, 0, 60, 2.0, 50}, Case{0, 2 * kQuarter - 1, 200, 0.5, 200}}) {
+        SCOPED_TRACE(c.argument);
         CommandRig rig;
-        rig.script.steps = {{0, CmdSetTempo, 200}};
-        EXPECT_EQ(rig.play(song), CmdTuneEnd);
-        EXPECT_NEAR(double(lastAudible(rig.left())), double(normalEnd) / 2, 64.0);
-        EXPECT_DOUBLE_EQ(rig.synth.controls.timeRatio, 0.5);
-        EXPECT_EQ(rig.script.all(NoticeTimeRatio).back().args[0], 200);
-    }
-    {
-        // Against the entry's original tempo in beats per minute.
-        CommandRig rig;
-        rig.player.setReferenceTempo(120);
-        rig.script.steps = {{0, CmdSetTempo, 60}};
-        EXPECT_EQ(rig.play(song), CmdTuneEnd);
-        EXPECT_NEAR(double(lastAudible(rig.left())), double(normalEnd) * 2, 64.0);
-        EXPECT_EQ(rig.script.all(NoticeTimeRatio).back().args[0], 50);
-    }
-    {
-        // Halfway through, the rest plays twice as fast.
-        CommandRig rig;
-        rig.script.steps = {{2 * kQuarter - 1, CmdSetTempo, 200}};
+        if (c.referenceTempo != 0) rig.player.setReferenceTempo(c.referenceTempo);
+        rig.script.steps = {{c.at, CmdSetTempo, c.argument}};
         EXPECT_EQ(rig.play(song), CmdTuneEnd);
         ASSERT_EQ(rig.script.issuedAtFrame.size(), 1u);
         const double at = double(rig.script.issuedAtFrame[0]);
-        EXPECT_NEAR(double(lastAudible(rig.left())), at + (double(normalEnd) - at) / 2, 64.0);
+        EXPECT_NEAR(double(lastAudible(rig.left())), at + (double(normalEnd) - at) * c.ratio, 64.0);
+        EXPECT_DOUBLE_EQ(rig.synth.controls.timeRatio, c.ratio);
+        EXPECT_EQ(rig.script.all(NoticeTimeRatio).back().args[0], c.percent);
     }
-    {
+
+    // Faster by n steps, slower by -n; a non-negative argument to slower changes nothing but
+    // is still reported.
+    struct Steps {
+        std::deque<Script::Step> steps;
+        double ratio;
+        int percent;
+    };
+    const double step = 150.0 / 151.0;
+    const Steps steps[] = {{{{0, CmdSpeedUp, 1}, {0, CmdSpeedUp, 1}, {0, CmdSpeedUp, 1}}, std::pow(step, 3), 102},
+                           {{{0, CmdSpeedUp, 3}}, std::pow(step, 3), 102},
+                           {{{0, CmdSpeedDown, -2}, {0, CmdSpeedDown, 3}}, std::pow(step, -2), 99}};
+    for (const Steps& c : steps) {
+        SCOPED_TRACE(c.steps.size());
         CommandRig rig;
-        rig.script.steps = {{0, CmdSpeedUp, 1}, {0, CmdSpeedUp, 1}, {0, CmdSpeedUp, 1}};
+        rig.script.steps = c.steps;
         rig.play(pulses(1));
-        const double threeSteps = rig.synth.controls.timeRatio;
-        EXPECT_NEAR(threeSteps, std::pow(150.0 / 151.0, 3), 1e-9);
-        CommandRig once;
-        once.script.steps = {{0, CmdSpeedUp, 3}};
-        once.play(pulses(1));
-        EXPECT_NEAR(once.synth.controls.timeRatio, threeSteps, 1e-12);
-        EXPECT_EQ(once.script.all(NoticeTimeRatio).back().args[0], 102);
-    }
-    {
-        // Slower by -n; a non-negative argument changes nothing but is still reported.
-        CommandRig rig;
-        rig.script.steps = {{0, CmdSpeedDown, -2}, {0, CmdSpeedDown, 3}};
-        rig.play(pulses(1));
-        EXPECT_NEAR(rig.synth.controls.timeRatio, std::pow(151.0 / 150.0, 2), 1e-9);
+        EXPECT_NEAR(rig.synth.controls.timeRatio, c.ratio, 1e-9);
         const auto ratios = rig.script.all(NoticeTimeRatio);
-        ASSERT_EQ(ratios.size(), 3u) << "song start and both commands";
-        EXPECT_EQ(ratios[1].args[0], ratios[2].args[0]);
+        EXPECT_EQ(ratios.size(), c.steps.size() + 1) << "song start and every command";
+        EXPECT_EQ(ratios.back().args[0], c.percent);
     }
 }
 
@@ -603,11 +600,7 @@ TEST(PlayerCommands, ResynchronisingKeepsTheSongInPlace) {
         rig.script.steps = {{30000, code}};
         EXPECT_EQ(rig.play(song), CmdTuneEnd);
         EXPECT_GE(rig.sink.discards, 1);
-        // The audio is rendered again from where the output stands: same length, and the
-        // next note where it belongs.
-        const auto out = rig.left();
-        EXPECT_EQ(out.size(), ref.size());
-        expectContinuesAs(out, 2 * kQuarter, ref, 2 * kQuarter, kQuarter);
+        expectSongInPlace(rig.left(), ref);  // rendered again from where the output stands
     }
     {
         // Only-if-heard on an output that cannot tell: nothing happens.
@@ -639,9 +632,7 @@ TEST(PlayerCommands, OutputChangesReloadTheSong) {
         EXPECT_EQ(rig.play(song), CmdTuneEnd);
         EXPECT_EQ(rig.sink.starts, 2) << "loaded and started again";
         EXPECT_EQ(rig.sink.outputChanges, code == CmdOutputChanged ? 1 : 0);
-        const auto out = rig.left();
-        EXPECT_EQ(out.size(), ref.size());
-        expectContinuesAs(out, 2 * kQuarter, ref, 2 * kQuarter, kQuarter);
+        expectSongInPlace(rig.left(), ref);
     }
 }
 
