@@ -119,15 +119,6 @@ TEST(EventList, BeatMarksOfAnEndlessSilenceAreBounded) {
     EXPECT_FALSE(list.overflow());
 }
 
-TEST(EventList, FullListStopsTakingEventsButKeepsWhatItHas) {
-    EventList list;
-    for (int32_t i = 0; i < kMaxEventNodes + 10; ++i) list.add(ev(i, EV_NOTE_ON, 0, 60, 1));
-    EXPECT_TRUE(list.overflow());
-    auto song = list.convert(480, {});
-    ASSERT_TRUE(song.ok());
-    EXPECT_EQ(song->events.size(), static_cast<size_t>(kMaxEventNodes));  // head dropped, end added
-}
-
 TEST(EventList, EmptySongsTextsAndExcludedChannels) {
     EventList empty;
     auto nothing = empty.convert(480, {});
