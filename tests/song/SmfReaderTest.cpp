@@ -111,21 +111,17 @@ TEST(SmfReader, BrokenTracksKeepWhatWasReadAndSayWhere) {
         bytes.resize(bytes.size() - 6);  // cut inside the second note
         cases.push_back({"length near 2^32 and cut data", bytes, 1, "track 2 ends inside an event"});
     }
-    {
+    // One note, then the given bytes to the end of the file.
+    auto noteThen = [](const std::vector<uint8_t>& raw) {
         SmfBuilder smf(1, 480);
-        smf.track().noteOn(0, 0, 60, 100).raw({0x00, 0xF0, 0x8F, 0xFF, 0xFF, 0x7F, 0x41});
-        cases.push_back({"sysex length beyond the file", smf.build(), 1, "system-exclusive"});
-    }
-    {
-        SmfBuilder smf(1, 480);
-        smf.track().noteOn(0, 0, 60, 100).raw({0x00, 0xFF, 0x01, 0xFF, 0xFF, 0xFF, 0x7F, 'a'});
-        cases.push_back({"meta length beyond the file", smf.build(), 1, "meta event"});
-    }
-    {
-        SmfBuilder smf(1, 480);
-        smf.track().noteOn(0, 0, 60, 100).raw({0xFF, 0xFF, 0xFF, 0xFF, 0x00});
-        cases.push_back({"five-byte delta time", smf.build(), 1, "longer than four bytes"});
-    }
+        smf.track().noteOn(0, 0, 60, 100).raw(raw);
+        return smf.build();
+    };
+    cases.push_back({"sysex length beyond the file", noteThen({0x00, 0xF0, 0x8F, 0xFF, 0xFF, 0x7F, 0x41}), 1,
+                     "system-exclusive"});
+    cases.push_back({"meta length beyond the file", noteThen({0x00, 0xFF, 0x01, 0xFF, 0xFF, 0xFF, 0x7F, 'a'}), 1,
+                     "meta event"});
+    cases.push_back({"five-byte delta time", noteThen({0xFF, 0xFF, 0xFF, 0xFF, 0x00}), 1, "longer than four bytes"});
     {
         SmfBuilder smf(1, 480);
         smf.track().noteOn(0, 0, 60, 100).endOfTrack();
