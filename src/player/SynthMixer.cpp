@@ -254,6 +254,16 @@ void Synthesizer::mixChunk(Voice& v, const int32_t* s, int count, int64_t* out) 
     }
 }
 
+// The modulation envelope stays where it is for the rest of the stretch (finished, or holding
+// its sustain while the key or the pedal holds the note): nothing moves the voice's filter.
+namespace {
+bool modulationHolds(const Voice& v) {
+    const EnvelopeState& e = v.modulation;
+    if (e.stage < 0 || e.stage >= kEnvelopeStages) return true;
+    return e.stage == ENV_RELEASE1 && (v.status == kVoiceOn || v.status == kVoiceSustained);
+}
+}  // namespace
+
 // Frames resampled ahead for the whole stretch: samples[k] is frame `from` + k; `ended` when
 // the data ran out within them; `filtered` when the voice's filter has already run over them.
 struct Synthesizer::AheadRun {
@@ -286,7 +296,7 @@ void Synthesizer::mixVoice(Voice& v, int frames) {
     // resampled in one call (a run per loop pass instead of per period). When nothing changes
     // its filter either, the filter can run over the whole stretch before the mix, beside
     // the filters of other voices.
-    const bool batched = v.filter.active && v.region->modEnvToCutoff == 0;
+    const bool batched = v.filter.active && (v.region->modEnvToCutoff == 0 || modulationHolds(v));
     int32_t* samples = batched ? pendingSamples_.data() + size_t(pendingVoices_) * Resampler::kCapacityFrames
                                : samples_.data();
     v.resample.status = v.status;
