@@ -59,6 +59,9 @@ struct Gogo {
     }
 };
 
+// Pointer arguments travel as integers through the library's configuration calls.
+uintptr_t ptr(const void* p) { return reinterpret_cast<uintptr_t>(p); }
+
 // The reader has no context argument; each encoding thread points this at its source.
 thread_local std::function<int(uint8_t*, uint32_t)>* tSource = nullptr;
 int readFromSource(void* buffer, uint32_t bytes) { return (*tSource)(static_cast<uint8_t*>(buffer), bytes); }
@@ -151,15 +154,15 @@ RunResult encode(Gogo& gogo, const Tone& tone, std::function<int(uint8_t*, uint3
     };
     if (s.title != nullptr) {
         tag = makeTag(s.title);
-        set(MPGE_ITEM_TAG, 128, reinterpret_cast<uintptr_t>(tag.data()));
+        set(MPGE_ITEM_TAG, 128, ptr(tag.data()));
     }
     if (s.toStdout)
         set(MPGE_ITEM_OUTPUT, 1, 0);
     else
-        set(MPGE_ITEM_OUTPUT, 0, reinterpret_cast<uintptr_t>(path.c_str()));
+        set(MPGE_ITEM_OUTPUT, 0, ptr(path.c_str()));
     MPGE_INPUT in{&readFromSource, s.lengthBytes, static_cast<uint32_t>(tone.bits), static_cast<uint32_t>(tone.rateHz),
                   static_cast<uint32_t>(tone.channels)};
-    set(MPGE_ITEM_INPUT, MPGE_INPUT_READER, reinterpret_cast<uintptr_t>(&in));
+    set(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&in));
     if (s.bitrateKbps != 0) set(MPGE_ITEM_BITRATE, s.bitrateKbps, 0);
     if (s.vbr >= 0) set(MPGE_ITEM_VBR, static_cast<uintptr_t>(s.vbr), 0);
     r.detect = gogo.detectConfigure();
@@ -335,25 +338,20 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
          MPGE_NOT_READY},
         {"frame before initialise", [&] { gogo.endCoder(); return gogo.processFrame(); }, MPGE_NOT_READY},
         {"unknown item", setAfterInit(7, 0, 0), MPGE_BAD_ITEM},
-        {"tag of wrong size", setAfterInit(MPGE_ITEM_TAG, 100, reinterpret_cast<uintptr_t>(badTag)), MPGE_BAD_PARAMETER},
-        {"tag without TAG", setAfterInit(MPGE_ITEM_TAG, 128, reinterpret_cast<uintptr_t>(badTag)), MPGE_BAD_PARAMETER},
+        {"tag of wrong size", setAfterInit(MPGE_ITEM_TAG, 100, ptr(badTag)), MPGE_BAD_PARAMETER},
+        {"tag without TAG", setAfterInit(MPGE_ITEM_TAG, 128, ptr(badTag)), MPGE_BAD_PARAMETER},
         {"null tag", setAfterInit(MPGE_ITEM_TAG, 128, 0), MPGE_BAD_PARAMETER},
         {"null file name", setAfterInit(MPGE_ITEM_OUTPUT, 0, 0), MPGE_BAD_PARAMETER},
-        {"empty file name", setAfterInit(MPGE_ITEM_OUTPUT, 0, reinterpret_cast<uintptr_t>("")), MPGE_BAD_PARAMETER},
-        {"file name too long", setAfterInit(MPGE_ITEM_OUTPUT, 0, reinterpret_cast<uintptr_t>(tooLong.c_str())),
-         MPGE_BAD_PARAMETER},
+        {"empty file name", setAfterInit(MPGE_ITEM_OUTPUT, 0, ptr("")), MPGE_BAD_PARAMETER},
+        {"file name too long", setAfterInit(MPGE_ITEM_OUTPUT, 0, ptr(tooLong.c_str())), MPGE_BAD_PARAMETER},
         {"output kind 5", setAfterInit(MPGE_ITEM_OUTPUT, 5, 0), MPGE_BAD_PARAMETER},
-        {"input kind 0", setAfterInit(MPGE_ITEM_INPUT, 0, reinterpret_cast<uintptr_t>(&in)), MPGE_BAD_PARAMETER},
+        {"input kind 0", setAfterInit(MPGE_ITEM_INPUT, 0, ptr(&in)), MPGE_BAD_PARAMETER},
         {"input null", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, 0), MPGE_BAD_PARAMETER},
-        {"input 44000 Hz", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, reinterpret_cast<uintptr_t>(&badRate)),
-         MPGE_BAD_PARAMETER},
-        {"input 24-bit", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, reinterpret_cast<uintptr_t>(&badBits)),
-         MPGE_BAD_PARAMETER},
-        {"input 6 channels",
-         setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, reinterpret_cast<uintptr_t>(&badChannels)),
-         MPGE_BAD_PARAMETER},
+        {"input 44000 Hz", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&badRate)), MPGE_BAD_PARAMETER},
+        {"input 24-bit", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&badBits)), MPGE_BAD_PARAMETER},
+        {"input 6 channels", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&badChannels)), MPGE_BAD_PARAMETER},
         {"input without reader",
-         setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, reinterpret_cast<uintptr_t>(&noReader)), MPGE_BAD_PARAMETER},
+         setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&noReader)), MPGE_BAD_PARAMETER},
         {"bit rate 100", setAfterInit(MPGE_ITEM_BITRATE, 100, 0), MPGE_BAD_PARAMETER},
         {"bit rate 0", setAfterInit(MPGE_ITEM_BITRATE, 0, 0), MPGE_BAD_PARAMETER},
         {"vbr 10", setAfterInit(MPGE_ITEM_VBR, 10, 0), MPGE_BAD_PARAMETER},
@@ -361,7 +359,7 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
         {"detect without input",
          [&] {
              gogo.initializeWork();
-             gogo.setConfigure(MPGE_ITEM_OUTPUT, 0, reinterpret_cast<uintptr_t>(good.c_str()));
+             gogo.setConfigure(MPGE_ITEM_OUTPUT, 0, ptr(good.c_str()));
              return gogo.detectConfigure();
          },
          MPGE_NOT_READY},
@@ -369,8 +367,8 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
          [&] {
              gogo.initializeWork();
              static const char* missing = "/nonexistent-folder/x.mp3";
-             gogo.setConfigure(MPGE_ITEM_OUTPUT, 0, reinterpret_cast<uintptr_t>(missing));
-             gogo.setConfigure(MPGE_ITEM_INPUT, MPGE_INPUT_READER, reinterpret_cast<uintptr_t>(&in));
+             gogo.setConfigure(MPGE_ITEM_OUTPUT, 0, ptr(missing));
+             gogo.setConfigure(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&in));
              MPGE_RESULT r = gogo.detectConfigure();
              EXPECT_EQ(gogo.processFrame(), MPGE_CANNOT_OPEN_OUTPUT) << "the failure stays";
              return r;
@@ -379,8 +377,8 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
         {"configure after detect",
          [&] {
              gogo.initializeWork();
-             gogo.setConfigure(MPGE_ITEM_OUTPUT, 0, reinterpret_cast<uintptr_t>(good.c_str()));
-             gogo.setConfigure(MPGE_ITEM_INPUT, MPGE_INPUT_READER, reinterpret_cast<uintptr_t>(&in));
+             gogo.setConfigure(MPGE_ITEM_OUTPUT, 0, ptr(good.c_str()));
+             gogo.setConfigure(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&in));
              gogo.detectConfigure();
              return gogo.setConfigure(MPGE_ITEM_BITRATE, 128, 0);
          },
