@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "support/CliRun.h"
+#include "support/DecodedAudio.h"
 #include "support/TestFonts.h"
 #include "support/Signal.h"
 #include "support/SmfBuilder.h"
@@ -28,23 +26,13 @@ std::vector<uint8_t> song() {
 // A font without presets: every note is silent and no voice outlives its song, so lengths are exact.
 std::string silentFont(test::TempDir& dir) { return dir.write("silent.sf2", test::silentFont()); }
 
-std::vector<uint8_t> readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
 }
 
 std::string shell(const std::string& command) {
     std::string out;
-    if (FILE* p = popen((command + " 2>&1").c_str(), "r")) {
-        char buffer[512];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-        pclose(p);
-    }
+    test::runCommand(command, &out);
     return out;
 }
 
@@ -57,7 +45,7 @@ TEST(Convert, FilesHaveTheLengthOfTheSongAtEveryRate) {
         ASSERT_EQ(run.exitCode, 0) << run.out;
         const std::string wav = dir.file("Tune.WAV");
         EXPECT_NE(run.out.find("Tune.WAV"), std::string::npos) << run.out;
-        const auto bytes = readAll(wav);
+        const auto bytes = test::readFileBytes(wav);
         ASSERT_GE(bytes.size(), 44u);
         // The song's 1.5 s and the second of silence that ends every song.
         const uint32_t frames = static_cast<uint32_t>(rate) * 3 / 2 + static_cast<uint32_t>(rate);
@@ -78,15 +66,15 @@ TEST(Convert, NamesFoldersAndStandardOutput) {
     const std::string other = dir.write("b.mid", song());
     auto run = test::runCli("convert -s " + silentFont(dir) + " " + bare);
     ASSERT_EQ(run.exitCode, 0) << run.out;
-    EXPECT_EQ(readAll(bare), song()) << "the song itself is never overwritten";
-    EXPECT_GT(readAll(dir.file("Tune.wav")).size(), 44u);
+    EXPECT_EQ(test::readFileBytes(bare), song()) << "the song itself is never overwritten";
+    EXPECT_GT(test::readFileBytes(dir.file("Tune.wav")).size(), 44u);
 
     const std::string out = dir.file("out") + "/";
     ASSERT_EQ(shell("mkdir " + out), "");
     run = test::runCli("convert -s " + silentFont(dir) + " " + bare + " " + other + " -o " + out);
     ASSERT_EQ(run.exitCode, 0) << run.out;
-    EXPECT_GT(readAll(out + "Tune.wav").size(), 44u);
-    EXPECT_GT(readAll(out + "b.wav").size(), 44u);
+    EXPECT_GT(test::readFileBytes(out + "Tune.wav").size(), 44u);
+    EXPECT_GT(test::readFileBytes(out + "b.wav").size(), 44u);
     EXPECT_NE(run.out.find("2 files written"), std::string::npos) << run.out;
 
     run = test::runCli("convert -s " + silentFont(dir) + " " + bare + " " + other + " -o " + dir.file("one.wav"));
@@ -95,7 +83,7 @@ TEST(Convert, NamesFoldersAndStandardOutput) {
     // Standard output cannot be repositioned: both sizes stay unknown.
     shell("(" + std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli convert -s " + silentFont(dir) + " " + other + " -o - > " + dir.file("piped.wav") +
           " 2>/dev/null)");
-    const auto piped = readAll(dir.file("piped.wav"));
+    const auto piped = test::readFileBytes(dir.file("piped.wav"));
     ASSERT_EQ(piped.size(), 44u + (66150u + 44100u) * 4);
     EXPECT_EQ(le32(piped, 4), 0xFFFFFFFFu);
     EXPECT_EQ(le32(piped, 40), 0xFFFFFFFFu);
@@ -116,8 +104,8 @@ TEST(Convert, FailuresNameTheFileAndLeaveNothingBehind) {
     run = test::runCli("convert -s " + silentFont(dir) + " " + broken + " " + midi + " --overwrite");
     EXPECT_EQ(run.exitCode, 1) << "one song failed";
     EXPECT_NE(run.out.find("broken.mid"), std::string::npos) << run.out;
-    EXPECT_TRUE(readAll(dir.file("broken.wav")).empty()) << "no half-written file of a song that failed";
-    EXPECT_GT(readAll(dir.file("a.wav")).size(), 44u) << "the other song is still converted";
+    EXPECT_TRUE(test::readFileBytes(dir.file("broken.wav")).empty()) << "no half-written file of a song that failed";
+    EXPECT_GT(test::readFileBytes(dir.file("a.wav")).size(), 44u) << "the other song is still converted";
 
     // An existing file is kept unless replacing is asked for.
     run = test::runCli("convert -s " + silentFont(dir) + " " + midi);
@@ -199,10 +187,10 @@ TEST(Convert, TheUsersControlsChangeWhatIsHeard) {
     const std::string tune = dir.write("tune.mid", song());
     auto run = test::runCli("convert " + tune + " -s " + silentFont(dir) + " --overwrite --tempo 200");
     ASSERT_EQ(run.exitCode, 0) << run.out;
-    EXPECT_EQ(le32(readAll(dir.file("tune.wav")), 40), (44100u * 3 / 4 + 44100u) * 4);
+    EXPECT_EQ(le32(test::readFileBytes(dir.file("tune.wav")), 40), (44100u * 3 / 4 + 44100u) * 4);
     run = test::runCli("convert " + tune + " -s " + silentFont(dir) + " --overwrite --tempo 50");
     ASSERT_EQ(run.exitCode, 0) << run.out;
-    EXPECT_EQ(le32(readAll(dir.file("tune.wav")), 40), (44100u * 3 + 44100u) * 4);
+    EXPECT_EQ(le32(test::readFileBytes(dir.file("tune.wav")), 40), (44100u * 3 + 44100u) * 4);
 
     for (const char* bad : {"--tempo 5", "--transpose 25", "--volume 201", "--mute 0", "--mute 3,,4", "--solo 17", "--jobs 0"}) {
         run = test::runCli("convert " + tune + " -s " + font + " " + bad);
@@ -249,9 +237,9 @@ TEST(Convert, SongsSideBySideGiveTheSameFilesAsOneAfterAnother) {
     EXPECT_EQ(two.exitCode, 1) << two.out;
     for (int i = 0; i < 4; ++i) {
         const std::string name = "song" + std::to_string(i) + ".wav";
-        const auto a = readAll(dir.file("one/" + name));
+        const auto a = test::readFileBytes(dir.file("one/" + name));
         EXPECT_GT(a.size(), 44100u) << name;
-        EXPECT_TRUE(a == readAll(dir.file("two/" + name))) << name << " differs between --jobs 1 and --jobs 2";
+        EXPECT_TRUE(a == test::readFileBytes(dir.file("two/" + name))) << name << " differs between --jobs 1 and --jobs 2";
     }
     // The summary counts both ways alike and names the song that failed.
     for (const auto* run : {&one, &two}) {

@@ -9,7 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +20,7 @@
 #include <string>
 #include <thread>
 
+#include "support/DecodedAudio.h"
 #include "support/SmfBuilder.h"
 #include "support/TempDir.h"
 #include "support/TestFonts.h"
@@ -33,23 +33,13 @@ using test::TempDir;
 
 constexpr auto kPatience = 30s;  // the CI machine is slow and shared
 
-std::string shell(const std::string& command, int* exitCode = nullptr) {
+std::string shell(const std::string& command) {
     std::string out;
-    FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (p == nullptr) return out;
-    std::array<char, 4096> buffer{};
-    size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), p)) > 0) out.append(buffer.data(), n);
-    const int status = pclose(p);
-    if (exitCode != nullptr) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    test::runCommand(command, &out);
     return out;
 }
 
-bool onPath(const std::string& program) {
-    int code = -1;
-    shell("command -v " + program + " >/dev/null", &code);
-    return code == 0;
-}
+bool onPath(const std::string& program) { return test::runCommand("command -v " + program + " >/dev/null") == 0; }
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = kPatience) {
     const auto end = std::chrono::steady_clock::now() + limit;

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "output/AudioQueue.h"
@@ -11,11 +9,6 @@
 
 namespace svt::output {
 namespace {
-
-std::vector<uint8_t> readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
@@ -52,7 +45,7 @@ TEST(WavOutput, HeaderFollowsTheDataAtEveryUpdateAndAtClose) {
     AudioQueue queue;
     queue.setup(wav, nullptr);
 
-    auto h = headerOf(readAll(wav.name));
+    auto h = headerOf(test::readFileBytes(wav.name));
     EXPECT_EQ(h.riffSize, 0xFFFFFFFFu);
     EXPECT_EQ(h.dataSize, 0xFFFFFFFFu);
     EXPECT_EQ(h.tag, 1u);
@@ -63,16 +56,16 @@ TEST(WavOutput, HeaderFollowsTheDataAtEveryUpdateAndAtClose) {
     EXPECT_EQ(h.bits, 16u);
 
     feed(queue, 32767);  // 131,068 bytes: one frame short of the first update
-    EXPECT_EQ(headerOf(readAll(wav.name)).dataSize, 0xFFFFFFFFu);
+    EXPECT_EQ(headerOf(test::readFileBytes(wav.name)).dataSize, 0xFFFFFFFFu);
     feed(queue, 1);
-    h = headerOf(readAll(wav.name));
+    h = headerOf(test::readFileBytes(wav.name));
     EXPECT_EQ(h.dataSize, 131072u);
     EXPECT_EQ(h.riffSize, 131072u + 36);
     feed(queue, 3 * 44100 - 32768);
-    EXPECT_EQ(headerOf(readAll(wav.name)).dataSize, 131072u * 4) << "updated every 128 KiB";
+    EXPECT_EQ(headerOf(test::readFileBytes(wav.name)).dataSize, 131072u * 4) << "updated every 128 KiB";
 
     ASSERT_EQ(wav.closeOutput(), 0);
-    const auto bytes = readAll(wav.name);
+    const auto bytes = test::readFileBytes(wav.name);
     h = headerOf(bytes);
     EXPECT_EQ(h.dataSize, 529200u);
     EXPECT_EQ(h.riffSize, 529236u);
@@ -98,7 +91,7 @@ TEST(WavOutput, EncodingsGiveTheirFormatTags) {
         queue.setup(wav, nullptr);
         feed(queue, 10, 0);
         ASSERT_EQ(wav.closeOutput(), 0);
-        const auto bytes = readAll(wav.name);
+        const auto bytes = test::readFileBytes(wav.name);
         const Header h = headerOf(bytes);
         EXPECT_EQ(h.tag, c.tag);
         EXPECT_EQ(h.align, c.align);
@@ -140,8 +133,8 @@ TEST(WavOutput, AutomaticNamesOpenOneFilePerSong) {
         feed(queue, 100);
         ASSERT_EQ(queue.control(OUT_REQ_PLAY_END, dir.file(song)), 0);
     }
-    EXPECT_EQ(headerOf(readAll(dir.file("First.WAV"))).dataSize, 400u);
-    EXPECT_EQ(headerOf(readAll(dir.file("second.wav"))).dataSize, 400u);
+    EXPECT_EQ(headerOf(test::readFileBytes(dir.file("First.WAV"))).dataSize, 400u);
+    EXPECT_EQ(headerOf(test::readFileBytes(dir.file("second.wav"))).dataSize, 400u);
     EXPECT_EQ(wav.lastOutputPath(), dir.file("second.wav"));
     ASSERT_EQ(queue.control(OUT_REQ_PLAY_START, "/nonexistent-folder/x.mid"), -1);
     EXPECT_EQ(wav.closeOutput(), 0);
