@@ -74,18 +74,25 @@ SVT_TARGET_AVX512 void filterQuads(const FilterRun* runs, int n, int frames) {
                 laneValues(runs, n, f, &VoiceFilter::s1),       laneValues(runs, n, f, &VoiceFilter::s2)};
         for (int j = 0; j < 4; ++j) lane[f + j] = f + j < n ? runs[f + j].samples : runs[0].samples;
     }
+    // Everything below is unrolled so that the states and the sixteen samples stay in registers.
     for (int k = 0; k < frames; k += 4) {
         __m128i v[kQuads][4];
+#pragma GCC unroll 2
         for (int g = 0; g < kQuads; ++g) {
+#pragma GCC unroll 4
             for (int j = 0; j < 4; ++j) v[g][j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lane[4 * g + j] + k));
             transpose(v[g]);
         }
+#pragma GCC unroll 4
         for (int t = 0; t < 4; ++t)
+#pragma GCC unroll 2
             for (int g = 0; g < kQuads; ++g) v[g][t] = step(q[g], v[g][t]);
+#pragma GCC unroll 2
         for (int g = 0; g < kQuads; ++g) {
             transpose(v[g]);
-            for (int j = 0; j < 4 && 4 * g + j < n; ++j)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(lane[4 * g + j] + k), v[g][j]);
+#pragma GCC unroll 4
+            for (int j = 0; j < 4; ++j)
+                if (4 * g + j < n) _mm_storeu_si128(reinterpret_cast<__m128i*>(lane[4 * g + j] + k), v[g][j]);
         }
     }
     for (int g = 0; g < kQuads; ++g) {
