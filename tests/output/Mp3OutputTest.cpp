@@ -88,6 +88,7 @@ TEST(Mp3Output, EncodingsBecomeWhatTheLibraryTakes) {
         ASSERT_EQ(outputs.select(c.text), Outputs::kMp3);
         OutputDevice& g = outputs.at(Outputs::kMp3);
         EXPECT_FALSE(g.hasDetect()) << "only the live output is chosen by detection";
+        EXPECT_EQ(g.flags, OF_PCM_STREAM) << "a file is written as fast as it is rendered, never timed";
         g.batchConversion = true;
         ASSERT_EQ(g.openOutput(), 0);
         EXPECT_EQ(g.encoding, c.expected);
