@@ -146,6 +146,7 @@ TEST(Region, KeyAndVelocityRangesIntersect) {
         EXPECT_EQ(r.lowVelocity, 50);
         EXPECT_EQ(r.highVelocity, 100);
     }
+    EXPECT_EQ(t.noteFreqMilliHz[60], 261626) << "key frequencies are rounded to the milli-hertz";
 }
 
 TEST(Region, GlobalZonesApplyToEveryLocalZoneUnlessOverridden) {
