@@ -39,6 +39,9 @@ TEST(Engine, TwoEnginesShareNoSongState) {
 
     EXPECT_TRUE(std::all_of(a.workBuffer().begin(), a.workBuffer().end(), [](uint8_t x) { return x == 0; }));
     EXPECT_NE(a.workBuffer().data(), b.workBuffer().data());
+    // What the live queue holds unless the settings say otherwise: five seconds, played once full.
+    EXPECT_EQ(a.settings().audioQueueSeconds, "5.0");
+    EXPECT_EQ(a.settings().audioQueueFill, "100%");
 }
 
 }  // namespace
