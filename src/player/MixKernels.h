@@ -11,12 +11,41 @@
 
 namespace svt {
 
+// From frame `start` of a run on, the filter runs with these coefficients, or not at all (the
+// samples pass unchanged and the state stands still). `restart` clears the state at that frame
+// first: a filter switched back on starts afresh.
+struct FilterSegment {
+    int start = 0;
+    bool active = true;
+    bool restart = false;
+    int64_t s1Gain = 0;
+    int64_t s1FromIn = 0;
+    int64_t s2FromS1 = 0;
+    int64_t s2FromIn = 0;
+};
+
 // One voice's filter over `count` samples, in place: samples[k] becomes the filter's output for
-// it, and the filter's state moves on by `count` samples.
+// it, and the filter's state moves on by `count` samples. Without segments the filter's own
+// coefficients hold for the whole run; with them, segments[0].start is 0 and the starts rise.
 struct FilterRun {
     VoiceFilter* filter = nullptr;
     int32_t* samples = nullptr;
     int count = 0;
+    const FilterSegment* segments = nullptr;
+    int segmentCount = 0;
+};
+
+// Frames offset..offset+count-1 of a stretch mixed from one start: the mix values ramp from
+// (left, right) towards the targets by the steps, then stay.
+struct MixChunk {
+    int offset = 0;
+    int count = 0;
+    int32_t left = 0;
+    int32_t right = 0;
+    int32_t leftTarget = 0;
+    int32_t rightTarget = 0;
+    int32_t leftStep = 0;
+    int32_t rightStep = 0;
 };
 
 // Runs taken at once. A single voice's filter is one chain of dependent products; several
@@ -39,6 +68,9 @@ struct MixKernels {
 MixKernels mixKernelsFor(SimdLevel level);
 
 void filterRunsScalar(const FilterRun* runs, int n);
+// One run's frames from `from` on, the filter's state being the one reached at `from` (the
+// vector forms finish their runs with it).
+void filterRunFrom(const FilterRun& run, int from);
 void mixConstantScalar(const int32_t* s, int count, int32_t left, int32_t right, int64_t* out);
 #if defined(__x86_64__) || defined(__i386__)
 bool filterRunsAvx512Available();

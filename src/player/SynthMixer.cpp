@@ -254,25 +254,38 @@ void Synthesizer::mixChunk(Voice& v, const int32_t* s, int count, int64_t* out) 
     }
 }
 
-// The modulation envelope stays where it is for the rest of the stretch (finished, or holding
-// its sustain while the key or the pedal holds the note): nothing moves the voice's filter.
-namespace {
-bool modulationHolds(const Voice& v) {
-    const EnvelopeState& e = v.modulation;
-    if (e.stage < 0 || e.stage >= kEnvelopeStages) return true;
-    return e.stage == ENV_RELEASE1 && (v.status == kVoiceOn || v.status == kVoiceSustained);
-}
-}  // namespace
-
 // Frames resampled ahead for the whole stretch: samples[k] is frame `from` + k; `ended` when
-// the data ran out within them; `filtered` when the voice's filter has already run over them.
+// the data ran out within them.
 struct Synthesizer::AheadRun {
     const int32_t* samples;
     int from;
     int count;
     bool ended;
-    bool filtered;
 };
+
+namespace {
+
+// A recorded chunk mixed as mixChunk<false> mixes it: the ramp, then the constant mix.
+void mixRecorded(const MixChunk& c, const int32_t* s, int64_t* out, MixConstantFn mixConstant) {
+    int32_t left = c.left, right = c.right;
+    int k = 0;
+    for (; k < c.count && (left != c.leftTarget || right != c.rightTarget); ++k) {
+        stepMix(left, c.leftTarget, c.leftStep);
+        stepMix(right, c.rightTarget, c.rightStep);
+        const int64_t x = s[k];
+        out[2 * k] += x * left;
+        out[2 * k + 1] += x * right;
+    }
+    if (left == 0 && right == 0) return;
+    mixConstant(s + k, c.count - k, left, right, out + 2 * k);
+}
+
+bool sameCoefficients(const FilterSegment& g, const VoiceFilter& f) {
+    return g.active == f.active && g.s1Gain == f.s1Gain && g.s1FromIn == f.s1FromIn &&
+           g.s2FromS1 == f.s2FromS1 && g.s2FromIn == f.s2FromIn;
+}
+
+}  // namespace
 
 void Synthesizer::mixVoice(Voice& v, int frames) {
     if (v.status == kVoiceDying) {
@@ -293,22 +306,24 @@ void Synthesizer::mixVoice(Voice& v, int frames) {
         return;
     }
     // Nothing a control update does changes this voice's increment, so the whole stretch is
-    // resampled in one call (a run per loop pass instead of per period). When nothing changes
-    // its filter either, the filter can run over the whole stretch before the mix, beside
-    // the filters of other voices.
-    const bool batched = v.filter.active && (v.region->modEnvToCutoff == 0 || modulationHolds(v));
+    // resampled in one call (a run per loop pass instead of per period). A filtered voice then
+    // waits for its filter to run beside the filters of other voices.
+    const bool batched = v.filter.active;
     int32_t* samples = batched ? pendingSamples_.data() + size_t(pendingVoices_) * Resampler::kCapacityFrames
                                : samples_.data();
     v.resample.status = v.status;
     const int count =
         resampler_.render(v.resample, v.view, std::span<int32_t>(samples, size_t(frames - offset)));
     const bool ended = count < frames - offset || v.resample.timeout == 1;
+    const AheadRun ahead{samples, offset, count, ended};
     if (batched) {
-        pending_[size_t(pendingVoices_++)] = {&v, target_, frames, offset, count, ended};
+        PendingVoice& p = pending_[size_t(pendingVoices_++)];
+        p = {&v, target_, offset, count, v.filter, 0, 0};
+        mixFrom(v, frames, offset, &ahead, &p);
+        if (!v.inUse()) p.voice = nullptr;
         if (pendingVoices_ == kFilterLanes) flushFilterBatch();
         return;
     }
-    const AheadRun ahead{samples, offset, count, ended, false};
     mixFrom(v, frames, offset, &ahead);
 }
 
@@ -318,22 +333,45 @@ void Synthesizer::flushFilterBatch() {
     pendingVoices_ = 0;
     std::array<FilterRun, kFilterLanes> runs;
     for (int j = 0; j < n; ++j) {
-        const PendingVoice& p = pending_[size_t(j)];
-        runs[size_t(j)] = {&p.voice->filter,
-                           pendingSamples_.data() + size_t(j) * Resampler::kCapacityFrames, p.count};
+        PendingVoice& p = pending_[size_t(j)];
+        runs[size_t(j)] = {&p.filter, pendingSamples_.data() + size_t(j) * Resampler::kCapacityFrames,
+                           p.chunks > 0 ? p.count : 0, pendingSegments_.data() + size_t(j) * kPendingRecords,
+                           p.segments};
     }
     kernels_.filterRuns(runs.data(), n);
-    int64_t* const target = target_;
     for (int j = 0; j < n; ++j) {
         const PendingVoice& p = pending_[size_t(j)];
-        const AheadRun ahead{runs[size_t(j)].samples, p.offset, p.count, p.ended, true};
-        target_ = p.target;
-        mixFrom(*p.voice, p.frames, p.offset, &ahead);
+        if (p.voice) {
+            p.voice->filter.s1 = p.filter.s1;
+            p.voice->filter.s2 = p.filter.s2;
+        }
+        const MixChunk* chunk = pendingChunks_.data() + size_t(j) * kPendingRecords;
+        for (int c = 0; c < p.chunks; ++c)
+            mixRecorded(chunk[c], runs[size_t(j)].samples + (chunk[c].offset - p.from),
+                        p.target + 2 * chunk[c].offset, kernels_.mixConstant);
     }
-    target_ = target;
 }
 
-void Synthesizer::mixFrom(Voice& v, int frames, int offset, const AheadRun* ahead) {
+void Synthesizer::mixFrom(Voice& v, int frames, int offset, const AheadRun* ahead, PendingVoice* pending) {
+    // A pending voice only notes down what each chunk mixes and how its filter is set, and
+    // moves its mix values on as the mix would.
+    const size_t lane = pending ? size_t(pending - pending_.data()) : 0;
+    auto record = [&](int got) {
+        MixChunk* chunks = pendingChunks_.data() + lane * kPendingRecords;
+        FilterSegment* segments = pendingSegments_.data() + lane * kPendingRecords;
+        const VoiceFilter& f = v.filter;
+        if (pending->segments == 0 || !sameCoefficients(segments[pending->segments - 1], f)) {
+            const bool restart = pending->segments > 0 && !segments[pending->segments - 1].active && f.active;
+            segments[pending->segments++] = {offset - ahead->from, f.active, restart, f.s1Gain, f.s1FromIn,
+                                             f.s2FromS1, f.s2FromIn};
+        }
+        chunks[pending->chunks++] = {offset, got, v.leftMix, v.rightMix, v.leftTarget, v.rightTarget,
+                                     v.leftStep, v.rightStep};
+        for (int k = 0; k < got && (v.leftMix != v.leftTarget || v.rightMix != v.rightTarget); ++k) {
+            stepMix(v.leftMix, v.leftTarget, v.leftStep);
+            stepMix(v.rightMix, v.rightTarget, v.rightStep);
+        }
+    };
     auto produce = [&](int count) {
         const int32_t* s = samples_.data();
         int got;
@@ -344,7 +382,9 @@ void Synthesizer::mixFrom(Voice& v, int frames, int offset, const AheadRun* ahea
             v.resample.status = v.status;
             got = resampler_.render(v.resample, v.view, std::span<int32_t>(samples_.data(), size_t(count)));
         }
-        if (v.filter.active && !(ahead && ahead->filtered))
+        if (pending)
+            record(got);
+        else if (v.filter.active)
             mixChunk<true>(v, s, got, target_ + 2 * offset);
         else
             mixChunk<false>(v, s, got, target_ + 2 * offset);

@@ -127,8 +127,9 @@ class Synthesizer final : public Synthesis {
 
     // Mixing
     struct AheadRun;
+    struct PendingVoice;
     void mixVoice(Voice& v, int frames);
-    void mixFrom(Voice& v, int frames, int offset, const AheadRun* ahead);
+    void mixFrom(Voice& v, int frames, int offset, const AheadRun* ahead, PendingVoice* pending = nullptr);
     void flushFilterBatch();
     bool controlUpdate(Voice& v);  // false: the voice ended
     bool nextVolumeStage(Voice& v);
@@ -169,19 +170,26 @@ class Synthesizer final : public Synthesis {
     std::array<int64_t, 2 * kBlockFrames> mix_{};
     MixKernels kernels_ = mixKernelsFor(resampler_.simdLevel());
     // Filtered voices resampled for the whole stretch wait here until kFilterLanes of them
-    // (or the end of the block) let their filters run side by side; then each is mixed.
+    // (or the end of the block) let their filters run side by side. Their control updates run
+    // at once and leave what the mix needs: the mix values of each chunk and the filter's
+    // coefficients wherever they change.
     struct PendingVoice {
-        Voice* voice;
+        Voice* voice;  // null when it ended within the stretch
         int64_t* target;
-        int frames;
-        int offset;
+        int from;   // samples[k] is frame from + k
         int count;
-        bool ended;
+        VoiceFilter filter;  // the state the stretch starts from and, filtered, ends with
+        int chunks;
+        int segments;
     };
+    static constexpr int kPendingRecords = Resampler::kCapacityFrames + 4;
     std::array<PendingVoice, kFilterLanes> pending_{};
     int pendingVoices_ = 0;
     std::vector<int32_t> pendingSamples_ =
         std::vector<int32_t>(size_t(kFilterLanes) * Resampler::kCapacityFrames);
+    std::vector<MixChunk> pendingChunks_ = std::vector<MixChunk>(size_t(kFilterLanes) * kPendingRecords);
+    std::vector<FilterSegment> pendingSegments_ =
+        std::vector<FilterSegment>(size_t(kFilterLanes) * kPendingRecords);
 
     // Effect sends: each channel that sends mixes into a buffer of its own; the channels of
     // the insertion effect share one. destination_ tells each voice where it mixes to.

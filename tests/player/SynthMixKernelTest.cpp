@@ -87,6 +87,87 @@ TEST(SynthMix, FiltersSideBySideGiveEachVoiceItsOwnResult) {
 #endif
 }
 
+// Where a voice's cutoff moves, its run comes in segments: new coefficients, the filter off
+// (samples pass, the state waits) or back on from a cleared state. Segments start anywhere,
+// also within a lane's last few samples or several at the same frame.
+std::vector<FilterSegment> randomSegments(std::mt19937& gen, int count) {
+    std::uniform_int_distribution<int> many(1, 12), kind(0, 5);
+    std::vector<FilterSegment> segments;
+    const int n = many(gen);
+    std::uniform_int_distribution<int> start(0, std::max(0, count + 2));
+    std::vector<int> starts{0};
+    for (int i = 1; i < n; ++i) starts.push_back(kind(gen) == 0 ? std::max(0, count - 1 - kind(gen) / 2) : start(gen));
+    std::sort(starts.begin(), starts.end());
+    bool active = true;
+    for (int i = 0; i < n; ++i) {
+        const VoiceFilter f = randomFilter(gen);
+        const bool on = i == 0 || kind(gen) != 0;
+        segments.push_back({starts[size_t(i)], on, on && !active, f.s1Gain, f.s1FromIn, f.s2FromS1, f.s2FromIn});
+        active = on;
+    }
+    return segments;
+}
+
+// One sample at a time through the segments, as the mixer would have switched the filter.
+void filterBySegments(VoiceFilter& f, std::vector<int32_t>& s, const std::vector<FilterSegment>& segments) {
+    size_t next = 0;
+    bool active = true;
+    // A switch at or after the run's end still takes effect (its state is what the voice keeps).
+    for (size_t k = 0; k <= s.size(); ++k) {
+        while (next < segments.size() && (segments[next].start <= int(k) || k == s.size())) {
+            const FilterSegment& g = segments[next++];
+            f.s1Gain = g.s1Gain;
+            f.s1FromIn = g.s1FromIn;
+            f.s2FromS1 = g.s2FromS1;
+            f.s2FromIn = g.s2FromIn;
+            if (g.restart) f.s1 = f.s2 = 0;
+            active = g.active;
+        }
+        if (active && k < s.size()) s[k] = f.step(s[k]);
+    }
+}
+
+TEST(SynthMix, FilterSegmentsSwitchEachLaneAtItsOwnFrames) {
+    std::vector<FilterRunsFn> forms = {filterRunsScalar};
+#if defined(__x86_64__) || defined(__i386__)
+    if (filterRunsAvx512Available()) forms.push_back(filterRunsAvx512);
+#endif
+    std::mt19937 gen(21);
+    std::uniform_int_distribution<int> length(0, 200);
+    for (FilterRunsFn form : forms) {
+        for (int trial = 0; trial < 300; ++trial) {
+            const int n = 1 + trial % kFilterLanes;
+            std::vector<VoiceFilter> reference(static_cast<size_t>(n)), filters;
+            std::vector<std::vector<int32_t>> expected(static_cast<size_t>(n)), got;
+            std::vector<std::vector<FilterSegment>> segments(static_cast<size_t>(n));
+            for (size_t j = 0; j < size_t(n); ++j) {
+                reference[j] = randomFilter(gen);
+                const int count = trial % 2 ? length(gen) : 150;
+                expected[j] = randomSamples(gen, count);
+                expected[j].resize(size_t(count));
+                // Some lanes keep their own coefficients all through.
+                if (trial % 3 != 0 || j % 2 == 0) segments[j] = randomSegments(gen, count);
+            }
+            filters = reference;
+            got = expected;
+            std::vector<FilterRun> runs(static_cast<size_t>(n));
+            for (size_t j = 0; j < size_t(n); ++j) {
+                runs[j] = {&filters[j], got[j].data(), int(got[j].size()), segments[j].data(), int(segments[j].size())};
+                if (segments[j].empty())
+                    for (int32_t& x : expected[j]) x = reference[j].step(x);
+                else
+                    filterBySegments(reference[j], expected[j], segments[j]);
+            }
+            form(runs.data(), n);
+            for (size_t j = 0; j < size_t(n); ++j) {
+                ASSERT_EQ(got[j], expected[j]) << "trial " << trial << " lane " << j << " of " << n;
+                ASSERT_EQ(filters[j].s1, reference[j].s1) << "trial " << trial << " lane " << j;
+                ASSERT_EQ(filters[j].s2, reference[j].s2) << "trial " << trial << " lane " << j;
+            }
+        }
+    }
+}
+
 TEST(SynthMix, FiltersOverARunEqualTheStepByStepFilter) {
     // The batch form (whichever runs here) against one sample at a time, across several calls
     // so that the state carried from one stretch into the next is checked too.
