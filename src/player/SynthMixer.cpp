@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "instruments/Tables.h"
 #include "player/Interpolation.h"
@@ -28,6 +29,26 @@ int32_t rampStep(int32_t from, int32_t to, int32_t frames) {
 inline void stepMix(int32_t& mix, int32_t target, int32_t step) {
     mix += step;
     if ((step > 0 && mix > target) || (step < 0 && mix < target)) mix = target;
+}
+
+// The calls of stepMix that take `mix` to `target` (a step away from it lands there at once);
+// none when it never gets there.
+int64_t stepsToTarget(int32_t mix, int32_t target, int32_t step) {
+    if (mix == target) return 0;
+    if (step == 0) return std::numeric_limits<int64_t>::max();
+    if ((step > 0) != (target > mix)) return 1;
+    const int64_t distance = std::abs(int64_t(target) - mix), size = std::abs(int64_t(step));
+    return (distance + size - 1) / size;
+}
+
+// Where `frames` frames of the mix ramp leave both sides: the ramp steps both until both have
+// arrived, as the mixing loops do frame by frame.
+void advanceRamps(Voice& v, int frames) {
+    const int64_t left = stepsToTarget(v.leftMix, v.leftTarget, v.leftStep);
+    const int64_t right = stepsToTarget(v.rightMix, v.rightTarget, v.rightStep);
+    const int64_t steps = std::min<int64_t>(frames, std::max(left, right));
+    v.leftMix = left <= steps ? v.leftTarget : static_cast<int32_t>(v.leftMix + steps * v.leftStep);
+    v.rightMix = right <= steps ? v.rightTarget : static_cast<int32_t>(v.rightMix + steps * v.rightStep);
 }
 
 }  // namespace
@@ -367,10 +388,7 @@ void Synthesizer::mixFrom(Voice& v, int frames, int offset, const AheadRun* ahea
         }
         chunks[pending->chunks++] = {offset, got, v.leftMix, v.rightMix, v.leftTarget, v.rightTarget,
                                      v.leftStep, v.rightStep};
-        for (int k = 0; k < got && (v.leftMix != v.leftTarget || v.rightMix != v.rightTarget); ++k) {
-            stepMix(v.leftMix, v.leftTarget, v.leftStep);
-            stepMix(v.rightMix, v.rightTarget, v.rightStep);
-        }
+        advanceRamps(v, got);
     };
     auto produce = [&](int count) {
         const int32_t* s = samples_.data();
