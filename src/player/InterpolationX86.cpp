@@ -9,6 +9,8 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+
 namespace svt {
 namespace {
 
@@ -96,10 +98,56 @@ __attribute__((target("avx2"))) inline int32_t avx2Sum1(__m256 a) {
 
 }  // namespace
 
+namespace {
+
+// The samples a stretch of frames reads, converted to float once: each sample is read by 26
+// frames' kernels at an increment of one, and the conversion would otherwise be repeated for
+// every one of them. The products and sums are the same, so are the results.
+constexpr int kWindowSamples = 2048;
+
+// Lane sums of one frame from the converted samples, w[0] being sample i - 12.
+__attribute__((target("avx2"))) inline __m256 avx2WindowLanes(const float* w, const float* c) {
+    __m256 acc = _mm256_mul_ps(_mm256_load_ps(c), _mm256_loadu_ps(w));
+    acc = _mm256_add_ps(acc, _mm256_mul_ps(_mm256_load_ps(c + 8), _mm256_loadu_ps(w + 8)));
+    acc = _mm256_add_ps(acc, _mm256_mul_ps(_mm256_load_ps(c + 16), _mm256_loadu_ps(w + 16)));
+    acc = _mm256_add_ps(acc, _mm256_mul_ps(_mm256_load_ps(c + 24), _mm256_loadu_ps(w + 18)));
+    return acc;
+}
+
+}  // namespace
+
 __attribute__((target("avx2"))) void lagrangeRunAvx2(const int16_t* pcm, int64_t position,
                                                       int32_t increment, int count, int32_t* out,
                                                       const LagrangeRow* table) {
     int k = 0;
+    const int64_t step = increment < 0 ? -int64_t(increment) : int64_t(increment);
+    if (count >= 8 && step <= 16 * kFractionSteps) {
+        alignas(32) float window[kWindowSamples];
+        // Frames per stretch: a multiple of eight whose samples fit the window.
+        const int perStretch =
+            int(std::min<int64_t>(count, (int64_t(kWindowSamples - kLagrangeTaps - 1) << 12) / std::max<int64_t>(step, 1))) & ~7;
+        while (count - k >= 8) {
+            const int n = std::min(perStretch, (count - k) & ~7);
+            const int64_t last = position + int64_t(n - 1) * increment;
+            // Samples from..to (inclusive) are read: 12 before the lowest index, 13 after the highest.
+            const int64_t from = (std::min(position, last) >> 12) - kLagrangeTapsBefore;
+            const int length = int((std::max(position, last) >> 12) + kLagrangeTapsAfter - from + 1);
+            const int16_t* src = pcm + from;
+            int j = 0;
+            for (; j + 8 <= length; j += 8)
+                _mm256_store_ps(window + j, group(src + j));
+            for (; j < length; ++j) window[j] = float(src[j]);
+            for (int f = 0; f < n; f += 8) {
+                __m256 a[8];
+#pragma GCC unroll 8
+                for (int q = 0; q < 8; ++q, position += increment)
+                    a[q] = avx2WindowLanes(window + ((position >> 12) - kLagrangeTapsBefore - from),
+                                           table[position & kFractionMask].c);
+                avx2Store8(a, out + k + f);
+            }
+            k += n;
+        }
+    }
     for (; k + 8 <= count; k += 8) {
         __m256 a[8];
         for (int j = 0; j < 8; ++j, position += increment) a[j] = avx2Lanes(pcm, position, table);
