@@ -50,7 +50,7 @@ struct MixChunk {
 
 // Runs taken at once. A single voice's filter is one chain of dependent products; several
 // voices' chains interleaved keep the multipliers busy.
-inline constexpr int kFilterLanes = 8;
+inline constexpr int kFilterLanes = 16;
 
 // Runs `n` (at most kFilterLanes) filters, each over its own run.
 using FilterRunsFn = void (*)(const FilterRun* runs, int n);

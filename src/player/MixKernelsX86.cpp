@@ -148,7 +148,7 @@ SVT_TARGET_AVX512 void filterQuads(const FilterRun* runs, int n, int frames) {
     for (int k = 0; k < frames; k += 4) {
         __m128i v[kQuads][4];
         bool changes = false;
-#pragma GCC unroll 2
+#pragma GCC unroll 4
         for (int g = 0; g < kQuads; ++g) {
             changes = changes || q[g].nextStart < k + 4;
 #pragma GCC unroll 4
@@ -158,7 +158,7 @@ SVT_TARGET_AVX512 void filterQuads(const FilterRun* runs, int n, int frames) {
         if (!changes) {
 #pragma GCC unroll 4
             for (int t = 0; t < 4; ++t)
-#pragma GCC unroll 2
+#pragma GCC unroll 4
                 for (int g = 0; g < kQuads; ++g) v[g][t] = step(q[g], v[g][t]);
         } else {
             for (int t = 0; t < 4; ++t)
@@ -167,7 +167,7 @@ SVT_TARGET_AVX512 void filterQuads(const FilterRun* runs, int n, int frames) {
                     v[g][t] = step(q[g], v[g][t]);
                 }
         }
-#pragma GCC unroll 2
+#pragma GCC unroll 4
         for (int g = 0; g < kQuads; ++g) {
             transpose(v[g]);
 #pragma GCC unroll 4
@@ -196,8 +196,12 @@ void filterRunsAvx512(const FilterRun* runs, int n) {
     common &= ~3;
     if (n <= 4)
         filterQuads<1>(runs, n, common);
-    else
+    else if (n <= 8)
         filterQuads<2>(runs, n, common);
+    else if (n <= 12)
+        filterQuads<3>(runs, n, common);
+    else
+        filterQuads<4>(runs, n, common);
     // The runs' ends beyond the common length, each on its own.
     for (int j = 0; j < n; ++j) filterRunFrom(runs[j], common);
 }

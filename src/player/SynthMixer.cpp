@@ -356,7 +356,7 @@ void Synthesizer::flushFilterBatch() {
     for (int j = 0; j < n; ++j) {
         PendingVoice& p = pending_[size_t(j)];
         runs[size_t(j)] = {&p.filter, pendingSamples_.data() + size_t(j) * Resampler::kCapacityFrames,
-                           p.chunks > 0 ? p.count : 0, pendingSegments_.data() + size_t(j) * kPendingRecords,
+                           p.chunks > 0 ? p.count : 0, pendingSegments_.data() + size_t(j) * size_t(pendingRecords_),
                            p.segments};
     }
     kernels_.filterRuns(runs.data(), n);
@@ -366,7 +366,7 @@ void Synthesizer::flushFilterBatch() {
             p.voice->filter.s1 = p.filter.s1;
             p.voice->filter.s2 = p.filter.s2;
         }
-        const MixChunk* chunk = pendingChunks_.data() + size_t(j) * kPendingRecords;
+        const MixChunk* chunk = pendingChunks_.data() + size_t(j) * size_t(pendingRecords_);
         for (int c = 0; c < p.chunks; ++c)
             mixRecorded(chunk[c], runs[size_t(j)].samples + (chunk[c].offset - p.from),
                         p.target + 2 * chunk[c].offset, kernels_.mixConstant);
@@ -378,8 +378,8 @@ void Synthesizer::mixFrom(Voice& v, int frames, int offset, const AheadRun* ahea
     // moves its mix values on as the mix would.
     const size_t lane = pending ? size_t(pending - pending_.data()) : 0;
     auto record = [&](int got) {
-        MixChunk* chunks = pendingChunks_.data() + lane * kPendingRecords;
-        FilterSegment* segments = pendingSegments_.data() + lane * kPendingRecords;
+        MixChunk* chunks = pendingChunks_.data() + lane * size_t(pendingRecords_);
+        FilterSegment* segments = pendingSegments_.data() + lane * size_t(pendingRecords_);
         const VoiceFilter& f = v.filter;
         if (pending->segments == 0 || !sameCoefficients(segments[pending->segments - 1], f)) {
             const bool restart = pending->segments > 0 && !segments[pending->segments - 1].active && f.active;

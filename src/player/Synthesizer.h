@@ -7,6 +7,7 @@
 // takes no lock. Instruments come from the engine's banks: what the song marked is loaded
 // before it plays, anything else on demand at its note-on.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -182,14 +183,15 @@ class Synthesizer final : public Synthesis {
         int chunks;
         int segments;
     };
-    static constexpr int kPendingRecords = Resampler::kCapacityFrames + 4;
+    // Chunks of one stretch: a period each, a first one cut short and a last fade.
+    const int pendingRecords_ = kBlockFrames / std::max(1, settings_.controlRatio) + 4;
     std::array<PendingVoice, kFilterLanes> pending_{};
     int pendingVoices_ = 0;
     std::vector<int32_t> pendingSamples_ =
         std::vector<int32_t>(size_t(kFilterLanes) * Resampler::kCapacityFrames);
-    std::vector<MixChunk> pendingChunks_ = std::vector<MixChunk>(size_t(kFilterLanes) * kPendingRecords);
+    std::vector<MixChunk> pendingChunks_ = std::vector<MixChunk>(size_t(kFilterLanes * pendingRecords_));
     std::vector<FilterSegment> pendingSegments_ =
-        std::vector<FilterSegment>(size_t(kFilterLanes) * kPendingRecords);
+        std::vector<FilterSegment>(size_t(kFilterLanes * pendingRecords_));
 
     // Effect sends: each channel that sends mixes into a buffer of its own; the channels of
     // the insertion effect share one. destination_ tells each voice where it mixes to.

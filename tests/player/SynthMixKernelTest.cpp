@@ -273,25 +273,28 @@ std::vector<uint8_t> filterFont() {
 }
 
 TEST(SynthMix, BatchedVoicesMixExactlyWhatEachMixesAlone) {
-    // Up to eleven notes: filtered voices of different lengths share batches (a full one and a
-    // part of another), beside voices that are filtered period by period or not at all. The
-    // mixer adds in 64 bits without loss, so the block of all notes must be the sum of the
-    // blocks of each note alone, to the last bit.
+    // Up to 22 notes: filtered voices of different lengths share batches (a full one and part
+    // of another), beside voices that are filtered period by period or not at all. The mixer
+    // adds in 64 bits without loss, so the block of all notes must be the sum of the blocks of
+    // each note alone, to the last bit.
     struct Note {
-        int program, key;
+        int channel, key;
     };
-    const std::vector<Note> notes = {{0, 40}, {1, 60}, {0, 47}, {2, 52}, {0, 55}, {3, 45},
-                                     {0, 62}, {1, 72}, {0, 69}, {0, 76}, {0, 83}};
+    std::vector<Note> notes;
+    for (int i = 0; i < 22; ++i) {
+        const int c = i % 15;
+        notes.push_back({c + (c >= 9 ? 1 : 0), 40 + 2 * i});  // never the drum channel
+    }
+    auto programOf = [](int channel) { return channel % 4; };  // resonant, shot, swept, plain
     const std::vector<uint8_t> font = filterFont();
     // Stretches of odd sizes as between events, and whole blocks.
     const std::vector<int> stretches = {1000, kBlockFrames, 333, kBlockFrames, kBlockFrames, 7};
     auto play = [&](const std::vector<size_t>& which) {
         SynthRig rig(font);
         for (size_t i : which) {
-            const int channel = int(i) + (i >= 9 ? 1 : 0);  // never the drum channel
-            rig.program(channel, notes[i].program);
-            rig.event(EV_VOLUME, channel, 30);
-            rig.noteOn(channel, notes[i].key, 90);
+            rig.program(notes[i].channel, programOf(notes[i].channel));
+            rig.event(EV_VOLUME, notes[i].channel, 20);
+            rig.noteOn(notes[i].channel, notes[i].key, 90);
         }
         std::vector<int64_t> out;
         std::vector<int32_t> block(2 * kBlockFrames);
@@ -299,22 +302,25 @@ TEST(SynthMix, BatchedVoicesMixExactlyWhatEachMixesAlone) {
             rig.synth->render(block.data(), frames);
             out.insert(out.end(), block.begin(), block.begin() + 2 * frames);
             if (frames == 333)
-                for (size_t i : which) rig.noteOff(int(i) + (i >= 9 ? 1 : 0), notes[i].key);
+                for (size_t i : which) rig.noteOff(notes[i].channel, notes[i].key);
         }
         return out;
     };
-    for (size_t together : {size_t(3), size_t(8), notes.size()}) {
+    std::vector<std::vector<int64_t>> alone;
+    for (size_t i = 0; i < notes.size(); ++i) {
+        alone.push_back(play({i}));
+        ASSERT_TRUE(std::any_of(alone[i].begin(), alone[i].end(), [](int64_t x) { return x != 0; })) << "note " << i;
+    }
+    for (size_t together : {size_t(3), size_t(11), size_t(16), notes.size()}) {
         std::vector<size_t> all;
-        std::vector<int64_t> sum;
+        std::vector<int64_t> sum(alone[0].size());
         for (size_t i = 0; i < together; ++i) {
             all.push_back(i);
-            const std::vector<int64_t> alone = play({i});
-            ASSERT_TRUE(std::any_of(alone.begin(), alone.end(), [](int64_t x) { return x != 0; })) << "note " << i;
-            sum.resize(alone.size());
-            for (size_t k = 0; k < alone.size(); ++k) sum[k] += alone[k];
+            for (size_t k = 0; k < sum.size(); ++k) sum[k] += alone[i][k];
         }
         const std::vector<int64_t> mixed = play(all);
         ASSERT_LT(*std::max_element(sum.begin(), sum.end()), kFullScale) << "the test must stay below clipping";
+        ASSERT_GT(*std::min_element(sum.begin(), sum.end()), -kFullScale) << "the test must stay below clipping";
         ASSERT_EQ(mixed, sum) << together << " notes";
     }
 }
