@@ -6,26 +6,13 @@ namespace svt {
 
 namespace {
 
-enum Sides { kBothSides, kLeftOnly, kRightOnly, kCentre };
-
 // Hard-panned voices (the halves of stereo samples) feed one side only, centred ones both
 // sides with the same product: the scalar loop does only the work that side needs.
-template <Sides kSides>
+template <MixSides kSides>
 void mixSides(const int32_t* s, int count, int64_t left, int64_t right, int64_t* out) {
     for (int k = 0; k < count; ++k) {
         const int64_t x = s[k];
-        if constexpr (kSides == kLeftOnly) {
-            out[2 * k] += x * left;
-        } else if constexpr (kSides == kRightOnly) {
-            out[2 * k + 1] += x * right;
-        } else if constexpr (kSides == kCentre) {
-            const int64_t both = x * left;
-            out[2 * k] += both;
-            out[2 * k + 1] += both;
-        } else {
-            out[2 * k] += x * left;
-            out[2 * k + 1] += x * right;
-        }
+        addFrame<kSides>(out, k, x, left, right);
     }
 }
 

@@ -35,6 +35,28 @@ struct FilterRun {
     int segmentCount = 0;
 };
 
+// Which sides a voice feeds: hard-panned voices (the halves of stereo samples) one only,
+// centred ones both with the same product.
+enum MixSides { kBothSides, kLeftOnly, kRightOnly, kCentre };
+
+// Adds sample x of frame k into the stereo block at the voice's mix, doing only the work its
+// sides need.
+template <MixSides kSides>
+inline void addFrame(int64_t* out, int k, int64_t x, int64_t left, int64_t right) {
+    if constexpr (kSides == kLeftOnly) {
+        out[2 * k] += x * left;
+    } else if constexpr (kSides == kRightOnly) {
+        out[2 * k + 1] += x * right;
+    } else if constexpr (kSides == kCentre) {
+        const int64_t both = x * left;
+        out[2 * k] += both;
+        out[2 * k + 1] += both;
+    } else {
+        out[2 * k] += x * left;
+        out[2 * k + 1] += x * right;
+    }
+}
+
 // Frames offset..offset+count-1 of a stretch mixed from one start: the mix values ramp from
 // (left, right) towards the targets by the steps, then stay.
 struct MixChunk {

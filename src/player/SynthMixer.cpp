@@ -213,27 +213,14 @@ bool Synthesizer::controlUpdate(Voice& v) {
 
 namespace {
 
-enum Sides { kBothSides, kLeftOnly, kRightOnly, kCentre };
-
 // Frames k..count-1 at a constant mix, through the voice's filter on the way.
-template <Sides kSides>
+template <MixSides kSides>
 void mixFiltered(VoiceFilter& f, const int32_t* s, int k, int count, int64_t left, int64_t right,
                  int64_t* out) {
     VoiceFilter local = f;  // in registers for the loop
     for (; k < count; ++k) {
         const int64_t x = local.step(s[k]);
-        if constexpr (kSides == kLeftOnly) {
-            out[2 * k] += x * left;
-        } else if constexpr (kSides == kRightOnly) {
-            out[2 * k + 1] += x * right;
-        } else if constexpr (kSides == kCentre) {
-            const int64_t both = x * left;
-            out[2 * k] += both;
-            out[2 * k + 1] += both;
-        } else {
-            out[2 * k] += x * left;
-            out[2 * k + 1] += x * right;
-        }
+        addFrame<kSides>(out, k, x, left, right);
     }
     f.s1 = local.s1;
     f.s2 = local.s2;
