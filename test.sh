@@ -18,6 +18,8 @@ done
 svt_ensure_packages "${SVT_BUILD_PACKAGES[@]}" "${SVT_RUNTIME_PACKAGES[@]}" "${SVT_TEST_PACKAGES[@]}"
 
 jobs=$(nproc)
+echo "== format"
+scripts/check-format.sh
 echo "== release build"
 svt_build release -DSORVANTO_WERROR=ON
 echo "== tests"

@@ -27,8 +27,8 @@ std::vector<int64_t> noiseBlock() {
 }
 
 void countRealtime(benchmark::State& state) {
-    state.counters["realtime"] =
-        benchmark::Counter(double(kBlockFrames) / kRate, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["realtime"] = benchmark::Counter(double(kBlockFrames) / kRate,
+                                                    benchmark::Counter::kIsIterationInvariantRate);
 }
 
 // Sends into `buses` and processes, one block per iteration.
@@ -49,10 +49,14 @@ void BM_Reverb(benchmark::State& state) {
     effects::ReverbParams p = effects::reverbMacro(character);
     p.time = 64;
     fx.setReverb(p);
-    state.SetLabel(mode == 1 ? "standard" : character == 5 ? "plate" : character >= 6 ? "delay" : "room/hall");
+    state.SetLabel(mode == 1        ? "standard"
+                   : character == 5 ? "plate"
+                   : character >= 6 ? "delay"
+                                    : "room/hall");
     run(state, fx, {BUS_REVERB});
 }
-BENCHMARK(BM_Reverb)->Args({3, 0})->Args({3, 4})->Args({3, 5})->Args({3, 6})->Args({3, 7})->Args({1, 4});
+BENCHMARK(BM_Reverb)->Args({3, 0})->Args({3, 4})->Args({3, 5})->Args({3, 6})->Args({3, 7})->Args(
+    {1, 4});
 
 void BM_Chorus(benchmark::State& state) {
     SystemEffects fx(kRate, {0, 1});
@@ -96,7 +100,8 @@ BENCHMARK(BM_XgVariation)->Arg(0)->Arg(1);
 void BM_XgMultiEq(benchmark::State& state) {
     SystemEffects fx(kRate, {0, 0});
     fx.resetEffects(SYSTEM_XG_ON);
-    for (int address : {0x01, 0x05, 0x09, 0x0D, 0x11}) fx.parameter(EV_SYSEX_XG_LSB, address, 0x46, 3, 0);
+    for (int address : {0x01, 0x05, 0x09, 0x0D, 0x11})
+        fx.parameter(EV_SYSEX_XG_LSB, address, 0x46, 3, 0);
     run(state, fx, {BUS_EQ});
 }
 BENCHMARK(BM_XgMultiEq);

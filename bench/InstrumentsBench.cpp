@@ -17,7 +17,8 @@ namespace {
 
 using namespace svt;
 
-const char* const kFonts[] = {"/usr/share/sounds/sf2/FluidR3_GM.sf2", "/usr/share/sounds/sf2/TimGM6mb.sf2"};
+const char* const kFonts[] = {"/usr/share/sounds/sf2/FluidR3_GM.sf2",
+                              "/usr/share/sounds/sf2/TimGM6mb.sf2"};
 
 double residentMB() {
     long pages = 0, resident = 0;
@@ -25,7 +26,8 @@ double residentMB() {
     if (f == nullptr) return 0;
     if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
     std::fclose(f);
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) /
+           (1024.0 * 1024.0);
 }
 
 InstrumentSettings quiet() {

@@ -23,7 +23,7 @@ double msSince(Clock::time_point from, Clock::time_point to) {
 }
 
 class ProbeControl final : public ControlInterface {
-public:
+  public:
     ProbeControl(Engine& engine, int rounds) : engine_(engine), rounds_(rounds) {}
 
     int read(int32_t& argument) override {
@@ -45,13 +45,15 @@ public:
     };
     std::vector<Sample> pause, resume, mute;
 
-private:
+  private:
     // Called as often as the player lets us: at every poll and every notice.
     void watch(Clock::time_point now) {
         if (waitingForSound_) {
             // A pause is heard when the sound stops: the discard that stops it comes before the
             // player looks for its next command, so the first look after the command sees it.
-            const bool heard = code_ == CmdTogglePause && step_ % 3 == 0 ? true : engine_.audioQueue().currentSample() > 0;
+            const bool heard = code_ == CmdTogglePause && step_ % 3 == 0
+                                   ? true
+                                   : engine_.audioQueue().currentSample() > 0;
             if (!heard) return;
             const Sample s{msSince(pressAt_, taken_), msSince(pressAt_, now)};
             (step_ % 3 == 0 ? pause : step_ % 3 == 1 ? resume : mute).push_back(s);
@@ -90,8 +92,10 @@ void report(const char* what, std::vector<ProbeControl::Sample> samples) {
     };
     const auto [takenMedian, takenMax] = stat(&ProbeControl::Sample::takenMs);
     const auto [heardMedian, heardMax] = stat(&ProbeControl::Sample::heardMs);
-    std::printf("%-8s %3zu presses   taken: median %6.1f ms, max %6.1f ms   heard: median %6.1f ms, max %6.1f ms\n",
-                what, samples.size(), takenMedian, takenMax, heardMedian, heardMax);
+    std::printf(
+        "%-8s %3zu presses   taken: median %6.1f ms, max %6.1f ms   heard: median %6.1f ms, max "
+        "%6.1f ms\n",
+        what, samples.size(), takenMedian, takenMax, heardMedian, heardMax);
 }
 
 }  // namespace

@@ -48,7 +48,8 @@ double convert(const char* text, const std::string& file, RingWait wait, benchma
         return -1;
     }
     const int result = engine.playFile(kSong);
-    const double seconds = static_cast<double>(engine.player().currentSample()) / engine.settings().outputRateHz;
+    const double seconds =
+        static_cast<double>(engine.player().currentSample()) / engine.settings().outputRateHz;
     if (engine.closeOutput() < 0 || result != svt::CmdTuneEnd) {
         state.SkipWithError("the conversion failed");
         return -1;
@@ -58,13 +59,14 @@ double convert(const char* text, const std::string& file, RingWait wait, benchma
 
 void reportSpeed(benchmark::State& state, double audioSeconds) {
     state.counters["audio_s"] = audioSeconds;
-    state.counters["x_realtime"] =
-        benchmark::Counter(audioSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] = benchmark::Counter(
+        audioSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_DemoToWav(benchmark::State& state) {
     double audio = 0;
-    for (auto _ : state) audio = convert("w", (benchDir() / "demo.wav").string(), RingWait::Notify, state);
+    for (auto _ : state)
+        audio = convert("w", (benchDir() / "demo.wav").string(), RingWait::Notify, state);
     reportSpeed(state, audio);
     fs::remove_all(benchDir());
 }
@@ -89,7 +91,8 @@ void BM_EncodeRenderedDemo(benchmark::State& state) {
     const std::string wav = (benchDir() / "demo-source.wav").string();
     if (convert("w", wav, RingWait::Notify, state) < 0) return;
     std::ifstream in(wav, std::ios::binary);
-    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>()};
     bytes.erase(bytes.begin(), bytes.begin() + 44);
     for (auto _ : state) {
         svt::output::Mp3Encoder encoder(library(), RingWait::Notify);

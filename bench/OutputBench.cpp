@@ -14,7 +14,8 @@ namespace {
 
 void BM_ConvertTo16(benchmark::State& state) {
     std::vector<int32_t> in(2 * 4096);
-    for (size_t i = 0; i < in.size(); ++i) in[i] = static_cast<int32_t>((i * 2654435761u) >> 2) - (1 << 29);
+    for (size_t i = 0; i < in.size(); ++i)
+        in[i] = static_cast<int32_t>((i * 2654435761u) >> 2) - (1 << 29);
     std::vector<int16_t> out(in.size());
     for (auto _ : state) {
         svt::output::convertTo16(in.data(), out.data(), in.size());

@@ -18,7 +18,8 @@ using namespace svt;
 enum Path { NoLoop, LongLoop, ShortLoop, Bidirectional, Vibrato, PassThrough };
 
 const char* pathName(int p) {
-    static const char* names[] = {"no-loop", "long-loop", "short-loop", "bidirectional", "vibrato", "pass-through"};
+    static const char* names[] = {"no-loop",       "long-loop", "short-loop",
+                                  "bidirectional", "vibrato",   "pass-through"};
     return names[p];
 }
 const char* kindName(int k) {
@@ -81,8 +82,10 @@ void BM_Resample(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(frames);
-    state.counters["voices"] = benchmark::Counter(double(frames) / 44100.0, benchmark::Counter::kIsRate);
-    state.SetLabel(std::string(kindName(int(kind))) + " " + pathName(path) + " " + simdLevelName(simd));
+    state.counters["voices"] =
+        benchmark::Counter(double(frames) / 44100.0, benchmark::Counter::kIsRate);
+    state.SetLabel(std::string(kindName(int(kind))) + " " + pathName(path) + " " +
+                   simdLevelName(simd));
 }
 
 void allCases(benchmark::internal::Benchmark* b) {
@@ -122,7 +125,8 @@ void BM_HundredVoices(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(frames);
-    state.counters["voices"] = benchmark::Counter(double(frames) / 44100.0, benchmark::Counter::kIsRate);
+    state.counters["voices"] =
+        benchmark::Counter(double(frames) / 44100.0, benchmark::Counter::kIsRate);
     state.SetLabel(kindName(int(state.range(0))));
 }
 BENCHMARK(BM_HundredVoices)->Arg(0)->Arg(1)->Arg(2);

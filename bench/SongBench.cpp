@@ -44,7 +44,8 @@ std::vector<uint8_t> millionEventSong() {
         }
         bytes({0, 0xFF, 0x2F, 0});
         const auto length = static_cast<uint32_t>(out.size() - lengthAt - 4);
-        for (int i = 0; i < 4; ++i) out[lengthAt + static_cast<size_t>(i)] = static_cast<uint8_t>(length >> (24 - 8 * i));
+        for (int i = 0; i < 4; ++i)
+            out[lengthAt + static_cast<size_t>(i)] = static_cast<uint8_t>(length >> (24 - 8 * i));
     }
     return out;
 }

@@ -25,10 +25,13 @@ constexpr size_t kTagBytes = 128;
 constexpr int kDefaultBitrateKbps = 192;
 constexpr int kDefaultQuality = 3;
 // LAME's own bound for one call's output: 1.25 * samples + 7200.
-constexpr size_t mp3BufferBytes(size_t samples) { return samples + samples / 4 + 7200; }
+constexpr size_t mp3BufferBytes(size_t samples) {
+    return samples + samples / 4 + 7200;
+}
 
 bool isMp3Bitrate(uintptr_t kbps) {
-    constexpr int kRates[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320};
+    constexpr int kRates[] = {8,  16,  24,  32,  40,  48,  56,  64,  80,
+                              96, 112, 128, 144, 160, 192, 224, 256, 320};
     for (int r : kRates)
         if (static_cast<uintptr_t>(r) == kbps) return true;
     return false;
@@ -182,7 +185,8 @@ size_t readFrame(Encoder& e) {
     const size_t bytesPerFrame = in.channels * (in.bits_per_sample / 8);
     size_t bytes = e.pcm.size();
     if (in.length_bytes != MPGE_LENGTH_UNKNOWN) {
-        if (e.inputBytesLeft < bytes) bytes = static_cast<size_t>(e.inputBytesLeft) / bytesPerFrame * bytesPerFrame;
+        if (e.inputBytesLeft < bytes)
+            bytes = static_cast<size_t>(e.inputBytesLeft) / bytesPerFrame * bytesPerFrame;
         if (bytes == 0) return 0;
     }
     if (in.reader(e.pcm.data(), static_cast<uint32_t>(bytes)) != 0) return 0;
@@ -191,7 +195,8 @@ size_t readFrame(Encoder& e) {
     const size_t samples = bytes / (in.bits_per_sample / 8);
     if (in.bits_per_sample == 16) {
         for (size_t i = 0; i < samples; ++i)
-            e.pcm16[i] = static_cast<short>(static_cast<uint16_t>(e.pcm[2 * i] | (e.pcm[2 * i + 1] << 8)));
+            e.pcm16[i] =
+                static_cast<short>(static_cast<uint16_t>(e.pcm[2 * i] | (e.pcm[2 * i + 1] << 8)));
     } else {
         for (size_t i = 0; i < samples; ++i) e.pcm16[i] = static_cast<short>((e.pcm[i] - 128) << 8);
     }
@@ -238,7 +243,8 @@ GOGO_EXPORT MPGE_RESULT MPGE_setConfigure(uint32_t item, uintptr_t first, uintpt
             return MPGE_OK;
         }
         case MPGE_ITEM_TAG: {
-            // Only the last 128 bytes of a file are its ID3v1 tag, so a later tag replaces an earlier one.
+            // Only the last 128 bytes of a file are its ID3v1 tag, so a later tag replaces an
+            // earlier one.
             const auto* bytes = reinterpret_cast<const unsigned char*>(second);
             if (first != kTagBytes || bytes == nullptr || std::memcmp(bytes, "TAG", 3) != 0)
                 return MPGE_BAD_PARAMETER;
@@ -303,7 +309,8 @@ GOGO_EXPORT MPGE_RESULT MPGE_getConfigure(uint32_t item, void* out) {
 
 GOGO_EXPORT MPGE_RESULT MPGE_detectConfigure(void) {
     Encoder* e = tEncoder;
-    if (e == nullptr || e->phase != Phase::Configuring || !e->haveInput || !e->haveOutput) return MPGE_NOT_READY;
+    if (e == nullptr || e->phase != Phase::Configuring || !e->haveInput || !e->haveOutput)
+        return MPGE_NOT_READY;
     MPGE_RESULT r = openOutput(*e);
     if (r == MPGE_OK) r = openEncoder(*e);
     if (r != MPGE_OK) {
@@ -318,19 +325,23 @@ GOGO_EXPORT MPGE_RESULT MPGE_processFrame(void) {
     Encoder* e = tEncoder;
     if (e == nullptr) return MPGE_NOT_READY;
     switch (e->phase) {
-        case Phase::Configuring: return MPGE_NOT_READY;
-        case Phase::Finished: return MPGE_END;
-        case Phase::Failed: return e->failure;
-        case Phase::Encoding: break;
+        case Phase::Configuring:
+            return MPGE_NOT_READY;
+        case Phase::Finished:
+            return MPGE_END;
+        case Phase::Failed:
+            return e->failure;
+        case Phase::Encoding:
+            break;
     }
     const size_t frames = readFrame(*e);
     if (frames == 0) return finish(*e);
     e->framesRead += frames;
     int n = e->input.channels == 2
-                ? lame_encode_buffer_interleaved(e->lame, e->pcm16.data(), static_cast<int>(frames), e->mp3.data(),
-                                                 static_cast<int>(e->mp3.size()))
-                : lame_encode_buffer(e->lame, e->pcm16.data(), nullptr, static_cast<int>(frames), e->mp3.data(),
-                                     static_cast<int>(e->mp3.size()));
+                ? lame_encode_buffer_interleaved(e->lame, e->pcm16.data(), static_cast<int>(frames),
+                                                 e->mp3.data(), static_cast<int>(e->mp3.size()))
+                : lame_encode_buffer(e->lame, e->pcm16.data(), nullptr, static_cast<int>(frames),
+                                     e->mp3.data(), static_cast<int>(e->mp3.size()));
     if (n < 0) return fail(*e, MPGE_ENCODER_FAILED);
     if (!writeAll(*e, e->mp3.data(), static_cast<size_t>(n))) return fail(*e, MPGE_WRITE_FAILED);
     return MPGE_OK;

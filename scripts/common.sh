@@ -3,7 +3,7 @@
 
 # Build tools and libraries.
 SVT_BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
-                    libbenchmark-dev python3)
+                    libbenchmark-dev python3 clang-format)
 # SoundFonts and tools used by the program and its tests.
 SVT_RUNTIME_PACKAGES=(fluid-soundfont-gm timgm6mb-soundfont)
 SVT_TEST_PACKAGES=(sox)

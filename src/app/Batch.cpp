@@ -10,7 +10,6 @@
 #include <mutex>
 #include <thread>
 
-
 namespace svt {
 
 namespace {
@@ -34,8 +33,8 @@ std::vector<int> previousSameOutput(const std::vector<BatchJob>& jobs) {
 
 }  // namespace
 
-BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& options, const BatchConvert& convert,
-                      const BatchReport& report) {
+BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& options,
+                      const BatchConvert& convert, const BatchReport& report) {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     const std::vector<int> previous = previousSameOutput(jobs);
@@ -45,7 +44,8 @@ BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& opt
     if (!options.overwrite) {
         for (size_t i = 0; i < jobs.size(); ++i) {
             std::error_code ec;
-            if (jobs[i].output != "-" && previous[i] < 0 && std::filesystem::exists(jobs[i].output, ec))
+            if (jobs[i].output != "-" && previous[i] < 0 &&
+                std::filesystem::exists(jobs[i].output, ec))
                 refused[i] = true;
         }
         for (size_t i = 0; i < jobs.size(); ++i)
@@ -70,7 +70,8 @@ BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& opt
             BatchOutcome outcome;
             if (refused[i]) {
                 outcome.kind = BatchOutcome::Skipped;
-                outcome.message = jobs[i].output + " exists already and is not replaced (use --overwrite)";
+                outcome.message =
+                    jobs[i].output + " exists already and is not replaced (use --overwrite)";
             } else {
                 const auto t0 = Clock::now();
                 outcome = convert(jobs[i], id);
@@ -90,7 +91,9 @@ BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& opt
                         ++summary.failed;
                         summary.failures.emplace_back(jobs[nextReport].input, o.message);
                         break;
-                    case BatchOutcome::Skipped: ++summary.skipped; break;
+                    case BatchOutcome::Skipped:
+                        ++summary.skipped;
+                        break;
                 }
                 if (report) report(nextReport, jobs[nextReport], o);
                 ++nextReport;
@@ -112,7 +115,8 @@ std::string formatDuration(double seconds) {
     const long total = seconds > 0 ? static_cast<long>(std::floor(seconds + 0.5)) : 0;
     char buffer[32];
     if (total >= 3600)
-        std::snprintf(buffer, sizeof buffer, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
+        std::snprintf(buffer, sizeof buffer, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60,
+                      total % 60);
     else
         std::snprintf(buffer, sizeof buffer, "%ld:%02ld", total / 60, total % 60);
     return buffer;
@@ -121,11 +125,14 @@ std::string formatDuration(double seconds) {
 std::string formatBatchSummary(const BatchSummary& s) {
     char line[256];
     const double speed = s.wallSeconds > 0 ? s.audioSeconds / s.wallSeconds : 0;
-    std::snprintf(line, sizeof line, "%d file%s written, %d failed, %d skipped; %s of audio in %.1f s (%.1f x real time)\n",
-                  s.written, s.written == 1 ? "" : "s", s.failed, s.skipped, formatDuration(s.audioSeconds).c_str(),
-                  s.wallSeconds, speed);
+    std::snprintf(
+        line, sizeof line,
+        "%d file%s written, %d failed, %d skipped; %s of audio in %.1f s (%.1f x real time)\n",
+        s.written, s.written == 1 ? "" : "s", s.failed, s.skipped,
+        formatDuration(s.audioSeconds).c_str(), s.wallSeconds, speed);
     std::string out = line;
-    for (const auto& [input, reason] : s.failures) out += "  failed: " + input + ": " + reason + "\n";
+    for (const auto& [input, reason] : s.failures)
+        out += "  failed: " + input + ": " + reason + "\n";
     return out;
 }
 

@@ -30,7 +30,8 @@ struct BatchOptions {
 
 // `convert` runs on a worker thread; `report` is called in job order, one at a time.
 using BatchConvert = std::function<BatchOutcome(const BatchJob& job, int worker)>;
-using BatchReport = std::function<void(size_t index, const BatchJob& job, const BatchOutcome& outcome)>;
+using BatchReport =
+    std::function<void(size_t index, const BatchJob& job, const BatchOutcome& outcome)>;
 
 struct BatchSummary {
     int written = 0, failed = 0, skipped = 0;
@@ -40,8 +41,8 @@ struct BatchSummary {
     bool allWritten() const { return failed == 0 && skipped == 0; }
 };
 
-BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& options, const BatchConvert& convert,
-                      const BatchReport& report);
+BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& options,
+                      const BatchConvert& convert, const BatchReport& report);
 
 // "3 files written, 1 failed, 0 skipped; 12:34 of audio in 5.6 s (134.5 x real time)"
 // followed by one line per failure.

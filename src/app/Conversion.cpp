@@ -12,7 +12,9 @@ namespace svt {
 
 namespace {
 
-bool endsWithSeparator(const std::string& s) { return !s.empty() && (s.back() == '/' || s.back() == '\\'); }
+bool endsWithSeparator(const std::string& s) {
+    return !s.empty() && (s.back() == '/' || s.back() == '\\');
+}
 
 std::string fileNameOf(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");
@@ -22,7 +24,7 @@ std::string fileNameOf(const std::string& path) {
 // The converter's front-end: it sends no commands and turns the player's time notices into
 // progress reports.
 class ProgressControl final : public ControlInterface {
-public:
+  public:
     ProgressControl(const ConvertOptions& options, int rate) : options_(options), rate_(rate) {}
     int read(int32_t&) override { return CmdNone; }
     void event(const PlayerNotice& notice) override {
@@ -36,7 +38,7 @@ public:
     }
     bool traces() const override { return false; }
 
-private:
+  private:
     const ConvertOptions& options_;
     const double rate_;
     double totalSeconds_ = 0;
@@ -44,19 +46,22 @@ private:
 
 }  // namespace
 
-std::vector<BatchJob> makeConvertJobs(const std::vector<std::string>& songs, const std::optional<std::string>& output,
+std::vector<BatchJob> makeConvertJobs(const std::vector<std::string>& songs,
+                                      const std::optional<std::string>& output,
                                       const std::string& extension, std::string& error) {
     error.clear();
     std::vector<BatchJob> jobs;
     if (!output) {
-        for (const std::string& song : songs) jobs.push_back({song, output::automaticOutputName(song, extension)});
+        for (const std::string& song : songs)
+            jobs.push_back({song, output::automaticOutputName(song, extension)});
         return jobs;
     }
     std::error_code ec;
     const bool folder = endsWithSeparator(*output) || std::filesystem::is_directory(*output, ec);
     if (!folder) {
         if (songs.size() > 1) {
-            error = "several songs cannot go into the one file " + *output + "; name a folder instead";
+            error =
+                "several songs cannot go into the one file " + *output + "; name a folder instead";
             return {};
         }
         for (const std::string& song : songs) jobs.push_back({song, *output});
@@ -105,14 +110,17 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     const int result = engine.playFile(job.input, options.timeRatio);
     const int64_t frames = engine.player().currentSample();
     const bool closed = engine.closeOutput() == 0;
-    outcome.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    outcome.wallSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (result == CmdTuneEnd && closed) {
         outcome.kind = BatchOutcome::Written;
         outcome.audioSeconds = static_cast<double>(frames) / options.settings.outputRateHz;
         return outcome;
     }
-    outcome.message = !engine.player().lastError().empty() ? engine.player().lastError() : engine.outputMessage();
-    if (outcome.message.empty()) outcome.message = "conversion stopped (code " + std::to_string(result) + ")";
+    outcome.message =
+        !engine.player().lastError().empty() ? engine.player().lastError() : engine.outputMessage();
+    if (outcome.message.empty())
+        outcome.message = "conversion stopped (code " + std::to_string(result) + ")";
     // A file this run created but could not finish is not left behind as if it were a song.
     if (job.output != "-" && !existed) platform::removeFile(job.output);
     return outcome;

@@ -19,10 +19,10 @@ struct ConvertOptions {
     std::string outputText = "w";  // identifier character and encoding letters of the output
     std::string extension = "wav";
     output::Mp3Settings mp3;  // bit rate or VBR quality of MP3 files
-    double timeRatio = 1.0;  // 100 / tempo percent
-    int keyOffset = 0;       // semitones; drums are never transposed
-    uint32_t muteMask = 0;   // bit c: channel c (0-based) is silent
-    int amplification = 70;  // master volume 0..200
+    double timeRatio = 1.0;   // 100 / tempo percent
+    int keyOffset = 0;        // semitones; drums are never transposed
+    uint32_t muteMask = 0;    // bit c: channel c (0-based) is silent
+    int amplification = 70;   // master volume 0..200
     // The SoundFont the songs sound with; empty: none (every note is silent).
     std::string soundFont;
     InterpolationKind interpolation = InterpolationKind::SineLagrange;
@@ -35,7 +35,8 @@ struct ConvertOptions {
 // it. With `output`: an existing folder (or a name ending in a separator) receives the files
 // named after their songs; any other name is the file of the one song (several songs into one
 // name is an error, reported in `error`).
-std::vector<BatchJob> makeConvertJobs(const std::vector<std::string>& songs, const std::optional<std::string>& output,
+std::vector<BatchJob> makeConvertJobs(const std::vector<std::string>& songs,
+                                      const std::optional<std::string>& output,
                                       const std::string& extension, std::string& error);
 
 // Plays `job.input` into `job.output` on a new engine. A file that could not be completed is

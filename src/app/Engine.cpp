@@ -18,7 +18,8 @@ Engine::Engine(EngineSettings settings)
       random_(clockSeed()),
       workBuffer_(kWorkBufferBytes, 0),
       banks_(fonts_),
-      effects_(settings_.outputRateHz, effects::EffectOptions{settings_.reverbMode, settings_.chorusMode}),
+      effects_(settings_.outputRateHz,
+               effects::EffectOptions{settings_.reverbMode, settings_.chorusMode}),
       synthesizer_(settings_, banks_, controls_),
       player_(songInput_, &banks_, synthesizer_, quiet_, &controls_) {
     synthesizer_.setDefaultDrumChannels(settings_.drumChannels);
@@ -40,7 +41,9 @@ Status Engine::loadSoundFont(const std::string& fileName) {
     return makeError(fileName + ": the SoundFont could not be registered");
 }
 
-Engine::~Engine() { closeOutput(); }
+Engine::~Engine() {
+    closeOutput();
+}
 
 bool Engine::selectOutput(std::string_view text) {
     const auto index = outputs_.select(text);

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Result.h"
 #include "effects/effects.h"
 #include "instruments/InstrumentBanks.h"
 #include "instruments/SoundFontRegistry.h"
@@ -20,7 +21,6 @@
 #include "player/PlayerCommands.h"
 #include "player/Synthesis.h"
 #include "player/Synthesizer.h"
-#include "base/Result.h"
 #include "song/EngineRandom.h"
 #include "song/EngineSettings.h"
 #include "song/SongInput.h"
@@ -28,7 +28,7 @@
 namespace svt {
 
 class Engine {
-public:
+  public:
     explicit Engine(EngineSettings settings = {});
     ~Engine();
     Engine(const Engine&) = delete;
@@ -70,9 +70,11 @@ public:
     std::string outputMessage() { return output().lastMessage(); }
 
     // Plays one song into the open output; a PlayerCommand result (CmdTuneEnd when it ended).
-    int playFile(const std::string& fileName, double timeRatio = 1.0) { return player_.playFile(fileName, timeRatio); }
+    int playFile(const std::string& fileName, double timeRatio = 1.0) {
+        return player_.playFile(fileName, timeRatio);
+    }
 
-private:
+  private:
     // Declared first: every subsystem below reads it.
     const EngineSettings settings_;
     SongInput songInput_;

@@ -31,11 +31,11 @@ struct PlayKey {
 };
 
 class PlayKeyDecoder {
-public:
+  public:
     // Appends the actions of `bytes` to `out`; unknown keys are ignored.
     void feed(std::span<const uint8_t> bytes, std::vector<PlayKey>& out);
 
-private:
+  private:
     int escape_ = 0;  // 0 none, 1 after ESC, 2 after ESC [ or ESC O
 };
 

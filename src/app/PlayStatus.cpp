@@ -31,7 +31,8 @@ std::string shorten(const std::string& text, size_t width) {
 
 std::string formatPlayStatus(const PlayStatus& s, int columns) {
     char buffer[256];
-    const int bpm = s.microsPerQuarter > 0 ? (60000000 + s.microsPerQuarter / 2) / s.microsPerQuarter : 0;
+    const int bpm =
+        s.microsPerQuarter > 0 ? (60000000 + s.microsPerQuarter / 2) / s.microsPerQuarter : 0;
     std::string tail;
     std::snprintf(buffer, sizeof buffer, "%s / %s", formatDuration(s.heardSeconds).c_str(),
                   formatDuration(s.totalSeconds).c_str());

@@ -10,7 +10,8 @@
 
 namespace svt {
 
-SongSettings makeSongSettings(std::span<const SongEvent> events, int64_t lengthSamples, int sampleRateHz) {
+SongSettings makeSongSettings(std::span<const SongEvent> events, int64_t lengthSamples,
+                              int sampleRateHz) {
     SongSettings s;
     bool programSeen[kChannels] = {};
     for (int ch = 0; ch < kChannels; ++ch) s.program[ch] = -1;
@@ -54,7 +55,8 @@ SongSettings makeSongSettings(std::span<const SongEvent> events, int64_t lengthS
         }
     }
     s.newTempo = s.originalTempo;
-    s.playingTimeSeconds = sampleRateHz > 0 ? static_cast<int32_t>(lengthSamples / sampleRateHz) : 0;
+    s.playingTimeSeconds =
+        sampleRateHz > 0 ? static_cast<int32_t>(lengthSamples / sampleRateHz) : 0;
     return s;
 }
 
@@ -77,7 +79,9 @@ double timeRatioOf(const SongSettings& settings) {
 
 namespace {
 
-bool isSeparator(char c) { return c == '\\' || c == '/'; }
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 std::string_view withoutTrailingSeparator(std::string_view s) {
     if (!s.empty() && isSeparator(s.back())) s.remove_suffix(1);
@@ -152,7 +156,8 @@ std::vector<std::string> expandPlaylistNames(const std::vector<std::string>& nam
     return out;
 }
 
-Playlist::Playlist(SongProbe probe, uint32_t randomSeed) : probe_(std::move(probe)), random_(randomSeed) {
+Playlist::Playlist(SongProbe probe, uint32_t randomSeed)
+    : probe_(std::move(probe)), random_(randomSeed) {
     resetRandomOrder();
 }
 
@@ -251,7 +256,8 @@ bool Playlist::randomNext(bool skip) {
         std::swap(randomOrder_[static_cast<size_t>(randomPosition_)],
                   randomOrder_[static_cast<size_t>(pick(random_))]);
         const int index = randomOrder_[static_cast<size_t>(randomPosition_)];
-        if (index >= 0 && index < count() && (!skip || entries_[static_cast<size_t>(index)].isSong)) {
+        if (index >= 0 && index < count() &&
+            (!skip || entries_[static_cast<size_t>(index)].isSong)) {
             current_ = index;
             return true;
         }
@@ -295,7 +301,8 @@ bool Playlist::removeDuplicates() {
     for (size_t i = 0; i < entries_.size(); ++i) {
         if (doomed[i]) continue;
         for (size_t j = i + 1; j < entries_.size(); ++j)
-            if (!doomed[j] && samePlaylistPath(entries_[i].path, entries_[j].path)) doomed[j] = true;
+            if (!doomed[j] && samePlaylistPath(entries_[i].path, entries_[j].path))
+                doomed[j] = true;
     }
     bool currentRemoved = false;
     removeWhere([&](size_t i) { return doomed[i]; }, &currentRemoved);

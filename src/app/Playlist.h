@@ -36,7 +36,8 @@ struct SongSettings {
 
 // Reads the first program per channel, the first tempo, key and time signature of a
 // song's events (up to EV_END_OF_SONG).
-SongSettings makeSongSettings(std::span<const SongEvent> events, int64_t lengthSamples, int sampleRateHz);
+SongSettings makeSongSettings(std::span<const SongEvent> events, int64_t lengthSamples,
+                              int sampleRateHz);
 
 // Puts the user's choices into a loaded song: program choices replace the channel's
 // programs, events of muted channels become type 0 (tempo events always stay).
@@ -78,7 +79,7 @@ bool isPlaylistName(std::string_view name);
 std::vector<std::string> expandPlaylistNames(const std::vector<std::string>& names);
 
 class Playlist {
-public:
+  public:
     struct Entry {
         std::string path;
         std::string title;
@@ -93,7 +94,9 @@ public:
     int currentIndex() const { return current_; }
     const Entry& entry(int index) const { return entries_.at(static_cast<size_t>(index)); }
     Entry& entry(int index) { return entries_.at(static_cast<size_t>(index)); }
-    Entry* current() { return entries_.empty() ? nullptr : &entries_[static_cast<size_t>(current_)]; }
+    Entry* current() {
+        return entries_.empty() ? nullptr : &entries_[static_cast<size_t>(current_)];
+    }
     int64_t totalSeconds() const { return totalSeconds_; }
 
     // Adds one path. Returns 1 when added; 0 when it was already listed (its index goes
@@ -121,7 +124,7 @@ public:
     // Writes every path followed by CR LF; nothing else.
     Status save(const std::string& path, Language language) const;
 
-private:
+  private:
     void removeWhere(const std::function<bool(size_t)>& doomed, bool* currentRemoved);
     void extendRandomOrder(size_t from);
     bool skipForward(int from, bool skip);

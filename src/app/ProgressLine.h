@@ -9,6 +9,7 @@ namespace svt {
 // "[##########          ]  50%  1:00 / 2:00  85.3x" fitted into `columns` characters (the bar
 // shrinks first, then goes away). Percent of song time; speed = song seconds per wall second,
 // left out until some time has passed. A song of unknown length (0) shows no percent.
-std::string formatProgressLine(double songSeconds, double totalSeconds, double wallSeconds, int columns);
+std::string formatProgressLine(double songSeconds, double totalSeconds, double wallSeconds,
+                               int columns);
 
 }  // namespace svt

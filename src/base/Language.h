@@ -6,7 +6,9 @@ namespace svt {
 
 enum class Language : int { English = 2, German = 3 };
 
-inline constexpr Language languageFromSetting(int value) { return value == 3 ? Language::German : Language::English; }
+inline constexpr Language languageFromSetting(int value) {
+    return value == 3 ? Language::German : Language::English;
+}
 
 inline const char* tr(Language lang, const char* german, const char* english) {
     return lang == Language::German ? german : english;

@@ -17,7 +17,7 @@ struct Error {
 
 template <class T>
 class [[nodiscard]] Result {
-public:
+  public:
     Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}
     Result(Error error) : state_(std::in_place_index<1>, std::move(error)) {}
 
@@ -45,7 +45,7 @@ public:
         return std::get<1>(state_);
     }
 
-private:
+  private:
     std::variant<T, Error> state_;
 };
 
@@ -53,7 +53,11 @@ private:
 struct Ok {};
 using Status = Result<Ok>;
 
-inline Error makeError(int code, std::string message) { return Error{code, std::move(message)}; }
-inline Error makeError(std::string message) { return Error{-1, std::move(message)}; }
+inline Error makeError(int code, std::string message) {
+    return Error{code, std::move(message)};
+}
+inline Error makeError(std::string message) {
+    return Error{-1, std::move(message)};
+}
 
 }  // namespace svt

@@ -1,10 +1,10 @@
 // sorvanto-cli convert: songs become audio files, one line per file.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <tuple>
 #include <thread>
-#include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "app/Conversion.h"
@@ -23,7 +23,8 @@ namespace {
 constexpr const char* kConvertUsage =
     "usage: sorvanto-cli convert FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]\n"
     "                            [--interp none|linear|default] [--overwrite] [--jobs N]\n"
-    "                            [--transpose N] [--tempo PCT] [--volume PCT] [--mute CH,...] [--solo CH]\n"
+    "                            [--transpose N] [--tempo PCT] [--volume PCT] [--mute CH,...] "
+    "[--solo CH]\n"
     "                            [--reverb off|on] [--chorus off|on]\n"
     "                            [-f wav|mp3] [--bitrate KBPS | --vbr Q]\n";
 
@@ -34,7 +35,7 @@ int usageError(const std::string& message) {
 
 // Redraws the progress line on standard error, at most ten times a second.
 class ProgressDisplay {
-public:
+  public:
     void start() {
         started_ = Clock::now();
         lastDraw_ = started_ - std::chrono::seconds(1);
@@ -45,7 +46,8 @@ public:
         if (now - lastDraw_ < std::chrono::milliseconds(100)) return;
         lastDraw_ = now;
         const double wall = std::chrono::duration<double>(now - started_).count();
-        const std::string line = formatProgressLine(songSeconds, totalSeconds, wall, platform::terminalColumns());
+        const std::string line =
+            formatProgressLine(songSeconds, totalSeconds, wall, platform::terminalColumns());
         std::fprintf(stderr, "\r%s\033[K", line.c_str());
         std::fflush(stderr);
         drawn_ = true;
@@ -55,7 +57,7 @@ public:
         drawn_ = false;
     }
 
-private:
+  private:
     using Clock = std::chrono::steady_clock;
     Clock::time_point started_, lastDraw_;
     bool drawn_ = false;
@@ -63,29 +65,31 @@ private:
 
 }  // namespace
 
-SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ] [--interp KIND] [-f wav|mp3]",
-                "render songs to WAV or MP3 files named after them (or into OUT)") {
+SVT_CLI_COMMAND(
+    convert, "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ] [--interp KIND] [-f wav|mp3]",
+    "render songs to WAV or MP3 files named after them (or into OUT)") {
     ArgParser parser(cmd.args);
     if (parser.flag("--help", "-h")) {
-        std::printf("%s"
-                    "  -o OUT        one song: the file to write (\"-\" is standard output);\n"
-                    "                a folder: the files go there, named after their songs.\n"
-                    "                Without -o each file is written beside its song.\n"
-                    "  -s FONT       the SoundFont to play with (default: Sorvanto.sf2 beside the\n"
-                    "                program, else the system's General MIDI font)\n"
-                    "  --rate HZ     output rate, 8000..192000 (default 44100)\n"
-                    "  --interp KIND resampling: none, linear or default (26-point, the best)\n"
-                    "  --overwrite   replace files that exist already (otherwise they are skipped)\n"
-                    "  --jobs N      convert N songs at once (default: one per core; MP3 files are\n"
-                    "                made one at a time, as the encoder library may allow no more)\n"
-                    "  --transpose N shift every melodic note by N semitones (-24..24)\n"
-                    "  --tempo PCT   play at PCT percent of the written tempo (10..1000)\n"
-                    "  --volume PCT  master volume, 0..200 percent of the player's scale (default 70)\n"
-                    "  --mute CH,... silence channels (1..16); --solo CH plays only that channel\n"
-                    "  --reverb off|on  the reverb the song chooses (GS/XG), or none (default on)\n"
-                    "  --chorus off|on  the chorus at each channel's level, or none (default on)\n"
-                    "%s",
-                    kConvertUsage, kFormatHelp);
+        std::printf(
+            "%s"
+            "  -o OUT        one song: the file to write (\"-\" is standard output);\n"
+            "                a folder: the files go there, named after their songs.\n"
+            "                Without -o each file is written beside its song.\n"
+            "  -s FONT       the SoundFont to play with (default: Sorvanto.sf2 beside the\n"
+            "                program, else the system's General MIDI font)\n"
+            "  --rate HZ     output rate, 8000..192000 (default 44100)\n"
+            "  --interp KIND resampling: none, linear or default (26-point, the best)\n"
+            "  --overwrite   replace files that exist already (otherwise they are skipped)\n"
+            "  --jobs N      convert N songs at once (default: one per core; MP3 files are\n"
+            "                made one at a time, as the encoder library may allow no more)\n"
+            "  --transpose N shift every melodic note by N semitones (-24..24)\n"
+            "  --tempo PCT   play at PCT percent of the written tempo (10..1000)\n"
+            "  --volume PCT  master volume, 0..200 percent of the player's scale (default 70)\n"
+            "  --mute CH,... silence channels (1..16); --solo CH plays only that channel\n"
+            "  --reverb off|on  the reverb the song chooses (GS/XG), or none (default on)\n"
+            "  --chorus off|on  the chorus at each channel's level, or none (default on)\n"
+            "%s",
+            kConvertUsage, kFormatHelp);
         return 0;
     }
     const auto outputName = parser.value("--output", "-o");
@@ -110,7 +114,8 @@ SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]
     if (rateText) {
         long rate = 0;
         if (!parseInt(*rateText, 8000, 192000, rate))
-            return usageError("--rate wants a rate between 8000 and 192000 Hz, not \"" + *rateText + "\"");
+            return usageError("--rate wants a rate between 8000 and 192000 Hz, not \"" + *rateText +
+                              "\"");
         options.settings.outputRateHz = static_cast<int>(rate);
     }
     options.settings.controlRatio = settleControlRatio(options.settings.outputRateHz);
@@ -130,17 +135,20 @@ SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]
     long number = 0;
     if (transposeText) {
         if (!parseInt(*transposeText, -24, 24, number))
-            return usageError("--transpose wants semitones between -24 and 24, not \"" + *transposeText + "\"");
+            return usageError("--transpose wants semitones between -24 and 24, not \"" +
+                              *transposeText + "\"");
         options.keyOffset = static_cast<int>(number);
     }
     if (tempoText) {
         if (!parseInt(*tempoText, 10, 1000, number))
-            return usageError("--tempo wants a percentage between 10 and 1000, not \"" + *tempoText + "\"");
+            return usageError("--tempo wants a percentage between 10 and 1000, not \"" +
+                              *tempoText + "\"");
         options.timeRatio = 100.0 / static_cast<double>(number);
     }
     if (volumeText) {
         if (!parseInt(*volumeText, 0, 200, number))
-            return usageError("--volume wants a value between 0 and 200, not \"" + *volumeText + "\"");
+            return usageError("--volume wants a value between 0 and 200, not \"" + *volumeText +
+                              "\"");
         options.amplification = static_cast<int>(number);
     }
     if (muteText) {
@@ -148,7 +156,8 @@ SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]
         while (at <= muteText->size()) {
             const size_t comma = std::min(muteText->find(',', at), muteText->size());
             if (!parseInt(muteText->substr(at, comma - at), 1, 16, number))
-                return usageError("--mute wants channels 1..16 separated by commas, not \"" + *muteText + "\"");
+                return usageError("--mute wants channels 1..16 separated by commas, not \"" +
+                                  *muteText + "\"");
             options.muteMask |= 1u << (number - 1);
             at = comma + 1;
         }
@@ -166,7 +175,9 @@ SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]
     }
     if (interpText) {
         const auto kind = parseInterpolation(*interpText);
-        if (!kind) return usageError("--interp wants none, linear or default, not \"" + *interpText + "\"");
+        if (!kind)
+            return usageError("--interp wants none, linear or default, not \"" + *interpText +
+                              "\"");
         options.interpolation = *kind;
     }
     const Result<std::string> font = chooseSoundFont(fontName);
@@ -198,7 +209,8 @@ SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]
     ProgressDisplay display;
     // One line can follow one song; songs converted side by side report only when done.
     const bool showProgress = platform::stderrIsTerminal() && batch.workers == 1;
-    if (showProgress) options.progress = [&](double at, double total) { display.update(at, total); };
+    if (showProgress)
+        options.progress = [&](double at, double total) { display.update(at, total); };
     const BatchSummary summary = runBatch(
         jobs, batch,
         [&](const BatchJob& job, int) {
@@ -209,8 +221,9 @@ SVT_CLI_COMMAND(convert, "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]
         },
         [&](size_t, const BatchJob& job, const BatchOutcome& outcome) {
             if (outcome.kind == BatchOutcome::Written)
-                std::fprintf(report, "%s -> %s (%s in %.1f s)\n", job.input.c_str(), job.output.c_str(),
-                             formatDuration(outcome.audioSeconds).c_str(), outcome.wallSeconds);
+                std::fprintf(report, "%s -> %s (%s in %.1f s)\n", job.input.c_str(),
+                             job.output.c_str(), formatDuration(outcome.audioSeconds).c_str(),
+                             outcome.wallSeconds);
             else
                 std::fprintf(stderr, "%s: %s\n", job.input.c_str(), outcome.message.c_str());
             std::fflush(report);

@@ -9,7 +9,8 @@ namespace svt::cli {
 namespace {
 
 // The constant bit rates an MP3 file can carry, and the sample rates it can be made at.
-constexpr long kBitrates[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320};
+constexpr long kBitrates[] = {8,  16,  24,  32,  40,  48,  56,  64,  80,
+                              96, 112, 128, 144, 160, 192, 224, 256, 320};
 constexpr long kMp3Rates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
 
 template <size_t N>
@@ -50,16 +51,20 @@ std::string applyFormatOptions(const FormatChoice& choice, ConvertOptions& optio
     long v = 0;
     if (bitrate) {
         if (!parseInt(*bitrate, 8, 320, v) || !oneOf(kBitrates, v))
-            return "--bitrate wants one of 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, "
-                   "320, not \"" + *bitrate + "\"";
+            return "--bitrate wants one of 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, "
+                   "160, 192, 224, 256, "
+                   "320, not \"" +
+                   *bitrate + "\"";
         options.mp3.bitrateKbps = static_cast<int>(v);
     }
     if (vbr) {
-        if (!parseInt(*vbr, 0, 9, v)) return "--vbr wants a quality from 0 to 9, not \"" + *vbr + "\"";
+        if (!parseInt(*vbr, 0, 9, v))
+            return "--vbr wants a quality from 0 to 9, not \"" + *vbr + "\"";
         options.mp3.vbrQuality = static_cast<int>(v);
     }
     if (f == "mp3" && !oneOf(kMp3Rates, options.settings.outputRateHz))
-        return "MP3 files are made at 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100 or 48000 Hz, not " +
+        return "MP3 files are made at 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100 or "
+               "48000 Hz, not " +
                std::to_string(options.settings.outputRateHz);
     return {};
 }

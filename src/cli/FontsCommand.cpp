@@ -23,20 +23,23 @@ void printFont(const svt::LoadedSoundFont& f) {
     std::printf("  presets:      %zu\n", f.presetSummaries().size());
     std::printf("  instruments:  %d\n", f.instrumentCount());
     std::printf("  samples:      %d\n", f.sampleCount());
-    std::printf("  sample data:  %lld bytes (%.1f MiB)%s\n", static_cast<long long>(f.sampleDataSize()),
+    std::printf("  sample data:  %lld bytes (%.1f MiB)%s\n",
+                static_cast<long long>(f.sampleDataSize()),
                 static_cast<double>(f.sampleDataSize()) / (1024.0 * 1024.0),
                 f.hasSample24() ? ", 24-bit extension present (played as 16-bit)" : "");
     std::printf("  presets:\n");
     std::printf("    %-9s %-20s %s\n", "bank:prog", "name", "regions");
     std::vector<svt::PresetSummary> presets = f.presetSummaries();
-    std::stable_sort(presets.begin(), presets.end(), [](const svt::PresetSummary& a, const svt::PresetSummary& b) {
-        return a.bank != b.bank ? a.bank < b.bank : a.program < b.program;
-    });
+    std::stable_sort(presets.begin(), presets.end(),
+                     [](const svt::PresetSummary& a, const svt::PresetSummary& b) {
+                         return a.bank != b.bank ? a.bank < b.bank : a.program < b.program;
+                     });
     for (const svt::PresetSummary& p : presets) {
         char where[16];
         std::snprintf(where, sizeof where, "%d:%d", p.bank, p.program);
         if (p.bank == svt::kPercussionBank) {
-            std::printf("    %-9s %-20s %d (drum kit, %d keys)\n", where, p.name.c_str(), p.regionCount, p.keyCount);
+            std::printf("    %-9s %-20s %d (drum kit, %d keys)\n", where, p.name.c_str(),
+                        p.regionCount, p.keyCount);
         } else {
             std::printf("    %-9s %-20s %d\n", where, p.name.c_str(), p.regionCount);
         }
@@ -45,13 +48,15 @@ void printFont(const svt::LoadedSoundFont& f) {
         std::printf("  problems:     none\n");
     } else {
         std::printf("  problems:\n");
-        for (const svt::SoundFontProblem& p : f.problems()) std::printf("    - %s\n", p.text.c_str());
+        for (const svt::SoundFontProblem& p : f.problems())
+            std::printf("    - %s\n", p.text.c_str());
     }
 }
 
 }  // namespace
 
-SVT_CLI_COMMAND(fonts, "FONT...", "show the presets, instruments, samples and problems of SoundFonts") {
+SVT_CLI_COMMAND(fonts, "FONT...",
+                "show the presets, instruments, samples and problems of SoundFonts") {
     svt::cli::ArgParser args(cmd.args);
     if (args.flag("--help", "-h")) {
         printHelp();

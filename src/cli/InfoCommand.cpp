@@ -23,10 +23,14 @@ struct Facts {
 // system the song was written for.
 int systemOfMaker(uint8_t maker) {
     switch (maker) {
-        case 0x41: return SYSTEM_GS_RESET;
-        case 0x43: return SYSTEM_XG_ON;
-        case 0x7E: return SYSTEM_GM_ON;
-        default: return -1;
+        case 0x41:
+            return SYSTEM_GS_RESET;
+        case 0x43:
+            return SYSTEM_XG_ON;
+        case 0x7E:
+            return SYSTEM_GM_ON;
+        default:
+            return -1;
     }
 }
 
@@ -43,9 +47,12 @@ Facts gather(const SongReadResult& read, const SongInfo& info) {
                 if (f.systemMode < 0) f.systemMode = e.a;
                 break;
             case EV_DRUM_PART:
-                if (e.channel < 16) f.drums = e.a ? f.drums | (1u << e.channel) : f.drums & ~(1u << e.channel);
+                if (e.channel < 16)
+                    f.drums = e.a ? f.drums | (1u << e.channel) : f.drums & ~(1u << e.channel);
                 break;
-            case EV_NOTE_ON: ++f.notes; break;
+            case EV_NOTE_ON:
+                ++f.notes;
+                break;
             default:
                 if (isTextEvent(e.type)) {
                     const auto index = static_cast<size_t>(stringIndexOf(e));
@@ -60,12 +67,18 @@ Facts gather(const SongReadResult& read, const SongInfo& info) {
 
 const char* systemName(int mode) {
     switch (mode) {
-        case SYSTEM_GM_OFF: return "GM off";
-        case SYSTEM_GM_ON: return "GM";
-        case SYSTEM_GM2_ON: return "GM2";
-        case SYSTEM_GS_RESET: return "GS";
-        case SYSTEM_XG_ON: return "XG";
-        default: return "none";
+        case SYSTEM_GM_OFF:
+            return "GM off";
+        case SYSTEM_GM_ON:
+            return "GM";
+        case SYSTEM_GM2_ON:
+            return "GM2";
+        case SYSTEM_GS_RESET:
+            return "GS";
+        case SYSTEM_XG_ON:
+            return "XG";
+        default:
+            return "none";
     }
 }
 
@@ -102,7 +115,8 @@ std::string lengthText(double seconds) {
     return buffer;
 }
 
-void printBlock(const std::string& file, const SongInfo& info, const SongReadResult& read, int rate) {
+void printBlock(const std::string& file, const SongInfo& info, const SongReadResult& read,
+                int rate) {
     const Facts f = gather(read, info);
     const double seconds = static_cast<double>(info.totalSamples) / rate;
     std::printf("%s\n", file.c_str());
@@ -113,14 +127,18 @@ void printBlock(const std::string& file, const SongInfo& info, const SongReadRes
         std::printf("  meter:    %d/%d\n", info.meterNumerator, info.meterDenominator);
     else
         std::printf("  meter:    4/4 (none given)\n");
-    std::printf("  key:      %s\n", info.keyIndex >= 0 ? keyName(info.keyIndex, info.minor, Language::English) : "(none)");
+    std::printf("  key:      %s\n", info.keyIndex >= 0
+                                        ? keyName(info.keyIndex, info.minor, Language::English)
+                                        : "(none)");
     const int tempo = f.firstTempo > 0 ? f.firstTempo : 500000;
-    std::printf("  tempo:    %.1f bpm%s, %d tempo event%s\n", 60000000.0 / tempo, f.firstTempo > 0 ? "" : " (default)",
-                f.tempoChanges, f.tempoChanges == 1 ? "" : "s");
-    std::printf("  length:   %s (%d samples at %d Hz), %d notes\n", lengthText(seconds).c_str(), info.totalSamples, rate,
-                f.notes);
+    std::printf("  tempo:    %.1f bpm%s, %d tempo event%s\n", 60000000.0 / tempo,
+                f.firstTempo > 0 ? "" : " (default)", f.tempoChanges,
+                f.tempoChanges == 1 ? "" : "s");
+    std::printf("  length:   %s (%d samples at %d Hz), %d notes\n", lengthText(seconds).c_str(),
+                info.totalSamples, rate, f.notes);
     std::printf("  system:   %s", systemName(f.systemMode));
-    if (info.makerId != 0) std::printf(", first system exclusive from manufacturer 0x%02X", info.makerId);
+    if (info.makerId != 0)
+        std::printf(", first system exclusive from manufacturer 0x%02X", info.makerId);
     std::printf("\n  drums:    %s\n", channelList(f.drums).c_str());
     if (f.texts > 0) std::printf("  texts:    %d, first \"%s\"\n", f.texts, f.firstText.c_str());
     std::string names;
@@ -130,22 +148,27 @@ void printBlock(const std::string& file, const SongInfo& info, const SongReadRes
     for (const std::string& w : read.warnings) std::printf("  warning:  %s\n", w.c_str());
 }
 
-void printJson(const std::string& file, const SongInfo& info, const SongReadResult& read, int rate) {
+void printJson(const std::string& file, const SongInfo& info, const SongReadResult& read,
+               int rate) {
     const Facts f = gather(read, info);
     std::string out = "{\"file\":" + jsonString(file);
     const auto title = displayTitle(info);
     out += ",\"title\":" + (title ? jsonString(*title) : std::string("null"));
-    out += ",\"format\":" + std::to_string(info.format) + ",\"tracks\":" + std::to_string(info.trackCount) +
+    out += ",\"format\":" + std::to_string(info.format) +
+           ",\"tracks\":" + std::to_string(info.trackCount) +
            ",\"division\":" + std::to_string(info.division);
     if (info.meterNumerator > 0)
-        out += ",\"meter\":" + jsonString(std::to_string(info.meterNumerator) + "/" + std::to_string(info.meterDenominator));
+        out += ",\"meter\":" + jsonString(std::to_string(info.meterNumerator) + "/" +
+                                          std::to_string(info.meterDenominator));
     else
         out += ",\"meter\":null";
-    out += ",\"key\":" +
-           (info.keyIndex >= 0 ? jsonString(keyName(info.keyIndex, info.minor, Language::English)) : std::string("null"));
+    out += ",\"key\":" + (info.keyIndex >= 0
+                              ? jsonString(keyName(info.keyIndex, info.minor, Language::English))
+                              : std::string("null"));
     out += ",\"tempo_us\":" + std::to_string(f.firstTempo > 0 ? f.firstTempo : 500000);
     out += ",\"tempo_events\":" + std::to_string(f.tempoChanges);
-    out += ",\"samples\":" + std::to_string(info.totalSamples) + ",\"rate\":" + std::to_string(rate);
+    out +=
+        ",\"samples\":" + std::to_string(info.totalSamples) + ",\"rate\":" + std::to_string(rate);
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", static_cast<double>(info.totalSamples) / rate);
     out += ",\"seconds\":" + std::string(seconds) + ",\"notes\":" + std::to_string(f.notes);
@@ -158,14 +181,16 @@ void printJson(const std::string& file, const SongInfo& info, const SongReadResu
         first = false;
     }
     out += "],\"texts\":" + std::to_string(f.texts) + ",\"warnings\":[";
-    for (size_t i = 0; i < read.warnings.size(); ++i) out += (i ? "," : "") + jsonString(read.warnings[i]);
+    for (size_t i = 0; i < read.warnings.size(); ++i)
+        out += (i ? "," : "") + jsonString(read.warnings[i]);
     out += "]}";
     std::printf("%s\n", out.c_str());
 }
 
 }  // namespace
 
-SVT_CLI_COMMAND(info, "FILE... [--json] [--rate HZ]", "show song information: title, format, meter, key, tempo, length") {
+SVT_CLI_COMMAND(info, "FILE... [--json] [--rate HZ]",
+                "show song information: title, format, meter, key, tempo, length") {
     ArgParser parser(cmd.args);
     if (parser.flag("--help", "-h")) {
         std::printf(
@@ -180,14 +205,18 @@ SVT_CLI_COMMAND(info, "FILE... [--json] [--rate HZ]", "show song information: ti
     const bool json = parser.flag("--json");
     long rate = 44100;
     if (auto r = parser.value("--rate"); r && !parseInt(*r, 8000, 192000, rate)) {
-        std::fprintf(stderr, "sorvanto-cli info: --rate wants a rate between 8000 and 192000 Hz, not \"%s\"\n",
-                     r->c_str());
+        std::fprintf(
+            stderr,
+            "sorvanto-cli info: --rate wants a rate between 8000 and 192000 Hz, not \"%s\"\n",
+            r->c_str());
         return 2;
     }
     const std::vector<std::string> files = parser.operands();
     if (!parser.error().empty() || files.empty()) {
-        std::fprintf(stderr, "sorvanto-cli info: %s\nusage: sorvanto-cli info FILE... [--json] [--rate HZ]\n",
-                     parser.error().empty() ? "no file given" : parser.error().c_str());
+        std::fprintf(
+            stderr,
+            "sorvanto-cli info: %s\nusage: sorvanto-cli info FILE... [--json] [--rate HZ]\n",
+            parser.error().empty() ? "no file given" : parser.error().c_str());
         return 2;
     }
     int status = 0;

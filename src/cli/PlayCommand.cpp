@@ -16,15 +16,16 @@
 #include "cli/SoundOptions.h"
 #include "instruments/SoundFontRegistry.h"
 #include "output/LiveOutput.h"
-#include "platform/Paths.h"
 #include "platform/OutputFile.h"
+#include "platform/Paths.h"
 #include "platform/Terminal.h"
 
 namespace svt::cli {
 namespace {
 
 constexpr const char* kPlayUsage =
-    "usage: sorvanto-cli play FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] [--tempo PCT] "
+    "usage: sorvanto-cli play FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] "
+    "[--tempo PCT] "
     "[--volume PCT] [--interp none|linear|default] [--verbose]\n";
 constexpr int kSeekSeconds = 5;
 constexpr int kVolumeStep = 10;
@@ -36,7 +37,7 @@ int usageError(const std::string& message) {
 
 // The front-end of the command line: keys become commands, notices become the status line.
 class TerminalControl final : public ControlInterface {
-public:
+  public:
     TerminalControl(Engine& engine, int transpose, int volumePercent)
         : engine_(engine), transpose_(transpose), volumePercent_(volumePercent) {
         keyboard_ = platform::RawKeyboard::open();
@@ -66,17 +67,19 @@ public:
 
     void event(const PlayerNotice& n) override {
         switch (n.code) {
-            case NoticePlayStart:
-            {
+            case NoticePlayStart: {
                 const std::string title = status_.title;
                 status_ = PlayStatus{};
                 status_.title = title;
             }
-                status_.totalSeconds = static_cast<double>(n.args[0]) / engine_.settings().outputRateHz;
+                status_.totalSeconds =
+                    static_cast<double>(n.args[0]) / engine_.settings().outputRateHz;
                 status_.tempoPercent = tempoPercent;
                 // The player starts every song afresh: the user's settings are sent again.
-                if (transpose_ != 0) pending_.push_back({transpose_ > 0 ? CmdKeyUp : CmdKeyDown, transpose_});
-                if (volumePercent_ != 70) pending_.push_back({CmdChangeVolume, volumePercent_ - 70});
+                if (transpose_ != 0)
+                    pending_.push_back({transpose_ > 0 ? CmdKeyUp : CmdKeyDown, transpose_});
+                if (volumePercent_ != 70)
+                    pending_.push_back({CmdChangeVolume, volumePercent_ - 70});
                 break;
             case NoticeCurrentTime:
                 status_.heardSeconds = n.args[0];
@@ -86,9 +89,15 @@ public:
                 status_.measure = n.args[0];
                 status_.beat = n.args[1];
                 break;
-            case NoticeTempo: status_.microsPerQuarter = n.args[0]; break;
-            case NoticeKeyOffset: status_.transpose = n.args[0]; break;
-            case NoticeMasterVolume: status_.volumePercent = n.args[0] * 100 / 70; break;
+            case NoticeTempo:
+                status_.microsPerQuarter = n.args[0];
+                break;
+            case NoticeKeyOffset:
+                status_.transpose = n.args[0];
+                break;
+            case NoticeMasterVolume:
+                status_.volumePercent = n.args[0] * 100 / 70;
+                break;
             case NoticePause:
                 // The position playing resumes at; a seek while paused moves it.
                 status_.paused = n.args[0] != 0;
@@ -97,10 +106,12 @@ public:
             case NoticeMute:
                 if (n.args[0] >= 0 && n.args[0] < 16) {
                     const uint32_t bit = 1u << n.args[0];
-                    status_.mutedChannels = n.args[1] ? (status_.mutedChannels | bit) : (status_.mutedChannels & ~bit);
+                    status_.mutedChannels =
+                        n.args[1] ? (status_.mutedChannels | bit) : (status_.mutedChannels & ~bit);
                 }
                 break;
-            default: return;
+            default:
+                return;
         }
         draw();
     }
@@ -109,30 +120,52 @@ public:
 
     int tempoPercent = 100;
 
-private:
+  private:
     void queueKey(const PlayKey& key) {
         const int64_t rate = engine_.settings().outputRateHz;
         switch (key.action) {
-            case PlayAction::Pause: pending_.push_back({CmdTogglePause, 0}); break;
+            case PlayAction::Pause:
+                pending_.push_back({CmdTogglePause, 0});
+                break;
             case PlayAction::SeekBack:
             case PlayAction::SeekForward: {
                 // While paused nothing is heard: a seek moves the position playing resumes at.
                 int64_t heard = engine_.player().paused() ? engine_.player().restartPosition()
                                                           : engine_.player().heardPosition();
                 if (heard < 0) heard = engine_.player().currentSample();
-                const int64_t step = kSeekSeconds * rate * (key.action == PlayAction::SeekBack ? -1 : 1);
-                pending_.push_back({CmdJump, static_cast<int32_t>(std::max<int64_t>(0, heard + step))});
+                const int64_t step =
+                    kSeekSeconds * rate * (key.action == PlayAction::SeekBack ? -1 : 1);
+                pending_.push_back(
+                    {CmdJump, static_cast<int32_t>(std::max<int64_t>(0, heard + step))});
                 break;
             }
-            case PlayAction::Next: pending_.push_back({CmdNext, 0}); break;
-            case PlayAction::Previous: pending_.push_back({CmdPrevious, 0}); break;
-            case PlayAction::TransposeUp: pending_.push_back({CmdKeyUp, 1}); break;
-            case PlayAction::TransposeDown: pending_.push_back({CmdKeyDown, -1}); break;
-            case PlayAction::TempoFaster: pending_.push_back({CmdSpeedUp, 1}); break;
-            case PlayAction::TempoSlower: pending_.push_back({CmdSpeedDown, -1}); break;
-            case PlayAction::VolumeUp: pending_.push_back({CmdChangeVolume, kVolumeStep}); break;
-            case PlayAction::VolumeDown: pending_.push_back({CmdChangeVolume, -kVolumeStep}); break;
-            case PlayAction::ToggleMute: pending_.push_back({CmdToggleMute, key.channel}); break;
+            case PlayAction::Next:
+                pending_.push_back({CmdNext, 0});
+                break;
+            case PlayAction::Previous:
+                pending_.push_back({CmdPrevious, 0});
+                break;
+            case PlayAction::TransposeUp:
+                pending_.push_back({CmdKeyUp, 1});
+                break;
+            case PlayAction::TransposeDown:
+                pending_.push_back({CmdKeyDown, -1});
+                break;
+            case PlayAction::TempoFaster:
+                pending_.push_back({CmdSpeedUp, 1});
+                break;
+            case PlayAction::TempoSlower:
+                pending_.push_back({CmdSpeedDown, -1});
+                break;
+            case PlayAction::VolumeUp:
+                pending_.push_back({CmdChangeVolume, kVolumeStep});
+                break;
+            case PlayAction::VolumeDown:
+                pending_.push_back({CmdChangeVolume, -kVolumeStep});
+                break;
+            case PlayAction::ToggleMute:
+                pending_.push_back({CmdToggleMute, key.channel});
+                break;
             case PlayAction::Quit:
                 quit_ = true;
                 pending_.push_back({CmdQuit, 0});
@@ -173,21 +206,24 @@ std::string titleOf(const std::string& path) {
 }  // namespace
 
 SVT_CLI_COMMAND(play,
-                "FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] [--tempo PCT] [--volume PCT] [--interp KIND]",
+                "FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] [--tempo PCT] "
+                "[--volume PCT] [--interp KIND]",
                 "play songs through the sound device, with keys and a status line") {
     ArgParser parser(cmd.args);
     if (parser.flag("--help", "-h")) {
-        std::printf("%s"
-                    "  -s FONT          the SoundFont (default: Sorvanto.sf2 beside the program, else %s)\n"
-                    "  --device NAME    the ALSA device (default: $SORVANTO_ALSA_DEVICE, else \"default\")\n"
-                    "  --transpose N    semitones, -24..24\n"
-                    "  --tempo PCT      tempo in percent, 25..400\n"
-                    "  --volume PCT     master volume in percent, 0..200 (default 70)\n"
-                    "  --interp KIND    resampling: none, linear or default (26-point, the best)\n"
-                    "  --verbose        the sound device's diagnostic lines on standard error\n"
-                    "keys: space pause, left/right seek 5 s, n/p next/previous, +/- transpose,\n"
-                    "      [ ] tempo, up/down volume, 1-9 0 ! @ # $ %% ^ mute channels 1-16, q quit\n",
-                    kPlayUsage, kSystemSoundFontPath);
+        std::printf(
+            "%s"
+            "  -s FONT          the SoundFont (default: Sorvanto.sf2 beside the program, else %s)\n"
+            "  --device NAME    the ALSA device (default: $SORVANTO_ALSA_DEVICE, else "
+            "\"default\")\n"
+            "  --transpose N    semitones, -24..24\n"
+            "  --tempo PCT      tempo in percent, 25..400\n"
+            "  --volume PCT     master volume in percent, 0..200 (default 70)\n"
+            "  --interp KIND    resampling: none, linear or default (26-point, the best)\n"
+            "  --verbose        the sound device's diagnostic lines on standard error\n"
+            "keys: space pause, left/right seek 5 s, n/p next/previous, +/- transpose,\n"
+            "      [ ] tempo, up/down volume, 1-9 0 ! @ # $ %% ^ mute channels 1-16, q quit\n",
+            kPlayUsage, kSystemSoundFontPath);
         return 0;
     }
     const auto font = parser.value("--soundfont", "-s");
@@ -202,16 +238,21 @@ SVT_CLI_COMMAND(play,
     if (operands.empty()) return usageError("no songs named");
     long transpose = 0, tempo = 100, volume = 70;
     if (transposeText && !parseInt(*transposeText, -24, 24, transpose))
-        return usageError("--transpose wants semitones between -24 and 24, not \"" + *transposeText + "\"");
+        return usageError("--transpose wants semitones between -24 and 24, not \"" +
+                          *transposeText + "\"");
     if (tempoText && !parseInt(*tempoText, 25, 400, tempo))
-        return usageError("--tempo wants a percentage between 25 and 400, not \"" + *tempoText + "\"");
+        return usageError("--tempo wants a percentage between 25 and 400, not \"" + *tempoText +
+                          "\"");
     if (volumeText && !parseInt(*volumeText, 0, 200, volume))
-        return usageError("--volume wants a percentage between 0 and 200, not \"" + *volumeText + "\"");
+        return usageError("--volume wants a percentage between 0 and 200, not \"" + *volumeText +
+                          "\"");
 
     InterpolationKind interpolation = InterpolationKind::SineLagrange;
     if (interpText) {
         const auto kind = parseInterpolation(*interpText);
-        if (!kind) return usageError("--interp wants none, linear or default, not \"" + *interpText + "\"");
+        if (!kind)
+            return usageError("--interp wants none, linear or default, not \"" + *interpText +
+                              "\"");
         interpolation = *kind;
     }
 
@@ -251,7 +292,8 @@ SVT_CLI_COMMAND(play,
         if (!platform::stderrIsTerminal()) std::fprintf(stderr, "playing %s\n", songs[i].c_str());
         const int result = engine.playFile(songs[i], 100.0 / static_cast<double>(tempo));
         if (result == CmdError) {
-            std::fprintf(stderr, "\n%s: %s\n", songs[i].c_str(), engine.player().lastError().c_str());
+            std::fprintf(stderr, "\n%s: %s\n", songs[i].c_str(),
+                         engine.player().lastError().c_str());
             ++failures;
             ++i;
         } else if (result == CmdReallyPrevious) {

@@ -14,9 +14,11 @@ std::vector<CommandInfo>& registry() {
 void printUsage(FILE* out) {
     std::fprintf(out, "usage: sorvanto-cli COMMAND [OPTIONS] ARGS...\n\ncommands:\n");
     std::vector<CommandInfo> sorted = commands();
-    std::sort(sorted.begin(), sorted.end(),
-              [](const CommandInfo& a, const CommandInfo& b) { return std::strcmp(a.name, b.name) < 0; });
-    for (const CommandInfo& c : sorted) std::fprintf(out, "  %-8s %s\n           %s\n", c.name, c.usage, c.summary);
+    std::sort(sorted.begin(), sorted.end(), [](const CommandInfo& a, const CommandInfo& b) {
+        return std::strcmp(a.name, b.name) < 0;
+    });
+    for (const CommandInfo& c : sorted)
+        std::fprintf(out, "  %-8s %s\n           %s\n", c.name, c.usage, c.summary);
     std::fprintf(out, "\n'sorvanto-cli COMMAND --help' shows the options of one command.\n");
 }
 }  // namespace
@@ -26,7 +28,9 @@ bool registerCommand(const CommandInfo& info) {
     return true;
 }
 
-const std::vector<CommandInfo>& commands() { return registry(); }
+const std::vector<CommandInfo>& commands() {
+    return registry();
+}
 
 bool ArgParser::flag(const std::string& longName, const std::string& shortName) {
     for (auto it = args_.begin(); it != args_.end(); ++it) {
@@ -39,7 +43,8 @@ bool ArgParser::flag(const std::string& longName, const std::string& shortName) 
     return false;
 }
 
-std::optional<std::string> ArgParser::value(const std::string& longName, const std::string& shortName) {
+std::optional<std::string> ArgParser::value(const std::string& longName,
+                                            const std::string& shortName) {
     std::optional<std::string> found;
     for (size_t i = 0; i < args_.size();) {
         const std::string& a = args_[i];
@@ -51,7 +56,8 @@ std::optional<std::string> ArgParser::value(const std::string& longName, const s
                 return std::nullopt;
             }
             found = args_[i + 1];
-            args_.erase(args_.begin() + static_cast<long>(i), args_.begin() + static_cast<long>(i) + 2);
+            args_.erase(args_.begin() + static_cast<long>(i),
+                        args_.begin() + static_cast<long>(i) + 2);
             continue;
         }
         if (a.rfind(longName + "=", 0) == 0) {

@@ -27,8 +27,13 @@ constexpr double kMaxChorusDelayMs = 25.0;
 }  // namespace
 
 double chorusDelayMs(int delay) {
-    static constexpr std::array<std::pair<int, double>, 7> kAnchors = {
-        {{0, 0.0}, {1, 0.079}, {16, 1.26}, {32, 2.52}, {64, 5.039}, {96, 7.559}, {127, kMaxChorusDelayMs}}};
+    static constexpr std::array<std::pair<int, double>, 7> kAnchors = {{{0, 0.0},
+                                                                        {1, 0.079},
+                                                                        {16, 1.26},
+                                                                        {32, 2.52},
+                                                                        {64, 5.039},
+                                                                        {96, 7.559},
+                                                                        {127, kMaxChorusDelayMs}}};
     return interpolate(kAnchors, delay);
 }
 
@@ -46,14 +51,15 @@ ChorusParams chorusMacro(int macro) {
 }
 
 GsDelaySettings delayMacro(int macro) {
-    static constexpr std::array<GsDelaySettings, 8> kMacros = {{{0, 97, 1, 1, 127, 0, 0, 64, 80, 0},
-                                                                {0, 106, 1, 1, 127, 0, 0, 64, 80, 0},
-                                                                {0, 115, 1, 1, 127, 0, 0, 64, 72, 0},
-                                                                {0, 83, 1, 1, 127, 0, 0, 64, 72, 0},
-                                                                {0, 105, 12, 24, 0, 125, 60, 64, 74, 0},
-                                                                {0, 109, 12, 24, 0, 125, 60, 64, 71, 0},
-                                                                {0, 115, 12, 24, 0, 120, 64, 64, 73, 0},
-                                                                {0, 93, 12, 24, 0, 120, 64, 64, 72, 0}}};
+    static constexpr std::array<GsDelaySettings, 8> kMacros = {
+        {{0, 97, 1, 1, 127, 0, 0, 64, 80, 0},
+         {0, 106, 1, 1, 127, 0, 0, 64, 80, 0},
+         {0, 115, 1, 1, 127, 0, 0, 64, 72, 0},
+         {0, 83, 1, 1, 127, 0, 0, 64, 72, 0},
+         {0, 105, 12, 24, 0, 125, 60, 64, 74, 0},
+         {0, 109, 12, 24, 0, 125, 60, 64, 71, 0},
+         {0, 115, 12, 24, 0, 120, 64, 64, 73, 0},
+         {0, 93, 12, 24, 0, 120, 64, 64, 72, 0}}};
     return kMacros[size_t(std::clamp(macro, 0, 7))];
 }
 
@@ -77,8 +83,10 @@ DelayParams deriveDelay(const GsDelaySettings& s, int rateHz) {
     p.preLpf = std::clamp(s.preLpf, 0, 7);
     const double centreMs = delayTimeMs(s.timeCentre);
     p.centreSamples = static_cast<int32_t>(centreMs * rateHz / 1000.0);
-    p.leftSamples = static_cast<int32_t>(centreMs * std::max(s.ratioLeft, 1) / 24.0 * rateHz / 1000.0);
-    p.rightSamples = static_cast<int32_t>(centreMs * std::max(s.ratioRight, 1) / 24.0 * rateHz / 1000.0);
+    p.leftSamples =
+        static_cast<int32_t>(centreMs * std::max(s.ratioLeft, 1) / 24.0 * rateHz / 1000.0);
+    p.rightSamples =
+        static_cast<int32_t>(centreMs * std::max(s.ratioRight, 1) / 24.0 * rateHz / 1000.0);
     p.centreLevel = s.levelCentre * s.level / 16129.0;
     p.leftLevel = s.levelLeft * s.level / 16129.0;
     p.rightLevel = s.levelRight * s.level / 16129.0;
@@ -92,7 +100,8 @@ DelayParams deriveDelay(const GsDelaySettings& s, int rateHz) {
 
 void Chorus::prepare(int rateHz) {
     rateHz_ = std::max(rateHz, 1);
-    const int32_t longest = static_cast<int32_t>(kMaxChorusDelayMs * rateHz_ / 1000.0) + 128 * rateHz_ / 3200 + 4;
+    const int32_t longest =
+        static_cast<int32_t>(kMaxChorusDelayMs * rateHz_ / 1000.0) + 128 * rateHz_ / 3200 + 4;
     for (DelayLine& l : lines_) l.prepare(longest);
 }
 
@@ -101,7 +110,8 @@ void Chorus::initialise(const ChorusParams& p, double reverbInputGain, bool preF
     lfos_[0].set(hz, rateHz_, 0.0);
     lfos_[1].set(hz, rateHz_, 90.0);
     int32_t pd = static_cast<int32_t>(chorusDelayMs(p.delay) * rateHz_ / 1000.0);
-    const int32_t dp = static_cast<int32_t>((std::clamp(p.depth, 0, 127) + 1) * int64_t(rateHz_) / 3200);
+    const int32_t dp =
+        static_cast<int32_t>((std::clamp(p.depth, 0, 127) + 1) * int64_t(rateHz_) / 3200);
     pd = std::max(pd - dp / 2, 1);
     preDelay_ = pd;
     depth_ = dp;
@@ -124,7 +134,8 @@ void Chorus::clear() {
     for (OnePole& f : preFilter_) f.y = 0;
 }
 
-void Chorus::process(int32_t* bus, int64_t* out, int32_t* reverbBus, int32_t* delayBus, int values) {
+void Chorus::process(int32_t* bus, int64_t* out, int32_t* reverbBus, int32_t* delayBus,
+                     int values) {
     const int frames = values / 2;
     for (size_t s = 0; s < 2; ++s) {
         DelayLine& line = lines_[s];
@@ -139,8 +150,9 @@ void Chorus::process(int32_t* bus, int64_t* out, int32_t* reverbBus, int32_t* de
             int32_t read = line.index - (m >> 8) - preDelay_;
             while (read < 0) read += size;
             const int32_t w = 255 - (m & 255);
-            const int32_t y = static_cast<int32_t>(((int64_t(line.buf[size_t(read)]) - previousOut_[s]) * w >> 8) +
-                                                   line.buf[size_t(previousRead_[s])]);
+            const int32_t y = static_cast<int32_t>(
+                ((int64_t(line.buf[size_t(read)]) - previousOut_[s]) * w >> 8) +
+                line.buf[size_t(previousRead_[s])]);
             previousOut_[s] = y;
             previousRead_[s] = read;
             line.push(saturate32(int64_t(in) + mulQ24(y, feedback_)));
@@ -200,8 +212,10 @@ void GsDelay::process(int32_t* bus, int64_t* out, int32_t* reverbBus, int values
             vL = mulQ24(cL, centreLevel_);
             vR = mulQ24(cR, centreLevel_);
         } else {
-            vL = mulQ24(int64_t(l.tap(left_)) + r.tap(left_), leftLevel_) + mulQ24(cL, centreLevel_);
-            vR = mulQ24(int64_t(l.tap(right_)) + r.tap(right_), rightLevel_) + mulQ24(cR, centreLevel_);
+            vL =
+                mulQ24(int64_t(l.tap(left_)) + r.tap(left_), leftLevel_) + mulQ24(cL, centreLevel_);
+            vR = mulQ24(int64_t(l.tap(right_)) + r.tap(right_), rightLevel_) +
+                 mulQ24(cR, centreLevel_);
         }
         l.push(saturate32(int64_t(inL) + mulQ24(cL, feedback_)));
         r.push(saturate32(int64_t(inR) + mulQ24(cR, feedback_)));

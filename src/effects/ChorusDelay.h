@@ -60,7 +60,7 @@ struct DelayParams {
 DelayParams deriveDelay(const GsDelaySettings& s, int rateHz);
 
 class Chorus {
-public:
+  public:
     void prepare(int rateHz);
     // `preFilter`: the GS/XG reverb modes honour the pre-filter setting.
     void initialise(const ChorusParams& p, double reverbInputGain, bool preFilter);
@@ -75,7 +75,7 @@ public:
     void process(int32_t* bus, int64_t* out, int32_t* reverbBus, int32_t* delayBus, int values);
     void clear();
 
-private:
+  private:
     int rateHz_ = 44100;
     std::array<DelayLine, 2> lines_{};
     std::array<Lfo, 2> lfos_{};
@@ -89,14 +89,14 @@ private:
 };
 
 class GsDelay {
-public:
+  public:
     void prepare(int rateHz);
     void initialise(const DelayParams& p, double reverbInputGain, bool preFilter);
     void setReverbInputGain(double gain) { sendReverb_ = toQ24(sendReverbBase_ * gain); }
     void process(int32_t* bus, int64_t* out, int32_t* reverbBus, int values);
     void clear();
 
-private:
+  private:
     int rateHz_ = 44100;
     std::array<DelayLine, 2> lines_{};
     std::array<OnePole, 2> preFilter_{};

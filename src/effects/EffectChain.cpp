@@ -15,8 +15,9 @@ constexpr double kLongestDelaySeconds = 1.5;
 using Params = std::span<const uint16_t>;
 
 // Parameter n (numbered from 1), 0 when the row has none.
-int p(Params params, int n) { return (n >= 1 && size_t(n) <= params.size()) ? params[size_t(n - 1)] : 0; }
-
+int p(Params params, int n) {
+    return (n >= 1 && size_t(n) <= params.size()) ? params[size_t(n - 1)] : 0;
+}
 
 double lfoTableHz(int v) {
     static constexpr std::array<std::pair<int, double>, 6> kAnchors = {
@@ -65,7 +66,8 @@ void processTwoBandEq(EffectNode& n, int32_t* block, int count) {
     if (count == -1) {
         for (size_t side = 0; side < 2; ++side) {
             s.filters[side].design(BiquadShape::LowShelf, s.value[0], s.value[2], 0.7, n.rateHz);
-            s.filters[2 + side].design(BiquadShape::HighShelf, s.value[1], s.value[3], 0.7, n.rateHz);
+            s.filters[2 + side].design(BiquadShape::HighShelf, s.value[1], s.value[3], 0.7,
+                                       n.rateHz);
         }
         return;
     }
@@ -84,8 +86,10 @@ void processThreeBandEq(EffectNode& n, int32_t* block, int count) {
     if (count == -1) {
         for (size_t side = 0; side < 2; ++side) {
             s.filters[side].design(BiquadShape::LowShelf, s.value[0], s.value[1], 0.7, n.rateHz);
-            s.filters[2 + side].design(BiquadShape::Peaking, s.value[2], s.value[3], s.value[4], n.rateHz);
-            s.filters[4 + side].design(BiquadShape::HighShelf, s.value[5], s.value[6], 0.7, n.rateHz);
+            s.filters[2 + side].design(BiquadShape::Peaking, s.value[2], s.value[3], s.value[4],
+                                       n.rateHz);
+            s.filters[4 + side].design(BiquadShape::HighShelf, s.value[5], s.value[6], 0.7,
+                                       n.rateHz);
         }
         return;
     }
@@ -104,14 +108,18 @@ void processStereoEq(EffectNode& n, int32_t* block, int count) {
     if (count == -1) {
         for (size_t side = 0; side < 2; ++side) {
             s.filters[side].design(BiquadShape::LowShelf, s.value[0], s.value[1], 0.7, n.rateHz);
-            s.filters[2 + side].design(BiquadShape::HighShelf, s.value[2], s.value[3], 0.7, n.rateHz);
-            s.filters[4 + side].design(BiquadShape::Peaking, s.value[4], s.value[6], s.value[5], n.rateHz);
-            s.filters[6 + side].design(BiquadShape::Peaking, s.value[7], s.value[9], s.value[8], n.rateHz);
+            s.filters[2 + side].design(BiquadShape::HighShelf, s.value[2], s.value[3], 0.7,
+                                       n.rateHz);
+            s.filters[4 + side].design(BiquadShape::Peaking, s.value[4], s.value[6], s.value[5],
+                                       n.rateHz);
+            s.filters[6 + side].design(BiquadShape::Peaking, s.value[7], s.value[9], s.value[8],
+                                       n.rateHz);
         }
         return;
     }
     if (count < 0) return;
-    const std::array<bool, 4> on = {s.value[1] != 0.0, s.value[3] != 0.0, s.value[6] != 0.0, s.value[9] != 0.0};
+    const std::array<bool, 4> on = {s.value[1] != 0.0, s.value[3] != 0.0, s.value[6] != 0.0,
+                                    s.value[9] != 0.0};
     for (int i = 0; i < count; ++i) {
         const size_t side = size_t(i) & 1;
         int32_t v = block[i];
@@ -175,8 +183,9 @@ void processModDelay(EffectNode& n, int32_t* block, int count) {
             int32_t read = line.index - (m >> 8) - s.offsetSamples;
             while (read < 0) read += line.size;
             const int32_t w = 255 - (m & 255);
-            const int32_t y = static_cast<int32_t>(((int64_t(line.buf[size_t(read)]) - previousOut) * w >> 8) +
-                                                   line.buf[size_t(previousRead)]);
+            const int32_t y =
+                static_cast<int32_t>(((int64_t(line.buf[size_t(read)]) - previousOut) * w >> 8) +
+                                     line.buf[size_t(previousRead)]);
             previousOut = y;
             previousRead = read;
             line.push(saturate32(int64_t(in) + mulQ24(y, s.feedback)));
@@ -185,7 +194,8 @@ void processModDelay(EffectNode& n, int32_t* block, int count) {
     }
 }
 
-void modDelayTimes(EffectNode& n, double lfoHz, double depthMs, double offsetMs, double phaseDegrees) {
+void modDelayTimes(EffectNode& n, double lfoHz, double depthMs, double offsetMs,
+                   double phaseDegrees) {
     NodeState& s = n.state;
     s.depthSamples = std::max<int32_t>(0, static_cast<int32_t>(depthMs * n.rateHz / 1000.0));
     s.offsetSamples = std::max<int32_t>(1, static_cast<int32_t>(offsetMs * n.rateHz / 1000.0));
@@ -324,8 +334,8 @@ void processAutoWah(EffectNode& n, int32_t* block, int count) {
         const int32_t mag = in < 0 ? -in : in;
         env += (mag - env) >> (mag > env ? 6 : 12);
         const int32_t lfo = mulQ24(s.lfos[0].next(), s.taps[1]);
-        const int64_t hz = std::clamp<int64_t>(
-            s.taps[0] + lfo + ((int64_t(env) * s.taps[2]) >> 28), 40, top);
+        const int64_t hz =
+            std::clamp<int64_t>(s.taps[0] + lfo + ((int64_t(env) * s.taps[2]) >> 28), 40, top);
         const int32_t f = static_cast<int32_t>(hz * s.gain[0]);
         int32_t &low = s.memory[0], &band = s.memory[1];
         low += mulQ24(band, f);
@@ -356,30 +366,45 @@ void xgTwoBandEqAt(EffectNode& n, Params params, int first) {
     s.value[1] = xgEqHz(p(params, first + 2));
     s.value[3] = xgEqGainDb(p(params, first + 3));
 }
-void xgTwoBandEq(EffectNode& n, Params params, bool) { xgTwoBandEqAt(n, params, 1); }
-void xgDelayEq(EffectNode& n, Params params, bool) { xgTwoBandEqAt(n, params, 13); }
-void xgWahEq(EffectNode& n, Params params, bool) { xgTwoBandEqAt(n, params, 6); }
+void xgTwoBandEq(EffectNode& n, Params params, bool) {
+    xgTwoBandEqAt(n, params, 1);
+}
+void xgDelayEq(EffectNode& n, Params params, bool) {
+    xgTwoBandEqAt(n, params, 13);
+}
+void xgWahEq(EffectNode& n, Params params, bool) {
+    xgTwoBandEqAt(n, params, 6);
+}
 
 void xgThreeBandEq(EffectNode& n, Params params, bool) {
     NodeState& s = n.state;
     s.value = {};
     switch (n.id) {
         case 2:  // low gain, mid freq, mid gain, mid width, high gain, low freq, high freq
-            s.value = {xgEqHz(p(params, 6)), xgEqGainDb(p(params, 1)), xgEqHz(p(params, 2)), xgEqGainDb(p(params, 3)),
-                       std::max(0.1, p(params, 4) / 10.0), xgEqHz(p(params, 7)), xgEqGainDb(p(params, 5))};
+            s.value = {
+                xgEqHz(p(params, 6)),     xgEqGainDb(p(params, 1)),           xgEqHz(p(params, 2)),
+                xgEqGainDb(p(params, 3)), std::max(0.1, p(params, 4) / 10.0), xgEqHz(p(params, 7)),
+                xgEqGainDb(p(params, 5))};
             break;
         case 10:  // the chorus types' low and high bands (6..9)
-            s.value = {xgEqHz(p(params, 6)), xgEqGainDb(p(params, 7)), 1000.0, 0.0, 1.0, xgEqHz(p(params, 8)),
-                       xgEqGainDb(p(params, 9))};
+            s.value = {xgEqHz(p(params, 6)), xgEqGainDb(p(params, 7)), 1000.0, 0.0, 1.0,
+                       xgEqHz(p(params, 8)), xgEqGainDb(p(params, 9))};
             break;
         default:  // the drive types' low band (2, 3) and mid band (7..9)
-            s.value = {xgEqHz(p(params, 2)), xgEqGainDb(p(params, 3)), xgEqHz(p(params, 7)), xgEqGainDb(p(params, 8)),
-                       std::max(0.1, p(params, 9) / 10.0), 8000.0, 0.0};
+            s.value = {xgEqHz(p(params, 2)),
+                       xgEqGainDb(p(params, 3)),
+                       xgEqHz(p(params, 7)),
+                       xgEqGainDb(p(params, 8)),
+                       std::max(0.1, p(params, 9) / 10.0),
+                       8000.0,
+                       0.0};
             break;
     }
 }
 
-double gsEqFrequency(int v) { return 200.0 * std::exp2(std::clamp(v, 0, 127) / 24.0); }
+double gsEqFrequency(int v) {
+    return 200.0 * std::exp2(std::clamp(v, 0, 127) / 24.0);
+}
 double gsQ(int v) {
     static constexpr std::array<double, 5> kQ = {0.5, 1.0, 2.0, 4.0, 9.0};
     return kQ[size_t(std::clamp(v, 0, 4))];
@@ -387,9 +412,11 @@ double gsQ(int v) {
 
 void gsStereoEq(EffectNode& n, Params params, bool) {
     NodeState& s = n.state;
-    s.value = {p(params, 1) ? 400.0 : 200.0, xgEqGainDb(p(params, 2)), p(params, 3) ? 8000.0 : 4000.0,
-               xgEqGainDb(p(params, 4)), gsEqFrequency(p(params, 5)), gsQ(p(params, 6)), xgEqGainDb(p(params, 7)),
-               gsEqFrequency(p(params, 8)), gsQ(p(params, 9)), xgEqGainDb(p(params, 10))};
+    s.value = {
+        p(params, 1) ? 400.0 : 200.0, xgEqGainDb(p(params, 2)),    p(params, 3) ? 8000.0 : 4000.0,
+        xgEqGainDb(p(params, 4)),     gsEqFrequency(p(params, 5)), gsQ(p(params, 6)),
+        xgEqGainDb(p(params, 7)),     gsEqFrequency(p(params, 8)), gsQ(p(params, 9)),
+        xgEqGainDb(p(params, 10))};
     s.level = toQ24(p(params, 20) / 127.0);
 }
 
@@ -438,7 +465,8 @@ void gsHexaChorus(EffectNode& n, Params params, bool) {
     NodeState& s = n.state;
     gsDryWet(s, params);
     s.feedback = 0;
-    modDelayTimes(n, p(params, 2) * 0.05, (p(params, 3) + 1) / 3.2 * 0.5, chorusDelayMs(p(params, 1)), 120.0);
+    modDelayTimes(n, p(params, 2) * 0.05, (p(params, 3) + 1) / 3.2 * 0.5,
+                  chorusDelayMs(p(params, 1)), 120.0);
 }
 
 void xgDelayLcr(EffectNode& n, Params params, bool system) {
@@ -542,13 +570,19 @@ constexpr std::array<EffectEngine, 28> kEngines = {{
     {27, "2-Band EQ (Auto Wah OD built-in)", processThreeBandEq, nullptr, xgThreeBandEq, 256},
 }};
 
-constexpr uint16_t type(int msb, int lsb) { return static_cast<uint16_t>(msb << 8 | lsb); }
+constexpr uint16_t type(int msb, int lsb) {
+    return static_cast<uint16_t>(msb << 8 | lsb);
+}
 
 // Default parameter values 1..20 of each type.
 constexpr std::array<EffectType, 44> kXgTypes = {{
     {type(0x00, 0), "NO EFFECT", {}},
-    {type(0x05, 0), "DELAY L,C,R", {3333, 6666, 4999, 3333, 74, 100, 10, 0, 0, 64, 0, 0, 24, 64, 46, 64}},
-    {type(0x06, 0), "DELAY L,R", {2500, 3750, 2500, 3750, 87, 10, 0, 0, 0, 64, 0, 0, 24, 64, 46, 64}},
+    {type(0x05, 0),
+     "DELAY L,C,R",
+     {3333, 6666, 4999, 3333, 74, 100, 10, 0, 0, 64, 0, 0, 24, 64, 46, 64}},
+    {type(0x06, 0),
+     "DELAY L,R",
+     {2500, 3750, 2500, 3750, 87, 10, 0, 0, 0, 64, 0, 0, 24, 64, 46, 64}},
     {type(0x07, 0), "ECHO", {1700, 88, 1780, 88, 10, 1700, 1780, 0, 0, 64, 0, 0, 24, 64, 46, 64}},
     {type(0x08, 0), "CROSS DELAY", {1700, 1750, 111, 1, 10, 0, 0, 0, 0, 64, 0, 0, 24, 64, 46, 64}},
     {type(0x41, 0), "CHORUS 1", {6, 54, 77, 106, 0, 28, 64, 46, 64, 64, 46, 64, 10, 0, 0, 0}},
@@ -570,16 +604,26 @@ constexpr std::array<EffectType, 44> kXgTypes = {{
     {type(0x43, 8), "FLANGER 3", {4, 109, 109, 2, 0, 28, 64, 46, 64, 64, 46, 64, 10, 0, 0, 0}},
     {type(0x44, 0), "SYMPHONIC", {12, 25, 16, 0, 0, 28, 64, 46, 64, 64, 46, 64, 10, 0, 0, 0}},
     {type(0x49, 0), "DISTORTION", {40, 20, 72, 53, 48, 0, 43, 74, 10, 127, 120, 0, 0, 0, 0, 0}},
-    {type(0x49, 8), "STEREO DISTORTION", {18, 27, 71, 48, 84, 0, 32, 66, 10, 127, 105, 0, 0, 0, 0, 0}},
+    {type(0x49, 8),
+     "STEREO DISTORTION",
+     {18, 27, 71, 48, 84, 0, 32, 66, 10, 127, 105, 0, 0, 0, 0, 0}},
     {type(0x4A, 0), "OVERDRIVE", {29, 24, 68, 45, 55, 0, 41, 72, 10, 127, 104, 0, 0, 0, 0, 0}},
-    {type(0x4A, 8), "STEREO OVERDRIVE", {10, 24, 69, 46, 105, 0, 41, 66, 10, 127, 104, 0, 0, 0, 0, 0}},
+    {type(0x4A, 8),
+     "STEREO OVERDRIVE",
+     {10, 24, 69, 46, 105, 0, 41, 66, 10, 127, 104, 0, 0, 0, 0, 0}},
     {type(0x4B, 0), "AMP SIMULATOR", {39, 1, 48, 55, 0, 0, 0, 0, 0, 127, 112, 0, 0, 0, 0, 0}},
-    {type(0x4B, 8), "STEREO AMP SIMULATOR", {16, 2, 46, 119, 0, 0, 0, 0, 0, 127, 106, 0, 0, 0, 0, 0}},
+    {type(0x4B, 8),
+     "STEREO AMP SIMULATOR",
+     {16, 2, 46, 119, 0, 0, 0, 0, 0, 127, 106, 0, 0, 0, 0, 0}},
     {type(0x4C, 0), "3-BAND EQ", {70, 34, 60, 10, 70, 28, 46, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
     {type(0x4D, 0), "2-BAND EQ", {28, 70, 46, 70, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
     {type(0x4E, 0), "AUTO WAH", {70, 56, 39, 25, 0, 28, 66, 46, 64, 127, 0, 0, 0, 0, 0, 0}},
-    {type(0x4E, 1), "AUTO WAH+DISTORTION", {40, 73, 26, 29, 0, 28, 66, 46, 64, 127, 30, 72, 74, 53, 48, 0}},
-    {type(0x4E, 2), "AUTO WAH+OVERDRIVE", {48, 64, 32, 23, 0, 28, 66, 46, 64, 127, 29, 68, 72, 45, 55, 0}},
+    {type(0x4E, 1),
+     "AUTO WAH+DISTORTION",
+     {40, 73, 26, 29, 0, 28, 66, 46, 64, 127, 30, 72, 74, 53, 48, 0}},
+    {type(0x4E, 2),
+     "AUTO WAH+OVERDRIVE",
+     {48, 64, 32, 23, 0, 28, 66, 46, 64, 127, 29, 68, 72, 45, 55, 0}},
     {type(0x5E, 0), "LO-FI", {2, 60, 6, 54, 1, 12, 0, 0, 0, 127, 0, 0, 0, 0, 0, 0}},
     {type(0x01, 0), "HALL 1", {18, 10, 8, 13, 49, 0, 0, 0, 0, 40, 0, 4, 50, 8, 64, 0}},
     {type(0x01, 1), "HALL 2", {25, 10, 28, 6, 46, 0, 0, 0, 0, 40, 13, 3, 74, 7, 64, 0}},
@@ -594,13 +638,20 @@ constexpr std::array<EffectType, 44> kXgTypes = {{
 
 constexpr std::array<EffectType, 9> kGsTypes = {{
     {type(0x00, 0x00), "None", {}},
-    {type(0x01, 0x00), "Stereo-EQ", {0, 0x45, 0, 0x42, 0x3C, 1, 0x40, 0x58, 1, 0x40, 0, 0, 0, 0, 0, 127, 64, 64, 64, 127}},
-    {type(0x01, 0x10), "Overdrive", {48, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 127, 64, 64, 64, 96}},
-    {type(0x01, 0x11), "Distrotion", {76, 3, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 127, 64, 56, 64, 84}},
-    {type(0x11, 0x03), "OD1/OD2", {0, 48, 1, 1, 0, 1, 76, 3, 1, 0, 0, 0, 0, 0, 0, 127, 64, 64, 64, 96}},
-    {type(0x01, 0x40), "Hexa Chorus", {24, 8, 127, 5, 64, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 64, 64, 64, 112}},
-    {type(0x01, 0x72), "Lo-Fi 1", {1, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 127, 64, 64, 64, 127}},
-    {type(0x01, 0x73), "Lo-Fi 2", {2, 127, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 127, 64, 64, 64, 127}},
+    {type(0x01, 0x00), "Stereo-EQ", {0, 0x45, 0, 0x42, 0x3C, 1,   0x40, 0x58, 1,  0x40,
+                                     0, 0,    0, 0,    0,    127, 64,   64,   64, 127}},
+    {type(0x01, 0x10), "Overdrive", {48, 1, 1, 0, 0, 0,   0,  0,  0,  0,
+                                     0,  0, 0, 0, 0, 127, 64, 64, 64, 96}},
+    {type(0x01, 0x11), "Distrotion", {76, 3, 1, 0, 0, 0,   0,  0,  0,  0,
+                                      0,  0, 0, 0, 0, 127, 64, 56, 64, 84}},
+    {type(0x11, 0x03), "OD1/OD2", {0, 48, 1, 1, 0, 1,   76, 3,  1,  0,
+                                   0, 0,  0, 0, 0, 127, 64, 64, 64, 96}},
+    {type(0x01, 0x40), "Hexa Chorus", {24, 8, 127, 5, 64, 16, 0,  0,  0,  0,
+                                       0,  0, 0,   0, 0,  64, 64, 64, 64, 112}},
+    {type(0x01, 0x72), "Lo-Fi 1", {1, 6, 0, 0, 0, 0,   0,  0,  0,  0,
+                                   0, 0, 0, 0, 0, 127, 64, 64, 64, 127}},
+    {type(0x01, 0x73), "Lo-Fi 2", {2, 127, 0, 0, 0, 0,   0,  0,  0,  0,
+                                   0, 0,   0, 0, 0, 127, 64, 64, 64, 127}},
     {0xFFFF, "EOF", {}},
 }};
 
@@ -612,41 +663,70 @@ ChainPlan plan(std::initializer_list<int> ids) {
 
 }  // namespace
 
-std::span<const EffectEngine> effectEngines() { return kEngines; }
-std::span<const EffectType> xgEffectTypes() { return kXgTypes; }
-std::span<const EffectType> gsInsertionTypes() { return kGsTypes; }
+std::span<const EffectEngine> effectEngines() {
+    return kEngines;
+}
+std::span<const EffectType> xgEffectTypes() {
+    return kXgTypes;
+}
+std::span<const EffectType> gsInsertionTypes() {
+    return kGsTypes;
+}
 
 ChainPlan gsInsertionPlan(int msb, int lsb) {
     switch (type(msb, lsb)) {
-        case type(0x01, 0x00): return plan({3});
-        case type(0x01, 0x10): return plan({1, 4});
-        case type(0x01, 0x11): return plan({1, 5});
-        case type(0x11, 0x03): return plan({6});
-        case type(0x01, 0x40): return plan({1, 15});
-        case type(0x01, 0x72): return plan({1, 22});
-        case type(0x01, 0x73): return plan({1, 23});
-        default: return {};
+        case type(0x01, 0x00):
+            return plan({3});
+        case type(0x01, 0x10):
+            return plan({1, 4});
+        case type(0x01, 0x11):
+            return plan({1, 5});
+        case type(0x11, 0x03):
+            return plan({6});
+        case type(0x01, 0x40):
+            return plan({1, 15});
+        case type(0x01, 0x72):
+            return plan({1, 22});
+        case type(0x01, 0x73):
+            return plan({1, 23});
+        default:
+            return {};
     }
 }
 
 ChainPlan xgEffectPlan(int msb, int lsb) {
     switch (msb) {
-        case 0x05: return plan({16, 20});
-        case 0x06: return plan({17, 20});
-        case 0x07: return plan({18, 20});
-        case 0x08: return plan({19, 20});
+        case 0x05:
+            return plan({16, 20});
+        case 0x06:
+            return plan({17, 20});
+        case 0x07:
+            return plan({18, 20});
+        case 0x08:
+            return plan({19, 20});
         case 0x41:
-        case 0x42: return plan({7, 10});
-        case 0x43: return plan({8, 10});
-        case 0x44: return plan({9, 10});
-        case 0x49: return plan({12, 14});
-        case 0x4A: return plan({11, 14});
-        case 0x4B: return plan({13});
-        case 0x4C: return plan({2});
-        case 0x4D: return plan({1});
-        case 0x4E: return (lsb == 1 || lsb == 2) ? plan({24, 25, 26, 27}) : plan({24, 25});
-        case 0x5E: return plan({21});
-        default: return {};
+        case 0x42:
+            return plan({7, 10});
+        case 0x43:
+            return plan({8, 10});
+        case 0x44:
+            return plan({9, 10});
+        case 0x49:
+            return plan({12, 14});
+        case 0x4A:
+            return plan({11, 14});
+        case 0x4B:
+            return plan({13});
+        case 0x4C:
+            return plan({2});
+        case 0x4D:
+            return plan({1});
+        case 0x4E:
+            return (lsb == 1 || lsb == 2) ? plan({24, 25, 26, 27}) : plan({24, 25});
+        case 0x5E:
+            return plan({21});
+        default:
+            return {};
     }
 }
 
@@ -679,7 +759,8 @@ void EffectChain::free() {
     name_ = "None";
 }
 
-void EffectChain::build(const ChainPlan& chain, std::span<const EffectType> table, int msb, int lsb, bool gs) {
+void EffectChain::build(const ChainPlan& chain, std::span<const EffectType> table, int msb, int lsb,
+                        bool gs) {
     free();
     gs_ = gs;
     type_ = type(msb & 0x7F, lsb & 0x7F);
@@ -702,8 +783,12 @@ void EffectChain::build(const ChainPlan& chain, std::span<const EffectType> tabl
     convertAll();
 }
 
-void EffectChain::buildGs(int msb, int lsb) { build(gsInsertionPlan(msb, lsb), kGsTypes, msb, lsb, true); }
-void EffectChain::buildXg(int msb, int lsb) { build(xgEffectPlan(msb, lsb), kXgTypes, msb, lsb, false); }
+void EffectChain::buildGs(int msb, int lsb) {
+    build(gsInsertionPlan(msb, lsb), kGsTypes, msb, lsb, true);
+}
+void EffectChain::buildXg(int msb, int lsb) {
+    build(xgEffectPlan(msb, lsb), kXgTypes, msb, lsb, false);
+}
 
 void EffectChain::convertAll() {
     for (int i = 0; i < count_; ++i) {
@@ -730,7 +815,9 @@ uint16_t EffectChain::parameter(int number) const {
     return (number >= 1 && number <= kEffectParams) ? params_[size_t(number - 1)] : 0;
 }
 
-void EffectChain::clear() { convertAll(); }
+void EffectChain::clear() {
+    convertAll();
+}
 
 void EffectChain::process(int32_t* block, int values) {
     for (int i = 0; i < count_; ++i) {

@@ -22,9 +22,9 @@ struct NodeState {
     std::array<double, 16> value{};  // converted parameters (Hz, dB, factors)
     int32_t dry = 0, wet = kQ24One, level = kQ24One, drive = 0, feedback = 0;
     int32_t mask = -1;
-    std::array<int32_t, 8> gain{};   // further Q24 gains
-    std::array<int32_t, 8> taps{};   // delays in samples
-    std::array<int32_t, 8> memory{}; // filter and hold states
+    std::array<int32_t, 8> gain{};    // further Q24 gains
+    std::array<int32_t, 8> taps{};    // delays in samples
+    std::array<int32_t, 8> memory{};  // filter and hold states
     std::array<Biquad, 8> filters{};
     std::array<DelayLine, 2> lines;
     std::array<Lfo, 2> lfos{};
@@ -36,7 +36,8 @@ struct EffectNode;
 // block = interleaved stereo values; count -1 initialises, -2 frees, otherwise the values.
 using EffectProcess = void (*)(EffectNode& node, int32_t* block, int count);
 // Turns the type's parameter values (numbered from 1) into the node's state.
-using EffectConvert = void (*)(EffectNode& node, std::span<const uint16_t> params, bool systemBlock);
+using EffectConvert = void (*)(EffectNode& node, std::span<const uint16_t> params,
+                               bool systemBlock);
 
 struct EffectEngine {
     int id;
@@ -78,7 +79,7 @@ ChainPlan gsInsertionPlan(int msb, int lsb);
 ChainPlan xgEffectPlan(int msb, int lsb);
 
 class EffectChain {
-public:
+  public:
     static constexpr int kMaxNodes = 4;
 
     // Reserves the delay lines of the nodes for lines of up to `longestSeconds` (at most the
@@ -104,7 +105,7 @@ public:
     std::string_view typeName() const { return name_; }
     uint16_t parameter(int number) const;
 
-private:
+  private:
     void build(const ChainPlan& plan, std::span<const EffectType> table, int msb, int lsb, bool gs);
     void convertAll();
 

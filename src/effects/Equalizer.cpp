@@ -39,11 +39,17 @@ void Biquad::design(BiquadShape shape, double hz, double gainDb, double q, int r
     c = {toQ24(b0 / a0), toQ24(b1 / a0), toQ24(b2 / a0), toQ24(a1 / a0), toQ24(a2 / a0)};
 }
 
-double gsEqGainDb(int value) { return std::clamp(value, 0x34, 0x4C) - 64.0; }
+double gsEqGainDb(int value) {
+    return std::clamp(value, 0x34, 0x4C) - 64.0;
+}
 
-double xgEqHz(int value) { return 20.0 * std::exp2(std::clamp(value, 0, 60) / 6.0); }
+double xgEqHz(int value) {
+    return 20.0 * std::exp2(std::clamp(value, 0, 60) / 6.0);
+}
 
-double xgEqGainDb(int value) { return double(std::clamp(value - 64, -12, 12)); }
+double xgEqGainDb(int value) {
+    return double(std::clamp(value - 64, -12, 12));
+}
 
 void TwoBandEq::set(double lowHz, double lowDb, double highHz, double highDb, int rateHz) {
     lowOn_ = std::abs(lowDb) > 1e-9;
@@ -92,7 +98,9 @@ constexpr std::array<std::array<int, 5>, 5> kTypeGains = {{
 
 }  // namespace
 
-FiveBandEq::FiveBandEq() { reset(44100); }
+FiveBandEq::FiveBandEq() {
+    reset(44100);
+}
 
 void FiveBandEq::reset(int rateHz) {
     params_.fill(0);
@@ -123,7 +131,9 @@ void FiveBandEq::design(int rateHz) {
         const double hz = xgEqHz(params_[size_t(a[1])]);
         const double q = std::clamp(params_[size_t(a[2])], 1, 120) / 10.0;
         const bool peak = a[3] < 0 || params_[size_t(a[3])] != 0;
-        const BiquadShape shape = peak ? BiquadShape::Peaking : b == 0 ? BiquadShape::LowShelf : BiquadShape::HighShelf;
+        const BiquadShape shape = peak     ? BiquadShape::Peaking
+                                  : b == 0 ? BiquadShape::LowShelf
+                                           : BiquadShape::HighShelf;
         for (Biquad& side : bands_[b]) side.design(shape, hz, db, q, rateHz);
         if (db != 0.0) on_ |= 1u << b;
     }
@@ -135,7 +145,8 @@ void FiveBandEq::process(int32_t* block, int values) {
         if (!((on_ >> b) & 1u)) continue;
         for (size_t s = 0; s < 2; ++s) {
             Biquad& f = bands_[b][s];
-            for (int i = 0; i < frames; ++i) block[2 * size_t(i) + s] = f.run(block[2 * size_t(i) + s]);
+            for (int i = 0; i < frames; ++i)
+                block[2 * size_t(i) + s] = f.run(block[2 * size_t(i) + s]);
         }
     }
 }

@@ -41,14 +41,14 @@ double xgEqGainDb(int value);
 
 // Low shelf then high shelf on each side; a band with 0 dB is skipped.
 class TwoBandEq {
-public:
+  public:
     void set(double lowHz, double lowDb, double highHz, double highDb, int rateHz);
     bool flat() const { return !lowOn_ && !highOn_; }
     // In place on `values` interleaved stereo values.
     void process(int32_t* block, int values);
     void clear();
 
-private:
+  private:
     std::array<Biquad, 2> low_{}, high_{};
     bool lowOn_ = false, highOn_ = false;
 };
@@ -58,7 +58,7 @@ private:
 // preset of the five gains), then per band gain, frequency, Q (tenths) and, for the outer
 // bands, the shape (0 shelf, 1 peak).
 class FiveBandEq {
-public:
+  public:
     static constexpr int kParams = 0x15;
 
     FiveBandEq();
@@ -66,12 +66,14 @@ public:
     void reset(int rateHz);
     // One address changed; the type sets the five gains of its preset.
     void set(int address, int value, int rateHz);
-    int parameter(int address) const { return (address >= 0 && address < kParams) ? params_[size_t(address)] : 0; }
+    int parameter(int address) const {
+        return (address >= 0 && address < kParams) ? params_[size_t(address)] : 0;
+    }
     bool flat() const { return on_ == 0; }
     void process(int32_t* block, int values);
     void clear();
 
-private:
+  private:
     void design(int rateHz);
     std::array<int, kParams> params_{};
     std::array<std::array<Biquad, 2>, 5> bands_{};

@@ -27,7 +27,8 @@ struct Lfo {
 
     void set(double hz, int rateHz, double startDegrees = 0.0) {
         step = static_cast<uint32_t>(std::llround(std::max(0.0, hz) / rateHz * 4294967296.0));
-        phase = static_cast<uint32_t>(std::llround(std::fmod(startDegrees, 360.0) / 360.0 * 4294967296.0));
+        phase = static_cast<uint32_t>(
+            std::llround(std::fmod(startDegrees, 360.0) / 360.0 * 4294967296.0));
     }
     // sin of the current phase in Q24, then one step on.
     int32_t next() {

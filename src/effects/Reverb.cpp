@@ -16,13 +16,15 @@ constexpr double kDamping = 0.2;
 constexpr double kAllPassFeedback = 0.55;
 
 // Per character: size, gain and room factors; index 6 stands for every other character.
-constexpr std::array<double, 7> kSize = {0.516850262, 1.004226004, 0.691046825, 0.893006004, 1.0,
-                                         0.538476488, 1.0};
-constexpr std::array<double, 7> kGain = {0.744025605, 1.224309745, 0.858592403, 1.0471802, 1.0,
-                                         0.865335496, 1.0};
+constexpr std::array<double, 7> kSize = {0.516850262, 1.004226004, 0.691046825, 0.893006004,
+                                         1.0,         0.538476488, 1.0};
+constexpr std::array<double, 7> kGain = {0.744025605, 1.224309745, 0.858592403, 1.0471802,
+                                         1.0,         0.865335496, 1.0};
 constexpr std::array<double, 7> kRoom = {1.0, 0.94, 0.97, 0.9, 0.85, 1.0, 1.0};
 
-size_t characterIndex(int character) { return (character >= 0 && character <= 5) ? size_t(character) : 6; }
+size_t characterIndex(int character) {
+    return (character >= 0 && character <= 5) ? size_t(character) : 6;
+}
 
 // The plate's figures are given at 29761 Hz.
 constexpr double kPlateRate = 29761.0;
@@ -33,14 +35,16 @@ constexpr std::array<int32_t, 2> kModulatedLengths = {672, 908};
 constexpr std::array<int32_t, 2> kDelay1Lengths = {4453, 3720};
 constexpr std::array<int32_t, 2> kAllPassLengths = {1800, 2656};
 constexpr std::array<int32_t, 2> kDelay2Lengths = {4217, 3163};
-constexpr std::array<std::array<int32_t, 7>, 2> kPlateTaps = {{{266, 2974, 1913, 1996, 1990, 187, 1066},
-                                                              {353, 3627, 1228, 2673, 2111, 335, 121}}};
+constexpr std::array<std::array<int32_t, 7>, 2> kPlateTaps = {
+    {{266, 2974, 1913, 1996, 1990, 187, 1066}, {353, 3627, 1228, 2673, 2111, 335, 121}}};
 constexpr double kPlateExcursion = 16.0;
 
 // Standard reverb: comb, comb, all-pass, all-pass lengths at 44100 Hz.
 constexpr std::array<int32_t, 4> kStandardLengths = {1309, 1637, 331, 557};
 
-double roomSize(int character) { return kRoom[characterIndex(character)] * 0.28 + 0.7; }
+double roomSize(int character) {
+    return kRoom[characterIndex(character)] * 0.28 + 0.7;
+}
 
 // Y of the comb and all-pass lengths: the network grows with the decay time asked for.
 double lengthFactor(int character, double seconds) {
@@ -52,7 +56,9 @@ int32_t scaledLength(int32_t tuning, int rateHz, double y) {
     return primeAtLeast(static_cast<int32_t>(double(tuning) * rateHz * y / 44100.0));
 }
 
-double plateSize(double seconds) { return (seconds / kPlateReferenceSeconds - 1.0) * 0.5 + 1.0; }
+double plateSize(double seconds) {
+    return (seconds / kPlateReferenceSeconds - 1.0) * 0.5 + 1.0;
+}
 
 int32_t plateLength(int32_t length, int rateHz, double size) {
     return std::max<int32_t>(1, static_cast<int32_t>(length * (rateHz / kPlateRate) * size));
@@ -74,7 +80,8 @@ double reverbSeconds(int time) {
             size_t k = 0;
             while (i >= at[k + 1]) ++k;
             const double f = double(i - at[k]) / double(at[k + 1] - at[k]);
-            t[size_t(i)] = static_cast<float>(seconds[k] * std::pow(seconds[k + 1] / seconds[k], f));
+            t[size_t(i)] =
+                static_cast<float>(seconds[k] * std::pow(seconds[k + 1] / seconds[k], f));
         }
         return t;
     }();
@@ -131,9 +138,11 @@ void Reverb::prepare(int rateHz) {
     double y = 0.0;
     for (int c = 0; c <= 4; ++c) y = std::max(y, lengthFactor(c, longest));
     for (auto& side : combs_)
-        for (auto& comb : side) comb.line.prepare(scaledLength(kCombTunings[7] + kStereoSpread, rateHz_, y) + 64);
+        for (auto& comb : side)
+            comb.line.prepare(scaledLength(kCombTunings[7] + kStereoSpread, rateHz_, y) + 64);
     for (auto& side : allPasses_)
-        for (auto& ap : side) ap.line.prepare(scaledLength(kAllPassTunings[3] + kStereoSpread, rateHz_, y) + 64);
+        for (auto& ap : side)
+            ap.line.prepare(scaledLength(kAllPassTunings[3] + kStereoSpread, rateHz_, y) + 64);
     preDelay_.prepare(rateHz_ * 127 / 1000 + 1);
     const double size = plateSize(longest);
     for (size_t i = 0; i < diffusers_.size(); ++i)
@@ -146,10 +155,14 @@ void Reverb::prepare(int rateHz) {
         tank_[s].delay2.prepare(plateLength(kDelay2Lengths[s], rateHz_, size));
         echo_[s].prepare(static_cast<int32_t>(127 * 3.75 * rateHz_ / 1000) + 2);
         // The largest size factor is just above 1.
-        standard_[s].comb1.prepare(scaledLength(kStandardLengths[0] + 2 * kStereoSpread, rateHz_, 1.01));
-        standard_[s].comb2.prepare(scaledLength(kStandardLengths[1] + 2 * kStereoSpread, rateHz_, 1.01));
-        standard_[s].ap1.line.prepare(scaledLength(kStandardLengths[2] + 2 * kStereoSpread, rateHz_, 1.01));
-        standard_[s].ap2.line.prepare(scaledLength(kStandardLengths[3] + 2 * kStereoSpread, rateHz_, 1.01));
+        standard_[s].comb1.prepare(
+            scaledLength(kStandardLengths[0] + 2 * kStereoSpread, rateHz_, 1.01));
+        standard_[s].comb2.prepare(
+            scaledLength(kStandardLengths[1] + 2 * kStereoSpread, rateHz_, 1.01));
+        standard_[s].ap1.line.prepare(
+            scaledLength(kStandardLengths[2] + 2 * kStereoSpread, rateHz_, 1.01));
+        standard_[s].ap2.line.prepare(
+            scaledLength(kStandardLengths[3] + 2 * kStereoSpread, rateHz_, 1.01));
     }
 }
 
@@ -161,15 +174,25 @@ void Reverb::initialise(const ReverbParams& p, int reverbMode) {
     const bool gsModes = kind_ != ReverbKind::Standard && kind_ != ReverbKind::None;
     preFilterOn_ = gsModes && p.preLpf != 0;
     for (OnePole& f : preFilter_) f = OnePole{toQ24(preFilterCoefficient(p.preLpf, rateHz_)), 0};
-    preDelay_.allocate(gsModes ? static_cast<int32_t>(int64_t(rateHz_) * std::clamp(p.preDelayMs, 0, 127) / 1000)
-                               : 0);
+    preDelay_.allocate(
+        gsModes ? static_cast<int32_t>(int64_t(rateHz_) * std::clamp(p.preDelayMs, 0, 127) / 1000)
+                : 0);
     switch (kind_) {
-        case ReverbKind::RoomHall: initRoomHall(p); break;
-        case ReverbKind::Plate: initPlate(p); break;
+        case ReverbKind::RoomHall:
+            initRoomHall(p);
+            break;
+        case ReverbKind::Plate:
+            initPlate(p);
+            break;
         case ReverbKind::Delay:
-        case ReverbKind::PanningDelay: initDelay(p); break;
-        case ReverbKind::Standard: initStandard(p); break;
-        case ReverbKind::None: break;
+        case ReverbKind::PanningDelay:
+            initDelay(p);
+            break;
+        case ReverbKind::Standard:
+            initStandard(p);
+            break;
+        case ReverbKind::None:
+            break;
     }
 }
 
@@ -194,7 +217,8 @@ void Reverb::initRoomHall(const ReverbParams& p) {
             combs_[side][i].store = 0;
         }
         for (size_t i = 0; i < 4; ++i) {
-            allPasses_[side][i].line.allocate(scaledLength(kAllPassTunings[i] + spread, rateHz_, y));
+            allPasses_[side][i].line.allocate(
+                scaledLength(kAllPassTunings[i] + spread, rateHz_, y));
             allPasses_[side][i].gain = toQ24(kAllPassFeedback);
         }
     }
@@ -266,7 +290,8 @@ void Reverb::initStandard(const ReverbParams& p) {
         st.ap2.gain = toQ24(0.55);
         st.store1 = st.store2 = st.input = 0;
     }
-    stdLevel_ = toQ24((2.0 * std::clamp(p.level, 0, 127) / 127.0) * kGain[characterIndex(p.character)]);
+    stdLevel_ =
+        toQ24((2.0 * std::clamp(p.level, 0, 127) / 127.0) * kGain[characterIndex(p.character)]);
 }
 
 void Reverb::clear() {
@@ -307,12 +332,23 @@ void Reverb::process(int32_t* bus, int64_t* out, int values) {
         }
     }
     switch (kind_) {
-        case ReverbKind::RoomHall: processRoomHall(bus, out, frames); break;
-        case ReverbKind::Plate: processPlate(bus, out, frames); break;
-        case ReverbKind::Delay: processDelay(bus, out, frames, false); break;
-        case ReverbKind::PanningDelay: processDelay(bus, out, frames, true); break;
-        case ReverbKind::Standard: processStandard(bus, out, frames); break;
-        case ReverbKind::None: break;
+        case ReverbKind::RoomHall:
+            processRoomHall(bus, out, frames);
+            break;
+        case ReverbKind::Plate:
+            processPlate(bus, out, frames);
+            break;
+        case ReverbKind::Delay:
+            processDelay(bus, out, frames, false);
+            break;
+        case ReverbKind::PanningDelay:
+            processDelay(bus, out, frames, true);
+            break;
+        case ReverbKind::Standard:
+            processStandard(bus, out, frames);
+            break;
+        case ReverbKind::None:
+            break;
     }
     std::fill_n(bus, values, 0);
 }
@@ -372,12 +408,12 @@ void Reverb::processPlate(int32_t* bus, int64_t* out, int frames) {
         const TankHalf &l = tank_[0], &r = tank_[1];
         const auto& tl = taps_[0];
         const auto& tr = taps_[1];
-        const int64_t left = int64_t(r.delay1.tap(tl[0])) + r.delay1.tap(tl[1]) - r.allPass.line.tap(tl[2]) +
-                             r.delay2.tap(tl[3]) - l.delay1.tap(tl[4]) - l.allPass.line.tap(tl[5]) -
-                             l.delay2.tap(tl[6]);
-        const int64_t right = int64_t(l.delay1.tap(tr[0])) + l.delay1.tap(tr[1]) - l.allPass.line.tap(tr[2]) +
-                              l.delay2.tap(tr[3]) - r.delay1.tap(tr[4]) - r.allPass.line.tap(tr[5]) -
-                              r.delay2.tap(tr[6]);
+        const int64_t left = int64_t(r.delay1.tap(tl[0])) + r.delay1.tap(tl[1]) -
+                             r.allPass.line.tap(tl[2]) + r.delay2.tap(tl[3]) - l.delay1.tap(tl[4]) -
+                             l.allPass.line.tap(tl[5]) - l.delay2.tap(tl[6]);
+        const int64_t right = int64_t(l.delay1.tap(tr[0])) + l.delay1.tap(tr[1]) -
+                              l.allPass.line.tap(tr[2]) + l.delay2.tap(tr[3]) -
+                              r.delay1.tap(tr[4]) - r.allPass.line.tap(tr[5]) - r.delay2.tap(tr[6]);
         out[2 * i] += mulQ24(saturate32(left), plateOutGain_);
         out[2 * i + 1] += mulQ24(saturate32(right), plateOutGain_);
     }
@@ -403,8 +439,10 @@ void Reverb::processDelay(int32_t* bus, int64_t* out, int frames, bool panning) 
 }
 
 void Reverb::processStandard(int32_t* bus, int64_t* out, int frames) {
-    const int32_t inGain = toQ24(0.125), inLpf = toQ24(0.9), damp = toQ24(0.12), damp1 = toQ24(0.88);
-    const int32_t fb1 = toQ24(0.7), fb2 = toQ24(0.7), mix = toQ24(0.5), cross = toQ24(0.4), out1 = toQ24(0.48);
+    const int32_t inGain = toQ24(0.125), inLpf = toQ24(0.9), damp = toQ24(0.12),
+                  damp1 = toQ24(0.88);
+    const int32_t fb1 = toQ24(0.7), fb2 = toQ24(0.7), mix = toQ24(0.5), cross = toQ24(0.4),
+                  out1 = toQ24(0.48);
     for (int i = 0; i < frames; ++i) {
         std::array<int32_t, 2> y{};
         for (size_t s = 0; s < 2; ++s) {

@@ -36,7 +36,7 @@ enum class ReverbKind { None, Standard, RoomHall, Plate, Delay, PanningDelay };
 ReverbKind reverbKindFor(int reverbMode, int character, bool stereo = true);
 
 class Reverb {
-public:
+  public:
     // Reserves every line for the longest setting at this rate.
     void prepare(int rateHz);
     // Sets up the selected algorithm from the parameters and empties all its lines.
@@ -48,14 +48,16 @@ public:
     ReverbKind kind() const { return kind_; }
     // Seconds the algorithm is set to ring for (the room, hall and plate characters).
     double decaySeconds() const { return decaySeconds_; }
-    int32_t combLength(int side, int comb) const { return combs_[size_t(side)][size_t(comb)].line.size; }
+    int32_t combLength(int side, int comb) const {
+        return combs_[size_t(side)][size_t(comb)].line.size;
+    }
 
     // Reads `values` interleaved stereo values of `bus`, adds the wet signal into `out` and
     // zeroes the bus.
     void process(int32_t* bus, int64_t* out, int values);
     void clear();
 
-private:
+  private:
     struct Comb {
         DelayLine line;
         int32_t store = 0;

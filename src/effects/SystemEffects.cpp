@@ -13,26 +13,36 @@ namespace {
 constexpr int kDefaultReverbMacro = 4;  // Hall 2
 constexpr int kDefaultChorusMacro = 2;  // Chorus 3
 constexpr int kDefaultDelayMacro = 0;
-constexpr int kFixedReverbLevel = 40;   // the level every channel sends at in modes 2 and 4
+constexpr int kFixedReverbLevel = 40;  // the level every channel sends at in modes 2 and 4
 
 // XG effect addresses (02 01 xx) of the reverb, chorus and variation blocks.
-constexpr int kXgReverbType = 0x00, kXgReverbTime = 0x02, kXgReverbInitialDelay = 0x04, kXgReverbLowPass = 0x06,
-              kXgReverbReturn = 0x0C;
-constexpr int kXgChorusType = 0x20, kXgChorusFirst = 0x22, kXgChorusReturn = 0x2C, kXgChorusToReverb = 0x2E;
+constexpr int kXgReverbType = 0x00, kXgReverbTime = 0x02, kXgReverbInitialDelay = 0x04,
+              kXgReverbLowPass = 0x06, kXgReverbReturn = 0x0C;
+constexpr int kXgChorusType = 0x20, kXgChorusFirst = 0x22, kXgChorusReturn = 0x2C,
+              kXgChorusToReverb = 0x2E;
 constexpr int kXgVariationType = 0x40, kXgVariationFirst = 0x42, kXgVariationReturn = 0x56,
-              kXgVariationToReverb = 0x58, kXgVariationToChorus = 0x59, kXgVariationConnection = 0x5A,
-              kXgVariationPart = 0x5B;
+              kXgVariationToReverb = 0x58, kXgVariationToChorus = 0x59,
+              kXgVariationConnection = 0x5A, kXgVariationPart = 0x5B;
 constexpr int kXgInsertionPart = 0x0C;
 
 // The GS character an XG reverb type sounds like.
 int characterOfXgReverb(int msb, int lsb) {
     switch (msb) {
-        case 0x01: return lsb == 0 ? 3 : 4;                  // halls
-        case 0x02: return std::clamp(lsb, 0, 2);             // rooms
-        case 0x03: return lsb == 0 ? 2 : 3;                  // stages
-        case 0x04: return 5;                                  // plate
-        case 0x10: case 0x11: case 0x12: case 0x13: return 1;  // white room, tunnel, canyon, basement
-        default: return -1;                                   // no effect
+        case 0x01:
+            return lsb == 0 ? 3 : 4;  // halls
+        case 0x02:
+            return std::clamp(lsb, 0, 2);  // rooms
+        case 0x03:
+            return lsb == 0 ? 2 : 3;  // stages
+        case 0x04:
+            return 5;  // plate
+        case 0x10:
+        case 0x11:
+        case 0x12:
+        case 0x13:
+            return 1;  // white room, tunnel, canyon, basement
+        default:
+            return -1;  // no effect
     }
 }
 
@@ -40,7 +50,8 @@ int characterOfXgReverb(int msb, int lsb) {
 int timeForSeconds(double seconds) {
     int best = 0;
     for (int t = 1; t < 128; ++t)
-        if (std::abs(reverbSeconds(t) - seconds) < std::abs(reverbSeconds(best) - seconds)) best = t;
+        if (std::abs(reverbSeconds(t) - seconds) < std::abs(reverbSeconds(best) - seconds))
+            best = t;
     return best;
 }
 
@@ -64,14 +75,18 @@ bool SystemEffects::songReverb() const {
 
 bool SystemEffects::busActive(EffectBus bus) const {
     switch (bus) {
-        case BUS_REVERB: return songReverb() && reverbUnit_.kind() != ReverbKind::None;
-        case BUS_CHORUS: return options_.chorusMode != 0;
+        case BUS_REVERB:
+            return songReverb() && reverbUnit_.kind() != ReverbKind::None;
+        case BUS_CHORUS:
+            return options_.chorusMode != 0;
         case BUS_DELAY:
             // In XG mode the bus carries the variation's send, heard only from a system variation.
             return options_.chorusMode != 0 &&
                    (systemMode_ == SYSTEM_XG_ON ? xgVariationConnection_ == 1 : delay_.level > 0);
-        case BUS_EQ: return systemMode_ == SYSTEM_XG_ON ? !multiEq_.flat() : !eqUnit_.flat();
-        default: return false;
+        case BUS_EQ:
+            return systemMode_ == SYSTEM_XG_ON ? !multiEq_.flat() : !eqUnit_.flat();
+        default:
+            return false;
     }
 }
 
@@ -82,18 +97,22 @@ void SystemEffects::sendValues(EffectBus bus, const T* block, int values, int le
     int32_t* to = buses_[size_t(bus)].data();
     sent_[size_t(bus)] = true;
     // A channel block may hold many voices beyond full scale; the bus keeps 32 bits.
-    auto limited = [](int64_t v) { return std::clamp<int64_t>(v, -int64_t(kQ24One) * 64, int64_t(kQ24One) * 64); };
+    auto limited = [](int64_t v) {
+        return std::clamp<int64_t>(v, -int64_t(kQ24One) * 64, int64_t(kQ24One) * 64);
+    };
     if (bus == BUS_EQ) {
         for (int i = 0; i < values; ++i) to[i] = saturate32(int64_t(to[i]) + block[i]);
         return;
     }
     if (bus == BUS_REVERB) {
         const int64_t gain = int64_t(std::min(level, 127)) * reverbSendGain_;
-        for (int i = 0; i < values; ++i) to[i] = saturate32(int64_t(to[i]) + mulQ24(limited(block[i]), gain));
+        for (int i = 0; i < values; ++i)
+            to[i] = saturate32(int64_t(to[i]) + mulQ24(limited(block[i]), gain));
         return;
     }
     const int64_t gain = (int64_t(std::min(level, 127)) * 65536) / 127;
-    for (int i = 0; i < values; ++i) to[i] = saturate32(int64_t(to[i]) + ((limited(block[i]) * gain) >> 16));
+    for (int i = 0; i < values; ++i)
+        to[i] = saturate32(int64_t(to[i]) + ((limited(block[i]) * gain) >> 16));
 }
 
 void SystemEffects::send(EffectBus bus, const int64_t* block, int values, int level) {
@@ -180,7 +199,8 @@ uint32_t SystemEffects::insertionChannels() const {
     if (systemMode_ != SYSTEM_XG_ON) return 0;
     uint32_t channels = 0;
     for (size_t b = 0; b < 2; ++b)
-        if (xgInsertionPart_[b] < kChannels && xgBlocks_[2 + b].nodeCount() > 0) channels |= 1u << xgInsertionPart_[b];
+        if (xgInsertionPart_[b] < kChannels && xgBlocks_[2 + b].nodeCount() > 0)
+            channels |= 1u << xgInsertionPart_[b];
     if (xgVariationConnection_ == 0 && xgVariationPart_ < kChannels && xgBlocks_[1].nodeCount() > 0)
         channels |= 1u << xgVariationPart_;
     return channels;
@@ -215,8 +235,8 @@ void SystemEffects::setChannelEq(int channel, int bassGain, int trebleGain, int 
                                  int trebleFrequency) {
     if (channel < 0 || channel >= kChannels) return;
     // XG frequency values: 4 is about 32 Hz, 40 about 2 kHz, 58 about 16 kHz.
-    channelEqs_[size_t(channel)].set(xgEqHz(bassFrequency), xgEqGainDb(bassGain), xgEqHz(trebleFrequency),
-                                     xgEqGainDb(trebleGain), rateHz_);
+    channelEqs_[size_t(channel)].set(xgEqHz(bassFrequency), xgEqGainDb(bassGain),
+                                     xgEqHz(trebleFrequency), xgEqGainDb(trebleGain), rateHz_);
 }
 
 void SystemEffects::channelEq(int channel, int64_t* block, int values) {
@@ -253,19 +273,22 @@ void SystemEffects::setReverb(const ReverbParams& p) {
 
 void SystemEffects::setChorus(const ChorusParams& p) {
     chorus_ = p;
-    const bool preFilter = reverbKindFor(options_.reverbMode, reverb_.character) != ReverbKind::Standard;
+    const bool preFilter =
+        reverbKindFor(options_.reverbMode, reverb_.character) != ReverbKind::Standard;
     chorusUnit_.initialise(chorus_, reverbUnit_.inputGain(), preFilter);
 }
 
 void SystemEffects::setDelay(const GsDelaySettings& s) {
     delay_ = s;
-    const bool preFilter = reverbKindFor(options_.reverbMode, reverb_.character) != ReverbKind::Standard;
+    const bool preFilter =
+        reverbKindFor(options_.reverbMode, reverb_.character) != ReverbKind::Standard;
     delayUnit_.initialise(deriveDelay(delay_, rateHz_), reverbUnit_.inputGain(), preFilter);
 }
 
 void SystemEffects::setEq(const GsEqParams& p) {
     eq_ = p;
-    eqUnit_.set(eq_.lowHz(), gsEqGainDb(eq_.lowGain), eq_.highHz(), gsEqGainDb(eq_.highGain), rateHz_);
+    eqUnit_.set(eq_.lowHz(), gsEqGainDb(eq_.lowGain), eq_.highHz(), gsEqGainDb(eq_.highGain),
+                rateHz_);
 }
 
 void SystemEffects::resetEffects(int systemMode) {
@@ -351,19 +374,32 @@ void SystemEffects::gsParameter(int code, int v) {
     if (code >= kGsReverbMacro && code <= kGsReverbMacro + 7) {
         ReverbParams p = reverb_;
         switch (code - kGsReverbMacro) {
-            case 0: p = reverbMacro(std::min(v, 7)); break;
-            case 1: p.character = std::min(v, 7); break;
+            case 0:
+                p = reverbMacro(std::min(v, 7));
+                break;
+            case 1:
+                p.character = std::min(v, 7);
+                break;
             case 2:
                 p.preLpf = std::min(v, 7);
                 if (p == reverb_) return;
                 reverb_ = p;
                 reverbUnit_.setPreFilter(p.preLpf);
                 return;
-            case 3: p.level = v; break;
-            case 4: p.time = v; break;
-            case 5: p.delayFeedback = v; break;
-            case 6: return;  // send to chorus: not carried
-            case 7: p.preDelayMs = v; break;
+            case 3:
+                p.level = v;
+                break;
+            case 4:
+                p.time = v;
+                break;
+            case 5:
+                p.delayFeedback = v;
+                break;
+            case 6:
+                return;  // send to chorus: not carried
+            case 7:
+                p.preDelayMs = v;
+                break;
         }
         if (code != kGsReverbMacro && p == reverb_) return;
         setReverb(p);
@@ -372,15 +408,33 @@ void SystemEffects::gsParameter(int code, int v) {
     if (code >= kGsChorusMacro && code < kGsDelayMacro) {
         ChorusParams p = chorus_;
         switch (code - kGsChorusMacro) {
-            case 0: p = chorusMacro(std::min(v, 7)); break;
-            case 1: p.preLpf = std::min(v, 7); break;
-            case 2: p.level = v; break;
-            case 3: p.feedback = v; break;
-            case 4: p.delay = v; break;
-            case 5: p.rate = v; break;
-            case 6: p.depth = v; break;
-            case 7: p.sendReverb = v; break;
-            case 8: p.sendDelay = v; break;
+            case 0:
+                p = chorusMacro(std::min(v, 7));
+                break;
+            case 1:
+                p.preLpf = std::min(v, 7);
+                break;
+            case 2:
+                p.level = v;
+                break;
+            case 3:
+                p.feedback = v;
+                break;
+            case 4:
+                p.delay = v;
+                break;
+            case 5:
+                p.rate = v;
+                break;
+            case 6:
+                p.depth = v;
+                break;
+            case 7:
+                p.sendReverb = v;
+                break;
+            case 8:
+                p.sendDelay = v;
+                break;
         }
         if (code != kGsChorusMacro && p == chorus_) return;
         setChorus(p);
@@ -389,17 +443,39 @@ void SystemEffects::gsParameter(int code, int v) {
     if (code >= kGsDelayMacro && code <= kGsDelayMacro + 10) {
         GsDelaySettings s = delay_;
         switch (code - kGsDelayMacro) {
-            case 0: s = delayMacro(std::min(v, 7)); break;
-            case 1: s.preLpf = std::min(v, 7); break;
-            case 2: s.timeCentre = std::min(v, 115); break;
-            case 3: s.ratioLeft = std::max(v, 1); break;
-            case 4: s.ratioRight = std::max(v, 1); break;
-            case 5: s.levelCentre = v; break;
-            case 6: s.levelLeft = v; break;
-            case 7: s.levelRight = v; break;
-            case 8: s.level = v; break;
-            case 9: s.feedback = v; break;
-            case 10: s.sendReverb = v; break;
+            case 0:
+                s = delayMacro(std::min(v, 7));
+                break;
+            case 1:
+                s.preLpf = std::min(v, 7);
+                break;
+            case 2:
+                s.timeCentre = std::min(v, 115);
+                break;
+            case 3:
+                s.ratioLeft = std::max(v, 1);
+                break;
+            case 4:
+                s.ratioRight = std::max(v, 1);
+                break;
+            case 5:
+                s.levelCentre = v;
+                break;
+            case 6:
+                s.levelLeft = v;
+                break;
+            case 7:
+                s.levelRight = v;
+                break;
+            case 8:
+                s.level = v;
+                break;
+            case 9:
+                s.feedback = v;
+                break;
+            case 10:
+                s.sendReverb = v;
+                break;
         }
         if (code != kGsDelayMacro && s == delay_) return;
         setDelay(s);
@@ -463,13 +539,18 @@ void SystemEffects::xgParameter(int group, int block, int code, int v) {
         // An equaliser frequency value; 60 and above let everything through. The nearest of
         // the seven pre-filter steps, whose corners fall from about 14 kHz to 200 Hz.
         const double hz = xgEqHz(v);
-        const int step = v >= 60 ? 0 : std::clamp(static_cast<int>(std::lround(7.0 - (hz - 200.0) * 7.0 / 16000.0)), 1, 7);
+        const int step =
+            v >= 60 ? 0
+                    : std::clamp(static_cast<int>(std::lround(7.0 - (hz - 200.0) * 7.0 / 16000.0)),
+                                 1, 7);
         if (step == reverb_.preLpf) return;
         reverb_.preLpf = step;
         reverbUnit_.setPreFilter(step);
     } else if (code == kXgReverbTime) {
         // Reverb time 0.3 .. 30 s in steps of 0.1 s up to 2 s, coarser above.
-        const double seconds = v <= 17 ? 0.3 + v * 0.1 : v <= 47 ? 2.0 + (v - 17) * 0.1 : 5.0 + (v - 47) * 1.1;
+        const double seconds = v <= 17   ? 0.3 + v * 0.1
+                               : v <= 47 ? 2.0 + (v - 17) * 0.1
+                                         : 5.0 + (v - 47) * 1.1;
         ReverbParams p = reverb_;
         p.time = timeForSeconds(seconds);
         setReverb(p);

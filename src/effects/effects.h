@@ -32,7 +32,7 @@ struct GsEqParams {
 };
 
 class SystemEffects final : public EffectRack {
-public:
+  public:
     static constexpr int kBusValues = 8192;
 
     SystemEffects(int rateHz, EffectOptions options);
@@ -47,7 +47,8 @@ public:
     void clearTails() override;
     void parameter(int type, int code, int value, int group, int block) override;
     bool insertionActive() const override;
-    void setChannelEq(int channel, int bassGain, int trebleGain, int bassFrequency, int trebleFrequency) override;
+    void setChannelEq(int channel, int bassGain, int trebleGain, int bassFrequency,
+                      int trebleFrequency) override;
     void channelEq(int channel, int64_t* block, int values) override;
     void insertion(const int64_t* block, int values, int64_t* out) override;
     uint32_t insertionChannels() const override;
@@ -71,7 +72,7 @@ public:
     void setDelay(const GsDelaySettings& s);
     void setEq(const GsEqParams& p);
 
-private:
+  private:
     template <class T>
     void sendValues(EffectBus bus, const T* block, int values, int level);
     void gsParameter(int code, int value);
@@ -92,13 +93,13 @@ private:
     Chorus chorusUnit_;
     GsDelay delayUnit_;
     TwoBandEq eqUnit_;
-    FiveBandEq multiEq_;  // XG mode's equaliser on the same bus
+    FiveBandEq multiEq_;          // XG mode's equaliser on the same bus
     int32_t reverbSendGain_ = 0;  // Q24 of 1/127 x the reverb's input gain
 
     // GS insertion effect and the XG blocks: 0 chorus, 1 variation, 2 and 3 insertion.
     EffectChain insertion_;
     std::array<EffectChain, 4> xgBlocks_;
-    std::array<int, 2> insertionType_{};  // GS type MSB, LSB
+    std::array<int, 2> insertionType_{};   // GS type MSB, LSB
     std::array<int, 3> insertionSends_{};  // to reverb, chorus, delay
     std::array<int, 2> xgReverbType_{}, xgChorusType_{}, xgVariationType_{};
     std::array<std::array<int, 2>, 2> xgInsertionType_{};

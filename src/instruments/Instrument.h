@@ -46,7 +46,14 @@ inline constexpr uint8_t kRegionKindSoundFont = 1;
 inline constexpr int32_t kInstrumentKindSoundFont = 1;
 
 // Envelope stage indexes into the six-entry arrays.
-enum EnvelopeStage : int { ENV_ATTACK = 0, ENV_HOLD = 1, ENV_DECAY = 2, ENV_RELEASE1 = 3, ENV_RELEASE2 = 4, ENV_RELEASE3 = 5 };
+enum EnvelopeStage : int {
+    ENV_ATTACK = 0,
+    ENV_HOLD = 1,
+    ENV_DECAY = 2,
+    ENV_RELEASE1 = 3,
+    ENV_RELEASE2 = 4,
+    ENV_RELEASE3 = 5
+};
 
 struct SampleRegion {
     // Playable data: indices 0 .. (endPos >> 12) - 1 of `pcm` are played; a looping
@@ -86,12 +93,15 @@ struct SampleRegion {
     // interpolator may read past the end. Owned by the Instrument that holds the region.
     const int16_t* pcm = nullptr;
 
-    int32_t ampLfoSweepStep = 0;       // tremolo sweep increment; 0 for SoundFont regions
-    int32_t ampLfoPhaseStep = 0;       // tremolo phase increment per control period: ((outputRate / 1000) * freqMilliHz >> 5) / controlRatio
-    int32_t pitchLfoSweepStep = 0;     // vibrato sweep increment; 0 for SoundFont regions
-    int32_t pitchLfoControlRatio = 0;  // frames between vibrato phase steps (64 steps per cycle); 0 = no vibrato
-    int16_t ampLfoDepth = 0;           // tremolo depth, signed, 256 = full
-    int16_t pitchLfoDepth = 0;         // vibrato depth -255..255, in 400/256-cent units (cents = depth * 400 / 256)
+    int32_t ampLfoSweepStep = 0;    // tremolo sweep increment; 0 for SoundFont regions
+    int32_t ampLfoPhaseStep = 0;    // tremolo phase increment per control period: ((outputRate /
+                                    // 1000) * freqMilliHz >> 5) / controlRatio
+    int32_t pitchLfoSweepStep = 0;  // vibrato sweep increment; 0 for SoundFont regions
+    int32_t pitchLfoControlRatio =
+        0;  // frames between vibrato phase steps (64 steps per cycle); 0 = no vibrato
+    int16_t ampLfoDepth = 0;  // tremolo depth, signed, 256 = full
+    int16_t pitchLfoDepth =
+        0;  // vibrato depth -255..255, in 400/256-cent units (cents = depth * 400 / 256)
 
     uint8_t modeFlags = 0;  // kMode... bits; SoundFont regions: 0x41, or 0x65 when looped
     // 1 when this region's `pcm` is a buffer of its own, 0 when it shares the data of an
@@ -100,8 +110,8 @@ struct SampleRegion {
     uint8_t lowVelocity = 0;
     uint8_t highVelocity = 127;
 
-    int32_t cutoffHz = 0;     // low-pass cutoff; 0 = no filter (19..19912 otherwise)
-    int16_t resonanceCb = 0;  // filter resonance, centibels
+    int32_t cutoffHz = 0;        // low-pass cutoff; 0 = no filter (19..19912 otherwise)
+    int16_t resonanceCb = 0;     // filter resonance, centibels
     int16_t ampLfoToPitch = 0;   // cents at full tremolo-LFO swing
     int16_t ampLfoToCutoff = 0;  // cents
     int16_t modEnvToPitch = 0;   // cents at full modulation-envelope level

@@ -4,7 +4,9 @@
 
 namespace svt {
 namespace {
-bool validSlot(int slot) { return slot >= 0 && slot < kSlotsPerBank; }
+bool validSlot(int slot) {
+    return slot >= 0 && slot < kSlotsPerBank;
+}
 }  // namespace
 
 InstrumentBanks::InstrumentBanks(SoundFontRegistry& fonts) : fonts_(fonts) {
@@ -43,7 +45,9 @@ InstrumentBank* InstrumentBanks::ensureBank(bool drum, int number) {
     return entry.get();
 }
 
-bool InstrumentBanks::bankExists(bool drum, int number) const { return bank(drum, number) != nullptr; }
+bool InstrumentBanks::bankExists(bool drum, int number) const {
+    return bank(drum, number) != nullptr;
+}
 
 void InstrumentBanks::markForLoading(bool drum, int number, int slot) {
     InstrumentBank* b = bank(drum, number);
@@ -161,7 +165,8 @@ size_t InstrumentBanks::loadedPcmBytes() const {
         for (const auto& b : table(drum)) {
             if (!b) continue;
             for (const InstrumentSlot& s : b->slots) {
-                if (s.loaded() && seen.insert(s.instrument.get()).second) bytes += s.instrument->pcmBytes;
+                if (s.loaded() && seen.insert(s.instrument.get()).second)
+                    bytes += s.instrument->pcmBytes;
             }
         }
     }

@@ -72,7 +72,7 @@ struct InstrumentBank {
 };
 
 class InstrumentBanks final : public InstrumentMarker {
-public:
+  public:
     // The banks look instruments up in `fonts`, which must outlive them.
     explicit InstrumentBanks(SoundFontRegistry& fonts);
 
@@ -113,7 +113,7 @@ public:
     size_t loadedPcmBytes() const;
     int loadedInstrumentCount() const;
 
-private:
+  private:
     using Table = std::array<std::unique_ptr<InstrumentBank>, kBankTableSize>;
     Table& table(bool drum) { return drum ? drums_ : melodic_; }
     const Table& table(bool drum) const { return drum ? drums_ : melodic_; }

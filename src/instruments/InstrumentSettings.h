@@ -11,11 +11,12 @@ namespace svt {
 // load time, so that the voice can later copy it without interpolation. The player
 // hands in its own interpolator; without one, linear interpolation is used.
 class FixedNoteResampler {
-public:
+  public:
     virtual ~FixedNoteResampler() = default;
     // `in` holds the data followed by at least three zero points; out[n] is the value at
     // source position n * step (in points), each limited to 16 bits.
-    virtual void resample(std::span<const int16_t> in, double step, std::span<int16_t> out) const = 0;
+    virtual void resample(std::span<const int16_t> in, double step,
+                          std::span<int16_t> out) const = 0;
 };
 
 struct InstrumentSettings {

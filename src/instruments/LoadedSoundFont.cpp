@@ -36,7 +36,8 @@ struct GeneratorInfo {
 
 constexpr std::array<GeneratorInfo, kGeneratorCount> makeGeneratorInfo() {
     std::array<GeneratorInfo, kGeneratorCount> t{};
-    auto set = [&t](std::initializer_list<int> gens, uint8_t mode, uint8_t conv, int16_t def, int16_t sf1Def) {
+    auto set = [&t](std::initializer_list<int> gens, uint8_t mode, uint8_t conv, int16_t def,
+                    int16_t sf1Def) {
         for (int g : gens) t[static_cast<size_t>(g)] = GeneratorInfo{mode, conv, def, sf1Def};
     };
     set({0, 1, 2, 3, 4, 12, 45, 50, 14, 18, 19, 20, 42, 49, 51, 52}, MERGE_ADD, 0, 0, 0);
@@ -81,10 +82,13 @@ struct GeneratorTable {
 };
 
 bool zoneHasGenerator(const Zone& z, uint16_t oper) {
-    return std::any_of(z.generators.begin(), z.generators.end(), [oper](const Generator& g) { return g.oper == oper; });
+    return std::any_of(z.generators.begin(), z.generators.end(),
+                       [oper](const Generator& g) { return g.oper == oper; });
 }
 
-bool isGlobalZone(const Zone& z) { return !zoneHasGenerator(z, GEN_INSTRUMENT) && !zoneHasGenerator(z, GEN_SAMPLE_ID); }
+bool isGlobalZone(const Zone& z) {
+    return !zoneHasGenerator(z, GEN_INSTRUMENT) && !zoneHasGenerator(z, GEN_SAMPLE_ID);
+}
 
 bool rangesValid(const GeneratorTable& t) {
     auto ok = [](uint16_t r) {
@@ -107,23 +111,37 @@ int32_t clamp32(double x) {
 int16_t convertSf1(int g, int16_t stored) {
     double v = stored;
     switch (kGeneratorInfo[static_cast<size_t>(g)].sf1Conversion) {
-        case 5: return clamp16(stored == 127 ? 14400 : (v + 74) * 59);
-        case 6: return clamp16(std::trunc(3 * v / 2));
-        case 7: return clamp16(std::trunc(v * 1000 / 256));
-        case 8: return clamp16(std::trunc(v * 1000 / 127) - 500);
-        case 9: return stored <= 0 ? 1000 : clamp16(std::trunc(-2000 * std::log10(v / 127)));
-        case 10: return stored != 0 ? 50 : 100;
-        case 11: return clamp16(std::trunc(1200 * std::log2(std::max(v, 1.0) / 1000)));
-        case 12: return clamp16(std::trunc(v * 5.55));
+        case 5:
+            return clamp16(stored == 127 ? 14400 : (v + 74) * 59);
+        case 6:
+            return clamp16(std::trunc(3 * v / 2));
+        case 7:
+            return clamp16(std::trunc(v * 1000 / 256));
+        case 8:
+            return clamp16(std::trunc(v * 1000 / 127) - 500);
+        case 9:
+            return stored <= 0 ? 1000 : clamp16(std::trunc(-2000 * std::log10(v / 127)));
+        case 10:
+            return stored != 0 ? 50 : 100;
+        case 11:
+            return clamp16(std::trunc(1200 * std::log2(std::max(v, 1.0) / 1000)));
+        case 12:
+            return clamp16(std::trunc(v * 5.55));
         case 13:
             if (stored <= 0) return g == GEN_FREQ_MOD_LFO ? -725 : -15600;
             return clamp16(std::trunc(1200 * std::log2(v) - 7925));
-        case 14: return clamp16(std::trunc((std::trunc(v * 1200 / 64) + 1) / 2));
-        case 15: return clamp16(std::trunc(v * (g == GEN_MOD_LFO_TO_FILTER_FC ? 3600 : 7200) / 64));
-        case 16: return clamp16(std::trunc(v * 120 / 64));
-        case 17: return stored < 96 ? clamp16(std::trunc((96 - v) * 1000 / 96)) : 0;
-        case 18: return stored < 96 ? clamp16(std::trunc((2000 - 21 * v) / 2)) : 0;
-        default: return stored;
+        case 14:
+            return clamp16(std::trunc((std::trunc(v * 1200 / 64) + 1) / 2));
+        case 15:
+            return clamp16(std::trunc(v * (g == GEN_MOD_LFO_TO_FILTER_FC ? 3600 : 7200) / 64));
+        case 16:
+            return clamp16(std::trunc(v * 120 / 64));
+        case 17:
+            return stored < 96 ? clamp16(std::trunc((96 - v) * 1000 / 96)) : 0;
+        case 18:
+            return stored < 96 ? clamp16(std::trunc((2000 - 21 * v) / 2)) : 0;
+        default:
+            return stored;
     }
 }
 
@@ -139,17 +157,22 @@ void insertSorted(std::vector<int>& list, int v) {
 }
 
 class Indexer {
-public:
+  public:
     Indexer(const SoundFontFile& file, const InstrumentSettings& s, double amplification,
-            std::unordered_map<uint64_t, PresetIndexEntry>& entries, std::vector<SoundFontProblem>& problems)
-        : file_(file), s_(s), amplification_(amplification), entries_(entries), problems_(problems),
+            std::unordered_map<uint64_t, PresetIndexEntry>& entries,
+            std::vector<SoundFontProblem>& problems)
+        : file_(file),
+          s_(s),
+          amplification_(amplification),
+          entries_(entries),
+          problems_(problems),
           sf1_(file.versionMajor <= 1) {}
 
     void parsePreset(int presetPos);
     size_t regions() const { return regionTotal_; }
     const PresetSummary& summary() const { return summary_; }
 
-private:
+  private:
     int parseLayer(const GeneratorTable& p, int depth);
     void merge(const GeneratorTable& p, GeneratorTable& i) const;
     void complete(const GeneratorTable& p, GeneratorTable& i) const;
@@ -195,14 +218,16 @@ void Indexer::parsePreset(int presetPos) {
 int Indexer::parseLayer(const GeneratorTable& p, int depth) {
     if (depth >= 2) {
         if (s_.printDiagnostics) std::fputs("parse_layer: too deep instrument level\n", stderr);
-        problem("preset \"" + summary_.name + "\": instruments nest too deep; its remaining zones are left out");
+        problem("preset \"" + summary_.name +
+                "\": instruments nest too deep; its remaining zones are left out");
         return 1;
     }
     if (!p.has(GEN_INSTRUMENT)) return 2;
     size_t instIndex = p.u(GEN_INSTRUMENT);
     if (instIndex >= file_.instruments.size()) {
-        problem("preset \"" + summary_.name + "\": a zone names instrument " + std::to_string(instIndex) +
-                ", past the end of the instrument table (" + std::to_string(file_.instruments.size()) + ")");
+        problem("preset \"" + summary_.name + "\": a zone names instrument " +
+                std::to_string(instIndex) + ", past the end of the instrument table (" +
+                std::to_string(file_.instruments.size()) + ")");
         return 2;
     }
     const InstrumentHeader& ih = file_.instruments[instIndex];
@@ -234,8 +259,12 @@ void Indexer::merge(const GeneratorTable& p, GeneratorTable& i) const {
             if (!i.has(g) || g == GEN_KEY_RANGE || g == GEN_VEL_RANGE) i.value[k] = p.value[k];
         } else {
             switch (kGeneratorInfo[k].mode) {
-                case MERGE_ADD: i.value[k] = static_cast<int16_t>(static_cast<uint16_t>(i.u(g) + p.u(g))); break;
-                case MERGE_REPLACE: i.value[k] = p.value[k]; break;
+                case MERGE_ADD:
+                    i.value[k] = static_cast<int16_t>(static_cast<uint16_t>(i.u(g) + p.u(g)));
+                    break;
+                case MERGE_REPLACE:
+                    i.value[k] = p.value[k];
+                    break;
                 case MERGE_RANGE:
                     if (i.has(g)) {
                         int lo = std::max(i.u(g) & 0xFF, p.u(g) & 0xFF);
@@ -257,7 +286,8 @@ void Indexer::merge(const GeneratorTable& p, GeneratorTable& i) const {
 void Indexer::complete(const GeneratorTable& p, GeneratorTable& i) const {
     for (int g = 0; g < kGeneratorCount; ++g) {
         auto k = static_cast<size_t>(g);
-        if (!i.has(g)) i.value[k] = sf1_ ? kGeneratorInfo[k].sf1Default : kGeneratorInfo[k].defaultValue;
+        if (!i.has(g))
+            i.value[k] = sf1_ ? kGeneratorInfo[k].sf1Default : kGeneratorInfo[k].defaultValue;
     }
     merge(p, i);
     if (sf1_) {
@@ -270,8 +300,9 @@ void Indexer::complete(const GeneratorTable& p, GeneratorTable& i) const {
 void Indexer::makeRegions(const GeneratorTable& t) {
     size_t sampleIndex = t.u(GEN_SAMPLE_ID);
     if (sampleIndex >= file_.sampleHeaders.size()) {
-        problem("preset \"" + summary_.name + "\": a zone names sample " + std::to_string(sampleIndex) +
-                ", past the end of the sample table (" + std::to_string(file_.sampleHeaders.size()) + ")");
+        problem("preset \"" + summary_.name + "\": a zone names sample " +
+                std::to_string(sampleIndex) + ", past the end of the sample table (" +
+                std::to_string(file_.sampleHeaders.size()) + ")");
         return;
     }
     const SampleHeader& header = file_.sampleHeaders[sampleIndex];
@@ -281,7 +312,9 @@ void Indexer::makeRegions(const GeneratorTable& t) {
     int first = drum ? lowKey : kAnyKey, last = drum ? highKey : kAnyKey;
     for (int key = first; key <= last; ++key) {
         if (regionTotal_ >= kMaxPendingRegions) {
-            if (!capReported_) problem("more than " + std::to_string(kMaxPendingRegions) + " regions; the rest are left out");
+            if (!capReported_)
+                problem("more than " + std::to_string(kMaxPendingRegions) +
+                        " regions; the rest are left out");
             capReported_ = true;
             return;
         }
@@ -320,9 +353,13 @@ int32_t envRate(const InstrumentSettings& s, int tc, int distance) {
     return static_cast<int32_t>(std::clamp(r, 1.0, 1073741823.0));
 }
 
-double envMs(int tc) { return tc == -12000 ? 0.0 : std::pow(2.0, tc / 1200.0) * 1000.0; }
+double envMs(int tc) {
+    return tc == -12000 ? 0.0 : std::pow(2.0, tc / 1200.0) * 1000.0;
+}
 
-int32_t delayFrames(const InstrumentSettings& s, int tc) { return clamp32(std::trunc(envMs(tc) * s.outputRate * 0.001)); }
+int32_t delayFrames(const InstrumentSettings& s, int tc) {
+    return clamp32(std::trunc(envMs(tc) * s.outputRate * 0.001));
+}
 
 int32_t sustainLevel(int v) {
     if (v <= 0) return 65533;
@@ -338,8 +375,9 @@ int32_t fixedReleaseRate(const InstrumentSettings& s) {
     return static_cast<int32_t>(std::clamp(r, 1.0, 1073741823.0));
 }
 
-void setEnvelope(const InstrumentSettings& s, const GeneratorTable& t, int attack, int hold, int decay, int sustain,
-                 int release, std::array<int32_t, 6>& rate, std::array<int32_t, 6>& target) {
+void setEnvelope(const InstrumentSettings& s, const GeneratorTable& t, int attack, int hold,
+                 int decay, int sustain, int release, std::array<int32_t, 6>& rate,
+                 std::array<int32_t, 6>& target) {
     int32_t sus = sustainLevel(t.v(sustain));
     rate[0] = envRate(s, t.v(attack), 65535);
     target[0] = 65535 * 16384;
@@ -354,7 +392,9 @@ void setEnvelope(const InstrumentSettings& s, const GeneratorTable& t, int attac
     }
 }
 
-int32_t lfoFreqMilliHz(int value) { return clamp32(std::trunc(std::pow(2.0, value / 1200.0) * 8176.0)); }
+int32_t lfoFreqMilliHz(int value) {
+    return clamp32(std::trunc(std::pow(2.0, value / 1200.0) * 8176.0));
+}
 
 void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, PendingRegion& pr) {
     SampleRegion& r = pr.region;
@@ -363,17 +403,19 @@ void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, Pendi
     const int64_t dataPoints = file_.sampleDataSize / 2;
 
     // 1. Positions in points, relative to the region's start.
-    int64_t start = int64_t{t.v(GEN_START_ADDRS_COARSE_OFFSET)} * 32768 + S.start + t.v(GEN_START_ADDRS_OFFSET);
-    int64_t length = int64_t{t.v(GEN_END_ADDRS_COARSE_OFFSET)} * 32768 + t.v(GEN_END_ADDRS_OFFSET) + S.end - start;
+    int64_t start =
+        int64_t{t.v(GEN_START_ADDRS_COARSE_OFFSET)} * 32768 + S.start + t.v(GEN_START_ADDRS_OFFSET);
+    int64_t length = int64_t{t.v(GEN_END_ADDRS_COARSE_OFFSET)} * 32768 + t.v(GEN_END_ADDRS_OFFSET) +
+                     S.end - start;
     start = std::abs(start);
     length = std::abs(length);
     // Only data inside the sample chunk is ever read, and positions must fit 32 bits.
     start = std::min(start, dataPoints);
     length = std::min({length, dataPoints - start, kMaxRegionPoints});
-    int64_t loopStart =
-        int64_t{t.v(GEN_STARTLOOP_ADDRS_COARSE_OFFSET)} * 32768 + t.v(GEN_STARTLOOP_ADDRS_OFFSET) + S.loopStart - start;
-    int64_t loopEnd =
-        int64_t{t.v(GEN_ENDLOOP_ADDRS_COARSE_OFFSET)} * 32768 + t.v(GEN_ENDLOOP_ADDRS_OFFSET) + S.loopEnd - start;
+    int64_t loopStart = int64_t{t.v(GEN_STARTLOOP_ADDRS_COARSE_OFFSET)} * 32768 +
+                        t.v(GEN_STARTLOOP_ADDRS_OFFSET) + S.loopStart - start;
+    int64_t loopEnd = int64_t{t.v(GEN_ENDLOOP_ADDRS_COARSE_OFFSET)} * 32768 +
+                      t.v(GEN_ENDLOOP_ADDRS_OFFSET) + S.loopEnd - start;
     int64_t endPos = length + 1;
     if (loopEnd < 0 || loopEnd > length + 1) loopEnd = length + 1;
     if (loopStart < 0 || loopStart > length) loopStart = length;
@@ -389,11 +431,11 @@ void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, Pendi
     r.gain = att * amplification_;
 
     // 3. Envelopes and loop.
-    setEnvelope(s_, t, GEN_ATTACK_VOL_ENV, GEN_HOLD_VOL_ENV, GEN_DECAY_VOL_ENV, GEN_SUSTAIN_VOL_ENV, GEN_RELEASE_VOL_ENV,
-                r.volEnvRate, r.volEnvTarget);
+    setEnvelope(s_, t, GEN_ATTACK_VOL_ENV, GEN_HOLD_VOL_ENV, GEN_DECAY_VOL_ENV, GEN_SUSTAIN_VOL_ENV,
+                GEN_RELEASE_VOL_ENV, r.volEnvRate, r.volEnvTarget);
     r.volEnvDelay = delayFrames(s_, t.v(GEN_DELAY_VOL_ENV));
-    setEnvelope(s_, t, GEN_ATTACK_MOD_ENV, GEN_HOLD_MOD_ENV, GEN_DECAY_MOD_ENV, GEN_SUSTAIN_MOD_ENV, GEN_RELEASE_MOD_ENV,
-                r.modEnvRate, r.modEnvTarget);
+    setEnvelope(s_, t, GEN_ATTACK_MOD_ENV, GEN_HOLD_MOD_ENV, GEN_DECAY_MOD_ENV, GEN_SUSTAIN_MOD_ENV,
+                GEN_RELEASE_MOD_ENV, r.modEnvRate, r.modEnvTarget);
     r.modEnvDelay = delayFrames(s_, t.v(GEN_DELAY_MOD_ENV));
     r.modeFlags |= kRegionEnvelope;
     int mode = t.v(GEN_SAMPLE_MODES);
@@ -449,9 +491,11 @@ void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, Pendi
     r.cutoffHz = 0;
     if (hasFc && fc >= 1500 && fc <= 13500) {
         r.cutoffHz = static_cast<int32_t>(std::trunc(std::pow(2.0, fc / 1200.0) * 8.176));
-        if (!s_.modulationEnabled && t.has(GEN_MOD_ENV_TO_FILTER_FC) && t.v(GEN_MOD_ENV_TO_FILTER_FC) > 0) {
-            r.cutoffHz = static_cast<int32_t>(
-                std::min(20000.0, std::trunc(r.cutoffHz * std::pow(2.0, t.v(GEN_MOD_ENV_TO_FILTER_FC) / 1200.0))));
+        if (!s_.modulationEnabled && t.has(GEN_MOD_ENV_TO_FILTER_FC) &&
+            t.v(GEN_MOD_ENV_TO_FILTER_FC) > 0) {
+            r.cutoffHz = static_cast<int32_t>(std::min(
+                20000.0,
+                std::trunc(r.cutoffHz * std::pow(2.0, t.v(GEN_MOD_ENV_TO_FILTER_FC) / 1200.0))));
         }
     }
     r.resonanceCb = t.has(GEN_INITIAL_FILTER_Q) ? t.v(GEN_INITIAL_FILTER_Q) : 0;
@@ -474,7 +518,8 @@ void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, Pendi
     if (t.has(GEN_OVERRIDING_ROOT_KEY)) {
         rootKey = t.v(GEN_OVERRIDING_ROOT_KEY);
     } else if (bank_ == kPercussionBank && r.scaleTuning != 0) {
-        tune = static_cast<int64_t>(std::trunc(tune + (key - S.originalKey) * 100.0 * r.scaleTuning / 1024.0));
+        tune = static_cast<int64_t>(
+            std::trunc(tune + (key - S.originalKey) * 100.0 * r.scaleTuning / 1024.0));
     }
     tune += int64_t{t.v(GEN_COARSE_TUNE)} * 100 + t.v(GEN_FINE_TUNE);
     if (rootKey >= pr.highKey + 60) rootKey -= 60;
@@ -484,7 +529,8 @@ void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, Pendi
     r.ampLfoToCutoff = t.has(GEN_MOD_LFO_TO_FILTER_FC) ? t.v(GEN_MOD_LFO_TO_FILTER_FC) : 0;
     r.modEnvToCutoff = t.has(GEN_MOD_ENV_TO_FILTER_FC) ? t.v(GEN_MOD_ENV_TO_FILTER_FC) : 0;
     int e = t.has(GEN_MOD_ENV_TO_PITCH) ? t.v(GEN_MOD_ENV_TO_PITCH) : 0;
-    auto x = static_cast<int64_t>(std::trunc((1000.0 - t.v(GEN_SUSTAIN_MOD_ENV)) * e / 1000.0 + 0.5));
+    auto x =
+        static_cast<int64_t>(std::trunc((1000.0 - t.v(GEN_SUSTAIN_MOD_ENV)) * e / 1000.0 + 0.5));
     tune += x;
     r.modEnvToPitch = clamp16(static_cast<double>(e - x));
 
@@ -501,7 +547,8 @@ void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, Pendi
         tf -= 256 * k;
     }
     auto coarse = [&tab](int64_t n) {
-        return n < 128 ? tab.coarseBend[static_cast<size_t>(n)] : std::pow(2.0, static_cast<double>(n) / 12.0);
+        return n < 128 ? tab.coarseBend[static_cast<size_t>(n)]
+                       : std::pow(2.0, static_cast<double>(n) / 12.0);
     };
     double fine = tab.fineBend[static_cast<size_t>(tf)];
     double rootFreq;
@@ -524,21 +571,26 @@ void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, Pendi
     // default of 8.176 Hz, as the depth alone asks for a moving LFO.
     if (t.has(GEN_MOD_LFO_TO_VOLUME)) {
         int v = t.v(GEN_MOD_LFO_TO_VOLUME);
-        int depth = static_cast<int>(std::trunc((1.0 - std::pow(10.0, std::abs(v) / -200.0)) * 256.0));
+        int depth =
+            static_cast<int>(std::trunc((1.0 - std::pow(10.0, std::abs(v) / -200.0)) * 256.0));
         r.ampLfoDepth = static_cast<int16_t>(v < 0 ? -depth : depth);
     }
-    if (t.has(GEN_MOD_LFO_TO_VOLUME) || t.has(GEN_MOD_LFO_TO_PITCH) || t.has(GEN_MOD_LFO_TO_FILTER_FC)) {
+    if (t.has(GEN_MOD_LFO_TO_VOLUME) || t.has(GEN_MOD_LFO_TO_PITCH) ||
+        t.has(GEN_MOD_LFO_TO_FILTER_FC)) {
         int64_t f = lfoFreqMilliHz(t.v(GEN_FREQ_MOD_LFO));
-        r.ampLfoPhaseStep = clamp32(static_cast<double>((((s_.outputRate / 1000) * f) >> 5) / s_.controlRatio));
+        r.ampLfoPhaseStep =
+            clamp32(static_cast<double>((((s_.outputRate / 1000) * f) >> 5) / s_.controlRatio));
         r.ampLfoDelay = delayFrames(s_, t.v(GEN_DELAY_MOD_LFO));
     }
 
     // 15. Vibrato, with the same default frequency.
     r.pitchLfoControlRatio = 0;
     if (t.has(GEN_VIB_LFO_TO_PITCH)) {
-        r.pitchLfoDepth = static_cast<int16_t>(std::clamp(t.v(GEN_VIB_LFO_TO_PITCH) * 256 / 400, -255, 255));
+        r.pitchLfoDepth =
+            static_cast<int16_t>(std::clamp(t.v(GEN_VIB_LFO_TO_PITCH) * 256 / 400, -255, 255));
         int64_t f = std::max<int64_t>(1, lfoFreqMilliHz(t.v(GEN_FREQ_VIB_LFO)));
-        r.pitchLfoControlRatio = clamp32(static_cast<double>((int64_t{s_.outputRate} * 1000) / (f * 64)));
+        r.pitchLfoControlRatio =
+            clamp32(static_cast<double>((int64_t{s_.outputRate} * 1000) / (f * 64)));
         r.pitchLfoDelay = delayFrames(s_, t.v(GEN_DELAY_VIB_LFO));
     }
 }
@@ -552,20 +604,22 @@ void checkSampleHeaders(const SoundFontFile& file, std::vector<SoundFontProblem>
         if ((h.sampleType & kSampleRomBit) != 0) continue;
         std::string who = "sample " + std::to_string(i) + " \"" + h.name + "\"";
         if (h.end > points || h.start > h.end) {
-            problems.push_back({who + " lies outside the sample data (points " + std::to_string(h.start) + ".." +
-                                std::to_string(h.end) + " of " + std::to_string(points) + ")"});
+            problems.push_back({who + " lies outside the sample data (points " +
+                                std::to_string(h.start) + ".." + std::to_string(h.end) + " of " +
+                                std::to_string(points) + ")"});
             ++reported;
         } else if (h.loopStart < h.start || h.loopEnd > h.end || h.loopEnd < h.loopStart) {
-            problems.push_back({who + " has a loop outside its sample (" + std::to_string(h.loopStart) + ".." +
-                                std::to_string(h.loopEnd) + " in " + std::to_string(h.start) + ".." +
-                                std::to_string(h.end) + ")"});
+            problems.push_back({who + " has a loop outside its sample (" +
+                                std::to_string(h.loopStart) + ".." + std::to_string(h.loopEnd) +
+                                " in " + std::to_string(h.start) + ".." + std::to_string(h.end) +
+                                ")"});
             ++reported;
         }
     }
 }
 
 class LinearResampler final : public FixedNoteResampler {
-public:
+  public:
     void resample(std::span<const int16_t> in, double step, std::span<int16_t> out) const override {
         for (size_t n = 0; n < out.size(); ++n) {
             double pos = static_cast<double>(n) * step;
@@ -599,7 +653,8 @@ void antiAlias(int16_t* data, size_t count, int32_t outputRate, int32_t sampleRa
     double g[10];
     for (int i = 0; i < 10; ++i) {
         double xi = (i + 0.5) * std::numbers::pi;
-        double w = besselI0(beta * std::sqrt(1.0 - 4.0 * (i + 0.5) * (i + 0.5) / 361.0)) / besselI0(beta);
+        double w =
+            besselI0(beta * std::sqrt(1.0 - 4.0 * (i + 0.5) * (i + 0.5) / 361.0)) / besselI0(beta);
         g[i] = std::sin(xi * ratio) / xi * w;
     }
     double c[20];
@@ -612,7 +667,8 @@ void antiAlias(int16_t* data, size_t count, int32_t outputRate, int32_t sampleRa
         double sum = 0;
         for (int t = 0; t < 20; ++t) {
             int64_t idx = static_cast<int64_t>(n) - 10 + t;
-            if (idx >= 0 && idx < static_cast<int64_t>(count)) sum += c[t] * in[static_cast<size_t>(idx)];
+            if (idx >= 0 && idx < static_cast<int64_t>(count))
+                sum += c[t] * in[static_cast<size_t>(idx)];
         }
         data[n] = static_cast<int16_t>(std::clamp(sum, -32768.0, 32767.0));
     }
@@ -654,7 +710,8 @@ Status LoadedSoundFont::index(const InstrumentSettings& settings) {
     return st;
 }
 
-Status LoadedSoundFont::indexBytes(std::span<const uint8_t> bytes, const InstrumentSettings& settings) {
+Status LoadedSoundFont::indexBytes(std::span<const uint8_t> bytes,
+                                   const InstrumentSettings& settings) {
     if (indexed_) return Ok{};
     bytes_ = bytes;
     InputStreamPtr in = openMemoryStream(bytes, fileName_);
@@ -688,8 +745,9 @@ Status LoadedSoundFont::indexFile(InputStream& in, const InstrumentSettings& set
         if (i != terminal) summaries_.push_back(indexer.summary());
     }
     for (auto& [key, entry] : entries_) {
-        std::stable_sort(entry.regions.begin(), entry.regions.end(),
-                         [](const PendingRegion& a, const PendingRegion& b) { return a.filePos < b.filePos; });
+        std::stable_sort(
+            entry.regions.begin(), entry.regions.end(),
+            [](const PendingRegion& a, const PendingRegion& b) { return a.filePos < b.filePos; });
     }
     pendingRegions_ = indexer.regions();
 
@@ -758,8 +816,11 @@ std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry
             for (size_t j = 0; j < inst->regions.size(); ++j) {
                 const SampleRegion& o = inst->regions[j];
                 const PendingRegion& op = entry.regions[j];
-                bool candidate = op.filePos == pr.filePos && (o.fixedNote == 0 || (o.modeFlags & kRegionLooping) != 0);
-                if (settings_.antiAliasing) candidate = candidate && o.endPos == r.endPos && o.sampleRateHz == r.sampleRateHz;
+                bool candidate = op.filePos == pr.filePos &&
+                                 (o.fixedNote == 0 || (o.modeFlags & kRegionLooping) != 0);
+                if (settings_.antiAliasing)
+                    candidate =
+                        candidate && o.endPos == r.endPos && o.sampleRateHz == r.sampleRateHz;
                 // Only a buffer that holds all of this region's points can be shared.
                 if (candidate && owned[j] >= points) {
                     r.pcm = o.pcm;
@@ -775,18 +836,21 @@ std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry
             read(pr.filePos, pr.byteLength, buffer.get());
             for (size_t i = 0; i < 4; ++i) buffer[static_cast<size_t>(points) + i] = 0;
             if (settings_.antiAliasing && settings_.outputRate < r.sampleRateHz) {
-                antiAlias(buffer.get(), static_cast<size_t>(points), settings_.outputRate, r.sampleRateHz);
+                antiAlias(buffer.get(), static_cast<size_t>(points), settings_.outputRate,
+                          r.sampleRateHz);
             }
             int64_t bufferPoints = points;
             if (r.fixedNote != 0 && !loops) {
                 double f = tab.noteFreqMilliHz[r.fixedNote];
-                double a = (static_cast<double>(r.rootFreq) * settings_.outputRate) / (f * r.sampleRateHz);
+                double a =
+                    (static_cast<double>(r.rootFreq) * settings_.outputRate) / (f * r.sampleRateHz);
                 double newEnd = r.endPos * a;
                 if (newEnd < 2147483648.0) {
                     auto newPoints = static_cast<size_t>(static_cast<int64_t>(newEnd) >> 12) + 1;
                     auto resampled = std::make_unique<int16_t[]>(newPoints + 3);
-                    resampler->resample(std::span<const int16_t>(buffer.get(), static_cast<size_t>(points) + 3), 1.0 / a,
-                                        std::span<int16_t>(resampled.get(), newPoints));
+                    resampler->resample(
+                        std::span<const int16_t>(buffer.get(), static_cast<size_t>(points) + 3),
+                        1.0 / a, std::span<int16_t>(resampled.get(), newPoints));
                     resampled[newPoints] = resampled[newPoints + 1] = resampled[newPoints + 2] = 0;
                     r.endPos = static_cast<uint32_t>(newEnd);
                     r.loopStartPos = static_cast<uint32_t>(std::min(r.loopStartPos * a, newEnd));

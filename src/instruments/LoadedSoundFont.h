@@ -33,7 +33,7 @@ struct PendingRegion {
 
 struct PresetIndexEntry {
     int32_t program = 0;
-    int32_t bank = 0;     // kPercussionBank for drum kits
+    int32_t bank = 0;       // kPercussionBank for drum kits
     int32_t key = kAnyKey;  // drum kits: the one key this entry serves
     int32_t presetPos = 0;  // position in the file's preset table (display name)
     // Ascending filePos; equal positions keep the order they were made in.
@@ -51,7 +51,7 @@ struct PresetSummary {
 };
 
 class LoadedSoundFont {
-public:
+  public:
     explicit LoadedSoundFont(std::string fileName) : fileName_(std::move(fileName)) {}
 
     // Reads the file and builds the preset index; the file is closed again. On failure
@@ -95,7 +95,7 @@ public:
     size_t entryCount() const { return entries_.size(); }
     size_t pendingRegionCount() const { return pendingRegions_; }
 
-private:
+  private:
     Status indexFile(InputStream& in, const InstrumentSettings& settings);
     void fail(std::string reason);
 

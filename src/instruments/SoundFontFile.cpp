@@ -16,10 +16,12 @@ namespace {
 constexpr size_t kMaxProblems = 64;
 constexpr long kReadPiece = 1 << 20;
 
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
 // Byte 19 is forced to NUL, then trailing blanks go.
@@ -41,7 +43,7 @@ std::string fourcc(const uint8_t* id) {
 }
 
 class Walker {
-public:
+  public:
     Walker(InputStream& in, SoundFontFile& file) : in_(in), file_(file) {}
 
     void problem(std::string text) {
@@ -67,20 +69,21 @@ public:
             if (got < piece) break;
         }
         if (body.size() < want) {
-            problem("the \"" + id + "\" chunk is cut short: " + std::to_string(body.size()) + " of " +
-                    std::to_string(size) + " bytes are in the file");
+            problem("the \"" + id + "\" chunk is cut short: " + std::to_string(body.size()) +
+                    " of " + std::to_string(size) + " bytes are in the file");
             truncated_ = true;
         }
         return body;
     }
 
     // Records of `recordSize` bytes; a remainder is ignored.
-    std::vector<uint8_t> readTable(uint32_t size, size_t recordSize, const std::string& id, size_t& count) {
+    std::vector<uint8_t> readTable(uint32_t size, size_t recordSize, const std::string& id,
+                                   size_t& count) {
         std::vector<uint8_t> body = readBody(size, id);
         if (size % recordSize != 0 && !truncated_) {
-            problem("the \"" + id + "\" chunk's size " + std::to_string(size) + " is not a multiple of " +
-                    std::to_string(recordSize) + "; the last " + std::to_string(size % recordSize) +
-                    " bytes are ignored");
+            problem("the \"" + id + "\" chunk's size " + std::to_string(size) +
+                    " is not a multiple of " + std::to_string(recordSize) + "; the last " +
+                    std::to_string(size % recordSize) + " bytes are ignored");
         }
         count = body.size() / recordSize;
         return body;
@@ -90,7 +93,7 @@ public:
 
     Status walk();
 
-private:
+  private:
     bool walkList(const std::string& type, int64_t remaining);
     void handle(const std::string& list, const std::string& id, uint32_t size);
     void buildZones();
@@ -110,7 +113,8 @@ Status Walker::walk() {
     uint8_t header[12];
     long got = in_.readFully(header, 12);
     if (got <= 0) return makeError("not a SoundFont: the file is empty");
-    if (got < 4 || std::memcmp(header, "RIFF", 4) != 0) return makeError("not a SoundFont: no RIFF header");
+    if (got < 4 || std::memcmp(header, "RIFF", 4) != 0)
+        return makeError("not a SoundFont: no RIFF header");
     if (got < 12) return makeError("not a SoundFont: the file ends inside its RIFF header");
     if (std::memcmp(header + 8, "sfbk", 4) != 0) {
         return makeError("not a SoundFont: a RIFF file of the form \"" + fourcc(header + 8) + "\"");
@@ -217,7 +221,8 @@ void Walker::handle(const std::string& list, const std::string& id, uint32_t siz
             std::vector<uint8_t> body = readTable(size, 20, id, count);
             if (file_.sampleHeaders.empty() || file_.sampleHeaders.size() == count) {
                 file_.sampleHeaders.resize(count);
-                for (size_t i = 0; i < count; ++i) file_.sampleHeaders[i].name = readName(&body[i * 20]);
+                for (size_t i = 0; i < count; ++i)
+                    file_.sampleHeaders[i].name = readName(&body[i * 20]);
                 snamCount_ = count;
             }
         } else {
@@ -259,7 +264,8 @@ void Walker::handle(const std::string& list, const std::string& id, uint32_t siz
         std::vector<uint8_t> body = readTable(size, 4, id, count);
         std::vector<Generator>& gens = id == "pgen" ? presetGens_ : instrumentGens_;
         gens.resize(count);
-        for (size_t i = 0; i < count; ++i) gens[i] = Generator{le16(&body[i * 4]), le16(&body[i * 4 + 2])};
+        for (size_t i = 0; i < count; ++i)
+            gens[i] = Generator{le16(&body[i * 4]), le16(&body[i * 4 + 2])};
         (id == "pgen" ? havePgen_ : haveIgen_) = true;
     } else if (id == "shdr") {
         bool v2 = file_.versionMajor > 1;
@@ -270,8 +276,8 @@ void Walker::handle(const std::string& list, const std::string& id, uint32_t siz
         if (!v2) {
             // Names came from snam; the table follows the shdr count.
             if (snamCount_ != 0 && snamCount_ != count) {
-                problem("the sample name table (snam) has " + std::to_string(snamCount_) + " names for " +
-                        std::to_string(count) + " sample headers");
+                problem("the sample name table (snam) has " + std::to_string(snamCount_) +
+                        " names for " + std::to_string(count) + " sample headers");
             }
             size_t named = std::min(headers.size(), count);
             headers.resize(count);
@@ -301,7 +307,8 @@ void Walker::handle(const std::string& list, const std::string& id, uint32_t siz
                 h.pitchCorrection = 0;
                 h.sampleLink = 0;
                 if (h.start == 0) ramFromHere = true;
-                h.sampleType = ramFromHere ? kSampleMono : static_cast<uint16_t>(kSampleRomBit | kSampleMono);
+                h.sampleType =
+                    ramFromHere ? kSampleMono : static_cast<uint16_t>(kSampleRomBit | kSampleMono);
             }
         }
         haveShdr_ = true;
@@ -314,8 +321,9 @@ void Walker::handle(const std::string& list, const std::string& id, uint32_t siz
 // ends the zones of that header there; a bag whose generator index goes backwards does
 // the same.
 template <class Header>
-void cutZones(std::vector<Header>& headers, const std::vector<uint16_t>& bags, const std::vector<Generator>& gens,
-              const char* what, const char* bagId, const char* genId, Walker& w) {
+void cutZones(std::vector<Header>& headers, const std::vector<uint16_t>& bags,
+              const std::vector<Generator>& gens, const char* what, const char* bagId,
+              const char* genId, Walker& w) {
     if (headers.empty()) return;
     for (size_t i = 0; i + 1 < headers.size(); ++i) {
         Header& h = headers[i];
@@ -323,21 +331,24 @@ void cutZones(std::vector<Header>& headers, const std::vector<uint16_t>& bags, c
         int next = headers[i + 1].firstZone;
         if (next - first <= 0) continue;
         if (static_cast<size_t>(next) >= bags.size()) {
-            w.problem(std::string(what) + " \"" + h.name + "\": its zones run past the end of the \"" + bagId +
-                      "\" table (" + std::to_string(bags.size()) + " records)");
+            w.problem(std::string(what) + " \"" + h.name +
+                      "\": its zones run past the end of the \"" + bagId + "\" table (" +
+                      std::to_string(bags.size()) + " records)");
             next = static_cast<int>(bags.size()) - 1;
         }
         for (int j = first; j < next; ++j) {
             int from = bags[static_cast<size_t>(j)];
             int to = bags[static_cast<size_t>(j) + 1];
             if (to < from) {
-                w.problem(std::string(what) + " \"" + h.name + "\": zone " + std::to_string(j - first) +
+                w.problem(std::string(what) + " \"" + h.name + "\": zone " +
+                          std::to_string(j - first) +
                           " has a negative generator count; its zones end there");
                 break;
             }
             if (static_cast<size_t>(to) > gens.size()) {
-                w.problem(std::string(what) + " \"" + h.name + "\": zone " + std::to_string(j - first) +
-                          " points past the end of the \"" + genId + "\" table (" + std::to_string(gens.size()) +
+                w.problem(std::string(what) + " \"" + h.name + "\": zone " +
+                          std::to_string(j - first) + " points past the end of the \"" + genId +
+                          "\" table (" + std::to_string(gens.size()) +
                           " records); its zones end there");
                 break;
             }
@@ -350,7 +361,7 @@ void cutZones(std::vector<Header>& headers, const std::vector<uint16_t>& bags, c
 
 void Walker::buildZones() {
     if (!file_.hasPdta) return;
-    const char* missing = !havePhdr_ ? "phdr"
+    const char* missing = !havePhdr_   ? "phdr"
                           : !havePbag_ ? "pbag"
                           : !havePgen_ ? "pgen"
                           : !haveInst_ ? "inst"
@@ -358,10 +369,11 @@ void Walker::buildZones() {
                           : !haveIgen_ ? "igen"
                           : !haveShdr_ ? "shdr"
                                        : nullptr;
-    if (missing != nullptr) problem(std::string("the preset data lacks its \"") + missing + "\" chunk");
+    if (missing != nullptr)
+        problem(std::string("the preset data lacks its \"") + missing + "\" chunk");
     if (!file_.presets.empty() && file_.presets.back().name != "EOP") {
-        problem("the preset table has no closing \"EOP\" record; its last preset \"" + file_.presets.back().name +
-                "\" is taken as the closing record");
+        problem("the preset table has no closing \"EOP\" record; its last preset \"" +
+                file_.presets.back().name + "\" is taken as the closing record");
     }
     if (!file_.instruments.empty() && file_.instruments.back().name != "EOI") {
         problem("the instrument table has no closing \"EOI\" record; its last instrument \"" +
@@ -369,7 +381,8 @@ void Walker::buildZones() {
     }
     if (!(havePbag_ && havePgen_ && haveIbag_ && haveIgen_)) return;
     cutZones(file_.presets, presetBags_, presetGens_, "preset", "pbag", "pgen", *this);
-    cutZones(file_.instruments, instrumentBags_, instrumentGens_, "instrument", "ibag", "igen", *this);
+    cutZones(file_.instruments, instrumentBags_, instrumentGens_, "instrument", "ibag", "igen",
+             *this);
 }
 
 }  // namespace

@@ -14,7 +14,8 @@ LoadedSoundFont& SoundFontRegistry::registerFont(const std::string& fileName) {
     return *fonts_.front();
 }
 
-LoadedSoundFont& SoundFontRegistry::registerBytes(const std::string& name, std::span<const uint8_t> bytes) {
+LoadedSoundFont& SoundFontRegistry::registerBytes(const std::string& name,
+                                                  std::span<const uint8_t> bytes) {
     LoadedSoundFont& f = registerFont(name);
     (void)f.indexBytes(bytes, settings_);
     return f;
@@ -34,7 +35,8 @@ void SoundFontRegistry::unregisterFont(const std::string& fileName) {
             break;
         }
     }
-    if (current_ == fileName) current_ = fonts_.empty() ? std::string() : fonts_.front()->registeredName();
+    if (current_ == fileName)
+        current_ = fonts_.empty() ? std::string() : fonts_.front()->registeredName();
 }
 
 int SoundFontRegistry::indexAll() {
@@ -46,7 +48,8 @@ int SoundFontRegistry::indexAll() {
     return failed;
 }
 
-std::unique_ptr<Instrument> SoundFontRegistry::buildInstrument(int bank, int program, int key) const {
+std::unique_ptr<Instrument> SoundFontRegistry::buildInstrument(int bank, int program,
+                                                               int key) const {
     for (const auto& f : fonts_) {
         const PresetIndexEntry* e = f->find(bank, program, key);
         if (e != nullptr && e->regionCount() > 0) return f->build(*e);
@@ -78,9 +81,10 @@ Result<std::string> findDefaultSoundFont(const std::string& programFolder) {
     std::error_code ec;
     std::filesystem::path own = std::filesystem::path(programFolder) / kDefaultSoundFontName;
     if (std::filesystem::is_regular_file(own, ec)) return own.string();
-    if (std::filesystem::is_regular_file(kSystemSoundFontPath, ec)) return std::string(kSystemSoundFontPath);
+    if (std::filesystem::is_regular_file(kSystemSoundFontPath, ec))
+        return std::string(kSystemSoundFontPath);
     return makeError(2, "no SoundFont found: neither \"" + own.string() + "\" nor \"" +
-                                                   kSystemSoundFontPath + "\" exists");
+                            kSystemSoundFontPath + "\" exists");
 }
 
 }  // namespace svt

@@ -15,7 +15,7 @@
 namespace svt {
 
 class SoundFontRegistry {
-public:
+  public:
     explicit SoundFontRegistry(InstrumentSettings settings = {}) : settings_(std::move(settings)) {}
 
     // Registers `fileName` (or finds it) and makes it the current font; the previous
@@ -43,7 +43,7 @@ public:
     // New settings apply to fonts indexed from now on; indexed fonts are indexed again.
     void setSettings(const InstrumentSettings& settings);
 
-private:
+  private:
     InstrumentSettings settings_;
     std::vector<std::unique_ptr<LoadedSoundFont>> fonts_;  // search order: front first
     std::string current_;

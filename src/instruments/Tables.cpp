@@ -13,7 +13,8 @@ SynthTables makeTables() {
         t.coarseBend[static_cast<size_t>(n)] = std::pow(2.0, n / 12.0);
     }
     for (int i = 0; i < 256; ++i) t.fineBend[static_cast<size_t>(i)] = std::pow(2.0, i / 3072.0);
-    for (int a = 0; a <= 960; ++a) t.attenuationGain[static_cast<size_t>(a)] = static_cast<float>(std::pow(2.0, -a / 160.0));
+    for (int a = 0; a <= 960; ++a)
+        t.attenuationGain[static_cast<size_t>(a)] = static_cast<float>(std::pow(2.0, -a / 160.0));
     for (int i = 0; i < 1024; ++i) {
         auto k = static_cast<size_t>(i);
         t.attackVolume[k] = i / 1023.0;

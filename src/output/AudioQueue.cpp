@@ -28,8 +28,12 @@ bool AudioQueue::timed() const {
     return device_ && (device_->flags & OF_PCM_STREAM) && (device_->flags & OF_CAN_TIME);
 }
 
-int AudioQueue::rate() const { return device_ ? device_->rate : kDefaultOutputRateHz; }
-bool AudioQueue::realTime() const { return device_ && (device_->flags & OF_CAN_TIME); }
+int AudioQueue::rate() const {
+    return device_ ? device_->rate : kDefaultOutputRateHz;
+}
+bool AudioQueue::realTime() const {
+    return device_ && (device_->flags & OF_CAN_TIME);
+}
 
 void AudioQueue::setup(OutputDevice& device, AudioQueueHooks* hooks) {
     device_ = &device;
@@ -44,7 +48,8 @@ void AudioQueue::setup(OutputDevice& device, AudioQueueHooks* hooks) {
     deviceQueueBytes_ = 0;
     if (timed()) {
         int queueBytes = 0;
-        if (device.acntl(OUT_REQ_GET_QUEUE_SIZE, &queueBytes) == 0 && queueBytes >= 2 * bucketBytes_)
+        if (device.acntl(OUT_REQ_GET_QUEUE_SIZE, &queueBytes) == 0 &&
+            queueBytes >= 2 * bucketBytes_)
             deviceQueueBytes_ = queueBytes / bytesPerFrame_ * bytesPerFrame_;
     }
     bucketCount_ = -1;  // makes setQueue build the buckets
@@ -210,7 +215,8 @@ size_t AudioQueue::putIntoBuckets(const uint8_t* bytes, size_t count, int& error
 }
 
 int AudioQueue::fillNoBlock() {
-    if (head_ < 0 || buckets_[head_].filled < static_cast<size_t>(bucketBytes_) || !timed()) return 0;
+    if (head_ < 0 || buckets_[head_].filled < static_cast<size_t>(bucketBytes_) || !timed())
+        return 0;
     int64_t n = freeSamples() * bytesPerFrame_ / bucketBytes_;
     while (n-- > 0 && head_ >= 0 && buckets_[head_].filled == static_cast<size_t>(bucketBytes_)) {
         if (writeHeadBucket() < 0) return -1;
@@ -228,7 +234,8 @@ int AudioQueue::add(const int32_t* samples, int frames) {
         const int chunk = std::min(frames, kBlockFrames);
         addedFrames_ += chunk;
         std::memcpy(scratch_.data(), samples, sizeof(int32_t) * 2 * static_cast<size_t>(chunk));
-        const size_t bytes = convertSamples(scratch_.data(), static_cast<size_t>(chunk), device_->encoding);
+        const size_t bytes =
+            convertSamples(scratch_.data(), static_cast<size_t>(chunk), device_->encoding);
         const auto* p = reinterpret_cast<const uint8_t*>(scratch_.data());
         samples += 2 * static_cast<size_t>(chunk);
         frames -= chunk;
@@ -346,7 +353,8 @@ int AudioQueue::flush(bool discard) {
 double AudioQueue::drainSleep(double end, double now) {
     const double r = std::max(1, rate());
     double seconds = end - now;
-    if (deviceQueueBytes_ > 0) seconds = std::min(seconds, static_cast<double>(deviceQueueFrames() / 5) / r);
+    if (deviceQueueBytes_ > 0)
+        seconds = std::min(seconds, static_cast<double>(deviceQueueFrames() / 5) / r);
     if (hooks_) {
         const int64_t due = hooks_->framesToNextNotice();
         if (due >= 0) seconds = std::min(seconds, static_cast<double>(due) / r);
@@ -400,6 +408,8 @@ int64_t AudioQueue::bucketFrames() const {
     return static_cast<int64_t>(bytes / bytesPerFrame_);
 }
 
-int64_t AudioQueue::freeSamples() { return deviceQueueFrames() - queuedSamples(); }
+int64_t AudioQueue::freeSamples() {
+    return deviceQueueFrames() - queuedSamples();
+}
 
 }  // namespace svt::output

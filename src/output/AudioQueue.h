@@ -18,20 +18,20 @@ namespace svt::output {
 
 // The millisecond clock positions are estimated with; tests substitute their own.
 class TickClock {
-public:
+  public:
     virtual ~TickClock() = default;
     virtual double nowSeconds() = 0;
     virtual void sleepSeconds(double seconds) = 0;
 };
 
 class SteadyClock final : public TickClock {
-public:
+  public:
     double nowSeconds() override;
     void sleepSeconds(double seconds) override;
 };
 
 class AudioQueue final : public AudioSink {
-public:
+  public:
     explicit AudioQueue(TickClock* clock = nullptr);
 
     // At the start of a run, with the device open: frame size, bucket size, device queue.
@@ -61,7 +61,9 @@ public:
     void outputChanged() override;
     // Which rates changeRate may switch to: the engine renders at one rate, so by default none
     // but the current one.
-    void setRateAcceptor(std::function<bool(int rateHz)> accept) { acceptRate_ = std::move(accept); }
+    void setRateAcceptor(std::function<bool(int rateHz)> accept) {
+        acceptRate_ = std::move(accept);
+    }
 
     int fillNoBlock();
     int64_t currentSample();
@@ -74,12 +76,14 @@ public:
     int64_t startCount() const { return startCount_; }
     bool filling() const { return filling_; }
 
-private:
+  private:
     struct Bucket {
         size_t filled = 0;
         int next = -1;
     };
-    uint8_t* bucketData(int index) { return data_.data() + static_cast<size_t>(index) * bucketBytes_; }
+    uint8_t* bucketData(int index) {
+        return data_.data() + static_cast<size_t>(index) * bucketBytes_;
+    }
     bool timed() const;
     void reset();
     size_t putIntoBuckets(const uint8_t* bytes, size_t count, int& error);

@@ -22,13 +22,15 @@ EncoderSearch EncoderSearch::forThisProgram() {
             platform::SettingsStore::forApplication("MarineCat", "GOGO_DLL").path()};
 }
 
-bool openEncoderModule(const EncoderSearch& search, platform::DynamicLibrary& library, std::string* loadedFrom) {
+bool openEncoderModule(const EncoderSearch& search, platform::DynamicLibrary& library,
+                       std::string* loadedFrom) {
     std::string candidates[3];
     if (!search.programFolder.empty() && !search.fileName.empty())
         candidates[0] = search.programFolder + "/" + search.fileName;
     candidates[1] = search.fileName;
     if (!search.settingsPath.empty()) {
-        std::optional<std::string> stored = platform::SettingsStore(search.settingsPath).readString(kEncoderPathKey);
+        std::optional<std::string> stored =
+            platform::SettingsStore(search.settingsPath).readString(kEncoderPathKey);
         if (stored && stored->size() <= kMaxStoredPathBytes) candidates[2] = *stored;
     }
     for (const std::string& path : candidates) {
@@ -83,7 +85,8 @@ bool encoderAvailable(const EncoderSearch& search) {
 }
 
 bool storeEncoderLocation(const EncoderSearch& search, const std::string& path) {
-    if (path.empty() || path.size() > kMaxStoredPathBytes || search.settingsPath.empty()) return false;
+    if (path.empty() || path.size() > kMaxStoredPathBytes || search.settingsPath.empty())
+        return false;
     platform::DynamicLibrary probe;
     if (!probe.open(path)) return false;
     probe.close();

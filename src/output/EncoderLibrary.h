@@ -30,7 +30,7 @@ struct EncoderSearch {
 inline constexpr const char* kEncoderPathKey = "INSTPATH";
 
 class EncoderLibrary {
-public:
+  public:
     EncoderLibrary() = default;
     EncoderLibrary(const EncoderLibrary&) = delete;
     EncoderLibrary& operator=(const EncoderLibrary&) = delete;
@@ -48,15 +48,21 @@ public:
     uint32_t setConfigure(uint32_t item, uintptr_t first, uintptr_t second) {
         return setConfigure_ ? setConfigure_(item, first, second) : kNotBound;
     }
-    uint32_t getConfigure(uint32_t item, void* out) { return getConfigure_ ? getConfigure_(item, out) : kNotBound; }
+    uint32_t getConfigure(uint32_t item, void* out) {
+        return getConfigure_ ? getConfigure_(item, out) : kNotBound;
+    }
     uint32_t detectConfigure() { return detectConfigure_ ? detectConfigure_() : kNotBound; }
     uint32_t processFrame() { return processFrame_ ? processFrame_() : kNotBound; }
     uint32_t closeCoder() { return closeCoder_ ? closeCoder_() : kNotBound; }
     uint32_t endCoder() { return endCoder_ ? endCoder_() : kNotBound; }
-    uint32_t getVersion(uint32_t* code, char* text) { return getVersion_ ? getVersion_(code, text) : kNotBound; }
-    uint32_t getUnitStates(uint32_t* units) { return getUnitStates_ ? getUnitStates_(units) : kNotBound; }
+    uint32_t getVersion(uint32_t* code, char* text) {
+        return getVersion_ ? getVersion_(code, text) : kNotBound;
+    }
+    uint32_t getUnitStates(uint32_t* units) {
+        return getUnitStates_ ? getUnitStates_(units) : kNotBound;
+    }
 
-private:
+  private:
     bool bindAll();
 
     platform::DynamicLibrary library_;
@@ -74,7 +80,8 @@ private:
 
 // Loads the library from the first place of `search` that has one, into `library`
 // (nothing bound yet); false when none loads.
-bool openEncoderModule(const EncoderSearch& search, platform::DynamicLibrary& library, std::string* loadedFrom);
+bool openEncoderModule(const EncoderSearch& search, platform::DynamicLibrary& library,
+                       std::string* loadedFrom);
 
 // True when a library can be loaded from one of the places (it is released at once).
 bool encoderAvailable(const EncoderSearch& search);

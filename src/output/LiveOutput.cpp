@@ -1,8 +1,8 @@
 #include "output/LiveOutput.h"
 
 #include <algorithm>
-#include <climits>
 #include <chrono>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -17,7 +17,9 @@ LiveOutput::LiveOutput(std::unique_ptr<platform::WaveSystem> system, TickClock* 
     extra[0] = kLiveDefaultBuffers;
 }
 
-LiveOutput::~LiveOutput() { closeOutput(); }
+LiveOutput::~LiveOutput() {
+    closeOutput();
+}
 
 void LiveOutput::setDeviceName(std::string name) {
     if (name == deviceName_) return;
@@ -53,9 +55,13 @@ void LiveOutput::setVolume(uint16_t left, uint16_t right) {
     if (device_) device_->setVolume(left, right);
 }
 
-bool LiveOutput::detect() { return system().deviceCount() > 0; }
+bool LiveOutput::detect() {
+    return system().deviceCount() > 0;
+}
 
-int LiveOutput::configuredCount() const { return std::max(kLiveMinimumBuffers, extra[0]); }
+int LiveOutput::configuredCount() const {
+    return std::max(kLiveMinimumBuffers, extra[0]);
+}
 
 int LiveOutput::bufferCount() const {
     std::lock_guard lock(mutex_);
@@ -70,7 +76,8 @@ int LiveOutput::busyCount() const {
 std::vector<int> LiveOutput::freeIndices() const {
     std::lock_guard lock(mutex_);
     std::vector<int> out;
-    for (int i = freeList_; i >= 0 && out.size() <= pool_.size(); i = pool_[static_cast<size_t>(i)].next)
+    for (int i = freeList_; i >= 0 && out.size() <= pool_.size();
+         i = pool_[static_cast<size_t>(i)].next)
         out.push_back(i);
     return out;
 }
@@ -78,8 +85,12 @@ std::vector<int> LiveOutput::freeIndices() const {
 void LiveOutput::callback(platform::WaveMessage message, uintptr_t user) {
     std::lock_guard lock(mutex_);
     switch (message) {
-        case platform::WaveMessage::Opened: say("%2d: Device opened.\n", busy_); break;
-        case platform::WaveMessage::Closed: say("%2d: Device closed.\n", busy_); break;
+        case platform::WaveMessage::Opened:
+            say("%2d: Device opened.\n", busy_);
+            break;
+        case platform::WaveMessage::Closed:
+            say("%2d: Device closed.\n", busy_);
+            break;
         case platform::WaveMessage::BufferDone:
             // A device that names a buffer it was never given cannot corrupt the pool.
             if (user < pool_.size()) putBuffer(static_cast<int>(user));
@@ -96,7 +107,8 @@ int LiveOutput::openOutput() {
     const int count = configuredCount();
     platform::WaveSystem& waves = system();
     if (waves.deviceCount() == 0) {
-        lastMessage_ = tr(language, "Kein Audiotreiber vorhanden!", "There is no audio device available!");
+        lastMessage_ =
+            tr(language, "Kein Audiotreiber vorhanden!", "There is no audio device available!");
         return -1;
     }
     // The device takes linear samples in its own byte order: 8 bits unsigned, wider signed.
@@ -116,7 +128,8 @@ int LiveOutput::openOutput() {
     device_ = waves.open(
         format_, [this](platform::WaveMessage m, uintptr_t user) { callback(m, user); }, &error);
     if (!device_) {
-        lastMessage_ = tr(language, "Audiotreiber kann nicht geöffnet werden!", "Audio device could not be opened!");
+        lastMessage_ = tr(language, "Audiotreiber kann nicht geöffnet werden!",
+                          "Audio device could not be opened!");
         if (!error.empty()) lastMessage_ += " (" + error + ")";
         return -1;
     }
@@ -191,7 +204,8 @@ void LiveOutput::waitOnePeriod(std::unique_lock<std::mutex>& lock) {
     } else {
         // A returned buffer ends the wait early.
         const int busyBefore = busy_;
-        returned_.wait_for(lock, std::chrono::milliseconds(waitPeriodMs_), [&] { return busy_ < busyBefore; });
+        returned_.wait_for(lock, std::chrono::milliseconds(waitPeriodMs_),
+                           [&] { return busy_ < busyBefore; });
     }
     say("%2d: Wait finished.\n", busy_);
 }
@@ -205,7 +219,8 @@ void LiveOutput::waitForAllBuffers() {
             clock_->sleepSeconds(waitPeriodMs_ / 1000.0);
             lock.lock();
         } else {
-            returned_.wait_for(lock, std::chrono::milliseconds(waitPeriodMs_), [&] { return busy_ == 0; });
+            returned_.wait_for(lock, std::chrono::milliseconds(waitPeriodMs_),
+                               [&] { return busy_ == 0; });
         }
     }
     say("%2d: All buffers dequeued.\n", busy_);
@@ -290,21 +305,25 @@ int LiveOutput::acntl(int request, void* argument) {
             return openOutput() < 0 ? -1 : 0;
         case OUT_REQ_GET_QUEUE_SIZE:
             if (argument == nullptr) return -1;
-            *static_cast<int*>(argument) =
-                (configuredCount() - 1) * kLiveQueueBlockFrames * channelsOf(encoding) * bytesPerSample(encoding);
+            *static_cast<int*>(argument) = (configuredCount() - 1) * kLiveQueueBlockFrames *
+                                           channelsOf(encoding) * bytesPerSample(encoding);
             return 0;
         case OUT_REQ_GET_SAMPLES:
         case OUT_REQ_GET_QUEUED: {
             // Only a device that knows what it has played answers: an estimate from the time
-            // of writing cannot see the system's own buffers behind it, and runs ahead of the sound.
+            // of writing cannot see the system's own buffers behind it, and runs ahead of the
+            // sound.
             if (argument == nullptr || !device_) return -1;
             const int64_t played = device_->playedFrames();
             if (played < 0) return -1;
-            const int64_t answer = request == OUT_REQ_GET_SAMPLES ? played : std::max<int64_t>(0, framesWritten_ - played);
+            const int64_t answer = request == OUT_REQ_GET_SAMPLES
+                                       ? played
+                                       : std::max<int64_t>(0, framesWritten_ - played);
             *static_cast<int*>(argument) = static_cast<int>(std::min<int64_t>(answer, INT32_MAX));
             return 0;
         }
-        default: return -1;
+        default:
+            return -1;
     }
 }
 

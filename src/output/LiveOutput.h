@@ -27,11 +27,12 @@ inline constexpr int kLiveMinimumBuffers = 8;
 inline constexpr int kLiveQueueBlockFrames = 4096;
 
 class LiveOutput final : public OutputDevice {
-public:
+  public:
     // `system`: where devices come from; null opens the platform's device named by
     // setDeviceName() (empty: the system's choice). `clock`: what the waits for free buffers
     // sleep on; null waits on the device's own returns for at most one period.
-    explicit LiveOutput(std::unique_ptr<platform::WaveSystem> system = nullptr, TickClock* clock = nullptr);
+    explicit LiveOutput(std::unique_ptr<platform::WaveSystem> system = nullptr,
+                        TickClock* clock = nullptr);
     ~LiveOutput() override;
 
     // Takes effect at the next open.
@@ -57,7 +58,7 @@ public:
     int waitPeriodMs() const { return waitPeriodMs_; }
     const platform::WaveFormat& format() const { return format_; }
 
-private:
+  private:
     struct PoolEntry {
         int index = 0;
         bool prepared = false;

@@ -20,9 +20,12 @@ int readEncoderInput(void* buffer, uint32_t bytes) {
 
 }  // namespace
 
-Mp3Encoder::Mp3Encoder(EncoderSearch search, RingWait wait) : search_(std::move(search)), ring_(wait) {}
+Mp3Encoder::Mp3Encoder(EncoderSearch search, RingWait wait)
+    : search_(std::move(search)), ring_(wait) {}
 
-Mp3Encoder::~Mp3Encoder() { close(); }
+Mp3Encoder::~Mp3Encoder() {
+    close();
+}
 
 void Mp3Encoder::stopThread() {
     if (thread_.joinable()) {
@@ -86,7 +89,8 @@ void Mp3Encoder::encode() {
     library_.getVersion(&version, versionText);
 
     const auto tag = makeTitleTag(title_);
-    if (!title_.empty()) library_.setConfigure(MPGE_ITEM_TAG, tag.size(), reinterpret_cast<uintptr_t>(tag.data()));
+    if (!title_.empty())
+        library_.setConfigure(MPGE_ITEM_TAG, tag.size(), reinterpret_cast<uintptr_t>(tag.data()));
     if (fileName_ == "-")
         library_.setConfigure(MPGE_ITEM_OUTPUT, 1, 0);
     else
@@ -94,21 +98,26 @@ void Mp3Encoder::encode() {
 
     MPGE_INPUT input{&readEncoderInput, MPGE_LENGTH_UNKNOWN, format_.bitsPerSample == 16 ? 16u : 8u,
                      static_cast<uint32_t>(format_.rateHz), format_.channels == 1 ? 1u : 2u};
-    uint32_t r = library_.setConfigure(MPGE_ITEM_INPUT, MPGE_INPUT_READER, reinterpret_cast<uintptr_t>(&input));
+    uint32_t r = library_.setConfigure(MPGE_ITEM_INPUT, MPGE_INPUT_READER,
+                                       reinterpret_cast<uintptr_t>(&input));
     if (r != 0) return fail(r);
     if (version < kFirstVersionWithoutOldItems) {
         // Older libraries need the sample layout spelled out: byte order (ours is never
         // swapped), 8-bit input, mono.
-        const uint32_t old[][2] = {{7, 0}, {20, 0}, {21, format_.bitsPerSample == 8 ? 1u : 0u},
+        const uint32_t old[][2] = {{7, 0},
+                                   {20, 0},
+                                   {21, format_.bitsPerSample == 8 ? 1u : 0u},
                                    {22, format_.channels == 1 ? 1u : 0u}};
         for (const auto& [item, value] : old)
             if ((r = library_.setConfigure(item, value, 0)) != 0) return fail(r);
     }
     if (settings_.bitrateKbps > 0 &&
-        (r = library_.setConfigure(MPGE_ITEM_BITRATE, static_cast<uintptr_t>(settings_.bitrateKbps), 0)) != 0)
+        (r = library_.setConfigure(MPGE_ITEM_BITRATE, static_cast<uintptr_t>(settings_.bitrateKbps),
+                                   0)) != 0)
         return fail(r);
     if (settings_.vbrQuality >= 0 &&
-        (r = library_.setConfigure(MPGE_ITEM_VBR, static_cast<uintptr_t>(settings_.vbrQuality), 0)) != 0)
+        (r = library_.setConfigure(MPGE_ITEM_VBR, static_cast<uintptr_t>(settings_.vbrQuality),
+                                   0)) != 0)
         return fail(r);
     if ((r = library_.detectConfigure()) != 0) return fail(r);
 

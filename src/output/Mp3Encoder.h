@@ -24,7 +24,7 @@ struct Mp3InputFormat {
 };
 
 class Mp3Encoder {
-public:
+  public:
     static constexpr size_t kMaxFileNameBytes = 4095;
 
     explicit Mp3Encoder(EncoderSearch search, RingWait wait = RingWait::Notify);
@@ -54,7 +54,7 @@ public:
     const std::string& fileName() const { return fileName_; }
     Mp3Ring& ring() { return ring_; }
 
-private:
+  private:
     void run();
     void encode();
     void stopThread();

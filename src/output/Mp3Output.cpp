@@ -24,17 +24,24 @@ int32_t encoderEncoding(int32_t e) {
 
 }  // namespace
 
-const char* encoderLoadMessage(Language language) { return tr(language, kLoadGerman, kLoadEnglish); }
+const char* encoderLoadMessage(Language language) {
+    return tr(language, kLoadGerman, kLoadEnglish);
+}
 
-Mp3Output::Mp3Output(EncoderSearch search, RingWait wait) : search_(search), encoder_(std::move(search), wait) {
+Mp3Output::Mp3Output(EncoderSearch search, RingWait wait)
+    : search_(search), encoder_(std::move(search), wait) {
     idName = "MP3";
     idCharacter = 'g';
     flags = OF_PCM_STREAM;
 }
 
-Mp3Output::~Mp3Output() { closeFile(); }
+Mp3Output::~Mp3Output() {
+    closeFile();
+}
 
-bool Mp3Output::encoderAvailable() const { return output::encoderAvailable(search_); }
+bool Mp3Output::encoderAvailable() const {
+    return output::encoderAvailable(search_);
+}
 
 void Mp3Output::fail(const char* german, const char* english) {
     lastMessage_ = tr(language, german, english);
@@ -81,7 +88,9 @@ int Mp3Output::closeFile() {
     return 0;
 }
 
-int Mp3Output::closeOutput() { return closeFile(); }
+int Mp3Output::closeOutput() {
+    return closeFile();
+}
 
 int Mp3Output::outputData(const uint8_t* bytes, size_t count) {
     const long taken = encoder_.output(bytes, count);

@@ -18,8 +18,9 @@ namespace svt::output {
 const char* encoderLoadMessage(Language language);
 
 class Mp3Output final : public OutputDevice {
-public:
-    explicit Mp3Output(EncoderSearch search = EncoderSearch::forThisProgram(), RingWait wait = RingWait::Notify);
+  public:
+    explicit Mp3Output(EncoderSearch search = EncoderSearch::forThisProgram(),
+                       RingWait wait = RingWait::Notify);
     ~Mp3Output() override;
 
     int openOutput() override;
@@ -45,7 +46,7 @@ public:
     // open; true when it stored a new location.
     std::function<bool()> locateEncoder;
 
-private:
+  private:
     int startFile(const std::string& path, const std::string& title);
     int closeFile();
     void fail(const char* german, const char* english);

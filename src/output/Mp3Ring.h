@@ -20,7 +20,7 @@ enum class EncoderState : int { Running = 0, InputEnded = 1, Failed = -1 };
 enum class RingWait { Sleep, Notify };
 
 class Mp3Ring {
-public:
+  public:
     static constexpr size_t kBytes = 262'144;
 
     explicit Mp3Ring(RingWait wait = RingWait::Notify) : wait_(wait) {}
@@ -50,14 +50,14 @@ public:
     void setState(EncoderState s);
     size_t filled() const;
 
-private:
+  private:
     void notifyWaiters();  // under the lock
     size_t copyIn(const uint8_t* bytes, size_t n);
     size_t copyOut(uint8_t* buffer, size_t n);
 
     const RingWait wait_;
     std::unique_ptr<uint8_t[]> data_;  // made on first use
-    bool ensureData();  // under the lock; false when there is no memory
+    bool ensureData();                 // under the lock; false when there is no memory
 
     size_t readPos_ = 0;
     size_t fill_ = 0;

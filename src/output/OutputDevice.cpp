@@ -13,18 +13,41 @@ bool applyEncodingLetters(std::string_view letters, int32_t& encoding) {
     int32_t e = encoding;
     for (char c : letters) {
         switch (c) {
-            case '1': e = (e & ~0x58) | 0x04; break;
-            case '2': e = (e & ~0x1C) | 0x40; break;
-            case '8': e &= ~0x44; break;
-            case 'A': e = (e & ~0x6E) | 0x10; break;
-            case 'M': e |= 0x01; break;
-            case 'S': e &= ~0x01; break;
-            case 'U': e = (e & ~0x76) | 0x08; break;
-            case 'l': e &= ~0x18; break;
-            case 's': e = (e & ~0x18) | 0x02; break;
-            case 'u': e &= ~0x1A; break;
-            case 'x': e = (e & ~0x18) ^ 0x20; break;
-            default: return false;
+            case '1':
+                e = (e & ~0x58) | 0x04;
+                break;
+            case '2':
+                e = (e & ~0x1C) | 0x40;
+                break;
+            case '8':
+                e &= ~0x44;
+                break;
+            case 'A':
+                e = (e & ~0x6E) | 0x10;
+                break;
+            case 'M':
+                e |= 0x01;
+                break;
+            case 'S':
+                e &= ~0x01;
+                break;
+            case 'U':
+                e = (e & ~0x76) | 0x08;
+                break;
+            case 'l':
+                e &= ~0x18;
+                break;
+            case 's':
+                e = (e & ~0x18) | 0x02;
+                break;
+            case 'u':
+                e &= ~0x1A;
+                break;
+            case 'x':
+                e = (e & ~0x18) ^ 0x20;
+                break;
+            default:
+                return false;
         }
         e = normalizeEncoding(e);
     }
@@ -38,7 +61,8 @@ int bytesPerSample(int32_t encoding) {
     return 1;
 }
 
-UnavailableOutput::UnavailableOutput(char id, std::string displayName, int32_t flagBits, std::string reason)
+UnavailableOutput::UnavailableOutput(char id, std::string displayName, int32_t flagBits,
+                                     std::string reason)
     : reason_(std::move(reason)) {
     idCharacter = id;
     idName = std::move(displayName);

@@ -37,11 +37,15 @@ int32_t normalizeEncoding(int32_t encoding);
 // `encoding`; false (and `encoding` untouched) when a letter is unknown.
 bool applyEncodingLetters(std::string_view letters, int32_t& encoding);
 int bytesPerSample(int32_t encoding);
-inline int channelsOf(int32_t encoding) { return (encoding & ENC_MONO) ? 1 : 2; }
-inline int bytesPerFrame(int32_t encoding) { return channelsOf(encoding) * bytesPerSample(encoding); }
+inline int channelsOf(int32_t encoding) {
+    return (encoding & ENC_MONO) ? 1 : 2;
+}
+inline int bytesPerFrame(int32_t encoding) {
+    return channelsOf(encoding) * bytesPerSample(encoding);
+}
 
 class OutputDevice {
-public:
+  public:
     virtual ~OutputDevice() = default;
 
     int32_t rate = 44100;
@@ -77,7 +81,7 @@ public:
     // The file written for the current or last song (for display and the listen question).
     const std::string& lastOutputPath() const { return lastOutputPath_; }
 
-protected:
+  protected:
     std::string lastMessage_;
     std::string lastOutputPath_;
 };
@@ -85,14 +89,14 @@ protected:
 // A device that is known to the list but cannot open here (yet): its open fails with a
 // message that says so.
 class UnavailableOutput final : public OutputDevice {
-public:
+  public:
     UnavailableOutput(char id, std::string displayName, int32_t flagBits, std::string reason);
     int openOutput() override;
     int closeOutput() override { return 0; }
     int outputData(const uint8_t*, size_t) override { return -1; }
     int acntl(int, void*) override { return -1; }
 
-private:
+  private:
     std::string reason_;
 };
 

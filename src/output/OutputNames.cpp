@@ -6,7 +6,9 @@ namespace svt::output {
 
 namespace {
 
-bool isSeparator(char c) { return c == '/' || c == '\\'; }
+bool isSeparator(char c) {
+    return c == '/' || c == '\\';
+}
 
 // The last "." of the file part; npos when the file part has none (a dot in a folder name
 // does not start an extension).
@@ -23,7 +25,8 @@ size_t extensionDot(const std::string& path, size_t end) {
 std::string automaticOutputName(const std::string& songPath, const std::string& extension) {
     std::string name = songPath;
     size_t dot = extensionDot(name, name.size());
-    if (dot != std::string::npos && name.size() - dot == 3 && (name[dot + 1] == 'g' || name[dot + 1] == 'G') &&
+    if (dot != std::string::npos && name.size() - dot == 3 &&
+        (name[dot + 1] == 'g' || name[dot + 1] == 'G') &&
         (name[dot + 2] == 'z' || name[dot + 2] == 'Z')) {
         name.resize(dot);
         dot = extensionDot(name, name.size());
@@ -41,7 +44,9 @@ std::string automaticOutputName(const std::string& songPath, const std::string& 
     const bool upper = dot != std::string::npos && dot + 1 < name.size() &&
                        std::isupper(static_cast<unsigned char>(name[dot + 1]));
     std::string ext = extension;
-    for (char& c : ext) c = static_cast<char>(upper ? std::toupper(static_cast<unsigned char>(c)) : std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : ext)
+        c = static_cast<char>(upper ? std::toupper(static_cast<unsigned char>(c))
+                                    : std::tolower(static_cast<unsigned char>(c)));
     name.resize(stem);
     return name + "." + ext;
 }

@@ -13,7 +13,7 @@
 namespace svt::output {
 
 class Outputs {
-public:
+  public:
     static constexpr size_t kLive = 0, kWav = 1, kMp3 = 2, kCount = 3;
 
     Outputs();
@@ -24,7 +24,7 @@ public:
     // Puts a device in the place of the one with the same identifier character.
     void replace(std::unique_ptr<OutputDevice> device);
 
-private:
+  private:
     std::array<std::unique_ptr<OutputDevice>, kCount> devices_;
 };
 

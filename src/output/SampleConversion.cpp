@@ -13,7 +13,9 @@ namespace svt::output {
 
 namespace {
 
-inline int32_t clamp16(int32_t v) { return std::clamp(v >> 13, -32768, 32767); }
+inline int32_t clamp16(int32_t v) {
+    return std::clamp(v >> 13, -32768, 32767);
+}
 
 }  // namespace
 
@@ -73,7 +75,8 @@ size_t convertSamples(int32_t* samples, size_t frames, int32_t encoding) {
     if (encoding & ENC_MONO) {
         // Each mono value replaces the frame it came from, moving forward: safe in place.
         for (size_t i = 0; i < frames; ++i)
-            samples[i] = static_cast<int32_t>((static_cast<int64_t>(samples[2 * i]) + samples[2 * i + 1]) >> 1);
+            samples[i] = static_cast<int32_t>(
+                (static_cast<int64_t>(samples[2 * i]) + samples[2 * i + 1]) >> 1);
         count = frames;
     }
     auto* bytes = reinterpret_cast<uint8_t*>(samples);
@@ -81,17 +84,20 @@ size_t convertSamples(int32_t* samples, size_t frames, int32_t encoding) {
     const bool swap = (encoding & ENC_BYTESWAP) != 0;
 
     if (encoding & ENC_ULAW) {
-        for (size_t i = 0; i < count; ++i) bytes[i] = linearToUlaw(static_cast<int16_t>(clamp16(samples[i])));
+        for (size_t i = 0; i < count; ++i)
+            bytes[i] = linearToUlaw(static_cast<int16_t>(clamp16(samples[i])));
         return count;
     }
     if (encoding & ENC_ALAW) {
-        for (size_t i = 0; i < count; ++i) bytes[i] = linearToAlaw(static_cast<int16_t>(clamp16(samples[i])));
+        for (size_t i = 0; i < count; ++i)
+            bytes[i] = linearToAlaw(static_cast<int16_t>(clamp16(samples[i])));
         return count;
     }
     if (encoding & ENC_24BIT) {
         for (size_t i = 0; i < count; ++i) {
             const int32_t v = std::clamp(samples[i] >> 5, -8388608, 8388607);
-            uint8_t lo = static_cast<uint8_t>(v), mid = static_cast<uint8_t>(v >> 8), hi = static_cast<uint8_t>(v >> 16);
+            uint8_t lo = static_cast<uint8_t>(v), mid = static_cast<uint8_t>(v >> 8),
+                    hi = static_cast<uint8_t>(v >> 16);
             if (!isSigned) hi ^= 0x80;
             uint8_t* p = bytes + 3 * i;
             if (swap) {

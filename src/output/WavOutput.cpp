@@ -50,11 +50,15 @@ WavOutput::WavOutput() {
     flags = OF_PCM_STREAM;
 }
 
-WavOutput::~WavOutput() { closeFile(); }
+WavOutput::~WavOutput() {
+    closeFile();
+}
 
 void WavOutput::fail(const char* german, const char* english, const std::string& path, int error) {
     lastMessage_ = tr(language, german, english);
-    if (!path.empty()) lastMessage_ += " (" + path + (error ? ": " + platform::OutputFile::errorText(error) : "") + ")";
+    if (!path.empty())
+        lastMessage_ +=
+            " (" + path + (error ? ": " + platform::OutputFile::errorText(error) : "") + ")";
 }
 
 int WavOutput::openOutput() {
@@ -80,13 +84,15 @@ int WavOutput::openFile(const std::string& path) {
     if (path == "-") {
         file_.useStandardOutput();
     } else if (const int error = path.empty() ? ENOENT : file_.create(path); error != 0) {
-        fail("Die Wave-Datei kann nicht erstellt werden!", "Wave file could not be created!", path, error);
+        fail("Die Wave-Datei kann nicht erstellt werden!", "Wave file could not be created!", path,
+             error);
         return -1;
     }
     uint8_t header[kWavHeaderBytes];
     makeWavHeader(header, encoding, rate, -1);
     if (const int error = file_.writeAll(header, sizeof header); error != 0) {
-        fail("Die Wave-Datei kann nicht erstellt werden!", "Wave file could not be created!", path, error);
+        fail("Die Wave-Datei kann nicht erstellt werden!", "Wave file could not be created!", path,
+             error);
         file_.close();
         return -1;
     }
@@ -103,7 +109,8 @@ int WavOutput::openFile(const std::string& path) {
 int WavOutput::outputData(const uint8_t* bytes, size_t count) {
     if (!file_.isOpen()) return -1;
     if (const int error = file_.writeAll(bytes, count); error != 0) {
-        fail("Die Datei konnte nicht geschrieben werden!", "The file could not be written!", lastOutputPath_, error);
+        fail("Die Datei konnte nicht geschrieben werden!", "The file could not be written!",
+             lastOutputPath_, error);
         return -1;
     }
     dataBytes_ += static_cast<int64_t>(count);
@@ -138,19 +145,23 @@ int WavOutput::closeFile() {
     if (!file_.isStandardOutput()) {
         if (updateHeader() < 0) result = -1;
         if (const int error = file_.close(); error != 0) {
-            fail("Die Datei konnte nicht geschrieben werden!", "The file could not be written!", lastOutputPath_, error);
+            fail("Die Datei konnte nicht geschrieben werden!", "The file could not be written!",
+                 lastOutputPath_, error);
             result = -1;
         }
     } else {
         file_.close();
     }
     if (result < 0 && lastMessage_.empty())
-        fail("Die Datei konnte nicht geschrieben werden!", "The file could not be written!", lastOutputPath_, 0);
+        fail("Die Datei konnte nicht geschrieben werden!", "The file could not be written!",
+             lastOutputPath_, 0);
     fd = -1;
     return result;
 }
 
-int WavOutput::closeOutput() { return closeFile(); }
+int WavOutput::closeOutput() {
+    return closeFile();
+}
 
 int WavOutput::acntl(int request, void*) {
     if (request == OUT_REQ_DISCARD) return 0;

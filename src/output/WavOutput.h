@@ -16,7 +16,7 @@ inline constexpr int64_t kWavUpdateInterval = 131072;
 inline constexpr size_t kWavHeaderBytes = 44;
 
 class WavOutput final : public OutputDevice {
-public:
+  public:
     WavOutput();
     ~WavOutput() override;
 
@@ -30,7 +30,7 @@ public:
     int64_t dataBytes() const { return dataBytes_; }
     bool cannotUpdate() const { return cannotUpdate_; }
 
-private:
+  private:
     int openFile(const std::string& path);
     int updateHeader();
     int closeFile();

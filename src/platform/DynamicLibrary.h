@@ -6,7 +6,7 @@
 namespace svt::platform {
 
 class DynamicLibrary {
-public:
+  public:
     DynamicLibrary() = default;
     DynamicLibrary(const DynamicLibrary&) = delete;
     DynamicLibrary& operator=(const DynamicLibrary&) = delete;
@@ -24,7 +24,7 @@ public:
     void* symbol(const char* name) const;
     const std::string& error() const { return error_; }
 
-private:
+  private:
     void* handle_ = nullptr;
     std::string error_;
 };

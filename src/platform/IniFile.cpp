@@ -6,8 +6,12 @@
 namespace svt::platform {
 namespace {
 
-bool isHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-int hexValue(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
+bool isHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+int hexValue(char c) {
+    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+}
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 void appendUtf8(std::string& out, uint32_t cp) {
@@ -31,7 +35,7 @@ void appendUtf8(std::string& out, uint32_t cp) {
 
 // Escapes carry UTF-16 code units; a high surrogate waits for its low half.
 class Utf16Sink {
-public:
+  public:
     explicit Utf16Sink(std::string& out) : out_(out) {}
     void unit(uint32_t u) {
         if (pendingHigh_ != 0) {
@@ -53,7 +57,7 @@ public:
         pendingHigh_ = 0;
     }
 
-private:
+  private:
     std::string& out_;
     uint32_t pendingHigh_ = 0;
 };
@@ -79,7 +83,8 @@ void appendHex(std::string& out, uint32_t v, int digits) {
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -92,8 +97,8 @@ std::string iniEscapeKey(std::string_view key) {
         if (c == '/') {
             out += '\\';
             ++i;
-        } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-                   c == '-' || c == '.') {
+        } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                   c == '_' || c == '-' || c == '.') {
             out += c;
             ++i;
         } else {
@@ -123,10 +128,11 @@ std::string iniUnescapeKey(std::string_view raw) {
         if (c == '\\') {
             sink.unit('/');
             ++i;
-        } else if (c == '%' && i + 5 < raw.size() && raw[i + 1] == 'U' && isHex(raw[i + 2]) && isHex(raw[i + 3]) &&
-                   isHex(raw[i + 4]) && isHex(raw[i + 5])) {
+        } else if (c == '%' && i + 5 < raw.size() && raw[i + 1] == 'U' && isHex(raw[i + 2]) &&
+                   isHex(raw[i + 3]) && isHex(raw[i + 4]) && isHex(raw[i + 5])) {
             uint32_t u = 0;
-            for (size_t k = 2; k < 6; ++k) u = (u << 4) | static_cast<uint32_t>(hexValue(raw[i + k]));
+            for (size_t k = 2; k < 6; ++k)
+                u = (u << 4) | static_cast<uint32_t>(hexValue(raw[i + k]));
             sink.unit(u);
             i += 6;
         } else if (c == '%' && i + 2 < raw.size() && isHex(raw[i + 1]) && isHex(raw[i + 2])) {
@@ -145,8 +151,8 @@ std::string iniUnescapeKey(std::string_view raw) {
 
 std::string iniEscapeValue(std::string_view text) {
     std::string body;
-    bool quote = !text.empty() && (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' ||
-                                   text.back() == '\t');
+    bool quote = !text.empty() && (text.front() == ' ' || text.front() == '\t' ||
+                                   text.back() == ' ' || text.back() == '\t');
     if (!text.empty() && text.front() == '@') body += '@';
     for (const char c : text) {
         switch (c) {
@@ -156,15 +162,33 @@ std::string iniEscapeValue(std::string_view text) {
                 quote = true;
                 body += c;
                 break;
-            case '"': body += "\\\""; break;
-            case '\\': body += "\\\\"; break;
-            case '\a': body += "\\a"; break;
-            case '\b': body += "\\b"; break;
-            case '\f': body += "\\f"; break;
-            case '\n': body += "\\n"; break;
-            case '\r': body += "\\r"; break;
-            case '\t': body += "\\t"; break;
-            case '\v': body += "\\v"; break;
+            case '"':
+                body += "\\\"";
+                break;
+            case '\\':
+                body += "\\\\";
+                break;
+            case '\a':
+                body += "\\a";
+                break;
+            case '\b':
+                body += "\\b";
+                break;
+            case '\f':
+                body += "\\f";
+                break;
+            case '\n':
+                body += "\\n";
+                break;
+            case '\r':
+                body += "\\r";
+                break;
+            case '\t':
+                body += "\\t";
+                break;
+            case '\v':
+                body += "\\v";
+                break;
             default:
                 if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
                     // Four digits, so a hex digit that follows is not taken into the escape.
@@ -227,13 +251,27 @@ std::optional<std::string> iniUnescapeValue(std::string_view raw) {
         if (++i >= raw.size()) break;
         const char e = raw[i++];
         switch (e) {
-            case 'a': literal('\a'); break;
-            case 'b': literal('\b'); break;
-            case 'f': literal('\f'); break;
-            case 'n': literal('\n'); break;
-            case 'r': literal('\r'); break;
-            case 't': literal('\t'); break;
-            case 'v': literal('\v'); break;
+            case 'a':
+                literal('\a');
+                break;
+            case 'b':
+                literal('\b');
+                break;
+            case 'f':
+                literal('\f');
+                break;
+            case 'n':
+                literal('\n');
+                break;
+            case 'r':
+                literal('\r');
+                break;
+            case 't':
+                literal('\t');
+                break;
+            case 'v':
+                literal('\v');
+                break;
             case 'x': {
                 uint32_t u = 0;
                 int digits = 0;
@@ -247,7 +285,8 @@ std::optional<std::string> iniUnescapeValue(std::string_view raw) {
             default:
                 if (e >= '0' && e <= '7') {
                     uint32_t v = static_cast<uint32_t>(e - '0');
-                    for (int digits = 1; digits < 3 && i < raw.size() && raw[i] >= '0' && raw[i] <= '7'; ++digits)
+                    for (int digits = 1;
+                         digits < 3 && i < raw.size() && raw[i] >= '0' && raw[i] <= '7'; ++digits)
                         v = v * 8 + static_cast<uint32_t>(raw[i++] - '0');
                     unit(v);
                 } else {
@@ -258,7 +297,8 @@ std::optional<std::string> iniUnescapeValue(std::string_view raw) {
     sink.finish();
     if (list) return std::nullopt;
     if (out.rfind("@@", 0) == 0) return out.substr(1);
-    if (out.rfind("@ByteArray(", 0) == 0 && out.back() == ')') return out.substr(11, out.size() - 12);
+    if (out.rfind("@ByteArray(", 0) == 0 && out.back() == ')')
+        return out.substr(11, out.size() - 12);
     if (!out.empty() && out.front() == '@') return std::nullopt;  // a value of another type
     return out;
 }
@@ -281,11 +321,13 @@ IniFile IniFile::parse(std::string_view text) {
             continue;
         }
         const size_t eq = t.find('=');
-        if (t.empty() || t.front() == ';' || t.front() == '#' || eq == std::string_view::npos || eq == 0) {
+        if (t.empty() || t.front() == ';' || t.front() == '#' || eq == std::string_view::npos ||
+            eq == 0) {
             current->entries.push_back({{}, {}, std::string(line)});
             continue;
         }
-        current->entries.push_back({iniUnescapeKey(trim(t.substr(0, eq))), std::string(t.substr(eq + 1)), {}});
+        current->entries.push_back(
+            {iniUnescapeKey(trim(t.substr(0, eq))), std::string(t.substr(eq + 1)), {}});
     }
     return file;
 }
@@ -329,7 +371,8 @@ void IniFile::setValue(std::string_view section, std::string_view key, std::stri
         if (s.name == section) target = &s;
     if (target == nullptr) {
         const Section& prev = sections_.back();
-        const bool separated = prev.entries.empty() || (prev.entries.back().key.empty() && trim(prev.entries.back().rawLine).empty());
+        const bool separated = prev.entries.empty() || (prev.entries.back().key.empty() &&
+                                                        trim(prev.entries.back().rawLine).empty());
         if (!separated) sections_.back().entries.push_back({{}, {}, {}});
         sections_.push_back({std::string(section), {}});
         target = &sections_.back();
@@ -337,7 +380,9 @@ void IniFile::setValue(std::string_view section, std::string_view key, std::stri
     }
     // Keep the new line before the blank lines that end the section.
     auto at = target->entries.end();
-    while (at != target->entries.begin() && std::prev(at)->key.empty() && trim(std::prev(at)->rawLine).empty()) --at;
+    while (at != target->entries.begin() && std::prev(at)->key.empty() &&
+           trim(std::prev(at)->rawLine).empty())
+        --at;
     target->entries.insert(at, {std::string(key), raw, {}});
 }
 

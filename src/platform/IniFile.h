@@ -15,7 +15,7 @@
 namespace svt::platform {
 
 class IniFile {
-public:
+  public:
     static constexpr std::string_view kGeneral = "General";
 
     static IniFile parse(std::string_view text);
@@ -26,7 +26,7 @@ public:
     void setValue(std::string_view section, std::string_view key, std::string_view text);
     std::string text() const;
 
-private:
+  private:
     struct Entry {
         std::string key;       // unescaped; empty for a line that is kept as it is
         std::string rawValue;  // as in the file

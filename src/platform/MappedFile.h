@@ -8,7 +8,7 @@
 namespace svt::platform {
 
 class MappedFile {
-public:
+  public:
     MappedFile() = default;
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
@@ -27,7 +27,7 @@ public:
     size_t size() const { return size_; }
     bool isOpen() const { return data_ != nullptr; }
 
-private:
+  private:
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
 };

@@ -10,7 +10,7 @@
 namespace svt::platform {
 
 class OutputFile {
-public:
+  public:
     OutputFile() = default;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -39,7 +39,7 @@ public:
     // Text of a system error number, in the system's words.
     static std::string errorText(int error);
 
-private:
+  private:
     int fd_ = -1;
     bool owned_ = false;
 };

@@ -27,15 +27,18 @@ std::optional<std::string> readWhole(const std::string& path, std::string& why) 
     if (err == MappedFile::kMapFailed) {
         // An empty file maps as nothing; anything else that does not map is not a plain file.
         std::error_code ec;
-        if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0) return std::string();
+        if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0)
+            return std::string();
     }
-    why = path + ": cannot be read (" + std::generic_category().message(err > 0 ? err : EINVAL) + ")";
+    why =
+        path + ": cannot be read (" + std::generic_category().message(err > 0 ? err : EINVAL) + ")";
     return std::nullopt;
 }
 
 }  // namespace
 
-SettingsStore SettingsStore::forApplication(const std::string& organization, const std::string& application) {
+SettingsStore SettingsStore::forApplication(const std::string& organization,
+                                            const std::string& application) {
     return SettingsStore(configFolder() + "/" + organization + "/" + application + ".conf");
 }
 
@@ -60,7 +63,9 @@ Status SettingsStore::writeString(const std::string& key, const std::string& val
     // Written beside the file and renamed over it, so a reader never sees half a file.
     const std::string temp = path_ + ".new";
     FILE* f = std::fopen(temp.c_str(), "wb");
-    if (f == nullptr) return makeError(path_ + ": cannot be written (" + std::generic_category().message(errno) + ")");
+    if (f == nullptr)
+        return makeError(path_ + ": cannot be written (" + std::generic_category().message(errno) +
+                         ")");
     const bool written = std::fwrite(out.data(), 1, out.size(), f) == out.size();
     const bool closed = std::fclose(f) == 0;
     if (!written || !closed || std::rename(temp.c_str(), path_.c_str()) != 0) {

@@ -12,12 +12,13 @@
 namespace svt::platform {
 
 class SettingsStore {
-public:
+  public:
     // Files larger than this are not settings written by us or by QSettings.
     static constexpr size_t kMaxFileBytes = 1 << 20;
 
     explicit SettingsStore(std::string filePath) : path_(std::move(filePath)) {}
-    static SettingsStore forApplication(const std::string& organization, const std::string& application);
+    static SettingsStore forApplication(const std::string& organization,
+                                        const std::string& application);
 
     const std::string& path() const { return path_; }
 
@@ -27,7 +28,7 @@ public:
     // Stores `value` under `key`, keeping everything else in the file; creates the folder.
     Status writeString(const std::string& key, const std::string& value) const;
 
-private:
+  private:
     std::string path_;
 };
 

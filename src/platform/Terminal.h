@@ -17,7 +17,7 @@ int terminalColumns();
 // While it lives, standard input delivers single keys without echo; the previous
 // mode comes back when it is destroyed. Ctrl-C arrives as the byte 3.
 class RawKeyboard {
-public:
+  public:
     // nullptr when standard input is not a terminal.
     static std::unique_ptr<RawKeyboard> open();
     virtual ~RawKeyboard() = default;

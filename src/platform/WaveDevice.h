@@ -34,7 +34,7 @@ enum class WaveMessage { Opened, Closed, BufferDone };
 using WaveCallback = std::function<void(WaveMessage message, uintptr_t user)>;
 
 class WaveDevice {
-public:
+  public:
     virtual ~WaveDevice() = default;
     // Buffer preparation exists for devices that must lock memory; 0 = success.
     virtual int prepare(WaveBuffer&) { return 0; }
@@ -52,11 +52,12 @@ public:
 };
 
 class WaveSystem {
-public:
+  public:
     virtual ~WaveSystem() = default;
     virtual int deviceCount() = 0;
     // nullptr when the device cannot be opened with the format; `error` says why.
-    virtual std::unique_ptr<WaveDevice> open(const WaveFormat& format, WaveCallback callback, std::string* error) = 0;
+    virtual std::unique_ptr<WaveDevice> open(const WaveFormat& format, WaveCallback callback,
+                                             std::string* error) = 0;
 };
 
 // The system's sound devices; `deviceName` selects one. Empty: the one the environment

@@ -14,7 +14,7 @@ namespace svt {
 enum EffectBus : int { BUS_REVERB = 0, BUS_CHORUS = 1, BUS_DELAY = 2, BUS_EQ = 3, BUS_COUNT = 4 };
 
 class EffectRack {
-public:
+  public:
     virtual ~EffectRack() = default;
 
     // Reverb mode of the engine: 0 none, 1 and 2 the standard reverb, 3 and 4 the reverb the
@@ -48,8 +48,8 @@ public:
 
     // A channel's own two-band equaliser (XG part EQ): gains 64 flat (+-12 dB), frequency
     // values 4..40 (bass) and 28..58 (treble); channelEq runs it in place on the channel.
-    virtual void setChannelEq(int /*channel*/, int /*bassGain*/, int /*trebleGain*/, int /*bassFrequency*/,
-                              int /*trebleFrequency*/) {}
+    virtual void setChannelEq(int /*channel*/, int /*bassGain*/, int /*trebleGain*/,
+                              int /*bassFrequency*/, int /*trebleFrequency*/) {}
     virtual void channelEq(int /*channel*/, int64_t* /*block*/, int /*values*/) {}
 
     // System mode changed or the system was reset: every effect back to its defaults (the GS

@@ -10,7 +10,9 @@ namespace {
 
 // sin(t / (4 pi)): every factor of the sine-window Lagrange kernel, numerator and
 // denominator alike, goes through this one expression so that c_12(0) comes out as 1 exactly.
-double windowSine(double t) { return std::sin(t / (4.0 * std::numbers::pi)); }
+double windowSine(double t) {
+    return std::sin(t / (4.0 * std::numbers::pi));
+}
 
 std::unique_ptr<InterpolationTables> buildTables() {
     auto t = std::make_unique<InterpolationTables>();
@@ -98,7 +100,8 @@ void lagrangeRunScalar(const int16_t* pcm, int64_t position, int32_t increment, 
         out[k] = lagrangeFrame(pcm, position, table);
 }
 
-void linearRunScalar(const int16_t* pcm, int64_t position, int32_t increment, int count, int32_t* out) {
+void linearRunScalar(const int16_t* pcm, int64_t position, int32_t increment, int count,
+                     int32_t* out) {
     for (int k = 0; k < count; ++k, position += increment) {
         const int16_t* q = pcm + (position >> 12);
         const int32_t s0 = q[0];
@@ -138,12 +141,16 @@ int32_t newtonFrame(const int16_t* pcm, int64_t dataSamples, int64_t position,
 
 bool simdLevelAvailable(SimdLevel level) {
     switch (level) {
-        case SimdLevel::Scalar: return true;
+        case SimdLevel::Scalar:
+            return true;
 #if defined(__x86_64__) || defined(__i386__)
-        case SimdLevel::Sse2: return __builtin_cpu_supports("sse2");
-        case SimdLevel::Avx2: return __builtin_cpu_supports("avx2");
+        case SimdLevel::Sse2:
+            return __builtin_cpu_supports("sse2");
+        case SimdLevel::Avx2:
+            return __builtin_cpu_supports("avx2");
 #endif
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -155,9 +162,12 @@ SimdLevel bestSimdLevel() {
 
 const char* simdLevelName(SimdLevel level) {
     switch (level) {
-        case SimdLevel::Avx2: return "avx2";
-        case SimdLevel::Sse2: return "sse2";
-        default: return "scalar";
+        case SimdLevel::Avx2:
+            return "avx2";
+        case SimdLevel::Sse2:
+            return "sse2";
+        default:
+            return "scalar";
     }
 }
 

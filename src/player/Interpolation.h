@@ -47,10 +47,14 @@ const InterpolationTables& interpolationTables();
 inline double lfoSine(const InterpolationTables& t, int phase) {
     int j = phase & 0xFF;
     switch ((phase >> 8) & 3) {
-        case 0: return t.quarterSine[j];
-        case 1: return t.quarterSine[256 - j];
-        case 2: return -t.quarterSine[j];
-        default: return -t.quarterSine[256 - j];
+        case 0:
+            return t.quarterSine[j];
+        case 1:
+            return t.quarterSine[256 - j];
+        case 2:
+            return -t.quarterSine[j];
+        default:
+            return -t.quarterSine[256 - j];
     }
 }
 
@@ -91,9 +95,11 @@ void lagrangeRunAvx2(const int16_t* pcm, int64_t position, int32_t increment, in
 using LinearRunFn = void (*)(const int16_t* pcm, int64_t position, int32_t increment, int count,
                              int32_t* out);
 LinearRunFn linearRunFor(SimdLevel level);
-void linearRunScalar(const int16_t* pcm, int64_t position, int32_t increment, int count, int32_t* out);
+void linearRunScalar(const int16_t* pcm, int64_t position, int32_t increment, int count,
+                     int32_t* out);
 #if defined(__x86_64__) || defined(__i386__)
-void linearRunAvx2(const int16_t* pcm, int64_t position, int32_t increment, int count, int32_t* out);
+void linearRunAvx2(const int16_t* pcm, int64_t position, int32_t increment, int count,
+                   int32_t* out);
 #endif
 
 // One frame of the full kernel in portable code; the vector kernels use it for their tails.

@@ -14,12 +14,16 @@
 namespace svt {
 namespace {
 
-inline __m128 widenLow(__m128i v) { return _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16)); }
-inline __m128 widenHigh(__m128i v) { return _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16)); }
+inline __m128 widenLow(__m128i v) {
+    return _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16));
+}
+inline __m128 widenHigh(__m128i v) {
+    return _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16));
+}
 
 // The eight lane sums of one frame, as lanes 0..3 and 4..7.
-inline void sse2Lanes(const int16_t* pcm, int64_t position, const LagrangeRow* table,
-                      __m128& low, __m128& high) {
+inline void sse2Lanes(const int16_t* pcm, int64_t position, const LagrangeRow* table, __m128& low,
+                      __m128& high) {
     const int16_t* s = pcm + (position >> 12) - kLagrangeTapsBefore;
     const float* c = table[position & kFractionMask].c;
     __m128i g0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
@@ -61,11 +65,12 @@ void lagrangeRunSse2(const int16_t* pcm, int64_t position, int32_t increment, in
 namespace {
 
 __attribute__((target("avx2"))) inline __m256 group(const int16_t* p) {
-    return _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
+    return _mm256_cvtepi32_ps(
+        _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
 }
 
 __attribute__((target("avx2"))) inline __m256 avx2Lanes(const int16_t* pcm, int64_t position,
-                                                         const LagrangeRow* table) {
+                                                        const LagrangeRow* table) {
     const int16_t* s = pcm + (position >> 12) - kLagrangeTapsBefore;
     const float* c = table[position & kFractionMask].c;
     __m256 acc = _mm256_mul_ps(_mm256_load_ps(c), group(s));
@@ -86,7 +91,8 @@ __attribute__((target("avx2"))) inline void avx2Store8(const __m256* a, int32_t*
     __m256 q1 = _mm256_hadd_ps(h45, h67);
     __m256 low = _mm256_permute2f128_ps(q0, q1, 0x20);
     __m256 high = _mm256_permute2f128_ps(q0, q1, 0x31);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_cvttps_epi32(_mm256_add_ps(low, high)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                        _mm256_cvttps_epi32(_mm256_add_ps(low, high)));
 }
 
 // One frame's lane sums to its value, in the same order.
@@ -117,25 +123,28 @@ __attribute__((target("avx2"))) inline __m256 avx2WindowLanes(const float* w, co
 }  // namespace
 
 __attribute__((target("avx2"))) void lagrangeRunAvx2(const int16_t* pcm, int64_t position,
-                                                      int32_t increment, int count, int32_t* out,
-                                                      const LagrangeRow* table) {
+                                                     int32_t increment, int count, int32_t* out,
+                                                     const LagrangeRow* table) {
     int k = 0;
     const int64_t step = increment < 0 ? -int64_t(increment) : int64_t(increment);
     if (count >= 8 && step <= 16 * kFractionSteps) {
         alignas(32) float window[kWindowSamples];
         // Frames per stretch: a multiple of eight whose samples fit the window.
         const int perStretch =
-            int(std::min<int64_t>(count, (int64_t(kWindowSamples - kLagrangeTaps - 1) << 12) / std::max<int64_t>(step, 1))) & ~7;
+            int(std::min<int64_t>(count, (int64_t(kWindowSamples - kLagrangeTaps - 1) << 12) /
+                                             std::max<int64_t>(step, 1))) &
+            ~7;
         while (count - k >= 8) {
             const int n = std::min(perStretch, (count - k) & ~7);
             const int64_t last = position + int64_t(n - 1) * increment;
-            // Samples from..to (inclusive) are read: 12 before the lowest index, 13 after the highest.
+            // Samples from..to (inclusive) are read: 12 before the lowest index, 13 after the
+            // highest.
             const int64_t from = (std::min(position, last) >> 12) - kLagrangeTapsBefore;
-            const int length = int((std::max(position, last) >> 12) + kLagrangeTapsAfter - from + 1);
+            const int length =
+                int((std::max(position, last) >> 12) + kLagrangeTapsAfter - from + 1);
             const int16_t* src = pcm + from;
             int j = 0;
-            for (; j + 8 <= length; j += 8)
-                _mm256_store_ps(window + j, group(src + j));
+            for (; j + 8 <= length; j += 8) _mm256_store_ps(window + j, group(src + j));
             for (; j < length; ++j) window[j] = float(src[j]);
             for (int f = 0; f < n; f += 8) {
                 __m256 a[8];
@@ -153,7 +162,8 @@ __attribute__((target("avx2"))) void lagrangeRunAvx2(const int16_t* pcm, int64_t
         for (int j = 0; j < 8; ++j, position += increment) a[j] = avx2Lanes(pcm, position, table);
         avx2Store8(a, out + k);
     }
-    for (; k < count; ++k, position += increment) out[k] = avx2Sum1(avx2Lanes(pcm, position, table));
+    for (; k < count; ++k, position += increment)
+        out[k] = avx2Sum1(avx2Lanes(pcm, position, table));
 }
 
 namespace {
@@ -173,7 +183,7 @@ __attribute__((target("avx2"))) inline void linearStore8(__m256i pair, __m256i p
 // the pair s[i], s[i+1], which one 32-bit word at s + i holds (little-endian: s[i] in the low
 // half).
 __attribute__((target("avx2"))) void linearRunAvx2(const int16_t* pcm, int64_t position,
-                                                    int32_t increment, int count, int32_t* out) {
+                                                   int32_t increment, int count, int32_t* out) {
     int k = 0;
     // Positions are taken relative to the first whole sample in 32 bits; a run so fast that
     // they would not fit goes the scalar way.
@@ -181,9 +191,9 @@ __attribute__((target("avx2"))) void linearRunAvx2(const int16_t* pcm, int64_t p
     if (count >= 8 && span < (int64_t(1) << 30)) {
         const int16_t* base = pcm + (position >> 12);
         const int32_t first = int32_t(position & kFractionMask);
-        __m256i pos = _mm256_add_epi32(
-            _mm256_set1_epi32(first),
-            _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(increment)));
+        __m256i pos = _mm256_add_epi32(_mm256_set1_epi32(first),
+                                       _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7),
+                                                          _mm256_set1_epi32(increment)));
         const __m256i step = _mm256_set1_epi32(increment * 8);
         if (increment > 0 && increment <= 2 * kFractionSteps) {
             // At most two samples a frame, eight frames lie within 16 samples of their first
@@ -198,19 +208,23 @@ __attribute__((target("avx2"))) void linearRunAvx2(const int16_t* pcm, int64_t p
                 const int16_t* s = base + w;
                 const __m256i even = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
                 const __m256i odd = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 1));
-                const __m256i r = _mm256_sub_epi32(_mm256_srai_epi32(pos, 12), _mm256_set1_epi32(w));
+                const __m256i r =
+                    _mm256_sub_epi32(_mm256_srai_epi32(pos, 12), _mm256_set1_epi32(w));
                 const __m256i half = _mm256_srli_epi32(r, 1);
-                const __m256 fromEven = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(even, half));
+                const __m256 fromEven =
+                    _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(even, half));
                 const __m256 fromOdd = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(odd, half));
                 // Odd offsets have their low bit moved into the sign, which picks the odd word.
                 const __m256 pick = _mm256_castsi256_ps(_mm256_slli_epi32(r, 31));
-                linearStore8(_mm256_castps_si256(_mm256_blendv_ps(fromEven, fromOdd, pick)), pos, out + k);
+                linearStore8(_mm256_castps_si256(_mm256_blendv_ps(fromEven, fromOdd, pick)), pos,
+                             out + k);
                 pos = _mm256_add_epi32(pos, step);
             }
         }
         const int* words = reinterpret_cast<const int*>(base);
         for (; k + 8 <= count; k += 8) {
-            linearStore8(_mm256_i32gather_epi32(words, _mm256_srai_epi32(pos, 12), 2), pos, out + k);
+            linearStore8(_mm256_i32gather_epi32(words, _mm256_srai_epi32(pos, 12), 2), pos,
+                         out + k);
             pos = _mm256_add_epi32(pos, step);
         }
         position += int64_t(k) * increment;

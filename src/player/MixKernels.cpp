@@ -29,7 +29,8 @@ void filterRunFrom(const FilterRun& r, int from) {
         for (; i < r.segmentCount; ++i) {
             const FilterSegment& g = r.segments[i];
             const int begin = std::max(g.start, from);
-            const int end = i + 1 < r.segmentCount ? std::min(r.segments[i + 1].start, r.count) : r.count;
+            const int end =
+                i + 1 < r.segmentCount ? std::min(r.segments[i + 1].start, r.count) : r.count;
             local.s1Gain = g.s1Gain;
             local.s1FromIn = g.s1FromIn;
             local.s2FromS1 = g.s2FromS1;

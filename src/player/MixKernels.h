@@ -77,7 +77,8 @@ inline constexpr int kFilterLanes = 16;
 // Runs `n` (at most kFilterLanes) filters, each over its own run.
 using FilterRunsFn = void (*)(const FilterRun* runs, int n);
 // out[2k] += s[k] * left and out[2k + 1] += s[k] * right for k < count (mixes 0..kMaxMix).
-using MixConstantFn = void (*)(const int32_t* s, int count, int32_t left, int32_t right, int64_t* out);
+using MixConstantFn = void (*)(const int32_t* s, int count, int32_t left, int32_t right,
+                               int64_t* out);
 
 struct MixKernels {
     FilterRunsFn filterRuns;

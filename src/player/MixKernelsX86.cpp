@@ -19,11 +19,11 @@ namespace {
 struct FilterQuad {
     __m256i s1Gain, s1FromIn, s2FromS1, s2FromIn, s1, s2;
     __mmask8 active;
-    int nextStart;  // the earliest segment start ahead in any lane
+    int nextStart;                           // the earliest segment start ahead in any lane
     alignas(32) int64_t coefficients[4][4];  // [coefficient][lane]
     alignas(32) int64_t state[2][4];
-    int next[4];        // per lane: start of its next segment
-    int segment[4];     // per lane: index of its next segment
+    int next[4];     // per lane: start of its next segment
+    int segment[4];  // per lane: index of its next segment
     const FilterRun* run[4];
 };
 
@@ -82,7 +82,8 @@ SVT_TARGET_AVX512 void setUpQuad(FilterQuad& q, const FilterRun* runs, int n, in
             setLane(q, j, kSilentSegment);
         } else if (r.segmentCount == 0) {
             const VoiceFilter& f = *r.filter;
-            setLane(q, j, FilterSegment{0, true, false, f.s1Gain, f.s1FromIn, f.s2FromS1, f.s2FromIn});
+            setLane(q, j,
+                    FilterSegment{0, true, false, f.s1Gain, f.s1FromIn, f.s2FromS1, f.s2FromIn});
         } else {
             setLane(q, j, r.segments[0]);
         }
@@ -122,13 +123,15 @@ SVT_TARGET_AVX512 inline __m128i step(FilterQuad& q, __m128i in) {
     const __m256i x = _mm256_slli_epi64(_mm256_cvtepi32_epi64(in), 8);
     const __m256i d = _mm256_sub_epi64(x, q.s2);
     const __m256i s1 = _mm256_srai_epi64(
-        _mm256_add_epi64(_mm256_mullo_epi64(q.s1Gain, q.s1), _mm256_mullo_epi64(q.s1FromIn, d)), 24);
+        _mm256_add_epi64(_mm256_mullo_epi64(q.s1Gain, q.s1), _mm256_mullo_epi64(q.s1FromIn, d)),
+        24);
     const __m256i s2 = _mm256_add_epi64(
         q.s2, _mm256_srai_epi64(_mm256_add_epi64(_mm256_mullo_epi64(q.s2FromS1, q.s1),
                                                  _mm256_mullo_epi64(q.s2FromIn, d)),
                                 24));
     __m256i out = _mm256_srai_epi64(_mm256_add_epi64(q.s2, s2), 9);
-    out = _mm256_min_epi64(_mm256_max_epi64(out, _mm256_set1_epi64x(-(1 << 20))), _mm256_set1_epi64x(1 << 20));
+    out = _mm256_min_epi64(_mm256_max_epi64(out, _mm256_set1_epi64x(-(1 << 20))),
+                           _mm256_set1_epi64x(1 << 20));
     q.s1 = _mm256_mask_mov_epi64(q.s1, q.active, s1);
     q.s2 = _mm256_mask_mov_epi64(q.s2, q.active, s2);
     return _mm256_mask_cvtepi64_epi32(in, q.active, out);
@@ -142,7 +145,8 @@ SVT_TARGET_AVX512 void filterQuads(const FilterRun* runs, int n, int frames) {
     int32_t* lane[4 * kQuads];
     for (int g = 0; g < kQuads; ++g) {
         setUpQuad(q[g], runs, n, 4 * g);
-        for (int j = 0; j < 4; ++j) lane[4 * g + j] = 4 * g + j < n ? runs[4 * g + j].samples : runs[0].samples;
+        for (int j = 0; j < 4; ++j)
+            lane[4 * g + j] = 4 * g + j < n ? runs[4 * g + j].samples : runs[0].samples;
     }
     // Everything below is unrolled so that the states and the sixteen samples stay in registers.
     for (int k = 0; k < frames; k += 4) {
@@ -152,7 +156,8 @@ SVT_TARGET_AVX512 void filterQuads(const FilterRun* runs, int n, int frames) {
         for (int g = 0; g < kQuads; ++g) {
             changes = changes || q[g].nextStart < k + 4;
 #pragma GCC unroll 4
-            for (int j = 0; j < 4; ++j) v[g][j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lane[4 * g + j] + k));
+            for (int j = 0; j < 4; ++j)
+                v[g][j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lane[4 * g + j] + k));
             transpose(v[g]);
         }
         if (!changes) {
@@ -172,7 +177,8 @@ SVT_TARGET_AVX512 void filterQuads(const FilterRun* runs, int n, int frames) {
             transpose(v[g]);
 #pragma GCC unroll 4
             for (int j = 0; j < 4; ++j)
-                if (4 * g + j < n) _mm_storeu_si128(reinterpret_cast<__m128i*>(lane[4 * g + j] + k), v[g][j]);
+                if (4 * g + j < n)
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(lane[4 * g + j] + k), v[g][j]);
         }
     }
     for (int g = 0; g < kQuads; ++g) finishQuad(q[g], runs, n, 4 * g);
@@ -215,7 +221,8 @@ __attribute__((target("avx2"))) void mixConstantAvx2(const int32_t* s, int count
     const __m256i second = _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);
     int k = 0;
     for (; k + 4 <= count; k += 4) {
-        const __m256i x = _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k)));
+        const __m256i x =
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k)));
         __m256i* o = reinterpret_cast<__m256i*>(out + 2 * k);
         const __m256i a = _mm256_mul_epi32(_mm256_permutevar8x32_epi32(x, first), mix);
         const __m256i b = _mm256_mul_epi32(_mm256_permutevar8x32_epi32(x, second), mix);

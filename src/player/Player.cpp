@@ -40,17 +40,21 @@ int keyCodeOf(const SongEvent& event) {
 
 int systemModeOfMaker(uint8_t maker) {
     switch (maker) {
-        case 0x41: return SYSTEM_GS_RESET;
-        case 0x43: return SYSTEM_XG_ON;
-        case 0x7E: return SYSTEM_GM_ON;
-        default: return SYSTEM_GM_OFF;
+        case 0x41:
+            return SYSTEM_GS_RESET;
+        case 0x43:
+            return SYSTEM_XG_ON;
+        case 0x7E:
+            return SYSTEM_GM_ON;
+        default:
+            return SYSTEM_GM_OFF;
     }
 }
 
 }  // namespace
 
-Player::Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis, ControlInterface& control,
-               PlayerControls* controls)
+Player::Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis,
+               ControlInterface& control, PlayerControls* controls)
     : input_(input),
       banks_(banks),
       synthesis_(synthesis),
@@ -60,7 +64,9 @@ Player::Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis, C
     trace_.setDeliver([this](const PlayerNotice& n) { control_->event(n); });
 }
 
-int Player::rate() const { return sink_ ? sink_->rate() : kDefaultOutputRateHz; }
+int Player::rate() const {
+    return sink_ ? sink_->rate() : kDefaultOutputRateHz;
+}
 
 int64_t Player::sampleTimeOf(const SongEvent& event) const {
     return static_cast<int64_t>(static_cast<double>(event.time) * controls_.timeRatio + 0.5);
@@ -172,11 +178,13 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
             drumChanges_ = (song_->drumMask ^ song_->drumMask2) & 0xFFFFu;
         }
 
-        controls_.timeRatio = timeRatio > 0 ? std::clamp(timeRatio, kMinTimeRatio, kMaxTimeRatio) : 1.0;
+        controls_.timeRatio =
+            timeRatio > 0 ? std::clamp(timeRatio, kMinTimeRatio, kMaxTimeRatio) : 1.0;
         trace_.setOffset(0);
         const ConvertedSong& song = read->song;
         totalSamples_ = song.totalSamples;
-        notify(NoticePlayStart, false, static_cast<int32_t>(std::min<int64_t>(scaledTotal(), INT32_MAX)));
+        notify(NoticePlayStart, false,
+               static_cast<int32_t>(std::min<int64_t>(scaledTotal(), INT32_MAX)));
         if (sink_->control(OUT_REQ_PLAY_START, fileName) < 0) {
             // The output could not start this song (a file that cannot be created): nothing
             // is played, so nothing half-written is taken for done.
@@ -214,12 +222,14 @@ int Player::playEvents(std::span<const SongEvent> events, int64_t totalSamples) 
     if (restartPosition_ > 0) {
         // The front-end shows the channels as they are where the song goes on.
         for (int c = 0; c < kChannels; ++c)
-            for (int code : {NoticeVolume, NoticeExpression, NoticeSustain, NoticeModWheel, NoticePitchBend,
-                             NoticeProgram, NoticeTemperType, NoticeMute, NoticeChorusLevel, NoticeReverbLevel})
+            for (int code : {NoticeVolume, NoticeExpression, NoticeSustain, NoticeModWheel,
+                             NoticePitchBend, NoticeProgram, NoticeTemperType, NoticeMute,
+                             NoticeChorusLevel, NoticeReverbLevel})
                 if (code == NoticeProgram)
                     programNotice(c, false);
                 else
-                    notify(code, false, c, code == NoticeMute ? int32_t((controls_.channelMuteMask >> c) & 1u) : 0);
+                    notify(code, false, c,
+                           code == NoticeMute ? int32_t((controls_.channelMuteMask >> c) & 1u) : 0);
     }
     if (events_.empty()) return CmdTuneEnd;
     result = CmdNone;
@@ -257,13 +267,34 @@ int Player::applyEvent(const SongEvent& event) {
             applyToChannels(event, true);
             notify(NoticePitchBend, true, event.channel, event.a + 128 * event.b);
             break;
-        case EV_MODULATION: applyToChannels(event, true); notify(NoticeModWheel, true, event.channel, event.a); break;
-        case EV_VOLUME: applyToChannels(event, true); notify(NoticeVolume, true, event.channel, event.a); break;
-        case EV_PAN: applyToChannels(event, true); notify(NoticePanning, true, event.channel, event.a); break;
-        case EV_EXPRESSION: applyToChannels(event, true); notify(NoticeExpression, true, event.channel, event.a); break;
-        case EV_SUSTAIN: applyToChannels(event, true); notify(NoticeSustain, true, event.channel, event.a); break;
-        case EV_REVERB_SEND: applyToChannels(event, true); notify(NoticeReverbLevel, true, event.channel, event.a); break;
-        case EV_CHORUS_SEND: applyToChannels(event, true); notify(NoticeChorusLevel, true, event.channel, event.a); break;
+        case EV_MODULATION:
+            applyToChannels(event, true);
+            notify(NoticeModWheel, true, event.channel, event.a);
+            break;
+        case EV_VOLUME:
+            applyToChannels(event, true);
+            notify(NoticeVolume, true, event.channel, event.a);
+            break;
+        case EV_PAN:
+            applyToChannels(event, true);
+            notify(NoticePanning, true, event.channel, event.a);
+            break;
+        case EV_EXPRESSION:
+            applyToChannels(event, true);
+            notify(NoticeExpression, true, event.channel, event.a);
+            break;
+        case EV_SUSTAIN:
+            applyToChannels(event, true);
+            notify(NoticeSustain, true, event.channel, event.a);
+            break;
+        case EV_REVERB_SEND:
+            applyToChannels(event, true);
+            notify(NoticeReverbLevel, true, event.channel, event.a);
+            break;
+        case EV_CHORUS_SEND:
+            applyToChannels(event, true);
+            notify(NoticeChorusLevel, true, event.channel, event.a);
+            break;
         case EV_DRUM_PART:
             applyToChannels(event, true);
             notify(NoticeDrumPart, true, event.channel, event.a ? 1 : 0);
@@ -272,17 +303,27 @@ int Player::applyEvent(const SongEvent& event) {
             tempo_ = tempoOf(event);
             notify(NoticeTempo, true, tempo_);
             break;
-        case EV_TEXT_GS_TRACK: case EV_LYRIC: case EV_MARKER: case EV_GS_DISPLAY_TEXT: case EV_TEXT:
+        case EV_TEXT_GS_TRACK:
+        case EV_LYRIC:
+        case EV_MARKER:
+        case EV_GS_DISPLAY_TEXT:
+        case EV_TEXT:
         case EV_KARAOKE_TEXT:
             notify(NoticeLyric, true, stringIndexOf(event));
             break;
-        case EV_GS_BITMAP: notify(NoticeGsLcd, true, stringIndexOf(event)); break;
-        case EV_MASTER_VOLUME: synthesis_.applyEvent(event, true); break;
+        case EV_GS_BITMAP:
+            notify(NoticeGsLcd, true, stringIndexOf(event));
+            break;
+        case EV_MASTER_VOLUME:
+            synthesis_.applyEvent(event, true);
+            break;
         case EV_SYSTEM_RESET:
             synthesis_.setSystemMode(event.a);
             resetSynthesis();
             break;
-        case EV_BEAT_MARK: notify(NoticeMetronome, true, event.a + 256 * (event.b & 0x0F), event.b >> 4); break;
+        case EV_BEAT_MARK:
+            notify(NoticeMetronome, true, event.a + 256 * (event.b & 0x0F), event.b >> 4);
+            break;
         case EV_KEY_SIGNATURE:
             if (options_.initialKeySignature == 8) {
                 controls_.keySignature = keyCodeOf(event);
@@ -303,17 +344,20 @@ int Player::applyEvent(const SongEvent& event) {
             applyToChannels(event, true);
             for (int c = 0; c < kChannels; ++c) notify(NoticeTemperType, true, c, event.a);
             break;
-        case EV_END_OF_SONG: return playOutEnd();
+        case EV_END_OF_SONG:
+            return playOutEnd();
         default:
-            if (isChannelEvent(event.type) || (event.type >= EV_SCALE_TYPE && event.type <= EV_SYSEX_XG_MSB))
+            if (isChannelEvent(event.type) ||
+                (event.type >= EV_SCALE_TYPE && event.type <= EV_SYSEX_XG_MSB))
                 applyToChannels(event, true);
             break;
     }
     if (event.type == EV_RESET_CONTROLLERS) {
         // The front-end shows the channel as the reset left it.
         const int c = event.channel;
-        for (int code : {NoticeVolume, NoticeExpression, NoticeSustain, NoticeModWheel, NoticePitchBend, NoticeProgram,
-                         NoticeMute, NoticeChorusLevel, NoticeReverbLevel})
+        for (int code :
+             {NoticeVolume, NoticeExpression, NoticeSustain, NoticeModWheel, NoticePitchBend,
+              NoticeProgram, NoticeMute, NoticeChorusLevel, NoticeReverbLevel})
             code == NoticeProgram ? programNotice(c, true) : notify(code, true, c);
     }
     return CmdNone;
@@ -367,7 +411,8 @@ int Player::endOfSongScan() const {
     const size_t stop = std::min(events_.size(), index_ + kEndScanEvents);
     for (size_t i = index_; i < stop; ++i) {
         const uint8_t type = events_[i].type;
-        if (type == EV_NOTE_ON || type == EV_RESERVED_254 || type == EV_SCRIPT_START || type == EV_SCRIPT_EVENT)
+        if (type == EV_NOTE_ON || type == EV_RESERVED_254 || type == EV_SCRIPT_START ||
+            type == EV_SCRIPT_EVENT)
             return 0;
         if (type == EV_END_OF_SONG) return static_cast<int>(i - index_) + 1;
     }
@@ -481,7 +526,8 @@ void Player::resetSynthesis() {
     for (int c = 0; c < kChannels; ++c) {
         if (!((drumChanges_ >> c) & 1u) || !song_) continue;
         const bool drum = (song_->drumMask >> c) & 1u;
-        synthesis_.applyEvent(SongEvent{0, EV_DRUM_PART, uint8_t(c), uint8_t(drum ? 1 : 0), 0}, false);
+        synthesis_.applyEvent(SongEvent{0, EV_DRUM_PART, uint8_t(c), uint8_t(drum ? 1 : 0), 0},
+                              false);
     }
 }
 
@@ -514,7 +560,8 @@ void Player::forceKeySignature() {
 void Player::transpose(int32_t semitones) {
     const int d = std::clamp<int32_t>(semitones, -kMaxKeyOffset, kMaxKeyOffset);
     controls_.temperamentIndex = floorMod(controls_.temperamentIndex + d, 12);
-    controls_.noteKeyOffset = std::clamp(controls_.noteKeyOffset + d, -kMaxKeyOffset, kMaxKeyOffset);
+    controls_.noteKeyOffset =
+        std::clamp(controls_.noteKeyOffset + d, -kMaxKeyOffset, kMaxKeyOffset);
 }
 
 int Player::changeTimeRatio(double ratio) {
@@ -533,7 +580,8 @@ void Player::changeVolume(int32_t delta) {
     if (delta <= 0 && amplification <= -int64_t{delta})
         controls_.amplification = 0;
     else
-        controls_.amplification = static_cast<int>(std::min<int64_t>(amplification + delta, kMaxAmplification));
+        controls_.amplification =
+            static_cast<int>(std::min<int64_t>(amplification + delta, kMaxAmplification));
     // The synthesizer follows the amplification at its next block: master gain and every
     // sounding voice's amplitude.
     notify(NoticeMasterVolume, false, controls_.amplification);
@@ -566,13 +614,19 @@ int Player::muteCommand(int code, int32_t channel) {
 // caller reads on and reports the jump), anything else ends the polling with that result.
 int Player::handleCommand(int code, int32_t argument, bool& jumped) {
     switch (code) {
-        case CmdQuit: case CmdNext: case CmdReallyPrevious: case CmdLoadFile: case CmdTuneEnd: case CmdStop:
+        case CmdQuit:
+        case CmdNext:
+        case CmdReallyPrevious:
+        case CmdLoadFile:
+        case CmdTuneEnd:
+        case CmdStop:
         case CmdEndSong:
             sink_->flush(true);
             return code;
         case CmdPrevious:
             sink_->flush(true);
-            return currentSample_ >= 2 * static_cast<int64_t>(rate()) ? CmdRestart : CmdReallyPrevious;
+            return currentSample_ >= 2 * static_cast<int64_t>(rate()) ? CmdRestart
+                                                                      : CmdReallyPrevious;
         case CmdReload:
             restartPosition_ = positionNow();
             sink_->flush(true);
@@ -624,19 +678,23 @@ int Player::handleCommand(int code, int32_t argument, bool& jumped) {
         case CmdChangeVolume:
             changeVolume(argument);
             return CmdNone;
-        case CmdKeyUp: case CmdKeyDown:
+        case CmdKeyUp:
+        case CmdKeyDown:
             transpose(argument);
             // Notes already sounding keep their key unless the audio can be played again
             // from where it is heard.
             if (resynchronise(true) >= 0) jumped = true;
             notify(NoticeKeyOffset, false, controls_.noteKeyOffset);
             return CmdNone;
-        case CmdSpeedUp: case CmdSpeedDown: {
-            const int steps = code == CmdSpeedUp ? std::min<int32_t>(argument, kMaxSpeedSteps)
-                                                 : std::min<int64_t>(-int64_t{argument}, kMaxSpeedSteps);
+        case CmdSpeedUp:
+        case CmdSpeedDown: {
+            const int steps = code == CmdSpeedUp
+                                  ? std::min<int32_t>(argument, kMaxSpeedSteps)
+                                  : std::min<int64_t>(-int64_t{argument}, kMaxSpeedSteps);
             double factor = 1.0;
             for (int n = 0; n < steps; ++n) factor *= kSpeedStep;
-            changeTimeRatio(code == CmdSpeedUp ? controls_.timeRatio * factor : controls_.timeRatio / factor);
+            changeTimeRatio(code == CmdSpeedUp ? controls_.timeRatio * factor
+                                               : controls_.timeRatio / factor);
             jumped = true;
             return CmdNone;
         }
@@ -651,13 +709,15 @@ int Player::handleCommand(int code, int32_t argument, bool& jumped) {
             jumped = true;
             return CmdNone;
         case CmdVoiceDecrease: {
-            const int limit = std::max<int64_t>(0, int64_t{synthesis_.voiceLimit()} - std::max<int32_t>(argument, 0));
+            const int limit = std::max<int64_t>(
+                0, int64_t{synthesis_.voiceLimit()} - std::max<int32_t>(argument, 0));
             synthesis_.setVoiceLimit(limit);
             const int excess = synthesis_.voicesInUse() - synthesis_.voiceLimit();
             if (excess > 0) synthesis_.cutQuietestReleased(excess);
             return CmdNone;
         }
-        case CmdResyncEffects: case CmdResyncEffectTime:
+        case CmdResyncEffects:
+        case CmdResyncEffectTime:
             resynchronise(false);
             jumped = true;
             return CmdNone;
@@ -674,7 +734,9 @@ int Player::handleCommand(int code, int32_t argument, bool& jumped) {
             sink_->flush(true);
             sink_->outputChanged();
             return CmdReload;
-        case CmdToggleMute: case CmdSoloPlay: case CmdMuteClear:
+        case CmdToggleMute:
+        case CmdSoloPlay:
+        case CmdMuteClear:
             if (muteCommand(code, argument) == CmdJump) jumped = true;
             return CmdNone;
         default:
@@ -704,17 +766,27 @@ int Player::pollLoadingCommands(bool fromStandardInput) {
     int32_t argument = 0;
     const int code = control_->read(argument);
     switch (code) {
-        case CmdNone: return CmdNone;
+        case CmdNone:
+            return CmdNone;
         case CmdTogglePause:
             paused_ = !paused_;
             notify(NoticePause, false, paused_ ? 1 : 0, songSeconds(restartPosition_));
             return CmdNone;
-        case CmdChangeVolume: changeVolume(argument); return CmdNone;
-        case 23: return CmdNone;
-        case CmdSyncRestart: sink_->flush(true); return CmdNone;
-        case CmdChangeRate: return argument > 0 && sink_->changeRate(argument) ? CmdReload : CmdNone;
-        case CmdOutputChanged: sink_->outputChanged(); return CmdReload;
-        default: return code;
+        case CmdChangeVolume:
+            changeVolume(argument);
+            return CmdNone;
+        case 23:
+            return CmdNone;
+        case CmdSyncRestart:
+            sink_->flush(true);
+            return CmdNone;
+        case CmdChangeRate:
+            return argument > 0 && sink_->changeRate(argument) ? CmdReload : CmdNone;
+        case CmdOutputChanged:
+            sink_->outputChanged();
+            return CmdReload;
+        default:
+            return code;
     }
 }
 

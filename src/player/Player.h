@@ -35,12 +35,12 @@ struct PlayerOptions {
 };
 
 class Player final : public AudioQueueHooks {
-public:
+  public:
     // `banks` may be null (nothing is loaded: a silent synthesizer needs no instruments).
     // `controls` are the user's settings the synthesis reads while it renders; the player keeps
     // its own when none are given.
-    Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis, ControlInterface& control,
-           PlayerControls* controls = nullptr);
+    Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis,
+           ControlInterface& control, PlayerControls* controls = nullptr);
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
 
@@ -93,7 +93,7 @@ public:
     void dropNotices() override { trace_.clear(); }
     bool tracing() override { return control_->traces(); }
 
-private:
+  private:
     int applyEvent(const SongEvent& event);
     void applyToChannels(const SongEvent& event, bool sounding);
     int render(int64_t frames);
@@ -116,7 +116,8 @@ private:
     int64_t sampleTimeOf(const SongEvent& event) const;
     int rate() const;
 
-    void notify(int code, bool deferred, int32_t a1 = 0, int32_t a2 = 0, int32_t a3 = 0, int32_t a4 = 0);
+    void notify(int code, bool deferred, int32_t a1 = 0, int32_t a2 = 0, int32_t a3 = 0,
+                int32_t a4 = 0);
     // NoticeProgram: channel, program, the instrument's name (in the notice's text) and bank.
     void programNotice(int channel, bool deferred);
     // Now, or when its sample is heard (deferred, for a front-end that traces).
@@ -136,7 +137,7 @@ private:
 
     std::span<const SongEvent> events_;
     size_t index_ = 0;
-    bool moved_ = false;  // the current event was set by a seek: the loop must not advance
+    bool moved_ = false;        // the current event was set by a seek: the loop must not advance
     int64_t totalSamples_ = 0;  // at a time ratio of 1
     SongInfo* song_ = nullptr;  // the record of the playing file
     uint32_t drumChanges_ = 0;  // channels whose drum status the user turned round

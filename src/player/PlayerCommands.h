@@ -48,9 +48,17 @@ enum PlayerCommand : int {
 // A result that ends the song: every loop of the player stops and passes it upward.
 constexpr bool isFinalResult(int code) {
     switch (code) {
-        case CmdError: case CmdQuit: case CmdNext: case CmdReallyPrevious: case CmdLoadFile:
-        case CmdTuneEnd: case CmdStop: case CmdEndSong: return true;
-        default: return false;
+        case CmdError:
+        case CmdQuit:
+        case CmdNext:
+        case CmdReallyPrevious:
+        case CmdLoadFile:
+        case CmdTuneEnd:
+        case CmdStop:
+        case CmdEndSong:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -97,7 +105,7 @@ struct PlayerNotice {
 
 // The front-end as the player sees it.
 class ControlInterface {
-public:
+  public:
     virtual ~ControlInterface() = default;
     // The next pending command (its argument in `argument`), CmdNone when there is none.
     virtual int read(int32_t& argument) = 0;
@@ -111,7 +119,7 @@ public:
 
 // A front-end that sends nothing and wants nothing: batch conversion.
 class QuietControl final : public ControlInterface {
-public:
+  public:
     int read(int32_t&) override { return CmdNone; }
     void event(const PlayerNotice&) override {}
     bool traces() const override { return false; }
@@ -119,7 +127,7 @@ public:
 
 // What the audio queue asks of the player while it waits for a device.
 class AudioQueueHooks {
-public:
+  public:
     virtual ~AudioQueueHooks() = default;
     // Handles pending commands; returns a command that ends or changes the song (the queue
     // then drops what it holds and passes the code up), else CmdNone.
@@ -137,7 +145,7 @@ public:
 // The output side as the playback loop sees it: implemented by the audio queue in front of
 // the current output device.
 class AudioSink {
-public:
+  public:
     virtual ~AudioSink() = default;
     virtual int rate() const = 0;
     // True when the device plays in real time and can say what it has played.

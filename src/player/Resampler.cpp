@@ -10,15 +10,17 @@ namespace svt {
 // The region's numbers as one call uses them: loop end limited to the data end.
 struct Resampler::Data {
     const int16_t* pcm;
-    int64_t end;       // endPos
-    int64_t samples;   // endPos >> 12, the data end of the Newton edges
+    int64_t end;      // endPos
+    int64_t samples;  // endPos >> 12, the data end of the Newton edges
     int64_t loopStart;
     int64_t loopEnd;
 };
 
 namespace {
 
-int64_t magnitude(int32_t increment) { return increment < 0 ? -int64_t(increment) : increment; }
+int64_t magnitude(int32_t increment) {
+    return increment < 0 ? -int64_t(increment) : increment;
+}
 
 // Frames k = 0..n-1 whose position p + k*a (a > 0) lies below `limit`.
 int countBelow(int64_t p, int64_t a, int64_t limit, int n) {
@@ -53,8 +55,10 @@ LoopMode loopModeFor(const SampleView& view, uint8_t status) {
 
 int32_t sampleIncrementFor(int64_t frequencyMilliHz, int32_t sampleRateHz, int32_t rootFreqMilliHz,
                            int32_t outputRateHz) {
-    if (frequencyMilliHz <= 0 || sampleRateHz <= 0 || rootFreqMilliHz <= 0 || outputRateHz <= 0) return 0;
-    double increment = double(frequencyMilliHz) * sampleRateHz / (double(rootFreqMilliHz) * outputRateHz) * 4096.0;
+    if (frequencyMilliHz <= 0 || sampleRateHz <= 0 || rootFreqMilliHz <= 0 || outputRateHz <= 0)
+        return 0;
+    double increment =
+        double(frequencyMilliHz) * sampleRateHz / (double(rootFreqMilliHz) * outputRateHz) * 4096.0;
     return int32_t(std::min(std::round(increment), double(std::numeric_limits<int32_t>::max())));
 }
 
@@ -157,7 +161,8 @@ int32_t Resampler::vibratoIncrement(ResampleState& state, bool advance) const {
     // Depth 128 * 256 is 400 cents; the sine is taken at the middle of the phase.
     double cents = double(depth) * lfoSine(tables_, v.phase * 16 + 8) * (400.0 / 32768.0);
     double scaled = std::round(double(base) * std::exp2(cents / 1200.0));
-    int32_t increment = int32_t(std::clamp(scaled, 1.0, double(std::numeric_limits<int32_t>::max())));
+    int32_t increment =
+        int32_t(std::clamp(scaled, 1.0, double(std::numeric_limits<int32_t>::max())));
     // A value taken halfway through a sweep would freeze the sweep if it were kept.
     if (!sweeping || v.sweepStep == 0) v.cache[slot] = increment;
     return increment;
@@ -221,7 +226,8 @@ int Resampler::renderPlain(InterpolationKind kind, const Data& d, LoopMode mode,
     reflect();
     while (produced < count) {
         int64_t step = magnitude(a);
-        int64_t frames = a > 0 ? (d.loopEnd - p + step - 1) / step : (p - d.loopStart + step - 1) / step;
+        int64_t frames =
+            a > 0 ? (d.loopEnd - p + step - 1) / step : (p - d.loopStart + step - 1) / step;
         int run = int(std::min<int64_t>(count - produced, frames));
         interpolateRun(kind, d, p, a, run, out + produced);
         p += run * int64_t(a);
@@ -252,7 +258,8 @@ void Resampler::interpolateRun(InterpolationKind kind, const Data& d, int64_t p,
         case InterpolationKind::Linear:
             linearRun_(s, p, a, count, out);
             return;
-        case InterpolationKind::SineLagrange: break;
+        case InterpolationKind::SineLagrange:
+            break;
     }
 
     // The full kernel needs 12 samples before and 13 after the integer index inside the
@@ -268,8 +275,10 @@ void Resampler::interpolateRun(InterpolationKind kind, const Data& d, int64_t p,
         stop = std::max(start, countAtOrAbove(p, -int64_t(a), low, count));
     }
     for (int k = 0; k < start; ++k) out[k] = newtonFrame(s, d.samples, p + int64_t(k) * a, tables_);
-    if (stop > start) lagrangeRun_(s, p + int64_t(start) * a, a, stop - start, out + start, tables_.lagrange);
-    for (int k = stop; k < count; ++k) out[k] = newtonFrame(s, d.samples, p + int64_t(k) * a, tables_);
+    if (stop > start)
+        lagrangeRun_(s, p + int64_t(start) * a, a, stop - start, out + start, tables_.lagrange);
+    for (int k = stop; k < count; ++k)
+        out[k] = newtonFrame(s, d.samples, p + int64_t(k) * a, tables_);
 }
 
 }  // namespace svt

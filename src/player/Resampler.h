@@ -69,8 +69,8 @@ struct VibratoState {
     // Depth in steps of 400/256 cents (SampleRegion::pitchLfoDepth plus the channel's part,
     // limited to 1..384 and negated for a negative region depth).
     int32_t depth = 0;
-    int32_t sweepStep = 0;      // added to sweepPosition per phase step until 65536; 0 = none
-    int32_t sweepPosition = 0;  // the depth is scaled by sweepPosition / 65536 while sweeping
+    int32_t sweepStep = 0;           // added to sweepPosition per phase step until 65536; 0 = none
+    int32_t sweepPosition = 0;       // the depth is scaled by sweepPosition / 65536 while sweeping
     bool modulationWheelUp = false;  // the sweep only runs while the wheel is at 0
     int32_t current = 0;  // increment in effect (magnitude); 0 = compute at the next frame
     // Increments of the 64 phases; the two phases with equal sine share a slot. 0 = empty.
@@ -98,9 +98,10 @@ struct PortamentoHook {
 
 // What the resampler reads and writes of a voice.
 struct ResampleState {
-    int64_t position = 0;   // Voice sample position, 12 fraction bits
-    int32_t increment = 0;  // Voice sample increment; negative while a bidirectional loop plays backwards
-    int32_t timeout = -1;   // Voice timeout: -1 none, 1 = free at the next block (set here)
+    int64_t position = 0;  // Voice sample position, 12 fraction bits
+    int32_t increment =
+        0;  // Voice sample increment; negative while a bidirectional loop plays backwards
+    int32_t timeout = -1;       // Voice timeout: -1 none, 1 = free at the next block (set here)
     uint8_t status = kVoiceOn;  // Voice status, read only
     VibratoState vibrato;
     PortamentoHook portamento;
@@ -120,7 +121,7 @@ int32_t sampleIncrementFor(int64_t frequencyMilliHz, int32_t sampleRateHz, int32
                            int32_t outputRateHz);
 
 class Resampler {
-public:
+  public:
     // One block plus a reserve, so that a caller asking for slightly more than a block is
     // served; larger requests are cut to the capacity.
     static constexpr int kReserveFrames = 256;
@@ -140,12 +141,12 @@ public:
     // The same into a buffer of the caller's; returns the number of frames produced.
     int render(ResampleState& state, const SampleView& view, std::span<int32_t> out);
 
-private:
+  private:
     struct Data;
     int renderPlain(InterpolationKind kind, const Data& d, LoopMode mode, int64_t& position,
                     int32_t& increment, int32_t* out, int count, bool& ended) const;
-    void interpolateRun(InterpolationKind kind, const Data& d, int64_t position,
-                        int32_t increment, int count, int32_t* out) const;
+    void interpolateRun(InterpolationKind kind, const Data& d, int64_t position, int32_t increment,
+                        int count, int32_t* out) const;
     int32_t vibratoIncrement(ResampleState& state, bool advance) const;
 
     InterpolationKind kind_ = InterpolationKind::SineLagrange;

@@ -67,7 +67,8 @@ void Synthesizer::groupDrumKeys() {
             for (int g = 0; g < drumGroupCount_; ++g) {
                 const DrumKeyGroup& k = drumGroups_[size_t(g)];
                 if (k.channel != c) continue;
-                const int distance = std::abs(k.reverb - want.reverb) + std::abs(k.chorus - want.chorus) +
+                const int distance = std::abs(k.reverb - want.reverb) +
+                                     std::abs(k.chorus - want.chorus) +
                                      std::abs(k.delay - want.delay);
                 if (distance < bestDistance) best = g, bestDistance = distance;
             }
@@ -104,9 +105,11 @@ bool Synthesizer::routeChannels(int frames) {
     const bool reverb = effects_->busActive(BUS_REVERB), chorus = effects_->busActive(BUS_CHORUS),
                delay = effects_->busActive(BUS_DELAY), eq = effects_->busActive(BUS_EQ),
                insertion = effects_->insertionActive();
-    const bool partEq = std::any_of(channels_.begin(), channels_.end(), [](const ChannelState& ch) { return ch.eqInUse; });
+    const bool partEq = std::any_of(channels_.begin(), channels_.end(),
+                                    [](const ChannelState& ch) { return ch.eqInUse; });
     ownInsertions_ = effects_->insertionChannels();
-    if (!reverb && !chorus && !delay && !eq && !insertion && !partEq && ownInsertions_ == 0) return false;
+    if (!reverb && !chorus && !delay && !eq && !insertion && !partEq && ownInsertions_ == 0)
+        return false;
     if (drumGroupsStale_) groupDrumKeys();
     drumKeysRouted_ = drumGroupChannels_ & drumMask_;
     routedValues_ = 2 * frames;
@@ -121,11 +124,13 @@ bool Synthesizer::routeChannels(int frames) {
             destination_[size_t(c)] = insertionMix_.data();
             continue;
         }
-        const bool expired = ch.lastNoteFrame < 0 || renderedFrames_ - ch.lastNoteFrame >= sendFrames;
+        const bool expired =
+            ch.lastNoteFrame < 0 || renderedFrames_ - ch.lastNoteFrame >= sendFrames;
         const bool reverbAsMain = !reverb || reverbLevelOf(c) == defaultReverbLevel() ||
                                   (effects_->reverbMode() != 3 && expired);
-        const bool direct = !(eq && ch.eqSwitch) && !ch.eqInUse && reverbAsMain && (!chorus || chorusLevelOf(c) < 1) &&
-                            (!delay || ch.delayLevel < 1) && ch.dryLevel == 127 && !((ownInsertions_ >> c) & 1u);
+        const bool direct = !(eq && ch.eqSwitch) && !ch.eqInUse && reverbAsMain &&
+                            (!chorus || chorusLevelOf(c) < 1) && (!delay || ch.delayLevel < 1) &&
+                            ch.dryLevel == 127 && !((ownInsertions_ >> c) & 1u);
         if (direct) continue;
         int64_t* buffer = channelMix_.data() + size_t(c) * 2 * kBlockFrames;
         std::fill_n(buffer, values, int64_t{0});
@@ -140,8 +145,10 @@ void Synthesizer::sendBuffer(int c, int64_t* buffer, int values, int reverbLevel
     const ChannelState& ch = channels_[size_t(c)];
     const int64_t sendFrames = int64_t(kReverbSendSeconds) * settings_.outputRateHz;
     const bool recent = ch.lastNoteFrame >= 0 && renderedFrames_ - ch.lastNoteFrame < sendFrames;
-    if (chorusLevel > 0 && effects_->busActive(BUS_CHORUS)) effects_->send(BUS_CHORUS, buffer, values, chorusLevel);
-    if (delayLevel > 0 && effects_->busActive(BUS_DELAY)) effects_->send(BUS_DELAY, buffer, values, delayLevel);
+    if (chorusLevel > 0 && effects_->busActive(BUS_CHORUS))
+        effects_->send(BUS_CHORUS, buffer, values, chorusLevel);
+    if (delayLevel > 0 && effects_->busActive(BUS_DELAY))
+        effects_->send(BUS_DELAY, buffer, values, delayLevel);
     if (reverbLevel > 0 && recent && effects_->busActive(BUS_REVERB))
         effects_->send(BUS_REVERB, buffer, values, reverbLevel);
     if (effects_->busActive(BUS_EQ) && ch.eqSwitch) {
@@ -157,7 +164,8 @@ void Synthesizer::sendBuffer(int c, int64_t* buffer, int values, int reverbLevel
 void Synthesizer::sendEffects(int frames) {
     const int values = 2 * frames;
     // The main block carries every channel at the default reverb level.
-    if (effects_->busActive(BUS_REVERB)) effects_->send(BUS_REVERB, mix_.data(), values, defaultReverbLevel());
+    if (effects_->busActive(BUS_REVERB))
+        effects_->send(BUS_REVERB, mix_.data(), values, defaultReverbLevel());
     if (insertionUsed_) effects_->insertion(insertionMix_.data(), values, mix_.data());
 
     for (int c = 0; c < kChannels; ++c) {
@@ -165,7 +173,8 @@ void Synthesizer::sendEffects(int frames) {
         int64_t* buffer = channelMix_.data() + size_t(c) * 2 * kBlockFrames;
         if (channels_[size_t(c)].eqInUse) effects_->channelEq(c, buffer, values);
         if ((ownInsertions_ >> c) & 1u) effects_->insertInto(c, buffer, values);
-        sendBuffer(c, buffer, values, reverbLevelOf(c), chorusLevelOf(c), channels_[size_t(c)].delayLevel);
+        sendBuffer(c, buffer, values, reverbLevelOf(c), chorusLevelOf(c),
+                   channels_[size_t(c)].delayLevel);
     }
     // Drum keys with sends of their own: a key's -1 is its channel's level, and a fixed
     // level of the engine's reverb or chorus mode holds for the keys too.
@@ -173,11 +182,13 @@ void Synthesizer::sendEffects(int frames) {
         if (!((drumGroupsMixed_ >> g) & 1u)) continue;
         const DrumKeyGroup& k = drumGroups_[size_t(g)];
         const int c = k.channel;
-        const int reverbLevel = k.reverb >= 0 && effects_->reverbMode() >= 0 ? k.reverb : reverbLevelOf(c);
-        const int chorusLevel = k.chorus >= 0 && effects_->chorusMode() == 1 ? k.chorus : chorusLevelOf(c);
+        const int reverbLevel =
+            k.reverb >= 0 && effects_->reverbMode() >= 0 ? k.reverb : reverbLevelOf(c);
+        const int chorusLevel =
+            k.chorus >= 0 && effects_->chorusMode() == 1 ? k.chorus : chorusLevelOf(c);
         const int delayLevel = k.delay >= 0 ? k.delay : channels_[size_t(c)].delayLevel;
-        sendBuffer(c, drumKeyMix_.data() + size_t(g) * 2 * kBlockFrames, values, reverbLevel, chorusLevel,
-                   delayLevel);
+        sendBuffer(c, drumKeyMix_.data() + size_t(g) * 2 * kBlockFrames, values, reverbLevel,
+                   chorusLevel, delayLevel);
     }
     effects_->process(mix_.data(), values);
 }

@@ -48,7 +48,8 @@ void advanceRamps(Voice& v, int frames) {
     const int64_t right = stepsToTarget(v.rightMix, v.rightTarget, v.rightStep);
     const int64_t steps = std::min<int64_t>(frames, std::max(left, right));
     v.leftMix = left <= steps ? v.leftTarget : static_cast<int32_t>(v.leftMix + steps * v.leftStep);
-    v.rightMix = right <= steps ? v.rightTarget : static_cast<int32_t>(v.rightMix + steps * v.rightStep);
+    v.rightMix =
+        right <= steps ? v.rightTarget : static_cast<int32_t>(v.rightMix + steps * v.rightStep);
 }
 
 }  // namespace
@@ -317,8 +318,9 @@ void Synthesizer::mixVoice(Voice& v, int frames) {
     // resampled in one call (a run per loop pass instead of per period). A filtered voice then
     // waits for its filter to run beside the filters of other voices.
     const bool batched = v.filter.active;
-    int32_t* samples = batched ? pendingSamples_.data() + size_t(pendingVoices_) * Resampler::kCapacityFrames
-                               : samples_.data();
+    int32_t* samples =
+        batched ? pendingSamples_.data() + size_t(pendingVoices_) * Resampler::kCapacityFrames
+                : samples_.data();
     v.resample.status = v.status;
     const int count =
         resampler_.render(v.resample, v.view, std::span<int32_t>(samples, size_t(frames - offset)));
@@ -342,9 +344,10 @@ void Synthesizer::flushFilterBatch() {
     std::array<FilterRun, kFilterLanes> runs;
     for (int j = 0; j < n; ++j) {
         PendingVoice& p = pending_[size_t(j)];
-        runs[size_t(j)] = {&p.filter, pendingSamples_.data() + size_t(j) * Resampler::kCapacityFrames,
-                           p.chunks > 0 ? p.count : 0, pendingSegments_.data() + size_t(j) * size_t(pendingRecords_),
-                           p.segments};
+        runs[size_t(j)] = {
+            &p.filter, pendingSamples_.data() + size_t(j) * Resampler::kCapacityFrames,
+            p.chunks > 0 ? p.count : 0,
+            pendingSegments_.data() + size_t(j) * size_t(pendingRecords_), p.segments};
     }
     kernels_.filterRuns(runs.data(), n);
     for (int j = 0; j < n; ++j) {
@@ -360,7 +363,8 @@ void Synthesizer::flushFilterBatch() {
     }
 }
 
-void Synthesizer::mixFrom(Voice& v, int frames, int offset, const AheadRun* ahead, PendingVoice* pending) {
+void Synthesizer::mixFrom(Voice& v, int frames, int offset, const AheadRun* ahead,
+                          PendingVoice* pending) {
     // A pending voice only notes down what each chunk mixes and how its filter is set, and
     // moves its mix values on as the mix would.
     const size_t lane = pending ? size_t(pending - pending_.data()) : 0;
@@ -369,12 +373,13 @@ void Synthesizer::mixFrom(Voice& v, int frames, int offset, const AheadRun* ahea
         FilterSegment* segments = pendingSegments_.data() + lane * size_t(pendingRecords_);
         const VoiceFilter& f = v.filter;
         if (pending->segments == 0 || !sameCoefficients(segments[pending->segments - 1], f)) {
-            const bool restart = pending->segments > 0 && !segments[pending->segments - 1].active && f.active;
-            segments[pending->segments++] = {offset - ahead->from, f.active, restart, f.s1Gain, f.s1FromIn,
-                                             f.s2FromS1, f.s2FromIn};
+            const bool restart =
+                pending->segments > 0 && !segments[pending->segments - 1].active && f.active;
+            segments[pending->segments++] = {offset - ahead->from, f.active,   restart,   f.s1Gain,
+                                             f.s1FromIn,           f.s2FromS1, f.s2FromIn};
         }
-        chunks[pending->chunks++] = {offset, got, v.leftMix, v.rightMix, v.leftTarget, v.rightTarget,
-                                     v.leftStep, v.rightStep};
+        chunks[pending->chunks++] = {offset,       got,           v.leftMix,  v.rightMix,
+                                     v.leftTarget, v.rightTarget, v.leftStep, v.rightStep};
         advanceRamps(v, got);
     };
     auto produce = [&](int count) {
@@ -385,7 +390,8 @@ void Synthesizer::mixFrom(Voice& v, int frames, int offset, const AheadRun* ahea
             got = std::min(count, ahead->from + ahead->count - offset);
         } else {
             v.resample.status = v.status;
-            got = resampler_.render(v.resample, v.view, std::span<int32_t>(samples_.data(), size_t(count)));
+            got = resampler_.render(v.resample, v.view,
+                                    std::span<int32_t>(samples_.data(), size_t(count)));
         }
         if (pending)
             record(got);
@@ -443,12 +449,14 @@ void Synthesizer::render(int32_t* out, int frames) {
         Voice& v = voices_[size_t(i)];
         if (!v.inUse()) continue;
         if (controls_.channelMuteMask & (1u << v.channel)) cutVoice(v);
-        target_ = (drumKeysRouted_ >> (v.channel & 15)) & 1u ? drumKeyTarget(v) : destination_[v.channel & 15];
+        target_ = (drumKeysRouted_ >> (v.channel & 15)) & 1u ? drumKeyTarget(v)
+                                                             : destination_[v.channel & 15];
         mixVoice(v, frames);
     }
     for (Voice& v : fades_) {
         if (!v.inUse()) continue;
-        target_ = (drumKeysRouted_ >> (v.channel & 15)) & 1u ? drumKeyTarget(v) : destination_[v.channel & 15];
+        target_ = (drumKeysRouted_ >> (v.channel & 15)) & 1u ? drumKeyTarget(v)
+                                                             : destination_[v.channel & 15];
         mixVoice(v, frames);
     }
     flushFilterBatch();
@@ -459,7 +467,8 @@ void Synthesizer::render(int32_t* out, int frames) {
     // Thousands of loud voices at full amplification add up far beyond full scale; the block
     // leaves at most full scale, as everything after the synthesizer expects.
     for (int i = 0; i < 2 * frames; ++i)
-        out[i] = static_cast<int32_t>(std::clamp<int64_t>(mix_[size_t(i)], -kFullScale, kFullScale));
+        out[i] =
+            static_cast<int32_t>(std::clamp<int64_t>(mix_[size_t(i)], -kFullScale, kFullScale));
 }
 
 }  // namespace svt

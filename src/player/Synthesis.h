@@ -13,23 +13,24 @@ namespace svt {
 
 // The player's global controls, changed by the loop and by player commands between blocks.
 struct PlayerControls {
-    double timeRatio = 1.0;         // event time x timeRatio = sample time
-    int noteKeyOffset = 0;          // semitones added to every non-drum note
-    int temperamentIndex = 0;       // 0..11, which key-dependent tuning table applies
-    int keySignature = 0;           // -7..7 major, 9..23 minor
-    int amplification = 70;         // master volume in percent, 0..200
-    uint32_t channelMuteMask = 0;   // bit c set: channel c is not heard
+    double timeRatio = 1.0;        // event time x timeRatio = sample time
+    int noteKeyOffset = 0;         // semitones added to every non-drum note
+    int temperamentIndex = 0;      // 0..11, which key-dependent tuning table applies
+    int keySignature = 0;          // -7..7 major, 9..23 minor
+    int amplification = 70;        // master volume in percent, 0..200
+    uint32_t channelMuteMask = 0;  // bit c set: channel c is not heard
 };
 
 // What a channel plays, for the front-end's display.
 struct ChannelProgram {
     int program = 0;
-    int32_t bank = 0;            // bank MSB << 16 | bank LSB << 8 | effective bank
-    const char* name = nullptr;  // the instrument's name when one is loaded; valid until the next event
+    int32_t bank = 0;  // bank MSB << 16 | bank LSB << 8 | effective bank
+    const char* name =
+        nullptr;  // the instrument's name when one is loaded; valid until the next event
 };
 
 class Synthesis {
-public:
+  public:
     virtual ~Synthesis() = default;
 
     // Every channel back to its start state, every voice free, nothing sent anywhere. Used at
@@ -63,7 +64,7 @@ public:
 
 // Until a song has instruments, or in tests of the loop: silence of the right length.
 class SilentSynthesis final : public Synthesis {
-public:
+  public:
     void resetChannels() override {}
     void setSystemMode(int) override {}
     void applyEvent(const SongEvent&, bool) override {}

@@ -305,11 +305,14 @@ void Synthesizer::applyParameter(int c, int index) {
         case PARAM_EQ_TREBLE_FREQUENCY:
             if (index == PARAM_EQ_BASS_GAIN) ch.eqBassGain = uint8_t(v);
             if (index == PARAM_EQ_TREBLE_GAIN) ch.eqTrebleGain = uint8_t(v);
-            if (index == PARAM_EQ_BASS_FREQUENCY) ch.eqBassFrequency = uint8_t(std::clamp(v, 4, 40));
-            if (index == PARAM_EQ_TREBLE_FREQUENCY) ch.eqTrebleFrequency = uint8_t(std::clamp(v, 28, 58));
+            if (index == PARAM_EQ_BASS_FREQUENCY)
+                ch.eqBassFrequency = uint8_t(std::clamp(v, 4, 40));
+            if (index == PARAM_EQ_TREBLE_FREQUENCY)
+                ch.eqTrebleFrequency = uint8_t(std::clamp(v, 28, 58));
             ch.eqInUse = ch.eqBassGain != 64 || ch.eqTrebleGain != 64;
             if (effects_)
-                effects_->setChannelEq(c, ch.eqBassGain, ch.eqTrebleGain, ch.eqBassFrequency, ch.eqTrebleFrequency);
+                effects_->setChannelEq(c, ch.eqBassGain, ch.eqTrebleGain, ch.eqBassFrequency,
+                                       ch.eqTrebleFrequency);
             break;
         case PARAM_ATTACK:
             ch.envelopeRateOverride[ENV_ATTACK] = v;
@@ -540,10 +543,12 @@ void Synthesizer::controlChange(const SongEvent& e) {
             ch.envelopeRateOverride[ENV_ATTACK] = value;
             break;
         case EV_REVERB_SEND:
-            if (!effects_ || effects_->reverbMode() != 0) ch.reverbLevel = static_cast<int8_t>(value);
+            if (!effects_ || effects_->reverbMode() != 0)
+                ch.reverbLevel = static_cast<int8_t>(value);
             break;
         case EV_CHORUS_SEND:
-            if (!effects_ || effects_->chorusMode() != 0) ch.chorusLevel = static_cast<int8_t>(value);
+            if (!effects_ || effects_->chorusMode() != 0)
+                ch.chorusLevel = static_cast<int8_t>(value);
             break;
         case EV_CELESTE_SEND:
             ch.delayLevel = static_cast<int8_t>(value);
@@ -751,12 +756,14 @@ ChannelProgram Synthesizer::channelProgram(int c) const {
     if (c < 0 || c >= kChannels) return info;
     const ChannelState& ch = channels_[size_t(c)];
     info.program = ch.program;
-    info.bank = (int32_t(uint8_t(ch.bankMsb)) << 16) | (int32_t(uint8_t(ch.bankLsb)) << 8) | int32_t(ch.bank & 0xFF);
+    info.bank = (int32_t(uint8_t(ch.bankMsb)) << 16) | (int32_t(uint8_t(ch.bankLsb)) << 8) |
+                int32_t(ch.bank & 0xFF);
     const bool drum = isDrum(c);
     // A drum set has an instrument per key: the first key that has one names the set.
     const std::string* name = nullptr;
     if (drum)
-        for (int key = 0; key < kSlotsPerBank && !name; ++key) name = banks_.instrumentName(true, ch.bank, key);
+        for (int key = 0; key < kSlotsPerBank && !name; ++key)
+            name = banks_.instrumentName(true, ch.bank, key);
     else
         name = banks_.instrumentName(false, ch.bank, std::max<int>(ch.program, 0));
     if (name) info.name = name->c_str();

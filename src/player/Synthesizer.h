@@ -120,7 +120,8 @@ class Synthesizer final : public Synthesis {
     // Effect sends
     bool routeChannels(int frames);  // false: no effect listens, everything goes straight out
     void sendEffects(int frames);
-    void sendBuffer(int c, int64_t* buffer, int values, int reverbLevel, int chorusLevel, int delayLevel);
+    void sendBuffer(int c, int64_t* buffer, int values, int reverbLevel, int chorusLevel,
+                    int delayLevel);
     void groupDrumKeys();
     int64_t* drumKeyTarget(const Voice& v);
     int defaultReverbLevel() const;
@@ -130,7 +131,8 @@ class Synthesizer final : public Synthesis {
     struct AheadRun;
     struct PendingVoice;
     void mixVoice(Voice& v, int frames);
-    void mixFrom(Voice& v, int frames, int offset, const AheadRun* ahead, PendingVoice* pending = nullptr);
+    void mixFrom(Voice& v, int frames, int offset, const AheadRun* ahead,
+                 PendingVoice* pending = nullptr);
     void flushFilterBatch();
     bool controlUpdate(Voice& v);  // false: the voice ended
     bool nextVolumeStage(Voice& v);
@@ -177,7 +179,7 @@ class Synthesizer final : public Synthesis {
     struct PendingVoice {
         Voice* voice;  // null when it ended within the stretch
         int64_t* target;
-        int from;   // samples[k] is frame from + k
+        int from;  // samples[k] is frame from + k
         int count;
         VoiceFilter filter;  // the state the stretch starts from and, filtered, ends with
         int chunks;
@@ -189,7 +191,8 @@ class Synthesizer final : public Synthesis {
     int pendingVoices_ = 0;
     std::vector<int32_t> pendingSamples_ =
         std::vector<int32_t>(size_t(kFilterLanes) * Resampler::kCapacityFrames);
-    std::vector<MixChunk> pendingChunks_ = std::vector<MixChunk>(size_t(kFilterLanes * pendingRecords_));
+    std::vector<MixChunk> pendingChunks_ =
+        std::vector<MixChunk>(size_t(kFilterLanes * pendingRecords_));
     std::vector<FilterSegment> pendingSegments_ =
         std::vector<FilterSegment>(size_t(kFilterLanes * pendingRecords_));
 
@@ -199,7 +202,7 @@ class Synthesizer final : public Synthesis {
     std::vector<int64_t> channelMix_;
     std::vector<int64_t> insertionMix_;
     std::array<int64_t*, kChannels> destination_{};
-    uint32_t ownBuffers_ = 0;  // bit c: channel c mixed into its own buffer this block
+    uint32_t ownBuffers_ = 0;     // bit c: channel c mixed into its own buffer this block
     uint32_t ownInsertions_ = 0;  // bit c: an insertion effect of channel c's own runs on it
     bool insertionUsed_ = false;
 

@@ -14,7 +14,7 @@
 namespace svt {
 
 class TraceQueue {
-public:
+  public:
     using Deliver = std::function<void(const PlayerNotice&)>;
 
     explicit TraceQueue(size_t capacity = 16384) : ring_(capacity == 0 ? 1 : capacity) {}
@@ -38,7 +38,7 @@ public:
     // Due position of the oldest entry; meaningful only when size() > 0.
     int64_t nextDue() const { return ring_[head_].due; }
 
-private:
+  private:
     struct Entry {
         int64_t due = 0;
         PlayerNotice notice;

@@ -52,7 +52,9 @@ struct VoiceFilter {
         s1 = (s1Gain * a + s1FromIn * d) >> 24;
         s2 = b + ((s2FromS1 * a + s2FromIn * d) >> 24);
         const int64_t out = (b + s2) >> 9;
-        return static_cast<int32_t>(out < -(1 << 20) ? -(1 << 20) : out > (1 << 20) ? (1 << 20) : out);
+        return static_cast<int32_t>(out < -(1 << 20)  ? -(1 << 20)
+                                    : out > (1 << 20) ? (1 << 20)
+                                                      : out);
     }
 };
 

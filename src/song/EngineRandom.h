@@ -7,7 +7,7 @@
 namespace svt {
 
 class EngineRandom {
-public:
+  public:
     explicit EngineRandom(uint32_t seed = 1) : state_(seed) {}
 
     // 0..32767
@@ -18,7 +18,7 @@ public:
     // next() * n / 32768, truncated: 0..n-1 for n > 0.
     int below(int n) { return static_cast<int>(static_cast<int64_t>(next()) * n / 32768); }
 
-private:
+  private:
     uint32_t state_;
 };
 

@@ -6,13 +6,16 @@ namespace svt {
 
 namespace {
 
-size_t lastSeparator(std::string_view path) { return path.find_last_of("/\\"); }
+size_t lastSeparator(std::string_view path) {
+    return path.find_last_of("/\\");
+}
 
 }  // namespace
 
 std::string programNameFrom(std::string_view programPath) {
     const size_t cut = lastSeparator(programPath);
-    const std::string_view name = cut == std::string_view::npos ? programPath : programPath.substr(cut + 1);
+    const std::string_view name =
+        cut == std::string_view::npos ? programPath : programPath.substr(cut + 1);
     return name.empty() ? std::string("sorvanto") : std::string(name);
 }
 
@@ -28,7 +31,8 @@ int settleOutputRate(int outputRateHz, std::optional<int> forcedRateHz) {
 }
 
 int settleControlRatio(int outputRateHz, std::optional<int> configuredRatio) {
-    if (configuredRatio && *configuredRatio > 0) return std::clamp(*configuredRatio, kMinControlRatio, kMaxControlRatio);
+    if (configuredRatio && *configuredRatio > 0)
+        return std::clamp(*configuredRatio, kMinControlRatio, kMaxControlRatio);
     return std::clamp(outputRateHz / 1000, kMinControlRatio, kMaxControlRatio);
 }
 
@@ -41,7 +45,8 @@ uint32_t channelMaskFromList(std::span<const int> oneBasedChannels) {
     return mask;
 }
 
-std::optional<size_t> chooseOutput(std::span<const OutputCandidate> outputs, std::optional<std::string_view> svtVariable,
+std::optional<size_t> chooseOutput(std::span<const OutputCandidate> outputs,
+                                   std::optional<std::string_view> svtVariable,
                                    std::optional<size_t> frontEndChoice) {
     if (svtVariable && !svtVariable->empty()) {
         for (size_t i = 0; i < outputs.size(); ++i) {
@@ -55,8 +60,9 @@ std::optional<size_t> chooseOutput(std::span<const OutputCandidate> outputs, std
     return std::nullopt;
 }
 
-std::vector<std::string> markFolderArguments(const std::vector<std::string>& arguments,
-                                             const std::function<bool(const std::string&)>& isFolder) {
+std::vector<std::string> markFolderArguments(
+    const std::vector<std::string>& arguments,
+    const std::function<bool(const std::string&)>& isFolder) {
     std::vector<std::string> out;
     out.reserve(arguments.size());
     for (const std::string& a : arguments) {

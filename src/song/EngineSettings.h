@@ -70,13 +70,15 @@ struct OutputCandidate {
 // is usable (the program then exits with code 1). `svtVariable` is the value of the
 // "SVT" environment variable when it is set; `frontEndChoice` an output the front-end
 // chose before the start.
-std::optional<size_t> chooseOutput(std::span<const OutputCandidate> outputs, std::optional<std::string_view> svtVariable,
+std::optional<size_t> chooseOutput(std::span<const OutputCandidate> outputs,
+                                   std::optional<std::string_view> svtVariable,
                                    std::optional<size_t> frontEndChoice = std::nullopt);
 
 // Folder arguments get a trailing separator so that later steps see them as folders;
 // an argument beginning with "@" is a list, never a folder.
-std::vector<std::string> markFolderArguments(const std::vector<std::string>& arguments,
-                                             const std::function<bool(const std::string&)>& isFolder);
+std::vector<std::string> markFolderArguments(
+    const std::vector<std::string>& arguments,
+    const std::function<bool(const std::string&)>& isFolder);
 
 // What the main routine derives from the program's path and the front-end's settings.
 struct StartupInput {

@@ -53,10 +53,13 @@ uint8_t controllerEvent(int controller) {
         t[127] = EV_POLY;
         return t;
     }();
-    return controller >= 0 && controller < 128 ? table[static_cast<size_t>(controller)] : uint8_t{EV_NONE};
+    return controller >= 0 && controller < 128 ? table[static_cast<size_t>(controller)]
+                                               : uint8_t{EV_NONE};
 }
 
-EventList::EventList() { reset(); }
+EventList::EventList() {
+    reset();
+}
 
 void EventList::reset() {
     nodes_.clear();
@@ -78,13 +81,16 @@ int32_t EventList::startTrackAppend() {
     return nodes_[static_cast<size_t>(tail_)].event.time;
 }
 
-int32_t EventList::lastTime() const { return nodes_[static_cast<size_t>(tail_)].event.time; }
+int32_t EventList::lastTime() const {
+    return nodes_[static_cast<size_t>(tail_)].event.time;
+}
 
 int32_t EventList::insertAfter(int32_t at, const SongEvent& e) {
     const auto index = static_cast<int32_t>(nodes_.size());
     // A long song gets room for the largest list at once rather than copies of ever
     // larger lists; only the pages it really fills become resident.
-    if (nodes_.size() == nodes_.capacity() && nodes_.size() >= 65536) nodes_.reserve(kMaxEventNodes);
+    if (nodes_.size() == nodes_.capacity() && nodes_.size() >= 65536)
+        nodes_.reserve(kMaxEventNodes);
     Node& prev = nodes_[static_cast<size_t>(at)];
     const int32_t next = prev.next;
     nodes_.push_back(Node{e, next, at});
@@ -107,11 +113,13 @@ void EventList::add(SongEvent e) {
     int32_t at = cursor_;
     if (e.time < nodes_[static_cast<size_t>(at)].event.time) {
         // Back to the first node not later than the new one; the head (time 0) stops the walk.
-        while (at > 0 && nodes_[static_cast<size_t>(at)].event.time > e.time) at = nodes_[static_cast<size_t>(at)].prev;
+        while (at > 0 && nodes_[static_cast<size_t>(at)].event.time > e.time)
+            at = nodes_[static_cast<size_t>(at)].prev;
         if (at < 0) at = 0;
     } else {
         for (int32_t n = nodes_[static_cast<size_t>(at)].next;
-             n >= 0 && nodes_[static_cast<size_t>(n)].event.time <= e.time; n = nodes_[static_cast<size_t>(n)].next)
+             n >= 0 && nodes_[static_cast<size_t>(n)].event.time <= e.time;
+             n = nodes_[static_cast<size_t>(n)].next)
             at = n;
     }
     cursor_ = insertAfter(at, e);
@@ -120,7 +128,8 @@ void EventList::add(SongEvent e) {
 void EventList::addController(int channel, int controller, int value, int32_t time) {
     const uint8_t type = controllerEvent(controller);
     if (type == EV_NONE) return;
-    add(SongEvent{time, type, static_cast<uint8_t>(channel), static_cast<uint8_t>(std::clamp(value, 0, 127)), 0});
+    add(SongEvent{time, type, static_cast<uint8_t>(channel),
+                  static_cast<uint8_t>(std::clamp(value, 0, 127)), 0});
 }
 
 SongEvent EventList::makeTextEvent(uint8_t type, std::string_view text) {
@@ -155,12 +164,14 @@ void EventList::addBeatMarks(int32_t division) {
         if (meters.empty() && e.time > 0) meters.push_back({0, 4, 4});
         if (!meters.empty() && meters.back().time == e.time) {
             meters.back() = {e.time, e.a, e.b};
-        } else if (meters.empty() || meters.back().numerator != e.a || meters.back().denominator != e.b) {
+        } else if (meters.empty() || meters.back().numerator != e.a ||
+                   meters.back().denominator != e.b) {
             meters.push_back({e.time, e.a, e.b});
         }
     }
     if (meters.empty()) meters.push_back({0, 4, 4});
-    meters.push_back({std::numeric_limits<int32_t>::max(), meters.back().numerator, meters.back().denominator});
+    meters.push_back(
+        {std::numeric_limits<int32_t>::max(), meters.back().numerator, meters.back().denominator});
 
     const int32_t end = lastTime();
     int64_t time = 0;
@@ -177,7 +188,8 @@ void EventList::addBeatMarks(int32_t division) {
             denominator = std::max(1, meters[next].denominator);
             ++next;
         }
-        add(SongEvent{static_cast<int32_t>(time), EV_BEAT_MARK, 0, static_cast<uint8_t>(measure & 0xFF),
+        add(SongEvent{static_cast<int32_t>(time), EV_BEAT_MARK, 0,
+                      static_cast<uint8_t>(measure & 0xFF),
                       static_cast<uint8_t>(((beat + 1) << 4) | ((measure >> 8) & 0x0F))});
         if (++beat >= numerator) {
             ++measure;
@@ -229,8 +241,9 @@ namespace {
 // Follows what decides a note's instrument, the way the player will, so that every
 // instrument the song sounds can be loaded before it starts.
 class InstrumentTracker {
-public:
-    InstrumentTracker(InstrumentMarker* marker, uint32_t drumMask) : marker_(marker), drumMask_(drumMask) {
+  public:
+    InstrumentTracker(InstrumentMarker* marker, uint32_t drumMask)
+        : marker_(marker), drumMask_(drumMask) {
         resetAll();
     }
 
@@ -244,22 +257,32 @@ public:
         if (!isChannelEvent(e.type) || e.channel >= kChannels) return;
         Channel& ch = channels_[e.channel];
         switch (e.type) {
-            case EV_BANK_MSB: ch.msb = e.a; break;
-            case EV_BANK_LSB: ch.lsb = e.a; break;
-            case EV_DRUM_PART: ch.drum = e.a != 0; break;
-            case EV_PROGRAM: programChange(ch, e.a); break;
+            case EV_BANK_MSB:
+                ch.msb = e.a;
+                break;
+            case EV_BANK_LSB:
+                ch.lsb = e.a;
+                break;
+            case EV_DRUM_PART:
+                ch.drum = e.a != 0;
+                break;
+            case EV_PROGRAM:
+                programChange(ch, e.a);
+                break;
             case EV_NOTE_ON: {
                 const int bank = ch.drum ? ch.program : ch.bank;
                 const int slot = ch.drum ? e.a : ch.program;
                 if (ch.program < 0) break;
-                marker_->markForLoading(ch.drum, marker_->bankExists(ch.drum, bank) ? bank : 0, slot);
+                marker_->markForLoading(ch.drum, marker_->bankExists(ch.drum, bank) ? bank : 0,
+                                        slot);
                 break;
             }
-            default: break;
+            default:
+                break;
         }
     }
 
-private:
+  private:
     struct Channel {
         int msb = 0, lsb = 0, bank = 0, program = 0;
         bool drum = false;
@@ -286,7 +309,9 @@ private:
                 if (ch.msb == 126 || ch.msb == 127) ch.drum = true;
                 ch.bank = ch.lsb;
                 break;
-            default: ch.bank = ch.msb; break;
+            default:
+                ch.bank = ch.msb;
+                break;
         }
     }
 
@@ -306,7 +331,8 @@ int64_t samplesPerTick(int64_t tempo, int rate, int32_t division) {
 }  // namespace
 
 Result<ConvertedSong> EventList::convert(int32_t division, const ConversionSettings& settings) {
-    if (division <= 0) return makeError("the file gives no time base (division " + std::to_string(division) + ")");
+    if (division <= 0)
+        return makeError("the file gives no time base (division " + std::to_string(division) + ")");
     ConvertedSong song;
     foldChannels(song.maxChannel);
     song.events.reserve(static_cast<size_t>(count_) + 1);
@@ -336,7 +362,8 @@ Result<ConvertedSong> EventList::convert(int32_t division, const ConversionSetti
         if (state == BeforeStart) {
             // Leading silence does not count: the clock starts at the first sounding event.
             pendingTicks = 0;
-            if (e.type == EV_NOTE_ON || (settings.traceTexts && isTextEvent(e.type))) state = Running;
+            if (e.type == EV_NOTE_ON || (settings.traceTexts && isTextEvent(e.type)))
+                state = Running;
             if (state == BeforeStart && e.type == EV_BEAT_MARK) continue;
         } else if (pendingTicks > 0) {
             int64_t samples = pendingTicks * (factor >> 16);
@@ -348,13 +375,15 @@ Result<ConvertedSong> EventList::convert(int32_t division, const ConversionSetti
             pendingTicks = 0;
             now += samples;
             if (now > std::numeric_limits<int32_t>::max())
-                return makeError("the song is longer than the player can count (over 2^31 samples)");
+                return makeError(
+                    "the song is longer than the player can count (over 2^31 samples)");
         }
 
         e.time = static_cast<int32_t>(now);
         song.events.push_back(e);
         tracker.apply(e);
-        if (e.type == EV_TEMPO) factor = samplesPerTick(tempoOf(e), settings.outputRateHz, division);
+        if (e.type == EV_TEMPO)
+            factor = samplesPerTick(tempoOf(e), settings.outputRateHz, division);
     }
     song.events.push_back(SongEvent{static_cast<int32_t>(now), EV_END_OF_SONG, 0, 0, 0});
     song.totalSamples = static_cast<int32_t>(now);

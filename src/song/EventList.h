@@ -44,7 +44,7 @@ struct ConvertedSong {
 };
 
 class EventList final : public SysexTextStore {
-public:
+  public:
     EventList();
 
     // Forgets everything and starts a new song.
@@ -72,7 +72,7 @@ public:
     // The events in list order (for tests and the information command).
     std::vector<SongEvent> events() const;
 
-private:
+  private:
     struct Node {
         SongEvent event;
         int32_t next;

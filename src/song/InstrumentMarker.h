@@ -6,7 +6,7 @@
 namespace svt {
 
 class InstrumentMarker {
-public:
+  public:
     virtual ~InstrumentMarker() = default;
     // Whether the melodic bank (drum = false) or drum set (drum = true) exists; a
     // channel whose bank does not exist falls back to bank 0.

@@ -20,7 +20,8 @@ int32_t readVariableLength(InputStream& s) {
 }
 
 std::string notMidiMessage(const std::string& fileName, Language language) {
-    return "\"" + fileName + "\"\n\n" + tr(language, "Dies ist keine Mididatei!", "This is not a MIDI file!");
+    return "\"" + fileName + "\"\n\n" +
+           tr(language, "Dies ist keine Mididatei!", "This is not a MIDI file!");
 }
 
 namespace {
@@ -37,25 +38,32 @@ uint32_t be32(const uint8_t* p) {
 // Label a discarded text would carry; only its length matters here.
 size_t labelLength(int type) {
     switch (type) {
-        case 2: return std::strlen("Copyright: ");
-        case 3: return std::strlen("Spur ");
-        case 4: return std::strlen("Instrument: ");
-        case 6: return std::strlen("Marker: ");
-        case 7: return std::strlen("Cue-Punkt: ");
-        default: return std::strlen("Text: ");
+        case 2:
+            return std::strlen("Copyright: ");
+        case 3:
+            return std::strlen("Spur ");
+        case 4:
+            return std::strlen("Instrument: ");
+        case 6:
+            return std::strlen("Marker: ");
+        case 7:
+            return std::strlen("Cue-Punkt: ");
+        default:
+            return std::strlen("Text: ");
     }
 }
 
 enum TrackEnd { TrackOk = 0, TrackBroken = -1, TrackNotMTrk = -2 };
 
 class SmfReader {
-public:
-    SmfReader(InputStream& s, SongInfo& info, EventList& list, const ReadOptions& o, std::vector<std::string>& w)
+  public:
+    SmfReader(InputStream& s, SongInfo& info, EventList& list, const ReadOptions& o,
+              std::vector<std::string>& w)
         : s_(s), info_(info), list_(list), options_(o), warnings_(w) {}
 
     Status readSmf();
 
-private:
+  private:
     TrackEnd readTrack(int track, bool merge);
     TrackEnd broken(int track, const char* what);
     bool readText(int type, int32_t length, std::string& text);
@@ -78,38 +86,45 @@ private:
 };
 
 TrackEnd SmfReader::broken(int track, const char* what) {
-    warnings_.push_back("track " + std::to_string(track + 1) + " " + what + " at byte " + std::to_string(s_.tell()));
+    warnings_.push_back("track " + std::to_string(track + 1) + " " + what + " at byte " +
+                        std::to_string(s_.tell()));
     return TrackBroken;
 }
 
 Status SmfReader::readSmf() {
     uint8_t header[10];
-    if (s_.readFully(header, 10) != 10) return makeError(kSongBroken, "the MIDI header is cut short");
+    if (s_.readFully(header, 10) != 10)
+        return makeError(kSongBroken, "the MIDI header is cut short");
     const uint32_t headerLength = be32(header);
     format_ = (header[4] << 8) | header[5];
     const int tracks = (header[6] << 8) | header[7];
     int division = (header[8] << 8) | header[9];
-    if (headerLength > 6 && s_.skip(static_cast<long>(std::min<uint32_t>(headerLength - 6, 0x7FFFFFFF))) !=
-                                static_cast<long>(headerLength - 6))
+    if (headerLength > 6 &&
+        s_.skip(static_cast<long>(std::min<uint32_t>(headerLength - 6, 0x7FFFFFFF))) !=
+            static_cast<long>(headerLength - 6))
         return makeError(kSongBroken, "the MIDI header is cut short");
     if (division & 0x8000) division = -static_cast<int8_t>(header[8]) * header[9];
-    if (format_ > 2) return makeError(kSongBroken, "MIDI file format " + std::to_string(format_) + " does not exist");
+    if (format_ > 2)
+        return makeError(kSongBroken,
+                         "MIDI file format " + std::to_string(format_) + " does not exist");
     info_.format = static_cast<int16_t>(format_);
     info_.trackCount = static_cast<int16_t>(std::min(tracks, 0x7FFF));
     info_.division = division;
     const long headerEnd = s_.tell();
-    info_.headerEnd = headerEnd >= 0 && headerEnd < 0xFFFF ? static_cast<uint16_t>(headerEnd) : 0xFFFF;
+    info_.headerEnd =
+        headerEnd >= 0 && headerEnd < 0xFFFF ? static_cast<uint16_t>(headerEnd) : 0xFFFF;
     hadKaraokeTitle_ = info_.karaokeTitle.has_value();
 
     if (format_ == 1) info_.trackNames.fill(std::string());
     const int count = format_ == 0 ? 1 : tracks;
     for (int t = 0; t < count; ++t) {
         const TrackEnd end = readTrack(t, format_ != 2);
-        if (end == TrackNotMTrk) warnings_.push_back("track " + std::to_string(t + 1) + " is not an MTrk chunk");
+        if (end == TrackNotMTrk)
+            warnings_.push_back("track " + std::to_string(t + 1) + " is not an MTrk chunk");
         if (end != TrackOk) {
             if (t + 1 < count)
-                warnings_.push_back("tracks " + std::to_string(t + 2) + " to " + std::to_string(count) +
-                                    " were not read");
+                warnings_.push_back("tracks " + std::to_string(t + 2) + " to " +
+                                    std::to_string(count) + " were not read");
             break;
         }
     }
@@ -141,19 +156,22 @@ TrackEnd SmfReader::readTrack(int track, bool merge) {
         if (delta == -1) return broken(track, "ends inside an event");
         if (delta < 0) return broken(track, "has a delta time longer than four bytes");
         time += delta;
-        if (time > std::numeric_limits<int32_t>::max()) return broken(track, "runs past the longest possible time");
+        if (time > std::numeric_limits<int32_t>::max())
+            return broken(track, "runs past the longest possible time");
         const auto t = static_cast<int32_t>(time);
         int status = s_.getc();
         if (status < 0) return broken(track, "ends inside an event");
         int data1 = -1;
         if (status == 0xF0 || status == 0xF7) {
-            if (!handleSysex(status, t)) return broken(track, "ends inside a system-exclusive message");
+            if (!handleSysex(status, t))
+                return broken(track, "ends inside a system-exclusive message");
             if (list_.overflow()) return broken(track, "has more events than a song may hold");
             continue;
         }
         if (status == 0xFF) {
             bool endOfTrack = false;
-            if (!handleMeta(track, t, static_cast<int32_t>(std::min<int64_t>(trackEnd, 0x7FFFFFFF)), endOfTrack))
+            if (!handleMeta(track, t, static_cast<int32_t>(std::min<int64_t>(trackEnd, 0x7FFFFFFF)),
+                            endOfTrack))
                 return broken(track, "ends inside a meta event");
             if (list_.overflow()) return broken(track, "has more events than a song may hold");
             if (endOfTrack) return TrackOk;
@@ -186,7 +204,8 @@ TrackEnd SmfReader::readTrack(int track, bool merge) {
                 const int v = second();
                 if (v < 0) return broken(track, "ends inside an event");
                 const bool on = kind == 1 && v != 0;
-                add(SongEvent{t, static_cast<uint8_t>(on ? EV_NOTE_ON : EV_NOTE_OFF), ch, a, static_cast<uint8_t>(v)});
+                add(SongEvent{t, static_cast<uint8_t>(on ? EV_NOTE_ON : EV_NOTE_OFF), ch, a,
+                              static_cast<uint8_t>(v)});
                 break;
             }
             case 2: {
@@ -201,8 +220,12 @@ TrackEnd SmfReader::readTrack(int track, bool merge) {
                 list_.addController(channel, a, v, t);
                 break;
             }
-            case 4: add(SongEvent{t, EV_PROGRAM, ch, a, 0}); break;
-            case 5: add(SongEvent{t, EV_CHANNEL_PRESSURE, ch, a, 0}); break;
+            case 4:
+                add(SongEvent{t, EV_PROGRAM, ch, a, 0});
+                break;
+            case 5:
+                add(SongEvent{t, EV_CHANNEL_PRESSURE, ch, a, 0});
+                break;
             case 6: {
                 const int v = second();
                 if (v < 0) return broken(track, "ends inside an event");
@@ -229,7 +252,8 @@ bool SmfReader::handleSysex(int status, int32_t time) {
     while (have < static_cast<size_t>(length)) {
         const size_t step = std::min(kSysexStep, static_cast<size_t>(length) - have);
         sysex_.resize(have + step);
-        if (s_.readFully(sysex_.data() + have, static_cast<long>(step)) != static_cast<long>(step)) return false;
+        if (s_.readFully(sysex_.data() + have, static_cast<long>(step)) != static_cast<long>(step))
+            return false;
         have += step;
     }
     // The song's first message names its maker, unless a real maker (not a universal
@@ -242,8 +266,9 @@ bool SmfReader::handleSysex(int status, int32_t time) {
         add(single);
     }
     SongEvent multi[kMaxSysexEvents];
-    const int n = std::clamp(interpretMultiSysex(sysex_, std::span<SongEvent, kMaxSysexEvents>(multi)), 0,
-                             kMaxSysexEvents);
+    const int n =
+        std::clamp(interpretMultiSysex(sysex_, std::span<SongEvent, kMaxSysexEvents>(multi)), 0,
+                   kMaxSysexEvents);
     for (int i = 0; i < n; ++i) {
         multi[i].time = time;
         add(multi[i]);
@@ -252,7 +277,8 @@ bool SmfReader::handleSysex(int status, int32_t time) {
 }
 
 bool SmfReader::readText(int type, int32_t length, std::string& text) {
-    const size_t keep = std::min<size_t>(static_cast<size_t>(length), kMaxTextLength - labelLength(type));
+    const size_t keep =
+        std::min<size_t>(static_cast<size_t>(length), kMaxTextLength - labelLength(type));
     text.resize(keep);
     if (s_.readFully(text.data(), static_cast<long>(keep)) != static_cast<long>(keep)) return false;
     const long rest = static_cast<long>(length) - static_cast<long>(keep);
@@ -295,7 +321,8 @@ bool SmfReader::handleMeta(int track, int32_t time, int32_t trackEnd, bool& endO
             // Denominators above 1/128 do not fit the event and exist in no real song.
             const int denominator = d[1] <= 7 ? 1 << d[1] : 0;
             if (d[0] == 0 || denominator == 0) {
-                warnings_.push_back(tr(options_.language, "Keine mögliche Taktart", "No possible meter."));
+                warnings_.push_back(
+                    tr(options_.language, "Keine mögliche Taktart", "No possible meter."));
                 return true;
             }
             add(SongEvent{time, EV_TIME_SIGNATURE, 0, d[0], static_cast<uint8_t>(denominator)});
@@ -322,7 +349,8 @@ bool SmfReader::handleMeta(int track, int32_t time, int32_t trackEnd, bool& endO
         case 0x21:
             // Channel prefix and port change nothing about the channels.
             return length == 1 ? s_.skip(1) == 1 : skipAll();
-        default: return skipAll();
+        default:
+            return skipAll();
     }
 }
 
@@ -333,7 +361,8 @@ void SmfReader::handleText(int track, int type, const std::string& text, int32_t
         if (karaoke_ == 2) {
             eventType = EV_KARAOKE_TEXT;
             if (!hadKaraokeTitle_ && text.rfind("@T", 0) == 0 && text.size() > 2) {
-                std::string& k = info_.karaokeTitle ? *info_.karaokeTitle : info_.karaokeTitle.emplace();
+                std::string& k =
+                    info_.karaokeTitle ? *info_.karaokeTitle : info_.karaokeTitle.emplace();
                 if (!k.empty()) k += ' ';
                 k += text.substr(2);
             }
@@ -367,17 +396,20 @@ void SmfReader::handleText(int track, int type, const std::string& text, int32_t
         if (!info_.firstText) info_.firstText = text;
         return;
     }
-    if (type == 3 && track >= 1 && track <= 16) info_.trackNames[static_cast<size_t>(track - 1)] = text.substr(0, 255);
+    if (type == 3 && track >= 1 && track <= 16)
+        info_.trackNames[static_cast<size_t>(track - 1)] = text.substr(0, 255);
     if (type == 1 && track == 1 && format_ == 1 && text.rfind("@KMIDI", 0) == 0) karaoke_ = 1;
 }
 
 }  // namespace
 
-Result<SongReadResult> readSong(InputStream& stream, SongInfo& info, EventList& list, const ReadOptions& options) {
+Result<SongReadResult> readSong(InputStream& stream, SongInfo& info, EventList& list,
+                                const ReadOptions& options) {
     list.reset();
     SongReadResult result;
     uint8_t magic[4];
-    if (stream.readFully(magic, 4) != 4) return makeError(kSongNotMidi, "not a MIDI file (too short)");
+    if (stream.readFully(magic, 4) != 4)
+        return makeError(kSongNotMidi, "not a MIDI file (too short)");
     if (std::memcmp(magic, "RIFF", 4) == 0) {
         uint8_t wrapper[16];
         if (stream.readFully(wrapper, 16) != 16 || std::memcmp(wrapper + 4, "RMID", 4) != 0 ||
@@ -399,7 +431,8 @@ Result<SongReadResult> readSong(InputStream& stream, SongInfo& info, EventList& 
     Result<ConvertedSong> converted = list.convert(info.division, conversion);
     if (!converted.ok()) {
         list.reset();
-        return makeError(info.division <= 0 ? kSongBroken : kSongTooLong, converted.error().message);
+        return makeError(info.division <= 0 ? kSongBroken : kSongTooLong,
+                         converted.error().message);
     }
     result.song = std::move(converted.value());
     info.totalSamples = result.song.totalSamples;

@@ -16,9 +16,9 @@
 namespace svt {
 
 // Error codes of a read that produced no song.
-inline constexpr int kSongNotMidi = 1;       // unknown first bytes
-inline constexpr int kSongBroken = 2;        // header, wrapper or format unusable
-inline constexpr int kSongTooLong = 3;       // sample time overflow
+inline constexpr int kSongNotMidi = 1;  // unknown first bytes
+inline constexpr int kSongBroken = 2;   // header, wrapper or format unusable
+inline constexpr int kSongTooLong = 3;  // sample time overflow
 inline constexpr int kSongCannotOpen = 4;
 
 struct ReadOptions {
@@ -34,7 +34,8 @@ struct SongReadResult {
 
 // Reads from `stream`; `info` is the record of the file (see SongInfoList) and is
 // filled as the file is read.
-Result<SongReadResult> readSong(InputStream& stream, SongInfo& info, EventList& list, const ReadOptions& options);
+Result<SongReadResult> readSong(InputStream& stream, SongInfo& info, EventList& list,
+                                const ReadOptions& options);
 
 // Opens `fileName` (see openStream) and reads it.
 Result<SongReadResult> readSongFile(const std::string& fileName, SongInfo& info, EventList& list,

@@ -114,9 +114,17 @@ struct SongEvent {
 static_assert(sizeof(SongEvent) == 8);
 
 // Codes 1..54 address a real channel; 55 and above are song-wide.
-constexpr bool isChannelEvent(uint8_t type) { return type >= EV_NOTE_OFF && type <= EV_MODULE_SAMPLE_OFFSET; }
-constexpr bool isTextEvent(uint8_t type) { return type >= EV_TEXT_GS_TRACK && type <= EV_KARAOKE_TEXT; }
-constexpr int tempoOf(const SongEvent& e) { return e.a * 65536 + e.b * 256 + e.channel; }
-constexpr int stringIndexOf(const SongEvent& e) { return e.a | (e.b << 8); }
+constexpr bool isChannelEvent(uint8_t type) {
+    return type >= EV_NOTE_OFF && type <= EV_MODULE_SAMPLE_OFFSET;
+}
+constexpr bool isTextEvent(uint8_t type) {
+    return type >= EV_TEXT_GS_TRACK && type <= EV_KARAOKE_TEXT;
+}
+constexpr int tempoOf(const SongEvent& e) {
+    return e.a * 65536 + e.b * 256 + e.channel;
+}
+constexpr int stringIndexOf(const SongEvent& e) {
+    return e.a | (e.b << 8);
+}
 
 }  // namespace svt

@@ -41,7 +41,7 @@ uint32_t be32(const uint8_t* p) {
 
 // A look at the first tracks of a MIDI file for its title, without reading the song.
 class TitleScan {
-public:
+  public:
     TitleScan(InputStream& s, SongInfo& info) : s_(s), info_(info) {}
 
     void run() {
@@ -81,7 +81,7 @@ public:
         }
     }
 
-private:
+  private:
     bool scanTrack(int track) {
         uint8_t chunk[8];
         if (s_.readFully(chunk, 8) != 8 || std::memcmp(chunk, "MTrk", 4) != 0) return false;
@@ -118,7 +118,8 @@ private:
                     continue;
                 }
                 std::string text(static_cast<size_t>(std::min<int32_t>(n, 8191)), '\0');
-                if (s_.readFully(text.data(), static_cast<long>(text.size())) != static_cast<long>(text.size()))
+                if (s_.readFully(text.data(), static_cast<long>(text.size())) !=
+                    static_cast<long>(text.size()))
                     return false;
                 const long rest = static_cast<long>(n) - static_cast<long>(text.size());
                 if (rest > 0 && s_.skip(rest) != rest) return false;
@@ -129,7 +130,8 @@ private:
             int dataBytes;
             if (status >= 0x80 && status <= 0xEF) {
                 kind = status >> 4;
-                dataBytes = (kind == 0xC || kind == 0xD) ? 0 : 1;  // the first is read with the status
+                dataBytes =
+                    (kind == 0xC || kind == 0xD) ? 0 : 1;  // the first is read with the status
                 if (s_.getc() < 0) return false;
                 sawChannelMessage_ = true;
             } else if (status >= 0xF1) {
@@ -152,7 +154,8 @@ private:
         if (track == 1 && text.rfind("@KMIDI", 0) == 0) karaoke_ = 1;
         if (karaoke_ == 2) {
             if (text.rfind("@T", 0) == 0 && text.size() > 2) {
-                std::string& k = info_.karaokeTitle ? *info_.karaokeTitle : info_.karaokeTitle.emplace();
+                std::string& k =
+                    info_.karaokeTitle ? *info_.karaokeTitle : info_.karaokeTitle.emplace();
                 if (!k.empty()) k += ' ';
                 k += text.substr(2);
             }
@@ -176,7 +179,8 @@ void scanSongTitle(InputStream& stream, SongInfo& info) {
 
 std::optional<std::string> displayTitle(const SongInfo& info) {
     if (info.format != 0 && info.format != 1) return std::nullopt;
-    const std::optional<std::string>* candidates[] = {&info.title, &info.karaokeTitle, &info.firstText};
+    const std::optional<std::string>* candidates[] = {&info.title, &info.karaokeTitle,
+                                                      &info.firstText};
     for (const auto* c : candidates) {
         if (!c->has_value()) continue;
         const std::string& text = **c;
@@ -217,7 +221,8 @@ SongInfo* SongInfoList::find(const std::string& fileName, bool create) {
 
 std::optional<std::string> SongInfoList::quickTitle(const std::string& fileName) {
     SongInfo* existing = find(fileName, false);
-    if (existing != nullptr && (existing->title || existing->firstText || existing->format < 0 || existing->read))
+    if (existing != nullptr &&
+        (existing->title || existing->firstText || existing->format < 0 || existing->read))
         return displayTitle(*existing);
     SongInfo& info = *find(fileName, true);
     Result<InputStreamPtr> stream = openStream(fileName);

@@ -61,7 +61,7 @@ class InputStream;
 void scanSongTitle(InputStream& stream, SongInfo& info);
 
 class SongInfoList {
-public:
+  public:
     explicit SongInfoList(uint32_t defaultDrumMask = 1u << 9) : defaultDrumMask_(defaultDrumMask) {}
     // The record of `fileName` (exact match); created when missing and `create` is set.
     SongInfo* find(const std::string& fileName, bool create);
@@ -70,7 +70,7 @@ public:
     std::optional<std::string> quickTitle(const std::string& fileName);
     void clear() { records_.clear(); }
 
-private:
+  private:
     uint32_t defaultDrumMask_;
     std::list<SongInfo> records_;  // newest first; stable addresses
 };

@@ -15,7 +15,8 @@ Result<SongReadResult> SongInput::load(const std::string& fileName, InstrumentMa
     return readSongFile(fileName, info, list_, optionsFor(marker));
 }
 
-Result<SongReadResult> SongInput::load(InputStream& stream, const std::string& fileName, InstrumentMarker* marker) {
+Result<SongReadResult> SongInput::load(InputStream& stream, const std::string& fileName,
+                                       InstrumentMarker* marker) {
     SongInfo& info = *infos_.find(fileName, true);
     return readSong(stream, info, list_, optionsFor(marker));
 }

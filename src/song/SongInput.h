@@ -13,7 +13,7 @@
 namespace svt {
 
 class SongInput {
-public:
+  public:
     explicit SongInput(const EngineSettings& settings)
         : settings_(settings), infos_(settings.drumChannels) {}
     SongInput(const SongInput&) = delete;
@@ -23,13 +23,14 @@ public:
     // record in infos() is created when missing and filled. `marker` learns which
     // instruments the notes will sound.
     Result<SongReadResult> load(const std::string& fileName, InstrumentMarker* marker = nullptr);
-    Result<SongReadResult> load(InputStream& stream, const std::string& fileName, InstrumentMarker* marker = nullptr);
+    Result<SongReadResult> load(InputStream& stream, const std::string& fileName,
+                                InstrumentMarker* marker = nullptr);
 
     SongInfoList& infos() { return infos_; }
     EventList& eventList() { return list_; }
     ReadOptions& options() { return options_; }
 
-private:
+  private:
     ReadOptions optionsFor(InstrumentMarker* marker) const;
 
     const EngineSettings& settings_;

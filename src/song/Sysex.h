@@ -81,7 +81,8 @@ inline constexpr uint8_t kGsDrumReceiveNoteOff =
 
 // EV_SYSEX_XG_LSB (third table). The pending EV_SYSEX_XG_MSB's `b` names the group and its
 // `a` the unit; a lone LSB (nothing pending) is a part parameter.
-inline constexpr uint8_t kXgGroupPart = 0, kXgGroupEffect = 1, kXgGroupInsertion = 2, kXgGroupMultiEq = 3;
+inline constexpr uint8_t kXgGroupPart = 0, kXgGroupEffect = 1, kXgGroupInsertion = 2,
+                         kXgGroupMultiEq = 3;
 // Part group. Drum codes take the drum key from the pending `a`.
 inline constexpr uint8_t kXgReceiveChannel = 'e', kXgDryLevel = 'g', kXgDrumAlternateGroup = 'h',
                          kXgDrumKeyAssign = 'i';

@@ -68,9 +68,12 @@ long InputStream::seek(long offset, int whence) {
     if (seekable_) {
         delivered_ = 0;
         if (window_ != nullptr) {
-            long base = whence == 0 ? 0 : whence == 1 ? static_cast<long>(pos_) : static_cast<long>(windowSize_);
+            long base = whence == 0   ? 0
+                        : whence == 1 ? static_cast<long>(pos_)
+                                      : static_cast<long>(windowSize_);
             // Like fseek: 0 on success; the position is clamped into the view.
-            pos_ = static_cast<size_t>(std::clamp(base + offset, 0L, static_cast<long>(windowSize_)));
+            pos_ =
+                static_cast<size_t>(std::clamp(base + offset, 0L, static_cast<long>(windowSize_)));
             return 0;
         }
         return sourceSeek(offset, whence);
@@ -186,13 +189,19 @@ void InputStream::close() {
     errno = savedErrno;
 }
 
-long InputStream::sourceRead(void*, long) { return 0; }
-int InputStream::sourceGetc() { return -1; }
+long InputStream::sourceRead(void*, long) {
+    return 0;
+}
+int InputStream::sourceGetc() {
+    return -1;
+}
 long InputStream::sourceSeek(long, int) {
     error_ = kStreamErrorCannotSeek;
     return -1;
 }
-long InputStream::sourceTell() { return static_cast<long>(delivered_); }
+long InputStream::sourceTell() {
+    return static_cast<long>(delivered_);
+}
 
 char* InputStream::sourceGets(char* buffer, int size) {
     int n = 0;

@@ -16,29 +16,31 @@ namespace svt {
 namespace {
 
 class MappedFileStream final : public InputStream {
-public:
+  public:
     MappedFileStream(std::string name, platform::MappedFile file)
         : InputStream(STREAM_LOCAL_FILE, std::move(name), true, true), file_(std::move(file)) {
         setWindow(file_.data(), file_.size());
     }
 
-protected:
+  protected:
     void sourceClose() override { file_.close(); }
 
-private:
+  private:
     platform::MappedFile file_;
 };
 
 class StdioStream final : public InputStream {
-public:
+  public:
     // Standard input can neither seek nor tell; an opened file can.
     StdioStream(std::string name, FILE* file, bool ownsFile)
-        : InputStream(STREAM_LOCAL_FILE, std::move(name), ownsFile, ownsFile), file_(file), owns_(ownsFile) {}
+        : InputStream(STREAM_LOCAL_FILE, std::move(name), ownsFile, ownsFile),
+          file_(file),
+          owns_(ownsFile) {}
     ~StdioStream() override {
         if (!closed()) sourceClose();
     }
 
-protected:
+  protected:
     long sourceRead(void* buffer, long n) override {
         size_t got = std::fread(buffer, 1, static_cast<size_t>(n), file_);
         if (got == 0 && std::ferror(file_)) {
@@ -63,13 +65,13 @@ protected:
         file_ = nullptr;
     }
 
-private:
+  private:
     FILE* file_;
     bool owns_;
 };
 
 class MemoryStream final : public InputStream {
-public:
+  public:
     MemoryStream(std::span<const uint8_t> bytes, std::string name)
         : InputStream(STREAM_MEMORY, std::move(name), true, true) {
         setWindow(bytes.data(), bytes.size());
@@ -79,7 +81,7 @@ public:
         setWindow(owned_.data(), owned_.size());
     }
 
-private:
+  private:
     std::vector<uint8_t> owned_;
 };
 
@@ -94,7 +96,8 @@ std::string describeOpenError(const std::string& name, int error) {
 bool isLocalFileName(const std::string& name) {
     if (name.empty()) return true;
     if (name[0] == '\\' || name.rfind("file:", 0) == 0) return true;
-    if (name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':') return true;
+    if (name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':')
+        return true;
     // A scheme is a run of characters other than ':' and '/' followed by ":/".
     size_t i = 0;
     while (i < name.size() && name[i] != ':' && name[i] != '/') ++i;
@@ -104,7 +107,8 @@ bool isLocalFileName(const std::string& name) {
 
 Result<InputStreamPtr> openStream(const std::string& requested) {
     if (!isLocalFileName(requested)) {
-        return makeError(kStreamErrorNotFound, "\"" + requested + "\": this kind of address cannot be opened");
+        return makeError(kStreamErrorNotFound,
+                         "\"" + requested + "\": this kind of address cannot be opened");
     }
     if (requested == "-") {
         return InputStreamPtr(std::make_unique<StdioStream>("-", stdin, false));
@@ -116,8 +120,10 @@ Result<InputStreamPtr> openStream(const std::string& requested) {
 
     platform::MappedFile file;
     int rc = file.open(name);
-    if (rc == 0) return InputStreamPtr(std::make_unique<MappedFileStream>(requested, std::move(file)));
-    if (rc != platform::MappedFile::kMapFailed) return makeError(rc, describeOpenError(requested, rc));
+    if (rc == 0)
+        return InputStreamPtr(std::make_unique<MappedFileStream>(requested, std::move(file)));
+    if (rc != platform::MappedFile::kMapFailed)
+        return makeError(rc, describeOpenError(requested, rc));
 
     // Opened but not mappable (an empty file, a pipe): read it through stdio.
     FILE* f = std::fopen(name.c_str(), "rb");
@@ -157,12 +163,15 @@ std::vector<std::string> expandFolders(const std::vector<std::string>& arguments
             if (entry.is_regular_file(e)) found.push_back(entry.path().string());
         };
         if (recursive) {
-            for (fs::recursive_directory_iterator it(arg, fs::directory_options::skip_permission_denied, ec), end;
+            for (fs::recursive_directory_iterator
+                     it(arg, fs::directory_options::skip_permission_denied, ec),
+                 end;
                  !ec && it != end; it.increment(ec)) {
                 collect(*it);
             }
         } else {
-            for (fs::directory_iterator it(arg, fs::directory_options::skip_permission_denied, ec), end;
+            for (fs::directory_iterator it(arg, fs::directory_options::skip_permission_denied, ec),
+                 end;
                  !ec && it != end; it.increment(ec)) {
                 collect(*it);
             }

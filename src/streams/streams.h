@@ -35,7 +35,7 @@ inline constexpr int kStreamErrorAccess = 13;
 inline constexpr int kStreamErrorCannotSeek = 1;
 
 class InputStream {
-public:
+  public:
     InputStream(const InputStream&) = delete;
     InputStream& operator=(const InputStream&) = delete;
     virtual ~InputStream() = default;
@@ -81,10 +81,11 @@ public:
     // Whole contents when the stream is a view of memory (a mapped file or a buffer);
     // lets readers of large files avoid copying. Empty span otherwise.
     std::span<const uint8_t> memoryView() const {
-        return window_ != nullptr ? std::span<const uint8_t>(window_, windowSize_) : std::span<const uint8_t>();
+        return window_ != nullptr ? std::span<const uint8_t>(window_, windowSize_)
+                                  : std::span<const uint8_t>();
     }
 
-protected:
+  protected:
     InputStream(int32_t type, std::string name, bool seekable, bool tellable)
         : type_(type), seekable_(seekable), tellable_(tellable), name_(std::move(name)) {}
 
@@ -105,7 +106,7 @@ protected:
 
     int error_ = kStreamNoError;
 
-private:
+  private:
     int32_t type_;
     bool seekable_;
     bool tellable_;

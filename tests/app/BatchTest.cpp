@@ -32,7 +32,8 @@ TEST(Batch, ReportsInSongOrderWhateverTheWorkersFinishFirst) {
     };
     std::vector<size_t> order;
     const BatchSummary s =
-        runBatch(jobs, {4, false}, convert, [&](size_t i, const BatchJob&, const BatchOutcome&) { order.push_back(i); });
+        runBatch(jobs, {4, false}, convert,
+                 [&](size_t i, const BatchJob&, const BatchOutcome&) { order.push_back(i); });
     for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], i);
     EXPECT_EQ(order.size(), 12u);
     EXPECT_GT(mostAtOnce.load(), 1) << "workers ran at the same time";
@@ -51,7 +52,8 @@ TEST(Batch, OldFilesAreKeptUnlessOverwriteAndThisRunsFilesFollowSongOrder) {
     const std::string old = dir.write("old.wav", std::string("keep me"));
     const std::string fresh = dir.file("a.wav");
     // a.mid and a.kar both become a.wav: the later song wins, as it would one at a time.
-    const std::vector<BatchJob> jobs = {{"old.mid", old}, {"a.mid", fresh}, {"a.kar", fresh}, {"b.mid", dir.file("b.wav")}};
+    const std::vector<BatchJob> jobs = {
+        {"old.mid", old}, {"a.mid", fresh}, {"a.kar", fresh}, {"b.mid", dir.file("b.wav")}};
     auto convert = [&](const BatchJob& job, int) {
         if (job.input == "a.mid") std::this_thread::sleep_for(std::chrono::milliseconds(20));
         std::ofstream(job.output, std::ios::trunc) << job.input;
@@ -75,8 +77,8 @@ TEST(Batch, OldFilesAreKeptUnlessOverwriteAndThisRunsFilesFollowSongOrder) {
 }
 
 TEST(Batch, DurationsReadAsPeopleWriteThem) {
-    const std::pair<double, const char*> cases[] = {{0, "0:00"}, {59.6, "1:00"}, {754, "12:34"}, {3600, "1:00:00"},
-                                                    {-3, "0:00"}};
+    const std::pair<double, const char*> cases[] = {
+        {0, "0:00"}, {59.6, "1:00"}, {754, "12:34"}, {3600, "1:00:00"}, {-3, "0:00"}};
     for (const auto& [seconds, text] : cases) EXPECT_EQ(formatDuration(seconds), text) << seconds;
 }
 

@@ -6,10 +6,10 @@
 
 #include "support/CliRun.h"
 #include "support/DecodedAudio.h"
-#include "support/TestFonts.h"
 #include "support/Signal.h"
 #include "support/SmfBuilder.h"
 #include "support/TempDir.h"
+#include "support/TestFonts.h"
 
 namespace svt {
 namespace {
@@ -19,12 +19,21 @@ namespace {
 std::vector<uint8_t> song() {
     test::SmfBuilder smf(1, 480);
     smf.track().tempo(0, 500000).tempo(480, 1000000).endOfTrack(480);
-    smf.track().program(0, 0, 0).noteOn(0, 0, 60, 100).noteOff(960, 0, 60).noteOn(0, 0, 62, 1).noteOff(0, 0, 62).endOfTrack();
+    smf.track()
+        .program(0, 0, 0)
+        .noteOn(0, 0, 60, 100)
+        .noteOff(960, 0, 60)
+        .noteOn(0, 0, 62, 1)
+        .noteOff(0, 0, 62)
+        .endOfTrack();
     return smf.build();
 }
 
-// A font without presets: every note is silent and no voice outlives its song, so lengths are exact.
-std::string silentFont(test::TempDir& dir) { return dir.write("silent.sf2", test::silentFont()); }
+// A font without presets: every note is silent and no voice outlives its song, so lengths are
+// exact.
+std::string silentFont(test::TempDir& dir) {
+    return dir.write("silent.sf2", test::silentFont());
+}
 
 uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
@@ -41,7 +50,8 @@ TEST(Convert, FilesHaveTheLengthOfTheSongAtEveryRate) {
     const std::string midi = dir.write("Tune.MID", song());
     for (int rate : {44100, 22050, 48000}) {
         SCOPED_TRACE(rate);
-        const auto run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " --overwrite --rate " + std::to_string(rate));
+        const auto run = test::runCli("convert -s " + silentFont(dir) + " " + midi +
+                                      " --overwrite --rate " + std::to_string(rate));
         ASSERT_EQ(run.exitCode, 0) << run.out;
         const std::string wav = dir.file("Tune.WAV");
         EXPECT_NE(run.out.find("Tune.WAV"), std::string::npos) << run.out;
@@ -77,12 +87,13 @@ TEST(Convert, NamesFoldersAndStandardOutput) {
     EXPECT_GT(test::readFileBytes(out + "b.wav").size(), 44u);
     EXPECT_NE(run.out.find("2 files written"), std::string::npos) << run.out;
 
-    run = test::runCli("convert -s " + silentFont(dir) + " " + bare + " " + other + " -o " + dir.file("one.wav"));
+    run = test::runCli("convert -s " + silentFont(dir) + " " + bare + " " + other + " -o " +
+                       dir.file("one.wav"));
     EXPECT_EQ(run.exitCode, 2) << "two songs cannot share one file";
 
     // Standard output cannot be repositioned: both sizes stay unknown.
-    shell("(" + std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli convert -s " + silentFont(dir) + " " + other + " -o - > " + dir.file("piped.wav") +
-          " 2>/dev/null)");
+    shell("(" + std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli convert -s " +
+          silentFont(dir) + " " + other + " -o - > " + dir.file("piped.wav") + " 2>/dev/null)");
     const auto piped = test::readFileBytes(dir.file("piped.wav"));
     ASSERT_EQ(piped.size(), 44u + (66150u + 44100u) * 4);
     EXPECT_EQ(le32(piped, 4), 0xFFFFFFFFu);
@@ -92,20 +103,26 @@ TEST(Convert, NamesFoldersAndStandardOutput) {
 TEST(Convert, FailuresNameTheFileAndLeaveNothingBehind) {
     test::TempDir dir;
     const std::string midi = dir.write("a.mid", song());
-    auto run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -o /dev/full --overwrite");
+    auto run =
+        test::runCli("convert -s " + silentFont(dir) + " " + midi + " -o /dev/full --overwrite");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.out.find("Wave file could not be created!"), std::string::npos) << run.out;
 
-    run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -o " + dir.file("missing-folder/x.wav"));
+    run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -o " +
+                       dir.file("missing-folder/x.wav"));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.out.find("missing-folder/x.wav"), std::string::npos) << run.out;
 
-    const std::string broken = dir.write("broken.mid", std::vector<uint8_t>{'M', 'T', 'h', 'd', 0, 0});
-    run = test::runCli("convert -s " + silentFont(dir) + " " + broken + " " + midi + " --overwrite");
+    const std::string broken =
+        dir.write("broken.mid", std::vector<uint8_t>{'M', 'T', 'h', 'd', 0, 0});
+    run =
+        test::runCli("convert -s " + silentFont(dir) + " " + broken + " " + midi + " --overwrite");
     EXPECT_EQ(run.exitCode, 1) << "one song failed";
     EXPECT_NE(run.out.find("broken.mid"), std::string::npos) << run.out;
-    EXPECT_TRUE(test::readFileBytes(dir.file("broken.wav")).empty()) << "no half-written file of a song that failed";
-    EXPECT_GT(test::readFileBytes(dir.file("a.wav")).size(), 44u) << "the other song is still converted";
+    EXPECT_TRUE(test::readFileBytes(dir.file("broken.wav")).empty())
+        << "no half-written file of a song that failed";
+    EXPECT_GT(test::readFileBytes(dir.file("a.wav")).size(), 44u)
+        << "the other song is still converted";
 
     // An existing file is kept unless replacing is asked for.
     run = test::runCli("convert -s " + silentFont(dir) + " " + midi);
@@ -119,20 +136,23 @@ TEST(Convert, SongsSoundWithTheFontNamedAndBadChoicesAreRefused) {
     const std::string midi = dir.write("a.mid", song());
     for (const char* interp : {"none", "linear", "default"}) {
         SCOPED_TRACE(interp);
-        auto run = test::runCli("convert " + midi + " -s " + font + " --overwrite --interp " + interp);
+        auto run =
+            test::runCli("convert " + midi + " -s " + font + " --overwrite --interp " + interp);
         ASSERT_EQ(run.exitCode, 0) << run.out;
         auto wav = test::readWav(dir.file("a.wav"));
         ASSERT_TRUE(wav.ok());
         // Key 60 on a 440 Hz sample at key 69: 261.63 Hz, during the first second.
         std::vector<double> left = wav->channel(0);
         left.resize(44100);
-        EXPECT_NEAR(test::pitchByFft(std::span<const double>(left).subspan(4410), 44100), 261.63, 1.0);
+        EXPECT_NEAR(test::pitchByFft(std::span<const double>(left).subspan(4410), 44100), 261.63,
+                    1.0);
         EXPECT_GT(test::rms(left), 1000.0);
     }
     auto run = test::runCli("convert " + midi + " -s " + dir.file("nothing.sf2"));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.out.find("nothing.sf2"), std::string::npos) << run.out;
-    const std::string junk = dir.write("junk.sf2", std::vector<uint8_t>{'R', 'I', 'F', 'F', 1, 0, 0, 0});
+    const std::string junk =
+        dir.write("junk.sf2", std::vector<uint8_t>{'R', 'I', 'F', 'F', 1, 0, 0, 0});
     run = test::runCli("convert " + midi + " -s " + junk + " --overwrite");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.out.find("junk.sf2"), std::string::npos) << run.out;
@@ -145,8 +165,15 @@ TEST(Convert, SongsSoundWithTheFontNamedAndBadChoicesAreRefused) {
 // second of nothing: with the sine font the melody sounds at 261.63 Hz, the drum at 440 Hz.
 std::vector<uint8_t> bandSong() {
     test::SmfBuilder smf(1, 480);
-    smf.track().tempo(0, 500000).program(0, 0, 0).program(0, 9, 0).noteOn(0, 0, 60, 100).noteOn(0, 9, 69, 100)
-        .noteOff(960, 0, 60).noteOff(0, 9, 69).endOfTrack(480);
+    smf.track()
+        .tempo(0, 500000)
+        .program(0, 0, 0)
+        .program(0, 9, 0)
+        .noteOn(0, 0, 60, 100)
+        .noteOn(0, 9, 69, 100)
+        .noteOff(960, 0, 60)
+        .noteOff(0, 9, 69)
+        .endOfTrack(480);
     return smf.build();
 }
 
@@ -155,8 +182,10 @@ struct Heard {
 };
 
 // Pitch and level of the left channel over most of the first second of what the options made.
-Heard convertAndListen(test::TempDir& dir, const std::string& font, const std::string& midi, const std::string& options) {
-    const auto run = test::runCli("convert " + midi + " -s " + font + " --overwrite -o " + dir.file("heard.wav") + " " + options);
+Heard convertAndListen(test::TempDir& dir, const std::string& font, const std::string& midi,
+                       const std::string& options) {
+    const auto run = test::runCli("convert " + midi + " -s " + font + " --overwrite -o " +
+                                  dir.file("heard.wav") + " " + options);
     EXPECT_EQ(run.exitCode, 0) << options << "\n" << run.out;
     const auto wav = test::readWav(dir.file("heard.wav"));
     if (!wav.ok()) return {};
@@ -176,7 +205,8 @@ TEST(Convert, TheUsersControlsChangeWhatIsHeard) {
     EXPECT_NEAR(convertAndListen(dir, font, midi, "--solo 1").pitch, 261.63, 1.0);
     EXPECT_NEAR(convertAndListen(dir, font, midi, "--solo 1 --transpose 12").pitch, 523.25, 1.5);
     EXPECT_NEAR(convertAndListen(dir, font, midi, "--solo 1 --transpose -2").pitch, 233.08, 1.0);
-    EXPECT_NEAR(convertAndListen(dir, font, midi, "--solo 10 --transpose 12").pitch, 440.0, 1.0) << "drums are never transposed";
+    EXPECT_NEAR(convertAndListen(dir, font, midi, "--solo 10 --transpose 12").pitch, 440.0, 1.0)
+        << "drums are never transposed";
     EXPECT_NEAR(convertAndListen(dir, font, midi, "--mute 1").pitch, 440.0, 1.0);
     EXPECT_LT(convertAndListen(dir, font, midi, "--mute 1,10").level, 1.0);
     EXPECT_LT(convertAndListen(dir, font, midi, "--volume 0").level, 1.0);
@@ -185,14 +215,16 @@ TEST(Convert, TheUsersControlsChangeWhatIsHeard) {
 
     // Twice the tempo: half the song, then the second of silence that ends every song.
     const std::string tune = dir.write("tune.mid", song());
-    auto run = test::runCli("convert " + tune + " -s " + silentFont(dir) + " --overwrite --tempo 200");
+    auto run =
+        test::runCli("convert " + tune + " -s " + silentFont(dir) + " --overwrite --tempo 200");
     ASSERT_EQ(run.exitCode, 0) << run.out;
     EXPECT_EQ(le32(test::readFileBytes(dir.file("tune.wav")), 40), (44100u * 3 / 4 + 44100u) * 4);
     run = test::runCli("convert " + tune + " -s " + silentFont(dir) + " --overwrite --tempo 50");
     ASSERT_EQ(run.exitCode, 0) << run.out;
     EXPECT_EQ(le32(test::readFileBytes(dir.file("tune.wav")), 40), (44100u * 3 + 44100u) * 4);
 
-    for (const char* bad : {"--tempo 5", "--transpose 25", "--volume 201", "--mute 0", "--mute 3,,4", "--solo 17", "--jobs 0"}) {
+    for (const char* bad : {"--tempo 5", "--transpose 25", "--volume 201", "--mute 0",
+                            "--mute 3,,4", "--solo 17", "--jobs 0"}) {
         run = test::runCli("convert " + tune + " -s " + font + " " + bad);
         EXPECT_EQ(run.exitCode, 2) << bad << "\n" << run.out;
     }
@@ -203,8 +235,13 @@ TEST(Convert, TheReverbTailDiesAwayInTheSilenceThatEndsTheSong) {
     const std::string font = dir.write("sine.sf2", test::sineFont());
     // A short note with the reverb fully sent: the song ends when the note has.
     test::SmfBuilder smf(1, 480);
-    smf.track().tempo(0, 500000).program(0, 0, 0).controller(0, 0, 91, 127).noteOn(0, 0, 69, 127)
-        .noteOff(192, 0, 69).endOfTrack();
+    smf.track()
+        .tempo(0, 500000)
+        .program(0, 0, 0)
+        .controller(0, 0, 91, 127)
+        .noteOn(0, 0, 69, 127)
+        .noteOff(192, 0, 69)
+        .endOfTrack();
     const std::string midi = dir.write("tail.mid", smf.build());
     const auto run = test::runCli("convert " + midi + " -s " + font + " --overwrite");
     ASSERT_EQ(run.exitCode, 0) << run.out;
@@ -224,22 +261,31 @@ TEST(Convert, SongsSideBySideGiveTheSameFilesAsOneAfterAnother) {
     std::string songs;
     for (int i = 0; i < 4; ++i) {
         test::SmfBuilder smf(1, 480);
-        smf.track().tempo(0, 400000 + 50000 * i).program(0, 0, 0).noteOn(0, 0, 57 + 3 * i, 90).noteOn(240, 9, 69, 100)
-            .noteOff(480 + 120 * i, 0, 57 + 3 * i).noteOff(0, 9, 69).endOfTrack(240);
+        smf.track()
+            .tempo(0, 400000 + 50000 * i)
+            .program(0, 0, 0)
+            .noteOn(0, 0, 57 + 3 * i, 90)
+            .noteOn(240, 9, 69, 100)
+            .noteOff(480 + 120 * i, 0, 57 + 3 * i)
+            .noteOff(0, 9, 69)
+            .endOfTrack(240);
         songs += " " + dir.write("song" + std::to_string(i) + ".mid", smf.build());
     }
     songs += " " + dir.write("broken.mid", std::vector<uint8_t>{'M', 'T', 'h', 'd', 0, 0, 0, 6});
     std::filesystem::create_directory(dir.file("one"));
     std::filesystem::create_directory(dir.file("two"));
-    const auto one = test::runCli("convert" + songs + " -s " + font + " --transpose 3 --jobs 1 -o " + dir.file("one/"));
-    const auto two = test::runCli("convert" + songs + " -s " + font + " --transpose 3 --jobs 2 -o " + dir.file("two/"));
+    const auto one = test::runCli("convert" + songs + " -s " + font +
+                                  " --transpose 3 --jobs 1 -o " + dir.file("one/"));
+    const auto two = test::runCli("convert" + songs + " -s " + font +
+                                  " --transpose 3 --jobs 2 -o " + dir.file("two/"));
     EXPECT_EQ(one.exitCode, 1) << one.out;
     EXPECT_EQ(two.exitCode, 1) << two.out;
     for (int i = 0; i < 4; ++i) {
         const std::string name = "song" + std::to_string(i) + ".wav";
         const auto a = test::readFileBytes(dir.file("one/" + name));
         EXPECT_GT(a.size(), 44100u) << name;
-        EXPECT_TRUE(a == test::readFileBytes(dir.file("two/" + name))) << name << " differs between --jobs 1 and --jobs 2";
+        EXPECT_TRUE(a == test::readFileBytes(dir.file("two/" + name)))
+            << name << " differs between --jobs 1 and --jobs 2";
     }
     // The summary counts both ways alike and names the song that failed.
     for (const auto* run : {&one, &two}) {

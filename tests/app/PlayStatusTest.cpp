@@ -15,7 +15,8 @@ TEST(PlayStatus, ShowsWhatIsHeardAndGivesWayWithTheTitle) {
     s.microsPerQuarter = 600000;
     s.key = "C-major";
     s.voices = 37;
-    EXPECT_EQ(formatPlayStatus(s, 120), "Prélude in C  1:05 / 1:02:05   12:3  100 bpm  C-major   37 voices");
+    EXPECT_EQ(formatPlayStatus(s, 120),
+              "Prélude in C  1:05 / 1:02:05   12:3  100 bpm  C-major   37 voices");
 
     s.tempoPercent = 110;
     s.transpose = -2;

@@ -22,7 +22,9 @@ std::optional<SongProbeResult> fakeProbe(const std::string& path) {
     return r;
 }
 
-std::string song(const TempDir& dir, const std::string& name) { return dir.write(name, std::string("MThd")); }
+std::string song(const TempDir& dir, const std::string& name) {
+    return dir.write(name, std::string("MThd"));
+}
 
 std::vector<std::string> pathsOf(const Playlist& list) {
     std::vector<std::string> out;
@@ -69,7 +71,8 @@ TEST(Playlist, PlaylistFilesExpandLinesAsNamesInOrder) {
     const std::string top = song(dir, "top.mid");
     const std::string nested = dir.write("nested.pli", inner + "\r\n");
     // An empty line, a folder line and a line naming another list.
-    const std::string list = dir.write("list.pli", top + "\r\n\r\n" + dir.file("folder") + "\r\n" + nested + "\n");
+    const std::string list =
+        dir.write("list.pli", top + "\r\n\r\n" + dir.file("folder") + "\r\n" + nested + "\n");
 
     Playlist playlist(fakeProbe, 1);
     EXPECT_EQ(playlist.addNames({"@" + list}, true), 4);
@@ -83,7 +86,8 @@ TEST(Playlist, PlaylistFilesExpandLinesAsNamesInOrder) {
 }
 
 TEST(Playlist, LinesAreCutAtCarriageReturnAndOverlongLinesDropped) {
-    const std::string text = "a.mid\r\n\nb.mid\rjunk\n\r\n" + std::string(kMaxPlaylistLine + 1, 'x') + "\nc.mid";
+    const std::string text =
+        "a.mid\r\n\nb.mid\rjunk\n\r\n" + std::string(kMaxPlaylistLine + 1, 'x') + "\nc.mid";
     const std::vector<uint8_t> bytes(text.begin(), text.end());
     EXPECT_EQ(parsePlaylistLines(bytes), (std::vector<std::string>{"a.mid", "b.mid", "c.mid"}));
     EXPECT_TRUE(parsePlaylistLines({}).empty());
@@ -91,13 +95,15 @@ TEST(Playlist, LinesAreCutAtCarriageReturnAndOverlongLinesDropped) {
 
 TEST(Playlist, SavedListIsOnePathPerLineWithCrLfAndReadsBack) {
     TempDir dir;
-    const std::vector<std::string> songs = {song(dir, "a.mid"), song(dir, "b.mid"), song(dir, "c.mid")};
+    const std::vector<std::string> songs = {song(dir, "a.mid"), song(dir, "b.mid"),
+                                            song(dir, "c.mid")};
     Playlist list(fakeProbe, 1);
     list.addNames(songs, false);
     const std::string out = dir.file("saved.pli");
     ASSERT_TRUE(list.save(out, Language::English).ok());
     const std::vector<uint8_t> bytes = test::readFileBytes(out);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), songs[0] + "\r\n" + songs[1] + "\r\n" + songs[2] + "\r\n");
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
+              songs[0] + "\r\n" + songs[1] + "\r\n" + songs[2] + "\r\n");
 
     Playlist again(fakeProbe, 1);
     EXPECT_EQ(again.addNames({out}, true), 3);
@@ -132,7 +138,8 @@ TEST(Playlist, RandomOrderPlaysEveryEntryOnceThenEnds) {
 TEST(Playlist, NavigationSkipsEntriesThatAreNotSongs) {
     TempDir dir;
     Playlist list(fakeProbe, 1);
-    list.addNames({song(dir, "0.mid"), song(dir, "1.mid"), song(dir, "2.mid"), song(dir, "3.mid")}, false);
+    list.addNames({song(dir, "0.mid"), song(dir, "1.mid"), song(dir, "2.mid"), song(dir, "3.mid")},
+                  false);
     list.entry(1).isSong = false;
     list.entry(3).isSong = false;
 
@@ -180,7 +187,9 @@ TEST(Playlist, RemovingKeepsTheCurrentIndexOnTheSameSong) {
     EXPECT_EQ(list.current(), nullptr);
 }
 
-SongEvent ev(uint8_t type, uint8_t channel, uint8_t a, uint8_t b = 0) { return SongEvent{0, type, channel, a, b}; }
+SongEvent ev(uint8_t type, uint8_t channel, uint8_t a, uint8_t b = 0) {
+    return SongEvent{0, type, channel, a, b};
+}
 
 TEST(SongSettings, FirstEventsOfEachKindSetTheFields) {
     struct Case {
@@ -193,12 +202,35 @@ TEST(SongSettings, FirstEventsOfEachKindSetTheFields) {
         {"three flats minor", {ev(EV_KEY_SIGNATURE, 0, 0xFD, 1)}, 4, 1, -1, -1, -1},
         {"nothing", {}, -1, -1, -1, -1, -1},
         {"out-of-range key skipped",
-         {ev(EV_KEY_SIGNATURE, 0, 9, 0), ev(EV_KEY_SIGNATURE, 0, 2, 0), ev(EV_KEY_SIGNATURE, 0, 5, 1)}, 9, 0, -1, -1, -1},
+         {ev(EV_KEY_SIGNATURE, 0, 9, 0), ev(EV_KEY_SIGNATURE, 0, 2, 0),
+          ev(EV_KEY_SIGNATURE, 0, 5, 1)},
+         9,
+         0,
+         -1,
+         -1,
+         -1},
         {"first tempo only",
-         {SongEvent{0, EV_TEMPO, 0x20, 0x07, 0xA1}, SongEvent{0, EV_TEMPO, 0x80, 0x06, 0x1A}}, -1, -1, 120, -1, -1},
+         {SongEvent{0, EV_TEMPO, 0x20, 0x07, 0xA1}, SongEvent{0, EV_TEMPO, 0x80, 0x06, 0x1A}},
+         -1,
+         -1,
+         120,
+         -1,
+         -1},
         {"meter from channel 0 only",
-         {ev(EV_TIME_SIGNATURE, 1, 24, 8), ev(EV_TIME_SIGNATURE, 0, 6, 8), ev(EV_TIME_SIGNATURE, 0, 3, 4)}, -1, -1, -1, 6, 8},
-        {"after the end nothing counts", {ev(EV_END_OF_SONG, 0, 0), ev(EV_KEY_SIGNATURE, 0, 1, 0)}, -1, -1, -1, -1, -1},
+         {ev(EV_TIME_SIGNATURE, 1, 24, 8), ev(EV_TIME_SIGNATURE, 0, 6, 8),
+          ev(EV_TIME_SIGNATURE, 0, 3, 4)},
+         -1,
+         -1,
+         -1,
+         6,
+         8},
+        {"after the end nothing counts",
+         {ev(EV_END_OF_SONG, 0, 0), ev(EV_KEY_SIGNATURE, 0, 1, 0)},
+         -1,
+         -1,
+         -1,
+         -1,
+         -1},
     };
     for (const Case& c : cases) {
         const SongSettings s = makeSongSettings(c.events, 44100 * 95 + 1, 44100);
@@ -210,9 +242,10 @@ TEST(SongSettings, FirstEventsOfEachKindSetTheFields) {
         EXPECT_EQ(s.meterDenominator, c.den) << c.what;
         EXPECT_EQ(s.playingTimeSeconds, 95) << c.what;
     }
-    const SongSettings p = makeSongSettings(
-        std::vector<SongEvent>{ev(EV_PROGRAM, 0, 0), ev(EV_PROGRAM, 1, 41), ev(EV_PROGRAM, 1, 5), ev(EV_PROGRAM, 16, 9)},
-        0, 44100);
+    const SongSettings p =
+        makeSongSettings(std::vector<SongEvent>{ev(EV_PROGRAM, 0, 0), ev(EV_PROGRAM, 1, 41),
+                                                ev(EV_PROGRAM, 1, 5), ev(EV_PROGRAM, 16, 9)},
+                         0, 44100);
     EXPECT_EQ(p.program[0], -1) << "a first program of 0 is no choice";
     EXPECT_EQ(p.program[1], 40);
     EXPECT_EQ(p.program[2], -1);

@@ -18,8 +18,10 @@ TEST(ProgressLine, BarPercentTimesAndSpeedFitTheWidth) {
     const size_t close = line.find(']');
     EXPECT_EQ(std::count(line.begin(), line.begin() + long(close), '#'), long(close - 1) / 2);
 
-    EXPECT_EQ(formatProgressLine(0, 120, 0, 80).find('x'), std::string::npos) << "no speed before time passed";
-    EXPECT_NE(formatProgressLine(500, 120, 1, 80).find("100%"), std::string::npos) << "never past the end";
+    EXPECT_EQ(formatProgressLine(0, 120, 0, 80).find('x'), std::string::npos)
+        << "no speed before time passed";
+    EXPECT_NE(formatProgressLine(500, 120, 1, 80).find("100%"), std::string::npos)
+        << "never past the end";
     const std::string narrow = formatProgressLine(60, 120, 2, 30);
     EXPECT_EQ(narrow.find('['), std::string::npos) << narrow;
     EXPECT_LT(narrow.size(), 30u);

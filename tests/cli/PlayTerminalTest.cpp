@@ -39,9 +39,12 @@ std::string shell(const std::string& command) {
     return out;
 }
 
-bool onPath(const std::string& program) { return test::runCommand("command -v " + program + " >/dev/null") == 0; }
+bool onPath(const std::string& program) {
+    return test::runCommand("command -v " + program + " >/dev/null") == 0;
+}
 
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = kPatience) {
+bool waitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds limit = kPatience) {
     const auto end = std::chrono::steady_clock::now() + limit;
     for (;;) {
         if (condition()) return true;
@@ -53,7 +56,7 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 // A PulseAudio server with one null sink, private to the test: its own home and runtime
 // folder, anonymous access on its own socket. ALSA reaches it through the pulse plugin.
 class NullSinkServer {
-public:
+  public:
     explicit NullSinkServer(const TempDir& dir) : dir_(dir) {
         if (!onPath("pulseaudio")) {
             problem_ = "pulseaudio is not installed";
@@ -70,11 +73,12 @@ public:
             ::setenv("XDG_RUNTIME_DIR", run.c_str(), 1);
             std::freopen(log.c_str(), "w", stdout);
             std::freopen(log.c_str(), "a", stderr);
-            const std::string protocol = "module-native-protocol-unix socket=" + socket_ + " auth-anonymous=1";
+            const std::string protocol =
+                "module-native-protocol-unix socket=" + socket_ + " auth-anonymous=1";
             const std::string load = "--load=" + protocol;
-            ::execlp("pulseaudio", "pulseaudio", "--daemonize=no", "-n", "--load=module-null-sink", load.c_str(),
-                     "--exit-idle-time=-1", "--disable-shm=yes", "--use-pid-file=no", "--no-cpu-limit",
-                     static_cast<char*>(nullptr));
+            ::execlp("pulseaudio", "pulseaudio", "--daemonize=no", "-n", "--load=module-null-sink",
+                     load.c_str(), "--exit-idle-time=-1", "--disable-shm=yes", "--use-pid-file=no",
+                     "--no-cpu-limit", static_cast<char*>(nullptr));
             std::_Exit(127);
         }
         if (pid_ < 0) {
@@ -91,7 +95,8 @@ public:
         });
         if (pid_ < 0 || !up) {
             std::ifstream in(log);
-            std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            std::string text((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
             problem_ = "pulseaudio did not start a null sink here:\n" + text;
         }
     }
@@ -107,7 +112,7 @@ public:
     const std::string& problem() const { return problem_; }
     const std::string& socket() const { return socket_; }
 
-private:
+  private:
     const TempDir& dir_;
     pid_t pid_ = -1;
     std::string socket_;
@@ -122,11 +127,12 @@ struct Status {
 
 // One run of `sorvanto-cli play` in a detached tmux session on a server of the test's own.
 class TerminalPlay {
-public:
+  public:
     TerminalPlay(const TempDir& dir, const std::string& arguments)
         : tmux_("tmux -S " + dir.file("tmux.sock")), exitFile_(dir.file("exit-code")) {
         const std::string command = "HOME=" + dir.path().string() + " " + SORVANTO_BINARY_DIR +
-                                    "/bin/sorvanto-cli play " + arguments + "; echo $? > " + exitFile_;
+                                    "/bin/sorvanto-cli play " + arguments + "; echo $? > " +
+                                    exitFile_;
         started_ = shell(tmux_ + " new-session -d -s play -x 160 -y 12 '" + command + "'");
     }
     ~TerminalPlay() { shell(tmux_ + " kill-server"); }
@@ -166,7 +172,7 @@ public:
         return code;
     }
 
-private:
+  private:
     std::string tmux_;
     std::string exitFile_;
     std::string started_;
@@ -176,7 +182,8 @@ private:
 std::string longSong(const TempDir& dir) {
     test::SmfBuilder smf(0, 480);
     auto& track = smf.track().tempo(0, 500000).program(0, 0, 0);
-    for (int beat = 0; beat < 50 * 120; ++beat) track.noteOn(beat == 0 ? 0 : 240, 0, 60 + beat % 12, 90).noteOff(240, 0, 60 + beat % 12);
+    for (int beat = 0; beat < 50 * 120; ++beat)
+        track.noteOn(beat == 0 ? 0 : 240, 0, 60 + beat % 12, 90).noteOff(240, 0, 60 + beat % 12);
     track.endOfTrack();
     return dir.write("long.mid", smf.build());
 }
@@ -184,7 +191,8 @@ std::string longSong(const TempDir& dir) {
 void writeAlsaConfig(const TempDir& dir, const std::string& pulseSocket) {
     std::ofstream rc(dir.file(".asoundrc"));
     rc << "pcm.sorvanto_null {\n  type null\n}\n";
-    if (!pulseSocket.empty()) rc << "pcm.sorvanto_pulse {\n  type pulse\n  server \"unix:" << pulseSocket << "\"\n}\n";
+    if (!pulseSocket.empty())
+        rc << "pcm.sorvanto_pulse {\n  type pulse\n  server \"unix:" << pulseSocket << "\"\n}\n";
 }
 
 // Pause stops the time, a seek while paused moves it by five seconds, playing goes on from
@@ -224,7 +232,9 @@ void pauseSeekAndQuit(const TempDir& dir, const std::string& device, bool realTi
         // Only a seek can take the time back.
         const int before = play.status().heardSeconds;
         play.send("Left");
-        s = play.waitFor([&](const Status& st) { return st.heardSeconds >= 0 && st.heardSeconds <= before - 2; });
+        s = play.waitFor([&](const Status& st) {
+            return st.heardSeconds >= 0 && st.heardSeconds <= before - 2;
+        });
         EXPECT_LE(s.heardSeconds, before - 2) << "left arrow did not seek back: " << s.line;
         s = play.waitFor([&](const Status& st) { return st.heardSeconds > before; });
         EXPECT_GT(s.heardSeconds, before) << "playing does not go on after the seek";

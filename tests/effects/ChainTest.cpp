@@ -24,7 +24,8 @@ constexpr int kRate = 44100;
 
 double gainDb(SystemEffects& fx, double hz) {
     const double a = 1 << 26;
-    const Stereo out = runBus(fx, BUS_EQ, kRate / 2, [&](int f, int) { return a * std::sin(2 * M_PI * hz * f / kRate); });
+    const Stereo out = runBus(fx, BUS_EQ, kRate / 2,
+                              [&](int f, int) { return a * std::sin(2 * M_PI * hz * f / kRate); });
     const std::vector<double> settled(out.left.begin() + kRate / 4, out.left.end());
     return 20 * std::log10(rms(settled) / (a / std::sqrt(2.0)));
 }
@@ -35,7 +36,7 @@ TEST(Equaliser, ShelvesReachTheGainsAsked) {
     };
     for (const Case c : {Case{0x4C, 0x34}, Case{0x34, 0x4C}, Case{0x46, 0x40}, Case{0x40, 0x3A}}) {
         SystemEffects fx(kRate, {3, 1});
-        fx.parameter(EV_SYSEX_GS_LSB, kGsEqLowFrequency, 0, 0, 0);  // 200 Hz
+        fx.parameter(EV_SYSEX_GS_LSB, kGsEqLowFrequency, 0, 0, 0);   // 200 Hz
         fx.parameter(EV_SYSEX_GS_LSB, kGsEqHighFrequency, 1, 0, 0);  // 6 kHz
         fx.parameter(EV_SYSEX_GS_LSB, kGsEqLowGain, c.lowGain, 0, 0);
         fx.parameter(EV_SYSEX_GS_LSB, kGsEqHighGain, c.highGain, 0, 0);
@@ -127,15 +128,24 @@ TEST(EffectChains, TablesAndTheChainsTheyBuild) {
         std::string_view name;
     };
     const Case cases[] = {
-        {true, 0x01, 0x00, {3}, "Stereo-EQ"},          {true, 0x01, 0x10, {1, 4}, "Overdrive"},
-        {true, 0x01, 0x11, {1, 5}, "Distrotion"},      {true, 0x11, 0x03, {6}, "OD1/OD2"},
-        {true, 0x01, 0x40, {1, 15}, "Hexa Chorus"},    {true, 0x01, 0x72, {1, 22}, "Lo-Fi 1"},
-        {true, 0x01, 0x73, {1, 23}, "Lo-Fi 2"},        {true, 0x01, 0x20, {}, "None"},
-        {false, 0x05, 0, {16, 20}, "DELAY L,C,R"},     {false, 0x41, 7, {7, 10}, "FB CHORUS"},
-        {false, 0x43, 8, {8, 10}, "FLANGER 3"},        {false, 0x44, 0, {9, 10}, "SYMPHONIC"},
-        {false, 0x4E, 0, {24, 25}, "AUTO WAH"},        {false, 0x4E, 2, {24, 25, 26, 27}, "AUTO WAH+OVERDRIVE"},
-        {false, 0x4E, 1, {24, 25, 26, 27}, "AUTO WAH+DISTORTION"}, {false, 0x4B, 8, {13}, "STEREO AMP SIMULATOR"},
-        {false, 0x5E, 0, {21}, "LO-FI"},               {false, 0x30, 0, {}, "None"},
+        {true, 0x01, 0x00, {3}, "Stereo-EQ"},
+        {true, 0x01, 0x10, {1, 4}, "Overdrive"},
+        {true, 0x01, 0x11, {1, 5}, "Distrotion"},
+        {true, 0x11, 0x03, {6}, "OD1/OD2"},
+        {true, 0x01, 0x40, {1, 15}, "Hexa Chorus"},
+        {true, 0x01, 0x72, {1, 22}, "Lo-Fi 1"},
+        {true, 0x01, 0x73, {1, 23}, "Lo-Fi 2"},
+        {true, 0x01, 0x20, {}, "None"},
+        {false, 0x05, 0, {16, 20}, "DELAY L,C,R"},
+        {false, 0x41, 7, {7, 10}, "FB CHORUS"},
+        {false, 0x43, 8, {8, 10}, "FLANGER 3"},
+        {false, 0x44, 0, {9, 10}, "SYMPHONIC"},
+        {false, 0x4E, 0, {24, 25}, "AUTO WAH"},
+        {false, 0x4E, 2, {24, 25, 26, 27}, "AUTO WAH+OVERDRIVE"},
+        {false, 0x4E, 1, {24, 25, 26, 27}, "AUTO WAH+DISTORTION"},
+        {false, 0x4B, 8, {13}, "STEREO AMP SIMULATOR"},
+        {false, 0x5E, 0, {21}, "LO-FI"},
+        {false, 0x30, 0, {}, "None"},
     };
     for (const Case& c : cases) {
         EffectChain chain;
@@ -172,7 +182,8 @@ TEST(EffectChains, UnknownTypePassesUnchangedAndLoFiReducesBits) {
         std::vector<int32_t> x = block;
         lofi.process(x.data(), int(x.size()));
         const int32_t low = (int32_t(1) << (p + 19)) - 1;
-        for (size_t i = 0; i < x.size(); ++i) ASSERT_EQ(x[i], block[i] & ~low) << "p " << p << " at " << i;
+        for (size_t i = 0; i < x.size(); ++i)
+            ASSERT_EQ(x[i], block[i] & ~low) << "p " << p << " at " << i;
     }
 }
 

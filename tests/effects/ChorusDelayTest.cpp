@@ -59,15 +59,17 @@ TEST(Chorus, SineShowsTheRateAndDepthAskedFor) {
         SystemEffects fx(kRate, {3, 1});
         fx.setChorus(ChorusParams{0, 127, 0, c.delay, c.rate, c.depth, 0, 0});
         const double hz = 200.0;
-        const Stereo out = runBus(fx, BUS_CHORUS, 6 * kRate,
-                                  [hz](int f, int) { return std::sin(2 * M_PI * hz * f / kRate) * (1 << 26); });
+        const Stereo out = runBus(fx, BUS_CHORUS, 6 * kRate, [hz](int f, int) {
+            return std::sin(2 * M_PI * hz * f / kRate) * (1 << 26);
+        });
         std::vector<double> left(out.left.begin() + kRate / 2, out.left.end());
         const int window = kRate / 200 * 2;  // two periods
         const auto track = delayTrack(left, hz, window);
         const auto [low, high] = std::minmax_element(track.begin(), track.end());
         const double swing = *high - *low;
         const double expectedSwing = std::floor((c.depth + 1) * kRate / 3200.0);
-        EXPECT_NEAR(swing / expectedSwing, 1.0, 0.05) << "depth " << c.depth << ": " << swing << " samples";
+        EXPECT_NEAR(swing / expectedSwing, 1.0, 0.05)
+            << "depth " << c.depth << ": " << swing << " samples";
         EXPECT_NEAR(trackRateHz(track, window) / (c.rate * 0.122), 1.0, 0.05) << "rate " << c.rate;
         // The shortest delay is the pre-delay less half the depth (at least a sample).
         const double pd = std::max(std::floor(effects::chorusDelayMs(c.delay) * kRate / 1000) -
@@ -85,8 +87,9 @@ TEST(Chorus, SineShowsTheRateAndDepthAskedFor) {
 TEST(Chorus, RightSideSwingsAQuarterCycleLater) {
     SystemEffects fx(kRate, {3, 1});
     fx.setChorus(ChorusParams{0, 127, 0, 64, 10, 40, 0, 0});
-    const Stereo out =
-        runBus(fx, BUS_CHORUS, 4 * kRate, [](int f, int) { return std::sin(2 * M_PI * 200.0 * f / kRate) * (1 << 26); });
+    const Stereo out = runBus(fx, BUS_CHORUS, 4 * kRate, [](int f, int) {
+        return std::sin(2 * M_PI * 200.0 * f / kRate) * (1 << 26);
+    });
     const int window = kRate / 100;
     auto centred = [](std::vector<double> t) {
         double mean = 0;
@@ -95,7 +98,8 @@ TEST(Chorus, RightSideSwingsAQuarterCycleLater) {
         for (double& v : t) v -= mean;
         return t;
     };
-    const auto l = centred(delayTrack(out.left, 200.0, window)), r = centred(delayTrack(out.right, 200.0, window));
+    const auto l = centred(delayTrack(out.left, 200.0, window)),
+               r = centred(delayTrack(out.right, 200.0, window));
     // The right LFO starts 90 degrees on: r(t) = l(t + quarter period), not l(t - quarter).
     const size_t quarter = size_t(std::lround(kRate / (10 * 0.122) / 4 / window));
     double at = 0, against = 0;
@@ -107,7 +111,9 @@ TEST(Chorus, RightSideSwingsAQuarterCycleLater) {
 }
 
 TEST(Chorus, SendsIntoReverbAndDelayAndSmallestLines) {
-    auto burst = [](int f, int) { return f < kRate / 10 ? std::sin(2 * M_PI * 300.0 * f / kRate) * (1 << 26) : 0.0; };
+    auto burst = [](int f, int) {
+        return f < kRate / 10 ? std::sin(2 * M_PI * 300.0 * f / kRate) * (1 << 26) : 0.0;
+    };
     auto tailAfter = [&](int sendReverb, int sendDelay) {
         SystemEffects fx(kRate, {3, 1});
         fx.setChorus(ChorusParams{0, 64, 0, 64, 3, 19, sendReverb, sendDelay});
@@ -178,7 +184,8 @@ TEST(Delay, ParameterDerivation) {
         GsDelaySettings s = effects::delayMacro(0);
         s.levelLeft = c.levelLeft;
         s.levelRight = c.levelRight;
-        EXPECT_EQ(effects::deriveDelay(s, kRate).type, c.type) << c.levelLeft << " " << c.levelRight;
+        EXPECT_EQ(effects::deriveDelay(s, kRate).type, c.type)
+            << c.levelLeft << " " << c.levelRight;
     }
     GsDelaySettings s = effects::delayMacro(0);
     s.sendReverb = 127;

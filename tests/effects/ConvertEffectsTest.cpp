@@ -23,7 +23,10 @@ TEST(ConvertEffects, ReverbAndChorusSwitchOnAndOff) {
     Sf2Builder sf;
     const int sine = sf.addSample(Sf2Builder::sineSample("sine", 440.0, 44100, 69));
     const int inst = sf.addInstrument("Sine");
-    sf.instrumentZone(inst).loopMode(1).gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(0.05)).sample(sine);
+    sf.instrumentZone(inst)
+        .loopMode(1)
+        .gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(0.05))
+        .sample(sine);
     sf.presetZone(sf.addPreset("Sine", 0, 0)).instrument(inst);
     const std::string font = dir.write("sine.sf2", sf.build());
 
@@ -61,7 +64,8 @@ TEST(ConvertEffects, ReverbAndChorusSwitchOnAndOff) {
     EXPECT_LT(off, 1.0);
     EXPECT_LT(chorusOnly, on);
 
-    const CliRun bad = runCli("convert -s " + font + " " + song + " -o " + dir.file("x.wav") + " --reverb loud");
+    const CliRun bad =
+        runCli("convert -s " + font + " " + song + " -o " + dir.file("x.wav") + " --reverb loud");
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_NE(bad.out.find("--reverb wants off or on"), std::string::npos) << bad.out;
     EXPECT_NE(runCli("convert --help").out.find("--chorus off|on"), std::string::npos);

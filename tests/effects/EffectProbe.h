@@ -46,7 +46,8 @@ inline std::function<double(int, int)> impulse(double amplitude = 1 << 26) {
 // line through its -5 dB and -25 dB points, extended to 60 dB.
 inline double rt60Seconds(const Stereo& s, double rateHz) {
     std::vector<double> edc(s.frames() + 1, 0.0);
-    for (size_t i = s.frames(); i-- > 0;) edc[i] = edc[i + 1] + s.left[i] * s.left[i] + s.right[i] * s.right[i];
+    for (size_t i = s.frames(); i-- > 0;)
+        edc[i] = edc[i + 1] + s.left[i] * s.left[i] + s.right[i] * s.right[i];
     if (edc[0] <= 0.0) return 0.0;
     auto crossing = [&](double db) {
         const double threshold = edc[0] * std::pow(10.0, db / 10.0);
@@ -71,7 +72,8 @@ inline double correlation(const Stereo& s, size_t from, size_t to) {
 
 inline double peakOf(const Stereo& s) {
     double p = 0;
-    for (size_t i = 0; i < s.frames(); ++i) p = std::max({p, std::abs(s.left[i]), std::abs(s.right[i])});
+    for (size_t i = 0; i < s.frames(); ++i)
+        p = std::max({p, std::abs(s.left[i]), std::abs(s.right[i])});
     return p;
 }
 

@@ -23,8 +23,8 @@ struct FxRig {
         }
     }
     // A sine on channel 0 held for `holdSeconds`, then `tailSeconds` after its release.
-    std::vector<double> play(std::initializer_list<std::pair<int, int>> controllers, double holdSeconds,
-                             double tailSeconds) {
+    std::vector<double> play(std::initializer_list<std::pair<int, int>> controllers,
+                             double holdSeconds, double tailSeconds) {
         rig.program(0, 0);
         for (auto [type, value] : controllers) rig.event(uint8_t(type), 0, value);
         rig.noteOn(0, 69, 100);
@@ -108,7 +108,9 @@ TEST(MixerSends, ChorusAndDelayFollowTheirLevels) {
     const auto echo = difference(delay, dry);
     EXPECT_LT(rmsOf(echo, 0.0, 0.3), 1.0);
     EXPECT_GT(rmsOf(echo, 0.4, 1.0), 1e6);
-    EXPECT_EQ(FxRig().play({{EV_REVERB_SEND, 0}, {EV_CHORUS_SEND, 0}, {EV_CELESTE_SEND, 0}}, 1.0, 0.2), dry);
+    EXPECT_EQ(
+        FxRig().play({{EV_REVERB_SEND, 0}, {EV_CHORUS_SEND, 0}, {EV_CELESTE_SEND, 0}}, 1.0, 0.2),
+        dry);
 }
 
 TEST(MixerSends, DrumKeysSendWithTheirOwnLevels) {
@@ -123,7 +125,8 @@ TEST(MixerSends, DrumKeysSendWithTheirOwnLevels) {
     EXPECT_GT(rmsOf(wet38, 0.9, 1.5), 1e5);
     // The other way round: the channel sends, the key that says 0 does not, and a key with
     // no level of its own follows the channel.
-    const std::initializer_list<std::array<int, 3>> silent36 = {{36, kDrumReverb, 0}, {40, kDrumChorus, 90}};
+    const std::initializer_list<std::array<int, 3>> silent36 = {{36, kDrumReverb, 0},
+                                                                {40, kDrumChorus, 90}};
     EXPECT_EQ(FxRig().drum(36, {{EV_REVERB_SEND, 127}}, silent36), dry36);
     const auto channel38 = FxRig().drum(38, {{EV_REVERB_SEND, 127}}, silent36);
     EXPECT_NEAR(rmsOf(channel38, 0.9, 1.5) / rmsOf(wet38, 0.9, 1.5), 1.0, 0.05);
@@ -144,7 +147,8 @@ TEST(MixerSends, DrumKeysSendWithTheirOwnLevels) {
         return rmsOf(r.drum(key, {{EV_REVERB_SEND, 0}}, {}), 0.9, 1.5);
     };
     for (int key = 36; key <= 46; ++key) {
-        const double level = (20 + (key - 36) * 10) / 127.0, heard = tail(key, true) / tail(key, false);
+        const double level = (20 + (key - 36) * 10) / 127.0,
+                     heard = tail(key, true) / tail(key, false);
         if (key < 44) {
             EXPECT_NEAR(heard, level, 0.02) << "key " << key;
         }

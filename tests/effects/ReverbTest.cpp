@@ -33,20 +33,23 @@ TEST(Reverb, DecayTimeFollowsTheTimeTable) {
             SystemEffects fx(kRate, {3, 1});
             const double seconds = effects::reverbSeconds(time);
             const double expected = character == 5 ? seconds : kSize[character] * seconds;
-            const Stereo ir = impulseResponse(fx, {character, 0, 127, time, 0, 0}, expected * 2.5 + 0.5);
+            const Stereo ir =
+                impulseResponse(fx, {character, 0, 127, time, 0, 0}, expected * 2.5 + 0.5);
             const double measured = rt60Seconds(ir, kRate);
             EXPECT_NEAR(measured / expected, 1.0, 0.15)
-                << "character " << character << " time " << time << ": " << measured << " s, expected "
-                << expected << " s";
+                << "character " << character << " time " << time << ": " << measured
+                << " s, expected " << expected << " s";
         }
     }
 }
 
 TEST(Reverb, TimeTableAnchors) {
-    const std::pair<int, double> anchors[] = {{0, 0.4103}, {32, 0.9695}, {64, 1.8187}, {96, 4.0002}, {112, 6.3563},
-                                              {127, 6.3563}};
-    for (auto [time, seconds] : anchors) EXPECT_NEAR(effects::reverbSeconds(time), seconds, 1e-4) << time;
-    for (int t = 1; t < 128; ++t) EXPECT_GE(effects::reverbSeconds(t), effects::reverbSeconds(t - 1)) << t;
+    const std::pair<int, double> anchors[] = {{0, 0.4103},  {32, 0.9695},  {64, 1.8187},
+                                              {96, 4.0002}, {112, 6.3563}, {127, 6.3563}};
+    for (auto [time, seconds] : anchors)
+        EXPECT_NEAR(effects::reverbSeconds(time), seconds, 1e-4) << time;
+    for (int t = 1; t < 128; ++t)
+        EXPECT_GE(effects::reverbSeconds(t), effects::reverbSeconds(t - 1)) << t;
 }
 
 TEST(Reverb, TailIsStereoAndDiesToExactSilence) {
@@ -56,13 +59,15 @@ TEST(Reverb, TailIsStereoAndDiesToExactSilence) {
         if (character <= 5) {
             // The two sides of a room, hall or plate tail are different reflections; the rooms
             // mix a quarter of each side into the other (0.6 for unrelated sides).
-            EXPECT_LT(std::abs(correlation(ir, kRate / 20, ir.frames())), 0.65) << "character " << character;
+            EXPECT_LT(std::abs(correlation(ir, kRate / 20, ir.frames())), 0.65)
+                << "character " << character;
         }
         // Long after the sound, every value is exactly 0: no limit cycle in the loops.
         const Stereo later = runBus(fx, BUS_REVERB, 40 * kRate, [](int, int) { return 0.0; });
         const size_t last = later.frames() - kRate / 10;
         double rest = 0;
-        for (size_t i = last; i < later.frames(); ++i) rest += std::abs(later.left[i]) + std::abs(later.right[i]);
+        for (size_t i = last; i < later.frames(); ++i)
+            rest += std::abs(later.left[i]) + std::abs(later.right[i]);
         EXPECT_EQ(rest, 0.0) << "character " << character;
     }
 }
@@ -83,7 +88,8 @@ TEST(Reverb, DelayCharactersEchoAtTheirTimeAndFeedback) {
         // The panning delay throws the left input to the right first, then back.
         SystemEffects fx(kRate, {3, 1});
         fx.setReverb({7, 0, 64, 32, 64, 0});
-        const Stereo ir = runBus(fx, BUS_REVERB, kRate / 2, [a](int f, int side) { return f == 0 && side == 0 ? a : 0.0; });
+        const Stereo ir = runBus(fx, BUS_REVERB, kRate / 2,
+                                 [a](int f, int side) { return f == 0 && side == 0 ? a : 0.0; });
         EXPECT_NEAR(ir.right[size_t(d)] / a, gain, 1e-3);
         EXPECT_EQ(ir.left[size_t(d)], 0.0);
         EXPECT_NEAR(ir.left[size_t(2 * d)] / a, gain * feedback, 1e-3);
@@ -96,7 +102,8 @@ TEST(Reverb, RoomNetworkLengthsAndPreDelay) {
     // raised to a prime.
     SystemEffects fx(kRate, {3, 1});
     fx.setReverb({4, 0, 64, 64, 0, 0});
-    const double y = 1.0 * effects::reverbSeconds(64) * 3.0 * (-20.0 * std::log10(0.85 * 0.28 + 0.7)) * 44100.0 / 97020.0;
+    const double y = 1.0 * effects::reverbSeconds(64) * 3.0 *
+                     (-20.0 * std::log10(0.85 * 0.28 + 0.7)) * 44100.0 / 97020.0;
     const int32_t comb = fx.reverb().combLength(0, 0);
     EXPECT_EQ(comb, effects::primeAtLeast(static_cast<int32_t>(1116 * y)));
     for (int32_t dv = 3; dv * dv <= comb; dv += 2) EXPECT_NE(comb % dv, 0);
@@ -121,14 +128,16 @@ TEST(Reverb, ModesChooseTheAlgorithm) {
         bool stereo;
         ReverbKind kind;
     };
-    const Case cases[] = {{0, 4, true, ReverbKind::None},       {1, 5, true, ReverbKind::Standard},
-                          {2, 0, true, ReverbKind::Standard},   {3, 0, true, ReverbKind::RoomHall},
-                          {4, 4, true, ReverbKind::RoomHall},   {3, 5, true, ReverbKind::Plate},
-                          {3, 6, true, ReverbKind::Delay},      {4, 7, true, ReverbKind::PanningDelay},
-                          {-40, 5, true, ReverbKind::Plate},    {-(0x100 | 40), 5, true, ReverbKind::Standard},
-                          {3, 5, false, ReverbKind::Standard}};
+    const Case cases[] = {
+        {0, 4, true, ReverbKind::None},     {1, 5, true, ReverbKind::Standard},
+        {2, 0, true, ReverbKind::Standard}, {3, 0, true, ReverbKind::RoomHall},
+        {4, 4, true, ReverbKind::RoomHall}, {3, 5, true, ReverbKind::Plate},
+        {3, 6, true, ReverbKind::Delay},    {4, 7, true, ReverbKind::PanningDelay},
+        {-40, 5, true, ReverbKind::Plate},  {-(0x100 | 40), 5, true, ReverbKind::Standard},
+        {3, 5, false, ReverbKind::Standard}};
     for (const Case& c : cases)
-        EXPECT_EQ(effects::reverbKindFor(c.mode, c.character, c.stereo), c.kind) << c.mode << " " << c.character;
+        EXPECT_EQ(effects::reverbKindFor(c.mode, c.character, c.stereo), c.kind)
+            << c.mode << " " << c.character;
 
     // The standard reverb rings too, and mode 0 is silent.
     SystemEffects standard(kRate, {1, 1});
@@ -154,7 +163,8 @@ TEST(Reverb, XgInitialDelayAndLowPass) {
     auto xgReverb = [](std::initializer_list<std::pair<int, int>> parameters) {
         auto fx = std::make_unique<SystemEffects>(kRate, effects::EffectOptions{3, 1});
         fx->resetEffects(SYSTEM_XG_ON);
-        for (auto [code, value] : parameters) fx->parameter(EV_SYSEX_XG_LSB, code, value, kXgGroupEffect, 0);
+        for (auto [code, value] : parameters)
+            fx->parameter(EV_SYSEX_XG_LSB, code, value, kXgGroupEffect, 0);
         return fx;
     };
     auto firstSound = [](const Stereo& s) {
@@ -170,17 +180,21 @@ TEST(Reverb, XgInitialDelayAndLowPass) {
     // A low-pass at 1 kHz darkens a 10 kHz tone; 60 (through) does not.
     auto tone = [](int f, int) { return std::sin(2 * M_PI * 10000.0 * f / kRate) * (1 << 26); };
     auto dark = xgReverb({{0x06, 34}}), through = xgReverb({{0x06, 34}, {0x06, 60}});
-    EXPECT_LT(peakOf(runBus(*dark, BUS_REVERB, kRate, tone)), 0.3 * peakOf(runBus(*through, BUS_REVERB, kRate, tone)));
+    EXPECT_LT(peakOf(runBus(*dark, BUS_REVERB, kRate, tone)),
+              0.3 * peakOf(runBus(*through, BUS_REVERB, kRate, tone)));
 }
 
 TEST(Reverb, FullScaleInputStaysWithinFullScale) {
     // A full-scale tone sent at a channel's default reverb level through every character,
     // and at the highest level through the chorus as a GS reset leaves it.
-    auto tone = [](int f, int side) { return std::sin(2 * M_PI * (side ? 331.0 : 440.0) * f / kRate) * kFullScale; };
+    auto tone = [](int f, int side) {
+        return std::sin(2 * M_PI * (side ? 331.0 : 440.0) * f / kRate) * kFullScale;
+    };
     for (int macro = 0; macro < 8; ++macro) {
         SystemEffects fx(kRate, {3, 1});
         fx.setReverb(effects::reverbMacro(macro));
-        EXPECT_LE(peakOf(runBus(fx, BUS_REVERB, 3 * kRate, tone, 40)), kFullScale) << "reverb macro " << macro;
+        EXPECT_LE(peakOf(runBus(fx, BUS_REVERB, 3 * kRate, tone, 40)), kFullScale)
+            << "reverb macro " << macro;
     }
     SystemEffects fx(kRate, {3, 1});
     EXPECT_LE(peakOf(runBus(fx, BUS_CHORUS, 2 * kRate, tone)), kFullScale);
@@ -189,9 +203,11 @@ TEST(Reverb, FullScaleInputStaysWithinFullScale) {
 TEST(Reverb, ResetLeavesEveryBusAndLineSilent) {
     SystemEffects fx(kRate, {3, 1});
     std::vector<int64_t> loud(2 * kBlockFrames, 1 << 27), mix(2 * kBlockFrames);
-    for (EffectBus bus : {BUS_REVERB, BUS_CHORUS, BUS_DELAY, BUS_EQ}) fx.send(bus, loud.data(), int(loud.size()), 127);
+    for (EffectBus bus : {BUS_REVERB, BUS_CHORUS, BUS_DELAY, BUS_EQ})
+        fx.send(bus, loud.data(), int(loud.size()), 127);
     fx.process(mix.data(), int(mix.size()));
-    for (EffectBus bus : {BUS_REVERB, BUS_CHORUS, BUS_DELAY, BUS_EQ}) fx.send(bus, loud.data(), int(loud.size()), 127);
+    for (EffectBus bus : {BUS_REVERB, BUS_CHORUS, BUS_DELAY, BUS_EQ})
+        fx.send(bus, loud.data(), int(loud.size()), 127);
     EXPECT_FALSE(fx.silent());
     fx.resetEffects(SYSTEM_GS_RESET);
     EXPECT_TRUE(fx.silent());

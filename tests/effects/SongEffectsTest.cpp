@@ -19,26 +19,32 @@ constexpr int kRate = 44100;
 
 using RecordingSink = test::StereoRecorder;
 
-std::vector<uint8_t> gs(std::initializer_list<int> addressAndData) { return svt::test::gsDataSet(addressAndData); }
+std::vector<uint8_t> gs(std::initializer_list<int> addressAndData) {
+    return svt::test::gsDataSet(addressAndData);
+}
 const std::vector<uint8_t> kGsReset = gs({0x40, 0x00, 0x7F, 0x00});
 const std::vector<uint8_t> kGmReset = {0x7E, 0x7F, 0x09, 0x01, 0xF7};
 const std::vector<uint8_t> kXgReset = {0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7};
 std::vector<uint8_t> xg(uint8_t high, uint8_t mid, uint8_t low, uint8_t value) {
     return {0x43, 0x10, 0x4C, high, mid, low, value, 0xF7};
 }
-std::vector<uint8_t> xgVariation(uint8_t msb, uint8_t lsb) { return {0x43, 0x10, 0x4C, 0x02, 0x01, 0x40, msb, lsb, 0xF7}; }
+std::vector<uint8_t> xgVariation(uint8_t msb, uint8_t lsb) {
+    return {0x43, 0x10, 0x4C, 0x02, 0x01, 0x40, msb, lsb, 0xF7};
+}
 // The variation as a system effect on the parts' variation sends.
 const std::vector<uint8_t> kXgVariationSystem = xg(0x02, 0x01, 0x5A, 0x01);
 
 // A song: its set-up messages, then a short note on channel 1 with full reverb send (and
 // full variation send when asked), two seconds for the effects to ring, and a last note.
-std::vector<double> renderSong(const std::vector<std::vector<uint8_t>>& setup, bool variationSend = false,
-                               int reverbSend = 127) {
+std::vector<double> renderSong(const std::vector<std::vector<uint8_t>>& setup,
+                               bool variationSend = false, int reverbSend = 127) {
     SmfBuilder smf(0, 480);
     SmfTrack& t = smf.track();
     t.tempo(0, 500000);
     for (const auto& m : setup) t.sysex(0, m);
-    t.program(10, 0, 0).controller(0, 0, 91, reverbSend).controller(0, 0, 94, variationSend ? 127 : 0);
+    t.program(10, 0, 0)
+        .controller(0, 0, 91, reverbSend)
+        .controller(0, 0, 94, variationSend ? 127 : 0);
     t.noteOn(10, 0, 69, 110).noteOff(48, 0, 69);  // a 50 ms note
     t.noteOn(1920, 0, 81, 110).noteOff(48, 0, 81).endOfTrack(0);
     TempDir dir;
@@ -69,7 +75,8 @@ double echoAt(const std::vector<double>& x, int lag, double from, double to) {
 
 double energy(const std::vector<double>& x, double from, double to) {
     double e = 0;
-    for (size_t i = size_t(from * kRate); i < std::min(x.size(), size_t(to * kRate)); ++i) e += x[i] * x[i];
+    for (size_t i = size_t(from * kRate); i < std::min(x.size(), size_t(to * kRate)); ++i)
+        e += x[i] * x[i];
     return e;
 }
 
@@ -91,7 +98,8 @@ TEST(SongEffects, XgVariationTypeChangesWhatIsHeard) {
     // The XG default variation is DELAY L,C,R; with NO EFFECT the variation send is silent.
     const auto delay = renderSong({kXgReset, kXgVariationSystem}, true, 0);
     const auto none = renderSong({kXgReset, kXgVariationSystem, xgVariation(0x00, 0x00)}, true, 0);
-    const auto chorus = renderSong({kXgReset, kXgVariationSystem, xgVariation(0x41, 0x00)}, true, 0);
+    const auto chorus =
+        renderSong({kXgReset, kXgVariationSystem, xgVariation(0x41, 0x00)}, true, 0);
     EXPECT_NE(delay, none);
     EXPECT_NE(chorus, none);
     // The delay's taps ring on after the note; with no effect the variation send adds
@@ -120,7 +128,8 @@ TEST(SongEffects, XgInsertionsServeTheirPart) {
     const auto inserted = renderSong({kXgReset, xg(0x02, 0x01, 0x5B, 0x00)}, false, 0);
     EXPECT_GT(energy(inserted, 0.7, 1.5), 1e15);
     EXPECT_LT(energy(plain, 0.7, 1.5), 1e6);
-    EXPECT_EQ(renderSong({kXgReset, xg(0x02, 0x01, 0x5B, 0x00), kXgVariationSystem}, false, 0), plain);
+    EXPECT_EQ(renderSong({kXgReset, xg(0x02, 0x01, 0x5B, 0x00), kXgVariationSystem}, false, 0),
+              plain);
 }
 
 }  // namespace

@@ -54,17 +54,21 @@ struct Gogo {
         fn = reinterpret_cast<F>(::dlsym(handle, name));
     }
     bool complete() const {
-        return handle && initializeWork && setConfigure && getConfigure && detectConfigure && processFrame &&
-               closeCoder && endCoder && getVersion && getUnitStates;
+        return handle && initializeWork && setConfigure && getConfigure && detectConfigure &&
+               processFrame && closeCoder && endCoder && getVersion && getUnitStates;
     }
 };
 
 // Pointer arguments travel as integers through the library's configuration calls.
-uintptr_t ptr(const void* p) { return reinterpret_cast<uintptr_t>(p); }
+uintptr_t ptr(const void* p) {
+    return reinterpret_cast<uintptr_t>(p);
+}
 
 // The reader has no context argument; each encoding thread points this at its source.
 thread_local std::function<int(uint8_t*, uint32_t)>* tSource = nullptr;
-int readFromSource(void* buffer, uint32_t bytes) { return (*tSource)(static_cast<uint8_t*>(buffer), bytes); }
+int readFromSource(void* buffer, uint32_t bytes) {
+    return (*tSource)(static_cast<uint8_t*>(buffer), bytes);
+}
 
 struct Tone {
     int rateHz = 44100;
@@ -75,13 +79,15 @@ struct Tone {
     double leftHz = 440.0, rightHz = 660.0;
     size_t exactFrames = 0;  // overrides seconds when set
 
-    size_t frames() const { return exactFrames != 0 ? exactFrames : static_cast<size_t>(seconds * rateHz); }
+    size_t frames() const {
+        return exactFrames != 0 ? exactFrames : static_cast<size_t>(seconds * rateHz);
+    }
     size_t bytesPerFrame() const { return static_cast<size_t>(channels * bits / 8); }
 };
 
 // Writes the tone's samples into whatever buffer sizes the encoder asks for.
 class ToneSource {
-public:
+  public:
     explicit ToneSource(const Tone& t) : tone_(t) {}
     uint64_t bytesDelivered = 0;
     int calls = 0;
@@ -96,7 +102,7 @@ public:
         return 0;
     }
 
-private:
+  private:
     uint8_t byteAt(uint64_t offset, size_t total) const {
         const size_t bytesPerSample = static_cast<size_t>(tone_.bits / 8);
         if (offset >= total) return tone_.bits == 8 ? 0x80 : 0;
@@ -104,7 +110,8 @@ private:
         const size_t frame = sample / static_cast<size_t>(tone_.channels);
         const int channel = static_cast<int>(sample % static_cast<size_t>(tone_.channels));
         const double hz = channel == 0 ? tone_.leftHz : tone_.rightHz;
-        const double v = tone_.amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(frame) / tone_.rateHz);
+        const double v = tone_.amplitude * std::sin(2 * std::numbers::pi * hz *
+                                                    static_cast<double>(frame) / tone_.rateHz);
         if (tone_.bits == 8) return static_cast<uint8_t>(std::lround(v * 127.0) + 128);
         const auto s = static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 32767.0)));
         return offset % 2 == 0 ? static_cast<uint8_t>(s & 0xFF) : static_cast<uint8_t>(s >> 8);
@@ -133,7 +140,7 @@ struct Settings {
 struct RunResult {
     MPGE_RESULT configure = MPGE_OK;
     MPGE_RESULT detect = MPGE_OK;
-    MPGE_RESULT last = MPGE_OK;  // the processFrame result that ended the loop
+    MPGE_RESULT last = MPGE_OK;   // the processFrame result that ended the loop
     MPGE_RESULT again = MPGE_OK;  // one more processFrame after that
     MPGE_RESULT close = MPGE_OK;
     MPGE_RESULT end = MPGE_OK;
@@ -142,8 +149,8 @@ struct RunResult {
 };
 
 // The call sequence the MP3 output uses, with the reader bound to `source`.
-RunResult encode(Gogo& gogo, const Tone& tone, std::function<int(uint8_t*, uint32_t)> source, const std::string& path,
-                 const Settings& s = {}) {
+RunResult encode(Gogo& gogo, const Tone& tone, std::function<int(uint8_t*, uint32_t)> source,
+                 const std::string& path, const Settings& s = {}) {
     RunResult r;
     tSource = &source;
     EXPECT_EQ(gogo.initializeWork(), MPGE_OK);
@@ -160,15 +167,16 @@ RunResult encode(Gogo& gogo, const Tone& tone, std::function<int(uint8_t*, uint3
         set(MPGE_ITEM_OUTPUT, 1, 0);
     else
         set(MPGE_ITEM_OUTPUT, 0, ptr(path.c_str()));
-    MPGE_INPUT in{&readFromSource, s.lengthBytes, static_cast<uint32_t>(tone.bits), static_cast<uint32_t>(tone.rateHz),
-                  static_cast<uint32_t>(tone.channels)};
+    MPGE_INPUT in{&readFromSource, s.lengthBytes, static_cast<uint32_t>(tone.bits),
+                  static_cast<uint32_t>(tone.rateHz), static_cast<uint32_t>(tone.channels)};
     set(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&in));
     if (s.bitrateKbps != 0) set(MPGE_ITEM_BITRATE, s.bitrateKbps, 0);
     if (s.vbr >= 0) set(MPGE_ITEM_VBR, static_cast<uintptr_t>(s.vbr), 0);
     r.detect = gogo.detectConfigure();
     if (r.configure == MPGE_OK && r.detect == MPGE_OK) {
         gogo.getConfigure(MPGE_INFO_DELAY, &r.delay);
-        for (int frames = 0; (s.maxFrames < 0 || frames < s.maxFrames) && r.last == MPGE_OK; ++frames)
+        for (int frames = 0; (s.maxFrames < 0 || frames < s.maxFrames) && r.last == MPGE_OK;
+             ++frames)
             r.last = gogo.processFrame();
         r.again = gogo.processFrame();
         gogo.getConfigure(MPGE_INFO_FRAMES_READ, &r.framesRead);
@@ -179,20 +187,22 @@ RunResult encode(Gogo& gogo, const Tone& tone, std::function<int(uint8_t*, uint3
     return r;
 }
 
-RunResult encodeTone(Gogo& gogo, const Tone& tone, const std::string& path, const Settings& s = {}) {
+RunResult encodeTone(Gogo& gogo, const Tone& tone, const std::string& path,
+                     const Settings& s = {}) {
     ToneSource src(tone);
     return encode(gogo, tone, std::ref(src), path, s);
 }
 
 class EncoderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(gogo.complete()) << ::dlerror(); }
     Gogo gogo;
     TempDir dir;
 };
 
 // The decoded file must have the input's rate, channels, length, level and pitch.
-void expectSameSound(const DecodedAudio& out, const Tone& tone, const RunResult& r, long slackFrames = 1) {
+void expectSameSound(const DecodedAudio& out, const Tone& tone, const RunResult& r,
+                     long slackFrames = 1) {
     ASSERT_EQ(out.rateHz, tone.rateHz);
     ASSERT_EQ(out.channels, tone.channels);
     const long frameSamples = tone.rateHz >= 32000 ? 1152 : 576;
@@ -204,7 +214,8 @@ void expectSameSound(const DecodedAudio& out, const Tone& tone, const RunResult&
     const size_t span = tone.frames() - 2 * skip;
     const double expectedRms = tone.amplitude / std::sqrt(2.0);
     for (int ch = 0; ch < tone.channels; ++ch) {
-        EXPECT_NEAR(svt::test::decibels(out.rms(ch, skip, span) / expectedRms), 0.0, 1.0) << "channel " << ch;
+        EXPECT_NEAR(svt::test::decibels(out.rms(ch, skip, span) / expectedRms), 0.0, 1.0)
+            << "channel " << ch;
         const double hz = ch == 0 ? tone.leftHz : tone.rightHz;
         EXPECT_NEAR(out.toneHz(ch, skip, span), hz, hz * 0.005) << "channel " << ch;
     }
@@ -222,7 +233,9 @@ TEST_F(EncoderTest, EncodedToneDecodesToTheSameSound) {
         {"vbr 2 stereo", {44100, 2, 16, 1.0, 0.25, 440, 880}, {0, 2}},
         {"cbr 64 mono 22 kHz", {22050, 1, 16, 1.0, 0.5, 300, 300}, {64, -1}},
         {"8-bit unsigned input", {44100, 2, 8, 1.0, 0.5, 523.25, 392}, {128, -1}},
-        {"known input length", {44100, 2, 16, 0.7, 0.5, 440, 660}, {0, -1, nullptr, false, 123'456u * 4u}},
+        {"known input length",
+         {44100, 2, 16, 0.7, 0.5, 440, 660},
+         {0, -1, nullptr, false, 123'456u * 4u}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -263,7 +276,8 @@ TEST_F(EncoderTest, FileCarriesTheGivenTagAndALengthHeader) {
         std::vector<uint8_t> bytes = svt::test::readFileBytes(path);
         ASSERT_GT(bytes.size(), 1000u);
         const auto tag = makeTag(c.settings.title);
-        EXPECT_TRUE(std::equal(tag.begin(), tag.end(), bytes.end() - 128)) << "the tag is the file's last 128 bytes";
+        EXPECT_TRUE(std::equal(tag.begin(), tag.end(), bytes.end() - 128))
+            << "the tag is the file's last 128 bytes";
         EXPECT_EQ(svt::test::mpg123Title(path), std::string(c.settings.title).substr(0, 30));
 
         // The first frame holds the length header with the frame count and LAME's delay record.
@@ -271,9 +285,11 @@ TEST_F(EncoderTest, FileCarriesTheGivenTagAndALengthHeader) {
         size_t at = head.find(c.header);
         ASSERT_NE(at, std::string::npos);
         EXPECT_NE(head.find("LAME", at), std::string::npos);
-        const uint32_t flags = (bytes[at + 4] << 24) | (bytes[at + 5] << 16) | (bytes[at + 6] << 8) | bytes[at + 7];
+        const uint32_t flags =
+            (bytes[at + 4] << 24) | (bytes[at + 5] << 16) | (bytes[at + 6] << 8) | bytes[at + 7];
         ASSERT_TRUE(flags & 1) << "frame count present";
-        const uint32_t frames = (bytes[at + 8] << 24) | (bytes[at + 9] << 16) | (bytes[at + 10] << 8) | bytes[at + 11];
+        const uint32_t frames =
+            (bytes[at + 8] << 24) | (bytes[at + 9] << 16) | (bytes[at + 10] << 8) | bytes[at + 11];
         // Input frames plus the encoder's delay and padding, in whole MP3 frames.
         EXPECT_NEAR(static_cast<double>(frames), tone.frames() / 1152.0 + 1.5, 1.5);
 
@@ -289,15 +305,18 @@ TEST_F(EncoderTest, ReaderThatEndsOrFailsEarlyLeavesAPlayableFile) {
     const Tone tone{44100, 2, 16, 1.0, 0.5, 440, 660};
     struct Case {
         const char* name;
-        int goodCalls;  // requests answered before the reader reports the end
+        int goodCalls;     // requests answered before the reader reports the end
         bool closeMidway;  // the caller stops calling processFrame and closes
     };
-    const Case cases[] = {{"ends at once", 0, false}, {"ends after 7 frames", 7, false}, {"closed midway", 20, true}};
+    const Case cases[] = {
+        {"ends at once", 0, false}, {"ends after 7 frames", 7, false}, {"closed midway", 20, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ToneSource tone440(tone);
         int calls = 0;
-        auto source = [&](uint8_t* out, uint32_t bytes) { return calls++ < c.goodCalls ? tone440(out, bytes) : -1; };
+        auto source = [&](uint8_t* out, uint32_t bytes) {
+            return calls++ < c.goodCalls ? tone440(out, bytes) : -1;
+        };
         const std::string path = dir.file(std::string(c.name) + ".mp3");
         Settings settings;
         settings.maxFrames = c.closeMidway ? 10 : -1;
@@ -308,7 +327,8 @@ TEST_F(EncoderTest, ReaderThatEndsOrFailsEarlyLeavesAPlayableFile) {
         EXPECT_EQ(r.end, MPGE_OK);
         auto out = svt::test::decodeMp3(path);
         ASSERT_TRUE(out);
-        EXPECT_EQ(out->frames(), c.closeMidway ? 11 * 1152 : static_cast<uint64_t>(c.goodCalls) * 1152);
+        EXPECT_EQ(out->frames(),
+                  c.closeMidway ? 11 * 1152 : static_cast<uint64_t>(c.goodCalls) * 1152);
     }
 }
 
@@ -334,24 +354,37 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
     badChannels.channels = 6;
     const std::string tooLong(5000, 'a');
     const Case cases[] = {
-        {"configure before initialise", [&] { gogo.endCoder(); return gogo.setConfigure(MPGE_ITEM_OUTPUT, 1, 0); },
+        {"configure before initialise",
+         [&] {
+             gogo.endCoder();
+             return gogo.setConfigure(MPGE_ITEM_OUTPUT, 1, 0);
+         },
          MPGE_NOT_READY},
-        {"frame before initialise", [&] { gogo.endCoder(); return gogo.processFrame(); }, MPGE_NOT_READY},
+        {"frame before initialise",
+         [&] {
+             gogo.endCoder();
+             return gogo.processFrame();
+         },
+         MPGE_NOT_READY},
         {"unknown item", setAfterInit(7, 0, 0), MPGE_BAD_ITEM},
         {"tag of wrong size", setAfterInit(MPGE_ITEM_TAG, 100, ptr(badTag)), MPGE_BAD_PARAMETER},
         {"tag without TAG", setAfterInit(MPGE_ITEM_TAG, 128, ptr(badTag)), MPGE_BAD_PARAMETER},
         {"null tag", setAfterInit(MPGE_ITEM_TAG, 128, 0), MPGE_BAD_PARAMETER},
         {"null file name", setAfterInit(MPGE_ITEM_OUTPUT, 0, 0), MPGE_BAD_PARAMETER},
         {"empty file name", setAfterInit(MPGE_ITEM_OUTPUT, 0, ptr("")), MPGE_BAD_PARAMETER},
-        {"file name too long", setAfterInit(MPGE_ITEM_OUTPUT, 0, ptr(tooLong.c_str())), MPGE_BAD_PARAMETER},
+        {"file name too long", setAfterInit(MPGE_ITEM_OUTPUT, 0, ptr(tooLong.c_str())),
+         MPGE_BAD_PARAMETER},
         {"output kind 5", setAfterInit(MPGE_ITEM_OUTPUT, 5, 0), MPGE_BAD_PARAMETER},
         {"input kind 0", setAfterInit(MPGE_ITEM_INPUT, 0, ptr(&in)), MPGE_BAD_PARAMETER},
         {"input null", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, 0), MPGE_BAD_PARAMETER},
-        {"input 44000 Hz", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&badRate)), MPGE_BAD_PARAMETER},
-        {"input 24-bit", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&badBits)), MPGE_BAD_PARAMETER},
-        {"input 6 channels", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&badChannels)), MPGE_BAD_PARAMETER},
-        {"input without reader",
-         setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&noReader)), MPGE_BAD_PARAMETER},
+        {"input 44000 Hz", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&badRate)),
+         MPGE_BAD_PARAMETER},
+        {"input 24-bit", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&badBits)),
+         MPGE_BAD_PARAMETER},
+        {"input 6 channels", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&badChannels)),
+         MPGE_BAD_PARAMETER},
+        {"input without reader", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&noReader)),
+         MPGE_BAD_PARAMETER},
         {"bit rate 100", setAfterInit(MPGE_ITEM_BITRATE, 100, 0), MPGE_BAD_PARAMETER},
         {"bit rate 0", setAfterInit(MPGE_ITEM_BITRATE, 0, 0), MPGE_BAD_PARAMETER},
         {"vbr 10", setAfterInit(MPGE_ITEM_VBR, 10, 0), MPGE_BAD_PARAMETER},
@@ -383,7 +416,11 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
              return gogo.setConfigure(MPGE_ITEM_BITRATE, 128, 0);
          },
          MPGE_NOT_READY},
-        {"info into null", [&] { gogo.initializeWork(); return gogo.getConfigure(MPGE_INFO_BITRATE, nullptr); },
+        {"info into null",
+         [&] {
+             gogo.initializeWork();
+             return gogo.getConfigure(MPGE_INFO_BITRATE, nullptr);
+         },
          MPGE_BAD_PARAMETER},
         {"units into null", [&] { return gogo.getUnitStates(nullptr); }, MPGE_BAD_PARAMETER},
     };
@@ -411,7 +448,7 @@ TEST_F(EncoderTest, WriteFailureIsReportedNotEnded) {
 
 // Points the process's standard output at `fd` for the lifetime of the object.
 class StdoutRedirect {
-public:
+  public:
     explicit StdoutRedirect(int fd) {
         std::fflush(stdout);
         saved_ = ::dup(1);
@@ -423,7 +460,7 @@ public:
         ::close(saved_);
     }
 
-private:
+  private:
     int saved_;
 };
 
@@ -440,7 +477,8 @@ TEST_F(EncoderTest, StandardOutputAsFileOrPipe) {
             std::thread drain([&] {
                 uint8_t buf[4096];
                 ssize_t n;
-                while ((n = ::read(fds[0], buf, sizeof buf)) > 0) got.insert(got.end(), buf, buf + n);
+                while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
+                    got.insert(got.end(), buf, buf + n);
             });
             {
                 StdoutRedirect redirect(fds[1]);
@@ -465,7 +503,8 @@ TEST_F(EncoderTest, StandardOutputAsFileOrPipe) {
         EXPECT_EQ(r.last, MPGE_END);
         auto out = svt::test::decodeMp3(path);
         ASSERT_TRUE(out);
-        // Without the delay record the decoder keeps the encoder's delay and the last frame's padding.
+        // Without the delay record the decoder keeps the encoder's delay and the last frame's
+        // padding.
         expectSameSound(*out, tone, r, pipe ? 2 : 1);
         EXPECT_EQ(svt::test::mpg123Title(path), pipe ? "piped" : "redirected");
     }

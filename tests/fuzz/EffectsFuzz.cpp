@@ -27,11 +27,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (e.type == EV_SYSEX_XG_MSB) {
                 pendingValue = e.a;
                 pendingGroup = e.b;
-            } else if (e.type == EV_SYSEX_LSB || e.type == EV_SYSEX_GS_LSB || e.type == EV_SYSEX_XG_LSB) {
+            } else if (e.type == EV_SYSEX_LSB || e.type == EV_SYSEX_GS_LSB ||
+                       e.type == EV_SYSEX_XG_LSB) {
                 fx.parameter(e.type, e.b, e.a, pendingGroup, pendingValue);
             }
         }
-        for (EffectBus bus : {BUS_REVERB, BUS_CHORUS, BUS_DELAY, BUS_EQ}) fx.send(bus, block.data(), int(block.size()), 127);
+        for (EffectBus bus : {BUS_REVERB, BUS_CHORUS, BUS_DELAY, BUS_EQ})
+            fx.send(bus, block.data(), int(block.size()), 127);
         fx.insertion(block.data(), int(block.size()), out.data());
         fx.process(out.data(), int(out.size()));
     }

@@ -8,7 +8,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> bytes(data, data + size);
 #ifdef SVT_FUZZ_RMID
     // The same song data behind a RIFF wrapper whose sizes come from the input.
-    const uint8_t wrapper[] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'R', 'M', 'I', 'D', 'd', 'a', 't', 'a', 0, 0, 0, 0};
+    const uint8_t wrapper[] = {'R', 'I', 'F', 'F', 0,   0,   0, 0, 'R', 'M',
+                               'I', 'D', 'd', 'a', 't', 'a', 0, 0, 0,   0};
     bytes.insert(bytes.begin(), wrapper, wrapper + sizeof wrapper);
     for (size_t i = 0; i < 4 && 20 + i < bytes.size(); ++i) {
         bytes[4 + i] = bytes[20 + i];

@@ -10,7 +10,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t total = 0;
     for (const std::string& line : lines) {
         total += line.size();
-        if (line.empty() || line.find('\r') != std::string::npos || line.find('\n') != std::string::npos) __builtin_trap();
+        if (line.empty() || line.find('\r') != std::string::npos ||
+            line.find('\n') != std::string::npos)
+            __builtin_trap();
         (void)svt::isPlaylistName(line);
         (void)svt::samePlaylistPath(line, lines.front());
     }

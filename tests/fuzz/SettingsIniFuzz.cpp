@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string value(text.substr(0, std::min<size_t>(text.size(), 64)));
     ini.setValue(IniFile::kGeneral, "INSTPATH", value);
     if (IniFile::parse(ini.text()).value(IniFile::kGeneral, "INSTPATH") != value) std::abort();
-    if (svt::platform::iniUnescapeValue(svt::platform::iniEscapeValue(text)) != std::string(text)) std::abort();
+    if (svt::platform::iniUnescapeValue(svt::platform::iniEscapeValue(text)) != std::string(text))
+        std::abort();
     (void)svt::platform::iniUnescapeKey(text);
     return 0;
 }

@@ -50,7 +50,8 @@ void render(svt::Synthesizer& synth, int frames) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     const size_t fontBytes = std::min<size_t>(data[0] | (data[1] << 8), size - 2);
-    static svt::effects::SystemEffects effects(svt::EngineSettings{}.outputRateHz, svt::effects::EffectOptions{});
+    static svt::effects::SystemEffects effects(svt::EngineSettings{}.outputRateHz,
+                                               svt::effects::EffectOptions{});
     Rig rig(std::span<const uint8_t>(data + 2, fontBytes), effects);
     svt::Synthesizer& synth = rig.synth;
     synth.resetChannels();
@@ -88,13 +89,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 synth.setSystemMode(a % (svt::SYSTEM_XG_ON + 1));
                 synth.resetChannels();
                 break;
-            case 202: synth.cutAllVoices(); break;
-            case 203: synth.releaseAllNotes(); break;
-            case 204: synth.clearEffectTails(); break;
-            case 205: synth.setVoiceLimit(1 + a); break;
-            case 206: rig.controls.amplification = a % 201; break;
-            case 207: rig.controls.noteKeyOffset = int(a % 49) - 24; break;
-            default: break;
+            case 202:
+                synth.cutAllVoices();
+                break;
+            case 203:
+                synth.releaseAllNotes();
+                break;
+            case 204:
+                synth.clearEffectTails();
+                break;
+            case 205:
+                synth.setVoiceLimit(1 + a);
+                break;
+            case 206:
+                rig.controls.amplification = a % 201;
+                break;
+            case 207:
+                rig.controls.noteKeyOffset = int(a % 49) - 24;
+                break;
+            default:
+                break;
         }
     }
     if (rendered + svt::kBlockFrames <= kMostFrames) render(synth, svt::kBlockFrames);

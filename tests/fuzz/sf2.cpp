@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (const svt::InstrumentSlot& slot : bank->slots) {
                 if (!slot.loaded()) continue;
                 for (const svt::SampleRegion& r : slot.instrument->regions) {
-                    if (r.loopStartPos > r.loopEndPos || r.loopEndPos > r.endPos || r.rootFreq <= 0) __builtin_trap();
+                    if (r.loopStartPos > r.loopEndPos || r.loopEndPos > r.endPos || r.rootFreq <= 0)
+                        __builtin_trap();
                     uint32_t last = (r.endPos >> 12) + 2;
                     for (uint32_t i = 0; i < last; i += 61) sum += r.pcm[i];
                     sum += r.pcm[last];

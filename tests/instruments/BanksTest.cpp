@@ -34,7 +34,7 @@ std::vector<uint8_t> fontWith(std::initializer_list<PresetSpec> presets) {
 }
 
 class Banks : public ::testing::Test {
-protected:
+  protected:
     void registerFont(const std::string& name, std::vector<uint8_t> bytes) {
         fonts_.push_back(std::make_unique<std::vector<uint8_t>>(std::move(bytes)));
         registry.registerBytes(name, *fonts_.back());
@@ -42,12 +42,14 @@ protected:
     SoundFontRegistry registry{test::FontUnderTest::quietSettings()};
     InstrumentBanks banks{registry};
 
-private:
+  private:
     std::vector<std::unique_ptr<std::vector<uint8_t>>> fonts_;
 };
 
 TEST_F(Banks, IndexingCreatesTheBanksTheFontUses) {
-    registerFont("a.sf2", fontWith({{0, 0, "Piano"}, {8, 25, "Guitar 2"}, {kPercussionBank, 16, "Power", 35, 81}}));
+    registerFont(
+        "a.sf2",
+        fontWith({{0, 0, "Piano"}, {8, 25, "Guitar 2"}, {kPercussionBank, 16, "Power", 35, 81}}));
     banks.indexFonts();
     EXPECT_TRUE(banks.bankExists(false, 0));
     EXPECT_TRUE(banks.bankExists(false, 8));
@@ -104,7 +106,8 @@ TEST_F(Banks, MissingProgramFailsOnceAndIsNotRetried) {
 }
 
 TEST_F(Banks, DrumSetsAreFilledKeyByKey) {
-    registerFont("a.sf2", fontWith({{kPercussionBank, 0, "Standard", 35, 81}, {kPercussionBank, 16, "Power", 38, 38}}));
+    registerFont("a.sf2", fontWith({{kPercussionBank, 0, "Standard", 35, 81},
+                                    {kPercussionBank, 16, "Power", 38, 38}}));
     banks.indexFonts();
     banks.markForLoading(true, 16, 38);
     banks.markForLoading(true, 16, 36);  // not in the Power kit: drum set 0 stands in
@@ -124,7 +127,8 @@ TEST_F(Banks, DrumSetsAreFilledKeyByKey) {
 
 TEST_F(Banks, FontsAreSearchedInOrderAndTheFirstWithThePresetWins) {
     registerFont("base.sf2", fontWith({{0, 0, "Base Piano"}, {0, 40, "Base Violin"}}));
-    registerFont("front.sf2", fontWith({{0, 0, "Front Piano"}}));  // registered later: searched first
+    registerFont("front.sf2",
+                 fontWith({{0, 0, "Front Piano"}}));  // registered later: searched first
     banks.indexFonts();
     EXPECT_EQ(banks.instrumentOnDemand(false, 0, 0)->displayName, "Front Piano");
     EXPECT_EQ(banks.instrumentOnDemand(false, 0, 40)->displayName, "Base Violin");

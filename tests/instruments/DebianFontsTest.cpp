@@ -45,10 +45,13 @@ TEST_P(DebianFont, EveryGeneralMidiProgramAndTheStandardKitResolve) {
             for (const SampleRegion& r : inst->regions) {
                 if (r.sfSampleType == kSampleRight) continue;
                 direct = direct || (r.lowKeyFreq <= f && f <= r.highKeyFreq);
-                if (nearest == nullptr || std::abs(r.rootFreq - f) < std::abs(nearest->rootFreq - f)) nearest = &r;
+                if (nearest == nullptr ||
+                    std::abs(r.rootFreq - f) < std::abs(nearest->rootFreq - f))
+                    nearest = &r;
             }
             covered += direct ? 1 : 0;
-            EXPECT_TRUE(direct || nearest != nullptr) << inst->displayName << ": nothing plays key " << key;
+            EXPECT_TRUE(direct || nearest != nullptr)
+                << inst->displayName << ": nothing plays key " << key;
         }
         EXPECT_GE(covered, 12) << inst->displayName << " (program " << program << ")";
         for (const SampleRegion& r : inst->regions) {
@@ -58,7 +61,8 @@ TEST_P(DebianFont, EveryGeneralMidiProgramAndTheStandardKitResolve) {
             EXPECT_GT(r.rootFreq, 0);
             // The data must not be silence: a listener would hear nothing.
             int peak = 0;
-            for (uint32_t i = 0; i < (r.endPos >> 12); ++i) peak = std::max(peak, std::abs(int{r.pcm[i]}));
+            for (uint32_t i = 0; i < (r.endPos >> 12); ++i)
+                peak = std::max(peak, std::abs(int{r.pcm[i]}));
             EXPECT_GT(peak, 100) << inst->displayName;
         }
     }

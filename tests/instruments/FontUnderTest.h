@@ -10,7 +10,7 @@
 namespace svt::test {
 
 class FontUnderTest {
-public:
+  public:
     explicit FontUnderTest(const Sf2Builder& sf, InstrumentSettings settings = quietSettings())
         : bytes_(sf.build()), registry_(settings) {
         font_ = &registry_.registerBytes("test.sf2", bytes_);
@@ -27,7 +27,9 @@ public:
     const std::vector<uint8_t>& bytes() const { return bytes_; }
 
     // Regions of the melodic preset (bank, program), or of drum kit `program` key `key`.
-    std::unique_ptr<Instrument> melodic(int bank, int program) { return registry_.buildInstrument(bank, program, kAnyKey); }
+    std::unique_ptr<Instrument> melodic(int bank, int program) {
+        return registry_.buildInstrument(bank, program, kAnyKey);
+    }
     std::unique_ptr<Instrument> drum(int program, int key) {
         return registry_.buildInstrument(kPercussionBank, program, key);
     }
@@ -45,7 +47,7 @@ public:
         return e == nullptr || e->regions.empty() ? nullptr : &e->regions[0];
     }
 
-private:
+  private:
     std::vector<uint8_t> bytes_;
     SoundFontRegistry registry_;
     LoadedSoundFont* font_;

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "support/CliRun.h"
 #include "support/Sf2Builder.h"
 #include "support/TempDir.h"
@@ -29,18 +28,21 @@ TEST(FontsCommand, ListsAGoodFontAndRefusesABadOne) {
     sf.instrumentZone(i).keyRange(64, 127).sample(b);
     sf.presetZone(sf.addPreset("Sine Lead", 0, 80)).instrument(i);
     std::string good = dir.write("good.sf2", sf.build());
-    std::string wav = dir.write("song.sf2", std::vector<uint8_t>{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'});
+    std::string wav = dir.write(
+        "song.sf2", std::vector<uint8_t>{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'});
 
     CliRun ok = runCli("fonts " + good);
     EXPECT_EQ(ok.exitCode, 0) << ok.out;
-    for (const char* expected : {"Little font", "version:      2.01", "presets:      1", "instruments:  1",
-                                 "samples:      2", "0:80      Sine Lead            2", "\"broken\" lies outside"}) {
+    for (const char* expected :
+         {"Little font", "version:      2.01", "presets:      1", "instruments:  1",
+          "samples:      2", "0:80      Sine Lead            2", "\"broken\" lies outside"}) {
         EXPECT_NE(ok.out.find(expected), std::string::npos) << expected << "\n" << ok.out;
     }
 
     CliRun refused = runCli("fonts " + good + " " + wav + " " + dir.file("missing.sf2"));
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_NE(refused.out.find("song.sf2\": not a SoundFont: a RIFF file of the form \"WAVE\""), std::string::npos)
+    EXPECT_NE(refused.out.find("song.sf2\": not a SoundFont: a RIFF file of the form \"WAVE\""),
+              std::string::npos)
         << refused.out;
     EXPECT_NE(refused.out.find("missing.sf2\": file not found"), std::string::npos) << refused.out;
     EXPECT_NE(refused.out.find("Sine Lead"), std::string::npos);

@@ -20,7 +20,9 @@ using test::singleZoneFont;
 constexpr int kRate = 44100;
 constexpr int kControl = 44;
 
-Sf2Sample sine440() { return Sf2Builder::sineSample("a440", 440.0, kRate, 69, 4410); }
+Sf2Sample sine440() {
+    return Sf2Builder::sineSample("a440", 440.0, kRate, 69, 4410);
+}
 
 // The one region of a font whose only instrument zone `izone` fills.
 template <class InstZone>
@@ -57,14 +59,17 @@ TEST(Region, EnvelopeTimesComeOutInSeconds) {
             continue;
         }
         int64_t distance = c.stage == ENV_DECAY ? int64_t{65533} * 16384 : int64_t{65535} * 16384;
-        EXPECT_NEAR(stageSeconds(r.volEnvRate[static_cast<size_t>(c.stage)], distance), c.seconds, 0.002) << c.what;
+        EXPECT_NEAR(stageSeconds(r.volEnvRate[static_cast<size_t>(c.stage)], distance), c.seconds,
+                    0.002)
+            << c.what;
     }
 }
 
 TEST(Region, EnvelopeDefaultsAndLevels) {
     const SampleRegion r = regionWith([](Sf2Zone&) {});
     // Unset times are instantaneous; the targets rise to full scale and fall to 0.
-    for (int s = 0; s < kEnvelopeStages; ++s) EXPECT_EQ(r.volEnvRate[static_cast<size_t>(s)], kEnvelopeInstantRate) << s;
+    for (int s = 0; s < kEnvelopeStages; ++s)
+        EXPECT_EQ(r.volEnvRate[static_cast<size_t>(s)], kEnvelopeInstantRate) << s;
     EXPECT_EQ(r.volEnvTarget[ENV_ATTACK], 65535 * 16384);
     EXPECT_EQ(r.volEnvTarget[ENV_HOLD], 65534 * 16384);
     EXPECT_EQ(r.volEnvTarget[ENV_DECAY], 65533 * 16384);  // sustain 0: stays at full level
@@ -88,13 +93,16 @@ TEST(Region, FixedReleaseAndFastDecayChangeTheRates) {
     InstrumentSettings s = FontUnderTest::quietSettings();
     s.fixedReleaseMs = 250;
     Sf2Builder sf = singleZoneFont(
-        sine440(), [](Sf2Zone& z) { z.gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(3.0)); }, [](Sf2Zone&) {});
+        sine440(), [](Sf2Zone& z) { z.gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(3.0)); },
+        [](Sf2Zone&) {});
     FontUnderTest fixed(sf, s);
-    EXPECT_NEAR(stageSeconds(fixed.only().volEnvRate[ENV_RELEASE1], int64_t{65535} * 16384), 0.25, 0.002);
+    EXPECT_NEAR(stageSeconds(fixed.only().volEnvRate[ENV_RELEASE1], int64_t{65535} * 16384), 0.25,
+                0.002);
     s.fixedReleaseMs = 0;
     s.fastDecay = true;
     FontUnderTest fast(sf, s);
-    EXPECT_NEAR(stageSeconds(fast.only().volEnvRate[ENV_RELEASE1], int64_t{65535} * 16384), 1.5, 0.002);
+    EXPECT_NEAR(stageSeconds(fast.only().volEnvRate[ENV_RELEASE1], int64_t{65535} * 16384), 1.5,
+                0.002);
 }
 
 TEST(Region, AttenuationAddsPresetToInstrumentLevel) {
@@ -102,7 +110,8 @@ TEST(Region, AttenuationAddsPresetToInstrumentLevel) {
         int instrumentCb, presetCb;
         double gain;
     } cases[] = {
-        {0, 0, 1.0}, {60, 100, 0.5}, {160, 0, 0.5}, {320, 0, 0.25}, {0, 960, 1.0 / 64}, {2000, 0, 1.0 / 64}, {-100, 0, 1.0},
+        {0, 0, 1.0},        {60, 100, 0.5},      {160, 0, 0.5},  {320, 0, 0.25},
+        {0, 960, 1.0 / 64}, {2000, 0, 1.0 / 64}, {-100, 0, 1.0},
     };
     for (const Case& c : cases) {
         Sf2Builder sf = singleZoneFont(
@@ -121,11 +130,10 @@ TEST(Region, KeyAndVelocityRangesIntersect) {
         bool region;
         int low, high;
     } cases[] = {
-        {50, 70, 40, 60, true, 50, 60},
-        {0, 127, 60, 60, true, 60, 60},
-        {50, 70, 80, 90, false, 0, 0},  // no overlap: no region
-        {70, 50, 0, 127, false, 0, 0},  // reversed range
-        {0, 200, 0, 200, false, 0, 0},  // high key above 127
+        {50, 70, 40, 60, true, 50, 60}, {0, 127, 60, 60, true, 60, 60},
+        {50, 70, 80, 90, false, 0, 0},   // no overlap: no region
+        {70, 50, 0, 127, false, 0, 0},   // reversed range
+        {0, 200, 0, 200, false, 0, 0},   // high key above 127
         {0, 200, 0, 127, true, 0, 127},  // the preset's range cuts it back
     };
     const SynthTables& t = synthTables();
@@ -215,9 +223,9 @@ TEST(Region, PanFollowsGeneratorAndStereoSide) {
         int pan;
         uint8_t expected;
     } cases[] = {
-        {kSampleMono, 0, 63},    {kSampleMono, -500, 0},   {kSampleMono, 500, 127}, {kSampleMono, -800, 0},
-        {kSampleMono, 250, 95},  {kSampleRight, 0, 127},   {kSampleLeft, 0, 0},     {kSampleRight, -500, 0},
-        {kSampleLeft, 500, 127},
+        {kSampleMono, 0, 63},   {kSampleMono, -500, 0},  {kSampleMono, 500, 127},
+        {kSampleMono, -800, 0}, {kSampleMono, 250, 95},  {kSampleRight, 0, 127},
+        {kSampleLeft, 0, 0},    {kSampleRight, -500, 0}, {kSampleLeft, 500, 127},
     };
     for (const Case& c : cases) {
         Sf2Sample s = sine440();
@@ -280,7 +288,8 @@ TEST(Region, LoopModesAndLoopPoints) {
         ASSERT_TRUE(inst) << c.what;
         ASSERT_EQ(inst->regionCount(), 1);
         const SampleRegion& r = inst->regions[0];
-        const int flags = kRegion16Bit | kRegionEnvelope | (c.loops ? kRegionLooping | kRegionSustain : 0);
+        const int flags =
+            kRegion16Bit | kRegionEnvelope | (c.loops ? kRegionLooping | kRegionSustain : 0);
         EXPECT_EQ(r.modeFlags, flags) << c.what;
         EXPECT_EQ(r.loopStartPos, c.loopStart << 12) << c.what;
         EXPECT_EQ(r.loopEndPos, c.loopEnd << 12) << c.what;
@@ -290,7 +299,8 @@ TEST(Region, LoopModesAndLoopPoints) {
         EXPECT_EQ(r.pcm[999 - c.startOffset], 999) << c.what;
         for (int k = 0; k < 3; ++k) EXPECT_EQ(r.pcm[1000 - c.startOffset + k], 0) << c.what;
         if (c.loops) {
-            EXPECT_EQ(r.pcm[r.loopStartPos >> 12], static_cast<int16_t>((r.loopStartPos >> 12) + c.startOffset));
+            EXPECT_EQ(r.pcm[r.loopStartPos >> 12],
+                      static_cast<int16_t>((r.loopStartPos >> 12) + c.startOffset));
         }
     }
 }
@@ -441,9 +451,9 @@ TEST(Region, VersionOneValuesAreConverted) {
     Sf2Builder sf = singleZoneFont(
         sine440(),
         [](Sf2Zone& z) {
-            z.gen(GEN_ATTACK_VOL_ENV, 1000);  // milliseconds in version 1
+            z.gen(GEN_ATTACK_VOL_ENV, 1000);      // milliseconds in version 1
             z.gen(GEN_INITIAL_ATTENUATION, 127);  // a linear level 0..127 in version 1: full
-            z.gen(GEN_PAN, 0);  // 0..127 in version 1: 0 is hard left
+            z.gen(GEN_PAN, 0);                    // 0..127 in version 1: 0 is hard left
         },
         [](Sf2Zone&) {});
     sf.setVersion(1, 0);

@@ -39,7 +39,7 @@ TEST(SongMarking, NotesOfTheSongLoadTheirInstrumentsBeforePlay) {
         .program(0, 1, 25)
         .noteOn(0, 1, 64, 100)
         .noteOff(240, 1, 64)
-        .program(0, 2, 50)  // never sounds: must not be loaded
+        .program(0, 2, 50)   // never sounds: must not be loaded
         .program(0, 3, 100)  // sounds, but the font lacks it
         .noteOn(0, 3, 67, 100)
         .noteOff(240, 3, 67)
@@ -93,7 +93,8 @@ TEST(SongMarking, NotesOfTheSongLoadTheirInstrumentsBeforePlay) {
     EXPECT_EQ(banks.loadedInstrumentCount(), 4);
     banks.songEnded();
     EXPECT_EQ(banks.loadedInstrumentCount(), 0);
-    EXPECT_EQ(banks.bank(false, 0)->slots[100].state, SlotState::None);  // the next song may try again
+    EXPECT_EQ(banks.bank(false, 0)->slots[100].state,
+              SlotState::None);  // the next song may try again
 }
 
 }  // namespace

@@ -108,7 +108,8 @@ TEST(SoundFontReader, ModulatorsAreReadAsIfAbsent) {
         int p = sf.addPreset("p", 0, 0);
         test::Sf2Zone& pz = sf.presetZone(p).instrument(i);
         if (modulators) {
-            iz.modulator({0x0502, GEN_INITIAL_ATTENUATION, 960, 0, 0}).modulator({0x0081, GEN_PAN, 500, 0, 0});
+            iz.modulator({0x0502, GEN_INITIAL_ATTENUATION, 960, 0, 0})
+                .modulator({0x0081, GEN_PAN, 500, 0, 0});
             pz.modulator({0x0081, GEN_PAN, 500, 0, 0});
         }
         return sf.build();
@@ -118,10 +119,13 @@ TEST(SoundFontReader, ModulatorsAreReadAsIfAbsent) {
     ASSERT_TRUE(a.ok() && b.ok());
     ASSERT_EQ(b->presets[0].zones.size(), 1u);
     ASSERT_EQ(b->instruments[0].zones.size(), 1u);
-    ASSERT_EQ(a->instruments[0].zones[0].generators.size(), b->instruments[0].zones[0].generators.size());
+    ASSERT_EQ(a->instruments[0].zones[0].generators.size(),
+              b->instruments[0].zones[0].generators.size());
     for (size_t g = 0; g < a->instruments[0].zones[0].generators.size(); ++g) {
-        EXPECT_EQ(a->instruments[0].zones[0].generators[g].oper, b->instruments[0].zones[0].generators[g].oper);
-        EXPECT_EQ(a->instruments[0].zones[0].generators[g].amount, b->instruments[0].zones[0].generators[g].amount);
+        EXPECT_EQ(a->instruments[0].zones[0].generators[g].oper,
+                  b->instruments[0].zones[0].generators[g].oper);
+        EXPECT_EQ(a->instruments[0].zones[0].generators[g].amount,
+                  b->instruments[0].zones[0].generators[g].amount);
     }
     EXPECT_TRUE(b->problems.empty());
 }
@@ -170,7 +174,8 @@ TEST(SoundFontReader, VersionOneHeadersBeforeTheFirstRamSampleAreRom) {
 }
 
 TEST(SoundFontReader, RefusesWhatIsNotASoundFont) {
-    std::vector<uint8_t> wav = {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
+    std::vector<uint8_t> wav = {'R', 'I', 'F', 'F', 36,  0,   0,   0,
+                                'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
     std::vector<uint8_t> midi = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 1, 0, 96};
     struct Case {
         const char* what;
@@ -185,7 +190,8 @@ TEST(SoundFontReader, RefusesWhatIsNotASoundFont) {
     for (const Case& c : cases) {
         Result<SoundFontFile> r = readBytes(c.bytes);
         ASSERT_FALSE(r.ok()) << c.what;
-        EXPECT_NE(r.error().message.find(c.reason), std::string::npos) << c.what << ": " << r.error().message;
+        EXPECT_NE(r.error().message.find(c.reason), std::string::npos)
+            << c.what << ": " << r.error().message;
     }
 }
 
@@ -237,7 +243,8 @@ TEST(SoundFontReader, BrokenTablesEndTheZonesThatUseThem) {
         {"record count not matching the record size",
          [](std::vector<uint8_t>& f) {
              size_t pos = Sf2Builder::findChunk(f, "pbag").value();
-             Sf2Builder::patchU32(f, pos + 4, 4 * 2 + 3);  // the following chunks now start 3 bytes early
+             Sf2Builder::patchU32(f, pos + 4,
+                                  4 * 2 + 3);  // the following chunks now start 3 bytes early
          },
          "not a multiple", 1, 0},
         {"bag generator index going backwards",
@@ -265,7 +272,8 @@ TEST(SoundFontReader, BrokenTablesEndTheZonesThatUseThem) {
         c.damage(bytes);
         Result<SoundFontFile> r = readBytes(bytes);
         ASSERT_TRUE(r.ok()) << c.what;
-        EXPECT_TRUE(hasProblem(*r, c.problem)) << c.what << (r->problems.empty() ? "" : ": " + r->problems[0].text);
+        EXPECT_TRUE(hasProblem(*r, c.problem))
+            << c.what << (r->problems.empty() ? "" : ": " + r->problems[0].text);
         if (!r->presets.empty()) {
             EXPECT_LE(r->presets[0].zones.size(), c.presetZones) << c.what;
         }

@@ -8,7 +8,7 @@ namespace svt::output {
 namespace {
 
 class ManualClock final : public TickClock {
-public:
+  public:
     double now = 100.0;
     double slept = 0;
     double nowSeconds() override { return now; }
@@ -20,7 +20,7 @@ public:
 
 // A live-like device: 32 buffers of 4096 frames, timed, counting what it was given.
 class TimedDevice final : public OutputDevice {
-public:
+  public:
     TimedDevice() {
         flags = OF_PCM_STREAM | OF_CAN_TIME;
         idCharacter = 'd';
@@ -49,7 +49,7 @@ public:
 };
 
 class Hooks final : public AudioQueueHooks {
-public:
+  public:
     int stop = CmdNone;
     int due = 0;
     int pollStop() override { return stop; }
@@ -76,7 +76,8 @@ TEST(AudioQueue, BucketsFollowTheDeviceQueue) {
     EXPECT_EQ(live.queue.bucketCount(), 53) << "truncate(5.0 / 0.0929)";
     EXPECT_EQ(live.queue.startCount(), 32 * 4096) << "100% is one device queue";
     ASSERT_TRUE(live.queue.setQueueFromSettings("150%", "50%"));
-    EXPECT_EQ(live.queue.bucketCount(), static_cast<int>(0.5 * 32 * 4096 / 44100.0 / (4096 / 44100.0)));
+    EXPECT_EQ(live.queue.bucketCount(),
+              static_cast<int>(0.5 * 32 * 4096 / 44100.0 / (4096 / 44100.0)));
     EXPECT_FALSE(live.queue.setQueueFromSettings("five", "100%"));
 }
 

@@ -21,13 +21,14 @@ inline EncoderSearch libraryAt(const std::string& path) {
 // file in the test's folder.
 inline EncoderSearch nowhere(const test::TempDir& dir) {
     std::filesystem::create_directories(dir.path() / "program");
-    return {dir.file("program"), "libgogo-not-installed.so", dir.file("config/MarineCat/GOGO_DLL.conf")};
+    return {dir.file("program"), "libgogo-not-installed.so",
+            dir.file("config/MarineCat/GOGO_DLL.conf")};
 }
 
 // The fake library's settings, through a handle of our own on the same file: they last as
 // long as the handle keeps the library loaded.
 class FakeGogo {
-public:
+  public:
     FakeGogo() : handle_(::dlopen(FAKE_GOGO_PATH, RTLD_NOW | RTLD_LOCAL)) {}
     ~FakeGogo() {
         if (handle_ != nullptr) ::dlclose(handle_);
@@ -37,9 +38,11 @@ public:
     void configure(const char* settings) {
         reinterpret_cast<void (*)(const char*)>(::dlsym(handle_, "fake_configure"))(settings);
     }
-    std::string log() { return reinterpret_cast<const char* (*)()>(::dlsym(handle_, "fake_log"))(); }
+    std::string log() {
+        return reinterpret_cast<const char* (*)()>(::dlsym(handle_, "fake_log"))();
+    }
 
-private:
+  private:
     void* handle_;
 };
 

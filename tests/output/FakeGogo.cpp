@@ -16,10 +16,10 @@ namespace {
 
 struct Fake {
     uint32_t version = 310;
-    long failAfterFrames = -1;   // processFrame fails with MPGE_WRITE_FAILED after this many frames
-    long endAfterFrames = -1;    // processFrame ends on its own after this many frames
-    uint32_t failItem = 0;       // setConfigure of this item fails
-    std::string log;             // "item:first " for every setConfigure, then the calls
+    long failAfterFrames = -1;  // processFrame fails with MPGE_WRITE_FAILED after this many frames
+    long endAfterFrames = -1;   // processFrame ends on its own after this many frames
+    uint32_t failItem = 0;      // setConfigure of this item fails
+    std::string log;            // "item:first " for every setConfigure, then the calls
     MPGE_INPUT input{};
     FILE* out = nullptr;
     long frames = 0;
@@ -57,9 +57,13 @@ void configure(Fake& f, const char* settings) {
 }  // namespace
 
 // "version=200 failAfter=3 endAfter=5 failItem=1000"; resets the log.
-FAKE_EXPORT void fake_configure(const char* settings) { configure(fake(), settings); }
+FAKE_EXPORT void fake_configure(const char* settings) {
+    configure(fake(), settings);
+}
 
-FAKE_EXPORT const char* fake_log() { return fake().log.c_str(); }
+FAKE_EXPORT const char* fake_log() {
+    return fake().log.c_str();
+}
 
 FAKE_EXPORT MPGE_RESULT MPGE_initializeWork(void) {
     fake().log += "init ";
@@ -71,16 +75,20 @@ FAKE_EXPORT MPGE_RESULT MPGE_setConfigure(uint32_t item, uintptr_t first, uintpt
     Fake& f = fake();
     f.log += std::to_string(item) + ":" + std::to_string(first) + " ";
     if (item == f.failItem) return MPGE_BAD_PARAMETER;
-    if (item == MPGE_ITEM_INPUT) std::memcpy(&f.input, reinterpret_cast<const void*>(second), sizeof f.input);
+    if (item == MPGE_ITEM_INPUT)
+        std::memcpy(&f.input, reinterpret_cast<const void*>(second), sizeof f.input);
     if (item == MPGE_ITEM_OUTPUT && first == 0) {
         if (f.out != nullptr) std::fclose(f.out);
         f.out = std::fopen(reinterpret_cast<const char*>(second), "wb");
     }
-    if (item == MPGE_ITEM_TAG) f.log += "tag[" + std::string(reinterpret_cast<const char*>(second) + 3, 30) + "] ";
+    if (item == MPGE_ITEM_TAG)
+        f.log += "tag[" + std::string(reinterpret_cast<const char*>(second) + 3, 30) + "] ";
     return MPGE_OK;
 }
 
-FAKE_EXPORT MPGE_RESULT MPGE_getConfigure(uint32_t, void*) { return MPGE_BAD_ITEM; }
+FAKE_EXPORT MPGE_RESULT MPGE_getConfigure(uint32_t, void*) {
+    return MPGE_BAD_ITEM;
+}
 
 FAKE_EXPORT MPGE_RESULT MPGE_detectConfigure(void) {
     fake().log += "detect ";

@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -16,9 +16,9 @@
 #include "output/LiveOutput.h"
 #include "output/WavOutput.h"
 #include "support/CliRun.h"
-#include "support/TestFonts.h"
 #include "support/SmfBuilder.h"
 #include "support/TempDir.h"
+#include "support/TestFonts.h"
 
 namespace svt {
 namespace {
@@ -42,7 +42,8 @@ std::string song(const TempDir& dir) {
 }
 
 // Writes `midi` into the WAV file `wav`.
-int renderWav(const std::string& font, const std::string& midi, const std::string& wav, InterpolationKind interpolation) {
+int renderWav(const std::string& font, const std::string& midi, const std::string& wav,
+              InterpolationKind interpolation) {
     Engine engine;
     if (!engine.loadSoundFont(font).ok()) return -100;
     engine.synthesizer().resampler().setInterpolation(interpolation);
@@ -62,7 +63,8 @@ TEST(LiveAlsa, ThePlayCommandPlaysTheSongTheWavFileHolds) {
         InterpolationKind kind;
     };
     std::vector<std::vector<uint8_t>> references;
-    for (const Case& c : {Case{"", InterpolationKind::SineLagrange}, Case{" --interp linear", InterpolationKind::Linear}}) {
+    for (const Case& c : {Case{"", InterpolationKind::SineLagrange},
+                          Case{" --interp linear", InterpolationKind::Linear}}) {
         SCOPED_TRACE(c.option);
         TempDir dir;
         const std::string font = dir.write("sine.sf2", test::sineFont()), midi = song(dir);
@@ -77,12 +79,14 @@ TEST(LiveAlsa, ThePlayCommandPlaysTheSongTheWavFileHolds) {
         const char* home = std::getenv("HOME");
         const std::string savedHome = home != nullptr ? home : "";
         setenv("HOME", dir.path().c_str(), 1);
-        const test::CliRun run =
-            test::runCli("play " + midi + " -s " + font + c.option + " --device sorvanto_test --verbose < /dev/null");
+        const test::CliRun run = test::runCli("play " + midi + " -s " + font + c.option +
+                                              " --device sorvanto_test --verbose < /dev/null");
         setenv("HOME", savedHome.c_str(), 1);
         ASSERT_EQ(run.exitCode, 0) << run.out;
         EXPECT_NE(run.out.find("Gerät offen."), std::string::npos) << run.out;
-        EXPECT_TRUE(run.out.ends_with("Device closed.\n")) << "every buffer came back before the close\n" << run.out;
+        EXPECT_TRUE(run.out.ends_with("Device closed.\n"))
+            << "every buffer came back before the close\n"
+            << run.out;
 
         std::vector<uint8_t> played;
         for (int n = 0; n < 100; ++n) {
@@ -101,11 +105,13 @@ TEST(LiveAlsa, ThePlayCommandPlaysTheSongTheWavFileHolds) {
         EXPECT_TRUE(std::equal(expected.begin(), expected.end(), played.begin()));
         EXPECT_TRUE(std::all_of(played.begin() + static_cast<long>(expected.size()), played.end(),
                                 [](uint8_t b) { return b == 0; }));
-        EXPECT_TRUE(std::any_of(expected.begin(), expected.end(), [](uint8_t b) { return b != 0; }));
+        EXPECT_TRUE(
+            std::any_of(expected.begin(), expected.end(), [](uint8_t b) { return b != 0; }));
         references.push_back(expected);
     }
     ASSERT_EQ(references.size(), 2u);
-    EXPECT_NE(references[0], references[1]) << "the interpolation chosen makes no difference to the sound";
+    EXPECT_NE(references[0], references[1])
+        << "the interpolation chosen makes no difference to the sound";
     EXPECT_EQ(test::runCli("play x.mid --interp cubic").exitCode, 2);
 }
 

@@ -36,7 +36,9 @@ struct Rig {
     }
     ~Rig() { live.reset(); }
     test::FakeWaveDevice& device() { return *system->current; }
-    bool said(const std::string& line) const { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
+    bool said(const std::string& line) const {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
 };
 
 std::vector<uint8_t> pattern(size_t bytes) {
@@ -60,14 +62,15 @@ TEST(LiveOutput, OpensTheFormatAndPoolItsSettingsAsk) {
     };
     const Case cases[] = {
         {"", 32, 32, 2, 16, 4, 371, true},
-        {"", 4, 8, 2, 16, 4, 371, true},   // fewer than eight are raised to eight
+        {"", 4, 8, 2, 16, 4, 371, true},     // fewer than eight are raised to eight
         {"8M", 12, 12, 1, 8, 1, 92, false},  // mono 8-bit: unsigned, one byte a frame
         {"U", 32, 32, 2, 8, 2, 185, false},  // µ-law becomes plain 8-bit
         {"x", 32, 32, 2, 16, 4, 371, true},  // the device takes its own byte order
         {"2", 32, 32, 2, 24, 6, 557, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string("letters \"") + c.letters + "\", setting " + std::to_string(c.bufferSetting));
+        SCOPED_TRACE(std::string("letters \"") + c.letters + "\", setting " +
+                     std::to_string(c.bufferSetting));
         Rig rig;
         ASSERT_TRUE(applyEncodingLetters(c.letters, rig.live->encoding));
         rig.live->extra[0] = c.bufferSetting;
@@ -116,7 +119,8 @@ TEST(LiveOutput, AMissingOrRefusingDeviceIsReportedInTheInterfaceLanguage) {
     rig.system->devices = 1;
     rig.system->failOpen = true;
     EXPECT_EQ(rig.live->openOutput(), -1);
-    EXPECT_EQ(rig.live->lastMessage(), "Audiotreiber kann nicht geöffnet werden! (fake: cannot open)");
+    EXPECT_EQ(rig.live->lastMessage(),
+              "Audiotreiber kann nicht geöffnet werden! (fake: cannot open)");
     rig.live->language = Language::English;
     EXPECT_EQ(rig.live->openOutput(), -1);
     EXPECT_EQ(rig.live->lastMessage(), "Audio device could not be opened! (fake: cannot open)");
@@ -230,7 +234,8 @@ TEST(LiveOutput, ABufferTheDeviceRefusesGoesBackToThePool) {
         EXPECT_EQ(rig.live->outputData(data.data(), data.size()), -1);
         EXPECT_EQ(rig.live->busyCount(), 0);
         EXPECT_EQ(rig.live->freeIndices(), range(0, 32));
-        EXPECT_TRUE(rig.said(preparation ? " 1: Buffer preparation failed.\n" : " 1: Buffer queueing failed.\n"));
+        EXPECT_TRUE(rig.said(preparation ? " 1: Buffer preparation failed.\n"
+                                         : " 1: Buffer queueing failed.\n"));
         EXPECT_TRUE(rig.system->writtenSizes.empty());
     }
 }
@@ -269,7 +274,7 @@ TEST(LiveOutput, EveryStepOfOneBufferSaysWhatItDoes) {
 
 // A tone that only says which frame it is at, so what the device played can be checked.
 class FrameCounter final : public Synthesis {
-public:
+  public:
     int64_t rendered = 0;
     int held = 0;
     void resetChannels() override { held = 0; }
@@ -290,7 +295,7 @@ public:
 
 // Traces, and notes how much the device had played when each time notice arrived.
 class HearingControl final : public ControlInterface {
-public:
+  public:
     test::FakeWaveSystem* system = nullptr;
     struct Heard {
         int seconds;
@@ -307,7 +312,8 @@ public:
 
 TEST(LiveOutput, TimeNoticesArriveWhenTheirSampleIsHeard) {
     for (const bool atOnce : {false, true}) {
-        SCOPED_TRACE(atOnce ? "a device that plays as fast as it is fed" : "a device that plays in real time");
+        SCOPED_TRACE(atOnce ? "a device that plays as fast as it is fed"
+                            : "a device that plays in real time");
         Rig rig;
         rig.live->setDebugLog(nullptr);
         rig.system->playsAtOnce = atOnce;
@@ -436,7 +442,8 @@ TEST(LiveOutput, ARateChangeReopensTheDeviceAndRebuildsTheQueue) {
     QueueRig rig;
     EXPECT_EQ(rig.queue.bucketCount(), 53);
     rig.addBlocks(40, 0.0);
-    EXPECT_FALSE(rig.queue.changeRate(48000)) << "the engine renders at one rate unless told otherwise";
+    EXPECT_FALSE(rig.queue.changeRate(48000))
+        << "the engine renders at one rate unless told otherwise";
     EXPECT_EQ(rig.system->opens, 1);
     EXPECT_EQ(rig.queue.rate(), 44100);
 
@@ -454,7 +461,8 @@ TEST(LiveOutput, ARateChangeReopensTheDeviceAndRebuildsTheQueue) {
     EXPECT_EQ(rig.device().format().rateHz, 48000);
     EXPECT_EQ(rig.queue.rate(), 48000);
     EXPECT_EQ(rig.queue.bucketCount(), 58) << "truncate(5.0 / (4096 / 48000))";
-    EXPECT_NEAR(static_cast<double>(rig.queue.startCount()), 31 * 4096, 1) << "the fill target is still one device queue";
+    EXPECT_NEAR(static_cast<double>(rig.queue.startCount()), 31 * 4096, 1)
+        << "the fill target is still one device queue";
     EXPECT_EQ(rig.queue.bucketFrames(), 0) << "what was queued at the old rate is gone";
     EXPECT_EQ(rig.live->busyCount(), 0);
     // The queue works at the new rate.

@@ -13,9 +13,9 @@
 #include "platform/DynamicLibrary.h"
 #include "support/CliRun.h"
 #include "support/DecodedAudio.h"
-#include "support/TestFonts.h"
 #include "support/SmfBuilder.h"
 #include "support/TempDir.h"
+#include "support/TestFonts.h"
 
 namespace svt {
 namespace {
@@ -28,15 +28,22 @@ namespace fs = std::filesystem;
 constexpr size_t kFrameSamples = 1152;
 constexpr size_t kEncoderDelay = 576 + 529;
 
-bool haveMpg123() { return test::runCommand("mpg123 --version") == 0; }
+bool haveMpg123() {
+    return test::runCommand("mpg123 --version") == 0;
+}
 
 #define SKIP_WITHOUT_MPG123() \
-    if (!haveMpg123()) GTEST_SKIP() << "Debian's mpg123 is not installed: the MP3 files cannot be decoded"
+    if (!haveMpg123())        \
+    GTEST_SKIP() << "Debian's mpg123 is not installed: the MP3 files cannot be decoded"
 
-std::string sineFont(const TempDir& dir) { return dir.write("sine.sf2", test::sineFont()); }
+std::string sineFont(const TempDir& dir) {
+    return dir.write("sine.sf2", test::sineFont());
+}
 
 // No presets: the notes are silent and the song ends exactly at its end, so sizes are exact.
-std::string silentFont(const TempDir& dir) { return dir.write("silent.sf2", test::silentFont()); }
+std::string silentFont(const TempDir& dir) {
+    return dir.write("silent.sf2", test::silentFont());
+}
 
 // Two seconds of a held A and E, then a quieter second; titled as given. A last note is
 // struck as the song ends, so that it ends there whatever the synthesizer sounds.
@@ -58,10 +65,12 @@ std::string song(const TempDir& dir, const std::string& file, const std::string&
 }
 
 // Converts `midi` on an engine of its own, with the given font; false when anything fails.
-bool render(const std::string& font, const std::string& midi, const char* outputText, const std::string& file) {
+bool render(const std::string& font, const std::string& midi, const char* outputText,
+            const std::string& file) {
     Engine engine;
     if (!engine.loadSoundFont(font).ok()) return false;
-    engine.outputs().replace(std::make_unique<output::Mp3Output>(output::test_fixtures::libraryAt(GOGO_LIBRARY_PATH)));
+    engine.outputs().replace(
+        std::make_unique<output::Mp3Output>(output::test_fixtures::libraryAt(GOGO_LIBRARY_PATH)));
     if (!engine.selectOutput(outputText)) return false;
     engine.output().name = file;
     if (engine.openOutput() < 0) return false;
@@ -92,7 +101,8 @@ TEST(Mp3Conversion, TheMp3SoundsLikeTheWavOfTheSameSong) {
         ASSERT_GT(level, 0.01) << "the song must sound for the comparison to mean anything";
         EXPECT_NEAR(test::decibels(mp3->rms(ch) / level), 0.0, 1.0);
         // The held notes, where the encoder's delay does not matter.
-        EXPECT_NEAR(test::decibels(mp3->rms(ch, 11025, 44100) / wav->rms(ch, 11025, 44100)), 0.0, 1.0);
+        EXPECT_NEAR(test::decibels(mp3->rms(ch, 11025, 44100) / wav->rms(ch, 11025, 44100)), 0.0,
+                    1.0);
     }
 }
 
@@ -101,14 +111,15 @@ TEST(Mp3Conversion, TheMp3SoundsLikeTheWavOfTheSameSong) {
 struct ProgramCopy {
     explicit ProgramCopy(const TempDir& dir, const char* library) : folder(dir.file("program")) {
         fs::create_directories(folder);
-        fs::copy_file(std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli", folder + "/sorvanto-cli");
+        fs::copy_file(std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli",
+                      folder + "/sorvanto-cli");
         if (library != nullptr) fs::copy_file(library, folder + "/libgogo.so");
     }
     test::CliRun run(const std::string& env, const std::string& args) const {
         test::CliRun r;
-        r.exitCode = test::runCommand(
-            "env XDG_CONFIG_HOME=" + folder + "/config " + env + " " + folder + "/sorvanto-cli " + args + " 2>&1",
-            &r.out);
+        r.exitCode = test::runCommand("env XDG_CONFIG_HOME=" + folder + "/config " + env + " " +
+                                          folder + "/sorvanto-cli " + args + " 2>&1",
+                                      &r.out);
         return r;
     }
     std::string folder;
@@ -130,21 +141,25 @@ TEST(Mp3Conversion, CommandLineWritesTaggedMp3FilesAtTheChosenRate) {
     EXPECT_EQ(test::mpg123Title(dir.file("Tune.mp3")), title.substr(0, 30));
 
     // Bit rates reach the encoder: a constant 320 kbps file is five times one of 64.
-    run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -f mp3 --bitrate 64 -o " + dir.file("64.mp3"));
+    run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -f mp3 --bitrate 64 -o " +
+                       dir.file("64.mp3"));
     ASSERT_EQ(run.exitCode, 0) << run.out;
-    run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -f mp3 --bitrate 320 -o " + dir.file("320.mp3"));
+    run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -f mp3 --bitrate 320 -o " +
+                       dir.file("320.mp3"));
     ASSERT_EQ(run.exitCode, 0) << run.out;
     const double ratio = static_cast<double>(fs::file_size(dir.file("320.mp3"))) /
                          static_cast<double>(fs::file_size(dir.file("64.mp3")));
     EXPECT_NEAR(ratio, 5.0, 0.5);
-    run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -f mp3 --vbr 4 --rate 22050 -o " + dir.file("vbr.mp3"));
+    run = test::runCli("convert -s " + silentFont(dir) + " " + midi +
+                       " -f mp3 --vbr 4 --rate 22050 -o " + dir.file("vbr.mp3"));
     ASSERT_EQ(run.exitCode, 0) << run.out;
     decoded = test::decodeMp3(dir.file("vbr.mp3"));
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->rateHz, 22050);
 
     // Standard output: the whole file arrives through the pipe.
-    ASSERT_EQ(test::runCommand("(" + std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli convert -s " + silentFont(dir) + " " + midi +
+    ASSERT_EQ(test::runCommand("(" + std::string(SORVANTO_BINARY_DIR) +
+                               "/bin/sorvanto-cli convert -s " + silentFont(dir) + " " + midi +
                                " -f mp3 -o - > " + dir.file("piped.mp3") + ") 2>/dev/null"),
               0);
     decoded = test::decodeMp3(dir.file("piped.mp3"));
@@ -195,7 +210,8 @@ TEST(Mp3Conversion, CommandLineWithoutTheLibrary) {
 
     // The location stored by the encoder-location dialog is used.
     ASSERT_TRUE(output::storeEncoderLocation(
-        {program.folder, "libgogo.so", program.folder + "/config/MarineCat/GOGO_DLL.conf"}, GOGO_LIBRARY_PATH));
+        {program.folder, "libgogo.so", program.folder + "/config/MarineCat/GOGO_DLL.conf"},
+        GOGO_LIBRARY_PATH));
     run = program.run("", "convert " + midi + " -f mp3");
     EXPECT_EQ(run.exitCode, 0) << run.out;
     EXPECT_TRUE(fs::exists(dir.file("a.mp3")));
@@ -206,10 +222,13 @@ TEST(Mp3Conversion, EncoderFailingMidSongFailsThatFileOnly) {
     const std::string a = song(dir, "a.mid", "A"), b = song(dir, "b.mid", "B");
     const ProgramCopy fake(dir, FAKE_GOGO_PATH);
     // The fake takes ten frames of 1,152 samples, a quarter of a second, then fails writing.
-    auto run = fake.run("FAKE_GOGO=failAfter=10", "convert -s " + silentFont(dir) + " " + a + " " + b + " -f mp3");
+    auto run = fake.run("FAKE_GOGO=failAfter=10",
+                        "convert -s " + silentFont(dir) + " " + a + " " + b + " -f mp3");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out.find(" -> "), std::string::npos) << "no file is reported converted\n" << run.out;
-    EXPECT_NE(run.out.find("a.mid: MP3 file could not be created! (" + dir.file("a.mp3") + ")"), std::string::npos)
+    EXPECT_EQ(run.out.find(" -> "), std::string::npos) << "no file is reported converted\n"
+                                                       << run.out;
+    EXPECT_NE(run.out.find("a.mid: MP3 file could not be created! (" + dir.file("a.mp3") + ")"),
+              std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("0 files written, 2 failed"), std::string::npos) << run.out;
     EXPECT_FALSE(fs::exists(dir.file("a.mp3"))) << "the half-written file is removed";

@@ -39,7 +39,8 @@ TEST(EncoderLibrary, FoundInTheProgramFolderThenThroughTheStoredPath) {
         {"stored path elsewhere", "", elsewhere, 0, "elsewhere/my-gogo.so"},
         {"program folder wins", FAKE_GOGO_PATH, elsewhere, 0, "program/libgogo.so"},
         {"stored path missing", "", dir.file("gone/gogo.so"), kNotBound, ""},
-        {"stored path is not a library", "", dir.file("program/../config/MarineCat/GOGO_DLL.conf"), kNotBound, ""},
+        {"stored path is not a library", "", dir.file("program/../config/MarineCat/GOGO_DLL.conf"),
+         kNotBound, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -47,9 +48,12 @@ TEST(EncoderLibrary, FoundInTheProgramFolderThenThroughTheStoredPath) {
         search.fileName = "libgogo.so";
         fs::remove(dir.path() / "program" / "libgogo.so");
         fs::remove(search.settingsPath);
-        if (!c.programCopy.empty()) fs::copy_file(c.programCopy, dir.path() / "program" / "libgogo.so");
+        if (!c.programCopy.empty())
+            fs::copy_file(c.programCopy, dir.path() / "program" / "libgogo.so");
         if (!c.stored.empty()) {
-            ASSERT_TRUE(platform::SettingsStore(search.settingsPath).writeString("INSTPATH", c.stored).ok());
+            ASSERT_TRUE(platform::SettingsStore(search.settingsPath)
+                            .writeString("INSTPATH", c.stored)
+                            .ok());
         }
 
         EncoderLibrary lib;
@@ -76,7 +80,8 @@ TEST(EncoderLibrary, LibraryLackingAnEntryPoint) {
         bool loads;
     };
     // Every entry point but "MPGE_closeCoder" is required.
-    const Case cases[] = {{FAKE_GOGO_NO_PROCESS_FRAME_PATH, false}, {FAKE_GOGO_NO_CLOSE_CODER_PATH, true}};
+    const Case cases[] = {{FAKE_GOGO_NO_PROCESS_FRAME_PATH, false},
+                          {FAKE_GOGO_NO_CLOSE_CODER_PATH, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         EncoderSearch search = nowhere(dir);
@@ -86,7 +91,8 @@ TEST(EncoderLibrary, LibraryLackingAnEntryPoint) {
         EncoderLibrary lib;
         EXPECT_EQ(lib.load(search), c.loads ? 0u : kNotBound);
         EXPECT_EQ(lib.isLoaded(), c.loads);
-        EXPECT_EQ(lib.closeCoder(), kNotBound) << "a call through an unbound entry point returns 10";
+        EXPECT_EQ(lib.closeCoder(), kNotBound)
+            << "a call through an unbound entry point returns 10";
         uint32_t units = 99;
         EXPECT_EQ(lib.getUnitStates(&units), c.loads ? 0u : kNotBound);
         EXPECT_EQ(units, c.loads ? 0u : 99u) << "nothing is called";
@@ -105,18 +111,21 @@ TEST(EncoderLibrary, StoringTheLocationTestsThePathFirst) {
     EXPECT_FALSE(storeEncoderLocation(search, ""));
 
     ASSERT_TRUE(storeEncoderLocation(search, GOGO_LIBRARY_PATH));
-    EXPECT_EQ(platform::SettingsStore(search.settingsPath).readString("INSTPATH"), std::string(GOGO_LIBRARY_PATH));
+    EXPECT_EQ(platform::SettingsStore(search.settingsPath).readString("INSTPATH"),
+              std::string(GOGO_LIBRARY_PATH));
     EXPECT_TRUE(encoderAvailable(search));
     // The file is what QSettings reads for ("MarineCat", "GOGO_DLL").
     const auto bytes = test::readFileBytes(search.settingsPath);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "[General]\nINSTPATH=" + std::string(GOGO_LIBRARY_PATH) + "\n");
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
+              "[General]\nINSTPATH=" + std::string(GOGO_LIBRARY_PATH) + "\n");
 }
 
 // 16-bit stereo tone bytes, as the audio queue hands them to the output.
 std::vector<uint8_t> toneBytes(size_t frames, double hz, double amplitude) {
     std::vector<uint8_t> out(frames * 4);
     for (size_t f = 0; f < frames; ++f) {
-        const double v = amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(f) / 44100.0);
+        const double v =
+            amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(f) / 44100.0);
         const auto s = static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 32767)));
         for (int ch = 0; ch < 2; ++ch) {
             out[f * 4 + static_cast<size_t>(ch) * 2] = static_cast<uint8_t>(s & 0xFF);
@@ -126,7 +135,8 @@ std::vector<uint8_t> toneBytes(size_t frames, double hz, double amplitude) {
     return out;
 }
 
-// Feeds `bytes` in the audio queue's piece size; returns the first result that is not the full piece.
+// Feeds `bytes` in the audio queue's piece size; returns the first result that is not the full
+// piece.
 long feed(Mp3Encoder& enc, const std::vector<uint8_t>& bytes, size_t piece = 16384) {
     for (size_t pos = 0; pos < bytes.size(); pos += piece) {
         const size_t n = std::min(piece, bytes.size() - pos);
@@ -169,11 +179,13 @@ TEST(Mp3Encoder, EncodesWhatTheQueueWritesWithTheTitleTag) {
         // The end is padded to whole MP3 frames; the length header removes the encoder delay.
         EXPECT_GE(out->frames(), frames);
         EXPECT_LE(out->frames(), frames + 1152);
-        EXPECT_NEAR(test::decibels(out->rms(0, 4410, frames - 8820) / (0.5 / std::sqrt(2.0))), 0.0, 1.0);
+        EXPECT_NEAR(test::decibels(out->rms(0, 4410, frames - 8820) / (0.5 / std::sqrt(2.0))), 0.0,
+                    1.0);
         EXPECT_NEAR(out->toneHz(1, 4410, frames - 8820), 440.0, 2.0);
         EXPECT_EQ(test::mpg123Title(path), c.title.substr(0, 30));
         const auto bytes = test::readFileBytes(path);
-        const bool tagged = bytes.size() > 128 && std::string(bytes.end() - 128, bytes.end() - 125) == "TAG";
+        const bool tagged =
+            bytes.size() > 128 && std::string(bytes.end() - 128, bytes.end() - 125) == "TAG";
         EXPECT_EQ(tagged, !c.title.empty()) << "an untitled song gets no tag";
     }
 }
@@ -231,13 +243,28 @@ TEST(Mp3Encoder, CallSequenceSeenByTheLibrary) {
     };
     const std::string t45 = "123456789012345678901234567890123456789012345";
     const Case cases[] = {
-        {"", {}, {}, "x.mp3", "Tune", "init 16:128 tag[Tune                          ] 2:0 1:2 detect close end "},
-        {"", {}, {}, "x.mp3", t45, "init 16:128 tag[" + t45.substr(0, 30) + "] 2:0 1:2 detect close end "},
-                // The fake has no standard output, so its detect fails and the encoding ends at once.
+        {"",
+         {},
+         {},
+         "x.mp3",
+         "Tune",
+         "init 16:128 tag[Tune                          ] 2:0 1:2 detect close end "},
+        {"",
+         {},
+         {},
+         "x.mp3",
+         t45,
+         "init 16:128 tag[" + t45.substr(0, 30) + "] 2:0 1:2 detect close end "},
+        // The fake has no standard output, so its detect fails and the encoding ends at once.
         {"", {}, {}, "-", "", "init 2:1 1:2 detect end "},
         {"", {160, 3}, {}, "x.mp3", "", "init 2:0 1:2 1000:160 1001:3 detect close end "},
         // Libraries before version 300 are told the sample layout: 8-bit mono here.
-        {"version=200", {}, {44100, 8, 1}, "x.mp3", "", "init 2:0 1:2 7:0 20:0 21:1 22:1 detect close end "},
+        {"version=200",
+         {},
+         {44100, 8, 1},
+         "x.mp3",
+         "",
+         "init 2:0 1:2 7:0 20:0 21:1 22:1 detect close end "},
         {"failItem=1000", {128, -1}, {}, "x.mp3", "", "init 2:0 1:2 1000:128 end "},
     };
     for (const Case& c : cases) {
@@ -258,7 +285,8 @@ TEST(Mp3Encoder, StartingAgainEndsTheRunningEncodingCleanly) {
     FakeGogo control;
     control.configure("");
     Mp3Encoder enc(libraryAt(FAKE_GOGO_PATH));
-    const std::vector<uint8_t> first = toneBytes(10000, 440, 0.5), second = toneBytes(20000, 880, 0.5);
+    const std::vector<uint8_t> first = toneBytes(10000, 440, 0.5),
+                               second = toneBytes(20000, 880, 0.5);
     ASSERT_EQ(enc.start(dir.file("one.raw"), ""), 0);
     feed(enc, first);
     ASSERT_EQ(enc.start(dir.file("two.raw"), ""), 0);
@@ -269,7 +297,8 @@ TEST(Mp3Encoder, StartingAgainEndsTheRunningEncodingCleanly) {
     EXPECT_EQ(fs::file_size(dir.file("one.raw")), padded(first.size()));
     EXPECT_EQ(fs::file_size(dir.file("two.raw")), padded(second.size()));
     const auto got = test::readFileBytes(dir.file("two.raw"));
-    EXPECT_TRUE(std::equal(second.begin(), second.end(), got.begin())) << "nothing of the second song is lost";
+    EXPECT_TRUE(std::equal(second.begin(), second.end(), got.begin()))
+        << "nothing of the second song is lost";
 
     EXPECT_EQ(enc.start("", "x"), -1) << "an empty name cannot start";
 }

@@ -74,10 +74,10 @@ TEST(Mp3Output, EncodingsBecomeWhatTheLibraryTakes) {
     };
     const Case cases[] = {
         {"g", ENC_SIGNED | ENC_16BIT},
-        {"g2", ENC_SIGNED | ENC_16BIT},       // 24 bits become 16
-        {"g1ux", ENC_SIGNED | ENC_16BIT},     // 16 bits are signed and never swapped
-        {"g8s", 0},                           // 8 bits are unsigned
-        {"gU", 0},                            // companded codes become linear 8-bit samples
+        {"g2", ENC_SIGNED | ENC_16BIT},    // 24 bits become 16
+        {"g1ux", ENC_SIGNED | ENC_16BIT},  // 16 bits are signed and never swapped
+        {"g8s", 0},                        // 8 bits are unsigned
+        {"gU", 0},                         // companded codes become linear 8-bit samples
         {"gAM", ENC_MONO},
         {"g2M", ENC_MONO | ENC_SIGNED | ENC_16BIT},
     };
@@ -88,7 +88,8 @@ TEST(Mp3Output, EncodingsBecomeWhatTheLibraryTakes) {
         ASSERT_EQ(outputs.select(c.text), Outputs::kMp3);
         OutputDevice& g = outputs.at(Outputs::kMp3);
         EXPECT_FALSE(g.hasDetect()) << "only the live output is chosen by detection";
-        EXPECT_EQ(g.flags, OF_PCM_STREAM) << "a file is written as fast as it is rendered, never timed";
+        EXPECT_EQ(g.flags, OF_PCM_STREAM)
+            << "a file is written as fast as it is rendered, never timed";
         g.batchConversion = true;
         ASSERT_EQ(g.openOutput(), 0);
         EXPECT_EQ(g.encoding, c.expected);
@@ -99,7 +100,8 @@ TEST(Mp3Output, EncodingsBecomeWhatTheLibraryTakes) {
 TEST(Mp3Output, BatchConversionMakesOneTaggedFilePerSong) {
     TempDir dir;
     const std::string longTitle = "The first song of the list, with a long title";
-    const std::string songs[] = {songTitled(dir, "First.MID", longTitle), songTitled(dir, "second.mid", "Two"),
+    const std::string songs[] = {songTitled(dir, "First.MID", longTitle),
+                                 songTitled(dir, "second.mid", "Two"),
                                  songTitled(dir, "third.mid", "   ")};
     const char* files[] = {"First.MP3", "second.mp3", "third.mp3"};
     const std::string titles[] = {longTitle.substr(0, 30), "Two", ""};
@@ -111,16 +113,19 @@ TEST(Mp3Output, BatchConversionMakesOneTaggedFilePerSong) {
     EXPECT_TRUE(out.flags & OF_AUTO_NAME);
     EXPECT_TRUE(out.name.empty()) << "every song names its own file";
     const std::vector<uint8_t> second = pcm(44100);
-    EXPECT_EQ(out.outputData(second.data(), second.size()), 0) << "no song started: nothing is taken";
+    EXPECT_EQ(out.outputData(second.data(), second.size()), 0)
+        << "no song started: nothing is taken";
 
     for (size_t i = 0; i < 3; ++i) {
         SCOPED_TRACE(files[i]);
-        ASSERT_EQ(out.acntl(OUT_REQ_PLAY_START, nullptr), -1) << "songs start through the queue's song calls";
+        ASSERT_EQ(out.acntl(OUT_REQ_PLAY_START, nullptr), -1)
+            << "songs start through the queue's song calls";
         ASSERT_EQ(out.songStart(songs[i]), 0);
         EXPECT_EQ(out.lastOutputPath(), dir.file(files[i]));
         EXPECT_NE(out.fd, -1);
         for (int piece = 0; piece < 4; ++piece)
-            ASSERT_EQ(out.outputData(second.data(), second.size()), static_cast<int>(second.size()));
+            ASSERT_EQ(out.outputData(second.data(), second.size()),
+                      static_cast<int>(second.size()));
         ASSERT_EQ(out.songEnd(), 0);
         EXPECT_EQ(out.fd, -1);
         const auto decoded = test::decodeMp3(dir.file(files[i]));
@@ -174,7 +179,8 @@ TEST(Mp3Output, FailuresOfTheEncodingReachTheQueue) {
         ASSERT_EQ(out.openOutput(), 0);
         const std::vector<uint8_t> bytes(c.writeBytes);
         int result = 0;
-        for (int i = 0; i < 1000 && result >= 0; ++i) result = out.outputData(bytes.data(), bytes.size());
+        for (int i = 0; i < 1000 && result >= 0; ++i)
+            result = out.outputData(bytes.data(), bytes.size());
         EXPECT_EQ(result, -1);
         EXPECT_EQ(out.encoder().state(), EncoderState::Failed);
         EXPECT_EQ(out.outputData(bytes.data(), 4), -1) << "every later call fails at once";
@@ -193,8 +199,9 @@ TEST(Mp3Output, DiscardIsTheOnlyOtherRequestAnswered) {
     ASSERT_EQ(out.openOutput(), 0);
     EXPECT_EQ(out.acntl(OUT_REQ_DISCARD, nullptr), 0);
     EXPECT_EQ(out.encoder().ring().filled(), 0u);
-    for (int request : {OUT_REQ_FLUSH, OUT_REQ_GET_QUEUE_SIZE, OUT_REQ_GET_FRAGMENT_SIZE, OUT_REQ_GET_SAMPLES,
-                        OUT_REQ_GET_FREE, OUT_REQ_GET_QUEUED, OUT_REQ_FLUSH_DONE, OUT_REQ_EVENT})
+    for (int request :
+         {OUT_REQ_FLUSH, OUT_REQ_GET_QUEUE_SIZE, OUT_REQ_GET_FRAGMENT_SIZE, OUT_REQ_GET_SAMPLES,
+          OUT_REQ_GET_FREE, OUT_REQ_GET_QUEUED, OUT_REQ_FLUSH_DONE, OUT_REQ_EVENT})
         EXPECT_EQ(out.acntl(request, nullptr), -1) << request;
     EXPECT_EQ(out.closeOutput(), 0);
 }

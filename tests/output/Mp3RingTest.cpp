@@ -32,10 +32,12 @@ TEST(Mp3Ring, WriteLargerThanTheRingFailsAtOnceAndMarksTheEncoderFailed) {
         uint8_t buf[16];
         EXPECT_NE(ring.read(buf, sizeof buf), 0);
         ring.setState(EncoderState::InputEnded);
-        EXPECT_EQ(ring.state(), EncoderState::Failed) << "the end of the input does not undo a failure";
+        EXPECT_EQ(ring.state(), EncoderState::Failed)
+            << "the end of the input does not undo a failure";
         ring.reset();
         EXPECT_EQ(ring.state(), EncoderState::Running);
-        EXPECT_EQ(ring.write(big.data(), Mp3Ring::kBytes), static_cast<long>(Mp3Ring::kBytes)) << "exactly full fits";
+        EXPECT_EQ(ring.write(big.data(), Mp3Ring::kBytes), static_cast<long>(Mp3Ring::kBytes))
+            << "exactly full fits";
     }
 }
 
@@ -46,7 +48,8 @@ TEST(Mp3Ring, LastRequestIsPaddedWithSilenceThenTheStreamEnds) {
     };
     const Case cases[] = {{0, 4608, 1000}, {0x80, 4608, 1000}, {0, 4608, 4607}, {0, 2304, 1}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.request << "/" << c.remaining << " silence " << int(c.silence));
+        SCOPED_TRACE(testing::Message()
+                     << c.request << "/" << c.remaining << " silence " << int(c.silence));
         Mp3Ring ring;
         ring.reset();
         ring.setSilenceByte(c.silence);

@@ -20,10 +20,13 @@ std::vector<uint8_t> convert(std::vector<int32_t> stereo, int32_t encoding) {
     return out;
 }
 
-int16_t le16(const std::vector<uint8_t>& b, size_t i) { return static_cast<int16_t>(b[2 * i] | (b[2 * i + 1] << 8)); }
+int16_t le16(const std::vector<uint8_t>& b, size_t i) {
+    return static_cast<int16_t>(b[2 * i] | (b[2 * i + 1] << 8));
+}
 
 TEST(SampleConversion, SixteenBitsClipAtFullScale) {
-    const std::vector<int32_t> in = {kFull, -kFull - 1, kFull * 2 - 1 + 0, -(1 << 30), 8191, 8192, -8192, -8193};
+    const std::vector<int32_t> in = {kFull, -kFull - 1, kFull * 2 - 1 + 0, -(1 << 30), 8191, 8192,
+                                     -8192, -8193};
     const auto out = convert(in, kSigned16Stereo);
     ASSERT_EQ(out.size(), 16u);
     EXPECT_EQ(le16(out, 0), 32767);
@@ -57,10 +60,13 @@ TEST(SampleConversion, OtherWidthsSignsAndOrders) {
     EXPECT_EQ(convert(in, 0 | ENC_SIGNED), (std::vector<uint8_t>{127, 0x80}));
     EXPECT_EQ(convert(in, 0), (std::vector<uint8_t>{0xFF, 0x00})) << "8-bit is offset binary";
     EXPECT_EQ(convert(in, ENC_16BIT), (std::vector<uint8_t>{0xFF, 0xFF, 0x00, 0x00}));
-    EXPECT_EQ(convert(in, ENC_16BIT | ENC_SIGNED | ENC_BYTESWAP), (std::vector<uint8_t>{0x7F, 0xFF, 0x80, 0x00}));
-    EXPECT_EQ(convert(in, ENC_24BIT | ENC_SIGNED), (std::vector<uint8_t>{0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x80}));
+    EXPECT_EQ(convert(in, ENC_16BIT | ENC_SIGNED | ENC_BYTESWAP),
+              (std::vector<uint8_t>{0x7F, 0xFF, 0x80, 0x00}));
+    EXPECT_EQ(convert(in, ENC_24BIT | ENC_SIGNED),
+              (std::vector<uint8_t>{0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x80}));
     EXPECT_EQ(convert(in, ENC_24BIT), (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(convert(in, ENC_24BIT | ENC_BYTESWAP), (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(convert(in, ENC_24BIT | ENC_BYTESWAP),
+              (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00}));
     // Mono takes the mean of both sides.
     EXPECT_EQ(convert({kFull / 2, -kFull / 2, kFull, kFull}, ENC_MONO | kSigned16Stereo),
               (std::vector<uint8_t>{0, 0, 0xFF, 0x7F}));

@@ -13,7 +13,9 @@ namespace {
 uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
 }
-uint16_t le16(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
+uint16_t le16(const std::vector<uint8_t>& b, size_t at) {
+    return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
 
 struct Header {
     uint32_t riffSize, tag, channels, rate, byteRate, align, bits, dataSize;
@@ -24,7 +26,8 @@ Header headerOf(const std::vector<uint8_t>& b) {
     EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 16), "WAVEfmt ");
     EXPECT_EQ(le32(b, 16), 16u);
     EXPECT_EQ(std::string(b.begin() + 36, b.begin() + 40), "data");
-    return {le32(b, 4), le16(b, 20), le16(b, 22), le32(b, 24), le32(b, 28), le16(b, 32), le16(b, 34), le32(b, 40)};
+    return {le32(b, 4),  le16(b, 20), le16(b, 22), le32(b, 24),
+            le32(b, 28), le16(b, 32), le16(b, 34), le32(b, 40)};
 }
 
 // Feeds `frames` frames of a constant value through an audio queue into `wav`.
@@ -62,7 +65,8 @@ TEST(WavOutput, HeaderFollowsTheDataAtEveryUpdateAndAtClose) {
     EXPECT_EQ(h.dataSize, 131072u);
     EXPECT_EQ(h.riffSize, 131072u + 36);
     feed(queue, 3 * 44100 - 32768);
-    EXPECT_EQ(headerOf(test::readFileBytes(wav.name)).dataSize, 131072u * 4) << "updated every 128 KiB";
+    EXPECT_EQ(headerOf(test::readFileBytes(wav.name)).dataSize, 131072u * 4)
+        << "updated every 128 KiB";
 
     ASSERT_EQ(wav.closeOutput(), 0);
     const auto bytes = test::readFileBytes(wav.name);
@@ -80,8 +84,9 @@ TEST(WavOutput, EncodingsGiveTheirFormatTags) {
         uint32_t tag, align, bits;
         uint8_t firstByte;
     };
-    for (const Case& c : {Case{ENC_SIGNED, 1, 2, 8, 0x80}, Case{0, 1, 2, 8, 0x80}, Case{ENC_ULAW, 7, 2, 8, 0xFF},
-                          Case{ENC_ALAW, 6, 2, 8, 0xD5}, Case{ENC_24BIT | ENC_BYTESWAP, 1, 6, 24, 0}}) {
+    for (const Case& c :
+         {Case{ENC_SIGNED, 1, 2, 8, 0x80}, Case{0, 1, 2, 8, 0x80}, Case{ENC_ULAW, 7, 2, 8, 0xFF},
+          Case{ENC_ALAW, 6, 2, 8, 0xD5}, Case{ENC_24BIT | ENC_BYTESWAP, 1, 6, 24, 0}}) {
         SCOPED_TRACE(c.encoding);
         WavOutput wav;
         wav.encoding = c.encoding;
@@ -105,10 +110,12 @@ TEST(WavOutput, FailuresAreReported) {
     WavOutput cannotCreate;
     cannotCreate.name = "/nonexistent-folder/out.wav";
     EXPECT_EQ(cannotCreate.openOutput(), -1);
-    EXPECT_NE(cannotCreate.lastMessage().find("Wave file could not be created!"), std::string::npos);
+    EXPECT_NE(cannotCreate.lastMessage().find("Wave file could not be created!"),
+              std::string::npos);
     cannotCreate.language = Language::German;
     EXPECT_EQ(cannotCreate.openOutput(), -1);
-    EXPECT_NE(cannotCreate.lastMessage().find("Die Wave-Datei kann nicht erstellt werden!"), std::string::npos);
+    EXPECT_NE(cannotCreate.lastMessage().find("Die Wave-Datei kann nicht erstellt werden!"),
+              std::string::npos);
 
     // A full disk: the file opens, its header cannot be written, so it is not created.
     WavOutput full;

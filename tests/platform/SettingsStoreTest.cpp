@@ -18,8 +18,8 @@ using test::TempDir;
 TEST(IniFile, ValuesAsQSettingsWritesThem) {
     struct Case {
         const char* name;
-        std::string text;      // what is stored
-        std::string raw;       // how it stands in the file
+        std::string text;  // what is stored
+        std::string raw;   // how it stands in the file
     };
     const Case cases[] = {
         {"plain path", "/usr/lib/libgogo.so", "/usr/lib/libgogo.so"},
@@ -31,7 +31,10 @@ TEST(IniFile, ValuesAsQSettingsWritesThem) {
         {"equals sign", "a=b", "\"a=b\""},
         {"quote and backslash", "C:\\x \"y\"", "C:\\\\x \\\"y\\\""},
         {"newline and tab", "a\nb\tc", "a\\nb\\tc"},
-        {"control byte before a hex digit", std::string("a\x01" "b"), "a\\x0001b"},
+        {"control byte before a hex digit",
+         std::string("a\x01"
+                     "b"),
+         "a\\x0001b"},
         {"at sign", "@home", "@@home"},
         {"utf-8", "/home/j\xC3\xBCrgen/gogo.so", "/home/j\xC3\xBCrgen/gogo.so"},
         {"empty", "", ""},
@@ -75,12 +78,8 @@ TEST(IniFile, KeysAndGroupsAsQSettingsEscapesThem) {
         std::string key, raw;
     };
     const Case cases[] = {
-        {"INSTPATH", "INSTPATH"},
-        {"group/key", "group\\key"},
-        {"a b", "a%20b"},
-        {"\xC3\xBC", "%FC"},
-        {"\xE2\x82\xAC", "%U20AC"},
-        {"\xF0\x9F\x8E\xB5", "%UD83C%UDFB5"},
+        {"INSTPATH", "INSTPATH"}, {"group/key", "group\\key"}, {"a b", "a%20b"},
+        {"\xC3\xBC", "%FC"},      {"\xE2\x82\xAC", "%U20AC"},  {"\xF0\x9F\x8E\xB5", "%UD83C%UDFB5"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
@@ -133,7 +132,8 @@ TEST(SettingsStore, WritesAndReadsThroughTheFile) {
     TempDir dir;
     SettingsStore store(dir.file("cfg/MarineCat/GOGO_DLL.conf"));
     EXPECT_EQ(store.readString("INSTPATH"), std::nullopt) << "no file yet";
-    ASSERT_TRUE(store.writeString("INSTPATH", "/opt/gogo/libgogo.so").ok()) << "folders are created";
+    ASSERT_TRUE(store.writeString("INSTPATH", "/opt/gogo/libgogo.so").ok())
+        << "folders are created";
     ASSERT_TRUE(store.writeString("SECOND", " padded ").ok());
     EXPECT_EQ(store.readString("INSTPATH"), "/opt/gogo/libgogo.so");
     EXPECT_EQ(SettingsStore(store.path()).readString("SECOND"), " padded ");
@@ -157,7 +157,8 @@ TEST(SettingsStore, WritesAndReadsThroughTheFile) {
         Status w = s.writeString("INSTPATH", "/p");
         EXPECT_EQ(w.ok(), c.writable);
         if (!w.ok()) {
-            EXPECT_NE(w.error().message.find(s.path()), std::string::npos) << "the error names the file";
+            EXPECT_NE(w.error().message.find(s.path()), std::string::npos)
+                << "the error names the file";
         }
     }
     SettingsStore folder(dir.file("cfg"));
@@ -169,9 +170,11 @@ TEST(SettingsStore, LivesWhereQSettingsKeepsTheApplicationsSettings) {
     const char* saved = std::getenv("XDG_CONFIG_HOME");
     const std::string keep = saved != nullptr ? saved : "";
     ::setenv("XDG_CONFIG_HOME", "/tmp/xdg-test", 1);
-    EXPECT_EQ(SettingsStore::forApplication("MarineCat", "GOGO_DLL").path(), "/tmp/xdg-test/MarineCat/GOGO_DLL.conf");
+    EXPECT_EQ(SettingsStore::forApplication("MarineCat", "GOGO_DLL").path(),
+              "/tmp/xdg-test/MarineCat/GOGO_DLL.conf");
     ::setenv("XDG_CONFIG_HOME", "relative/ignored", 1);
-    EXPECT_EQ(SettingsStore::forApplication("A", "B").path(), std::string(std::getenv("HOME")) + "/.config/A/B.conf");
+    EXPECT_EQ(SettingsStore::forApplication("A", "B").path(),
+              std::string(std::getenv("HOME")) + "/.config/A/B.conf");
     if (saved != nullptr)
         ::setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
     else

@@ -85,7 +85,8 @@ TEST(WaveDevice, ResetGivesBackEveryQueuedBufferBeforeReturning) {
     auto device = system->open(WaveFormat{}, log.callback(), &error);
     ASSERT_NE(device, nullptr) << error;
     const std::vector<uint8_t> block = stereo16(4096, 100, 100);
-    for (uintptr_t i = 0; i < 32; ++i) device->write({block.data(), static_cast<uint32_t>(block.size()), i});
+    for (uintptr_t i = 0; i < 32; ++i)
+        device->write({block.data(), static_cast<uint32_t>(block.size()), i});
     device->reset();
     {
         std::lock_guard lock(log.mutex);

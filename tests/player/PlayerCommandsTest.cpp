@@ -23,7 +23,7 @@ using test::SynthRig;
 // Keeps everything it is given. As a live device it has "heard" all of it at once, so the
 // player can tell the heard position; otherwise it cannot (like a file).
 class Sink final : public test::OfflineSink {
-public:
+  public:
     using OfflineSink::OfflineSink;
     std::vector<int32_t> samples;
     bool live = false;
@@ -55,14 +55,14 @@ public:
     void outputChanged() override { ++outputChanges; }
     int64_t playedFrames() override { return live ? sinceDiscard_ : -1; }
 
-private:
+  private:
     int64_t sinceDiscard_ = 0;
 };
 
 // Hands out each command at the first read once the song has reached its sample (`at` -1:
 // at once, even while the song loads) and notes where the output stood at that moment.
 class Script final : public ControlInterface {
-public:
+  public:
     struct Step {
         int64_t at;
         int code;
@@ -70,7 +70,7 @@ public:
     };
     std::deque<Step> steps;
     std::vector<PlayerNotice> notices;
-    std::vector<int64_t> issuedAtFrame;  // output frames when each command was handed out
+    std::vector<int64_t> issuedAtFrame;   // output frames when each command was handed out
     std::vector<int64_t> issuedAtSample;  // and the song position
     const Player* player = nullptr;
     const Sink* sink = nullptr;
@@ -99,7 +99,7 @@ public:
         return out;
     }
 
-private:
+  private:
     bool playing_ = false;
 };
 
@@ -140,8 +140,12 @@ std::vector<uint8_t> pulses(int count, int program = 0) {
 
 // A song's clock starts with its first note: a silent one on channel 15 at tick 0 keeps the
 // later notes at their own times. `endSilent` ends it.
-test::SmfTrack& silentStart(test::SmfTrack& t) { return t.program(0, 15, 2).noteOn(0, 15, 60, 100); }
-test::SmfTrack& endSilent(test::SmfTrack& t) { return t.noteOff(0, 15, 60).endOfTrack(); }
+test::SmfTrack& silentStart(test::SmfTrack& t) {
+    return t.program(0, 15, 2).noteOn(0, 15, 60, 100);
+}
+test::SmfTrack& endSilent(test::SmfTrack& t) {
+    return t.noteOff(0, 15, 60).endOfTrack();
+}
 
 std::vector<double> slice(const std::vector<double>& x, int64_t from, int64_t frames) {
     from = std::clamp<int64_t>(from, 0, static_cast<int64_t>(x.size()));
@@ -150,8 +154,8 @@ std::vector<double> slice(const std::vector<double>& x, int64_t from, int64_t fr
 }
 
 // The output from `frame` on sounds as the undisturbed song from `songSample` on.
-void expectContinuesAs(const std::vector<double>& out, int64_t frame, const std::vector<double>& ref,
-                       int64_t songSample, int64_t frames) {
+void expectContinuesAs(const std::vector<double>& out, int64_t frame,
+                       const std::vector<double>& ref, int64_t songSample, int64_t frames) {
     SCOPED_TRACE(testing::Message() << "output frame " << frame << ", song sample " << songSample);
     const auto got = slice(out, frame, frames);
     const auto want = slice(ref, songSample, frames);
@@ -202,7 +206,7 @@ TEST(PlayerCommands, JumpsAndRestartLandOnTheirSample) {
     const auto song = pulses(8);
     const auto ref = reference(song);
     CommandRig rig;
-    rig.script.steps = {{10000, CmdJump, 4 * kQuarter},               // forward to 2 s
+    rig.script.steps = {{10000, CmdJump, 4 * kQuarter},                // forward to 2 s
                         {6 * kQuarter + 5000, CmdJump, 2 * kQuarter},  // back from past 3 s to 1 s
                         {3 * kQuarter, CmdRestart}};
     EXPECT_EQ(rig.play(song), CmdTuneEnd);
@@ -232,7 +236,8 @@ TEST(PlayerCommands, JumpWhilePausedOnlyMovesTheRestartPosition) {
     const auto song = pulses(8);
     const auto ref = reference(song);
     CommandRig rig;
-    rig.script.steps = {{10000, CmdTogglePause}, {10000, CmdJump, 4 * kQuarter}, {10000, CmdTogglePause}};
+    rig.script.steps = {
+        {10000, CmdTogglePause}, {10000, CmdJump, 4 * kQuarter}, {10000, CmdTogglePause}};
     EXPECT_EQ(rig.play(song), CmdTuneEnd);
     ASSERT_EQ(rig.script.issuedAtFrame.size(), 3u);
     expectContinuesAs(rig.left(), rig.script.issuedAtFrame[2], ref, 4 * kQuarter, kQuarter);
@@ -276,11 +281,13 @@ TEST(PlayerCommands, PreviousRestartsOnlyAfterTwoSeconds) {
         int expected;
     };
     // The song's beat marks end a stretch one sample before 2 s: a command is read there.
-    for (const Case c : {Case{2 * rate, CmdPrevious, CmdRestart}, Case{2 * rate - 1, CmdPrevious, CmdReallyPrevious},
-                         Case{0, CmdPrevious, CmdReallyPrevious}, Case{rate, CmdNext, CmdNext},
-                         Case{rate, CmdStop, CmdStop},
-                         Case{rate, CmdReallyPrevious, CmdReallyPrevious}, Case{rate, CmdLoadFile, CmdLoadFile},
-                         Case{rate, CmdEndSong, CmdEndSong}, Case{rate, CmdQuit, CmdQuit}}) {
+    for (const Case c :
+         {Case{2 * rate, CmdPrevious, CmdRestart},
+          Case{2 * rate - 1, CmdPrevious, CmdReallyPrevious},
+          Case{0, CmdPrevious, CmdReallyPrevious}, Case{rate, CmdNext, CmdNext},
+          Case{rate, CmdStop, CmdStop}, Case{rate, CmdReallyPrevious, CmdReallyPrevious},
+          Case{rate, CmdLoadFile, CmdLoadFile}, Case{rate, CmdEndSong, CmdEndSong},
+          Case{rate, CmdQuit, CmdQuit}}) {
         SCOPED_TRACE(c.at);
         CommandRig rig(rate);
         rig.script.steps = {{c.at, c.code}};
@@ -311,7 +318,11 @@ TEST(PlayerCommands, TranspositionMovesMelodicNotesButNotDrums) {
     };
     const Case cases[] = {
         {{{0, CmdKeyUp, 12}}, false, 880.0, 12, 0},
-        {{{0, CmdKeyUp, 5}, {0, CmdKeyDown, -17}}, false, 220.0, -12, 0},  // both add their argument
+        {{{0, CmdKeyUp, 5}, {0, CmdKeyDown, -17}},
+         false,
+         220.0,
+         -12,
+         0},  // both add their argument
         {{{0, CmdKeyUp, 7}}, true, 659.255, 7, 7},
         {{{0, CmdKeyUp, 11}, {0, CmdKeyUp, 1}}, false, 880.0, 12, 0},  // the table index wraps
     };
@@ -322,8 +333,10 @@ TEST(PlayerCommands, TranspositionMovesMelodicNotesButNotDrums) {
         rig.script.steps = c.steps;
         EXPECT_EQ(rig.play(song), CmdTuneEnd);
         const auto out = rig.left();
-        EXPECT_NEAR(test::cents(test::pitchByFft(slice(out, 35280, 17640), kRate), c.melodicHz), 0.0, 3.0);
-        EXPECT_NEAR(test::cents(test::pitchByFft(slice(out, 97020, 17640), kRate), 1000.0), 0.0, 3.0);
+        EXPECT_NEAR(test::cents(test::pitchByFft(slice(out, 35280, 17640), kRate), c.melodicHz),
+                    0.0, 3.0);
+        EXPECT_NEAR(test::cents(test::pitchByFft(slice(out, 97020, 17640), kRate), 1000.0), 0.0,
+                    3.0);
         EXPECT_EQ(rig.sink.discards > 0, c.live);
         EXPECT_EQ(rig.synth.controls.noteKeyOffset, c.offset);
         EXPECT_EQ(rig.synth.controls.temperamentIndex, c.temperamentIndex);
@@ -344,7 +357,8 @@ TEST(PlayerCommands, TempoCommandsScaleTheSong) {
         int percent;
     };
     // The last one halfway through: the rest plays twice as fast.
-    for (const Case c : {Case{0, 0, 200, 0.5, 200}, Case{120, 0, 60, 2.0, 50}, Case{0, 2 * kQuarter - 1, 200, 0.5, 200}}) {
+    for (const Case c : {Case{0, 0, 200, 0.5, 200}, Case{120, 0, 60, 2.0, 50},
+                         Case{0, 2 * kQuarter - 1, 200, 0.5, 200}}) {
         SCOPED_TRACE(c.argument);
         CommandRig rig;
         if (c.referenceTempo != 0) rig.player.setReferenceTempo(c.referenceTempo);
@@ -365,9 +379,10 @@ TEST(PlayerCommands, TempoCommandsScaleTheSong) {
         int percent;
     };
     const double step = 150.0 / 151.0;
-    const Steps steps[] = {{{{0, CmdSpeedUp, 1}, {0, CmdSpeedUp, 1}, {0, CmdSpeedUp, 1}}, std::pow(step, 3), 102},
-                           {{{0, CmdSpeedUp, 3}}, std::pow(step, 3), 102},
-                           {{{0, CmdSpeedDown, -2}, {0, CmdSpeedDown, 3}}, std::pow(step, -2), 99}};
+    const Steps steps[] = {
+        {{{0, CmdSpeedUp, 1}, {0, CmdSpeedUp, 1}, {0, CmdSpeedUp, 1}}, std::pow(step, 3), 102},
+        {{{0, CmdSpeedUp, 3}}, std::pow(step, 3), 102},
+        {{{0, CmdSpeedDown, -2}, {0, CmdSpeedDown, 3}}, std::pow(step, -2), 99}};
     for (const Steps& c : steps) {
         SCOPED_TRACE(c.steps.size());
         CommandRig rig;
@@ -389,7 +404,8 @@ TEST(PlayerCommands, MasterVolumeScalesTheOutputWithinItsRange) {
         CommandRig rig;
         rig.script.steps = {{0, CmdChangeVolume, change}};
         rig.play(song);
-        EXPECT_NEAR(test::peak(slice(rig.left(), 0, kQuarter)) / normal, amplification / 70.0, 0.01);
+        EXPECT_NEAR(test::peak(slice(rig.left(), 0, kQuarter)) / normal, amplification / 70.0,
+                    0.01);
         EXPECT_EQ(rig.synth.controls.amplification, amplification);
         EXPECT_EQ(rig.script.all(NoticeMasterVolume).back().args[0], amplification);
     }
@@ -398,11 +414,17 @@ TEST(PlayerCommands, MasterVolumeScalesTheOutputWithinItsRange) {
 TEST(PlayerCommands, MutingSilencesItsChannelAndIsReported) {
     // 440 Hz on channel 0 and 220 Hz on channel 1, both from 0.5 to 2.5 s.
     test::SmfBuilder smf(0, 480);
-    smf.track().noteOn(480, 0, 69, 100).noteOn(0, 1, 57, 100).noteOff(1920, 0, 69).noteOff(0, 1, 57).endOfTrack();
+    smf.track()
+        .noteOn(480, 0, 69, 100)
+        .noteOn(0, 1, 57, 100)
+        .noteOff(1920, 0, 69)
+        .noteOff(0, 1, 57)
+        .endOfTrack();
     const auto song = smf.build();
     auto levels = [](const std::vector<double>& out) {
         const auto part = slice(out, 44100, 44100);
-        return std::pair{test::magnitudeDb(part, kRate, 440.0), test::magnitudeDb(part, kRate, 220.0)};
+        return std::pair{test::magnitudeDb(part, kRate, 440.0),
+                         test::magnitudeDb(part, kRate, 220.0)};
     };
     const auto [ref440, ref220] = levels(reference(song));
     auto mutes = [](const Script& s) {
@@ -436,7 +458,8 @@ TEST(PlayerCommands, MutingSilencesItsChannelAndIsReported) {
     {
         // Muting both and clearing: everything sounds again and every channel is reported.
         CommandRig rig;
-        rig.script.steps = {{0, CmdToggleMute, 0}, {0, CmdToggleMute, 1}, {0, CmdMuteClear}, {0, CmdMuteClear}};
+        rig.script.steps = {
+            {0, CmdToggleMute, 0}, {0, CmdToggleMute, 1}, {0, CmdMuteClear}, {0, CmdMuteClear}};
         rig.play(song);
         const auto [l440, l220] = levels(rig.left());
         EXPECT_NEAR(l440, ref440, 0.5);
@@ -540,8 +563,16 @@ TEST(PlayerCommands, SongStartReportsTheControls) {
     // A program change reports the instrument by name (of those the song loads) and the bank
     // as selected; a bank the font lacks sounds bank 0's instrument, and that name is shown.
     test::SmfBuilder smf(0, 480);
-    smf.track().controller(0, 0, 0, 1).controller(0, 0, 32, 2).program(0, 0, 3).program(0, 9, 0)
-        .noteOn(0, 0, 69, 100).noteOn(0, 9, 38, 100).noteOff(240, 0, 69).noteOff(0, 9, 38).endOfTrack();
+    smf.track()
+        .controller(0, 0, 0, 1)
+        .controller(0, 0, 32, 2)
+        .program(0, 0, 3)
+        .program(0, 9, 0)
+        .noteOn(0, 0, 69, 100)
+        .noteOn(0, 9, 38, 100)
+        .noteOff(240, 0, 69)
+        .noteOff(0, 9, 38)
+        .endOfTrack();
     CommandRig named;
     EXPECT_EQ(named.play(smf.build()), CmdTuneEnd);
     std::vector<PlayerNotice> changes;
@@ -565,10 +596,15 @@ TEST(PlayerCommands, ForcedKeySignatureTransposesIntoTheKey) {
         int forced;
         int offset;
     };
-    for (const Case c : {Case{2, false, 0, -2}, Case{1, true, 16, 5}, Case{0, false, 0, 0}, Case{-1, false, 0, -5}}) {
+    for (const Case c : {Case{2, false, 0, -2}, Case{1, true, 16, 5}, Case{0, false, 0, 0},
+                         Case{-1, false, 0, -5}}) {
         SCOPED_TRACE(c.sharps);
         test::SmfBuilder smf(0, 480);
-        smf.track().keySignature(0, c.sharps, c.minor).noteOn(0, 0, 69, 100).noteOff(480, 0, 69).endOfTrack();
+        smf.track()
+            .keySignature(0, c.sharps, c.minor)
+            .noteOn(0, 0, 69, 100)
+            .noteOff(480, 0, 69)
+            .endOfTrack();
         CommandRig rig;
         rig.player.options().forcedKeySignature = c.forced;
         EXPECT_EQ(rig.play(smf.build()), CmdTuneEnd);
@@ -640,10 +676,23 @@ TEST(PlayerCommands, UnknownCodesAndBadArgumentsChangeNothing) {
     const auto song = pulses(4);
     const auto ref = reference(song);
     CommandRig rig;
-    rig.script.steps = {{0, 4}, {0, 5}, {0, 9}, {0, 10}, {0, 23}, {0, 27}, {0, 34}, {0, 99}, {0, -7},
-                        {0, CmdToggleMute, 16}, {0, CmdToggleMute, -1}, {0, CmdSoloPlay, 40},
-                        {0, CmdToggleDrumChannel, 16}, {0, CmdSetTempo, 0}, {0, CmdSetTempo, -5},
-                        {0, CmdChangeRate, 0}, {0, CmdVoiceDecrease, -5}};
+    rig.script.steps = {{0, 4},
+                        {0, 5},
+                        {0, 9},
+                        {0, 10},
+                        {0, 23},
+                        {0, 27},
+                        {0, 34},
+                        {0, 99},
+                        {0, -7},
+                        {0, CmdToggleMute, 16},
+                        {0, CmdToggleMute, -1},
+                        {0, CmdSoloPlay, 40},
+                        {0, CmdToggleDrumChannel, 16},
+                        {0, CmdSetTempo, 0},
+                        {0, CmdSetTempo, -5},
+                        {0, CmdChangeRate, 0},
+                        {0, CmdVoiceDecrease, -5}};
     EXPECT_EQ(rig.play(song), CmdTuneEnd);
     EXPECT_TRUE(rig.script.steps.empty());
     EXPECT_EQ(rig.left(), ref);

@@ -16,7 +16,7 @@ namespace {
 // Holds a note as a voice from its note-on to its note-off, and remembers at which rendered
 // frame each event arrived.
 class CountingSynthesis final : public Synthesis {
-public:
+  public:
     struct Applied {
         SongEvent event;
         int64_t frame;
@@ -52,7 +52,7 @@ public:
 };
 
 class RecordingSink final : public test::OfflineSink {
-public:
+  public:
     explicit RecordingSink(int rate) : OfflineSink(rate) {}
     std::vector<int32_t> right;  // the frame numbers the synthesizer wrote
     std::vector<int> addSizes;
@@ -74,7 +74,7 @@ public:
 
 // Commands handed out once the song plays, one per read, then nothing.
 class ScriptedControl final : public ControlInterface {
-public:
+  public:
     std::deque<std::pair<int, int32_t>> commands;
     std::vector<PlayerNotice> notices;
     bool playing = false;
@@ -138,7 +138,8 @@ TEST(PlaybackLoop, SongLengthAndEventSamplesAreExactAtEveryRate) {
         EXPECT_EQ(static_cast<int64_t>(rig.sink.right.size()), expected);
         EXPECT_EQ(rig.player->currentSample(), expected);
         // Whole blocks, and one partial block at the very end.
-        for (size_t i = 0; i + 1 < rig.sink.addSizes.size(); ++i) EXPECT_EQ(rig.sink.addSizes[i], kBlockFrames);
+        for (size_t i = 0; i + 1 < rig.sink.addSizes.size(); ++i)
+            EXPECT_EQ(rig.sink.addSizes[i], kBlockFrames);
         EXPECT_EQ(rig.sink.addSizes.back(), expected % kBlockFrames);
         // The frames reached the sink in order, none lost or repeated.
         for (int64_t i = 0; i < expected; ++i) ASSERT_EQ(rig.sink.right[static_cast<size_t>(i)], i);
@@ -166,7 +167,12 @@ TEST(PlaybackLoop, TrailingControllersDoNotKeepTheSongGoing) {
     // The note ends at 0.5 s; controllers follow 4.5 s later. Once no voice sounds and the end
     // lies within the next few events, the song ends after the current block.
     test::SmfBuilder smf(0, 480);
-    smf.track().noteOn(0, 0, 60, 100).noteOff(480, 0, 60).controller(4320, 0, 7, 90).controller(0, 0, 10, 64).endOfTrack();
+    smf.track()
+        .noteOn(0, 0, 60, 100)
+        .noteOff(480, 0, 60)
+        .controller(4320, 0, 7, 90)
+        .controller(0, 0, 10, 64)
+        .endOfTrack();
     Rig rig(44100);
     EXPECT_EQ(rig.play(smf.build()), CmdTuneEnd);
     const int64_t firstSilentBlockEnd = (22050 / kBlockFrames + 1) * kBlockFrames;
@@ -213,7 +219,8 @@ TEST(PlaybackLoop, FailuresAreReportedNotPlayed) {
     EXPECT_EQ(missing.player->playFile(missing.dir.file("none.mid")), CmdError);
     EXPECT_FALSE(missing.player->lastError().empty());
     bool sawCannotOpen = false;
-    for (const auto& n : missing.control.notices) sawCannotOpen |= n.code == NoticeLoadingDone && n.args[0] == -1;
+    for (const auto& n : missing.control.notices)
+        sawCannotOpen |= n.code == NoticeLoadingDone && n.args[0] == -1;
     EXPECT_TRUE(sawCannotOpen);
 }
 

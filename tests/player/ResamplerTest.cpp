@@ -23,9 +23,12 @@ constexpr InterpolationKind kAllKinds[] = {InterpolationKind::None, Interpolatio
 
 const char* kindName(InterpolationKind k) {
     switch (k) {
-        case InterpolationKind::None: return "none";
-        case InterpolationKind::Linear: return "linear";
-        default: return "lagrange";
+        case InterpolationKind::None:
+            return "none";
+        case InterpolationKind::Linear:
+            return "linear";
+        default:
+            return "lagrange";
     }
 }
 
@@ -35,7 +38,8 @@ struct Sample {
     std::vector<int16_t> pcm;
     SampleView view;
 
-    Sample(std::vector<int16_t> data, int64_t loopStart = 0, int64_t loopEnd = 0, uint8_t flags = 0x41) {
+    Sample(std::vector<int16_t> data, int64_t loopStart = 0, int64_t loopEnd = 0,
+           uint8_t flags = 0x41) {
         int64_t n = int64_t(data.size());
         pcm = std::move(data);
         pcm.resize(size_t(n + kPcmPaddingSamples), 0);
@@ -58,7 +62,8 @@ std::vector<int16_t> noise(size_t n, uint32_t seed) {
 
 std::vector<int16_t> sine(size_t n, double periodSamples, double amplitude) {
     std::vector<int16_t> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = int16_t(std::lround(amplitude * std::sin(2 * kPi * double(i) / periodSamples)));
+    for (size_t i = 0; i < n; ++i)
+        v[i] = int16_t(std::lround(amplitude * std::sin(2 * kPi * double(i) / periodSamples)));
     return v;
 }
 
@@ -70,8 +75,8 @@ ResampleState stateAt(int64_t position, int32_t increment) {
 }
 
 // Renders up to `frames` frames in calls of `block` frames; stops early when the voice ends.
-std::vector<int32_t> renderAll(Resampler& r, ResampleState& state, const SampleView& view, int frames,
-                               int block = kBlockFrames) {
+std::vector<int32_t> renderAll(Resampler& r, ResampleState& state, const SampleView& view,
+                               int frames, int block = kBlockFrames) {
     std::vector<int32_t> out;
     while (int(out.size()) < frames) {
         int ask = std::min(block, frames - int(out.size()));
@@ -103,16 +108,17 @@ TEST(Resampler, LoopModeFollowsFlagsAndKeyState) {
         {0x04, 8, 10, 20, LoopMode::None},  // released without envelope: plays to the end
         {0x4C, 16 /* dying */, 10, 20, LoopMode::Bidirectional},
         {0x0C, 8, 10, 20, LoopMode::None},
-        {0x65, kVoiceOn, 20, 20, LoopMode::None},   // empty loop
-        {0x65, kVoiceOn, 30, 20, LoopMode::None},   // reversed loop
+        {0x65, kVoiceOn, 20, 20, LoopMode::None},      // empty loop
+        {0x65, kVoiceOn, 30, 20, LoopMode::None},      // reversed loop
         {0x65, kVoiceOn, 90, 200, LoopMode::Forward},  // end beyond the data: cut to the data end
-        {0x65, kVoiceOn, 100, 200, LoopMode::None},   // wholly beyond the data
+        {0x65, kVoiceOn, 100, 200, LoopMode::None},    // wholly beyond the data
         {0x65, kVoiceOn, -5, 20, LoopMode::None},
     };
     for (const Case& c : cases) {
         Sample s(std::vector<int16_t>(100), c.loopStart, c.loopEnd, c.flags);
         EXPECT_EQ(loopModeFor(s.view, c.status), c.expected)
-            << "flags " << int(c.flags) << " status " << int(c.status) << " loop " << c.loopStart << ".." << c.loopEnd;
+            << "flags " << int(c.flags) << " status " << int(c.status) << " loop " << c.loopStart
+            << ".." << c.loopEnd;
     }
 }
 
@@ -121,18 +127,15 @@ TEST(Resampler, IncrementFromFrequencies) {
         int64_t frequency;
         int32_t sampleRate, root, outputRate, expected;
     } cases[] = {
-        {440000, 44100, 440000, 44100, 4096},
-        {880000, 44100, 440000, 44100, 8192},
-        {440000, 22050, 440000, 44100, 2048},
-        {440000, 48000, 440000, 44100, 4458},  // 4458.23
+        {440000, 44100, 440000, 44100, 4096}, {880000, 44100, 440000, 44100, 8192},
+        {440000, 22050, 440000, 44100, 2048}, {440000, 48000, 440000, 44100, 4458},  // 4458.23
         {261626, 44100, 440000, 48000, 2238},  // middle C from an A4 root: 2237.62
-        {440000, 44100, 0, 44100, 0},
-        {0, 44100, 440000, 44100, 0},
-        {440000, -1, 440000, 44100, 0},
-        {int64_t(1) << 40, 1 << 30, 1, 1, INT32_MAX},
+        {440000, 44100, 0, 44100, 0},         {0, 44100, 440000, 44100, 0},
+        {440000, -1, 440000, 44100, 0},       {int64_t(1) << 40, 1 << 30, 1, 1, INT32_MAX},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(sampleIncrementFor(c.frequency, c.sampleRate, c.root, c.outputRate), c.expected) << c.frequency;
+        EXPECT_EQ(sampleIncrementFor(c.frequency, c.sampleRate, c.root, c.outputRate), c.expected)
+            << c.frequency;
 }
 
 TEST(Resampler, WholeSampleStepsReproduceTheStoredSamples) {
@@ -172,8 +175,8 @@ TEST(Resampler, NonLoopingDataEndsAfterItsLastFrame) {
         {4096, 0, {1024}, {1000}, {1}},
         {4096, 0, {600, 600, 600}, {600, 400, 0}, {-1, 1, 1}},
         {8192, 0, {4096}, {500}, {1}},
-        {3000, 0, {4096}, {1366}, {1}},          // ceil(1000 * 4096 / 3000)
-        {-4096, 0, {4096}, {1000}, {1}},         // released while playing backwards
+        {3000, 0, {4096}, {1366}, {1}},   // ceil(1000 * 4096 / 3000)
+        {-4096, 0, {4096}, {1000}, {1}},  // released while playing backwards
         {4096, 999 << 12, {10}, {1}, {1}},
         {4096 * 3 + 5, 100, {100, 4096}, {100, 234}, {-1, 1}},
     };
@@ -213,13 +216,15 @@ TEST(Resampler, ForwardLoopOfOneSampleKeepsPlayingIt) {
 TEST(Resampler, LoopedSineKeepsItsLevelPitchAndShape) {
     const double period = 37.5, amplitude = 20000;
     const int loopStart = 200, loopLength = 300;  // 8 periods
-    Sample s(sine(loopStart + loopLength + 40, period, amplitude), loopStart, loopStart + loopLength, 0x65);
+    Sample s(sine(loopStart + loopLength + 40, period, amplitude), loopStart,
+             loopStart + loopLength, 0x65);
     // Linear interpolation loses some level at this pitch; the Lagrange kernel keeps it.
     struct Case {
         InterpolationKind kind;
         double minSnrDb;
         double levelTolerance;
-    } kinds[] = {{InterpolationKind::SineLagrange, 80, 0.002}, {InterpolationKind::Linear, 40, 0.01}};
+    } kinds[] = {{InterpolationKind::SineLagrange, 80, 0.002},
+                 {InterpolationKind::Linear, 40, 0.01}};
     for (int32_t increment : {5057, 3001, 2048, 7782, 4097}) {
         for (const Case& c : kinds) {
             SCOPED_TRACE(std::string(kindName(c.kind)) + " increment " + std::to_string(increment));
@@ -230,7 +235,8 @@ TEST(Resampler, LoopedSineKeepsItsLevelPitchAndShape) {
 
             double cyclesPerFrame = increment / 4096.0 / period;
             std::vector<double> ideal(out.size());
-            for (size_t k = 0; k < out.size(); ++k) ideal[k] = amplitude * std::sin(2 * kPi * cyclesPerFrame * double(k));
+            for (size_t k = 0; k < out.size(); ++k)
+                ideal[k] = amplitude * std::sin(2 * kPi * cyclesPerFrame * double(k));
             EXPECT_GE(test::snrDb(out, ideal), c.minSnrDb);
 
             double ownStep = 2 * amplitude * std::sin(kPi * cyclesPerFrame);
@@ -240,10 +246,13 @@ TEST(Resampler, LoopedSineKeepsItsLevelPitchAndShape) {
             double firstLevel = test::rms(std::span(out).first(part));
             EXPECT_NEAR(firstLevel, amplitude / std::sqrt(2.0), amplitude * c.levelTolerance);
             for (size_t at = part; at + part <= out.size(); at += part)
-                EXPECT_NEAR(test::rms(std::span(out).subspan(at, part)), firstLevel, firstLevel * 0.001) << "at " << at;
+                EXPECT_NEAR(test::rms(std::span(out).subspan(at, part)), firstLevel,
+                            firstLevel * 0.001)
+                    << "at " << at;
             double expectedHz = cyclesPerFrame * kRate;
             EXPECT_NEAR(1200 * std::log2(test::pitchByFft(out, kRate) / expectedHz), 0.0, 0.1);
-            EXPECT_NEAR(1200 * std::log2(test::pitchByZeroCrossings(out, kRate) / expectedHz), 0.0, 0.1);
+            EXPECT_NEAR(1200 * std::log2(test::pitchByZeroCrossings(out, kRate) / expectedHz), 0.0,
+                        0.1);
         }
     }
 }
@@ -256,7 +265,8 @@ TEST(Resampler, BidirectionalLoopReversesExactlyAtBothEnds) {
     struct Case {
         int64_t start;
         int32_t increment;
-    } cases[] = {{0, 5096}, {0, 3 * 4096 + 77}, {1200 << 12, 700}, {1499 << 12, 4096}, {1300 << 12, -2000}, {0, 4096 * 7 + 3}};
+    } cases[] = {{0, 5096},          {0, 3 * 4096 + 77},  {1200 << 12, 700},
+                 {1499 << 12, 4096}, {1300 << 12, -2000}, {0, 4096 * 7 + 3}};
     Resampler r = makeResampler(InterpolationKind::Linear);
     for (const Case& c : cases) {
         SCOPED_TRACE("increment " + std::to_string(c.increment));
@@ -335,7 +345,8 @@ TEST(Resampler, ReduceQualitySwitchesLagrangeToLinearOnly) {
     r.setReduceQuality(true);
     r.setReduceQuality(false);
     ResampleState st = stateAt(17, 5000);
-    EXPECT_EQ(renderAll(r, st, looped.view, 20000, 3000), render(InterpolationKind::SineLagrange, false, looped, false));
+    EXPECT_EQ(renderAll(r, st, looped.view, 20000, 3000),
+              render(InterpolationKind::SineLagrange, false, looped, false));
     EXPECT_EQ(r.interpolation(), InterpolationKind::SineLagrange);
 }
 
@@ -356,13 +367,16 @@ TEST(Resampler, VectorKernelsGiveTheScalarResultsBitForBit) {
             int64_t margin = int64_t(std::abs(a)) * count + (20 << 12);
             std::uniform_int_distribution<int64_t> pos(margin, (int64_t(20000) << 12) - margin);
             int64_t p = pos(gen);
-            std::vector<int32_t> expected(static_cast<size_t>(count)), got(static_cast<size_t>(count));
+            std::vector<int32_t> expected(static_cast<size_t>(count)),
+                got(static_cast<size_t>(count));
             lagrangeRunScalar(data.data(), p, a, count, expected.data(), table);
             run(data.data(), p, a, count, got.data(), table);
-            ASSERT_EQ(got, expected) << simdLevelName(level) << " position " << p << " increment " << a;
+            ASSERT_EQ(got, expected)
+                << simdLevelName(level) << " position " << p << " increment " << a;
             linearRunScalar(data.data(), p, a, count, expected.data());
             linearRunFor(level)(data.data(), p, a, count, got.data());
-            ASSERT_EQ(got, expected) << simdLevelName(level) << " linear, position " << p << " increment " << a;
+            ASSERT_EQ(got, expected)
+                << simdLevelName(level) << " linear, position " << p << " increment " << a;
         }
         // Linear runs as long as a block, forwards and backwards, at the first sample and
         // reaching the last one.
@@ -377,7 +391,8 @@ TEST(Resampler, VectorKernelsGiveTheScalarResultsBitForBit) {
             ASSERT_EQ(got, expected) << simdLevelName(level) << " linear, increment " << a;
         }
         // Lagrange runs as long as a block, which the vector form takes in several stretches.
-        for (int32_t a : {4096, 4095, 1, 4097, 3 * 4096 + 7, 4 * 4096, 4 * 4096 + 1, -4096, -9000}) {
+        for (int32_t a :
+             {4096, 4095, 1, 4097, 3 * 4096 + 7, 4 * 4096, 4 * 4096 + 1, -4096, -9000}) {
             const int count = 4352;
             const int64_t length = int64_t(std::abs(a)) * (count - 1);
             const int64_t p = (a > 0 ? 12 << 12 : length + (12 << 12)) + 1234;
@@ -404,11 +419,13 @@ TEST(Resampler, LagrangeTableAndNewtonEdgesInterpolateSmoothData) {
         const float* row = t.lagrange[m].c;
         for (int k = 0; k < kLagrangeTaps; ++k) {
             double expected = lagrangeCoefficient(m / 4096.0, k);
-            EXPECT_NEAR(row[k < 24 ? k : k + 6], expected, 1e-6 + 1e-6 * std::abs(expected)) << m << " " << k;
+            EXPECT_NEAR(row[k < 24 ? k : k + 6], expected, 1e-6 + 1e-6 * std::abs(expected))
+                << m << " " << k;
         }
         for (int lane = 24; lane < 30; ++lane) EXPECT_EQ(row[lane], 0.0f);
     }
-    for (int k = 0; k < kLagrangeTaps; ++k) EXPECT_EQ(t.lagrange[0].c[k < 24 ? k : k + 6], k == 12 ? 1.0f : 0.0f);
+    for (int k = 0; k < kLagrangeTaps; ++k)
+        EXPECT_EQ(t.lagrange[0].c[k < 24 ? k : k + 6], k == 12 ? 1.0f : 0.0f);
 
     // A slow sine read at every kind of position: the start edge, the middle, the end edge
     // (up to the last whole interval; the final one falls towards the zero padding).
@@ -450,16 +467,19 @@ TEST(Resampler, SineSweepAliasingStaysFarBelowTheSignal) {
             double& w = worst[int(kind)];
             // Leave out the stretches that touch the ends of the data.
             for (size_t at = stretch; at + 2 * stretch <= out.size(); at += stretch) {
-                double x0 = double(at) * increment / 4096, x1 = double(at + stretch) * increment / 4096;
+                double x0 = double(at) * increment / 4096,
+                       x1 = double(at + stretch) * increment / 4096;
                 Band band{sweepHz(x0) * increment / 4096, sweepHz(x1) * increment / 4096};
-                w = std::max(w, test::energyOutsideBandsDb(std::span(out).subspan(at, stretch), kRate,
-                                                           std::span<const Band>(&band, 1)));
+                w = std::max(w, test::energyOutsideBandsDb(std::span(out).subspan(at, stretch),
+                                                           kRate, std::span<const Band>(&band, 1)));
             }
         }
-        std::printf("[ info ] speed %.4f: worst aliasing lagrange %.1f dB, linear %.1f dB, none %.1f dB\n",
-                    ratio, worst[2], worst[1], worst[0]);
+        std::printf(
+            "[ info ] speed %.4f: worst aliasing lagrange %.1f dB, linear %.1f dB, none %.1f dB\n",
+            ratio, worst[2], worst[1], worst[0]);
         EXPECT_LE(worst[int(InterpolationKind::SineLagrange)], -60.0) << "speed " << ratio;
-        EXPECT_GT(worst[int(InterpolationKind::Linear)], worst[int(InterpolationKind::SineLagrange)] + 20.0);
+        EXPECT_GT(worst[int(InterpolationKind::Linear)],
+                  worst[int(InterpolationKind::SineLagrange)] + 20.0);
     }
 }
 
@@ -473,7 +493,8 @@ TEST(Resampler, VibratoBendsThePitchByTheDepthInCents) {
         int sweepSteps;  // 0 = no sweep
     } cases[] = {{0, 0}, {3, 0}, {0, 8}};
     for (const Case& c : cases) {
-        SCOPED_TRACE("delay " + std::to_string(c.delaySteps) + " sweep " + std::to_string(c.sweepSteps));
+        SCOPED_TRACE("delay " + std::to_string(c.delaySteps) + " sweep " +
+                     std::to_string(c.sweepSteps));
         Resampler r = makeResampler(InterpolationKind::SineLagrange);
         ResampleState st = stateAt(0, 4096);
         st.vibrato.controlRatio = ratio;
@@ -494,7 +515,8 @@ TEST(Resampler, VibratoBendsThePitchByTheDepthInCents) {
                 expectedCents = full * sweep;
             }
             std::span<const double> part(out.data() + size_t(step) * ratio, ratio);
-            double cents = 1200 * std::log2(test::pitchByZeroCrossings(part, kRate) / (kRate / period));
+            double cents =
+                1200 * std::log2(test::pitchByZeroCrossings(part, kRate) / (kRate / period));
             // The increment is rounded to whole 1/4096 steps: about 0.4 cent at this pitch.
             ASSERT_NEAR(cents, expectedCents, 0.5) << "step " << step;
             widest = std::max(widest, std::abs(cents));
@@ -561,13 +583,16 @@ TEST(Resampler, HostileValuesStayInsideTheDataAndEnd) {
         {"negative no loop", 500, 0, 0, -1, 0x41, 0, INT32_MIN, false},
         {"position beyond the end", 500, 0, 0, -1, 0x41, int64_t(1) << 40, 4096, false},
         {"position beyond a loop", 500, 100 << 12, 200 << 12, -1, 0x65, INT64_MAX / 2, 4097, false},
-        {"position beyond a bidi loop", 500, 100 << 12, 200 << 12, -1, 0x6D, INT64_MAX / 2, -4097, false},
+        {"position beyond a bidi loop", 500, 100 << 12, 200 << 12, -1, 0x6D, INT64_MAX / 2, -4097,
+         false},
         {"negative position", 500, 100 << 12, 200 << 12, -1, 0x65, -12345678, 4097, false},
-        {"end with fraction", 500, 100 << 12, (500 << 12) + 4095, (500 << 12) + 4095, 0x6D, 0, 3333, false},
+        {"end with fraction", 500, 100 << 12, (500 << 12) + 4095, (500 << 12) + 4095, 0x6D, 0, 3333,
+         false},
         {"tiny data", 2, 0, 2 << 12, -1, 0x6D, 0, 1234, false},
         {"no data", 0, 0, 0, -1, 0x65, 0, 4096, false},
         {"vibrato on a tiny increment", 500, 100 << 12, 200 << 12, -1, 0x65, 0, 1, true},
-        {"vibrato on a huge increment", 500, 100 << 12, 200 << 12, -1, 0x6D, 0, INT32_MAX - 5, true},
+        {"vibrato on a huge increment", 500, 100 << 12, 200 << 12, -1, 0x6D, 0, INT32_MAX - 5,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

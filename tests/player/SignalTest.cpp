@@ -14,10 +14,12 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-std::vector<double> tone(size_t n, double rate, std::initializer_list<std::pair<double, double>> partials) {
+std::vector<double> tone(size_t n, double rate,
+                         std::initializer_list<std::pair<double, double>> partials) {
     std::vector<double> x(n, 0.0);
     for (auto [hz, amplitude] : partials)
-        for (size_t i = 0; i < n; ++i) x[i] += amplitude * std::sin(2 * kPi * hz * double(i) / rate + 0.3);
+        for (size_t i = 0; i < n; ++i)
+            x[i] += amplitude * std::sin(2 * kPi * hz * double(i) / rate + 0.3);
     return x;
 }
 
@@ -42,7 +44,8 @@ TEST(Signal, FftMatchesTheDefinition) {
     fft(y);
     for (size_t k = 0; k < n; ++k) {
         std::complex<double> sum = 0;
-        for (size_t i = 0; i < n; ++i) sum += x[i] * std::polar(1.0, -2 * kPi * double(k * i) / double(n));
+        for (size_t i = 0; i < n; ++i)
+            sum += x[i] * std::polar(1.0, -2 * kPi * double(k * i) / double(n));
         EXPECT_NEAR(std::abs(y[k] - sum), 0.0, 1e-9) << "bin " << k;
     }
 }
@@ -52,10 +55,12 @@ TEST(Signal, PitchOfKnownTones) {
     struct Case {
         double hz;
         bool harmonics;
-    } cases[] = {{27.5, false}, {440.0, false}, {440.0, true}, {1234.5, true}, {4186.0, false}, {12000, false}};
+    } cases[] = {{27.5, false},  {440.0, false},  {440.0, true},
+                 {1234.5, true}, {4186.0, false}, {12000, false}};
     for (const Case& c : cases) {
-        std::vector<double> x = c.harmonics ? tone(16384, rate, {{c.hz, 1.0}, {2 * c.hz, 0.3}, {3 * c.hz, 0.2}})
-                                            : tone(16384, rate, {{c.hz, 1.0}});
+        std::vector<double> x =
+            c.harmonics ? tone(16384, rate, {{c.hz, 1.0}, {2 * c.hz, 0.3}, {3 * c.hz, 0.2}})
+                        : tone(16384, rate, {{c.hz, 1.0}});
         double cents = 1200 * std::log2(pitchByFft(x, rate) / c.hz);
         EXPECT_NEAR(cents, 0.0, 0.05) << c.hz;
         if (!c.harmonics) {
@@ -93,8 +98,14 @@ TEST(Signal, MagnitudeSnrAndAliasing) {
 std::vector<uint8_t> wavBytes(uint16_t format, uint16_t channels, uint32_t rate, uint16_t bits,
                               const std::vector<uint8_t>& data, bool oddChunkFirst = false) {
     std::vector<uint8_t> b;
-    auto put16 = [&](uint32_t v) { b.push_back(uint8_t(v)); b.push_back(uint8_t(v >> 8)); };
-    auto put32 = [&](uint32_t v) { put16(v & 0xFFFF); put16(v >> 16); };
+    auto put16 = [&](uint32_t v) {
+        b.push_back(uint8_t(v));
+        b.push_back(uint8_t(v >> 8));
+    };
+    auto put32 = [&](uint32_t v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
     auto tag = [&](const char* t) {
         for (int i = 0; i < 4; ++i) b.push_back(uint8_t(t[i]));
     };
@@ -121,7 +132,8 @@ std::vector<uint8_t> wavBytes(uint16_t format, uint16_t channels, uint32_t rate,
 }
 
 TEST(Signal, WavReaderDecodesPcmAndRefusesBrokenFiles) {
-    auto stereo = parseWav(wavBytes(1, 2, 44100, 16, {0x01, 0x00, 0xFF, 0xFF, 0x00, 0x80, 0xFF, 0x7F}, true));
+    auto stereo =
+        parseWav(wavBytes(1, 2, 44100, 16, {0x01, 0x00, 0xFF, 0xFF, 0x00, 0x80, 0xFF, 0x7F}, true));
     ASSERT_TRUE(stereo.ok()) << stereo.error().message;
     EXPECT_EQ(stereo->rateHz, 44100);
     EXPECT_EQ(stereo->frames(), 2u);

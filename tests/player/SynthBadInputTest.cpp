@@ -51,7 +51,16 @@ struct Gen {
 };
 
 // Samples with sound in them and with headers that do not add up.
-enum SampleKind { kSine, kZeroLoop, kLoopPastEnd, kLoopReversed, kTiny, kRateZero, kRateHuge, kKeyHuge };
+enum SampleKind {
+    kSine,
+    kZeroLoop,
+    kLoopPastEnd,
+    kLoopReversed,
+    kTiny,
+    kRateZero,
+    kRateHuge,
+    kKeyHuge
+};
 
 Sf2Sample sampleOf(SampleKind kind) {
     Sf2Sample s = Sf2Builder::sineSample("s", 440.0, 44100, 69, 4410, true, 1.0);
@@ -137,10 +146,14 @@ TEST(SynthesizerBadInput, AbsurdGeneratorsAndBrokenLoopsStayInRange) {
           {GEN_ENDLOOP_ADDRS_COARSE_OFFSET, 32767}}},
         {"loop moved past the data end",
          kSine,
-         {{GEN_SAMPLE_MODES, 1}, {GEN_STARTLOOP_ADDRS_COARSE_OFFSET, 200}, {GEN_ENDLOOP_ADDRS_OFFSET, 32767}}},
+         {{GEN_SAMPLE_MODES, 1},
+          {GEN_STARTLOOP_ADDRS_COARSE_OFFSET, 200},
+          {GEN_ENDLOOP_ADDRS_OFFSET, 32767}}},
         {"start and end offsets crossed",
          kSine,
-         {{GEN_START_ADDRS_OFFSET, 32767}, {GEN_END_ADDRS_OFFSET, -32768}, {GEN_START_ADDRS_COARSE_OFFSET, 5}}},
+         {{GEN_START_ADDRS_OFFSET, 32767},
+          {GEN_END_ADDRS_OFFSET, -32768},
+          {GEN_START_ADDRS_COARSE_OFFSET, 5}}},
         {"cutoff and resonance at their top",
          kSine,
          {{GEN_SAMPLE_MODES, 1}, {GEN_INITIAL_FILTER_FC, 13500}, {GEN_INITIAL_FILTER_Q, 960}}},
@@ -149,7 +162,9 @@ TEST(SynthesizerBadInput, AbsurdGeneratorsAndBrokenLoopsStayInRange) {
          {{GEN_SAMPLE_MODES, 1}, {GEN_INITIAL_FILTER_FC, 1500}, {GEN_INITIAL_FILTER_Q, 32767}}},
         {"cutoff far beyond both ends",
          kSine,
-         {{GEN_SAMPLE_MODES, 1}, {GEN_INITIAL_FILTER_FC, -32768}, {GEN_MOD_ENV_TO_FILTER_FC, 32767}}},
+         {{GEN_SAMPLE_MODES, 1},
+          {GEN_INITIAL_FILTER_FC, -32768},
+          {GEN_MOD_ENV_TO_FILTER_FC, 32767}}},
         {"attack and release instant",
          kSine,
          {{GEN_SAMPLE_MODES, 1}, {GEN_ATTACK_VOL_ENV, -32768}, {GEN_RELEASE_VOL_ENV, -32768}}},
@@ -180,10 +195,11 @@ TEST(SynthesizerBadInput, AbsurdGeneratorsAndBrokenLoopsStayInRange) {
           {GEN_ATTACK_MOD_ENV, 32767}}},
         {"tuning at the bottom",
          kSine,
-         {{GEN_SAMPLE_MODES, 1}, {GEN_COARSE_TUNE, -32768}, {GEN_FINE_TUNE, -32768}, {GEN_SCALE_TUNING, -32768}}},
-        {"scale tuning 0",
-         kSine,
-         {{GEN_SAMPLE_MODES, 1}, {GEN_SCALE_TUNING, 0}}},
+         {{GEN_SAMPLE_MODES, 1},
+          {GEN_COARSE_TUNE, -32768},
+          {GEN_FINE_TUNE, -32768},
+          {GEN_SCALE_TUNING, -32768}}},
+        {"scale tuning 0", kSine, {{GEN_SAMPLE_MODES, 1}, {GEN_SCALE_TUNING, 0}}},
         {"LFOs at their ends",
          kSine,
          {{GEN_SAMPLE_MODES, 1},
@@ -255,7 +271,8 @@ TEST(SynthesizerBadInput, ControllersAndBendsBeyondTheirRanges) {
         rig.noteOn(9, 36, 127);
         const std::string what = "data " + std::to_string(value);
         for (int type = EV_KEY_PRESSURE; type <= EV_MODULE_SAMPLE_OFFSET; ++type) {
-            if (type == EV_ALL_SOUNDS_OFF || type == EV_ALL_NOTES_OFF || type == EV_RESET_CONTROLLERS)
+            if (type == EV_ALL_SOUNDS_OFF || type == EV_ALL_NOTES_OFF ||
+                type == EV_RESET_CONTROLLERS)
                 continue;
             for (int c : {0, 9}) rig.event(uint8_t(type), c, value, value);
             renderChecked(rig, 256, what + " type " + std::to_string(type));
@@ -276,7 +293,8 @@ TEST(SynthesizerBadInput, ControllersAndBendsBeyondTheirRanges) {
             rig.event(EV_KEY_SHIFT, 0, tuning);
             rig.controls.noteKeyOffset = tuning == 0 ? -127 : 127;
             for (int key : {0, 69, 127}) rig.noteOn(0, key, 127);
-            const std::string what = "tuning " + std::to_string(tuning) + " bend " + std::to_string(bend);
+            const std::string what =
+                "tuning " + std::to_string(tuning) + " bend " + std::to_string(bend);
             renderChecked(rig, 8192, what);
             if (HasFatalFailure()) return;
             // Back and forth between the ends while the notes sound.

@@ -3,7 +3,8 @@
 // the song sounds like fails here; harmless rounding differences do not.
 //
 // After an intended change of the sound, listen to the new render and store it:
-//   SORVANTO_REGENERATE_GOLDEN=1 build/dev/tests/synthesizer_test --gtest_filter='SynthesizerGolden.*'
+//   SORVANTO_REGENERATE_GOLDEN=1 build/dev/tests/synthesizer_test
+//   --gtest_filter='SynthesizerGolden.*'
 
 #include <gtest/gtest.h>
 
@@ -69,9 +70,11 @@ std::vector<int16_t> renderDemo() {
 TEST(SynthesizerGolden, DemoSongSoundsAsStored) {
     if (!std::filesystem::exists(kFont))
         GTEST_SKIP() << kFont << " is not installed (Debian package timgm6mb-soundfont)";
-    const std::string golden = std::string(SORVANTO_SOURCE_DIR) + "/tests/data/golden/demo-timgm6mb.wav";
+    const std::string golden =
+        std::string(SORVANTO_SOURCE_DIR) + "/tests/data/golden/demo-timgm6mb.wav";
     const std::vector<int16_t> rendered = renderDemo();
-    ASSERT_EQ(rendered.size(), size_t(kGoldenRate * kGoldenSeconds)) << "the demo song is longer than that";
+    ASSERT_EQ(rendered.size(), size_t(kGoldenRate * kGoldenSeconds))
+        << "the demo song is longer than that";
     ASSERT_GT(test::rms(test::toDoubles(rendered)), 300.0) << "the demo song is heard";
 
     const char* regenerate = std::getenv("SORVANTO_REGENERATE_GOLDEN");

@@ -9,9 +9,9 @@
 #include <random>
 #include <vector>
 
+#include "SynthRig.h"
 #include "player/MixKernels.h"
 #include "support/Sf2Builder.h"
-#include "SynthRig.h"
 
 namespace svt {
 namespace {
@@ -52,7 +52,8 @@ std::vector<int32_t> randomSamples(std::mt19937& gen, int count) {
 
 TEST(SynthMix, FiltersSideBySideGiveEachVoiceItsOwnResult) {
 #if defined(__x86_64__) || defined(__i386__)
-    if (!filterRunsAvx512Available()) GTEST_SKIP() << "no AVX-512 here; the scalar form is the only one";
+    if (!filterRunsAvx512Available())
+        GTEST_SKIP() << "no AVX-512 here; the scalar form is the only one";
     std::mt19937 gen(11);
     std::uniform_int_distribution<int> length(0, 300);
     for (int trial = 0; trial < 400; ++trial) {
@@ -77,9 +78,12 @@ TEST(SynthMix, FiltersSideBySideGiveEachVoiceItsOwnResult) {
         filterRunsScalar(a.data(), n);
         filterRunsAvx512(b.data(), n);
         for (int j = 0; j < n; ++j) {
-            ASSERT_EQ(got[size_t(j)], expected[size_t(j)]) << "trial " << trial << " lane " << j << " of " << n;
-            ASSERT_EQ(together[size_t(j)].s1, alone[size_t(j)].s1) << "trial " << trial << " lane " << j;
-            ASSERT_EQ(together[size_t(j)].s2, alone[size_t(j)].s2) << "trial " << trial << " lane " << j;
+            ASSERT_EQ(got[size_t(j)], expected[size_t(j)])
+                << "trial " << trial << " lane " << j << " of " << n;
+            ASSERT_EQ(together[size_t(j)].s1, alone[size_t(j)].s1)
+                << "trial " << trial << " lane " << j;
+            ASSERT_EQ(together[size_t(j)].s2, alone[size_t(j)].s2)
+                << "trial " << trial << " lane " << j;
         }
     }
 #else
@@ -96,20 +100,23 @@ std::vector<FilterSegment> randomSegments(std::mt19937& gen, int count) {
     const int n = many(gen);
     std::uniform_int_distribution<int> start(0, std::max(0, count + 2));
     std::vector<int> starts{0};
-    for (int i = 1; i < n; ++i) starts.push_back(kind(gen) == 0 ? std::max(0, count - 1 - kind(gen) / 2) : start(gen));
+    for (int i = 1; i < n; ++i)
+        starts.push_back(kind(gen) == 0 ? std::max(0, count - 1 - kind(gen) / 2) : start(gen));
     std::sort(starts.begin(), starts.end());
     bool active = true;
     for (int i = 0; i < n; ++i) {
         const VoiceFilter f = randomFilter(gen);
         const bool on = i == 0 || kind(gen) != 0;
-        segments.push_back({starts[size_t(i)], on, on && !active, f.s1Gain, f.s1FromIn, f.s2FromS1, f.s2FromIn});
+        segments.push_back(
+            {starts[size_t(i)], on, on && !active, f.s1Gain, f.s1FromIn, f.s2FromS1, f.s2FromIn});
         active = on;
     }
     return segments;
 }
 
 // One sample at a time through the segments, as the mixer would have switched the filter.
-void filterBySegments(VoiceFilter& f, std::vector<int32_t>& s, const std::vector<FilterSegment>& segments) {
+void filterBySegments(VoiceFilter& f, std::vector<int32_t>& s,
+                      const std::vector<FilterSegment>& segments) {
     size_t next = 0;
     bool active = true;
     // A switch at or after the run's end still takes effect (its state is what the voice keeps).
@@ -152,7 +159,8 @@ TEST(SynthMix, FilterSegmentsSwitchEachLaneAtItsOwnFrames) {
             got = expected;
             std::vector<FilterRun> runs(static_cast<size_t>(n));
             for (size_t j = 0; j < size_t(n); ++j) {
-                runs[j] = {&filters[j], got[j].data(), int(got[j].size()), segments[j].data(), int(segments[j].size())};
+                runs[j] = {&filters[j], got[j].data(), int(got[j].size()), segments[j].data(),
+                           int(segments[j].size())};
                 if (segments[j].empty())
                     for (int32_t& x : expected[j]) x = reference[j].step(x);
                 else
@@ -183,13 +191,15 @@ TEST(SynthMix, FiltersOverARunEqualTheStepByStepFilter) {
             std::vector<FilterRun> runs(static_cast<size_t>(n));
             for (int j = 0; j < n; ++j) {
                 data[size_t(j)] = randomSamples(gen, 61 + 17 * stretch);
-                runs[size_t(j)] = {&batch[size_t(j)], data[size_t(j)].data(), int(data[size_t(j)].size())};
+                runs[size_t(j)] = {&batch[size_t(j)], data[size_t(j)].data(),
+                                   int(data[size_t(j)].size())};
             }
             std::vector<std::vector<int32_t>> expected = data;
             for (int j = 0; j < n; ++j)
                 for (int32_t& x : expected[size_t(j)]) x = single[size_t(j)].step(x);
             kernels.filterRuns(runs.data(), n);
-            for (int j = 0; j < n; ++j) ASSERT_EQ(data[size_t(j)], expected[size_t(j)]) << trial << "/" << stretch;
+            for (int j = 0; j < n; ++j)
+                ASSERT_EQ(data[size_t(j)], expected[size_t(j)]) << trial << "/" << stretch;
         }
     }
 }
@@ -200,13 +210,15 @@ TEST(SynthMix, ConstantMixAddsTheSameProductsInEveryForm) {
     std::mt19937 gen(3);
     std::uniform_int_distribution<int32_t> mix(0, kMaxMix);
     std::uniform_int_distribution<int64_t> start(-(int64_t(1) << 40), int64_t(1) << 40);
-    const std::vector<std::pair<int32_t, int32_t>> fixed = {{0, 0}, {kMaxMix, 0}, {0, kMaxMix}, {4096, 4096},
-                                                            {1, kMaxMix}, {kMaxMix, kMaxMix}};
+    const std::vector<std::pair<int32_t, int32_t>> fixed = {
+        {0, 0}, {kMaxMix, 0}, {0, kMaxMix}, {4096, 4096}, {1, kMaxMix}, {kMaxMix, kMaxMix}};
     for (int trial = 0; trial < 300; ++trial) {
         const int count = trial % 41;
-        const auto [left, right] = trial < int(fixed.size()) ? fixed[size_t(trial)] : std::pair{mix(gen), mix(gen)};
+        const auto [left, right] =
+            trial < int(fixed.size()) ? fixed[size_t(trial)] : std::pair{mix(gen), mix(gen)};
         std::vector<int32_t> s = randomSamples(gen, count);
-        s[0] = trial % 2 ? std::numeric_limits<int32_t>::min() : std::numeric_limits<int32_t>::max();
+        s[0] =
+            trial % 2 ? std::numeric_limits<int32_t>::min() : std::numeric_limits<int32_t>::max();
         // One frame of room in front, so that the block is not always 32-byte aligned.
         std::vector<int64_t> expected(size_t(2 * count + 2));
         for (int64_t& x : expected) x = start(gen);
@@ -234,10 +246,12 @@ TEST(SynthMix, LinearRunsReadNothingPastTheirLastSample) {
                 const int64_t lastIndex = (first + int64_t(increment) * (count - 1)) >> 12;
                 std::vector<int16_t> data(size_t(lastIndex + 2));
                 for (int16_t& x : data) x = int16_t(value(gen));
-                std::vector<int32_t> expected(static_cast<size_t>(count)), got(static_cast<size_t>(count));
+                std::vector<int32_t> expected(static_cast<size_t>(count)),
+                    got(static_cast<size_t>(count));
                 linearRunScalar(data.data(), first, increment, count, expected.data());
                 vector(data.data(), first, increment, count, got.data());
-                ASSERT_EQ(got, expected) << "increment " << increment << " count " << count << " from " << first;
+                ASSERT_EQ(got, expected)
+                    << "increment " << increment << " count " << count << " from " << first;
             }
         }
     }
@@ -259,7 +273,9 @@ std::vector<uint8_t> filterFont() {
         z.loopMode(1).gen(GEN_INITIAL_FILTER_FC, 7000).gen(GEN_INITIAL_FILTER_Q, 150).sample(saw);
     });
     preset("shot", 1, [&](test::Sf2Zone& z) {
-        z.gen(GEN_INITIAL_FILTER_FC, 9000).gen(GEN_DELAY_VOL_ENV, Sf2Builder::timecents(0.03)).sample(shot);
+        z.gen(GEN_INITIAL_FILTER_FC, 9000)
+            .gen(GEN_DELAY_VOL_ENV, Sf2Builder::timecents(0.03))
+            .sample(shot);
     });
     preset("swept", 2, [&](test::Sf2Zone& z) {
         z.loopMode(1)
@@ -309,7 +325,8 @@ TEST(SynthMix, BatchedVoicesMixExactlyWhatEachMixesAlone) {
     std::vector<std::vector<int64_t>> alone;
     for (size_t i = 0; i < notes.size(); ++i) {
         alone.push_back(play({i}));
-        ASSERT_TRUE(std::any_of(alone[i].begin(), alone[i].end(), [](int64_t x) { return x != 0; })) << "note " << i;
+        ASSERT_TRUE(std::any_of(alone[i].begin(), alone[i].end(), [](int64_t x) { return x != 0; }))
+            << "note " << i;
     }
     for (size_t together : {size_t(3), size_t(11), size_t(16), notes.size()}) {
         std::vector<size_t> all;
@@ -319,8 +336,10 @@ TEST(SynthMix, BatchedVoicesMixExactlyWhatEachMixesAlone) {
             for (size_t k = 0; k < sum.size(); ++k) sum[k] += alone[i][k];
         }
         const std::vector<int64_t> mixed = play(all);
-        ASSERT_LT(*std::max_element(sum.begin(), sum.end()), kFullScale) << "the test must stay below clipping";
-        ASSERT_GT(*std::min_element(sum.begin(), sum.end()), -kFullScale) << "the test must stay below clipping";
+        ASSERT_LT(*std::max_element(sum.begin(), sum.end()), kFullScale)
+            << "the test must stay below clipping";
+        ASSERT_GT(*std::min_element(sum.begin(), sum.end()), -kFullScale)
+            << "the test must stay below clipping";
         ASSERT_EQ(mixed, sum) << together << " notes";
     }
 }

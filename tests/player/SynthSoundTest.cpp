@@ -104,7 +104,8 @@ TEST(SynthesizerEnvelope, StageTimesAndSustainLevelFollowTheFont) {
     const double decay = -sustainDb / dbPerFrame;
     EXPECT_NEAR((decayStart - attackEnd) / kRate, e.hold, 0.05 * e.hold) << "hold";
     EXPECT_NEAR(decay / kRate, e.decay, 0.05 * e.decay) << "decay to the sustain level";
-    const double plateau = test::peak(std::span(x).subspan(size_t(attackEnd) + 441, size_t(e.hold * kRate) - 882));
+    const double plateau =
+        test::peak(std::span(x).subspan(size_t(attackEnd) + 441, size_t(e.hold * kRate) - 882));
     EXPECT_NEAR(db(plateau / full), 0.0, 0.05) << "the hold stays at the top";
 }
 
@@ -154,8 +155,8 @@ std::vector<uint8_t> sinePiano(uint32_t sampleRate) {
     const int inst = sf.addInstrument("sines");
     for (int root = 24; root <= 108; root += 12) {
         const double hz = 440.0 * std::exp2((root - 69) / 12.0);
-        const int s = sf.addSample(Sf2Builder::sineSample("sine" + std::to_string(root), hz, sampleRate,
-                                                          uint8_t(root), int(sampleRate)));
+        const int s = sf.addSample(Sf2Builder::sineSample(
+            "sine" + std::to_string(root), hz, sampleRate, uint8_t(root), int(sampleRate)));
         sf.instrumentZone(inst)
             .keyRange(root == 24 ? 0 : root - 11, root == 108 ? 127 : root)
             .loopMode(1)
@@ -188,11 +189,11 @@ TEST(SynthesizerPitch, EveryPianoKeyWithinACentAtSeveralRates) {
             const double expected = 440.0 * std::exp2((key - 69) / 12.0);
             const double off = cents(measuredHz(rig, key), expected);
             worst = std::max(worst, std::abs(off));
-            EXPECT_NEAR(off, 0.0, 1.0) << "key " << key << ", samples at " << r.sample << " Hz, output "
-                                       << r.output << " Hz";
+            EXPECT_NEAR(off, 0.0, 1.0) << "key " << key << ", samples at " << r.sample
+                                       << " Hz, output " << r.output << " Hz";
         }
-        std::printf("[ info ] samples %u Hz, output %d Hz: worst pitch error %.3f cents\n", r.sample, r.output,
-                    worst);
+        std::printf("[ info ] samples %u Hz, output %d Hz: worst pitch error %.3f cents\n",
+                    r.sample, r.output, worst);
     }
 }
 
@@ -227,7 +228,8 @@ TEST(SynthesizerPitch, BendAndBendRangeWithinACent) {
         rig.render(256);
         const auto x = rig.left(kRate / 2);
         const double atRange2 = 440.0 * std::exp2((key - 69 + 2.0 * (c.bend - 8192) / 8192) / 12.0);
-        EXPECT_NEAR(cents(test::pitchByZeroCrossings(x, kRate), atRange2), 0.0, 1.0) << c.what << ", range back to 2";
+        EXPECT_NEAR(cents(test::pitchByZeroCrossings(x, kRate), atRange2), 0.0, 1.0)
+            << c.what << ", range back to 2";
     }
 }
 
@@ -259,7 +261,8 @@ TEST(SynthesizerAliasing, SweepThroughTheSynthesizerStaysClean) {
     for (int key : {58, 59, 61, 65}) {
         const double ratio = std::exp2((key - 60) / 12.0);
         double worst[3] = {-1e9, -1e9, -1e9};
-        for (InterpolationKind kind : {InterpolationKind::Linear, InterpolationKind::SineLagrange}) {
+        for (InterpolationKind kind :
+             {InterpolationKind::Linear, InterpolationKind::SineLagrange}) {
             SynthRig rig(font);
             rig.synth->resampler().setInterpolation(kind);
             rig.noteOn(0, key, 127);
@@ -267,15 +270,18 @@ TEST(SynthesizerAliasing, SweepThroughTheSynthesizerStaysClean) {
             double& w = worst[int(kind)];
             // Leave out the stretches at the start (the mix ramp) and the end of the data.
             for (size_t at = stretch; at + 2 * stretch <= out.size(); at += stretch) {
-                test::Band band{sweepHz(double(at) * ratio) * ratio, sweepHz(double(at + stretch) * ratio) * ratio};
-                w = std::max(w, test::energyOutsideBandsDb(std::span(out).subspan(at, stretch), kRate,
-                                                           std::span<const test::Band>(&band, 1)));
+                test::Band band{sweepHz(double(at) * ratio) * ratio,
+                                sweepHz(double(at + stretch) * ratio) * ratio};
+                w = std::max(w,
+                             test::energyOutsideBandsDb(std::span(out).subspan(at, stretch), kRate,
+                                                        std::span<const test::Band>(&band, 1)));
             }
         }
         const double lagrange = worst[int(InterpolationKind::SineLagrange)];
         const double linear = worst[int(InterpolationKind::Linear)];
-        std::printf("[ info ] key %d (speed %.4f): worst aliasing default %.1f dB, linear %.1f dB\n", key, ratio,
-                    lagrange, linear);
+        std::printf(
+            "[ info ] key %d (speed %.4f): worst aliasing default %.1f dB, linear %.1f dB\n", key,
+            ratio, lagrange, linear);
         EXPECT_LE(lagrange, -60.0) << "key " << key;
         EXPECT_GT(linear, lagrange + 20.0) << "key " << key;
     }

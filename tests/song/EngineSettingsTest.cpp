@@ -68,7 +68,11 @@ TEST(EngineSettings, OutputChoice) {
     bool liveDevice = true;
     int liveProbes = 0;
     const std::vector<OutputCandidate> outputs = {
-        {'d', [&] { ++liveProbes; return liveDevice; }},
+        {'d',
+         [&] {
+             ++liveProbes;
+             return liveDevice;
+         }},
         {'w', {}},
         {'g', {}},
     };
@@ -80,13 +84,13 @@ TEST(EngineSettings, OutputChoice) {
     } cases[] = {
         {true, std::nullopt, std::nullopt, 0},
         {true, "w", std::nullopt, 1},
-        {true, "gogo", std::nullopt, 2},       // first character counts
+        {true, "gogo", std::nullopt, 2},           // first character counts
         {false, "d", std::nullopt, std::nullopt},  // preselected device missing, none detected
         {false, "d", 1, 1},
-        {true, "x", std::nullopt, 0},          // unknown letter: ordinary choice
+        {true, "x", std::nullopt, 0},  // unknown letter: ordinary choice
         {true, "", 2, 2},
         {false, std::nullopt, std::nullopt, std::nullopt},  // no device: the program exits with 1
-        {true, std::nullopt, 7, 0},            // a choice beyond the list is none
+        {true, std::nullopt, 7, 0},                         // a choice beyond the list is none
     };
     for (const auto& c : cases) {
         liveDevice = c.device;
@@ -97,7 +101,9 @@ TEST(EngineSettings, OutputChoice) {
 }
 
 TEST(EngineSettings, FolderArgumentsGetASeparator) {
-    const auto isFolder = [](const std::string& a) { return a.rfind("C:\\Music", 0) == 0 || a.rfind("@list", 0) == 0; };
+    const auto isFolder = [](const std::string& a) {
+        return a.rfind("C:\\Music", 0) == 0 || a.rfind("@list", 0) == 0;
+    };
     const std::vector<std::string> in = {"C:\\Music", "C:\\Music\\", "song.mid", "@list", ""};
     const std::vector<std::string> out = {"C:\\Music/", "C:\\Music\\", "song.mid", "@list", ""};
     EXPECT_EQ(markFolderArguments(in, isFolder), out);

@@ -35,19 +35,27 @@ TEST(EventList, TicksBecomeSamplesWithTheTempoMap) {
         int rate;
         int division;
         std::vector<SongEvent> events;
-        std::vector<int32_t> expected;  // sample times of the events after conversion (end included)
+        std::vector<int32_t>
+            expected;  // sample times of the events after conversion (end included)
     };
     // 44100 * 500000 * 0.065536 / 480 = 3010560 = 45 + 61440/65536 samples per tick.
     const Case cases[] = {
-        {44100, 480, {ev(0, EV_NOTE_ON, 0, 60, 100), ev(480, EV_NOTE_OFF, 0, 60)}, {0, 22050, 22050}},
+        {44100,
+         480,
+         {ev(0, EV_NOTE_ON, 0, 60, 100), ev(480, EV_NOTE_OFF, 0, 60)},
+         {0, 22050, 22050}},
         {44100, 480, {ev(0, EV_NOTE_ON, 0, 60, 100), ev(1, EV_NOTE_OFF, 0, 60)}, {0, 45, 45}},
         // Tempo doubles (250000) after one beat: the second beat takes half as long.
         {44100,
          480,
-         {ev(0, EV_NOTE_ON, 0, 60, 100), ev(480, EV_TEMPO, 0x90, 0x03, 0xD0), ev(960, EV_NOTE_OFF, 0, 60)},
+         {ev(0, EV_NOTE_ON, 0, 60, 100), ev(480, EV_TEMPO, 0x90, 0x03, 0xD0),
+          ev(960, EV_NOTE_OFF, 0, 60)},
          {0, 22050, 33075, 33075}},
         {48000, 96, {ev(0, EV_NOTE_ON, 0, 60, 100), ev(96, EV_NOTE_OFF, 0, 60)}, {0, 24000, 24000}},
-        {22050, 480, {ev(0, EV_NOTE_ON, 0, 60, 100), ev(4800, EV_NOTE_OFF, 0, 60)}, {0, 110250, 110250}},
+        {22050,
+         480,
+         {ev(0, EV_NOTE_ON, 0, 60, 100), ev(4800, EV_NOTE_OFF, 0, 60)},
+         {0, 110250, 110250}},
     };
     for (const Case& c : cases) {
         EventList list;
@@ -93,7 +101,9 @@ TEST(EventList, BeatMarksFollowTheMeter) {
     const Case cases[] = {
         {{}, 1920, {{0, 0, 1}, {480, 0, 2}, {960, 0, 3}, {1440, 0, 4}}},
         // 3/8: a beat every division * 4 / 8 = 240 ticks, three beats a measure.
-        {{ev(0, EV_TIME_SIGNATURE, 0, 3, 8)}, 960, {{0, 0, 1}, {240, 0, 2}, {480, 0, 3}, {720, 1, 1}}},
+        {{ev(0, EV_TIME_SIGNATURE, 0, 3, 8)},
+         960,
+         {{0, 0, 1}, {240, 0, 2}, {480, 0, 3}, {720, 1, 1}}},
         // A change in the middle of a measure closes it.
         {{ev(720, EV_TIME_SIGNATURE, 0, 2, 4)}, 1440, {{0, 0, 1}, {480, 0, 2}, {960, 1, 1}}},
     };
@@ -105,7 +115,8 @@ TEST(EventList, BeatMarksFollowTheMeter) {
         list.addBeatMarks(480);
         std::vector<std::tuple<int32_t, int, int>> marks;
         for (const SongEvent& e : list.events())
-            if (e.type == EV_BEAT_MARK) marks.emplace_back(e.time, e.a | ((e.b & 0x0F) << 8), e.b >> 4);
+            if (e.type == EV_BEAT_MARK)
+                marks.emplace_back(e.time, e.a | ((e.b & 0x0F) << 8), e.b >> 4);
         EXPECT_EQ(marks, c.marks);
     }
 }
@@ -131,8 +142,8 @@ TEST(EventList, EmptySongsTextsAndExcludedChannels) {
     lyric.time = 10;
     list.add(ev(0, EV_NOTE_ON, 0, 60, 1));
     list.add(lyric);
-    list.add(ev(20, EV_LYRIC));            // index 0: dropped
-    list.add(ev(30, EV_NOTE_ON, 3, 60, 1));  // excluded channel 4
+    list.add(ev(20, EV_LYRIC));                 // index 0: dropped
+    list.add(ev(30, EV_NOTE_ON, 3, 60, 1));     // excluded channel 4
     list.add(ev(40, EV_NOTE_ON, 0x14, 61, 1));  // second port, folds onto free channel 5
     ConversionSettings settings;
     settings.excludedChannels = 1u << 3;
@@ -159,27 +170,31 @@ TEST(EventList, EmptySongsTextsAndExcludedChannels) {
 }
 
 class RecordingMarker final : public InstrumentMarker {
-public:
-    bool bankExists(bool drum, int bank) const override { return bank == 0 || (!drum && bank == 8); }
-    void markForLoading(bool drum, int bank, int slot) override { marks.insert({drum, bank, slot}); }
+  public:
+    bool bankExists(bool drum, int bank) const override {
+        return bank == 0 || (!drum && bank == 8);
+    }
+    void markForLoading(bool drum, int bank, int slot) override {
+        marks.insert({drum, bank, slot});
+    }
     std::set<std::tuple<bool, int, int>> marks;
 };
 
 TEST(EventList, NotesMarkTheInstrumentsTheyWillSound) {
     EventList list;
     list.add(ev(0, EV_PROGRAM, 0, 41));
-    list.add(ev(0, EV_NOTE_ON, 0, 60, 100));     // melodic bank 0 program 41
+    list.add(ev(0, EV_NOTE_ON, 0, 60, 100));  // melodic bank 0 program 41
     list.add(ev(1, EV_BANK_MSB, 1, 8));
     list.add(ev(1, EV_PROGRAM, 1, 5));
-    list.add(ev(2, EV_NOTE_ON, 1, 60, 100));     // bank 8 exists
+    list.add(ev(2, EV_NOTE_ON, 1, 60, 100));  // bank 8 exists
     list.add(ev(3, EV_BANK_MSB, 2, 9));
     list.add(ev(3, EV_PROGRAM, 2, 7));
-    list.add(ev(4, EV_NOTE_ON, 2, 60, 100));     // bank 9 does not: bank 0
-    list.add(ev(5, EV_NOTE_ON, 9, 36, 100));     // drum set 0, key 36
+    list.add(ev(4, EV_NOTE_ON, 2, 60, 100));  // bank 9 does not: bank 0
+    list.add(ev(5, EV_NOTE_ON, 9, 36, 100));  // drum set 0, key 36
     list.add(ev(6, EV_PROGRAM, 9, 25));
-    list.add(ev(7, EV_NOTE_ON, 9, 38, 100));     // drum set 25 missing: set 0
+    list.add(ev(7, EV_NOTE_ON, 9, 38, 100));  // drum set 25 missing: set 0
     list.add(ev(8, EV_DRUM_PART, 3, 1));
-    list.add(ev(9, EV_NOTE_ON, 3, 42, 100));     // made a drum part by a message
+    list.add(ev(9, EV_NOTE_ON, 3, 42, 100));  // made a drum part by a message
     RecordingMarker marker;
     ConversionSettings settings;
     settings.marker = &marker;

@@ -38,8 +38,8 @@ TEST(SmfReader, ChannelMessagesBecomeEventsWithRunningStatus) {
         .runningStatus()
         .program(0, 2, 19)
         .noteOn(0, 2, 60, 100)
-        .noteOn(240, 2, 64, 90)   // running status
-        .noteOn(240, 2, 60, 0)    // velocity 0 is a note off
+        .noteOn(240, 2, 64, 90)  // running status
+        .noteOn(240, 2, 60, 0)   // velocity 0 is a note off
         .controller(0, 2, 7, 127)
         .controller(0, 2, 3, 10)  // no event for controller 3
         .pitchBend(0, 2, 0x2000)
@@ -50,9 +50,15 @@ TEST(SmfReader, ChannelMessagesBecomeEventsWithRunningStatus) {
     Read r = readBytes(smf.build());
     ASSERT_TRUE(r.result.ok()) << r.result.error().message;
     const std::vector<SongEvent> expected = {
-        {0, EV_PROGRAM, 2, 19, 0},         {0, EV_NOTE_ON, 2, 60, 100},        {11025, EV_NOTE_ON, 2, 64, 90},
-        {22050, EV_NOTE_OFF, 2, 60, 0},    {22050, EV_VOLUME, 2, 127, 0},      {22050, EV_PITCH_BEND, 2, 0, 0x40},
-        {22050, EV_CHANNEL_PRESSURE, 2, 33, 0}, {22050, EV_KEY_PRESSURE, 2, 64, 44}, {22050, EV_NOTE_OFF, 2, 64, 12},
+        {0, EV_PROGRAM, 2, 19, 0},
+        {0, EV_NOTE_ON, 2, 60, 100},
+        {11025, EV_NOTE_ON, 2, 64, 90},
+        {22050, EV_NOTE_OFF, 2, 60, 0},
+        {22050, EV_VOLUME, 2, 127, 0},
+        {22050, EV_PITCH_BEND, 2, 0, 0x40},
+        {22050, EV_CHANNEL_PRESSURE, 2, 33, 0},
+        {22050, EV_KEY_PRESSURE, 2, 64, 44},
+        {22050, EV_NOTE_OFF, 2, 64, 12},
     };
     EXPECT_EQ(channelEvents(r.result->song), expected);
     EXPECT_TRUE(r.result->warnings.empty());
@@ -101,7 +107,8 @@ TEST(SmfReader, BrokenTracksKeepWhatWasReadAndSayWhere) {
         smf.track().noteOn(0, 0, 60, 100).noteOff(480, 0, 60).endOfTrack();
         smf.track().noteOn(0, 1, 62, 100).noteOff(480, 1, 62);  // no end of track
         smf.track().noteOn(0, 2, 64, 100).endOfTrack();
-        cases.push_back({"second track without end of track", smf.build(), 2, "track 2 ends inside an event"});
+        cases.push_back(
+            {"second track without end of track", smf.build(), 2, "track 2 ends inside an event"});
     }
     {
         SmfBuilder smf(1, 480);
@@ -109,7 +116,8 @@ TEST(SmfReader, BrokenTracksKeepWhatWasReadAndSayWhere) {
         smf.track().noteOn(0, 1, 62, 100).endOfTrack().lengthOverride = 0xFFFFFFF0u;
         std::vector<uint8_t> bytes = smf.build();
         bytes.resize(bytes.size() - 6);  // cut inside the second note
-        cases.push_back({"length near 2^32 and cut data", bytes, 1, "track 2 ends inside an event"});
+        cases.push_back(
+            {"length near 2^32 and cut data", bytes, 1, "track 2 ends inside an event"});
     }
     // One note, then the given bytes to the end of the file.
     auto noteThen = [](const std::vector<uint8_t>& raw) {
@@ -117,16 +125,18 @@ TEST(SmfReader, BrokenTracksKeepWhatWasReadAndSayWhere) {
         smf.track().noteOn(0, 0, 60, 100).raw(raw);
         return smf.build();
     };
-    cases.push_back({"sysex length beyond the file", noteThen({0x00, 0xF0, 0x8F, 0xFF, 0xFF, 0x7F, 0x41}), 1,
-                     "system-exclusive"});
-    cases.push_back({"meta length beyond the file", noteThen({0x00, 0xFF, 0x01, 0xFF, 0xFF, 0xFF, 0x7F, 'a'}), 1,
-                     "meta event"});
-    cases.push_back({"five-byte delta time", noteThen({0xFF, 0xFF, 0xFF, 0xFF, 0x00}), 1, "longer than four bytes"});
+    cases.push_back({"sysex length beyond the file",
+                     noteThen({0x00, 0xF0, 0x8F, 0xFF, 0xFF, 0x7F, 0x41}), 1, "system-exclusive"});
+    cases.push_back({"meta length beyond the file",
+                     noteThen({0x00, 0xFF, 0x01, 0xFF, 0xFF, 0xFF, 0x7F, 'a'}), 1, "meta event"});
+    cases.push_back({"five-byte delta time", noteThen({0xFF, 0xFF, 0xFF, 0xFF, 0x00}), 1,
+                     "longer than four bytes"});
     {
         SmfBuilder smf(1, 480);
         smf.track().noteOn(0, 0, 60, 100).endOfTrack();
         smf.trackCountOverride = 3;
-        cases.push_back({"fewer tracks than the header says", smf.build(), 1, "ends before track 2"});
+        cases.push_back(
+            {"fewer tracks than the header says", smf.build(), 1, "ends before track 2"});
     }
     {
         SmfBuilder smf(1, 480);
@@ -156,7 +166,8 @@ TEST(SmfReader, FilesThatAreNoSongAreRefusedWithAReason) {
     good.track().noteOn(0, 0, 60, 100).endOfTrack();
     const std::vector<uint8_t> smf = good.build();
 
-    std::vector<uint8_t> wave = {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
+    std::vector<uint8_t> wave = {'R', 'I', 'F', 'F', 36,  0,   0,   0,
+                                 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
     std::vector<uint8_t> brokenRmid = good.buildRmid();
     brokenRmid[12] = 'x';  // "data" spelt wrong
     SmfBuilder format3(3, 480);
@@ -249,18 +260,21 @@ TEST(SmfReader, TitlesTextsMeterAndKeyGoIntoTheSongInformation) {
     EXPECT_EQ(r.info.meterDenominator, 8);
     EXPECT_EQ(r.info.trackNames[0], "Piano");
     EXPECT_EQ(keyName(r.info.keyIndex, r.info.minor, Language::German), std::string("c-moll (3b)"));
-    EXPECT_EQ(keyName(r.info.keyIndex, r.info.minor, Language::English), std::string("C-minor (3b)"));
+    EXPECT_EQ(keyName(r.info.keyIndex, r.info.minor, Language::English),
+              std::string("C-minor (3b)"));
     ASSERT_EQ(r.result->warnings.size(), 1u);
     EXPECT_EQ(r.result->warnings[0], "Keine mögliche Taktart");
 
     std::vector<std::string> texts;
     int meters = 0;
     for (const SongEvent& e : r.result->song.events) {
-        if (isTextEvent(e.type)) texts.push_back(r.result->song.strings[static_cast<size_t>(stringIndexOf(e))]);
+        if (isTextEvent(e.type))
+            texts.push_back(r.result->song.strings[static_cast<size_t>(stringIndexOf(e))]);
         meters += e.type == EV_TIME_SIGNATURE;
     }
-    EXPECT_EQ(texts, (std::vector<std::string>{std::string(1, static_cast<char>(EV_MARKER)) + "(Verse)",
-                                               std::string(1, static_cast<char>(EV_LYRIC)) + "la"}));
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{std::string(1, static_cast<char>(EV_MARKER)) + "(Verse)",
+                                        std::string(1, static_cast<char>(EV_LYRIC)) + "la"}));
     EXPECT_EQ(meters, 4) << "two events per valid signature";
 }
 
@@ -269,7 +283,12 @@ TEST(SongInfo, DisplayTitleFallsBackAndQuickScanReadsOnce) {
     SmfBuilder smf(1, 480);
     smf.track().text(0, 1, "@KMIDI KARAOKE FILE").endOfTrack();
     smf.track().text(0, 1, "@KMIDI KARAOKE FILE").endOfTrack();
-    smf.track().trackName(0, "Words").text(0, 1, "@TSunny").text(0, 1, "@TDay").text(0, 1, "\\first line").endOfTrack();
+    smf.track()
+        .trackName(0, "Words")
+        .text(0, 1, "@TSunny")
+        .text(0, 1, "@TDay")
+        .text(0, 1, "\\first line")
+        .endOfTrack();
     smf.track().noteOn(0, 0, 60, 1).endOfTrack();
     const std::string path = dir.write("karaoke.kar", smf.build());
 
@@ -350,11 +369,9 @@ TEST(SmfReader, TheFirstSystemExclusiveMessageNamesTheMaker) {
         std::vector<uint8_t> makers;
         uint8_t expected;
     } cases[] = {
-        {0, {0x7E, 0x41}, 0x7E},
-        {0, {0x43}, 0x43},
+        {0, {0x7E, 0x41}, 0x7E}, {0, {0x43}, 0x43},
         {0x7F, {0x41}, 0x41},  // a universal message on record gives way
-        {0x41, {0x43}, 0x41},
-        {0, {}, 0},
+        {0x41, {0x43}, 0x41},    {0, {}, 0},
     };
     for (const auto& c : cases) {
         SmfBuilder smf(0, 480);

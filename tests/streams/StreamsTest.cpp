@@ -12,7 +12,9 @@ namespace {
 
 using test::TempDir;
 
-std::vector<uint8_t> bytes(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<uint8_t> bytes(const std::string& s) {
+    return {s.begin(), s.end()};
+}
 
 TEST(InputStream, MappedFileReadsGetcGetsSeekAndTell) {
     TempDir dir;
@@ -166,9 +168,15 @@ TEST(InputStream, NameTestTellsLocalFilesFromAddresses) {
         const char* name;
         bool local;
     } cases[] = {
-        {"C:\\Music\\song.mid", true}, {"\\\\server\\share\\a.mid", true}, {"file:song.mid", true},
-        {"songs/a.mid", true},         {"/home/a/b.mid", true},            {"a:b.mid", true},
-        {"http://example.org/a.mid", false}, {"ftp://host/a.mid", false}, {"news:/group", false},
+        {"C:\\Music\\song.mid", true},
+        {"\\\\server\\share\\a.mid", true},
+        {"file:song.mid", true},
+        {"songs/a.mid", true},
+        {"/home/a/b.mid", true},
+        {"a:b.mid", true},
+        {"http://example.org/a.mid", false},
+        {"ftp://host/a.mid", false},
+        {"news:/group", false},
     };
     for (const Case& c : cases) EXPECT_EQ(isLocalFileName(c.name), c.local) << c.name;
 }
@@ -178,7 +186,8 @@ TEST(InputStream, CloseTwiceComplainsButDoesNotCrash) {
     s->close();
     testing::internal::CaptureStderr();
     s->close();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "URL Error: Already URL is closed (type=100)\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "URL Error: Already URL is closed (type=100)\n");
 }
 
 TEST(FolderExpansion, FoldersBecomeTheirSortedFiles) {

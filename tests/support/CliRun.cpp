@@ -8,7 +8,8 @@
 namespace svt::test {
 
 CliRun runCli(const std::string& args) {
-    const std::string command = std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli " + args + " 2>&1";
+    const std::string command =
+        std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli " + args + " 2>&1";
     CliRun r;
     FILE* p = popen(command.c_str(), "r");
     if (p == nullptr) return r;

@@ -1,19 +1,23 @@
 #include "support/DecodedAudio.h"
 
+#include <sys/wait.h>
 #include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <sys/wait.h>
 
 #include "support/TempDir.h"
 
 namespace svt::test {
 namespace {
 
-uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t le32(const uint8_t* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+uint16_t le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 std::string shellQuote(const std::string& s) {
     std::string out = "'";
@@ -33,7 +37,8 @@ double DecodedAudio::rms(int channel, size_t first, size_t count) const {
     if (first >= end) return 0.0;
     double sum = 0.0;
     for (size_t f = first; f < end; ++f) {
-        double v = samples[f * static_cast<size_t>(channels) + static_cast<size_t>(channel)] / 32768.0;
+        double v =
+            samples[f * static_cast<size_t>(channels) + static_cast<size_t>(channel)] / 32768.0;
         sum += v * v;
     }
     return std::sqrt(sum / static_cast<double>(end - first));
@@ -41,14 +46,17 @@ double DecodedAudio::rms(int channel, size_t first, size_t count) const {
 
 double DecodedAudio::toneHz(int channel, size_t first, size_t count) const {
     const size_t end = count > frames() - std::min(first, frames()) ? frames() : first + count;
-    auto at = [&](size_t f) { return samples[f * static_cast<size_t>(channels) + static_cast<size_t>(channel)]; };
+    auto at = [&](size_t f) {
+        return samples[f * static_cast<size_t>(channels) + static_cast<size_t>(channel)];
+    };
     // Interpolated positions of the first and last rising crossing give sub-sample precision.
     double firstCross = -1, lastCross = -1;
     int crossings = 0;
     for (size_t f = first + 1; f < end; ++f) {
         int a = at(f - 1), b = at(f);
         if (a < 0 && b >= 0) {
-            double pos = static_cast<double>(f - 1) + static_cast<double>(-a) / static_cast<double>(b - a);
+            double pos =
+                static_cast<double>(f - 1) + static_cast<double>(-a) / static_cast<double>(b - a);
             if (firstCross < 0) firstCross = pos;
             lastCross = pos;
             ++crossings;
@@ -60,7 +68,8 @@ double DecodedAudio::toneHz(int channel, size_t first, size_t count) const {
 
 std::optional<DecodedAudio> readWav16(const std::string& path) {
     std::vector<uint8_t> bytes = readFileBytes(path);
-    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
+        std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
         return std::nullopt;
     DecodedAudio audio;
     bool haveFormat = false;
@@ -124,6 +133,8 @@ std::string mpg123Title(const std::string& path) {
     return title;
 }
 
-double decibels(double ratio) { return 20.0 * std::log10(ratio); }
+double decibels(double ratio) {
+    return 20.0 * std::log10(ratio);
+}
 
 }  // namespace svt::test

@@ -14,8 +14,11 @@ struct DecodedAudio {
     int channels = 0;
     std::vector<int16_t> samples;  // interleaved
 
-    size_t frames() const { return channels > 0 ? samples.size() / static_cast<size_t>(channels) : 0; }
-    // Root mean square of one channel over frames [first, first + count), in full-scale units (0..1).
+    size_t frames() const {
+        return channels > 0 ? samples.size() / static_cast<size_t>(channels) : 0;
+    }
+    // Root mean square of one channel over frames [first, first + count), in full-scale units
+    // (0..1).
     double rms(int channel, size_t first = 0, size_t count = SIZE_MAX) const;
     // Frequency of a steady tone on one channel, from its rising zero crossings.
     double toneHz(int channel, size_t first = 0, size_t count = SIZE_MAX) const;

@@ -107,7 +107,8 @@ int64_t FakeWaveDevice::playedFrames() {
 }
 
 std::unique_ptr<platform::WaveDevice> FakeWaveSystem::open(const platform::WaveFormat& format,
-                                                           platform::WaveCallback callback, std::string* error) {
+                                                           platform::WaveCallback callback,
+                                                           std::string* error) {
     if (failOpen || devices == 0 || format.rateHz == refusedRateHz) {
         if (error != nullptr) *error = "fake: cannot open";
         return nullptr;

@@ -17,8 +17,9 @@ namespace svt::test {
 class FakeWaveSystem;
 
 class FakeWaveDevice final : public platform::WaveDevice {
-public:
-    FakeWaveDevice(FakeWaveSystem& system, const platform::WaveFormat& format, platform::WaveCallback callback);
+  public:
+    FakeWaveDevice(FakeWaveSystem& system, const platform::WaveFormat& format,
+                   platform::WaveCallback callback);
     ~FakeWaveDevice() override;
 
     int prepare(platform::WaveBuffer& buffer) override;
@@ -38,7 +39,7 @@ public:
     int64_t heardFrames() const;
     const platform::WaveFormat& format() const { return format_; }
 
-private:
+  private:
     FakeWaveSystem& system_;
     platform::WaveFormat format_;
     platform::WaveCallback callback_;
@@ -50,15 +51,16 @@ private:
 };
 
 class FakeWaveSystem final : public platform::WaveSystem {
-public:
+  public:
     int deviceCount() override { return devices; }
-    std::unique_ptr<platform::WaveDevice> open(const platform::WaveFormat& format, platform::WaveCallback callback,
+    std::unique_ptr<platform::WaveDevice> open(const platform::WaveFormat& format,
+                                               platform::WaveCallback callback,
                                                std::string* error) override;
 
     // What the test controls and observes.
     int devices = 1;
     bool failOpen = false;
-    int refusedRateHz = 0;  // a rate the device will not open with
+    int refusedRateHz = 0;      // a rate the device will not open with
     bool tellsPosition = true;  // whether the device says what it has played
     // Time from the first buffer after standing idle to its sound, as a sound server's
     // pipeline takes it.
@@ -78,13 +80,13 @@ public:
 // The fake device's clock: time passes only when someone sleeps, and while it passes the
 // open device plays, so what the audio queue estimates and what the device has played agree.
 class FakeWaveClock final : public output::TickClock {
-public:
+  public:
     explicit FakeWaveClock(FakeWaveSystem& system) : system_(system) {}
     double nowSeconds() override { return now_; }
     void sleepSeconds(double seconds) override;
     double sleptSeconds() const { return now_; }
 
-private:
+  private:
     FakeWaveSystem& system_;
     double now_ = 0;
     int rateHz_ = 0;

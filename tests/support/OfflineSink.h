@@ -11,7 +11,7 @@
 namespace svt::test {
 
 class OfflineSink : public AudioSink {
-public:
+  public:
     explicit OfflineSink(int rateHz = 44100) : rate_(rateHz) {}
     int rate() const override { return rate_; }
     bool realTime() const override { return false; }
@@ -23,13 +23,13 @@ public:
     int64_t softFilledFrames() override { return 0; }
     int64_t deviceQueueFrames() override { return 0; }
 
-private:
+  private:
     int rate_;
 };
 
 // Keeps every frame, left and right interleaved.
 class StereoRecorder final : public OfflineSink {
-public:
+  public:
     using OfflineSink::OfflineSink;
     std::vector<int32_t> samples;
     int add(const int32_t* s, int frames) override {

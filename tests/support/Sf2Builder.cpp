@@ -9,7 +9,7 @@ namespace svt::test {
 namespace {
 
 class Writer {
-public:
+  public:
     void u8(uint32_t v) { bytes.push_back(static_cast<uint8_t>(v)); }
     void u16(uint32_t v) {
         u8(v & 0xFF);
@@ -25,7 +25,9 @@ public:
         std::memcpy(field, name.data(), std::min<size_t>(name.size(), 20));
         bytes.insert(bytes.end(), field, field + 20);
     }
-    void append(const std::vector<uint8_t>& other) { bytes.insert(bytes.end(), other.begin(), other.end()); }
+    void append(const std::vector<uint8_t>& other) {
+        bytes.insert(bytes.end(), other.begin(), other.end());
+    }
     // Writes id + size + body, padding odd bodies to an even size.
     void chunk(const char* fourcc, const std::vector<uint8_t>& body) {
         id(fourcc);
@@ -42,7 +44,9 @@ public:
     std::vector<uint8_t> bytes;
 };
 
-int framesOrOneSecond(uint32_t rate, int frames) { return frames > 0 ? frames : static_cast<int>(rate); }
+int framesOrOneSecond(uint32_t rate, int frames) {
+    return frames > 0 ? frames : static_cast<int>(rate);
+}
 
 // Loops the largest whole number of periods that fits after one period of lead-in;
 // for a waveform starting at phase 0 both ends of the loop sit on the same phase.
@@ -88,8 +92,8 @@ int Sf2Builder::addStereoPair(Sf2Sample left, Sf2Sample right) {
 
 // One waveform period after another; `shape` gives the value -1..1 of frame i.
 template <class Shape>
-Sf2Sample periodicSample(std::string name, double freqHz, uint32_t rate, uint8_t rootKey, int frames, bool loop,
-                         double level, Shape shape) {
+Sf2Sample periodicSample(std::string name, double freqHz, uint32_t rate, uint8_t rootKey,
+                         int frames, bool loop, double level, Shape shape) {
     Sf2Sample s;
     s.name = std::move(name);
     s.sampleRate = rate;
@@ -97,24 +101,27 @@ Sf2Sample periodicSample(std::string name, double freqHz, uint32_t rate, uint8_t
     int n = framesOrOneSecond(rate, frames);
     s.pcm.resize(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
-        s.pcm[static_cast<size_t>(i)] = static_cast<int16_t>(std::lround(shape(i) * level * 32767.0));
+        s.pcm[static_cast<size_t>(i)] =
+            static_cast<int16_t>(std::lround(shape(i) * level * 32767.0));
     if (loop) setPeriodLoop(s, freqHz, rate);
     return s;
 }
 
-Sf2Sample Sf2Builder::sineSample(std::string name, double freqHz, uint32_t rate, uint8_t rootKey, int frames,
-                                 bool loop, double level) {
-    return periodicSample(std::move(name), freqHz, rate, rootKey, frames, loop, level,
-                          [&](int i) { return std::sin(2.0 * std::numbers::pi * freqHz * i / rate); });
+Sf2Sample Sf2Builder::sineSample(std::string name, double freqHz, uint32_t rate, uint8_t rootKey,
+                                 int frames, bool loop, double level) {
+    return periodicSample(std::move(name), freqHz, rate, rootKey, frames, loop, level, [&](int i) {
+        return std::sin(2.0 * std::numbers::pi * freqHz * i / rate);
+    });
 }
 
-Sf2Sample Sf2Builder::sawSample(std::string name, double freqHz, uint32_t rate, uint8_t rootKey, int frames,
-                                bool loop, double level) {
+Sf2Sample Sf2Builder::sawSample(std::string name, double freqHz, uint32_t rate, uint8_t rootKey,
+                                int frames, bool loop, double level) {
     return periodicSample(std::move(name), freqHz, rate, rootKey, frames, loop, level,
                           [&](int i) { return 1.0 - 2.0 * std::fmod(freqHz * i / rate, 1.0); });
 }
 
-Sf2Sample Sf2Builder::noiseSample(std::string name, uint32_t rate, int frames, uint32_t seed, double level) {
+Sf2Sample Sf2Builder::noiseSample(std::string name, uint32_t rate, int frames, uint32_t seed,
+                                  double level) {
     Sf2Sample s;
     s.name = std::move(name);
     s.sampleRate = rate;
@@ -154,9 +161,12 @@ int Sf2Builder::addPreset(std::string name, int bank, int program) {
     return static_cast<int>(presets_.size()) - 1;
 }
 
-Sf2Zone& Sf2Builder::presetZone(int preset) { return presets_.at(static_cast<size_t>(preset)).zones.emplace_back(); }
+Sf2Zone& Sf2Builder::presetZone(int preset) {
+    return presets_.at(static_cast<size_t>(preset)).zones.emplace_back();
+}
 
-void Sf2Builder::addRawChunk(const std::string& list, const std::string& id, std::vector<uint8_t> body) {
+void Sf2Builder::addRawChunk(const std::string& list, const std::string& id,
+                             std::vector<uint8_t> body) {
     rawChunks_.push_back(RawChunk{list, id, std::move(body)});
 }
 
@@ -167,7 +177,8 @@ int Sf2Builder::timecents(double seconds) {
 
 uint32_t Sf2Builder::sampleStart(int sample) const {
     uint32_t pos = 0;
-    for (int i = 0; i < sample; ++i) pos += static_cast<uint32_t>(samples_.at(static_cast<size_t>(i)).pcm.size()) + 46;
+    for (int i = 0; i < sample; ++i)
+        pos += static_cast<uint32_t>(samples_.at(static_cast<size_t>(i)).pcm.size()) + 46;
     return pos;
 }
 
@@ -228,8 +239,8 @@ std::vector<uint8_t> Sf2Builder::build() const {
 
     // pdta
     Writer pdta;
-    auto writeTables = [&](const std::deque<Owner>& owners, bool preset, Writer& hdr, Writer& bag, Writer& mod,
-                           Writer& gen) {
+    auto writeTables = [&](const std::deque<Owner>& owners, bool preset, Writer& hdr, Writer& bag,
+                           Writer& mod, Writer& gen) {
         uint32_t zoneIndex = 0, genIndex = 0, modIndex = 0;
         for (const Owner& o : owners) {
             hdr.name20(o.name);
@@ -256,7 +267,9 @@ std::vector<uint8_t> Sf2Builder::build() const {
                         return 2;
                     };
                     std::stable_sort(gens.begin(), gens.end(),
-                                     [&](const Generator& a, const Generator& b) { return rank(a.oper) < rank(b.oper); });
+                                     [&](const Generator& a, const Generator& b) {
+                                         return rank(a.oper) < rank(b.oper);
+                                     });
                 }
                 for (const Generator& g : gens) {
                     gen.u16(g.oper);
@@ -368,7 +381,9 @@ std::optional<size_t> Sf2Builder::findChunk(const std::vector<uint8_t>& file, co
     return std::nullopt;
 }
 
-size_t Sf2Builder::sampleDataOffset(const std::vector<uint8_t>& file) { return findChunk(file, "smpl").value() + 8; }
+size_t Sf2Builder::sampleDataOffset(const std::vector<uint8_t>& file) {
+    return findChunk(file, "smpl").value() + 8;
+}
 
 void Sf2Builder::patchU16(std::vector<uint8_t>& file, size_t pos, uint16_t value) {
     file.at(pos) = static_cast<uint8_t>(value);

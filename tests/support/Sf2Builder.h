@@ -74,7 +74,7 @@ struct Sf2Sample {
 };
 
 class Sf2Builder {
-public:
+  public:
     Sf2Builder();
 
     // --- samples -------------------------------------------------------------------
@@ -86,16 +86,18 @@ public:
     // A sine of `freqHz`, `frames` long (default: one second), amplitude `level` of
     // full scale, looped over the largest whole number of periods that fits (loop start
     // at the first zero crossing, so that the loop is seamless) unless loop is false.
-    static Sf2Sample sineSample(std::string name, double freqHz, uint32_t rate, uint8_t rootKey, int frames = -1,
-                                bool loop = true, double level = 0.5);
+    static Sf2Sample sineSample(std::string name, double freqHz, uint32_t rate, uint8_t rootKey,
+                                int frames = -1, bool loop = true, double level = 0.5);
     // Falling sawtooth, looped over whole periods like sineSample.
-    static Sf2Sample sawSample(std::string name, double freqHz, uint32_t rate, uint8_t rootKey, int frames = -1,
-                               bool loop = true, double level = 0.5);
+    static Sf2Sample sawSample(std::string name, double freqHz, uint32_t rate, uint8_t rootKey,
+                               int frames = -1, bool loop = true, double level = 0.5);
     // White noise from a fixed seed (same bytes each run), not looped.
-    static Sf2Sample noiseSample(std::string name, uint32_t rate, int frames, uint32_t seed = 1, double level = 0.5);
+    static Sf2Sample noiseSample(std::string name, uint32_t rate, int frames, uint32_t seed = 1,
+                                 double level = 0.5);
     // Point i holds the value i (modulo 32768): lets a test see exactly which points
     // a region's data starts and ends with. Not looped.
-    static Sf2Sample rampSample(std::string name, int frames, uint32_t rate = 44100, uint8_t rootKey = 60);
+    static Sf2Sample rampSample(std::string name, int frames, uint32_t rate = 44100,
+                                uint8_t rootKey = 60);
 
     // --- instruments and presets ---------------------------------------------------
     int addInstrument(std::string name);
@@ -135,7 +137,7 @@ public:
     // sample data (as the sample header's `start` says).
     uint32_t sampleStart(int sample) const;
 
-private:
+  private:
     struct Owner {
         std::string name;
         int bank = 0;

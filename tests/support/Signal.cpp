@@ -34,8 +34,12 @@ double decibels(double ratio) {
 
 }  // namespace
 
-std::vector<double> toDoubles(std::span<const int32_t> samples) { return {samples.begin(), samples.end()}; }
-std::vector<double> toDoubles(std::span<const int16_t> samples) { return {samples.begin(), samples.end()}; }
+std::vector<double> toDoubles(std::span<const int32_t> samples) {
+    return {samples.begin(), samples.end()};
+}
+std::vector<double> toDoubles(std::span<const int16_t> samples) {
+    return {samples.begin(), samples.end()};
+}
 
 double rms(std::span<const double> x) {
     if (x.empty()) return 0.0;
@@ -184,7 +188,8 @@ std::vector<double> WavData::channel(int index) const {
     std::vector<double> out;
     if (index < 0 || index >= channels) return out;
     out.reserve(frames());
-    for (size_t i = size_t(index); i < samples.size(); i += size_t(channels)) out.push_back(samples[i]);
+    for (size_t i = size_t(index); i < samples.size(); i += size_t(channels))
+        out.push_back(samples[i]);
     return out;
 }
 
@@ -202,7 +207,8 @@ Result<WavData> parseWav(std::span<const uint8_t> bytes) {
         std::string id(bytes.begin() + long(at), bytes.begin() + long(at) + 4);
         uint64_t size = u32(at + 4);
         size_t body = at + 8;
-        if (size > bytes.size() - body) return makeError("chunk '" + id + "' runs past the end of the file");
+        if (size > bytes.size() - body)
+            return makeError("chunk '" + id + "' runs past the end of the file");
         if (id == "fmt ") {
             if (size < 16) return makeError("format chunk too short");
             uint32_t format = u16(body);
@@ -213,7 +219,8 @@ Result<WavData> parseWav(std::span<const uint8_t> bytes) {
                 if (size < 40) return makeError("extensible format chunk too short");
                 format = u16(body + 24);  // first two bytes of the sub-format GUID
             }
-            if (format != 1) return makeError("not integer PCM (format " + std::to_string(format) + ")");
+            if (format != 1)
+                return makeError("not integer PCM (format " + std::to_string(format) + ")");
             int bits = wav.bitsPerSample;
             if (bits != 8 && bits != 16 && bits != 24 && bits != 32)
                 return makeError("unsupported sample size " + std::to_string(bits));
@@ -228,10 +235,18 @@ Result<WavData> parseWav(std::span<const uint8_t> bytes) {
                 size_t p = body + i * width;
                 int32_t v = 0;
                 switch (width) {
-                    case 1: v = int32_t(bytes[p]) - 128; break;
-                    case 2: v = int16_t(u16(p)); break;
-                    case 3: v = int32_t(u16(p) << 8 | uint32_t(bytes[p + 2]) << 24) >> 8; break;
-                    default: v = int32_t(u32(p)); break;
+                    case 1:
+                        v = int32_t(bytes[p]) - 128;
+                        break;
+                    case 2:
+                        v = int16_t(u16(p));
+                        break;
+                    case 3:
+                        v = int32_t(u16(p) << 8 | uint32_t(bytes[p + 2]) << 24) >> 8;
+                        break;
+                    default:
+                        v = int32_t(u32(p));
+                        break;
                 }
                 wav.samples[i] = v;
             }
@@ -245,13 +260,15 @@ Result<WavData> parseWav(std::span<const uint8_t> bytes) {
 Result<WavData> readWav(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return makeError(path + ": cannot open");
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
     auto wav = parseWav(bytes);
     if (!wav.ok()) return makeError(path + ": " + wav.error().message);
     return wav;
 }
 
-bool writeWav16(const std::string& path, int rateHz, int channels, std::span<const int16_t> samples) {
+bool writeWav16(const std::string& path, int rateHz, int channels,
+                std::span<const int16_t> samples) {
     std::vector<uint8_t> b;
     // Byte by byte: GCC 12 warns falsely about a range insert into a growing vector here.
     auto text = [&](const char* id) {

@@ -80,6 +80,7 @@ struct WavData {
 Result<WavData> parseWav(std::span<const uint8_t> bytes);
 Result<WavData> readWav(const std::string& path);
 // Writes 16-bit PCM (interleaved when channels > 1); false when the file cannot be written.
-bool writeWav16(const std::string& path, int rateHz, int channels, std::span<const int16_t> samples);
+bool writeWav16(const std::string& path, int rateHz, int channels,
+                std::span<const int16_t> samples);
 
 }  // namespace svt::test

@@ -79,14 +79,19 @@ SmfTrack& SmfTrack::meta(uint32_t delta, int type, const std::vector<uint8_t>& d
 }
 
 SmfTrack& SmfTrack::tempo(uint32_t delta, uint32_t us) {
-    return meta(delta, 0x51, {static_cast<uint8_t>(us >> 16), static_cast<uint8_t>(us >> 8), static_cast<uint8_t>(us)});
+    return meta(
+        delta, 0x51,
+        {static_cast<uint8_t>(us >> 16), static_cast<uint8_t>(us >> 8), static_cast<uint8_t>(us)});
 }
 SmfTrack& SmfTrack::timeSignature(uint32_t delta, int nn, int dd, int cc, int bb) {
     return meta(delta, 0x58,
-                {static_cast<uint8_t>(nn), static_cast<uint8_t>(dd), static_cast<uint8_t>(cc), static_cast<uint8_t>(bb)});
+                {static_cast<uint8_t>(nn), static_cast<uint8_t>(dd), static_cast<uint8_t>(cc),
+                 static_cast<uint8_t>(bb)});
 }
 SmfTrack& SmfTrack::keySignature(uint32_t delta, int sharps, bool minor) {
-    return meta(delta, 0x59, {static_cast<uint8_t>(static_cast<int8_t>(sharps)), static_cast<uint8_t>(minor ? 1 : 0)});
+    return meta(
+        delta, 0x59,
+        {static_cast<uint8_t>(static_cast<int8_t>(sharps)), static_cast<uint8_t>(minor ? 1 : 0)});
 }
 SmfTrack& SmfTrack::text(uint32_t delta, int type, const std::string& text) {
     return meta(delta, type, std::vector<uint8_t>(text.begin(), text.end()));
@@ -99,13 +104,17 @@ SmfTrack& SmfTrack::sysex(uint32_t delta, const std::vector<uint8_t>& body) {
     lastStatus_ = -1;
     return *this;
 }
-SmfTrack& SmfTrack::endOfTrack(uint32_t delta) { return meta(delta, 0x2F, {}); }
+SmfTrack& SmfTrack::endOfTrack(uint32_t delta) {
+    return meta(delta, 0x2F, {});
+}
 SmfTrack& SmfTrack::raw(const std::vector<uint8_t>& bytes) {
     bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
     return *this;
 }
 
-SmfTrack& SmfBuilder::track() { return tracks_.emplace_back(); }
+SmfTrack& SmfBuilder::track() {
+    return tracks_.emplace_back();
+}
 
 std::vector<uint8_t> gsDataSet(std::initializer_list<int> addressAndData, int device) {
     std::vector<uint8_t> m = {0x41, static_cast<uint8_t>(device), 0x42, 0x12};
@@ -125,7 +134,8 @@ std::vector<uint8_t> SmfBuilder::build() const {
     put16(out, static_cast<uint32_t>(format_));
     put16(out, trackCountOverride.value_or(static_cast<uint16_t>(tracks_.size())));
     put16(out, divisionRaw.value_or(static_cast<uint16_t>(division_)));
-    for (uint32_t extra = 6; extra < headerLengthOverride.value_or(6) && extra < 64; ++extra) out.push_back(0);
+    for (uint32_t extra = 6; extra < headerLengthOverride.value_or(6) && extra < 64; ++extra)
+        out.push_back(0);
     for (const SmfTrack& t : tracks_) {
         out.insert(out.end(), {'M', 'T', 'r', 'k'});
         put32(out, t.lengthOverride.value_or(static_cast<uint32_t>(t.bytes().size())));

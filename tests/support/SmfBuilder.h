@@ -12,7 +12,7 @@
 namespace svt::test {
 
 class SmfTrack {
-public:
+  public:
     // Leaves out repeated status bytes from now on.
     SmfTrack& runningStatus(bool on = true);
 
@@ -24,7 +24,8 @@ public:
     SmfTrack& keyPressure(uint32_t delta, int channel, int key, int value);
     SmfTrack& pitchBend(uint32_t delta, int channel, int value14);
     SmfTrack& tempo(uint32_t delta, uint32_t microsPerQuarter);
-    SmfTrack& timeSignature(uint32_t delta, int numerator, int denominatorPower, int clocks = 24, int n32 = 8);
+    SmfTrack& timeSignature(uint32_t delta, int numerator, int denominatorPower, int clocks = 24,
+                            int n32 = 8);
     SmfTrack& keySignature(uint32_t delta, int sharps, bool minor);
     SmfTrack& text(uint32_t delta, int type, const std::string& text);
     SmfTrack& trackName(uint32_t delta, const std::string& name) { return text(delta, 3, name); }
@@ -39,7 +40,7 @@ public:
     // Written into the chunk header instead of the real length.
     std::optional<uint32_t> lengthOverride;
 
-private:
+  private:
     void channelMessage(uint32_t delta, int status, std::initializer_list<int> data);
     std::vector<uint8_t> bytes_;
     bool running_ = false;
@@ -53,8 +54,9 @@ void writeVariableLength(std::vector<uint8_t>& out, uint32_t value);
 std::vector<uint8_t> gsDataSet(std::initializer_list<int> addressAndData, int device = 0x10);
 
 class SmfBuilder {
-public:
-    explicit SmfBuilder(int format = 1, int division = 480) : format_(format), division_(division) {}
+  public:
+    explicit SmfBuilder(int format = 1, int division = 480)
+        : format_(format), division_(division) {}
     SmfTrack& track();  // a new track, in order
 
     std::vector<uint8_t> build() const;
@@ -66,7 +68,7 @@ public:
     std::optional<uint32_t> headerLengthOverride;
     std::optional<uint16_t> divisionRaw;
 
-private:
+  private:
     int format_;
     int division_;
     std::vector<SmfTrack> tracks_;

@@ -1,10 +1,10 @@
 #include "support/TempDir.h"
 
+#include <unistd.h>
 #include <atomic>
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <unistd.h>
 
 namespace svt::test {
 
@@ -13,8 +13,8 @@ TempDir::TempDir() {
     std::random_device rd;
     auto base = std::filesystem::temp_directory_path();
     for (;;) {
-        path_ = base / ("sorvanto-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-                        std::to_string(rd() % 100000));
+        path_ = base / ("sorvanto-test-" + std::to_string(::getpid()) + "-" +
+                        std::to_string(counter++) + "-" + std::to_string(rd() % 100000));
         std::error_code ec;
         if (std::filesystem::create_directory(path_, ec)) break;
     }
@@ -22,7 +22,8 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
     std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(path_, ec);
 }
 
@@ -30,7 +31,8 @@ std::string TempDir::write(const std::string& name, const std::vector<uint8_t>& 
     std::string p = file(name);
     std::filesystem::create_directories(std::filesystem::path(p).parent_path());
     std::ofstream out(p, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return p;
 }
 
@@ -40,7 +42,8 @@ std::string TempDir::write(const std::string& name, const std::string& text) con
 
 std::vector<uint8_t> readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
 }
 
 }  // namespace svt::test

@@ -9,7 +9,7 @@
 namespace svt::test {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -21,7 +21,7 @@ public:
     std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const;
     std::string write(const std::string& name, const std::string& text) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

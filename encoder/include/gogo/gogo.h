@@ -19,13 +19,13 @@ typedef uint32_t MPGE_RESULT;
 
 /* Results. */
 #define MPGE_OK 0u
-#define MPGE_END 1u              /* MPGE_processFrame: the input ended and the file is complete */
-#define MPGE_BAD_ITEM 2u         /* unknown option item */
-#define MPGE_BAD_PARAMETER 3u    /* an item's parameters are out of range */
-#define MPGE_NOT_READY 4u        /* call out of sequence (not initialised, not configured, ...) */
+#define MPGE_END 1u           /* MPGE_processFrame: the input ended and the file is complete */
+#define MPGE_BAD_ITEM 2u      /* unknown option item */
+#define MPGE_BAD_PARAMETER 3u /* an item's parameters are out of range */
+#define MPGE_NOT_READY 4u     /* call out of sequence (not initialised, not configured, ...) */
 #define MPGE_CANNOT_OPEN_OUTPUT 5u
 #define MPGE_WRITE_FAILED 6u
-#define MPGE_ENCODER_FAILED 7u   /* LAME refused the settings or failed while encoding */
+#define MPGE_ENCODER_FAILED 7u /* LAME refused the settings or failed while encoding */
 #define MPGE_NO_MEMORY 8u
 /* 10 is left free: callers use it for "entry point not bound". */
 
@@ -36,14 +36,14 @@ typedef int (*MPGE_READER)(void* buffer, uint32_t bytes);
 /* Input description passed with item MPGE_ITEM_INPUT; copied by the library. */
 typedef struct MPGE_INPUT {
     MPGE_READER reader;
-    uint32_t length_bytes;     /* MPGE_LENGTH_UNKNOWN, or the input size in bytes */
-    uint32_t bits_per_sample;  /* 16 (signed, little-endian) or 8 (unsigned) */
+    uint32_t length_bytes;    /* MPGE_LENGTH_UNKNOWN, or the input size in bytes */
+    uint32_t bits_per_sample; /* 16 (signed, little-endian) or 8 (unsigned) */
     uint32_t rate_hz;
-    uint32_t channels;         /* 1 or 2, interleaved left, right */
+    uint32_t channels; /* 1 or 2, interleaved left, right */
 } MPGE_INPUT;
 
 #define MPGE_LENGTH_UNKNOWN 0xFFFFFFFFu
-#define MPGE_INPUT_READER 2u   /* first parameter of MPGE_ITEM_INPUT */
+#define MPGE_INPUT_READER 2u /* first parameter of MPGE_ITEM_INPUT */
 
 /* Option items for MPGE_setConfigure(item, first, second). */
 #define MPGE_ITEM_INPUT 1u      /* (MPGE_INPUT_READER, MPGE_INPUT*) */

@@ -25,9 +25,12 @@ void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
 snd_pcm_format_t alsaFormat(int bits) {
     switch (bits) {
-        case 8: return SND_PCM_FORMAT_U8;
-        case 24: return SND_PCM_FORMAT_S24_3LE;
-        default: return SND_PCM_FORMAT_S16_LE;
+        case 8:
+            return SND_PCM_FORMAT_U8;
+        case 24:
+            return SND_PCM_FORMAT_S24_3LE;
+        default:
+            return SND_PCM_FORMAT_S16_LE;
     }
 }
 
@@ -37,7 +40,8 @@ void applyGain(uint8_t* data, size_t bytes, int bits, int channels, const uint32
     const size_t frames = bytes / static_cast<size_t>(width * channels);
     for (size_t f = 0; f < frames; ++f) {
         for (int c = 0; c < channels; ++c) {
-            uint8_t* p = data + (f * static_cast<size_t>(channels) + static_cast<size_t>(c)) * static_cast<size_t>(width);
+            uint8_t* p = data + (f * static_cast<size_t>(channels) + static_cast<size_t>(c)) *
+                                    static_cast<size_t>(width);
             const int64_t g = gain[c > 0 ? 1 : 0];
             if (bits == 8) {
                 const int64_t v = (static_cast<int64_t>(p[0]) - 128) * g >> 16;
@@ -74,8 +78,9 @@ int startEarly(snd_pcm_t* pcm) {
 }
 
 class AlsaWaveDevice final : public WaveDevice {
-public:
-    AlsaWaveDevice(snd_pcm_t* pcm, const WaveFormat& format, WaveCallback callback, std::string name)
+  public:
+    AlsaWaveDevice(snd_pcm_t* pcm, const WaveFormat& format, WaveCallback callback,
+                   std::string name)
         : pcm_(pcm), format_(format), callback_(std::move(callback)), name_(std::move(name)) {
         callback_(WaveMessage::Opened, 0);
         thread_ = std::thread([this] { run(); });
@@ -130,7 +135,7 @@ public:
 
     std::string description() const override { return name_; }
 
-private:
+  private:
     // A buffer ALSA has taken whole, waiting to be played out.
     struct InAlsa {
         uintptr_t user;
@@ -173,7 +178,8 @@ private:
 
             scratch.assign(buffer.data, buffer.data + buffer.bytes);
             if (gain[0] != 0x10000u || gain[1] != 0x10000u)
-                applyGain(scratch.data(), scratch.size(), format_.bitsPerSample, format_.channels, gain);
+                applyGain(scratch.data(), scratch.size(), format_.bitsPerSample, format_.channels,
+                          gain);
             const size_t frames = scratch.size() / block;
             size_t done = 0;
             bool interrupted = false;
@@ -183,7 +189,8 @@ private:
                 snd_pcm_sframes_t n = snd_pcm_writei(pcm_, scratch.data() + done * block, chunk);
                 if (n < 0) n = snd_pcm_recover(pcm_, static_cast<int>(n), 1);
                 if (n < 0) {
-                    written_ += static_cast<int64_t>(frames - done);  // the device is gone: count it as played
+                    written_ += static_cast<int64_t>(
+                        frames - done);  // the device is gone: count it as played
                     break;
                 }
                 done += static_cast<size_t>(n);
@@ -256,7 +263,7 @@ private:
 };
 
 class AlsaWaveSystem final : public WaveSystem {
-public:
+  public:
     explicit AlsaWaveSystem(std::string name) : name_(std::move(name)) {
         if (name_.empty()) {
             const char* chosen = std::getenv("SORVANTO_ALSA_DEVICE");
@@ -267,19 +274,22 @@ public:
 
     int deviceCount() override {
         snd_pcm_t* pcm = nullptr;
-        if (snd_pcm_open(&pcm, name_.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) return 0;
+        if (snd_pcm_open(&pcm, name_.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0)
+            return 0;
         snd_pcm_close(pcm);
         return 1;
     }
 
-    std::unique_ptr<WaveDevice> open(const WaveFormat& format, WaveCallback callback, std::string* error) override {
+    std::unique_ptr<WaveDevice> open(const WaveFormat& format, WaveCallback callback,
+                                     std::string* error) override {
         snd_pcm_t* pcm = nullptr;
         int rc = snd_pcm_open(&pcm, name_.c_str(), SND_PCM_STREAM_PLAYBACK, 0);
         if (rc >= 0) {
             // A tenth of a second in ALSA's own buffer keeps "heard" close to "handed over".
-            rc = snd_pcm_set_params(pcm, alsaFormat(format.bitsPerSample), SND_PCM_ACCESS_RW_INTERLEAVED,
-                                    static_cast<unsigned>(format.channels), static_cast<unsigned>(format.rateHz), 1,
-                                    100000);
+            rc = snd_pcm_set_params(pcm, alsaFormat(format.bitsPerSample),
+                                    SND_PCM_ACCESS_RW_INTERLEAVED,
+                                    static_cast<unsigned>(format.channels),
+                                    static_cast<unsigned>(format.rateHz), 1, 100000);
             if (rc >= 0) rc = startEarly(pcm);
             if (rc < 0) snd_pcm_close(pcm);
         }
@@ -290,7 +300,7 @@ public:
         return std::make_unique<AlsaWaveDevice>(pcm, format, std::move(callback), name_);
     }
 
-private:
+  private:
     std::string name_;
 };
 

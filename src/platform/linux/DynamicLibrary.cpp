@@ -47,6 +47,8 @@ void* DynamicLibrary::symbol(const char* name) const {
     return ::dlsym(handle_, name);
 }
 
-std::string sharedLibraryFileName(const std::string& baseName) { return "lib" + baseName + ".so"; }
+std::string sharedLibraryFileName(const std::string& baseName) {
+    return "lib" + baseName + ".so";
+}
 
 }  // namespace svt::platform

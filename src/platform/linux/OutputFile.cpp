@@ -68,18 +68,23 @@ int64_t OutputFile::position() const {
 }
 
 bool OutputFile::seek(int64_t offset) {
-    return fd_ >= 0 && ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+    return fd_ >= 0 &&
+           ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
 }
 
-std::string OutputFile::errorText(int error) { return std::strerror(error); }
+std::string OutputFile::errorText(int error) {
+    return std::strerror(error);
+}
 
 bool pathExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
 
 }  // namespace svt::platform
 
 namespace svt::platform {
-bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool removeFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
 }  // namespace svt::platform

@@ -5,12 +5,17 @@
 #include <termios.h>
 #include <unistd.h>
 
-
 namespace svt::platform {
 
-bool stdinIsTerminal() { return isatty(STDIN_FILENO) == 1; }
-bool stderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
-bool stdoutIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
+bool stdinIsTerminal() {
+    return isatty(STDIN_FILENO) == 1;
+}
+bool stderrIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
+bool stdoutIsTerminal() {
+    return isatty(STDOUT_FILENO) == 1;
+}
 
 int terminalColumns() {
     winsize size{};
@@ -21,7 +26,7 @@ int terminalColumns() {
 namespace {
 
 class PosixRawKeyboard final : public RawKeyboard {
-public:
+  public:
     explicit PosixRawKeyboard(const termios& saved) : saved_(saved) {}
     ~PosixRawKeyboard() override { tcsetattr(STDIN_FILENO, TCSANOW, &saved_); }
 
@@ -32,7 +37,7 @@ public:
         return n > 0 ? static_cast<size_t>(n) : 0;
     }
 
-private:
+  private:
     termios saved_;
 };
 

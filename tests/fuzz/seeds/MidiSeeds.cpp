@@ -27,7 +27,11 @@ std::vector<uint8_t> richSong() {
         .noteOff(480, 0, 60)
         .text(0, 5, "lyric")
         .endOfTrack();
-    smf.track().text(0, 1, "@KMIDI KARAOKE FILE").noteOn(0, 9, 36, 90).noteOff(240, 9, 36).endOfTrack();
+    smf.track()
+        .text(0, 1, "@KMIDI KARAOKE FILE")
+        .noteOn(0, 9, 36, 90)
+        .noteOff(240, 9, 36)
+        .endOfTrack();
     return smf.build();
 }
 

@@ -4,7 +4,9 @@
 #include "Seeds.h"
 
 SVT_FUZZ_SEEDS(pli) {
-    auto add = [&](const char* name, const std::string& text) { seeds.add(name, {text.begin(), text.end()}); };
+    auto add = [&](const char* name, const std::string& text) {
+        seeds.add(name, {text.begin(), text.end()});
+    };
     add("written", "/music/a.mid\r\n/music/b.mid\r\n/music/c.kar\r\n");
     add("edited", "C:\\Music\\A.MID\n\n@other.pli\r\n/folder/\rtail\n");
     add("empty-lines", "\r\n\n\r\r\n");

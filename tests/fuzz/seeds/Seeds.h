@@ -9,12 +9,12 @@
 namespace svt::fuzz {
 
 class SeedSink {
-public:
+  public:
     explicit SeedSink(std::string dir) : dir_(std::move(dir)) {}
     void add(const std::string& name, const std::vector<uint8_t>& bytes);
     int count() const { return count_; }
 
-private:
+  private:
     std::string dir_;
     int count_ = 0;
 };
@@ -24,8 +24,8 @@ bool registerSeeds(const char* target, SeedWriter writer);
 
 }  // namespace svt::fuzz
 
-#define SVT_FUZZ_SEEDS(target)                                                         \
-    static void svtSeeds_##target(::svt::fuzz::SeedSink& seeds);                         \
-    [[maybe_unused]] static const bool svtSeedsRegistered_##target =                    \
-        ::svt::fuzz::registerSeeds(#target, &svtSeeds_##target);                         \
+#define SVT_FUZZ_SEEDS(target)                                       \
+    static void svtSeeds_##target(::svt::fuzz::SeedSink& seeds);     \
+    [[maybe_unused]] static const bool svtSeedsRegistered_##target = \
+        ::svt::fuzz::registerSeeds(#target, &svtSeeds_##target);     \
     static void svtSeeds_##target(::svt::fuzz::SeedSink& seeds)

@@ -18,7 +18,11 @@ std::vector<uint8_t> font() {
     const int saw = sf.addSample(Sf2Builder::sawSample("saw", 220.5, 22050, 57, 300));
     const int noise = sf.addSample(Sf2Builder::noiseSample("noise", 32000, 300));
     const int lead = sf.addInstrument("lead");
-    sf.instrumentZone(lead).keyRange(0, 63).loopMode(1).gen(svt::GEN_ATTACK_VOL_ENV, -1200).sample(sine);
+    sf.instrumentZone(lead)
+        .keyRange(0, 63)
+        .loopMode(1)
+        .gen(svt::GEN_ATTACK_VOL_ENV, -1200)
+        .sample(sine);
     sf.instrumentZone(lead)
         .keyRange(64, 127)
         .loopMode(3)
@@ -57,8 +61,14 @@ SVT_FUZZ_SEEDS(synth) {
     Script notes(f);
     notes.ev(svt::EV_PROGRAM, 0, 0).ev(svt::EV_NOTE_ON, 0, 60, 100).ev(svt::EV_NOTE_ON, 0, 72, 90);
     notes.ev(svt::EV_NOTE_ON, 9, 36, 127).ev(svt::EV_NOTE_ON, 9, 38, 100).render(2000);
-    notes.ev(svt::EV_PITCH_BEND, 0, 0, 127).ev(svt::EV_SUSTAIN, 0, 127).ev(svt::EV_NOTE_OFF, 0, 60).render(3000);
-    notes.ev(svt::EV_RPN_MSB, 0, 0).ev(svt::EV_RPN_LSB, 0, 0).ev(svt::EV_DATA_ENTRY_MSB, 0, 24).render(1000);
+    notes.ev(svt::EV_PITCH_BEND, 0, 0, 127)
+        .ev(svt::EV_SUSTAIN, 0, 127)
+        .ev(svt::EV_NOTE_OFF, 0, 60)
+        .render(3000);
+    notes.ev(svt::EV_RPN_MSB, 0, 0)
+        .ev(svt::EV_RPN_LSB, 0, 0)
+        .ev(svt::EV_DATA_ENTRY_MSB, 0, 24)
+        .render(1000);
     notes.ev(svt::EV_ALL_NOTES_OFF, 0, 0).ev(svt::EV_SUSTAIN, 0, 0).render(4000);
     seeds.add("notes", notes.bytes);
 
@@ -66,7 +76,11 @@ SVT_FUZZ_SEEDS(synth) {
     effects.ev(201, 0, 1).ev(svt::EV_REVERB_SEND, 0, 127).ev(svt::EV_CHORUS_SEND, 0, 127);
     effects.ev(svt::EV_SYSEX_GS_LSB, 0, 0x30, 0x04).ev(svt::EV_SYSEX_GS_MSB, 0, 0x01, 0x00);
     effects.ev(svt::EV_SYSEX_XG_LSB, 0, 0x00, 0x41).ev(svt::EV_SYSEX_XG_MSB, 0, 0x02, 0x01);
-    effects.ev(svt::EV_NOTE_ON, 0, 69, 127).render(4096).ev(svt::EV_NOTE_OFF, 0, 69).render(4096).render(4096);
+    effects.ev(svt::EV_NOTE_ON, 0, 69, 127)
+        .render(4096)
+        .ev(svt::EV_NOTE_OFF, 0, 69)
+        .render(4096)
+        .render(4096);
     effects.ev(204, 0, 0).render(512);
     seeds.add("effects", effects.bytes);
 
@@ -78,7 +92,9 @@ SVT_FUZZ_SEEDS(synth) {
     xg.ev(svt::EV_SYSEX_XG_MSB, 0, 0, kXgGroupEffect).ev(svt::EV_SYSEX_XG_LSB, 0, 1, 0x5B);
     xg.ev(svt::EV_SYSEX_XG_MSB, 0, 0, kXgGroupMultiEq).ev(svt::EV_SYSEX_XG_LSB, 0, 0x4C, 0x01);
     for (int key : {36, 38, 40})
-        xg.ev(svt::EV_NRPN_MSB, 9, 0x1D).ev(svt::EV_NRPN_LSB, 9, key).ev(svt::EV_DATA_ENTRY_MSB, 9, key * 2);
+        xg.ev(svt::EV_NRPN_MSB, 9, 0x1D)
+            .ev(svt::EV_NRPN_LSB, 9, key)
+            .ev(svt::EV_DATA_ENTRY_MSB, 9, key * 2);
     xg.ev(svt::EV_PROGRAM, 9, 0).ev(svt::EV_NOTE_ON, 9, 36, 127).ev(svt::EV_NOTE_ON, 9, 38, 100);
     xg.ev(svt::EV_NOTE_ON, 0, 60, 100).ev(svt::EV_NOTE_ON, 1, 64, 100).render(4096).render(4096);
     seeds.add("xg", xg.bytes);

@@ -14,8 +14,17 @@ Sf2Builder melodic() {
     int saw = sf.addSample(Sf2Builder::sawSample("saw", 220.5, 22050, 57, 200));
     int i = sf.addInstrument("lead");
     sf.instrumentZone(i).gen(svt::GEN_ATTACK_VOL_ENV, -1200).gen(svt::GEN_INITIAL_ATTENUATION, 30);
-    sf.instrumentZone(i).keyRange(0, 63).loopMode(1).gen(svt::GEN_INITIAL_FILTER_FC, 9000).sample(s);
-    sf.instrumentZone(i).keyRange(64, 127).velRange(0, 100).loopMode(3).gen(svt::GEN_VIB_LFO_TO_PITCH, 30).sample(saw);
+    sf.instrumentZone(i)
+        .keyRange(0, 63)
+        .loopMode(1)
+        .gen(svt::GEN_INITIAL_FILTER_FC, 9000)
+        .sample(s);
+    sf.instrumentZone(i)
+        .keyRange(64, 127)
+        .velRange(0, 100)
+        .loopMode(3)
+        .gen(svt::GEN_VIB_LFO_TO_PITCH, 30)
+        .sample(saw);
     int p = sf.addPreset("Lead", 0, 3);
     sf.presetZone(p).gen(svt::GEN_COARSE_TUNE, 12);
     sf.presetZone(p).keyRange(10, 100).instrument(i);
@@ -32,7 +41,11 @@ Sf2Builder drums() {
     int i = sf.addInstrument("kit");
     sf.instrumentZone(i).keyRange(35, 36).sample(l);
     sf.instrumentZone(i).keyRange(35, 36).sample(l + 1);
-    sf.instrumentZone(i).keyRange(38, 40).gen(svt::GEN_KEYNUM, 38).gen(svt::GEN_SCALE_TUNING, 50).sample(n);
+    sf.instrumentZone(i)
+        .keyRange(38, 40)
+        .gen(svt::GEN_KEYNUM, 38)
+        .gen(svt::GEN_SCALE_TUNING, 50)
+        .sample(n);
     sf.presetZone(sf.addPreset("Standard", 128, 0)).instrument(i);
     return sf;
 }
