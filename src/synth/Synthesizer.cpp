@@ -1,4 +1,4 @@
-#include "player/Synthesizer.h"
+#include "synth/Synthesizer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,8 +6,8 @@
 
 #include "instruments/InstrumentBanks.h"
 #include "instruments/Tables.h"
-#include "player/SynthCurves.h"
 #include "song/Sysex.h"
+#include "synth/SynthCurves.h"
 
 namespace svt {
 

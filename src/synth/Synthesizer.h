@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "base/Constants.h"
-#include "player/ChannelState.h"
-#include "player/EffectRack.h"
-#include "player/MixKernels.h"
-#include "player/Resampler.h"
-#include "player/Synthesis.h"
-#include "player/Voice.h"
 #include "song/EngineSettings.h"
+#include "synth/ChannelState.h"
+#include "synth/EffectRack.h"
+#include "synth/MixKernels.h"
+#include "synth/Resampler.h"
+#include "synth/Synthesis.h"
+#include "synth/Voice.h"
 
 namespace svt {
 

@@ -8,9 +8,9 @@
 #include <limits>
 
 #include "instruments/Tables.h"
-#include "player/Interpolation.h"
-#include "player/SynthCurves.h"
-#include "player/Synthesizer.h"
+#include "synth/Interpolation.h"
+#include "synth/SynthCurves.h"
+#include "synth/Synthesizer.h"
 
 namespace svt {
 
