@@ -26,6 +26,16 @@ void EffectSends::setEffects(EffectRack* rack) {
     if (rack != nullptr) rack->resetEffects(channels_.systemMode());
 }
 
+double EffectSends::dryLevel() const {
+    // With effects the dry signal leaves room for what they add; without, it plays louder.
+    constexpr double kDryWithEffects = 0.7425, kDryAlone = 1.35;
+    if (effects_ == nullptr) return kDryAlone;
+    const bool heard = effects_->busActive(BUS_REVERB) || effects_->busActive(BUS_CHORUS) ||
+                       effects_->busActive(BUS_DELAY) || effects_->busActive(BUS_EQ) ||
+                       effects_->insertionActive() || effects_->insertionChannels() != 0;
+    return heard ? kDryWithEffects : kDryAlone;
+}
+
 int EffectSends::defaultReverbLevel() const {
     const int mode = effects_ ? effects_->reverbMode() : 0;
     return mode < 0 ? (-mode & 0x7F) : kStandardReverbLevel;

@@ -28,6 +28,8 @@ class EffectSends {
     // Reverb level of the channel as the sends use it (its own, or the mode's default).
     int reverbLevelOf(int c) const;
     int chorusLevelOf(int c) const;
+    // The dry signal's share of a voice's level: lower while any effect is heard.
+    double dryLevel() const;
 
     // Decides where each channel mixes in a block of `frames` frames (`renderedFrames` into
     // the song): into `main`, or a zeroed buffer of its own. False when no effect listens and

@@ -15,9 +15,9 @@ Synthesizer::Synthesizer(const EngineSettings& settings, InstrumentBanks& banks,
       banks_(banks),
       controls_(controls),
       channels_(settings_, *this),
-      shaper_(settings_, channels_, controls),
-      mixer_(settings_, shaper_),
-      sends_(settings_, channels_) {
+      sends_(settings_, channels_),
+      shaper_(settings_, channels_, sends_, controls),
+      mixer_(settings_, shaper_) {
     resetChannels();
 }
 
@@ -263,8 +263,10 @@ void Synthesizer::stopGlides(int c) {
 
 void Synthesizer::render(int32_t* out, int frames) {
     frames = std::clamp(frames, 0, kBlockFrames);
-    if (controls_.amplification != appliedAmplification_) {
+    const double dry = sends_.dryLevel();
+    if (controls_.amplification != appliedAmplification_ || dry != appliedDryLevel_) {
         appliedAmplification_ = controls_.amplification;
+        appliedDryLevel_ = dry;
         relevelAll();
     }
     std::fill_n(mix_.begin(), 2 * frames, int64_t{0});

@@ -100,13 +100,15 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
     InstrumentBanks& banks_;
     const PlayerControls& controls_;
     ChannelController channels_;
+    EffectSends sends_;
     VoiceAllocator allocator_;
     VoiceShaper shaper_;
     VoiceMixer mixer_;
-    EffectSends sends_;
 
     std::array<int64_t, 2 * kBlockFrames> mix_{};
-    int appliedAmplification_ = -1;  // the amplification the voices' amplitudes were made for
+    // What the voices' amplitudes were made for.
+    int appliedAmplification_ = -1;
+    double appliedDryLevel_ = 0;
     int64_t renderedFrames_ = 0;
 };
 

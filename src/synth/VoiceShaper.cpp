@@ -35,9 +35,10 @@ int regionPanning(const SampleRegion& r, int channelPan) {
 }
 
 VoiceShaper::VoiceShaper(const EngineSettings& settings, const ChannelController& channels,
-                         const PlayerControls& controls)
+                         const EffectSends& sends, const PlayerControls& controls)
     : settings_(settings),
       channels_(channels),
+      sends_(sends),
       controls_(controls),
       rampFrames_(std::max(1, static_cast<int>(settings.outputRateHz * 0.0005))) {}
 
@@ -194,7 +195,7 @@ void VoiceShaper::recomputeAmplitude(Voice& v) {
         clamp7(ch.velocitySenseDepth * v.velocity / 64 + 2 * ch.velocitySenseOffset - 128);
     double gain = r->gain * masterGain() * curve[size_t(vel)] * curve[size_t(clamp7(ch.volume))] *
                   curve[size_t(clamp7(ch.expression))];
-    gain *= 1.35;  // no effect is heard yet: the louder of the two levels
+    gain *= sends_.dryLevel();
     if (v.drum) gain *= ch.drumNotes[v.note].level;
     gain *= v.filter.active ? v.filter.gain : 1.0;
     const auto& pan = channels_.systemMode() == SYSTEM_GM2_ON ? curves.panGm2 : curves.pan;

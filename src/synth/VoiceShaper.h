@@ -9,6 +9,7 @@
 #include "instruments/Instrument.h"
 #include "song/EngineSettings.h"
 #include "synth/ChannelController.h"
+#include "synth/EffectSends.h"
 #include "synth/Synthesis.h"
 #include "synth/Voice.h"
 
@@ -22,7 +23,7 @@ int regionPanning(const SampleRegion& r, int channelPan);
 class VoiceShaper {
   public:
     VoiceShaper(const EngineSettings& settings, const ChannelController& channels,
-                const PlayerControls& controls);
+                const EffectSends& sends, const PlayerControls& controls);
 
     // Starts `v` as a voice of region `r` for `note` at `velocity` on channel `c`, sounding
     // `frequency` (mHz) before bend and modulation. The voice stays free when its envelope has
@@ -53,6 +54,7 @@ class VoiceShaper {
 
     const EngineSettings& settings_;
     const ChannelController& channels_;
+    const EffectSends& sends_;
     const PlayerControls& controls_;
     // Mix changes are spread over half a millisecond so that nothing clicks.
     const int32_t rampFrames_;

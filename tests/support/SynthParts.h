@@ -52,7 +52,8 @@ struct SynthParts {
     IgnoredVoices ignored;
     ChannelController channels{settings, ignored};
     PlayerControls controls;
-    VoiceShaper shaper{settings, channels, controls};
+    EffectSends sends{settings, channels};
+    VoiceShaper shaper{settings, channels, sends, controls};
     VoiceMixer mixer{settings, shaper};
 
     SynthParts() { channels.resetChannels(); }
