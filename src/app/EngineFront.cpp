@@ -81,6 +81,10 @@ std::optional<SongProbeResult> EngineFront::probe(const std::string& path) {
     return result;
 }
 
+bool EngineFront::changeSoundFont(const std::string& path) {
+    return engine_.loadSoundFont(path).ok();
+}
+
 int EngineFront::volumePercent() {
     std::lock_guard guard(deviceLock_);
     const output::LiveOutput* live = liveOutput(engine_);

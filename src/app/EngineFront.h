@@ -17,6 +17,7 @@ class EngineFront final : public FrontEngine {
     int openOutput() override;
     void closeOutput() override;
     bool outputOpen() const override { return open_; }
+    std::string outputMessage() override { return engine_.outputMessage(); }
     void selectOutput(int index) override;
     int selectedOutput() const override { return selected_; }
     int play(const Playlist::Entry& entry, int userTranspose) override;
@@ -25,6 +26,7 @@ class EngineFront final : public FrontEngine {
     std::optional<SongProbeResult> probe(const std::string& path) override;
     int volumePercent() override;
     void setVolumePercent(int percent) override;
+    bool changeSoundFont(const std::string& path) override;
     void requestBreak() override { engine_.player().requestBreak(); }
 
   private:

@@ -21,6 +21,7 @@ enum FrontCommand : int32_t {
     FcPlayIndex = 1011,
     FcClearPlaylist = 1013,
     FcSelectOutput = 1017,
+    FcChangeSoundFont = 1018,  // the program's own: a SoundFont from the preferences menu
 };
 
 constexpr bool isFrontCommand(int32_t code) {

@@ -211,6 +211,8 @@ int FrontControl::loadAndPlay() {
     playing_ = true;
     if (!engine_.outputOpen() && engine_.openOutput() < 0) {
         playing_ = false;
+        const std::string why = engine_.outputMessage();
+        if (view_ && !why.empty()) view_->showMessage(FrontMessage::EngineError, why);
         return CmdNone;
     }
     panel_.setTitleAndPath(entry.title.empty() ? fileNameOf(entry.path) : entry.title, entry.path);
@@ -336,6 +338,18 @@ int FrontControl::carryOut(int32_t code, int32_t argument) {
         case FcSelectOutput:
             engine_.selectOutput(argument);
             return CmdNone;
+        case FcChangeSoundFont: {
+            const std::vector<std::string> names = takeNames(argument);
+            if (names.empty() || !view_) return CmdNone;
+            if (engine_.changeSoundFont(names.front())) {
+                panel_.setSoundFont(names.front());
+                publish();
+                view_->showMessage(FrontMessage::SoundFontChanged, names.front());
+            } else {
+                view_->showMessage(FrontMessage::SoundFontRefused, names.front());
+            }
+            return CmdNone;
+        }
         default:
             return CmdNone;
     }
@@ -531,6 +545,19 @@ void FrontControl::openListFile(const std::string& path) {
     if (playing_.load()) queue_.put(CmdStop);
     dialogBusy_ = true;
     queue_.put(FcOpenListFile, storeNames({path}));
+}
+
+void FrontControl::dropFiles(const std::vector<std::string>& paths) {
+    if (dialogBusy_.load() || paths.empty()) return;
+    if (playing_.load()) queue_.put(CmdStop);
+    dialogBusy_ = true;
+    queue_.put(FcFilesDropped, storeNames(paths));
+}
+
+void FrontControl::changeSoundFont(const std::string& path) {
+    // Instruments are swapped only between songs.
+    if (playing_.load()) queue_.put(CmdStop);
+    queue_.put(FcChangeSoundFont, storeNames({path}));
 }
 
 void FrontControl::savePlaylist(const std::string& path) {

@@ -33,6 +33,8 @@ class FrontEngine {
     virtual int openOutput() = 0;
     virtual void closeOutput() = 0;
     virtual bool outputOpen() const = 0;
+    // Why the output did not open.
+    virtual std::string outputMessage() { return {}; }
     // 0 live, 1 WAV file, 2 MP3 file.
     virtual void selectOutput(int index) = 0;
     virtual int selectedOutput() const = 0;
@@ -47,6 +49,8 @@ class FrontEngine {
     // The live device's volume 0..100; may be called from the window thread.
     virtual int volumePercent() = 0;
     virtual void setVolumePercent(int percent) = 0;
+    // Releases the SoundFont in use and takes `path`; false (the old one stays) when unusable.
+    virtual bool changeSoundFont(const std::string& /*path*/) { return false; }
     // Asks a playing song to end after its current block (shutdown).
     virtual void requestBreak() {}
 };
@@ -60,6 +64,8 @@ enum class FrontMessage {
     CouldNotCreate,      // "Die Datei "%s" konnte nicht gespeichert werden!"
     OperationCompleted,  // "Der Vorgang ist abgeschlossen!"
     EngineError,         // an engine message of type error, its text as it is
+    SoundFontChanged,  // the argument is the new font's file name
+    SoundFontRefused,  // the argument names the font that cannot be used
 };
 
 // The window as the engine thread sees it. Every call comes from the engine thread and must
@@ -142,6 +148,10 @@ class FrontControl final : public ControlInterface {
     bool dialogBusy() const { return dialogBusy_.load(); }
     void openFiles(const std::vector<std::string>& paths);
     void openListFile(const std::string& path);
+    // Files dropped on the window: listed as opened, and played at once with kFlagStartOnDrop.
+    void dropFiles(const std::vector<std::string>& paths);
+    // Makes `path` the active SoundFont once no song plays.
+    void changeSoundFont(const std::string& path);
     void savePlaylist(const std::string& path);
     void clearPlaylist();
     void closeCurrentFile();
