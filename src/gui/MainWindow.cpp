@@ -339,6 +339,12 @@ QWidget* MainWindow::buildFullPanel() {
     logo->setIconSize(QSize(32, 32));
     buttons->addWidget(logo);
     outer->addLayout(buttons);
+    auto* body = new QHBoxLayout;
+    body->setSpacing(12);
+    auto* left = new QVBoxLayout;
+    left->setSpacing(6);
+    body->addLayout(left, 5);
+    outer->addLayout(body, 1);
 
     // Song: title, path, playlist, soundfont.
     auto* song = new QGridLayout;
@@ -362,7 +368,7 @@ QWidget* MainWindow::buildFullPanel() {
     song->addWidget(soundFont_, 2, 3);
     song->setColumnStretch(1, 1);
     song->setColumnStretch(3, 1);
-    outer->addLayout(song);
+    left->addLayout(song);
 
     // Position: time, bar, measure and beat.
     auto* position = new QHBoxLayout;
@@ -373,7 +379,7 @@ QWidget* MainWindow::buildFullPanel() {
     position->addWidget(time_);
     position->addWidget(positionBar_, 1);
     position->addWidget(measure_);
-    outer->addLayout(position);
+    left->addLayout(position);
     watchBar(positionBar_, positionPending_, nullptr,
              [this](int value) { control_.positionReleased(value); });
 
@@ -400,8 +406,8 @@ QWidget* MainWindow::buildFullPanel() {
     controls->addWidget(new QLabel(tx("New tempo:"), panel), 1, 0);
     controls->addWidget(tempoBar_, 1, 1);
     controls->addWidget(newTempo_, 1, 2);
-    controls->addWidget(new QLabel(tx("Orig. tempo:"), panel), 1, 3);
-    controls->addWidget(originalTempo_, 1, 4);
+    controls->addWidget(new QLabel(tx("Orig. tempo:"), panel), 2, 0);
+    controls->addWidget(originalTempo_, 2, 2);
     watchBar(
         tempoBar_, tempoPending_,
         [this](int value) { newTempo_->setText(qs(formatBpm(value))); },
@@ -415,9 +421,9 @@ QWidget* MainWindow::buildFullPanel() {
     transposeBar_->setToolTip(tx("Transpose"));
     semitones_ = readOnlyField(panel, 4);
     semitones_->setToolTip(tx("Transpose half tone"));
-    controls->addWidget(new QLabel(tx("Half tones:"), panel), 2, 0);
-    controls->addWidget(transposeBar_, 2, 1);
-    controls->addWidget(semitones_, 2, 2);
+    controls->addWidget(new QLabel(tx("Half tones:"), panel), 3, 0);
+    controls->addWidget(transposeBar_, 3, 1);
+    controls->addWidget(semitones_, 3, 2);
     watchBar(
         transposeBar_, transposePending_,
         [this](int value) { semitones_->setText(QString::number(value - 24)); },
@@ -445,13 +451,14 @@ QWidget* MainWindow::buildFullPanel() {
     });
     originalKey_ = readOnlyField(panel, 14);
     meter_ = readOnlyField(panel, 5);
-    controls->addWidget(keyBox_, 2, 3, 1, 2);
-    controls->addWidget(new QLabel(tx("Original key:"), panel), 3, 0);
-    controls->addWidget(originalKey_, 3, 1);
-    controls->addWidget(new QLabel(tx("Meter:"), panel), 3, 3);
-    controls->addWidget(meter_, 3, 4);
+    controls->addWidget(keyBox_, 4, 1, 1, 2);
+    controls->addWidget(new QLabel(tx("Original key:"), panel), 5, 0);
+    controls->addWidget(originalKey_, 5, 1, 1, 2);
+    controls->addWidget(new QLabel(tx("Meter:"), panel), 6, 0);
+    controls->addWidget(meter_, 6, 2);
     controls->setColumnStretch(1, 1);
-    outer->addLayout(controls);
+    left->addLayout(controls);
+    left->addStretch(1);
 
     // The sixteen channel rows.
     auto* channels = new QGroupBox(panel);
@@ -474,7 +481,7 @@ QWidget* MainWindow::buildFullPanel() {
         for (int program = 1; program < 128; ++program)
             instrument->addItem(qs(std::string(instrumentName(program))));
         instrument->setCurrentIndex(-1);
-        instrument->setMinimumContentsLength(22);
+        instrument->setMinimumContentsLength(18);
         instrument->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         connect(instrument, &QComboBox::activated, this,
                 [this, c](int item) { control_.instrumentChosen(c, item); });
@@ -489,10 +496,10 @@ QWidget* MainWindow::buildFullPanel() {
     }
     meters_->setRows(rows);
     grid->addWidget(meters_, 1, 1, 16, 1);
-    grid->setColumnMinimumWidth(1, 150);
+    grid->setColumnMinimumWidth(1, 110);
     grid->setColumnStretch(1, 2);
     grid->setColumnStretch(3, 3);
-    outer->addWidget(channels, 1);
+    body->addWidget(channels, 6);
     setSongControlsEnabled(false);
     return panel;
 }
