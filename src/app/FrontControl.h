@@ -64,8 +64,8 @@ enum class FrontMessage {
     CouldNotCreate,      // "Die Datei "%s" konnte nicht gespeichert werden!"
     OperationCompleted,  // "Der Vorgang ist abgeschlossen!"
     EngineError,         // an engine message of type error, its text as it is
-    SoundFontChanged,  // the argument is the new font's file name
-    SoundFontRefused,  // the argument names the font that cannot be used
+    SoundFontChanged,    // the argument is the new font's file name
+    SoundFontRefused,    // the argument names the font that cannot be used
 };
 
 // The window as the engine thread sees it. Every call comes from the engine thread and must

@@ -28,6 +28,10 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
 #include "app/PanelTexts.h"
 #include "gui/ChannelMeters.h"
 #include "gui/Texts.h"
@@ -49,9 +53,8 @@ QLineEdit* readOnlyField(QWidget* parent, int minimumChars = 0) {
     field->setReadOnly(true);
     field->setFocusPolicy(Qt::NoFocus);
     if (minimumChars > 0)
-        field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QLatin1Char('0')) *
-                                   minimumChars +
-                               12);
+        field->setMinimumWidth(
+            field->fontMetrics().horizontalAdvance(QLatin1Char('0')) * minimumChars + 12);
     return field;
 }
 
@@ -178,6 +181,10 @@ MainWindow::MainWindow(FrontControl& control, AppSettings& settings, Form form,
         volumeNumber_->setText(QString::number(volumeBar_->value()));
     }
 
+    // For whoever watches the program from outside (its end-to-end test): every text the time
+    // field shows, one per line.
+    if (const char* log = std::getenv("SORVANTO_TIME_LOG")) timeLog_ = std::fopen(log, "a");
+
     refreshTimer_ = new QTimer(this);
     connect(refreshTimer_, &QTimer::timeout, this, &MainWindow::refreshPanel);
     refreshTimer_->start(kRefreshMs);
@@ -185,6 +192,7 @@ MainWindow::MainWindow(FrontControl& control, AppSettings& settings, Form form,
 }
 
 MainWindow::~MainWindow() {
+    if (timeLog_) std::fclose(timeLog_);
     qApp->removeEventFilter(this);
     control_.setView(nullptr);
 }
@@ -212,9 +220,7 @@ void MainWindow::buildMenus() {
     file->addAction(tx("Open..."), this, &MainWindow::openFileDialog);
     file->addAction(tx("Open folder..."), this, &MainWindow::openFolderDialog);
     file->addAction(tx("Convert file to..."), this, &MainWindow::notYet);
-    file->addAction(tx("Close file"), this, [this] {
-        control_.closeCurrentFile();
-    });
+    file->addAction(tx("Close file"), this, [this] { control_.closeCurrentFile(); });
     file->addSeparator();
     file->addAction(tx("Quit"), this, &QWidget::close);
 
@@ -271,8 +277,8 @@ void MainWindow::buildMenus() {
 
     QMenu* help = bar->addMenu(QStringLiteral("?"));
     help->addAction(tx("Help"), this, [] {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(
-            qs(platform::programFolder()) + QStringLiteral("/Sorvanto.chm")));
+        QDesktopServices::openUrl(
+            QUrl::fromLocalFile(qs(platform::programFolder()) + QStringLiteral("/Sorvanto.chm")));
     });
     help->addAction(tx("Keyboard shortcuts..."), this,
                     [this] { showMessage(shortcutText(), tx("Keyboard shortcuts")); });
@@ -293,8 +299,8 @@ QWidget* MainWindow::buildFullPanel() {
     const QIcon fileIcon = st->standardIcon(QStyle::SP_FileIcon);
     const QIcon listIcon = st->standardIcon(QStyle::SP_FileDialogListView);
     const QColor wavColour(40, 120, 60), mp3Colour(170, 70, 30);
-    buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_DialogOpenButton),
-                                   tx("Open file"), [this] { openFileDialog(); }));
+    buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_DialogOpenButton), tx("Open file"),
+                                   [this] { openFileDialog(); }));
     buttons->addWidget(imageButton(labelledIcon(fileIcon, QStringLiteral("WAV"), wavColour),
                                    tx("Save as wave"), [this] { notYet(); }));
     buttons->addWidget(imageButton(labelledIcon(fileIcon, QStringLiteral("MP3"), mp3Colour),
@@ -303,7 +309,8 @@ QWidget* MainWindow::buildFullPanel() {
     buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_DirOpenIcon), tx("Open folder"),
                                    [this] { openFolderDialog(); }));
     buttons->addSpacing(10);
-    buttons->addWidget(imageButton(listIcon, tx("Open playlist"), [this] { openPlaylistDialog(); }));
+    buttons->addWidget(
+        imageButton(listIcon, tx("Open playlist"), [this] { openPlaylistDialog(); }));
     buttons->addWidget(imageButton(labelledIcon(listIcon, QStringLiteral("WAV"), wavColour),
                                    tx("Save playlist as wave"), [this] { notYet(); }));
     buttons->addWidget(imageButton(labelledIcon(listIcon, QStringLiteral("MP3"), mp3Colour),
@@ -323,8 +330,9 @@ QWidget* MainWindow::buildFullPanel() {
                                    [this] { control_.pressStop(); }));
     buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_MediaSkipForward), tx("Next"),
                                    [this] { control_.pressNext(); }));
-    loopButton_ = imageButton(st->standardIcon(QStyle::SP_BrowserReload), tx("Loop file"),
-                              [this] { showImage(loopButton_, loopImages_, control_.pressLoop()); });
+    loopButton_ = imageButton(st->standardIcon(QStyle::SP_BrowserReload), tx("Loop file"), [this] {
+        showImage(loopButton_, loopImages_, control_.pressLoop());
+    });
     const QColor on(40, 150, 70);
     playImages_ = {playButton_->icon(), activeIcon(playButton_->icon(), on)};
     pauseImages_ = {pauseButton_->icon(), activeIcon(pauseButton_->icon(), QColor(220, 140, 30))};
@@ -376,10 +384,10 @@ QWidget* MainWindow::buildFullPanel() {
     positionBar_ = bar(panel, 0, 0, 0, 1, 10);
     measure_ = readOnlyField(panel, 9);
     measure_->setToolTip(tx("Show meter"));
-    position->addWidget(time_);
-    position->addWidget(positionBar_, 1);
+    position->addWidget(time_, 1);
     position->addWidget(measure_);
     left->addLayout(position);
+    left->addWidget(positionBar_);
     watchBar(positionBar_, positionPending_, nullptr,
              [this](int value) { control_.positionReleased(value); });
 
@@ -409,8 +417,7 @@ QWidget* MainWindow::buildFullPanel() {
     controls->addWidget(new QLabel(tx("Orig. tempo:"), panel), 2, 0);
     controls->addWidget(originalTempo_, 2, 2);
     watchBar(
-        tempoBar_, tempoPending_,
-        [this](int value) { newTempo_->setText(qs(formatBpm(value))); },
+        tempoBar_, tempoPending_, [this](int value) { newTempo_->setText(qs(formatBpm(value))); },
         [this](int value) {
             control_.tempoReleased(value);
             const int percent = originalTempoBpm_ > 0 ? value * 100 / originalTempoBpm_ : 100;
@@ -471,8 +478,8 @@ QWidget* MainWindow::buildFullPanel() {
     meters_ = new ChannelMeters(channels);
     std::vector<QWidget*> rows;
     for (int c = 0; c < 16; ++c) {
-        auto* mute = new QCheckBox(QStringLiteral("%1").arg(c + 1, 2, 10, QLatin1Char('0')),
-                                   channels);
+        auto* mute =
+            new QCheckBox(QStringLiteral("%1").arg(c + 1, 2, 10, QLatin1Char('0')), channels);
         mute->setFocusPolicy(Qt::NoFocus);
         connect(mute, &QCheckBox::clicked, this,
                 [this, c](bool checked) { control_.muteClicked(c, checked); });
@@ -481,7 +488,7 @@ QWidget* MainWindow::buildFullPanel() {
         for (int program = 1; program < 128; ++program)
             instrument->addItem(qs(std::string(instrumentName(program))));
         instrument->setCurrentIndex(-1);
-        instrument->setMinimumContentsLength(18);
+        instrument->setMinimumContentsLength(16);
         instrument->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         connect(instrument, &QComboBox::activated, this,
                 [this, c](int item) { control_.instrumentChosen(c, item); });
@@ -498,7 +505,8 @@ QWidget* MainWindow::buildFullPanel() {
     grid->addWidget(meters_, 1, 1, 16, 1);
     grid->setColumnMinimumWidth(1, 110);
     grid->setColumnStretch(1, 2);
-    grid->setColumnStretch(3, 3);
+    grid->setColumnStretch(3, 2);
+    grid->setColumnMinimumWidth(3, 120);
     body->addWidget(channels, 6);
     setSongControlsEnabled(false);
     return panel;
@@ -544,7 +552,13 @@ void MainWindow::applyView(const PanelView& v) {
         path_->setText(qs(v.path));
         title_->setCursorPosition(0);
     }
-    if (changed & FieldTime) time_->setText(qs(v.time));
+    if (changed & FieldTime) {
+        time_->setText(qs(v.time));
+        if (timeLog_) {
+            std::fprintf(timeLog_, "%s\n", v.time.c_str());
+            std::fflush(timeLog_);
+        }
+    }
     if (changed & FieldPosition) {
         if (positionBar_->maximum() != v.positionMax) positionBar_->setRange(0, v.positionMax);
         positionBar_->setEnabled(v.positionEnabled && form_ == Form::Full);
@@ -747,6 +761,7 @@ void MainWindow::moveEvent(QMoveEvent* event) {
 
 void MainWindow::placeFromSettings() {
     adjustSize();
+    if (form_ == Form::Full) resize(std::max(width(), 1040), height());
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
     const QRect desk = screen->availableGeometry();
@@ -784,7 +799,8 @@ void MainWindow::openPaths(const QStringList& paths) {
 void MainWindow::openFileDialog() {
     if (control_.dialogBusy()) return;
     const QStringList files = QFileDialog::getOpenFileNames(
-        this, QString(), lastFolder_, tx("MIDI files (*.mid)") + QStringLiteral(" (*.mid *.smf *.kar)"));
+        this, QString(), lastFolder_,
+        tx("MIDI files (*.mid)") + QStringLiteral(" (*.mid *.smf *.kar)"));
     if (files.isEmpty()) return;
     lastFolder_ = QFileInfo(files.front()).absolutePath();
     openPaths(files);

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -148,6 +149,7 @@ class MainWindow final : public QMainWindow {
 
     BarPending positionPending_, volumePending_, transposePending_, tempoPending_;
     bool keyBoxGuard_ = false;
+    FILE* timeLog_ = nullptr;
     int originalTempoBpm_ = -1;
 
   public:

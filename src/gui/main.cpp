@@ -93,6 +93,7 @@ int main(int argc, char** argv) {
         compact = false;
     }
     control.setInterfaceFlags(flags);
+    engine.setControl(control);
 
     gui::MainWindow window(control, settings,
                            compact ? gui::MainWindow::Form::Compact : gui::MainWindow::Form::Full,
@@ -101,7 +102,8 @@ int main(int argc, char** argv) {
     window.placeFromSettings();
     window.show();
     if (!fontProblem.empty())
-        QMessageBox::warning(&window, gui::tx(gui::kProductCaption), QString::fromStdString(fontProblem));
+        QMessageBox::warning(&window, gui::tx(gui::kProductCaption),
+                             QString::fromStdString(fontProblem));
 
     control.open(files);
     const int result = QApplication::exec();

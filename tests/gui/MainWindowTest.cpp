@@ -345,9 +345,9 @@ TEST(MainWindowLanguage, MenusAndTooltipsInBothLanguages) {
                                                "Datei konvertieren als...", "Datei schließen",
                                                "Beenden"}));
         const auto tips = tooltips(*rig.window);
-        for (const char* tip : {"Datei öffnen", "Als Wave-Datei speichern", "Vorheriges Stück",
-                                "Spielen", "Nächstes Stück", "Stück loopen", "Playliste speichern",
-                                "Als MP3-Dateien speichern"})
+        for (const char* tip :
+             {"Datei öffnen", "Als Wave-Datei speichern", "Vorheriges Stück", "Spielen",
+              "Nächstes Stück", "Stück loopen", "Playliste speichern", "Als MP3-Dateien speichern"})
             EXPECT_NE(std::find(tips.begin(), tips.end(), QString::fromUtf8(tip)), tips.end())
                 << tip;
         EXPECT_EQ(rig.window->tempoBar()->toolTip(), "Tempo verändern");
