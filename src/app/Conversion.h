@@ -11,8 +11,8 @@
 #include "app/Playlist.h"
 #include "base/Result.h"
 #include "output/Mp3Encoder.h"
-#include "player/Resampler.h"
 #include "song/EngineSettings.h"
+#include "synth/Resampler.h"
 
 namespace svt {
 
