@@ -17,6 +17,10 @@ SVT_RUNTIME_PACKAGES+=(libasound2 libasound2-data)
 # The player's terminal test runs it under tmux; a PulseAudio null sink, reached through ALSA's
 # pulse plugin, is the device that plays in real time.
 SVT_TEST_PACKAGES+=(tmux pulseaudio libasound2-plugins)
+# Compressed (SoundFont 3) fonts hold Ogg Vorbis streams; the tests' font builder encodes them
+# with libvorbisenc, which comes with the same development package.
+SVT_BUILD_PACKAGES+=(libvorbis-dev)
+SVT_RUNTIME_PACKAGES+=(libvorbisfile3 libvorbis0a libogg0)
 
 svt_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
 
