@@ -9,8 +9,8 @@
 
 #include "app/Batch.h"
 #include "output/Mp3Encoder.h"
-#include "player/Resampler.h"
 #include "song/EngineSettings.h"
+#include "synth/Resampler.h"
 
 namespace svt {
 

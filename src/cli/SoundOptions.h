@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/Result.h"
-#include "player/Resampler.h"
+#include "synth/Resampler.h"
 
 namespace svt::cli {
 

@@ -7,8 +7,8 @@
 #include <new>
 
 #include "effects/effects.h"
-#include "player/SynthRig.h"
 #include "song/Sysex.h"
+#include "support/SynthRig.h"
 
 namespace {
 thread_local long allocations = 0;

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "effects/effects.h"
-#include "player/SynthRig.h"
+#include "support/SynthRig.h"
 
 namespace svt::test {
 namespace {
@@ -54,6 +54,12 @@ struct FxRig {
     }
 };
 
+// Effects heard (the chorus bus listens) but nothing sent to them: the dry signal at the
+// level it has beside effects.
+FxRig dryRig() {
+    return FxRig(effects::EffectOptions{0, 1});
+}
+
 constexpr int kDrumReverb = 0x1D, kDrumChorus = 0x1E;
 
 double rmsOf(const std::vector<double>& x, double fromSeconds, double toSeconds, int rate = 44100) {
@@ -82,13 +88,14 @@ TEST(MixerSends, ReverbFollowsTheChannelLevelAndTheMode) {
     // The default level is 40 of 127.
     EXPECT_NEAR(rmsOf(byDefault, 1.2, 2.0) / full, 40.0 / 127.0, 0.05);
 
-    // Level 0, and reverb mode 0 whatever the song asks, leave the sound exactly dry.
-    EXPECT_EQ(FxRig().play({{EV_REVERB_SEND, 0}}, 0.5, 1.5), dry);
+    // Level 0 leaves the sound exactly dry.
+    EXPECT_EQ(FxRig().play({{EV_REVERB_SEND, 0}}, 0.5, 1.5), dryRig().play({}, 0.5, 1.5));
+    // With every effect off the dry signal plays at the louder level of a synthesizer alone.
     EXPECT_EQ(FxRig({0, 0}).play({{EV_REVERB_SEND, 127}, {EV_CHORUS_SEND, 127}}, 0.5, 1.5), dry);
 }
 
 TEST(MixerSends, ReverbSendStopsFourSecondsAfterTheLastNote) {
-    const auto dry = FxRig({}, false).play({}, 10.0, 0.1);
+    const auto dry = dryRig().play({}, 10.0, 0.1);
     const auto wet = FxRig().play({{EV_REVERB_SEND, 127}}, 10.0, 0.1);
     const auto reverb = difference(wet, dry);
     const double early = rmsOf(reverb, 1.0, 2.0);
@@ -100,7 +107,7 @@ TEST(MixerSends, ReverbSendStopsFourSecondsAfterTheLastNote) {
 }
 
 TEST(MixerSends, ChorusAndDelayFollowTheirLevels) {
-    const auto dry = FxRig({}, false).play({{EV_REVERB_SEND, 0}}, 1.0, 0.2);
+    const auto dry = dryRig().play({}, 1.0, 0.2);
     const auto chorus = FxRig().play({{EV_REVERB_SEND, 0}, {EV_CHORUS_SEND, 127}}, 1.0, 0.2);
     const auto delay = FxRig().play({{EV_REVERB_SEND, 0}, {EV_CELESTE_SEND, 127}}, 1.0, 0.2);
     EXPECT_GT(rmsOf(difference(chorus, dry), 0.2, 1.0), 1e6);
@@ -116,8 +123,8 @@ TEST(MixerSends, ChorusAndDelayFollowTheirLevels) {
 TEST(MixerSends, DrumKeysSendWithTheirOwnLevels) {
     // With the channel's reverb at 0, only the key that asks for reverb rings on after its
     // release (0.2 s), and the key next to it stays exactly dry.
-    const auto dry36 = FxRig({}, false).drum(36, {}, {});
-    const auto dry38 = FxRig({}, false).drum(38, {}, {});
+    const auto dry36 = dryRig().drum(36, {}, {});
+    const auto dry38 = dryRig().drum(38, {}, {});
     const std::initializer_list<std::array<int, 3>> only38 = {{38, kDrumReverb, 127}};
     EXPECT_EQ(FxRig().drum(36, {{EV_REVERB_SEND, 0}}, only38), dry36);
     const auto wet38 = FxRig().drum(38, {{EV_REVERB_SEND, 0}}, only38);
@@ -132,7 +139,7 @@ TEST(MixerSends, DrumKeysSendWithTheirOwnLevels) {
     EXPECT_NEAR(rmsOf(channel38, 0.9, 1.5) / rmsOf(wet38, 0.9, 1.5), 1.0, 0.05);
     // A key's own chorus send reaches the chorus.
     const auto chorus40 = FxRig().drum(40, {{EV_REVERB_SEND, 0}}, silent36);
-    EXPECT_GT(rmsOf(difference(chorus40, FxRig({}, false).drum(40, {}, {})), 0.1, 0.5), 1e5);
+    EXPECT_GT(rmsOf(difference(chorus40, dryRig().drum(40, {}, {})), 0.1, 0.5), 1e5);
 
     // More distinct sends than there are key buffers: each key still rings, at its own level
     // while buffers last, then at the level of the nearest buffer's keys.

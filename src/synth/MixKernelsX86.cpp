@@ -1,7 +1,7 @@
 // Vector forms of the mixing loops. The file builds for baseline x86-64; each function carries
 // its own target attribute and runs only when the processor reports the instructions.
 
-#include "player/MixKernels.h"
+#include "synth/MixKernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 

@@ -12,10 +12,10 @@
 
 #include "instruments/InstrumentBanks.h"
 #include "instruments/SoundFontRegistry.h"
-#include "player/Synthesizer.h"
 #include "song/SongEvent.h"
 #include "support/Sf2Builder.h"
 #include "support/Signal.h"
+#include "synth/Synthesizer.h"
 
 namespace svt::test {
 

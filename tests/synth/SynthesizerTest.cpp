@@ -5,7 +5,7 @@
 
 #include <set>
 
-#include "SynthRig.h"
+#include "support/SynthRig.h"
 
 namespace svt {
 namespace {

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "base/Constants.h"
-#include "player/Interpolation.h"
+#include "synth/Interpolation.h"
 
 namespace svt {
 

@@ -8,9 +8,9 @@
 #include <limits>
 
 #include "instruments/Tables.h"
-#include "player/Interpolation.h"
-#include "player/SynthCurves.h"
-#include "player/Synthesizer.h"
+#include "synth/Interpolation.h"
+#include "synth/SynthCurves.h"
+#include "synth/Synthesizer.h"
 
 namespace svt {
 
@@ -438,8 +438,10 @@ void Synthesizer::mixFrom(Voice& v, int frames, int offset, const AheadRun* ahea
 
 void Synthesizer::render(int32_t* out, int frames) {
     frames = std::clamp(frames, 0, kBlockFrames);
-    if (controls_.amplification != appliedAmplification_) {
+    const double dry = dryLevel();
+    if (controls_.amplification != appliedAmplification_ || dry != appliedDryLevel_) {
         appliedAmplification_ = controls_.amplification;
+        appliedDryLevel_ = dry;
         for (int i = 0; i < upperBound_; ++i)
             if (voices_[size_t(i)].inUse()) recomputeAmplitude(voices_[size_t(i)]);
     }

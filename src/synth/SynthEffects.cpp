@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "player/Synthesizer.h"
 #include "song/Sysex.h"
+#include "synth/Synthesizer.h"
 
 namespace svt {
 

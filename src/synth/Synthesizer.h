@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "base/Constants.h"
-#include "player/ChannelState.h"
-#include "player/EffectRack.h"
-#include "player/MixKernels.h"
-#include "player/Resampler.h"
-#include "player/Synthesis.h"
-#include "player/Voice.h"
 #include "song/EngineSettings.h"
+#include "synth/ChannelState.h"
+#include "synth/EffectRack.h"
+#include "synth/MixKernels.h"
+#include "synth/Resampler.h"
+#include "synth/Synthesis.h"
+#include "synth/Voice.h"
 
 namespace svt {
 
@@ -116,6 +116,8 @@ class Synthesizer final : public Synthesis {
     void recomputeFilter(Voice& v);
     double channelPitchFactor(int c, const Voice& v) const;
     double masterGain() const;
+    // The dry signal's share: lower while any effect is heard.
+    double dryLevel() const;
 
     // Effect sends
     bool routeChannels(int frames);  // false: no effect listens, everything goes straight out
@@ -162,6 +164,7 @@ class Synthesizer final : public Synthesis {
     uint32_t defaultDrumMask_ = kDefaultDrumChannelMask;
     int32_t masterVolumeRatio_ = 0xFFFF;
     int appliedAmplification_ = -1;
+    double appliedDryLevel_ = 0;
     int cutNotes_ = 0;
     int lostNotes_ = 0;
     int32_t rampFrames_ = 22;

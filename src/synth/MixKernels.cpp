@@ -1,4 +1,4 @@
-#include "player/MixKernels.h"
+#include "synth/MixKernels.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "player/Interpolation.h"
+#include "synth/Interpolation.h"
 
 #include <algorithm>
 #include <cmath>

@@ -9,9 +9,9 @@
 #include <random>
 #include <vector>
 
-#include "SynthRig.h"
-#include "player/MixKernels.h"
 #include "support/Sf2Builder.h"
+#include "support/SynthRig.h"
+#include "synth/MixKernels.h"
 
 namespace svt {
 namespace {

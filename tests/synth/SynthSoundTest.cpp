@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "SynthRig.h"
+#include "support/SynthRig.h"
 
 namespace svt {
 namespace {

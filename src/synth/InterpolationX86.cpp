@@ -3,7 +3,7 @@
 // Each frame is four groups of eight products summed in order, then the eight lanes are
 // added pairwise: exactly the order of lagrangeFrame(), so the results agree bit for bit.
 
-#include "player/Interpolation.h"
+#include "synth/Interpolation.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 

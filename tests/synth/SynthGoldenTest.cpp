@@ -14,10 +14,10 @@
 #include "instruments/InstrumentBanks.h"
 #include "instruments/SoundFontRegistry.h"
 #include "player/Player.h"
-#include "player/Synthesizer.h"
 #include "song/SongInput.h"
 #include "support/OfflineSink.h"
 #include "support/Signal.h"
+#include "synth/Synthesizer.h"
 
 namespace svt {
 namespace {

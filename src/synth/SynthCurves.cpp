@@ -1,4 +1,4 @@
-#include "player/SynthCurves.h"
+#include "synth/SynthCurves.h"
 
 #include <cmath>
 #include <numbers>

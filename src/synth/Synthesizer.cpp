@@ -1,4 +1,4 @@
-#include "player/Synthesizer.h"
+#include "synth/Synthesizer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,8 +6,8 @@
 
 #include "instruments/InstrumentBanks.h"
 #include "instruments/Tables.h"
-#include "player/SynthCurves.h"
 #include "song/Sysex.h"
+#include "synth/SynthCurves.h"
 
 namespace svt {
 
@@ -1173,6 +1173,16 @@ void Synthesizer::recomputeFrequency(Voice& v) {
     vib.clearCache();
 }
 
+double Synthesizer::dryLevel() const {
+    // With effects the dry signal leaves room for what they add; without, it plays louder.
+    constexpr double kDryWithEffects = 0.7425, kDryAlone = 1.35;
+    if (effects_ == nullptr) return kDryAlone;
+    const bool heard = effects_->busActive(BUS_REVERB) || effects_->busActive(BUS_CHORUS) ||
+                       effects_->busActive(BUS_DELAY) || effects_->busActive(BUS_EQ) ||
+                       effects_->insertionActive() || effects_->insertionChannels() != 0;
+    return heard ? kDryWithEffects : kDryAlone;
+}
+
 double Synthesizer::masterGain() const {
     return controls_.amplification / 100.0 * masterVolumeRatio_ / 65535.0;
 }
@@ -1187,7 +1197,7 @@ void Synthesizer::recomputeAmplitude(Voice& v) {
         clamp7(ch.velocitySenseDepth * v.velocity / 64 + 2 * ch.velocitySenseOffset - 128);
     double gain = r->gain * masterGain() * curve[size_t(vel)] * curve[size_t(clamp7(ch.volume))] *
                   curve[size_t(clamp7(ch.expression))];
-    gain *= 1.35;  // no effect is heard yet: the louder of the two levels
+    gain *= dryLevel();
     if (v.drum) gain *= ch.drumNotes[v.note].level;
     gain *= v.filter.active ? v.filter.gain : 1.0;
     const auto& pan = systemMode_ == SYSTEM_GM2_ON ? curves.panGm2 : curves.pan;

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "instruments/Instrument.h"
-#include "player/Resampler.h"
+#include "synth/Resampler.h"
 
 namespace svt {
 

@@ -8,8 +8,8 @@
 
 #include "instruments/InstrumentBanks.h"
 #include "instruments/SoundFontRegistry.h"
-#include "player/Synthesizer.h"
 #include "support/Signal.h"
+#include "synth/Synthesizer.h"
 
 namespace svt {
 namespace {

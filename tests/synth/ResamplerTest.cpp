@@ -1,4 +1,4 @@
-#include "player/Resampler.h"
+#include "synth/Resampler.h"
 
 #include <gtest/gtest.h>
 

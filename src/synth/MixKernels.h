@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "player/Interpolation.h"
-#include "player/Voice.h"
+#include "synth/Interpolation.h"
+#include "synth/Voice.h"
 
 namespace svt {
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <string>
 
-#include "SynthRig.h"
+#include "support/SynthRig.h"
 
 namespace svt {
 namespace {
