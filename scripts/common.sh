@@ -17,6 +17,9 @@ SVT_RUNTIME_PACKAGES+=(libasound2 libasound2-data)
 # The player's terminal test runs it under tmux; a PulseAudio null sink, reached through ALSA's
 # pulse plugin, is the device that plays in real time.
 SVT_TEST_PACKAGES+=(tmux pulseaudio libasound2-plugins)
+# The recipe of doc/Scaling.md runs GNU parallel; the conversion tests mount a small file system
+# of their own (util-linux's unshare and mount) where the machine allows it.
+SVT_TEST_PACKAGES+=(parallel util-linux)
 
 svt_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
 
