@@ -347,6 +347,9 @@ TEST(ConversionRules, AFontWithNothingPlayableStopsTheRunBeforeAnySong) {
         EXPECT_NE(run.out.find(c.reason), std::string::npos) << run.out;
         EXPECT_EQ(count(run.out, c.file), 1u) << run.out;
         EXPECT_FALSE(fs::exists(dir.file("out"))) << "no song was started";
+        const auto played = test::runCli("play " + songs + " --device null -s " + font);
+        EXPECT_EQ(played.exitCode, 1) << played.out;
+        EXPECT_NE(played.out.find(c.reason), std::string::npos) << played.out;
     }
 
     test::Sf2Builder flawed;
