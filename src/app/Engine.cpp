@@ -22,6 +22,7 @@ Engine::Engine(EngineSettings settings)
                effects::EffectOptions{settings_.reverbMode, settings_.chorusMode}),
       synthesizer_(settings_, banks_, controls_),
       player_(songInput_, &banks_, synthesizer_, quiet_, &controls_) {
+    fonts_.setDecodedSampleLimit(settings_.decodedSampleLimitBytes);
     synthesizer_.setDefaultDrumChannels(settings_.drumChannels);
     synthesizer_.setEffects(&effects_);
 }

@@ -12,12 +12,14 @@ namespace {
 
 void printHelp() {
     std::printf(
-        "usage: sorvanto-cli fonts [--help] [--json] FONT...\n\n"
+        "usage: sorvanto-cli fonts [--help] [--quick] [--json] FONT...\n\n"
         "Shows each SoundFont's name, version, preset, instrument and sample counts, the size of\n"
-        "its sample data, a table of its presets (bank:program, name, regions) and the problems\n"
-        "found in it. --json gives one JSON object per font, one per line (a font that cannot\n"
-        "be read: {\"file\": ..., \"error\": ...}). Exit code 0 when every font loaded, 1\n"
-        "otherwise, 2 for a mistake in the command.\n");
+        "its sample data (for a compressed font, SoundFont 3, also the size it decodes to), a\n"
+        "table of its presets (bank:program, name, regions) and the problems found in it.\n"
+        "Every compressed sample is decoded once to find the ones that cannot be played;\n"
+        "--quick leaves that out and checks only their headers. --json gives one JSON object\n"
+        "per font, one per line (a font that cannot be read: {\"file\": ..., \"error\": ...}).\n"
+        "Exit code 0 when every font loaded, 1 otherwise, 2 for a mistake in the command.\n");
 }
 
 void printFont(const svt::LoadedSoundFont& f) {
@@ -32,6 +34,19 @@ void printFont(const svt::LoadedSoundFont& f) {
                 static_cast<long long>(f.sampleDataSize()),
                 static_cast<double>(f.sampleDataSize()) / (1024.0 * 1024.0),
                 f.hasSample24() ? ", 24-bit extension present (played as 16-bit)" : "");
+    if (f.compressedSampleCount() == 0) {
+        std::printf("  compressed:   no\n");
+    } else {
+        std::printf(
+            "  compressed:   %d of %d samples (Ogg Vorbis streams of %lld bytes, %.1f MiB)\n",
+            f.compressedSampleCount(), f.sampleCount(), static_cast<long long>(f.compressedBytes()),
+            static_cast<double>(f.compressedBytes()) / (1024.0 * 1024.0));
+        std::printf(
+            "  decoded:      %lld bytes (%.1f MiB), decoded only for the instruments a "
+            "song uses\n",
+            static_cast<long long>(f.decodedBytes()),
+            static_cast<double>(f.decodedBytes()) / (1024.0 * 1024.0));
+    }
     std::printf("  presets:\n");
     std::printf("    %-9s %-20s %s\n", "bank:prog", "name", "regions");
     std::vector<svt::PresetSummary> presets = f.presetSummaries();
@@ -89,19 +104,20 @@ void printFontJson(const svt::LoadedSoundFont& f) {
 
 }  // namespace
 
-SVT_CLI_COMMAND(fonts, "[--json] FONT...",
+SVT_CLI_COMMAND(fonts, "[--quick] [--json] FONT...",
                 "show the presets, instruments, samples and problems of SoundFonts") {
     svt::cli::ArgParser args(cmd.args);
     if (args.flag("--help", "-h")) {
         printHelp();
         return 0;
     }
+    const bool quick = args.flag("--quick", "-q");
     const bool json = args.flag("--json");
     std::vector<std::string> files = args.operands();
     if (!args.error().empty() || files.empty()) {
         std::fprintf(stderr, "sorvanto-cli fonts: %s\n",
                      args.error().empty() ? "name at least one SoundFont" : args.error().c_str());
-        std::fprintf(stderr, "usage: sorvanto-cli fonts [--help] [--json] FONT...\n");
+        std::fprintf(stderr, "usage: sorvanto-cli fonts [--help] [--quick] [--json] FONT...\n");
         return 2;
     }
     int exitCode = 0;
@@ -122,6 +138,7 @@ SVT_CLI_COMMAND(fonts, "[--json] FONT...",
                              svt::cleanText(svt::nameOnce(file, st.error().message)).c_str());
             continue;
         }
+        if (!quick) font.verifyCompressedSamples();
         if (json) {
             printFontJson(font);
         } else {
