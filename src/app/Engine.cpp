@@ -43,6 +43,8 @@ Status Engine::loadSoundFont(const std::string& fileName) {
 }
 
 Engine::~Engine() {
+    // A file still open now was not finished: it is removed, not left half-written.
+    if (outputOpen_) output().abandonFile();
     closeOutput();
 }
 
