@@ -217,7 +217,7 @@ Result<std::shared_ptr<const DecodedSample>> decodeVorbisStream(std::span<const 
         }
         total += n;
         if (total > expectedFrames) {
-            failure = "decodes to more points than its last page promises (" +
+            failure = "is damaged: it decodes to more points than its last page promises (" +
                       std::to_string(expectedFrames) + ")";
             break;
         }
@@ -225,8 +225,8 @@ Result<std::shared_ptr<const DecodedSample>> decodeVorbisStream(std::span<const 
     }
     ov_clear(&file);
     if (failure.empty() && total < kept) {
-        failure = "decodes to " + std::to_string(total) + " points, but its last page promises " +
-                  std::to_string(expectedFrames);
+        failure = "is damaged: it decodes to " + std::to_string(total) +
+                  " points, but its last page promises " + std::to_string(expectedFrames);
     }
     if (!failure.empty()) return makeError(failure);
     return std::shared_ptr<const DecodedSample>(std::move(sample));

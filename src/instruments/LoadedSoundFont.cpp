@@ -421,6 +421,8 @@ void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, Pendi
         S.start = 0;
         S.end = static_cast<uint32_t>(std::min<int64_t>(data.frames, UINT32_MAX));
         S.sampleRate = data.rateHz;
+        // The compressed bit says how the data is stored, not which side of a pair it is.
+        S.sampleType = static_cast<uint16_t>(S.sampleType & ~kSampleCompressedBit);
         dataPoints = data.frames;
     }
     S.sampleRate = std::clamp<uint32_t>(S.sampleRate, 400, 50000);

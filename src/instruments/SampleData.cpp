@@ -3,6 +3,7 @@
 // applied on the way (anti-aliasing, pre-resampling of fixed-note regions).
 
 #include <algorithm>
+#include <array>
 #include <bitset>
 #include <climits>
 #include <cmath>
@@ -92,24 +93,26 @@ std::bitset<128> rangeMask(int low, int high) {
 std::vector<bool> regionsToKeep(const PresetIndexEntry& entry, const NoteSet* notes) {
     const size_t n = entry.regions.size();
     std::vector<bool> keep(n, true);
-    if (notes == nullptr) return keep;
-    NoteSet wide = notes->widened(kMarkedNoteMargin);
-    if (entry.key >= 0) wide.keys.set();  // a drum key plays its regions whatever their range
-    std::vector<std::bitset<128>> keyMask(n), velocityMask(n);
+    if (notes == nullptr || notes->empty()) return keep;
+    // Velocities that may reach each key: a drum key plays its regions whatever their range.
+    std::array<std::bitset<128>, 128> near;
+    for (size_t k = 0; k < 128; ++k) {
+        near[k] = entry.key >= 0 ? notes->velocitiesNear(64, 64)
+                                 : notes->velocitiesNear(static_cast<int>(k), kMarkedNoteMargin);
+    }
+    std::vector<std::bitset<128>> velocityMask(n);
     std::vector<bool> needed(n, false);
+    std::array<std::bitset<128>, 128> served;
     for (size_t i = 0; i < n; ++i) {
         const PendingRegion& p = entry.regions[i];
-        keyMask[i] = rangeMask(p.lowKey, p.highKey);
         velocityMask[i] = rangeMask(p.region.lowVelocity, p.region.highVelocity);
-        needed[i] = (keyMask[i] & wide.keys).any() && (velocityMask[i] & wide.velocities).any();
+        for (size_t k = p.lowKey; k <= std::min<size_t>(p.highKey, 127); ++k) {
+            served[k] |= velocityMask[i];
+            needed[i] = needed[i] || (near[k] & velocityMask[i]).any();
+        }
     }
     for (size_t k = 0; k < 128; ++k) {
-        if (!wide.keys.test(k)) continue;
-        std::bitset<128> served;
-        for (size_t i = 0; i < n; ++i) {
-            if (keyMask[i].test(k)) served |= velocityMask[i];
-        }
-        if ((wide.velocities & ~served).none()) continue;
+        if ((near[k] & ~served[k]).none()) continue;
         const int64_t f = noteFrequencyMilliHz(static_cast<int>(k));
         for (bool right : {false, true}) {
             int64_t best = INT64_MAX;

@@ -94,15 +94,21 @@ void SoundFontRegistry::setSettings(const InstrumentSettings& settings) {
 }
 
 Result<std::string> findDefaultSoundFont(const std::string& programFolder) {
+    const std::string system[] = {kSystemSoundFontPath, kSystemCompressedSoundFontPath};
+    return findDefaultSoundFont(programFolder, system);
+}
+
+Result<std::string> findDefaultSoundFont(const std::string& programFolder,
+                                         std::span<const std::string> systemFonts) {
     std::error_code ec;
     std::filesystem::path own = std::filesystem::path(programFolder) / kDefaultSoundFontName;
     if (std::filesystem::is_regular_file(own, ec)) return own.string();
-    for (const char* system : {kSystemSoundFontPath, kSystemCompressedSoundFontPath}) {
-        if (std::filesystem::is_regular_file(system, ec)) return std::string(system);
+    std::string looked = "\"" + own.string() + "\"";
+    for (const std::string& system : systemFonts) {
+        if (std::filesystem::is_regular_file(system, ec)) return system;
+        looked += ", \"" + system + "\"";
     }
-    return makeError(2, "no SoundFont found: none of \"" + own.string() + "\", \"" +
-                            kSystemSoundFontPath + "\" and \"" + kSystemCompressedSoundFontPath +
-                            "\" exists");
+    return makeError(2, "no SoundFont found: none of " + looked + " exists");
 }
 
 }  // namespace svt

@@ -72,5 +72,8 @@ class SoundFontRegistry {
 // missing the system's General MIDI font (SoundFont 2, then SoundFont 3). The error says
 // where it looked.
 Result<std::string> findDefaultSoundFont(const std::string& programFolder);
+// The same with the system fonts to try, in order.
+Result<std::string> findDefaultSoundFont(const std::string& programFolder,
+                                         std::span<const std::string> systemFonts);
 
 }  // namespace svt
