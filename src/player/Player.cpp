@@ -15,7 +15,6 @@ namespace {
 
 // How far the end-of-song scan looks ahead for a reason to go on.
 constexpr int kEndScanEvents = 32;
-constexpr int EV_RESERVED_254 = 254;
 
 int systemModeOfMaker(uint8_t maker) {
     switch (maker) {
@@ -386,9 +385,7 @@ int Player::endOfSongScan() const {
     const size_t stop = std::min(events_.size(), index_ + kEndScanEvents);
     for (size_t i = index_; i < stop; ++i) {
         const uint8_t type = events_[i].type;
-        if (type == EV_NOTE_ON || type == EV_RESERVED_254 || type == EV_SCRIPT_START ||
-            type == EV_SCRIPT_EVENT)
-            return 0;
+        if (type == EV_NOTE_ON) return 0;
         if (type == EV_END_OF_SONG) return static_cast<int>(i - index_) + 1;
     }
     return 0;
