@@ -69,8 +69,7 @@ SystemEffects::SystemEffects(int rateHz, EffectOptions options)
 }
 
 bool SystemEffects::songReverb() const {
-    const int m = options_.reverbMode;
-    return m == 1 || m == 3 || m < 0;
+    return options_.reverbMode.hearsChannels();
 }
 
 bool SystemEffects::busActive(EffectBus bus) const {

@@ -111,7 +111,7 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
         if (isFinalResult(polled)) return polled;
     }
     controls_.timeRatio = 1.0;
-    controls_.keySignature = options_.initialKeySignature != 8 ? options_.initialKeySignature : 0;
+    controls_.keySignature = options_.initialKeySignature.value_or(0);
     controls_.noteKeyOffset = std::clamp(options_.startKeyOffset, -kMaxKeyOffset, kMaxKeyOffset);
     controls_.channelMuteMask = options_.temperamentMute ? 0xFFFFFFFFu : options_.startMuteMask;
     restartPosition_ = 0;
@@ -120,7 +120,7 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
     notify(NoticeMetronome, false, 0, 0);
     notify(NoticeKeySignature, false, controls_.keySignature);
     notify(NoticeTemperKeySignature, false, 0);
-    if (options_.forcedKeySignature != 8) forceKeySignature();
+    if (options_.forcedKeySignature) forceKeySignature();
     recomputeTemperamentIndex();
     notify(NoticeKeyOffset, false, controls_.noteKeyOffset);
     notify(NoticeTempo, false, tempo_);
@@ -304,10 +304,10 @@ int Player::applyEvent(const SongEvent& event) {
             notify(NoticeMetronome, true, event.a + 256 * (event.b & 0x0F), event.b >> 4);
             break;
         case EV_KEY_SIGNATURE:
-            if (options_.initialKeySignature == 8) {
+            if (!options_.initialKeySignature) {
                 controls_.keySignature = keyCodeOf(event);
                 notify(NoticeKeySignature, true, controls_.keySignature);
-                if (options_.forcedKeySignature != 8) {
+                if (options_.forcedKeySignature) {
                     forceKeySignature();
                     synthesis_.cutAllVoices();
                     notify(NoticeKeyOffset, true, controls_.noteKeyOffset);
@@ -450,7 +450,7 @@ void Player::seek(int64_t position) {
                 synthesis_.setSystemMode(e.a);
                 resetSynthesis();
             } else if (e.type == EV_KEY_SIGNATURE) {
-                if (options_.initialKeySignature == 8) controls_.keySignature = keyCodeOf(e);
+                if (!options_.initialKeySignature) controls_.keySignature = keyCodeOf(e);
                 recomputeTemperamentIndex();
             } else if (isChannelEvent(e.type) || e.type == EV_MASTER_VOLUME ||
                        (e.type >= EV_SCALE_TYPE && e.type <= EV_SYSEX_XG_MSB)) {
@@ -508,7 +508,7 @@ void Player::recomputeTemperamentIndex() {
 
 void Player::forceKeySignature() {
     controls_.noteKeyOffset = transpositionToKey(controls_.keySignature, controls_.noteKeyOffset,
-                                                 options_.forcedKeySignature);
+                                                 *options_.forcedKeySignature);
 }
 
 }  // namespace svt

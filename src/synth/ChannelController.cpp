@@ -432,7 +432,7 @@ void ChannelController::controlChange(const SongEvent& e) {
             ch.envelopeRateOverride[ENV_ATTACK] = value;
             break;
         case EV_REVERB_SEND:
-            if (!effects_ || effects_->reverbMode() != 0)
+            if (!effects_ || !effects_->reverbMode().off())
                 ch.reverbLevel = static_cast<int8_t>(value);
             break;
         case EV_CHORUS_SEND:
