@@ -96,8 +96,6 @@ int64_t Player::heardPosition() {
     return played < 0 ? -1 : played + trace_.offset();
 }
 
-// --- Songs -----------------------------------------------------------------------------
-
 int Player::playFile(const std::string& fileName, double timeRatio) {
     lastError_.clear();
     if (!sink_) {
@@ -348,8 +346,6 @@ void Player::applyToChannels(const SongEvent& event, bool sounding) {
     synthesis_.applyEvent(event, sounding);
 }
 
-// --- Rendering -------------------------------------------------------------------------
-
 int Player::renderBlockPart(int frames) {
     synthesis_.render(block_.data() + 2 * buffered_, frames);
     buffered_ += frames;
@@ -429,8 +425,6 @@ int Player::playOutEnd() {
     }
     return CmdTuneEnd;
 }
-
-// --- Positions -------------------------------------------------------------------------
 
 void Player::seek(int64_t position) {
     trace_.deliverAll();
