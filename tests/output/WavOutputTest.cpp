@@ -39,7 +39,7 @@ void feed(AudioQueue& queue, int64_t frames, int32_t value = 1 << 20) {
     std::vector<int32_t> block(2 * 4096, value);
     while (frames > 0) {
         const int n = static_cast<int>(std::min<int64_t>(frames, 4096));
-        ASSERT_EQ(queue.add(block.data(), n), 0);
+        ASSERT_EQ(queue.add({block.data(), n}), 0);
         frames -= n;
     }
 }
@@ -176,7 +176,7 @@ TEST(WavOutput, AFileReplacesTheOldOneOnlyWhenComplete) {
             auto* previous = std::signal(SIGXFSZ, SIG_IGN);
             ::setrlimit(RLIMIT_FSIZE, &small);
             std::vector<int32_t> block(2 * 4096, 1 << 20);
-            EXPECT_EQ(queue.add(block.data(), 4096), -1);
+            EXPECT_EQ(queue.add({block.data(), 4096}), -1);
             ::setrlimit(RLIMIT_FSIZE, &old);
             std::signal(SIGXFSZ, previous);
             EXPECT_NE(wav.lastMessage().find("File too large"), std::string::npos)
