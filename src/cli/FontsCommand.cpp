@@ -5,6 +5,7 @@
 
 #include "cli/Command.h"
 #include "instruments/instruments.h"
+#include "platform/Terminal.h"
 
 namespace {
 
@@ -101,7 +102,15 @@ SVT_CLI_COMMAND(fonts, "FONT...",
             exitCode = 1;
             continue;
         }
-        if (!quick) font.verifyCompressedSamples();
+        if (!quick) {
+            // Decoding a large font takes seconds: a terminal sees how far it is.
+            const bool showProgress = svt::platform::stderrIsTerminal();
+            font.verifyCompressedSamples([&](int done, int total) {
+                if (showProgress && (done % 64 == 0 || done == total))
+                    std::fprintf(stderr, "\rdecoding compressed samples: %d of %d%s", done, total,
+                                 done == total ? "\n" : "");
+            });
+        }
         printFont(font);
     }
     return exitCode;
