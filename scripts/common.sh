@@ -26,6 +26,9 @@ SVT_TEST_PACKAGES+=(xvfb xauth xdotool imagemagick)
 # with libvorbisenc, which comes with the same development package.
 SVT_BUILD_PACKAGES+=(libvorbis-dev)
 SVT_RUNTIME_PACKAGES+=(libvorbisfile3 libvorbis0a libogg0)
+# The recipe of doc/Scaling.md runs GNU parallel; the conversion tests mount a small file system
+# of their own (util-linux's unshare and mount) where the machine allows it.
+SVT_TEST_PACKAGES+=(parallel util-linux)
 
 svt_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
 

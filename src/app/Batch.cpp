@@ -128,10 +128,14 @@ BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& opt
     return summary;
 }
 
-std::string nameOnce(const std::string& file, const std::string& message) {
+std::string reasonOf(const std::string& file, const std::string& message) {
     for (const std::string& named : {file + ": ", "\"" + file + "\": "})
-        if (message.rfind(named, 0) == 0) return file + ": " + message.substr(named.size());
-    return file + ": " + message;
+        if (message.rfind(named, 0) == 0) return message.substr(named.size());
+    return message;
+}
+
+std::string nameOnce(const std::string& file, const std::string& message) {
+    return file + ": " + reasonOf(file, message);
 }
 
 std::string formatDuration(double seconds) {

@@ -62,6 +62,8 @@ std::string formatBatchSummary(const BatchSummary& summary);
 // "FILE: REASON" for a reason that may already begin with the file's name, plain or quoted,
 // so that a message names the file once.
 std::string nameOnce(const std::string& file, const std::string& message);
+// The reason alone, the file's name taken off its front when it is there.
+std::string reasonOf(const std::string& file, const std::string& message);
 
 // Song time as people read it: "m:ss", or "h:mm:ss" from an hour on.
 std::string formatDuration(double seconds);

@@ -209,6 +209,8 @@ int FrontControl::loadAndPlay() {
         entry = *playlist_.current();
     }
     playing_ = true;
+    // Every song starts unpaused; a pause toggled between songs must not hold its first block.
+    paused_ = false;
     if (!engine_.outputOpen() && engine_.openOutput() < 0) {
         playing_ = false;
         const std::string why = engine_.outputMessage();

@@ -206,6 +206,20 @@ TEST(FrontControl, RepeatCurrentSongOnlyAndErrorsShapeTheLoop) {
     }
 }
 
+TEST(FrontControl, APauseBetweenSongsDoesNotHoldTheNextSong) {
+    Rig rig;
+    int polled = -1;
+    // The player reads commands between blocks; a read that waited here would never return.
+    rig.engine.onPlay = [&] {
+        int32_t argument = 0;
+        polled = rig.control.readCommand(argument);
+    };
+    rig.engine.results = {CmdQuit};
+    rig.run(rig.songs({"a.mid"}), {CmdTogglePause, CmdLoadFile});
+    EXPECT_EQ(rig.engine.played.size(), 1u);
+    EXPECT_EQ(polled, CmdNone) << "nothing is queued, and the song is not paused";
+}
+
 TEST(FrontControl, TheListFinishesOnceWithoutRepeat) {
     Rig rig;
     rig.control.setCompact(true);
