@@ -22,6 +22,13 @@ SVT_TEST_PACKAGES+=(tmux pulseaudio libasound2-plugins)
 SVT_BUILD_PACKAGES+=(qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools)
 SVT_RUNTIME_PACKAGES+=(libqt6widgets6 qt6-qpa-plugins)
 SVT_TEST_PACKAGES+=(xvfb xauth xdotool imagemagick)
+# Compressed (SoundFont 3) fonts hold Ogg Vorbis streams; the tests' font builder encodes them
+# with libvorbisenc, which comes with the same development package.
+SVT_BUILD_PACKAGES+=(libvorbis-dev)
+SVT_RUNTIME_PACKAGES+=(libvorbisfile3 libvorbis0a libogg0)
+# The recipe of doc/Scaling.md runs GNU parallel; the conversion tests mount a small file system
+# of their own (util-linux's unshare and mount) where the machine allows it.
+SVT_TEST_PACKAGES+=(parallel util-linux)
 
 svt_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
 

@@ -142,6 +142,7 @@ int AudioQueue::control(int request, const std::string& songPath) {
     if (!device_) return -1;
     if (request == OUT_REQ_PLAY_START) return device_->songStart(songPath);
     if (request == OUT_REQ_PLAY_END) return device_->songEnd();
+    if (request == OUT_REQ_PLAY_ABANDON) return device_->songAbandon();
     return device_->acntl(request, nullptr);
 }
 

@@ -110,6 +110,10 @@ struct Voice {
 
     int32_t loudness() const { return leftMix > rightMix ? leftMix : rightMix; }
     bool inUse() const { return status != kVoiceFree; }
+    // Stops the voice: it fades out within a few frames at its next mix, then it is free.
+    void cut() {
+        if (inUse()) status = kVoiceDying;
+    }
 };
 
 inline constexpr int32_t kMaxMix = 8191;
