@@ -163,8 +163,9 @@ TEST(WavOutput, AFileReplacesTheOldOneOnlyWhenComplete) {
         ASSERT_EQ(wav.openOutput(), 0);
         AudioQueue queue;
         queue.setup(wav, nullptr);
-        if (c.end == End::AbandonSong)
+        if (c.end == End::AbandonSong) {
             ASSERT_EQ(queue.control(OUT_REQ_PLAY_START, dir.file("song.mid")), 0);
+        }
         feed(queue, 1000);
         if (c.end == End::WriteFails) {
             // A file size limit fails the next write as a full disk would.
@@ -182,8 +183,9 @@ TEST(WavOutput, AFileReplacesTheOldOneOnlyWhenComplete) {
                 << wav.lastMessage();
         }
         if (c.end == End::Abandon) wav.abandonFile();
-        if (c.end == End::AbandonSong)
+        if (c.end == End::AbandonSong) {
             EXPECT_EQ(queue.control(OUT_REQ_PLAY_ABANDON, dir.file("song.mid")), 0);
+        }
         EXPECT_EQ(wav.closeOutput(), c.closeResult) << wav.lastMessage();
         const auto bytes = test::readFileBytes(final);
         EXPECT_EQ(bytes.size(), c.replaced ? 4000 + kWavHeaderBytes : 8u);

@@ -148,12 +148,16 @@ TEST(InputStream, WholeReadsStopAtTheirLimit) {
         std::FILE* f = std::tmpfile();
         ASSERT_NE(f, nullptr);
         const std::vector<uint8_t> data(c.bytes, 'x');
-        if (c.bytes > 0) ASSERT_EQ(std::fwrite(data.data(), 1, data.size(), f), data.size());
+        if (c.bytes > 0) {
+            ASSERT_EQ(std::fwrite(data.data(), 1, data.size(), f), data.size());
+        }
         std::rewind(f);
         const Result<std::vector<uint8_t>> read = readWholeFile(f, c.limit);
         std::fclose(f);
         ASSERT_EQ(read.ok(), c.ok);
-        if (c.ok) EXPECT_EQ(read.value(), data);
+        if (c.ok) {
+            EXPECT_EQ(read.value(), data);
+        }
     }
 }
 
