@@ -7,14 +7,16 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seeds_tool="$root/build/release/tests/fuzz_seeds"
 shopt -s nullglob
 targets=("$build"/fuzz/fuzz_*)
-[ ${#targets[@]} -gt 0 ] || { echo "no fuzz targets built"; exit 0; }
+# A run that fuzzes nothing must not pass for one that found nothing.
+[ ${#targets[@]} -gt 0 ] || { echo "run-fuzzers: no fuzz targets in $build/fuzz" >&2; exit 1; }
+[ -x "$seeds_tool" ] || { echo "run-fuzzers: $seeds_tool is not built" >&2; exit 1; }
 work="$build/fuzz-run"
 mkdir -p "$work"
 for target in "${targets[@]}"; do
     name=${target##*/fuzz_}
     corpus="$work/$name"
     rm -rf "$corpus"; mkdir -p "$corpus"
-    if [ -x "$seeds_tool" ]; then "$seeds_tool" "$name" "$corpus"; fi
+    "$seeds_tool" "$name" "$corpus"
     echo "-- $name: $(ls "$corpus" | wc -l) seeds"
     # -rss_limit_mb guards against allocations driven by header fields.
     if ! "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
