@@ -8,8 +8,8 @@
 namespace svt {
 
 // Resamples the data of a region that always plays one note (a drum hit) once, at
-// load time, so that the voice can later copy it without interpolation. The player
-// hands in its own interpolator; without one, linear interpolation is used.
+// load time, so that the voice can later copy it without interpolation. Without one handed
+// in, linear interpolation is used.
 class FixedNoteResampler {
   public:
     virtual ~FixedNoteResampler() = default;

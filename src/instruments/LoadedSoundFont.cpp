@@ -29,40 +29,72 @@ constexpr uint16_t kNewestVersionMajor = 3;
 
 enum MergeMode : uint8_t { MERGE_ADD, MERGE_REPLACE, MERGE_RANGE, MERGE_INSTRUMENT, MERGE_SAMPLE };
 
+// The unit a version-1 font stores a generator in, where it is not that of version 2;
+// convertSf1 turns each into the version-2 value.
+enum class Sf1Unit : uint8_t {
+    Same,
+    Cutoff,
+    Resonance,
+    EffectSend,
+    Pan,
+    Attenuation,
+    ScaleTuning,
+    Milliseconds,
+    KeyScale,
+    LfoFrequency,
+    PitchDepth,
+    FilterDepth,
+    VolumeDepth,
+    ModSustain,
+    VolumeSustain,
+};
+
 struct GeneratorInfo {
     uint8_t mode = MERGE_ADD;
-    uint8_t sf1Conversion = 0;  // 0 none, 5..18
+    Sf1Unit sf1Unit = Sf1Unit::Same;
     int16_t defaultValue = 0;
     int16_t sf1Default = 0;
 };
 
 constexpr std::array<GeneratorInfo, kGeneratorCount> makeGeneratorInfo() {
     std::array<GeneratorInfo, kGeneratorCount> t{};
-    auto set = [&t](std::initializer_list<int> gens, uint8_t mode, uint8_t conv, int16_t def,
+    auto set = [&t](std::initializer_list<int> gens, uint8_t mode, Sf1Unit unit, int16_t def,
                     int16_t sf1Def) {
-        for (int g : gens) t[static_cast<size_t>(g)] = GeneratorInfo{mode, conv, def, sf1Def};
+        for (int g : gens) t[static_cast<size_t>(g)] = GeneratorInfo{mode, unit, def, sf1Def};
     };
-    set({0, 1, 2, 3, 4, 12, 45, 50, 14, 18, 19, 20, 42, 49, 51, 52}, MERGE_ADD, 0, 0, 0);
-    set({5, 6, 7}, MERGE_ADD, 14, 0, 0);
-    set({8}, MERGE_ADD, 5, 13500, 13500);
-    set({9}, MERGE_ADD, 6, 0, 0);
-    set({10, 11}, MERGE_ADD, 15, 0, 0);
-    set({13}, MERGE_ADD, 16, 0, 0);
-    set({15, 16}, MERGE_ADD, 7, 0, 0);
-    set({17}, MERGE_ADD, 8, 0, 0);
-    set({21, 23, 25, 26, 27, 28, 30, 33, 34, 35, 36, 38}, MERGE_ADD, 11, -12000, -12000);
-    set({22}, MERGE_ADD, 13, 0, -725);
-    set({24}, MERGE_ADD, 13, 0, -15600);
-    set({29}, MERGE_ADD, 17, 0, 1000);
-    set({31, 32, 39, 40}, MERGE_ADD, 12, 0, 0);
-    set({37}, MERGE_ADD, 18, 0, 1000);
-    set({41}, MERGE_INSTRUMENT, 0, 0, 0);
-    set({43, 44}, MERGE_RANGE, 0, 32512, 32512);
-    set({46, 47, 58}, MERGE_REPLACE, 0, -1, -1);
-    set({48}, MERGE_ADD, 9, 0, 0);
-    set({53}, MERGE_SAMPLE, 0, 0, 0);
-    set({54, 55, 57}, MERGE_REPLACE, 0, 0, 0);
-    set({56}, MERGE_ADD, 10, 100, 100);
+    using U = Sf1Unit;
+    set({GEN_START_ADDRS_OFFSET, GEN_END_ADDRS_OFFSET, GEN_STARTLOOP_ADDRS_OFFSET,
+         GEN_ENDLOOP_ADDRS_OFFSET, GEN_START_ADDRS_COARSE_OFFSET, GEN_END_ADDRS_COARSE_OFFSET,
+         GEN_STARTLOOP_ADDRS_COARSE_OFFSET, GEN_ENDLOOP_ADDRS_COARSE_OFFSET, GEN_UNUSED1,
+         GEN_UNUSED2, GEN_UNUSED3, GEN_UNUSED4, GEN_RESERVED1, GEN_RESERVED2, GEN_COARSE_TUNE,
+         GEN_FINE_TUNE},
+        MERGE_ADD, U::Same, 0, 0);
+    set({GEN_MOD_LFO_TO_PITCH, GEN_VIB_LFO_TO_PITCH, GEN_MOD_ENV_TO_PITCH}, MERGE_ADD,
+        U::PitchDepth, 0, 0);
+    set({GEN_INITIAL_FILTER_FC}, MERGE_ADD, U::Cutoff, 13500, 13500);
+    set({GEN_INITIAL_FILTER_Q}, MERGE_ADD, U::Resonance, 0, 0);
+    set({GEN_MOD_LFO_TO_FILTER_FC, GEN_MOD_ENV_TO_FILTER_FC}, MERGE_ADD, U::FilterDepth, 0, 0);
+    set({GEN_MOD_LFO_TO_VOLUME}, MERGE_ADD, U::VolumeDepth, 0, 0);
+    set({GEN_CHORUS_SEND, GEN_REVERB_SEND}, MERGE_ADD, U::EffectSend, 0, 0);
+    set({GEN_PAN}, MERGE_ADD, U::Pan, 0, 0);
+    set({GEN_DELAY_MOD_LFO, GEN_DELAY_VIB_LFO, GEN_DELAY_MOD_ENV, GEN_ATTACK_MOD_ENV,
+         GEN_HOLD_MOD_ENV, GEN_DECAY_MOD_ENV, GEN_RELEASE_MOD_ENV, GEN_DELAY_VOL_ENV,
+         GEN_ATTACK_VOL_ENV, GEN_HOLD_VOL_ENV, GEN_DECAY_VOL_ENV, GEN_RELEASE_VOL_ENV},
+        MERGE_ADD, U::Milliseconds, -12000, -12000);
+    set({GEN_FREQ_MOD_LFO}, MERGE_ADD, U::LfoFrequency, 0, -725);
+    set({GEN_FREQ_VIB_LFO}, MERGE_ADD, U::LfoFrequency, 0, -15600);
+    set({GEN_SUSTAIN_MOD_ENV}, MERGE_ADD, U::ModSustain, 0, 1000);
+    set({GEN_KEYNUM_TO_MOD_ENV_HOLD, GEN_KEYNUM_TO_MOD_ENV_DECAY, GEN_KEYNUM_TO_VOL_ENV_HOLD,
+         GEN_KEYNUM_TO_VOL_ENV_DECAY},
+        MERGE_ADD, U::KeyScale, 0, 0);
+    set({GEN_SUSTAIN_VOL_ENV}, MERGE_ADD, U::VolumeSustain, 0, 1000);
+    set({GEN_INSTRUMENT}, MERGE_INSTRUMENT, U::Same, 0, 0);
+    set({GEN_KEY_RANGE, GEN_VEL_RANGE}, MERGE_RANGE, U::Same, 32512, 32512);
+    set({GEN_KEYNUM, GEN_VELOCITY, GEN_OVERRIDING_ROOT_KEY}, MERGE_REPLACE, U::Same, -1, -1);
+    set({GEN_INITIAL_ATTENUATION}, MERGE_ADD, U::Attenuation, 0, 0);
+    set({GEN_SAMPLE_ID}, MERGE_SAMPLE, U::Same, 0, 0);
+    set({GEN_SAMPLE_MODES, GEN_RESERVED3, GEN_EXCLUSIVE_CLASS}, MERGE_REPLACE, U::Same, 0, 0);
+    set({GEN_SCALE_TUNING}, MERGE_ADD, U::ScaleTuning, 100, 100);
     return t;
 }
 constexpr std::array<GeneratorInfo, kGeneratorCount> kGeneratorInfo = makeGeneratorInfo();
@@ -112,39 +144,40 @@ int32_t clamp32(double x) {
 
 int16_t convertSf1(int g, int16_t stored) {
     double v = stored;
-    switch (kGeneratorInfo[static_cast<size_t>(g)].sf1Conversion) {
-        case 5:
+    switch (kGeneratorInfo[static_cast<size_t>(g)].sf1Unit) {
+        case Sf1Unit::Cutoff:
             return clamp16(stored == 127 ? 14400 : (v + 74) * 59);
-        case 6:
+        case Sf1Unit::Resonance:
             return clamp16(std::trunc(3 * v / 2));
-        case 7:
+        case Sf1Unit::EffectSend:
             return clamp16(std::trunc(v * 1000 / 256));
-        case 8:
+        case Sf1Unit::Pan:
             return clamp16(std::trunc(v * 1000 / 127) - 500);
-        case 9:
+        case Sf1Unit::Attenuation:
             return stored <= 0 ? 1000 : clamp16(std::trunc(-2000 * std::log10(v / 127)));
-        case 10:
+        case Sf1Unit::ScaleTuning:
             return stored != 0 ? 50 : 100;
-        case 11:
+        case Sf1Unit::Milliseconds:
             return clamp16(std::trunc(1200 * std::log2(std::max(v, 1.0) / 1000)));
-        case 12:
+        case Sf1Unit::KeyScale:
             return clamp16(std::trunc(v * 5.55));
-        case 13:
+        case Sf1Unit::LfoFrequency:
             if (stored <= 0) return g == GEN_FREQ_MOD_LFO ? -725 : -15600;
             return clamp16(std::trunc(1200 * std::log2(v) - 7925));
-        case 14:
+        case Sf1Unit::PitchDepth:
             return clamp16(std::trunc((std::trunc(v * 1200 / 64) + 1) / 2));
-        case 15:
+        case Sf1Unit::FilterDepth:
             return clamp16(std::trunc(v * (g == GEN_MOD_LFO_TO_FILTER_FC ? 3600 : 7200) / 64));
-        case 16:
+        case Sf1Unit::VolumeDepth:
             return clamp16(std::trunc(v * 120 / 64));
-        case 17:
+        case Sf1Unit::ModSustain:
             return stored < 96 ? clamp16(std::trunc((96 - v) * 1000 / 96)) : 0;
-        case 18:
+        case Sf1Unit::VolumeSustain:
             return stored < 96 ? clamp16(std::trunc((2000 - 21 * v) / 2)) : 0;
-        default:
-            return stored;
+        case Sf1Unit::Same:
+            break;
     }
+    return stored;
 }
 
 uint64_t entryKey(int bank, int program, int key) {
@@ -177,7 +210,12 @@ class Indexer {
     const PresetSummary& summary() const { return summary_; }
 
   private:
-    int parseLayer(const GeneratorTable& p, int depth);
+    enum class Layer {
+        Parsed,
+        Empty,    // no instrument, or one with no zones or past the table
+        TooDeep,  // instruments nest deeper than presets over instruments: the preset stops
+    };
+    Layer parseLayer(const GeneratorTable& p, int depth);
     void merge(const GeneratorTable& p, GeneratorTable& i) const;
     void complete(const GeneratorTable& p, GeneratorTable& i) const;
     void makeRegions(const GeneratorTable& t);
@@ -215,28 +253,28 @@ void Indexer::parsePreset(int presetPos) {
         GeneratorTable p;
         if (firstLocal == 1) p.copyZone(ph.zones[0], 1);
         p.copyZone(ph.zones[z], 2);
-        if (parseLayer(p, 0) == 1) break;
+        if (parseLayer(p, 0) == Layer::TooDeep) break;
     }
     summary_.keyCount = static_cast<int32_t>(std::count(keysSeen_.begin(), keysSeen_.end(), true));
 }
 
-int Indexer::parseLayer(const GeneratorTable& p, int depth) {
+Indexer::Layer Indexer::parseLayer(const GeneratorTable& p, int depth) {
     if (depth >= 2) {
         if (s_.printDiagnostics) std::fputs("parse_layer: too deep instrument level\n", stderr);
         problem("preset \"" + summary_.name +
                 "\": instruments nest too deep; its remaining zones are left out");
-        return 1;
+        return Layer::TooDeep;
     }
-    if (!p.has(GEN_INSTRUMENT)) return 2;
+    if (!p.has(GEN_INSTRUMENT)) return Layer::Empty;
     size_t instIndex = p.u(GEN_INSTRUMENT);
     if (instIndex >= file_.instruments.size()) {
         problem("preset \"" + summary_.name + "\": a zone names instrument " +
                 std::to_string(instIndex) + ", past the end of the instrument table (" +
                 std::to_string(file_.instruments.size()) + ")");
-        return 2;
+        return Layer::Empty;
     }
     const InstrumentHeader& ih = file_.instruments[instIndex];
-    if (ih.zones.empty()) return 2;
+    if (ih.zones.empty()) return Layer::Empty;
     size_t firstLocal = isGlobalZone(ih.zones[0]) ? 1 : 0;
     for (size_t z = firstLocal; z < ih.zones.size(); ++z) {
         GeneratorTable i;
@@ -245,15 +283,15 @@ int Indexer::parseLayer(const GeneratorTable& p, int depth) {
         if (!i.has(GEN_SAMPLE_ID)) {
             merge(p, i);
             if (rangesValid(i)) {
-                int r = parseLayer(i, depth + 1);
-                if (r != 0 && r != 2) return r;
+                const Layer r = parseLayer(i, depth + 1);
+                if (r == Layer::TooDeep) return r;
             }
         } else {
             complete(p, i);
             if (rangesValid(i)) makeRegions(i);
         }
     }
-    return 0;
+    return Layer::Parsed;
 }
 
 void Indexer::merge(const GeneratorTable& p, GeneratorTable& i) const {

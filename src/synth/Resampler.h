@@ -4,17 +4,16 @@
 // interpolates, follows the region's loop, applies vibrato and portamento to the increment,
 // and marks the voice for freeing at the end of non-looping data.
 //
-// How the synthesizer uses it, once per voice and rendered stretch:
-//   1. Keep a ResampleState inside each Voice (it *is* the voice's position, increment,
-//      timeout, vibrato and portamento state) and fill a SampleView from the voice's
-//      SampleRegion (a view is four loads; it may be built per call or kept in the voice).
-//   2. Before the call set state.status to the voice's status (on, sustained, off, ...): it
-//      decides whether a loop without envelope still loops.
-//   3. std::span<const int32_t> s = resampler.resample(voice.resample, view, frames);
-//      s.size() may be smaller than asked when non-looping data ended; state.timeout is then
-//      1 and the mixer frees the voice at the next block.
-// One Resampler per engine; it owns the buffer the returned span points into, valid until the
-// next call. Nothing in resample() allocates, locks or throws.
+// How the voice mixer uses it, once per voice and rendered stretch:
+//   1. Each Voice keeps a ResampleState (it *is* the voice's position, increment, timeout,
+//      vibrato and portamento state) and a SampleView of its SampleRegion.
+//   2. Before the call it sets state.status to the voice's status (on, sustained, off, ...):
+//      that decides whether a loop without envelope still loops.
+//   3. int got = resampler.render(voice.resample, voice.view, buffer);
+//      got may be smaller than the buffer when non-looping data ended; state.timeout is then
+//      1 and the voice is freed.
+// One Resampler per engine. resample() gives the same into a buffer of the resampler's own,
+// valid until the next call. Neither allocates, locks or throws.
 
 #include <cstdint>
 #include <span>
