@@ -19,6 +19,7 @@ struct BatchOutcome {
     std::string message;  // the reason for Failed and Skipped
     double audioSeconds = 0;
     double wallSeconds = 0;
+    int64_t clippedSamples = 0;  // samples clipped at full scale (only without the limiter)
 };
 
 struct BatchOptions {

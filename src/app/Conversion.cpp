@@ -109,6 +109,7 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     }
     const int result = engine.playFile(job.input, options.timeRatio);
     const int64_t frames = engine.player().currentSample();
+    outcome.clippedSamples = engine.audioQueue().clippedSamples();
     const bool closed = engine.closeOutput() == 0;
     outcome.wallSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

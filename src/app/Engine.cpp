@@ -60,6 +60,7 @@ int Engine::openOutput() {
     if (device.openOutput() < 0) return -1;
     outputOpen_ = true;
     queue_.setup(device, &player_);
+    queue_.setLimiter(settings_.limiter);
     queue_.setQueueFromSettings(settings_.audioQueueSeconds, settings_.audioQueueFill);
     player_.setSink(&queue_);
     return 0;

@@ -14,6 +14,9 @@ inline constexpr int kBlockFrames = 4096;
 // Synthesizer samples are 32-bit with full scale at +-2^28 until the audio queue
 // converts them to the output encoding.
 inline constexpr int32_t kFullScale = 1 << 28;
+// The mix may run above full scale (by up to 18 dB) until the output's peak limiter brings it
+// back under; only beyond this it is clamped.
+inline constexpr int32_t kMixLimit = 0x7FFFFFFF;
 
 // Sample positions and increments carry 12 fraction bits.
 inline constexpr int kPositionFractionBits = 12;

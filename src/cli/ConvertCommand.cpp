@@ -25,12 +25,24 @@ constexpr const char* kConvertUsage =
     "                            [--interp none|linear|default] [--overwrite] [--jobs N]\n"
     "                            [--transpose N] [--tempo PCT] [--volume PCT] [--mute CH,...] "
     "[--solo CH]\n"
-    "                            [--reverb off|on] [--chorus off|on]\n"
+    "                            [--reverb off|on] [--chorus off|on] [--limiter on|off]\n"
     "                            [-f wav|mp3] [--bitrate KBPS | --vbr Q]\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "sorvanto-cli convert: %s\n%s", message.c_str(), kConvertUsage);
     return 2;
+}
+
+// "; clipped 1,234 samples" for a render that clipped, else nothing.
+std::string clippedNote(int64_t samples) {
+    if (samples <= 0) return {};
+    const std::string plain = std::to_string(samples);
+    std::string digits;
+    for (size_t i = 0; i < plain.size(); ++i) {
+        if (i > 0 && (plain.size() - i) % 3 == 0) digits += ',';
+        digits += plain[i];
+    }
+    return "; clipped " + digits + (samples == 1 ? " sample" : " samples");
 }
 
 // Redraws the progress line on standard error, at most ten times a second.
@@ -88,6 +100,8 @@ SVT_CLI_COMMAND(
             "  --mute CH,... silence channels (1..16); --solo CH plays only that channel\n"
             "  --reverb off|on  the reverb the song chooses (GS/XG), or none (default on)\n"
             "  --chorus off|on  the chorus at each channel's level, or none (default on)\n"
+            "  --limiter on|off keeps peaks under full scale (default on); off, the raw mix\n"
+            "                is clipped and the clipped samples are counted\n"
             "%s",
             kConvertUsage, kFormatHelp);
         return 0;
@@ -105,6 +119,7 @@ SVT_CLI_COMMAND(
     const auto soloText = parser.value("--solo");
     const auto reverbText = parser.value("--reverb");
     const auto chorusText = parser.value("--chorus");
+    const auto limiterText = parser.value("--limiter");
     const FormatChoice format = takeFormatOptions(parser);
     const std::vector<std::string> operands = parser.operands();
     if (!parser.error().empty()) return usageError(parser.error());
@@ -126,6 +141,11 @@ SVT_CLI_COMMAND(
         if (*text != "on" && *text != "off")
             return usageError(std::string(name) + " wants off or on, not \"" + *text + "\"");
         *mode = *text == "on" ? on : 0;
+    }
+    if (limiterText) {
+        if (*limiterText != "on" && *limiterText != "off")
+            return usageError("--limiter wants on or off, not \"" + *limiterText + "\"");
+        options.settings.limiter = *limiterText == "on";
     }
     if (const std::string e = applyFormatOptions(format, options); !e.empty()) return usageError(e);
     if (const std::string e = formatUnavailable(options); !e.empty()) {
@@ -221,9 +241,9 @@ SVT_CLI_COMMAND(
         },
         [&](size_t, const BatchJob& job, const BatchOutcome& outcome) {
             if (outcome.kind == BatchOutcome::Written)
-                std::fprintf(report, "%s -> %s (%s in %.1f s)\n", job.input.c_str(),
+                std::fprintf(report, "%s -> %s (%s in %.1f s%s)\n", job.input.c_str(),
                              job.output.c_str(), formatDuration(outcome.audioSeconds).c_str(),
-                             outcome.wallSeconds);
+                             outcome.wallSeconds, clippedNote(outcome.clippedSamples).c_str());
             else
                 std::fprintf(stderr, "%s: %s\n", job.input.c_str(), outcome.message.c_str());
             std::fflush(report);

@@ -26,7 +26,7 @@ namespace {
 constexpr const char* kPlayUsage =
     "usage: sorvanto-cli play FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] "
     "[--tempo PCT] "
-    "[--volume PCT] [--interp none|linear|default] [--verbose]\n";
+    "[--volume PCT] [--interp none|linear|default] [--limiter on|off] [--verbose]\n";
 constexpr int kSeekSeconds = 5;
 constexpr int kVolumeStep = 10;
 
@@ -220,6 +220,7 @@ SVT_CLI_COMMAND(play,
             "  --tempo PCT      tempo in percent, 25..400\n"
             "  --volume PCT     master volume in percent, 0..200 (default 70)\n"
             "  --interp KIND    resampling: none, linear or default (26-point, the best)\n"
+            "  --limiter on|off keeps peaks under full scale (default on)\n"
             "  --verbose        the sound device's diagnostic lines on standard error\n"
             "keys: space pause, left/right seek 5 s, n/p next/previous, +/- transpose,\n"
             "      [ ] tempo, up/down volume, 1-9 0 ! @ # $ %% ^ mute channels 1-16, q quit\n",
@@ -232,6 +233,7 @@ SVT_CLI_COMMAND(play,
     const auto tempoText = parser.value("--tempo");
     const auto volumeText = parser.value("--volume");
     const auto interpText = parser.value("--interp");
+    const auto limiterText = parser.value("--limiter");
     const bool verbose = parser.flag("--verbose", "-v");
     const std::vector<std::string> operands = parser.operands();
     if (!parser.error().empty()) return usageError(parser.error());
@@ -243,6 +245,8 @@ SVT_CLI_COMMAND(play,
     if (tempoText && !parseInt(*tempoText, 25, 400, tempo))
         return usageError("--tempo wants a percentage between 25 and 400, not \"" + *tempoText +
                           "\"");
+    if (limiterText && *limiterText != "on" && *limiterText != "off")
+        return usageError("--limiter wants on or off, not \"" + *limiterText + "\"");
     if (volumeText && !parseInt(*volumeText, 0, 200, volume))
         return usageError("--volume wants a percentage between 0 and 200, not \"" + *volumeText +
                           "\"");
@@ -268,7 +272,9 @@ SVT_CLI_COMMAND(play,
         return 1;
     }
     const std::string& fontFile = chosen.value();
-    Engine engine;
+    EngineSettings settings;
+    settings.limiter = !limiterText || *limiterText == "on";
+    Engine engine(settings);
     if (const Status loaded = engine.loadSoundFont(fontFile); !loaded.ok()) {
         std::fprintf(stderr, "sorvanto-cli play: %s\n", loaded.error().message.c_str());
         return 1;

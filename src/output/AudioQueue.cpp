@@ -22,6 +22,7 @@ void SteadyClock::sleepSeconds(double seconds) {
 
 AudioQueue::AudioQueue(TickClock* clock) : clock_(clock ? clock : &steady_) {
     scratch_.resize(2 * static_cast<size_t>(kBlockFrames));
+    limiter_.setEnabled(false);
 }
 
 bool AudioQueue::timed() const {
@@ -52,8 +53,14 @@ void AudioQueue::setup(OutputDevice& device, AudioQueueHooks* hooks) {
             queueBytes >= 2 * bucketBytes_)
             deviceQueueBytes_ = queueBytes / bytesPerFrame_ * bytesPerFrame_;
     }
+    limiter_.prepare(device.rate);
     bucketCount_ = -1;  // makes setQueue build the buckets
     setQueue(lengthSeconds_, fillSeconds_);
+}
+
+void AudioQueue::setLimiter(bool on) {
+    limiter_.setEnabled(on);
+    limiter_.reset();
 }
 
 void AudioQueue::setQueue(double lengthSeconds, double fillSeconds) {
@@ -136,11 +143,16 @@ void AudioQueue::reset() {
     allPlayed_ = false;
     lastCheck_ = clock_->nowSeconds();
     filling_ = startCount_ > 0;
+    limiter_.reset();
 }
 
 int AudioQueue::control(int request, const std::string& songPath) {
     if (!device_) return -1;
-    if (request == OUT_REQ_PLAY_START) return device_->songStart(songPath);
+    if (request == OUT_REQ_PLAY_START) {
+        clippedSamples_ = 0;
+        limiter_.clearStats();
+        return device_->songStart(songPath);
+    }
     if (request == OUT_REQ_PLAY_END) return device_->songEnd();
     return device_->acntl(request, nullptr);
 }
@@ -234,39 +246,50 @@ int AudioQueue::add(const int32_t* samples, int frames) {
         const int chunk = std::min(frames, kBlockFrames);
         addedFrames_ += chunk;
         std::memcpy(scratch_.data(), samples, sizeof(int32_t) * 2 * static_cast<size_t>(chunk));
-        const size_t bytes =
-            convertSamples(scratch_.data(), static_cast<size_t>(chunk), device_->encoding);
-        const auto* p = reinterpret_cast<const uint8_t*>(scratch_.data());
         samples += 2 * static_cast<size_t>(chunk);
         frames -= chunk;
-
-        if (deviceQueueBytes_ == 0) {
-            if (writeToDevice(p, bytes) < 0) return -1;
-            continue;
-        }
-        filling_ = addedFrames_ <= startCount_;
-        if (!filling_ && fillNoBlock() < 0) return -1;
-        size_t done = 0;
-        while (done < bytes) {
-            int error = 0;
-            done += putIntoBuckets(p + done, bytes - done, error);
-            if (error < 0) return -1;
-            if (done >= bytes) break;
-            // No room left: the device must take something first.
-            if (hooks_ && hooks_->tracing()) {
-                waitALittle();
-                hooks_->runDueNotices();
-                if (fillNoBlock() < 0) return -1;
-            } else if (head_ >= 0 && buckets_[head_].filled == static_cast<size_t>(bucketBytes_)) {
-                if (writeHeadBucket() < 0) return -1;
-            }
-            filling_ = false;
-        }
+        if (enqueue(limiter_.process(scratch_.data(), chunk)) < 0) return -1;
     }
     // Waiting is where notices go out; a device that takes everything as fast as it comes
     // never makes the queue wait, so what has been heard is delivered after every block too.
     if (hooks_ && hooks_->tracing()) hooks_->runDueNotices();
     return 0;
+}
+
+int AudioQueue::enqueue(int frames) {
+    if (frames <= 0) return 0;
+    for (int i = 0; i < 2 * frames; ++i) {
+        const int32_t v = scratch_[static_cast<size_t>(i)];
+        clippedSamples_ += v >= kFullScale || v < -kFullScale;
+    }
+    const size_t bytes =
+        convertSamples(scratch_.data(), static_cast<size_t>(frames), device_->encoding);
+    const auto* p = reinterpret_cast<const uint8_t*>(scratch_.data());
+    if (deviceQueueBytes_ == 0) return writeToDevice(p, bytes);
+    filling_ = addedFrames_ <= startCount_;
+    if (!filling_ && fillNoBlock() < 0) return -1;
+    size_t done = 0;
+    while (done < bytes) {
+        int error = 0;
+        done += putIntoBuckets(p + done, bytes - done, error);
+        if (error < 0) return -1;
+        if (done >= bytes) break;
+        // No room left: the device must take something first.
+        if (hooks_ && hooks_->tracing()) {
+            waitALittle();
+            hooks_->runDueNotices();
+            if (fillNoBlock() < 0) return -1;
+        } else if (head_ >= 0 && buckets_[head_].filled == static_cast<size_t>(bucketBytes_)) {
+            if (writeHeadBucket() < 0) return -1;
+        }
+        filling_ = false;
+    }
+    return 0;
+}
+
+int AudioQueue::drainLimiter() {
+    if (!device_ || !(device_->flags & OF_PCM_STREAM)) return 0;
+    return enqueue(limiter_.drain(scratch_.data(), kBlockFrames));
 }
 
 void AudioQueue::waitALittle() {
@@ -292,6 +315,7 @@ int AudioQueue::stopRequested() {
 }
 
 int AudioQueue::softFlush() {
+    if (drainLimiter() < 0) return -1;
     while (head_ >= 0) {
         const int index = head_;
         Bucket& b = buckets_[index];
@@ -316,6 +340,7 @@ int AudioQueue::flush(bool discard) {
     if (!device_) return 0;
     addedFrames_ = 0;
     if (discard) {
+        limiter_.reset();
         if (hooks_) hooks_->dropNotices();
         if (device_->acntl(OUT_REQ_DISCARD, nullptr) == 0) {
             reset();
@@ -323,6 +348,7 @@ int AudioQueue::flush(bool discard) {
         }
     }
     if (!timed()) {
+        if (drainLimiter() < 0) return -1;
         device_->acntl(OUT_REQ_FLUSH, nullptr);
         playCounter_ = playOffset_ = 0;
         return 0;

@@ -466,11 +466,10 @@ void Synthesizer::render(int32_t* out, int frames) {
     lowerUpperBound();
     if (effects) sendEffects(frames);
     renderedFrames_ += frames;
-    // Thousands of loud voices at full amplification add up far beyond full scale; the block
-    // leaves at most full scale, as everything after the synthesizer expects.
+    // Peaks above full scale are left to the output's limiter; only what 32 bits cannot hold
+    // (thousands of loud voices at full amplification) is clamped here.
     for (int i = 0; i < 2 * frames; ++i)
-        out[i] =
-            static_cast<int32_t>(std::clamp<int64_t>(mix_[size_t(i)], -kFullScale, kFullScale));
+        out[i] = static_cast<int32_t>(std::clamp<int64_t>(mix_[size_t(i)], -kMixLimit, kMixLimit));
 }
 
 }  // namespace svt

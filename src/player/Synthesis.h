@@ -43,7 +43,7 @@ class Synthesis {
     // replaying the song up to a position) note-ons start no voices; everything else applies.
     virtual void applyEvent(const SongEvent& event, bool sounding) = 0;
     // Writes `frames` frames (1..kBlockFrames) at `out`: stereo interleaved left, right,
-    // full scale +-kFullScale. Allocates nothing, takes no lock.
+    // full scale +-kFullScale, peaks beyond it up to +-kMixLimit. Allocates nothing, takes no lock.
     virtual void render(int32_t* out, int frames) = 0;
     // Voices not free.
     virtual int voicesInUse() const = 0;

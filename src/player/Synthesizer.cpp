@@ -1184,7 +1184,7 @@ double Synthesizer::dryLevel() const {
 }
 
 double Synthesizer::masterGain() const {
-    return controls_.amplification / 100.0 * masterVolumeRatio_ / 65535.0;
+    return controls_.amplification / 100.0 * masterVolumeRatio_ / 65535.0 * kMixLevel;
 }
 
 void Synthesizer::recomputeAmplitude(Voice& v) {

@@ -34,6 +34,9 @@ class Synthesizer final : public Synthesis {
     static constexpr int kFadeSlots = 32;
     // A cut voice fades to silence within this many frames.
     static constexpr int kDyingFrames = 20;
+    // Every voice's gain at the default level: dense General MIDI songs then stay about under
+    // full scale at the default amplification, and the output's limiter has little to do.
+    static constexpr double kMixLevel = 0.5;
 
     Synthesizer(const EngineSettings& settings, InstrumentBanks& banks,
                 const PlayerControls& controls);

@@ -39,6 +39,8 @@ struct EngineSettings {
     int reverbMode = 3;
     // Chorus: 0 none, 1 each channel's own chorus level.
     int chorusMode = 1;
+    // The peak limiter in front of every output; off, the raw mix is clipped at full scale.
+    bool limiter = true;
     bool sampleCacheEnabled() const { return sampleCacheBytes > 0; }
 };
 
