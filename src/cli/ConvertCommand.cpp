@@ -95,7 +95,7 @@ SVT_CLI_COMMAND(
             "  --jobs N      convert N songs at once (default: one per core; MP3 files are\n"
             "                made one at a time, as the encoder library may allow no more)\n"
             "  --transpose N shift every melodic note by N semitones (-24..24)\n"
-            "  --tempo PCT   play at PCT percent of the written tempo (10..1000)\n"
+            "  --tempo PCT   play at PCT percent of the written tempo (%d..%d)\n"
             "  --volume PCT  master volume, 0..200 percent of the player's scale (default 70)\n"
             "  --mute CH,... silence channels (1..16); --solo CH plays only that channel\n"
             "  --reverb off|on  the reverb the song chooses (GS/XG), or none (default on)\n"
@@ -103,7 +103,7 @@ SVT_CLI_COMMAND(
             "  --limiter on|off keeps peaks under full scale (default on); off, the raw mix\n"
             "                is clipped and the clipped samples are counted\n"
             "%s",
-            kConvertUsage, kFormatHelp);
+            kConvertUsage, kMinTempoPercent, kMaxTempoPercent, kFormatHelp);
         return 0;
     }
     const auto outputName = parser.value("--output", "-o");
@@ -160,9 +160,10 @@ SVT_CLI_COMMAND(
         options.keyOffset = static_cast<int>(number);
     }
     if (tempoText) {
-        if (!parseInt(*tempoText, 10, 1000, number))
-            return usageError("--tempo wants a percentage between 10 and 1000, not \"" +
-                              *tempoText + "\"");
+        if (!parseInt(*tempoText, kMinTempoPercent, kMaxTempoPercent, number))
+            return usageError("--tempo wants a percentage between " +
+                              std::to_string(kMinTempoPercent) + " and " +
+                              std::to_string(kMaxTempoPercent) + ", not \"" + *tempoText + "\"");
         options.timeRatio = 100.0 / static_cast<double>(number);
     }
     if (volumeText) {

@@ -217,14 +217,14 @@ SVT_CLI_COMMAND(play,
             "  --device NAME    the ALSA device (default: $SORVANTO_ALSA_DEVICE, else "
             "\"default\")\n"
             "  --transpose N    semitones, -24..24\n"
-            "  --tempo PCT      tempo in percent, 25..400\n"
+            "  --tempo PCT      tempo in percent, %d..%d\n"
             "  --volume PCT     master volume in percent, 0..200 (default 70)\n"
             "  --interp KIND    resampling: none, linear or default (26-point, the best)\n"
             "  --limiter on|off keeps peaks under full scale (default on)\n"
             "  --verbose        the sound device's diagnostic lines on standard error\n"
             "keys: space pause, left/right seek 5 s, n/p next/previous, +/- transpose,\n"
             "      [ ] tempo, up/down volume, 1-9 0 ! @ # $ %% ^ mute channels 1-16, q quit\n",
-            kPlayUsage, kSystemSoundFontPath);
+            kPlayUsage, kSystemSoundFontPath, kMinTempoPercent, kMaxTempoPercent);
         return 0;
     }
     const auto font = parser.value("--soundfont", "-s");
@@ -242,8 +242,9 @@ SVT_CLI_COMMAND(play,
     if (transposeText && !parseInt(*transposeText, -24, 24, transpose))
         return usageError("--transpose wants semitones between -24 and 24, not \"" +
                           *transposeText + "\"");
-    if (tempoText && !parseInt(*tempoText, 25, 400, tempo))
-        return usageError("--tempo wants a percentage between 25 and 400, not \"" + *tempoText +
+    if (tempoText && !parseInt(*tempoText, kMinTempoPercent, kMaxTempoPercent, tempo))
+        return usageError("--tempo wants a percentage between " + std::to_string(kMinTempoPercent) +
+                          " and " + std::to_string(kMaxTempoPercent) + ", not \"" + *tempoText +
                           "\"");
     if (limiterText && *limiterText != "on" && *limiterText != "off")
         return usageError("--limiter wants on or off, not \"" + *limiterText + "\"");

@@ -230,6 +230,22 @@ TEST(Convert, TheUsersControlsChangeWhatIsHeard) {
     }
 }
 
+TEST(Convert, OneTempoRangeForConvertAndPlay) {
+    // A song that does not exist: an accepted tempo gets as far as looking for it (exit 1), a
+    // refused one is a usage error (exit 2) that names the range.
+    for (const char* command : {"convert", "play"}) {
+        for (const auto& [tempo, accepted] :
+             {std::pair{"10", true}, {"1000", true}, {"9", false}, {"1001", false}}) {
+            const auto run =
+                test::runCli(std::string(command) + " --tempo " + tempo + " /nonexistent/song.mid");
+            EXPECT_EQ(run.exitCode, accepted ? 1 : 2) << command << " " << tempo << run.out;
+            if (!accepted) {
+                EXPECT_NE(run.out.find("between 10 and 1000"), std::string::npos) << run.out;
+            }
+        }
+    }
+}
+
 TEST(Convert, WithoutTheLimiterAClippedRenderSaysSoOnce) {
     test::TempDir dir;
     const std::string font = dir.write("sine.sf2", test::sineFont());
