@@ -24,6 +24,8 @@ echo "== release build"
 svt_build release -DSORVANTO_WERROR=ON
 echo "== tests"
 ctest --test-dir build/release --output-on-failure -j "$jobs"
+echo "== scaling recipe (doc/Scaling.md)"
+scripts/test-scaling.sh build/release
 
 if [ "$asan" -eq 1 ]; then
     echo "== sanitizer build"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "player/Resampler.h"
+#include "synth/Resampler.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include "instruments/InstrumentBanks.h"
 #include "instruments/SoundFontRegistry.h"
-#include "player/Synthesizer.h"
 #include "support/Sf2Builder.h"
+#include "synth/Synthesizer.h"
 
 namespace {
 

@@ -1,1 +1,1 @@
-sorvanto_bench(resampler SOURCES ${CMAKE_CURRENT_LIST_DIR}/ResamplerBench.cpp DEPS sorvanto_player)
+sorvanto_bench(resampler SOURCES ${CMAKE_CURRENT_LIST_DIR}/ResamplerBench.cpp DEPS sorvanto_synth)

@@ -1,1 +1,1 @@
-sorvanto_bench(synth SOURCES ${CMAKE_CURRENT_LIST_DIR}/SynthBench.cpp DEPS sorvanto_player sorvanto_test_support)
+sorvanto_bench(synth SOURCES ${CMAKE_CURRENT_LIST_DIR}/SynthBench.cpp DEPS sorvanto_synth sorvanto_test_support)

@@ -17,6 +17,18 @@ SVT_RUNTIME_PACKAGES+=(libasound2 libasound2-data)
 # The player's terminal test runs it under tmux; a PulseAudio null sink, reached through ALSA's
 # pulse plugin, is the device that plays in real time.
 SVT_TEST_PACKAGES+=(tmux pulseaudio libasound2-plugins)
+# The desktop program is Qt 6 Widgets (Core, Gui, Widgets; lrelease builds the translations);
+# its end-to-end test runs it under Xvfb, types with xdotool and takes screenshots with import.
+SVT_BUILD_PACKAGES+=(qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools)
+SVT_RUNTIME_PACKAGES+=(libqt6widgets6 qt6-qpa-plugins)
+SVT_TEST_PACKAGES+=(xvfb xauth xdotool imagemagick)
+# Compressed (SoundFont 3) fonts hold Ogg Vorbis streams; the tests' font builder encodes them
+# with libvorbisenc, which comes with the same development package.
+SVT_BUILD_PACKAGES+=(libvorbis-dev)
+SVT_RUNTIME_PACKAGES+=(libvorbisfile3 libvorbis0a libogg0)
+# The recipe of doc/Scaling.md runs GNU parallel; the conversion tests mount a small file system
+# of their own (util-linux's unshare and mount) where the machine allows it.
+SVT_TEST_PACKAGES+=(parallel util-linux)
 
 svt_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
 

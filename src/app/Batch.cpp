@@ -3,57 +3,77 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <thread>
 
+#include "platform/OutputFile.h"
+
 namespace svt {
 
 namespace {
 
-// Jobs writing the same file must run in song order, or two workers would write one
-// file at once; each job waits for the previous job with the same output.
-std::vector<int> previousSameOutput(const std::vector<BatchJob>& jobs) {
-    std::vector<int> previous(jobs.size(), -1);
-    std::map<std::string, int> last;
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        if (jobs[i].output == "-") continue;
-        const std::string key = std::filesystem::path(jobs[i].output).lexically_normal().string();
-        auto [it, inserted] = last.try_emplace(key, static_cast<int>(i));
-        if (!inserted) {
-            previous[i] = it->second;
-            it->second = static_cast<int>(i);
-        }
-    }
-    return previous;
+// Two spellings of one place (relative and absolute, through a symbolic link) give one key,
+// whether the file exists yet or not.
+std::string placeKey(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    if (ec) return path;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, ec);
+    return (ec ? absolute.lexically_normal() : canonical).string();
 }
 
 }  // namespace
+
+std::vector<BatchRefusal> refuseClashingJobs(const std::vector<BatchJob>& jobs, bool overwrite) {
+    std::vector<BatchRefusal> refusals(jobs.size());
+    std::map<platform::FileIdentity, size_t> songs;
+    for (size_t i = 0; i < jobs.size(); ++i)
+        if (jobs[i].input != "-")
+            if (const auto id = platform::fileIdentity(jobs[i].input)) songs.try_emplace(*id, i);
+
+    std::map<std::string, size_t> outputs;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        const std::string& out = jobs[i].output;
+        BatchRefusal& refusal = refusals[i];
+        if (out == "-") continue;
+        const platform::PathKind kind = platform::pathKind(out);
+        if (const auto id = platform::fileIdentity(out)) {
+            if (const auto song = songs.find(*id); song != songs.end()) {
+                refusal.kind = BatchOutcome::Failed;
+                refusal.reason =
+                    platform::fileIdentity(jobs[i].input) == id
+                        ? "its output " + out + " is the song itself; nothing is written"
+                        : "its output " + out + " is the song " + jobs[song->second].input +
+                              " of this run; nothing is written";
+                continue;
+            }
+        }
+        // Devices and pipes (/dev/null, a FIFO) take any number of songs one after another.
+        if (kind == platform::PathKind::Other) continue;
+        const auto [earlier, first] = outputs.try_emplace(placeKey(out), i);
+        if (!first) {
+            refusal.kind = BatchOutcome::Failed;
+            refusal.reason = "its output " + out + " is also the output of " +
+                             jobs[earlier->second].input + "; nothing is written";
+        } else if (!overwrite && kind == platform::PathKind::File) {
+            refusal.kind = BatchOutcome::Skipped;
+            refusal.reason = out + " exists already and is kept (--overwrite replaces it)";
+        }
+    }
+    return refusals;
+}
 
 BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& options,
                       const BatchConvert& convert, const BatchReport& report) {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
-    const std::vector<int> previous = previousSameOutput(jobs);
-
     // Decided before any worker starts, so that this run's own files never count as old.
-    std::vector<bool> refused(jobs.size(), false);
-    if (!options.overwrite) {
-        for (size_t i = 0; i < jobs.size(); ++i) {
-            std::error_code ec;
-            if (jobs[i].output != "-" && previous[i] < 0 &&
-                std::filesystem::exists(jobs[i].output, ec))
-                refused[i] = true;
-        }
-        for (size_t i = 0; i < jobs.size(); ++i)
-            if (previous[i] >= 0 && refused[static_cast<size_t>(previous[i])]) refused[i] = true;
-    }
+    const std::vector<BatchRefusal> refusals = refuseClashingJobs(jobs, options.overwrite);
 
     std::mutex mutex;
-    std::condition_variable changed;
     std::vector<BatchOutcome> outcomes(jobs.size());
     std::vector<bool> done(jobs.size(), false);
     size_t nextJob = 0, nextReport = 0;
@@ -64,14 +84,11 @@ BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& opt
         for (;;) {
             if (nextJob >= jobs.size()) return;
             const size_t i = nextJob++;
-            const int before = previous[i];
-            changed.wait(lock, [&] { return before < 0 || done[static_cast<size_t>(before)]; });
             lock.unlock();
             BatchOutcome outcome;
-            if (refused[i]) {
-                outcome.kind = BatchOutcome::Skipped;
-                outcome.message =
-                    jobs[i].output + " exists already and is not replaced (use --overwrite)";
+            if (refusals[i].kind != BatchOutcome::Written) {
+                outcome.kind = refusals[i].kind;
+                outcome.message = refusals[i].reason;
             } else {
                 const auto t0 = Clock::now();
                 outcome = convert(jobs[i], id);
@@ -85,6 +102,7 @@ BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& opt
                 switch (o.kind) {
                     case BatchOutcome::Written:
                         ++summary.written;
+                        if (!o.warnings.empty()) ++summary.withWarnings;
                         summary.audioSeconds += o.audioSeconds;
                         break;
                     case BatchOutcome::Failed:
@@ -98,7 +116,6 @@ BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& opt
                 if (report) report(nextReport, jobs[nextReport], o);
                 ++nextReport;
             }
-            changed.notify_all();
         }
     };
 
@@ -109,6 +126,16 @@ BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& opt
     for (std::thread& t : threads) t.join();
     summary.wallSeconds = std::chrono::duration<double>(Clock::now() - start).count();
     return summary;
+}
+
+std::string reasonOf(const std::string& file, const std::string& message) {
+    for (const std::string& named : {file + ": ", "\"" + file + "\": "})
+        if (message.rfind(named, 0) == 0) return message.substr(named.size());
+    return message;
+}
+
+std::string nameOnce(const std::string& file, const std::string& message) {
+    return file + ": " + reasonOf(file, message);
 }
 
 std::string formatDuration(double seconds) {
@@ -127,12 +154,14 @@ std::string formatBatchSummary(const BatchSummary& s) {
     const double speed = s.wallSeconds > 0 ? s.audioSeconds / s.wallSeconds : 0;
     std::snprintf(
         line, sizeof line,
-        "%d file%s written, %d failed, %d skipped; %s of audio in %.1f s (%.1f x real time)\n",
-        s.written, s.written == 1 ? "" : "s", s.failed, s.skipped,
-        formatDuration(s.audioSeconds).c_str(), s.wallSeconds, speed);
+        "%d file%s written%s, %d failed, %d skipped; %s of audio in %.1f s (%.1f x real time)\n",
+        s.written, s.written == 1 ? "" : "s",
+        s.withWarnings > 0 ? (" (" + std::to_string(s.withWarnings) + " with warnings)").c_str()
+                           : "",
+        s.failed, s.skipped, formatDuration(s.audioSeconds).c_str(), s.wallSeconds, speed);
     std::string out = line;
     for (const auto& [input, reason] : s.failures)
-        out += "  failed: " + input + ": " + reason + "\n";
+        out += "  failed: " + nameOnce(input, reason) + "\n";
     return out;
 }
 

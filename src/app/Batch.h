@@ -16,7 +16,8 @@ struct BatchJob {
 
 struct BatchOutcome {
     enum Kind { Written, Failed, Skipped } kind = Failed;
-    std::string message;  // the reason for Failed and Skipped
+    std::string message;                // the reason for Failed and Skipped
+    std::vector<std::string> warnings;  // what a written file may lack (a song cut short)
     double audioSeconds = 0;
     double wallSeconds = 0;
     int64_t clippedSamples = 0;  // samples clipped at full scale (only without the limiter)
@@ -24,8 +25,7 @@ struct BatchOutcome {
 
 struct BatchOptions {
     int workers = 1;
-    // Replace output files that existed before the run; files written by this run are
-    // always replaced by a later song of the same name.
+    // Replace output files that existed before the run.
     bool overwrite = false;
 };
 
@@ -35,19 +35,36 @@ using BatchReport =
     std::function<void(size_t index, const BatchJob& job, const BatchOutcome& outcome)>;
 
 struct BatchSummary {
-    int written = 0, failed = 0, skipped = 0;
+    int written = 0, withWarnings = 0, failed = 0, skipped = 0;
     double audioSeconds = 0;
     double wallSeconds = 0;
     std::vector<std::pair<std::string, std::string>> failures;  // input, reason
-    bool allWritten() const { return failed == 0 && skipped == 0; }
+    // Skipped files were there already: a run over finished work has failed nothing.
+    bool nothingFailed() const { return failed == 0; }
 };
+
+// What keeps each job from running, decided for the whole run before any job starts ("" for
+// a job that may run): an output that is a song of the run (the same file, however it is
+// spelt), an output that an earlier job writes too, and without `overwrite` an output that
+// exists already (then the job is skipped, not failed).
+struct BatchRefusal {
+    BatchOutcome::Kind kind = BatchOutcome::Written;  // Written: the job runs
+    std::string reason;
+};
+std::vector<BatchRefusal> refuseClashingJobs(const std::vector<BatchJob>& jobs, bool overwrite);
 
 BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& options,
                       const BatchConvert& convert, const BatchReport& report);
 
-// "3 files written, 1 failed, 0 skipped; 12:34 of audio in 5.6 s (134.5 x real time)"
-// followed by one line per failure.
+// "3 files written (1 with warnings), 1 failed, 0 skipped; 12:34 of audio in 5.6 s
+// (134.5 x real time)" followed by one line per failure.
 std::string formatBatchSummary(const BatchSummary& summary);
+
+// "FILE: REASON" for a reason that may already begin with the file's name, plain or quoted,
+// so that a message names the file once.
+std::string nameOnce(const std::string& file, const std::string& message);
+// The reason alone, the file's name taken off its front when it is there.
+std::string reasonOf(const std::string& file, const std::string& message);
 
 // Song time as people read it: "m:ss", or "h:mm:ss" from an hour on.
 std::string formatDuration(double seconds);

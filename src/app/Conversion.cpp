@@ -1,12 +1,14 @@
 #include "app/Conversion.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 
 #include "app/Engine.h"
+#include "instruments/SoundFontRegistry.h"
 #include "output/Mp3Output.h"
 #include "output/OutputNames.h"
-#include "platform/OutputFile.h"
 
 namespace svt {
 
@@ -44,34 +46,96 @@ class ProgressControl final : public ControlInterface {
     double totalSeconds_ = 0;
 };
 
+// A preset can sound when one of its regions has sample points to play; a font whose sample
+// headers all lie outside its data has regions of none.
+bool hasPlayablePreset(const LoadedSoundFont& font) {
+    for (const PresetSummary& preset : font.presetSummaries()) {
+        const bool kit = preset.bank == kPercussionBank;
+        for (int key = kit ? 0 : kAnyKey; key <= (kit ? 127 : kAnyKey); ++key) {
+            const PresetIndexEntry* entry = font.find(preset.bank, preset.program, key);
+            if (entry == nullptr) continue;
+            for (const PendingRegion& region : entry->regions)
+                if (region.byteLength > 0) return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
-std::vector<BatchJob> makeConvertJobs(const std::vector<std::string>& songs,
+std::vector<BatchJob> makeConvertJobs(const std::vector<ExpandedName>& songs,
                                       const std::optional<std::string>& output,
                                       const std::string& extension, std::string& error) {
     error.clear();
     std::vector<BatchJob> jobs;
+    const bool fromStandardInput = std::any_of(songs.begin(), songs.end(),
+                                               [](const ExpandedName& s) { return s.path == "-"; });
+    std::error_code ec;
+    const bool folder = output && *output != "-" &&
+                        (endsWithSeparator(*output) || std::filesystem::is_directory(*output, ec));
+    if (fromStandardInput && (!output || folder)) {
+        error = "a song from standard input has no name to name its file after; give one with -o";
+        return {};
+    }
     if (!output) {
-        for (const std::string& song : songs)
-            jobs.push_back({song, output::automaticOutputName(song, extension)});
+        for (const ExpandedName& song : songs)
+            jobs.push_back({song.path, output::automaticOutputName(song.path, extension)});
         return jobs;
     }
-    std::error_code ec;
-    const bool folder = endsWithSeparator(*output) || std::filesystem::is_directory(*output, ec);
     if (!folder) {
         if (songs.size() > 1) {
             error =
                 "several songs cannot go into the one file " + *output + "; name a folder instead";
             return {};
         }
-        for (const std::string& song : songs) jobs.push_back({song, *output});
+        for (const ExpandedName& song : songs) jobs.push_back({song.path, *output});
         return jobs;
     }
     std::string dir = *output;
     if (!endsWithSeparator(dir)) dir += '/';
-    for (const std::string& song : songs)
-        jobs.push_back({song, dir + output::automaticOutputName(fileNameOf(song), extension)});
+    for (const ExpandedName& song : songs) {
+        // The song's place below the folder it was found in; a song named itself has none.
+        std::string below = fileNameOf(song.path);
+        if (!song.folder.empty()) {
+            std::string base = song.folder;
+            while (base.size() > 1 && endsWithSeparator(base)) base.pop_back();
+            const std::string relative =
+                std::filesystem::path(song.path).lexically_relative(base).generic_string();
+            if (!relative.empty() && relative.rfind("..", 0) != 0) below = relative;
+        }
+        jobs.push_back({song.path, dir + output::automaticOutputName(below, extension)});
+    }
     return jobs;
+}
+
+std::string formatOfName(const std::string& path) {
+    const std::string name = fileNameOf(path);
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos) return {};
+    std::string ext = name.substr(dot + 1);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == "wav" || ext == "wave") return "wav";
+    if (ext == "mp3") return "mp3";
+    return {};
+}
+
+Result<std::vector<std::string>> checkSoundFont(const std::string& file) {
+    InstrumentSettings settings;
+    settings.printDiagnostics = false;
+    SoundFontRegistry registry(settings);
+    LoadedSoundFont& font = registry.registerFont(file);
+    if (const Status indexed = font.index(settings); !indexed.ok())
+        return makeError(nameOnce(file, indexed.error().message));
+    if (!hasPlayablePreset(font))
+        return makeError(file + ": no preset in it can sound (" +
+                         (font.presetSummaries().empty()
+                              ? std::string("it has no presets")
+                              : "none of its " + std::to_string(font.presetSummaries().size()) +
+                                    " presets has a sample that can be played") +
+                         ")");
+    std::vector<std::string> problems;
+    for (const SoundFontProblem& p : font.problems()) problems.push_back(p.text);
+    return problems;
 }
 
 BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
@@ -79,6 +143,10 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     BatchOutcome outcome;
     Engine engine(options.settings);
     if (!options.soundFont.empty()) {
+        // Problems of the font were shown once for the run, not once per song.
+        InstrumentSettings quiet = engine.fonts().settings();
+        quiet.printDiagnostics = false;
+        engine.fonts().setSettings(quiet);
         const Status loaded = engine.loadSoundFont(options.soundFont);
         if (!loaded.ok()) {
             outcome.message = loaded.error().message;
@@ -98,11 +166,16 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     output::OutputDevice& device = engine.output();
     device.name = job.output;
     device.batchConversion = false;
+    device.replaceExisting = options.overwrite;
     if (auto* mp3 = dynamic_cast<output::Mp3Output*>(&device)) {
         mp3->setSettings(options.mp3);
         mp3->songTitle = engine.songInput().infos().quickTitle(job.input).value_or("");
     }
-    const bool existed = job.output != "-" && platform::pathExists(job.output);
+    if (options.makeOutputFolders && job.output != "-") {
+        std::error_code ec;  // a folder that cannot be made is reported by the open below
+        const std::filesystem::path parent = std::filesystem::path(job.output).parent_path();
+        if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+    }
     if (engine.openOutput() < 0) {
         outcome.message = engine.outputMessage();
         return outcome;
@@ -110,20 +183,21 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     const int result = engine.playFile(job.input, options.timeRatio);
     const int64_t frames = engine.player().currentSample();
     outcome.clippedSamples = engine.audioQueue().clippedSamples();
+    // A song that did not play to its end leaves no file.
+    if (result != CmdTuneEnd) device.abandonFile();
     const bool closed = engine.closeOutput() == 0;
     outcome.wallSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (result == CmdTuneEnd && closed) {
         outcome.kind = BatchOutcome::Written;
         outcome.audioSeconds = static_cast<double>(frames) / options.settings.outputRateHz;
+        outcome.warnings = engine.songInput().lastWarnings();
         return outcome;
     }
     outcome.message =
         !engine.player().lastError().empty() ? engine.player().lastError() : engine.outputMessage();
     if (outcome.message.empty())
         outcome.message = "conversion stopped (code " + std::to_string(result) + ")";
-    // A file this run created but could not finish is not left behind as if it were a song.
-    if (job.output != "-" && !existed) platform::removeFile(job.output);
     return outcome;
 }
 

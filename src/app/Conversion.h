@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "app/Batch.h"
+#include "app/Playlist.h"
+#include "base/Result.h"
 #include "output/Mp3Encoder.h"
-#include "player/Resampler.h"
 #include "song/EngineSettings.h"
+#include "synth/Resampler.h"
 
 namespace svt {
 
@@ -25,6 +27,11 @@ struct ConvertOptions {
     int amplification = 70;   // master volume 0..200
     // The SoundFont the songs sound with; empty: none (every note is silent).
     std::string soundFont;
+    // Files that exist are replaced (jobs whose output existed before the run are refused
+    // earlier; this settles one that another program wrote meanwhile).
+    bool overwrite = false;
+    // Folders missing on the way to an output are made (outputs under a folder named by -o).
+    bool makeOutputFolders = false;
     InterpolationKind interpolation = InterpolationKind::SineLagrange;
     // Called while a song renders with the song time reached and the song's length, in
     // seconds (both of the song as it is played, tempo setting included).
@@ -33,14 +40,25 @@ struct ConvertOptions {
 
 // Where each song's file goes. Without `output` each file lies beside its song, named after
 // it. With `output`: an existing folder (or a name ending in a separator) receives the files
-// named after their songs; any other name is the file of the one song (several songs into one
-// name is an error, reported in `error`).
-std::vector<BatchJob> makeConvertJobs(const std::vector<std::string>& songs,
+// named after their songs, each under the sub-folders it has below the folder it was found in
+// (coll/a/x.mid -> OUT/a/x.wav); any other name is the file of the one song (several songs
+// into one name is an error, reported in `error`, and so is a song from standard input
+// without a file name to write).
+std::vector<BatchJob> makeConvertJobs(const std::vector<ExpandedName>& songs,
                                       const std::optional<std::string>& output,
                                       const std::string& extension, std::string& error);
 
-// Plays `job.input` into `job.output` on a new engine. A file that could not be completed is
-// removed again, so what is left on disk is always whole.
+// The format a file name asks for by its extension ("wav" or "mp3", whatever the case);
+// empty when it asks for none.
+std::string formatOfName(const std::string& path);
+
+// Reads a SoundFont the way an engine will, before any song plays: an error when it cannot
+// be used or holds no preset that can sound; otherwise the problems found in it (empty when
+// none).
+Result<std::vector<std::string>> checkSoundFont(const std::string& file);
+
+// Plays `job.input` into `job.output` on a new engine. The file appears under its name only
+// when it is complete; what the song's reader noticed comes back as warnings.
 BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options);
 
 }  // namespace svt

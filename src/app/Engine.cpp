@@ -22,6 +22,7 @@ Engine::Engine(EngineSettings settings)
                effects::EffectOptions{settings_.reverbMode, settings_.chorusMode}),
       synthesizer_(settings_, banks_, controls_),
       player_(songInput_, &banks_, synthesizer_, quiet_, &controls_) {
+    fonts_.setDecodedSampleLimit(settings_.decodedSampleLimitBytes);
     synthesizer_.setDefaultDrumChannels(settings_.drumChannels);
     synthesizer_.setEffects(&effects_);
 }
@@ -42,6 +43,8 @@ Status Engine::loadSoundFont(const std::string& fileName) {
 }
 
 Engine::~Engine() {
+    // A file still open now was not finished: it is removed, not left half-written.
+    if (outputOpen_) output().abandonFile();
     closeOutput();
 }
 

@@ -19,11 +19,11 @@
 #include "output/Outputs.h"
 #include "player/Player.h"
 #include "player/PlayerCommands.h"
-#include "player/Synthesis.h"
-#include "player/Synthesizer.h"
 #include "song/EngineRandom.h"
 #include "song/EngineSettings.h"
 #include "song/SongInput.h"
+#include "synth/Synthesis.h"
+#include "synth/Synthesizer.h"
 
 namespace svt {
 

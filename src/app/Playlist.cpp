@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/OutputFile.h"
 #include "streams/streams.h"
 
 namespace svt {
@@ -93,30 +94,56 @@ bool endsWithNoCase(std::string_view s, std::string_view suffix) {
     return samePlaylistPath(s.substr(s.size() - suffix.size()), suffix);
 }
 
-void expandInto(const std::string& name, int depth, std::vector<std::string>& out);
+// Walks the names depth first, keeping the lists being read so that a list met again inside
+// itself is noticed instead of read round and round.
+class Expander {
+  public:
+    NameExpansion result;
 
-void readPlaylistFile(const std::string& name, int depth, std::vector<std::string>& out) {
-    if (depth >= kMaxPlaylistNesting) return;
-    const std::string file = name[0] == '@' ? name.substr(1) : name;
-    auto stream = openStream(file);
-    if (!stream.ok()) return;
-    // A playlist is a short text; anything beyond 16 MB is not one.
-    const std::vector<uint8_t> bytes = stream.value()->readAll(16 << 20);
-    for (const std::string& line : parsePlaylistLines(bytes)) expandInto(line, depth + 1, out);
-}
+    void expand(const std::string& name, const std::string& listName) {
+        if (name.empty()) return;
+        if (isPlaylistName(name)) {
+            readList(name[0] == '@' ? name.substr(1) : name, listName);
+        } else if (isFolder(name)) {
+            for (std::string& file : expandFolders({name}, true))
+                result.names.push_back({std::move(file), name});
+        } else {
+            result.names.push_back({name, std::string()});
+        }
+    }
 
-void expandInto(const std::string& name, int depth, std::vector<std::string>& out) {
-    if (name.empty()) return;
-    if (isPlaylistName(name)) {
-        readPlaylistFile(name, depth, out);
-        return;
+  private:
+    void readList(const std::string& file, const std::string& parent) {
+        const std::string where = parent.empty() ? std::string() : parent + ": ";
+        const std::optional<platform::FileIdentity> id = platform::fileIdentity(file);
+        for (const auto& [openId, openName] : open_) {
+            if (!id || !openId || *openId != *id) continue;
+            result.warnings.push_back(openName == parent ? parent + ": names itself; passed over"
+                                                         : where + "names " + file +
+                                                               ", which is already being "
+                                                               "read (a cycle); passed over");
+            return;
+        }
+        if (static_cast<int>(open_.size()) >= kMaxPlaylistNesting) {
+            result.warnings.push_back(where + "lists nest more than " +
+                                      std::to_string(kMaxPlaylistNesting) + " deep here; " + file +
+                                      " is not read");
+            return;
+        }
+        auto stream = openStream(file);
+        if (!stream.ok()) {
+            result.warnings.push_back(where + file + ": " + stream.error().message);
+            return;
+        }
+        // A playlist is a short text; anything beyond 16 MB is not one.
+        const std::vector<uint8_t> bytes = stream.value()->readAll(16 << 20);
+        open_.emplace_back(id, file);
+        for (const std::string& line : parsePlaylistLines(bytes)) expand(line, file);
+        open_.pop_back();
     }
-    if (isFolder(name)) {
-        for (std::string& file : expandFolders({name}, true)) out.push_back(std::move(file));
-        return;
-    }
-    out.push_back(name);
-}
+
+    std::vector<std::pair<std::optional<platform::FileIdentity>, std::string>> open_;
+};
 
 }  // namespace
 
@@ -150,9 +177,15 @@ std::vector<std::string> parsePlaylistLines(std::span<const uint8_t> bytes) {
     return lines;
 }
 
+NameExpansion expandNames(const std::vector<std::string>& names) {
+    Expander expander;
+    for (const std::string& name : names) expander.expand(name, std::string());
+    return std::move(expander.result);
+}
+
 std::vector<std::string> expandPlaylistNames(const std::vector<std::string>& names) {
     std::vector<std::string> out;
-    for (const std::string& name : names) expandInto(name, 0, out);
+    for (ExpandedName& name : expandNames(names).names) out.push_back(std::move(name.path));
     return out;
 }
 

@@ -73,9 +73,26 @@ std::vector<std::string> parsePlaylistLines(std::span<const uint8_t> bytes);
 // Whether a name is read as a playlist file: "@name" or a name ending in ".pli".
 bool isPlaylistName(std::string_view name);
 
+// A name the expansion produced, and the folder named by the user (or by a list line) it was
+// found in; the folder is empty for a name given itself.
+struct ExpandedName {
+    std::string path;
+    std::string folder;
+    bool operator==(const ExpandedName&) const = default;
+};
+
+struct NameExpansion {
+    std::vector<ExpandedName> names;
+    // Lists that were passed over: one that is already being read (a cycle, a list naming
+    // itself), one nested too deep, one that cannot be read. Each names the list.
+    std::vector<std::string> warnings;
+};
+
 // Expands names the way the playlist adds them: playlist files are read (each line
-// expanded again), folders become the files in them and their sub-folders, other names
+// expanded again), folders become the songs in them and their sub-folders, other names
 // pass unchanged, in order.
+NameExpansion expandNames(const std::vector<std::string>& names);
+// The same, the paths alone.
 std::vector<std::string> expandPlaylistNames(const std::vector<std::string>& names);
 
 class Playlist {

@@ -1,6 +1,7 @@
 #pragma once
 // Engine constants in one place. Units are in the names where the type does not carry them.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace svt {
@@ -34,5 +35,11 @@ inline constexpr uint32_t kDefaultDrumChannelMask = 1u << 9;
 inline constexpr const char* kVersionTag = "SVT_1.0.0";
 inline constexpr const char* kDefaultSoundFontName = "Sorvanto.sf2";
 inline constexpr const char* kSystemSoundFontPath = "/usr/share/sounds/sf2/default-GM.sf2";
+// Decoded samples of compressed fonts an engine keeps between songs unless told otherwise:
+// enough for the instruments of a few General MIDI songs of a large compressed font.
+inline constexpr size_t kDefaultDecodedSampleLimitBytes = size_t{96} << 20;
+// The same for compressed (SoundFont 3) fonts, tried when there is no SoundFont 2 default.
+inline constexpr const char* kSystemCompressedSoundFontPath =
+    "/usr/share/sounds/sf3/default-GM.sf3";
 
 }  // namespace svt

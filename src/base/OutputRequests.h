@@ -15,5 +15,8 @@ inline constexpr int OUT_REQ_PLAY_END = 10;
 inline constexpr int OUT_REQ_GET_FREE = 11;
 inline constexpr int OUT_REQ_GET_QUEUED = 12;
 inline constexpr int OUT_REQ_FLUSH_DONE = 13;
+// A song ended unfinished (an error, a stop, a skip): a file made for it alone is removed
+// rather than finished.
+inline constexpr int OUT_REQ_PLAY_ABANDON = 14;
 
 }  // namespace svt

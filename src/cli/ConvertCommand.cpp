@@ -2,12 +2,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <tuple>
 #include <vector>
 
 #include "app/Conversion.h"
+#include "app/DisplayText.h"
 #include "app/Playlist.h"
 #include "app/ProgressLine.h"
 #include "cli/Command.h"
@@ -26,7 +28,7 @@ constexpr const char* kConvertUsage =
     "                            [--transpose N] [--tempo PCT] [--volume PCT] [--mute CH,...] "
     "[--solo CH]\n"
     "                            [--reverb off|on] [--chorus off|on] [--limiter on|off]\n"
-    "                            [-f wav|mp3] [--bitrate KBPS | --vbr Q]\n";
+    "                            [-f wav|mp3] [--bitrate KBPS | --vbr Q] [-q]\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "sorvanto-cli convert: %s\n%s", message.c_str(), kConvertUsage);
@@ -91,7 +93,8 @@ SVT_CLI_COMMAND(
             "                program, else the system's General MIDI font)\n"
             "  --rate HZ     output rate, 8000..192000 (default 44100)\n"
             "  --interp KIND resampling: none, linear or default (26-point, the best)\n"
-            "  --overwrite   replace files that exist already (otherwise they are skipped)\n"
+            "  --overwrite   replace files that exist already (otherwise they are skipped);\n"
+            "                the old file stays until the new one is complete\n"
             "  --jobs N      convert N songs at once (default: one per core; MP3 files are\n"
             "                made one at a time, as the encoder library may allow no more)\n"
             "  --transpose N shift every melodic note by N semitones (-24..24)\n"
@@ -102,7 +105,13 @@ SVT_CLI_COMMAND(
             "  --chorus off|on  the chorus at each channel's level, or none (default on)\n"
             "  --limiter on|off keeps peaks under full scale (default on); off, the raw mix\n"
             "                is clipped and the clipped samples are counted\n"
-            "%s",
+            "  -q, --quiet   print nothing but errors\n"
+            "%s"
+            "Folders give the songs in them and their sub-folders (files that are MIDI or RMID\n"
+            "songs by their contents; other files are passed over); with -o FOLDER each file\n"
+            "keeps its sub-folder there. A file appears under its name only when it is\n"
+            "complete. Exit status: 0 when no file failed (files kept because they exist are\n"
+            "not failures), 1 when any failed, 2 for a mistake in the command.\n",
             kConvertUsage, kMinTempoPercent, kMaxTempoPercent, kFormatHelp);
         return 0;
     }
@@ -120,6 +129,7 @@ SVT_CLI_COMMAND(
     const auto reverbText = parser.value("--reverb");
     const auto chorusText = parser.value("--chorus");
     const auto limiterText = parser.value("--limiter");
+    const bool quiet = parser.flag("--quiet", "-q");
     const FormatChoice format = takeFormatOptions(parser);
     const std::vector<std::string> operands = parser.operands();
     if (!parser.error().empty()) return usageError(parser.error());
@@ -147,7 +157,14 @@ SVT_CLI_COMMAND(
             return usageError("--limiter wants on or off, not \"" + *limiterText + "\"");
         options.settings.limiter = *limiterText == "on";
     }
-    if (const std::string e = applyFormatOptions(format, options); !e.empty()) return usageError(e);
+    // A name that is a file (not a folder, not standard output) says the format by its end.
+    std::error_code ec;
+    const bool namesFile = outputName && *outputName != "-" && !outputName->empty() &&
+                           outputName->back() != '/' &&
+                           !std::filesystem::is_directory(*outputName, ec);
+    const std::string namedFormat = namesFile ? formatOfName(*outputName) : std::string();
+    if (const std::string e = applyFormatOptions(format, namedFormat, options); !e.empty())
+        return usageError(e);
     if (const std::string e = formatUnavailable(options); !e.empty()) {
         std::fprintf(stderr, "sorvanto-cli convert: %s\n", e.c_str());
         return 1;
@@ -201,23 +218,33 @@ SVT_CLI_COMMAND(
                               "\"");
         options.interpolation = *kind;
     }
-    const Result<std::string> font = chooseSoundFont(fontName);
-    if (!font.ok()) {
-        std::fprintf(stderr, "sorvanto-cli convert: %s\n", font.error().message.c_str());
-        return 1;
-    }
-    options.soundFont = font.value();
-
-    const std::vector<std::string> songs = expandPlaylistNames(operands);
-    if (songs.empty()) {
-        std::fprintf(stderr, "sorvanto-cli convert: no songs found in what was named\n");
-        return 1;
-    }
+    // Everything the command line says is checked before the font is read.
+    const NameExpansion expansion = expandNames(operands);
     std::string error;
-    const std::vector<BatchJob> jobs = makeConvertJobs(songs, outputName, options.extension, error);
+    const std::vector<BatchJob> jobs =
+        makeConvertJobs(expansion.names, outputName, options.extension, error);
     if (!error.empty()) return usageError(error);
     if (outputName && *outputName == "-" && platform::stdoutIsTerminal())
         return usageError("will not write audio to a terminal; redirect standard output");
+
+    std::string fontWarning;
+    const Result<std::string> font = chooseUsableSoundFont(fontName, fontWarning);
+    if (!font.ok()) {
+        std::fprintf(stderr, "%s\n", cleanText(font.error().message).c_str());
+        return 1;
+    }
+    options.soundFont = font.value();
+    if (!quiet) {
+        if (!fontWarning.empty()) std::fprintf(stderr, "%s\n", cleanText(fontWarning).c_str());
+        for (const std::string& w : expansion.warnings)
+            std::fprintf(stderr, "warning: %s\n", cleanText(w).c_str());
+    }
+    if (jobs.empty()) {
+        std::fprintf(stderr, "sorvanto-cli convert: no songs found in what was named\n");
+        return 1;
+    }
+    options.overwrite = overwrite;
+    options.makeOutputFolders = outputName && *outputName != "-" && !namesFile;
 
     // Audio may go to standard output: every report goes to standard error then.
     FILE* report = (outputName && *outputName == "-") ? stderr : stdout;
@@ -229,7 +256,7 @@ SVT_CLI_COMMAND(
     batch.workers = std::min<int>(workers, static_cast<int>(jobs.size()));
     ProgressDisplay display;
     // One line can follow one song; songs converted side by side report only when done.
-    const bool showProgress = platform::stderrIsTerminal() && batch.workers == 1;
+    const bool showProgress = !quiet && platform::stderrIsTerminal() && batch.workers == 1;
     if (showProgress)
         options.progress = [&](double at, double total) { display.update(at, total); };
     const BatchSummary summary = runBatch(
@@ -241,16 +268,38 @@ SVT_CLI_COMMAND(
             return outcome;
         },
         [&](size_t, const BatchJob& job, const BatchOutcome& outcome) {
-            if (outcome.kind == BatchOutcome::Written)
-                std::fprintf(report, "%s -> %s (%s in %.1f s%s)\n", job.input.c_str(),
-                             job.output.c_str(), formatDuration(outcome.audioSeconds).c_str(),
-                             outcome.wallSeconds, clippedNote(outcome.clippedSamples).c_str());
-            else
-                std::fprintf(stderr, "%s: %s\n", job.input.c_str(), outcome.message.c_str());
+            const std::string input = cleanText(job.input);
+            if (outcome.kind == BatchOutcome::Failed) {
+                std::fprintf(stderr, "%s\n",
+                             cleanText(nameOnce(job.input, outcome.message)).c_str());
+                return;
+            }
+            if (quiet) return;
+            if (outcome.kind == BatchOutcome::Skipped) {
+                std::fprintf(stderr, "%s: skipped: %s\n", input.c_str(),
+                             cleanText(outcome.message).c_str());
+                return;
+            }
+            if (!outcome.warnings.empty()) {
+                std::string line;
+                for (const std::string& w : outcome.warnings)
+                    line += (line.empty() ? "" : "; ") + w;
+                std::fprintf(stderr, "%s: warning: %s\n", input.c_str(), cleanText(line).c_str());
+            }
+            std::fprintf(report, "%s -> %s (%s in %.1f s%s)\n", input.c_str(),
+                         cleanText(job.output).c_str(),
+                         formatDuration(outcome.audioSeconds).c_str(), outcome.wallSeconds,
+                         clippedNote(outcome.clippedSamples).c_str());
             std::fflush(report);
         });
-    if (jobs.size() > 1) std::fprintf(report, "%s\n", formatBatchSummary(summary).c_str());
-    return summary.allWritten() ? 0 : 1;
+    if (jobs.size() > 1 && !quiet) {
+        const std::string text = formatBatchSummary(summary);
+        for (size_t at = 0, end; at < text.size(); at = end + 1) {
+            end = text.find('\n', at);
+            std::fprintf(report, "%s\n", cleanText(text.substr(at, end - at)).c_str());
+        }
+    }
+    return summary.nothingFailed() ? 0 : 1;
 }
 
 }  // namespace svt::cli

@@ -21,8 +21,9 @@ bool oneOf(const long (&values)[N], long v) {
 }  // namespace
 
 const char* const kFormatHelp =
-    "  -f wav|mp3    file format (default wav); MP3 files are made by the encoder library\n"
-    "                libgogo.so, looked for beside the program, then by the system\n"
+    "  -f wav|mp3    file format (default: as the name given with -o ends, else wav); MP3\n"
+    "                files are made by the encoder library libgogo.so, looked for beside\n"
+    "                the program, then by the system\n"
     "  --bitrate KBPS  MP3 constant bit rate, 8..320 (default 192)\n"
     "  --vbr Q       MP3 variable bit rate of quality Q, 0 (best) .. 9 (smallest)\n";
 
@@ -34,9 +35,12 @@ FormatChoice takeFormatOptions(ArgParser& parser) {
     return c;
 }
 
-std::string applyFormatOptions(const FormatChoice& choice, ConvertOptions& options) {
+std::string applyFormatOptions(const FormatChoice& choice, const std::string& namedFormat,
+                               ConvertOptions& options) {
     const auto& [format, bitrate, vbr] = choice;
-    const std::string f = format.value_or("wav");
+    if (format && !namedFormat.empty() && *format != namedFormat)
+        return "-f " + *format + " contradicts the output's name, which ends in ." + namedFormat;
+    const std::string f = format.value_or(namedFormat.empty() ? "wav" : namedFormat);
     if (f == "wav") {
         options.outputText = "w";
         options.extension = "wav";

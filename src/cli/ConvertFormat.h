@@ -20,8 +20,11 @@ struct FormatChoice {
 // Takes the format options from `parser`, with the command's other options.
 FormatChoice takeFormatOptions(ArgParser& parser);
 // Puts the choice into `options` (output, extension, encoder settings); the output rate
-// must be settled already. Returns an error text for the usage message, or empty.
-std::string applyFormatOptions(const FormatChoice& choice, ConvertOptions& options);
+// must be settled already. `namedFormat` is the format the output's file name asks for
+// ("wav", "mp3", or empty): it decides when -f is not given, and -f must agree with it.
+// Returns an error text for the usage message, or empty.
+std::string applyFormatOptions(const FormatChoice& choice, const std::string& namedFormat,
+                               ConvertOptions& options);
 
 // What keeps the chosen format from working at all (the MP3 encoder library is missing),
 // or empty.

@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <string>
 
+#include "app/Batch.h"
+#include "app/DisplayText.h"
+#include "app/Playlist.h"
 #include "cli/Command.h"
 #include "song/SmfReader.h"
 
@@ -90,24 +93,6 @@ std::string channelList(uint32_t mask) {
     return out.empty() ? "none" : out;
 }
 
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c < 0x20) {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-            out += buffer;
-        } else {
-            out += ch;
-        }
-    }
-    return out + "\"";
-}
-
 std::string lengthText(double seconds) {
     char buffer[32];
     const long total = static_cast<long>(seconds + 0.5);
@@ -119,8 +104,8 @@ void printBlock(const std::string& file, const SongInfo& info, const SongReadRes
                 int rate) {
     const Facts f = gather(read, info);
     const double seconds = static_cast<double>(info.totalSamples) / rate;
-    std::printf("%s\n", file.c_str());
-    std::printf("  title:    %s\n", displayTitle(info).value_or("(none)").c_str());
+    std::printf("%s\n", cleanText(file).c_str());
+    std::printf("  title:    %s\n", cleanText(displayTitle(info).value_or("(none)")).c_str());
     std::printf("  format:   %d, %d track%s, division %d\n", info.format, info.trackCount,
                 info.trackCount == 1 ? "" : "s", info.division);
     if (info.meterNumerator > 0)
@@ -140,12 +125,14 @@ void printBlock(const std::string& file, const SongInfo& info, const SongReadRes
     if (info.makerId != 0)
         std::printf(", first system exclusive from manufacturer 0x%02X", info.makerId);
     std::printf("\n  drums:    %s\n", channelList(f.drums).c_str());
-    if (f.texts > 0) std::printf("  texts:    %d, first \"%s\"\n", f.texts, f.firstText.c_str());
+    if (f.texts > 0)
+        std::printf("  texts:    %d, first \"%s\"\n", f.texts, cleanText(f.firstText).c_str());
     std::string names;
     for (const std::string& n : info.trackNames)
         if (!n.empty()) names += (names.empty() ? "" : ", ") + n;
-    if (!names.empty()) std::printf("  tracks:   %s\n", names.c_str());
-    for (const std::string& w : read.warnings) std::printf("  warning:  %s\n", w.c_str());
+    if (!names.empty()) std::printf("  tracks:   %s\n", cleanText(names).c_str());
+    for (const std::string& w : read.warnings)
+        std::printf("  warning:  %s\n", cleanText(w).c_str());
 }
 
 void printJson(const std::string& file, const SongInfo& info, const SongReadResult& read,
@@ -187,19 +174,30 @@ void printJson(const std::string& file, const SongInfo& info, const SongReadResu
     std::printf("%s\n", out.c_str());
 }
 
+// One JSON object for a file that could not be read, so that a pipeline sees every file.
+void printJsonError(const std::string& file, const std::string& reason) {
+    std::printf("{\"file\":%s,\"error\":%s}\n", jsonString(file).c_str(),
+                jsonString(reason).c_str());
+}
+
 }  // namespace
 
-SVT_CLI_COMMAND(info, "FILE... [--json] [--rate HZ]",
+SVT_CLI_COMMAND(info, "FILE|FOLDER|LIST.pli... [--json] [--rate HZ]",
                 "show song information: title, format, meter, key, tempo, length") {
     ArgParser parser(cmd.args);
     if (parser.flag("--help", "-h")) {
         std::printf(
-            "usage: sorvanto-cli info FILE... [--json] [--rate HZ]\n"
+            "usage: sorvanto-cli info FILE|FOLDER|LIST.pli... [--json] [--rate HZ]\n"
             "  Reads each MIDI file (also RMID) the way the player does and prints its title,\n"
-            "  format, meter, key, tempo, length, system mode and drum channels.\n"
-            "  --json      one JSON object per file, one per line\n"
+            "  format, meter, key, tempo, length, system mode and drum channels. Folders give\n"
+            "  the songs in them and their sub-folders, lists the songs they name.\n"
+            "  --json      one JSON object per song, one per line; a file that cannot be read\n"
+            "              gives {\"file\": ..., \"error\": ...}\n"
             "  --rate HZ   output rate the length is counted in (default 44100)\n"
-            "Exit status 0 when every file was read, 1 otherwise.\n");
+            "Texts are shown as UTF-8; bytes that are not UTF-8 are read as Latin-1 (Windows\n"
+            "code page 1252), control characters are replaced.\n"
+            "Exit status 0 when every file was read, 1 otherwise, 2 for a mistake in the\n"
+            "command.\n");
         return 0;
     }
     const bool json = parser.flag("--json");
@@ -208,40 +206,51 @@ SVT_CLI_COMMAND(info, "FILE... [--json] [--rate HZ]",
         std::fprintf(
             stderr,
             "sorvanto-cli info: --rate wants a rate between 8000 and 192000 Hz, not \"%s\"\n",
-            r->c_str());
+            cleanText(*r).c_str());
         return 2;
     }
-    const std::vector<std::string> files = parser.operands();
-    if (!parser.error().empty() || files.empty()) {
-        std::fprintf(
-            stderr,
-            "sorvanto-cli info: %s\nusage: sorvanto-cli info FILE... [--json] [--rate HZ]\n",
-            parser.error().empty() ? "no file given" : parser.error().c_str());
+    const std::vector<std::string> operands = parser.operands();
+    if (!parser.error().empty() || operands.empty()) {
+        std::fprintf(stderr,
+                     "sorvanto-cli info: %s\nusage: sorvanto-cli info FILE|FOLDER|LIST.pli... "
+                     "[--json] [--rate HZ]\n",
+                     parser.error().empty() ? "no file given" : cleanText(parser.error()).c_str());
         return 2;
+    }
+    const NameExpansion expansion = expandNames(operands);
+    for (const std::string& w : expansion.warnings)
+        std::fprintf(stderr, "warning: %s\n", cleanText(w).c_str());
+    if (expansion.names.empty()) {
+        std::fprintf(stderr, "sorvanto-cli info: no songs found in what was named\n");
+        return 1;
     }
     int status = 0;
     SongInfoList infos;
     EventList list;
     ReadOptions options;
     options.conversion.outputRateHz = static_cast<int>(rate);
-    for (size_t i = 0; i < files.size(); ++i) {
-        SongInfo& info = *infos.find(files[i], true);
-        auto read = readSongFile(files[i], info, list, options);
+    bool first = true;
+    for (const ExpandedName& name : expansion.names) {
+        const std::string& file = name.path;
+        SongInfo& info = *infos.find(file, true);
+        auto read = readSongFile(file, info, list, options);
         if (!read.ok()) {
-            // A stream that cannot be opened names the file itself.
-            if (read.error().code == kSongCannotOpen)
-                std::fprintf(stderr, "%s\n", read.error().message.c_str());
-            else
-                std::fprintf(stderr, "%s: %s\n", files[i].c_str(), read.error().message.c_str());
             status = 1;
+            if (json)
+                printJsonError(file, reasonOf(file, read.error().message));
+            else
+                std::fprintf(stderr, "%s\n",
+                             cleanText(nameOnce(file, read.error().message)).c_str());
             continue;
         }
         if (json) {
-            printJson(files[i], info, read.value(), static_cast<int>(rate));
+            printJson(file, info, read.value(), static_cast<int>(rate));
         } else {
-            if (i > 0) std::printf("\n");
-            printBlock(files[i], info, read.value(), static_cast<int>(rate));
+            if (!first) std::printf("\n");
+            printBlock(file, info, read.value(), static_cast<int>(rate));
         }
+        first = false;
+        std::fflush(stdout);
     }
     return status;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/Batch.h"
+#include "app/DisplayText.h"
 #include "app/Engine.h"
 #include "app/PlayKeys.h"
 #include "app/PlayStatus.h"
@@ -261,21 +262,30 @@ SVT_CLI_COMMAND(play,
         interpolation = *kind;
     }
 
-    const std::vector<std::string> songs = expandPlaylistNames(operands);
+    const NameExpansion expansion = expandNames(operands);
+    for (const std::string& w : expansion.warnings)
+        std::fprintf(stderr, "warning: %s\n", cleanText(w).c_str());
+    std::vector<std::string> songs;
+    for (const ExpandedName& name : expansion.names) songs.push_back(name.path);
     if (songs.empty()) {
         std::fprintf(stderr, "sorvanto-cli play: no songs found in what was named\n");
         return 1;
     }
 
-    const Result<std::string> chosen = chooseSoundFont(font);
+    std::string fontWarning;
+    const Result<std::string> chosen = chooseUsableSoundFont(font, fontWarning);
     if (!chosen.ok()) {
-        std::fprintf(stderr, "sorvanto-cli play: %s\n", chosen.error().message.c_str());
+        std::fprintf(stderr, "%s\n", cleanText(chosen.error().message).c_str());
         return 1;
     }
+    if (!fontWarning.empty()) std::fprintf(stderr, "%s\n", cleanText(fontWarning).c_str());
     const std::string& fontFile = chosen.value();
     EngineSettings settings;
     settings.limiter = !limiterText || *limiterText == "on";
     Engine engine(settings);
+    InstrumentSettings quietFont = engine.fonts().settings();
+    quietFont.printDiagnostics = false;  // its problems were shown above
+    engine.fonts().setSettings(quietFont);
     if (const Status loaded = engine.loadSoundFont(fontFile); !loaded.ok()) {
         std::fprintf(stderr, "sorvanto-cli play: %s\n", loaded.error().message.c_str());
         return 1;
@@ -294,13 +304,24 @@ SVT_CLI_COMMAND(play,
     control.tempoPercent = static_cast<int>(tempo);
     engine.setControl(control);
     int failures = 0;
+    std::vector<bool> warned(songs.size(), false);
     for (size_t i = 0; i < songs.size() && !control.quit();) {
-        control.setTitle(titleOf(songs[i]));
-        if (!platform::stderrIsTerminal()) std::fprintf(stderr, "playing %s\n", songs[i].c_str());
+        control.setTitle(cleanText(titleOf(songs[i])));
+        if (!platform::stderrIsTerminal())
+            std::fprintf(stderr, "playing %s\n", cleanText(songs[i]).c_str());
         const int result = engine.playFile(songs[i], 100.0 / static_cast<double>(tempo));
+        // What the reader noticed is said once per song, however often it is played.
+        const std::vector<std::string>& warnings = engine.songInput().lastWarnings();
+        if (result != CmdError && !warnings.empty() && !warned[i]) {
+            std::string line;
+            for (const std::string& w : warnings) line += (line.empty() ? "" : "; ") + w;
+            std::fprintf(stderr, "\n%s: warning: %s\n", cleanText(songs[i]).c_str(),
+                         cleanText(line).c_str());
+            warned[i] = true;
+        }
         if (result == CmdError) {
-            std::fprintf(stderr, "\n%s: %s\n", songs[i].c_str(),
-                         engine.player().lastError().c_str());
+            std::fprintf(stderr, "\n%s\n",
+                         cleanText(nameOnce(songs[i], engine.player().lastError())).c_str());
             ++failures;
             ++i;
         } else if (result == CmdReallyPrevious) {

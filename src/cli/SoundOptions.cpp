@@ -1,5 +1,6 @@
 #include "cli/SoundOptions.h"
 
+#include "app/Conversion.h"
 #include "instruments/SoundFontRegistry.h"
 #include "platform/OutputFile.h"
 #include "platform/Paths.h"
@@ -21,6 +22,23 @@ Result<std::string> chooseSoundFont(const std::optional<std::string>& named) {
     Result<std::string> found = findDefaultSoundFont(platform::programFolder());
     if (!found.ok()) return makeError(found.error().message + "; name one with -s FONT");
     return found;
+}
+
+Result<std::string> chooseUsableSoundFont(const std::optional<std::string>& named,
+                                          std::string& warning) {
+    warning.clear();
+    Result<std::string> font = chooseSoundFont(named);
+    if (!font.ok()) return font;
+    const Result<std::vector<std::string>> checked = checkSoundFont(font.value());
+    if (!checked.ok()) return checked.error();
+    const std::vector<std::string>& problems = checked.value();
+    if (!problems.empty()) {
+        warning = font.value() + ": warning: " + problems.front();
+        if (problems.size() > 1)
+            warning += " (and " + std::to_string(problems.size() - 1) +
+                       " more; \"sorvanto-cli fonts " + font.value() + "\" lists them)";
+    }
+    return font;
 }
 
 }  // namespace svt::cli

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/Result.h"
-#include "player/Resampler.h"
+#include "synth/Resampler.h"
 
 namespace svt::cli {
 
@@ -20,5 +20,11 @@ std::optional<InterpolationKind> parseInterpolation(const std::string& text);
 // The font named with -s when it exists, else the default one (Sorvanto.sf2 beside the
 // program, else the system's General MIDI font); the error names what is missing.
 Result<std::string> chooseSoundFont(const std::optional<std::string>& named);
+
+// The font chosen as above and read once before any song plays: an error when it cannot be
+// used or nothing in it can sound. Problems found in a usable font come back as one line for
+// `warning` (empty when there are none).
+Result<std::string> chooseUsableSoundFont(const std::optional<std::string>& named,
+                                          std::string& warning);
 
 }  // namespace svt::cli

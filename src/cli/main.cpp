@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cli/Command.h"
+#include "platform/PendingFile.h"
 
 namespace svt::cli {
 namespace {
@@ -99,6 +100,8 @@ bool parseInt(const std::string& text, long min, long max, long& out) {
 
 int main(int argc, char** argv) {
     using namespace svt::cli;
+    // Ctrl-C, a closed terminal or a kill in the middle of a song leave no half-written file.
+    svt::platform::removePendingFilesOnSignals();
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         printUsage(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;

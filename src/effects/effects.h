@@ -12,7 +12,7 @@
 #include "effects/EffectChain.h"
 #include "effects/Equalizer.h"
 #include "effects/Reverb.h"
-#include "player/EffectRack.h"
+#include "synth/EffectRack.h"
 
 namespace svt::effects {
 

@@ -23,6 +23,8 @@
 
 namespace svt {
 
+struct DecodedSample;
+
 inline constexpr int kEnvelopeStages = 6;  // attack, hold, decay, release 1..3
 inline constexpr int32_t kEnvelopeFullLevel = 65535 * 16384;
 inline constexpr int32_t kEnvelopeInstantRate = 0x40000000;
@@ -146,6 +148,9 @@ struct Instrument {
     // The data buffers the regions point into; a region with ownsPcm = 1 made one of
     // them, the others share. Freed with the instrument.
     std::vector<std::unique_ptr<int16_t[]>> pcmBuffers;
+    // Decoded compressed samples the regions read in place; shared with the font's cache of
+    // decoded samples and with other instruments.
+    std::vector<std::shared_ptr<const DecodedSample>> decodedSamples;
 
     int32_t regionCount() const { return static_cast<int32_t>(regions.size()); }
     // Bytes of sample data held (for memory accounting and display).

@@ -56,11 +56,24 @@ void InstrumentBanks::markForLoading(bool drum, int number, int slot) {
     if (s.state == SlotState::None) s.state = SlotState::LoadRequest;
 }
 
-std::shared_ptr<const Instrument> InstrumentBanks::loadInstrument(bool drum, int number, int slot) {
+void InstrumentBanks::markNote(bool drum, int number, int slot, int key, int velocity) {
+    markForLoading(drum, number, slot);
+    InstrumentBank* b = bank(drum, number);
+    if (b == nullptr || !validSlot(slot)) return;
+    InstrumentSlot& s = b->slots[static_cast<size_t>(slot)];
+    if (s.state == SlotState::LoadRequest) s.notes.add(key, velocity);
+}
+
+std::shared_ptr<const Instrument> InstrumentBanks::loadInstrument(bool drum, int number, int slot,
+                                                                  const NoteSet* notes) {
     InstrumentBank* b = bank(drum, number);
     if (b == nullptr || !validSlot(slot)) return nullptr;
-    std::unique_ptr<Instrument> inst = drum ? fonts_.buildInstrument(kPercussionBank, number, slot)
-                                            : fonts_.buildInstrument(number, slot, kAnyKey);
+    // An instrument kept from song to song must serve every note of the songs to come.
+    if (!fonts_.settings().freeInstrumentsAfterSong || (notes != nullptr && notes->empty()))
+        notes = nullptr;
+    std::unique_ptr<Instrument> inst =
+        drum ? fonts_.buildInstrument(kPercussionBank, number, slot, notes)
+             : fonts_.buildInstrument(number, slot, kAnyKey, notes);
     if (!inst) return nullptr;
     b->slots[static_cast<size_t>(slot)].displayText = inst->displayName;
     return std::shared_ptr<const Instrument>(std::move(inst));
@@ -76,24 +89,28 @@ int InstrumentBanks::loadMarkedInstruments() {
             for (int slot = 0; slot < kSlotsPerBank; ++slot) {
                 InstrumentSlot& s = b->slots[static_cast<size_t>(slot)];
                 if (s.state != SlotState::LoadRequest) continue;
-                std::shared_ptr<const Instrument> inst = loadInstrument(drum, number, slot);
+                const NoteSet notes = s.notes;
+                std::shared_ptr<const Instrument> inst = loadInstrument(drum, number, slot, &notes);
                 if (inst) {
                     s.instrument = std::move(inst);
                     s.state = SlotState::Loaded;
+                    s.notes = {};
                     continue;
                 }
                 ++failures;
+                s.clear();
                 if (number == 0) {
-                    s.clear();
                     s.state = SlotState::Failed;
                 } else {
-                    s.clear();
                     InstrumentSlot& fallback = bank(drum, 0)->slots[static_cast<size_t>(slot)];
                     if (fallback.state == SlotState::None) fallback.state = SlotState::LoadRequest;
+                    if (fallback.state == SlotState::LoadRequest) fallback.notes.merge(notes);
                 }
             }
         }
     }
+    // The song's instruments hold what they play; room is made for them before it starts.
+    fonts_.trimDecodedSamples();
     return failures;
 }
 
@@ -146,6 +163,7 @@ void InstrumentBanks::freeAllInstruments() {
 
 void InstrumentBanks::songEnded() {
     if (fonts_.settings().freeInstrumentsAfterSong) freeAllInstruments();
+    fonts_.trimDecodedSamples();
 }
 
 const std::string* InstrumentBanks::instrumentName(bool drum, int number, int slot) const {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "instruments/Instrument.h"
+#include "instruments/NoteSet.h"
 #include "instruments/SoundFontRegistry.h"
 #include "song/InstrumentMarker.h"
 
@@ -58,11 +59,14 @@ struct InstrumentSlot {
     // very instrument of bank 0's slot; it is freed with the last slot that holds it.
     std::shared_ptr<const Instrument> instrument;
     SlotAdjustments adjustments;
+    // The notes the song marked while the slot waits for loading.
+    NoteSet notes;
 
     bool loaded() const { return state == SlotState::Loaded; }
     void clear() {
         state = SlotState::None;
         instrument.reset();
+        notes = {};
     }
 };
 
@@ -88,10 +92,14 @@ class InstrumentBanks final : public InstrumentMarker {
     int highestBank(bool drum) const { return drum ? highestDrum_ : highestMelodic_; }
 
     // Loads every slot marked with a load request; returns the number of slots for
-    // which nothing was found (fallback to bank 0 counts as one).
+    // which nothing was found (fallback to bank 0 counts as one). Then trims the fonts'
+    // decoded samples to their limit.
     int loadMarkedInstruments();
-    // Builds the instrument for one slot from the fonts, without storing it.
-    std::shared_ptr<const Instrument> loadInstrument(bool drum, int bank, int slot);
+    // Builds the instrument for one slot from the fonts, without storing it. With `notes`
+    // (and instruments freed after each song) the compressed samples no such note sounds are
+    // left out.
+    std::shared_ptr<const Instrument> loadInstrument(bool drum, int bank, int slot,
+                                                     const NoteSet* notes = nullptr);
     // For a note that needs a slot that was not loaded: loads bank 0's slot if needed,
     // lets bank `bank` share it, and returns it; null when there is none.
     const Instrument* instrumentOnDemand(bool drum, int bank, int slot);
@@ -100,7 +108,8 @@ class InstrumentBanks final : public InstrumentMarker {
     const Instrument* loadedInstrument(bool drum, int bank, int slot) const;
     // Clears every marker and frees every instrument.
     void freeAllInstruments();
-    // At the end of a song: frees everything when freeInstrumentsAfterSong is on.
+    // At the end of a song: frees everything when freeInstrumentsAfterSong is on, and trims
+    // the fonts' decoded samples to their limit.
     void songEnded();
     // The slot's display text, falling back to bank 0's slot; null when neither has one.
     const std::string* instrumentName(bool drum, int bank, int slot) const;
@@ -108,6 +117,7 @@ class InstrumentBanks final : public InstrumentMarker {
     // InstrumentMarker
     bool bankExists(bool drum, int bank) const override;
     void markForLoading(bool drum, int bank, int slot) override;
+    void markNote(bool drum, int bank, int slot, int key, int velocity) override;
 
     // Bytes of sample data held by loaded instruments (each counted once).
     size_t loadedPcmBytes() const;

@@ -1,6 +1,6 @@
 // Indexing: every preset zone is layered over the instrument zones it names, and each
-// merged generator set becomes a region in engine units. Building: the regions of one
-// index entry are copied into a new Instrument and their sample data is read.
+// merged generator set becomes a region in engine units. Building instruments from the
+// index, and everything about sample data, is in SampleData.cpp.
 
 #include "instruments/LoadedSoundFont.h"
 
@@ -24,6 +24,8 @@ constexpr size_t kMaxPendingRegions = 1u << 18;
 // Positions carry 12 fraction bits in 32 bits: data beyond this many points cannot be
 // addressed and is cut off.
 constexpr int64_t kMaxRegionPoints = (int64_t{1} << 20) - 2;
+// SoundFont 3 is SoundFont 2 with compressed samples; later versions are not known here.
+constexpr uint16_t kNewestVersionMajor = 3;
 
 enum MergeMode : uint8_t { MERGE_ADD, MERGE_REPLACE, MERGE_RANGE, MERGE_INSTRUMENT, MERGE_SAMPLE };
 
@@ -158,10 +160,12 @@ void insertSorted(std::vector<int>& list, int v) {
 
 class Indexer {
   public:
-    Indexer(const SoundFontFile& file, const InstrumentSettings& s, double amplification,
+    Indexer(const SoundFontFile& file, const std::vector<SampleData>& samples,
+            const InstrumentSettings& s, double amplification,
             std::unordered_map<uint64_t, PresetIndexEntry>& entries,
             std::vector<SoundFontProblem>& problems)
         : file_(file),
+          samples_(samples),
           s_(s),
           amplification_(amplification),
           entries_(entries),
@@ -183,6 +187,7 @@ class Indexer {
     }
 
     const SoundFontFile& file_;
+    const std::vector<SampleData>& samples_;
     const InstrumentSettings& s_;
     double amplification_;
     std::unordered_map<uint64_t, PresetIndexEntry>& entries_;
@@ -307,6 +312,7 @@ void Indexer::makeRegions(const GeneratorTable& t) {
     }
     const SampleHeader& header = file_.sampleHeaders[sampleIndex];
     if ((header.sampleType & kSampleRomBit) != 0) return;
+    const bool silent = !samples_[sampleIndex].playable;
     bool drum = bank_ == kPercussionBank;
     int lowKey = t.u(GEN_KEY_RANGE) & 0xFF, highKey = t.u(GEN_KEY_RANGE) >> 8;
     int first = drum ? lowKey : kAnyKey, last = drum ? highKey : kAnyKey;
@@ -325,6 +331,13 @@ void Indexer::makeRegions(const GeneratorTable& t) {
             e.bank = bank_;
             e.key = key;
             e.presetPos = presetPos_;
+        }
+        if (silent) {
+            auto idx = static_cast<int32_t>(sampleIndex);
+            if (std::find(e.silentSamples.begin(), e.silentSamples.end(), idx) ==
+                e.silentSamples.end())
+                e.silentSamples.push_back(idx);
+            continue;
         }
         PendingRegion pr;
         pr.bank = bank_;
@@ -399,8 +412,20 @@ int32_t lfoFreqMilliHz(int value) {
 void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, PendingRegion& pr) {
     SampleRegion& r = pr.region;
     const SynthTables& tab = synthTables();
+    // A compressed sample counts its points from 0 in its decoded sound, which is as long as
+    // its stream says; its loop points already count from there.
+    const auto sampleIndex = static_cast<int32_t>(t.u(GEN_SAMPLE_ID));
+    const SampleData& data = samples_[static_cast<size_t>(sampleIndex)];
+    int64_t dataPoints = file_.sampleDataSize / 2;
+    if (data.compressed) {
+        S.start = 0;
+        S.end = static_cast<uint32_t>(std::min<int64_t>(data.frames, UINT32_MAX));
+        S.sampleRate = data.rateHz;
+        // The compressed bit says how the data is stored, not which side of a pair it is.
+        S.sampleType = static_cast<uint16_t>(S.sampleType & ~kSampleCompressedBit);
+        dataPoints = data.frames;
+    }
     S.sampleRate = std::clamp<uint32_t>(S.sampleRate, 400, 50000);
-    const int64_t dataPoints = file_.sampleDataSize / 2;
 
     // 1. Positions in points, relative to the region's start.
     int64_t start =
@@ -454,7 +479,9 @@ void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, Pendi
     r.endPos = static_cast<uint32_t>(endPos << 12);
     r.loopStartPos = static_cast<uint32_t>(loopStart << 12);
     r.loopEndPos = static_cast<uint32_t>(loopEnd << 12);
-    pr.filePos = file_.sampleDataPos + 2 * start;
+    pr.filePos = data.compressed ? data.streamPos : file_.sampleDataPos + 2 * start;
+    pr.firstPoint = start;
+    pr.compressedSample = data.compressed ? sampleIndex : -1;
     pr.byteLength = 2 * length;
     r.regionKind = kRegionKindSoundFont;
 
@@ -595,85 +622,6 @@ void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, Pendi
     }
 }
 
-// Sample headers that point outside the data or have a loop outside their sample.
-void checkSampleHeaders(const SoundFontFile& file, std::vector<SoundFontProblem>& problems) {
-    int64_t points = file.sampleDataSize / 2;
-    size_t reported = 0;
-    for (size_t i = 0; i + 1 < file.sampleHeaders.size() && reported < 16; ++i) {
-        const SampleHeader& h = file.sampleHeaders[i];
-        if ((h.sampleType & kSampleRomBit) != 0) continue;
-        std::string who = "sample " + std::to_string(i) + " \"" + h.name + "\"";
-        if (h.end > points || h.start > h.end) {
-            problems.push_back({who + " lies outside the sample data (points " +
-                                std::to_string(h.start) + ".." + std::to_string(h.end) + " of " +
-                                std::to_string(points) + ")"});
-            ++reported;
-        } else if (h.loopStart < h.start || h.loopEnd > h.end || h.loopEnd < h.loopStart) {
-            problems.push_back({who + " has a loop outside its sample (" +
-                                std::to_string(h.loopStart) + ".." + std::to_string(h.loopEnd) +
-                                " in " + std::to_string(h.start) + ".." + std::to_string(h.end) +
-                                ")"});
-            ++reported;
-        }
-    }
-}
-
-class LinearResampler final : public FixedNoteResampler {
-  public:
-    void resample(std::span<const int16_t> in, double step, std::span<int16_t> out) const override {
-        for (size_t n = 0; n < out.size(); ++n) {
-            double pos = static_cast<double>(n) * step;
-            auto i = static_cast<size_t>(pos);
-            if (i + 1 >= in.size()) {
-                out[n] = i < in.size() ? in[i] : 0;
-                continue;
-            }
-            double f = pos - static_cast<double>(i);
-            double v = in[i] + (in[i + 1] - in[i]) * f;
-            out[n] = static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0));
-        }
-    }
-};
-
-double besselI0(double x) {
-    double sum = 1.0, term = 1.0;
-    for (int k = 1; k <= 26; ++k) {
-        term *= (x / 2) / k;
-        double t2 = term * term;
-        sum += t2;
-        if (t2 < sum * 1e-8) break;
-    }
-    return sum;
-}
-
-// Low-pass for data recorded above the output rate: a Kaiser-windowed sinc of 20 taps.
-void antiAlias(int16_t* data, size_t count, int32_t outputRate, int32_t sampleRate) {
-    double ratio = static_cast<double>(outputRate) / sampleRate;
-    double beta = std::pow(11.1225968, 0.4) + 1.5014944;
-    double g[10];
-    for (int i = 0; i < 10; ++i) {
-        double xi = (i + 0.5) * std::numbers::pi;
-        double w =
-            besselI0(beta * std::sqrt(1.0 - 4.0 * (i + 0.5) * (i + 0.5) / 361.0)) / besselI0(beta);
-        g[i] = std::sin(xi * ratio) / xi * w;
-    }
-    double c[20];
-    for (int t = 0; t < 10; ++t) {
-        c[t] = g[9 - t];
-        c[10 + t] = g[t];
-    }
-    std::vector<int16_t> in(data, data + count);
-    for (size_t n = 0; n < count; ++n) {
-        double sum = 0;
-        for (int t = 0; t < 20; ++t) {
-            int64_t idx = static_cast<int64_t>(n) - 10 + t;
-            if (idx >= 0 && idx < static_cast<int64_t>(count))
-                sum += c[t] * in[static_cast<size_t>(idx)];
-        }
-        data[n] = static_cast<int16_t>(std::clamp(sum, -32768.0, 32767.0));
-    }
-}
-
 }  // namespace
 
 void LoadedSoundFont::fail(std::string reason) {
@@ -694,6 +642,13 @@ void LoadedSoundFont::reset() {
     melodicBanks_.clear();
     drumSets_.clear();
     pendingRegions_ = 0;
+    samples_.clear();
+    compressedCount_ = 0;
+    compressedBytes_ = decodedBytes_ = 0;
+    sampleProblems_.clear();
+    problemMet_.clear();
+    problemOfSample_.clear();
+    pendingMet_.clear();
 }
 
 Status LoadedSoundFont::index(const InstrumentSettings& settings) {
@@ -725,14 +680,21 @@ Status LoadedSoundFont::indexFile(InputStream& in, const InstrumentSettings& set
         return makeError(lastError_);
     }
     SoundFontFile& file = *read;
+    if (file.versionMajor > kNewestVersionMajor) {
+        char version[32];
+        std::snprintf(version, sizeof version, "%u.%02u", file.versionMajor, file.versionMinor);
+        fail("\"" + registeredName_ + "\": SoundFont version " + version +
+             " cannot be played (versions 1, 2 and 3 can)");
+        return makeError(lastError_);
+    }
     correctSampleHeaders(file);
     settings_ = settings;
     settings_.outputRate = std::max(settings_.outputRate, 1);
     settings_.controlRatio = std::clamp(settings_.controlRatio, 1, 255);
     problems_ = std::move(file.problems);
-    checkSampleHeaders(file, problems_);
+    prepareSamples(file);
 
-    Indexer indexer(file, settings_, amplification_, entries_, problems_);
+    Indexer indexer(file, samples_, settings_, amplification_, entries_, problems_);
     int terminal = file.presetCount() - 1;
     for (int i = 0; i < file.presetCount(); ++i) {
         const PresetHeader& p = file.presets[static_cast<size_t>(i)];
@@ -750,6 +712,15 @@ Status LoadedSoundFont::indexFile(InputStream& in, const InstrumentSettings& set
             [](const PendingRegion& a, const PendingRegion& b) { return a.filePos < b.filePos; });
     }
     pendingRegions_ = indexer.regions();
+    // A font none of whose samples can sound is refused, rather than played as silence.
+    if (pendingRegions_ == 0 && !sampleProblems_.empty()) {
+        std::string reason = "\"" + registeredName_ + "\": no sample can be played (" +
+                             sampleProblems_.front().text();
+        if (sampleProblems_.size() > 1)
+            reason += ", and " + std::to_string(sampleProblems_.size() - 1) + " more";
+        fail(reason + ")");
+        return makeError(lastError_);
+    }
 
     versionMajor_ = file.versionMajor;
     versionMinor_ = file.versionMinor;
@@ -770,109 +741,6 @@ const PresetIndexEntry* LoadedSoundFont::find(int bank, int program, int key) co
     if (!usable()) return nullptr;
     auto it = entries_.find(entryKey(bank, program, key));
     return it == entries_.end() ? nullptr : &it->second;
-}
-
-std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry) const {
-    // The data comes from the mapped file (only the pages of the regions are touched),
-    // or from the caller's bytes.
-    InputStreamPtr stream;
-    std::span<const uint8_t> view = bytes_;
-    if (view.empty()) {
-        Result<InputStreamPtr> in = openStream(fileName_);
-        if (!in.ok()) return nullptr;
-        stream = std::move(*in);
-        view = stream->memoryView();
-    }
-    auto read = [&](int64_t pos, int64_t bytes, int16_t* out) {
-        std::memset(out, 0, static_cast<size_t>(bytes));
-        if (!view.empty()) {
-            if (pos < 0 || pos >= static_cast<int64_t>(view.size())) return;
-            int64_t n = std::min<int64_t>(bytes, static_cast<int64_t>(view.size()) - pos);
-            std::memcpy(out, view.data() + pos, static_cast<size_t>(n));
-        } else if (stream->seek(static_cast<long>(pos), 0) == 0) {
-            stream->readFully(out, static_cast<long>(bytes));
-        }
-    };
-
-    const SynthTables& tab = synthTables();
-    const FixedNoteResampler* resampler = settings_.resampler;
-    static const LinearResampler linear;
-    if (resampler == nullptr) resampler = &linear;
-
-    auto inst = std::make_unique<Instrument>();
-    inst->kind = kInstrumentKindSoundFont;
-    if (entry.presetPos >= 0 && static_cast<size_t>(entry.presetPos) < presetNames_.size()) {
-        inst->displayName = presetNames_[static_cast<size_t>(entry.presetPos)];
-    }
-    inst->regions.reserve(entry.regions.size());
-    std::vector<int64_t> owned;  // points held by the buffer each region reads
-    for (const PendingRegion& pr : entry.regions) {
-        SampleRegion r = pr.region;
-        r.pcm = nullptr;
-        r.ownsPcm = 0;
-        int64_t points = pr.byteLength / 2;
-        bool loops = (r.modeFlags & kRegionLooping) != 0;
-        if (r.fixedNote == 0 || loops) {
-            for (size_t j = 0; j < inst->regions.size(); ++j) {
-                const SampleRegion& o = inst->regions[j];
-                const PendingRegion& op = entry.regions[j];
-                bool candidate = op.filePos == pr.filePos &&
-                                 (o.fixedNote == 0 || (o.modeFlags & kRegionLooping) != 0);
-                if (settings_.antiAliasing)
-                    candidate =
-                        candidate && o.endPos == r.endPos && o.sampleRateHz == r.sampleRateHz;
-                // Only a buffer that holds all of this region's points can be shared.
-                if (candidate && owned[j] >= points) {
-                    r.pcm = o.pcm;
-                    owned.push_back(owned[j]);
-                    break;
-                }
-            }
-        }
-        if (r.pcm == nullptr) {
-            // The region's end lies one point past the data (that point is silence), and a
-            // voice may read three more beyond the end: four zero points follow the data.
-            auto buffer = std::make_unique<int16_t[]>(static_cast<size_t>(points) + 4);
-            read(pr.filePos, pr.byteLength, buffer.get());
-            for (size_t i = 0; i < 4; ++i) buffer[static_cast<size_t>(points) + i] = 0;
-            if (settings_.antiAliasing && settings_.outputRate < r.sampleRateHz) {
-                antiAlias(buffer.get(), static_cast<size_t>(points), settings_.outputRate,
-                          r.sampleRateHz);
-            }
-            int64_t bufferPoints = points;
-            if (r.fixedNote != 0 && !loops) {
-                double f = tab.noteFreqMilliHz[r.fixedNote];
-                double a =
-                    (static_cast<double>(r.rootFreq) * settings_.outputRate) / (f * r.sampleRateHz);
-                double newEnd = r.endPos * a;
-                if (newEnd < 2147483648.0) {
-                    auto newPoints = static_cast<size_t>(static_cast<int64_t>(newEnd) >> 12) + 1;
-                    auto resampled = std::make_unique<int16_t[]>(newPoints + 3);
-                    resampler->resample(
-                        std::span<const int16_t>(buffer.get(), static_cast<size_t>(points) + 3),
-                        1.0 / a, std::span<int16_t>(resampled.get(), newPoints));
-                    resampled[newPoints] = resampled[newPoints + 1] = resampled[newPoints + 2] = 0;
-                    r.endPos = static_cast<uint32_t>(newEnd);
-                    r.loopStartPos = static_cast<uint32_t>(std::min(r.loopStartPos * a, newEnd));
-                    r.loopEndPos = static_cast<uint32_t>(std::min(r.loopEndPos * a, newEnd));
-                    r.rootFreq = tab.noteFreqMilliHz[r.fixedNote];
-                    r.sampleRateHz = settings_.outputRate;
-                    r.lowKeyFreq = tab.noteFreqMilliHz[0];
-                    r.highKeyFreq = tab.noteFreqMilliHz[127];
-                    buffer = std::move(resampled);
-                    bufferPoints = static_cast<int64_t>(newPoints);
-                }
-            }
-            r.pcm = buffer.get();
-            r.ownsPcm = 1;
-            inst->pcmBytes += static_cast<size_t>(bufferPoints + 4) * 2;
-            inst->pcmBuffers.push_back(std::move(buffer));
-            owned.push_back(bufferPoints);
-        }
-        inst->regions.push_back(r);
-    }
-    if (stream) stream->close();
-    return inst;
 }
 
 }  // namespace svt

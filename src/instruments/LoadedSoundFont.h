@@ -4,25 +4,35 @@
 // units. Building an instrument then only copies those regions and reads their data.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "base/Result.h"
+#include "instruments/CompressedSamples.h"
+#include "instruments/DecodedSampleCache.h"
 #include "instruments/Instrument.h"
 #include "instruments/InstrumentSettings.h"
+#include "instruments/NoteSet.h"
 #include "instruments/SoundFontFile.h"
 
 namespace svt {
+
+class FontBytes;
 
 inline constexpr int kPercussionBank = 128;
 inline constexpr int kAnyKey = -1;
 
 struct PendingRegion {
     SampleRegion region;  // complete but for `pcm` and `ownsPcm`
-    int64_t filePos = 0;  // absolute byte position of the region's first point
-    int64_t byteLength = 0;
+    // Absolute byte position of the region's first point; for a compressed sample, of its
+    // stream (the region then starts at `firstPoint` of the decoded sound).
+    int64_t filePos = 0;
+    int64_t byteLength = 0;         // bytes of 16-bit points the region plays
+    int32_t compressedSample = -1;  // sample header number of a compressed sample, else -1
+    int64_t firstPoint = 0;         // the region's first point within its sample's data
     int16_t rootKey = 60;
     int16_t tuneCents = 0;
     uint8_t lowKey = 0;
@@ -38,6 +48,8 @@ struct PresetIndexEntry {
     int32_t presetPos = 0;  // position in the file's preset table (display name)
     // Ascending filePos; equal positions keep the order they were made in.
     std::vector<PendingRegion> regions;
+    // Samples the preset's zones name that cannot be played; their zones made no region.
+    std::vector<int32_t> silentSamples;
     int32_t regionCount() const { return static_cast<int32_t>(regions.size()); }
 };
 
@@ -48,6 +60,27 @@ struct PresetSummary {
     int32_t program = 0;
     int32_t regionCount = 0;  // drum kits: summed over their keys
     int32_t keyCount = 0;     // drum kits: keys with at least one region
+};
+
+// How a sample's data is found, as far as building instruments needs it.
+struct SampleData {
+    std::string name;
+    bool compressed = false;
+    bool playable = true;     // false: zones naming it make no region
+    int64_t streamPos = 0;    // compressed: absolute file position of its stream
+    int64_t streamBytes = 0;  // compressed: the stream's size
+    int64_t frames = 0;       // compressed: points it decodes to
+    uint32_t rateHz = 0;      // compressed: the stream's rate
+};
+
+// A sample that cannot sound, and why: found while indexing (a stream in another format,
+// headers that do not fit) or while an instrument was built (a stream that fails to decode).
+struct SampleProblem {
+    int32_t sample = 0;
+    std::string name;
+    std::string reason;  // "is damaged: a page is missing or fails its checksum"
+    // "sample 12 "Piano C4" is damaged: ...; it is not played"
+    std::string text() const;
 };
 
 class LoadedSoundFont {
@@ -65,8 +98,20 @@ class LoadedSoundFont {
     void reset();
 
     const PresetIndexEntry* find(int bank, int program, int key) const;
-    // A new instrument from an index entry; null when the file cannot be opened.
-    std::unique_ptr<Instrument> build(const PresetIndexEntry& entry) const;
+    // A new instrument from an index entry; null when the file cannot be opened or when no
+    // region is left once the samples that fail to decode are left out. Compressed samples
+    // are taken from `cache` or decoded into it. With `notes`, the regions of compressed
+    // samples that none of these notes (give or take kMarkedNoteMargin semitones) sounds are
+    // left out, and their samples are not decoded; a note outside them then plays the region
+    // nearest in pitch.
+    std::unique_ptr<Instrument> build(const PresetIndexEntry& entry, DecodedSampleCache& cache,
+                                      const NoteSet* notes = nullptr);
+    // Notes the unplayable samples an entry's zones name as problems met (see takeProblemsMet).
+    void noteSilentSamples(const PresetIndexEntry& entry);
+
+    // Key of this font's samples in a DecodedSampleCache; unique within one registry.
+    uint32_t cacheId() const { return cacheId_; }
+    void setCacheId(uint32_t id) { cacheId_ = id; }
 
     const std::string& fileName() const { return fileName_; }
     bool usable() const { return !fileName_.empty() && indexed_; }
@@ -95,9 +140,31 @@ class LoadedSoundFont {
     size_t entryCount() const { return entries_.size(); }
     size_t pendingRegionCount() const { return pendingRegions_; }
 
+    // Compressed (SoundFont 3) samples: how many, their streams' bytes and the bytes of 16-bit
+    // points they decode to. Samples stored as points count in sampleDataSize() only.
+    int32_t compressedSampleCount() const { return compressedCount_; }
+    int64_t compressedBytes() const { return compressedBytes_; }
+    int64_t decodedBytes() const { return decodedBytes_; }
+    const std::vector<SampleData>& samples() const { return samples_; }
+    // Every sample known not to sound, each once, in the order found.
+    const std::vector<SampleProblem>& sampleProblems() const { return sampleProblems_; }
+    // The sample problems that instruments built since the last call ran into, each sample
+    // once in the font's life: what a song that needed them should be warned about.
+    std::vector<SampleProblem> takeProblemsMet();
+    // Decodes every playable compressed sample once (nothing is kept), so that a stream that
+    // fails anywhere becomes a problem of its sample. Returns the number of such samples.
+    // `progress` hears (done, total) after each sample.
+    int verifyCompressedSamples(const std::function<void(int, int)>& progress = {});
+
   private:
     Status indexFile(InputStream& in, const InstrumentSettings& settings);
     void fail(std::string reason);
+    // Looks at the data of every sample: probes compressed streams, checks headers against
+    // their data, and notes the problems.
+    void prepareSamples(const SoundFontFile& file);
+    void addSampleProblem(int32_t sample, std::string reason, bool silent);
+    std::shared_ptr<const DecodedSample> decoded(int32_t sample, const FontBytes& bytes,
+                                                 DecodedSampleCache& cache);
 
     std::string fileName_;
     std::string registeredName_{fileName_};
@@ -118,6 +185,15 @@ class LoadedSoundFont {
     std::vector<int> melodicBanks_, drumSets_;
     std::unordered_map<uint64_t, PresetIndexEntry> entries_;
     size_t pendingRegions_ = 0;
+
+    uint32_t cacheId_ = 0;
+    std::vector<SampleData> samples_;
+    int32_t compressedCount_ = 0;
+    int64_t compressedBytes_ = 0, decodedBytes_ = 0;
+    std::vector<SampleProblem> sampleProblems_;
+    std::vector<bool> problemMet_;          // by sample: already handed out by takeProblemsMet
+    std::vector<int32_t> problemOfSample_;  // by sample: index into sampleProblems_, or -1
+    std::vector<int32_t> pendingMet_;       // samples met since the last takeProblemsMet
 };
 
 }  // namespace svt

@@ -164,6 +164,12 @@ bool Walker::walkList(const std::string& list, int64_t remaining) {
         remaining -= 8 + static_cast<int64_t>(size);
         handle(list, std::string(reinterpret_cast<const char*>(sub), 4), size);
         if (truncated_) return false;
+        // SoundFont 2 sub-chunks are even-sized, but the sample data of a compressed font
+        // need not be: a list whose size counts the pad byte after an odd chunk has it skipped.
+        if (size % 2 != 0 && remaining % 2 != 0) {
+            skipBody(1);
+            --remaining;
+        }
     }
     return true;
 }

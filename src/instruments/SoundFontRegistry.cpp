@@ -11,6 +11,7 @@ LoadedSoundFont& SoundFontRegistry::registerFont(const std::string& fileName) {
         if (f->registeredName() == fileName) return *f;
     }
     fonts_.insert(fonts_.begin(), std::make_unique<LoadedSoundFont>(fileName));
+    fonts_.front()->setCacheId(nextCacheId_++);
     return *fonts_.front();
 }
 
@@ -31,6 +32,7 @@ void SoundFontRegistry::selectFont(const std::string& fileName) {
 void SoundFontRegistry::unregisterFont(const std::string& fileName) {
     for (auto it = fonts_.begin(); it != fonts_.end(); ++it) {
         if ((*it)->registeredName() == fileName) {
+            decoded_.dropFont((*it)->cacheId());
             fonts_.erase(it);
             break;
         }
@@ -48,13 +50,24 @@ int SoundFontRegistry::indexAll() {
     return failed;
 }
 
-std::unique_ptr<Instrument> SoundFontRegistry::buildInstrument(int bank, int program,
-                                                               int key) const {
+std::unique_ptr<Instrument> SoundFontRegistry::buildInstrument(int bank, int program, int key,
+                                                               const NoteSet* notes) {
     for (const auto& f : fonts_) {
         const PresetIndexEntry* e = f->find(bank, program, key);
-        if (e != nullptr && e->regionCount() > 0) return f->build(*e);
+        if (e == nullptr) continue;
+        if (e->regionCount() > 0) return f->build(*e, decoded_, notes);
+        f->noteSilentSamples(*e);
     }
     return nullptr;
+}
+
+std::vector<std::string> SoundFontRegistry::takeSampleWarnings() {
+    std::vector<std::string> lines;
+    for (const auto& f : fonts_) {
+        for (const SampleProblem& p : f->takeProblemsMet())
+            lines.push_back(f->registeredName() + ": " + p.text());
+    }
+    return lines;
 }
 
 bool SoundFontRegistry::hasPreset(int bank, int program, int key) const {
@@ -74,17 +87,28 @@ std::string SoundFontRegistry::currentFontName() const {
 
 void SoundFontRegistry::setSettings(const InstrumentSettings& settings) {
     settings_ = settings;
-    for (auto& f : fonts_) f->reset();
+    for (auto& f : fonts_) {
+        decoded_.dropFont(f->cacheId());
+        f->reset();
+    }
 }
 
 Result<std::string> findDefaultSoundFont(const std::string& programFolder) {
+    const std::string system[] = {kSystemSoundFontPath, kSystemCompressedSoundFontPath};
+    return findDefaultSoundFont(programFolder, system);
+}
+
+Result<std::string> findDefaultSoundFont(const std::string& programFolder,
+                                         std::span<const std::string> systemFonts) {
     std::error_code ec;
     std::filesystem::path own = std::filesystem::path(programFolder) / kDefaultSoundFontName;
     if (std::filesystem::is_regular_file(own, ec)) return own.string();
-    if (std::filesystem::is_regular_file(kSystemSoundFontPath, ec))
-        return std::string(kSystemSoundFontPath);
-    return makeError(2, "no SoundFont found: neither \"" + own.string() + "\" nor \"" +
-                            kSystemSoundFontPath + "\" exists");
+    std::string looked = "\"" + own.string() + "\"";
+    for (const std::string& system : systemFonts) {
+        if (std::filesystem::is_regular_file(system, ec)) return system;
+        looked += ", \"" + system + "\"";
+    }
+    return makeError(2, "no SoundFont found: none of " + looked + " exists");
 }
 
 }  // namespace svt

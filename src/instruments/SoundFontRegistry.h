@@ -11,6 +11,7 @@
 #include "instruments/Instrument.h"
 #include "instruments/InstrumentSettings.h"
 #include "instruments/LoadedSoundFont.h"
+#include "instruments/NoteSet.h"
 
 namespace svt {
 
@@ -32,8 +33,10 @@ class SoundFontRegistry {
     int indexAll();
 
     // A new instrument for (bank, program, key) from the first font that has an index
-    // entry for it; key kAnyKey for melodic presets. Null when no font has one.
-    std::unique_ptr<Instrument> buildInstrument(int bank, int program, int key) const;
+    // entry for it; key kAnyKey for melodic presets. Null when no font has one. With `notes`,
+    // compressed samples that no such note sounds are left out (see LoadedSoundFont::build).
+    std::unique_ptr<Instrument> buildInstrument(int bank, int program, int key,
+                                                const NoteSet* notes = nullptr);
     bool hasPreset(int bank, int program, int key) const;
 
     // File name of the current font; empty when there is none.
@@ -43,15 +46,34 @@ class SoundFontRegistry {
     // New settings apply to fonts indexed from now on; indexed fonts are indexed again.
     void setSettings(const InstrumentSettings& settings);
 
+    // Decoded compressed samples are kept between songs up to this many bytes (more while a
+    // song's instruments need more); see trimDecodedSamples().
+    void setDecodedSampleLimit(size_t bytes) { decodedLimit_ = bytes; }
+    size_t decodedSampleLimit() const { return decodedLimit_; }
+    // Gives up the least recently used decoded samples no instrument holds, down to the limit.
+    // Between songs only: it frees memory.
+    void trimDecodedSamples() { decoded_.trim(decodedLimit_); }
+    const DecodedSampleCache& decodedSamples() const { return decoded_; }
+    // One line for each sample that instruments built since the last call needed but could
+    // not play, each sample once: "FONT: sample 12 "Piano C4" is damaged: ...; it is not played".
+    std::vector<std::string> takeSampleWarnings();
+
   private:
     InstrumentSettings settings_;
     std::vector<std::unique_ptr<LoadedSoundFont>> fonts_;  // search order: front first
     std::string current_;
     std::string remembered_;
+    DecodedSampleCache decoded_;
+    size_t decodedLimit_ = kDefaultDecodedSampleLimitBytes;
+    uint32_t nextCacheId_ = 1;
 };
 
 // The font the program starts with: "Sorvanto.sf2" in `programFolder`, or when that is
-// missing the system's General MIDI font. The error says where it looked.
+// missing the system's General MIDI font (SoundFont 2, then SoundFont 3). The error says
+// where it looked.
 Result<std::string> findDefaultSoundFont(const std::string& programFolder);
+// The same with the system fonts to try, in order.
+Result<std::string> findDefaultSoundFont(const std::string& programFolder,
+                                         std::span<const std::string> systemFonts);
 
 }  // namespace svt

@@ -154,6 +154,7 @@ int AudioQueue::control(int request, const std::string& songPath) {
         return device_->songStart(songPath);
     }
     if (request == OUT_REQ_PLAY_END) return device_->songEnd();
+    if (request == OUT_REQ_PLAY_ABANDON) return device_->songAbandon();
     return device_->acntl(request, nullptr);
 }
 

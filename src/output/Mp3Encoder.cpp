@@ -1,5 +1,6 @@
 #include "output/Mp3Encoder.h"
 
+#include <cerrno>
 #include <system_error>
 
 #include "output/Id3Tag.h"
@@ -44,6 +45,7 @@ int Mp3Encoder::start(const std::string& fileName, const std::string& title) {
     ring_.reset();
     ring_.setSilenceByte(format_.bitsPerSample == 8 ? 0x80 : 0);
     lastResult_ = 0;
+    systemError_ = 0;
     try {
         thread_ = std::thread(&Mp3Encoder::run, this);
     } catch (const std::system_error&) {
@@ -76,6 +78,11 @@ void Mp3Encoder::run() {
 }
 
 void Mp3Encoder::encode() {
+    // The library writes the file on this thread: the error number its failed call leaves
+    // here is the system's reason.
+    auto noteSystemError = [&] {
+        if (systemError_.load() == 0) systemError_ = errno;
+    };
     auto fail = [&](uint32_t result) {
         lastResult_ = result;
         ring_.setState(EncoderState::Failed);
@@ -119,15 +126,25 @@ void Mp3Encoder::encode() {
         (r = library_.setConfigure(MPGE_ITEM_VBR, static_cast<uintptr_t>(settings_.vbrQuality),
                                    0)) != 0)
         return fail(r);
-    if ((r = library_.detectConfigure()) != 0) return fail(r);
-
-    while ((r = library_.processFrame()) == 0) {
+    errno = 0;
+    if ((r = library_.detectConfigure()) != 0) {
+        noteSystemError();  // the library opens the file here
+        return fail(r);
     }
+
+    do {
+        errno = 0;
+    } while ((r = library_.processFrame()) == 0);
     lastResult_ = r;
-    if (r != MPGE_END) ring_.setState(EncoderState::Failed);
+    if (r != MPGE_END) {
+        noteSystemError();
+        ring_.setState(EncoderState::Failed);
+    }
+    errno = 0;
     const uint32_t closed = library_.closeCoder();
     // A library that could not complete the file (kNotBound: it has no closeCoder) is fine.
     if (closed != 0 && closed != kNotBound) {
+        noteSystemError();
         lastResult_ = closed;
         ring_.setState(EncoderState::Failed);
     }

@@ -51,6 +51,9 @@ class Mp3Encoder {
     EncoderState state() const { return ring_.state(); }
     // The library's result that ended the last encoding (0 clean, kNotBound, ...).
     uint32_t lastLibraryResult() const { return lastResult_.load(); }
+    // The system's error number left by the library call that failed (a full disk, a refused
+    // file), 0 when there was none.
+    int lastSystemError() const { return systemError_.load(); }
     const std::string& fileName() const { return fileName_; }
     Mp3Ring& ring() { return ring_; }
 
@@ -68,6 +71,7 @@ class Mp3Encoder {
     std::string title_;
     std::thread thread_;
     std::atomic<uint32_t> lastResult_{0};
+    std::atomic<int> systemError_{0};
     bool open_ = false;
 };
 

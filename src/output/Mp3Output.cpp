@@ -1,5 +1,7 @@
 #include "output/Mp3Output.h"
 
+#include <cerrno>
+
 #include "output/OutputNames.h"
 #include "song/SongInfo.h"
 
@@ -36,6 +38,8 @@ Mp3Output::Mp3Output(EncoderSearch search, RingWait wait)
 }
 
 Mp3Output::~Mp3Output() {
+    // A file nobody closed was not finished.
+    abandoned_ = true;
     closeFile();
 }
 
@@ -43,9 +47,11 @@ bool Mp3Output::encoderAvailable() const {
     return output::encoderAvailable(search_);
 }
 
-void Mp3Output::fail(const char* german, const char* english) {
+void Mp3Output::fail(const char* german, const char* english, int error) {
     lastMessage_ = tr(language, german, english);
-    if (!lastOutputPath_.empty()) lastMessage_ += " (" + lastOutputPath_ + ")";
+    if (!lastOutputPath_.empty())
+        lastMessage_ += " (" + lastOutputPath_ +
+                        (error ? ": " + platform::OutputFile::errorText(error) : "") + ")";
 }
 
 int Mp3Output::openOutput() {
@@ -70,8 +76,26 @@ int Mp3Output::startFile(const std::string& path, const std::string& title) {
     if (closeFile() < 0) return -1;
     lastMessage_.clear();
     lastOutputPath_ = path;
-    if (encoder_.start(path, title) < 0) {
-        fail(kFileGerman, kFileEnglish);
+    abandoned_ = false;
+    int error = 0;
+    std::string writeTo = path;
+    if (path.empty()) {
+        error = ENOENT;
+    } else if (path != "-") {
+        switch (platform::pathKind(path)) {
+            case platform::PathKind::Folder:
+                error = EISDIR;
+                break;
+            case platform::PathKind::Other:
+                break;  // a device or a pipe is written in place
+            default:
+                error = pending_.reserve(path);
+                writeTo = pending_.temporaryPath();
+        }
+    }
+    if (error != 0 || encoder_.start(writeTo, title) < 0) {
+        pending_.discard();
+        fail(kFileGerman, kFileEnglish, error);
         return -1;
     }
     fd = path == "-" ? 1 : 3;
@@ -82,8 +106,19 @@ int Mp3Output::closeFile() {
     if (!encoder_.isOpen()) return 0;
     fd = -1;
     if (encoder_.close() < 0) {
-        fail(kFileGerman, kFileEnglish);
+        pending_.discard();
+        fail(kFileGerman, kFileEnglish, encoder_.lastSystemError());
         return -1;
+    }
+    if (abandoned_) {
+        pending_.discard();
+        return 0;
+    }
+    if (pending_.active()) {
+        if (const int error = pending_.commit(replaceExisting); error != 0) {
+            fail(kFileGerman, kFileEnglish, error);
+            return -1;
+        }
     }
     return 0;
 }
@@ -96,7 +131,7 @@ int Mp3Output::outputData(const uint8_t* bytes, size_t count) {
     const long taken = encoder_.output(bytes, count);
     if (taken < 0) {
         // The first failure names the file; later calls keep that text.
-        if (lastMessage_.empty()) fail(kFileGerman, kFileEnglish);
+        if (lastMessage_.empty()) fail(kFileGerman, kFileEnglish, encoder_.lastSystemError());
         return -1;
     }
     return static_cast<int>(taken);
@@ -119,6 +154,12 @@ int Mp3Output::songStart(const std::string& songPath) {
 
 int Mp3Output::songEnd() {
     if (!(flags & OF_AUTO_NAME)) return 0;
+    return closeFile();
+}
+
+int Mp3Output::songAbandon() {
+    if (!(flags & OF_AUTO_NAME)) return 0;
+    abandoned_ = true;
     return closeFile();
 }
 

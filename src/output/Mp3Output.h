@@ -3,7 +3,8 @@
 // time, runs on a thread of its own and pulls the samples this output puts into its ring.
 // In batch conversion every song gets its own file, named after the song and tagged with
 // its title; otherwise the one file `name` ("-": standard output) is written, tagged with
-// `songTitle`.
+// `songTitle`. The library writes under a temporary name beside the final one; the file is
+// renamed when the encoder has closed it complete.
 
 #include <functional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "output/EncoderLibrary.h"
 #include "output/Mp3Encoder.h"
 #include "output/OutputDevice.h"
+#include "platform/PendingFile.h"
 
 namespace svt::output {
 
@@ -30,6 +32,8 @@ class Mp3Output final : public OutputDevice {
     int acntl(int request, void* argument) override;
     int songStart(const std::string& songPath) override;
     int songEnd() override;
+    int songAbandon() override;
+    void abandonFile() override { abandoned_ = true; }
 
     // True when the encoder library can be loaded from one of the places it is looked for.
     bool encoderAvailable() const;
@@ -49,10 +53,12 @@ class Mp3Output final : public OutputDevice {
   private:
     int startFile(const std::string& path, const std::string& title);
     int closeFile();
-    void fail(const char* german, const char* english);
+    void fail(const char* german, const char* english, int error = 0);
 
     const EncoderSearch search_;
     Mp3Encoder encoder_;
+    platform::PendingFile pending_;
+    bool abandoned_ = false;
 };
 
 }  // namespace svt::output

@@ -59,6 +59,9 @@ class OutputDevice {
 
     // Set before open: the run converts a list of songs (each song opens its own file).
     bool batchConversion = false;
+    // A file output puts its finished file over one that existed under the same name;
+    // otherwise the old file stays and finishing fails.
+    bool replaceExisting = true;
     Language language = Language::English;
 
     virtual int openOutput() = 0;
@@ -75,6 +78,10 @@ class OutputDevice {
     // the file could not be created or completed.
     virtual int songStart(const std::string& /*songPath*/) { return 0; }
     virtual int songEnd() { return 0; }
+    // A song ended unfinished: in automatic-name mode its file is removed instead of finished.
+    virtual int songAbandon() { return songEnd(); }
+    // Gives up the file being written: the next close removes it rather than finishing it.
+    virtual void abandonFile() {}
 
     // The text of the last failure, in the interface language (empty when none).
     const std::string& lastMessage() const { return lastMessage_; }

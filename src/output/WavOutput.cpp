@@ -51,7 +51,13 @@ WavOutput::WavOutput() {
 }
 
 WavOutput::~WavOutput() {
+    // A file nobody closed was not finished.
+    abandoned_ = true;
     closeFile();
+}
+
+std::string WavOutput::writingPath() const {
+    return pending_.active() ? pending_.temporaryPath() : lastOutputPath_;
 }
 
 void WavOutput::fail(const char* german, const char* english, const std::string& path, int error) {
@@ -81,19 +87,36 @@ int WavOutput::openOutput() {
 int WavOutput::openFile(const std::string& path) {
     closeFile();
     lastMessage_.clear();
+    abandoned_ = failed_ = false;
+    int error = 0;
     if (path == "-") {
         file_.useStandardOutput();
-    } else if (const int error = path.empty() ? ENOENT : file_.create(path); error != 0) {
+    } else if (path.empty()) {
+        error = ENOENT;
+    } else {
+        switch (platform::pathKind(path)) {
+            case platform::PathKind::Folder:
+                error = EISDIR;
+                break;
+            case platform::PathKind::Other:
+                error = file_.create(path);  // a device or a pipe has no old contents to keep
+                break;
+            default:
+                error = pending_.create(path, file_);
+        }
+    }
+    if (error != 0) {
         fail("Die Wave-Datei kann nicht erstellt werden!", "Wave file could not be created!", path,
              error);
         return -1;
     }
     uint8_t header[kWavHeaderBytes];
     makeWavHeader(header, encoding, rate, -1);
-    if (const int error = file_.writeAll(header, sizeof header); error != 0) {
+    if (error = file_.writeAll(header, sizeof header); error != 0) {
         fail("Die Wave-Datei kann nicht erstellt werden!", "Wave file could not be created!", path,
              error);
         file_.close();
+        pending_.discard();
         return -1;
     }
     fd = file_.isStandardOutput() ? 1 : 3;
@@ -111,11 +134,15 @@ int WavOutput::outputData(const uint8_t* bytes, size_t count) {
     if (const int error = file_.writeAll(bytes, count); error != 0) {
         fail("Die Datei konnte nicht geschrieben werden!", "The file could not be written!",
              lastOutputPath_, error);
+        failed_ = true;
         return -1;
     }
     dataBytes_ += static_cast<int64_t>(count);
     if (dataBytes_ >= nextUpdate_) {
-        if (updateHeader() < 0) return -1;
+        if (updateHeader() < 0) {
+            failed_ = true;
+            return -1;
+        }
         nextUpdate_ = dataBytes_ + kWavUpdateInterval;
     }
     return static_cast<int>(count);
@@ -141,13 +168,23 @@ int WavOutput::updateHeader() {
 
 int WavOutput::closeFile() {
     if (!file_.isOpen()) return 0;
-    int result = 0;
+    int result = failed_ ? -1 : 0;
+    const bool finish = !failed_ && !abandoned_;
     if (!file_.isStandardOutput()) {
-        if (updateHeader() < 0) result = -1;
-        if (const int error = file_.close(); error != 0) {
+        if (finish && updateHeader() < 0) result = -1;
+        if (const int error = file_.close(); error != 0 && result == 0 && finish) {
             fail("Die Datei konnte nicht geschrieben werden!", "The file could not be written!",
                  lastOutputPath_, error);
             result = -1;
+        }
+        if (!finish || result < 0) {
+            pending_.discard();
+        } else if (pending_.active()) {
+            if (const int error = pending_.commit(replaceExisting); error != 0) {
+                fail("Die Datei konnte nicht geschrieben werden!", "The file could not be written!",
+                     lastOutputPath_, error);
+                result = -1;
+            }
         }
     } else {
         file_.close();
@@ -175,6 +212,12 @@ int WavOutput::songStart(const std::string& songPath) {
 
 int WavOutput::songEnd() {
     if (!(flags & OF_AUTO_NAME)) return 0;
+    return closeFile();
+}
+
+int WavOutput::songAbandon() {
+    if (!(flags & OF_AUTO_NAME)) return 0;
+    abandoned_ = true;
     return closeFile();
 }
 

@@ -1,14 +1,16 @@
 #pragma once
 // The RIFF WAVE file output ("w"). Its header is written first with unknown sizes and brought
-// up to date every 128 KiB of data and at close, so a conversion that is cut off still leaves
-// a file that players read up to the last update. Files that cannot be repositioned (standard
-// output, pipes) keep the unknown sizes.
+// up to date every 128 KiB of data and at close. The file is written under a temporary name
+// beside its final one and renamed only when it is complete, so a file that is cut off never
+// appears under the final name. Files that cannot be repositioned (standard output, pipes)
+// keep the unknown sizes; devices and pipes are written in place.
 
 #include <cstdint>
 #include <string>
 
 #include "output/OutputDevice.h"
 #include "platform/OutputFile.h"
+#include "platform/PendingFile.h"
 
 namespace svt::output {
 
@@ -26,8 +28,12 @@ class WavOutput final : public OutputDevice {
     int acntl(int request, void* argument) override;
     int songStart(const std::string& songPath) override;
     int songEnd() override;
+    int songAbandon() override;
+    void abandonFile() override { abandoned_ = true; }
 
     int64_t dataBytes() const { return dataBytes_; }
+    // Where the data goes while the file is written (the temporary name), else the final name.
+    std::string writingPath() const;
     bool cannotUpdate() const { return cannotUpdate_; }
 
   private:
@@ -37,6 +43,9 @@ class WavOutput final : public OutputDevice {
     void fail(const char* german, const char* english, const std::string& path, int error);
 
     platform::OutputFile file_;
+    platform::PendingFile pending_;
+    bool abandoned_ = false;
+    bool failed_ = false;  // a write failed: the file is not finished
     int64_t dataBytes_ = 0;
     int64_t nextUpdate_ = kWavUpdateInterval;
     bool cannotUpdate_ = false;

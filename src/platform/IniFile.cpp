@@ -353,6 +353,21 @@ std::optional<std::string> IniFile::value(std::string_view section, std::string_
     return found;
 }
 
+std::map<std::string, std::string> IniFile::values(std::string_view section) const {
+    std::map<std::string, std::string> out;
+    for (const Section& s : sections_) {
+        if (s.name != section) continue;
+        for (const Entry& e : s.entries) {
+            if (e.key.empty()) continue;
+            if (std::optional<std::string> text = iniUnescapeValue(e.rawValue))
+                out[e.key] = std::move(*text);
+            else
+                out.erase(e.key);
+        }
+    }
+    return out;
+}
+
 void IniFile::setValue(std::string_view section, std::string_view key, std::string_view text) {
     const std::string raw = iniEscapeValue(text);
     Entry* last = nullptr;

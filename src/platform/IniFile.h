@@ -7,6 +7,7 @@
 // Reading is lenient as QSettings is: lines it cannot use are kept and ignored, never an
 // error. Entries that are not touched are written back as they were read.
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,8 @@ class IniFile {
     // The text stored under `key` in `section`; nullopt when absent or not a text
     // (a list of several values, or a value of another type).
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
+    // Every text value of `section`, later lines winning.
+    std::map<std::string, std::string> values(std::string_view section) const;
     void setValue(std::string_view section, std::string_view key, std::string_view text);
     std::string text() const;
 

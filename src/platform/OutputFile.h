@@ -3,8 +3,10 @@
 // full disk or a closed pipe is reported by the write that met it, not by a later close that
 // nobody checks. Standard output is a file of this kind too (it is never closed here).
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace svt::platform {
@@ -21,6 +23,8 @@ class OutputFile {
     // Creates or truncates `path` for writing (permissions 0644 before the umask).
     // Returns 0 or the system error number.
     int create(const std::string& path);
+    // Creates `path` only when nothing of that name exists (EEXIST otherwise).
+    int createNew(const std::string& path);
     // Writes to the process's standard output from now on.
     void useStandardOutput();
     // Closes the file (standard output stays open). Returns 0 or the system error number of
@@ -32,6 +36,8 @@ class OutputFile {
     // Positions; -1 when the file cannot be repositioned (a pipe, a terminal).
     int64_t position() const;
     bool seek(int64_t offset);
+    // Waits until what was written has reached the disk. Returns 0 or the system error number.
+    int sync();
 
     bool isOpen() const { return fd_ >= 0; }
     bool isStandardOutput() const { return fd_ == 1 && !owned_; }
@@ -47,9 +53,22 @@ class OutputFile {
 // True when `path` names an existing file or folder.
 bool pathExists(const std::string& path);
 
-}  // namespace svt::platform
+// What a path names, symbolic links followed: nothing, a plain file, a folder, or something
+// else (a device, a pipe, a socket), which is written in place rather than replaced.
+enum class PathKind { Missing, File, Folder, Other };
+PathKind pathKind(const std::string& path);
 
-namespace svt::platform {
+// The file a path names, as the system tells files apart (device and file number), so that
+// two spellings of one file, hard links included, meet.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t number = 0;
+    bool operator==(const FileIdentity&) const = default;
+    auto operator<=>(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> fileIdentity(const std::string& path);
+
 // Removes a file; false when it could not be removed.
 bool removeFile(const std::string& path);
+
 }  // namespace svt::platform

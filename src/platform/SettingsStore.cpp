@@ -50,11 +50,23 @@ std::optional<std::string> SettingsStore::readString(const std::string& key) con
 }
 
 Status SettingsStore::writeString(const std::string& key, const std::string& value) const {
+    return writeStrings({{key, value}});
+}
+
+std::map<std::string, std::string> SettingsStore::readAll() const {
+    std::string why;
+    std::optional<std::string> text = readWhole(path_, why);
+    if (!text) return {};
+    return IniFile::parse(*text).values(IniFile::kGeneral);
+}
+
+Status SettingsStore::writeStrings(
+    const std::vector<std::pair<std::string, std::string>>& values) const {
     std::string why;
     std::optional<std::string> text = readWhole(path_, why);
     if (!text) return makeError(why);
     IniFile ini = IniFile::parse(*text);
-    ini.setValue(IniFile::kGeneral, key, value);
+    for (const auto& [key, value] : values) ini.setValue(IniFile::kGeneral, key, value);
     const std::string out = ini.text();
 
     std::error_code ec;

@@ -4,8 +4,11 @@
 // $XDG_CONFIG_HOME/<organization>/<application>.conf (or ~/.config/...). The desktop
 // program's dialogs and the engine thereby read and write the same values.
 
+#include <map>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/Result.h"
 
@@ -27,6 +30,10 @@ class SettingsStore {
     std::optional<std::string> readString(const std::string& key) const;
     // Stores `value` under `key`, keeping everything else in the file; creates the folder.
     Status writeString(const std::string& key, const std::string& value) const;
+    // Stores several values at once, in one replacement of the file.
+    Status writeStrings(const std::vector<std::pair<std::string, std::string>>& values) const;
+    // Every text value of the General group at once; empty for a missing or broken file.
+    std::map<std::string, std::string> readAll() const;
 
   private:
     std::string path_;

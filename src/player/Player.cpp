@@ -192,7 +192,9 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
             result = CmdError;
         } else {
             result = playEvents(song.events, song.totalSamples);
-            if (sink_->control(OUT_REQ_PLAY_END, fileName) < 0 && result == CmdTuneEnd) {
+            // Only a song played to its end finishes a file made for it.
+            const int end = result == CmdTuneEnd ? OUT_REQ_PLAY_END : OUT_REQ_PLAY_ABANDON;
+            if (sink_->control(end, fileName) < 0 && result == CmdTuneEnd) {
                 lastError_ = "the output could not be completed";
                 result = CmdError;
             }

@@ -13,10 +13,10 @@
 
 #include "base/Constants.h"
 #include "player/PlayerCommands.h"
-#include "player/Synthesis.h"
 #include "player/TraceQueue.h"
 #include "song/SongEvent.h"
 #include "song/SongInfo.h"
+#include "synth/Synthesis.h"
 
 namespace svt {
 

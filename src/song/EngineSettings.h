@@ -4,6 +4,7 @@
 // settings, version tag. Each engine owns its own record; nothing here is process-wide.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -34,6 +35,9 @@ struct EngineSettings {
     std::string audioQueueFill = "100%";
     std::string versionTag = kVersionTag;
     int32_t sampleCacheBytes = kSampleCacheBudgetBytes;
+    // Decoded samples of compressed fonts kept between songs (the least recently used beyond
+    // this go first).
+    size_t decodedSampleLimitBytes = kDefaultDecodedSampleLimitBytes;
     // Reverb: 0 none, 1 and 2 the standard reverb (per channel, or at one level for all),
     // 3 and 4 the reverb the song chooses (likewise); negative: every channel at -mode & 0x7F.
     int reverbMode = 3;

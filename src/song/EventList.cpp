@@ -273,8 +273,8 @@ class InstrumentTracker {
                 const int bank = ch.drum ? ch.program : ch.bank;
                 const int slot = ch.drum ? e.a : ch.program;
                 if (ch.program < 0) break;
-                marker_->markForLoading(ch.drum, marker_->bankExists(ch.drum, bank) ? bank : 0,
-                                        slot);
+                marker_->markNote(ch.drum, marker_->bankExists(ch.drum, bank) ? bank : 0, slot, e.a,
+                                  e.b);
                 break;
             }
             default:

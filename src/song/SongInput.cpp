@@ -12,13 +12,19 @@ ReadOptions SongInput::optionsFor(InstrumentMarker* marker) const {
 
 Result<SongReadResult> SongInput::load(const std::string& fileName, InstrumentMarker* marker) {
     SongInfo& info = *infos_.find(fileName, true);
-    return readSongFile(fileName, info, list_, optionsFor(marker));
+    return keepWarnings(readSongFile(fileName, info, list_, optionsFor(marker)));
 }
 
 Result<SongReadResult> SongInput::load(InputStream& stream, const std::string& fileName,
                                        InstrumentMarker* marker) {
     SongInfo& info = *infos_.find(fileName, true);
-    return readSong(stream, info, list_, optionsFor(marker));
+    return keepWarnings(readSong(stream, info, list_, optionsFor(marker)));
+}
+
+Result<SongReadResult> SongInput::keepWarnings(Result<SongReadResult> read) {
+    lastWarnings_.clear();
+    if (read.ok()) lastWarnings_ = read->warnings;
+    return read;
 }
 
 }  // namespace svt

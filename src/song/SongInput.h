@@ -4,6 +4,7 @@
 // settings fix (output rate, excluded and drum channels).
 
 #include <string>
+#include <vector>
 
 #include "song/EngineSettings.h"
 #include "song/EventList.h"
@@ -26,17 +27,23 @@ class SongInput {
     Result<SongReadResult> load(InputStream& stream, const std::string& fileName,
                                 InstrumentMarker* marker = nullptr);
 
+    // What the last load noticed about its song without refusing it (cut-off tracks, events
+    // beyond the limit); empty when it read cleanly or failed.
+    const std::vector<std::string>& lastWarnings() const { return lastWarnings_; }
+
     SongInfoList& infos() { return infos_; }
     EventList& eventList() { return list_; }
     ReadOptions& options() { return options_; }
 
   private:
     ReadOptions optionsFor(InstrumentMarker* marker) const;
+    Result<SongReadResult> keepWarnings(Result<SongReadResult> read);
 
     const EngineSettings& settings_;
     SongInfoList infos_;
     EventList list_;
     ReadOptions options_;
+    std::vector<std::string> lastWarnings_;
 };
 
 }  // namespace svt

@@ -5,7 +5,10 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <mutex>
 #include <system_error>
 
 #include "platform/MappedFile.h"
@@ -91,6 +94,30 @@ std::string describeOpenError(const std::string& name, int error) {
     return "\"" + name + "\": " + std::generic_category().message(error);
 }
 
+// Standard input can be read only once per process, so its bytes are kept for every
+// opening; they never change once read.
+struct StandardInput {
+    std::vector<uint8_t> bytes;
+    Error error;
+    bool failed = false;
+};
+
+const StandardInput& standardInput() {
+    static std::once_flag once;
+    static StandardInput input;
+    std::call_once(once, [] {
+        Result<std::vector<uint8_t>> read = readWholeFile(stdin, kMaxStandardInputBytes);
+        if (read.ok()) {
+            input.bytes = std::move(read.value());
+        } else {
+            input.error = read.error();
+            input.error.message = "\"-\": standard input " + input.error.message;
+            input.failed = true;
+        }
+    });
+    return input;
+}
+
 }  // namespace
 
 bool isLocalFileName(const std::string& name) {
@@ -106,12 +133,13 @@ bool isLocalFileName(const std::string& name) {
 }
 
 Result<InputStreamPtr> openStream(const std::string& requested) {
-    if (!isLocalFileName(requested)) {
+    if (!isLocalFileName(requested))
         return makeError(kStreamErrorNotFound,
                          "\"" + requested + "\": this kind of address cannot be opened");
-    }
     if (requested == "-") {
-        return InputStreamPtr(std::make_unique<StdioStream>("-", stdin, false));
+        const StandardInput& input = standardInput();
+        if (input.failed) return input.error;
+        return openMemoryStream(std::span<const uint8_t>(input.bytes), "-");
     }
     std::string name = requested;
     if (name.rfind("file:", 0) == 0) name.erase(0, 5);
@@ -134,12 +162,45 @@ Result<InputStreamPtr> openStream(const std::string& requested) {
     return InputStreamPtr(std::make_unique<StdioStream>(requested, f, true));
 }
 
+Result<std::vector<uint8_t>> readWholeFile(std::FILE* file, size_t limit) {
+    std::vector<uint8_t> bytes;
+    size_t have = 0;
+    for (;;) {
+        if (bytes.size() - have < 65536)
+            bytes.resize(std::min(have + (have >> 1) + 65536, limit + 1));
+        const size_t got = std::fread(bytes.data() + have, 1, bytes.size() - have, file);
+        have += got;
+        if (have > limit) {
+            char text[96];
+            std::snprintf(text, sizeof text,
+                          "more than %zu MiB; a song that large is read from a file", limit >> 20);
+            return makeError(EFBIG, limit >= (1u << 20) ? text : "too large");
+        }
+        if (got == 0) break;
+    }
+    if (std::ferror(file)) {
+        const int error = errno;
+        return makeError(error, "cannot be read: " + std::generic_category().message(error));
+    }
+    bytes.resize(have);
+    return bytes;
+}
+
 InputStreamPtr openMemoryStream(std::span<const uint8_t> bytes, std::string name) {
     return std::make_unique<MemoryStream>(bytes, std::move(name));
 }
 
 InputStreamPtr openMemoryStream(std::vector<uint8_t> bytes, std::string name) {
     return std::make_unique<MemoryStream>(std::move(bytes), std::move(name));
+}
+
+bool startsLikeSong(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    char head[12] = {};
+    if (!file.read(head, sizeof head) && file.gcount() < 4) return false;
+    if (std::memcmp(head, "MThd", 4) == 0) return true;
+    return file.gcount() == sizeof head && std::memcmp(head, "RIFF", 4) == 0 &&
+           std::memcmp(head + 8, "RMID", 4) == 0;
 }
 
 bool isFolder(const std::string& name) {
@@ -160,7 +221,8 @@ std::vector<std::string> expandFolders(const std::vector<std::string>& arguments
         std::error_code ec;
         auto collect = [&](const fs::directory_entry& entry) {
             std::error_code e;
-            if (entry.is_regular_file(e)) found.push_back(entry.path().string());
+            if (entry.is_regular_file(e) && startsLikeSong(entry.path().string()))
+                found.push_back(entry.path().string());
         };
         if (recursive) {
             for (fs::recursive_directory_iterator

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <span>
 #include <string>
@@ -129,17 +130,29 @@ bool isLocalFileName(const std::string& name);
 
 // Opens a song, SoundFont or list by name: "-" is standard input, "~" the home folder.
 // A failure carries the error number (2 missing or empty name, 13 refused) and a message.
+// Standard input is read whole at its first opening (at most kMaxStandardInputBytes) and
+// kept, so that it reads like a file: it seeks, and every opening gives the same bytes.
 Result<InputStreamPtr> openStream(const std::string& name);
+
+inline constexpr size_t kMaxStandardInputBytes = size_t{64} << 20;
+// Everything `file` delivers up to its end; an error when that is more than `limit` bytes
+// or the reading fails.
+Result<std::vector<uint8_t>> readWholeFile(std::FILE* file, size_t limit);
 
 // A stream over bytes that the caller keeps alive while the stream is used.
 InputStreamPtr openMemoryStream(std::span<const uint8_t> bytes, std::string name = "<memory>");
 // A stream that owns its bytes.
 InputStreamPtr openMemoryStream(std::vector<uint8_t> bytes, std::string name = "<memory>");
 
-// Replaces every folder among `arguments` by the files it holds (sorted by name,
-// sub-folders included when `recursive`); other arguments pass unchanged. Names
-// beginning with "@" are list references, never folders.
+// Replaces every folder among `arguments` by the songs it holds (sorted by name, sub-folders
+// included when `recursive`); other arguments pass unchanged. A folder's other files (texts,
+// audio files made earlier) are passed over without a word. Names beginning with "@" are list
+// references, never folders.
 std::vector<std::string> expandFolders(const std::vector<std::string>& arguments, bool recursive);
+
+// Whether the file's first bytes are those of a song: a Standard MIDI File ("MThd") or one
+// in a RIFF "RMID" wrapper. Decided by content, whatever the name.
+bool startsLikeSong(const std::string& path);
 
 bool isFolder(const std::string& name);
 

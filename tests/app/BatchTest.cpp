@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -40,40 +41,91 @@ TEST(Batch, ReportsInSongOrderWhateverTheWorkersFinishFirst) {
     EXPECT_LE(mostAtOnce.load(), 4);
     EXPECT_EQ(s.written, 11);
     EXPECT_EQ(s.failed, 1);
-    EXPECT_FALSE(s.allWritten());
+    EXPECT_FALSE(s.nothingFailed());
     EXPECT_DOUBLE_EQ(s.audioSeconds, 660);
     ASSERT_EQ(s.failures.size(), 1u);
     EXPECT_EQ(s.failures[0].first, "song5.mid");
     EXPECT_NE(formatBatchSummary(s).find("failed: song5.mid: not a MIDI file"), std::string::npos);
 }
 
-TEST(Batch, OldFilesAreKeptUnlessOverwriteAndThisRunsFilesFollowSongOrder) {
+// Every clash is found before any job runs, whatever the spelling of the paths: the later of
+// two jobs with one output fails, an output that is a song of the run fails, an old file is
+// kept (skipped, not failed) unless replacing is asked for.
+TEST(Batch, ClashesAreRefusedBeforeAnyJobRuns) {
     test::TempDir dir;
+    std::filesystem::create_directories(dir.path() / "d");
+    std::filesystem::create_directory_symlink(dir.path() / "d", dir.path() / "link");
+    const std::string song = dir.write("d/a.mid", std::string("MThd"));
+    const std::string other = dir.write("d/b.mid", std::string("MThd"));
     const std::string old = dir.write("old.wav", std::string("keep me"));
-    const std::string fresh = dir.file("a.wav");
-    // a.mid and a.kar both become a.wav: the later song wins, as it would one at a time.
-    const std::vector<BatchJob> jobs = {
-        {"old.mid", old}, {"a.mid", fresh}, {"a.kar", fresh}, {"b.mid", dir.file("b.wav")}};
-    auto convert = [&](const BatchJob& job, int) {
-        if (job.input == "a.mid") std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        std::ofstream(job.output, std::ios::trunc) << job.input;
-        BatchOutcome o;
-        o.kind = BatchOutcome::Written;
-        return o;
+    const std::string relative =
+        std::filesystem::relative(dir.path() / "d/x.wav", std::filesystem::current_path());
+    struct Case {
+        BatchJob job;
+        BatchOutcome::Kind kind;
+        std::string reasonPart;
     };
-    BatchSummary s = runBatch(jobs, {4, false}, convert, nullptr);
-    EXPECT_EQ(s.written, 3);
-    EXPECT_EQ(s.skipped, 1);
-    const auto text = [](const std::string& path) {
-        const auto b = test::readFileBytes(path);
-        return std::string(b.begin(), b.end());
+    const Case cases[] = {
+        {{song, dir.file("d/x.wav")}, BatchOutcome::Written, ""},
+        {{song, relative}, BatchOutcome::Failed, "also the output of " + song},
+        {{other, dir.file("link/x.wav")}, BatchOutcome::Failed, "also the output of " + song},
+        {{song, song}, BatchOutcome::Failed, "is the song itself"},
+        {{other, dir.file("link/a.mid")}, BatchOutcome::Failed, "is the song " + song},
+        {{other, old}, BatchOutcome::Skipped, "exists already"},
+        {{other, "/dev/null"}, BatchOutcome::Written, ""},
+        {{song, "/dev/null"}, BatchOutcome::Written, ""},
+        {{song, "-"}, BatchOutcome::Written, ""},
+        {{other, "-"}, BatchOutcome::Written, ""},
     };
-    EXPECT_EQ(text(old), "keep me");
-    EXPECT_EQ(text(fresh), "a.kar");
+    std::vector<BatchJob> jobs;
+    for (const Case& c : cases) jobs.push_back(c.job);
+    const std::vector<BatchRefusal> refusals = refuseClashingJobs(jobs, false);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(jobs[i].input + " -> " + jobs[i].output);
+        EXPECT_EQ(refusals[i].kind, cases[i].kind);
+        EXPECT_NE(refusals[i].reason.find(cases[i].reasonPart), std::string::npos)
+            << refusals[i].reason;
+    }
+    EXPECT_EQ(refuseClashingJobs(jobs, true)[5].kind, BatchOutcome::Written)
+        << "--overwrite lets the old file be replaced";
 
-    s = runBatch(jobs, {2, true}, convert, nullptr);
-    EXPECT_EQ(s.written, 4);
-    EXPECT_EQ(text(old), "old.mid");
+    // Refused jobs never reach the converter, and a skipped file is no failure.
+    std::atomic<int> converted{0};
+    const BatchSummary s = runBatch(
+        jobs, {3, false},
+        [&](const BatchJob&, int) {
+            ++converted;
+            BatchOutcome o;
+            o.kind = BatchOutcome::Written;
+            return o;
+        },
+        nullptr);
+    EXPECT_EQ(converted.load(), 5);
+    EXPECT_EQ(s.failed, 4);
+    EXPECT_EQ(s.skipped, 1);
+    EXPECT_EQ(test::readFileBytes(old).size(), 7u);
+    BatchSummary rerun;
+    rerun.written = 0;
+    rerun.skipped = 14;
+    EXPECT_TRUE(rerun.nothingFailed()) << "a run over finished work has failed nothing";
+}
+
+TEST(Batch, SummaryCountsWarningsAndNamesEachFailureOnce) {
+    std::vector<BatchJob> jobs = {{"a.mid", "-"}, {"b.mid", "-"}, {"c.mid", "-"}};
+    const BatchSummary s = runBatch(
+        jobs, {1, false},
+        [](const BatchJob& job, int) {
+            BatchOutcome o;
+            o.kind = job.input == "c.mid" ? BatchOutcome::Failed : BatchOutcome::Written;
+            if (job.input == "b.mid") o.warnings = {"track 2 ends inside an event at byte 40"};
+            o.message = "\"c.mid\": file not found";
+            return o;
+        },
+        nullptr);
+    const std::string text = formatBatchSummary(s);
+    EXPECT_EQ(text.substr(0, text.find(';')),
+              "2 files written (1 with warnings), 1 failed, 0 skipped");
+    EXPECT_NE(text.find("  failed: c.mid: file not found\n"), std::string::npos) << text;
 }
 
 TEST(Batch, DurationsReadAsPeopleWriteThem) {

@@ -143,12 +143,13 @@ TEST_P(DebianFontLevels, NothingClipsAndWhatStaysUnderIsLeftAlone) {
         std::vector<uint8_t> bytes;
         double peak;
     };
+    int renders = 0;
     auto render = [&](const std::string& song, int volume, bool limiter) {
         ConvertOptions options;
         options.soundFont = font;
         options.amplification = volume;
         options.settings.limiter = limiter;
-        const std::string out = dir.file("out.wav");
+        const std::string out = dir.file("out" + std::to_string(renders++) + ".wav");
         const BatchOutcome outcome = convertSong({song, out}, options);
         EXPECT_EQ(outcome.kind, BatchOutcome::Written) << outcome.message;
         const auto wav = readWav(out);

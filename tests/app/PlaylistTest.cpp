@@ -77,12 +77,64 @@ TEST(Playlist, PlaylistFilesExpandLinesAsNamesInOrder) {
     Playlist playlist(fakeProbe, 1);
     EXPECT_EQ(playlist.addNames({"@" + list}, true), 4);
     EXPECT_EQ(pathsOf(playlist), (std::vector<std::string>{top, f1, f2, inner}));
+}
 
-    // A list that names itself stops at the nesting limit instead of looping forever.
-    const std::string self = dir.file("self.pli");
-    dir.write("self.pli", self + "\n" + top + "\n");
-    const std::vector<std::string> expanded = expandPlaylistNames({self});
-    EXPECT_EQ(expanded.size(), static_cast<size_t>(kMaxPlaylistNesting));
+// A list met again while it is being read (itself, or round a cycle, however it is spelt) is
+// passed over with a warning naming it, so its songs come once; lists nested too deep are not
+// read, and the warning names the list where that happened.
+TEST(Playlist, CyclesAndDeepNestingArePassedOverWithAWarning) {
+    TempDir dir;
+    const std::string top = song(dir, "top.mid");
+    const std::string other = song(dir, "other.mid");
+    dir.write("self.pli", dir.file("self.pli") + "\n" + top + "\n");
+    dir.write("a.pli", top + "\n./b.pli\n");
+    dir.write("b.pli", other + "\n" + dir.file("a.pli") + "\n");
+    // chain0.pli names chain1.pli, ... one more than the nesting allows.
+    for (int i = 0; i <= kMaxPlaylistNesting; ++i)
+        dir.write("chain" + std::to_string(i) + ".pli",
+                  top + "\n" + dir.file("chain" + std::to_string(i + 1) + ".pli") + "\n");
+    const std::string cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    struct Case {
+        std::string name;
+        size_t songs;
+        std::string warning;
+    };
+    const Case cases[] = {
+        {"self.pli", 1, "self.pli: names itself; passed over"},
+        {"@a.pli", 2, "./b.pli: names " + dir.file("a.pli") + ", which is already being read"},
+        {"chain0.pli", static_cast<size_t>(kMaxPlaylistNesting),
+         "chain15.pli: lists nest more than 16 deep here; " + dir.file("chain16.pli") +
+             " is not read"},
+        {"missing.pli", 0, "missing.pli\": file not found"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const NameExpansion found = expandNames({c.name});
+        EXPECT_EQ(found.names.size(), c.songs);
+        ASSERT_EQ(found.warnings.size(), 1u);
+        EXPECT_NE(found.warnings[0].find(c.warning), std::string::npos) << found.warnings[0];
+    }
+    std::filesystem::current_path(cwd);
+}
+
+// Each song remembers the folder it was found in, so that a conversion into another folder
+// can keep the song's sub-folders; songs named themselves have none.
+TEST(Playlist, ExpandedSongsKnowTheFolderTheyWereFoundIn) {
+    TempDir dir;
+    const std::string deep = song(dir, "coll/a/x.mid");
+    const std::string shallow = song(dir, "coll/y.mid");
+    dir.write("coll/notes.txt", std::string("not a song"));
+    const std::string single = song(dir, "single.mid");
+    const std::string list = dir.write("l.pli", dir.file("coll") + "\n" + single + "\n");
+    const NameExpansion found = expandNames({dir.file("coll"), single, list});
+    EXPECT_EQ(found.names, (std::vector<ExpandedName>{{deep, dir.file("coll")},
+                                                      {shallow, dir.file("coll")},
+                                                      {single, ""},
+                                                      {deep, dir.file("coll")},
+                                                      {shallow, dir.file("coll")},
+                                                      {single, ""}}));
+    EXPECT_TRUE(found.warnings.empty());
 }
 
 TEST(Playlist, LinesAreCutAtCarriageReturnAndOverlongLinesDropped) {

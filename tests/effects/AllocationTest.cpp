@@ -10,8 +10,8 @@
 
 #include "effects/effects.h"
 #include "output/PeakLimiter.h"
-#include "player/SynthRig.h"
 #include "song/Sysex.h"
+#include "support/SynthRig.h"
 
 namespace {
 thread_local long allocations = 0;

@@ -9,9 +9,9 @@
 
 #include "effects/EffectChain.h"
 #include "effects/EffectProbe.h"
-#include "player/SynthRig.h"
 #include "song/Sysex.h"
 #include "support/Signal.h"
+#include "support/SynthRig.h"
 
 namespace svt::test {
 namespace {

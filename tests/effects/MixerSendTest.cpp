@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "effects/effects.h"
-#include "player/SynthRig.h"
+#include "support/SynthRig.h"
 
 namespace svt::test {
 namespace {

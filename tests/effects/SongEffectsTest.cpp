@@ -6,10 +6,10 @@
 
 #include "effects/effects.h"
 #include "player/Player.h"
-#include "player/SynthRig.h"
 #include "song/SongInput.h"
 #include "support/OfflineSink.h"
 #include "support/SmfBuilder.h"
+#include "support/SynthRig.h"
 #include "support/TempDir.h"
 
 namespace svt::test {

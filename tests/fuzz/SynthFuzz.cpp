@@ -14,8 +14,8 @@
 
 #include "effects/effects.h"
 #include "instruments/instruments.h"
-#include "player/Synthesizer.h"
 #include "song/SongEvent.h"
+#include "synth/Synthesizer.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "support/CliRun.h"
+#include "support/DecodedAudio.h"
 #include "support/Sf2Builder.h"
 #include "support/TempDir.h"
 
@@ -41,11 +42,25 @@ TEST(FontsCommand, ListsAGoodFontAndRefusesABadOne) {
 
     CliRun refused = runCli("fonts " + good + " " + wav + " " + dir.file("missing.sf2"));
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_NE(refused.out.find("song.sf2\": not a SoundFont: a RIFF file of the form \"WAVE\""),
+    EXPECT_NE(refused.out.find(wav + ": not a SoundFont: a RIFF file of the form \"WAVE\""),
               std::string::npos)
         << refused.out;
-    EXPECT_NE(refused.out.find("missing.sf2\": file not found"), std::string::npos) << refused.out;
+    EXPECT_NE(refused.out.find(dir.file("missing.sf2") + ": file not found"), std::string::npos)
+        << refused.out;
     EXPECT_NE(refused.out.find("Sine Lead"), std::string::npos);
+
+    // The same as JSON, one valid object per font, a font that cannot be read with "error".
+    std::string parsed;
+    test::runCommand(
+        std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli fonts --json " + good + " " +
+            dir.file("missing.sf2") +
+            " 2>/dev/null | python3 -c 'import json, sys\n"
+            "for line in sys.stdin:\n"
+            "    o = json.loads(line)\n"
+            "    print(o.get(\"error\") or [(p[\"bank\"], p[\"program\"], p[\"name\"], "
+            "p[\"regions\"]) for p in o[\"presets\"]], len(o.get(\"problems\", [])))'",
+        &parsed);
+    EXPECT_EQ(parsed, "[(0, 80, 'Sine Lead', 2)] 1\nfile not found 0\n");
 
     CliRun help = runCli("fonts --help");
     EXPECT_EQ(help.exitCode, 0);

@@ -40,7 +40,8 @@ std::string sineFont(const TempDir& dir) {
     return dir.write("sine.sf2", test::sineFont());
 }
 
-// No presets: the notes are silent and the song ends exactly at its end, so sizes are exact.
+// No preset the songs choose: the notes are silent and the song ends exactly at its end, so
+// sizes are exact.
 std::string silentFont(const TempDir& dir) {
     return dir.write("silent.sf2", test::silentFont());
 }

@@ -168,7 +168,6 @@ TEST(Mp3Output, FailuresOfTheEncodingReachTheQueue) {
     const Case cases[] = {
         {"a write larger than the ring", "", 300'000, "big.mp3"},
         {"the encoder fails after 10 frames", "failAfter=10", 16384, "fails.mp3"},
-        {"the file cannot be made", "", 16384, "missing/x.mp3"},
     };
     FakeGogo fake;
     for (const Case& c : cases) {
@@ -187,7 +186,14 @@ TEST(Mp3Output, FailuresOfTheEncodingReachTheQueue) {
         EXPECT_EQ(out.lastMessage(), "MP3 file could not be created! (" + dir.file(c.file) + ")");
         EXPECT_EQ(out.closeOutput(), -1) << "the file is not taken for complete";
         EXPECT_EQ(out.fd, -1);
+        EXPECT_FALSE(std::filesystem::exists(dir.file(c.file)));
     }
+    // A file that cannot be made fails the open, with the system's reason.
+    Mp3Output out(libraryAt(FAKE_GOGO_PATH));
+    out.name = dir.file("missing/x.mp3");
+    EXPECT_EQ(out.openOutput(), -1);
+    EXPECT_EQ(out.lastMessage(), "MP3 file could not be created! (" + dir.file("missing/x.mp3") +
+                                     ": No such file or directory)");
 }
 
 TEST(Mp3Output, DiscardIsTheOnlyOtherRequestAnswered) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
 #include <vector>
 
 #include "output/AudioQueue.h"
@@ -47,8 +51,13 @@ TEST(WavOutput, HeaderFollowsTheDataAtEveryUpdateAndAtClose) {
     ASSERT_EQ(wav.openOutput(), 0);
     AudioQueue queue;
     queue.setup(wav, nullptr);
+    // Until it is complete the file has a name of its own beside the final one.
+    const std::string writing = wav.writingPath();
+    EXPECT_NE(writing, wav.name);
+    EXPECT_EQ(std::filesystem::path(writing).parent_path(), dir.path());
+    EXPECT_FALSE(std::filesystem::exists(wav.name));
 
-    auto h = headerOf(test::readFileBytes(wav.name));
+    auto h = headerOf(test::readFileBytes(writing));
     EXPECT_EQ(h.riffSize, 0xFFFFFFFFu);
     EXPECT_EQ(h.dataSize, 0xFFFFFFFFu);
     EXPECT_EQ(h.tag, 1u);
@@ -59,16 +68,17 @@ TEST(WavOutput, HeaderFollowsTheDataAtEveryUpdateAndAtClose) {
     EXPECT_EQ(h.bits, 16u);
 
     feed(queue, 32767);  // 131,068 bytes: one frame short of the first update
-    EXPECT_EQ(headerOf(test::readFileBytes(wav.name)).dataSize, 0xFFFFFFFFu);
+    EXPECT_EQ(headerOf(test::readFileBytes(writing)).dataSize, 0xFFFFFFFFu);
     feed(queue, 1);
-    h = headerOf(test::readFileBytes(wav.name));
+    h = headerOf(test::readFileBytes(writing));
     EXPECT_EQ(h.dataSize, 131072u);
     EXPECT_EQ(h.riffSize, 131072u + 36);
     feed(queue, 3 * 44100 - 32768);
-    EXPECT_EQ(headerOf(test::readFileBytes(wav.name)).dataSize, 131072u * 4)
+    EXPECT_EQ(headerOf(test::readFileBytes(writing)).dataSize, 131072u * 4)
         << "updated every 128 KiB";
 
     ASSERT_EQ(wav.closeOutput(), 0);
+    EXPECT_FALSE(std::filesystem::exists(writing));
     const auto bytes = test::readFileBytes(wav.name);
     h = headerOf(bytes);
     EXPECT_EQ(h.dataSize, 529200u);
@@ -123,6 +133,67 @@ TEST(WavOutput, FailuresAreReported) {
     EXPECT_EQ(full.openOutput(), -1);
     EXPECT_NE(full.lastMessage().find("/dev/full"), std::string::npos) << full.lastMessage();
     EXPECT_EQ(full.outputData(reinterpret_cast<const uint8_t*>("x"), 1), -1) << "nothing is open";
+}
+
+// The final name shows either the file that was there before or the complete new one, and no
+// temporary file is left whatever happened.
+TEST(WavOutput, AFileReplacesTheOldOneOnlyWhenComplete) {
+    enum class End { Close, Abandon, WriteFails, KeepOld, AbandonSong };
+    struct Case {
+        const char* what;
+        End end;
+        bool replaced;
+        int closeResult;
+    };
+    const Case cases[] = {
+        {"a complete file replaces the old one", End::Close, true, 0},
+        {"an abandoned file is removed", End::Abandon, false, 0},
+        {"a write that fails (the disk is full)", End::WriteFails, false, -1},
+        {"the old file is kept when replacing is not allowed", End::KeepOld, false, -1},
+        {"a song that ends unfinished leaves no file", End::AbandonSong, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        const std::string final = dir.write("song.wav", std::string("old file"));
+        WavOutput wav;
+        wav.replaceExisting = c.end != End::KeepOld;
+        wav.batchConversion = c.end == End::AbandonSong;
+        wav.name = final;
+        ASSERT_EQ(wav.openOutput(), 0);
+        AudioQueue queue;
+        queue.setup(wav, nullptr);
+        if (c.end == End::AbandonSong) {
+            ASSERT_EQ(queue.control(OUT_REQ_PLAY_START, dir.file("song.mid")), 0);
+        }
+        feed(queue, 1000);
+        if (c.end == End::WriteFails) {
+            // A file size limit fails the next write as a full disk would.
+            struct rlimit old {};
+            ::getrlimit(RLIMIT_FSIZE, &old);
+            struct rlimit small = old;
+            small.rlim_cur = 8192;
+            auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+            ::setrlimit(RLIMIT_FSIZE, &small);
+            std::vector<int32_t> block(2 * 4096, 1 << 20);
+            EXPECT_EQ(queue.add(block.data(), 4096), -1);
+            ::setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, previous);
+            EXPECT_NE(wav.lastMessage().find("File too large"), std::string::npos)
+                << wav.lastMessage();
+        }
+        if (c.end == End::Abandon) wav.abandonFile();
+        if (c.end == End::AbandonSong) {
+            EXPECT_EQ(queue.control(OUT_REQ_PLAY_ABANDON, dir.file("song.mid")), 0);
+        }
+        EXPECT_EQ(wav.closeOutput(), c.closeResult) << wav.lastMessage();
+        const auto bytes = test::readFileBytes(final);
+        EXPECT_EQ(bytes.size(), c.replaced ? 4000 + kWavHeaderBytes : 8u);
+        size_t files = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            ++files;
+        EXPECT_EQ(files, 1u) << "no temporary file is left";
+    }
 }
 
 TEST(WavOutput, AutomaticNamesOpenOneFilePerSong) {

@@ -7,12 +7,12 @@
 #include <deque>
 #include <vector>
 
-#include "SynthRig.h"
 #include "player/Player.h"
 #include "song/SongInput.h"
 #include "support/OfflineSink.h"
 #include "support/Signal.h"
 #include "support/SmfBuilder.h"
+#include "support/SynthRig.h"
 #include "support/TempDir.h"
 
 namespace svt {

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "SynthRig.h"
 #include "player/Player.h"
 #include "song/SongInput.h"
 #include "support/OfflineSink.h"
+#include "support/SynthRig.h"
 
 namespace svt {
 namespace {

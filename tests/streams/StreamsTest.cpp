@@ -106,8 +106,10 @@ TEST(InputStream, ReadAllGrowsWithTheDataNotWithTheRequest) {
     EXPECT_EQ(s->readAll(10).size(), 10u);
 }
 
-// Standard input cannot seek: only forward moves work, by skipping.
-TEST(InputStream, StandardInputSeeksOnlyForward) {
+// Standard input is read whole the first time it is named, so a song from it reads as the same
+// file would: seeks work (the song reader needs them at every track's end), and a second
+// opening gives the same bytes again.
+TEST(InputStream, StandardInputReadsLikeAFile) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     const char text[] = "0123456789abcdef";
@@ -116,26 +118,47 @@ TEST(InputStream, StandardInputSeeksOnlyForward) {
     int savedStdin = ::dup(0);
     ::dup2(fds[0], 0);
     ::close(fds[0]);
-    {
+    for (int opening = 0; opening < 2; ++opening) {
         auto opened = openStream("-");
         ASSERT_TRUE(opened.ok());
         InputStream& s = **opened;
-        EXPECT_FALSE(s.canSeek());
+        EXPECT_TRUE(s.canSeek());
         char buf[4];
         EXPECT_EQ(s.read(buf, 4), 4);
-        EXPECT_EQ(s.tell(), 4);
-        EXPECT_EQ(s.seek(2, 0), -1);
-        EXPECT_EQ(s.error(), kStreamErrorCannotSeek);
-        EXPECT_EQ(s.seek(8, 0), 4);  // skips 4 bytes, returns the old position
-        EXPECT_EQ(s.read(buf, 1), 1);
-        EXPECT_EQ(buf[0], '8');
-        EXPECT_EQ(s.seek(3, 1), 1);  // delivered restarted at the previous seek
-        EXPECT_EQ(s.getc(), 'c');
-        s.close();
+        EXPECT_EQ(s.getc(), '4');
+        EXPECT_EQ(s.tell(), 5);
+        EXPECT_EQ(s.seek(2, 0), 0);
+        EXPECT_EQ(s.getc(), '2');
+        EXPECT_EQ(s.readAll(-1).size(), 13u);
     }
     clearerr(stdin);
     ::dup2(savedStdin, 0);
     ::close(savedStdin);
+}
+
+// More than the limit is refused with a reason rather than read without end.
+TEST(InputStream, WholeReadsStopAtTheirLimit) {
+    struct Case {
+        size_t bytes, limit;
+        bool ok;
+    };
+    for (const Case& c : {Case{0, 10, true}, Case{10, 10, true}, Case{11, 10, false},
+                          Case{200'000, 200'000, true}, Case{200'001, 200'000, false}}) {
+        SCOPED_TRACE(c.bytes);
+        std::FILE* f = std::tmpfile();
+        ASSERT_NE(f, nullptr);
+        const std::vector<uint8_t> data(c.bytes, 'x');
+        if (c.bytes > 0) {
+            ASSERT_EQ(std::fwrite(data.data(), 1, data.size(), f), data.size());
+        }
+        std::rewind(f);
+        const Result<std::vector<uint8_t>> read = readWholeFile(f, c.limit);
+        std::fclose(f);
+        ASSERT_EQ(read.ok(), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(read.value(), data);
+        }
+    }
 }
 
 TEST(InputStream, OpenFailuresCarryTheSystemErrorNumber) {
@@ -190,20 +213,38 @@ TEST(InputStream, CloseTwiceComplainsButDoesNotCrash) {
               "URL Error: Already URL is closed (type=100)\n");
 }
 
-TEST(FolderExpansion, FoldersBecomeTheirSortedFiles) {
+// A folder gives the songs in it, told by their first bytes whatever their names: texts, the
+// audio files of an earlier run and unknown files are passed over; names given themselves pass
+// unchanged.
+TEST(FolderExpansion, FoldersBecomeTheirSortedSongs) {
     TempDir dir;
-    dir.write("b.mid", std::string("x"));
-    dir.write("a.mid", std::string("x"));
-    dir.write("sub/c.mid", std::string("x"));
-    std::string folder = dir.path().string();
-    auto flat = expandFolders({"@list", folder, "single.mid"}, false);
-    ASSERT_EQ(flat.size(), 4u);
-    EXPECT_EQ(flat[0], "@list");
-    EXPECT_EQ(std::filesystem::path(flat[1]).filename(), "a.mid");
-    EXPECT_EQ(std::filesystem::path(flat[2]).filename(), "b.mid");
-    EXPECT_EQ(flat[3], "single.mid");
-    auto deep = expandFolders({folder}, true);
-    EXPECT_EQ(deep.size(), 3u);
+    const std::string midi = "MThd\0\0\0\6";
+    const std::string rmid = std::string("RIFF\x10\0\0\0RMIDdata", 16);
+    const std::pair<const char*, std::string> files[] = {{"b.mid", midi},
+                                                         {"a.mid", midi},
+                                                         {"song.kar", midi},
+                                                         {"old.wav", "RIFF\x10\0\0\0WAVEfmt "},
+                                                         {"notes.txt", "a song begins with MThd"},
+                                                         {"wrapped.rmi", rmid},
+                                                         {"tiny.mid", "MTh"},
+                                                         {"no-name", midi},
+                                                         {"sub/c.mid", midi},
+                                                         {"sub/c.wav", "RIFF"}};
+    for (const auto& [name, content] : files) dir.write(name, content);
+    const std::string folder = dir.path().string();
+    auto names = [](const std::vector<std::string>& paths) {
+        std::vector<std::string> out;
+        for (const std::string& p : paths)
+            out.push_back(p.size() > 1 && p[0] == '/' ? std::filesystem::path(p).filename().string()
+                                                      : p);
+        return out;
+    };
+    EXPECT_EQ(names(expandFolders({"@list", folder, "notes.txt"}, false)),
+              (std::vector<std::string>{"@list", "a.mid", "b.mid", "no-name", "song.kar",
+                                        "wrapped.rmi", "notes.txt"}));
+    EXPECT_EQ(names(expandFolders({folder}, true)),
+              (std::vector<std::string>{"a.mid", "b.mid", "no-name", "song.kar", "c.mid",
+                                        "wrapped.rmi"}));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "support/Sf2Builder.h"
 
+#include <vorbis/vorbisenc.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -219,9 +221,17 @@ std::vector<uint8_t> Sf2Builder::build() const {
 
     // sdta
     Writer smpl;
-    std::vector<uint32_t> starts;
+    std::vector<uint32_t> starts, ends;
     for (const Sf2Sample& s : samples_) {
+        if (compressQuality_) {
+            starts.push_back(static_cast<uint32_t>(smpl.bytes.size()));
+            smpl.append(s.stream ? *s.stream
+                                 : encodeVorbis(s.pcm, s.sampleRate, *compressQuality_));
+            ends.push_back(static_cast<uint32_t>(smpl.bytes.size()));
+            continue;
+        }
         starts.push_back(static_cast<uint32_t>(smpl.bytes.size() / 2));
+        ends.push_back(starts.back() + static_cast<uint32_t>(s.pcm.size()));
         for (int16_t v : s.pcm) smpl.u16(static_cast<uint16_t>(v));
         for (int i = 0; i < 46; ++i) smpl.u16(0);
     }
@@ -311,18 +321,20 @@ std::vector<uint8_t> Sf2Builder::build() const {
     for (size_t i = 0; i < samples_.size(); ++i) {
         const Sf2Sample& s = samples_[i];
         uint32_t start = starts[i];
-        uint32_t end = start + static_cast<uint32_t>(s.pcm.size());
+        uint32_t end = ends[i];
+        // Loop points of a compressed sample count from its first point.
+        uint32_t loopBase = compressQuality_ ? 0 : start;
         if (!v1) shdr.name20(s.name);
         shdr.u32(s.rawStart.value_or(start));
         shdr.u32(s.rawEnd.value_or(end));
-        shdr.u32(s.rawLoopStart.value_or(start + s.loopStart));
-        shdr.u32(s.rawLoopEnd.value_or(start + s.loopEnd));
+        shdr.u32(s.rawLoopStart.value_or(loopBase + s.loopStart));
+        shdr.u32(s.rawLoopEnd.value_or(loopBase + s.loopEnd));
         if (!v1) {
             shdr.u32(s.sampleRate);
             shdr.u8(s.originalKey);
             shdr.u8(static_cast<uint8_t>(s.pitchCorrection));
             shdr.u16(s.sampleLink);
-            shdr.u16(s.sampleType);
+            shdr.u16(compressQuality_ ? s.sampleType | 0x10 : s.sampleType);
         }
     }
     if (writeTerminals_) {
@@ -356,6 +368,65 @@ std::vector<uint8_t> Sf2Builder::build() const {
     file.id("sfbk");
     file.append(body.bytes);
     return file.bytes;
+}
+
+std::vector<uint8_t> Sf2Builder::encodeVorbis(const std::vector<int16_t>& pcm, uint32_t rateHz,
+                                              float quality) {
+    std::vector<uint8_t> out;
+    vorbis_info info;
+    vorbis_info_init(&info);
+    if (vorbis_encode_init_vbr(&info, 1, static_cast<long>(rateHz), quality) != 0) {
+        vorbis_info_clear(&info);
+        return out;
+    }
+    vorbis_comment comment;
+    vorbis_comment_init(&comment);
+    vorbis_dsp_state dsp;
+    vorbis_block block;
+    vorbis_analysis_init(&dsp, &info);
+    vorbis_block_init(&dsp, &block);
+    ogg_stream_state stream;
+    ogg_stream_init(&stream, 0x53463320);
+    ogg_page page;
+    ogg_packet packet;
+    auto writePage = [&out](const ogg_page& p) {
+        out.insert(out.end(), p.header, p.header + p.header_len);
+        out.insert(out.end(), p.body, p.body + p.body_len);
+    };
+    ogg_packet id, comments, codebooks;
+    vorbis_analysis_headerout(&dsp, &comment, &id, &comments, &codebooks);
+    ogg_stream_packetin(&stream, &id);
+    ogg_stream_packetin(&stream, &comments);
+    ogg_stream_packetin(&stream, &codebooks);
+    while (ogg_stream_flush(&stream, &page) != 0) writePage(page);
+
+    // Feeds the points in pieces, then the end of the input; each finished block becomes
+    // packets and each full page is written.
+    const size_t piece = 1024;
+    for (size_t done = 0;; done += piece) {
+        size_t n = done < pcm.size() ? std::min(piece, pcm.size() - done) : 0;
+        if (n > 0) {
+            float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(n));
+            for (size_t i = 0; i < n; ++i) buffer[0][i] = pcm[done + i] / 32768.0f;
+        }
+        vorbis_analysis_wrote(&dsp, static_cast<int>(n));
+        while (vorbis_analysis_blockout(&dsp, &block) == 1) {
+            vorbis_analysis(&block, nullptr);
+            vorbis_bitrate_addblock(&block);
+            while (vorbis_bitrate_flushpacket(&dsp, &packet) != 0) {
+                ogg_stream_packetin(&stream, &packet);
+                while (ogg_stream_pageout(&stream, &page) != 0) writePage(page);
+            }
+        }
+        if (n == 0) break;
+    }
+    while (ogg_stream_flush(&stream, &page) != 0) writePage(page);
+    ogg_stream_clear(&stream);
+    vorbis_block_clear(&block);
+    vorbis_dsp_clear(&dsp);
+    vorbis_comment_clear(&comment);
+    vorbis_info_clear(&info);
+    return out;
 }
 
 std::optional<size_t> Sf2Builder::findChunk(const std::vector<uint8_t>& file, const char* id) {

@@ -1,5 +1,6 @@
 #pragma once
-// Builds small SoundFont 2 files in memory, so that a test shows exactly what it feeds.
+// Builds small SoundFont 2 files in memory, so that a test shows exactly what it feeds, and
+// their compressed form (SoundFont 3: every sample an Ogg Vorbis stream, see compress()).
 //
 //   Sf2Builder sf;
 //   int sine = sf.addSample(Sf2Builder::sineSample("sine1k", 1000.0, 44100, 69));   // looped sine
@@ -71,6 +72,10 @@ struct Sf2Sample {
     // When set, written into the header as given (absolute, in points) instead of the
     // values the builder computes from the position of `pcm`: for broken headers.
     std::optional<uint32_t> rawStart, rawEnd, rawLoopStart, rawLoopEnd;
+    // Compressed fonts: when set, these bytes are the sample's stream instead of the Vorbis
+    // encoding of `pcm` (for damaged streams and other formats); `pcm` still gives the
+    // length the header's loop points are checked against.
+    std::optional<std::vector<uint8_t>> stream;
 };
 
 class Sf2Builder {
@@ -117,6 +122,19 @@ class Sf2Builder {
     // Leaves out the "EOP"/"EOI"/"EOS" records and the final bag and generator records.
     void omitTerminalRecords() { writeTerminals_ = false; }
     void withSm24() { writeSm24_ = true; }
+    // Writes a compressed font (version 3.01 unless set otherwise afterwards): each sample is
+    // encoded as a mono Ogg Vorbis stream of the given quality (-0.1 .. 1.0), its header's
+    // start and end are the stream's byte offsets in the sample data, its loop points count
+    // from the sample's first point, and its type carries the compressed bit.
+    void compress(float quality = 0.6f) {
+        compressQuality_ = quality;
+        versionMajor_ = 3;
+        versionMinor_ = 1;
+    }
+    // The mono Ogg Vorbis stream compress() writes for `pcm` (a fixed stream serial number,
+    // so the same input gives the same bytes).
+    static std::vector<uint8_t> encodeVorbis(const std::vector<int16_t>& pcm, uint32_t rateHz,
+                                             float quality = 0.6f);
     void keepGeneratorOrder() { reorder_ = false; }
     // Extra sub-chunk at the end of a list ("INFO", "sdta" or "pdta"), written as given.
     void addRawChunk(const std::string& list, const std::string& id, std::vector<uint8_t> body);
@@ -152,6 +170,7 @@ class Sf2Builder {
     bool writePdta_ = true;
     bool writeTerminals_ = true;
     bool writeSm24_ = false;
+    std::optional<float> compressQuality_;
     bool reorder_ = true;
     std::deque<Sf2Sample> samples_;
     std::deque<Owner> instruments_;

@@ -16,7 +16,10 @@ std::vector<uint8_t> sineFont() {
 
 std::vector<uint8_t> silentFont() {
     Sf2Builder sf;
-    sf.addSample(Sf2Builder::sineSample("sine", 440.0, 44100, 69));
+    const int sine = sf.addSample(Sf2Builder::sineSample("sine", 440.0, 44100, 69));
+    const int inst = sf.addInstrument("Gunshot");
+    sf.instrumentZone(inst).keyRange(0, 127).sample(sine);
+    sf.presetZone(sf.addPreset("Gunshot", 0, 127)).instrument(inst);
     return sf.build();
 }
 

@@ -10,8 +10,8 @@ namespace svt::test {
 // (bank 128, preset 0), so melodic and drum notes can be told apart by pitch.
 std::vector<uint8_t> sineFont();
 
-// A sample but no presets: every note is silent and no voice outlives its song, so the
-// length of a render is exactly the song's.
+// One preset, program 128 (Gunshot), which no test song chooses: every note is silent and no
+// voice outlives its song, so the length of a render is exactly the song's.
 std::vector<uint8_t> silentFont();
 
 }  // namespace svt::test

@@ -31,6 +31,15 @@ int OutputFile::create(const std::string& path) {
     return 0;
 }
 
+int OutputFile::createNew(const std::string& path) {
+    close();
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return errno;
+    fd_ = fd;
+    owned_ = true;
+    return 0;
+}
+
 void OutputFile::useStandardOutput() {
     close();
     fd_ = 1;
@@ -72,6 +81,11 @@ bool OutputFile::seek(int64_t offset) {
            ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
 }
 
+int OutputFile::sync() {
+    if (fd_ < 0) return EBADF;
+    return ::fdatasync(fd_) == 0 ? 0 : errno;
+}
+
 std::string OutputFile::errorText(int error) {
     return std::strerror(error);
 }
@@ -81,10 +95,22 @@ bool pathExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
-}  // namespace svt::platform
+PathKind pathKind(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return PathKind::Missing;
+    if (S_ISREG(st.st_mode)) return PathKind::File;
+    if (S_ISDIR(st.st_mode)) return PathKind::Folder;
+    return PathKind::Other;
+}
 
-namespace svt::platform {
+std::optional<FileIdentity> fileIdentity(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
 bool removeFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
+
 }  // namespace svt::platform

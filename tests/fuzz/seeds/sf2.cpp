@@ -71,6 +71,33 @@ SVT_FUZZ_SEEDS(sf2) {
     Sf2Builder::patchU16(badBag, ibag + 4, 999);
     seeds.add("bag-past-end.sf2", badBag);
 
+    // Compressed fonts: the same shapes with every sample an Ogg Vorbis stream, and streams
+    // cut short or damaged.
+    Sf2Builder compressed = melodic();
+    compressed.compress(0.1f);
+    seeds.add("compressed.sf3", compressed.build());
+    Sf2Builder compressedDrums = drums();
+    compressedDrums.compress(0.1f);
+    seeds.add("compressed-drums.sf3", compressedDrums.build());
+    Sf2Builder damaged;
+    Sf2Sample tone = Sf2Builder::sineSample("tone", 441.0, 22050, 69, 2000);
+    std::vector<uint8_t> stream = Sf2Builder::encodeVorbis(tone.pcm, tone.sampleRate, 0.1f);
+    Sf2Sample cut = tone;
+    cut.stream = std::vector<uint8_t>(stream.begin(), stream.begin() + long(stream.size() * 3 / 4));
+    Sf2Sample flipped = tone;
+    flipped.stream = stream;
+    flipped.stream->at(stream.size() / 2) ^= 0x20;
+    int whole = damaged.addSample(tone);
+    int shortened = damaged.addSample(cut);
+    int hurt = damaged.addSample(flipped);
+    int zones = damaged.addInstrument("zones");
+    damaged.instrumentZone(zones).keyRange(0, 40).loopMode(1).sample(whole);
+    damaged.instrumentZone(zones).keyRange(41, 80).sample(shortened);
+    damaged.instrumentZone(zones).keyRange(81, 127).velRange(0, 90).sample(hurt);
+    damaged.presetZone(damaged.addPreset("zones", 0, 1)).instrument(zones);
+    damaged.compress(0.1f);
+    seeds.add("compressed-damaged.sf3", damaged.build());
+
     Sf2Builder badSample;
     Sf2Sample s = Sf2Builder::rampSample("outside", 50);
     s.rawEnd = 90000;

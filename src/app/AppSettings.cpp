@@ -1,0 +1,121 @@
+#include "app/AppSettings.h"
+
+#include <charconv>
+#include <cstdio>
+#include <map>
+
+namespace svt {
+namespace {
+
+constexpr const char* kCompany = "Brenkow Europe";
+constexpr const char* kProduct = "Calda Sorvanto";
+constexpr size_t kMaxText = 259;  // the store's text values hold up to 260 bytes with the end
+constexpr size_t kMaxFontName = 63;
+
+constexpr const char* kEncoderLink = "https://www.calda-sorvanto.example/download/gogo.html";
+constexpr const char* kLinkBase = "https://www.calda-sorvanto.example/links/";
+
+std::optional<int> parseInt(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || text.empty()) return std::nullopt;
+    return value;
+}
+
+void readInt(const std::map<std::string, std::string>& values, const char* name, int& out) {
+    auto found = values.find(name);
+    if (found == values.end()) return;
+    if (std::optional<int> value = parseInt(found->second)) out = *value;
+}
+
+void readText(const std::map<std::string, std::string>& values, const std::string& name,
+              std::string& out, size_t limit = kMaxText) {
+    auto found = values.find(name);
+    if (found == values.end() || found->second.size() > limit) return;
+    out = found->second;
+}
+
+}  // namespace
+
+AppSettings::AppSettings() : linkMp3Encoder(kEncoderLink) {
+    for (int slot = 0; slot < kLinkSlots; ++slot)
+        links[static_cast<size_t>(slot)] = kLinkBase + linkValueName(slot);
+}
+
+std::string linkValueName(int slot) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%s%d%d", "Link", slot / 3, slot % 3);
+    return name;
+}
+
+platform::SettingsStore appSettingsStore() {
+    return platform::SettingsStore::forApplication(kCompany, kProduct);
+}
+
+AppSettings loadAppSettings(const platform::SettingsStore& store) {
+    AppSettings s;
+    const std::map<std::string, std::string> values = store.readAll();
+    readInt(values, "DragDropFormat", s.dragDropFormat);
+    readText(values, "LinkListVersion", s.linkListVersion);
+    readText(values, "LinkMp3Encoder", s.linkMp3Encoder);
+    for (int slot = 0; slot < kLinkSlots; ++slot)
+        readText(values, linkValueName(slot), s.links[static_cast<size_t>(slot)]);
+    readInt(values, "UIMainX", s.uiMainX);
+    readInt(values, "UIMainY", s.uiMainY);
+    readInt(values, "UIListX", s.uiListX);
+    readInt(values, "UIListY", s.uiListY);
+    readInt(values, "UIListWidth", s.uiListWidth);
+    readInt(values, "UIListHeight", s.uiListHeight);
+    s.uiListFontName.clear();
+    readText(values, "UIListFontName", s.uiListFontName, kMaxFontName);
+    if (s.uiListFontName.empty()) s.uiListFontName = "Verdana";
+    readInt(values, "UIListFontWidth", s.uiListFontWidth);
+    readInt(values, "UIListFontHeight", s.uiListFontHeight);
+    readInt(values, "UIListFontFlags", s.uiListFontFlags);
+    int language = 0;
+    readInt(values, "Language", language);
+    if (language == 2 || language == 3) s.language = language;
+    return s;
+}
+
+Status saveAppSettings(const platform::SettingsStore& store, const AppSettings& s) {
+    std::vector<std::pair<std::string, std::string>> values = {
+        {"DragDropFormat", std::to_string(s.dragDropFormat)},
+        {"LinkListVersion", s.linkListVersion},
+        {"LinkMp3Encoder", s.linkMp3Encoder},
+    };
+    for (int slot = 0; slot < kLinkSlots; ++slot)
+        values.emplace_back(linkValueName(slot), s.links[static_cast<size_t>(slot)]);
+    const std::pair<const char*, int> numbers[] = {
+        {"UIMainX", s.uiMainX}, {"UIMainY", s.uiMainY},         {"UIListX", s.uiListX},
+        {"UIListY", s.uiListY}, {"UIListWidth", s.uiListWidth}, {"UIListHeight", s.uiListHeight},
+    };
+    for (const auto& [name, value] : numbers) values.emplace_back(name, std::to_string(value));
+    values.emplace_back("UIListFontName", s.uiListFontName);
+    values.emplace_back("UIListFontWidth", std::to_string(s.uiListFontWidth));
+    values.emplace_back("UIListFontHeight", std::to_string(s.uiListFontHeight));
+    values.emplace_back("UIListFontFlags", std::to_string(s.uiListFontFlags));
+    if (s.language) values.emplace_back("Language", std::to_string(*s.language));
+    return store.writeStrings(values);
+}
+
+int chooseLanguage(std::optional<std::string_view> override, std::optional<int> stored,
+                   std::string_view locale) {
+    if (override == "2" || override == "3") return *override == "3" ? 3 : 2;
+    if (stored == 2 || stored == 3) return *stored;
+    if (locale.size() >= 2 && (locale.substr(0, 2) == "de" || locale.substr(0, 2) == "DE"))
+        return 3;
+    return 2;
+}
+
+int placeWindowAxis(int stored, int windowExtent, int desktopStart, int desktopExtent) {
+    if (stored == -1)
+        return desktopStart +
+               static_cast<int>(desktopExtent * 0.5 - static_cast<double>(windowExtent) * 0.5);
+    if (stored < desktopStart) return desktopStart;
+    if (stored > desktopStart + desktopExtent) return desktopStart + desktopExtent - 30;
+    return stored;
+}
+
+}  // namespace svt

@@ -1,0 +1,56 @@
+#pragma once
+// The desktop program's values that survive a restart, in the one settings store of the user
+// ($XDG_CONFIG_HOME/Brenkow Europe/Calda Sorvanto.conf). Loading starts from the defaults and
+// takes each value that is present and readable; a missing, damaged or out-of-range value
+// keeps its default. Saving writes every value in one replacement of the file.
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "base/Result.h"
+#include "platform/SettingsStore.h"
+
+namespace svt {
+
+inline constexpr int kLinkSlots = 15;
+
+struct AppSettings {
+    int dragDropFormat = 1;  // 1 WAV, 2 MP3
+    std::string linkListVersion = "1";
+    std::string linkMp3Encoder;
+    std::array<std::string, kLinkSlots> links;
+    int uiMainX = -1, uiMainY = -1;
+    int uiListX = -1, uiListY = -1;
+    int uiListWidth = 400, uiListHeight = 400;
+    std::string uiListFontName = "Verdana";
+    int uiListFontWidth = 0;
+    int uiListFontHeight = 13;
+    int uiListFontFlags = 1;
+    // "Language" when the user stored one (3 German, 2 English); never written otherwise, so
+    // that the desktop's language keeps choosing.
+    std::optional<int> language;
+
+    AppSettings();
+};
+
+// "Link00" .. "Link42": "Link" followed by slot / 3 and slot % 3.
+std::string linkValueName(int slot);
+
+// The store the whole program keeps its values in.
+platform::SettingsStore appSettingsStore();
+
+AppSettings loadAppSettings(const platform::SettingsStore& store);
+Status saveAppSettings(const platform::SettingsStore& store, const AppSettings& settings);
+
+// The language for this run, chosen once: SORVANTO_LANG (2 or 3) first, then a stored
+// "Language", then the system's locale ("de..." gives German), else English (2).
+int chooseLanguage(std::optional<std::string_view> override, std::optional<int> stored,
+                   std::string_view locale);
+
+// Where a window goes along one axis: `stored` -1 centres it on the desktop; a stored place
+// left of (above) the desktop moves to its edge, one beyond its far edge to that edge - 30.
+int placeWindowAxis(int stored, int windowExtent, int desktopStart, int desktopExtent);
+
+}  // namespace svt

@@ -1,0 +1,47 @@
+#pragma once
+// The desktop program's engine behind the FrontEngine interface: the live and file outputs,
+// one song played with the entry's settings, the probe that lists files, the device volume.
+
+#include <mutex>
+
+#include "app/Engine.h"
+#include "app/FrontControl.h"
+#include "song/SongInput.h"
+
+namespace svt {
+
+class EngineFront final : public FrontEngine {
+  public:
+    explicit EngineFront(Engine& engine);
+
+    int openOutput() override;
+    void closeOutput() override;
+    bool outputOpen() const override { return open_; }
+    std::string outputMessage() override { return engine_.outputMessage(); }
+    void selectOutput(int index) override;
+    int selectedOutput() const override { return selected_; }
+    int play(const Playlist::Entry& entry, int userTranspose) override;
+    int outputRateHz() const override { return engine_.settings().outputRateHz; }
+    const std::array<std::string, 16>* trackNames(const std::string& path) override;
+    std::optional<SongProbeResult> probe(const std::string& path) override;
+    int volumePercent() override;
+    void setVolumePercent(int percent) override;
+    bool changeSoundFont(const std::string& path) override;
+    void requestBreak() override { engine_.player().requestBreak(); }
+
+  private:
+    Engine& engine_;
+    // Songs are probed into an event list of their own, so that listing files while a song
+    // plays leaves the playing song's events alone.
+    SongInput probeInput_;
+    // The window thread sets the volume while the engine thread opens and closes the device.
+    std::mutex deviceLock_;
+    bool open_ = false;
+    int selected_ = 0;
+};
+
+// Volume of a device side pair 0..65535 as the volume bar shows it, and back.
+int volumePercentOf(uint16_t left, uint16_t right);
+uint16_t deviceVolumeOf(int percent);
+
+}  // namespace svt

@@ -1,0 +1,597 @@
+#include "app/FrontControl.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+
+namespace svt {
+namespace {
+
+// Leaves the dispatch loop (CmdQuit, or the end of the list with kFlagEndAfterList).
+constexpr int kLeaveLoop = -1000;
+
+int mod12(int value) {
+    return ((value % 12) + 12) % 12;
+}
+
+std::string fileNameOf(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+FrontControl::FrontControl(FrontEngine& engine, Language language, uint32_t randomSeed)
+    : engine_(engine),
+      language_(language),
+      panel_(language),
+      playlist_([this](const std::string& path) { return engine_.probe(path); }, randomSeed) {}
+
+FrontControl::~FrontControl() {
+    if (engineThread_.joinable()) {
+        queue_.put(CmdQuit);
+        engineThread_.join();
+    }
+}
+
+void FrontControl::open(std::vector<std::string> files) {
+    if (engineThread_.joinable()) return;
+    engineRunning_ = true;
+    engineThread_ = std::thread([this, files = std::move(files)] {
+        runPlaylist(files);
+        engineRunning_ = false;
+    });
+}
+
+void FrontControl::close() {
+    if (engineThread_.joinable()) engineThread_.join();
+}
+
+bool FrontControl::shutDown(int boundMs) {
+    using namespace std::chrono;
+    queue_.put(CmdStop);
+    for (int i = 0; i < 5 && playing_.load(); ++i) std::this_thread::sleep_for(200ms);
+    queue_.put(CmdQuit);
+    const auto end = steady_clock::now() + milliseconds(boundMs);
+    while (engineRunning_.load()) {
+        if (steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(10ms);
+    }
+    close();
+    return true;
+}
+
+// --- Engine thread -------------------------------------------------------------------------
+
+bool FrontControl::hasPlayable() const {
+    for (int i = 0; i < playlist_.count(); ++i)
+        if (playlist_.entry(i).isSong) return true;
+    return false;
+}
+
+void FrontControl::refreshCount() {
+    playlistCount_ = playlist_.count();
+}
+
+void FrontControl::publish() {
+    if (panel_.view().changed == 0) return;
+    const bool tell = mailbox_.publish(panel_.view());
+    panel_.view().changed = 0;
+    if (tell && view_) view_->panelChanged();
+}
+
+void FrontControl::showCurrentEntry() {
+    const Playlist::Entry* entry = playlist_.current();
+    if (entry == nullptr) return;
+    panel_.setTitleAndPath(entry->title.empty() ? fileNameOf(entry->path) : entry->title,
+                           entry->path);
+    userTranspose_ = entry->settings.transposition;
+    panel_.showSongSettings(*entry);
+    publish();
+    if (view_) view_->playlistChanged();
+}
+
+void FrontControl::runPlaylist(const std::vector<std::string>& files) {
+    {
+        std::lock_guard guard(playlistLock_);
+        if (playlist_.addNames(files, true) > 0) showCurrentEntry();
+        refreshCount();
+    }
+    playing_ = false;
+    int code = CmdNone;
+    int32_t argument = 0;
+    bool pending = false;
+    if (firstPass_ && hasPlayable() && (flags_.load() & kFlagStartAtOnce)) {
+        code = CmdLoadFile;
+        pending = true;
+    }
+    firstPass_ = false;
+    playlist_.resetRandomOrder();
+    for (;;) {
+        if (!pending) {
+            if (engine_.outputOpen()) engine_.closeOutput();
+            code = queue_.get(true, argument);
+        }
+        pending = false;
+        const int next = dispatch(code, argument);
+        if (next == kLeaveLoop) return;
+        if (next != CmdNone) {
+            code = next;
+            argument = 0;
+            pending = true;
+            continue;
+        }
+        if (reinitialiseDeferred_) reinitialiseDeferred_ = false;
+    }
+}
+
+int FrontControl::dispatch(int code, int32_t argument) {
+    switch (code) {
+        case CmdNone:
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            return CmdNone;
+        case CmdQuit:
+            if (engine_.outputOpen()) engine_.closeOutput();
+            return kLeaveLoop;
+        case CmdStop:
+            playlist_.resetRandomOrder();
+            return CmdNone;
+        case CmdTogglePause:
+            paused_ = !paused_.load();
+            return CmdNone;
+        case CmdReallyPrevious: {
+            std::lock_guard guard(playlistLock_);
+            playlist_.resetRandomOrder();
+            if (playlist_.previous(skipUnplayable())) showCurrentEntry();
+            return CmdNone;
+        }
+        case CmdEndSong: {
+            std::lock_guard guard(playlistLock_);
+            if (playlist_.next(skipUnplayable())) showCurrentEntry();
+            return CmdNone;
+        }
+        case CmdLoadFile:
+            return loadAndPlay();
+        case CmdError:
+        case CmdTuneEnd:
+            if (flags_.load() & kFlagCurrentSongOnly) return CmdNone;
+            return nextEntry();
+        case CmdNext:
+            return nextEntry();
+        default:
+            if (isFrontCommand(code)) return carryOut(code, argument);
+            return CmdNone;
+    }
+}
+
+int FrontControl::nextEntry() {
+    const uint32_t flags = flags_.load();
+    const bool skip = skipUnplayable();
+    std::lock_guard guard(playlistLock_);
+    if (!hasPlayable()) {
+        if (flags & kFlagEndAfterList) {
+            if (engine_.outputOpen()) engine_.closeOutput();
+            return kLeaveLoop;
+        }
+        return CmdNone;
+    }
+    const bool moved = (flags & kFlagRandom) ? playlist_.randomNext(skip) : playlist_.next(skip);
+    if (moved) {
+        showCurrentEntry();
+        return CmdLoadFile;
+    }
+    if (flags & kFlagEndAfterList) {
+        if (engine_.outputOpen()) engine_.closeOutput();
+        return kLeaveLoop;
+    }
+    if (flags & kFlagRepeat) {
+        if (flags & kFlagRandom) {
+            playlist_.resetRandomOrder();
+            playlist_.randomNext(skip);
+        } else {
+            playlist_.select(0, true);
+        }
+        showCurrentEntry();
+        return CmdLoadFile;
+    }
+    if (flags & kFlagRandom) playlist_.resetRandomOrder();
+    PlayerNotice finished;
+    finished.code = NoticeListFinished;
+    notify(finished);
+    return CmdNone;
+}
+
+int FrontControl::loadAndPlay() {
+    Playlist::Entry entry;
+    {
+        std::lock_guard guard(playlistLock_);
+        if (!hasPlayable() || playlist_.current() == nullptr) return CmdNone;
+        entry = *playlist_.current();
+    }
+    playing_ = true;
+    // Every song starts unpaused; a pause toggled between songs must not hold its first block.
+    paused_ = false;
+    if (!engine_.outputOpen() && engine_.openOutput() < 0) {
+        playing_ = false;
+        const std::string why = engine_.outputMessage();
+        if (view_ && !why.empty()) view_->showMessage(FrontMessage::EngineError, why);
+        return CmdNone;
+    }
+    panel_.setTitleAndPath(entry.title.empty() ? fileNameOf(entry.path) : entry.title, entry.path);
+    publish();
+    const int result = engine_.play(entry, userTranspose_.load());
+    if ((flags_.load() & kFlagCurrentSongOnly) && view_) view_->playlistChanged();
+    playing_ = false;
+    paused_ = false;
+    if (result == CmdError) {
+        if (view_) {
+            if (engine_.selectedOutput() != 0)
+                view_->showMessage(FrontMessage::CouldNotCreate, engine_.outputFileName());
+            else
+                view_->showMessage(FrontMessage::CouldNotPlay, {});
+        }
+        return CmdNone;
+    }
+    return result;
+}
+
+int FrontControl::storeNames(std::vector<std::string> names) {
+    std::lock_guard guard(namesLock_);
+    const int32_t id = nextNamesId_++;
+    names_[id] = std::move(names);
+    return id;
+}
+
+std::vector<std::string> FrontControl::takeNames(int32_t id) {
+    std::lock_guard guard(namesLock_);
+    auto found = names_.find(id);
+    if (found == names_.end()) return {};
+    std::vector<std::string> names = std::move(found->second);
+    names_.erase(found);
+    return names;
+}
+
+int FrontControl::carryOut(int32_t code, int32_t argument) {
+    const bool wasPlaying = playing_.load();
+    switch (code) {
+        case FcFilesDropped:
+        case FcOpenFiles:
+        case FcOpenListFile: {
+            std::vector<std::string> names = takeNames(argument);
+            if (code == FcOpenListFile)
+                for (auto& name : names) name = "@" + name;
+            int added = 0;
+            {
+                std::lock_guard guard(playlistLock_);
+                added = playlist_.addNames(names, true);
+                refreshCount();
+                if (added > 0) showCurrentEntry();
+            }
+            if (added > 0) {
+                PlayerNotice notice;
+                notice.code = NoticeFilesAdded;
+                notify(notice);
+            }
+            dialogBusy_ = false;
+            if (code == FcFilesDropped && added > 0 && (flags_.load() & kFlagStartOnDrop))
+                return CmdLoadFile;
+            return CmdNone;
+        }
+        case FcSavePlaylist: {
+            const std::vector<std::string> names = takeNames(argument);
+            bool saved = false;
+            if (!names.empty()) {
+                std::lock_guard guard(playlistLock_);
+                saved = playlist_.save(names.front(), language_).ok();
+            }
+            if (!saved && view_) view_->showMessage(FrontMessage::FileNotFound, {});
+            dialogBusy_ = false;
+            return CmdNone;
+        }
+        case FcExportMediaPlayer:
+            takeNames(argument);
+            dialogBusy_ = false;
+            return CmdNone;
+        case FcReinitialise:
+            if (wasPlaying) {
+                reinitialiseDeferred_ = true;
+                return CmdStop;
+            }
+            return CmdNone;
+        case FcRemoveEntry: {
+            std::lock_guard guard(playlistLock_);
+            if (playlist_.empty()) return CmdNone;
+            playlist_.remove(playlist_.currentIndex());
+            refreshCount();
+            if (playlist_.empty()) {
+                panel_.reset();
+                publish();
+            } else {
+                showCurrentEntry();
+            }
+            return wasPlaying && !playlist_.empty() ? CmdLoadFile : CmdNone;
+        }
+        case FcRefreshList:
+            if (view_) view_->playlistChanged();
+            return CmdNone;
+        case FcRemoveDuplicates:
+        case FcRemoveInvalid: {
+            std::lock_guard guard(playlistLock_);
+            const bool removed = code == FcRemoveDuplicates ? playlist_.removeDuplicates()
+                                                            : playlist_.removeInvalid();
+            refreshCount();
+            if (view_) view_->playlistChanged();
+            return removed && wasPlaying ? CmdStop : CmdNone;
+        }
+        case FcPlayIndex: {
+            std::lock_guard guard(playlistLock_);
+            if (playlist_.select(argument, skipUnplayable())) showCurrentEntry();
+            return CmdLoadFile;
+        }
+        case FcClearPlaylist: {
+            std::lock_guard guard(playlistLock_);
+            playlist_.clear();
+            refreshCount();
+            panel_.reset();
+            publish();
+            if (view_) view_->playlistChanged();
+            return CmdStop;
+        }
+        case FcSelectOutput:
+            engine_.selectOutput(argument);
+            return CmdNone;
+        case FcChangeSoundFont: {
+            const std::vector<std::string> names = takeNames(argument);
+            if (names.empty() || !view_) return CmdNone;
+            if (engine_.changeSoundFont(names.front())) {
+                panel_.setSoundFont(names.front());
+                publish();
+                view_->showMessage(FrontMessage::SoundFontChanged, names.front());
+            } else {
+                view_->showMessage(FrontMessage::SoundFontRefused, names.front());
+            }
+            return CmdNone;
+        }
+        default:
+            return CmdNone;
+    }
+}
+
+int FrontControl::readCommand(int32_t& argument) {
+    const int32_t code = queue_.get(paused_.load(), argument);
+    if (!isFrontCommand(code)) return code;
+    const int result = carryOut(code, argument);
+    argument = 0;
+    return result;
+}
+
+void FrontControl::message(int type, int /*verbosity*/, const std::string& text) {
+    if (type == 3 && view_) view_->showMessage(FrontMessage::EngineError, text);
+}
+
+void FrontControl::notify(const PlayerNotice& notice) {
+    switch (notice.code) {
+        case NoticePause:
+            paused_ = notice.args[0] != 0;
+            break;
+        case NoticePlayEnd:
+            paused_ = false;
+            break;
+        default:
+            break;
+    }
+    PanelContext context;
+    context.current = playlist_.current();
+    context.outputRateHz = engine_.outputRateHz();
+    if (notice.code == NoticeLoadingDone) context.trackNames = engine_.trackNames(loadingFile_);
+    if (panel_.notify(notice, context)) publish();
+
+    if (notice.code == NoticePlayEnd) {
+        const int result = notice.args[0];
+        if (compact_ && result == CmdStop) {
+            if (view_) {
+                view_->showMessage(FrontMessage::OperationCompleted, {});
+                view_->closeWindow();
+            }
+        } else if (result != CmdError && engine_.selectedOutput() != 0 &&
+                   ((flags_.load() & kFlagCurrentSongOnly) ||
+                    playlist_.currentIndex() + 1 >= playlist_.count())) {
+            queue_.put(FcSelectOutput, 0);
+        }
+    } else if (notice.code == NoticeListFinished && compact_ && view_) {
+        view_->showMessage(FrontMessage::OperationCompleted, {});
+        view_->closeWindow();
+    }
+}
+
+// --- Window thread -------------------------------------------------------------------------
+
+void FrontControl::editCurrent(const std::function<void(SongSettings&)>& edit) {
+    std::lock_guard guard(playlistLock_);
+    if (Playlist::Entry* entry = playlist_.current()) edit(entry->settings);
+}
+
+UiOutcome FrontControl::pressPlay() {
+    if (playlistCount_.load() == 0) return UiOutcome::NoMidiFileOpen;
+    if (playing_.load()) {
+        if (paused_.load()) queue_.put(CmdTogglePause);
+        return UiOutcome::None;
+    }
+    settingsChanged_ = true;
+    queue_.put(FcSelectOutput, 0);
+    flags_ &= ~kFlagCurrentSongOnly;
+    if (settingsChanged_.exchange(false)) queue_.put(FcReinitialise);
+    queue_.put(CmdLoadFile);
+    return UiOutcome::None;
+}
+
+void FrontControl::pressPause() {
+    queue_.put(CmdTogglePause);
+}
+
+void FrontControl::pressStop() {
+    queue_.put(CmdStop);
+}
+
+void FrontControl::pressPrevious() {
+    const bool wasPlaying = playing_.load();
+    queue_.put(CmdReallyPrevious);
+    if (wasPlaying) queue_.put(CmdLoadFile);
+}
+
+void FrontControl::pressNext() {
+    const bool wasPlaying = playing_.load();
+    queue_.put(CmdEndSong);
+    if (wasPlaying) queue_.put(CmdLoadFile);
+}
+
+bool FrontControl::pressLoop() {
+    settingsChanged_ = true;
+    return ((flags_ ^= kFlagRepeat) & kFlagRepeat) != 0;
+}
+
+void FrontControl::positionReleased(int seconds) {
+    const int64_t position = static_cast<int64_t>(seconds) * engine_.outputRateHz();
+    queue_.put(CmdJump, static_cast<int32_t>(std::min<int64_t>(position, INT32_MAX)));
+}
+
+int FrontControl::transposeReleased(int barPosition) {
+    const int shift = std::clamp(barPosition, 0, 48) - 24;
+    userTranspose_ = shift;
+    int originalKey = -1;
+    {
+        std::lock_guard guard(playlistLock_);
+        if (Playlist::Entry* entry = playlist_.current()) {
+            entry->settings.transposition = shift;
+            originalKey = entry->settings.originalKey;
+        }
+    }
+    return keyItemFollowingTranspose(shift, originalKey);
+}
+
+std::optional<int> FrontControl::keyBoxChosen(int item) {
+    if (playlistCount_.load() == 0) return std::nullopt;
+    int originalKey = -1;
+    {
+        std::lock_guard guard(playlistLock_);
+        if (const Playlist::Entry* entry = playlist_.current())
+            originalKey = entry->settings.originalKey;
+    }
+    if (originalKey < 0) return std::nullopt;
+    const int shift = shiftForKeyItem(item, originalKey);
+    if (mod12(shift) == mod12(userTranspose_.load())) return std::nullopt;
+    userTranspose_ = shift;
+    editCurrent([shift](SongSettings& s) { s.transposition = shift; });
+    return shift;
+}
+
+void FrontControl::tempoReleased(int bpm) {
+    queue_.put(CmdSetTempo, bpm);
+    editCurrent([bpm](SongSettings& s) { s.newTempo = bpm; });
+}
+
+void FrontControl::muteClicked(int channel, bool muted) {
+    if (channel < 0 || channel >= kChannels) return;
+    editCurrent([&](SongSettings& s) { s.mute[channel] = muted ? 1 : 0; });
+}
+
+void FrontControl::instrumentChosen(int channel, int item) {
+    if (channel < 0 || channel >= kChannels) return;
+    editCurrent([&](SongSettings& s) { s.program[channel] = item; });
+}
+
+UiOutcome FrontControl::pressKey(ShortcutKey key) {
+    const bool needsSong = key != ShortcutKey::A && key != ShortcutKey::H && key != ShortcutKey::Q;
+    if (needsSong && playlistCount_.load() == 0) return UiOutcome::ShortcutsNeedAFile;
+    switch (key) {
+        case ShortcutKey::Space:
+        case ShortcutKey::MediaPlay:
+            if (playing_.load()) {
+                queue_.put(CmdTogglePause);
+            } else {
+                flags_ &= ~kFlagCurrentSongOnly;
+                queue_.put(CmdLoadFile);
+            }
+            return UiOutcome::None;
+        case ShortcutKey::A:
+            return UiOutcome::TogglePlaylist;
+        case ShortcutKey::H:
+            return UiOutcome::ShowShortcuts;
+        case ShortcutKey::N:
+        case ShortcutKey::MediaNext:
+            pressNext();
+            return UiOutcome::None;
+        case ShortcutKey::P:
+        case ShortcutKey::MediaPrevious:
+            pressPrevious();
+            return UiOutcome::None;
+        case ShortcutKey::Q:
+            return UiOutcome::Quit;
+        case ShortcutKey::S:
+        case ShortcutKey::MediaStop:
+            queue_.put(CmdStop);
+            return UiOutcome::None;
+    }
+    return UiOutcome::None;
+}
+
+void FrontControl::openFiles(const std::vector<std::string>& paths) {
+    if (dialogBusy_.load() || paths.empty()) return;
+    if (playing_.load()) queue_.put(CmdStop);
+    dialogBusy_ = true;
+    queue_.put(FcOpenFiles, storeNames(paths));
+}
+
+void FrontControl::openListFile(const std::string& path) {
+    if (dialogBusy_.load()) return;
+    if (playing_.load()) queue_.put(CmdStop);
+    dialogBusy_ = true;
+    queue_.put(FcOpenListFile, storeNames({path}));
+}
+
+void FrontControl::dropFiles(const std::vector<std::string>& paths) {
+    if (dialogBusy_.load() || paths.empty()) return;
+    if (playing_.load()) queue_.put(CmdStop);
+    dialogBusy_ = true;
+    queue_.put(FcFilesDropped, storeNames(paths));
+}
+
+void FrontControl::changeSoundFont(const std::string& path) {
+    // Instruments are swapped only between songs.
+    if (playing_.load()) queue_.put(CmdStop);
+    queue_.put(FcChangeSoundFont, storeNames({path}));
+}
+
+void FrontControl::savePlaylist(const std::string& path) {
+    if (dialogBusy_.load()) return;
+    dialogBusy_ = true;
+    queue_.put(FcSavePlaylist, storeNames({path}));
+}
+
+void FrontControl::clearPlaylist() {
+    queue_.put(FcClearPlaylist);
+}
+
+void FrontControl::closeCurrentFile() {
+    queue_.put(FcRemoveEntry);
+    queue_.put(FcRefreshList);
+}
+
+void FrontControl::setVolumePercent(int percent) {
+    engine_.setVolumePercent(std::clamp(percent, 0, 100));
+}
+
+std::string FrontControl::optionText() const {
+    static constexpr struct {
+        uint32_t bit;
+        char letter;
+    } kLetters[] = {{1u << 2, 's'}, {1u << 3, 'a'}, {1u << 4, 'x'}, {1u << 5, 'd'},
+                    {1u << 6, 'u'}, {1u << 7, 'R'}, {1u << 8, 'C'}};
+    std::string text = "1t";
+    const uint32_t flags = flags_.load();
+    for (const auto& entry : kLetters)
+        if (flags & entry.bit) text += entry.letter;
+    return text;
+}
+
+}  // namespace svt

@@ -1,0 +1,22 @@
+#pragma once
+// The desktop program's own texts. Written in English in the code; the German ones come from
+// the translation file (i18n/sorvanto_de.ts), loaded once at start for language 3.
+
+#include <QCoreApplication>
+#include <QString>
+
+namespace svt::gui {
+
+inline QString tx(const char* english) {
+    return QCoreApplication::translate("Sorvanto", english);
+}
+
+// Installs the German translation when `language` is 3; false when it cannot be loaded.
+bool installTranslation(int language);
+
+inline constexpr const char* kProductCaption = "Sorvanto";
+
+QString shortcutText();
+QString aboutText();
+
+}  // namespace svt::gui

@@ -1,0 +1,34 @@
+#pragma once
+// A local file read by position, without mapping it: for reading scattered pieces of a large
+// file (the compressed samples of a SoundFont) without making them part of the process's
+// memory.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace svt::platform {
+
+class RandomAccessFile {
+  public:
+    RandomAccessFile() = default;
+    RandomAccessFile(const RandomAccessFile&) = delete;
+    RandomAccessFile& operator=(const RandomAccessFile&) = delete;
+    ~RandomAccessFile() { close(); }
+
+    // Opens `path` read-only. Returns 0, or the system error number (2 missing, 13 refused).
+    int open(const std::string& path);
+    void close();
+    bool isOpen() const { return handle_ >= 0; }
+    int64_t size() const { return size_; }
+
+    // Reads up to out.size() bytes from `offset`; fewer at the end of the file. Returns the
+    // number read, or -1 when the system refuses.
+    int64_t readAt(int64_t offset, std::span<uint8_t> out) const;
+
+  private:
+    int handle_ = -1;
+    int64_t size_ = 0;
+};
+
+}  // namespace svt::platform

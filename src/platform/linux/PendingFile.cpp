@@ -1,0 +1,161 @@
+#include "platform/PendingFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+namespace svt::platform {
+namespace {
+
+// The files a signal handler must remove. A handler can reach nothing but process-wide data
+// and may call only a few system functions, so the paths are copied into fixed slots; a file
+// whose path does not fit, or one beyond the last slot, is written all the same, just not
+// removed by a signal.
+constexpr int kSlots = 128;
+constexpr size_t kSlotPathBytes = 4096;
+enum SlotState : int { kFree = 0, kClaimed = 1, kListed = 2 };
+struct Slot {
+    std::atomic<int> state{kFree};
+    char path[kSlotPathBytes];
+};
+Slot gSlots[kSlots];
+
+constexpr int kCleanedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+extern "C" void removeListedAndEnd(int signal) {
+    for (Slot& slot : gSlots)
+        if (slot.state.load(std::memory_order_acquire) == kListed) ::unlink(slot.path);
+    // The handler was reset to the default on entry: the signal, blocked while the handler
+    // runs, ends the program as soon as the handler returns.
+    ::raise(signal);
+}
+
+int listForSignals(const std::string& path) {
+    if (path.size() >= kSlotPathBytes) return -1;
+    for (int i = 0; i < kSlots; ++i) {
+        int expected = kFree;
+        if (!gSlots[i].state.compare_exchange_strong(expected, kClaimed)) continue;
+        std::memcpy(gSlots[i].path, path.c_str(), path.size() + 1);
+        gSlots[i].state.store(kListed, std::memory_order_release);
+        return i;
+    }
+    return -1;
+}
+
+void unlist(int slot) {
+    if (slot < 0) return;
+    gSlots[slot].state.store(kFree, std::memory_order_release);
+}
+
+// ".NAME.3f9a0c12.part" beside NAME: hidden, and telling whose file it is. The name is cut
+// so that the whole stays within the 255 bytes a file name may have.
+std::string temporaryNameFor(const std::string& finalPath, unsigned attempt) {
+    const size_t slash = finalPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : finalPath.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? finalPath : finalPath.substr(slash + 1);
+    static std::atomic<unsigned> counter{0};
+    const auto now = static_cast<unsigned>(
+        std::chrono::steady_clock::now().time_since_epoch().count() & 0xFFFFFFFFu);
+    const unsigned tag = (static_cast<unsigned>(::getpid()) * 2654435761u) ^ now ^
+                         (counter.fetch_add(1) * 40503u) ^ (attempt * 97u);
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, ".%08x.part", tag);
+    const size_t room = 255 - 1 - std::strlen(suffix);
+    if (name.size() > room) name.resize(room);
+    return folder + "." + name + suffix;
+}
+
+}  // namespace
+
+int PendingFile::open(const std::string& finalPath, OutputFile& file) {
+    discard();
+    int error = EEXIST;
+    for (unsigned attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+        const std::string candidate = temporaryNameFor(finalPath, attempt);
+        error = file.createNew(candidate);
+        if (error == 0) {
+            temporary_ = candidate;
+            final_ = finalPath;
+            slot_ = listForSignals(temporary_);
+        }
+    }
+    return error;
+}
+
+int PendingFile::create(const std::string& finalPath, OutputFile& file) {
+    return open(finalPath, file);
+}
+
+int PendingFile::reserve(const std::string& finalPath) {
+    OutputFile file;
+    const int error = open(finalPath, file);
+    if (error != 0) return error;
+    return file.close();
+}
+
+int PendingFile::commit(bool replace) {
+    if (!active()) return ENOENT;
+    const char* from = temporary_.c_str();
+    const char* to = final_.c_str();
+    int error = 0;
+    if (const int fd = ::open(from, O_RDONLY | O_CLOEXEC); fd < 0) {
+        error = errno;
+    } else {
+        if (::fdatasync(fd) != 0 && errno != EINVAL) error = errno;
+        ::close(fd);
+    }
+    if (error == 0 && replace) {
+        if (::rename(from, to) != 0) error = errno;
+    } else if (error == 0) {
+        if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) != 0) {
+            error = errno;
+            // File systems without the flag: a hard link fails just as well on an existing
+            // name; where there are no hard links either, a look comes just before the rename.
+            if (error == EINVAL || error == ENOSYS) {
+                error = ::link(from, to) == 0 ? 0 : errno;
+                if (error == 0) ::unlink(from);
+            }
+            if (error == EPERM || error == EOPNOTSUPP)
+                error = pathExists(final_) ? EEXIST : ::rename(from, to) == 0 ? 0 : errno;
+        }
+    }
+    if (error != 0) {
+        discard();
+        return error;
+    }
+    forget();
+    return 0;
+}
+
+void PendingFile::discard() {
+    if (!active()) return;
+    ::unlink(temporary_.c_str());
+    forget();
+}
+
+void PendingFile::forget() {
+    unlist(slot_);
+    slot_ = -1;
+    temporary_.clear();
+}
+
+void removePendingFilesOnSignals() {
+    for (const int signal : kCleanedSignals) {
+        struct sigaction old {};
+        if (::sigaction(signal, nullptr, &old) != 0) continue;
+        if (old.sa_handler == SIG_IGN) continue;
+        struct sigaction action {};
+        action.sa_handler = removeListedAndEnd;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+}  // namespace svt::platform

@@ -1,0 +1,57 @@
+#include "synth/SynthCurves.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace svt {
+
+namespace {
+
+// The default pan law: f(x) = x + c x^2 (1 - x) + d x (1 - x) over x = (k - 1) / 126, with c
+// and d chosen so that the table passes through its fixed points at k = 2 and k = 64. The
+// derivative stays positive on 0..1, so the table rises throughout.
+void buildPan(std::array<double, 129>& pan) {
+    constexpr double kAt2 = 0.999 / 128.0;
+    constexpr double kAt64 = 76.661 / 128.0;
+    const double x1 = 1.0 / 126.0;
+    const double xm = 63.0 / 126.0;
+    // a1 c + b1 d = r1; a2 c + b2 d = r2
+    const double a1 = x1 * x1 * (1 - x1), b1 = x1 * (1 - x1), r1 = kAt2 - x1;
+    const double a2 = xm * xm * (1 - xm), b2 = xm * (1 - xm), r2 = kAt64 - xm;
+    const double det = a1 * b2 - a2 * b1;
+    const double c = (r1 * b2 - r2 * b1) / det;
+    const double d = (a1 * r2 - a2 * r1) / det;
+    pan[0] = pan[1] = 0.0;
+    for (int k = 2; k <= 126; ++k) {
+        const double x = (k - 1) / 126.0;
+        pan[size_t(k)] = 128.0 * (x + c * x * x * (1 - x) + d * x * (1 - x));
+    }
+    pan[2] = 0.999;
+    pan[64] = 76.661;
+    pan[127] = pan[128] = 128.0;
+}
+
+SynthCurves build() {
+    SynthCurves t{};
+    buildPan(t.pan);
+    t.panGm2[0] = 0.0;
+    for (int k = 1; k <= 127; ++k)
+        t.panGm2[size_t(k)] = 128.0 * std::sin((k - 1) * std::numbers::pi / 252.0);
+    t.panGm2[128] = 128.0;
+    for (int i = 0; i < 128; ++i) {
+        t.volumeDefault[size_t(i)] = 127.0 * std::pow(i / 127.0, 1.66096404744);
+        t.volumeGm2[size_t(i)] = i * i / 127.0;
+        t.envelopeTime[size_t(i)] = std::exp2((64 - i) / 16.0);
+    }
+    t.volumeDefault[127] = t.volumeGm2[127] = 127.0;
+    return t;
+}
+
+}  // namespace
+
+const SynthCurves& synthCurves() {
+    static const SynthCurves curves = build();
+    return curves;
+}
+
+}  // namespace svt

@@ -1,0 +1,293 @@
+#include "synth/Synthesizer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "instruments/InstrumentBanks.h"
+#include "instruments/Tables.h"
+#include "synth/RegionChoice.h"
+
+namespace svt {
+
+Synthesizer::Synthesizer(const EngineSettings& settings, InstrumentBanks& banks,
+                         const PlayerControls& controls)
+    : settings_(settings),
+      banks_(banks),
+      controls_(controls),
+      channels_(settings_, *this),
+      sends_(settings_, channels_),
+      shaper_(settings_, channels_, sends_, controls),
+      mixer_(settings_, shaper_) {
+    resetChannels();
+}
+
+void Synthesizer::resetChannels() {
+    channels_.resetChannels();
+    allocator_.reset();
+    appliedAmplification_ = controls_.amplification;
+    if (EffectRack* rack = sends_.effects()) rack->resetEffects(channels_.systemMode());
+}
+
+void Synthesizer::setEffects(EffectRack* rack) {
+    channels_.setEffects(rack);
+    sends_.setEffects(rack);
+}
+
+void Synthesizer::clearEffectTails() {
+    if (EffectRack* rack = sends_.effects()) rack->clearTails();
+    // The next song starts from the default level, so nothing of this one's echo carries over.
+    channels_.forgetReverbLevels();
+}
+
+void Synthesizer::applyEvent(const SongEvent& e, bool sounding) {
+    const int c = e.channel & 15;
+    switch (e.type) {
+        case EV_NOTE_ON:
+            if (!sounding) break;
+            if ((e.b & 0x7F) == 0)
+                noteOff(c, e.a & 0x7F);
+            else
+                noteOn(c, e.a & 0x7F, e.b & 0x7F);
+            break;
+        case EV_NOTE_OFF:
+            noteOff(c, e.a & 0x7F);
+            break;
+        default:
+            channels_.apply(e);
+            break;
+    }
+}
+
+ChannelProgram Synthesizer::channelProgram(int c) const {
+    ChannelProgram info;
+    if (c < 0 || c >= kChannels) return info;
+    const ChannelState& ch = channels_.channel(c);
+    info.program = ch.program;
+    info.bank = (int32_t(uint8_t(ch.bankMsb)) << 16) | (int32_t(uint8_t(ch.bankLsb)) << 8) |
+                int32_t(ch.bank & 0xFF);
+    const bool drum = channels_.isDrum(c);
+    // A drum set has an instrument per key: the first key that has one names the set.
+    const std::string* name = nullptr;
+    if (drum)
+        for (int key = 0; key < kSlotsPerBank && !name; ++key)
+            name = banks_.instrumentName(true, ch.bank, key);
+    else
+        name = banks_.instrumentName(false, ch.bank, std::max<int>(ch.program, 0));
+    if (name) info.name = name->c_str();
+    return info;
+}
+
+const Instrument* Synthesizer::instrumentFor(int c, int key) {
+    const ChannelState& ch = channels_.channel(c);
+    const bool drum = channels_.isDrum(c);
+    // Drum channels look the key up in the drum set; melodic ones the program in the bank.
+    const int slot = drum ? key : std::max<int>(ch.program, 0);
+    if (const Instrument* inst = banks_.loadedInstrument(drum, ch.bank, slot)) return inst;
+    return banks_.instrumentOnDemand(drum, ch.bank, slot);
+}
+
+int Synthesizer::playedKey(int c, int key, const Instrument& inst) const {
+    const uint8_t fixed = inst.regions.empty() ? 0 : inst.regions.front().fixedNote;
+    if (channels_.isDrum(c)) return fixed ? fixed : key & 0x7F;
+    if (fixed) return fixed;
+    return std::clamp(key + channels_.channel(c).keyShift + controls_.noteKeyOffset, 0, 127);
+}
+
+void Synthesizer::noteOn(int c, int key, int velocity) {
+    ChannelState& ch = channels_.channel(c);
+    const bool drum = channels_.isDrum(c);
+    if (drum && ch.drumNotes[size_t(key)].used && !ch.drumNotes[size_t(key)].receiveNoteOn) return;
+    const Instrument* inst = instrumentFor(c, key);
+    if (inst == nullptr || inst->regions.empty()) return;
+    const int n = playedKey(c, key, *inst);
+    if (n < ch.noteLimitLow || n > ch.noteLimitHigh) return;
+    if (velocity < ch.velocityLimitLow || velocity > ch.velocityLimitHigh) return;
+
+    ch.lastNoteFrame = renderedFrames_;
+    const int32_t f = noteFrequencyMilliHz(n);
+    auto frequencyIn = [&](const SampleRegion& r) {
+        if (r.scaleTuning == 1024) return double(f);
+        return double(noteFrequencyMilliHz(r.scaleCenterKey)) *
+               std::exp2((n - r.scaleCenterKey) * r.scaleTuning / 1024.0 / 12.0);
+    };
+
+    std::array<const SampleRegion*, kMaxVoices> chosen{};
+    const int count = chooseRegions(*inst, f, velocity, chosen);
+
+    const int32_t pairing = allocator_.pairNoteOn(c, key);
+    if (controls_.channelMuteMask & (1u << c)) return;  // nothing of a muted channel is heard
+    // Every slot is taken before any voice starts, so that the note's own voices never cut
+    // each other; a taken slot belongs to no channel until its voice starts.
+    std::array<int16_t, kMaxVoices> slots{};
+    int taken = 0;
+    for (int i = 0; i < count; ++i) {
+        const int slot = allocator_.reserve(c, n, ch, drum);
+        if (slot < 0) break;
+        slots[size_t(taken++)] = static_cast<int16_t>(slot);
+    }
+    // A glide runs from the channel's previous note while the portamento is on.
+    const int32_t glide =
+        (ch.portamentoControlRatio > 0 && ch.lastNoteFine >= 0) ? ch.lastNoteFine - n * 256 : 0;
+    if (ch.portamento) ch.lastNoteFine = n * 256;
+    for (int i = taken - 1; i >= 0; --i) {
+        Voice& v = allocator_.voice(slots[size_t(i)]);
+        const SampleRegion& r = *chosen[size_t(i)];
+        shaper_.start(v, r, c, n, velocity, static_cast<int32_t>(std::lround(frequencyIn(r))));
+        v.pairing = pairing;
+        v.eventKey = static_cast<uint8_t>(key);
+        if (glide != 0 && v.inUse()) {
+            v.portamentoOffset = glide;
+            v.portamentoStep = ch.portamentoStep;
+            v.resample.portamento =
+                PortamentoHook{&VoiceShaper::portamentoStep, &v, ch.portamentoControlRatio, 0};
+            shaper_.recomputeFrequency(v);
+        }
+    }
+}
+
+void Synthesizer::noteOff(int c, int key) {
+    const ChannelState& ch = channels_.channel(c);
+    const bool drum = channels_.isDrum(c);
+    // Note-offs match the key struck, not the key sounded: a transposition or key shift that
+    // changes while a note sounds must not leave it hanging.
+    const Instrument* inst = drum ? banks_.loadedInstrument(true, ch.bank, key) : nullptr;
+    if (drum && ch.drumNotes[size_t(key)].used && ch.drumNotes[size_t(key)].receiveNoteOff) {
+        // A key that asks for note-offs still lets a one-shot drum play to its end.
+        if (inst == nullptr || inst->regions.empty() ||
+            !(inst->regions.front().modeFlags & kRegionLooping))
+            return;
+    }
+    const std::optional<int32_t> pairing = allocator_.pairNoteOff(c, key);
+    if (!pairing) return;
+    for (Voice& v : allocator_.active()) {
+        if (v.status != kVoiceOn || v.channel != c || v.eventKey != key || v.pairing != *pairing)
+            continue;
+        if (ch.sustain != 0)
+            v.status = kVoiceSustained;
+        else
+            shaper_.release(v);
+    }
+}
+
+void Synthesizer::releaseAllNotes() {
+    for (Voice& v : allocator_.active())
+        if (v.status == kVoiceOn || v.status == kVoiceSustained) shaper_.release(v);
+}
+
+void Synthesizer::cutAllVoices() {
+    for (Voice& v : allocator_.active()) v.cut();
+    allocator_.clearAllPairing();
+}
+
+template <typename Fn>
+void Synthesizer::eachVoiceOf(int c, Fn&& fn) {
+    for (Voice& v : allocator_.active())
+        if (v.inUse() && v.channel == c) fn(v);
+}
+
+void Synthesizer::retune(int c) {
+    eachVoiceOf(c, [&](Voice& v) { shaper_.recomputeFrequency(v); });
+}
+
+void Synthesizer::restartVibrato(int c) {
+    eachVoiceOf(c, [&](Voice& v) {
+        v.resample.vibrato.phase = 0;
+        shaper_.recomputeFrequency(v);
+    });
+}
+
+void Synthesizer::relevel(int c) {
+    eachVoiceOf(c, [&](Voice& v) { shaper_.recomputeAmplitude(v); });
+}
+
+void Synthesizer::relevelAll() {
+    for (Voice& v : allocator_.active())
+        if (v.inUse()) shaper_.recomputeAmplitude(v);
+}
+
+void Synthesizer::refilter(int c) {
+    eachVoiceOf(c, [&](Voice& v) { shaper_.recomputeFilter(v); });
+}
+
+void Synthesizer::retuneAndRelevel(int c) {
+    eachVoiceOf(c, [&](Voice& v) {
+        shaper_.recomputeFrequency(v);
+        shaper_.recomputeAmplitude(v);
+    });
+}
+
+void Synthesizer::repan(int c, int panning, bool keepDrumKeyPans) {
+    const ChannelState& ch = channels_.channel(c);
+    eachVoiceOf(c, [&](Voice& v) {
+        if (keepDrumKeyPans && v.drum && ch.drumNotes[v.note].panning >= 0) return;
+        v.panning = regionPanning(*v.region, panning);
+        shaper_.recomputeAmplitude(v);
+    });
+}
+
+void Synthesizer::releaseSustained(int c) {
+    for (Voice& v : allocator_.active())
+        if (v.status == kVoiceSustained && v.channel == c) shaper_.release(v);
+}
+
+void Synthesizer::holdSounding(int c) {
+    for (Voice& v : allocator_.active())
+        if (v.channel == c && v.status == kVoiceOn) v.status = kVoiceSustained;
+}
+
+void Synthesizer::allNotesOff(int c, bool held) {
+    for (Voice& v : allocator_.active()) {
+        if (v.channel != c || v.status != kVoiceOn) continue;
+        if (held)
+            v.status = kVoiceSustained;
+        else
+            shaper_.release(v);
+    }
+    allocator_.clearPairing(c);
+}
+
+void Synthesizer::allSoundsOff(int c) {
+    for (Voice& v : allocator_.active())
+        if (v.channel == c && v.inUse() && v.status != kVoiceDying) v.cut();
+    allocator_.clearPairing(c);
+}
+
+void Synthesizer::stopGlides(int c) {
+    eachVoiceOf(c, [&](Voice& v) {
+        if (v.portamentoOffset == 0) return;
+        v.portamentoOffset = 0;
+        v.resample.portamento.controlRatio = 0;
+        shaper_.recomputeFrequency(v);
+    });
+}
+
+void Synthesizer::render(int32_t* out, int frames) {
+    frames = std::clamp(frames, 0, kBlockFrames);
+    const double dry = sends_.dryLevel();
+    if (controls_.amplification != appliedAmplification_ || dry != appliedDryLevel_) {
+        appliedAmplification_ = controls_.amplification;
+        appliedDryLevel_ = dry;
+        relevelAll();
+    }
+    std::fill_n(mix_.begin(), 2 * frames, int64_t{0});
+    const bool effects = sends_.route(frames, renderedFrames_, mix_.data());
+    for (Voice& v : allocator_.active()) {
+        if (!v.inUse()) continue;
+        if (controls_.channelMuteMask & (1u << v.channel)) v.cut();
+        mixer_.mix(v, frames, sends_.targetFor(v));
+    }
+    for (Voice& v : allocator_.fades()) {
+        if (!v.inUse()) continue;
+        mixer_.mix(v, frames, sends_.targetFor(v));
+    }
+    mixer_.flush();
+    allocator_.lowerUpperBound();
+    if (effects) sends_.send(frames, renderedFrames_, mix_.data());
+    renderedFrames_ += frames;
+    // Peaks above full scale are left to the output's limiter; only what 32 bits cannot hold
+    // (thousands of loud voices at full amplification) is clamped here.
+    for (int i = 0; i < 2 * frames; ++i)
+        out[i] = static_cast<int32_t>(std::clamp<int64_t>(mix_[size_t(i)], -kMixLimit, kMixLimit));
+}
+
+}  // namespace svt

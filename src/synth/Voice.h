@@ -1,0 +1,121 @@
+#pragma once
+// One slot of the voice table: a region being played for one note, with everything the
+// mixer needs to shape it (envelopes, tremolo, filter, pan, the ramps that keep level
+// changes from clicking).
+
+#include <cstdint>
+
+#include "instruments/Instrument.h"
+#include "synth/Resampler.h"
+
+namespace svt {
+
+// Voice::status values; on and sustained are shared with the resampler.
+inline constexpr uint8_t kVoiceFree = 1;
+inline constexpr uint8_t kVoiceOff = 8;
+inline constexpr uint8_t kVoiceDying = 16;
+static_assert(kVoiceOn == 2 && kVoiceSustained == 4);
+
+// An envelope of six stages (attack, hold, decay, three release stages) over the region's
+// rates and targets; levels in the region's unit, full scale kEnvelopeFullLevel.
+struct EnvelopeState {
+    int32_t level = 0;
+    int32_t target = 0;
+    int32_t increment = 0;
+    int stage = -1;  // -1 before the first, > 5 finished
+};
+
+// State-variable low-pass in its zero-delay form (stable for every cutoff below half the
+// rate, where the plain Chamberlin form already blows up at a sixth of it), written as the
+// update of its two integrator states so that one step is a single row of products per
+// state: the chain from one sample to the next is one multiply and two adds long.
+// Coefficients carry 24 fraction bits, the states 8 more bits than the samples.
+struct VoiceFilter {
+    bool active = false;
+    // s1' = (s1Gain s1 + s1FromIn (x - s2)) >> 24
+    // s2' = s2 + ((s2FromS1 s1 + s2FromIn (x - s2)) >> 24)
+    // (s2 enters each row with the input's coefficient negated, so they share one product)
+    int64_t s1Gain = 0;
+    int64_t s1FromIn = 0;
+    int64_t s2FromS1 = 0;
+    int64_t s2FromIn = 0;
+    int64_t s1 = 0;
+    int64_t s2 = 0;
+    int32_t cutoffHz = 0;  // the cutoff the coefficients were made for
+    double gain = 1.0;     // compensation for the resonance peak
+
+    // One sample through the filter: the low-pass output, the mean of the old and new s2.
+    int32_t step(int32_t in) {
+        const int64_t x = int64_t(in) << 8;
+        const int64_t a = s1, b = s2;
+        const int64_t d = x - b;
+        s1 = (s1Gain * a + s1FromIn * d) >> 24;
+        s2 = b + ((s2FromS1 * a + s2FromIn * d) >> 24);
+        const int64_t out = (b + s2) >> 9;
+        return static_cast<int32_t>(out < -(1 << 20)  ? -(1 << 20)
+                                    : out > (1 << 20) ? (1 << 20)
+                                                      : out);
+    }
+};
+
+struct Voice {
+    uint8_t status = kVoiceFree;
+    uint8_t channel = 0;
+    uint8_t note = 0;      // key sounded, after transposition: same-key rules compare it
+    uint8_t eventKey = 0;  // key struck: note-offs match it
+    uint8_t velocity = 0;
+    uint8_t fresh = 0;  // 1 from its note-on until a later note-on of the same key
+    bool drum = false;
+    int32_t pairing = 0;
+
+    const SampleRegion* region = nullptr;
+    SampleView view;
+    ResampleState resample;
+    int32_t baseFrequency = 0;  // mHz, before bend and modulation
+    int32_t frequency = 0;      // mHz
+
+    EnvelopeState volume;
+    EnvelopeState modulation;
+    double envelopeFactor = 0.0;
+    // Saved when a release stage starts, so that the release continues from the level reached.
+    double releaseFactor = 1.0;
+    int64_t releaseScale = 1 << 16;
+
+    int32_t tremoloDelay = 0;
+    int32_t tremoloPhase = 0;
+    int32_t tremoloPhaseStep = 0;
+    int32_t tremoloDepth = 0;
+    double tremoloFactor = 1.0;
+
+    int panning = 64;
+    double leftAmplitude = 0.0;
+    double rightAmplitude = 0.0;
+    // Mix values in effect (0..kMaxMix) and where the ramps take them.
+    int32_t leftMix = 0;
+    int32_t rightMix = 0;
+    int32_t leftTarget = 0;
+    int32_t rightTarget = 0;
+    int32_t leftStep = 0;
+    int32_t rightStep = 0;
+
+    // Glide from the channel's previous note: pitch offset in 1/256 semitone moving to 0 by
+    // portamentoStep every resample.portamento.controlRatio frames.
+    int32_t portamentoOffset = 0;
+    int32_t portamentoStep = 0;
+    int32_t plainIncrement = 0;  // the increment without the glide (magnitude)
+
+    VoiceFilter filter;
+    int32_t delay = 0;           // frames before the voice sounds
+    int32_t controlCounter = 0;  // frames left in the current control period
+
+    int32_t loudness() const { return leftMix > rightMix ? leftMix : rightMix; }
+    bool inUse() const { return status != kVoiceFree; }
+    // Stops the voice: it fades out within a few frames at its next mix, then it is free.
+    void cut() {
+        if (inUse()) status = kVoiceDying;
+    }
+};
+
+inline constexpr int32_t kMaxMix = 8191;
+
+}  // namespace svt

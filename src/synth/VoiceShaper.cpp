@@ -1,0 +1,410 @@
+#include "synth/VoiceShaper.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "instruments/Tables.h"
+#include "synth/Interpolation.h"
+#include "synth/SynthCurves.h"
+
+namespace svt {
+
+namespace {
+
+constexpr int kDefaultVibratoMilliHz = 5000;
+constexpr int32_t kTremoloCycle = 31250;
+
+int32_t rampStep(int32_t from, int32_t to, int32_t frames) {
+    const int32_t d = to - from;
+    if (d == 0) return 0;
+    if (std::abs(d) > frames) return d / frames;
+    return d > 0 ? 1 : -1;
+}
+
+int clamp7(int v) {
+    return std::clamp(v, 0, 127);
+}
+
+}  // namespace
+
+int regionPanning(const SampleRegion& r, int channelPan) {
+    if (r.sfSampleType != kSampleLeft && r.sfSampleType != kSampleRight) return channelPan;
+    const int room = std::min(channelPan, 127 - channelPan);  // a hard pan leaves no room
+    return clamp7(channelPan + (r.pan - 64) * room / 64);
+}
+
+VoiceShaper::VoiceShaper(const EngineSettings& settings, const ChannelController& channels,
+                         const EffectSends& sends, const PlayerControls& controls)
+    : settings_(settings),
+      channels_(channels),
+      sends_(sends),
+      controls_(controls),
+      rampFrames_(std::max(1, static_cast<int>(settings.outputRateHz * 0.0005))) {}
+
+void VoiceShaper::start(Voice& v, const SampleRegion& r, int c, int note, int velocity,
+                        int32_t frequency) {
+    const ChannelState& ch = channels_.channel(c);
+    v = Voice{};
+    v.status = kVoiceOn;
+    v.channel = static_cast<uint8_t>(c);
+    v.note = static_cast<uint8_t>(note);
+    v.velocity = static_cast<uint8_t>(velocity);
+    v.fresh = 1;
+    v.drum = channels_.isDrum(c);
+    v.region = &r;
+    v.view = SampleView{r.pcm, r.loopStartPos, r.loopEndPos, r.endPos, r.modeFlags};
+    v.resample = ResampleState{};
+    v.resample.position = 0;
+    v.baseFrequency = frequency;
+    v.delay = r.volEnvDelay;
+
+    VibratoState& vib = v.resample.vibrato;
+    vib.controlRatio = r.pitchLfoControlRatio;
+    vib.delay = r.pitchLfoDelay + ch.vibratoDelay;
+    vib.sweepStep = r.pitchLfoSweepStep;
+    vib.sweepPosition = 0;
+
+    v.tremoloDelay = r.ampLfoDelay;
+    v.tremoloPhaseStep = r.ampLfoPhaseStep;
+    v.tremoloDepth = r.ampLfoDepth;
+
+    const DrumNoteState& dn = ch.drumNotes[size_t(note)];
+    v.panning = (v.drum && dn.panning >= 0) ? dn.panning
+                : ch.panning >= 0           ? regionPanning(r, ch.panning)
+                                            : r.pan;
+
+    v.volume = EnvelopeState{};
+    v.modulation = EnvelopeState{};
+    if (r.modeFlags & kRegionEnvelope) {
+        nextModulationStage(v);
+        if (!nextVolumeStage(v)) {
+            v = Voice{};
+            return;
+        }
+    } else {
+        v.volume.level = kEnvelopeFullLevel;
+        v.volume.stage = ENV_RELEASE1;
+    }
+    v.envelopeFactor = envelopeFactor(v);
+    recomputeFrequency(v);
+    if (!v.inUse()) return;
+    recomputeFilter(v);
+    recomputeAmplitude(v);
+    v.controlCounter = 0;
+}
+
+void VoiceShaper::release(Voice& v) {
+    if (v.region == nullptr) return;
+    v.status = kVoiceOff;
+    if (v.region->modeFlags & kRegionEnvelope) {
+        v.volume.stage = ENV_DECAY;
+        if (!nextVolumeStage(v)) {
+            v.cut();
+            return;
+        }
+        v.modulation.stage = ENV_DECAY;
+        nextModulationStage(v);
+        setMixTargets(v);
+    }
+}
+
+void VoiceShaper::portamentoStep(void* context, ResampleState& state) {
+    Voice& v = *static_cast<Voice*>(context);
+    if (v.portamentoOffset > 0)
+        v.portamentoOffset = std::max(0, v.portamentoOffset - v.portamentoStep);
+    else
+        v.portamentoOffset = std::min(0, v.portamentoOffset + v.portamentoStep);
+    if (v.portamentoOffset == 0) state.portamento.controlRatio = 0;
+    const double scaled = std::round(v.plainIncrement * std::exp2(v.portamentoOffset / 3072.0));
+    const int32_t magnitude = static_cast<int32_t>(std::clamp(scaled, 1.0, 2147483647.0));
+    state.increment = state.increment < 0 ? -magnitude : magnitude;
+}
+
+double VoiceShaper::channelPitchFactor(int c, const Voice& v) const {
+    const ChannelState& ch = channels_.channel(c);
+    int64_t i = ((ch.parameterMsb[PARAM_COARSE_TUNING] - 64) * 64 +
+                 (ch.parameterMsb[PARAM_FINE_TUNING] - 64)) *
+                128;
+    if (v.drum) {
+        const DrumNoteState& dn = ch.drumNotes[v.note];
+        i += (dn.coarsePitch * 64 + dn.finePitch) * 128;
+    }
+    i += int64_t(ch.parameterMsb[PARAM_BEND_RANGE]) * (ch.pitchBend - 8192);
+    if (!v.drum) i += int64_t(ch.scaleTuningCents[v.note % 12]) * 8192 / 100;
+    if (i == 0) return 1.0;
+    const SynthTables& t = synthTables();
+    const int64_t m = std::min<int64_t>(i < 0 ? -i : i, (int64_t(127) << 13) | 0x1FFF);
+    const double factor = t.coarseBend[size_t(m >> 13)] * t.fineBend[size_t((m >> 5) & 0xFF)];
+    return i < 0 ? 1.0 / factor : factor;
+}
+
+void VoiceShaper::recomputeFrequency(Voice& v) {
+    const SampleRegion* r = v.region;
+    if (r == nullptr) return;
+    const ChannelState& ch = channels_.channel(v.channel);
+    VibratoState& vib = v.resample.vibrato;
+    // The modulation wheel adds its depth to the region's own vibrato.
+    const int wheelDepth = ch.modulationWheel * ch.modulationDepthCents * 256 / (400 * 127);
+    if (r->pitchLfoDepth != 0 || wheelDepth > 0) {
+        int depth = std::abs(r->pitchLfoDepth) + wheelDepth + ch.vibratoDepth;
+        depth = std::clamp(depth, 1, 384);
+        vib.depth = r->pitchLfoDepth < 0 ? -depth : depth;
+        const int period = r->pitchLfoControlRatio > 0
+                               ? r->pitchLfoControlRatio
+                               : settings_.outputRateHz * 1000 / (kDefaultVibratoMilliHz * 64);
+        vib.controlRatio = std::max(1, static_cast<int>(period * ch.vibratoRatio));
+        vib.modulationWheelUp = ch.modulationWheel > 0;
+    } else {
+        vib.depth = 0;
+        vib.controlRatio = r->pitchLfoControlRatio;
+    }
+    double factor = channelPitchFactor(v.channel, v);
+    if (r->modEnvToPitch != 0 && v.modulation.stage >= 0)
+        factor *= std::exp2(r->modEnvToPitch * (double(v.modulation.level) / kEnvelopeFullLevel) /
+                            1200.0);
+    v.frequency = factor == 1.0 ? v.baseFrequency : static_cast<int32_t>(v.baseFrequency * factor);
+    const int32_t increment =
+        sampleIncrementFor(v.frequency, r->sampleRateHz, r->rootFreq, settings_.outputRateHz);
+    if (increment == 0) {
+        // A voice that cannot advance would sound one value for ever.
+        v = Voice{};
+        return;
+    }
+    v.plainIncrement = increment;
+    int32_t magnitude = increment;
+    if (v.portamentoOffset != 0)
+        magnitude = static_cast<int32_t>(std::clamp(
+            std::round(increment * std::exp2(v.portamentoOffset / 3072.0)), 1.0, 2147483647.0));
+    v.resample.increment = v.resample.increment < 0 ? -magnitude : magnitude;
+    vib.clearCache();
+}
+
+double VoiceShaper::masterGain() const {
+    return controls_.amplification / 100.0 * channels_.masterVolumeRatio() / 65535.0 * kMixLevel;
+}
+
+void VoiceShaper::recomputeAmplitude(Voice& v) {
+    const SampleRegion* r = v.region;
+    if (r == nullptr) return;
+    const ChannelState& ch = channels_.channel(v.channel);
+    const SynthCurves& curves = synthCurves();
+    const auto& curve =
+        channels_.systemMode() == SYSTEM_GM2_ON ? curves.volumeGm2 : curves.volumeDefault;
+    const int vel =
+        clamp7(ch.velocitySenseDepth * v.velocity / 64 + 2 * ch.velocitySenseOffset - 128);
+    double gain = r->gain * masterGain() * curve[size_t(vel)] * curve[size_t(clamp7(ch.volume))] *
+                  curve[size_t(clamp7(ch.expression))];
+    gain *= sends_.dryLevel();
+    if (v.drum) gain *= ch.drumNotes[v.note].level;
+    gain *= v.filter.active ? v.filter.gain : 1.0;
+    const auto& pan = channels_.systemMode() == SYSTEM_GM2_ON ? curves.panGm2 : curves.pan;
+    const int p = std::clamp(v.panning, 0, 127);
+    constexpr double kPanScale = 1.0 / double(1 << 27);
+    v.leftAmplitude = pan[size_t(128 - p)] * gain * kPanScale;
+    v.rightAmplitude = pan[size_t(p)] * gain * kPanScale;
+    setMixTargets(v);
+}
+
+void VoiceShaper::recomputeFilter(Voice& v) {
+    const SampleRegion* r = v.region;
+    VoiceFilter& flt = v.filter;
+    if (r == nullptr || r->cutoffHz <= 0) {
+        flt.active = false;
+        return;
+    }
+    const ChannelState& ch = channels_.channel(v.channel);
+    double cents = 0;
+    if (r->modEnvToCutoff != 0 && v.modulation.stage >= 0)
+        cents += r->modEnvToCutoff * (double(v.modulation.level) / kEnvelopeFullLevel);
+    int offset = ch.cutoffOffset;
+    if (v.drum) offset += ch.drumNotes[v.note].cutoffOffset;
+    cents += offset * 2400.0 / 64.0;  // the brightness controller spans two octaves each way
+    double cutoff = r->cutoffHz * std::exp2(cents / 1200.0);
+    if (ch.softPedal > 0) cutoff *= 1.0 - ch.softPedal * (v.note < 50 ? 0.25 : 0.2) / 127.0;
+    const double rate = settings_.outputRateHz;
+    if (cutoff >= rate * 0.45) {
+        flt.active = false;
+        return;
+    }
+    cutoff = std::max(cutoff, 10.0);
+    const int32_t cutoffHz = static_cast<int32_t>(cutoff);
+    if (flt.active && cutoffHz == flt.cutoffHz) return;
+    const double db = std::max(0.0, r->resonanceCb / 10.0);
+    // Damping 1/Q: Butterworth without resonance, less as the resonance rises.
+    const double k = std::clamp(std::sqrt(2.0) / std::pow(10.0, db / 20.0), 0.02, 2.0);
+    const double g = std::tan(std::numbers::pi * cutoff / rate);
+    const double a1 = 1.0 / (1.0 + g * (g + k));
+    constexpr double kOne = 1 << 24;
+    if (!flt.active) flt.s1 = flt.s2 = 0;
+    flt.active = true;
+    flt.cutoffHz = cutoffHz;
+    const double a2 = g * a1, a3 = g * g * a1;
+    auto q24 = [&](double c) { return static_cast<int64_t>(std::lround(c * kOne)); };
+    flt.s1Gain = q24(2 * a1 - 1);
+    flt.s1FromIn = q24(2 * a2);
+    flt.s2FromS1 = q24(2 * a2);
+    flt.s2FromIn = q24(2 * a3);
+    flt.gain = std::pow(10.0, -db / 40.0);
+}
+
+double VoiceShaper::envelopeFactor(const Voice& v) const {
+    const SampleRegion* r = v.region;
+    if (r == nullptr || !(r->modeFlags & kRegionEnvelope)) return 1.0;
+    const SynthTables& t = synthTables();
+    const auto& table =
+        r->regionKind == kRegionKindSoundFont ? t.soundFontVolume
+        : (channels_.systemMode() == SYSTEM_GS_RESET || channels_.systemMode() == SYSTEM_XG_ON)
+            ? t.defaultVolumeGsXg
+            : t.defaultVolumeGm;
+    auto at = [](int64_t level) { return size_t(std::clamp<int64_t>(level >> 20, 0, 1023)); };
+    const int stage = v.volume.stage;
+    if (stage <= ENV_HOLD) return t.attackVolume[at(v.volume.level)];
+    if (stage == ENV_DECAY) return table[at(v.volume.level)];
+    return table[at((int64_t(v.volume.level) * v.releaseScale) >> 16)] * v.releaseFactor;
+}
+
+bool VoiceShaper::nextVolumeStage(Voice& v) {
+    const SampleRegion& r = *v.region;
+    EnvelopeState& e = v.volume;
+    const ChannelState& ch = channels_.channel(v.channel);
+    for (;;) {
+        ++e.stage;
+        if (e.stage >= kEnvelopeStages) return false;
+        const size_t s = size_t(e.stage);
+        e.target = r.volEnvTarget[s];
+        double rate = r.volEnvRate[s];
+        if (e.level == e.target || (e.stage >= ENV_RELEASE1 && e.target > e.level)) continue;
+        if (!v.drum && r.volEnvKeyScale[s] != 0)
+            rate *= std::exp2((v.note - 60) * r.volEnvKeyScale[s] / 1200.0);
+        const int group = e.stage <= ENV_HOLD    ? ENV_ATTACK
+                          : e.stage == ENV_DECAY ? ENV_DECAY
+                                                 : ENV_RELEASE1;
+        const int32_t override = ch.envelopeRateOverride[size_t(group)];
+        if (override >= 0) rate *= synthCurves().envelopeTime[size_t(override & 0x7F)];
+        if (e.stage >= ENV_RELEASE1) {
+            // The release continues from the level heard now, whatever curve brought it there.
+            v.releaseFactor = v.envelopeFactor;
+            v.releaseScale =
+                e.level > 0 ? (int64_t(kEnvelopeFullLevel) << 16) / e.level : (1 << 16);
+        }
+        if (rate > kEnvelopeMaxRate && e.stage <= ENV_HOLD) {
+            e.level = e.target;
+            v.envelopeFactor = envelopeFactor(v);
+            continue;
+        }
+        const int32_t step =
+            static_cast<int32_t>(std::clamp(rate, 1.0, double(kEnvelopeInstantRate)));
+        e.increment = e.target > e.level ? step : -step;
+        return true;
+    }
+}
+
+bool VoiceShaper::advanceVolume(Voice& v) {
+    EnvelopeState& e = v.volume;
+    if (e.stage >= kEnvelopeStages) return false;
+    if (e.stage == ENV_RELEASE1 && v.status == kVoiceOn) return true;  // the sustain
+    if (e.stage == ENV_RELEASE1 && v.status == kVoiceSustained) {
+        // A note held by the pedal sounds on like a held key unless the instrument asks it
+        // to fade over a number of seconds.
+        const int seconds = channels_.channel(v.channel).sustainDecaySeconds;
+        if (seconds <= 0) return true;
+        const int64_t width = std::max<int64_t>(
+            1, int64_t(seconds) * settings_.outputRateHz / settings_.controlRatio);
+        e.level -= static_cast<int32_t>(std::max<int64_t>(1, e.level / width));
+    } else {
+        e.level += e.increment;
+        const bool reached = e.increment > 0 ? e.level >= e.target : e.level <= e.target;
+        if (reached) {
+            e.level = e.target;
+            v.envelopeFactor = envelopeFactor(v);
+            if (!nextVolumeStage(v)) return false;
+        }
+    }
+    return !(e.stage >= ENV_RELEASE1 && e.level <= 0);
+}
+
+void VoiceShaper::nextModulationStage(Voice& v) {
+    const SampleRegion& r = *v.region;
+    EnvelopeState& e = v.modulation;
+    for (;;) {
+        ++e.stage;
+        if (e.stage >= kEnvelopeStages) return;
+        const size_t s = size_t(e.stage);
+        e.target = r.modEnvTarget[s];
+        double rate = r.modEnvRate[s];
+        if (e.level == e.target || (e.stage >= ENV_RELEASE1 && e.target > e.level)) continue;
+        if (!v.drum && r.modEnvKeyScale[s] != 0)
+            rate *= std::exp2((v.note - 60) * r.modEnvKeyScale[s] / 1200.0);
+        if (rate > kEnvelopeMaxRate && e.stage <= ENV_HOLD) {
+            e.level = e.target;
+            continue;
+        }
+        const int32_t step =
+            static_cast<int32_t>(std::clamp(rate, 1.0, double(kEnvelopeInstantRate)));
+        e.increment = e.target > e.level ? step : -step;
+        return;
+    }
+}
+
+void VoiceShaper::advanceModulation(Voice& v) {
+    EnvelopeState& e = v.modulation;
+    if (e.stage < 0 || e.stage >= kEnvelopeStages) return;
+    if (e.stage == ENV_RELEASE1 && (v.status == kVoiceOn || v.status == kVoiceSustained)) return;
+    e.level += e.increment;
+    const bool reached = e.increment > 0 ? e.level >= e.target : e.level <= e.target;
+    if (reached) {
+        e.level = e.target;
+        nextModulationStage(v);
+    }
+}
+
+void VoiceShaper::setMixTargets(Voice& v) {
+    const double scale = v.tremoloFactor * v.envelopeFactor * 4096.0;
+    v.leftTarget = static_cast<int32_t>(std::clamp(v.leftAmplitude * scale, 0.0, double(kMaxMix)));
+    v.rightTarget =
+        static_cast<int32_t>(std::clamp(v.rightAmplitude * scale, 0.0, double(kMaxMix)));
+    v.leftStep = rampStep(v.leftMix, v.leftTarget, rampFrames_);
+    v.rightStep = rampStep(v.rightMix, v.rightTarget, rampFrames_);
+}
+
+bool VoiceShaper::controlUpdate(Voice& v) {
+    const SampleRegion& r = *v.region;
+    if ((r.modeFlags & kRegionEnvelope) && !advanceVolume(v)) return false;
+    if (r.modEnvToPitch != 0 || r.modEnvToCutoff != 0) {
+        const int32_t before = v.modulation.level;
+        advanceModulation(v);
+        if (v.modulation.level != before) {
+            if (r.modEnvToPitch != 0) {
+                recomputeFrequency(v);
+                if (!v.inUse()) return false;
+            }
+            if (r.modEnvToCutoff != 0) recomputeFilter(v);
+        }
+    }
+    if (v.tremoloDepth != 0) {
+        if (v.tremoloDelay > 0) {
+            v.tremoloDelay -= settings_.controlRatio;
+            v.tremoloFactor = 1.0;
+        } else {
+            // The region's phase step gives 31250 phase units per cycle (it is frequency in
+            // mHz / 32 per control period of a millisecond).
+            v.tremoloPhase = (v.tremoloPhase + v.tremoloPhaseStep) % kTremoloCycle;
+            const double sine =
+                lfoSine(interpolationTables(),
+                        static_cast<int>(int64_t(v.tremoloPhase) * kLfoSineSteps / kTremoloCycle));
+            // Depth 256 takes the level all the way down at the bottom of the swing; the top
+            // of the swing is the note's own level, so a deep tremolo cannot clip.
+            const double depth = std::min(1.0, std::abs(v.tremoloDepth) / 256.0);
+            const double swing = v.tremoloDepth < 0 ? -sine : sine;
+            v.tremoloFactor = 1.0 - depth * (1.0 - swing) / 2.0;
+        }
+    }
+    v.envelopeFactor = envelopeFactor(v);
+    setMixTargets(v);
+    const bool released = v.status == kVoiceOff || v.status == kVoiceSustained;
+    return !(released && v.leftTarget <= 0 && v.rightTarget <= 0 && v.leftMix <= 0 &&
+             v.rightMix <= 0);
+}
+
+}  // namespace svt

@@ -1,0 +1,67 @@
+#pragma once
+// What a voice sounds like from its region and its channel: its frequency (tuning, bend,
+// vibrato, glide), its level and pan, its filter, and its two envelopes and tremolo, which move
+// on once per control period. The mixer asks for that step; channel changes ask for the
+// recomputations.
+
+#include <cstdint>
+
+#include "instruments/Instrument.h"
+#include "song/EngineSettings.h"
+#include "synth/ChannelController.h"
+#include "synth/EffectSends.h"
+#include "synth/Synthesis.h"
+#include "synth/Voice.h"
+
+namespace svt {
+
+// The pan of a region played at the channel pan `channelPan`: a mono region goes there; the
+// halves of a stereo sample keep their spread around it, so that a panned stereo piano stays
+// stereo instead of collapsing into one point.
+int regionPanning(const SampleRegion& r, int channelPan);
+
+class VoiceShaper {
+  public:
+    // Every voice's gain at the default level: dense General MIDI songs then stay about under
+    // full scale at the default amplification, and the output's limiter has little to do.
+    static constexpr double kMixLevel = 0.5;
+
+    VoiceShaper(const EngineSettings& settings, const ChannelController& channels,
+                const EffectSends& sends, const PlayerControls& controls);
+
+    // Starts `v` as a voice of region `r` for `note` at `velocity` on channel `c`, sounding
+    // `frequency` (mHz) before bend and modulation. The voice stays free when its envelope has
+    // nothing to play or its pitch cannot be played.
+    void start(Voice& v, const SampleRegion& r, int c, int note, int velocity, int32_t frequency);
+    // The note's key went up: the envelopes go to their release.
+    void release(Voice& v);
+
+    void recomputeFrequency(Voice& v);
+    void recomputeAmplitude(Voice& v);
+    void recomputeFilter(Voice& v);
+    // One control period: envelopes, tremolo and the mix values they give. False when the voice
+    // has ended.
+    bool controlUpdate(Voice& v);
+
+    // The portamento step the resampler calls for a gliding voice (`context` is the Voice).
+    static void portamentoStep(void* context, ResampleState& state);
+
+  private:
+    double channelPitchFactor(int c, const Voice& v) const;
+    double masterGain() const;
+    double envelopeFactor(const Voice& v) const;
+    bool nextVolumeStage(Voice& v);
+    bool advanceVolume(Voice& v);
+    void nextModulationStage(Voice& v);
+    void advanceModulation(Voice& v);
+    void setMixTargets(Voice& v);
+
+    const EngineSettings& settings_;
+    const ChannelController& channels_;
+    const EffectSends& sends_;
+    const PlayerControls& controls_;
+    // Mix changes are spread over half a millisecond so that nothing clicks.
+    const int32_t rampFrames_;
+};
+
+}  // namespace svt

@@ -1,0 +1,155 @@
+#include "app/AppSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/SingleInstance.h"
+#include "platform/NamedLock.h"
+#include "support/TempDir.h"
+
+namespace svt {
+namespace {
+
+using test::TempDir;
+
+TEST(AppSettings, FirstStartHasTheDefaults) {
+    TempDir dir;
+    const AppSettings s = loadAppSettings(platform::SettingsStore(dir.file("none.conf")));
+    EXPECT_EQ(s.dragDropFormat, 1);
+    EXPECT_EQ(s.uiMainX, -1);
+    EXPECT_EQ(s.uiMainY, -1);
+    EXPECT_EQ(s.uiListWidth, 400);
+    EXPECT_EQ(s.uiListHeight, 400);
+    EXPECT_EQ(s.uiListFontName, "Verdana");
+    EXPECT_EQ(s.uiListFontHeight, 13);
+    EXPECT_EQ(s.uiListFontFlags, 1);
+    EXPECT_EQ(s.linkListVersion, "1");
+    EXPECT_FALSE(s.linkMp3Encoder.empty());
+    EXPECT_FALSE(s.language.has_value());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("none.conf"))) << "loading creates nothing";
+}
+
+TEST(AppSettings, SavedValuesComeBackUnderTheirNames) {
+    TempDir dir;
+    const platform::SettingsStore store(dir.file("Calda Sorvanto.conf"));
+    AppSettings s;
+    s.dragDropFormat = 2;
+    s.uiMainX = 120;
+    s.uiMainY = -5;
+    s.uiListFontName = "DejaVu Sans";
+    s.links[14] = "https://example.org/folk3";
+    s.linkListVersion = "7";
+    s.language = 3;
+    ASSERT_TRUE(saveAppSettings(store, s).ok());
+
+    const AppSettings back = loadAppSettings(store);
+    EXPECT_EQ(back.dragDropFormat, 2);
+    EXPECT_EQ(back.uiMainX, 120);
+    EXPECT_EQ(back.uiMainY, -5);
+    EXPECT_EQ(back.uiListFontName, "DejaVu Sans");
+    EXPECT_EQ(back.links[14], "https://example.org/folk3");
+    EXPECT_EQ(back.linkListVersion, "7");
+    EXPECT_EQ(back.language, 3);
+    EXPECT_EQ(store.readString("Link42"), "https://example.org/folk3");
+    EXPECT_EQ(store.readString("UIMainX"), "120");
+    EXPECT_FALSE(std::filesystem::exists(store.path() + ".new")) << "no temporary file is left";
+    EXPECT_EQ(linkValueName(0), "Link00");
+    EXPECT_EQ(linkValueName(5), "Link12");
+}
+
+TEST(AppSettings, DamagedValuesKeepTheirDefaults) {
+    TempDir dir;
+    struct Case {
+        const char* what;
+        const char* file;
+    };
+    const Case cases[] = {
+        {"numbers that are not numbers",
+         "[General]\nDragDropFormat=two\nUIMainX=12abc\nUIMainY=\nUIListWidth=99999999999\n"},
+        {"a binary file", "\x01\x02\xff\xfe[General\nUIMainX=\x80\x81\n"},
+        {"a list where a text belongs",
+         "[General]\nUIListFontName=a, b\nLinkListVersion=@Invalid()\nLanguage=7\n"},
+        {"an over-long font name",
+         "[General]\nUIListFontName=" /* 64 characters */
+         "abcdefghijabcdefghijabcdefghijabcdefghijabcdefghijabcdefghijabcd\n"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir.write("damaged.conf", std::string(c.file));
+        const AppSettings s = loadAppSettings(platform::SettingsStore(path));
+        EXPECT_EQ(s.dragDropFormat, 1) << c.what;
+        EXPECT_EQ(s.uiMainX, -1) << c.what;
+        EXPECT_EQ(s.uiMainY, -1) << c.what;
+        EXPECT_EQ(s.uiListWidth, 400) << c.what;
+        EXPECT_EQ(s.uiListFontName, "Verdana") << c.what;
+        EXPECT_EQ(s.linkListVersion, "1") << c.what;
+        EXPECT_FALSE(s.language.has_value()) << c.what;
+    }
+    // A file that cannot be read at all is no reason to fail, and saving replaces it.
+    const std::string folder = dir.file("a-folder.conf");
+    std::filesystem::create_directories(folder);
+    EXPECT_EQ(loadAppSettings(platform::SettingsStore(folder)).dragDropFormat, 1);
+}
+
+TEST(AppSettings, LanguageIsChosenOnce) {
+    struct Case {
+        const char* what;
+        std::optional<std::string_view> override;
+        std::optional<int> stored;
+        const char* locale;
+        int expected;
+    };
+    const Case cases[] = {
+        {"German locale", std::nullopt, std::nullopt, "de_DE.UTF-8", 3},
+        {"Austrian German", std::nullopt, std::nullopt, "de_AT", 3},
+        {"English locale", std::nullopt, std::nullopt, "en_GB.UTF-8", 2},
+        {"no locale", std::nullopt, std::nullopt, "", 2},
+        {"stored value wins over the locale", std::nullopt, 2, "de_DE", 2},
+        {"stored German", std::nullopt, 3, "C", 3},
+        {"environment wins over everything", "2", 3, "de_DE", 2},
+        {"unknown override is ignored", "5", std::nullopt, "de", 3},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(chooseLanguage(c.override, c.stored, c.locale), c.expected) << c.what;
+}
+
+TEST(WindowPlacement, StoredPlacesAreClampedToTheDesktop) {
+    struct Case {
+        const char* what;
+        int stored, window, desktopStart, desktopExtent, expected;
+    };
+    const Case cases[] = {
+        {"beyond the right edge", 5000, 600, 0, 1280, 1250},
+        {"never placed: centred", -1, 600, 0, 1280, 340},
+        {"centred on an odd size, truncated", -1, 601, 0, 1281, 340},
+        {"left of the desktop", -300, 600, 0, 1280, 0},
+        {"inside stays", 200, 600, 0, 1280, 200},
+        {"a desktop that starts at 1920", 100, 600, 1920, 1280, 1920},
+        {"centred on a second screen", -1, 600, 1920, 1280, 2260},
+        {"at the far edge exactly stays", 1280, 600, 0, 1280, 1280},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(placeWindowAxis(c.stored, c.window, c.desktopStart, c.desktopExtent), c.expected)
+            << c.what;
+}
+
+TEST(SingleInstance, ProbeSeesAHolderButNeverHoldsItself) {
+    TempDir dir;
+    ::setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    const std::string name = "SVT-APP-MT-test";
+    EXPECT_TRUE(mayStart(name));
+    EXPECT_TRUE(mayStart(name)) << "two copies one after the other both run";
+    {
+        auto held = platform::NamedLock::acquire(name);
+        ASSERT_NE(held, nullptr);
+        EXPECT_EQ(probeInstanceLock(name), 1);
+        EXPECT_FALSE(mayStart(name));
+        EXPECT_EQ(platform::NamedLock::acquire(name), nullptr);
+    }
+    EXPECT_EQ(probeInstanceLock(name), 0) << "the lock goes with its holder";
+    ::unsetenv("XDG_RUNTIME_DIR");
+}
+
+}  // namespace
+}  // namespace svt

@@ -1,0 +1,454 @@
+// The rules that keep a conversion from losing or corrupting a file, and that make it say
+// exactly what happened, checked on the command line as a person or a script uses it.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <csignal>
+#include <filesystem>
+#include <set>
+
+#include "support/CliChild.h"
+#include "support/CliRun.h"
+#include "support/DecodedAudio.h"
+#include "support/Sf2Builder.h"
+#include "support/SmfBuilder.h"
+#include "support/TempDir.h"
+#include "support/TestFonts.h"
+
+namespace svt {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+const std::string kCli = std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli";
+
+// Two and a half seconds whose notes lie in the second and third track, so that a reader that
+// stops after the first track gives silence.
+std::vector<uint8_t> song(int key = 60, const std::string& title = "Song") {
+    test::SmfBuilder smf(1, 480);
+    smf.track().trackName(0, title).tempo(0, 500000).endOfTrack(2400);
+    smf.track().program(0, 0, 0).noteOn(0, 0, key, 100).noteOff(960, 0, key).endOfTrack();
+    smf.track().noteOn(960, 0, key + 7, 100).noteOff(960, 0, key + 7).endOfTrack();
+    return smf.build();
+}
+
+// Forty minutes of one held note: long enough that a signal always arrives mid-song.
+std::vector<uint8_t> longSong() {
+    test::SmfBuilder smf(0, 480);
+    smf.track()
+        .tempo(0, 500000)
+        .program(0, 0, 0)
+        .noteOn(0, 0, 69, 100)
+        .noteOff(960 * 60 * 40, 0, 69);
+    smf.track().endOfTrack();
+    return smf.build();
+}
+
+std::string text(const std::string& path) {
+    const auto b = test::readFileBytes(path);
+    return {b.begin(), b.end()};
+}
+
+std::set<std::string> filesIn(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        if (entry.is_regular_file()) names.insert(entry.path().lexically_relative(dir).string());
+    return names;
+}
+
+size_t count(const std::string& haystack, const std::string& needle) {
+    size_t n = 0;
+    for (size_t at = haystack.find(needle); at != std::string::npos;
+         at = haystack.find(needle, at + 1))
+        ++n;
+    return n;
+}
+
+std::string shell(const std::string& command, int* status = nullptr) {
+    std::string out;
+    const int s = test::runCommand(command, &out);
+    if (status) *status = s;
+    return out;
+}
+
+// A folder gives its songs, told by their contents: its texts and the WAV files of an earlier
+// run are neither converted nor overwritten, even with --overwrite.
+TEST(ConversionRules, AFolderGivesOnlyItsSongs) {
+    TempDir dir;
+    const std::string font = dir.write("sine.sf2", test::sineFont());
+    dir.write("coll/song.mid", song());
+    auto run = test::runCli("convert " + dir.file("coll") + " -s " + font);
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    const auto first = test::readFileBytes(dir.file("coll/song.wav"));
+    ASSERT_GT(first.size(), 44u);
+    dir.write("coll/song.txt", std::string("words about the song"));
+    dir.write("coll/take.wav", first);
+
+    run = test::runCli("convert " + dir.file("coll") + " -s " + font + " --overwrite");
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(count(run.out, " -> "), 1u) << run.out;
+    EXPECT_EQ(test::readFileBytes(dir.file("coll/song.wav")), first);
+    EXPECT_EQ(test::readFileBytes(dir.file("coll/take.wav")), first);
+    EXPECT_EQ(text(dir.file("coll/song.txt")), "words about the song");
+    EXPECT_EQ(filesIn(dir.file("coll")),
+              (std::set<std::string>{"song.mid", "song.txt", "song.wav", "take.wav"}));
+
+    // Named itself, a file that is not a song fails with its reason, its name given once.
+    run = test::runCli("convert " + dir.file("coll/song.txt") + " -s " + font + " -o " +
+                       dir.file("words.wav"));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.out.find("song.txt: not a MIDI file"), std::string::npos) << run.out;
+    EXPECT_EQ(count(run.out, "song.txt"), 1u) << run.out;
+}
+
+// Whatever goes wrong, the file under the output's name is the one that was there before.
+TEST(ConversionRules, AnOldFileIsKeptWhenTheNewOneCannotBeMade) {
+    TempDir dir;
+    const std::string font = dir.write("sine.sf2", test::sineFont());
+    const std::string a = dir.write("a.mid", song());
+    dir.write("broken.mid", std::vector<uint8_t>{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0});
+    const std::string good = dir.write("good.wav", std::string("a good old file"));
+    fs::create_symlink(a, dir.file("link.mid"));
+    fs::create_hard_link(a, dir.file("hard.mid"));
+    struct Case {
+        std::string what, args, reason;
+    };
+    const Case cases[] = {
+        {"a broken song", "broken.mid -o good.wav", "broken.mid: the MIDI header is cut short"},
+        {"the output is the song", "a.mid -o a.mid", "is the song itself"},
+        {"the song through a symbolic link", "a.mid -o link.mid", "is the song itself"},
+        {"the song through a hard link", "a.mid -o hard.mid", "is the song itself"},
+        {"the output is another song of the run", "a.mid broken.mid -o a.mid",
+         "several songs cannot go into the one file"},
+    };
+    const auto song = test::readFileBytes(a);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string out;
+        const int status = test::runCommand("cd " + dir.path().string() + " && " + kCli +
+                                                " convert " + c.args + " --overwrite -s " + font,
+                                            &out);
+        EXPECT_NE(status, 0) << out;
+        EXPECT_NE(out.find(c.reason), std::string::npos) << out;
+        EXPECT_EQ(test::readFileBytes(a), song);
+        EXPECT_EQ(text(good), "a good old file");
+        EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"a.mid", "broken.mid", "good.wav",
+                                                              "hard.mid", "link.mid", "sine.sf2"}))
+            << "no temporary file is left";
+    }
+}
+
+// One folder spelt three ways (relative, absolute, through a symbolic link) gives one output
+// per song: the first job writes it, the later ones fail before anything is opened, even with
+// two songs converted at once, so no file is spliced from two songs.
+TEST(ConversionRules, OneOutputFromTwoSpellingsIsAnErrorForTheLaterJobs) {
+    TempDir dir;
+    const std::string font = dir.write("sine.sf2", test::sineFont());
+    dir.write("coll/x.mid", song(60));
+    dir.write("coll/y.mid", song(64));
+    fs::create_directory_symlink(dir.file("coll"), dir.file("link"));
+    const std::string relative = fs::relative(dir.file("coll"), fs::current_path()).string();
+    const auto run =
+        test::runCli("convert " + relative + " " + dir.file("coll") + " " + dir.file("link") +
+                     " -o " + dir.file("out/") + " --jobs 2 -s " + font);
+    EXPECT_EQ(run.exitCode, 1) << run.out;
+    EXPECT_NE(run.out.find("2 files written, 4 failed, 0 skipped"), std::string::npos) << run.out;
+    EXPECT_EQ(count(run.out, "is also the output of " + relative + "/x.mid"), 4u) << run.out;
+    EXPECT_EQ(filesIn(dir.file("out")), (std::set<std::string>{"x.wav", "y.wav"}));
+
+    const auto alone = test::runCli("convert " + dir.file("coll/x.mid") + " -o " +
+                                    dir.file("alone.wav") + " -s " + font);
+    ASSERT_EQ(alone.exitCode, 0) << alone.out;
+    EXPECT_EQ(test::readFileBytes(dir.file("out/x.wav")),
+              test::readFileBytes(dir.file("alone.wav")));
+}
+
+// Songs of one name in different sub-folders stay apart under -o FOLDER: each keeps its
+// sub-folder there (made when missing).
+TEST(ConversionRules, AFolderConvertedIntoAnotherKeepsItsSubFolders) {
+    TempDir dir;
+    const std::string font = dir.write("sine.sf2", test::sineFont());
+    dir.write("coll/a/x.mid", song(60));
+    dir.write("coll/b/x.mid", song(64));
+    dir.write("coll/y.mid", song(67));
+    const std::string single = dir.write("single.mid", song(72));
+    const auto run = test::runCli("convert " + dir.file("coll") + " " + single + " -o " +
+                                  dir.file("out") + "/ -s " + font);
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(filesIn(dir.file("out")),
+              (std::set<std::string>{"a/x.wav", "b/x.wav", "y.wav", "single.wav"}));
+    EXPECT_NE(test::readFileBytes(dir.file("out/a/x.wav")),
+              test::readFileBytes(dir.file("out/b/x.wav")));
+}
+
+// A signal in the middle of a song ends the program as the signal does, and leaves neither a
+// file under the output's name nor a temporary file; a file that was there stays as it was.
+TEST(ConversionRules, SignalsMidSongLeaveNoFileBehind) {
+    struct Case {
+        int signal;
+        const char* output;
+        bool oldFile;
+    };
+    const Case cases[] = {{SIGINT, "out.wav", false},
+                          {SIGTERM, "out.mp3", false},
+                          {SIGHUP, "out.wav", true},
+                          {SIGINT, "out.mp3", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(strsignal(c.signal)) + " " + c.output);
+        TempDir dir;
+        const std::string font = dir.write("sine.sf2", test::sineFont());
+        const std::string midi = dir.write("long.mid", longSong());
+        std::set<std::string> before = {"long.mid", "sine.sf2"};
+        if (c.oldFile) {
+            dir.write(c.output, std::string("the old file"));
+            before.insert(c.output);
+        }
+        test::CliChild child(
+            {"convert", midi, "-s", font, "-o", dir.file(c.output), "--overwrite"});
+        ASSERT_TRUE(child.started());
+        ASSERT_TRUE(child.waitFor("%")) << "no progress shown:\n" << child.shown();
+        child.signal(c.signal);
+        const int status = child.wait();
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << child.shown();
+        EXPECT_EQ(filesIn(dir.path()), before);
+        if (c.oldFile) {
+            EXPECT_EQ(text(dir.file(c.output)), "the old file");
+        }
+    }
+}
+
+// A disk that fills up keeps the old file (with --overwrite) or gets no file at all, and the
+// message carries the system's reason, for WAV and MP3 alike. A small file system of its own
+// where the machine allows mounting one; /dev/full behind a symbolic link always.
+TEST(ConversionRules, AFullDiskLeavesTheOldFileOrNothing) {
+    TempDir dir;
+    const std::string font = dir.write("sine.sf2", test::sineFont());
+    const std::string midi = dir.write("a.mid", song());
+    for (const char* name : {"full.wav", "full.mp3"}) {
+        fs::create_symlink("/dev/full", dir.file(name));
+        const auto run = test::runCli("convert " + midi + " -o " + dir.file(name) + " -s " + font);
+        EXPECT_EQ(run.exitCode, 1) << run.out;
+        EXPECT_NE(run.out.find(std::string(name) + ": No space left on device"), std::string::npos)
+            << run.out;
+    }
+
+    const std::string small = dir.file("small");
+    fs::create_directory(small);
+    int mounted = 0;
+    shell("unshare -m sh -c 'mount -t tmpfs -o size=32k tmpfs " + small + "'", &mounted);
+    if (mounted != 0) return;  // no mounting here: /dev/full above stands in
+    for (const char* name : {"song.wav", "song.mp3"}) {
+        SCOPED_TRACE(name);
+        const std::string convert = kCli + " convert " + midi + " -s " + font + " -o " + small;
+        // Everything happens inside the mount's own namespace, where the small file system is.
+        const std::string out =
+            shell("unshare -m sh -c 'mount -t tmpfs -o size=32k tmpfs " + small +
+                  " && printf old > " + small + "/" + name + " && " + convert + "/" + name +
+                  " --overwrite; echo \"replacing: $?\"; " + convert + "/new-" + name +
+                  "; echo \"new: $?\"; ls -A " + small + "; cat " + small + "/" + name + "' 2>&1");
+        EXPECT_NE(out.find("replacing: 1"), std::string::npos) << out;
+        EXPECT_NE(out.find("new: 1"), std::string::npos) << out;
+        EXPECT_EQ(count(out, "No space left on device"), 2u) << out;
+        EXPECT_NE(out.find("\n" + std::string(name) + "\nold"), std::string::npos)
+            << "only the old file is left, as it was:\n"
+            << out;
+    }
+}
+
+// A song from standard input is read whole: it converts to the very file its own file gives.
+TEST(ConversionRules, StandardInputPlaysLikeTheSameFile) {
+    TempDir dir;
+    const std::string font = dir.write("sine.sf2", test::sineFont());
+    const std::string midi = dir.write("song.mid", song());
+    for (const char* name : {"song.wav", "song.mp3"}) {
+        SCOPED_TRACE(name);
+        auto run = test::runCli("convert " + midi + " -o " + dir.file(std::string("file-") + name) +
+                                " -s " + font);
+        ASSERT_EQ(run.exitCode, 0) << run.out;
+        run = test::runCli("convert - -o " + dir.file(std::string("piped-") + name) + " -s " +
+                           font + " < " + midi);
+        ASSERT_EQ(run.exitCode, 0) << run.out;
+        EXPECT_EQ(test::readFileBytes(dir.file(std::string("piped-") + name)),
+                  test::readFileBytes(dir.file(std::string("file-") + name)));
+    }
+    const std::string fromFile = test::runCli("info " + midi).out;
+    const std::string fromInput = test::runCli("info - < " + midi).out;
+    EXPECT_EQ(fromInput.substr(fromInput.find('\n')), fromFile.substr(fromFile.find('\n')));
+
+    auto run = test::runCli("convert - -s " + font + " < " + midi);
+    EXPECT_EQ(run.exitCode, 2) << "nothing to name the file after:\n" << run.out;
+    run = test::runCli("info - < /dev/zero");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.out.find("more than 64 MiB"), std::string::npos) << run.out;
+}
+
+// What the reader noticed reaches the user once per song, whatever the number of jobs, and is
+// counted in the summary; -q leaves only errors.
+TEST(ConversionRules, ReaderWarningsAreShownOncePerSongAndCounted) {
+    TempDir dir;
+    const std::string font = dir.write("sine.sf2", test::sineFont());
+    std::vector<uint8_t> cut = song();
+    cut.resize(cut.size() - 6);  // the third track ends inside an event
+    const std::string songs = dir.write("cut.mid", cut) + " " + dir.write("whole.mid", song()) +
+                              " " + dir.write("other.mid", song(64));
+    auto run =
+        test::runCli("convert " + songs + " -o " + dir.file("out/") + " --jobs 2 -s " + font);
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(count(run.out, "warning:"), 1u) << run.out;
+    EXPECT_NE(run.out.find("cut.mid: warning: track 3 ends inside an event"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("3 files written (1 with warnings), 0 failed"), std::string::npos)
+        << run.out;
+
+    const std::string broken =
+        dir.write("broken.mid", std::vector<uint8_t>{'M', 'T', 'h', 'd', 0, 0, 0, 6});
+    run = test::runCli("convert -q " + songs + " " + broken + " -o " + dir.file("out/") +
+                       " --overwrite -s " + font);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, broken + ": the MIDI header is cut short\n");
+}
+
+// A font in which nothing can sound stops the run before any song, naming the font; a font
+// with problems that can sound is used, its problems said once for the run.
+TEST(ConversionRules, AFontWithNothingPlayableStopsTheRunBeforeAnySong) {
+    TempDir dir;
+    const std::string songs = dir.write("a.mid", song()) + " " + dir.write("b.mid", song(64));
+    test::Sf2Builder presetless;
+    presetless.addSample(test::Sf2Builder::sineSample("sine", 440.0, 44100, 69));
+    test::Sf2Builder outside;
+    test::Sf2Sample lost = test::Sf2Builder::sineSample("lost", 440.0, 44100, 69);
+    lost.rawStart = 900000;
+    lost.rawEnd = 944100;
+    const int lostIndex = outside.addSample(lost);
+    const int inst = outside.addInstrument("Lost");
+    outside.instrumentZone(inst).sample(lostIndex);
+    outside.presetZone(outside.addPreset("Lost", 0, 0)).instrument(inst);
+    std::vector<uint8_t> cut = test::sineFont();
+    cut.resize(cut.size() / 2);
+    struct Case {
+        const char* file;
+        std::vector<uint8_t> bytes;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"presetless.sf2", presetless.build(), "no preset in it can sound (it has no presets)"},
+        {"outside.sf2", outside.build(), "none of its 1 presets has a sample that can be played"},
+        {"cut.sf2", cut, "cut.sf2: "},
+        {"text.sf2", std::vector<uint8_t>{'h', 'e', 'l', 'l', 'o'}, "text.sf2: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string font = dir.write(c.file, c.bytes);
+        const auto run =
+            test::runCli("convert " + songs + " -o " + dir.file("out/") + " -s " + font);
+        EXPECT_EQ(run.exitCode, 1) << run.out;
+        EXPECT_NE(run.out.find(c.reason), std::string::npos) << run.out;
+        EXPECT_EQ(count(run.out, c.file), 1u) << run.out;
+        EXPECT_FALSE(fs::exists(dir.file("out"))) << "no song was started";
+        const auto played = test::runCli("play " + songs + " --device null -s " + font);
+        EXPECT_EQ(played.exitCode, 1) << played.out;
+        EXPECT_NE(played.out.find(c.reason), std::string::npos) << played.out;
+    }
+
+    test::Sf2Builder flawed;
+    const int sine = flawed.addSample(test::Sf2Builder::sineSample("sine", 440.0, 44100, 69));
+    flawed.addSample(lost);
+    const int good = flawed.addInstrument("Sine");
+    flawed.instrumentZone(good).sample(sine);
+    flawed.presetZone(flawed.addPreset("Sine", 0, 0)).instrument(good);
+    const std::string font = dir.write("flawed.sf2", flawed.build());
+    const auto run =
+        test::runCli("convert " + songs + " -o " + dir.file("out/") + " --jobs 2 -s " + font);
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(count(run.out, "flawed.sf2: warning: sample 1 \"lost\" lies outside"), 1u) << run.out;
+}
+
+// Texts of songs and file names that are not UTF-8 (Latin-1 mostly) or hold control characters
+// reach the terminal and JSON cleaned: every line of --json is valid JSON, one per song, and a
+// file that cannot be read is an object with "error".
+TEST(ConversionRules, InfoGivesValidJsonAndCleanTextForEveryFile) {
+    TempDir dir;
+    dir.write("coll/latin.mid", song(60, "Caf\xE9 M\xFCller \x96 Sch\xF6n"));
+    dir.write("coll/escape.mid", song(60, "\x1b[2J\x1b[HCleared"));
+    dir.write("coll/\xE9t\xE9.mid", song(60, "Summer"));
+    dir.write("coll/notes.txt", std::string("not a song"));
+    const std::string list =
+        dir.write("list.pli", dir.file("coll") + "\n" + dir.file("missing.mid") + "\n" +
+                                  dir.file("coll/notes.txt") + "\n");
+    int status = 0;
+    shell(kCli + " info --json " + list + " > " + dir.file("info.json"), &status);
+    EXPECT_EQ(status, 1) << "two files could not be read";
+    const std::string parsed = shell(
+        "python3 -c 'import json, sys\n"
+        "for line in open(sys.argv[1], encoding=\"utf-8\"):\n"
+        "    o = json.loads(line)\n"
+        "    print(o.get(\"title\") or o.get(\"error\"))' " +
+        dir.file("info.json"));
+    EXPECT_EQ(parsed,
+              "\uFFFD[2J\uFFFD[HCleared\nCaf\u00e9 M\u00fcller \u2013 Sch\u00f6n\nSummer\n"
+              "file not found\nnot a MIDI file\n");
+
+    const std::string shown = test::runCli("info " + dir.file("coll")).out;
+    EXPECT_EQ(shown.find('\x1b'), std::string::npos) << "no escape sequence reaches a terminal";
+    EXPECT_NE(shown.find("Caf\u00e9 M\u00fcller"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("/\u00e9t\u00e9.mid"), std::string::npos) << shown;
+    EXPECT_EQ(count(shown, "title:"), 3u) << "the text file is passed over:\n" << shown;
+}
+
+// The format follows the output's name; -f may only agree with it. Exit status 0 when nothing
+// failed (a file kept because it exists is not a failure), 1 when a file failed, 2 for a
+// mistake in the command.
+TEST(ConversionRules, FormatsFollowTheNameAndExitCodesSayWhatHappened) {
+    TempDir dir;
+    const std::string font = dir.write("sine.sf2", test::sineFont());
+    const std::string midi = dir.write("a.mid", song());
+    struct Case {
+        std::string args;
+        int exitCode;
+        std::string file, starts;  // the file written and its first bytes
+    };
+    const Case cases[] = {
+        {"-o x.mp3", 0, "x.mp3", "\xFF"},
+        {"-o y.WAV", 0, "y.WAV", "RIFF"},
+        {"-o z.wav -f wav", 0, "z.wav", "RIFF"},
+        {"-o y.WAV", 0, "", ""},  // y.WAV is there: kept, and nothing failed
+        {"-f mp3 -o w.wav", 2, "", ""},
+        {"-f wav -o w.mp3", 2, "", ""},
+        {"-o w.wav --no-such-option", 2, "", ""},
+        {"-o " + dir.file("no/such/folder/w.wav"), 1, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        std::string out;
+        const int status = test::runCommand("cd " + dir.path().string() + " && " + kCli +
+                                                " convert a.mid -s " + font + " " + c.args,
+                                            &out);
+        EXPECT_EQ(status, c.exitCode) << out;
+        if (!c.file.empty()) {
+            EXPECT_EQ(text(dir.file(c.file)).substr(0, c.starts.size()), c.starts);
+        }
+    }
+    EXPECT_EQ(filesIn(dir.path()),
+              (std::set<std::string>{"a.mid", "sine.sf2", "x.mp3", "y.WAV", "z.wav"}));
+}
+
+// A list that names itself, or another that names it back, gives its songs once and a
+// warning that names the list.
+TEST(ConversionRules, PlaylistCyclesArePassedOverWithAWarning) {
+    TempDir dir;
+    const std::string font = dir.write("sine.sf2", test::sineFont());
+    const std::string a = dir.write("a.mid", song(60));
+    const std::string b = dir.write("b.mid", song(64));
+    const std::string self = dir.file("self.pli");
+    dir.write("self.pli", a + "\n" + self + "\n" + b + "\n");
+    const auto run = test::runCli("convert " + self + " -o " + dir.file("out/") + " -s " + font);
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_NE(run.out.find("2 files written, 0 failed"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("warning: " + self + ": names itself; passed over"), std::string::npos)
+        << run.out;
+}
+
+}  // namespace
+}  // namespace svt

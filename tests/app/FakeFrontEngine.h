@@ -1,0 +1,68 @@
+#pragma once
+// A front-end engine that plays nothing, and a window that only records: the control
+// interface's tests and the window's tests drive the front-end with them.
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/FrontControl.h"
+
+namespace svt::test {
+
+// Plays nothing: records what it was asked to play and answers with scripted results.
+class FakeEngine final : public FrontEngine {
+  public:
+    int openOutput() override {
+        open = true;
+        return failOpen ? -1 : 0;
+    }
+    void closeOutput() override { open = false; }
+    bool outputOpen() const override { return open; }
+    void selectOutput(int index) override { selected = index; }
+    int selectedOutput() const override { return selected; }
+    int play(const Playlist::Entry& entry, int userTranspose) override {
+        played.push_back(std::filesystem::path(entry.path).filename().string());
+        transposes.push_back(userTranspose);
+        if (onPlay) onPlay();
+        if (results.empty()) return CmdTuneEnd;
+        const int r = results.front();
+        results.erase(results.begin());
+        return r;
+    }
+    int outputRateHz() const override { return 1000; }
+    const std::array<std::string, 16>* trackNames(const std::string&) override { return nullptr; }
+    std::optional<SongProbeResult> probe(const std::string& path) override {
+        SongProbeResult r;
+        r.isSong = path.ends_with(".mid");
+        r.settings.originalKey = 7;
+        r.settings.originalTempo = 120;
+        r.settings.newTempo = 120;
+        for (auto& p : r.settings.program) p = -1;
+        return r;
+    }
+    int volumePercent() override { return volume; }
+    void setVolumePercent(int percent) override { volume = percent; }
+
+    bool open = false;
+    bool failOpen = false;
+    int selected = 0;
+    int volume = 100;
+    std::vector<std::string> played;
+    std::vector<int> transposes;
+    std::vector<int> results;
+    std::function<void()> onPlay;
+};
+
+class RecordingView final : public FrontView {
+  public:
+    void panelChanged() override { ++panelSignals; }
+    void showMessage(FrontMessage m, const std::string&) override { messages.push_back(m); }
+    void closeWindow() override { closed = true; }
+    int panelSignals = 0;
+    std::vector<FrontMessage> messages;
+    bool closed = false;
+};
+
+}  // namespace svt::test

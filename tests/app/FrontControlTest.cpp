@@ -1,0 +1,319 @@
+#include "app/FrontControl.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "app/CommandQueue.h"
+#include "app/FakeFrontEngine.h"
+#include "support/TempDir.h"
+
+namespace svt {
+namespace {
+
+using test::FakeEngine;
+using test::RecordingView;
+using test::TempDir;
+
+std::vector<QueuedCommand> drain(CommandQueue& queue) {
+    std::vector<QueuedCommand> out;
+    int32_t argument = 0;
+    while (queue.count() > 0) {
+        const int32_t code = queue.get(false, argument);
+        out.push_back({code, argument});
+    }
+    return out;
+}
+
+std::vector<int32_t> codes(CommandQueue& queue) {
+    std::vector<int32_t> out;
+    for (const QueuedCommand& c : drain(queue)) out.push_back(c.code);
+    return out;
+}
+
+struct Rig {
+    TempDir dir;
+    FakeEngine engine;
+    RecordingView view;
+    FrontControl control{engine, Language::English};
+    Rig() {
+        control.setView(&view);
+        control.setInterfaceFlags(0);  // no start at once unless a test asks for it
+    }
+    std::vector<std::string> songs(std::initializer_list<const char*> names) {
+        std::vector<std::string> out;
+        for (const char* name : names) out.push_back(dir.write(name, std::string("MThd")));
+        return out;
+    }
+    // Lists files the way the open dialog does, carried out at once.
+    void list(std::initializer_list<const char*> names) {
+        control.openFiles(songs(names));
+        int32_t argument = 0;
+        control.readCommand(argument);
+    }
+    // Runs the loop on this thread over `files`; `commands` are waiting in the queue.
+    void run(const std::vector<std::string>& files, std::vector<int32_t> commands) {
+        for (int32_t c : commands) control.queue(c);
+        control.runPlaylist(files);
+    }
+};
+
+TEST(CommandQueue, FullRingDropsTheOldestEntries) {
+    CommandQueue queue;
+    for (int i = 0; i < 50; ++i) queue.put(100 + i, i);
+    const std::vector<QueuedCommand> got = drain(queue);
+    ASSERT_EQ(got.size(), 48u);
+    for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].code, static_cast<int32_t>(102 + i));
+        EXPECT_EQ(got[i].argument, static_cast<int32_t>(2 + i));
+    }
+    int32_t argument = -1;
+    EXPECT_EQ(queue.get(false, argument), CmdNone);
+    // The ring keeps working across its wrap-around.
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 30; ++i) queue.put(i);
+        EXPECT_EQ(codes(queue).size(), 30u);
+    }
+}
+
+TEST(CommandQueue, WaitingReaderWakesForAnEntryFromAnotherThread) {
+    CommandQueue queue;
+    std::thread writer([&] { queue.put(CmdStop, 7); });
+    int32_t argument = 0;
+    EXPECT_EQ(queue.get(true, argument), CmdStop);
+    EXPECT_EQ(argument, 7);
+    writer.join();
+}
+
+TEST(FrontControl, EachUserActionQueuesExactlyItsCommands) {
+    Rig rig;
+    rig.list({"a.mid"});
+    ASSERT_EQ(rig.control.playlistCount(), 1);
+    CommandQueue& q = rig.control.commandQueue();
+    drain(q);
+
+    struct Case {
+        const char* what;
+        std::function<void(FrontControl&)> act;
+        std::vector<int32_t> expected;
+    };
+    const Case cases[] = {
+        {"play when idle",
+         [](FrontControl& c) { c.pressPlay(); },
+         {FcSelectOutput, FcReinitialise, CmdLoadFile}},
+        {"pause", [](FrontControl& c) { c.pressPause(); }, {CmdTogglePause}},
+        {"stop", [](FrontControl& c) { c.pressStop(); }, {CmdStop}},
+        {"previous when idle", [](FrontControl& c) { c.pressPrevious(); }, {CmdReallyPrevious}},
+        {"next when idle", [](FrontControl& c) { c.pressNext(); }, {CmdEndSong}},
+        {"loop", [](FrontControl& c) { c.pressLoop(); }, {}},
+        {"position released", [](FrontControl& c) { c.positionReleased(12); }, {CmdJump}},
+        {"transpose released", [](FrontControl& c) { c.transposeReleased(31); }, {}},
+        {"key box", [](FrontControl& c) { c.keyBoxChosen(11); }, {}},
+        {"tempo released", [](FrontControl& c) { c.tempoReleased(90); }, {CmdSetTempo}},
+        {"mute box", [](FrontControl& c) { c.muteClicked(3, true); }, {}},
+        {"instrument box", [](FrontControl& c) { c.instrumentChosen(3, 40); }, {}},
+        {"space when idle", [](FrontControl& c) { c.pressKey(ShortcutKey::Space); }, {CmdLoadFile}},
+        {"S", [](FrontControl& c) { c.pressKey(ShortcutKey::S); }, {CmdStop}},
+        {"media stop", [](FrontControl& c) { c.pressKey(ShortcutKey::MediaStop); }, {CmdStop}},
+        {"N", [](FrontControl& c) { c.pressKey(ShortcutKey::N); }, {CmdEndSong}},
+        {"P", [](FrontControl& c) { c.pressKey(ShortcutKey::P); }, {CmdReallyPrevious}},
+        {"A", [](FrontControl& c) { c.pressKey(ShortcutKey::A); }, {}},
+        {"Q", [](FrontControl& c) { c.pressKey(ShortcutKey::Q); }, {}},
+        {"close file",
+         [](FrontControl& c) { c.closeCurrentFile(); },
+         {FcRemoveEntry, FcRefreshList}},
+        {"clear playlist", [](FrontControl& c) { c.clearPlaylist(); }, {FcClearPlaylist}},
+    };
+    for (const Case& c : cases) {
+        c.act(rig.control);
+        EXPECT_EQ(codes(q), c.expected) << c.what;
+    }
+
+    rig.control.positionReleased(12);
+    EXPECT_EQ(drain(q).front().argument, 12000) << "seconds times the output rate";
+    rig.control.tempoReleased(90);
+    EXPECT_EQ(drain(q).front().argument, 90);
+}
+
+TEST(FrontControl, KeysThatNeedASongAskForOneAndQueueNothing) {
+    Rig rig;
+    struct Case {
+        ShortcutKey key;
+        UiOutcome outcome;
+    };
+    const Case cases[] = {
+        {ShortcutKey::Space, UiOutcome::ShortcutsNeedAFile},
+        {ShortcutKey::MediaPlay, UiOutcome::ShortcutsNeedAFile},
+        {ShortcutKey::N, UiOutcome::ShortcutsNeedAFile},
+        {ShortcutKey::P, UiOutcome::ShortcutsNeedAFile},
+        {ShortcutKey::S, UiOutcome::ShortcutsNeedAFile},
+        {ShortcutKey::MediaPrevious, UiOutcome::ShortcutsNeedAFile},
+        {ShortcutKey::A, UiOutcome::TogglePlaylist},
+        {ShortcutKey::H, UiOutcome::ShowShortcuts},
+        {ShortcutKey::Q, UiOutcome::Quit},
+    };
+    for (const Case& c : cases) EXPECT_EQ(rig.control.pressKey(c.key), c.outcome);
+    EXPECT_EQ(rig.control.pressPlay(), UiOutcome::NoMidiFileOpen);
+    EXPECT_EQ(rig.control.commandQueue().count(), 0);
+}
+
+TEST(FrontControl, BarsAndKeyBoxSetTheTransposition) {
+    Rig rig;
+    rig.list({"c-major.mid"});
+    EXPECT_EQ(rig.control.transposeReleased(31), 8) << "C major up 7 is G major";
+    EXPECT_EQ(rig.control.userTranspose(), 7);
+    EXPECT_EQ(rig.control.keyBoxChosen(11), 4) << "E major for a C major song";
+    EXPECT_EQ(rig.control.userTranspose(), 4);
+    EXPECT_EQ(rig.control.keyBoxChosen(11), std::nullopt) << "the same key changes nothing";
+    EXPECT_TRUE(rig.control.pressLoop());
+    EXPECT_FALSE(rig.control.pressLoop());
+}
+
+TEST(FrontControl, RepeatCurrentSongOnlyAndErrorsShapeTheLoop) {
+    struct Case {
+        const char* what;
+        uint32_t flags;
+        std::vector<int> results;  // what each play returns; CmdTuneEnd once they run out
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"songs in order, then idle", 0, {}, {"a.mid", "b.mid", "c.mid"}},
+        {"repeat starts again at the first",
+         kFlagRepeat,
+         {CmdTuneEnd, CmdTuneEnd, CmdTuneEnd, CmdQuit},
+         {"a.mid", "b.mid", "c.mid", "a.mid"}},
+        {"current song only stops after one", kFlagCurrentSongOnly, {}, {"a.mid"}},
+        {"next still moves with current song only",
+         kFlagCurrentSongOnly,
+         {CmdNext},
+         {"a.mid", "b.mid"}},
+        {"an error goes idle", 0, {CmdError}, {"a.mid"}},
+        {"stop goes idle", 0, {CmdStop}, {"a.mid"}},
+        {"previous goes back and idles", 0, {CmdTuneEnd, CmdReallyPrevious}, {"a.mid", "b.mid"}},
+        {"end after the list ends the loop", kFlagEndAfterList, {}, {"a.mid", "b.mid", "c.mid"}},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.engine.results = c.results;
+        rig.control.setInterfaceFlags(c.flags);
+        // The loop plays until it goes idle; the quit waiting behind the start ends it then.
+        rig.run(rig.songs({"a.mid", "b.mid", "c.mid"}), {CmdLoadFile, CmdQuit});
+        EXPECT_EQ(rig.engine.played, c.expected) << c.what;
+        EXPECT_FALSE(rig.engine.open) << c.what << ": the output is closed at the end";
+        EXPECT_FALSE(rig.control.playingOrConverting()) << c.what;
+    }
+}
+
+TEST(FrontControl, APauseBetweenSongsDoesNotHoldTheNextSong) {
+    Rig rig;
+    int polled = -1;
+    // The player reads commands between blocks; a read that waited here would never return.
+    rig.engine.onPlay = [&] {
+        int32_t argument = 0;
+        polled = rig.control.readCommand(argument);
+    };
+    rig.engine.results = {CmdQuit};
+    rig.run(rig.songs({"a.mid"}), {CmdTogglePause, CmdLoadFile});
+    EXPECT_EQ(rig.engine.played.size(), 1u);
+    EXPECT_EQ(polled, CmdNone) << "nothing is queued, and the song is not paused";
+}
+
+TEST(FrontControl, TheListFinishesOnceWithoutRepeat) {
+    Rig rig;
+    rig.control.setCompact(true);
+    rig.run(rig.songs({"a.mid", "b.mid"}), {CmdLoadFile, CmdQuit});
+    EXPECT_EQ(rig.engine.played, (std::vector<std::string>{"a.mid", "b.mid"}));
+    EXPECT_EQ(rig.view.messages, std::vector<FrontMessage>{FrontMessage::OperationCompleted});
+    EXPECT_TRUE(rig.view.closed) << "the compact window closes when the list is done";
+}
+
+TEST(FrontControl, StartAtOnceOnlyWithTheFlag) {
+    Rig rig;
+    rig.control.setInterfaceFlags(kInitialInterfaceFlags);
+    rig.engine.results = {CmdQuit};
+    rig.control.runPlaylist(rig.songs({"a.mid"}));
+    EXPECT_EQ(rig.engine.played.size(), 1u);
+
+    Rig idle;
+    idle.control.setInterfaceFlags(0);
+    idle.run(idle.songs({"a.mid"}), {CmdQuit});
+    EXPECT_TRUE(idle.engine.played.empty());
+}
+
+TEST(FrontControl, PlayingUsesTheEntrysTranspositionAndReportsFailures) {
+    Rig rig;
+    rig.list({"a.mid"});
+    rig.control.transposeReleased(20);
+    rig.run({}, {CmdLoadFile, CmdQuit});
+    EXPECT_EQ(rig.engine.transposes, std::vector<int>{-4});
+
+    Rig failing;
+    failing.engine.results = {CmdError};
+    failing.run(failing.songs({"a.mid"}), {CmdLoadFile, CmdQuit});
+    EXPECT_EQ(failing.view.messages, std::vector<FrontMessage>{FrontMessage::CouldNotPlay});
+
+    Rig closed;
+    closed.engine.failOpen = true;
+    closed.run(closed.songs({"a.mid"}), {CmdLoadFile, CmdQuit});
+    EXPECT_TRUE(closed.engine.played.empty()) << "no song starts without an output";
+    EXPECT_FALSE(closed.control.playingOrConverting());
+}
+
+TEST(FrontControl, EngineThreadRunsUntilTheWindowQuits) {
+    Rig rig;
+    rig.control.setInterfaceFlags(0);
+    rig.control.open(rig.songs({"a.mid"}));
+    EXPECT_TRUE(rig.control.shutDown(60000));
+    EXPECT_FALSE(rig.control.engineRunning());
+    EXPECT_EQ(rig.control.playlistCount(), 1);
+}
+
+TEST(FrontControl, FrontCommandsChangeThePlaylistInTheEngineThread) {
+    Rig rig;
+    const auto files = rig.songs({"a.mid", "b.mid", "notes.txt"});
+    rig.control.openFiles({files[0], files[2]});
+    EXPECT_TRUE(rig.control.dialogBusy());
+    rig.control.openFiles({files[1]});  // ignored while the first result is handled
+    int32_t argument = 0;
+    EXPECT_EQ(rig.control.readCommand(argument), CmdNone);
+    EXPECT_FALSE(rig.control.dialogBusy());
+    EXPECT_EQ(rig.control.playlistCount(), 1) << "a file that is not a song is not listed";
+    EXPECT_GE(rig.view.panelSignals, 1);
+    PanelView shown;
+    ASSERT_TRUE(rig.control.mailbox().take(shown));
+    EXPECT_EQ(shown.title, "a.mid");
+    EXPECT_EQ(shown.path, files[0]);
+
+    const std::string list = rig.dir.write("list.pli", files[1] + "\r\n" + files[0] + "\r\n");
+    rig.control.openListFile(list);
+    EXPECT_EQ(rig.control.readCommand(argument), CmdNone);
+    EXPECT_EQ(rig.control.playlistCount(), 2);
+
+    rig.control.savePlaylist(rig.dir.file("out/missing/x.pli"));
+    rig.control.readCommand(argument);
+    EXPECT_EQ(rig.view.messages, std::vector<FrontMessage>{FrontMessage::FileNotFound});
+
+    rig.control.queue(FcPlayIndex, 1);
+    EXPECT_EQ(rig.control.readCommand(argument), CmdLoadFile);
+    rig.control.clearPlaylist();
+    EXPECT_EQ(rig.control.readCommand(argument), CmdStop);
+    EXPECT_EQ(rig.control.playlistCount(), 0);
+    ASSERT_TRUE(rig.control.mailbox().take(shown));
+    EXPECT_EQ(shown.title, "--------");
+    rig.control.queue(CmdJump, 5);
+    EXPECT_EQ(rig.control.readCommand(argument), CmdJump) << "player commands pass unchanged";
+    EXPECT_EQ(argument, 5);
+}
+
+TEST(FrontControl, OptionTextNamesTheFlagsThatAreOn) {
+    Rig rig;
+    rig.control.setInterfaceFlags(kInitialInterfaceFlags);
+    EXPECT_EQ(rig.control.optionText(), "1tad");
+    rig.control.setInterfaceFlags(kFlagCurrentSongOnly | 0x4);
+    EXPECT_EQ(rig.control.optionText(), "1tsC");
+}
+
+}  // namespace
+}  // namespace svt

@@ -1,0 +1,122 @@
+// The real sorvanto under Xvfb, as a user meets it: the demo song named on the command line,
+// Space pressed with xdotool, the time field watched until it moves, a screenshot, Q and the
+// quit question answered. The sound goes to a PulseAudio null sink (real time) when one can be
+// started, else to ALSA's null device. Every wait polls with a generous limit.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "support/DecodedAudio.h"
+#include "support/LiveServices.h"
+#include "support/TempDir.h"
+
+namespace svt {
+namespace {
+
+using test::TempDir;
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The largest position the time field showed, in seconds; -1 when it showed none.
+int furthestTime(const std::string& log) {
+    std::istringstream lines(log);
+    std::string line;
+    int furthest = -1;
+    while (std::getline(lines, line)) {
+        int h = 0, m = 0, s = 0;
+        if (std::sscanf(line.c_str(), " %d:%d:%d von", &h, &m, &s) == 3)
+            furthest = std::max(furthest, h * 3600 + m * 60 + s);
+    }
+    return furthest;
+}
+
+TEST(DesktopProgram, PlaysTheSongNamedOnTheCommandLineAndQuits) {
+    for (const char* tool : {"xvfb-run", "xdotool", "import"})
+        if (!test::onPath(tool)) GTEST_SKIP() << tool << " is not installed";
+    TempDir dir;
+    const std::string run = dir.file("run");
+    std::filesystem::create_directories(run);
+    ::chmod(run.c_str(), 0700);
+
+    test::NullSinkServer server(dir);
+    const bool realTime = server.problem().empty();
+    {
+        std::ofstream rc(dir.file(".asoundrc"));
+        rc << "pcm.sorvanto_null {\n  type null\n}\n";
+        if (realTime)
+            rc << "pcm.sorvanto_pulse {\n  type pulse\n  server \"unix:" << server.socket()
+               << "\"\n}\n";
+    }
+    const std::string d = dir.path().string();
+    const std::string script =
+        dir.write("run.sh", std::string(R"(set -u
+cd ')" + d + R"('
+HOME=')" + d + R"(' XDG_CONFIG_HOME=')" +
+                                        d + R"(/config' XDG_RUNTIME_DIR=')" + run +
+                                        R"(' \
+SORVANTO_ALSA_DEVICE=)" + (realTime ? "sorvanto_pulse" : "sorvanto_null") +
+                                        R"( SORVANTO_LANG=2 SORVANTO_TIME_LOG=time.log \
+  ')" SORVANTO_BINARY_DIR R"(/bin/sorvanto' ')" SORVANTO_SOURCE_DIR
+                                        R"(/data/demo.mid' > app.log 2>&1 &
+APP=$!
+WID=$(timeout 60 xdotool search --sync --onlyvisible --name '^Calda Sorvanto$' | head -1)
+echo "$WID" > window-id
+if [ -n "$WID" ]; then
+  xdotool windowfocus --sync "$WID"
+  xdotool key space
+  for i in $(seq 600); do
+    awk '{split($1,t,":"); if (t[1]*3600+t[2]*60+t[3] >= 3) f=1} END {exit !f}' time.log 2>/dev/null && break
+    sleep 0.1
+  done
+  sleep 0.3
+  import -window "$WID" shot.png
+  xdotool key q
+  sleep 1
+  xdotool key Return
+fi
+for i in $(seq 300); do kill -0 $APP 2>/dev/null || break; sleep 0.1; done
+kill $APP 2>/dev/null
+wait $APP
+echo $? > exit-code
+)"));
+    std::string output;
+    test::runCommand("xvfb-run -a -s '-screen 0 1280x900x24' bash '" + script + "' 2>&1", &output);
+
+    const std::string appLog = readText(dir.file("app.log"));
+    ASSERT_FALSE(readText(dir.file("window-id")).empty() || readText(dir.file("window-id")) == "\n")
+        << "no main window appeared:\n"
+        << output << appLog;
+    EXPECT_GE(furthestTime(readText(dir.file("time.log"))), 3)
+        << "the time field did not move after Space:\n"
+        << readText(dir.file("time.log")) << appLog;
+    EXPECT_EQ(readText(dir.file("exit-code")), "0\n") << "Q and Yes end the program cleanly:\n"
+                                                      << appLog;
+    const std::string settings = readText(dir.file("config/Brenkow Europe/Calda Sorvanto.conf"));
+    EXPECT_NE(settings.find("UIMainX="), std::string::npos) << "the settings are saved at the end";
+
+    ASSERT_TRUE(std::filesystem::exists(dir.file("shot.png")));
+    const std::string shots = SORVANTO_BINARY_DIR "/screenshots";
+    std::filesystem::create_directories(shots);
+    std::filesystem::copy_file(dir.file("shot.png"), shots + "/main-window.png",
+                               std::filesystem::copy_options::overwrite_existing);
+    // The README's picture is taken again on purpose only.
+    if (std::getenv("SORVANTO_UPDATE_SCREENSHOTS") && realTime)
+        std::filesystem::copy_file(dir.file("shot.png"),
+                                   SORVANTO_SOURCE_DIR "/doc/screenshots/main-window.png",
+                                   std::filesystem::copy_options::overwrite_existing);
+}
+
+}  // namespace
+}  // namespace svt

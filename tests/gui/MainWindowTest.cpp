@@ -1,0 +1,369 @@
+// The main window on Qt's offscreen platform: keys, bars, menus and tooltips in both
+// languages, the meters, minimising. The control interface behind it is real; its engine is a
+// fake, and the test itself plays the engine thread by carrying out the queued commands.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolButton>
+#include <QTranslator>
+
+#include "app/FakeFrontEngine.h"
+#include "gui/ChannelMeters.h"
+#include "gui/MainWindow.h"
+#include "gui/Texts.h"
+#include "support/TempDir.h"
+
+namespace svt {
+namespace {
+
+using gui::MainWindow;
+
+// One QApplication for the whole test program, on the offscreen platform.
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "gui_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+struct Message {
+    QString text, caption;
+};
+
+struct WindowRig {
+    test::TempDir dir;
+    test::FakeEngine engine;
+    FrontControl control{engine, Language::English};
+    AppSettings settings;
+    std::unique_ptr<MainWindow> window;
+    std::vector<Message> messages;
+    std::vector<QString> questions;
+    bool answer = false;
+
+    explicit WindowRig(MainWindow::Form form = MainWindow::Form::Full,
+                       Language language = Language::English)
+        : control(engine, language) {
+        application();
+        control.setInterfaceFlags(0);
+        window = std::make_unique<MainWindow>(control, settings, form, "/fonts/Test.sf2");
+        window->inform = [this](const QString& text, const QString& caption) {
+            messages.push_back({text, caption});
+        };
+        window->confirm = [this](const QString& text) {
+            questions.push_back(text);
+            return answer;
+        };
+        window->show();
+    }
+    // Lists a song as the open dialog would and lets the "engine thread" carry it out.
+    void listSong(const char* name) {
+        window->openPaths({QString::fromStdString(dir.write(name, std::string("MThd")))});
+        engineStep();
+    }
+    // Carries out what is queued, as the engine thread does between blocks.
+    std::vector<int32_t> engineStep() {
+        std::vector<int32_t> codes;
+        int32_t argument = 0;
+        while (control.commandQueue().count() > 0) {
+            codes.push_back(control.commandQueue().get(false, argument));
+            if (isFrontCommand(codes.back())) {
+                control.queue(codes.back(), argument);
+                control.readCommand(argument);
+            }
+        }
+        window->refreshPanel();
+        return codes;
+    }
+    std::vector<int32_t> queued() {
+        std::vector<int32_t> codes;
+        int32_t argument = 0;
+        while (control.commandQueue().count() > 0)
+            codes.push_back(control.commandQueue().get(false, argument));
+        return codes;
+    }
+    void saveShot(const char* name) {
+        const QString folder = QStringLiteral(SORVANTO_BINARY_DIR "/screenshots");
+        QDir().mkpath(folder);
+        window->grab().save(folder + QLatin1Char('/') + QLatin1String(name));
+    }
+};
+
+// A key as the window system delivers it (Qt Test knows no media keys).
+void press(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent down(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(target, &down);
+    QKeyEvent up(QEvent::KeyRelease, key, modifiers);
+    QApplication::sendEvent(target, &up);
+}
+
+PlayerNotice notice(int code, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0) {
+    PlayerNotice n;
+    n.code = code;
+    n.args[0] = a;
+    n.args[1] = b;
+    n.args[2] = c;
+    n.args[3] = d;
+    return n;
+}
+
+TEST(MainWindowKeys, SpaceWithAnEmptyPlaylistOnlyExplains) {
+    WindowRig rig;
+    press(rig.window.get(), Qt::Key_Space);
+    ASSERT_EQ(rig.messages.size(), 1u);
+    EXPECT_EQ(rig.messages[0].text, "You have to load a file to use keyboard shortcuts.");
+    EXPECT_EQ(rig.messages[0].caption, "Sorvanto");
+    EXPECT_TRUE(rig.queued().empty());
+
+    QTest::mouseClick(rig.window->playButton(), Qt::LeftButton);
+    ASSERT_EQ(rig.messages.size(), 2u);
+    EXPECT_EQ(rig.messages[1].text, "No MIDI file open.");
+    EXPECT_TRUE(rig.queued().empty());
+}
+
+TEST(MainWindowKeys, LettersActWhateverShiftAndFunctionKeysDoNothing) {
+    WindowRig rig;
+    rig.listSong("a.mid");
+    struct Case {
+        const char* what;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        std::vector<int32_t> expected;
+    };
+    const Case cases[] = {
+        {"space plays", Qt::Key_Space, Qt::NoModifier, {CmdLoadFile}},
+        {"S stops", Qt::Key_S, Qt::NoModifier, {CmdStop}},
+        {"shift+S stops too", Qt::Key_S, Qt::ShiftModifier, {CmdStop}},
+        {"N goes on", Qt::Key_N, Qt::NoModifier, {CmdEndSong}},
+        {"P goes back", Qt::Key_P, Qt::ShiftModifier, {CmdReallyPrevious}},
+        {"media stop", Qt::Key_MediaStop, Qt::NoModifier, {CmdStop}},
+        {"media next", Qt::Key_MediaNext, Qt::NoModifier, {CmdEndSong}},
+        {"media play", Qt::Key_MediaTogglePlayPause, Qt::NoModifier, {CmdLoadFile}},
+        {"F1 does nothing", Qt::Key_F1, Qt::NoModifier, {}},
+        {"keypad 1 does nothing", Qt::Key_1, Qt::KeypadModifier, {}},
+        {"keypad P-like keys do nothing", Qt::Key_P, Qt::KeypadModifier, {}},
+    };
+    for (const Case& c : cases) {
+        press(rig.window.get(), c.key, c.modifiers);
+        EXPECT_EQ(rig.queued(), c.expected) << c.what;
+    }
+    EXPECT_TRUE(rig.messages.empty());
+    EXPECT_FALSE(rig.window->playlistWindow()->isVisible()) << "no key above shows the playlist";
+
+    press(rig.window.get(), Qt::Key_A, Qt::ShiftModifier);
+    EXPECT_TRUE(rig.window->playlistWindow()->isVisible());
+    EXPECT_EQ(rig.queued(), std::vector<int32_t>{FcRefreshList});
+    press(rig.window.get(), Qt::Key_A);
+    EXPECT_FALSE(rig.window->playlistWindow()->isVisible());
+
+    press(rig.window.get(), Qt::Key_H);
+    ASSERT_EQ(rig.messages.size(), 1u);
+    EXPECT_EQ(rig.messages[0].caption, "Keyboard shortcuts");
+    EXPECT_TRUE(rig.messages[0].text.startsWith(" Transport:\n<Space> Play/Pause"));
+}
+
+TEST(MainWindowKeys, QuitAsksAndNoKeepsRunning) {
+    WindowRig rig;
+    rig.answer = false;
+    press(rig.window.get(), Qt::Key_Q);
+    ASSERT_EQ(rig.questions.size(), 1u);
+    EXPECT_EQ(rig.questions[0], "Do you really want to quit the program?");
+    EXPECT_TRUE(rig.window->isVisible());
+    EXPECT_TRUE(rig.queued().empty());
+
+    AppSettings saved;
+    rig.window->saveSettings = [&](const AppSettings& s) { saved = s; };
+    rig.settings.uiMainX = 77;
+    rig.answer = true;
+    press(rig.window.get(), Qt::Key_Q);
+    EXPECT_FALSE(rig.window->isVisible());
+    EXPECT_EQ(saved.uiMainX, 77) << "closing saves the settings";
+
+    WindowRig compact(MainWindow::Form::Compact);
+    compact.window->close();
+    EXPECT_TRUE(compact.questions.empty()) << "the compact window closes without asking";
+    EXPECT_FALSE(compact.window->isVisible());
+}
+
+TEST(MainWindowBars, PendingValuesApplyWhenTheMovementEnds) {
+    WindowRig rig;
+    rig.listSong("a.mid");  // original tempo 120, C major
+    QScrollBar* tempo = rig.window->tempoBar();
+    ASSERT_TRUE(tempo->isEnabled());
+    tempo->setSliderDown(true);
+    tempo->setSliderPosition(150);
+    EXPECT_EQ(rig.window->tempoPending().value, 150);
+    EXPECT_EQ(rig.window->newTempoField()->text(), "150 bpm");
+    EXPECT_TRUE(rig.queued().empty()) << "nothing is sent while the bar moves";
+    tempo->setSliderDown(false);
+    EXPECT_EQ(rig.window->tempoPending().value, gui::BarPending::kNoPending);
+    EXPECT_EQ(rig.window->newTempoField()->text(), "150 bpm (125%)");
+    EXPECT_EQ(rig.queued(), std::vector<int32_t>{CmdSetTempo});
+
+    tempo->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_EQ(tempo->value(), 145) << "page step 5";
+    EXPECT_EQ(rig.queued(), std::vector<int32_t>{CmdSetTempo}) << "a click is a whole movement";
+
+    QScrollBar* transpose = rig.window->transposeBar();
+    transpose->setSliderDown(true);
+    transpose->setSliderPosition(31);
+    EXPECT_EQ(rig.window->semitonesField()->text(), "7");
+    transpose->setSliderDown(false);
+    EXPECT_EQ(rig.control.userTranspose(), 7);
+    EXPECT_EQ(rig.window->keyBox()->currentIndex(), 8) << "C major up a fifth is G major";
+    EXPECT_TRUE(rig.queued().empty()) << "transposition is not a command";
+    transpose->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(transpose->value(), 38) << "page step 7";
+
+    QScrollBar* volume = rig.window->volumeBar();
+    volume->setSliderDown(true);
+    volume->setSliderPosition(40);
+    EXPECT_EQ(rig.engine.volume, 40) << "the volume applies while the bar moves";
+    EXPECT_EQ(rig.window->volumeField()->text(), "40");
+    volume->setSliderDown(false);
+
+    // While the user holds the position bar, the song's time does not move it.
+    rig.control.notify(notice(NoticePlayStart, 1000 * 300));
+    rig.window->refreshPanel();
+    QScrollBar* position = rig.window->positionBar();
+    position->setSliderDown(true);
+    position->setSliderPosition(100);
+    rig.control.notify(notice(NoticeCurrentTime, 20));
+    rig.window->refreshPanel();
+    EXPECT_EQ(position->sliderPosition(), 100);
+    EXPECT_EQ(rig.window->timeField()->text(), " 00:00:20 von 00:05:00");
+    position->setSliderDown(false);
+    int32_t argument = 0;
+    EXPECT_EQ(rig.control.commandQueue().get(false, argument), CmdJump);
+    EXPECT_EQ(argument, 100 * 1000);
+    rig.control.notify(notice(NoticeCurrentTime, 101));
+    rig.window->refreshPanel();
+    EXPECT_EQ(position->value(), 101);
+}
+
+TEST(MainWindowPanel, MetersFollowNoteNoticesAndSongControlsLockWhilePlaying) {
+    WindowRig rig;
+    rig.listSong("a.mid");
+    rig.control.notify(notice(NoticePlayStart, 1000 * 60));
+    for (int c = 0; c < 16; ++c) rig.control.notify(notice(NoticeNote, 2, c, 60, 8 * (c + 1)));
+    rig.window->refreshPanel();
+    EXPECT_EQ(rig.window->meters()->levels()[0], 3);
+    EXPECT_EQ(rig.window->meters()->levels()[15], 50);
+    EXPECT_FALSE(rig.window->tempoBar()->isEnabled());
+    EXPECT_FALSE(rig.window->keyBox()->isEnabled());
+    rig.saveShot("main-window-offscreen.png");
+
+    const int paints = rig.window->meters()->paintCount();
+    for (int i = 0; i < 1000; ++i) {
+        rig.control.notify(notice(NoticeNote, 2, 3, 60, 1));
+        rig.control.notify(notice(NoticeNote, 1, 3, 60, 1));
+    }
+    rig.window->refreshPanel();
+    QApplication::processEvents();
+    EXPECT_LE(rig.window->meters()->paintCount(), paints + 1)
+        << "a thousand notes between two refreshes cost at most one paint";
+
+    rig.control.notify(notice(NoticePlayEnd, CmdTuneEnd));
+    rig.window->refreshPanel();
+    EXPECT_EQ(rig.window->meters()->levels()[15], 0);
+    EXPECT_TRUE(rig.window->tempoBar()->isEnabled());
+}
+
+TEST(MainWindowPanel, MinimisingHidesThePlaylistWindowAndRestoringBringsItBack) {
+    for (bool open : {true, false}) {
+        WindowRig rig;
+        if (open) rig.window->playlistWindow()->show();
+        rig.window->showMinimized();
+        QApplication::processEvents();
+        EXPECT_FALSE(rig.window->playlistWindow()->isVisible());
+        rig.window->showNormal();
+        QApplication::processEvents();
+        EXPECT_EQ(rig.window->playlistWindow()->isVisible(), open);
+    }
+}
+
+TEST(MainWindowPanel, StoredPlaceIsClampedToTheScreen) {
+    WindowRig rig;
+    rig.settings.uiMainX = 50000;
+    rig.settings.uiMainY = -400;
+    rig.window->placeFromSettings();
+    const QRect desk = rig.window->screen()->availableGeometry();
+    EXPECT_EQ(rig.window->pos().x(), desk.x() + desk.width() - 30);
+    EXPECT_EQ(rig.window->pos().y(), desk.y());
+}
+
+std::vector<QString> menuTitles(QMenuBar* bar) {
+    std::vector<QString> titles;
+    for (QAction* a : bar->actions()) titles.push_back(a->text());
+    return titles;
+}
+
+std::vector<QString> tooltips(MainWindow& window) {
+    std::vector<QString> tips;
+    for (QToolButton* b : window.findChildren<QToolButton*>())
+        if (!b->toolTip().isEmpty()) tips.push_back(b->toolTip());
+    return tips;
+}
+
+TEST(MainWindowLanguage, MenusAndTooltipsInBothLanguages) {
+    {
+        WindowRig rig;
+        EXPECT_EQ(menuTitles(rig.window->menuBar()),
+                  (std::vector<QString>{"File", "Playlist", "Preferences", "Windows", "MIDI Links",
+                                        "Downloads", "?"}));
+        const auto tips = tooltips(*rig.window);
+        for (const char* tip : {"Open file", "Save as wave", "Previous", "Play", "Next",
+                                "Loop file", "Save playlist"})
+            EXPECT_NE(std::find(tips.begin(), tips.end(), QString(tip)), tips.end()) << tip;
+        EXPECT_EQ(rig.window->tempoBar()->toolTip(), "Change tempo");
+        EXPECT_EQ(rig.window->keyBox()->itemText(9), "D-major / B-minor (2#)");
+        rig.saveShot("main-window-english.png");
+    }
+    ASSERT_TRUE(gui::installTranslation(3)) << "the German translation is built into the program";
+    {
+        WindowRig rig(MainWindow::Form::Full, Language::German);
+        EXPECT_EQ(menuTitles(rig.window->menuBar()),
+                  (std::vector<QString>{"Datei", "Playliste", "Einstellungen", "Fenster",
+                                        "Midi-Links", "Downloads", "?"}));
+        QMenu* file = rig.window->menuBar()->actions().front()->menu();
+        std::vector<QString> items;
+        for (QAction* a : file->actions())
+            if (!a->isSeparator()) items.push_back(a->text());
+        EXPECT_EQ(items, (std::vector<QString>{"Öffnen...", "Ordner öffnen...",
+                                               "Datei konvertieren als...", "Datei schließen",
+                                               "Beenden"}));
+        const auto tips = tooltips(*rig.window);
+        for (const char* tip :
+             {"Datei öffnen", "Als Wave-Datei speichern", "Vorheriges Stück", "Spielen",
+              "Nächstes Stück", "Stück loopen", "Playliste speichern", "Als MP3-Dateien speichern"})
+            EXPECT_NE(std::find(tips.begin(), tips.end(), QString::fromUtf8(tip)), tips.end())
+                << tip;
+        EXPECT_EQ(rig.window->tempoBar()->toolTip(), "Tempo verändern");
+        EXPECT_EQ(rig.window->keyBox()->itemText(6), "F-dur / d-moll (1b)");
+        EXPECT_EQ(rig.window->timeField()->text(), "00:00 von 00:00");
+        press(rig.window.get(), Qt::Key_Space);
+        ASSERT_EQ(rig.messages.size(), 1u);
+        EXPECT_EQ(rig.messages[0].text,
+                  QString::fromUtf8("Die Tastenbefehle können erst benutzt werden, wenn eine "
+                                    "Datei geladen wurde."));
+        rig.window->close();
+        EXPECT_EQ(rig.questions.back(),
+                  QString::fromUtf8("Wollen Sie das Programm wirklich beenden?"));
+        rig.saveShot("main-window-german.png");
+    }
+}
+
+}  // namespace
+}  // namespace svt

@@ -1,0 +1,372 @@
+// Compressed (SoundFont 3) fonts: headers checked by their own rules, a broken stream a
+// problem of its sample only, fonts that cannot be played refused with the reason, samples
+// decoded only for the notes a song plays, and decoded memory bounded across songs.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "FontUnderTest.h"
+#include "support/CliRun.h"
+#include "support/TempDir.h"
+
+namespace svt {
+namespace {
+
+using test::FontUnderTest;
+using test::Sf2Builder;
+using test::Sf2Sample;
+
+Sf2Sample sine(const char* name, double hz, uint8_t key, int frames = 44100) {
+    return Sf2Builder::sineSample(name, hz, 44100, key, frames);
+}
+
+// Program 0 plays a good sine, program 1 the sample `broken`.
+Sf2Builder goodAndBroken(Sf2Sample broken) {
+    Sf2Builder sf;
+    int good = sf.addSample(sine("good", 440.0, 69));
+    int bad = sf.addSample(std::move(broken));
+    for (int s : {good, bad}) {
+        int i = sf.addInstrument(s == good ? "Good" : "Broken");
+        sf.instrumentZone(i).loopMode(1).sample(s);
+        sf.presetZone(sf.addPreset(s == good ? "Good" : "Broken", 0, s)).instrument(i);
+    }
+    sf.compress();
+    return sf;
+}
+
+std::vector<uint8_t> streamOf(const Sf2Sample& s) {
+    return Sf2Builder::encodeVorbis(s.pcm, s.sampleRate);
+}
+
+// One Ogg page (checksum left 0) whose only packet is `packet`.
+std::vector<uint8_t> oggPage(const std::string& packet) {
+    std::vector<uint8_t> page = {'O', 'g', 'g', 'S', 0, 2};
+    page.resize(26, 0);
+    page.push_back(1);
+    page.push_back(static_cast<uint8_t>(packet.size()));
+    page.insert(page.end(), packet.begin(), packet.end());
+    return page;
+}
+
+// The stream with a byte changed inside the page before its last: that page fails its
+// checksum, which only decoding finds.
+std::vector<uint8_t> damagedInside(std::vector<uint8_t> stream) {
+    std::string bytes(stream.begin(), stream.end());
+    size_t last = bytes.rfind("OggS");
+    stream.at(last - 20) ^= 0x5A;
+    return stream;
+}
+
+Sf2Sample withStream(std::vector<uint8_t> stream) {
+    Sf2Sample s = sine("broken", 220.0, 57);
+    s.stream = std::move(stream);
+    return s;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(CompressedFont, ABrokenSampleIsAProblemOfItsOwnAndTheRestPlays) {
+    const Sf2Sample reference = sine("broken", 220.0, 57, 3 * 44100);
+    std::vector<uint8_t> whole = streamOf(reference);
+    std::vector<uint8_t> cut(whole.begin(), whole.begin() + long(whole.size() / 2));
+    std::vector<uint8_t> flipped = damagedInside(whole);
+    Sf2Sample outside = reference;
+    outside.rawEnd = 0x7FFFFFF0;
+    Sf2Sample unknownType = reference;
+    unknownType.sampleType = 0x41;
+
+    struct Case {
+        const char* what;
+        Sf2Sample sample;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"cut in half", withStream(cut), "is cut short"},
+        {"a damaged page", withStream(flipped), "is damaged"},
+        {"Opus", withStream(oggPage("OpusHead\x01\x01\x38\x01\x80\xbb\0\0\0\0\0")),
+         "is compressed as Opus, which cannot be played"},
+        {"FLAC", withStream({'f', 'L', 'a', 'C', 0, 0, 0, 34}), "is compressed as FLAC"},
+        {"not Ogg", withStream(std::vector<uint8_t>(64, 0x55)), "does not begin with an Ogg page"},
+        {"outside the data", outside, "has its stream outside the sample data"},
+        {"unknown type", unknownType, "has the unknown sample type 0x0051"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FontUnderTest f(goodAndBroken(c.sample));
+        ASSERT_TRUE(f.font().usable()) << f.font().lastError();
+
+        std::unique_ptr<Instrument> good = f.melodic(0, 0);
+        ASSERT_NE(good, nullptr);
+        ASSERT_EQ(good->regionCount(), 1);
+        const SampleRegion& r = good->regions[0];
+        std::span<const int16_t> points(r.pcm, (r.endPos >> 12) + 3);
+        EXPECT_GT(*std::max_element(points.begin(), points.end()), 8000);
+        EXPECT_TRUE(f.registry().takeSampleWarnings().empty());
+
+        EXPECT_EQ(f.melodic(0, 1), nullptr);
+        std::vector<std::string> warnings = f.registry().takeSampleWarnings();
+        ASSERT_EQ(warnings.size(), 1u);
+        EXPECT_TRUE(contains(warnings[0], "test.sf2: sample 1 \"broken\" " + std::string(c.reason)))
+            << warnings[0];
+        EXPECT_TRUE(contains(warnings[0], "; it is not played")) << warnings[0];
+        EXPECT_EQ(f.melodic(0, 1), nullptr);
+        EXPECT_TRUE(f.registry().takeSampleWarnings().empty()) << "warned twice";
+
+        ASSERT_EQ(f.font().sampleProblems().size(), 1u);
+        EXPECT_EQ(f.font().sampleProblems()[0].sample, 1);
+        bool listed = std::any_of(
+            f.font().problems().begin(), f.font().problems().end(), [&](const SoundFontProblem& p) {
+                return contains(p.text, "\"broken\" " + std::string(c.reason));
+            });
+        EXPECT_TRUE(listed);
+    }
+}
+
+TEST(CompressedFont, FontsThatCannotBePlayedAreRefusedWithTheReason) {
+    Sf2Builder newer = goodAndBroken(sine("other", 220.0, 57));
+    newer.setVersion(4, 0);
+    Sf2Builder opusOnly;
+    opusOnly.addSample(withStream(oggPage("OpusHead\x01\x01\x38\x01\x80\xbb\0\0\0\0\0")));
+    int i = opusOnly.addInstrument("i");
+    opusOnly.instrumentZone(i).sample(0);
+    opusOnly.presetZone(opusOnly.addPreset("p", 0, 0)).instrument(i);
+    opusOnly.compress();
+
+    struct Case {
+        const char* what;
+        const Sf2Builder& font;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"version 4", newer, "\"test.sf2\": SoundFont version 4.00 cannot be played"},
+        {"only Opus", opusOnly,
+         "\"test.sf2\": no sample can be played (sample 0 \"broken\" is compressed as Opus"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FontUnderTest f(c.font);
+        EXPECT_FALSE(f.font().usable());
+        EXPECT_TRUE(contains(f.font().lastError(), c.reason)) << f.font().lastError();
+        EXPECT_EQ(f.melodic(0, 0), nullptr);
+    }
+}
+
+TEST(CompressedFont, HeadersAreCheckedAgainstTheDecodedSound) {
+    Sf2Builder sf;
+    Sf2Sample longLoop = sine("long loop", 440.0, 69, 1000);
+    longLoop.loopStart = 100;
+    longLoop.rawLoopEnd = 1500;  // beyond the 1000 points the stream decodes to
+    Sf2Sample fast = sine("fast", 440.0, 69, 800);
+    fast.sampleRate = 48000;  // the stream itself is encoded at this rate
+    fast.pcm = Sf2Builder::sineSample("fast", 440.0, 48000, 69, 800).pcm;
+    int a = sf.addSample(longLoop);
+    int b = sf.addSample(fast);
+    int i = sf.addInstrument("i");
+    sf.instrumentZone(i).keyRange(0, 63).loopMode(1).sample(a);
+    sf.instrumentZone(i).keyRange(64, 127).sample(b);
+    sf.presetZone(sf.addPreset("p", 0, 0)).instrument(i);
+    sf.compress();
+    FontUnderTest f(sf);
+    ASSERT_TRUE(f.font().usable());
+
+    EXPECT_EQ(f.font().compressedSampleCount(), 2);
+    EXPECT_EQ(f.font().decodedBytes(), 2 * (1000 + 800));
+    int64_t streams = 0;
+    for (const SampleData& d : f.font().samples()) streams += d.streamBytes;
+    EXPECT_EQ(f.font().compressedBytes(), streams);
+    EXPECT_TRUE(f.font().sampleProblems().empty());
+    std::string all;
+    for (const SoundFontProblem& p : f.font().problems()) all += p.text + "\n";
+    EXPECT_TRUE(contains(all,
+                         "\"long loop\" has a loop outside its sample (100..1500 in the 1000 "
+                         "points it decodes to)"))
+        << all;
+
+    std::unique_ptr<Instrument> inst = f.melodic(0, 0);
+    ASSERT_NE(inst, nullptr);
+    ASSERT_EQ(inst->regionCount(), 2);
+    for (const SampleRegion& r : inst->regions) {
+        SCOPED_TRACE(r.sfSampleIndex);
+        EXPECT_LE(r.loopStartPos, r.loopEndPos);
+        EXPECT_LE(r.loopEndPos, r.endPos);
+        // Mono stays mono: the compressed bit is no side of a stereo pair.
+        EXPECT_EQ(r.sfSampleType, kSampleMono);
+        EXPECT_EQ(r.pan, 63);
+        for (uint32_t k = (r.endPos >> 12); k < (r.endPos >> 12) + 3; ++k) EXPECT_EQ(r.pcm[k], 0);
+    }
+    EXPECT_EQ(inst->regions[0].endPos, uint32_t(1001) << 12);
+    EXPECT_EQ(inst->regions[0].loopEndPos, uint32_t(1001) << 12);
+    EXPECT_EQ(inst->regions[1].sampleRateHz, 48000);
+}
+
+// Four zones: keys 0..59 and 60..100, each with a soft (velocity 0..63) and a loud layer,
+// every zone its own sample; roots 40 and 80.
+Sf2Builder layeredFont() {
+    Sf2Builder sf;
+    int i = sf.addInstrument("layers");
+    const char* names[] = {"low soft", "low loud", "high soft", "high loud"};
+    for (int z = 0; z < 4; ++z) {
+        bool high = z >= 2, loud = z % 2 == 1;
+        int s = sf.addSample(sine(names[z], high ? 830.6 : 103.8, high ? 80 : 40, 2000));
+        sf.instrumentZone(i)
+            .keyRange(high ? 60 : 0, high ? 100 : 59)
+            .velRange(loud ? 64 : 0, loud ? 127 : 63)
+            .loopMode(1)
+            .sample(s);
+    }
+    sf.presetZone(sf.addPreset("Layers", 0, 0)).instrument(i);
+    sf.compress();
+    return sf;
+}
+
+TEST(CompressedFont, OnlyTheSamplesTheSongsNotesSoundAreDecoded) {
+    struct Note {
+        int key, velocity;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Note> notes;
+        std::set<int> samples;  // the samples the instrument keeps
+    };
+    const Case cases[] = {
+        {"one low loud note", {{30, 100}}, {1}},
+        {"and a high soft one", {{30, 100}, {80, 20}}, {1, 2}},
+        // An octave around each key is kept for transpositions: 58 reaches into 60..100.
+        {"near the split", {{45, 100}}, {1}},
+        {"just below the split", {{58, 100}}, {1, 3}},
+        // No zone serves key 120: the voices play the nearest root (80), both layers.
+        {"above every zone", {{120, 100}}, {2, 3}},
+        {"nothing marked", {}, {0, 1, 2, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FontUnderTest f(layeredFont());
+        InstrumentBanks banks(f.registry());
+        banks.indexFonts();
+        if (c.notes.empty()) banks.markForLoading(false, 0, 0);
+        for (const Note& n : c.notes) banks.markNote(false, 0, 0, n.key, n.velocity);
+        EXPECT_EQ(banks.loadMarkedInstruments(), 0);
+        const Instrument* inst = banks.loadedInstrument(false, 0, 0);
+        ASSERT_NE(inst, nullptr);
+        std::set<int> kept;
+        for (const SampleRegion& r : inst->regions) kept.insert(r.sfSampleIndex);
+        EXPECT_EQ(kept, c.samples);
+        EXPECT_EQ(f.registry().decodedSamples().count(), c.samples.size());
+    }
+
+    // An instrument kept from song to song serves every note: nothing is left out.
+    InstrumentSettings keep = FontUnderTest::quietSettings();
+    keep.freeInstrumentsAfterSong = false;
+    FontUnderTest f(layeredFont(), keep);
+    InstrumentBanks banks(f.registry());
+    banks.indexFonts();
+    banks.markNote(false, 0, 0, 30, 100);
+    banks.loadMarkedInstruments();
+    ASSERT_NE(banks.loadedInstrument(false, 0, 0), nullptr);
+    EXPECT_EQ(banks.loadedInstrument(false, 0, 0)->regionCount(), 4);
+}
+
+TEST(CompressedFont, DecodedMemoryStaysWithinItsLimitAcrossAPlaylist) {
+    Sf2Builder sf;
+    for (int p = 0; p < 6; ++p) {
+        int s = sf.addSample(sine(("tone " + std::to_string(p)).c_str(), 220.0 * (p + 1), 57));
+        int i = sf.addInstrument("i" + std::to_string(p));
+        sf.instrumentZone(i).loopMode(1).sample(s);
+        sf.presetZone(sf.addPreset("p" + std::to_string(p), 0, p)).instrument(i);
+    }
+    sf.compress();
+    FontUnderTest f(sf);
+    const size_t oneSample = DecodedSample{nullptr, 44100}.bytes();
+    f.registry().setDecodedSampleLimit(3 * oneSample);
+    InstrumentBanks banks(f.registry());
+    banks.indexFonts();
+    const DecodedSampleCache& cache = f.registry().decodedSamples();
+
+    struct Song {
+        std::vector<int> programs;
+        size_t decodedWhilePlaying;  // the song's own samples and what the limit keeps
+    };
+    const Song playlist[] = {
+        {{0, 1}, 2},
+        {{2, 3}, 3},           // the first song's first tone makes room
+        {{0, 1, 2, 3, 4}, 5},  // more than the limit: all of its own are held
+        {{5}, 3},              // of 2, 3 and 4, kept after the last song, 2 makes room
+        {{4, 5}, 3},           // both still there: nothing is decoded again
+    };
+    const DecodedSample* tone4 = nullptr;
+    for (const Song& song : playlist) {
+        SCOPED_TRACE(song.programs.size());
+        for (int p : song.programs) banks.markNote(false, 0, p, 60, 100);
+        EXPECT_EQ(banks.loadMarkedInstruments(), 0);
+        EXPECT_EQ(cache.count(), song.decodedWhilePlaying);
+        for (int p : song.programs) {
+            const Instrument* inst = banks.loadedInstrument(false, 0, p);
+            ASSERT_NE(inst, nullptr);
+            ASSERT_EQ(inst->decodedSamples.size(), 1u);
+            if (p == 4) {
+                if (tone4 != nullptr) {
+                    EXPECT_EQ(inst->decodedSamples[0].get(), tone4);
+                }
+                tone4 = inst->decodedSamples[0].get();
+            }
+        }
+        banks.songEnded();
+        EXPECT_LE(cache.bytes(), 3 * oneSample);
+    }
+}
+
+TEST(DefaultSoundFont, TheCompressedSystemFontComesAfterTheOther) {
+    test::TempDir dir;
+    const std::string sf2 = dir.write("default-GM.sf2", std::vector<uint8_t>{1});
+    const std::string sf3 = dir.write("default-GM.sf3", std::vector<uint8_t>{1});
+    const std::string none = dir.file("missing.sf2");
+    struct Case {
+        std::vector<std::string> system;
+        std::string found;  // empty: nothing found
+    };
+    const Case cases[] = {
+        {{sf2, sf3}, sf2},
+        {{none, sf3}, sf3},
+        {{none, dir.file("missing.sf3")}, ""},
+    };
+    for (const Case& c : cases) {
+        Result<std::string> r = findDefaultSoundFont(dir.file("bin"), c.system);
+        if (c.found.empty()) {
+            ASSERT_FALSE(r.ok());
+            EXPECT_TRUE(contains(r.error().message, "missing.sf3\" exists")) << r.error().message;
+        } else {
+            ASSERT_TRUE(r.ok());
+            EXPECT_EQ(*r, c.found);
+        }
+    }
+}
+
+TEST(FontsCommand, ShowsCompressionAndNamesSamplesThatFailToDecode) {
+    test::TempDir dir;
+    std::vector<uint8_t> stream = damagedInside(streamOf(sine("broken", 220.0, 57, 3 * 44100)));
+    const std::string font = dir.write("compressed.sf3", goodAndBroken(withStream(stream)).build());
+
+    test::CliRun full = test::runCli("fonts " + font);
+    EXPECT_EQ(full.exitCode, 0) << full.out;
+    for (const char* expected :
+         {"version:      3.01", "compressed:   2 of 2 samples (Ogg Vorbis streams of",
+          "decoded:      352800 bytes (0.3 MiB)", "sample 1 \"broken\" is damaged"}) {
+        EXPECT_TRUE(contains(full.out, expected)) << expected << "\n" << full.out;
+    }
+    // Without decoding, only the headers are checked: the damage inside stays unseen.
+    test::CliRun quick = test::runCli("fonts --quick " + font);
+    EXPECT_EQ(quick.exitCode, 0);
+    EXPECT_FALSE(contains(quick.out, "is damaged")) << quick.out;
+
+    Sf2Builder plain;
+    plain.addSample(sine("s", 440.0, 69));
+    EXPECT_TRUE(contains(test::runCli("fonts " + dir.write("plain.sf2", plain.build())).out,
+                         "compressed:   no"));
+}
+
+}  // namespace
+}  // namespace svt

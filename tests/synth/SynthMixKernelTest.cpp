@@ -1,0 +1,348 @@
+// The mixing loops in their vector and scalar forms, and the synthesizer's batching of
+// filtered voices: whatever runs, every voice must reach the block exactly as it would alone.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include "support/Sf2Builder.h"
+#include "support/SynthRig.h"
+#include "synth/MixKernels.h"
+
+namespace svt {
+namespace {
+
+using test::Sf2Builder;
+using test::SynthRig;
+
+// A stable low-pass of the voice filter's kind for a cutoff (as a fraction of the rate, below
+// half) and a damping 0.02 (sharp resonance) .. 2; its state as if it had been running.
+VoiceFilter randomFilter(std::mt19937& gen) {
+    std::uniform_real_distribution<double> cutoff(0.0005, 0.45), damping(0.02, 2.0);
+    const double g = std::tan(M_PI * cutoff(gen)), k = damping(gen);
+    const double a1 = 1.0 / (1.0 + g * (g + k)), a2 = g * a1, a3 = g * a2;
+    auto q24 = [](double c) { return int64_t(std::lround(c * (1 << 24))); };
+    VoiceFilter f;
+    f.active = true;
+    f.s1Gain = q24(2 * a1 - 1);
+    f.s1FromIn = q24(2 * a2);
+    f.s2FromS1 = q24(2 * a2);
+    f.s2FromIn = q24(2 * a3);
+    std::uniform_int_distribution<int64_t> state(-(int64_t(1) << 26), int64_t(1) << 26);
+    f.s1 = state(gen);
+    f.s2 = state(gen);
+    return f;
+}
+
+// Samples as the interpolators give them: mostly within 16 bits, sometimes beyond (the
+// Lagrange kernel overshoots) and sometimes the extremes, held for a while.
+std::vector<int32_t> randomSamples(std::mt19937& gen, int count) {
+    std::uniform_int_distribution<int32_t> value(-40000, 40000), kind(0, 9);
+    std::vector<int32_t> s(size_t(count) + 1);
+    for (int32_t& x : s) {
+        const int k = kind(gen);
+        x = k == 0 ? 32767 : k == 1 ? -32768 : k == 2 ? 131071 : value(gen);
+    }
+    return s;
+}
+
+TEST(SynthMix, FiltersSideBySideGiveEachVoiceItsOwnResult) {
+#if defined(__x86_64__) || defined(__i386__)
+    if (!filterRunsAvx512Available())
+        GTEST_SKIP() << "no AVX-512 here; the scalar form is the only one";
+    std::mt19937 gen(11);
+    std::uniform_int_distribution<int> length(0, 300);
+    for (int trial = 0; trial < 400; ++trial) {
+        const int n = 1 + trial % kFilterLanes;
+        std::vector<VoiceFilter> alone(static_cast<size_t>(n)), together;
+        std::vector<std::vector<int32_t>> expected(static_cast<size_t>(n)), got;
+        for (int j = 0; j < n; ++j) {
+            alone[size_t(j)] = randomFilter(gen);
+            // Most runs of a batch are as long as the stretch; some start late or end early.
+            const int count = trial % 3 == 0 ? length(gen) : 100 + trial % 7;
+            expected[size_t(j)] = randomSamples(gen, count);
+            expected[size_t(j)].resize(size_t(count));
+        }
+        together = alone;
+        got = expected;
+        std::vector<FilterRun> a(static_cast<size_t>(n)), b(static_cast<size_t>(n));
+        for (int j = 0; j < n; ++j) {
+            const int count = int(expected[size_t(j)].size());
+            a[size_t(j)] = {&alone[size_t(j)], expected[size_t(j)].data(), count};
+            b[size_t(j)] = {&together[size_t(j)], got[size_t(j)].data(), count};
+        }
+        filterRunsScalar(a.data(), n);
+        filterRunsAvx512(b.data(), n);
+        for (int j = 0; j < n; ++j) {
+            ASSERT_EQ(got[size_t(j)], expected[size_t(j)])
+                << "trial " << trial << " lane " << j << " of " << n;
+            ASSERT_EQ(together[size_t(j)].s1, alone[size_t(j)].s1)
+                << "trial " << trial << " lane " << j;
+            ASSERT_EQ(together[size_t(j)].s2, alone[size_t(j)].s2)
+                << "trial " << trial << " lane " << j;
+        }
+    }
+#else
+    GTEST_SKIP() << "no vector form on this processor family";
+#endif
+}
+
+// Where a voice's cutoff moves, its run comes in segments: new coefficients, the filter off
+// (samples pass, the state waits) or back on from a cleared state. Segments start anywhere,
+// also within a lane's last few samples or several at the same frame.
+std::vector<FilterSegment> randomSegments(std::mt19937& gen, int count) {
+    std::uniform_int_distribution<int> many(1, 12), kind(0, 5);
+    std::vector<FilterSegment> segments;
+    const int n = many(gen);
+    std::uniform_int_distribution<int> start(0, std::max(0, count + 2));
+    std::vector<int> starts{0};
+    for (int i = 1; i < n; ++i)
+        starts.push_back(kind(gen) == 0 ? std::max(0, count - 1 - kind(gen) / 2) : start(gen));
+    std::sort(starts.begin(), starts.end());
+    bool active = true;
+    for (int i = 0; i < n; ++i) {
+        const VoiceFilter f = randomFilter(gen);
+        const bool on = i == 0 || kind(gen) != 0;
+        segments.push_back(
+            {starts[size_t(i)], on, on && !active, f.s1Gain, f.s1FromIn, f.s2FromS1, f.s2FromIn});
+        active = on;
+    }
+    return segments;
+}
+
+// One sample at a time through the segments, as the mixer would have switched the filter.
+void filterBySegments(VoiceFilter& f, std::vector<int32_t>& s,
+                      const std::vector<FilterSegment>& segments) {
+    size_t next = 0;
+    bool active = true;
+    // A switch at or after the run's end still takes effect (its state is what the voice keeps).
+    for (size_t k = 0; k <= s.size(); ++k) {
+        while (next < segments.size() && (segments[next].start <= int(k) || k == s.size())) {
+            const FilterSegment& g = segments[next++];
+            f.s1Gain = g.s1Gain;
+            f.s1FromIn = g.s1FromIn;
+            f.s2FromS1 = g.s2FromS1;
+            f.s2FromIn = g.s2FromIn;
+            if (g.restart) f.s1 = f.s2 = 0;
+            active = g.active;
+        }
+        if (active && k < s.size()) s[k] = f.step(s[k]);
+    }
+}
+
+TEST(SynthMix, FilterSegmentsSwitchEachLaneAtItsOwnFrames) {
+    std::vector<FilterRunsFn> forms = {filterRunsScalar};
+#if defined(__x86_64__) || defined(__i386__)
+    if (filterRunsAvx512Available()) forms.push_back(filterRunsAvx512);
+#endif
+    std::mt19937 gen(21);
+    std::uniform_int_distribution<int> length(0, 200);
+    for (FilterRunsFn form : forms) {
+        for (int trial = 0; trial < 300; ++trial) {
+            const int n = 1 + trial % kFilterLanes;
+            std::vector<VoiceFilter> reference(static_cast<size_t>(n)), filters;
+            std::vector<std::vector<int32_t>> expected(static_cast<size_t>(n)), got;
+            std::vector<std::vector<FilterSegment>> segments(static_cast<size_t>(n));
+            for (size_t j = 0; j < size_t(n); ++j) {
+                reference[j] = randomFilter(gen);
+                const int count = trial % 2 ? length(gen) : 150;
+                expected[j] = randomSamples(gen, count);
+                expected[j].resize(size_t(count));
+                // Some lanes keep their own coefficients all through.
+                if (trial % 3 != 0 || j % 2 == 0) segments[j] = randomSegments(gen, count);
+            }
+            filters = reference;
+            got = expected;
+            std::vector<FilterRun> runs(static_cast<size_t>(n));
+            for (size_t j = 0; j < size_t(n); ++j) {
+                runs[j] = {&filters[j], got[j].data(), int(got[j].size()), segments[j].data(),
+                           int(segments[j].size())};
+                if (segments[j].empty())
+                    for (int32_t& x : expected[j]) x = reference[j].step(x);
+                else
+                    filterBySegments(reference[j], expected[j], segments[j]);
+            }
+            form(runs.data(), n);
+            for (size_t j = 0; j < size_t(n); ++j) {
+                ASSERT_EQ(got[j], expected[j]) << "trial " << trial << " lane " << j << " of " << n;
+                ASSERT_EQ(filters[j].s1, reference[j].s1) << "trial " << trial << " lane " << j;
+                ASSERT_EQ(filters[j].s2, reference[j].s2) << "trial " << trial << " lane " << j;
+            }
+        }
+    }
+}
+
+TEST(SynthMix, FiltersOverARunEqualTheStepByStepFilter) {
+    // The batch form (whichever runs here) against one sample at a time, across several calls
+    // so that the state carried from one stretch into the next is checked too.
+    const MixKernels kernels = mixKernelsFor(bestSimdLevel());
+    std::mt19937 gen(5);
+    for (int trial = 0; trial < 50; ++trial) {
+        const int n = 1 + trial % kFilterLanes;
+        std::vector<VoiceFilter> batch(static_cast<size_t>(n)), single;
+        for (VoiceFilter& f : batch) f = randomFilter(gen);
+        single = batch;
+        for (int stretch = 0; stretch < 3; ++stretch) {
+            std::vector<std::vector<int32_t>> data(static_cast<size_t>(n));
+            std::vector<FilterRun> runs(static_cast<size_t>(n));
+            for (int j = 0; j < n; ++j) {
+                data[size_t(j)] = randomSamples(gen, 61 + 17 * stretch);
+                runs[size_t(j)] = {&batch[size_t(j)], data[size_t(j)].data(),
+                                   int(data[size_t(j)].size())};
+            }
+            std::vector<std::vector<int32_t>> expected = data;
+            for (int j = 0; j < n; ++j)
+                for (int32_t& x : expected[size_t(j)]) x = single[size_t(j)].step(x);
+            kernels.filterRuns(runs.data(), n);
+            for (int j = 0; j < n; ++j)
+                ASSERT_EQ(data[size_t(j)], expected[size_t(j)]) << trial << "/" << stretch;
+        }
+    }
+}
+
+TEST(SynthMix, ConstantMixAddsTheSameProductsInEveryForm) {
+#if defined(__x86_64__) || defined(__i386__)
+    if (!simdLevelAvailable(SimdLevel::Avx2)) GTEST_SKIP() << "no AVX2 here";
+    std::mt19937 gen(3);
+    std::uniform_int_distribution<int32_t> mix(0, kMaxMix);
+    std::uniform_int_distribution<int64_t> start(-(int64_t(1) << 40), int64_t(1) << 40);
+    const std::vector<std::pair<int32_t, int32_t>> fixed = {
+        {0, 0}, {kMaxMix, 0}, {0, kMaxMix}, {4096, 4096}, {1, kMaxMix}, {kMaxMix, kMaxMix}};
+    for (int trial = 0; trial < 300; ++trial) {
+        const int count = trial % 41;
+        const auto [left, right] =
+            trial < int(fixed.size()) ? fixed[size_t(trial)] : std::pair{mix(gen), mix(gen)};
+        std::vector<int32_t> s = randomSamples(gen, count);
+        s[0] =
+            trial % 2 ? std::numeric_limits<int32_t>::min() : std::numeric_limits<int32_t>::max();
+        // One frame of room in front, so that the block is not always 32-byte aligned.
+        std::vector<int64_t> expected(size_t(2 * count + 2));
+        for (int64_t& x : expected) x = start(gen);
+        std::vector<int64_t> got = expected;
+        const size_t at = size_t(trial % 2);
+        mixConstantScalar(s.data(), count, left, right, expected.data() + 2 * at);
+        mixConstantAvx2(s.data(), count, left, right, got.data() + 2 * at);
+        ASSERT_EQ(got, expected) << "count " << count << " mix " << left << "/" << right;
+    }
+#else
+    GTEST_SKIP() << "no vector form on this processor family";
+#endif
+}
+
+TEST(SynthMix, LinearRunsReadNothingPastTheirLastSample) {
+    // The data ends right after the last sample a run needs, so that any read beyond it lands
+    // outside the allocation (the sanitizer build sees it) and any wrong pair shows as a
+    // wrong value.
+    const LinearRunFn vector = linearRunFor(bestSimdLevel());
+    std::mt19937 gen(9);
+    std::uniform_int_distribution<int> value(-32768, 32767);
+    for (int32_t increment : {1, 2047, 4095, 4096, 4097, 6000, 8191, 8192, 8193, 12000}) {
+        for (int count : {8, 9, 15, 16, 17, 23, 64, 100, 4352}) {
+            for (int64_t first : {int64_t(0), int64_t(4095), int64_t(3 << 12) + 1234}) {
+                const int64_t lastIndex = (first + int64_t(increment) * (count - 1)) >> 12;
+                std::vector<int16_t> data(size_t(lastIndex + 2));
+                for (int16_t& x : data) x = int16_t(value(gen));
+                std::vector<int32_t> expected(static_cast<size_t>(count)),
+                    got(static_cast<size_t>(count));
+                linearRunScalar(data.data(), first, increment, count, expected.data());
+                vector(data.data(), first, increment, count, got.data());
+                ASSERT_EQ(got, expected)
+                    << "increment " << increment << " count " << count << " from " << first;
+            }
+        }
+    }
+}
+
+// Program 0 a looped saw through a resonant low-pass; program 1 a short one-shot through a
+// low-pass, starting after a delay (it begins and ends inside a block); program 2 a low-pass
+// that the modulation envelope sweeps (filtered period by period); program 3 the saw unfiltered.
+std::vector<uint8_t> filterFont() {
+    Sf2Builder sf;
+    const int saw = sf.addSample(Sf2Builder::sawSample("saw", 220.0, 44100, 57));
+    const int shot = sf.addSample(Sf2Builder::noiseSample("shot", 44100, 3000, 7));
+    auto preset = [&](const char* name, int program, auto&& zone) {
+        const int i = sf.addInstrument(name);
+        zone(sf.instrumentZone(i));
+        sf.presetZone(sf.addPreset(name, 0, program)).instrument(i);
+    };
+    preset("resonant", 0, [&](test::Sf2Zone& z) {
+        z.loopMode(1).gen(GEN_INITIAL_FILTER_FC, 7000).gen(GEN_INITIAL_FILTER_Q, 150).sample(saw);
+    });
+    preset("shot", 1, [&](test::Sf2Zone& z) {
+        z.gen(GEN_INITIAL_FILTER_FC, 9000)
+            .gen(GEN_DELAY_VOL_ENV, Sf2Builder::timecents(0.03))
+            .sample(shot);
+    });
+    preset("swept", 2, [&](test::Sf2Zone& z) {
+        z.loopMode(1)
+            .gen(GEN_INITIAL_FILTER_FC, 6000)
+            .gen(GEN_MOD_ENV_TO_FILTER_FC, 3000)
+            .gen(GEN_DECAY_MOD_ENV, Sf2Builder::timecents(0.1))
+            .sample(saw);
+    });
+    preset("plain", 3, [&](test::Sf2Zone& z) { z.loopMode(1).sample(saw); });
+    return sf.build();
+}
+
+TEST(SynthMix, BatchedVoicesMixExactlyWhatEachMixesAlone) {
+    // Up to 22 notes: filtered voices of different lengths share batches (a full one and part
+    // of another), beside voices that are filtered period by period or not at all. The mixer
+    // adds in 64 bits without loss, so the block of all notes must be the sum of the blocks of
+    // each note alone, to the last bit.
+    struct Note {
+        int channel, key;
+    };
+    std::vector<Note> notes;
+    for (int i = 0; i < 22; ++i) {
+        const int c = i % 15;
+        notes.push_back({c + (c >= 9 ? 1 : 0), 40 + 2 * i});  // never the drum channel
+    }
+    auto programOf = [](int channel) { return channel % 4; };  // resonant, shot, swept, plain
+    const std::vector<uint8_t> font = filterFont();
+    // Stretches of odd sizes as between events, and whole blocks.
+    const std::vector<int> stretches = {1000, kBlockFrames, 333, kBlockFrames, kBlockFrames, 7};
+    auto play = [&](const std::vector<size_t>& which) {
+        SynthRig rig(font);
+        for (size_t i : which) {
+            rig.program(notes[i].channel, programOf(notes[i].channel));
+            rig.event(EV_VOLUME, notes[i].channel, 20);
+            rig.noteOn(notes[i].channel, notes[i].key, 90);
+        }
+        std::vector<int64_t> out;
+        std::vector<int32_t> block(2 * kBlockFrames);
+        for (int frames : stretches) {
+            rig.synth->render(block.data(), frames);
+            out.insert(out.end(), block.begin(), block.begin() + 2 * frames);
+            if (frames == 333)
+                for (size_t i : which) rig.noteOff(notes[i].channel, notes[i].key);
+        }
+        return out;
+    };
+    std::vector<std::vector<int64_t>> alone;
+    for (size_t i = 0; i < notes.size(); ++i) {
+        alone.push_back(play({i}));
+        ASSERT_TRUE(std::any_of(alone[i].begin(), alone[i].end(), [](int64_t x) { return x != 0; }))
+            << "note " << i;
+    }
+    for (size_t together : {size_t(3), size_t(11), size_t(16), notes.size()}) {
+        std::vector<size_t> all;
+        std::vector<int64_t> sum(alone[0].size());
+        for (size_t i = 0; i < together; ++i) {
+            all.push_back(i);
+            for (size_t k = 0; k < sum.size(); ++k) sum[k] += alone[i][k];
+        }
+        const std::vector<int64_t> mixed = play(all);
+        ASSERT_LT(*std::max_element(sum.begin(), sum.end()), kFullScale)
+            << "the test must stay below clipping";
+        ASSERT_GT(*std::min_element(sum.begin(), sum.end()), -kFullScale)
+            << "the test must stay below clipping";
+        ASSERT_EQ(mixed, sum) << together << " notes";
+    }
+}
+
+}  // namespace
+}  // namespace svt

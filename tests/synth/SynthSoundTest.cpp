@@ -1,0 +1,291 @@
+// Measurements on the synthesizer's output against what a font asks for: the envelope's
+// times and levels, the pitch of every key of a piano at several sample and output rates,
+// bends, and the aliasing a sweep picks up on its way through resampling and mixing.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "support/SynthRig.h"
+
+namespace svt {
+namespace {
+
+using test::cents;
+using test::Sf2Builder;
+using test::Sf2Sample;
+using test::SynthRig;
+
+constexpr int kRate = 44100;
+
+// --- Envelope ------------------------------------------------------------------------------
+
+// A looped constant: the output of a voice playing it is its envelope, frame by frame.
+Sf2Sample constantSample() {
+    Sf2Sample s;
+    s.name = "dc";
+    s.pcm.assign(kRate, 16000);
+    s.originalKey = 60;
+    s.loopStart = 100;
+    s.loopEnd = kRate - 100;
+    return s;
+}
+
+struct EnvelopeTimes {
+    double delay, attack, hold, decay;
+    int sustainCb;
+    double release;
+};
+
+std::vector<uint8_t> envelopeFont(const EnvelopeTimes& e) {
+    Sf2Builder sf;
+    const int dc = sf.addSample(constantSample());
+    const int inst = sf.addInstrument("envelope");
+    sf.instrumentZone(inst)
+        .loopMode(1)
+        .gen(GEN_DELAY_VOL_ENV, Sf2Builder::timecents(e.delay))
+        .gen(GEN_ATTACK_VOL_ENV, Sf2Builder::timecents(e.attack))
+        .gen(GEN_HOLD_VOL_ENV, Sf2Builder::timecents(e.hold))
+        .gen(GEN_DECAY_VOL_ENV, Sf2Builder::timecents(e.decay))
+        .gen(GEN_SUSTAIN_VOL_ENV, e.sustainCb)
+        .gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(e.release))
+        .sample(dc);
+    sf.presetZone(sf.addPreset("envelope", 0, 0)).instrument(inst);
+    return sf.build();
+}
+
+// First frame at or after `from` where the level crosses `threshold` in the given direction;
+// the crossing is placed between its two frames. -1 when it never does.
+double crossing(const std::vector<double>& x, size_t from, double threshold, bool rising) {
+    for (size_t i = std::max<size_t>(from, 1); i < x.size(); ++i) {
+        const bool crossed = rising ? (x[i - 1] < threshold && x[i] >= threshold)
+                                    : (x[i - 1] > threshold && x[i] <= threshold);
+        if (crossed) return double(i - 1) + (threshold - x[i - 1]) / (x[i] - x[i - 1]);
+    }
+    return -1;
+}
+
+double db(double ratio) {
+    return 20 * std::log10(ratio);
+}
+
+TEST(SynthesizerEnvelope, StageTimesAndSustainLevelFollowTheFont) {
+    const EnvelopeTimes e{0.05, 0.2, 0.1, 0.4, 200, 0.5};
+    SynthRig rig(envelopeFont(e));
+    rig.noteOn(0, 60, 127);
+    const auto x = rig.left(kRate * 3 / 2);
+    const double full = test::peak(x);
+    ASSERT_GT(full, 1e6);
+
+    // Delay: silence, then the attack rises linearly in amplitude.
+    const double start = crossing(x, 0, 0.5, true);
+    const double t25 = crossing(x, 0, 0.25 * full, true), t75 = crossing(x, 0, 0.75 * full, true);
+    ASSERT_GT(start, 0);
+    ASSERT_GT(t75, t25);
+    const double attack = (t75 - t25) / 0.5;
+    const double attackStart = t25 - 0.25 * attack;
+    EXPECT_NEAR(start / kRate, e.delay, 0.05 * e.delay) << "delay";
+    EXPECT_NEAR(attackStart / kRate, e.delay, 0.05 * e.delay) << "delay, from the attack's line";
+    EXPECT_NEAR(attack / kRate, e.attack, 0.05 * e.attack) << "attack";
+    const double attackEnd = attackStart + attack;
+
+    // Hold at the top, then a decay that falls linearly in decibels to the sustain level.
+    const double sustain = x[size_t(kRate * 1.4)];
+    const double sustainDb = db(sustain / full);
+    EXPECT_NEAR(-sustainDb, e.sustainCb / 10.0, 0.05 * e.sustainCb / 10.0) << "sustain level";
+    EXPECT_NEAR(db(x[size_t(kRate * 1.3)] / sustain), 0.0, 0.1) << "the sustain holds";
+    const double d4 = crossing(x, size_t(t75), full * std::pow(10, -4 / 20.0), false);
+    const double d14 = crossing(x, size_t(t75), full * std::pow(10, -14 / 20.0), false);
+    ASSERT_GT(d14, d4);
+    const double dbPerFrame = 10.0 / (d14 - d4);
+    const double decayStart = d4 - 4 / dbPerFrame;
+    const double decay = -sustainDb / dbPerFrame;
+    EXPECT_NEAR((decayStart - attackEnd) / kRate, e.hold, 0.05 * e.hold) << "hold";
+    EXPECT_NEAR(decay / kRate, e.decay, 0.05 * e.decay) << "decay to the sustain level";
+    const double plateau =
+        test::peak(std::span(x).subspan(size_t(attackEnd) + 441, size_t(e.hold * kRate) - 882));
+    EXPECT_NEAR(db(plateau / full), 0.0, 0.05) << "the hold stays at the top";
+}
+
+TEST(SynthesizerEnvelope, ReleaseFallsAtTheFontsRateAndEnds) {
+    // Full sustain: the release covers the whole range of the envelope in its time.
+    const EnvelopeTimes e{0.001, 0.001, 0.001, 0.001, 0, 0.5};
+    SynthRig rig(envelopeFont(e));
+    rig.noteOn(0, 60, 127);
+    rig.render(kRate / 10);
+    const double held = test::peak(rig.left(441));
+    rig.noteOff(0, 60);
+    std::vector<double> x;
+    int endedAt = -1;
+    for (int frame = 0; frame < kRate; frame += 44) {
+        const auto part = rig.left(44);
+        x.insert(x.end(), part.begin(), part.end());
+        if (endedAt < 0 && rig.synth->voicesInUse() == 0) endedAt = frame + 44;
+    }
+    const double d6 = crossing(x, 0, held * std::pow(10, -6 / 20.0), false);
+    const double d36 = crossing(x, 0, held * std::pow(10, -36 / 20.0), false);
+    ASSERT_GT(d36, d6);
+    const double range = 960 / 10.0;  // the envelope's whole range, in dB
+    const double release = range / (30.0 / (d36 - d6));
+    EXPECT_NEAR(release / kRate, e.release, 0.05 * e.release) << "release";
+    // The voice goes once its level rounds to nothing: deep in the release, never after it.
+    const double d60 = crossing(x, 0, held * std::pow(10, -60 / 20.0), false);
+    ASSERT_GT(endedAt, 0) << "the voice ends";
+    EXPECT_LE(double(endedAt) / kRate, 1.05 * e.release) << "the voice ends with the release";
+    EXPECT_GT(endedAt, d60) << "not while it is still heard";
+
+    // A note released during its decay starts the release from the level it had reached.
+    const EnvelopeTimes slow{0.001, 0.001, 0.001, 1.0, 1000, 0.5};
+    SynthRig decaying(envelopeFont(slow));
+    decaying.noteOn(0, 60, 127);
+    const auto before = decaying.left(kRate / 4);
+    decaying.noteOff(0, 60);
+    const auto after = decaying.left(100);
+    EXPECT_LT(test::largestStep(after), 0.01 * test::peak(before)) << "no jump at the release";
+}
+
+// --- Pitch ---------------------------------------------------------------------------------
+
+// A piano of sines: one looped sine per octave, each serving the keys up to its root, so
+// that no key plays its sample more than an octave away (as real fonts are made).
+std::vector<uint8_t> sinePiano(uint32_t sampleRate) {
+    Sf2Builder sf;
+    const int inst = sf.addInstrument("sines");
+    for (int root = 24; root <= 108; root += 12) {
+        const double hz = 440.0 * std::exp2((root - 69) / 12.0);
+        const int s = sf.addSample(Sf2Builder::sineSample(
+            "sine" + std::to_string(root), hz, sampleRate, uint8_t(root), int(sampleRate)));
+        sf.instrumentZone(inst)
+            .keyRange(root == 24 ? 0 : root - 11, root == 108 ? 127 : root)
+            .loopMode(1)
+            .gen(GEN_ATTACK_VOL_ENV, Sf2Builder::timecents(0.002))
+            .sample(s);
+    }
+    sf.presetZone(sf.addPreset("sines", 0, 0)).instrument(inst);
+    return sf.build();
+}
+
+double measuredHz(SynthRig& rig, int key) {
+    rig.noteOn(0, key);
+    rig.render(rig.rateHz / 20);
+    // Low keys need more periods for a precise count.
+    const auto x = rig.left(key < 45 ? rig.rateHz : rig.rateHz / 2);
+    rig.event(EV_ALL_SOUNDS_OFF, 0, 0);
+    rig.render(64);
+    return test::pitchByZeroCrossings(x, rig.rateHz);
+}
+
+TEST(SynthesizerPitch, EveryPianoKeyWithinACentAtSeveralRates) {
+    struct Rates {
+        uint32_t sample;
+        int output;
+    } combos[] = {{44100, 44100}, {22050, 44100}, {48000, 44100}, {44100, 48000}, {22050, 48000}};
+    for (const Rates& r : combos) {
+        SynthRig rig(sinePiano(r.sample), r.output);
+        double worst = 0;
+        for (int key = 21; key <= 108; ++key) {
+            const double expected = 440.0 * std::exp2((key - 69) / 12.0);
+            const double off = cents(measuredHz(rig, key), expected);
+            worst = std::max(worst, std::abs(off));
+            EXPECT_NEAR(off, 0.0, 1.0) << "key " << key << ", samples at " << r.sample
+                                       << " Hz, output " << r.output << " Hz";
+        }
+        std::printf("[ info ] samples %u Hz, output %d Hz: worst pitch error %.3f cents\n",
+                    r.sample, r.output, worst);
+    }
+}
+
+TEST(SynthesizerPitch, BendAndBendRangeWithinACent) {
+    struct Case {
+        const char* what;
+        int range;  // semitones (RPN 0); 0 = the default
+        int bend;   // 0..16383
+        double semitones;
+    } cases[] = {
+        {"full down", 0, 0, -2.0},
+        {"full up", 0, 16383, 2.0 * 8191 / 8192},
+        {"half up", 0, 8192 + 4096, 1.0},
+        {"quarter down", 0, 8192 - 2048, -0.5},
+        {"range 12 full down", 12, 0, -12.0},
+        {"range 12 a third up", 12, 8192 + 2731, 12.0 * 2731 / 8192},
+        {"range 1 full up", 1, 16383, 1.0 * 8191 / 8192},
+        {"range 24 full down", 24, 0, -24.0},
+        {"range beyond 24 keeps 24", 60, 0, -24.0},
+    };
+    for (const Case& c : cases) {
+        SynthRig rig(sinePiano(44100));
+        if (c.range != 0) rig.rpn(0, 0, 0, c.range);
+        rig.event(EV_PITCH_BEND, 0, c.bend & 0x7F, c.bend >> 7);
+        const int key = 72;
+        const double expected = 440.0 * std::exp2((key - 69 + c.semitones) / 12.0);
+        EXPECT_NEAR(cents(measuredHz(rig, key), expected), 0.0, 1.0) << c.what;
+        // The range changed while the note sounds applies at once.
+        rig.noteOn(0, key);
+        rig.render(2048);
+        rig.rpn(0, 0, 0, 2);
+        rig.render(256);
+        const auto x = rig.left(kRate / 2);
+        const double atRange2 = 440.0 * std::exp2((key - 69 + 2.0 * (c.bend - 8192) / 8192) / 12.0);
+        EXPECT_NEAR(cents(test::pitchByZeroCrossings(x, kRate), atRange2), 0.0, 1.0)
+            << c.what << ", range back to 2";
+    }
+}
+
+// --- Aliasing ------------------------------------------------------------------------------
+
+TEST(SynthesizerAliasing, SweepThroughTheSynthesizerStaysClean) {
+    // A sweep of 100 Hz to 15 kHz stored as a one-shot sample, played a few keys off its root
+    // (every speed needs interpolation); in every stretch of the output the energy outside the
+    // band the sweep crosses there counts as aliasing.
+    const int n = 50000;
+    const double f0 = 100, f1 = 15000;
+    auto sweepHz = [&](double at) { return f0 + (f1 - f0) * at / n; };
+    Sf2Sample sweep;
+    sweep.name = "sweep";
+    sweep.originalKey = 60;
+    double phase = 0;
+    for (int i = 0; i < n; ++i) {
+        sweep.pcm.push_back(int16_t(std::lround(16000 * std::sin(phase))));
+        phase += 2 * M_PI * sweepHz(i + 0.5) / kRate;
+    }
+    Sf2Builder sf;
+    const int s = sf.addSample(sweep);
+    const int inst = sf.addInstrument("sweep");
+    sf.instrumentZone(inst).gen(GEN_ATTACK_VOL_ENV, -12000).sample(s);
+    sf.presetZone(sf.addPreset("sweep", 0, 0)).instrument(inst);
+    const auto font = sf.build();
+
+    const int stretch = 2048;
+    for (int key : {58, 59, 61, 65}) {
+        const double ratio = std::exp2((key - 60) / 12.0);
+        double worst[3] = {-1e9, -1e9, -1e9};
+        for (InterpolationKind kind :
+             {InterpolationKind::Linear, InterpolationKind::SineLagrange}) {
+            SynthRig rig(font);
+            rig.synth->resampler().setInterpolation(kind);
+            rig.noteOn(0, key, 127);
+            const auto out = rig.left(int(n / ratio));
+            double& w = worst[int(kind)];
+            // Leave out the stretches at the start (the mix ramp) and the end of the data.
+            for (size_t at = stretch; at + 2 * stretch <= out.size(); at += stretch) {
+                test::Band band{sweepHz(double(at) * ratio) * ratio,
+                                sweepHz(double(at + stretch) * ratio) * ratio};
+                w = std::max(w,
+                             test::energyOutsideBandsDb(std::span(out).subspan(at, stretch), kRate,
+                                                        std::span<const test::Band>(&band, 1)));
+            }
+        }
+        const double lagrange = worst[int(InterpolationKind::SineLagrange)];
+        const double linear = worst[int(InterpolationKind::Linear)];
+        std::printf(
+            "[ info ] key %d (speed %.4f): worst aliasing default %.1f dB, linear %.1f dB\n", key,
+            ratio, lagrange, linear);
+        EXPECT_LE(lagrange, -60.0) << "key " << key;
+        EXPECT_GT(linear, lagrange + 20.0) << "key " << key;
+    }
+}
+
+}  // namespace
+}  // namespace svt

@@ -1,0 +1,609 @@
+// The synthesizer as a listener hears it: pitch, level, pan, note lifetimes, pedals, the
+// voice table when it is full, and the ramps that keep every change click-free.
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "support/SynthRig.h"
+
+namespace svt {
+namespace {
+
+using test::cents;
+using test::SynthRig;
+
+constexpr int kSecond = 44100;
+
+double pitchOf(SynthRig& rig, int frames = kSecond / 2) {
+    rig.render(2048);  // past the attack
+    const auto x = rig.left(frames);
+    return test::pitchByZeroCrossings(x, kSecond);
+}
+
+TEST(SynthesizerPitch, NotesBendTuningAndTransposition) {
+    struct Case {
+        const char* what;
+        void (*setup)(SynthRig&);
+        int key;
+        double expectedHz;
+    } cases[] = {
+        {"A4", [](SynthRig&) {}, 69, 440.0},
+        {"A5", [](SynthRig&) {}, 81, 880.0},
+        {"C4", [](SynthRig&) {}, 60, 261.6256},
+        {"bend up, range 2", [](SynthRig& r) { r.event(EV_PITCH_BEND, 0, 127, 127); }, 69,
+         440.0 * std::exp2(2.0 * 8191 / 8192 / 12)},
+        {"bend down, range 2", [](SynthRig& r) { r.event(EV_PITCH_BEND, 0, 0, 0); }, 69,
+         440.0 * std::exp2(-2.0 / 12)},
+        {"bend up, range 12",
+         [](SynthRig& r) {
+             r.rpn(0, 0, 0, 12);
+             r.event(EV_PITCH_BEND, 0, 0, 96);
+         },
+         69, 440.0 * std::exp2(12.0 * 4096 / 8192 / 12)},
+        {"coarse tuning +2", [](SynthRig& r) { r.rpn(0, 0, 2, 66); }, 69,
+         440.0 * std::exp2(2.0 / 12)},
+        {"fine tuning -50 cents", [](SynthRig& r) { r.rpn(0, 0, 1, 32); }, 69,
+         440.0 * std::exp2(-0.5 / 12)},
+        {"transposed +12", [](SynthRig& r) { r.controls.noteKeyOffset = 12; }, 69, 880.0},
+        {"key shift -12", [](SynthRig& r) { r.event(EV_KEY_SHIFT, 0, 64 - 12); }, 69, 220.0},
+    };
+    for (const Case& c : cases) {
+        SynthRig rig;
+        c.setup(rig);
+        rig.noteOn(0, c.key);
+        EXPECT_NEAR(cents(pitchOf(rig), c.expectedHz), 0.0, 3.0) << c.what;
+    }
+}
+
+TEST(SynthesizerPitch, OtherOutputRatesKeepPitchAndTimes) {
+    for (int rate : {22050, 48000, 96000}) {
+        SynthRig rig(rate);
+        rig.noteOn(0, 69);
+        rig.render(rate / 10);
+        const auto note = SynthRig::side(rig.render(rate / 2), 0);
+        EXPECT_NEAR(cents(test::pitchByZeroCrossings(note, rate), 440.0), 0.0, 3.0) << rate;
+        // The 0.2 s release ends within a second whatever the rate, and not at once.
+        rig.noteOff(0, 69);
+        rig.render(rate / 20);
+        EXPECT_EQ(rig.synth->voicesInUse(), 1) << rate;
+        rig.render(rate);
+        EXPECT_EQ(rig.synth->voicesInUse(), 0) << rate;
+    }
+}
+
+TEST(SynthesizerPitch, BendMovesASoundingNoteAtOnce) {
+    SynthRig rig;
+    rig.noteOn(0, 69);
+    EXPECT_NEAR(cents(pitchOf(rig), 440.0), 0.0, 3.0);
+    rig.event(EV_PITCH_BEND, 0, 0, 0);
+    EXPECT_NEAR(cents(pitchOf(rig), 440.0), -200.0, 3.0);
+    rig.event(EV_PITCH_BEND, 0, 0, 64);
+    EXPECT_NEAR(cents(pitchOf(rig), 440.0), 0.0, 3.0);
+}
+
+TEST(SynthesizerPitch, DrumChannelPlaysTheDrumSetAndIgnoresTransposition) {
+    SynthRig rig;
+    rig.controls.noteKeyOffset = 5;
+    rig.noteOn(9, 36);
+    EXPECT_NEAR(cents(pitchOf(rig), 1000.0), 0.0, 3.0);
+    // The same key on a melodic channel plays the piano-side program.
+    SynthRig melodic;
+    melodic.noteOn(0, 36);
+    EXPECT_NEAR(cents(pitchOf(melodic), 65.406), 0.0, 3.0);
+    // A drum-part change turns channel 0 into a drum channel.
+    SynthRig changed;
+    changed.event(EV_DRUM_PART, 0, 1, 255);
+    EXPECT_TRUE(changed.synth->drumChannelMask() & 1u);
+    changed.noteOn(0, 36);
+    EXPECT_NEAR(cents(pitchOf(changed), 1000.0), 0.0, 3.0);
+}
+
+int statusOf(const SynthRig& rig, int channel, int key) {
+    for (const Voice& v : rig.synth->voices())
+        if (v.inUse() && v.channel == channel && v.note == key) return v.status;
+    return kVoiceFree;
+}
+
+TEST(SynthesizerNotes, NoteOffReleasesAndTheVoiceFrees) {
+    SynthRig rig;
+    rig.noteOn(0, 69);
+    EXPECT_EQ(rig.synth->voicesInUse(), 1);
+    const double held = test::rms(rig.left(4410));
+    EXPECT_GT(held, 1e6);
+    rig.noteOff(0, 69);
+    EXPECT_EQ(statusOf(rig, 0, 69), kVoiceOff);
+    rig.render(kSecond);  // the release takes 0.2 s
+    EXPECT_EQ(rig.synth->voicesInUse(), 0);
+    EXPECT_EQ(test::peak(rig.left(1000)), 0.0);
+    // A transposition that changes while a note sounds does not leave it hanging.
+    rig.noteOn(0, 64);
+    rig.render(4410);
+    rig.controls.noteKeyOffset = 3;
+    rig.noteOff(0, 64);
+    EXPECT_EQ(statusOf(rig, 0, 64), kVoiceOff);
+    rig.controls.noteKeyOffset = 0;
+    rig.render(kSecond);
+    // A note-off for a key that is not sounding changes nothing.
+    rig.noteOn(0, 60);
+    rig.noteOff(0, 61);
+    EXPECT_EQ(statusOf(rig, 0, 60), kVoiceOn);
+}
+
+TEST(SynthesizerNotes, SustainPedalHoldsUntilReleased) {
+    SynthRig rig;
+    rig.noteOn(0, 69);
+    rig.render(4410);
+    rig.event(EV_SUSTAIN, 0, 127);
+    rig.noteOff(0, 69);
+    EXPECT_EQ(statusOf(rig, 0, 69), kVoiceSustained);
+    const double before = test::rms(rig.left(4410));
+    rig.render(kSecond);
+    const double later = test::rms(rig.left(4410));
+    EXPECT_GT(later, 0.8 * before) << "a held note keeps (almost) its level";
+    rig.event(EV_SUSTAIN, 0, 0);
+    EXPECT_EQ(statusOf(rig, 0, 69), kVoiceOff);
+    rig.render(kSecond);
+    EXPECT_EQ(rig.synth->voicesInUse(), 0);
+
+    // All notes off with the pedal down holds the notes instead of releasing them.
+    rig.event(EV_SUSTAIN, 0, 127);
+    rig.noteOn(0, 60);
+    rig.event(EV_ALL_NOTES_OFF, 0, 0);
+    EXPECT_EQ(statusOf(rig, 0, 60), kVoiceSustained);
+    // Striking a held key again cuts the held voice: one voice sounds the key.
+    rig.noteOn(0, 60);
+    rig.render(100);
+    EXPECT_EQ(rig.synth->voicesInUse(), 1);
+}
+
+TEST(SynthesizerNotes, SostenutoHoldsOnlyTheNotesDownWhenPressed) {
+    SynthRig rig;
+    rig.noteOn(0, 60);
+    rig.event(EV_SOSTENUTO, 0, 127);
+    rig.noteOn(0, 64);
+    rig.render(4410);
+    rig.noteOff(0, 60);
+    rig.noteOff(0, 64);
+    EXPECT_EQ(statusOf(rig, 0, 60), kVoiceSustained);
+    EXPECT_EQ(statusOf(rig, 0, 64), kVoiceOff);
+    // Sustain at 63 is "up": nothing held by the sostenuto is let go.
+    rig.event(EV_SUSTAIN, 0, 63);
+    EXPECT_EQ(statusOf(rig, 0, 60), kVoiceSustained);
+    rig.event(EV_SOSTENUTO, 0, 0);
+    EXPECT_EQ(statusOf(rig, 0, 60), kVoiceOff);
+}
+
+TEST(SynthesizerNotes, HiHatsCutEachOther) {
+    SynthRig rig;
+    rig.noteOn(9, 36);
+    rig.noteOn(9, 42);
+    rig.render(100);
+    EXPECT_EQ(rig.synth->voicesInUse(), 2);
+    rig.noteOn(9, 46);
+    rig.render(100);
+    EXPECT_EQ(statusOf(rig, 9, 42), kVoiceFree);
+    EXPECT_EQ(statusOf(rig, 9, 46), kVoiceOn);
+    EXPECT_EQ(statusOf(rig, 9, 36), kVoiceOn);
+}
+
+TEST(SynthesizerNotes, LimitsAndMuteKeepNotesSilent) {
+    SynthRig rig;
+    rig.controls.channelMuteMask = 1u << 3;
+    rig.noteOn(3, 69);
+    rig.render(100);
+    EXPECT_EQ(rig.synth->voicesInUse(), 0);
+    EXPECT_EQ(test::peak(rig.left(4410)), 0.0);
+
+    // Muting a sounding channel fades it out at once.
+    rig.noteOn(4, 69);
+    rig.render(4410);
+    rig.controls.channelMuteMask |= 1u << 4;
+    const auto out = rig.left(4410);
+    EXPECT_EQ(rig.synth->voicesInUse(), 0);
+    EXPECT_EQ(test::peak(std::span(out).subspan(Synthesizer::kDyingFrames)), 0.0);
+}
+
+// Largest step between neighbouring samples relative to the signal's peak. A sine of
+// 441 Hz moves at most 6.3 % of its peak per sample; a click jumps much further.
+double clickiness(const std::vector<double>& x, double reference) {
+    return test::largestStep(x) / reference;
+}
+
+TEST(SynthesizerClicks, StartStopCutAndStealRampTheLevel) {
+    SynthRig rig;
+    rig.program(0, 3);  // a cosine: it starts at its peak
+    rig.program(1, 3);
+    rig.event(EV_RELEASE_TIME, 1, 0);
+    rig.noteOn(0, 69);
+    auto start = rig.left(4410);
+    const double reference = test::peak(start);
+    ASSERT_GT(reference, 1e6);
+    EXPECT_LT(clickiness(start, reference), 0.1) << "start";
+
+    rig.event(EV_ALL_SOUNDS_OFF, 0, 0);
+    auto cut = rig.left(200);
+    EXPECT_LT(clickiness(cut, reference), 0.1) << "cut";
+    EXPECT_EQ(test::peak(std::span(cut).subspan(Synthesizer::kDyingFrames)), 0.0);
+
+    // A stop with an instant release still fades over half a millisecond.
+    SynthRig fast;
+    fast.program(0, 1);
+    fast.noteOn(0, 69);
+    const auto held = fast.left(4410);
+    fast.noteOff(0, 69);
+    auto stop = fast.left(400);
+    EXPECT_LT(clickiness(stop, test::peak(held)), 0.1) << "stop";
+    EXPECT_EQ(fast.synth->voicesInUse(), 0);
+
+    // A change of volume moves the level over half a millisecond.
+    SynthRig vol;
+    vol.program(0, 3);
+    vol.noteOn(0, 69);
+    const auto loud = vol.left(4410);
+    vol.event(EV_VOLUME, 0, 10);
+    EXPECT_LT(clickiness(vol.left(400), test::peak(loud)), 0.1) << "volume";
+}
+
+TEST(SynthesizerVoices, FullTableStealsTheQuietestReleasedVoiceWithoutAClick) {
+    SynthRig rig;
+    // 255 silent voices fill the table beside one audible note; they are louder in mix terms
+    // (channel volume at its top) than the audible one, which is released before the table
+    // overflows.
+    rig.program(0, 3);
+    rig.event(EV_VOLUME, 0, 40);
+    rig.noteOn(0, 69);
+    for (int c = 1; c < 16; ++c) {
+        if (c == 9) continue;
+        rig.program(c, 2);
+        rig.event(EV_VOLUME, c, 127);
+    }
+    int started = 1;
+    for (int c = 1; c < 16 && started < kMaxVoices; ++c) {
+        if (c == 9) continue;
+        for (int key = 10; key < 120 && started < kMaxVoices; ++key, ++started) rig.noteOn(c, key);
+    }
+    EXPECT_EQ(rig.synth->voicesInUse(), kMaxVoices);
+    const auto before = rig.left(4410);
+    const double reference = test::peak(before);
+    ASSERT_GT(reference, 1e5);
+    rig.noteOff(0, 69);
+    rig.noteOn(15, 5);  // one more: the released cosine gives way
+    EXPECT_EQ(statusOf(rig, 0, 69), kVoiceFree);
+    EXPECT_EQ(statusOf(rig, 15, 5), kVoiceOn);
+    EXPECT_EQ(rig.synth->cutNotes(), 1);
+    EXPECT_EQ(rig.synth->lostNotes(), 0);
+    const auto after = rig.left(200);
+    EXPECT_LT(clickiness(after, reference), 0.1);
+    EXPECT_EQ(test::peak(std::span(after).subspan(Synthesizer::kDyingFrames)), 0.0);
+    EXPECT_EQ(rig.synth->voicesInUse(), kMaxVoices);
+
+    // With every voice on, the quietest goes and the note counts as lost.
+    rig.noteOn(15, 6);
+    EXPECT_EQ(rig.synth->lostNotes(), 1);
+    EXPECT_EQ(statusOf(rig, 15, 6), kVoiceOn);
+}
+
+TEST(SynthesizerVoices, LimitAndReductionSpareHeldNotes) {
+    SynthRig rig;
+    rig.synth->setVoiceLimit(4);
+    for (int key = 60; key < 64; ++key) rig.noteOn(0, key);
+    rig.render(4410);
+    rig.noteOff(0, 60);
+    rig.noteOff(0, 61);
+    rig.noteOn(0, 70);  // the limit is reached: a released voice gives way
+    EXPECT_EQ(statusOf(rig, 0, 70), kVoiceOn);
+    EXPECT_EQ(rig.synth->cutNotes(), 1);
+    EXPECT_EQ(rig.synth->cutQuietestReleased(3), 1) << "only one released voice is left";
+    rig.render(100);
+    EXPECT_EQ(rig.synth->voicesInUse(), 3);
+    for (int key : {62, 63, 70}) EXPECT_EQ(statusOf(rig, 0, key), kVoiceOn) << key;
+}
+
+double levelOf(SynthRig& rig, int which) {
+    rig.render(4410);
+    return test::rms(SynthRig::side(rig.render(4410), which));
+}
+
+TEST(SynthesizerLevels, VolumeExpressionVelocityAndMasterGain) {
+    SynthRig full;
+    full.noteOn(0, 69, 127);
+    full.event(EV_VOLUME, 0, 127);
+    const double reference = levelOf(full, 0);
+    const double curve64 = std::pow(64.0 / 127.0, 1.66096404744);
+    struct Case {
+        const char* what;
+        void (*setup)(SynthRig&);
+        int velocity;
+        double ratio;
+    } cases[] = {
+        {"volume 64", [](SynthRig& r) { r.event(EV_VOLUME, 0, 64); }, 127, curve64},
+        {"expression 64",
+         [](SynthRig& r) {
+             r.event(EV_VOLUME, 0, 127);
+             r.event(EV_EXPRESSION, 0, 64);
+         },
+         127, curve64},
+        {"velocity 64", [](SynthRig& r) { r.event(EV_VOLUME, 0, 127); }, 64, curve64},
+        {"amplification 35",
+         [](SynthRig& r) {
+             r.event(EV_VOLUME, 0, 127);
+             r.controls.amplification = 35;
+         },
+         127, 0.5},
+        {"master volume half",
+         [](SynthRig& r) {
+             r.event(EV_VOLUME, 0, 127);
+             r.event(EV_MASTER_VOLUME, 0, 0xFF, 0x7F);
+         },
+         127, 32767.0 / 65535.0},
+    };
+    for (const Case& c : cases) {
+        SynthRig rig;
+        c.setup(rig);
+        rig.noteOn(0, 69, c.velocity);
+        EXPECT_NEAR(levelOf(rig, 0) / reference, c.ratio, 0.02 * c.ratio) << c.what;
+    }
+    // A change while the note sounds applies to it at once.
+    full.event(EV_EXPRESSION, 0, 64);
+    EXPECT_NEAR(levelOf(full, 0) / reference, curve64, 0.02 * curve64);
+    full.controls.amplification = 0;
+    EXPECT_EQ(levelOf(full, 0), 0.0);
+}
+
+TEST(SynthesizerLevels, PanningSetsTheBalance) {
+    struct Case {
+        int pan;
+        double leftOverRight;  // < 0: right silent, > 1e9: left silent
+    } cases[] = {{0, -1}, {1, -1}, {64, 1.0}, {127, 1e10}, {32, 128.0 / 76.661}};
+    for (const Case& c : cases) {
+        SynthRig rig;
+        rig.event(EV_PAN, 0, c.pan);
+        rig.noteOn(0, 69);
+        rig.render(4410);
+        const auto out = rig.render(4410);
+        const double l = test::rms(SynthRig::side(out, 0)), r = test::rms(SynthRig::side(out, 1));
+        if (c.leftOverRight < 0) {
+            EXPECT_GT(l, 1e6) << c.pan;
+            EXPECT_EQ(r, 0.0) << c.pan;
+        } else if (c.leftOverRight > 1e9) {
+            EXPECT_EQ(l, 0.0) << c.pan;
+            EXPECT_GT(r, 1e6) << c.pan;
+        } else if (c.pan == 64) {
+            EXPECT_NEAR(l / r, 1.0, 0.01);
+        } else {
+            EXPECT_GT(l / r, 1.3) << c.pan;
+        }
+    }
+    // A pan change moves a sounding note.
+    SynthRig rig;
+    rig.noteOn(0, 69);
+    rig.event(EV_PAN, 0, 127);
+    rig.render(4410);
+    EXPECT_EQ(test::rms(SynthRig::side(rig.render(4410), 0)), 0.0);
+}
+
+TEST(SynthesizerShaping, LowPassFilterAndBrightness) {
+    auto harmonics = [](int program, int brightness) {
+        SynthRig rig;
+        rig.program(0, program);
+        if (brightness >= 0) rig.event(EV_BRIGHTNESS, 0, brightness);
+        rig.noteOn(0, 57);
+        rig.render(4410);
+        const auto x = rig.left(kSecond / 2);
+        return std::pair{test::magnitudeDb(x, kSecond, 220.0),
+                         test::magnitudeDb(x, kSecond, 4180.0)};
+    };
+    const auto [plainLow, plainHigh] = harmonics(4, -1);
+    const auto [low, high] = harmonics(5, -1);
+    EXPECT_NEAR(low, plainLow, 1.0) << "the fundamental passes";
+    EXPECT_LT(high - plainHigh, -20.0) << "two octaves above the cutoff, 12 dB per octave";
+    const auto [brightLow, brightHigh] = harmonics(5, 127);
+    EXPECT_GT(brightHigh - high, 15.0) << "brightness opens the filter by two octaves";
+    EXPECT_NEAR(brightLow, plainLow, 1.0);
+}
+
+TEST(SynthesizerShaping, StereoPairSoundsBothHalvesOnTheirSides) {
+    SynthRig rig;
+    rig.program(0, 6);
+    rig.event(EV_PAN, 0, 64);  // a centred channel keeps the halves apart
+    rig.noteOn(0, 69);
+    EXPECT_EQ(rig.synth->voicesInUse(), 2);
+    rig.render(4410);
+    const auto out = rig.render(kSecond / 2);
+    EXPECT_NEAR(cents(test::pitchByZeroCrossings(SynthRig::side(out, 0), kSecond), 440.0), 0.0,
+                3.0);
+    EXPECT_NEAR(cents(test::pitchByZeroCrossings(SynthRig::side(out, 1), kSecond), 660.0), 0.0,
+                3.0);
+    // Panned hard right, both halves sound on the right only.
+    rig.event(EV_PAN, 0, 127);
+    rig.render(4410);
+    const auto right = rig.render(4410);
+    EXPECT_EQ(test::rms(SynthRig::side(right, 0)), 0.0);
+    EXPECT_GT(test::rms(SynthRig::side(right, 1)), 1e6);
+}
+
+TEST(SynthesizerShaping, AttackAndModulationWheel) {
+    SynthRig rig;
+    rig.program(0, 7);
+    rig.noteOn(0, 69);
+    const double first = test::rms(rig.left(441));  // 10 ms into a 100 ms attack
+    rig.render(kSecond / 5);
+    const double settled = test::rms(rig.left(4410));
+    EXPECT_LT(first, 0.2 * settled);
+
+    // The wheel adds vibrato: the pitch swings by tens of cents around the note.
+    auto swing = [](int wheel) {
+        SynthRig r;
+        r.event(EV_MODULATION, 0, wheel);
+        r.noteOn(0, 69);
+        r.render(4410);
+        const auto x = r.left(kSecond);
+        double lowest = 1e9, highest = -1e9;
+        for (size_t at = 0; at + 1764 <= x.size(); at += 441) {
+            const double c =
+                cents(test::pitchByZeroCrossings(std::span(x).subspan(at, 1764), kSecond), 440.0);
+            lowest = std::min(lowest, c);
+            highest = std::max(highest, c);
+        }
+        return highest - lowest;
+    };
+    EXPECT_LT(swing(0), 2.0);
+    EXPECT_GT(swing(127), 40.0);
+}
+
+TEST(SynthesizerShaping, TremoloSwingsTheLevelAtItsRate) {
+    SynthRig rig;
+    rig.program(0, 8);
+    rig.noteOn(0, 69);
+    rig.render(4410);
+    const auto x = rig.left(2 * kSecond);
+    // The level of every 10 ms stretch: a slow wave around its mean.
+    std::vector<double> level;
+    for (size_t at = 0; at + 441 <= x.size(); at += 441)
+        level.push_back(test::rms(std::span(x).subspan(at, 441)));
+    const auto [lo, hi] = std::minmax_element(level.begin(), level.end());
+    EXPECT_NEAR(20 * std::log10(*hi / *lo), 6.0, 0.7) << "60 cB of tremolo";
+    EXPECT_NEAR(test::pitchByZeroCrossings(level, 100.0), 5.0, 0.15);
+}
+
+TEST(SynthesizerShaping, PortamentoGlidesFromTheLastNote) {
+    SynthRig rig;
+    rig.event(EV_PORTAMENTO_TIME_MSB, 0, 64);  // about 20 semitones a second
+    rig.event(EV_PORTAMENTO, 0, 127);
+    rig.noteOn(0, 57);
+    rig.render(4410);
+    rig.noteOff(0, 57);
+    rig.noteOn(0, 69);
+    auto window = [&] { return test::pitchByZeroCrossings(rig.left(1764), kSecond); };
+    const double start = window();
+    EXPECT_LT(start, 250.0) << "the glide starts at the last note (220 Hz)";
+    rig.render(kSecond / 5);
+    const double middle = window();
+    EXPECT_GT(middle, start + 50.0);
+    EXPECT_LT(middle, 420.0);
+    rig.render(kSecond);
+    EXPECT_NEAR(cents(window(), 440.0), 0.0, 3.0) << "and arrives at the new one";
+
+    // Switched off, a glide stops at once on the new note's own pitch.
+    rig.noteOff(0, 69);
+    rig.render(kSecond);
+    rig.noteOn(0, 57);
+    rig.render(2205);
+    rig.event(EV_PORTAMENTO, 0, 0);
+    EXPECT_NEAR(cents(window(), 220.0), 0.0, 3.0);
+}
+
+TEST(SynthesizerChannels, SystemExclusiveChannelSettings) {
+    SynthRig rig;
+    rig.event(EV_SYSEX_LSB, 0, 60, 0x42);  // note limit low
+    rig.event(EV_SYSEX_LSB, 0, 90, 0x45);  // velocity limit high
+    rig.noteOn(0, 59);
+    rig.noteOn(0, 61, 91);
+    EXPECT_EQ(rig.synth->voicesInUse(), 0);
+    rig.noteOn(0, 61, 90);
+    EXPECT_EQ(rig.synth->voicesInUse(), 1);
+
+    // Velocity sense depth 32 and offset 40 turn velocity 100 into 2.
+    SynthRig sense, reference;
+    sense.event(EV_SYSEX_GS_LSB, 0, 32, 0x21);
+    sense.event(EV_SYSEX_GS_LSB, 0, 40, 0x22);
+    sense.noteOn(0, 69, 100);
+    reference.noteOn(0, 69, 2);
+    EXPECT_NEAR(levelOf(sense, 0) / levelOf(reference, 0), 1.0, 0.01);
+
+    // Scale tuning moves one pitch class only.
+    SynthRig tuned;
+    tuned.event(EV_SCALE_TUNING, 0, 9, 50);  // A: +50 cents
+    tuned.noteOn(0, 69);
+    EXPECT_NEAR(cents(pitchOf(tuned), 440.0), 50.0, 3.0);
+    SynthRig other;
+    other.event(EV_SCALE_TUNING, 0, 9, 50);
+    other.noteOn(0, 72);
+    EXPECT_NEAR(cents(pitchOf(other), 523.2511), 0.0, 3.0);
+
+    // Random pan puts the channel somewhere in 0..127, differently from note to note.
+    SynthRig random;
+    std::set<int> seen;
+    for (int i = 0; i < 8; ++i) {
+        random.event(EV_RANDOM_PAN, 0, 0, kFromSysex);
+        seen.insert(random.synth->channel(0).panning);
+    }
+    EXPECT_GT(seen.size(), 4u);
+    EXPECT_GE(*seen.begin(), 0);
+    EXPECT_LE(*seen.rbegin(), 127);
+}
+
+TEST(SynthesizerChannels, ParameterEntryRules) {
+    SynthRig rig;
+    rig.rpn(0, 0, 0, 30);
+    EXPECT_EQ(rig.synth->channel(0).parameterMsb[PARAM_BEND_RANGE], 24);
+    rig.event(EV_DATA_INCREMENT, 0, 0);
+    EXPECT_EQ(rig.synth->channel(0).parameterMsb[PARAM_BEND_RANGE], 24);
+    rig.rpn(0, 0, 2, 126);
+    rig.event(EV_DATA_INCREMENT, 0, 0);
+    rig.event(EV_DATA_INCREMENT, 0, 0);
+    EXPECT_EQ(rig.synth->channel(0).parameterMsb[PARAM_COARSE_TUNING], 127);
+    rig.rpn(0, 0, 1, 0);
+    rig.event(EV_DATA_DECREMENT, 0, 0);
+    EXPECT_EQ(rig.synth->channel(0).parameterMsb[PARAM_FINE_TUNING], 0);
+    // Data entry to the null parameter locks every later entry until a reset.
+    rig.rpn(0, 0x7F, 0x7F, 0);
+    rig.rpn(0, 0, 0, 5);
+    EXPECT_NE(rig.synth->channel(0).parameterMsb[PARAM_BEND_RANGE], 5);
+    rig.synth->resetChannels();
+    rig.rpn(0, 0, 0, 5);
+    EXPECT_EQ(rig.synth->channel(0).parameterMsb[PARAM_BEND_RANGE], 5);
+    // A key shift to the value in effect cuts nothing; a new one cuts the sounding notes.
+    rig.noteOn(0, 60);
+    rig.event(EV_KEY_SHIFT, 0, 64);
+    EXPECT_EQ(statusOf(rig, 0, 60), kVoiceOn);
+    rig.event(EV_KEY_SHIFT, 0, 66);
+    EXPECT_EQ(statusOf(rig, 0, 60), kVoiceDying);
+    // A program change on a drum channel selects the drum set.
+    rig.program(9, 5);
+    EXPECT_EQ(rig.synth->channel(9).bank, 5);
+    EXPECT_EQ(rig.synth->channel(9).program, 5);
+}
+
+TEST(SynthesizerTiming, TwoIdenticalRendersAreBitIdentical) {
+    auto song = [] {
+        SynthRig rig;
+        rig.event(EV_MODULATION, 0, 90);
+        rig.program(1, 8);
+        rig.event(EV_RANDOM_PAN, 2, 0, kFromSysex);
+        rig.noteOn(0, 60);
+        rig.noteOn(1, 64);
+        rig.noteOn(2, 67);
+        rig.noteOn(9, 42);
+        auto out = rig.render(3000);
+        rig.event(EV_PITCH_BEND, 0, 0, 100);
+        rig.noteOff(0, 60);
+        rig.event(EV_ALL_SOUNDS_OFF, 1, 0);
+        const auto tail = rig.render(kSecond / 2);
+        out.insert(out.end(), tail.begin(), tail.end());
+        return out;
+    };
+    const auto first = song();
+    EXPECT_GT(test::peak(SynthRig::side(first, 0)), 1e6);
+    EXPECT_EQ(first, song());
+}
+
+TEST(SynthesizerClicks, AllNotesOffAndAllSoundsOffOnAChordRampTheLevel) {
+    for (int message : {EV_ALL_NOTES_OFF, EV_ALL_SOUNDS_OFF}) {
+        SynthRig rig;
+        rig.program(0, 1);  // instant release: only the ramp stands between the note and a click
+        for (int key : {57, 64, 69, 76}) rig.noteOn(0, key);
+        const auto held = rig.left(4410);
+        const double reference = test::peak(held);
+        ASSERT_GT(reference, 1e6);
+        rig.event(uint8_t(message), 0, 0);
+        const auto after = rig.left(800);
+        EXPECT_LT(clickiness(after, reference), 0.1) << message;
+        EXPECT_EQ(test::peak(std::span(after).subspan(400)), 0.0) << message;
+        EXPECT_EQ(rig.synth->voicesInUse(), 0) << message;
+    }
+}
+
+}  // namespace
+}  // namespace svt
