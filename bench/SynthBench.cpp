@@ -48,16 +48,16 @@ void BM_Voices(benchmark::State& state) {
     const int program = int(state.range(1));
     const auto kind = InterpolationKind(state.range(2));
     static const std::vector<uint8_t> font = benchFont();
-    InstrumentSettings is;
+    EngineSettings settings;
+    settings.interpolation = kind;
+    InstrumentSettings is(settings);
     is.printDiagnostics = false;
     SoundFontRegistry registry(is);
     registry.registerBytes("bench.sf2", font);
     InstrumentBanks banks(registry);
     banks.indexFonts();
-    EngineSettings settings;
     PlayerControls controls;
     Synthesizer synth(settings, banks, controls);
-    synth.resampler().setInterpolation(kind);
     for (int c = 0; c < kChannels; ++c)
         synth.applyEvent(SongEvent{0, EV_PROGRAM, uint8_t(c), uint8_t(program), 0}, true);
     for (int i = 0; i < voices; ++i) {

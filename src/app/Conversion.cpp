@@ -120,7 +120,7 @@ std::string formatOfName(const std::string& path) {
 }
 
 Result<std::vector<std::string>> checkSoundFont(const std::string& file) {
-    InstrumentSettings settings;
+    InstrumentSettings settings{EngineSettings{}};
     settings.printDiagnostics = false;
     SoundFontRegistry registry(settings);
     LoadedSoundFont& font = registry.registerFont(file);
@@ -153,7 +153,6 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
             return outcome;
         }
     }
-    engine.synthesizer().resampler().setInterpolation(options.interpolation);
     engine.player().options().startKeyOffset = options.keyOffset;
     engine.player().options().startMuteMask = options.muteMask;
     engine.controls().amplification = options.amplification;

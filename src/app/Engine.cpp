@@ -17,6 +17,8 @@ Engine::Engine(EngineSettings settings)
       songInput_(settings_),
       random_(clockSeed()),
       workBuffer_(kWorkBufferBytes, 0),
+      fixedNotes_(settings_.interpolation),
+      fonts_(InstrumentSettings(settings_, &fixedNotes_)),
       banks_(fonts_),
       effects_(settings_.outputRateHz,
                effects::EffectOptions{settings_.reverbMode, settings_.chorusMode}),

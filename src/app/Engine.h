@@ -22,6 +22,7 @@
 #include "song/EngineRandom.h"
 #include "song/EngineSettings.h"
 #include "song/SongInput.h"
+#include "synth/FixedNoteInterpolator.h"
 #include "synth/Synthesis.h"
 #include "synth/Synthesizer.h"
 
@@ -80,6 +81,7 @@ class Engine {
     SongInput songInput_;
     EngineRandom random_;
     std::vector<uint8_t> workBuffer_;
+    FixedNoteInterpolator fixedNotes_;
     SoundFontRegistry fonts_;
     InstrumentBanks banks_;
     QuietControl quiet_;

@@ -25,6 +25,14 @@ inline constexpr int kPositionFractionBits = 12;
 // Effects compute in Q24 fixed point.
 inline constexpr int kEffectFractionBits = 24;
 
+// How sample data is read between its points: chosen once per engine, used by the voices and
+// by the instruments that are resampled when they load.
+enum class InterpolationKind : uint8_t {
+    None = 0,          // s[i]
+    Linear = 1,        // s[i] + ((s[i+1] - s[i]) * f) >> 12
+    SineLagrange = 2,  // 26-tap sine-window Lagrange with Newton edges (the default)
+};
+
 inline constexpr int kDefaultOutputRateHz = 44100;
 inline constexpr int kMinControlRatio = 1;
 inline constexpr int kMaxControlRatio = 255;

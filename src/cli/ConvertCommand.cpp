@@ -216,7 +216,7 @@ SVT_CLI_COMMAND(
         if (!kind)
             return usageError("--interp wants none, linear or default, not \"" + *interpText +
                               "\"");
-        options.interpolation = *kind;
+        options.settings.interpolation = *kind;
     }
     // Everything the command line says is checked before the font is read.
     const NameExpansion expansion = expandNames(operands);

@@ -282,6 +282,7 @@ SVT_CLI_COMMAND(play,
     const std::string& fontFile = chosen.value();
     EngineSettings settings;
     settings.limiter = !limiterText || *limiterText == "on";
+    settings.interpolation = interpolation;
     Engine engine(settings);
     InstrumentSettings quietFont = engine.fonts().settings();
     quietFont.printDiagnostics = false;  // its problems were shown above
@@ -290,7 +291,6 @@ SVT_CLI_COMMAND(play,
         std::fprintf(stderr, "sorvanto-cli play: %s\n", loaded.error().message.c_str());
         return 1;
     }
-    engine.synthesizer().resampler().setInterpolation(interpolation);
     engine.selectOutput("d");
     auto& live = dynamic_cast<output::LiveOutput&>(engine.output());
     if (device) live.setDeviceName(*device);

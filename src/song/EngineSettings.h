@@ -25,8 +25,11 @@ struct EngineSettings {
     // Program folder (with its separator) + "Sorvanto.sf2"; empty when the program's
     // own path is unknown.
     std::string defaultSoundFont;
+    // Rate, control period and interpolation reach every part of the engine from here: the
+    // synthesizer, the effects, the song's sample times and the instruments' regions.
     int outputRateHz = kDefaultOutputRateHz;
     int controlRatio = kDefaultOutputRateHz / 1000;
+    InterpolationKind interpolation = InterpolationKind::SineLagrange;
     uint32_t drumChannels = kDefaultDrumChannelMask;
     uint32_t excludedChannels = 0;
     std::array<uint8_t, kChannels> defaultPrograms{};

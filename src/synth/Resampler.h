@@ -25,12 +25,6 @@
 
 namespace svt {
 
-enum class InterpolationKind : uint8_t {
-    None = 0,          // s[i]
-    Linear = 1,        // s[i] + ((s[i+1] - s[i]) * f) >> 12
-    SineLagrange = 2,  // 26-tap sine-window Lagrange with Newton edges (the default)
-};
-
 // How one call treats the region's loop.
 enum class LoopMode : uint8_t { Forward = 0, None = 1, Bidirectional = 2 };
 

@@ -18,6 +18,7 @@ Synthesizer::Synthesizer(const EngineSettings& settings, InstrumentBanks& banks,
       sends_(settings_, channels_),
       shaper_(settings_, channels_, sends_, controls),
       mixer_(settings_, shaper_) {
+    mixer_.resampler().setInterpolation(settings_.interpolation);
     resetChannels();
 }
 

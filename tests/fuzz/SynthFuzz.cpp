@@ -30,8 +30,8 @@ struct Rig {
         effects.clearTails();
         synth.setEffects(&effects);
     }
-    svt::InstrumentSettings instrumentSettings;
     svt::EngineSettings settings;
+    svt::InstrumentSettings instrumentSettings{settings};
     svt::PlayerControls controls;
     svt::SoundFontRegistry registry{instrumentSettings};
     svt::InstrumentBanks banks{registry};
