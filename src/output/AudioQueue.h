@@ -5,7 +5,6 @@
 // drains or discards on request, and knows which sample the listener hears now. Devices that
 // do not play in real time (files) get every byte at once, as fast as synthesis runs.
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -13,23 +12,10 @@
 
 #include "output/OutputDevice.h"
 #include "output/PeakLimiter.h"
+#include "output/PlayClock.h"
 #include "player/PlayerCommands.h"
 
 namespace svt::output {
-
-// The millisecond clock positions are estimated with; tests substitute their own.
-class TickClock {
-  public:
-    virtual ~TickClock() = default;
-    virtual double nowSeconds() = 0;
-    virtual void sleepSeconds(double seconds) = 0;
-};
-
-class SteadyClock final : public TickClock {
-  public:
-    double nowSeconds() override;
-    void sleepSeconds(double seconds) override;
-};
 
 class AudioQueue final : public AudioSink {
   public:
@@ -49,8 +35,8 @@ class AudioQueue final : public AudioSink {
     bool realTime() const override;
     int control(int request, const std::string& songPath) override;
     int add(const int32_t* samples, int frames) override;
-    int flush(bool discard) override;
-    int softFlush() override;
+    FlushResult flush(bool discard) override;
+    FlushResult softFlush() override;
     int64_t playedFrames() override { return currentSample(); }
     int64_t filledFrames() override { return queuedSamples(); }
     int64_t softFilledFrames() override { return bucketFrames(); }
@@ -105,11 +91,7 @@ class AudioQueue final : public AudioSink {
     // Hands on the frames the limiter still holds, at the end of a stream.
     int drainLimiter();
     void waitALittle();
-    int stopRequested();
-    int64_t elapsedFrames();
-    // Before a bucket goes to the device: when the device has played all it was given, it
-    // starts on the new bucket now, so the clock of the estimate restarts here.
-    void restartClockIfIdle();
+    bool commandWaiting();
     // Seconds to sleep while draining: until `end`, the next notice, or a fifth of the device
     // queue, whichever comes first, so commands and notices are not held up.
     double drainSleep(double end, double now);
@@ -118,6 +100,7 @@ class AudioQueue final : public AudioSink {
 
     SteadyClock steady_;
     TickClock* clock_;
+    PlayClock playClock_;
     OutputDevice* device_ = nullptr;
     AudioQueueHooks* hooks_ = nullptr;
 
@@ -141,11 +124,6 @@ class AudioQueue final : public AudioSink {
     int64_t clippedSamples_ = 0;
     int64_t addedFrames_ = 0;
     bool filling_ = false;
-    int64_t playCounter_ = 0;
-    int64_t playOffset_ = 0;
-    double lastCheck_ = 0;
-    int64_t writtenFrames_ = 0;  // handed to the device since the last reset
-    bool allPlayed_ = false;     // a drain has waited until the device played everything
 
     std::string lengthSetting_, fillSetting_;  // kept to be reapplied after a reopen
     std::function<bool(int)> acceptRate_;
