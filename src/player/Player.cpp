@@ -15,6 +15,13 @@ namespace {
 
 // How far the end-of-song scan looks ahead for a reason to go on.
 constexpr int kEndScanEvents = 32;
+// The end of a song plays on until every voice has ended and the output is this quiet
+// (-90 dBFS), but no longer than the cap after the notes are released: then what is left
+// fades out. Between live songs the listener waits for it, so the cap is shorter there.
+constexpr double kQuietLevel = kFullScale * 3.1622776601683795e-5;
+constexpr int kTailCapSeconds = 30;
+constexpr int kLiveTailCapSeconds = 10;
+constexpr double kTailFadeSeconds = 0.05;
 constexpr int EV_RESERVED_254 = 254;
 
 int systemModeOfMaker(uint8_t maker) {
@@ -352,7 +359,20 @@ void Player::applyToChannels(const SongEvent& event, bool sounding) {
 // --- Rendering -------------------------------------------------------------------------
 
 int Player::renderBlockPart(int frames) {
-    synthesis_.render(block_.data() + 2 * buffered_, frames);
+    int32_t* out = block_.data() + 2 * buffered_;
+    synthesis_.render(out, frames);
+    if (playingOut_) {
+        for (int i = 0; i < 2 * frames; ++i)
+            tailPeak_ = std::max<int64_t>(tailPeak_, std::abs(int64_t{out[i]}));
+        if (fadeFrames_ > 0) {
+            // Down to silence in a straight line, and silent after it.
+            for (int i = 0; i < frames; ++i, ++fadeAt_) {
+                const double gain = std::max(0.0, 1.0 - double(fadeAt_) / double(fadeFrames_));
+                out[2 * i] = static_cast<int32_t>(std::lrint(out[2 * i] * gain));
+                out[2 * i + 1] = static_cast<int32_t>(std::lrint(out[2 * i + 1] * gain));
+            }
+        }
+    }
     buffered_ += frames;
     currentSample_ += frames;
     return CmdNone;
@@ -399,26 +419,52 @@ int Player::playOutEnd() {
     const int64_t second = rate();
     int result = CmdNone;
     // Renders without the end-of-song check looking again; a final result ends the song.
+    // Returns whether anything rendered reached the quiet level.
     auto step = [&](int64_t frames) {
+        tailPeak_ = 0;
         if (result == CmdNone || result == CmdJump) result = render(frames);
-        return !isFinalResult(result);
+        return tailPeak_ > kQuietLevel;
     };
+    auto ended = [&] { return isFinalResult(result); };
+    playingOut_ = true;
+    // One second with the notes still held, then they are released.
     if (synthesis_.voicesInUse() > 0) {
-        if (step(second)) {
-            synthesis_.releaseAllNotes();
-            for (int i = 0; i < 6 && synthesis_.voicesInUse() > 0; ++i)
-                if (!step(second / 2)) break;
-        }
-        if (!isFinalResult(result)) {
-            synthesis_.cutAllVoices();
-            step(20);
-        }
+        step(second);
+        if (!ended()) synthesis_.releaseAllNotes();
     }
-    // The second of silence lets the reverb and delay tails die away into it; only then are
-    // they emptied for the next song. Emptied first, a loud tail would stop with a click.
-    if (!isFinalResult(result) && step(second)) synthesis_.clearEffectTails();
-    if (!isFinalResult(result)) result = render(0);
-    if (!isFinalResult(result)) {
+    // The released voices and then the effects' tails die away: half a second at a time while
+    // a voice sounds, then the second of silence the song ends with, which goes on in tenths
+    // until the output is quiet.
+    const int64_t cap = int64_t(sink_->realTime() ? kLiveTailCapSeconds : kTailCapSeconds) * second;
+    const int64_t endSilence = kEndSilenceSeconds * second;
+    int64_t tail = 0, silence = 0;
+    bool loud = true;
+    while (!ended() && tail < cap) {
+        int64_t frames = second / 2;
+        if (synthesis_.voicesInUse() == 0) {
+            if (silence >= endSilence && !loud) break;
+            frames =
+                silence < endSilence ? std::min(second / 10, endSilence - silence) : second / 10;
+            silence += frames;
+        }
+        frames = std::min(frames, cap - tail);
+        loud = step(frames);
+        tail += frames;
+    }
+    if (!ended() && (synthesis_.voicesInUse() > 0 || loud)) {
+        // The cap is reached and something still sounds: it fades out instead of stopping.
+        fadeFrames_ = std::max<int64_t>(1, std::llround(kTailFadeSeconds * second));
+        fadeAt_ = 0;
+        step(fadeFrames_);
+        synthesis_.cutAllVoices();
+        step(20);
+    }
+    // Emptied only now that nothing of them is heard, so the next song starts without echo.
+    if (!ended()) synthesis_.clearEffectTails();
+    playingOut_ = false;
+    fadeFrames_ = 0;
+    if (!ended()) result = render(0);
+    if (!ended()) {
         if (control_->traces()) {
             result = drainOutput(false);
         } else {
@@ -426,7 +472,7 @@ int Player::playOutEnd() {
             result = drainOutput(true);
         }
     }
-    if (isFinalResult(result)) {
+    if (ended()) {
         sink_->flush(true);
         return result;
     }

@@ -36,6 +36,9 @@ struct PlayerOptions {
 
 class Player final : public AudioQueueHooks {
   public:
+    // Every song ends with this much silence after its last sound.
+    static constexpr int kEndSilenceSeconds = 1;
+
     // `banks` may be null (nothing is loaded: a silent synthesizer needs no instruments).
     // `controls` are the user's settings the synthesis reads while it renders; the player keeps
     // its own when none are given.
@@ -168,6 +171,12 @@ class Player final : public AudioQueueHooks {
 
     std::array<int32_t, 2 * kBlockFrames> block_{};
     int buffered_ = 0;
+    // While the end of a song plays out: the loudest value rendered since the last look, and
+    // the fade that ends a tail that went on too long (its length; 0: none).
+    bool playingOut_ = false;
+    int64_t tailPeak_ = 0;
+    int64_t fadeFrames_ = 0;
+    int64_t fadeAt_ = 0;
 };
 
 }  // namespace svt
