@@ -1,13 +1,14 @@
 // How loud real renders come out and what the peak limiter does to them: for each song, the
 // raw mix's peak, the peak and RMS that reach the file, the samples clipped without the
 // limiter and with it, the share of frames it turns down and by how much, and the render
-// speed with and without it (best of a few alternating runs, so both see the same machine).
+// speed with and without it (processor time, best of five alternating runs, so that both see
+// the same machine and other programs' load counts little).
 // Usage: bench_levels FONT VOLUME SONG... (VOLUME as --volume: 0..200, the default is 70)
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "app/Engine.h"
@@ -18,7 +19,7 @@ namespace svt {
 namespace {
 
 struct Render {
-    double wallSeconds = 0;
+    double cpuSeconds = 0;
     double audioSeconds = 0;
     output::LimiterStats stats;
     int64_t clipped = 0;
@@ -40,10 +41,11 @@ Render render(const std::string& font, const std::string& song, int volume, bool
     engine.selectOutput("w");
     engine.output().name = wav;
     engine.output().batchConversion = false;
+    engine.output().replaceExisting = true;
     if (engine.openOutput() < 0) return r;
-    const auto start = std::chrono::steady_clock::now();
+    const std::clock_t start = std::clock();
     engine.playFile(song);
-    r.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    r.cpuSeconds = double(std::clock() - start) / CLOCKS_PER_SEC;
     r.stats = engine.audioQueue().limiterStats();
     r.clipped = engine.audioQueue().clippedSamples();
     engine.closeOutput();
@@ -77,11 +79,11 @@ int main(int argc, char** argv) {
         name = name.substr(0, name.find_last_of('.'));
         svt::Render on, off;
         double bestOn = 1e9, bestOff = 1e9;
-        for (int round = 0; round < 3; ++round) {
+        for (int round = 0; round < 5; ++round) {
             off = svt::render(font, song, volume, false, dir.file("off.wav"));
             on = svt::render(font, song, volume, true, dir.file("on.wav"));
-            bestOff = std::min(bestOff, off.wallSeconds);
-            bestOn = std::min(bestOn, on.wallSeconds);
+            bestOff = std::min(bestOff, off.cpuSeconds);
+            bestOn = std::min(bestOn, on.cpuSeconds);
         }
         const auto& s = on.stats;
         std::printf(
