@@ -1,4 +1,4 @@
-// The real sorvanto under Xvfb, as a user meets it: the demo song named on the command line,
+// The real sorvanto under Xvfb, as a user meets it: the demo song listed from the command line,
 // Space pressed with xdotool, the time field watched until it moves, a screenshot, Q and the
 // quit question answered. The sound goes to a PulseAudio null sink (real time) when one can be
 // started, else to ALSA's null device. Every wait polls with a generous limit.
@@ -68,7 +68,7 @@ HOME=')" + d + R"(' XDG_CONFIG_HOME=')" +
                                         R"(' \
 SORVANTO_ALSA_DEVICE=)" + (realTime ? "sorvanto_pulse" : "sorvanto_null") +
                                         R"( SORVANTO_LANG=2 SORVANTO_TIME_LOG=time.log \
-  ')" SORVANTO_BINARY_DIR R"(/bin/sorvanto' ')" SORVANTO_SOURCE_DIR
+  ')" SORVANTO_BINARY_DIR R"(/bin/sorvanto' --open ')" SORVANTO_SOURCE_DIR
                                         R"(/data/demo.mid' > app.log 2>&1 &
 APP=$!
 WID=$(timeout 60 xdotool search --sync --onlyvisible --name '^Calda Sorvanto$' | head -1)
