@@ -60,7 +60,7 @@ void LinkUpdater::done() {
     QNetworkReply* reply = reply_;
     if (!reply) return;
     timer_.stop();
-    if (!cut_) readSome();
+    if (!cut_ && reply->isOpen()) readSome();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     bool ok = cut_ || reply->error() == QNetworkReply::NoError;
     QString error;
