@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFontDialog>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -13,6 +14,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -322,11 +324,18 @@ bool PlaylistWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void PlaylistWindow::place(const QRect& anchor) {
+    QPoint at(settings_.uiListX, settings_.uiListY);
+    if (settings_.uiListX == -1 || settings_.uiListY == -1) at = {anchor.right() + 8, anchor.top()};
+    // Never placed, or placed on a screen that is gone: the window stays on the desktop.
+    if (const QScreen* screen = QGuiApplication::screenAt(anchor.center())
+                                    ? QGuiApplication::screenAt(anchor.center())
+                                    : QGuiApplication::primaryScreen()) {
+        const QRect desk = screen->availableGeometry();
+        at.setX(std::clamp(at.x(), desk.left(), std::max(desk.left(), desk.right() - width())));
+        at.setY(std::clamp(at.y(), desk.top(), std::max(desk.top(), desk.bottom() - height())));
+    }
     placing_ = true;
-    if (settings_.uiListX == -1 || settings_.uiListY == -1)
-        move(anchor.right() + 8, anchor.top());
-    else
-        move(settings_.uiListX, settings_.uiListY);
+    move(at);
     placing_ = false;
 }
 
