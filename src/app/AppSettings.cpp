@@ -14,6 +14,8 @@ constexpr size_t kMaxFontName = 63;
 
 constexpr const char* kEncoderLink = "https://www.calda-sorvanto.example/download/gogo.html";
 constexpr const char* kLinkBase = "https://www.calda-sorvanto.example/links/";
+constexpr const char* kLinkUpdateUrl =
+    "https://www.calda-sorvanto.example/request/sorvanto_updatelinklist.php";
 
 std::optional<int> parseInt(const std::string& text) {
     int value = 0;
@@ -38,9 +40,11 @@ void readText(const std::map<std::string, std::string>& values, const std::strin
 
 }  // namespace
 
-AppSettings::AppSettings() : linkMp3Encoder(kEncoderLink) {
+AppSettings::AppSettings() : linkMp3Encoder(kEncoderLink), linkUpdateUrl(kLinkUpdateUrl) {
     for (int slot = 0; slot < kLinkSlots; ++slot)
         links[static_cast<size_t>(slot)] = kLinkBase + linkValueName(slot);
+    // The search engines' group has two links; its third slot has no menu item.
+    links[2] = " ";
 }
 
 std::string linkValueName(int slot) {
@@ -61,6 +65,7 @@ AppSettings loadAppSettings(const platform::SettingsStore& store) {
     readText(values, "LinkMp3Encoder", s.linkMp3Encoder);
     for (int slot = 0; slot < kLinkSlots; ++slot)
         readText(values, linkValueName(slot), s.links[static_cast<size_t>(slot)]);
+    readText(values, "LinkUpdateUrl", s.linkUpdateUrl);
     readInt(values, "UIMainX", s.uiMainX);
     readInt(values, "UIMainY", s.uiMainY);
     readInt(values, "UIListX", s.uiListX);
@@ -87,6 +92,7 @@ Status saveAppSettings(const platform::SettingsStore& store, const AppSettings& 
     };
     for (int slot = 0; slot < kLinkSlots; ++slot)
         values.emplace_back(linkValueName(slot), s.links[static_cast<size_t>(slot)]);
+    values.emplace_back("LinkUpdateUrl", s.linkUpdateUrl);
     const std::pair<const char*, int> numbers[] = {
         {"UIMainX", s.uiMainX}, {"UIMainY", s.uiMainY},         {"UIListX", s.uiListX},
         {"UIListY", s.uiListY}, {"UIListWidth", s.uiListWidth}, {"UIListHeight", s.uiListHeight},
