@@ -116,7 +116,8 @@ int main(int argc, char** argv) {
     }
     for (const CommandInfo& c : commands()) {
         if (arguments[0] == c.name) {
-            CommandArgs args{argv[0], std::vector<std::string>(arguments.begin() + 1, arguments.end())};
+            CommandArgs args{argv[0],
+                             std::vector<std::string>(arguments.begin() + 1, arguments.end())};
             return c.handler(args);
         }
     }

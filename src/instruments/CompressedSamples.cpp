@@ -191,7 +191,8 @@ Result<std::shared_ptr<const DecodedSample>> decodeVorbisStream(std::span<const 
     if (expectedFrames <= 0) return makeError("holds no sound");
 #if !SORVANTO_HAVE_VORBIS
     (void)stream;
-    return makeError("is compressed as Ogg Vorbis, which this build cannot play (no Vorbis decoder)");
+    return makeError(
+        "is compressed as Ogg Vorbis, which this build cannot play (no Vorbis decoder)");
 #else
     MemorySource source{stream, 0};
     // No seek function: the stream is read once from its start, which is all that decoding

@@ -235,8 +235,8 @@ std::vector<std::string> expandFolders(const std::vector<std::string>& arguments
                 collect(*it);
             }
         } else {
-            for (fs::directory_iterator it(platform::fsPath(arg),
-                                           fs::directory_options::skip_permission_denied, ec),
+            for (fs::directory_iterator
+                     it(platform::fsPath(arg), fs::directory_options::skip_permission_denied, ec),
                  end;
                  !ec && it != end; it.increment(ec)) {
                 collect(*it);

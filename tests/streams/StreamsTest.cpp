@@ -203,7 +203,7 @@ TEST(InputStream, OpenFailuresCarryTheSystemErrorNumber) {
     ASSERT_FALSE(empty.ok());
     EXPECT_EQ(empty.error().code, kStreamErrorNotFound);
 
-#ifndef _WIN32  // permissions of this kind are POSIX
+#ifndef _WIN32               // permissions of this kind are POSIX
     if (::geteuid() != 0) {  // root reads everything
         std::string locked = dir.write("locked.mid", std::string("MThd"));
         std::filesystem::permissions(locked, std::filesystem::perms::none);
@@ -268,8 +268,9 @@ TEST(FolderExpansion, FoldersBecomeTheirSortedSongs) {
     auto names = [](const std::vector<std::string>& paths) {
         std::vector<std::string> out;
         for (const std::string& p : paths)
-            out.push_back(p.size() > 1 && p[0] == '/' ? std::filesystem::path(p).filename().string()
-                                                      : p);
+            out.push_back(std::filesystem::path(p).is_absolute()
+                              ? std::filesystem::path(p).filename().string()
+                              : p);
         return out;
     };
     EXPECT_EQ(names(expandFolders({"@list", folder, "notes.txt"}, false)),

@@ -25,12 +25,18 @@ class ScratchSettings {
         location_ = dir_.file(name + ".conf");
 #endif
     }
-    ~ScratchSettings() { (void)store().removeAll(); }
+    ~ScratchSettings() {
+        (void)store().removeAll();
+    }
     ScratchSettings(const ScratchSettings&) = delete;
     ScratchSettings& operator=(const ScratchSettings&) = delete;
 
-    platform::SettingsStore store() const { return platform::SettingsStore(location_); }
-    const std::string& location() const { return location_; }
+    platform::SettingsStore store() const {
+        return platform::SettingsStore(location_);
+    }
+    const std::string& location() const {
+        return location_;
+    }
 
   private:
     TempDir dir_;

@@ -32,8 +32,8 @@ bool DynamicLibrary::open(const std::string& path) {
     ::SetErrorMode(oldMode);
     if (module == nullptr) {
         char text[256] = {};
-        ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                         error, 0, text, sizeof text - 1, nullptr);
+        ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                         0, text, sizeof text - 1, nullptr);
         std::string why = text;
         while (!why.empty() && (why.back() == '\n' || why.back() == '\r' || why.back() == ' '))
             why.pop_back();

@@ -15,9 +15,9 @@ HANDLE handleOf(intptr_t value) {
 }
 
 int openFile(const std::string& path, DWORD disposition, intptr_t& out) {
-    HANDLE file = ::CreateFileW(win::widen(path).c_str(), GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, disposition,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        ::CreateFileW(win::widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                      nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         // Writing over a folder is refused as "access denied"; say what it really is.
@@ -122,8 +122,8 @@ PathKind pathKind(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesW(name.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         // Devices ("NUL", "CON") have no attributes but open all the same.
-        HANDLE device = ::CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE device = ::CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
         if (device == INVALID_HANDLE_VALUE) return PathKind::Missing;
         const DWORD type = ::GetFileType(device);
         ::CloseHandle(device);

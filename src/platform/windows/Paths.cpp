@@ -39,8 +39,8 @@ std::string programFolder() {
 std::string programPath() {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(),
-                                             static_cast<DWORD>(buffer.size()));
+        const DWORD n =
+            ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) return {};
         if (n < buffer.size()) return win::narrow(std::wstring_view(buffer.data(), n));
         if (buffer.size() >= 32768) return {};

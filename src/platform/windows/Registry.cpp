@@ -69,8 +69,7 @@ std::optional<std::string> readValue(HKEY key, const std::wstring& name) {
         bytes > kMaxValueBytes)
         return std::nullopt;
     std::vector<BYTE> data(bytes);
-    if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &bytes) !=
-        ERROR_SUCCESS)
+    if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &bytes) != ERROR_SUCCESS)
         return std::nullopt;
     data.resize(bytes);
     return decode(type, data);

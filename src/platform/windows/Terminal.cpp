@@ -37,8 +37,8 @@ class ConsoleKeyboard final : public RawKeyboard {
     size_t read(uint8_t* buffer, size_t capacity, int timeoutMs) override {
         size_t n = takePending(buffer, capacity);
         if (n > 0) return n;
-        if (::WaitForSingleObject(input_, timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs)) !=
-            WAIT_OBJECT_0)
+        if (::WaitForSingleObject(
+                input_, timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0)
             return 0;
         INPUT_RECORD records[32];
         DWORD count = 0;
@@ -103,8 +103,8 @@ std::unique_ptr<RawKeyboard> RawKeyboard::open() {
     if (!::GetConsoleMode(input, &saved)) return nullptr;
     // No echo, no line editing, and Ctrl-C arrives as a key (byte 3) so that the player can
     // stop and give the console back its mode.
-    const DWORD raw = saved & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT |
-                                                  ENABLE_PROCESSED_INPUT);
+    const DWORD raw =
+        saved & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT);
     if (!::SetConsoleMode(input, raw)) return nullptr;
     return std::make_unique<ConsoleKeyboard>(input, saved);
 }

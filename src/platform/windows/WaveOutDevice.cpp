@@ -112,7 +112,8 @@ class WaveOutDevice final : public WaveDevice {
         std::map<WAVEHDR*, bool> left;
         left.swap(inFlight_);
         lock.unlock();
-        for (const auto& [header, unused] : left) callback_(WaveMessage::BufferDone, header->dwUser);
+        for (const auto& [header, unused] : left)
+            callback_(WaveMessage::BufferDone, header->dwUser);
         return result == MMSYSERR_NOERROR ? 0 : static_cast<int>(result);
     }
 

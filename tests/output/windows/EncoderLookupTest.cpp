@@ -67,8 +67,8 @@ TEST(EncoderLookup, EntryPointsAsTheLoaderWantsThem) {
         SCOPED_TRACE(c.path);
         const fs::path p = platform::fsPath(c.path);
         EncoderLibrary library;
-        EXPECT_EQ(library.load({platform::pathText(p.parent_path()),
-                                platform::pathText(p.filename()), ""}),
+        EXPECT_EQ(library.load(
+                      {platform::pathText(p.parent_path()), platform::pathText(p.filename()), ""}),
                   c.result);
     }
 }

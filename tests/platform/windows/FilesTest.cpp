@@ -34,9 +34,9 @@ TEST(WindowsFiles, NamesOutsideEveryCodePageWorkThroughout) {
     test::TempDir dir;
     const std::string folder = pathText(dir.path());
     const char* names[] = {
-        "Grüße aus Köln.mid",              // Latin-1
-        "Песня.mid",                       // Cyrillic
-        "夜の歌.wav",                      // CJK
+        "Grüße aus Köln.mid",            // Latin-1
+        "Песня.mid",                     // Cyrillic
+        "夜の歌.wav",                    // CJK
         "Ünïcødé \xF0\x9F\x8E\xB5.mid",  // outside the basic plane: a surrogate pair
     };
     for (const std::string name : names) {

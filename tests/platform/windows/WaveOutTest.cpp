@@ -40,12 +40,12 @@ bool haveDevice(WaveSystem& system) {
     return system.deviceCount() > 0;
 }
 
-#define SKIP_WITHOUT_DEVICE(system)                                              \
-    if (!haveDevice(system)) {                                                   \
-        if (std::getenv("SORVANTO_REQUIRE_WAVEOUT") != nullptr) {                \
-            FAIL() << "no waveOut device, and one was required";                 \
-        }                                                                        \
-        GTEST_SKIP() << "no waveOut device here";                                \
+#define SKIP_WITHOUT_DEVICE(system)                               \
+    if (!haveDevice(system)) {                                    \
+        if (std::getenv("SORVANTO_REQUIRE_WAVEOUT") != nullptr) { \
+            FAIL() << "no waveOut device, and one was required";  \
+        }                                                         \
+        GTEST_SKIP() << "no waveOut device here";                 \
     }
 
 // Many short buffers at once while every core is busy: each comes back once, in order.
