@@ -68,21 +68,23 @@ with open(sys.argv[1], "wb") as f:
     f.write(b"MTrk" + len(track).to_bytes(4, "big") + track)
 PY
 session=svt-win-$$
+# A tmux server that runs already keeps its own environment: the player is given ours.
 play() {  # play SONG: starts the player in a fresh terminal
     rm -f "$work/play.exit"
     tmux kill-session -t "$session" 2>/dev/null || true
     tmux new-session -d -s "$session" -x 120 -y 20 \
-        "cd '$work' && '$wine' '$build/bin/sorvanto-cli.exe' play '$1' 2>'$work/play.err'; echo \$? > '$work/play.exit'"
+        "cd '$work' && env PULSE_SERVER='$PULSE_SERVER' WINEPREFIX='$WINEPREFIX' WINEDEBUG=-all \
+         WINEDLLOVERRIDES='$WINEDLLOVERRIDES' '$wine' '$build/bin/sorvanto-cli.exe' play '$1'; \
+         echo \$? > '$work/play.exit'; sleep 600"
 }
 await_exit() {  # await_exit SECONDS
     for _ in $(seq $(($1 * 10))); do [ -f "$work/play.exit" ] && return 0; sleep 0.1; done
     tmux capture-pane -p -t "$session" || true
-    cat "$work/play.err" || true
     return 1
 }
 play "$work/short.mid"
 await_exit 120 || { echo "the short song did not play to its end" >&2; exit 1; }
-[ "$(cat "$work/play.exit")" = 0 ] || { cat "$work/play.err"; exit 1; }
+[ "$(cat "$work/play.exit")" = 0 ] || { tmux capture-pane -p -t "$session"; exit 1; }
 echo "a one-second song played to its end"
 
 play "$work/demo.mid"
@@ -93,5 +95,5 @@ done
 sleep 2
 tmux send-keys -t "$session" q
 await_exit 60 || { echo "play did not end on q" >&2; exit 1; }
-[ "$(cat "$work/play.exit")" = 0 ] || { cat "$work/play.err"; exit 1; }
+[ "$(cat "$work/play.exit")" = 0 ] || { tmux capture-pane -p -t "$session"; exit 1; }
 echo "the demo song ended on the key q"

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 
 #include "app/SingleInstance.h"
 #include "platform/NamedLock.h"
@@ -98,6 +99,25 @@ TEST(AppSettings, DamagedValuesKeepTheirDefaults) {
     const std::string folder = dir.file("a-folder.conf");
     std::filesystem::create_directories(folder);
     EXPECT_EQ(loadAppSettings(platform::SettingsStore(folder)).dragDropFormat, 1);
+}
+#endif
+
+#ifdef _WIN32
+// The registry key of the current user that the desktop program's values live in, each number
+// a DWORD and each text a string.
+TEST(AppSettings, LiveInTheRegistryKeyOfTheProgram) {
+    EXPECT_EQ(appSettingsStore().path(), "Software\\Brenkow Europe\\Calda Sorvanto");
+    test::ScratchSettings scratch("Calda Sorvanto");
+    AppSettings s;
+    s.uiMainX = -1;
+    s.dragDropFormat = 2;
+    ASSERT_TRUE(saveAppSettings(scratch.store(), s).ok());
+    const std::map<std::string, std::string> values = scratch.store().readAll();
+    EXPECT_EQ(values.at("UIMainX"), "-1");
+    EXPECT_EQ(values.at("DragDropFormat"), "2");
+    EXPECT_EQ(values.at("UIListFontName"), "Verdana");
+    EXPECT_EQ(values.at("Link42"), s.links[14]);
+    EXPECT_EQ(loadAppSettings(scratch.store()).dragDropFormat, 2);
 }
 #endif
 

@@ -27,7 +27,11 @@ bool DynamicLibrary::open(const std::string& path) {
     }
     // No "the library could not be found" dialog box: a missing library is an answer here.
     const UINT oldMode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HMODULE module = ::LoadLibraryW(win::widen(path).c_str());
+    // The loader wants backslashes; the rest of the program joins names with either.
+    std::wstring name = win::widen(path);
+    for (wchar_t& c : name)
+        if (c == L'/') c = L'\\';
+    HMODULE module = ::LoadLibraryW(name.c_str());
     const DWORD error = ::GetLastError();
     ::SetErrorMode(oldMode);
     if (module == nullptr) {

@@ -47,11 +47,13 @@ TEST(WindowsFiles, NamesOutsideEveryCodePageWorkThroughout) {
         EXPECT_EQ(pathKind(path), PathKind::File);
         EXPECT_EQ(contents(path), "MThd" + name);
 
-        RandomAccessFile random;
-        ASSERT_EQ(random.open(path), 0);
-        uint8_t head[4] = {};
-        EXPECT_EQ(random.readAt(0, head), 4);
-        EXPECT_EQ(std::string(head, head + 4), "MThd");
+        {
+            RandomAccessFile random;
+            ASSERT_EQ(random.open(path), 0);
+            uint8_t head[4] = {};
+            EXPECT_EQ(random.readAt(0, head), 4);
+            EXPECT_EQ(std::string(head, head + 4), "MThd");
+        }
 
         // The system lists the name as it was given, not as '?' of a code page.
         bool listed = false;
@@ -93,9 +95,14 @@ TEST(WindowsFiles, NamesOutsideEveryCodePageWorkThroughout) {
 TEST(WindowsFiles, FailuresOfWritingAreTold) {
     test::TempDir dir;
     const std::string folder = pathText(dir.path());
-    const std::string readOnly = folder + "\\read-only.wav";
-    ASSERT_EQ(write(readOnly, "old"), 0);
-    ASSERT_TRUE(::SetFileAttributesW(win::widen(readOnly).c_str(), FILE_ATTRIBUTE_READONLY));
+    // A file another program holds open without sharing it for writing: what a player does
+    // to the WAV file it plays. (A read-only file is refused the same way, except to an
+    // administrator, which Wine run as root is.)
+    const std::string inUse = folder + "\\in-use.wav";
+    ASSERT_EQ(write(inUse, "old"), 0);
+    HANDLE holder = ::CreateFileW(win::widen(inUse).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     std::filesystem::create_directories(dir.path() / "a folder");
 
     struct Case {
@@ -104,7 +111,7 @@ TEST(WindowsFiles, FailuresOfWritingAreTold) {
         int error;
     };
     const Case cases[] = {
-        {"a read-only file", readOnly, EACCES},
+        {"a file in use", inUse, EACCES},
         {"a missing folder", folder + "\\no such folder\\out.wav", ENOENT},
         {"a folder where the file belongs", folder + "\\a folder", EISDIR},
         {"a name the system refuses", folder + "\\bad|name?.wav", EINVAL},
@@ -117,21 +124,21 @@ TEST(WindowsFiles, FailuresOfWritingAreTold) {
         EXPECT_FALSE(OutputFile::errorText(c.error).empty());
     }
 
-    // A finished file cannot replace a read-only one: the old stays, the temporary goes.
+    // A finished file cannot replace one in use: the old stays, the temporary goes.
     PendingFile pending;
     OutputFile out;
-    ASSERT_EQ(pending.create(readOnly, out), 0);
+    ASSERT_EQ(pending.create(inUse, out), 0);
     EXPECT_EQ(out.writeAll("new", 3), 0);
     EXPECT_EQ(out.close(), 0);
     EXPECT_EQ(pending.commit(true), EACCES);
-    EXPECT_EQ(contents(readOnly), "old");
     EXPECT_FALSE(pending.active());
+    ::CloseHandle(holder);
+    EXPECT_EQ(contents(inUse), "old");
 
     // A write on a handle that cannot write is an error, not a silent loss.
     OutputFile closed;
     EXPECT_EQ(closed.writeAll("x", 1), EBADF);
 
-    ::SetFileAttributesW(win::widen(readOnly).c_str(), FILE_ATTRIBUTE_NORMAL);
     size_t left = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
         ++left;
