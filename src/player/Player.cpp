@@ -22,7 +22,6 @@ constexpr double kQuietLevel = kFullScale * 3.1622776601683795e-5;
 constexpr int kTailCapSeconds = 30;
 constexpr int kLiveTailCapSeconds = 10;
 constexpr double kTailFadeSeconds = 0.05;
-constexpr int EV_RESERVED_254 = 254;
 
 int systemModeOfMaker(uint8_t maker) {
     switch (maker) {
@@ -104,8 +103,6 @@ int64_t Player::heardPosition() {
     return played < 0 ? -1 : played + trace_.offset();
 }
 
-// --- Songs -----------------------------------------------------------------------------
-
 int Player::playFile(const std::string& fileName, double timeRatio) {
     lastError_.clear();
     if (!sink_) {
@@ -119,7 +116,7 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
         if (isFinalResult(polled)) return polled;
     }
     controls_.timeRatio = 1.0;
-    controls_.keySignature = options_.initialKeySignature != 8 ? options_.initialKeySignature : 0;
+    controls_.keySignature = options_.initialKeySignature.value_or(0);
     controls_.noteKeyOffset = std::clamp(options_.startKeyOffset, -kMaxKeyOffset, kMaxKeyOffset);
     controls_.channelMuteMask = options_.temperamentMute ? 0xFFFFFFFFu : options_.startMuteMask;
     restartPosition_ = 0;
@@ -128,7 +125,7 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
     notify(NoticeMetronome, false, 0, 0);
     notify(NoticeKeySignature, false, controls_.keySignature);
     notify(NoticeTemperKeySignature, false, 0);
-    if (options_.forcedKeySignature != 8) forceKeySignature();
+    if (options_.forcedKeySignature) forceKeySignature();
     recomputeTemperamentIndex();
     notify(NoticeKeyOffset, false, controls_.noteKeyOffset);
     notify(NoticeTempo, false, tempo_);
@@ -312,10 +309,10 @@ int Player::applyEvent(const SongEvent& event) {
             notify(NoticeMetronome, true, event.a + 256 * (event.b & 0x0F), event.b >> 4);
             break;
         case EV_KEY_SIGNATURE:
-            if (options_.initialKeySignature == 8) {
+            if (!options_.initialKeySignature) {
                 controls_.keySignature = keyCodeOf(event);
                 notify(NoticeKeySignature, true, controls_.keySignature);
-                if (options_.forcedKeySignature != 8) {
+                if (options_.forcedKeySignature) {
                     forceKeySignature();
                     synthesis_.cutAllVoices();
                     notify(NoticeKeyOffset, true, controls_.noteKeyOffset);
@@ -356,13 +353,11 @@ void Player::applyToChannels(const SongEvent& event, bool sounding) {
     synthesis_.applyEvent(event, sounding);
 }
 
-// --- Rendering -------------------------------------------------------------------------
-
 int Player::renderBlockPart(int frames) {
-    int32_t* out = block_.data() + 2 * buffered_;
-    synthesis_.render(out, frames);
+    const StereoView<int32_t> out(block_.data() + 2 * buffered_, frames);
+    synthesis_.render(out);
     if (playingOut_) {
-        for (int i = 0; i < 2 * frames; ++i)
+        for (int i = 0; i < out.values(); ++i)
             tailPeak_ = std::max<int64_t>(tailPeak_, std::abs(int64_t{out[i]}));
         if (fadeFrames_ > 0) {
             // Down to silence in a straight line, and silent after it.
@@ -382,7 +377,7 @@ int Player::render(int64_t frames) {
     if (frames == 0) {
         const int pending = buffered_;
         buffered_ = 0;
-        if (pending > 0 && sink_->add(block_.data(), pending) < 0) return CmdError;
+        if (pending > 0 && sink_->add({block_.data(), pending}) < 0) return CmdError;
         return CmdNone;
     }
     while (buffered_ + frames >= kBlockFrames) {
@@ -392,7 +387,7 @@ int Player::render(int64_t frames) {
         renderBlockPart(part);
         frames -= part;
         buffered_ = 0;
-        if (sink_->add(block_.data(), kBlockFrames) < 0) return CmdError;
+        if (sink_->add({block_.data(), kBlockFrames}) < 0) return CmdError;
         const bool atEnd = index_ < events_.size() && events_[index_].type == EV_END_OF_SONG;
         if (!atEnd) timeNotice();
         if (break_.load(std::memory_order_relaxed)) return CmdQuit;
@@ -406,9 +401,7 @@ int Player::endOfSongScan() const {
     const size_t stop = std::min(events_.size(), index_ + kEndScanEvents);
     for (size_t i = index_; i < stop; ++i) {
         const uint8_t type = events_[i].type;
-        if (type == EV_NOTE_ON || type == EV_RESERVED_254 || type == EV_SCRIPT_START ||
-            type == EV_SCRIPT_EVENT)
-            return 0;
+        if (type == EV_NOTE_ON) return 0;
         if (type == EV_END_OF_SONG) return static_cast<int>(i - index_) + 1;
     }
     return 0;
@@ -479,8 +472,6 @@ int Player::playOutEnd() {
     return CmdTuneEnd;
 }
 
-// --- Positions -------------------------------------------------------------------------
-
 void Player::seek(int64_t position) {
     trace_.deliverAll();
     if (currentSample_ > position) currentSample_ = 0;
@@ -499,7 +490,7 @@ void Player::seek(int64_t position) {
                 synthesis_.setSystemMode(e.a);
                 resetSynthesis();
             } else if (e.type == EV_KEY_SIGNATURE) {
-                if (options_.initialKeySignature == 8) controls_.keySignature = keyCodeOf(e);
+                if (!options_.initialKeySignature) controls_.keySignature = keyCodeOf(e);
                 recomputeTemperamentIndex();
             } else if (isChannelEvent(e.type) || e.type == EV_MASTER_VOLUME ||
                        (e.type >= EV_SCALE_TYPE && e.type <= EV_SYSEX_XG_MSB)) {
@@ -557,7 +548,7 @@ void Player::recomputeTemperamentIndex() {
 
 void Player::forceKeySignature() {
     controls_.noteKeyOffset = transpositionToKey(controls_.keySignature, controls_.noteKeyOffset,
-                                                 options_.forcedKeySignature);
+                                                 *options_.forcedKeySignature);
 }
 
 }  // namespace svt
