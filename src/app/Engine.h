@@ -36,7 +36,8 @@ class Engine {
 
     const EngineSettings& settings() const { return settings_; }
     SongInput& songInput() { return songInput_; }
-    EngineRandom& random() { return random_; }
+    // The engine's random source; the player seeds it from each song.
+    EngineRandom& random() { return synthesizer_.random(); }
     // Scratch space of the synthesis engine, zeroed at start.
     std::span<uint8_t> workBuffer() { return workBuffer_; }
 
@@ -78,7 +79,6 @@ class Engine {
     // Declared first: every subsystem below reads it.
     const EngineSettings settings_;
     SongInput songInput_;
-    EngineRandom random_;
     std::vector<uint8_t> workBuffer_;
     SoundFontRegistry fonts_;
     InstrumentBanks banks_;

@@ -265,8 +265,12 @@ TEST(SysexMulti, GsPartAndControllerAddresses) {
         {"port of part 3",
          gs({0x00, 0x01, 0x03, 0x01}),
          {ev(EV_SYSEX_GS_LSB, 2, 1, kGsPortSelect)}},
-        {"port of part 10 of port B",
+        // The value says whether the part listens to the other port than its own.
+        {"part 10 of port B on its own port",
          gs({0x00, 0x01, 0x10, 0x01}),
+         {ev(EV_SYSEX_GS_LSB, 25, 0, kGsPortSelect)}},
+        {"part 10 of port B on port A",
+         gs({0x00, 0x01, 0x10, 0x00}),
          {ev(EV_SYSEX_GS_LSB, 25, 1, kGsPortSelect)}},
     });
 }
