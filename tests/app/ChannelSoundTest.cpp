@@ -27,7 +27,8 @@ constexpr uint32_t kSecond = 960;
 
 // Program 0 a looped 440 Hz sine rooted at key 69, program 1 the same with a 2 s release,
 // program 2 a 220 Hz saw (root key 57) through a 1 kHz low-pass; the drum kit plays the sine on
-// every key, and drum keys sound at their own pitch.
+// every key but 36, which plays the filtered saw at 220 Hz, and drum keys sound at their own
+// pitch.
 std::vector<uint8_t> channelFont() {
     Sf2Builder sf;
     const int sine = sf.addSample(Sf2Builder::sineSample("sine", 440.0, kRate, 69));
@@ -46,7 +47,14 @@ std::vector<uint8_t> channelFont() {
     sf.presetZone(sf.addPreset("Filtered saw", 0, 2)).instrument(filtered);
     // A kit's keys would otherwise each be tuned a step further from the root.
     const int kit = sf.addInstrument("Sine kit");
-    sf.instrumentZone(kit).keyRange(0, 127).loopMode(1).rootKey(69).sample(sine);
+    sf.instrumentZone(kit).keyRange(0, 35).loopMode(1).rootKey(69).sample(sine);
+    sf.instrumentZone(kit)
+        .keyRange(36, 36)
+        .loopMode(1)
+        .rootKey(36)
+        .gen(GEN_INITIAL_FILTER_FC, 8324)
+        .sample(saw);
+    sf.instrumentZone(kit).keyRange(37, 127).loopMode(1).rootKey(69).sample(sine);
     sf.presetZone(sf.addPreset("Sine kit", 128, 0)).instrument(kit);
     return sf.build();
 }
@@ -359,28 +367,38 @@ TEST(ChannelSound, PressureDrivesVibratoAndLevel) {
 }
 
 TEST(ChannelSound, TheWheelAndTheResonanceReachTheFilter) {
-    // The filtered saw at key 57 (220 Hz): its fourth harmonic (880 Hz) lies just below the
-    // 1 kHz cutoff, its tenth (2200 Hz) well above it.
+    // The filtered saw at 220 Hz (key 57 of program 2, key 36 of the kit): its fourth harmonic
+    // (880 Hz) lies just below the 1 kHz cutoff, its tenth (2200 Hz) well above it.
     struct Case {
         const char* name;
+        int channel, key;
         std::vector<std::vector<uint8_t>> sysex;
         std::vector<std::array<int, 2>> controllers;  // after the first second
         double near, far;                             // dB of change at 880 and 2200 Hz
     };
     const std::vector<Case> cases = {
         // The wheel's cutoff destination (GS 40 21 01): -4800 cents at full wheel.
-        {"wheel to cutoff", {gsReset(), gsDataSet({0x40, 0x21, 0x01, 32})}, {{1, 127}}, -20, -20},
-        {"harmonic content", {}, {{71, 127}}, 3, 0},
+        {"wheel to cutoff",
+         0,
+         57,
+         {gsReset(), gsDataSet({0x40, 0x21, 0x01, 32})},
+         {{1, 127}},
+         -20,
+         -20},
+        {"harmonic content", 0, 57, {}, {{71, 127}}, 3, 0},
+        {"resonance parameter", 0, 57, {}, {{99, 0x01}, {98, 0x21}, {6, 127}}, 3, 0},
+        {"resonance of the drum key", 9, 36, {}, {{99, 0x15}, {98, 36}, {6, 127}}, 3, 0},
+        {"resonance of another drum key", 9, 36, {}, {{99, 0x15}, {98, 38}, {6, 127}}, -0.5, 0.5},
     };
     for (const Case& c : cases) {
         ChannelRig rig;
         SmfBuilder song(0, kDivision);
         SmfTrack& t = song.track();
         for (const auto& message : c.sysex) t.sysex(0, message);
-        t.program(0, 0, 2).noteOn(0, 0, 57, 100);
+        t.program(0, c.channel, c.channel == 9 ? 0 : 2).noteOn(0, c.channel, c.key, 100);
         for (size_t i = 0; i < c.controllers.size(); ++i)
-            t.controller(i == 0 ? kSecond : 0, 0, c.controllers[i][0], c.controllers[i][1]);
-        t.noteOff(kSecond, 0, 57).endOfTrack();
+            t.controller(i == 0 ? kSecond : 0, c.channel, c.controllers[i][0], c.controllers[i][1]);
+        t.noteOff(kSecond, c.channel, c.key).endOfTrack();
         const Stereo out = rig.play(song);
         const auto before = out.span(0.2, 0.9), after = out.span(1.2, 1.9);
         const double nearChange = magnitudeDb(after, kRate, 880) - magnitudeDb(before, kRate, 880);
@@ -388,6 +406,9 @@ TEST(ChannelSound, TheWheelAndTheResonanceReachTheFilter) {
         if (c.near > 0) {
             EXPECT_GT(nearChange, c.near) << c.name;
             EXPECT_LT(farChange, 1.0) << c.name;
+        } else if (c.far > 0) {  // nothing changes
+            EXPECT_NEAR(nearChange, 0, c.far) << c.name;
+            EXPECT_NEAR(farChange, 0, c.far) << c.name;
         } else {
             EXPECT_LT(nearChange, c.near) << c.name;
             EXPECT_LT(farChange, c.far) << c.name;
@@ -598,21 +619,28 @@ TEST(ChannelSound, DrumChannelsTheUserChoseStayAsChosen) {
     }
 }
 
-TEST(ChannelSound, GsPartSettingsReachTheChannel) {
+TEST(ChannelSound, PartAndDrumKeySettingsReachTheChannel) {
     ChannelRig rig;
     SmfBuilder song(0, kDivision);
-    song.track()
-        .sysex(0, gsReset())
+    SmfTrack& t = song.track();
+    t.sysex(0, gsReset())
         .sysex(0, gsDataSet({0x40, 0x11, 0x17, 0x0C}))  // pitch offset fine: +7.6 Hz
         .sysex(0, gsDataSet({0x40, 0x41, 0x01, 0x02}))  // tone map 2
-        .program(0, 0, 0)
-        .noteOn(0, 0, 69, 100)
-        .noteOff(kSecond, 0, 69)
-        .endOfTrack();
+        .program(0, 0, 0);
+    // The drum key's own attack and decay rates, kept for its envelope.
+    nrpn(t, 9, 0x16, 38, 80);
+    nrpn(t, 9, 0x17, 38, 20);
+    t.noteOn(0, 0, 69, 100).noteOff(kSecond, 0, 69).endOfTrack();
     const Stereo out = rig.play(song);
     EXPECT_NEAR(out.pitch(0.2, 0.9), 447.6, 0.05);
-    EXPECT_EQ(rig.engine.synthesizer().channel(0).toneMap, 2);
-    EXPECT_EQ(rig.engine.synthesizer().channel(0).mapIdentity, 3);  // the second GS map
+    const ChannelState& melodic = rig.engine.synthesizer().channel(0);
+    EXPECT_EQ(melodic.toneMap, 2);
+    EXPECT_EQ(melodic.mapIdentity, 3);  // the second GS map
+    const auto& rates = rig.engine.synthesizer().channel(9).drumNotes[38].envelopeRateOverride;
+    EXPECT_EQ(rates[ENV_ATTACK], 80);
+    EXPECT_EQ(rates[ENV_HOLD], 20);
+    EXPECT_EQ(rates[ENV_DECAY], 20);
+    EXPECT_EQ(rates[ENV_RELEASE1], -1);
 }
 
 }  // namespace
