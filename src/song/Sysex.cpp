@@ -125,7 +125,7 @@ bool interpretSingleSysex(std::span<const uint8_t> m, GsSetupBlock& setup, Sysex
     }
     // 7E/7F dd 08 0B cc tt: temperament type tt of channel cc; 08 0C tt: of every channel.
     // As with the temperament key, the real-time form retunes sounding notes at once.
-    if ((m[0] == 0x7E || m[0] == 0x7F) && n >= 5 && m[2] == 0x08 &&
+    if (n >= 5 && (m[0] == 0x7E || m[0] == 0x7F) && m[2] == 0x08 &&
         (m[3] == 0x0B || m[3] == 0x0C)) {
         const bool master = m[3] == 0x0C;
         const size_t at = master ? 4 : 5;
