@@ -5,7 +5,6 @@ namespace svt {
 Engine::Engine(EngineSettings settings)
     : settings_(std::move(settings)),
       songInput_(settings_),
-      workBuffer_(kWorkBufferBytes, 0),
       banks_(fonts_),
       effects_(settings_.outputRateHz,
                effects::EffectOptions{settings_.reverbMode, settings_.chorusMode}),

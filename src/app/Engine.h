@@ -19,7 +19,6 @@
 #include "output/Outputs.h"
 #include "player/Player.h"
 #include "player/PlayerCommands.h"
-#include "song/EngineRandom.h"
 #include "song/EngineSettings.h"
 #include "song/SongInput.h"
 #include "synth/Synthesis.h"
@@ -38,8 +37,6 @@ class Engine {
     SongInput& songInput() { return songInput_; }
     // The engine's random source; the player seeds it from each song.
     EngineRandom& random() { return synthesizer_.random(); }
-    // Scratch space of the synthesis engine, zeroed at start.
-    std::span<uint8_t> workBuffer() { return workBuffer_; }
 
     SoundFontRegistry& fonts() { return fonts_; }
     InstrumentBanks& banks() { return banks_; }
@@ -79,7 +76,6 @@ class Engine {
     // Declared first: every subsystem below reads it.
     const EngineSettings settings_;
     SongInput songInput_;
-    std::vector<uint8_t> workBuffer_;
     SoundFontRegistry fonts_;
     InstrumentBanks banks_;
     QuietControl quiet_;

@@ -17,7 +17,6 @@ namespace {
 
 // How far the end-of-song scan looks ahead for a reason to go on.
 constexpr int kEndScanEvents = 32;
-constexpr int EV_RESERVED_254 = 254;
 
 // Key code of a temperament key-signature event: -8..23, minor from 8 on.
 int temperamentKeyOf(const SongEvent& event) {
@@ -98,8 +97,6 @@ int64_t Player::heardPosition() {
     return played < 0 ? -1 : played + trace_.offset();
 }
 
-// --- Songs -----------------------------------------------------------------------------
-
 int Player::playFile(const std::string& fileName, double timeRatio) {
     lastError_.clear();
     if (!sink_) {
@@ -113,7 +110,7 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
         if (isFinalResult(polled)) return polled;
     }
     controls_.timeRatio = 1.0;
-    controls_.keySignature = options_.initialKeySignature != 8 ? options_.initialKeySignature : 0;
+    controls_.keySignature = options_.initialKeySignature.value_or(0);
     controls_.noteKeyOffset = std::clamp(options_.startKeyOffset, -kMaxKeyOffset, kMaxKeyOffset);
     controls_.channelMuteMask =
         (options_.temperamentMute & 1u) ? 0xFFFFFFFFu : options_.startMuteMask;
@@ -123,7 +120,7 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
     notify(NoticeMetronome, false, 0, 0);
     notify(NoticeKeySignature, false, controls_.keySignature);
     notify(NoticeTemperKeySignature, false, 0);
-    if (options_.forcedKeySignature != 8) forceKeySignature();
+    if (options_.forcedKeySignature) forceKeySignature();
     recomputeTemperamentIndex(controls_.keySignature);
     notify(NoticeKeyOffset, false, controls_.noteKeyOffset);
     notify(NoticeTempo, false, tempo_);
@@ -313,10 +310,10 @@ int Player::applyEvent(const SongEvent& event) {
             notify(NoticeMetronome, true, event.a + 256 * (event.b & 0x0F), event.b >> 4);
             break;
         case EV_KEY_SIGNATURE:
-            if (options_.initialKeySignature == 8) {
+            if (!options_.initialKeySignature) {
                 controls_.keySignature = keyCodeOf(event);
                 notify(NoticeKeySignature, true, controls_.keySignature);
-                if (options_.forcedKeySignature != 8) {
+                if (options_.forcedKeySignature) {
                     forceKeySignature();
                     synthesis_.cutAllVoices();
                     notify(NoticeKeyOffset, true, controls_.noteKeyOffset);
@@ -369,8 +366,6 @@ void Player::applyToChannels(const SongEvent& event, bool sounding) {
     synthesis_.applyEvent(event, sounding);
 }
 
-// --- Rendering -------------------------------------------------------------------------
-
 int Player::renderBlockPart(int frames) {
     synthesis_.render(block_.data() + 2 * buffered_, frames);
     buffered_ += frames;
@@ -406,9 +401,7 @@ int Player::endOfSongScan() const {
     const size_t stop = std::min(events_.size(), index_ + kEndScanEvents);
     for (size_t i = index_; i < stop; ++i) {
         const uint8_t type = events_[i].type;
-        if (type == EV_NOTE_ON || type == EV_RESERVED_254 || type == EV_SCRIPT_START ||
-            type == EV_SCRIPT_EVENT)
-            return 0;
+        if (type == EV_NOTE_ON) return 0;
         if (type == EV_END_OF_SONG) return static_cast<int>(i - index_) + 1;
     }
     return 0;
@@ -453,8 +446,6 @@ int Player::playOutEnd() {
     return CmdTuneEnd;
 }
 
-// --- Positions -------------------------------------------------------------------------
-
 void Player::seek(int64_t position) {
     trace_.deliverAll();
     if (currentSample_ > position) currentSample_ = 0;
@@ -474,7 +465,7 @@ void Player::seek(int64_t position) {
                 synthesis_.setSystemMode(e.a);
                 resetSynthesis();
             } else if (e.type == EV_KEY_SIGNATURE) {
-                if (options_.initialKeySignature == 8) controls_.keySignature = keyCodeOf(e);
+                if (!options_.initialKeySignature) controls_.keySignature = keyCodeOf(e);
                 recomputeTemperamentIndex(controls_.keySignature);
             } else if (e.type == EV_SCALE_TYPE) {
                 synthesis_.applyEvent(e, false);
@@ -537,7 +528,7 @@ void Player::temperamentMute(int channel, int type) {
 
 void Player::forceKeySignature() {
     controls_.noteKeyOffset = transpositionToKey(controls_.keySignature, controls_.noteKeyOffset,
-                                                 options_.forcedKeySignature);
+                                                 *options_.forcedKeySignature);
 }
 
 }  // namespace svt

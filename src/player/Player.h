@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -24,8 +25,10 @@ class SongInput;
 class InstrumentBanks;
 
 struct PlayerOptions {
-    int initialKeySignature = 8;  // 8: not set; else the key assumed at song start
-    int forcedKeySignature = 8;   // 8: not set; else the key the song is transposed to
+    // Key codes (sharps, plus 16 for minor): the key assumed at song start instead of the
+    // song's own, and the key every song is transposed to.
+    std::optional<int> initialKeySignature;
+    std::optional<int> forcedKeySignature;
     // Temperament types whose channels are not heard (bit t for types 0..3, bit 4 + u for the
     // user temperaments 0x40 + u); 0: temperaments mute nothing.
     uint32_t temperamentMute = 0;

@@ -1,6 +1,7 @@
 #pragma once
-// The engine's random numbers (random pan and the like): a 15-bit generator seeded once
-// at start, owned by its engine so that two engines never draw from one sequence.
+// The engine's random numbers (random pan and the like): a 15-bit generator owned by its
+// engine, so that two engines never draw from one sequence, and seeded from each song, so that
+// a song draws the same numbers in every run.
 
 #include <cstdint>
 

@@ -17,7 +17,6 @@
 
 namespace svt {
 
-inline constexpr size_t kWorkBufferBytes = 129024;
 inline constexpr int32_t kSampleCacheBudgetBytes = 2 * 1024 * 1024;
 
 struct EngineSettings {

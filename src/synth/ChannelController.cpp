@@ -94,7 +94,6 @@ void ChannelController::resetControllers(int c) {
     ch.sustain = 0;
     ch.sostenuto = 0;
     ch.pitchBend = 8192;
-    ch.pitchFactor = 0.0;
     ch.modulationWheel = 0;
     ch.channelPressure = 0;
     ch.keyPressure.fill(0);
@@ -122,7 +121,6 @@ void ChannelController::resetParameters(int c) {
     ch.parameterMsb[PARAM_MODULATION_RANGE] = 0;
     ch.parameterLsb[PARAM_MODULATION_RANGE] = 64;
     ch.destinations[SOURCE_MODULATION].lfo1PitchCents = 50;
-    ch.pitchFactor = 0.0;
 }
 
 void ChannelController::resetChannel(int c) {
@@ -164,7 +162,7 @@ void ChannelController::resetChannel(int c) {
     ch.insertionSwitch = 0;
     ch.dryLevel = 127;
     ch.lastNoteFrame = -1;
-    ch.pendingXgValue = ch.pendingXgParameter = 0;
+    ch.pendingXgUnit = ch.pendingXgGroup = 0;
     ch.pendingValue = ch.pendingParameter = 0;
     ch.pendingGsValue = ch.pendingGsParameter = 0;
     ch.eqBassGain = ch.eqTrebleGain = 64;
@@ -331,10 +329,7 @@ void ChannelController::applyParameter(int c, int index) {
     ChannelState& ch = channels_[size_t(c)];
     const int v = ch.parameterMsb[size_t(index)];
     DrumNoteState& drum = ch.drumNotes[ch.lastParameterLsb & 0x7F];
-    auto retune = [&] {
-        ch.pitchFactor = 0.0;
-        voices_.retune(c);
-    };
+    auto retune = [&] { voices_.retune(c); };
     switch (index) {
         case PARAM_VIBRATO_RATE:
             ch.vibratoRatio = v == 64    ? 1.0
@@ -527,7 +522,6 @@ void ChannelController::controlChange(const SongEvent& e) {
             break;
         case EV_MODULATION:
             ch.modulationWheel = static_cast<int8_t>(value);
-            ch.pitchFactor = 0.0;
             voices_.restartVibrato(c);
             break;
         case EV_VOLUME:
@@ -567,7 +561,7 @@ void ChannelController::controlChange(const SongEvent& e) {
             ch.envelopeRateOverride[ENV_ATTACK] = value;
             break;
         case EV_REVERB_SEND:
-            if (!effects_ || effects_->reverbMode() != 0)
+            if (!effects_ || !effects_->reverbMode().off())
                 ch.reverbLevel = static_cast<int8_t>(value);
             break;
         case EV_CHORUS_SEND:
@@ -590,7 +584,6 @@ void ChannelController::controlChange(const SongEvent& e) {
             break;
         case EV_PITCH_BEND: {
             ch.pitchBend = (e.a & 0x7F) + 128 * (e.b & 0x7F);
-            ch.pitchFactor = 0.0;
             voices_.retune(c);
             // Beyond its pitch the bend may also drive the filter, the level and the LFOs.
             if (drivesMoreThanPitch(ch.destinations[SOURCE_BEND])) voices_.repress(c, -1);
@@ -598,12 +591,10 @@ void ChannelController::controlChange(const SongEvent& e) {
         }
         case EV_CHANNEL_PRESSURE:
             ch.channelPressure = static_cast<int8_t>(value);
-            ch.pitchFactor = 0.0;
             voices_.repress(c, -1);
             break;
         case EV_KEY_PRESSURE:
             ch.keyPressure[size_t(value)] = static_cast<int8_t>(e.b & 0x7F);
-            ch.pitchFactor = 0.0;
             voices_.repress(c, value);
             break;
         case EV_DATA_ENTRY_MSB:
@@ -711,8 +702,8 @@ void ChannelController::apply(const SongEvent& e) {
             break;
         case EV_SYSEX_XG_MSB:
             if (e.channel < kChannels) {
-                channels_[e.channel].pendingXgValue = e.a;
-                channels_[e.channel].pendingXgParameter = e.b;
+                channels_[e.channel].pendingXgUnit = e.a;
+                channels_[e.channel].pendingXgGroup = e.b;
             }
             break;
         default:
@@ -727,8 +718,8 @@ void ChannelController::systemExclusiveParameter(const SongEvent& e) {
     ChannelState& ch = channels_[size_t(c)];
     const int v = e.a & 0x7F;
     if (e.type == EV_SYSEX_XG_LSB) {
-        if (ch.pendingXgParameter == kXgGroupPart) {
-            const int key = ch.pendingXgValue & 0x7F;
+        if (ch.pendingXgGroup == kXgGroupPart) {
+            const int key = ch.pendingXgUnit & 0x7F;
             switch (e.b) {
                 case kXgDryLevel:
                     ch.dryLevel = static_cast<int8_t>(v);
@@ -756,7 +747,7 @@ void ChannelController::systemExclusiveParameter(const SongEvent& e) {
         } else {
             effectParameter(e);
         }
-        ch.pendingXgValue = ch.pendingXgParameter = 0;
+        ch.pendingXgUnit = ch.pendingXgGroup = 0;
         return;
     }
     if (e.type == EV_SYSEX_LSB) {
@@ -815,7 +806,6 @@ void ChannelController::systemExclusiveParameter(const SongEvent& e) {
             break;
         case kGsPitchOffsetFine:
             ch.pitchOffsetFineHz = (((v * 16) | v) - 128) / 10.0;
-            ch.pitchFactor = 0.0;
             voices_.retune(c);
             break;
         case kGsReceiveChannel:
@@ -827,7 +817,6 @@ void ChannelController::systemExclusiveParameter(const SongEvent& e) {
             break;
         case kGsDrumReceiveNoteOff:
             drumReceiveSwitch(c, key, false, v != 0);
-            ch.pitchFactor = 0.0;
             break;
         default:
             if ((e.b >= kGsEqLowFrequency && e.b < kGsVelocitySenseDepth) ||
@@ -885,7 +874,6 @@ void ChannelController::destinationParameter(int c, int code, int v) {
             d.lfo2Amplitude = v / 127.0;
             break;
     }
-    ch.pitchFactor = 0.0;
     voices_.repress(c, -1);
 }
 
@@ -1018,7 +1006,7 @@ double ChannelController::channelGain(int c, int velocity, int note, int eventKe
 void ChannelController::effectParameter(const SongEvent& e) {
     if (effects_ == nullptr) return;
     const ChannelState& ch = channels_[size_t(e.channel & 15)];
-    effects_->parameter(e.type, e.b, e.a & 0x7F, ch.pendingXgParameter, ch.pendingXgValue);
+    effects_->parameter(e.type, e.b, e.a & 0x7F, ch.pendingXgGroup, ch.pendingXgUnit);
 }
 
 void ChannelController::forgetReverbLevels() {
