@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/Constants.h"
+#include "base/SimdLevel.h"
 
 namespace svt {
 
@@ -42,6 +43,9 @@ struct EngineSettings {
     int reverbMode = 3;
     // Chorus: 0 none, 1 each channel's own chorus level.
     int chorusMode = 1;
+    // Instruction set of the synthesizer's kernels; unset: the environment variable
+    // "SORVANTO_SIMD" or the widest the processor offers. All give the same sound.
+    std::optional<SimdLevel> simd;
     bool sampleCacheEnabled() const { return sampleCacheBytes > 0; }
 };
 
