@@ -36,6 +36,8 @@ class Engine {
 
     const EngineSettings& settings() const { return settings_; }
     SongInput& songInput() { return songInput_; }
+    // The engine's random source; the player seeds it from each song.
+    EngineRandom& random() { return synthesizer_.random(); }
 
     SoundFontRegistry& fonts() { return fonts_; }
     InstrumentBanks& banks() { return banks_; }

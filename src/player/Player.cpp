@@ -6,8 +6,10 @@
 
 #include "instruments/InstrumentBanks.h"
 #include "player/UserControls.h"
+#include "song/ProgramChoice.h"
 #include "song/SmfReader.h"
 #include "song/SongInput.h"
+#include "song/Sysex.h"
 
 namespace svt {
 
@@ -23,17 +25,16 @@ constexpr int kTailCapSeconds = 30;
 constexpr int kLiveTailCapSeconds = 10;
 constexpr double kTailFadeSeconds = 0.05;
 
-int systemModeOfMaker(uint8_t maker) {
-    switch (maker) {
-        case 0x41:
-            return SYSTEM_GS_RESET;
-        case 0x43:
-            return SYSTEM_XG_ON;
-        case 0x7E:
-            return SYSTEM_GM_ON;
-        default:
-            return SYSTEM_GM_OFF;
-    }
+// Key code of a temperament key-signature event: -8..23, minor from 8 on.
+int temperamentKeyOf(const SongEvent& event) {
+    return (event.a + 8) % 32 - 8;
+}
+
+// A part told which channel or port to listen to starts over from its controller reset.
+bool changesReceiveChannel(const SongEvent& event) {
+    return (event.type == EV_SYSEX_GS_LSB &&
+            (event.b == sysex_code::kGsReceiveChannel || event.b == sysex_code::kGsPortSelect)) ||
+           (event.type == EV_SYSEX_XG_LSB && event.b == sysex_code::kXgReceiveChannel);
 }
 
 }  // namespace
@@ -118,7 +119,8 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
     controls_.timeRatio = 1.0;
     controls_.keySignature = options_.initialKeySignature.value_or(0);
     controls_.noteKeyOffset = std::clamp(options_.startKeyOffset, -kMaxKeyOffset, kMaxKeyOffset);
-    controls_.channelMuteMask = options_.temperamentMute ? 0xFFFFFFFFu : options_.startMuteMask;
+    controls_.channelMuteMask =
+        (options_.temperamentMute & 1u) ? 0xFFFFFFFFu : options_.startMuteMask;
     restartPosition_ = 0;
     synthesis_.setVoiceLimit(rememberedVoices_);
 
@@ -126,7 +128,7 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
     notify(NoticeKeySignature, false, controls_.keySignature);
     notify(NoticeTemperKeySignature, false, 0);
     if (options_.forcedKeySignature) forceKeySignature();
-    recomputeTemperamentIndex();
+    recomputeTemperamentIndex(controls_.keySignature);
     notify(NoticeKeyOffset, false, controls_.noteKeyOffset);
     notify(NoticeTempo, false, tempo_);
     timeRatioNotice();
@@ -156,10 +158,8 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
         }
         if (banks_) banks_->loadMarkedInstruments();
         notify(NoticeLoadingDone, false, 0);
-        if (song_) {
-            systemMode_ = systemModeOfMaker(song_->makerId);
-            drumChanges_ = (song_->drumMask ^ song_->drumMask2) & 0xFFFFu;
-        }
+        if (song_) systemMode_ = systemModeOfMaker(song_->makerId);
+        synthesis_.setSong(song_);
 
         controls_.timeRatio =
             timeRatio > 0 ? std::clamp(timeRatio, kMinTimeRatio, kMaxTimeRatio) : 1.0;
@@ -184,15 +184,23 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
         }
         notify(NoticePlayEnd, false, result);
         events_ = {};
+        synthesis_.setSong(nullptr);
         if (banks_) banks_->songEnded();
     } while (result == CmdReload);
-    drumChanges_ = 0;
     return result;
 }
 
 int Player::playEvents(std::span<const SongEvent> events, int64_t totalSamples) {
     events_ = events;
     totalSamples_ = totalSamples;
+    // Chance follows the song, never the clock: a song sounds the same in every run, whatever
+    // was played before it.
+    uint32_t seed = 2166136261u;
+    for (const SongEvent& e : events)
+        for (const uint32_t word : {uint32_t(e.time), uint32_t(e.type), uint32_t(e.channel),
+                                    uint32_t(e.a), uint32_t(e.b)})
+            seed = (seed ^ word) * 16777619u;
+    songSeed_ = seed;
     checkEnd_ = true;
     lastSeconds_ = -1;
     lastVoices_ = -1;
@@ -318,15 +326,27 @@ int Player::applyEvent(const SongEvent& event) {
                     notify(NoticeKeyOffset, true, controls_.noteKeyOffset);
                 }
             }
-            recomputeTemperamentIndex();
+            recomputeTemperamentIndex(controls_.keySignature);
             break;
+        case EV_SCALE_TYPE: {
+            applyToChannels(event, true);
+            const int key = temperamentKeyOf(event);
+            notify(NoticeTemperKeySignature, true, key);
+            recomputeTemperamentIndex(key);
+            break;
+        }
         case EV_TEMPERAMENT_TYPE:
             applyToChannels(event, true);
+            if (event.channel >= kChannels) break;
             notify(NoticeTemperType, true, event.channel, event.a);
+            temperamentMute(event.channel, event.a);
             break;
         case EV_MASTER_TEMPERAMENT_TYPE:
             applyToChannels(event, true);
-            for (int c = 0; c < kChannels; ++c) notify(NoticeTemperType, true, c, event.a);
+            for (int c = 0; c < kChannels; ++c) {
+                notify(NoticeTemperType, true, c, event.a);
+                temperamentMute(c, event.a);
+            }
             break;
         case EV_END_OF_SONG:
             return playOutEnd();
@@ -336,7 +356,7 @@ int Player::applyEvent(const SongEvent& event) {
                 applyToChannels(event, true);
             break;
     }
-    if (event.type == EV_RESET_CONTROLLERS) {
+    if (event.type == EV_RESET_CONTROLLERS || changesReceiveChannel(event)) {
         // The front-end shows the channel as the reset left it.
         const int c = event.channel;
         for (int code :
@@ -477,6 +497,7 @@ void Player::seek(int64_t position) {
     if (currentSample_ > position) currentSample_ = 0;
     synthesis_.setSystemMode(systemMode_);
     resetSynthesis();
+    synthesis_.seedRandom(songSeed_);
     buffered_ = 0;
     index_ = 0;
     tempo_ = 500000;
@@ -491,7 +512,10 @@ void Player::seek(int64_t position) {
                 resetSynthesis();
             } else if (e.type == EV_KEY_SIGNATURE) {
                 if (!options_.initialKeySignature) controls_.keySignature = keyCodeOf(e);
-                recomputeTemperamentIndex();
+                recomputeTemperamentIndex(controls_.keySignature);
+            } else if (e.type == EV_SCALE_TYPE) {
+                synthesis_.applyEvent(e, false);
+                recomputeTemperamentIndex(temperamentKeyOf(e));
             } else if (isChannelEvent(e.type) || e.type == EV_MASTER_VOLUME ||
                        (e.type >= EV_SCALE_TYPE && e.type <= EV_SYSEX_XG_MSB)) {
                 synthesis_.applyEvent(e, false);
@@ -530,20 +554,22 @@ void Player::timeRatioNotice() {
 }
 
 void Player::resetSynthesis() {
+    // The channels the user turned into drums (or back) come from the song's record.
     synthesis_.resetChannels();
-    // Channels the user turned into drums (or back) start every reset that way, as a song's
-    // own drum-part message would leave them.
-    for (int c = 0; c < kChannels; ++c) {
-        if (!((drumChanges_ >> c) & 1u) || !song_) continue;
-        const bool drum = (song_->drumMask >> c) & 1u;
-        synthesis_.applyEvent(SongEvent{0, EV_DRUM_PART, uint8_t(c), uint8_t(drum ? 1 : 0), 0},
-                              false);
-    }
 }
 
-void Player::recomputeTemperamentIndex() {
-    controls_.temperamentIndex =
-        temperamentIndexFor(controls_.keySignature, controls_.noteKeyOffset);
+void Player::recomputeTemperamentIndex(int keyCode) {
+    controls_.temperamentIndex = temperamentIndexFor(keyCode, controls_.noteKeyOffset);
+}
+
+void Player::temperamentMute(int channel, int type) {
+    if (options_.temperamentMute == 0) return;
+    const int bit = type < 0x40 ? type : type - 0x40 + 4;
+    const bool muted = bit >= 0 && bit < 32 && ((options_.temperamentMute >> bit) & 1u);
+    const uint32_t mask = 1u << channel;
+    controls_.channelMuteMask =
+        muted ? controls_.channelMuteMask | mask : controls_.channelMuteMask & ~mask;
+    notify(NoticeMute, true, channel, muted ? 1 : 0);
 }
 
 void Player::forceKeySignature() {

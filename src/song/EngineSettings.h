@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/Constants.h"
+#include "base/SimdLevel.h"
 
 namespace svt {
 
@@ -47,6 +48,9 @@ struct EngineSettings {
     int chorusMode = 1;
     // The peak limiter in front of every output; off, the raw mix is clipped at full scale.
     bool limiter = true;
+    // Instruction set of the synthesizer's kernels; unset: the environment variable
+    // "SORVANTO_SIMD" or the widest the processor offers. All give the same sound.
+    std::optional<SimdLevel> simd;
     bool sampleCacheEnabled() const { return sampleCacheBytes > 0; }
 };
 

@@ -17,6 +17,7 @@
 // next call. Nothing in resample() allocates, locks or throws.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -121,7 +122,8 @@ class Resampler {
     static constexpr int kReserveFrames = 256;
     static constexpr int kCapacityFrames = kBlockFrames + kReserveFrames;
 
-    explicit Resampler(SimdLevel simd = bestSimdLevel());
+    // Kernels of the level chosenSimdLevel(simd) names.
+    explicit Resampler(std::optional<SimdLevel> simd = std::nullopt);
 
     void setInterpolation(InterpolationKind kind) { kind_ = kind; }
     InterpolationKind interpolation() const { return kind_; }
