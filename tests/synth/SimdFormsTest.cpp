@@ -22,14 +22,15 @@ namespace svt {
 namespace {
 
 std::vector<int32_t> renderDemo(const std::string& font, InterpolationKind kind, SimdLevel simd) {
-    InstrumentSettings is;
+    EngineSettings settings;
+    settings.simd = simd;
+    settings.interpolation = kind;
+    InstrumentSettings is(settings);
     is.printDiagnostics = false;
     SoundFontRegistry registry(is);
     registry.selectFont(font);
     InstrumentBanks banks(registry);
     EXPECT_EQ(banks.indexFonts(), 0);
-    EngineSettings settings;
-    settings.simd = simd;
     PlayerControls controls;
     Synthesizer synth(settings, banks, controls);
     EXPECT_EQ(synth.resampler().simdLevel(), simd);
