@@ -1,34 +1,41 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, runs every test and a short run of each fuzz target.
-#   ./test.sh          the format check; the release build (-Werror) and its tests; the build
-#                      with assertions and sanitizers (asan preset) and its tests; the fuzz targets
-#   ./test.sh --quick  the format check and the release build with its tests only
+#   ./test.sh           the format check; the release build (-Werror) and its tests; the build
+#                       with assertions and sanitizers (asan preset) and its tests; the fuzz targets
+#   ./test.sh --quick   the format check and the release build with its tests only
+#   ./test.sh --windows also the Windows build (mingw-w64) and its tests under Wine
 #   SORVANTO_FUZZ_SECONDS=N   seconds per fuzz target (default 30; 0 skips fuzzing)
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
 
 quick=0
+windows=0
 for arg in "$@"; do
     case "$arg" in
         --quick) quick=1 ;;
         --asan) ;;  # the sanitizer build is part of every full run
-        *) echo "usage: $0 [--quick]" >&2; exit 2 ;;
+        --windows) windows=1 ;;
+        *) echo "usage: $0 [--quick] [--windows]" >&2; exit 2 ;;
     esac
 done
 
 svt_ensure_packages "${SVT_BUILD_PACKAGES[@]}" "${SVT_RUNTIME_PACKAGES[@]}" "${SVT_TEST_PACKAGES[@]}"
+if [ "$windows" -eq 1 ]; then svt_ensure_packages "${SVT_WINDOWS_PACKAGES[@]}"; fi
 
 jobs=$(nproc)
-stage() { echo "== $1 ($(date +%T))"; }
+# Each stage's heading says how long the run has taken so far, so CI's log shows each stage's time.
+stage() { echo "== $1 (${SECONDS}s into the run)"; }
 stage "format"
 scripts/check-format.sh
 stage "release build"
 svt_build release -DSORVANTO_WERROR=ON
 stage "release tests"
 ctest --test-dir build/release --output-on-failure -j "$jobs"
+stage "scaling recipe (doc/Scaling.md)"
+scripts/test-scaling.sh build/release
 if [ "$quick" -eq 1 ]; then
-    echo "== quick run passed: the assertion and sanitizer build and the fuzz targets were skipped"
+    stage "quick run passed: the assertion and sanitizer build and the fuzz targets were skipped"
     exit 0
 fi
 
@@ -40,10 +47,16 @@ stage "assertion and sanitizer tests"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build/asan --output-on-failure -j "$jobs"
 
+if [ "$windows" -eq 1 ]; then
+    stage "Windows build (mingw-w64)"
+    svt_build windows -DSORVANTO_WERROR=ON
+    scripts/test-windows.sh build/windows build/release
+fi
+
 fuzz_seconds=${SORVANTO_FUZZ_SECONDS:-30}
 if [ "$fuzz_seconds" -gt 0 ]; then
     stage "fuzz targets (${fuzz_seconds}s each)"
     svt_build fuzz
     scripts/run-fuzzers.sh build/fuzz "$fuzz_seconds"
 fi
-echo "== all tests passed ($(date +%T))"
+stage "all tests passed"

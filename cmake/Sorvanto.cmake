@@ -54,11 +54,14 @@ function(sorvanto_check_sources dir)
   endforeach()
   file(GLOB_RECURSE present CONFIGURE_DEPENDS ${dir}/*.cpp)
   foreach(file ${present})
-    # Files of a folder with a CMakeLists.txt of its own are that folder's business.
+    # Files of a folder with a CMakeLists.txt of its own are that folder's business; those of
+    # another system's folder (windows/, linux/) are built only there.
     get_filename_component(parent ${file} DIRECTORY)
     set(own TRUE)
     while(NOT parent STREQUAL dir)
-      if(EXISTS ${parent}/CMakeLists.txt)
+      get_filename_component(name ${parent} NAME)
+      if(EXISTS ${parent}/CMakeLists.txt OR (WIN32 AND name STREQUAL "linux")
+         OR (NOT WIN32 AND name STREQUAL "windows"))
         set(own FALSE)
         break()
       endif()

@@ -20,6 +20,7 @@
 #include "platform/OutputFile.h"
 #include "platform/Paths.h"
 #include "platform/Terminal.h"
+#include "platform/WaveDevice.h"
 
 namespace svt::cli {
 namespace {
@@ -27,7 +28,7 @@ namespace {
 constexpr const char* kPlayUsage =
     "usage: sorvanto-cli play FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] "
     "[--tempo PCT] "
-    "[--volume PCT] [--interp none|linear|default] [--verbose]\n";
+    "[--volume PCT] [--interp none|linear|default] [--limiter on|off] [--verbose]\n";
 constexpr int kSeekSeconds = 5;
 constexpr int kVolumeStep = 10;
 
@@ -215,16 +216,23 @@ SVT_CLI_COMMAND(play,
         std::printf(
             "%s"
             "  -s FONT          the SoundFont (default: Sorvanto.sf2 beside the program, else %s)\n"
+#ifdef _WIN32
+            "  --device NAME    the waveOut device, by number or name (default: "
+            "$SORVANTO_WAVEOUT_DEVICE, else the wave mapper)\n"
+#else
             "  --device NAME    the ALSA device (default: $SORVANTO_ALSA_DEVICE, else "
             "\"default\")\n"
+#endif
+            "  --devices        lists the sound devices and ends\n"
             "  --transpose N    semitones, -24..24\n"
-            "  --tempo PCT      tempo in percent, 25..400\n"
+            "  --tempo PCT      tempo in percent, %d..%d\n"
             "  --volume PCT     master volume in percent, 0..200 (default 70)\n"
             "  --interp KIND    resampling: none, linear or default (26-point, the best)\n"
+            "  --limiter on|off keeps peaks under full scale (default on)\n"
             "  --verbose        the sound device's diagnostic lines on standard error\n"
             "keys: space pause, left/right seek 5 s, n/p next/previous, +/- transpose,\n"
             "      [ ] tempo, up/down volume, 1-9 0 ! @ # $ %% ^ mute channels 1-16, q quit\n",
-            kPlayUsage, kSystemSoundFontPath);
+            kPlayUsage, kSystemSoundFontPath, kMinTempoPercent, kMaxTempoPercent);
         return 0;
     }
     const auto font = parser.value("--soundfont", "-s");
@@ -233,17 +241,28 @@ SVT_CLI_COMMAND(play,
     const auto tempoText = parser.value("--tempo");
     const auto volumeText = parser.value("--volume");
     const auto interpText = parser.value("--interp");
+    const auto limiterText = parser.value("--limiter");
     const bool verbose = parser.flag("--verbose", "-v");
+    const bool listDevices = parser.flag("--devices");
     const std::vector<std::string> operands = parser.operands();
     if (!parser.error().empty()) return usageError(parser.error());
+    if (listDevices) {
+        const std::vector<std::string> names = platform::waveDeviceNames();
+        for (size_t i = 0; i < names.size(); ++i) std::printf("%zu: %s\n", i, names[i].c_str());
+        if (names.empty()) std::printf("no sound devices\n");
+        return 0;
+    }
     if (operands.empty()) return usageError("no songs named");
     long transpose = 0, tempo = 100, volume = 70;
     if (transposeText && !parseInt(*transposeText, -24, 24, transpose))
         return usageError("--transpose wants semitones between -24 and 24, not \"" +
                           *transposeText + "\"");
-    if (tempoText && !parseInt(*tempoText, 25, 400, tempo))
-        return usageError("--tempo wants a percentage between 25 and 400, not \"" + *tempoText +
+    if (tempoText && !parseInt(*tempoText, kMinTempoPercent, kMaxTempoPercent, tempo))
+        return usageError("--tempo wants a percentage between " + std::to_string(kMinTempoPercent) +
+                          " and " + std::to_string(kMaxTempoPercent) + ", not \"" + *tempoText +
                           "\"");
+    if (limiterText && *limiterText != "on" && *limiterText != "off")
+        return usageError("--limiter wants on or off, not \"" + *limiterText + "\"");
     if (volumeText && !parseInt(*volumeText, 0, 200, volume))
         return usageError("--volume wants a percentage between 0 and 200, not \"" + *volumeText +
                           "\"");
@@ -275,7 +294,10 @@ SVT_CLI_COMMAND(play,
     }
     if (!fontWarning.empty()) std::fprintf(stderr, "%s\n", cleanText(fontWarning).c_str());
     const std::string& fontFile = chosen.value();
-    Engine engine;
+    EngineSettings settings;
+    settings.limiter = !limiterText || *limiterText == "on";
+    settings.interpolation = interpolation;
+    Engine engine(settings);
     InstrumentSettings quietFont = engine.fonts().settings();
     quietFont.printDiagnostics = false;  // its problems were shown above
     engine.fonts().setSettings(quietFont);
@@ -283,11 +305,13 @@ SVT_CLI_COMMAND(play,
         std::fprintf(stderr, "sorvanto-cli play: %s\n", loaded.error().message.c_str());
         return 1;
     }
-    engine.synthesizer().resampler().setInterpolation(interpolation);
     engine.selectOutput("d");
     auto& live = dynamic_cast<output::LiveOutput&>(engine.output());
     if (device) live.setDeviceName(*device);
-    if (verbose) live.setDebugLog([](const char* line) { std::fputs(line, stderr); });
+    if (verbose)
+        live.setDebugLog([](const char* line) { std::fputs(line, stderr); });
+    else
+        live.setDebugLog(platform::debuggerChannel());
     if (engine.openOutput() < 0) {
         std::fprintf(stderr, "sorvanto-cli play: %s\n", engine.outputMessage().c_str());
         return 1;

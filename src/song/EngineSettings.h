@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/Constants.h"
+#include "base/SimdLevel.h"
 
 namespace svt {
 
@@ -24,8 +25,11 @@ struct EngineSettings {
     // Program folder (with its separator) + "Sorvanto.sf2"; empty when the program's
     // own path is unknown.
     std::string defaultSoundFont;
+    // Rate, control period and interpolation reach every part of the engine from here: the
+    // synthesizer, the effects, the song's sample times and the instruments' regions.
     int outputRateHz = kDefaultOutputRateHz;
     int controlRatio = kDefaultOutputRateHz / 1000;
+    InterpolationKind interpolation = InterpolationKind::SineLagrange;
     uint32_t drumChannels = kDefaultDrumChannelMask;
     uint32_t excludedChannels = 0;
     std::array<uint8_t, kChannels> defaultPrograms{};
@@ -42,6 +46,11 @@ struct EngineSettings {
     int reverbMode = 3;
     // Chorus: 0 none, 1 each channel's own chorus level.
     int chorusMode = 1;
+    // The peak limiter in front of every output; off, the raw mix is clipped at full scale.
+    bool limiter = true;
+    // Instruction set of the synthesizer's kernels; unset: the environment variable
+    // "SORVANTO_SIMD" or the widest the processor offers. All give the same sound.
+    std::optional<SimdLevel> simd;
     bool sampleCacheEnabled() const { return sampleCacheBytes > 0; }
 };
 

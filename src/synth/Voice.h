@@ -41,8 +41,9 @@ struct VoiceFilter {
     int64_t s2FromIn = 0;
     int64_t s1 = 0;
     int64_t s2 = 0;
-    int32_t cutoffHz = 0;  // the cutoff the coefficients were made for
-    double gain = 1.0;     // compensation for the resonance peak
+    int32_t cutoffHz = 0;  // the cutoff and resonance the coefficients were made for
+    double resonanceDb = 0.0;
+    double gain = 1.0;  // compensation for the resonance peak
 
     // One sample through the filter: the low-pass output, the mean of the old and new s2.
     int32_t step(int32_t in) {
@@ -61,8 +62,9 @@ struct VoiceFilter {
 struct Voice {
     uint8_t status = kVoiceFree;
     uint8_t channel = 0;
-    uint8_t note = 0;      // key sounded, after transposition: same-key rules compare it
-    uint8_t eventKey = 0;  // key struck: note-offs match it
+    uint8_t note = 0;         // key sounded, after transposition: same-key rules compare it
+    uint8_t eventKey = 0;     // key struck: note-offs match it
+    uint8_t temperedKey = 0;  // key whose place in the temperament or tuning the voice plays
     uint8_t velocity = 0;
     uint8_t fresh = 0;  // 1 from its note-on until a later note-on of the same key
     bool drum = false;
