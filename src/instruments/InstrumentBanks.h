@@ -22,9 +22,6 @@ namespace svt {
 inline constexpr int kBankTableSize = 384;
 inline constexpr int kSlotsPerBank = 128;
 
-// The drum set's alternate-assignment groups; defined and owned by the song side.
-struct AlternateAssignTable;
-
 enum class SlotState : uint8_t {
     None,         // not loaded; in a bank other than 0 this means bank 0's slot stands in
     LoadRequest,  // wanted before the next song plays
@@ -72,9 +69,6 @@ struct InstrumentSlot {
 
 struct InstrumentBank {
     std::array<InstrumentSlot, kSlotsPerBank> slots;  // melodic: by program; drum set: by key
-    // The drum set's own exclusive groups; the voices cut by the General MIDI groups until
-    // a drum set brings its own.
-    const AlternateAssignTable* alternateAssign = nullptr;
 };
 
 class InstrumentBanks final : public InstrumentMarker {

@@ -1,6 +1,7 @@
-// Indexing: every preset zone is layered over the instrument zones it names, and each
-// merged generator set becomes a region in engine units. Building instruments from the
-// index, and everything about sample data, is in SampleData.cpp.
+// Indexing: every preset zone is layered over the instrument zones it names
+// (GeneratorTable.cpp), and each merged generator set becomes a region in engine units
+// (RegionUnits.cpp). Building instruments from the index, and everything about sample data,
+// is in SampleData.cpp.
 
 #include "instruments/LoadedSoundFont.h"
 
@@ -11,7 +12,8 @@
 #include <limits>
 #include <numbers>
 
-#include "instruments/Tables.h"
+#include "instruments/GeneratorTable.h"
+#include "instruments/RegionUnits.h"
 #include "streams/streams.h"
 
 namespace svt {
@@ -21,164 +23,8 @@ namespace {
 // of a drum kit); this keeps such a file from filling the memory. FluidR3_GM needs
 // about a tenth of it.
 constexpr size_t kMaxPendingRegions = 1u << 18;
-// Positions carry 12 fraction bits in 32 bits: data beyond this many points cannot be
-// addressed and is cut off.
-constexpr int64_t kMaxRegionPoints = (int64_t{1} << 20) - 2;
 // SoundFont 3 is SoundFont 2 with compressed samples; later versions are not known here.
 constexpr uint16_t kNewestVersionMajor = 3;
-
-enum MergeMode : uint8_t { MERGE_ADD, MERGE_REPLACE, MERGE_RANGE, MERGE_INSTRUMENT, MERGE_SAMPLE };
-
-// The unit a version-1 font stores a generator in, where it is not that of version 2;
-// convertSf1 turns each into the version-2 value.
-enum class Sf1Unit : uint8_t {
-    Same,
-    Cutoff,
-    Resonance,
-    EffectSend,
-    Pan,
-    Attenuation,
-    ScaleTuning,
-    Milliseconds,
-    KeyScale,
-    LfoFrequency,
-    PitchDepth,
-    FilterDepth,
-    VolumeDepth,
-    ModSustain,
-    VolumeSustain,
-};
-
-struct GeneratorInfo {
-    uint8_t mode = MERGE_ADD;
-    Sf1Unit sf1Unit = Sf1Unit::Same;
-    int16_t defaultValue = 0;
-    int16_t sf1Default = 0;
-};
-
-constexpr std::array<GeneratorInfo, kGeneratorCount> makeGeneratorInfo() {
-    std::array<GeneratorInfo, kGeneratorCount> t{};
-    auto set = [&t](std::initializer_list<int> gens, uint8_t mode, Sf1Unit unit, int16_t def,
-                    int16_t sf1Def) {
-        for (int g : gens) t[static_cast<size_t>(g)] = GeneratorInfo{mode, unit, def, sf1Def};
-    };
-    using U = Sf1Unit;
-    set({GEN_START_ADDRS_OFFSET, GEN_END_ADDRS_OFFSET, GEN_STARTLOOP_ADDRS_OFFSET,
-         GEN_ENDLOOP_ADDRS_OFFSET, GEN_START_ADDRS_COARSE_OFFSET, GEN_END_ADDRS_COARSE_OFFSET,
-         GEN_STARTLOOP_ADDRS_COARSE_OFFSET, GEN_ENDLOOP_ADDRS_COARSE_OFFSET, GEN_UNUSED1,
-         GEN_UNUSED2, GEN_UNUSED3, GEN_UNUSED4, GEN_RESERVED1, GEN_RESERVED2, GEN_COARSE_TUNE,
-         GEN_FINE_TUNE},
-        MERGE_ADD, U::Same, 0, 0);
-    set({GEN_MOD_LFO_TO_PITCH, GEN_VIB_LFO_TO_PITCH, GEN_MOD_ENV_TO_PITCH}, MERGE_ADD,
-        U::PitchDepth, 0, 0);
-    set({GEN_INITIAL_FILTER_FC}, MERGE_ADD, U::Cutoff, 13500, 13500);
-    set({GEN_INITIAL_FILTER_Q}, MERGE_ADD, U::Resonance, 0, 0);
-    set({GEN_MOD_LFO_TO_FILTER_FC, GEN_MOD_ENV_TO_FILTER_FC}, MERGE_ADD, U::FilterDepth, 0, 0);
-    set({GEN_MOD_LFO_TO_VOLUME}, MERGE_ADD, U::VolumeDepth, 0, 0);
-    set({GEN_CHORUS_SEND, GEN_REVERB_SEND}, MERGE_ADD, U::EffectSend, 0, 0);
-    set({GEN_PAN}, MERGE_ADD, U::Pan, 0, 0);
-    set({GEN_DELAY_MOD_LFO, GEN_DELAY_VIB_LFO, GEN_DELAY_MOD_ENV, GEN_ATTACK_MOD_ENV,
-         GEN_HOLD_MOD_ENV, GEN_DECAY_MOD_ENV, GEN_RELEASE_MOD_ENV, GEN_DELAY_VOL_ENV,
-         GEN_ATTACK_VOL_ENV, GEN_HOLD_VOL_ENV, GEN_DECAY_VOL_ENV, GEN_RELEASE_VOL_ENV},
-        MERGE_ADD, U::Milliseconds, -12000, -12000);
-    set({GEN_FREQ_MOD_LFO}, MERGE_ADD, U::LfoFrequency, 0, -725);
-    set({GEN_FREQ_VIB_LFO}, MERGE_ADD, U::LfoFrequency, 0, -15600);
-    set({GEN_SUSTAIN_MOD_ENV}, MERGE_ADD, U::ModSustain, 0, 1000);
-    set({GEN_KEYNUM_TO_MOD_ENV_HOLD, GEN_KEYNUM_TO_MOD_ENV_DECAY, GEN_KEYNUM_TO_VOL_ENV_HOLD,
-         GEN_KEYNUM_TO_VOL_ENV_DECAY},
-        MERGE_ADD, U::KeyScale, 0, 0);
-    set({GEN_SUSTAIN_VOL_ENV}, MERGE_ADD, U::VolumeSustain, 0, 1000);
-    set({GEN_INSTRUMENT}, MERGE_INSTRUMENT, U::Same, 0, 0);
-    set({GEN_KEY_RANGE, GEN_VEL_RANGE}, MERGE_RANGE, U::Same, 32512, 32512);
-    set({GEN_KEYNUM, GEN_VELOCITY, GEN_OVERRIDING_ROOT_KEY}, MERGE_REPLACE, U::Same, -1, -1);
-    set({GEN_INITIAL_ATTENUATION}, MERGE_ADD, U::Attenuation, 0, 0);
-    set({GEN_SAMPLE_ID}, MERGE_SAMPLE, U::Same, 0, 0);
-    set({GEN_SAMPLE_MODES, GEN_RESERVED3, GEN_EXCLUSIVE_CLASS}, MERGE_REPLACE, U::Same, 0, 0);
-    set({GEN_SCALE_TUNING}, MERGE_ADD, U::ScaleTuning, 100, 100);
-    return t;
-}
-constexpr std::array<GeneratorInfo, kGeneratorCount> kGeneratorInfo = makeGeneratorInfo();
-
-struct GeneratorTable {
-    std::array<int16_t, kGeneratorCount> value{};
-    std::array<uint8_t, kGeneratorCount> setMark{};  // 0 not set, 1 global zone, 2 local zone
-
-    bool has(int g) const { return setMark[static_cast<size_t>(g)] != 0; }
-    int16_t v(int g) const { return value[static_cast<size_t>(g)]; }
-    uint16_t u(int g) const { return static_cast<uint16_t>(value[static_cast<size_t>(g)]); }
-    void copyZone(const Zone& z, uint8_t mark) {
-        for (const Generator& gen : z.generators) {
-            if (gen.oper >= kGeneratorCount) continue;
-            value[gen.oper] = static_cast<int16_t>(gen.amount);
-            setMark[gen.oper] = mark;
-        }
-    }
-};
-
-bool zoneHasGenerator(const Zone& z, uint16_t oper) {
-    return std::any_of(z.generators.begin(), z.generators.end(),
-                       [oper](const Generator& g) { return g.oper == oper; });
-}
-
-bool isGlobalZone(const Zone& z) {
-    return !zoneHasGenerator(z, GEN_INSTRUMENT) && !zoneHasGenerator(z, GEN_SAMPLE_ID);
-}
-
-bool rangesValid(const GeneratorTable& t) {
-    auto ok = [](uint16_t r) {
-        int lo = r & 0xFF, hi = r >> 8;
-        return lo <= 127 && hi <= 127 && lo <= hi;
-    };
-    return ok(t.u(GEN_KEY_RANGE)) && ok(t.u(GEN_VEL_RANGE));
-}
-
-int16_t clamp16(double x) {
-    if (!(x == x)) return 0;
-    return static_cast<int16_t>(std::clamp(x, -32768.0, 32767.0));
-}
-
-int32_t clamp32(double x) {
-    if (!(x == x)) return 0;
-    return static_cast<int32_t>(std::clamp(x, -2147483648.0, 2147483647.0));
-}
-
-int16_t convertSf1(int g, int16_t stored) {
-    double v = stored;
-    switch (kGeneratorInfo[static_cast<size_t>(g)].sf1Unit) {
-        case Sf1Unit::Cutoff:
-            return clamp16(stored == 127 ? 14400 : (v + 74) * 59);
-        case Sf1Unit::Resonance:
-            return clamp16(std::trunc(3 * v / 2));
-        case Sf1Unit::EffectSend:
-            return clamp16(std::trunc(v * 1000 / 256));
-        case Sf1Unit::Pan:
-            return clamp16(std::trunc(v * 1000 / 127) - 500);
-        case Sf1Unit::Attenuation:
-            return stored <= 0 ? 1000 : clamp16(std::trunc(-2000 * std::log10(v / 127)));
-        case Sf1Unit::ScaleTuning:
-            return stored != 0 ? 50 : 100;
-        case Sf1Unit::Milliseconds:
-            return clamp16(std::trunc(1200 * std::log2(std::max(v, 1.0) / 1000)));
-        case Sf1Unit::KeyScale:
-            return clamp16(std::trunc(v * 5.55));
-        case Sf1Unit::LfoFrequency:
-            if (stored <= 0) return g == GEN_FREQ_MOD_LFO ? -725 : -15600;
-            return clamp16(std::trunc(1200 * std::log2(v) - 7925));
-        case Sf1Unit::PitchDepth:
-            return clamp16(std::trunc((std::trunc(v * 1200 / 64) + 1) / 2));
-        case Sf1Unit::FilterDepth:
-            return clamp16(std::trunc(v * (g == GEN_MOD_LFO_TO_FILTER_FC ? 3600 : 7200) / 64));
-        case Sf1Unit::VolumeDepth:
-            return clamp16(std::trunc(v * 120 / 64));
-        case Sf1Unit::ModSustain:
-            return stored < 96 ? clamp16(std::trunc((96 - v) * 1000 / 96)) : 0;
-        case Sf1Unit::VolumeSustain:
-            return stored < 96 ? clamp16(std::trunc((2000 - 21 * v) / 2)) : 0;
-        case Sf1Unit::Same:
-            break;
-    }
-    return stored;
-}
 
 uint64_t entryKey(int bank, int program, int key) {
     return (static_cast<uint64_t>(static_cast<uint32_t>(bank)) << 32) |
@@ -216,10 +62,7 @@ class Indexer {
         TooDeep,  // instruments nest deeper than presets over instruments: the preset stops
     };
     Layer parseLayer(const GeneratorTable& p, int depth);
-    void merge(const GeneratorTable& p, GeneratorTable& i) const;
-    void complete(const GeneratorTable& p, GeneratorTable& i) const;
     void makeRegions(const GeneratorTable& t);
-    void fillRegion(const GeneratorTable& t, SampleHeader s, int key, PendingRegion& pr);
     void problem(std::string text) {
         if (problems_.size() < 64) problems_.push_back({std::move(text)});
     }
@@ -281,63 +124,17 @@ Indexer::Layer Indexer::parseLayer(const GeneratorTable& p, int depth) {
         if (firstLocal == 1) i.copyZone(ih.zones[0], 1);
         i.copyZone(ih.zones[z], 2);
         if (!i.has(GEN_SAMPLE_ID)) {
-            merge(p, i);
+            layOver(p, i, sf1_);
             if (rangesValid(i)) {
                 const Layer r = parseLayer(i, depth + 1);
                 if (r == Layer::TooDeep) return r;
             }
         } else {
-            complete(p, i);
+            completeZone(p, i, sf1_);
             if (rangesValid(i)) makeRegions(i);
         }
     }
     return Layer::Parsed;
-}
-
-void Indexer::merge(const GeneratorTable& p, GeneratorTable& i) const {
-    for (int g = 0; g < kGeneratorCount; ++g) {
-        if (!p.has(g)) continue;
-        auto k = static_cast<size_t>(g);
-        if (sf1_) {
-            if (!i.has(g) || g == GEN_KEY_RANGE || g == GEN_VEL_RANGE) i.value[k] = p.value[k];
-        } else {
-            switch (kGeneratorInfo[k].mode) {
-                case MERGE_ADD:
-                    i.value[k] = static_cast<int16_t>(static_cast<uint16_t>(i.u(g) + p.u(g)));
-                    break;
-                case MERGE_REPLACE:
-                    i.value[k] = p.value[k];
-                    break;
-                case MERGE_RANGE:
-                    if (i.has(g)) {
-                        int lo = std::max(i.u(g) & 0xFF, p.u(g) & 0xFF);
-                        int hi = std::min(i.u(g) >> 8, p.u(g) >> 8);
-                        i.value[k] = static_cast<int16_t>(rangeAmount(lo, hi));
-                    } else {
-                        i.value[k] = p.value[k];
-                    }
-                    break;
-                default:
-                    if (!i.has(g)) i.value[k] = p.value[k];
-                    break;
-            }
-        }
-        i.setMark[k] = 1;
-    }
-}
-
-void Indexer::complete(const GeneratorTable& p, GeneratorTable& i) const {
-    for (int g = 0; g < kGeneratorCount; ++g) {
-        auto k = static_cast<size_t>(g);
-        if (!i.has(g))
-            i.value[k] = sf1_ ? kGeneratorInfo[k].sf1Default : kGeneratorInfo[k].defaultValue;
-    }
-    merge(p, i);
-    if (sf1_) {
-        for (int g = 0; g < kGeneratorCount; ++g) {
-            if (i.has(g)) i.value[static_cast<size_t>(g)] = convertSf1(g, i.v(g));
-        }
-    }
 }
 
 void Indexer::makeRegions(const GeneratorTable& t) {
@@ -387,276 +184,11 @@ void Indexer::makeRegions(const GeneratorTable& t) {
         } else {
             pr.region.fixedNote = 0;
         }
-        fillRegion(t, header, key, pr);
+        fillRegion(t, header, key, {file_, samples_, s_, amplification_, sf1_, bank_}, pr);
         e.regions.push_back(pr);
         ++regionTotal_;
         ++summary_.regionCount;
         if (drum) keysSeen_[static_cast<size_t>(key)] = true;
-    }
-}
-
-// Envelope rate: level units per control period to cover `distance` in 2^(tc/1200) s.
-int32_t envRate(const InstrumentSettings& s, int tc, int distance) {
-    if (tc == -12000) return kEnvelopeInstantRate;
-    double d = std::max(distance, 1);
-    double r = (d * 16384.0 * s.controlRatio() / s.outputRate()) / std::pow(2.0, tc / 1200.0);
-    if (s.fastDecay) r *= 2;
-    return static_cast<int32_t>(std::clamp(r, 1.0, 1073741823.0));
-}
-
-double envMs(int tc) {
-    return tc == -12000 ? 0.0 : std::pow(2.0, tc / 1200.0) * 1000.0;
-}
-
-int32_t delayFrames(const InstrumentSettings& s, int tc) {
-    return clamp32(std::trunc(envMs(tc) * s.outputRate() * 0.001));
-}
-
-int32_t sustainLevel(int v) {
-    if (v <= 0) return 65533;
-    if (v >= 1000) return 0;
-    return (1000 - v) * 65533 / 1000;
-}
-
-int32_t fixedReleaseRate(const InstrumentSettings& s) {
-    int m = s.fixedReleaseMs;
-    if (m == 0) return kEnvelopeInstantRate;
-    double r = (1073725440.0 / s.outputRate() * s.controlRatio() * 1000.0) / m;
-    if (s.fastDecay) r *= 2;
-    return static_cast<int32_t>(std::clamp(r, 1.0, 1073741823.0));
-}
-
-void setEnvelope(const InstrumentSettings& s, const GeneratorTable& t, int attack, int hold,
-                 int decay, int sustain, int release, std::array<int32_t, 6>& rate,
-                 std::array<int32_t, 6>& target) {
-    int32_t sus = sustainLevel(t.v(sustain));
-    rate[0] = envRate(s, t.v(attack), 65535);
-    target[0] = 65535 * 16384;
-    rate[1] = envRate(s, t.v(hold), 1);
-    target[1] = 65534 * 16384;
-    rate[2] = envRate(s, t.v(decay), 65533 - sus);
-    target[2] = sus * 16384;
-    int32_t rel = s.fixedReleaseMs != 0 ? fixedReleaseRate(s) : envRate(s, t.v(release), 65535);
-    for (int i = 3; i < 6; ++i) {
-        rate[static_cast<size_t>(i)] = rel;
-        target[static_cast<size_t>(i)] = 0;
-    }
-}
-
-int32_t lfoFreqMilliHz(int value) {
-    return clamp32(std::trunc(std::pow(2.0, value / 1200.0) * 8176.0));
-}
-
-void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, PendingRegion& pr) {
-    SampleRegion& r = pr.region;
-    const SynthTables& tab = synthTables();
-    // A compressed sample counts its points from 0 in its decoded sound, which is as long as
-    // its stream says; its loop points already count from there.
-    const auto sampleIndex = static_cast<int32_t>(t.u(GEN_SAMPLE_ID));
-    const SampleData& data = samples_[static_cast<size_t>(sampleIndex)];
-    int64_t dataPoints = file_.sampleDataSize / 2;
-    if (data.compressed) {
-        S.start = 0;
-        S.end = static_cast<uint32_t>(std::min<int64_t>(data.frames, UINT32_MAX));
-        S.sampleRate = data.rateHz;
-        // The compressed bit says how the data is stored, not which side of a pair it is.
-        S.sampleType = static_cast<uint16_t>(S.sampleType & ~kSampleCompressedBit);
-        dataPoints = data.frames;
-    }
-    S.sampleRate = std::clamp<uint32_t>(S.sampleRate, 400, 50000);
-
-    // 1. Positions in points, relative to the region's start.
-    int64_t start =
-        int64_t{t.v(GEN_START_ADDRS_COARSE_OFFSET)} * 32768 + S.start + t.v(GEN_START_ADDRS_OFFSET);
-    int64_t length = int64_t{t.v(GEN_END_ADDRS_COARSE_OFFSET)} * 32768 + t.v(GEN_END_ADDRS_OFFSET) +
-                     S.end - start;
-    start = std::abs(start);
-    length = std::abs(length);
-    // Only data inside the sample chunk is ever read, and positions must fit 32 bits.
-    start = std::min(start, dataPoints);
-    length = std::min({length, dataPoints - start, kMaxRegionPoints});
-    int64_t loopStart = int64_t{t.v(GEN_STARTLOOP_ADDRS_COARSE_OFFSET)} * 32768 +
-                        t.v(GEN_STARTLOOP_ADDRS_OFFSET) + S.loopStart - start;
-    int64_t loopEnd = int64_t{t.v(GEN_ENDLOOP_ADDRS_COARSE_OFFSET)} * 32768 +
-                      t.v(GEN_ENDLOOP_ADDRS_OFFSET) + S.loopEnd - start;
-    int64_t endPos = length + 1;
-    if (loopEnd < 0 || loopEnd > length + 1) loopEnd = length + 1;
-    if (loopStart < 0 || loopStart > length) loopStart = length;
-
-    // 2. Rate, mode, gain.
-    r.sampleRateHz = static_cast<int32_t>(S.sampleRate);
-    r.modeFlags = kRegion16Bit;
-    double att = 1.0;
-    if (t.has(GEN_INITIAL_ATTENUATION) && t.v(GEN_INITIAL_ATTENUATION) != 0) {
-        int a = std::clamp<int>(t.v(GEN_INITIAL_ATTENUATION), 0, 960);
-        att = tab.attenuationGain[static_cast<size_t>(a)];
-    }
-    r.gain = att * amplification_;
-
-    // 3. Envelopes and loop.
-    setEnvelope(s_, t, GEN_ATTACK_VOL_ENV, GEN_HOLD_VOL_ENV, GEN_DECAY_VOL_ENV, GEN_SUSTAIN_VOL_ENV,
-                GEN_RELEASE_VOL_ENV, r.volEnvRate, r.volEnvTarget);
-    r.volEnvDelay = delayFrames(s_, t.v(GEN_DELAY_VOL_ENV));
-    setEnvelope(s_, t, GEN_ATTACK_MOD_ENV, GEN_HOLD_MOD_ENV, GEN_DECAY_MOD_ENV, GEN_SUSTAIN_MOD_ENV,
-                GEN_RELEASE_MOD_ENV, r.modEnvRate, r.modEnvTarget);
-    r.modEnvDelay = delayFrames(s_, t.v(GEN_DELAY_MOD_ENV));
-    r.modeFlags |= kRegionEnvelope;
-    int mode = t.v(GEN_SAMPLE_MODES);
-    bool loops = mode == 1 || mode == 3;
-    // A loop that is empty or runs backwards would never let the voice advance.
-    if (loops && loopEnd <= loopStart) loops = false;
-    if (loops) {
-        r.modeFlags |= kRegionLooping | kRegionSustain;
-        if (mode == 3) endPos = loopEnd;
-    } else {
-        loopStart = length;
-        loopEnd = length + 1;
-    }
-
-    // 4. Fixed point and file position.
-    r.endPos = static_cast<uint32_t>(endPos << 12);
-    r.loopStartPos = static_cast<uint32_t>(loopStart << 12);
-    r.loopEndPos = static_cast<uint32_t>(loopEnd << 12);
-    pr.filePos = data.compressed ? data.streamPos : file_.sampleDataPos + 2 * start;
-    pr.firstPoint = start;
-    pr.compressedSample = data.compressed ? sampleIndex : -1;
-    pr.byteLength = 2 * length;
-    r.regionKind = kRegionKindSoundFont;
-
-    // 5. Keys and velocities.
-    pr.lowKey = t.has(GEN_KEY_RANGE) ? static_cast<uint8_t>(t.u(GEN_KEY_RANGE) & 0xFF) : 0;
-    pr.highKey = t.has(GEN_KEY_RANGE) ? static_cast<uint8_t>(t.u(GEN_KEY_RANGE) >> 8) : 127;
-    r.lowKeyFreq = tab.noteFreqMilliHz[pr.lowKey];
-    r.highKeyFreq = tab.noteFreqMilliHz[pr.highKey];
-    r.lowVelocity = t.has(GEN_VEL_RANGE) ? static_cast<uint8_t>(t.u(GEN_VEL_RANGE) & 0xFF) : 0;
-    r.highVelocity = t.has(GEN_VEL_RANGE) ? static_cast<uint8_t>(t.u(GEN_VEL_RANGE) >> 8) : 127;
-
-    // 6. Sample identity.
-    r.sfSampleType = S.sampleType;
-    r.sfSampleIndex = t.u(GEN_SAMPLE_ID);
-    r.sfLinkedSample = S.sampleType == kSampleMono ? -1 : S.sampleLink;
-
-    // 7. Pan, in 0.1 % steps from -500 (left) to 500 (right).
-    int p = t.v(GEN_PAN);
-    if (S.sampleType == kSampleMono || p != 0) {
-        r.pan = p < -500 ? 0 : p > 500 ? 127 : static_cast<uint8_t>((p + 500) * 127 / 1000);
-    } else {
-        r.pan = S.sampleType == kSampleRight ? 127 : 0;
-    }
-
-    // 8. Envelope key scaling.
-    if (t.has(GEN_KEYNUM_TO_VOL_ENV_HOLD)) r.volEnvKeyScale[1] = t.v(GEN_KEYNUM_TO_VOL_ENV_HOLD);
-    if (t.has(GEN_KEYNUM_TO_VOL_ENV_DECAY)) r.volEnvKeyScale[2] = t.v(GEN_KEYNUM_TO_VOL_ENV_DECAY);
-    if (t.has(GEN_KEYNUM_TO_MOD_ENV_HOLD)) r.modEnvKeyScale[1] = t.v(GEN_KEYNUM_TO_MOD_ENV_HOLD);
-    if (t.has(GEN_KEYNUM_TO_MOD_ENV_DECAY)) r.modEnvKeyScale[2] = t.v(GEN_KEYNUM_TO_MOD_ENV_DECAY);
-
-    // 9. Filter.
-    bool hasFc = t.has(GEN_INITIAL_FILTER_FC) && t.v(GEN_INITIAL_FILTER_FC) >= 0;
-    int fc = hasFc ? t.v(GEN_INITIAL_FILTER_FC) : 0;
-    r.cutoffHz = 0;
-    if (hasFc && fc >= 1500 && fc <= 13500) {
-        r.cutoffHz = static_cast<int32_t>(std::trunc(std::pow(2.0, fc / 1200.0) * 8.176));
-        if (!s_.modulationEnabled && t.has(GEN_MOD_ENV_TO_FILTER_FC) &&
-            t.v(GEN_MOD_ENV_TO_FILTER_FC) > 0) {
-            r.cutoffHz = static_cast<int32_t>(std::min(
-                20000.0,
-                std::trunc(r.cutoffHz * std::pow(2.0, t.v(GEN_MOD_ENV_TO_FILTER_FC) / 1200.0))));
-        }
-    }
-    r.resonanceCb = t.has(GEN_INITIAL_FILTER_Q) ? t.v(GEN_INITIAL_FILTER_Q) : 0;
-
-    // 10. Scale tuning.
-    r.scaleTuning = clamp16(std::trunc(t.v(GEN_SCALE_TUNING) * 1024.0 / 100.0 + 0.5));
-
-    // 11. Root key and tuning.
-    int64_t rootKey = S.originalKey;
-    int64_t tune = S.pitchCorrection;
-    if (sf1_ && t.has(55)) {
-        int v = t.v(55);
-        rootKey = v / 100;
-        tune = (-v) % 100;
-        if (tune <= -50) {
-            rootKey += 1;
-            tune += 100;
-        }
-    }
-    if (t.has(GEN_OVERRIDING_ROOT_KEY)) {
-        rootKey = t.v(GEN_OVERRIDING_ROOT_KEY);
-    } else if (bank_ == kPercussionBank && r.scaleTuning != 0) {
-        tune = static_cast<int64_t>(
-            std::trunc(tune + (key - S.originalKey) * 100.0 * r.scaleTuning / 1024.0));
-    }
-    tune += int64_t{t.v(GEN_COARSE_TUNE)} * 100 + t.v(GEN_FINE_TUNE);
-    if (rootKey >= pr.highKey + 60) rootKey -= 60;
-
-    // 12. Modulation depths.
-    r.ampLfoToPitch = t.has(GEN_MOD_LFO_TO_PITCH) ? t.v(GEN_MOD_LFO_TO_PITCH) : 0;
-    r.ampLfoToCutoff = t.has(GEN_MOD_LFO_TO_FILTER_FC) ? t.v(GEN_MOD_LFO_TO_FILTER_FC) : 0;
-    r.modEnvToCutoff = t.has(GEN_MOD_ENV_TO_FILTER_FC) ? t.v(GEN_MOD_ENV_TO_FILTER_FC) : 0;
-    int e = t.has(GEN_MOD_ENV_TO_PITCH) ? t.v(GEN_MOD_ENV_TO_PITCH) : 0;
-    auto x =
-        static_cast<int64_t>(std::trunc((1000.0 - t.v(GEN_SUSTAIN_MOD_ENV)) * e / 1000.0 + 0.5));
-    tune += x;
-    r.modEnvToPitch = clamp16(static_cast<double>(e - x));
-
-    // 13. Root frequency: whole semitones into the key, the rest in 1/256 semitone.
-    tune = std::clamp<int64_t>(tune, -1000000, 1000000);
-    auto tf = static_cast<int64_t>(std::trunc(0.5 - tune * 256.0 / 100.0));
-    if (tf < 0) {
-        int64_t k = ((-tf - 1) >> 8) + 1;
-        rootKey -= k;
-        tf += 256 * k;
-    } else if (tf > 255) {
-        int64_t k = ((tf - 256) >> 8) + 1;
-        rootKey += k;
-        tf -= 256 * k;
-    }
-    auto coarse = [&tab](int64_t n) {
-        return n < 128 ? tab.coarseBend[static_cast<size_t>(n)]
-                       : std::pow(2.0, static_cast<double>(n) / 12.0);
-    };
-    double fine = tab.fineBend[static_cast<size_t>(tf)];
-    double rootFreq;
-    if (rootKey < 0) {
-        rootFreq = std::trunc(tab.noteFreqMilliHz[0] * fine / coarse(-rootKey) + 0.5);
-        r.scaleCenterKey = 0;
-    } else if (rootKey > 127) {
-        rootFreq = std::trunc(tab.noteFreqMilliHz[127] * fine * coarse(rootKey - 127) + 0.5);
-        r.scaleCenterKey = 127;
-    } else {
-        rootFreq = std::trunc(tab.noteFreqMilliHz[static_cast<size_t>(rootKey)] * fine + 0.5);
-        r.scaleCenterKey = static_cast<int16_t>(rootKey);
-    }
-    // A root frequency of 0 would divide the voice's step by zero.
-    r.rootFreq = std::max<int32_t>(1, clamp32(rootFreq));
-    pr.rootKey = clamp16(static_cast<double>(rootKey));
-    pr.tuneCents = clamp16(static_cast<double>(tune));
-
-    // 14. Tremolo. Without a frequency generator the LFO runs at the generator's
-    // default of 8.176 Hz, as the depth alone asks for a moving LFO.
-    if (t.has(GEN_MOD_LFO_TO_VOLUME)) {
-        int v = t.v(GEN_MOD_LFO_TO_VOLUME);
-        int depth =
-            static_cast<int>(std::trunc((1.0 - std::pow(10.0, std::abs(v) / -200.0)) * 256.0));
-        r.ampLfoDepth = static_cast<int16_t>(v < 0 ? -depth : depth);
-    }
-    if (t.has(GEN_MOD_LFO_TO_VOLUME) || t.has(GEN_MOD_LFO_TO_PITCH) ||
-        t.has(GEN_MOD_LFO_TO_FILTER_FC)) {
-        int64_t f = lfoFreqMilliHz(t.v(GEN_FREQ_MOD_LFO));
-        r.ampLfoPhaseStep =
-            clamp32(static_cast<double>((((s_.outputRate() / 1000) * f) >> 5) / s_.controlRatio()));
-        r.ampLfoDelay = delayFrames(s_, t.v(GEN_DELAY_MOD_LFO));
-    }
-
-    // 15. Vibrato, with the same default frequency.
-    r.pitchLfoControlRatio = 0;
-    if (t.has(GEN_VIB_LFO_TO_PITCH)) {
-        r.pitchLfoDepth =
-            static_cast<int16_t>(std::clamp(t.v(GEN_VIB_LFO_TO_PITCH) * 256 / 400, -255, 255));
-        int64_t f = std::max<int64_t>(1, lfoFreqMilliHz(t.v(GEN_FREQ_VIB_LFO)));
-        r.pitchLfoControlRatio =
-            clamp32(static_cast<double>((int64_t{s_.outputRate()} * 1000) / (f * 64)));
-        r.pitchLfoDelay = delayFrames(s_, t.v(GEN_DELAY_VIB_LFO));
     }
 }
 

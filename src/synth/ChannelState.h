@@ -19,8 +19,6 @@ struct DrumNoteState {
     int8_t reverbSend = -1;
     int8_t chorusSend = -1;
     int8_t delaySend = -1;
-    // The key's receive switches. Set: note-offs of one-shot drums are ignored. The
-    // system-exclusive messages that switch them are read but not applied yet.
     // The key's receive switches. Set: note-offs of one-shot drums are ignored.
     bool receiveNoteOn = true;
     bool receiveNoteOff = false;
