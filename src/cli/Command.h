@@ -1,6 +1,6 @@
 #pragma once
-// The commands of sorvanto-cli register themselves here:
-//   SVT_CLI_COMMAND(info, "FILE...", "show song information") { ... return exitCode; }
+// The commands of sorvanto-cli, each in a file of its own, and what they share: the table of
+// commands (in main.cpp) and the parsing of options.
 
 #include <cstdio>
 #include <optional>
@@ -23,8 +23,11 @@ struct CommandInfo {
     CommandHandler handler;
 };
 
-bool registerCommand(const CommandInfo& info);
-const std::vector<CommandInfo>& commands();
+// Each returns the program's exit code.
+int runConvert(const CommandArgs& cmd);
+int runFonts(const CommandArgs& cmd);
+int runInfo(const CommandArgs& cmd);
+int runPlay(const CommandArgs& cmd);
 
 // Options of the form "--name VALUE", "--name=VALUE", "-x VALUE" and flags; the rest are
 // operands. Unknown options are an error the command reports with its usage.
@@ -49,9 +52,3 @@ class ArgParser {
 bool parseInt(const std::string& text, long min, long max, long& out);
 
 }  // namespace svt::cli
-
-#define SVT_CLI_COMMAND(ident, usage, summary)                                     \
-    static int svtCliRun_##ident(const ::svt::cli::CommandArgs& cmd);              \
-    [[maybe_unused]] static const bool svtCliRegistered_##ident =                  \
-        ::svt::cli::registerCommand({#ident, usage, summary, &svtCliRun_##ident}); \
-    static int svtCliRun_##ident([[maybe_unused]] const ::svt::cli::CommandArgs& cmd)

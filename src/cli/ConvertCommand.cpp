@@ -79,9 +79,7 @@ class ProgressDisplay {
 
 }  // namespace
 
-SVT_CLI_COMMAND(
-    convert, "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ] [--interp KIND] [-f wav|mp3]",
-    "render songs to WAV or MP3 files named after them (or into OUT)") {
+int runConvert(const CommandArgs& cmd) {
     ArgParser parser(cmd.args);
     if (parser.flag("--help", "-h")) {
         std::printf(

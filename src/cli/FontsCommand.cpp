@@ -105,8 +105,7 @@ void printFontJson(const svt::LoadedSoundFont& f) {
 
 }  // namespace
 
-SVT_CLI_COMMAND(fonts, "[--quick] [--json] FONT...",
-                "show the presets, instruments, samples and problems of SoundFonts") {
+int svt::cli::runFonts(const svt::cli::CommandArgs& cmd) {
     svt::cli::ArgParser args(cmd.args);
     if (args.flag("--help", "-h")) {
         printHelp();

@@ -182,8 +182,7 @@ void printJsonError(const std::string& file, const std::string& reason) {
 
 }  // namespace
 
-SVT_CLI_COMMAND(info, "FILE|FOLDER|LIST.pli... [--json] [--rate HZ]",
-                "show song information: title, format, meter, key, tempo, length") {
+int runInfo(const CommandArgs& cmd) {
     ArgParser parser(cmd.args);
     if (parser.flag("--help", "-h")) {
         std::printf(

@@ -207,10 +207,7 @@ std::string titleOf(const std::string& path) {
 
 }  // namespace
 
-SVT_CLI_COMMAND(play,
-                "FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] [--tempo PCT] "
-                "[--volume PCT] [--interp KIND]",
-                "play songs through the sound device, with keys and a status line") {
+int runPlay(const CommandArgs& cmd) {
     ArgParser parser(cmd.args);
     if (parser.flag("--help", "-h")) {
         std::printf(

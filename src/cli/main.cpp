@@ -1,6 +1,4 @@
-#include <algorithm>
 #include <charconv>
-#include <cstring>
 
 #include "cli/Command.h"
 #include "platform/Paths.h"
@@ -9,31 +7,28 @@
 
 namespace svt::cli {
 namespace {
-std::vector<CommandInfo>& registry() {
-    static std::vector<CommandInfo> list;
-    return list;
-}
+// In the order the usage lists them.
+constexpr CommandInfo kCommands[] = {
+    {"convert",
+     "FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ] [--interp KIND] [-f wav|mp3]",
+     "render songs to WAV or MP3 files named after them (or into OUT)", &runConvert},
+    {"fonts", "[--quick] [--json] FONT...",
+     "show the presets, instruments, samples and problems of SoundFonts", &runFonts},
+    {"info", "FILE|FOLDER|LIST.pli... [--json] [--rate HZ]",
+     "show song information: title, format, meter, key, tempo, length", &runInfo},
+    {"play",
+     "FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] [--tempo PCT] "
+     "[--volume PCT] [--interp KIND]",
+     "play songs through the sound device, with keys and a status line", &runPlay},
+};
 
 void printUsage(FILE* out) {
     std::fprintf(out, "usage: sorvanto-cli COMMAND [OPTIONS] ARGS...\n\ncommands:\n");
-    std::vector<CommandInfo> sorted = commands();
-    std::sort(sorted.begin(), sorted.end(), [](const CommandInfo& a, const CommandInfo& b) {
-        return std::strcmp(a.name, b.name) < 0;
-    });
-    for (const CommandInfo& c : sorted)
+    for (const CommandInfo& c : kCommands)
         std::fprintf(out, "  %-8s %s\n           %s\n", c.name, c.usage, c.summary);
     std::fprintf(out, "\n'sorvanto-cli COMMAND --help' shows the options of one command.\n");
 }
 }  // namespace
-
-bool registerCommand(const CommandInfo& info) {
-    registry().push_back(info);
-    return true;
-}
-
-const std::vector<CommandInfo>& commands() {
-    return registry();
-}
 
 bool ArgParser::flag(const std::string& longName, const std::string& shortName) {
     for (auto it = args_.begin(); it != args_.end(); ++it) {
@@ -114,7 +109,7 @@ int main(int argc, char** argv) {
         std::printf("sorvanto-cli 1.0.0\n");
         return 0;
     }
-    for (const CommandInfo& c : commands()) {
+    for (const CommandInfo& c : kCommands) {
         if (arguments[0] == c.name) {
             CommandArgs args{argv[0],
                              std::vector<std::string>(arguments.begin() + 1, arguments.end())};
