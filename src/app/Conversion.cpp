@@ -7,7 +7,6 @@
 
 #include "app/Engine.h"
 #include "instruments/SoundFontRegistry.h"
-#include "output/Mp3Output.h"
 #include "output/OutputNames.h"
 #include "platform/Paths.h"
 
@@ -164,21 +163,21 @@ Result<std::vector<std::string>> checkSoundFont(const std::string& file) {
 BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     const auto started = std::chrono::steady_clock::now();
     BatchOutcome outcome;
-    Engine engine(options.settings);
+    EngineSetup setup;
+    setup.mp3 = options.mp3;
+    setup.player.startKeyOffset = options.keyOffset;
+    setup.player.startMuteMask = options.muteMask;
+    setup.amplification = options.amplification;
+    // Problems of the font were shown once for the run, not once per song.
+    setup.printFontProblems = false;
+    Engine engine(options.settings, setup);
     if (!options.soundFont.empty()) {
-        // Problems of the font were shown once for the run, not once per song.
-        InstrumentSettings quiet = engine.fonts().settings();
-        quiet.printDiagnostics = false;
-        engine.fonts().setSettings(quiet);
         const Status loaded = engine.loadSoundFont(options.soundFont);
         if (!loaded.ok()) {
             outcome.message = loaded.error().message;
             return outcome;
         }
     }
-    engine.player().options().startKeyOffset = options.keyOffset;
-    engine.player().options().startMuteMask = options.muteMask;
-    engine.controls().amplification = options.amplification;
     ProgressControl progress(options, options.settings.outputRateHz, engine.player());
     engine.setControl(progress);
     if (!engine.selectOutput(options.outputText)) {
@@ -189,10 +188,7 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     device.name = job.output;
     device.batchConversion = false;
     device.replaceExisting = options.overwrite;
-    if (auto* mp3 = dynamic_cast<output::Mp3Output*>(&device)) {
-        mp3->setSettings(options.mp3);
-        mp3->songTitle = engine.songInput().infos().quickTitle(job.input).value_or("");
-    }
+    device.setSongTitle(engine.songInput().infos().quickTitle(job.input).value_or(""));
     if (options.makeOutputFolders && job.output != "-") {
         std::error_code ec;  // a folder that cannot be made is reported by the open below
         const std::filesystem::path parent = platform::fsPath(job.output).parent_path();

@@ -2,7 +2,7 @@
 
 namespace svt {
 
-Engine::Engine(EngineSettings settings)
+Engine::Engine(EngineSettings settings, const EngineSetup& setup)
     : settings_(std::move(settings)),
       songInput_(settings_),
       fixedNotes_(settings_.interpolation),
@@ -11,7 +11,15 @@ Engine::Engine(EngineSettings settings)
       effects_(settings_.outputRateHz,
                effects::EffectOptions{settings_.reverbMode, settings_.chorusMode}),
       synthesizer_(settings_, banks_, controls_),
-      player_(songInput_, &banks_, synthesizer_, quiet_, &controls_) {
+      player_(songInput_, &banks_, synthesizer_, quiet_, &controls_),
+      outputs_(setup.mp3) {
+    if (!setup.printFontProblems) {
+        InstrumentSettings quiet = fonts_.settings();
+        quiet.printDiagnostics = false;
+        fonts_.setSettings(quiet);
+    }
+    player_.options() = setup.player;
+    controls_.amplification = setup.amplification;
     fonts_.setDecodedSampleLimit(settings_.decodedSampleLimitBytes);
     synthesizer_.setDefaultDrumChannels(settings_.drumChannels);
     synthesizer_.setEffects(&effects_);
@@ -54,7 +62,7 @@ int Engine::openOutput() {
     outputOpen_ = true;
     queue_.setup(device, &player_);
     queue_.setLimiter(settings_.limiter);
-    queue_.setQueueFromSettings(settings_.audioQueueSeconds, settings_.audioQueueFill);
+    queue_.setQueueFromSettings(output::kDefaultQueueSeconds, output::kDefaultQueueFill);
     player_.setSink(&queue_);
     return 0;
 }

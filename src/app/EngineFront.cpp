@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "output/LiveOutput.h"
-#include "output/Mp3Output.h"
 #include "output/Outputs.h"
 
 namespace svt {
@@ -92,7 +91,7 @@ int EngineFront::play(const Playlist::Entry& entry, int userTranspose) {
     options.startMuteMask = mutes;
     engine_.player().setReferenceTempo(s.originalTempo > 0 ? s.originalTempo : kDefaultBpm);
     output::OutputDevice& device = engine_.output();
-    if (auto* mp3 = dynamic_cast<output::Mp3Output*>(&device)) mp3->songTitle = entry.title;
+    device.setSongTitle(entry.title);
     const int result = engine_.playFile(entry.path, timeRatioOf(s));
     // A named file the song did not fill to its end is removed when the output closes.
     if (selected_ != 0 && !device.batchConversion && result != CmdTuneEnd) {

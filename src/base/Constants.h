@@ -40,7 +40,6 @@ inline constexpr int kMaxControlRatio = 255;
 // Channel 10 (index 9) is the drum channel of General MIDI.
 inline constexpr uint32_t kDefaultDrumChannelMask = 1u << 9;
 
-inline constexpr const char* kVersionTag = "SVT_1.0.0";
 inline constexpr const char* kDefaultSoundFontName = "Sorvanto.sf2";
 inline constexpr const char* kSystemSoundFontPath = "/usr/share/sounds/sf2/default-GM.sf2";
 // Decoded samples of compressed fonts an engine keeps between songs unless told otherwise:

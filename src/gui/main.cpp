@@ -22,7 +22,6 @@
 #include "output/EncoderLibrary.h"
 #include "platform/Paths.h"
 #include "platform/PendingFile.h"
-#include "song/EngineSettings.h"
 
 // Under the sanitizers: the system's font and message-bus libraries keep caches they never
 // free, which are not the program's leaks.
@@ -66,11 +65,7 @@ int main(int argc, char** argv) {
     }
     const bool compact = !listOnly && !files.empty();
 
-    EngineSettings engineSettings;
-    const std::string programPath = platform::programPath();
-    engineSettings.programName = programNameFrom(programPath);
-    engineSettings.defaultSoundFont = defaultSoundFontFor(programPath);
-    Engine engine(engineSettings);
+    Engine engine;
     const Language lang = languageFromSetting(language);
     EngineFront front(engine, lang);
 
@@ -88,13 +83,13 @@ int main(int argc, char** argv) {
     }
 
     // The live output when a device answers, else the first file output; "SVT" may preselect.
-    const OutputCandidate candidates[] = {
+    const output::OutputCandidate candidates[] = {
         {'d', [&] { return engine.outputs().at(0).detect(); }}, {'w', {}}, {'g', {}}};
     const char* svtVariable = std::getenv("SVT");
-    const std::optional<size_t> output = chooseOutput(
+    const std::optional<size_t> chosen = output::chooseOutput(
         candidates, svtVariable ? std::optional<std::string_view>(svtVariable) : std::nullopt);
-    if (!output) return 1;
-    front.selectOutput(static_cast<int>(*output));
+    if (!chosen) return 1;
+    front.selectOutput(static_cast<int>(*chosen));
 
     // The command line's songs are converted in the drag-and-drop format; with any other
     // stored format they are played once in the compact window.

@@ -34,6 +34,7 @@ class Mp3Output final : public OutputDevice {
     int songEnd() override;
     int songAbandon() override;
     void abandonFile() override { abandoned_ = true; }
+    void setSongTitle(const std::string& title) override { songTitle = title; }
 
     // True when the encoder library can be loaded from one of the places it is looked for.
     bool encoderAvailable() const;

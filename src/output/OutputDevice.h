@@ -82,6 +82,9 @@ class OutputDevice {
     virtual int songAbandon() { return songEnd(); }
     // Gives up the file being written: the next close removes it rather than finishing it.
     virtual void abandonFile() {}
+    // The title of the song the file named by `name` will hold, for outputs that tag their
+    // files; the others pass it over.
+    virtual void setSongTitle(const std::string& /*title*/) {}
 
     // The text of the last failure, in the interface language (empty when none).
     const std::string& lastMessage() const { return lastMessage_; }

@@ -6,10 +6,12 @@
 
 namespace svt::output {
 
-Outputs::Outputs() {
+Outputs::Outputs(const Mp3Settings& mp3) {
     devices_[kLive] = std::make_unique<LiveOutput>();
     devices_[kWav] = std::make_unique<WavOutput>();
-    devices_[kMp3] = std::make_unique<Mp3Output>();
+    auto mp3Output = std::make_unique<Mp3Output>();
+    mp3Output->setSettings(mp3);
+    devices_[kMp3] = std::move(mp3Output);
 }
 
 std::optional<size_t> Outputs::select(std::string_view text) {
@@ -30,6 +32,21 @@ void Outputs::replace(std::unique_ptr<OutputDevice> device) {
             d = std::move(device);
             return;
         }
+}
+
+std::optional<size_t> chooseOutput(std::span<const OutputCandidate> outputs,
+                                   std::optional<std::string_view> svtVariable,
+                                   std::optional<size_t> frontEndChoice) {
+    if (svtVariable && !svtVariable->empty()) {
+        for (size_t i = 0; i < outputs.size(); ++i) {
+            const OutputCandidate& o = outputs[i];
+            if (o.id == svtVariable->front() && (!o.detect || o.detect())) return i;
+        }
+    }
+    if (frontEndChoice && *frontEndChoice < outputs.size()) return frontEndChoice;
+    for (size_t i = 0; i < outputs.size(); ++i)
+        if (outputs[i].detect && outputs[i].detect()) return i;
+    return std::nullopt;
 }
 
 }  // namespace svt::output

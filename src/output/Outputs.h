@@ -4,10 +4,13 @@
 // ("w8U": a µ-law WAV file).
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string_view>
 
+#include "output/Mp3Encoder.h"
 #include "output/OutputDevice.h"
 
 namespace svt::output {
@@ -16,7 +19,8 @@ class Outputs {
   public:
     static constexpr size_t kLive = 0, kWav = 1, kMp3 = 2, kCount = 3;
 
-    Outputs();
+    // The MP3 output encodes with `mp3` until it is told otherwise.
+    explicit Outputs(const Mp3Settings& mp3 = {});
     OutputDevice& at(size_t index) { return *devices_[index]; }
     // Index of the output named by `text` (its character and encoding letters, which are
     // applied to it); nullopt when the character or a letter is unknown.
@@ -27,5 +31,24 @@ class Outputs {
   private:
     std::array<std::unique_ptr<OutputDevice>, kCount> devices_;
 };
+
+// One output as start-up sees it: its identifier character and, for outputs that need a
+// device, the question whether one is there.
+struct OutputCandidate {
+    char id = 0;
+    std::function<bool()> detect;  // empty: the output needs no device
+};
+
+// Which output the program starts with, as an index into `outputs`, or nullopt when none
+// is usable (the program then exits with code 1). `svtVariable` is the value of the
+// "SVT" environment variable when it is set; `frontEndChoice` an output the front-end
+// chose before the start.
+std::optional<size_t> chooseOutput(std::span<const OutputCandidate> outputs,
+                                   std::optional<std::string_view> svtVariable,
+                                   std::optional<size_t> frontEndChoice = std::nullopt);
+
+// What the live output's queue holds unless told otherwise: five seconds, played once full.
+inline constexpr const char* kDefaultQueueSeconds = "5.0";
+inline constexpr const char* kDefaultQueueFill = "100%";
 
 }  // namespace svt::output

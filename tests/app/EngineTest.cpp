@@ -36,10 +36,6 @@ TEST(Engine, TwoEnginesShareNoSongState) {
     EXPECT_EQ(readA->song.totalSamples, 22050);
     EXPECT_EQ(readB->song.events.size(), 1u) << "channel 1 is excluded in the second engine";
     EXPECT_EQ(readB->song.totalSamples, 0);
-
-    // What the live queue holds unless the settings say otherwise: five seconds, played once full.
-    EXPECT_EQ(a.settings().audioQueueSeconds, "5.0");
-    EXPECT_EQ(a.settings().audioQueueFill, "100%");
 }
 
 }  // namespace
