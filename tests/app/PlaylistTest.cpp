@@ -22,8 +22,9 @@ std::optional<SongProbeResult> fakeProbe(const std::string& path) {
     return r;
 }
 
+// The path as a folder listing spells it: with the system's own separators.
 std::string song(const TempDir& dir, const std::string& name) {
-    return dir.write(name, std::string("MThd"));
+    return std::filesystem::path(dir.write(name, std::string("MThd"))).make_preferred().string();
 }
 
 std::vector<std::string> pathsOf(const Playlist& list) {
