@@ -22,6 +22,12 @@ void* operator new(std::size_t n) {
     if (void* p = std::malloc(n ? n : 1)) return p;
     throw std::bad_alloc();
 }
+// Temporary buffers (std::stable_sort) come from the nothrow form: counted too, and from the
+// same heap that the operator delete below returns to.
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+    ++allocations;
+    return std::malloc(n ? n : 1);
+}
 void operator delete(void* p) noexcept {
     std::free(p);
 }
