@@ -18,6 +18,10 @@
 namespace svt {
 
 inline constexpr size_t kWorkBufferBytes = 129024;
+// The voice filter a region's cutoff runs through: the two-pole state-variable low-pass or
+// the four-pole ladder.
+inline constexpr int kFilterTwoPole = 1;
+inline constexpr int kFilterFourPole = 2;
 inline constexpr int32_t kSampleCacheBudgetBytes = 2 * 1024 * 1024;
 
 struct EngineSettings {
@@ -43,6 +47,10 @@ struct EngineSettings {
     int reverbMode = 3;
     // Chorus: 0 none, 1 each channel's own chorus level.
     int chorusMode = 1;
+    int voiceFilter = kFilterTwoPole;
+    // A voice panned to one side reaches the other up to 47 frames (about a millisecond)
+    // later, as a sound from that side reaches the far ear.
+    bool panDelay = false;
     bool sampleCacheEnabled() const { return sampleCacheBytes > 0; }
 };
 

@@ -21,6 +21,16 @@ struct PlayerControls {
     uint32_t channelMuteMask = 0;  // bit c set: channel c is not heard
 };
 
+// Told of every change of a voice's status: started (2), held by a pedal (4), released (8),
+// cut (16, it fades out within a few frames) and freed (1: ended, stolen, or silenced because
+// its channel is muted). A slot that dies after its cut is not told again. Called while
+// events are applied and while blocks render: it must neither allocate nor block.
+class VoiceListener {
+  public:
+    virtual ~VoiceListener() = default;
+    virtual void voiceChanged(int status, int channel, int note, int velocity) = 0;
+};
+
 // What a channel plays, for the front-end's display.
 struct ChannelProgram {
     int program = 0;
@@ -60,6 +70,10 @@ class Synthesis {
     virtual int voiceLimit() const { return kMaxVoices; }
     virtual int cutQuietestReleased(int /*count*/) { return 0; }
     virtual ChannelProgram channelProgram(int /*channel*/) const { return {}; }
+    // Where voice changes are told; none (the default) tells nobody.
+    virtual void setVoiceListener(VoiceListener* /*listener*/) {}
+    // The output has one channel: no effects, every voice in the middle.
+    virtual void setMonoOutput(bool /*mono*/) {}
 };
 
 // Until a song has instruments, or in tests of the loop: silence of the right length.

@@ -28,6 +28,19 @@ void Synthesizer::resetChannels() {
     if (EffectRack* rack = sends_.effects()) rack->resetEffects(channels_.systemMode());
 }
 
+void Synthesizer::setVoiceListener(VoiceListener* listener) {
+    listener_ = listener;
+    allocator_.setListener(listener);
+    shaper_.setListener(listener);
+    mixer_.setListener(listener);
+}
+
+void Synthesizer::setMonoOutput(bool mono) {
+    if (mono == sends_.monoOutput()) return;
+    sends_.setMonoOutput(mono);
+    relevelAll();
+}
+
 void Synthesizer::setEffects(EffectRack* rack) {
     channels_.setEffects(rack);
     sends_.setEffects(rack);
@@ -142,6 +155,7 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
                 PortamentoHook{&VoiceShaper::portamentoStep, &v, ch.portamentoControlRatio, 0};
             shaper_.recomputeFrequency(v);
         }
+        if (v.inUse()) tellStatus(listener_, v);
     }
 }
 
@@ -162,10 +176,12 @@ void Synthesizer::noteOff(int c, int key) {
     for (Voice& v : allocator_.active()) {
         if (v.status != kVoiceOn || v.channel != c || v.eventKey != key || v.pairing != *pairing)
             continue;
-        if (ch.sustain != 0)
+        if (ch.sustain != 0) {
             v.status = kVoiceSustained;
-        else
+            tellStatus(listener_, v);
+        } else {
             shaper_.release(v);
+        }
     }
 }
 
@@ -175,7 +191,7 @@ void Synthesizer::releaseAllNotes() {
 }
 
 void Synthesizer::cutAllVoices() {
-    for (Voice& v : allocator_.active()) v.cut();
+    for (Voice& v : allocator_.active()) cutAndTell(listener_, v);
     allocator_.clearAllPairing();
 }
 
@@ -231,24 +247,29 @@ void Synthesizer::releaseSustained(int c) {
 }
 
 void Synthesizer::holdSounding(int c) {
-    for (Voice& v : allocator_.active())
-        if (v.channel == c && v.status == kVoiceOn) v.status = kVoiceSustained;
+    for (Voice& v : allocator_.active()) {
+        if (v.channel != c || v.status != kVoiceOn) continue;
+        v.status = kVoiceSustained;
+        tellStatus(listener_, v);
+    }
 }
 
 void Synthesizer::allNotesOff(int c, bool held) {
     for (Voice& v : allocator_.active()) {
         if (v.channel != c || v.status != kVoiceOn) continue;
-        if (held)
+        if (held) {
             v.status = kVoiceSustained;
-        else
+            tellStatus(listener_, v);
+        } else {
             shaper_.release(v);
+        }
     }
     allocator_.clearPairing(c);
 }
 
 void Synthesizer::allSoundsOff(int c) {
     for (Voice& v : allocator_.active())
-        if (v.channel == c && v.inUse() && v.status != kVoiceDying) v.cut();
+        if (v.channel == c) cutAndTell(listener_, v);
     allocator_.clearPairing(c);
 }
 
@@ -270,10 +291,19 @@ void Synthesizer::render(int32_t* out, int frames) {
         relevelAll();
     }
     std::fill_n(mix_.begin(), 2 * frames, int64_t{0});
+    // A channel keeps its reverb while anything of it sounds: a chord held for longer than
+    // the send window is still heard in the room.
+    for (const Voice& v : allocator_.active())
+        if (v.inUse() && v.channel < kChannels)
+            channels_.channel(v.channel).lastNoteFrame = renderedFrames_ + frames;
     const bool effects = sends_.route(frames, renderedFrames_, mix_.data());
     for (Voice& v : allocator_.active()) {
         if (!v.inUse()) continue;
-        if (controls_.channelMuteMask & (1u << v.channel)) v.cut();
+        if (controls_.channelMuteMask & (1u << v.channel)) {
+            // Nothing of a muted channel reaches the block, not even a fade.
+            freeAndTell(listener_, v);
+            continue;
+        }
         mixer_.mix(v, frames, sends_.targetFor(v));
     }
     for (Voice& v : allocator_.fades()) {

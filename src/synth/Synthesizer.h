@@ -56,6 +56,8 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
     int voiceLimit() const override { return allocator_.voiceLimit(); }
     int cutQuietestReleased(int count) override { return allocator_.cutQuietestReleased(count); }
     ChannelProgram channelProgram(int channel) const override;
+    void setVoiceListener(VoiceListener* listener) override;
+    void setMonoOutput(bool mono) override;
 
     // The effects the channels send into; none (the default) renders dry. The rack must
     // outlive the synthesizer's use of it. Buffers for the sends are made here, once.
@@ -105,6 +107,7 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
     VoiceShaper shaper_;
     VoiceMixer mixer_;
 
+    VoiceListener* listener_ = nullptr;
     std::array<int64_t, 2 * kBlockFrames> mix_{};
     // What the voices' amplitudes were made for.
     int appliedAmplification_ = -1;

@@ -48,7 +48,7 @@ int VoiceAllocator::reserve(int c, int key, const ChannelState& ch, bool drum) {
             cut = true;
         if (group != 0 && kDrumExclusiveGroups[v.note] == group && v.drum) cut = true;
         if (sameKey && (ch.assignMode == 0 || (ch.assignMode == 1 && v.fresh == 0))) cut = true;
-        if (cut && v.status != kVoiceDying) v.cut();
+        if (cut) cutAndTell(listener_, v);
         if (sameKey) v.fresh = 0;
     }
     const int slot = candidate >= 0              ? candidate
@@ -128,7 +128,8 @@ int VoiceAllocator::steal() {
 
 void VoiceAllocator::fadeOutInPlace(Voice& victim) {
     // The note keeps sounding for a few frames in a fade slot, so its end does not click;
-    // its own slot is free at once.
+    // its own slot is free at once, and that is what is told.
+    if (victim.status != kVoiceDying) tellStatus(listener_, victim, kVoiceFree);
     if (victim.loudness() > 0) {
         int fade = 0;
         for (int i = 0; i < kFadeSlots; ++i) {

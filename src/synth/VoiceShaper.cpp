@@ -13,7 +13,13 @@ namespace svt {
 namespace {
 
 constexpr int kDefaultVibratoMilliHz = 5000;
+// How long a note held by the pedal takes to fade by a factor of e in its envelope level when
+// its instrument sets no time of its own.
+constexpr int64_t kDefaultMinimumSustainMs = 5000;
 constexpr int32_t kTremoloCycle = 31250;
+// An LFO's sweep has run its course at this position; its depth then stays full.
+constexpr int32_t kSweepEnd = 65536;
+constexpr double kLadderMaxFeedback = 3.8;
 
 int32_t rampStep(int32_t from, int32_t to, int32_t frames) {
     const int32_t d = to - from;
@@ -24,6 +30,12 @@ int32_t rampStep(int32_t from, int32_t to, int32_t frames) {
 
 int clamp7(int v) {
     return std::clamp(v, 0, 127);
+}
+
+// The share of its depths the modulation envelope gives at its level now.
+double modulationShare(const Voice& v) {
+    const int64_t i = std::clamp<int64_t>(v.modulation.level >> 20, 0, 1023);
+    return synthCurves().modulationEnvelope[size_t(i)];
 }
 
 }  // namespace
@@ -68,6 +80,9 @@ void VoiceShaper::start(Voice& v, const SampleRegion& r, int c, int note, int ve
     v.tremoloDelay = r.ampLfoDelay;
     v.tremoloPhaseStep = r.ampLfoPhaseStep;
     v.tremoloDepth = r.ampLfoDepth;
+    v.tremoloSweepStep = r.ampLfoSweepStep;
+    v.tremoloSweepPosition = 0;
+    v.modulationDelay = r.modEnvDelay;
 
     const DrumNoteState& dn = ch.drumNotes[size_t(note)];
     v.panning = (v.drum && dn.panning >= 0) ? dn.panning
@@ -100,13 +115,14 @@ void VoiceShaper::release(Voice& v) {
     if (v.region->modeFlags & kRegionEnvelope) {
         v.volume.stage = ENV_DECAY;
         if (!nextVolumeStage(v)) {
-            v.cut();
+            cutAndTell(listener_, v);
             return;
         }
         v.modulation.stage = ENV_DECAY;
         nextModulationStage(v);
         setMixTargets(v);
     }
+    tellStatus(listener_, v);
 }
 
 void VoiceShaper::portamentoStep(void* context, ResampleState& state) {
@@ -146,10 +162,12 @@ void VoiceShaper::recomputeFrequency(Voice& v) {
     VibratoState& vib = v.resample.vibrato;
     // The modulation wheel adds its depth to the region's own vibrato.
     const int wheelDepth = ch.modulationWheel * ch.modulationDepthCents * 256 / (400 * 127);
-    if (r->pitchLfoDepth != 0 || wheelDepth > 0) {
-        int depth = std::abs(r->pitchLfoDepth) + wheelDepth + ch.vibratoDepth;
+    // A region's vibrato needs both a depth and a rate; without a rate it has none.
+    const int regionDepth = r->pitchLfoControlRatio > 0 ? r->pitchLfoDepth : 0;
+    if (regionDepth != 0 || wheelDepth > 0) {
+        int depth = std::abs(regionDepth) + wheelDepth + ch.vibratoDepth;
         depth = std::clamp(depth, 1, 384);
-        vib.depth = r->pitchLfoDepth < 0 ? -depth : depth;
+        vib.depth = regionDepth < 0 ? -depth : depth;
         const int period = r->pitchLfoControlRatio > 0
                                ? r->pitchLfoControlRatio
                                : settings_.outputRateHz * 1000 / (kDefaultVibratoMilliHz * 64);
@@ -161,8 +179,7 @@ void VoiceShaper::recomputeFrequency(Voice& v) {
     }
     double factor = channelPitchFactor(v.channel, v);
     if (r->modEnvToPitch != 0 && v.modulation.stage >= 0)
-        factor *= std::exp2(r->modEnvToPitch * (double(v.modulation.level) / kEnvelopeFullLevel) /
-                            1200.0);
+        factor *= std::exp2(r->modEnvToPitch * modulationShare(v) / 1200.0);
     v.frequency = factor == 1.0 ? v.baseFrequency : static_cast<int32_t>(v.baseFrequency * factor);
     const int32_t increment =
         sampleIncrementFor(v.frequency, r->sampleRateHz, r->rootFreq, settings_.outputRateHz);
@@ -198,11 +215,26 @@ void VoiceShaper::recomputeAmplitude(Voice& v) {
     gain *= sends_.dryLevel();
     if (v.drum) gain *= ch.drumNotes[v.note].level;
     gain *= v.filter.active ? v.filter.gain : 1.0;
+    if (sends_.monoOutput()) {
+        // One channel: every voice in the middle, at half its full gain on each side.
+        v.leftAmplitude = v.rightAmplitude = gain / double(1 << 21);
+        v.panDelayFrames = 0;
+        setMixTargets(v);
+        return;
+    }
     const auto& pan = channels_.systemMode() == SYSTEM_GM2_ON ? curves.panGm2 : curves.pan;
     const int p = std::clamp(v.panning, 0, 127);
     constexpr double kPanScale = 1.0 / double(1 << 27);
     v.leftAmplitude = pan[size_t(128 - p)] * gain * kPanScale;
     v.rightAmplitude = pan[size_t(p)] * gain * kPanScale;
+    const bool twoSided = p > 1 && p < 127 && p != 64;
+    if (settings_.panDelay && twoSided) {
+        v.panDelayLeft = p >= 64;
+        v.panDelayFrames = static_cast<uint8_t>(
+            std::clamp((std::abs(p - 64) * kPanDelayFrames + 32) / 64, 1, kPanDelayFrames - 1));
+    } else {
+        v.panDelayFrames = 0;
+    }
     setMixTargets(v);
 }
 
@@ -216,7 +248,7 @@ void VoiceShaper::recomputeFilter(Voice& v) {
     const ChannelState& ch = channels_.channel(v.channel);
     double cents = 0;
     if (r->modEnvToCutoff != 0 && v.modulation.stage >= 0)
-        cents += r->modEnvToCutoff * (double(v.modulation.level) / kEnvelopeFullLevel);
+        cents += r->modEnvToCutoff * modulationShare(v);
     int offset = ch.cutoffOffset;
     if (v.drum) offset += ch.drumNotes[v.note].cutoffOffset;
     cents += offset * 2400.0 / 64.0;  // the brightness controller spans two octaves each way
@@ -231,6 +263,12 @@ void VoiceShaper::recomputeFilter(Voice& v) {
     const int32_t cutoffHz = static_cast<int32_t>(cutoff);
     if (flt.active && cutoffHz == flt.cutoffHz) return;
     const double db = std::max(0.0, r->resonanceCb / 10.0);
+    if (settings_.voiceFilter == kFilterFourPole) {
+        setLadder(flt, cutoff, db, rate);
+        flt.cutoffHz = cutoffHz;
+        return;
+    }
+    flt.ladder = false;
     // Damping 1/Q: Butterworth without resonance, less as the resonance rises.
     const double k = std::clamp(std::sqrt(2.0) / std::pow(10.0, db / 20.0), 0.02, 2.0);
     const double g = std::tan(std::numbers::pi * cutoff / rate);
@@ -246,6 +284,31 @@ void VoiceShaper::recomputeFilter(Voice& v) {
     flt.s2FromS1 = q24(2 * a2);
     flt.s2FromIn = q24(2 * a3);
     flt.gain = std::pow(10.0, -db / 40.0);
+}
+
+void VoiceShaper::setLadder(VoiceFilter& flt, double cutoff, double db, double rate) {
+    // Four one-pole stages in their zero-delay form with the feedback solved within the
+    // sample, so that no resonance below self-oscillation makes it unstable at any cutoff.
+    const double g = std::tan(std::numbers::pi * cutoff / rate);
+    const double G = g / (1.0 + g), beta = 1.0 - G;
+    // Resonance in decibels becomes the feedback, 0 (none) up to just short of 4, where the
+    // ladder would ring on its own.
+    const double k = std::min(kLadderMaxFeedback, 4.0 * (1.0 - std::pow(10.0, -db / 20.0)));
+    const double G2 = G * G, G4 = G2 * G2, solve = 1.0 / (1.0 + k * G4);
+    constexpr double kOne = 1 << 24;
+    auto q24 = [&](double c) { return static_cast<int64_t>(std::lround(c * kOne)); };
+    if (!flt.active || !flt.ladder) flt.l1 = flt.l2 = flt.l3 = flt.l4 = 0;
+    flt.active = true;
+    flt.ladder = true;
+    flt.ladderG = q24(G);
+    flt.ladderFrom1 = q24(G2 * G * beta * solve);
+    flt.ladderFrom2 = q24(G2 * beta * solve);
+    flt.ladderFrom3 = q24(G * beta * solve);
+    flt.ladderFrom4 = q24(beta * solve);
+    flt.ladderFromIn = q24(G4 * solve);
+    flt.ladderFeedback = q24(k);
+    // The feedback lowers the pass band to 1 / (1 + k); half of that loss is made up.
+    flt.gain = std::sqrt(1.0 + k);
 }
 
 double VoiceShaper::envelopeFactor(const Voice& v) const {
@@ -281,7 +344,13 @@ bool VoiceShaper::nextVolumeStage(Voice& v) {
                           : e.stage == ENV_DECAY ? ENV_DECAY
                                                  : ENV_RELEASE1;
         const int32_t override = ch.envelopeRateOverride[size_t(group)];
-        if (override >= 0) rate *= synthCurves().envelopeTime[size_t(override & 0x7F)];
+        if (override >= 0) {
+            const SynthCurves& curves = synthCurves();
+            const auto& table = e.target > e.level       ? curves.envelopeRise
+                                : e.stage < ENV_RELEASE1 ? curves.envelopeFall
+                                                         : curves.envelopeRelease;
+            rate *= table[size_t(override & 0x7F)];
+        }
         if (e.stage >= ENV_RELEASE1) {
             // The release continues from the level heard now, whatever curve brought it there.
             v.releaseFactor = v.envelopeFactor;
@@ -305,12 +374,17 @@ bool VoiceShaper::advanceVolume(Voice& v) {
     if (e.stage >= kEnvelopeStages) return false;
     if (e.stage == ENV_RELEASE1 && v.status == kVoiceOn) return true;  // the sustain
     if (e.stage == ENV_RELEASE1 && v.status == kVoiceSustained) {
-        // A note held by the pedal sounds on like a held key unless the instrument asks it
-        // to fade over a number of seconds.
+        // A note held by the pedal fades by a share of its level each period, over the
+        // instrument's sustain time or the default one, but never faster than its own
+        // release would: pedalled passages do not pile up voices that are no longer heard.
         const int seconds = channels_.channel(v.channel).sustainDecaySeconds;
-        if (seconds <= 0) return true;
-        const int64_t width = std::max<int64_t>(
-            1, int64_t(seconds) * settings_.outputRateHz / settings_.controlRatio);
+        const int64_t periodsPerSecond =
+            settings_.outputRateHz / std::max(1, settings_.controlRatio);
+        int64_t width = seconds > 0 ? seconds * periodsPerSecond
+                                    : kDefaultMinimumSustainMs * periodsPerSecond / 1000;
+        const int32_t releaseRate = v.region->volEnvRate[ENV_RELEASE1];
+        if (releaseRate > 0) width = std::max<int64_t>(width, kEnvelopeFullLevel / releaseRate);
+        width = std::max<int64_t>(1, width);
         e.level -= static_cast<int32_t>(std::max<int64_t>(1, e.level / width));
     } else {
         e.level += e.increment;
@@ -350,6 +424,10 @@ void VoiceShaper::nextModulationStage(Voice& v) {
 void VoiceShaper::advanceModulation(Voice& v) {
     EnvelopeState& e = v.modulation;
     if (e.stage < 0 || e.stage >= kEnvelopeStages) return;
+    if (v.modulationDelay > 0) {
+        v.modulationDelay -= settings_.controlRatio;
+        return;
+    }
     if (e.stage == ENV_RELEASE1 && (v.status == kVoiceOn || v.status == kVoiceSustained)) return;
     e.level += e.increment;
     const bool reached = e.increment > 0 ? e.level >= e.target : e.level <= e.target;
@@ -368,6 +446,32 @@ void VoiceShaper::setMixTargets(Voice& v) {
     v.rightStep = rampStep(v.rightMix, v.rightTarget, rampFrames_);
 }
 
+void VoiceShaper::wait(Voice& v, int frames) {
+    if (v.tremoloDelay > 0) v.tremoloDelay -= frames;
+    if (v.modulationDelay > 0) v.modulationDelay -= frames;
+}
+
+void VoiceShaper::updateTremolo(Voice& v) {
+    if (v.tremoloDelay > 0) {
+        v.tremoloDelay -= settings_.controlRatio;
+        v.tremoloFactor = 1.0;
+        return;
+    }
+    int64_t depth = int64_t(v.tremoloDepth) * 128;
+    if (v.tremoloSweepStep > 0 && v.tremoloSweepPosition < kSweepEnd) {
+        v.tremoloSweepPosition = std::min(kSweepEnd, v.tremoloSweepPosition + v.tremoloSweepStep);
+        depth = depth * v.tremoloSweepPosition >> 16;
+    }
+    // The region's phase step gives 31250 phase units per cycle (it is frequency in mHz / 32
+    // per control period of a millisecond), which the 1024 steps of the sine divide.
+    v.tremoloPhase = (v.tremoloPhase + v.tremoloPhaseStep) % kTremoloCycle;
+    const double sine =
+        lfoSine(interpolationTables(),
+                static_cast<int>(int64_t(v.tremoloPhase) * kLfoSineSteps / kTremoloCycle));
+    // Full depth (256) swings the level a quarter up and down around the note's own.
+    v.tremoloFactor = 1.0 + sine * static_cast<double>(depth) / 131072.0;
+}
+
 bool VoiceShaper::controlUpdate(Voice& v) {
     const SampleRegion& r = *v.region;
     if ((r.modeFlags & kRegionEnvelope) && !advanceVolume(v)) return false;
@@ -382,24 +486,7 @@ bool VoiceShaper::controlUpdate(Voice& v) {
             if (r.modEnvToCutoff != 0) recomputeFilter(v);
         }
     }
-    if (v.tremoloDepth != 0) {
-        if (v.tremoloDelay > 0) {
-            v.tremoloDelay -= settings_.controlRatio;
-            v.tremoloFactor = 1.0;
-        } else {
-            // The region's phase step gives 31250 phase units per cycle (it is frequency in
-            // mHz / 32 per control period of a millisecond).
-            v.tremoloPhase = (v.tremoloPhase + v.tremoloPhaseStep) % kTremoloCycle;
-            const double sine =
-                lfoSine(interpolationTables(),
-                        static_cast<int>(int64_t(v.tremoloPhase) * kLfoSineSteps / kTremoloCycle));
-            // Depth 256 takes the level all the way down at the bottom of the swing; the top
-            // of the swing is the note's own level, so a deep tremolo cannot clip.
-            const double depth = std::min(1.0, std::abs(v.tremoloDepth) / 256.0);
-            const double swing = v.tremoloDepth < 0 ? -sine : sine;
-            v.tremoloFactor = 1.0 - depth * (1.0 - swing) / 2.0;
-        }
-    }
+    if (v.tremoloDepth != 0) updateTremolo(v);
     v.envelopeFactor = envelopeFactor(v);
     setMixTargets(v);
     const bool released = v.status == kVoiceOff || v.status == kVoiceSustained;
