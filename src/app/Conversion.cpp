@@ -191,6 +191,9 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
         outcome.kind = BatchOutcome::Written;
         outcome.audioSeconds = static_cast<double>(frames) / options.settings.outputRateHz;
         outcome.warnings = engine.songInput().lastWarnings();
+        // Samples of the font the song needed that cannot sound (a damaged stream), once each.
+        for (std::string& w : engine.fonts().takeSampleWarnings())
+            outcome.warnings.push_back(std::move(w));
         return outcome;
     }
     outcome.message =

@@ -7,6 +7,7 @@
 #include "app/DisplayText.h"
 #include "cli/Command.h"
 #include "instruments/instruments.h"
+#include "platform/Terminal.h"
 
 namespace {
 
@@ -138,7 +139,15 @@ SVT_CLI_COMMAND(fonts, "[--quick] [--json] FONT...",
                              svt::cleanText(svt::nameOnce(file, st.error().message)).c_str());
             continue;
         }
-        if (!quick) font.verifyCompressedSamples();
+        if (!quick) {
+            // Decoding a large font takes seconds: a terminal sees how far it is.
+            const bool showProgress = svt::platform::stderrIsTerminal();
+            font.verifyCompressedSamples([&](int done, int total) {
+                if (showProgress && (done % 64 == 0 || done == total))
+                    std::fprintf(stderr, "\rdecoding compressed samples: %d of %d%s", done, total,
+                                 done == total ? "\n" : "");
+            });
+        }
         if (json) {
             printFontJson(font);
         } else {

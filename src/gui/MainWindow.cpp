@@ -312,9 +312,9 @@ QWidget* MainWindow::buildFullPanel() {
     buttons->addWidget(
         imageButton(listIcon, tx("Open playlist"), [this] { openPlaylistDialog(); }));
     buttons->addWidget(imageButton(labelledIcon(listIcon, QStringLiteral("WAV"), wavColour),
-                                   tx("Save playlist as wave"), [this] { notYet(); }));
+                                   tx("Save as wave", "playlist"), [this] { notYet(); }));
     buttons->addWidget(imageButton(labelledIcon(listIcon, QStringLiteral("MP3"), mp3Colour),
-                                   tx("Save playlist as mp3"), [this] { notYet(); }));
+                                   tx("Save as mp3", "playlist"), [this] { notYet(); }));
     buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_DialogSaveButton),
                                    tx("Save playlist"), [this] { savePlaylistDialog(); }));
     buttons->addSpacing(16);

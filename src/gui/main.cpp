@@ -20,6 +20,12 @@
 #include "platform/Paths.h"
 #include "song/EngineSettings.h"
 
+// Under the sanitizers: the system's font and message-bus libraries keep caches they never
+// free, which are not the program's leaks.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\nleak:libdbus-1.so\n";
+}
+
 namespace {
 
 // The shutdown may take this long before the process ends without the engine.

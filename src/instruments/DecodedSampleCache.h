@@ -21,6 +21,9 @@ class DecodedSampleCache {
     // as a use.
     std::shared_ptr<const DecodedSample> find(uint32_t fontId, int32_t sample);
     void insert(uint32_t fontId, int32_t sample, std::shared_ptr<const DecodedSample> decoded);
+    bool holds(uint32_t fontId, int32_t sample) const {
+        return entries_.count(key(fontId, sample)) != 0;
+    }
     // Drops the least recently used samples that no instrument holds until at most
     // `limitBytes` are held (samples in use stay, whatever their size).
     void trim(size_t limitBytes);

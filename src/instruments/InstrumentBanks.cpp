@@ -1,6 +1,7 @@
 #include "instruments/InstrumentBanks.h"
 
 #include <unordered_set>
+#include <vector>
 
 namespace svt {
 namespace {
@@ -64,13 +65,18 @@ void InstrumentBanks::markNote(bool drum, int number, int slot, int key, int vel
     if (s.state == SlotState::LoadRequest) s.notes.add(key, velocity);
 }
 
+const NoteSet* InstrumentBanks::filterFor(const NoteSet* notes) const {
+    // An instrument kept from song to song must serve every note of the songs to come.
+    if (!fonts_.settings().freeInstrumentsAfterSong || notes == nullptr || notes->empty())
+        return nullptr;
+    return notes;
+}
+
 std::shared_ptr<const Instrument> InstrumentBanks::loadInstrument(bool drum, int number, int slot,
                                                                   const NoteSet* notes) {
     InstrumentBank* b = bank(drum, number);
     if (b == nullptr || !validSlot(slot)) return nullptr;
-    // An instrument kept from song to song must serve every note of the songs to come.
-    if (!fonts_.settings().freeInstrumentsAfterSong || (notes != nullptr && notes->empty()))
-        notes = nullptr;
+    notes = filterFor(notes);
     std::unique_ptr<Instrument> inst =
         drum ? fonts_.buildInstrument(kPercussionBank, number, slot, notes)
              : fonts_.buildInstrument(number, slot, kAnyKey, notes);
@@ -82,6 +88,23 @@ std::shared_ptr<const Instrument> InstrumentBanks::loadInstrument(bool drum, int
 int InstrumentBanks::loadMarkedInstruments() {
     int failures = 0;
     int highest = std::max(highestMelodic_, highestDrum_);
+    // Compressed samples are decoded on all cores first; the walk below then finds them.
+    std::vector<SoundFontRegistry::BuildRequest> requests;
+    for (int number = highest; number >= 0; --number) {
+        for (bool drum : {false, true}) {
+            const InstrumentBank* b = bank(drum, number);
+            if (b == nullptr) continue;
+            for (int slot = 0; slot < kSlotsPerBank; ++slot) {
+                const InstrumentSlot& s = b->slots[static_cast<size_t>(slot)];
+                if (s.state != SlotState::LoadRequest) continue;
+                requests.push_back(drum ? SoundFontRegistry::BuildRequest{kPercussionBank, number,
+                                                                          slot, filterFor(&s.notes)}
+                                        : SoundFontRegistry::BuildRequest{number, slot, kAnyKey,
+                                                                          filterFor(&s.notes)});
+            }
+        }
+    }
+    fonts_.decodeAhead(requests);
     for (int number = highest; number >= 0; --number) {
         for (bool drum : {false, true}) {
             InstrumentBank* b = bank(drum, number);

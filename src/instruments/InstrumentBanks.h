@@ -124,6 +124,8 @@ class InstrumentBanks final : public InstrumentMarker {
     int loadedInstrumentCount() const;
 
   private:
+    // The notes an instrument is built for, or null when it must serve every note.
+    const NoteSet* filterFor(const NoteSet* notes) const;
     using Table = std::array<std::unique_ptr<InstrumentBank>, kBankTableSize>;
     Table& table(bool drum) { return drum ? drums_ : melodic_; }
     const Table& table(bool drum) const { return drum ? drums_ : melodic_; }

@@ -108,6 +108,13 @@ class LoadedSoundFont {
                                       const NoteSet* notes = nullptr);
     // Notes the unplayable samples an entry's zones name as problems met (see takeProblemsMet).
     void noteSilentSamples(const PresetIndexEntry& entry);
+    // The compressed samples that build(entry, cache, notes) would decode: those it needs and
+    // `cache` does not hold.
+    std::vector<int32_t> samplesToDecode(const PresetIndexEntry& entry, const NoteSet* notes,
+                                         const DecodedSampleCache& cache) const;
+    // Decodes these samples into `cache`, on up to `threads` threads at once; a sample that
+    // fails becomes a problem just as when an instrument is built.
+    void decodeAhead(std::span<const int32_t> samples, DecodedSampleCache& cache, int threads);
 
     // Key of this font's samples in a DecodedSampleCache; unique within one registry.
     uint32_t cacheId() const { return cacheId_; }
@@ -165,6 +172,7 @@ class LoadedSoundFont {
     void addSampleProblem(int32_t sample, std::string reason, bool silent);
     std::shared_ptr<const DecodedSample> decoded(int32_t sample, const FontBytes& bytes,
                                                  DecodedSampleCache& cache);
+    void noteDecodeFailure(int32_t sample, std::string reason);
 
     std::string fileName_;
     std::string registeredName_{fileName_};

@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bitset>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <numbers>
+#include <optional>
+#include <thread>
 
 #include "instruments/FontBytes.h"
 #include "instruments/LoadedSoundFont.h"
@@ -270,15 +273,66 @@ std::shared_ptr<const DecodedSample> LoadedSoundFont::decoded(int32_t sample,
     std::vector<uint8_t> scratch;
     auto result = decodeVorbisStream(bytes.read(d.streamPos, d.streamBytes, scratch), d.frames);
     if (!result.ok()) {
-        addSampleProblem(sample, result.error().message, true);
-        if (!problemMet_[static_cast<size_t>(sample)]) {
-            problemMet_[static_cast<size_t>(sample)] = true;
-            pendingMet_.push_back(sample);
-        }
+        noteDecodeFailure(sample, result.error().message);
         return nullptr;
     }
     cache.insert(cacheId_, sample, *result);
     return *result;
+}
+
+void LoadedSoundFont::noteDecodeFailure(int32_t sample, std::string reason) {
+    addSampleProblem(sample, std::move(reason), true);
+    if (!problemMet_[static_cast<size_t>(sample)]) {
+        problemMet_[static_cast<size_t>(sample)] = true;
+        pendingMet_.push_back(sample);
+    }
+}
+
+std::vector<int32_t> LoadedSoundFont::samplesToDecode(const PresetIndexEntry& entry,
+                                                      const NoteSet* notes,
+                                                      const DecodedSampleCache& cache) const {
+    std::vector<int32_t> wanted;
+    const std::vector<bool> keep = regionsToKeep(entry, notes);
+    for (size_t i = 0; i < entry.regions.size(); ++i) {
+        int32_t s = entry.regions[i].compressedSample;
+        if (!keep[i] || s < 0 || !samples_[static_cast<size_t>(s)].playable) continue;
+        if (cache.holds(cacheId_, s)) continue;
+        if (std::find(wanted.begin(), wanted.end(), s) == wanted.end()) wanted.push_back(s);
+    }
+    return wanted;
+}
+
+void LoadedSoundFont::decodeAhead(std::span<const int32_t> samples, DecodedSampleCache& cache,
+                                  int threads) {
+    if (samples.empty()) return;
+    using Decoded = Result<std::shared_ptr<const DecodedSample>>;
+    std::vector<std::optional<Decoded>> results(samples.size());
+    std::atomic<size_t> next{0};
+    // Each worker reads with a file handle of its own and decodes into a result of its own;
+    // the cache and the problem lists are touched only after all have finished.
+    auto work = [&] {
+        FontBytes bytes;
+        if (!bytes.open(bytes_, fileName_)) return;
+        std::vector<uint8_t> scratch;
+        for (size_t i = next++; i < samples.size(); i = next++) {
+            const SampleData& d = samples_[static_cast<size_t>(samples[i])];
+            results[i] =
+                decodeVorbisStream(bytes.read(d.streamPos, d.streamBytes, scratch), d.frames);
+        }
+    };
+    const size_t helpers = std::min(samples.size(), static_cast<size_t>(std::max(threads, 1))) - 1;
+    std::vector<std::thread> pool;
+    for (size_t t = 0; t < helpers; ++t) pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool) t.join();
+    for (size_t i = 0; i < samples.size(); ++i) {
+        if (!results[i]) continue;  // the file could not be opened: building tries again
+        if (results[i]->ok()) {
+            cache.insert(cacheId_, samples[i], **results[i]);
+        } else {
+            noteDecodeFailure(samples[i], results[i]->error().message);
+        }
+    }
 }
 
 void LoadedSoundFont::noteSilentSamples(const PresetIndexEntry& entry) {

@@ -1,6 +1,8 @@
 #include "instruments/SoundFontRegistry.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <thread>
 
 #include "base/Constants.h"
 
@@ -68,6 +70,32 @@ std::vector<std::string> SoundFontRegistry::takeSampleWarnings() {
             lines.push_back(f->registeredName() + ": " + p.text());
     }
     return lines;
+}
+
+void SoundFontRegistry::decodeAhead(std::span<const BuildRequest> requests) {
+    const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    for (const auto& f : fonts_) {
+        if (f->compressedSampleCount() == 0) continue;
+        std::vector<int32_t> samples;
+        for (const BuildRequest& r : requests) {
+            // Only the font that would build the instrument is asked.
+            const LoadedSoundFont* builder = nullptr;
+            const PresetIndexEntry* entry = nullptr;
+            for (const auto& g : fonts_) {
+                entry = g->find(r.bank, r.program, r.key);
+                if (entry != nullptr && entry->regionCount() > 0) {
+                    builder = g.get();
+                    break;
+                }
+            }
+            if (builder != f.get()) continue;
+            for (int32_t s : f->samplesToDecode(*entry, r.notes, decoded_)) {
+                if (std::find(samples.begin(), samples.end(), s) == samples.end())
+                    samples.push_back(s);
+            }
+        }
+        f->decodeAhead(samples, decoded_, threads);
+    }
 }
 
 bool SoundFontRegistry::hasPreset(int bank, int program, int key) const {

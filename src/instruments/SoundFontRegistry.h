@@ -39,6 +39,15 @@ class SoundFontRegistry {
                                                 const NoteSet* notes = nullptr);
     bool hasPreset(int bank, int program, int key) const;
 
+    // An instrument about to be built: bank, program and key as for buildInstrument.
+    struct BuildRequest {
+        int bank = 0, program = 0, key = kAnyKey;
+        const NoteSet* notes = nullptr;
+    };
+    // Decodes, on the machine's cores at once, the compressed samples that building these
+    // instruments would decode one after another; building them then finds them decoded.
+    void decodeAhead(std::span<const BuildRequest> requests);
+
     // File name of the current font; empty when there is none.
     std::string currentFontName() const;
     const std::vector<std::unique_ptr<LoadedSoundFont>>& fonts() const { return fonts_; }

@@ -4,23 +4,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 #include "base/Constants.h"
 #include "output/SampleConversion.h"
 
 namespace svt::output {
 
-double SteadyClock::nowSeconds() {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-void SteadyClock::sleepSeconds(double seconds) {
-    if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-}
-
-AudioQueue::AudioQueue(TickClock* clock) : clock_(clock ? clock : &steady_) {
+AudioQueue::AudioQueue(TickClock* clock) : clock_(clock ? clock : &steady_), playClock_(*clock_) {
     scratch_.resize(2 * static_cast<size_t>(kBlockFrames));
 }
 
@@ -39,6 +29,7 @@ void AudioQueue::setup(OutputDevice& device, AudioQueueHooks* hooks) {
     device_ = &device;
     hooks_ = hooks;
     bytesPerFrame_ = bytesPerFrame(device.encoding);
+    playClock_.setRate(device.rate);
     int fragment = 0;
     if (device.acntl(OUT_REQ_GET_FRAGMENT_SIZE, &fragment) == 0 && fragment > 0)
         bucketBytes_ = fragment;
@@ -131,10 +122,7 @@ void AudioQueue::reset() {
         freeList_ = i;
     }
     head_ = tail_ = -1;
-    playCounter_ = playOffset_ = 0;
-    writtenFrames_ = 0;
-    allPlayed_ = false;
-    lastCheck_ = clock_->nowSeconds();
+    playClock_.reset();
     filling_ = startCount_ > 0;
 }
 
@@ -150,21 +138,8 @@ int AudioQueue::writeToDevice(const uint8_t* bytes, size_t count) {
     return device_->outputData(bytes, count) < 0 ? -1 : 0;
 }
 
-void AudioQueue::restartClockIfIdle() {
-    if (playOffset_ > 0) {
-        if (elapsedFrames() < playOffset_) return;
-        playCounter_ += playOffset_;
-        playOffset_ = 0;
-    }
-    // Counting from the last check instead would take the time the device stood idle (while
-    // the queue filled, or between songs) for time spent playing, and run ahead of the sound.
-    lastCheck_ = clock_->nowSeconds();
-}
-
 int AudioQueue::writeBucket(int index) {
-    restartClockIfIdle();
-    playOffset_ += bucketBytes_ / bytesPerFrame_;
-    writtenFrames_ += bucketBytes_ / bytesPerFrame_;
+    playClock_.handedOver(bucketBytes_ / bytesPerFrame_);
     const Bucket& b = buckets_[index];
     const uint8_t* p = bucketData(index);
     // A bucket is written whole; only a soft flush pads a partial one before it gets here.
@@ -282,17 +257,11 @@ void AudioQueue::waitALittle() {
     clock_->sleepSeconds(static_cast<double>(w) / std::max(1, rate()));
 }
 
-int AudioQueue::stopRequested() {
-    if (!hooks_) return CmdNone;
-    const int code = hooks_->pollStop();
-    if (code != CmdNone) {
-        device_->acntl(OUT_REQ_DISCARD, nullptr);
-        reset();
-    }
-    return code;
+bool AudioQueue::commandWaiting() {
+    return hooks_ && hooks_->commandWaiting();
 }
 
-int AudioQueue::softFlush() {
+FlushResult AudioQueue::softFlush() {
     while (head_ >= 0) {
         const int index = head_;
         Bucket& b = buckets_[index];
@@ -300,39 +269,39 @@ int AudioQueue::softFlush() {
             std::memset(bucketData(index) + b.filled, 0, bucketBytes_ - b.filled);
             b.filled = bucketBytes_;
         }
-        if (writeBucket(index) < 0) return -1;
+        if (writeBucket(index) < 0) return FlushResult::Failed;
         head_ = b.next;
         if (head_ < 0) tail_ = -1;
         b.next = freeList_;
         b.filled = 0;
         freeList_ = index;
         if (hooks_) hooks_->runDueNotices();
-        if (const int code = stopRequested(); code != CmdNone) return code;
+        if (commandWaiting()) return FlushResult::CommandWaiting;
     }
     device_->acntl(OUT_REQ_FLUSH_DONE, nullptr);
-    return 0;
+    return FlushResult::Done;
 }
 
-int AudioQueue::flush(bool discard) {
-    if (!device_) return 0;
+FlushResult AudioQueue::flush(bool discard) {
+    if (!device_) return FlushResult::Done;
     addedFrames_ = 0;
     if (discard) {
         if (hooks_) hooks_->dropNotices();
         if (device_->acntl(OUT_REQ_DISCARD, nullptr) == 0) {
             reset();
-            return 0;
+            return FlushResult::Done;
         }
     }
     if (!timed()) {
+        // Nothing of a device that does not play in real time is waited for.
         device_->acntl(OUT_REQ_FLUSH, nullptr);
-        playCounter_ = playOffset_ = 0;
-        return 0;
+        return FlushResult::Done;
     }
-    if (const int code = softFlush(); code != 0) return code;
+    if (const FlushResult soft = softFlush(); soft != FlushResult::Done) return soft;
     const double t0 = clock_->nowSeconds();
     const double end = t0 + static_cast<double>(queuedSamples()) / std::max(1, rate());
     for (;;) {
-        if (const int code = stopRequested(); code != CmdNone) return code;
+        if (commandWaiting()) return FlushResult::CommandWaiting;
         if (hooks_) hooks_->runDueNotices();
         const double now = clock_->nowSeconds();
         // The device plays its last tenth of a second while it is flushed below.
@@ -342,13 +311,13 @@ int AudioQueue::flush(bool discard) {
     device_->acntl(OUT_REQ_FLUSH, nullptr);
     // Everything written has been heard now, so the notices of the song's last moments are
     // due; dropping them would leave the display short of the end.
-    allPlayed_ = true;
+    playClock_.markAllPlayed();
     if (hooks_) {
         hooks_->runDueNotices();
         hooks_->dropNotices();
     }
     reset();
-    return 0;
+    return FlushResult::Done;
 }
 
 double AudioQueue::drainSleep(double end, double now) {
@@ -363,44 +332,20 @@ double AudioQueue::drainSleep(double end, double now) {
     return std::max(seconds, 0.001);
 }
 
-int64_t AudioQueue::elapsedFrames() {
-    return static_cast<int64_t>((clock_->nowSeconds() - lastCheck_) * rate());
-}
-
 int64_t AudioQueue::currentSample() {
     if (!timed()) return -1;
-    if (allPlayed_) return writtenFrames_;
+    // After a drain the answer is known without asking the device.
+    if (playClock_.allPlayed()) return playClock_.heard(std::nullopt);
     int samples = 0;
-    if (device_->acntl(OUT_REQ_GET_SAMPLES, &samples) == 0) {
-        if (playOffset_ > 0) {
-            lastCheck_ = clock_->nowSeconds();
-            playOffset_ = 0;
-        }
-        return samples;
-    }
-    if (playOffset_ == 0) return playCounter_;
-    const int64_t elapsed = elapsedFrames();
-    if (elapsed >= playOffset_) {
-        playCounter_ += playOffset_;
-        playOffset_ = 0;
-        lastCheck_ = clock_->nowSeconds();
-        return playCounter_;
-    }
-    return playCounter_ + elapsed;
+    if (device_->acntl(OUT_REQ_GET_SAMPLES, &samples) == 0) return playClock_.heard(samples);
+    return playClock_.heard(std::nullopt);
 }
 
 int64_t AudioQueue::queuedSamples() {
     if (!timed()) return 0;
     int queued = 0;
-    if (device_->acntl(OUT_REQ_GET_QUEUED, &queued) == 0) return queued;
-    if (playOffset_ > 0) {
-        const int64_t elapsed = elapsedFrames();
-        if (elapsed < playOffset_) return playOffset_ - elapsed;
-        playCounter_ += playOffset_;
-        playOffset_ = 0;
-    }
-    lastCheck_ = clock_->nowSeconds();
-    return 0;
+    if (device_->acntl(OUT_REQ_GET_QUEUED, &queued) == 0) return playClock_.queued(queued);
+    return playClock_.queued(std::nullopt);
 }
 
 int64_t AudioQueue::bucketFrames() const {

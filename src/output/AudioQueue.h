@@ -5,30 +5,16 @@
 // drains or discards on request, and knows which sample the listener hears now. Devices that
 // do not play in real time (files) get every byte at once, as fast as synthesis runs.
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "output/OutputDevice.h"
+#include "output/PlayClock.h"
 #include "player/PlayerCommands.h"
 
 namespace svt::output {
-
-// The millisecond clock positions are estimated with; tests substitute their own.
-class TickClock {
-  public:
-    virtual ~TickClock() = default;
-    virtual double nowSeconds() = 0;
-    virtual void sleepSeconds(double seconds) = 0;
-};
-
-class SteadyClock final : public TickClock {
-  public:
-    double nowSeconds() override;
-    void sleepSeconds(double seconds) override;
-};
 
 class AudioQueue final : public AudioSink {
   public:
@@ -48,8 +34,8 @@ class AudioQueue final : public AudioSink {
     bool realTime() const override;
     int control(int request, const std::string& songPath) override;
     int add(const int32_t* samples, int frames) override;
-    int flush(bool discard) override;
-    int softFlush() override;
+    FlushResult flush(bool discard) override;
+    FlushResult softFlush() override;
     int64_t playedFrames() override { return currentSample(); }
     int64_t filledFrames() override { return queuedSamples(); }
     int64_t softFilledFrames() override { return bucketFrames(); }
@@ -92,11 +78,7 @@ class AudioQueue final : public AudioSink {
     int writeHeadBucket();
     int writeToDevice(const uint8_t* bytes, size_t count);
     void waitALittle();
-    int stopRequested();
-    int64_t elapsedFrames();
-    // Before a bucket goes to the device: when the device has played all it was given, it
-    // starts on the new bucket now, so the clock of the estimate restarts here.
-    void restartClockIfIdle();
+    bool commandWaiting();
     // Seconds to sleep while draining: until `end`, the next notice, or a fifth of the device
     // queue, whichever comes first, so commands and notices are not held up.
     double drainSleep(double end, double now);
@@ -105,6 +87,7 @@ class AudioQueue final : public AudioSink {
 
     SteadyClock steady_;
     TickClock* clock_;
+    PlayClock playClock_;
     OutputDevice* device_ = nullptr;
     AudioQueueHooks* hooks_ = nullptr;
 
@@ -126,11 +109,6 @@ class AudioQueue final : public AudioSink {
     std::vector<int32_t> scratch_;  // conversion space for one block
     int64_t addedFrames_ = 0;
     bool filling_ = false;
-    int64_t playCounter_ = 0;
-    int64_t playOffset_ = 0;
-    double lastCheck_ = 0;
-    int64_t writtenFrames_ = 0;  // handed to the device since the last reset
-    bool allPlayed_ = false;     // a drain has waited until the device played everything
 
     std::string lengthSetting_, fillSetting_;  // kept to be reapplied after a reopen
     std::function<bool(int)> acceptRate_;

@@ -1,12 +1,11 @@
 #include "player/Player.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <thread>
 
 #include "instruments/InstrumentBanks.h"
+#include "player/UserControls.h"
 #include "song/SmfReader.h"
 #include "song/SongInput.h"
 
@@ -17,26 +16,6 @@ namespace {
 // How far the end-of-song scan looks ahead for a reason to go on.
 constexpr int kEndScanEvents = 32;
 constexpr int EV_RESERVED_254 = 254;
-// Transposition beyond this is far off the keyboard; the bound keeps the sums in range.
-constexpr int kMaxKeyOffset = 256;
-constexpr int kMaxAmplification = 200;
-// One tempo step: 150/151 of the time per step.
-constexpr double kSpeedStep = 0.99337748344371;
-constexpr int kMaxSpeedSteps = 1000;
-// Sample times stay far inside 64 bits and a song never collapses into one sample.
-constexpr double kMinTimeRatio = 1.0 / 1024;
-constexpr double kMaxTimeRatio = 1024.0;
-
-int floorMod(int value, int divisor) {
-    const int r = value % divisor;
-    return r < 0 ? r + divisor : r;
-}
-
-// Key code of a key-signature event: sharps (negative: flats) -7..7, plus 16 for minor.
-int keyCodeOf(const SongEvent& event) {
-    const int sharps = std::clamp<int>(static_cast<int8_t>(event.a), -7, 7);
-    return sharps + (event.b ? 16 : 0);
-}
 
 int systemModeOfMaker(uint8_t maker) {
     switch (maker) {
@@ -211,13 +190,12 @@ int Player::playEvents(std::span<const SongEvent> events, int64_t totalSamples) 
     events_ = events;
     totalSamples_ = totalSamples;
     checkEnd_ = true;
-    jumpPending_ = false;
     lastSeconds_ = -1;
     lastVoices_ = -1;
     synthesis_.setSystemMode(systemMode_);
     resetSynthesis();
 
-    int result = sink_->flush(false);
+    int result = drainOutput(false);
     if (isFinalResult(result)) return result;
 
     seek(restartPosition_);
@@ -395,11 +373,6 @@ int Player::render(int64_t frames) {
         frames -= part;
         buffered_ = 0;
         if (sink_->add(block_.data(), kBlockFrames) < 0) return CmdError;
-        if (jumpPending_) {
-            // A command handled while the output waited has moved the song.
-            jumpPending_ = false;
-            return CmdJump;
-        }
         const bool atEnd = index_ < events_.size() && events_[index_].type == EV_END_OF_SONG;
         if (!atEnd) timeNotice();
         if (break_.load(std::memory_order_relaxed)) return CmdQuit;
@@ -447,10 +420,10 @@ int Player::playOutEnd() {
     if (!isFinalResult(result)) result = render(0);
     if (!isFinalResult(result)) {
         if (control_->traces()) {
-            result = sink_->flush(false);
+            result = drainOutput(false);
         } else {
             trace_.deliverAll();
-            result = sink_->softFlush();
+            result = drainOutput(true);
         }
     }
     if (isFinalResult(result)) {
@@ -506,8 +479,6 @@ int64_t Player::resynchronise(bool onlyIfHeard) {
     return position;
 }
 
-// --- User controls ---------------------------------------------------------------------
-
 int64_t Player::positionNow() {
     const int64_t heard = heardPosition();
     return heard >= 0 ? heard : currentSample_ - buffered_;
@@ -534,280 +505,13 @@ void Player::resetSynthesis() {
 }
 
 void Player::recomputeTemperamentIndex() {
-    const int key = controls_.keySignature;
-    int i = key < 8 ? key + 7 : key - 9;
-    int fifths = 0;
-    // Walks the circle of fifths to C; a key code out of range stops after one round.
-    for (int guard = 0; i != 7 && i != 19 && guard < 24; ++guard, ++fifths) i += i < 7 ? 5 : -7;
-    controls_.temperamentIndex = floorMod(fifths + controls_.noteKeyOffset, 12);
+    controls_.temperamentIndex =
+        temperamentIndexFor(controls_.keySignature, controls_.noteKeyOffset);
 }
 
 void Player::forceKeySignature() {
-    const int key = controls_.keySignature;
-    const int forced = options_.forcedKeySignature;
-    int& offset = controls_.noteKeyOffset;
-    auto fifthUp = [](int i) { return i > 10 ? i - 5 : i + 7; };
-    int i = key < 8 ? key + 7 : key - 6;
-    offset = floorMod(offset, 12);
-    for (int n = 0; n < offset; ++n) i = fifthUp(i);
-    // A minor target is given as its key code (sharps + 16); its tonic sits three fifths
-    // above the relative major's.
-    const int target = forced < 8 ? forced + 7 : forced - 16 + 10;
-    for (int guard = 0; i != target && i != target + 12 && guard < 24; ++guard) {
-        if (++offset > 6) offset -= 12;
-        i = fifthUp(i);
-    }
-}
-
-void Player::transpose(int32_t semitones) {
-    const int d = std::clamp<int32_t>(semitones, -kMaxKeyOffset, kMaxKeyOffset);
-    controls_.temperamentIndex = floorMod(controls_.temperamentIndex + d, 12);
-    controls_.noteKeyOffset =
-        std::clamp(controls_.noteKeyOffset + d, -kMaxKeyOffset, kMaxKeyOffset);
-}
-
-int Player::changeTimeRatio(double ratio) {
-    ratio = std::clamp(ratio, kMinTimeRatio, kMaxTimeRatio);
-    resynchronise(false);
-    const double old = controls_.timeRatio;
-    controls_.timeRatio = ratio;
-    currentSample_ = static_cast<int64_t>(static_cast<double>(currentSample_) * ratio / old + 0.5);
-    trace_.setOffset(currentSample_);
-    timeRatioNotice();
-    return CmdJump;
-}
-
-void Player::changeVolume(int32_t delta) {
-    const int64_t amplification = controls_.amplification;
-    if (delta <= 0 && amplification <= -int64_t{delta})
-        controls_.amplification = 0;
-    else
-        controls_.amplification =
-            static_cast<int>(std::min<int64_t>(amplification + delta, kMaxAmplification));
-    // The synthesizer follows the amplification at its next block: master gain and every
-    // sounding voice's amplitude.
-    notify(NoticeMasterVolume, false, controls_.amplification);
-}
-
-int Player::muteCommand(int code, int32_t channel) {
-    uint32_t& mask = controls_.channelMuteMask;
-    const bool valid = channel >= 0 && channel < kChannels;
-    const uint32_t bit = valid ? 1u << channel : 0;
-    if (code == CmdToggleMute) {
-        if (!valid) return CmdNone;
-        mask ^= bit;
-        resynchronise(false);
-        notify(NoticeMute, false, channel, (mask & bit) ? 1 : 0);
-        return CmdJump;
-    }
-    if (code == CmdSoloPlay && !valid) return CmdNone;
-    const uint32_t wanted = code == CmdSoloPlay ? ~bit : 0u;
-    if (mask == wanted) return CmdNone;
-    mask = wanted;
-    resynchronise(false);
-    for (int c = 0; c < kChannels; ++c) notify(NoticeMute, false, c, code == CmdSoloPlay ? 1 : 0);
-    if (code == CmdSoloPlay) notify(NoticeMute, false, channel, 0);
-    return CmdJump;
-}
-
-// --- Commands --------------------------------------------------------------------------
-
-// One command during playback: CmdNone to read on, CmdJump when the song was moved (the
-// caller reads on and reports the jump), anything else ends the polling with that result.
-int Player::handleCommand(int code, int32_t argument, bool& jumped) {
-    switch (code) {
-        case CmdQuit:
-        case CmdNext:
-        case CmdReallyPrevious:
-        case CmdLoadFile:
-        case CmdTuneEnd:
-        case CmdStop:
-        case CmdEndSong:
-            sink_->flush(true);
-            return code;
-        case CmdPrevious:
-            sink_->flush(true);
-            return currentSample_ >= 2 * static_cast<int64_t>(rate()) ? CmdRestart
-                                                                      : CmdReallyPrevious;
-        case CmdReload:
-            restartPosition_ = positionNow();
-            sink_->flush(true);
-            return CmdReload;
-        case CmdToggleDrumChannel: {
-            if (argument < 0 || argument >= kChannels) return CmdNone;
-            restartPosition_ = positionNow();
-            const uint32_t bit = 1u << argument;
-            if (song_) song_->drumMask ^= bit;
-            sink_->flush(true);
-            return CmdReload;
-        }
-        case CmdJump:
-            if (paused_) {
-                restartPosition_ = std::max<int64_t>(0, argument);
-                notify(NoticePause, false, 1, songSeconds(restartPosition_));
-                return CmdNone;
-            }
-            sink_->flush(true);
-            if (argument >= scaledTotal()) return CmdTuneEnd;
-            seek(std::max<int64_t>(0, argument));
-            notify(NoticeCurrentTime, false, songSeconds(currentSample_), 0);
-            notify(NoticeRefresh, false);
-            jumped = true;
-            return CmdJump;
-        case CmdRestart:
-            if (paused_) {
-                restartPosition_ = 0;
-                notify(NoticePause, false, 1, 0);
-                return CmdNone;
-            }
-            sink_->flush(true);
-            seek(0);
-            notify(NoticeCurrentTime, false, 0, 0);
-            jumped = true;
-            return CmdNone;
-        case CmdTogglePause:
-            if (!paused_) {
-                restartPosition_ = positionNow();
-                sink_->flush(true);
-                paused_ = true;
-            } else {
-                paused_ = false;
-                seek(restartPosition_);
-            }
-            notify(NoticePause, false, paused_ ? 1 : 0, songSeconds(restartPosition_));
-            jumped = true;
-            return CmdNone;
-        case CmdChangeVolume:
-            changeVolume(argument);
-            return CmdNone;
-        case CmdKeyUp:
-        case CmdKeyDown:
-            transpose(argument);
-            // Notes already sounding keep their key unless the audio can be played again
-            // from where it is heard.
-            if (resynchronise(true) >= 0) jumped = true;
-            notify(NoticeKeyOffset, false, controls_.noteKeyOffset);
-            return CmdNone;
-        case CmdSpeedUp:
-        case CmdSpeedDown: {
-            const int steps = code == CmdSpeedUp
-                                  ? std::min<int32_t>(argument, kMaxSpeedSteps)
-                                  : std::min<int64_t>(-int64_t{argument}, kMaxSpeedSteps);
-            double factor = 1.0;
-            for (int n = 0; n < steps; ++n) factor *= kSpeedStep;
-            changeTimeRatio(code == CmdSpeedUp ? controls_.timeRatio * factor
-                                               : controls_.timeRatio / factor);
-            jumped = true;
-            return CmdNone;
-        }
-        case CmdSetTempo:
-            if (argument <= 0) return CmdNone;
-            changeTimeRatio(static_cast<double>(referenceTempo_) / argument);
-            jumped = true;
-            return CmdNone;
-        case CmdVoiceIncrease:
-            synthesis_.setVoiceLimit(rememberedVoices_);
-            resynchronise(false);
-            jumped = true;
-            return CmdNone;
-        case CmdVoiceDecrease: {
-            const int limit = std::max<int64_t>(
-                0, int64_t{synthesis_.voiceLimit()} - std::max<int32_t>(argument, 0));
-            synthesis_.setVoiceLimit(limit);
-            const int excess = synthesis_.voicesInUse() - synthesis_.voiceLimit();
-            if (excess > 0) synthesis_.cutQuietestReleased(excess);
-            return CmdNone;
-        }
-        case CmdResyncEffects:
-        case CmdResyncEffectTime:
-            resynchronise(false);
-            jumped = true;
-            return CmdNone;
-        case CmdSyncRestart:
-            if (resynchronise(argument != 0) >= 0) jumped = true;
-            return CmdNone;
-        case CmdChangeRate:
-            if (argument <= 0 || !sink_->changeRate(argument)) return CmdNone;
-            restartPosition_ = positionNow();
-            sink_->flush(true);
-            return CmdReload;
-        case CmdOutputChanged:
-            restartPosition_ = positionNow();
-            sink_->flush(true);
-            sink_->outputChanged();
-            return CmdReload;
-        case CmdToggleMute:
-        case CmdSoloPlay:
-        case CmdMuteClear:
-            if (muteCommand(code, argument) == CmdJump) jumped = true;
-            return CmdNone;
-        default:
-            return CmdNone;  // codes without a meaning here are accepted and ignored
-    }
-}
-
-int Player::pollCommands() {
-    bool jumped = false;
-    for (;;) {
-        if (break_.load(std::memory_order_relaxed)) return CmdQuit;
-        int32_t argument = 0;
-        const int code = control_->read(argument);
-        if (code == CmdNone) {
-            if (!paused_) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            continue;
-        }
-        const int result = handleCommand(code, argument, jumped);
-        if (result != CmdNone) return result;
-    }
-    return jumped ? CmdJump : CmdNone;
-}
-
-int Player::pollLoadingCommands(bool fromStandardInput) {
-    if (fromStandardInput) return CmdNone;
-    int32_t argument = 0;
-    const int code = control_->read(argument);
-    switch (code) {
-        case CmdNone:
-            return CmdNone;
-        case CmdTogglePause:
-            paused_ = !paused_;
-            notify(NoticePause, false, paused_ ? 1 : 0, songSeconds(restartPosition_));
-            return CmdNone;
-        case CmdChangeVolume:
-            changeVolume(argument);
-            return CmdNone;
-        case 23:
-            return CmdNone;
-        case CmdSyncRestart:
-            sink_->flush(true);
-            return CmdNone;
-        case CmdChangeRate:
-            return argument > 0 && sink_->changeRate(argument) ? CmdReload : CmdNone;
-        case CmdOutputChanged:
-            sink_->outputChanged();
-            return CmdReload;
-        default:
-            return code;
-    }
-}
-
-int Player::pollStop() {
-    const int result = pollCommands();
-    if (result == CmdJump) jumpPending_ = true;
-    return (isFinalResult(result) || result == CmdReload) ? result : CmdNone;
-}
-
-void Player::runDueNotices() {
-    const int64_t heard = heardPosition();
-    if (heard >= 0) trace_.runDue(heard);
-}
-
-int64_t Player::framesToNextNotice() {
-    if (trace_.size() == 0) return -1;
-    const int64_t heard = heardPosition();
-    if (heard < 0) return -1;
-    return std::max<int64_t>(0, trace_.nextDue() - heard);
+    controls_.noteKeyOffset = transpositionToKey(controls_.keySignature, controls_.noteKeyOffset,
+                                                 options_.forcedKeySignature);
 }
 
 }  // namespace svt

@@ -45,7 +45,10 @@ class Player final : public AudioQueueHooks {
     Player& operator=(const Player&) = delete;
 
     void setSink(AudioSink* sink) { sink_ = sink; }
-    void setControl(ControlInterface& control) { control_ = &control; }
+    void setControl(ControlInterface& control) {
+        control_ = &control;
+        waiting_ = {};
+    }
     PlayerOptions& options() { return options_; }
     PlayerControls& controls() { return controls_; }
 
@@ -87,7 +90,7 @@ class Player final : public AudioQueueHooks {
     TraceQueue& traceQueue() { return trace_; }
 
     // AudioQueueHooks
-    int pollStop() override;
+    bool commandWaiting() override;
     void runDueNotices() override;
     int64_t framesToNextNotice() override;
     void dropNotices() override { trace_.clear(); }
@@ -100,12 +103,17 @@ class Player final : public AudioQueueHooks {
     int renderBlockPart(int frames);
     int playOutEnd();
     int endOfSongScan() const;
+    // The next command: the one the output's wait found waiting, else the front-end's.
+    int readCommand(int32_t& argument);
     int pollCommands();
     int handleCommand(int code, int32_t argument, bool& jumped);
+    // Flushes the output, waiting until it has played everything (or, `soft`, until it has
+    // taken everything); commands that come meanwhile are handled. CmdNone, CmdError when the
+    // device failed, or a command's result that ends the song or reloads it.
+    int drainOutput(bool soft);
     int changeTimeRatio(double ratio);
     void changeVolume(int32_t delta);
     int muteCommand(int code, int32_t channel);
-    void transpose(int32_t semitones);
     void forceKeySignature();
     void recomputeTemperamentIndex();
     void resetSynthesis();
@@ -145,7 +153,10 @@ class Player final : public AudioQueueHooks {
     int64_t restartPosition_ = 0;
     bool checkEnd_ = false;
     bool paused_ = false;
-    bool jumpPending_ = false;  // a command handled while the output waited moved the song
+    struct WaitingCommand {
+        int code = CmdNone;
+        int32_t argument = 0;
+    } waiting_;  // read while the output waited, not yet handled
     int referenceTempo_ = 100;
     int rememberedVoices_ = kMaxVoices;
     int tempo_ = 500000;

@@ -2,7 +2,8 @@
 // The exchange between the front-end and the player: the commands it sends (whose codes are
 // also the result codes of the player's operations), the notices it receives, and the two
 // interfaces over which they travel. The audio queue below the player waits for the device;
-// while it does it needs the player's help (AudioQueueHooks) to keep commands and notices moving.
+// while it does it delivers the notices that come due and stops waiting when a command waits
+// (AudioQueueHooks), which the player then handles.
 
 #include <cstdint>
 #include <string>
@@ -129,9 +130,9 @@ class QuietControl final : public ControlInterface {
 class AudioQueueHooks {
   public:
     virtual ~AudioQueueHooks() = default;
-    // Handles pending commands; returns a command that ends or changes the song (the queue
-    // then drops what it holds and passes the code up), else CmdNone.
-    virtual int pollStop() = 0;
+    // True when a command waits: the queue stops waiting and returns, and the player handles
+    // the command.
+    virtual bool commandWaiting() = 0;
     // Delivers the notices whose audio has been heard by now.
     virtual void runDueNotices() = 0;
     // Frames until the next waiting notice is due, or -1 when none waits.
@@ -140,6 +141,13 @@ class AudioQueueHooks {
     virtual void dropNotices() = 0;
     // True when notices wait for their audio (the front-end traces).
     virtual bool tracing() = 0;
+};
+
+// How a flush of the audio queue ended.
+enum class FlushResult {
+    Done,
+    Failed,          // the device failed
+    CommandWaiting,  // stopped early for a command; flushing again goes on where it stopped
 };
 
 // The output side as the playback loop sees it: implemented by the audio queue in front of
@@ -156,9 +164,9 @@ class AudioSink {
     // Takes `frames` stereo frames of 32-bit samples (full scale +-2^28). 0 or -1.
     virtual int add(const int32_t* samples, int frames) = 0;
     // Waits until everything queued has been heard (discard false) or drops it (true).
-    virtual int flush(bool discard) = 0;
+    virtual FlushResult flush(bool discard) = 0;
     // Hands every waiting bucket to the device without waiting for it to play them.
-    virtual int softFlush() = 0;
+    virtual FlushResult softFlush() = 0;
     // Frames heard so far, -1 when the device cannot tell.
     virtual int64_t playedFrames() = 0;
     virtual int64_t filledFrames() = 0;

@@ -22,6 +22,11 @@
 #include "gui/Texts.h"
 #include "support/TempDir.h"
 
+// The system's font library keeps a cache it never frees; the leak checker is told so.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
 namespace svt {
 namespace {
 

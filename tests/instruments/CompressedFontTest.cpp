@@ -9,6 +9,7 @@
 
 #include "FontUnderTest.h"
 #include "support/CliRun.h"
+#include "support/SmfBuilder.h"
 #include "support/TempDir.h"
 
 namespace svt {
@@ -366,6 +367,34 @@ TEST(FontsCommand, ShowsCompressionAndNamesSamplesThatFailToDecode) {
     plain.addSample(sine("s", 440.0, 69));
     EXPECT_TRUE(contains(test::runCli("fonts " + dir.write("plain.sf2", plain.build())).out,
                          "compressed:   no"));
+}
+
+TEST(ConvertCommand, WarnsOnceAboutASampleThatFailsToDecodeAndWritesTheRest) {
+    test::TempDir dir;
+    std::vector<uint8_t> stream = damagedInside(streamOf(sine("broken", 220.0, 57, 3 * 44100)));
+    const std::string font = dir.write("compressed.sf3", goodAndBroken(withStream(stream)).build());
+    test::SmfBuilder smf(1, 480);
+    smf.track().tempo(0, 500000).endOfTrack();
+    smf.track()
+        .program(0, 0, 0)
+        .program(0, 1, 1)
+        .noteOn(0, 0, 69, 100)
+        .noteOn(0, 1, 57, 100)
+        .noteOff(480, 1, 57)
+        .noteOn(0, 1, 57, 100)
+        .noteOff(480, 1, 57)
+        .noteOff(0, 0, 69)
+        .endOfTrack();
+    const std::string song = dir.write("song.mid", smf.build());
+
+    test::CliRun run =
+        test::runCli("convert " + song + " -s " + font + " -o " + dir.file("song.wav"));
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    const std::string warning = "sample 1 \"broken\" is damaged";
+    size_t first = run.out.find(warning);
+    ASSERT_NE(first, std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find(warning, first + 1), std::string::npos) << run.out;
+    EXPECT_TRUE(contains(run.out, "song.mid: warning:")) << run.out;
 }
 
 }  // namespace

@@ -50,9 +50,9 @@ class TimedDevice final : public OutputDevice {
 
 class Hooks final : public AudioQueueHooks {
   public:
-    int stop = CmdNone;
+    bool waiting = false;
     int due = 0;
-    int pollStop() override { return stop; }
+    bool commandWaiting() override { return waiting; }
     void runDueNotices() override { ++due; }
     int64_t framesToNextNotice() override { return -1; }
     void dropNotices() override {}
@@ -104,20 +104,44 @@ TEST(AudioQueue, FlushDrainsOrDiscards) {
     live.queue.setQueue(5.0, 0.0);
     for (int i = 0; i < 3; ++i) ASSERT_EQ(live.queue.add(live.block.data(), 4096), 0);
     ASSERT_EQ(live.queue.add(live.block.data(), 100), 0);
-    ASSERT_EQ(live.queue.flush(false), 0);
+    ASSERT_EQ(live.queue.flush(false), FlushResult::Done);
     EXPECT_EQ(live.device.written, 4 * 4096 * 4) << "the partial bucket is padded to full size";
     EXPECT_GT(live.clock.slept, 0.0) << "drain waits for the device to play";
     EXPECT_EQ(live.queue.bucketFrames(), 0);
 
     ASSERT_EQ(live.queue.add(live.block.data(), 4096), 0);
-    ASSERT_EQ(live.queue.flush(true), 0);
+    ASSERT_EQ(live.queue.flush(true), FlushResult::Done);
     EXPECT_EQ(live.device.discards, 1);
     EXPECT_EQ(live.queue.bucketFrames(), 0);
+}
 
-    // A command that ends the song interrupts the drain and is passed up.
+TEST(AudioQueue, AWaitingCommandEndsTheWaitAndTheFlushGoesOnWhereItStopped) {
+    Live live;
+    live.queue.setQueue(5.0, 1.0);  // the blocks wait in buckets while the queue fills
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(live.queue.add(live.block.data(), 4096), 0);
+    live.hooks.waiting = true;
+    // Each bucket handed over is a moment to look: the first goes, then the queue returns.
+    EXPECT_EQ(live.queue.softFlush(), FlushResult::CommandWaiting);
+    EXPECT_EQ(live.device.written, 4096 * 4);
+    EXPECT_EQ(live.queue.bucketFrames(), 2 * 4096) << "nothing is dropped";
+    EXPECT_EQ(live.queue.flush(false), FlushResult::CommandWaiting);
+    EXPECT_EQ(live.device.written, 2 * 4096 * 4);
+    EXPECT_EQ(live.device.discards, 0);
+
+    live.hooks.waiting = false;
+    const double before = live.clock.now;
+    EXPECT_EQ(live.queue.flush(false), FlushResult::Done);
+    EXPECT_EQ(live.device.written, 3 * 4096 * 4);
+    EXPECT_EQ(live.queue.bucketFrames(), 0);
+    EXPECT_GT(live.clock.now, before) << "the drain waited for the device to play";
+
+    // A command that waits while the device plays ends the drain before its end.
     ASSERT_EQ(live.queue.add(live.block.data(), 4096), 0);
-    live.hooks.stop = CmdStop;
-    EXPECT_EQ(live.queue.flush(false), CmdStop);
+    ASSERT_EQ(live.queue.softFlush(), FlushResult::Done);
+    live.hooks.waiting = true;
+    const double start = live.clock.now;
+    EXPECT_EQ(live.queue.flush(false), FlushResult::CommandWaiting);
+    EXPECT_EQ(live.clock.now, start) << "no wait with a command waiting";
 }
 
 TEST(AudioQueue, DeviceFailuresPropagate) {
@@ -125,7 +149,7 @@ TEST(AudioQueue, DeviceFailuresPropagate) {
     live.queue.setQueue(5.0, 0.0);
     live.device.fail = true;
     ASSERT_EQ(live.queue.add(live.block.data(), 4096), 0) << "kept in a bucket";
-    EXPECT_EQ(live.queue.softFlush(), -1);
+    EXPECT_EQ(live.queue.softFlush(), FlushResult::Failed);
 }
 
 TEST(AudioQueue, UntimedDevicesGetEveryByteAtOnce) {

@@ -388,10 +388,10 @@ struct QueueRig : Rig, AudioQueueHooks {
     // Across every device opened; the queue counts from its last reset.
     int64_t playedFrames() const { return static_cast<int64_t>(system->played.size()) / 4; }
     void flush(bool discard) {
-        ASSERT_EQ(queue.flush(discard), 0);
+        ASSERT_EQ(queue.flush(discard), FlushResult::Done);
         playedBefore = playedFrames();
     }
-    int pollStop() override { return CmdNone; }
+    bool commandWaiting() override { return false; }
     void runDueNotices() override { check(); }
     int64_t framesToNextNotice() override { return -1; }
     void dropNotices() override {}

@@ -21,7 +21,8 @@ namespace {
 using test::SynthRig;
 
 // Keeps everything it is given. As a live device it has "heard" all of it at once, so the
-// player can tell the heard position; otherwise it cannot (like a file).
+// player can tell the heard position; otherwise it cannot (like a file). Its waits for the
+// device end early when the player has a command waiting, as the audio queue's do.
 class Sink final : public test::OfflineSink {
   public:
     using OfflineSink::OfflineSink;
@@ -29,6 +30,9 @@ class Sink final : public test::OfflineSink {
     bool live = false;
     bool acceptsRate = false;
     int starts = 0, discards = 0, rateAsked = 0, outputChanges = 0;
+    AudioQueueHooks* hooks = nullptr;
+    bool draining = false;
+    int interruptedDrains = 0, drains = 0;
 
     int64_t frames() const { return static_cast<int64_t>(samples.size() / 2); }
     bool realTime() const override { return live; }
@@ -41,13 +45,15 @@ class Sink final : public test::OfflineSink {
         sinceDiscard_ += n;
         return 0;
     }
-    int flush(bool discard) override {
+    FlushResult flush(bool discard) override {
         if (discard) {
             ++discards;
             sinceDiscard_ = 0;
+            return FlushResult::Done;
         }
-        return 0;
+        return drain();
     }
+    FlushResult softFlush() override { return drain(); }
     bool changeRate(int rateHz) override {
         rateAsked = rateHz;
         return acceptsRate;
@@ -56,8 +62,18 @@ class Sink final : public test::OfflineSink {
     int64_t playedFrames() override { return live ? sinceDiscard_ : -1; }
 
   private:
+    FlushResult drain() {
+        draining = true;
+        const bool waiting = hooks && hooks->commandWaiting();
+        draining = false;
+        ++(waiting ? interruptedDrains : drains);
+        return waiting ? FlushResult::CommandWaiting : FlushResult::Done;
+    }
     int64_t sinceDiscard_ = 0;
 };
+
+// A Script step's `at` for a command that comes while the output drains the song's end.
+constexpr int64_t kWhileTheEndDrains = -2;
 
 // Hands out each command at the first read once the song has reached its sample (`at` -1:
 // at once, even while the song loads) and notes where the output stood at that moment.
@@ -79,6 +95,8 @@ class Script final : public ControlInterface {
         if (steps.empty()) return CmdNone;
         const Step step = steps.front();
         if (step.at >= 0 && (!playing_ || player->currentSample() < step.at)) return CmdNone;
+        if (step.at == kWhileTheEndDrains && (!sink->draining || player->currentSample() == 0))
+            return CmdNone;
         steps.pop_front();
         issuedAtFrame.push_back(sink->frames());
         issuedAtSample.push_back(player->currentSample());
@@ -669,6 +687,41 @@ TEST(PlayerCommands, OutputChangesReloadTheSong) {
         EXPECT_EQ(rig.sink.starts, 2) << "loaded and started again";
         EXPECT_EQ(rig.sink.outputChanges, code == CmdOutputChanged ? 1 : 0);
         expectSongInPlace(rig.left(), ref);
+    }
+}
+
+TEST(PlayerCommands, ACommandWhileTheEndDrainsIsHandledWhenTheWaitHasEnded) {
+    const auto song = pulses(2);
+    struct Case {
+        const char* what;
+        int code;
+        int32_t argument;
+        int result;
+        int drainsAfterIt;
+    } cases[] = {
+        {"volume: the drain goes on", CmdChangeVolume, -20, CmdTuneEnd, 1},
+        {"stop: the song ends there", CmdStop, 0, CmdStop, 0},
+        {"next: likewise", CmdNext, 0, CmdNext, 0},
+        {"pause in the drain, resumed at once", CmdTogglePause, 0, CmdTuneEnd, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CommandRig rig;
+        rig.sink.hooks = &rig.player;
+        rig.script.steps = {{kWhileTheEndDrains, c.code, c.argument}};
+        if (c.code == CmdTogglePause) rig.script.steps.push_back({-1, CmdTogglePause});
+        EXPECT_EQ(rig.play(song), c.result);
+        EXPECT_TRUE(rig.script.steps.empty());
+        EXPECT_EQ(rig.sink.interruptedDrains, 1);
+        EXPECT_EQ(rig.sink.drains, 1 + c.drainsAfterIt) << "the start's wait and what follows";
+        if (c.code == CmdChangeVolume) {
+            const auto volume = rig.script.all(NoticeMasterVolume);
+            ASSERT_EQ(volume.size(), 1u);
+            EXPECT_EQ(volume[0].args[0], 50);
+        }
+        if (c.result != CmdTuneEnd) {
+            EXPECT_GE(rig.sink.discards, 1) << "what waited is dropped";
+        }
     }
 }
 

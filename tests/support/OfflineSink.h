@@ -16,8 +16,8 @@ class OfflineSink : public AudioSink {
     int rate() const override { return rate_; }
     bool realTime() const override { return false; }
     int control(int, const std::string&) override { return 0; }
-    int flush(bool) override { return CmdNone; }
-    int softFlush() override { return CmdNone; }
+    FlushResult flush(bool) override { return FlushResult::Done; }
+    FlushResult softFlush() override { return FlushResult::Done; }
     int64_t playedFrames() override { return -1; }
     int64_t filledFrames() override { return 0; }
     int64_t softFilledFrames() override { return 0; }

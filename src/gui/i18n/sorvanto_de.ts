@@ -148,14 +148,6 @@
         <translation>Playliste öffnen</translation>
     </message>
     <message>
-        <source>Save playlist as wave</source>
-        <translation>Als Wave-Dateien speichern</translation>
-    </message>
-    <message>
-        <source>Save playlist as mp3</source>
-        <translation>Als MP3-Dateien speichern</translation>
-    </message>
-    <message>
         <source>Save playlist</source>
         <translation>Playliste speichern</translation>
     </message>
@@ -370,6 +362,16 @@ Spielt und konvertiert MIDI-Stücke mit einem eigenen SoundFont-Synthesizer.</tr
     <message>
         <source>Sorvanto</source>
         <translation>Sorvanto</translation>
+    </message>
+    <message>
+        <source>Save as wave</source>
+        <comment>playlist</comment>
+        <translation>Als Wave-Dateien speichern</translation>
+    </message>
+    <message>
+        <source>Save as mp3</source>
+        <comment>playlist</comment>
+        <translation>Als MP3-Dateien speichern</translation>
     </message>
 </context>
 </TS>
