@@ -41,6 +41,33 @@ Player::Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis,
       controls_(controls ? *controls : ownControls_),
       rememberedVoices_(synthesis.voiceLimit()) {
     trace_.setDeliver([this](const PlayerNotice& n) { control_->event(n); });
+    synthesis_.setListener(this);
+}
+
+Player::~Player() {
+    synthesis_.setListener(nullptr);
+}
+
+void Player::voiceChanged(int status, int channel, int note, int velocity) {
+    notify(NoticeNote, true, status, channel, note, velocity);
+}
+
+void Player::panningChanged(int channel, int panning) {
+    notify(NoticePanning, true, channel, panning);
+}
+
+void Player::channelNotices(int c, bool deferred) {
+    const ChannelSummary s = synthesis_.channelSummary(c);
+    notify(NoticeVolume, deferred, c, s.volume);
+    notify(NoticeExpression, deferred, c, s.expression);
+    notify(NoticeSustain, deferred, c, s.sustain);
+    notify(NoticeModWheel, deferred, c, s.modulationWheel);
+    notify(NoticePitchBend, deferred, c, s.pitchBend);
+    programNotice(c, deferred);
+    notify(NoticeTemperType, deferred, c, s.temperamentType);
+    notify(NoticeMute, deferred, c, int32_t((controls_.channelMuteMask >> c) & 1u));
+    notify(NoticeChorusLevel, deferred, c, s.chorusLevel);
+    notify(NoticeReverbLevel, deferred, c, s.reverbLevel);
 }
 
 int Player::rate() const {
@@ -201,15 +228,7 @@ int Player::playEvents(std::span<const SongEvent> events, int64_t totalSamples) 
     seek(restartPosition_);
     if (restartPosition_ > 0) {
         // The front-end shows the channels as they are where the song goes on.
-        for (int c = 0; c < kChannels; ++c)
-            for (int code : {NoticeVolume, NoticeExpression, NoticeSustain, NoticeModWheel,
-                             NoticePitchBend, NoticeProgram, NoticeTemperType, NoticeMute,
-                             NoticeChorusLevel, NoticeReverbLevel})
-                if (code == NoticeProgram)
-                    programNotice(c, false);
-                else
-                    notify(code, false, c,
-                           code == NoticeMute ? int32_t((controls_.channelMuteMask >> c) & 1u) : 0);
+        for (int c = 0; c < kChannels; ++c) channelNotices(c, false);
     }
     if (events_.empty()) return CmdTuneEnd;
     result = CmdNone;
@@ -278,6 +297,7 @@ int Player::applyEvent(const SongEvent& event) {
         case EV_DRUM_PART:
             applyToChannels(event, true);
             notify(NoticeDrumPart, true, event.channel, event.a ? 1 : 0);
+            programNotice(event.channel, true);
             break;
         case EV_TEMPO:
             tempo_ = tempoOf(event);
@@ -300,6 +320,7 @@ int Player::applyEvent(const SongEvent& event) {
         case EV_SYSTEM_RESET:
             synthesis_.setSystemMode(event.a);
             resetSynthesis();
+            for (int c = 0; c < kChannels; ++c) channelNotices(c, true);
             break;
         case EV_BEAT_MARK:
             notify(NoticeMetronome, true, event.a + 256 * (event.b & 0x0F), event.b >> 4);
@@ -332,14 +353,8 @@ int Player::applyEvent(const SongEvent& event) {
                 applyToChannels(event, true);
             break;
     }
-    if (event.type == EV_RESET_CONTROLLERS) {
-        // The front-end shows the channel as the reset left it.
-        const int c = event.channel;
-        for (int code :
-             {NoticeVolume, NoticeExpression, NoticeSustain, NoticeModWheel, NoticePitchBend,
-              NoticeProgram, NoticeMute, NoticeChorusLevel, NoticeReverbLevel})
-            code == NoticeProgram ? programNotice(c, true) : notify(code, true, c);
-    }
+    // The front-end shows the channel as the reset left it.
+    if (event.type == EV_RESET_CONTROLLERS) channelNotices(event.channel & 15, true);
     return CmdNone;
 }
 

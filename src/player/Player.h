@@ -34,13 +34,14 @@ struct PlayerOptions {
     uint32_t startMuteMask = 0;
 };
 
-class Player final : public AudioQueueHooks {
+class Player final : public AudioQueueHooks, private SynthesisListener {
   public:
     // `banks` may be null (nothing is loaded: a silent synthesizer needs no instruments).
     // `controls` are the user's settings the synthesis reads while it renders; the player keeps
     // its own when none are given.
     Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis,
            ControlInterface& control, PlayerControls* controls = nullptr);
+    ~Player() override;
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
 
@@ -97,6 +98,12 @@ class Player final : public AudioQueueHooks {
     bool tracing() override { return control_->traces(); }
 
   private:
+    // SynthesisListener: NoticeNote and NoticePanning, heard with their block.
+    void voiceChanged(int status, int channel, int note, int velocity) override;
+    void panningChanged(int channel, int panning) override;
+    // The channel's notices, in the order a controller reset sends them, carrying its state.
+    void channelNotices(int channel, bool deferred);
+
     int applyEvent(const SongEvent& event);
     void applyToChannels(const SongEvent& event, bool sounding);
     int render(int64_t frames);

@@ -21,14 +21,17 @@ struct PlayerControls {
     uint32_t channelMuteMask = 0;  // bit c set: channel c is not heard
 };
 
-// Told of every change of a voice's status: started (2), held by a pedal (4), released (8),
-// cut (16, it fades out within a few frames) and freed (1: ended, stolen, or silenced because
-// its channel is muted). A slot that dies after its cut is not told again. Called while
-// events are applied and while blocks render: it must neither allocate nor block.
-class VoiceListener {
+// Told of what changes in the synthesizer without a song event saying so. Called while events
+// are applied and while blocks render: it must neither allocate nor block.
+class SynthesisListener {
   public:
-    virtual ~VoiceListener() = default;
+    virtual ~SynthesisListener() = default;
+    // A voice's status changed: started (2), held by a pedal (4), released (8), cut (16, it
+    // fades out within a few frames) or freed (1: ended, stolen, or silenced because its
+    // channel is muted). A voice that dies after its cut is not told of again.
     virtual void voiceChanged(int status, int channel, int note, int velocity) = 0;
+    // The channel's panning moved by itself (random pan).
+    virtual void panningChanged(int /*channel*/, int /*panning*/) {}
 };
 
 // What a channel plays, for the front-end's display.
@@ -37,6 +40,19 @@ struct ChannelProgram {
     int32_t bank = 0;  // bank MSB << 16 | bank LSB << 8 | effective bank
     const char* name =
         nullptr;  // the instrument's name when one is loaded; valid until the next event
+};
+
+// A channel's controllers as the front-end shows them.
+struct ChannelSummary {
+    int volume = 90;
+    int expression = 127;
+    int sustain = 0;
+    int modulationWheel = 0;
+    int pitchBend = 8192;
+    int panning = 64;
+    int temperamentType = 0;
+    int chorusLevel = 0;
+    int reverbLevel = 40;
 };
 
 class Synthesis {
@@ -70,8 +86,9 @@ class Synthesis {
     virtual int voiceLimit() const { return kMaxVoices; }
     virtual int cutQuietestReleased(int /*count*/) { return 0; }
     virtual ChannelProgram channelProgram(int /*channel*/) const { return {}; }
+    virtual ChannelSummary channelSummary(int /*channel*/) const { return {}; }
     // Where voice changes are told; none (the default) tells nobody.
-    virtual void setVoiceListener(VoiceListener* /*listener*/) {}
+    virtual void setListener(SynthesisListener* /*listener*/) {}
     // The output has one channel: no effects, every voice in the middle.
     virtual void setMonoOutput(bool /*mono*/) {}
 };

@@ -28,7 +28,7 @@ void Synthesizer::resetChannels() {
     if (EffectRack* rack = sends_.effects()) rack->resetEffects(channels_.systemMode());
 }
 
-void Synthesizer::setVoiceListener(VoiceListener* listener) {
+void Synthesizer::setListener(SynthesisListener* listener) {
     listener_ = listener;
     allocator_.setListener(listener);
     shaper_.setListener(listener);
@@ -88,6 +88,26 @@ ChannelProgram Synthesizer::channelProgram(int c) const {
         name = banks_.instrumentName(false, ch.bank, std::max<int>(ch.program, 0));
     if (name) info.name = name->c_str();
     return info;
+}
+
+ChannelSummary Synthesizer::channelSummary(int c) const {
+    ChannelSummary s;
+    if (c < 0 || c >= kChannels) return s;
+    const ChannelState& ch = channels_.channel(c);
+    s.volume = ch.volume;
+    s.expression = ch.expression;
+    s.sustain = ch.sustain;
+    s.modulationWheel = ch.modulationWheel;
+    s.pitchBend = ch.pitchBend;
+    s.panning = ch.panning < 0 ? 64 : ch.panning;
+    s.chorusLevel = sends_.chorusLevelOf(c);
+    s.reverbLevel = sends_.reverbLevelOf(c);
+    return s;
+}
+
+void Synthesizer::tellPanning(int c) {
+    if (listener_ != nullptr && c >= 0 && c < kChannels)
+        listener_->panningChanged(c, channelSummary(c).panning);
 }
 
 const Instrument* Synthesizer::instrumentFor(int c, int key) {

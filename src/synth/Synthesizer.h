@@ -56,7 +56,10 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
     int voiceLimit() const override { return allocator_.voiceLimit(); }
     int cutQuietestReleased(int count) override { return allocator_.cutQuietestReleased(count); }
     ChannelProgram channelProgram(int channel) const override;
-    void setVoiceListener(VoiceListener* listener) override;
+    ChannelSummary channelSummary(int channel) const override;
+    // Tells the listener the channel's panning now (after it moved by itself: random pan).
+    void tellPanning(int c);
+    void setListener(SynthesisListener* listener) override;
     void setMonoOutput(bool mono) override;
 
     // The effects the channels send into; none (the default) renders dry. The rack must
@@ -107,7 +110,7 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
     VoiceShaper shaper_;
     VoiceMixer mixer_;
 
-    VoiceListener* listener_ = nullptr;
+    SynthesisListener* listener_ = nullptr;
     std::array<int64_t, 2 * kBlockFrames> mix_{};
     // What the voices' amplitudes were made for.
     int appliedAmplification_ = -1;

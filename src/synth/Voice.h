@@ -168,19 +168,19 @@ inline constexpr int32_t kMaxMix = 8191;
 
 // Tells `listener` (when there is one) that `v` has the status `status` now. A slot reserved
 // for a note whose voice has not started belongs to no channel and is not told.
-inline void tellStatus(VoiceListener* listener, const Voice& v, uint8_t status) {
+inline void tellStatus(SynthesisListener* listener, const Voice& v, uint8_t status) {
     if (listener != nullptr && v.channel < kChannels)
         listener->voiceChanged(status, v.channel, v.note, v.velocity);
 }
-inline void tellStatus(VoiceListener* listener, const Voice& v) {
+inline void tellStatus(SynthesisListener* listener, const Voice& v) {
     tellStatus(listener, v, v.status);
 }
 // Cuts `v` and tells of it; nothing when it was free or dying already.
-inline void cutAndTell(VoiceListener* listener, Voice& v) {
+inline void cutAndTell(SynthesisListener* listener, Voice& v) {
     if (v.cut()) tellStatus(listener, v);
 }
 // Frees `v` and tells of it; a voice that was cut was told already.
-inline void freeAndTell(VoiceListener* listener, Voice& v) {
+inline void freeAndTell(SynthesisListener* listener, Voice& v) {
     if (!v.inUse()) return;
     if (v.status != kVoiceDying) tellStatus(listener, v, kVoiceFree);
     v = Voice{};

@@ -24,7 +24,7 @@ class VoiceAllocator {
     // told: a reset starts from silence.
     void reset();
     // Told of the voices this table cuts and frees (none by default).
-    void setListener(VoiceListener* listener) { listener_ = listener; }
+    void setListener(SynthesisListener* listener) { listener_ = listener; }
 
     // Takes a slot for one voice of a note of `key` on channel `c` (settings `ch`), first
     // cutting the channel's voices the note replaces. The slot is reserved: in use, but of no
@@ -75,7 +75,7 @@ class VoiceAllocator {
     int cutNotes_ = 0;
     int lostNotes_ = 0;
     bool overlappingNotes_ = true;
-    VoiceListener* listener_ = nullptr;
+    SynthesisListener* listener_ = nullptr;
 };
 
 }  // namespace svt

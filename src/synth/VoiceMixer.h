@@ -27,7 +27,7 @@ class VoiceMixer {
 
     Resampler& resampler() { return resampler_; }
     // Told of the voices that end while they mix (none by default).
-    void setListener(VoiceListener* listener) { listener_ = listener; }
+    void setListener(SynthesisListener* listener) { listener_ = listener; }
 
     // Adds `frames` frames of `v` into `target` (stereo interleaved, 2 * frames values; the
     // caller has zeroed it). A voice that ends is freed. What a filtered voice mixes may wait
@@ -47,7 +47,7 @@ class VoiceMixer {
     const EngineSettings& settings_;
     VoiceShaper& shaper_;
     Resampler resampler_;
-    VoiceListener* listener_ = nullptr;
+    SynthesisListener* listener_ = nullptr;
 
     // Scratch of the render path, made once.
     std::array<int32_t, Resampler::kCapacityFrames> samples_{};

@@ -32,7 +32,7 @@ class VoiceShaper {
     // The note's key went up: the envelopes go to their release. The change is told.
     void release(Voice& v);
     // Told of the releases (none by default).
-    void setListener(VoiceListener* listener) { listener_ = listener; }
+    void setListener(SynthesisListener* listener) { listener_ = listener; }
 
     void recomputeFrequency(Voice& v);
     void recomputeAmplitude(Voice& v);
@@ -65,7 +65,7 @@ class VoiceShaper {
     const PlayerControls& controls_;
     // Mix changes are spread over half a millisecond so that nothing clicks.
     const int32_t rampFrames_;
-    VoiceListener* listener_ = nullptr;
+    SynthesisListener* listener_ = nullptr;
 };
 
 }  // namespace svt
