@@ -60,7 +60,11 @@ int Engine::openOutput() {
     closeOutput();
     output::OutputDevice& device = output();
     device.rate = settings_.outputRateHz;
+    if ((device.flags & output::OF_BUFFER_SETTING) && settings_.outputBuffers > 0)
+        device.extra[0] = settings_.outputBuffers;
     if (device.openOutput() < 0) return -1;
+    // A mono output hears every voice in the middle and no effects.
+    synthesizer_.setMonoOutput((device.encoding & output::ENC_MONO) != 0);
     outputOpen_ = true;
     queue_.setup(device, &player_);
     queue_.setQueueFromSettings(settings_.audioQueueSeconds, settings_.audioQueueFill);

@@ -47,6 +47,8 @@ struct EngineSettings {
     int reverbMode = 3;
     // Chorus: 0 none, 1 each channel's own chorus level.
     int chorusMode = 1;
+    // Buffers of the live output's pool; 0 keeps the output's own count.
+    int outputBuffers = 0;
     int voiceFilter = kFilterTwoPole;
     // A voice panned to one side reaches the other up to 47 frames (about a millisecond)
     // later, as a sound from that side reaches the far ear.

@@ -92,7 +92,8 @@ void VoiceShaper::start(Voice& v, const SampleRegion& r, int c, int note, int ve
     v.volume = EnvelopeState{};
     v.modulation = EnvelopeState{};
     if (r.modeFlags & kRegionEnvelope) {
-        nextModulationStage(v);
+        // A delayed modulation envelope starts when its delay has passed.
+        if (v.modulationDelay <= 0) nextModulationStage(v);
         if (!nextVolumeStage(v)) {
             v = Voice{};
             return;
@@ -423,11 +424,15 @@ void VoiceShaper::nextModulationStage(Voice& v) {
 
 void VoiceShaper::advanceModulation(Voice& v) {
     EnvelopeState& e = v.modulation;
-    if (e.stage < 0 || e.stage >= kEnvelopeStages) return;
     if (v.modulationDelay > 0) {
         v.modulationDelay -= settings_.controlRatio;
         return;
     }
+    if (e.stage < 0) {
+        if (v.region->modeFlags & kRegionEnvelope) nextModulationStage(v);
+        return;
+    }
+    if (e.stage >= kEnvelopeStages) return;
     if (e.stage == ENV_RELEASE1 && (v.status == kVoiceOn || v.status == kVoiceSustained)) return;
     e.level += e.increment;
     const bool reached = e.increment > 0 ? e.level >= e.target : e.level <= e.target;
