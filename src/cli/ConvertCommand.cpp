@@ -27,8 +27,11 @@ constexpr const char* kConvertUsage =
     "                            [--interp none|linear|default] [--overwrite] [--jobs N]\n"
     "                            [--transpose N] [--tempo PCT] [--volume PCT] [--mute CH,...] "
     "[--solo CH]\n"
-    "                            [--reverb off|on] [--chorus off|on]\n"
-    "                            [-f wav|mp3] [--bitrate KBPS | --vbr Q] [-q]\n";
+    "                            [--reverb off|on] [--chorus off|on] [--filter 2|4] "
+    "[--pan-delay off|on]\n"
+    "                            [-f wav|mp3[:ENC]] [--encoding LETTERS] [--bitrate KBPS | --vbr "
+    "Q] "
+    "[-q]\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "sorvanto-cli convert: %s\n%s", message.c_str(), kConvertUsage);
@@ -91,6 +94,9 @@ SVT_CLI_COMMAND(
             "  --mute CH,... silence channels (1..16); --solo CH plays only that channel\n"
             "  --reverb off|on  the reverb the song chooses (GS/XG), or none (default on)\n"
             "  --chorus off|on  the chorus at each channel's level, or none (default on)\n"
+            "  --filter 2|4  the voices' low-pass: two poles (the default) or a four-pole ladder\n"
+            "  --pan-delay off|on  a voice panned to one side reaches the other ear up to a\n"
+            "                millisecond later (default off)\n"
             "  -q, --quiet   print nothing but errors\n"
             "%s"
             "Folders give the songs in them and their sub-folders (files that are MIDI or RMID\n"
@@ -114,6 +120,8 @@ SVT_CLI_COMMAND(
     const auto soloText = parser.value("--solo");
     const auto reverbText = parser.value("--reverb");
     const auto chorusText = parser.value("--chorus");
+    const auto filterText = parser.value("--filter");
+    const auto panDelayText = parser.value("--pan-delay");
     const bool quiet = parser.flag("--quiet", "-q");
     const FormatChoice format = takeFormatOptions(parser);
     const std::vector<std::string> operands = parser.operands();
@@ -136,6 +144,16 @@ SVT_CLI_COMMAND(
         if (*text != "on" && *text != "off")
             return usageError(std::string(name) + " wants off or on, not \"" + *text + "\"");
         *mode = *text == "on" ? on : 0;
+    }
+    if (filterText) {
+        if (*filterText != "2" && *filterText != "4")
+            return usageError("--filter wants 2 or 4, not \"" + *filterText + "\"");
+        options.settings.voiceFilter = *filterText == "2" ? kFilterTwoPole : kFilterFourPole;
+    }
+    if (panDelayText) {
+        if (*panDelayText != "on" && *panDelayText != "off")
+            return usageError("--pan-delay wants off or on, not \"" + *panDelayText + "\"");
+        options.settings.panDelay = *panDelayText == "on";
     }
     // A name that is a file (not a folder, not standard output) says the format by its end.
     std::error_code ec;
@@ -231,7 +249,7 @@ SVT_CLI_COMMAND(
     batch.overwrite = overwrite;
     // The encoder library's entry points carry no handle: a library from elsewhere may keep a
     // single encoding per process, so MP3 files are made one at a time.
-    if (options.outputText == "g") workers = 1;
+    if (options.outputText.front() == 'g') workers = 1;
     batch.workers = std::min<int>(workers, static_cast<int>(jobs.size()));
     ProgressDisplay display;
     // One line can follow one song; songs converted side by side report only when done.

@@ -2,6 +2,7 @@
 // heard and single keys for the player's commands.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <memory>
 #include <string>
@@ -284,7 +285,9 @@ SVT_CLI_COMMAND(play,
         return 1;
     }
     engine.synthesizer().resampler().setInterpolation(interpolation);
-    engine.selectOutput("d");
+    // "SVT" naming the live output may give it encoding letters ("dM" plays in mono).
+    const char* svt = std::getenv("SVT");
+    if (svt == nullptr || svt[0] != 'd' || !engine.selectOutput(svt)) engine.selectOutput("d");
     auto& live = dynamic_cast<output::LiveOutput&>(engine.output());
     if (device) live.setDeviceName(*device);
     if (verbose) live.setDebugLog([](const char* line) { std::fputs(line, stderr); });
