@@ -32,6 +32,16 @@ struct PlayerOptions {
     // change through commands.
     int startKeyOffset = 0;
     uint32_t startMuteMask = 0;
+    // Live output that falls behind sheds released voices when the device queue holds less
+    // than this many milliseconds; -1 (the default) judges by the queue's own size, 0 never.
+    int reductionThreshold = -1;
+    // The voice limit follows what the machine has kept up with.
+    bool adaptivePolyphony = true;
+    // Linear interpolation throughout; without it, only while live output falls behind.
+    bool reduceQuality = false;
+    // Events arrive as they are played (a stream, not a file): the end of a song plays out
+    // briefly and the voice reduction acts at once, without statistics.
+    bool realTimeMode = false;
 };
 
 class Player final : public AudioQueueHooks, private SynthesisListener {
@@ -108,6 +118,9 @@ class Player final : public AudioQueueHooks, private SynthesisListener {
     void applyToChannels(const SongEvent& event, bool sounding);
     int render(int64_t frames);
     int renderBlockPart(int frames);
+    // After each block for a live output: the interpolation and the voices it can afford.
+    void adaptToQueue();
+    void reduceVoices(int64_t filled, int64_t softFilled, int64_t deviceQueue);
     int playOutEnd();
     int endOfSongScan() const;
     // The next command: the one the output's wait found waiting, else the front-end's.
@@ -170,6 +183,16 @@ class Player final : public AudioQueueHooks, private SynthesisListener {
     int systemMode_ = SYSTEM_GM_OFF;  // the mode a seek returns to
     int32_t lastSeconds_ = -1;
     int lastVoices_ = -1;
+    // What the voice reduction has learnt of the machine during this song.
+    struct Reduction {
+        int minimumBad = kMaxVoices;
+        int maximumGood = 1;
+        int64_t goodTotal = 32;
+        int goodCount = 1;
+        int64_t nextHalving = 0;
+        int previousFillRate = -1;
+        int64_t previousFilled = 0;
+    } reduction_;
     std::atomic<bool> break_{false};
     std::string lastError_;
 

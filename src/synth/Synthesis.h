@@ -85,6 +85,10 @@ class Synthesis {
     virtual void setVoiceLimit(int /*voices*/) {}
     virtual int voiceLimit() const { return kMaxVoices; }
     virtual int cutQuietestReleased(int /*count*/) { return 0; }
+    // Voices cutQuietestReleased may stop: released or dying, and no one-shot drum sounding.
+    virtual int reducibleVoices() const { return 0; }
+    // Linear interpolation instead of the better kinds, while live output falls behind.
+    virtual void setReduceQuality(bool /*on*/) {}
     virtual ChannelProgram channelProgram(int /*channel*/) const { return {}; }
     virtual ChannelSummary channelSummary(int /*channel*/) const { return {}; }
     // Where voice changes are told; none (the default) tells nobody.

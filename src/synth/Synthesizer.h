@@ -55,6 +55,8 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
     void setVoiceLimit(int voices) override { allocator_.setVoiceLimit(voices); }
     int voiceLimit() const override { return allocator_.voiceLimit(); }
     int cutQuietestReleased(int count) override { return allocator_.cutQuietestReleased(count); }
+    int reducibleVoices() const override { return allocator_.reducibleVoices(); }
+    void setReduceQuality(bool on) override { mixer_.resampler().setReduceQuality(on); }
     ChannelProgram channelProgram(int channel) const override;
     ChannelSummary channelSummary(int channel) const override;
     // Tells the listener the channel's panning now (after it moved by itself: random pan).

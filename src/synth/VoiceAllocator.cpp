@@ -150,15 +150,30 @@ void VoiceAllocator::setVoiceLimit(int voices) {
     voiceLimit_ = std::clamp(voices, 1, kMaxVoices);
 }
 
+namespace {
+
+// Released or dying, and not a one-shot drum that still plays out.
+bool reducible(const Voice& v) {
+    if (v.status != kVoiceOff && v.status != kVoiceDying) return false;
+    const bool fixedDrum = v.drum && v.region && v.region->fixedNote != 0;
+    return !fixedDrum || v.status == kVoiceDying;
+}
+
+}  // namespace
+
+int VoiceAllocator::reducibleVoices() const {
+    int n = 0;
+    for (int i = 0; i < upperBound_; ++i) n += reducible(voices_[size_t(i)]) ? 1 : 0;
+    return n;
+}
+
 int VoiceAllocator::cutQuietestReleased(int count) {
     int cut = 0;
     for (; cut < count; ++cut) {
         int best = -1;
         for (int i = 0; i < upperBound_; ++i) {
             const Voice& v = voices_[size_t(i)];
-            if (v.status != kVoiceOff && v.status != kVoiceDying) continue;
-            const bool fixedDrum = v.drum && v.region && v.region->fixedNote != 0;
-            if (fixedDrum && v.status != kVoiceDying) continue;
+            if (!reducible(v)) continue;
             if (best < 0 || v.loudness() < voices_[size_t(best)].loudness()) best = i;
         }
         if (best < 0) break;

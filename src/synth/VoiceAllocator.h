@@ -55,6 +55,7 @@ class VoiceAllocator {
     void setVoiceLimit(int voices);
     int voiceLimit() const { return voiceLimit_; }
     int cutQuietestReleased(int count);
+    int reducibleVoices() const;
 
     // Notes cut because their slot was needed: released voices first, then held ones.
     int cutNotes() const { return cutNotes_; }
