@@ -509,7 +509,9 @@ UiOutcome FrontControl::pressKey(ShortcutKey key) {
             if (playing_.load()) {
                 queue_.put(CmdTogglePause);
             } else {
+                // As the Play button: a song started by a key is heard, not converted.
                 flags_ &= ~kFlagCurrentSongOnly;
+                queue_.put(FcSelectOutput, 0);
                 queue_.put(CmdLoadFile);
             }
             return UiOutcome::None;

@@ -149,7 +149,8 @@ void Panel::showTempo(const PanelContext& context) {
         500000.0 / state_.microsPerQuarter * 120.0 * state_.ratioPercent / 100.0 + 0.5);
     if (!songCurrent_ || context.current == nullptr || state_.shownTempo == 0) return;
     view_.newTempo = formatPlayingTempo(state_.shownTempo, state_.ratioPercent);
-    view_.originalTempo = formatBpm(context.current->settings.originalTempo);
+    const int original = context.current->settings.originalTempo;
+    view_.originalTempo = original > 0 ? formatBpm(original) : std::string();
     view_.changed |= FieldTempo;
 }
 

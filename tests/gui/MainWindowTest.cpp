@@ -148,14 +148,14 @@ TEST(MainWindowKeys, LettersActWhateverShiftAndFunctionKeysDoNothing) {
         std::vector<int32_t> expected;
     };
     const Case cases[] = {
-        {"space plays", Qt::Key_Space, Qt::NoModifier, {CmdLoadFile}},
+        {"space plays", Qt::Key_Space, Qt::NoModifier, {FcSelectOutput, CmdLoadFile}},
         {"S stops", Qt::Key_S, Qt::NoModifier, {CmdStop}},
         {"shift+S stops too", Qt::Key_S, Qt::ShiftModifier, {CmdStop}},
         {"N goes on", Qt::Key_N, Qt::NoModifier, {CmdEndSong}},
         {"P goes back", Qt::Key_P, Qt::ShiftModifier, {CmdReallyPrevious}},
         {"media stop", Qt::Key_MediaStop, Qt::NoModifier, {CmdStop}},
         {"media next", Qt::Key_MediaNext, Qt::NoModifier, {CmdEndSong}},
-        {"media play", Qt::Key_MediaTogglePlayPause, Qt::NoModifier, {CmdLoadFile}},
+        {"media play", Qt::Key_MediaTogglePlayPause, Qt::NoModifier, {FcSelectOutput, CmdLoadFile}},
         {"F1 does nothing", Qt::Key_F1, Qt::NoModifier, {}},
         {"keypad 1 does nothing", Qt::Key_1, Qt::KeypadModifier, {}},
         {"keypad P-like keys do nothing", Qt::Key_P, Qt::KeypadModifier, {}},
