@@ -521,6 +521,12 @@ int Player::endOfSongScan() const {
 
 int Player::playOutEnd() {
     checkEnd_ = false;
+    const bool realTime = options_.realTimeMode;
+    if (realTime && currentSample_ == 0) {
+        // A stream that ended before anything sounded leaves nothing to play out.
+        resetSynthesis();
+        return CmdTuneEnd;
+    }
     const int64_t second = rate();
     int result = CmdNone;
     // Renders without the end-of-song check looking again; a final result ends the song.
@@ -531,7 +537,7 @@ int Player::playOutEnd() {
     if (synthesis_.voicesInUse() > 0) {
         if (step(second)) {
             synthesis_.releaseAllNotes();
-            for (int i = 0; i < 6 && synthesis_.voicesInUse() > 0; ++i)
+            for (int i = 0; i < (realTime ? 3 : 6) && synthesis_.voicesInUse() > 0; ++i)
                 if (!step(second / 2)) break;
         }
         if (!isFinalResult(result)) {
@@ -541,7 +547,9 @@ int Player::playOutEnd() {
     }
     // The second of silence lets the reverb and delay tails die away into it; only then are
     // they emptied for the next song. Emptied first, a loud tail would stop with a click.
-    if (!isFinalResult(result) && step(second)) synthesis_.clearEffectTails();
+    // A stream goes on at once: only a moment of silence separates its songs.
+    if (!isFinalResult(result) && step(realTime ? second * 10 / 1000 : second))
+        synthesis_.clearEffectTails();
     if (!isFinalResult(result)) result = render(0);
     if (!isFinalResult(result)) {
         if (control_->traces()) {

@@ -291,5 +291,42 @@ TEST(EngineVoices, EnvelopeTimeControllersStretchEachStageByItsOwnTable) {
             << stages[i].what << ": " << plain[i] << " s, then " << slow[i] << " s";
 }
 
+TEST(EngineVoices, AStreamPlaysOutItsEndBriefly) {
+    // Frames after the song's last event: a second for the held note, then the releases in
+    // half seconds while anything sounds (at most six, or three for a stream; a release that
+    // ends at once still takes the first), the 20 frames of the cut, and the closing silence
+    // (a second, or 10 ms for a stream). A stream that ends before it began plays nothing.
+    struct Case {
+        const char* what;
+        double releaseSeconds;  // 0: no note at all
+        int64_t fileFrames, streamFrames;
+    };
+    const int64_t second = kRate, half = kRate / 2, cut = 20;
+    const Case cases[] = {
+        {"an empty song", 0, second, 0},
+        {"a note that stops at once", 0.001, second + half + cut + second,
+         second + half + cut + 441},
+        {"a note ringing for ten seconds", 10.0, second + 6 * half + cut + second,
+         second + 3 * half + cut + 441},
+    };
+    for (const Case& c : cases) {
+        for (const bool stream : {false, true}) {
+            VoiceRig rig(fontWith([&](Sf2Zone& z) {
+                z.gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(std::max(c.releaseSeconds, 0.001)));
+            }));
+            rig.engine.player().options().realTimeMode = stream;
+            SmfBuilder song(0, 480);
+            SmfTrack& t = song.track();
+            if (c.releaseSeconds > 0) t.noteOn(0, 0, 69, 100).controller(480, 0, 7, 100);
+            t.endOfTrack();
+            rig.play(song);
+            const int64_t songFrames = c.releaseSeconds > 0 ? half : 0;
+            EXPECT_EQ(int64_t(rig.recorder.samples.size() / 2) - songFrames,
+                      stream ? c.streamFrames : c.fileFrames)
+                << c.what << (stream ? ", as a stream" : ", from a file");
+        }
+    }
+}
+
 }  // namespace
 }  // namespace svt::test
