@@ -18,6 +18,7 @@
 #include "cli/SoundOptions.h"
 #include "instruments/SoundFontRegistry.h"
 #include "output/LiveOutput.h"
+#include "platform/Break.h"
 #include "platform/OutputFile.h"
 #include "platform/Paths.h"
 #include "platform/Terminal.h"
@@ -48,9 +49,16 @@ class TerminalControl final : public ControlInterface {
     ~TerminalControl() override { endLine(); }
 
     bool quit() const { return quit_; }
+    bool broken() const { return broken_; }
     void setTitle(const std::string& title) { status_.title = title; }
 
     int read(int32_t& argument) override {
+        if (platform::breakCount() > 0 && !broken_) {
+            // Ctrl-C outside a terminal's raw mode: the song ends and the output closes.
+            broken_ = quit_ = true;
+            argument = 0;
+            return CmdQuit;
+        }
         if (keyboard_) {
             uint8_t bytes[64];
             const size_t n = keyboard_->read(bytes, sizeof bytes, 0);
@@ -198,6 +206,7 @@ class TerminalControl final : public ControlInterface {
     bool showStatus_ = false;
     bool drawn_ = false;
     bool quit_ = false;
+    bool broken_ = false;
 };
 
 std::string titleOf(const std::string& path) {
@@ -296,6 +305,7 @@ SVT_CLI_COMMAND(play,
         return 1;
     }
 
+    platform::installBreakHandler();
     TerminalControl control(engine, static_cast<int>(transpose), static_cast<int>(volume));
     control.tempoPercent = static_cast<int>(tempo);
     engine.setControl(control);
@@ -327,6 +337,8 @@ SVT_CLI_COMMAND(play,
         }
     }
     engine.closeOutput();
+    // Interrupted: 128 + SIGINT, as a shell reports a program the signal ended.
+    if (control.broken()) return 130;
     return failures == 0 ? 0 : 1;
 }
 
