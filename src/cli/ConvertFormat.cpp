@@ -55,6 +55,8 @@ const char* const kFormatHelp =
     "  --encoding LETTERS  the output's encoding letters, applied last: 1 16-bit, 2 24-bit,\n"
     "                8 8-bit, U u-law, A a-law, M mono, S stereo, s signed, u unsigned,\n"
     "                l linear, x byte order. SVT=w2M (say) makes 24-bit mono WAV files\n"
+    "  --encoder PATH  the MP3 encoder library when it is found nowhere else; its location\n"
+    "                is kept for later runs\n"
     "  --bitrate KBPS  MP3 constant bit rate, 8..320 (default 192)\n"
     "  --vbr Q       MP3 variable bit rate of quality Q, 0 (best) .. 9 (smallest)\n";
 
@@ -64,13 +66,14 @@ FormatChoice takeFormatOptions(ArgParser& parser) {
     c.bitrate = parser.value("--bitrate");
     c.vbr = parser.value("--vbr");
     c.encoding = parser.value("--encoding");
+    c.encoderPath = parser.value("--encoder");
     if (const char* svt = std::getenv("SVT"); svt != nullptr && *svt != '\0') c.svt = svt;
     return c;
 }
 
 std::string applyFormatOptions(const FormatChoice& choice, const std::string& namedFormat,
                                ConvertOptions& options) {
-    const auto& [formatText, bitrate, vbr, encoding, svt] = choice;
+    const auto& [formatText, bitrate, vbr, encoding, encoderPath, svt] = choice;
     std::optional<std::string> format;
     std::string wordLetters;
     if (formatText) {
@@ -116,7 +119,9 @@ std::string applyFormatOptions(const FormatChoice& choice, const std::string& na
     if (f == "mp3" && (probe & (output::ENC_ULAW | output::ENC_ALAW)))
         return "MP3 files are made from linear samples, not u-law or a-law";
     options.outputText += letters;
-    if ((bitrate || vbr) && f != "mp3") return "--bitrate and --vbr are for -f mp3";
+    if ((bitrate || vbr || encoderPath) && f != "mp3")
+        return "--bitrate, --vbr and --encoder are for -f mp3";
+    if (encoderPath) options.encoderPath = *encoderPath;
     if (bitrate && vbr) return "--bitrate and --vbr exclude each other";
     long v = 0;
     if (bitrate) {
@@ -142,7 +147,13 @@ std::string applyFormatOptions(const FormatChoice& choice, const std::string& na
 std::string formatUnavailable(const ConvertOptions& options) {
     if (options.outputText.empty() || options.outputText.front() != 'g') return {};
     const output::Mp3Output probe;
-    return probe.encoderAvailable() ? std::string() : output::encoderLoadMessage(Language::English);
+    if (probe.encoderAvailable()) return {};
+    // As the encoder-location dialog would: the path given is tried and kept.
+    if (!options.encoderPath.empty() &&
+        output::storeEncoderLocation(probe.search(), options.encoderPath) &&
+        probe.encoderAvailable())
+        return {};
+    return output::encoderLoadMessage(Language::English);
 }
 
 }  // namespace svt::cli

@@ -11,11 +11,11 @@
 namespace svt::cli {
 
 inline constexpr const char* kFormatUsage =
-    "[-f wav|mp3[:ENC]] [--encoding LETTERS] [--bitrate KBPS | --vbr Q]";
+    "[-f wav|mp3[:ENC]] [--encoding LETTERS] [--bitrate KBPS | --vbr Q] [--encoder PATH]";
 extern const char* const kFormatHelp;
 
 struct FormatChoice {
-    std::optional<std::string> format, bitrate, vbr, encoding;
+    std::optional<std::string> format, bitrate, vbr, encoding, encoderPath;
     // The "SVT" environment variable: an output's character and encoding letters ("w2M").
     std::optional<std::string> svt;
 };

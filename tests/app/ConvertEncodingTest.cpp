@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -119,6 +120,37 @@ TEST(ConvertEncoding, AMonoFileHearsTheVoiceInTheMiddleAndNoEffects) {
     };
     EXPECT_GT(tail(w), 0.0) << "a stereo file keeps the reverb's tail";
     EXPECT_EQ(tail(m), 0.0) << "a mono file has none";
+}
+
+// The program alone in a folder of its own, without the encoder library beside it: --encoder
+// tells where the library is, and the location is kept for the runs that follow.
+TEST(ConvertEncoding, TheEncoderLocationIsKeptWhenTheLibraryIsFoundNowhereElse) {
+    TempDir dir;
+    dir.write("sine.sf2", sineFont());
+    dir.write("a.mid", song());
+    const std::string program = dir.file("alone/sorvanto-cli");
+    std::filesystem::create_directories(dir.file("alone"));
+    std::filesystem::copy_file(kCli, program);
+    std::filesystem::permissions(program, std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+    const std::string library = std::string(SORVANTO_BINARY_DIR) + "/bin/libgogo.so";
+    auto run = [&](const std::string& output, const std::string& extra) {
+        std::string out;
+        const int status =
+            runCommand("HOME=" + dir.file("home") + " XDG_CONFIG_HOME= " + program + " convert " +
+                           dir.file("a.mid") + " -s " + dir.file("sine.sf2") + " -o " +
+                           dir.file(output) + " " + extra,
+                       &out);
+        return std::pair{status, out};
+    };
+    const auto [missing, said] = run("none.mp3", "");
+    EXPECT_EQ(missing, 1);
+    EXPECT_NE(said.find("Error loading MP3-Encoder!"), std::string::npos) << said;
+    const auto [told, out] = run("told.mp3", "--encoder " + library);
+    EXPECT_EQ(told, 0) << out;
+    const auto [kept, again] = run("kept.mp3", "");
+    EXPECT_EQ(kept, 0) << "the location was kept: " << again;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("kept.mp3")));
 }
 
 }  // namespace
