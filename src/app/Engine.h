@@ -19,7 +19,6 @@
 #include "output/Outputs.h"
 #include "player/Player.h"
 #include "player/PlayerCommands.h"
-#include "song/EngineRandom.h"
 #include "song/EngineSettings.h"
 #include "song/SongInput.h"
 #include "synth/Synthesis.h"
@@ -36,9 +35,6 @@ class Engine {
 
     const EngineSettings& settings() const { return settings_; }
     SongInput& songInput() { return songInput_; }
-    EngineRandom& random() { return random_; }
-    // Scratch space of the synthesis engine, zeroed at start.
-    std::span<uint8_t> workBuffer() { return workBuffer_; }
 
     SoundFontRegistry& fonts() { return fonts_; }
     InstrumentBanks& banks() { return banks_; }
@@ -78,8 +74,6 @@ class Engine {
     // Declared first: every subsystem below reads it.
     const EngineSettings settings_;
     SongInput songInput_;
-    EngineRandom random_;
-    std::vector<uint8_t> workBuffer_;
     SoundFontRegistry fonts_;
     InstrumentBanks banks_;
     QuietControl quiet_;

@@ -96,8 +96,6 @@ DelayParams deriveDelay(const GsDelaySettings& s, int rateHz) {
     return p;
 }
 
-// --- Chorus -----------------------------------------------------------------------------
-
 void Chorus::prepare(int rateHz) {
     rateHz_ = std::max(rateHz, 1);
     const int32_t longest =
@@ -164,8 +162,6 @@ void Chorus::process(int32_t* bus, int64_t* out, int32_t* reverbBus, int32_t* de
     }
     std::fill_n(bus, values, 0);
 }
-
-// --- Delay ------------------------------------------------------------------------------
 
 void GsDelay::prepare(int rateHz) {
     rateHz_ = std::max(rateHz, 1);

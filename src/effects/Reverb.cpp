@@ -123,10 +123,9 @@ int32_t primeAtLeast(int32_t n) {
     }
 }
 
-ReverbKind reverbKindFor(int mode, int character, bool stereo) {
-    if (mode == 0) return ReverbKind::None;
-    const bool songChooses = mode == 3 || mode == 4 || (mode < 0 && !(-mode & 0x100));
-    if (!songChooses || !stereo) return ReverbKind::Standard;
+ReverbKind reverbKindFor(ReverbMode mode, int character, bool stereo) {
+    if (mode.off()) return ReverbKind::None;
+    if (mode.reverb != ReverbMode::Reverb::SongChooses || !stereo) return ReverbKind::Standard;
     if (character == 5) return ReverbKind::Plate;
     if (character == 6) return ReverbKind::Delay;
     if (character == 7) return ReverbKind::PanningDelay;
@@ -167,9 +166,8 @@ void Reverb::prepare(int rateHz) {
     }
 }
 
-void Reverb::initialise(const ReverbParams& p, int reverbMode) {
-    mode_ = reverbMode;
-    kind_ = reverbKindFor(reverbMode, p.character);
+void Reverb::initialise(const ReverbParams& p, ReverbMode mode) {
+    kind_ = reverbKindFor(mode, p.character);
     inputGain_ = 1.0;
     decaySeconds_ = 0.0;
     const bool gsModes = kind_ != ReverbKind::Standard && kind_ != ReverbKind::None;

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "effects/FixedPoint.h"
+#include "synth/EffectRack.h"
 
 namespace svt::effects {
 
@@ -33,14 +34,14 @@ int32_t primeAtLeast(int32_t n);
 enum class ReverbKind { None, Standard, RoomHall, Plate, Delay, PanningDelay };
 
 // Which algorithm a mode and character select (the GS/XG modes only on stereo output).
-ReverbKind reverbKindFor(int reverbMode, int character, bool stereo = true);
+ReverbKind reverbKindFor(ReverbMode mode, int character, bool stereo = true);
 
 class Reverb {
   public:
     // Reserves every line for the longest setting at this rate.
     void prepare(int rateHz);
     // Sets up the selected algorithm from the parameters and empties all its lines.
-    void initialise(const ReverbParams& params, int reverbMode);
+    void initialise(const ReverbParams& params, ReverbMode mode);
     // A new pre-filter setting, without emptying the lines.
     void setPreFilter(int preLpf);
     // The factor the channel sends are multiplied by.
@@ -91,7 +92,6 @@ class Reverb {
     void initStandard(const ReverbParams& p);
 
     int rateHz_ = 44100;
-    int mode_ = 3;
     ReverbKind kind_ = ReverbKind::None;
     double inputGain_ = 1.0;
     double decaySeconds_ = 0.0;

@@ -69,8 +69,7 @@ SystemEffects::SystemEffects(int rateHz, EffectOptions options)
 }
 
 bool SystemEffects::songReverb() const {
-    const int m = options_.reverbMode;
-    return m == 1 || m == 3 || m < 0;
+    return options_.reverbMode.hearsChannels();
 }
 
 bool SystemEffects::busActive(EffectBus bus) const {
@@ -140,7 +139,7 @@ void SystemEffects::process(int64_t* out, int values) {
         if (xgBlocks_[1].nodeCount() == 0) std::fill_n(delayBus, values, 0);
         if (sent_[BUS_CHORUS]) {
             EffectChain& chorus = xgBlocks_[0];
-            chorus.process(chorusBus, values);
+            chorus.process({chorusBus, size_t(values)});
             const int32_t ret = xgChorusReturn_, toReverb = xgChorusToReverb_;
             for (int i = 0; i < values; ++i) {
                 const int32_t u = mulQ24(chorusBus[i], ret);
@@ -153,7 +152,7 @@ void SystemEffects::process(int64_t* out, int values) {
         if (xgVariationConnection_ != 1) std::fill_n(delayBus, values, 0);
         if (sent_[BUS_DELAY] && xgVariationConnection_ == 1) {
             EffectChain& variation = xgBlocks_[1];
-            variation.process(delayBus, values);
+            variation.process({delayBus, size_t(values)});
             for (int i = 0; i < values; ++i) {
                 const int32_t u = mulQ24(delayBus[i], xgVariationReturn_);
                 out[i] += u;
@@ -213,8 +212,9 @@ void SystemEffects::insertInto(int channel, int64_t* block, int values) {
     for (int i = 0; i < values; ++i) x[i] = saturate32(block[i]);
     // The two insertion blocks in order, then the variation where it is an insertion.
     for (size_t b = 0; b < 2; ++b)
-        if (xgInsertionPart_[b] == channel) xgBlocks_[2 + b].process(x, values);
-    if (xgVariationConnection_ == 0 && xgVariationPart_ == channel) xgBlocks_[1].process(x, values);
+        if (xgInsertionPart_[b] == channel) xgBlocks_[2 + b].process({x, size_t(values)});
+    if (xgVariationConnection_ == 0 && xgVariationPart_ == channel)
+        xgBlocks_[1].process({x, size_t(values)});
     for (int i = 0; i < values; ++i) block[i] = x[i];
 }
 
@@ -222,7 +222,7 @@ void SystemEffects::insertion(const int64_t* block, int values, int64_t* out) {
     values = std::min(values, kBusValues);
     int32_t* x = chainScratch_.data();
     for (int i = 0; i < values; ++i) x[i] = saturate32(block[i]);
-    insertion_.process(x, values);
+    insertion_.process({x, size_t(values)});
     for (int i = 0; i < values; ++i) out[i] += x[i];
     static constexpr std::array<EffectBus, 3> kBuses = {BUS_REVERB, BUS_CHORUS, BUS_DELAY};
     for (size_t k = 0; k < 3; ++k) {

@@ -17,8 +17,13 @@
 namespace svt::effects {
 
 struct EffectOptions {
-    int reverbMode = 3;  // 0 off; 1, 2 standard; 3, 4 the song's; negative: fixed level
+    ReverbMode reverbMode{3};
     int chorusMode = 1;  // 0 off, 1 each channel's level
+
+    constexpr EffectOptions() = default;
+    // From the numeric options of the settings.
+    constexpr EffectOptions(int reverbOption, int chorus)
+        : reverbMode(reverbOption), chorusMode(chorus) {}
 };
 
 // The GS system equaliser: frequency selectors (0/1) and gains (0x34..0x4C, 0x40 flat).
@@ -38,7 +43,7 @@ class SystemEffects final : public EffectRack {
     SystemEffects(int rateHz, EffectOptions options);
 
     // EffectRack
-    int reverbMode() const override { return options_.reverbMode; }
+    ReverbMode reverbMode() const override { return options_.reverbMode; }
     int chorusMode() const override { return options_.chorusMode; }
     bool busActive(EffectBus bus) const override;
     void send(EffectBus bus, const int64_t* block, int values, int level) override;

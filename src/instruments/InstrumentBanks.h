@@ -32,8 +32,8 @@ enum class SlotState : uint8_t {
     Loaded,       // `instrument` holds it
 };
 
-// Per-slot adjustments read by the channel and voice code; this program never sets
-// them, and zero means no adjustment.
+// A program's own settings in the bank (tuning, pan, level, envelopes, the channel's
+// pedals and sends); zero means none. No font sets them and nothing applies them yet.
 struct SlotAdjustments {
     int16_t tuneCents = 0;
     int16_t pan = 0;
@@ -72,6 +72,8 @@ struct InstrumentSlot {
 
 struct InstrumentBank {
     std::array<InstrumentSlot, kSlotsPerBank> slots;  // melodic: by program; drum set: by key
+    // The drum set's own exclusive groups; the voices cut by the General MIDI groups until
+    // a drum set brings its own.
     const AlternateAssignTable* alternateAssign = nullptr;
 };
 

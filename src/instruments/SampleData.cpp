@@ -96,7 +96,10 @@ std::bitset<128> rangeMask(int low, int high) {
 std::vector<bool> regionsToKeep(const PresetIndexEntry& entry, const NoteSet* notes) {
     const size_t n = entry.regions.size();
     std::vector<bool> keep(n, true);
-    if (notes == nullptr || notes->empty()) return keep;
+    auto compressed = [](const PendingRegion& p) { return p.compressedSample >= 0; };
+    if (notes == nullptr || notes->empty() ||
+        std::none_of(entry.regions.begin(), entry.regions.end(), compressed))
+        return keep;
     // Velocities that may reach each key: a drum key plays its regions whatever their range.
     std::array<std::bitset<128>, 128> near;
     for (size_t k = 0; k < 128; ++k) {

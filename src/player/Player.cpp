@@ -15,7 +15,6 @@ namespace {
 
 // How far the end-of-song scan looks ahead for a reason to go on.
 constexpr int kEndScanEvents = 32;
-constexpr int EV_RESERVED_254 = 254;
 
 int systemModeOfMaker(uint8_t maker) {
     switch (maker) {
@@ -124,8 +123,6 @@ int64_t Player::heardPosition() {
     return played < 0 ? -1 : played + trace_.offset();
 }
 
-// --- Songs -----------------------------------------------------------------------------
-
 int Player::playFile(const std::string& fileName, double timeRatio) {
     lastError_.clear();
     if (!sink_) {
@@ -139,7 +136,7 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
         if (isFinalResult(polled)) return polled;
     }
     controls_.timeRatio = 1.0;
-    controls_.keySignature = options_.initialKeySignature != 8 ? options_.initialKeySignature : 0;
+    controls_.keySignature = options_.initialKeySignature.value_or(0);
     controls_.noteKeyOffset = std::clamp(options_.startKeyOffset, -kMaxKeyOffset, kMaxKeyOffset);
     controls_.channelMuteMask = options_.temperamentMute ? 0xFFFFFFFFu : options_.startMuteMask;
     restartPosition_ = 0;
@@ -150,7 +147,7 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
     notify(NoticeMetronome, false, 0, 0);
     notify(NoticeKeySignature, false, controls_.keySignature);
     notify(NoticeTemperKeySignature, false, 0);
-    if (options_.forcedKeySignature != 8) forceKeySignature();
+    if (options_.forcedKeySignature) forceKeySignature();
     recomputeTemperamentIndex();
     notify(NoticeKeyOffset, false, controls_.noteKeyOffset);
     notify(NoticeTempo, false, tempo_);
@@ -328,10 +325,10 @@ int Player::applyEvent(const SongEvent& event) {
             notify(NoticeMetronome, true, event.a + 256 * (event.b & 0x0F), event.b >> 4);
             break;
         case EV_KEY_SIGNATURE:
-            if (options_.initialKeySignature == 8) {
+            if (!options_.initialKeySignature) {
                 controls_.keySignature = keyCodeOf(event);
                 notify(NoticeKeySignature, true, controls_.keySignature);
-                if (options_.forcedKeySignature != 8) {
+                if (options_.forcedKeySignature) {
                     forceKeySignature();
                     synthesis_.cutAllVoices();
                     notify(NoticeKeyOffset, true, controls_.noteKeyOffset);
@@ -365,8 +362,6 @@ void Player::applyToChannels(const SongEvent& event, bool sounding) {
     // channel state they depend on.
     synthesis_.applyEvent(event, sounding);
 }
-
-// --- Rendering -------------------------------------------------------------------------
 
 int Player::renderBlockPart(int frames) {
     synthesis_.render(block_.data() + 2 * buffered_, frames);
@@ -511,9 +506,7 @@ int Player::endOfSongScan() const {
     const size_t stop = std::min(events_.size(), index_ + kEndScanEvents);
     for (size_t i = index_; i < stop; ++i) {
         const uint8_t type = events_[i].type;
-        if (type == EV_NOTE_ON || type == EV_RESERVED_254 || type == EV_SCRIPT_START ||
-            type == EV_SCRIPT_EVENT)
-            return 0;
+        if (type == EV_NOTE_ON) return 0;
         if (type == EV_END_OF_SONG) return static_cast<int>(i - index_) + 1;
     }
     return 0;
@@ -566,8 +559,6 @@ int Player::playOutEnd() {
     return CmdTuneEnd;
 }
 
-// --- Positions -------------------------------------------------------------------------
-
 void Player::seek(int64_t position) {
     trace_.deliverAll();
     if (currentSample_ > position) currentSample_ = 0;
@@ -586,7 +577,7 @@ void Player::seek(int64_t position) {
                 synthesis_.setSystemMode(e.a);
                 resetSynthesis();
             } else if (e.type == EV_KEY_SIGNATURE) {
-                if (options_.initialKeySignature == 8) controls_.keySignature = keyCodeOf(e);
+                if (!options_.initialKeySignature) controls_.keySignature = keyCodeOf(e);
                 recomputeTemperamentIndex();
             } else if (isChannelEvent(e.type) || e.type == EV_MASTER_VOLUME ||
                        (e.type >= EV_SCALE_TYPE && e.type <= EV_SYSEX_XG_MSB)) {
@@ -644,7 +635,7 @@ void Player::recomputeTemperamentIndex() {
 
 void Player::forceKeySignature() {
     controls_.noteKeyOffset = transpositionToKey(controls_.keySignature, controls_.noteKeyOffset,
-                                                 options_.forcedKeySignature);
+                                                 *options_.forcedKeySignature);
 }
 
 }  // namespace svt

@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -24,8 +25,10 @@ class SongInput;
 class InstrumentBanks;
 
 struct PlayerOptions {
-    int initialKeySignature = 8;  // 8: not set; else the key assumed at song start
-    int forcedKeySignature = 8;   // 8: not set; else the key the song is transposed to
+    // Key codes (sharps, plus 16 for minor): the key assumed at song start instead of the
+    // song's own, and the key every song is transposed to.
+    std::optional<int> initialKeySignature;
+    std::optional<int> forcedKeySignature;
     bool temperamentMute = false;
     // What a front-end gives every song from its first sample on (a converter's command line):
     // semitones of transposition and channels not heard. While a song plays the same controls

@@ -201,7 +201,7 @@ int Player::pollLoadingCommands(bool fromStandardInput) {
         case CmdChangeVolume:
             changeVolume(argument);
             return CmdNone;
-        case 23:
+        case CmdNoOperation:
             return CmdNone;
         case CmdSyncRestart:
             sink_->flush(true);

@@ -33,6 +33,7 @@ enum PlayerCommand : int {
     CmdVoiceDecrease = 20,
     CmdToggleDrumChannel = 21,
     CmdReload = 22,
+    CmdNoOperation = 23,  // does nothing, also while a song loads, where others end the load
     CmdResyncEffects = 24,
     CmdResyncEffectTime = 25,
     CmdSyncRestart = 26,

@@ -17,7 +17,6 @@
 
 namespace svt {
 
-inline constexpr size_t kWorkBufferBytes = 129024;
 // The voice filter a region's cutoff runs through: the two-pole state-variable low-pass or
 // the four-pole ladder.
 inline constexpr int kFilterTwoPole = 1;

@@ -31,7 +31,6 @@ void ChannelController::resetControllers(int c) {
     ch.sustain = 0;
     ch.sostenuto = 0;
     ch.pitchBend = 8192;
-    ch.pitchFactor = 0.0;
     ch.modulationWheel = 0;
     ch.channelPressure = 0;
     ch.portamento = 0;
@@ -58,7 +57,6 @@ void ChannelController::resetParameters(int c) {
     ch.parameterMsb[PARAM_MODULATION_RANGE] = 0;
     ch.parameterLsb[PARAM_MODULATION_RANGE] = 64;
     ch.modulationDepthCents = 50;
-    ch.pitchFactor = 0.0;
 }
 
 void ChannelController::resetChannel(int c) {
@@ -90,7 +88,7 @@ void ChannelController::resetChannel(int c) {
     ch.insertionSwitch = 0;
     ch.dryLevel = 127;
     ch.lastNoteFrame = -1;
-    ch.pendingXgValue = ch.pendingXgParameter = 0;
+    ch.pendingXgUnit = ch.pendingXgGroup = 0;
     ch.eqBassGain = ch.eqTrebleGain = 64;
     ch.eqBassFrequency = 12;
     ch.eqTrebleFrequency = 54;
@@ -232,10 +230,7 @@ void ChannelController::applyParameter(int c, int index) {
     ChannelState& ch = channels_[size_t(c)];
     const int v = ch.parameterMsb[size_t(index)];
     DrumNoteState& drum = ch.drumNotes[ch.lastParameterLsb & 0x7F];
-    auto retune = [&] {
-        ch.pitchFactor = 0.0;
-        voices_.retune(c);
-    };
+    auto retune = [&] { voices_.retune(c); };
     switch (index) {
         case PARAM_VIBRATO_RATE:
             ch.vibratoRatio = v == 64    ? 1.0
@@ -400,7 +395,6 @@ void ChannelController::controlChange(const SongEvent& e) {
             break;
         case EV_MODULATION:
             ch.modulationWheel = static_cast<int8_t>(value);
-            ch.pitchFactor = 0.0;
             voices_.restartVibrato(c);
             break;
         case EV_VOLUME:
@@ -438,7 +432,7 @@ void ChannelController::controlChange(const SongEvent& e) {
             ch.envelopeRateOverride[ENV_ATTACK] = value;
             break;
         case EV_REVERB_SEND:
-            if (!effects_ || effects_->reverbMode() != 0)
+            if (!effects_ || !effects_->reverbMode().off())
                 ch.reverbLevel = static_cast<int8_t>(value);
             break;
         case EV_CHORUS_SEND:
@@ -461,7 +455,6 @@ void ChannelController::controlChange(const SongEvent& e) {
             break;
         case EV_PITCH_BEND:
             ch.pitchBend = (e.a & 0x7F) + 128 * (e.b & 0x7F);
-            ch.pitchFactor = 0.0;
             voices_.retune(c);
             break;
         case EV_CHANNEL_PRESSURE:
@@ -549,8 +542,8 @@ void ChannelController::apply(const SongEvent& e) {
             break;
         case EV_SYSEX_XG_MSB:
             if (e.channel < kChannels) {
-                channels_[e.channel].pendingXgValue = e.a;
-                channels_[e.channel].pendingXgParameter = e.b;
+                channels_[e.channel].pendingXgUnit = e.a;
+                channels_[e.channel].pendingXgGroup = e.b;
             }
             break;
         default:
@@ -564,12 +557,12 @@ void ChannelController::systemExclusiveParameter(const SongEvent& e) {
     ChannelState& ch = channels_[e.channel];
     const int v = e.a & 0x7F;
     if (e.type == EV_SYSEX_XG_LSB) {
-        if (ch.pendingXgParameter == kXgGroupPart) {
+        if (ch.pendingXgGroup == kXgGroupPart) {
             if (e.b == kXgDryLevel) ch.dryLevel = static_cast<int8_t>(v);
         } else {
             effectParameter(e);
         }
-        ch.pendingXgValue = ch.pendingXgParameter = 0;
+        ch.pendingXgUnit = ch.pendingXgGroup = 0;
         return;
     }
     if (e.type == EV_SYSEX_LSB) {
@@ -629,7 +622,7 @@ int ChannelController::randomPan() {
 void ChannelController::effectParameter(const SongEvent& e) {
     if (effects_ == nullptr) return;
     const ChannelState& ch = channels_[size_t(e.channel & 15)];
-    effects_->parameter(e.type, e.b, e.a & 0x7F, ch.pendingXgParameter, ch.pendingXgValue);
+    effects_->parameter(e.type, e.b, e.a & 0x7F, ch.pendingXgGroup, ch.pendingXgUnit);
 }
 
 void ChannelController::forgetReverbLevels() {

@@ -19,8 +19,10 @@ struct DrumNoteState {
     int8_t reverbSend = -1;
     int8_t chorusSend = -1;
     int8_t delaySend = -1;
+    // The key's receive switches. Set: note-offs of one-shot drums are ignored. The
+    // system-exclusive messages that switch them are read but not applied yet.
     bool receiveNoteOn = true;
-    bool receiveNoteOff = false;  // set: note-offs of one-shot drums are ignored
+    bool receiveNoteOff = false;
 };
 
 // Indexes into the parameter data of a channel (the registered and non-registered
@@ -58,7 +60,7 @@ enum ParameterIndex : int {
     PARAM_COUNT = 35,
 };
 
-enum class ParameterKind : int8_t { None = -1, Rpn = 0, Nrpn = 1 };
+enum class ParameterKind : int8_t { Rpn = 0, Nrpn = 1 };
 
 struct ChannelState {
     int8_t bankMsb = 0;
@@ -77,9 +79,11 @@ struct ChannelState {
     int32_t portamentoStep = 0;          // 1/256 semitone per step
     int32_t lastNoteFine = -1;           // 1/256 semitone of the last note; -1 = none
     int8_t keyShift = 0;
+    // Seconds over which a note held by the pedal fades (0: it sounds on). It comes from the
+    // instrument bank's settings of the program, which are not applied yet.
     int8_t sustainDecaySeconds = 0;
     int8_t chorusLevel = 0;
-    int8_t reverbLevel = -1;
+    int8_t reverbLevel = -1;  // -1: the reverb mode's default level
     int8_t delayLevel = 0;
     int8_t eqSwitch = 1;         // the channel goes through the system equaliser
     int8_t insertionSwitch = 0;  // the channel goes through the insertion effect
@@ -91,18 +95,20 @@ struct ChannelState {
     // The channel's own two-band equaliser (XG): gains 64 = flat, frequency values as sent.
     uint8_t eqBassGain = 64, eqTrebleGain = 64, eqBassFrequency = 12, eqTrebleFrequency = 54;
     bool eqInUse = false;
-    // The pending half of an XG parameter: the block and the parameter group it belongs to.
-    uint8_t pendingXgValue = 0;
-    uint8_t pendingXgParameter = 0;
+    // The first half of a two-part XG message, which the second half completes: the unit
+    // (an effect block) and the parameter group.
+    uint8_t pendingXgUnit = 0;
+    uint8_t pendingXgGroup = 0;
     int32_t pitchBend = 8192;
-    double pitchFactor = 0.0;  // cached bend-and-tuning factor; 0 = recompute
     int8_t softPedal = 0;
     int8_t sostenuto = 0;
+    // 1: half-damper, the sustain keeps the pedal's raw value. Like the sustain decay it comes
+    // from the program's settings in the instrument bank, not applied yet.
     int8_t damperMode = 0;
-    int8_t legato = 0;
+    int8_t legato = 0;  // the legato footswitch; no note is played legato yet
     int8_t assignMode = 2;
     int8_t cutoffOffset = 0;
-    int8_t resonanceOffset = 0;
+    int8_t resonanceOffset = 0;  // kept for the voice filter, which does not follow it yet
     int8_t velocitySenseDepth = 64;
     int8_t velocitySenseOffset = 64;
     int8_t noteLimitLow = 0;
@@ -110,7 +116,7 @@ struct ChannelState {
     int8_t velocityLimitLow = 0;
     int8_t velocityLimitHigh = 127;
     int8_t modulationWheel = 0;
-    int8_t channelPressure = 0;
+    int8_t channelPressure = 0;  // kept for the pressure controls, which move no voice yet
     // Cents of vibrato at full modulation wheel.
     int32_t modulationDepthCents = 50;
     // Envelope rate overrides by stage (attack 0, decay 2, release 3); -1 = none.

@@ -10,6 +10,40 @@
 
 namespace svt {
 
+// What the reverb makes of the channels' send levels.
+struct ReverbMode {
+    enum class Reverb : uint8_t { Off, Standard, SongChooses };
+    enum class Levels : uint8_t {
+        PerChannel,  // each channel's own send level
+        OneForAll,   // one level for every channel: nothing reaches the reverb bus
+        Fixed,       // every channel at fixedLevel, whatever the song sends
+    };
+    Reverb reverb = Reverb::SongChooses;
+    Levels levels = Levels::PerChannel;
+    int fixedLevel = 0;  // 0..127, with Levels::Fixed
+
+    constexpr ReverbMode() = default;
+    // From the numeric option of the settings: 0 off; 1 and 2 the standard reverb, 3 and 4
+    // the one the song chooses, with the channels' own levels (1, 3) or one for all (2, 4);
+    // -n every channel at n & 0x7F, with the standard reverb when n has 0x100, else the song's.
+    explicit constexpr ReverbMode(int option) {
+        if (option < 0) {
+            reverb = (-option & 0x100) ? Reverb::Standard : Reverb::SongChooses;
+            levels = Levels::Fixed;
+            fixedLevel = -option & 0x7F;
+            return;
+        }
+        reverb = option == 0                  ? Reverb::Off
+                 : option == 3 || option == 4 ? Reverb::SongChooses
+                                              : Reverb::Standard;
+        levels = option == 1 || option == 3 ? Levels::PerChannel : Levels::OneForAll;
+    }
+    bool off() const { return reverb == Reverb::Off; }
+    // True when the channels' sends reach the reverb bus.
+    bool hearsChannels() const { return !off() && levels != Levels::OneForAll; }
+    friend bool operator==(const ReverbMode&, const ReverbMode&) = default;
+};
+
 // Which effect a channel's signal is sent to.
 enum EffectBus : int { BUS_REVERB = 0, BUS_CHORUS = 1, BUS_DELAY = 2, BUS_EQ = 3, BUS_COUNT = 4 };
 
@@ -17,9 +51,7 @@ class EffectRack {
   public:
     virtual ~EffectRack() = default;
 
-    // Reverb mode of the engine: 0 none, 1 and 2 the standard reverb, 3 and 4 the reverb the
-    // song chooses; negative values fix every channel's level at -mode & 0x7F.
-    virtual int reverbMode() const = 0;
+    virtual ReverbMode reverbMode() const = 0;
     // Chorus mode: 0 none, 1 each channel's own level.
     virtual int chorusMode() const = 0;
     // True while the bus listens (its effect is switched on and does something).

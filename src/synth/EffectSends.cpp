@@ -37,8 +37,9 @@ double EffectSends::dryLevel() const {
 }
 
 int EffectSends::defaultReverbLevel() const {
-    const int mode = effects_ ? effects_->reverbMode() : 0;
-    return mode < 0 ? (-mode & 0x7F) : kStandardReverbLevel;
+    if (effects_ == nullptr) return kStandardReverbLevel;
+    const ReverbMode mode = effects_->reverbMode();
+    return mode.levels == ReverbMode::Levels::Fixed ? mode.fixedLevel : kStandardReverbLevel;
 }
 
 int EffectSends::reverbLevelOf(int c) const {
@@ -129,8 +130,11 @@ bool EffectSends::route(int frames, int64_t renderedFrames, int64_t* main) {
         }
         const bool expired =
             ch.lastNoteFrame < 0 || renderedFrames - ch.lastNoteFrame >= sendFrames;
+        // A channel that has not played for a while joins the main block and its default send,
+        // except under the song's reverb at the channels' own levels: there it keeps its
+        // buffer and sends nothing.
         const bool reverbAsMain = !reverb || reverbLevelOf(c) == defaultReverbLevel() ||
-                                  (effects_->reverbMode() != 3 && expired);
+                                  (effects_->reverbMode() != ReverbMode(3) && expired);
         const bool direct = !(eq && ch.eqSwitch) && !ch.eqInUse && reverbAsMain &&
                             (!chorus || chorusLevelOf(c) < 1) && (!delay || ch.delayLevel < 1) &&
                             ch.dryLevel == 127 && !((ownInsertions_ >> c) & 1u);
@@ -186,7 +190,9 @@ void EffectSends::send(int frames, int64_t renderedFrames, int64_t* main) {
         const DrumKeyGroup& k = drumGroups_[size_t(g)];
         const int c = k.channel;
         const int reverbLevel =
-            k.reverb >= 0 && effects_->reverbMode() >= 0 ? k.reverb : reverbLevelOf(c);
+            k.reverb >= 0 && effects_->reverbMode().levels != ReverbMode::Levels::Fixed
+                ? k.reverb
+                : reverbLevelOf(c);
         const int chorusLevel =
             k.chorus >= 0 && effects_->chorusMode() == 1 ? k.chorus : chorusLevelOf(c);
         const int delayLevel = k.delay >= 0 ? k.delay : channels_.channel(c).delayLevel;

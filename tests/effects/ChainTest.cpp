@@ -17,6 +17,7 @@ namespace svt::test {
 namespace {
 
 using effects::EffectChain;
+using effects::EngineId;
 using effects::SystemEffects;
 using namespace sysex_code;
 
@@ -113,9 +114,10 @@ TEST(Equaliser, ChannelsWithTheSwitchGoThroughIt) {
 }
 
 TEST(EffectChains, TablesAndTheChainsTheyBuild) {
+    using E = EngineId;
     const auto engines = effects::effectEngines();
     ASSERT_EQ(engines.size(), 28u);
-    for (size_t i = 0; i < engines.size(); ++i) EXPECT_EQ(engines[i].id, int(i));
+    for (size_t i = 0; i < engines.size(); ++i) EXPECT_EQ(engines[i].id, EngineId(i));
     EXPECT_EQ(engines[27].name, "2-Band EQ (Auto Wah OD built-in)");
     EXPECT_EQ(effects::xgEffectTypes().back().type, 0xFFFF);
     EXPECT_EQ(effects::xgEffectTypes().back().name, "EOF");
@@ -124,34 +126,42 @@ TEST(EffectChains, TablesAndTheChainsTheyBuild) {
     struct Case {
         bool gs;
         int msb, lsb;
-        std::vector<int> ids;
+        std::vector<EngineId> ids;
         std::string_view name;
     };
     const Case cases[] = {
-        {true, 0x01, 0x00, {3}, "Stereo-EQ"},
-        {true, 0x01, 0x10, {1, 4}, "Overdrive"},
-        {true, 0x01, 0x11, {1, 5}, "Distrotion"},
-        {true, 0x11, 0x03, {6}, "OD1/OD2"},
-        {true, 0x01, 0x40, {1, 15}, "Hexa Chorus"},
-        {true, 0x01, 0x72, {1, 22}, "Lo-Fi 1"},
-        {true, 0x01, 0x73, {1, 23}, "Lo-Fi 2"},
+        {true, 0x01, 0x00, {E::StereoEq}, "Stereo-EQ"},
+        {true, 0x01, 0x10, {E::TwoBandEq, E::Overdrive}, "Overdrive"},
+        {true, 0x01, 0x11, {E::TwoBandEq, E::Distortion}, "Distrotion"},
+        {true, 0x11, 0x03, {E::Od1Od2}, "OD1/OD2"},
+        {true, 0x01, 0x40, {E::TwoBandEq, E::HexaChorus}, "Hexa Chorus"},
+        {true, 0x01, 0x72, {E::TwoBandEq, E::LoFi1}, "Lo-Fi 1"},
+        {true, 0x01, 0x73, {E::TwoBandEq, E::LoFi2}, "Lo-Fi 2"},
         {true, 0x01, 0x20, {}, "None"},
-        {false, 0x05, 0, {16, 20}, "DELAY L,C,R"},
-        {false, 0x41, 7, {7, 10}, "FB CHORUS"},
-        {false, 0x43, 8, {8, 10}, "FLANGER 3"},
-        {false, 0x44, 0, {9, 10}, "SYMPHONIC"},
-        {false, 0x4E, 0, {24, 25}, "AUTO WAH"},
-        {false, 0x4E, 2, {24, 25, 26, 27}, "AUTO WAH+OVERDRIVE"},
-        {false, 0x4E, 1, {24, 25, 26, 27}, "AUTO WAH+DISTORTION"},
-        {false, 0x4B, 8, {13}, "STEREO AMP SIMULATOR"},
-        {false, 0x5E, 0, {21}, "LO-FI"},
+        {false, 0x05, 0, {E::DelayLcr, E::DelayEq}, "DELAY L,C,R"},
+        {false, 0x41, 7, {E::Chorus, E::ChorusEq}, "FB CHORUS"},
+        {false, 0x43, 8, {E::Flanger, E::ChorusEq}, "FLANGER 3"},
+        {false, 0x44, 0, {E::Symphonic, E::ChorusEq}, "SYMPHONIC"},
+        {false, 0x4E, 0, {E::AutoWah, E::AutoWahEq}, "AUTO WAH"},
+        {false,
+         0x4E,
+         2,
+         {E::AutoWah, E::AutoWahEq, E::AutoWahDrive, E::AutoWahDriveEq},
+         "AUTO WAH+OVERDRIVE"},
+        {false,
+         0x4E,
+         1,
+         {E::AutoWah, E::AutoWahEq, E::AutoWahDrive, E::AutoWahDriveEq},
+         "AUTO WAH+DISTORTION"},
+        {false, 0x4B, 8, {E::AmpSimulator}, "STEREO AMP SIMULATOR"},
+        {false, 0x5E, 0, {E::LoFi}, "LO-FI"},
         {false, 0x30, 0, {}, "None"},
     };
     for (const Case& c : cases) {
         EffectChain chain;
         chain.prepare(kRate);
         c.gs ? chain.buildGs(c.msb, c.lsb) : chain.buildXg(c.msb, c.lsb);
-        std::vector<int> ids;
+        std::vector<EngineId> ids;
         for (int i = 0; i < chain.nodeCount(); ++i) ids.push_back(chain.nodeId(i));
         EXPECT_EQ(ids, c.ids) << c.name;
         EXPECT_EQ(chain.typeName(), c.name);
@@ -168,7 +178,7 @@ TEST(EffectChains, UnknownTypePassesUnchangedAndLoFiReducesBits) {
     unknown.prepare(kRate);
     unknown.buildGs(0x01, 0x20);
     std::vector<int32_t> same = block;
-    unknown.process(same.data(), int(same.size()));
+    unknown.process(same);
     EXPECT_EQ(same, block);
 
     // Lo-Fi 1, fully wet at full level: the low p + 19 bits are gone.
@@ -180,7 +190,7 @@ TEST(EffectChains, UnknownTypePassesUnchangedAndLoFiReducesBits) {
         lofi.setParameter(20, 127);
         lofi.setParameter(2, p);
         std::vector<int32_t> x = block;
-        lofi.process(x.data(), int(x.size()));
+        lofi.process(x);
         const int32_t low = (int32_t(1) << (p + 19)) - 1;
         for (size_t i = 0; i < x.size(); ++i)
             ASSERT_EQ(x[i], block[i] & ~low) << "p " << p << " at " << i;
@@ -195,7 +205,7 @@ TEST(EffectChains, EveryTypeProcessesLoudSoundWithinBounds) {
         std::vector<int32_t> x(2 * kBlockFrames);
         for (int b = 0; b < 20; ++b) {
             for (auto& v : x) v = b < 10 ? noise(random) : 0;
-            chain.process(x.data(), int(x.size()));
+            chain.process(x);
             for (int32_t v : x) loudest = std::max(loudest, std::abs(double(v)));
         }
         EXPECT_LE(loudest, 8.0 * kFullScale) << what;

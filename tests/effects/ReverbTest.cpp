@@ -139,7 +139,7 @@ TEST(Reverb, ModesChooseTheAlgorithm) {
         {-40, 5, true, ReverbKind::Plate},  {-(0x100 | 40), 5, true, ReverbKind::Standard},
         {3, 5, false, ReverbKind::Standard}};
     for (const Case& c : cases)
-        EXPECT_EQ(effects::reverbKindFor(c.mode, c.character, c.stereo), c.kind)
+        EXPECT_EQ(effects::reverbKindFor(ReverbMode(c.mode), c.character, c.stereo), c.kind)
             << c.mode << " " << c.character;
 
     // The standard reverb rings too, and mode 0 is silent.

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "song/EngineRandom.h"
-
 namespace svt {
 namespace {
 
@@ -107,21 +105,6 @@ TEST(EngineSettings, FolderArgumentsGetASeparator) {
     const std::vector<std::string> in = {"C:\\Music", "C:\\Music\\", "song.mid", "@list", ""};
     const std::vector<std::string> out = {"C:\\Music/", "C:\\Music\\", "song.mid", "@list", ""};
     EXPECT_EQ(markFolderArguments(in, isFolder), out);
-}
-
-TEST(EngineRandom, StaysBelowItsBoundAndSequencesAreIndependent) {
-    EngineRandom a(7), b(7), c(8);
-    bool differs = false;
-    for (int i = 0; i < 1000; ++i) {
-        const int n = i % 10 + 1;
-        const int x = a.below(n);
-        EXPECT_GE(x, 0);
-        EXPECT_LT(x, n);
-        EXPECT_EQ(x, b.below(n)) << "same seed, same sequence";
-        differs |= x != c.below(n);
-    }
-    EXPECT_TRUE(differs);
-    EXPECT_EQ(a.below(0), 0);
 }
 
 }  // namespace

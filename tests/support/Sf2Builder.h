@@ -82,7 +82,6 @@ class Sf2Builder {
   public:
     Sf2Builder();
 
-    // --- samples -------------------------------------------------------------------
     // Appends a sample (46 zero points follow each in the file); returns its index.
     int addSample(Sf2Sample sample);
     // A stereo pair: adds left then right, linked to each other; returns the left index.
@@ -104,13 +103,11 @@ class Sf2Builder {
     static Sf2Sample rampSample(std::string name, int frames, uint32_t rate = 44100,
                                 uint8_t rootKey = 60);
 
-    // --- instruments and presets ---------------------------------------------------
     int addInstrument(std::string name);
     Sf2Zone& instrumentZone(int instrument);  // appends a zone
     int addPreset(std::string name, int bank, int program);
     Sf2Zone& presetZone(int preset);  // appends a zone
 
-    // --- file-level settings ---------------------------------------------------------
     void setName(std::string name) { name_ = std::move(name); }
     // Version 1 writes 16-byte sample headers and an snam chunk in sdta.
     void setVersion(int major, int minor) {
@@ -141,7 +138,6 @@ class Sf2Builder {
 
     std::vector<uint8_t> build() const;
 
-    // --- helpers for tests ---------------------------------------------------------------
     // Timecents for a duration in seconds (for the envelope and LFO delay generators).
     static int timecents(double seconds);
     // Absolute file position where the header (id + size) of the first chunk `id`

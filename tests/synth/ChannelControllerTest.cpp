@@ -45,12 +45,12 @@ class RecordingVoices final : public ChannelVoices {
 // Effects whose modes the test sets; remembers what reached them.
 class ModeRack final : public EffectRack {
   public:
-    int reverb = 3;
+    ReverbMode reverb{3};
     int chorus = 1;
     std::vector<std::array<int, 5>> parameters;
     std::array<int, 4> lastEq{};
 
-    int reverbMode() const override { return reverb; }
+    ReverbMode reverbMode() const override { return reverb; }
     int chorusMode() const override { return chorus; }
     bool busActive(EffectBus) const override { return false; }
     void send(EffectBus, const int64_t*, int, int) override {}
@@ -242,13 +242,13 @@ TEST(ChannelController, EffectModesAndParametersGoThroughTheRack) {
     Channels ch;
     ModeRack rack;
     ch.controller.setEffects(&rack);
-    rack.reverb = 0;
+    rack.reverb = ReverbMode(0);
     rack.chorus = 0;
     ch.event(EV_REVERB_SEND, 0, 100);
     ch.event(EV_CHORUS_SEND, 0, 100);
     EXPECT_EQ(ch.controller.channel(0).reverbLevel, -1) << "no reverb: the send is not kept";
     EXPECT_EQ(ch.controller.channel(0).chorusLevel, 0);
-    rack.reverb = 3;
+    rack.reverb = ReverbMode(3);
     rack.chorus = 1;
     ch.event(EV_REVERB_SEND, 0, 100);
     ch.event(EV_CHORUS_SEND, 0, 100);

@@ -31,7 +31,7 @@ class RecordingRack final : public EffectRack {
     int processed = 0;
     int64_t insertionFirst = 0;
 
-    int reverbMode() const override { return 3; }
+    ReverbMode reverbMode() const override { return ReverbMode(3); }
     int chorusMode() const override { return 1; }
     bool busActive(EffectBus bus) const override { return active[size_t(bus)]; }
     void send(EffectBus bus, const int64_t* block, int, int level) override {
@@ -67,6 +67,38 @@ struct Bench {
     // Writes `value` into every value of the block channel `c` mixes into.
     void play(int c, int64_t value, int key = 60) { std::fill_n(target(c, key), kValues, value); }
 };
+
+TEST(ReverbMode, FromTheNumericOption) {
+    using R = ReverbMode::Reverb;
+    using L = ReverbMode::Levels;
+    struct Case {
+        int option;
+        R reverb;
+        L levels;
+        int fixed;
+        bool hears;
+    } cases[] = {
+        {0, R::Off, L::OneForAll, 0, false},
+        {1, R::Standard, L::PerChannel, 0, true},
+        {2, R::Standard, L::OneForAll, 0, false},
+        {3, R::SongChooses, L::PerChannel, 0, true},
+        {4, R::SongChooses, L::OneForAll, 0, false},
+        {7, R::Standard, L::OneForAll, 0, false},
+        {-40, R::SongChooses, L::Fixed, 40, true},
+        {-(0x100 | 90), R::Standard, L::Fixed, 90, true},
+        {-0x80, R::SongChooses, L::Fixed, 0, true},
+    };
+    for (const Case& c : cases) {
+        const ReverbMode m(c.option);
+        EXPECT_EQ(m.reverb, c.reverb) << c.option;
+        EXPECT_EQ(m.levels, c.levels) << c.option;
+        if (c.levels == L::Fixed) {
+            EXPECT_EQ(m.fixedLevel, c.fixed) << c.option;
+        }
+        EXPECT_EQ(m.hearsChannels(), c.hears) << c.option;
+        EXPECT_EQ(m.off(), c.option == 0) << c.option;
+    }
+}
 
 TEST(EffectSends, NothingListeningEverythingGoesStraightOut) {
     Bench b;

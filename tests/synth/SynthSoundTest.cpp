@@ -20,8 +20,6 @@ using test::SynthRig;
 
 constexpr int kRate = 44100;
 
-// --- Envelope ------------------------------------------------------------------------------
-
 // A looped constant: the output of a voice playing it is its envelope, frame by frame.
 Sf2Sample constantSample() {
     Sf2Sample s;
@@ -146,8 +144,6 @@ TEST(SynthesizerEnvelope, ReleaseFallsAtTheFontsRateAndEnds) {
     EXPECT_LT(test::largestStep(after), 0.01 * test::peak(before)) << "no jump at the release";
 }
 
-// --- Pitch ---------------------------------------------------------------------------------
-
 // A piano of sines: one looped sine per octave, each serving the keys up to its root, so
 // that no key plays its sample more than an octave away (as real fonts are made).
 std::vector<uint8_t> sinePiano(uint32_t sampleRate) {
@@ -232,8 +228,6 @@ TEST(SynthesizerPitch, BendAndBendRangeWithinACent) {
             << c.what << ", range back to 2";
     }
 }
-
-// --- Aliasing ------------------------------------------------------------------------------
 
 TEST(SynthesizerAliasing, SweepThroughTheSynthesizerStaysClean) {
     // A sweep of 100 Hz to 15 kHz stored as a one-shot sample, played a few keys off its root
