@@ -29,7 +29,7 @@ namespace {
 constexpr const char* kPlayUsage =
     "usage: sorvanto-cli play FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] "
     "[--tempo PCT] "
-    "[--volume PCT] [--interp none|linear|default] [--verbose]\n";
+    "[--volume PCT] [--interp none|linear|default] [--buffers N] [--verbose]\n";
 constexpr int kSeekSeconds = 5;
 constexpr int kVolumeStep = 10;
 
@@ -231,6 +231,7 @@ SVT_CLI_COMMAND(play,
             "  --tempo PCT      tempo in percent, 25..400\n"
             "  --volume PCT     master volume in percent, 0..200 (default 70)\n"
             "  --interp KIND    resampling: none, linear or default (26-point, the best)\n"
+            "  --buffers N      the sound device's buffers of 4096 frames, 8..256 (default 32)\n"
             "  --verbose        the sound device's diagnostic lines on standard error\n"
             "keys: space pause, left/right seek 5 s, n/p next/previous, +/- transpose,\n"
             "      [ ] tempo, up/down volume, 1-9 0 ! @ # $ %% ^ mute channels 1-16, q quit\n",
@@ -243,6 +244,7 @@ SVT_CLI_COMMAND(play,
     const auto tempoText = parser.value("--tempo");
     const auto volumeText = parser.value("--volume");
     const auto interpText = parser.value("--interp");
+    const auto buffersText = parser.value("--buffers");
     const bool verbose = parser.flag("--verbose", "-v");
     const std::vector<std::string> operands = parser.operands();
     if (!parser.error().empty()) return usageError(parser.error());
@@ -258,6 +260,10 @@ SVT_CLI_COMMAND(play,
         return usageError("--volume wants a percentage between 0 and 200, not \"" + *volumeText +
                           "\"");
 
+    long buffers = 0;
+    if (buffersText && !parseInt(*buffersText, 8, 256, buffers))
+        return usageError("--buffers wants a count between 8 and 256, not \"" + *buffersText +
+                          "\"");
     InterpolationKind interpolation = InterpolationKind::SineLagrange;
     if (interpText) {
         const auto kind = parseInterpolation(*interpText);
@@ -285,7 +291,9 @@ SVT_CLI_COMMAND(play,
     }
     if (!fontWarning.empty()) std::fprintf(stderr, "%s\n", cleanText(fontWarning).c_str());
     const std::string& fontFile = chosen.value();
-    Engine engine;
+    EngineSettings settings;
+    settings.outputBuffers = static_cast<int>(buffers);
+    Engine engine(settings);
     InstrumentSettings quietFont = engine.fonts().settings();
     quietFont.printDiagnostics = false;  // its problems were shown above
     engine.fonts().setSettings(quietFont);
