@@ -2,42 +2,54 @@
 # Installs what is missing, builds, runs every test and a short run of each fuzz target.
 #   ./test.sh           release build (-Werror), ctest, fuzz targets
 #   ./test.sh --asan    also the sanitizer build's test suite
+#   ./test.sh --windows also the Windows build (mingw-w64) and its tests under Wine
 #   SORVANTO_FUZZ_SECONDS=N   seconds per fuzz target (default 30; 0 skips fuzzing)
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
 
 asan=0
+windows=0
 for arg in "$@"; do
     case "$arg" in
         --asan) asan=1 ;;
-        *) echo "usage: $0 [--asan]" >&2; exit 2 ;;
+        --windows) windows=1 ;;
+        *) echo "usage: $0 [--asan] [--windows]" >&2; exit 2 ;;
     esac
 done
 
 svt_ensure_packages "${SVT_BUILD_PACKAGES[@]}" "${SVT_RUNTIME_PACKAGES[@]}" "${SVT_TEST_PACKAGES[@]}"
+if [ "$windows" -eq 1 ]; then svt_ensure_packages "${SVT_WINDOWS_PACKAGES[@]}"; fi
 
 jobs=$(nproc)
-echo "== format"
+# Each stage's heading says how long the run has taken so far, so CI's log shows each stage's time.
+stage() { echo "== $1 (${SECONDS}s into the run)"; }
+stage "format"
 scripts/check-format.sh
-echo "== release build"
+stage "release build"
 svt_build release -DSORVANTO_WERROR=ON
-echo "== tests"
+stage "tests"
 ctest --test-dir build/release --output-on-failure -j "$jobs"
-echo "== scaling recipe (doc/Scaling.md)"
+stage "scaling recipe (doc/Scaling.md)"
 scripts/test-scaling.sh build/release
 
 if [ "$asan" -eq 1 ]; then
-    echo "== sanitizer build"
+    stage "sanitizer build"
     svt_build asan -DSORVANTO_WERROR=ON
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --test-dir build/asan --output-on-failure -j "$jobs"
 fi
 
+if [ "$windows" -eq 1 ]; then
+    stage "Windows build (mingw-w64)"
+    svt_build windows -DSORVANTO_WERROR=ON
+    scripts/test-windows.sh build/windows build/release
+fi
+
 fuzz_seconds=${SORVANTO_FUZZ_SECONDS:-30}
 if [ "$fuzz_seconds" -gt 0 ]; then
-    echo "== fuzz targets (${fuzz_seconds}s each)"
+    stage "fuzz targets (${fuzz_seconds}s each)"
     svt_build fuzz
     scripts/run-fuzzers.sh build/fuzz "$fuzz_seconds"
 fi
-echo "== all tests passed"
+stage "all tests passed"

@@ -36,8 +36,8 @@ void run(benchmark::State& state, SystemEffects& fx, std::initializer_list<Effec
     const std::vector<int64_t> in = noiseBlock();
     std::vector<int64_t> out(in.size());
     for (auto _ : state) {
-        for (EffectBus bus : buses) fx.send(bus, in.data(), int(in.size()), 100);
-        fx.process(out.data(), int(out.size()));
+        for (EffectBus bus : buses) fx.send(bus, {in.data(), int(in.size()) / 2}, 100);
+        fx.process({out.data(), int(out.size()) / 2});
         benchmark::DoNotOptimize(out.data());
     }
     countRealtime(state);
@@ -120,11 +120,11 @@ void BM_SilentTail(benchmark::State& state) {
         effects::ReverbParams p = effects::reverbMacro(character);
         p.time = 127;
         fx.setReverb(p);
-        fx.send(BUS_REVERB, in.data(), int(in.size()), 127);
+        fx.send(BUS_REVERB, {in.data(), int(in.size()) / 2}, 127);
         state.ResumeTiming();
         for (int b = 0; b < blocks; ++b) {
-            fx.send(BUS_REVERB, silence.data(), int(silence.size()), 127);
-            fx.process(out.data(), int(out.size()));
+            fx.send(BUS_REVERB, {silence.data(), int(silence.size()) / 2}, 127);
+            fx.process({out.data(), int(out.size()) / 2});
         }
         benchmark::DoNotOptimize(out.data());
     }

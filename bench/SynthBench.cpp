@@ -68,7 +68,7 @@ void BM_Voices(benchmark::State& state) {
     std::vector<int32_t> block(2 * kBlockFrames);
     int64_t frames = 0;
     for (auto _ : state) {
-        synth.render(block.data(), kBlockFrames);
+        synth.render({block.data(), kBlockFrames});
         benchmark::DoNotOptimize(block.data());
         frames += kBlockFrames;
     }

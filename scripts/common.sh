@@ -29,6 +29,9 @@ SVT_RUNTIME_PACKAGES+=(libvorbisfile3 libvorbis0a libogg0)
 # The recipe of doc/Scaling.md runs GNU parallel; the conversion tests mount a small file system
 # of their own (util-linux's unshare and mount) where the machine allows it.
 SVT_TEST_PACKAGES+=(parallel util-linux)
+# The Windows build: Debian's mingw-w64 compilers with POSIX threads, GoogleTest's sources, and
+# Wine to run what they make (./test.sh --windows).
+SVT_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix googletest wine64 wine tmux pulseaudio)
 
 svt_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
 

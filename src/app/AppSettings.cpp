@@ -14,6 +14,8 @@ constexpr size_t kMaxFontName = 63;
 
 constexpr const char* kEncoderLink = "https://www.calda-sorvanto.example/download/gogo.html";
 constexpr const char* kLinkBase = "https://www.calda-sorvanto.example/links/";
+constexpr const char* kLinkUpdateUrl =
+    "https://www.calda-sorvanto.example/request/sorvanto_updatelinklist.php";
 
 std::optional<int> parseInt(const std::string& text) {
     int value = 0;
@@ -38,9 +40,11 @@ void readText(const std::map<std::string, std::string>& values, const std::strin
 
 }  // namespace
 
-AppSettings::AppSettings() : linkMp3Encoder(kEncoderLink) {
+AppSettings::AppSettings() : linkMp3Encoder(kEncoderLink), linkUpdateUrl(kLinkUpdateUrl) {
     for (int slot = 0; slot < kLinkSlots; ++slot)
         links[static_cast<size_t>(slot)] = kLinkBase + linkValueName(slot);
+    // The search engines' group has two links; its third slot has no menu item.
+    links[2] = " ";
 }
 
 std::string linkValueName(int slot) {
@@ -61,6 +65,7 @@ AppSettings loadAppSettings(const platform::SettingsStore& store) {
     readText(values, "LinkMp3Encoder", s.linkMp3Encoder);
     for (int slot = 0; slot < kLinkSlots; ++slot)
         readText(values, linkValueName(slot), s.links[static_cast<size_t>(slot)]);
+    readText(values, "LinkUpdateUrl", s.linkUpdateUrl);
     readInt(values, "UIMainX", s.uiMainX);
     readInt(values, "UIMainY", s.uiMainY);
     readInt(values, "UIListX", s.uiListX);
@@ -80,24 +85,26 @@ AppSettings loadAppSettings(const platform::SettingsStore& store) {
 }
 
 Status saveAppSettings(const platform::SettingsStore& store, const AppSettings& s) {
-    std::vector<std::pair<std::string, std::string>> values = {
-        {"DragDropFormat", std::to_string(s.dragDropFormat)},
+    // Numbers go in as numbers (REG_DWORD in the registry), texts as texts.
+    std::vector<platform::SettingsValue> values = {
+        {"DragDropFormat", s.dragDropFormat},
         {"LinkListVersion", s.linkListVersion},
         {"LinkMp3Encoder", s.linkMp3Encoder},
     };
     for (int slot = 0; slot < kLinkSlots; ++slot)
-        values.emplace_back(linkValueName(slot), s.links[static_cast<size_t>(slot)]);
+        values.push_back({linkValueName(slot), s.links[static_cast<size_t>(slot)]});
+    values.push_back({"LinkUpdateUrl", s.linkUpdateUrl});
     const std::pair<const char*, int> numbers[] = {
         {"UIMainX", s.uiMainX}, {"UIMainY", s.uiMainY},         {"UIListX", s.uiListX},
         {"UIListY", s.uiListY}, {"UIListWidth", s.uiListWidth}, {"UIListHeight", s.uiListHeight},
     };
-    for (const auto& [name, value] : numbers) values.emplace_back(name, std::to_string(value));
-    values.emplace_back("UIListFontName", s.uiListFontName);
-    values.emplace_back("UIListFontWidth", std::to_string(s.uiListFontWidth));
-    values.emplace_back("UIListFontHeight", std::to_string(s.uiListFontHeight));
-    values.emplace_back("UIListFontFlags", std::to_string(s.uiListFontFlags));
-    if (s.language) values.emplace_back("Language", std::to_string(*s.language));
-    return store.writeStrings(values);
+    for (const auto& [name, value] : numbers) values.push_back({name, value});
+    values.push_back({"UIListFontName", s.uiListFontName});
+    values.push_back({"UIListFontWidth", s.uiListFontWidth});
+    values.push_back({"UIListFontHeight", s.uiListFontHeight});
+    values.push_back({"UIListFontFlags", s.uiListFontFlags});
+    if (s.language) values.push_back({"Language", *s.language});
+    return store.writeValues(values);
 }
 
 int chooseLanguage(std::optional<std::string_view> override, std::optional<int> stored,

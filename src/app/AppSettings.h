@@ -21,6 +21,8 @@ struct AppSettings {
     std::string linkListVersion = "1";
     std::string linkMp3Encoder;
     std::array<std::string, kLinkSlots> links;
+    // Where the link-list update is posted ("LinkUpdateUrl").
+    std::string linkUpdateUrl;
     int uiMainX = -1, uiMainY = -1;
     int uiListX = -1, uiListY = -1;
     int uiListWidth = 400, uiListHeight = 400;

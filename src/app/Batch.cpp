@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/OutputFile.h"
+#include "platform/Paths.h"
 
 namespace svt {
 
@@ -19,10 +20,10 @@ namespace {
 // whether the file exists yet or not.
 std::string placeKey(const std::string& path) {
     std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    const std::filesystem::path absolute = std::filesystem::absolute(platform::fsPath(path), ec);
     if (ec) return path;
     const std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, ec);
-    return (ec ? absolute.lexically_normal() : canonical).string();
+    return platform::pathText(ec ? absolute.lexically_normal() : canonical);
 }
 
 }  // namespace

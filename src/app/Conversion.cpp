@@ -9,6 +9,7 @@
 #include "instruments/SoundFontRegistry.h"
 #include "output/Mp3Output.h"
 #include "output/OutputNames.h"
+#include "platform/Paths.h"
 
 namespace svt {
 
@@ -72,7 +73,8 @@ std::vector<BatchJob> makeConvertJobs(const std::vector<ExpandedName>& songs,
                                                [](const ExpandedName& s) { return s.path == "-"; });
     std::error_code ec;
     const bool folder = output && *output != "-" &&
-                        (endsWithSeparator(*output) || std::filesystem::is_directory(*output, ec));
+                        (endsWithSeparator(*output) ||
+                         std::filesystem::is_directory(platform::fsPath(*output), ec));
     if (fromStandardInput && (!output || folder)) {
         error = "a song from standard input has no name to name its file after; give one with -o";
         return {};
@@ -99,8 +101,10 @@ std::vector<BatchJob> makeConvertJobs(const std::vector<ExpandedName>& songs,
         if (!song.folder.empty()) {
             std::string base = song.folder;
             while (base.size() > 1 && endsWithSeparator(base)) base.pop_back();
-            const std::string relative =
-                std::filesystem::path(song.path).lexically_relative(base).generic_string();
+            const std::u8string relativeText = platform::fsPath(song.path)
+                                                   .lexically_relative(platform::fsPath(base))
+                                                   .generic_u8string();
+            const std::string relative(relativeText.begin(), relativeText.end());
             if (!relative.empty() && relative.rfind("..", 0) != 0) below = relative;
         }
         jobs.push_back({song.path, dir + output::automaticOutputName(below, extension)});
@@ -177,7 +181,7 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     }
     if (options.makeOutputFolders && job.output != "-") {
         std::error_code ec;  // a folder that cannot be made is reported by the open below
-        const std::filesystem::path parent = std::filesystem::path(job.output).parent_path();
+        const std::filesystem::path parent = platform::fsPath(job.output).parent_path();
         if (!parent.empty()) std::filesystem::create_directories(parent, ec);
     }
     if (engine.openOutput() < 0) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "output/LiveOutput.h"
+#include "output/Mp3Output.h"
 #include "output/Outputs.h"
 
 namespace svt {
@@ -26,8 +27,37 @@ uint16_t deviceVolumeOf(int percent) {
     return static_cast<uint16_t>(std::clamp(percent, 0, 100) / 100.0 * 65535.0);
 }
 
-EngineFront::EngineFront(Engine& engine) : engine_(engine), probeInput_(engine.settings()) {
+EngineFront::EngineFront(Engine& engine, Language language)
+    : engine_(engine), language_(language), probeInput_(engine.settings()) {
     engine_.selectOutput(kOutputNames[0]);
+    for (size_t i = 0; i < output::Outputs::kCount; ++i) {
+        output::OutputDevice& device = engine_.outputs().at(i);
+        device.language = language_;
+        // The window's file outputs name each song's file after the song until given a name.
+        device.batchConversion = i != output::Outputs::kLive;
+        device.name.clear();
+    }
+}
+
+std::string EngineFront::outputFileName() const {
+    const output::OutputDevice& device = engine_.outputs().at(static_cast<size_t>(selected_));
+    return device.name.empty() ? device.lastOutputPath() : device.name;
+}
+
+void EngineFront::setOutputFile(const std::string& name) {
+    if (selected_ == 0) return;
+    std::lock_guard guard(deviceLock_);
+    if (open_) {
+        engine_.closeOutput();
+        open_ = false;
+    }
+    output::OutputDevice& device = engine_.outputs().at(static_cast<size_t>(selected_));
+    device.name = name;
+    device.batchConversion = name.empty();
+}
+
+std::string EngineFront::lastOutputPath() const {
+    return engine_.outputs().at(static_cast<size_t>(selected_)).lastOutputPath();
 }
 
 int EngineFront::openOutput() {
@@ -61,7 +91,17 @@ int EngineFront::play(const Playlist::Entry& entry, int userTranspose) {
         if (s.mute[c]) mutes |= 1u << c;
     options.startMuteMask = mutes;
     engine_.player().setReferenceTempo(s.originalTempo > 0 ? s.originalTempo : kDefaultBpm);
-    return engine_.playFile(entry.path, timeRatioOf(s));
+    output::OutputDevice& device = engine_.output();
+    if (auto* mp3 = dynamic_cast<output::Mp3Output*>(&device)) mp3->songTitle = entry.title;
+    const int result = engine_.playFile(entry.path, timeRatioOf(s));
+    // A named file the song did not fill to its end is removed when the output closes.
+    if (selected_ != 0 && !device.batchConversion && result != CmdTuneEnd) {
+        device.abandonFile();
+        std::lock_guard guard(deviceLock_);
+        engine_.closeOutput();
+        open_ = false;
+    }
+    return result;
 }
 
 const std::array<std::string, 16>* EngineFront::trackNames(const std::string& path) {

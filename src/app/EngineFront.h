@@ -12,7 +12,7 @@ namespace svt {
 
 class EngineFront final : public FrontEngine {
   public:
-    explicit EngineFront(Engine& engine);
+    explicit EngineFront(Engine& engine, Language language = Language::English);
 
     int openOutput() override;
     void closeOutput() override;
@@ -20,6 +20,9 @@ class EngineFront final : public FrontEngine {
     std::string outputMessage() override { return engine_.outputMessage(); }
     void selectOutput(int index) override;
     int selectedOutput() const override { return selected_; }
+    std::string outputFileName() const override;
+    void setOutputFile(const std::string& name) override;
+    std::string lastOutputPath() const override;
     int play(const Playlist::Entry& entry, int userTranspose) override;
     int outputRateHz() const override { return engine_.settings().outputRateHz; }
     const std::array<std::string, 16>* trackNames(const std::string& path) override;
@@ -31,6 +34,7 @@ class EngineFront final : public FrontEngine {
 
   private:
     Engine& engine_;
+    const Language language_;
     // Songs are probed into an event list of their own, so that listing files while a song
     // plays leaves the playing song's events alone.
     SongInput probeInput_;

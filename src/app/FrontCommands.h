@@ -22,6 +22,7 @@ enum FrontCommand : int32_t {
     FcClearPlaylist = 1013,
     FcSelectOutput = 1017,
     FcChangeSoundFont = 1018,  // the program's own: a SoundFont from the preferences menu
+    FcSetOutputFile = 1019,    // the program's own: the file name of the output chosen next
 };
 
 constexpr bool isFrontCommand(int32_t code) {

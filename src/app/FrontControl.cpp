@@ -4,6 +4,8 @@
 #include <chrono>
 #include <climits>
 
+#include "app/MediaPlayerExport.h"
+
 namespace svt {
 namespace {
 
@@ -25,7 +27,10 @@ FrontControl::FrontControl(FrontEngine& engine, Language language, uint32_t rand
     : engine_(engine),
       language_(language),
       panel_(language),
-      playlist_([this](const std::string& path) { return engine_.probe(path); }, randomSeed) {}
+      playlist_([this](const std::string& path) { return engine_.probe(path); }, randomSeed),
+      selectedOutput_(engine.selectedOutput()) {
+    publishPlaylist(true);
+}
 
 FrontControl::~FrontControl() {
     if (engineThread_.joinable()) {
@@ -80,21 +85,48 @@ void FrontControl::publish() {
     if (tell && view_) view_->panelChanged();
 }
 
+void FrontControl::publishPlaylist(bool contentsChanged) {
+    auto next = std::make_shared<PlaylistSnapshot>();
+    {
+        std::lock_guard guard(snapshotLock_);
+        if (contentsChanged || !snapshot_) {
+            next->lines = makePlaylistLines(playlist_, language_);
+            next->contentsGeneration = ++contentsGeneration_;
+        } else {
+            next->lines = snapshot_->lines;
+            next->contentsGeneration = snapshot_->contentsGeneration;
+        }
+        next->current = playlist_.empty() ? -1 : playlist_.currentIndex();
+        next->totalSeconds = playlist_.totalSeconds();
+        snapshot_ = std::move(next);
+    }
+    if (view_) view_->playlistChanged();
+}
+
+std::shared_ptr<const PlaylistSnapshot> FrontControl::playlistSnapshot() const {
+    std::lock_guard guard(snapshotLock_);
+    return snapshot_;
+}
+
 void FrontControl::showCurrentEntry() {
     const Playlist::Entry* entry = playlist_.current();
-    if (entry == nullptr) return;
+    if (entry == nullptr) {
+        publishPlaylist(false);
+        return;
+    }
     panel_.setTitleAndPath(entry->title.empty() ? fileNameOf(entry->path) : entry->title,
                            entry->path);
     userTranspose_ = entry->settings.transposition;
     panel_.showSongSettings(*entry);
     publish();
-    if (view_) view_->playlistChanged();
+    publishPlaylist(false);
 }
 
 void FrontControl::runPlaylist(const std::vector<std::string>& files) {
     {
         std::lock_guard guard(playlistLock_);
-        if (playlist_.addNames(files, true) > 0) showCurrentEntry();
+        if (playlist_.addNames(files, true) > 0) publishPlaylist(true);
+        showCurrentEntry();
         refreshCount();
     }
     playing_ = false;
@@ -220,7 +252,7 @@ int FrontControl::loadAndPlay() {
     panel_.setTitleAndPath(entry.title.empty() ? fileNameOf(entry.path) : entry.title, entry.path);
     publish();
     const int result = engine_.play(entry, userTranspose_.load());
-    if ((flags_.load() & kFlagCurrentSongOnly) && view_) view_->playlistChanged();
+    if (flags_.load() & kFlagCurrentSongOnly) publishPlaylist(false);
     playing_ = false;
     paused_ = false;
     if (result == CmdError) {
@@ -265,7 +297,10 @@ int FrontControl::carryOut(int32_t code, int32_t argument) {
                 std::lock_guard guard(playlistLock_);
                 added = playlist_.addNames(names, true);
                 refreshCount();
-                if (added > 0) showCurrentEntry();
+                if (added > 0) {
+                    publishPlaylist(true);
+                    showCurrentEntry();
+                }
             }
             if (added > 0) {
                 PlayerNotice notice;
@@ -288,10 +323,27 @@ int FrontControl::carryOut(int32_t code, int32_t argument) {
             dialogBusy_ = false;
             return CmdNone;
         }
-        case FcExportMediaPlayer:
-            takeNames(argument);
+        case FcExportMediaPlayer: {
+            const std::vector<std::string> names = takeNames(argument);
             dialogBusy_ = false;
+            if (names.size() < 2) return CmdNone;
+            std::vector<std::string> songs;
+            {
+                std::lock_guard guard(playlistLock_);
+                songs.reserve(static_cast<size_t>(playlist_.count()));
+                for (int i = 0; i < playlist_.count(); ++i)
+                    songs.push_back(playlist_.entry(i).path);
+            }
+            const Status written =
+                writeMediaPlayerList(names[0], songs, std::atoi(names[1].c_str()), language_);
+            if (view_) {
+                if (written.ok())
+                    view_->mediaListWritten(names[0]);
+                else
+                    view_->showMessage(FrontMessage::ExportFailed, written.error().message);
+            }
             return CmdNone;
+        }
         case FcReinitialise:
             if (wasPlaying) {
                 reinitialiseDeferred_ = true;
@@ -300,27 +352,32 @@ int FrontControl::carryOut(int32_t code, int32_t argument) {
             return CmdNone;
         case FcRemoveEntry: {
             std::lock_guard guard(playlistLock_);
-            if (playlist_.empty()) return CmdNone;
-            playlist_.remove(playlist_.currentIndex());
+            if (playlist_.empty() || argument >= playlist_.count()) return CmdNone;
+            const int index = argument < 0 ? playlist_.currentIndex() : argument;
+            const bool wasCurrent = index == playlist_.currentIndex();
+            playlist_.remove(index);
             refreshCount();
+            publishPlaylist(true);
             if (playlist_.empty()) {
                 panel_.reset();
                 publish();
             } else {
                 showCurrentEntry();
             }
-            return wasPlaying && !playlist_.empty() ? CmdLoadFile : CmdNone;
+            return wasPlaying && wasCurrent && !playlist_.empty() ? CmdLoadFile : CmdNone;
         }
-        case FcRefreshList:
-            if (view_) view_->playlistChanged();
+        case FcRefreshList: {
+            std::lock_guard guard(playlistLock_);
+            publishPlaylist(false);
             return CmdNone;
+        }
         case FcRemoveDuplicates:
         case FcRemoveInvalid: {
             std::lock_guard guard(playlistLock_);
             const bool removed = code == FcRemoveDuplicates ? playlist_.removeDuplicates()
                                                             : playlist_.removeInvalid();
             refreshCount();
-            if (view_) view_->playlistChanged();
+            publishPlaylist(true);
             return removed && wasPlaying ? CmdStop : CmdNone;
         }
         case FcPlayIndex: {
@@ -334,12 +391,20 @@ int FrontControl::carryOut(int32_t code, int32_t argument) {
             refreshCount();
             panel_.reset();
             publish();
-            if (view_) view_->playlistChanged();
+            publishPlaylist(true);
             return CmdStop;
         }
         case FcSelectOutput:
             engine_.selectOutput(argument);
+            // A file output names each song's file after the song until told otherwise.
+            engine_.setOutputFile({});
+            selectedOutput_ = engine_.selectedOutput();
             return CmdNone;
+        case FcSetOutputFile: {
+            const std::vector<std::string> names = takeNames(argument);
+            engine_.setOutputFile(names.empty() ? std::string() : names.front());
+            return CmdNone;
+        }
         case FcChangeSoundFont: {
             const std::vector<std::string> names = takeNames(argument);
             if (names.empty() || !view_) return CmdNone;
@@ -393,15 +458,28 @@ void FrontControl::notify(const PlayerNotice& notice) {
                 view_->showMessage(FrontMessage::OperationCompleted, {});
                 view_->closeWindow();
             }
-        } else if (result != CmdError && engine_.selectedOutput() != 0 &&
-                   ((flags_.load() & kFlagCurrentSongOnly) ||
-                    playlist_.currentIndex() + 1 >= playlist_.count())) {
-            queue_.put(FcSelectOutput, 0);
+        } else if (!compact_ && result == CmdTuneEnd && engine_.selectedOutput() != 0 &&
+                   (singleFile_.load() || playlist_.currentIndex() + 1 >= playlist_.count())) {
+            conversionEnd();
         }
     } else if (notice.code == NoticeListFinished && compact_ && view_) {
         view_->showMessage(FrontMessage::OperationCompleted, {});
         view_->closeWindow();
     }
+}
+
+void FrontControl::conversionEnd() {
+    ConversionEnd end;
+    end.singleFile = singleFile_.load();
+    end.lastOutputPath = engine_.lastOutputPath();
+    end.outputIndex = engine_.selectedOutput();
+    end.tooLongForCd =
+        !end.singleFile && tooLongForAudioCd(playlist_.totalSeconds(), end.outputIndex);
+    // Repeat must not start the list again into the files.
+    queue_.put(CmdStop);
+    queue_.put(FcSelectOutput, 0);
+    singleFile_ = false;
+    if (view_) view_->conversionEnded(end);
 }
 
 // --- Window thread -------------------------------------------------------------------------
@@ -420,6 +498,7 @@ UiOutcome FrontControl::pressPlay() {
     settingsChanged_ = true;
     queue_.put(FcSelectOutput, 0);
     flags_ &= ~kFlagCurrentSongOnly;
+    singleFile_ = false;
     if (settingsChanged_.exchange(false)) queue_.put(FcReinitialise);
     queue_.put(CmdLoadFile);
     return UiOutcome::None;
@@ -511,6 +590,7 @@ UiOutcome FrontControl::pressKey(ShortcutKey key) {
             } else {
                 // As the Play button: a song started by a key is heard, not converted.
                 flags_ &= ~kFlagCurrentSongOnly;
+                singleFile_ = false;
                 queue_.put(FcSelectOutput, 0);
                 queue_.put(CmdLoadFile);
             }
@@ -570,12 +650,68 @@ void FrontControl::savePlaylist(const std::string& path) {
     queue_.put(FcSavePlaylist, storeNames({path}));
 }
 
+void FrontControl::removeEntry(int index) {
+    queue_.put(FcRemoveEntry, index);
+    queue_.put(FcRefreshList);
+}
+
+RandomOutcome FrontControl::toggleRandom() {
+    settingsChanged_ = true;
+    if (playlistCount_.load() == 1) return RandomOutcome::OneTitle;
+    return ((flags_ ^= kFlagRandom) & kFlagRandom) ? RandomOutcome::On : RandomOutcome::Off;
+}
+
+UiOutcome FrontControl::startConversion(int output, const std::string& path, bool single,
+                                        bool fromFirst) {
+    if (playlistCount_.load() == 0) return UiOutcome::NoMidiFileOpen;
+    if (converting()) return UiOutcome::None;
+    if (output != 1 && output != 2) return UiOutcome::None;
+    settingsChanged_ = true;
+    const bool wasPlaying = playing_.load();
+    // A song heard live ends first; its output is not the file's.
+    if (wasPlaying) queue_.put(CmdStop);
+    if (single)
+        flags_ |= kFlagCurrentSongOnly;
+    else
+        flags_ &= ~kFlagCurrentSongOnly;
+    singleFile_ = single;
+    if (settingsChanged_.exchange(false)) queue_.put(FcReinitialise);
+    queue_.put(FcSelectOutput, output);
+    if (!path.empty()) queue_.put(FcSetOutputFile, storeNames({path}));
+    if (fromFirst)
+        queue_.put(FcPlayIndex, 0);
+    else
+        queue_.put(CmdLoadFile);
+    selectedOutput_ = output;
+    return UiOutcome::None;
+}
+
+UiOutcome FrontControl::convertCurrent(int output) {
+    return startConversion(output, {}, true, false);
+}
+
+UiOutcome FrontControl::convertPlaylist(int output) {
+    return startConversion(output, {}, false, true);
+}
+
+UiOutcome FrontControl::convertTo(int output, const std::string& path) {
+    if (path.empty()) return UiOutcome::None;
+    return startConversion(output, path, true, false);
+}
+
+void FrontControl::exportMediaPlayer(const std::string& path, int output) {
+    if (dialogBusy_.load()) return;
+    dialogBusy_ = true;
+    const int index = output < 0 ? selectedOutput_.load() : output;
+    queue_.put(FcExportMediaPlayer, storeNames({path, std::to_string(index)}));
+}
+
 void FrontControl::clearPlaylist() {
     queue_.put(FcClearPlaylist);
 }
 
 void FrontControl::closeCurrentFile() {
-    queue_.put(FcRemoveEntry);
+    queue_.put(FcRemoveEntry, -1);
     queue_.put(FcRefreshList);
 }
 
@@ -587,8 +723,8 @@ std::string FrontControl::optionText() const {
     static constexpr struct {
         uint32_t bit;
         char letter;
-    } kLetters[] = {{1u << 2, 's'}, {1u << 3, 'a'}, {1u << 4, 'x'}, {1u << 5, 'd'},
-                    {1u << 6, 'u'}, {1u << 7, 'R'}, {1u << 8, 'C'}};
+    } kLetters[] = {{kFlagRandom, 'r'}, {1u << 2, 's'}, {1u << 3, 'a'}, {1u << 4, 'x'},
+                    {1u << 5, 'd'},     {1u << 6, 'u'}, {1u << 7, 'R'}, {1u << 8, 'C'}};
     std::string text = "1t";
     const uint32_t flags = flags_.load();
     for (const auto& entry : kLetters)

@@ -20,6 +20,7 @@
 #include "app/FrontCommands.h"
 #include "app/PanelState.h"
 #include "app/Playlist.h"
+#include "app/PlaylistView.h"
 #include "base/Language.h"
 #include "player/PlayerCommands.h"
 
@@ -39,6 +40,10 @@ class FrontEngine {
     virtual void selectOutput(int index) = 0;
     virtual int selectedOutput() const = 0;
     virtual std::string outputFileName() const { return {}; }
+    // The file output's name for the next songs; empty: one file per song, named after it.
+    virtual void setOutputFile(const std::string& /*name*/) {}
+    // The file the last conversion wrote.
+    virtual std::string lastOutputPath() const { return {}; }
     // Plays one entry into the open output with the user's transposition; a player result.
     virtual int play(const Playlist::Entry& entry, int userTranspose) = 0;
     virtual int outputRateHz() const = 0;
@@ -66,6 +71,15 @@ enum class FrontMessage {
     EngineError,         // an engine message of type error, its text as it is
     SoundFontChanged,    // the argument is the new font's file name
     SoundFontRefused,    // the argument names the font that cannot be used
+    ExportFailed,        // the media-player list could not be written; the argument says why
+};
+
+// How a conversion ended, for the question whether to listen to the result.
+struct ConversionEnd {
+    bool singleFile = false;     // one song; else the whole playlist
+    std::string lastOutputPath;  // the file written last
+    int outputIndex = 1;         // 1 WAV, 2 MP3
+    bool tooLongForCd = false;   // a WAV playlist of more than 70 minutes
 };
 
 // The window as the engine thread sees it. Every call comes from the engine thread and must
@@ -78,9 +92,16 @@ class FrontView {
     virtual void showMessage(FrontMessage message, const std::string& argument) = 0;
     // The compact window's work is done: close it (which ends the program).
     virtual void closeWindow() = 0;
-    // The playlist changed (count, current entry or lines).
+    // The playlist changed (count, current entry or lines): a new snapshot is there.
     virtual void playlistChanged() {}
+    // A conversion ended as it should: ask whether to listen to it.
+    virtual void conversionEnded(const ConversionEnd& /*end*/) {}
+    // The media-player list `path` was written: hand it to the media player.
+    virtual void mediaListWritten(const std::string& /*path*/) {}
 };
+
+// What the random-order switch did.
+enum class RandomOutcome { OneTitle, On, Off };
 
 // Keys of the message loop's table.
 enum class ShortcutKey { Space, A, H, N, P, Q, S, MediaPlay, MediaNext, MediaPrevious, MediaStop };
@@ -157,6 +178,25 @@ class FrontControl final : public ControlInterface {
     void closeCurrentFile();
     void setVolumePercent(int percent);
     int volumePercent() { return engine_.volumePercent(); }
+    // Playlist window: play a line, remove a line (-1: the current entry), the random switch.
+    void playIndex(int index) { queue_.put(FcPlayIndex, index); }
+    void removeEntry(int index);
+    RandomOutcome toggleRandom();
+    bool randomOrder() const { return (flags_.load() & kFlagRandom) != 0; }
+    // Conversion (output 1 WAV, 2 MP3): the current song to a file named after it, the whole
+    // playlist one file per song, or the current song to `path`. NoMidiFileOpen without
+    // songs; nothing while a conversion runs.
+    UiOutcome convertCurrent(int output);
+    UiOutcome convertPlaylist(int output);
+    UiOutcome convertTo(int output, const std::string& path);
+    bool converting() const { return playing_.load() && selectedOutput_.load() != 0; }
+    bool convertingSingleFile() const { return singleFile_.load(); }
+    // Writes the playlist as a media-player list to `path`, naming the files of `output`
+    // (0 the songs, 1 WAV, 2 MP3); -1: of the output now chosen.
+    void exportMediaPlayer(const std::string& path, int output = -1);
+    int selectedOutput() const { return selectedOutput_.load(); }
+    // The playlist as the engine thread published it last; never null.
+    std::shared_ptr<const PlaylistSnapshot> playlistSnapshot() const;
     void queue(int32_t code, int32_t argument = 0) { queue_.put(code, argument); }
     // The shutdown after the window closed: stop, give a playing song a second to end,
     // then quit. Returns false when the engine did not come back within `boundMs`.
@@ -185,7 +225,10 @@ class FrontControl final : public ControlInterface {
     bool hasPlayable() const;
     void showCurrentEntry();
     void publish();
+    void publishPlaylist(bool contentsChanged);
     void refreshCount();
+    UiOutcome startConversion(int output, const std::string& path, bool single, bool fromFirst);
+    void conversionEnd();
     int storeNames(std::vector<std::string> names);
     std::vector<std::string> takeNames(int32_t id);
     void editCurrent(const std::function<void(SongSettings&)>& edit);
@@ -217,6 +260,12 @@ class FrontControl final : public ControlInterface {
     std::atomic<int> playlistCount_{0};
     std::atomic<bool> settingsChanged_{false};
     std::atomic<bool> engineRunning_{false};
+    std::atomic<int> selectedOutput_{0};
+    std::atomic<bool> singleFile_{false};
+
+    mutable std::mutex snapshotLock_;
+    std::shared_ptr<const PlaylistSnapshot> snapshot_;
+    uint64_t contentsGeneration_ = 0;
     bool reinitialiseDeferred_ = false;
     bool firstPass_ = true;
     int lastEndResult_ = 0;

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/OutputFile.h"
+#include "platform/Paths.h"
 #include "streams/streams.h"
 
 namespace svt {
@@ -202,7 +203,7 @@ int Playlist::addPath(const std::string& path, int* existingIndex) {
         }
     }
     std::error_code ec;
-    if (path != "-" && !std::filesystem::exists(path, ec)) return 0;
+    if (path != "-" && !std::filesystem::exists(platform::fsPath(path), ec)) return 0;
     std::optional<SongProbeResult> probed = probe_ ? probe_(path) : std::nullopt;
     if (!probed || !probed->isSong) return 0;
     const size_t from = entries_.size();
@@ -356,7 +357,7 @@ void Playlist::clear() {
 }
 
 Status Playlist::save(const std::string& path, Language language) const {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::FILE* f = platform::openStdioFile(path, "wb");
     if (f == nullptr) return makeError(tr(language, "Datei nicht vorhanden", "File not found"));
     bool ok = true;
     for (const Entry& e : entries_) {

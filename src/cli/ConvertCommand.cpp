@@ -159,7 +159,7 @@ SVT_CLI_COMMAND(
     std::error_code ec;
     const bool namesFile = outputName && *outputName != "-" && !outputName->empty() &&
                            outputName->back() != '/' &&
-                           !std::filesystem::is_directory(*outputName, ec);
+                           !std::filesystem::is_directory(platform::fsPath(*outputName), ec);
     const std::string namedFormat = namesFile ? formatOfName(*outputName) : std::string();
     if (const std::string e = applyFormatOptions(format, namedFormat, options); !e.empty())
         return usageError(e);

@@ -22,6 +22,7 @@
 #include "platform/OutputFile.h"
 #include "platform/Paths.h"
 #include "platform/Terminal.h"
+#include "platform/WaveDevice.h"
 
 namespace svt::cli {
 namespace {
@@ -225,8 +226,14 @@ SVT_CLI_COMMAND(play,
         std::printf(
             "%s"
             "  -s FONT          the SoundFont (default: Sorvanto.sf2 beside the program, else %s)\n"
+#ifdef _WIN32
+            "  --device NAME    the waveOut device, by number or name (default: "
+            "$SORVANTO_WAVEOUT_DEVICE, else the wave mapper)\n"
+#else
             "  --device NAME    the ALSA device (default: $SORVANTO_ALSA_DEVICE, else "
             "\"default\")\n"
+#endif
+            "  --devices        lists the sound devices and ends\n"
             "  --transpose N    semitones, -24..24\n"
             "  --tempo PCT      tempo in percent, 25..400\n"
             "  --volume PCT     master volume in percent, 0..200 (default 70)\n"
@@ -246,8 +253,15 @@ SVT_CLI_COMMAND(play,
     const auto interpText = parser.value("--interp");
     const auto buffersText = parser.value("--buffers");
     const bool verbose = parser.flag("--verbose", "-v");
+    const bool listDevices = parser.flag("--devices");
     const std::vector<std::string> operands = parser.operands();
     if (!parser.error().empty()) return usageError(parser.error());
+    if (listDevices) {
+        const std::vector<std::string> names = platform::waveDeviceNames();
+        for (size_t i = 0; i < names.size(); ++i) std::printf("%zu: %s\n", i, names[i].c_str());
+        if (names.empty()) std::printf("no sound devices\n");
+        return 0;
+    }
     if (operands.empty()) return usageError("no songs named");
     long transpose = 0, tempo = 100, volume = 70;
     if (transposeText && !parseInt(*transposeText, -24, 24, transpose))
@@ -307,7 +321,10 @@ SVT_CLI_COMMAND(play,
     if (svt == nullptr || svt[0] != 'd' || !engine.selectOutput(svt)) engine.selectOutput("d");
     auto& live = dynamic_cast<output::LiveOutput&>(engine.output());
     if (device) live.setDeviceName(*device);
-    if (verbose) live.setDebugLog([](const char* line) { std::fputs(line, stderr); });
+    if (verbose)
+        live.setDebugLog([](const char* line) { std::fputs(line, stderr); });
+    else
+        live.setDebugLog(platform::debuggerChannel());
     if (engine.openOutput() < 0) {
         std::fprintf(stderr, "sorvanto-cli play: %s\n", engine.outputMessage().c_str());
         return 1;

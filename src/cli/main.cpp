@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "cli/Command.h"
+#include "platform/Paths.h"
 #include "platform/PendingFile.h"
+#include "platform/Terminal.h"
 
 namespace svt::cli {
 namespace {
@@ -102,21 +104,24 @@ int main(int argc, char** argv) {
     using namespace svt::cli;
     // Ctrl-C, a closed terminal or a kill in the middle of a song leave no half-written file.
     svt::platform::removePendingFilesOnSignals();
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        printUsage(argc < 2 ? stderr : stdout);
-        return argc < 2 ? 2 : 0;
+    svt::platform::useUtf8Output();
+    const std::vector<std::string> arguments = svt::platform::programArguments(argc, argv);
+    if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "-h") {
+        printUsage(arguments.empty() ? stderr : stdout);
+        return arguments.empty() ? 2 : 0;
     }
-    if (std::strcmp(argv[1], "--version") == 0) {
+    if (arguments[0] == "--version") {
         std::printf("sorvanto-cli 1.0.0\n");
         return 0;
     }
     for (const CommandInfo& c : commands()) {
-        if (std::strcmp(c.name, argv[1]) == 0) {
-            CommandArgs args{argv[0], std::vector<std::string>(argv + 2, argv + argc)};
+        if (arguments[0] == c.name) {
+            CommandArgs args{argv[0],
+                             std::vector<std::string>(arguments.begin() + 1, arguments.end())};
             return c.handler(args);
         }
     }
-    std::fprintf(stderr, "sorvanto-cli: unknown command \"%s\"\n\n", argv[1]);
+    std::fprintf(stderr, "sorvanto-cli: unknown command \"%s\"\n\n", arguments[0].c_str());
     printUsage(stderr);
     return 2;
 }

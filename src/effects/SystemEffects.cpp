@@ -114,12 +114,13 @@ void SystemEffects::sendValues(EffectBus bus, const T* block, int values, int le
         to[i] = saturate32(int64_t(to[i]) + ((limited(block[i]) * gain) >> 16));
 }
 
-void SystemEffects::send(EffectBus bus, const int64_t* block, int values, int level) {
-    sendValues(bus, block, values, level);
+void SystemEffects::send(EffectBus bus, StereoView<const int64_t> block, int level) {
+    sendValues(bus, block.data(), block.values(), level);
 }
 
-void SystemEffects::process(int64_t* out, int values) {
-    values = std::min(values, kBusValues);
+void SystemEffects::process(StereoView<int64_t> block) {
+    int64_t* out = block.data();
+    const int values = std::min(block.values(), kBusValues);
     int32_t* reverbBus = buses_[BUS_REVERB].data();
     int32_t* chorusBus = buses_[BUS_CHORUS].data();
     int32_t* delayBus = buses_[BUS_DELAY].data();
@@ -205,9 +206,10 @@ uint32_t SystemEffects::insertionChannels() const {
     return channels;
 }
 
-void SystemEffects::insertInto(int channel, int64_t* block, int values) {
+void SystemEffects::insertInto(int channel, StereoView<int64_t> view) {
     if (!((insertionChannels() >> (channel & 31)) & 1u)) return;
-    values = std::min(values, kBusValues);
+    int64_t* block = view.data();
+    const int values = std::min(view.values(), kBusValues);
     int32_t* x = chainScratch_.data();
     for (int i = 0; i < values; ++i) x[i] = saturate32(block[i]);
     // The two insertion blocks in order, then the variation where it is an insertion.
@@ -218,8 +220,10 @@ void SystemEffects::insertInto(int channel, int64_t* block, int values) {
     for (int i = 0; i < values; ++i) block[i] = x[i];
 }
 
-void SystemEffects::insertion(const int64_t* block, int values, int64_t* out) {
-    values = std::min(values, kBusValues);
+void SystemEffects::insertion(StereoView<const int64_t> in, StereoView<int64_t> to) {
+    const int64_t* block = in.data();
+    int64_t* out = to.data();
+    const int values = std::min(in.values(), kBusValues);
     int32_t* x = chainScratch_.data();
     for (int i = 0; i < values; ++i) x[i] = saturate32(block[i]);
     insertion_.process({x, size_t(values)});
@@ -239,11 +243,12 @@ void SystemEffects::setChannelEq(int channel, int bassGain, int trebleGain, int 
                                      xgEqHz(trebleFrequency), xgEqGainDb(trebleGain), rateHz_);
 }
 
-void SystemEffects::channelEq(int channel, int64_t* block, int values) {
+void SystemEffects::channelEq(int channel, StereoView<int64_t> view) {
     if (channel < 0 || channel >= kChannels) return;
     TwoBandEq& eq = channelEqs_[size_t(channel)];
     if (eq.flat()) return;
-    values = std::min(values, kBusValues);
+    int64_t* block = view.data();
+    const int values = std::min(view.values(), kBusValues);
     int32_t* x = chainScratch_.data();
     for (int i = 0; i < values; ++i) x[i] = saturate32(block[i]);
     eq.process(x, values);

@@ -46,18 +46,18 @@ class SystemEffects final : public EffectRack {
     ReverbMode reverbMode() const override { return options_.reverbMode; }
     int chorusMode() const override { return options_.chorusMode; }
     bool busActive(EffectBus bus) const override;
-    void send(EffectBus bus, const int64_t* block, int values, int level) override;
-    void process(int64_t* out, int values) override;
+    void send(EffectBus bus, StereoView<const int64_t> block, int level) override;
+    void process(StereoView<int64_t> out) override;
     void resetEffects(int systemMode) override;
     void clearTails() override;
     void parameter(int type, int code, int value, int group, int block) override;
     bool insertionActive() const override;
     void setChannelEq(int channel, int bassGain, int trebleGain, int bassFrequency,
                       int trebleFrequency) override;
-    void channelEq(int channel, int64_t* block, int values) override;
-    void insertion(const int64_t* block, int values, int64_t* out) override;
+    void channelEq(int channel, StereoView<int64_t> block) override;
+    void insertion(StereoView<const int64_t> block, StereoView<int64_t> out) override;
     uint32_t insertionChannels() const override;
-    void insertInto(int channel, int64_t* block, int values) override;
+    void insertInto(int channel, StereoView<int64_t> block) override;
 
     const ReverbParams& reverbParams() const { return reverb_; }
     const ChorusParams& chorusParams() const { return chorus_; }

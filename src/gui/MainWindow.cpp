@@ -7,8 +7,10 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,6 +23,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -29,12 +32,19 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/LinkList.h"
+#include "app/MediaPlayerExport.h"
 #include "app/PanelTexts.h"
 #include "gui/ChannelMeters.h"
+#include "gui/EncoderDialog.h"
+#include "gui/LinkUpdater.h"
+#include "gui/Taskbar.h"
 #include "gui/Texts.h"
+#include "output/EncoderLibrary.h"
 #include "platform/Paths.h"
 
 namespace svt::gui {
@@ -155,12 +165,15 @@ MainWindow::MainWindow(FrontControl& control, AppSettings& settings, Form form,
         buildMenus();
         setCentralWidget(buildFullPanel());
         // The playlist window is created hidden once and only shown and hidden afterwards.
-        playlistWindow_ = new QWidget(this, Qt::Window);
-        playlistWindow_->setWindowTitle(tx("Playlist"));
-        auto* layout = new QVBoxLayout(playlistWindow_);
-        layout->addWidget(new QLabel(tx("The playlist window is not built yet."), playlistWindow_));
-        playlistWindow_->resize(settings_.uiListWidth, settings_.uiListHeight);
-        playlistWindow_->installEventFilter(this);
+        playlistWindow_ = new PlaylistWindow(control_, settings_, this);
+        playlistWindow_->inform = [this](const QString& text, const QString& caption) {
+            showMessage(text, caption);
+        };
+        playlistWindow_->confirm = [this](const QString& text) { return ask(text); };
+        playlistWindow_->clearPlaylist = [this] { clearWithQuestion(); };
+        playlistWindow_->quit = [this] { close(); };
+        connect(&link_, &WindowLink::playlistChangedSignal, playlistWindow_,
+                &PlaylistWindow::refresh, Qt::QueuedConnection);
     } else {
         setCentralWidget(buildCompactPanel());
     }
@@ -172,6 +185,45 @@ MainWindow::MainWindow(FrontControl& control, AppSettings& settings, Form form,
     connect(&link_, &WindowLink::messageSignal, this, &MainWindow::showEngineMessage,
             Qt::QueuedConnection);
     connect(&link_, &WindowLink::closeSignal, this, &QWidget::close, Qt::QueuedConnection);
+    connect(&link_, &WindowLink::conversionEndedSignal, this, &MainWindow::conversionEnded,
+            Qt::QueuedConnection);
+    connect(&link_, &WindowLink::mediaListSignal, this, &MainWindow::openMediaList,
+            Qt::QueuedConnection);
+    openExternal = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    chooseConversionFile = [this](const QString& suggested) -> std::pair<QString, int> {
+        QFileDialog dialog(this, QString(), suggested);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        const QStringList filters = {tx("Wave file (*.wav)") + QStringLiteral(" (*.wav *.wave)"),
+                                     tx("MP3 file (*.mp3)") + QStringLiteral(" (*.mp3)")};
+        dialog.setNameFilters(filters);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        return {dialog.selectedFiles().front(), dialog.selectedNameFilter() == filters[1] ? 2 : 1};
+    };
+    chooseExportFile = [this]() -> QString {
+        QFileDialog dialog(this, QStringLiteral("Playliste speichern"), lastFolder_,
+                           tx("Mediaplayer file (*.wpl)") + QStringLiteral(" (*.wpl)"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("wpl"));
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        return dialog.selectedFiles().front();
+    };
+    ensureEncoder = [this] {
+        const output::EncoderSearch search = output::EncoderSearch::forThisProgram();
+        if (output::encoderAvailable(search)) return true;
+        EncoderDialog dialog(
+            [search](const std::string& path) {
+                return output::storeEncoderLocation(search, path);
+            },
+            [this] { openExternal(QUrl(qs(settings_.linkMp3Encoder))); }, this);
+        if (dialog.exec() != QDialog::Accepted) return false;
+        if (output::encoderAvailable(search)) return true;
+        showMessage(tx("Error loading MP3-Encoder!"));
+        return false;
+    };
+    linkUpdater_ = new LinkUpdater(this);
+    connect(linkUpdater_, &LinkUpdater::finished, this, &MainWindow::linkReply);
 
     PanelView first = control_.panel().view();
     first.changed = FieldAll;
@@ -185,6 +237,21 @@ MainWindow::MainWindow(FrontControl& control, AppSettings& settings, Form form,
     // field shows, one per line.
     if (const char* log = std::getenv("SORVANTO_TIME_LOG")) timeLog_ = std::fopen(log, "a");
 
+    // For the same watcher: where the playlist's WAV button lies on the screen, once shown.
+    if (const char* log = std::getenv("SORVANTO_LAYOUT_LOG")) {
+        const std::string path = log;
+        QTimer::singleShot(500, this, [this, path] {
+            if (FILE* f = std::fopen(path.c_str(), "w")) {
+                for (auto* b : findChildren<QToolButton*>())
+                    if (!b->objectName().isEmpty()) {
+                        const QPoint c = b->mapToGlobal(b->rect().center());
+                        std::fprintf(f, "%s %d %d\n", b->objectName().toUtf8().constData(), c.x(),
+                                     c.y());
+                    }
+                std::fclose(f);
+            }
+        });
+    }
     refreshTimer_ = new QTimer(this);
     connect(refreshTimer_, &QTimer::timeout, this, &MainWindow::refreshPanel);
     refreshTimer_->start(kRefreshMs);
@@ -219,7 +286,7 @@ void MainWindow::buildMenus() {
     QMenu* file = bar->addMenu(tx("File"));
     file->addAction(tx("Open..."), this, &MainWindow::openFileDialog);
     file->addAction(tx("Open folder..."), this, &MainWindow::openFolderDialog);
-    file->addAction(tx("Convert file to..."), this, &MainWindow::notYet);
+    file->addAction(tx("Convert file to..."), this, &MainWindow::convertFileTo);
     file->addAction(tx("Close file"), this, [this] { control_.closeCurrentFile(); });
     file->addSeparator();
     file->addAction(tx("Quit"), this, &QWidget::close);
@@ -231,7 +298,7 @@ void MainWindow::buildMenus() {
         if (ask(tx("Do you really want to clear the playlist?"))) control_.clearPlaylist();
     });
     QMenu* exportMenu = list->addMenu(tx("Export"));
-    exportMenu->addAction(tx("Media Player..."), this, &MainWindow::notYet);
+    exportMenu->addAction(tx("Media Player..."), this, &MainWindow::exportPlaylist);
 
     QMenu* prefs = bar->addMenu(tx("Preferences"));
     prefs->addAction(tx("Change soundfont..."), this, &MainWindow::changeSoundFontDialog);
@@ -251,19 +318,16 @@ void MainWindow::buildMenus() {
     windows->addAction(tx("Playlist"), this, &MainWindow::togglePlaylistWindow);
 
     QMenu* links = bar->addMenu(tx("MIDI Links"));
-    QMenu* search = links->addMenu(tx("MIDI Search Engines"));
-    search->addAction(QStringLiteral("Midi-Robot..."), this, &MainWindow::notYet);
-    search->addAction(QStringLiteral("MidiSearch..."), this, &MainWindow::notYet);
-    const std::pair<const char*, const char*> groups[] = {
-        {"Classical", "Klassik"}, {"Jazz", "Jazz"}, {"Pop/Rock", "Pop"}, {"Folk", "Folk"}};
-    for (const auto& [group, item] : groups) {
-        QMenu* sub = links->addMenu(tx(group));
-        for (int i = 1; i <= 3; ++i)
-            sub->addAction(QStringLiteral("%1 %2...").arg(QLatin1String(item)).arg(i), this,
-                           &MainWindow::notYet);
+    for (int group = 0; group < kLinkGroupCount; ++group) {
+        QMenu* sub = links->addMenu(qs(linkGroupMenuText(group, control_.language())));
+        for (int item = 0; item < kLinksPerGroup; ++item) {
+            const int slot = group * kLinksPerGroup + item;
+            if (slot == kHiddenLinkSlot) continue;
+            sub->addAction(qs(linkItemText(slot)), this, [this, slot] { openLink(slot); });
+        }
     }
     links->addSeparator();
-    links->addAction(tx("Update links..."), this, &MainWindow::notYet);
+    links->addAction(tx("Update links..."), this, &MainWindow::updateLinks);
 
     QMenu* downloads = bar->addMenu(tx("Downloads"));
     downloads->addAction(tx("Gogo Encoder..."), this, [this] {
@@ -302,19 +366,23 @@ QWidget* MainWindow::buildFullPanel() {
     buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_DialogOpenButton), tx("Open file"),
                                    [this] { openFileDialog(); }));
     buttons->addWidget(imageButton(labelledIcon(fileIcon, QStringLiteral("WAV"), wavColour),
-                                   tx("Save as wave"), [this] { notYet(); }));
+                                   tx("Save as wave"), [this] { convertSong(1); }));
     buttons->addWidget(imageButton(labelledIcon(fileIcon, QStringLiteral("MP3"), mp3Colour),
-                                   tx("Save as mp3"), [this] { notYet(); }));
+                                   tx("Save as mp3"), [this] { convertSong(2); }));
     buttons->addSpacing(10);
     buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_DirOpenIcon), tx("Open folder"),
                                    [this] { openFolderDialog(); }));
     buttons->addSpacing(10);
     buttons->addWidget(
         imageButton(listIcon, tx("Open playlist"), [this] { openPlaylistDialog(); }));
-    buttons->addWidget(imageButton(labelledIcon(listIcon, QStringLiteral("WAV"), wavColour),
-                                   tx("Save as wave", "playlist"), [this] { notYet(); }));
+    QToolButton* listAsWav =
+        imageButton(labelledIcon(listIcon, QStringLiteral("WAV"), wavColour),
+                    tx("Save as wave", "playlist"), [this] { convertWholePlaylist(1); });
+    listAsWav->setObjectName(QStringLiteral("playlist-as-wav"));
+    buttons->addWidget(listAsWav);
     buttons->addWidget(imageButton(labelledIcon(listIcon, QStringLiteral("MP3"), mp3Colour),
-                                   tx("Save as mp3", "playlist"), [this] { notYet(); }));
+                                   tx("Save as mp3", "playlist"),
+                                   [this] { convertWholePlaylist(2); }));
     buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_DialogSaveButton),
                                    tx("Save playlist"), [this] { savePlaylistDialog(); }));
     buttons->addSpacing(16);
@@ -543,6 +611,7 @@ void MainWindow::setSongControlsEnabled(bool enabled) {
 void MainWindow::refreshPanel() {
     PanelView view;
     if (control_.mailbox().take(view)) applyView(view);
+    showProgress();
 }
 
 void MainWindow::applyView(const PanelView& v) {
@@ -637,11 +706,10 @@ void MainWindow::showEngineMessage(int message, const QString& argument) {
         case FrontMessage::SoundFontRefused:
             showMessage(tx("The soundfont \"%1\" cannot be used.").arg(argument));
             break;
+        case FrontMessage::ExportFailed:
+            showMessage(argument);
+            break;
     }
-}
-
-void MainWindow::notYet() {
-    showMessage(tx("This part of Sorvanto is not built yet."));
 }
 
 void MainWindow::outcome(UiOutcome result) {
@@ -671,6 +739,7 @@ void MainWindow::togglePlaylistWindow() {
     if (playlistWindow_->isVisible()) {
         playlistWindow_->hide();
     } else {
+        playlistWindow_->place(frameGeometry());
         playlistWindow_->show();
         control_.queue(FcRefreshList);
     }
@@ -684,6 +753,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (top != this && top != playlistWindow_) return false;
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->modifiers() & Qt::KeypadModifier) return false;
+    // In the playlist these keys play the line under the caret and ask their own question.
+    if (top == playlistWindow_ && (key->key() == Qt::Key_Space || key->key() == Qt::Key_Q))
+        return false;
     std::optional<ShortcutKey> shortcut;
     switch (key->key()) {
         case Qt::Key_Space:
@@ -820,7 +892,10 @@ void MainWindow::openPlaylistDialog() {
     const QString file = QFileDialog::getOpenFileName(
         this, QString(), lastFolder_, tx("Playlist files (*.pli)") + QStringLiteral(" (*.pli)"));
     if (file.isEmpty()) return;
-    if (playlistWindow_) playlistWindow_->show();
+    if (playlistWindow_) {
+        playlistWindow_->place(frameGeometry());
+        playlistWindow_->show();
+    }
     control_.openListFile(file.toStdString());
     control_.queue(FcRefreshList);
     control_.queue(FcRemoveInvalid);
@@ -862,6 +937,157 @@ void MainWindow::setDragDropFormat(int format) {
     wavFormat_->setChecked(format == 1);
     mp3Format_->setChecked(format == 2);
     if (saveSettings) saveSettings(settings_);
+}
+
+}  // namespace svt::gui
+
+namespace svt::gui {
+
+void MainWindow::clearWithQuestion() {
+    if (control_.playlistCount() == 0) {
+        showEngineMessage(static_cast<int>(FrontMessage::NoMidiFileOpen), {});
+        return;
+    }
+    if (!ask(tx("Are you sure you want to clear the whole playlist?"))) return;
+    control_.clearPlaylist();
+}
+
+void MainWindow::convertSong(int output) {
+    if (control_.playlistCount() > 0 && !control_.converting() && output == 2 &&
+        !(ensureEncoder && ensureEncoder()))
+        return;
+    outcome(control_.convertCurrent(output));
+}
+
+void MainWindow::convertWholePlaylist(int output) {
+    if (control_.playlistCount() > 0 && !control_.converting() && output == 2 &&
+        !(ensureEncoder && ensureEncoder()))
+        return;
+    outcome(control_.convertPlaylist(output));
+}
+
+void MainWindow::convertFileTo() {
+    if (control_.playlistCount() == 0) {
+        showEngineMessage(static_cast<int>(FrontMessage::NoMidiFileOpen), {});
+        return;
+    }
+    if (control_.converting() || !chooseConversionFile) return;
+    const auto snapshot = control_.playlistSnapshot();
+    QString song;
+    if (snapshot->current >= 0)
+        song = qs((*snapshot->lines)[static_cast<size_t>(snapshot->current)].path);
+    const QFileInfo songFile(song);
+    // The suggestion is the song's name as a WAV file: the song itself is never offered.
+    const QString folder =
+        lastConvertFolder_.isEmpty() ? songFile.absolutePath() : lastConvertFolder_;
+    auto [path, format] = chooseConversionFile(
+        QDir(folder).filePath(songFile.completeBaseName() + QStringLiteral(".wav")));
+    if (path.isEmpty()) return;
+    const QString wanted = format == 2 ? QStringLiteral("mp3") : QStringLiteral("wav");
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != wanted && !(format == 1 && suffix == QLatin1String("wave")))
+        path += QLatin1Char('.') + wanted;
+    if (QFileInfo(path).absoluteFilePath() == songFile.absoluteFilePath()) return;
+    if (QFileInfo::exists(path) &&
+        !ask(tx("The file \"%1\" already exists.\n\nDo you want to replace it?").arg(path)))
+        return;
+    if (format == 2 && !(ensureEncoder && ensureEncoder())) return;
+    lastConvertFolder_ = QFileInfo(path).absolutePath();
+    outcome(control_.convertTo(format, path.toStdString()));
+}
+
+void MainWindow::exportPlaylist() {
+    if (control_.dialogBusy() || !chooseExportFile) return;
+    const QString chosen = chooseExportFile();
+    if (chosen.isEmpty()) return;
+    if (QFileInfo::exists(chosen) &&
+        !ask(tx("The file \"%1\" already exists.\n\nDo you want to replace it?").arg(chosen)))
+        return;
+    const QFileInfo info(chosen);
+    lastFolder_ = info.absolutePath();
+    control_.exportMediaPlayer(QDir(info.absolutePath())
+                                   .filePath(info.completeBaseName() + QStringLiteral(".wpl"))
+                                   .toStdString());
+}
+
+void MainWindow::openMediaList(const QString& path) {
+    if (!openExternal || !openExternal(QUrl::fromLocalFile(path)))
+        showMessage(tx("No program is set up to open \"%1\".").arg(path));
+}
+
+void MainWindow::conversionEnded(bool singleFile, const QString& lastOutput, int outputIndex,
+                                 bool tooLongForCd) {
+    setTaskbarProgress(-1);
+    shownProgress_ = -1;
+    if (form_ == Form::Full) statusBar()->clearMessage();
+    if (singleFile) {
+        if (ask(tx("Do you want to listen to the audio file?"))) openMediaList(lastOutput);
+        return;
+    }
+    if (!ask(tx("Do you want to listen to the files or burn them to a CD?"))) return;
+    if (tooLongForCd) showMessage(tx("Too long for an audio CD."));
+    const std::string list = temporaryWplPath();
+    if (!list.empty()) control_.exportMediaPlayer(list, outputIndex);
+}
+
+void MainWindow::showProgress() {
+    if (!control_.converting()) {
+        if (shownProgress_ >= 0) {
+            setTaskbarProgress(-1);
+            if (form_ == Form::Full) statusBar()->clearMessage();
+            shownProgress_ = -1;
+        }
+        return;
+    }
+    const auto snapshot = control_.playlistSnapshot();
+    const double song = positionBar_ && positionBar_->maximum() > 0
+                            ? static_cast<double>(positionBar_->value()) / positionBar_->maximum()
+                            : 0.0;
+    const bool single = control_.convertingSingleFile() || snapshot->count() <= 1;
+    const int index = std::max(snapshot->current, 0);
+    const int count = single ? 1 : snapshot->count();
+    const double progress =
+        std::clamp((single ? song : (index + song) / std::max(count, 1)), 0.0, 1.0);
+    if (std::abs(progress - shownProgress_) < 0.005) return;
+    shownProgress_ = progress;
+    setTaskbarProgress(progress);
+    const QString text = tx("Converting file %1 of %2: %3 %")
+                             .arg(single ? 1 : index + 1)
+                             .arg(count)
+                             .arg(static_cast<int>(progress * 100));
+    if (form_ == Form::Full)
+        statusBar()->showMessage(text);
+    else
+        setWindowTitle(
+            QStringLiteral(" Calda Sorvanto - %1 %").arg(static_cast<int>(progress * 100)));
+}
+
+void MainWindow::openLink(int slot) {
+    if (slot < 0 || slot >= kLinkSlots) return;
+    const std::string& link = settings_.links[static_cast<size_t>(slot)];
+    // Only web addresses are handed on; anything else in the settings is not opened.
+    if (!isSaneLink(link)) return;
+    if (ask(tx("Do you want to connect to this site?\n\n%1").arg(qs(link))) && openExternal)
+        openExternal(QUrl(qs(link)));
+}
+
+void MainWindow::updateLinks() {
+    if (linkUpdater_->busy()) return;
+    linkUpdater_->start(
+        qs(settings_.linkUpdateUrl),
+        QByteArray::fromStdString(linkUpdateBody(settings_.linkListVersion, control_.language())));
+}
+
+void MainWindow::linkReply(bool ok, const QByteArray& body, const QString& error) {
+    if (!ok) {
+        showMessage(qs(linkFailureMessage(error.toStdString(), control_.language())));
+        return;
+    }
+    const LinkReplyOutcome outcome =
+        applyLinkReply(std::string_view(body.constData(), static_cast<size_t>(body.size())),
+                       settings_, control_.language());
+    showMessage(qs(linkReplyMessage(outcome, control_.language())));
+    if (outcome.changed && saveSettings) saveSettings(settings_);
 }
 
 }  // namespace svt::gui

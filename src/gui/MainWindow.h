@@ -15,6 +15,7 @@
 #include "app/AppSettings.h"
 #include "app/FrontControl.h"
 #include "app/PanelState.h"
+#include "gui/PlaylistWindow.h"
 
 class QCheckBox;
 class QComboBox;
@@ -48,12 +49,24 @@ class WindowLink final : public QObject, public FrontView {
     }
     void closeWindow() override { Q_EMIT closeSignal(); }
     void playlistChanged() override { Q_EMIT playlistChangedSignal(); }
+    void conversionEnded(const ConversionEnd& end) override {
+        Q_EMIT conversionEndedSignal(end.singleFile, QString::fromStdString(end.lastOutputPath),
+                                     end.outputIndex, end.tooLongForCd);
+    }
+    void mediaListWritten(const std::string& path) override {
+        Q_EMIT mediaListSignal(QString::fromStdString(path));
+    }
   Q_SIGNALS:
     void panelChangedSignal();
     void messageSignal(int message, QString argument);
     void closeSignal();
     void playlistChangedSignal();
+    void conversionEndedSignal(bool singleFile, QString lastOutput, int outputIndex,
+                               bool tooLongForCd);
+    void mediaListSignal(QString path);
 };
+
+class LinkUpdater;
 
 class MainWindow final : public QMainWindow {
     Q_OBJECT
@@ -69,13 +82,32 @@ class MainWindow final : public QMainWindow {
     std::function<bool(const QString& text)> confirm;
     // Where settings are saved when the window closes; none in tests unless set.
     std::function<void(const AppSettings&)> saveSettings;
+    // Hands a web page, an audio file or a media-player list to the desktop; false when no
+    // application takes it.
+    std::function<bool(const QUrl&)> openExternal;
+    // Save dialogs of the conversion and the export; tests answer them. Empty: cancelled.
+    // The second value is the chosen filter (1 WAV, 2 MP3).
+    std::function<std::pair<QString, int>(const QString& suggested)> chooseConversionFile;
+    std::function<QString()> chooseExportFile;
+    // Whether the MP3 encoder library can be loaded; asks for it when it cannot.
+    std::function<bool()> ensureEncoder;
 
     Form form() const { return form_; }
     // Takes the engine's latest view and shows what changed.
     void refreshPanel();
     // Places the window from "UIMainX"/"UIMainY" on its screen's available area.
     void placeFromSettings();
-    QWidget* playlistWindow() const { return playlistWindow_; }
+    PlaylistWindow* playlistWindow() const { return playlistWindow_; }
+    // The conversion actions of the buttons and the menu (output 1 WAV, 2 MP3).
+    void convertSong(int output);
+    void convertWholePlaylist(int output);
+    void convertFileTo();
+    void exportPlaylist();
+    void openLink(int slot);
+    void updateLinks();
+    LinkUpdater* linkUpdater() const { return linkUpdater_; }
+    // The clear question of the playlist window's button and keys.
+    void clearWithQuestion();
     // Opens files as the open dialog would (also used for the command line).
     void openPaths(const QStringList& paths);
 
@@ -97,7 +129,11 @@ class MainWindow final : public QMainWindow {
     static void showImage(QToolButton* button, const std::array<QIcon, 2>& images, bool second);
     void setSongControlsEnabled(bool enabled);
     void showEngineMessage(int message, const QString& argument);
-    void notYet();
+    void conversionEnded(bool singleFile, const QString& lastOutput, int outputIndex,
+                         bool tooLongForCd);
+    void openMediaList(const QString& path);
+    void showProgress();
+    void linkReply(bool ok, const QByteArray& body, const QString& error);
     void outcome(UiOutcome result);
     void togglePlaylistWindow();
     void openFileDialog();
@@ -114,7 +150,10 @@ class MainWindow final : public QMainWindow {
     const Form form_;
     WindowLink link_;
     QTimer* refreshTimer_ = nullptr;
-    QPointer<QWidget> playlistWindow_;
+    QPointer<PlaylistWindow> playlistWindow_;
+    LinkUpdater* linkUpdater_ = nullptr;
+    QString lastConvertFolder_;
+    double shownProgress_ = -1;
     bool playlistWasVisible_ = false;
     QString lastFolder_;
 

@@ -2,6 +2,8 @@
 // widgets there); the engine plays the playlist in a thread of its own, started by the control
 // interface's open. Start-up and shutdown keep the engine's order: settings, single-instance
 // check, SoundFont, output, windows, the playlist loop; then the loop ends and the engine goes.
+// Songs named on the command line are converted in the drag-and-drop format in the compact
+// window, which closes when they are done; "--open FILE..." lists them in the full window.
 #include <QApplication>
 #include <QLocale>
 #include <QMessageBox>
@@ -17,7 +19,9 @@
 #include "gui/MainWindow.h"
 #include "gui/Texts.h"
 #include "instruments/SoundFontRegistry.h"
+#include "output/EncoderLibrary.h"
 #include "platform/Paths.h"
+#include "platform/PendingFile.h"
 #include "song/EngineSettings.h"
 
 // Under the sanitizers: the system's font and message-bus libraries keep caches they never
@@ -47,24 +51,28 @@ int main(int argc, char** argv) {
                        settings.language, QLocale::system().name().toStdString());
     gui::installTranslation(language);
     if (!mayStart()) return 0;
+    // A conversion cut off by a signal leaves no half-written file behind.
+    platform::removePendingFilesOnSignals();
 
-    bool compact = false;
+    bool listOnly = false;
     std::vector<std::string> files;
     QStringList args = QApplication::arguments();
     args.removeFirst();
     for (const QString& arg : args) {
-        if (arg == QLatin1String("--compact"))
-            compact = true;
+        if (arg == QLatin1String("--open"))
+            listOnly = true;
         else
             files.push_back(arg.toStdString());
     }
+    const bool compact = !listOnly && !files.empty();
 
     EngineSettings engineSettings;
     const std::string programPath = platform::programPath();
     engineSettings.programName = programNameFrom(programPath);
     engineSettings.defaultSoundFont = defaultSoundFontFor(programPath);
     Engine engine(engineSettings);
-    EngineFront front(engine);
+    const Language lang = languageFromSetting(language);
+    EngineFront front(engine, lang);
 
     std::string fontName;
     std::string fontProblem;
@@ -88,16 +96,21 @@ int main(int argc, char** argv) {
     if (!output) return 1;
     front.selectOutput(static_cast<int>(*output));
 
-    const Language lang = languageFromSetting(language);
+    // The command line's songs are converted in the drag-and-drop format; with any other
+    // stored format they are played once in the compact window.
+    QString formatMessage;
+    if (compact && (settings.dragDropFormat == 1 || settings.dragDropFormat == 2)) {
+        front.selectOutput(settings.dragDropFormat);
+        formatMessage = settings.dragDropFormat == 1 ? gui::tx("The file(s) will be saved as Wave.")
+                                                     : gui::tx("The file(s) will be saved as MP3.");
+    }
+
     FrontControl control(front, lang, static_cast<uint32_t>(std::random_device{}()));
     uint32_t flags = kInitialInterfaceFlags;
-    if (compact && !files.empty()) {
+    if (compact)
         control.setCompact(true);
-    } else {
-        // In the full window the command line's songs wait for Play.
-        flags &= ~kFlagStartAtOnce;
-        compact = false;
-    }
+    else
+        flags &= ~kFlagStartAtOnce;  // in the full window the command line's songs wait for Play
     control.setInterfaceFlags(flags);
     engine.setControl(control);
 
@@ -110,6 +123,11 @@ int main(int argc, char** argv) {
     if (!fontProblem.empty())
         QMessageBox::warning(&window, gui::tx(gui::kProductCaption),
                              QString::fromStdString(fontProblem));
+    if (!formatMessage.isEmpty()) {
+        QMessageBox::information(&window, gui::tx(gui::kProductCaption), formatMessage);
+        // Without the encoder there is nothing to convert into: the window closes at once.
+        if (front.selectedOutput() == 2 && !window.ensureEncoder()) return 0;
+    }
 
     control.open(files);
     const int result = QApplication::exec();

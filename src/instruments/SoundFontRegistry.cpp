@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "base/Constants.h"
+#include "platform/Paths.h"
 
 namespace svt {
 
@@ -129,11 +130,11 @@ Result<std::string> findDefaultSoundFont(const std::string& programFolder) {
 Result<std::string> findDefaultSoundFont(const std::string& programFolder,
                                          std::span<const std::string> systemFonts) {
     std::error_code ec;
-    std::filesystem::path own = std::filesystem::path(programFolder) / kDefaultSoundFontName;
-    if (std::filesystem::is_regular_file(own, ec)) return own.string();
-    std::string looked = "\"" + own.string() + "\"";
+    std::filesystem::path own = platform::fsPath(programFolder) / kDefaultSoundFontName;
+    if (std::filesystem::is_regular_file(own, ec)) return platform::pathText(own);
+    std::string looked = "\"" + platform::pathText(own) + "\"";
     for (const std::string& system : systemFonts) {
-        if (std::filesystem::is_regular_file(system, ec)) return system;
+        if (std::filesystem::is_regular_file(platform::fsPath(system), ec)) return system;
         looked += ", \"" + system + "\"";
     }
     return makeError(2, "no SoundFont found: none of " + looked + " exists");

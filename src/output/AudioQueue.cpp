@@ -200,7 +200,9 @@ int AudioQueue::fillNoBlock() {
     return 0;
 }
 
-int AudioQueue::add(const int32_t* samples, int frames) {
+int AudioQueue::add(StereoView<const int32_t> block) {
+    const int32_t* samples = block.data();
+    int frames = block.frames();
     if (!device_ || !(device_->flags & OF_PCM_STREAM)) return 0;
     if (frames <= 0) {
         if (!filling_) return fillNoBlock();

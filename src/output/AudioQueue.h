@@ -33,7 +33,7 @@ class AudioQueue final : public AudioSink {
     int rate() const override;
     bool realTime() const override;
     int control(int request, const std::string& songPath) override;
-    int add(const int32_t* samples, int frames) override;
+    int add(StereoView<const int32_t> block) override;
     FlushResult flush(bool discard) override;
     FlushResult softFlush() override;
     int64_t playedFrames() override { return currentSample(); }

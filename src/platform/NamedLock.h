@@ -1,14 +1,15 @@
 #pragma once
-// A lock with a name that every process of the user can see: a file in the user's runtime
-// folder ($XDG_RUNTIME_DIR, else /tmp) locked with flock. The system drops the lock when its
-// holder ends, however it ends.
+// A lock with a name that every process of the user can see: on Linux a file in the user's
+// runtime folder ($XDG_RUNTIME_DIR, else /tmp) locked with flock, on Windows a named mutex.
+// The system drops the lock when its holder ends, however it ends.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 namespace svt::platform {
 
-// The folder that holds the named locks.
+// The folder that holds the named locks (Linux; on Windows the system keeps them).
 std::string runtimeFolder();
 
 // Whether another holder has the lock `name` now. The probe takes the lock for a moment
@@ -24,8 +25,8 @@ class NamedLock {
     NamedLock& operator=(const NamedLock&) = delete;
 
   private:
-    explicit NamedLock(int fd) : fd_(fd) {}
-    int fd_;
+    explicit NamedLock(intptr_t handle) : handle_(handle) {}
+    intptr_t handle_;  // the locked file's descriptor, or the mutex's handle
 };
 
 }  // namespace svt::platform

@@ -6,6 +6,7 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -20,7 +21,7 @@ class OutputFile {
     OutputFile& operator=(OutputFile&& other) noexcept;
     ~OutputFile() { close(); }
 
-    // Creates or truncates `path` for writing (permissions 0644 before the umask).
+    // Creates or truncates `path` for writing (on Linux with permissions 0644 before the umask).
     // Returns 0 or the system error number.
     int create(const std::string& path);
     // Creates `path` only when nothing of that name exists (EEXIST otherwise).
@@ -39,14 +40,14 @@ class OutputFile {
     // Waits until what was written has reached the disk. Returns 0 or the system error number.
     int sync();
 
-    bool isOpen() const { return fd_ >= 0; }
-    bool isStandardOutput() const { return fd_ == 1 && !owned_; }
+    bool isOpen() const { return fd_ != -1; }
+    bool isStandardOutput() const { return isOpen() && !owned_; }
 
     // Text of a system error number, in the system's words.
     static std::string errorText(int error);
 
   private:
-    int fd_ = -1;
+    intptr_t fd_ = -1;  // a file descriptor, or on Windows a file handle
     bool owned_ = false;
 };
 
@@ -70,5 +71,8 @@ std::optional<FileIdentity> fileIdentity(const std::string& path);
 
 // Removes a file; false when it could not be removed.
 bool removeFile(const std::string& path);
+
+// Opens a file through the C library (fopen's modes), its name taken as UTF-8.
+std::FILE* openStdioFile(const std::string& path, const char* mode);
 
 }  // namespace svt::platform

@@ -48,7 +48,7 @@ class PendingFile {
 
 // From now on SIGINT, SIGTERM, SIGHUP and SIGPIPE remove every pending file before they end
 // the program as they would have. A signal the program was started with ignored stays
-// ignored.
+// ignored. On Windows the same holds for Ctrl-C, Ctrl-Break and a closed console window.
 void removePendingFilesOnSignals();
 
 }  // namespace svt::platform

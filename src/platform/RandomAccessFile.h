@@ -19,7 +19,7 @@ class RandomAccessFile {
     // Opens `path` read-only. Returns 0, or the system error number (2 missing, 13 refused).
     int open(const std::string& path);
     void close();
-    bool isOpen() const { return handle_ >= 0; }
+    bool isOpen() const { return handle_ != -1; }
     int64_t size() const { return size_; }
 
     // Reads up to out.size() bytes from `offset`; fewer at the end of the file. Returns the
@@ -27,7 +27,7 @@ class RandomAccessFile {
     int64_t readAt(int64_t offset, std::span<uint8_t> out) const;
 
   private:
-    int handle_ = -1;
+    intptr_t handle_ = -1;  // a file descriptor, or on Windows a file handle
     int64_t size_ = 0;
 };
 

@@ -87,4 +87,22 @@ Status SettingsStore::writeStrings(
     return Ok{};
 }
 
+Status SettingsStore::writeValues(const std::vector<SettingsValue>& values) const {
+    std::vector<std::pair<std::string, std::string>> texts;
+    for (const SettingsValue& v : values) {
+        if (const auto* number = std::get_if<int32_t>(&v.value))
+            texts.emplace_back(v.name, std::to_string(*number));
+        else
+            texts.emplace_back(v.name, std::get<std::string>(v.value));
+    }
+    return writeStrings(texts);
+}
+
+Status SettingsStore::removeAll() const {
+    if (std::remove(path_.c_str()) != 0 && errno != ENOENT)
+        return makeError(path_ + ": cannot be removed (" + std::generic_category().message(errno) +
+                         ")");
+    return Ok{};
+}
+
 }  // namespace svt::platform

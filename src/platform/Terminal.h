@@ -13,6 +13,8 @@ bool stderrIsTerminal();
 bool stdoutIsTerminal();
 // Columns of the terminal on standard error; 80 when it cannot tell.
 int terminalColumns();
+// The program's texts are UTF-8; a terminal that needs telling (the Windows console) is told.
+void useUtf8Output();
 
 // While it lives, standard input delivers single keys without echo; the previous
 // mode comes back when it is destroyed. Ctrl-C arrives as the byte 3.

@@ -1,13 +1,14 @@
 #pragma once
 // The sound device as the live output sees it: open with a PCM format, hand over
 // buffers that the device plays in order and gives back through a callback, reset,
-// close, volume. Linux plays through ALSA; tests put a fake device with its own clock
-// behind the same interface.
+// close, volume. Linux plays through ALSA, Windows through waveOut; tests put a fake device
+// with its own clock behind the same interface.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace svt::platform {
 
@@ -61,7 +62,15 @@ class WaveSystem {
 };
 
 // The system's sound devices; `deviceName` selects one. Empty: the one the environment
-// variable SORVANTO_ALSA_DEVICE names, else "default".
+// variable SORVANTO_ALSA_DEVICE names, else "default". On Windows a waveOut device by its
+// number or the start of its name; empty: SORVANTO_WAVEOUT_DEVICE, else the wave mapper.
 std::unique_ptr<WaveSystem> makeWaveSystem(const std::string& deviceName);
+
+// The names of the system's sound devices, for the user to choose from.
+std::vector<std::string> waveDeviceNames();
+
+// Where the live output's diagnostic lines go when nobody asked to see them: the debugger's
+// channel on Windows (OutputDebugStringA); none elsewhere (an empty function).
+std::function<void(const char*)> debuggerChannel();
 
 }  // namespace svt::platform

@@ -364,7 +364,7 @@ void Player::applyToChannels(const SongEvent& event, bool sounding) {
 }
 
 int Player::renderBlockPart(int frames) {
-    synthesis_.render(block_.data() + 2 * buffered_, frames);
+    synthesis_.render({block_.data() + 2 * buffered_, frames});
     buffered_ += frames;
     currentSample_ += frames;
     return CmdNone;
@@ -374,7 +374,7 @@ int Player::render(int64_t frames) {
     if (frames == 0) {
         const int pending = buffered_;
         buffered_ = 0;
-        if (pending > 0 && sink_->add(block_.data(), pending) < 0) return CmdError;
+        if (pending > 0 && sink_->add({block_.data(), pending}) < 0) return CmdError;
         return CmdNone;
     }
     while (buffered_ + frames >= kBlockFrames) {
@@ -385,7 +385,7 @@ int Player::render(int64_t frames) {
         frames -= part;
         buffered_ = 0;
         adaptToQueue();
-        if (sink_->add(block_.data(), kBlockFrames) < 0) return CmdError;
+        if (sink_->add({block_.data(), kBlockFrames}) < 0) return CmdError;
         const bool atEnd = index_ < events_.size() && events_[index_].type == EV_END_OF_SONG;
         if (!atEnd) timeNotice();
         if (break_.load(std::memory_order_relaxed)) return CmdQuit;

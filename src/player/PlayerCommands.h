@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/OutputRequests.h"
+#include "base/StereoView.h"
 
 namespace svt {
 
@@ -162,8 +163,8 @@ class AudioSink {
     // The device's control operation; the loop sends the song start and end requests with the
     // song's path (a file output in automatic-name mode names its file after it).
     virtual int control(int request, const std::string& songPath) = 0;
-    // Takes `frames` stereo frames of 32-bit samples (full scale +-2^28). 0 or -1.
-    virtual int add(const int32_t* samples, int frames) = 0;
+    // Takes a block of 32-bit samples (full scale +-2^28). 0 or -1.
+    virtual int add(StereoView<const int32_t> block) = 0;
     // Waits until everything queued has been heard (discard false) or drops it (true).
     virtual FlushResult flush(bool discard) = 0;
     // Hands every waiting bucket to the device without waiting for it to play them.

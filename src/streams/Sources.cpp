@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <system_error>
 
 #include "platform/MappedFile.h"
+#include "platform/OutputFile.h"
 #include "platform/Paths.h"
 #include "streams/streams.h"
 
@@ -154,7 +154,7 @@ Result<InputStreamPtr> openStream(const std::string& requested) {
         return makeError(rc, describeOpenError(requested, rc));
 
     // Opened but not mappable (an empty file, a pipe): read it through stdio.
-    FILE* f = std::fopen(name.c_str(), "rb");
+    FILE* f = platform::openStdioFile(name, "rb");
     if (f == nullptr) {
         int err = errno;
         return makeError(err, describeOpenError(requested, err));
@@ -195,18 +195,21 @@ InputStreamPtr openMemoryStream(std::vector<uint8_t> bytes, std::string name) {
 }
 
 bool startsLikeSong(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    FILE* file = platform::openStdioFile(path, "rb");
+    if (file == nullptr) return false;
     char head[12] = {};
-    if (!file.read(head, sizeof head) && file.gcount() < 4) return false;
+    const size_t got = std::fread(head, 1, sizeof head, file);
+    std::fclose(file);
+    if (got < 4) return false;
     if (std::memcmp(head, "MThd", 4) == 0) return true;
-    return file.gcount() == sizeof head && std::memcmp(head, "RIFF", 4) == 0 &&
+    return got == sizeof head && std::memcmp(head, "RIFF", 4) == 0 &&
            std::memcmp(head + 8, "RMID", 4) == 0;
 }
 
 bool isFolder(const std::string& name) {
     if (name.empty() || name[0] == '@') return false;
     std::error_code ec;
-    return std::filesystem::is_directory(name, ec);
+    return std::filesystem::is_directory(platform::fsPath(name), ec);
 }
 
 std::vector<std::string> expandFolders(const std::vector<std::string>& arguments, bool recursive) {
@@ -221,18 +224,19 @@ std::vector<std::string> expandFolders(const std::vector<std::string>& arguments
         std::error_code ec;
         auto collect = [&](const fs::directory_entry& entry) {
             std::error_code e;
-            if (entry.is_regular_file(e) && startsLikeSong(entry.path().string()))
-                found.push_back(entry.path().string());
+            const std::string path = platform::pathText(entry.path());
+            if (entry.is_regular_file(e) && startsLikeSong(path)) found.push_back(path);
         };
         if (recursive) {
             for (fs::recursive_directory_iterator
-                     it(arg, fs::directory_options::skip_permission_denied, ec),
+                     it(platform::fsPath(arg), fs::directory_options::skip_permission_denied, ec),
                  end;
                  !ec && it != end; it.increment(ec)) {
                 collect(*it);
             }
         } else {
-            for (fs::directory_iterator it(arg, fs::directory_options::skip_permission_denied, ec),
+            for (fs::directory_iterator
+                     it(platform::fsPath(arg), fs::directory_options::skip_permission_denied, ec),
                  end;
                  !ec && it != end; it.increment(ec)) {
                 collect(*it);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "base/StereoView.h"
 #include "song/SongEvent.h"
 
 namespace svt {
@@ -56,33 +57,33 @@ class EffectRack {
     virtual int chorusMode() const = 0;
     // True while the bus listens (its effect is switched on and does something).
     virtual bool busActive(EffectBus bus) const = 0;
-    // Adds `values` interleaved stereo values of `block` scaled by level/127 (0..127) into the
-    // bus; the reverb also applies its input gain.
-    virtual void send(EffectBus bus, const int64_t* block, int values, int level) = 0;
+    // Adds `block` scaled by level/127 (0..127) into the bus; the reverb also applies its
+    // input gain.
+    virtual void send(EffectBus bus, StereoView<const int64_t> block, int level) = 0;
     // Runs the equaliser, chorus, delay and reverb on what was sent and adds their output into
-    // `out` (stereo interleaved, `values` values); the buses are cleared.
-    virtual void process(int64_t* out, int values) = 0;
+    // `out`; the buses are cleared.
+    virtual void process(StereoView<int64_t> out) = 0;
 
     // True while the GS insertion effect is built; the channels whose insertion switch is on
     // share it.
     virtual bool insertionActive() const { return false; }
     // Runs the insertion effect on `block` (the channels routed to it), sends the result to
     // the reverb, chorus and delay with the effect's own send levels and adds it into `out`.
-    virtual void insertion(const int64_t* block, int values, int64_t* out) {
-        for (int i = 0; i < values; ++i) out[i] += block[i];
+    virtual void insertion(StereoView<const int64_t> block, StereoView<int64_t> out) {
+        for (int i = 0; i < block.values(); ++i) out[i] += block[i];
     }
 
     // XG insertion effects belong to one part each (an insertion block, or the variation when
     // it is connected as an insertion): bit c is set while channel c has one. insertInto runs
     // the channel's effects in place on its buffer, before its sends.
     virtual uint32_t insertionChannels() const { return 0; }
-    virtual void insertInto(int /*channel*/, int64_t* /*block*/, int /*values*/) {}
+    virtual void insertInto(int /*channel*/, StereoView<int64_t> /*block*/) {}
 
     // A channel's own two-band equaliser (XG part EQ): gains 64 flat (+-12 dB), frequency
     // values 4..40 (bass) and 28..58 (treble); channelEq runs it in place on the channel.
     virtual void setChannelEq(int /*channel*/, int /*bassGain*/, int /*trebleGain*/,
                               int /*bassFrequency*/, int /*trebleFrequency*/) {}
-    virtual void channelEq(int /*channel*/, int64_t* /*block*/, int /*values*/) {}
+    virtual void channelEq(int /*channel*/, StereoView<int64_t> /*block*/) {}
 
     // System mode changed or the system was reset: every effect back to its defaults (the GS
     // or XG ones for those modes), every bus and delay line silent.

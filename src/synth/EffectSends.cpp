@@ -92,14 +92,15 @@ int64_t* EffectSends::drumKeyTarget(const Voice& v) {
     if (g < 0) return destination_[size_t(v.channel & 15)];
     int64_t* buffer = drumKeyMix_.data() + size_t(g) * 2 * kBlockFrames;
     if (!((drumGroupsMixed_ >> g) & 1u)) {
-        std::fill_n(buffer, routedValues_, int64_t{0});
+        std::fill_n(buffer, 2 * routedFrames_, int64_t{0});
         drumGroupsMixed_ |= 1u << g;
     }
     return buffer;
 }
 
-bool EffectSends::route(int frames, int64_t renderedFrames, int64_t* main) {
-    destination_.fill(main);
+bool EffectSends::route(StereoView<int64_t> main, int64_t renderedFrames) {
+    destination_.fill(main.data());
+    routedFrames_ = main.frames();
     ownBuffers_ = 0;
     ownInsertions_ = 0;
     drumKeysRouted_ = 0;
@@ -116,10 +117,9 @@ bool EffectSends::route(int frames, int64_t renderedFrames, int64_t* main) {
         return false;
     if (!drumGroupsMade_ || drumGroupsVersion_ != channels_.drumSendsVersion()) groupDrumKeys();
     drumKeysRouted_ = drumGroupChannels_ & channels_.drumChannelMask();
-    routedValues_ = 2 * frames;
 
     const int64_t sendFrames = int64_t(kReverbSendSeconds) * settings_.outputRateHz;
-    const size_t values = size_t(2 * frames);
+    const size_t values = size_t(main.values());
     for (int c = 0; c < kChannels; ++c) {
         const ChannelState& ch = channels_.channel(c);
         if (insertion && ch.insertionSwitch) {
@@ -147,40 +147,40 @@ bool EffectSends::route(int frames, int64_t renderedFrames, int64_t* main) {
     return true;
 }
 
-void EffectSends::sendBuffer(int c, int64_t* buffer, int values, int64_t renderedFrames,
-                             int64_t* main, int reverbLevel, int chorusLevel, int delayLevel) {
+void EffectSends::sendBuffer(int c, StereoView<int64_t> buffer, int64_t renderedFrames,
+                             StereoView<int64_t> main, int reverbLevel, int chorusLevel,
+                             int delayLevel) {
     const ChannelState& ch = channels_.channel(c);
     const int64_t sendFrames = int64_t(kReverbSendSeconds) * settings_.outputRateHz;
     const bool recent = ch.lastNoteFrame >= 0 && renderedFrames - ch.lastNoteFrame < sendFrames;
     if (chorusLevel > 0 && effects_->busActive(BUS_CHORUS))
-        effects_->send(BUS_CHORUS, buffer, values, chorusLevel);
+        effects_->send(BUS_CHORUS, buffer, chorusLevel);
     if (delayLevel > 0 && effects_->busActive(BUS_DELAY))
-        effects_->send(BUS_DELAY, buffer, values, delayLevel);
+        effects_->send(BUS_DELAY, buffer, delayLevel);
     if (reverbLevel > 0 && recent && effects_->busActive(BUS_REVERB))
-        effects_->send(BUS_REVERB, buffer, values, reverbLevel);
+        effects_->send(BUS_REVERB, buffer, reverbLevel);
     if (effects_->busActive(BUS_EQ) && ch.eqSwitch) {
-        effects_->send(BUS_EQ, buffer, values, 127);
+        effects_->send(BUS_EQ, buffer, 127);
     } else if (ch.dryLevel == 127) {
-        for (int i = 0; i < values; ++i) main[i] += buffer[i];
+        for (int i = 0; i < buffer.values(); ++i) main[i] += buffer[i];
     } else {
         const int64_t dry = std::max<int>(ch.dryLevel, 0);
-        for (int i = 0; i < values; ++i) main[i] += buffer[i] * dry / 127;
+        for (int i = 0; i < buffer.values(); ++i) main[i] += buffer[i] * dry / 127;
     }
 }
 
-void EffectSends::send(int frames, int64_t renderedFrames, int64_t* main) {
-    const int values = 2 * frames;
+void EffectSends::send(StereoView<int64_t> main, int64_t renderedFrames) {
+    const int frames = main.frames();
     // The main block carries every channel at the default reverb level.
-    if (effects_->busActive(BUS_REVERB))
-        effects_->send(BUS_REVERB, main, values, defaultReverbLevel());
-    if (insertionUsed_) effects_->insertion(insertionMix_.data(), values, main);
+    if (effects_->busActive(BUS_REVERB)) effects_->send(BUS_REVERB, main, defaultReverbLevel());
+    if (insertionUsed_) effects_->insertion({insertionMix_.data(), frames}, main);
 
     for (int c = 0; c < kChannels; ++c) {
         if (!((ownBuffers_ >> c) & 1u)) continue;
-        int64_t* buffer = channelMix_.data() + size_t(c) * 2 * kBlockFrames;
-        if (channels_.channel(c).eqInUse) effects_->channelEq(c, buffer, values);
-        if ((ownInsertions_ >> c) & 1u) effects_->insertInto(c, buffer, values);
-        sendBuffer(c, buffer, values, renderedFrames, main, reverbLevelOf(c), chorusLevelOf(c),
+        const StereoView<int64_t> buffer(channelMix_.data() + size_t(c) * 2 * kBlockFrames, frames);
+        if (channels_.channel(c).eqInUse) effects_->channelEq(c, buffer);
+        if ((ownInsertions_ >> c) & 1u) effects_->insertInto(c, buffer);
+        sendBuffer(c, buffer, renderedFrames, main, reverbLevelOf(c), chorusLevelOf(c),
                    channels_.channel(c).delayLevel);
     }
     // Drum keys with sends of their own: a key's -1 is its channel's level, and a fixed
@@ -196,10 +196,10 @@ void EffectSends::send(int frames, int64_t renderedFrames, int64_t* main) {
         const int chorusLevel =
             k.chorus >= 0 && effects_->chorusMode() == 1 ? k.chorus : chorusLevelOf(c);
         const int delayLevel = k.delay >= 0 ? k.delay : channels_.channel(c).delayLevel;
-        sendBuffer(c, drumKeyMix_.data() + size_t(g) * 2 * kBlockFrames, values, renderedFrames,
+        sendBuffer(c, {drumKeyMix_.data() + size_t(g) * 2 * kBlockFrames, frames}, renderedFrames,
                    main, reverbLevel, chorusLevel, delayLevel);
     }
-    effects_->process(main, values);
+    effects_->process(main);
 }
 
 }  // namespace svt

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/Constants.h"
+#include "base/StereoView.h"
 #include "song/EngineSettings.h"
 #include "synth/ChannelController.h"
 #include "synth/EffectRack.h"
@@ -34,22 +35,23 @@ class EffectSends {
     void setMonoOutput(bool mono) { mono_ = mono; }
     bool monoOutput() const { return mono_; }
 
-    // Decides where each channel mixes in a block of `frames` frames (`renderedFrames` into
-    // the song): into `main`, or a zeroed buffer of its own. False when no effect listens and
-    // everything goes straight into `main`.
-    bool route(int frames, int64_t renderedFrames, int64_t* main);
+    // Decides where each channel mixes in the block `main` (`renderedFrames` into the song):
+    // into `main`, or a zeroed buffer of its own. False when no effect listens and everything
+    // goes straight into `main`.
+    bool route(StereoView<int64_t> main, int64_t renderedFrames);
     // The block voice `v` mixes into, as the last route() decided.
-    int64_t* targetFor(const Voice& v) {
+    StereoView<int64_t> targetFor(const Voice& v) {
         const int c = v.channel & 15;
-        return (drumKeysRouted_ >> c) & 1u ? drumKeyTarget(v) : destination_[size_t(c)];
+        return {(drumKeysRouted_ >> c) & 1u ? drumKeyTarget(v) : destination_[size_t(c)],
+                routedFrames_};
     }
     // Runs the channels' own effects on their buffers, sends them and `main` into the buses,
     // adds their dry signal into `main` and lets the effects add their output there.
-    void send(int frames, int64_t renderedFrames, int64_t* main);
+    void send(StereoView<int64_t> main, int64_t renderedFrames);
 
   private:
-    void sendBuffer(int c, int64_t* buffer, int values, int64_t renderedFrames, int64_t* main,
-                    int reverbLevel, int chorusLevel, int delayLevel);
+    void sendBuffer(int c, StereoView<int64_t> buffer, int64_t renderedFrames,
+                    StereoView<int64_t> main, int reverbLevel, int chorusLevel, int delayLevel);
     void groupDrumKeys();
     int64_t* drumKeyTarget(const Voice& v);
     int defaultReverbLevel() const;
@@ -82,7 +84,7 @@ class EffectSends {
     uint32_t drumGroupChannels_ = 0;  // bit c: some key of channel c has a buffer of its own
     uint32_t drumKeysRouted_ = 0;     // the same, for this block (0 while no effect listens)
     uint32_t drumGroupsMixed_ = 0;    // bit g: group g's buffer holds this block's voices
-    int routedValues_ = 0;
+    int routedFrames_ = 0;
     bool drumGroupsMade_ = false;
     uint32_t drumGroupsVersion_ = 0;  // the channels' drumSendsVersion() they were made for
 };

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "base/Constants.h"
+#include "base/StereoView.h"
 #include "song/SongEvent.h"
 
 namespace svt {
@@ -68,9 +69,9 @@ class Synthesis {
     // EV_MASTER_VOLUME and EV_SCALE_TYPE..EV_SYSEX_XG_MSB. With sounding false (a seek is
     // replaying the song up to a position) note-ons start no voices; everything else applies.
     virtual void applyEvent(const SongEvent& event, bool sounding) = 0;
-    // Writes `frames` frames (1..kBlockFrames) at `out`: stereo interleaved left, right,
-    // full scale +-kFullScale. Allocates nothing, takes no lock.
-    virtual void render(int32_t* out, int frames) = 0;
+    // Fills `out` (1..kBlockFrames frames), full scale +-kFullScale. Allocates nothing, takes
+    // no lock.
+    virtual void render(StereoView<int32_t> out) = 0;
     // Voices not free.
     virtual int voicesInUse() const = 0;
     // End of a song: every voice that is on or held by a pedal is released.
@@ -103,8 +104,8 @@ class SilentSynthesis final : public Synthesis {
     void resetChannels() override {}
     void setSystemMode(int) override {}
     void applyEvent(const SongEvent&, bool) override {}
-    void render(int32_t* out, int frames) override {
-        for (int i = 0; i < 2 * frames; ++i) out[i] = 0;
+    void render(StereoView<int32_t> out) override {
+        for (int32_t& v : out.span()) v = 0;
     }
     int voicesInUse() const override { return 0; }
     void releaseAllNotes() override {}

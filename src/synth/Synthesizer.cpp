@@ -302,8 +302,9 @@ void Synthesizer::stopGlides(int c) {
     });
 }
 
-void Synthesizer::render(int32_t* out, int frames) {
-    frames = std::clamp(frames, 0, kBlockFrames);
+void Synthesizer::render(StereoView<int32_t> out) {
+    const int frames = std::clamp(out.frames(), 0, kBlockFrames);
+    const StereoView<int64_t> main(mix_.data(), frames);
     const double dry = sends_.dryLevel();
     if (controls_.amplification != appliedAmplification_ || dry != appliedDryLevel_) {
         appliedAmplification_ = controls_.amplification;
@@ -316,7 +317,7 @@ void Synthesizer::render(int32_t* out, int frames) {
     for (const Voice& v : allocator_.active())
         if (v.inUse() && v.channel < kChannels)
             channels_.channel(v.channel).lastNoteFrame = renderedFrames_ + frames;
-    const bool effects = sends_.route(frames, renderedFrames_, mix_.data());
+    const bool effects = sends_.route(main, renderedFrames_);
     for (Voice& v : allocator_.active()) {
         if (!v.inUse()) continue;
         if (controls_.channelMuteMask & (1u << v.channel)) {
@@ -324,15 +325,15 @@ void Synthesizer::render(int32_t* out, int frames) {
             freeAndTell(listener_, v);
             continue;
         }
-        mixer_.mix(v, frames, sends_.targetFor(v));
+        mixer_.mix(v, sends_.targetFor(v));
     }
     for (Voice& v : allocator_.fades()) {
         if (!v.inUse()) continue;
-        mixer_.mix(v, frames, sends_.targetFor(v));
+        mixer_.mix(v, sends_.targetFor(v));
     }
     mixer_.flush();
     allocator_.lowerUpperBound();
-    if (effects) sends_.send(frames, renderedFrames_, mix_.data());
+    if (effects) sends_.send(main, renderedFrames_);
     renderedFrames_ += frames;
     // Thousands of loud voices at full amplification add up far beyond full scale; the block
     // leaves at most full scale, as everything after the synthesizer expects.

@@ -47,7 +47,7 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
     void resetChannels() override;
     void setSystemMode(int mode) override { channels_.setSystemMode(mode); }
     void applyEvent(const SongEvent& event, bool sounding) override;
-    void render(int32_t* out, int frames) override;
+    void render(StereoView<int32_t> out) override;
     int voicesInUse() const override { return allocator_.voicesInUse(); }
     void releaseAllNotes() override;
     void cutAllVoices() override;

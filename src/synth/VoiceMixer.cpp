@@ -159,7 +159,9 @@ bool sameCoefficients(const FilterSegment& g, const VoiceFilter& f) {
 
 }  // namespace
 
-void VoiceMixer::mix(Voice& v, int frames, int64_t* target) {
+void VoiceMixer::mix(Voice& v, StereoView<int64_t> block) {
+    const int frames = block.frames();
+    int64_t* const target = block.data();
     if (v.status == kVoiceDying) {
         mixFrom(v, frames, 0, target, nullptr);
         return;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/StereoView.h"
 #include "song/EngineSettings.h"
 #include "synth/MixKernels.h"
 #include "synth/Resampler.h"
@@ -29,10 +30,9 @@ class VoiceMixer {
     // Told of the voices that end while they mix (none by default).
     void setListener(SynthesisListener* listener) { listener_ = listener; }
 
-    // Adds `frames` frames of `v` into `target` (stereo interleaved, 2 * frames values; the
-    // caller has zeroed it). A voice that ends is freed. What a filtered voice mixes may wait
-    // until flush().
-    void mix(Voice& v, int frames, int64_t* target);
+    // Adds the voice into `target` (the caller has zeroed it), as many frames as it holds. A
+    // voice that ends is freed. What a filtered voice mixes may wait until flush().
+    void mix(Voice& v, StereoView<int64_t> target);
     // Mixes what waits; to be called before the targets are read.
     void flush();
 

@@ -4,9 +4,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 
 #include "app/SingleInstance.h"
 #include "platform/NamedLock.h"
+#include "support/ScratchSettings.h"
 #include "support/TempDir.h"
 
 namespace svt {
@@ -15,8 +17,8 @@ namespace {
 using test::TempDir;
 
 TEST(AppSettings, FirstStartHasTheDefaults) {
-    TempDir dir;
-    const AppSettings s = loadAppSettings(platform::SettingsStore(dir.file("none.conf")));
+    test::ScratchSettings scratch("none");
+    const AppSettings s = loadAppSettings(scratch.store());
     EXPECT_EQ(s.dragDropFormat, 1);
     EXPECT_EQ(s.uiMainX, -1);
     EXPECT_EQ(s.uiMainY, -1);
@@ -28,12 +30,15 @@ TEST(AppSettings, FirstStartHasTheDefaults) {
     EXPECT_EQ(s.linkListVersion, "1");
     EXPECT_FALSE(s.linkMp3Encoder.empty());
     EXPECT_FALSE(s.language.has_value());
-    EXPECT_FALSE(std::filesystem::exists(dir.file("none.conf"))) << "loading creates nothing";
+    EXPECT_TRUE(scratch.store().readAll().empty());
+#ifndef _WIN32
+    EXPECT_FALSE(std::filesystem::exists(scratch.location())) << "loading creates nothing";
+#endif
 }
 
 TEST(AppSettings, SavedValuesComeBackUnderTheirNames) {
-    TempDir dir;
-    const platform::SettingsStore store(dir.file("Calda Sorvanto.conf"));
+    test::ScratchSettings scratch("Calda Sorvanto");
+    const platform::SettingsStore store = scratch.store();
     AppSettings s;
     s.dragDropFormat = 2;
     s.uiMainX = 120;
@@ -54,11 +59,15 @@ TEST(AppSettings, SavedValuesComeBackUnderTheirNames) {
     EXPECT_EQ(back.language, 3);
     EXPECT_EQ(store.readString("Link42"), "https://example.org/folk3");
     EXPECT_EQ(store.readString("UIMainX"), "120");
+#ifndef _WIN32
     EXPECT_FALSE(std::filesystem::exists(store.path() + ".new")) << "no temporary file is left";
+#endif
     EXPECT_EQ(linkValueName(0), "Link00");
     EXPECT_EQ(linkValueName(5), "Link12");
 }
 
+// The registry's damaged values are tested with the registry store (tests/platform/windows).
+#ifndef _WIN32
 TEST(AppSettings, DamagedValuesKeepTheirDefaults) {
     TempDir dir;
     struct Case {
@@ -91,6 +100,26 @@ TEST(AppSettings, DamagedValuesKeepTheirDefaults) {
     std::filesystem::create_directories(folder);
     EXPECT_EQ(loadAppSettings(platform::SettingsStore(folder)).dragDropFormat, 1);
 }
+#endif
+
+#ifdef _WIN32
+// The registry key of the current user that the desktop program's values live in, each number
+// a DWORD and each text a string.
+TEST(AppSettings, LiveInTheRegistryKeyOfTheProgram) {
+    EXPECT_EQ(appSettingsStore().path(), "Software\\Brenkow Europe\\Calda Sorvanto");
+    test::ScratchSettings scratch("Calda Sorvanto");
+    AppSettings s;
+    s.uiMainX = -1;
+    s.dragDropFormat = 2;
+    ASSERT_TRUE(saveAppSettings(scratch.store(), s).ok());
+    const std::map<std::string, std::string> values = scratch.store().readAll();
+    EXPECT_EQ(values.at("UIMainX"), "-1");
+    EXPECT_EQ(values.at("DragDropFormat"), "2");
+    EXPECT_EQ(values.at("UIListFontName"), "Verdana");
+    EXPECT_EQ(values.at("Link42"), s.links[14]);
+    EXPECT_EQ(loadAppSettings(scratch.store()).dragDropFormat, 2);
+}
+#endif
 
 TEST(AppSettings, LanguageIsChosenOnce) {
     struct Case {
@@ -135,8 +164,10 @@ TEST(WindowPlacement, StoredPlacesAreClampedToTheDesktop) {
 }
 
 TEST(SingleInstance, ProbeSeesAHolderButNeverHoldsItself) {
+#ifndef _WIN32
     TempDir dir;
     ::setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+#endif
     const std::string name = "SVT-APP-MT-test";
     EXPECT_TRUE(mayStart(name));
     EXPECT_TRUE(mayStart(name)) << "two copies one after the other both run";
@@ -148,7 +179,9 @@ TEST(SingleInstance, ProbeSeesAHolderButNeverHoldsItself) {
         EXPECT_EQ(platform::NamedLock::acquire(name), nullptr);
     }
     EXPECT_EQ(probeInstanceLock(name), 0) << "the lock goes with its holder";
+#ifndef _WIN32
     ::unsetenv("XDG_RUNTIME_DIR");
+#endif
 }
 
 }  // namespace

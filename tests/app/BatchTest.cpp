@@ -59,7 +59,12 @@ TEST(Batch, ClashesAreRefusedBeforeAnyJobRuns) {
     const std::string other = dir.write("d/b.mid", std::string("MThd"));
     const std::string old = dir.write("old.wav", std::string("keep me"));
     const std::string relative =
-        std::filesystem::relative(dir.path() / "d/x.wav", std::filesystem::current_path());
+        std::filesystem::relative(dir.path() / "d/x.wav", std::filesystem::current_path()).string();
+#ifdef _WIN32
+    const std::string nullDevice = "NUL";
+#else
+    const std::string nullDevice = "/dev/null";
+#endif
     struct Case {
         BatchJob job;
         BatchOutcome::Kind kind;
@@ -72,8 +77,8 @@ TEST(Batch, ClashesAreRefusedBeforeAnyJobRuns) {
         {{song, song}, BatchOutcome::Failed, "is the song itself"},
         {{other, dir.file("link/a.mid")}, BatchOutcome::Failed, "is the song " + song},
         {{other, old}, BatchOutcome::Skipped, "exists already"},
-        {{other, "/dev/null"}, BatchOutcome::Written, ""},
-        {{song, "/dev/null"}, BatchOutcome::Written, ""},
+        {{other, nullDevice}, BatchOutcome::Written, ""},
+        {{song, nullDevice}, BatchOutcome::Written, ""},
         {{song, "-"}, BatchOutcome::Written, ""},
         {{other, "-"}, BatchOutcome::Written, ""},
     };

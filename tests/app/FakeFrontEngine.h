@@ -21,6 +21,8 @@ class FakeEngine final : public FrontEngine {
     void closeOutput() override { open = false; }
     bool outputOpen() const override { return open; }
     void selectOutput(int index) override { selected = index; }
+    void setOutputFile(const std::string& name) override { outputFile = name; }
+    std::string lastOutputPath() const override { return lastPath; }
     int selectedOutput() const override { return selected; }
     int play(const Playlist::Entry& entry, int userTranspose) override {
         played.push_back(std::filesystem::path(entry.path).filename().string());
@@ -39,6 +41,7 @@ class FakeEngine final : public FrontEngine {
         r.settings.originalKey = 7;
         r.settings.originalTempo = 120;
         r.settings.newTempo = 120;
+        r.settings.playingTimeSeconds = playingSeconds;
         for (auto& p : r.settings.program) p = -1;
         return r;
     }
@@ -47,6 +50,9 @@ class FakeEngine final : public FrontEngine {
 
     bool open = false;
     bool failOpen = false;
+    std::string outputFile;
+    int32_t playingSeconds = 0;
+    std::string lastPath;
     int selected = 0;
     int volume = 100;
     std::vector<std::string> played;
@@ -60,7 +66,13 @@ class RecordingView final : public FrontView {
     void panelChanged() override { ++panelSignals; }
     void showMessage(FrontMessage m, const std::string&) override { messages.push_back(m); }
     void closeWindow() override { closed = true; }
+    void playlistChanged() override { ++playlistSignals; }
+    void conversionEnded(const ConversionEnd& end) override { ends.push_back(end); }
+    void mediaListWritten(const std::string& path) override { mediaLists.push_back(path); }
     int panelSignals = 0;
+    int playlistSignals = 0;
+    std::vector<ConversionEnd> ends;
+    std::vector<std::string> mediaLists;
     std::vector<FrontMessage> messages;
     bool closed = false;
 };

@@ -93,7 +93,7 @@ TEST(Playlist, CyclesAndDeepNestingArePassedOverWithAWarning) {
     for (int i = 0; i <= kMaxPlaylistNesting; ++i)
         dir.write("chain" + std::to_string(i) + ".pli",
                   top + "\n" + dir.file("chain" + std::to_string(i + 1) + ".pli") + "\n");
-    const std::string cwd = std::filesystem::current_path();
+    const std::string cwd = std::filesystem::current_path().string();
     std::filesystem::current_path(dir.path());
     struct Case {
         std::string name;

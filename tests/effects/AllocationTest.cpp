@@ -66,10 +66,10 @@ TEST(EffectAllocations, NoneWhileRenderingOrChangingEffects) {
         rig.noteOn(9, 36);
         rig.noteOn(9, 38);
         std::vector<int32_t> out(2 * kBlockFrames);
-        rig.synth->render(out.data(), kBlockFrames);  // the first block settles what is lazy
+        rig.synth->render({out.data(), kBlockFrames});  // the first block settles what is lazy
 
         const long before = allocations;
-        auto step = [&] { rig.synth->render(out.data(), kBlockFrames); };
+        auto step = [&] { rig.synth->render({out.data(), kBlockFrames}); };
         for (int reverb = 0; reverb < 8; ++reverb) {
             rig.event(EV_SYSEX_GS_LSB, 0, reverb, kGsReverbMacro);
             rig.event(EV_SYSEX_GS_LSB, 0, 127, kGsReverbMacro + 4);  // the longest time

@@ -27,8 +27,8 @@ inline Stereo runBus(effects::SystemEffects& fx, EffectBus bus, int frames,
         for (int i = 0; i < n; ++i)
             for (int s = 0; s < 2; ++s) block[size_t(2 * i + s)] = std::llround(input(done + i, s));
         std::fill(mix.begin(), mix.end(), 0);
-        fx.send(bus, block.data(), 2 * n, level);
-        fx.process(mix.data(), 2 * n);
+        fx.send(bus, {block.data(), n}, level);
+        fx.process({mix.data(), n});
         for (int i = 0; i < n; ++i) {
             out.left.push_back(double(mix[size_t(2 * i)]));
             out.right.push_back(double(mix[size_t(2 * i + 1)]));

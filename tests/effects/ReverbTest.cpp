@@ -207,10 +207,10 @@ TEST(Reverb, ResetLeavesEveryBusAndLineSilent) {
     SystemEffects fx(kRate, {3, 1});
     std::vector<int64_t> loud(2 * kBlockFrames, 1 << 27), mix(2 * kBlockFrames);
     for (EffectBus bus : {BUS_REVERB, BUS_CHORUS, BUS_DELAY, BUS_EQ})
-        fx.send(bus, loud.data(), int(loud.size()), 127);
-    fx.process(mix.data(), int(mix.size()));
+        fx.send(bus, {loud.data(), int(loud.size()) / 2}, 127);
+    fx.process({mix.data(), int(mix.size()) / 2});
     for (EffectBus bus : {BUS_REVERB, BUS_CHORUS, BUS_DELAY, BUS_EQ})
-        fx.send(bus, loud.data(), int(loud.size()), 127);
+        fx.send(bus, {loud.data(), int(loud.size()) / 2}, 127);
     EXPECT_FALSE(fx.silent());
     fx.resetEffects(SYSTEM_GS_RESET);
     EXPECT_TRUE(fx.silent());

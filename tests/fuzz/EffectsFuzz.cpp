@@ -33,9 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
         for (EffectBus bus : {BUS_REVERB, BUS_CHORUS, BUS_DELAY, BUS_EQ})
-            fx.send(bus, block.data(), int(block.size()), 127);
-        fx.insertion(block.data(), int(block.size()), out.data());
-        fx.process(out.data(), int(out.size()));
+            fx.send(bus, {block.data(), int(block.size()) / 2}, 127);
+        fx.insertion({block.data(), int(block.size()) / 2}, {out.data(), int(out.size()) / 2});
+        fx.process({out.data(), int(out.size()) / 2});
     }
     return 0;
 }

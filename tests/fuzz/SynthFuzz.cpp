@@ -40,7 +40,7 @@ struct Rig {
 
 void render(svt::Synthesizer& synth, int frames) {
     static int32_t out[2 * svt::kBlockFrames];
-    synth.render(out, frames);
+    synth.render({out, frames});
     for (int i = 0; i < 2 * frames; ++i)
         if (out[i] > svt::kFullScale || out[i] < -svt::kFullScale) std::abort();
 }

@@ -16,9 +16,11 @@
 #include <QToolButton>
 #include <QTranslator>
 
+#include <QPushButton>
 #include "app/FakeFrontEngine.h"
 #include "gui/ChannelMeters.h"
 #include "gui/MainWindow.h"
+#include "gui/PlaylistWindow.h"
 #include "gui/Texts.h"
 #include "support/TempDir.h"
 
@@ -31,6 +33,7 @@ namespace svt {
 namespace {
 
 using gui::MainWindow;
+using gui::PlaylistWindow;
 
 // One QApplication for the whole test program, on the offscreen platform.
 QApplication& application() {
@@ -38,6 +41,9 @@ QApplication& application() {
     static char name[] = "gui_test";
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
+        // Another test file of this program may have made it already.
+        if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+            return existing;
         qputenv("QT_QPA_PLATFORM", "offscreen");
         return new QApplication(argc, argv);
     }();
@@ -248,7 +254,7 @@ TEST(MainWindowBars, PendingValuesApplyWhenTheMovementEnds) {
     rig.control.notify(notice(NoticeCurrentTime, 20));
     rig.window->refreshPanel();
     EXPECT_EQ(position->sliderPosition(), 100);
-    EXPECT_EQ(rig.window->timeField()->text(), " 00:00:20 von 00:05:00");
+    EXPECT_EQ(rig.window->timeField()->text(), " 00:00:20 of 00:05:00");
     position->setSliderDown(false);
     int32_t argument = 0;
     EXPECT_EQ(rig.control.commandQueue().get(false, argument), CmdJump);
@@ -367,6 +373,20 @@ TEST(MainWindowLanguage, MenusAndTooltipsInBothLanguages) {
         EXPECT_EQ(rig.questions.back(),
                   QString::fromUtf8("Wollen Sie das Programm wirklich beenden?"));
         rig.saveShot("main-window-german.png");
+        PlaylistWindow* list = rig.window->playlistWindow();
+        EXPECT_EQ(list->windowTitle(), "Playliste");
+        std::vector<QString> menu;
+        for (QAction* a : list->contextMenu()->actions())
+            if (!a->isSeparator()) menu.push_back(a->text());
+        EXPECT_EQ(menu,
+                  (std::vector<QString>{"Spielen", "aktive Datei", "Suchen", "Entfernen",
+                                        QString::fromUtf8("Liste löschen"), "Zufallsreihenfolge"}));
+        EXPECT_EQ(list->searchDialog()->nextButton()->text(), "Weiter suchen");
+    }
+    // The other tests of this program speak English again.
+    for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
     }
 }
 

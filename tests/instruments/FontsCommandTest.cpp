@@ -49,6 +49,7 @@ TEST(FontsCommand, ListsAGoodFontAndRefusesABadOne) {
         << refused.out;
     EXPECT_NE(refused.out.find("Sine Lead"), std::string::npos);
 
+#ifndef _WIN32  // read back with Python through a POSIX shell's pipe
     // The same as JSON, one valid object per font, a font that cannot be read with "error".
     std::string parsed;
     test::runCommand(
@@ -61,6 +62,7 @@ TEST(FontsCommand, ListsAGoodFontAndRefusesABadOne) {
             "p[\"regions\"]) for p in o[\"presets\"]], len(o.get(\"problems\", [])))'",
         &parsed);
     EXPECT_EQ(parsed, "[(0, 80, 'Sine Lead', 2)] 1\nfile not found 0\n");
+#endif
 
     CliRun help = runCli("fonts --help");
     EXPECT_EQ(help.exitCode, 0);

@@ -84,10 +84,10 @@ TEST(AudioQueue, BucketsFollowTheDeviceQueue) {
 TEST(AudioQueue, PlaybackStartsOnlyAfterTheFillTarget) {
     Live live;
     ASSERT_TRUE(live.queue.setQueueFromSettings("5.0", "100%"));
-    for (int i = 0; i < 32; ++i) ASSERT_EQ(live.queue.add(live.block.data(), 4096), 0);
+    for (int i = 0; i < 32; ++i) ASSERT_EQ(live.queue.add({live.block.data(), 4096}), 0);
     EXPECT_EQ(live.device.written, 0) << "still filling";
     EXPECT_EQ(live.queue.bucketFrames(), 32 * 4096);
-    ASSERT_EQ(live.queue.add(live.block.data(), 4096), 0);
+    ASSERT_EQ(live.queue.add({live.block.data(), 4096}), 0);
     EXPECT_EQ(live.device.written, 32 * 4096 * 4) << "the device takes what fits into its queue";
 
     // As the clock runs, the device plays; the queue estimates the position heard.
@@ -102,14 +102,14 @@ TEST(AudioQueue, PlaybackStartsOnlyAfterTheFillTarget) {
 TEST(AudioQueue, FlushDrainsOrDiscards) {
     Live live;
     live.queue.setQueue(5.0, 0.0);
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(live.queue.add(live.block.data(), 4096), 0);
-    ASSERT_EQ(live.queue.add(live.block.data(), 100), 0);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(live.queue.add({live.block.data(), 4096}), 0);
+    ASSERT_EQ(live.queue.add({live.block.data(), 100}), 0);
     ASSERT_EQ(live.queue.flush(false), FlushResult::Done);
     EXPECT_EQ(live.device.written, 4 * 4096 * 4) << "the partial bucket is padded to full size";
     EXPECT_GT(live.clock.slept, 0.0) << "drain waits for the device to play";
     EXPECT_EQ(live.queue.bucketFrames(), 0);
 
-    ASSERT_EQ(live.queue.add(live.block.data(), 4096), 0);
+    ASSERT_EQ(live.queue.add({live.block.data(), 4096}), 0);
     ASSERT_EQ(live.queue.flush(true), FlushResult::Done);
     EXPECT_EQ(live.device.discards, 1);
     EXPECT_EQ(live.queue.bucketFrames(), 0);
@@ -118,7 +118,7 @@ TEST(AudioQueue, FlushDrainsOrDiscards) {
 TEST(AudioQueue, AWaitingCommandEndsTheWaitAndTheFlushGoesOnWhereItStopped) {
     Live live;
     live.queue.setQueue(5.0, 1.0);  // the blocks wait in buckets while the queue fills
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(live.queue.add(live.block.data(), 4096), 0);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(live.queue.add({live.block.data(), 4096}), 0);
     live.hooks.waiting = true;
     // Each bucket handed over is a moment to look: the first goes, then the queue returns.
     EXPECT_EQ(live.queue.softFlush(), FlushResult::CommandWaiting);
@@ -136,7 +136,7 @@ TEST(AudioQueue, AWaitingCommandEndsTheWaitAndTheFlushGoesOnWhereItStopped) {
     EXPECT_GT(live.clock.now, before) << "the drain waited for the device to play";
 
     // A command that waits while the device plays ends the drain before its end.
-    ASSERT_EQ(live.queue.add(live.block.data(), 4096), 0);
+    ASSERT_EQ(live.queue.add({live.block.data(), 4096}), 0);
     ASSERT_EQ(live.queue.softFlush(), FlushResult::Done);
     live.hooks.waiting = true;
     const double start = live.clock.now;
@@ -148,7 +148,7 @@ TEST(AudioQueue, DeviceFailuresPropagate) {
     Live live;
     live.queue.setQueue(5.0, 0.0);
     live.device.fail = true;
-    ASSERT_EQ(live.queue.add(live.block.data(), 4096), 0) << "kept in a bucket";
+    ASSERT_EQ(live.queue.add({live.block.data(), 4096}), 0) << "kept in a bucket";
     EXPECT_EQ(live.queue.softFlush(), FlushResult::Failed);
 }
 
@@ -159,11 +159,11 @@ TEST(AudioQueue, UntimedDevicesGetEveryByteAtOnce) {
     queue.setup(file, nullptr);
     EXPECT_EQ(queue.bucketCount(), 0);
     std::vector<int32_t> block(2 * 4096, 0);
-    ASSERT_EQ(queue.add(block.data(), 4096), 0);
+    ASSERT_EQ(queue.add({block.data(), 4096}), 0);
     EXPECT_EQ(file.written, 4096 * 4);
     EXPECT_EQ(queue.currentSample(), -1) << "a file cannot say what was heard";
     file.fail = true;
-    EXPECT_EQ(queue.add(block.data(), 10), -1);
+    EXPECT_EQ(queue.add({block.data(), 10}), -1);
 }
 
 }  // namespace

@@ -283,9 +283,9 @@ class FrameCounter final : public Synthesis {
         if (sounding && e.type == EV_NOTE_ON) ++held;
         if (e.type == EV_NOTE_OFF && held > 0) --held;
     }
-    void render(int32_t* out, int frames) override {
-        for (int i = 0; i < frames; ++i) out[2 * i] = out[2 * i + 1] = 1 << 20;
-        rendered += frames;
+    void render(StereoView<int32_t> out) override {
+        for (int32_t& v : out.span()) v = 1 << 20;
+        rendered += out.frames();
     }
     int voicesInUse() const override { return held; }
     void releaseAllNotes() override { held = 0; }
@@ -381,7 +381,7 @@ struct QueueRig : Rig, AudioQueueHooks {
         for (int i = 0; i < blocks; ++i) {
             clock->sleepSeconds(renderSeconds);
             check();
-            ASSERT_EQ(queue.add(block.data(), 4096), 0);
+            ASSERT_EQ(queue.add({block.data(), 4096}), 0);
             check();
         }
     }
@@ -500,9 +500,9 @@ TEST(LiveOutput, AChangedRecordTakesEffectWhenTheOutputIsToldSo) {
     AudioQueue fileQueue;
     fileQueue.setup(wav, nullptr);
     std::vector<int32_t> block(2 * 4096, 1 << 20);
-    ASSERT_EQ(fileQueue.add(block.data(), 4096), 0);
+    ASSERT_EQ(fileQueue.add({block.data(), 4096}), 0);
     fileQueue.outputChanged();
-    ASSERT_EQ(fileQueue.add(block.data(), 4096), 0);
+    ASSERT_EQ(fileQueue.add({block.data(), 4096}), 0);
     ASSERT_EQ(wav.closeOutput(), 0);
     EXPECT_EQ(std::filesystem::file_size(dir.file("kept.wav")), kWavHeaderBytes + 2 * 4096 * 4);
 }

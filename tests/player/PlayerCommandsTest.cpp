@@ -40,9 +40,9 @@ class Sink final : public test::OfflineSink {
         starts += request == OUT_REQ_PLAY_START;
         return 0;
     }
-    int add(const int32_t* s, int n) override {
-        samples.insert(samples.end(), s, s + 2 * n);
-        sinceDiscard_ += n;
+    int add(StereoView<const int32_t> block) override {
+        samples.insert(samples.end(), block.span().begin(), block.span().end());
+        sinceDiscard_ += block.frames();
         return 0;
     }
     FlushResult flush(bool discard) override {

@@ -38,7 +38,8 @@ class CountingSynthesis final : public Synthesis {
         if (e.type == EV_NOTE_ON) ++held;
         if (e.type == EV_NOTE_OFF && held > 0) --held;
     }
-    void render(int32_t* out, int frames) override {
+    void render(StereoView<int32_t> out) override {
+        const int frames = out.frames();
         for (int i = 0; i < frames; ++i) {
             out[2 * i] = held;
             out[2 * i + 1] = static_cast<int32_t>(rendered + i);
@@ -64,7 +65,8 @@ class RecordingSink final : public test::OfflineSink {
         if (request == OUT_REQ_PLAY_END) ++ends;
         return 0;
     }
-    int add(const int32_t* samples, int frames) override {
+    int add(StereoView<const int32_t> samples) override {
+        const int frames = samples.frames();
         if (failAdds) return -1;
         addSizes.push_back(frames);
         for (int i = 0; i < frames; ++i) right.push_back(samples[2 * i + 1]);

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#define pipe(fds) _pipe(fds, 4096, _O_BINARY)
+#else
 #include <unistd.h>
+#endif
 
 #include <cstring>
 #include <filesystem>
@@ -106,6 +112,31 @@ TEST(InputStream, ReadAllGrowsWithTheDataNotWithTheRequest) {
     EXPECT_EQ(s->readAll(10).size(), 10u);
 }
 
+// Names outside ASCII open, list and read as they are: UTF-8 inside the program, whatever
+// the system takes underneath.
+TEST(InputStream, NamesOutsideAsciiOpenAndList) {
+    test::TempDir dir;
+    const std::string names[] = {"Grüße aus Köln.mid", "Песня.mid", "夜の歌.mid"};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const std::string path = dir.write("songs/" + name, std::string("MThd and more"));
+        auto opened = openStream(path);
+        ASSERT_TRUE(opened.ok()) << opened.error().message;
+        EXPECT_EQ((*opened)->readAll(-1).size(), 13u);
+        EXPECT_TRUE(startsLikeSong(path));
+        EXPECT_TRUE(isFolder(dir.file("songs")));
+    }
+    dir.write("songs/empty Ü.mid", std::string());
+    auto empty = openStream(dir.file("songs/empty Ü.mid"));
+    ASSERT_TRUE(empty.ok()) << "an empty file opens another way";
+    EXPECT_EQ((*empty)->readAll(-1).size(), 0u);
+    const std::vector<std::string> found = expandFolders({dir.file("songs")}, false);
+    ASSERT_EQ(found.size(), 3u);
+    for (const std::string& path : found) {
+        EXPECT_TRUE(openStream(path).ok()) << path;
+    }
+}
+
 // Standard input is read whole the first time it is named, so a song from it reads as the same
 // file would: seeks work (the song reader needs them at every track's end), and a second
 // opening gives the same bytes again.
@@ -172,6 +203,7 @@ TEST(InputStream, OpenFailuresCarryTheSystemErrorNumber) {
     ASSERT_FALSE(empty.ok());
     EXPECT_EQ(empty.error().code, kStreamErrorNotFound);
 
+#ifndef _WIN32               // permissions of this kind are POSIX
     if (::geteuid() != 0) {  // root reads everything
         std::string locked = dir.write("locked.mid", std::string("MThd"));
         std::filesystem::permissions(locked, std::filesystem::perms::none);
@@ -179,6 +211,7 @@ TEST(InputStream, OpenFailuresCarryTheSystemErrorNumber) {
         ASSERT_FALSE(refused.ok());
         EXPECT_EQ(refused.error().code, kStreamErrorAccess);
     }
+#endif
 
     std::string path = dir.write("x.mid", std::string("MThd"));
     auto viaScheme = openStream("file:" + path);
@@ -235,8 +268,9 @@ TEST(FolderExpansion, FoldersBecomeTheirSortedSongs) {
     auto names = [](const std::vector<std::string>& paths) {
         std::vector<std::string> out;
         for (const std::string& p : paths)
-            out.push_back(p.size() > 1 && p[0] == '/' ? std::filesystem::path(p).filename().string()
-                                                      : p);
+            out.push_back(std::filesystem::path(p).is_absolute()
+                              ? std::filesystem::path(p).filename().string()
+                              : p);
         return out;
     };
     EXPECT_EQ(names(expandFolders({"@list", folder, "notes.txt"}, false)),

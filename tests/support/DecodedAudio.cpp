@@ -1,6 +1,8 @@
 #include "support/DecodedAudio.h"
 
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -98,14 +100,23 @@ std::optional<DecodedAudio> readWav16(const std::string& path) {
 }
 
 int runCommand(const std::string& command, std::string* output) {
+#ifdef _WIN32
+    // cmd.exe /c drops the outermost quotes of a line that starts with one.
+    FILE* pipe = ::_popen(("\"" + command + " 2>&1\"").c_str(), "rb");
+#else
     FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+#endif
     if (pipe == nullptr) return -1;
     std::array<char, 4096> buf;
     size_t n;
     while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0)
         if (output != nullptr) output->append(buf.data(), n);
+#ifdef _WIN32
+    return ::_pclose(pipe);
+#else
     int status = ::pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 std::optional<DecodedAudio> decodeMp3(const std::string& path, std::string* log) {

@@ -32,8 +32,8 @@ class StereoRecorder final : public OfflineSink {
   public:
     using OfflineSink::OfflineSink;
     std::vector<int32_t> samples;
-    int add(const int32_t* s, int frames) override {
-        samples.insert(samples.end(), s, s + 2 * frames);
+    int add(StereoView<const int32_t> block) override {
+        samples.insert(samples.end(), block.span().begin(), block.span().end());
         return 0;
     }
 };

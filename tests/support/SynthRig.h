@@ -133,7 +133,7 @@ struct SynthRig {
         std::vector<int32_t> out(size_t(2 * frames));
         for (int done = 0; done < frames;) {
             const int n = std::min(kBlockFrames, frames - done);
-            synth->render(out.data() + 2 * done, n);
+            synth->render({out.data() + 2 * done, n});
             done += n;
         }
         return out;

@@ -1,6 +1,11 @@
 #include "support/TempDir.h"
 
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
 #include <unistd.h>
+#endif
 #include <atomic>
 #include <fstream>
 #include <iterator>
@@ -29,8 +34,8 @@ TempDir::~TempDir() {
 
 std::string TempDir::write(const std::string& name, const std::vector<uint8_t>& bytes) const {
     std::string p = file(name);
-    std::filesystem::create_directories(std::filesystem::path(p).parent_path());
-    std::ofstream out(p, std::ios::binary);
+    std::filesystem::create_directories(platform::fsPath(p).parent_path());
+    std::ofstream out(platform::fsPath(p), std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     return p;
@@ -41,7 +46,7 @@ std::string TempDir::write(const std::string& name, const std::string& text) con
 }
 
 std::vector<uint8_t> readFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::fsPath(path), std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
                                 std::istreambuf_iterator<char>());
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Paths.h"
+
 namespace svt::test {
 
 class TempDir {
@@ -16,7 +18,10 @@ class TempDir {
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    // Names are UTF-8, on Windows too.
+    std::string file(const std::string& name) const {
+        return platform::pathText(path_ / platform::fsPath(name));
+    }
     // Writes `bytes` to `name` inside the folder and returns the full path.
     std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const;
     std::string write(const std::string& name, const std::string& text) const;

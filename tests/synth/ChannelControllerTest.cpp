@@ -53,8 +53,8 @@ class ModeRack final : public EffectRack {
     ReverbMode reverbMode() const override { return reverb; }
     int chorusMode() const override { return chorus; }
     bool busActive(EffectBus) const override { return false; }
-    void send(EffectBus, const int64_t*, int, int) override {}
-    void process(int64_t*, int) override {}
+    void send(EffectBus, StereoView<const int64_t>, int) override {}
+    void process(StereoView<int64_t>) override {}
     void resetEffects(int) override {}
     void clearTails() override {}
     void parameter(int type, int code, int value, int group, int block) override {

@@ -34,12 +34,14 @@ class RecordingRack final : public EffectRack {
     ReverbMode reverbMode() const override { return ReverbMode(3); }
     int chorusMode() const override { return 1; }
     bool busActive(EffectBus bus) const override { return active[size_t(bus)]; }
-    void send(EffectBus bus, const int64_t* block, int, int level) override {
+    void send(EffectBus bus, StereoView<const int64_t> block, int level) override {
         sends.push_back({bus, block[0], level});
     }
-    void process(int64_t*, int) override { ++processed; }
+    void process(StereoView<int64_t>) override { ++processed; }
     bool insertionActive() const override { return insertionOn; }
-    void insertion(const int64_t* block, int, int64_t*) override { insertionFirst = block[0]; }
+    void insertion(StereoView<const int64_t> block, StereoView<int64_t>) override {
+        insertionFirst = block[0];
+    }
     void resetEffects(int) override {}
     void clearTails() override {}
     void parameter(int, int, int, int, int) override {}
@@ -62,7 +64,7 @@ struct Bench {
         Voice v;
         v.channel = uint8_t(channel);
         v.note = uint8_t(key);
-        return sends.targetFor(v);
+        return sends.targetFor(v).data();
     }
     // Writes `value` into every value of the block channel `c` mixes into.
     void play(int c, int64_t value, int key = 60) { std::fill_n(target(c, key), kValues, value); }
@@ -102,13 +104,13 @@ TEST(ReverbMode, FromTheNumericOption) {
 
 TEST(EffectSends, NothingListeningEverythingGoesStraightOut) {
     Bench b;
-    EXPECT_FALSE(b.sends.route(kFrames, 0, b.main.data()));
+    EXPECT_FALSE(b.sends.route({b.main.data(), kFrames}, 0));
     b.event(EV_CHORUS_SEND, 1, 50);
-    EXPECT_FALSE(b.sends.route(kFrames, 0, b.main.data())) << "a send into a bus that is off";
+    EXPECT_FALSE(b.sends.route({b.main.data(), kFrames}, 0)) << "a send into a bus that is off";
     for (int c = 0; c < kChannels; ++c) EXPECT_EQ(b.target(c), b.main.data()) << c;
 
     EffectSends none{b.parts.settings, b.parts.channels};
-    EXPECT_FALSE(none.route(kFrames, 0, b.main.data()));
+    EXPECT_FALSE(none.route({b.main.data(), kFrames}, 0));
 }
 
 TEST(EffectSends, ChannelsWithSendsOfTheirOwnGetBuffers) {
@@ -117,7 +119,7 @@ TEST(EffectSends, ChannelsWithSendsOfTheirOwnGetBuffers) {
     b.event(EV_CHORUS_SEND, 1, 50);
     b.event(EV_CHORUS_SEND, 2, 90);
     b.event(EV_SYSEX_XG_LSB, 3, 60, sysex_code::kXgDryLevel);
-    ASSERT_TRUE(b.sends.route(kFrames, 0, b.main.data()));
+    ASSERT_TRUE(b.sends.route({b.main.data(), kFrames}, 0));
     EXPECT_EQ(b.target(0), b.main.data()) << "default sends: the main block";
     EXPECT_NE(b.target(1), b.main.data());
     EXPECT_NE(b.target(1), b.target(2));
@@ -127,7 +129,7 @@ TEST(EffectSends, ChannelsWithSendsOfTheirOwnGetBuffers) {
     b.play(1, 127);
     b.play(2, 254);
     b.play(3, 127);
-    b.sends.send(kFrames, 0, b.main.data());
+    b.sends.send({b.main.data(), kFrames}, 0);
     // The main block goes to the reverb at the default level first, before anything is
     // added to it; then each buffer to its chorus. No note has been struck, so no channel
     // feeds the reverb of its own.
@@ -145,11 +147,11 @@ TEST(EffectSends, InsertionChannelsShareOneBuffer) {
     b.rack.insertionOn = true;
     b.event(EV_SYSEX_GS_LSB, 4, 1, sysex_code::kGsInsertionSwitch);
     b.event(EV_SYSEX_GS_LSB, 5, 1, sysex_code::kGsInsertionSwitch);
-    ASSERT_TRUE(b.sends.route(kFrames, 0, b.main.data()));
+    ASSERT_TRUE(b.sends.route({b.main.data(), kFrames}, 0));
     EXPECT_EQ(b.target(4), b.target(5));
     EXPECT_NE(b.target(4), b.main.data());
     b.play(4, 7);
-    b.sends.send(kFrames, 0, b.main.data());
+    b.sends.send({b.main.data(), kFrames}, 0);
     EXPECT_EQ(b.rack.insertionFirst, 7);
 }
 
@@ -164,14 +166,14 @@ TEST(EffectSends, DrumKeysWithSendsOfTheirOwn) {
     keyReverb(38, 100);
     keyReverb(40, 100);
     keyReverb(42, 20);
-    ASSERT_TRUE(b.sends.route(kFrames, 0, b.main.data()));
+    ASSERT_TRUE(b.sends.route({b.main.data(), kFrames}, 0));
     EXPECT_EQ(b.target(9, 38), b.target(9, 40)) << "the same sends share a buffer";
     EXPECT_NE(b.target(9, 38), b.target(9, 42));
     EXPECT_EQ(b.target(9, 36), b.main.data()) << "a key without sends of its own";
 
     // After a reset the keys have no sends of their own any more.
     b.parts.channels.resetChannels();
-    ASSERT_TRUE(b.sends.route(kFrames, 0, b.main.data()));
+    ASSERT_TRUE(b.sends.route({b.main.data(), kFrames}, 0));
     EXPECT_EQ(b.target(9, 38), b.main.data());
 }
 

@@ -35,7 +35,7 @@ void renderChecked(SynthRig& rig, int frames, const std::string& what) {
     std::vector<int32_t> block(2 * kBlockFrames);
     for (int done = 0; done < frames; done += kBlockFrames) {
         const int n = std::min(kBlockFrames, frames - done);
-        rig.synth->render(block.data(), n);
+        rig.synth->render({block.data(), n});
         for (int i = 0; i < 2 * n; ++i) {
             ASSERT_LE(block[size_t(i)], kFullScale) << what << " frame " << done + i / 2;
             ASSERT_GE(block[size_t(i)], -kFullScale) << what << " frame " << done + i / 2;

@@ -37,14 +37,14 @@ TEST_P(DebianFontSynth, EveryProgramSoundsStaysInRangeAndEnds) {
             synth.applyEvent(SongEvent{0, EV_NOTE_ON, uint8_t(channel), uint8_t(k), 127}, true);
         double level = 0, top = 0;
         for (int b = 0; b < 8; ++b) {
-            synth.render(block.data(), kBlockFrames);
+            synth.render({block.data(), kBlockFrames});
             level = std::max(level, test::rms(test::toDoubles(block)));
             top = std::max(top, test::peak(test::toDoubles(block)));
         }
         synth.releaseAllNotes();
         int blocks = 0;
         for (; blocks < 200 && synth.voicesInUse() > 0; ++blocks)
-            synth.render(block.data(), kBlockFrames);
+            synth.render({block.data(), kBlockFrames});
         EXPECT_EQ(synth.voicesInUse(), 0) << "program " << program << " channel " << channel;
         EXPECT_GT(level, kFullScale * 1e-3) << "program " << program << " channel " << channel;
         EXPECT_LT(top, double(kFullScale) * double(keys.size()))

@@ -34,8 +34,9 @@ class MonoSink final : public test::OfflineSink {
   public:
     MonoSink() : OfflineSink(kGoldenRate) {}
     std::vector<int16_t> samples;
-    int add(const int32_t* s, int frames) override {
-        for (int i = 0; i < frames && samples.size() < size_t(kGoldenRate * kGoldenSeconds); ++i) {
+    int add(StereoView<const int32_t> s) override {
+        for (int i = 0; i < s.frames() && samples.size() < size_t(kGoldenRate * kGoldenSeconds);
+             ++i) {
             const int64_t mono = (int64_t(s[2 * i]) + s[2 * i + 1]) / 2;
             samples.push_back(int16_t(std::clamp<int64_t>(mono >> 13, -32768, 32767)));
         }

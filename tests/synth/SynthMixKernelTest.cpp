@@ -315,7 +315,7 @@ TEST(SynthMix, BatchedVoicesMixExactlyWhatEachMixesAlone) {
         std::vector<int64_t> out;
         std::vector<int32_t> block(2 * kBlockFrames);
         for (int frames : stretches) {
-            rig.synth->render(block.data(), frames);
+            rig.synth->render({block.data(), frames});
             out.insert(out.end(), block.begin(), block.begin() + 2 * frames);
             if (frames == 333)
                 for (size_t i : which) rig.noteOff(notes[i].channel, notes[i].key);

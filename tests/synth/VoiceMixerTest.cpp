@@ -37,8 +37,8 @@ TEST(VoiceMixer, AVoiceLandsInTheBlockItIsGiven) {
     const SampleRegion r = test::plainRegion(pcm, true);
     Voice a = parts.voice(r), b = a;
     std::vector<int64_t> first(2 * kFrames), second(2 * kFrames), untouched(2 * kFrames);
-    parts.mixer.mix(a, kFrames, first.data());
-    parts.mixer.mix(b, kFrames, second.data());
+    parts.mixer.mix(a, {first.data(), kFrames});
+    parts.mixer.mix(b, {second.data(), kFrames});
     parts.mixer.flush();
     EXPECT_FALSE(silent(first));
     EXPECT_EQ(first, second) << "the same voice, the same values, whichever block";
@@ -46,7 +46,7 @@ TEST(VoiceMixer, AVoiceLandsInTheBlockItIsGiven) {
     // Blocks add: a second stretch into the same block lands on top of the first.
     std::vector<int64_t> twice = first;
     Voice c = parts.voice(r);
-    parts.mixer.mix(c, kFrames, twice.data());
+    parts.mixer.mix(c, {twice.data(), kFrames});
     for (size_t i = 0; i < twice.size(); ++i) ASSERT_EQ(twice[i], 2 * first[i]) << i;
 }
 
@@ -65,10 +65,10 @@ TEST(VoiceMixer, FilteredVoicesSideBySideSoundAsEachAlone) {
     for (const SampleRegion& r : regions) voices.push_back(together.voice(r));
     std::vector<Voice> copies = voices;
     for (int i = 0; i < kVoices; ++i)
-        together.mixer.mix(voices[size_t(i)], kFrames, mixed[size_t(i)].data());
+        together.mixer.mix(voices[size_t(i)], {mixed[size_t(i)].data(), kFrames});
     together.mixer.flush();
     for (int i = 0; i < kVoices; ++i) {
-        alone.mixer.mix(copies[size_t(i)], kFrames, single[size_t(i)].data());
+        alone.mixer.mix(copies[size_t(i)], {single[size_t(i)].data(), kFrames});
         alone.mixer.flush();
         EXPECT_FALSE(silent(single[size_t(i)])) << i;
         EXPECT_EQ(mixed[size_t(i)], single[size_t(i)]) << "voice " << i;
@@ -83,9 +83,9 @@ TEST(VoiceMixer, EndsFadeAndFree) {
     const SampleRegion loop = test::plainRegion(looped, true);
     Voice v = parts.voice(loop);
     std::vector<int64_t> warm(2 * kFrames), cut(2 * kFrames);
-    parts.mixer.mix(v, kFrames, warm.data());
+    parts.mixer.mix(v, {warm.data(), kFrames});
     v.cut();
-    parts.mixer.mix(v, kFrames, cut.data());
+    parts.mixer.mix(v, {cut.data(), kFrames});
     EXPECT_FALSE(silent(cut)) << "the cut fades, it does not stop dead";
     EXPECT_TRUE(silent(cut, 2 * VoiceMixer::kDyingFrames));
     EXPECT_FALSE(v.inUse());
@@ -95,7 +95,7 @@ TEST(VoiceMixer, EndsFadeAndFree) {
     const SampleRegion once = test::plainRegion(shot, false);
     Voice s = parts.voice(once);
     std::vector<int64_t> block(2 * kFrames);
-    parts.mixer.mix(s, kFrames, block.data());
+    parts.mixer.mix(s, {block.data(), kFrames});
     EXPECT_FALSE(silent(block));
     EXPECT_TRUE(silent(block, 2 * (300 + VoiceMixer::kDyingFrames)));
     EXPECT_FALSE(s.inUse());
@@ -108,9 +108,9 @@ TEST(VoiceMixer, ADelayedVoiceStartsLate) {
     r.volEnvDelay = 600;
     Voice v = parts.voice(r);
     std::vector<int64_t> block(2 * kFrames);
-    parts.mixer.mix(v, 500, block.data());
+    parts.mixer.mix(v, {block.data(), 500});
     EXPECT_TRUE(silent(block));
-    parts.mixer.mix(v, 500, block.data());
+    parts.mixer.mix(v, {block.data(), 500});
     EXPECT_TRUE(std::all_of(block.begin(), block.begin() + 2 * 100, [](int64_t x) { return !x; }));
     EXPECT_FALSE(silent(block));
 }

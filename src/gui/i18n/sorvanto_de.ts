@@ -8,10 +8,6 @@
         <translation>Playliste</translation>
     </message>
     <message>
-        <source>The playlist window is not built yet.</source>
-        <translation>Das Playlistenfenster gibt es noch nicht.</translation>
-    </message>
-    <message>
         <source>File</source>
         <translation>Datei</translation>
     </message>
@@ -268,10 +264,6 @@
         <translation>Der Soundfont &quot;%1&quot; kann nicht verwendet werden.</translation>
     </message>
     <message>
-        <source>This part of Sorvanto is not built yet.</source>
-        <translation>Dieser Teil von Sorvanto ist noch nicht fertig.</translation>
-    </message>
-    <message>
         <source>Do you really want to quit the program?</source>
         <translation>Wollen Sie das Programm wirklich beenden?</translation>
     </message>
@@ -372,6 +364,175 @@ Spielt und konvertiert MIDI-Stücke mit einem eigenen SoundFont-Synthesizer.</tr
         <source>Save as mp3</source>
         <comment>playlist</comment>
         <translation>Als MP3-Dateien speichern</translation>
+    </message>
+    <message>
+        <source>Enter text:</source>
+        <translation>Suchbegriff eingeben</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <comment>search</comment>
+        <translation>Weiter suchen</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Clear playlist</source>
+        <translation>Liste löschen</translation>
+    </message>
+    <message>
+        <source>List font</source>
+        <translation>Schriftart der Liste</translation>
+    </message>
+    <message>
+        <source>Current song</source>
+        <translation>aktive Datei</translation>
+    </message>
+    <message>
+        <source>Remove song</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Random order</source>
+        <translation>Zufallsreihenfolge</translation>
+    </message>
+    <message>
+        <source>End of search.</source>
+        <translation>Suche beendet.</translation>
+    </message>
+    <message>
+        <source>Search in playlist</source>
+        <translation>Suche</translation>
+    </message>
+    <message>
+        <source>The playlist has just one song!</source>
+        <translation>Die Playliste enthält nur einen Titel!</translation>
+    </message>
+    <message>
+        <source>Random is on!</source>
+        <translation>Zufallsreihenfolge ein!</translation>
+    </message>
+    <message>
+        <source>Random is off!</source>
+        <translation>Zufallsreihenfolge aus!</translation>
+    </message>
+    <message>
+        <source>Do you want to quit the program?</source>
+        <translation>Wollen Sie das Programm verlassen?</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to clear the whole playlist?</source>
+        <translation>Soll die Playliste wirklich ganz gelöscht werden?</translation>
+    </message>
+    <message>
+        <source>Wave file (*.wav)</source>
+        <translation>Wave-Datei (*.wav)</translation>
+    </message>
+    <message>
+        <source>MP3 file (*.mp3)</source>
+        <translation>MP3-Datei (*.mp3)</translation>
+    </message>
+    <message>
+        <source>Mediaplayer file (*.wpl)</source>
+        <translation>Mediaplayer-Datei (*.wpl)</translation>
+    </message>
+    <message>
+        <source>Error loading MP3-Encoder!</source>
+        <translation>MP3-Encoder konnte nicht geladen werden!</translation>
+    </message>
+    <message>
+        <source>No program is set up to open &quot;%1&quot;.</source>
+        <translation>Für &quot;%1&quot; ist kein Programm zum Öffnen eingerichtet.</translation>
+    </message>
+    <message>
+        <source>Do you want to listen to the audio file?</source>
+        <translation>Wollen Sie die Audiodatei anhören?</translation>
+    </message>
+    <message>
+        <source>Do you want to listen to the files or burn them to a CD?</source>
+        <translation>Wollen Sie die gespeicherten Audiodateien anhören oder auf CD brennen?</translation>
+    </message>
+    <message>
+        <source>Too long for an audio CD.</source>
+        <translation>Die Gesamtspielzeit ist zu lang für eine Audio-CD.</translation>
+    </message>
+    <message>
+        <source>Converting file %1 of %2: %3 %</source>
+        <translation>Konvertiere Datei %1 von %2: %3 %</translation>
+    </message>
+    <message>
+        <source>Do you want to connect to this site?
+
+%1</source>
+        <translation>Wollen Sie sich mit dieser Seite verbinden?
+
+%1</translation>
+    </message>
+    <message>
+        <source>The file(s) will be saved as Wave.</source>
+        <translation>Die Datei(en) wird(werden) als Wave gespeichert.</translation>
+    </message>
+    <message>
+        <source>The file(s) will be saved as MP3.</source>
+        <translation>Die Datei(en) wird(werden) als MP3 gespeichert.</translation>
+    </message>
+    <message>
+        <source>The required MP3 Encoder was not found on your computer!</source>
+        <translation>Der erforderliche MP3-Encoder ist auf Ihrem Computer nicht vorhanden!</translation>
+    </message>
+    <message>
+        <source>1) Here you can download the MP3 Encoder free of charge:</source>
+        <translation>1) Hier können Sie den MP3-Encoder kostenlos herunterladen:</translation>
+    </message>
+    <message>
+        <source>Download MP3 Encoder now</source>
+        <translation>MP3-Encoder jetzt herunterladen</translation>
+    </message>
+    <message>
+        <source>2) Please enter here the path of the MP3 Encoder (gogo.dll):</source>
+        <translation>2) Geben Sie hier den Pfad zum MP3-Encoder (gogo.dll) ein:</translation>
+    </message>
+    <message>
+        <source>Browse...</source>
+        <translation>Durchsuchen...</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Where is the MP3 Encoder Gogo?</source>
+        <translation>Wo befindet sich der MP3-Encoder Gogo?</translation>
+    </message>
+    <message>
+        <source>File &quot;gogo.dll&quot;</source>
+        <translation>Datei &quot;gogo.dll&quot;</translation>
+    </message>
+    <message>
+        <source>Please enter a valid path!</source>
+        <translation>Geben Sie einen gültigen Pfad ein!</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not an http or https address.</source>
+        <translation>&quot;%1&quot; ist keine http- oder https-Adresse.</translation>
+    </message>
+    <message>
+        <source>the server did not answer in time.</source>
+        <translation>der Server hat nicht rechtzeitig geantwortet.</translation>
+    </message>
+    <message>
+        <source>the server answered %1 %2.</source>
+        <translation>der Server antwortete %1 %2.</translation>
     </message>
 </context>
 </TS>

@@ -310,4 +310,25 @@ std::unique_ptr<WaveSystem> makeWaveSystem(const std::string& deviceName) {
     return std::make_unique<AlsaWaveSystem>(deviceName);
 }
 
+std::vector<std::string> waveDeviceNames() {
+    std::vector<std::string> names;
+    void** hints = nullptr;
+    if (snd_device_name_hint(-1, "pcm", &hints) < 0) return names;
+    for (void** hint = hints; *hint != nullptr; ++hint) {
+        char* name = snd_device_name_get_hint(*hint, "NAME");
+        char* direction = snd_device_name_get_hint(*hint, "IOID");
+        // No direction given means both.
+        if (name != nullptr && (direction == nullptr || std::strcmp(direction, "Output") == 0))
+            names.emplace_back(name);
+        std::free(name);
+        std::free(direction);
+    }
+    snd_device_name_free_hint(hints);
+    return names;
+}
+
+std::function<void(const char*)> debuggerChannel() {
+    return {};
+}
+
 }  // namespace svt::platform

@@ -50,8 +50,8 @@ std::unique_ptr<NamedLock> NamedLock::acquire(const std::string& name) {
 }
 
 NamedLock::~NamedLock() {
-    ::flock(fd_, LOCK_UN);
-    ::close(fd_);
+    ::flock(static_cast<int>(handle_), LOCK_UN);
+    ::close(static_cast<int>(handle_));
 }
 
 }  // namespace svt::platform

@@ -113,4 +113,8 @@ bool removeFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
+std::FILE* openStdioFile(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
+
 }  // namespace svt::platform

@@ -37,4 +37,10 @@ std::string programPath() {
     return std::string(buffer.data(), static_cast<size_t>(n));
 }
 
+std::vector<std::string> programArguments(int argc, char** argv) {
+    std::vector<std::string> out;
+    for (int i = 1; i < argc; ++i) out.emplace_back(argv[i]);
+    return out;
+}
+
 }  // namespace svt::platform

@@ -23,6 +23,8 @@ int terminalColumns() {
     return 80;
 }
 
+void useUtf8Output() {}
+
 namespace {
 
 class PosixRawKeyboard final : public RawKeyboard {

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The Windows build's checks under Wine (run by ./test.sh --windows after the cross build):
+#   1. every test program under ctest, Wine's sound driver playing into a PulseAudio null sink
+#      of our own (real time, no sound card needed);
+#   2. the demo song converted by sorvanto-cli.exe, byte for byte the Linux build's WAV;
+#   3. sorvanto-cli.exe play in a terminal (tmux): a short song plays to its end, and a long
+#      one ends on the key q.
+# usage: scripts/test-windows.sh WINDOWS_BUILD LINUX_BUILD
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "$1" && pwd)
+linux=$(cd "$2" && pwd)
+jobs=$(nproc)
+
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+export WINEPREFIX=$build/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+work=$(mktemp -d)
+pulse_pid=
+cleanup() {
+    tmux kill-session -t "svt-win-$$" 2>/dev/null || true
+    [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null || true
+    wineserver -k 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A PulseAudio server with one null sink, for this run only; Wine's winepulse finds it
+# through PULSE_SERVER.
+mkdir -m 700 "$work/pulse-run"
+HOME=$work XDG_RUNTIME_DIR=$work/pulse-run pulseaudio --daemonize=no -n \
+    --load=module-null-sink \
+    --load="module-native-protocol-unix socket=$work/pulse-run/native auth-anonymous=1" \
+    --exit-idle-time=-1 --disable-shm=yes --use-pid-file=no --no-cpu-limit \
+    >"$work/pulse.log" 2>&1 &
+pulse_pid=$!
+for _ in $(seq 100); do [ -S "$work/pulse-run/native" ] && break; sleep 0.1; done
+[ -S "$work/pulse-run/native" ] || { cat "$work/pulse.log"; echo "pulseaudio did not start" >&2; exit 1; }
+export PULSE_SERVER=unix:$work/pulse-run/native
+
+# The prefix is made once per build folder; the server stays up for the whole run, so that
+# each of the many test programs starts quickly.
+[ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot --init >/dev/null 2>&1
+wineserver -p
+export SORVANTO_REQUIRE_WAVEOUT=1
+
+echo "== Windows tests (Wine)"
+ctest --test-dir "$build" --output-on-failure -j "$jobs"
+
+echo "== demo song: sorvanto-cli.exe against the Linux build"
+cp "$root/data/demo.mid" "$work/demo.mid"
+"$wine" "$build/bin/sorvanto-cli.exe" convert "$work/demo.mid" -o "$work/windows.wav"
+"$linux/bin/sorvanto-cli" convert "$work/demo.mid" -o "$work/linux.wav"
+cmp "$work/windows.wav" "$work/linux.wav"
+echo "the same $(stat -c %s "$work/linux.wav") bytes"
+
+echo "== sorvanto-cli.exe play in a terminal"
+python3 - "$work/short.mid" "$root/scripts" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[2])
+from midiwrite import vlq
+# One second of a piano note at 120 beats a minute.
+track = (b"\x00\xff\x51\x03\x07\xa1\x20" + b"\x00\x90\x3c\x64" + vlq(960) + b"\x80\x3c\x40"
+         + b"\x00\xff\x2f\x00")
+with open(sys.argv[1], "wb") as f:
+    f.write(b"MThd" + (6).to_bytes(4, "big") + (0).to_bytes(2, "big") + (1).to_bytes(2, "big")
+            + (480).to_bytes(2, "big"))
+    f.write(b"MTrk" + len(track).to_bytes(4, "big") + track)
+PY
+session=svt-win-$$
+# A tmux server that runs already keeps its own environment: the player is given ours.
+play() {  # play SONG: starts the player in a fresh terminal
+    rm -f "$work/play.exit"
+    tmux kill-session -t "$session" 2>/dev/null || true
+    tmux new-session -d -s "$session" -x 120 -y 20 \
+        "cd '$work' && env PULSE_SERVER='$PULSE_SERVER' WINEPREFIX='$WINEPREFIX' WINEDEBUG=-all \
+         WINEDLLOVERRIDES='$WINEDLLOVERRIDES' '$wine' '$build/bin/sorvanto-cli.exe' play '$1'; \
+         echo \$? > '$work/play.exit'; sleep 600"
+}
+await_exit() {  # await_exit SECONDS
+    for _ in $(seq $(($1 * 10))); do [ -f "$work/play.exit" ] && return 0; sleep 0.1; done
+    tmux capture-pane -p -t "$session" || true
+    return 1
+}
+play "$work/short.mid"
+await_exit 120 || { echo "the short song did not play to its end" >&2; exit 1; }
+[ "$(cat "$work/play.exit")" = 0 ] || { tmux capture-pane -p -t "$session"; exit 1; }
+echo "a one-second song played to its end"
+
+play "$work/demo.mid"
+for _ in $(seq 600); do
+    tmux capture-pane -p -t "$session" | grep -q 'demo' && break
+    sleep 0.1
+done
+sleep 2
+tmux send-keys -t "$session" q
+await_exit 60 || { echo "play did not end on q" >&2; exit 1; }
+[ "$(cat "$work/play.exit")" = 0 ] || { tmux capture-pane -p -t "$session"; exit 1; }
+echo "the demo song ended on the key q"

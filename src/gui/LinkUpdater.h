@@ -1,0 +1,45 @@
+#pragma once
+// The one HTTP request of the link-list update, with Qt Network: a POST of the form body to
+// the stored address, at most kMaxLinkReplyBytes of the answer read, no redirect to a less
+// safe scheme, and a time limit. The caller gets the body, or one sentence that says why
+// there is none.
+
+#include <QByteArray>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+namespace svt::gui {
+
+class LinkUpdater final : public QObject {
+    Q_OBJECT
+  public:
+    explicit LinkUpdater(QObject* parent = nullptr);
+
+    // The whole request may take this long.
+    void setTimeoutMs(int ms) { timeoutMs_ = ms; }
+    bool busy() const { return reply_ != nullptr; }
+    // Sends `body` to `url`; finished() follows once, also for an address that is refused.
+    void start(const QString& url, const QByteArray& body);
+
+  Q_SIGNALS:
+    // `ok`: `body` is the answer's body (cut at the limit); otherwise `error` says why not.
+    void finished(bool ok, QByteArray body, QString error);
+
+  private:
+    void readSome();
+    void done();
+
+    QNetworkAccessManager network_;
+    QPointer<QNetworkReply> reply_;
+    QTimer timer_;
+    QByteArray body_;
+    bool cut_ = false;
+    bool timedOut_ = false;
+    int timeoutMs_ = 20000;
+};
+
+}  // namespace svt::gui

@@ -1,0 +1,374 @@
+#include "gui/PlaylistWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFontDialog>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "gui/Texts.h"
+
+namespace svt::gui {
+namespace {
+
+// The list scrolls sideways over this width, so long paths can be read.
+constexpr int kListExtent = 1600;
+constexpr int kMinimumHeight = 200;
+constexpr int kMinimumWidth = 380;
+constexpr int kSearchTextLimit = 250;
+
+}  // namespace
+
+// --- Model ---------------------------------------------------------------------------------
+
+PlaylistModel::PlaylistModel(Language language, QObject* parent)
+    : QAbstractListModel(parent),
+      language_(language),
+      snapshot_(std::make_shared<PlaylistSnapshot>()) {}
+
+int PlaylistModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : snapshot_->count();
+}
+
+QVariant PlaylistModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= snapshot_->count()) return {};
+    if (role == Qt::DisplayRole)
+        return QString::fromStdString(snapshot_->lineText(index.row(), language_));
+    if (role == Qt::SizeHintRole) return QSize(kListExtent, lineHeight_);
+    return {};
+}
+
+bool PlaylistModel::setSnapshot(std::shared_ptr<const PlaylistSnapshot> next) {
+    if (!next) return false;
+    if (next->contentsGeneration != snapshot_->contentsGeneration ||
+        next->count() != snapshot_->count()) {
+        beginResetModel();
+        snapshot_ = std::move(next);
+        endResetModel();
+        return true;
+    }
+    const int before = snapshot_->current;
+    snapshot_ = std::move(next);
+    for (const int row : {before, snapshot_->current})
+        if (row >= 0 && row < snapshot_->count())
+            Q_EMIT dataChanged(index(row), index(row), {Qt::DisplayRole});
+    return false;
+}
+
+// --- Search dialog -------------------------------------------------------------------------
+
+SearchDialog::SearchDialog(QWidget* owner) : QDialog(owner, Qt::Tool) {
+    setWindowTitle(QString());
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(tx("Enter text:"), this));
+    edit_ = new QLineEdit(this);
+    edit_->setMaxLength(kSearchTextLimit);
+    edit_->setMinimumWidth(260);
+    layout->addWidget(edit_);
+    auto* buttons = new QHBoxLayout;
+    search_ = new QPushButton(tx("Search"), this);
+    next_ = new QPushButton(tx("Next", "search"), this);
+    auto* close = new QPushButton(tx("Close"), this);
+    search_->setDefault(true);
+    buttons->addWidget(search_);
+    buttons->addWidget(next_);
+    buttons->addWidget(close);
+    layout->addLayout(buttons);
+    connect(close, &QPushButton::clicked, this, &QDialog::hide);
+}
+
+// --- Window --------------------------------------------------------------------------------
+
+PlaylistWindow::PlaylistWindow(FrontControl& control, AppSettings& settings, QWidget* owner)
+    : QWidget(owner, Qt::Window), control_(control), settings_(settings) {
+    setWindowTitle(tx("Playlist"));
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    inform = [this](const QString& text, const QString& caption) {
+        QMessageBox::information(this, caption, text);
+    };
+    confirm = [this](const QString& text) {
+        return QMessageBox::question(this, tx(kProductCaption), text,
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    };
+    chooseFont = [this](const QFont& current) -> std::optional<QFont> {
+        bool ok = false;
+        const QFont font = QFontDialog::getFont(&ok, current, this);
+        if (!ok) return std::nullopt;
+        return font;
+    };
+
+    model_ = new PlaylistModel(control_.language(), this);
+    list_ = new QListView(this);
+    list_->setModel(model_);
+    list_->setUniformItemSizes(true);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    list_->setTextElideMode(Qt::ElideNone);
+    list_->installEventFilter(this);
+    connect(list_, &QListView::doubleClicked, this, [this] { playSelected(); });
+
+    count_ = new QLabel(this);
+    count_->setTextInteractionFlags(Qt::NoTextInteraction);
+
+    QStyle* st = style();
+    auto button = [this](const QIcon& icon, const QString& tip, const std::function<void()>& act) {
+        auto* b = new QToolButton(this);
+        b->setIcon(icon);
+        b->setToolTip(tip);
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        connect(b, &QToolButton::clicked, this, act);
+        return b;
+    };
+    auto* row = new QHBoxLayout;
+    row->addWidget(count_, 1);
+    row->addWidget(button(st->standardIcon(QStyle::SP_TrashIcon), tx("Clear playlist"), [this] {
+        if (clearPlaylist) clearPlaylist();
+    }));
+    row->addWidget(button(st->standardIcon(QStyle::SP_FileDialogContentsView), tx("Search"),
+                          [this] { showSearch(); }));
+    row->addWidget(button(st->standardIcon(QStyle::SP_FileDialogDetailedView), tx("List font"),
+                          [this] { changeFont(); }));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(list_, 1);
+    layout->addLayout(row);
+
+    search_ = new SearchDialog(this);
+    connect(search_->searchButton(), &QPushButton::clicked, this, [this] { search(false); });
+    connect(search_->nextButton(), &QPushButton::clicked, this, [this] { search(true); });
+
+    menu_ = new QMenu(this);
+    menu_->addAction(tx("Play"), this, [this] { playSelected(); });
+    menu_->addAction(tx("Current song"), this, [this] { showCurrent(); });
+    menu_->addAction(tx("Search"), this, [this] { showSearch(); });
+    menu_->addAction(tx("Remove song"), this, [this] { control_.removeEntry(selectedRow()); });
+    menu_->addAction(tx("Clear playlist"), this, [this] {
+        if (clearPlaylist) clearPlaylist();
+    });
+    menu_->addSeparator();
+    randomAction_ = menu_->addAction(tx("Random order"), this, [this] { toggleRandom(); });
+    randomAction_->setCheckable(true);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    const auto openMenu = [this](const QPoint&) {
+        randomAction_->setChecked(control_.randomOrder());
+        menu_->popup(QCursor::pos());
+    };
+    connect(this, &QWidget::customContextMenuRequested, this, openMenu);
+    connect(list_, &QWidget::customContextMenuRequested, this, openMenu);
+
+    applyFont(listFont(settings_));
+    resize(std::max(settings_.uiListWidth, kMinimumWidth),
+           std::max(settings_.uiListHeight, kMinimumHeight));
+    refresh();
+}
+
+QFont PlaylistWindow::listFont(const AppSettings& s) {
+    QFont font(QString::fromStdString(s.uiListFontName));
+    font.setPixelSize(std::clamp(s.uiListFontHeight, 6, 96));
+    font.setWeight(QFont::Normal);
+    font.setItalic((s.uiListFontFlags & 2) != 0);
+    font.setFixedPitch((s.uiListFontFlags & 1) != 0);
+    return font;
+}
+
+void PlaylistWindow::applyFont(const QFont& font) {
+    list_->setFont(font);
+    model_->setLineHeight(QFontMetrics(font).height() + 2);
+    // Rows are laid out once for uniform sizes; a new height needs a new layout.
+    list_->reset();
+}
+
+void PlaylistWindow::changeFont() {
+    if (!chooseFont) return;
+    const std::optional<QFont> chosen = chooseFont(list_->font());
+    if (!chosen) return;
+    settings_.uiListFontName = chosen->family().left(63).toStdString();
+    const int pixels = chosen->pixelSize() > 0
+                           ? chosen->pixelSize()
+                           : QFontMetrics(*chosen).ascent() + QFontMetrics(*chosen).descent();
+    settings_.uiListFontHeight = pixels;
+    settings_.uiListFontWidth = 0;
+    settings_.uiListFontFlags = (chosen->fixedPitch() ? 1 : 0) | (chosen->italic() ? 2 : 0);
+    const int row = selectedRow();
+    applyFont(listFont(settings_));
+    selectRow(row);
+    resize(std::max(settings_.uiListWidth, kMinimumWidth),
+           std::max(settings_.uiListHeight, kMinimumHeight));
+}
+
+int PlaylistWindow::selectedRow() const {
+    const QModelIndexList rows = list_->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.front().row();
+}
+
+void PlaylistWindow::selectRow(int row) {
+    if (row < 0 || row >= model_->rowCount()) return;
+    const QModelIndex index = model_->index(row);
+    list_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    list_->scrollTo(index);
+    updateCount();
+}
+
+void PlaylistWindow::refresh() {
+    const int row = selectedRow();
+    if (model_->setSnapshot(control_.playlistSnapshot()))
+        selectRow(std::min(row, model_->rowCount() - 1));
+    updateCount();
+}
+
+void PlaylistWindow::updateCount() {
+    const PlaylistSnapshot& s = model_->snapshot();
+    count_->setText(
+        QString::fromStdString(playlistCountText(s.count(), s.totalSeconds, control_.language())));
+}
+
+void PlaylistWindow::message(const QString& text, const QString& caption) {
+    if (inform) inform(text, caption.isEmpty() ? tx(kProductCaption) : caption);
+}
+
+void PlaylistWindow::playSelected() {
+    int row = selectedRow();
+    if (row < 0) row = list_->currentIndex().row();
+    if (row < 0) return;
+    control_.playIndex(std::min(row, model_->rowCount() - 1));
+}
+
+void PlaylistWindow::showCurrent() {
+    selectRow(model_->snapshot().current);
+}
+
+void PlaylistWindow::showSearch() {
+    if (model_->rowCount() == 0) {
+        message(tx("No MIDI file open."));
+        return;
+    }
+    search_->show();
+    search_->raise();
+    search_->activateWindow();
+    search_->edit()->setFocus();
+}
+
+void PlaylistWindow::search(bool next) {
+    const QString text = search_->edit()->text();
+    const int selected = selectedRow();
+    const int start = next ? selected + 1 : std::max(selected, 0);
+    const int found =
+        findInPlaylist(model_->snapshot(), text.toStdString(), start, control_.language());
+    if (found >= 0) {
+        selectRow(found);
+        return;
+    }
+    message(tx("End of search."), tx("Search in playlist"));
+}
+
+void PlaylistWindow::toggleRandom() {
+    switch (control_.toggleRandom()) {
+        case RandomOutcome::OneTitle:
+            message(tx("The playlist has just one song!"));
+            break;
+        case RandomOutcome::On:
+            message(tx("Random is on!"));
+            break;
+        case RandomOutcome::Off:
+            message(tx("Random is off!"));
+            break;
+    }
+}
+
+bool PlaylistWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != list_ || event->type() != QEvent::KeyPress) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space: {
+            const int row = list_->currentIndex().row();
+            if (row >= 0) control_.playIndex(row);
+            return true;
+        }
+        case Qt::Key_Backspace: {
+            const int row = selectedRow();
+            if (row >= 0) control_.removeEntry(row);
+            return true;
+        }
+        case Qt::Key_Delete:
+        case Qt::Key_C:
+            if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;
+            if (clearPlaylist) clearPlaylist();
+            return true;
+        case Qt::Key_Escape:
+            hide();
+            return true;
+        case Qt::Key_Q:
+            if (confirm && confirm(tx("Do you want to quit the program?")) && quit) quit();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void PlaylistWindow::place(const QRect& anchor) {
+    QPoint at(settings_.uiListX, settings_.uiListY);
+    if (settings_.uiListX == -1 || settings_.uiListY == -1) at = {anchor.right() + 8, anchor.top()};
+    // Never placed, or placed on a screen that is gone: the window stays on the desktop.
+    if (const QScreen* screen = QGuiApplication::screenAt(anchor.center())
+                                    ? QGuiApplication::screenAt(anchor.center())
+                                    : QGuiApplication::primaryScreen()) {
+        const QRect desk = screen->availableGeometry();
+        at.setX(std::clamp(at.x(), desk.left(), std::max(desk.left(), desk.right() - width())));
+        at.setY(std::clamp(at.y(), desk.top(), std::max(desk.top(), desk.bottom() - height())));
+    }
+    placing_ = true;
+    move(at);
+    placing_ = false;
+}
+
+void PlaylistWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (searchWasVisible_) search_->show();
+    searchWasVisible_ = false;
+}
+
+void PlaylistWindow::hideEvent(QHideEvent* event) {
+    searchWasVisible_ = search_->isVisible();
+    search_->hide();
+    QWidget::hideEvent(event);
+}
+
+void PlaylistWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (placing_ || !isVisible()) return;
+    settings_.uiListX = pos().x();
+    settings_.uiListY = pos().y();
+}
+
+void PlaylistWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (!isVisible()) return;
+    settings_.uiListWidth = width();
+    settings_.uiListHeight = height();
+}
+
+void PlaylistWindow::closeEvent(QCloseEvent* event) {
+    // The close box hides the window; it lives as long as the main window.
+    event->ignore();
+    hide();
+}
+
+}  // namespace svt::gui

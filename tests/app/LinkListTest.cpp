@@ -1,0 +1,203 @@
+// The link table and the walk over the server's reply: the cases the update must get right,
+// and replies written to do harm, which change nothing they should not.
+
+#include <gtest/gtest.h>
+
+#include "app/AppSettings.h"
+#include "app/LinkList.h"
+
+namespace svt {
+namespace {
+
+// A reply body: "OK", the version, the encoder link and the slots of `settings` with the
+// changes given.
+std::string replyOf(const AppSettings& s, const std::string& version,
+                    const std::vector<std::pair<int, std::string>>& changes = {},
+                    const std::string& encoder = {}) {
+    std::string body =
+        "OK\n" + version + "\n" + (encoder.empty() ? s.linkMp3Encoder : encoder) + "\n";
+    for (int slot = 0; slot < kLinkSlots; ++slot) {
+        std::string line = s.links[static_cast<size_t>(slot)];
+        for (const auto& [changed, text] : changes)
+            if (changed == slot) line = text;
+        body += line + "\n";
+    }
+    return body;
+}
+
+TEST(LinkTable, DefaultsLabelsAndMenuTexts) {
+    const AppSettings s;
+    EXPECT_EQ(s.links[kHiddenLinkSlot], " ");
+    EXPECT_EQ(s.linkListVersion, "1");
+    for (int slot = 0; slot < kLinkSlots; ++slot) {
+        if (slot == kHiddenLinkSlot) continue;
+        EXPECT_TRUE(isSaneLink(s.links[static_cast<size_t>(slot)])) << slot;
+    }
+    EXPECT_TRUE(isSaneLink(s.linkMp3Encoder));
+    EXPECT_TRUE(s.linkUpdateUrl.starts_with("https://"));
+
+    struct Case {
+        int slot;
+        const char* item;
+        const char* english;
+        const char* german;
+    };
+    const Case cases[] = {
+        {0, "Midi-Robot...", "Midi-Search > Link 1", "Midi-Suchmachinen > Link 1"},
+        {1, "MidiSearch...", "Midi-Search > Link 2", "Midi-Suchmachinen > Link 2"},
+        {2, "", "Midi-Search > Link 3", "Midi-Suchmachinen > Link 3"},
+        {5, "Klassik 3...", "Classical > Link 3", "Klassik > Link 3"},
+        {7, "Jazz 2...", "Jazz > Link 2", "Jazz > Link 2"},
+        {9, "Pop 1...", "Pop/Rock > Link 1", "Pop/Rock > Link 1"},
+        {14, "Folk 3...", "Folk > Link 3", "Folk > Link 3"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(linkItemText(c.slot), c.item);
+        EXPECT_EQ(linkLabel(c.slot, Language::English), c.english);
+        EXPECT_EQ(linkLabel(c.slot, Language::German), c.german);
+    }
+    EXPECT_EQ(linkGroupMenuText(0, Language::German), "Midi-Suchmaschinen");
+    EXPECT_EQ(linkGroupMenuText(1, Language::English), "Classical");
+}
+
+TEST(LinkUpdate, RequestBodyIsUrlEncoded) {
+    EXPECT_EQ(linkUpdateBody("1", Language::German), "version=1&lang=DE");
+    EXPECT_EQ(linkUpdateBody("2.1", Language::English), "version=2.1&lang=EN");
+    EXPECT_EQ(linkUpdateBody("a&lang=XX b", Language::English),
+              "version=a%26lang%3DXX%20b&lang=EN");
+}
+
+TEST(LinkUpdate, ReplyWalk) {
+    const AppSettings base;
+    struct Case {
+        const char* what;
+        std::string body;
+        std::vector<int> changedSlots;
+        bool encoderChanged;
+        std::string version;
+        std::string message;
+    };
+    std::string sixteen = replyOf(base, "6");
+    sixteen += "https://extra.example/16\n";
+    std::string crlf = replyOf(base, "7", {{4, "https://new.example/k2"}});
+    for (size_t at = crlf.find('\n'); at != std::string::npos; at = crlf.find('\n', at + 2))
+        crlf.insert(at, "\r");
+    const Case cases[] = {
+        {"unchanged list", replyOf(base, "5"), {}, false, "5", "All your links are up to date!"},
+        {"only slot 7",
+         replyOf(base, "3", {{7, "https://jazz.example/2"}}),
+         {7},
+         false,
+         "3",
+         "The following links were successfully updated:\n\n- Jazz > Link 2\n\n"},
+        {"slot 2 has no menu item but changes",
+         replyOf(base, "3", {{2, "https://s.example/"}}),
+         {2},
+         false,
+         "3",
+         "The following links were successfully updated:\n\n- Midi-Search > Link 3\n\n"},
+        {"encoder link",
+         replyOf(base, "4", {}, "https://enc.example/gogo"),
+         {},
+         true,
+         "4",
+         "The following links were successfully updated:\n\n- Link to MP3 Encoder\n\n"},
+        {"more than 15 lines", sixteen, {}, false, "6", "All your links are up to date!"},
+        {"ERROR",
+         "ERROR\n2\nhttps://x.example/\n",
+         {},
+         false,
+         "1",
+         "All your links are up to date!"},
+        {"noise before OK",
+         "hello\n\n" + replyOf(base, "8", {{0, "http://robot.example/"}}),
+         {0},
+         false,
+         "8",
+         "The following links were successfully updated:\n\n- Midi-Search > Link 1\n\n"},
+        {"no OK at all",
+         "<html>502 Bad Gateway</html>\n",
+         {},
+         false,
+         "1",
+         "All your links are up to date!"},
+        {"empty body", "", {}, false, "1", "All your links are up to date!"},
+        {"CR LF lines",
+         crlf,
+         {4},
+         false,
+         "7",
+         "The following links were successfully updated:\n\n- Classical > Link 2\n\n"},
+    };
+    for (const Case& c : cases) {
+        AppSettings s;
+        const LinkReplyOutcome outcome = applyLinkReply(c.body, s, Language::English);
+        EXPECT_EQ(outcome.changedSlots, c.changedSlots) << c.what;
+        EXPECT_EQ(outcome.encoderChanged, c.encoderChanged) << c.what;
+        EXPECT_EQ(outcome.changed, c.encoderChanged || !c.changedSlots.empty()) << c.what;
+        EXPECT_EQ(s.linkListVersion, c.version) << c.what;
+        EXPECT_EQ(linkReplyMessage(outcome, Language::English), c.message) << c.what;
+        for (int slot : c.changedSlots)
+            EXPECT_NE(s.links[static_cast<size_t>(slot)], base.links[static_cast<size_t>(slot)])
+                << c.what;
+    }
+    AppSettings german;
+    const LinkReplyOutcome outcome =
+        applyLinkReply(replyOf(base, "3", {{7, "https://jazz.example/2"}}, "https://e.example/"),
+                       german, Language::German);
+    EXPECT_EQ(linkReplyMessage(outcome, Language::German),
+              "Folgende Links wurden erfolgreich aktualisiert:\n\n- Jazz > Link 2\n- Link zum "
+              "MP3-Encoder\n\n");
+    EXPECT_EQ(linkReplyMessage(LinkReplyOutcome{}, Language::German),
+              "Ihre Links sind auf dem neuesten Stand!");
+}
+
+TEST(LinkUpdate, HostileLinesChangeNothingAndAreNamed) {
+    const AppSettings base;
+    struct Case {
+        const char* what;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"javascript", "javascript:alert(1)"},
+        {"file", "file:///etc/passwd"},
+        {"no host", "https:///path"},
+        {"scheme alone", "http://"},
+        {"5000 bytes", "https://a.example/" + std::string(5000, 'x')},
+        {"260 bytes", "https://a.example/" + std::string(260 - 18, 'x')},
+        {"space inside", "https://a.example/x y"},
+        {"binary", std::string("https://a.example/\x01\x7f\xff", 21)},
+        {"upper-case scheme", "HTTPS://a.example/"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(isSaneLink(c.line)) << c.what;
+        AppSettings s;
+        const LinkReplyOutcome outcome =
+            applyLinkReply(replyOf(base, "2", {{7, c.line}}), s, Language::English);
+        EXPECT_EQ(s.links, base.links) << c.what;
+        EXPECT_FALSE(outcome.changed) << c.what;
+        EXPECT_EQ(outcome.refused, std::vector<std::string>{"Jazz > Link 2"}) << c.what;
+        EXPECT_NE(linkReplyMessage(outcome, Language::English).find("- Jazz > Link 2"),
+                  std::string::npos)
+            << c.what;
+        AppSettings e;
+        applyLinkReply(replyOf(base, "2", {}, c.line.empty() ? "x" : c.line), e, Language::English);
+        EXPECT_EQ(e.linkMp3Encoder, base.linkMp3Encoder) << c.what;
+    }
+    EXPECT_TRUE(isSaneLink("https://a.example/" + std::string(259 - 18, 'x')));
+    EXPECT_TRUE(isSaneLink("http://a.example"));
+
+    // A version that cannot be sent back is not taken; the bytes past the limit are not read.
+    AppSettings s;
+    applyLinkReply("OK\n" + std::string(300, 'v') + "\n", s, Language::English);
+    EXPECT_EQ(s.linkListVersion, "1");
+    AppSettings big;
+    std::string huge = replyOf(base, "9");
+    huge = huge.substr(0, huge.find('\n', 3) + 1) + std::string(2000, '\n') + replyOf(base, "x");
+    const LinkReplyOutcome cut = applyLinkReply(huge, big, Language::English);
+    EXPECT_EQ(big.linkListVersion, "9") << "the second reply lies beyond 1023 bytes";
+    EXPECT_FALSE(cut.changed);
+}
+
+}  // namespace
+}  // namespace svt

@@ -1,0 +1,291 @@
+// What the playlist window shows and asks for, without a window: the lines and the
+// count-and-time field, the search over a snapshot, the random switch, removing lines and the
+// conversions started from the window with the question that follows them.
+
+#include <gtest/gtest.h>
+
+#include "app/CommandQueue.h"
+#include "app/FakeFrontEngine.h"
+#include "app/FrontControl.h"
+#include "app/MediaPlayerExport.h"
+#include "app/PlaylistView.h"
+#include "support/TempDir.h"
+
+namespace svt {
+namespace {
+
+std::vector<int32_t> drainCodes(CommandQueue& queue) {
+    std::vector<int32_t> out;
+    int32_t argument = 0;
+    while (queue.count() > 0) out.push_back(queue.get(false, argument));
+    return out;
+}
+
+PlaylistSnapshot snapshotOf(std::vector<PlaylistLine> lines, int current) {
+    for (PlaylistLine& line : lines) line.text = playlistLineText(line, false, Language::English);
+    PlaylistSnapshot s;
+    s.lines = std::make_shared<const std::vector<PlaylistLine>>(std::move(lines));
+    s.current = current;
+    return s;
+}
+
+TEST(PlaylistLines, TextsOfLinesAndOfTheCountField) {
+    struct Case {
+        PlaylistLine line;
+        bool current;
+        Language language;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {{"Bach", "/m/b.mid", 3725, true, {}},
+         false,
+         Language::English,
+         "Bach - 01:02:05 (/m/b.mid)"},
+        {{"Bach", "/m/b.mid", 59, true, {}},
+         true,
+         Language::English,
+         "Current: Bach - 00:00:59 (/m/b.mid)"},
+        {{"Bach", "/m/b.mid", 59, true, {}},
+         true,
+         Language::German,
+         "aktiv: Bach - 00:00:59 (/m/b.mid)"},
+        {{"", "/m/x.mid", 0, true, {}}, false, Language::English, "no title - 00:00:00 (/m/x.mid)"},
+        {{"", "/m/x.mid", 0, true, {}},
+         false,
+         Language::German,
+         "ohne Titel - 00:00:00 (/m/x.mid)"},
+        {{"", "/m/x.txt", 0, false, {}},
+         false,
+         Language::English,
+         "- no midi file - - 00:00:00 (/m/x.txt)"},
+        {{"", "/m/x.txt", 0, false, {}},
+         false,
+         Language::German,
+         "- keine Mididatei - - 00:00:00 (/m/x.txt)"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(playlistLineText(c.line, c.current, c.language), c.expected);
+
+    const int64_t total = 125 * 60 + 7;
+    EXPECT_EQ(playlistCountText(3, total, Language::English), "3 files, total time 125:07 ");
+    EXPECT_EQ(playlistCountText(3, total, Language::German), "3 Dateien, Gesamtspielzeit 125:07 ");
+    EXPECT_EQ(playlistCountText(1, total, Language::English), "1 file");
+    EXPECT_EQ(playlistCountText(1, 5, Language::German), "1 Datei");
+    EXPECT_EQ(playlistCountText(0, 0, Language::English), "");
+}
+
+TEST(PlaylistSearch, CaseSensitiveSubstringFromTheStartGiven) {
+    const PlaylistSnapshot s = snapshotOf({{"Bach Fugue", "/a.mid", 1, true, {}},
+                                           {"Mozart", "/b.mid", 1, true, {}},
+                                           {"More Bach", "/c.mid", 1, true, {}},
+                                           {std::string(3000, 'B'), "/d.mid", 1, true, {}}},
+                                          1);
+    struct Case {
+        const char* text;
+        int start;
+        int expected;
+    };
+    const Case cases[] = {
+        {"Bach", 0, 0},   {"Bach", 1, 2},  {"bach", 0, -1}, {"", 0, -1},       {"Current", 0, 1},
+        {"/c.mid", 0, 2}, {"Bach", 3, -1}, {"BBBB", 0, -1}, {"Mozart", -5, 1}, {"Bach", 99, -1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(findInPlaylist(s, c.text, c.start, Language::English), c.expected)
+            << c.text << " from " << c.start;
+}
+
+struct WindowRig {
+    test::TempDir dir;
+    test::FakeEngine engine;
+    test::RecordingView view;
+    FrontControl control{engine, Language::English};
+    WindowRig() {
+        control.setView(&view);
+        control.setInterfaceFlags(0);
+    }
+    void list(std::initializer_list<const char*> names) {
+        std::vector<std::string> paths;
+        for (const char* n : names) paths.push_back(dir.write(n, std::string("MThd")));
+        control.openFiles(paths);
+        int32_t argument = 0;
+        control.readCommand(argument);
+    }
+    int step() {
+        int32_t argument = 0;
+        return control.readCommand(argument);
+    }
+};
+
+TEST(PlaylistWindowLogic, SnapshotFollowsEveryChange) {
+    WindowRig rig;
+    EXPECT_EQ(rig.control.playlistSnapshot()->count(), 0);
+    EXPECT_EQ(rig.control.playlistSnapshot()->current, -1);
+    rig.list({"a.mid", "b.mid", "c.mid"});
+    auto s = rig.control.playlistSnapshot();
+    ASSERT_EQ(s->count(), 3);
+    EXPECT_EQ(s->current, 0);
+    EXPECT_GE(rig.view.playlistSignals, 1);
+
+    // A new current entry keeps the lines (shared), a removal makes new ones.
+    rig.control.playIndex(2);
+    EXPECT_EQ(rig.step(), CmdLoadFile);
+    auto moved = rig.control.playlistSnapshot();
+    EXPECT_EQ(moved->current, 2);
+    EXPECT_EQ(moved->lines, s->lines);
+    EXPECT_TRUE(moved->lineText(2, Language::English).starts_with("Current: "));
+
+    rig.control.removeEntry(0);
+    rig.step();
+    rig.step();
+    auto removed = rig.control.playlistSnapshot();
+    ASSERT_EQ(removed->count(), 2);
+    EXPECT_NE(removed->contentsGeneration, s->contentsGeneration);
+    EXPECT_NE((*removed->lines)[0].path.find("b.mid"), std::string::npos);
+    EXPECT_EQ(removed->current, 1) << "the current entry moves down with the lines before it";
+
+    rig.control.clearPlaylist();
+    rig.step();
+    EXPECT_EQ(rig.control.playlistSnapshot()->count(), 0);
+}
+
+TEST(PlaylistWindowLogic, RandomSwitchNeedsTwoSongsAndReachesTheLoop) {
+    WindowRig rig;
+    rig.list({"a.mid"});
+    EXPECT_EQ(rig.control.toggleRandom(), RandomOutcome::OneTitle);
+    EXPECT_FALSE(rig.control.randomOrder());
+    rig.list({"b.mid", "c.mid"});
+    EXPECT_EQ(rig.control.toggleRandom(), RandomOutcome::On);
+    EXPECT_TRUE(rig.control.randomOrder());
+    EXPECT_NE(rig.control.optionText().find('r'), std::string::npos);
+    EXPECT_EQ(rig.control.toggleRandom(), RandomOutcome::Off);
+    EXPECT_EQ(rig.control.optionText().find('r'), std::string::npos);
+}
+
+TEST(PlaylistWindowLogic, ConversionsQueueTheirCommands) {
+    WindowRig rig;
+    CommandQueue& q = rig.control.commandQueue();
+    EXPECT_EQ(rig.control.convertCurrent(1), UiOutcome::NoMidiFileOpen);
+    EXPECT_TRUE(drainCodes(q).empty());
+    rig.list({"a.mid", "b.mid"});
+    drainCodes(q);
+
+    struct Case {
+        const char* what;
+        std::function<UiOutcome(FrontControl&)> act;
+        std::vector<int32_t> expected;
+        bool currentOnly;
+    };
+    const Case cases[] = {
+        {"file as WAV",
+         [](FrontControl& c) { return c.convertCurrent(1); },
+         {FcReinitialise, FcSelectOutput, CmdLoadFile},
+         true},
+        {"playlist as MP3",
+         [](FrontControl& c) { return c.convertPlaylist(2); },
+         {FcReinitialise, FcSelectOutput, FcPlayIndex},
+         false},
+        {"convert file to",
+         [](FrontControl& c) { return c.convertTo(1, "/out/x.wav"); },
+         {FcReinitialise, FcSelectOutput, FcSetOutputFile, CmdLoadFile},
+         true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.act(rig.control), UiOutcome::None) << c.what;
+        EXPECT_EQ(drainCodes(q), c.expected) << c.what;
+        EXPECT_EQ((rig.control.interfaceFlags() & kFlagCurrentSongOnly) != 0, c.currentOnly)
+            << c.what;
+    }
+}
+
+TEST(PlaylistWindowLogic, NamedConversionReachesTheEngineAndAsksToListen) {
+    WindowRig rig;
+    rig.list({"a.mid", "b.mid"});
+    drainCodes(rig.control.commandQueue());
+    rig.engine.lastPath = "/out/x.wav";
+    rig.control.convertTo(1, "/out/x.wav");
+    std::string namedWhilePlaying;
+    rig.engine.onPlay = [&] {
+        namedWhilePlaying = rig.engine.outputFile;
+        PlayerNotice end;
+        end.code = NoticePlayEnd;
+        end.args[0] = CmdTuneEnd;
+        rig.control.notify(end);
+        rig.control.queue(CmdQuit);
+    };
+    rig.control.runPlaylist({});
+    EXPECT_EQ(namedWhilePlaying, "/out/x.wav");
+    EXPECT_EQ(rig.engine.outputFile, "") << "the next conversion names its files itself";
+    ASSERT_EQ(rig.engine.played.size(), 1u) << "one song, not the whole list";
+    ASSERT_EQ(rig.view.ends.size(), 1u);
+    EXPECT_TRUE(rig.view.ends[0].singleFile);
+    EXPECT_EQ(rig.view.ends[0].lastOutputPath, "/out/x.wav");
+    EXPECT_EQ(rig.engine.selected, 0) << "back to the live output";
+    EXPECT_FALSE(rig.control.convertingSingleFile());
+}
+
+TEST(PlaylistWindowLogic, PlaylistConversionEndsAfterTheLastSongWithTheCdCheck) {
+    struct Case {
+        int output;
+        int32_t secondsEach;
+        bool tooLong;
+    };
+    const Case cases[] = {{1, 40 * 60, true}, {2, 40 * 60, false}, {1, 30 * 60, false}};
+    for (const Case& c : cases) {
+        WindowRig rig;
+        rig.engine.playingSeconds = c.secondsEach;
+        rig.list({"a.mid", "b.mid"});
+        drainCodes(rig.control.commandQueue());
+        rig.control.convertPlaylist(c.output);
+        int endsSeen = 0;
+        rig.engine.onPlay = [&] {
+            PlayerNotice end;
+            end.code = NoticePlayEnd;
+            end.args[0] = CmdTuneEnd;
+            rig.control.notify(end);
+            endsSeen = static_cast<int>(rig.view.ends.size());
+        };
+        rig.control.queue(CmdQuit);
+        rig.control.runPlaylist({});
+        EXPECT_EQ(rig.engine.played.size(), 2u);
+        ASSERT_EQ(rig.view.ends.size(), 1u) << "asked once, after the last song";
+        EXPECT_FALSE(rig.view.ends[0].singleFile);
+        EXPECT_EQ(rig.view.ends[0].outputIndex, c.output);
+        EXPECT_EQ(rig.view.ends[0].tooLongForCd, c.tooLong);
+        EXPECT_EQ(endsSeen, 1);
+    }
+}
+
+TEST(AudioCdCheck, SeventyMinutesOfWavFit) {
+    struct Case {
+        int64_t seconds;
+        int output;
+        bool tooLong;
+    };
+    const Case cases[] = {{4200, 1, false},    {4201, 1, true},     {75 * 60, 1, true},
+                          {75 * 60, 2, false}, {75 * 60, 0, false}, {0, 1, false}};
+    for (const Case& c : cases)
+        EXPECT_EQ(tooLongForAudioCd(c.seconds, c.output), c.tooLong)
+            << c.seconds << " s to output " << c.output;
+}
+
+TEST(PlaylistWindowLogic, ExportWritesTheListOfConvertedFiles) {
+    WindowRig rig;
+    rig.list({"a.mid", "b.mid"});
+    const std::string target = rig.dir.file("list.wpl");
+    rig.control.exportMediaPlayer(target, 1);
+    rig.step();
+    ASSERT_EQ(rig.view.mediaLists, std::vector<std::string>{target});
+    const std::vector<uint8_t> bytes = test::readFileBytes(target);
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.find("a.wav\"/>"), std::string::npos) << text;
+    EXPECT_NE(text.find("b.wav\"/>"), std::string::npos) << text;
+    EXPECT_NE(text.find("<title>list.wpl</title>"), std::string::npos);
+
+    rig.control.exportMediaPlayer(rig.dir.file("missing/folder/list.wpl"), 1);
+    rig.step();
+    EXPECT_EQ(rig.view.messages.back(), FrontMessage::ExportFailed);
+    EXPECT_FALSE(rig.control.dialogBusy());
+}
+
+}  // namespace
+}  // namespace svt

@@ -1,0 +1,339 @@
+// The playlist window on Qt's offscreen platform: its keys, the search dialog (whose edit field
+// the main window's keys leave alone), the clear question, the random switch, the list font
+// kept in the settings, a long list; and a two-song playlist converted from the window by a
+// real engine in its own thread while the window goes on handling events.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "app/Engine.h"
+#include "app/EngineFront.h"
+#include "app/FakeFrontEngine.h"
+#include "gui/MainWindow.h"
+#include "gui/PlaylistWindow.h"
+#include "support/SmfBuilder.h"
+#include "support/TempDir.h"
+#include "support/TestFonts.h"
+
+namespace svt {
+namespace {
+
+using gui::MainWindow;
+using gui::PlaylistWindow;
+
+QApplication& application() {
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *existing;
+    static int argc = 1;
+    static char name[] = "gui_test";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+struct ListRig {
+    test::TempDir dir;
+    test::FakeEngine engine;
+    FrontControl control{engine, Language::English};
+    AppSettings settings;
+    std::unique_ptr<MainWindow> window;
+    std::vector<QString> messages, captions, questions;
+    bool answer = false;
+
+    ListRig() {
+        application();
+        control.setInterfaceFlags(0);
+        window = std::make_unique<MainWindow>(control, settings, MainWindow::Form::Full, "");
+        window->inform = [this](const QString& text, const QString& caption) {
+            messages.push_back(text);
+            captions.push_back(caption);
+        };
+        window->confirm = [this](const QString& text) {
+            questions.push_back(text);
+            return answer;
+        };
+        window->show();
+    }
+    PlaylistWindow& list() { return *window->playlistWindow(); }
+    void listSongs(std::initializer_list<const char*> names) {
+        QStringList paths;
+        for (const char* n : names)
+            paths << QString::fromStdString(dir.write(n, std::string("MThd")));
+        window->openPaths(paths);
+        engineStep();
+    }
+    std::vector<QueuedCommand> queued() {
+        std::vector<QueuedCommand> out;
+        int32_t argument = 0;
+        while (control.commandQueue().count() > 0) {
+            const int32_t code = control.commandQueue().get(false, argument);
+            out.push_back({code, argument});
+        }
+        return out;
+    }
+    // Carries out the queued commands as the engine thread would, then lets signals arrive.
+    void engineStep() {
+        for (const QueuedCommand& c : queued()) {
+            control.queue(c.code, c.argument);
+            int32_t argument = 0;
+            control.readCommand(argument);
+        }
+        QApplication::processEvents();
+    }
+    void key(QWidget* target, Qt::Key k, const QString& text = QString()) {
+        QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier, text);
+        QApplication::sendEvent(target, &press);
+    }
+};
+
+std::vector<int32_t> codesOf(const std::vector<QueuedCommand>& commands) {
+    std::vector<int32_t> out;
+    for (const QueuedCommand& c : commands) out.push_back(c.code);
+    return out;
+}
+
+TEST(PlaylistWindow, KeysPlayRemoveClearAndHide) {
+    ListRig rig;
+    rig.listSongs({"a.mid", "b.mid", "c.mid"});
+    PlaylistWindow& w = rig.list();
+    w.show();
+    rig.queued();
+    ASSERT_EQ(w.model()->rowCount(), 3);
+    EXPECT_EQ(w.countField()->text(), "3 files, total time 00:00 ");
+    EXPECT_TRUE(w.model()->index(0).data().toString().startsWith("Current: "));
+
+    QListView* list = w.list();
+    list->clearSelection();
+    rig.key(list, Qt::Key_Backspace);
+    EXPECT_TRUE(rig.queued().empty()) << "Backspace without a selected line removes nothing";
+
+    w.selectRow(1);
+    rig.key(list, Qt::Key_Return);
+    auto played = rig.queued();
+    ASSERT_EQ(codesOf(played), std::vector<int32_t>{FcPlayIndex});
+    EXPECT_EQ(played[0].argument, 1);
+    rig.key(list, Qt::Key_Space);
+    EXPECT_EQ(codesOf(rig.queued()), std::vector<int32_t>{FcPlayIndex})
+        << "Space plays the line; the main window's play key stays out of it";
+
+    rig.key(list, Qt::Key_Backspace);
+    auto removed = rig.queued();
+    ASSERT_EQ(codesOf(removed), (std::vector<int32_t>{FcRemoveEntry, FcRefreshList}));
+    EXPECT_EQ(removed[0].argument, 1);
+
+    struct Case {
+        Qt::Key key;
+        bool answer;
+        std::vector<int32_t> expected;
+    };
+    const Case cases[] = {{Qt::Key_Delete, false, {}},
+                          {Qt::Key_C, false, {}},
+                          {Qt::Key_Delete, true, {FcClearPlaylist}}};
+    for (const Case& c : cases) {
+        rig.questions.clear();
+        rig.answer = c.answer;
+        rig.key(list, c.key, c.key == Qt::Key_C ? QStringLiteral("c") : QString());
+        ASSERT_EQ(rig.questions.size(), 1u);
+        EXPECT_EQ(rig.questions[0], "Are you sure you want to clear the whole playlist?");
+        EXPECT_EQ(codesOf(rig.queued()), c.expected);
+    }
+    rig.control.clearPlaylist();  // what the last question queued, now carried out
+    rig.engineStep();
+    EXPECT_EQ(w.model()->rowCount(), 0);
+    EXPECT_EQ(w.countField()->text(), "");
+    rig.messages.clear();
+    rig.key(list, Qt::Key_Delete);
+    EXPECT_EQ(rig.messages, std::vector<QString>{"No MIDI file open."});
+
+    rig.questions.clear();
+    rig.answer = false;
+    rig.key(list, Qt::Key_Q, QStringLiteral("q"));
+    EXPECT_EQ(rig.questions, std::vector<QString>{"Do you want to quit the program?"});
+    EXPECT_TRUE(rig.window->isVisible()) << "No keeps the program running";
+    rig.key(list, Qt::Key_Escape);
+    EXPECT_FALSE(w.isVisible());
+}
+
+TEST(PlaylistWindow, SearchDialogFindsLinesAndKeepsItsKeys) {
+    ListRig rig;
+    rig.listSongs({"Bach.mid", "Mozart.mid", "more Bach.mid"});
+    PlaylistWindow& w = rig.list();
+    w.show();
+    rig.queued();
+    w.showSearch();
+    gui::SearchDialog* dialog = w.searchDialog();
+    ASSERT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->edit()->maxLength(), 250);
+
+    // Letters typed into the search text are no shortcuts of the main window.
+    QTest::keyClicks(dialog->edit(), "Bachqs");
+    EXPECT_TRUE(rig.queued().empty());
+    EXPECT_TRUE(rig.questions.empty());
+    dialog->edit()->setText("Bach");
+    w.list()->clearSelection();
+    dialog->searchButton()->click();
+    EXPECT_EQ(w.selectedRow(), 0);
+    dialog->nextButton()->click();
+    EXPECT_EQ(w.selectedRow(), 2);
+    dialog->nextButton()->click();
+    EXPECT_EQ(rig.messages.back(), "End of search.");
+    EXPECT_EQ(rig.captions.back(), "Search in playlist");
+    dialog->edit()->setText("bach");
+    const size_t before = rig.messages.size();
+    dialog->searchButton()->click();
+    EXPECT_EQ(rig.messages.size(), before + 1) << "the search is case-sensitive";
+
+    // Hiding the window hides the dialog; showing it again brings the dialog back.
+    w.hide();
+    EXPECT_FALSE(dialog->isVisible());
+    w.show();
+    EXPECT_TRUE(dialog->isVisible());
+}
+
+TEST(PlaylistWindow, RandomSwitchAndContextMenu) {
+    ListRig rig;
+    rig.listSongs({"a.mid"});
+    PlaylistWindow& w = rig.list();
+    QStringList items;
+    for (QAction* a : w.contextMenu()->actions())
+        if (!a->isSeparator()) items << a->text();
+    EXPECT_EQ(items, (QStringList{"Play", "Current song", "Search", "Remove song", "Clear playlist",
+                                  "Random order"}));
+    w.toggleRandom();
+    EXPECT_EQ(rig.messages.back(), "The playlist has just one song!");
+    EXPECT_FALSE(rig.control.randomOrder());
+    rig.listSongs({"b.mid", "c.mid"});
+    w.toggleRandom();
+    EXPECT_EQ(rig.messages.back(), "Random is on!");
+    EXPECT_TRUE(rig.control.randomOrder());
+    w.toggleRandom();
+    EXPECT_EQ(rig.messages.back(), "Random is off!");
+}
+
+TEST(PlaylistWindow, FontChoiceIsKeptInTheSettings) {
+    ListRig rig;
+    AppSettings saved;
+    rig.window->saveSettings = [&saved](const AppSettings& s) { saved = s; };
+    PlaylistWindow& w = rig.list();
+    QFont chosen(QStringLiteral("DejaVu Sans Mono"));
+    chosen.setPixelSize(17);
+    chosen.setItalic(true);
+    chosen.setFixedPitch(true);
+    w.chooseFont = [&](const QFont&) { return std::optional<QFont>(chosen); };
+    w.changeFont();
+    EXPECT_EQ(rig.settings.uiListFontName, "DejaVu Sans Mono");
+    EXPECT_EQ(rig.settings.uiListFontHeight, 17);
+    EXPECT_EQ(rig.settings.uiListFontFlags, 3);
+    EXPECT_EQ(w.list()->font().pixelSize(), 17);
+    EXPECT_TRUE(w.list()->font().italic());
+    rig.answer = true;
+    rig.window->close();
+    EXPECT_EQ(saved.uiListFontName, "DejaVu Sans Mono");
+    const QFont again = PlaylistWindow::listFont(saved);
+    EXPECT_EQ(again.pixelSize(), 17);
+    EXPECT_TRUE(again.italic());
+
+    w.chooseFont = [](const QFont&) { return std::optional<QFont>(); };
+    rig.settings.uiListFontName = "Kept";
+    w.changeFont();
+    EXPECT_EQ(rig.settings.uiListFontName, "Kept") << "a cancelled dialog changes nothing";
+}
+
+TEST(PlaylistWindow, TenThousandLinesAndACurrentEntryThatMoves) {
+    application();
+    gui::PlaylistModel model(Language::English);
+    auto lines = std::make_shared<std::vector<PlaylistLine>>();
+    for (int i = 0; i < 10000; ++i) {
+        PlaylistLine line{
+            "Song " + std::to_string(i), "/m/" + std::to_string(i) + ".mid", i, true, {}};
+        line.text = playlistLineText(line, false, Language::English);
+        lines->push_back(std::move(line));
+    }
+    auto first = std::make_shared<PlaylistSnapshot>();
+    first->lines = lines;
+    first->current = 0;
+    first->contentsGeneration = 1;
+    EXPECT_TRUE(model.setSnapshot(first));
+    EXPECT_EQ(model.rowCount(), 10000);
+    EXPECT_EQ(model.index(9999).data().toString(), "Song 9999 - 02:46:39 (/m/9999.mid)");
+    int repainted = 0;
+    QObject::connect(&model, &QAbstractItemModel::dataChanged, [&] { ++repainted; });
+    auto moved = std::make_shared<PlaylistSnapshot>(*first);
+    moved->current = 5000;
+    EXPECT_FALSE(model.setSnapshot(moved)) << "the rows stay; two lines are repainted";
+    EXPECT_EQ(repainted, 2);
+    EXPECT_TRUE(model.index(5000).data().toString().startsWith("Current: "));
+    EXPECT_EQ(findInPlaylist(model.snapshot(), "Song 9876", 0, Language::English), 9876);
+}
+
+// A real engine over a font of the test's own; the window converts the playlist to WAV.
+TEST(PlaylistWindow, ConvertingTheListKeepsTheWindowResponsive) {
+    application();
+    test::TempDir dir;
+    const std::string font = dir.write("sine.sf2", test::sineFont());
+    QStringList songs;
+    for (const char* name : {"one.mid", "two.mid"}) {
+        test::SmfBuilder song(0, 480);
+        auto& track = song.track();
+        for (int beat = 0; beat < 40; ++beat)
+            track.noteOn(beat == 0 ? 0 : 240, 0, 60 + beat % 12, 100)
+                .noteOff(240, 0, 60 + beat % 12);
+        track.endOfTrack();
+        songs << QString::fromStdString(dir.write(name, song.build()));
+    }
+    Engine engine;
+    ASSERT_TRUE(engine.loadSoundFont(font).ok());
+    EngineFront front(engine);
+    FrontControl control(front, Language::English);
+    control.setInterfaceFlags(0);
+    engine.setControl(control);
+    AppSettings settings;
+    MainWindow window(control, settings, MainWindow::Form::Full, font);
+    std::vector<QString> questions;
+    window.inform = [](const QString&, const QString&) {};
+    window.confirm = [&questions](const QString& text) {
+        questions.push_back(text);
+        return false;
+    };
+    window.show();
+    control.open({});
+    window.openPaths(songs);
+    for (int i = 0; i < 6000 && control.playlistCount() < 2; ++i) QTest::qWait(10);
+    ASSERT_EQ(control.playlistCount(), 2);
+
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start(5);
+    window.convertWholePlaylist(1);
+    for (int i = 0; i < 12000 && questions.empty(); ++i) QTest::qWait(5);
+    ticker.stop();
+    ASSERT_EQ(questions.size(), 1u) << "the question after the last song";
+    EXPECT_EQ(questions[0], "Do you want to listen to the files or burn them to a CD?");
+    EXPECT_GT(ticks, 0) << "the window handled events while the engine converted";
+    for (const char* name : {"one.wav", "two.wav"}) {
+        const std::string path = dir.file(name);
+        ASSERT_TRUE(std::filesystem::exists(path)) << name;
+        EXPECT_GT(std::filesystem::file_size(path), 44u + 44100u * 4u) << name;
+    }
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        ++files;
+    EXPECT_EQ(files, 5u) << "the font, two songs and two WAV files: no temporary file is left";
+    EXPECT_TRUE(control.shutDown(10000));
+}
+
+}  // namespace
+}  // namespace svt
