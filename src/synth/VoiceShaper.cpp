@@ -341,10 +341,12 @@ bool VoiceShaper::nextVolumeStage(Voice& v) {
         if (e.level == e.target || (e.stage >= ENV_RELEASE1 && e.target > e.level)) continue;
         if (!v.drum && r.volEnvKeyScale[s] != 0)
             rate *= std::exp2((v.note - 60) * r.volEnvKeyScale[s] / 1200.0);
+        // A melodic channel's attack, decay and release controllers reach its notes; a drum
+        // kit's keys keep their own rates whatever the channel's controllers say.
         const int group = e.stage <= ENV_HOLD    ? ENV_ATTACK
                           : e.stage == ENV_DECAY ? ENV_DECAY
                                                  : ENV_RELEASE1;
-        const int32_t override = ch.envelopeRateOverride[size_t(group)];
+        const int32_t override = v.drum ? -1 : ch.envelopeRateOverride[size_t(group)];
         if (override >= 0) {
             const SynthCurves& curves = synthCurves();
             const auto& table = e.target > e.level       ? curves.envelopeRise

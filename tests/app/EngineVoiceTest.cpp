@@ -20,8 +20,8 @@ constexpr int kRate = 44100;
 // At 480 ticks a quarter and the default tempo, a second.
 constexpr uint32_t kTicksPerSecond = 960;
 
-// A font of one preset (bank 0, program 0) with one looped zone over `sample` that `zone`
-// gives its generators.
+// A font of one instrument, one looped zone over `sample` that `zone` gives its generators,
+// as program 0 of bank 0 and as drum kit 0.
 std::vector<uint8_t> fontWith(const std::function<void(Sf2Zone&)>& zone,
                               Sf2Sample sample = Sf2Builder::sineSample("sine", 440.0, kRate, 69)) {
     Sf2Builder sf;
@@ -31,6 +31,7 @@ std::vector<uint8_t> fontWith(const std::function<void(Sf2Zone&)>& zone,
     zone(z);
     z.sample(s);
     sf.presetZone(sf.addPreset("Voice", 0, 0)).instrument(inst);
+    sf.presetZone(sf.addPreset("Kit", 128, 0)).instrument(inst);
     return sf.build();
 }
 
@@ -266,13 +267,14 @@ TEST(EngineVoices, EnvelopeTimeControllersStretchEachStageByItsOwnTable) {
     };
     // (attack time to half the full level, decay time from the top to -10 dB, release time to
     // -30 dB)
-    auto times = [&](int value) {
+    auto times = [&](int value, int channel) {
         VoiceRig rig(font);
         SmfBuilder song(0, 480);
         SmfTrack& t = song.track();
-        t.controller(0, 0, 73, value).controller(0, 0, 72, value);
-        t.controller(0, 0, 99, 1).controller(0, 0, 98, 0x64).controller(0, 0, 6, value);
-        t.noteOn(0, 0, 69, 100).noteOff(8 * kTicksPerSecond, 0, 69).endOfTrack();
+        t.controller(0, channel, 73, value).controller(0, channel, 72, value);
+        t.controller(0, channel, 99, 1).controller(0, channel, 98, 0x64);
+        t.controller(0, channel, 6, value);
+        t.noteOn(0, channel, 69, 100).noteOff(8 * kTicksPerSecond, channel, 69).endOfTrack();
         rig.play(song);
         const auto x = rig.side(0);
         const double full = rms(between(x, 7.5, 7.9)) * std::pow(10.0, 19.2 / 20);
@@ -283,12 +285,16 @@ TEST(EngineVoices, EnvelopeTimeControllersStretchEachStageByItsOwnTable) {
             secondsUntil(x, 8.0, rms(between(x, 7.9, 8.0)) * std::pow(10.0, -30.0 / 20), false);
         return std::array<double, 3>{attack, decay, release};
     };
-    const auto plain = times(64), slow = times(96);
+    const auto plain = times(64, 0), slow = times(96, 0);
     const Stage stages[] = {
         {"attack", std::exp2(2.5)}, {"decay", 4.0}, {"release", std::exp2(1.5)}};
     for (size_t i = 0; i < 3; ++i)
         EXPECT_NEAR(slow[i] / plain[i], stages[i].expectedRatio, 0.15 * stages[i].expectedRatio)
             << stages[i].what << ": " << plain[i] << " s, then " << slow[i] << " s";
+    // A drum kit's keys keep their own rates whatever the channel's controllers say.
+    const auto kit = times(64, 9), kitSlowed = times(96, 9);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_NEAR(kitSlowed[i] / kit[i], 1.0, 0.05) << "drum " << stages[i].what;
 }
 
 TEST(EngineVoices, AStreamPlaysOutItsEndBriefly) {
@@ -312,7 +318,8 @@ TEST(EngineVoices, AStreamPlaysOutItsEndBriefly) {
     for (const Case& c : cases) {
         for (const bool stream : {false, true}) {
             VoiceRig rig(fontWith([&](Sf2Zone& z) {
-                z.gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(std::max(c.releaseSeconds, 0.001)));
+                z.gen(GEN_RELEASE_VOL_ENV,
+                      Sf2Builder::timecents(std::max(c.releaseSeconds, 0.001)));
             }));
             rig.engine.player().options().realTimeMode = stream;
             SmfBuilder song(0, 480);
