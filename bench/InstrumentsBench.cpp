@@ -31,7 +31,7 @@ double residentMB() {
 }
 
 InstrumentSettings quiet() {
-    InstrumentSettings s;
+    InstrumentSettings s{EngineSettings{}};
     s.printDiagnostics = false;
     return s;
 }

@@ -3,10 +3,13 @@
 // (so everything measured is the loop, the queue and the writer).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <vector>
 
 #include "app/Engine.h"
+#include "output/PeakLimiter.h"
 #include "output/SampleConversion.h"
 #include "support/SmfBuilder.h"
 
@@ -25,6 +28,28 @@ void BM_ConvertTo16(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 4096);  // frames
 }
 BENCHMARK(BM_ConvertTo16);
+
+// The peak limiter on a 440 Hz sine at `dB` of full scale: below its ceiling it only delays,
+// above it every frame goes through the gain computation.
+void BM_PeakLimiter(benchmark::State& state) {
+    const double amplitude = (1 << 28) * std::pow(10.0, double(state.range(0)) / 20.0);
+    std::vector<int32_t> song(2 * 4096 * 11);
+    for (size_t i = 0; i < song.size(); ++i)
+        song[i] =
+            static_cast<int32_t>(amplitude * std::sin(2 * M_PI * 440.0 * double(i / 2) / 44100));
+    std::vector<int32_t> block(2 * 4096);
+    svt::output::PeakLimiter limiter;
+    limiter.prepare(44100);
+    size_t at = 0;
+    for (auto _ : state) {
+        std::copy_n(song.begin() + ptrdiff_t(at), block.size(), block.begin());
+        at = (at + block.size()) % song.size();
+        benchmark::DoNotOptimize(limiter.process(block.data(), 4096));
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * 4096);  // frames
+}
+BENCHMARK(BM_PeakLimiter)->Arg(-6)->Arg(6);
 
 void BM_SilentTenMinutesToWav(benchmark::State& state) {
     const auto dir = std::filesystem::temp_directory_path() / "sorvanto-bench-output";

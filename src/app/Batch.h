@@ -20,6 +20,7 @@ struct BatchOutcome {
     std::vector<std::string> warnings;  // what a written file may lack (a song cut short)
     double audioSeconds = 0;
     double wallSeconds = 0;
+    int64_t clippedSamples = 0;  // samples clipped at full scale (only without the limiter)
 };
 
 struct BatchOptions {

@@ -25,25 +25,44 @@ std::string fileNameOf(const std::string& path) {
 }
 
 // The converter's front-end: it sends no commands and turns the player's time notices into
-// progress reports.
+// progress reports. The total is the length of the file: the song and the end it plays out,
+// which is at least the second of silence every song ends with and grows while a tail sounds.
 class ProgressControl final : public ControlInterface {
   public:
-    ProgressControl(const ConvertOptions& options, int rate) : options_(options), rate_(rate) {}
-    int read(int32_t&) override { return CmdNone; }
+    ProgressControl(const ConvertOptions& options, int rate, const Player& player)
+        : options_(options), rate_(rate), player_(player) {}
+    int read(int32_t&) override {
+        // Past the song's end no time notice comes: the rendered frames tell how far it is.
+        if (songSeconds_ > 0 && renderedSeconds() > songSeconds_) reportRendered();
+        return CmdNone;
+    }
     void event(const PlayerNotice& notice) override {
         if (!options_.progress) return;
         if (notice.code == NoticePlayStart) {
-            totalSeconds_ = static_cast<double>(notice.args[0]) / rate_;
+            songSeconds_ = static_cast<double>(notice.args[0]) / rate_;
+            totalSeconds_ = songSeconds_ + Player::kEndSilenceSeconds;
             options_.progress(0, totalSeconds_);
         } else if (notice.code == NoticeCurrentTime) {
             options_.progress(notice.args[0], totalSeconds_);
+        } else if (notice.code == NoticePlayEnd) {
+            reportRendered();
         }
     }
     bool traces() const override { return false; }
 
   private:
+    double renderedSeconds() const { return static_cast<double>(player_.currentSample()) / rate_; }
+    void reportRendered() {
+        if (!options_.progress) return;
+        const double at = renderedSeconds();
+        totalSeconds_ = std::max(totalSeconds_, at);
+        options_.progress(at, totalSeconds_);
+    }
+
     const ConvertOptions& options_;
     const double rate_;
+    const Player& player_;
+    double songSeconds_ = 0;
     double totalSeconds_ = 0;
 };
 
@@ -124,7 +143,7 @@ std::string formatOfName(const std::string& path) {
 }
 
 Result<std::vector<std::string>> checkSoundFont(const std::string& file) {
-    InstrumentSettings settings;
+    InstrumentSettings settings{EngineSettings{}};
     settings.printDiagnostics = false;
     SoundFontRegistry registry(settings);
     LoadedSoundFont& font = registry.registerFont(file);
@@ -157,11 +176,10 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
             return outcome;
         }
     }
-    engine.synthesizer().resampler().setInterpolation(options.interpolation);
     engine.player().options().startKeyOffset = options.keyOffset;
     engine.player().options().startMuteMask = options.muteMask;
     engine.controls().amplification = options.amplification;
-    ProgressControl progress(options, options.settings.outputRateHz);
+    ProgressControl progress(options, options.settings.outputRateHz, engine.player());
     engine.setControl(progress);
     if (!engine.selectOutput(options.outputText)) {
         outcome.message = "unknown output \"" + options.outputText + "\"";
@@ -190,6 +208,7 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     }
     const int result = engine.playFile(job.input, options.timeRatio);
     const int64_t frames = engine.player().currentSample();
+    outcome.clippedSamples = engine.audioQueue().clippedSamples();
     // A song that did not play to its end leaves no file.
     if (result != CmdTuneEnd) device.abandonFile();
     const bool closed = engine.closeOutput() == 0;

@@ -35,7 +35,6 @@ struct ConvertOptions {
     bool overwrite = false;
     // Folders missing on the way to an output are made (outputs under a folder named by -o).
     bool makeOutputFolders = false;
-    InterpolationKind interpolation = InterpolationKind::SineLagrange;
     // Called while a song renders with the song time reached and the song's length, in
     // seconds (both of the song as it is played, tempo setting included).
     std::function<void(double songSeconds, double totalSeconds)> progress;

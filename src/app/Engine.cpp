@@ -5,6 +5,8 @@ namespace svt {
 Engine::Engine(EngineSettings settings)
     : settings_(std::move(settings)),
       songInput_(settings_),
+      fixedNotes_(settings_.interpolation),
+      fonts_(InstrumentSettings(settings_, &fixedNotes_)),
       banks_(fonts_),
       effects_(settings_.outputRateHz,
                effects::EffectOptions{settings_.reverbMode, settings_.chorusMode}),
@@ -55,6 +57,7 @@ int Engine::openOutput() {
     synthesizer_.setMonoOutput((device.encoding & output::ENC_MONO) != 0);
     outputOpen_ = true;
     queue_.setup(device, &player_);
+    queue_.setLimiter(settings_.limiter);
     queue_.setQueueFromSettings(settings_.audioQueueSeconds, settings_.audioQueueFill);
     player_.setSink(&queue_);
     return 0;

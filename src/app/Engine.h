@@ -21,6 +21,7 @@
 #include "player/PlayerCommands.h"
 #include "song/EngineSettings.h"
 #include "song/SongInput.h"
+#include "synth/FixedNoteInterpolator.h"
 #include "synth/Synthesis.h"
 #include "synth/Synthesizer.h"
 
@@ -35,6 +36,8 @@ class Engine {
 
     const EngineSettings& settings() const { return settings_; }
     SongInput& songInput() { return songInput_; }
+    // The engine's random source; the player seeds it from each song.
+    EngineRandom& random() { return synthesizer_.random(); }
 
     SoundFontRegistry& fonts() { return fonts_; }
     InstrumentBanks& banks() { return banks_; }
@@ -74,6 +77,7 @@ class Engine {
     // Declared first: every subsystem below reads it.
     const EngineSettings settings_;
     SongInput songInput_;
+    FixedNoteInterpolator fixedNotes_;
     SoundFontRegistry fonts_;
     InstrumentBanks banks_;
     QuietControl quiet_;

@@ -15,12 +15,23 @@ inline constexpr int kBlockFrames = 4096;
 // Synthesizer samples are 32-bit with full scale at +-2^28 until the audio queue
 // converts them to the output encoding.
 inline constexpr int32_t kFullScale = 1 << 28;
+// The mix may run above full scale (by up to 18 dB) until the output's peak limiter brings it
+// back under; only beyond this it is clamped.
+inline constexpr int32_t kMixLimit = 0x7FFFFFFF;
 
 // Sample positions and increments carry 12 fraction bits.
 inline constexpr int kPositionFractionBits = 12;
 
 // Effects compute in Q24 fixed point.
 inline constexpr int kEffectFractionBits = 24;
+
+// How sample data is read between its points: chosen once per engine, used by the voices and
+// by the instruments that are resampled when they load.
+enum class InterpolationKind : uint8_t {
+    None = 0,          // s[i]
+    Linear = 1,        // s[i] + ((s[i+1] - s[i]) * f) >> 12
+    SineLagrange = 2,  // 26-tap sine-window Lagrange with Newton edges (the default)
+};
 
 inline constexpr int kDefaultOutputRateHz = 44100;
 inline constexpr int kMinControlRatio = 1;

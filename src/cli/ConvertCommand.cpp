@@ -27,15 +27,26 @@ constexpr const char* kConvertUsage =
     "                            [--interp none|linear|default] [--overwrite] [--jobs N]\n"
     "                            [--transpose N] [--tempo PCT] [--volume PCT] [--mute CH,...] "
     "[--solo CH]\n"
-    "                            [--reverb off|on] [--chorus off|on] [--filter 2|4] "
-    "[--pan-delay off|on]\n"
+    "                            [--reverb off|on] [--chorus off|on] [--limiter on|off]\n"
+    "                            [--filter 2|4] [--pan-delay off|on]\n"
     "                            [-f wav|mp3[:ENC]] [--encoding LETTERS] [--bitrate KBPS | --vbr "
-    "Q] "
-    "[-q]\n";
+    "Q] [-q]\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "sorvanto-cli convert: %s\n%s", message.c_str(), kConvertUsage);
     return 2;
+}
+
+// "; clipped 1,234 samples" for a render that clipped, else nothing.
+std::string clippedNote(int64_t samples) {
+    if (samples <= 0) return {};
+    const std::string plain = std::to_string(samples);
+    std::string digits;
+    for (size_t i = 0; i < plain.size(); ++i) {
+        if (i > 0 && (plain.size() - i) % 3 == 0) digits += ',';
+        digits += plain[i];
+    }
+    return "; clipped " + digits + (samples == 1 ? " sample" : " samples");
 }
 
 // Redraws the progress line on standard error, at most ten times a second.
@@ -89,7 +100,7 @@ SVT_CLI_COMMAND(
             "  --jobs N      convert N songs at once (default: one per core; MP3 files are\n"
             "                made one at a time, as the encoder library may allow no more)\n"
             "  --transpose N shift every melodic note by N semitones (-24..24)\n"
-            "  --tempo PCT   play at PCT percent of the written tempo (10..1000)\n"
+            "  --tempo PCT   play at PCT percent of the written tempo (%d..%d)\n"
             "  --volume PCT  master volume, 0..200 percent of the player's scale (default 70)\n"
             "  --mute CH,... silence channels (1..16); --solo CH plays only that channel\n"
             "  --reverb off|on  the reverb the song chooses (GS/XG), or none (default on)\n"
@@ -97,6 +108,8 @@ SVT_CLI_COMMAND(
             "  --filter 2|4  the voices' low-pass: two poles (the default) or a four-pole ladder\n"
             "  --pan-delay off|on  a voice panned to one side reaches the other ear up to a\n"
             "                millisecond later (default off)\n"
+            "  --limiter on|off keeps peaks under full scale (default on); off, the raw mix\n"
+            "                is clipped and the clipped samples are counted\n"
             "  -q, --quiet   print nothing but errors\n"
             "%s"
             "Folders give the songs in them and their sub-folders (files that are MIDI or RMID\n"
@@ -104,7 +117,7 @@ SVT_CLI_COMMAND(
             "keeps its sub-folder there. A file appears under its name only when it is\n"
             "complete. Exit status: 0 when no file failed (files kept because they exist are\n"
             "not failures), 1 when any failed, 2 for a mistake in the command.\n",
-            kConvertUsage, kFormatHelp);
+            kConvertUsage, kMinTempoPercent, kMaxTempoPercent, kFormatHelp);
         return 0;
     }
     const auto outputName = parser.value("--output", "-o");
@@ -122,6 +135,7 @@ SVT_CLI_COMMAND(
     const auto chorusText = parser.value("--chorus");
     const auto filterText = parser.value("--filter");
     const auto panDelayText = parser.value("--pan-delay");
+    const auto limiterText = parser.value("--limiter");
     const bool quiet = parser.flag("--quiet", "-q");
     const FormatChoice format = takeFormatOptions(parser);
     const std::vector<std::string> operands = parser.operands();
@@ -155,6 +169,11 @@ SVT_CLI_COMMAND(
             return usageError("--pan-delay wants off or on, not \"" + *panDelayText + "\"");
         options.settings.panDelay = *panDelayText == "on";
     }
+    if (limiterText) {
+        if (*limiterText != "on" && *limiterText != "off")
+            return usageError("--limiter wants on or off, not \"" + *limiterText + "\"");
+        options.settings.limiter = *limiterText == "on";
+    }
     // A name that is a file (not a folder, not standard output) says the format by its end.
     std::error_code ec;
     const bool namesFile = outputName && *outputName != "-" && !outputName->empty() &&
@@ -175,9 +194,10 @@ SVT_CLI_COMMAND(
         options.keyOffset = static_cast<int>(number);
     }
     if (tempoText) {
-        if (!parseInt(*tempoText, 10, 1000, number))
-            return usageError("--tempo wants a percentage between 10 and 1000, not \"" +
-                              *tempoText + "\"");
+        if (!parseInt(*tempoText, kMinTempoPercent, kMaxTempoPercent, number))
+            return usageError("--tempo wants a percentage between " +
+                              std::to_string(kMinTempoPercent) + " and " +
+                              std::to_string(kMaxTempoPercent) + ", not \"" + *tempoText + "\"");
         options.timeRatio = 100.0 / static_cast<double>(number);
     }
     if (volumeText) {
@@ -213,7 +233,7 @@ SVT_CLI_COMMAND(
         if (!kind)
             return usageError("--interp wants none, linear or default, not \"" + *interpText +
                               "\"");
-        options.interpolation = *kind;
+        options.settings.interpolation = *kind;
     }
     // Everything the command line says is checked before the font is read.
     const NameExpansion expansion = expandNames(operands);
@@ -283,9 +303,10 @@ SVT_CLI_COMMAND(
                     line += (line.empty() ? "" : "; ") + w;
                 std::fprintf(stderr, "%s: warning: %s\n", input.c_str(), cleanText(line).c_str());
             }
-            std::fprintf(report, "%s -> %s (%s in %.1f s)\n", input.c_str(),
+            std::fprintf(report, "%s -> %s (%s in %.1f s%s)\n", input.c_str(),
                          cleanText(job.output).c_str(),
-                         formatDuration(outcome.audioSeconds).c_str(), outcome.wallSeconds);
+                         formatDuration(outcome.audioSeconds).c_str(), outcome.wallSeconds,
+                         clippedNote(outcome.clippedSamples).c_str());
             std::fflush(report);
         });
     if (jobs.size() > 1 && !quiet) {

@@ -124,7 +124,7 @@ SVT_CLI_COMMAND(fonts, "[--quick] [--json] FONT...",
     int exitCode = 0;
     bool first = true;
     for (const std::string& file : files) {
-        svt::InstrumentSettings settings;
+        svt::InstrumentSettings settings{svt::EngineSettings{}};
         settings.printDiagnostics = false;
         svt::SoundFontRegistry registry(settings);
         svt::LoadedSoundFont& font = registry.registerFont(file);

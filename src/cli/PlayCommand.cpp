@@ -30,7 +30,8 @@ namespace {
 constexpr const char* kPlayUsage =
     "usage: sorvanto-cli play FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] "
     "[--tempo PCT] "
-    "[--volume PCT] [--interp none|linear|default] [--buffers N] [--verbose]\n";
+    "[--volume PCT] [--interp none|linear|default] [--buffers N] [--limiter on|off] "
+    "[--verbose]\n";
 constexpr int kSeekSeconds = 5;
 constexpr int kVolumeStep = 10;
 
@@ -235,14 +236,15 @@ SVT_CLI_COMMAND(play,
 #endif
             "  --devices        lists the sound devices and ends\n"
             "  --transpose N    semitones, -24..24\n"
-            "  --tempo PCT      tempo in percent, 25..400\n"
+            "  --tempo PCT      tempo in percent, %d..%d\n"
             "  --volume PCT     master volume in percent, 0..200 (default 70)\n"
             "  --interp KIND    resampling: none, linear or default (26-point, the best)\n"
             "  --buffers N      the sound device's buffers of 4096 frames, 8..256 (default 32)\n"
+            "  --limiter on|off keeps peaks under full scale (default on)\n"
             "  --verbose        the sound device's diagnostic lines on standard error\n"
             "keys: space pause, left/right seek 5 s, n/p next/previous, +/- transpose,\n"
             "      [ ] tempo, up/down volume, 1-9 0 ! @ # $ %% ^ mute channels 1-16, q quit\n",
-            kPlayUsage, kSystemSoundFontPath);
+            kPlayUsage, kSystemSoundFontPath, kMinTempoPercent, kMaxTempoPercent);
         return 0;
     }
     const auto font = parser.value("--soundfont", "-s");
@@ -252,6 +254,7 @@ SVT_CLI_COMMAND(play,
     const auto volumeText = parser.value("--volume");
     const auto interpText = parser.value("--interp");
     const auto buffersText = parser.value("--buffers");
+    const auto limiterText = parser.value("--limiter");
     const bool verbose = parser.flag("--verbose", "-v");
     const bool listDevices = parser.flag("--devices");
     const std::vector<std::string> operands = parser.operands();
@@ -267,9 +270,12 @@ SVT_CLI_COMMAND(play,
     if (transposeText && !parseInt(*transposeText, -24, 24, transpose))
         return usageError("--transpose wants semitones between -24 and 24, not \"" +
                           *transposeText + "\"");
-    if (tempoText && !parseInt(*tempoText, 25, 400, tempo))
-        return usageError("--tempo wants a percentage between 25 and 400, not \"" + *tempoText +
+    if (tempoText && !parseInt(*tempoText, kMinTempoPercent, kMaxTempoPercent, tempo))
+        return usageError("--tempo wants a percentage between " + std::to_string(kMinTempoPercent) +
+                          " and " + std::to_string(kMaxTempoPercent) + ", not \"" + *tempoText +
                           "\"");
+    if (limiterText && *limiterText != "on" && *limiterText != "off")
+        return usageError("--limiter wants on or off, not \"" + *limiterText + "\"");
     if (volumeText && !parseInt(*volumeText, 0, 200, volume))
         return usageError("--volume wants a percentage between 0 and 200, not \"" + *volumeText +
                           "\"");
@@ -307,6 +313,8 @@ SVT_CLI_COMMAND(play,
     const std::string& fontFile = chosen.value();
     EngineSettings settings;
     settings.outputBuffers = static_cast<int>(buffers);
+    settings.limiter = !limiterText || *limiterText == "on";
+    settings.interpolation = interpolation;
     Engine engine(settings);
     InstrumentSettings quietFont = engine.fonts().settings();
     quietFont.printDiagnostics = false;  // its problems were shown above
@@ -315,7 +323,6 @@ SVT_CLI_COMMAND(play,
         std::fprintf(stderr, "sorvanto-cli play: %s\n", loaded.error().message.c_str());
         return 1;
     }
-    engine.synthesizer().resampler().setInterpolation(interpolation);
     // "SVT" naming the live output may give it encoding letters ("dM" plays in mono).
     const char* svt = std::getenv("SVT");
     if (svt == nullptr || svt[0] != 'd' || !engine.selectOutput(svt)) engine.selectOutput("d");

@@ -1,5 +1,6 @@
 #pragma once
-// Options that convert and play share: the SoundFont the songs sound with and the resampling.
+// Options that convert and play share: the SoundFont the songs sound with, the resampling and
+// the range of the tempo.
 
 #include <optional>
 #include <string>
@@ -8,6 +9,10 @@
 #include "synth/Resampler.h"
 
 namespace svt::cli {
+
+// --tempo, in percent of the written tempo.
+inline constexpr int kMinTempoPercent = 10;
+inline constexpr int kMaxTempoPercent = 1000;
 
 // "none", "linear" or "default"; nothing for any other text.
 std::optional<InterpolationKind> parseInterpolation(const std::string& text);

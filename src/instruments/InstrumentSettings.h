@@ -2,8 +2,11 @@
 // Engine settings that shape how presets become regions. Fixed while a font's index
 // exists: changing them means indexing again.
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
+
+#include "song/EngineSettings.h"
 
 namespace svt {
 
@@ -20,8 +23,21 @@ class FixedNoteResampler {
 };
 
 struct InstrumentSettings {
-    int32_t outputRate = 44100;  // Hz
-    int32_t controlRatio = 44;   // output frames per envelope/LFO update, 1..255
+    // The output rate and control period are the engine's, taken from its settings and from
+    // nowhere else, so that regions are timed for the rate they are played at. `resampler` is
+    // the engine's own interpolator for fixed-note regions (it must outlive the settings).
+    explicit InstrumentSettings(const EngineSettings& engine,
+                                const FixedNoteResampler* resampler = nullptr)
+        : outputRate_(std::max(engine.outputRateHz, 1)),
+          controlRatio_(std::clamp(engine.controlRatio, 1, 255)),
+          resampler_(resampler) {}
+
+    int32_t outputRate() const { return outputRate_; }  // Hz
+    // Output frames per envelope/LFO update, 1..255.
+    int32_t controlRatio() const { return controlRatio_; }
+    // Null: linear interpolation.
+    const FixedNoteResampler* resampler() const { return resampler_; }
+
     bool fastDecay = false;      // doubles every envelope rate
     int32_t fixedReleaseMs = 0;  // non-zero: every release takes this long instead of the font's
     // On: the player applies the modulation envelope to the filter at run time; off: a
@@ -33,7 +49,11 @@ struct InstrumentSettings {
     bool freeInstrumentsAfterSong = true;
     // Writes the nesting diagnostic of broken fonts to standard error.
     bool printDiagnostics = true;
-    const FixedNoteResampler* resampler = nullptr;
+
+  private:
+    int32_t outputRate_;
+    int32_t controlRatio_;
+    const FixedNoteResampler* resampler_;
 };
 
 }  // namespace svt

@@ -361,7 +361,7 @@ void Indexer::makeRegions(const GeneratorTable& t) {
 int32_t envRate(const InstrumentSettings& s, int tc, int distance) {
     if (tc == -12000) return kEnvelopeInstantRate;
     double d = std::max(distance, 1);
-    double r = (d * 16384.0 * s.controlRatio / s.outputRate) / std::pow(2.0, tc / 1200.0);
+    double r = (d * 16384.0 * s.controlRatio() / s.outputRate()) / std::pow(2.0, tc / 1200.0);
     if (s.fastDecay) r *= 2;
     return static_cast<int32_t>(std::clamp(r, 1.0, 1073741823.0));
 }
@@ -371,7 +371,7 @@ double envMs(int tc) {
 }
 
 int32_t delayFrames(const InstrumentSettings& s, int tc) {
-    return clamp32(std::trunc(envMs(tc) * s.outputRate * 0.001));
+    return clamp32(std::trunc(envMs(tc) * s.outputRate() * 0.001));
 }
 
 int32_t sustainLevel(int v) {
@@ -383,7 +383,7 @@ int32_t sustainLevel(int v) {
 int32_t fixedReleaseRate(const InstrumentSettings& s) {
     int m = s.fixedReleaseMs;
     if (m == 0) return kEnvelopeInstantRate;
-    double r = (1073725440.0 / s.outputRate * s.controlRatio * 1000.0) / m;
+    double r = (1073725440.0 / s.outputRate() * s.controlRatio() * 1000.0) / m;
     if (s.fastDecay) r *= 2;
     return static_cast<int32_t>(std::clamp(r, 1.0, 1073741823.0));
 }
@@ -603,7 +603,7 @@ void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, Pendi
         r.ampLfoDepth = static_cast<int16_t>(v < 0 ? -depth : depth);
         const int64_t f = t.has(GEN_FREQ_MOD_LFO) ? lfoFreqMilliHz(t.v(GEN_FREQ_MOD_LFO)) : 0;
         r.ampLfoPhaseStep =
-            clamp32(static_cast<double>((((s_.outputRate / 1000) * f) >> 5) / s_.controlRatio));
+            clamp32(static_cast<double>((((s_.outputRate() / 1000) * f) >> 5) / s_.controlRatio()));
         r.ampLfoDelay = delayFrames(s_, t.v(GEN_DELAY_MOD_LFO));
     }
 
@@ -615,7 +615,7 @@ void Indexer::fillRegion(const GeneratorTable& t, SampleHeader S, int key, Pendi
         if (t.has(GEN_FREQ_VIB_LFO)) {
             const int64_t f = std::max<int64_t>(1, lfoFreqMilliHz(t.v(GEN_FREQ_VIB_LFO)));
             r.pitchLfoControlRatio =
-                clamp32(static_cast<double>((int64_t{s_.outputRate} * 1000) / (f * 64)));
+                clamp32(static_cast<double>((int64_t{s_.outputRate()} * 1000) / (f * 64)));
         }
         r.pitchLfoDelay = delayFrames(s_, t.v(GEN_DELAY_VIB_LFO));
     }
@@ -688,8 +688,6 @@ Status LoadedSoundFont::indexFile(InputStream& in, const InstrumentSettings& set
     }
     correctSampleHeaders(file);
     settings_ = settings;
-    settings_.outputRate = std::max(settings_.outputRate, 1);
-    settings_.controlRatio = std::clamp(settings_.controlRatio, 1, 255);
     problems_ = std::move(file.problems);
     prepareSamples(file);
 

@@ -182,7 +182,7 @@ class LoadedSoundFont {
     uint16_t versionMajor_ = 0, versionMinor_ = 0;
     int64_t sampleDataPos_ = 0, sampleDataSize_ = 0;
     double amplification_ = 1.0;
-    InstrumentSettings settings_;
+    InstrumentSettings settings_{EngineSettings{}};  // those of the last index()
 
     std::string fontName_;
     int32_t instrumentCount_ = 0, sampleCount_ = 0;

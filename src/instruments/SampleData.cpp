@@ -410,7 +410,7 @@ std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry
     };
 
     const SynthTables& tab = synthTables();
-    const FixedNoteResampler* resampler = settings_.resampler;
+    const FixedNoteResampler* resampler = settings_.resampler();
     static const LinearResampler linear;
     if (resampler == nullptr) resampler = &linear;
 
@@ -457,7 +457,7 @@ std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry
                 inst->decodedSamples.end())
                 inst->decodedSamples.push_back(source);
         }
-        const bool filtered = settings_.antiAliasing && settings_.outputRate < r.sampleRateHz;
+        const bool filtered = settings_.antiAliasing && settings_.outputRate() < r.sampleRateHz;
         if (r.pcm == nullptr && source && !filtered && (r.fixedNote == 0 || loops) &&
             pr.firstPoint + points == source->frames) {
             // A region that plays its decoded sample to the end reads it where it is: the
@@ -478,14 +478,14 @@ std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry
             }
             for (size_t i = 0; i < 4; ++i) buffer[static_cast<size_t>(points) + i] = 0;
             if (filtered) {
-                antiAlias(buffer.get(), static_cast<size_t>(points), settings_.outputRate,
+                antiAlias(buffer.get(), static_cast<size_t>(points), settings_.outputRate(),
                           r.sampleRateHz);
             }
             int64_t bufferPoints = points;
             if (r.fixedNote != 0 && !loops) {
                 double f = tab.noteFreqMilliHz[r.fixedNote];
-                double a =
-                    (static_cast<double>(r.rootFreq) * settings_.outputRate) / (f * r.sampleRateHz);
+                double a = (static_cast<double>(r.rootFreq) * settings_.outputRate()) /
+                           (f * r.sampleRateHz);
                 double newEnd = r.endPos * a;
                 if (newEnd < 2147483648.0) {
                     auto newPoints = static_cast<size_t>(static_cast<int64_t>(newEnd) >> 12) + 1;
@@ -498,7 +498,7 @@ std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry
                     r.loopStartPos = static_cast<uint32_t>(std::min(r.loopStartPos * a, newEnd));
                     r.loopEndPos = static_cast<uint32_t>(std::min(r.loopEndPos * a, newEnd));
                     r.rootFreq = tab.noteFreqMilliHz[r.fixedNote];
-                    r.sampleRateHz = settings_.outputRate;
+                    r.sampleRateHz = settings_.outputRate();
                     r.lowKeyFreq = tab.noteFreqMilliHz[0];
                     r.highKeyFreq = tab.noteFreqMilliHz[127];
                     buffer = std::move(resampled);

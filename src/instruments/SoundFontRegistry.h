@@ -17,7 +17,8 @@ namespace svt {
 
 class SoundFontRegistry {
   public:
-    explicit SoundFontRegistry(InstrumentSettings settings = {}) : settings_(std::move(settings)) {}
+    // The settings come from the engine's (InstrumentSettings(engineSettings, ...)).
+    explicit SoundFontRegistry(InstrumentSettings settings) : settings_(std::move(settings)) {}
 
     // Registers `fileName` (or finds it) and makes it the current font; the previous
     // selection, when it had another name, is unregistered.

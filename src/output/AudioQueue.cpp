@@ -12,6 +12,7 @@ namespace svt::output {
 
 AudioQueue::AudioQueue(TickClock* clock) : clock_(clock ? clock : &steady_), playClock_(*clock_) {
     scratch_.resize(2 * static_cast<size_t>(kBlockFrames));
+    limiter_.setEnabled(false);
 }
 
 bool AudioQueue::timed() const {
@@ -43,8 +44,14 @@ void AudioQueue::setup(OutputDevice& device, AudioQueueHooks* hooks) {
             queueBytes >= 2 * bucketBytes_)
             deviceQueueBytes_ = queueBytes / bytesPerFrame_ * bytesPerFrame_;
     }
+    limiter_.prepare(device.rate);
     bucketCount_ = -1;  // makes setQueue build the buckets
     setQueue(lengthSeconds_, fillSeconds_);
+}
+
+void AudioQueue::setLimiter(bool on) {
+    limiter_.setEnabled(on);
+    limiter_.reset();
 }
 
 void AudioQueue::setQueue(double lengthSeconds, double fillSeconds) {
@@ -124,11 +131,16 @@ void AudioQueue::reset() {
     head_ = tail_ = -1;
     playClock_.reset();
     filling_ = startCount_ > 0;
+    limiter_.reset();
 }
 
 int AudioQueue::control(int request, const std::string& songPath) {
     if (!device_) return -1;
-    if (request == OUT_REQ_PLAY_START) return device_->songStart(songPath);
+    if (request == OUT_REQ_PLAY_START) {
+        clippedSamples_ = 0;
+        limiter_.clearStats();
+        return device_->songStart(songPath);
+    }
     if (request == OUT_REQ_PLAY_END) return device_->songEnd();
     if (request == OUT_REQ_PLAY_ABANDON) return device_->songAbandon();
     return device_->acntl(request, nullptr);
@@ -212,39 +224,50 @@ int AudioQueue::add(StereoView<const int32_t> block) {
         const int chunk = std::min(frames, kBlockFrames);
         addedFrames_ += chunk;
         std::memcpy(scratch_.data(), samples, sizeof(int32_t) * 2 * static_cast<size_t>(chunk));
-        const size_t bytes =
-            convertSamples(scratch_.data(), static_cast<size_t>(chunk), device_->encoding);
-        const auto* p = reinterpret_cast<const uint8_t*>(scratch_.data());
         samples += 2 * static_cast<size_t>(chunk);
         frames -= chunk;
-
-        if (deviceQueueBytes_ == 0) {
-            if (writeToDevice(p, bytes) < 0) return -1;
-            continue;
-        }
-        filling_ = addedFrames_ <= startCount_;
-        if (!filling_ && fillNoBlock() < 0) return -1;
-        size_t done = 0;
-        while (done < bytes) {
-            int error = 0;
-            done += putIntoBuckets(p + done, bytes - done, error);
-            if (error < 0) return -1;
-            if (done >= bytes) break;
-            // No room left: the device must take something first.
-            if (hooks_ && hooks_->tracing()) {
-                waitALittle();
-                hooks_->runDueNotices();
-                if (fillNoBlock() < 0) return -1;
-            } else if (head_ >= 0 && buckets_[head_].filled == static_cast<size_t>(bucketBytes_)) {
-                if (writeHeadBucket() < 0) return -1;
-            }
-            filling_ = false;
-        }
+        if (enqueue(limiter_.process(scratch_.data(), chunk)) < 0) return -1;
     }
     // Waiting is where notices go out; a device that takes everything as fast as it comes
     // never makes the queue wait, so what has been heard is delivered after every block too.
     if (hooks_ && hooks_->tracing()) hooks_->runDueNotices();
     return 0;
+}
+
+int AudioQueue::enqueue(int frames) {
+    if (frames <= 0) return 0;
+    for (int i = 0; i < 2 * frames; ++i) {
+        const int32_t v = scratch_[static_cast<size_t>(i)];
+        clippedSamples_ += v >= kFullScale || v < -kFullScale;
+    }
+    const size_t bytes =
+        convertSamples(scratch_.data(), static_cast<size_t>(frames), device_->encoding);
+    const auto* p = reinterpret_cast<const uint8_t*>(scratch_.data());
+    if (deviceQueueBytes_ == 0) return writeToDevice(p, bytes);
+    filling_ = addedFrames_ <= startCount_;
+    if (!filling_ && fillNoBlock() < 0) return -1;
+    size_t done = 0;
+    while (done < bytes) {
+        int error = 0;
+        done += putIntoBuckets(p + done, bytes - done, error);
+        if (error < 0) return -1;
+        if (done >= bytes) break;
+        // No room left: the device must take something first.
+        if (hooks_ && hooks_->tracing()) {
+            waitALittle();
+            hooks_->runDueNotices();
+            if (fillNoBlock() < 0) return -1;
+        } else if (head_ >= 0 && buckets_[head_].filled == static_cast<size_t>(bucketBytes_)) {
+            if (writeHeadBucket() < 0) return -1;
+        }
+        filling_ = false;
+    }
+    return 0;
+}
+
+int AudioQueue::drainLimiter() {
+    if (!device_ || !(device_->flags & OF_PCM_STREAM)) return 0;
+    return enqueue(limiter_.drain(scratch_.data(), kBlockFrames));
 }
 
 void AudioQueue::waitALittle() {
@@ -264,6 +287,7 @@ bool AudioQueue::commandWaiting() {
 }
 
 FlushResult AudioQueue::softFlush() {
+    if (drainLimiter() < 0) return FlushResult::Failed;
     while (head_ >= 0) {
         const int index = head_;
         Bucket& b = buckets_[index];
@@ -288,6 +312,7 @@ FlushResult AudioQueue::flush(bool discard) {
     if (!device_) return FlushResult::Done;
     addedFrames_ = 0;
     if (discard) {
+        limiter_.reset();
         if (hooks_) hooks_->dropNotices();
         if (device_->acntl(OUT_REQ_DISCARD, nullptr) == 0) {
             reset();
@@ -296,6 +321,7 @@ FlushResult AudioQueue::flush(bool discard) {
     }
     if (!timed()) {
         // Nothing of a device that does not play in real time is waited for.
+        if (drainLimiter() < 0) return FlushResult::Failed;
         device_->acntl(OUT_REQ_FLUSH, nullptr);
         return FlushResult::Done;
     }

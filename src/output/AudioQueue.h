@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "output/OutputDevice.h"
+#include "output/PeakLimiter.h"
 #include "output/PlayClock.h"
 #include "player/PlayerCommands.h"
 
@@ -52,6 +53,14 @@ class AudioQueue final : public AudioSink {
         acceptRate_ = std::move(accept);
     }
 
+    // The peak limiter in front of the conversion (off until switched on: the engine does);
+    // with it off, values beyond full scale are clipped by the conversion and counted. While
+    // on, a stream's last few milliseconds reach the device at the flush that ends it.
+    void setLimiter(bool on);
+    const LimiterStats& limiterStats() const { return limiter_.stats(); }
+    // Samples that reached the output clipped since the current song started.
+    int64_t clippedSamples() const { return clippedSamples_; }
+
     int fillNoBlock();
     int64_t currentSample();
     int64_t queuedSamples();
@@ -78,6 +87,10 @@ class AudioQueue final : public AudioSink {
     // Writes the oldest bucket and returns it to the free list; -1 when the device failed.
     int writeHeadBucket();
     int writeToDevice(const uint8_t* bytes, size_t count);
+    // Converts `frames` frames of scratch_ and hands them on (to the device or the buckets).
+    int enqueue(int frames);
+    // Hands on the frames the limiter still holds, at the end of a stream.
+    int drainLimiter();
     void waitALittle();
     bool commandWaiting();
     // Seconds to sleep while draining: until `end`, the next notice, or a fifth of the device
@@ -108,6 +121,8 @@ class AudioQueue final : public AudioSink {
     int tail_ = -1;
 
     std::vector<int32_t> scratch_;  // conversion space for one block
+    PeakLimiter limiter_;
+    int64_t clippedSamples_ = 0;
     int64_t addedFrames_ = 0;
     bool filling_ = false;
 

@@ -6,8 +6,10 @@
 
 #include "instruments/InstrumentBanks.h"
 #include "player/UserControls.h"
+#include "song/ProgramChoice.h"
 #include "song/SmfReader.h"
 #include "song/SongInput.h"
+#include "song/Sysex.h"
 
 namespace svt {
 
@@ -15,18 +17,25 @@ namespace {
 
 // How far the end-of-song scan looks ahead for a reason to go on.
 constexpr int kEndScanEvents = 32;
+// The end of a song plays on until every voice has ended and the output is this quiet
+// (-90 dBFS), but no longer than the cap after the notes are released: then what is left
+// fades out. Between live songs the listener waits for it, so the cap is shorter there.
+constexpr double kQuietLevel = kFullScale * 3.1622776601683795e-5;
+constexpr int kTailCapSeconds = 30;
+constexpr int kLiveTailCapSeconds = 10;
+constexpr int kStreamTailHalfSeconds = 3;
+constexpr double kTailFadeSeconds = 0.05;
 
-int systemModeOfMaker(uint8_t maker) {
-    switch (maker) {
-        case 0x41:
-            return SYSTEM_GS_RESET;
-        case 0x43:
-            return SYSTEM_XG_ON;
-        case 0x7E:
-            return SYSTEM_GM_ON;
-        default:
-            return SYSTEM_GM_OFF;
-    }
+// Key code of a temperament key-signature event: -8..23, minor from 8 on.
+int temperamentKeyOf(const SongEvent& event) {
+    return (event.a + 8) % 32 - 8;
+}
+
+// A part told which channel or port to listen to starts over from its controller reset.
+bool changesReceiveChannel(const SongEvent& event) {
+    return (event.type == EV_SYSEX_GS_LSB &&
+            (event.b == sysex_code::kGsReceiveChannel || event.b == sysex_code::kGsPortSelect)) ||
+           (event.type == EV_SYSEX_XG_LSB && event.b == sysex_code::kXgReceiveChannel);
 }
 
 }  // namespace
@@ -138,7 +147,8 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
     controls_.timeRatio = 1.0;
     controls_.keySignature = options_.initialKeySignature.value_or(0);
     controls_.noteKeyOffset = std::clamp(options_.startKeyOffset, -kMaxKeyOffset, kMaxKeyOffset);
-    controls_.channelMuteMask = options_.temperamentMute ? 0xFFFFFFFFu : options_.startMuteMask;
+    controls_.channelMuteMask =
+        (options_.temperamentMute & 1u) ? 0xFFFFFFFFu : options_.startMuteMask;
     restartPosition_ = 0;
     reduction_ = Reduction{};
     synthesis_.setReduceQuality(options_.reduceQuality);
@@ -148,7 +158,7 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
     notify(NoticeKeySignature, false, controls_.keySignature);
     notify(NoticeTemperKeySignature, false, 0);
     if (options_.forcedKeySignature) forceKeySignature();
-    recomputeTemperamentIndex();
+    recomputeTemperamentIndex(controls_.keySignature);
     notify(NoticeKeyOffset, false, controls_.noteKeyOffset);
     notify(NoticeTempo, false, tempo_);
     timeRatioNotice();
@@ -178,10 +188,8 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
         }
         if (banks_) banks_->loadMarkedInstruments();
         notify(NoticeLoadingDone, false, 0);
-        if (song_) {
-            systemMode_ = systemModeOfMaker(song_->makerId);
-            drumChanges_ = (song_->drumMask ^ song_->drumMask2) & 0xFFFFu;
-        }
+        if (song_) systemMode_ = systemModeOfMaker(song_->makerId);
+        synthesis_.setSong(song_);
 
         controls_.timeRatio =
             timeRatio > 0 ? std::clamp(timeRatio, kMinTimeRatio, kMaxTimeRatio) : 1.0;
@@ -206,15 +214,23 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
         }
         notify(NoticePlayEnd, false, result);
         events_ = {};
+        synthesis_.setSong(nullptr);
         if (banks_) banks_->songEnded();
     } while (result == CmdReload);
-    drumChanges_ = 0;
     return result;
 }
 
 int Player::playEvents(std::span<const SongEvent> events, int64_t totalSamples) {
     events_ = events;
     totalSamples_ = totalSamples;
+    // Chance follows the song, never the clock: a song sounds the same in every run, whatever
+    // was played before it.
+    uint32_t seed = 2166136261u;
+    for (const SongEvent& e : events)
+        for (const uint32_t word : {uint32_t(e.time), uint32_t(e.type), uint32_t(e.channel),
+                                    uint32_t(e.a), uint32_t(e.b)})
+            seed = (seed ^ word) * 16777619u;
+    songSeed_ = seed;
     checkEnd_ = true;
     lastSeconds_ = -1;
     lastVoices_ = -1;
@@ -334,15 +350,27 @@ int Player::applyEvent(const SongEvent& event) {
                     notify(NoticeKeyOffset, true, controls_.noteKeyOffset);
                 }
             }
-            recomputeTemperamentIndex();
+            recomputeTemperamentIndex(controls_.keySignature);
             break;
+        case EV_SCALE_TYPE: {
+            applyToChannels(event, true);
+            const int key = temperamentKeyOf(event);
+            notify(NoticeTemperKeySignature, true, key);
+            recomputeTemperamentIndex(key);
+            break;
+        }
         case EV_TEMPERAMENT_TYPE:
             applyToChannels(event, true);
+            if (event.channel >= kChannels) break;
             notify(NoticeTemperType, true, event.channel, event.a);
+            temperamentMute(event.channel, event.a);
             break;
         case EV_MASTER_TEMPERAMENT_TYPE:
             applyToChannels(event, true);
-            for (int c = 0; c < kChannels; ++c) notify(NoticeTemperType, true, c, event.a);
+            for (int c = 0; c < kChannels; ++c) {
+                notify(NoticeTemperType, true, c, event.a);
+                temperamentMute(c, event.a);
+            }
             break;
         case EV_END_OF_SONG:
             return playOutEnd();
@@ -353,7 +381,8 @@ int Player::applyEvent(const SongEvent& event) {
             break;
     }
     // The front-end shows the channel as the reset left it.
-    if (event.type == EV_RESET_CONTROLLERS) channelNotices(event.channel & 15, true);
+    if (event.type == EV_RESET_CONTROLLERS || changesReceiveChannel(event))
+        channelNotices(event.channel & 15, true);
     return CmdNone;
 }
 
@@ -364,7 +393,20 @@ void Player::applyToChannels(const SongEvent& event, bool sounding) {
 }
 
 int Player::renderBlockPart(int frames) {
-    synthesis_.render({block_.data() + 2 * buffered_, frames});
+    const StereoView<int32_t> out(block_.data() + 2 * buffered_, frames);
+    synthesis_.render(out);
+    if (playingOut_) {
+        for (int i = 0; i < out.values(); ++i)
+            tailPeak_ = std::max<int64_t>(tailPeak_, std::abs(int64_t{out[i]}));
+        if (fadeFrames_ > 0) {
+            // Down to silence in a straight line, and silent after it.
+            for (int i = 0; i < frames; ++i, ++fadeAt_) {
+                const double gain = std::max(0.0, 1.0 - double(fadeAt_) / double(fadeFrames_));
+                out[2 * i] = static_cast<int32_t>(std::lrint(out[2 * i] * gain));
+                out[2 * i + 1] = static_cast<int32_t>(std::lrint(out[2 * i + 1] * gain));
+            }
+        }
+    }
     buffered_ += frames;
     currentSample_ += frames;
     return CmdNone;
@@ -523,28 +565,54 @@ int Player::playOutEnd() {
     const int64_t second = rate();
     int result = CmdNone;
     // Renders without the end-of-song check looking again; a final result ends the song.
+    // Returns whether anything rendered reached the quiet level.
     auto step = [&](int64_t frames) {
+        tailPeak_ = 0;
         if (result == CmdNone || result == CmdJump) result = render(frames);
-        return !isFinalResult(result);
+        return tailPeak_ > kQuietLevel;
     };
+    auto ended = [&] { return isFinalResult(result); };
+    playingOut_ = true;
+    // One second with the notes still held, then they are released.
     if (synthesis_.voicesInUse() > 0) {
-        if (step(second)) {
-            synthesis_.releaseAllNotes();
-            for (int i = 0; i < (realTime ? 3 : 6) && synthesis_.voicesInUse() > 0; ++i)
-                if (!step(second / 2)) break;
-        }
-        if (!isFinalResult(result)) {
-            synthesis_.cutAllVoices();
-            step(20);
-        }
+        step(second);
+        if (!ended()) synthesis_.releaseAllNotes();
     }
-    // The second of silence lets the reverb and delay tails die away into it; only then are
-    // they emptied for the next song. Emptied first, a loud tail would stop with a click.
-    // A stream goes on at once: only a moment of silence separates its songs.
-    if (!isFinalResult(result) && step(realTime ? second * 10 / 1000 : second))
-        synthesis_.clearEffectTails();
-    if (!isFinalResult(result)) result = render(0);
-    if (!isFinalResult(result)) {
+    // The released voices and then the effects' tails die away: half a second at a time while
+    // a voice sounds, then the silence the song ends with, which goes on in tenths until the
+    // output is quiet. A stream goes on soon: three half seconds at most, 10 ms of silence.
+    const int64_t cap = realTime            ? kStreamTailHalfSeconds * second / 2
+                        : sink_->realTime() ? kLiveTailCapSeconds * second
+                                            : kTailCapSeconds * second;
+    const int64_t endSilence = realTime ? second * 10 / 1000 : kEndSilenceSeconds * second;
+    int64_t tail = 0, silence = 0;
+    bool loud = true;
+    while (!ended() && tail < cap) {
+        int64_t frames = second / 2;
+        if (synthesis_.voicesInUse() == 0) {
+            if (silence >= endSilence && !loud) break;
+            frames =
+                silence < endSilence ? std::min(second / 10, endSilence - silence) : second / 10;
+            silence += frames;
+        }
+        frames = std::min(frames, cap - tail);
+        loud = step(frames);
+        tail += frames;
+    }
+    if (!ended() && (synthesis_.voicesInUse() > 0 || loud)) {
+        // The cap is reached and something still sounds: it fades out instead of stopping.
+        fadeFrames_ = std::max<int64_t>(1, std::llround(kTailFadeSeconds * second));
+        fadeAt_ = 0;
+        step(fadeFrames_);
+        synthesis_.cutAllVoices();
+        step(20);
+    }
+    // Emptied only now that nothing of them is heard, so the next song starts without echo.
+    if (!ended()) synthesis_.clearEffectTails();
+    playingOut_ = false;
+    fadeFrames_ = 0;
+    if (!ended()) result = render(0);
+    if (!ended()) {
         if (control_->traces()) {
             result = drainOutput(false);
         } else {
@@ -552,7 +620,7 @@ int Player::playOutEnd() {
             result = drainOutput(true);
         }
     }
-    if (isFinalResult(result)) {
+    if (ended()) {
         sink_->flush(true);
         return result;
     }
@@ -564,6 +632,7 @@ void Player::seek(int64_t position) {
     if (currentSample_ > position) currentSample_ = 0;
     synthesis_.setSystemMode(systemMode_);
     resetSynthesis();
+    synthesis_.seedRandom(songSeed_);
     buffered_ = 0;
     index_ = 0;
     tempo_ = 500000;
@@ -578,7 +647,10 @@ void Player::seek(int64_t position) {
                 resetSynthesis();
             } else if (e.type == EV_KEY_SIGNATURE) {
                 if (!options_.initialKeySignature) controls_.keySignature = keyCodeOf(e);
-                recomputeTemperamentIndex();
+                recomputeTemperamentIndex(controls_.keySignature);
+            } else if (e.type == EV_SCALE_TYPE) {
+                synthesis_.applyEvent(e, false);
+                recomputeTemperamentIndex(temperamentKeyOf(e));
             } else if (isChannelEvent(e.type) || e.type == EV_MASTER_VOLUME ||
                        (e.type >= EV_SCALE_TYPE && e.type <= EV_SYSEX_XG_MSB)) {
                 synthesis_.applyEvent(e, false);
@@ -617,20 +689,22 @@ void Player::timeRatioNotice() {
 }
 
 void Player::resetSynthesis() {
+    // The channels the user turned into drums (or back) come from the song's record.
     synthesis_.resetChannels();
-    // Channels the user turned into drums (or back) start every reset that way, as a song's
-    // own drum-part message would leave them.
-    for (int c = 0; c < kChannels; ++c) {
-        if (!((drumChanges_ >> c) & 1u) || !song_) continue;
-        const bool drum = (song_->drumMask >> c) & 1u;
-        synthesis_.applyEvent(SongEvent{0, EV_DRUM_PART, uint8_t(c), uint8_t(drum ? 1 : 0), 0},
-                              false);
-    }
 }
 
-void Player::recomputeTemperamentIndex() {
-    controls_.temperamentIndex =
-        temperamentIndexFor(controls_.keySignature, controls_.noteKeyOffset);
+void Player::recomputeTemperamentIndex(int keyCode) {
+    controls_.temperamentIndex = temperamentIndexFor(keyCode, controls_.noteKeyOffset);
+}
+
+void Player::temperamentMute(int channel, int type) {
+    if (options_.temperamentMute == 0) return;
+    const int bit = type < 0x40 ? type : type - 0x40 + 4;
+    const bool muted = bit >= 0 && bit < 32 && ((options_.temperamentMute >> bit) & 1u);
+    const uint32_t mask = 1u << channel;
+    controls_.channelMuteMask =
+        muted ? controls_.channelMuteMask | mask : controls_.channelMuteMask & ~mask;
+    notify(NoticeMute, true, channel, muted ? 1 : 0);
 }
 
 void Player::forceKeySignature() {

@@ -29,7 +29,9 @@ struct PlayerOptions {
     // song's own, and the key every song is transposed to.
     std::optional<int> initialKeySignature;
     std::optional<int> forcedKeySignature;
-    bool temperamentMute = false;
+    // Temperament types whose channels are not heard (bit t for types 0..3, bit 4 + u for the
+    // user temperaments 0x40 + u); 0: temperaments mute nothing.
+    uint32_t temperamentMute = 0;
     // What a front-end gives every song from its first sample on (a converter's command line):
     // semitones of transposition and channels not heard. While a song plays the same controls
     // change through commands.
@@ -49,6 +51,9 @@ struct PlayerOptions {
 
 class Player final : public AudioQueueHooks, private SynthesisListener {
   public:
+    // Every song ends with this much silence after its last sound.
+    static constexpr int kEndSilenceSeconds = 1;
+
     // `banks` may be null (nothing is loaded: a silent synthesizer needs no instruments).
     // `controls` are the user's settings the synthesis reads while it renders; the player keeps
     // its own when none are given.
@@ -138,7 +143,9 @@ class Player final : public AudioQueueHooks, private SynthesisListener {
     void changeVolume(int32_t delta);
     int muteCommand(int code, int32_t channel);
     void forceKeySignature();
-    void recomputeTemperamentIndex();
+    // The tonic the temperaments are laid out for, from a key code and the transposition.
+    void recomputeTemperamentIndex(int keyCode);
+    void temperamentMute(int channel, int type);
     void resetSynthesis();
     // The sample the output has heard, or when it cannot tell, the first one not handed to it.
     int64_t positionNow();
@@ -171,7 +178,7 @@ class Player final : public AudioQueueHooks, private SynthesisListener {
     bool moved_ = false;        // the current event was set by a seek: the loop must not advance
     int64_t totalSamples_ = 0;  // at a time ratio of 1
     SongInfo* song_ = nullptr;  // the record of the playing file
-    uint32_t drumChanges_ = 0;  // channels whose drum status the user turned round
+    uint32_t songSeed_ = 1;     // the random source starts from it at every seek
     int64_t currentSample_ = 0;
     int64_t restartPosition_ = 0;
     bool checkEnd_ = false;
@@ -201,6 +208,12 @@ class Player final : public AudioQueueHooks, private SynthesisListener {
 
     std::array<int32_t, 2 * kBlockFrames> block_{};
     int buffered_ = 0;
+    // While the end of a song plays out: the loudest value rendered since the last look, and
+    // the fade that ends a tail that went on too long (its length; 0: none).
+    bool playingOut_ = false;
+    int64_t tailPeak_ = 0;
+    int64_t fadeFrames_ = 0;
+    int64_t fadeAt_ = 0;
 };
 
 }  // namespace svt

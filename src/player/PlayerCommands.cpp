@@ -68,7 +68,13 @@ int Player::handleCommand(int code, int32_t argument, bool& jumped) {
             if (argument < 0 || argument >= kChannels) return CmdNone;
             restartPosition_ = positionNow();
             const uint32_t bit = 1u << argument;
-            if (song_) song_->drumMask ^= bit;
+            // The user's choice holds for the whole song: its own drum-part changes no longer
+            // touch the channel.
+            if (song_) {
+                song_->drumMask ^= bit;
+                song_->drumMask2 ^= bit;
+                song_->drumLock |= bit;
+            }
             sink_->flush(true);
             return CmdReload;
         }

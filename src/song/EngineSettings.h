@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/Constants.h"
+#include "base/SimdLevel.h"
 
 namespace svt {
 
@@ -28,8 +29,11 @@ struct EngineSettings {
     // Program folder (with its separator) + "Sorvanto.sf2"; empty when the program's
     // own path is unknown.
     std::string defaultSoundFont;
+    // Rate, control period and interpolation reach every part of the engine from here: the
+    // synthesizer, the effects, the song's sample times and the instruments' regions.
     int outputRateHz = kDefaultOutputRateHz;
     int controlRatio = kDefaultOutputRateHz / 1000;
+    InterpolationKind interpolation = InterpolationKind::SineLagrange;
     uint32_t drumChannels = kDefaultDrumChannelMask;
     uint32_t excludedChannels = 0;
     std::array<uint8_t, kChannels> defaultPrograms{};
@@ -52,6 +56,11 @@ struct EngineSettings {
     // A voice panned to one side reaches the other up to 47 frames (about a millisecond)
     // later, as a sound from that side reaches the far ear.
     bool panDelay = false;
+    // The peak limiter in front of every output; off, the raw mix is clipped at full scale.
+    bool limiter = true;
+    // Instruction set of the synthesizer's kernels; unset: the environment variable
+    // "SORVANTO_SIMD" or the widest the processor offers. All give the same sound.
+    std::optional<SimdLevel> simd;
     bool sampleCacheEnabled() const { return sampleCacheBytes > 0; }
 };
 

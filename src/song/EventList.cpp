@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "base/Constants.h"
+#include "song/ProgramChoice.h"
 
 namespace svt {
 
@@ -242,8 +243,12 @@ namespace {
 // instrument the song sounds can be loaded before it starts.
 class InstrumentTracker {
   public:
-    InstrumentTracker(InstrumentMarker* marker, uint32_t drumMask)
-        : marker_(marker), drumMask_(drumMask) {
+    explicit InstrumentTracker(const ConversionSettings& settings)
+        : marker_(settings.marker),
+          drumStart_(settings.drumChannels),
+          drumLock_(settings.drumLock),
+          defaultPrograms_(settings.defaultPrograms),
+          mode_(settings.systemMode) {
         resetAll();
     }
 
@@ -264,15 +269,16 @@ class InstrumentTracker {
                 ch.lsb = e.a;
                 break;
             case EV_DRUM_PART:
-                ch.drum = e.a != 0;
+                drumChange(e.channel, e.a != 0);
+                programChange(e.channel, ch.program < 0 ? 0 : ch.program);
                 break;
             case EV_PROGRAM:
-                programChange(ch, e.a);
+                programChange(e.channel, e.a);
                 break;
             case EV_NOTE_ON: {
+                if (ch.program < 0) break;
                 const int bank = ch.drum ? ch.program : ch.bank;
                 const int slot = ch.drum ? e.a : ch.program;
-                if (ch.program < 0) break;
                 marker_->markNote(ch.drum, marker_->bankExists(ch.drum, bank) ? bank : 0, slot, e.a,
                                   e.b);
                 break;
@@ -290,34 +296,32 @@ class InstrumentTracker {
 
     void resetAll() {
         for (int c = 0; c < kChannels; ++c) {
-            channels_[c] = Channel{};
-            channels_[c].drum = (drumMask_ >> c) & 1u;
-            if (mode_ == SYSTEM_XG_ON && c == 9) channels_[c].msb = 127;
+            Channel& ch = channels_[size_t(c)];
+            ch = Channel{};
+            ch.drum = (drumStart_ >> c) & 1u;
+            ch.program = defaultPrograms_[size_t(c)] & 0x7F;
+            if (mode_ == SYSTEM_XG_ON && c == 9) ch.msb = 127;
         }
     }
 
-    void programChange(Channel& ch, int program) {
+    void drumChange(int c, bool on) {
+        if ((drumLock_ >> c) & 1u) return;
+        channels_[size_t(c)].drum = on;
+    }
+
+    void programChange(int c, int program) {
+        Channel& ch = channels_[size_t(c)];
+        const ProgramChoice choice = chooseProgram(mode_, ch.msb, ch.lsb, 0);
+        if (choice.drum >= 0) drumChange(c, choice.drum == 1);
         ch.program = program;
-        switch (mode_) {
-            case SYSTEM_GM2_ON:
-                if (ch.msb == 120) ch.drum = true;
-                if (ch.msb == 121) ch.drum = false;
-                ch.bank = ch.lsb;
-                break;
-            case SYSTEM_XG_ON:
-                if (ch.msb == 0 || ch.msb == 64) ch.drum = false;
-                if (ch.msb == 126 || ch.msb == 127) ch.drum = true;
-                ch.bank = ch.lsb;
-                break;
-            default:
-                ch.bank = ch.msb;
-                break;
-        }
+        ch.bank = std::clamp(choice.bank, 0, 127);
     }
 
     InstrumentMarker* marker_;
-    uint32_t drumMask_;
-    int mode_ = SYSTEM_GM_OFF;
+    uint32_t drumStart_;
+    uint32_t drumLock_;
+    std::array<uint8_t, kChannels> defaultPrograms_;
+    int mode_;
     std::array<Channel, kChannels> channels_{};
 };
 
@@ -336,7 +340,7 @@ Result<ConvertedSong> EventList::convert(int32_t division, const ConversionSetti
     ConvertedSong song;
     foldChannels(song.maxChannel);
     song.events.reserve(static_cast<size_t>(count_) + 1);
-    InstrumentTracker tracker(settings.marker, settings.drumChannels);
+    InstrumentTracker tracker(settings);
 
     int64_t factor = samplesPerTick(500000, settings.outputRateHz, division);
     int64_t fraction = 0;

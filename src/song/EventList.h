@@ -3,6 +3,7 @@
 // conversion into the array the player walks (in output samples, ending with
 // EV_END_OF_SONG).
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -32,7 +33,10 @@ struct ConversionSettings {
     // Follows bank, program and drum status and marks every instrument a note will
     // sound; null when nothing is to be loaded.
     InstrumentMarker* marker = nullptr;
-    uint32_t drumChannels = 1u << 9;  // the song's drum-channel mask
+    uint32_t drumChannels = 1u << 9;            // the drum channels the song starts with
+    uint32_t drumLock = 0;                      // channels whose drum state the song's events keep
+    int systemMode = SYSTEM_GM_OFF;             // the mode the song starts in
+    std::array<uint8_t, 16> defaultPrograms{};  // the program of each channel after a reset
 };
 
 // What the player gets: events in sample time ending with EV_END_OF_SONG.

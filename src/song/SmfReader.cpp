@@ -1,9 +1,12 @@
 #include "song/SmfReader.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstring>
 #include <limits>
 
+#include "song/ProgramChoice.h"
 #include "song/Sysex.h"
 
 namespace svt {
@@ -401,6 +404,42 @@ void SmfReader::handleText(int track, int type, const std::string& text, int32_t
     if (type == 1 && track == 1 && format_ == 1 && text.rfind("@KMIDI", 0) == 0) karaoke_ = 1;
 }
 
+// Tracker modules are known by their name and by a signature at one of three places.
+bool looksLikeModule(const std::string& fileName, const uint8_t* head, size_t size) {
+    static constexpr const char* kExtensions[] = {".mod", ".xm",  ".s3m", ".it",  ".669", ".amf",
+                                                  ".dsm", ".far", ".gdm", ".imf", ".med", ".mtm",
+                                                  ".stm", ".stx", ".ult", ".uni"};
+    std::string lower;
+    for (char ch : fileName) lower.push_back(static_cast<char>(std::tolower(uint8_t(ch))));
+    for (const char* extension : kExtensions) {
+        const size_t n = std::strlen(extension);
+        if (lower.size() >= n && lower.compare(lower.size() - n, n, extension) == 0) return true;
+    }
+    auto at = [&](size_t offset, const char* text) {
+        const size_t n = std::strlen(text);
+        return size >= offset + n && std::memcmp(head + offset, text, n) == 0;
+    };
+    if (at(0, "Extended Module: ") || at(0, "IMPM") || at(44, "SCRM")) return true;
+    // Four-channel and later modules mark their pattern data after 31 sample records.
+    for (const char* mark : {"M.K.", "M!K!", "FLT4", "FLT8", "4CHN", "6CHN", "8CHN"})
+        if (at(1080, mark)) return true;
+    return false;
+}
+
+// Songs of the kinds other players read by the first bytes: refused with the kind's name.
+Status otherKind(InputStream& stream, const uint8_t magic[4], const std::string& fileName) {
+    if (std::memcmp(magic, "RCM-", 4) == 0 || std::memcmp(magic, "COME", 4) == 0)
+        return makeError(kSongOtherKind, "RCP songs are not supported");
+    if (std::memcmp(magic, "melo", 4) == 0)
+        return makeError(kSongOtherKind, "mobile ringtone (\"melo\") songs are not supported");
+    std::array<uint8_t, 1084> head{};
+    std::memcpy(head.data(), magic, 4);
+    const long more = stream.readFully(head.data() + 4, static_cast<long>(head.size() - 4));
+    if (looksLikeModule(fileName, head.data(), 4 + static_cast<size_t>(std::max(0L, more))))
+        return makeError(kSongOtherKind, "tracker modules are not supported");
+    return makeError(kSongNotMidi, "not a MIDI file");
+}
+
 }  // namespace
 
 Result<SongReadResult> readSong(InputStream& stream, SongInfo& info, EventList& list,
@@ -416,7 +455,7 @@ Result<SongReadResult> readSong(InputStream& stream, SongInfo& info, EventList& 
             std::memcmp(wrapper + 8, "data", 4) != 0 || stream.readFully(magic, 4) != 4)
             return makeError(kSongBroken, "a RIFF file that is not an RMID song");
     }
-    if (std::memcmp(magic, "MThd", 4) != 0) return makeError(kSongNotMidi, "not a MIDI file");
+    if (std::memcmp(magic, "MThd", 4) != 0) return otherKind(stream, magic, info.fileName).error();
     if (info.fileKind == 0) info.fileKind = kFileKindMidi;
 
     SmfReader reader(stream, info, list, options, result.warnings);
@@ -426,7 +465,9 @@ Result<SongReadResult> readSong(InputStream& stream, SongInfo& info, EventList& 
         return read.error();
     }
     ConversionSettings conversion = options.conversion;
-    conversion.drumChannels = info.drumMask;
+    conversion.drumChannels = info.drumMask2;
+    conversion.drumLock = info.drumLock;
+    conversion.systemMode = systemModeOfMaker(info.makerId);
     if (info.division > 0) list.addBeatMarks(info.division);
     Result<ConvertedSong> converted = list.convert(info.division, conversion);
     if (!converted.ok()) {

@@ -20,6 +20,7 @@ inline constexpr int kSongNotMidi = 1;  // unknown first bytes
 inline constexpr int kSongBroken = 2;   // header, wrapper or format unusable
 inline constexpr int kSongTooLong = 3;  // sample time overflow
 inline constexpr int kSongCannotOpen = 4;
+inline constexpr int kSongOtherKind = 5;  // a song of a kind this program does not play
 
 struct ReadOptions {
     ConversionSettings conversion;

@@ -33,8 +33,13 @@ struct SongInfo {
     int32_t meterDenominator = -1;
     int32_t meterClocks = 0;
     int32_t meter32nds = 0;
+    // Channels played as drums. A song starts with drumMask2 (the engine's default with the
+    // user's changes); drumMask is what it plays now: it follows the song's own drum-part
+    // changes too, except on the channels in drumLock, which the user set and the song's
+    // events leave alone.
     uint32_t drumMask = 1u << 9;
     uint32_t drumMask2 = 1u << 9;
+    uint32_t drumLock = 0;
     int32_t totalSamples = -1;
     int32_t maxChannel = -1;
     int32_t fileKind = 0;

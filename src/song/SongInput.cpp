@@ -6,6 +6,7 @@ ReadOptions SongInput::optionsFor(InstrumentMarker* marker) const {
     ReadOptions o = options_;
     o.conversion.outputRateHz = settings_.outputRateHz;
     o.conversion.excludedChannels = settings_.excludedChannels;
+    o.conversion.defaultPrograms = settings_.defaultPrograms;
     o.conversion.marker = marker;
     return o;
 }

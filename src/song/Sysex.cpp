@@ -123,6 +123,19 @@ bool interpretSingleSysex(std::span<const uint8_t> m, GsSetupBlock& setup, Sysex
                         static_cast<uint8_t>(m[0] == 0x7F ? 1 : 0)};
         return true;
     }
+    // 7E/7F dd 08 0B cc tt: temperament type tt of channel cc; 08 0C tt: of every channel.
+    // As with the temperament key, the real-time form retunes sounding notes at once.
+    if (n >= 5 && (m[0] == 0x7E || m[0] == 0x7F) && m[2] == 0x08 &&
+        (m[3] == 0x0B || m[3] == 0x0C)) {
+        const bool master = m[3] == 0x0C;
+        const size_t at = master ? 4 : 5;
+        if (sysex_detail::endMark(m, 4) <= at) return false;
+        out = SongEvent{
+            0, static_cast<uint8_t>(master ? EV_MASTER_TEMPERAMENT_TYPE : EV_TEMPERAMENT_TYPE),
+            static_cast<uint8_t>(master ? 0 : m[4] & 0x7F), static_cast<uint8_t>(m[at] & 0x7F),
+            static_cast<uint8_t>(m[0] == 0x7F ? 1 : 0)};
+        return true;
+    }
     // Only the non-real-time form is a GM system message: 7F dd 09 .. sets controller
     // destinations and must not reset the song's system mode.
     if (n >= 5 && m[0] == 0x7E && m[2] == 0x09) {

@@ -100,7 +100,9 @@ bool interpretSingleSysex(std::span<const uint8_t> message, GsSetupBlock& setup,
 // how many (times left 0). Tuning changes come as EV_TUNING_BULK or EV_TUNING_NOTE items:
 // `channel` 0 opens the change (a = tuning program, b = tuning bank), then per key one item
 // with `channel` 1 (a = key, b = semitone) and one with `channel` 2 (a, b = the fraction's
-// high and low 7 bits). Scale tuning offsets in `b` of EV_SCALE_TUNING are signed cents.
+// high and low 7 bits). Scale tuning offsets in `b` of EV_SCALE_TUNING are signed cents; so
+// are those of EV_USER_TEMPERAMENT (`channel` = user temperament + 4 for its minor set, `a` =
+// degree above the tonic).
 int interpretMultiSysex(std::span<const uint8_t> message,
                         std::span<SongEvent, kMaxSysexEvents> out);
 

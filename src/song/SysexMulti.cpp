@@ -383,8 +383,13 @@ void gsParameter(Sink& out, int high, int mid, int low, int value, int key, bool
         port = 16;
     }
     if (high == 0x00 && mid == 0x01 && low <= 0x1F) {
+        // Port assignment of a part: the part's events arrive on its own port's channel, and
+        // the song's conversion folds both ports onto one set of channels. So what counts is
+        // whether the part listens to its own port (0) or to the other one (1).
+        const int ownPort = (low & 0x10) ? 1 : 0;
         if (out.room(1))
-            out.put(EV_SYSEX_GS_LSB, gsChannel(low & 0x0F) + (low & 0x10), value, kGsPortSelect);
+            out.put(EV_SYSEX_GS_LSB, gsChannel(low & 0x0F) + (low & 0x10),
+                    (value & 1) != ownPort ? 1 : 0, kGsPortSelect);
     } else if (high == 0x40 && mid <= 0x03) {
         const int code = gsEffectCode(mid, low);
         if (code >= 0 && out.room(1)) out.put(EV_SYSEX_GS_LSB, 0, value, code);
@@ -477,6 +482,16 @@ void scaleTuning(Sink& out, std::span<const uint8_t> m, bool twoBytes) {
     }
 }
 
+// 7E/7F dd 08 0D uu ss (cc)x12 F7: user temperament uu (0..3), set ss (0 major, 1 minor),
+// for each degree above the tonic its cents from equal temperament + 64.
+void userTemperament(Sink& out, std::span<const uint8_t> m) {
+    const size_t end = endMark(m, 4);
+    if (end < 6 + 12 || m[4] > 3 || m[5] > 1) return;
+    for (int degree = 0; degree < 12 && out.room(1); ++degree)
+        out.put(EV_USER_TEMPERAMENT, m[4] + 4 * m[5], degree,
+                ((m[6 + static_cast<size_t>(degree)] & 0x7F) - 64) & 0xFF);
+}
+
 // 7F dd 04 05 01 01 01 01 0s (pp vv).. F7: slot 01 01 reverb, 01 02 chorus, one-byte
 // parameters and values.
 void globalParameters(Sink& out, std::span<const uint8_t> m) {
@@ -523,6 +538,7 @@ void universal(Sink& out, std::span<const uint8_t> m) {
         if (realTime && sub2 == 0x02) singleNoteTuning(out, m, false);
         if (sub2 == 0x07) singleNoteTuning(out, m, true);
         if (sub2 == 0x08 || sub2 == 0x09) scaleTuning(out, m, sub2 == 0x09);
+        if (sub2 == 0x0D) userTemperament(out, m);
     } else if (realTime && sub1 == 0x04 && sub2 == 0x05) {
         globalParameters(out, m);
     } else if (realTime && sub1 == 0x09 && (sub2 == 0x01 || sub2 == 0x02)) {

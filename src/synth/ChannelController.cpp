@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "instruments/Tables.h"
+#include "song/ProgramChoice.h"
 #include "song/Sysex.h"
+#include "synth/SynthCurves.h"
 #include "synth/Voice.h"
 
 namespace svt {
@@ -16,13 +19,73 @@ int clamp7(int v) {
     return std::clamp(v, 0, 127);
 }
 
+// The General MIDI kit's keys that cut each other: the hi-hats, the whistles, the guiros, the
+// cuicas and the triangles. Drum sets the song gives no groups of their own use these.
+AlternateAssignTable standardDrumGroups() {
+    AlternateAssignTable t;
+    t.group[42] = t.group[44] = t.group[46] = 1;
+    t.group[71] = t.group[72] = 2;
+    t.group[73] = t.group[74] = 3;
+    t.group[78] = t.group[79] = 4;
+    t.group[80] = t.group[81] = 5;
+    return t;
+}
+
+// The depth a source's value gives: 7-bit sources swing 0..1, the bend -1..1.
+double swingOf(const ChannelState& ch, int source, int eventKey) {
+    switch (source) {
+        case SOURCE_CHANNEL_PRESSURE:
+            return ch.channelPressure / 127.0;
+        case SOURCE_KEY_PRESSURE:
+            return eventKey >= 0 ? ch.keyPressure[size_t(eventKey & 0x7F)] / 127.0 : 0.0;
+        case SOURCE_MODULATION:
+            return ch.modulationWheel / 127.0;
+        case SOURCE_BEND:
+            return (ch.pitchBend - 8192) / 8192.0;
+        default:
+            return 0.0;  // the assignable controllers have no controller events to follow
+    }
+}
+
+bool drivesMoreThanPitch(const ControllerDestinations& d) {
+    return d.cutoffCents != 0 || d.amplitude != 0.0 || d.lfo1RateHz != 0.0 ||
+           d.lfo1PitchCents != 0 || d.lfo1FilterCents != 0 || d.lfo1Amplitude != 0.0 ||
+           d.lfo2RateHz != 0.0 || d.lfo2PitchCents != 0 || d.lfo2FilterCents != 0 ||
+           d.lfo2Amplitude != 0.0;
+}
+
+// The depth in cents of an LFO's pitch for a parameter value.
+int32_t lfoDepthCents(int v) {
+    return static_cast<int32_t>(0.0318 * v * v + 0.6858 * v + 0.5);
+}
+
 }  // namespace
 
 ChannelController::ChannelController(const EngineSettings& settings, ChannelVoices& voices)
     : settings_(settings),
       voices_(voices),
       drumMask_(settings.drumChannels),
-      defaultDrumMask_(settings.drumChannels) {}
+      defaultDrumMask_(settings.drumChannels) {
+    tuning_->reset();
+    updateReceivers();
+}
+
+bool ChannelController::isLayeredEvent(const SongEvent& e) {
+    // Tuning items carry the item's kind where other events carry their channel.
+    return isChannelEvent(e.type) && e.type < EV_RANDOM_PAN && e.type != EV_TUNING_BULK &&
+           e.type != EV_TUNING_NOTE && e.b != kFromSysex;
+}
+
+void ChannelController::updateReceivers() {
+    receivers_.fill(0);
+    for (int c = 0; c < kChannels; ++c) {
+        const ChannelState& ch = channels_[size_t(c)];
+        // Events arrive on the first port: parts that listen to another port hear none.
+        if (ch.port != 0) continue;
+        for (int source = 0; source < kChannels; ++source)
+            if ((ch.layer >> source) & 1u) receivers_[size_t(source)] |= 1u << c;
+    }
+}
 
 void ChannelController::resetControllers(int c) {
     ChannelState& ch = channels_[size_t(c)];
@@ -33,6 +96,7 @@ void ChannelController::resetControllers(int c) {
     ch.pitchBend = 8192;
     ch.modulationWheel = 0;
     ch.channelPressure = 0;
+    ch.keyPressure.fill(0);
     ch.portamento = 0;
     ch.portamentoTimeMsb = ch.portamentoTimeLsb = 0;
     ch.portamentoControlRatio = 0;
@@ -56,7 +120,7 @@ void ChannelController::resetParameters(int c) {
     ch.parameterMsb[PARAM_COARSE_TUNING] = 64;
     ch.parameterMsb[PARAM_MODULATION_RANGE] = 0;
     ch.parameterLsb[PARAM_MODULATION_RANGE] = 64;
-    ch.modulationDepthCents = 50;
+    ch.destinations[SOURCE_MODULATION].lfo1PitchCents = 50;
 }
 
 void ChannelController::resetChannel(int c) {
@@ -66,6 +130,8 @@ void ChannelController::resetChannel(int c) {
     ch.vibratoRatio = 1.0;
     ch.vibratoDepth = ch.vibratoDelay = 0;
     ch.scaleTuningCents.fill(0);
+    ch.temperamentType = TEMPERAMENT_EQUAL;
+    ch.pitchOffsetFineHz = 0.0;
     ch.velocitySenseDepth = ch.velocitySenseOffset = 64;
     ch.assignMode = (systemMode_ == SYSTEM_GS_RESET || isDrum(c)) ? 1 : 2;
     ch.drumNotes.fill(DrumNoteState{});
@@ -77,9 +143,17 @@ void ChannelController::resetChannel(int c) {
     ch.legato = 0;
     ch.damperMode = 0;
     ch.softPedal = 0;
+    ch.destinations.fill(ControllerDestinations{});
+    ch.destinations[SOURCE_MODULATION].lfo1PitchCents = 50;
+    ch.layer = 1u << c;
+    ch.port = 0;
+    ch.toneMap = 0;
+    ch.mapIdentity = 0;
     ch.program = static_cast<int8_t>(settings_.defaultPrograms[size_t(c)] & 0x7F);
     ch.panning = -1;
+    ch.randomPan = false;
     ch.bank = 0;
+    ch.alternateAssign = isDrum(c) ? &drumSetGroups_[0] : nullptr;
     ch.bankLsb = 0;
     ch.bankMsb = (systemMode_ == SYSTEM_XG_ON && c == 9) ? 127 : 0;
     resetParameters(c);
@@ -89,6 +163,8 @@ void ChannelController::resetChannel(int c) {
     ch.dryLevel = 127;
     ch.lastNoteFrame = -1;
     ch.pendingXgUnit = ch.pendingXgGroup = 0;
+    ch.pendingValue = ch.pendingParameter = 0;
+    ch.pendingGsValue = ch.pendingGsParameter = 0;
     ch.eqBassGain = ch.eqTrebleGain = 64;
     ch.eqBassFrequency = 12;
     ch.eqTrebleFrequency = 54;
@@ -97,38 +173,51 @@ void ChannelController::resetChannel(int c) {
 }
 
 void ChannelController::resetChannels() {
-    drumMask_ = defaultDrumMask_;
+    drumMask_ = song_ ? song_->drumMask2 & 0xFFFFu : defaultDrumMask_;
+    drumLock_ = song_ ? song_->drumLock & 0xFFFFu : 0;
+    drumSetGroups_.fill(AlternateAssignTable{});
+    drumSetHasGroups_.fill(false);
+    drumSetGroups_[0] = standardDrumGroups();
+    drumSetHasGroups_[0] = true;
+    temperamentMinor_ = temperamentAdjusted_ = false;
+    userTemperaments_ = UserTemperaments{};
+    tuning_->reset();
+    tuningProgram_ = tuningKey_ = tuningSemitone_ = 0;
     for (int c = 0; c < kChannels; ++c) resetChannel(c);
+    updateReceivers();
     masterVolumeRatio_ = 0xFFFF;
 }
 
 void ChannelController::programChange(int c, int program) {
     ChannelState& ch = channels_[size_t(c)];
-    int bank = ch.bankMsb;
-    if (systemMode_ == SYSTEM_GM2_ON) {
-        if (ch.bankMsb == 120) drumPartChange(c, true);
-        if (ch.bankMsb == 121) drumPartChange(c, false);
-        bank = ch.bankLsb;
-    } else if (systemMode_ == SYSTEM_XG_ON) {
-        if (ch.bankMsb == 0 || ch.bankMsb == 64) drumPartChange(c, false);
-        if (ch.bankMsb == 126 || ch.bankMsb == 127) drumPartChange(c, true);
-        bank = ch.bankLsb;
-    }
+    const ProgramChoice choice = chooseProgram(systemMode_, ch.bankMsb, ch.bankLsb, ch.toneMap);
+    if (choice.drum >= 0) drumPartChange(c, choice.drum == 1);
+    const int map = isDrum(c) ? choice.mapDrum : choice.mapMelodic;
+    if (map >= 0) ch.mapIdentity = map;
     if (isDrum(c)) {
         ch.bank = static_cast<int16_t>(program);
         ch.program = static_cast<int8_t>(program);
+        alternateAssignFor(c);
     } else {
-        ch.bank = static_cast<int16_t>(std::clamp(bank, 0, 127));
+        ch.bank = static_cast<int16_t>(std::clamp(choice.bank, 0, 127));
         ch.program = static_cast<int8_t>(program);
+        ch.alternateAssign = nullptr;
     }
 }
 
-void ChannelController::drumPartChange(int c, bool on) {
+void ChannelController::alternateAssignFor(int c) {
+    ChannelState& ch = channels_[size_t(c)];
+    const size_t set = size_t(ch.bank & 0x7F);
+    ch.alternateAssign = drumSetHasGroups_[set] ? &drumSetGroups_[set] : &drumSetGroups_[0];
+}
+
+bool ChannelController::drumPartChange(int c, bool on) {
+    if ((drumLock_ >> c) & 1u) return false;
     drumSendsChanged();
-    if (on)
-        drumMask_ |= 1u << c;
-    else
-        drumMask_ &= ~(1u << c);
+    const uint32_t bit = 1u << c;
+    drumMask_ = on ? drumMask_ | bit : drumMask_ & ~bit;
+    if (song_) song_->drumMask = on ? song_->drumMask | bit : song_->drumMask & ~bit;
+    return true;
 }
 
 int ChannelController::parameterIndex(int c) const {
@@ -190,6 +279,10 @@ int ChannelController::parameterIndex(int c) const {
             return PARAM_DRUM_CUTOFF;
         case 0x15:
             return PARAM_DRUM_RESONANCE;
+        case 0x16:
+            return PARAM_DRUM_ATTACK;
+        case 0x17:
+            return PARAM_DRUM_DECAY;
         case 0x18:
             return PARAM_DRUM_COARSE;
         case 0x19:
@@ -204,6 +297,12 @@ int ChannelController::parameterIndex(int c) const {
             return PARAM_DRUM_CHORUS;
         case 0x1F:
             return PARAM_DRUM_DELAY;
+        case 0x30:
+        case 0x31:
+            return PARAM_DRUM_EQ_FIRST + (number >> 8) - 0x30;
+        case 0x34:
+        case 0x35:
+            return PARAM_DRUM_EQ_FIRST + (number >> 8) - 0x32;
         default:
             return -1;
     }
@@ -249,9 +348,11 @@ void ChannelController::applyParameter(int c, int index) {
             break;
         case PARAM_CUTOFF:
             ch.cutoffOffset = static_cast<int8_t>(v - 64);
+            voices_.refilter(c);
             break;
         case PARAM_RESONANCE:
             ch.resonanceOffset = static_cast<int8_t>(v - 64);
+            voices_.refilter(c);
             break;
         case PARAM_EQ_BASS_GAIN:
         case PARAM_EQ_TREBLE_GAIN:
@@ -280,10 +381,21 @@ void ChannelController::applyParameter(int c, int index) {
         case PARAM_DRUM_CUTOFF:
             drum.used = true;
             drum.cutoffOffset = static_cast<int8_t>(v - 64);
+            voices_.refilter(c);
             break;
         case PARAM_DRUM_RESONANCE:
             drum.used = true;
             drum.resonanceOffset = static_cast<int8_t>(v - 64);
+            voices_.refilter(c);
+            break;
+        case PARAM_DRUM_ATTACK:
+            drum.used = true;
+            drum.envelopeRateOverride[ENV_ATTACK] = v & 0x7F;
+            break;
+        case PARAM_DRUM_DECAY:
+            drum.used = true;
+            drum.envelopeRateOverride[ENV_HOLD] = v & 0x7F;
+            drum.envelopeRateOverride[ENV_DECAY] = v & 0x7F;
             break;
         case PARAM_DRUM_COARSE:
             drum.used = true;
@@ -302,7 +414,8 @@ void ChannelController::applyParameter(int c, int index) {
             break;
         case PARAM_DRUM_PAN:
             drum.used = true;
-            drum.panning = static_cast<int8_t>(v == 0 ? 64 : v);
+            drum.randomPan = v == 0;
+            drum.panning = static_cast<int8_t>(v == 0 ? random_.below(128) : v);
             break;
         case PARAM_DRUM_REVERB:
             drum.used = true;
@@ -319,6 +432,12 @@ void ChannelController::applyParameter(int c, int index) {
             drum.delaySend = static_cast<int8_t>(v);
             drumSendsChanged();
             break;
+        case PARAM_DRUM_EQ_FIRST:
+        case PARAM_DRUM_EQ_FIRST + 1:
+        case PARAM_DRUM_EQ_FIRST + 2:
+        case PARAM_DRUM_EQ_FIRST + 3:
+            drum.used = true;
+            break;
         case PARAM_BEND_RANGE:
             ch.parameterMsb[PARAM_BEND_RANGE] = static_cast<uint8_t>(std::min(v, 24));
             retune();
@@ -327,9 +446,14 @@ void ChannelController::applyParameter(int c, int index) {
         case PARAM_COARSE_TUNING:
             retune();
             break;
+        case PARAM_TUNING_PROGRAM:
+        case PARAM_TUNING_BANK:
+            voices_.retemper(c);
+            break;
         case PARAM_MODULATION_RANGE:
-            ch.modulationDepthCents =
+            ch.destinations[SOURCE_MODULATION].lfo1PitchCents =
                 ((v * 128 + ch.parameterLsb[PARAM_MODULATION_RANGE]) * 100) >> 7;
+            retune();
             break;
         case PARAM_RPN_LOCK:
             ch.rpnLocked = true;
@@ -366,6 +490,8 @@ void ChannelController::stopPortamento(int c) {
 
 void ChannelController::sustainPedal(int c, int value) {
     ChannelState& ch = channels_[size_t(c)];
+    // A half-damper pedal going down catches what still rings, as the sostenuto does.
+    if (ch.sustain == 0 && value >= 64 && ch.damperMode && !isDrum(c)) voices_.holdSounding(c);
     ch.sustain = static_cast<int8_t>(ch.damperMode ? value : (value >= 64 ? 127 : 0));
     if (ch.sustain == 0 && ch.sostenuto == 0) voices_.releaseSustained(c);
 }
@@ -378,7 +504,8 @@ void ChannelController::sostenutoPedal(int c, int value) {
         return;
     }
     if (!ch.sostenuto || isDrum(c)) return;
-    // The notes down now are held; notes struck later are not.
+    // The notes down now, and those still ringing after their keys went up, are held; notes
+    // struck later are not.
     voices_.holdSounding(c);
 }
 
@@ -404,6 +531,7 @@ void ChannelController::controlChange(const SongEvent& e) {
             break;
         case EV_PAN:
             ch.panning = static_cast<int8_t>(value);
+            ch.randomPan = false;
             voices_.repan(c, value, true);
             break;
         case EV_SUSTAIN:
@@ -420,6 +548,7 @@ void ChannelController::controlChange(const SongEvent& e) {
             break;
         case EV_HARMONIC_CONTENT:
             ch.resonanceOffset = static_cast<int8_t>(value - 64);
+            voices_.refilter(c);
             break;
         case EV_BRIGHTNESS:
             ch.cutoffOffset = static_cast<int8_t>(value - 64);
@@ -453,12 +582,20 @@ void ChannelController::controlChange(const SongEvent& e) {
                 static_cast<uint8_t>(value);
             updatePortamentoTime(c);
             break;
-        case EV_PITCH_BEND:
+        case EV_PITCH_BEND: {
             ch.pitchBend = (e.a & 0x7F) + 128 * (e.b & 0x7F);
             voices_.retune(c);
+            // Beyond its pitch the bend may also drive the filter, the level and the LFOs.
+            if (drivesMoreThanPitch(ch.destinations[SOURCE_BEND])) voices_.repress(c, -1);
             break;
+        }
         case EV_CHANNEL_PRESSURE:
             ch.channelPressure = static_cast<int8_t>(value);
+            voices_.repress(c, -1);
+            break;
+        case EV_KEY_PRESSURE:
+            ch.keyPressure[size_t(value)] = static_cast<int8_t>(e.b & 0x7F);
+            voices_.repress(c, value);
             break;
         case EV_DATA_ENTRY_MSB:
             dataEntry(c, 0, true, e.a);
@@ -510,8 +647,13 @@ void ChannelController::controlChange(const SongEvent& e) {
             }
             break;
         case EV_RANDOM_PAN:
-            ch.panning = static_cast<int8_t>(randomPan());
+            ch.panning = static_cast<int8_t>(random_.below(128));
+            ch.randomPan = true;
             voices_.repan(c, ch.panning, false);
+            break;
+        case EV_TUNING_BULK:
+        case EV_TUNING_NOTE:
+            tuningItem(e);
             break;
         case EV_SCALE_TUNING:
             ch.scaleTuningCents[size_t(e.a % 12)] = static_cast<int8_t>(e.b);
@@ -528,6 +670,24 @@ void ChannelController::controlChange(const SongEvent& e) {
 
 void ChannelController::apply(const SongEvent& e) {
     switch (e.type) {
+        case EV_SCALE_TYPE:
+        case EV_TEMPERAMENT_TYPE:
+        case EV_MASTER_TEMPERAMENT_TYPE:
+        case EV_USER_TEMPERAMENT:
+            temperament(e);
+            break;
+        case EV_SYSEX_MSB:
+            if (e.channel < kChannels) {
+                channels_[e.channel].pendingValue = e.a;
+                channels_[e.channel].pendingParameter = e.b;
+            }
+            break;
+        case EV_SYSEX_GS_MSB:
+            if (e.channel < kChannels) {
+                channels_[e.channel].pendingGsValue = e.a;
+                channels_[e.channel].pendingGsParameter = e.b;
+            }
+            break;
         case EV_PROGRAM:
             programChange(e.channel & 15, e.a & 0x7F);
             break;
@@ -554,11 +714,36 @@ void ChannelController::apply(const SongEvent& e) {
 
 void ChannelController::systemExclusiveParameter(const SongEvent& e) {
     if (e.channel >= kChannels) return;
-    ChannelState& ch = channels_[e.channel];
+    const int c = e.channel;
+    ChannelState& ch = channels_[size_t(c)];
     const int v = e.a & 0x7F;
     if (e.type == EV_SYSEX_XG_LSB) {
         if (ch.pendingXgGroup == kXgGroupPart) {
-            if (e.b == kXgDryLevel) ch.dryLevel = static_cast<int8_t>(v);
+            const int key = ch.pendingXgUnit & 0x7F;
+            switch (e.b) {
+                case kXgDryLevel:
+                    ch.dryLevel = static_cast<int8_t>(v);
+                    break;
+                case kXgReceiveChannel:
+                    // 0..15 a channel (16..31 the same channels of the second port, which the
+                    // song's conversion has folded onto the first); anything else is off.
+                    receiveChannel(c, v < 32 ? 1u << (v & 15) : 0u, 0);
+                    break;
+                case kXgDrumAlternateGroup:
+                    if (isDrum(c)) {
+                        // The set gets groups of its own, starting from those it used so far.
+                        const size_t set = size_t(ch.bank & 0x7F);
+                        if (!drumSetHasGroups_[set]) {
+                            drumSetGroups_[set] = drumSetGroups_[0];
+                            drumSetHasGroups_[set] = true;
+                        }
+                        drumSetGroups_[set].group[size_t(key)] = static_cast<uint8_t>(v);
+                        alternateAssignFor(c);
+                    }
+                    break;
+                default:
+                    break;
+            }
         } else {
             effectParameter(e);
         }
@@ -566,28 +751,40 @@ void ChannelController::systemExclusiveParameter(const SongEvent& e) {
         return;
     }
     if (e.type == EV_SYSEX_LSB) {
-        switch (e.b) {
-            case kReverbType:
-            case kChorusType:
-                effectParameter(e);
-                break;
-            case kNoteLimitLow:
-                ch.noteLimitLow = static_cast<int8_t>(v);
-                break;
-            case kNoteLimitHigh:
-                ch.noteLimitHigh = static_cast<int8_t>(v);
-                break;
-            case kVelocityLimitLow:
-                ch.velocityLimitLow = static_cast<int8_t>(v);
-                break;
-            case kVelocityLimitHigh:
-                ch.velocityLimitHigh = static_cast<int8_t>(v);
-                break;
-            default:
-                break;
+        const int key = ch.pendingValue & 0x7F;
+        if (e.b < kNoteLimitLow) {
+            destinationParameter(c, e.b, v);
+        } else {
+            switch (e.b) {
+                case kReverbType:
+                case kChorusType:
+                    effectParameter(e);
+                    break;
+                case kNoteLimitLow:
+                    ch.noteLimitLow = static_cast<int8_t>(v);
+                    break;
+                case kNoteLimitHigh:
+                    ch.noteLimitHigh = static_cast<int8_t>(v);
+                    break;
+                case kVelocityLimitLow:
+                    ch.velocityLimitLow = static_cast<int8_t>(v);
+                    break;
+                case kVelocityLimitHigh:
+                    ch.velocityLimitHigh = static_cast<int8_t>(v);
+                    break;
+                case kDrumReceiveNoteOff:
+                case kDrumReceiveNoteOn:
+                    drumReceiveSwitch(c, key, e.b == kDrumReceiveNoteOn, v != 0);
+                    break;
+                default:
+                    break;
+            }
         }
+        ch.pendingValue = ch.pendingParameter = 0;
         return;
     }
+    const int key = ch.pendingGsValue & 0x7F;
+    ch.pendingGsValue = ch.pendingGsParameter = 0;
     switch (e.b) {
         case kGsVelocitySenseDepth:
             ch.velocitySenseDepth = static_cast<int8_t>(v);
@@ -604,6 +801,23 @@ void ChannelController::systemExclusiveParameter(const SongEvent& e) {
         case kGsInsertionSwitch:
             ch.insertionSwitch = static_cast<int8_t>(v);
             break;
+        case kGsToneMap:
+            ch.toneMap = static_cast<int8_t>(v);
+            break;
+        case kGsPitchOffsetFine:
+            ch.pitchOffsetFineHz = (((v * 16) | v) - 128) / 10.0;
+            voices_.retune(c);
+            break;
+        case kGsReceiveChannel:
+            // 0x80: the part receives nothing.
+            receiveChannel(c, e.a < kChannels ? 1u << e.a : 0u, ch.port);
+            break;
+        case kGsPortSelect:
+            receiveChannel(c, ch.layer, v);
+            break;
+        case kGsDrumReceiveNoteOff:
+            drumReceiveSwitch(c, key, false, v != 0);
+            break;
         default:
             if ((e.b >= kGsEqLowFrequency && e.b < kGsVelocitySenseDepth) ||
                 (e.b >= kGsInsertionTypeMsb && e.b < kGsReceiveChannel))
@@ -612,11 +826,181 @@ void ChannelController::systemExclusiveParameter(const SongEvent& e) {
     }
 }
 
-int ChannelController::randomPan() {
-    random_ ^= random_ << 13;
-    random_ ^= random_ >> 17;
-    random_ ^= random_ << 5;
-    return static_cast<int>(random_ % 128);
+void ChannelController::receiveChannel(int c, uint32_t layer, int port) {
+    ChannelState& ch = channels_[size_t(c)];
+    resetControllers(c);
+    voices_.retuneAndRelevel(c);
+    voices_.allNotesOff(c, false);
+    ch.layer = layer;
+    ch.port = port;
+    updateReceivers();
+}
+
+void ChannelController::destinationParameter(int c, int code, int v) {
+    ChannelState& ch = channels_[size_t(c)];
+    ControllerDestinations& d = ch.destinations[size_t(code / 11)];
+    switch (code % 11) {
+        case kDestPitch:
+            d.pitchSemitones = std::clamp(v, 0x28, 0x58) - 64;
+            break;
+        case kDestCutoff:
+            d.cutoffCents = (v - 64) * 150;
+            break;
+        case kDestAmplitude:
+            d.amplitude = v / 64.0 - 1.0;
+            break;
+        case kDestLfo1Rate:
+            d.lfo1RateHz = (v - 64) / 6.4;
+            break;
+        case kDestLfo1Pitch:
+            d.lfo1PitchCents = lfoDepthCents(v);
+            break;
+        case kDestLfo1Filter:
+            d.lfo1FilterCents = static_cast<int32_t>((0.0318 * v * v + 0.6858 * v) * 4 + 0.5);
+            break;
+        case kDestLfo1Amplitude:
+            d.lfo1Amplitude = v / 127.0;
+            break;
+        case kDestLfo2Rate:
+            d.lfo2RateHz = (v - 64) / 6.4;
+            break;
+        case kDestLfo2Pitch:
+            d.lfo2PitchCents = lfoDepthCents(v);
+            break;
+        case kDestLfo2Filter:
+            d.lfo2FilterCents = static_cast<int32_t>((0.0318 * v * v + 0.6858 * v) * 4 + 0.5);
+            break;
+        default:
+            d.lfo2Amplitude = v / 127.0;
+            break;
+    }
+    voices_.repress(c, -1);
+}
+
+void ChannelController::drumReceiveSwitch(int c, int key, bool noteOn, bool on) {
+    DrumNoteState& d = channels_[size_t(c)].drumNotes[size_t(key & 0x7F)];
+    d.used = true;
+    (noteOn ? d.receiveNoteOn : d.receiveNoteOff) = on;
+}
+
+void ChannelController::tuningItem(const SongEvent& e) {
+    switch (e.channel) {
+        case 0:
+            tuningProgram_ = e.a & 0x7F;
+            tuningAtOnce_ = e.type == EV_TUNING_NOTE;
+            break;
+        case 1:
+            tuningKey_ = e.a & 0x7F;
+            tuningSemitone_ = e.b & 0x7F;
+            break;
+        case 2:
+            tuning_->set(tuningProgram_, tuningKey_, tuningSemitone_,
+                         (e.a & 0x7F) * 128 + (e.b & 0x7F));
+            // A single-note change is heard at once; a bulk dump waits for the next notes.
+            if (tuningAtOnce_)
+                for (int c = 0; c < kChannels; ++c)
+                    if (channels_[size_t(c)].parameterMsb[PARAM_TUNING_PROGRAM] == tuningProgram_)
+                        voices_.retemper(c);
+            break;
+        default:
+            break;
+    }
+}
+
+void ChannelController::temperament(const SongEvent& e) {
+    const bool atOnce = e.b != 0;
+    switch (e.type) {
+        case EV_SCALE_TYPE: {
+            const int code = e.a + 8;
+            temperamentMinor_ = code % 32 - 8 >= 8;
+            temperamentAdjusted_ = (code >> 5) & 1;
+            if (atOnce)
+                for (int c = 0; c < kChannels; ++c) voices_.retemper(c);
+            break;
+        }
+        case EV_TEMPERAMENT_TYPE:
+            if (e.channel >= kChannels) break;
+            channels_[e.channel].temperamentType = static_cast<int8_t>(e.a);
+            if (atOnce) voices_.retemper(e.channel);
+            break;
+        case EV_MASTER_TEMPERAMENT_TYPE:
+            for (int c = 0; c < kChannels; ++c) {
+                channels_[size_t(c)].temperamentType = static_cast<int8_t>(e.a);
+                if (atOnce) voices_.retemper(c);
+            }
+            break;
+        case EV_USER_TEMPERAMENT:
+            userTemperaments_.cents[size_t(e.channel & 3)][(e.channel >> 2) & 1][size_t(e.a % 12)] =
+                static_cast<int8_t>(e.b);
+            break;
+        default:
+            break;
+    }
+}
+
+TemperedNote ChannelController::noteFrequency(int c, int key, int tonic) const {
+    TemperedNote n{noteFrequencyMilliHz(key), key};
+    if (isDrum(c)) return n;
+    const ChannelState& ch = channels_[size_t(c & 15)];
+    if (ch.temperamentType == TEMPERAMENT_EQUAL) {
+        const int program = ch.parameterMsb[PARAM_TUNING_PROGRAM];
+        if (!tuning_->retuned(program)) return n;
+        const int32_t f = tuning_->frequency(program, key);
+        if (f == n.frequency || f <= 0) return n;
+        n.frequency = f;
+        // The key that sounds is the one nearest the frequency: region and same-key rules
+        // follow it.
+        n.key =
+            std::clamp(static_cast<int>(std::lround(69 + 12 * std::log2(f / 440000.0))), 0, 127);
+        return n;
+    }
+    const TemperamentKey at{tonic, temperamentMinor_, temperamentAdjusted_};
+    const double cents = temperamentCents(ch.temperamentType, key, at, userTemperaments_);
+    if (cents != 0.0)
+        n.frequency = static_cast<int32_t>(std::lround(n.frequency * std::exp2(cents / 1200.0)));
+    return n;
+}
+
+ChannelModulation ChannelController::modulation(int c, int eventKey) const {
+    const ChannelState& ch = channels_[size_t(c & 15)];
+    ChannelModulation m;
+    for (int source = 0; source < SOURCE_COUNT; ++source) {
+        const ControllerDestinations& d = ch.destinations[size_t(source)];
+        const double swing = swingOf(ch, source, eventKey);
+        if (swing == 0.0) continue;
+        // The bend's pitch is its range, applied with the bend itself; its other parts swing
+        // both ways, its LFO depths grow with the distance from the centre.
+        const double depth = std::abs(swing);
+        if (source != SOURCE_BEND)
+            m.pitch += static_cast<int32_t>(std::lround(d.pitchSemitones * 8192 * swing));
+        m.cutoffCents += d.cutoffCents * swing;
+        m.amplitudeFactor *= std::max(0.0, 1.0 + d.amplitude * swing);
+        m.lfo1RateHz += d.lfo1RateHz * depth;
+        m.lfo1PitchCents += d.lfo1PitchCents * depth;
+        m.lfo1FilterCents += d.lfo1FilterCents * depth;
+        m.lfo1Amplitude += d.lfo1Amplitude * depth;
+        m.lfo2RateHz += d.lfo2RateHz * depth;
+        m.lfo2PitchCents += d.lfo2PitchCents * depth;
+        m.lfo2FilterCents += d.lfo2FilterCents * depth;
+        m.lfo2Amplitude += d.lfo2Amplitude * depth;
+    }
+    return m;
+}
+
+double ChannelController::channelGain(int c, int velocity, int note, int eventKey,
+                                      bool drum) const {
+    const ChannelState& ch = channels_[size_t(c & 15)];
+    const SynthCurves& curves = synthCurves();
+    const int vel =
+        clamp7(ch.velocitySenseDepth * velocity / 64 + 2 * ch.velocitySenseOffset - 128);
+    const auto& volumeCurve = systemMode_ == SYSTEM_GM2_ON     ? curves.volumeGm2
+                              : systemMode_ == SYSTEM_GS_RESET ? curves.volumeGs
+                                                               : curves.volumeDefault;
+    const auto& velocityCurve = systemMode_ == SYSTEM_GS_RESET ? curves.velocityGs : volumeCurve;
+    double gain = velocityCurve[size_t(vel)] * volumeCurve[size_t(clamp7(ch.volume))] *
+                  volumeCurve[size_t(clamp7(ch.expression))];
+    if (drum) gain *= ch.drumNotes[size_t(note & 0x7F)].level;
+    return gain * modulation(c, eventKey).amplitudeFactor;
 }
 
 void ChannelController::effectParameter(const SongEvent& e) {

@@ -5,12 +5,16 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "base/Constants.h"
+#include "song/EngineRandom.h"
 #include "song/EngineSettings.h"
 #include "song/SongEvent.h"
+#include "song/SongInfo.h"
 #include "synth/ChannelState.h"
 #include "synth/EffectRack.h"
+#include "synth/Temperament.h"
 
 namespace svt {
 
@@ -20,8 +24,14 @@ class ChannelVoices {
     virtual ~ChannelVoices() = default;
     // Frequencies recomputed (bend, tuning, drum key pitch, vibrato settings).
     virtual void retune(int channel) = 0;
-    // The vibrato starts over from its first phase, then the frequency is recomputed.
+    // The vibrato starts over (its sweep and phase), then frequency, level and filter are
+    // recomputed (the modulation wheel).
     virtual void restartVibrato(int channel) = 0;
+    // Voices take their key's frequency from the temperament and tuning tables again.
+    virtual void retemper(int channel) = 0;
+    // A pressure changed: voices that are on (with `key` >= 0 only those of that key as
+    // struck) recompute frequency, level and filter.
+    virtual void repress(int channel, int key) = 0;
     // Amplitudes recomputed (volume, expression).
     virtual void relevel(int channel) = 0;
     // Every voice of every channel (master volume).
@@ -34,7 +44,7 @@ class ChannelVoices {
     virtual void repan(int channel, int panning, bool keepDrumKeyPans) = 0;
     // Voices held by a pedal are released.
     virtual void releaseSustained(int channel) = 0;
-    // Voices whose keys are down now become held (the sostenuto pedal).
+    // Voices whose keys are down or already released become held (the sostenuto pedal).
     virtual void holdSounding(int channel) = 0;
     // Voices whose keys are down are released, or held when `held` (the sustain pedal is down);
     // the channel's note pairing starts afresh.
@@ -43,6 +53,13 @@ class ChannelVoices {
     virtual void allSoundsOff(int channel) = 0;
     // Running portamento glides arrive at once.
     virtual void stopGlides(int channel) = 0;
+};
+
+// A key's frequency as the channel's temperament or tuning program places it, and the key
+// that frequency is nearest to (the key that sounds).
+struct TemperedNote {
+    int32_t frequency = 0;  // mHz
+    int key = 0;
 };
 
 class ChannelController {
@@ -56,10 +73,35 @@ class ChannelController {
     void setEffects(EffectRack* rack) { effects_ = rack; }
     void setSystemMode(int mode) { systemMode_ = mode; }
     int systemMode() const { return systemMode_; }
-    // The drum channels a reset starts from (the song's own mask; the settings' by default).
+    // The drum channels a reset starts from (the settings' by default).
     void setDefaultDrumChannels(uint32_t mask) { defaultDrumMask_ = mask; }
+    // The record of the song playing, or null: a reset starts from its drum channels and
+    // keeps its locked ones; the song's drum-part changes are written back into it.
+    void setSong(SongInfo* song) { song_ = song; }
     uint32_t drumChannelMask() const { return drumMask_; }
     bool isDrum(int c) const { return (drumMask_ >> c) & 1u; }
+
+    // Draws where the song asks for chance (random pan). Seeded from each song, so that a song
+    // sounds the same in every run and beside any other.
+    EngineRandom& random() { return random_; }
+    void seedRandom(uint32_t seed) { random_ = EngineRandom(seed); }
+
+    // The channels that play an event of `source`: its own, and every channel that layers it.
+    uint32_t receiversOf(int source) const { return receivers_[size_t(source & 15)]; }
+    // Events that reach every channel layering their channel; the rest (system-exclusive
+    // settings of one part, song-wide events) reach their own channel only.
+    static bool isLayeredEvent(const SongEvent& e);
+
+    // Where `key` sounds on channel `c` with the temperament laid out for tonic `tonic` (the
+    // temperament table index).
+    TemperedNote noteFrequency(int c, int key, int tonic) const;
+    // The sum of what pressure, wheel, bend and the two assignable controllers do on channel
+    // `c` to a note of `eventKey` (the key as struck).
+    ChannelModulation modulation(int c, int eventKey) const;
+    // Velocity (after the channel's velocity sense), volume and expression through the
+    // system mode's curves, the drum key's level and the sources' level factors.
+    // `note` is the key that sounds, `eventKey` the key as struck.
+    double channelGain(int c, int velocity, int note, int eventKey, bool drum) const;
 
     // Every channel back to its start state for the system mode in effect.
     void resetChannels();
@@ -83,7 +125,14 @@ class ChannelController {
     void resetChannel(int c);
     void resetParameters(int c);
     void programChange(int c, int program);
-    void drumPartChange(int c, bool on);
+    bool drumPartChange(int c, bool on);
+    void alternateAssignFor(int c);
+    void receiveChannel(int c, uint32_t layer, int port);
+    void updateReceivers();
+    void destinationParameter(int c, int code, int v);
+    void drumReceiveSwitch(int c, int key, bool noteOn, bool on);
+    void tuningItem(const SongEvent& e);
+    void temperament(const SongEvent& e);
     void controlChange(const SongEvent& e);
     void dataEntry(int c, int delta, bool msb, uint8_t value);
     void applyParameter(int c, int index);
@@ -92,7 +141,6 @@ class ChannelController {
     void sostenutoPedal(int c, int value);
     void systemExclusiveParameter(const SongEvent& e);
     void effectParameter(const SongEvent& e);
-    int randomPan();
     void updatePortamentoTime(int c);
     void stopPortamento(int c);
     void drumSendsChanged() { ++drumSendsVersion_; }
@@ -106,7 +154,25 @@ class ChannelController {
     uint32_t defaultDrumMask_ = kDefaultDrumChannelMask;
     int32_t masterVolumeRatio_ = 0xFFFF;
     uint32_t drumSendsVersion_ = 0;
-    uint32_t random_ = 0x2545F491u;  // the engine's own random source for random pan
+    SongInfo* song_ = nullptr;
+    uint32_t drumLock_ = 0;  // channels whose drum state events do not change
+    std::array<uint32_t, kChannels> receivers_{};
+    EngineRandom random_;
+
+    // The temperament key signature: major or minor set, and whether the set is adjusted.
+    bool temperamentMinor_ = false;
+    bool temperamentAdjusted_ = false;
+    UserTemperaments userTemperaments_;
+    std::unique_ptr<TuningPrograms> tuning_ = std::make_unique<TuningPrograms>();
+    // The tuning message being applied: its program and the key whose semitone came last.
+    int tuningProgram_ = 0;
+    int tuningKey_ = 0;
+    int tuningSemitone_ = 0;
+    bool tuningAtOnce_ = false;
+
+    // Exclusive groups of each drum set; a set without groups of its own uses set 0's.
+    std::array<AlternateAssignTable, 128> drumSetGroups_{};
+    std::array<bool, 128> drumSetHasGroups_{};
 };
 
 }  // namespace svt

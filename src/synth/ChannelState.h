@@ -21,8 +21,73 @@ struct DrumNoteState {
     int8_t delaySend = -1;
     // The key's receive switches. Set: note-offs of one-shot drums are ignored. The
     // system-exclusive messages that switch them are read but not applied yet.
+    // The key's receive switches. Set: note-offs of one-shot drums are ignored.
     bool receiveNoteOn = true;
     bool receiveNoteOff = false;
+    bool randomPan = false;  // every hit of the key goes to a new random place
+    // Envelope rate overrides of the key by stage, in the unit of the channel's
+    // (ChannelState::envelopeRateOverride: 64 = the instrument's own rate); -1 = none.
+    std::array<int32_t, 6> envelopeRateOverride{-1, -1, -1, -1, -1, -1};
+};
+
+// The sources that can drive a channel's sound besides notes, in the order of their
+// system-exclusive parameter records.
+enum ControllerSource : int {
+    SOURCE_CHANNEL_PRESSURE = 0,
+    SOURCE_KEY_PRESSURE = 1,
+    SOURCE_MODULATION = 2,
+    SOURCE_BEND = 3,
+    SOURCE_CONTROLLER1 = 4,
+    SOURCE_CONTROLLER2 = 5,
+    SOURCE_COUNT = 6,
+};
+
+// What a full swing of one source does: its pitch, filter and level, and how it speeds up and
+// deepens the two LFOs (LFO1 is the vibrato). The bend's pitch is its range, which the
+// registered parameter keeps.
+struct ControllerDestinations {
+    int32_t pitchSemitones = 0;
+    int32_t cutoffCents = 0;
+    double amplitude = 0.0;  // the level at full swing is 1 + amplitude
+    double lfo1RateHz = 0.0;
+    int32_t lfo1PitchCents = 0;
+    int32_t lfo1FilterCents = 0;
+    double lfo1Amplitude = 0.0;  // 0..1 of the level
+    double lfo2RateHz = 0.0;
+    int32_t lfo2PitchCents = 0;
+    int32_t lfo2FilterCents = 0;
+    double lfo2Amplitude = 0.0;
+};
+
+// The sum of every source's part at the channel's present values, for one key.
+struct ChannelModulation {
+    int32_t pitch = 0;  // 1/8192 semitone
+    double cutoffCents = 0.0;
+    double amplitudeFactor = 1.0;
+    double lfo1RateHz = 0.0;
+    double lfo1PitchCents = 0.0;
+    double lfo1FilterCents = 0.0;
+    double lfo1Amplitude = 0.0;
+    double lfo2RateHz = 0.0;
+    double lfo2PitchCents = 0.0;
+    double lfo2FilterCents = 0.0;
+    double lfo2Amplitude = 0.0;
+};
+
+// Temperament types of a channel.
+enum TemperamentType : int8_t {
+    TEMPERAMENT_EQUAL = 0,  // equal, or the channel's tuning program where it differs
+    TEMPERAMENT_PYTHAGOREAN = 1,
+    TEMPERAMENT_MEANTONE = 2,
+    TEMPERAMENT_PURE = 3,
+    TEMPERAMENT_USER_FIRST = 0x40,  // 0x40..0x43: the song's own temperaments
+    TEMPERAMENT_USER_LAST = 0x43,
+};
+
+// Drum keys that cut each other: a new hit of a non-zero group cuts the sounding keys of the
+// same group.
+struct AlternateAssignTable {
+    std::array<uint8_t, 128> group{};
 };
 
 // Indexes into the parameter data of a channel (the registered and non-registered
@@ -42,6 +107,8 @@ enum ParameterIndex : int {
     PARAM_RELEASE = 11,
     PARAM_DRUM_CUTOFF = 12,
     PARAM_DRUM_RESONANCE = 13,
+    PARAM_DRUM_ATTACK = 14,
+    PARAM_DRUM_DECAY = 15,
     PARAM_DRUM_COARSE = 16,
     PARAM_DRUM_FINE = 17,
     PARAM_DRUM_LEVEL = 18,
@@ -49,6 +116,7 @@ enum ParameterIndex : int {
     PARAM_DRUM_REVERB = 20,
     PARAM_DRUM_CHORUS = 21,
     PARAM_DRUM_DELAY = 22,
+    PARAM_DRUM_EQ_FIRST = 23,  // 23..26: the key's equaliser (only makes its state)
     PARAM_BEND_RANGE = 27,
     PARAM_FINE_TUNING = 28,
     PARAM_COARSE_TUNING = 29,
@@ -96,7 +164,7 @@ struct ChannelState {
     uint8_t eqBassGain = 64, eqTrebleGain = 64, eqBassFrequency = 12, eqTrebleFrequency = 54;
     bool eqInUse = false;
     // The first half of a two-part XG message, which the second half completes: the unit
-    // (an effect block) and the parameter group.
+    // (an effect block, or the key of a drum parameter) and the parameter group.
     uint8_t pendingXgUnit = 0;
     uint8_t pendingXgGroup = 0;
     int32_t pitchBend = 8192;
@@ -116,9 +184,24 @@ struct ChannelState {
     int8_t velocityLimitLow = 0;
     int8_t velocityLimitHigh = 127;
     int8_t modulationWheel = 0;
-    int8_t channelPressure = 0;  // kept for the pressure controls, which move no voice yet
-    // Cents of vibrato at full modulation wheel.
-    int32_t modulationDepthCents = 50;
+    int8_t channelPressure = 0;
+    std::array<int8_t, 128> keyPressure{};  // by key struck
+    std::array<ControllerDestinations, SOURCE_COUNT> destinations{};
+    // The half of a two-part system-exclusive parameter that came first (universal and GS
+    // tables): for drum parameters the key.
+    uint8_t pendingValue = 0, pendingParameter = 0;
+    uint8_t pendingGsValue = 0, pendingGsParameter = 0;
+    // Source channels whose events this channel plays (bit c: channel c), and the port it
+    // listens to; by default its own channel on the first port.
+    uint32_t layer = 0;
+    int32_t port = 0;
+    bool randomPan = false;  // the pan was drawn at random: every note draws again
+    int8_t temperamentType = TEMPERAMENT_EQUAL;
+    int8_t toneMap = 0;       // GS map 1..4 chosen when a bank select names none; 0 = none
+    int32_t mapIdentity = 0;  // instrument map chosen by the last program change; 0 = default
+    double pitchOffsetFineHz = 0.0;  // added to the frequency of every note
+    // Drum channels: the exclusive groups of the drum set in use.
+    const AlternateAssignTable* alternateAssign = nullptr;
     // Envelope rate overrides by stage (attack 0, decay 2, release 3); -1 = none.
     std::array<int32_t, 6> envelopeRateOverride{-1, -1, -1, -1, -1, -1};
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <numbers>
 
@@ -148,27 +149,34 @@ bool simdLevelAvailable(SimdLevel level) {
             return __builtin_cpu_supports("sse2");
         case SimdLevel::Avx2:
             return __builtin_cpu_supports("avx2");
+        case SimdLevel::Avx512:
+            // The AVX-512 kernels work on 256-bit registers and need the 64-bit multiplies.
+            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
+                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq");
 #endif
         default:
             return false;
     }
 }
 
-SimdLevel bestSimdLevel() {
-    for (SimdLevel level : {SimdLevel::Avx2, SimdLevel::Sse2})
-        if (simdLevelAvailable(level)) return level;
+SimdLevel usableSimdLevel(SimdLevel asked) {
+    for (int level = int(asked); level > 0; --level)
+        if (simdLevelAvailable(SimdLevel(level))) return SimdLevel(level);
     return SimdLevel::Scalar;
 }
 
-const char* simdLevelName(SimdLevel level) {
-    switch (level) {
-        case SimdLevel::Avx2:
-            return "avx2";
-        case SimdLevel::Sse2:
-            return "sse2";
-        default:
-            return "scalar";
-    }
+SimdLevel bestSimdLevel() {
+    return usableSimdLevel(SimdLevel::Avx512);
+}
+
+std::optional<SimdLevel> simdLevelFromEnvironment() {
+    const char* text = std::getenv("SORVANTO_SIMD");
+    return text ? simdLevelFromName(text) : std::nullopt;
+}
+
+SimdLevel chosenSimdLevel(std::optional<SimdLevel> asked) {
+    if (!asked) asked = simdLevelFromEnvironment();
+    return asked ? usableSimdLevel(*asked) : bestSimdLevel();
 }
 
 LagrangeRunFn lagrangeRunFor(SimdLevel level) {

@@ -7,6 +7,9 @@
 // three zero samples of padding; the kernels themselves do no boundary tests.
 
 #include <cstdint>
+#include <optional>
+
+#include "base/SimdLevel.h"
 
 namespace svt {
 
@@ -62,14 +65,19 @@ inline double lfoSine(const InterpolationTables& t, int phase) {
 // double precision (the table holds these values rounded to float).
 double lagrangeCoefficient(double x, int k);
 
-// Instruction sets the Lagrange kernel is written for; the best one the processor offers is
-// chosen at run time. All of them give bit-identical results: they multiply and add in the
-// same order and never fuse a multiply with an add.
-enum class SimdLevel : uint8_t { Scalar = 0, Sse2 = 1, Avx2 = 2 };
-
-SimdLevel bestSimdLevel();
+// The Lagrange kernel's vector forms multiply and add in the order of the scalar one and never
+// fuse a multiply with an add, so that all of them give bit-identical results.
 bool simdLevelAvailable(SimdLevel level);
-const char* simdLevelName(SimdLevel level);
+// The widest level this processor offers.
+SimdLevel bestSimdLevel();
+// `asked` when the processor offers it, else the widest level below it that it does.
+SimdLevel usableSimdLevel(SimdLevel asked);
+// The level named by the environment variable "SORVANTO_SIMD"; nullopt when it is unset or
+// names no level.
+std::optional<SimdLevel> simdLevelFromEnvironment();
+// The level an engine runs: `asked`, else the environment's, else the best; limited to what
+// the processor offers.
+SimdLevel chosenSimdLevel(std::optional<SimdLevel> asked = std::nullopt);
 
 // Interpolates `count` frames at positions position + k * increment (k = 0..count-1) with
 // the full 26-tap kernel. Every position must have 12 <= (pos >> 12) and (pos >> 12) + 13

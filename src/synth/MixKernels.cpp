@@ -63,9 +63,10 @@ void mixConstantScalar(const int32_t* s, int count, int32_t left, int32_t right,
 MixKernels mixKernelsFor(SimdLevel level) {
     MixKernels k{filterRunsScalar, mixConstantScalar};
 #if defined(__x86_64__) || defined(__i386__)
-    if (level >= SimdLevel::Avx2 && simdLevelAvailable(SimdLevel::Avx2)) {
+    level = usableSimdLevel(level);
+    if (level >= SimdLevel::Avx2) {
         k.mixConstant = mixConstantAvx2;
-        if (filterRunsAvx512Available()) k.filterRuns = filterRunsAvx512;
+        k.filterRuns = level >= SimdLevel::Avx512 ? filterRunsAvx512 : filterRunsAvx2;
     }
 #else
     (void)level;

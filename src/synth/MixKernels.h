@@ -85,9 +85,8 @@ struct MixKernels {
     MixConstantFn mixConstant;
 };
 
-// The kernels for `level` or the best available below it. The filter's vector form needs the
-// 64-bit multiplies and shifts of AVX-512 (in 256-bit registers) and is taken whenever the
-// processor has them and `level` allows AVX2.
+// The kernels for `level` or the best available below it: the filter's AVX-512 form at
+// SimdLevel::Avx512, its AVX2 form at Avx2.
 MixKernels mixKernelsFor(SimdLevel level);
 
 void filterRunsScalar(const FilterRun* runs, int n);
@@ -96,8 +95,11 @@ void filterRunsScalar(const FilterRun* runs, int n);
 void filterRunFrom(const FilterRun& run, int from);
 void mixConstantScalar(const int32_t* s, int count, int32_t left, int32_t right, int64_t* out);
 #if defined(__x86_64__) || defined(__i386__)
-bool filterRunsAvx512Available();
+// Both vector forms hold four filters per register; the AVX2 one, without 64-bit multiplies,
+// builds each product from 32-bit halves and so needs coefficients within 32 bits (it hands
+// runs with larger ones to the scalar form).
 void filterRunsAvx512(const FilterRun* runs, int n);
+void filterRunsAvx2(const FilterRun* runs, int n);
 void mixConstantAvx2(const int32_t* s, int count, int32_t left, int32_t right, int64_t* out);
 #endif
 

@@ -7,53 +7,46 @@
 
 #include <immintrin.h>
 
-#define SVT_TARGET_AVX512 __attribute__((target("avx512f,avx512vl,avx512dq")))
+#include <limits>
+
+#define SVT_TARGET_AVX512 __attribute__((target("avx2,avx512f,avx512vl,avx512dq")))
+#define SVT_TARGET_AVX2 __attribute__((target("avx2")))
 
 namespace svt {
 
 namespace {
 
-// Four filters in the four 64-bit lanes of each register, with what each lane's run needs to
-// change coefficients where its next segment starts. The coefficients are also kept in memory,
-// where a single lane is changed at such a point.
-struct FilterQuad {
-    __m256i s1Gain, s1FromIn, s2FromS1, s2FromIn, s1, s2;
-    __mmask8 active;
-    int nextStart;                           // the earliest segment start ahead in any lane
+constexpr int kNoStart = 0x7FFFFFFF;
+
+// Four filters side by side, as their runs see them: each lane's coefficients and state, whether
+// it filters, and where its next segment starts. The vector forms keep the coefficients and
+// states in registers and come here only where a lane's segment changes.
+struct QuadLanes {
     alignas(32) int64_t coefficients[4][4];  // [coefficient][lane]
     alignas(32) int64_t state[2][4];
-    int next[4];     // per lane: start of its next segment
-    int segment[4];  // per lane: index of its next segment
+    unsigned active = 0;       // bit j: lane j filters
+    int nextStart = kNoStart;  // the earliest segment start ahead in any lane
+    int next[4];               // per lane: start of its next segment
+    int segment[4];            // per lane: index of its next segment
     const FilterRun* run[4];
 };
 
-constexpr int kNoStart = 0x7FFFFFFF;
-
-SVT_TARGET_AVX512 inline void loadCoefficients(FilterQuad& q) {
-    q.s1Gain = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.coefficients[0]));
-    q.s1FromIn = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.coefficients[1]));
-    q.s2FromS1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.coefficients[2]));
-    q.s2FromIn = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.coefficients[3]));
-}
-
-SVT_TARGET_AVX512 inline void setLane(FilterQuad& q, int j, const FilterSegment& g) {
+void setLane(QuadLanes& q, int j, const FilterSegment& g) {
     q.coefficients[0][j] = g.s1Gain;
     q.coefficients[1][j] = g.s1FromIn;
     q.coefficients[2][j] = g.s2FromS1;
     q.coefficients[3][j] = g.s2FromIn;
-    q.active = g.active ? __mmask8(q.active | (1u << j)) : __mmask8(q.active & ~(1u << j));
+    q.active = g.active ? q.active | (1u << j) : q.active & ~(1u << j);
     if (g.restart) q.state[0][j] = q.state[1][j] = 0;
 }
 
-SVT_TARGET_AVX512 inline void findNext(FilterQuad& q) {
+void findNext(QuadLanes& q) {
     q.nextStart = kNoStart;
     for (int j = 0; j < 4; ++j) q.nextStart = q.next[j] < q.nextStart ? q.next[j] : q.nextStart;
 }
 
 // The lanes whose next segment starts at `frame` (or before) switch to it.
-SVT_TARGET_AVX512 __attribute__((noinline)) void enterSegments(FilterQuad& q, int frame) {
-    _mm256_store_si256(reinterpret_cast<__m256i*>(q.state[0]), q.s1);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(q.state[1]), q.s2);
+__attribute__((noinline)) void enterSegments(QuadLanes& q, int frame) {
     for (int j = 0; j < 4; ++j) {
         const FilterRun& r = *q.run[j];
         while (q.next[j] <= frame) {
@@ -62,13 +55,11 @@ SVT_TARGET_AVX512 __attribute__((noinline)) void enterSegments(FilterQuad& q, in
             q.next[j] = q.segment[j] < r.segmentCount ? r.segments[q.segment[j]].start : kNoStart;
         }
     }
-    loadCoefficients(q);
-    q.s1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.state[0]));
-    q.s2 = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.state[1]));
     findNext(q);
 }
 
-SVT_TARGET_AVX512 void setUpQuad(FilterQuad& q, const FilterRun* runs, int n, int first) {
+// Lanes first..first+3 take runs[first..]; lanes beyond the n runs are switched off.
+void setUpLanes(QuadLanes& q, const FilterRun* runs, int n, int first) {
     static const FilterRun kSilent{};
     static const FilterSegment kSilentSegment{0, false, false, 0, 0, 0, 0};
     q.active = 0;
@@ -90,23 +81,25 @@ SVT_TARGET_AVX512 void setUpQuad(FilterQuad& q, const FilterRun* runs, int n, in
         q.segment[j] = 1;
         q.next[j] = live && r.segmentCount > 1 ? r.segments[1].start : kNoStart;
     }
-    loadCoefficients(q);
-    q.s1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.state[0]));
-    q.s2 = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.state[1]));
     findNext(q);
 }
 
-SVT_TARGET_AVX512 void finishQuad(FilterQuad& q, const FilterRun* runs, int n, int first) {
-    _mm256_store_si256(reinterpret_cast<__m256i*>(q.state[0]), q.s1);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(q.state[1]), q.s2);
+void finishLanes(const QuadLanes& q, const FilterRun* runs, int n, int first) {
     for (int j = 0; j < 4 && first + j < n; ++j) {
         runs[first + j].filter->s1 = q.state[0][j];
         runs[first + j].filter->s2 = q.state[1][j];
     }
 }
 
+// The frames every run has, in whole groups of four.
+int commonFrames(const FilterRun* runs, int n) {
+    int common = runs[0].count;
+    for (int j = 1; j < n; ++j) common = runs[j].count < common ? runs[j].count : common;
+    return common & ~3;
+}
+
 // Rows of four 32-bit values become columns.
-SVT_TARGET_AVX512 inline void transpose(__m128i (&r)[4]) {
+inline void transpose(__m128i (&r)[4]) {
     const __m128i t0 = _mm_unpacklo_epi32(r[0], r[1]);
     const __m128i t1 = _mm_unpacklo_epi32(r[2], r[3]);
     const __m128i t2 = _mm_unpackhi_epi32(r[0], r[1]);
@@ -117,9 +110,31 @@ SVT_TARGET_AVX512 inline void transpose(__m128i (&r)[4]) {
     r[3] = _mm_unpackhi_epi64(t2, t3);
 }
 
+// ---- AVX-512: the 64-bit multiplies, shifts and limits exist as instructions.
+
+struct Avx512Quad {
+    __m256i s1Gain, s1FromIn, s2FromS1, s2FromIn, s1, s2;
+    __mmask8 active;
+};
+
+SVT_TARGET_AVX512 inline void load(Avx512Quad& r, const QuadLanes& q) {
+    r.s1Gain = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.coefficients[0]));
+    r.s1FromIn = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.coefficients[1]));
+    r.s2FromS1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.coefficients[2]));
+    r.s2FromIn = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.coefficients[3]));
+    r.s1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.state[0]));
+    r.s2 = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.state[1]));
+    r.active = __mmask8(q.active);
+}
+
+SVT_TARGET_AVX512 inline void storeState(const Avx512Quad& r, QuadLanes& q) {
+    _mm256_store_si256(reinterpret_cast<__m256i*>(q.state[0]), r.s1);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(q.state[1]), r.s2);
+}
+
 // One sample through four filters: VoiceFilter::step lane by lane; lanes switched off pass
 // their sample and keep their state.
-SVT_TARGET_AVX512 inline __m128i step(FilterQuad& q, __m128i in) {
+SVT_TARGET_AVX512 inline __m128i step(Avx512Quad& q, __m128i in) {
     const __m256i x = _mm256_slli_epi64(_mm256_cvtepi32_epi64(in), 8);
     const __m256i d = _mm256_sub_epi64(x, q.s2);
     const __m256i s1 = _mm256_srai_epi64(
@@ -140,11 +155,13 @@ SVT_TARGET_AVX512 inline __m128i step(FilterQuad& q, __m128i in) {
 // The first `frames` samples (a multiple of four, within every run) of up to 4 * kQuads runs.
 // Lanes without a run are switched off and store nothing.
 template <int kQuads>
-SVT_TARGET_AVX512 void filterQuads(const FilterRun* runs, int n, int frames) {
-    FilterQuad q[kQuads];
+SVT_TARGET_AVX512 void filterQuadsAvx512(const FilterRun* runs, int n, int frames) {
+    QuadLanes lanes[kQuads];
+    Avx512Quad q[kQuads];
     int32_t* lane[4 * kQuads];
     for (int g = 0; g < kQuads; ++g) {
-        setUpQuad(q[g], runs, n, 4 * g);
+        setUpLanes(lanes[g], runs, n, 4 * g);
+        load(q[g], lanes[g]);
         for (int j = 0; j < 4; ++j)
             lane[4 * g + j] = 4 * g + j < n ? runs[4 * g + j].samples : runs[0].samples;
     }
@@ -154,7 +171,7 @@ SVT_TARGET_AVX512 void filterQuads(const FilterRun* runs, int n, int frames) {
         bool changes = false;
 #pragma GCC unroll 4
         for (int g = 0; g < kQuads; ++g) {
-            changes = changes || q[g].nextStart < k + 4;
+            changes = changes || lanes[g].nextStart < k + 4;
 #pragma GCC unroll 4
             for (int j = 0; j < 4; ++j)
                 v[g][j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lane[4 * g + j] + k));
@@ -168,7 +185,11 @@ SVT_TARGET_AVX512 void filterQuads(const FilterRun* runs, int n, int frames) {
         } else {
             for (int t = 0; t < 4; ++t)
                 for (int g = 0; g < kQuads; ++g) {
-                    if (q[g].nextStart <= k + t) enterSegments(q[g], k + t);
+                    if (lanes[g].nextStart <= k + t) {
+                        storeState(q[g], lanes[g]);
+                        enterSegments(lanes[g], k + t);
+                        load(q[g], lanes[g]);
+                    }
                     v[g][t] = step(q[g], v[g][t]);
                 }
         }
@@ -181,15 +202,177 @@ SVT_TARGET_AVX512 void filterQuads(const FilterRun* runs, int n, int frames) {
                     _mm_storeu_si128(reinterpret_cast<__m128i*>(lane[4 * g + j] + k), v[g][j]);
         }
     }
-    for (int g = 0; g < kQuads; ++g) finishQuad(q[g], runs, n, 4 * g);
+    for (int g = 0; g < kQuads; ++g) {
+        storeState(q[g], lanes[g]);
+        finishLanes(lanes[g], runs, n, 4 * g);
+    }
+}
+
+// ---- AVX2: each 64-bit product is made of 32 x 32-bit ones. With a coefficient c within 32
+// bits and a value v = h * 2^32 + l (l taken as signed), c * v = c * l + (c * h mod 2^32) * 2^32
+// modulo 2^64. The values are nearly always within 32 bits (h = 0), and the products of their
+// high halves are only made when one is not.
+
+struct Avx2Quad {
+    __m256i s1Gain, s1FromIn, s2FromS1, s2FromIn, s1, s2;
+    __m256i active;    // all ones in the 64-bit lanes that filter
+    __m128i active32;  // the same for their 32-bit samples
+    bool masked;       // a lane with a run does not filter
+};
+
+SVT_TARGET_AVX2 inline void load(Avx2Quad& r, const QuadLanes& q, int live) {
+    r.s1Gain = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.coefficients[0]));
+    r.s1FromIn = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.coefficients[1]));
+    r.s2FromS1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.coefficients[2]));
+    r.s2FromIn = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.coefficients[3]));
+    r.s1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.state[0]));
+    r.s2 = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.state[1]));
+    // Lanes without a run filter silence with zero coefficients; what they give is not stored.
+    const unsigned liveBits = live >= 4 ? 0xFu : (1u << live) - 1;
+    const int filtering = int(q.active | ~liveBits);
+    const __m128i bits = _mm_setr_epi32(1, 2, 4, 8);
+    r.active32 = _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(filtering), bits), bits);
+    r.active = _mm256_cvtepi32_epi64(r.active32);
+    r.masked = (filtering & 0xF) != 0xF;
+}
+
+SVT_TARGET_AVX2 inline void storeState(const Avx2Quad& r, QuadLanes& q) {
+    _mm256_store_si256(reinterpret_cast<__m256i*>(q.state[0]), r.s1);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(q.state[1]), r.s2);
+}
+
+// The high half that goes with the low half taken as signed: (v + 2^31) >> 32, zero exactly
+// when v lies within 32 bits.
+SVT_TARGET_AVX2 inline __m256i highHalf(__m256i v) {
+    return _mm256_srli_epi64(_mm256_add_epi64(v, _mm256_set1_epi64x(int64_t(1) << 31)), 32);
+}
+
+// The products of the high halves: c1 * aHigh + c2 * bHigh, moved up by 32 bits.
+SVT_TARGET_AVX2 inline __m256i highProducts(__m256i c1, __m256i aHigh, __m256i c2, __m256i bHigh) {
+    return _mm256_slli_epi64(
+        _mm256_add_epi64(_mm256_mul_epu32(c1, aHigh), _mm256_mul_epu32(c2, bHigh)), 32);
+}
+
+// v >> 24 with the sign: the logical shift of v + 2^63, less 2^63 >> 24.
+SVT_TARGET_AVX2 inline __m256i shiftDown24(__m256i v) {
+    const __m256i sign = _mm256_set1_epi64x(std::numeric_limits<int64_t>::min());
+    return _mm256_sub_epi64(_mm256_srli_epi64(_mm256_xor_si256(v, sign), 24),
+                            _mm256_set1_epi64x(int64_t(1) << 39));
+}
+
+// VoiceFilter::step lane by lane, as the AVX-512 form does it; without `kMasked` every lane
+// filters. The output's limit of +-2^20 after the shift by 9 is taken before it (at -2^29 and
+// 2^29 + 511), which leaves a value within 32 bits, so the shift is one of 32-bit lanes.
+template <bool kMasked>
+SVT_TARGET_AVX2 inline __m128i step(Avx2Quad& q, __m128i in) {
+    const __m256i x = _mm256_slli_epi64(_mm256_cvtepi32_epi64(in), 8);
+    const __m256i d = _mm256_sub_epi64(x, q.s2);
+    __m256i row1 =
+        _mm256_add_epi64(_mm256_mul_epi32(q.s1Gain, q.s1), _mm256_mul_epi32(q.s1FromIn, d));
+    __m256i row2 =
+        _mm256_add_epi64(_mm256_mul_epi32(q.s2FromS1, q.s1), _mm256_mul_epi32(q.s2FromIn, d));
+    const __m256i s1High = highHalf(q.s1), dHigh = highHalf(d);
+    const __m256i highs = _mm256_or_si256(s1High, dHigh);
+    if (!_mm256_testz_si256(highs, highs)) {
+        row1 = _mm256_add_epi64(row1, highProducts(q.s1Gain, s1High, q.s1FromIn, dHigh));
+        row2 = _mm256_add_epi64(row2, highProducts(q.s2FromS1, s1High, q.s2FromIn, dHigh));
+    }
+    const __m256i s1 = shiftDown24(row1);
+    const __m256i s2 = _mm256_add_epi64(q.s2, shiftDown24(row2));
+    __m256i sum = _mm256_add_epi64(q.s2, s2);
+    const __m256i low = _mm256_set1_epi64x(-(int64_t(1) << 29));
+    const __m256i high = _mm256_set1_epi64x((int64_t(1) << 29) + 511);
+    sum = _mm256_blendv_epi8(sum, low, _mm256_cmpgt_epi64(low, sum));
+    sum = _mm256_blendv_epi8(sum, high, _mm256_cmpgt_epi64(sum, high));
+    const __m128i out = _mm_srai_epi32(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
+                                           sum, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6))),
+                                       9);
+    if constexpr (!kMasked) {
+        q.s1 = s1;
+        q.s2 = s2;
+        return out;
+    }
+    q.s1 = _mm256_blendv_epi8(q.s1, s1, q.active);
+    q.s2 = _mm256_blendv_epi8(q.s2, s2, q.active);
+    return _mm_blendv_epi8(in, out, q.active32);
+}
+
+// As filterQuadsAvx512, for up to two groups of four: sixteen registers hold their states and
+// samples.
+template <int kQuads>
+SVT_TARGET_AVX2 void filterQuadsAvx2(const FilterRun* runs, int n, int frames) {
+    QuadLanes lanes[kQuads];
+    Avx2Quad q[kQuads];
+    int32_t* lane[4 * kQuads];
+    bool masked = false;
+    for (int g = 0; g < kQuads; ++g) {
+        setUpLanes(lanes[g], runs, n, 4 * g);
+        load(q[g], lanes[g], n - 4 * g);
+        masked = masked || q[g].masked;
+        for (int j = 0; j < 4; ++j)
+            lane[4 * g + j] = 4 * g + j < n ? runs[4 * g + j].samples : runs[0].samples;
+    }
+    for (int k = 0; k < frames; k += 4) {
+        __m128i v[kQuads][4];
+        bool changes = false;
+#pragma GCC unroll 4
+        for (int g = 0; g < kQuads; ++g) {
+            changes = changes || lanes[g].nextStart < k + 4;
+#pragma GCC unroll 4
+            for (int j = 0; j < 4; ++j)
+                v[g][j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lane[4 * g + j] + k));
+            transpose(v[g]);
+        }
+        if (!changes && !masked) {
+#pragma GCC unroll 4
+            for (int t = 0; t < 4; ++t)
+#pragma GCC unroll 4
+                for (int g = 0; g < kQuads; ++g) v[g][t] = step<false>(q[g], v[g][t]);
+        } else {
+            for (int t = 0; t < 4; ++t)
+                for (int g = 0; g < kQuads; ++g) {
+                    if (lanes[g].nextStart <= k + t) {
+                        storeState(q[g], lanes[g]);
+                        enterSegments(lanes[g], k + t);
+                        load(q[g], lanes[g], n - 4 * g);
+                        masked = false;
+                        for (int h = 0; h < kQuads; ++h) masked = masked || q[h].masked;
+                    }
+                    v[g][t] = step<true>(q[g], v[g][t]);
+                }
+        }
+#pragma GCC unroll 4
+        for (int g = 0; g < kQuads; ++g) {
+            transpose(v[g]);
+#pragma GCC unroll 4
+            for (int j = 0; j < 4; ++j)
+                if (4 * g + j < n)
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(lane[4 * g + j] + k), v[g][j]);
+        }
+    }
+    for (int g = 0; g < kQuads; ++g) {
+        storeState(q[g], lanes[g]);
+        finishLanes(lanes[g], runs, n, 4 * g);
+    }
+}
+
+bool fitsInt32(int64_t c) {
+    return c >= std::numeric_limits<int32_t>::min() && c <= std::numeric_limits<int32_t>::max();
+}
+
+bool coefficientsFitInt32(const FilterRun& r) {
+    const VoiceFilter& f = *r.filter;
+    bool fit = fitsInt32(f.s1Gain) && fitsInt32(f.s1FromIn) && fitsInt32(f.s2FromS1) &&
+               fitsInt32(f.s2FromIn);
+    for (int i = 0; i < r.segmentCount; ++i) {
+        const FilterSegment& g = r.segments[i];
+        fit = fit && fitsInt32(g.s1Gain) && fitsInt32(g.s1FromIn) && fitsInt32(g.s2FromS1) &&
+              fitsInt32(g.s2FromIn);
+    }
+    return fit;
 }
 
 }  // namespace
-
-bool filterRunsAvx512Available() {
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-           __builtin_cpu_supports("avx512dq");
-}
 
 void filterRunsAvx512(const FilterRun* runs, int n) {
     if (n <= 1 || n > kFilterLanes) {
@@ -197,25 +380,42 @@ void filterRunsAvx512(const FilterRun* runs, int n) {
         filterRunsScalar(runs, n);
         return;
     }
-    int common = runs[0].count;
-    for (int j = 1; j < n; ++j) common = runs[j].count < common ? runs[j].count : common;
-    common &= ~3;
+    const int common = commonFrames(runs, n);
     if (n <= 4)
-        filterQuads<1>(runs, n, common);
+        filterQuadsAvx512<1>(runs, n, common);
     else if (n <= 8)
-        filterQuads<2>(runs, n, common);
+        filterQuadsAvx512<2>(runs, n, common);
     else if (n <= 12)
-        filterQuads<3>(runs, n, common);
+        filterQuadsAvx512<3>(runs, n, common);
     else
-        filterQuads<4>(runs, n, common);
+        filterQuadsAvx512<4>(runs, n, common);
     // The runs' ends beyond the common length, each on its own.
+    for (int j = 0; j < n; ++j) filterRunFrom(runs[j], common);
+}
+
+void filterRunsAvx2(const FilterRun* runs, int n) {
+    bool fit = n > 1 && n <= kFilterLanes;
+    for (int j = 0; j < n && fit; ++j) fit = coefficientsFitInt32(runs[j]);
+    if (!fit) {
+        filterRunsScalar(runs, n);
+        return;
+    }
+    const int common = commonFrames(runs, n);
+    // Sixteen registers hold the states and the samples of two groups of four.
+    for (int first = 0; first < n; first += 8) {
+        const int m = n - first < 8 ? n - first : 8;
+        if (m <= 4)
+            filterQuadsAvx2<1>(runs + first, m, common);
+        else
+            filterQuadsAvx2<2>(runs + first, m, common);
+    }
     for (int j = 0; j < n; ++j) filterRunFrom(runs[j], common);
 }
 
 // Four frames at a time: each sample is spread to the two 64-bit lanes of its frame and
 // multiplied by (left, right) in 32 x 32 -> 64-bit products, exactly the scalar products.
-__attribute__((target("avx2"))) void mixConstantAvx2(const int32_t* s, int count, int32_t left,
-                                                     int32_t right, int64_t* out) {
+SVT_TARGET_AVX2 void mixConstantAvx2(const int32_t* s, int count, int32_t left, int32_t right,
+                                     int64_t* out) {
     const __m256i mix = _mm256_setr_epi32(left, 0, right, 0, left, 0, right, 0);
     const __m256i first = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
     const __m256i second = _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);

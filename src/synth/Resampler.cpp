@@ -62,8 +62,8 @@ int32_t sampleIncrementFor(int64_t frequencyMilliHz, int32_t sampleRateHz, int32
     return int32_t(std::min(std::round(increment), double(std::numeric_limits<int32_t>::max())));
 }
 
-Resampler::Resampler(SimdLevel simd)
-    : simd_(simdLevelAvailable(simd) ? simd : bestSimdLevel()),
+Resampler::Resampler(std::optional<SimdLevel> simd)
+    : simd_(chosenSimdLevel(simd)),
       lagrangeRun_(lagrangeRunFor(simd_)),
       linearRun_(linearRunFor(simd_)),
       tables_(interpolationTables()),

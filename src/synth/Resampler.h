@@ -17,6 +17,7 @@
 // next call. Nothing in resample() allocates, locks or throws.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -24,12 +25,6 @@
 #include "synth/Interpolation.h"
 
 namespace svt {
-
-enum class InterpolationKind : uint8_t {
-    None = 0,          // s[i]
-    Linear = 1,        // s[i] + ((s[i+1] - s[i]) * f) >> 12
-    SineLagrange = 2,  // 26-tap sine-window Lagrange with Newton edges (the default)
-};
 
 // How one call treats the region's loop.
 enum class LoopMode : uint8_t { Forward = 0, None = 1, Bidirectional = 2 };
@@ -127,7 +122,8 @@ class Resampler {
     static constexpr int kReserveFrames = 256;
     static constexpr int kCapacityFrames = kBlockFrames + kReserveFrames;
 
-    explicit Resampler(SimdLevel simd = bestSimdLevel());
+    // Kernels of the level chosenSimdLevel(simd) names.
+    explicit Resampler(std::optional<SimdLevel> simd = std::nullopt);
 
     void setInterpolation(InterpolationKind kind) { kind_ = kind; }
     InterpolationKind interpolation() const { return kind_; }

@@ -32,6 +32,30 @@ void buildPan(std::array<double, 129>& pan) {
     pan[127] = pan[128] = 128.0;
 }
 
+// A GS curve: 127 (a x + b x^2 + c x^3) over x = i / 127, through its values at 1 and 64 and
+// 127 at 127. Both GS curves rise throughout with these fixed points (their slope stays
+// positive on 0..1).
+void buildGsCurve(std::array<double, 128>& curve, double at1, double at64) {
+    const double x1 = 1.0 / 127.0, xm = 64.0 / 127.0;
+    // With c = 1 - a - b the two conditions leave a 2 x 2 system in a and b.
+    const double a1 = x1 - x1 * x1 * x1, b1 = x1 * x1 - x1 * x1 * x1,
+                 r1 = at1 / 127.0 - x1 * x1 * x1;
+    const double a2 = xm - xm * xm * xm, b2 = xm * xm - xm * xm * xm,
+                 r2 = at64 / 127.0 - xm * xm * xm;
+    const double det = a1 * b2 - a2 * b1;
+    const double a = (r1 * b2 - r2 * b1) / det;
+    const double b = (a1 * r2 - a2 * r1) / det;
+    const double c = 1.0 - a - b;
+    for (int i = 0; i < 128; ++i) {
+        const double x = i / 127.0;
+        curve[size_t(i)] = 127.0 * (a * x + b * x * x + c * x * x * x);
+    }
+    curve[0] = 0.0;
+    curve[1] = at1;
+    curve[64] = at64;
+    curve[127] = 127.0;
+}
+
 SynthCurves build() {
     SynthCurves t{};
     buildPan(t.pan);
@@ -52,6 +76,8 @@ SynthCurves build() {
         t.modulationEnvelope[size_t(i)] =
             std::log2(1.0 + std::max(0.0, 1.0 + 5.0 / 12.0 * std::log10(i / 1023.0)));
     t.modulationEnvelope[1023] = 1.0;
+    buildGsCurve(t.velocityGs, 0.8013, 37.9907);
+    buildGsCurve(t.volumeGs, 0.1289, 32.3738);
     return t;
 }
 

@@ -14,6 +14,10 @@ struct SynthCurves {
     // Velocity, volume and expression to gain, 0 at 0 and 127 at 127.
     std::array<double, 128> volumeDefault;  // 127 (i / 127)^1.66096404744
     std::array<double, 128> volumeGm2;      // i^2 / 127
+    // GS mode: velocity 0.8013 at 1 and 37.9907 at 64; volume and expression 0.1289 at 1 and
+    // 32.3738 at 64.
+    std::array<double, 128> velocityGs;
+    std::array<double, 128> volumeGs;
     // Factors on an envelope stage's rate for an envelope-time controller value: 64 leaves
     // the rate as it is, values above slow it (a longer time), values below speed it up; each
     // falls steadily from its top at 0. Rising stages (the attack) span five octaves each way,

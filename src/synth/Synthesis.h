@@ -12,11 +12,13 @@
 
 namespace svt {
 
+struct SongInfo;
+
 // The player's global controls, changed by the loop and by player commands between blocks.
 struct PlayerControls {
     double timeRatio = 1.0;        // event time x timeRatio = sample time
     int noteKeyOffset = 0;         // semitones added to every non-drum note
-    int temperamentIndex = 0;      // 0..11, which key-dependent tuning table applies
+    int temperamentIndex = 0;      // 0..11, the tonic the temperaments are laid out for
     int keySignature = 0;          // -7..7 major, 9..23 minor
     int amplification = 70;        // master volume in percent, 0..200
     uint32_t channelMuteMask = 0;  // bit c set: channel c is not heard
@@ -69,8 +71,8 @@ class Synthesis {
     // EV_MASTER_VOLUME and EV_SCALE_TYPE..EV_SYSEX_XG_MSB. With sounding false (a seek is
     // replaying the song up to a position) note-ons start no voices; everything else applies.
     virtual void applyEvent(const SongEvent& event, bool sounding) = 0;
-    // Fills `out` (1..kBlockFrames frames), full scale +-kFullScale. Allocates nothing, takes
-    // no lock.
+    // Fills `out` (1..kBlockFrames frames), full scale +-kFullScale, peaks beyond it up to
+    // +-kMixLimit. Allocates nothing, takes no lock.
     virtual void render(StereoView<int32_t> out) = 0;
     // Voices not free.
     virtual int voicesInUse() const = 0;
@@ -96,6 +98,11 @@ class Synthesis {
     virtual void setListener(SynthesisListener* /*listener*/) {}
     // The output has one channel: no effects, every voice in the middle.
     virtual void setMonoOutput(bool /*mono*/) {}
+    // The record of the song about to play (null after it): resets start from its drum
+    // channels, and its drum-part changes are written back into it.
+    virtual void setSong(SongInfo* /*song*/) {}
+    // Starts the random source over for a song; the same seed gives the same draws.
+    virtual void seedRandom(uint32_t /*seed*/) {}
 };
 
 // Until a song has instruments, or in tests of the loop: silence of the right length.

@@ -18,6 +18,7 @@ Synthesizer::Synthesizer(const EngineSettings& settings, InstrumentBanks& banks,
       sends_(settings_, channels_),
       shaper_(settings_, channels_, sends_, controls),
       mixer_(settings_, shaper_) {
+    mixer_.resampler().setInterpolation(settings_.interpolation);
     resetChannels();
 }
 
@@ -53,6 +54,25 @@ void Synthesizer::clearEffectTails() {
 }
 
 void Synthesizer::applyEvent(const SongEvent& e, bool sounding) {
+    if (!ChannelController::isLayeredEvent(e)) {
+        applyToChannel(e, sounding);
+        return;
+    }
+    // Every channel that layers the event's channel plays it as its own.
+    const uint32_t receivers = channels_.receiversOf(e.channel);
+    if (receivers == 1u << (e.channel & 15)) {
+        applyToChannel(e, sounding);
+        return;
+    }
+    for (int c = 0; c < kChannels; ++c) {
+        if (!((receivers >> c) & 1u)) continue;
+        SongEvent layered = e;
+        layered.channel = static_cast<uint8_t>(c);
+        applyToChannel(layered, sounding);
+    }
+}
+
+void Synthesizer::applyToChannel(const SongEvent& e, bool sounding) {
     const int c = e.channel & 15;
     switch (e.type) {
         case EV_NOTE_ON:
@@ -126,29 +146,45 @@ int Synthesizer::playedKey(int c, int key, const Instrument& inst) const {
     return std::clamp(key + channels_.channel(c).keyShift + controls_.noteKeyOffset, 0, 127);
 }
 
+namespace {
+
+// The frequency a region sounds for a key placed at `note.frequency`: a region that spreads
+// its keys wider or narrower than semitones does so around its centre key, and the
+// temperament's departure from equal temperament comes on top.
+int32_t regionFrequency(const SampleRegion& r, const TemperedNote& note) {
+    if (r.scaleTuning == 1024) return note.frequency;
+    const double scaled = double(noteFrequencyMilliHz(r.scaleCenterKey)) *
+                          std::exp2((note.key - r.scaleCenterKey) * r.scaleTuning / 1024.0 / 12.0);
+    const double tempered = double(note.frequency) / noteFrequencyMilliHz(note.key);
+    return static_cast<int32_t>(std::lround(scaled * tempered));
+}
+
+}  // namespace
+
 void Synthesizer::noteOn(int c, int key, int velocity) {
     ChannelState& ch = channels_.channel(c);
     const bool drum = channels_.isDrum(c);
-    if (drum && ch.drumNotes[size_t(key)].used && !ch.drumNotes[size_t(key)].receiveNoteOn) return;
+    DrumNoteState& drumKey = ch.drumNotes[size_t(key)];
+    if (drum && drumKey.used && !drumKey.receiveNoteOn) return;
     const Instrument* inst = instrumentFor(c, key);
     if (inst == nullptr || inst->regions.empty()) return;
-    const int n = playedKey(c, key, *inst);
-    if (n < ch.noteLimitLow || n > ch.noteLimitHigh) return;
+    const int played = playedKey(c, key, *inst);
+    if (played < ch.noteLimitLow || played > ch.noteLimitHigh) return;
     if (velocity < ch.velocityLimitLow || velocity > ch.velocityLimitHigh) return;
 
     ch.lastNoteFrame = renderedFrames_;
-    const int32_t f = noteFrequencyMilliHz(n);
-    auto frequencyIn = [&](const SampleRegion& r) {
-        if (r.scaleTuning == 1024) return double(f);
-        return double(noteFrequencyMilliHz(r.scaleCenterKey)) *
-               std::exp2((n - r.scaleCenterKey) * r.scaleTuning / 1024.0 / 12.0);
-    };
-
+    const TemperedNote tempered = channels_.noteFrequency(c, played, controls_.temperamentIndex);
+    const int n = tempered.key;
     std::array<const SampleRegion*, kMaxVoices> chosen{};
-    const int count = chooseRegions(*inst, f, velocity, chosen);
+    const int count = chooseRegions(*inst, noteFrequencyMilliHz(n), velocity, chosen);
 
     const int32_t pairing = allocator_.pairNoteOn(c, key);
     if (controls_.channelMuteMask & (1u << c)) return;  // nothing of a muted channel is heard
+    // A key or channel panned at random goes somewhere new with every note.
+    if (drum && drumKey.randomPan)
+        drumKey.panning = static_cast<int8_t>(channels_.random().below(128));
+    else if (!drum && ch.randomPan)
+        ch.panning = static_cast<int8_t>(channels_.random().below(128));
     // Every slot is taken before any voice starts, so that the note's own voices never cut
     // each other; a taken slot belongs to no channel until its voice starts.
     std::array<int16_t, kMaxVoices> slots{};
@@ -165,9 +201,9 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
     for (int i = taken - 1; i >= 0; --i) {
         Voice& v = allocator_.voice(slots[size_t(i)]);
         const SampleRegion& r = *chosen[size_t(i)];
-        shaper_.start(v, r, c, n, velocity, static_cast<int32_t>(std::lround(frequencyIn(r))));
+        shaper_.start(v, r, c, n, velocity, regionFrequency(r, tempered), key);
         v.pairing = pairing;
-        v.eventKey = static_cast<uint8_t>(key);
+        v.temperedKey = static_cast<uint8_t>(played);
         if (glide != 0 && v.inUse()) {
             v.portamentoOffset = glide;
             v.portamentoStep = ch.portamentoStep;
@@ -227,9 +263,35 @@ void Synthesizer::retune(int c) {
 
 void Synthesizer::restartVibrato(int c) {
     eachVoiceOf(c, [&](Voice& v) {
-        v.resample.vibrato.phase = 0;
+        VibratoState& vib = v.resample.vibrato;
+        vib.phase = 0;
+        vib.sweepPosition = 0;
+        vib.sweepStep = v.region ? v.region->pitchLfoSweepStep : 0;
+        shaper_.recomputeFrequency(v);
+        if (!v.inUse()) return;
+        shaper_.recomputeFilter(v);
+        shaper_.recomputeAmplitude(v);
+    });
+}
+
+void Synthesizer::retemper(int c) {
+    eachVoiceOf(c, [&](Voice& v) {
+        if (v.region == nullptr || v.drum) return;
+        const TemperedNote tempered =
+            channels_.noteFrequency(c, v.temperedKey, controls_.temperamentIndex);
+        v.baseFrequency = regionFrequency(*v.region, tempered);
         shaper_.recomputeFrequency(v);
     });
+}
+
+void Synthesizer::repress(int c, int key) {
+    for (Voice& v : allocator_.active()) {
+        if (v.status != kVoiceOn || v.channel != c || (key >= 0 && v.eventKey != key)) continue;
+        shaper_.recomputeFrequency(v);
+        if (!v.inUse()) continue;
+        shaper_.recomputeFilter(v);
+        shaper_.recomputeAmplitude(v);
+    }
 }
 
 void Synthesizer::relevel(int c) {
@@ -242,7 +304,11 @@ void Synthesizer::relevelAll() {
 }
 
 void Synthesizer::refilter(int c) {
-    eachVoiceOf(c, [&](Voice& v) { shaper_.recomputeFilter(v); });
+    // The level makes up for the filter's resonance peak.
+    eachVoiceOf(c, [&](Voice& v) {
+        shaper_.recomputeFilter(v);
+        shaper_.recomputeAmplitude(v);
+    });
 }
 
 void Synthesizer::retuneAndRelevel(int c) {
@@ -268,8 +334,16 @@ void Synthesizer::releaseSustained(int c) {
 
 void Synthesizer::holdSounding(int c) {
     for (Voice& v : allocator_.active()) {
-        if (v.channel != c || v.status != kVoiceOn) continue;
+        if (v.channel != c || (v.status != kVoiceOn && v.status != kVoiceOff)) continue;
+        // A voice already in its release goes back to the held stage at the level it has.
+        if (v.status == kVoiceOff) {
+            if (v.volume.stage > ENV_RELEASE1 && v.volume.stage < kEnvelopeStages)
+                v.volume.stage = ENV_RELEASE1;
+            if (v.modulation.stage > ENV_RELEASE1 && v.modulation.stage < kEnvelopeStages)
+                v.modulation.stage = ENV_RELEASE1;
+        }
         v.status = kVoiceSustained;
+        shaper_.recomputeAmplitude(v);
         tellStatus(listener_, v);
     }
 }
@@ -335,11 +409,10 @@ void Synthesizer::render(StereoView<int32_t> out) {
     allocator_.lowerUpperBound();
     if (effects) sends_.send(main, renderedFrames_);
     renderedFrames_ += frames;
-    // Thousands of loud voices at full amplification add up far beyond full scale; the block
-    // leaves at most full scale, as everything after the synthesizer expects.
+    // Peaks above full scale are left to the output's limiter; only what 32 bits cannot hold
+    // (thousands of loud voices at full amplification) is clamped here.
     for (int i = 0; i < 2 * frames; ++i)
-        out[i] =
-            static_cast<int32_t>(std::clamp<int64_t>(mix_[size_t(i)], -kFullScale, kFullScale));
+        out[i] = static_cast<int32_t>(std::clamp<int64_t>(mix_[size_t(i)], -kMixLimit, kMixLimit));
 }
 
 }  // namespace svt

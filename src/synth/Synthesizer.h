@@ -63,6 +63,10 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
     void tellPanning(int c);
     void setListener(SynthesisListener* listener) override;
     void setMonoOutput(bool mono) override;
+    void setSong(SongInfo* song) override { channels_.setSong(song); }
+    void seedRandom(uint32_t seed) override { channels_.seedRandom(seed); }
+    // The engine's random source.
+    EngineRandom& random() { return channels_.random(); }
 
     // The effects the channels send into; none (the default) renders dry. The rack must
     // outlive the synthesizer's use of it. Buffers for the sends are made here, once.
@@ -82,6 +86,7 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
     int lostNotes() const { return allocator_.lostNotes(); }
 
   private:
+    void applyToChannel(const SongEvent& event, bool sounding);
     void noteOn(int c, int key, int velocity);
     void noteOff(int c, int key);
     int playedKey(int c, int key, const Instrument& inst) const;
@@ -92,6 +97,8 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
     // ChannelVoices
     void retune(int c) override;
     void restartVibrato(int c) override;
+    void retemper(int c) override;
+    void repress(int c, int key) override;
     void relevel(int c) override;
     void relevelAll() override;
     void refilter(int c) override;

@@ -44,8 +44,9 @@ struct VoiceFilter {
     int64_t s2FromIn = 0;
     int64_t s1 = 0;
     int64_t s2 = 0;
-    int32_t cutoffHz = 0;  // the cutoff the coefficients were made for
-    double gain = 1.0;     // compensation for the resonance peak (the ladder: its feedback)
+    int32_t cutoffHz = 0;  // the cutoff and resonance the coefficients were made for
+    double resonanceDb = 0.0;
+    double gain = 1.0;  // compensation for the resonance peak (the ladder: its feedback)
 
     // The four-pole ladder instead: four one-pole stages l1..l4 (8 more bits than the
     // samples) whose output is fed back by ladderFeedback, solved within the sample:
@@ -97,8 +98,9 @@ inline constexpr int kPanDelayFrames = 48;
 struct Voice {
     uint8_t status = kVoiceFree;
     uint8_t channel = 0;
-    uint8_t note = 0;      // key sounded, after transposition: same-key rules compare it
-    uint8_t eventKey = 0;  // key struck: note-offs match it
+    uint8_t note = 0;         // key sounded, after transposition: same-key rules compare it
+    uint8_t eventKey = 0;     // key struck: note-offs match it
+    uint8_t temperedKey = 0;  // key whose place in the temperament or tuning the voice plays
     uint8_t velocity = 0;
     uint8_t fresh = 0;  // 1 from its note-on until a later note-on of the same key
     bool drum = false;

@@ -6,18 +6,6 @@ namespace svt {
 
 namespace {
 
-// General MIDI drum keys that silence each other: the hi-hats, the whistles, the guiros, the
-// cuicas and the triangles. A new hit of a group cuts the sounding one.
-constexpr std::array<uint8_t, 128> kDrumExclusiveGroups = [] {
-    std::array<uint8_t, 128> g{};
-    g[42] = g[44] = g[46] = 1;
-    g[71] = g[72] = 2;
-    g[73] = g[74] = 3;
-    g[78] = g[79] = 4;
-    g[80] = g[81] = 5;
-    return g;
-}();
-
 // Channel of a slot taken for a note whose voice has not started yet.
 constexpr uint8_t kReservedChannel = 0xFF;
 
@@ -32,7 +20,8 @@ void VoiceAllocator::reset() {
 }
 
 int VoiceAllocator::reserve(int c, int key, const ChannelState& ch, bool drum) {
-    const uint8_t group = drum ? kDrumExclusiveGroups[size_t(key)] : 0;
+    const AlternateAssignTable* groups = drum ? ch.alternateAssign : nullptr;
+    const uint8_t group = groups ? groups->group[size_t(key & 0x7F)] : 0;
     int candidate = -1;
     for (int i = 0; i < upperBound_; ++i) {
         Voice& v = voices_[size_t(i)];
@@ -46,7 +35,7 @@ int VoiceAllocator::reserve(int c, int key, const ChannelState& ch, bool drum) {
         if (sameKey &&
             (overlappingNotes_ ? (v.status == kVoiceSustained || v.status == kVoiceOff) : true))
             cut = true;
-        if (group != 0 && kDrumExclusiveGroups[v.note] == group && v.drum) cut = true;
+        if (group != 0 && v.drum && groups->group[v.note] == group) cut = true;
         if (sameKey && (ch.assignMode == 0 || (ch.assignMode == 1 && v.fresh == 0))) cut = true;
         if (cut) cutAndTell(listener_, v);
         if (sameKey) v.fresh = 0;

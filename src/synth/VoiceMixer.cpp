@@ -40,6 +40,7 @@ void advanceRamps(Voice& v, int frames) {
 VoiceMixer::VoiceMixer(const EngineSettings& settings, VoiceShaper& shaper)
     : settings_(settings),
       shaper_(shaper),
+      resampler_(settings.simd),
       pendingRecords_(kBlockFrames / std::max(1, settings.controlRatio) + 4),
       pendingChunks_(size_t(kFilterLanes * pendingRecords_)),
       pendingSegments_(size_t(kFilterLanes * pendingRecords_)) {}

@@ -55,12 +55,14 @@ VoiceShaper::VoiceShaper(const EngineSettings& settings, const ChannelController
       rampFrames_(std::max(1, static_cast<int>(settings.outputRateHz * 0.0005))) {}
 
 void VoiceShaper::start(Voice& v, const SampleRegion& r, int c, int note, int velocity,
-                        int32_t frequency) {
+                        int32_t frequency, int eventKey) {
     const ChannelState& ch = channels_.channel(c);
     v = Voice{};
     v.status = kVoiceOn;
     v.channel = static_cast<uint8_t>(c);
     v.note = static_cast<uint8_t>(note);
+    v.eventKey = static_cast<uint8_t>(eventKey >= 0 ? eventKey : note);
+    v.temperedKey = v.note;
     v.velocity = static_cast<uint8_t>(velocity);
     v.fresh = 1;
     v.drum = channels_.isDrum(c);
@@ -138,11 +140,12 @@ void VoiceShaper::portamentoStep(void* context, ResampleState& state) {
     state.increment = state.increment < 0 ? -magnitude : magnitude;
 }
 
-double VoiceShaper::channelPitchFactor(int c, const Voice& v) const {
+double VoiceShaper::channelPitchFactor(int c, const Voice& v, int32_t controllerPitch) const {
     const ChannelState& ch = channels_.channel(c);
     int64_t i = ((ch.parameterMsb[PARAM_COARSE_TUNING] - 64) * 64 +
                  (ch.parameterMsb[PARAM_FINE_TUNING] - 64)) *
-                128;
+                    128 +
+                controllerPitch;
     if (v.drum) {
         const DrumNoteState& dn = ch.drumNotes[v.note];
         i += (dn.coarsePitch * 64 + dn.finePitch) * 128;
@@ -161,29 +164,39 @@ void VoiceShaper::recomputeFrequency(Voice& v) {
     if (r == nullptr) return;
     const ChannelState& ch = channels_.channel(v.channel);
     VibratoState& vib = v.resample.vibrato;
-    // The modulation wheel adds its depth to the region's own vibrato.
-    const int wheelDepth = ch.modulationWheel * ch.modulationDepthCents * 256 / (400 * 127);
+    // The modulation wheel, the pressures and the other sources add their depth to the
+    // region's own vibrato (in its unit of 400/256 cents).
+    const ChannelModulation m = channels_.modulation(v.channel, v.eventKey);
+    const int sourceDepth = static_cast<int>(m.lfo1PitchCents * 256 / 400);
     // A region's vibrato needs both a depth and a rate; without a rate it has none.
     const int regionDepth = r->pitchLfoControlRatio > 0 ? r->pitchLfoDepth : 0;
-    if (regionDepth != 0 || wheelDepth > 0) {
-        int depth = std::abs(regionDepth) + wheelDepth + ch.vibratoDepth;
+    if (regionDepth != 0 || sourceDepth > 0) {
+        int depth = std::abs(regionDepth) + sourceDepth + ch.vibratoDepth;
         depth = std::clamp(depth, 1, 384);
         vib.depth = regionDepth < 0 ? -depth : depth;
-        const int period = r->pitchLfoControlRatio > 0
-                               ? r->pitchLfoControlRatio
-                               : settings_.outputRateHz * 1000 / (kDefaultVibratoMilliHz * 64);
+        int period = r->pitchLfoControlRatio > 0
+                         ? r->pitchLfoControlRatio
+                         : settings_.outputRateHz * 1000 / (kDefaultVibratoMilliHz * 64);
+        if (m.lfo1RateHz != 0.0) {
+            // 64 phase steps make one cycle.
+            const double hz = settings_.outputRateHz / (64.0 * period) + m.lfo1RateHz;
+            period = static_cast<int>(settings_.outputRateHz / (64.0 * std::max(hz, 0.1)));
+        }
         vib.controlRatio = std::max(1, static_cast<int>(period * ch.vibratoRatio));
         vib.modulationWheelUp = ch.modulationWheel > 0;
     } else {
         vib.depth = 0;
         vib.controlRatio = r->pitchLfoControlRatio;
     }
-    double factor = channelPitchFactor(v.channel, v);
+    double factor = channelPitchFactor(v.channel, v, m.pitch);
     if (r->modEnvToPitch != 0 && v.modulation.stage >= 0)
         factor *= std::exp2(r->modEnvToPitch * modulationShare(v) / 1200.0);
     v.frequency = factor == 1.0 ? v.baseFrequency : static_cast<int32_t>(v.baseFrequency * factor);
+    // The channel's pitch offset is in hertz: the same for every key.
+    const int32_t offsetMilliHz = static_cast<int32_t>(std::lround(ch.pitchOffsetFineHz * 1000));
     const int32_t increment =
-        sampleIncrementFor(v.frequency, r->sampleRateHz, r->rootFreq, settings_.outputRateHz);
+        sampleIncrementFor(std::max(0, v.frequency + offsetMilliHz), r->sampleRateHz, r->rootFreq,
+                           settings_.outputRateHz);
     if (increment == 0) {
         // A voice that cannot advance would sound one value for ever.
         v = Voice{};
@@ -199,22 +212,16 @@ void VoiceShaper::recomputeFrequency(Voice& v) {
 }
 
 double VoiceShaper::masterGain() const {
-    return controls_.amplification / 100.0 * channels_.masterVolumeRatio() / 65535.0;
+    return controls_.amplification / 100.0 * channels_.masterVolumeRatio() / 65535.0 * kMixLevel;
 }
 
 void VoiceShaper::recomputeAmplitude(Voice& v) {
     const SampleRegion* r = v.region;
     if (r == nullptr) return;
-    const ChannelState& ch = channels_.channel(v.channel);
     const SynthCurves& curves = synthCurves();
-    const auto& curve =
-        channels_.systemMode() == SYSTEM_GM2_ON ? curves.volumeGm2 : curves.volumeDefault;
-    const int vel =
-        clamp7(ch.velocitySenseDepth * v.velocity / 64 + 2 * ch.velocitySenseOffset - 128);
-    double gain = r->gain * masterGain() * curve[size_t(vel)] * curve[size_t(clamp7(ch.volume))] *
-                  curve[size_t(clamp7(ch.expression))];
+    double gain = r->gain * masterGain() *
+                  channels_.channelGain(v.channel, v.velocity, v.note, v.eventKey, v.drum);
     gain *= sends_.dryLevel();
-    if (v.drum) gain *= ch.drumNotes[v.note].level;
     gain *= v.filter.active ? v.filter.gain : 1.0;
     if (sends_.monoOutput()) {
         // One channel: every voice in the middle, at half its full gain on each side.
@@ -253,6 +260,7 @@ void VoiceShaper::recomputeFilter(Voice& v) {
     int offset = ch.cutoffOffset;
     if (v.drum) offset += ch.drumNotes[v.note].cutoffOffset;
     cents += offset * 2400.0 / 64.0;  // the brightness controller spans two octaves each way
+    cents += channels_.modulation(v.channel, v.eventKey).cutoffCents;
     double cutoff = r->cutoffHz * std::exp2(cents / 1200.0);
     if (ch.softPedal > 0) cutoff *= 1.0 - ch.softPedal * (v.note < 50 ? 0.25 : 0.2) / 127.0;
     const double rate = settings_.outputRateHz;
@@ -262,11 +270,15 @@ void VoiceShaper::recomputeFilter(Voice& v) {
     }
     cutoff = std::max(cutoff, 10.0);
     const int32_t cutoffHz = static_cast<int32_t>(cutoff);
-    if (flt.active && cutoffHz == flt.cutoffHz) return;
-    const double db = std::max(0.0, r->resonanceCb / 10.0);
+    int resonance = ch.resonanceOffset;
+    if (v.drum) resonance += ch.drumNotes[v.note].resonanceOffset;
+    // The harmonic-content controller moves the resonance by a quarter decibel a step.
+    const double db = std::clamp(r->resonanceCb / 10.0 + resonance * 0.25, 0.0, 40.0);
+    if (flt.active && cutoffHz == flt.cutoffHz && db == flt.resonanceDb) return;
     if (settings_.voiceFilter == kFilterFourPole) {
         setLadder(flt, cutoff, db, rate);
         flt.cutoffHz = cutoffHz;
+        flt.resonanceDb = db;
         return;
     }
     flt.ladder = false;
@@ -278,6 +290,7 @@ void VoiceShaper::recomputeFilter(Voice& v) {
     if (!flt.active) flt.s1 = flt.s2 = 0;
     flt.active = true;
     flt.cutoffHz = cutoffHz;
+    flt.resonanceDb = db;
     const double a2 = g * a1, a3 = g * g * a1;
     auto q24 = [&](double c) { return static_cast<int64_t>(std::lround(c * kOne)); };
     flt.s1Gain = q24(2 * a1 - 1);

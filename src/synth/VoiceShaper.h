@@ -22,13 +22,18 @@ int regionPanning(const SampleRegion& r, int channelPan);
 
 class VoiceShaper {
   public:
+    // Every voice's gain at the default level: dense General MIDI songs then stay about under
+    // full scale at the default amplification, and the output's limiter has little to do.
+    static constexpr double kMixLevel = 0.5;
+
     VoiceShaper(const EngineSettings& settings, const ChannelController& channels,
                 const EffectSends& sends, const PlayerControls& controls);
 
     // Starts `v` as a voice of region `r` for `note` at `velocity` on channel `c`, sounding
-    // `frequency` (mHz) before bend and modulation. The voice stays free when its envelope has
-    // nothing to play or its pitch cannot be played.
-    void start(Voice& v, const SampleRegion& r, int c, int note, int velocity, int32_t frequency);
+    // `frequency` (mHz) before bend and modulation; `eventKey` is the key struck (-1: `note`).
+    // The voice stays free when its envelope has nothing to play or its pitch cannot be played.
+    void start(Voice& v, const SampleRegion& r, int c, int note, int velocity, int32_t frequency,
+               int eventKey = -1);
     // The note's key went up: the envelopes go to their release. The change is told.
     void release(Voice& v);
     // Told of the releases (none by default).
@@ -48,7 +53,8 @@ class VoiceShaper {
     static void portamentoStep(void* context, ResampleState& state);
 
   private:
-    double channelPitchFactor(int c, const Voice& v) const;
+    // `controllerPitch`: what the channel's sources add, in 1/8192 semitone.
+    double channelPitchFactor(int c, const Voice& v, int32_t controllerPitch) const;
     double masterGain() const;
     double envelopeFactor(const Voice& v) const;
     bool nextVolumeStage(Voice& v);

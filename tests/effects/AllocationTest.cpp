@@ -1,12 +1,15 @@
 // Rendering with effects, and changing effect types and parameters while a song plays, must
-// not allocate: every line is reserved when the effects are made. This executable counts the
+// not allocate: every line is reserved when the effects are made. Nor must the output's peak
+// limiter. This executable counts the
 // allocations of its own thread through the global operator new.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <new>
 
 #include "effects/effects.h"
+#include "output/PeakLimiter.h"
 #include "song/Sysex.h"
 #include "support/SynthRig.h"
 
@@ -102,6 +105,23 @@ TEST(EffectAllocations, NoneWhileRenderingOrChangingEffects) {
         }
         EXPECT_EQ(allocations - before, 0) << "mode " << mode;
     }
+}
+
+TEST(EffectAllocations, NoneWhileTheLimiterWorks) {
+    output::PeakLimiter limiter;
+    limiter.prepare(44100);
+    std::vector<int32_t> block(2 * kBlockFrames);
+    const long before = allocations;
+    for (int b = 0; b < 20; ++b) {
+        // Quiet and loud blocks in turn, in pieces of several sizes.
+        for (size_t i = 0; i < block.size(); ++i)
+            block[i] =
+                static_cast<int32_t>((b % 2 ? 3 : 0.3) * kFullScale * std::sin(0.01 * double(i)));
+        for (int at = 0, n = 100; at < kBlockFrames; at += n, n *= 2)
+            limiter.process(block.data() + 2 * at, std::min(n, kBlockFrames - at));
+    }
+    limiter.drain(block.data(), kBlockFrames);
+    EXPECT_EQ(allocations - before, 0);
 }
 
 }  // namespace

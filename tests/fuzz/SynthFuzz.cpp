@@ -30,8 +30,8 @@ struct Rig {
         effects.clearTails();
         synth.setEffects(&effects);
     }
-    svt::InstrumentSettings instrumentSettings;
     svt::EngineSettings settings;
+    svt::InstrumentSettings instrumentSettings{settings};
     svt::PlayerControls controls;
     svt::SoundFontRegistry registry{instrumentSettings};
     svt::InstrumentBanks banks{registry};
@@ -42,7 +42,7 @@ void render(svt::Synthesizer& synth, int frames) {
     static int32_t out[2 * svt::kBlockFrames];
     synth.render({out, frames});
     for (int i = 0; i < 2 * frames; ++i)
-        if (out[i] > svt::kFullScale || out[i] < -svt::kFullScale) std::abort();
+        if (out[i] > svt::kMixLimit || out[i] < -svt::kMixLimit) std::abort();
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "instruments/instruments.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    svt::InstrumentSettings settings;
+    svt::InstrumentSettings settings{svt::EngineSettings{}};
     settings.printDiagnostics = false;
     settings.antiAliasing = size % 2 == 0;  // both ways of building data
     svt::SoundFontRegistry registry(settings);

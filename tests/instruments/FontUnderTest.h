@@ -17,7 +17,7 @@ class FontUnderTest {
     }
 
     static InstrumentSettings quietSettings() {
-        InstrumentSettings s;
+        InstrumentSettings s{EngineSettings{}};
         s.printDiagnostics = false;
         return s;
     }

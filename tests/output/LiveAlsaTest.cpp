@@ -44,9 +44,10 @@ std::string song(const TempDir& dir) {
 // Writes `midi` into the WAV file `wav`.
 int renderWav(const std::string& font, const std::string& midi, const std::string& wav,
               InterpolationKind interpolation) {
-    Engine engine;
+    EngineSettings settings;
+    settings.interpolation = interpolation;
+    Engine engine(settings);
     if (!engine.loadSoundFont(font).ok()) return -100;
-    engine.synthesizer().resampler().setInterpolation(interpolation);
     if (!engine.selectOutput("w")) return -101;
     engine.output().name = wav;
     if (engine.openOutput() < 0) return -102;

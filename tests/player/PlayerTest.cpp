@@ -13,6 +13,10 @@
 namespace svt {
 namespace {
 
+// Numbers its frames modulo this on the right side: every frame can be told from its
+// neighbours, and the sound stays under the level the end of a song waits for.
+constexpr int kFrameNumbers = 8192;
+
 // Holds a note as a voice from its note-on to its note-off, and remembers at which rendered
 // frame each event arrived.
 class CountingSynthesis final : public Synthesis {
@@ -26,6 +30,7 @@ class CountingSynthesis final : public Synthesis {
     int64_t rendered = 0;
     int held = 0;
     int resets = 0;
+    bool endless = false;  // released notes sound on until they are cut
 
     void resetChannels() override {
         held = 0;
@@ -42,12 +47,14 @@ class CountingSynthesis final : public Synthesis {
         const int frames = out.frames();
         for (int i = 0; i < frames; ++i) {
             out[2 * i] = held;
-            out[2 * i + 1] = static_cast<int32_t>(rendered + i);
+            out[2 * i + 1] = static_cast<int32_t>((rendered + i) % kFrameNumbers);
         }
         rendered += frames;
     }
     int voicesInUse() const override { return held; }
-    void releaseAllNotes() override { held = 0; }
+    void releaseAllNotes() override {
+        if (!endless) held = 0;
+    }
     void cutAllVoices() override { held = 0; }
     void clearEffectTails() override {}
 };
@@ -55,10 +62,13 @@ class CountingSynthesis final : public Synthesis {
 class RecordingSink final : public test::OfflineSink {
   public:
     explicit RecordingSink(int rate) : OfflineSink(rate) {}
-    std::vector<int32_t> right;  // the frame numbers the synthesizer wrote
+    std::vector<int32_t> right;  // the frame numbers the synthesizer wrote (modulo kFrameNumbers)
     std::vector<int> addSizes;
+    std::vector<int32_t> left;  // the voices in use, as the synthesizer wrote them
     int starts = 0, ends = 0;
     bool failAdds = false;
+    bool live = false;
+    bool realTime() const override { return live; }
 
     int control(int request, const std::string&) override {
         if (request == OUT_REQ_PLAY_START) ++starts;
@@ -69,7 +79,10 @@ class RecordingSink final : public test::OfflineSink {
         const int frames = samples.frames();
         if (failAdds) return -1;
         addSizes.push_back(frames);
-        for (int i = 0; i < frames; ++i) right.push_back(samples[2 * i + 1]);
+        for (int i = 0; i < frames; ++i) {
+            left.push_back(samples[2 * i]);
+            right.push_back(samples[2 * i + 1]);
+        }
         return 0;
     }
 };
@@ -144,7 +157,8 @@ TEST(PlaybackLoop, SongLengthAndEventSamplesAreExactAtEveryRate) {
             EXPECT_EQ(rig.sink.addSizes[i], kBlockFrames);
         EXPECT_EQ(rig.sink.addSizes.back(), expected % kBlockFrames);
         // The frames reached the sink in order, none lost or repeated.
-        for (int64_t i = 0; i < expected; ++i) ASSERT_EQ(rig.sink.right[static_cast<size_t>(i)], i);
+        for (int64_t i = 0; i < expected; ++i)
+            ASSERT_EQ(rig.sink.right[static_cast<size_t>(i)], i % kFrameNumbers);
 
         std::vector<int64_t> noteOnFrames;
         for (const auto& a : rig.synth.applied)
@@ -182,13 +196,37 @@ TEST(PlaybackLoop, TrailingControllersDoNotKeepTheSongGoing) {
 }
 
 TEST(PlaybackLoop, NotesHeldAtTheEndAreReleasedAndPlayedOut) {
-    // The note never ends: the loop renders a second, releases it and stops.
+    // The note never ends: the loop renders a second and releases it; the voice ends at once.
     test::SmfBuilder smf(0, 480);
     smf.track().noteOn(0, 0, 60, 100).controller(480, 0, 7, 100).endOfTrack();
     Rig rig(44100);
     EXPECT_EQ(rig.play(smf.build()), CmdTuneEnd);
-    // 0.5 s of song, 1 s with the note still on, 20 frames after the cut, 1 s of silence.
-    EXPECT_EQ(rig.sink.right.size(), static_cast<size_t>(22050 + 44100 + 20 + 44100));
+    // 0.5 s of song, 1 s with the note still on, 1 s of silence.
+    EXPECT_EQ(rig.sink.right.size(), static_cast<size_t>(22050 + 44100 + 44100));
+}
+
+TEST(PlaybackLoop, ATailThatWillNotEndFadesOutAtTheCap) {
+    // The note sounds on after its release: the end plays on for the cap, then fades out over
+    // 50 ms, is cut, and is silent from there.
+    for (const auto& [live, capSeconds] : {std::pair{false, 30}, std::pair{true, 10}}) {
+        SCOPED_TRACE(live ? "live" : "file");
+        test::SmfBuilder smf(0, 480);
+        smf.track().noteOn(0, 0, 60, 100).controller(480, 0, 7, 100).endOfTrack();
+        Rig rig(44100);
+        rig.synth.endless = true;
+        rig.sink.live = live;
+        EXPECT_EQ(rig.play(smf.build()), CmdTuneEnd);
+        const size_t fadeFrom = size_t(22050 + 44100 + capSeconds * 44100), fade = 2205;
+        ASSERT_EQ(rig.sink.left.size(), fadeFrom + fade + 20);
+        EXPECT_EQ(rig.sink.left[fadeFrom - 1], 1) << "the voice sounds up to the cap";
+        for (size_t i = fadeFrom + 1; i < fadeFrom + fade; ++i)
+            ASSERT_LE(rig.sink.left[i], rig.sink.left[i - 1]) << "frame " << i;
+        EXPECT_EQ(rig.sink.left[fadeFrom + fade / 4], 1);
+        EXPECT_EQ(rig.sink.left[fadeFrom + 3 * fade / 4], 0);
+        for (size_t i = fadeFrom + fade; i < rig.sink.right.size(); ++i)
+            ASSERT_EQ(rig.sink.right[i], 0) << "frame " << i;
+        EXPECT_EQ(rig.synth.held, 0);
+    }
 }
 
 TEST(PlaybackLoop, JumpReplaysChannelStateWithoutSoundingNotes) {

@@ -265,8 +265,12 @@ TEST(SysexMulti, GsPartAndControllerAddresses) {
         {"port of part 3",
          gs({0x00, 0x01, 0x03, 0x01}),
          {ev(EV_SYSEX_GS_LSB, 2, 1, kGsPortSelect)}},
-        {"port of part 10 of port B",
+        // The value says whether the part listens to the other port than its own.
+        {"part 10 of port B on its own port",
          gs({0x00, 0x01, 0x10, 0x01}),
+         {ev(EV_SYSEX_GS_LSB, 25, 0, kGsPortSelect)}},
+        {"part 10 of port B on port A",
+         gs({0x00, 0x01, 0x10, 0x00}),
          {ev(EV_SYSEX_GS_LSB, 25, 1, kGsPortSelect)}},
     });
 }
@@ -385,6 +389,21 @@ TEST(SysexMulti, TuningMessages) {
         {"scale tuning cut in its mask", {0x7E, 0x7F, 0x08, 0x08, 0x00, 0x01, 0xF7}, {}},
         {"scale type is the single interpreter's", {0x7F, 0x7F, 0x08, 0x0A, 0x01, 0x02, 0xF7}, {}},
         {"too short", {0x7E, 0x7F, 0x08, 0xF7}, {}},
+        {"minor set of user temperament 2",
+         {0x7E, 0x7F, 0x08, 0x0D, 0x02, 0x01, 64, 70, 58, 64, 64, 64, 64, 64, 64, 64, 64, 127,
+          0xF7},
+         {ev(EV_USER_TEMPERAMENT, 6, 0, 0), ev(EV_USER_TEMPERAMENT, 6, 1, 6),
+          ev(EV_USER_TEMPERAMENT, 6, 2, -6 & 0xFF), ev(EV_USER_TEMPERAMENT, 6, 3, 0),
+          ev(EV_USER_TEMPERAMENT, 6, 4, 0), ev(EV_USER_TEMPERAMENT, 6, 5, 0),
+          ev(EV_USER_TEMPERAMENT, 6, 6, 0), ev(EV_USER_TEMPERAMENT, 6, 7, 0),
+          ev(EV_USER_TEMPERAMENT, 6, 8, 0), ev(EV_USER_TEMPERAMENT, 6, 9, 0),
+          ev(EV_USER_TEMPERAMENT, 6, 10, 0), ev(EV_USER_TEMPERAMENT, 6, 11, 63)}},
+        {"user temperament short of a degree",
+         {0x7E, 0x7F, 0x08, 0x0D, 0x00, 0x00, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 0xF7},
+         {}},
+        {"a fifth user temperament",
+         {0x7E, 0x7F, 0x08, 0x0D, 0x04, 0x00, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 0xF7},
+         {}},
     });
 }
 

@@ -49,6 +49,17 @@ TEST(Sysex, ModeMasterAndPartMessagesBecomeTheirEvent) {
          {0, EV_DRUM_PART, 9, 1, 255}},
         {"too short for a GM message", {0x7E, 0x7F, 0x09, 0xF7}, false, {}},
         {"unknown maker", {0x11, 0x22, 0x33, 0x44, 0x55, 0xF7}, false, {}},
+        {"empty", {}, false, {}},
+        {"temperament of channel 3, at once",
+         {0x7F, 0x7F, 0x08, 0x0B, 0x03, 0x02, 0xF7},
+         true,
+         {0, EV_TEMPERAMENT_TYPE, 3, 2, 1}},
+        {"temperament of every channel",
+         {0x7E, 0x7F, 0x08, 0x0C, 0x41, 0xF7},
+         true,
+         {0, EV_MASTER_TEMPERAMENT_TYPE, 0, 0x41, 0}},
+        {"temperament without its type", {0x7E, 0x7F, 0x08, 0x0B, 0x03, 0xF7}, false, {}},
+        {"temperament cut short", {0x7E, 0x7F, 0x08, 0x0C, 0xF7}, false, {}},
     };
     for (const Case& c : cases) {
         EventList texts;

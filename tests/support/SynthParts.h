@@ -17,6 +17,8 @@ class IgnoredVoices final : public ChannelVoices {
   public:
     void retune(int) override {}
     void restartVibrato(int) override {}
+    void retemper(int) override {}
+    void repress(int, int) override {}
     void relevel(int) override {}
     void relevelAll() override {}
     void refilter(int) override {}

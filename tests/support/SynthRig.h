@@ -89,17 +89,22 @@ inline std::vector<uint8_t> rigFont() {
 struct SynthRig {
     std::vector<uint8_t> bytes;
     int rateHz;
-    SoundFontRegistry registry{quiet(rateHz)};
+    // The instruments take their rate and control period from these, as in an engine.
+    EngineSettings settings = settingsAt(rateHz);
+    SoundFontRegistry registry{quiet(settings)};
     InstrumentBanks banks{registry};
-    EngineSettings settings;
     PlayerControls controls;
     std::unique_ptr<Synthesizer> synth;
 
-    static InstrumentSettings quiet(int rateHz) {
-        InstrumentSettings s;
-        s.printDiagnostics = false;
-        s.outputRate = rateHz;
+    static EngineSettings settingsAt(int rateHz) {
+        EngineSettings s;
+        s.outputRateHz = rateHz;
         s.controlRatio = settleControlRatio(rateHz);
+        return s;
+    }
+    static InstrumentSettings quiet(const EngineSettings& settings) {
+        InstrumentSettings s(settings);
+        s.printDiagnostics = false;
         return s;
     }
 
@@ -107,8 +112,6 @@ struct SynthRig {
     // The same over a font of the test's own.
     explicit SynthRig(std::vector<uint8_t> font, int outputRateHz = 44100)
         : bytes(std::move(font)), rateHz(outputRateHz) {
-        settings.outputRateHz = rateHz;
-        settings.controlRatio = settleControlRatio(rateHz);
         registry.registerBytes("rig.sf2", bytes);
         banks.indexFonts();
         synth = std::make_unique<Synthesizer>(settings, banks, controls);

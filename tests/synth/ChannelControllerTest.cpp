@@ -21,6 +21,8 @@ class RecordingVoices final : public ChannelVoices {
 
     void retune(int c) override { note("retune", c); }
     void restartVibrato(int c) override { note("restartVibrato", c); }
+    void retemper(int c) override { note("retemper", c); }
+    void repress(int c, int key) override { note("repress", c, key); }
     void relevel(int c) override { note("relevel", c); }
     void relevelAll() override { calls.push_back("relevelAll"); }
     void refilter(int c) override { note("refilter", c); }

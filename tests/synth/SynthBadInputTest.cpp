@@ -37,8 +37,8 @@ void renderChecked(SynthRig& rig, int frames, const std::string& what) {
         const int n = std::min(kBlockFrames, frames - done);
         rig.synth->render({block.data(), n});
         for (int i = 0; i < 2 * n; ++i) {
-            ASSERT_LE(block[size_t(i)], kFullScale) << what << " frame " << done + i / 2;
-            ASSERT_GE(block[size_t(i)], -kFullScale) << what << " frame " << done + i / 2;
+            ASSERT_LE(block[size_t(i)], kMixLimit) << what << " frame " << done + i / 2;
+            ASSERT_GE(block[size_t(i)], -kMixLimit) << what << " frame " << done + i / 2;
         }
         expectSaneVoices(*rig.synth, what);
         if (testing::Test::HasFatalFailure()) return;
@@ -235,7 +235,7 @@ TEST(SynthesizerBadInput, AbsurdGeneratorsAndBrokenLoopsStayInRange) {
     }
 }
 
-TEST(SynthesizerBadInput, FloodOfNotesAtFullAmplificationIsClampedToFullScale) {
+TEST(SynthesizerBadInput, FloodOfNotesAtFullAmplificationIsClampedToTheMixLimit) {
     // 10,000 note-ons at once on every channel and key at top velocity, the sine starting at
     // its peak so that the voices add up in phase.
     SynthRig rig;
@@ -249,11 +249,11 @@ TEST(SynthesizerBadInput, FloodOfNotesAtFullAmplificationIsClampedToFullScale) {
     const auto out = rig.render(8192);
     int32_t top = 0;
     for (int32_t x : out) {
-        ASSERT_LE(x, kFullScale);
-        ASSERT_GE(x, -kFullScale);
+        ASSERT_LE(x, kMixLimit);
+        ASSERT_GE(x, -kMixLimit);
         top = std::max(top, x);
     }
-    EXPECT_EQ(top, kFullScale) << "so many voices in phase reach the clamp";
+    EXPECT_EQ(top, kMixLimit) << "so many voices in phase reach the clamp";
     expectSaneVoices(*rig.synth, "flood");
     // And they all end.
     for (int c = 0; c < 16; ++c) rig.event(EV_ALL_NOTES_OFF, c, 0);

@@ -19,13 +19,13 @@ class DebianFontSynth : public ::testing::TestWithParam<const char*> {};
 TEST_P(DebianFontSynth, EveryProgramSoundsStaysInRangeAndEnds) {
     const std::string path = std::string("/usr/share/sounds/sf2/") + GetParam();
     if (!std::filesystem::exists(path)) GTEST_SKIP() << path << " is not installed";
-    InstrumentSettings is;
+    EngineSettings settings;
+    InstrumentSettings is(settings);
     is.printDiagnostics = false;
     SoundFontRegistry registry(is);
     registry.selectFont(path);
     InstrumentBanks banks(registry);
     ASSERT_EQ(banks.indexFonts(), 0);
-    EngineSettings settings;
     PlayerControls controls;
     Synthesizer synth(settings, banks, controls);
     std::vector<int32_t> block(2 * kBlockFrames);

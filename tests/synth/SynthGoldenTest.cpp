@@ -45,17 +45,15 @@ class MonoSink final : public test::OfflineSink {
 };
 
 std::vector<int16_t> renderDemo() {
-    InstrumentSettings is;
+    EngineSettings settings;
+    settings.outputRateHz = kGoldenRate;
+    settings.controlRatio = settleControlRatio(kGoldenRate);
+    InstrumentSettings is(settings);
     is.printDiagnostics = false;
-    is.outputRate = kGoldenRate;
-    is.controlRatio = settleControlRatio(kGoldenRate);
     SoundFontRegistry registry(is);
     registry.selectFont(kFont);
     InstrumentBanks banks(registry);
     EXPECT_EQ(banks.indexFonts(), 0);
-    EngineSettings settings;
-    settings.outputRateHz = kGoldenRate;
-    settings.controlRatio = settleControlRatio(kGoldenRate);
     PlayerControls controls;
     Synthesizer synth(settings, banks, controls);
     SongInput input(settings);

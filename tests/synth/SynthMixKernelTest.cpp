@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/Sf2Builder.h"
+#include "support/SimdForms.h"
 #include "support/SynthRig.h"
 #include "synth/MixKernels.h"
 
@@ -50,45 +51,121 @@ std::vector<int32_t> randomSamples(std::mt19937& gen, int count) {
     return s;
 }
 
+// The filter's vector forms this processor runs, each with its name.
+std::vector<std::pair<const char*, FilterRunsFn>> vectorFilterForms() {
+    std::vector<std::pair<const char*, FilterRunsFn>> forms;
+    for (SimdLevel level : test::vectorFormsHere(simdLevelAvailable, "voice filter"))
+        if (level >= SimdLevel::Avx2)
+            forms.emplace_back(simdLevelName(level), mixKernelsFor(level).filterRuns);
+    return forms;
+}
+
 TEST(SynthMix, FiltersSideBySideGiveEachVoiceItsOwnResult) {
-#if defined(__x86_64__) || defined(__i386__)
-    if (!filterRunsAvx512Available())
-        GTEST_SKIP() << "no AVX-512 here; the scalar form is the only one";
-    std::mt19937 gen(11);
-    std::uniform_int_distribution<int> length(0, 300);
-    for (int trial = 0; trial < 400; ++trial) {
-        const int n = 1 + trial % kFilterLanes;
-        std::vector<VoiceFilter> alone(static_cast<size_t>(n)), together;
-        std::vector<std::vector<int32_t>> expected(static_cast<size_t>(n)), got;
-        for (int j = 0; j < n; ++j) {
-            alone[size_t(j)] = randomFilter(gen);
-            // Most runs of a batch are as long as the stretch; some start late or end early.
-            const int count = trial % 3 == 0 ? length(gen) : 100 + trial % 7;
-            expected[size_t(j)] = randomSamples(gen, count);
-            expected[size_t(j)].resize(size_t(count));
-        }
-        together = alone;
-        got = expected;
-        std::vector<FilterRun> a(static_cast<size_t>(n)), b(static_cast<size_t>(n));
-        for (int j = 0; j < n; ++j) {
-            const int count = int(expected[size_t(j)].size());
-            a[size_t(j)] = {&alone[size_t(j)], expected[size_t(j)].data(), count};
-            b[size_t(j)] = {&together[size_t(j)], got[size_t(j)].data(), count};
-        }
-        filterRunsScalar(a.data(), n);
-        filterRunsAvx512(b.data(), n);
-        for (int j = 0; j < n; ++j) {
-            ASSERT_EQ(got[size_t(j)], expected[size_t(j)])
-                << "trial " << trial << " lane " << j << " of " << n;
-            ASSERT_EQ(together[size_t(j)].s1, alone[size_t(j)].s1)
-                << "trial " << trial << " lane " << j;
-            ASSERT_EQ(together[size_t(j)].s2, alone[size_t(j)].s2)
-                << "trial " << trial << " lane " << j;
+    const auto forms = vectorFilterForms();
+    if (forms.empty()) GTEST_SKIP() << "no vector form of the filter on this processor";
+    for (const auto& [name, form] : forms) {
+        std::mt19937 gen(11);
+        std::uniform_int_distribution<int> length(0, 300);
+        for (int trial = 0; trial < 400; ++trial) {
+            const int n = 1 + trial % kFilterLanes;
+            std::vector<VoiceFilter> alone(static_cast<size_t>(n)), together;
+            std::vector<std::vector<int32_t>> expected(static_cast<size_t>(n)), got;
+            for (int j = 0; j < n; ++j) {
+                alone[size_t(j)] = randomFilter(gen);
+                // Most runs of a batch are as long as the stretch; some start late or end early.
+                const int count = trial % 3 == 0 ? length(gen) : 100 + trial % 7;
+                expected[size_t(j)] = randomSamples(gen, count);
+                expected[size_t(j)].resize(size_t(count));
+            }
+            together = alone;
+            got = expected;
+            std::vector<FilterRun> a(static_cast<size_t>(n)), b(static_cast<size_t>(n));
+            for (int j = 0; j < n; ++j) {
+                const int count = int(expected[size_t(j)].size());
+                a[size_t(j)] = {&alone[size_t(j)], expected[size_t(j)].data(), count};
+                b[size_t(j)] = {&together[size_t(j)], got[size_t(j)].data(), count};
+            }
+            filterRunsScalar(a.data(), n);
+            form(b.data(), n);
+            for (int j = 0; j < n; ++j) {
+                ASSERT_EQ(got[size_t(j)], expected[size_t(j)])
+                    << name << " trial " << trial << " lane " << j << " of " << n;
+                ASSERT_EQ(together[size_t(j)].s1, alone[size_t(j)].s1)
+                    << name << " trial " << trial << " lane " << j;
+                ASSERT_EQ(together[size_t(j)].s2, alone[size_t(j)].s2)
+                    << name << " trial " << trial << " lane " << j;
+            }
         }
     }
-#else
-    GTEST_SKIP() << "no vector form on this processor family";
-#endif
+}
+
+TEST(SynthMix, FilterFormsAgreeOnValuesBeyond32Bits) {
+    // The vector forms build 64-bit products from narrower ones, so states, inputs and
+    // coefficients beyond 32 bits (and right at that edge) must come out as in the scalar
+    // form. Each case stays clear of 64-bit overflow in the scalar form.
+    struct Case {
+        const char* what;
+        int64_t coefficient[4][2];  // low and high bound of s1Gain, s1FromIn, s2FromS1, s2FromIn
+        int64_t state;              // states within +-state
+        int32_t input;              // samples within +-input
+    };
+    const int64_t q22 = int64_t(1) << 22, big = int64_t(1) << 38;
+    const std::vector<Case> cases = {
+        {"states of up to 39 bits", {{-q22, q22}, {-q22, q22}, {1, q22}, {1, q22}}, big, 1 << 20},
+        {"inputs near 2^30", {{-q22, q22}, {-q22, q22}, {1, q22}, {1, q22}}, 1 << 20, 1 << 30},
+        {"states at the 32-bit edge", {{-q22, q22}, {-q22, q22}, {1, q22}, {1, q22}}, -1, 1 << 16},
+        // One coefficient beyond 32 bits in a filter that stays stable (s1 stays small).
+        {"a coefficient of 34 bits",
+         {{0, 0}, {1 << 9, 1 << 10}, {int64_t(1) << 33, int64_t(1) << 33}, {1 << 20, 1 << 21}},
+         1 << 10,
+         1 << 16},
+    };
+    const auto forms = vectorFilterForms();
+    if (forms.empty()) GTEST_SKIP() << "no vector form of the filter on this processor";
+    const int64_t edges[] = {(int64_t(1) << 31) - 1, int64_t(1) << 31, -(int64_t(1) << 31),
+                             -(int64_t(1) << 31) - 1};
+    for (const auto& [name, form] : forms) {
+        for (const Case& c : cases) {
+            std::mt19937 gen(31);
+            for (int trial = 0; trial < 200; ++trial) {
+                const int n = 2 + trial % (kFilterLanes - 1);
+                std::vector<VoiceFilter> reference(static_cast<size_t>(n)), filters;
+                std::vector<std::vector<int32_t>> expected(static_cast<size_t>(n)), got;
+                for (size_t j = 0; j < size_t(n); ++j) {
+                    VoiceFilter& f = reference[j];
+                    int64_t* coefficient[] = {&f.s1Gain, &f.s1FromIn, &f.s2FromS1, &f.s2FromIn};
+                    for (int i = 0; i < 4; ++i)
+                        *coefficient[i] = std::uniform_int_distribution<int64_t>(
+                            c.coefficient[i][0], c.coefficient[i][1])(gen);
+                    f.active = true;
+                    if (c.state < 0) {
+                        f.s1 = edges[(trial + j) % 4];
+                        f.s2 = edges[(trial + j / 2) % 4];
+                    } else {
+                        std::uniform_int_distribution<int64_t> state(-c.state, c.state);
+                        f.s1 = state(gen);
+                        f.s2 = state(gen);
+                    }
+                    std::uniform_int_distribution<int32_t> value(-c.input, c.input);
+                    expected[j].resize(size_t(4 + trial % 37));
+                    for (int32_t& x : expected[j]) x = value(gen);
+                }
+                filters = reference;
+                got = expected;
+                std::vector<FilterRun> runs(static_cast<size_t>(n));
+                for (size_t j = 0; j < size_t(n); ++j) {
+                    runs[j] = {&filters[j], got[j].data(), int(got[j].size())};
+                    for (int32_t& x : expected[j]) x = reference[j].step(x);
+                }
+                form(runs.data(), n);
+                for (size_t j = 0; j < size_t(n); ++j) {
+                    ASSERT_EQ(got[j], expected[j]) << name << ", " << c.what << ", trial " << trial;
+                    ASSERT_EQ(filters[j].s1, reference[j].s1) << name << ", " << c.what;
+                    ASSERT_EQ(filters[j].s2, reference[j].s2) << name << ", " << c.what;
+                }
+            }
+        }
+    }
 }
 
 // Where a voice's cutoff moves, its run comes in segments: new coefficients, the filter off
@@ -136,9 +213,7 @@ void filterBySegments(VoiceFilter& f, std::vector<int32_t>& s,
 
 TEST(SynthMix, FilterSegmentsSwitchEachLaneAtItsOwnFrames) {
     std::vector<FilterRunsFn> forms = {filterRunsScalar};
-#if defined(__x86_64__) || defined(__i386__)
-    if (filterRunsAvx512Available()) forms.push_back(filterRunsAvx512);
-#endif
+    for (const auto& form : vectorFilterForms()) forms.push_back(form.second);
     std::mt19937 gen(21);
     std::uniform_int_distribution<int> length(0, 200);
     for (FilterRunsFn form : forms) {

@@ -54,10 +54,14 @@ TEST(VoiceAllocator, ANewNoteCutsTheVoicesItReplaces) {
         {"the same keys on a melodic channel", 46, kVoiceOn, 2, false, false, 42, false},
         {"a snare leaves the hi-hat", 46, kVoiceOn, 2, false, true, 38, false},
     };
+    // The drum set's groups: the hi-hats cut each other.
+    AlternateAssignTable groups;
+    groups.group[42] = groups.group[46] = 1;
     for (const Case& c : cases) {
         Table t;
         t.channel.assignMode = int8_t(c.assignMode);
         t.channel.mono = c.mono ? 1 : 0;
+        t.channel.alternateAssign = c.drum ? &groups : nullptr;
         const int first = t.start(0, c.key, c.status, 100, c.drum);
         const int second = t.start(0, c.newKey, kVoiceOn, 100, c.drum);
         EXPECT_NE(first, second) << c.what;

@@ -1,0 +1,649 @@
+// What a song's channel settings do to its sound, heard through an engine playing whole songs:
+// the GS curves, parts layered on one channel, temperaments and tunings, the controllers'
+// destinations, filter resonance, drum keys switched off or grouped, random pan, the song
+// kinds that are refused, and the instruments marked before a song plays.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/Engine.h"
+#include "support/OfflineSink.h"
+#include "support/Sf2Builder.h"
+#include "support/Signal.h"
+#include "support/SmfBuilder.h"
+#include "support/TempDir.h"
+
+namespace svt::test {
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kDivision = 480;  // ticks per quarter: at 120 bpm 960 ticks are a second
+constexpr uint32_t kSecond = 960;
+
+// Program 0 a looped 440 Hz sine rooted at key 69, program 1 the same with a 2 s release,
+// program 2 a 220 Hz saw (root key 57) through a 1 kHz low-pass; the drum kit plays the sine on
+// every key but 36, which plays the filtered saw at 220 Hz, and drum keys sound at their own
+// pitch.
+std::vector<uint8_t> channelFont() {
+    Sf2Builder sf;
+    const int sine = sf.addSample(Sf2Builder::sineSample("sine", 440.0, kRate, 69));
+    const int saw = sf.addSample(Sf2Builder::sawSample("saw", 220.0, kRate, 57));
+    const int plain = sf.addInstrument("Sine");
+    sf.instrumentZone(plain).keyRange(0, 127).loopMode(1).sample(sine);
+    const int ringing = sf.addInstrument("Ringing sine");
+    sf.instrumentZone(ringing)
+        .loopMode(1)
+        .gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(2.0))
+        .sample(sine);
+    const int filtered = sf.addInstrument("Saw through 1 kHz");
+    sf.instrumentZone(filtered).loopMode(1).gen(GEN_INITIAL_FILTER_FC, 8324).sample(saw);
+    sf.presetZone(sf.addPreset("Sine", 0, 0)).instrument(plain);
+    sf.presetZone(sf.addPreset("Ringing sine", 0, 1)).instrument(ringing);
+    sf.presetZone(sf.addPreset("Filtered saw", 0, 2)).instrument(filtered);
+    // A kit's keys would otherwise each be tuned a step further from the root.
+    const int kit = sf.addInstrument("Sine kit");
+    sf.instrumentZone(kit).keyRange(0, 35).loopMode(1).rootKey(69).sample(sine);
+    sf.instrumentZone(kit)
+        .keyRange(36, 36)
+        .loopMode(1)
+        .rootKey(36)
+        .gen(GEN_INITIAL_FILTER_FC, 8324)
+        .sample(saw);
+    sf.instrumentZone(kit).keyRange(37, 127).loopMode(1).rootKey(69).sample(sine);
+    sf.presetZone(sf.addPreset("Sine kit", 128, 0)).instrument(kit);
+    return sf.build();
+}
+
+// Keeps the notices the player sends.
+class NoticeLog final : public ControlInterface {
+  public:
+    std::vector<PlayerNotice> notices;
+    int read(int32_t&) override { return CmdNone; }
+    void event(const PlayerNotice& n) override { notices.push_back(n); }
+    bool traces() const override { return false; }
+    std::vector<int32_t> firstArguments(int code) const {
+        std::vector<int32_t> out;
+        for (const PlayerNotice& n : notices)
+            if (n.code == code) out.push_back(n.args[0]);
+        return out;
+    }
+};
+
+struct Stereo {
+    std::vector<double> left, right;
+
+    // The left side from `from` to `to` seconds.
+    std::span<const double> span(double from, double to, bool rightSide = false) const {
+        const std::vector<double>& x = rightSide ? right : left;
+        const size_t a = std::min(x.size(), size_t(from * kRate));
+        const size_t b = std::min(x.size(), size_t(to * kRate));
+        return std::span<const double>(x.data() + a, b - a);
+    }
+    double level(double from, double to) const { return rms(span(from, to)); }
+    double pitch(double from, double to) const {
+        return pitchByZeroCrossings(span(from, to), kRate);
+    }
+};
+
+// One engine over the test's font, without effects, rendering into memory.
+struct ChannelRig {
+    TempDir dir;
+    std::vector<uint8_t> font = channelFont();
+    Engine engine{quietSettings()};
+    StereoRecorder recorder{kRate};
+    NoticeLog log;
+
+    static EngineSettings quietSettings() {
+        EngineSettings s;
+        s.reverbMode = 0;
+        s.chorusMode = 0;
+        return s;
+    }
+    ChannelRig() {
+        engine.fonts().registerBytes("channels.sf2", font);
+        engine.banks().indexFonts();
+        engine.player().setSink(&recorder);
+        engine.setControl(log);
+    }
+    Stereo play(const SmfBuilder& song, const std::string& name = "song.mid") {
+        recorder.samples.clear();
+        const std::string path = dir.write(name, song.build());
+        EXPECT_EQ(engine.playFile(path), CmdTuneEnd) << engine.player().lastError();
+        Stereo out;
+        for (size_t i = 0; i + 1 < recorder.samples.size(); i += 2) {
+            out.left.push_back(recorder.samples[i]);
+            out.right.push_back(recorder.samples[i + 1]);
+        }
+        return out;
+    }
+};
+
+// Frequencies of the single cycles from `from` to `to` seconds, by rising zero crossings.
+std::vector<double> cycleFrequencies(std::span<const double> x) {
+    std::vector<double> crossings;
+    for (size_t i = 1; i < x.size(); ++i)
+        if (x[i - 1] < 0 && x[i] >= 0)
+            crossings.push_back(double(i - 1) + x[i - 1] / (x[i - 1] - x[i]));
+    std::vector<double> f;
+    for (size_t i = 1; i < crossings.size(); ++i)
+        f.push_back(kRate / (crossings[i] - crossings[i - 1]));
+    return f;
+}
+
+// Half the distance in cents between the highest and the lowest cycle: a vibrato's depth.
+double vibratoCents(std::span<const double> x) {
+    const std::vector<double> f = cycleFrequencies(x);
+    if (f.size() < 2) return 0;
+    const auto [low, high] = std::minmax_element(f.begin(), f.end());
+    return 1200.0 * std::log2(*high / *low) / 2.0;
+}
+
+double cents(double high, double low) {
+    return 1200.0 * std::log2(high / low);
+}
+
+std::vector<uint8_t> gsReset() {
+    return gsDataSet({0x40, 0x00, 0x7F, 0x00});
+}
+
+// 43 10 4C ah am al dd F7.
+std::vector<uint8_t> xgParameter(int high, int mid, int low, int value) {
+    return {0x43, 0x10, 0x4C, uint8_t(high), uint8_t(mid), uint8_t(low), uint8_t(value), 0xF7};
+}
+
+// Non-registered parameter `msb` `lsb` set to `value` on channel `c`.
+SmfTrack& nrpn(SmfTrack& t, int c, int msb, int lsb, int value) {
+    return t.controller(0, c, 99, msb).controller(0, c, 98, lsb).controller(0, c, 6, value);
+}
+
+TEST(ChannelSound, GsModeUsesItsOwnVelocityAndVolumeCurves) {
+    // The same note in GS mode and without a system mode; only the curves differ.
+    struct Case {
+        int velocity, volume;
+        double gsOverDefault;  // from the curves' fixed points
+    };
+    const double default64 = 127.0 * std::pow(64.0 / 127.0, 1.66096404744);
+    for (const Case c : {Case{64, 127, 37.9907 / default64}, Case{127, 64, 32.3738 / default64},
+                         Case{127, 127, 1.0}}) {
+        auto level = [&](bool gs) {
+            ChannelRig rig;
+            SmfBuilder song(0, kDivision);
+            SmfTrack& t = song.track();
+            if (gs) t.sysex(0, gsReset());
+            t.controller(0, 0, 7, c.volume).noteOn(0, 0, 69, c.velocity).noteOff(kSecond, 0, 69);
+            t.endOfTrack();
+            return rig.play(song).level(0.2, 0.9);
+        };
+        EXPECT_NEAR(level(true) / level(false), c.gsOverDefault, 0.01 * c.gsOverDefault)
+            << "velocity " << c.velocity << ", volume " << c.volume;
+    }
+}
+
+TEST(ChannelSound, PartsListenToTheChannelsTheSongGivesThem) {
+    struct Case {
+        const char* name;
+        std::vector<std::vector<uint8_t>> setup;
+        int noteChannel;
+        double levelRatio;  // against one part playing the note
+    };
+    const std::vector<Case> cases = {
+        // Velocity, volume and expression at 127 sound alike in every system mode.
+        {"plain", {}, 0, 1.0},
+        // Part 2 (block 2) receives channel 1 as well: two sines in phase, twice the level.
+        {"GS part 2 on channel 1", {gsReset(), gsDataSet({0x40, 0x12, 0x02, 0x00})}, 0, 2.0},
+        {"GS part 2 no longer hears its own channel",
+         {gsReset(), gsDataSet({0x40, 0x12, 0x02, 0x00})},
+         1,
+         0.0},
+        {"GS part 1 receives nothing", {gsReset(), gsDataSet({0x40, 0x11, 0x02, 0x10})}, 0, 0.0},
+        {"GS part 1 moved to the other port",
+         {gsReset(), gsDataSet({0x00, 0x01, 0x01, 0x01})},
+         0,
+         0.0},
+        {"XG part 3 on channel 1", {xgParameter(0x08, 0x02, 0x04, 0x00)}, 0, 2.0},
+        {"XG part 1 receives nothing", {xgParameter(0x08, 0x00, 0x04, 0x7F)}, 0, 0.0},
+    };
+    double one = 0;
+    for (const Case& c : cases) {
+        ChannelRig rig;
+        SmfBuilder song(0, kDivision);
+        SmfTrack& t = song.track();
+        for (const auto& message : c.setup) t.sysex(0, message);
+        for (int ch = 0; ch < 3; ++ch) t.controller(0, ch, 7, 127).program(0, ch, 0);
+        t.noteOn(kSecond / 4, c.noteChannel, 69, 127).noteOff(kSecond, c.noteChannel, 69);
+        t.endOfTrack();
+        const double level = rig.play(song).level(0.2, 0.9);
+        if (one == 0) one = level;
+        ASSERT_GT(one, 0);
+        EXPECT_NEAR(level / one, c.levelRatio, 0.02) << c.name;
+    }
+}
+
+TEST(ChannelSound, TemperamentsPlaceTheThirdsByTheirTables) {
+    struct Case {
+        const char* name;
+        std::vector<std::vector<uint8_t>> setup;
+        int lower, upper;
+        double interval;  // cents
+    };
+    const auto type = [](int t) {
+        return std::vector<uint8_t>{0x7E, 0x7F, 0x08, 0x0B, 0x00, uint8_t(t), 0xF7};
+    };
+    const double pythagoreanThird = 4 * 1200.0 * std::log2(1.5) - 2400.0;
+    const double pureThird = 1200.0 * std::log2(1.25);
+    const double pureMinorThird = 1200.0 * std::log2(1.2);
+    // A minor (no sharps, minor) as the temperament's key.
+    const std::vector<uint8_t> aMinor = {0x7E, 0x7F, 0x08, 0x0A, 0x00, 0x01, 0xF7};
+    const std::vector<Case> cases = {
+        {"equal", {}, 60, 64, 400.0},
+        {"Pythagorean", {type(1)}, 60, 64, pythagoreanThird},
+        {"meantone", {type(2)}, 60, 64, pureThird},
+        {"pure", {type(3)}, 60, 64, pureThird},
+        {"pure minor third in A minor", {type(3), aMinor}, 57, 60, pureMinorThird},
+        {"every channel pure", {{0x7E, 0x7F, 0x08, 0x0C, 0x03, 0xF7}}, 60, 64, pureThird},
+        // A user temperament raising the third degree by 20 cents.
+        {"user temperament",
+         {{0x7E, 0x7F, 0x08, 0x0D, 0x00, 0x00, 64, 64, 64, 64, 84, 64, 64, 64, 64, 64, 64, 64,
+           0xF7},
+          type(0x40)},
+         60,
+         64,
+         420.0},
+    };
+    for (const Case& c : cases) {
+        ChannelRig rig;
+        SmfBuilder song(0, kDivision);
+        SmfTrack& t = song.track();
+        for (const auto& message : c.setup) t.sysex(0, message);
+        t.noteOn(0, 0, c.lower, 100).noteOff(kSecond, 0, c.lower);
+        t.noteOn(0, 0, c.upper, 100).noteOff(kSecond, 0, c.upper).endOfTrack();
+        const Stereo out = rig.play(song);
+        // Each pitch is as exact as a sample increment of 12 fraction bits allows.
+        EXPECT_NEAR(cents(out.pitch(1.2, 1.9), out.pitch(0.2, 0.9)), c.interval, 1.0) << c.name;
+    }
+}
+
+TEST(ChannelSound, TemperamentKeyChangesReachTheFrontEnd) {
+    ChannelRig rig;
+    SmfBuilder song(0, kDivision);
+    song.track()
+        .sysex(0, {0x7E, 0x7F, 0x08, 0x0A, 0x02, 0x00, 0xF7})  // D major
+        .noteOn(0, 0, 60, 100)
+        .sysex(kSecond / 2, {0x7E, 0x7F, 0x08, 0x0A, 0x00, 0x01, 0xF7})  // A minor
+        .noteOff(kSecond / 2, 0, 60)
+        .endOfTrack();
+    rig.play(song);
+    EXPECT_EQ(rig.log.firstArguments(NoticeTemperKeySignature), (std::vector<int32_t>{0, 2, 16}));
+}
+
+// A tuning bulk dump of program `program`: key 69 a quarter tone up, every other key as it is.
+std::vector<uint8_t> tuningDump(int program) {
+    std::vector<uint8_t> m = {0x7E, 0x7F, 0x08, 0x01, uint8_t(program)};
+    m.insert(m.end(), 16, ' ');
+    for (int key = 0; key < 128; ++key) {
+        if (key == 69) {
+            m.insert(m.end(), {69, 0x40, 0x00});  // 8192 / 16384 of a semitone
+        } else {
+            m.insert(m.end(), {0x7F, 0x7F, 0x7F});
+        }
+    }
+    m.insert(m.end(), {0x00, 0xF7});
+    return m;
+}
+
+TEST(ChannelSound, TuningMessagesRetuneTheirKeys) {
+    const double quarterUp = 440.0 * std::exp2(0.5 / 12.0);
+    struct Case {
+        const char* name;
+        std::vector<std::vector<uint8_t>> setup;
+        bool tuningProgram1;
+        double before, after;  // Hz in the first and in the second half of the note
+    };
+    // Real-time single-note change of program 0: key 69 a quarter tone down, heard at once.
+    const std::vector<uint8_t> single = {0x7F, 0x7F, 0x08, 0x02, 0x00, 0x01,
+                                         69,   68,   0x40, 0x00, 0xF7};
+    const std::vector<Case> cases = {
+        {"bulk dump", {tuningDump(0)}, false, quarterUp, quarterUp},
+        {"dump of another program", {tuningDump(1)}, false, 440.0, 440.0},
+        {"that program chosen", {tuningDump(1)}, true, quarterUp, quarterUp},
+        {"single note while it sounds", {}, false, 440.0, 440.0 * std::exp2(-0.5 / 12.0)},
+    };
+    for (const Case& c : cases) {
+        ChannelRig rig;
+        SmfBuilder song(0, kDivision);
+        SmfTrack& t = song.track();
+        for (const auto& message : c.setup) t.sysex(0, message);
+        if (c.tuningProgram1)
+            t.controller(0, 0, 101, 0).controller(0, 0, 100, 3).controller(0, 0, 6, 1);
+        t.noteOn(0, 0, 69, 100);
+        if (c.setup.empty()) t.sysex(kSecond, single);
+        t.noteOff(c.setup.empty() ? kSecond : 2 * kSecond, 0, 69).endOfTrack();
+        const Stereo out = rig.play(song);
+        EXPECT_NEAR(out.pitch(0.2, 0.9), c.before, 0.15) << c.name;
+        EXPECT_NEAR(out.pitch(1.1, 1.9), c.after, 0.15) << c.name;
+    }
+}
+
+TEST(ChannelSound, PressureDrivesVibratoAndLevel) {
+    // GS part 1's channel-pressure record (40 21 2x): LFO1 pitch depth 40 (78 cents at full
+    // pressure), or its level down to half.
+    struct Case {
+        const char* name;
+        int address, value;
+        int pressure;
+        bool keyPressure;
+        double vibrato;     // cents after the pressure
+        double levelRatio;  // after against before
+    };
+    const double depth = int(0.0318 * 40 * 40 + 0.6858 * 40 + 0.5);
+    const std::vector<Case> cases = {
+        {"no pressure", 0x24, 40, 0, false, 0.0, 1.0},
+        {"full pressure", 0x24, 40, 127, false, depth, 1.0},
+        {"half pressure", 0x24, 40, 64, false, depth * 64 / 127, 1.0},
+        {"pressure on the key", 0x34, 40, 127, true, depth, 1.0},
+        {"level", 0x22, 32, 127, false, 0.0, 0.5},
+    };
+    for (const Case& c : cases) {
+        ChannelRig rig;
+        SmfBuilder song(0, kDivision);
+        SmfTrack& t = song.track();
+        t.sysex(0, gsReset()).sysex(0, gsDataSet({0x40, 0x21, c.address, c.value}));
+        t.noteOn(0, 0, 69, 100);
+        if (c.keyPressure)
+            t.keyPressure(kSecond, 0, 69, c.pressure);
+        else
+            t.channelPressure(kSecond, 0, c.pressure);
+        t.noteOff(2 * kSecond, 0, 69).endOfTrack();
+        const Stereo out = rig.play(song);
+        EXPECT_LT(vibratoCents(out.span(0.3, 0.95)), 1.0) << c.name;
+        EXPECT_NEAR(vibratoCents(out.span(1.3, 2.9)), c.vibrato, 2.0 + 0.15 * c.vibrato) << c.name;
+        EXPECT_NEAR(out.level(1.3, 2.9) / out.level(0.3, 0.95), c.levelRatio, 0.02) << c.name;
+    }
+}
+
+TEST(ChannelSound, TheWheelAndTheResonanceReachTheFilter) {
+    // The filtered saw at 220 Hz (key 57 of program 2, key 36 of the kit): its fourth harmonic
+    // (880 Hz) lies just below the 1 kHz cutoff, its tenth (2200 Hz) well above it.
+    struct Case {
+        const char* name;
+        int channel, key;
+        std::vector<std::vector<uint8_t>> sysex;
+        std::vector<std::array<int, 2>> controllers;  // after the first second
+        double near, far;                             // dB of change at 880 and 2200 Hz
+    };
+    const std::vector<Case> cases = {
+        // The wheel's cutoff destination (GS 40 21 01): -4800 cents at full wheel.
+        {"wheel to cutoff",
+         0,
+         57,
+         {gsReset(), gsDataSet({0x40, 0x21, 0x01, 32})},
+         {{1, 127}},
+         -20,
+         -20},
+        {"harmonic content", 0, 57, {}, {{71, 127}}, 3, 0},
+        {"resonance parameter", 0, 57, {}, {{99, 0x01}, {98, 0x21}, {6, 127}}, 3, 0},
+        {"resonance of the drum key", 9, 36, {}, {{99, 0x15}, {98, 36}, {6, 127}}, 3, 0},
+        {"resonance of another drum key", 9, 36, {}, {{99, 0x15}, {98, 38}, {6, 127}}, -0.5, 0.5},
+    };
+    for (const Case& c : cases) {
+        ChannelRig rig;
+        SmfBuilder song(0, kDivision);
+        SmfTrack& t = song.track();
+        for (const auto& message : c.sysex) t.sysex(0, message);
+        t.program(0, c.channel, c.channel == 9 ? 0 : 2).noteOn(0, c.channel, c.key, 100);
+        for (size_t i = 0; i < c.controllers.size(); ++i)
+            t.controller(i == 0 ? kSecond : 0, c.channel, c.controllers[i][0], c.controllers[i][1]);
+        t.noteOff(kSecond, c.channel, c.key).endOfTrack();
+        const Stereo out = rig.play(song);
+        const auto before = out.span(0.2, 0.9), after = out.span(1.2, 1.9);
+        const double nearChange = magnitudeDb(after, kRate, 880) - magnitudeDb(before, kRate, 880);
+        const double farChange = magnitudeDb(after, kRate, 2200) - magnitudeDb(before, kRate, 2200);
+        if (c.near > 0) {
+            EXPECT_GT(nearChange, c.near) << c.name;
+            EXPECT_LT(farChange, 1.0) << c.name;
+        } else if (c.far > 0) {  // nothing changes
+            EXPECT_NEAR(nearChange, 0, c.far) << c.name;
+            EXPECT_NEAR(farChange, 0, c.far) << c.name;
+        } else {
+            EXPECT_LT(nearChange, c.near) << c.name;
+            EXPECT_LT(farChange, c.far) << c.name;
+        }
+    }
+}
+
+TEST(ChannelSound, DrumKeysTheSongSwitchesOffStaySilent) {
+    // Drum keys sound at their own pitch: key 57 at 220 Hz, key 64 at 330 Hz.
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> setup;
+        bool first, second;  // heard
+    };
+    const std::vector<Case> cases = {
+        {"nothing switched", {}, true, true},
+        {"GS rx note on of key 57 off", gsDataSet({0x41, 0x08, 57, 0x00}), false, true},
+        {"XG rx note on of key 64 off", xgParameter(0x30, 64, 0x0A, 0x00), true, false},
+        {"GS rx note on switched on again", gsDataSet({0x41, 0x08, 57, 0x01}), true, true},
+    };
+    for (const Case& c : cases) {
+        ChannelRig rig;
+        SmfBuilder song(0, kDivision);
+        SmfTrack& t = song.track();
+        if (!c.setup.empty()) t.sysex(0, c.setup);
+        t.noteOn(0, 9, 57, 100).noteOn(0, 9, 64, 100).noteOff(kSecond, 9, 57).noteOff(0, 9, 64);
+        t.endOfTrack();
+        const Stereo out = rig.play(song);
+        const double total = 20 * std::log10(out.level(0.2, 0.9));
+        const auto held = out.span(0.2, 0.9);
+        EXPECT_EQ(magnitudeDb(held, kRate, 220) > total - 20, c.first) << c.name;
+        EXPECT_EQ(magnitudeDb(held, kRate, 329.63) > total - 20, c.second) << c.name;
+    }
+}
+
+TEST(ChannelSound, AlternateGroupsCutTheKeysOfTheirGroup) {
+    // XG drum setup 1, alternate group of a key: 30 kk 03 gg.
+    auto group = [](int key, int g) { return xgParameter(0x30, key, 0x03, g); };
+    struct Case {
+        const char* name;
+        std::vector<std::vector<uint8_t>> groups;
+        int first, second;
+        bool firstCut;
+    };
+    const std::vector<Case> cases = {
+        {"two keys of no group", {}, 57, 64, false},
+        {"closed and open hi-hat", {}, 42, 46, true},
+        {"one of them in a group", {group(57, 5)}, 57, 64, false},
+        {"both in the song's group", {group(57, 5), group(64, 5)}, 57, 64, true},
+        {"the hi-hats taken apart", {group(42, 0)}, 42, 46, false},
+    };
+    for (const Case& c : cases) {
+        ChannelRig rig;
+        SmfBuilder song(0, kDivision);
+        SmfTrack& t = song.track();
+        for (const auto& message : c.groups) t.sysex(0, message);
+        t.noteOn(0, 9, c.first, 100).noteOn(kSecond / 2, 9, c.second, 100);
+        t.noteOff(kSecond, 9, c.first).noteOff(0, 9, c.second).endOfTrack();
+        const Stereo out = rig.play(song);
+        const double firstHz = 440.0 * std::exp2((c.first - 69) / 12.0);
+        const auto before = out.span(0.1, 0.45), after = out.span(0.7, 1.4);
+        const double drop =
+            magnitudeDb(before, kRate, firstHz) - magnitudeDb(after, kRate, firstHz);
+        EXPECT_EQ(drop > 30, c.firstCut) << c.name << ": " << drop << " dB";
+    }
+}
+
+TEST(ChannelSound, RandomPanFollowsTheSongNotTheRun) {
+    // Two drum keys panned at random; where each lands is the right side's share.
+    auto song = [] {
+        SmfBuilder s(0, kDivision);
+        SmfTrack& t = s.track();
+        nrpn(t, 9, 0x1C, 57, 0);
+        nrpn(t, 9, 0x1C, 64, 0);
+        t.noteOn(0, 9, 57, 100).noteOff(kSecond / 2, 9, 57);
+        t.noteOn(kSecond / 2, 9, 64, 100).noteOff(kSecond / 2, 9, 64).endOfTrack();
+        return s;
+    };
+    auto places = [](const Stereo& out) {
+        std::array<double, 2> share{};
+        for (int i = 0; i < 2; ++i) {
+            const double from = i == 0 ? 0.1 : 1.1, to = from + 0.35;
+            const double l = rms(out.span(from, to)), r = rms(out.span(from, to, true));
+            share[size_t(i)] = r / (l + r);
+        }
+        return share;
+    };
+    ChannelRig first;
+    const auto a = places(first.play(song()));
+    // A second engine that played another song before: the draws start over with each song.
+    ChannelRig second;
+    SmfBuilder other(0, kDivision);
+    nrpn(other.track(), 9, 0x1C, 40, 0).noteOn(0, 9, 40, 100).noteOff(kSecond, 9, 40).endOfTrack();
+    second.play(other, "other.mid");
+    const auto b = places(second.play(song()));
+    EXPECT_EQ(a, b);
+    EXPECT_GT(std::abs(a[0] - a[1]), 0.02) << "two keys landed on one place";
+    for (double share : a) EXPECT_TRUE(share > 0.0 && share < 1.0);
+}
+
+TEST(ChannelSound, SostenutoCatchesNotesAlreadyReleased) {
+    struct Case {
+        const char* name;
+        bool pedal;
+        double minRatio, maxRatio;  // level 1.5 s after the release against just before it
+    };
+    // Caught, the note no longer follows its 2 s release (gone by then) but fades as a
+    // pedalled note does, over the default sustain time.
+    for (const Case c : {Case{"without the pedal", false, 0.0, 0.01},
+                         Case{"pedal after the release", true, 0.02, 0.5}}) {
+        ChannelRig rig;
+        SmfBuilder song(0, kDivision);
+        SmfTrack& t = song.track();
+        t.program(0, 0, 1).noteOn(0, 0, 69, 100).noteOff(kSecond, 0, 69);
+        t.controller(kSecond / 20, 0, 66, c.pedal ? 127 : 0);
+        t.controller(2 * kSecond, 0, 66, 0).endOfTrack();
+        const Stereo out = rig.play(song);
+        const double ratio = out.level(2.4, 2.6) / out.level(0.8, 0.95);
+        EXPECT_GE(ratio, c.minRatio) << c.name;
+        EXPECT_LE(ratio, c.maxRatio) << c.name;
+    }
+}
+
+TEST(ChannelSound, OtherSongKindsAreRefusedByName) {
+    struct Case {
+        const char* name;
+        std::string fileName;
+        std::vector<uint8_t> head;
+        const char* reason;
+    };
+    auto bytes = [](const std::string& text) {
+        std::vector<uint8_t> b(text.begin(), text.end());
+        b.resize(2048, 0);
+        return b;
+    };
+    std::vector<uint8_t> protracker(2048, 0);
+    std::memcpy(protracker.data() + 1080, "M.K.", 4);
+    const std::vector<Case> cases = {
+        {"RCP", "song.rcp", bytes("RCM-PC98V2.0(C)COME ON MUSIC"), "RCP songs are not supported"},
+        {"G36", "song.g36", bytes("COME ON MUSIC RECOMPOSER"), "RCP songs are not supported"},
+        {"ringtone", "tone.mld", bytes("melo"), "ringtone"},
+        {"module by its name", "tune.xm", bytes("nothing to see"),
+         "tracker modules are not supported"},
+        {"module by its mark", "tune.bin", protracker, "tracker modules are not supported"},
+        {"anything else", "text.mid", bytes("hello"), "not a MIDI file"},
+    };
+    for (const Case& c : cases) {
+        ChannelRig rig;
+        const std::string path = rig.dir.write(c.fileName, c.head);
+        EXPECT_EQ(rig.engine.playFile(path), CmdError) << c.name;
+        EXPECT_NE(rig.engine.player().lastError().find(c.reason), std::string::npos)
+            << c.name << ": " << rig.engine.player().lastError();
+    }
+}
+
+TEST(ChannelSound, SongsWithoutAResetLoadTheInstrumentsOfTheirMakersMode) {
+    // Channel 2 selects bank 127: in XG a drum set, otherwise a melodic bank (which falls back
+    // to bank 0). The song's first system-exclusive message decides the mode.
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> first;
+        bool drum;
+    };
+    const std::vector<Case> cases = {
+        {"no system-exclusive message", {}, false},
+        {"an XG message first", xgParameter(0x08, 0x05, 0x0B, 100), true},
+        {"a GS message first", gsDataSet({0x40, 0x15, 0x19, 100}), false},
+        {"an XG message, then GM on", xgParameter(0x08, 0x05, 0x0B, 100), false},
+    };
+    for (const Case& c : cases) {
+        ChannelRig rig;
+        SmfBuilder song(0, kDivision);
+        SmfTrack& t = song.track();
+        if (!c.first.empty()) t.sysex(0, c.first);
+        if (std::string(c.name).find("GM on") != std::string::npos)
+            t.sysex(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7});
+        t.controller(0, 1, 0, 127).program(0, 1, 0).noteOn(0, 1, 50, 100).noteOff(kSecond, 1, 50);
+        t.endOfTrack();
+        const std::string path = rig.dir.write("song.mid", song.build());
+        ASSERT_TRUE(rig.engine.songInput().load(path, &rig.engine.banks()).ok()) << c.name;
+        const InstrumentBank* kit = rig.engine.banks().bank(true, 0);
+        ASSERT_NE(kit, nullptr);
+        EXPECT_EQ(kit->slots[50].state == SlotState::LoadRequest, c.drum) << c.name;
+    }
+}
+
+TEST(ChannelSound, DrumChannelsTheUserChoseStayAsChosen) {
+    // An XG song makes channel 2 a drum channel; transposed melodic notes and untransposed
+    // drum keys tell them apart.
+    auto song = [] {
+        SmfBuilder s(0, kDivision);
+        s.track()
+            .sysex(0, {0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7})
+            .controller(0, 1, 0, 127)
+            .program(0, 1, 0)
+            .noteOn(0, 1, 69, 100)
+            .noteOff(kSecond, 1, 69)
+            .endOfTrack();
+        return s;
+    };
+    for (const bool locked : {false, true}) {
+        ChannelRig rig;
+        rig.engine.player().options().startKeyOffset = 12;
+        const std::string path = rig.dir.write("song.mid", song().build());
+        SongInfo* info = rig.engine.songInput().infos().find(path, true);
+        if (locked) info->drumLock = 1u << 1;
+        const double heard = rig.play(song()).pitch(0.2, 0.9);
+        EXPECT_NEAR(heard, locked ? 880.0 : 440.0, 0.5) << (locked ? "locked" : "free");
+        EXPECT_EQ((info->drumMask >> 1) & 1u, locked ? 0u : 1u) << (locked ? "locked" : "free");
+    }
+}
+
+TEST(ChannelSound, PartAndDrumKeySettingsReachTheChannel) {
+    ChannelRig rig;
+    SmfBuilder song(0, kDivision);
+    SmfTrack& t = song.track();
+    t.sysex(0, gsReset())
+        .sysex(0, gsDataSet({0x40, 0x11, 0x17, 0x0C}))  // pitch offset fine: +7.6 Hz
+        .sysex(0, gsDataSet({0x40, 0x41, 0x01, 0x02}))  // tone map 2
+        .program(0, 0, 0);
+    // The drum key's own attack and decay rates, kept for its envelope.
+    nrpn(t, 9, 0x16, 38, 80);
+    nrpn(t, 9, 0x17, 38, 20);
+    t.noteOn(0, 0, 69, 100).noteOff(kSecond, 0, 69).endOfTrack();
+    const Stereo out = rig.play(song);
+    EXPECT_NEAR(out.pitch(0.2, 0.9), 447.6, 0.05);
+    const ChannelState& melodic = rig.engine.synthesizer().channel(0);
+    EXPECT_EQ(melodic.toneMap, 2);
+    EXPECT_EQ(melodic.mapIdentity, 3);  // the second GS map
+    const auto& rates = rig.engine.synthesizer().channel(9).drumNotes[38].envelopeRateOverride;
+    EXPECT_EQ(rates[ENV_ATTACK], 80);
+    EXPECT_EQ(rates[ENV_HOLD], 20);
+    EXPECT_EQ(rates[ENV_DECAY], 20);
+    EXPECT_EQ(rates[ENV_RELEASE1], -1);
+}
+
+}  // namespace
+}  // namespace svt::test
