@@ -95,6 +95,16 @@ struct VoiceFilter {
 // length; the delay itself is shorter the nearer the voice is to the centre).
 inline constexpr int kPanDelayFrames = 48;
 
+// A channel LFO as the controller destinations drive it: the first runs at the vibrato's rate
+// and moves cutoff and level (its pitch is the vibrato itself), the second moves all three.
+struct ChannelLfo {
+    uint32_t phase = 0;  // a full cycle is 2^32
+    uint32_t step = 0;   // per control period
+    double pitchCents = 0.0;
+    double filterCents = 0.0;
+    double level = 0.0;  // the share of the level taken away at the LFO's trough, 0..1
+};
+
 struct Voice {
     uint8_t status = kVoiceFree;
     uint8_t channel = 0;
@@ -127,6 +137,13 @@ struct Voice {
     int32_t tremoloSweepStep = 0;  // 0: no sweep, the depth is full from the start
     int32_t tremoloSweepPosition = 0;
     double tremoloFactor = 1.0;
+
+    std::array<ChannelLfo, 2> channelLfos{};
+    bool channelLfosMove = false;  // any of their depths above 0
+    // Where the channel LFOs have taken the voice at the last control period.
+    double channelLfoPitchCents = 0.0;
+    double channelLfoCutoffCents = 0.0;
+    double channelLfoLevel = 1.0;
 
     int panning = 64;
     double leftAmplitude = 0.0;

@@ -184,11 +184,17 @@ void VoiceShaper::recomputeFrequency(Voice& v) {
         }
         vib.controlRatio = std::max(1, static_cast<int>(period * ch.vibratoRatio));
         vib.modulationWheelUp = ch.modulationWheel > 0;
+        setChannelLfos(v, m, settings_.outputRateHz / (64.0 * vib.controlRatio));
     } else {
         vib.depth = 0;
         vib.controlRatio = r->pitchLfoControlRatio;
+        const double hz = r->pitchLfoControlRatio > 0
+                              ? settings_.outputRateHz / (64.0 * r->pitchLfoControlRatio)
+                              : kDefaultVibratoMilliHz / 1000.0;
+        setChannelLfos(v, m, (hz + m.lfo1RateHz) / std::max(ch.vibratoRatio, 0.01));
     }
     double factor = channelPitchFactor(v.channel, v, m.pitch);
+    if (v.channelLfoPitchCents != 0.0) factor *= std::exp2(v.channelLfoPitchCents / 1200.0);
     if (r->modEnvToPitch != 0 && v.modulation.stage >= 0)
         factor *= std::exp2(r->modEnvToPitch * modulationShare(v) / 1200.0);
     v.frequency = factor == 1.0 ? v.baseFrequency : static_cast<int32_t>(v.baseFrequency * factor);
@@ -260,7 +266,7 @@ void VoiceShaper::recomputeFilter(Voice& v) {
     int offset = ch.cutoffOffset;
     if (v.drum) offset += ch.drumNotes[v.note].cutoffOffset;
     cents += offset * 2400.0 / 64.0;  // the brightness controller spans two octaves each way
-    cents += channels_.modulation(v.channel, v.eventKey).cutoffCents;
+    cents += channels_.modulation(v.channel, v.eventKey).cutoffCents + v.channelLfoCutoffCents;
     double cutoff = r->cutoffHz * std::exp2(cents / 1200.0);
     if (ch.softPedal > 0) cutoff *= 1.0 - ch.softPedal * (v.note < 50 ? 0.25 : 0.2) / 127.0;
     const double rate = settings_.outputRateHz;
@@ -458,7 +464,7 @@ void VoiceShaper::advanceModulation(Voice& v) {
 }
 
 void VoiceShaper::setMixTargets(Voice& v) {
-    const double scale = v.tremoloFactor * v.envelopeFactor * 4096.0;
+    const double scale = v.tremoloFactor * v.channelLfoLevel * v.envelopeFactor * 4096.0;
     v.leftTarget = static_cast<int32_t>(std::clamp(v.leftAmplitude * scale, 0.0, double(kMaxMix)));
     v.rightTarget =
         static_cast<int32_t>(std::clamp(v.rightAmplitude * scale, 0.0, double(kMaxMix)));
@@ -492,6 +498,54 @@ void VoiceShaper::updateTremolo(Voice& v) {
     v.tremoloFactor = 1.0 + sine * static_cast<double>(depth) / 131072.0;
 }
 
+void VoiceShaper::setChannelLfos(Voice& v, const ChannelModulation& m, double lfo1Hz) const {
+    const double lfo2Hz = kDefaultVibratoMilliHz / 1000.0 + m.lfo2RateHz;
+    const double perPeriod = double(settings_.controlRatio) / settings_.outputRateHz;
+    auto stepFor = [&](double hz) {
+        const double bounded = std::isfinite(hz) ? std::clamp(hz, 0.1, 100.0) : 0.1;
+        return static_cast<uint32_t>(std::min(bounded * perPeriod, 0.5) * 4294967296.0);
+    };
+    ChannelLfo& lfo1 = v.channelLfos[0];
+    ChannelLfo& lfo2 = v.channelLfos[1];
+    lfo1.step = stepFor(lfo1Hz);
+    lfo1.filterCents = m.lfo1FilterCents;
+    lfo1.level = std::clamp(m.lfo1Amplitude, 0.0, 1.0);
+    lfo2.step = stepFor(lfo2Hz);
+    lfo2.pitchCents = m.lfo2PitchCents;
+    lfo2.filterCents = m.lfo2FilterCents;
+    lfo2.level = std::clamp(m.lfo2Amplitude, 0.0, 1.0);
+    v.channelLfosMove = false;
+    for (const ChannelLfo& l : v.channelLfos)
+        v.channelLfosMove |= l.pitchCents != 0.0 || l.filterCents != 0.0 || l.level != 0.0;
+    if (!v.channelLfosMove) {
+        v.channelLfoPitchCents = v.channelLfoCutoffCents = 0.0;
+        v.channelLfoLevel = 1.0;
+    }
+}
+
+bool VoiceShaper::updateChannelLfos(Voice& v) {
+    double pitch = 0.0, cutoff = 0.0, level = 1.0;
+    for (ChannelLfo& l : v.channelLfos) {
+        l.phase += l.step;
+        const double sine = lfoSine(interpolationTables(), static_cast<int>(l.phase >> 22));
+        pitch += sine * l.pitchCents;
+        cutoff += sine * l.filterCents;
+        // Down from the note's own level, never above it: at full depth the trough is silent.
+        level *= 1.0 - l.level * (1.0 - sine) / 2.0;
+    }
+    v.channelLfoLevel = level;
+    if (cutoff != v.channelLfoCutoffCents) {
+        v.channelLfoCutoffCents = cutoff;
+        recomputeFilter(v);
+    }
+    if (pitch != v.channelLfoPitchCents) {
+        v.channelLfoPitchCents = pitch;
+        recomputeFrequency(v);
+        if (!v.inUse()) return false;
+    }
+    return true;
+}
+
 bool VoiceShaper::controlUpdate(Voice& v) {
     const SampleRegion& r = *v.region;
     if ((r.modeFlags & kRegionEnvelope) && !advanceVolume(v)) return false;
@@ -507,6 +561,7 @@ bool VoiceShaper::controlUpdate(Voice& v) {
         }
     }
     if (v.tremoloDepth != 0) updateTremolo(v);
+    if (v.channelLfosMove && !updateChannelLfos(v)) return false;
     v.envelopeFactor = envelopeFactor(v);
     setMixTargets(v);
     const bool released = v.status == kVoiceOff || v.status == kVoiceSustained;

@@ -63,6 +63,10 @@ class VoiceShaper {
     void advanceModulation(Voice& v);
     void setMixTargets(Voice& v);
     void updateTremolo(Voice& v);
+    // Rates and depths of the channel LFOs from the channel's sources; LFO1 runs at `lfo1Hz`.
+    void setChannelLfos(Voice& v, const ChannelModulation& m, double lfo1Hz) const;
+    // Moves the channel LFOs on by a control period. False when the voice has ended.
+    bool updateChannelLfos(Voice& v);
     static void setLadder(VoiceFilter& flt, double cutoff, double db, double rate);
 
     const EngineSettings& settings_;
