@@ -2,14 +2,23 @@
 
 namespace svt {
 
+namespace {
+
+effects::EffectOptions effectOptions(const EngineSettings& settings) {
+    effects::EffectOptions options{settings.reverbMode, settings.chorusMode};
+    options.surroundChorus = settings.surroundChorus;
+    return options;
+}
+
+}  // namespace
+
 Engine::Engine(EngineSettings settings)
     : settings_(std::move(settings)),
       songInput_(settings_),
       fixedNotes_(settings_.interpolation),
       fonts_(InstrumentSettings(settings_, &fixedNotes_)),
       banks_(fonts_),
-      effects_(settings_.outputRateHz,
-               effects::EffectOptions{settings_.reverbMode, settings_.chorusMode}),
+      effects_(settings_.outputRateHz, effectOptions(settings_)),
       synthesizer_(settings_, banks_, controls_),
       player_(songInput_, &banks_, synthesizer_, quiet_, &controls_) {
     fonts_.setDecodedSampleLimit(settings_.decodedSampleLimitBytes);

@@ -27,7 +27,7 @@ constexpr const char* kConvertUsage =
     "                            [--interp none|linear|default] [--overwrite] [--jobs N]\n"
     "                            [--transpose N] [--tempo PCT] [--volume PCT] [--mute CH,...] "
     "[--solo CH]\n"
-    "                            [--reverb off|on] [--chorus off|on] [--limiter on|off]\n"
+    "                            [--reverb off|on] [--chorus off|on|surround] [--limiter on|off]\n"
     "                            [--filter 2|4] [--pan-delay off|on]\n"
     "                            [-f wav|mp3[:ENC]] [--encoding LETTERS] [--bitrate KBPS | --vbr "
     "Q] [-q]\n";
@@ -104,7 +104,8 @@ SVT_CLI_COMMAND(
             "  --volume PCT  master volume, 0..200 percent of the player's scale (default 70)\n"
             "  --mute CH,... silence channels (1..16); --solo CH plays only that channel\n"
             "  --reverb off|on  the reverb the song chooses (GS/XG), or none (default on)\n"
-            "  --chorus off|on  the chorus at each channel's level, or none (default on)\n"
+            "  --chorus off|on|surround  the chorus at each channel's level, or none (default\n"
+            "                on); surround: every note sounds twice, spread left and right\n"
             "  --filter 2|4  the voices' low-pass: two poles (the default) or a four-pole ladder\n"
             "  --pan-delay off|on  a voice panned to one side reaches the other ear up to a\n"
             "                millisecond later (default off)\n"
@@ -132,7 +133,7 @@ SVT_CLI_COMMAND(
     const auto muteText = parser.value("--mute");
     const auto soloText = parser.value("--solo");
     const auto reverbText = parser.value("--reverb");
-    const auto chorusText = parser.value("--chorus");
+    auto chorusText = parser.value("--chorus");
     const auto filterText = parser.value("--filter");
     const auto panDelayText = parser.value("--pan-delay");
     const auto limiterText = parser.value("--limiter");
@@ -151,12 +152,18 @@ SVT_CLI_COMMAND(
         options.settings.outputRateHz = static_cast<int>(rate);
     }
     options.settings.controlRatio = settleControlRatio(options.settings.outputRateHz);
+    if (chorusText && *chorusText == "surround") {
+        options.settings.surroundChorus = true;
+        chorusText.reset();
+    }
     for (const auto& [name, text, on, mode] :
          {std::tuple{"--reverb", reverbText, 3, &options.settings.reverbMode},
           std::tuple{"--chorus", chorusText, 1, &options.settings.chorusMode}}) {
         if (!text) continue;
         if (*text != "on" && *text != "off")
-            return usageError(std::string(name) + " wants off or on, not \"" + *text + "\"");
+            return usageError(std::string(name) + " wants off or on" +
+                              (text == chorusText ? " or surround" : "") + ", not \"" + *text +
+                              "\"");
         *mode = *text == "on" ? on : 0;
     }
     if (filterText) {

@@ -19,6 +19,8 @@ namespace svt::effects {
 struct EffectOptions {
     ReverbMode reverbMode{3};
     int chorusMode = 1;  // 0 off, 1 each channel's level
+    // The voices make the chorus by pairs: the chorus unit is silent, the delay stays.
+    bool surroundChorus = false;
 
     constexpr EffectOptions() = default;
     // From the numeric options of the settings.

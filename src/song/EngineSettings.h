@@ -50,6 +50,9 @@ struct EngineSettings {
     int reverbMode = 3;
     // Chorus: 0 none, 1 each channel's own chorus level.
     int chorusMode = 1;
+    // Every note sounds as two voices spread left and right, one slightly late and (melodic)
+    // slightly detuned, instead of going through the chorus effect.
+    bool surroundChorus = false;
     // Buffers of the live output's pool; 0 keeps the output's own count.
     int outputBuffers = 0;
     int voiceFilter = kFilterTwoPole;

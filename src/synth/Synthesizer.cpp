@@ -148,6 +148,17 @@ int Synthesizer::playedKey(int c, int key, const Instrument& inst) const {
 
 namespace {
 
+// The late voice of a surround-chorus pair starts this much after the other: near enough to
+// be heard as one note, far enough to widen it.
+constexpr int kChorusLateMs = 12;
+
+// How far the second voice of a surround-chorus pair is detuned, in steps of 0.003 octave:
+// about 7 cents at the bottom of the keyboard down to about 3.6 at the top, so that the two
+// beat slowly everywhere.
+double chorusDetune(int key) {
+    return 2.0 - key / 127.0;
+}
+
 // The frequency a region sounds for a key placed at `note.frequency`: a region that spreads
 // its keys wider or narrower than semitones does so around its centre key, and the
 // temperament's departure from equal temperament comes on top.
@@ -211,8 +222,41 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
                 PortamentoHook{&VoiceShaper::portamentoStep, &v, ch.portamentoControlRatio, 0};
             shaper_.recomputeFrequency(v);
         }
-        if (v.inUse()) tellStatus(listener_, v);
+        if (!v.inUse()) continue;
+        tellStatus(listener_, v);
+        if (settings_.surroundChorus) pairForChorus(slots[size_t(i)]);
     }
+}
+
+void Synthesizer::pairForChorus(int slot) {
+    const int other = allocator_.chorusSlot();
+    if (other < 0) return;
+    Voice& original = allocator_.voice(slot);
+    Voice& copy = allocator_.voice(other);
+    copy = original;
+    if (copy.resample.portamento.context == &original) copy.resample.portamento.context = &copy;
+    Voice& first = slot < other ? original : copy;
+    Voice& second = slot < other ? copy : original;
+    for (Voice* v : {&first, &second})
+        v->velocity = static_cast<uint8_t>(std::nearbyint(v->velocity * 0.7));
+    first.chorusSide = -1;
+    second.chorusSide = 1;
+    // The far voice of a panned note, or either of a centred one, starts a little late.
+    const int p = std::max(1, original.panning);
+    Voice& late = p == 64  ? (channels_.random().below(2) == 0 ? first : second)
+                  : p < 64 ? second
+                           : first;
+    const int32_t lateFrames = settings_.outputRateHz * kChorusLateMs / 1000;
+    late.delay += lateFrames;
+    late.tremoloDelay += lateFrames;
+    late.modulationDelay += lateFrames;
+    if (!second.drum) {
+        second.chorusDetune = std::exp2(chorusDetune(second.note) * 0.003);
+        shaper_.recomputeFrequency(second);
+    }
+    for (Voice* v : {&first, &second})
+        if (v->inUse()) shaper_.recomputeAmplitude(*v);
+    if (copy.inUse()) tellStatus(listener_, copy);
 }
 
 void Synthesizer::noteOff(int c, int key) {

@@ -88,6 +88,8 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
   private:
     void applyToChannel(const SongEvent& event, bool sounding);
     void noteOn(int c, int key, int velocity);
+    // Doubles the voice in `slot` into a surround-chorus pair when a slot can be had.
+    void pairForChorus(int slot);
     void noteOff(int c, int key);
     int playedKey(int c, int key, const Instrument& inst) const;
     const Instrument* instrumentFor(int c, int key);

@@ -138,6 +138,11 @@ struct Voice {
     int32_t tremoloSweepPosition = 0;
     double tremoloFactor = 1.0;
 
+    // Surround chorus: the note sounds as a pair spread around its panning, the first voice
+    // (-1) to the left, the second (+1) to the right; 0 a voice of its own.
+    int8_t chorusSide = 0;
+    double chorusDetune = 1.0;  // the second voice's pitch factor on melodic channels
+
     std::array<ChannelLfo, 2> channelLfos{};
     bool channelLfosMove = false;  // any of their depths above 0
     // Where the channel LFOs have taken the voice at the last control period.

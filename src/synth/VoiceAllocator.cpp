@@ -144,6 +144,7 @@ namespace {
 // Released or dying, and not a one-shot drum that still plays out.
 bool reducible(const Voice& v) {
     if (v.status != kVoiceOff && v.status != kVoiceDying) return false;
+    if (v.chorusSide > 0) return false;  // the pair's second voice goes with its first
     const bool fixedDrum = v.drum && v.region && v.region->fixedNote != 0;
     return !fixedDrum || v.status == kVoiceDying;
 }
@@ -170,6 +171,28 @@ int VoiceAllocator::cutQuietestReleased(int count) {
     }
     lowerUpperBound();
     return cut;
+}
+
+int VoiceAllocator::chorusSlot() {
+    int slot = -1;
+    for (int i = 0; i < voiceLimit_ && slot < 0; ++i)
+        if (!voices_[size_t(i)].inUse()) slot = i;
+    if (slot < 0) {
+        for (int i = 0; i < upperBound_; ++i) {
+            const Voice& v = voices_[size_t(i)];
+            const bool fixedDrum = v.drum && v.region && v.region->fixedNote != 0;
+            if (!v.inUse() || v.channel == kReservedChannel || v.status == kVoiceOn ||
+                v.status == kVoiceDying || fixedDrum)
+                continue;
+            if (slot < 0 || v.loudness() < voices_[size_t(slot)].loudness()) slot = i;
+        }
+        if (slot < 0) return -1;
+        fadeOutInPlace(voices_[size_t(slot)]);
+    }
+    upperBound_ = std::max(upperBound_, slot + 1);
+    voices_[size_t(slot)].status = kVoiceOn;
+    voices_[size_t(slot)].channel = kReservedChannel;
+    return slot;
 }
 
 void VoiceAllocator::lowerUpperBound() {

@@ -55,6 +55,10 @@ class VoiceAllocator {
     void setVoiceLimit(int voices);
     int voiceLimit() const { return voiceLimit_; }
     int cutQuietestReleased(int count);
+    // A slot for the second voice of a surround-chorus pair: the first free one below the
+    // voice limit, else the quietest voice that is released or held and no one-shot drum,
+    // which is freed and told. -1 when there is none. The slot is reserved as reserve's are.
+    int chorusSlot();
     int reducibleVoices() const;
 
     // Notes cut because their slot was needed: released voices first, then held ones.

@@ -195,6 +195,7 @@ void VoiceShaper::recomputeFrequency(Voice& v) {
     }
     double factor = channelPitchFactor(v.channel, v, m.pitch);
     if (v.channelLfoPitchCents != 0.0) factor *= std::exp2(v.channelLfoPitchCents / 1200.0);
+    factor *= v.chorusDetune;
     if (r->modEnvToPitch != 0 && v.modulation.stage >= 0)
         factor *= std::exp2(r->modEnvToPitch * modulationShare(v) / 1200.0);
     v.frequency = factor == 1.0 ? v.baseFrequency : static_cast<int32_t>(v.baseFrequency * factor);
@@ -237,7 +238,12 @@ void VoiceShaper::recomputeAmplitude(Voice& v) {
         return;
     }
     const auto& pan = channels_.systemMode() == SYSTEM_GM2_ON ? curves.panGm2 : curves.pan;
-    const int p = std::clamp(v.panning, 0, 127);
+    int p = std::clamp(v.panning, 0, 127);
+    if (v.chorusSide != 0) {
+        // The pair spreads as far as it can around the note's panning, 63 steps each way.
+        p = std::max(p, 1);
+        p += v.chorusSide * std::min({63, p - 1, 127 - p});
+    }
     constexpr double kPanScale = 1.0 / double(1 << 27);
     v.leftAmplitude = pan[size_t(128 - p)] * gain * kPanScale;
     v.rightAmplitude = pan[size_t(p)] * gain * kPanScale;

@@ -341,5 +341,55 @@ TEST(EngineVoices, AStreamPlaysOutItsEndBriefly) {
     }
 }
 
+TEST(EngineVoices, SurroundChorusSoundsEachNoteAsASpreadPair) {
+    // A centred note's pair goes hard left and hard right, the right one (the second) 0.003
+    // octave times 2 - 69/127 higher; a drum key's pair is not detuned. The far voice of a
+    // panned note starts 12 ms after the near one.
+    struct Case {
+        const char* what;
+        bool surround;
+        int channel, pan;         // pan -1: the channel's own
+        double rightCentsHigher;  // NAN: not judged (both voices on one side)
+        double rightLateMs;       // the right side's onset after the left's
+    };
+    const double detune = 1200 * 0.003 * (2 - 69 / 127.0);
+    const Case cases[] = {
+        {"a note without the pair", false, 0, -1, 0, 0},
+        {"a centred note", true, 0, -1, detune, NAN},
+        {"a drum key", true, 9, -1, 0, NAN},
+        {"a note panned left", true, 0, 32, NAN, 12},
+        {"a note panned right", true, 0, 96, NAN, -12},
+    };
+    auto onsetMs = [](const std::vector<double>& x) {
+        double peak = 0;
+        for (double s : x) peak = std::max(peak, std::abs(s));
+        for (size_t i = 0; i < x.size(); ++i)
+            if (std::abs(x[i]) > peak * 0.01) return 1000.0 * double(i) / kRate;
+        return -1.0;
+    };
+    for (const Case& c : cases) {
+        EngineSettings settings = drySettings();
+        settings.surroundChorus = c.surround;
+        VoiceRig rig(fontWith([](Sf2Zone&) {}), settings);
+        SmfBuilder song(0, 480);
+        SmfTrack& t = song.track();
+        if (c.pan >= 0) t.controller(0, c.channel, 10, c.pan);
+        t.noteOn(0, c.channel, 69, 100).noteOff(kTicksPerSecond, c.channel, 69).endOfTrack();
+        rig.play(song);
+        const std::vector<double> left = rig.side(0), right = rig.side(1);
+        EXPECT_GT(rms(between(left, 0.2, 0.9)), 0.0) << c.what;
+        EXPECT_GT(rms(between(right, 0.2, 0.9)), 0.0) << c.what;
+        if (!std::isnan(c.rightCentsHigher)) {
+            const double cents =
+                1200 * std::log2(pitchByZeroCrossings(between(right, 0.2, 0.9), kRate) /
+                                 pitchByZeroCrossings(between(left, 0.2, 0.9), kRate));
+            EXPECT_NEAR(cents, c.rightCentsHigher, 0.5) << c.what;
+        }
+        if (!std::isnan(c.rightLateMs)) {
+            EXPECT_NEAR(onsetMs(right) - onsetMs(left), c.rightLateMs, 0.5) << c.what;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace svt::test
