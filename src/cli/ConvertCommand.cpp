@@ -254,6 +254,10 @@ SVT_CLI_COMMAND(
     // single encoding per process, so MP3 files are made one at a time.
     if (options.outputText == "g") workers = 1;
     batch.workers = std::min<int>(workers, static_cast<int>(jobs.size()));
+    if (batch.workers > 1) {
+        batch.expectedSeconds = songLengths(jobs);
+        options.sharedInstruments = std::make_shared<SharedInstruments>();
+    }
     ProgressDisplay display;
     // One line can follow one song; songs converted side by side report only when done.
     const bool showProgress = !quiet && platform::stderrIsTerminal() && batch.workers == 1;
