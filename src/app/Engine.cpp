@@ -9,7 +9,7 @@ Engine::Engine(EngineSettings settings)
       fonts_(InstrumentSettings(settings_, &fixedNotes_)),
       banks_(fonts_),
       effects_(settings_.outputRateHz,
-               effects::EffectOptions{settings_.reverbMode, settings_.chorusMode}),
+               effects::EffectOptions{settings_.reverbMode, settings_.chorusMode, settings_.simd}),
       synthesizer_(settings_, banks_, controls_),
       player_(songInput_, &banks_, synthesizer_, quiet_, &controls_) {
     fonts_.setDecodedSampleLimit(settings_.decodedSampleLimitBytes);

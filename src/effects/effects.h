@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "base/Constants.h"
@@ -12,6 +13,7 @@
 #include "effects/EffectChain.h"
 #include "effects/Equalizer.h"
 #include "effects/Reverb.h"
+#include "effects/SendKernels.h"
 #include "synth/EffectRack.h"
 
 namespace svt::effects {
@@ -19,11 +21,15 @@ namespace svt::effects {
 struct EffectOptions {
     ReverbMode reverbMode{3};
     int chorusMode = 1;  // 0 off, 1 each channel's level
+    // The instruction set of the send loops (as the engine's settings ask; unset: the
+    // environment's or the widest).
+    std::optional<SimdLevel> simd;
 
     constexpr EffectOptions() = default;
     // From the numeric options of the settings.
-    constexpr EffectOptions(int reverbOption, int chorus)
-        : reverbMode(reverbOption), chorusMode(chorus) {}
+    constexpr EffectOptions(int reverbOption, int chorus,
+                            std::optional<SimdLevel> simdLevel = std::nullopt)
+        : reverbMode(reverbOption), chorusMode(chorus), simd(simdLevel) {}
 };
 
 // The GS system equaliser: frequency selectors (0/1) and gains (0x34..0x4C, 0x40 flat).
@@ -90,6 +96,7 @@ class SystemEffects final : public EffectRack {
     int systemMode_ = 0;
     std::array<std::vector<int32_t>, BUS_COUNT> buses_;
     std::array<bool, BUS_COUNT> sent_{};
+    SendKernels sendKernels_;
     ReverbParams reverb_{};
     ChorusParams chorus_{};
     GsDelaySettings delay_{};
