@@ -4,7 +4,7 @@
 # best of each is kept (the machine may be shared). Prints wall and processor time, throughput
 # (audio seconds per wall second), peak resident memory, and the ratios of N jobs to one.
 # Usage: bench/jobs.sh [N] [FONT]   (SORVANTO_SIMD forces an instruction set; BENCH_REPEATS
-# runs of each, default 3)
+# runs of each, default 3; BENCH_CLI another build's sorvanto-cli)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
@@ -14,7 +14,7 @@ cmake --build build/release -j "$(nproc)" --target sorvanto-cli >/dev/null
 jobs=${1:-2}
 font=${2:-/usr/share/sounds/sf2/FluidR3_GM.sf2}
 repeats=${BENCH_REPEATS:-3}
-cli=build/release/bin/sorvanto-cli
+cli=${BENCH_CLI:-build/release/bin/sorvanto-cli}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/songs"

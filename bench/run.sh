@@ -10,6 +10,7 @@
 #   BENCH_SIMD     the instruction sets to measure (default: each the processor has),
 #                  e.g. "avx2" or "scalar avx2"
 #   BENCH_SONGS    more songs to play besides the demo and the dense song
+#   BENCH_CLI      another build's sorvanto-cli to measure
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
@@ -18,7 +19,7 @@ svt_ensure_packages "${SVT_BUILD_PACKAGES[@]}" "${SVT_RUNTIME_PACKAGES[@]}" flui
 cmake --build build/release -j "$(nproc)" --target sorvanto-cli >/dev/null
 font=${1:-/usr/share/sounds/sf2/FluidR3_GM.sf2}
 repeats=${BENCH_REPEATS:-3}
-cli=build/release/bin/sorvanto-cli
+cli=${BENCH_CLI:-build/release/bin/sorvanto-cli}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 python3 bench/make-dense-song.py "$work/dense.mid"
