@@ -72,7 +72,7 @@ SORVANTO_ALSA_DEVICE=)" + (realTime ? "sorvanto_pulse" : "sorvanto_null") +
   ')" SORVANTO_BINARY_DIR R"(/bin/sorvanto' --open ')" SORVANTO_SOURCE_DIR
                                         R"(/data/demo.mid' > app.log 2>&1 &
 APP=$!
-WID=$(timeout 60 xdotool search --sync --onlyvisible --name '^Calda Sorvanto$' | head -1)
+WID=$(timeout 300 xdotool search --sync --onlyvisible --name '^Calda Sorvanto$' | head -1)
 echo "$WID" > window-id
 if [ -n "$WID" ]; then
   xdotool windowfocus --sync "$WID"
@@ -153,7 +153,7 @@ export HOME=')" + d + R"(' XDG_CONFIG_HOME=')" + d + R"(/config' XDG_RUNTIME_DIR
 export SORVANTO_ALSA_DEVICE=sorvanto_null SORVANTO_LANG=2 SORVANTO_LAYOUT_LOG=layout.log
 ')" SORVANTO_BINARY_DIR R"(/bin/sorvanto' --open ')" + songs + R"(/' > app.log 2>&1 &
 APP=$!
-WID=$(timeout 60 xdotool search --sync --onlyvisible --name '^Calda Sorvanto$' | head -1)
+WID=$(timeout 300 xdotool search --sync --onlyvisible --name '^Calda Sorvanto$' | head -1)
 echo "$WID" > window-id
 if [ -n "$WID" ]; then
   xdotool windowfocus --sync "$WID"

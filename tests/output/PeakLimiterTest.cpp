@@ -156,7 +156,8 @@ TEST(PeakLimiter, TheQueueHandsEveryFrameOnAndCountsWhatClipsWithoutIt) {
         queue.control(OUT_REQ_PLAY_START, "song");
         // Pieces of any size, as the player hands them on at the end of a song.
         for (size_t at = 0, piece = 1000; at < song.size(); at += 2 * piece, piece += 333)
-            EXPECT_EQ(queue.add({song.data() + at, int(std::min(piece, (song.size() - at) / 2))}), 0);
+            EXPECT_EQ(queue.add({song.data() + at, int(std::min(piece, (song.size() - at) / 2))}),
+                      0);
         EXPECT_EQ(queue.softFlush(), FlushResult::Done);
         return queue.clippedSamples();
     };

@@ -1,11 +1,11 @@
 #include "platform/PendingFile.h"
+#include "platform/PendingFileSlots.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -36,7 +36,7 @@ extern "C" void removeListedAndEnd(int signal) {
     ::raise(signal);
 }
 
-int listForSignals(const std::string& path) {
+int listPath(const std::string& path) {
     if (path.size() >= kSlotPathBytes) return -1;
     for (int i = 0; i < kSlots; ++i) {
         int expected = kFree;
@@ -53,51 +53,23 @@ void unlist(int slot) {
     gSlots[slot].state.store(kFree, std::memory_order_release);
 }
 
-// ".NAME.3f9a0c12.part" beside NAME: hidden, and telling whose file it is. The name is cut
-// so that the whole stays within the 255 bytes a file name may have.
-std::string temporaryNameFor(const std::string& finalPath, unsigned attempt) {
-    const size_t slash = finalPath.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : finalPath.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? finalPath : finalPath.substr(slash + 1);
-    static std::atomic<unsigned> counter{0};
-    const auto now = static_cast<unsigned>(
-        std::chrono::steady_clock::now().time_since_epoch().count() & 0xFFFFFFFFu);
-    const unsigned tag = (static_cast<unsigned>(::getpid()) * 2654435761u) ^ now ^
-                         (counter.fetch_add(1) * 40503u) ^ (attempt * 97u);
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, ".%08x.part", tag);
-    const size_t room = 255 - 1 - std::strlen(suffix);
-    if (name.size() > room) name.resize(room);
-    return folder + "." + name + suffix;
-}
-
 }  // namespace
 
-int PendingFile::open(const std::string& finalPath, OutputFile& file) {
-    discard();
-    int error = EEXIST;
-    for (unsigned attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-        const std::string candidate = temporaryNameFor(finalPath, attempt);
-        error = file.createNew(candidate);
-        if (error == 0) {
-            temporary_ = candidate;
-            final_ = finalPath;
-            slot_ = listForSignals(temporary_);
-        }
-    }
-    return error;
+namespace pending {
+
+unsigned processNumber() {
+    return static_cast<unsigned>(::getpid());
 }
 
-int PendingFile::create(const std::string& finalPath, OutputFile& file) {
-    return open(finalPath, file);
+const char* folderSeparators() {
+    return "/";
 }
 
-int PendingFile::reserve(const std::string& finalPath) {
-    OutputFile file;
-    const int error = open(finalPath, file);
-    if (error != 0) return error;
-    return file.close();
+int listForStop(const std::string& path) {
+    return listPath(path);
 }
+
+}  // namespace pending
 
 int PendingFile::commit(bool replace) {
     if (!active()) return ENOENT;

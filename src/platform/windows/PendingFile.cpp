@@ -1,8 +1,8 @@
 #include "platform/PendingFile.h"
+#include "platform/PendingFileSlots.h"
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -31,7 +31,7 @@ BOOL WINAPI removeListedAndEnd(DWORD) {
     return FALSE;
 }
 
-int listForStop(const std::string& path) {
+int listPath(const std::string& path) {
     const std::wstring wide = win::widen(path);
     if (wide.size() >= kSlotPathChars) return -1;
     for (int i = 0; i < kSlots; ++i) {
@@ -49,56 +49,23 @@ void unlist(int slot) {
     gSlots[slot].state.store(kFree, std::memory_order_release);
 }
 
-// ".NAME.3f9a0c12.part" beside NAME, cut so that the name stays within 255 characters.
-std::string temporaryNameFor(const std::string& finalPath, unsigned attempt) {
-    const size_t cut = finalPath.find_last_of("\\/");
-    const std::string folder = cut == std::string::npos ? "" : finalPath.substr(0, cut + 1);
-    std::string name = cut == std::string::npos ? finalPath : finalPath.substr(cut + 1);
-    static std::atomic<unsigned> counter{0};
-    const auto now = static_cast<unsigned>(
-        std::chrono::steady_clock::now().time_since_epoch().count() & 0xFFFFFFFFu);
-    const unsigned tag = (static_cast<unsigned>(::GetCurrentProcessId()) * 2654435761u) ^ now ^
-                         (counter.fetch_add(1) * 40503u) ^ (attempt * 97u);
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, ".%08x.part", tag);
-    const size_t room = 255 - 1 - std::strlen(suffix);
-    if (name.size() > room) {
-        name.resize(room);
-        // Never half a UTF-8 character.
-        while (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xC0) == 0x80)
-            name.pop_back();
-        if (!name.empty() && (static_cast<unsigned char>(name.back()) & 0x80) != 0) name.pop_back();
-    }
-    return folder + "." + name + suffix;
-}
-
 }  // namespace
 
-int PendingFile::open(const std::string& finalPath, OutputFile& file) {
-    discard();
-    int error = EEXIST;
-    for (unsigned attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-        const std::string candidate = temporaryNameFor(finalPath, attempt);
-        error = file.createNew(candidate);
-        if (error == 0) {
-            temporary_ = candidate;
-            final_ = finalPath;
-            slot_ = listForStop(temporary_);
-        }
-    }
-    return error;
+namespace pending {
+
+unsigned processNumber() {
+    return static_cast<unsigned>(::GetCurrentProcessId());
 }
 
-int PendingFile::create(const std::string& finalPath, OutputFile& file) {
-    return open(finalPath, file);
+const char* folderSeparators() {
+    return "\\/";
 }
 
-int PendingFile::reserve(const std::string& finalPath) {
-    OutputFile file;
-    const int error = open(finalPath, file);
-    if (error != 0) return error;
-    return file.close();
+int listForStop(const std::string& path) {
+    return listPath(path);
 }
+
+}  // namespace pending
 
 int PendingFile::commit(bool replace) {
     if (!active()) return ENOENT;
