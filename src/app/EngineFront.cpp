@@ -90,6 +90,12 @@ int EngineFront::play(const Playlist::Entry& entry, int userTranspose) {
     for (int c = 0; c < kChannels; ++c)
         if (s.mute[c]) mutes |= 1u << c;
     options.startMuteMask = mutes;
+    // The instrument boxes the user changed: the channel's program changes take the chosen
+    // program while the song is read, so its instrument is the one loaded.
+    std::array<int8_t, kChannels>& programs =
+        engine_.songInput().options().conversion.programChoices;
+    for (int c = 0; c < kChannels; ++c)
+        programs[static_cast<size_t>(c)] = static_cast<int8_t>(programChoiceOf(s, c));
     engine_.player().setReferenceTempo(s.originalTempo > 0 ? s.originalTempo : kDefaultBpm);
     output::OutputDevice& device = engine_.output();
     if (auto* mp3 = dynamic_cast<output::Mp3Output*>(&device)) mp3->songTitle = entry.title;

@@ -16,11 +16,6 @@ int mod12(int value) {
     return ((value % 12) + 12) % 12;
 }
 
-std::string fileNameOf(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 FrontControl::FrontControl(FrontEngine& engine, Language language, uint32_t randomSeed)
@@ -114,8 +109,7 @@ void FrontControl::showCurrentEntry() {
         publishPlaylist(false);
         return;
     }
-    panel_.setTitleAndPath(entry->title.empty() ? fileNameOf(entry->path) : entry->title,
-                           entry->path);
+    panel_.setTitleAndPath(shownTitle(entry->title, entry->isSong, language_), entry->path);
     userTranspose_ = entry->settings.transposition;
     panel_.showSongSettings(*entry);
     publish();
@@ -249,7 +243,7 @@ int FrontControl::loadAndPlay() {
         if (view_ && !why.empty()) view_->showMessage(FrontMessage::EngineError, why);
         return CmdNone;
     }
-    panel_.setTitleAndPath(entry.title.empty() ? fileNameOf(entry.path) : entry.title, entry.path);
+    panel_.setTitleAndPath(shownTitle(entry.title, entry.isSong, language_), entry.path);
     publish();
     const int result = engine_.play(entry, userTranspose_.load());
     if (flags_.load() & kFlagCurrentSongOnly) publishPlaylist(false);
@@ -290,8 +284,12 @@ int FrontControl::carryOut(int32_t code, int32_t argument) {
         case FcOpenFiles:
         case FcOpenListFile: {
             std::vector<std::string> names = takeNames(argument);
-            if (code == FcOpenListFile)
+            if (code == FcOpenListFile && !names.empty()) {
+                // The playlist field names the list file last opened or saved.
+                panel_.setPlaylistFile(names.front());
+                publish();
                 for (auto& name : names) name = "@" + name;
+            }
             int added = 0;
             {
                 std::lock_guard guard(playlistLock_);
@@ -318,6 +316,10 @@ int FrontControl::carryOut(int32_t code, int32_t argument) {
             if (!names.empty()) {
                 std::lock_guard guard(playlistLock_);
                 saved = playlist_.save(names.front(), language_).ok();
+            }
+            if (saved) {
+                panel_.setPlaylistFile(names.front());
+                publish();
             }
             if (!saved && view_) view_->showMessage(FrontMessage::FileNotFound, {});
             dialogBusy_ = false;
@@ -461,6 +463,11 @@ void FrontControl::notify(const PlayerNotice& notice) {
         } else if (!compact_ && result == CmdTuneEnd && engine_.selectedOutput() != 0 &&
                    (singleFile_.load() || playlist_.currentIndex() + 1 >= playlist_.count())) {
             conversionEnd();
+        } else if (!compact_ && result == CmdStop && engine_.selectedOutput() != 0) {
+            // A conversion the user stopped is over too: the next song started from the
+            // playlist is heard, not written over a file beside it.
+            queue_.put(FcSelectOutput, 0);
+            singleFile_ = false;
         }
     } else if (notice.code == NoticeListFinished && compact_ && view_) {
         view_->showMessage(FrontMessage::OperationCompleted, {});

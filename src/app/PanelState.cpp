@@ -70,13 +70,12 @@ int keyItemFollowingTranspose(int userTranspose, int originalKey) {
     return item;
 }
 
-std::string formatTimeField(const PanelState& s, Language language) {
+std::string formatTimeField(const PanelState& s) {
     char text[64];
-    std::snprintf(
-        text, sizeof text,
-        tr(language, " %02d:%02d:%02d von %02d:%02d:%02d", " %02d:%02d:%02d of %02d:%02d:%02d"),
-        std::clamp(s.positionHours, 0, kMaxShownHours), s.positionMinutes, s.positionSeconds,
-        std::clamp(s.lengthHours, 0, kMaxShownHours), s.lengthMinutes, s.lengthSeconds);
+    std::snprintf(text, sizeof text, " %02d:%02d:%02d von %02d:%02d:%02d",
+                  std::clamp(s.positionHours, 0, kMaxShownHours), s.positionMinutes,
+                  s.positionSeconds, std::clamp(s.lengthHours, 0, kMaxShownHours), s.lengthMinutes,
+                  s.lengthSeconds);
     return text;
 }
 
@@ -105,7 +104,7 @@ void Panel::setControlsEnabled(bool enabled) {
 void Panel::initialise() {
     view_.measure = "00:00";
     view_.title = notLoadedText(language_);
-    view_.time = tr(language_, "00:00 von 00:00", "00:00 of 00:00");
+    view_.time = "00:00 von 00:00";
     view_.newTempo = "...";
     view_.originalTempo = "...";
     view_.semitones = "0";
@@ -119,7 +118,7 @@ void Panel::initialise() {
 void Panel::reset() {
     view_.measure = "00:00";
     view_.title = view_.path = view_.playlist = "--------";
-    view_.time = tr(language_, "00:00 von 00:00", "00:00 of 00:00");
+    view_.time = "00:00 von 00:00";
     view_.newTempo = "000";
     view_.originalTempo.clear();
     view_.semitones = "0";
@@ -138,7 +137,7 @@ void Panel::reset() {
 }
 
 void Panel::showTime(bool force) {
-    const std::string text = formatTimeField(state_, language_);
+    const std::string text = formatTimeField(state_);
     if (!force && text == view_.time) return;
     view_.time = text;
     view_.changed |= FieldTime;

@@ -91,8 +91,8 @@ int keyItemForShift(int shift, int originalKey);
 // original key is unknown (the box is left alone).
 int keyItemFollowingTranspose(int userTranspose, int originalKey);
 
-// " hh:mm:ss von hh:mm:ss" (German) or " hh:mm:ss of hh:mm:ss", hours limited to 0..99.
-std::string formatTimeField(const PanelState& state, Language language);
+// " hh:mm:ss von hh:mm:ss", hours limited to 0..99; the word is "von" in English too.
+std::string formatTimeField(const PanelState& state);
 // "%3d bpm (%03d%%)" and "%3d bpm (%d%%)".
 std::string formatPlayingTempo(int bpm, int percent);
 std::string formatSettingsTempo(int bpm, int percent);

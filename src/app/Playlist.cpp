@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 
 #include "platform/OutputFile.h"
@@ -57,17 +58,26 @@ SongSettings makeSongSettings(std::span<const SongEvent> events, int64_t lengthS
         }
     }
     s.newTempo = s.originalTempo;
+    std::copy(std::begin(s.program), std::end(s.program), std::begin(s.songProgram));
     s.playingTimeSeconds =
         sampleRateHz > 0 ? static_cast<int32_t>(lengthSamples / sampleRateHz) : 0;
     return s;
+}
+
+int programChoiceOf(const SongSettings& settings, int channel) {
+    if (channel < 0 || channel >= kChannels) return -1;
+    const int32_t item = settings.program[channel];
+    if (item < 0 || item >= 127 || item == settings.songProgram[channel]) return -1;
+    return item + 1;
 }
 
 void applySongSettings(const SongSettings& settings, std::span<SongEvent> events) {
     for (SongEvent& e : events) {
         if (e.type == EV_END_OF_SONG) break;
         if (e.channel >= kChannels) continue;
-        if (e.type == EV_PROGRAM && settings.program[e.channel] != -1)
-            e.a = static_cast<uint8_t>(std::clamp(settings.program[e.channel] + 1, 0, 127));
+        if (const int program = programChoiceOf(settings, e.channel);
+            e.type == EV_PROGRAM && program >= 0)
+            e.a = static_cast<uint8_t>(program);
         // Only channel events are muted: a system reset or master volume that happens to
         // carry channel byte 0 belongs to the whole song, not to channel 1.
         if (settings.mute[e.channel] == 1 && isChannelEvent(e.type)) e.type = EV_NONE;

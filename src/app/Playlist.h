@@ -24,9 +24,12 @@ namespace svt {
 struct SongSettings {
     int32_t mute[kChannels] = {};
     int32_t program[kChannels] = {};  // instrument-box index (program - 1), -1 = no choice
-    int32_t newTempo = -1;            // beats per minute
-    int32_t originalTempo = -1;       // beats per minute, -1 when the song has no tempo
-    int32_t originalKey = -1;         // sharps + 7 (0..14)
+    // `program` as the song itself set it; a box left at it changes none of the song's
+    // program changes (a song may change a channel's instrument more than once).
+    int32_t songProgram[kChannels] = {};
+    int32_t newTempo = -1;       // beats per minute
+    int32_t originalTempo = -1;  // beats per minute, -1 when the song has no tempo
+    int32_t originalKey = -1;    // sharps + 7 (0..14)
     int32_t minor = -1;
     int32_t meterNumerator = -1;
     int32_t meterDenominator = -1;
@@ -38,6 +41,10 @@ struct SongSettings {
 // song's events (up to EV_END_OF_SONG).
 SongSettings makeSongSettings(std::span<const SongEvent> events, int64_t lengthSamples,
                               int sampleRateHz);
+
+// The program (1..127) every program change of `channel` is to take, or -1 when the user
+// chose none for it or chose the song's own.
+int programChoiceOf(const SongSettings& settings, int channel);
 
 // Puts the user's choices into a loaded song: program choices replace the channel's
 // programs, events of muted channels become type 0 (tempo events always stay).

@@ -18,11 +18,14 @@ std::string clockText(int64_t seconds) {
 
 }  // namespace
 
+std::string shownTitle(const std::string& title, bool isSong, Language language) {
+    if (!title.empty()) return title;
+    return isSong ? tr(language, "ohne Titel", "no title")
+                  : tr(language, "- keine Mididatei -", "- no midi file -");
+}
+
 std::string playlistLineText(const PlaylistLine& line, bool current, Language language) {
-    std::string title = line.title;
-    if (title.empty())
-        title = line.isSong ? tr(language, "ohne Titel", "no title")
-                            : tr(language, "- keine Mididatei -", "- no midi file -");
+    const std::string title = shownTitle(line.title, line.isSong, language);
     std::string text;
     if (current) text = std::string(tr(language, "aktiv", "Current")) + ": ";
     text += title + " - " + clockText(line.seconds) + " (" + line.path + ")";

@@ -42,6 +42,9 @@ struct PlaylistSnapshot {
 std::shared_ptr<const std::vector<PlaylistLine>> makePlaylistLines(const Playlist& playlist,
                                                                    Language language);
 
+// The song's title, or what stands for a missing one: "no title" for a song, "- no midi file -"
+// for an entry that is not one. The list's lines and the window's title field show it.
+std::string shownTitle(const std::string& title, bool isSong, Language language);
 // "%s - %s (%s)": title, playing time "hh:mm:ss" and path; an empty title reads "no title",
 // or "- no midi file -" for an entry that is not a song.
 std::string playlistLineText(const PlaylistLine& line, bool current, Language language);

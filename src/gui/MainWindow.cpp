@@ -331,12 +331,13 @@ void MainWindow::buildMenus() {
 
     QMenu* downloads = bar->addMenu(tx("Downloads"));
     downloads->addAction(tx("Gogo Encoder..."), this, [this] {
-        if (ask(tx("Do you want to download the MP3 Encoder Gogo (gogo.dll)?")))
-            QDesktopServices::openUrl(QUrl(qs(settings_.linkMp3Encoder)));
+        if (ask(tx("Do you want to download the MP3 Encoder Gogo (gogo.dll)?")) && openExternal)
+            openExternal(QUrl(qs(settings_.linkMp3Encoder)));
     });
     downloads->addAction(tx("Calda Sorvanto family..."), this, [this] {
-        if (ask(tx("Do you want to visit the CALDA homepage?")))
-            QDesktopServices::openUrl(QUrl(QLatin1String(kFamilyPage)));
+        if (ask(tx("Do you want to open the download page of the Calda Sorvanto family?")) &&
+            openExternal)
+            openExternal(QUrl(QLatin1String(kFamilyPage)));
     });
 
     QMenu* help = bar->addMenu(QStringLiteral("?"));
@@ -409,8 +410,8 @@ QWidget* MainWindow::buildFullPanel() {
     buttons->addWidget(loopButton_);
     buttons->addStretch(1);
     QToolButton* logo = imageButton(logoIcon(), QString(), [this] {
-        if (ask(tx("Do you want to visit the CALDA homepage?")))
-            QDesktopServices::openUrl(QUrl(QLatin1String(kHomepage)));
+        if (ask(tx("Do you want to visit the CALDA homepage?")) && openExternal)
+            openExternal(QUrl(QLatin1String(kHomepage)));
     });
     logo->setIconSize(QSize(32, 32));
     buttons->addWidget(logo);
@@ -900,7 +901,6 @@ void MainWindow::openPlaylistDialog() {
     control_.queue(FcRefreshList);
     control_.queue(FcRemoveInvalid);
     control_.queue(FcRemoveDuplicates);
-    playlist_->setText(QFileInfo(file).fileName());
 }
 
 void MainWindow::savePlaylistDialog() {
@@ -921,7 +921,6 @@ void MainWindow::savePlaylistDialog() {
         !ask(tx("The file \"%1\" already exists.\n\nDo you want to replace it?").arg(file)))
         return;
     control_.savePlaylist(file.toStdString());
-    playlist_->setText(QFileInfo(file).fileName());
 }
 
 void MainWindow::changeSoundFontDialog() {

@@ -156,7 +156,10 @@ PlaylistWindow::PlaylistWindow(FrontControl& control, AppSettings& settings, QWi
     menu_->addAction(tx("Play"), this, [this] { playSelected(); });
     menu_->addAction(tx("Current song"), this, [this] { showCurrent(); });
     menu_->addAction(tx("Search"), this, [this] { showSearch(); });
-    menu_->addAction(tx("Remove song"), this, [this] { control_.removeEntry(selectedRow()); });
+    menu_->addAction(tx("Remove song"), this, [this] {
+        // Without a selected line nothing goes (-1 would name the current entry).
+        if (const int row = selectedRow(); row >= 0) control_.removeEntry(row);
+    });
     menu_->addAction(tx("Clear playlist"), this, [this] {
         if (clearPlaylist) clearPlaylist();
     });

@@ -357,6 +357,8 @@ Result<ConvertedSong> EventList::convert(int32_t division, const ConversionSetti
         if (isChannelEvent(e.type)) {
             e.channel &= 0x0F;
             if ((settings.excludedChannels >> e.channel) & 1u) continue;
+            if (e.type == EV_PROGRAM && settings.programChoices[e.channel] >= 0)
+                e.a = static_cast<uint8_t>(settings.programChoices[e.channel]);
         }
         if (e.type == EV_NONE) continue;
         if (isTextEvent(e.type) && stringIndexOf(e) == 0) continue;

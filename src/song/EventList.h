@@ -37,6 +37,11 @@ struct ConversionSettings {
     uint32_t drumLock = 0;                      // channels whose drum state the song's events keep
     int systemMode = SYSTEM_GM_OFF;             // the mode the song starts in
     std::array<uint8_t, 16> defaultPrograms{};  // the program of each channel after a reset
+    // The user's instrument per channel: every program change of the channel takes this
+    // program instead (0..127); -1 keeps the song's own. Applied before the instruments are
+    // marked, so the chosen ones are loaded.
+    std::array<int8_t, 16> programChoices = {-1, -1, -1, -1, -1, -1, -1, -1,
+                                             -1, -1, -1, -1, -1, -1, -1, -1};
 };
 
 // What the player gets: events in sample time ending with EV_END_OF_SONG.

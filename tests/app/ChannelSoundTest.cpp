@@ -643,5 +643,25 @@ TEST(ChannelSound, PartAndDrumKeySettingsReachTheChannel) {
     EXPECT_EQ(rates[ENV_RELEASE1], -1);
 }
 
+TEST(ChannelSound, AnInstrumentTheUserChoseIsLoadedAndHeard) {
+    // The song asks for the plain sine; the channel's choice is the sine with the 2 s release,
+    // which nothing in the song names: it rings on after the note only when it was loaded.
+    struct Case {
+        int choice;
+        bool rings;
+    };
+    for (const Case c : {Case{-1, false}, Case{1, true}}) {
+        ChannelRig rig;
+        rig.engine.songInput().options().conversion.programChoices[0] =
+            static_cast<int8_t>(c.choice);
+        SmfBuilder song(0, kDivision);
+        song.track().program(0, 0, 0).noteOn(0, 0, 69, 100).noteOff(kSecond, 0, 69).endOfTrack();
+        const Stereo out = rig.play(song);
+        const double held = out.level(0.2, 0.9);
+        ASSERT_GT(held, 0.0) << "choice " << c.choice;
+        EXPECT_EQ(out.level(1.3, 1.6) > 0.1 * held, c.rings) << "choice " << c.choice;
+    }
+}
+
 }  // namespace
 }  // namespace svt::test

@@ -285,17 +285,31 @@ TEST(FrontControl, FrontCommandsChangeThePlaylistInTheEngineThread) {
     EXPECT_GE(rig.view.panelSignals, 1);
     PanelView shown;
     ASSERT_TRUE(rig.control.mailbox().take(shown));
-    EXPECT_EQ(shown.title, "a.mid");
+    EXPECT_EQ(shown.title, "no title") << "a song without a title shows the list's text";
     EXPECT_EQ(shown.path, files[0]);
 
     const std::string list = rig.dir.write("list.pli", files[1] + "\r\n" + files[0] + "\r\n");
     rig.control.openListFile(list);
     EXPECT_EQ(rig.control.readCommand(argument), CmdNone);
     EXPECT_EQ(rig.control.playlistCount(), 2);
+    // The playlist field names the list; a later full redraw must not empty it.
+    ASSERT_TRUE(rig.control.mailbox().take(shown));
+    EXPECT_EQ(shown.playlist, "list.pli");
+    PlayerNotice loading;
+    loading.code = NoticeNowLoading;
+    rig.control.notify(loading);
+    ASSERT_TRUE(rig.control.mailbox().take(shown));
+    EXPECT_EQ(shown.playlist, "list.pli");
 
     rig.control.savePlaylist(rig.dir.file("out/missing/x.pli"));
     rig.control.readCommand(argument);
     EXPECT_EQ(rig.view.messages, std::vector<FrontMessage>{FrontMessage::FileNotFound});
+    rig.control.mailbox().take(shown);
+    EXPECT_EQ(shown.playlist, "list.pli") << "a list that was not saved is not named";
+    rig.control.savePlaylist(rig.dir.file("saved.pli"));
+    rig.control.readCommand(argument);
+    ASSERT_TRUE(rig.control.mailbox().take(shown));
+    EXPECT_EQ(shown.playlist, "saved.pli");
 
     rig.control.queue(FcPlayIndex, 1);
     EXPECT_EQ(rig.control.readCommand(argument), CmdLoadFile);

@@ -22,8 +22,9 @@ std::optional<SongProbeResult> fakeProbe(const std::string& path) {
     return r;
 }
 
+// The path as a folder listing spells it: with the system's own separators.
 std::string song(const TempDir& dir, const std::string& name) {
-    return dir.write(name, std::string("MThd"));
+    return std::filesystem::path(dir.write(name, std::string("MThd"))).make_preferred().string();
 }
 
 std::vector<std::string> pathsOf(const Playlist& list) {
@@ -325,6 +326,26 @@ TEST(SongSettings, ApplyingMutesChannelEventsAndSetsProgramChoices) {
     EXPECT_EQ(events[4].a, 30);
     EXPECT_EQ(events[5].type, EV_NOTE_ON);
     EXPECT_EQ(events[7].type, EV_NOTE_ON) << "nothing after the end is touched";
+
+    // A box left at (or set back to) the song's own program leaves every later change alone.
+    struct Choice {
+        const char* what;
+        int item;
+        std::vector<int> programs;  // of channel 2's program changes after applying
+    };
+    const Choice choices[] = {
+        {"the song's own (untouched or set back)", 40, {41, 5}},
+        {"another instrument", 18, {19, 19}},
+        {"no choice", -1, {41, 5}},
+    };
+    for (const Choice& c : choices) {
+        std::vector<SongEvent> song = {ev(EV_PROGRAM, 2, 41), ev(EV_NOTE_ON, 2, 60, 100),
+                                       ev(EV_PROGRAM, 2, 5), ev(EV_END_OF_SONG, 0, 0)};
+        SongSettings chosen = makeSongSettings(song, 0, 44100);
+        chosen.program[2] = c.item;
+        applySongSettings(chosen, song);
+        EXPECT_EQ((std::vector<int>{song[0].a, song[2].a}), c.programs) << c.what;
+    }
 
     s.originalTempo = 120;
     s.newTempo = 150;

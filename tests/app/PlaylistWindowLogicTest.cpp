@@ -223,6 +223,28 @@ TEST(PlaylistWindowLogic, NamedConversionReachesTheEngineAndAsksToListen) {
     EXPECT_FALSE(rig.control.convertingSingleFile());
 }
 
+TEST(PlaylistWindowLogic, AStoppedConversionGoesBackToTheLiveOutput) {
+    WindowRig rig;
+    rig.list({"a.mid", "b.mid"});
+    drainCodes(rig.control.commandQueue());
+    rig.control.convertPlaylist(1);
+    rig.engine.results = {CmdStop};
+    rig.engine.onPlay = [&] {
+        PlayerNotice end;
+        end.code = NoticePlayEnd;
+        end.args[0] = CmdStop;
+        rig.control.notify(end);
+        rig.engine.onPlay = nullptr;
+        rig.control.queue(FcPlayIndex, 1);  // a double click in the list afterwards
+        rig.control.queue(CmdQuit);
+    };
+    rig.control.runPlaylist({});
+    EXPECT_TRUE(rig.view.ends.empty()) << "no question about files that were not finished";
+    ASSERT_EQ(rig.engine.played.size(), 2u);
+    EXPECT_EQ(rig.engine.selected, 0) << "the second song is heard, not converted";
+    EXPECT_FALSE(rig.control.convertingSingleFile());
+}
+
 TEST(PlaylistWindowLogic, PlaylistConversionEndsAfterTheLastSongWithTheCdCheck) {
     struct Case {
         int output;

@@ -254,7 +254,7 @@ TEST(MainWindowBars, PendingValuesApplyWhenTheMovementEnds) {
     rig.control.notify(notice(NoticeCurrentTime, 20));
     rig.window->refreshPanel();
     EXPECT_EQ(position->sliderPosition(), 100);
-    EXPECT_EQ(rig.window->timeField()->text(), " 00:00:20 of 00:05:00");
+    EXPECT_EQ(rig.window->timeField()->text(), " 00:00:20 von 00:05:00");
     position->setSliderDown(false);
     int32_t argument = 0;
     EXPECT_EQ(rig.control.commandQueue().get(false, argument), CmdJump);

@@ -104,6 +104,10 @@
         <translation>Calda-Sorvanto-Familie...</translation>
     </message>
     <message>
+        <source>Do you want to open the download page of the Calda Sorvanto family?</source>
+        <translation>Wollen Sie die Download-Seite der Calda-Sorvanto-Familie öffnen?</translation>
+    </message>
+    <message>
         <source>Do you want to visit the CALDA homepage?</source>
         <translation>Wollen Sie die Calda-Homepage besuchen?</translation>
     </message>

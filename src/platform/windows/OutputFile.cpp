@@ -120,17 +120,17 @@ bool pathExists(const std::string& path) {
 PathKind pathKind(const std::string& path) {
     const std::wstring name = win::widen(path);
     const DWORD attributes = ::GetFileAttributesW(name.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        // Devices ("NUL", "CON") have no attributes but open all the same.
-        HANDLE device = ::CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, 0, nullptr);
-        if (device == INVALID_HANDLE_VALUE) return PathKind::Missing;
-        const DWORD type = ::GetFileType(device);
-        ::CloseHandle(device);
-        return type == FILE_TYPE_DISK ? PathKind::File : PathKind::Other;
-    }
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PathKind::Folder;
-    return PathKind::File;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return PathKind::Folder;
+    // Devices ("NUL", "CON") report no attributes on Windows and a file's under Wine; the type
+    // of an opened handle tells them from files either way.
+    HANDLE opened = ::CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+    if (opened == INVALID_HANDLE_VALUE)
+        return attributes == INVALID_FILE_ATTRIBUTES ? PathKind::Missing : PathKind::File;
+    const DWORD type = ::GetFileType(opened);
+    ::CloseHandle(opened);
+    return type == FILE_TYPE_DISK ? PathKind::File : PathKind::Other;
 }
 
 std::optional<FileIdentity> fileIdentity(const std::string& path) {
