@@ -207,6 +207,10 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     if (auto* mp3 = dynamic_cast<output::Mp3Output*>(&device)) {
         mp3->setSettings(options.mp3);
         mp3->songTitle = engine.songInput().infos().quickTitle(job.input).value_or("");
+        if (!options.encoderPath.empty())
+            mp3->locateEncoder = [mp3, path = options.encoderPath] {
+                return output::storeEncoderLocation(mp3->search(), path);
+            };
     }
     if (options.makeOutputFolders && job.output != "-") {
         std::error_code ec;  // a folder that cannot be made is reported by the open below

@@ -23,10 +23,13 @@ struct ConvertOptions {
     std::string outputText = "w";  // identifier character and encoding letters of the output
     std::string extension = "wav";
     output::Mp3Settings mp3;  // bit rate or VBR quality of MP3 files
-    double timeRatio = 1.0;   // 100 / tempo percent
-    int keyOffset = 0;        // semitones; drums are never transposed
-    uint32_t muteMask = 0;    // bit c: channel c (0-based) is silent
-    int amplification = 70;   // master volume 0..200
+    // Where the MP3 encoder library is when it is found nowhere else: stored as its location
+    // (for later runs too) at the moment the output finds none.
+    std::string encoderPath;
+    double timeRatio = 1.0;  // 100 / tempo percent
+    int keyOffset = 0;       // semitones; drums are never transposed
+    uint32_t muteMask = 0;   // bit c: channel c (0-based) is silent
+    int amplification = 70;  // master volume 0..200
     // The SoundFont the songs sound with; empty: none (every note is silent).
     std::string soundFont;
     // Files that exist are replaced (jobs whose output existed before the run are refused

@@ -2,6 +2,7 @@
 // heard and single keys for the player's commands.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <memory>
 #include <string>
@@ -17,6 +18,7 @@
 #include "cli/SoundOptions.h"
 #include "instruments/SoundFontRegistry.h"
 #include "output/LiveOutput.h"
+#include "platform/Break.h"
 #include "platform/OutputFile.h"
 #include "platform/Paths.h"
 #include "platform/Terminal.h"
@@ -28,7 +30,8 @@ namespace {
 constexpr const char* kPlayUsage =
     "usage: sorvanto-cli play FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] "
     "[--tempo PCT] "
-    "[--volume PCT] [--interp none|linear|default] [--limiter on|off] [--verbose]\n";
+    "[--volume PCT] [--interp none|linear|default] [--buffers N] [--limiter on|off] "
+    "[--verbose]\n";
 constexpr int kSeekSeconds = 5;
 constexpr int kVolumeStep = 10;
 
@@ -48,9 +51,16 @@ class TerminalControl final : public ControlInterface {
     ~TerminalControl() override { endLine(); }
 
     bool quit() const { return quit_; }
+    bool broken() const { return broken_; }
     void setTitle(const std::string& title) { status_.title = title; }
 
     int read(int32_t& argument) override {
+        if (platform::breakCount() > 0 && !broken_) {
+            // Ctrl-C outside a terminal's raw mode: the song ends and the output closes.
+            broken_ = quit_ = true;
+            argument = 0;
+            return CmdQuit;
+        }
         if (keyboard_) {
             uint8_t bytes[64];
             const size_t n = keyboard_->read(bytes, sizeof bytes, 0);
@@ -198,6 +208,7 @@ class TerminalControl final : public ControlInterface {
     bool showStatus_ = false;
     bool drawn_ = false;
     bool quit_ = false;
+    bool broken_ = false;
 };
 
 std::string titleOf(const std::string& path) {
@@ -228,6 +239,7 @@ SVT_CLI_COMMAND(play,
             "  --tempo PCT      tempo in percent, %d..%d\n"
             "  --volume PCT     master volume in percent, 0..200 (default 70)\n"
             "  --interp KIND    resampling: none, linear or default (26-point, the best)\n"
+            "  --buffers N      the sound device's buffers of 4096 frames, 8..256 (default 32)\n"
             "  --limiter on|off keeps peaks under full scale (default on)\n"
             "  --verbose        the sound device's diagnostic lines on standard error\n"
             "keys: space pause, left/right seek 5 s, n/p next/previous, +/- transpose,\n"
@@ -241,6 +253,7 @@ SVT_CLI_COMMAND(play,
     const auto tempoText = parser.value("--tempo");
     const auto volumeText = parser.value("--volume");
     const auto interpText = parser.value("--interp");
+    const auto buffersText = parser.value("--buffers");
     const auto limiterText = parser.value("--limiter");
     const bool verbose = parser.flag("--verbose", "-v");
     const bool listDevices = parser.flag("--devices");
@@ -267,6 +280,10 @@ SVT_CLI_COMMAND(play,
         return usageError("--volume wants a percentage between 0 and 200, not \"" + *volumeText +
                           "\"");
 
+    long buffers = 0;
+    if (buffersText && !parseInt(*buffersText, 8, 256, buffers))
+        return usageError("--buffers wants a count between 8 and 256, not \"" + *buffersText +
+                          "\"");
     InterpolationKind interpolation = InterpolationKind::SineLagrange;
     if (interpText) {
         const auto kind = parseInterpolation(*interpText);
@@ -295,6 +312,7 @@ SVT_CLI_COMMAND(play,
     if (!fontWarning.empty()) std::fprintf(stderr, "%s\n", cleanText(fontWarning).c_str());
     const std::string& fontFile = chosen.value();
     EngineSettings settings;
+    settings.outputBuffers = static_cast<int>(buffers);
     settings.limiter = !limiterText || *limiterText == "on";
     settings.interpolation = interpolation;
     Engine engine(settings);
@@ -305,7 +323,9 @@ SVT_CLI_COMMAND(play,
         std::fprintf(stderr, "sorvanto-cli play: %s\n", loaded.error().message.c_str());
         return 1;
     }
-    engine.selectOutput("d");
+    // "SVT" naming the live output may give it encoding letters ("dM" plays in mono).
+    const char* svt = std::getenv("SVT");
+    if (svt == nullptr || svt[0] != 'd' || !engine.selectOutput(svt)) engine.selectOutput("d");
     auto& live = dynamic_cast<output::LiveOutput&>(engine.output());
     if (device) live.setDeviceName(*device);
     if (verbose)
@@ -317,6 +337,7 @@ SVT_CLI_COMMAND(play,
         return 1;
     }
 
+    platform::installBreakHandler();
     TerminalControl control(engine, static_cast<int>(transpose), static_cast<int>(volume));
     control.tempoPercent = static_cast<int>(tempo);
     engine.setControl(control);
@@ -348,6 +369,8 @@ SVT_CLI_COMMAND(play,
         }
     }
     engine.closeOutput();
+    // Interrupted: 128 + SIGINT, as a shell reports a program the signal ended.
+    if (control.broken()) return 130;
     return failures == 0 ? 0 : 1;
 }
 

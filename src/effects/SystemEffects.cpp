@@ -82,7 +82,7 @@ bool SystemEffects::busActive(EffectBus bus) const {
         case BUS_REVERB:
             return songReverb() && reverbUnit_.kind() != ReverbKind::None;
         case BUS_CHORUS:
-            return options_.chorusMode != 0;
+            return options_.chorusMode != 0 && !options_.surroundChorus;
         case BUS_DELAY:
             // In XG mode the bus carries the variation's send, heard only from a system variation.
             return options_.chorusMode != 0 &&

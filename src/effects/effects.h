@@ -21,15 +21,16 @@ namespace svt::effects {
 struct EffectOptions {
     ReverbMode reverbMode{3};
     int chorusMode = 1;  // 0 off, 1 each channel's level
+    // The voices make the chorus by pairs: the chorus unit is silent, the delay stays.
+    bool surroundChorus = false;
     // The instruction set of the send loops (as the engine's settings ask; unset: the
     // environment's or the widest).
     std::optional<SimdLevel> simd;
 
     constexpr EffectOptions() = default;
     // From the numeric options of the settings.
-    constexpr EffectOptions(int reverbOption, int chorus,
-                            std::optional<SimdLevel> simdLevel = std::nullopt)
-        : reverbMode(reverbOption), chorusMode(chorus), simd(simdLevel) {}
+    constexpr EffectOptions(int reverbOption, int chorus)
+        : reverbMode(reverbOption), chorusMode(chorus) {}
 };
 
 // The GS system equaliser: frequency selectors (0/1) and gains (0x34..0x4C, 0x40 flat).
