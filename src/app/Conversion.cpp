@@ -10,6 +10,7 @@
 #include "output/Mp3Output.h"
 #include "output/OutputNames.h"
 #include "platform/Paths.h"
+#include "song/SmfReader.h"
 
 namespace svt {
 
@@ -131,6 +132,19 @@ std::vector<BatchJob> makeConvertJobs(const std::vector<ExpandedName>& songs,
     return jobs;
 }
 
+std::vector<double> songLengths(const std::vector<BatchJob>& jobs) {
+    std::vector<double> seconds(jobs.size(), 0.0);
+    const ReadOptions options;
+    EventList list;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (jobs[i].input == "-") continue;
+        SongInfo info;
+        if (readSongFile(jobs[i].input, info, list, options).ok() && info.totalSamples > 0)
+            seconds[i] = static_cast<double>(info.totalSamples) / options.conversion.outputRateHz;
+    }
+    return seconds;
+}
+
 std::string formatOfName(const std::string& path) {
     const std::string name = fileNameOf(path);
     const size_t dot = name.rfind('.');
@@ -170,6 +184,7 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
         InstrumentSettings quiet = engine.fonts().settings();
         quiet.printDiagnostics = false;
         engine.fonts().setSettings(quiet);
+        engine.fonts().shareInstruments(options.sharedInstruments);
         const Status loaded = engine.loadSoundFont(options.soundFont);
         if (!loaded.ok()) {
             outcome.message = loaded.error().message;

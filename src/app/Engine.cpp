@@ -7,6 +7,7 @@ namespace {
 effects::EffectOptions effectOptions(const EngineSettings& settings) {
     effects::EffectOptions options{settings.reverbMode, settings.chorusMode};
     options.surroundChorus = settings.surroundChorus;
+    options.simd = settings.simd;
     return options;
 }
 

@@ -97,8 +97,9 @@ SVT_CLI_COMMAND(
             "  --interp KIND resampling: none, linear or default (26-point, the best)\n"
             "  --overwrite   replace files that exist already (otherwise they are skipped);\n"
             "                the old file stays until the new one is complete\n"
-            "  --jobs N      convert N songs at once (default: one per core; MP3 files are\n"
-            "                made one at a time, as the encoder library may allow no more)\n"
+            "  --jobs N      convert N songs at once, the longest first (default: one per\n"
+            "                core; MP3 files are made one at a time, as the encoder library\n"
+            "                may allow no more); files are reported in the order named\n"
             "  --transpose N shift every melodic note by N semitones (-24..24)\n"
             "  --tempo PCT   play at PCT percent of the written tempo (%d..%d)\n"
             "  --volume PCT  master volume, 0..200 percent of the player's scale (default 70)\n"
@@ -278,6 +279,10 @@ SVT_CLI_COMMAND(
     // single encoding per process, so MP3 files are made one at a time.
     if (options.outputText.front() == 'g') workers = 1;
     batch.workers = std::min<int>(workers, static_cast<int>(jobs.size()));
+    if (batch.workers > 1) {
+        batch.expectedSeconds = songLengths(jobs);
+        options.sharedInstruments = std::make_shared<SharedInstruments>();
+    }
     ProgressDisplay display;
     // One line can follow one song; songs converted side by side report only when done.
     const bool showProgress = !quiet && platform::stderrIsTerminal() && batch.workers == 1;
