@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes a dense benchmark song: 16 channels, about 100 notes sounding at once, 60 s.
 
-Usage: make-dense-song.py OUT.mid
+Usage: make-dense-song.py OUT.mid [SECONDS]   (SECONDS: the length, a multiple of 4; default 60)
 Every channel plays chords of sustained notes that overlap the next chord, on its own
 program; channel 10 plays a steady drum pattern. Composed here for measuring only.
 """
@@ -27,7 +27,7 @@ def track(events):
 
 def main():
     out = sys.argv[1]
-    beats = 120  # 60 s at 120 beats per minute
+    beats = 2 * int(sys.argv[2]) if len(sys.argv) > 2 else 120  # 120 beats per minute
     events = [(0, 0, [0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20])]
     programs = [0, 4, 19, 24, 32, 40, 48, 52, 56, 61, 65, 71, 73, 80, 89]
     melodic = [c for c in range(16) if c != 9]

@@ -1,66 +1,98 @@
 #!/usr/bin/env bash
-# End-to-end speed and memory against FluidSynth: the same songs, the same SoundFont, one core.
-# Prints for each song and renderer the realtime factor (seconds of audio per second of wall
-# time), the peak resident memory, and Sorvanto's ratio to FluidSynth; then the time each takes
-# to start with the font and render one short note, which is mostly loading the font.
+# End-to-end speed and memory against FluidSynth: the same songs, the same SoundFont, one core,
+# reverb and chorus on in both. Every renderer runs in turn in each round and the best round of
+# each counts, so the ratios come from one run on a machine that may be shared. Prints for each
+# song and renderer the realtime factor (seconds of audio per second) by processor time and by
+# wall time, the peak resident memory, and Sorvanto's ratio to FluidSynth; Sorvanto plays with
+# the default and the linear interpolation in each instruction set the processor has.
 # Usage: bench/run.sh [FONT]   (default: FluidR3_GM)
+#   BENCH_REPEATS  rounds (default 3)
+#   BENCH_SIMD     the instruction sets to measure (default: each the processor has),
+#                  e.g. "avx2" or "scalar avx2"
+#   BENCH_SONGS    more songs to play besides the demo and the dense song
+#   BENCH_CLI      another build's sorvanto-cli to measure
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
-svt_ensure_packages "${SVT_BUILD_PACKAGES[@]}" "${SVT_RUNTIME_PACKAGES[@]}" fluidsynth time bc sox \
-    util-linux
-svt_build release >/dev/null
+svt_ensure_packages "${SVT_BUILD_PACKAGES[@]}" "${SVT_RUNTIME_PACKAGES[@]}" fluidsynth time bc sox
+[ -f build/release/build.ninja ] || cmake --preset release >/dev/null
+cmake --build build/release -j "$(nproc)" --target sorvanto-cli >/dev/null
 font=${1:-/usr/share/sounds/sf2/FluidR3_GM.sf2}
-cli=build/release/bin/sorvanto-cli
+repeats=${BENCH_REPEATS:-3}
+cli=${BENCH_CLI:-build/release/bin/sorvanto-cli}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 python3 bench/make-dense-song.py "$work/dense.mid"
 
-# measure NAME COMMAND... : wall seconds and peak RSS (KiB) of one run, on one core.
+flags=$(grep -m1 '^flags' /proc/cpuinfo || true)
+has() { [[ " $flags " == *" $1 "* ]]; }
+if [ -n "${BENCH_SIMD:-}" ]; then
+    forms=$BENCH_SIMD
+else
+    forms=scalar
+    has sse2 && forms+=" sse2"
+    has avx2 && forms+=" avx2"
+    has avx512f && has avx512bw && forms+=" avx512"
+fi
+
+# measure OUT COMMAND... : "wall cpu rssKiB audioSeconds" of one run on one core.
 measure() {
-    local log=$work/time.log
-    taskset -c 0 /usr/bin/time -f "%e %M" -o "$log" "$@" >/dev/null 2>&1
-    cat "$log"
+    local out=$1
+    shift
+    taskset -c 0 /usr/bin/time -f "%e %U %S %M" -o "$work/time.log" "$@" >/dev/null 2>&1
+    local wall user sys rss
+    read -r wall user sys rss <"$work/time.log"
+    echo "$wall $(echo "$user + $sys" | bc -l) $rss $(soxi -D "$out")"
 }
 
-seconds_of() { soxi -D "$1"; }
+# Best wall, best processor time and the largest memory of the rounds, by renderer.
+declare -A wall cpu rss audio
+keep() {
+    local key=$1 w c m a
+    read -r w c m a <<<"$2"
+    if [ -z "${wall[$key]:-}" ] || (($(echo "$w < ${wall[$key]}" | bc -l))); then wall[$key]=$w; fi
+    if [ -z "${cpu[$key]:-}" ] || (($(echo "$c < ${cpu[$key]}" | bc -l))); then cpu[$key]=$c; fi
+    if [ -z "${rss[$key]:-}" ] || ((m > rss[$key])); then rss[$key]=$m; fi
+    audio[$key]=$a
+}
 
-printf "%-10s %-24s %9s %9s %10s\n" song renderer "x real" "RSS MiB" "vs fluid"
-for song in data/demo.mid "$work/dense.mid"; do
-    name=$(basename "$song" .mid)
-    read -r fwall frss < <(measure fluidsynth -ni -q -F "$work/f.wav" -r 44100 -o synth.cpu-cores=1 "$font" "$song")
-    flen=$(seconds_of "$work/f.wav")
-    ffactor=$(echo "$flen / $fwall" | bc -l)
-    printf "%-10s %-24s %9.1f %9.1f %10s\n" "$name" "fluidsynth (default)" "$ffactor" "$(echo "$frss/1024" | bc -l)" "1.00"
-    for interp in default linear; do
-        read -r swall srss < <(measure "$cli" convert "$song" -o "$work/s.wav" -s "$font" --interp "$interp" --overwrite)
-        slen=$(seconds_of "$work/s.wav")
-        sfactor=$(echo "$slen / $swall" | bc -l)
-        printf "%-10s %-24s %9.1f %9.1f %10.2f\n" "$name" "sorvanto ($interp)" "$sfactor" "$(echo "$srss/1024" | bc -l)" \
-            "$(echo "$sfactor / $ffactor" | bc -l)"
+songs=(data/demo.mid "$work/dense.mid")
+for extra in ${BENCH_SONGS:-}; do songs+=("$extra"); done
+renderers=(fluidsynth)
+for form in $forms; do renderers+=("default/$form" "linear/$form"); done
+for round in $(seq "$repeats"); do
+    for song in "${songs[@]}"; do
+        name=$(basename "$song" .mid)
+        for r in "${renderers[@]}"; do
+            if [ "$r" = fluidsynth ]; then
+                keep "$name $r" "$(measure "$work/f.wav" fluidsynth -ni -q -F "$work/f.wav" -r 44100 \
+                    -o synth.cpu-cores=1 -o synth.reverb.active=1 -o synth.chorus.active=1 "$font" "$song")"
+            else
+                keep "$name $r" "$(SORVANTO_SIMD=${r#*/} measure "$work/s.wav" "$cli" convert "$song" \
+                    -o "$work/s.wav" -s "$font" --interp "${r%/*}" --reverb on --chorus on --overwrite)"
+            fi
+        done
     done
+    echo "round $round of $repeats done" >&2
 done
 
-# One short note: starting the program, loading the font (FluidSynth loads all of it, Sorvanto
-# what the song plays) and writing a fraction of a second.
-python3 - "$work/note.mid" <<'PY'
-import struct, sys
-track = bytes([0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00])
-with open(sys.argv[1], "wb") as f:
-    f.write(b"MThd" + struct.pack(">IHHH", 6, 0, 1, 96))
-    f.write(b"MTrk" + struct.pack(">I", len(track)) + track)
-PY
-best_of() {  # best_of N COMMAND... : the shortest wall time of N runs
-    local n=$1 best="" t
-    shift
-    for _ in $(seq "$n"); do
-        read -r t _ < <(measure "$@")
-        if [ -z "$best" ] || [ "$(echo "$t < $best" | bc -l)" -eq 1 ]; then best=$t; fi
-    done
-    echo "$best"
+echo "processor:$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2-)"
+echo "instruction sets it has: $(for f in sse2 avx2 avx512f avx512bw; do has "$f" && printf '%s ' "$f"; done)"
+echo "font: $font; one core; best of $repeats rounds; x real = audio seconds per second"
+printf "%-10s %-22s %10s %10s %9s %10s %10s\n" song renderer "x cpu" "x wall" "RSS MiB" "cpu ratio" "wall ratio"
+row() {  # row SONG RENDERER LABEL: one line; the ratios are to FluidSynth on the same song
+    local key="$1 $2" ref="$1 fluidsynth"
+    local xc xw
+    xc=$(echo "${audio[$key]} / ${cpu[$key]}" | bc -l)
+    xw=$(echo "${audio[$key]} / ${wall[$key]}" | bc -l)
+    printf "%-10s %-22s %10.1f %10.1f %9.1f %10.2f %10.2f\n" "$1" "$3" "$xc" "$xw" \
+        "$(echo "${rss[$key]} / 1024" | bc -l)" \
+        "$(echo "$xc / (${audio[$ref]} / ${cpu[$ref]})" | bc -l)" \
+        "$(echo "$xw / (${audio[$ref]} / ${wall[$ref]})" | bc -l)"
 }
-fload=$(best_of 3 fluidsynth -ni -q -F "$work/f.wav" -r 44100 -o synth.cpu-cores=1 "$font" "$work/note.mid")
-sload=$(best_of 3 "$cli" convert "$work/note.mid" -o "$work/s.wav" -s "$font" --overwrite)
-printf "\n%-34s %9s %9s %10s\n" "start, font and one note" fluidsynth sorvanto "vs fluid"
-printf "%-34s %9.2f %9.2f %10.2f\n" "$(basename "$font") (s)" "$fload" "$sload" \
-    "$(echo "$sload / $fload" | bc -l)"
+for song in "${songs[@]}"; do
+    name=$(basename "$song" .mid)
+    for r in "${renderers[@]}"; do
+        if [ "$r" = fluidsynth ]; then row "$name" "$r" "fluidsynth"; else row "$name" "$r" "sorvanto ${r%/*} ${r#*/}"; fi
+    done
+done

@@ -74,6 +74,14 @@ BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& opt
     // Decided before any worker starts, so that this run's own files never count as old.
     const std::vector<BatchRefusal> refusals = refuseClashingJobs(jobs, options.overwrite);
 
+    const int workers = std::clamp(options.workers, 1, std::max(1, static_cast<int>(jobs.size())));
+    std::vector<size_t> startOrder(jobs.size());
+    for (size_t i = 0; i < jobs.size(); ++i) startOrder[i] = i;
+    if (workers > 1 && options.expectedSeconds.size() == jobs.size())
+        std::stable_sort(startOrder.begin(), startOrder.end(), [&](size_t a, size_t b) {
+            return options.expectedSeconds[a] > options.expectedSeconds[b];
+        });
+
     std::mutex mutex;
     std::vector<BatchOutcome> outcomes(jobs.size());
     std::vector<bool> done(jobs.size(), false);
@@ -84,7 +92,7 @@ BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& opt
         std::unique_lock lock(mutex);
         for (;;) {
             if (nextJob >= jobs.size()) return;
-            const size_t i = nextJob++;
+            const size_t i = startOrder[nextJob++];
             lock.unlock();
             BatchOutcome outcome;
             if (refusals[i].kind != BatchOutcome::Written) {
@@ -120,7 +128,6 @@ BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& opt
         }
     };
 
-    const int workers = std::clamp(options.workers, 1, std::max(1, static_cast<int>(jobs.size())));
     std::vector<std::thread> threads;
     for (int w = 1; w < workers; ++w) threads.emplace_back(worker, w);
     worker(0);

@@ -27,6 +27,10 @@ struct BatchOptions {
     int workers = 1;
     // Replace output files that existed before the run.
     bool overwrite = false;
+    // How long each job is expected to take (its song's length; 0 when not known), by job.
+    // Several workers start the longest jobs first, so that no long song starts last and then
+    // runs alone; reports keep the order of the jobs.
+    std::vector<double> expectedSeconds;
 };
 
 // `convert` runs on a worker thread; `report` is called in job order, one at a time.

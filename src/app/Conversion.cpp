@@ -7,8 +7,10 @@
 
 #include "app/Engine.h"
 #include "instruments/SoundFontRegistry.h"
+#include "output/Mp3Output.h"
 #include "output/OutputNames.h"
 #include "platform/Paths.h"
+#include "song/SmfReader.h"
 
 namespace svt {
 
@@ -130,6 +132,19 @@ std::vector<BatchJob> makeConvertJobs(const std::vector<ExpandedName>& songs,
     return jobs;
 }
 
+std::vector<double> songLengths(const std::vector<BatchJob>& jobs) {
+    std::vector<double> seconds(jobs.size(), 0.0);
+    const ReadOptions options;
+    EventList list;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (jobs[i].input == "-") continue;
+        SongInfo info;
+        if (readSongFile(jobs[i].input, info, list, options).ok() && info.totalSamples > 0)
+            seconds[i] = static_cast<double>(info.totalSamples) / options.conversion.outputRateHz;
+    }
+    return seconds;
+}
+
 std::string formatOfName(const std::string& path) {
     const std::string name = fileNameOf(path);
     const size_t dot = name.rfind('.');
@@ -172,6 +187,7 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     setup.printFontProblems = false;
     Engine engine(options.settings, setup);
     if (!options.soundFont.empty()) {
+        engine.fonts().shareInstruments(options.sharedInstruments);
         const Status loaded = engine.loadSoundFont(options.soundFont);
         if (!loaded.ok()) {
             outcome.message = loaded.error().message;
@@ -189,6 +205,11 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     device.batchConversion = false;
     device.replaceExisting = options.overwrite;
     device.setSongTitle(engine.songInput().infos().quickTitle(job.input).value_or(""));
+    if (!options.encoderPath.empty())
+        if (auto* mp3 = dynamic_cast<output::Mp3Output*>(&device))
+            mp3->locateEncoder = [mp3, path = options.encoderPath] {
+                return output::storeEncoderLocation(mp3->search(), path);
+            };
     if (options.makeOutputFolders && job.output != "-") {
         std::error_code ec;  // a folder that cannot be made is reported by the open below
         const std::filesystem::path parent = platform::fsPath(job.output).parent_path();

@@ -3,6 +3,7 @@
 // (where each file goes) and the conversion of one song on an engine of its own.
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "app/Batch.h"
 #include "app/Playlist.h"
 #include "base/Result.h"
+#include "instruments/SharedInstruments.h"
 #include "output/Mp3Encoder.h"
 #include "song/EngineSettings.h"
 #include "synth/Resampler.h"
@@ -21,10 +23,13 @@ struct ConvertOptions {
     std::string outputText = "w";  // identifier character and encoding letters of the output
     std::string extension = "wav";
     output::Mp3Settings mp3;  // bit rate or VBR quality of MP3 files
-    double timeRatio = 1.0;   // 100 / tempo percent
-    int keyOffset = 0;        // semitones; drums are never transposed
-    uint32_t muteMask = 0;    // bit c: channel c (0-based) is silent
-    int amplification = 70;   // master volume 0..200
+    // Where the MP3 encoder library is when it is found nowhere else: stored as its location
+    // (for later runs too) at the moment the output finds none.
+    std::string encoderPath;
+    double timeRatio = 1.0;  // 100 / tempo percent
+    int keyOffset = 0;       // semitones; drums are never transposed
+    uint32_t muteMask = 0;   // bit c: channel c (0-based) is silent
+    int amplification = 70;  // master volume 0..200
     // The SoundFont the songs sound with; empty: none (every note is silent).
     std::string soundFont;
     // Files that exist are replaced (jobs whose output existed before the run are refused
@@ -35,6 +40,9 @@ struct ConvertOptions {
     // Called while a song renders with the song time reached and the song's length, in
     // seconds (both of the song as it is played, tempo setting included).
     std::function<void(double songSeconds, double totalSeconds)> progress;
+    // Songs converted side by side hand each other the instruments they hold (null: each
+    // engine builds its own).
+    std::shared_ptr<SharedInstruments> sharedInstruments;
 };
 
 // Where each song's file goes. Without `output` each file lies beside its song, named after
@@ -46,6 +54,11 @@ struct ConvertOptions {
 std::vector<BatchJob> makeConvertJobs(const std::vector<ExpandedName>& songs,
                                       const std::optional<std::string>& output,
                                       const std::string& extension, std::string& error);
+
+// The length in seconds of each job's song, from a quick read of its events: what the order
+// of a batch goes by. 0 for a song that cannot be read and for standard input (it can be read
+// only once).
+std::vector<double> songLengths(const std::vector<BatchJob>& jobs);
 
 // The format a file name asks for by its extension ("wav" or "mp3", whatever the case);
 // empty when it asks for none.

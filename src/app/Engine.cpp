@@ -2,14 +2,24 @@
 
 namespace svt {
 
+namespace {
+
+effects::EffectOptions effectOptions(const EngineSettings& settings) {
+    effects::EffectOptions options{settings.reverbMode, settings.chorusMode};
+    options.surroundChorus = settings.surroundChorus;
+    options.simd = settings.simd;
+    return options;
+}
+
+}  // namespace
+
 Engine::Engine(EngineSettings settings, const EngineSetup& setup)
     : settings_(std::move(settings)),
       songInput_(settings_),
       fixedNotes_(settings_.interpolation),
       fonts_(InstrumentSettings(settings_, &fixedNotes_)),
       banks_(fonts_),
-      effects_(settings_.outputRateHz,
-               effects::EffectOptions{settings_.reverbMode, settings_.chorusMode}),
+      effects_(settings_.outputRateHz, effectOptions(settings_)),
       synthesizer_(settings_, banks_, controls_),
       player_(songInput_, &banks_, synthesizer_, quiet_, &controls_),
       outputs_(setup.mp3) {
@@ -58,7 +68,11 @@ int Engine::openOutput() {
     closeOutput();
     output::OutputDevice& device = output();
     device.rate = settings_.outputRateHz;
+    if ((device.flags & output::OF_BUFFER_SETTING) && settings_.outputBuffers > 0)
+        device.extra[0] = settings_.outputBuffers;
     if (device.openOutput() < 0) return -1;
+    // A mono output hears every voice in the middle and no effects.
+    synthesizer_.setMonoOutput((device.encoding & output::ENC_MONO) != 0);
     outputOpen_ = true;
     queue_.setup(device, &player_);
     queue_.setLimiter(settings_.limiter);

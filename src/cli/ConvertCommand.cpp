@@ -27,8 +27,10 @@ constexpr const char* kConvertUsage =
     "                            [--interp none|linear|default] [--overwrite] [--jobs N]\n"
     "                            [--transpose N] [--tempo PCT] [--volume PCT] [--mute CH,...] "
     "[--solo CH]\n"
-    "                            [--reverb off|on] [--chorus off|on] [--limiter on|off]\n"
-    "                            [-f wav|mp3] [--bitrate KBPS | --vbr Q] [-q]\n";
+    "                            [--reverb off|on] [--chorus off|on|surround] [--limiter on|off]\n"
+    "                            [--filter 2|4] [--pan-delay off|on]\n"
+    "                            [-f wav|mp3[:ENC]] [--encoding LETTERS] [--bitrate KBPS | --vbr "
+    "Q] [-q]\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "sorvanto-cli convert: %s\n%s", message.c_str(), kConvertUsage);
@@ -93,14 +95,19 @@ int runConvert(const CommandArgs& cmd) {
             "  --interp KIND resampling: none, linear or default (26-point, the best)\n"
             "  --overwrite   replace files that exist already (otherwise they are skipped);\n"
             "                the old file stays until the new one is complete\n"
-            "  --jobs N      convert N songs at once (default: one per core; MP3 files are\n"
-            "                made one at a time, as the encoder library may allow no more)\n"
+            "  --jobs N      convert N songs at once, the longest first (default: one per\n"
+            "                core; MP3 files are made one at a time, as the encoder library\n"
+            "                may allow no more); files are reported in the order named\n"
             "  --transpose N shift every melodic note by N semitones (-24..24)\n"
             "  --tempo PCT   play at PCT percent of the written tempo (%d..%d)\n"
             "  --volume PCT  master volume, 0..200 percent of the player's scale (default 70)\n"
             "  --mute CH,... silence channels (1..16); --solo CH plays only that channel\n"
             "  --reverb off|on  the reverb the song chooses (GS/XG), or none (default on)\n"
-            "  --chorus off|on  the chorus at each channel's level, or none (default on)\n"
+            "  --chorus off|on|surround  the chorus at each channel's level, or none (default\n"
+            "                on); surround: every note sounds twice, spread left and right\n"
+            "  --filter 2|4  the voices' low-pass: two poles (the default) or a four-pole ladder\n"
+            "  --pan-delay off|on  a voice panned to one side reaches the other ear up to a\n"
+            "                millisecond later (default off)\n"
             "  --limiter on|off keeps peaks under full scale (default on); off, the raw mix\n"
             "                is clipped and the clipped samples are counted\n"
             "  -q, --quiet   print nothing but errors\n"
@@ -125,7 +132,9 @@ int runConvert(const CommandArgs& cmd) {
     const auto muteText = parser.value("--mute");
     const auto soloText = parser.value("--solo");
     const auto reverbText = parser.value("--reverb");
-    const auto chorusText = parser.value("--chorus");
+    auto chorusText = parser.value("--chorus");
+    const auto filterText = parser.value("--filter");
+    const auto panDelayText = parser.value("--pan-delay");
     const auto limiterText = parser.value("--limiter");
     const bool quiet = parser.flag("--quiet", "-q");
     const FormatChoice format = takeFormatOptions(parser);
@@ -142,13 +151,29 @@ int runConvert(const CommandArgs& cmd) {
         options.settings.outputRateHz = static_cast<int>(rate);
     }
     options.settings.controlRatio = settleControlRatio(options.settings.outputRateHz);
+    if (chorusText && *chorusText == "surround") {
+        options.settings.surroundChorus = true;
+        chorusText.reset();
+    }
     for (const auto& [name, text, on, mode] :
          {std::tuple{"--reverb", reverbText, 3, &options.settings.reverbMode},
           std::tuple{"--chorus", chorusText, 1, &options.settings.chorusMode}}) {
         if (!text) continue;
         if (*text != "on" && *text != "off")
-            return usageError(std::string(name) + " wants off or on, not \"" + *text + "\"");
+            return usageError(std::string(name) + " wants off or on" +
+                              (text == chorusText ? " or surround" : "") + ", not \"" + *text +
+                              "\"");
         *mode = *text == "on" ? on : 0;
+    }
+    if (filterText) {
+        if (*filterText != "2" && *filterText != "4")
+            return usageError("--filter wants 2 or 4, not \"" + *filterText + "\"");
+        options.settings.voiceFilter = *filterText == "2" ? kFilterTwoPole : kFilterFourPole;
+    }
+    if (panDelayText) {
+        if (*panDelayText != "on" && *panDelayText != "off")
+            return usageError("--pan-delay wants off or on, not \"" + *panDelayText + "\"");
+        options.settings.panDelay = *panDelayText == "on";
     }
     if (limiterText) {
         if (*limiterText != "on" && *limiterText != "off")
@@ -250,8 +275,12 @@ int runConvert(const CommandArgs& cmd) {
     batch.overwrite = overwrite;
     // The encoder library's entry points carry no handle: a library from elsewhere may keep a
     // single encoding per process, so MP3 files are made one at a time.
-    if (options.outputText == "g") workers = 1;
+    if (options.outputText.front() == 'g') workers = 1;
     batch.workers = std::min<int>(workers, static_cast<int>(jobs.size()));
+    if (batch.workers > 1) {
+        batch.expectedSeconds = songLengths(jobs);
+        options.sharedInstruments = std::make_shared<SharedInstruments>();
+    }
     ProgressDisplay display;
     // One line can follow one song; songs converted side by side report only when done.
     const bool showProgress = !quiet && platform::stderrIsTerminal() && batch.workers == 1;

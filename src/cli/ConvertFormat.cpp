@@ -1,9 +1,11 @@
 #include "cli/ConvertFormat.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 
 #include "output/Mp3Output.h"
+#include "output/OutputDevice.h"
 
 namespace svt::cli {
 namespace {
@@ -18,12 +20,43 @@ bool oneOf(const long (&values)[N], long v) {
     return std::find(std::begin(values), std::end(values), v) != std::end(values);
 }
 
+// The words -f takes after its colon, as encoding letters.
+struct EncodingWord {
+    const char* word;
+    const char* letters;
+};
+constexpr EncodingWord kEncodingWords[] = {{"8", "8"},     {"16", "1"},   {"24", "2"},
+                                           {"ulaw", "U"},  {"alaw", "A"}, {"mono", "M"},
+                                           {"stereo", "S"}};
+
+// The letters of the words in `spec` ("24,mono"); false when a word is unknown.
+bool lettersOfWords(const std::string& spec, std::string& letters) {
+    size_t at = 0;
+    while (at <= spec.size()) {
+        const size_t comma = std::min(spec.find(',', at), spec.size());
+        const std::string word = spec.substr(at, comma - at);
+        const auto* found = std::find_if(std::begin(kEncodingWords), std::end(kEncodingWords),
+                                         [&](const EncodingWord& w) { return word == w.word; });
+        if (found == std::end(kEncodingWords)) return false;
+        letters += found->letters;
+        at = comma + 1;
+    }
+    return true;
+}
+
 }  // namespace
 
 const char* const kFormatHelp =
-    "  -f wav|mp3    file format (default: as the name given with -o ends, else wav); MP3\n"
-    "                files are made by the encoder library libgogo.so, looked for beside\n"
-    "                the program, then by the system\n"
+    "  -f wav|mp3[:ENC]  file format (default: as the name given with -o ends, else the\n"
+    "                output the SVT variable names, else wav); ENC is a comma-separated\n"
+    "                list of 8, 16, 24, ulaw, alaw, mono, stereo (wav:24, wav:ulaw,mono).\n"
+    "                MP3 files are made by the encoder library libgogo.so, looked for\n"
+    "                beside the program, then by the system\n"
+    "  --encoding LETTERS  the output's encoding letters, applied last: 1 16-bit, 2 24-bit,\n"
+    "                8 8-bit, U u-law, A a-law, M mono, S stereo, s signed, u unsigned,\n"
+    "                l linear, x byte order. SVT=w2M (say) makes 24-bit mono WAV files\n"
+    "  --encoder PATH  the MP3 encoder library when it is found nowhere else; its location\n"
+    "                is kept for later runs\n"
     "  --bitrate KBPS  MP3 constant bit rate, 8..320 (default 192)\n"
     "  --vbr Q       MP3 variable bit rate of quality Q, 0 (best) .. 9 (smallest)\n";
 
@@ -32,15 +65,35 @@ FormatChoice takeFormatOptions(ArgParser& parser) {
     c.format = parser.value("--format", "-f");
     c.bitrate = parser.value("--bitrate");
     c.vbr = parser.value("--vbr");
+    c.encoding = parser.value("--encoding");
+    c.encoderPath = parser.value("--encoder");
+    if (const char* svt = std::getenv("SVT"); svt != nullptr && *svt != '\0') c.svt = svt;
     return c;
 }
 
 std::string applyFormatOptions(const FormatChoice& choice, const std::string& namedFormat,
                                ConvertOptions& options) {
-    const auto& [format, bitrate, vbr] = choice;
+    const auto& [formatText, bitrate, vbr, encoding, encoderPath, svt] = choice;
+    std::optional<std::string> format;
+    std::string wordLetters;
+    if (formatText) {
+        const size_t colon = formatText->find(':');
+        format = formatText->substr(0, colon);
+        if (colon != std::string::npos &&
+            !lettersOfWords(formatText->substr(colon + 1), wordLetters))
+            return "-f wants its encoding as words among 8, 16, 24, ulaw, alaw, mono, stereo, "
+                   "not \"" +
+                   formatText->substr(colon + 1) + "\"";
+    }
     if (format && !namedFormat.empty() && *format != namedFormat)
         return "-f " + *format + " contradicts the output's name, which ends in ." + namedFormat;
-    const std::string f = format.value_or(namedFormat.empty() ? "wav" : namedFormat);
+    // The environment chooses only what the command line leaves open.
+    std::string svtFormat;
+    if (svt && (svt->front() == 'w' || svt->front() == 'g'))
+        svtFormat = svt->front() == 'w' ? "wav" : "mp3";
+    const std::string f = format.value_or(!namedFormat.empty() ? namedFormat
+                                          : svtFormat.empty()  ? "wav"
+                                                               : svtFormat);
     if (f == "wav") {
         options.outputText = "w";
         options.extension = "wav";
@@ -50,7 +103,25 @@ std::string applyFormatOptions(const FormatChoice& choice, const std::string& na
     } else {
         return "-f wants wav or mp3, not \"" + f + "\"";
     }
-    if ((bitrate || vbr) && f != "mp3") return "--bitrate and --vbr are for -f mp3";
+    std::string letters;
+    if (svt && svt->front() == options.outputText.front()) letters += svt->substr(1);
+    letters += wordLetters;
+    if (encoding) letters += *encoding;
+    int32_t probe = output::kSigned16Stereo;
+    if (!output::applyEncodingLetters(letters, probe)) {
+        if (svt && svt->front() == options.outputText.front() &&
+            !output::applyEncodingLetters(svt->substr(1), probe))
+            return "the SVT variable wants an output character and encoding letters, not \"" +
+                   *svt + "\"";
+        return "--encoding wants the letters 1 2 8 A M S U l s u x, not \"" +
+               encoding.value_or("") + "\"";
+    }
+    if (f == "mp3" && (probe & (output::ENC_ULAW | output::ENC_ALAW)))
+        return "MP3 files are made from linear samples, not u-law or a-law";
+    options.outputText += letters;
+    if ((bitrate || vbr || encoderPath) && f != "mp3")
+        return "--bitrate, --vbr and --encoder are for -f mp3";
+    if (encoderPath) options.encoderPath = *encoderPath;
     if (bitrate && vbr) return "--bitrate and --vbr exclude each other";
     long v = 0;
     if (bitrate) {
@@ -74,9 +145,15 @@ std::string applyFormatOptions(const FormatChoice& choice, const std::string& na
 }
 
 std::string formatUnavailable(const ConvertOptions& options) {
-    if (options.outputText != "g") return {};
+    if (options.outputText.empty() || options.outputText.front() != 'g') return {};
     const output::Mp3Output probe;
-    return probe.encoderAvailable() ? std::string() : output::encoderLoadMessage(Language::English);
+    if (probe.encoderAvailable()) return {};
+    // As the encoder-location dialog would: the path given is tried and kept.
+    if (!options.encoderPath.empty() &&
+        output::storeEncoderLocation(probe.search(), options.encoderPath) &&
+        probe.encoderAvailable())
+        return {};
+    return output::encoderLoadMessage(Language::English);
 }
 
 }  // namespace svt::cli

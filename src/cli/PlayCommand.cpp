@@ -2,6 +2,7 @@
 // heard and single keys for the player's commands.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <memory>
 #include <string>
@@ -17,6 +18,7 @@
 #include "cli/SoundOptions.h"
 #include "instruments/SoundFontRegistry.h"
 #include "output/LiveOutput.h"
+#include "platform/Break.h"
 #include "platform/OutputFile.h"
 #include "platform/Paths.h"
 #include "platform/Terminal.h"
@@ -28,7 +30,8 @@ namespace {
 constexpr const char* kPlayUsage =
     "usage: sorvanto-cli play FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] "
     "[--tempo PCT] "
-    "[--volume PCT] [--interp none|linear|default] [--limiter on|off] [--verbose]\n";
+    "[--volume PCT] [--interp none|linear|default] [--buffers N] [--limiter on|off] "
+    "[--verbose]\n";
 constexpr int kSeekSeconds = 5;
 constexpr int kVolumeStep = 10;
 
@@ -48,9 +51,16 @@ class TerminalControl final : public ControlInterface {
     ~TerminalControl() override { endLine(); }
 
     bool quit() const { return quit_; }
+    bool broken() const { return broken_; }
     void setTitle(const std::string& title) { status_.title = title; }
 
     int read(int32_t& argument) override {
+        if (platform::breakCount() > 0 && !broken_) {
+            // Ctrl-C outside a terminal's raw mode: the song ends and the output closes.
+            broken_ = quit_ = true;
+            argument = 0;
+            return CmdQuit;
+        }
         if (keyboard_) {
             uint8_t bytes[64];
             const size_t n = keyboard_->read(bytes, sizeof bytes, 0);
@@ -198,6 +208,7 @@ class TerminalControl final : public ControlInterface {
     bool showStatus_ = false;
     bool drawn_ = false;
     bool quit_ = false;
+    bool broken_ = false;
 };
 
 std::string titleOf(const std::string& path) {
@@ -225,6 +236,7 @@ int runPlay(const CommandArgs& cmd) {
             "  --tempo PCT      tempo in percent, %d..%d\n"
             "  --volume PCT     master volume in percent, 0..200 (default 70)\n"
             "  --interp KIND    resampling: none, linear or default (26-point, the best)\n"
+            "  --buffers N      the sound device's buffers of 4096 frames, 8..256 (default 32)\n"
             "  --limiter on|off keeps peaks under full scale (default on)\n"
             "  --verbose        the sound device's diagnostic lines on standard error\n"
             "keys: space pause, left/right seek 5 s, n/p next/previous, +/- transpose,\n"
@@ -238,6 +250,7 @@ int runPlay(const CommandArgs& cmd) {
     const auto tempoText = parser.value("--tempo");
     const auto volumeText = parser.value("--volume");
     const auto interpText = parser.value("--interp");
+    const auto buffersText = parser.value("--buffers");
     const auto limiterText = parser.value("--limiter");
     const bool verbose = parser.flag("--verbose", "-v");
     const bool listDevices = parser.flag("--devices");
@@ -264,6 +277,10 @@ int runPlay(const CommandArgs& cmd) {
         return usageError("--volume wants a percentage between 0 and 200, not \"" + *volumeText +
                           "\"");
 
+    long buffers = 0;
+    if (buffersText && !parseInt(*buffersText, 8, 256, buffers))
+        return usageError("--buffers wants a count between 8 and 256, not \"" + *buffersText +
+                          "\"");
     InterpolationKind interpolation = InterpolationKind::SineLagrange;
     if (interpText) {
         const auto kind = parseInterpolation(*interpText);
@@ -292,6 +309,7 @@ int runPlay(const CommandArgs& cmd) {
     if (!fontWarning.empty()) std::fprintf(stderr, "%s\n", cleanText(fontWarning).c_str());
     const std::string& fontFile = chosen.value();
     EngineSettings settings;
+    settings.outputBuffers = static_cast<int>(buffers);
     settings.limiter = !limiterText || *limiterText == "on";
     settings.interpolation = interpolation;
     Engine engine(settings);
@@ -302,7 +320,9 @@ int runPlay(const CommandArgs& cmd) {
         std::fprintf(stderr, "sorvanto-cli play: %s\n", loaded.error().message.c_str());
         return 1;
     }
-    engine.selectOutput("d");
+    // "SVT" naming the live output may give it encoding letters ("dM" plays in mono).
+    const char* svt = std::getenv("SVT");
+    if (svt == nullptr || svt[0] != 'd' || !engine.selectOutput(svt)) engine.selectOutput("d");
     auto& live = dynamic_cast<output::LiveOutput&>(engine.output());
     if (device) live.setDeviceName(*device);
     if (verbose)
@@ -314,6 +334,7 @@ int runPlay(const CommandArgs& cmd) {
         return 1;
     }
 
+    platform::installBreakHandler();
     TerminalControl control(engine, static_cast<int>(transpose), static_cast<int>(volume));
     control.tempoPercent = static_cast<int>(tempo);
     engine.setControl(control);
@@ -345,6 +366,8 @@ int runPlay(const CommandArgs& cmd) {
         }
     }
     engine.closeOutput();
+    // Interrupted: 128 + SIGINT, as a shell reports a program the signal ended.
+    if (control.broken()) return 130;
     return failures == 0 ? 0 : 1;
 }
 

@@ -38,6 +38,7 @@ constexpr std::array<int32_t, 2> kDelay2Lengths = {4217, 3163};
 constexpr std::array<std::array<int32_t, 7>, 2> kPlateTaps = {
     {{266, 2974, 1913, 1996, 1990, 187, 1066}, {353, 3627, 1228, 2673, 2111, 335, 121}}};
 constexpr double kPlateExcursion = 16.0;
+constexpr double kPlateDecay = 0.5;
 
 // Standard reverb: comb, comb, all-pass, all-pass lengths at 44100 Hz.
 constexpr std::array<int32_t, 4> kStandardLengths = {1309, 1637, 331, 557};
@@ -220,14 +221,17 @@ void Reverb::initRoomHall(const ReverbParams& p) {
             allPasses_[side][i].gain = toQ24(kAllPassFeedback);
         }
     }
-    // One feedback for both sides, from the mean comb length.
-    double mean = 0.0;
-    for (size_t i = 0; i < 8; ++i) mean += combs_[0][i].line.size + combs_[1][i].line.size;
-    mean /= 16.0;
-    // The damping low-pass takes its share of every pass; the loop gain leaves it room so
-    // that the broadband tail still lasts the time asked for.
+    // Each comb's feedback from its tuning, the same on both sides. The combs grow with the
+    // time asked for (y), so their passes grow too: y enters the exponent, or the tail would
+    // last y times longer than the time table says (25 s instead of 6 for Hall 2 at 127). The
+    // damping low-pass takes its share of every pass; the loop gain leaves it room so that
+    // the broadband tail still lasts the time asked for.
     constexpr double kDampingShare = 1.2;
-    combFeedback_ = toQ24(std::pow(10.0, -3.0 * mean / (kDampingShare * decaySeconds_ * rateHz_)));
+    for (size_t i = 0; i < 8; ++i) {
+        const int32_t g = toQ24(
+            std::pow(10.0, -3.0 * kCombTunings[i] * y / (kDampingShare * decaySeconds_ * 44100.0)));
+        combs_[0][i].feedback = combs_[1][i].feedback = g;
+    }
     damp_ = toQ24(kDamping);
     damp1_ = toQ24(1.0 - kDamping);
     wet1_ = toQ24(0.75);
@@ -245,7 +249,6 @@ void Reverb::initPlate(const ReverbParams& p) {
     }
     const double excursion = kPlateExcursion * rateHz_ / kPlateRate;
     excursionQ8_ = static_cast<int32_t>(excursion * 256.0);
-    double loop = 0.0;
     for (size_t s = 0; s < 2; ++s) {
         TankHalf& t = tank_[s];
         t.modulatedLength = plateLength(kModulatedLengths[s], rateHz_, size);
@@ -255,14 +258,13 @@ void Reverb::initPlate(const ReverbParams& p) {
         t.allPass.gain = toQ24(0.5);
         t.delay2.allocate(plateLength(kDelay2Lengths[s], rateHz_, size));
         t.damping = 0;
-        loop += t.modulatedLength + t.delay1.size + t.allPass.line.size + t.delay2.size;
         for (size_t i = 0; i < 7; ++i) taps_[s][i] = plateLength(kPlateTaps[s][i], rateHz_, size);
     }
     decayDiffusion1_ = toQ24(0.7);
-    // A pass round the whole tank meets the decay gain four times (twice in each half); it
-    // is set so that the tail falls by 60 dB in the time asked for.
+    // Dattorro's decay: the tank's size, which grows with the time asked for, makes the tail
+    // longer (1.3 s at time 32, 1.8 s at 64, 3.9 s at 127). The time asked for bounds it.
     decaySeconds_ = seconds;
-    decay_ = toQ24(std::clamp(std::pow(10.0, -0.75 * loop / (seconds * rateHz_)), 0.05, 0.95));
+    decay_ = toQ24(kPlateDecay);
     plateOutGain_ = toQ24(0.6);
     lfoPhase_ = 0;
     lfoStep_ = static_cast<uint32_t>(1.0 / rateHz_ * 4294967296.0);
@@ -352,7 +354,7 @@ void Reverb::process(int32_t* bus, int64_t* out, int values) {
 }
 
 void Reverb::processRoomHall(int32_t* bus, int64_t* out, int frames) {
-    const int32_t g = combFeedback_, d = damp_, d1 = damp1_;
+    const int32_t d = damp_, d1 = damp1_;
     for (int i = 0; i < frames; ++i) {
         const int32_t in = saturate32(int64_t(bus[2 * i]) + bus[2 * i + 1]);
         const int32_t p = preDelay_.exchange(in);
@@ -362,7 +364,7 @@ void Reverb::processRoomHall(int32_t* bus, int64_t* out, int frames) {
             for (Comb& c : combs_[side]) {
                 const int32_t o = c.line.front();
                 c.store = mulQ24(c.store, d) + mulQ24(o, d1);
-                c.line.push(mulQ24(c.store, g) + p);
+                c.line.push(mulQ24(c.store, c.feedback) + p);
                 sum += o;
             }
             int32_t v = saturate32(sum);

@@ -62,6 +62,7 @@ class Reverb {
     struct Comb {
         DelayLine line;
         int32_t store = 0;
+        int32_t feedback = 0;  // loop gain, Q24
     };
     struct AllPass {
         DelayLine line;
@@ -101,7 +102,7 @@ class Reverb {
     // Rooms and halls.
     std::array<std::array<Comb, 8>, 2> combs_{};
     std::array<std::array<AllPass, 4>, 2> allPasses_{};
-    int32_t combFeedback_ = 0, damp_ = 0, damp1_ = 0, wet1_ = 0, wet2_ = 0;
+    int32_t damp_ = 0, damp1_ = 0, wet1_ = 0, wet2_ = 0;
 
     // Plate.
     std::array<AllPass, 4> diffusers_{};

@@ -1,8 +1,10 @@
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 #include "effects/effects.h"
 #include "song/Sysex.h"
+#include "synth/Interpolation.h"
 
 namespace svt::effects {
 
@@ -58,7 +60,10 @@ int timeForSeconds(double seconds) {
 }  // namespace
 
 SystemEffects::SystemEffects(int rateHz, EffectOptions options)
-    : rateHz_(std::max(rateHz, 1)), options_(options), chainScratch_(kBusValues, 0) {
+    : rateHz_(std::max(rateHz, 1)),
+      options_(options),
+      sendKernels_(sendKernelsFor(chosenSimdLevel(options.simd))),
+      chainScratch_(kBusValues, 0) {
     for (auto& bus : buses_) bus.assign(kBusValues, 0);
     reverbUnit_.prepare(rateHz_);
     chorusUnit_.prepare(rateHz_);
@@ -77,7 +82,7 @@ bool SystemEffects::busActive(EffectBus bus) const {
         case BUS_REVERB:
             return songReverb() && reverbUnit_.kind() != ReverbKind::None;
         case BUS_CHORUS:
-            return options_.chorusMode != 0;
+            return options_.chorusMode != 0 && !options_.surroundChorus;
         case BUS_DELAY:
             // In XG mode the bus carries the variation's send, heard only from a system variation.
             return options_.chorusMode != 0 &&
@@ -105,11 +110,19 @@ void SystemEffects::sendValues(EffectBus bus, const T* block, int values, int le
     }
     if (bus == BUS_REVERB) {
         const int64_t gain = int64_t(std::min(level, 127)) * reverbSendGain_;
+        if constexpr (std::is_same_v<T, int64_t>) {
+            sendKernels_.reverb(block, values, gain, to);
+            return;
+        }
         for (int i = 0; i < values; ++i)
             to[i] = saturate32(int64_t(to[i]) + mulQ24(limited(block[i]), gain));
         return;
     }
     const int64_t gain = (int64_t(std::min(level, 127)) * 65536) / 127;
+    if constexpr (std::is_same_v<T, int64_t>) {
+        sendKernels_.level(block, values, gain, to);
+        return;
+    }
     for (int i = 0; i < values; ++i)
         to[i] = saturate32(int64_t(to[i]) + ((limited(block[i]) * gain) >> 16));
 }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "base/Constants.h"
@@ -12,6 +13,7 @@
 #include "effects/EffectChain.h"
 #include "effects/Equalizer.h"
 #include "effects/Reverb.h"
+#include "effects/SendKernels.h"
 #include "synth/EffectRack.h"
 
 namespace svt::effects {
@@ -19,6 +21,11 @@ namespace svt::effects {
 struct EffectOptions {
     ReverbMode reverbMode{3};
     int chorusMode = 1;  // 0 off, 1 each channel's level
+    // The voices make the chorus by pairs: the chorus unit is silent, the delay stays.
+    bool surroundChorus = false;
+    // The instruction set of the send loops (as the engine's settings ask; unset: the
+    // environment's or the widest).
+    std::optional<SimdLevel> simd;
 
     constexpr EffectOptions() = default;
     // From the numeric options of the settings.
@@ -90,6 +97,7 @@ class SystemEffects final : public EffectRack {
     int systemMode_ = 0;
     std::array<std::vector<int32_t>, BUS_COUNT> buses_;
     std::array<bool, BUS_COUNT> sent_{};
+    SendKernels sendKernels_;
     ReverbParams reverb_{};
     ChorusParams chorus_{};
     GsDelaySettings delay_{};

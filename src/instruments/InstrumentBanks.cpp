@@ -77,12 +77,12 @@ std::shared_ptr<const Instrument> InstrumentBanks::loadInstrument(bool drum, int
     InstrumentBank* b = bank(drum, number);
     if (b == nullptr || !validSlot(slot)) return nullptr;
     notes = filterFor(notes);
-    std::unique_ptr<Instrument> inst =
-        drum ? fonts_.buildInstrument(kPercussionBank, number, slot, notes)
-             : fonts_.buildInstrument(number, slot, kAnyKey, notes);
+    std::shared_ptr<const Instrument> inst =
+        drum ? fonts_.instrument(kPercussionBank, number, slot, notes)
+             : fonts_.instrument(number, slot, kAnyKey, notes);
     if (!inst) return nullptr;
     b->slots[static_cast<size_t>(slot)].displayText = inst->displayName;
-    return std::shared_ptr<const Instrument>(std::move(inst));
+    return inst;
 }
 
 int InstrumentBanks::loadMarkedInstruments() {

@@ -254,30 +254,29 @@ void fillRegion(const GeneratorTable& t, SampleHeader S, int key, const RegionSo
     pr.rootKey = clamp16(static_cast<double>(rootKey));
     pr.tuneCents = clamp16(static_cast<double>(tune));
 
-    // 14. Tremolo. Without a frequency generator the LFO runs at the generator's
-    // default of 8.176 Hz, as the depth alone asks for a moving LFO.
+    // 14. Tremolo. Without a frequency generator the LFO stands still: the depth alone
+    // moves nothing.
     if (t.has(GEN_MOD_LFO_TO_VOLUME)) {
         int v = t.v(GEN_MOD_LFO_TO_VOLUME);
         int depth =
             static_cast<int>(std::trunc((1.0 - std::pow(10.0, std::abs(v) / -200.0)) * 256.0));
         r.ampLfoDepth = static_cast<int16_t>(v < 0 ? -depth : depth);
-    }
-    if (t.has(GEN_MOD_LFO_TO_VOLUME) || t.has(GEN_MOD_LFO_TO_PITCH) ||
-        t.has(GEN_MOD_LFO_TO_FILTER_FC)) {
-        int64_t f = lfoFreqMilliHz(t.v(GEN_FREQ_MOD_LFO));
+        const int64_t f = t.has(GEN_FREQ_MOD_LFO) ? lfoFreqMilliHz(t.v(GEN_FREQ_MOD_LFO)) : 0;
         r.ampLfoPhaseStep =
             clamp32(static_cast<double>((((s.outputRate() / 1000) * f) >> 5) / s.controlRatio()));
         r.ampLfoDelay = delayFrames(s, t.v(GEN_DELAY_MOD_LFO));
     }
 
-    // 15. Vibrato, with the same default frequency.
+    // 15. Vibrato: a depth without a frequency makes no vibrato either.
     r.pitchLfoControlRatio = 0;
     if (t.has(GEN_VIB_LFO_TO_PITCH)) {
         r.pitchLfoDepth =
             static_cast<int16_t>(std::clamp(t.v(GEN_VIB_LFO_TO_PITCH) * 256 / 400, -255, 255));
-        int64_t f = std::max<int64_t>(1, lfoFreqMilliHz(t.v(GEN_FREQ_VIB_LFO)));
-        r.pitchLfoControlRatio =
-            clamp32(static_cast<double>((int64_t{s.outputRate()} * 1000) / (f * 64)));
+        if (t.has(GEN_FREQ_VIB_LFO)) {
+            const int64_t f = std::max<int64_t>(1, lfoFreqMilliHz(t.v(GEN_FREQ_VIB_LFO)));
+            r.pitchLfoControlRatio =
+                clamp32(static_cast<double>((int64_t{s.outputRate()} * 1000) / (f * 64)));
+        }
         r.pitchLfoDelay = delayFrames(s, t.v(GEN_DELAY_VIB_LFO));
     }
 }

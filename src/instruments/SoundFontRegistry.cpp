@@ -64,6 +64,24 @@ std::unique_ptr<Instrument> SoundFontRegistry::buildInstrument(int bank, int pro
     return nullptr;
 }
 
+std::shared_ptr<const Instrument> SoundFontRegistry::instrument(int bank, int program, int key,
+                                                                const NoteSet* notes) {
+    for (const auto& f : fonts_) {
+        const PresetIndexEntry* e = f->find(bank, program, key);
+        if (e == nullptr) continue;
+        if (e->regionCount() == 0) {
+            f->noteSilentSamples(*e);
+            continue;
+        }
+        if (!shared_ || f->compressedSampleCount() > 0) return f->build(*e, decoded_, notes);
+        // The song that is handed the instrument hears of its unplayable samples too.
+        f->noteSilentSamples(*e);
+        return shared_->obtain({f->fileName(), bank, program, key},
+                               [&] { return f->build(*e, decoded_, notes); });
+    }
+    return nullptr;
+}
+
 std::vector<std::string> SoundFontRegistry::takeSampleWarnings() {
     std::vector<std::string> lines;
     for (const auto& f : fonts_) {

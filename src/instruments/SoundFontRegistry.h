@@ -12,6 +12,7 @@
 #include "instruments/InstrumentSettings.h"
 #include "instruments/LoadedSoundFont.h"
 #include "instruments/NoteSet.h"
+#include "instruments/SharedInstruments.h"
 
 namespace svt {
 
@@ -38,6 +39,15 @@ class SoundFontRegistry {
     // compressed samples that no such note sounds are left out (see LoadedSoundFont::build).
     std::unique_ptr<Instrument> buildInstrument(int bank, int program, int key,
                                                 const NoteSet* notes = nullptr);
+    // The same as an instrument that engines may share: with shareInstruments() set, one
+    // that another engine holds is handed over instead of being built again. Instruments of
+    // fonts with compressed samples are built for each song's notes and are never shared.
+    std::shared_ptr<const Instrument> instrument(int bank, int program, int key,
+                                                 const NoteSet* notes = nullptr);
+    // Engines with equal settings and fonts that run at the same time may share instruments.
+    void shareInstruments(std::shared_ptr<SharedInstruments> shared) {
+        shared_ = std::move(shared);
+    }
     bool hasPreset(int bank, int program, int key) const;
 
     // An instrument about to be built: bank, program and key as for buildInstrument.
@@ -76,6 +86,7 @@ class SoundFontRegistry {
     DecodedSampleCache decoded_;
     size_t decodedLimit_ = kDefaultDecodedSampleLimitBytes;
     uint32_t nextCacheId_ = 1;
+    std::shared_ptr<SharedInstruments> shared_;
 };
 
 // The font the program starts with: "Sorvanto.sf2" in `programFolder`, or when that is

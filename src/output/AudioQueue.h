@@ -41,6 +41,7 @@ class AudioQueue final : public AudioSink {
     int64_t filledFrames() override { return queuedSamples(); }
     int64_t softFilledFrames() override { return bucketFrames(); }
     int64_t deviceQueueFrames() override { return deviceQueueBytes_ / bytesPerFrame_; }
+    bool prefilling() const override { return filling_; }
     // Reopens the device at `rateHz` and rebuilds the buckets for it; false (and the old rate
     // kept) when the rate is not accepted or the device will not open with it.
     bool changeRate(int rateHz) override;

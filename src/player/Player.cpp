@@ -23,6 +23,7 @@ constexpr int kEndScanEvents = 32;
 constexpr double kQuietLevel = kFullScale * 3.1622776601683795e-5;
 constexpr int kTailCapSeconds = 30;
 constexpr int kLiveTailCapSeconds = 10;
+constexpr int kStreamTailHalfSeconds = 3;
 constexpr double kTailFadeSeconds = 0.05;
 
 // Key code of a temperament key-signature event: -8..23, minor from 8 on.
@@ -48,6 +49,33 @@ Player::Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis,
       controls_(controls ? *controls : ownControls_),
       rememberedVoices_(synthesis.voiceLimit()) {
     trace_.setDeliver([this](const PlayerNotice& n) { control_->event(n); });
+    synthesis_.setListener(this);
+}
+
+Player::~Player() {
+    synthesis_.setListener(nullptr);
+}
+
+void Player::voiceChanged(int status, int channel, int note, int velocity) {
+    notify(NoticeNote, true, status, channel, note, velocity);
+}
+
+void Player::panningChanged(int channel, int panning) {
+    notify(NoticePanning, true, channel, panning);
+}
+
+void Player::channelNotices(int c, bool deferred) {
+    const ChannelSummary s = synthesis_.channelSummary(c);
+    notify(NoticeVolume, deferred, c, s.volume);
+    notify(NoticeExpression, deferred, c, s.expression);
+    notify(NoticeSustain, deferred, c, s.sustain);
+    notify(NoticeModWheel, deferred, c, s.modulationWheel);
+    notify(NoticePitchBend, deferred, c, s.pitchBend);
+    programNotice(c, deferred);
+    notify(NoticeTemperType, deferred, c, s.temperamentType);
+    notify(NoticeMute, deferred, c, int32_t((controls_.channelMuteMask >> c) & 1u));
+    notify(NoticeChorusLevel, deferred, c, s.chorusLevel);
+    notify(NoticeReverbLevel, deferred, c, s.reverbLevel);
 }
 
 int Player::rate() const {
@@ -122,6 +150,8 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
     controls_.channelMuteMask =
         (options_.temperamentMute & 1u) ? 0xFFFFFFFFu : options_.startMuteMask;
     restartPosition_ = 0;
+    reduction_ = Reduction{};
+    synthesis_.setReduceQuality(options_.reduceQuality);
     synthesis_.setVoiceLimit(rememberedVoices_);
 
     notify(NoticeMetronome, false, 0, 0);
@@ -213,15 +243,7 @@ int Player::playEvents(std::span<const SongEvent> events, int64_t totalSamples) 
     seek(restartPosition_);
     if (restartPosition_ > 0) {
         // The front-end shows the channels as they are where the song goes on.
-        for (int c = 0; c < kChannels; ++c)
-            for (int code : {NoticeVolume, NoticeExpression, NoticeSustain, NoticeModWheel,
-                             NoticePitchBend, NoticeProgram, NoticeTemperType, NoticeMute,
-                             NoticeChorusLevel, NoticeReverbLevel})
-                if (code == NoticeProgram)
-                    programNotice(c, false);
-                else
-                    notify(code, false, c,
-                           code == NoticeMute ? int32_t((controls_.channelMuteMask >> c) & 1u) : 0);
+        for (int c = 0; c < kChannels; ++c) channelNotices(c, false);
     }
     if (events_.empty()) return CmdTuneEnd;
     result = CmdNone;
@@ -290,6 +312,7 @@ int Player::applyEvent(const SongEvent& event) {
         case EV_DRUM_PART:
             applyToChannels(event, true);
             notify(NoticeDrumPart, true, event.channel, event.a ? 1 : 0);
+            programNotice(event.channel, true);
             break;
         case EV_TEMPO:
             tempo_ = tempoOf(event);
@@ -312,6 +335,7 @@ int Player::applyEvent(const SongEvent& event) {
         case EV_SYSTEM_RESET:
             synthesis_.setSystemMode(event.a);
             resetSynthesis();
+            for (int c = 0; c < kChannels; ++c) channelNotices(c, true);
             break;
         case EV_BEAT_MARK:
             notify(NoticeMetronome, true, event.a + 256 * (event.b & 0x0F), event.b >> 4);
@@ -356,14 +380,9 @@ int Player::applyEvent(const SongEvent& event) {
                 applyToChannels(event, true);
             break;
     }
-    if (event.type == EV_RESET_CONTROLLERS || changesReceiveChannel(event)) {
-        // The front-end shows the channel as the reset left it.
-        const int c = event.channel;
-        for (int code :
-             {NoticeVolume, NoticeExpression, NoticeSustain, NoticeModWheel, NoticePitchBend,
-              NoticeProgram, NoticeMute, NoticeChorusLevel, NoticeReverbLevel})
-            code == NoticeProgram ? programNotice(c, true) : notify(code, true, c);
-    }
+    // The front-end shows the channel as the reset left it.
+    if (event.type == EV_RESET_CONTROLLERS || changesReceiveChannel(event))
+        channelNotices(event.channel & 15, true);
     return CmdNone;
 }
 
@@ -407,6 +426,7 @@ int Player::render(int64_t frames) {
         renderBlockPart(part);
         frames -= part;
         buffered_ = 0;
+        adaptToQueue();
         if (sink_->add({block_.data(), kBlockFrames}) < 0) return CmdError;
         const bool atEnd = index_ < events_.size() && events_[index_].type == EV_END_OF_SONG;
         if (!atEnd) timeNotice();
@@ -415,6 +435,113 @@ int Player::render(int64_t frames) {
     }
     if (frames > 0) renderBlockPart(static_cast<int>(frames));
     return CmdNone;
+}
+
+void Player::adaptToQueue() {
+    if (!sink_->realTime() || sink_->prefilling()) return;
+    const int64_t filled = sink_->filledFrames(), softFilled = sink_->softFilledFrames();
+    const int64_t deviceQueue = sink_->deviceQueueFrames();
+    // Short of a device queue's worth of audio ahead, the cheaper interpolation keeps up.
+    const bool behind = deviceQueue > 0 && (filled + softFilled) * 100 < 99 * deviceQueue;
+    synthesis_.setReduceQuality(behind || options_.reduceQuality);
+    if (options_.reductionThreshold != 0 && deviceQueue > 0)
+        reduceVoices(filled, softFilled, deviceQueue);
+}
+
+void Player::reduceVoices(int64_t filled, int64_t softFilled, int64_t deviceQueue) {
+    Reduction& s = reduction_;
+    const bool realTime = options_.realTimeMode;
+    const bool adaptive = options_.adaptivePolyphony;
+    const int r = rate();
+    int rateLimit = 75;
+    int64_t fillLimit;
+    if (options_.reductionThreshold >= 0) {
+        fillLimit = int64_t(r) * options_.reductionThreshold / 1000 + 1;
+    } else {
+        fillLimit = r / 5;
+        if (deviceQueue / 5 < fillLimit) {
+            fillLimit = 1;
+            rateLimit = 75 - static_cast<int>(4096 * 100 / deviceQueue) / 5;
+        }
+    }
+    const int fillRate = static_cast<int>(
+        static_cast<double>(filled + softFilled) / static_cast<double>(deviceQueue) * 100 + 0.5);
+    const int voices = synthesis_.voicesInUse();
+    const int limit = synthesis_.voiceLimit();
+
+    // What the machine kept up with, averaged over about the last second.
+    if (!realTime && adaptive && fillRate < 85) {
+        int64_t add = -1;
+        if ((fillRate == s.previousFillRate && voices > s.minimumBad) ||
+            (fillRate >= s.previousFillRate && fillRate < 20))
+            add = voices;
+        else if (voices == limit && fillRate > s.previousFillRate && filled > s.previousFilled)
+            add = voices + 1;
+        else if (fillRate < 75 && fillRate < s.previousFillRate && filled < s.previousFilled)
+            add = s.minimumBad;
+        if (add >= 0) {
+            s.goodTotal += add;
+            s.goodCount += 1;
+            if (currentSample_ >= s.nextHalving && s.goodCount > 1) {
+                s.goodTotal >>= 1;
+                s.goodCount >>= 1;
+                s.nextHalving = currentSample_ + r;
+            }
+        }
+    }
+
+    if ((realTime || fillRate >= rateLimit) && filled >= fillLimit) {
+        // Healthy: what sounds now is affordable, and the voice limit comes back.
+        if (!realTime && fillRate >= rateLimit && filled > s.previousFilled) {
+            if (fillRate > 85 && voices > s.maximumGood) {
+                s.maximumGood = voices;
+                s.minimumBad = std::min(s.minimumBad, s.maximumGood);
+            }
+            if (adaptive) {
+                s.goodTotal = int64_t(s.maximumGood) * s.goodCount;
+                if (s.goodCount > 1) {
+                    s.goodTotal >>= 1;
+                    s.goodCount >>= 1;
+                }
+                synthesis_.setVoiceLimit(rememberedVoices_);
+            }
+        }
+        s.previousFilled = fillLimit;
+    } else if (filled > s.previousFilled) {
+        s.previousFilled = filled;  // recovering by itself
+    } else {
+        // Draining: released voices go, the quietest first.
+        if (!realTime && fillRate > 20 && voices < s.minimumBad) {
+            s.minimumBad = voices;
+            s.maximumGood = std::max(s.maximumGood, s.minimumBad);
+        }
+        const int reducible = synthesis_.reducibleVoices();
+        int cut;
+        if (filled < fillLimit && (realTime || fillRate < 10)) {
+            if (voices > reducible) {
+                const int k =
+                    static_cast<int>(voices - voices / (voices / (voices - reducible) + 1.0));
+                cut = reducible < k && k < voices ? k : reducible;
+            } else {
+                cut = voices - 1;
+            }
+        } else {
+            cut = std::min(reducible, voices - s.minimumBad);
+        }
+        const int done = cut > 0 ? synthesis_.cutQuietestReleased(cut) : 0;
+        if (adaptive) {
+            const int64_t average = s.goodTotal / std::max(1, s.goodCount);
+            const int left = voices - done;
+            if (left < limit && average < left)
+                synthesis_.setVoiceLimit(left);
+            else if (average < limit && left <= average)
+                synthesis_.setVoiceLimit(static_cast<int>(average));
+            else if (limit < average)
+                synthesis_.setVoiceLimit(static_cast<int>(std::min<int64_t>(average, kMaxVoices)));
+        }
+        s.previousFilled = filled;
+    }
+    s.previousFillRate = fillRate;
 }
 
 int Player::endOfSongScan() const {
@@ -429,6 +556,12 @@ int Player::endOfSongScan() const {
 
 int Player::playOutEnd() {
     checkEnd_ = false;
+    const bool realTime = options_.realTimeMode;
+    if (realTime && currentSample_ == 0) {
+        // A stream that ended before anything sounded leaves nothing to play out.
+        resetSynthesis();
+        return CmdTuneEnd;
+    }
     const int64_t second = rate();
     int result = CmdNone;
     // Renders without the end-of-song check looking again; a final result ends the song.
@@ -446,10 +579,12 @@ int Player::playOutEnd() {
         if (!ended()) synthesis_.releaseAllNotes();
     }
     // The released voices and then the effects' tails die away: half a second at a time while
-    // a voice sounds, then the second of silence the song ends with, which goes on in tenths
-    // until the output is quiet.
-    const int64_t cap = int64_t(sink_->realTime() ? kLiveTailCapSeconds : kTailCapSeconds) * second;
-    const int64_t endSilence = kEndSilenceSeconds * second;
+    // a voice sounds, then the silence the song ends with, which goes on in tenths until the
+    // output is quiet. A stream goes on soon: three half seconds at most, 10 ms of silence.
+    const int64_t cap = realTime            ? kStreamTailHalfSeconds * second / 2
+                        : sink_->realTime() ? kLiveTailCapSeconds * second
+                                            : kTailCapSeconds * second;
+    const int64_t endSilence = realTime ? second * 10 / 1000 : kEndSilenceSeconds * second;
     int64_t tail = 0, silence = 0;
     bool loud = true;
     while (!ended() && tail < cap) {

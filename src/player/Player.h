@@ -37,9 +37,19 @@ struct PlayerOptions {
     // change through commands.
     int startKeyOffset = 0;
     uint32_t startMuteMask = 0;
+    // Live output that falls behind sheds released voices when the device queue holds less
+    // than this many milliseconds; -1 (the default) judges by the queue's own size, 0 never.
+    int reductionThreshold = -1;
+    // The voice limit follows what the machine has kept up with.
+    bool adaptivePolyphony = true;
+    // Linear interpolation throughout; without it, only while live output falls behind.
+    bool reduceQuality = false;
+    // Events arrive as they are played (a stream, not a file): the end of a song plays out
+    // briefly and the voice reduction acts at once, without statistics.
+    bool realTimeMode = false;
 };
 
-class Player final : public AudioQueueHooks {
+class Player final : public AudioQueueHooks, private SynthesisListener {
   public:
     // Every song ends with this much silence after its last sound.
     static constexpr int kEndSilenceSeconds = 1;
@@ -49,6 +59,7 @@ class Player final : public AudioQueueHooks {
     // its own when none are given.
     Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis,
            ControlInterface& control, PlayerControls* controls = nullptr);
+    ~Player() override;
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
 
@@ -105,10 +116,19 @@ class Player final : public AudioQueueHooks {
     bool tracing() override { return control_->traces(); }
 
   private:
+    // SynthesisListener: NoticeNote and NoticePanning, heard with their block.
+    void voiceChanged(int status, int channel, int note, int velocity) override;
+    void panningChanged(int channel, int panning) override;
+    // The channel's notices, in the order a controller reset sends them, carrying its state.
+    void channelNotices(int channel, bool deferred);
+
     int applyEvent(const SongEvent& event);
     void applyToChannels(const SongEvent& event, bool sounding);
     int render(int64_t frames);
     int renderBlockPart(int frames);
+    // After each block for a live output: the interpolation and the voices it can afford.
+    void adaptToQueue();
+    void reduceVoices(int64_t filled, int64_t softFilled, int64_t deviceQueue);
     int playOutEnd();
     int endOfSongScan() const;
     // The next command: the one the output's wait found waiting, else the front-end's.
@@ -173,6 +193,16 @@ class Player final : public AudioQueueHooks {
     int systemMode_ = SYSTEM_GM_OFF;  // the mode a seek returns to
     int32_t lastSeconds_ = -1;
     int lastVoices_ = -1;
+    // What the voice reduction has learnt of the machine during this song.
+    struct Reduction {
+        int minimumBad = kMaxVoices;
+        int maximumGood = 1;
+        int64_t goodTotal = 32;
+        int goodCount = 1;
+        int64_t nextHalving = 0;
+        int previousFillRate = -1;
+        int64_t previousFilled = 0;
+    } reduction_;
     std::atomic<bool> break_{false};
     std::string lastError_;
 

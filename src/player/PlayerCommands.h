@@ -174,6 +174,8 @@ class AudioSink {
     virtual int64_t filledFrames() = 0;
     virtual int64_t softFilledFrames() = 0;
     virtual int64_t deviceQueueFrames() = 0;
+    // True while a new song's first audio is collected before the device is fed.
+    virtual bool prefilling() const { return false; }
     // Asks the output to play at `rateHz` from the next song on; false when it cannot (the
     // song then goes on at the old rate).
     virtual bool changeRate(int /*rateHz*/) { return false; }

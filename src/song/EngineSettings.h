@@ -14,6 +14,10 @@
 
 namespace svt {
 
+// The voice filter a region's cutoff runs through: the two-pole state-variable low-pass or
+// the four-pole ladder.
+inline constexpr int kFilterTwoPole = 1;
+inline constexpr int kFilterFourPole = 2;
 inline constexpr int32_t kSampleCacheBudgetBytes = 2 * 1024 * 1024;
 
 struct EngineSettings {
@@ -34,6 +38,15 @@ struct EngineSettings {
     int reverbMode = 3;
     // Chorus: 0 none, 1 each channel's own chorus level.
     int chorusMode = 1;
+    // Every note sounds as two voices spread left and right, one slightly late and (melodic)
+    // slightly detuned, instead of going through the chorus effect.
+    bool surroundChorus = false;
+    // Buffers of the live output's pool; 0 keeps the output's own count.
+    int outputBuffers = 0;
+    int voiceFilter = kFilterTwoPole;
+    // A voice panned to one side reaches the other up to 47 frames (about a millisecond)
+    // later, as a sound from that side reaches the far ear.
+    bool panDelay = false;
     // The peak limiter in front of every output; off, the raw mix is clipped at full scale.
     bool limiter = true;
     // Instruction set of the synthesizer's kernels; unset: the environment variable

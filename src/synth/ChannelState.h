@@ -154,7 +154,8 @@ struct ChannelState {
     int8_t eqSwitch = 1;         // the channel goes through the system equaliser
     int8_t insertionSwitch = 0;  // the channel goes through the insertion effect
     int8_t dryLevel = 127;       // level of the channel's direct signal
-    // Frame of the channel's last note-on (-1: none yet); its reverb send stops four
+    // Frame up to which the channel last sounded (its last note-on, or the end of the last
+    // block in which one of its voices was in use; -1: never); its reverb send stops four
     // seconds after it.
     int64_t lastNoteFrame = -1;
     // The channel's own two-band equaliser (XG): gains 64 = flat, frequency values as sent.

@@ -29,7 +29,7 @@ void EffectSends::setEffects(EffectRack* rack) {
 double EffectSends::dryLevel() const {
     // With effects the dry signal leaves room for what they add; without, it plays louder.
     constexpr double kDryWithEffects = 0.7425, kDryAlone = 1.35;
-    if (effects_ == nullptr) return kDryAlone;
+    if (effects_ == nullptr || mono_) return kDryAlone;
     const bool heard = effects_->busActive(BUS_REVERB) || effects_->busActive(BUS_CHORUS) ||
                        effects_->busActive(BUS_DELAY) || effects_->busActive(BUS_EQ) ||
                        effects_->insertionActive() || effects_->insertionChannels() != 0;
@@ -106,7 +106,7 @@ bool EffectSends::route(StereoView<int64_t> main, int64_t renderedFrames) {
     drumKeysRouted_ = 0;
     drumGroupsMixed_ = 0;
     insertionUsed_ = false;
-    if (effects_ == nullptr) return false;
+    if (effects_ == nullptr || mono_) return false;
     const bool reverb = effects_->busActive(BUS_REVERB), chorus = effects_->busActive(BUS_CHORUS),
                delay = effects_->busActive(BUS_DELAY), eq = effects_->busActive(BUS_EQ),
                insertion = effects_->insertionActive();

@@ -31,6 +31,9 @@ class EffectSends {
     int chorusLevelOf(int c) const;
     // The dry signal's share of a voice's level: lower while any effect is heard.
     double dryLevel() const;
+    // A mono output hears no effect at all: every channel mixes straight into the block.
+    void setMonoOutput(bool mono) { mono_ = mono; }
+    bool monoOutput() const { return mono_; }
 
     // Decides where each channel mixes in the block `main` (`renderedFrames` into the song):
     // into `main`, or a zeroed buffer of its own. False when no effect listens and everything
@@ -56,6 +59,7 @@ class EffectSends {
     const EngineSettings& settings_;
     const ChannelController& channels_;
     EffectRack* effects_ = nullptr;
+    bool mono_ = false;
 
     // Each channel that sends mixes into a buffer of its own; the channels of the insertion
     // effect share one. destination_ tells each voice where it mixes to.

@@ -1,5 +1,6 @@
 #include "synth/SynthCurves.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -65,9 +66,16 @@ SynthCurves build() {
     for (int i = 0; i < 128; ++i) {
         t.volumeDefault[size_t(i)] = 127.0 * std::pow(i / 127.0, 1.66096404744);
         t.volumeGm2[size_t(i)] = i * i / 127.0;
-        t.envelopeTime[size_t(i)] = std::exp2((64 - i) / 16.0);
+        t.envelopeRise[size_t(i)] = std::exp2((64 - i) * 5.0 / 64.0);
+        t.envelopeFall[size_t(i)] = std::exp2((64 - i) * 4.0 / 64.0);
+        t.envelopeRelease[size_t(i)] = std::exp2((64 - i) * 3.0 / 64.0);
     }
     t.volumeDefault[127] = t.volumeGm2[127] = 127.0;
+    t.modulationEnvelope[0] = 0.0;
+    for (int i = 1; i < 1023; ++i)
+        t.modulationEnvelope[size_t(i)] =
+            std::log2(1.0 + std::max(0.0, 1.0 + 5.0 / 12.0 * std::log10(i / 1023.0)));
+    t.modulationEnvelope[1023] = 1.0;
     buildGsCurve(t.velocityGs, 0.8013, 37.9907);
     buildGsCurve(t.volumeGs, 0.1289, 32.3738);
     return t;

@@ -18,9 +18,18 @@ struct SynthCurves {
     // 32.3738 at 64.
     std::array<double, 128> velocityGs;
     std::array<double, 128> volumeGs;
-    // Factor on an envelope rate for an envelope-time controller value: 64 leaves the rate
-    // as it is, each 16 steps above halve it (a longer time), each 16 below double it.
-    std::array<double, 128> envelopeTime;
+    // Factors on an envelope stage's rate for an envelope-time controller value: 64 leaves
+    // the rate as it is, values above slow it (a longer time), values below speed it up; each
+    // falls steadily from its top at 0. Rising stages (the attack) span five octaves each way,
+    // falling stages before the release four, the release three: a release made too fast
+    // would click.
+    std::array<double, 128> envelopeRise;
+    std::array<double, 128> envelopeFall;
+    std::array<double, 128> envelopeRelease;
+    // How far the modulation envelope moves pitch and cutoff at its level >> 20 (0..1023):
+    // 0 at 0, 1 at 1023, log2(1 + max(0, 1 + 5/12 log10(i / 1023))) between. The level runs
+    // in steps of the volume's decibel scale; the curve turns it back into a share of the depth.
+    std::array<double, 1024> modulationEnvelope;
 };
 
 const SynthCurves& synthCurves();

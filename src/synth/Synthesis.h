@@ -24,12 +24,38 @@ struct PlayerControls {
     uint32_t channelMuteMask = 0;  // bit c set: channel c is not heard
 };
 
+// Told of what changes in the synthesizer without a song event saying so. Called while events
+// are applied and while blocks render: it must neither allocate nor block.
+class SynthesisListener {
+  public:
+    virtual ~SynthesisListener() = default;
+    // A voice's status changed: started (2), held by a pedal (4), released (8), cut (16, it
+    // fades out within a few frames) or freed (1: ended, stolen, or silenced because its
+    // channel is muted). A voice that dies after its cut is not told of again.
+    virtual void voiceChanged(int status, int channel, int note, int velocity) = 0;
+    // The channel's panning moved by itself (random pan).
+    virtual void panningChanged(int /*channel*/, int /*panning*/) {}
+};
+
 // What a channel plays, for the front-end's display.
 struct ChannelProgram {
     int program = 0;
     int32_t bank = 0;  // bank MSB << 16 | bank LSB << 8 | effective bank
     const char* name =
         nullptr;  // the instrument's name when one is loaded; valid until the next event
+};
+
+// A channel's controllers as the front-end shows them.
+struct ChannelSummary {
+    int volume = 90;
+    int expression = 127;
+    int sustain = 0;
+    int modulationWheel = 0;
+    int pitchBend = 8192;
+    int panning = 64;
+    int temperamentType = 0;
+    int chorusLevel = 0;
+    int reverbLevel = 40;
 };
 
 class Synthesis {
@@ -62,7 +88,16 @@ class Synthesis {
     virtual void setVoiceLimit(int /*voices*/) {}
     virtual int voiceLimit() const { return kMaxVoices; }
     virtual int cutQuietestReleased(int /*count*/) { return 0; }
+    // Voices cutQuietestReleased may stop: released or dying, and no one-shot drum sounding.
+    virtual int reducibleVoices() const { return 0; }
+    // Linear interpolation instead of the better kinds, while live output falls behind.
+    virtual void setReduceQuality(bool /*on*/) {}
     virtual ChannelProgram channelProgram(int /*channel*/) const { return {}; }
+    virtual ChannelSummary channelSummary(int /*channel*/) const { return {}; }
+    // Where voice changes are told; none (the default) tells nobody.
+    virtual void setListener(SynthesisListener* /*listener*/) {}
+    // The output has one channel: no effects, every voice in the middle.
+    virtual void setMonoOutput(bool /*mono*/) {}
     // The record of the song about to play (null after it): resets start from its drum
     // channels, and its drum-part changes are written back into it.
     virtual void setSong(SongInfo* /*song*/) {}

@@ -29,6 +29,19 @@ void Synthesizer::resetChannels() {
     if (EffectRack* rack = sends_.effects()) rack->resetEffects(channels_.systemMode());
 }
 
+void Synthesizer::setListener(SynthesisListener* listener) {
+    listener_ = listener;
+    allocator_.setListener(listener);
+    shaper_.setListener(listener);
+    mixer_.setListener(listener);
+}
+
+void Synthesizer::setMonoOutput(bool mono) {
+    if (mono == sends_.monoOutput()) return;
+    sends_.setMonoOutput(mono);
+    relevelAll();
+}
+
 void Synthesizer::setEffects(EffectRack* rack) {
     channels_.setEffects(rack);
     sends_.setEffects(rack);
@@ -97,6 +110,26 @@ ChannelProgram Synthesizer::channelProgram(int c) const {
     return info;
 }
 
+ChannelSummary Synthesizer::channelSummary(int c) const {
+    ChannelSummary s;
+    if (c < 0 || c >= kChannels) return s;
+    const ChannelState& ch = channels_.channel(c);
+    s.volume = ch.volume;
+    s.expression = ch.expression;
+    s.sustain = ch.sustain;
+    s.modulationWheel = ch.modulationWheel;
+    s.pitchBend = ch.pitchBend;
+    s.panning = ch.panning < 0 ? 64 : ch.panning;
+    s.chorusLevel = sends_.chorusLevelOf(c);
+    s.reverbLevel = sends_.reverbLevelOf(c);
+    return s;
+}
+
+void Synthesizer::tellPanning(int c) {
+    if (listener_ != nullptr && c >= 0 && c < kChannels)
+        listener_->panningChanged(c, channelSummary(c).panning);
+}
+
 const Instrument* Synthesizer::instrumentFor(int c, int key) {
     const ChannelState& ch = channels_.channel(c);
     const bool drum = channels_.isDrum(c);
@@ -114,6 +147,17 @@ int Synthesizer::playedKey(int c, int key, const Instrument& inst) const {
 }
 
 namespace {
+
+// The late voice of a surround-chorus pair starts this much after the other: near enough to
+// be heard as one note, far enough to widen it.
+constexpr int kChorusLateMs = 12;
+
+// How far the second voice of a surround-chorus pair is detuned, in steps of 0.003 octave:
+// about 7 cents at the bottom of the keyboard down to about 3.6 at the top, so that the two
+// beat slowly everywhere.
+double chorusDetune(int key) {
+    return 2.0 - key / 127.0;
+}
 
 // The frequency a region sounds for a key placed at `note.frequency`: a region that spreads
 // its keys wider or narrower than semitones does so around its centre key, and the
@@ -178,7 +222,41 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
                 PortamentoHook{&VoiceShaper::portamentoStep, &v, ch.portamentoControlRatio, 0};
             shaper_.recomputeFrequency(v);
         }
+        if (!v.inUse()) continue;
+        tellStatus(listener_, v);
+        if (settings_.surroundChorus) pairForChorus(slots[size_t(i)]);
     }
+}
+
+void Synthesizer::pairForChorus(int slot) {
+    const int other = allocator_.chorusSlot();
+    if (other < 0) return;
+    Voice& original = allocator_.voice(slot);
+    Voice& copy = allocator_.voice(other);
+    copy = original;
+    if (copy.resample.portamento.context == &original) copy.resample.portamento.context = &copy;
+    Voice& first = slot < other ? original : copy;
+    Voice& second = slot < other ? copy : original;
+    for (Voice* v : {&first, &second})
+        v->velocity = static_cast<uint8_t>(std::nearbyint(v->velocity * 0.7));
+    first.chorusSide = -1;
+    second.chorusSide = 1;
+    // The far voice of a panned note, or either of a centred one, starts a little late.
+    const int p = std::max(1, original.panning);
+    Voice& late = p == 64  ? (channels_.random().below(2) == 0 ? first : second)
+                  : p < 64 ? second
+                           : first;
+    const int32_t lateFrames = settings_.outputRateHz * kChorusLateMs / 1000;
+    late.delay += lateFrames;
+    late.tremoloDelay += lateFrames;
+    late.modulationDelay += lateFrames;
+    if (!second.drum) {
+        second.chorusDetune = std::exp2(chorusDetune(second.note) * 0.003);
+        shaper_.recomputeFrequency(second);
+    }
+    for (Voice* v : {&first, &second})
+        if (v->inUse()) shaper_.recomputeAmplitude(*v);
+    if (copy.inUse()) tellStatus(listener_, copy);
 }
 
 void Synthesizer::noteOff(int c, int key) {
@@ -198,10 +276,12 @@ void Synthesizer::noteOff(int c, int key) {
     for (Voice& v : allocator_.active()) {
         if (v.status != kVoiceOn || v.channel != c || v.eventKey != key || v.pairing != *pairing)
             continue;
-        if (ch.sustain != 0)
+        if (ch.sustain != 0) {
             v.status = kVoiceSustained;
-        else
+            tellStatus(listener_, v);
+        } else {
             shaper_.release(v);
+        }
     }
 }
 
@@ -211,7 +291,7 @@ void Synthesizer::releaseAllNotes() {
 }
 
 void Synthesizer::cutAllVoices() {
-    for (Voice& v : allocator_.active()) v.cut();
+    for (Voice& v : allocator_.active()) cutAndTell(listener_, v);
     allocator_.clearAllPairing();
 }
 
@@ -308,23 +388,26 @@ void Synthesizer::holdSounding(int c) {
         }
         v.status = kVoiceSustained;
         shaper_.recomputeAmplitude(v);
+        tellStatus(listener_, v);
     }
 }
 
 void Synthesizer::allNotesOff(int c, bool held) {
     for (Voice& v : allocator_.active()) {
         if (v.channel != c || v.status != kVoiceOn) continue;
-        if (held)
+        if (held) {
             v.status = kVoiceSustained;
-        else
+            tellStatus(listener_, v);
+        } else {
             shaper_.release(v);
+        }
     }
     allocator_.clearPairing(c);
 }
 
 void Synthesizer::allSoundsOff(int c) {
     for (Voice& v : allocator_.active())
-        if (v.channel == c && v.inUse() && v.status != kVoiceDying) v.cut();
+        if (v.channel == c) cutAndTell(listener_, v);
     allocator_.clearPairing(c);
 }
 
@@ -347,10 +430,19 @@ void Synthesizer::render(StereoView<int32_t> out) {
         relevelAll();
     }
     std::fill_n(mix_.begin(), 2 * frames, int64_t{0});
+    // A channel keeps its reverb while anything of it sounds: a chord held for longer than
+    // the send window is still heard in the room.
+    for (const Voice& v : allocator_.active())
+        if (v.inUse() && v.channel < kChannels)
+            channels_.channel(v.channel).lastNoteFrame = renderedFrames_ + frames;
     const bool effects = sends_.route(main, renderedFrames_);
     for (Voice& v : allocator_.active()) {
         if (!v.inUse()) continue;
-        if (controls_.channelMuteMask & (1u << v.channel)) v.cut();
+        if (controls_.channelMuteMask & (1u << v.channel)) {
+            // Nothing of a muted channel reaches the block, not even a fade.
+            freeAndTell(listener_, v);
+            continue;
+        }
         mixer_.mix(v, sends_.targetFor(v));
     }
     for (Voice& v : allocator_.fades()) {

@@ -55,7 +55,14 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
     void setVoiceLimit(int voices) override { allocator_.setVoiceLimit(voices); }
     int voiceLimit() const override { return allocator_.voiceLimit(); }
     int cutQuietestReleased(int count) override { return allocator_.cutQuietestReleased(count); }
+    int reducibleVoices() const override { return allocator_.reducibleVoices(); }
+    void setReduceQuality(bool on) override { mixer_.resampler().setReduceQuality(on); }
     ChannelProgram channelProgram(int channel) const override;
+    ChannelSummary channelSummary(int channel) const override;
+    // Tells the listener the channel's panning now (after it moved by itself: random pan).
+    void tellPanning(int c);
+    void setListener(SynthesisListener* listener) override;
+    void setMonoOutput(bool mono) override;
     void setSong(SongInfo* song) override { channels_.setSong(song); }
     void seedRandom(uint32_t seed) override { channels_.seedRandom(seed); }
     // The engine's random source.
@@ -81,6 +88,8 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
   private:
     void applyToChannel(const SongEvent& event, bool sounding);
     void noteOn(int c, int key, int velocity);
+    // Doubles the voice in `slot` into a surround-chorus pair when a slot can be had.
+    void pairForChorus(int slot);
     void noteOff(int c, int key);
     int playedKey(int c, int key, const Instrument& inst) const;
     const Instrument* instrumentFor(int c, int key);
@@ -112,6 +121,7 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
     VoiceShaper shaper_;
     VoiceMixer mixer_;
 
+    SynthesisListener* listener_ = nullptr;
     std::array<int64_t, 2 * kBlockFrames> mix_{};
     // What the voices' amplitudes were made for.
     int appliedAmplification_ = -1;

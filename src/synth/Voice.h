@@ -3,10 +3,13 @@
 // mixer needs to shape it (envelopes, tremolo, filter, pan, the ramps that keep level
 // changes from clicking).
 
+#include <array>
 #include <cstdint>
 
+#include "base/Constants.h"
 #include "instruments/Instrument.h"
 #include "synth/Resampler.h"
+#include "synth/Synthesis.h"
 
 namespace svt {
 
@@ -43,7 +46,18 @@ struct VoiceFilter {
     int64_t s2 = 0;
     int32_t cutoffHz = 0;  // the cutoff and resonance the coefficients were made for
     double resonanceDb = 0.0;
-    double gain = 1.0;  // compensation for the resonance peak
+    double gain = 1.0;  // compensation for the resonance peak (the ladder: its feedback)
+
+    // The four-pole ladder instead: four one-pole stages l1..l4 (8 more bits than the
+    // samples) whose output is fed back by ladderFeedback, solved within the sample:
+    //   y = (ladderFromIn x + sum ladderFrom[i] l[i]) >> 24, u = x - (ladderFeedback y >> 24),
+    //   then each stage v = (in - l) G, out = v + l, l' = out + v.
+    bool ladder = false;
+    int64_t ladderG = 0;
+    int64_t ladderFrom1 = 0, ladderFrom2 = 0, ladderFrom3 = 0, ladderFrom4 = 0;
+    int64_t ladderFromIn = 0;
+    int64_t ladderFeedback = 0;
+    int64_t l1 = 0, l2 = 0, l3 = 0, l4 = 0;
 
     // One sample through the filter: the low-pass output, the mean of the old and new s2.
     int32_t step(int32_t in) {
@@ -57,6 +71,38 @@ struct VoiceFilter {
                                     : out > (1 << 20) ? (1 << 20)
                                                       : out);
     }
+
+    // One sample through the ladder: its four-pole low-pass output.
+    int32_t stepLadder(int32_t in) {
+        const int64_t x = int64_t(in) << 8;
+        const int64_t y = (ladderFromIn * x + ladderFrom1 * l1 + ladderFrom2 * l2 +
+                           ladderFrom3 * l3 + ladderFrom4 * l4) >>
+                          24;
+        int64_t u = x - ((ladderFeedback * y) >> 24);
+        for (int64_t* l : {&l1, &l2, &l3, &l4}) {
+            const int64_t v = ((u - *l) * ladderG) >> 24;
+            u = v + *l;
+            *l = u + v;
+        }
+        const int64_t out = u >> 8;
+        return static_cast<int32_t>(out < -(1 << 20)  ? -(1 << 20)
+                                    : out > (1 << 20) ? (1 << 20)
+                                                      : out);
+    }
+};
+
+// The far side of a two-sided voice can be heard this many frames late at most (the ring's
+// length; the delay itself is shorter the nearer the voice is to the centre).
+inline constexpr int kPanDelayFrames = 48;
+
+// A channel LFO as the controller destinations drive it: the first runs at the vibrato's rate
+// and moves cutoff and level (its pitch is the vibrato itself), the second moves all three.
+struct ChannelLfo {
+    uint32_t phase = 0;  // a full cycle is 2^32
+    uint32_t step = 0;   // per control period
+    double pitchCents = 0.0;
+    double filterCents = 0.0;
+    double level = 0.0;  // the share of the level taken away at the LFO's trough, 0..1
 };
 
 struct Voice {
@@ -78,6 +124,7 @@ struct Voice {
 
     EnvelopeState volume;
     EnvelopeState modulation;
+    int32_t modulationDelay = 0;  // frames before the modulation envelope moves
     double envelopeFactor = 0.0;
     // Saved when a release stage starts, so that the release continues from the level reached.
     double releaseFactor = 1.0;
@@ -87,7 +134,21 @@ struct Voice {
     int32_t tremoloPhase = 0;
     int32_t tremoloPhaseStep = 0;
     int32_t tremoloDepth = 0;
+    int32_t tremoloSweepStep = 0;  // 0: no sweep, the depth is full from the start
+    int32_t tremoloSweepPosition = 0;
     double tremoloFactor = 1.0;
+
+    // Surround chorus: the note sounds as a pair spread around its panning, the first voice
+    // (-1) to the left, the second (+1) to the right; 0 a voice of its own.
+    int8_t chorusSide = 0;
+    double chorusDetune = 1.0;  // the second voice's pitch factor on melodic channels
+
+    std::array<ChannelLfo, 2> channelLfos{};
+    bool channelLfosMove = false;  // any of their depths above 0
+    // Where the channel LFOs have taken the voice at the last control period.
+    double channelLfoPitchCents = 0.0;
+    double channelLfoCutoffCents = 0.0;
+    double channelLfoLevel = 1.0;
 
     int panning = 64;
     double leftAmplitude = 0.0;
@@ -107,17 +168,46 @@ struct Voice {
     int32_t plainIncrement = 0;  // the increment without the glide (magnitude)
 
     VoiceFilter filter;
+    // With the pan delay on: the frames the far side lags (0: none, the voice mixes as
+    // usual), which side that is, and the ring of the near side's last values it reads.
+    uint8_t panDelayFrames = 0;
+    bool panDelayLeft = false;
+    uint8_t panDelayAt = 0;
+    std::array<int32_t, kPanDelayFrames> panDelayLine{};
     int32_t delay = 0;           // frames before the voice sounds
     int32_t controlCounter = 0;  // frames left in the current control period
 
     int32_t loudness() const { return leftMix > rightMix ? leftMix : rightMix; }
     bool inUse() const { return status != kVoiceFree; }
     // Stops the voice: it fades out within a few frames at its next mix, then it is free.
-    void cut() {
-        if (inUse()) status = kVoiceDying;
+    // False when it was free or dying already.
+    bool cut() {
+        if (!inUse() || status == kVoiceDying) return false;
+        status = kVoiceDying;
+        return true;
     }
 };
 
 inline constexpr int32_t kMaxMix = 8191;
+
+// Tells `listener` (when there is one) that `v` has the status `status` now. A slot reserved
+// for a note whose voice has not started belongs to no channel and is not told.
+inline void tellStatus(SynthesisListener* listener, const Voice& v, uint8_t status) {
+    if (listener != nullptr && v.channel < kChannels)
+        listener->voiceChanged(status, v.channel, v.note, v.velocity);
+}
+inline void tellStatus(SynthesisListener* listener, const Voice& v) {
+    tellStatus(listener, v, v.status);
+}
+// Cuts `v` and tells of it; nothing when it was free or dying already.
+inline void cutAndTell(SynthesisListener* listener, Voice& v) {
+    if (v.cut()) tellStatus(listener, v);
+}
+// Frees `v` and tells of it; a voice that was cut was told already.
+inline void freeAndTell(SynthesisListener* listener, Voice& v) {
+    if (!v.inUse()) return;
+    if (v.status != kVoiceDying) tellStatus(listener, v, kVoiceFree);
+    v = Voice{};
+}
 
 }  // namespace svt

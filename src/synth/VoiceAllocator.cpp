@@ -37,7 +37,7 @@ int VoiceAllocator::reserve(int c, int key, const ChannelState& ch, bool drum) {
             cut = true;
         if (group != 0 && v.drum && groups->group[v.note] == group) cut = true;
         if (sameKey && (ch.assignMode == 0 || (ch.assignMode == 1 && v.fresh == 0))) cut = true;
-        if (cut && v.status != kVoiceDying) v.cut();
+        if (cut) cutAndTell(listener_, v);
         if (sameKey) v.fresh = 0;
     }
     const int slot = candidate >= 0              ? candidate
@@ -117,7 +117,8 @@ int VoiceAllocator::steal() {
 
 void VoiceAllocator::fadeOutInPlace(Voice& victim) {
     // The note keeps sounding for a few frames in a fade slot, so its end does not click;
-    // its own slot is free at once.
+    // its own slot is free at once, and that is what is told.
+    if (victim.status != kVoiceDying) tellStatus(listener_, victim, kVoiceFree);
     if (victim.loudness() > 0) {
         int fade = 0;
         for (int i = 0; i < kFadeSlots; ++i) {
@@ -138,15 +139,31 @@ void VoiceAllocator::setVoiceLimit(int voices) {
     voiceLimit_ = std::clamp(voices, 1, kMaxVoices);
 }
 
+namespace {
+
+// Released or dying, and not a one-shot drum that still plays out.
+bool reducible(const Voice& v) {
+    if (v.status != kVoiceOff && v.status != kVoiceDying) return false;
+    if (v.chorusSide > 0) return false;  // the pair's second voice goes with its first
+    const bool fixedDrum = v.drum && v.region && v.region->fixedNote != 0;
+    return !fixedDrum || v.status == kVoiceDying;
+}
+
+}  // namespace
+
+int VoiceAllocator::reducibleVoices() const {
+    int n = 0;
+    for (int i = 0; i < upperBound_; ++i) n += reducible(voices_[size_t(i)]) ? 1 : 0;
+    return n;
+}
+
 int VoiceAllocator::cutQuietestReleased(int count) {
     int cut = 0;
     for (; cut < count; ++cut) {
         int best = -1;
         for (int i = 0; i < upperBound_; ++i) {
             const Voice& v = voices_[size_t(i)];
-            if (v.status != kVoiceOff && v.status != kVoiceDying) continue;
-            const bool fixedDrum = v.drum && v.region && v.region->fixedNote != 0;
-            if (fixedDrum && v.status != kVoiceDying) continue;
+            if (!reducible(v)) continue;
             if (best < 0 || v.loudness() < voices_[size_t(best)].loudness()) best = i;
         }
         if (best < 0) break;
@@ -154,6 +171,28 @@ int VoiceAllocator::cutQuietestReleased(int count) {
     }
     lowerUpperBound();
     return cut;
+}
+
+int VoiceAllocator::chorusSlot() {
+    int slot = -1;
+    for (int i = 0; i < voiceLimit_ && slot < 0; ++i)
+        if (!voices_[size_t(i)].inUse()) slot = i;
+    if (slot < 0) {
+        for (int i = 0; i < upperBound_; ++i) {
+            const Voice& v = voices_[size_t(i)];
+            const bool fixedDrum = v.drum && v.region && v.region->fixedNote != 0;
+            if (!v.inUse() || v.channel == kReservedChannel || v.status == kVoiceOn ||
+                v.status == kVoiceDying || fixedDrum)
+                continue;
+            if (slot < 0 || v.loudness() < voices_[size_t(slot)].loudness()) slot = i;
+        }
+        if (slot < 0) return -1;
+        fadeOutInPlace(voices_[size_t(slot)]);
+    }
+    upperBound_ = std::max(upperBound_, slot + 1);
+    voices_[size_t(slot)].status = kVoiceOn;
+    voices_[size_t(slot)].channel = kReservedChannel;
+    return slot;
 }
 
 void VoiceAllocator::lowerUpperBound() {

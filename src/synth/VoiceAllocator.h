@@ -20,8 +20,11 @@ class VoiceAllocator {
     // note; when all are busy the quietest fade stops.
     static constexpr int kFadeSlots = 32;
 
-    // Every voice and fade free, the pairing and the counts of cut notes cleared.
+    // Every voice and fade free, the pairing and the counts of cut notes cleared. Nobody is
+    // told: a reset starts from silence.
     void reset();
+    // Told of the voices this table cuts and frees (none by default).
+    void setListener(SynthesisListener* listener) { listener_ = listener; }
 
     // Takes a slot for one voice of a note of `key` on channel `c` (settings `ch`), first
     // cutting the channel's voices the note replaces. The slot is reserved: in use, but of no
@@ -52,6 +55,11 @@ class VoiceAllocator {
     void setVoiceLimit(int voices);
     int voiceLimit() const { return voiceLimit_; }
     int cutQuietestReleased(int count);
+    // A slot for the second voice of a surround-chorus pair: the first free one below the
+    // voice limit, else the quietest voice that is released or held and no one-shot drum,
+    // which is freed and told. -1 when there is none. The slot is reserved as reserve's are.
+    int chorusSlot();
+    int reducibleVoices() const;
 
     // Notes cut because their slot was needed: released voices first, then held ones.
     int cutNotes() const { return cutNotes_; }
@@ -74,6 +82,7 @@ class VoiceAllocator {
     // A note-on of a key that still sounds starts voices of its own, which its own note-off
     // ends. Off, a note-off would end every voice of the key; nothing turns it off yet.
     bool overlappingNotes_ = true;
+    SynthesisListener* listener_ = nullptr;
 };
 
 }  // namespace svt

@@ -99,7 +99,7 @@ void VoiceMixer::mixChunk(Voice& v, const int32_t* s, int count, int64_t* out) {
 // Frames resampled ahead for the whole stretch: samples[k] is frame `from` + k; `ended` when
 // the data ran out within them.
 struct VoiceMixer::AheadRun {
-    const int32_t* samples;
+    int32_t* samples;
     int from;
     int count;
     bool ended;
@@ -122,6 +122,37 @@ void mixRecorded(const MixChunk& c, const int32_t* s, int64_t* out, MixConstantF
     mixConstant(s + k, c.count - k, left, right, out + 2 * k);
 }
 
+// The voice's filter over `count` samples, in place: the ladder, or the two-pole filter of a
+// voice that mixes by a way of its own.
+void filterInPlace(VoiceFilter& f, int32_t* s, int count) {
+    if (f.ladder) {
+        for (int k = 0; k < count; ++k) s[k] = f.stepLadder(s[k]);
+        return;
+    }
+    VoiceFilter local = f;
+    for (int k = 0; k < count; ++k) s[k] = local.step(s[k]);
+    f.s1 = local.s1;
+    f.s2 = local.s2;
+}
+
+// A two-sided voice whose far side lags: the near side hears each value at once, the far one
+// reads it from the ring `panDelayFrames` frames later.
+void mixPanDelayed(Voice& v, const int32_t* s, int count, int64_t* out) {
+    const int lag = v.panDelayFrames;
+    int at = v.panDelayAt;
+    for (int k = 0; k < count; ++k) {
+        stepMix(v.leftMix, v.leftTarget, v.leftStep);
+        stepMix(v.rightMix, v.rightTarget, v.rightStep);
+        const int64_t near = s[k];
+        const int64_t far = v.panDelayLine[size_t((at + kPanDelayFrames - lag) % kPanDelayFrames)];
+        v.panDelayLine[size_t(at)] = s[k];
+        at = (at + 1) % kPanDelayFrames;
+        out[2 * k] += (v.panDelayLeft ? far : near) * v.leftMix;
+        out[2 * k + 1] += (v.panDelayLeft ? near : far) * v.rightMix;
+    }
+    v.panDelayAt = static_cast<uint8_t>(at);
+}
+
 bool sameCoefficients(const FilterSegment& g, const VoiceFilter& f) {
     return g.active == f.active && g.s1Gain == f.s1Gain && g.s1FromIn == f.s1FromIn &&
            g.s2FromS1 == f.s2FromS1 && g.s2FromIn == f.s2FromIn;
@@ -140,9 +171,11 @@ void VoiceMixer::mix(Voice& v, StereoView<int64_t> block) {
     if (v.delay > 0) {
         if (v.delay >= frames) {
             v.delay -= frames;
+            shaper_.wait(v, frames);
             return;
         }
         offset = v.delay;
+        shaper_.wait(v, offset);
         v.delay = 0;
     }
     if (v.region == nullptr || v.region->modEnvToPitch != 0 || offset >= frames) {
@@ -152,7 +185,7 @@ void VoiceMixer::mix(Voice& v, StereoView<int64_t> block) {
     // Nothing a control update does changes this voice's increment, so the whole stretch is
     // resampled in one call (a run per loop pass instead of per period). A filtered voice then
     // waits for its filter to run beside the filters of other voices.
-    const bool batched = v.filter.active;
+    const bool batched = v.filter.active && !v.filter.ladder && v.panDelayFrames == 0;
     int32_t* samples =
         batched ? pendingSamples_.data() + size_t(pendingVoices_) * Resampler::kCapacityFrames
                 : samples_.data();
@@ -218,7 +251,7 @@ void VoiceMixer::mixFrom(Voice& v, int frames, int offset, int64_t* target, cons
         advanceRamps(v, got);
     };
     auto produce = [&](int count) {
-        const int32_t* s = samples_.data();
+        int32_t* s = samples_.data();
         int got;
         if (ahead) {
             s = ahead->samples + (offset - ahead->from);
@@ -228,12 +261,17 @@ void VoiceMixer::mixFrom(Voice& v, int frames, int offset, int64_t* target, cons
             got = resampler_.render(v.resample, v.view,
                                     std::span<int32_t>(samples_.data(), size_t(count)));
         }
-        if (pending)
+        if (pending) {
             record(got);
-        else if (v.filter.active)
+        } else if (v.filter.active && !v.filter.ladder && v.panDelayFrames == 0) {
             mixChunk<true>(v, s, got, target + 2 * offset);
-        else
-            mixChunk<false>(v, s, got, target + 2 * offset);
+        } else {
+            if (v.filter.active) filterInPlace(v.filter, s, got);
+            if (v.panDelayFrames > 0)
+                mixPanDelayed(v, s, got, target + 2 * offset);
+            else
+                mixChunk<false>(v, s, got, target + 2 * offset);
+        }
         offset += got;
         if (ahead) return !(ahead->ended && offset >= ahead->from + ahead->count);
         return got == count && v.resample.timeout != 1;
@@ -257,7 +295,7 @@ void VoiceMixer::mixFrom(Voice& v, int frames, int offset, int64_t* target, cons
             if (!shaper_.controlUpdate(v)) {
                 // An envelope that has ended may still leave a level to ramp down from.
                 fadeOut(frames - offset);
-                v = Voice{};
+                freeAndTell(listener_, v);
                 return;
             }
             v.controlCounter = settings_.controlRatio;
@@ -265,7 +303,7 @@ void VoiceMixer::mixFrom(Voice& v, int frames, int offset, int64_t* target, cons
         const int chunk = std::min(frames - offset, v.controlCounter);
         v.controlCounter -= chunk;
         if (!produce(chunk)) {
-            v = Voice{};
+            freeAndTell(listener_, v);  // its sample has ended
             return;
         }
     }

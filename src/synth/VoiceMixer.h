@@ -27,6 +27,8 @@ class VoiceMixer {
     VoiceMixer& operator=(const VoiceMixer&) = delete;
 
     Resampler& resampler() { return resampler_; }
+    // Told of the voices that end while they mix (none by default).
+    void setListener(SynthesisListener* listener) { listener_ = listener; }
 
     // Adds the voice into `target` (the caller has zeroed it), as many frames as it holds. A
     // voice that ends is freed. What a filtered voice mixes may wait until flush().
@@ -45,6 +47,7 @@ class VoiceMixer {
     const EngineSettings& settings_;
     VoiceShaper& shaper_;
     Resampler resampler_;
+    SynthesisListener* listener_ = nullptr;
 
     // Scratch of the render path, made once.
     std::array<int32_t, Resampler::kCapacityFrames> samples_{};

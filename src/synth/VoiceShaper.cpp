@@ -13,7 +13,13 @@ namespace svt {
 namespace {
 
 constexpr int kDefaultVibratoMilliHz = 5000;
+// How long a note held by the pedal takes to fade by a factor of e in its envelope level when
+// its instrument sets no time of its own.
+constexpr int64_t kDefaultMinimumSustainMs = 5000;
 constexpr int32_t kTremoloCycle = 31250;
+// An LFO's sweep has run its course at this position; its depth then stays full.
+constexpr int32_t kSweepEnd = 65536;
+constexpr double kLadderMaxFeedback = 3.8;
 
 int32_t rampStep(int32_t from, int32_t to, int32_t frames) {
     const int32_t d = to - from;
@@ -24,6 +30,12 @@ int32_t rampStep(int32_t from, int32_t to, int32_t frames) {
 
 int clamp7(int v) {
     return std::clamp(v, 0, 127);
+}
+
+// The share of its depths the modulation envelope gives at its level now.
+double modulationShare(const Voice& v) {
+    const int64_t i = std::clamp<int64_t>(v.modulation.level >> 20, 0, 1023);
+    return synthCurves().modulationEnvelope[size_t(i)];
 }
 
 }  // namespace
@@ -70,6 +82,9 @@ void VoiceShaper::start(Voice& v, const SampleRegion& r, int c, int note, int ve
     v.tremoloDelay = r.ampLfoDelay;
     v.tremoloPhaseStep = r.ampLfoPhaseStep;
     v.tremoloDepth = r.ampLfoDepth;
+    v.tremoloSweepStep = r.ampLfoSweepStep;
+    v.tremoloSweepPosition = 0;
+    v.modulationDelay = r.modEnvDelay;
 
     const DrumNoteState& dn = ch.drumNotes[size_t(note)];
     v.panning = (v.drum && dn.panning >= 0) ? dn.panning
@@ -79,7 +94,8 @@ void VoiceShaper::start(Voice& v, const SampleRegion& r, int c, int note, int ve
     v.volume = EnvelopeState{};
     v.modulation = EnvelopeState{};
     if (r.modeFlags & kRegionEnvelope) {
-        nextModulationStage(v);
+        // A delayed modulation envelope starts when its delay has passed.
+        if (v.modulationDelay <= 0) nextModulationStage(v);
         if (!nextVolumeStage(v)) {
             v = Voice{};
             return;
@@ -102,13 +118,14 @@ void VoiceShaper::release(Voice& v) {
     if (v.region->modeFlags & kRegionEnvelope) {
         v.volume.stage = ENV_DECAY;
         if (!nextVolumeStage(v)) {
-            v.cut();
+            cutAndTell(listener_, v);
             return;
         }
         v.modulation.stage = ENV_DECAY;
         nextModulationStage(v);
         setMixTargets(v);
     }
+    tellStatus(listener_, v);
 }
 
 void VoiceShaper::portamentoStep(void* context, ResampleState& state) {
@@ -151,10 +168,12 @@ void VoiceShaper::recomputeFrequency(Voice& v) {
     // region's own vibrato (in its unit of 400/256 cents).
     const ChannelModulation m = channels_.modulation(v.channel, v.eventKey);
     const int sourceDepth = static_cast<int>(m.lfo1PitchCents * 256 / 400);
-    if (r->pitchLfoDepth != 0 || sourceDepth > 0) {
-        int depth = std::abs(r->pitchLfoDepth) + sourceDepth + ch.vibratoDepth;
+    // A region's vibrato needs both a depth and a rate; without a rate it has none.
+    const int regionDepth = r->pitchLfoControlRatio > 0 ? r->pitchLfoDepth : 0;
+    if (regionDepth != 0 || sourceDepth > 0) {
+        int depth = std::abs(regionDepth) + sourceDepth + ch.vibratoDepth;
         depth = std::clamp(depth, 1, 384);
-        vib.depth = r->pitchLfoDepth < 0 ? -depth : depth;
+        vib.depth = regionDepth < 0 ? -depth : depth;
         int period = r->pitchLfoControlRatio > 0
                          ? r->pitchLfoControlRatio
                          : settings_.outputRateHz * 1000 / (kDefaultVibratoMilliHz * 64);
@@ -165,14 +184,20 @@ void VoiceShaper::recomputeFrequency(Voice& v) {
         }
         vib.controlRatio = std::max(1, static_cast<int>(period * ch.vibratoRatio));
         vib.modulationWheelUp = ch.modulationWheel > 0;
+        setChannelLfos(v, m, settings_.outputRateHz / (64.0 * vib.controlRatio));
     } else {
         vib.depth = 0;
         vib.controlRatio = r->pitchLfoControlRatio;
+        const double hz = r->pitchLfoControlRatio > 0
+                              ? settings_.outputRateHz / (64.0 * r->pitchLfoControlRatio)
+                              : kDefaultVibratoMilliHz / 1000.0;
+        setChannelLfos(v, m, (hz + m.lfo1RateHz) / std::max(ch.vibratoRatio, 0.01));
     }
     double factor = channelPitchFactor(v.channel, v, m.pitch);
+    if (v.channelLfoPitchCents != 0.0) factor *= std::exp2(v.channelLfoPitchCents / 1200.0);
+    factor *= v.chorusDetune;
     if (r->modEnvToPitch != 0 && v.modulation.stage >= 0)
-        factor *= std::exp2(r->modEnvToPitch * (double(v.modulation.level) / kEnvelopeFullLevel) /
-                            1200.0);
+        factor *= std::exp2(r->modEnvToPitch * modulationShare(v) / 1200.0);
     v.frequency = factor == 1.0 ? v.baseFrequency : static_cast<int32_t>(v.baseFrequency * factor);
     // The channel's pitch offset is in hertz: the same for every key.
     const int32_t offsetMilliHz = static_cast<int32_t>(std::lround(ch.pitchOffsetFineHz * 1000));
@@ -205,11 +230,31 @@ void VoiceShaper::recomputeAmplitude(Voice& v) {
                   channels_.channelGain(v.channel, v.velocity, v.note, v.eventKey, v.drum);
     gain *= sends_.dryLevel();
     gain *= v.filter.active ? v.filter.gain : 1.0;
+    if (sends_.monoOutput()) {
+        // One channel: every voice in the middle, at half its full gain on each side.
+        v.leftAmplitude = v.rightAmplitude = gain / double(1 << 21);
+        v.panDelayFrames = 0;
+        setMixTargets(v);
+        return;
+    }
     const auto& pan = channels_.systemMode() == SYSTEM_GM2_ON ? curves.panGm2 : curves.pan;
-    const int p = std::clamp(v.panning, 0, 127);
+    int p = std::clamp(v.panning, 0, 127);
+    if (v.chorusSide != 0) {
+        // The pair spreads as far as it can around the note's panning, 63 steps each way.
+        p = std::max(p, 1);
+        p += v.chorusSide * std::min({63, p - 1, 127 - p});
+    }
     constexpr double kPanScale = 1.0 / double(1 << 27);
     v.leftAmplitude = pan[size_t(128 - p)] * gain * kPanScale;
     v.rightAmplitude = pan[size_t(p)] * gain * kPanScale;
+    const bool twoSided = p > 1 && p < 127 && p != 64;
+    if (settings_.panDelay && twoSided) {
+        v.panDelayLeft = p >= 64;
+        v.panDelayFrames = static_cast<uint8_t>(
+            std::clamp((std::abs(p - 64) * kPanDelayFrames + 32) / 64, 1, kPanDelayFrames - 1));
+    } else {
+        v.panDelayFrames = 0;
+    }
     setMixTargets(v);
 }
 
@@ -223,11 +268,11 @@ void VoiceShaper::recomputeFilter(Voice& v) {
     const ChannelState& ch = channels_.channel(v.channel);
     double cents = 0;
     if (r->modEnvToCutoff != 0 && v.modulation.stage >= 0)
-        cents += r->modEnvToCutoff * (double(v.modulation.level) / kEnvelopeFullLevel);
+        cents += r->modEnvToCutoff * modulationShare(v);
     int offset = ch.cutoffOffset;
     if (v.drum) offset += ch.drumNotes[v.note].cutoffOffset;
     cents += offset * 2400.0 / 64.0;  // the brightness controller spans two octaves each way
-    cents += channels_.modulation(v.channel, v.eventKey).cutoffCents;
+    cents += channels_.modulation(v.channel, v.eventKey).cutoffCents + v.channelLfoCutoffCents;
     double cutoff = r->cutoffHz * std::exp2(cents / 1200.0);
     if (ch.softPedal > 0) cutoff *= 1.0 - ch.softPedal * (v.note < 50 ? 0.25 : 0.2) / 127.0;
     const double rate = settings_.outputRateHz;
@@ -242,6 +287,13 @@ void VoiceShaper::recomputeFilter(Voice& v) {
     // The harmonic-content controller moves the resonance by a quarter decibel a step.
     const double db = std::clamp(r->resonanceCb / 10.0 + resonance * 0.25, 0.0, 40.0);
     if (flt.active && cutoffHz == flt.cutoffHz && db == flt.resonanceDb) return;
+    if (settings_.voiceFilter == kFilterFourPole) {
+        setLadder(flt, cutoff, db, rate);
+        flt.cutoffHz = cutoffHz;
+        flt.resonanceDb = db;
+        return;
+    }
+    flt.ladder = false;
     // Damping 1/Q: Butterworth without resonance, less as the resonance rises.
     const double k = std::clamp(std::sqrt(2.0) / std::pow(10.0, db / 20.0), 0.02, 2.0);
     const double g = std::tan(std::numbers::pi * cutoff / rate);
@@ -258,6 +310,31 @@ void VoiceShaper::recomputeFilter(Voice& v) {
     flt.s2FromS1 = q24(2 * a2);
     flt.s2FromIn = q24(2 * a3);
     flt.gain = std::pow(10.0, -db / 40.0);
+}
+
+void VoiceShaper::setLadder(VoiceFilter& flt, double cutoff, double db, double rate) {
+    // Four one-pole stages in their zero-delay form with the feedback solved within the
+    // sample, so that no resonance below self-oscillation makes it unstable at any cutoff.
+    const double g = std::tan(std::numbers::pi * cutoff / rate);
+    const double G = g / (1.0 + g), beta = 1.0 - G;
+    // Resonance in decibels becomes the feedback, 0 (none) up to just short of 4, where the
+    // ladder would ring on its own.
+    const double k = std::min(kLadderMaxFeedback, 4.0 * (1.0 - std::pow(10.0, -db / 20.0)));
+    const double G2 = G * G, G4 = G2 * G2, solve = 1.0 / (1.0 + k * G4);
+    constexpr double kOne = 1 << 24;
+    auto q24 = [&](double c) { return static_cast<int64_t>(std::lround(c * kOne)); };
+    if (!flt.active || !flt.ladder) flt.l1 = flt.l2 = flt.l3 = flt.l4 = 0;
+    flt.active = true;
+    flt.ladder = true;
+    flt.ladderG = q24(G);
+    flt.ladderFrom1 = q24(G2 * G * beta * solve);
+    flt.ladderFrom2 = q24(G2 * beta * solve);
+    flt.ladderFrom3 = q24(G * beta * solve);
+    flt.ladderFrom4 = q24(beta * solve);
+    flt.ladderFromIn = q24(G4 * solve);
+    flt.ladderFeedback = q24(k);
+    // The feedback lowers the pass band to 1 / (1 + k); half of that loss is made up.
+    flt.gain = std::sqrt(1.0 + k);
 }
 
 double VoiceShaper::envelopeFactor(const Voice& v) const {
@@ -289,11 +366,19 @@ bool VoiceShaper::nextVolumeStage(Voice& v) {
         if (e.level == e.target || (e.stage >= ENV_RELEASE1 && e.target > e.level)) continue;
         if (!v.drum && r.volEnvKeyScale[s] != 0)
             rate *= std::exp2((v.note - 60) * r.volEnvKeyScale[s] / 1200.0);
+        // A melodic channel's attack, decay and release controllers reach its notes; a drum
+        // kit's keys keep their own rates whatever the channel's controllers say.
         const int group = e.stage <= ENV_HOLD    ? ENV_ATTACK
                           : e.stage == ENV_DECAY ? ENV_DECAY
                                                  : ENV_RELEASE1;
-        const int32_t override = ch.envelopeRateOverride[size_t(group)];
-        if (override >= 0) rate *= synthCurves().envelopeTime[size_t(override & 0x7F)];
+        const int32_t override = v.drum ? -1 : ch.envelopeRateOverride[size_t(group)];
+        if (override >= 0) {
+            const SynthCurves& curves = synthCurves();
+            const auto& table = e.target > e.level       ? curves.envelopeRise
+                                : e.stage < ENV_RELEASE1 ? curves.envelopeFall
+                                                         : curves.envelopeRelease;
+            rate *= table[size_t(override & 0x7F)];
+        }
         if (e.stage >= ENV_RELEASE1) {
             // The release continues from the level heard now, whatever curve brought it there.
             v.releaseFactor = v.envelopeFactor;
@@ -317,12 +402,17 @@ bool VoiceShaper::advanceVolume(Voice& v) {
     if (e.stage >= kEnvelopeStages) return false;
     if (e.stage == ENV_RELEASE1 && v.status == kVoiceOn) return true;  // the sustain
     if (e.stage == ENV_RELEASE1 && v.status == kVoiceSustained) {
-        // A note held by the pedal sounds on like a held key unless the instrument asks it
-        // to fade over a number of seconds.
+        // A note held by the pedal fades by a share of its level each period, over the
+        // instrument's sustain time or the default one, but never faster than its own
+        // release would: pedalled passages do not pile up voices that are no longer heard.
         const int seconds = channels_.channel(v.channel).sustainDecaySeconds;
-        if (seconds <= 0) return true;
-        const int64_t width = std::max<int64_t>(
-            1, int64_t(seconds) * settings_.outputRateHz / settings_.controlRatio);
+        const int64_t periodsPerSecond =
+            settings_.outputRateHz / std::max(1, settings_.controlRatio);
+        int64_t width = seconds > 0 ? seconds * periodsPerSecond
+                                    : kDefaultMinimumSustainMs * periodsPerSecond / 1000;
+        const int32_t releaseRate = v.region->volEnvRate[ENV_RELEASE1];
+        if (releaseRate > 0) width = std::max<int64_t>(width, kEnvelopeFullLevel / releaseRate);
+        width = std::max<int64_t>(1, width);
         e.level -= static_cast<int32_t>(std::max<int64_t>(1, e.level / width));
     } else {
         e.level += e.increment;
@@ -361,7 +451,15 @@ void VoiceShaper::nextModulationStage(Voice& v) {
 
 void VoiceShaper::advanceModulation(Voice& v) {
     EnvelopeState& e = v.modulation;
-    if (e.stage < 0 || e.stage >= kEnvelopeStages) return;
+    if (v.modulationDelay > 0) {
+        v.modulationDelay -= settings_.controlRatio;
+        return;
+    }
+    if (e.stage < 0) {
+        if (v.region->modeFlags & kRegionEnvelope) nextModulationStage(v);
+        return;
+    }
+    if (e.stage >= kEnvelopeStages) return;
     if (e.stage == ENV_RELEASE1 && (v.status == kVoiceOn || v.status == kVoiceSustained)) return;
     e.level += e.increment;
     const bool reached = e.increment > 0 ? e.level >= e.target : e.level <= e.target;
@@ -372,12 +470,86 @@ void VoiceShaper::advanceModulation(Voice& v) {
 }
 
 void VoiceShaper::setMixTargets(Voice& v) {
-    const double scale = v.tremoloFactor * v.envelopeFactor * 4096.0;
+    const double scale = v.tremoloFactor * v.channelLfoLevel * v.envelopeFactor * 4096.0;
     v.leftTarget = static_cast<int32_t>(std::clamp(v.leftAmplitude * scale, 0.0, double(kMaxMix)));
     v.rightTarget =
         static_cast<int32_t>(std::clamp(v.rightAmplitude * scale, 0.0, double(kMaxMix)));
     v.leftStep = rampStep(v.leftMix, v.leftTarget, rampFrames_);
     v.rightStep = rampStep(v.rightMix, v.rightTarget, rampFrames_);
+}
+
+void VoiceShaper::wait(Voice& v, int frames) {
+    if (v.tremoloDelay > 0) v.tremoloDelay -= frames;
+    if (v.modulationDelay > 0) v.modulationDelay -= frames;
+}
+
+void VoiceShaper::updateTremolo(Voice& v) {
+    if (v.tremoloDelay > 0) {
+        v.tremoloDelay -= settings_.controlRatio;
+        v.tremoloFactor = 1.0;
+        return;
+    }
+    int64_t depth = int64_t(v.tremoloDepth) * 128;
+    if (v.tremoloSweepStep > 0 && v.tremoloSweepPosition < kSweepEnd) {
+        v.tremoloSweepPosition = std::min(kSweepEnd, v.tremoloSweepPosition + v.tremoloSweepStep);
+        depth = depth * v.tremoloSweepPosition >> 16;
+    }
+    // The region's phase step gives 31250 phase units per cycle (it is frequency in mHz / 32
+    // per control period of a millisecond), which the 1024 steps of the sine divide.
+    v.tremoloPhase = (v.tremoloPhase + v.tremoloPhaseStep) % kTremoloCycle;
+    const double sine =
+        lfoSine(interpolationTables(),
+                static_cast<int>(int64_t(v.tremoloPhase) * kLfoSineSteps / kTremoloCycle));
+    // Full depth (256) swings the level a quarter up and down around the note's own.
+    v.tremoloFactor = 1.0 + sine * static_cast<double>(depth) / 131072.0;
+}
+
+void VoiceShaper::setChannelLfos(Voice& v, const ChannelModulation& m, double lfo1Hz) const {
+    const double lfo2Hz = kDefaultVibratoMilliHz / 1000.0 + m.lfo2RateHz;
+    const double perPeriod = double(settings_.controlRatio) / settings_.outputRateHz;
+    auto stepFor = [&](double hz) {
+        const double bounded = std::isfinite(hz) ? std::clamp(hz, 0.1, 100.0) : 0.1;
+        return static_cast<uint32_t>(std::min(bounded * perPeriod, 0.5) * 4294967296.0);
+    };
+    ChannelLfo& lfo1 = v.channelLfos[0];
+    ChannelLfo& lfo2 = v.channelLfos[1];
+    lfo1.step = stepFor(lfo1Hz);
+    lfo1.filterCents = m.lfo1FilterCents;
+    lfo1.level = std::clamp(m.lfo1Amplitude, 0.0, 1.0);
+    lfo2.step = stepFor(lfo2Hz);
+    lfo2.pitchCents = m.lfo2PitchCents;
+    lfo2.filterCents = m.lfo2FilterCents;
+    lfo2.level = std::clamp(m.lfo2Amplitude, 0.0, 1.0);
+    v.channelLfosMove = false;
+    for (const ChannelLfo& l : v.channelLfos)
+        v.channelLfosMove |= l.pitchCents != 0.0 || l.filterCents != 0.0 || l.level != 0.0;
+    if (!v.channelLfosMove) {
+        v.channelLfoPitchCents = v.channelLfoCutoffCents = 0.0;
+        v.channelLfoLevel = 1.0;
+    }
+}
+
+bool VoiceShaper::updateChannelLfos(Voice& v) {
+    double pitch = 0.0, cutoff = 0.0, level = 1.0;
+    for (ChannelLfo& l : v.channelLfos) {
+        l.phase += l.step;
+        const double sine = lfoSine(interpolationTables(), static_cast<int>(l.phase >> 22));
+        pitch += sine * l.pitchCents;
+        cutoff += sine * l.filterCents;
+        // Down from the note's own level, never above it: at full depth the trough is silent.
+        level *= 1.0 - l.level * (1.0 - sine) / 2.0;
+    }
+    v.channelLfoLevel = level;
+    if (cutoff != v.channelLfoCutoffCents) {
+        v.channelLfoCutoffCents = cutoff;
+        recomputeFilter(v);
+    }
+    if (pitch != v.channelLfoPitchCents) {
+        v.channelLfoPitchCents = pitch;
+        recomputeFrequency(v);
+        if (!v.inUse()) return false;
+    }
+    return true;
 }
 
 bool VoiceShaper::controlUpdate(Voice& v) {
@@ -394,24 +566,8 @@ bool VoiceShaper::controlUpdate(Voice& v) {
             if (r.modEnvToCutoff != 0) recomputeFilter(v);
         }
     }
-    if (v.tremoloDepth != 0) {
-        if (v.tremoloDelay > 0) {
-            v.tremoloDelay -= settings_.controlRatio;
-            v.tremoloFactor = 1.0;
-        } else {
-            // The region's phase step gives 31250 phase units per cycle (it is frequency in
-            // mHz / 32 per control period of a millisecond).
-            v.tremoloPhase = (v.tremoloPhase + v.tremoloPhaseStep) % kTremoloCycle;
-            const double sine =
-                lfoSine(interpolationTables(),
-                        static_cast<int>(int64_t(v.tremoloPhase) * kLfoSineSteps / kTremoloCycle));
-            // Depth 256 takes the level all the way down at the bottom of the swing; the top
-            // of the swing is the note's own level, so a deep tremolo cannot clip.
-            const double depth = std::min(1.0, std::abs(v.tremoloDepth) / 256.0);
-            const double swing = v.tremoloDepth < 0 ? -sine : sine;
-            v.tremoloFactor = 1.0 - depth * (1.0 - swing) / 2.0;
-        }
-    }
+    if (v.tremoloDepth != 0) updateTremolo(v);
+    if (v.channelLfosMove && !updateChannelLfos(v)) return false;
     v.envelopeFactor = envelopeFactor(v);
     setMixTargets(v);
     const bool released = v.status == kVoiceOff || v.status == kVoiceSustained;

@@ -34,8 +34,10 @@ class VoiceShaper {
     // The voice stays free when its envelope has nothing to play or its pitch cannot be played.
     void start(Voice& v, const SampleRegion& r, int c, int note, int velocity, int32_t frequency,
                int eventKey = -1);
-    // The note's key went up: the envelopes go to their release.
+    // The note's key went up: the envelopes go to their release. The change is told.
     void release(Voice& v);
+    // Told of the releases (none by default).
+    void setListener(SynthesisListener* listener) { listener_ = listener; }
 
     void recomputeFrequency(Voice& v);
     void recomputeAmplitude(Voice& v);
@@ -43,6 +45,9 @@ class VoiceShaper {
     // One control period: envelopes, tremolo and the mix values they give. False when the voice
     // has ended.
     bool controlUpdate(Voice& v);
+    // `frames` frames of the voice's start delay have passed: the delays of its tremolo and
+    // modulation envelope, which count from the note-on, run on meanwhile.
+    void wait(Voice& v, int frames);
 
     // The portamento step the resampler calls for a gliding voice (`context` is the Voice).
     static void portamentoStep(void* context, ResampleState& state);
@@ -57,6 +62,12 @@ class VoiceShaper {
     void nextModulationStage(Voice& v);
     void advanceModulation(Voice& v);
     void setMixTargets(Voice& v);
+    void updateTremolo(Voice& v);
+    // Rates and depths of the channel LFOs from the channel's sources; LFO1 runs at `lfo1Hz`.
+    void setChannelLfos(Voice& v, const ChannelModulation& m, double lfo1Hz) const;
+    // Moves the channel LFOs on by a control period. False when the voice has ended.
+    bool updateChannelLfos(Voice& v);
+    static void setLadder(VoiceFilter& flt, double cutoff, double db, double rate);
 
     const EngineSettings& settings_;
     const ChannelController& channels_;
@@ -64,6 +75,7 @@ class VoiceShaper {
     const PlayerControls& controls_;
     // Mix changes are spread over half a millisecond so that nothing clicks.
     const int32_t rampFrames_;
+    SynthesisListener* listener_ = nullptr;
 };
 
 }  // namespace svt

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 #include "support/TempDir.h"
@@ -33,7 +35,7 @@ TEST(Batch, ReportsInSongOrderWhateverTheWorkersFinishFirst) {
     };
     std::vector<size_t> order;
     const BatchSummary s =
-        runBatch(jobs, {4, false}, convert,
+        runBatch(jobs, {4, false, {}}, convert,
                  [&](size_t i, const BatchJob&, const BatchOutcome&) { order.push_back(i); });
     for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], i);
     EXPECT_EQ(order.size(), 12u);
@@ -46,6 +48,62 @@ TEST(Batch, ReportsInSongOrderWhateverTheWorkersFinishFirst) {
     ASSERT_EQ(s.failures.size(), 1u);
     EXPECT_EQ(s.failures[0].first, "song5.mid");
     EXPECT_NE(formatBatchSummary(s).find("failed: song5.mid: not a MIDI file"), std::string::npos);
+}
+
+// With several workers the longest songs start first; one worker keeps the song order, and
+// either way the reports come in song order.
+TEST(Batch, LongestSongsStartFirstAndReportsKeepSongOrder) {
+    struct Case {
+        int workers;
+        std::vector<double> seconds;
+        std::vector<size_t> startOrder;  // the order the jobs are taken up in
+    };
+    const Case cases[] = {
+        {2, {10, 50, 20, 90, 30}, {3, 1, 4, 2, 0}},
+        {3, {5, 5, 60, 0, 5}, {2, 0, 1, 4, 3}},  // equal lengths keep their order
+        {1, {10, 50, 20, 90, 30}, {0, 1, 2, 3, 4}},
+        {2, {}, {0, 1, 2, 3, 4}},  // no lengths known
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.workers);
+        std::vector<BatchJob> jobs;
+        for (int i = 0; i < 5; ++i) jobs.push_back({std::to_string(i), "-"});
+        std::mutex mutex;
+        std::vector<std::vector<size_t>> startedBy(static_cast<size_t>(c.workers));
+        std::vector<size_t> reported;
+        BatchOptions options;
+        options.workers = c.workers;
+        options.expectedSeconds = c.seconds;
+        runBatch(
+            jobs, options,
+            [&](const BatchJob& job, int worker) {
+                {
+                    std::lock_guard lock(mutex);
+                    startedBy[static_cast<size_t>(worker)].push_back(std::stoul(job.input));
+                }
+                // Short jobs finish first, so reports would come out of order if not held.
+                std::this_thread::sleep_for(
+                    std::chrono::milliseconds(2 + 5 * std::stoi(job.input)));
+                BatchOutcome o;
+                o.kind = BatchOutcome::Written;
+                return o;
+            },
+            [&](size_t i, const BatchJob&, const BatchOutcome&) { reported.push_back(i); });
+        EXPECT_EQ(reported, (std::vector<size_t>{0, 1, 2, 3, 4}));
+        // However the workers share them out, each takes its jobs in the expected order.
+        size_t total = 0;
+        for (const std::vector<size_t>& own : startedBy) {
+            total += own.size();
+            std::vector<size_t> places;
+            for (size_t job : own)
+                places.push_back(
+                    static_cast<size_t>(std::find(c.startOrder.begin(), c.startOrder.end(), job) -
+                                        c.startOrder.begin()));
+            EXPECT_TRUE(std::is_sorted(places.begin(), places.end()))
+                << "a worker started a shorter song before a longer one";
+        }
+        EXPECT_EQ(total, 5u);
+    }
 }
 
 // Every clash is found before any job runs, whatever the spelling of the paths: the later of
@@ -103,7 +161,7 @@ TEST(Batch, ClashesAreRefusedBeforeAnyJobRuns) {
     // Refused jobs never reach the converter, and a skipped file is no failure.
     std::atomic<int> converted{0};
     const BatchSummary s = runBatch(
-        jobs, {3, false},
+        jobs, {3, false, {}},
         [&](const BatchJob&, int) {
             ++converted;
             BatchOutcome o;
@@ -124,7 +182,7 @@ TEST(Batch, ClashesAreRefusedBeforeAnyJobRuns) {
 TEST(Batch, SummaryCountsWarningsAndNamesEachFailureOnce) {
     std::vector<BatchJob> jobs = {{"a.mid", "-"}, {"b.mid", "-"}, {"c.mid", "-"}};
     const BatchSummary s = runBatch(
-        jobs, {1, false},
+        jobs, {1, false, {}},
         [](const BatchJob& job, int) {
             BatchOutcome o;
             o.kind = job.input == "c.mid" ? BatchOutcome::Failed : BatchOutcome::Written;

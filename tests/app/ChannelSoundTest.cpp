@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -366,6 +367,69 @@ TEST(ChannelSound, PressureDrivesVibratoAndLevel) {
     }
 }
 
+// How far a short-window measure swings over `x`: the largest against the smallest, in dB.
+double swingDb(std::span<const double> x,
+               const std::function<double(std::span<const double>)>& of) {
+    const size_t window = kRate / 50;
+    double low = 1e300, high = 0;
+    for (size_t at = 0; at + window <= x.size(); at += window / 2) {
+        const double value = of(x.subspan(at, window));
+        low = std::min(low, value);
+        high = std::max(high, value);
+    }
+    return 20 * std::log10(high / std::max(low, 1e-12));
+}
+
+TEST(ChannelSound, PressureDrivesTheChannelLfos) {
+    // GS part 1's channel-pressure record (40 21 2x) at full pressure: the first LFO's filter
+    // (25) and level (26) depths, the second LFO's pitch (28), filter (29) and level (2A).
+    // Value 64 takes half the level away at the trough (6 dB of swing); filter depth 64 is
+    // 696 cents each way, which moves the saw's partial at 2200 Hz, above the 1 kHz cutoff.
+    struct Case {
+        const char* name;
+        int program, address, value;
+        double levelDb, vibratoCents, partialDb;  // swings after the pressure; -1: not judged
+    };
+    const double levelSwing = -20 * std::log10(1 - 64.0 / 127);
+    const double pitchDepth = int(0.0318 * 40 * 40 + 0.6858 * 40 + 0.5);
+    const std::vector<Case> cases = {
+        {"LFO1 level", 0, 0x26, 64, levelSwing, 0, -1},
+        {"LFO2 level", 0, 0x2A, 64, levelSwing, 0, -1},
+        {"LFO2 pitch", 0, 0x28, 40, 0, pitchDepth, -1},
+        {"LFO1 filter", 2, 0x25, 64, -1, -1, 10},
+        {"LFO2 filter", 2, 0x29, 64, -1, -1, 10},
+    };
+    auto level = [](std::span<const double> w) { return rms(w); };
+    auto partial = [](std::span<const double> w) {
+        return std::pow(10.0, magnitudeDb(w, kRate, 2200) / 20);
+    };
+    for (const Case& c : cases) {
+        ChannelRig rig;
+        SmfBuilder song(0, kDivision);
+        SmfTrack& t = song.track();
+        t.sysex(0, gsReset()).sysex(0, gsDataSet({0x40, 0x21, c.address, c.value}));
+        const int key = c.program == 2 ? 57 : 69;
+        t.program(0, 0, c.program).noteOn(0, 0, key, 100).channelPressure(kSecond, 0, 127);
+        t.noteOff(2 * kSecond, 0, key).endOfTrack();
+        const Stereo out = rig.play(song);
+        const auto before = out.span(0.3, 0.95), after = out.span(1.3, 2.9);
+        if (c.vibratoCents >= 0) {
+            EXPECT_LT(vibratoCents(before), 1.0) << c.name << ": moves before the pressure";
+            EXPECT_NEAR(vibratoCents(after), c.vibratoCents, 2.0 + 0.15 * c.vibratoCents) << c.name;
+        }
+        if (c.levelDb >= 0) {
+            EXPECT_LT(swingDb(before, level), 0.3) << c.name << ": moves before the pressure";
+            EXPECT_NEAR(swingDb(after, level), c.levelDb, 1.0) << c.name;
+            // Taken away, never added: the loudest moments stay at the note's own level.
+            EXPECT_LT(out.level(1.3, 2.9), out.level(0.3, 0.95) * 1.01) << c.name;
+        }
+        if (c.partialDb >= 0) {
+            EXPECT_LT(swingDb(before, partial), 1.0) << c.name;
+            EXPECT_GT(swingDb(after, partial), c.partialDb) << c.name;
+        }
+    }
+}
+
 TEST(ChannelSound, TheWheelAndTheResonanceReachTheFilter) {
     // The filtered saw at 220 Hz (key 57 of program 2, key 36 of the kit): its fourth harmonic
     // (880 Hz) lies just below the 1 kHz cutoff, its tenth (2200 Hz) well above it.
@@ -515,8 +579,10 @@ TEST(ChannelSound, SostenutoCatchesNotesAlreadyReleased) {
         bool pedal;
         double minRatio, maxRatio;  // level 1.5 s after the release against just before it
     };
-    for (const Case c : {Case{"without the pedal", false, 0.0, 0.5},
-                         Case{"pedal after the release", true, 0.7, 1.01}}) {
+    // Caught, the note no longer follows its 2 s release (gone by then) but fades as a
+    // pedalled note does, over the default sustain time.
+    for (const Case c : {Case{"without the pedal", false, 0.0, 0.01},
+                         Case{"pedal after the release", true, 0.02, 0.5}}) {
         ChannelRig rig;
         SmfBuilder song(0, kDivision);
         SmfTrack& t = song.track();

@@ -94,15 +94,14 @@ TEST(MixerSends, ReverbFollowsTheChannelLevelAndTheMode) {
     EXPECT_EQ(FxRig({0, 0}).play({{EV_REVERB_SEND, 127}, {EV_CHORUS_SEND, 127}}, 0.5, 1.5), dry);
 }
 
-TEST(MixerSends, ReverbSendStopsFourSecondsAfterTheLastNote) {
+TEST(MixerSends, ReverbSendLastsAsLongAsTheChannelSounds) {
     const auto dry = dryRig().play({}, 10.0, 0.1);
     const auto wet = FxRig().play({{EV_REVERB_SEND, 127}}, 10.0, 0.1);
     const auto reverb = difference(wet, dry);
     const double early = rmsOf(reverb, 1.0, 2.0);
     EXPECT_GT(early, 1e5);
-    // The note still sounds, but its channel stopped feeding the reverb at 4 s and the
-    // hall's tail has died away by 9 s.
-    EXPECT_LT(rmsOf(reverb, 9.0, 10.0), early * 1e-3);
+    // Long after the four seconds of the send window the held note still feeds the reverb.
+    EXPECT_GT(rmsOf(reverb, 9.0, 10.0), early * 0.5);
     EXPECT_GT(rmsOf(dry, 9.0, 10.0), 1e6);
 }
 

@@ -25,14 +25,17 @@ Stereo impulseResponse(SystemEffects& fx, const ReverbParams& p, double seconds)
 }
 
 TEST(Reverb, DecayTimeFollowsTheTimeTable) {
-    // Rooms and halls ring for their size factor times the table's seconds, the plate for the
-    // table's seconds.
+    // Rooms and halls ring for their size factor times the table's seconds. The plate's tank
+    // grows with the time by half as much, at a fixed decay: the table's seconds at time 64,
+    // shorter above, longer below.
     constexpr double kSize[] = {0.516850262, 1.004226004, 0.691046825, 0.893006004, 1.0};
     for (int character = 0; character <= 5; ++character) {
         for (int time : {16, 48, 64, 90}) {
             SystemEffects fx(kRate, {3, 1});
             const double seconds = effects::reverbSeconds(time);
-            const double expected = character == 5 ? seconds : kSize[character] * seconds;
+            const double plateSize = (seconds / effects::reverbSeconds(64) - 1) * 0.5 + 1;
+            const double expected = character == 5 ? effects::reverbSeconds(64) * plateSize
+                                                   : kSize[character] * seconds;
             const Stereo ir =
                 impulseResponse(fx, {character, 0, 127, time, 0, 0}, expected * 2.5 + 0.5);
             const double measured = rt60Seconds(ir, kRate);

@@ -181,6 +181,52 @@ TEST_F(Banks, FreeingAfterASongDependsOnTheSetting) {
     EXPECT_EQ(keeping.loadedInstrument(false, 0, 0), loaded);
 }
 
+// Engines converting songs side by side hand each other the instruments they hold, and only
+// those of the same font; once no engine holds an instrument it is gone.
+TEST(SharedInstrumentsTest, EnginesAtOnceHoldOneCopyOfEachInstrument) {
+    const std::vector<uint8_t> bytes =
+        fontWith({{0, 0, "Piano"}, {0, 1, "Bright"}, {kPercussionBank, 0, "Kit", 35, 81}});
+    auto shared = std::make_shared<SharedInstruments>();
+    struct EngineFonts {
+        SoundFontRegistry registry{test::FontUnderTest::quietSettings()};
+        InstrumentBanks banks{registry};
+    };
+    auto engineWith = [&](const std::string& fontName, bool sharing) {
+        auto e = std::make_unique<EngineFonts>();
+        if (sharing) e->registry.shareInstruments(shared);
+        e->registry.registerBytes(fontName, bytes);
+        e->banks.indexFonts();
+        for (auto [drum, slot] : {std::pair{false, 0}, {false, 1}, {true, 36}})
+            e->banks.markForLoading(drum, 0, slot);
+        e->banks.loadMarkedInstruments();
+        return e;
+    };
+    auto first = engineWith("a.sf2", true);
+    auto second = engineWith("a.sf2", true);
+    auto alone = engineWith("a.sf2", false);
+    auto otherFont = engineWith("b.sf2", true);
+    struct Case {
+        bool drum;
+        int slot;
+    };
+    for (const Case c : {Case{false, 0}, Case{false, 1}, Case{true, 36}}) {
+        SCOPED_TRACE(std::to_string(c.drum) + " " + std::to_string(c.slot));
+        const Instrument* mine = first->banks.loadedInstrument(c.drum, 0, c.slot);
+        ASSERT_NE(mine, nullptr);
+        EXPECT_EQ(second->banks.loadedInstrument(c.drum, 0, c.slot), mine);
+        EXPECT_NE(alone->banks.loadedInstrument(c.drum, 0, c.slot), mine);
+        EXPECT_NE(otherFont->banks.loadedInstrument(c.drum, 0, c.slot), mine);
+    }
+    EXPECT_NE(first->banks.loadedInstrument(false, 0, 0),
+              first->banks.loadedInstrument(false, 0, 1));
+    EXPECT_EQ(shared->heldCount(), 6u);  // three of each shared font
+    first.reset();
+    EXPECT_EQ(shared->heldCount(), 6u) << "the second engine still plays them";
+    second->banks.songEnded();
+    otherFont.reset();
+    EXPECT_EQ(shared->heldCount(), 0u);
+}
+
 TEST(DefaultSoundFont, ProgramFolderFirstThenTheSystemFont) {
     test::TempDir dir;
     dir.write("Sorvanto.sf2", fontWith({{0, 0, "Piano"}}));

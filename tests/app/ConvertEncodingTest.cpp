@@ -1,0 +1,182 @@
+// The encodings a WAV file can be written in, chosen on convert's command line or by the
+// "SVT" variable, and the sound of a mono file: every voice in the middle, no effects. The
+// surround chorus chosen on the command line.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "support/DecodedAudio.h"
+#include "support/Signal.h"
+#include "support/SmfBuilder.h"
+#include "support/TempDir.h"
+#include "support/TestFonts.h"
+
+namespace svt::test {
+namespace {
+
+const std::string kCli = std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli";
+
+std::vector<uint8_t> bytesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+int u16At(const std::vector<uint8_t>& b, size_t at) {
+    return b.size() < at + 2 ? -1 : b[at] | b[at + 1] << 8;
+}
+
+// Half a second of A4 with the reverb send full up, then the song's end.
+std::vector<uint8_t> song() {
+    SmfBuilder s(0, 480);
+    s.track().controller(0, 0, 91, 127).noteOn(0, 0, 69, 100).noteOff(480, 0, 69).endOfTrack();
+    return s.build();
+}
+
+struct Converted {
+    int status;
+    std::string out;
+    std::vector<uint8_t> file;
+};
+
+Converted convert(TempDir& dir, const std::string& env, const std::string& args) {
+    static int n = 0;
+    const std::string name = dir.file("out" + std::to_string(n++) + ".wav");
+    Converted c;
+    c.status = runCommand(env + " " + kCli + " convert " + dir.file("a.mid") + " -s " +
+                              dir.file("sine.sf2") + " -o " + name + " " + args,
+                          &c.out);
+    c.file = bytesOf(name);
+    return c;
+}
+
+TEST(ConvertEncoding, TheCommandLineAndSvtChooseTheEncoding) {
+    TempDir dir;
+    dir.write("sine.sf2", sineFont());
+    dir.write("a.mid", song());
+    struct Case {
+        const char* env;
+        const char* args;
+        int tag, channels, bits;
+    };
+    const Case cases[] = {
+        {"", "", 1, 2, 16},
+        {"", "-f wav:24", 1, 2, 24},
+        {"", "-f wav:8,mono", 1, 1, 8},
+        {"", "-f wav:ulaw", 7, 2, 8},
+        {"", "--encoding A", 6, 2, 8},
+        {"", "-f wav:24 --encoding M", 1, 1, 24},
+        {"SVT=w2M", "", 1, 1, 24},
+        {"SVT=w2M", "-f wav:16,stereo", 1, 2, 16},  // the command line has the last word
+        {"SVT=d", "", 1, 2, 16},                    // names another output: left alone
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.env) + " " + c.args);
+        const Converted r = convert(dir, c.env, c.args);
+        ASSERT_EQ(r.status, 0) << r.out;
+        ASSERT_GT(r.file.size(), 44u);
+        EXPECT_EQ(u16At(r.file, 20), c.tag) << "format tag";
+        EXPECT_EQ(u16At(r.file, 22), c.channels);
+        EXPECT_EQ(u16At(r.file, 34), c.bits);
+        EXPECT_EQ(u16At(r.file, 32), c.channels * c.bits / 8) << "bytes a frame";
+    }
+    for (const auto& [env, args] :
+         {std::pair{"", "-f wav:12"}, std::pair{"", "--encoding Q"}, std::pair{"SVT=wQ", ""}}) {
+        const Converted r = convert(dir, env, args);
+        EXPECT_EQ(r.status, 2) << env << " " << args << ": " << r.out;
+    }
+}
+
+TEST(ConvertEncoding, AMonoFileHearsTheVoiceInTheMiddleAndNoEffects) {
+    TempDir dir;
+    dir.write("sine.sf2", sineFont());
+    dir.write("a.mid", song());
+    const Converted mono = convert(dir, "", "-f wav:mono");
+    const Converted wet = convert(dir, "", "");
+    const Converted dry = convert(dir, "", "--reverb off --chorus off");
+    // The mean of the sides: the voice sits at the region's pan, 63, a hair left of the middle.
+    auto decoded = [](const Converted& c) {
+        auto wav = parseWav(c.file);
+        EXPECT_TRUE(wav.ok()) << c.out;
+        if (!wav.ok()) return std::vector<double>{};
+        std::vector<double> x = wav->channel(0);
+        if (wav->channels == 2) {
+            const std::vector<double> right = wav->channel(1);
+            for (size_t i = 0; i < x.size(); ++i) x[i] = (x[i] + right[i]) / 2;
+        }
+        return x;
+    };
+    const auto m = decoded(mono), w = decoded(wet), d = decoded(dry);
+    ASSERT_GT(m.size(), 44100u);
+    auto level = [](const std::vector<double>& x) {
+        return rms(std::span<const double>(x).subspan(4410, 13230));
+    };
+    // Mono: half the voice's gain, against the stereo middle's 76.661 / 128 of it; the dry
+    // level is the one without effects.
+    EXPECT_NEAR(level(m) / level(d), 0.5 / (76.661 / 128), 0.01);
+    auto tail = [](const std::vector<double>& x) {
+        return peak(std::span<const double>(x).subspan(x.size() - 22050));
+    };
+    EXPECT_GT(tail(w), 0.0) << "a stereo file keeps the reverb's tail";
+    EXPECT_EQ(tail(m), 0.0) << "a mono file has none";
+}
+
+// The program alone in a folder of its own, without the encoder library beside it: --encoder
+// tells where the library is, and the location is kept for the runs that follow.
+TEST(ConvertEncoding, TheEncoderLocationIsKeptWhenTheLibraryIsFoundNowhereElse) {
+    TempDir dir;
+    dir.write("sine.sf2", sineFont());
+    dir.write("a.mid", song());
+    const std::string program = dir.file("alone/sorvanto-cli");
+    std::filesystem::create_directories(dir.file("alone"));
+    std::filesystem::copy_file(kCli, program);
+    std::filesystem::permissions(program, std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+    const std::string library = std::string(SORVANTO_BINARY_DIR) + "/bin/libgogo.so";
+    auto run = [&](const std::string& output, const std::string& extra) {
+        std::string out;
+        const int status =
+            runCommand("HOME=" + dir.file("home") + " XDG_CONFIG_HOME= " + program + " convert " +
+                           dir.file("a.mid") + " -s " + dir.file("sine.sf2") + " -o " +
+                           dir.file(output) + " " + extra,
+                       &out);
+        return std::pair{status, out};
+    };
+    const auto [missing, said] = run("none.mp3", "");
+    EXPECT_EQ(missing, 1);
+    EXPECT_NE(said.find("Error loading MP3-Encoder!"), std::string::npos) << said;
+    const auto [told, out] = run("told.mp3", "--encoder " + library);
+    EXPECT_EQ(told, 0) << out;
+    const auto [kept, again] = run("kept.mp3", "");
+    EXPECT_EQ(kept, 0) << "the location was kept: " << again;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("kept.mp3")));
+}
+
+TEST(ConvertEncoding, ChorusSurroundSpreadsTheNote) {
+    TempDir dir;
+    dir.write("sine.sf2", sineFont());
+    dir.write("a.mid", song());
+    // The difference of the sides against their sum: next to nothing for the note near the
+    // middle, a good part of it for the pair at the two edges (how much depends on how the
+    // late, detuned voice falls against the other).
+    auto width = [](const Converted& c) {
+        auto wav = parseWav(c.file);
+        EXPECT_TRUE(wav.ok()) << c.out;
+        if (!wav.ok() || wav->channels != 2) return -1.0;
+        const std::vector<double> l = wav->channel(0), r = wav->channel(1);
+        std::vector<double> sum, difference;
+        for (size_t i = 4410; i < std::min<size_t>(l.size(), 17640); ++i) {
+            sum.push_back(l[i] + r[i]);
+            difference.push_back(l[i] - r[i]);
+        }
+        return rms(difference) / rms(sum);
+    };
+    EXPECT_LT(width(convert(dir, "", "--reverb off --chorus off")), 0.05);
+    EXPECT_GT(width(convert(dir, "", "--reverb off --chorus surround")), 0.2);
+    EXPECT_EQ(convert(dir, "", "--chorus wide").status, 2);
+}
+
+}  // namespace
+}  // namespace svt::test

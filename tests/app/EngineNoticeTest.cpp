@@ -1,0 +1,163 @@
+// What the front-end is told while a song plays through an engine: every change of a voice's
+// status, and the channel notices carrying what the channels hold.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+#include "app/Engine.h"
+#include "support/OfflineSink.h"
+#include "support/SmfBuilder.h"
+#include "support/TempDir.h"
+#include "support/TestFonts.h"
+
+namespace svt::test {
+namespace {
+
+// A front-end that keeps every notice and gives the player the commands queued for the
+// blocks it reads them at.
+class RecordingControl final : public ControlInterface {
+  public:
+    std::vector<PlayerNotice> notices;
+    // Command to hand out at the n-th read (0-based), once.
+    std::map<int, std::pair<int, int32_t>> commandAtRead;
+
+    int read(int32_t& argument) override {
+        const auto it = commandAtRead.find(reads_++);
+        if (it == commandAtRead.end()) return CmdNone;
+        argument = it->second.second;
+        const int code = it->second.first;
+        commandAtRead.erase(it);
+        return code;
+    }
+    void event(const PlayerNotice& n) override { notices.push_back(n); }
+    bool traces() const override { return false; }
+
+    std::vector<PlayerNotice> of(int code, size_t from = 0) const {
+        std::vector<PlayerNotice> out;
+        for (size_t i = from; i < notices.size(); ++i)
+            if (notices[i].code == code) out.push_back(notices[i]);
+        return out;
+    }
+
+  private:
+    int reads_ = 0;
+};
+
+struct NoticeRig {
+    TempDir dir;
+    std::vector<uint8_t> font = sineFont();
+    Engine engine;
+    RecordingControl control;
+    StereoRecorder sink;
+
+    NoticeRig() {
+        engine.fonts().registerBytes("test.sf2", font);
+        engine.banks().indexFonts();
+        engine.player().setSink(&sink);
+        engine.setControl(control);
+    }
+    int play(SmfBuilder& song) { return engine.playFile(dir.write("song.mid", song.build())); }
+};
+
+TEST(EngineNotices, EveryNoteOfAChordIsToldStartedReleasedAndFreed) {
+    NoticeRig rig;
+    SmfBuilder song(0, 480);
+    auto& t = song.track();
+    for (int key : {60, 64, 67}) t.noteOn(0, 2, key, 90 + key % 10);
+    t.noteOff(480, 2, 60).noteOff(0, 2, 64).noteOff(0, 2, 67).endOfTrack(480);
+    ASSERT_EQ(rig.play(song), CmdTuneEnd);
+
+    std::map<int, std::map<int, int>> countByKey;  // key -> status -> notices
+    for (const PlayerNotice& n : rig.control.of(NoticeNote)) {
+        EXPECT_EQ(n.args[1], 2) << "channel";
+        countByKey[n.args[2]][n.args[0]] += 1;
+        if (n.args[0] == kVoiceOn) {
+            EXPECT_EQ(n.args[3], 90 + n.args[2] % 10) << "velocity";
+        }
+    }
+    ASSERT_EQ(countByKey.size(), 3u);
+    for (const auto& [key, counts] : countByKey) {
+        EXPECT_EQ(counts.at(kVoiceOn), 1) << key;
+        EXPECT_EQ(counts.at(kVoiceOff), 1) << key << " released once";
+        EXPECT_EQ(counts.at(kVoiceFree), 1) << key << " freed once, when its release ended";
+        EXPECT_EQ(counts.size(), 3u) << key;
+    }
+}
+
+TEST(EngineNotices, VoicesOfAMutedChannelAndHeldNotesAreTold) {
+    struct Case {
+        const char* what;
+        uint32_t muteMask;
+        bool pedal;
+        std::vector<int> statuses;  // of the one note, in order
+    };
+    for (const Case& c :
+         {Case{"muted from the start: nothing sounds, nothing is told", 1u << 3, false, {}},
+          Case{"held by the pedal, then released with it",
+               0,
+               true,
+               {kVoiceOn, kVoiceSustained, kVoiceOff, kVoiceFree}}}) {
+        NoticeRig rig;
+        rig.engine.player().options().startMuteMask = c.muteMask;
+        SmfBuilder song(0, 480);
+        auto& t = song.track();
+        if (c.pedal) t.controller(0, 3, 64, 127);
+        t.noteOn(0, 3, 69, 100).noteOff(240, 3, 69);
+        if (c.pedal) t.controller(240, 3, 64, 0);
+        t.endOfTrack(480);
+        ASSERT_EQ(rig.play(song), CmdTuneEnd) << c.what;
+        std::vector<int> statuses;
+        for (const PlayerNotice& n : rig.control.of(NoticeNote)) statuses.push_back(n.args[0]);
+        EXPECT_EQ(statuses, c.statuses) << c.what;
+    }
+}
+
+TEST(EngineNotices, ChannelNoticesCarryWhatTheChannelsHold) {
+    NoticeRig rig;
+    SmfBuilder song(0, 480);
+    song.track()
+        .controller(0, 0, 7, 100)
+        .controller(0, 0, 11, 80)
+        .controller(0, 0, 91, 33)
+        .program(0, 0, 0)
+        .noteOn(0, 0, 69, 100)
+        .noteOn(960, 1, 60, 100)   // notes on channel 1 keep the song going after the reload
+        .controller(0, 0, 121, 0)  // reset controllers
+        .noteOn(480, 1, 62, 100)
+        .sysex(0, gsDataSet({0x40, 0x11, 0x15, 0x01}))  // part 1 becomes a drum part
+        .noteOn(480, 1, 64, 100)
+        .sysex(0, gsDataSet({0x40, 0x00, 0x7F, 0x00}))  // GS reset
+        .noteOn(480, 1, 65, 100)
+        .noteOff(480, 0, 69)
+        .endOfTrack(480);
+    // A reload a few blocks in: playing goes on there, and the front-end hears how the
+    // channels stand at that point.
+    rig.control.commandAtRead[4] = {CmdReload, 0};
+    ASSERT_EQ(rig.play(song), CmdTuneEnd);
+
+    // Per channel, the values told in order: the song's own controller event (channel 0),
+    // the reload's notices, the controller reset's (channel 0) and the GS reset's.
+    auto told = [&](int code, int channel) {
+        std::vector<int> values;
+        for (const PlayerNotice& n : rig.control.of(code))
+            if (n.args[0] == channel) values.push_back(n.args[1]);
+        return values;
+    };
+    EXPECT_EQ(told(NoticeVolume, 0), (std::vector<int>{100, 100, 90, 90}));
+    EXPECT_EQ(told(NoticeExpression, 0), (std::vector<int>{80, 80, 127, 127}));
+    EXPECT_EQ(told(NoticeReverbLevel, 0), (std::vector<int>{33, 33, 40, 40}));
+    EXPECT_EQ(told(NoticeVolume, 5), (std::vector<int>{90, 90})) << "the reload and the GS reset";
+    EXPECT_EQ(told(NoticeTemperType, 5).size(), 3u) << "song start, reload and GS reset";
+    // The drum part change names what the channel now plays.
+    bool drumPart = false, programAfter = false;
+    for (const PlayerNotice& n : rig.control.notices) {
+        if (n.code == NoticeDrumPart && n.args[0] == 0 && n.args[1] == 1) drumPart = true;
+        if (drumPart && n.code == NoticeProgram && n.args[0] == 0) programAfter = true;
+    }
+    EXPECT_TRUE(drumPart);
+    EXPECT_TRUE(programAfter) << "a drum part change is followed by NoticeProgram";
+}
+
+}  // namespace
+}  // namespace svt::test

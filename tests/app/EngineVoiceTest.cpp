@@ -1,0 +1,395 @@
+// How a voice sounds through an engine and its player: reverb that follows a held chord, a
+// note held by the pedal fading away, tremolo, the modulation envelope, the filters, the pan
+// delay and the envelope-time controllers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "app/Engine.h"
+#include "support/OfflineSink.h"
+#include "support/Sf2Builder.h"
+#include "support/Signal.h"
+#include "support/SmfBuilder.h"
+#include "support/TempDir.h"
+
+namespace svt::test {
+namespace {
+
+constexpr int kRate = 44100;
+// At 480 ticks a quarter and the default tempo, a second.
+constexpr uint32_t kTicksPerSecond = 960;
+
+// A font of one instrument, one looped zone over `sample` that `zone` gives its generators,
+// as program 0 of bank 0 and as drum kit 0.
+std::vector<uint8_t> fontWith(const std::function<void(Sf2Zone&)>& zone,
+                              Sf2Sample sample = Sf2Builder::sineSample("sine", 440.0, kRate, 69)) {
+    Sf2Builder sf;
+    const int s = sf.addSample(std::move(sample));
+    const int inst = sf.addInstrument("Voice");
+    Sf2Zone& z = sf.instrumentZone(inst).keyRange(0, 127).loopMode(1);
+    zone(z);
+    z.sample(s);
+    sf.presetZone(sf.addPreset("Voice", 0, 0)).instrument(inst);
+    sf.presetZone(sf.addPreset("Kit", 128, 0)).instrument(inst);
+    return sf.build();
+}
+
+// Without reverb and chorus: what is heard is the voice alone.
+EngineSettings drySettings() {
+    EngineSettings settings;
+    settings.reverbMode = 0;
+    settings.chorusMode = 0;
+    return settings;
+}
+
+struct VoiceRig {
+    TempDir dir;
+    std::vector<uint8_t> font;
+    Engine engine;
+    StereoRecorder recorder;
+
+    explicit VoiceRig(std::vector<uint8_t> fontBytes, EngineSettings settings = drySettings())
+        : font(std::move(fontBytes)), engine(settings), recorder(settings.outputRateHz) {
+        engine.fonts().registerBytes("voice.sf2", font);
+        engine.banks().indexFonts();
+        engine.player().setSink(&recorder);
+    }
+    void play(SmfBuilder& song) {
+        ASSERT_EQ(engine.playFile(dir.write("song.mid", song.build())), CmdTuneEnd);
+    }
+    std::vector<double> side(int which) const {
+        std::vector<double> x;
+        for (size_t i = size_t(which); i < recorder.samples.size(); i += 2)
+            x.push_back(recorder.samples[i]);
+        return x;
+    }
+};
+
+std::span<const double> between(const std::vector<double>& x, double from, double to) {
+    const size_t a = std::min(x.size(), size_t(from * kRate));
+    const size_t b = std::min(x.size(), size_t(to * kRate));
+    return std::span<const double>(x.data() + a, b - a);
+}
+
+// One note of key 69 on channel 0 held for `seconds`, after the controllers given.
+SmfBuilder heldNote(double seconds, std::initializer_list<std::pair<int, int>> controllers = {}) {
+    SmfBuilder song(0, 480);
+    SmfTrack& t = song.track();
+    for (const auto& [number, value] : controllers) t.controller(0, 0, number, value);
+    t.noteOn(0, 0, 69, 100).noteOff(uint32_t(seconds * kTicksPerSecond), 0, 69).endOfTrack();
+    return song;
+}
+
+TEST(EngineVoices, AChannelKeepsItsReverbWhileAChordIsHeldPastTheSendWindow) {
+    // The same chord with the channel's reverb at 0 and at 127: what differs is the reverb.
+    auto render = [](int reverb) {
+        VoiceRig rig(fontWith([](Sf2Zone&) {}), EngineSettings{});
+        SmfBuilder song = heldNote(9.0, {{91, reverb}, {93, 0}});
+        rig.play(song);
+        return rig.side(0);
+    };
+    const auto dry = render(0), wet = render(127);
+    auto reverbShare = [&](double from, double to) {
+        const auto a = between(dry, from, to), b = between(wet, from, to);
+        std::vector<double> d(a.size());
+        for (size_t i = 0; i < a.size(); ++i) d[i] = b[i] - a[i];
+        return rms(d) / rms(a);
+    };
+    const double early = reverbShare(1.0, 2.0);
+    ASSERT_GT(early, 0.05) << "the reverb is heard at all";
+    // Four seconds after the note-on the chord still sounds, and so does its reverb.
+    EXPECT_GT(reverbShare(7.5, 8.5), 0.5 * early);
+}
+
+TEST(EngineVoices, ANoteHeldByThePedalFadesAwayBeforeThePedalLifts) {
+    VoiceRig rig(
+        fontWith([](Sf2Zone& z) { z.gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(0.2)); }));
+    SmfBuilder song(0, 480);
+    song.track()
+        .controller(0, 0, 64, 127)
+        .noteOn(0, 0, 69, 100)
+        .noteOff(96, 0, 69)
+        .controller(20 * kTicksPerSecond, 0, 64, 0)
+        .endOfTrack();
+    rig.play(song);
+    const auto x = rig.side(0);
+    const double held = rms(between(x, 0.2, 0.3));
+    ASSERT_GT(held, 1e5);
+    EXPECT_LT(rms(between(x, 2.0, 2.1)), 0.5 * held) << "fading";
+    EXPECT_EQ(peak(between(x, 15.0, 19.0)), 0.0) << "gone with the pedal still down";
+}
+
+// Loudness of every 10 ms from 0.2 s to 2.2 s, highest over lowest, in dB.
+double swingDb(const std::vector<double>& x) {
+    double lo = 1e30, hi = 0;
+    for (double t = 0.2; t < 2.2; t += 0.01) {
+        const double level = rms(between(x, t, t + 0.01));
+        lo = std::min(lo, level);
+        hi = std::max(hi, level);
+    }
+    return 20 * std::log10(hi / lo);
+}
+
+TEST(EngineVoices, TremoloSwingsAroundTheLevelAndNeedsAFrequency) {
+    const int fiveHz = int(std::lround(1200 * std::log2(5.0 / 8.176)));
+    struct Case {
+        const char* what;
+        int depthCb;
+        bool frequency;
+        double expectedDb;
+    };
+    // Depth d (of 256) swings the level by d / 1024 up and down.
+    auto swing = [](double d) { return 20 * std::log10((1 + d / 1024) / (1 - d / 1024)); };
+    for (const Case& c :
+         {Case{"60 cB", 60, true, swing(127)}, Case{"960 cB", 960, true, swing(255)},
+          Case{"no frequency", 960, false, 0.0}}) {
+        VoiceRig rig(fontWith([&](Sf2Zone& z) {
+            z.gen(GEN_MOD_LFO_TO_VOLUME, c.depthCb);
+            if (c.frequency) z.gen(GEN_FREQ_MOD_LFO, fiveHz);
+        }));
+        SmfBuilder song = heldNote(2.5);
+        rig.play(song);
+        EXPECT_NEAR(swingDb(rig.side(0)), c.expectedDb, 0.25) << c.what;
+    }
+}
+
+TEST(EngineVoices, TheModulationEnvelopeBendsByItsCurveAfterItsDelay) {
+    // A second's decay from an octave up to the note, after 0.3 s of waiting.
+    VoiceRig rig(fontWith([](Sf2Zone& z) {
+        z.gen(GEN_MOD_ENV_TO_PITCH, 1200)
+            .gen(GEN_DELAY_MOD_ENV, Sf2Builder::timecents(0.3))
+            .gen(GEN_DECAY_MOD_ENV, Sf2Builder::timecents(1.0))
+            .gen(GEN_SUSTAIN_MOD_ENV, 1000);
+    }));
+    SmfBuilder song = heldNote(2.0);
+    rig.play(song);
+    const auto x = rig.side(0);
+    auto centsAt = [&](double t) {
+        return 1200 *
+               std::log2(pitchByZeroCrossings(between(x, t - 0.02, t + 0.02), kRate) / 440.0);
+    };
+    EXPECT_NEAR(centsAt(0.15), 0.0, 5.0) << "still waiting";
+    // Half way down the decay the level is half; the curve keeps 0.906 of the depth there
+    // (a straight line would give 600 cents).
+    const double curveAtHalf = std::log2(1 + 1 + 5.0 / 12 * std::log10(0.5));
+    EXPECT_NEAR(centsAt(0.8), 1200 * curveAtHalf, 30.0);
+    EXPECT_NEAR(centsAt(1.6), 0.0, 5.0) << "the decay has ended";
+}
+
+TEST(EngineVoices, TheFourPoleFilterFallsTwiceAsSteeply) {
+    // A 220 Hz saw through a 1 kHz low-pass: its 18th partial lies two octaves above.
+    const int oneKilohertz = int(std::lround(1200 * std::log2(1000.0 / 8.176)));
+    auto partials = [&](int filter, int resonanceCb) {
+        EngineSettings settings = drySettings();
+        settings.voiceFilter = filter;
+        VoiceRig rig(fontWith(
+                         [&](Sf2Zone& z) {
+                             z.gen(GEN_INITIAL_FILTER_FC, oneKilohertz)
+                                 .gen(GEN_INITIAL_FILTER_Q, resonanceCb);
+                         },
+                         Sf2Builder::sawSample("saw", 220.0, kRate, 57)),
+                     settings);
+        SmfBuilder song = heldNote(1.0);
+        rig.play(song);
+        const std::vector<double> left = rig.side(0);
+        const auto x = between(left, 0.3, 0.8);
+        return std::pair{magnitudeDb(x, kRate, 440.0), magnitudeDb(x, kRate, 3960.0)};
+    };
+    const auto [svtLow, svtHigh] = partials(kFilterTwoPole, 0);
+    const auto [ladderLow, ladderHigh] = partials(kFilterFourPole, 0);
+    // The saw's partials fall by 20 log10(9) = 19 dB on their own between the two.
+    const double twoPole = svtLow - svtHigh - 19.1, fourPole = ladderLow - ladderHigh - 19.1;
+    EXPECT_NEAR(twoPole, 24.0, 4.0) << "12 dB an octave";
+    EXPECT_NEAR(fourPole, 48.0, 6.0) << "24 dB an octave";
+}
+
+TEST(EngineVoices, TheFourPoleFilterStaysBoundedAtFullResonance) {
+    EngineSettings settings = drySettings();
+    settings.voiceFilter = kFilterFourPole;
+    for (const int cutoffHz : {200, 2000, 8000, 15000}) {
+        VoiceRig rig(fontWith(
+                         [&](Sf2Zone& z) {
+                             z.gen(GEN_INITIAL_FILTER_FC,
+                                   int(std::lround(1200 * std::log2(cutoffHz / 8.176))))
+                                 .gen(GEN_INITIAL_FILTER_Q, 960);
+                         },
+                         Sf2Builder::sawSample("saw", 110.0, kRate, 45)),
+                     settings);
+        SmfBuilder song = heldNote(1.0);
+        rig.play(song);
+        const auto x = rig.side(0);
+        EXPECT_GT(rms(between(x, 0.5, 0.9)), 1e4) << cutoffHz << " Hz: heard";
+        EXPECT_LT(peak(x), double(kFullScale)) << cutoffHz << " Hz: does not run away";
+    }
+}
+
+TEST(EngineVoices, ThePanDelayLetsTheFarSideHearAVoiceLater) {
+    // Panned to 20: the right side is the far one, (64 - 20) * 48 / 64 = 33 frames behind.
+    for (const bool panDelay : {false, true}) {
+        EngineSettings settings = drySettings();
+        settings.panDelay = panDelay;
+        VoiceRig rig(fontWith([](Sf2Zone&) {}), settings);
+        SmfBuilder song = heldNote(0.5, {{10, 20}});
+        rig.play(song);
+        const auto left = rig.side(0), right = rig.side(1);
+        int bestLag = -1;
+        double best = -1e300;
+        for (int lag = 0; lag < kPanDelayFrames; ++lag) {
+            double sum = 0;
+            for (size_t n = 4410; n < 8820; ++n) sum += left[n] * right[n + size_t(lag)];
+            if (sum > best) best = sum, bestLag = lag;
+        }
+        EXPECT_EQ(bestLag, panDelay ? 33 : 0) << (panDelay ? "with" : "without") << " pan delay";
+    }
+}
+
+// Seconds from `from` until the level (5 ms windows) first crosses `level`, rising or falling.
+double secondsUntil(const std::vector<double>& x, double from, double level, bool rising) {
+    for (double t = from; t < double(x.size()) / kRate - 0.005; t += 0.001) {
+        const double l = rms(between(x, t, t + 0.005));
+        if (rising ? l >= level : l <= level) return t - from;
+    }
+    return 1e9;
+}
+
+TEST(EngineVoices, EnvelopeTimeControllersStretchEachStageByItsOwnTable) {
+    // Attack, decay and release of 0.2 s, 1 s (to -19 dB) and 0.2 s; the controllers set to 96
+    // slow each stage: the attack by 2^2.5, the decay by 2^2 and the release by 2^1.5.
+    const auto font = fontWith([](Sf2Zone& z) {
+        z.gen(GEN_ATTACK_VOL_ENV, Sf2Builder::timecents(0.2))
+            .gen(GEN_DECAY_VOL_ENV, Sf2Builder::timecents(1.0))
+            .gen(GEN_SUSTAIN_VOL_ENV, 200)
+            .gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(0.2));
+    });
+    struct Stage {
+        const char* what;
+        double expectedRatio;
+    };
+    // (attack time to half the full level, decay time from the top to -10 dB, release time to
+    // -30 dB)
+    auto times = [&](int value, int channel) {
+        VoiceRig rig(font);
+        SmfBuilder song(0, 480);
+        SmfTrack& t = song.track();
+        t.controller(0, channel, 73, value).controller(0, channel, 72, value);
+        t.controller(0, channel, 99, 1).controller(0, channel, 98, 0x64);
+        t.controller(0, channel, 6, value);
+        t.noteOn(0, channel, 69, 100).noteOff(8 * kTicksPerSecond, channel, 69).endOfTrack();
+        rig.play(song);
+        const auto x = rig.side(0);
+        const double full = rms(between(x, 7.5, 7.9)) * std::pow(10.0, 19.2 / 20);
+        const double attack = secondsUntil(x, 0.0, 0.5 * full, true);
+        const double top = secondsUntil(x, 0.0, 0.95 * full, true);
+        const double decay = secondsUntil(x, top, full * std::pow(10.0, -10.0 / 20), false);
+        const double release =
+            secondsUntil(x, 8.0, rms(between(x, 7.9, 8.0)) * std::pow(10.0, -30.0 / 20), false);
+        return std::array<double, 3>{attack, decay, release};
+    };
+    const auto plain = times(64, 0), slow = times(96, 0);
+    const Stage stages[] = {
+        {"attack", std::exp2(2.5)}, {"decay", 4.0}, {"release", std::exp2(1.5)}};
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_NEAR(slow[i] / plain[i], stages[i].expectedRatio, 0.15 * stages[i].expectedRatio)
+            << stages[i].what << ": " << plain[i] << " s, then " << slow[i] << " s";
+    // A drum kit's keys keep their own rates whatever the channel's controllers say.
+    const auto kit = times(64, 9), kitSlowed = times(96, 9);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_NEAR(kitSlowed[i] / kit[i], 1.0, 0.05) << "drum " << stages[i].what;
+}
+
+TEST(EngineVoices, AStreamPlaysOutItsEndBriefly) {
+    // Frames after the song's last event: a second for the held note, then the releases in
+    // half seconds while anything sounds and the closing silence once all is quiet (a second,
+    // or 10 ms for a stream). A stream gives its releases three half seconds, then fades what
+    // still sounds over 50 ms and cuts it (20 frames); a file lets them die away. A stream
+    // that ends before it began plays nothing.
+    struct Case {
+        const char* what;
+        double releaseSeconds;             // 0: no note at all
+        int64_t fileFrames, streamFrames;  // -1: it dies away, however long that takes
+    };
+    const int64_t second = kRate, half = kRate / 2, fade = kRate / 20, cut = 20;
+    const Case cases[] = {
+        {"an empty song", 0, second, 0},
+        {"a note that stops at once", 0.001, second + half + second, second + half + 441},
+        {"a note ringing for ten seconds", 10.0, -1, second + 3 * half + fade + cut},
+    };
+    for (const Case& c : cases) {
+        for (const bool stream : {false, true}) {
+            VoiceRig rig(fontWith([&](Sf2Zone& z) {
+                z.gen(GEN_RELEASE_VOL_ENV,
+                      Sf2Builder::timecents(std::max(c.releaseSeconds, 0.001)));
+            }));
+            rig.engine.player().options().realTimeMode = stream;
+            SmfBuilder song(0, 480);
+            SmfTrack& t = song.track();
+            if (c.releaseSeconds > 0) t.noteOn(0, 0, 69, 100).controller(480, 0, 7, 100);
+            t.endOfTrack();
+            rig.play(song);
+            const int64_t songFrames = c.releaseSeconds > 0 ? half : 0;
+            const int64_t frames = int64_t(rig.recorder.samples.size() / 2) - songFrames;
+            const int64_t expected = stream ? c.streamFrames : c.fileFrames;
+            if (expected < 0) {
+                // Longer than the six half seconds that once cut such a note.
+                EXPECT_GT(frames, second + 6 * half + second) << c.what;
+            } else {
+                EXPECT_EQ(frames, expected)
+                    << c.what << (stream ? ", as a stream" : ", from a file");
+            }
+        }
+    }
+}
+
+TEST(EngineVoices, SurroundChorusSoundsEachNoteAsASpreadPair) {
+    // A centred note's pair goes hard left and hard right, the right one (the second) 0.003
+    // octave times 2 - 69/127 higher; a drum key's pair is not detuned. The far voice of a
+    // panned note starts 12 ms after the near one.
+    struct Case {
+        const char* what;
+        bool surround;
+        int channel, pan;         // pan -1: the channel's own
+        double rightCentsHigher;  // NAN: not judged (both voices on one side)
+        double rightLateMs;       // the right side's onset after the left's
+    };
+    const double detune = 1200 * 0.003 * (2 - 69 / 127.0);
+    const Case cases[] = {
+        {"a note without the pair", false, 0, -1, 0, 0},
+        {"a centred note", true, 0, -1, detune, NAN},
+        {"a drum key", true, 9, -1, 0, NAN},
+        {"a note panned left", true, 0, 32, NAN, 12},
+        {"a note panned right", true, 0, 96, NAN, -12},
+    };
+    auto onsetMs = [](const std::vector<double>& x) {
+        double peak = 0;
+        for (double s : x) peak = std::max(peak, std::abs(s));
+        for (size_t i = 0; i < x.size(); ++i)
+            if (std::abs(x[i]) > peak * 0.01) return 1000.0 * double(i) / kRate;
+        return -1.0;
+    };
+    for (const Case& c : cases) {
+        EngineSettings settings = drySettings();
+        settings.surroundChorus = c.surround;
+        VoiceRig rig(fontWith([](Sf2Zone&) {}), settings);
+        SmfBuilder song(0, 480);
+        SmfTrack& t = song.track();
+        if (c.pan >= 0) t.controller(0, c.channel, 10, c.pan);
+        t.noteOn(0, c.channel, 69, 100).noteOff(kTicksPerSecond, c.channel, 69).endOfTrack();
+        rig.play(song);
+        const std::vector<double> left = rig.side(0), right = rig.side(1);
+        EXPECT_GT(rms(between(left, 0.2, 0.9)), 0.0) << c.what;
+        EXPECT_GT(rms(between(right, 0.2, 0.9)), 0.0) << c.what;
+        if (!std::isnan(c.rightCentsHigher)) {
+            const double cents =
+                1200 * std::log2(pitchByZeroCrossings(between(right, 0.2, 0.9), kRate) /
+                                 pitchByZeroCrossings(between(left, 0.2, 0.9), kRate));
+            EXPECT_NEAR(cents, c.rightCentsHigher, 0.5) << c.what;
+        }
+        if (!std::isnan(c.rightLateMs)) {
+            EXPECT_NEAR(onsetMs(right) - onsetMs(left), c.rightLateMs, 0.5) << c.what;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace svt::test
