@@ -61,7 +61,7 @@ bool FrontControl::shutDown(int boundMs) {
     return true;
 }
 
-// --- Engine thread -------------------------------------------------------------------------
+// What runs on the engine thread.
 
 bool FrontControl::hasPlayable() const {
     for (int i = 0; i < playlist_.count(); ++i)
@@ -489,7 +489,7 @@ void FrontControl::conversionEnd() {
     if (view_) view_->conversionEnded(end);
 }
 
-// --- Window thread -------------------------------------------------------------------------
+// What runs on the window thread.
 
 void FrontControl::editCurrent(const std::function<void(SongSettings&)>& edit) {
     std::lock_guard guard(playlistLock_);

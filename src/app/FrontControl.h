@@ -127,7 +127,8 @@ class FrontControl final : public ControlInterface {
     void setCompact(bool compact) { compact_ = compact; }
     bool compact() const { return compact_; }
 
-    // --- Engine thread -------------------------------------------------------------------
+    // Called on the engine thread.
+
     // Starts the engine thread, which runs runPlaylist(files); a second call does nothing.
     void open(std::vector<std::string> files);
     // Returns when the engine thread has ended (the window queued CmdQuit).
@@ -148,7 +149,8 @@ class FrontControl final : public ControlInterface {
     void loading(const std::string& fileName) override { loadingFile_ = fileName; }
     bool traces() const override { return true; }
 
-    // --- Window thread ---------------------------------------------------------------------
+    // Called on the window thread.
+
     UiOutcome pressPlay();
     void pressPause();
     void pressStop();
@@ -202,7 +204,8 @@ class FrontControl final : public ControlInterface {
     // then quit. Returns false when the engine did not come back within `boundMs`.
     bool shutDown(int boundMs);
 
-    // --- Shared state ----------------------------------------------------------------------
+    // State both threads reach.
+
     bool playingOrConverting() const { return playing_.load(); }
     bool paused() const { return paused_.load(); }
     int playlistCount() const { return playlistCount_.load(); }

@@ -32,7 +32,7 @@ constexpr int kSearchTextLimit = 250;
 
 }  // namespace
 
-// --- Model ---------------------------------------------------------------------------------
+// The list model over the engine's snapshots.
 
 PlaylistModel::PlaylistModel(Language language, QObject* parent)
     : QAbstractListModel(parent),
@@ -68,7 +68,7 @@ bool PlaylistModel::setSnapshot(std::shared_ptr<const PlaylistSnapshot> next) {
     return false;
 }
 
-// --- Search dialog -------------------------------------------------------------------------
+// The search dialog.
 
 SearchDialog::SearchDialog(QWidget* owner) : QDialog(owner, Qt::Tool) {
     setWindowTitle(QString());
@@ -90,7 +90,7 @@ SearchDialog::SearchDialog(QWidget* owner) : QDialog(owner, Qt::Tool) {
     connect(close, &QPushButton::clicked, this, &QDialog::hide);
 }
 
-// --- Window --------------------------------------------------------------------------------
+// The window.
 
 PlaylistWindow::PlaylistWindow(FrontControl& control, AppSettings& settings, QWidget* owner)
     : QWidget(owner, Qt::Window), control_(control), settings_(settings) {
