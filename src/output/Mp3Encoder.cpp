@@ -46,6 +46,7 @@ int Mp3Encoder::start(const std::string& fileName, const std::string& title) {
     ring_.setSilenceByte(format_.bitsPerSample == 8 ? 0x80 : 0);
     lastResult_ = 0;
     systemError_ = 0;
+    opened_ = false;
     try {
         thread_ = std::thread(&Mp3Encoder::run, this);
     } catch (const std::system_error&) {
@@ -53,7 +54,17 @@ int Mp3Encoder::start(const std::string& fileName, const std::string& title) {
         return -1;
     }
     open_ = true;
+    std::unique_lock lock(openedMutex_);
+    openedChanged_.wait(lock, [this] { return opened_; });
     return 0;
+}
+
+void Mp3Encoder::markOpened() {
+    {
+        std::lock_guard lock(openedMutex_);
+        opened_ = true;
+    }
+    openedChanged_.notify_all();
 }
 
 int Mp3Encoder::close() {
@@ -71,6 +82,7 @@ long Mp3Encoder::output(const uint8_t* bytes, size_t n) {
 void Mp3Encoder::run() {
     tEncoderRing = &ring_;
     encode();
+    markOpened();  // every way out of encode() before the file was opened
     // An encoder that stopped before the input ended takes nothing more: without this
     // the player would wait for room in the ring forever.
     if (ring_.state() == EncoderState::Running) ring_.setState(EncoderState::Failed);
@@ -131,6 +143,7 @@ void Mp3Encoder::encode() {
         noteSystemError();  // the library opens the file here
         return fail(r);
     }
+    markOpened();
 
     do {
         errno = 0;

@@ -3,6 +3,8 @@
 // the samples that the player thread writes into the ring.
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -70,6 +72,13 @@ class Mp3Encoder {
     std::string fileName_;
     std::string title_;
     std::thread thread_;
+    // Set once the thread has opened the output file (or given up): start() waits for it, so
+    // that the file exists before the first sound is rendered and a signal that removes the
+    // pending file cannot race with the library creating it anew.
+    std::mutex openedMutex_;
+    std::condition_variable openedChanged_;
+    bool opened_ = false;
+    void markOpened();
     std::atomic<uint32_t> lastResult_{0};
     std::atomic<int> systemError_{0};
     bool open_ = false;
