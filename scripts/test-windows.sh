@@ -41,7 +41,10 @@ export PULSE_SERVER=unix:$work/pulse-run/native
 # The prefix is made once per build folder; the server stays up for the whole run, so that
 # each of the many test programs starts quickly.
 [ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot --init >/dev/null 2>&1
-wineserver -p
+# A server still ending (wineboot's, or an earlier run's) makes a new persistent one fail:
+# wait for it first. The persistent server only saves start-up time, so its failure is no fault.
+wineserver -w 2>/dev/null || true
+wineserver -p 2>/dev/null || true
 # Wine starts its service processes with the first program; started here, they hold this
 # run's output and not the pipe of ctest's test listing, which would wait for them to end.
 "$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
