@@ -29,12 +29,12 @@ constexpr EncodingWord kEncodingWords[] = {{"8", "8"},     {"16", "1"},   {"24",
                                            {"ulaw", "U"},  {"alaw", "A"}, {"mono", "M"},
                                            {"stereo", "S"}};
 
-// The letters of the words in `spec` ("24,mono"); false when a word is unknown.
-bool lettersOfWords(const std::string& spec, std::string& letters) {
+// The output letters for comma-separated encoding words ("24,mono"); false for an unknown one.
+bool lettersOfWords(const std::string& words, std::string& letters) {
     size_t at = 0;
-    while (at <= spec.size()) {
-        const size_t comma = std::min(spec.find(',', at), spec.size());
-        const std::string word = spec.substr(at, comma - at);
+    while (at <= words.size()) {
+        const size_t comma = std::min(words.find(',', at), words.size());
+        const std::string word = words.substr(at, comma - at);
         const auto* found = std::find_if(std::begin(kEncodingWords), std::end(kEncodingWords),
                                          [&](const EncodingWord& w) { return word == w.word; });
         if (found == std::end(kEncodingWords)) return false;
