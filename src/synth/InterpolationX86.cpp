@@ -120,6 +120,30 @@ __attribute__((target("avx2"))) inline __m256 avx2WindowLanes(const float* w, co
     return acc;
 }
 
+// Frames of one stretch in order. Positions are taken relative to the window and moved up by
+// 7 bits, so that the row's byte offset and the window index each take one operation (a
+// stretch spans less than 2^23 positions).
+struct WindowWalk {
+    static_assert(sizeof(LagrangeRow) == 1 << 7);
+    static constexpr uint32_t kRowBits = uint32_t(kFractionMask) << 7;
+    const float* window;
+    const char* rows;
+    uint32_t at;
+    uint32_t step;
+
+    __attribute__((target("avx2"))) __m256 lanes() {
+        const __m256 a = avx2WindowLanes(window + (at >> 19) - kLagrangeTapsBefore,
+                                         reinterpret_cast<const float*>(rows + (at & kRowBits)));
+        at += step;
+        return a;
+    }
+    // Two frames' lane sums added pairwise, as the first round of avx2Store8.
+    __attribute__((target("avx2"))) __m256 pair() {
+        const __m256 a = lanes();
+        return _mm256_hadd_ps(a, lanes());
+    }
+};
+
 }  // namespace
 
 __attribute__((target("avx2"))) void lagrangeRunAvx2(const int16_t* pcm, int64_t position,
@@ -146,14 +170,21 @@ __attribute__((target("avx2"))) void lagrangeRunAvx2(const int16_t* pcm, int64_t
             int j = 0;
             for (; j + 8 <= length; j += 8) _mm256_store_ps(window + j, group(src + j));
             for (; j < length; ++j) window[j] = float(src[j]);
+            WindowWalk walk{window, reinterpret_cast<const char*>(table),
+                            uint32_t(position - (from << 12)) << 7, uint32_t(increment) << 7};
             for (int f = 0; f < n; f += 8) {
-                __m256 a[8];
-#pragma GCC unroll 8
-                for (int q = 0; q < 8; ++q, position += increment)
-                    a[q] = avx2WindowLanes(window + ((position >> 12) - kLagrangeTapsBefore - from),
-                                           table[position & kFractionMask].c);
-                avx2Store8(a, out + k + f);
+                // Pairs of frames are folded as soon as they are done, which keeps few
+                // registers live; the additions are those of avx2Store8.
+                const __m256 h01 = walk.pair();
+                const __m256 q0 = _mm256_hadd_ps(h01, walk.pair());
+                const __m256 h45 = walk.pair();
+                const __m256 q1 = _mm256_hadd_ps(h45, walk.pair());
+                const __m256 low = _mm256_permute2f128_ps(q0, q1, 0x20);
+                const __m256 high = _mm256_permute2f128_ps(q0, q1, 0x31);
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k + f),
+                                    _mm256_cvttps_epi32(_mm256_add_ps(low, high)));
             }
+            position += int64_t(n) * increment;
             k += n;
         }
     }
