@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "effects/Lfo.h"
+#include "synth/Interpolation.h"
 
 namespace svt::effects {
 
@@ -132,8 +133,9 @@ ReverbKind reverbKindFor(ReverbMode mode, int character, bool stereo) {
     return ReverbKind::RoomHall;
 }
 
-void Reverb::prepare(int rateHz) {
+void Reverb::prepare(int rateHz, std::optional<SimdLevel> simd) {
     rateHz_ = std::max(rateHz, 1);
+    kernels_ = reverbKernelsFor(chosenSimdLevel(simd));
     const double longest = reverbSeconds(127);
     double y = 0.0;
     for (int c = 0; c <= 4; ++c) y = std::max(y, lengthFactor(c, longest));
@@ -355,25 +357,50 @@ void Reverb::process(StereoView<int32_t> bus, StereoView<int64_t> out) {
 
 void Reverb::processRoomHall(StereoView<const int32_t> bus, StereoView<int64_t> out) {
     const int frames = bus.frames();
-    const int32_t d = damp_, d1 = damp1_;
-    for (int i = 0; i < frames; ++i) {
-        const int32_t in = saturate32(int64_t(bus[2 * i]) + bus[2 * i + 1]);
-        const int32_t p = preDelay_.exchange(in);
-        std::array<int32_t, 2> x{};
-        for (size_t side = 0; side < 2; ++side) {
-            int64_t sum = 0;
-            for (Comb& c : combs_[side]) {
-                const int32_t o = c.line.front();
-                c.store = mulQ24(c.store, d) + mulQ24(o, d1);
-                c.line.push(mulQ24(c.store, c.feedback) + p);
-                sum += o;
-            }
-            int32_t v = saturate32(sum);
-            for (AllPass& a : allPasses_[side]) v = a.runFreeverb(v);
-            x[side] = v;
+    CombBank bank;
+    bank.damp = damp_;
+    bank.damp1 = damp1_;
+    int32_t shortest = kCombStretch;
+    for (size_t c = 0; c < size_t(CombBank::kCombs); ++c) {
+        Comb& comb = combs_[c / 8][c % 8];
+        bank.line[c] = comb.line.buf.data();
+        bank.size[c] = comb.line.size;
+        bank.index[c] = comb.line.index;
+        bank.store[c] = comb.store;
+        bank.feedback[c] = comb.feedback;
+        shortest = std::min(shortest, comb.line.size);
+    }
+    for (const auto& side : allPasses_)
+        for (const AllPass& a : side) shortest = std::min(shortest, a.line.size);
+    alignas(32) int32_t in[kCombStretch];
+    alignas(32) std::array<std::array<int32_t, kCombStretch>, 2> x;
+    int64_t sums[2 * kCombStretch];
+    // Every line is at least 11 long (a prime of at least 10), so each stretch moves on.
+    for (int start = 0; start < frames;) {
+        const int n = std::min(frames - start, int(shortest));
+        for (int i = 0; i < n; ++i) {
+            const int f = start + i;
+            in[i] = preDelay_.exchange(saturate32(int64_t(bus[2 * f]) + bus[2 * f + 1]));
         }
-        out[2 * i] += mulQ24(x[0], wet1_) + mulQ24(x[1], wet2_);
-        out[2 * i + 1] += mulQ24(x[1], wet1_) + mulQ24(x[0], wet2_);
+        kernels_.combs(bank, in, n, sums);
+        for (size_t side = 0; side < 2; ++side) {
+            for (int i = 0; i < n; ++i) x[side][size_t(i)] = saturate32(sums[2 * i + int(side)]);
+            for (AllPass& a : allPasses_[side])
+                kernels_.allPass(a.line.buf.data(), a.line.size, a.line.index, a.gain,
+                                 x[side].data(), n);
+        }
+        for (int i = 0; i < n; ++i) {
+            const int32_t left = x[0][size_t(i)], right = x[1][size_t(i)];
+            const int f = start + i;
+            out[2 * f] += mulQ24(left, wet1_) + mulQ24(right, wet2_);
+            out[2 * f + 1] += mulQ24(right, wet1_) + mulQ24(left, wet2_);
+        }
+        start += n;
+    }
+    for (size_t c = 0; c < size_t(CombBank::kCombs); ++c) {
+        Comb& comb = combs_[c / 8][c % 8];
+        comb.line.index = bank.index[c];
+        comb.store = bank.store[c];
     }
 }
 

@@ -7,8 +7,12 @@
 #include <array>
 #include <cstdint>
 
+#include <optional>
+
+#include "base/SimdLevel.h"
 #include "base/StereoView.h"
 #include "effects/FixedPoint.h"
+#include "effects/ReverbKernels.h"
 #include "synth/EffectRack.h"
 
 namespace svt::effects {
@@ -39,8 +43,9 @@ ReverbKind reverbKindFor(ReverbMode mode, int character, bool stereo = true);
 
 class Reverb {
   public:
-    // Reserves every line for the longest setting at this rate.
-    void prepare(int rateHz);
+    // Reserves every line for the longest setting at this rate; the rooms and halls run in the
+    // form of chosenSimdLevel(simd).
+    void prepare(int rateHz, std::optional<SimdLevel> simd = std::nullopt);
     // Sets up the selected algorithm from the parameters and empties all its lines.
     void initialise(const ReverbParams& params, ReverbMode mode);
     // A new pre-filter setting, without emptying the lines.
@@ -68,12 +73,8 @@ class Reverb {
     struct AllPass {
         DelayLine line;
         int32_t gain = 0;
-        // Classic form: out = buffered - x, buffered <- x + buffered * g.
-        int32_t runFreeverb(int32_t x) {
-            const int32_t b = line.front();
-            line.push(x + mulQ24(b, gain));
-            return b - x;
-        }
+        // The rooms and halls run theirs in the classic form, out = buffered - x and buffered <-
+        // x + buffered * g, by whole stretches (ReverbKernels.h).
         // Lattice form (energy preserving): w = x - g b, out = b + g w.
         int32_t run(int32_t x) {
             const int32_t b = line.front();
@@ -93,6 +94,7 @@ class Reverb {
     void initStandard(const ReverbParams& p);
 
     int rateHz_ = 44100;
+    ReverbKernels kernels_{combsScalar, allPassScalar};
     ReverbKind kind_ = ReverbKind::None;
     double inputGain_ = 1.0;
     double decaySeconds_ = 0.0;

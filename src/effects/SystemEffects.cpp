@@ -65,7 +65,7 @@ SystemEffects::SystemEffects(int rateHz, EffectOptions options)
       sendKernels_(sendKernelsFor(chosenSimdLevel(options.simd))),
       chainScratch_(kBusValues, 0) {
     for (auto& bus : buses_) bus.assign(kBusValues, 0);
-    reverbUnit_.prepare(rateHz_);
+    reverbUnit_.prepare(rateHz_, options.simd);
     chorusUnit_.prepare(rateHz_);
     delayUnit_.prepare(rateHz_);
     insertion_.prepare(rateHz_, 0.1);  // the GS types: drives, EQs, lo-fi, a hexa-chorus

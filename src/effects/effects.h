@@ -24,8 +24,8 @@ struct EffectOptions {
     int chorusMode = 1;  // 0 off, 1 each channel's level
     // The voices make the chorus by pairs: the chorus unit is silent, the delay stays.
     bool surroundChorus = false;
-    // The instruction set of the send loops (as the engine's settings ask; unset: the
-    // environment's or the widest).
+    // The instruction set of the send loops and the reverb's rooms and halls (as the engine's
+    // settings ask; unset: the environment's or the widest).
     std::optional<SimdLevel> simd;
 
     constexpr EffectOptions() = default;
