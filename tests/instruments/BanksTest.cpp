@@ -39,7 +39,7 @@ class Banks : public ::testing::Test {
         fonts_.push_back(std::make_unique<std::vector<uint8_t>>(std::move(bytes)));
         registry.registerBytes(name, *fonts_.back());
     }
-    SoundFontRegistry registry{test::FontUnderTest::quietSettings()};
+    SoundFontRegistry registry{test::FontUnderTest::defaultSettings()};
     InstrumentBanks banks{registry};
 
   private:
@@ -188,7 +188,7 @@ TEST(SharedInstrumentsTest, EnginesAtOnceHoldOneCopyOfEachInstrument) {
         fontWith({{0, 0, "Piano"}, {0, 1, "Bright"}, {kPercussionBank, 0, "Kit", 35, 81}});
     auto shared = std::make_shared<SharedInstruments>();
     struct EngineFonts {
-        SoundFontRegistry registry{test::FontUnderTest::quietSettings()};
+        SoundFontRegistry registry{test::FontUnderTest::defaultSettings()};
         InstrumentBanks banks{registry};
     };
     auto engineWith = [&](const std::string& fontName, bool sharing) {

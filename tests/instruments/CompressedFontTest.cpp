@@ -260,7 +260,7 @@ TEST(CompressedFont, OnlyTheSamplesTheSongsNotesSoundAreDecoded) {
     }
 
     // An instrument kept from song to song serves every note: nothing is left out.
-    InstrumentSettings keep = FontUnderTest::quietSettings();
+    InstrumentSettings keep = FontUnderTest::defaultSettings();
     keep.freeInstrumentsAfterSong = false;
     FontUnderTest f(layeredFont(), keep);
     InstrumentBanks banks(f.registry());

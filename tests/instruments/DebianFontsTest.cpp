@@ -17,7 +17,6 @@ TEST_P(DebianFont, EveryGeneralMidiProgramAndTheStandardKitResolve) {
     std::string path = std::string("/usr/share/sounds/sf2/") + GetParam();
     if (!std::filesystem::exists(path)) GTEST_SKIP() << path << " is not installed";
     InstrumentSettings settings{EngineSettings{}};
-    settings.printDiagnostics = false;
     SoundFontRegistry registry(settings);
     registry.selectFont(path);
     InstrumentBanks banks(registry);

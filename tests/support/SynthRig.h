@@ -91,7 +91,7 @@ struct SynthRig {
     int rateHz;
     // The instruments take their rate and control period from these, as in an engine.
     EngineSettings settings = settingsAt(rateHz);
-    SoundFontRegistry registry{quiet(settings)};
+    SoundFontRegistry registry{InstrumentSettings(settings)};
     InstrumentBanks banks{registry};
     PlayerControls controls;
     std::unique_ptr<Synthesizer> synth;
@@ -100,11 +100,6 @@ struct SynthRig {
         EngineSettings s;
         s.outputRateHz = rateHz;
         s.controlRatio = settleControlRatio(rateHz);
-        return s;
-    }
-    static InstrumentSettings quiet(const EngineSettings& settings) {
-        InstrumentSettings s(settings);
-        s.printDiagnostics = false;
         return s;
     }
 

@@ -21,7 +21,6 @@ TEST_P(DebianFontSynth, EveryProgramSoundsStaysInRangeAndEnds) {
     if (!std::filesystem::exists(path)) GTEST_SKIP() << path << " is not installed";
     EngineSettings settings;
     InstrumentSettings is(settings);
-    is.printDiagnostics = false;
     SoundFontRegistry registry(is);
     registry.selectFont(path);
     InstrumentBanks banks(registry);
