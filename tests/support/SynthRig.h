@@ -86,7 +86,44 @@ inline std::vector<uint8_t> rigFont() {
     return sf.build();
 }
 
-struct SynthRig {
+// Drives a synthesizer event by event and renders it in blocks.
+struct SynthDriver {
+    Synthesizer* driven = nullptr;
+
+    void event(uint8_t type, int channel, int a, int b = 0) {
+        driven->applyEvent(SongEvent{0, type, uint8_t(channel), uint8_t(a), uint8_t(b)}, true);
+    }
+    void noteOn(int channel, int key, int velocity = 100) {
+        event(EV_NOTE_ON, channel, key, velocity);
+    }
+    void noteOff(int channel, int key) { event(EV_NOTE_OFF, channel, key, 0); }
+    void program(int channel, int p) { event(EV_PROGRAM, channel, p); }
+    void rpn(int channel, int msb, int lsb, int value) {
+        event(EV_RPN_MSB, channel, msb);
+        event(EV_RPN_LSB, channel, lsb);
+        event(EV_DATA_ENTRY_MSB, channel, value);
+    }
+
+    // Renders `frames` in blocks; the stereo result, interleaved.
+    std::vector<int32_t> render(int frames) {
+        std::vector<int32_t> out(size_t(2 * frames));
+        for (int done = 0; done < frames;) {
+            const int n = std::min(kBlockFrames, frames - done);
+            driven->render({out.data() + 2 * done, n});
+            done += n;
+        }
+        return out;
+    }
+    static std::vector<double> side(const std::vector<int32_t>& stereo, int which) {
+        std::vector<double> x;
+        for (size_t i = size_t(which); i < stereo.size(); i += 2) x.push_back(stereo[i]);
+        return x;
+    }
+    std::vector<double> left(int frames) { return side(render(frames), 0); }
+};
+
+// A synthesizer of its own, without effects.
+struct SynthRig : SynthDriver {
     std::vector<uint8_t> bytes;
     int rateHz;
     // The instruments take their rate and control period from these, as in an engine.
@@ -110,38 +147,8 @@ struct SynthRig {
         registry.registerBytes("rig.sf2", bytes);
         banks.indexFonts();
         synth = std::make_unique<Synthesizer>(settings, banks, controls);
+        driven = synth.get();
     }
-
-    void event(uint8_t type, int channel, int a, int b = 0) {
-        synth->applyEvent(SongEvent{0, type, uint8_t(channel), uint8_t(a), uint8_t(b)}, true);
-    }
-    void noteOn(int channel, int key, int velocity = 100) {
-        event(EV_NOTE_ON, channel, key, velocity);
-    }
-    void noteOff(int channel, int key) { event(EV_NOTE_OFF, channel, key, 0); }
-    void program(int channel, int p) { event(EV_PROGRAM, channel, p); }
-    void rpn(int channel, int msb, int lsb, int value) {
-        event(EV_RPN_MSB, channel, msb);
-        event(EV_RPN_LSB, channel, lsb);
-        event(EV_DATA_ENTRY_MSB, channel, value);
-    }
-
-    // Renders `frames` in blocks; the stereo result, interleaved.
-    std::vector<int32_t> render(int frames) {
-        std::vector<int32_t> out(size_t(2 * frames));
-        for (int done = 0; done < frames;) {
-            const int n = std::min(kBlockFrames, frames - done);
-            synth->render({out.data() + 2 * done, n});
-            done += n;
-        }
-        return out;
-    }
-    static std::vector<double> side(const std::vector<int32_t>& stereo, int which) {
-        std::vector<double> x;
-        for (size_t i = size_t(which); i < stereo.size(); i += 2) x.push_back(stereo[i]);
-        return x;
-    }
-    std::vector<double> left(int frames) { return side(render(frames), 0); }
 };
 
 inline double cents(double hz, double expectedHz) {
