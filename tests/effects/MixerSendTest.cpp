@@ -11,13 +11,6 @@
 namespace svt::test {
 namespace {
 
-EngineSettings effectModes(int reverbMode, int chorusMode) {
-    EngineSettings s;
-    s.reverbMode = reverbMode;
-    s.chorusMode = chorusMode;
-    return s;
-}
-
 // A sine on channel 0 held for `holdSeconds`, then `tailSeconds` after its release.
 std::vector<double> playNote(SynthDriver& rig, int rate,
                              std::initializer_list<std::pair<int, int>> controllers,

@@ -1,15 +1,11 @@
 // Songs that set up their effects with GS and XG messages: the reverb macro, the XG
-// variation type and a GM reset change what is heard, played through the whole loop.
+// variation type and a GM reset change what is heard, played by an engine.
 #include <gtest/gtest.h>
 
-#include <memory>
 
-#include "effects/effects.h"
-#include "player/Player.h"
-#include "song/SongInput.h"
+#include "support/EngineRig.h"
 #include "support/OfflineSink.h"
 #include "support/SmfBuilder.h"
-#include "support/SynthRig.h"
 #include "support/TempDir.h"
 
 namespace svt::test {
@@ -50,15 +46,10 @@ std::vector<double> renderSong(const std::vector<std::vector<uint8_t>>& setup,
     TempDir dir;
     const std::string file = dir.write("song.mid", smf.build());
 
-    SynthRig synth;
-    effects::SystemEffects fx(kRate, {3, 1});
-    synth.synth->setEffects(&fx);
-    SongInput input{synth.settings};
-    QuietControl control;
+    EngineRig rig;
     RecordingSink sink;
-    Player player{input, &synth.banks, *synth.synth, control};
-    player.setSink(&sink);
-    EXPECT_EQ(player.playFile(file), CmdTuneEnd);
+    rig.engine.player().setSink(&sink);
+    EXPECT_EQ(rig.engine.playFile(file), CmdTuneEnd);
     return SynthRig::side(sink.samples, 0);
 }
 

@@ -7,6 +7,14 @@
 
 namespace svt::test {
 
+// Settings with the reverb and chorus modes given (0 and 0: both off).
+inline EngineSettings effectModes(int reverbMode, int chorusMode) {
+    EngineSettings s;
+    s.reverbMode = reverbMode;
+    s.chorusMode = chorusMode;
+    return s;
+}
+
 struct EngineRig : SynthDriver {
     std::vector<uint8_t> bytes = rigFont();
     Engine engine;
