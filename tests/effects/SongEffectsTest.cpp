@@ -2,7 +2,6 @@
 // variation type and a GM reset change what is heard, played by an engine.
 #include <gtest/gtest.h>
 
-
 #include "support/EngineRig.h"
 #include "support/OfflineSink.h"
 #include "support/SmfBuilder.h"
