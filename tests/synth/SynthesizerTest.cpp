@@ -135,19 +135,6 @@ TEST(SynthesizerNotes, SostenutoHoldsOnlyTheNotesDownWhenPressed) {
     EXPECT_EQ(statusOf(rig, 0, 60), kVoiceOff);
 }
 
-TEST(SynthesizerNotes, HiHatsCutEachOther) {
-    SynthRig rig;
-    rig.noteOn(9, 36);
-    rig.noteOn(9, 42);
-    rig.render(100);
-    EXPECT_EQ(rig.synth->voicesInUse(), 2);
-    rig.noteOn(9, 46);
-    rig.render(100);
-    EXPECT_EQ(statusOf(rig, 9, 42), kVoiceFree);
-    EXPECT_EQ(statusOf(rig, 9, 46), kVoiceOn);
-    EXPECT_EQ(statusOf(rig, 9, 36), kVoiceOn);
-}
-
 TEST(SynthesizerNotes, LimitsAndMuteKeepNotesSilent) {
     SynthRig rig;
     rig.controls.channelMuteMask = 1u << 3;
