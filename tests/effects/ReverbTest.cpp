@@ -199,20 +199,5 @@ TEST(Reverb, FullScaleInputStaysWithinFullScale) {
     EXPECT_LE(peakOf(runBus(fx, BUS_CHORUS, 2 * kRate, tone)), kFullScale);
 }
 
-TEST(Reverb, ResetLeavesEveryBusAndLineSilent) {
-    SystemEffects fx(kRate, {3, 1});
-    std::vector<int64_t> loud(2 * kBlockFrames, 1 << 27), mix(2 * kBlockFrames);
-    for (EffectBus bus : {BUS_REVERB, BUS_CHORUS, BUS_DELAY, BUS_EQ})
-        fx.send(bus, {loud.data(), int(loud.size()) / 2}, 127);
-    fx.process({mix.data(), int(mix.size()) / 2});
-    for (EffectBus bus : {BUS_REVERB, BUS_CHORUS, BUS_DELAY, BUS_EQ})
-        fx.send(bus, {loud.data(), int(loud.size()) / 2}, 127);
-    EXPECT_FALSE(fx.silent());
-    fx.resetEffects(SYSTEM_GS_RESET);
-    EXPECT_TRUE(fx.silent());
-    const Stereo after = runBus(fx, BUS_REVERB, kRate, [](int, int) { return 0.0; });
-    EXPECT_EQ(peakOf(after), 0.0);
-}
-
 }  // namespace
 }  // namespace svt::test

@@ -158,7 +158,7 @@ double clickiness(const std::vector<double>& x, double reference) {
     return test::largestStep(x) / reference;
 }
 
-TEST(SynthesizerClicks, StartStopCutAndStealRampTheLevel) {
+TEST(SynthesizerClicks, StartAndVolumeChangesRampTheLevel) {
     SynthRig rig;
     rig.program(0, 3);  // a cosine: it starts at its peak
     rig.program(1, 3);
@@ -168,16 +168,6 @@ TEST(SynthesizerClicks, StartStopCutAndStealRampTheLevel) {
     const double reference = test::peak(start);
     ASSERT_GT(reference, 1e6);
     EXPECT_LT(clickiness(start, reference), 0.1) << "start";
-
-    // A stop with an instant release still fades over half a millisecond.
-    SynthRig fast;
-    fast.program(0, 1);
-    fast.noteOn(0, 69);
-    const auto held = fast.left(4410);
-    fast.noteOff(0, 69);
-    auto stop = fast.left(400);
-    EXPECT_LT(clickiness(stop, test::peak(held)), 0.1) << "stop";
-    EXPECT_EQ(fast.synth->voicesInUse(), 0);
 
     // A change of volume moves the level over half a millisecond.
     SynthRig vol;
