@@ -101,36 +101,6 @@ TEST(Convert, NamesFoldersAndStandardOutput) {
     EXPECT_EQ(le32(piped, 40), 0xFFFFFFFFu);
 }
 
-TEST(Convert, FailuresNameTheFileAndLeaveNothingBehind) {
-    test::TempDir dir;
-    const std::string midi = dir.write("a.mid", song());
-    auto run =
-        test::runCli("convert -s " + silentFont(dir) + " " + midi + " -o /dev/full --overwrite");
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.out.find("Wave file could not be created!"), std::string::npos) << run.out;
-
-    run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -o " +
-                       dir.file("missing-folder/x.wav"));
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.out.find("missing-folder/x.wav"), std::string::npos) << run.out;
-
-    const std::string broken =
-        dir.write("broken.mid", std::vector<uint8_t>{'M', 'T', 'h', 'd', 0, 0});
-    run =
-        test::runCli("convert -s " + silentFont(dir) + " " + broken + " " + midi + " --overwrite");
-    EXPECT_EQ(run.exitCode, 1) << "one song failed";
-    EXPECT_NE(run.out.find("broken.mid"), std::string::npos) << run.out;
-    EXPECT_TRUE(test::readFileBytes(dir.file("broken.wav")).empty())
-        << "no half-written file of a song that failed";
-    EXPECT_GT(test::readFileBytes(dir.file("a.wav")).size(), 44u)
-        << "the other song is still converted";
-
-    // An existing file is kept unless replacing is asked for; keeping it is no failure.
-    run = test::runCli("convert -s " + silentFont(dir) + " " + midi);
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_NE(run.out.find("--overwrite"), std::string::npos) << run.out;
-}
-
 TEST(Convert, SongsSoundWithTheFontNamedAndBadChoicesAreRefused) {
     test::TempDir dir;
     const std::string font = dir.write("sine.sf2", test::sineFont());

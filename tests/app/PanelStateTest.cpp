@@ -79,19 +79,6 @@ TEST(PanelKeys, KeyBoxAndTransposeFollowEachOther) {
     EXPECT_EQ(keyItemForShift(2, -1), 15);
 }
 
-TEST(PanelKeys, TablesHoldBothLanguages) {
-    EXPECT_EQ(keyBoxText(6, Language::German), "F-dur / d-moll (1b)");
-    EXPECT_EQ(keyBoxText(9, Language::English), "D-major / B-minor (2#)");
-    EXPECT_EQ(keyText(11, true, Language::German), "cis-moll (4#)");
-    EXPECT_EQ(keyText(4, false, Language::English), "Eb-major (3b)");
-    EXPECT_EQ(keyBoxText(15, Language::German), "--------------------");
-    EXPECT_EQ(keyText(99, false, Language::German), "------");
-    EXPECT_EQ(instrumentName(0), "Acoustic Grand Piano");
-    EXPECT_EQ(instrumentName(102), "FX  7 (Echoes)");
-    EXPECT_EQ(instrumentName(127), "Gunshot");
-    EXPECT_TRUE(instrumentName(128).empty());
-}
-
 TEST(PanelNotices, TimeFieldShowsPositionAndLength) {
     struct Case {
         const char* what;
@@ -232,17 +219,6 @@ TEST(PanelNotices, TrackNamesAreEmptiedAtLoadAndFilledWhenDone) {
     context.trackNames = nullptr;
     panel.notify(notice(NoticeNowLoading), context);
     EXPECT_EQ(panel.view().trackNames[0], "");
-}
-
-TEST(PanelNotices, InvisibleNoticesChangeNothing) {
-    Panel panel(Language::English);
-    PanelContext context;
-    panel.view().changed = 0;
-    for (int code : {int(NoticeKeySignature), int(NoticeKeyOffset), int(NoticeProgram),
-                     int(NoticeLyric), int(NoticeRefresh), int(NoticeReset), NoticeFilesAdded})
-        EXPECT_FALSE(panel.notify(notice(code, 1, 2), context)) << code;
-    EXPECT_FALSE(panel.notify(notice(NoticeMasterVolume, 90), context));
-    EXPECT_EQ(panel.state().amplification, 90);
 }
 
 TEST(PanelNotices, ResetEmptiesTheDisplay) {

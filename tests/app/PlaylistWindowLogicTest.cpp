@@ -148,19 +148,6 @@ TEST(PlaylistWindowLogic, SnapshotFollowsEveryChange) {
     EXPECT_EQ(rig.control.playlistSnapshot()->count(), 0);
 }
 
-TEST(PlaylistWindowLogic, RandomSwitchNeedsTwoSongsAndReachesTheLoop) {
-    WindowRig rig;
-    rig.list({"a.mid"});
-    EXPECT_EQ(rig.control.toggleRandom(), RandomOutcome::OneTitle);
-    EXPECT_FALSE(rig.control.randomOrder());
-    rig.list({"b.mid", "c.mid"});
-    EXPECT_EQ(rig.control.toggleRandom(), RandomOutcome::On);
-    EXPECT_TRUE(rig.control.randomOrder());
-    EXPECT_NE(rig.control.optionText().find('r'), std::string::npos);
-    EXPECT_EQ(rig.control.toggleRandom(), RandomOutcome::Off);
-    EXPECT_EQ(rig.control.optionText().find('r'), std::string::npos);
-}
-
 TEST(PlaylistWindowLogic, ConversionsQueueTheirCommands) {
     WindowRig rig;
     CommandQueue& q = rig.control.commandQueue();
@@ -275,19 +262,6 @@ TEST(PlaylistWindowLogic, PlaylistConversionEndsAfterTheLastSongWithTheCdCheck) 
         EXPECT_EQ(rig.view.ends[0].tooLongForCd, c.tooLong);
         EXPECT_EQ(endsSeen, 1);
     }
-}
-
-TEST(AudioCdCheck, SeventyMinutesOfWavFit) {
-    struct Case {
-        int64_t seconds;
-        int output;
-        bool tooLong;
-    };
-    const Case cases[] = {{4200, 1, false},    {4201, 1, true},     {75 * 60, 1, true},
-                          {75 * 60, 2, false}, {75 * 60, 0, false}, {0, 1, false}};
-    for (const Case& c : cases)
-        EXPECT_EQ(tooLongForAudioCd(c.seconds, c.output), c.tooLong)
-            << c.seconds << " s to output " << c.output;
 }
 
 TEST(PlaylistWindowLogic, ExportWritesTheListOfConvertedFiles) {
