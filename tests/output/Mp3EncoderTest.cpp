@@ -155,8 +155,7 @@ TEST(Mp3Encoder, EncodesWhatTheQueueWritesWithTheTitleTag) {
     };
     const Case cases[] = {
         {RingWait::Notify, {}, "A song title that is longer than thirty characters"},
-        {RingWait::Sleep, {128, -1}, "Short"},
-        {RingWait::Notify, {0, 2}, ""},
+        {RingWait::Sleep, {128, -1}, ""},
     };
     const size_t frames = 44100 * 2 + 777;
     const std::vector<uint8_t> tone = toneBytes(frames, 440.0, 0.5);
@@ -243,12 +242,6 @@ TEST(Mp3Encoder, CallSequenceSeenByTheLibrary) {
     };
     const std::string t45 = "123456789012345678901234567890123456789012345";
     const Case cases[] = {
-        {"",
-         {},
-         {},
-         "x.mp3",
-         "Tune",
-         "init 16:128 tag[Tune                          ] 2:0 1:2 detect close end "},
         {"",
          {},
          {},
