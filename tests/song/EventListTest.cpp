@@ -206,27 +206,5 @@ TEST(EventList, NotesMarkTheInstrumentsTheyWillSound) {
     EXPECT_EQ(marker.marks, expected);
 }
 
-TEST(EventList, ChosenProgramsReplaceTheSongsAndAreTheOnesLoaded) {
-    EventList list;
-    list.add(ev(0, EV_PROGRAM, 0, 41));
-    list.add(ev(0, EV_NOTE_ON, 0, 60, 100));
-    list.add(ev(1, EV_PROGRAM, 1, 5));  // no choice: the song's program stays
-    list.add(ev(2, EV_NOTE_ON, 1, 60, 100));
-    list.add(ev(3, EV_PROGRAM, 0, 42));  // every later change of the channel too
-    list.add(ev(4, EV_NOTE_ON, 0, 62, 100));
-    RecordingMarker marker;
-    ConversionSettings settings;
-    settings.marker = &marker;
-    settings.programChoices[0] = 19;
-    auto song = list.convert(480, settings);
-    ASSERT_TRUE(song.ok());
-    std::vector<std::pair<int, int>> programs;
-    for (const SongEvent& e : song->events)
-        if (e.type == EV_PROGRAM) programs.push_back({e.channel, e.a});
-    EXPECT_EQ(programs, (std::vector<std::pair<int, int>>{{0, 19}, {1, 5}, {0, 19}}));
-    const std::set<std::tuple<bool, int, int>> expected = {{false, 0, 19}, {false, 0, 5}};
-    EXPECT_EQ(marker.marks, expected) << "program 41 is never loaded";
-}
-
 }  // namespace
 }  // namespace svt
