@@ -230,7 +230,6 @@ TEST_F(EncoderTest, EncodedToneDecodesToTheSameSound) {
     const Case cases[] = {
         {"cbr 192 stereo", {44100, 2, 16, 1.5, 0.5, 440, 660}, {}},
         {"cbr 320 48 kHz", {48000, 2, 16, 1.0, 0.5, 1000, 250}, {320, -1}},
-        {"vbr 2 stereo", {44100, 2, 16, 1.0, 0.25, 440, 880}, {0, 2}},
         {"cbr 64 mono 22 kHz", {22050, 1, 16, 1.0, 0.5, 300, 300}, {64, -1}},
         {"8-bit unsigned input", {44100, 2, 8, 1.0, 0.5, 523.25, 392}, {128, -1}},
         {"known input length",
@@ -347,9 +346,8 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
             return gogo.setConfigure(item, a, b);
         };
     };
-    MPGE_INPUT badRate = in, badBits = in, noReader = in, badChannels = in;
+    MPGE_INPUT badRate = in, noReader = in, badChannels = in;
     badRate.rate_hz = 44000;
-    badBits.bits_per_sample = 24;
     noReader.reader = nullptr;
     badChannels.channels = 6;
     const std::string tooLong(5000, 'a');
@@ -360,33 +358,19 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
              return gogo.setConfigure(MPGE_ITEM_OUTPUT, 1, 0);
          },
          MPGE_NOT_READY},
-        {"frame before initialise",
-         [&] {
-             gogo.endCoder();
-             return gogo.processFrame();
-         },
-         MPGE_NOT_READY},
         {"unknown item", setAfterInit(7, 0, 0), MPGE_BAD_ITEM},
         {"tag of wrong size", setAfterInit(MPGE_ITEM_TAG, 100, ptr(badTag)), MPGE_BAD_PARAMETER},
-        {"tag without TAG", setAfterInit(MPGE_ITEM_TAG, 128, ptr(badTag)), MPGE_BAD_PARAMETER},
-        {"null tag", setAfterInit(MPGE_ITEM_TAG, 128, 0), MPGE_BAD_PARAMETER},
-        {"null file name", setAfterInit(MPGE_ITEM_OUTPUT, 0, 0), MPGE_BAD_PARAMETER},
         {"empty file name", setAfterInit(MPGE_ITEM_OUTPUT, 0, ptr("")), MPGE_BAD_PARAMETER},
         {"file name too long", setAfterInit(MPGE_ITEM_OUTPUT, 0, ptr(tooLong.c_str())),
          MPGE_BAD_PARAMETER},
-        {"output kind 5", setAfterInit(MPGE_ITEM_OUTPUT, 5, 0), MPGE_BAD_PARAMETER},
         {"input kind 0", setAfterInit(MPGE_ITEM_INPUT, 0, ptr(&in)), MPGE_BAD_PARAMETER},
-        {"input null", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, 0), MPGE_BAD_PARAMETER},
         {"input 44000 Hz", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&badRate)),
-         MPGE_BAD_PARAMETER},
-        {"input 24-bit", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&badBits)),
          MPGE_BAD_PARAMETER},
         {"input 6 channels", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&badChannels)),
          MPGE_BAD_PARAMETER},
         {"input without reader", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&noReader)),
          MPGE_BAD_PARAMETER},
         {"bit rate 100", setAfterInit(MPGE_ITEM_BITRATE, 100, 0), MPGE_BAD_PARAMETER},
-        {"bit rate 0", setAfterInit(MPGE_ITEM_BITRATE, 0, 0), MPGE_BAD_PARAMETER},
         {"vbr 10", setAfterInit(MPGE_ITEM_VBR, 10, 0), MPGE_BAD_PARAMETER},
         {"bit rate 256", setAfterInit(MPGE_ITEM_BITRATE, 256, 0), MPGE_OK},
         {"detect without input",
@@ -422,7 +406,6 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
              return gogo.getConfigure(MPGE_INFO_BITRATE, nullptr);
          },
          MPGE_BAD_PARAMETER},
-        {"units into null", [&] { return gogo.getUnitStates(nullptr); }, MPGE_BAD_PARAMETER},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.call(), c.expected) << c.name;
