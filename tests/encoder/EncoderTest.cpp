@@ -2,7 +2,6 @@
 // generated tones through its reader, and checked by decoding with mpg123.
 
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -427,70 +426,6 @@ TEST_F(EncoderTest, WriteFailureIsReportedNotEnded) {
     EXPECT_EQ(r.last, MPGE_WRITE_FAILED);
     EXPECT_EQ(r.close, MPGE_WRITE_FAILED);
     EXPECT_EQ(r.end, MPGE_OK);
-}
-
-// Points the process's standard output at `fd` for the lifetime of the object.
-class StdoutRedirect {
-  public:
-    explicit StdoutRedirect(int fd) {
-        std::fflush(stdout);
-        saved_ = ::dup(1);
-        ::dup2(fd, 1);
-    }
-    ~StdoutRedirect() {
-        std::fflush(stdout);
-        ::dup2(saved_, 1);
-        ::close(saved_);
-    }
-
-  private:
-    int saved_;
-};
-
-TEST_F(EncoderTest, StandardOutputAsFileOrPipe) {
-    const Tone tone{44100, 2, 16, 1.0, 0.5, 440, 660};
-    for (bool pipe : {false, true}) {
-        SCOPED_TRACE(pipe ? "pipe" : "file");
-        const std::string path = dir.file(pipe ? "pipe.mp3" : "file.mp3");
-        RunResult r;
-        if (pipe) {
-            int fds[2];
-            ASSERT_EQ(::pipe(fds), 0);
-            std::vector<uint8_t> got;
-            std::thread drain([&] {
-                uint8_t buf[4096];
-                ssize_t n;
-                while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
-                    got.insert(got.end(), buf, buf + n);
-            });
-            {
-                StdoutRedirect redirect(fds[1]);
-                ::close(fds[1]);
-                r = encodeTone(gogo, tone, "", {0, -1, "piped", true});
-            }
-            drain.join();
-            ::close(fds[0]);
-            dir.write("pipe.mp3", got);
-            // A pipe cannot take the length header back, so none is written.
-            const std::string head(got.begin(), got.begin() + std::min<size_t>(got.size(), 400));
-            EXPECT_EQ(head.find("Info"), std::string::npos);
-        } else {
-            int fd = ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
-            ASSERT_GE(fd, 0);
-            {
-                StdoutRedirect redirect(fd);
-                r = encodeTone(gogo, tone, "", {0, -1, "redirected", true});
-            }
-            ::close(fd);
-        }
-        EXPECT_EQ(r.last, MPGE_END);
-        auto out = svt::test::decodeMp3(path);
-        ASSERT_TRUE(out);
-        // Without the delay record the decoder keeps the encoder's delay and the last frame's
-        // padding.
-        expectSameSound(*out, tone, r, pipe ? 2 : 1);
-        EXPECT_EQ(svt::test::mpg123Title(path), pipe ? "piped" : "redirected");
-    }
 }
 
 TEST_F(EncoderTest, TwoThreadsEncodeTwoFilesAtOnce) {

@@ -133,26 +133,6 @@ TEST(Mp3Output, BatchConversionMakesOneTaggedFilePerSong) {
     EXPECT_EQ(out.closeOutput(), 0);
 }
 
-TEST(Mp3Output, OneNamedFileTakesTheGivenTitle) {
-    TempDir dir;
-    Mp3Output out(libraryAt(GOGO_LIBRARY_PATH));
-    out.name = dir.file("one.mp3");
-    out.songTitle = "Named";
-    ASSERT_EQ(out.openOutput(), 0);
-    EXPECT_FALSE(out.flags & OF_AUTO_NAME);
-    EXPECT_EQ(out.songStart(dir.file("any.mid")), 0) << "songs go into the open file";
-    const std::vector<uint8_t> second = pcm(44100);
-    EXPECT_EQ(out.outputData(second.data(), second.size()), static_cast<int>(second.size()));
-    EXPECT_EQ(out.songEnd(), 0);
-    EXPECT_EQ(out.closeOutput(), 0);
-    EXPECT_EQ(test::mpg123Title(dir.file("one.mp3")), "Named");
-    EXPECT_FALSE(fs::exists(dir.file("any.mp3")));
-
-    Mp3Output unnamed(libraryAt(GOGO_LIBRARY_PATH));
-    EXPECT_EQ(unnamed.openOutput(), -1);
-    EXPECT_EQ(unnamed.lastMessage(), "MP3 file could not be created!");
-}
-
 TEST(Mp3Output, FailuresOfTheEncodingReachTheQueue) {
     TempDir dir;
     struct Case {

@@ -299,13 +299,9 @@ TEST(PlayerCommands, PreviousRestartsOnlyAfterTwoSeconds) {
         int expected;
     };
     // The song's beat marks end a stretch one sample before 2 s: a command is read there.
-    for (const Case c :
-         {Case{2 * rate, CmdPrevious, CmdRestart},
-          Case{2 * rate - 1, CmdPrevious, CmdReallyPrevious},
-          Case{0, CmdPrevious, CmdReallyPrevious}, Case{rate, CmdNext, CmdNext},
-          Case{rate, CmdStop, CmdStop}, Case{rate, CmdReallyPrevious, CmdReallyPrevious},
-          Case{rate, CmdLoadFile, CmdLoadFile}, Case{rate, CmdEndSong, CmdEndSong},
-          Case{rate, CmdQuit, CmdQuit}}) {
+    for (const Case c : {Case{2 * rate, CmdPrevious, CmdRestart},
+                         Case{2 * rate - 1, CmdPrevious, CmdReallyPrevious},
+                         Case{0, CmdPrevious, CmdReallyPrevious}, Case{rate, CmdStop, CmdStop}}) {
         SCOPED_TRACE(c.at);
         CommandRig rig(rate);
         rig.script.steps = {{c.at, c.code}};
@@ -576,7 +572,6 @@ TEST(PlayerCommands, SongStartReportsTheControls) {
     const auto mutes = rig.script.all(NoticeMute);
     ASSERT_EQ(mutes.size(), 16u);
     for (int c = 0; c < 16; ++c) EXPECT_EQ(mutes[size_t(c)].args[1], c == 3 ? 1 : 0);
-    EXPECT_EQ(rig.script.all(NoticeTemperType).size(), 16u);
 
     // A program change reports the instrument by name (of those the song loads) and the bank
     // as selected; a bank the font lacks sounds bank 0's instrument, and that name is shown.
