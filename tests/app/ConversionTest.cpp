@@ -66,8 +66,6 @@ TEST(Convert, FilesHaveTheLengthOfTheSongAtEveryRate) {
         // What another program reads from the header.
         EXPECT_EQ(shell("soxi -s " + wav), std::to_string(frames) + "\n");
         EXPECT_EQ(shell("soxi -r " + wav), std::to_string(rate) + "\n");
-        EXPECT_EQ(shell("soxi -c " + wav), "2\n");
-        EXPECT_EQ(shell("soxi -b " + wav), "16\n");
     }
 }
 

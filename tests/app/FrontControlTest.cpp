@@ -134,11 +134,8 @@ TEST(FrontControl, KeysThatNeedASongAskForOneAndQueueNothing) {
     };
     const Case cases[] = {
         {ShortcutKey::Space, UiOutcome::ShortcutsNeedAFile},
-        {ShortcutKey::MediaPlay, UiOutcome::ShortcutsNeedAFile},
         {ShortcutKey::N, UiOutcome::ShortcutsNeedAFile},
-        {ShortcutKey::P, UiOutcome::ShortcutsNeedAFile},
         {ShortcutKey::S, UiOutcome::ShortcutsNeedAFile},
-        {ShortcutKey::MediaPrevious, UiOutcome::ShortcutsNeedAFile},
         {ShortcutKey::A, UiOutcome::TogglePlaylist},
         {ShortcutKey::H, UiOutcome::ShowShortcuts},
         {ShortcutKey::Q, UiOutcome::Quit},

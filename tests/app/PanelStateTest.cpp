@@ -221,27 +221,6 @@ TEST(PanelNotices, TrackNamesAreEmptiedAtLoadAndFilledWhenDone) {
     EXPECT_EQ(panel.view().trackNames[0], "");
 }
 
-TEST(PanelNotices, ResetEmptiesTheDisplay) {
-    Panel panel(Language::German);
-    Playlist::Entry entry = songIn(9, 1, 2);
-    panel.showSongSettings(entry);
-    panel.setTitleAndPath("Title", "/x.mid");
-    panel.reset();
-    const PanelView& v = panel.view();
-    EXPECT_EQ(v.title, "--------");
-    EXPECT_EQ(v.path, "--------");
-    EXPECT_EQ(v.time, "00:00 von 00:00");
-    EXPECT_EQ(v.newTempo, "000");
-    EXPECT_EQ(v.measure, "00:00");
-    EXPECT_EQ(v.keyItem, 15);
-    EXPECT_FALSE(v.songControlsEnabled);
-    EXPECT_FALSE(v.mute[0]);
-
-    Panel fresh(Language::German);
-    EXPECT_EQ(fresh.view().title, "Bitte Datei, Ordner oder Playliste laden!");
-    EXPECT_EQ(Panel(Language::English).view().title, "Please open file, folder or playlist!");
-}
-
 TEST(PanelMailbox, WindowIsToldOnceOfTextsAndPollsForMeters) {
     PanelMailbox box;
     PanelView view;
