@@ -132,15 +132,15 @@ void Chorus::clear() {
     for (OnePole& f : preFilter_) f.y = 0;
 }
 
-void Chorus::process(int32_t* bus, int64_t* out, int32_t* reverbBus, int32_t* delayBus,
-                     int values) {
-    const int frames = values / 2;
+void Chorus::process(StereoView<int32_t> bus, StereoView<int64_t> out,
+                     StereoView<int32_t> reverbBus, StereoView<int32_t> delayBus) {
+    const int frames = bus.frames();
     for (size_t s = 0; s < 2; ++s) {
         DelayLine& line = lines_[s];
         Lfo& lfo = lfos_[s];
         const int32_t size = line.size;
         for (int i = 0; i < frames; ++i) {
-            const size_t at = 2 * size_t(i) + s;
+            const int at = 2 * i + int(s);
             const int32_t in = preFilterOn_ ? preFilter_[s].run(bus[at]) : bus[at];
             // The LFO swings 0..256 in Q24, so m is the delay beyond pd in 1/256 samples.
             const int64_t v = (int64_t(lfo.next()) + kQ24One) << 7;
@@ -160,7 +160,7 @@ void Chorus::process(int32_t* bus, int64_t* out, int32_t* reverbBus, int32_t* de
             if (sendDelay_) delayBus[at] += mulQ24(u, sendDelay_);
         }
     }
-    std::fill_n(bus, values, 0);
+    std::ranges::fill(bus.span(), 0);
 }
 
 void GsDelay::prepare(int rateHz) {
@@ -192,8 +192,9 @@ void GsDelay::clear() {
     for (OnePole& f : preFilter_) f.y = 0;
 }
 
-void GsDelay::process(int32_t* bus, int64_t* out, int32_t* reverbBus, int values) {
-    const int frames = values / 2;
+void GsDelay::process(StereoView<int32_t> bus, StereoView<int64_t> out,
+                      StereoView<int32_t> reverbBus) {
+    const int frames = bus.frames();
     DelayLine &l = lines_[0], &r = lines_[1];
     for (int i = 0; i < frames; ++i) {
         int32_t inL = bus[2 * i], inR = bus[2 * i + 1];
@@ -222,7 +223,7 @@ void GsDelay::process(int32_t* bus, int64_t* out, int32_t* reverbBus, int values
             reverbBus[2 * i + 1] += mulQ24(vR, sendReverb_);
         }
     }
-    std::fill_n(bus, values, 0);
+    std::ranges::fill(bus.span(), 0);
 }
 
 }  // namespace svt::effects

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 
+#include "base/StereoView.h"
 #include "effects/FixedPoint.h"
 #include "effects/Lfo.h"
 
@@ -70,9 +71,10 @@ class Chorus {
     int32_t preDelaySamples() const { return preDelay_; }
     int32_t depthSamples() const { return depth_; }
 
-    // Reads and clears `bus`, adds the chorus into `out`, and its sends into the reverb
-    // and delay buses.
-    void process(int32_t* bus, int64_t* out, int32_t* reverbBus, int32_t* delayBus, int values);
+    // Reads and clears the frames of `bus`, adds the chorus into as many frames of `out`, and
+    // its sends into the reverb and delay buses.
+    void process(StereoView<int32_t> bus, StereoView<int64_t> out, StereoView<int32_t> reverbBus,
+                 StereoView<int32_t> delayBus);
     void clear();
 
   private:
@@ -93,7 +95,9 @@ class GsDelay {
     void prepare(int rateHz);
     void initialise(const DelayParams& p, double reverbInputGain, bool preFilter);
     void setReverbInputGain(double gain) { sendReverb_ = toQ24(sendReverbBase_ * gain); }
-    void process(int32_t* bus, int64_t* out, int32_t* reverbBus, int values);
+    // Reads and clears the frames of `bus`, adds the echoes into as many frames of `out` and
+    // their send into the reverb bus.
+    void process(StereoView<int32_t> bus, StereoView<int64_t> out, StereoView<int32_t> reverbBus);
     void clear();
 
   private:

@@ -58,14 +58,13 @@ void TwoBandEq::set(double lowHz, double lowDb, double highHz, double highDb, in
     for (Biquad& b : high_) b.design(BiquadShape::HighShelf, highHz, highDb, 0.7, rateHz);
 }
 
-void TwoBandEq::process(int32_t* block, int values) {
-    const int frames = values / 2;
+void TwoBandEq::process(StereoView<int32_t> block) {
+    const int frames = block.frames();
     for (size_t s = 0; s < 2; ++s) {
         for (int i = 0; i < frames; ++i) {
-            int32_t v = block[2 * size_t(i) + s];
+            int32_t& v = block[2 * i + int(s)];
             if (lowOn_) v = low_[s].run(v);
             if (highOn_) v = high_[s].run(v);
-            block[2 * size_t(i) + s] = v;
         }
     }
 }
@@ -139,14 +138,13 @@ void FiveBandEq::design(int rateHz) {
     }
 }
 
-void FiveBandEq::process(int32_t* block, int values) {
-    const int frames = values / 2;
+void FiveBandEq::process(StereoView<int32_t> block) {
+    const int frames = block.frames();
     for (size_t b = 0; b < 5; ++b) {
         if (!((on_ >> b) & 1u)) continue;
         for (size_t s = 0; s < 2; ++s) {
             Biquad& f = bands_[b][s];
-            for (int i = 0; i < frames; ++i)
-                block[2 * size_t(i) + s] = f.run(block[2 * size_t(i) + s]);
+            for (int i = 0; i < frames; ++i) block[2 * i + int(s)] = f.run(block[2 * i + int(s)]);
         }
     }
 }

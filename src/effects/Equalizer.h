@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 
+#include "base/StereoView.h"
 #include "effects/FixedPoint.h"
 
 namespace svt::effects {
@@ -44,8 +45,8 @@ class TwoBandEq {
   public:
     void set(double lowHz, double lowDb, double highHz, double highDb, int rateHz);
     bool flat() const { return !lowOn_ && !highOn_; }
-    // In place on `values` interleaved stereo values.
-    void process(int32_t* block, int values);
+    // In place on the frames of `block`.
+    void process(StereoView<int32_t> block);
     void clear();
 
   private:
@@ -70,7 +71,8 @@ class FiveBandEq {
         return (address >= 0 && address < kParams) ? params_[size_t(address)] : 0;
     }
     bool flat() const { return on_ == 0; }
-    void process(int32_t* block, int values);
+    // In place on the frames of `block`.
+    void process(StereoView<int32_t> block);
     void clear();
 
   private:

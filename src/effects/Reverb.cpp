@@ -323,8 +323,8 @@ void Reverb::clear() {
     }
 }
 
-void Reverb::process(int32_t* bus, int64_t* out, int values) {
-    const int frames = values / 2;
+void Reverb::process(StereoView<int32_t> bus, StereoView<int64_t> out) {
+    const int frames = bus.frames();
     if (kind_ != ReverbKind::None && preFilterOn_) {
         for (int i = 0; i < frames; ++i) {
             bus[2 * i] = preFilter_[0].run(bus[2 * i]);
@@ -333,27 +333,28 @@ void Reverb::process(int32_t* bus, int64_t* out, int values) {
     }
     switch (kind_) {
         case ReverbKind::RoomHall:
-            processRoomHall(bus, out, frames);
+            processRoomHall(bus, out);
             break;
         case ReverbKind::Plate:
-            processPlate(bus, out, frames);
+            processPlate(bus, out);
             break;
         case ReverbKind::Delay:
-            processDelay(bus, out, frames, false);
+            processDelay(bus, out, false);
             break;
         case ReverbKind::PanningDelay:
-            processDelay(bus, out, frames, true);
+            processDelay(bus, out, true);
             break;
         case ReverbKind::Standard:
-            processStandard(bus, out, frames);
+            processStandard(bus, out);
             break;
         case ReverbKind::None:
             break;
     }
-    std::fill_n(bus, values, 0);
+    std::ranges::fill(bus.span(), 0);
 }
 
-void Reverb::processRoomHall(int32_t* bus, int64_t* out, int frames) {
+void Reverb::processRoomHall(StereoView<const int32_t> bus, StereoView<int64_t> out) {
+    const int frames = bus.frames();
     const int32_t d = damp_, d1 = damp1_;
     for (int i = 0; i < frames; ++i) {
         const int32_t in = saturate32(int64_t(bus[2 * i]) + bus[2 * i + 1]);
@@ -376,7 +377,8 @@ void Reverb::processRoomHall(int32_t* bus, int64_t* out, int frames) {
     }
 }
 
-void Reverb::processPlate(int32_t* bus, int64_t* out, int frames) {
+void Reverb::processPlate(StereoView<const int32_t> bus, StereoView<int64_t> out) {
+    const int frames = bus.frames();
     const auto& sine = sineTableQ24();
     for (int i = 0; i < frames; ++i) {
         const int32_t in = static_cast<int32_t>((int64_t(bus[2 * i]) + bus[2 * i + 1]) / 2);
@@ -419,7 +421,8 @@ void Reverb::processPlate(int32_t* bus, int64_t* out, int frames) {
     }
 }
 
-void Reverb::processDelay(int32_t* bus, int64_t* out, int frames, bool panning) {
+void Reverb::processDelay(StereoView<const int32_t> bus, StereoView<int64_t> out, bool panning) {
+    const int frames = bus.frames();
     DelayLine &left = echo_[0], &right = echo_[1];
     for (int i = 0; i < frames; ++i) {
         const int32_t dl = left.front(), dr = right.front();
@@ -438,7 +441,8 @@ void Reverb::processDelay(int32_t* bus, int64_t* out, int frames, bool panning) 
     }
 }
 
-void Reverb::processStandard(int32_t* bus, int64_t* out, int frames) {
+void Reverb::processStandard(StereoView<const int32_t> bus, StereoView<int64_t> out) {
+    const int frames = bus.frames();
     const int32_t inGain = toQ24(0.125), inLpf = toQ24(0.9), damp = toQ24(0.12),
                   damp1 = toQ24(0.88);
     const int32_t fb1 = toQ24(0.7), fb2 = toQ24(0.7), mix = toQ24(0.5), cross = toQ24(0.4),

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 
+#include "base/StereoView.h"
 #include "effects/FixedPoint.h"
 #include "synth/EffectRack.h"
 
@@ -53,9 +54,9 @@ class Reverb {
         return combs_[size_t(side)][size_t(comb)].line.size;
     }
 
-    // Reads `values` interleaved stereo values of `bus`, adds the wet signal into `out` and
-    // zeroes the bus.
-    void process(int32_t* bus, int64_t* out, int values);
+    // Reads the frames of `bus`, adds the wet signal into as many frames of `out` and zeroes
+    // the bus.
+    void process(StereoView<int32_t> bus, StereoView<int64_t> out);
     void clear();
 
   private:
@@ -82,10 +83,10 @@ class Reverb {
         }
     };
 
-    void processRoomHall(int32_t* bus, int64_t* out, int frames);
-    void processPlate(int32_t* bus, int64_t* out, int frames);
-    void processDelay(int32_t* bus, int64_t* out, int frames, bool panning);
-    void processStandard(int32_t* bus, int64_t* out, int frames);
+    void processRoomHall(StereoView<const int32_t> bus, StereoView<int64_t> out);
+    void processPlate(StereoView<const int32_t> bus, StereoView<int64_t> out);
+    void processDelay(StereoView<const int32_t> bus, StereoView<int64_t> out, bool panning);
+    void processStandard(StereoView<const int32_t> bus, StereoView<int64_t> out);
     void initRoomHall(const ReverbParams& p);
     void initPlate(const ReverbParams& p);
     void initDelay(const ReverbParams& p);

@@ -18,13 +18,13 @@ int64_t limited(int64_t v) {
 
 }  // namespace
 
-void reverbSendScalar(const int64_t* block, int values, int64_t gain, int32_t* to) {
-    for (int i = 0; i < values; ++i)
+void reverbSendScalar(std::span<const int64_t> block, int64_t gain, std::span<int32_t> to) {
+    for (size_t i = 0; i < block.size(); ++i)
         to[i] = saturate32(int64_t(to[i]) + mulQ24(limited(block[i]), gain));
 }
 
-void levelSendScalar(const int64_t* block, int values, int64_t gain, int32_t* to) {
-    for (int i = 0; i < values; ++i)
+void levelSendScalar(std::span<const int64_t> block, int64_t gain, std::span<int32_t> to) {
+    for (size_t i = 0; i < block.size(); ++i)
         to[i] = saturate32(int64_t(to[i]) + ((limited(block[i]) * gain) >> 16));
 }
 
@@ -65,32 +65,37 @@ bool within32(int64_t v) {
 // mulQ24 lane by lane: the product of the limited value and the gain (both within 32 bits),
 // rounded towards zero by adding 2^24 - 1 to a negative one, shifted down by 24. Its low 32
 // bits are what the scalar cast keeps, and a logical shift gives the same low bits.
-SVT_TARGET_AVX2 void reverbSendAvx2(const int64_t* block, int values, int64_t gain, int32_t* to) {
-    int i = 0;
+SVT_TARGET_AVX2 void reverbSendAvx2(std::span<const int64_t> block, int64_t gain,
+                                    std::span<int32_t> to) {
+    const size_t values = block.size();
+    size_t i = 0;
     if (within32(gain)) {
         const __m256i g = _mm256_set1_epi64x(gain);
         const __m256i round = _mm256_set1_epi64x(kQ24One - 1);
         const __m256i zero = _mm256_setzero_si256();
         for (; i + 4 <= values; i += 4) {
-            const __m256i p = _mm256_mul_epi32(limited4(block + i), g);
+            const __m256i p = _mm256_mul_epi32(limited4(block.data() + i), g);
             const __m256i biased =
                 _mm256_add_epi64(p, _mm256_and_si256(_mm256_cmpgt_epi64(zero, p), round));
-            addSaturated4(_mm256_srli_epi64(biased, kQ24Shift), to + i);
+            addSaturated4(_mm256_srli_epi64(biased, kQ24Shift), to.data() + i);
         }
     }
-    reverbSendScalar(block + i, values - i, gain, to + i);
+    reverbSendScalar(block.subspan(i), gain, to.subspan(i));
 }
 
 // With a gain of at most 2^16 the product shifted down by 16 lies within +-2^30, so its low 32
 // bits are the whole value.
-SVT_TARGET_AVX2 void levelSendAvx2(const int64_t* block, int values, int64_t gain, int32_t* to) {
-    int i = 0;
+SVT_TARGET_AVX2 void levelSendAvx2(std::span<const int64_t> block, int64_t gain,
+                                   std::span<int32_t> to) {
+    const size_t values = block.size();
+    size_t i = 0;
     if (gain >= -65536 && gain <= 65536) {
         const __m256i g = _mm256_set1_epi64x(gain);
         for (; i + 4 <= values; i += 4)
-            addSaturated4(_mm256_srli_epi64(_mm256_mul_epi32(limited4(block + i), g), 16), to + i);
+            addSaturated4(_mm256_srli_epi64(_mm256_mul_epi32(limited4(block.data() + i), g), 16),
+                          to.data() + i);
     }
-    levelSendScalar(block + i, values - i, gain, to + i);
+    levelSendScalar(block.subspan(i), gain, to.subspan(i));
 }
 
 #endif

@@ -95,10 +95,11 @@ bool SystemEffects::busActive(EffectBus bus) const {
 }
 
 template <class T>
-void SystemEffects::sendValues(EffectBus bus, const T* block, int values, int level) {
-    if (level <= 0 || values <= 0 || bus < 0 || bus >= BUS_COUNT) return;
-    values = std::min(values, kBusValues);
-    int32_t* to = buses_[size_t(bus)].data();
+void SystemEffects::sendValues(EffectBus bus, std::span<const T> block, int level) {
+    if (level <= 0 || block.empty() || bus < 0 || bus >= BUS_COUNT) return;
+    block = block.first(std::min(block.size(), size_t(kBusValues)));
+    const int values = int(block.size());
+    const std::span<int32_t> to = buses_[size_t(bus)];
     sent_[size_t(bus)] = true;
     // A channel block may hold many voices beyond full scale; the bus keeps 32 bits.
     auto limited = [](int64_t v) {
@@ -111,7 +112,7 @@ void SystemEffects::sendValues(EffectBus bus, const T* block, int values, int le
     if (bus == BUS_REVERB) {
         const int64_t gain = int64_t(std::min(level, 127)) * reverbSendGain_;
         if constexpr (std::is_same_v<T, int64_t>) {
-            sendKernels_.reverb(block, values, gain, to);
+            sendKernels_.reverb(block, gain, to);
             return;
         }
         for (int i = 0; i < values; ++i)
@@ -120,7 +121,7 @@ void SystemEffects::sendValues(EffectBus bus, const T* block, int values, int le
     }
     const int64_t gain = (int64_t(std::min(level, 127)) * 65536) / 127;
     if constexpr (std::is_same_v<T, int64_t>) {
-        sendKernels_.level(block, values, gain, to);
+        sendKernels_.level(block, gain, to);
         return;
     }
     for (int i = 0; i < values; ++i)
@@ -128,61 +129,61 @@ void SystemEffects::sendValues(EffectBus bus, const T* block, int values, int le
 }
 
 void SystemEffects::send(EffectBus bus, StereoView<const int64_t> block, int level) {
-    sendValues(bus, block.data(), block.values(), level);
+    sendValues(bus, block.span(), level);
 }
 
 void SystemEffects::process(StereoView<int64_t> block) {
-    int64_t* out = block.data();
-    const int values = std::min(block.values(), kBusValues);
-    int32_t* reverbBus = buses_[BUS_REVERB].data();
-    int32_t* chorusBus = buses_[BUS_CHORUS].data();
-    int32_t* delayBus = buses_[BUS_DELAY].data();
+    const StereoView<int64_t> out = block.first(std::min(block.frames(), kBusValues / 2));
+    const int frames = out.frames(), values = out.values();
+    const StereoView<int32_t> reverbBus{buses_[BUS_REVERB].data(), frames};
+    const StereoView<int32_t> chorusBus{buses_[BUS_CHORUS].data(), frames};
+    const StereoView<int32_t> delayBus{buses_[BUS_DELAY].data(), frames};
     if (sent_[BUS_EQ]) {
-        int32_t* eqBus = buses_[BUS_EQ].data();
+        const StereoView<int32_t> eqBus{buses_[BUS_EQ].data(), frames};
         if (systemMode_ == SYSTEM_XG_ON)
-            multiEq_.process(eqBus, values);
+            multiEq_.process(eqBus);
         else
-            eqUnit_.process(eqBus, values);
+            eqUnit_.process(eqBus);
         for (int i = 0; i < values; ++i) out[i] += eqBus[i];
-        std::fill_n(eqBus, values, 0);
+        std::ranges::fill(eqBus.span(), 0);
     }
     if (systemMode_ == SYSTEM_XG_ON) {
         // The XG chorus and variation blocks run on the chorus and delay buses.
         // A block without effect returns nothing.
-        if (xgBlocks_[0].nodeCount() == 0) std::fill_n(chorusBus, values, 0);
-        if (xgBlocks_[1].nodeCount() == 0) std::fill_n(delayBus, values, 0);
+        if (xgBlocks_[0].nodeCount() == 0) std::ranges::fill(chorusBus.span(), 0);
+        if (xgBlocks_[1].nodeCount() == 0) std::ranges::fill(delayBus.span(), 0);
         if (sent_[BUS_CHORUS]) {
             EffectChain& chorus = xgBlocks_[0];
-            chorus.process({chorusBus, size_t(values)});
+            chorus.process(chorusBus.span());
             const int32_t ret = xgChorusReturn_, toReverb = xgChorusToReverb_;
             for (int i = 0; i < values; ++i) {
                 const int32_t u = mulQ24(chorusBus[i], ret);
                 out[i] += u;
                 if (toReverb) reverbBus[i] += mulQ24(u, toReverb);
             }
-            std::fill_n(chorusBus, values, 0);
+            std::ranges::fill(chorusBus.span(), 0);
             sent_[BUS_REVERB] = sent_[BUS_REVERB] || toReverb != 0;
         }
-        if (xgVariationConnection_ != 1) std::fill_n(delayBus, values, 0);
+        if (xgVariationConnection_ != 1) std::ranges::fill(delayBus.span(), 0);
         if (sent_[BUS_DELAY] && xgVariationConnection_ == 1) {
             EffectChain& variation = xgBlocks_[1];
-            variation.process({delayBus, size_t(values)});
+            variation.process(delayBus.span());
             for (int i = 0; i < values; ++i) {
                 const int32_t u = mulQ24(delayBus[i], xgVariationReturn_);
                 out[i] += u;
                 if (xgVariationToReverb_) reverbBus[i] += mulQ24(u, xgVariationToReverb_);
                 if (xgVariationToChorus_) chorusBus[i] += mulQ24(u, xgVariationToChorus_);
             }
-            std::fill_n(delayBus, values, 0);
+            std::ranges::fill(delayBus.span(), 0);
             sent_[BUS_REVERB] = true;
         }
     } else {
         if (sent_[BUS_CHORUS]) {
-            chorusUnit_.process(chorusBus, out, reverbBus, delayBus, values);
+            chorusUnit_.process(chorusBus, out, reverbBus, delayBus);
             sent_[BUS_REVERB] = sent_[BUS_DELAY] = true;
         }
         if (sent_[BUS_DELAY]) {
-            delayUnit_.process(delayBus, out, reverbBus, values);
+            delayUnit_.process(delayBus, out, reverbBus);
             sent_[BUS_REVERB] = true;
         }
     }
@@ -195,8 +196,8 @@ void SystemEffects::process(StereoView<int64_t> block) {
     }
     // The reverb runs on every block once something was sent, so that its tail rings out.
     if (sent_[BUS_REVERB] || tailFrames_ > 0) {
-        reverbUnit_.process(reverbBus, out, values);
-        tailFrames_ = sent_[BUS_REVERB] ? tailLength_ : std::max(0, tailFrames_ - values / 2);
+        reverbUnit_.process(reverbBus, out);
+        tailFrames_ = sent_[BUS_REVERB] ? tailLength_ : std::max(0, tailFrames_ - frames);
     }
     for (bool& s : sent_) s = false;
     // Chorus and delay lines ring on as long as the reverb's.
@@ -221,30 +222,23 @@ uint32_t SystemEffects::insertionChannels() const {
 
 void SystemEffects::insertInto(int channel, StereoView<int64_t> view) {
     if (!((insertionChannels() >> (channel & 31)) & 1u)) return;
-    int64_t* block = view.data();
-    const int values = std::min(view.values(), kBusValues);
-    int32_t* x = chainScratch_.data();
-    for (int i = 0; i < values; ++i) x[i] = saturate32(block[i]);
+    const StereoView<int64_t> block = view.first(std::min(view.frames(), kBusValues / 2));
+    const StereoView<int32_t> x = limitedCopy(block);
     // The two insertion blocks in order, then the variation where it is an insertion.
     for (size_t b = 0; b < 2; ++b)
-        if (xgInsertionPart_[b] == channel) xgBlocks_[2 + b].process({x, size_t(values)});
-    if (xgVariationConnection_ == 0 && xgVariationPart_ == channel)
-        xgBlocks_[1].process({x, size_t(values)});
-    for (int i = 0; i < values; ++i) block[i] = x[i];
+        if (xgInsertionPart_[b] == channel) xgBlocks_[2 + b].process(x.span());
+    if (xgVariationConnection_ == 0 && xgVariationPart_ == channel) xgBlocks_[1].process(x.span());
+    std::ranges::copy(x.span(), block.data());
 }
 
 void SystemEffects::insertion(StereoView<const int64_t> in, StereoView<int64_t> to) {
-    const int64_t* block = in.data();
-    int64_t* out = to.data();
-    const int values = std::min(in.values(), kBusValues);
-    int32_t* x = chainScratch_.data();
-    for (int i = 0; i < values; ++i) x[i] = saturate32(block[i]);
-    insertion_.process({x, size_t(values)});
-    for (int i = 0; i < values; ++i) out[i] += x[i];
+    const StereoView<int32_t> x = limitedCopy(in.first(std::min(in.frames(), kBusValues / 2)));
+    insertion_.process(x.span());
+    for (int i = 0; i < x.values(); ++i) to[i] += x[i];
     static constexpr std::array<EffectBus, 3> kBuses = {BUS_REVERB, BUS_CHORUS, BUS_DELAY};
     for (size_t k = 0; k < 3; ++k) {
         if (insertionSends_[k] <= 0 || !busActive(kBuses[k])) continue;
-        sendValues(kBuses[k], x, values, insertionSends_[k]);
+        sendValues(kBuses[k], std::span<const int32_t>(x.span()), insertionSends_[k]);
     }
 }
 
@@ -260,12 +254,16 @@ void SystemEffects::channelEq(int channel, StereoView<int64_t> view) {
     if (channel < 0 || channel >= kChannels) return;
     TwoBandEq& eq = channelEqs_[size_t(channel)];
     if (eq.flat()) return;
-    int64_t* block = view.data();
-    const int values = std::min(view.values(), kBusValues);
-    int32_t* x = chainScratch_.data();
-    for (int i = 0; i < values; ++i) x[i] = saturate32(block[i]);
-    eq.process(x, values);
-    for (int i = 0; i < values; ++i) block[i] = x[i];
+    const StereoView<int64_t> block = view.first(std::min(view.frames(), kBusValues / 2));
+    const StereoView<int32_t> x = limitedCopy(block);
+    eq.process(x);
+    std::ranges::copy(x.span(), block.data());
+}
+
+StereoView<int32_t> SystemEffects::limitedCopy(StereoView<const int64_t> block) {
+    const StereoView<int32_t> x{chainScratch_.data(), block.frames()};
+    for (int i = 0; i < block.values(); ++i) x[i] = saturate32(block[i]);
+    return x;
 }
 
 bool SystemEffects::silent() const {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "base/Constants.h"
@@ -86,7 +87,9 @@ class SystemEffects final : public EffectRack {
 
   private:
     template <class T>
-    void sendValues(EffectBus bus, const T* block, int values, int level);
+    void sendValues(EffectBus bus, std::span<const T> block, int level);
+    // The block saturated to 32 bits in the chains' scratch buffer.
+    StereoView<int32_t> limitedCopy(StereoView<const int64_t> block);
     void gsParameter(int code, int value);
     void xgParameter(int group, int block, int code, int value);
     void initReverb();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "effects/SendKernels.h"
@@ -65,12 +66,13 @@ TEST(SendKernels, EveryFormAddsAsTheScalarOne) {
                              (c.reverb ? " reverb " : " level ") + std::to_string(c.gain) + " x " +
                              std::to_string(values));
                 std::vector<int32_t> expected = bus, got = bus;
+                const std::span<const int64_t> in(block.data(), size_t(values));
                 if (c.reverb) {
-                    reverbSendScalar(block.data(), values, c.gain, expected.data());
-                    vector.reverb(block.data(), values, c.gain, got.data());
+                    reverbSendScalar(in, c.gain, expected);
+                    vector.reverb(in, c.gain, got);
                 } else {
-                    levelSendScalar(block.data(), values, c.gain, expected.data());
-                    vector.level(block.data(), values, c.gain, got.data());
+                    levelSendScalar(in, c.gain, expected);
+                    vector.level(in, c.gain, got);
                 }
                 ASSERT_EQ(got, expected);
             }
