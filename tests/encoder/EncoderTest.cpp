@@ -228,7 +228,6 @@ TEST_F(EncoderTest, EncodedToneDecodesToTheSameSound) {
     };
     const Case cases[] = {
         {"cbr 192 stereo", {44100, 2, 16, 1.5, 0.5, 440, 660}, {}},
-        {"cbr 320 48 kHz", {48000, 2, 16, 1.0, 0.5, 1000, 250}, {320, -1}},
         {"cbr 64 mono 22 kHz", {22050, 1, 16, 1.0, 0.5, 300, 300}, {64, -1}},
         {"8-bit unsigned input", {44100, 2, 8, 1.0, 0.5, 523.25, 392}, {128, -1}},
         {"known input length",

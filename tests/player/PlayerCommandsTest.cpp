@@ -395,7 +395,6 @@ TEST(PlayerCommands, TempoCommandsScaleTheSong) {
     const double step = 150.0 / 151.0;
     const Steps steps[] = {
         {{{0, CmdSpeedUp, 1}, {0, CmdSpeedUp, 1}, {0, CmdSpeedUp, 1}}, std::pow(step, 3), 102},
-        {{{0, CmdSpeedUp, 3}}, std::pow(step, 3), 102},
         {{{0, CmdSpeedDown, -2}, {0, CmdSpeedDown, 3}}, std::pow(step, -2), 99}};
     for (const Steps& c : steps) {
         SCOPED_TRACE(c.steps.size());

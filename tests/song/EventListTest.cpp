@@ -54,10 +54,6 @@ TEST(EventList, TicksBecomeSamplesWithTheTempoMap) {
           ev(960, EV_NOTE_OFF, 0, 60)},
          {0, 22050, 33075, 33075}},
         {48000, 96, {ev(0, EV_NOTE_ON, 0, 60, 100), ev(96, EV_NOTE_OFF, 0, 60)}, {0, 24000, 24000}},
-        {22050,
-         480,
-         {ev(0, EV_NOTE_ON, 0, 60, 100), ev(4800, EV_NOTE_OFF, 0, 60)},
-         {0, 110250, 110250}},
     };
     for (const Case& c : cases) {
         EventList list;
