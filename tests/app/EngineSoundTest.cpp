@@ -1,6 +1,5 @@
 // What an engine makes of its settings, heard in the sound it renders: the dry level beside
-// the effects, timing at every output rate, the interpolation of drums resampled as they
-// load, and the peak limiter in front of the output on real fonts.
+// the effects, and the interpolation of drums resampled as they load.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,6 +1,6 @@
 // What the playlist window shows and asks for, without a window: the lines and the
-// count-and-time field, the search over a snapshot, the random switch, removing lines and the
-// conversions started from the window with the question that follows them.
+// count-and-time field, the search over a snapshot, removing lines and the conversions
+// started from the window with the question that follows them.
 
 #include <gtest/gtest.h>
 

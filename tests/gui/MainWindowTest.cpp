@@ -1,5 +1,5 @@
-// The main window on Qt's offscreen platform: keys, bars, menus and tooltips in both
-// languages, the meters, minimising. The control interface behind it is real; its engine is a
+// The main window on Qt's offscreen platform: keys, bars, the German translation, the meters,
+// minimising. The control interface behind it is real; its engine is a
 // fake, and the test itself plays the engine thread by carrying out the queued commands.
 
 #include <gtest/gtest.h>
