@@ -119,25 +119,6 @@ TEST(Playlist, CyclesAndDeepNestingArePassedOverWithAWarning) {
     std::filesystem::current_path(cwd);
 }
 
-// Each song remembers the folder it was found in, so that a conversion into another folder
-// can keep the song's sub-folders; songs named themselves have none.
-TEST(Playlist, ExpandedSongsKnowTheFolderTheyWereFoundIn) {
-    TempDir dir;
-    const std::string deep = song(dir, "coll/a/x.mid");
-    const std::string shallow = song(dir, "coll/y.mid");
-    dir.write("coll/notes.txt", std::string("not a song"));
-    const std::string single = song(dir, "single.mid");
-    const std::string list = dir.write("l.pli", dir.file("coll") + "\n" + single + "\n");
-    const NameExpansion found = expandNames({dir.file("coll"), single, list});
-    EXPECT_EQ(found.names, (std::vector<ExpandedName>{{deep, dir.file("coll")},
-                                                      {shallow, dir.file("coll")},
-                                                      {single, ""},
-                                                      {deep, dir.file("coll")},
-                                                      {shallow, dir.file("coll")},
-                                                      {single, ""}}));
-    EXPECT_TRUE(found.warnings.empty());
-}
-
 TEST(Playlist, LinesAreCutAtCarriageReturnAndOverlongLinesDropped) {
     const std::string text =
         "a.mid\r\n\nb.mid\rjunk\n\r\n" + std::string(kMaxPlaylistLine + 1, 'x') + "\nc.mid";

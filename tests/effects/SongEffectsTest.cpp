@@ -3,16 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "support/EngineRig.h"
-#include "support/OfflineSink.h"
 #include "support/SmfBuilder.h"
-#include "support/TempDir.h"
 
 namespace svt::test {
 namespace {
 
 constexpr int kRate = 44100;
-
-using RecordingSink = test::StereoRecorder;
 
 std::vector<uint8_t> gs(std::initializer_list<int> addressAndData) {
     return svt::test::gsDataSet(addressAndData);
@@ -42,14 +38,9 @@ std::vector<double> renderSong(const std::vector<std::vector<uint8_t>>& setup,
         .controller(0, 0, 94, variationSend ? 127 : 0);
     t.noteOn(10, 0, 69, 110).noteOff(48, 0, 69);  // a 50 ms note
     t.noteOn(1920, 0, 81, 110).noteOff(48, 0, 81).endOfTrack(0);
-    TempDir dir;
-    const std::string file = dir.write("song.mid", smf.build());
-
-    EngineRig rig;
-    RecordingSink sink;
-    rig.engine.player().setSink(&sink);
-    EXPECT_EQ(rig.engine.playFile(file), CmdTuneEnd);
-    return SynthRig::side(sink.samples, 0);
+    EngineRig rig(rigFont(), EngineSettings{});
+    rig.play(smf);
+    return rig.side(0);
 }
 
 // Normalised autocorrelation of x at `lag`, over the stretch [from, to) in seconds.
