@@ -25,14 +25,14 @@ inline EngineSettings drySettings() {
     return settings;
 }
 
-struct EngineRig {
+struct SongRig {
     TempDir dir;
     std::vector<uint8_t> font;
     Engine engine;
     StereoRecorder recorder;
 
-    explicit EngineRig(std::vector<uint8_t> fontBytes = sineFont(),
-                       const EngineSettings& settings = drySettings())
+    explicit SongRig(std::vector<uint8_t> fontBytes = sineFont(),
+                     const EngineSettings& settings = drySettings())
         : font(std::move(fontBytes)), engine(settings), recorder(settings.outputRateHz) {
         engine.fonts().registerBytes("test.sf2", font);
         engine.banks().indexFonts();
