@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "support/EngineRig.h"
 #include "support/Sf2Builder.h"
 #include "support/Signal.h"
+#include "support/SongRig.h"
 
 namespace svt::test {
 namespace {
@@ -86,12 +86,12 @@ struct Stereo {
 };
 
 // One engine over the test's font, without effects, that keeps the notices it sends.
-struct ChannelRig : EngineRig {
+struct ChannelRig : SongRig {
     NoticeLog log;
 
-    ChannelRig() : EngineRig(channelFont()) { engine.setControl(log); }
+    ChannelRig() : SongRig(channelFont()) { engine.setControl(log); }
     Stereo play(const SmfBuilder& song, const std::string& name = "song.mid") {
-        EngineRig::play(song, name);
+        SongRig::play(song, name);
         return Stereo{side(0), side(1)};
     }
 };

@@ -5,7 +5,7 @@
 #include <map>
 #include <vector>
 
-#include "support/EngineRig.h"
+#include "support/SongRig.h"
 
 namespace svt::test {
 namespace {
@@ -40,10 +40,10 @@ class RecordingControl final : public ControlInterface {
     int reads_ = 0;
 };
 
-struct NoticeRig : EngineRig {
+struct NoticeRig : SongRig {
     RecordingControl control;
 
-    NoticeRig() : EngineRig(sineFont(), EngineSettings{}) { engine.setControl(control); }
+    NoticeRig() : SongRig(sineFont(), EngineSettings{}) { engine.setControl(control); }
 };
 
 TEST(EngineNotices, EveryNoteOfAChordIsToldStartedReleasedAndFreed) {

@@ -6,20 +6,20 @@
 #include <filesystem>
 
 #include "app/Conversion.h"
-#include "support/EngineRig.h"
 #include "support/Sf2Builder.h"
 #include "support/Signal.h"
+#include "support/SongRig.h"
 
 namespace svt::test {
 namespace {
 
 // One engine over a font of the test's own; plays a song and gives the left side.
-struct EngineUnderTest : EngineRig {
+struct EngineUnderTest : SongRig {
     explicit EngineUnderTest(const EngineSettings& settings = {},
                              std::vector<uint8_t> fontBytes = sineFont())
-        : EngineRig(std::move(fontBytes), settings) {}
+        : SongRig(std::move(fontBytes), settings) {}
     std::vector<double> play(const SmfBuilder& song) {
-        EngineRig::play(song);
+        SongRig::play(song);
         return side(0);
     }
 };

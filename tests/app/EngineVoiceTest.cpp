@@ -6,9 +6,9 @@
 #include <cmath>
 #include <functional>
 
-#include "support/EngineRig.h"
 #include "support/Sf2Builder.h"
 #include "support/Signal.h"
+#include "support/SongRig.h"
 
 namespace svt::test {
 namespace {
@@ -42,7 +42,7 @@ SmfBuilder heldNote(double seconds, std::initializer_list<std::pair<int, int>> c
 }
 
 TEST(EngineVoices, ANoteHeldByThePedalFadesAwayBeforeThePedalLifts) {
-    EngineRig rig(
+    SongRig rig(
         fontWith([](Sf2Zone& z) { z.gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(0.2)); }));
     SmfBuilder song(0, 480);
     song.track()
@@ -61,7 +61,7 @@ TEST(EngineVoices, ANoteHeldByThePedalFadesAwayBeforeThePedalLifts) {
 
 TEST(EngineVoices, TheModulationEnvelopeBendsByItsCurveAfterItsDelay) {
     // A second's decay from an octave up to the note, after 0.3 s of waiting.
-    EngineRig rig(fontWith([](Sf2Zone& z) {
+    SongRig rig(fontWith([](Sf2Zone& z) {
         z.gen(GEN_MOD_ENV_TO_PITCH, 1200)
             .gen(GEN_DELAY_MOD_ENV, Sf2Builder::timecents(0.3))
             .gen(GEN_DECAY_MOD_ENV, Sf2Builder::timecents(1.0))
@@ -87,13 +87,13 @@ TEST(EngineVoices, TheFourPoleFilterFallsTwiceAsSteeply) {
     auto partials = [&](int filter, int resonanceCb) {
         EngineSettings settings = drySettings();
         settings.voiceFilter = filter;
-        EngineRig rig(fontWith(
-                          [&](Sf2Zone& z) {
-                              z.gen(GEN_INITIAL_FILTER_FC, oneKilohertz)
-                                  .gen(GEN_INITIAL_FILTER_Q, resonanceCb);
-                          },
-                          Sf2Builder::sawSample("saw", 220.0, kRate, 57)),
-                      settings);
+        SongRig rig(fontWith(
+                        [&](Sf2Zone& z) {
+                            z.gen(GEN_INITIAL_FILTER_FC, oneKilohertz)
+                                .gen(GEN_INITIAL_FILTER_Q, resonanceCb);
+                        },
+                        Sf2Builder::sawSample("saw", 220.0, kRate, 57)),
+                    settings);
         rig.play(heldNote(1.0));
         const std::vector<double> left = rig.side(0);
         const auto x = between(left, 0.3, 0.8);
@@ -111,14 +111,14 @@ TEST(EngineVoices, TheFourPoleFilterStaysBoundedAtFullResonance) {
     EngineSettings settings = drySettings();
     settings.voiceFilter = kFilterFourPole;
     for (const int cutoffHz : {200, 2000, 8000, 15000}) {
-        EngineRig rig(fontWith(
-                          [&](Sf2Zone& z) {
-                              z.gen(GEN_INITIAL_FILTER_FC,
-                                    int(std::lround(1200 * std::log2(cutoffHz / 8.176))))
-                                  .gen(GEN_INITIAL_FILTER_Q, 960);
-                          },
-                          Sf2Builder::sawSample("saw", 110.0, kRate, 45)),
-                      settings);
+        SongRig rig(fontWith(
+                        [&](Sf2Zone& z) {
+                            z.gen(GEN_INITIAL_FILTER_FC,
+                                  int(std::lround(1200 * std::log2(cutoffHz / 8.176))))
+                                .gen(GEN_INITIAL_FILTER_Q, 960);
+                        },
+                        Sf2Builder::sawSample("saw", 110.0, kRate, 45)),
+                    settings);
         rig.play(heldNote(1.0));
         const auto x = rig.side(0);
         EXPECT_GT(rms(between(x, 0.5, 0.9)), 1e4) << cutoffHz << " Hz: heard";
@@ -131,7 +131,7 @@ TEST(EngineVoices, ThePanDelayLetsTheFarSideHearAVoiceLater) {
     for (const bool panDelay : {false, true}) {
         EngineSettings settings = drySettings();
         settings.panDelay = panDelay;
-        EngineRig rig(fontWith([](Sf2Zone&) {}), settings);
+        SongRig rig(fontWith([](Sf2Zone&) {}), settings);
         rig.play(heldNote(0.5, {{10, 20}}));
         const auto left = rig.side(0), right = rig.side(1);
         int bestLag = -1;
@@ -170,7 +170,7 @@ TEST(EngineVoices, EnvelopeTimeControllersStretchEachStageByItsOwnTable) {
     // (attack time to half the full level, decay time from the top to -10 dB, release time to
     // -30 dB)
     auto times = [&](int value, int channel) {
-        EngineRig rig(font);
+        SongRig rig(font);
         SmfBuilder song(0, 480);
         SmfTrack& t = song.track();
         t.controller(0, channel, 73, value).controller(0, channel, 72, value);
@@ -218,7 +218,7 @@ TEST(EngineVoices, AStreamPlaysOutItsEndBriefly) {
     };
     for (const Case& c : cases) {
         for (const bool stream : {false, true}) {
-            EngineRig rig(fontWith([&](Sf2Zone& z) {
+            SongRig rig(fontWith([&](Sf2Zone& z) {
                 z.gen(GEN_RELEASE_VOL_ENV,
                       Sf2Builder::timecents(std::max(c.releaseSeconds, 0.001)));
             }));
@@ -271,7 +271,7 @@ TEST(EngineVoices, SurroundChorusSoundsEachNoteAsASpreadPair) {
     for (const Case& c : cases) {
         EngineSettings settings = drySettings();
         settings.surroundChorus = c.surround;
-        EngineRig rig(fontWith([](Sf2Zone&) {}), settings);
+        SongRig rig(fontWith([](Sf2Zone&) {}), settings);
         SmfBuilder song(0, 480);
         SmfTrack& t = song.track();
         if (c.pan >= 0) t.controller(0, c.channel, 10, c.pan);

@@ -42,7 +42,7 @@ using namespace sysex_code;
 
 TEST(EffectAllocations, NoneWhileRenderingOrChangingEffects) {
     for (int mode : {SYSTEM_GS_RESET, SYSTEM_XG_ON}) {
-        EngineRig rig(rigFont(), EngineSettings{});
+        EngineRig rig;
         rig.synth().setSystemMode(mode);
         rig.synth().resetChannels();
         for (int c = 0; c < 4; ++c) {

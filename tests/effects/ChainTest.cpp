@@ -99,7 +99,7 @@ TEST(Equaliser, XgMultiEqBandsReachTheirGains) {
 
 TEST(Equaliser, ChannelsWithTheSwitchGoThroughIt) {
     auto level = [](bool eqSwitch) {
-        EngineRig rig(rigFont());
+        EngineRig rig(effectModes(0, 0));
         rig.program(0, 0);
         rig.event(EV_SYSEX_GS_LSB, 0, 0x34, kGsEqHighGain);  // -12 dB above 6 kHz
         rig.event(EV_SYSEX_GS_LSB, 0, 0x4C, kGsEqLowGain);   // +12 dB below 400 Hz
@@ -219,7 +219,7 @@ TEST(EffectChains, EveryTypeProcessesLoudSoundWithinBounds) {
 }
 
 TEST(EffectChains, GsInsertionTakesTheChannelsSwitchedToIt) {
-    EngineRig rig(rigFont());
+    EngineRig rig(effectModes(0, 0));
     const SystemEffects& fx = rig.engine.effects();
     rig.program(0, 0);
     rig.event(EV_SYSEX_GS_LSB, 0, 0x01, kGsInsertionTypeMsb);
@@ -244,7 +244,7 @@ TEST(EffectChains, GsInsertionTakesTheChannelsSwitchedToIt) {
 TEST(Equaliser, XgPartEqFromItsParameters) {
     // NRPN 01 30 bass gain and 01 34 bass frequency: +12 dB under about 500 Hz on the channel.
     auto level = [](int bassGain) {
-        EngineRig rig(rigFont());
+        EngineRig rig(effectModes(0, 0));
         rig.program(0, 0);
         auto nrpn = [&](int lsb, int value) {
             rig.event(EV_NRPN_MSB, 0, 0x01);

@@ -30,7 +30,7 @@ struct FxRig {
 
     explicit FxRig(int reverbMode = EngineSettings{}.reverbMode,
                    int chorusMode = EngineSettings{}.chorusMode)
-        : rig(rigFont(), effectModes(reverbMode, chorusMode)) {}
+        : rig(effectModes(reverbMode, chorusMode)) {}
     std::vector<double> play(std::initializer_list<std::pair<int, int>> controllers,
                              double holdSeconds, double tailSeconds) {
         return playNote(rig, rig.rateHz(), controllers, holdSeconds, tailSeconds);

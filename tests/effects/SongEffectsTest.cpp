@@ -2,8 +2,9 @@
 // variation type and a GM reset change what is heard, played by an engine.
 #include <gtest/gtest.h>
 
-#include "support/EngineRig.h"
 #include "support/SmfBuilder.h"
+#include "support/SongRig.h"
+#include "support/SynthRig.h"
 
 namespace svt::test {
 namespace {
@@ -38,7 +39,7 @@ std::vector<double> renderSong(const std::vector<std::vector<uint8_t>>& setup,
         .controller(0, 0, 94, variationSend ? 127 : 0);
     t.noteOn(10, 0, 69, 110).noteOff(48, 0, 69);  // a 50 ms note
     t.noteOn(1920, 0, 81, 110).noteOff(48, 0, 81).endOfTrack(0);
-    EngineRig rig(rigFont(), EngineSettings{});
+    SongRig rig(rigFont(), EngineSettings{});
     rig.play(smf);
     return rig.side(0);
 }
