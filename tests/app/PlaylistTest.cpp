@@ -143,9 +143,20 @@ TEST(Playlist, SavedListIsOnePathPerLineWithCrLfAndReadsBack) {
     EXPECT_EQ(again.addNames({out}, true), 3);
     EXPECT_EQ(pathsOf(again), songs);
 
+    // Saved again over itself: replaced whole, nothing left beside it.
+    list.addNames({song(dir, "d.mid")}, false);
+    ASSERT_TRUE(list.save(out, Language::English).ok());
+    Playlist longer(fakeProbe, 1);
+    EXPECT_EQ(longer.addNames({out}, true), 4);
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        files += entry.path().extension() != ".mid";
+    EXPECT_EQ(files, 1u) << "only the list itself, no temporary file";
+
     const Status failed = list.save(dir.file("no/such/folder/x.pli"), Language::German);
     ASSERT_FALSE(failed.ok());
-    EXPECT_EQ(failed.error().message, "Datei nicht vorhanden");
+    EXPECT_EQ(failed.error().message.rfind("Datei nicht vorhanden (", 0), 0u);
+    EXPECT_NE(failed.error().message.find("x.pli"), std::string::npos);
 }
 
 TEST(Playlist, RandomOrderPlaysEveryEntryOnceThenEnds) {
