@@ -30,10 +30,8 @@ double residentMB() {
            (1024.0 * 1024.0);
 }
 
-InstrumentSettings quiet() {
-    InstrumentSettings s{EngineSettings{}};
-    s.printDiagnostics = false;
-    return s;
+InstrumentSettings fontSettings() {
+    return InstrumentSettings{EngineSettings{}};
 }
 
 bool haveFont(benchmark::State& state, const char* path) {
@@ -50,7 +48,7 @@ void BM_IndexFont(benchmark::State& state) {
     double grown = 0;
     for (auto _ : state) {
         double before = residentMB();
-        SoundFontRegistry registry(quiet());
+        SoundFontRegistry registry(fontSettings());
         InstrumentBanks banks(registry);
         registry.selectFont(path);
         if (banks.indexFonts() != 0) {
@@ -74,7 +72,7 @@ void BM_LoadSongInstruments(benchmark::State& state) {
     const char* path = kFonts[state.range(0)];
     state.SetLabel(std::filesystem::path(path).filename().string());
     if (!haveFont(state, path)) return;
-    SoundFontRegistry registry(quiet());
+    SoundFontRegistry registry(fontSettings());
     InstrumentBanks banks(registry);
     registry.selectFont(path);
     if (banks.indexFonts() != 0) {

@@ -61,7 +61,6 @@ void BM_Voices(benchmark::State& state) {
     EngineSettings settings;
     settings.interpolation = kind;
     InstrumentSettings is(settings);
-    is.printDiagnostics = false;
     SoundFontRegistry registry(is);
     registry.registerBytes("bench.sf2", font);
     InstrumentBanks banks(registry);

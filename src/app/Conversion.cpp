@@ -158,7 +158,6 @@ std::string formatOfName(const std::string& path) {
 
 Result<std::vector<std::string>> checkSoundFont(const std::string& file) {
     InstrumentSettings settings{EngineSettings{}};
-    settings.printDiagnostics = false;
     SoundFontRegistry registry(settings);
     LoadedSoundFont& font = registry.registerFont(file);
     if (const Status indexed = font.index(settings); !indexed.ok())
@@ -183,8 +182,6 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     setup.player.startKeyOffset = options.keyOffset;
     setup.player.startMuteMask = options.muteMask;
     setup.amplification = options.amplification;
-    // Problems of the font were shown once for the run, not once per song.
-    setup.printFontProblems = false;
     Engine engine(options.settings, setup);
     if (!options.soundFont.empty()) {
         engine.fonts().shareInstruments(options.sharedInstruments);

@@ -23,11 +23,6 @@ Engine::Engine(EngineSettings settings, const EngineSetup& setup)
       synthesizer_(settings_, banks_, controls_),
       player_(songInput_, &banks_, synthesizer_, quiet_, &controls_),
       outputs_(setup.mp3) {
-    if (!setup.printFontProblems) {
-        InstrumentSettings quiet = fonts_.settings();
-        quiet.printDiagnostics = false;
-        fonts_.setSettings(quiet);
-    }
     player_.options() = setup.player;
     controls_.amplification = setup.amplification;
     fonts_.setDecodedSampleLimit(settings_.decodedSampleLimitBytes);

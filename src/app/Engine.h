@@ -28,13 +28,11 @@
 namespace svt {
 
 // What an engine starts with besides its settings: how its MP3 files are encoded, what every
-// song gets from its first sample, its master volume, and whether the problems of its fonts
-// are printed as well as returned (a batch shows them once, before its songs).
+// song gets from its first sample and its master volume.
 struct EngineSetup {
     output::Mp3Settings mp3;
     PlayerOptions player;
     int amplification = PlayerControls{}.amplification;
-    bool printFontProblems = true;
 };
 
 class Engine {

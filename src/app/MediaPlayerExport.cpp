@@ -134,14 +134,7 @@ Status writeMediaPlayerList(const std::string& path, const std::vector<std::stri
     media.reserve(songPaths.size());
     for (const std::string& song : songPaths) media.push_back(mediaPathFor(song, outputIndex));
     const std::string doc = makeWplDocument(wplTitleFor(path), media);
-    platform::OutputFile file;
-    platform::PendingFile pending;
-    int error = pending.create(path, file);
-    if (error == 0) error = file.writeAll(doc.data(), doc.size());
-    if (error == 0) error = file.close();
-    if (error == 0) error = pending.commit(true);
-    if (error != 0) {
-        pending.discard();
+    if (const int error = platform::writeWholeFile(path, doc); error != 0) {
         return makeError(std::string(tr(language, "Datei nicht vorhanden", "File not found")) +
                          " (" + path + ": " + platform::OutputFile::errorText(error) + ")");
     }

@@ -9,6 +9,7 @@
 
 #include "platform/OutputFile.h"
 #include "platform/Paths.h"
+#include "platform/PendingFile.h"
 #include "streams/streams.h"
 
 namespace svt {
@@ -367,15 +368,13 @@ void Playlist::clear() {
 }
 
 Status Playlist::save(const std::string& path, Language language) const {
-    std::FILE* f = platform::openStdioFile(path, "wb");
-    if (f == nullptr) return makeError(tr(language, "Datei nicht vorhanden", "File not found"));
-    bool ok = true;
-    for (const Entry& e : entries_) {
-        ok = ok && std::fwrite(e.path.data(), 1, e.path.size(), f) == e.path.size();
-        ok = ok && std::fputs("\r\n", f) >= 0;
-    }
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok) return makeError(tr(language, "Datei nicht vorhanden", "File not found"));
+    // Written whole beside the list and renamed over it: a full disk or a stop halfway keeps
+    // the list that was there.
+    std::string text;
+    for (const Entry& e : entries_) text += e.path + "\r\n";
+    if (const int error = platform::writeWholeFile(path, text); error != 0)
+        return makeError(std::string(tr(language, "Datei nicht vorhanden", "File not found")) +
+                         " (" + path + ": " + platform::OutputFile::errorText(error) + ")");
     return Ok{};
 }
 

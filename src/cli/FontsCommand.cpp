@@ -124,7 +124,6 @@ int svt::cli::runFonts(const svt::cli::CommandArgs& cmd) {
     bool first = true;
     for (const std::string& file : files) {
         svt::InstrumentSettings settings{svt::EngineSettings{}};
-        settings.printDiagnostics = false;
         svt::SoundFontRegistry registry(settings);
         svt::LoadedSoundFont& font = registry.registerFont(file);
         svt::Status st = font.index(settings);

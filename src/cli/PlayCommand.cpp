@@ -313,9 +313,6 @@ int runPlay(const CommandArgs& cmd) {
     settings.limiter = !limiterText || *limiterText == "on";
     settings.interpolation = interpolation;
     Engine engine(settings);
-    InstrumentSettings quietFont = engine.fonts().settings();
-    quietFont.printDiagnostics = false;  // its problems were shown above
-    engine.fonts().setSettings(quietFont);
     if (const Status loaded = engine.loadSoundFont(fontFile); !loaded.ok()) {
         std::fprintf(stderr, "sorvanto-cli play: %s\n", loaded.error().message.c_str());
         return 1;

@@ -237,21 +237,6 @@ MainWindow::MainWindow(FrontControl& control, AppSettings& settings, Form form,
     // field shows, one per line.
     if (const char* log = std::getenv("SORVANTO_TIME_LOG")) timeLog_ = std::fopen(log, "a");
 
-    // For the same watcher: where the playlist's WAV button lies on the screen, once shown.
-    if (const char* log = std::getenv("SORVANTO_LAYOUT_LOG")) {
-        const std::string path = log;
-        QTimer::singleShot(500, this, [this, path] {
-            if (FILE* f = std::fopen(path.c_str(), "w")) {
-                for (auto* b : findChildren<QToolButton*>())
-                    if (!b->objectName().isEmpty()) {
-                        const QPoint c = b->mapToGlobal(b->rect().center());
-                        std::fprintf(f, "%s %d %d\n", b->objectName().toUtf8().constData(), c.x(),
-                                     c.y());
-                    }
-                std::fclose(f);
-            }
-        });
-    }
     refreshTimer_ = new QTimer(this);
     connect(refreshTimer_, &QTimer::timeout, this, &MainWindow::refreshPanel);
     refreshTimer_->start(kRefreshMs);

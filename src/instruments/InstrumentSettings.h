@@ -47,8 +47,6 @@ struct InstrumentSettings {
     bool antiAliasing = false;
     // Frees every instrument at the end of a song, so each song holds only what it uses.
     bool freeInstrumentsAfterSong = true;
-    // Writes the nesting diagnostic of broken fonts to standard error.
-    bool printDiagnostics = true;
 
   private:
     int32_t outputRate_;

@@ -103,9 +103,8 @@ void Indexer::parsePreset(int presetPos) {
 
 Indexer::Layer Indexer::parseLayer(const GeneratorTable& p, int depth) {
     if (depth >= 2) {
-        if (s_.printDiagnostics) std::fputs("parse_layer: too deep instrument level\n", stderr);
         problem("preset \"" + summary_.name +
-                "\": instruments nest too deep; its remaining zones are left out");
+                "\": parse_layer: too deep instrument level; its remaining zones are left out");
         return Layer::TooDeep;
     }
     if (!p.has(GEN_INSTRUMENT)) return Layer::Empty;
@@ -231,7 +230,7 @@ Status LoadedSoundFont::index(const InstrumentSettings& settings) {
         return makeError(lastError_);
     }
     Status st = indexFile(**in, settings);
-    (*in)->close();
+    (void)(*in)->close();
     return st;
 }
 

@@ -514,7 +514,7 @@ std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry
         inst->regions.push_back(r);
         made.push_back(&pr);
     }
-    if (stream) stream->close();
+    if (stream) (void)stream->close();
     if (inst->regions.empty() && !entry.regions.empty()) return nullptr;
     return inst;
 }

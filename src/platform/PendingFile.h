@@ -4,6 +4,7 @@
 // half-written file under the final name nor touches the file that was there before.
 
 #include <string>
+#include <string_view>
 
 #include "platform/OutputFile.h"
 
@@ -45,6 +46,10 @@ class PendingFile {
     std::string temporary_;
     int slot_ = -1;  // place in the list the signal handler removes
 };
+
+// Writes `bytes` as the whole of the file `path` through a pending file, replacing what was
+// there only once everything is written. Returns 0 or the system error number.
+int writeWholeFile(const std::string& path, std::string_view bytes);
 
 // From now on SIGINT, SIGTERM, SIGHUP and SIGPIPE remove every pending file before they end
 // the program as they would have. A signal the program was started with ignored stays

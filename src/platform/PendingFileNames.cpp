@@ -1,5 +1,5 @@
-// The half of PendingFile that is the same on every system: the temporary name and the
-// creation of the file under it.
+// The half of PendingFile that is the same on every system: the temporary name, the
+// creation of the file under it, and whole files written through it.
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -62,6 +62,16 @@ int PendingFile::reserve(const std::string& finalPath) {
     const int error = open(finalPath, file);
     if (error != 0) return error;
     return file.close();
+}
+
+int writeWholeFile(const std::string& path, std::string_view bytes) {
+    OutputFile file;
+    PendingFile pending;
+    int error = pending.create(path, file);
+    if (error == 0) error = file.writeAll(bytes.data(), bytes.size());
+    if (error == 0) error = file.close();
+    if (error == 0) error = pending.commit(true);
+    return error;  // the pending file, if any is left, goes with `pending`
 }
 
 }  // namespace svt::platform

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "streams/streams.h"
 
@@ -175,11 +175,9 @@ std::vector<uint8_t> InputStream::readAll(long n) {
     return out;
 }
 
-void InputStream::close() {
-    if (closed_) {
-        std::fprintf(stderr, "URL Error: Already URL is closed (type=%d)\n", type_);
-        return;
-    }
+Status InputStream::close() {
+    if (closed_)
+        return makeError("URL Error: Already URL is closed (type=" + std::to_string(type_) + ")");
     int savedErrno = errno;
     sourceClose();
     closed_ = true;
@@ -187,6 +185,7 @@ void InputStream::close() {
     windowSize_ = 0;
     pos_ = 0;
     errno = savedErrno;
+    return Ok{};
 }
 
 long InputStream::sourceRead(void*, long) {

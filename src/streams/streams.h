@@ -69,7 +69,8 @@ class InputStream {
     void setLimit(long n);
     // n < 0: everything up to the end; n > 0: at most n bytes. Empty when nothing could be read.
     std::vector<uint8_t> readAll(long n);
-    void close();
+    // Closing a closed stream changes nothing and fails.
+    Status close();
 
     bool canSeek() const { return seekable_; }
     bool closed() const { return closed_; }

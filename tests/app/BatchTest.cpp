@@ -14,42 +14,6 @@
 namespace svt {
 namespace {
 
-TEST(Batch, ReportsInSongOrderWhateverTheWorkersFinishFirst) {
-    std::vector<BatchJob> jobs;
-    for (int i = 0; i < 12; ++i) jobs.push_back({"song" + std::to_string(i) + ".mid", "-"});
-    std::atomic<int> running{0}, mostAtOnce{0};
-    auto convert = [&](const BatchJob& job, int) {
-        const int now = ++running;
-        int seen = mostAtOnce.load();
-        while (now > seen && !mostAtOnce.compare_exchange_weak(seen, now)) {
-        }
-        // Early songs take longest, so later ones finish first.
-        const int n = std::stoi(job.input.substr(4));
-        std::this_thread::sleep_for(std::chrono::milliseconds(2 * (12 - n)));
-        --running;
-        BatchOutcome o;
-        o.kind = n == 5 ? BatchOutcome::Failed : BatchOutcome::Written;
-        o.message = n == 5 ? "not a MIDI file" : "";
-        o.audioSeconds = 60;
-        return o;
-    };
-    std::vector<size_t> order;
-    const BatchSummary s =
-        runBatch(jobs, {4, false, {}}, convert,
-                 [&](size_t i, const BatchJob&, const BatchOutcome&) { order.push_back(i); });
-    for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], i);
-    EXPECT_EQ(order.size(), 12u);
-    EXPECT_GT(mostAtOnce.load(), 1) << "workers ran at the same time";
-    EXPECT_LE(mostAtOnce.load(), 4);
-    EXPECT_EQ(s.written, 11);
-    EXPECT_EQ(s.failed, 1);
-    EXPECT_FALSE(s.nothingFailed());
-    EXPECT_DOUBLE_EQ(s.audioSeconds, 660);
-    ASSERT_EQ(s.failures.size(), 1u);
-    EXPECT_EQ(s.failures[0].first, "song5.mid");
-    EXPECT_NE(formatBatchSummary(s).find("failed: song5.mid: not a MIDI file"), std::string::npos);
-}
-
 // With several workers the longest songs start first; one worker keeps the song order, and
 // either way the reports come in song order.
 TEST(Batch, LongestSongsStartFirstAndReportsKeepSongOrder) {

@@ -434,21 +434,5 @@ TEST(ConversionRules, FormatsFollowTheNameAndExitCodesSayWhatHappened) {
               (std::set<std::string>{"a.mid", "sine.sf2", "x.mp3", "y.WAV", "z.wav"}));
 }
 
-// A list that names itself, or another that names it back, gives its songs once and a
-// warning that names the list.
-TEST(ConversionRules, PlaylistCyclesArePassedOverWithAWarning) {
-    TempDir dir;
-    const std::string font = dir.write("sine.sf2", test::sineFont());
-    const std::string a = dir.write("a.mid", song(60));
-    const std::string b = dir.write("b.mid", song(64));
-    const std::string self = dir.file("self.pli");
-    dir.write("self.pli", a + "\n" + self + "\n" + b + "\n");
-    const auto run = test::runCli("convert " + self + " -o " + dir.file("out/") + " -s " + font);
-    EXPECT_EQ(run.exitCode, 0) << run.out;
-    EXPECT_NE(run.out.find("2 files written, 0 failed"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("warning: " + self + ": names itself; passed over"), std::string::npos)
-        << run.out;
-}
-
 }  // namespace
 }  // namespace svt

@@ -66,8 +66,6 @@ TEST(Convert, FilesHaveTheLengthOfTheSongAtEveryRate) {
         // What another program reads from the header.
         EXPECT_EQ(shell("soxi -s " + wav), std::to_string(frames) + "\n");
         EXPECT_EQ(shell("soxi -r " + wav), std::to_string(rate) + "\n");
-        EXPECT_EQ(shell("soxi -c " + wav), "2\n");
-        EXPECT_EQ(shell("soxi -b " + wav), "16\n");
     }
 }
 
@@ -99,36 +97,6 @@ TEST(Convert, NamesFoldersAndStandardOutput) {
     ASSERT_EQ(piped.size(), 44u + (66150u + 44100u) * 4);
     EXPECT_EQ(le32(piped, 4), 0xFFFFFFFFu);
     EXPECT_EQ(le32(piped, 40), 0xFFFFFFFFu);
-}
-
-TEST(Convert, FailuresNameTheFileAndLeaveNothingBehind) {
-    test::TempDir dir;
-    const std::string midi = dir.write("a.mid", song());
-    auto run =
-        test::runCli("convert -s " + silentFont(dir) + " " + midi + " -o /dev/full --overwrite");
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.out.find("Wave file could not be created!"), std::string::npos) << run.out;
-
-    run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -o " +
-                       dir.file("missing-folder/x.wav"));
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.out.find("missing-folder/x.wav"), std::string::npos) << run.out;
-
-    const std::string broken =
-        dir.write("broken.mid", std::vector<uint8_t>{'M', 'T', 'h', 'd', 0, 0});
-    run =
-        test::runCli("convert -s " + silentFont(dir) + " " + broken + " " + midi + " --overwrite");
-    EXPECT_EQ(run.exitCode, 1) << "one song failed";
-    EXPECT_NE(run.out.find("broken.mid"), std::string::npos) << run.out;
-    EXPECT_TRUE(test::readFileBytes(dir.file("broken.wav")).empty())
-        << "no half-written file of a song that failed";
-    EXPECT_GT(test::readFileBytes(dir.file("a.wav")).size(), 44u)
-        << "the other song is still converted";
-
-    // An existing file is kept unless replacing is asked for; keeping it is no failure.
-    run = test::runCli("convert -s " + silentFont(dir) + " " + midi);
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_NE(run.out.find("--overwrite"), std::string::npos) << run.out;
 }
 
 TEST(Convert, SongsSoundWithTheFontNamedAndBadChoicesAreRefused) {
@@ -205,10 +173,8 @@ TEST(Convert, TheUsersControlsChangeWhatIsHeard) {
     const std::string midi = dir.write("band.mid", bandSong());
     EXPECT_NEAR(convertAndListen(dir, font, midi, "--solo 1").pitch, 261.63, 1.0);
     EXPECT_NEAR(convertAndListen(dir, font, midi, "--solo 1 --transpose 12").pitch, 523.25, 1.5);
-    EXPECT_NEAR(convertAndListen(dir, font, midi, "--solo 1 --transpose -2").pitch, 233.08, 1.0);
     EXPECT_NEAR(convertAndListen(dir, font, midi, "--solo 10 --transpose 12").pitch, 440.0, 1.0)
         << "drums are never transposed";
-    EXPECT_NEAR(convertAndListen(dir, font, midi, "--mute 1").pitch, 440.0, 1.0);
     EXPECT_LT(convertAndListen(dir, font, midi, "--mute 1,10").level, 1.0);
     EXPECT_LT(convertAndListen(dir, font, midi, "--volume 0").level, 1.0);
     const double normal = convertAndListen(dir, font, midi, "").level;
@@ -286,75 +252,6 @@ TEST(Convert, WithoutTheLimiterAClippedRenderSaysSoOnce) {
     const auto bad = test::runCli("convert " + midi + " -s " + font + " --limiter loud");
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_NE(bad.out.find("--limiter wants on or off"), std::string::npos) << bad.out;
-}
-
-TEST(Convert, TheEndPlaysOutUntilEverythingHasDiedAway) {
-    test::TempDir dir;
-    // A sine whose release takes six seconds, and the shared sine with its short one.
-    test::Sf2Builder sf;
-    const int sine = sf.addSample(test::Sf2Builder::sineSample("sine", 440.0, 44100, 69));
-    const int slow = sf.addInstrument("Slow release");
-    sf.instrumentZone(slow)
-        .loopMode(1)
-        .gen(GEN_RELEASE_VOL_ENV, test::Sf2Builder::timecents(6.0))
-        .sample(sine);
-    sf.presetZone(sf.addPreset("Slow release", 0, 1)).instrument(slow);
-    const int quick = sf.addInstrument("Sine");
-    sf.instrumentZone(quick).loopMode(1).sample(sine);
-    sf.presetZone(sf.addPreset("Sine", 0, 0)).instrument(quick);
-    const std::string font = dir.write("endings.sf2", sf.build());
-
-    struct Case {
-        const char* what;
-        int program, reverb;
-        // Controllers that keep the song going after the note-off until its end (480 ticks a
-        // second): without them it ends as soon as nothing sounds.
-        uint32_t endTicks;
-        double heardUntil;   // seconds after the note-off the sound is still heard
-        double exactLength;  // seconds of the whole file when it is known, else 0
-    };
-    for (const Case c : {Case{"a six-second release", 1, 0, 0, 4.0, 0},
-                         Case{"the reverb's tail", 0, 127, 0, 1.5, 0},
-                         Case{"a song that ends in silence", 0, 0, 1440, 0, 0.5 + 3 + 1}}) {
-        SCOPED_TRACE(c.what);
-        test::SmfBuilder smf(0, 480);
-        test::SmfTrack& track = smf.track()
-                                    .tempo(0, 1000000)
-                                    .program(0, 0, c.program)
-                                    .controller(0, 0, 7, 127)
-                                    .controller(0, 0, 91, c.reverb)
-                                    .noteOn(0, 0, 69, 127)
-                                    .noteOff(240, 0, 69);
-        for (uint32_t i = 0; c.endTicks > 0 && i < 40; ++i)
-            track.controller(i == 0 ? c.endTicks : 0, 0, 7, 127);
-        track.endOfTrack();
-        const std::string midi = dir.write("end.mid", smf.build());
-        const auto run =
-            test::runCli("convert " + midi + " -s " + font + " --overwrite --volume 200");
-        ASSERT_EQ(run.exitCode, 0) << run.out;
-        const auto wav = test::readWav(dir.file("end.wav"));
-        ASSERT_TRUE(wav.ok());
-        const std::vector<double> left = wav->channel(0);
-        const double seconds = double(left.size()) / 44100;
-        if (c.exactLength > 0) {
-            EXPECT_EQ(left.size(), size_t(c.exactLength * 44100)) << "no longer than it was";
-        }
-        // Heard that long after the note-off, and fading all the way: from one tenth of a
-        // second to the next the level falls smoothly, never in a step.
-        auto level = [&](double from) {
-            const size_t at = size_t(from * 44100);
-            if (at + 4410 > left.size()) return 0.0;
-            return test::rms(std::span<const double>(left).subspan(at, 4410));
-        };
-        EXPECT_GT(level(0.5 + c.heardUntil), 1.5);
-        for (double t = 0.6; t + 0.2 < seconds; t += 0.1) {
-            if (level(t) < 4.0) break;
-            ASSERT_GT(level(t + 0.1), level(t) / 4) << "at " << t << " s";
-        }
-        // And the file ends in silence.
-        const auto last = std::span<const double>(left).last(2205);
-        EXPECT_LE(test::peak(last), 1.0) << seconds << " s";
-    }
 }
 
 TEST(Convert, TheProgressTotalIsTheLengthOfTheFile) {

@@ -1,6 +1,5 @@
 // The encodings a WAV file can be written in, chosen on convert's command line or by the
-// "SVT" variable, and the sound of a mono file: every voice in the middle, no effects. The
-// surround chorus chosen on the command line.
+// "SVT" variable, and the sound of a mono file: every voice in the middle, no effects.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -152,30 +151,6 @@ TEST(ConvertEncoding, TheEncoderLocationIsKeptWhenTheLibraryIsFoundNowhereElse) 
     const auto [kept, again] = run("kept.mp3", "");
     EXPECT_EQ(kept, 0) << "the location was kept: " << again;
     EXPECT_TRUE(std::filesystem::exists(dir.file("kept.mp3")));
-}
-
-TEST(ConvertEncoding, ChorusSurroundSpreadsTheNote) {
-    TempDir dir;
-    dir.write("sine.sf2", sineFont());
-    dir.write("a.mid", song());
-    // The difference of the sides against their sum: next to nothing for the note near the
-    // middle, a good part of it for the pair at the two edges (how much depends on how the
-    // late, detuned voice falls against the other).
-    auto width = [](const Converted& c) {
-        auto wav = parseWav(c.file);
-        EXPECT_TRUE(wav.ok()) << c.out;
-        if (!wav.ok() || wav->channels != 2) return -1.0;
-        const std::vector<double> l = wav->channel(0), r = wav->channel(1);
-        std::vector<double> sum, difference;
-        for (size_t i = 4410; i < std::min<size_t>(l.size(), 17640); ++i) {
-            sum.push_back(l[i] + r[i]);
-            difference.push_back(l[i] - r[i]);
-        }
-        return rms(difference) / rms(sum);
-    };
-    EXPECT_LT(width(convert(dir, "", "--reverb off --chorus off")), 0.05);
-    EXPECT_GT(width(convert(dir, "", "--reverb off --chorus surround")), 0.2);
-    EXPECT_EQ(convert(dir, "", "--chorus wide").status, 2);
 }
 
 }  // namespace

@@ -49,9 +49,6 @@ std::vector<int16_t> renderDemo(bool effects) {
         settings.chorusMode = 0;
     }
     Engine engine(settings);
-    InstrumentSettings quiet = engine.fonts().settings();
-    quiet.printDiagnostics = false;
-    engine.fonts().setSettings(quiet);
     EXPECT_TRUE(engine.loadSoundFont(kFont).ok());
     MonoSink sink;
     engine.player().setSink(&sink);

@@ -6,46 +6,26 @@
 #include <filesystem>
 
 #include "app/Conversion.h"
-#include "app/Engine.h"
-#include "support/OfflineSink.h"
 #include "support/Sf2Builder.h"
 #include "support/Signal.h"
-#include "support/SmfBuilder.h"
-#include "support/TempDir.h"
-#include "support/TestFonts.h"
+#include "support/SongRig.h"
 
 namespace svt::test {
 namespace {
 
-// One engine over a font of the test's own, rendering into memory.
-struct EngineUnderTest {
-    TempDir dir;
-    std::vector<uint8_t> font;
-    Engine engine;
-    StereoRecorder recorder;
-
-    explicit EngineUnderTest(EngineSettings settings = {},
+// One engine over a font of the test's own; plays a song and gives the left side.
+struct EngineUnderTest : SongRig {
+    explicit EngineUnderTest(const EngineSettings& settings = {},
                              std::vector<uint8_t> fontBytes = sineFont())
-        : font(std::move(fontBytes)), engine(settings), recorder(settings.outputRateHz) {
-        engine.fonts().registerBytes("test.sf2", font);
-        engine.banks().indexFonts();
-        engine.player().setSink(&recorder);
-    }
-    // Plays the song and returns the left side of what was rendered.
-    std::vector<double> play(SmfBuilder& song) {
-        const std::string path = dir.write("song.mid", song.build());
-        EXPECT_EQ(engine.playFile(path), CmdTuneEnd);
-        std::vector<double> left;
-        for (size_t i = 0; i < recorder.samples.size(); i += 2) left.push_back(recorder.samples[i]);
-        return left;
+        : SongRig(std::move(fontBytes), settings) {}
+    std::vector<double> play(const SmfBuilder& song) {
+        SongRig::play(song);
+        return side(0);
     }
 };
 
-double rmsBetween(const std::vector<double>& x, double fromSeconds, double toSeconds,
-                  int rateHz = 44100) {
-    const size_t a = std::min(x.size(), size_t(fromSeconds * rateHz));
-    const size_t b = std::min(x.size(), size_t(toSeconds * rateHz));
-    return rms(std::span<const double>(x.data() + a, b - a));
+double rmsBetween(const std::vector<double>& x, double fromSeconds, double toSeconds) {
+    return rms(between(x, fromSeconds, toSeconds));
 }
 
 TEST(EngineSound, DryLevelIsLowerWhileAnyEffectIsHeard) {
@@ -65,8 +45,7 @@ TEST(EngineSound, DryLevelIsLowerWhileAnyEffectIsHeard) {
         settings.reverbMode = reverbMode;
         settings.chorusMode = chorusMode;
         EngineUnderTest e(settings);
-        SmfBuilder song = heldNote();
-        return rmsBetween(e.play(song), 0.2, 0.9);
+        return rmsBetween(e.play(heldNote()), 0.2, 0.9);
     };
     const double alone = level(0, 0);
     ASSERT_GT(alone, 1e6);

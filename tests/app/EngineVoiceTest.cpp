@@ -1,17 +1,14 @@
-// How a voice sounds through an engine and its player: reverb that follows a held chord, a
-// note held by the pedal fading away, tremolo, the modulation envelope, the filters, the pan
-// delay and the envelope-time controllers.
+// How a voice sounds through an engine and its player: a note held by the pedal fading away,
+// the modulation envelope, the filters, the pan delay, the envelope-time controllers, the end
+// of a stream and the surround chorus.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
 
-#include "app/Engine.h"
-#include "support/OfflineSink.h"
 #include "support/Sf2Builder.h"
 #include "support/Signal.h"
-#include "support/SmfBuilder.h"
-#include "support/TempDir.h"
+#include "support/SongRig.h"
 
 namespace svt::test {
 namespace {
@@ -35,43 +32,6 @@ std::vector<uint8_t> fontWith(const std::function<void(Sf2Zone&)>& zone,
     return sf.build();
 }
 
-// Without reverb and chorus: what is heard is the voice alone.
-EngineSettings drySettings() {
-    EngineSettings settings;
-    settings.reverbMode = 0;
-    settings.chorusMode = 0;
-    return settings;
-}
-
-struct VoiceRig {
-    TempDir dir;
-    std::vector<uint8_t> font;
-    Engine engine;
-    StereoRecorder recorder;
-
-    explicit VoiceRig(std::vector<uint8_t> fontBytes, EngineSettings settings = drySettings())
-        : font(std::move(fontBytes)), engine(settings), recorder(settings.outputRateHz) {
-        engine.fonts().registerBytes("voice.sf2", font);
-        engine.banks().indexFonts();
-        engine.player().setSink(&recorder);
-    }
-    void play(SmfBuilder& song) {
-        ASSERT_EQ(engine.playFile(dir.write("song.mid", song.build())), CmdTuneEnd);
-    }
-    std::vector<double> side(int which) const {
-        std::vector<double> x;
-        for (size_t i = size_t(which); i < recorder.samples.size(); i += 2)
-            x.push_back(recorder.samples[i]);
-        return x;
-    }
-};
-
-std::span<const double> between(const std::vector<double>& x, double from, double to) {
-    const size_t a = std::min(x.size(), size_t(from * kRate));
-    const size_t b = std::min(x.size(), size_t(to * kRate));
-    return std::span<const double>(x.data() + a, b - a);
-}
-
 // One note of key 69 on channel 0 held for `seconds`, after the controllers given.
 SmfBuilder heldNote(double seconds, std::initializer_list<std::pair<int, int>> controllers = {}) {
     SmfBuilder song(0, 480);
@@ -81,29 +41,8 @@ SmfBuilder heldNote(double seconds, std::initializer_list<std::pair<int, int>> c
     return song;
 }
 
-TEST(EngineVoices, AChannelKeepsItsReverbWhileAChordIsHeldPastTheSendWindow) {
-    // The same chord with the channel's reverb at 0 and at 127: what differs is the reverb.
-    auto render = [](int reverb) {
-        VoiceRig rig(fontWith([](Sf2Zone&) {}), EngineSettings{});
-        SmfBuilder song = heldNote(9.0, {{91, reverb}, {93, 0}});
-        rig.play(song);
-        return rig.side(0);
-    };
-    const auto dry = render(0), wet = render(127);
-    auto reverbShare = [&](double from, double to) {
-        const auto a = between(dry, from, to), b = between(wet, from, to);
-        std::vector<double> d(a.size());
-        for (size_t i = 0; i < a.size(); ++i) d[i] = b[i] - a[i];
-        return rms(d) / rms(a);
-    };
-    const double early = reverbShare(1.0, 2.0);
-    ASSERT_GT(early, 0.05) << "the reverb is heard at all";
-    // Four seconds after the note-on the chord still sounds, and so does its reverb.
-    EXPECT_GT(reverbShare(7.5, 8.5), 0.5 * early);
-}
-
 TEST(EngineVoices, ANoteHeldByThePedalFadesAwayBeforeThePedalLifts) {
-    VoiceRig rig(
+    SongRig rig(
         fontWith([](Sf2Zone& z) { z.gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(0.2)); }));
     SmfBuilder song(0, 480);
     song.track()
@@ -120,50 +59,15 @@ TEST(EngineVoices, ANoteHeldByThePedalFadesAwayBeforeThePedalLifts) {
     EXPECT_EQ(peak(between(x, 15.0, 19.0)), 0.0) << "gone with the pedal still down";
 }
 
-// Loudness of every 10 ms from 0.2 s to 2.2 s, highest over lowest, in dB.
-double swingDb(const std::vector<double>& x) {
-    double lo = 1e30, hi = 0;
-    for (double t = 0.2; t < 2.2; t += 0.01) {
-        const double level = rms(between(x, t, t + 0.01));
-        lo = std::min(lo, level);
-        hi = std::max(hi, level);
-    }
-    return 20 * std::log10(hi / lo);
-}
-
-TEST(EngineVoices, TremoloSwingsAroundTheLevelAndNeedsAFrequency) {
-    const int fiveHz = int(std::lround(1200 * std::log2(5.0 / 8.176)));
-    struct Case {
-        const char* what;
-        int depthCb;
-        bool frequency;
-        double expectedDb;
-    };
-    // Depth d (of 256) swings the level by d / 1024 up and down.
-    auto swing = [](double d) { return 20 * std::log10((1 + d / 1024) / (1 - d / 1024)); };
-    for (const Case& c :
-         {Case{"60 cB", 60, true, swing(127)}, Case{"960 cB", 960, true, swing(255)},
-          Case{"no frequency", 960, false, 0.0}}) {
-        VoiceRig rig(fontWith([&](Sf2Zone& z) {
-            z.gen(GEN_MOD_LFO_TO_VOLUME, c.depthCb);
-            if (c.frequency) z.gen(GEN_FREQ_MOD_LFO, fiveHz);
-        }));
-        SmfBuilder song = heldNote(2.5);
-        rig.play(song);
-        EXPECT_NEAR(swingDb(rig.side(0)), c.expectedDb, 0.25) << c.what;
-    }
-}
-
 TEST(EngineVoices, TheModulationEnvelopeBendsByItsCurveAfterItsDelay) {
     // A second's decay from an octave up to the note, after 0.3 s of waiting.
-    VoiceRig rig(fontWith([](Sf2Zone& z) {
+    SongRig rig(fontWith([](Sf2Zone& z) {
         z.gen(GEN_MOD_ENV_TO_PITCH, 1200)
             .gen(GEN_DELAY_MOD_ENV, Sf2Builder::timecents(0.3))
             .gen(GEN_DECAY_MOD_ENV, Sf2Builder::timecents(1.0))
             .gen(GEN_SUSTAIN_MOD_ENV, 1000);
     }));
-    SmfBuilder song = heldNote(2.0);
-    rig.play(song);
+    rig.play(heldNote(2.0));
     const auto x = rig.side(0);
     auto centsAt = [&](double t) {
         return 1200 *
@@ -183,15 +87,14 @@ TEST(EngineVoices, TheFourPoleFilterFallsTwiceAsSteeply) {
     auto partials = [&](int filter, int resonanceCb) {
         EngineSettings settings = drySettings();
         settings.voiceFilter = filter;
-        VoiceRig rig(fontWith(
-                         [&](Sf2Zone& z) {
-                             z.gen(GEN_INITIAL_FILTER_FC, oneKilohertz)
-                                 .gen(GEN_INITIAL_FILTER_Q, resonanceCb);
-                         },
-                         Sf2Builder::sawSample("saw", 220.0, kRate, 57)),
-                     settings);
-        SmfBuilder song = heldNote(1.0);
-        rig.play(song);
+        SongRig rig(fontWith(
+                        [&](Sf2Zone& z) {
+                            z.gen(GEN_INITIAL_FILTER_FC, oneKilohertz)
+                                .gen(GEN_INITIAL_FILTER_Q, resonanceCb);
+                        },
+                        Sf2Builder::sawSample("saw", 220.0, kRate, 57)),
+                    settings);
+        rig.play(heldNote(1.0));
         const std::vector<double> left = rig.side(0);
         const auto x = between(left, 0.3, 0.8);
         return std::pair{magnitudeDb(x, kRate, 440.0), magnitudeDb(x, kRate, 3960.0)};
@@ -208,16 +111,15 @@ TEST(EngineVoices, TheFourPoleFilterStaysBoundedAtFullResonance) {
     EngineSettings settings = drySettings();
     settings.voiceFilter = kFilterFourPole;
     for (const int cutoffHz : {200, 2000, 8000, 15000}) {
-        VoiceRig rig(fontWith(
-                         [&](Sf2Zone& z) {
-                             z.gen(GEN_INITIAL_FILTER_FC,
-                                   int(std::lround(1200 * std::log2(cutoffHz / 8.176))))
-                                 .gen(GEN_INITIAL_FILTER_Q, 960);
-                         },
-                         Sf2Builder::sawSample("saw", 110.0, kRate, 45)),
-                     settings);
-        SmfBuilder song = heldNote(1.0);
-        rig.play(song);
+        SongRig rig(fontWith(
+                        [&](Sf2Zone& z) {
+                            z.gen(GEN_INITIAL_FILTER_FC,
+                                  int(std::lround(1200 * std::log2(cutoffHz / 8.176))))
+                                .gen(GEN_INITIAL_FILTER_Q, 960);
+                        },
+                        Sf2Builder::sawSample("saw", 110.0, kRate, 45)),
+                    settings);
+        rig.play(heldNote(1.0));
         const auto x = rig.side(0);
         EXPECT_GT(rms(between(x, 0.5, 0.9)), 1e4) << cutoffHz << " Hz: heard";
         EXPECT_LT(peak(x), double(kFullScale)) << cutoffHz << " Hz: does not run away";
@@ -229,9 +131,8 @@ TEST(EngineVoices, ThePanDelayLetsTheFarSideHearAVoiceLater) {
     for (const bool panDelay : {false, true}) {
         EngineSettings settings = drySettings();
         settings.panDelay = panDelay;
-        VoiceRig rig(fontWith([](Sf2Zone&) {}), settings);
-        SmfBuilder song = heldNote(0.5, {{10, 20}});
-        rig.play(song);
+        SongRig rig(fontWith([](Sf2Zone&) {}), settings);
+        rig.play(heldNote(0.5, {{10, 20}}));
         const auto left = rig.side(0), right = rig.side(1);
         int bestLag = -1;
         double best = -1e300;
@@ -269,7 +170,7 @@ TEST(EngineVoices, EnvelopeTimeControllersStretchEachStageByItsOwnTable) {
     // (attack time to half the full level, decay time from the top to -10 dB, release time to
     // -30 dB)
     auto times = [&](int value, int channel) {
-        VoiceRig rig(font);
+        SongRig rig(font);
         SmfBuilder song(0, 480);
         SmfTrack& t = song.track();
         t.controller(0, channel, 73, value).controller(0, channel, 72, value);
@@ -317,7 +218,7 @@ TEST(EngineVoices, AStreamPlaysOutItsEndBriefly) {
     };
     for (const Case& c : cases) {
         for (const bool stream : {false, true}) {
-            VoiceRig rig(fontWith([&](Sf2Zone& z) {
+            SongRig rig(fontWith([&](Sf2Zone& z) {
                 z.gen(GEN_RELEASE_VOL_ENV,
                       Sf2Builder::timecents(std::max(c.releaseSeconds, 0.001)));
             }));
@@ -370,7 +271,7 @@ TEST(EngineVoices, SurroundChorusSoundsEachNoteAsASpreadPair) {
     for (const Case& c : cases) {
         EngineSettings settings = drySettings();
         settings.surroundChorus = c.surround;
-        VoiceRig rig(fontWith([](Sf2Zone&) {}), settings);
+        SongRig rig(fontWith([](Sf2Zone&) {}), settings);
         SmfBuilder song(0, 480);
         SmfTrack& t = song.track();
         if (c.pan >= 0) t.controller(0, c.channel, 10, c.pan);

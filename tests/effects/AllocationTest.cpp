@@ -1,7 +1,7 @@
-// Rendering with effects, and changing effect types and parameters while a song plays, must
-// not allocate: every line is reserved when the effects are made. Nor must the output's peak
-// limiter. This executable counts the
-// allocations of its own thread through the global operator new.
+// Rendering with effects in an engine, and changing effect types and parameters while a song
+// plays, must not allocate: every line is reserved when the effects are made. Nor must the
+// output's peak limiter. This executable counts the allocations of its own thread through the
+// global operator new.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,7 +11,7 @@
 #include "effects/effects.h"
 #include "output/PeakLimiter.h"
 #include "song/Sysex.h"
-#include "support/SynthRig.h"
+#include "support/EngineRig.h"
 
 namespace {
 thread_local long allocations = 0;
@@ -42,11 +42,9 @@ using namespace sysex_code;
 
 TEST(EffectAllocations, NoneWhileRenderingOrChangingEffects) {
     for (int mode : {SYSTEM_GS_RESET, SYSTEM_XG_ON}) {
-        SynthRig rig;
-        effects::SystemEffects fx(rig.rateHz, {3, 1});
-        rig.synth->setEffects(&fx);
-        rig.synth->setSystemMode(mode);
-        rig.synth->resetChannels();
+        EngineRig rig;
+        rig.synth().setSystemMode(mode);
+        rig.synth().resetChannels();
         for (int c = 0; c < 4; ++c) {
             rig.program(c, 0);
             rig.event(EV_REVERB_SEND, c, 100);
@@ -75,10 +73,10 @@ TEST(EffectAllocations, NoneWhileRenderingOrChangingEffects) {
         rig.noteOn(9, 36);
         rig.noteOn(9, 38);
         std::vector<int32_t> out(2 * kBlockFrames);
-        rig.synth->render({out.data(), kBlockFrames});  // the first block settles what is lazy
+        rig.synth().render({out.data(), kBlockFrames});  // the first block settles what is lazy
 
         const long before = allocations;
-        auto step = [&] { rig.synth->render({out.data(), kBlockFrames}); };
+        auto step = [&] { rig.synth().render({out.data(), kBlockFrames}); };
         for (int reverb = 0; reverb < 8; ++reverb) {
             rig.event(EV_SYSEX_GS_LSB, 0, reverb, kGsReverbMacro);
             rig.event(EV_SYSEX_GS_LSB, 0, 127, kGsReverbMacro + 4);  // the longest time

@@ -1,38 +1,39 @@
-// The synthesizer's sends into the effects: levels from the channel controllers, the default
-// level, the mode that switches reverb off, the send that stops four seconds after a
-// channel's last note, and silence after a reset.
+// The synthesizer's sends into the effects, in an engine that builds both from one set of
+// settings: levels from the channel controllers, the default level, the mode that switches
+// reverb off, the send that lasts while the channel sounds, and silence after a reset.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <memory>
 
-#include "effects/effects.h"
-#include "support/SynthRig.h"
+#include "support/EngineRig.h"
 
 namespace svt::test {
 namespace {
 
-struct FxRig {
-    SynthRig rig;
-    std::unique_ptr<effects::SystemEffects> fx;
+// A sine on channel 0 held for `holdSeconds`, then `tailSeconds` after its release.
+std::vector<double> playNote(SynthDriver& rig, int rate,
+                             std::initializer_list<std::pair<int, int>> controllers,
+                             double holdSeconds, double tailSeconds) {
+    rig.program(0, 0);
+    for (auto [type, value] : controllers) rig.event(uint8_t(type), 0, value);
+    rig.noteOn(0, 69, 100);
+    std::vector<int32_t> out = rig.render(int(holdSeconds * rate));
+    rig.noteOff(0, 69);
+    const std::vector<int32_t> tail = rig.render(int(tailSeconds * rate));
+    out.insert(out.end(), tail.begin(), tail.end());
+    return SynthRig::side(out, 0);
+}
 
-    explicit FxRig(effects::EffectOptions options = {}, bool withEffects = true) {
-        if (withEffects) {
-            fx = std::make_unique<effects::SystemEffects>(rig.rateHz, options);
-            rig.synth->setEffects(fx.get());
-        }
-    }
-    // A sine on channel 0 held for `holdSeconds`, then `tailSeconds` after its release.
+struct FxRig {
+    EngineRig rig;
+
+    explicit FxRig(int reverbMode = EngineSettings{}.reverbMode,
+                   int chorusMode = EngineSettings{}.chorusMode)
+        : rig(effectModes(reverbMode, chorusMode)) {}
     std::vector<double> play(std::initializer_list<std::pair<int, int>> controllers,
                              double holdSeconds, double tailSeconds) {
-        rig.program(0, 0);
-        for (auto [type, value] : controllers) rig.event(uint8_t(type), 0, value);
-        rig.noteOn(0, 69, 100);
-        std::vector<int32_t> out = rig.render(int(holdSeconds * rig.rateHz));
-        rig.noteOff(0, 69);
-        const std::vector<int32_t> tail = rig.render(int(tailSeconds * rig.rateHz));
-        out.insert(out.end(), tail.begin(), tail.end());
-        return SynthRig::side(out, 0);
+        return playNote(rig, rig.rateHz(), controllers, holdSeconds, tailSeconds);
     }
     // A drum key on channel 10 (kit 0) held for half a second, then a second of tail, after
     // the channel's controllers and per-key (key, send NRPN, value) settings.
@@ -46,9 +47,9 @@ struct FxRig {
             rig.event(EV_DATA_ENTRY_MSB, 9, value);
         }
         rig.noteOn(9, key, 100);
-        std::vector<int32_t> out = rig.render(rig.rateHz / 2);
+        std::vector<int32_t> out = rig.render(rig.rateHz() / 2);
         rig.noteOff(9, key);
-        const std::vector<int32_t> tail = rig.render(rig.rateHz);
+        const std::vector<int32_t> tail = rig.render(rig.rateHz());
         out.insert(out.end(), tail.begin(), tail.end());
         return SynthRig::side(out, 0);
     }
@@ -57,7 +58,7 @@ struct FxRig {
 // Effects heard (the chorus bus listens) but nothing sent to them: the dry signal at the
 // level it has beside effects.
 FxRig dryRig() {
-    return FxRig(effects::EffectOptions{0, 1});
+    return FxRig(0, 1);
 }
 
 constexpr int kDrumReverb = 0x1D, kDrumChorus = 0x1E;
@@ -74,13 +75,14 @@ std::vector<double> difference(const std::vector<double>& a, const std::vector<d
 }
 
 TEST(MixerSends, ReverbFollowsTheChannelLevelAndTheMode) {
-    const auto dry = FxRig({}, false).play({}, 0.5, 1.5);
+    SynthRig alone;
+    const auto dry = playNote(alone, alone.rateHz, {}, 0.5, 1.5);
     // After the note and its 0.2 s release only the reverb is left.
     const double dryTail = rmsOf(dry, 1.2, 2.0);
     EXPECT_LT(dryTail, 1.0);
 
     const auto wet = FxRig().play({{EV_REVERB_SEND, 127}}, 0.5, 1.5);
-    const auto standard = FxRig({1, 1}).play({{EV_REVERB_SEND, 127}}, 0.5, 1.5);
+    const auto standard = FxRig(1, 1).play({{EV_REVERB_SEND, 127}}, 0.5, 1.5);
     const auto byDefault = FxRig().play({}, 0.5, 1.5);
     const double full = rmsOf(wet, 1.2, 2.0);
     EXPECT_GT(full, 1e5);
@@ -91,7 +93,7 @@ TEST(MixerSends, ReverbFollowsTheChannelLevelAndTheMode) {
     // Level 0 leaves the sound exactly dry.
     EXPECT_EQ(FxRig().play({{EV_REVERB_SEND, 0}}, 0.5, 1.5), dryRig().play({}, 0.5, 1.5));
     // With every effect off the dry signal plays at the louder level of a synthesizer alone.
-    EXPECT_EQ(FxRig({0, 0}).play({{EV_REVERB_SEND, 127}, {EV_CHORUS_SEND, 127}}, 0.5, 1.5), dry);
+    EXPECT_EQ(FxRig(0, 0).play({{EV_REVERB_SEND, 127}, {EV_CHORUS_SEND, 127}}, 0.5, 1.5), dry);
 }
 
 TEST(MixerSends, ReverbSendLastsAsLongAsTheChannelSounds) {
@@ -165,18 +167,18 @@ TEST(MixerSends, DrumKeysSendWithTheirOwnLevels) {
 TEST(MixerSends, ResetSilencesEveryBus) {
     FxRig r;
     r.play({{EV_REVERB_SEND, 127}, {EV_CHORUS_SEND, 127}, {EV_CELESTE_SEND, 127}}, 0.5, 0.01);
-    r.rig.synth->resetChannels();
-    EXPECT_TRUE(r.fx->silent());
-    const auto after = SynthRig::side(r.rig.render(r.rig.rateHz), 0);
+    r.rig.synth().resetChannels();
+    EXPECT_TRUE(r.rig.engine.effects().silent());
+    const auto after = SynthRig::side(r.rig.render(r.rig.rateHz()), 0);
     EXPECT_EQ(peak(after), 0.0);
     // And the tails of a song do not reach the next one.
     r.play({{EV_REVERB_SEND, 127}}, 0.5, 0.01);
-    r.rig.synth->cutAllVoices();
+    r.rig.synth().cutAllVoices();
     r.rig.render(100);
-    r.rig.synth->clearEffectTails();
-    EXPECT_EQ(peak(SynthRig::side(r.rig.render(r.rig.rateHz), 0)), 0.0);
+    r.rig.synth().clearEffectTails();
+    EXPECT_EQ(peak(SynthRig::side(r.rig.render(r.rig.rateHz()), 0)), 0.0);
     // The song's own reverb level is forgotten with its tails.
-    EXPECT_EQ(r.rig.synth->reverbLevelOf(0), 40);
+    EXPECT_EQ(r.rig.synth().reverbLevelOf(0), 40);
 }
 
 }  // namespace

@@ -1,23 +1,15 @@
 // Songs that set up their effects with GS and XG messages: the reverb macro, the XG
-// variation type and a GM reset change what is heard, played through the whole loop.
+// variation type and a GM reset change what is heard, played by an engine.
 #include <gtest/gtest.h>
 
-#include <memory>
-
-#include "effects/effects.h"
-#include "player/Player.h"
-#include "song/SongInput.h"
-#include "support/OfflineSink.h"
 #include "support/SmfBuilder.h"
+#include "support/SongRig.h"
 #include "support/SynthRig.h"
-#include "support/TempDir.h"
 
 namespace svt::test {
 namespace {
 
 constexpr int kRate = 44100;
-
-using RecordingSink = test::StereoRecorder;
 
 std::vector<uint8_t> gs(std::initializer_list<int> addressAndData) {
     return svt::test::gsDataSet(addressAndData);
@@ -47,19 +39,9 @@ std::vector<double> renderSong(const std::vector<std::vector<uint8_t>>& setup,
         .controller(0, 0, 94, variationSend ? 127 : 0);
     t.noteOn(10, 0, 69, 110).noteOff(48, 0, 69);  // a 50 ms note
     t.noteOn(1920, 0, 81, 110).noteOff(48, 0, 81).endOfTrack(0);
-    TempDir dir;
-    const std::string file = dir.write("song.mid", smf.build());
-
-    SynthRig synth;
-    effects::SystemEffects fx(kRate, {3, 1});
-    synth.synth->setEffects(&fx);
-    SongInput input{synth.settings};
-    QuietControl control;
-    RecordingSink sink;
-    Player player{input, &synth.banks, *synth.synth, control};
-    player.setSink(&sink);
-    EXPECT_EQ(player.playFile(file), CmdTuneEnd);
-    return SynthRig::side(sink.samples, 0);
+    SongRig rig(rigFont(), EngineSettings{});
+    rig.play(smf);
+    return rig.side(0);
 }
 
 // Normalised autocorrelation of x at `lag`, over the stretch [from, to) in seconds.

@@ -2,7 +2,6 @@
 // generated tones through its reader, and checked by decoding with mpg123.
 
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -229,8 +228,6 @@ TEST_F(EncoderTest, EncodedToneDecodesToTheSameSound) {
     };
     const Case cases[] = {
         {"cbr 192 stereo", {44100, 2, 16, 1.5, 0.5, 440, 660}, {}},
-        {"cbr 320 48 kHz", {48000, 2, 16, 1.0, 0.5, 1000, 250}, {320, -1}},
-        {"vbr 2 stereo", {44100, 2, 16, 1.0, 0.25, 440, 880}, {0, 2}},
         {"cbr 64 mono 22 kHz", {22050, 1, 16, 1.0, 0.5, 300, 300}, {64, -1}},
         {"8-bit unsigned input", {44100, 2, 8, 1.0, 0.5, 523.25, 392}, {128, -1}},
         {"known input length",
@@ -347,9 +344,8 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
             return gogo.setConfigure(item, a, b);
         };
     };
-    MPGE_INPUT badRate = in, badBits = in, noReader = in, badChannels = in;
+    MPGE_INPUT badRate = in, noReader = in, badChannels = in;
     badRate.rate_hz = 44000;
-    badBits.bits_per_sample = 24;
     noReader.reader = nullptr;
     badChannels.channels = 6;
     const std::string tooLong(5000, 'a');
@@ -360,33 +356,19 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
              return gogo.setConfigure(MPGE_ITEM_OUTPUT, 1, 0);
          },
          MPGE_NOT_READY},
-        {"frame before initialise",
-         [&] {
-             gogo.endCoder();
-             return gogo.processFrame();
-         },
-         MPGE_NOT_READY},
         {"unknown item", setAfterInit(7, 0, 0), MPGE_BAD_ITEM},
         {"tag of wrong size", setAfterInit(MPGE_ITEM_TAG, 100, ptr(badTag)), MPGE_BAD_PARAMETER},
-        {"tag without TAG", setAfterInit(MPGE_ITEM_TAG, 128, ptr(badTag)), MPGE_BAD_PARAMETER},
-        {"null tag", setAfterInit(MPGE_ITEM_TAG, 128, 0), MPGE_BAD_PARAMETER},
-        {"null file name", setAfterInit(MPGE_ITEM_OUTPUT, 0, 0), MPGE_BAD_PARAMETER},
         {"empty file name", setAfterInit(MPGE_ITEM_OUTPUT, 0, ptr("")), MPGE_BAD_PARAMETER},
         {"file name too long", setAfterInit(MPGE_ITEM_OUTPUT, 0, ptr(tooLong.c_str())),
          MPGE_BAD_PARAMETER},
-        {"output kind 5", setAfterInit(MPGE_ITEM_OUTPUT, 5, 0), MPGE_BAD_PARAMETER},
         {"input kind 0", setAfterInit(MPGE_ITEM_INPUT, 0, ptr(&in)), MPGE_BAD_PARAMETER},
-        {"input null", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, 0), MPGE_BAD_PARAMETER},
         {"input 44000 Hz", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&badRate)),
-         MPGE_BAD_PARAMETER},
-        {"input 24-bit", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&badBits)),
          MPGE_BAD_PARAMETER},
         {"input 6 channels", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&badChannels)),
          MPGE_BAD_PARAMETER},
         {"input without reader", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&noReader)),
          MPGE_BAD_PARAMETER},
         {"bit rate 100", setAfterInit(MPGE_ITEM_BITRATE, 100, 0), MPGE_BAD_PARAMETER},
-        {"bit rate 0", setAfterInit(MPGE_ITEM_BITRATE, 0, 0), MPGE_BAD_PARAMETER},
         {"vbr 10", setAfterInit(MPGE_ITEM_VBR, 10, 0), MPGE_BAD_PARAMETER},
         {"bit rate 256", setAfterInit(MPGE_ITEM_BITRATE, 256, 0), MPGE_OK},
         {"detect without input",
@@ -422,7 +404,6 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
              return gogo.getConfigure(MPGE_INFO_BITRATE, nullptr);
          },
          MPGE_BAD_PARAMETER},
-        {"units into null", [&] { return gogo.getUnitStates(nullptr); }, MPGE_BAD_PARAMETER},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.call(), c.expected) << c.name;
@@ -444,70 +425,6 @@ TEST_F(EncoderTest, WriteFailureIsReportedNotEnded) {
     EXPECT_EQ(r.last, MPGE_WRITE_FAILED);
     EXPECT_EQ(r.close, MPGE_WRITE_FAILED);
     EXPECT_EQ(r.end, MPGE_OK);
-}
-
-// Points the process's standard output at `fd` for the lifetime of the object.
-class StdoutRedirect {
-  public:
-    explicit StdoutRedirect(int fd) {
-        std::fflush(stdout);
-        saved_ = ::dup(1);
-        ::dup2(fd, 1);
-    }
-    ~StdoutRedirect() {
-        std::fflush(stdout);
-        ::dup2(saved_, 1);
-        ::close(saved_);
-    }
-
-  private:
-    int saved_;
-};
-
-TEST_F(EncoderTest, StandardOutputAsFileOrPipe) {
-    const Tone tone{44100, 2, 16, 1.0, 0.5, 440, 660};
-    for (bool pipe : {false, true}) {
-        SCOPED_TRACE(pipe ? "pipe" : "file");
-        const std::string path = dir.file(pipe ? "pipe.mp3" : "file.mp3");
-        RunResult r;
-        if (pipe) {
-            int fds[2];
-            ASSERT_EQ(::pipe(fds), 0);
-            std::vector<uint8_t> got;
-            std::thread drain([&] {
-                uint8_t buf[4096];
-                ssize_t n;
-                while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
-                    got.insert(got.end(), buf, buf + n);
-            });
-            {
-                StdoutRedirect redirect(fds[1]);
-                ::close(fds[1]);
-                r = encodeTone(gogo, tone, "", {0, -1, "piped", true});
-            }
-            drain.join();
-            ::close(fds[0]);
-            dir.write("pipe.mp3", got);
-            // A pipe cannot take the length header back, so none is written.
-            const std::string head(got.begin(), got.begin() + std::min<size_t>(got.size(), 400));
-            EXPECT_EQ(head.find("Info"), std::string::npos);
-        } else {
-            int fd = ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
-            ASSERT_GE(fd, 0);
-            {
-                StdoutRedirect redirect(fd);
-                r = encodeTone(gogo, tone, "", {0, -1, "redirected", true});
-            }
-            ::close(fd);
-        }
-        EXPECT_EQ(r.last, MPGE_END);
-        auto out = svt::test::decodeMp3(path);
-        ASSERT_TRUE(out);
-        // Without the delay record the decoder keeps the encoder's delay and the last frame's
-        // padding.
-        expectSameSound(*out, tone, r, pipe ? 2 : 1);
-        EXPECT_EQ(svt::test::mpg123Title(path), pipe ? "piped" : "redirected");
-    }
 }
 
 TEST_F(EncoderTest, TwoThreadsEncodeTwoFilesAtOnce) {

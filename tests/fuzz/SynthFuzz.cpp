@@ -23,7 +23,6 @@ namespace {
 // large: one set serves every run, emptied and reset to their defaults first, as between songs.
 struct Rig {
     explicit Rig(std::span<const uint8_t> font, svt::effects::SystemEffects& effects) {
-        instrumentSettings.printDiagnostics = false;
         registry.registerBytes("fuzz.sf2", font);
         banks.indexFonts();
         effects.resetEffects(0);

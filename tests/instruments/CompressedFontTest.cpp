@@ -176,9 +176,6 @@ TEST(CompressedFont, HeadersAreCheckedAgainstTheDecodedSound) {
 
     EXPECT_EQ(f.font().compressedSampleCount(), 2);
     EXPECT_EQ(f.font().decodedBytes(), 2 * (1000 + 800));
-    int64_t streams = 0;
-    for (const SampleData& d : f.font().samples()) streams += d.streamBytes;
-    EXPECT_EQ(f.font().compressedBytes(), streams);
     EXPECT_TRUE(f.font().sampleProblems().empty());
     std::string all;
     for (const SoundFontProblem& p : f.font().problems()) all += p.text + "\n";
@@ -260,7 +257,7 @@ TEST(CompressedFont, OnlyTheSamplesTheSongsNotesSoundAreDecoded) {
     }
 
     // An instrument kept from song to song serves every note: nothing is left out.
-    InstrumentSettings keep = FontUnderTest::quietSettings();
+    InstrumentSettings keep = FontUnderTest::defaultSettings();
     keep.freeInstrumentsAfterSong = false;
     FontUnderTest f(layeredFont(), keep);
     InstrumentBanks banks(f.registry());

@@ -11,16 +11,12 @@ namespace svt::test {
 
 class FontUnderTest {
   public:
-    explicit FontUnderTest(const Sf2Builder& sf, InstrumentSettings settings = quietSettings())
+    explicit FontUnderTest(const Sf2Builder& sf, InstrumentSettings settings = defaultSettings())
         : bytes_(sf.build()), registry_(settings) {
         font_ = &registry_.registerBytes("test.sf2", bytes_);
     }
 
-    static InstrumentSettings quietSettings() {
-        InstrumentSettings s{EngineSettings{}};
-        s.printDiagnostics = false;
-        return s;
-    }
+    static InstrumentSettings defaultSettings() { return InstrumentSettings{EngineSettings{}}; }
 
     LoadedSoundFont& font() { return *font_; }
     SoundFontRegistry& registry() { return registry_; }

@@ -64,10 +64,7 @@ TEST(FontsCommand, ListsAGoodFontAndRefusesABadOne) {
     EXPECT_EQ(parsed, "[(0, 80, 'Sine Lead', 2)] 1\nfile not found 0\n");
 #endif
 
-    CliRun help = runCli("fonts --help");
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("usage: sorvanto-cli fonts"), std::string::npos);
-    EXPECT_EQ(runCli("fonts").exitCode, 2);
+    EXPECT_EQ(runCli("fonts").exitCode, 2) << "no font named";
 }
 
 }  // namespace

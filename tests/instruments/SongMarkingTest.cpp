@@ -48,7 +48,7 @@ TEST(SongMarking, NotesOfTheSongLoadTheirInstrumentsBeforePlay) {
         .noteOn(0, 9, 90, 100)  // outside the kit
         .endOfTrack(480);
     std::vector<uint8_t> font = generalMidiLikeFont();
-    SoundFontRegistry registry(test::FontUnderTest::quietSettings());
+    SoundFontRegistry registry(test::FontUnderTest::defaultSettings());
     registry.registerBytes("gm.sf2", font);
     InstrumentBanks banks(registry);
     banks.indexFonts();

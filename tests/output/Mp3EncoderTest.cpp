@@ -146,50 +146,6 @@ long feed(Mp3Encoder& enc, const std::vector<uint8_t>& bytes, size_t piece = 163
     return static_cast<long>(bytes.size());
 }
 
-TEST(Mp3Encoder, EncodesWhatTheQueueWritesWithTheTitleTag) {
-    TempDir dir;
-    struct Case {
-        RingWait wait;
-        Mp3Settings settings;
-        std::string title;
-    };
-    const Case cases[] = {
-        {RingWait::Notify, {}, "A song title that is longer than thirty characters"},
-        {RingWait::Sleep, {128, -1}, "Short"},
-        {RingWait::Notify, {0, 2}, ""},
-    };
-    const size_t frames = 44100 * 2 + 777;
-    const std::vector<uint8_t> tone = toneBytes(frames, 440.0, 0.5);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.title);
-        Mp3Encoder enc(libraryAt(GOGO_LIBRARY_PATH), c.wait);
-        enc.setSettings(c.settings);
-        const std::string path = dir.file("song.mp3");
-        ASSERT_EQ(enc.start(path, c.title), 0);
-        EXPECT_EQ(feed(enc, tone), static_cast<long>(tone.size()));
-        EXPECT_EQ(enc.close(), 0);
-        EXPECT_EQ(enc.lastLibraryResult(), MPGE_END);
-        EXPECT_EQ(enc.output(tone.data(), 4), 0) << "closed: takes nothing";
-
-        std::string log;
-        auto out = test::decodeMp3(path, &log);
-        ASSERT_TRUE(out) << log;
-        EXPECT_EQ(out->rateHz, 44100);
-        EXPECT_EQ(out->channels, 2);
-        // The end is padded to whole MP3 frames; the length header removes the encoder delay.
-        EXPECT_GE(out->frames(), frames);
-        EXPECT_LE(out->frames(), frames + 1152);
-        EXPECT_NEAR(test::decibels(out->rms(0, 4410, frames - 8820) / (0.5 / std::sqrt(2.0))), 0.0,
-                    1.0);
-        EXPECT_NEAR(out->toneHz(1, 4410, frames - 8820), 440.0, 2.0);
-        EXPECT_EQ(test::mpg123Title(path), c.title.substr(0, 30));
-        const auto bytes = test::readFileBytes(path);
-        const bool tagged =
-            bytes.size() > 128 && std::string(bytes.end() - 128, bytes.end() - 125) == "TAG";
-        EXPECT_EQ(tagged, !c.title.empty()) << "an untitled song gets no tag";
-    }
-}
-
 TEST(Mp3Encoder, FailuresReachThePlayerSide) {
     TempDir dir;
     const std::vector<uint8_t> tone = toneBytes(44100 * 3, 440.0, 0.5);
@@ -243,12 +199,6 @@ TEST(Mp3Encoder, CallSequenceSeenByTheLibrary) {
     };
     const std::string t45 = "123456789012345678901234567890123456789012345";
     const Case cases[] = {
-        {"",
-         {},
-         {},
-         "x.mp3",
-         "Tune",
-         "init 16:128 tag[Tune                          ] 2:0 1:2 detect close end "},
         {"",
          {},
          {},

@@ -110,12 +110,10 @@ TEST(Encodings, LettersAndNormalisation) {
 TEST(OutputNames, NamedAfterTheSong) {
     EXPECT_EQ(automaticOutputName("/songs/Tune.mid", "wav"), "/songs/Tune.wav");
     EXPECT_EQ(automaticOutputName("D:\\X\\SONG.MID", "wav"), "D:\\X\\SONG.WAV");
-    EXPECT_EQ(automaticOutputName("C:\\a\\b.MID", "mp3"), "C:\\a\\b.MP3");
     EXPECT_EQ(automaticOutputName("a.mid.gz", "wav"), "a.wav");
     EXPECT_EQ(automaticOutputName("x.zip#d/s.mid", "wav"), "x.zip_d_s.wav");
     // Without an extension the song keeps its name and gains one: it is never overwritten,
     // and a dot in a folder name does not count.
-    EXPECT_EQ(automaticOutputName("/songs/Tune", "wav"), "/songs/Tune.wav");
     EXPECT_EQ(automaticOutputName("/my.songs/Tune", "wav"), "/my.songs/Tune.wav");
     EXPECT_EQ(automaticOutputName("/songs/Tune.", "wav"), "/songs/Tune.wav");
 }

@@ -62,12 +62,7 @@ TEST(WavOutput, HeaderFollowsTheDataAtEveryUpdateAndAtClose) {
     auto h = headerOf(test::readFileBytes(writing));
     EXPECT_EQ(h.riffSize, 0xFFFFFFFFu);
     EXPECT_EQ(h.dataSize, 0xFFFFFFFFu);
-    EXPECT_EQ(h.tag, 1u);
-    EXPECT_EQ(h.channels, 2u);
-    EXPECT_EQ(h.rate, 44100u);
     EXPECT_EQ(h.byteRate, 176400u);
-    EXPECT_EQ(h.align, 4u);
-    EXPECT_EQ(h.bits, 16u);
 
     feed(queue, 32767);  // 131,068 bytes: one frame short of the first update
     EXPECT_EQ(headerOf(test::readFileBytes(writing)).dataSize, 0xFFFFFFFFu);

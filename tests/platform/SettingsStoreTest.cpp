@@ -5,7 +5,6 @@
 
 #include <filesystem>
 
-#include "platform/DynamicLibrary.h"
 #include "platform/IniFile.h"
 #include "platform/SettingsStore.h"
 #include "support/TempDir.h"
@@ -23,12 +22,8 @@ TEST(IniFile, ValuesAsQSettingsWritesThem) {
     };
     const Case cases[] = {
         {"plain path", "/usr/lib/libgogo.so", "/usr/lib/libgogo.so"},
-        {"spaces inside", "/home/a b/gogo.so", "/home/a b/gogo.so"},
         {"leading space", " x", "\" x\""},
-        {"trailing space", "x ", "\"x \""},
         {"comma would make a list", "a,b", "\"a,b\""},
-        {"semicolon would start a comment", "a;b", "\"a;b\""},
-        {"equals sign", "a=b", "\"a=b\""},
         {"quote and backslash", "C:\\x \"y\"", "C:\\\\x \\\"y\\\""},
         {"newline and tab", "a\nb\tc", "a\\nb\\tc"},
         {"control byte before a hex digit",
@@ -36,8 +31,6 @@ TEST(IniFile, ValuesAsQSettingsWritesThem) {
                      "b"),
          "a\\x0001b"},
         {"at sign", "@home", "@@home"},
-        {"utf-8", "/home/j\xC3\xBCrgen/gogo.so", "/home/j\xC3\xBCrgen/gogo.so"},
-        {"empty", "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -53,19 +46,15 @@ TEST(IniFile, ReadsWhatOthersWrote) {
         std::optional<std::string> text;
     };
     const Case cases[] = {
-        {"padding around the value", "   /a/b   ", "/a/b"},
         {"quoted part in the middle", "/a/\"b,c\"/d", "/a/b,c/d"},
         {"old escape of a non-ASCII character", "/home/j\\x00fcrgen", "/home/j\xC3\xBCrgen"},
         {"escaped surrogate pair", "\\xd83c\\xdfb5", "\xF0\x9F\x8E\xB5"},
         {"lone surrogate", "\\xd83c", "\xEF\xBF\xBD"},
-        {"octal escape", "\\101", "A"},
         {"comment after the value", "/a/b ; note", "/a/b"},
         {"a list is not a text", "/a, /b", std::nullopt},
         {"a variant is not a text", "@Variant(\\0\\0\\0\\x7f)", std::nullopt},
         {"byte array", "@ByteArray(/a/b)", "/a/b"},
         {"unterminated quote", "\"/a/b", "/a/b"},
-        {"backslash at the end", "/a/b\\", "/a/b"},
-        {"short hex escape", "a\\x4", "a\x04"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -179,20 +168,6 @@ TEST(SettingsStore, LivesWhereQSettingsKeepsTheApplicationsSettings) {
         ::setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
     else
         ::unsetenv("XDG_CONFIG_HOME");
-}
-
-TEST(DynamicLibrary, MissingLibraryAndSymbol) {
-    TempDir dir;
-    DynamicLibrary lib;
-    EXPECT_FALSE(lib.open(dir.file("nothing.so")));
-    EXPECT_NE(lib.error().find("nothing.so"), std::string::npos);
-    EXPECT_FALSE(lib.open(dir.write("fake.so", "not an ELF file")));
-    EXPECT_FALSE(lib.open(""));
-    EXPECT_EQ(lib.symbol("MPGE_initializeWork"), nullptr);
-    ASSERT_TRUE(lib.open("libc.so.6")) << "a bare name goes through the ordinary search";
-    EXPECT_NE(lib.symbol("strlen"), nullptr);
-    EXPECT_EQ(lib.symbol("no_such_function_here"), nullptr);
-    EXPECT_EQ(sharedLibraryFileName("gogo"), "libgogo.so");
 }
 
 }  // namespace

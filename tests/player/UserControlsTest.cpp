@@ -1,5 +1,5 @@
 // The user's controls as numbers: keys and the tuning table they choose, the transposition into
-// a forced key, volume and tempo steps at their limits, and the mute commands.
+// a forced key, volume and tempo steps at their limits.
 
 #include "player/UserControls.h"
 
@@ -86,27 +86,6 @@ TEST(UserControls, TransposeVolumeAndTempoStayInTheirRanges) {
     EXPECT_EQ(timeRatioAfterSpeedCommand(0.5, CmdSpeedDown, 4), 0.5);
     EXPECT_NEAR(timeRatioAfterSpeedCommand(1.0, CmdSpeedUp, INT32_MAX), std::pow(step, 1000), 1e-9)
         << "at most a thousand steps at once";
-}
-
-TEST(UserControls, MuteCommands) {
-    struct Case {
-        const char* what;
-        uint32_t mask;
-        int command;
-        int32_t channel;
-        std::optional<uint32_t> expected;
-    } cases[] = {
-        {"toggle on", 0, CmdToggleMute, 3, 1u << 3},
-        {"toggle off", 0b1010, CmdToggleMute, 3, 0b0010},
-        {"toggle without a channel", 0, CmdToggleMute, 16, std::nullopt},
-        {"solo", 0, CmdSoloPlay, 2, ~(1u << 2)},
-        {"solo again", ~(1u << 2), CmdSoloPlay, 2, std::nullopt},
-        {"solo without a channel", 0, CmdSoloPlay, -1, std::nullopt},
-        {"clear", 0b110, CmdMuteClear, 0, 0u},
-        {"clear with nothing muted", 0, CmdMuteClear, 0, std::nullopt},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(muteMaskAfter(c.mask, c.command, c.channel), c.expected) << c.what;
 }
 
 }  // namespace

@@ -54,10 +54,6 @@ TEST(EventList, TicksBecomeSamplesWithTheTempoMap) {
           ev(960, EV_NOTE_OFF, 0, 60)},
          {0, 22050, 33075, 33075}},
         {48000, 96, {ev(0, EV_NOTE_ON, 0, 60, 100), ev(96, EV_NOTE_OFF, 0, 60)}, {0, 24000, 24000}},
-        {22050,
-         480,
-         {ev(0, EV_NOTE_ON, 0, 60, 100), ev(4800, EV_NOTE_OFF, 0, 60)},
-         {0, 110250, 110250}},
     };
     for (const Case& c : cases) {
         EventList list;
@@ -204,28 +200,6 @@ TEST(EventList, NotesMarkTheInstrumentsTheyWillSound) {
     const std::set<std::tuple<bool, int, int>> expected = {
         {false, 0, 41}, {false, 8, 5}, {false, 0, 7}, {true, 0, 36}, {true, 0, 38}, {true, 0, 42}};
     EXPECT_EQ(marker.marks, expected);
-}
-
-TEST(EventList, ChosenProgramsReplaceTheSongsAndAreTheOnesLoaded) {
-    EventList list;
-    list.add(ev(0, EV_PROGRAM, 0, 41));
-    list.add(ev(0, EV_NOTE_ON, 0, 60, 100));
-    list.add(ev(1, EV_PROGRAM, 1, 5));  // no choice: the song's program stays
-    list.add(ev(2, EV_NOTE_ON, 1, 60, 100));
-    list.add(ev(3, EV_PROGRAM, 0, 42));  // every later change of the channel too
-    list.add(ev(4, EV_NOTE_ON, 0, 62, 100));
-    RecordingMarker marker;
-    ConversionSettings settings;
-    settings.marker = &marker;
-    settings.programChoices[0] = 19;
-    auto song = list.convert(480, settings);
-    ASSERT_TRUE(song.ok());
-    std::vector<std::pair<int, int>> programs;
-    for (const SongEvent& e : song->events)
-        if (e.type == EV_PROGRAM) programs.push_back({e.channel, e.a});
-    EXPECT_EQ(programs, (std::vector<std::pair<int, int>>{{0, 19}, {1, 5}, {0, 19}}));
-    const std::set<std::tuple<bool, int, int>> expected = {{false, 0, 19}, {false, 0, 5}};
-    EXPECT_EQ(marker.marks, expected) << "program 41 is never loaded";
 }
 
 }  // namespace

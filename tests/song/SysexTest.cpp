@@ -17,17 +17,12 @@ TEST(Sysex, ModeMasterAndPartMessagesBecomeTheirEvent) {
     const Case cases[] = {
         {"GM on", {0x7E, 0x7F, 0x09, 0x01, 0xF7}, true, {0, EV_SYSTEM_RESET, 0, SYSTEM_GM_ON, 0}},
         {"GM2 on", {0x7E, 0x7F, 0x09, 0x03, 0xF7}, true, {0, EV_SYSTEM_RESET, 0, SYSTEM_GM2_ON, 0}},
-        {"GM off", {0x7E, 0x7F, 0x09, 0x02, 0xF7}, true, {0, EV_SYSTEM_RESET, 0, SYSTEM_GM_OFF, 0}},
         {"GS reset",
          {0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7},
          true,
          {0, EV_SYSTEM_RESET, 0, SYSTEM_GS_RESET, 255}},
         {"GS reset, bad checksum",
          {0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x42, 0xF7},
-         false,
-         {}},
-        {"GS reset without F7",
-         {0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0x00},
          false,
          {}},
         {"XG on",
@@ -47,8 +42,6 @@ TEST(Sysex, ModeMasterAndPartMessagesBecomeTheirEvent) {
          {0x41, 0x10, 0x42, 0x12, 0x40, 0x10, 0x15, 0x01, 0x1A, 0xF7},
          true,
          {0, EV_DRUM_PART, 9, 1, 255}},
-        {"too short for a GM message", {0x7E, 0x7F, 0x09, 0xF7}, false, {}},
-        {"unknown maker", {0x11, 0x22, 0x33, 0x44, 0x55, 0xF7}, false, {}},
         {"empty", {}, false, {}},
         {"temperament of channel 3, at once",
          {0x7F, 0x7F, 0x08, 0x0B, 0x03, 0x02, 0xF7},
@@ -59,7 +52,6 @@ TEST(Sysex, ModeMasterAndPartMessagesBecomeTheirEvent) {
          true,
          {0, EV_MASTER_TEMPERAMENT_TYPE, 0, 0x41, 0}},
         {"temperament without its type", {0x7E, 0x7F, 0x08, 0x0B, 0x03, 0xF7}, false, {}},
-        {"temperament cut short", {0x7E, 0x7F, 0x08, 0x0C, 0xF7}, false, {}},
     };
     for (const Case& c : cases) {
         EventList texts;

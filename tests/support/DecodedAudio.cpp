@@ -6,20 +6,13 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 
+#include "support/Signal.h"
 #include "support/TempDir.h"
 
 namespace svt::test {
 namespace {
-
-uint32_t le32(const uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-uint16_t le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
 
 std::string shellQuote(const std::string& s) {
     std::string out = "'";
@@ -48,54 +41,19 @@ double DecodedAudio::rms(int channel, size_t first, size_t count) const {
 
 double DecodedAudio::toneHz(int channel, size_t first, size_t count) const {
     const size_t end = count > frames() - std::min(first, frames()) ? frames() : first + count;
-    auto at = [&](size_t f) {
-        return samples[f * static_cast<size_t>(channels) + static_cast<size_t>(channel)];
-    };
-    // Interpolated positions of the first and last rising crossing give sub-sample precision.
-    double firstCross = -1, lastCross = -1;
-    int crossings = 0;
-    for (size_t f = first + 1; f < end; ++f) {
-        int a = at(f - 1), b = at(f);
-        if (a < 0 && b >= 0) {
-            double pos =
-                static_cast<double>(f - 1) + static_cast<double>(-a) / static_cast<double>(b - a);
-            if (firstCross < 0) firstCross = pos;
-            lastCross = pos;
-            ++crossings;
-        }
-    }
-    if (crossings < 2) return 0.0;
-    return (crossings - 1) * rateHz / (lastCross - firstCross);
+    std::vector<double> x;
+    for (size_t f = first; f < end; ++f)
+        x.push_back(samples[f * static_cast<size_t>(channels) + static_cast<size_t>(channel)]);
+    return pitchByZeroCrossings(x, rateHz);
 }
 
 std::optional<DecodedAudio> readWav16(const std::string& path) {
-    std::vector<uint8_t> bytes = readFileBytes(path);
-    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
-        std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
-        return std::nullopt;
+    const auto wav = readWav(path);
+    if (!wav.ok() || wav->bitsPerSample != 16) return std::nullopt;
     DecodedAudio audio;
-    bool haveFormat = false;
-    size_t pos = 12;
-    while (pos + 8 <= bytes.size()) {
-        const uint8_t* chunk = bytes.data() + pos;
-        size_t size = le32(chunk + 4);
-        size_t body = pos + 8;
-        if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16 && body + 16 <= bytes.size()) {
-            if (le16(chunk + 8) != 1 || le16(chunk + 22) != 16) return std::nullopt;
-            audio.channels = le16(chunk + 10);
-            audio.rateHz = static_cast<int>(le32(chunk + 12));
-            haveFormat = true;
-        } else if (std::memcmp(chunk, "data", 4) == 0) {
-            // Streams written without a known length carry 0xFFFFFFFF here: take what is there.
-            size_t avail = std::min(size, bytes.size() - body) / 2;
-            audio.samples.resize(avail);
-            for (size_t i = 0; i < avail; ++i)
-                audio.samples[i] = static_cast<int16_t>(le16(bytes.data() + body + 2 * i));
-            break;
-        }
-        pos = body + size + (size & 1);
-    }
-    if (!haveFormat || audio.channels <= 0) return std::nullopt;
+    audio.rateHz = wav->rateHz;
+    audio.channels = wav->channels;
+    for (int32_t s : wav->samples) audio.samples.push_back(static_cast<int16_t>(s));
     return audio;
 }
 

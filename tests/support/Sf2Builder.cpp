@@ -179,13 +179,6 @@ int Sf2Builder::timecents(double seconds) {
     return static_cast<int>(std::lround(1200.0 * std::log2(seconds)));
 }
 
-uint32_t Sf2Builder::sampleStart(int sample) const {
-    uint32_t pos = 0;
-    for (int i = 0; i < sample; ++i)
-        pos += static_cast<uint32_t>(samples_.at(static_cast<size_t>(i)).pcm.size()) + 46;
-    return pos;
-}
-
 std::vector<uint8_t> Sf2Builder::build() const {
     auto rawFor = [this](const char* list, Writer& w) {
         for (const RawChunk& c : rawChunks_) {
@@ -271,18 +264,16 @@ std::vector<uint8_t> Sf2Builder::build() const {
                 bag.u16(modIndex);
                 ++zoneIndex;
                 std::vector<Generator> gens = z.generators;
-                if (reorder_) {
-                    auto rank = [](uint16_t op) {
-                        if (op == GEN_KEY_RANGE) return 0;
-                        if (op == GEN_VEL_RANGE) return 1;
-                        if (op == GEN_INSTRUMENT || op == GEN_SAMPLE_ID) return 3;
-                        return 2;
-                    };
-                    std::stable_sort(gens.begin(), gens.end(),
-                                     [&](const Generator& a, const Generator& b) {
-                                         return rank(a.oper) < rank(b.oper);
-                                     });
-                }
+                auto rank = [](uint16_t op) {
+                    if (op == GEN_KEY_RANGE) return 0;
+                    if (op == GEN_VEL_RANGE) return 1;
+                    if (op == GEN_INSTRUMENT || op == GEN_SAMPLE_ID) return 3;
+                    return 2;
+                };
+                std::stable_sort(gens.begin(), gens.end(),
+                                 [&](const Generator& a, const Generator& b) {
+                                     return rank(a.oper) < rank(b.oper);
+                                 });
                 for (const Generator& g : gens) {
                     gen.u16(g.oper);
                     gen.u16(g.amount);

@@ -15,7 +15,7 @@
 // (instrument) generator that comes first is the global zone. References returned by
 // the zone functions stay valid while the builder lives. Generators are written in the
 // order given, except that build() moves keyRange/velRange first and the instrument or
-// sample generator last, as the file format asks (see keepGeneratorOrder()).
+// sample generator last, as the file format asks.
 //
 // Broken files: the *Raw and omit*/set* switches below, or build() followed by the
 // byte helpers (findChunk, patchU16, patchU32) to damage a finished file.
@@ -132,7 +132,6 @@ class Sf2Builder {
     // so the same input gives the same bytes).
     static std::vector<uint8_t> encodeVorbis(const std::vector<int16_t>& pcm, uint32_t rateHz,
                                              float quality = 0.6f);
-    void keepGeneratorOrder() { reorder_ = false; }
     // Extra sub-chunk at the end of a list ("INFO", "sdta" or "pdta"), written as given.
     void addRawChunk(const std::string& list, const std::string& id, std::vector<uint8_t> body);
 
@@ -147,9 +146,6 @@ class Sf2Builder {
     static size_t sampleDataOffset(const std::vector<uint8_t>& file);
     static void patchU16(std::vector<uint8_t>& file, size_t pos, uint16_t value);
     static void patchU32(std::vector<uint8_t>& file, size_t pos, uint32_t value);
-    // Where a sample's first point is, counted in points from the start of the
-    // sample data (as the sample header's `start` says).
-    uint32_t sampleStart(int sample) const;
 
   private:
     struct Owner {
@@ -167,7 +163,6 @@ class Sf2Builder {
     bool writeTerminals_ = true;
     bool writeSm24_ = false;
     std::optional<float> compressQuality_;
-    bool reorder_ = true;
     std::deque<Sf2Sample> samples_;
     std::deque<Owner> instruments_;
     std::deque<Owner> presets_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -80,6 +81,9 @@ double pitchByZeroCrossings(std::span<const double> x, double rateHz) {
     return double(crossings - 1) * rateHz / (last - first);
 }
 
+namespace {
+
+// In-place radix-2 FFT (forward, unnormalised); the size must be a power of two.
 void fft(std::vector<std::complex<double>>& data) {
     size_t n = data.size();
     for (size_t i = 1, j = 0; i < n; ++i) {
@@ -104,6 +108,7 @@ void fft(std::vector<std::complex<double>>& data) {
     }
 }
 
+// |X[k]|^2 for k = 0..fftSize/2 of the Blackman-Harris-windowed signal, zero-padded.
 std::vector<double> powerSpectrum(std::span<const double> x, size_t fftSize) {
     fftSize = nextPowerOfTwo(std::max(fftSize, x.size()));
     std::vector<std::complex<double>> data(fftSize);
@@ -113,6 +118,8 @@ std::vector<double> powerSpectrum(std::span<const double> x, size_t fftSize) {
     for (size_t k = 0; k < power.size(); ++k) power[k] = std::norm(data[k]);
     return power;
 }
+
+}  // namespace
 
 double pitchByFft(std::span<const double> x, double rateHz) {
     if (x.size() < 8) return 0.0;

@@ -3,7 +3,6 @@
 // aliasing, and a small WAV reader. Signals are sequences of doubles in any scale (the
 // helpers never assume full scale); toDoubles() converts what the engine produces.
 
-#include <complex>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -56,13 +55,6 @@ double energyOutsideBandsDb(std::span<const double> x, double rateHz, std::span<
 // partial +- halfWidthHz relative to the energy of the partials, in dB.
 double aliasingDb(std::span<const double> x, double rateHz, std::span<const double> partialsHz,
                   double halfWidthHz);
-
-// In-place radix-2 FFT (forward, unnormalised); the size must be a power of two.
-void fft(std::vector<std::complex<double>>& data);
-
-// |X[k]|^2 for k = 0..fftSize/2 of the Blackman-Harris-windowed signal, zero-padded to
-// fftSize (a power of two, at least the signal's length).
-std::vector<double> powerSpectrum(std::span<const double> x, size_t fftSize);
 
 // A decoded PCM WAV file. Samples are interleaved and keep their integer scale: 16-bit data
 // reads -32768..32767, 24-bit data -2^23..2^23-1, 8-bit data is made signed.

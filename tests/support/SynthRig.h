@@ -86,39 +86,12 @@ inline std::vector<uint8_t> rigFont() {
     return sf.build();
 }
 
-struct SynthRig {
-    std::vector<uint8_t> bytes;
-    int rateHz;
-    // The instruments take their rate and control period from these, as in an engine.
-    EngineSettings settings = settingsAt(rateHz);
-    SoundFontRegistry registry{quiet(settings)};
-    InstrumentBanks banks{registry};
-    PlayerControls controls;
-    std::unique_ptr<Synthesizer> synth;
-
-    static EngineSettings settingsAt(int rateHz) {
-        EngineSettings s;
-        s.outputRateHz = rateHz;
-        s.controlRatio = settleControlRatio(rateHz);
-        return s;
-    }
-    static InstrumentSettings quiet(const EngineSettings& settings) {
-        InstrumentSettings s(settings);
-        s.printDiagnostics = false;
-        return s;
-    }
-
-    explicit SynthRig(int outputRateHz = 44100) : SynthRig(rigFont(), outputRateHz) {}
-    // The same over a font of the test's own.
-    explicit SynthRig(std::vector<uint8_t> font, int outputRateHz = 44100)
-        : bytes(std::move(font)), rateHz(outputRateHz) {
-        registry.registerBytes("rig.sf2", bytes);
-        banks.indexFonts();
-        synth = std::make_unique<Synthesizer>(settings, banks, controls);
-    }
+// Drives a synthesizer event by event and renders it in blocks.
+struct SynthDriver {
+    Synthesizer* driven = nullptr;
 
     void event(uint8_t type, int channel, int a, int b = 0) {
-        synth->applyEvent(SongEvent{0, type, uint8_t(channel), uint8_t(a), uint8_t(b)}, true);
+        driven->applyEvent(SongEvent{0, type, uint8_t(channel), uint8_t(a), uint8_t(b)}, true);
     }
     void noteOn(int channel, int key, int velocity = 100) {
         event(EV_NOTE_ON, channel, key, velocity);
@@ -136,7 +109,7 @@ struct SynthRig {
         std::vector<int32_t> out(size_t(2 * frames));
         for (int done = 0; done < frames;) {
             const int n = std::min(kBlockFrames, frames - done);
-            synth->render({out.data() + 2 * done, n});
+            driven->render({out.data() + 2 * done, n});
             done += n;
         }
         return out;
@@ -147,6 +120,35 @@ struct SynthRig {
         return x;
     }
     std::vector<double> left(int frames) { return side(render(frames), 0); }
+};
+
+// A synthesizer of its own, without effects.
+struct SynthRig : SynthDriver {
+    std::vector<uint8_t> bytes;
+    int rateHz;
+    // The instruments take their rate and control period from these, as in an engine.
+    EngineSettings settings = settingsAt(rateHz);
+    SoundFontRegistry registry{InstrumentSettings(settings)};
+    InstrumentBanks banks{registry};
+    PlayerControls controls;
+    std::unique_ptr<Synthesizer> synth;
+
+    static EngineSettings settingsAt(int rateHz) {
+        EngineSettings s;
+        s.outputRateHz = rateHz;
+        s.controlRatio = settleControlRatio(rateHz);
+        return s;
+    }
+
+    explicit SynthRig(int outputRateHz = 44100) : SynthRig(rigFont(), outputRateHz) {}
+    // The same over a font of the test's own.
+    explicit SynthRig(std::vector<uint8_t> font, int outputRateHz = 44100)
+        : bytes(std::move(font)), rateHz(outputRateHz) {
+        registry.registerBytes("rig.sf2", bytes);
+        banks.indexFonts();
+        synth = std::make_unique<Synthesizer>(settings, banks, controls);
+        driven = synth.get();
+    }
 };
 
 inline double cents(double hz, double expectedHz) {

@@ -146,6 +146,13 @@ TEST(ChannelController, RegisteredParameters) {
     EXPECT_EQ(ch.controller.channel(0).parameterMsb[PARAM_COARSE_TUNING], 60);
     ch.event(EV_DATA_INCREMENT, 0, 0);
     EXPECT_EQ(ch.controller.channel(0).parameterMsb[PARAM_COARSE_TUNING], 61);
+    // Increments and decrements stop at the ends of the range.
+    ch.parameter(true, 0, 2, 127);
+    ch.event(EV_DATA_INCREMENT, 0, 0);
+    EXPECT_EQ(ch.controller.channel(0).parameterMsb[PARAM_COARSE_TUNING], 127);
+    ch.parameter(true, 0, 1, 0);
+    ch.event(EV_DATA_DECREMENT, 0, 0);
+    EXPECT_EQ(ch.controller.channel(0).parameterMsb[PARAM_FINE_TUNING], 0);
     ch.take();
 
     // The null parameter locks data entry until the channel is reset.
@@ -201,8 +208,11 @@ TEST(ChannelController, ProgramChangesBySystemMode) {
         EXPECT_EQ(ch.controller.channel(2).bank, c.bank) << c.what;
         EXPECT_EQ(ch.controller.channel(2).program, 25) << c.what;
     }
-    // A reset brings back the drum channels the song started with.
+    // A program change on a drum channel selects the drum set.
     Channels ch;
+    ch.event(EV_PROGRAM, 9, 5);
+    EXPECT_EQ(ch.controller.channel(9).bank, 5);
+    // A reset brings back the drum channels the song started with.
     ch.controller.setDefaultDrumChannels(1u << 4);
     ch.controller.resetChannels();
     EXPECT_EQ(ch.controller.drumChannelMask(), 1u << 4);

@@ -26,7 +26,6 @@ std::vector<int32_t> renderDemo(const std::string& font, InterpolationKind kind,
     settings.simd = simd;
     settings.interpolation = kind;
     InstrumentSettings is(settings);
-    is.printDiagnostics = false;
     SoundFontRegistry registry(is);
     registry.selectFont(font);
     InstrumentBanks banks(registry);

@@ -1,15 +1,13 @@
 // Every General MIDI program and the standard kit of the fonts Debian ships, played as a
-// chord and released: each sounds, no voice goes beyond the full scale (a filter that
-// blows up would), and every voice ends.
+// chord and released in an engine's synthesizer (its effects on): each sounds, no voice goes beyond
+// the full scale (a filter that blows up would), and every voice ends.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "instruments/InstrumentBanks.h"
-#include "instruments/SoundFontRegistry.h"
+#include "app/Engine.h"
 #include "support/Signal.h"
-#include "synth/Synthesizer.h"
 
 namespace svt {
 namespace {
@@ -19,15 +17,9 @@ class DebianFontSynth : public ::testing::TestWithParam<const char*> {};
 TEST_P(DebianFontSynth, EveryProgramSoundsStaysInRangeAndEnds) {
     const std::string path = std::string("/usr/share/sounds/sf2/") + GetParam();
     if (!std::filesystem::exists(path)) GTEST_SKIP() << path << " is not installed";
-    EngineSettings settings;
-    InstrumentSettings is(settings);
-    is.printDiagnostics = false;
-    SoundFontRegistry registry(is);
-    registry.selectFont(path);
-    InstrumentBanks banks(registry);
-    ASSERT_EQ(banks.indexFonts(), 0);
-    PlayerControls controls;
-    Synthesizer synth(settings, banks, controls);
+    Engine engine;
+    ASSERT_TRUE(engine.loadSoundFont(path).ok());
+    Synthesizer& synth = engine.synthesizer();
     std::vector<int32_t> block(2 * kBlockFrames);
 
     auto play = [&](int channel, int program, std::initializer_list<int> keys) {

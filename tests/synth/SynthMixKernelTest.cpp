@@ -251,34 +251,6 @@ TEST(SynthMix, FilterSegmentsSwitchEachLaneAtItsOwnFrames) {
     }
 }
 
-TEST(SynthMix, FiltersOverARunEqualTheStepByStepFilter) {
-    // The batch form (whichever runs here) against one sample at a time, across several calls
-    // so that the state carried from one stretch into the next is checked too.
-    const MixKernels kernels = mixKernelsFor(bestSimdLevel());
-    std::mt19937 gen(5);
-    for (int trial = 0; trial < 50; ++trial) {
-        const int n = 1 + trial % kFilterLanes;
-        std::vector<VoiceFilter> batch(static_cast<size_t>(n)), single;
-        for (VoiceFilter& f : batch) f = randomFilter(gen);
-        single = batch;
-        for (int stretch = 0; stretch < 3; ++stretch) {
-            std::vector<std::vector<int32_t>> data(static_cast<size_t>(n));
-            std::vector<FilterRun> runs(static_cast<size_t>(n));
-            for (int j = 0; j < n; ++j) {
-                data[size_t(j)] = randomSamples(gen, 61 + 17 * stretch);
-                runs[size_t(j)] = {&batch[size_t(j)], data[size_t(j)].data(),
-                                   int(data[size_t(j)].size())};
-            }
-            std::vector<std::vector<int32_t>> expected = data;
-            for (int j = 0; j < n; ++j)
-                for (int32_t& x : expected[size_t(j)]) x = single[size_t(j)].step(x);
-            kernels.filterRuns(runs.data(), n);
-            for (int j = 0; j < n; ++j)
-                ASSERT_EQ(data[size_t(j)], expected[size_t(j)]) << trial << "/" << stretch;
-        }
-    }
-}
-
 TEST(SynthMix, ConstantMixAddsTheSameProductsInEveryForm) {
 #if defined(__x86_64__) || defined(__i386__)
     if (!simdLevelAvailable(SimdLevel::Avx2)) GTEST_SKIP() << "no AVX2 here";

@@ -8,6 +8,7 @@
 #include "platform/IniFile.h"
 #include "platform/MappedFile.h"
 #include "platform/Paths.h"
+#include "platform/PendingFile.h"
 
 namespace svt::platform {
 namespace {
@@ -72,18 +73,10 @@ Status SettingsStore::writeStrings(
     std::error_code ec;
     const std::filesystem::path target(path_);
     if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
-    // Written beside the file and renamed over it, so a reader never sees half a file.
-    const std::string temp = path_ + ".new";
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (f == nullptr)
-        return makeError(path_ + ": cannot be written (" + std::generic_category().message(errno) +
-                         ")");
-    const bool written = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed || std::rename(temp.c_str(), path_.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return makeError(path_ + ": cannot be written");
-    }
+    // Written beside the file and renamed over it, so a reader never sees half a file and
+    // two programs saving at once never share a temporary name.
+    if (const int error = writeWholeFile(path_, out); error != 0)
+        return makeError(path_ + ": cannot be written (" + OutputFile::errorText(error) + ")");
     return Ok{};
 }
 
