@@ -2,10 +2,12 @@
 
 namespace svt {
 
-void CommandQueue::put(int32_t code, int32_t argument) {
+std::optional<QueuedCommand> CommandQueue::put(int32_t code, int32_t argument) {
+    std::optional<QueuedCommand> dropped;
     {
         std::lock_guard guard(lock_);
         if (count_ == kCapacity) {
+            dropped = ring_[static_cast<size_t>(read_)];
             --count_;
             read_ = (read_ + 1) % kCapacity;
         }
@@ -15,6 +17,7 @@ void CommandQueue::put(int32_t code, int32_t argument) {
         if (signals_ < kMaxSignals) ++signals_;
     }
     signal_.notify_one();
+    return dropped;
 }
 
 int32_t CommandQueue::get(bool wait, int32_t& argument) {

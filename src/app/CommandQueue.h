@@ -1,12 +1,14 @@
 #pragma once
 // The one road from the window thread to the engine thread: a ring of 48 (code, argument)
-// entries. put() never blocks for long and never fails (a full ring drops its oldest entry);
+// entries. put() never blocks for long and never fails (a full ring drops its oldest entry and
+// hands it back, so that whoever put it can let it go cleanly);
 // get() waits for an entry when asked to. The lock is held only while one entry is copied.
 
 #include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 
 namespace svt {
 
@@ -22,7 +24,8 @@ class CommandQueue {
     // harmless because a woken reader empties the ring before it waits again.
     static constexpr int kMaxSignals = 8;
 
-    void put(int32_t code, int32_t argument = 0);
+    // The entry a full ring dropped to make room, if any.
+    std::optional<QueuedCommand> put(int32_t code, int32_t argument = 0);
     // The next entry's code (its argument in `argument`); CmdNone (0) when the ring is empty
     // and `wait` is false, otherwise waits until an entry arrives.
     int32_t get(bool wait, int32_t& argument);

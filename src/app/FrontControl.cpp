@@ -29,7 +29,7 @@ FrontControl::FrontControl(FrontEngine& engine, Language language, uint32_t rand
 
 FrontControl::~FrontControl() {
     if (engineThread_.joinable()) {
-        queue_.put(CmdQuit);
+        post(CmdQuit);
         engineThread_.join();
     }
 }
@@ -49,9 +49,9 @@ void FrontControl::close() {
 
 bool FrontControl::shutDown(int boundMs) {
     using namespace std::chrono;
-    queue_.put(CmdStop);
+    post(CmdStop);
     for (int i = 0; i < 5 && playing_.load(); ++i) std::this_thread::sleep_for(200ms);
-    queue_.put(CmdQuit);
+    post(CmdQuit);
     const auto end = steady_clock::now() + milliseconds(boundMs);
     while (engineRunning_.load()) {
         if (steady_clock::now() >= end) return false;
@@ -261,6 +261,27 @@ int FrontControl::loadAndPlay() {
     return result;
 }
 
+void FrontControl::post(int32_t code, int32_t argument) {
+    const std::optional<QueuedCommand> dropped = queue_.put(code, argument);
+    if (!dropped) return;
+    switch (dropped->code) {
+        case FcFilesDropped:
+        case FcOpenFiles:
+        case FcOpenListFile:
+        case FcSavePlaylist:
+        case FcExportMediaPlayer:
+            dialogBusy_ = false;
+            takeNames(dropped->argument);
+            break;
+        case FcSetOutputFile:
+        case FcChangeSoundFont:
+            takeNames(dropped->argument);
+            break;
+        default:
+            break;
+    }
+}
+
 int FrontControl::storeNames(std::vector<std::string> names) {
     std::lock_guard guard(namesLock_);
     const int32_t id = nextNamesId_++;
@@ -466,7 +487,7 @@ void FrontControl::notify(const PlayerNotice& notice) {
         } else if (!compact_ && result == CmdStop && engine_.selectedOutput() != 0) {
             // A conversion the user stopped is over too: the next song started from the
             // playlist is heard, not written over a file beside it.
-            queue_.put(FcSelectOutput, 0);
+            post(FcSelectOutput, 0);
             singleFile_ = false;
         }
     } else if (notice.code == NoticeListFinished && compact_ && view_) {
@@ -483,8 +504,8 @@ void FrontControl::conversionEnd() {
     end.tooLongForCd =
         !end.singleFile && tooLongForAudioCd(playlist_.totalSeconds(), end.outputIndex);
     // Repeat must not start the list again into the files.
-    queue_.put(CmdStop);
-    queue_.put(FcSelectOutput, 0);
+    post(CmdStop);
+    post(FcSelectOutput, 0);
     singleFile_ = false;
     if (view_) view_->conversionEnded(end);
 }
@@ -499,36 +520,36 @@ void FrontControl::editCurrent(const std::function<void(SongSettings&)>& edit) {
 UiOutcome FrontControl::pressPlay() {
     if (playlistCount_.load() == 0) return UiOutcome::NoMidiFileOpen;
     if (playing_.load()) {
-        if (paused_.load()) queue_.put(CmdTogglePause);
+        if (paused_.load()) post(CmdTogglePause);
         return UiOutcome::None;
     }
     settingsChanged_ = true;
-    queue_.put(FcSelectOutput, 0);
+    post(FcSelectOutput, 0);
     flags_ &= ~kFlagCurrentSongOnly;
     singleFile_ = false;
-    if (settingsChanged_.exchange(false)) queue_.put(FcReinitialise);
-    queue_.put(CmdLoadFile);
+    if (settingsChanged_.exchange(false)) post(FcReinitialise);
+    post(CmdLoadFile);
     return UiOutcome::None;
 }
 
 void FrontControl::pressPause() {
-    queue_.put(CmdTogglePause);
+    post(CmdTogglePause);
 }
 
 void FrontControl::pressStop() {
-    queue_.put(CmdStop);
+    post(CmdStop);
 }
 
 void FrontControl::pressPrevious() {
     const bool wasPlaying = playing_.load();
-    queue_.put(CmdReallyPrevious);
-    if (wasPlaying) queue_.put(CmdLoadFile);
+    post(CmdReallyPrevious);
+    if (wasPlaying) post(CmdLoadFile);
 }
 
 void FrontControl::pressNext() {
     const bool wasPlaying = playing_.load();
-    queue_.put(CmdEndSong);
-    if (wasPlaying) queue_.put(CmdLoadFile);
+    post(CmdEndSong);
+    if (wasPlaying) post(CmdLoadFile);
 }
 
 bool FrontControl::pressLoop() {
@@ -538,7 +559,7 @@ bool FrontControl::pressLoop() {
 
 void FrontControl::positionReleased(int seconds) {
     const int64_t position = static_cast<int64_t>(seconds) * engine_.outputRateHz();
-    queue_.put(CmdJump, static_cast<int32_t>(std::min<int64_t>(position, INT32_MAX)));
+    post(CmdJump, static_cast<int32_t>(std::min<int64_t>(position, INT32_MAX)));
 }
 
 int FrontControl::transposeReleased(int barPosition) {
@@ -572,7 +593,7 @@ std::optional<int> FrontControl::keyBoxChosen(int item) {
 }
 
 void FrontControl::tempoReleased(int bpm) {
-    queue_.put(CmdSetTempo, bpm);
+    post(CmdSetTempo, bpm);
     editCurrent([bpm](SongSettings& s) { s.newTempo = bpm; });
 }
 
@@ -593,13 +614,13 @@ UiOutcome FrontControl::pressKey(ShortcutKey key) {
         case ShortcutKey::Space:
         case ShortcutKey::MediaPlay:
             if (playing_.load()) {
-                queue_.put(CmdTogglePause);
+                post(CmdTogglePause);
             } else {
                 // As the Play button: a song started by a key is heard, not converted.
                 flags_ &= ~kFlagCurrentSongOnly;
                 singleFile_ = false;
-                queue_.put(FcSelectOutput, 0);
-                queue_.put(CmdLoadFile);
+                post(FcSelectOutput, 0);
+                post(CmdLoadFile);
             }
             return UiOutcome::None;
         case ShortcutKey::A:
@@ -618,7 +639,7 @@ UiOutcome FrontControl::pressKey(ShortcutKey key) {
             return UiOutcome::Quit;
         case ShortcutKey::S:
         case ShortcutKey::MediaStop:
-            queue_.put(CmdStop);
+            post(CmdStop);
             return UiOutcome::None;
     }
     return UiOutcome::None;
@@ -626,40 +647,40 @@ UiOutcome FrontControl::pressKey(ShortcutKey key) {
 
 void FrontControl::openFiles(const std::vector<std::string>& paths) {
     if (dialogBusy_.load() || paths.empty()) return;
-    if (playing_.load()) queue_.put(CmdStop);
+    if (playing_.load()) post(CmdStop);
     dialogBusy_ = true;
-    queue_.put(FcOpenFiles, storeNames(paths));
+    post(FcOpenFiles, storeNames(paths));
 }
 
 void FrontControl::openListFile(const std::string& path) {
     if (dialogBusy_.load()) return;
-    if (playing_.load()) queue_.put(CmdStop);
+    if (playing_.load()) post(CmdStop);
     dialogBusy_ = true;
-    queue_.put(FcOpenListFile, storeNames({path}));
+    post(FcOpenListFile, storeNames({path}));
 }
 
 void FrontControl::dropFiles(const std::vector<std::string>& paths) {
     if (dialogBusy_.load() || paths.empty()) return;
-    if (playing_.load()) queue_.put(CmdStop);
+    if (playing_.load()) post(CmdStop);
     dialogBusy_ = true;
-    queue_.put(FcFilesDropped, storeNames(paths));
+    post(FcFilesDropped, storeNames(paths));
 }
 
 void FrontControl::changeSoundFont(const std::string& path) {
     // Instruments are swapped only between songs.
-    if (playing_.load()) queue_.put(CmdStop);
-    queue_.put(FcChangeSoundFont, storeNames({path}));
+    if (playing_.load()) post(CmdStop);
+    post(FcChangeSoundFont, storeNames({path}));
 }
 
 void FrontControl::savePlaylist(const std::string& path) {
     if (dialogBusy_.load()) return;
     dialogBusy_ = true;
-    queue_.put(FcSavePlaylist, storeNames({path}));
+    post(FcSavePlaylist, storeNames({path}));
 }
 
 void FrontControl::removeEntry(int index) {
-    queue_.put(FcRemoveEntry, index);
-    queue_.put(FcRefreshList);
+    post(FcRemoveEntry, index);
+    post(FcRefreshList);
 }
 
 RandomOutcome FrontControl::toggleRandom() {
@@ -676,19 +697,19 @@ UiOutcome FrontControl::startConversion(int output, const std::string& path, boo
     settingsChanged_ = true;
     const bool wasPlaying = playing_.load();
     // A song heard live ends first; its output is not the file's.
-    if (wasPlaying) queue_.put(CmdStop);
+    if (wasPlaying) post(CmdStop);
     if (single)
         flags_ |= kFlagCurrentSongOnly;
     else
         flags_ &= ~kFlagCurrentSongOnly;
     singleFile_ = single;
-    if (settingsChanged_.exchange(false)) queue_.put(FcReinitialise);
-    queue_.put(FcSelectOutput, output);
-    if (!path.empty()) queue_.put(FcSetOutputFile, storeNames({path}));
+    if (settingsChanged_.exchange(false)) post(FcReinitialise);
+    post(FcSelectOutput, output);
+    if (!path.empty()) post(FcSetOutputFile, storeNames({path}));
     if (fromFirst)
-        queue_.put(FcPlayIndex, 0);
+        post(FcPlayIndex, 0);
     else
-        queue_.put(CmdLoadFile);
+        post(CmdLoadFile);
     selectedOutput_ = output;
     return UiOutcome::None;
 }
@@ -710,16 +731,16 @@ void FrontControl::exportMediaPlayer(const std::string& path, int output) {
     if (dialogBusy_.load()) return;
     dialogBusy_ = true;
     const int index = output < 0 ? selectedOutput_.load() : output;
-    queue_.put(FcExportMediaPlayer, storeNames({path, std::to_string(index)}));
+    post(FcExportMediaPlayer, storeNames({path, std::to_string(index)}));
 }
 
 void FrontControl::clearPlaylist() {
-    queue_.put(FcClearPlaylist);
+    post(FcClearPlaylist);
 }
 
 void FrontControl::closeCurrentFile() {
-    queue_.put(FcRemoveEntry, -1);
-    queue_.put(FcRefreshList);
+    post(FcRemoveEntry, -1);
+    post(FcRefreshList);
 }
 
 void FrontControl::setVolumePercent(int percent) {

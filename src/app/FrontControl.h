@@ -181,7 +181,7 @@ class FrontControl final : public ControlInterface {
     void setVolumePercent(int percent);
     int volumePercent() { return engine_.volumePercent(); }
     // Playlist window: play a line, remove a line (-1: the current entry), the random switch.
-    void playIndex(int index) { queue_.put(FcPlayIndex, index); }
+    void playIndex(int index) { post(FcPlayIndex, index); }
     void removeEntry(int index);
     RandomOutcome toggleRandom();
     bool randomOrder() const { return (flags_.load() & kFlagRandom) != 0; }
@@ -199,7 +199,7 @@ class FrontControl final : public ControlInterface {
     int selectedOutput() const { return selectedOutput_.load(); }
     // The playlist as the engine thread published it last; never null.
     std::shared_ptr<const PlaylistSnapshot> playlistSnapshot() const;
-    void queue(int32_t code, int32_t argument = 0) { queue_.put(code, argument); }
+    void queue(int32_t code, int32_t argument = 0) { post(code, argument); }
     // The shutdown after the window closed: stop, give a playing song a second to end,
     // then quit. Returns false when the engine did not come back within `boundMs`.
     bool shutDown(int boundMs);
@@ -232,6 +232,9 @@ class FrontControl final : public ControlInterface {
     void refreshCount();
     UiOutcome startConversion(int output, const std::string& path, bool single, bool fromFirst);
     void conversionEnd();
+    // Puts a command in the queue; a command the full queue dropped to make room is let go:
+    // its names are freed, and a dropped dialog command no longer keeps the dialogs closed.
+    void post(int32_t code, int32_t argument = 0);
     int storeNames(std::vector<std::string> names);
     std::vector<std::string> takeNames(int32_t id);
     void editCurrent(const std::function<void(SongSettings&)>& edit);

@@ -62,7 +62,13 @@ struct Rig {
 
 TEST(CommandQueue, FullRingDropsTheOldestEntries) {
     CommandQueue queue;
-    for (int i = 0; i < 50; ++i) queue.put(100 + i, i);
+    for (int i = 0; i < 50; ++i) {
+        const std::optional<QueuedCommand> dropped = queue.put(100 + i, i);
+        ASSERT_EQ(dropped.has_value(), i >= 48);
+        if (dropped) {
+            EXPECT_EQ(dropped->code, 100 + i - 48) << "the oldest entry is handed back";
+        }
+    }
     const std::vector<QueuedCommand> got = drain(queue);
     ASSERT_EQ(got.size(), 48u);
     for (size_t i = 0; i < got.size(); ++i) {
@@ -271,6 +277,12 @@ TEST(FrontControl, FrontCommandsChangeThePlaylistInTheEngineThread) {
     ASSERT_TRUE(rig.control.mailbox().take(shown));
     EXPECT_EQ(shown.title, "no title") << "a song without a title shows the list's text";
     EXPECT_EQ(shown.path, files[0]);
+
+    // A dialog's command the full queue drops no longer keeps the dialogs closed.
+    rig.control.openFiles({files[1]});
+    for (int i = 0; i < CommandQueue::kCapacity; ++i) rig.control.queue(FcRefreshList);
+    EXPECT_FALSE(rig.control.dialogBusy());
+    drain(rig.control.commandQueue());
 
     const std::string list = rig.dir.write("list.pli", files[1] + "\r\n" + files[0] + "\r\n");
     rig.control.openListFile(list);
