@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstdint>
-
 #include <optional>
 
 #include "base/SimdLevel.h"

@@ -16,16 +16,31 @@ int64_t limited(int64_t v) {
     return std::clamp<int64_t>(v, -kSendLimit, kSendLimit);
 }
 
-}  // namespace
-
-void reverbSendScalar(std::span<const int64_t> block, int64_t gain, std::span<int32_t> to) {
+template <class T>
+void reverbSend(std::span<const T> block, int64_t gain, std::span<int32_t> to) {
     for (size_t i = 0; i < block.size(); ++i)
         to[i] = saturate32(int64_t(to[i]) + mulQ24(limited(block[i]), gain));
 }
 
-void levelSendScalar(std::span<const int64_t> block, int64_t gain, std::span<int32_t> to) {
+template <class T>
+void levelSend(std::span<const T> block, int64_t gain, std::span<int32_t> to) {
     for (size_t i = 0; i < block.size(); ++i)
         to[i] = saturate32(int64_t(to[i]) + ((limited(block[i]) * gain) >> 16));
+}
+
+}  // namespace
+
+void reverbSendScalar(std::span<const int64_t> block, int64_t gain, std::span<int32_t> to) {
+    reverbSend(block, gain, to);
+}
+void reverbSendScalar(std::span<const int32_t> block, int64_t gain, std::span<int32_t> to) {
+    reverbSend(block, gain, to);
+}
+void levelSendScalar(std::span<const int64_t> block, int64_t gain, std::span<int32_t> to) {
+    levelSend(block, gain, to);
+}
+void levelSendScalar(std::span<const int32_t> block, int64_t gain, std::span<int32_t> to) {
+    levelSend(block, gain, to);
 }
 
 #if defined(__x86_64__) || defined(__i386__)

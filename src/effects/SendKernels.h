@@ -31,6 +31,9 @@ SendKernels sendKernelsFor(SimdLevel level);
 
 void reverbSendScalar(std::span<const int64_t> block, int64_t gain, std::span<int32_t> to);
 void levelSendScalar(std::span<const int64_t> block, int64_t gain, std::span<int32_t> to);
+// The same for blocks already within 32 bits (what an insertion effect sends on).
+void reverbSendScalar(std::span<const int32_t> block, int64_t gain, std::span<int32_t> to);
+void levelSendScalar(std::span<const int32_t> block, int64_t gain, std::span<int32_t> to);
 #if defined(__x86_64__) || defined(__i386__)
 // Products of 32-bit halves: a reverb gain beyond 32 bits, and a level gain beyond 2^16, go
 // the scalar way.

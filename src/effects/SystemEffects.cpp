@@ -101,31 +101,26 @@ void SystemEffects::sendValues(EffectBus bus, std::span<const T> block, int leve
     const int values = int(block.size());
     const std::span<int32_t> to = buses_[size_t(bus)];
     sent_[size_t(bus)] = true;
-    // A channel block may hold many voices beyond full scale; the bus keeps 32 bits.
-    auto limited = [](int64_t v) {
-        return std::clamp<int64_t>(v, -int64_t(kQ24One) * 64, int64_t(kQ24One) * 64);
-    };
     if (bus == BUS_EQ) {
         for (int i = 0; i < values; ++i) to[i] = saturate32(int64_t(to[i]) + block[i]);
         return;
     }
+    // A channel block may hold many voices beyond full scale; the kernels limit what they send
+    // (the bus keeps 32 bits). Blocks of 64-bit values take the chosen instruction set.
+    constexpr bool kWide = std::is_same_v<T, int64_t>;
     if (bus == BUS_REVERB) {
         const int64_t gain = int64_t(std::min(level, 127)) * reverbSendGain_;
-        if constexpr (std::is_same_v<T, int64_t>) {
+        if constexpr (kWide)
             sendKernels_.reverb(block, gain, to);
-            return;
-        }
-        for (int i = 0; i < values; ++i)
-            to[i] = saturate32(int64_t(to[i]) + mulQ24(limited(block[i]), gain));
+        else
+            reverbSendScalar(block, gain, to);
         return;
     }
     const int64_t gain = (int64_t(std::min(level, 127)) * 65536) / 127;
-    if constexpr (std::is_same_v<T, int64_t>) {
+    if constexpr (kWide)
         sendKernels_.level(block, gain, to);
-        return;
-    }
-    for (int i = 0; i < values; ++i)
-        to[i] = saturate32(int64_t(to[i]) + ((limited(block[i]) * gain) >> 16));
+    else
+        levelSendScalar(block, gain, to);
 }
 
 void SystemEffects::send(EffectBus bus, StereoView<const int64_t> block, int level) {
