@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     }
     const bool compact = !listOnly && !files.empty();
 
-    Engine engine;
+    Engine engine(EngineSettings{.renderThreads = renderThreadsBeside(1)});
     const Language lang = languageFromSetting(language);
     EngineFront front(engine, lang);
 
