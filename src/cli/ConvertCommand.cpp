@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "cli/Command.h"
 #include "cli/ConvertFormat.h"
 #include "cli/SoundOptions.h"
+#include "platform/Cores.h"
 #include "platform/OutputFile.h"
 #include "platform/Paths.h"
 #include "platform/Terminal.h"
@@ -233,7 +233,7 @@ int runConvert(const CommandArgs& cmd) {
             return usageError("--solo wants a channel 1..16, not \"" + *soloText + "\"");
         options.muteMask = 0xFFFFu & ~(1u << (number - 1));
     }
-    int workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    int workers = platform::usableCores();
     if (jobsText) {
         if (!parseInt(*jobsText, 1, 64, number))
             return usageError("--jobs wants a number between 1 and 64, not \"" + *jobsText + "\"");

@@ -1,7 +1,8 @@
 #include "song/EngineSettings.h"
 
 #include <algorithm>
-#include <thread>
+
+#include "platform/Cores.h"
 
 namespace svt {
 
@@ -12,8 +13,7 @@ int settleControlRatio(int outputRateHz, std::optional<int> configuredRatio) {
 }
 
 int renderThreadsBeside(int jobs) {
-    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    return std::clamp(cores / std::max(1, jobs), 1, kMaxRenderThreads);
+    return std::clamp(platform::usableCores() / std::max(1, jobs), 1, kMaxRenderThreads);
 }
 
 }  // namespace svt
