@@ -5,8 +5,12 @@
 # song and renderer the realtime factor (seconds of audio per second) by processor time and by
 # wall time, the peak resident memory, and Sorvanto's ratio to FluidSynth; Sorvanto plays with
 # the default and the linear interpolation in each instruction set the processor has.
+# A second table gives the wall time of one song rendered on one thread and on every core (each
+# program's own threads: Sorvanto's --threads, FluidSynth's synth.cpu-cores) for the dense song
+# and a dense song of four minutes, in the widest instruction set, and the speedup.
 # Usage: bench/run.sh [FONT]   (default: FluidR3_GM)
 #   BENCH_REPEATS  rounds (default 3)
+#   BENCH_THREADS  threads of the second table (default: the cores, nproc)
 #   BENCH_SIMD     the instruction sets to measure (default: each the processor has),
 #                  e.g. "avx2" or "scalar avx2"
 #   BENCH_SONGS    more songs to play besides the demo and the dense song
@@ -23,6 +27,9 @@ cli=${BENCH_CLI:-build/release/bin/sorvanto-cli}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 python3 bench/make-dense-song.py "$work/dense.mid"
+python3 bench/make-dense-song.py "$work/long.mid" 240
+threads=${BENCH_THREADS:-$(nproc)}
+echo "load at the start: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
 
 flags=$(grep -m1 '^flags' /proc/cpuinfo || true)
 has() { [[ " $flags " == *" $1 "* ]]; }
@@ -35,11 +42,13 @@ else
     has avx512f && has avx512bw && forms+=" avx512"
 fi
 
-# measure OUT COMMAND... : "wall cpu rssKiB audioSeconds" of one run on one core.
+# measure OUT COMMAND... : "wall cpu rssKiB audioSeconds" of one run on one core (on every
+# core with SPREAD=1).
 measure() {
-    local out=$1
+    local out=$1 pin=(taskset -c 0)
     shift
-    taskset -c 0 /usr/bin/time -f "%e %U %S %M" -o "$work/time.log" "$@" >/dev/null 2>&1
+    [ "${SPREAD:-0}" = 1 ] && pin=()
+    "${pin[@]}" /usr/bin/time -f "%e %U %S %M" -o "$work/time.log" "$@" >/dev/null 2>&1
     local wall user sys rss
     read -r wall user sys rss <"$work/time.log"
     echo "$wall $(echo "$user + $sys" | bc -l) $rss $(soxi -D "$out")"
@@ -73,8 +82,21 @@ for round in $(seq "$repeats"); do
             fi
         done
     done
+    for song in "$work/dense.mid" "$work/long.mid"; do
+        name=threads-$(basename "$song" .mid)
+        for n in 1 "$threads"; do
+            keep "$name fluidsynth $n" "$(SPREAD=1 measure "$work/f.wav" fluidsynth -ni -q \
+                -F "$work/f.wav" -r 44100 -o synth.cpu-cores="$n" -o synth.reverb.active=1 \
+                -o synth.chorus.active=1 "$font" "$song")"
+            for interp in default linear; do
+                keep "$name $interp $n" "$(SPREAD=1 measure "$work/s.wav" "$cli" convert "$song" \
+                    -o "$work/s.wav" -s "$font" --interp "$interp" --threads "$n" --overwrite)"
+            done
+        done
+    done
     echo "round $round of $repeats done" >&2
 done
+echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
 
 echo "processor:$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2-)"
 echo "instruction sets it has: $(for f in sse2 avx2 avx512f avx512bw; do has "$f" && printf '%s ' "$f"; done)"
@@ -94,5 +116,22 @@ for song in "${songs[@]}"; do
     name=$(basename "$song" .mid)
     for r in "${renderers[@]}"; do
         if [ "$r" = fluidsynth ]; then row "$name" "$r" "fluidsynth"; else row "$name" "$r" "sorvanto ${r%/*} ${r#*/}"; fi
+    done
+done
+
+echo
+echo "--threads: one song on 1 and on $threads threads, wall time, widest instruction set; best of $repeats"
+printf "%-10s %-22s %12s %12s %8s %12s %9s\n" song renderer "x wall 1" "x wall $threads" speedup \
+    "cpu s $threads/1" "RSS MiB"
+for song in dense long; do
+    for r in fluidsynth default linear; do
+        one="threads-$song $r 1" many="threads-$song $r $threads"
+        label=$([ "$r" = fluidsynth ] && echo fluidsynth || echo "sorvanto $r")
+        printf "%-10s %-22s %12.1f %12.1f %8.2f %12s %9.1f\n" "$song" "$label" \
+            "$(echo "${audio[$one]} / ${wall[$one]}" | bc -l)" \
+            "$(echo "${audio[$many]} / ${wall[$many]}" | bc -l)" \
+            "$(echo "${wall[$one]} / ${wall[$many]}" | bc -l)" \
+            "$(printf "%.2f/%.2f" "${cpu[$many]}" "${cpu[$one]}")" \
+            "$(echo "${rss[$many]} / 1024" | bc -l)"
     done
 done
