@@ -75,7 +75,7 @@ class MixTeam final : private RenderWorkers::Task {
         std::unique_ptr<VoiceMixer> mixer;
         // kMaxTargets blocks, left untouched until a stretch needs them.
         std::unique_ptr<int64_t[]> buffers;
-        uint32_t used = 0;             // bit t: buffers of target t hold this stretch's voices
+        uint32_t used = 0;  // bit t: buffers of target t hold this stretch's voices
         Recorder recorder;
     };
 
