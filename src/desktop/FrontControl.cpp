@@ -1,10 +1,10 @@
-#include "app/FrontControl.h"
+#include "desktop/FrontControl.h"
 
 #include <algorithm>
 #include <chrono>
 #include <climits>
 
-#include "app/MediaPlayerExport.h"
+#include "desktop/MediaPlayerExport.h"
 
 namespace svt {
 namespace {
