@@ -14,6 +14,27 @@ int helperCount(const EngineSettings& settings) {
     return std::clamp(settings.renderThreads, 1, kMaxRenderThreads) - 1;
 }
 
+// The next job from the front of a range, or from its back; false when it is empty.
+bool takeFront(std::atomic<uint64_t>& ends, int& job) {
+    uint64_t e = ends.load(std::memory_order_relaxed);
+    while (uint32_t(e) < uint32_t(e >> 32))
+        if (ends.compare_exchange_weak(e, e + 1, std::memory_order_relaxed)) {
+            job = int(uint32_t(e));
+            return true;
+        }
+    return false;
+}
+
+bool takeBack(std::atomic<uint64_t>& ends, int& job) {
+    uint64_t e = ends.load(std::memory_order_relaxed);
+    while (uint32_t(e) < uint32_t(e >> 32))
+        if (ends.compare_exchange_weak(e, e - (uint64_t(1) << 32), std::memory_order_relaxed)) {
+            job = int(uint32_t(e >> 32)) - 1;
+            return true;
+        }
+    return false;
+}
+
 }  // namespace
 
 void MixTeam::Recorder::voiceChanged(int status, int channel, int note, int velocity) {
@@ -24,6 +45,7 @@ MixTeam::MixTeam(const EngineSettings& settings, VoiceShaper& shaper, VoiceMixer
     : settings_(settings),
       main_(main),
       helpers_(size_t(helperCount(settings))),
+      ranges_(size_t(helperCount(settings) + 1)),
       workers_(helperCount(settings)) {
     mainRecorder_.table = told_.data();
     main_.setListener(&mainRecorder_);
@@ -76,24 +98,30 @@ void MixTeam::run(int worker) {
     Helper* h = worker > 0 ? &helpers_[size_t(worker - 1)] : nullptr;
     VoiceMixer& mixer = h ? *h->mixer : main_;
     Recorder& recorder = h ? h->recorder : mainRecorder_;
-    for (;;) {
-        const int first = nextJob_.fetch_add(chunk_, std::memory_order_relaxed);
-        if (first >= jobCount_) break;
-        const int last = std::min(first + chunk_, jobCount_);
-        for (int i = first; i < last; ++i) {
-            const Job& job = jobs_[size_t(i)];
-            recorder.slot = job.slot;
-            int64_t* target = h ? helperTarget(*h, job.copy) : job.target;
-            mixer.mix(*job.voice, {target, frames_});
-        }
-    }
+    auto mixJob = [&](int i) {
+        const Job& job = jobs_[size_t(i)];
+        recorder.slot = job.slot;
+        int64_t* target = h ? helperTarget(*h, job.copy) : job.target;
+        mixer.mix(*job.voice, {target, frames_});
+    };
+    const int workers = threads();
+    int i = 0;
+    while (takeFront(ranges_[size_t(worker)].ends, i)) mixJob(i);
+    for (int other = 1; other < workers; ++other)
+        while (takeBack(ranges_[size_t((worker + other) % workers)].ends, i)) mixJob(i);
     mixer.flush();
 }
 
 void MixTeam::finish() {
     const bool share = workers_.helpers() > 0 && !overflow_ && jobCount_ > 1 &&
                        int64_t(frames_) * jobCount_ >= kShareWorkFrames;
-    nextJob_.store(0, std::memory_order_relaxed);
+    // Equal shares of the jobs, in slot order; on one thread the first range holds them all.
+    const uint64_t shares = share ? uint64_t(threads()) : 1;
+    for (size_t w = 0; w < ranges_.size(); ++w) {
+        const uint64_t front = std::min<uint64_t>(w, shares) * uint64_t(jobCount_) / shares;
+        const uint64_t back = std::min<uint64_t>(w + 1, shares) * uint64_t(jobCount_) / shares;
+        ranges_[w].ends.store(front | back << 32, std::memory_order_relaxed);
+    }
     if (share) {
         const Resampler& own = main_.resampler();
         for (Helper& h : helpers_) {
@@ -101,9 +129,6 @@ void MixTeam::finish() {
             h.mixer->resampler().setInterpolation(own.interpolation());
             h.mixer->resampler().setReduceQuality(own.reduceQuality());
         }
-        // Small shares balance the voices' unequal costs; not so small that the workers
-        // spend their time taking them.
-        chunk_ = std::max(1, jobCount_ / (4 * threads()));
         workers_.run(*this);
         ++sharedStretches_;
         const int values = 2 * frames_;
@@ -115,7 +140,6 @@ void MixTeam::finish() {
                 for (int i = 0; i < values; ++i) to[i] += from[i];
             }
     } else {
-        chunk_ = std::max(1, jobCount_);
         run(0);
     }
     jobCount_ = 0;

@@ -95,9 +95,16 @@ class MixTeam final : private RenderWorkers::Task {
     int targetCount_ = 0;
     bool overflow_ = false;  // more distinct buffers than kMaxTargets: mixed on one thread
     std::array<Told, kSlots> told_{};
-    int chunk_ = 1;  // jobs a worker takes at a time
     int64_t sharedStretches_ = 0;
-    alignas(64) std::atomic<int> nextJob_{0};
+    // Each worker takes the jobs of its own range from the front, then helps the others from
+    // their backs: a voice is mostly mixed by the same worker from one stretch to the next,
+    // where its state and its samples are still in that core's cache, and no worker idles
+    // while another has voices left. Front and back of a range are one word, so that a job
+    // is taken exactly once.
+    struct alignas(64) Range {
+        std::atomic<uint64_t> ends{0};  // front | back << 32
+    };
+    std::vector<Range> ranges_;
     RenderWorkers workers_;
 };
 
