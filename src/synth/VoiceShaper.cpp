@@ -29,8 +29,8 @@ int32_t rampStep(int32_t from, int32_t to, int32_t frames, uint64_t reciprocal) 
     if (d == 0) return 0;
     const uint32_t distance = d < 0 ? uint32_t(-int64_t(d)) : uint32_t(d);
     if (distance <= uint32_t(frames)) return d > 0 ? 1 : -1;
-    const uint32_t q = distance <= kMaxMix ? uint32_t((distance * reciprocal) >> 32)
-                                          : distance / uint32_t(frames);
+    const uint32_t q =
+        distance <= kMaxMix ? uint32_t((distance * reciprocal) >> 32) : distance / uint32_t(frames);
     return d > 0 ? int32_t(q) : -int32_t(q);
 }
 
@@ -59,8 +59,7 @@ VoiceShaper::VoiceShaper(const EngineSettings& settings, const ChannelController
       sends_(sends),
       controls_(controls),
       rampFrames_(std::max(1, static_cast<int>(settings.outputRateHz * 0.0005))),
-      rampReciprocal_(((uint64_t(1) << 32) + uint64_t(rampFrames_) - 1) / uint64_t(rampFrames_)) {
-}
+      rampReciprocal_(((uint64_t(1) << 32) + uint64_t(rampFrames_) - 1) / uint64_t(rampFrames_)) {}
 
 void VoiceShaper::start(Voice& v, const SampleRegion& r, int c, int note, int velocity,
                         int32_t frequency, int eventKey) {
