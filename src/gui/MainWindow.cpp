@@ -36,9 +36,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/LinkList.h"
-#include "app/MediaPlayerExport.h"
-#include "app/PanelTexts.h"
+#include "desktop/LinkList.h"
+#include "desktop/MediaPlayerExport.h"
+#include "desktop/PanelTexts.h"
 #include "gui/ChannelMeters.h"
 #include "gui/EncoderDialog.h"
 #include "gui/LinkUpdater.h"

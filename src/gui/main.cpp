@@ -11,11 +11,11 @@
 #include <cstdlib>
 #include <thread>
 
-#include "app/AppSettings.h"
 #include "app/Engine.h"
-#include "app/EngineFront.h"
-#include "app/FrontControl.h"
-#include "app/SingleInstance.h"
+#include "desktop/AppSettings.h"
+#include "desktop/EngineFront.h"
+#include "desktop/FrontControl.h"
+#include "desktop/SingleInstance.h"
 #include "gui/MainWindow.h"
 #include "gui/Texts.h"
 #include "instruments/SoundFontRegistry.h"

@@ -18,8 +18,8 @@
 #include <QTimer>
 
 #include "app/Engine.h"
-#include "app/EngineFront.h"
-#include "app/FakeFrontEngine.h"
+#include "desktop/EngineFront.h"
+#include "desktop/FakeFrontEngine.h"
 #include "gui/MainWindow.h"
 #include "gui/PlaylistWindow.h"
 #include "support/SmfBuilder.h"

@@ -1,10 +1,10 @@
-#include "app/PanelState.h"
+#include "desktop/PanelState.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "app/FrontCommands.h"
-#include "app/PanelTexts.h"
+#include "desktop/FrontCommands.h"
+#include "desktop/PanelTexts.h"
 
 namespace svt {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/FrontControl.h"
+#include "desktop/FrontControl.h"
 
 namespace svt::test {
 

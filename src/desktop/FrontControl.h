@@ -16,12 +16,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/CommandQueue.h"
-#include "app/FrontCommands.h"
-#include "app/PanelState.h"
 #include "app/Playlist.h"
-#include "app/PlaylistView.h"
 #include "base/Language.h"
+#include "desktop/CommandQueue.h"
+#include "desktop/FrontCommands.h"
+#include "desktop/PanelState.h"
+#include "desktop/PlaylistView.h"
 #include "player/PlayerCommands.h"
 
 namespace svt {

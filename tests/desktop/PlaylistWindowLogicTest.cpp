@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/CommandQueue.h"
-#include "app/FakeFrontEngine.h"
-#include "app/FrontControl.h"
-#include "app/MediaPlayerExport.h"
-#include "app/PlaylistView.h"
+#include "desktop/CommandQueue.h"
+#include "desktop/FakeFrontEngine.h"
+#include "desktop/FrontControl.h"
+#include "desktop/MediaPlayerExport.h"
+#include "desktop/PlaylistView.h"
 #include "support/TempDir.h"
 
 namespace svt {

@@ -1,11 +1,11 @@
-#include "app/FrontControl.h"
+#include "desktop/FrontControl.h"
 
 #include <algorithm>
 #include <chrono>
 #include <climits>
 #include <filesystem>
 
-#include "app/MediaPlayerExport.h"
+#include "desktop/MediaPlayerExport.h"
 #include "platform/Paths.h"
 
 namespace svt {

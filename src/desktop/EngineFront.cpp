@@ -1,4 +1,4 @@
-#include "app/EngineFront.h"
+#include "desktop/EngineFront.h"
 
 #include <algorithm>
 

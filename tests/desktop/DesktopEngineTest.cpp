@@ -9,9 +9,9 @@
 #include <functional>
 
 #include "app/Engine.h"
-#include "app/EngineFront.h"
-#include "app/FakeFrontEngine.h"
-#include "app/FrontControl.h"
+#include "desktop/EngineFront.h"
+#include "desktop/FakeFrontEngine.h"
+#include "desktop/FrontControl.h"
 #include "output/LiveOutput.h"
 #include "support/FakeWaveDevice.h"
 #include "support/SmfBuilder.h"

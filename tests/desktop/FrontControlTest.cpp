@@ -1,4 +1,4 @@
-#include "app/FrontControl.h"
+#include "desktop/FrontControl.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <functional>
 #include <thread>
 
-#include "app/CommandQueue.h"
-#include "app/FakeFrontEngine.h"
+#include "desktop/CommandQueue.h"
+#include "desktop/FakeFrontEngine.h"
 #include "support/TempDir.h"
 
 namespace svt {

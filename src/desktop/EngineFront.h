@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "app/Engine.h"
-#include "app/FrontControl.h"
+#include "desktop/FrontControl.h"
 #include "song/SongInput.h"
 
 namespace svt {
