@@ -168,7 +168,6 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
     recomputeTemperamentIndex(controls_.keySignature);
     notify(NoticeKeyOffset, false, controls_.noteKeyOffset);
     notify(NoticeTempo, false, tempo_);
-    timeRatioNotice();
     for (int c = 0; c < kChannels; ++c) {
         notify(NoticeTemperType, false, c, 0);
         notify(NoticeMute, false, c, (controls_.channelMuteMask >> c) & 1u);
@@ -200,6 +199,7 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
 
         controls_.timeRatio =
             timeRatio > 0 ? std::clamp(timeRatio, kMinTimeRatio, kMaxTimeRatio) : 1.0;
+        // The ratio the song starts with, the user's tempo included.
         timeRatioNotice();
         trace_.setOffset(0);
         const ConvertedSong& song = read->song;
