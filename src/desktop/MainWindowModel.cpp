@@ -159,8 +159,8 @@ void MainWindowModel::changeSoundFontDialog() {
 }
 
 void MainWindowModel::setDragDropFormat(OutputKind format) {
+    // The format is for songs dropped on the program's icon; what Play does stays as it is.
     settings_.dragDropFormat = static_cast<int>(format);
-    control_.queue(FcSelectOutput, static_cast<int32_t>(format));
     if (saveSettings) saveSettings(settings_);
 }
 
@@ -243,6 +243,9 @@ void MainWindowModel::engineMessage(FrontMessage message, const std::string& arg
             break;
         case FrontMessage::SoundFontRefused:
             inform(uiText(UiText::SoundFontRefused, language(), {argument}));
+            break;
+        case FrontMessage::NotSongs:
+            inform(text(UiText::NotSongs) + "\n" + argument);
             break;
     }
 }

@@ -184,6 +184,12 @@ constexpr TextRow kTexts[] = {
     {UiText::WindowTitle, "Calda Sorvanto", {}},
     {UiText::CompactWindowTitle, " Calda Sorvanto", {}},
     {UiText::CompactProgressTitle, " Calda Sorvanto - %1 %", {}},
+    {UiText::NotSongs, "These files are not MIDI songs and were not added:",
+     "Diese Dateien sind keine MIDI-Songs und wurden nicht hinzugefügt:"},
+    {UiText::NoSoundDevice,
+     "No sound device could be opened. Songs can still be converted to files.",
+     "Es konnte kein Audiogerät geöffnet werden. Songs können weiterhin in Dateien umgewandelt "
+     "werden."},
 };
 
 struct KeyRow {

@@ -146,6 +146,8 @@ enum class UiText : int {
     WindowTitle,
     CompactWindowTitle,
     CompactProgressTitle,
+    NotSongs,
+    NoSoundDevice,
     Count
 };
 

@@ -87,8 +87,16 @@ int main(int argc, char** argv) {
     const char* svtVariable = std::getenv("SVT");
     const std::optional<size_t> chosen = output::chooseOutput(
         candidates, svtVariable ? std::optional<std::string_view>(svtVariable) : std::nullopt);
-    if (!chosen) return 1;
-    front.selectOutput(static_cast<int>(*chosen));
+    // Without a sound device the window still opens: it says why nothing can be heard, and
+    // conversion works as ever. Play tries the device again (it may have come back).
+    QString deviceProblem;
+    if (!chosen) {
+        if (front.openOutput() < 0)
+            deviceProblem = gui::tx(UiText::NoSoundDevice, lang) + QStringLiteral("\n\n") +
+                            QString::fromStdString(front.outputMessage());
+        front.closeOutput();
+    }
+    front.selectOutput(chosen ? static_cast<int>(*chosen) : 0);
 
     // The command line's songs are converted in the drag-and-drop format; with any other
     // stored format they are played once in the compact window.
@@ -119,6 +127,8 @@ int main(int argc, char** argv) {
     if (!fontProblem.empty())
         QMessageBox::warning(&window, gui::tx(UiText::ProductCaption, lang),
                              QString::fromStdString(fontProblem));
+    if (!deviceProblem.isEmpty())
+        QMessageBox::warning(&window, gui::tx(UiText::ProductCaption, lang), deviceProblem);
     if (!formatMessage.isEmpty()) {
         QMessageBox::information(&window, gui::tx(UiText::ProductCaption, lang), formatMessage);
         // Without the encoder there is nothing to convert into: the window closes at once.
