@@ -122,6 +122,7 @@ TEST(PlaylistWindowLogic, SnapshotFollowsEveryChange) {
 
     // A new current entry keeps the lines (shared), a removal makes new ones.
     rig.control.playIndex(2);
+    EXPECT_EQ(rig.step(), CmdNone) << "the live output first";
     EXPECT_EQ(rig.step(), CmdLoadFile);
     auto moved = rig.control.playlistSnapshot();
     EXPECT_EQ(moved->current, 2);
