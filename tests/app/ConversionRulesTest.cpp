@@ -491,8 +491,15 @@ TEST(ConversionRules, FormatsFollowTheNameAndExitCodesSayWhatHappened) {
         {"-f mp3 -o w.wav", 2, "", ""},
         {"-f wav -o w.mp3", 2, "", ""},
         {"-o w.wav --no-such-option", 2, "", ""},
+        {"-o ''", 2, "", ""},
+        {"-o q.wav -q -q --overwrite --overwrite", 0, "q.wav", "RIFF"},
         {"-o " + dir.file("no/such/folder/w.wav"), 1, "", ""},
+        // A folder that cannot be made (a file is in the way) is named with the reason.
+        {"-o a.mid/out/", 1, "", "the folder a.mid/out cannot be made: Not a directory"},
+        // A symbolic link to nothing is a file that exists: kept, before anything renders.
+        {"-o dangling.wav", 0, "", "dangling.wav exists already and is kept"},
     };
+    fs::create_symlink(dir.file("nowhere/old.wav"), dir.file("dangling.wav"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         std::string out;
@@ -502,10 +509,13 @@ TEST(ConversionRules, FormatsFollowTheNameAndExitCodesSayWhatHappened) {
         EXPECT_EQ(status, c.exitCode) << out;
         if (!c.file.empty()) {
             EXPECT_EQ(text(dir.file(c.file)).substr(0, c.starts.size()), c.starts);
+        } else if (!c.starts.empty()) {
+            EXPECT_NE(out.find(c.starts), std::string::npos) << out;  // what was said
         }
     }
     EXPECT_EQ(filesIn(dir.path()),
-              (std::set<std::string>{"a.mid", "sine.sf2", "x.mp3", "y.WAV", "z.wav"}));
+              (std::set<std::string>{"a.mid", "sine.sf2", "x.mp3", "y.WAV", "z.wav", "q.wav"}));
+    EXPECT_TRUE(fs::is_symlink(dir.file("dangling.wav")));
 }
 
 }  // namespace
