@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <map>
 
+#include "desktop/FrontCommands.h"
+
 namespace svt {
 namespace {
 
@@ -90,8 +92,8 @@ AppSettings loadAppSettings(const platform::SettingsStore& store) {
     s.uiListFontWidth = std::clamp(s.uiListFontWidth, 0, kMaxFontPixels);
     s.uiListFontHeight = std::clamp(s.uiListFontHeight, 1, kMaxFontPixels);
     s.uiListFontFlags &= 3;
-    // Any format but WAV and MP3 means "none" (files named at start are played).
-    if (s.dragDropFormat != 1 && s.dragDropFormat != 2) s.dragDropFormat = 0;
+    // A format no output has means "none" (files named at start are played).
+    s.dragDropFormat = static_cast<int>(outputForFormat(s.dragDropFormat));
     return s;
 }
 
