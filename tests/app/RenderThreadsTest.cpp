@@ -96,8 +96,9 @@ TEST(RenderThreads, SongSoundsAlikeOnAnyNumberOfThreadsInEveryForm) {
     std::vector<SimdLevel> forms = vectorFormsHere(simdLevelAvailable, "threaded rendering");
     forms.insert(forms.begin(), SimdLevel::Scalar);
     for (size_t i = 0; i < forms.size(); ++i) {
-        // Two and three threads by turns: one helper, and helpers taking odd shares.
-        const int threads = 2 + int(i % 2);
+        // Two, three and four threads by turns: one helper, helpers taking odd shares, and
+        // more threads than the cores of a small machine.
+        const int threads = 2 + int(i % 3);
         SCOPED_TRACE(std::string(simdLevelName(forms[i])) + " on " + std::to_string(threads) +
                      " threads");
         const Render many = render(song, forms[i], threads);
