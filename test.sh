@@ -48,8 +48,11 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build/asan --output-on-failure -j "$jobs"
 
 if [ "$windows" -eq 1 ]; then
-    stage "Windows build (mingw-w64)"
+    stage "Windows libraries from Debian's source packages"
+    scripts/windows-deps.sh build/windows-deps
+    stage "Windows build (mingw-w64) and installer"
     svt_build windows -DSORVANTO_WERROR=ON
+    cmake --build build/windows --target installer
     scripts/test-windows.sh build/windows build/release
 fi
 

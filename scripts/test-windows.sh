@@ -4,7 +4,12 @@
 #      of our own (real time, no sound card needed);
 #   2. the demo song converted by sorvanto-cli.exe, byte for byte the Linux build's WAV;
 #   3. sorvanto-cli.exe play in a terminal (tmux): a short song plays to its end, and a long
-#      one ends on the key q.
+#      one ends on the key q;
+#   4. the installer, silently into a fresh Wine prefix: the installed sorvanto-cli.exe renders
+#      the demo with the installed compressed font byte for byte as Linux does, writes an MP3
+#      through the installed gogo.dll alone that sounds as the Linux build's MP3, the songs'
+#      association is in the registry, and the silent uninstaller leaves nothing of ours but
+#      the user's settings.
 # usage: scripts/test-windows.sh WINDOWS_BUILD LINUX_BUILD
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -105,3 +110,86 @@ tmux send-keys -t "$session" q
 await_exit 60 || { echo "play did not end on q" >&2; exit 1; }
 [ "$(cat "$work/play.exit")" = 0 ] || { tmux capture-pane -p -t "$session"; exit 1; }
 echo "the demo song ended on the key q"
+
+echo "== compressed (SoundFont 3) fonts: sorvanto-cli.exe against the Linux build"
+# The installer's font, and MuseScore's larger one where it is installed.
+font=/usr/share/sounds/sf3/MuseScore_General_Lite.sf3
+for f in "$font" /usr/share/sounds/sf3/MuseScore_General_Full.sf3; do
+    [ -f "$f" ] || continue
+    name=$(basename "$f" .sf3)
+    "$linux/bin/sorvanto-cli" convert "$work/demo.mid" -s "$f" -o "$work/linux-$name.wav" -q
+    "$wine" "$build/bin/sorvanto-cli.exe" convert "$work/demo.mid" -s "$f" -o "$work/windows-$name.wav" -q
+    cmp "$work/windows-$name.wav" "$work/linux-$name.wav"
+    echo "$name: the same $(stat -c %s "$work/linux-$name.wav") bytes"
+done
+cp "$work/linux-MuseScore_General_Lite.wav" "$work/linux-sf3.wav"
+
+echo "== the installer, silently into a fresh prefix"
+setup=$(ls "$build"/sorvanto-setup-*.exe)
+"$linux/bin/sorvanto-cli" convert "$work/demo.mid" -s "$font" -o "$work/linux-sf3.mp3" -q
+# A prefix of its own without a persistent server, so that waiting for the server waits for
+# the (un)installer, which hands its work to a copy of itself and returns at once.
+wineserver -k 2>/dev/null || true
+export WINEPREFIX=$work/fresh-prefix
+"$wine" wineboot --init >/dev/null 2>&1
+wineserver -w
+"$wine" "$setup" /S >/dev/null 2>&1
+wineserver -w
+installed="$WINEPREFIX/drive_c/Program Files/Sorvanto"
+for f in sorvanto-cli.exe gogo.dll Sorvanto.sf2 "Sorvanto.sf2 licence.txt" uninstall.exe; do
+    [ -f "$installed/$f" ] || { ls -la "$installed" >&2 || true; echo "not installed: $f" >&2; exit 1; }
+done
+echo "installed $(du -sh "$installed" | cut -f1) from a setup of $(du -h "$setup" | cut -f1)"
+"$wine" "$installed/sorvanto-cli.exe" convert "$work/demo.mid" -o "$work/installed.wav" -q
+cmp "$work/installed.wav" "$work/linux-sf3.wav"
+echo "the installed program renders the demo with its compressed font as Linux does"
+"$wine" "$installed/sorvanto-cli.exe" convert "$work/demo.mid" -f mp3 -o "$work/installed.mp3" -q
+mpg123 -q -s "$work/installed.mp3" >"$work/installed.pcm"
+mpg123 -q -s "$work/linux-sf3.mp3" >"$work/linux.pcm"
+python3 - "$work/installed.pcm" "$work/linux.pcm" <<'PY'
+import array, math, sys
+def envelope(path):
+    a = array.array("h")
+    with open(path, "rb") as f:
+        a.frombytes(f.read())
+    w = 2 * 441  # 10 ms of stereo at 44.1 kHz
+    return len(a), [math.sqrt(sum(x * x for x in a[i:i + w]) / w) for i in range(0, len(a) - w + 1, w)]
+n1, e1 = envelope(sys.argv[1])
+n2, e2 = envelope(sys.argv[2])
+if n1 != n2:
+    sys.exit(f"the MP3s decode to {n1} and {n2} samples")
+m1, m2 = sum(e1) / len(e1), sum(e2) / len(e2)
+cov = sum((a - m1) * (b - m2) for a, b in zip(e1, e2))
+r = cov / math.sqrt(sum((a - m1) ** 2 for a in e1) * sum((b - m2) ** 2 for b in e2))
+print(f"the installed gogo.dll's MP3: {n1} samples as on Linux, envelope correlation {r:.4f}")
+if r < 0.99:
+    sys.exit("the MP3s sound different")
+PY
+reg_has() {  # reg_has KEY PATTERN: the key's values, as reg.exe lists them, match
+    "$wine" reg query "$1" 2>/dev/null | tr -d '\r' | grep -q "$2"
+}
+reg_has 'HKLM\Software\Classes\.mid' 'Sorvanto.Song' || { echo "no association of .mid" >&2; exit 1; }
+reg_has 'HKLM\Software\Classes\.kar' 'Sorvanto.Song' || { echo "no association of .kar" >&2; exit 1; }
+reg_has 'HKLM\Software\Classes\Sorvanto.Song\shell\open\command' 'sorvanto' ||
+    { echo "no open command for songs" >&2; exit 1; }
+echo "the songs' association is in the registry"
+
+# A setting of the user's stays through a silent uninstall.
+"$wine" reg add 'HKCU\Software\Brenkow Europe\Calda Sorvanto' /v DragDropFormat /t REG_DWORD /d 2 /f >/dev/null 2>&1
+"$wine" "$installed/uninstall.exe" /S >/dev/null 2>&1
+wineserver -w
+if [ -e "$installed" ]; then
+    find "$installed" >&2
+    echo "the uninstaller left files in Program Files" >&2
+    exit 1
+fi
+[ ! -e "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Sorvanto" ] ||
+    { echo "the uninstaller left the Start-menu entries" >&2; exit 1; }
+! reg_has 'HKLM\Software\Classes\.mid' 'Sorvanto.Song' || { echo "the .mid association stayed" >&2; exit 1; }
+! "$wine" reg query 'HKLM\Software\Classes\Sorvanto.Song' >/dev/null 2>&1 ||
+    { echo "the song type stayed in the registry" >&2; exit 1; }
+! "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Sorvanto' >/dev/null 2>&1 ||
+    { echo "the uninstall entry stayed" >&2; exit 1; }
+reg_has 'HKCU\Software\Brenkow Europe\Calda Sorvanto' 'DragDropFormat' ||
+    { echo "the user's settings went with the program" >&2; exit 1; }
+echo "the silent uninstaller removed every file and key of ours and kept the user's settings"
