@@ -47,6 +47,19 @@ stage "assertion and sanitizer tests"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build/asan --output-on-failure -j "$jobs"
 
+# The thread sanitizer on the desktop program's two threads: its logic against a fake and a
+# real engine, and its windows on Qt's offscreen platform. Qt itself is not instrumented; what
+# it does inside its own libraries is left out (tests/tsan.supp).
+stage "thread sanitizer build (desktop logic and windows)"
+cmake -S . --preset tsan -DSORVANTO_WERROR=ON >/dev/null
+cmake --build build/tsan -j "$jobs" --target desktop_model_test gui_test
+stage "thread sanitizer tests"
+for t in desktop_model_test gui_test; do
+    (cd build/tsan/tests &&
+        TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/../../../tests/tsan.supp" \
+            ./$t --gtest_brief=1)
+done
+
 if [ "$windows" -eq 1 ]; then
     stage "Windows libraries from Debian's source packages"
     scripts/windows-deps.sh build/windows-deps

@@ -8,8 +8,8 @@
 #include <filesystem>
 
 #include "app/Engine.h"
-#include "app/EngineFront.h"
-#include "app/FrontControl.h"
+#include "desktop/EngineFront.h"
+#include "desktop/FrontControl.h"
 #include "support/SmfBuilder.h"
 #include "support/TempDir.h"
 

@@ -10,6 +10,13 @@ if(SORVANTO_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The desktop program's window and engine threads share the command queue, the panel mailbox
+# and the playlist; this build checks what they touch.
+if(SORVANTO_SANITIZE_THREAD)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(SORVANTO_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     message(FATAL_ERROR "The fuzz targets need clang (use the fuzz preset)")

@@ -16,7 +16,7 @@ SVT_BUILD_PACKAGES+=(libasound2-dev)
 SVT_RUNTIME_PACKAGES+=(libasound2 libasound2-data)
 # The player's terminal test runs it under tmux; a PulseAudio null sink, reached through ALSA's
 # pulse plugin, is the device that plays in real time.
-SVT_TEST_PACKAGES+=(tmux pulseaudio libasound2-plugins)
+SVT_TEST_PACKAGES+=(tmux pulseaudio pulseaudio-utils libasound2-plugins)
 # The desktop program is Qt 6 Widgets (Core, Gui, Widgets; lrelease builds the translations);
 # its end-to-end test runs it under Xvfb, types with xdotool and takes screenshots with import.
 SVT_BUILD_PACKAGES+=(qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools)

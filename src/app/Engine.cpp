@@ -1,5 +1,7 @@
 #include "app/Engine.h"
 
+#include <algorithm>
+
 namespace svt {
 
 namespace {
@@ -31,18 +33,23 @@ Engine::Engine(EngineSettings settings, const EngineSetup& setup)
 }
 
 Status Engine::loadSoundFont(const std::string& fileName) {
-    fonts_.selectFont(fileName);
+    // The font in use stays until the new one has proved usable: a refused font leaves the
+    // engine as it was, never without instruments.
+    const bool known = std::any_of(fonts_.fonts().begin(), fonts_.fonts().end(),
+                                   [&](const auto& f) { return f->registeredName() == fileName; });
+    LoadedSoundFont& font = fonts_.registerFont(fileName);
     banks_.indexFonts();
-    for (const auto& font : fonts_.fonts()) {
-        if (font->registeredName() != fileName) continue;
-        if (font->usable()) return Ok{};
-        std::string reason = font->lastError();
-        fonts_.unregisterFont(fileName);
-        if (reason.empty()) reason = "not a usable SoundFont";
-        if (reason.find(fileName) == std::string::npos) reason = fileName + ": " + reason;
-        return makeError(reason);
+    // A font without a single preset would leave every song without instruments.
+    const bool empty = font.melodicBanks().empty() && font.drumSets().empty();
+    if (font.usable() && !empty) {
+        fonts_.selectFont(fileName);
+        return Ok{};
     }
-    return makeError(fileName + ": the SoundFont could not be registered");
+    std::string reason = font.usable() ? "the SoundFont holds no instruments" : font.lastError();
+    if (!known) fonts_.unregisterFont(fileName);
+    if (reason.empty()) reason = "not a usable SoundFont";
+    if (reason.find(fileName) == std::string::npos) reason = fileName + ": " + reason;
+    return makeError(reason);
 }
 
 Engine::~Engine() {

@@ -57,6 +57,9 @@ SongSettings makeSongSettings(std::span<const SongEvent> events, int64_t lengthS
                 break;
         }
     }
+    // A song without a tempo event plays at 120 beats per minute; the tempo bar changes it
+    // from there like any other song's.
+    if (!tempoSeen) s.originalTempo = 120;
     s.newTempo = s.originalTempo;
     std::copy(std::begin(s.program), std::end(s.program), std::begin(s.songProgram));
     s.playingTimeSeconds =
@@ -205,33 +208,46 @@ Playlist::Playlist(SongProbe probe, uint32_t randomSeed)
     resetRandomOrder();
 }
 
-int Playlist::addPath(const std::string& path, int* existingIndex) {
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        if (samePlaylistPath(entries_[i].path, path)) {
-            if (existingIndex != nullptr) *existingIndex = static_cast<int>(i);
-            return 0;
-        }
-    }
-    std::error_code ec;
-    if (path != "-" && !std::filesystem::exists(platform::fsPath(path), ec)) return 0;
-    std::optional<SongProbeResult> probed = probe_ ? probe_(path) : std::nullopt;
-    if (!probed || !probed->isSong) return 0;
-    const size_t from = entries_.size();
-    entries_.push_back(Entry{path, std::move(probed->title), true, probed->settings});
-    totalSeconds_ += probed->settings.playingTimeSeconds;
-    extendRandomOrder(from);
-    return 1;
+int Playlist::indexOf(const std::string& path) const {
+    for (size_t i = 0; i < entries_.size(); ++i)
+        if (samePlaylistPath(entries_[i].path, path)) return static_cast<int>(i);
+    return -1;
 }
 
-int Playlist::addNames(const std::vector<std::string>& names, bool expand) {
-    const std::vector<std::string> paths = expand ? expandPlaylistNames(names) : names;
+std::vector<Playlist::Candidate> Playlist::probeNames(const std::vector<std::string>& names,
+                                                      bool expand) const {
+    std::vector<Candidate> out;
+    std::vector<ExpandedName> paths;
+    if (expand) {
+        paths = expandNames(names).names;
+    } else {
+        for (const std::string& name : names) paths.push_back({name, {}});
+    }
+    out.reserve(paths.size());
+    for (ExpandedName& name : paths) {
+        Candidate c{std::move(name.path), std::nullopt, name.folder.empty()};
+        std::error_code ec;
+        const bool exists = c.path == "-" || std::filesystem::exists(platform::fsPath(c.path), ec);
+        if (exists && indexOf(c.path) < 0 && probe_) c.probed = probe_(c.path);
+        out.push_back(std::move(c));
+    }
+    return out;
+}
+
+int Playlist::addProbed(std::vector<Candidate> candidates) {
     const int before = count();
     int added = 0;
     int lastExisting = -1;
-    for (size_t i = 0; i < paths.size(); ++i) {
-        int existing = -1;
-        added += addPath(paths[i], &existing);
-        if (i + 1 == paths.size()) lastExisting = existing;
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        Candidate& c = candidates[i];
+        // A file may appear twice in one addition, or be listed while it was read.
+        const int existing = indexOf(c.path);
+        if (i + 1 == candidates.size()) lastExisting = existing;
+        if (existing >= 0 || !c.probed || !c.probed->isSong) continue;
+        entries_.push_back(Entry{c.path, std::move(c.probed->title), true, c.probed->settings});
+        totalSeconds_ += c.probed->settings.playingTimeSeconds;
+        extendRandomOrder(entries_.size() - 1);
+        ++added;
     }
     if (lastExisting >= 0) {
         current_ = lastExisting;
@@ -239,6 +255,23 @@ int Playlist::addNames(const std::vector<std::string>& names, bool expand) {
         current_ = before;
     }
     return added;
+}
+
+int Playlist::addNames(const std::vector<std::string>& names, bool expand) {
+    return addProbed(probeNames(names, expand));
+}
+
+std::vector<std::string> Playlist::refusedNames(const std::vector<Candidate>& candidates) {
+    std::vector<std::string> out;
+    for (const Candidate& c : candidates) {
+        if (!c.named || !c.probed || c.probed->isSong) continue;
+        const std::string& problem = c.probed->problem;
+        if (problem.find(c.path) != std::string::npos)
+            out.push_back(problem);
+        else
+            out.push_back(c.path + ": " + (problem.empty() ? "not a MIDI file" : problem));
+    }
+    return out;
 }
 
 bool Playlist::skipForward(int from, bool skip) {
@@ -283,6 +316,27 @@ void Playlist::resetRandomOrder() {
     for (int i = 0; i < count(); ++i) randomOrder_.push_back(i);
     randomOrder_.push_back(-1);
     randomPosition_ = -1;
+}
+
+void Playlist::startRandomOrderAt(int index) {
+    resetRandomOrder();
+    if (index < 0 || index >= count()) return;
+    std::swap(randomOrder_.front(), randomOrder_[static_cast<size_t>(index)]);
+    randomPosition_ = 0;
+}
+
+bool Playlist::hasNext(bool random, bool skip) const {
+    const auto playable = [&](int i) {
+        return i >= 0 && i < count() && (!skip || entries_[static_cast<size_t>(i)].isSong);
+    };
+    if (random) {
+        for (size_t p = static_cast<size_t>(randomPosition_ + 1); p < randomOrder_.size(); ++p)
+            if (playable(randomOrder_[p])) return true;
+        return false;
+    }
+    for (int i = current_ + 1; i < count(); ++i)
+        if (playable(i)) return true;
+    return false;
 }
 
 void Playlist::extendRandomOrder(size_t from) {

@@ -28,7 +28,7 @@ struct SongSettings {
     // program changes (a song may change a channel's instrument more than once).
     int32_t songProgram[kChannels] = {};
     int32_t newTempo = -1;       // beats per minute
-    int32_t originalTempo = -1;  // beats per minute, -1 when the song has no tempo
+    int32_t originalTempo = -1;  // beats per minute (120 for a song without tempo events)
     int32_t originalKey = -1;    // sharps + 7 (0..14)
     int32_t minor = -1;
     int32_t meterNumerator = -1;
@@ -63,6 +63,7 @@ struct SongProbeResult {
     bool isSong = false;
     std::string title;
     SongSettings settings;
+    std::string problem;  // why a file is not a song, when the reader said
 };
 
 // Reads a file's song information and settings; nullopt when the file does not exist,
@@ -123,12 +124,21 @@ class Playlist {
     }
     int64_t totalSeconds() const { return totalSeconds_; }
 
-    // Adds one path. Returns 1 when added; 0 when it was already listed (its index goes
-    // to *existingIndex), does not exist, is not a song or its settings failed.
-    int addPath(const std::string& path, int* existingIndex = nullptr);
     // Adds names (expanded first when `expand`), then makes the first added entry current,
     // or the last name's entry when that one was listed already. Returns how many were added.
     int addNames(const std::vector<std::string>& names, bool expand);
+
+    // addNames in two steps: reading the files changes nothing (another thread may read the
+    // list meanwhile), adding them is quick.
+    struct Candidate {
+        std::string path;
+        std::optional<SongProbeResult> probed;  // nullopt: listed already or missing
+        bool named = false;                     // named itself, not found in a folder or list
+    };
+    std::vector<Candidate> probeNames(const std::vector<std::string>& names, bool expand) const;
+    int addProbed(std::vector<Candidate> candidates);
+    // The files named themselves that are not songs, each "path: reason".
+    static std::vector<std::string> refusedNames(const std::vector<Candidate>& candidates);
 
     // Makes `index` current; with `skip`, moves forward past entries that are not songs.
     bool select(int index, bool skip);
@@ -138,6 +148,10 @@ class Playlist {
     // Draws the next entry of the random order; false when every entry was played once.
     bool randomNext(bool skip);
     void resetRandomOrder();
+    // A fresh random order that begins with `index`, which counts as played.
+    void startRandomOrderAt(int index);
+    // Whether next() (randomNext() with `random`) would find another entry.
+    bool hasNext(bool random, bool skip) const;
 
     void remove(int index);
     // Returns whether the current entry itself was removed.
@@ -149,6 +163,7 @@ class Playlist {
     Status save(const std::string& path, Language language) const;
 
   private:
+    int indexOf(const std::string& path) const;
     void removeWhere(const std::function<bool(size_t)>& doomed, bool* currentRemoved);
     void extendRandomOrder(size_t from);
     bool skipForward(int from, bool skip);

@@ -4,7 +4,7 @@
 #include <QNetworkRequest>
 #include <QUrl>
 
-#include "app/LinkList.h"
+#include "desktop/LinkList.h"
 #include "gui/Texts.h"
 
 namespace svt::gui {

@@ -36,9 +36,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/LinkList.h"
-#include "app/MediaPlayerExport.h"
-#include "app/PanelTexts.h"
+#include "desktop/LinkList.h"
+#include "desktop/MediaPlayerExport.h"
+#include "desktop/PanelTexts.h"
 #include "gui/ChannelMeters.h"
 #include "gui/EncoderDialog.h"
 #include "gui/LinkUpdater.h"
@@ -695,6 +695,10 @@ void MainWindow::showEngineMessage(int message, const QString& argument) {
         case FrontMessage::ExportFailed:
             showMessage(argument);
             break;
+        case FrontMessage::NotSongs:
+            showMessage(tx("These files are not MIDI songs and were not added:") +
+                        QStringLiteral("\n") + argument);
+            break;
     }
 }
 
@@ -916,8 +920,8 @@ void MainWindow::changeSoundFontDialog() {
 }
 
 void MainWindow::setDragDropFormat(int format) {
+    // The format is for songs dropped on the program's icon; what Play does stays as it is.
     settings_.dragDropFormat = format;
-    control_.queue(FcSelectOutput, format);
     wavFormat_->setChecked(format == 1);
     mp3Format_->setChecked(format == 2);
     if (saveSettings) saveSettings(settings_);

@@ -12,9 +12,9 @@
 #include <functional>
 #include <memory>
 
-#include "app/AppSettings.h"
-#include "app/FrontControl.h"
-#include "app/PanelState.h"
+#include "desktop/AppSettings.h"
+#include "desktop/FrontControl.h"
+#include "desktop/PanelState.h"
 #include "gui/PlaylistWindow.h"
 
 class QCheckBox;

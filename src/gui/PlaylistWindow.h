@@ -11,9 +11,9 @@
 #include <memory>
 #include <optional>
 
-#include "app/AppSettings.h"
-#include "app/FrontControl.h"
-#include "app/PlaylistView.h"
+#include "desktop/AppSettings.h"
+#include "desktop/FrontControl.h"
+#include "desktop/PlaylistView.h"
 
 class QLabel;
 class QLineEdit;

@@ -11,11 +11,11 @@
 #include <cstdlib>
 #include <thread>
 
-#include "app/AppSettings.h"
 #include "app/Engine.h"
-#include "app/EngineFront.h"
-#include "app/FrontControl.h"
-#include "app/SingleInstance.h"
+#include "desktop/AppSettings.h"
+#include "desktop/EngineFront.h"
+#include "desktop/FrontControl.h"
+#include "desktop/SingleInstance.h"
 #include "gui/MainWindow.h"
 #include "gui/Texts.h"
 #include "instruments/SoundFontRegistry.h"
@@ -88,8 +88,18 @@ int main(int argc, char** argv) {
     const char* svtVariable = std::getenv("SVT");
     const std::optional<size_t> chosen = output::chooseOutput(
         candidates, svtVariable ? std::optional<std::string_view>(svtVariable) : std::nullopt);
-    if (!chosen) return 1;
-    front.selectOutput(static_cast<int>(*chosen));
+    // Without a sound device the window still opens: it says why nothing can be heard, and
+    // conversion works as ever. Play tries the device again (it may have come back).
+    QString deviceProblem;
+    if (!chosen) {
+        if (front.openOutput() < 0)
+            deviceProblem = gui::tx(
+                                "No sound device could be opened. Songs can still be "
+                                "converted to files.") +
+                            QStringLiteral("\n\n") + QString::fromStdString(front.outputMessage());
+        front.closeOutput();
+    }
+    front.selectOutput(chosen ? static_cast<int>(*chosen) : 0);
 
     // The command line's songs are converted in the drag-and-drop format; with any other
     // stored format they are played once in the compact window.
@@ -118,6 +128,8 @@ int main(int argc, char** argv) {
     if (!fontProblem.empty())
         QMessageBox::warning(&window, gui::tx(gui::kProductCaption),
                              QString::fromStdString(fontProblem));
+    if (!deviceProblem.isEmpty())
+        QMessageBox::warning(&window, gui::tx(gui::kProductCaption), deviceProblem);
     if (!formatMessage.isEmpty()) {
         QMessageBox::information(&window, gui::tx(gui::kProductCaption), formatMessage);
         // Without the encoder there is nothing to convert into: the window closes at once.

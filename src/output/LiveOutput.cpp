@@ -109,6 +109,7 @@ int LiveOutput::openOutput() {
     if (waves.deviceCount() == 0) {
         lastMessage_ =
             tr(language, "Kein Audiotreiber vorhanden!", "There is no audio device available!");
+        if (const std::string why = waves.problem(); !why.empty()) lastMessage_ += " (" + why + ")";
         return -1;
     }
     // The device takes linear samples in its own byte order: 8 bits unsigned, wider signed.

@@ -1,6 +1,7 @@
 #include "output/OutputNames.h"
 
 #include <cctype>
+#include <string_view>
 
 namespace svt::output {
 
@@ -20,6 +21,24 @@ size_t extensionDot(const std::string& path, size_t end) {
     return std::string::npos;
 }
 
+// The "#" that joins an archive's name to a member's ("x.zip#d/s.mid"); npos for a plain path,
+// whose folders and files may hold a "#" of their own ("C#/tune.mid").
+size_t archiveMemberMark(const std::string& path) {
+    static constexpr std::string_view kArchives[] = {".zip", ".lzh", ".lha", ".tar",
+                                                     ".tgz", ".gz",  ".7z",  ".rar"};
+    for (size_t hash = path.find('#'); hash != std::string::npos; hash = path.find('#', hash + 1)) {
+        for (std::string_view archive : kArchives) {
+            if (hash < archive.size()) continue;
+            const size_t from = hash - archive.size();
+            bool same = true;
+            for (size_t i = 0; i < archive.size() && same; ++i)
+                same = std::tolower(static_cast<unsigned char>(path[from + i])) == archive[i];
+            if (same) return hash;
+        }
+    }
+    return std::string::npos;
+}
+
 }  // namespace
 
 std::string automaticOutputName(const std::string& songPath, const std::string& extension) {
@@ -33,7 +52,7 @@ std::string automaticOutputName(const std::string& songPath, const std::string& 
     }
     const size_t stem = dot == std::string::npos ? name.size() : dot;
 
-    const size_t hash = name.find('#');
+    const size_t hash = archiveMemberMark(name);
     if (hash != std::string::npos && hash < stem) {
         for (size_t i = hash + 1; i < stem; ++i)
             if (isSeparator(name[i])) name[i] = '_';

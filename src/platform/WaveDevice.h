@@ -56,6 +56,8 @@ class WaveSystem {
   public:
     virtual ~WaveSystem() = default;
     virtual int deviceCount() = 0;
+    // Why the last deviceCount() found none: the device's name and the system's reason.
+    virtual std::string problem() const { return {}; }
     // nullptr when the device cannot be opened with the format; `error` says why.
     virtual std::unique_ptr<WaveDevice> open(const WaveFormat& format, WaveCallback callback,
                                              std::string* error) = 0;

@@ -15,6 +15,9 @@ namespace svt {
 
 namespace {
 
+// A quarter note's length until a song's first tempo event: 120 beats per minute.
+constexpr int kDefaultMicrosPerQuarter = 500000;
+
 // How far the end-of-song scan looks ahead for a reason to go on.
 constexpr int kEndScanEvents = 32;
 // The end of a song plays on until every voice has ended and the output is this quiet
@@ -139,6 +142,10 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
         return CmdError;
     }
     const bool fromStandardInput = fileName == "-";
+    // A song starts unpaused and at the default tempo: a pause or a tempo the last song ended
+    // with would hold this one silent or show that song's tempo until its first tempo event.
+    paused_ = false;
+    tempo_ = kDefaultMicrosPerQuarter;
     song_ = input_.infos().find(fileName, true);
     {
         const int polled = pollLoadingCommands(fromStandardInput);
@@ -161,7 +168,6 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
     recomputeTemperamentIndex(controls_.keySignature);
     notify(NoticeKeyOffset, false, controls_.noteKeyOffset);
     notify(NoticeTempo, false, tempo_);
-    timeRatioNotice();
     for (int c = 0; c < kChannels; ++c) {
         notify(NoticeTemperType, false, c, 0);
         notify(NoticeMute, false, c, (controls_.channelMuteMask >> c) & 1u);
@@ -193,6 +199,8 @@ int Player::playFile(const std::string& fileName, double timeRatio) {
 
         controls_.timeRatio =
             timeRatio > 0 ? std::clamp(timeRatio, kMinTimeRatio, kMaxTimeRatio) : 1.0;
+        // The ratio the song starts with, the user's tempo included.
+        timeRatioNotice();
         trace_.setOffset(0);
         const ConvertedSong& song = read->song;
         totalSamples_ = song.totalSamples;
@@ -635,7 +643,7 @@ void Player::seek(int64_t position) {
     synthesis_.seedRandom(songSeed_);
     buffered_ = 0;
     index_ = 0;
-    tempo_ = 500000;
+    tempo_ = kDefaultMicrosPerQuarter;
     if (position > 0) {
         while (index_ < events_.size() && events_[index_].type != EV_END_OF_SONG &&
                sampleTimeOf(events_[index_]) < position) {

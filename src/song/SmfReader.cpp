@@ -119,6 +119,7 @@ Status SmfReader::readSmf() {
     hadKaraokeTitle_ = info_.karaokeTitle.has_value();
 
     if (format_ == 1) info_.trackNames.fill(std::string());
+    info_.channelTrack.fill(-1);
     const int count = format_ == 0 ? 1 : tracks;
     for (int t = 0; t < count; ++t) {
         const TrackEnd end = readTrack(t, format_ != 2);
@@ -207,6 +208,8 @@ TrackEnd SmfReader::readTrack(int track, bool merge) {
                 const int v = second();
                 if (v < 0) return broken(track, "ends inside an event");
                 const bool on = kind == 1 && v != 0;
+                if (on && info_.channelTrack[channel] < 0)
+                    info_.channelTrack[channel] = static_cast<int16_t>(std::min(track, 0x7FFF));
                 add(SongEvent{t, static_cast<uint8_t>(on ? EV_NOTE_ON : EV_NOTE_OFF), ch, a,
                               static_cast<uint8_t>(v)});
                 break;

@@ -190,6 +190,15 @@ std::optional<std::string> displayTitle(const SongInfo& info) {
     return std::nullopt;
 }
 
+std::array<std::string, 16> channelTrackNames(const SongInfo& info) {
+    std::array<std::string, 16> names;
+    for (size_t c = 0; c < names.size(); ++c) {
+        const int track = info.channelTrack[c];
+        if (track >= 1 && track <= 16) names[c] = info.trackNames[static_cast<size_t>(track - 1)];
+    }
+    return names;
+}
+
 const char* keyName(int keyIndex, bool minor, Language language) {
     if (keyIndex < 0 || keyIndex > 14) return "";
     const KeyNames& k = kKeyNames[keyIndex];

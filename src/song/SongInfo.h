@@ -47,8 +47,14 @@ struct SongInfo {
     // Learned by a full read, not part of the stored record.
     int32_t keyIndex = -1;  // sharps + 7
     bool minor = false;
-    std::array<std::string, 16> trackNames{};
+    std::array<std::string, 16> trackNames{};  // of the second to the 17th track
+    // The track whose notes a channel plays first (0 the first track); -1 for a silent one.
+    std::array<int16_t, 16> channelTrack{-1, -1, -1, -1, -1, -1, -1, -1,
+                                         -1, -1, -1, -1, -1, -1, -1, -1};
 };
+
+// The name of the track that plays each channel; empty where none is known.
+std::array<std::string, 16> channelTrackNames(const SongInfo& info);
 
 // Formats 0 and 1 only: the first of title, karaoke title and first text; none when
 // that text is only spaces.

@@ -242,23 +242,24 @@ TEST(SongSettings, FirstEventsOfEachKindSetTheFields) {
         std::vector<SongEvent> events;
         int key, minor, tempo, num, den;
     };
-    // Tempo 500000 us per quarter = 120 bpm; 0x07A120 = 500000, 0x061A80 = 400000.
+    // Tempo 500000 us per quarter = 120 bpm (a song without tempo events plays at it);
+    // 0x07A120 = 500000, 0x061A80 = 400000.
     const Case cases[] = {
-        {"three flats minor", {ev(EV_KEY_SIGNATURE, 0, 0xFD, 1)}, 4, 1, -1, -1, -1},
-        {"nothing", {}, -1, -1, -1, -1, -1},
+        {"three flats minor", {ev(EV_KEY_SIGNATURE, 0, 0xFD, 1)}, 4, 1, 120, -1, -1},
+        {"nothing: the tempo every song starts with", {}, -1, -1, 120, -1, -1},
         {"out-of-range key skipped",
          {ev(EV_KEY_SIGNATURE, 0, 9, 0), ev(EV_KEY_SIGNATURE, 0, 2, 0),
           ev(EV_KEY_SIGNATURE, 0, 5, 1)},
          9,
          0,
-         -1,
+         120,
          -1,
          -1},
         {"first tempo only",
-         {SongEvent{0, EV_TEMPO, 0x20, 0x07, 0xA1}, SongEvent{0, EV_TEMPO, 0x80, 0x06, 0x1A}},
+         {SongEvent{0, EV_TEMPO, 0x80, 0x06, 0x1A}, SongEvent{0, EV_TEMPO, 0x20, 0x07, 0xA1}},
          -1,
          -1,
-         120,
+         150,
          -1,
          -1},
         {"meter from channel 0 only",
@@ -266,14 +267,14 @@ TEST(SongSettings, FirstEventsOfEachKindSetTheFields) {
           ev(EV_TIME_SIGNATURE, 0, 3, 4)},
          -1,
          -1,
-         -1,
+         120,
          6,
          8},
         {"after the end nothing counts",
          {ev(EV_END_OF_SONG, 0, 0), ev(EV_KEY_SIGNATURE, 0, 1, 0)},
          -1,
          -1,
-         -1,
+         120,
          -1,
          -1},
     };

@@ -1,12 +1,15 @@
 // The real sorvanto under Xvfb, as a user meets it: the demo song listed from the command line,
-// Space pressed with xdotool, the time field watched until it moves, a screenshot, Q and the
-// quit question answered. The sound goes to a PulseAudio null sink (real time) when one can be
-// started, else to ALSA's null device. Every wait polls with a generous limit.
+// Space pressed with xdotool, the time field watched until it moves; Space, S and Space again
+// (play, pause, stop, play), the sound of the second start recorded from the null sink's
+// monitor; a screenshot, Q and the quit question answered. The sound goes to a PulseAudio null
+// sink (real time) when one can be started, else to ALSA's null device. Every wait polls with
+// a generous limit.
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -63,6 +66,8 @@ TEST(DesktopProgram, PlaysTheSongNamedOnTheCommandLineAndQuits) {
     const std::string script =
         dir.write("run.sh", std::string(R"(set -u
 cd ')" + d + R"('
+PULSE=')" + (realTime ? "unix:" + server.socket() : std::string()) +
+                                        R"('
 HOME=')" + d + R"(' XDG_CONFIG_HOME=')" +
                                         d + R"(/config' XDG_RUNTIME_DIR=')" + run +
                                         R"(' \
@@ -75,11 +80,27 @@ WID=$(timeout 300 xdotool search --sync --onlyvisible --name '^Calda Sorvanto$' 
 echo "$WID" > window-id
 if [ -n "$WID" ]; then
   xdotool windowfocus --sync "$WID"
+  until_time() {
+    for i in $(seq 600); do
+      awk -v s="$1" '{split($1,t,":"); if (t[1]*3600+t[2]*60+t[3] >= s) f=1} END {exit !f}' time.log 2>/dev/null && break
+      sleep 0.1
+    done
+  }
   xdotool key space
-  for i in $(seq 600); do
-    awk '{split($1,t,":"); if (t[1]*3600+t[2]*60+t[3] >= 3) f=1} END {exit !f}' time.log 2>/dev/null && break
-    sleep 0.1
-  done
+  until_time 2
+  xdotool key space
+  sleep 0.5
+  xdotool key s
+  sleep 0.5
+  : > time.log
+  if [ -n "$PULSE" ]; then
+    parec --server="$PULSE" -d null.monitor --format=s16le --rate=44100 --channels=2 --raw \
+      > capture.raw 2>parec.log &
+    REC=$!
+  fi
+  xdotool key space
+  until_time 3
+  if [ -n "$PULSE" ]; then kill $REC; wait $REC; fi
   sleep 0.3
   import -window "$WID" shot.png
   xdotool key q
@@ -99,8 +120,18 @@ echo $? > exit-code
         << "no main window appeared:\n"
         << output << appLog;
     EXPECT_GE(furthestTime(readText(dir.file("time.log"))), 3)
-        << "the time field did not move after Space:\n"
+        << "the time field did not move after Play, Pause, Stop, Play:\n"
         << readText(dir.file("time.log")) << appLog;
+    if (realTime && test::onPath("parec")) {
+        // The second start is heard: the null sink's monitor carries the song's sound.
+        const std::vector<uint8_t> captured = test::readFileBytes(dir.file("capture.raw"));
+        int loudest = 0;
+        for (size_t i = 0; i + 1 < captured.size(); i += 2)
+            loudest = std::max(loudest, std::abs(static_cast<int>(static_cast<int16_t>(
+                                            captured[i] | (captured[i + 1] << 8)))));
+        EXPECT_GT(loudest, 1000) << captured.size() << " bytes recorded after the second Play; "
+                                 << readText(dir.file("parec.log"));
+    }
     EXPECT_EQ(readText(dir.file("exit-code")), "0\n") << "Q and Yes end the program cleanly:\n"
                                                       << appLog;
     const std::string settings = readText(dir.file("config/Brenkow Europe/Calda Sorvanto.conf"));

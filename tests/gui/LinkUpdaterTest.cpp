@@ -9,8 +9,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#include "app/AppSettings.h"
-#include "app/LinkList.h"
+#include "desktop/AppSettings.h"
+#include "desktop/LinkList.h"
 #include "gui/LinkUpdater.h"
 
 namespace svt {

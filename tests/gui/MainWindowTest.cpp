@@ -17,7 +17,7 @@
 #include <QTranslator>
 
 #include <QPushButton>
-#include "app/FakeFrontEngine.h"
+#include "desktop/FakeFrontEngine.h"
 #include "gui/ChannelMeters.h"
 #include "gui/MainWindow.h"
 #include "gui/PlaylistWindow.h"

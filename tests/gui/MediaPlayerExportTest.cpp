@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QXmlStreamReader>
 
-#include "app/MediaPlayerExport.h"
+#include "desktop/MediaPlayerExport.h"
 #include "support/TempDir.h"
 
 namespace svt {

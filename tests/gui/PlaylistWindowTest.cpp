@@ -18,8 +18,8 @@
 #include <QTimer>
 
 #include "app/Engine.h"
-#include "app/EngineFront.h"
-#include "app/FakeFrontEngine.h"
+#include "desktop/EngineFront.h"
+#include "desktop/FakeFrontEngine.h"
 #include "gui/MainWindow.h"
 #include "gui/PlaylistWindow.h"
 #include "support/SmfBuilder.h"
@@ -125,10 +125,12 @@ TEST(PlaylistWindow, KeysPlayRemoveClearAndHide) {
     w.selectRow(1);
     rig.key(list, Qt::Key_Return);
     auto played = rig.queued();
-    ASSERT_EQ(codesOf(played), std::vector<int32_t>{FcPlayIndex});
-    EXPECT_EQ(played[0].argument, 1);
+    ASSERT_EQ(codesOf(played), (std::vector<int32_t>{FcSelectOutput, FcPlayIndex}))
+        << "the line is heard through the device";
+    EXPECT_EQ(played[0].argument, 0);
+    EXPECT_EQ(played[1].argument, 1);
     rig.key(list, Qt::Key_Space);
-    EXPECT_EQ(codesOf(rig.queued()), std::vector<int32_t>{FcPlayIndex})
+    EXPECT_EQ(codesOf(rig.queued()), (std::vector<int32_t>{FcSelectOutput, FcPlayIndex}))
         << "Space plays the line; the main window's play key stays out of it";
 
     rig.key(list, Qt::Key_Backspace);

@@ -121,7 +121,9 @@ TEST(LiveAlsa, AnUnknownDeviceIsNotDetectedAndDoesNotOpen) {
     live.setDeviceName("sorvanto-no-such-pcm");
     EXPECT_FALSE(live.detect());
     EXPECT_EQ(live.openOutput(), -1);
-    EXPECT_EQ(live.lastMessage(), "There is no audio device available!");
+    EXPECT_TRUE(live.lastMessage().starts_with(
+        "There is no audio device available! (sorvanto-no-such-pcm: "))
+        << live.lastMessage() << ": the device and the system's reason are named";
 }
 
 }  // namespace

@@ -112,6 +112,9 @@ TEST(OutputNames, NamedAfterTheSong) {
     EXPECT_EQ(automaticOutputName("D:\\X\\SONG.MID", "wav"), "D:\\X\\SONG.WAV");
     EXPECT_EQ(automaticOutputName("a.mid.gz", "wav"), "a.wav");
     EXPECT_EQ(automaticOutputName("x.zip#d/s.mid", "wav"), "x.zip_d_s.wav");
+    // A "#" of a plain folder or file name is no archive's.
+    EXPECT_EQ(automaticOutputName("/home/u/C#/tune.mid", "wav"), "/home/u/C#/tune.wav");
+    EXPECT_EQ(automaticOutputName("/m/Best #1/a.mid", "wav"), "/m/Best #1/a.wav");
     // Without an extension the song keeps its name and gains one: it is never overwritten,
     // and a dot in a folder name does not count.
     EXPECT_EQ(automaticOutputName("/my.songs/Tune", "wav"), "/my.songs/Tune.wav");

@@ -538,5 +538,13 @@ Spielt und konvertiert MIDI-Stücke mit einem eigenen SoundFont-Synthesizer.</tr
         <source>the server answered %1 %2.</source>
         <translation>der Server antwortete %1 %2.</translation>
     </message>
+    <message>
+        <source>These files are not MIDI songs and were not added:</source>
+        <translation>Diese Dateien sind keine MIDI-Songs und wurden nicht hinzugefügt:</translation>
+    </message>
+    <message>
+        <source>No sound device could be opened. Songs can still be converted to files.</source>
+        <translation>Es konnte kein Audiogerät geöffnet werden. Songs können weiterhin in Dateien umgewandelt werden.</translation>
+    </message>
 </context>
 </TS>

@@ -274,11 +274,17 @@ class AlsaWaveSystem final : public WaveSystem {
 
     int deviceCount() override {
         snd_pcm_t* pcm = nullptr;
-        if (snd_pcm_open(&pcm, name_.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0)
+        if (const int rc =
+                snd_pcm_open(&pcm, name_.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+            rc < 0) {
+            problem_ = name_ + ": " + snd_strerror(rc);
             return 0;
+        }
         snd_pcm_close(pcm);
+        problem_.clear();
         return 1;
     }
+    std::string problem() const override { return problem_; }
 
     std::unique_ptr<WaveDevice> open(const WaveFormat& format, WaveCallback callback,
                                      std::string* error) override {
@@ -302,6 +308,7 @@ class AlsaWaveSystem final : public WaveSystem {
 
   private:
     std::string name_;
+    std::string problem_;
 };
 
 }  // namespace

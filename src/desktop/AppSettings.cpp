@@ -1,4 +1,4 @@
-#include "app/AppSettings.h"
+#include "desktop/AppSettings.h"
 
 #include <charconv>
 #include <cstdio>

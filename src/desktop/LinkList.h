@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/AppSettings.h"
 #include "base/Language.h"
+#include "desktop/AppSettings.h"
 
 namespace svt {
 

@@ -1,10 +1,10 @@
-#include "app/PanelState.h"
+#include "desktop/PanelState.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "app/FrontCommands.h"
-#include "app/PanelTexts.h"
+#include "desktop/FrontCommands.h"
+#include "desktop/PanelTexts.h"
 
 namespace svt {
 namespace {
@@ -190,6 +190,16 @@ bool Panel::notify(const PlayerNotice& n, const PanelContext& context) {
             break;
         }
         case NoticePlayEnd:
+            // A song played (or converted) to its end was heard to its end, whichever time
+            // notices its output let through.
+            if (n.args[0] == CmdTuneEnd) {
+                state_.positionHours = state_.lengthHours;
+                state_.positionMinutes = state_.lengthMinutes;
+                state_.positionSeconds = state_.lengthSeconds;
+                showTime(false);
+                view_.position = view_.positionMax;
+                view_.changed |= FieldPosition;
+            }
             state_.levels.fill(0);
             view_.meters.fill(0);
             view_.playing = false;

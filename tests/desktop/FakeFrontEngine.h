@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/FrontControl.h"
+#include "desktop/FrontControl.h"
 
 namespace svt::test {
 
@@ -36,6 +36,7 @@ class FakeEngine final : public FrontEngine {
     int outputRateHz() const override { return 1000; }
     const std::array<std::string, 16>* trackNames(const std::string&) override { return nullptr; }
     std::optional<SongProbeResult> probe(const std::string& path) override {
+        if (onProbe) onProbe();
         SongProbeResult r;
         r.isSong = path.ends_with(".mid");
         r.settings.originalKey = 7;
@@ -59,6 +60,7 @@ class FakeEngine final : public FrontEngine {
     std::vector<int> transposes;
     std::vector<int> results;
     std::function<void()> onPlay;
+    std::function<void()> onProbe;
 };
 
 class RecordingView final : public FrontView {

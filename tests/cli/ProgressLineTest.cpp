@@ -1,4 +1,4 @@
-#include "app/ProgressLine.h"
+#include "cli/ProgressLine.h"
 
 #include <gtest/gtest.h>
 

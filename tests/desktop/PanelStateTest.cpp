@@ -1,9 +1,9 @@
-#include "app/PanelState.h"
+#include "desktop/PanelState.h"
 
 #include <gtest/gtest.h>
 
-#include "app/FrontCommands.h"
-#include "app/PanelTexts.h"
+#include "desktop/FrontCommands.h"
+#include "desktop/PanelTexts.h"
 
 namespace svt {
 namespace {

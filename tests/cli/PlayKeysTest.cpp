@@ -1,4 +1,4 @@
-#include "app/PlayKeys.h"
+#include "cli/PlayKeys.h"
 
 #include <gtest/gtest.h>
 

@@ -16,12 +16,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/CommandQueue.h"
-#include "app/FrontCommands.h"
-#include "app/PanelState.h"
 #include "app/Playlist.h"
-#include "app/PlaylistView.h"
 #include "base/Language.h"
+#include "desktop/CommandQueue.h"
+#include "desktop/FrontCommands.h"
+#include "desktop/PanelState.h"
+#include "desktop/PlaylistView.h"
 #include "player/PlayerCommands.h"
 
 namespace svt {
@@ -47,7 +47,8 @@ class FrontEngine {
     // Plays one entry into the open output with the user's transposition; a player result.
     virtual int play(const Playlist::Entry& entry, int userTranspose) = 0;
     virtual int outputRateHz() const = 0;
-    // The track names the song reader collected while loading `path`; null when unknown.
+    // The name of the track that plays each channel of the song loaded from `path`; null
+    // when unknown.
     virtual const std::array<std::string, 16>* trackNames(const std::string& path) = 0;
     // What the playlist needs to list a file.
     virtual std::optional<SongProbeResult> probe(const std::string& path) = 0;
@@ -72,6 +73,7 @@ enum class FrontMessage {
     SoundFontChanged,    // the argument is the new font's file name
     SoundFontRefused,    // the argument names the font that cannot be used
     ExportFailed,        // the media-player list could not be written; the argument says why
+    NotSongs,            // files the user named are not songs: "path: reason", one a line
 };
 
 // How a conversion ended, for the question whether to listen to the result.
@@ -127,12 +129,15 @@ class FrontControl final : public ControlInterface {
     void setCompact(bool compact) { compact_ = compact; }
     bool compact() const { return compact_; }
 
-    // Called on the engine thread.
+    // Called on the window thread: the engine thread's start and end.
 
     // Starts the engine thread, which runs runPlaylist(files); a second call does nothing.
     void open(std::vector<std::string> files);
     // Returns when the engine thread has ended (the window queued CmdQuit).
     void close();
+
+    // Called on the engine thread.
+
     bool engineRunning() const { return engineRunning_.load(); }
     // The engine thread's home: plays the playlist until CmdQuit (or the end of the list
     // with kFlagEndAfterList).
@@ -180,8 +185,9 @@ class FrontControl final : public ControlInterface {
     void closeCurrentFile();
     void setVolumePercent(int percent);
     int volumePercent() { return engine_.volumePercent(); }
-    // Playlist window: play a line, remove a line (-1: the current entry), the random switch.
-    void playIndex(int index) { post(FcPlayIndex, index); }
+    // Playlist window: play a line (heard, as the Play button), remove a line (-1: the current
+    // entry), the random switch.
+    void playIndex(int index);
     void removeEntry(int index);
     RandomOutcome toggleRandom();
     bool randomOrder() const { return (flags_.load() & kFlagRandom) != 0; }
@@ -232,6 +238,8 @@ class FrontControl final : public ControlInterface {
     void refreshCount();
     UiOutcome startConversion(int output, const std::string& path, bool single, bool fromFirst);
     void conversionEnd();
+    // Output and font changes that came while a song played, carried out once it has ended.
+    void carryOutDeferred();
     // Puts a command in the queue; a command the full queue dropped to make room is let go:
     // its names are freed, and a dropped dialog command no longer keeps the dialogs closed.
     void post(int32_t code, int32_t argument = 0);
@@ -273,6 +281,7 @@ class FrontControl final : public ControlInterface {
     std::shared_ptr<const PlaylistSnapshot> snapshot_;
     uint64_t contentsGeneration_ = 0;
     bool reinitialiseDeferred_ = false;
+    std::vector<QueuedCommand> deferred_;
     bool firstPass_ = true;
     int lastEndResult_ = 0;
 

@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/CommandQueue.h"
-#include "app/FakeFrontEngine.h"
-#include "app/FrontControl.h"
-#include "app/MediaPlayerExport.h"
-#include "app/PlaylistView.h"
+#include "desktop/CommandQueue.h"
+#include "desktop/FakeFrontEngine.h"
+#include "desktop/FrontControl.h"
+#include "desktop/MediaPlayerExport.h"
+#include "desktop/PlaylistView.h"
 #include "support/TempDir.h"
 
 namespace svt {
@@ -122,6 +122,7 @@ TEST(PlaylistWindowLogic, SnapshotFollowsEveryChange) {
 
     // A new current entry keeps the lines (shared), a removal makes new ones.
     rig.control.playIndex(2);
+    EXPECT_EQ(rig.step(), CmdNone) << "the live output first";
     EXPECT_EQ(rig.step(), CmdLoadFile);
     auto moved = rig.control.playlistSnapshot();
     EXPECT_EQ(moved->current, 2);

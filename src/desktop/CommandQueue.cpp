@@ -1,4 +1,4 @@
-#include "app/CommandQueue.h"
+#include "desktop/CommandQueue.h"
 
 namespace svt {
 

@@ -1,4 +1,4 @@
-#include "app/LinkList.h"
+#include "desktop/LinkList.h"
 
 #include <cstdio>
 

@@ -1,10 +1,12 @@
-#include "app/FrontControl.h"
+#include "desktop/FrontControl.h"
 
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <filesystem>
 
-#include "app/MediaPlayerExport.h"
+#include "desktop/MediaPlayerExport.h"
+#include "platform/Paths.h"
 
 namespace svt {
 namespace {
@@ -148,7 +150,14 @@ void FrontControl::runPlaylist(const std::vector<std::string>& files) {
             continue;
         }
         if (reinitialiseDeferred_) reinitialiseDeferred_ = false;
+        carryOutDeferred();
     }
+}
+
+void FrontControl::carryOutDeferred() {
+    const std::vector<QueuedCommand> waiting = std::move(deferred_);
+    deferred_.clear();
+    for (const QueuedCommand& c : waiting) carryOut(c.code, c.argument);
 }
 
 int FrontControl::dispatch(int code, int32_t argument) {
@@ -228,6 +237,7 @@ int FrontControl::nextEntry() {
 }
 
 int FrontControl::loadAndPlay() {
+    carryOutDeferred();
     Playlist::Entry entry;
     {
         std::lock_guard guard(playlistLock_);
@@ -256,7 +266,8 @@ int FrontControl::loadAndPlay() {
             else
                 view_->showMessage(FrontMessage::CouldNotPlay, {});
         }
-        return CmdNone;
+        // The compact window converts the rest of its songs; nobody is there to go on.
+        return compact_ ? CmdError : CmdNone;
     }
     return result;
 }
@@ -300,6 +311,15 @@ std::vector<std::string> FrontControl::takeNames(int32_t id) {
 
 int FrontControl::carryOut(int32_t code, int32_t argument) {
     const bool wasPlaying = playing_.load();
+    // The output and the font change only between songs: a song that is playing (or that a
+    // queued start has just begun) is stopped first, and the change follows once it has ended.
+    // Its file is then abandoned as any song's that does not reach its end.
+    const bool changesOutput =
+        code == FcSetOutputFile || (code == FcSelectOutput && argument != engine_.selectedOutput());
+    if (wasPlaying && (changesOutput || code == FcChangeSoundFont)) {
+        deferred_.push_back({code, argument});
+        return CmdStop;
+    }
     switch (code) {
         case FcFilesDropped:
         case FcOpenFiles:
@@ -311,15 +331,28 @@ int FrontControl::carryOut(int32_t code, int32_t argument) {
                 publish();
                 for (auto& name : names) name = "@" + name;
             }
+            // The files are read without the lock: the window's bars and boxes must not wait
+            // for a large folder.
+            std::vector<Playlist::Candidate> candidates = playlist_.probeNames(names, true);
+            const std::vector<std::string> refused = Playlist::refusedNames(candidates);
+            // A drop on the compact window joins its run: the song being converted goes on.
+            const bool append = compact_ && code == FcFilesDropped;
             int added = 0;
             {
                 std::lock_guard guard(playlistLock_);
-                added = playlist_.addNames(names, true);
+                const int current = playlist_.currentIndex();
+                added = playlist_.addProbed(std::move(candidates));
+                if (append) playlist_.select(current, false);
                 refreshCount();
                 if (added > 0) {
                     publishPlaylist(true);
-                    showCurrentEntry();
+                    if (!append) showCurrentEntry();
                 }
+            }
+            if (!refused.empty() && view_) {
+                std::string lines;
+                for (const std::string& line : refused) lines += (lines.empty() ? "" : "\n") + line;
+                view_->showMessage(FrontMessage::NotSongs, lines);
             }
             if (added > 0) {
                 PlayerNotice notice;
@@ -327,7 +360,8 @@ int FrontControl::carryOut(int32_t code, int32_t argument) {
                 notify(notice);
             }
             dialogBusy_ = false;
-            if (code == FcFilesDropped && added > 0 && (flags_.load() & kFlagStartOnDrop))
+            if (code == FcFilesDropped && !append && added > 0 &&
+                (flags_.load() & kFlagStartOnDrop))
                 return CmdLoadFile;
             return CmdNone;
         }
@@ -387,7 +421,9 @@ int FrontControl::carryOut(int32_t code, int32_t argument) {
             } else {
                 showCurrentEntry();
             }
-            return wasPlaying && wasCurrent && !playlist_.empty() ? CmdLoadFile : CmdNone;
+            if (!wasPlaying || !wasCurrent) return CmdNone;
+            // The song that was removed is not heard (or written) any longer.
+            return playlist_.empty() ? CmdStop : CmdLoadFile;
         }
         case FcRefreshList: {
             std::lock_guard guard(playlistLock_);
@@ -405,7 +441,11 @@ int FrontControl::carryOut(int32_t code, int32_t argument) {
         }
         case FcPlayIndex: {
             std::lock_guard guard(playlistLock_);
-            if (playlist_.select(argument, skipUnplayable())) showCurrentEntry();
+            if (playlist_.select(argument, skipUnplayable())) {
+                // The chosen song counts as played: the random order draws from the others.
+                if (flags_.load() & kFlagRandom) playlist_.startRandomOrderAt(argument);
+                showCurrentEntry();
+            }
             return CmdLoadFile;
         }
         case FcClearPlaylist: {
@@ -482,7 +522,8 @@ void FrontControl::notify(const PlayerNotice& notice) {
                 view_->closeWindow();
             }
         } else if (!compact_ && result == CmdTuneEnd && engine_.selectedOutput() != 0 &&
-                   (singleFile_.load() || playlist_.currentIndex() + 1 >= playlist_.count())) {
+                   (singleFile_.load() ||
+                    !playlist_.hasNext((flags_.load() & kFlagRandom) != 0, skipUnplayable()))) {
             conversionEnd();
         } else if (!compact_ && result == CmdStop && engine_.selectedOutput() != 0) {
             // A conversion the user stopped is over too: the next song started from the
@@ -499,7 +540,14 @@ void FrontControl::notify(const PlayerNotice& notice) {
 void FrontControl::conversionEnd() {
     ConversionEnd end;
     end.singleFile = singleFile_.load();
+    // The desktop opens the file by a URL, which needs the whole path.
     end.lastOutputPath = engine_.lastOutputPath();
+    if (!end.lastOutputPath.empty()) {
+        std::error_code ec;
+        const std::filesystem::path whole =
+            std::filesystem::absolute(platform::fsPath(end.lastOutputPath), ec);
+        if (!ec) end.lastOutputPath = platform::pathText(whole);
+    }
     end.outputIndex = engine_.selectedOutput();
     end.tooLongForCd =
         !end.singleFile && tooLongForAudioCd(playlist_.totalSeconds(), end.outputIndex);
@@ -661,7 +709,7 @@ void FrontControl::openListFile(const std::string& path) {
 
 void FrontControl::dropFiles(const std::vector<std::string>& paths) {
     if (dialogBusy_.load() || paths.empty()) return;
-    if (playing_.load()) post(CmdStop);
+    if (playing_.load() && !compact_) post(CmdStop);
     dialogBusy_ = true;
     post(FcFilesDropped, storeNames(paths));
 }
@@ -676,6 +724,14 @@ void FrontControl::savePlaylist(const std::string& path) {
     if (dialogBusy_.load()) return;
     dialogBusy_ = true;
     post(FcSavePlaylist, storeNames({path}));
+}
+
+void FrontControl::playIndex(int index) {
+    // As the Play button: the song is heard, whatever a conversion chose before.
+    flags_ &= ~kFlagCurrentSongOnly;
+    singleFile_ = false;
+    post(FcSelectOutput, 0);
+    post(FcPlayIndex, index);
 }
 
 void FrontControl::removeEntry(int index) {

@@ -1,4 +1,4 @@
-#include "app/MediaPlayerExport.h"
+#include "desktop/MediaPlayerExport.h"
 
 #include <filesystem>
 #include <random>

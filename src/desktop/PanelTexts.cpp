@@ -1,4 +1,4 @@
-#include "app/PanelTexts.h"
+#include "desktop/PanelTexts.h"
 
 namespace svt {
 namespace {

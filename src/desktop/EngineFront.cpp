@@ -1,7 +1,8 @@
-#include "app/EngineFront.h"
+#include "desktop/EngineFront.h"
 
 #include <algorithm>
 
+#include "app/DisplayText.h"
 #include "output/LiveOutput.h"
 #include "output/Outputs.h"
 
@@ -44,7 +45,7 @@ std::string EngineFront::outputFileName() const {
 }
 
 void EngineFront::setOutputFile(const std::string& name) {
-    if (selected_ == 0) return;
+    if (selected_ == 0 || playing_) return;
     std::lock_guard guard(deviceLock_);
     if (open_) {
         engine_.closeOutput();
@@ -73,7 +74,8 @@ void EngineFront::closeOutput() {
 }
 
 void EngineFront::selectOutput(int index) {
-    if (index < 0 || index > 2 || index == selected_) return;
+    // The output a song plays into stays open under it until the song has ended.
+    if (index < 0 || index > 2 || index == selected_ || playing_) return;
     std::lock_guard guard(deviceLock_);
     if (engine_.selectOutput(kOutputNames[index])) {
         selected_ = index;
@@ -98,7 +100,9 @@ int EngineFront::play(const Playlist::Entry& entry, int userTranspose) {
     engine_.player().setReferenceTempo(s.originalTempo > 0 ? s.originalTempo : kDefaultBpm);
     output::OutputDevice& device = engine_.output();
     device.setSongTitle(entry.title);
+    playing_ = true;
     const int result = engine_.playFile(entry.path, timeRatioOf(s));
+    playing_ = false;
     // A named file the song did not fill to its end is removed when the output closes.
     if (selected_ != 0 && !device.batchConversion && result != CmdTuneEnd) {
         device.abandonFile();
@@ -111,17 +115,25 @@ int EngineFront::play(const Playlist::Entry& entry, int userTranspose) {
 
 const std::array<std::string, 16>* EngineFront::trackNames(const std::string& path) {
     const SongInfo* info = engine_.songInput().infos().find(path, false);
-    return info ? &info->trackNames : nullptr;
+    if (info == nullptr) return nullptr;
+    // Each channel row names the track that plays the channel, in the song's text cleaned as
+    // everywhere else (Windows-1252 umlauts and the like).
+    channelNames_ = channelTrackNames(*info);
+    for (std::string& name : channelNames_) name = cleanText(name);
+    return &channelNames_;
 }
 
 std::optional<SongProbeResult> EngineFront::probe(const std::string& path) {
     auto read = probeInput_.load(path);
-    if (!read.ok()) return SongProbeResult{};
     SongProbeResult result;
+    if (!read.ok()) {
+        result.problem = read.error().message;
+        return result;
+    }
     result.isSong = true;
     const ConvertedSong& song = read.value().song;
     if (const SongInfo* info = probeInput_.infos().find(path, false))
-        result.title = displayTitle(*info).value_or("");
+        result.title = cleanText(displayTitle(*info).value_or(""));
     result.settings = makeSongSettings(song.events, song.totalSamples, outputRateHz());
     return result;
 }

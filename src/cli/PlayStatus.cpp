@@ -1,4 +1,4 @@
-#include "app/PlayStatus.h"
+#include "cli/PlayStatus.h"
 
 #include <cstdio>
 

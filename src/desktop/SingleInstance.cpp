@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "desktop/SingleInstance.h"
 
 #include "platform/NamedLock.h"
 

@@ -1,4 +1,4 @@
-#include "app/AppSettings.h"
+#include "desktop/AppSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <map>
 
-#include "app/SingleInstance.h"
+#include "desktop/SingleInstance.h"
 #include "platform/NamedLock.h"
 #include "support/ScratchSettings.h"
 #include "support/TempDir.h"

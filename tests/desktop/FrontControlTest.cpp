@@ -1,13 +1,14 @@
-#include "app/FrontControl.h"
+#include "desktop/FrontControl.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <thread>
 
-#include "app/CommandQueue.h"
-#include "app/FakeFrontEngine.h"
+#include "desktop/CommandQueue.h"
+#include "desktop/FakeFrontEngine.h"
 #include "support/TempDir.h"
 
 namespace svt {
@@ -299,7 +300,9 @@ TEST(FrontControl, FrontCommandsChangeThePlaylistInTheEngineThread) {
 
     rig.control.savePlaylist(rig.dir.file("out/missing/x.pli"));
     rig.control.readCommand(argument);
-    EXPECT_EQ(rig.view.messages, std::vector<FrontMessage>{FrontMessage::FileNotFound});
+    EXPECT_EQ(rig.view.messages,
+              (std::vector<FrontMessage>{FrontMessage::NotSongs, FrontMessage::FileNotFound}))
+        << "a file named in the dialog that is no song is reported";
     rig.control.mailbox().take(shown);
     EXPECT_EQ(shown.playlist, "list.pli") << "a list that was not saved is not named";
     rig.control.savePlaylist(rig.dir.file("saved.pli"));
@@ -317,6 +320,78 @@ TEST(FrontControl, FrontCommandsChangeThePlaylistInTheEngineThread) {
     rig.control.queue(CmdJump, 5);
     EXPECT_EQ(rig.control.readCommand(argument), CmdJump) << "player commands pass unchanged";
     EXPECT_EQ(argument, 5);
+}
+
+TEST(FrontControl, EverySongOfAConversionOrCompactRunIsWritten) {
+    // Random order: the list ends when every song was drawn, not at the last index.
+    for (uint32_t seed : {1u, 2u, 3u, 4u, 5u}) {
+        TempDir dir;
+        FakeEngine engine;
+        RecordingView view;
+        FrontControl control(engine, Language::English, seed);
+        control.setView(&view);
+        control.setInterfaceFlags(kFlagRandom);
+        std::vector<std::string> files;
+        for (const char* name : {"a.mid", "b.mid", "c.mid", "d.mid"})
+            files.push_back(dir.write(name, std::string("MThd")));
+        control.openFiles(files);
+        int32_t argument = 0;
+        control.readCommand(argument);
+        size_t playedAtEnd = 0;
+        engine.onPlay = [&] {
+            PlayerNotice end;
+            end.code = NoticePlayEnd;
+            end.args[0] = CmdTuneEnd;
+            control.notify(end);
+            if (!view.ends.empty() && playedAtEnd == 0) playedAtEnd = engine.played.size();
+        };
+        control.convertPlaylist(1);
+        control.queue(CmdQuit);
+        control.runPlaylist({});
+        std::vector<std::string> played = engine.played;
+        std::sort(played.begin(), played.end());
+        EXPECT_EQ(played, (std::vector<std::string>{"a.mid", "b.mid", "c.mid", "d.mid"}))
+            << "seed " << seed;
+        EXPECT_EQ(view.ends.size(), 1u) << "seed " << seed;
+        EXPECT_EQ(playedAtEnd, 4u) << "seed " << seed << ": the listen question comes last";
+    }
+
+    // The compact window: a song that cannot be written does not stop the others, and a file
+    // dropped meanwhile joins the run instead of ending it.
+    Rig rig;
+    rig.control.setCompact(true);
+    rig.engine.results = {CmdError};
+    const auto dropped = rig.songs({"d.mid"});
+    rig.engine.onPlay = [&] {
+        if (rig.engine.played.size() == 2) {
+            rig.control.dropFiles(dropped);
+            int32_t argument = 0;  // the player reads it between two blocks
+            EXPECT_EQ(rig.control.readCommand(argument), CmdNone);
+        }
+        if (rig.engine.played.size() == 4) rig.control.queue(CmdQuit);
+    };
+    rig.run(rig.songs({"a.mid", "b.mid", "c.mid"}), {CmdLoadFile});
+    EXPECT_EQ(rig.engine.played, (std::vector<std::string>{"a.mid", "b.mid", "c.mid", "d.mid"}));
+    EXPECT_EQ(rig.view.messages, (std::vector<FrontMessage>{FrontMessage::CouldNotPlay,
+                                                            FrontMessage::OperationCompleted}));
+}
+
+TEST(FrontControl, TheWindowChangesSongSettingsWhileAFolderIsRead) {
+    Rig rig;
+    rig.list({"a.mid"});
+    const auto more = rig.songs({"b.mid", "c.mid"});
+    int edits = 0;
+    rig.engine.onProbe = [&] {
+        // The window thread's handlers take the playlist lock; the reading must not hold it.
+        std::thread window([&] { rig.control.muteClicked(3, true); });
+        window.join();
+        ++edits;
+    };
+    rig.control.openFiles(more);
+    int32_t argument = 0;
+    rig.control.readCommand(argument);
+    EXPECT_EQ(edits, 2);
+    EXPECT_EQ(rig.control.playlistCount(), 3);
 }
 
 }  // namespace

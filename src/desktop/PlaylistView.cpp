@@ -1,4 +1,4 @@
-#include "app/PlaylistView.h"
+#include "desktop/PlaylistView.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/AppSettings.h"
-#include "app/LinkList.h"
+#include "desktop/AppSettings.h"
+#include "desktop/LinkList.h"
 
 namespace svt {
 namespace {

@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "app/Engine.h"
-#include "app/FrontControl.h"
+#include "desktop/FrontControl.h"
 #include "song/SongInput.h"
 
 namespace svt {
@@ -25,6 +25,7 @@ class EngineFront final : public FrontEngine {
     std::string lastOutputPath() const override;
     int play(const Playlist::Entry& entry, int userTranspose) override;
     int outputRateHz() const override { return engine_.settings().outputRateHz; }
+    // The names of the tracks that play each channel.
     const std::array<std::string, 16>* trackNames(const std::string& path) override;
     std::optional<SongProbeResult> probe(const std::string& path) override;
     int volumePercent() override;
@@ -42,6 +43,8 @@ class EngineFront final : public FrontEngine {
     std::mutex deviceLock_;
     bool open_ = false;
     int selected_ = 0;
+    bool playing_ = false;  // engine thread only
+    std::array<std::string, 16> channelNames_;
 };
 
 // Volume of a device side pair 0..65535 as the volume bar shows it, and back.

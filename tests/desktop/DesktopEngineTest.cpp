@@ -1,0 +1,286 @@
+// The desktop program's engine side as a user drives it: a real Engine behind EngineFront and
+// FrontControl, a sound device that plays what it gets at once, songs and a font built here.
+// The user's clicks are the FrontControl calls the window makes, made when the notice a user
+// would react to arrives, so every run takes the same road.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "app/Engine.h"
+#include "desktop/EngineFront.h"
+#include "desktop/FakeFrontEngine.h"
+#include "desktop/FrontControl.h"
+#include "output/LiveOutput.h"
+#include "support/FakeWaveDevice.h"
+#include "support/SmfBuilder.h"
+#include "support/TempDir.h"
+#include "support/TestFonts.h"
+
+namespace svt {
+namespace {
+
+using test::SmfBuilder;
+using test::SmfTrack;
+using test::TempDir;
+
+// Passes everything to the front-end and lets a test act on each notice; a song it finds
+// paused when it should play ends the run instead of waiting for a key forever.
+class UserAtTheWindow final : public ControlInterface {
+  public:
+    UserAtTheWindow(FrontControl& front, Engine& engine) : front_(front), engine_(engine) {}
+    int read(int32_t& argument) override {
+        if (mustNotPause && engine_.player().paused()) return CmdQuit;
+        return front_.read(argument);
+    }
+    void event(const PlayerNotice& notice) override {
+        if (notice.code == NoticePlayStart) {
+            ++songs;
+            secondReached = false;
+        }
+        if (notice.code == NoticePlayEnd) ends.push_back(notice.args[0]);
+        front_.event(notice);
+        if (notice.code == NoticeCurrentTime && notice.args[0] > 0) {
+            ++secondsHeard;
+            if (!secondReached && atFirstSecond) atFirstSecond();
+            secondReached = true;
+        }
+        if (onNotice) onNotice(notice);
+    }
+    void loading(const std::string& fileName) override { front_.loading(fileName); }
+    bool traces() const override { return true; }
+
+    std::function<void(const PlayerNotice&)> onNotice;
+    // Once a song, when its clock first shows a second.
+    std::function<void()> atFirstSecond;
+    bool secondReached = false;
+    bool mustNotPause = false;
+    int songs = 0;
+    int secondsHeard = 0;
+    std::vector<int> ends;  // each song's result
+
+  private:
+    FrontControl& front_;
+    Engine& engine_;
+};
+
+// A song of `seconds` with one note on `channel` in a track named `name`.
+std::vector<uint8_t> song(int seconds, int channel = 0, const std::string& name = "Melody",
+                          std::optional<uint32_t> microsPerQuarter = std::nullopt) {
+    SmfBuilder smf(1, 480);
+    SmfTrack& conductor = smf.track();
+    if (microsPerQuarter) conductor.tempo(0, *microsPerQuarter);
+    conductor.endOfTrack();
+    smf.track()
+        .trackName(0, name)
+        .noteOn(0, channel, 69, 100)
+        .noteOff(static_cast<uint32_t>(960 * seconds), channel, 69)
+        .endOfTrack();
+    return smf.build();
+}
+
+struct Desktop {
+    TempDir dir;
+    test::FakeWaveSystem* device = nullptr;
+    Engine engine;
+    EngineFront front{engine};
+    FrontControl control{front, Language::English};
+    test::RecordingView view;
+    UserAtTheWindow user{control, engine};
+
+    Desktop() {
+        auto system = std::make_unique<test::FakeWaveSystem>();
+        system->playsAtOnce = true;
+        device = system.get();
+        engine.outputs().replace(std::make_unique<output::LiveOutput>(std::move(system)));
+        EXPECT_TRUE(engine.loadSoundFont(dir.write("sine.sf2", test::sineFont())).ok());
+        engine.setControl(user);
+        control.setView(&view);
+        control.setInterfaceFlags(kFlagEndAfterList);
+    }
+    std::string write(const std::string& name, const std::vector<uint8_t>& bytes) {
+        return dir.write(name, bytes);
+    }
+    std::string write(const std::string& name, const std::string& text) {
+        return dir.write(name, text);
+    }
+    // Lists the files as the open dialog does.
+    void list(const std::vector<std::string>& files) {
+        control.openFiles(files);
+        int32_t argument = 0;
+        control.readCommand(argument);
+    }
+    // The engine thread's loop on this thread, until the list has been played (or CmdQuit).
+    void run() { control.runPlaylist({}); }
+    bool heardSomething() const {
+        for (uint8_t byte : device->played)
+            if (byte != 0) return true;
+        return false;
+    }
+};
+
+TEST(DesktopEngine, PlayPauseStopPlayIsHeardAgain) {
+    Desktop d;
+    d.list({d.write("a.mid", song(3))});
+    d.user.atFirstSecond = [&] {
+        if (d.user.songs != 1) return;
+        d.control.pressPause();
+        d.control.pressKey(ShortcutKey::S);
+    };
+    d.user.onNotice = [&](const PlayerNotice& n) {
+        if (d.user.songs == 1 && n.code == NoticePlayEnd) {
+            // Space once the loop is idle: what it queues then.
+            d.control.queue(FcSelectOutput, 0);
+            d.control.queue(CmdLoadFile);
+        }
+        if (n.code == NoticePlayStart && d.user.songs == 2) {
+            d.user.mustNotPause = true;
+            d.user.secondsHeard = 0;
+        }
+    };
+    d.control.pressPlay();
+    d.run();
+    EXPECT_EQ(d.user.ends, (std::vector<int>{CmdStop, CmdTuneEnd}));
+    EXPECT_GE(d.user.secondsHeard, 2) << "the clock runs through the second start";
+}
+
+TEST(DesktopEngine, OutputAndFontChangesWaitForTheSongToEnd) {
+    struct Case {
+        const char* what;
+        std::function<void(Desktop&)> before;  // before the loop starts
+        std::function<void(Desktop&)> during;  // at the song's first second
+        std::vector<int> ends;
+        bool heard;
+    };
+    const Case cases[] = {
+        {"the drag-and-drop format chosen while a song plays",
+         [](Desktop& d) { d.control.pressPlay(); },
+         [](Desktop& d) {
+             d.control.queue(FcSelectOutput, 1);
+             d.control.queue(CmdQuit);
+         },
+         {CmdStop},
+         true},
+        {"Play pressed right after a conversion button",
+         [](Desktop& d) {
+             d.control.convertCurrent(1);
+             d.control.pressPlay();
+         },
+         {},
+         {CmdTuneEnd},
+         true},
+        {"a font chosen right after Play",
+         [](Desktop& d) {
+             d.control.pressPlay();
+             d.control.changeSoundFont(d.write("other.sf2", test::sineFont()));
+             d.control.queue(CmdQuit);
+         },
+         {},
+         {},
+         false},
+    };
+    for (const Case& c : cases) {
+        Desktop d;
+        const std::string tune = d.write("tune.mid", song(2));
+        d.list({tune});
+        if (c.during) d.user.atFirstSecond = [&] { c.during(d); };
+        c.before(d);
+        d.run();
+        EXPECT_EQ(d.user.ends, c.ends) << c.what;
+        EXPECT_EQ(d.heardSomething(), c.heard) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(d.dir.file("tune.wav")))
+            << c.what << ": no file for a song that was to be heard or was stopped";
+    }
+}
+
+TEST(DesktopEngine, PlayingSelectsTheDeviceWhateverWasChosenBefore) {
+    Desktop d;
+    // As at a start without a sound device, or after a conversion: a file output is chosen.
+    d.front.selectOutput(1);
+    d.list({d.write("a.mid", song(1)), d.write("b.mid", song(1))});
+    d.control.playIndex(1);  // Enter or a double click in the playlist window
+    d.run();
+    EXPECT_EQ(d.user.ends, std::vector<int>{CmdTuneEnd});
+    EXPECT_TRUE(d.heardSomething());
+    EXPECT_FALSE(std::filesystem::exists(d.dir.file("b.wav")));
+}
+
+TEST(DesktopEngine, AFontThatCannotBeUsedLeavesTheOldOne) {
+    Desktop d;
+    d.list({d.write("a.mid", song(1))});
+    d.control.changeSoundFont(d.write("broken.sf2", std::string("RIFF....sfbk")));
+    d.control.pressPlay();
+    d.run();
+    EXPECT_EQ(d.view.messages, std::vector<FrontMessage>{FrontMessage::SoundFontRefused});
+    EXPECT_TRUE(d.heardSomething()) << "the song still sounds with the old font";
+}
+
+TEST(DesktopEngine, ClosingThePlayingSongStopsIt) {
+    Desktop d;
+    d.list({d.write("a.mid", song(3))});
+    d.user.atFirstSecond = [&] {
+        d.control.closeCurrentFile();
+        d.control.queue(CmdQuit);
+    };
+    d.control.pressPlay();
+    d.run();
+    EXPECT_EQ(d.user.ends, std::vector<int>{CmdStop});
+    EXPECT_EQ(d.control.playlistCount(), 0);
+}
+
+TEST(DesktopEngine, ThePanelShowsWhatThePlayingSongHolds) {
+    Desktop d;
+    // Drums on channel 10 named in the second track, a melody on channel 1 in the third.
+    SmfBuilder smf(1, 480);
+    smf.track().tempo(0, 400000).endOfTrack();
+    smf.track().trackName(0, "Drums").noteOn(0, 9, 38, 100).noteOff(480, 9, 38).endOfTrack();
+    smf.track()
+        .trackName(0, "M\xfcller")  // Windows-1252
+        .noteOn(0, 0, 69, 100)
+        .noteOff(480, 0, 69)
+        .endOfTrack();
+    const std::string named = d.write("named.mid", smf.build());
+    const std::string plain = d.write("plain.mid", song(1));
+    d.list({named, plain});
+    d.control.tempoReleased(225);  // the first song (150 bpm) at 150 %
+
+    std::vector<PanelView> shown;
+    d.user.onNotice = [&](const PlayerNotice& n) {
+        PanelView v;
+        if (n.code == NoticePlayEnd && d.control.mailbox().take(v)) shown.push_back(v);
+    };
+    d.control.pressPlay();
+    d.run();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].trackNames[0], "M\u00fcller");
+    EXPECT_EQ(shown[0].trackNames[9], "Drums");
+    EXPECT_EQ(shown[0].trackNames[1], "");
+    EXPECT_EQ(shown[0].newTempo, "225 bpm (150%)");
+    EXPECT_EQ(shown[1].newTempo, "120 bpm (100%)") << "a song without tempo starts at 120";
+    EXPECT_EQ(shown[1].time, " 00:00:01 von 00:00:01") << "a song played to its end";
+}
+
+TEST(DesktopEngine, AConversionEndsAtItsLengthAndNamesItsFileWhole) {
+    Desktop d;
+    // The song is listed by a name relative to the working folder, as a command line gives it.
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(d.dir.path());
+    d.write("tune.mid", song(2));
+    d.list({"tune.mid"});
+    ASSERT_EQ(d.control.playlistCount(), 1);
+    d.control.convertCurrent(1);
+    d.user.onNotice = [&](const PlayerNotice& n) {
+        if (n.code == NoticePlayEnd) d.control.queue(CmdQuit);
+    };
+    d.run();
+    std::filesystem::current_path(before);
+    ASSERT_EQ(d.view.ends.size(), 1u);
+    EXPECT_EQ(d.view.ends[0].lastOutputPath, d.dir.file("tune.wav"));
+    PanelView v;
+    ASSERT_TRUE(d.control.mailbox().take(v));
+    EXPECT_EQ(v.time, " 00:00:02 von 00:00:02");
+}
+
+}  // namespace
+}  // namespace svt
