@@ -33,7 +33,7 @@ SVT_TEST_PACKAGES+=(parallel util-linux)
 # Wine to run what they make (./test.sh --windows). dpkg-source unpacks the source packages of
 # the libraries Debian lacks for mingw-w64 (scripts/windows-deps.sh); NSIS makes the installer,
 # which carries MuseScore's compressed General MIDI font.
-SVT_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix googletest wine64 wine tmux pulseaudio dpkg-dev
+SVT_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix googletest wine64 wine tmux pulseaudio dpkg-dev pkgconf
                       nsis musescore-general-soundfont-small mpg123)
 
 svt_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }

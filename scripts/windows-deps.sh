@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The libraries Debian does not package for mingw-w64, built from Debian's own source packages
 # into static libraries for the Windows build:
-#   lame                the MP3 encoder under gogo.dll
-#   libogg, libvorbis   compressed (SoundFont 3) samples
+#   lame                    the MP3 encoder under gogo.dll
+#   libogg, libvorbis       compressed (SoundFont 3) samples, Ogg Vorbis output
+#   flac                    FLAC output (libFLAC alone)
+#   opus, libopusenc        Ogg Opus output
 # usage: scripts/windows-deps.sh [FOLDER]      (default: build/windows-deps)
 # FOLDER/prefix holds the headers and libraries; FOLDER/stamp names the packages and versions
 # they were built from. A run whose list, versions, compiler and build steps match the stamp
@@ -16,7 +18,7 @@ mkdir -p "$out"
 out=$(cd "$out" && pwd)
 host=x86_64-w64-mingw32
 cc=$host-gcc-posix
-packages=(lame libogg libvorbis)
+packages=(lame libogg libvorbis flac opus libopusenc)
 jobs=$(nproc)
 
 command -v "$cc" >/dev/null || { echo "windows-deps: $cc is missing (package g++-mingw-w64-x86-64-posix)" >&2; exit 1; }
@@ -79,7 +81,7 @@ key="$(for pkg in "${packages[@]}"; do printf '%s=%s ' "$pkg" "${version[$pkg]}"
 key="$key
 $("$cc" --version | head -1)
 script $(sha256sum "$0" | cut -c1-16)"
-if [ -f "$out/stamp" ] && [ "$(cat "$out/stamp")" = "$key" ] && [ -f "$out/prefix/lib/libvorbis.a" ]; then
+if [ -f "$out/stamp" ] && [ "$(cat "$out/stamp")" = "$key" ] && [ -f "$out/prefix/lib/libopusenc.a" ]; then
     echo "windows-deps: up to date ($(head -1 "$out/stamp"))"
     exit 0
 fi
@@ -135,13 +137,25 @@ configure_and_make libogg
 # which mingw-w64 links in from its own library, the same on every Windows version.
 CFLAGS_FOR_PKG="-O2 -ffast-math -mno-ieee-fp -fsigned-char" configure_and_make libvorbis \
     --disable-docs --disable-examples --disable-oggtest --with-ogg="$prefix"
+# mingw-w64 10 has no __stack_chk_fail or fortified functions of its own: the programs linked
+# with these libraries would need libssp, so the codecs are built without those checks.
+configure_and_make flac --disable-ogg --disable-cpplibs --disable-programs --disable-examples \
+    --disable-doxygen-docs --disable-stack-smash-protection --disable-fortify-source \
+    --disable-thorough-tests --disable-oggtest
+configure_and_make opus --disable-doc --disable-extra-programs --disable-stack-protector \
+    --disable-hardening
+configure_and_make libopusenc --disable-doc --disable-examples
 
 # Only headers, libraries and the licence texts that go with the programs made of them are
 # kept; the sources stay out of the cache.
 rm -rf "$prefix/share" "$prefix/bin"
 mkdir -p "$prefix/licences"
 for pkg in "${packages[@]}"; do
-    cp "$(find "$src" -maxdepth 1 -type d -name "$pkg-*" | head -1)/COPYING" "$prefix/licences/$pkg.txt"
+    dir=$(find "$src" -maxdepth 1 -type d -name "$pkg-*" | head -1)
+    # libFLAC's own licence; COPYING.GPL and the rest belong to FLAC's programs and documents.
+    licence=$dir/COPYING
+    [ -f "$licence" ] || licence=$dir/COPYING.Xiph
+    cp "$licence" "$prefix/licences/$pkg.txt"
 done
 rm -rf "$src"
 find "$prefix/lib" -name '*.la' -delete
