@@ -1,8 +1,9 @@
 # The Windows build's libraries that Debian does not package for mingw-w64 (the codecs: LAME,
-# libogg, libvorbis, libFLAC, libopus, libopusenc) come from Debian's source packages, built by scripts/windows-deps.sh into a folder
-# kept beside the build folders, so that removing build/windows does not rebuild them. The
-# script runs here when that folder holds no finished build; ./test.sh --windows runs it on
-# every run, which rebuilds the libraries when Debian's versions or the script have changed.
+# libogg, libvorbis, libFLAC, libopus, libopusenc) come from Debian's source packages, built by
+# scripts/windows-deps.sh into a folder kept beside the build folders, so that removing
+# build/windows does not rebuild them. The script runs here when that folder holds no finished
+# build; ./test.sh --windows runs it on every run, which rebuilds the libraries when Debian's
+# versions or the script have changed.
 set(SORVANTO_WINDOWS_DEPS ${PROJECT_SOURCE_DIR}/build/windows-deps
     CACHE PATH "Static libraries for the Windows build, made by scripts/windows-deps.sh")
 if(NOT EXISTS ${SORVANTO_WINDOWS_DEPS}/stamp)
