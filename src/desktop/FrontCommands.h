@@ -29,6 +29,15 @@ constexpr bool isFrontCommand(int32_t code) {
     return code >= 1000;
 }
 
+// The outputs the desktop program chooses among, in the order of the engine's output table.
+enum class OutputKind : int32_t { Live = 0, WavFile = 1, Mp3File = 2 };
+
+// The drag-and-drop setting ("DragDropFormat": 1 WAV, 2 MP3) as an output; Live for any
+// other value.
+constexpr OutputKind outputForFormat(int format) {
+    return format == 1 ? OutputKind::WavFile : format == 2 ? OutputKind::Mp3File : OutputKind::Live;
+}
+
 // InterfaceFlags bits.
 inline constexpr uint32_t kFlagRepeat = 0x1;
 inline constexpr uint32_t kFlagRandom = 0x2;

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "desktop/FrontCommands.h"
-#include "desktop/PanelTexts.h"
+#include "desktop/WindowTexts.h"
 
 namespace svt {
 namespace {
@@ -107,6 +107,7 @@ void Panel::initialise() {
     view_.time = "00:00 von 00:00";
     view_.newTempo = "...";
     view_.originalTempo = "...";
+    view_.originalTempoBpm = 0;
     view_.semitones = "0";
     view_.transposeBar = 24;
     view_.tempoBar = 120;
@@ -121,6 +122,7 @@ void Panel::reset() {
     view_.time = "00:00 von 00:00";
     view_.newTempo = "000";
     view_.originalTempo.clear();
+    view_.originalTempoBpm = 0;
     view_.semitones = "0";
     view_.transposeBar = 24;
     view_.meter.clear();
@@ -151,6 +153,7 @@ void Panel::showTempo(const PanelContext& context) {
     view_.newTempo = formatPlayingTempo(state_.shownTempo, state_.ratioPercent);
     const int original = context.current->settings.originalTempo;
     view_.originalTempo = original > 0 ? formatBpm(original) : std::string();
+    view_.originalTempoBpm = std::max(original, 0);
     view_.changed |= FieldTempo;
 }
 
@@ -299,6 +302,7 @@ void Panel::showSongSettings(const Playlist::Entry& entry) {
     if (s.originalTempo > 0 && s.newTempo > 0) {
         view_.newTempo = formatSettingsTempo(s.newTempo, s.newTempo * 100 / s.originalTempo);
         view_.originalTempo = formatBpm(s.originalTempo);
+        view_.originalTempoBpm = s.originalTempo;
         view_.tempoBar = std::clamp(s.newTempo, 30, 240);
     }
     view_.changed |= FieldSettings | FieldTempo;

@@ -56,6 +56,7 @@ struct PanelView {
     std::string measure;
     std::string newTempo;
     std::string originalTempo;
+    int originalTempoBpm = 0;  // what originalTempo shows; 0 while it shows no tempo
     int tempoBar = 120;
     int transposeBar = 24;
     std::string semitones;

@@ -20,44 +20,41 @@ constexpr int kPathLimit = 260;
 }  // namespace
 
 EncoderDialog::EncoderDialog(std::function<bool(const std::string&)> tryPath,
-                             std::function<void()> download, QWidget* parent)
-    : QDialog(parent), tryPath_(std::move(tryPath)) {
-    setWindowTitle(tx(kProductCaption));
+                             std::function<void()> download, Language language, QWidget* parent)
+    : QDialog(parent), tryPath_(std::move(tryPath)), language_(language) {
+    setWindowTitle(tx(UiText::ProductCaption, language_));
     setModal(true);
     inform = [this](const QString& text) {
-        QMessageBox::information(this, tx(kProductCaption), text);
+        QMessageBox::information(this, tx(UiText::ProductCaption, language_), text);
     };
     auto* layout = new QVBoxLayout(this);
-    auto* heading =
-        new QLabel(tx("The required MP3 Encoder was not found on your computer!"), this);
+    auto* heading = new QLabel(tx(UiText::EncoderMissing, language_), this);
     QFont bold = heading->font();
     bold.setBold(true);
     heading->setFont(bold);
     layout->addWidget(heading);
     layout->addSpacing(8);
-    layout->addWidget(
-        new QLabel(tx("1) Here you can download the MP3 Encoder free of charge:"), this));
-    auto* downloadButton = new QPushButton(tx("Download MP3 Encoder now"), this);
+    layout->addWidget(new QLabel(tx(UiText::EncoderDownloadHere, language_), this));
+    auto* downloadButton = new QPushButton(tx(UiText::EncoderDownloadNow, language_), this);
     connect(downloadButton, &QPushButton::clicked, this, [download] {
         if (download) download();
     });
     layout->addWidget(downloadButton);
     layout->addSpacing(8);
-    layout->addWidget(
-        new QLabel(tx("2) Please enter here the path of the MP3 Encoder (gogo.dll):"), this));
+    layout->addWidget(new QLabel(tx(UiText::EncoderEnterPath, language_), this));
     auto* row = new QHBoxLayout;
     path_ = new QLineEdit(QStringLiteral("<gogo.dll>"), this);
     path_->setMaxLength(kPathLimit);
     path_->setMinimumWidth(320);
-    auto* browseButton = new QPushButton(tx("Browse..."), this);
+    auto* browseButton = new QPushButton(tx(UiText::Browse, language_), this);
     connect(browseButton, &QPushButton::clicked, this, &EncoderDialog::browse);
     row->addWidget(path_, 1);
     row->addWidget(browseButton);
     layout->addLayout(row);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    auto* ok = new QPushButton(tx("OK"), this);
-    auto* cancel = new QPushButton(tx("Cancel"), this);
+    auto* ok = new QPushButton(tx(UiText::Ok, language_), this);
+    auto* cancel = new QPushButton(tx(UiText::Cancel, language_), this);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &EncoderDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -71,8 +68,8 @@ EncoderDialog::EncoderDialog(std::function<bool(const std::string&)> tryPath,
 
 void EncoderDialog::browse() {
     const QString file = QFileDialog::getOpenFileName(
-        this, tx("Where is the MP3 Encoder Gogo?"), QString(),
-        tx("File \"gogo.dll\"") + QStringLiteral(" (libgogo.so gogo.dll)"));
+        this, tx(UiText::WhereIsEncoder, language_), QString(),
+        tx(UiText::EncoderFileFilter, language_) + QStringLiteral(" (libgogo.so gogo.dll)"));
     if (file.isEmpty()) return;
     path_->setText(file);
     if (tryPath_ && tryPath_(file.toStdString())) QDialog::accept();
@@ -83,7 +80,7 @@ void EncoderDialog::accept() {
         QDialog::accept();
         return;
     }
-    if (inform) inform(tx("Please enter a valid path!"));
+    if (inform) inform(tx(UiText::EnterValidPath, language_));
 }
 
 }  // namespace svt::gui

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "base/Language.h"
+
 class QLineEdit;
 
 namespace svt::gui {
@@ -16,7 +18,7 @@ class EncoderDialog final : public QDialog {
     // `tryPath` loads the library from a path and keeps it for later; `download` opens the
     // encoder's download page.
     EncoderDialog(std::function<bool(const std::string&)> tryPath, std::function<void()> download,
-                  QWidget* parent = nullptr);
+                  Language language, QWidget* parent = nullptr);
     QLineEdit* pathField() const { return path_; }
     // Message boxes go through this, so tests can answer them.
     std::function<void(const QString& text)> inform;
@@ -27,6 +29,7 @@ class EncoderDialog final : public QDialog {
     void browse();
 
     std::function<bool(const std::string&)> tryPath_;
+    const Language language_;
     QLineEdit* path_;
 };
 

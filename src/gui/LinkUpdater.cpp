@@ -4,12 +4,12 @@
 #include <QNetworkRequest>
 #include <QUrl>
 
-#include "desktop/LinkList.h"
 #include "gui/Texts.h"
 
 namespace svt::gui {
 
-LinkUpdater::LinkUpdater(QObject* parent) : QObject(parent) {
+LinkUpdater::LinkUpdater(Language language, QObject* parent)
+    : QObject(parent), language_(language) {
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, [this] {
         if (!reply_) return;
@@ -24,7 +24,7 @@ void LinkUpdater::start(const QString& address, const QByteArray& body) {
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty() ||
         (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        const QString why = tx("\"%1\" is not an http or https address.").arg(address);
+        const QString why = tx(UiText::NotAWebAddress, language_).arg(address);
         QTimer::singleShot(0, this, [this, why] { Q_EMIT finished(false, {}, why); });
         return;
     }
@@ -39,7 +39,7 @@ void LinkUpdater::start(const QString& address, const QByteArray& body) {
     body_.clear();
     cut_ = timedOut_ = false;
     reply_ = network_.post(request, body);
-    reply_->setReadBufferSize(static_cast<qint64>(kMaxLinkReplyBytes) + 1);
+    reply_->setReadBufferSize(maxBytes_ + 1);
     connect(reply_, &QNetworkReply::readyRead, this, &LinkUpdater::readSome);
     connect(reply_, &QNetworkReply::finished, this, &LinkUpdater::done);
     timer_.start(timeoutMs_);
@@ -47,10 +47,10 @@ void LinkUpdater::start(const QString& address, const QByteArray& body) {
 
 void LinkUpdater::readSome() {
     if (!reply_ || cut_) return;
-    const qint64 room = static_cast<qint64>(kMaxLinkReplyBytes) - body_.size();
+    const qint64 room = maxBytes_ - body_.size();
     if (room > 0) body_ += reply_->read(room);
     // What lies beyond the limit is never read: the transfer ends here.
-    if (body_.size() >= static_cast<qint64>(kMaxLinkReplyBytes) && reply_->bytesAvailable() > 0) {
+    if (body_.size() >= maxBytes_ && reply_->bytesAvailable() > 0) {
         cut_ = true;
         reply_->abort();
     }
@@ -66,12 +66,12 @@ void LinkUpdater::done() {
     QString error;
     if (timedOut_) {
         ok = false;
-        error = tx("the server did not answer in time.");
+        error = tx(UiText::ServerTimedOut, language_);
     } else if (!ok) {
         error = reply->errorString();
     } else if (status < 200 || status > 299) {
         ok = false;
-        error = tx("the server answered %1 %2.")
+        error = tx(UiText::ServerAnswered, language_)
                     .arg(status)
                     .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
     }

@@ -6,11 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
-#include <QDir>
 #include <QDragEnterEvent>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
 #include <QScreen>
@@ -32,31 +27,17 @@
 #include <QWindow>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "desktop/LinkList.h"
-#include "desktop/MediaPlayerExport.h"
-#include "desktop/PanelTexts.h"
 #include "gui/ChannelMeters.h"
-#include "gui/EncoderDialog.h"
-#include "gui/LinkUpdater.h"
-#include "gui/Taskbar.h"
-#include "gui/Texts.h"
-#include "output/EncoderLibrary.h"
-#include "platform/Paths.h"
+#include "gui/QtDesktopServices.h"
 
 namespace svt::gui {
 namespace {
 
 constexpr int kRefreshMs = 33;  // about 30 redraws a second
-constexpr const char* kHomepage = "https://www.calda-sorvanto.example/";
-constexpr const char* kFamilyPage = "https://www.calda-sorvanto.example/family/";
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QLineEdit* readOnlyField(QWidget* parent, int minimumChars = 0) {
     auto* field = new QLineEdit(parent);
@@ -68,12 +49,13 @@ QLineEdit* readOnlyField(QWidget* parent, int minimumChars = 0) {
     return field;
 }
 
-QScrollBar* bar(QWidget* parent, int minimum, int maximum, int value, int line, int page) {
+QScrollBar* bar(QWidget* parent, PanelBar which) {
+    const BarRange range = barRange(which);
     auto* b = new QScrollBar(Qt::Horizontal, parent);
-    b->setRange(minimum, maximum);
-    b->setValue(value);
-    b->setSingleStep(line);
-    b->setPageStep(page);
+    b->setRange(range.minimum, range.maximum);
+    b->setValue(range.initial);
+    b->setSingleStep(range.line);
+    b->setPageStep(range.page);
     b->setMinimumWidth(120);
     return b;
 }
@@ -125,52 +107,34 @@ QIcon logoIcon() {
     return QIcon(pixmap);
 }
 
-// A bar whose movement ends either with a release or with one click or key step.
-void watchBar(QScrollBar* b, BarPending& pending, const std::function<void(int)>& whileMoving,
-              const std::function<void(int)>& whenDone) {
-    QObject::connect(b, &QScrollBar::sliderMoved, b, [&pending, whileMoving](int value) {
-        pending.value = value;
-        if (whileMoving) whileMoving(value);
-    });
-    QObject::connect(b, &QScrollBar::actionTriggered, b, [b, &pending, whenDone](int action) {
-        if (action == QAbstractSlider::SliderMove || b->isSliderDown()) return;
-        pending.value = b->sliderPosition();
-        whenDone(pending.value);
-        pending.value = BarPending::kNoPending;
-    });
-    QObject::connect(b, &QScrollBar::sliderReleased, b, [b, &pending, whenDone] {
-        pending.value = b->sliderPosition();
-        whenDone(pending.value);
-        pending.value = BarPending::kNoPending;
-    });
-}
-
 }  // namespace
 
-MainWindow::MainWindow(FrontControl& control, AppSettings& settings, Form form,
-                       const std::string& soundFontName, QWidget* parent)
-    : QMainWindow(parent), control_(control), settings_(settings), form_(form) {
-    inform = [this](const QString& text, const QString& caption) {
-        QMessageBox::information(this, caption, text);
-    };
-    confirm = [this](const QString& text) {
-        return QMessageBox::question(this, tx(kProductCaption), text,
-                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-    };
-    setWindowTitle(form_ == Form::Full ? QStringLiteral("Calda Sorvanto")
-                                       : QStringLiteral(" Calda Sorvanto"));
-    setAcceptDrops(true);
+WindowLink::WindowLink() {
+    qRegisterMetaType<FrontMessage>("svt::FrontMessage");
+    qRegisterMetaType<ConversionEnd>("svt::ConversionEnd");
+    qRegisterMetaType<std::string>("std::string");
+}
 
-    if (form_ == Form::Full) {
+MainWindow::MainWindow(FrontControl& control, AppSettings& settings, Form form,
+                       const std::string& soundFontName, DesktopServices* services, QWidget* parent)
+    : QMainWindow(parent),
+      control_(control),
+      settings_(settings),
+      ownServices_(services ? nullptr
+                            : std::make_unique<QtDesktopServices>(this, control.language())),
+      model_(control, settings, services ? *services : *ownServices_, form),
+      bars_(control) {
+    setWindowTitle(qs(model_.windowTitle()));
+    setAcceptDrops(true);
+    model_.showProgress = [this](const ProgressView& progress) { showProgress(progress); };
+
+    if (form == Form::Full) {
         buildMenus();
         setCentralWidget(buildFullPanel());
         // The playlist window is created hidden once and only shown and hidden afterwards.
-        playlistWindow_ = new PlaylistWindow(control_, settings_, this);
-        playlistWindow_->inform = [this](const QString& text, const QString& caption) {
-            showMessage(text, caption);
-        };
-        playlistWindow_->confirm = [this](const QString& text) { return ask(text); };
-        playlistWindow_->clearPlaylist = [this] { clearWithQuestion(); };
+        playlistWindow_ =
+            new PlaylistWindow(control_, settings_, services ? *services : *ownServices_, this);
+        playlistWindow_->clearPlaylist = [this] { model_.clearWithQuestion(); };
         playlistWindow_->quit = [this] { close(); };
         connect(&link_, &WindowLink::playlistChangedSignal, playlistWindow_,
                 &PlaylistWindow::refresh, Qt::QueuedConnection);
@@ -182,48 +146,19 @@ MainWindow::MainWindow(FrontControl& control, AppSettings& settings, Form form,
     control_.setView(&link_);
     connect(&link_, &WindowLink::panelChangedSignal, this, &MainWindow::refreshPanel,
             Qt::QueuedConnection);
-    connect(&link_, &WindowLink::messageSignal, this, &MainWindow::showEngineMessage,
-            Qt::QueuedConnection);
+    connect(
+        &link_, &WindowLink::messageSignal, this,
+        [this](FrontMessage message, const std::string& argument) {
+            model_.engineMessage(message, argument);
+        },
+        Qt::QueuedConnection);
     connect(&link_, &WindowLink::closeSignal, this, &QWidget::close, Qt::QueuedConnection);
-    connect(&link_, &WindowLink::conversionEndedSignal, this, &MainWindow::conversionEnded,
-            Qt::QueuedConnection);
-    connect(&link_, &WindowLink::mediaListSignal, this, &MainWindow::openMediaList,
-            Qt::QueuedConnection);
-    openExternal = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
-    chooseConversionFile = [this](const QString& suggested) -> std::pair<QString, int> {
-        QFileDialog dialog(this, QString(), suggested);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        const QStringList filters = {tx("Wave file (*.wav)") + QStringLiteral(" (*.wav *.wave)"),
-                                     tx("MP3 file (*.mp3)") + QStringLiteral(" (*.mp3)")};
-        dialog.setNameFilters(filters);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-        return {dialog.selectedFiles().front(), dialog.selectedNameFilter() == filters[1] ? 2 : 1};
-    };
-    chooseExportFile = [this]() -> QString {
-        QFileDialog dialog(this, QStringLiteral("Playliste speichern"), lastFolder_,
-                           tx("Mediaplayer file (*.wpl)") + QStringLiteral(" (*.wpl)"));
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setDefaultSuffix(QStringLiteral("wpl"));
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-        return dialog.selectedFiles().front();
-    };
-    ensureEncoder = [this] {
-        const output::EncoderSearch search = output::EncoderSearch::forThisProgram();
-        if (output::encoderAvailable(search)) return true;
-        EncoderDialog dialog(
-            [search](const std::string& path) {
-                return output::storeEncoderLocation(search, path);
-            },
-            [this] { openExternal(QUrl(qs(settings_.linkMp3Encoder))); }, this);
-        if (dialog.exec() != QDialog::Accepted) return false;
-        if (output::encoderAvailable(search)) return true;
-        showMessage(tx("Error loading MP3-Encoder!"));
-        return false;
-    };
-    linkUpdater_ = new LinkUpdater(this);
-    connect(linkUpdater_, &LinkUpdater::finished, this, &MainWindow::linkReply);
+    connect(
+        &link_, &WindowLink::conversionEndedSignal, this,
+        [this](const ConversionEnd& end) { model_.conversionEnded(end); }, Qt::QueuedConnection);
+    connect(
+        &link_, &WindowLink::mediaListSignal, this,
+        [this](const std::string& path) { model_.mediaListWritten(path); }, Qt::QueuedConnection);
 
     PanelView first = control_.panel().view();
     first.changed = FieldAll;
@@ -267,73 +202,93 @@ QToolButton* MainWindow::imageButton(const QIcon& icon, const QString& tooltip,
 }
 
 void MainWindow::buildMenus() {
+    MainWindowModel& m = model_;
     QMenuBar* bar = menuBar();
-    QMenu* file = bar->addMenu(tx("File"));
-    file->addAction(tx("Open..."), this, &MainWindow::openFileDialog);
-    file->addAction(tx("Open folder..."), this, &MainWindow::openFolderDialog);
-    file->addAction(tx("Convert file to..."), this, &MainWindow::convertFileTo);
-    file->addAction(tx("Close file"), this, [this] { control_.closeCurrentFile(); });
+    QMenu* file = bar->addMenu(t(UiText::File));
+    file->addAction(t(UiText::Open), this, [this] { showOpenedFields(model_.openFileDialog()); });
+    file->addAction(t(UiText::OpenFolderMenu), this,
+                    [this] { showOpenedFields(model_.openFolderDialog()); });
+    file->addAction(t(UiText::ConvertFileTo), this, [&m] { m.convertFileTo(); });
+    file->addAction(t(UiText::CloseFile), this, [&m] { m.closeFile(); });
     file->addSeparator();
-    file->addAction(tx("Quit"), this, &QWidget::close);
+    file->addAction(t(UiText::Quit), this, &QWidget::close);
 
-    QMenu* list = bar->addMenu(tx("Playlist"));
-    list->addAction(tx("Open..."), this, &MainWindow::openPlaylistDialog);
-    list->addAction(tx("Save..."), this, &MainWindow::savePlaylistDialog);
-    list->addAction(tx("Clear"), this, [this] {
-        if (ask(tx("Do you really want to clear the playlist?"))) control_.clearPlaylist();
-    });
-    QMenu* exportMenu = list->addMenu(tx("Export"));
-    exportMenu->addAction(tx("Media Player..."), this, &MainWindow::exportPlaylist);
+    QMenu* list = bar->addMenu(t(UiText::Playlist));
+    list->addAction(t(UiText::Open), this, [this] { act(model_.openPlaylistDialog()); });
+    list->addAction(t(UiText::Save), this, [&m] { m.savePlaylistDialog(); });
+    list->addAction(t(UiText::Clear), this, [&m] { m.clearPlaylist(); });
+    QMenu* exportMenu = list->addMenu(t(UiText::Export));
+    exportMenu->addAction(t(UiText::MediaPlayer), this, [&m] { m.exportPlaylist(); });
 
-    QMenu* prefs = bar->addMenu(tx("Preferences"));
-    prefs->addAction(tx("Change soundfont..."), this, &MainWindow::changeSoundFontDialog);
-    QMenu* drag = prefs->addMenu(tx("Drag and Drop"));
+    QMenu* prefs = bar->addMenu(t(UiText::Preferences));
+    prefs->addAction(t(UiText::ChangeSoundFont), this, [&m] { m.changeSoundFontDialog(); });
+    QMenu* drag = prefs->addMenu(t(UiText::DragAndDrop));
     auto* formats = new QActionGroup(this);
-    wavFormat_ = drag->addAction(tx("Wave"), this, [this] { setDragDropFormat(1); });
-    mp3Format_ = drag->addAction(tx("MP3"), this, [this] { setDragDropFormat(2); });
+    wavFormat_ = drag->addAction(t(UiText::Wave), this, [this] {
+        model_.setDragDropFormat(OutputKind::WavFile);
+        showDragDropFormat();
+    });
+    mp3Format_ = drag->addAction(t(UiText::Mp3), this, [this] {
+        model_.setDragDropFormat(OutputKind::Mp3File);
+        showDragDropFormat();
+    });
     for (QAction* a : {wavFormat_, mp3Format_}) {
         a->setCheckable(true);
         formats->addAction(a);
     }
     formats->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    wavFormat_->setChecked(settings_.dragDropFormat == 1);
-    mp3Format_->setChecked(settings_.dragDropFormat == 2);
+    showDragDropFormat();
 
-    QMenu* windows = bar->addMenu(tx("Windows"));
-    windows->addAction(tx("Playlist"), this, &MainWindow::togglePlaylistWindow);
+    QMenu* windows = bar->addMenu(t(UiText::Windows));
+    windows->addAction(t(UiText::Playlist), this, &MainWindow::togglePlaylistWindow);
 
-    QMenu* links = bar->addMenu(tx("MIDI Links"));
+    QMenu* links = bar->addMenu(t(UiText::MidiLinks));
     for (int group = 0; group < kLinkGroupCount; ++group) {
         QMenu* sub = links->addMenu(qs(linkGroupMenuText(group, control_.language())));
         for (int item = 0; item < kLinksPerGroup; ++item) {
             const int slot = group * kLinksPerGroup + item;
             if (slot == kHiddenLinkSlot) continue;
-            sub->addAction(qs(linkItemText(slot)), this, [this, slot] { openLink(slot); });
+            sub->addAction(qs(linkItemText(slot)), this, [&m, slot] { m.openLink(slot); });
         }
     }
     links->addSeparator();
-    links->addAction(tx("Update links..."), this, &MainWindow::updateLinks);
+    links->addAction(t(UiText::UpdateLinks), this, [&m] { m.updateLinks(); });
 
-    QMenu* downloads = bar->addMenu(tx("Downloads"));
-    downloads->addAction(tx("Gogo Encoder..."), this, [this] {
-        if (ask(tx("Do you want to download the MP3 Encoder Gogo (gogo.dll)?")) && openExternal)
-            openExternal(QUrl(qs(settings_.linkMp3Encoder)));
-    });
-    downloads->addAction(tx("Calda Sorvanto family..."), this, [this] {
-        if (ask(tx("Do you want to open the download page of the Calda Sorvanto family?")) &&
-            openExternal)
-            openExternal(QUrl(QLatin1String(kFamilyPage)));
-    });
+    QMenu* downloads = bar->addMenu(t(UiText::Downloads));
+    downloads->addAction(t(UiText::GogoEncoder), this, [&m] { m.downloadEncoder(); });
+    downloads->addAction(t(UiText::FamilyMenu), this, [&m] { m.openFamilyPage(); });
 
     QMenu* help = bar->addMenu(QStringLiteral("?"));
-    help->addAction(tx("Help"), this, [] {
-        QDesktopServices::openUrl(
-            QUrl::fromLocalFile(qs(platform::programFolder()) + QStringLiteral("/Sorvanto.chm")));
+    help->addAction(t(UiText::Help), this, [&m] { m.openHelp(); });
+    help->addAction(t(UiText::ShortcutsMenu), this, [&m] { m.showShortcuts(); });
+    help->addAction(t(UiText::About), this, [&m] { m.showAbout(); });
+}
+
+void MainWindow::showDragDropFormat() {
+    wavFormat_->setChecked(model_.dragDropFormat() == OutputKind::WavFile);
+    mp3Format_->setChecked(model_.dragDropFormat() == OutputKind::Mp3File);
+}
+
+// A bar's movement ends either with a release or with one click or key step.
+void MainWindow::watchBar(QScrollBar* b, PanelBar which, QLineEdit* field) {
+    connect(b, &QScrollBar::sliderMoved, this,
+            [this, which, field](int value) { showEcho(bars_.moved(which, value), field); });
+    connect(b, &QScrollBar::actionTriggered, this, [this, b, which, field](int action) {
+        if (action == QAbstractSlider::SliderMove || b->isSliderDown()) return;
+        showEcho(bars_.released(which, b->sliderPosition()), field);
     });
-    help->addAction(tx("Keyboard shortcuts..."), this,
-                    [this] { showMessage(shortcutText(), tx("Keyboard shortcuts")); });
-    help->addAction(tx("About..."), this,
-                    [this] { showMessage(aboutText(), QStringLiteral("CALDA Sorvanto")); });
+    connect(b, &QScrollBar::sliderReleased, this, [this, b, which, field] {
+        showEcho(bars_.released(which, b->sliderPosition()), field);
+    });
+}
+
+void MainWindow::showEcho(const BarEcho& echo, QLineEdit* field) {
+    if (echo.field && field) field->setText(qs(*echo.field));
+    if (echo.keyItem) {
+        keyBoxGuard_ = true;
+        keyBox_->setCurrentIndex(*echo.keyItem);
+        keyBoxGuard_ = false;
+    }
 }
 
 QWidget* MainWindow::buildFullPanel() {
@@ -349,44 +304,48 @@ QWidget* MainWindow::buildFullPanel() {
     const QIcon fileIcon = st->standardIcon(QStyle::SP_FileIcon);
     const QIcon listIcon = st->standardIcon(QStyle::SP_FileDialogListView);
     const QColor wavColour(40, 120, 60), mp3Colour(170, 70, 30);
-    buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_DialogOpenButton), tx("Open file"),
-                                   [this] { openFileDialog(); }));
+    buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_DialogOpenButton),
+                                   t(UiText::OpenFile),
+                                   [this] { showOpenedFields(model_.openFileDialog()); }));
     buttons->addWidget(imageButton(labelledIcon(fileIcon, QStringLiteral("WAV"), wavColour),
-                                   tx("Save as wave"), [this] { convertSong(1); }));
+                                   t(UiText::SaveAsWave),
+                                   [this] { model_.convertSong(OutputKind::WavFile); }));
     buttons->addWidget(imageButton(labelledIcon(fileIcon, QStringLiteral("MP3"), mp3Colour),
-                                   tx("Save as mp3"), [this] { convertSong(2); }));
+                                   t(UiText::SaveAsMp3),
+                                   [this] { model_.convertSong(OutputKind::Mp3File); }));
     buttons->addSpacing(10);
-    buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_DirOpenIcon), tx("Open folder"),
-                                   [this] { openFolderDialog(); }));
+    buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_DirOpenIcon), t(UiText::OpenFolder),
+                                   [this] { showOpenedFields(model_.openFolderDialog()); }));
     buttons->addSpacing(10);
-    buttons->addWidget(
-        imageButton(listIcon, tx("Open playlist"), [this] { openPlaylistDialog(); }));
-    QToolButton* listAsWav =
-        imageButton(labelledIcon(listIcon, QStringLiteral("WAV"), wavColour),
-                    tx("Save as wave", "playlist"), [this] { convertWholePlaylist(1); });
+    buttons->addWidget(imageButton(listIcon, t(UiText::OpenPlaylist),
+                                   [this] { act(model_.openPlaylistDialog()); }));
+    QToolButton* listAsWav = imageButton(
+        labelledIcon(listIcon, QStringLiteral("WAV"), wavColour), t(UiText::SaveListAsWave),
+        [this] { model_.convertWholePlaylist(OutputKind::WavFile); });
     listAsWav->setObjectName(QStringLiteral("playlist-as-wav"));
     buttons->addWidget(listAsWav);
     buttons->addWidget(imageButton(labelledIcon(listIcon, QStringLiteral("MP3"), mp3Colour),
-                                   tx("Save as mp3", "playlist"),
-                                   [this] { convertWholePlaylist(2); }));
+                                   t(UiText::SaveListAsMp3),
+                                   [this] { model_.convertWholePlaylist(OutputKind::Mp3File); }));
     buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_DialogSaveButton),
-                                   tx("Save playlist"), [this] { savePlaylistDialog(); }));
+                                   t(UiText::SavePlaylist),
+                                   [this] { model_.savePlaylistDialog(); }));
     buttons->addSpacing(16);
-    buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_MediaSkipBackward), tx("Previous"),
-                                   [this] { control_.pressPrevious(); }));
-    playButton_ = imageButton(st->standardIcon(QStyle::SP_MediaPlay), tx("Play"),
-                              [this] { outcome(control_.pressPlay()); });
-    pauseButton_ = imageButton(st->standardIcon(QStyle::SP_MediaPause), tx("Pause"),
+    buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_MediaSkipBackward),
+                                   t(UiText::Previous), [this] { control_.pressPrevious(); }));
+    playButton_ = imageButton(st->standardIcon(QStyle::SP_MediaPlay), t(UiText::Play),
+                              [this] { act(model_.play()); });
+    pauseButton_ = imageButton(st->standardIcon(QStyle::SP_MediaPause), t(UiText::Pause),
                                [this] { control_.pressPause(); });
     buttons->addWidget(playButton_);
     buttons->addWidget(pauseButton_);
-    buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_MediaStop), tx("Stop"),
+    buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_MediaStop), t(UiText::Stop),
                                    [this] { control_.pressStop(); }));
-    buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_MediaSkipForward), tx("Next"),
+    buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_MediaSkipForward), t(UiText::Next),
                                    [this] { control_.pressNext(); }));
-    loopButton_ = imageButton(st->standardIcon(QStyle::SP_BrowserReload), tx("Loop file"), [this] {
-        showImage(loopButton_, loopImages_, control_.pressLoop());
-    });
+    loopButton_ =
+        imageButton(st->standardIcon(QStyle::SP_BrowserReload), t(UiText::LoopFile),
+                    [this] { showImage(loopButton_, loopImages_, control_.pressLoop()); });
     const QColor on(40, 150, 70);
     playImages_ = {playButton_->icon(), activeIcon(playButton_->icon(), on)};
     pauseImages_ = {pauseButton_->icon(), activeIcon(pauseButton_->icon(), QColor(220, 140, 30))};
@@ -394,10 +353,7 @@ QWidget* MainWindow::buildFullPanel() {
     showImage(loopButton_, loopImages_, (control_.interfaceFlags() & kFlagRepeat) != 0);
     buttons->addWidget(loopButton_);
     buttons->addStretch(1);
-    QToolButton* logo = imageButton(logoIcon(), QString(), [this] {
-        if (ask(tx("Do you want to visit the CALDA homepage?")) && openExternal)
-            openExternal(QUrl(QLatin1String(kHomepage)));
-    });
+    QToolButton* logo = imageButton(logoIcon(), QString(), [this] { model_.openHomepage(); });
     logo->setIconSize(QSize(32, 32));
     buttons->addWidget(logo);
     outer->addLayout(buttons);
@@ -413,7 +369,7 @@ QWidget* MainWindow::buildFullPanel() {
     song->setHorizontalSpacing(6);
     song->setVerticalSpacing(4);
     title_ = readOnlyField(panel);
-    title_->setToolTip(tx("Show title"));
+    title_->setToolTip(t(UiText::ShowTitle));
     QFont titleFont = title_->font();
     titleFont.setBold(true);
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.15);
@@ -422,11 +378,11 @@ QWidget* MainWindow::buildFullPanel() {
     playlist_ = readOnlyField(panel);
     soundFont_ = new QLabel(panel);
     song->addWidget(title_, 0, 0, 1, 4);
-    song->addWidget(new QLabel(tx("Path"), panel), 1, 0);
+    song->addWidget(new QLabel(t(UiText::Path), panel), 1, 0);
     song->addWidget(path_, 1, 1, 1, 3);
-    song->addWidget(new QLabel(tx("Playlist"), panel), 2, 0);
+    song->addWidget(new QLabel(t(UiText::Playlist), panel), 2, 0);
     song->addWidget(playlist_, 2, 1);
-    song->addWidget(new QLabel(tx("Soundfont"), panel), 2, 2);
+    song->addWidget(new QLabel(t(UiText::SoundFont), panel), 2, 2);
     song->addWidget(soundFont_, 2, 3);
     song->setColumnStretch(1, 1);
     song->setColumnStretch(3, 1);
@@ -435,87 +391,65 @@ QWidget* MainWindow::buildFullPanel() {
     // Position: time, bar, measure and beat.
     auto* position = new QHBoxLayout;
     time_ = readOnlyField(panel, 22);
-    positionBar_ = bar(panel, 0, 0, 0, 1, 10);
+    positionBar_ = bar(panel, PanelBar::Position);
     measure_ = readOnlyField(panel, 9);
-    measure_->setToolTip(tx("Show meter"));
+    measure_->setToolTip(t(UiText::ShowMeter));
     position->addWidget(time_, 1);
     position->addWidget(measure_);
     left->addLayout(position);
     left->addWidget(positionBar_);
-    watchBar(positionBar_, positionPending_, nullptr,
-             [this](int value) { control_.positionReleased(value); });
+    watchBar(positionBar_, PanelBar::Position, nullptr);
 
     // Controls: volume, tempo, transposition, key.
     auto* controls = new QGridLayout;
     controls->setHorizontalSpacing(8);
     controls->setVerticalSpacing(4);
-    volumeBar_ = bar(panel, 0, 100, 100, 1, 10);
-    volumeBar_->setToolTip(tx("Change volume"));
+    volumeBar_ = bar(panel, PanelBar::Volume);
+    volumeBar_->setToolTip(t(UiText::ChangeVolume));
     volumeNumber_ = readOnlyField(panel, 4);
-    controls->addWidget(new QLabel(tx("Volume:"), panel), 0, 0);
+    controls->addWidget(new QLabel(t(UiText::Volume), panel), 0, 0);
     controls->addWidget(volumeBar_, 0, 1);
     controls->addWidget(volumeNumber_, 0, 2);
-    auto volumeNow = [this](int value) {
-        control_.setVolumePercent(value);
-        volumeNumber_->setText(QString::number(value));
-    };
-    watchBar(volumeBar_, volumePending_, volumeNow, volumeNow);
+    watchBar(volumeBar_, PanelBar::Volume, volumeNumber_);
 
-    tempoBar_ = bar(panel, 30, 240, 120, 1, 5);
-    tempoBar_->setToolTip(tx("Change tempo"));
+    tempoBar_ = bar(panel, PanelBar::Tempo);
+    tempoBar_->setToolTip(t(UiText::ChangeTempo));
     newTempo_ = readOnlyField(panel, 14);
     originalTempo_ = readOnlyField(panel, 8);
-    controls->addWidget(new QLabel(tx("New tempo:"), panel), 1, 0);
+    controls->addWidget(new QLabel(t(UiText::NewTempo), panel), 1, 0);
     controls->addWidget(tempoBar_, 1, 1);
     controls->addWidget(newTempo_, 1, 2);
-    controls->addWidget(new QLabel(tx("Orig. tempo:"), panel), 2, 0);
+    controls->addWidget(new QLabel(t(UiText::OriginalTempo), panel), 2, 0);
     controls->addWidget(originalTempo_, 2, 2);
-    watchBar(
-        tempoBar_, tempoPending_, [this](int value) { newTempo_->setText(qs(formatBpm(value))); },
-        [this](int value) {
-            control_.tempoReleased(value);
-            const int percent = originalTempoBpm_ > 0 ? value * 100 / originalTempoBpm_ : 100;
-            newTempo_->setText(qs(formatPlayingTempo(value, percent)));
-        });
+    watchBar(tempoBar_, PanelBar::Tempo, newTempo_);
 
-    transposeBar_ = bar(panel, 0, 48, 24, 1, 7);
-    transposeBar_->setToolTip(tx("Transpose"));
+    transposeBar_ = bar(panel, PanelBar::Transpose);
+    transposeBar_->setToolTip(t(UiText::Transpose));
     semitones_ = readOnlyField(panel, 4);
-    semitones_->setToolTip(tx("Transpose half tone"));
-    controls->addWidget(new QLabel(tx("Half tones:"), panel), 3, 0);
+    semitones_->setToolTip(t(UiText::TransposeHalfTone));
+    controls->addWidget(new QLabel(t(UiText::HalfTones), panel), 3, 0);
     controls->addWidget(transposeBar_, 3, 1);
     controls->addWidget(semitones_, 3, 2);
-    watchBar(
-        transposeBar_, transposePending_,
-        [this](int value) { semitones_->setText(QString::number(value - 24)); },
-        [this](int value) {
-            semitones_->setText(QString::number(value - 24));
-            const int item = control_.transposeReleased(value);
-            if (item >= 0) {
-                keyBoxGuard_ = true;
-                keyBox_->setCurrentIndex(item);
-                keyBoxGuard_ = false;
-            }
-        });
+    watchBar(transposeBar_, PanelBar::Transpose, semitones_);
 
     keyBox_ = new QComboBox(panel);
-    keyBox_->setToolTip(tx("Change key signature"));
+    keyBox_->setToolTip(t(UiText::ChangeKey));
     for (int item = 0; item < kKeyItems; ++item)
-        keyBox_->addItem(qs(std::string(keyBoxText(item, control_.language()))));
+        keyBox_->addItem(qs(keyBoxText(item, control_.language())));
     keyBox_->setCurrentIndex(kUnknownKeyItem);
     connect(keyBox_, &QComboBox::activated, this, [this](int item) {
         if (keyBoxGuard_) return;
-        if (std::optional<int> shift = control_.keyBoxChosen(item)) {
-            semitones_->setText(QString::number(*shift));
-            transposeBar_->setValue(*shift + 24);
+        if (const std::optional<KeyBoxChoice> choice = bars_.keyBoxChosen(item)) {
+            semitones_->setText(qs(choice->semitones));
+            transposeBar_->setValue(choice->transposeBar);
         }
     });
     originalKey_ = readOnlyField(panel, 14);
     meter_ = readOnlyField(panel, 5);
     controls->addWidget(keyBox_, 4, 1, 1, 2);
-    controls->addWidget(new QLabel(tx("Original key:"), panel), 5, 0);
+    controls->addWidget(new QLabel(t(UiText::OriginalKey), panel), 5, 0);
     controls->addWidget(originalKey_, 5, 1, 1, 2);
-    controls->addWidget(new QLabel(tx("Meter:"), panel), 6, 0);
+    controls->addWidget(new QLabel(t(UiText::Meter), panel), 6, 0);
     controls->addWidget(meter_, 6, 2);
     controls->setColumnStretch(1, 1);
     left->addLayout(controls);
@@ -527,7 +461,7 @@ QWidget* MainWindow::buildFullPanel() {
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(1);
     grid->setContentsMargins(8, 6, 8, 6);
-    auto* header = new QLabel(tx("Track name"), channels);
+    auto* header = new QLabel(t(UiText::TrackName), channels);
     grid->addWidget(header, 0, 3);
     meters_ = new ChannelMeters(channels);
     std::vector<QWidget*> rows;
@@ -572,7 +506,7 @@ QWidget* MainWindow::buildCompactPanel() {
     title_ = readOnlyField(panel);
     path_ = readOnlyField(panel);
     time_ = readOnlyField(panel, 22);
-    positionBar_ = bar(panel, 0, 0, 0, 1, 10);
+    positionBar_ = bar(panel, PanelBar::Position);
     positionBar_->setEnabled(false);
     layout->addWidget(title_, 0, 0, 1, 2);
     layout->addWidget(path_, 1, 0, 1, 2);
@@ -597,7 +531,10 @@ void MainWindow::setSongControlsEnabled(bool enabled) {
 void MainWindow::refreshPanel() {
     PanelView view;
     if (control_.mailbox().take(view)) applyView(view);
-    showProgress();
+    const double song = positionBar_ && positionBar_->maximum() > 0
+                            ? static_cast<double>(positionBar_->value()) / positionBar_->maximum()
+                            : 0.0;
+    model_.progressTick(song);
 }
 
 void MainWindow::applyView(const PanelView& v) {
@@ -616,11 +553,11 @@ void MainWindow::applyView(const PanelView& v) {
     }
     if (changed & FieldPosition) {
         if (positionBar_->maximum() != v.positionMax) positionBar_->setRange(0, v.positionMax);
-        positionBar_->setEnabled(v.positionEnabled && form_ == Form::Full);
-        if (!positionPending_.moving() && !positionBar_->isSliderDown())
+        positionBar_->setEnabled(v.positionEnabled && form() == Form::Full);
+        if (!bars_.holding(PanelBar::Position) && !positionBar_->isSliderDown())
             positionBar_->setValue(v.position);
     }
-    if (form_ == Form::Compact) return;
+    if (form() == Form::Compact) return;
     if (changed & FieldMeters) meters_->setLevels(v.meters);
     if (changed & FieldMeasure) measure_->setText(qs(v.measure));
     if (changed & FieldPlaylist) playlist_->setText(qs(v.playlist));
@@ -631,8 +568,8 @@ void MainWindow::applyView(const PanelView& v) {
     }
     if (changed & FieldSettings) {
         keyBoxGuard_ = true;
-        if (!tempoPending_.moving()) tempoBar_->setValue(v.tempoBar);
-        if (!transposePending_.moving()) transposeBar_->setValue(v.transposeBar);
+        if (!bars_.holding(PanelBar::Tempo)) tempoBar_->setValue(v.tempoBar);
+        if (!bars_.holding(PanelBar::Transpose)) transposeBar_->setValue(v.transposeBar);
         semitones_->setText(qs(v.semitones));
         keyBox_->setCurrentIndex(v.keyItem);
         originalKey_->setText(qs(v.originalKey));
@@ -643,8 +580,7 @@ void MainWindow::applyView(const PanelView& v) {
                 v.instrument[static_cast<size_t>(c)]);
         }
         keyBoxGuard_ = false;
-        const std::string& tempo = v.originalTempo;
-        originalTempoBpm_ = tempo.empty() ? -1 : std::atoi(tempo.c_str());
+        bars_.settingsShown(v);
     }
     if (changed & FieldTrackNames)
         for (int c = 0; c < 16; ++c)
@@ -656,72 +592,45 @@ void MainWindow::applyView(const PanelView& v) {
     }
 }
 
-void MainWindow::showMessage(const QString& text, const QString& caption) {
-    if (inform) inform(text, caption.isEmpty() ? tx(kProductCaption) : caption);
+void MainWindow::showOpenedFields(const std::optional<OpenedFields>& fields) {
+    if (!fields) return;
+    title_->setText(qs(fields->title));
+    time_->setText(qs(fields->time));
+    newTempo_->setText(qs(fields->newTempo));
+    semitones_->setText(qs(fields->semitones));
 }
 
-bool MainWindow::ask(const QString& text) {
-    return confirm && confirm(text);
-}
-
-void MainWindow::showEngineMessage(int message, const QString& argument) {
-    switch (static_cast<FrontMessage>(message)) {
-        case FrontMessage::NoMidiFileOpen:
-            showMessage(tx("No MIDI file open."));
-            break;
-        case FrontMessage::ShortcutsNeedAFile:
-            showMessage(tx("You have to load a file to use keyboard shortcuts."));
-            break;
-        case FrontMessage::FileNotFound:
-            showMessage(tx("File not found"));
-            break;
-        case FrontMessage::CouldNotPlay:
-            showMessage(tx("The file could not be played."));
-            break;
-        case FrontMessage::CouldNotCreate:
-            showMessage(tx("The file \"%1\" could not be created!").arg(argument));
-            break;
-        case FrontMessage::OperationCompleted:
-            showMessage(tx("Operation completed!"));
-            break;
-        case FrontMessage::EngineError:
-            showMessage(argument);
-            break;
-        case FrontMessage::SoundFontChanged:
-            break;
-        case FrontMessage::SoundFontRefused:
-            showMessage(tx("The soundfont \"%1\" cannot be used.").arg(argument));
-            break;
-        case FrontMessage::ExportFailed:
-            showMessage(argument);
-            break;
-        case FrontMessage::NotSongs:
-            showMessage(tx("These files are not MIDI songs and were not added:") +
-                        QStringLiteral("\n") + argument);
-            break;
+void MainWindow::showProgress(const ProgressView& progress) {
+    if (form() == Form::Full) {
+        if (progress.visible)
+            statusBar()->showMessage(qs(progress.status));
+        else
+            statusBar()->clearMessage();
+    } else if (progress.visible) {
+        setWindowTitle(qs(progress.title));
     }
 }
 
-void MainWindow::outcome(UiOutcome result) {
-    switch (result) {
-        case UiOutcome::None:
+void MainWindow::act(WindowAction action) {
+    switch (action) {
+        case WindowAction::None:
             break;
-        case UiOutcome::NoMidiFileOpen:
-            showEngineMessage(static_cast<int>(FrontMessage::NoMidiFileOpen), {});
-            break;
-        case UiOutcome::ShortcutsNeedAFile:
-            showEngineMessage(static_cast<int>(FrontMessage::ShortcutsNeedAFile), {});
-            break;
-        case UiOutcome::TogglePlaylist:
+        case WindowAction::TogglePlaylist:
             togglePlaylistWindow();
             break;
-        case UiOutcome::ShowShortcuts:
-            showMessage(shortcutText(), tx("Keyboard shortcuts"));
+        case WindowAction::ShowPlaylist:
+            showPlaylistWindow();
             break;
-        case UiOutcome::Quit:
+        case WindowAction::Close:
             close();
             break;
     }
+}
+
+void MainWindow::showPlaylistWindow() {
+    if (!playlistWindow_) return;
+    playlistWindow_->place(frameGeometry());
+    playlistWindow_->show();
 }
 
 void MainWindow::togglePlaylistWindow() {
@@ -729,75 +638,51 @@ void MainWindow::togglePlaylistWindow() {
     if (playlistWindow_->isVisible()) {
         playlistWindow_->hide();
     } else {
-        playlistWindow_->place(frameGeometry());
-        playlistWindow_->show();
+        showPlaylistWindow();
         control_.queue(FcRefreshList);
     }
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress || form_ != Form::Full) return false;
+    if (event->type() != QEvent::KeyPress || form() != Form::Full) return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget) return false;
     QWidget* top = widget->window();
     if (top != this && top != playlistWindow_) return false;
     auto* key = static_cast<QKeyEvent*>(event);
-    if (key->modifiers() & Qt::KeypadModifier) return false;
-    // In the playlist these keys play the line under the caret and ask their own question.
-    if (top == playlistWindow_ && (key->key() == Qt::Key_Space || key->key() == Qt::Key_Q))
-        return false;
-    std::optional<ShortcutKey> shortcut;
-    switch (key->key()) {
-        case Qt::Key_Space:
-            shortcut = ShortcutKey::Space;
-            break;
-        case Qt::Key_MediaPlay:
-        case Qt::Key_MediaPause:
-        case Qt::Key_MediaTogglePlayPause:
-            shortcut = ShortcutKey::MediaPlay;
-            break;
-        case Qt::Key_A:
-            shortcut = ShortcutKey::A;
-            break;
-        case Qt::Key_H:
-            shortcut = ShortcutKey::H;
-            break;
-        case Qt::Key_N:
-            shortcut = ShortcutKey::N;
-            break;
-        case Qt::Key_MediaNext:
-            shortcut = ShortcutKey::MediaNext;
-            break;
-        case Qt::Key_P:
-            shortcut = ShortcutKey::P;
-            break;
-        case Qt::Key_MediaPrevious:
-            shortcut = ShortcutKey::MediaPrevious;
-            break;
-        case Qt::Key_Q:
-            shortcut = ShortcutKey::Q;
-            break;
-        case Qt::Key_S:
-            shortcut = ShortcutKey::S;
-            break;
-        case Qt::Key_MediaStop:
-            shortcut = ShortcutKey::MediaStop;
-            break;
-        default:
-            return false;
-    }
-    // Letters act whatever Shift and Caps Lock say, but a key that auto-repeats acts once.
-    if (key->isAutoRepeat()) return true;
-    outcome(control_.pressKey(*shortcut));
-    return true;
+    static constexpr std::pair<int, ShortcutKey> kKeys[] = {
+        {Qt::Key_Space, ShortcutKey::Space},
+        {Qt::Key_MediaPlay, ShortcutKey::MediaPlay},
+        {Qt::Key_MediaPause, ShortcutKey::MediaPlay},
+        {Qt::Key_MediaTogglePlayPause, ShortcutKey::MediaPlay},
+        {Qt::Key_A, ShortcutKey::A},
+        {Qt::Key_H, ShortcutKey::H},
+        {Qt::Key_N, ShortcutKey::N},
+        {Qt::Key_MediaNext, ShortcutKey::MediaNext},
+        {Qt::Key_P, ShortcutKey::P},
+        {Qt::Key_MediaPrevious, ShortcutKey::MediaPrevious},
+        {Qt::Key_Q, ShortcutKey::Q},
+        {Qt::Key_S, ShortcutKey::S},
+        {Qt::Key_MediaStop, ShortcutKey::MediaStop},
+    };
+    const auto* found = std::find_if(std::begin(kKeys), std::end(kKeys),
+                                     [key](const auto& k) { return k.first == key->key(); });
+    if (found == std::end(kKeys)) return false;
+    KeyPress press;
+    press.key = found->second;
+    press.inPlaylistWindow = top == playlistWindow_;
+    press.autoRepeat = key->isAutoRepeat();
+    press.keypad = (key->modifiers() & Qt::KeypadModifier) != 0;
+    const KeyVerdict verdict = model_.keyPressed(press);
+    act(verdict.action);
+    return verdict.taken;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (form_ == Form::Full && !ask(tx("Do you really want to quit the program?"))) {
+    if (!model_.mayClose()) {
         event->ignore();
         return;
     }
-    if (saveSettings) saveSettings(settings_);
     if (playlistWindow_) playlistWindow_->hide();
     event->accept();
 }
@@ -823,7 +708,7 @@ void MainWindow::moveEvent(QMoveEvent* event) {
 
 void MainWindow::placeFromSettings() {
     adjustSize();
-    if (form_ == Form::Full) resize(std::max(width(), 1040), height());
+    if (form() == Form::Full) resize(std::max(width(), 1040), height());
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
     const QRect desk = screen->availableGeometry();
@@ -848,234 +733,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
 void MainWindow::openPaths(const QStringList& paths) {
     std::vector<std::string> names;
     for (const QString& p : paths) names.push_back(p.toStdString());
-    if (names.empty() || control_.dialogBusy()) return;
-    control_.openFiles(names);
-    if (form_ == Form::Full) {
-        title_->setText(QStringLiteral("ohne Titel"));
-        time_->setText(QStringLiteral("00:00:00"));
-        newTempo_->setText(QStringLiteral("---  ---"));
-        semitones_->setText(QStringLiteral("0"));
-    }
-}
-
-void MainWindow::openFileDialog() {
-    if (control_.dialogBusy()) return;
-    const QStringList files = QFileDialog::getOpenFileNames(
-        this, QString(), lastFolder_,
-        tx("MIDI files (*.mid)") + QStringLiteral(" (*.mid *.smf *.kar)"));
-    if (files.isEmpty()) return;
-    lastFolder_ = QFileInfo(files.front()).absolutePath();
-    openPaths(files);
-}
-
-void MainWindow::openFolderDialog() {
-    if (control_.dialogBusy()) return;
-    const QString folder = QFileDialog::getExistingDirectory(
-        this, QStringLiteral("Wählen Sie einen Ordner mit Midi-Dateien!"), lastFolder_);
-    if (folder.isEmpty()) return;
-    lastFolder_ = folder;
-    openPaths({folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/')});
-}
-
-void MainWindow::openPlaylistDialog() {
-    if (control_.dialogBusy()) return;
-    const QString file = QFileDialog::getOpenFileName(
-        this, QString(), lastFolder_, tx("Playlist files (*.pli)") + QStringLiteral(" (*.pli)"));
-    if (file.isEmpty()) return;
-    if (playlistWindow_) {
-        playlistWindow_->place(frameGeometry());
-        playlistWindow_->show();
-    }
-    control_.openListFile(file.toStdString());
-    control_.queue(FcRefreshList);
-    control_.queue(FcRemoveInvalid);
-    control_.queue(FcRemoveDuplicates);
-}
-
-void MainWindow::savePlaylistDialog() {
-    if (control_.dialogBusy()) return;
-    if (control_.playlistCount() == 0) {
-        showEngineMessage(static_cast<int>(FrontMessage::NoMidiFileOpen), {});
-        return;
-    }
-    QFileDialog dialog(this, QStringLiteral("Playliste speichern"), lastFolder_,
-                       tx("Playlist file (*.pli)") + QStringLiteral(" (*.pli)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("pli"));
-    // The question below replaces the dialog's own.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    const QString file = dialog.selectedFiles().front();
-    if (QFileInfo::exists(file) &&
-        !ask(tx("The file \"%1\" already exists.\n\nDo you want to replace it?").arg(file)))
-        return;
-    control_.savePlaylist(file.toStdString());
-}
-
-void MainWindow::changeSoundFontDialog() {
-    const QString file = QFileDialog::getOpenFileName(this, QString(), lastFolder_,
-                                                      QStringLiteral("Soundfonts (*.sf2)"));
-    if (file.isEmpty()) return;
-    control_.changeSoundFont(file.toStdString());
-}
-
-void MainWindow::setDragDropFormat(int format) {
-    // The format is for songs dropped on the program's icon; what Play does stays as it is.
-    settings_.dragDropFormat = format;
-    wavFormat_->setChecked(format == 1);
-    mp3Format_->setChecked(format == 2);
-    if (saveSettings) saveSettings(settings_);
-}
-
-}  // namespace svt::gui
-
-namespace svt::gui {
-
-void MainWindow::clearWithQuestion() {
-    if (control_.playlistCount() == 0) {
-        showEngineMessage(static_cast<int>(FrontMessage::NoMidiFileOpen), {});
-        return;
-    }
-    if (!ask(tx("Are you sure you want to clear the whole playlist?"))) return;
-    control_.clearPlaylist();
-}
-
-void MainWindow::convertSong(int output) {
-    if (control_.playlistCount() > 0 && !control_.converting() && output == 2 &&
-        !(ensureEncoder && ensureEncoder()))
-        return;
-    outcome(control_.convertCurrent(output));
-}
-
-void MainWindow::convertWholePlaylist(int output) {
-    if (control_.playlistCount() > 0 && !control_.converting() && output == 2 &&
-        !(ensureEncoder && ensureEncoder()))
-        return;
-    outcome(control_.convertPlaylist(output));
-}
-
-void MainWindow::convertFileTo() {
-    if (control_.playlistCount() == 0) {
-        showEngineMessage(static_cast<int>(FrontMessage::NoMidiFileOpen), {});
-        return;
-    }
-    if (control_.converting() || !chooseConversionFile) return;
-    const auto snapshot = control_.playlistSnapshot();
-    QString song;
-    if (snapshot->current >= 0)
-        song = qs((*snapshot->lines)[static_cast<size_t>(snapshot->current)].path);
-    const QFileInfo songFile(song);
-    // The suggestion is the song's name as a WAV file: the song itself is never offered.
-    const QString folder =
-        lastConvertFolder_.isEmpty() ? songFile.absolutePath() : lastConvertFolder_;
-    auto [path, format] = chooseConversionFile(
-        QDir(folder).filePath(songFile.completeBaseName() + QStringLiteral(".wav")));
-    if (path.isEmpty()) return;
-    const QString wanted = format == 2 ? QStringLiteral("mp3") : QStringLiteral("wav");
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix != wanted && !(format == 1 && suffix == QLatin1String("wave")))
-        path += QLatin1Char('.') + wanted;
-    if (QFileInfo(path).absoluteFilePath() == songFile.absoluteFilePath()) return;
-    if (QFileInfo::exists(path) &&
-        !ask(tx("The file \"%1\" already exists.\n\nDo you want to replace it?").arg(path)))
-        return;
-    if (format == 2 && !(ensureEncoder && ensureEncoder())) return;
-    lastConvertFolder_ = QFileInfo(path).absolutePath();
-    outcome(control_.convertTo(format, path.toStdString()));
-}
-
-void MainWindow::exportPlaylist() {
-    if (control_.dialogBusy() || !chooseExportFile) return;
-    const QString chosen = chooseExportFile();
-    if (chosen.isEmpty()) return;
-    if (QFileInfo::exists(chosen) &&
-        !ask(tx("The file \"%1\" already exists.\n\nDo you want to replace it?").arg(chosen)))
-        return;
-    const QFileInfo info(chosen);
-    lastFolder_ = info.absolutePath();
-    control_.exportMediaPlayer(QDir(info.absolutePath())
-                                   .filePath(info.completeBaseName() + QStringLiteral(".wpl"))
-                                   .toStdString());
-}
-
-void MainWindow::openMediaList(const QString& path) {
-    if (!openExternal || !openExternal(QUrl::fromLocalFile(path)))
-        showMessage(tx("No program is set up to open \"%1\".").arg(path));
-}
-
-void MainWindow::conversionEnded(bool singleFile, const QString& lastOutput, int outputIndex,
-                                 bool tooLongForCd) {
-    setTaskbarProgress(-1);
-    shownProgress_ = -1;
-    if (form_ == Form::Full) statusBar()->clearMessage();
-    if (singleFile) {
-        if (ask(tx("Do you want to listen to the audio file?"))) openMediaList(lastOutput);
-        return;
-    }
-    if (!ask(tx("Do you want to listen to the files or burn them to a CD?"))) return;
-    if (tooLongForCd) showMessage(tx("Too long for an audio CD."));
-    const std::string list = temporaryWplPath();
-    if (!list.empty()) control_.exportMediaPlayer(list, outputIndex);
-}
-
-void MainWindow::showProgress() {
-    if (!control_.converting()) {
-        if (shownProgress_ >= 0) {
-            setTaskbarProgress(-1);
-            if (form_ == Form::Full) statusBar()->clearMessage();
-            shownProgress_ = -1;
-        }
-        return;
-    }
-    const auto snapshot = control_.playlistSnapshot();
-    const double song = positionBar_ && positionBar_->maximum() > 0
-                            ? static_cast<double>(positionBar_->value()) / positionBar_->maximum()
-                            : 0.0;
-    const bool single = control_.convertingSingleFile() || snapshot->count() <= 1;
-    const int index = std::max(snapshot->current, 0);
-    const int count = single ? 1 : snapshot->count();
-    const double progress =
-        std::clamp((single ? song : (index + song) / std::max(count, 1)), 0.0, 1.0);
-    if (std::abs(progress - shownProgress_) < 0.005) return;
-    shownProgress_ = progress;
-    setTaskbarProgress(progress);
-    const QString text = tx("Converting file %1 of %2: %3 %")
-                             .arg(single ? 1 : index + 1)
-                             .arg(count)
-                             .arg(static_cast<int>(progress * 100));
-    if (form_ == Form::Full)
-        statusBar()->showMessage(text);
-    else
-        setWindowTitle(
-            QStringLiteral(" Calda Sorvanto - %1 %").arg(static_cast<int>(progress * 100)));
-}
-
-void MainWindow::openLink(int slot) {
-    if (slot < 0 || slot >= kLinkSlots) return;
-    const std::string& link = settings_.links[static_cast<size_t>(slot)];
-    // Only web addresses are handed on; anything else in the settings is not opened.
-    if (!isSaneLink(link)) return;
-    if (ask(tx("Do you want to connect to this site?\n\n%1").arg(qs(link))) && openExternal)
-        openExternal(QUrl(qs(link)));
-}
-
-void MainWindow::updateLinks() {
-    if (linkUpdater_->busy()) return;
-    linkUpdater_->start(
-        qs(settings_.linkUpdateUrl),
-        QByteArray::fromStdString(linkUpdateBody(settings_.linkListVersion, control_.language())));
-}
-
-void MainWindow::linkReply(bool ok, const QByteArray& body, const QString& error) {
-    if (!ok) {
-        showMessage(qs(linkFailureMessage(error.toStdString(), control_.language())));
-        return;
-    }
-    const LinkReplyOutcome outcome =
-        applyLinkReply(std::string_view(body.constData(), static_cast<size_t>(body.size())),
-                       settings_, control_.language());
-    showMessage(qs(linkReplyMessage(outcome, control_.language())));
-    if (outcome.changed && saveSettings) saveSettings(settings_);
+    showOpenedFields(model_.openPaths(names));
 }
 
 }  // namespace svt::gui

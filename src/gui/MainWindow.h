@@ -1,8 +1,9 @@
 #pragma once
 // The main window: menu bar, image buttons, the player panel and the sixteen channel rows
 // (full form), or position, time, title and path only (compact form, for songs given on the
-// command line). It draws what the engine thread's panel view says and turns clicks and keys
-// into the control interface's actions; it never waits for the engine.
+// command line). It draws what the engine thread's panel view says and hands clicks, keys and
+// bar movements to the desktop model (MainWindowModel, PanelBars), showing what comes back;
+// it never waits for the engine.
 
 #include <QIcon>
 #include <QMainWindow>
@@ -13,9 +14,13 @@
 #include <memory>
 
 #include "desktop/AppSettings.h"
+#include "desktop/DesktopServices.h"
 #include "desktop/FrontControl.h"
+#include "desktop/MainWindowModel.h"
+#include "desktop/PanelBars.h"
 #include "desktop/PanelState.h"
 #include "gui/PlaylistWindow.h"
+#include "gui/Texts.h"
 
 class QCheckBox;
 class QComboBox;
@@ -31,83 +36,47 @@ namespace svt::gui {
 
 class ChannelMeters;
 
-// A horizontal bar whose value is applied when the user's movement ends; while it moves the
-// value waits as pending (kNoPending when none).
-struct BarPending {
-    static constexpr int kNoPending = -1000;
-    int value = kNoPending;
-    bool moving() const { return value != kNoPending && value != -1; }
-};
-
 // The window's link to the engine thread: the engine's calls become queued signals.
 class WindowLink final : public QObject, public FrontView {
     Q_OBJECT
   public:
+    WindowLink();
     void panelChanged() override { Q_EMIT panelChangedSignal(); }
     void showMessage(FrontMessage message, const std::string& argument) override {
-        Q_EMIT messageSignal(static_cast<int>(message), QString::fromStdString(argument));
+        Q_EMIT messageSignal(message, argument);
     }
     void closeWindow() override { Q_EMIT closeSignal(); }
     void playlistChanged() override { Q_EMIT playlistChangedSignal(); }
-    void conversionEnded(const ConversionEnd& end) override {
-        Q_EMIT conversionEndedSignal(end.singleFile, QString::fromStdString(end.lastOutputPath),
-                                     end.outputIndex, end.tooLongForCd);
-    }
-    void mediaListWritten(const std::string& path) override {
-        Q_EMIT mediaListSignal(QString::fromStdString(path));
-    }
+    void conversionEnded(const ConversionEnd& end) override { Q_EMIT conversionEndedSignal(end); }
+    void mediaListWritten(const std::string& path) override { Q_EMIT mediaListSignal(path); }
   Q_SIGNALS:
     void panelChangedSignal();
-    void messageSignal(int message, QString argument);
+    void messageSignal(svt::FrontMessage message, std::string argument);
     void closeSignal();
     void playlistChangedSignal();
-    void conversionEndedSignal(bool singleFile, QString lastOutput, int outputIndex,
-                               bool tooLongForCd);
-    void mediaListSignal(QString path);
+    void conversionEndedSignal(svt::ConversionEnd end);
+    void mediaListSignal(std::string path);
 };
-
-class LinkUpdater;
 
 class MainWindow final : public QMainWindow {
     Q_OBJECT
   public:
-    enum class Form { Full, Compact };
+    using Form = WindowForm;
 
+    // Dialogs, message boxes and the desktop's applications go through `services`; without
+    // one the window brings its own Qt implementation (tests pass theirs).
     MainWindow(FrontControl& control, AppSettings& settings, Form form,
-               const std::string& soundFontName, QWidget* parent = nullptr);
+               const std::string& soundFontName, DesktopServices* services = nullptr,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Message boxes go through these, so tests can answer them.
-    std::function<void(const QString& text, const QString& caption)> inform;
-    std::function<bool(const QString& text)> confirm;
-    // Where settings are saved when the window closes; none in tests unless set.
-    std::function<void(const AppSettings&)> saveSettings;
-    // Hands a web page, an audio file or a media-player list to the desktop; false when no
-    // application takes it.
-    std::function<bool(const QUrl&)> openExternal;
-    // Save dialogs of the conversion and the export; tests answer them. Empty: cancelled.
-    // The second value is the chosen filter (1 WAV, 2 MP3).
-    std::function<std::pair<QString, int>(const QString& suggested)> chooseConversionFile;
-    std::function<QString()> chooseExportFile;
-    // Whether the MP3 encoder library can be loaded; asks for it when it cannot.
-    std::function<bool()> ensureEncoder;
-
-    Form form() const { return form_; }
+    MainWindowModel& model() { return model_; }
+    Form form() const { return model_.form(); }
     // Takes the engine's latest view and shows what changed.
     void refreshPanel();
     // Places the window from "UIMainX"/"UIMainY" on its screen's available area.
     void placeFromSettings();
     PlaylistWindow* playlistWindow() const { return playlistWindow_; }
-    // The conversion actions of the buttons and the menu (output 1 WAV, 2 MP3).
-    void convertSong(int output);
-    void convertWholePlaylist(int output);
-    void convertFileTo();
-    void exportPlaylist();
-    void openLink(int slot);
-    void updateLinks();
-    LinkUpdater* linkUpdater() const { return linkUpdater_; }
-    // The clear question of the playlist window's button and keys.
-    void clearWithQuestion();
     // Opens files as the open dialog would (also used for the command line).
     void openPaths(const QStringList& paths);
 
@@ -120,42 +89,33 @@ class MainWindow final : public QMainWindow {
     void dropEvent(QDropEvent* event) override;
 
   private:
+    QString t(UiText id) const { return tx(id, control_.language()); }
     void buildMenus();
     QWidget* buildFullPanel();
     QWidget* buildCompactPanel();
     QToolButton* imageButton(const QIcon& icon, const QString& tooltip,
                              const std::function<void()>& action);
+    void watchBar(QScrollBar* bar, PanelBar which, QLineEdit* field);
+    void showEcho(const BarEcho& echo, QLineEdit* field);
     void applyView(const PanelView& view);
     static void showImage(QToolButton* button, const std::array<QIcon, 2>& images, bool second);
     void setSongControlsEnabled(bool enabled);
-    void showEngineMessage(int message, const QString& argument);
-    void conversionEnded(bool singleFile, const QString& lastOutput, int outputIndex,
-                         bool tooLongForCd);
-    void openMediaList(const QString& path);
-    void showProgress();
-    void linkReply(bool ok, const QByteArray& body, const QString& error);
-    void outcome(UiOutcome result);
+    void showOpenedFields(const std::optional<OpenedFields>& fields);
+    void showProgress(const ProgressView& progress);
+    void act(WindowAction action);
     void togglePlaylistWindow();
-    void openFileDialog();
-    void openFolderDialog();
-    void openPlaylistDialog();
-    void savePlaylistDialog();
-    void changeSoundFontDialog();
-    void setDragDropFormat(int format);
-    void showMessage(const QString& text, const QString& caption = QString());
-    bool ask(const QString& text);
+    void showPlaylistWindow();
+    void showDragDropFormat();
 
     FrontControl& control_;
     AppSettings& settings_;
-    const Form form_;
+    std::unique_ptr<DesktopServices> ownServices_;
+    MainWindowModel model_;
+    PanelBars bars_;
     WindowLink link_;
     QTimer* refreshTimer_ = nullptr;
     QPointer<PlaylistWindow> playlistWindow_;
-    LinkUpdater* linkUpdater_ = nullptr;
-    QString lastConvertFolder_;
-    double shownProgress_ = -1;
     bool playlistWasVisible_ = false;
-    QString lastFolder_;
 
     // Fields.
     QLineEdit* title_ = nullptr;
@@ -186,10 +146,8 @@ class MainWindow final : public QMainWindow {
     QAction* wavFormat_ = nullptr;
     QAction* mp3Format_ = nullptr;
 
-    BarPending positionPending_, volumePending_, transposePending_, tempoPending_;
     bool keyBoxGuard_ = false;
     FILE* timeLog_ = nullptr;
-    int originalTempoBpm_ = -1;
 
   public:
     // For tests: the widgets by role.
@@ -205,9 +163,7 @@ class MainWindow final : public QMainWindow {
     ChannelMeters* meters() const { return meters_; }
     QToolButton* playButton() const { return playButton_; }
     QToolButton* loopButton() const { return loopButton_; }
-    const BarPending& positionPending() const { return positionPending_; }
-    const BarPending& tempoPending() const { return tempoPending_; }
-    const BarPending& transposePending() const { return transposePending_; }
+    const PanelBars& bars() const { return bars_; }
 };
 
 }  // namespace svt::gui

@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -70,18 +69,19 @@ bool PlaylistModel::setSnapshot(std::shared_ptr<const PlaylistSnapshot> next) {
 
 // The search dialog.
 
-SearchDialog::SearchDialog(QWidget* owner) : QDialog(owner, Qt::Tool) {
+SearchDialog::SearchDialog(Language language, QWidget* owner) : QDialog(owner, Qt::Tool) {
+    const auto t = [language](UiText id) { return tx(id, language); };
     setWindowTitle(QString());
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(tx("Enter text:"), this));
+    layout->addWidget(new QLabel(t(UiText::EnterText), this));
     edit_ = new QLineEdit(this);
     edit_->setMaxLength(kSearchTextLimit);
     edit_->setMinimumWidth(260);
     layout->addWidget(edit_);
     auto* buttons = new QHBoxLayout;
-    search_ = new QPushButton(tx("Search"), this);
-    next_ = new QPushButton(tx("Next", "search"), this);
-    auto* close = new QPushButton(tx("Close"), this);
+    search_ = new QPushButton(t(UiText::Search), this);
+    next_ = new QPushButton(t(UiText::SearchNext), this);
+    auto* close = new QPushButton(t(UiText::Close), this);
     search_->setDefault(true);
     buttons->addWidget(search_);
     buttons->addWidget(next_);
@@ -92,17 +92,14 @@ SearchDialog::SearchDialog(QWidget* owner) : QDialog(owner, Qt::Tool) {
 
 // The window.
 
-PlaylistWindow::PlaylistWindow(FrontControl& control, AppSettings& settings, QWidget* owner)
-    : QWidget(owner, Qt::Window), control_(control), settings_(settings) {
-    setWindowTitle(tx("Playlist"));
+PlaylistWindow::PlaylistWindow(FrontControl& control, AppSettings& settings,
+                               DesktopServices& services, QWidget* owner)
+    : QWidget(owner, Qt::Window),
+      control_(control),
+      settings_(settings),
+      rules_(control, services) {
+    setWindowTitle(t(UiText::Playlist));
     setMinimumSize(kMinimumWidth, kMinimumHeight);
-    inform = [this](const QString& text, const QString& caption) {
-        QMessageBox::information(this, caption, text);
-    };
-    confirm = [this](const QString& text) {
-        return QMessageBox::question(this, tx(kProductCaption), text,
-                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-    };
     chooseFont = [this](const QFont& current) -> std::optional<QFont> {
         bool ok = false;
         const QFont font = QFontDialog::getFont(&ok, current, this);
@@ -136,35 +133,33 @@ PlaylistWindow::PlaylistWindow(FrontControl& control, AppSettings& settings, QWi
     };
     auto* row = new QHBoxLayout;
     row->addWidget(count_, 1);
-    row->addWidget(button(st->standardIcon(QStyle::SP_TrashIcon), tx("Clear playlist"), [this] {
+    row->addWidget(button(st->standardIcon(QStyle::SP_TrashIcon), t(UiText::ClearPlaylist), [this] {
         if (clearPlaylist) clearPlaylist();
     }));
-    row->addWidget(button(st->standardIcon(QStyle::SP_FileDialogContentsView), tx("Search"),
+    row->addWidget(button(st->standardIcon(QStyle::SP_FileDialogContentsView), t(UiText::Search),
                           [this] { showSearch(); }));
-    row->addWidget(button(st->standardIcon(QStyle::SP_FileDialogDetailedView), tx("List font"),
+    row->addWidget(button(st->standardIcon(QStyle::SP_FileDialogDetailedView), t(UiText::ListFont),
                           [this] { changeFont(); }));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(list_, 1);
     layout->addLayout(row);
 
-    search_ = new SearchDialog(this);
+    search_ = new SearchDialog(control_.language(), this);
     connect(search_->searchButton(), &QPushButton::clicked, this, [this] { search(false); });
     connect(search_->nextButton(), &QPushButton::clicked, this, [this] { search(true); });
 
     menu_ = new QMenu(this);
-    menu_->addAction(tx("Play"), this, [this] { playSelected(); });
-    menu_->addAction(tx("Current song"), this, [this] { showCurrent(); });
-    menu_->addAction(tx("Search"), this, [this] { showSearch(); });
-    menu_->addAction(tx("Remove song"), this, [this] {
-        // Without a selected line nothing goes (-1 would name the current entry).
-        if (const int row = selectedRow(); row >= 0) control_.removeEntry(row);
-    });
-    menu_->addAction(tx("Clear playlist"), this, [this] {
+    menu_->addAction(t(UiText::Play), this, [this] { playSelected(); });
+    menu_->addAction(t(UiText::CurrentSong), this, [this] { showCurrent(); });
+    menu_->addAction(t(UiText::Search), this, [this] { showSearch(); });
+    menu_->addAction(t(UiText::RemoveSong), this, [this] { rules_.removeSelected(selectedRow()); });
+    menu_->addAction(t(UiText::ClearPlaylist), this, [this] {
         if (clearPlaylist) clearPlaylist();
     });
     menu_->addSeparator();
-    randomAction_ = menu_->addAction(tx("Random order"), this, [this] { toggleRandom(); });
+    randomAction_ =
+        menu_->addAction(t(UiText::RandomOrder), this, [this] { rules_.toggleRandom(); });
     randomAction_->setCheckable(true);
     setContextMenuPolicy(Qt::CustomContextMenu);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -241,15 +236,8 @@ void PlaylistWindow::updateCount() {
         QString::fromStdString(playlistCountText(s.count(), s.totalSeconds, control_.language())));
 }
 
-void PlaylistWindow::message(const QString& text, const QString& caption) {
-    if (inform) inform(text, caption.isEmpty() ? tx(kProductCaption) : caption);
-}
-
 void PlaylistWindow::playSelected() {
-    int row = selectedRow();
-    if (row < 0) row = list_->currentIndex().row();
-    if (row < 0) return;
-    control_.playIndex(std::min(row, model_->rowCount() - 1));
+    rules_.playSelected(selectedRow(), list_->currentIndex().row(), model_->rowCount());
 }
 
 void PlaylistWindow::showCurrent() {
@@ -257,10 +245,7 @@ void PlaylistWindow::showCurrent() {
 }
 
 void PlaylistWindow::showSearch() {
-    if (model_->rowCount() == 0) {
-        message(tx("No MIDI file open."));
-        return;
-    }
+    if (!rules_.maySearch(model_->rowCount())) return;
     search_->show();
     search_->raise();
     search_->activateWindow();
@@ -268,62 +253,56 @@ void PlaylistWindow::showSearch() {
 }
 
 void PlaylistWindow::search(bool next) {
-    const QString text = search_->edit()->text();
-    const int selected = selectedRow();
-    const int start = next ? selected + 1 : std::max(selected, 0);
-    const int found =
-        findInPlaylist(model_->snapshot(), text.toStdString(), start, control_.language());
-    if (found >= 0) {
-        selectRow(found);
-        return;
-    }
-    message(tx("End of search."), tx("Search in playlist"));
+    const std::optional<int> found = rules_.search(
+        model_->snapshot(), search_->edit()->text().toStdString(), next, selectedRow());
+    if (found) selectRow(*found);
 }
 
 void PlaylistWindow::toggleRandom() {
-    switch (control_.toggleRandom()) {
-        case RandomOutcome::OneTitle:
-            message(tx("The playlist has just one song!"));
-            break;
-        case RandomOutcome::On:
-            message(tx("Random is on!"));
-            break;
-        case RandomOutcome::Off:
-            message(tx("Random is off!"));
-            break;
-    }
+    rules_.toggleRandom();
 }
 
 bool PlaylistWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched != list_ || event->type() != QEvent::KeyPress) return false;
     auto* key = static_cast<QKeyEvent*>(event);
+    ListKey which;
     switch (key->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-        case Qt::Key_Space: {
-            const int row = list_->currentIndex().row();
-            if (row >= 0) control_.playIndex(row);
-            return true;
-        }
-        case Qt::Key_Backspace: {
-            const int row = selectedRow();
-            if (row >= 0) control_.removeEntry(row);
-            return true;
-        }
+        case Qt::Key_Space:
+            which = ListKey::Play;
+            break;
+        case Qt::Key_Backspace:
+            which = ListKey::Remove;
+            break;
         case Qt::Key_Delete:
         case Qt::Key_C:
             if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;
-            if (clearPlaylist) clearPlaylist();
-            return true;
+            which = ListKey::Clear;
+            break;
         case Qt::Key_Escape:
-            hide();
-            return true;
+            which = ListKey::Hide;
+            break;
         case Qt::Key_Q:
-            if (confirm && confirm(tx("Do you want to quit the program?")) && quit) quit();
-            return true;
+            which = ListKey::Quit;
+            break;
         default:
             return false;
     }
+    switch (rules_.key(which, selectedRow(), list_->currentIndex().row())) {
+        case ListAction::None:
+            break;
+        case ListAction::Hide:
+            hide();
+            break;
+        case ListAction::ClearPlaylist:
+            if (clearPlaylist) clearPlaylist();
+            break;
+        case ListAction::Quit:
+            if (quit) quit();
+            break;
+    }
+    return true;
 }
 
 void PlaylistWindow::place(const QRect& anchor) {

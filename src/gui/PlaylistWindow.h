@@ -1,7 +1,8 @@
 #pragma once
 // The playlist window: one line per entry over the snapshot the engine thread publishes, the
 // current entry marked, the count-and-time field, the search dialog, the context menu and the
-// list font. Every change of the playlist is a queued command; the window itself only reads.
+// list font. Every change of the playlist is a queued command; the window itself only reads,
+// and its rules (search, keys, the random switch) are the desktop model's PlaylistWindowModel.
 
 #include <QAbstractListModel>
 #include <QDialog>
@@ -14,6 +15,8 @@
 #include "desktop/AppSettings.h"
 #include "desktop/FrontControl.h"
 #include "desktop/PlaylistView.h"
+#include "desktop/PlaylistWindowModel.h"
+#include "gui/Texts.h"
 
 class QLabel;
 class QLineEdit;
@@ -47,7 +50,7 @@ class PlaylistModel final : public QAbstractListModel {
 class SearchDialog final : public QDialog {
     Q_OBJECT
   public:
-    explicit SearchDialog(QWidget* owner);
+    SearchDialog(Language language, QWidget* owner);
     QLineEdit* edit() const { return edit_; }
     QPushButton* searchButton() const { return search_; }
     QPushButton* nextButton() const { return next_; }
@@ -61,11 +64,10 @@ class SearchDialog final : public QDialog {
 class PlaylistWindow final : public QWidget {
     Q_OBJECT
   public:
-    PlaylistWindow(FrontControl& control, AppSettings& settings, QWidget* owner);
+    PlaylistWindow(FrontControl& control, AppSettings& settings, DesktopServices& services,
+                   QWidget* owner);
 
-    // Message boxes and the font dialog go through these, so tests can answer them.
-    std::function<void(const QString& text, const QString& caption)> inform;
-    std::function<bool(const QString& text)> confirm;
+    // The font dialog goes through this, so tests can answer it.
     std::function<std::optional<QFont>(const QFont& current)> chooseFont;
     // The clear question belongs to the main window; quitting is its close request.
     std::function<void()> clearPlaylist;
@@ -100,7 +102,7 @@ class PlaylistWindow final : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void message(const QString& text, const QString& caption = QString());
+    QString t(UiText id) const { return tx(id, control_.language()); }
     void playSelected();
     void showCurrent();
     void applyFont(const QFont& font);
@@ -108,6 +110,7 @@ class PlaylistWindow final : public QWidget {
 
     FrontControl& control_;
     AppSettings& settings_;
+    PlaylistWindowModel rules_;
     PlaylistModel* model_;
     QListView* list_;
     QLabel* count_;

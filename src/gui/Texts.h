@@ -1,23 +1,20 @@
 #pragma once
-// The desktop program's own texts. Written in English in the code; the German ones come from
-// the translation file (i18n/sorvanto_de.ts), loaded once at start for language 3. `which`
-// tells apart English texts that are one text in English but two in German.
+// The desktop model's texts and names as Qt strings.
 
-#include <QCoreApplication>
 #include <QString>
+#include <string>
+#include <string_view>
+
+#include "desktop/WindowTexts.h"
 
 namespace svt::gui {
 
-inline QString tx(const char* english, const char* which = nullptr) {
-    return QCoreApplication::translate("Sorvanto", english, which);
+inline QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Installs the German translation when `language` is 3; false when it cannot be loaded.
-bool installTranslation(int language);
-
-inline constexpr const char* kProductCaption = "Sorvanto";
-
-QString shortcutText();
-QString aboutText();
+inline QString tx(UiText id, Language language) {
+    return qs(uiText(id, language));
+}
 
 }  // namespace svt::gui

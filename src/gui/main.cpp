@@ -48,7 +48,6 @@ int main(int argc, char** argv) {
     const int language =
         chooseLanguage(override ? std::optional<std::string_view>(override) : std::nullopt,
                        settings.language, QLocale::system().name().toStdString());
-    gui::installTranslation(language);
     if (!mayStart()) return 0;
     // A conversion cut off by a signal leaves no half-written file behind.
     platform::removePendingFilesOnSignals();
@@ -93,10 +92,8 @@ int main(int argc, char** argv) {
     QString deviceProblem;
     if (!chosen) {
         if (front.openOutput() < 0)
-            deviceProblem = gui::tx(
-                                "No sound device could be opened. Songs can still be "
-                                "converted to files.") +
-                            QStringLiteral("\n\n") + QString::fromStdString(front.outputMessage());
+            deviceProblem = gui::tx(UiText::NoSoundDevice, lang) + QStringLiteral("\n\n") +
+                            QString::fromStdString(front.outputMessage());
         front.closeOutput();
     }
     front.selectOutput(chosen ? static_cast<int>(*chosen) : 0);
@@ -106,8 +103,8 @@ int main(int argc, char** argv) {
     QString formatMessage;
     if (compact && (settings.dragDropFormat == 1 || settings.dragDropFormat == 2)) {
         front.selectOutput(settings.dragDropFormat);
-        formatMessage = settings.dragDropFormat == 1 ? gui::tx("The file(s) will be saved as Wave.")
-                                                     : gui::tx("The file(s) will be saved as MP3.");
+        formatMessage =
+            gui::tx(settings.dragDropFormat == 1 ? UiText::SavedAsWave : UiText::SavedAsMp3, lang);
     }
 
     FrontControl control(front, lang, static_cast<uint32_t>(std::random_device{}()));
@@ -122,18 +119,20 @@ int main(int argc, char** argv) {
     gui::MainWindow window(control, settings,
                            compact ? gui::MainWindow::Form::Compact : gui::MainWindow::Form::Full,
                            fontName);
-    window.saveSettings = [&store](const AppSettings& s) { (void)saveAppSettings(store, s); };
+    window.model().saveSettings = [&store](const AppSettings& s) {
+        (void)saveAppSettings(store, s);
+    };
     window.placeFromSettings();
     window.show();
     if (!fontProblem.empty())
-        QMessageBox::warning(&window, gui::tx(gui::kProductCaption),
+        QMessageBox::warning(&window, gui::tx(UiText::ProductCaption, lang),
                              QString::fromStdString(fontProblem));
     if (!deviceProblem.isEmpty())
-        QMessageBox::warning(&window, gui::tx(gui::kProductCaption), deviceProblem);
+        QMessageBox::warning(&window, gui::tx(UiText::ProductCaption, lang), deviceProblem);
     if (!formatMessage.isEmpty()) {
-        QMessageBox::information(&window, gui::tx(gui::kProductCaption), formatMessage);
+        QMessageBox::information(&window, gui::tx(UiText::ProductCaption, lang), formatMessage);
         // Without the encoder there is nothing to convert into: the window closes at once.
-        if (front.selectedOutput() == 2 && !window.ensureEncoder()) return 0;
+        if (front.selectedOutput() == 2 && !window.model().ensureEncoder()) return 0;
     }
 
     control.open(files);

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "desktop/FrontCommands.h"
-#include "desktop/PanelTexts.h"
+#include "desktop/WindowTexts.h"
 
 namespace svt {
 namespace {

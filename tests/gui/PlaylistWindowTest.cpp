@@ -19,6 +19,7 @@
 
 #include "app/Engine.h"
 #include "desktop/EngineFront.h"
+#include "desktop/FakeDesktopServices.h"
 #include "desktop/FakeFrontEngine.h"
 #include "gui/MainWindow.h"
 #include "gui/PlaylistWindow.h"
@@ -48,25 +49,24 @@ struct ListRig {
     test::FakeEngine engine;
     FrontControl control{engine, Language::English};
     AppSettings settings;
+    test::FakeDesktopServices services;
+    bool& answer = services.answer;
+    std::vector<std::string>& questions = services.questions;
     std::unique_ptr<MainWindow> window;
-    std::vector<QString> messages, captions, questions;
-    bool answer = false;
 
     ListRig() {
         application();
         control.setInterfaceFlags(0);
-        window = std::make_unique<MainWindow>(control, settings, MainWindow::Form::Full, "");
-        window->inform = [this](const QString& text, const QString& caption) {
-            messages.push_back(text);
-            captions.push_back(caption);
-        };
-        window->confirm = [this](const QString& text) {
-            questions.push_back(text);
-            return answer;
-        };
+        window =
+            std::make_unique<MainWindow>(control, settings, MainWindow::Form::Full, "", &services);
         window->show();
     }
     PlaylistWindow& list() { return *window->playlistWindow(); }
+    std::vector<std::string> messages() const {
+        std::vector<std::string> out;
+        for (const auto& m : services.messages) out.push_back(m.text);
+        return out;
+    }
     void listSongs(std::initializer_list<const char*> names) {
         QStringList paths;
         for (const char* n : names)
@@ -158,14 +158,14 @@ TEST(PlaylistWindow, KeysPlayRemoveClearAndHide) {
     rig.engineStep();
     EXPECT_EQ(w.model()->rowCount(), 0);
     EXPECT_EQ(w.countField()->text(), "");
-    rig.messages.clear();
+    rig.services.messages.clear();
     rig.key(list, Qt::Key_Delete);
-    EXPECT_EQ(rig.messages, std::vector<QString>{"No MIDI file open."});
+    EXPECT_EQ(rig.messages(), std::vector<std::string>{"No MIDI file open."});
 
     rig.questions.clear();
     rig.answer = false;
     rig.key(list, Qt::Key_Q, QStringLiteral("q"));
-    EXPECT_EQ(rig.questions, std::vector<QString>{"Do you want to quit the program?"});
+    EXPECT_EQ(rig.questions, std::vector<std::string>{"Do you want to quit the program?"});
     EXPECT_TRUE(rig.window->isVisible()) << "No keeps the program running";
     rig.key(list, Qt::Key_Escape);
     EXPECT_FALSE(w.isVisible());
@@ -193,12 +193,12 @@ TEST(PlaylistWindow, SearchDialogFindsLinesAndKeepsItsKeys) {
     dialog->nextButton()->click();
     EXPECT_EQ(w.selectedRow(), 2);
     dialog->nextButton()->click();
-    EXPECT_EQ(rig.messages.back(), "End of search.");
-    EXPECT_EQ(rig.captions.back(), "Search in playlist");
+    EXPECT_EQ(rig.services.messages.back().text, "End of search.");
+    EXPECT_EQ(rig.services.messages.back().caption, "Search in playlist");
     dialog->edit()->setText("bach");
-    const size_t before = rig.messages.size();
+    const size_t before = rig.services.messages.size();
     dialog->searchButton()->click();
-    EXPECT_EQ(rig.messages.size(), before + 1) << "the search is case-sensitive";
+    EXPECT_EQ(rig.services.messages.size(), before + 1) << "the search is case-sensitive";
 
     // Hiding the window hides the dialog; showing it again brings the dialog back.
     w.hide();
@@ -212,20 +212,20 @@ TEST(PlaylistWindow, RandomSwitchSaysWhatItDid) {
     rig.listSongs({"a.mid"});
     PlaylistWindow& w = rig.list();
     w.toggleRandom();
-    EXPECT_EQ(rig.messages.back(), "The playlist has just one song!");
+    EXPECT_EQ(rig.messages().back(), "The playlist has just one song!");
     EXPECT_FALSE(rig.control.randomOrder());
     rig.listSongs({"b.mid", "c.mid"});
     w.toggleRandom();
-    EXPECT_EQ(rig.messages.back(), "Random is on!");
+    EXPECT_EQ(rig.messages().back(), "Random is on!");
     EXPECT_TRUE(rig.control.randomOrder());
     w.toggleRandom();
-    EXPECT_EQ(rig.messages.back(), "Random is off!");
+    EXPECT_EQ(rig.messages().back(), "Random is off!");
 }
 
 TEST(PlaylistWindow, FontChoiceIsKeptInTheSettings) {
     ListRig rig;
     AppSettings saved;
-    rig.window->saveSettings = [&saved](const AppSettings& s) { saved = s; };
+    rig.window->model().saveSettings = [&saved](const AppSettings& s) { saved = s; };
     PlaylistWindow& w = rig.list();
     QFont chosen(QStringLiteral("DejaVu Sans Mono"));
     chosen.setPixelSize(17);
@@ -300,13 +300,9 @@ TEST(PlaylistWindow, ConvertingTheListKeepsTheWindowResponsive) {
     control.setInterfaceFlags(0);
     engine.setControl(control);
     AppSettings settings;
-    MainWindow window(control, settings, MainWindow::Form::Full, font);
-    std::vector<QString> questions;
-    window.inform = [](const QString&, const QString&) {};
-    window.confirm = [&questions](const QString& text) {
-        questions.push_back(text);
-        return false;
-    };
+    test::FakeDesktopServices services;
+    const std::vector<std::string>& questions = services.questions;
+    MainWindow window(control, settings, MainWindow::Form::Full, font, &services);
     window.show();
     control.open({});
     window.openPaths(songs);
@@ -317,7 +313,7 @@ TEST(PlaylistWindow, ConvertingTheListKeepsTheWindowResponsive) {
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
     ticker.start(5);
-    window.convertWholePlaylist(1);
+    window.model().convertWholePlaylist(OutputKind::WavFile);
     for (int i = 0; i < 12000 && questions.empty(); ++i) QTest::qWait(5);
     ticker.stop();
     ASSERT_EQ(questions.size(), 1u) << "the question after the last song";

@@ -1,0 +1,215 @@
+// The main window's rules without a window: what the conversion and export dialogs lead to,
+// the questions after a conversion, the progress shown while one runs, what opening a list
+// queues, and the link update's request. The control interface is real over a fake engine;
+// the desktop answers through FakeDesktopServices.
+
+#include "desktop/MainWindowModel.h"
+
+#include <gtest/gtest.h>
+
+#include "desktop/FakeDesktopServices.h"
+#include "desktop/FakeFrontEngine.h"
+#include "platform/Paths.h"
+#include "support/TempDir.h"
+
+namespace svt {
+namespace {
+
+struct ModelRig {
+    test::TempDir dir;
+    test::FakeEngine engine;
+    test::RecordingView view;
+    FrontControl control{engine, Language::English};
+    AppSettings settings;
+    test::FakeDesktopServices services;
+    MainWindowModel model{control, settings, services, WindowForm::Full};
+
+    ModelRig() {
+        control.setView(&view);
+        control.setInterfaceFlags(0);
+    }
+    std::string song(const char* name) { return dir.write(name, std::string("MThd")); }
+    // Carries out what the window queued, as the engine thread does between blocks.
+    std::vector<QueuedCommand> engineStep() {
+        std::vector<QueuedCommand> seen;
+        int32_t argument = 0;
+        while (control.commandQueue().count() > 0) {
+            const int32_t code = control.commandQueue().get(false, argument);
+            seen.push_back({code, argument});
+        }
+        for (const QueuedCommand& c : seen) {
+            if (!isFrontCommand(c.code)) continue;
+            control.queue(c.code, c.argument);
+            control.readCommand(argument);
+        }
+        return seen;
+    }
+    std::vector<int32_t> queuedCodes() {
+        std::vector<int32_t> codes;
+        for (const QueuedCommand& c : engineStep()) codes.push_back(c.code);
+        return codes;
+    }
+};
+
+TEST(MainWindowModel, ConvertFileToNamesTheFileByTheChosenFormat) {
+    struct Case {
+        const char* what;
+        const char* song;
+        const char* typed;
+        bool exists, replace;
+        const char* written;  // nullptr: nothing starts
+    };
+    const Case cases[] = {
+        {"WAV gets its extension", "song.mid", "out", false, false, "out.wav"},
+        {"a .wave name stays", "song.mid", "out.WAVE", false, false, "out.WAVE"},
+        {"another extension is kept before it", "song.mid", "out.mp3", false, false, "out.mp3.wav"},
+        {"an existing file needs a yes", "song.mid", "old.wav", true, false, nullptr},
+        {"and is replaced with one", "song.mid", "old.wav", true, true, "old.wav"},
+    };
+    for (const Case& c : cases) {
+        ModelRig rig;
+        rig.control.openFiles({rig.song(c.song)});
+        rig.engineStep();
+        if (c.exists) rig.dir.write(c.typed, std::string("RIFF"));
+        rig.services.choose({rig.dir.file(c.typed)});
+        rig.services.answer = c.replace;
+        rig.model.convertFileTo();
+        ASSERT_EQ(rig.services.dialogs.size(), 1u);
+        EXPECT_EQ(rig.services.dialogs[0].suggested, rig.dir.file("song.wav")) << c.what;
+        const std::vector<QueuedCommand> queued = rig.engineStep();
+        if (!c.written) {
+            EXPECT_TRUE(queued.empty()) << c.what;
+            continue;
+        }
+        EXPECT_EQ(rig.engine.outputFile, rig.dir.file(c.written)) << c.what;
+        EXPECT_EQ(rig.services.questions.size(), c.exists ? 1u : 0u) << c.what;
+    }
+}
+
+TEST(MainWindowModel, ExportAsksAboutTheFileItWritesAndRemembersTheFolder) {
+    ModelRig rig;
+    rig.control.openFiles({rig.song("a.mid")});
+    rig.engineStep();
+    rig.dir.write("list.wpl", std::string("<smil/>"));
+    rig.services.choose({rig.dir.file("list.txt")});
+    rig.services.answer = false;
+    rig.model.exportPlaylist();
+    ASSERT_EQ(rig.services.questions.size(), 1u);
+    EXPECT_NE(rig.services.questions[0].find(rig.dir.file("list.wpl")), std::string::npos)
+        << "the question names the .wpl file that would be replaced";
+    EXPECT_TRUE(rig.engineStep().empty());
+
+    rig.services.choose({rig.dir.file("new")});
+    rig.model.exportPlaylist();
+    rig.engineStep();
+    EXPECT_EQ(rig.view.mediaLists, std::vector<std::string>{rig.dir.file("new.wpl")});
+    rig.model.exportPlaylist();
+    EXPECT_EQ(rig.services.dialogs.back().folder, platform::pathText(rig.dir.path()))
+        << "the next dialog starts where the last export went";
+}
+
+TEST(MainWindowModel, AfterAConversionItAsksWhetherToListen) {
+    ModelRig rig;
+    ConversionEnd single;
+    single.singleFile = true;
+    single.lastOutputPath = "/out/a.wav";
+    rig.services.answer = true;
+    rig.services.opens = false;
+    rig.model.conversionEnded(single);
+    EXPECT_EQ(rig.services.questions,
+              std::vector<std::string>{"Do you want to listen to the audio file?"});
+    EXPECT_EQ(rig.services.opened, std::vector<std::string>{"/out/a.wav"});
+    ASSERT_EQ(rig.services.messages.size(), 1u);
+    EXPECT_EQ(rig.services.messages[0].text, "No program is set up to open \"/out/a.wav\".");
+    EXPECT_EQ(rig.services.taskbar, std::vector<double>{-1}) << "the progress goes first";
+
+    ConversionEnd list;
+    list.tooLongForCd = true;
+    list.outputIndex = 1;
+    rig.services.questions.clear();
+    rig.services.messages.clear();
+    rig.model.conversionEnded(list);
+    EXPECT_EQ(rig.services.questions,
+              std::vector<std::string>{"Do you want to listen to the files or burn them to a CD?"});
+    ASSERT_EQ(rig.services.messages.size(), 1u);
+    EXPECT_EQ(rig.services.messages[0].text, "Too long for an audio CD.");
+    EXPECT_EQ(rig.queuedCodes(), std::vector<int32_t>{FcExportMediaPlayer})
+        << "the files go to the media player as a list";
+}
+
+TEST(MainWindowModel, ProgressCountsSongsOfTheListAndGoesAwayAtTheEnd) {
+    ModelRig rig;
+    std::vector<std::string> songs;
+    for (const char* name : {"a.mid", "b.mid", "c.mid", "d.mid"}) songs.push_back(rig.song(name));
+    rig.control.openFiles(songs);
+    rig.engineStep();
+    std::vector<ProgressView> shown;
+    rig.model.showProgress = [&shown](const ProgressView& v) { shown.push_back(v); };
+    rig.engine.onPlay = [&] {
+        rig.model.progressTick(0.5);
+        rig.model.progressTick(0.501);  // under half a percent: nothing new to show
+    };
+    rig.model.convertWholePlaylist(OutputKind::WavFile);
+    rig.control.queue(CmdQuit);
+    rig.control.runPlaylist({});
+    ASSERT_EQ(shown.size(), 4u);
+    EXPECT_EQ(shown[0].status, "Converting file 1 of 4: 12 %");
+    EXPECT_EQ(shown[3].status, "Converting file 4 of 4: 87 %");
+    EXPECT_EQ(shown[3].title, " Calda Sorvanto - 87 %");
+    EXPECT_DOUBLE_EQ(rig.services.taskbar.back(), 0.875);
+
+    rig.model.progressTick(0);
+    ASSERT_EQ(shown.size(), 5u);
+    EXPECT_FALSE(shown.back().visible);
+    EXPECT_EQ(rig.services.taskbar.back(), -1);
+    rig.model.progressTick(0);
+    EXPECT_EQ(shown.size(), 5u) << "once gone, nothing more is shown";
+}
+
+TEST(MainWindowModel, OpeningSetsTheFieldsAndAListIsCleanedAfterwards) {
+    ModelRig rig;
+    const std::optional<OpenedFields> fields = rig.model.openPaths({rig.song("a.mid")});
+    ASSERT_TRUE(fields);
+    EXPECT_EQ(fields->title, "ohne Titel");
+    EXPECT_EQ(fields->time, "00:00:00");
+    EXPECT_EQ(fields->newTempo, "---  ---");
+    EXPECT_EQ(fields->semitones, "0");
+    EXPECT_FALSE(rig.model.openPaths({rig.song("b.mid")})) << "the first open is not done yet";
+    rig.engineStep();
+
+    rig.services.choose({rig.dir.write("list.pli", std::string("a.mid\n"))});
+    EXPECT_EQ(rig.model.openPlaylistDialog(), WindowAction::ShowPlaylist);
+    EXPECT_EQ(rig.queuedCodes(), (std::vector<int32_t>{FcOpenListFile, FcRefreshList,
+                                                       FcRemoveInvalid, FcRemoveDuplicates}));
+    EXPECT_EQ(rig.model.openPlaylistDialog(), WindowAction::None) << "a cancelled dialog";
+
+    AppSettings compactSettings;
+    MainWindowModel compact(rig.control, compactSettings, rig.services, WindowForm::Compact);
+    EXPECT_FALSE(compact.openPaths({rig.song("c.mid")})) << "the compact window has no fields";
+}
+
+TEST(MainWindowModel, LinkUpdatePostsWithLimitsAndKeepsWhatTheReplyBrings) {
+    ModelRig rig;
+    rig.settings.linkUpdateUrl = "https://links.example/update";
+    int saves = 0;
+    rig.model.saveSettings = [&saves](const AppSettings&) { ++saves; };
+    rig.model.updateLinks();
+    ASSERT_EQ(rig.services.requests.size(), 1u);
+    EXPECT_EQ(rig.services.requests[0].url, "https://links.example/update");
+    EXPECT_EQ(rig.services.requests[0].body, "version=1&lang=EN");
+    EXPECT_GT(rig.services.requests[0].maxReplyBytes, 0u);
+    EXPECT_GT(rig.services.requests[0].timeoutMs, 0);
+    rig.model.updateLinks();
+    EXPECT_EQ(rig.services.requests.size(), 1u) << "one request at a time";
+
+    rig.services.reply({true, "OK\n2\nhttps://enc.example/gogo\n", {}});
+    EXPECT_EQ(rig.settings.linkListVersion, "2");
+    EXPECT_EQ(saves, 1);
+    rig.model.updateLinks();
+    rig.services.reply({false, {}, "the server did not answer in time."});
+    EXPECT_NE(rig.services.messages.back().text.find("did not answer"), std::string::npos);
+    EXPECT_EQ(saves, 1);
+}
+
+}  // namespace
+}  // namespace svt
