@@ -2,7 +2,8 @@
 # The Windows build's checks under Wine (run by ./test.sh --windows after the cross build):
 #   1. every test program under ctest, Wine's sound driver playing into a PulseAudio null sink
 #      of our own (real time, no sound card needed);
-#   2. the demo song converted by sorvanto-cli.exe, byte for byte the Linux build's WAV;
+#   2. the demo song converted by sorvanto-cli.exe, byte for byte the Linux build's WAV, and
+#      as FLAC, Ogg Vorbis and Opus the Linux build's sound;
 #   3. sorvanto-cli.exe play in a terminal (tmux): a short song plays to its end, and a long
 #      one ends on the key q;
 #   4. the installer, silently into a fresh Wine prefix: the installed sorvanto-cli.exe renders
@@ -55,6 +56,29 @@ wineserver -p 2>/dev/null || true
 "$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
 export SORVANTO_REQUIRE_WAVEOUT=1
 
+# same_sound A.pcm B.pcm WHAT: two decodings of 16-bit stereo are equally long and have the same
+# loudness over time (envelopes in 10 ms steps correlate at 0.99 or better).
+cat >"$work/envelope.py" <<'PY'
+import array, math, sys
+def envelope(path):
+    a = array.array("h")
+    with open(path, "rb") as f:
+        a.frombytes(f.read())
+    w = 2 * 441  # 10 ms of stereo at 44.1 kHz
+    return len(a), [math.sqrt(sum(x * x for x in a[i:i + w]) / w) for i in range(0, len(a) - w + 1, w)]
+n1, e1 = envelope(sys.argv[1])
+n2, e2 = envelope(sys.argv[2])
+if n1 != n2:
+    sys.exit(f"{sys.argv[3]}: the files decode to {n1} and {n2} samples")
+m1, m2 = sum(e1) / len(e1), sum(e2) / len(e2)
+cov = sum((a - m1) * (b - m2) for a, b in zip(e1, e2))
+r = cov / math.sqrt(sum((a - m1) ** 2 for a in e1) * sum((b - m2) ** 2 for b in e2))
+print(f"{sys.argv[3]}: {n1} samples as on Linux, envelope correlation {r:.4f}")
+if r < 0.99:
+    sys.exit(f"{sys.argv[3]}: the files sound different")
+PY
+same_sound() { python3 "$work/envelope.py" "$@"; }
+
 echo "== Windows tests (Wine)"
 # A test that fails under Wine runs once more: Wine's own start-up now and then fails a
 # program before its first line; a fault of ours fails twice.
@@ -66,6 +90,30 @@ cp "$root/data/demo.mid" "$work/demo.mid"
 "$linux/bin/sorvanto-cli" convert "$work/demo.mid" -o "$work/linux.wav"
 cmp "$work/windows.wav" "$work/linux.wav"
 echo "the same $(stat -c %s "$work/linux.wav") bytes"
+
+echo "== FLAC, Ogg Vorbis and Opus: sorvanto-cli.exe against the Linux build"
+for ext in flac ogg opus; do
+    "$wine" "$build/bin/sorvanto-cli.exe" convert "$work/demo.mid" -o "$work/windows.$ext" -q
+    "$linux/bin/sorvanto-cli" convert "$work/demo.mid" -o "$work/linux.$ext" -q
+    if cmp -s "$work/windows.$ext" "$work/linux.$ext"; then
+        echo "$ext: the same $(stat -c %s "$work/linux.$ext") bytes"
+        continue
+    fi
+    for side in windows linux; do
+        case $ext in
+            flac) flac -d -s -f -o "$work/$side-$ext.wav" "$work/$side.$ext" ;;
+            ogg) oggdec -Q -o "$work/$side-$ext.wav" "$work/$side.$ext" ;;
+            opus) opusdec --quiet --rate 48000 "$work/$side.$ext" "$work/$side-$ext.wav" ;;
+        esac
+        sox "$work/$side-$ext.wav" -t raw -e signed -b 16 "$work/$side-$ext.pcm"
+    done
+    if [ "$ext" = flac ]; then  # lossless: the sound itself must be the same
+        cmp "$work/windows-flac.pcm" "$work/linux-flac.pcm"
+        echo "flac: other bytes, the same sound sample for sample"
+    else
+        same_sound "$work/windows-$ext.pcm" "$work/linux-$ext.pcm" "$ext"
+    fi
+done
 
 echo "== sorvanto-cli.exe play in a terminal"
 python3 - "$work/short.mid" "$root/scripts" <<'PY'
@@ -146,25 +194,7 @@ echo "the installed program renders the demo with its compressed font as Linux d
 "$wine" "$installed/sorvanto-cli.exe" convert "$work/demo.mid" -f mp3 -o "$work/installed.mp3" -q
 mpg123 -q -s "$work/installed.mp3" >"$work/installed.pcm"
 mpg123 -q -s "$work/linux-sf3.mp3" >"$work/linux.pcm"
-python3 - "$work/installed.pcm" "$work/linux.pcm" <<'PY'
-import array, math, sys
-def envelope(path):
-    a = array.array("h")
-    with open(path, "rb") as f:
-        a.frombytes(f.read())
-    w = 2 * 441  # 10 ms of stereo at 44.1 kHz
-    return len(a), [math.sqrt(sum(x * x for x in a[i:i + w]) / w) for i in range(0, len(a) - w + 1, w)]
-n1, e1 = envelope(sys.argv[1])
-n2, e2 = envelope(sys.argv[2])
-if n1 != n2:
-    sys.exit(f"the MP3s decode to {n1} and {n2} samples")
-m1, m2 = sum(e1) / len(e1), sum(e2) / len(e2)
-cov = sum((a - m1) * (b - m2) for a, b in zip(e1, e2))
-r = cov / math.sqrt(sum((a - m1) ** 2 for a in e1) * sum((b - m2) ** 2 for b in e2))
-print(f"the installed gogo.dll's MP3: {n1} samples as on Linux, envelope correlation {r:.4f}")
-if r < 0.99:
-    sys.exit("the MP3s sound different")
-PY
+same_sound "$work/installed.pcm" "$work/linux.pcm" "the installed gogo.dll's MP3"
 reg_has() {  # reg_has KEY PATTERN: the key's values, as reg.exe lists them, match
     "$wine" reg query "$1" 2>/dev/null | tr -d '\r' | grep -q "$2"
 }
