@@ -1,6 +1,7 @@
 #include "desktop/EngineFront.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "app/DisplayText.h"
 #include "output/LiveOutput.h"
@@ -9,7 +10,8 @@
 namespace svt {
 namespace {
 
-constexpr const char* kOutputNames[] = {"d", "w", "g"};
+constexpr const char* kOutputNames[] = {"d", "w", "g", "f", "v", "o"};
+static_assert(std::size(kOutputNames) == output::Outputs::kCount);
 // The tempo a song without tempo events plays at.
 constexpr int kDefaultBpm = 120;
 
@@ -36,6 +38,8 @@ EngineFront::EngineFront(Engine& engine, Language language)
         // The window's file outputs name each song's file after the song until given a name.
         device.batchConversion = i != output::Outputs::kLive;
         device.name.clear();
+        // Files carry the song's title, copyright, composer and name, as the command line's do.
+        device.writeTags = true;
     }
 }
 
@@ -75,7 +79,9 @@ void EngineFront::closeOutput() {
 
 void EngineFront::selectOutput(int index) {
     // The output a song plays into stays open under it until the song has ended.
-    if (index < 0 || index > 2 || index == selected_ || playing_) return;
+    if (index < 0 || index >= static_cast<int>(std::size(kOutputNames)) || index == selected_ ||
+        playing_)
+        return;
     std::lock_guard guard(deviceLock_);
     if (engine_.selectOutput(kOutputNames[index])) {
         selected_ = index;
@@ -99,7 +105,7 @@ int EngineFront::play(const Playlist::Entry& entry, int userTranspose) {
         programs[static_cast<size_t>(c)] = static_cast<int8_t>(programChoiceOf(s, c));
     engine_.player().setReferenceTempo(s.originalTempo > 0 ? s.originalTempo : kDefaultBpm);
     output::OutputDevice& device = engine_.output();
-    device.setSongTitle(entry.title);
+    device.songTags = readSongTags(engine_.songInput().infos(), entry.path);
     playing_ = true;
     const int result = engine_.playFile(entry.path, timeRatioOf(s));
     playing_ = false;

@@ -749,7 +749,7 @@ UiOutcome FrontControl::startConversion(int output, const std::string& path, boo
                                         bool fromFirst) {
     if (playlistCount_.load() == 0) return UiOutcome::NoMidiFileOpen;
     if (converting()) return UiOutcome::None;
-    if (output != 1 && output != 2) return UiOutcome::None;
+    if (output < 1 || output >= kOutputKinds) return UiOutcome::None;
     settingsChanged_ = true;
     const bool wasPlaying = playing_.load();
     // A song heard live ends first; its output is not the file's.

@@ -36,7 +36,7 @@ class FrontEngine {
     virtual bool outputOpen() const = 0;
     // Why the output did not open.
     virtual std::string outputMessage() { return {}; }
-    // 0 live, 1 WAV file, 2 MP3 file.
+    // 0 live, 1 WAV, 2 MP3, 3 FLAC, 4 Ogg Vorbis, 5 Opus file (OutputKind).
     virtual void selectOutput(int index) = 0;
     virtual int selectedOutput() const = 0;
     virtual std::string outputFileName() const { return {}; }
@@ -80,7 +80,7 @@ enum class FrontMessage {
 struct ConversionEnd {
     bool singleFile = false;     // one song; else the whole playlist
     std::string lastOutputPath;  // the file written last
-    int outputIndex = 1;         // 1 WAV, 2 MP3
+    int outputIndex = 1;         // the file output (OutputKind): 1 WAV, 2 MP3, ...
     bool tooLongForCd = false;   // a WAV playlist of more than 70 minutes
 };
 
@@ -191,8 +191,8 @@ class FrontControl final : public ControlInterface {
     void removeEntry(int index);
     RandomOutcome toggleRandom();
     bool randomOrder() const { return (flags_.load() & kFlagRandom) != 0; }
-    // Conversion (output 1 WAV, 2 MP3): the current song to a file named after it, the whole
-    // playlist one file per song, or the current song to `path`. NoMidiFileOpen without
+    // Conversion into a file output (OutputKind 1..5): the current song to a file named after it,
+    // the whole playlist one file per song, or the current song to `path`. NoMidiFileOpen without
     // songs; nothing while a conversion runs.
     UiOutcome convertCurrent(int output);
     UiOutcome convertPlaylist(int output);
@@ -200,7 +200,7 @@ class FrontControl final : public ControlInterface {
     bool converting() const { return playing_.load() && selectedOutput_.load() != 0; }
     bool convertingSingleFile() const { return singleFile_.load(); }
     // Writes the playlist as a media-player list to `path`, naming the files of `output`
-    // (0 the songs, 1 WAV, 2 MP3); -1: of the output now chosen.
+    // (0 the songs, else the file output's); -1: of the output now chosen.
     void exportMediaPlayer(const std::string& path, int output = -1);
     int selectedOutput() const { return selectedOutput_.load(); }
     // The playlist as the engine thread published it last; never null.

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <random>
 
+#include "desktop/ConversionFormats.h"
 #include "output/OutputNames.h"
 #include "platform/OutputFile.h"
 #include "platform/PendingFile.h"
@@ -53,9 +54,8 @@ size_t utf8Length(std::string_view text, size_t i) {
 }  // namespace
 
 std::string mediaExtensionFor(int outputIndex) {
-    if (outputIndex == 0) return "mid";
-    if (outputIndex == 1) return "wav";
-    return "mp3";
+    const ConversionFormat* f = conversionFormatOf(static_cast<OutputKind>(outputIndex));
+    return f != nullptr ? f->format().extension : "mid";
 }
 
 std::string mediaPathFor(const std::string& songPath, int outputIndex) {

@@ -13,7 +13,8 @@
 
 namespace svt {
 
-// "mid" for the live output (0), "wav" for the WAV output (1), "mp3" for any other.
+// The extension of the files an output writes ("wav" for the WAV output, 1, "flac" for FLAC,
+// 3, ...); "mid" for the live output (0).
 std::string mediaExtensionFor(int outputIndex);
 // The file an entry stands for in the export: the converted audio file beside the song (the
 // name conversion gives it), or for the live output the song path with the extension "mid".

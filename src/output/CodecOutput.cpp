@@ -1,8 +1,6 @@
 #include "output/CodecOutput.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <iterator>
 
 #include "output/OutputNames.h"
 #include "song/SongInfo.h"
@@ -113,14 +111,9 @@ int CodecOutput::openOutput() {
                " (This program was built without its encoder.)");
         return -1;
     }
+    // Opus plays at 48 kHz; an engine that renders at another rate (the desktop program's
+    // 44.1 kHz) has its samples resampled by libopusenc.
     encoding = normalizeEncoding(probe->inputEncoding(encoding));
-    if (kind_ == CodecKind::Opus &&
-        std::find(std::begin(kOpusRates), std::end(kOpusRates), rate) == std::end(kOpusRates)) {
-        fail(true, 0);
-        lastMessage_ += tr(language, " (Opus kennt 48000, 24000, 16000, 12000 und 8000 Hz.)",
-                           " (Opus takes 48000, 24000, 16000, 12000 or 8000 Hz.)");
-        return -1;
-    }
     if (batchConversion) {
         flags |= OF_AUTO_NAME;
         name.clear();

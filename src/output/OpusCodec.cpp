@@ -1,5 +1,5 @@
-// Ogg Opus through libopusenc (on libopus): float samples at one of Opus's own rates, so
-// nothing is resampled; the bit rate is the one asked for.
+// Ogg Opus through libopusenc (on libopus): float samples, at one of Opus's own rates when
+// the engine renders at one (then nothing is resampled); the bit rate is the one asked for.
 
 #include <cstring>
 #include <vector>

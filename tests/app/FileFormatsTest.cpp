@@ -147,6 +147,12 @@ TEST(FileFormats, EachFormatDecodesToTheSongAndCarriesItsTags) {
     EXPECT_EQ(std::string(bare.begin() + 36, bare.begin() + 40), "data");
     convert("bare.ogg", "--no-tags");
     EXPECT_EQ(shell("vorbiscomment -l " + dir.file("bare.ogg")), "");
+    // info lists what it can write, one JSON object a format.
+    const std::string formats = shell(kCli + " info --formats --json");
+    for (const char* name : {"wav", "mp3", "flac", "ogg", "opus"})
+        EXPECT_NE(formats.find("{\"format\":\"" + std::string(name) + "\""), std::string::npos)
+            << formats;
+    EXPECT_EQ(formats.find("\"available\":false"), std::string::npos) << formats;
 }
 
 // A float file keeps what the engine made before it is rounded to 16 bits: a quiet passage has

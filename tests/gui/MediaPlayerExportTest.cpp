@@ -59,6 +59,7 @@ TEST(MediaPlayerExport, ParsesAsXmlAndNamesTheConvertedFiles) {
          2,
          {QString::fromUtf8("/m/Mäßig — Für Elise.mp3"), QString::fromUtf8("/m/日本.mp3")}},
         {"upper-case extension as conversion writes it", {"/m/SONG.MID"}, 1, {"/m/SONG.WAV"}},
+        {"each file format's extension", {"/m/a.mid", "/m/B.MID"}, 5, {"/m/a.opus", "/m/B.OPUS"}},
         {"live output lists the songs as .mid",
          {"/m/a.kar", "/m/b.smf", "/m/c"},
          0,
