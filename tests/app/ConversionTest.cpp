@@ -201,8 +201,12 @@ TEST(Convert, TheUsersControlsChangeWhatIsHeard) {
 TEST(Convert, OneThreadsRangeForConvertAndPlay) {
     // As the tempo below: an accepted count gets as far as looking for the song.
     for (const char* command : {"convert", "play"}) {
-        for (const auto& [threads, accepted] : {std::pair{"1", true}, {"64", true}, {"0", false},
-                                                {"65", false}, {"2x", false}, {"", false}}) {
+        for (const auto& [threads, accepted] : {std::pair{"1", true},
+                                                {"64", true},
+                                                {"0", false},
+                                                {"65", false},
+                                                {"2x", false},
+                                                {"", false}}) {
             const auto run = test::runCli(std::string(command) + " --threads '" + threads +
                                           "' /nonexistent/song.mid");
             EXPECT_EQ(run.exitCode, accepted ? 1 : 2) << command << " " << threads << run.out;

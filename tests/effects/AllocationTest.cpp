@@ -18,7 +18,7 @@ namespace {
 // Counted on every thread: the render helpers' allocations are as much a fault as the
 // player's. Nothing else runs while a test measures.
 std::atomic<long> allocations{0};
-}
+}  // namespace
 
 void* operator new(std::size_t n) {
     allocations.fetch_add(1, std::memory_order_relaxed);
@@ -147,8 +147,7 @@ TEST(EffectAllocations, NoneOnTheRenderHelpers) {
     for (int round = 0; round < 12; ++round) {
         for (int c = 0; c < 6; ++c) rig.noteOff(c, 48 + round + c);
         chord(50 + round);
-        for (int piece : {kBlockFrames, 300, 1500})
-            rig.synth().render({out.data(), piece});
+        for (int piece : {kBlockFrames, 300, 1500}) rig.synth().render({out.data(), piece});
     }
     EXPECT_EQ(allocations.load() - before, 0);
     EXPECT_GT(rig.synth().sharedStretches() - sharedBefore, 12) << "the helpers mixed";
