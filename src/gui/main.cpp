@@ -96,13 +96,14 @@ int main(int argc, char** argv) {
                             QString::fromStdString(front.outputMessage());
         front.closeOutput();
     }
-    front.selectOutput(chosen ? static_cast<int>(*chosen) : 0);
+    // The candidates are listed in the order of the outputs.
+    front.selectOutput(chosen ? static_cast<OutputKind>(*chosen) : OutputKind::Live);
 
     // The command line's songs are converted in the drag-and-drop format; with any other
     // stored format they are played once in the compact window.
     QString formatMessage;
     if (compact && (settings.dragDropFormat == 1 || settings.dragDropFormat == 2)) {
-        front.selectOutput(settings.dragDropFormat);
+        front.selectOutput(outputForFormat(settings.dragDropFormat));
         formatMessage =
             gui::tx(settings.dragDropFormat == 1 ? UiText::SavedAsWave : UiText::SavedAsMp3, lang);
     }
@@ -132,7 +133,8 @@ int main(int argc, char** argv) {
     if (!formatMessage.isEmpty()) {
         QMessageBox::information(&window, gui::tx(UiText::ProductCaption, lang), formatMessage);
         // Without the encoder there is nothing to convert into: the window closes at once.
-        if (front.selectedOutput() == 2 && !window.model().ensureEncoder()) return 0;
+        if (front.selectedOutput() == OutputKind::Mp3File && !window.model().ensureEncoder())
+            return 0;
     }
 
     control.open(files);
