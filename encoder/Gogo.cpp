@@ -22,6 +22,9 @@ namespace {
 
 constexpr size_t kMaxFileNameBytes = 4096;
 constexpr size_t kTagBytes = 128;
+// An ID3v2 tag: its 10-byte header, and a bound that no tag of texts comes near.
+constexpr size_t kLeadingTagHeaderBytes = 10;
+constexpr size_t kMaxLeadingTagBytes = 1 << 20;
 constexpr int kDefaultBitrateKbps = 192;
 constexpr int kDefaultQuality = 3;
 // LAME's own bound for one call's output: 1.25 * samples + 7200.
@@ -55,6 +58,7 @@ struct Encoder {
     std::string fileName;
     bool haveTag = false;
     unsigned char tag[kTagBytes]{};
+    std::vector<unsigned char> leadingTag;
     int bitrateKbps = kDefaultBitrateKbps;
     int vbrQuality = -1;  // -1: constant bit rate
     int quality = kDefaultQuality;
@@ -149,6 +153,7 @@ MPGE_RESULT openOutput(Encoder& e) {
         e.out = std::fopen(e.fileName.c_str(), "wb");
         if (e.out == nullptr) return MPGE_CANNOT_OPEN_OUTPUT;
     }
+    if (!writeAll(e, e.leadingTag.data(), e.leadingTag.size())) return MPGE_WRITE_FAILED;
     // A pipe cannot take the finished Xing/LAME frame back, so it gets none.
     e.startOffset = std::ftell(e.out);
     e.seekable = e.startOffset >= 0 && std::fseek(e.out, e.startOffset, SEEK_SET) == 0;
@@ -246,6 +251,15 @@ GOGO_EXPORT MPGE_RESULT MPGE_setConfigure(uint32_t item, uintptr_t first, uintpt
             // Only the last 128 bytes of a file are its ID3v1 tag, so a later tag replaces an
             // earlier one.
             const auto* bytes = reinterpret_cast<const unsigned char*>(second);
+            if (bytes != nullptr && first >= kLeadingTagHeaderBytes &&
+                first <= kMaxLeadingTagBytes && std::memcmp(bytes, "ID3", 3) == 0) {
+                // The header's size (seven bits a byte) must cover exactly what was given.
+                size_t size = 0;
+                for (int i = 6; i < 10; ++i) size = (size << 7) | (bytes[i] & 0x7F);
+                if (size + kLeadingTagHeaderBytes != first) return MPGE_BAD_PARAMETER;
+                e->leadingTag.assign(bytes, bytes + first);
+                return MPGE_OK;
+            }
             if (first != kTagBytes || bytes == nullptr || std::memcmp(bytes, "TAG", 3) != 0)
                 return MPGE_BAD_PARAMETER;
             std::memcpy(e->tag, bytes, kTagBytes);

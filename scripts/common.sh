@@ -26,6 +26,12 @@ SVT_TEST_PACKAGES+=(xvfb xauth xdotool imagemagick)
 # with libvorbisenc, which comes with the same development package.
 SVT_BUILD_PACKAGES+=(libvorbis-dev)
 SVT_RUNTIME_PACKAGES+=(libvorbisfile3 libvorbis0a libogg0)
+# FLAC, Ogg Vorbis and Opus files are encoded with libFLAC, libvorbisenc and libopusenc; the
+# tests decode them with Debian's tools and read the tags back with them (mid3v2 for MP3,
+# exiftool for WAV).
+SVT_BUILD_PACKAGES+=(libflac-dev libopus-dev libopusenc-dev)
+SVT_RUNTIME_PACKAGES+=(libflac12 libopus0 libopusenc0 libvorbisenc2)
+SVT_TEST_PACKAGES+=(flac vorbis-tools opus-tools python3-mutagen libimage-exiftool-perl)
 # The recipe of doc/Scaling.md runs GNU parallel; the conversion tests mount a small file system
 # of their own (util-linux's unshare and mount) where the machine allows it.
 SVT_TEST_PACKAGES+=(parallel util-linux)

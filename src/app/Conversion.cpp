@@ -1,7 +1,6 @@
 #include "app/Conversion.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <filesystem>
 
@@ -145,17 +144,6 @@ std::vector<double> songLengths(const std::vector<BatchJob>& jobs) {
     return seconds;
 }
 
-std::string formatOfName(const std::string& path) {
-    const std::string name = fileNameOf(path);
-    const size_t dot = name.rfind('.');
-    if (dot == std::string::npos) return {};
-    std::string ext = name.substr(dot + 1);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == "wav" || ext == "wave") return "wav";
-    if (ext == "mp3") return "mp3";
-    return {};
-}
-
 Result<std::vector<std::string>> checkSoundFont(const std::string& file) {
     InstrumentSettings settings{EngineSettings{}};
     SoundFontRegistry registry(settings);
@@ -179,6 +167,7 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     BatchOutcome outcome;
     EngineSetup setup;
     setup.mp3 = options.mp3;
+    setup.codecs = options.codecs;
     setup.player.startKeyOffset = options.keyOffset;
     setup.player.startMuteMask = options.muteMask;
     setup.amplification = options.amplification;
@@ -201,7 +190,8 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     device.name = job.output;
     device.batchConversion = false;
     device.replaceExisting = options.overwrite;
-    device.setSongTitle(engine.songInput().infos().quickTitle(job.input).value_or(""));
+    device.writeTags = options.writeTags;
+    if (options.writeTags) device.songTags = readSongTags(engine.songInput().infos(), job.input);
     if (!options.encoderPath.empty())
         if (auto* mp3 = dynamic_cast<output::Mp3Output*>(&device))
             mp3->locateEncoder = [mp3, path = options.encoderPath] {

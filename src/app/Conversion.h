@@ -12,6 +12,7 @@
 #include "app/Playlist.h"
 #include "base/Result.h"
 #include "instruments/SharedInstruments.h"
+#include "output/AudioCodec.h"
 #include "output/Mp3Encoder.h"
 #include "song/EngineSettings.h"
 #include "synth/Resampler.h"
@@ -22,7 +23,11 @@ struct ConvertOptions {
     EngineSettings settings;
     std::string outputText = "w";  // identifier character and encoding letters of the output
     std::string extension = "wav";
-    output::Mp3Settings mp3;  // bit rate or VBR quality of MP3 files
+    output::Mp3Settings mp3;       // bit rate or VBR quality of MP3 files
+    output::CodecSettings codecs;  // how FLAC, Ogg Vorbis and Opus files are encoded
+    // Files carry the song's title, copyright, composer, source file and the encoder in their
+    // tags; without, none at all.
+    bool writeTags = true;
     // Where the MP3 encoder library is when it is found nowhere else: stored as its location
     // (for later runs too) at the moment the output finds none.
     std::string encoderPath;
@@ -59,10 +64,6 @@ std::vector<BatchJob> makeConvertJobs(const std::vector<ExpandedName>& songs,
 // of a batch goes by. 0 for a song that cannot be read and for standard input (it can be read
 // only once).
 std::vector<double> songLengths(const std::vector<BatchJob>& jobs);
-
-// The format a file name asks for by its extension ("wav" or "mp3", whatever the case);
-// empty when it asks for none.
-std::string formatOfName(const std::string& path);
 
 // Reads a SoundFont the way an engine will, before any song plays: an error when it cannot
 // be used or holds no preset that can sound; otherwise the problems found in it (empty when

@@ -1,17 +1,12 @@
 #pragma once
-// Texts from songs, fonts and file names are bytes of unknown encoding. Before they reach a
-// terminal or a JSON document they are cleaned: UTF-8 stays; bytes that are not UTF-8 are read
-// as the Western Windows code page (Latin-1 with printable characters where Latin-1 has
-// controls), which is what such texts mostly hold, and written as UTF-8; control characters
-// (an escape sequence that would clear the screen, a NUL) become U+FFFD, line breaks and tabs
-// a space.
+// Texts as the programs show them: cleaned (song/CleanText.h), and as JSON strings.
 
 #include <string>
 #include <string_view>
 
-namespace svt {
+#include "song/CleanText.h"
 
-std::string cleanText(std::string_view text);
+namespace svt {
 
 // The cleaned text as a JSON string, quotes included.
 std::string jsonString(std::string_view text);

@@ -24,7 +24,7 @@ Engine::Engine(EngineSettings settings, const EngineSetup& setup)
       effects_(settings_.outputRateHz, effectOptions(settings_)),
       synthesizer_(settings_, banks_, controls_),
       player_(songInput_, &banks_, synthesizer_, quiet_, &controls_),
-      outputs_(setup.mp3) {
+      outputs_(setup.mp3, setup.codecs) {
     player_.options() = setup.player;
     controls_.amplification = setup.amplification;
     fonts_.setDecodedSampleLimit(settings_.decodedSampleLimitBytes);

@@ -27,10 +27,11 @@
 
 namespace svt {
 
-// What an engine starts with besides its settings: how its MP3 files are encoded, what every
-// song gets from its first sample and its master volume.
+// What an engine starts with besides its settings: how its MP3 and compressed files are
+// encoded, what every song gets from its first sample and its master volume.
 struct EngineSetup {
     output::Mp3Settings mp3;
+    output::CodecSettings codecs;
     PlayerOptions player;
     int amplification = PlayerControls{}.amplification;
 };

@@ -28,9 +28,10 @@ constexpr const char* kConvertUsage =
     "                            [--transpose N] [--tempo PCT] [--volume PCT] [--mute CH,...] "
     "[--solo CH]\n"
     "                            [--reverb off|on] [--chorus off|on|surround] [--limiter on|off]\n"
-    "                            [--filter 2|4] [--pan-delay off|on]\n"
-    "                            [-f wav|mp3[:ENC]] [--encoding LETTERS] [--bitrate KBPS | --vbr "
-    "Q] [-q]\n";
+    "                            [--filter 2|4] [--pan-delay off|on] [-q]\n"
+    "                            [-f wav|mp3|flac|ogg|opus[:ENC]] [--encoding LETTERS]\n"
+    "                            [--bitrate KBPS | --vbr Q] [--quality Q] [--compression N]\n"
+    "                            [--no-tags]\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "sorvanto-cli convert: %s\n%s", message.c_str(), kConvertUsage);
@@ -91,7 +92,7 @@ int runConvert(const CommandArgs& cmd) {
             "                Without -o each file is written beside its song.\n"
             "  -s FONT       the SoundFont to play with (default: Sorvanto.sf2 beside the\n"
             "                program, else the system's General MIDI font)\n"
-            "  --rate HZ     output rate, 8000..192000 (default 44100)\n"
+            "  --rate HZ     output rate, 8000..192000 (default 44100; 48000 for Opus)\n"
             "  --interp KIND resampling: none, linear or default (26-point, the best)\n"
             "  --overwrite   replace files that exist already (otherwise they are skipped);\n"
             "                the old file stays until the new one is complete\n"
@@ -137,7 +138,7 @@ int runConvert(const CommandArgs& cmd) {
     const auto panDelayText = parser.value("--pan-delay");
     const auto limiterText = parser.value("--limiter");
     const bool quiet = parser.flag("--quiet", "-q");
-    const FormatChoice format = takeFormatOptions(parser);
+    FormatChoice format = takeFormatOptions(parser);
     const std::vector<std::string> operands = parser.operands();
     if (!parser.error().empty()) return usageError(parser.error());
     if (operands.empty()) return usageError("no songs named");
@@ -185,8 +186,10 @@ int runConvert(const CommandArgs& cmd) {
     const bool namesFile = outputName && *outputName != "-" && !outputName->empty() &&
                            outputName->back() != '/' &&
                            !std::filesystem::is_directory(platform::fsPath(*outputName), ec);
-    const std::string namedFormat = namesFile ? formatOfName(*outputName) : std::string();
-    if (const std::string e = applyFormatOptions(format, namedFormat, options); !e.empty())
+    format.rateGiven = rateText.has_value();
+    if (const std::string e =
+            applyFormatOptions(format, namesFile ? outputName : std::nullopt, options);
+        !e.empty())
         return usageError(e);
     if (const std::string e = formatUnavailable(options); !e.empty()) {
         std::fprintf(stderr, "sorvanto-cli convert: %s\n", e.c_str());

@@ -1,10 +1,12 @@
 // sorvanto-cli info: what a song is, read the way the player reads it.
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <string>
 
 #include "app/Batch.h"
 #include "app/DisplayText.h"
+#include "app/OutputFormats.h"
 #include "app/Playlist.h"
 #include "cli/Command.h"
 #include "song/SmfReader.h"
@@ -106,6 +108,8 @@ void printBlock(const std::string& file, const SongInfo& info, const SongReadRes
     const double seconds = static_cast<double>(info.totalSamples) / rate;
     std::printf("%s\n", cleanText(file).c_str());
     std::printf("  title:    %s\n", cleanText(displayTitle(info).value_or("(none)")).c_str());
+    if (info.copyright) std::printf("  copyright: %s\n", cleanText(*info.copyright).c_str());
+    if (info.composer) std::printf("  composer: %s\n", cleanText(*info.composer).c_str());
     std::printf("  format:   %d, %d track%s, division %d\n", info.format, info.trackCount,
                 info.trackCount == 1 ? "" : "s", info.division);
     if (info.meterNumerator > 0)
@@ -141,6 +145,10 @@ void printJson(const std::string& file, const SongInfo& info, const SongReadResu
     std::string out = "{\"file\":" + jsonString(file);
     const auto title = displayTitle(info);
     out += ",\"title\":" + (title ? jsonString(*title) : std::string("null"));
+    for (const auto& [key, text] :
+         {std::pair{"copyright", &info.copyright}, std::pair{"composer", &info.composer}})
+        out +=
+            std::string(",\"") + key + "\":" + (*text ? jsonString(**text) : std::string("null"));
     out += ",\"format\":" + std::to_string(info.format) +
            ",\"tracks\":" + std::to_string(info.trackCount) +
            ",\"division\":" + std::to_string(info.division);
@@ -174,6 +182,41 @@ void printJson(const std::string& file, const SongInfo& info, const SongReadResu
     std::printf("%s\n", out.c_str());
 }
 
+// The file formats convert writes: one line each, or one JSON object each.
+void printFormats(bool json) {
+    for (const OutputFormat& f : outputFormats()) {
+        const bool available = formatAvailable(f);
+        std::string endings;
+        for (const char* e : f.endings)
+            if (e != nullptr) endings += std::string(endings.empty() ? "" : " ") + "." + e;
+        if (!json) {
+            std::printf("%-5s %-11s %s%s\n      -f %s:%s%s%s\n", f.name, endings.c_str(), f.summary,
+                        available ? "" : " (not available here)", f.name, f.encodings,
+                        *f.options ? "; options " : "", f.options);
+            continue;
+        }
+        auto list = [](const std::string& items, char separator) {
+            std::string out = "[";
+            for (size_t at = 0; at < items.size();) {
+                const size_t end = std::min(items.find(separator, at), items.size());
+                out += (out.size() > 1 ? "," : "") + jsonString(items.substr(at, end - at));
+                at = end + 1;
+            }
+            return out + "]";
+        };
+        std::string endingList;
+        for (const char* e : f.endings)
+            if (e != nullptr) endingList += std::string(endingList.empty() ? "" : ",") + e;
+        std::printf(
+            "{\"format\":%s,\"output\":%s,\"extension\":%s,\"endings\":%s,"
+            "\"encodings\":%s,\"options\":%s,\"available\":%s,\"summary\":%s}\n",
+            jsonString(f.name).c_str(), jsonString(std::string(1, f.id)).c_str(),
+            jsonString(f.extension).c_str(), list(endingList, ',').c_str(),
+            list(f.encodings, ',').c_str(), list(f.options, ' ').c_str(),
+            available ? "true" : "false", jsonString(f.summary).c_str());
+    }
+}
+
 // One JSON object for a file that could not be read, so that a pipeline sees every file.
 void printJsonError(const std::string& file, const std::string& reason) {
     std::printf("{\"file\":%s,\"error\":%s}\n", jsonString(file).c_str(),
@@ -187,12 +230,15 @@ int runInfo(const CommandArgs& cmd) {
     if (parser.flag("--help", "-h")) {
         std::printf(
             "usage: sorvanto-cli info FILE|FOLDER|LIST.pli... [--json] [--rate HZ]\n"
+            "       sorvanto-cli info --formats [--json]\n"
             "  Reads each MIDI file (also RMID) the way the player does and prints its title,\n"
             "  format, meter, key, tempo, length, system mode and drum channels. Folders give\n"
             "  the songs in them and their sub-folders, lists the songs they name.\n"
             "  --json      one JSON object per song, one per line; a file that cannot be read\n"
             "              gives {\"file\": ..., \"error\": ...}\n"
             "  --rate HZ   output rate the length is counted in (default 44100)\n"
+            "  --formats   the file formats convert writes, with their endings, encodings and\n"
+            "              options, and whether this build can write them here\n"
             "Texts are shown as UTF-8; bytes that are not UTF-8 are read as Latin-1 (Windows\n"
             "code page 1252), control characters are replaced.\n"
             "Exit status 0 when every file was read, 1 otherwise, 2 for a mistake in the\n"
@@ -200,6 +246,14 @@ int runInfo(const CommandArgs& cmd) {
         return 0;
     }
     const bool json = parser.flag("--json");
+    if (parser.flag("--formats")) {
+        if (!parser.operands().empty() || !parser.error().empty()) {
+            std::fprintf(stderr, "sorvanto-cli info: --formats takes no files\n");
+            return 2;
+        }
+        printFormats(json);
+        return 0;
+    }
     long rate = 44100;
     if (auto r = parser.value("--rate"); r && !parseInt(*r, 8000, 192000, rate)) {
         std::fprintf(

@@ -17,7 +17,7 @@ namespace svt {
 inline constexpr int kLinkSlots = 15;
 
 struct AppSettings {
-    int dragDropFormat = 1;  // 1 WAV, 2 MP3
+    int dragDropFormat = 1;  // 1 WAV, 2 MP3, 3 FLAC, 4 Ogg Vorbis, 5 Opus
     std::string linkListVersion = "1";
     std::string linkMp3Encoder;
     std::array<std::string, kLinkSlots> links;

@@ -1,6 +1,7 @@
 #include "desktop/EngineFront.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "app/DisplayText.h"
 #include "output/LiveOutput.h"
@@ -10,7 +11,8 @@ namespace svt {
 namespace {
 
 // The engine's output table lists the outputs in the order of OutputKind.
-constexpr const char* kOutputNames[] = {"d", "w", "g"};
+constexpr const char* kOutputNames[] = {"d", "w", "g", "f", "v", "o"};
+static_assert(std::size(kOutputNames) == output::Outputs::kCount);
 
 size_t outputSlot(OutputKind output) {
     return static_cast<size_t>(output);
@@ -41,6 +43,8 @@ EngineFront::EngineFront(Engine& engine, Language language)
         // The window's file outputs name each song's file after the song until given a name.
         device.batchConversion = i != output::Outputs::kLive;
         device.name.clear();
+        // Files carry the song's title, copyright, composer and name, as the command line's do.
+        device.writeTags = true;
     }
 }
 
@@ -104,7 +108,7 @@ int EngineFront::play(const Playlist::Entry& entry, int userTranspose) {
         programs[static_cast<size_t>(c)] = static_cast<int8_t>(programChoiceOf(s, c));
     engine_.player().setReferenceTempo(s.originalTempo > 0 ? s.originalTempo : kDefaultBpm);
     output::OutputDevice& device = engine_.output();
-    device.setSongTitle(entry.title);
+    device.songTags = readSongTags(engine_.songInput().infos(), entry.path);
     playing_ = true;
     const int result = engine_.playFile(entry.path, timeRatioOf(s));
     playing_ = false;

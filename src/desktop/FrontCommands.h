@@ -30,12 +30,21 @@ constexpr bool isFrontCommand(int32_t code) {
 }
 
 // The outputs the desktop program chooses among, in the order of the engine's output table.
-enum class OutputKind : int32_t { Live = 0, WavFile = 1, Mp3File = 2 };
+enum class OutputKind : int32_t {
+    Live = 0,
+    WavFile = 1,
+    Mp3File = 2,
+    FlacFile = 3,
+    VorbisFile = 4,
+    OpusFile = 5
+};
+inline constexpr int kOutputKinds = 6;
 
-// The drag-and-drop setting ("DragDropFormat": 1 WAV, 2 MP3) as an output; Live for any
-// other value.
+// The drag-and-drop setting ("DragDropFormat": 1 WAV, 2 MP3, 3 FLAC, 4 Ogg Vorbis, 5 Opus) as
+// an output; Live for any other value.
 constexpr OutputKind outputForFormat(int format) {
-    return format == 1 ? OutputKind::WavFile : format == 2 ? OutputKind::Mp3File : OutputKind::Live;
+    return format >= 1 && format < kOutputKinds ? static_cast<OutputKind>(format)
+                                                : OutputKind::Live;
 }
 
 // InterfaceFlags bits.

@@ -77,10 +77,10 @@ enum class FrontMessage {
 
 // How a conversion ended, for the question whether to listen to the result.
 struct ConversionEnd {
-    bool singleFile = false;     // one song; else the whole playlist
-    std::string lastOutputPath;  // the file written last
-    OutputKind output = OutputKind::WavFile;
-    bool tooLongForCd = false;  // a WAV playlist of more than 70 minutes
+    bool singleFile = false;                  // one song; else the whole playlist
+    std::string lastOutputPath;               // the file written last
+    OutputKind output = OutputKind::WavFile;  // the file output
+    bool tooLongForCd = false;                // a WAV playlist of more than 70 minutes
 };
 
 // The window as the engine thread sees it. Every call comes from the engine thread and must

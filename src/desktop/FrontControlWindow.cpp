@@ -201,7 +201,8 @@ UiOutcome FrontControl::startConversion(OutputKind output, const std::string& pa
                                         bool fromFirst) {
     if (playlistCount_.load() == 0) return UiOutcome::NoMidiFileOpen;
     if (converting()) return UiOutcome::None;
-    if (output == OutputKind::Live) return UiOutcome::None;
+    if (output == OutputKind::Live || static_cast<int>(output) >= kOutputKinds)
+        return UiOutcome::None;
     const bool wasPlaying = playing_.load();
     // A song heard live ends first; its output is not the file's.
     if (wasPlaying) post(CmdStop);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "desktop/ConversionFormats.h"
 #include "desktop/LinkList.h"
 #include "desktop/MediaPlayerExport.h"
 #include "output/EncoderLibrary.h"
@@ -41,14 +42,6 @@ std::string folderOf(const std::string& path) {
 // The name without its folder and its last extension ("song.v2.mid" -> "song.v2").
 std::string baseNameOf(const std::string& path) {
     return platform::pathText(platform::fsPath(path).filename().stem());
-}
-
-std::string lowerExtensionOf(const std::string& path) {
-    std::string extension = platform::pathText(platform::fsPath(path).extension());
-    if (!extension.empty()) extension.erase(0, 1);
-    for (char& c : extension)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return extension;
 }
 
 std::string joinPath(const std::string& folder, const std::string& name) {
@@ -346,16 +339,24 @@ void MainWindowModel::convertFileTo() {
     request.mode = FileDialogRequest::Mode::SaveFile;
     const std::string folder = lastConvertFolder_.empty() ? folderOf(song) : lastConvertFolder_;
     request.suggested = joinPath(folder, baseNameOf(song) + ".wav");
-    request.filters = {{text(UiText::WaveFileFilter), {"*.wav", "*.wave"}},
-                       {text(UiText::Mp3FileFilter), {"*.mp3"}}};
+    const auto formats = conversionFormats();
+    for (const ConversionFormat& f : formats) {
+        std::vector<std::string> patterns;
+        for (const char* ending : f.format().endings)
+            if (ending != nullptr) patterns.push_back(std::string("*.") + ending);
+        request.filters.push_back({text(f.filter), patterns});
+    }
     const FileDialogResult chosen = services_.chooseFiles(request);
     if (chosen.paths.empty() || chosen.paths.front().empty()) return;
-    const OutputKind output = chosen.filter == 1 ? OutputKind::Mp3File : OutputKind::WavFile;
+    const ConversionFormat& format =
+        formats[chosen.filter >= 0 && static_cast<size_t>(chosen.filter) < formats.size()
+                    ? static_cast<size_t>(chosen.filter)
+                    : 0];
+    const OutputKind output = format.output;
+    // A name with none of the format's endings gets its extension.
     std::string path = chosen.paths.front();
-    const std::string wanted = output == OutputKind::Mp3File ? "mp3" : "wav";
-    const std::string extension = lowerExtensionOf(path);
-    if (extension != wanted && !(output == OutputKind::WavFile && extension == "wave"))
-        path += "." + wanted;
+    if (formatOfName(path) != &format.format())
+        path += std::string(".") + format.format().extension;
     if (!song.empty() && absoluteOf(path) == absoluteOf(song)) return;
     if (!maySaveOver(path)) return;
     if (output == OutputKind::Mp3File && !ensureEncoder()) return;

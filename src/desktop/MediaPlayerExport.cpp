@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <random>
 
+#include "desktop/ConversionFormats.h"
 #include "output/OutputNames.h"
 #include "platform/OutputFile.h"
 #include "platform/PendingFile.h"
@@ -53,9 +54,8 @@ size_t utf8Length(std::string_view text, size_t i) {
 }  // namespace
 
 std::string mediaExtensionFor(OutputKind output) {
-    if (output == OutputKind::Live) return "mid";
-    if (output == OutputKind::WavFile) return "wav";
-    return "mp3";
+    const ConversionFormat* f = conversionFormatOf(output);
+    return f != nullptr ? f->format().extension : "mid";
 }
 
 std::string mediaPathFor(const std::string& songPath, OutputKind output) {

@@ -14,7 +14,8 @@
 
 namespace svt {
 
-// "mid" for the live output, "wav" for the WAV output, "mp3" for the MP3 output.
+// The extension of the files an output writes ("wav" for the WAV output, "flac" for FLAC,
+// ...); "mid" for the live output.
 std::string mediaExtensionFor(OutputKind output);
 // The file an entry stands for in the export: the converted audio file beside the song (the
 // name conversion gives it), or for the live output the song path with the extension "mid".

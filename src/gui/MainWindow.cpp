@@ -30,6 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "desktop/ConversionFormats.h"
 #include "desktop/LinkList.h"
 #include "gui/ChannelMeters.h"
 #include "gui/QtDesktopServices.h"
@@ -224,17 +225,15 @@ void MainWindow::buildMenus() {
     prefs->addAction(t(UiText::ChangeSoundFont), this, [&m] { m.changeSoundFontDialog(); });
     QMenu* drag = prefs->addMenu(t(UiText::DragAndDrop));
     auto* formats = new QActionGroup(this);
-    wavFormat_ = drag->addAction(t(UiText::Wave), this, [this] {
-        model_.setDragDropFormat(OutputKind::WavFile);
-        showDragDropFormat();
-    });
-    mp3Format_ = drag->addAction(t(UiText::Mp3), this, [this] {
-        model_.setDragDropFormat(OutputKind::Mp3File);
-        showDragDropFormat();
-    });
-    for (QAction* a : {wavFormat_, mp3Format_}) {
+    for (const ConversionFormat& f : conversionFormats()) {
+        QAction* a = drag->addAction(t(f.menuText), this, [this, output = f.output] {
+            model_.setDragDropFormat(output);
+            showDragDropFormat();
+        });
         a->setCheckable(true);
+        a->setData(static_cast<int>(f.output));
         formats->addAction(a);
+        dragDropFormats_.push_back(a);
     }
     formats->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     showDragDropFormat();
@@ -265,8 +264,8 @@ void MainWindow::buildMenus() {
 }
 
 void MainWindow::showDragDropFormat() {
-    wavFormat_->setChecked(model_.dragDropFormat() == OutputKind::WavFile);
-    mp3Format_->setChecked(model_.dragDropFormat() == OutputKind::Mp3File);
+    for (QAction* a : dragDropFormats_)
+        a->setChecked(a->data().toInt() == static_cast<int>(model_.dragDropFormat()));
 }
 
 // A bar's movement ends either with a release or with one click or key step.

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "desktop/AppSettings.h"
 #include "desktop/DesktopServices.h"
@@ -143,8 +144,7 @@ class MainWindow final : public QMainWindow {
     QToolButton* pauseButton_ = nullptr;
     QToolButton* loopButton_ = nullptr;
     std::array<QIcon, 2> playImages_, pauseImages_, loopImages_;
-    QAction* wavFormat_ = nullptr;
-    QAction* mp3Format_ = nullptr;
+    std::vector<QAction*> dragDropFormats_;  // the "Drag and Drop" entries, one per format
 
     bool keyBoxGuard_ = false;
     FILE* timeLog_ = nullptr;

@@ -13,6 +13,7 @@
 
 #include "app/Engine.h"
 #include "desktop/AppSettings.h"
+#include "desktop/ConversionFormats.h"
 #include "desktop/EngineFront.h"
 #include "desktop/FrontControl.h"
 #include "desktop/SingleInstance.h"
@@ -102,10 +103,11 @@ int main(int argc, char** argv) {
     // The command line's songs are converted in the drag-and-drop format; with any other
     // stored format they are played once in the compact window.
     QString formatMessage;
-    if (compact && (settings.dragDropFormat == 1 || settings.dragDropFormat == 2)) {
-        front.selectOutput(outputForFormat(settings.dragDropFormat));
-        formatMessage =
-            gui::tx(settings.dragDropFormat == 1 ? UiText::SavedAsWave : UiText::SavedAsMp3, lang);
+    if (const ConversionFormat* format =
+            conversionFormatOf(outputForFormat(settings.dragDropFormat));
+        compact && format != nullptr) {
+        front.selectOutput(format->output);
+        formatMessage = gui::tx(format->savedAs, lang);
     }
 
     FrontControl control(front, lang, static_cast<uint32_t>(std::random_device{}()));

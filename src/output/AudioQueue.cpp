@@ -236,9 +236,12 @@ int AudioQueue::add(StereoView<const int32_t> block) {
 
 int AudioQueue::enqueue(int frames) {
     if (frames <= 0) return 0;
-    for (int i = 0; i < 2 * frames; ++i) {
-        const int32_t v = scratch_[static_cast<size_t>(i)];
-        clippedSamples_ += v >= kFullScale || v < -kFullScale;
+    // Float samples carry what lies beyond full scale on; only integer samples are clipped.
+    if (!(device_->encoding & ENC_FLOAT)) {
+        for (int i = 0; i < 2 * frames; ++i) {
+            const int32_t v = scratch_[static_cast<size_t>(i)];
+            clippedSamples_ += v >= kFullScale || v < -kFullScale;
+        }
     }
     const size_t bytes =
         convertSamples(scratch_.data(), static_cast<size_t>(frames), device_->encoding);

@@ -35,11 +35,13 @@ void Mp3Encoder::stopThread() {
     }
 }
 
-int Mp3Encoder::start(const std::string& fileName, const std::string& title) {
+int Mp3Encoder::start(const std::string& fileName, const std::string& title,
+                      std::vector<uint8_t> leadingTag) {
     if (fileName.empty() || fileName.size() > kMaxFileNameBytes) return -1;
     stopThread();  // before the name changes: the running thread still reads it
     fileName_ = fileName;
     title_ = title;
+    leadingTag_ = std::move(leadingTag);
     // Emptied here, before the thread runs, so that samples written right after the start
     // are not thrown away by the thread's own start-up.
     ring_.reset();
@@ -107,6 +109,9 @@ void Mp3Encoder::encode() {
     char versionText[MPGE_VERSION_TEXT_SIZE] = {};
     library_.getVersion(&version, versionText);
 
+    if (!leadingTag_.empty())
+        library_.setConfigure(MPGE_ITEM_TAG, leadingTag_.size(),
+                              reinterpret_cast<uintptr_t>(leadingTag_.data()));
     const auto tag = makeTitleTag(title_);
     if (!title_.empty())
         library_.setConfigure(MPGE_ITEM_TAG, tag.size(), reinterpret_cast<uintptr_t>(tag.data()));

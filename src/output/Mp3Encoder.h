@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "output/EncoderLibrary.h"
 #include "output/Mp3Ring.h"
@@ -38,8 +39,11 @@ class Mp3Encoder {
     void setInputFormat(const Mp3InputFormat& f) { format_ = f; }
 
     // Starts encoding into `fileName` ("-": standard output), tagged with `title` when it
-    // is not empty. Ends an encoding still running first. 0, or -1 when it cannot start.
-    int start(const std::string& fileName, const std::string& title);
+    // is not empty (an ID3v1 tag at the end) and beginning with the ID3v2 tag `leadingTag`
+    // when that is not empty. Ends an encoding still running first. 0, or -1 when it cannot
+    // start.
+    int start(const std::string& fileName, const std::string& title,
+              std::vector<uint8_t> leadingTag = {});
     // Ends the input and waits until the file is complete. 0, or -1 when the encoding
     // failed at any point.
     int close();
@@ -71,6 +75,7 @@ class Mp3Encoder {
     EncoderLibrary library_;  // touched by the encoder thread only while it runs
     std::string fileName_;
     std::string title_;
+    std::vector<uint8_t> leadingTag_;
     std::thread thread_;
     // Set once the thread has opened the output file (or given up): start() waits for it, so
     // that the file exists before the first sound is rendered and a signal that removes the

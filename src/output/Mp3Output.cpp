@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "output/FileTags.h"
 #include "output/OutputNames.h"
 #include "song/SongInfo.h"
 
@@ -13,10 +14,12 @@ constexpr const char* kLoadEnglish = "Error loading MP3-Encoder!";
 constexpr const char* kFileGerman = "Die MP3-Datei kann nicht erstellt werden!";
 constexpr const char* kFileEnglish = "MP3 file could not be created!";
 
-// The library takes 16-bit signed little-endian or 8-bit unsigned linear samples: 24 bits
-// become 16, and companded 8-bit codes become linear ones (the encoder cannot expand them).
+// The library takes 16-bit signed little-endian or 8-bit unsigned linear samples: 24 bits,
+// 32 bits and float become 16, and companded 8-bit codes become linear ones (the encoder cannot
+// expand them).
 int32_t encoderEncoding(int32_t e) {
-    if (e & ENC_24BIT) e = (e & ~ENC_24BIT) | ENC_16BIT;
+    constexpr int32_t kWider = ENC_24BIT | ENC_32BIT | ENC_FLOAT;
+    if (e & kWider) e = (e & ~kWider) | ENC_16BIT;
     if (e & ENC_16BIT)
         e = (e | ENC_SIGNED) & ~(ENC_BYTESWAP | ENC_ULAW | ENC_ALAW);
     else
@@ -69,10 +72,10 @@ int Mp3Output::openOutput() {
         return 0;
     }
     flags &= ~OF_AUTO_NAME;
-    return startFile(name, songTitle);
+    return startFile(name);
 }
 
-int Mp3Output::startFile(const std::string& path, const std::string& title) {
+int Mp3Output::startFile(const std::string& path) {
     if (closeFile() < 0) return -1;
     lastMessage_.clear();
     lastOutputPath_ = path;
@@ -93,7 +96,9 @@ int Mp3Output::startFile(const std::string& path, const std::string& title) {
                 writeTo = pending_.temporaryPath();
         }
     }
-    if (error != 0 || encoder_.start(writeTo, title) < 0) {
+    if (error != 0 ||
+        encoder_.start(writeTo, songTags.title,
+                       writeTags ? makeId3v2Tag(songTags) : std::vector<uint8_t>()) < 0) {
         pending_.discard();
         fail(kFileGerman, kFileEnglish, error);
         return -1;
@@ -148,8 +153,9 @@ int Mp3Output::acntl(int request, void*) {
 int Mp3Output::songStart(const std::string& songPath) {
     if (!(flags & OF_AUTO_NAME)) return 0;
     // The title is read from the song's first tracks, as the playlist shows it.
-    const std::string title = SongInfoList().quickTitle(songPath).value_or("");
-    return startFile(automaticOutputName(songPath, "mp3"), title);
+    SongInfoList infos;
+    songTags = readSongTags(infos, songPath);
+    return startFile(automaticOutputName(songPath, "mp3"));
 }
 
 int Mp3Output::songEnd() {

@@ -3,8 +3,9 @@
 // time, runs on a thread of its own and pulls the samples this output puts into its ring.
 // In batch conversion every song gets its own file, named after the song and tagged with
 // its title; otherwise the one file `name` ("-": standard output) is written, tagged with
-// `songTitle`. The library writes under a temporary name beside the final one; the file is
-// renamed when the encoder has closed it complete.
+// `songTags`. With `writeTags` the file starts with an ID3v2 tag of them all. The library writes
+// under a temporary name beside the final one; the file is renamed when the encoder has closed it
+// complete.
 
 #include <functional>
 #include <string>
@@ -34,7 +35,6 @@ class Mp3Output final : public OutputDevice {
     int songEnd() override;
     int songAbandon() override;
     void abandonFile() override { abandoned_ = true; }
-    void setSongTitle(const std::string& title) override { songTitle = title; }
 
     // True when the encoder library can be loaded from one of the places it is looked for.
     bool encoderAvailable() const;
@@ -44,15 +44,12 @@ class Mp3Output final : public OutputDevice {
     const EncoderSearch& search() const { return search_; }
     Mp3Encoder& encoder() { return encoder_; }
 
-    // Tag title of the file named by `name` (empty: no tag). Per-song files take their
-    // song's own title.
-    std::string songTitle;
     // The front-end's encoder-location dialog, asked when the library cannot be found at
     // open; true when it stored a new location.
     std::function<bool()> locateEncoder;
 
   private:
-    int startFile(const std::string& path, const std::string& title);
+    int startFile(const std::string& path);
     int closeFile();
     void fail(const char* german, const char* english, int error = 0);
 

@@ -11,6 +11,7 @@
 
 #include "base/Language.h"
 #include "base/OutputRequests.h"
+#include "song/SongTags.h"
 
 namespace svt::output {
 
@@ -22,6 +23,10 @@ inline constexpr int32_t ENC_ULAW = 0x08;
 inline constexpr int32_t ENC_ALAW = 0x10;
 inline constexpr int32_t ENC_BYTESWAP = 0x20;
 inline constexpr int32_t ENC_24BIT = 0x40;
+// Beyond the classic bits: 32-bit IEEE float (full scale 1.0) and 32-bit integer samples,
+// for files that keep more of the synthesizer's 29 bits than 24 can.
+inline constexpr int32_t ENC_FLOAT = 0x80;
+inline constexpr int32_t ENC_32BIT = 0x100;
 inline constexpr int32_t kSigned16Stereo = ENC_SIGNED | ENC_16BIT;
 
 // Capability bits.
@@ -31,9 +36,10 @@ inline constexpr int32_t OF_BUFFER_SETTING = 0x08;
 inline constexpr int32_t OF_AUTO_NAME = 0x10;
 
 // Removes the bits a combination rules out: a companding code has no sign, width or byte
-// order of its own; byte order needs 16 or 24 bits; 24 bits is not also 16.
+// order of its own; byte order needs 16 or 24 bits; 24 bits is not also 16; float and 32-bit
+// samples are signed, in the machine's byte order, and of no other width.
 int32_t normalizeEncoding(int32_t encoding);
-// Applies encoding letters ("1", "2", "8", "A", "M", "S", "U", "l", "s", "u", "x") to
+// Applies encoding letters ("1", "2", "3", "8", "A", "M", "S", "U", "f", "l", "s", "u", "x") to
 // `encoding`; false (and `encoding` untouched) when a letter is unknown.
 bool applyEncodingLetters(std::string_view letters, int32_t& encoding);
 int bytesPerSample(int32_t encoding);
@@ -82,9 +88,13 @@ class OutputDevice {
     virtual int songAbandon() { return songEnd(); }
     // Gives up the file being written: the next close removes it rather than finishing it.
     virtual void abandonFile() {}
-    // The title of the song the file named by `name` will hold, for outputs that tag their
-    // files; the others pass it over.
-    virtual void setSongTitle(const std::string& /*title*/) {}
+    // The tags of the file named by `name`; files named after their songs take their own
+    // song's. Outputs that tag their files write them all while `writeTags` is set; without
+    // it each writes what it always has (the MP3 output a title tag, the others nothing).
+    SongTags songTags;
+    bool writeTags = false;
+    // The title of the song the file named by `name` will hold, as the song gives it.
+    void setSongTitle(const std::string& title);
 
     // The text of the last failure, in the interface language (empty when none).
     const std::string& lastMessage() const { return lastMessage_; }

@@ -1,17 +1,21 @@
 #include "output/Outputs.h"
 
+#include "output/CodecOutput.h"
 #include "output/LiveOutput.h"
 #include "output/Mp3Output.h"
 #include "output/WavOutput.h"
 
 namespace svt::output {
 
-Outputs::Outputs(const Mp3Settings& mp3) {
+Outputs::Outputs(const Mp3Settings& mp3, const CodecSettings& codecs) {
     devices_[kLive] = std::make_unique<LiveOutput>();
     devices_[kWav] = std::make_unique<WavOutput>();
     auto mp3Output = std::make_unique<Mp3Output>();
     mp3Output->setSettings(mp3);
     devices_[kMp3] = std::move(mp3Output);
+    devices_[kFlac] = std::make_unique<CodecOutput>(CodecKind::Flac, codecs);
+    devices_[kVorbis] = std::make_unique<CodecOutput>(CodecKind::Vorbis, codecs);
+    devices_[kOpus] = std::make_unique<CodecOutput>(CodecKind::Opus, codecs);
 }
 
 std::optional<size_t> Outputs::select(std::string_view text) {

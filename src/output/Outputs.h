@@ -1,7 +1,7 @@
 #pragma once
-// The outputs one engine can play into, in their fixed order: live "d", WAV "w", MP3 "g".
-// Selection is by index or by identifier character, optionally followed by encoding letters
-// ("w8U": a µ-law WAV file).
+// The outputs one engine can play into, in their fixed order: live "d", WAV "w", MP3 "g",
+// then the compressed formats FLAC "f", Ogg Vorbis "v" and Opus "o". Selection is by index or
+// by identifier character, optionally followed by encoding letters ("w8U": a µ-law WAV file).
 
 #include <array>
 #include <functional>
@@ -10,6 +10,7 @@
 #include <span>
 #include <string_view>
 
+#include "output/AudioCodec.h"
 #include "output/Mp3Encoder.h"
 #include "output/OutputDevice.h"
 
@@ -17,10 +18,12 @@ namespace svt::output {
 
 class Outputs {
   public:
-    static constexpr size_t kLive = 0, kWav = 1, kMp3 = 2, kCount = 3;
+    static constexpr size_t kLive = 0, kWav = 1, kMp3 = 2, kFlac = 3, kVorbis = 4, kOpus = 5,
+                            kCount = 6;
 
-    // The MP3 output encodes with `mp3` until it is told otherwise.
-    explicit Outputs(const Mp3Settings& mp3 = {});
+    // The MP3 output encodes with `mp3`, the compressed formats with `codecs`, until they are
+    // told otherwise.
+    explicit Outputs(const Mp3Settings& mp3 = {}, const CodecSettings& codecs = {});
     OutputDevice& at(size_t index) { return *devices_[index]; }
     // Index of the output named by `text` (its character and encoding letters, which are
     // applied to it); nullopt when the character or a letter is unknown.

@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "base/Constants.h"
 #include "output/OutputDevice.h"
 
 namespace svt::output {
@@ -92,6 +93,22 @@ size_t convertSamples(int32_t* samples, size_t frames, int32_t encoding) {
         for (size_t i = 0; i < count; ++i)
             bytes[i] = linearToAlaw(static_cast<int16_t>(clamp16(samples[i])));
         return count;
+    }
+    if (encoding & ENC_FLOAT) {
+        // Full scale 2^28 becomes 1.0: a power of two, so every value up to 24 significant bits
+        // (all of a quiet passage) keeps each of its bits. Nothing is clipped.
+        for (size_t i = 0; i < count; ++i) {
+            const float f =
+                static_cast<float>(samples[i]) * (1.0f / static_cast<float>(kFullScale));
+            std::memcpy(samples + i, &f, sizeof f);
+        }
+        return 4 * count;
+    }
+    if (encoding & ENC_32BIT) {
+        for (size_t i = 0; i < count; ++i)
+            samples[i] = static_cast<int32_t>(
+                static_cast<uint32_t>(std::clamp(samples[i], -kFullScale, kFullScale - 1)) << 3);
+        return 4 * count;
     }
     if (encoding & ENC_24BIT) {
         for (size_t i = 0; i < count; ++i) {

@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "output/FileTags.h"
 #include "output/OutputNames.h"
+#include "song/SongInfo.h"
 
 namespace svt::output {
 
@@ -26,22 +28,42 @@ uint32_t sizeField(int64_t value) {
 
 }  // namespace
 
-void makeWavHeader(uint8_t* h, int32_t encoding, int32_t rate, int64_t dataBytes) {
+WavHeader makeWavHeader(int32_t encoding, int32_t rate, int64_t dataBytes,
+                        const std::vector<uint8_t>& infoList) {
     const int channels = channelsOf(encoding);
     const int bytes = bytesPerSample(encoding);
-    const uint16_t tag = (encoding & ENC_ALAW) ? 6 : (encoding & ENC_ULAW) ? 7 : 1;
+    const bool isFloat = (encoding & ENC_FLOAT) != 0;
+    const uint16_t tag = isFloat ? 3 : (encoding & ENC_ALAW) ? 6 : (encoding & ENC_ULAW) ? 7 : 1;
+    WavHeader w;
+    w.bytes.resize(isFloat ? 58 : 44);
+    uint8_t* h = w.bytes.data();
     std::memcpy(h, "RIFF", 4);
-    put32(h + 4, dataBytes < 0 ? 0xFFFFFFFFu : sizeField(dataBytes + 36));
     std::memcpy(h + 8, "WAVEfmt ", 8);
-    put32(h + 16, 16);
+    put32(h + 16, isFloat ? 18 : 16);
     put16(h + 20, tag);
     put16(h + 22, static_cast<uint32_t>(channels));
     put32(h + 24, static_cast<uint32_t>(rate));
     put32(h + 28, static_cast<uint32_t>(rate * channels * bytes));
     put16(h + 32, static_cast<uint32_t>(bytes * channels));
     put16(h + 34, static_cast<uint32_t>(bytes * 8));
-    std::memcpy(h + 36, "data", 4);
-    put32(h + 40, sizeField(dataBytes));
+    size_t at = 36;
+    if (isFloat) {
+        put16(h + 36, 0);  // no extension bytes
+        std::memcpy(h + 38, "fact", 4);
+        put32(h + 42, 4);
+        w.factAt = 46;
+        put32(h + 46, sizeField(dataBytes < 0 ? -1 : dataBytes / (bytes * channels)));
+        at = 50;
+    }
+    w.bytes.insert(w.bytes.begin() + static_cast<ptrdiff_t>(at), infoList.begin(), infoList.end());
+    h = w.bytes.data();
+    at += infoList.size();
+    std::memcpy(h + at, "data", 4);
+    w.dataSizeAt = at + 4;
+    put32(h + w.dataSizeAt, sizeField(dataBytes));
+    const int64_t riff = static_cast<int64_t>(w.bytes.size()) - 8;
+    put32(h + 4, dataBytes < 0 ? 0xFFFFFFFFu : sizeField(dataBytes + riff));
+    return w;
 }
 
 WavOutput::WavOutput() {
@@ -70,7 +92,7 @@ void WavOutput::fail(const char* german, const char* english, const std::string&
 int WavOutput::openOutput() {
     lastMessage_.clear();
     int32_t e = encoding;
-    if (e & (ENC_16BIT | ENC_24BIT))
+    if (e & (ENC_16BIT | ENC_24BIT | ENC_32BIT | ENC_FLOAT))
         e = (e | ENC_SIGNED) & ~ENC_BYTESWAP;
     else if (!(e & (ENC_ULAW | ENC_ALAW)))
         e &= ~ENC_SIGNED;
@@ -110,9 +132,9 @@ int WavOutput::openFile(const std::string& path) {
              error);
         return -1;
     }
-    uint8_t header[kWavHeaderBytes];
-    makeWavHeader(header, encoding, rate, -1);
-    if (error = file_.writeAll(header, sizeof header); error != 0) {
+    header_ = makeWavHeader(encoding, rate, -1,
+                            writeTags ? makeRiffInfoList(songTags) : std::vector<uint8_t>());
+    if (error = file_.writeAll(header_.bytes.data(), header_.bytes.size()); error != 0) {
         fail("Die Wave-Datei kann nicht erstellt werden!", "Wave file could not be created!", path,
              error);
         file_.close();
@@ -156,13 +178,17 @@ int WavOutput::updateHeader() {
         return 0;
     }
     uint8_t field[4];
-    put32(field, sizeField(dataBytes_ + 36));
+    put32(field, sizeField(dataBytes_ + static_cast<int64_t>(header_.bytes.size()) - 8));
     if (file_.writeAll(field, 4) != 0) {
         file_.seek(at);
         return -1;
     }
     put32(field, sizeField(dataBytes_));
-    const bool ok = file_.seek(40) && file_.writeAll(field, 4) == 0;
+    bool ok = file_.seek(static_cast<int64_t>(header_.dataSizeAt)) && file_.writeAll(field, 4) == 0;
+    if (ok && header_.factAt != 0) {
+        put32(field, sizeField(dataBytes_ / bytesPerFrame(encoding)));
+        ok = file_.seek(static_cast<int64_t>(header_.factAt)) && file_.writeAll(field, 4) == 0;
+    }
     return file_.seek(at) && ok ? 0 : -1;
 }
 
@@ -207,6 +233,10 @@ int WavOutput::acntl(int request, void*) {
 
 int WavOutput::songStart(const std::string& songPath) {
     if (!(flags & OF_AUTO_NAME)) return 0;
+    if (writeTags) {
+        SongInfoList infos;
+        songTags = readSongTags(infos, songPath);
+    }
     return openFile(automaticOutputName(songPath, "wav"));
 }
 

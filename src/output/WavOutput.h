@@ -1,12 +1,14 @@
 #pragma once
 // The RIFF WAVE file output ("w"). Its header is written first with unknown sizes and brought
-// up to date every 128 KiB of data and at close. The file is written under a temporary name
-// beside its final one and renamed only when it is complete, so a file that is cut off never
-// appears under the final name. Files that cannot be repositioned (standard output, pipes)
-// keep the unknown sizes; devices and pipes are written in place.
+// up to date every 128 KiB of data and at close. With tags, a LIST/INFO chunk stands between
+// the format and the data, so that a file sent to standard output carries them too. The file is
+// written under a temporary name beside its final one and renamed only when it is complete, so a
+// file that is cut off never appears under the final name. Files that cannot be repositioned
+// (standard output, pipes) keep the unknown sizes; devices and pipes are written in place.
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "output/OutputDevice.h"
 #include "platform/OutputFile.h"
@@ -15,7 +17,19 @@
 namespace svt::output {
 
 inline constexpr int64_t kWavUpdateInterval = 131072;
+// The header without tags, of any PCM encoding but float.
 inline constexpr size_t kWavHeaderBytes = 44;
+
+// "RIFF" and "WAVE", the format chunk (float samples, which are not PCM, have the extended
+// format and a "fact" chunk with the frame count), the tags' LIST chunk when there is one, and
+// the data chunk's head. Sizes of -1 data bytes are unknown (all ones).
+struct WavHeader {
+    std::vector<uint8_t> bytes;
+    size_t factAt = 0;  // where the frame count of the fact chunk lies; 0: none
+    size_t dataSizeAt = 40;
+};
+WavHeader makeWavHeader(int32_t encoding, int32_t rate, int64_t dataBytes,
+                        const std::vector<uint8_t>& infoList = {});
 
 class WavOutput final : public OutputDevice {
   public:
@@ -49,9 +63,7 @@ class WavOutput final : public OutputDevice {
     int64_t dataBytes_ = 0;
     int64_t nextUpdate_ = kWavUpdateInterval;
     bool cannotUpdate_ = false;
+    WavHeader header_;
 };
-
-// The 44 header bytes for the given encoding, rate and data size (-1: unknown).
-void makeWavHeader(uint8_t* header, int32_t encoding, int32_t rate, int64_t dataBytes);
 
 }  // namespace svt::output

@@ -362,6 +362,7 @@ bool SmfReader::handleMeta(int track, int32_t time, int32_t trackEnd, bool& endO
 
 void SmfReader::handleText(int track, int type, const std::string& text, int32_t time) {
     const bool firstTrack = track == 0 && format_ <= 1;
+    if (firstTrack) noteCopyrightOrComposer(info_, type, text);
     if (type == 1 && (options_.showAllTexts || karaoke_ == 2 || gsSetup_.setupFlag)) {
         uint8_t eventType = EV_TEXT;
         if (karaoke_ == 2) {

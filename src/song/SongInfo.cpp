@@ -113,7 +113,7 @@ class TitleScan {
                     if (here >= 0 && here < trackEnd) s_.skip(static_cast<long>(trackEnd - here));
                     return true;
                 }
-                if (type != 1 && type != 3) {
+                if (type < 1 || type > 3) {
                     if (s_.skip(n) != n) return false;
                     continue;
                 }
@@ -148,6 +148,8 @@ class TitleScan {
     }
 
     void onText(int track, int type, const std::string& text) {
+        if (track == 0) noteCopyrightOrComposer(info_, type, text);
+        if (type == 2) return;
         if (type == 3 && track == 0 && !info_.title) info_.title = text;
         if (!info_.firstText && (track == 0 || karaoke_ > 0)) info_.firstText = text;
         if (type != 1) return;
@@ -204,6 +206,48 @@ const char* keyName(int keyIndex, bool minor, Language language) {
     const KeyNames& k = kKeyNames[keyIndex];
     if (language == Language::German) return minor ? k.germanMinor : k.germanMajor;
     return minor ? k.englishMinor : k.englishMajor;
+}
+
+std::optional<std::string> composerIn(std::string_view text) {
+    // Words that introduce a composer; those marked need a colon after them, as a text that
+    // merely begins with "Music" is no credit.
+    struct Lead {
+        std::string_view words;
+        bool colon;
+    };
+    static constexpr Lead kLeads[] = {{"composer", false},
+                                      {"composed by", false},
+                                      {"music by", false},
+                                      {"written by", false},
+                                      {"words and music by", false},
+                                      {"komponist", false},
+                                      {"komponiert von", false},
+                                      {"musik von", false},
+                                      {"music", true},
+                                      {"musik", true}};
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    for (const Lead& lead : kLeads) {
+        if (text.size() <= lead.words.size()) continue;
+        bool same = true;
+        for (size_t i = 0; i < lead.words.size() && same; ++i)
+            same = lower(text[i]) == lead.words[i];
+        if (!same) continue;
+        size_t at = lead.words.size();
+        // The lead must end as a word: "Composers' Guild" names nobody.
+        if (text[at] != ' ' && text[at] != ':' && text[at] != '-') continue;
+        while (at < text.size() && text[at] == ' ') ++at;
+        const bool separator = at < text.size() && (text[at] == ':' || text[at] == '-');
+        if (lead.colon && !(at < text.size() && text[at] == ':')) continue;
+        if (separator) ++at;
+        while (at < text.size() && text[at] == ' ') ++at;
+        if (at < text.size()) return std::string(text.substr(at));
+    }
+    return std::nullopt;
+}
+
+void noteCopyrightOrComposer(SongInfo& info, int type, const std::string& text) {
+    if (type == 2 && !info.copyright && !text.empty()) info.copyright = text;
+    if (type == 1 && !info.composer) info.composer = composerIn(text);
 }
 
 std::string trimText(std::string_view text) {

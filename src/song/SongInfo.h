@@ -24,6 +24,9 @@ struct SongInfo {
     std::optional<std::string> title;
     std::optional<std::string> karaokeTitle;
     std::optional<std::string> firstText;
+    // The first track's first copyright notice, and the composer a text of it names.
+    std::optional<std::string> copyright;
+    std::optional<std::string> composer;
     uint8_t makerId = 0;
     uint16_t headerEnd = 0xFFFF;
     int16_t format = -1;
@@ -66,6 +69,13 @@ const char* keyName(int keyIndex, bool minor, Language language);
 // Leading white space removed, tabs and line breaks become spaces, runs of spaces
 // collapse to one, a trailing space goes.
 std::string trimText(std::string_view text);
+
+// The composer a song text names: "Composer: X", "Music by X", "Komponist: X" and the like
+// give X; nullopt for any other text.
+std::optional<std::string> composerIn(std::string_view text);
+// Takes a text of the first track into `info`: its first copyright notice (meta type 2), and
+// the composer its first text naming one (type 1) names.
+void noteCopyrightOrComposer(SongInfo& info, int type, const std::string& text);
 
 class InputStream;
 // Fills titles, format and track count of `info` from the first tracks of a song.

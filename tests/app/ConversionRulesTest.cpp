@@ -117,10 +117,11 @@ TEST(ConversionRules, AnOldFileIsKeptWhenTheNewOneCannotBeMade) {
     };
     const Case cases[] = {
         {"a broken song", "broken.mid -o good.wav", "broken.mid: the MIDI header is cut short"},
-        {"the output is the song", "a.mid -o a.mid", "is the song itself"},
-        {"the song through a symbolic link", "a.mid -o link.mid", "is the song itself"},
-        {"the song through a hard link", "a.mid -o hard.mid", "is the song itself"},
-        {"the output is another song of the run", "a.mid broken.mid -o a.mid",
+        // -f: a name ending in .mid is no format's unless told what to write into it.
+        {"the output is the song", "a.mid -o a.mid -f wav", "is the song itself"},
+        {"the song through a symbolic link", "a.mid -o link.mid -f wav", "is the song itself"},
+        {"the song through a hard link", "a.mid -o hard.mid -f wav", "is the song itself"},
+        {"the output is another song of the run", "a.mid broken.mid -o a.mid -f wav",
          "several songs cannot go into the one file"},
     };
     const auto song = test::readFileBytes(a);
@@ -191,10 +192,10 @@ TEST(ConversionRules, SignalsMidSongLeaveNoFileBehind) {
         const char* output;
         bool oldFile;
     };
-    const Case cases[] = {{SIGINT, "out.wav", false},
-                          {SIGTERM, "out.mp3", false},
-                          {SIGHUP, "out.wav", true},
-                          {SIGINT, "out.mp3", true}};
+    const Case cases[] = {{SIGINT, "out.wav", false},  {SIGTERM, "out.mp3", false},
+                          {SIGHUP, "out.wav", true},   {SIGINT, "out.mp3", true},
+                          {SIGTERM, "out.flac", true}, {SIGINT, "out.ogg", false},
+                          {SIGHUP, "out.opus", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(strsignal(c.signal)) + " " + c.output);
         TempDir dir;
@@ -220,13 +221,13 @@ TEST(ConversionRules, SignalsMidSongLeaveNoFileBehind) {
 }
 
 // A disk that fills up keeps the old file (with --overwrite) or gets no file at all, and the
-// message carries the system's reason, for WAV and MP3 alike. A small file system of its own
+// message carries the system's reason, in every format. A small file system of its own
 // where the machine allows mounting one; /dev/full behind a symbolic link always.
 TEST(ConversionRules, AFullDiskLeavesTheOldFileOrNothing) {
     TempDir dir;
     const std::string font = dir.write("sine.sf2", test::sineFont());
     const std::string midi = dir.write("a.mid", song());
-    for (const char* name : {"full.wav", "full.mp3"}) {
+    for (const char* name : {"full.wav", "full.mp3", "full.flac", "full.ogg", "full.opus"}) {
         fs::create_symlink("/dev/full", dir.file(name));
         const auto run = test::runCli("convert " + midi + " -o " + dir.file(name) + " -s " + font);
         EXPECT_EQ(run.exitCode, 1) << run.out;
@@ -264,11 +265,12 @@ TEST(ConversionRules, StandardInputPlaysLikeTheSameFile) {
     const std::string midi = dir.write("song.mid", song());
     for (const char* name : {"song.wav", "song.mp3"}) {
         SCOPED_TRACE(name);
+        // Without tags: standard input has no file name to give as the source.
         auto run = test::runCli("convert " + midi + " -o " + dir.file(std::string("file-") + name) +
-                                " -s " + font);
+                                " --no-tags -s " + font);
         ASSERT_EQ(run.exitCode, 0) << run.out;
-        run = test::runCli("convert - -o " + dir.file(std::string("piped-") + name) + " -s " +
-                           font + " < " + midi);
+        run = test::runCli("convert - -o " + dir.file(std::string("piped-") + name) +
+                           " --no-tags -s " + font + " < " + midi);
         ASSERT_EQ(run.exitCode, 0) << run.out;
         EXPECT_EQ(test::readFileBytes(dir.file(std::string("piped-") + name)),
                   test::readFileBytes(dir.file(std::string("file-") + name)));
@@ -410,12 +412,25 @@ TEST(ConversionRules, FormatsFollowTheNameAndExitCodesSayWhatHappened) {
         std::string file, starts;  // the file written and its first bytes
     };
     const Case cases[] = {
-        {"-o x.mp3", 0, "x.mp3", "\xFF"},
+        {"-o x.mp3", 0, "x.mp3", "ID3"},
         {"-o y.WAV", 0, "y.WAV", "RIFF"},
         {"-o z.wav -f wav", 0, "z.wav", "RIFF"},
         {"-o y.WAV", 0, "", ""},  // y.WAV is there: kept, and nothing failed
+        {"-o v.FLAC --compression 0", 0, "v.FLAC", "fLaC"},
+        {"-o u.oga", 0, "u.oga", "OggS"},
+        {"-o t.raw -f opus --bitrate 6", 0, "t.raw", "OggS"},  // -f writes any name
         {"-f mp3 -o w.wav", 2, "", ""},
         {"-f wav -o w.mp3", 2, "", ""},
+        {"-o w.m4a", 2, "", ""},
+        {"-o w.aiff", 2, "", ""},
+        {"-o w.mp3 --bitrate 100", 2, "", ""},  // not an MP3 bit rate: refused, not rounded
+        {"-o w.opus --bitrate 511", 2, "", ""},
+        {"-o w.ogg --quality 11", 2, "", ""},
+        {"-o w.flac --compression 9", 2, "", ""},
+        {"-o w.flac --quality 5", 2, "", ""},
+        {"-o w.opus --rate 44100", 2, "", ""},
+        {"-o w.flac -f flac:ulaw", 2, "", ""},
+        {"-o w.ogg -f ogg:24", 2, "", ""},
         {"-o w.wav --no-such-option", 2, "", ""},
         {"-o " + dir.file("no/such/folder/w.wav"), 1, "", ""},
     };
@@ -430,8 +445,8 @@ TEST(ConversionRules, FormatsFollowTheNameAndExitCodesSayWhatHappened) {
             EXPECT_EQ(text(dir.file(c.file)).substr(0, c.starts.size()), c.starts);
         }
     }
-    EXPECT_EQ(filesIn(dir.path()),
-              (std::set<std::string>{"a.mid", "sine.sf2", "x.mp3", "y.WAV", "z.wav"}));
+    EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"a.mid", "sine.sf2", "t.raw", "u.oga",
+                                                          "v.FLAC", "x.mp3", "y.WAV", "z.wav"}));
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ TEST(Convert, FilesHaveTheLengthOfTheSongAtEveryRate) {
     for (int rate : {44100, 22050, 48000}) {
         SCOPED_TRACE(rate);
         const auto run = test::runCli("convert -s " + silentFont(dir) + " " + midi +
-                                      " --overwrite --rate " + std::to_string(rate));
+                                      " --overwrite --no-tags --rate " + std::to_string(rate));
         ASSERT_EQ(run.exitCode, 0) << run.out;
         const std::string wav = dir.file("Tune.WAV");
         EXPECT_NE(run.out.find("Tune.WAV"), std::string::npos) << run.out;
@@ -91,7 +91,7 @@ TEST(Convert, NamesFoldersAndStandardOutput) {
     EXPECT_EQ(run.exitCode, 2) << "two songs cannot share one file";
 
     // Standard output cannot be repositioned: both sizes stay unknown.
-    shell("(" + std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli convert -s " +
+    shell("(" + std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli convert --no-tags -s " +
           silentFont(dir) + " " + other + " -o - > " + dir.file("piped.wav") + " 2>/dev/null)");
     const auto piped = test::readFileBytes(dir.file("piped.wav"));
     ASSERT_EQ(piped.size(), 44u + (66150u + 44100u) * 4);
@@ -182,11 +182,12 @@ TEST(Convert, TheUsersControlsChangeWhatIsHeard) {
 
     // Twice the tempo: half the song, then the second of silence that ends every song.
     const std::string tune = dir.write("tune.mid", song());
-    auto run =
-        test::runCli("convert " + tune + " -s " + silentFont(dir) + " --overwrite --tempo 200");
+    auto run = test::runCli("convert " + tune + " -s " + silentFont(dir) +
+                            " --overwrite --no-tags --tempo 200");
     ASSERT_EQ(run.exitCode, 0) << run.out;
     EXPECT_EQ(le32(test::readFileBytes(dir.file("tune.wav")), 40), (44100u * 3 / 4 + 44100u) * 4);
-    run = test::runCli("convert " + tune + " -s " + silentFont(dir) + " --overwrite --tempo 50");
+    run = test::runCli("convert " + tune + " -s " + silentFont(dir) +
+                       " --overwrite --no-tags --tempo 50");
     ASSERT_EQ(run.exitCode, 0) << run.out;
     EXPECT_EQ(le32(test::readFileBytes(dir.file("tune.wav")), 40), (44100u * 3 + 44100u) * 4);
 

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "app/Engine.h"
 #include "desktop/EngineFront.h"
@@ -280,6 +281,35 @@ TEST(DesktopEngine, AConversionEndsAtItsLengthAndNamesItsFileWhole) {
     PanelView v;
     ASSERT_TRUE(d.control.mailbox().take(v));
     EXPECT_EQ(v.time, " 00:00:02 von 00:00:02");
+}
+
+// Every format the window offers converts into a file named after the song and tagged with its
+// title; Opus too, whose encoder takes the window's 44.1 kHz.
+TEST(DesktopEngine, TheWindowConvertsIntoEveryFormatWithTags) {
+    for (const auto& [output, name, magic] :
+         {std::tuple{OutputKind::WavFile, "tune.wav", "RIFF"},
+          std::tuple{OutputKind::FlacFile, "tune.flac", "fLaC"},
+          std::tuple{OutputKind::VorbisFile, "tune.ogg", "OggS"},
+          std::tuple{OutputKind::OpusFile, "tune.opus", "OggS"}}) {
+        SCOPED_TRACE(name);
+        Desktop d;
+        SmfBuilder smf(0, 480);
+        smf.track()
+            .trackName(0, "Window Tune")
+            .noteOn(0, 0, 69, 100)
+            .noteOff(960, 0, 69)
+            .endOfTrack();
+        d.list({d.write("tune.mid", smf.build())});
+        d.control.convertCurrent(output);
+        d.user.onNotice = [&](const PlayerNotice& n) {
+            if (n.code == NoticePlayEnd) d.control.queue(CmdQuit);
+        };
+        d.run();
+        const std::vector<uint8_t> bytes = test::readFileBytes(d.dir.file(name));
+        const std::string text(bytes.begin(), bytes.end());
+        EXPECT_EQ(text.substr(0, 4), magic);
+        EXPECT_NE(text.find("Window Tune"), std::string::npos);
+    }
 }
 
 }  // namespace

@@ -45,6 +45,8 @@ TEST(MainWindowModel, ConvertFileToNamesTheFileByTheChosenFormat) {
         const char* typed;
         bool exists, replace;
         const char* written;  // nullptr: nothing starts
+        int filter = 0;       // WAV, MP3, FLAC, Ogg Vorbis, Opus
+        OutputKind output = OutputKind::WavFile;
     };
     const Case cases[] = {
         {"WAV gets its extension", "song.mid", "out", false, false, "out.wav"},
@@ -52,16 +54,24 @@ TEST(MainWindowModel, ConvertFileToNamesTheFileByTheChosenFormat) {
         {"another extension is kept before it", "song.mid", "out.mp3", false, false, "out.mp3.wav"},
         {"an existing file needs a yes", "song.mid", "old.wav", true, false, nullptr},
         {"and is replaced with one", "song.mid", "old.wav", true, true, "old.wav"},
+        {"FLAC by its filter", "song.mid", "out", false, false, "out.flac", 2,
+         OutputKind::FlacFile},
+        {"an .oga name is Ogg Vorbis", "song.mid", "out.oga", false, false, "out.oga", 3,
+         OutputKind::VorbisFile},
+        {"Opus", "song.mid", "out.OPUS", false, false, "out.OPUS", 4, OutputKind::OpusFile},
     };
     for (const Case& c : cases) {
         ModelRig rig;
         rig.control.openFiles({rig.song(c.song)});
         rig.engineStep();
         if (c.exists) rig.dir.write(c.typed, std::string("RIFF"));
-        rig.services.choose({rig.dir.file(c.typed)});
+        rig.services.choose({rig.dir.file(c.typed)}, c.filter);
         rig.services.answer = c.replace;
         rig.model.convertFileTo();
         ASSERT_EQ(rig.services.dialogs.size(), 1u);
+        // WAV and MP3 come first, as they always have.
+        ASSERT_EQ(rig.services.dialogs[0].filters.size(), 5u);
+        EXPECT_EQ(rig.services.dialogs[0].filters[1].patterns, std::vector<std::string>{"*.mp3"});
         EXPECT_EQ(rig.services.dialogs[0].suggested, rig.dir.file("song.wav")) << c.what;
         const std::vector<QueuedCommand> queued = rig.engineStep();
         if (!c.written) {
@@ -69,6 +79,7 @@ TEST(MainWindowModel, ConvertFileToNamesTheFileByTheChosenFormat) {
             continue;
         }
         EXPECT_EQ(rig.engine.outputFile, rig.dir.file(c.written)) << c.what;
+        EXPECT_EQ(rig.engine.selected, c.output) << c.what;
         EXPECT_EQ(rig.services.questions.size(), c.exists ? 1u : 0u) << c.what;
     }
 }

@@ -333,6 +333,7 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
     const std::string good = dir.file("x.mp3");
     MPGE_INPUT in{&readFromSource, MPGE_LENGTH_UNKNOWN, 16, 44100, 2};
     const uint8_t badTag[128] = {'T', 'A', 'X'};
+    const uint8_t id3Cut[20] = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 30};
     struct Case {
         const char* name;
         std::function<MPGE_RESULT()> call;
@@ -358,6 +359,8 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
          MPGE_NOT_READY},
         {"unknown item", setAfterInit(7, 0, 0), MPGE_BAD_ITEM},
         {"tag of wrong size", setAfterInit(MPGE_ITEM_TAG, 100, ptr(badTag)), MPGE_BAD_PARAMETER},
+        // An ID3v2 tag whose header claims more than was given.
+        {"leading tag cut short", setAfterInit(MPGE_ITEM_TAG, 20, ptr(id3Cut)), MPGE_BAD_PARAMETER},
         {"empty file name", setAfterInit(MPGE_ITEM_OUTPUT, 0, ptr("")), MPGE_BAD_PARAMETER},
         {"file name too long", setAfterInit(MPGE_ITEM_OUTPUT, 0, ptr(tooLong.c_str())),
          MPGE_BAD_PARAMETER},

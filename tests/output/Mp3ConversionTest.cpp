@@ -139,7 +139,8 @@ TEST(Mp3Conversion, CommandLineWritesTaggedMp3FilesAtTheChosenRate) {
     const size_t songFrames = 44100 * 3 + 44100;  // the song and the second of silence after it
     EXPECT_GE(decoded->frames() + kEncoderDelay, songFrames);
     EXPECT_LE(decoded->frames(), songFrames + kFrameSamples + kEncoderDelay);
-    EXPECT_EQ(test::mpg123Title(dir.file("Tune.mp3")), title.substr(0, 30));
+    // mpg123 reads the ID3v2 tag before the first frame: it holds the whole title.
+    EXPECT_EQ(test::mpg123Title(dir.file("Tune.mp3")), title);
 
     // Bit rates reach the encoder: a constant 320 kbps file is five times one of 64.
     run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -f mp3 --bitrate 64 -o " +
@@ -168,7 +169,7 @@ TEST(Mp3Conversion, CommandLineWritesTaggedMp3FilesAtTheChosenRate) {
     // Without the length header of a repositioned file the encoder's delay stays in.
     EXPECT_GE(decoded->frames(), songFrames);
     EXPECT_LE(decoded->frames(), songFrames + kFrameSamples + kEncoderDelay + kFrameSamples);
-    EXPECT_EQ(test::mpg123Title(dir.file("piped.mp3")), title.substr(0, 30));
+    EXPECT_EQ(test::mpg123Title(dir.file("piped.mp3")), title);
 }
 
 TEST(Mp3Conversion, CommandLineRefusesWhatCannotBeEncoded) {
@@ -179,8 +180,8 @@ TEST(Mp3Conversion, CommandLineRefusesWhatCannotBeEncoded) {
         const char* says;
     };
     const Case cases[] = {
-        {"-f ogg", "-f wants wav or mp3"},
-        {"--bitrate 128", "are for -f mp3"},
+        {"-f aiff", "-f wants wav, mp3, flac, ogg or opus"},
+        {"--bitrate 128", "is for -f mp3"},
         {"-f mp3 --bitrate 100", "--bitrate wants one of"},
         {"-f mp3 --vbr 10", "--vbr wants a quality from 0 to 9"},
         {"-f mp3 --vbr 2 --bitrate 128", "exclude each other"},

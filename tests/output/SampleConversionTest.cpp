@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -67,6 +68,16 @@ TEST(SampleConversion, OtherWidthsSignsAndOrders) {
     EXPECT_EQ(convert(in, ENC_24BIT), (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00}));
     EXPECT_EQ(convert(in, ENC_24BIT | ENC_BYTESWAP),
               (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00}));
+    // 32 bits take full scale to the top of their range; float to 1.0, and beyond it unclipped.
+    EXPECT_EQ(
+        convert({kFull, -kFull - 1, 1, 0}, ENC_32BIT | ENC_SIGNED),
+        (std::vector<uint8_t>{0xF8, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0x80, 8, 0, 0, 0, 0, 0, 0, 0}));
+    const std::vector<uint8_t> floats = convert({kFull, -2 * kFull, 1, 0}, ENC_FLOAT | ENC_SIGNED);
+    float f[3];
+    std::memcpy(f, floats.data(), sizeof f);
+    EXPECT_EQ(f[0], 1.0f);
+    EXPECT_EQ(f[1], -2.0f);
+    EXPECT_EQ(f[2], std::ldexp(1.0f, -28)) << "the smallest step survives";
     // Mono takes the mean of both sides.
     EXPECT_EQ(convert({kFull / 2, -kFull / 2, kFull, kFull}, ENC_MONO | kSigned16Stereo),
               (std::vector<uint8_t>{0, 0, 0xFF, 0x7F}));
@@ -100,6 +111,13 @@ TEST(Encodings, LettersAndNormalisation) {
     EXPECT_EQ(e, ENC_SIGNED) << "8 bits have no byte order";
     ASSERT_TRUE(applyEncodingLetters("MA", e));
     EXPECT_EQ(e, ENC_MONO | ENC_ALAW);
+    ASSERT_TRUE(applyEncodingLetters("fx", e));
+    EXPECT_EQ(e, ENC_MONO | ENC_SIGNED | ENC_FLOAT) << "float has no byte order, width or code";
+    ASSERT_TRUE(applyEncodingLetters("3", e));
+    EXPECT_EQ(e, ENC_MONO | ENC_SIGNED | ENC_32BIT);
+    ASSERT_TRUE(applyEncodingLetters("1", e));
+    EXPECT_EQ(e, ENC_MONO | ENC_SIGNED | ENC_16BIT) << "a width replaces 32 bits";
+    ASSERT_TRUE(applyEncodingLetters("A", e));
     const int32_t before = e;
     EXPECT_FALSE(applyEncodingLetters("1q", e));
     EXPECT_EQ(e, before) << "a rejected text changes nothing";

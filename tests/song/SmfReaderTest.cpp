@@ -241,6 +241,9 @@ TEST(SmfReader, TitlesTextsMeterAndKeyGoIntoTheSongInformation) {
         .trackName(0, "  My   Song\t ")
         .trackName(0, "second name is ignored")
         .text(0, 1, "first text")
+        .text(0, 2, "(C) 1999 Someone")
+        .text(0, 1, "Music by  Jane Doe")
+        .text(0, 2, "a second notice is ignored")
         .text(0, 6, "Verse")
         .text(0, 6, "  ")
         .timeSignature(0, 6, 3)
@@ -255,6 +258,8 @@ TEST(SmfReader, TitlesTextsMeterAndKeyGoIntoTheSongInformation) {
     ASSERT_TRUE(r.result.ok());
     EXPECT_EQ(r.info.title, "My Song");
     EXPECT_EQ(r.info.firstText, "first text");
+    EXPECT_EQ(r.info.copyright, "(C) 1999 Someone");
+    EXPECT_EQ(r.info.composer, "Jane Doe");
     EXPECT_EQ(displayTitle(r.info), "My Song");
     EXPECT_EQ(r.info.meterNumerator, 6);
     EXPECT_EQ(r.info.meterDenominator, 8);
@@ -303,6 +308,21 @@ TEST(SongInfo, DisplayTitleFallsBackAndQuickScanReadsOnce) {
     info.title = "x";
     EXPECT_EQ(displayTitle(info), std::nullopt) << "format 2 shows no title";
     EXPECT_EQ(trimText("  a \t\r\n  b  "), "a b");
+    // Only a text that credits someone names a composer.
+    for (const auto& [text, composer] :
+         {std::pair<const char*, const char*>{"Composer: J. S. Bach", "J. S. Bach"},
+          {"composed by Clara", "Clara"},
+          {"Musik: Heinz", "Heinz"},
+          {"Music - Ann", nullptr},  // "Music" needs its colon
+          {"Musicians wanted", nullptr},
+          {"Composers' Guild", nullptr},
+          {"Composer:", nullptr}}) {
+        const auto found = composerIn(text);
+        EXPECT_EQ(found.has_value(), composer != nullptr) << text;
+        if (found && composer) {
+            EXPECT_EQ(*found, composer) << text;
+        }
+    }
 }
 
 TEST(SmfReader, HostileSizesEndReadingCleanly) {

@@ -48,7 +48,7 @@ typedef struct MPGE_INPUT {
 /* Option items for MPGE_setConfigure(item, first, second). */
 #define MPGE_ITEM_INPUT 1u      /* (MPGE_INPUT_READER, MPGE_INPUT*) */
 #define MPGE_ITEM_OUTPUT 2u     /* (0, const char* file name) or (1, 0) for standard output */
-#define MPGE_ITEM_TAG 16u       /* (128, const uint8_t* ID3v1 tag starting with "TAG") */
+#define MPGE_ITEM_TAG 16u       /* (128, ID3v1 tag starting with "TAG") or (length, ID3v2 tag) */
 #define MPGE_ITEM_BITRATE 1000u /* (kbps, 0): constant bit rate, 8 to 320 */
 #define MPGE_ITEM_VBR 1001u     /* (quality 0 best to 9 smallest, 0): variable bit rate */
 #define MPGE_ITEM_QUALITY 1002u /* (0 best/slowest to 9 fastest, 0): LAME's algorithm quality */
