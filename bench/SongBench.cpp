@@ -73,4 +73,35 @@ void readAndConvert(benchmark::State& state) {
 }
 BENCHMARK(readAndConvert)->Unit(benchmark::kMillisecond);
 
+// A format 1 song of many tracks of one note each: the tracks are merged in one pass, so the
+// time grows with the events, not with tracks times events.
+void readManyTracks(benchmark::State& state) {
+    const auto tracks = static_cast<int>(state.range(0));
+    std::vector<uint8_t> out = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1};
+    out.push_back(static_cast<uint8_t>(tracks >> 8));
+    out.push_back(static_cast<uint8_t>(tracks));
+    out.insert(out.end(), {480 >> 8, 480 & 0xFF});
+    for (int t = 0; t < tracks; ++t) {
+        const auto key = static_cast<uint8_t>(40 + t % 40);
+        const auto ch = static_cast<uint8_t>(t % 16);
+        // A note-on, its end (velocity 0 under running status) and the end of the track.
+        out.insert(out.end(),
+                   {'M', 'T', 'r', 'k', 0, 0, 0, 11, static_cast<uint8_t>(t % 7),
+                    static_cast<uint8_t>(0x90 | ch), key, 100, 120, key, 0, 0, 0xFF, 0x2F, 0});
+    }
+    EventList list;
+    for (auto _ : state) {
+        SongInfo info;
+        auto stream = openMemoryStream(std::span<const uint8_t>(out), "tracks.mid");
+        auto read = readSong(*stream, info, list, {});
+        if (!read.ok() || !read->warnings.empty()) {
+            state.SkipWithError("the song was not read whole");
+            return;
+        }
+        benchmark::DoNotOptimize(read->song.events.data());
+    }
+    state.counters["tracks"] = tracks;
+}
+BENCHMARK(readManyTracks)->Arg(10000)->Arg(20000)->Arg(40000)->Unit(benchmark::kMillisecond);
+
 }  // namespace

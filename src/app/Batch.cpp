@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "platform/OutputFile.h"
@@ -129,7 +130,13 @@ BatchSummary runBatch(const std::vector<BatchJob>& jobs, const BatchOptions& opt
     };
 
     std::vector<std::thread> threads;
-    for (int w = 1; w < workers; ++w) threads.emplace_back(worker, w);
+    for (int w = 1; w < workers; ++w) {
+        try {
+            threads.emplace_back(worker, w);
+        } catch (const std::system_error&) {
+            break;  // the system gives no more threads: fewer workers do the jobs
+        }
+    }
     worker(0);
     for (std::thread& t : threads) t.join();
     summary.wallSeconds = std::chrono::duration<double>(Clock::now() - start).count();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <new>
 
 #include "app/Engine.h"
 #include "instruments/SoundFontRegistry.h"
@@ -65,21 +66,6 @@ class ProgressControl final : public ControlInterface {
     double songSeconds_ = 0;
     double totalSeconds_ = 0;
 };
-
-// A preset can sound when one of its regions has sample points to play; a font whose sample
-// headers all lie outside its data has regions of none.
-bool hasPlayablePreset(const LoadedSoundFont& font) {
-    for (const PresetSummary& preset : font.presetSummaries()) {
-        const bool kit = preset.bank == kPercussionBank;
-        for (int key = kit ? 0 : kAnyKey; key <= (kit ? 127 : kAnyKey); ++key) {
-            const PresetIndexEntry* entry = font.find(preset.bank, preset.program, key);
-            if (entry == nullptr) continue;
-            for (const PendingRegion& region : entry->regions)
-                if (region.byteLength > 0) return true;
-        }
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -150,19 +136,16 @@ Result<std::vector<std::string>> checkSoundFont(const std::string& file) {
     LoadedSoundFont& font = registry.registerFont(file);
     if (const Status indexed = font.index(settings); !indexed.ok())
         return makeError(nameOnce(file, indexed.error().message));
-    if (!hasPlayablePreset(font))
-        return makeError(file + ": no preset in it can sound (" +
-                         (font.presetSummaries().empty()
-                              ? std::string("it has no presets")
-                              : "none of its " + std::to_string(font.presetSummaries().size()) +
-                                    " presets has a sample that can be played") +
-                         ")");
+    if (const Status sounds = font.soundCheck(); !sounds.ok())
+        return makeError(file + ": " + sounds.error().message);
     std::vector<std::string> problems;
     for (const SoundFontProblem& p : font.problems()) problems.push_back(p.text);
     return problems;
 }
 
-BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
+namespace {
+
+BatchOutcome convertOneSong(const BatchJob& job, const ConvertOptions& options) {
     const auto started = std::chrono::steady_clock::now();
     BatchOutcome outcome;
     EngineSetup setup;
@@ -198,9 +181,15 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
                 return output::storeEncoderLocation(mp3->search(), path);
             };
     if (options.makeOutputFolders && job.output != "-") {
-        std::error_code ec;  // a folder that cannot be made is reported by the open below
+        std::error_code ec;
         const std::filesystem::path parent = platform::fsPath(job.output).parent_path();
         if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+        // The open below would only say that the folder is missing; the reason is here.
+        if (ec) {
+            outcome.message =
+                "the folder " + platform::pathText(parent) + " cannot be made: " + ec.message();
+            return outcome;
+        }
     }
     if (engine.openOutput() < 0) {
         outcome.message = engine.outputMessage();
@@ -228,6 +217,21 @@ BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
     if (outcome.message.empty())
         outcome.message = "conversion stopped (code " + std::to_string(result) + ")";
     return outcome;
+}
+
+}  // namespace
+
+BatchOutcome convertSong(const BatchJob& job, const ConvertOptions& options) {
+    // Memory may run out before the player takes over (the engine, the font's index): the
+    // song fails with the reason, the engine's output has dropped its temporary file on the
+    // way out, and the batch goes on.
+    try {
+        return convertOneSong(job, options);
+    } catch (const std::bad_alloc&) {
+        BatchOutcome outcome;
+        outcome.message = "there is not enough memory to convert it";
+        return outcome;
+    }
 }
 
 }  // namespace svt

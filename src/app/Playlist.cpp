@@ -108,6 +108,21 @@ bool endsWithNoCase(std::string_view s, std::string_view suffix) {
     return samePlaylistPath(s.substr(s.size() - suffix.size()), suffix);
 }
 
+// A name in a list that does not say where it is lies beside the list, wherever the program
+// was started ("@" and "file:" keep their meaning; standard input stays what it is).
+std::string besideList(const std::string& line, const std::string& list) {
+    const bool reference = line[0] == '@';
+    const std::string name = reference ? line.substr(1) : line;
+    if (name.empty() || name == "-" || name[0] == '~' || name.rfind("file:", 0) == 0 ||
+        !isLocalFileName(name))
+        return line;
+    const std::filesystem::path path = platform::fsPath(name);
+    if (path.is_absolute() || path.has_root_name() || path.has_root_directory()) return line;
+    const std::filesystem::path folder = platform::fsPath(list).parent_path();
+    if (folder.empty()) return line;
+    return (reference ? "@" : "") + platform::pathText(folder / path);
+}
+
 // Walks the names depth first, keeping the lists being read so that a list met again inside
 // itself is noticed instead of read round and round.
 class Expander {
@@ -151,8 +166,13 @@ class Expander {
         }
         // A playlist is a short text; anything beyond 16 MB is not one.
         const std::vector<uint8_t> bytes = stream.value()->readAll(16 << 20);
+        std::vector<size_t> overLong;
+        const std::vector<std::string> lines = parsePlaylistLines(bytes, &overLong);
+        for (const size_t line : overLong)
+            result.warnings.push_back(file + ": line " + std::to_string(line) +
+                                      " is longer than any name can be; passed over");
         open_.emplace_back(id, file);
-        for (const std::string& line : parsePlaylistLines(bytes)) expand(line, file);
+        for (const std::string& line : lines) expand(besideList(line, file), file);
         open_.pop_back();
     }
 
@@ -176,17 +196,24 @@ bool isPlaylistName(std::string_view name) {
     return (!name.empty() && name[0] == '@') || endsWithNoCase(name, ".pli");
 }
 
-std::vector<std::string> parsePlaylistLines(std::span<const uint8_t> bytes) {
+std::vector<std::string> parsePlaylistLines(std::span<const uint8_t> bytes,
+                                            std::vector<size_t>* overLong) {
     std::vector<std::string> lines;
-    size_t pos = 0;
+    size_t pos =
+        bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF ? 3 : 0;
+    size_t number = 1;
     while (pos < bytes.size()) {
         size_t end = pos;
-        while (end < bytes.size() && bytes[end] != '\n') ++end;
-        size_t cut = pos;
-        while (cut < end && bytes[cut] != '\r') ++cut;
-        if (cut > pos && cut - pos <= kMaxPlaylistLine)
-            lines.emplace_back(reinterpret_cast<const char*>(bytes.data() + pos), cut - pos);
-        pos = end + 1;
+        while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r') ++end;
+        if (end - pos > kMaxPlaylistLine) {
+            if (overLong != nullptr) overLong->push_back(number);
+        } else if (end > pos) {
+            lines.emplace_back(reinterpret_cast<const char*>(bytes.data() + pos), end - pos);
+        }
+        // CR LF ends one line, not two.
+        pos =
+            end + (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n' ? 2 : 1);
+        ++number;
     }
     return lines;
 }

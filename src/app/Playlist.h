@@ -73,10 +73,13 @@ using SongProbe = std::function<std::optional<SongProbeResult>(const std::string
 // Playlist files nest at most this deep; deeper ones are not read.
 inline constexpr int kMaxPlaylistNesting = 16;
 
-// Splits the bytes of a ".pli" file into names: empty lines are skipped, every line is
-// cut at its first CR and LF. Lines longer than kMaxPlaylistLine bytes are skipped.
+// Splits the bytes of a ".pli" file into names: a line ends at CR, LF or both (lists written
+// on any system), empty lines are skipped, a UTF-8 byte-order mark at the start is no part of
+// the first name. Lines longer than kMaxPlaylistLine bytes are skipped; their line numbers
+// (from 1) go into `overLong` when it is given.
 inline constexpr size_t kMaxPlaylistLine = 32768;
-std::vector<std::string> parsePlaylistLines(std::span<const uint8_t> bytes);
+std::vector<std::string> parsePlaylistLines(std::span<const uint8_t> bytes,
+                                            std::vector<size_t>* overLong = nullptr);
 
 // Whether a name is read as a playlist file: "@name" or a name ending in ".pli".
 bool isPlaylistName(std::string_view name);

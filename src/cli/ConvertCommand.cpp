@@ -142,6 +142,8 @@ int runConvert(const CommandArgs& cmd) {
     const std::vector<std::string> operands = parser.operands();
     if (!parser.error().empty()) return usageError(parser.error());
     if (operands.empty()) return usageError("no songs named");
+    if (outputName && outputName->empty())
+        return usageError("-o wants the name of a file or folder, not an empty one");
 
     ConvertOptions options;
     if (rateText) {

@@ -19,11 +19,15 @@ void printHelp() {
         "table of its presets (bank:program, name, regions) and the problems found in it.\n"
         "Every compressed sample is decoded once to find the ones that cannot be played;\n"
         "--quick leaves that out and checks only their headers. --json gives one JSON object\n"
-        "per font, one per line (a font that cannot be read: {\"file\": ..., \"error\": ...}).\n"
-        "Exit code 0 when every font loaded, 1 otherwise, 2 for a mistake in the command.\n");
+        "per font, one per line (a font that cannot be read: {\"file\": ..., \"error\": ...}; one\n"
+        "in which nothing can sound has \"error\" as well).\n"
+        "Exit code 0 when every font can be played with, 1 otherwise, 2 for a mistake in the\n"
+        "command.\n");
 }
 
-void printFont(const svt::LoadedSoundFont& f) {
+// A font in which nothing can sound fails here as it fails when songs are played with it;
+// the reason comes first among its problems (`verdict`).
+void printFont(const svt::LoadedSoundFont& f, const svt::Status& verdict) {
     std::printf("%s\n", svt::cleanText(f.registeredName()).c_str());
     std::printf("  name:         %s\n",
                 f.fontName().empty() ? "(none)" : svt::cleanText(f.fontName()).c_str());
@@ -66,16 +70,17 @@ void printFont(const svt::LoadedSoundFont& f) {
             std::printf("    %-9s %-20s %d\n", where, p.name.c_str(), p.regionCount);
         }
     }
-    if (f.problems().empty()) {
+    if (f.problems().empty() && verdict.ok()) {
         std::printf("  problems:     none\n");
     } else {
         std::printf("  problems:\n");
+        if (!verdict.ok()) std::printf("    - %s\n", verdict.error().message.c_str());
         for (const svt::SoundFontProblem& p : f.problems())
             std::printf("    - %s\n", svt::cleanText(p.text).c_str());
     }
 }
 
-void printFontJson(const svt::LoadedSoundFont& f) {
+void printFontJson(const svt::LoadedSoundFont& f, const svt::Status& verdict) {
     using svt::jsonString;
     char version[16];
     std::snprintf(version, sizeof version, "%u.%02u", f.versionMajor(), f.versionMinor());
@@ -100,7 +105,9 @@ void printFontJson(const svt::LoadedSoundFont& f) {
         out += (first ? "" : ",") + jsonString(p.text);
         first = false;
     }
-    std::printf("%s]}\n", out.c_str());
+    out += "]";
+    if (!verdict.ok()) out += ",\"error\":" + jsonString(verdict.error().message);
+    std::printf("%s}\n", out.c_str());
 }
 
 }  // namespace
@@ -146,12 +153,14 @@ int svt::cli::runFonts(const svt::cli::CommandArgs& cmd) {
                                  done == total ? "\n" : "");
             });
         }
+        const svt::Status verdict = font.soundCheck();
+        if (!verdict.ok()) exitCode = 1;
         if (json) {
-            printFontJson(font);
+            printFontJson(font, verdict);
         } else {
             if (!first) std::printf("\n");
             first = false;
-            printFont(font);
+            printFont(font, verdict);
         }
     }
     return exitCode;

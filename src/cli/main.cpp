@@ -31,14 +31,17 @@ void printUsage(FILE* out) {
 }  // namespace
 
 bool ArgParser::flag(const std::string& longName, const std::string& shortName) {
-    for (auto it = args_.begin(); it != args_.end(); ++it) {
-        if (*it == "--") break;
+    // A flag given twice ("-q -q") is the flag, as it is in other programs.
+    bool found = false;
+    for (auto it = args_.begin(); it != args_.end() && *it != "--";) {
         if (*it == longName || (!shortName.empty() && *it == shortName)) {
-            args_.erase(it);
-            return true;
+            it = args_.erase(it);
+            found = true;
+        } else {
+            ++it;
         }
     }
-    return false;
+    return found;
 }
 
 std::optional<std::string> ArgParser::value(const std::string& longName,

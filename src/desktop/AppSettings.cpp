@@ -1,8 +1,11 @@
 #include "desktop/AppSettings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <map>
+
+#include "desktop/FrontCommands.h"
 
 namespace svt {
 namespace {
@@ -11,6 +14,7 @@ constexpr const char* kCompany = "Brenkow Europe";
 constexpr const char* kProduct = "Calda Sorvanto";
 constexpr size_t kMaxText = 259;  // the store's text values hold up to 260 bytes with the end
 constexpr size_t kMaxFontName = 63;
+constexpr int kMaxFontPixels = 200;
 
 constexpr const char* kEncoderLink = "https://www.calda-sorvanto.example/download/gogo.html";
 constexpr const char* kLinkBase = "https://www.calda-sorvanto.example/links/";
@@ -81,6 +85,15 @@ AppSettings loadAppSettings(const platform::SettingsStore& store) {
     int language = 0;
     readInt(values, "Language", language);
     if (language == 2 || language == 3) s.language = language;
+    // Values no window could use are brought into range here, so that they are neither
+    // used (a window of 2^31 pixels) nor saved again as they were.
+    s.uiListWidth = std::clamp(s.uiListWidth, 1, kMaxWindowExtent);
+    s.uiListHeight = std::clamp(s.uiListHeight, 1, kMaxWindowExtent);
+    s.uiListFontWidth = std::clamp(s.uiListFontWidth, 0, kMaxFontPixels);
+    s.uiListFontHeight = std::clamp(s.uiListFontHeight, 1, kMaxFontPixels);
+    s.uiListFontFlags &= 3;
+    // A format no output has means "none" (files named at start are played).
+    s.dragDropFormat = static_cast<int>(outputForFormat(s.dragDropFormat));
     return s;
 }
 
@@ -103,7 +116,11 @@ Status saveAppSettings(const platform::SettingsStore& store, const AppSettings& 
     values.push_back({"UIListFontWidth", s.uiListFontWidth});
     values.push_back({"UIListFontHeight", s.uiListFontHeight});
     values.push_back({"UIListFontFlags", s.uiListFontFlags});
-    if (s.language) values.push_back({"Language", *s.language});
+    // Without a language of the user's, a stored value that is none (or none any more) goes.
+    if (s.language)
+        values.push_back({"Language", *s.language});
+    else
+        values.push_back({"Language", std::monostate{}});
     return store.writeValues(values);
 }
 

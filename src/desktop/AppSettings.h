@@ -15,6 +15,8 @@
 namespace svt {
 
 inline constexpr int kLinkSlots = 15;
+// The largest window side a stored size may ask for, in pixels.
+inline constexpr int kMaxWindowExtent = 8192;
 
 struct AppSettings {
     int dragDropFormat = 1;  // 1 WAV, 2 MP3, 3 FLAC, 4 Ogg Vorbis, 5 Opus

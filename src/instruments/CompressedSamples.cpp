@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <string>
 
 namespace svt {
 namespace {
@@ -167,6 +168,19 @@ StreamProbe probeCompressedStream(std::span<const uint8_t> s, std::span<const ui
     probe.rateHz = le32(packet.data() + 12);
     if (probe.channels == 0 || probe.rateHz == 0) {
         probe.problem = "has a Vorbis identification header without channels or rate";
+        return probe;
+    }
+    // A sample is one channel (two at most, of which the first plays); decoding hundreds of
+    // channels to keep one costs that many times the work and gives nothing a region can play.
+    if (probe.channels > kMaxStreamChannels) {
+        probe.problem = "is a stream of " + std::to_string(probe.channels) +
+                        " channels (a sample has one or two)";
+        return probe;
+    }
+    if (probe.rateHz < kMinStreamRateHz || probe.rateHz > kMaxStreamRateHz) {
+        probe.problem = "claims a rate of " + std::to_string(probe.rateHz) + " Hz (" +
+                        std::to_string(kMinStreamRateHz) + " to " +
+                        std::to_string(kMaxStreamRateHz) + " Hz can be played)";
         return probe;
     }
     std::optional<OggPage> last = lastPage(tail);

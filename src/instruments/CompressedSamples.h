@@ -25,6 +25,11 @@ inline constexpr int kDecodedZeroTail = 4;
 // cannot make the decoder allocate more than this whatever its pages claim.
 inline constexpr int64_t kMaxDecodedPoints = int64_t{1} << 20;
 
+// Streams with more channels or a rate outside these are refused before any decoding.
+inline constexpr int kMaxStreamChannels = 2;
+inline constexpr uint32_t kMinStreamRateHz = 400;
+inline constexpr uint32_t kMaxStreamRateHz = 192000;
+
 enum class StreamFormat : uint8_t { Vorbis, Opus, Flac, Speex, Unknown };
 
 const char* streamFormatName(StreamFormat format);

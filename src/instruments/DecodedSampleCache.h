@@ -32,6 +32,9 @@ class DecodedSampleCache {
 
     size_t bytes() const { return bytes_; }
     size_t count() const { return entries_.size(); }
+    // What the samples held at once may take while a song's instruments are built.
+    size_t songLimit() const { return songLimit_; }
+    void setSongLimit(size_t bytes) { songLimit_ = bytes; }
 
   private:
     struct Entry {
@@ -44,6 +47,7 @@ class DecodedSampleCache {
     std::unordered_map<uint64_t, Entry> entries_;
     uint64_t clock_ = 0;
     size_t bytes_ = 0;
+    size_t songLimit_ = kMaxDecodedSampleBytesPerSong;
 };
 
 }  // namespace svt

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace svt {
 namespace {
@@ -33,6 +34,10 @@ struct GeneratorInfo {
     Sf1Unit sf1Unit = Sf1Unit::Same;
     int16_t defaultValue = 0;
     int16_t sf1Default = 0;
+    // Where a preset's value added to an instrument's may end up (the ranges of the SoundFont
+    // 2.04 specification): a sum beyond them would mean something else entirely.
+    int16_t low = INT16_MIN;
+    int16_t high = INT16_MAX;
 };
 
 constexpr std::array<GeneratorInfo, kGeneratorCount> makeGeneratorInfo() {
@@ -74,6 +79,34 @@ constexpr std::array<GeneratorInfo, kGeneratorCount> makeGeneratorInfo() {
     set({GEN_SAMPLE_ID}, MERGE_SAMPLE, U::Same, 0, 0);
     set({GEN_SAMPLE_MODES, GEN_RESERVED3, GEN_EXCLUSIVE_CLASS}, MERGE_REPLACE, U::Same, 0, 0);
     set({GEN_SCALE_TUNING}, MERGE_ADD, U::ScaleTuning, 100, 100);
+    auto range = [&t](std::initializer_list<int> gens, int16_t low, int16_t high) {
+        for (int g : gens) {
+            t[static_cast<size_t>(g)].low = low;
+            t[static_cast<size_t>(g)].high = high;
+        }
+    };
+    range({GEN_MOD_LFO_TO_PITCH, GEN_VIB_LFO_TO_PITCH, GEN_MOD_ENV_TO_PITCH,
+           GEN_MOD_LFO_TO_FILTER_FC, GEN_MOD_ENV_TO_FILTER_FC},
+          -12000, 12000);
+    range({GEN_INITIAL_FILTER_FC}, 1500, 13500);
+    range({GEN_INITIAL_FILTER_Q}, 0, 960);
+    range({GEN_MOD_LFO_TO_VOLUME}, -960, 960);
+    range({GEN_CHORUS_SEND, GEN_REVERB_SEND, GEN_SUSTAIN_MOD_ENV}, 0, 1000);
+    range({GEN_PAN}, -500, 500);
+    range({GEN_DELAY_MOD_LFO, GEN_DELAY_VIB_LFO, GEN_DELAY_MOD_ENV, GEN_HOLD_MOD_ENV,
+           GEN_DELAY_VOL_ENV, GEN_HOLD_VOL_ENV},
+          -12000, 5000);
+    range({GEN_FREQ_MOD_LFO, GEN_FREQ_VIB_LFO}, -16000, 4500);
+    range({GEN_ATTACK_MOD_ENV, GEN_DECAY_MOD_ENV, GEN_RELEASE_MOD_ENV, GEN_ATTACK_VOL_ENV,
+           GEN_DECAY_VOL_ENV, GEN_RELEASE_VOL_ENV},
+          -12000, 8000);
+    range({GEN_KEYNUM_TO_MOD_ENV_HOLD, GEN_KEYNUM_TO_MOD_ENV_DECAY, GEN_KEYNUM_TO_VOL_ENV_HOLD,
+           GEN_KEYNUM_TO_VOL_ENV_DECAY},
+          -1200, 1200);
+    range({GEN_SUSTAIN_VOL_ENV, GEN_INITIAL_ATTENUATION}, 0, 1440);
+    range({GEN_COARSE_TUNE}, -120, 120);
+    range({GEN_FINE_TUNE}, -99, 99);
+    range({GEN_SCALE_TUNING}, 0, 1200);
     return t;
 }
 constexpr std::array<GeneratorInfo, kGeneratorCount> kGeneratorInfo = makeGeneratorInfo();
@@ -154,7 +187,8 @@ void layOver(const GeneratorTable& p, GeneratorTable& i, bool sf1) {
         } else {
             switch (kGeneratorInfo[k].mode) {
                 case MERGE_ADD:
-                    i.value[k] = static_cast<int16_t>(static_cast<uint16_t>(i.u(g) + p.u(g)));
+                    i.value[k] = static_cast<int16_t>(std::clamp<int>(
+                        i.v(g) + p.v(g), kGeneratorInfo[k].low, kGeneratorInfo[k].high));
                     break;
                 case MERGE_REPLACE:
                     i.value[k] = p.value[k];

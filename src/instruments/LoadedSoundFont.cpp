@@ -25,6 +25,9 @@ namespace {
 constexpr size_t kMaxPendingRegions = 1u << 18;
 // SoundFont 3 is SoundFont 2 with compressed samples; later versions are not known here.
 constexpr uint16_t kNewestVersionMajor = 3;
+constexpr size_t kMaxProblems = 64;
+// Presets repeating an earlier one's bank and program named one by one; the rest are counted.
+constexpr int kMaxRepeatNotes = 8;
 
 uint64_t entryKey(int bank, int program, int key) {
     return (static_cast<uint64_t>(static_cast<uint32_t>(bank)) << 32) |
@@ -64,7 +67,18 @@ class Indexer {
     Layer parseLayer(const GeneratorTable& p, int depth);
     void makeRegions(const GeneratorTable& t);
     void problem(std::string text) {
-        if (problems_.size() < 64) problems_.push_back({std::move(text)});
+        if (problems_.size() < kMaxProblems) problems_.push_back({std::move(text)});
+    }
+    // Zones whose key or velocity range is empty or beyond 127 make no region; said once a preset.
+    void rangesProblem(const GeneratorTable& t) {
+        if (rangesNoted_) return;
+        rangesNoted_ = true;
+        auto text = [](uint16_t r) {
+            return std::to_string(r & 0xFF) + ".." + std::to_string(r >> 8);
+        };
+        problem("preset \"" + summary_.name + "\": a zone's key range " + text(t.u(GEN_KEY_RANGE)) +
+                " or velocity range " + text(t.u(GEN_VEL_RANGE)) +
+                " holds no key or velocity; such zones are left out");
     }
 
     const SoundFontFile& file_;
@@ -79,6 +93,7 @@ class Indexer {
 
     int presetPos_ = 0;
     int bank_ = 0, program_ = 0;
+    bool rangesNoted_ = false;
     PresetSummary summary_;
     std::array<bool, 128> keysSeen_{};
 };
@@ -90,6 +105,7 @@ void Indexer::parsePreset(int presetPos) {
     program_ = ph.program;
     summary_ = PresetSummary{ph.name, ph.bank, ph.program, 0, 0};
     keysSeen_.fill(false);
+    rangesNoted_ = false;
     if (ph.zones.empty()) return;
     size_t firstLocal = isGlobalZone(ph.zones[0]) ? 1 : 0;
     for (size_t z = firstLocal; z < ph.zones.size(); ++z) {
@@ -127,10 +143,15 @@ Indexer::Layer Indexer::parseLayer(const GeneratorTable& p, int depth) {
             if (rangesValid(i)) {
                 const Layer r = parseLayer(i, depth + 1);
                 if (r == Layer::TooDeep) return r;
+            } else {
+                rangesProblem(i);
             }
         } else {
             completeZone(p, i, sf1_);
-            if (rangesValid(i)) makeRegions(i);
+            if (rangesValid(i))
+                makeRegions(i);
+            else
+                rangesProblem(i);
         }
     }
     return Layer::Parsed;
@@ -263,6 +284,10 @@ Status LoadedSoundFont::indexFile(InputStream& in, const InstrumentSettings& set
 
     Indexer indexer(file, samples_, settings_, amplification_, entries_, problems_);
     int terminal = file.presetCount() - 1;
+    // A bank and program that a preset before had: the first preset is the one played (the
+    // zones of both would otherwise sound at once, each note as often as the preset repeats).
+    std::unordered_map<uint32_t, int> firstWith;
+    int repeats = 0;
     for (int i = 0; i < file.presetCount(); ++i) {
         const PresetHeader& p = file.presets[static_cast<size_t>(i)];
         if (p.bank == kPercussionBank) {
@@ -270,9 +295,25 @@ Status LoadedSoundFont::indexFile(InputStream& in, const InstrumentSettings& set
         } else if (p.bank < 128) {
             insertSorted(melodicBanks_, p.bank);
         }
+        if (i != terminal) {
+            const auto [first, isNew] =
+                firstWith.try_emplace((uint32_t{p.bank} << 16) | p.program, i);
+            if (!isNew) {
+                if (repeats++ < kMaxRepeatNotes && problems_.size() < kMaxProblems)
+                    problems_.push_back({"preset \"" + p.name + "\" (" + std::to_string(p.bank) +
+                                         ":" + std::to_string(p.program) + ") repeats preset \"" +
+                                         file.presets[static_cast<size_t>(first->second)].name +
+                                         "\"; only the first is played"});
+                summaries_.push_back({p.name, p.bank, p.program, 0, 0});
+                continue;
+            }
+        }
         indexer.parsePreset(i);
         if (i != terminal) summaries_.push_back(indexer.summary());
     }
+    if (repeats > kMaxRepeatNotes && problems_.size() < kMaxProblems)
+        problems_.push_back({std::to_string(repeats - kMaxRepeatNotes) +
+                             " more presets repeat the bank and program of one before them"});
     for (auto& [key, entry] : entries_) {
         std::stable_sort(
             entry.regions.begin(), entry.regions.end(),
@@ -302,6 +343,23 @@ Status LoadedSoundFont::indexFile(InputStream& in, const InstrumentSettings& set
     for (const PresetHeader& p : file.presets) presetNames_.push_back(p.name);
     indexed_ = true;
     return Ok{};
+}
+
+Status LoadedSoundFont::soundCheck() const {
+    for (const auto& [key, entry] : entries_) {
+        for (const PendingRegion& region : entry.regions) {
+            if (region.byteLength <= 0) continue;
+            const int32_t s = region.compressedSample;
+            if (s < 0 ||
+                samples_[static_cast<size_t>(samples_[static_cast<size_t>(s)].decodedAs)].playable)
+                return Ok{};
+        }
+    }
+    return makeError("no preset in it can sound (" +
+                     (summaries_.empty() ? std::string("it has no presets")
+                                         : "none of its " + std::to_string(summaries_.size()) +
+                                               " presets has a sample that can be played") +
+                     ")");
 }
 
 const PresetIndexEntry* LoadedSoundFont::find(int bank, int program, int key) const {

@@ -3,6 +3,7 @@
 // the font serves, the regions an instrument of it would have, already in engine
 // units. Building an instrument then only copies those regions and reads their data.
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -71,6 +72,12 @@ struct SampleData {
     int64_t streamBytes = 0;  // compressed: the stream's size
     int64_t frames = 0;       // compressed: points it decodes to
     uint32_t rateHz = 0;      // compressed: the stream's rate
+    // Compressed: the first sample whose header names the same stream; it is decoded (and
+    // cached) once, under that sample's number. The sample's own number when it is the first.
+    int32_t decodedAs = 0;
+    size_t decodedBytes() const {
+        return static_cast<size_t>(std::min(frames, kMaxDecodedPoints) + kDecodedZeroTail) * 2;
+    }
 };
 
 // A sample that cannot sound, and why: found while indexing (a stream in another format,
@@ -163,6 +170,10 @@ class LoadedSoundFont {
     // `progress` hears (done, total) after each sample.
     int verifyCompressedSamples(const std::function<void(int, int)>& progress = {});
 
+    // Whether any preset can sound (a region with points to play): the error says why none
+    // can. Fonts that cannot sound are refused wherever they are named.
+    Status soundCheck() const;
+
   private:
     Status indexFile(InputStream& in, const InstrumentSettings& settings);
     void fail(std::string reason);
@@ -173,6 +184,9 @@ class LoadedSoundFont {
     std::shared_ptr<const DecodedSample> decoded(int32_t sample, const FontBytes& bytes,
                                                  DecodedSampleCache& cache);
     void noteDecodeFailure(int32_t sample, std::string reason);
+    // Makes room in `cache` for one more decoded sample within a song's bound, giving up
+    // samples no instrument holds; false (and a warning for the song) when it does not fit.
+    bool roomToDecode(int32_t sample, DecodedSampleCache& cache);
 
     std::string fileName_;
     std::string registeredName_{fileName_};
@@ -202,6 +216,8 @@ class LoadedSoundFont {
     std::vector<bool> problemMet_;          // by sample: already handed out by takeProblemsMet
     std::vector<int32_t> problemOfSample_;  // by sample: index into sampleProblems_, or -1
     std::vector<int32_t> pendingMet_;       // samples met since the last takeProblemsMet
+    // Samples left undecoded for lack of room since the last takeProblemsMet (each once).
+    std::vector<SampleProblem> refusedMet_;
 };
 
 }  // namespace svt

@@ -10,8 +10,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <new>
 #include <numbers>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "instruments/FontBytes.h"
@@ -188,6 +191,8 @@ void LoadedSoundFont::prepareSamples(const SoundFontFile& file) {
     bool opened = false;
     std::vector<uint8_t> head, tail;
     const int64_t points = file.sampleDataSize / 2;
+    // Where each stream was first named: headers that name it again decode it no more.
+    std::map<std::pair<int64_t, int64_t>, int32_t> streams;
     size_t notes = 0;
     bool oldVersionNoted = false;
     auto note = [&](size_t i, const std::string& text) {
@@ -197,6 +202,7 @@ void LoadedSoundFont::prepareSamples(const SoundFontFile& file) {
         const SampleHeader& h = file.sampleHeaders[i];
         SampleData& d = samples_[i];
         d.name = h.name;
+        d.decodedAs = static_cast<int32_t>(i);
         // The closing record ("EOS") is no sample.
         const bool closing = i + 1 == count;
         if ((h.sampleType & kSampleRomBit) != 0 || (closing && h.sampleType == 0)) continue;
@@ -232,6 +238,17 @@ void LoadedSoundFont::prepareSamples(const SoundFontFile& file) {
         }
         d.streamPos = file.sampleDataPos + h.start;
         d.streamBytes = h.end - h.start;
+        const auto [first, isNew] = streams.try_emplace({d.streamPos, d.streamBytes}, index);
+        d.decodedAs = first->second;
+        if (!isNew) {
+            const auto f = static_cast<size_t>(first->second);
+            d.frames = samples_[f].frames;
+            d.rateHz = samples_[f].rateHz;
+            if (!samples_[f].playable)
+                addSampleProblem(
+                    index, sampleProblems_[static_cast<size_t>(problemOfSample_[f])].reason, true);
+            continue;
+        }
         compressedBytes_ += d.streamBytes;
         if (!opened) opened = bytes.open(bytes_, fileName_);
         const auto headBytes = std::min<int64_t>(d.streamBytes, kProbeHeadBytes);
@@ -270,9 +287,10 @@ void LoadedSoundFont::prepareSamples(const SoundFontFile& file) {
 std::shared_ptr<const DecodedSample> LoadedSoundFont::decoded(int32_t sample,
                                                               const FontBytes& bytes,
                                                               DecodedSampleCache& cache) {
+    sample = samples_[static_cast<size_t>(sample)].decodedAs;
     if (std::shared_ptr<const DecodedSample> hit = cache.find(cacheId_, sample)) return hit;
     const SampleData& d = samples_[static_cast<size_t>(sample)];
-    if (!d.playable) return nullptr;
+    if (!d.playable || !roomToDecode(sample, cache)) return nullptr;
     std::vector<uint8_t> scratch;
     auto result = decodeVorbisStream(bytes.read(d.streamPos, d.streamBytes, scratch), d.frames);
     if (!result.ok()) {
@@ -281,6 +299,20 @@ std::shared_ptr<const DecodedSample> LoadedSoundFont::decoded(int32_t sample,
     }
     cache.insert(cacheId_, sample, *result);
     return *result;
+}
+
+bool LoadedSoundFont::roomToDecode(int32_t sample, DecodedSampleCache& cache) {
+    const size_t bytes = samples_[static_cast<size_t>(sample)].decodedBytes();
+    const size_t bound = cache.songLimit();
+    if (cache.bytes() + bytes > bound) cache.trim(bytes < bound ? bound - bytes : 0);
+    if (cache.bytes() + bytes <= bound) return true;
+    const bool told = std::any_of(refusedMet_.begin(), refusedMet_.end(),
+                                  [&](const SampleProblem& p) { return p.sample == sample; });
+    if (!told)
+        refusedMet_.push_back({sample, samples_[static_cast<size_t>(sample)].name,
+                               "is not decoded: with it the song's samples would take more than " +
+                                   std::to_string((bound + (1 << 19)) >> 20) + " MiB"});
+    return false;
 }
 
 void LoadedSoundFont::noteDecodeFailure(int32_t sample, std::string reason) {
@@ -298,15 +330,29 @@ std::vector<int32_t> LoadedSoundFont::samplesToDecode(const PresetIndexEntry& en
     const std::vector<bool> keep = regionsToKeep(entry, notes);
     for (size_t i = 0; i < entry.regions.size(); ++i) {
         int32_t s = entry.regions[i].compressedSample;
-        if (!keep[i] || s < 0 || !samples_[static_cast<size_t>(s)].playable) continue;
-        if (cache.holds(cacheId_, s)) continue;
+        if (!keep[i] || s < 0) continue;
+        s = samples_[static_cast<size_t>(s)].decodedAs;
+        if (!samples_[static_cast<size_t>(s)].playable || cache.holds(cacheId_, s)) continue;
         if (std::find(wanted.begin(), wanted.end(), s) == wanted.end()) wanted.push_back(s);
     }
     return wanted;
 }
 
-void LoadedSoundFont::decodeAhead(std::span<const int32_t> samples, DecodedSampleCache& cache,
+void LoadedSoundFont::decodeAhead(std::span<const int32_t> wanted, DecodedSampleCache& cache,
                                   int threads) {
+    // Only what fits within a song's bound is decoded ahead; building the instruments decides
+    // about the rest, one sample at a time.
+    std::vector<int32_t> samples;
+    size_t ahead = 0;
+    const size_t bound = cache.songLimit();
+    for (const int32_t s : wanted) {
+        const size_t bytes = samples_[static_cast<size_t>(s)].decodedBytes();
+        if (cache.bytes() + ahead + bytes > bound)
+            cache.trim(ahead + bytes < bound ? bound - ahead - bytes : 0);
+        if (cache.bytes() + ahead + bytes > bound) continue;
+        ahead += bytes;
+        samples.push_back(s);
+    }
     if (samples.empty()) return;
     using Decoded = Result<std::shared_ptr<const DecodedSample>>;
     std::vector<std::optional<Decoded>> results(samples.size());
@@ -319,13 +365,24 @@ void LoadedSoundFont::decodeAhead(std::span<const int32_t> samples, DecodedSampl
         std::vector<uint8_t> scratch;
         for (size_t i = next++; i < samples.size(); i = next++) {
             const SampleData& d = samples_[static_cast<size_t>(samples[i])];
-            results[i] =
-                decodeVorbisStream(bytes.read(d.streamPos, d.streamBytes, scratch), d.frames);
+            // Out of memory is this sample's problem: a worker must not end the program.
+            try {
+                results[i] =
+                    decodeVorbisStream(bytes.read(d.streamPos, d.streamBytes, scratch), d.frames);
+            } catch (const std::bad_alloc&) {
+                results[i] = Decoded(makeError("cannot be decoded: not enough memory"));
+            }
         }
     };
     const size_t helpers = std::min(samples.size(), static_cast<size_t>(std::max(threads, 1))) - 1;
     std::vector<std::thread> pool;
-    for (size_t t = 0; t < helpers; ++t) pool.emplace_back(work);
+    for (size_t t = 0; t < helpers; ++t) {
+        try {
+            pool.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // no more threads to be had: the ones running share the work
+        }
+    }
     work();
     for (std::thread& t : pool) t.join();
     for (size_t i = 0; i < samples.size(); ++i) {
@@ -355,6 +412,8 @@ std::vector<SampleProblem> LoadedSoundFont::takeProblemsMet() {
         if (p >= 0) met.push_back(sampleProblems_[static_cast<size_t>(p)]);
     }
     pendingMet_.clear();
+    met.insert(met.end(), refusedMet_.begin(), refusedMet_.end());
+    refusedMet_.clear();
     return met;
 }
 
@@ -362,13 +421,18 @@ int LoadedSoundFont::verifyCompressedSamples(const std::function<void(int, int)>
     if (!usable() || compressedCount_ == 0) return 0;
     FontBytes bytes;
     if (!bytes.open(bytes_, fileName_)) return 0;
+    // A stream that several headers name is decoded once.
+    auto verified = [this](size_t i) {
+        const SampleData& d = samples_[i];
+        return d.compressed && d.playable && d.decodedAs == static_cast<int32_t>(i);
+    };
     int total = 0;
-    for (const SampleData& d : samples_) total += d.compressed && d.playable ? 1 : 0;
+    for (size_t i = 0; i < samples_.size(); ++i) total += verified(i) ? 1 : 0;
     int done = 0, failed = 0;
     std::vector<uint8_t> scratch;
     for (size_t i = 0; i < samples_.size(); ++i) {
         const SampleData& d = samples_[i];
-        if (!d.compressed || !d.playable) continue;
+        if (!verified(i)) continue;
         auto result = decodeVorbisStream(bytes.read(d.streamPos, d.streamBytes, scratch), d.frames);
         if (!result.ok()) {
             addSampleProblem(static_cast<int32_t>(i), result.error().message, true);
@@ -383,8 +447,8 @@ std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry
                                                    DecodedSampleCache& cache,
                                                    const NoteSet* notes) {
     noteSilentSamples(entry);
-    // Points come from the mapped file (only the pages of the regions are touched), or from
-    // the caller's bytes; compressed streams are read without mapping.
+    // Points come from the caller's bytes or are read from the file, region by region;
+    // compressed streams are read by position.
     auto compressed = [](const PendingRegion& p) { return p.compressedSample >= 0; };
     const bool needsPoints = !std::all_of(entry.regions.begin(), entry.regions.end(), compressed);
     const bool needsStreams = std::any_of(entry.regions.begin(), entry.regions.end(), compressed);

@@ -207,9 +207,8 @@ void Walker::handle(const std::string& list, const std::string& id, uint32_t siz
         if (id == "smpl") {
             file_.sampleDataPos = in_.tell();
             int64_t size64 = size;
-            std::span<const uint8_t> view = in_.memoryView();
-            if (!view.empty()) {
-                int64_t room = static_cast<int64_t>(view.size()) - file_.sampleDataPos;
+            if (const int64_t fileSize = in_.size(); fileSize >= 0) {
+                int64_t room = fileSize - file_.sampleDataPos;
                 if (size64 > room) {
                     problem("the sample data claims " + std::to_string(size) + " bytes but only " +
                             std::to_string(std::max<int64_t>(room, 0)) + " are in the file");

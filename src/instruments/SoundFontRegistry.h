@@ -69,6 +69,10 @@ class SoundFontRegistry {
     // Decoded compressed samples are kept between songs up to this many bytes (more while a
     // song's instruments need more); see trimDecodedSamples().
     void setDecodedSampleLimit(size_t bytes) { decodedLimit_ = bytes; }
+    // While a song's instruments are built, decoded samples take at most this many bytes;
+    // samples beyond it are not decoded and the song is warned (kMaxDecodedSampleBytesPerSong
+    // unless set).
+    void setDecodedSongLimit(size_t bytes) { decoded_.setSongLimit(bytes); }
     size_t decodedSampleLimit() const { return decodedLimit_; }
     // Gives up the least recently used decoded samples no instrument holds, down to the limit.
     // Between songs only: it frees memory.

@@ -27,7 +27,12 @@ std::array<uint8_t, kId3v1Bytes> makeTitleTag(std::string_view title) {
     tag.fill(' ');
     std::memcpy(tag.data(), "TAG", 3);
     const size_t n = cutWithoutSplitting(title, kId3v1TitleBytes);
-    std::memcpy(tag.data() + 3, title.data(), n);
+    // A song's title may hold any byte; players show the tag as text, and a NUL would end
+    // it, so control characters become spaces.
+    for (size_t i = 0; i < n; ++i) {
+        const auto c = static_cast<uint8_t>(title[i]);
+        tag[3 + i] = c < 0x20 || c == 0x7F ? ' ' : c;
+    }
     tag[kId3v1Bytes - 1] = 255;
     return tag;
 }

@@ -368,6 +368,13 @@ std::map<std::string, std::string> IniFile::values(std::string_view section) con
     return out;
 }
 
+void IniFile::removeValue(std::string_view section, std::string_view key) {
+    for (Section& s : sections_) {
+        if (s.name != section) continue;
+        std::erase_if(s.entries, [&](const Entry& e) { return !e.key.empty() && e.key == key; });
+    }
+}
+
 void IniFile::setValue(std::string_view section, std::string_view key, std::string_view text) {
     const std::string raw = iniEscapeValue(text);
     Entry* last = nullptr;

@@ -27,6 +27,7 @@ class IniFile {
     // Every text value of `section`, later lines winning.
     std::map<std::string, std::string> values(std::string_view section) const;
     void setValue(std::string_view section, std::string_view key, std::string_view text);
+    void removeValue(std::string_view section, std::string_view key);
     std::string text() const;
 
   private:

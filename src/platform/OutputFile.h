@@ -55,7 +55,8 @@ class OutputFile {
 bool pathExists(const std::string& path);
 
 // What a path names, symbolic links followed: nothing, a plain file, a folder, or something
-// else (a device, a pipe, a socket), which is written in place rather than replaced.
+// else (a device, a pipe, a socket), which is written in place rather than replaced. A
+// symbolic link to nothing counts as a file.
 enum class PathKind { Missing, File, Folder, Other };
 PathKind pathKind(const std::string& path);
 

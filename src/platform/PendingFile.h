@@ -54,6 +54,7 @@ int writeWholeFile(const std::string& path, std::string_view bytes);
 // From now on SIGINT, SIGTERM, SIGHUP and SIGPIPE remove every pending file before they end
 // the program as they would have. A signal the program was started with ignored stays
 // ignored. On Windows the same holds for Ctrl-C, Ctrl-Break and a closed console window.
+// SIGXFSZ is ignored: a write past the file-size limit fails as a full disk does.
 void removePendingFilesOnSignals();
 
 }  // namespace svt::platform

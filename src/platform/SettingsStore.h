@@ -18,11 +18,11 @@
 
 namespace svt::platform {
 
-// One value to store: a text or a 32-bit number. A file keeps the number as its decimal
-// text; the registry keeps the two kinds apart.
+// One value to store: a text or a 32-bit number; nothing removes the value. A file keeps the
+// number as its decimal text; the registry keeps the two kinds apart.
 struct SettingsValue {
     std::string name;
-    std::variant<std::string, int32_t> value;
+    std::variant<std::string, int32_t, std::monostate> value;
 };
 
 class SettingsStore {

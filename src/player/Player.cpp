@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <new>
 
 #include "instruments/InstrumentBanks.h"
 #include "player/UserControls.h"
@@ -136,6 +137,23 @@ int64_t Player::heardPosition() {
 }
 
 int Player::playFile(const std::string& fileName, double timeRatio) {
+    try {
+        return playSong(fileName, timeRatio);
+    } catch (const std::bad_alloc&) {
+        // Whatever the song had taken is given back on the way here; the output drops its
+        // file, and the next song starts from a clean state.
+        events_ = {};
+        synthesis_.setSong(nullptr);
+        if (sink_) (void)sink_->control(OUT_REQ_PLAY_ABANDON, fileName);
+        if (banks_) banks_->songEnded();
+        resetSynthesis();
+        lastError_ = "there is not enough memory to play it";
+        notify(NoticePlayEnd, false, CmdError);
+        return CmdError;
+    }
+}
+
+int Player::playSong(const std::string& fileName, double timeRatio) {
     lastError_.clear();
     if (!sink_) {
         lastError_ = "no output";

@@ -72,7 +72,8 @@ class Player final : public AudioQueueHooks, private SynthesisListener {
     PlayerControls& controls() { return controls_; }
 
     // Loads, plays and frees one song; `timeRatio` is the song's tempo setting (1.0 = as
-    // written, below 1 faster). Repeats while the result is CmdReload.
+    // written, below 1 faster). Repeats while the result is CmdReload. Memory running out on
+    // the way fails this song (CmdError, the reason in lastError()), not the program.
     int playFile(const std::string& fileName, double timeRatio = 1.0);
     // The event loop of one song whose events are already in sample time and end with
     // EV_END_OF_SONG.
@@ -116,6 +117,7 @@ class Player final : public AudioQueueHooks, private SynthesisListener {
     bool tracing() override { return control_->traces(); }
 
   private:
+    int playSong(const std::string& fileName, double timeRatio);
     // SynthesisListener: NoticeNote and NoticePanning, heard with their block.
     void voiceChanged(VoiceStatus status, int channel, int note, int velocity) override;
     void panningChanged(int channel, int panning) override;

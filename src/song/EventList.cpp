@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <queue>
 
 #include "base/Constants.h"
 #include "song/ProgramChoice.h"
@@ -70,37 +71,99 @@ void EventList::reset() {
     count_ = 1;
     overflow_ = false;
     strings_.clear();
+    trackStarts_.clear();
 }
 
 int32_t EventList::startTrackMerge() {
+    trackStarts_.push_back(static_cast<int32_t>(nodes_.size()));
     cursor_ = 0;
     return 0;
 }
 
 int32_t EventList::startTrackAppend() {
+    mergeTracks();
     cursor_ = tail_;
     return nodes_[static_cast<size_t>(tail_)].event.time;
 }
 
-int32_t EventList::lastTime() const {
+int32_t EventList::lastTime() {
+    mergeTracks();
     return nodes_[static_cast<size_t>(tail_)].event.time;
+}
+
+void EventList::mergeTracks() {
+    if (trackStarts_.empty()) return;
+    const auto end = static_cast<int32_t>(nodes_.size());
+    trackStarts_.push_back(end);
+    auto earlier = [](const Node& x, const Node& y) { return x.event.time < y.event.time; };
+    for (size_t t = 0; t + 1 < trackStarts_.size(); ++t) {
+        const auto first = nodes_.begin() + trackStarts_[t],
+                   last = nodes_.begin() + trackStarts_[t + 1];
+        // Delta times never go back, but events added at an earlier time (as any caller
+        // may) sort in before the later ones, after those of their own time.
+        if (!std::is_sorted(first, last, earlier)) std::stable_sort(first, last, earlier);
+    }
+    // One pass over all tracks at once: the next event is the earliest at the head of a
+    // track, the earlier track first at equal times. What the list held before the tracks
+    // counts as the earliest track.
+    struct Head {
+        int32_t time;
+        int32_t track;  // -1: the list as it was
+        int32_t node;
+        bool operator>(const Head& o) const {
+            return time != o.time ? time > o.time : track > o.track;
+        }
+    };
+    std::vector<Head> storage;
+    storage.reserve(trackStarts_.size());
+    std::priority_queue<Head, std::vector<Head>, std::greater<>> heads(std::greater<>(),
+                                                                       std::move(storage));
+    auto timeOf = [&](int32_t n) { return nodes_[static_cast<size_t>(n)].event.time; };
+    if (const int32_t first = nodes_[0].next; first >= 0) heads.push({timeOf(first), -1, first});
+    for (size_t t = 0; t + 1 < trackStarts_.size(); ++t)
+        if (trackStarts_[t] < trackStarts_[t + 1])
+            heads.push({timeOf(trackStarts_[t]), static_cast<int32_t>(t), trackStarts_[t]});
+    int32_t last = 0;
+    while (!heads.empty()) {
+        const Head h = heads.top();
+        heads.pop();
+        // The list's own nodes are still linked as before: their next is read before the
+        // node is linked anew.
+        const int32_t next = h.track < 0 ? nodes_[static_cast<size_t>(h.node)].next
+                             : h.node + 1 < trackStarts_[static_cast<size_t>(h.track) + 1]
+                                 ? h.node + 1
+                                 : -1;
+        if (next >= 0) heads.push({timeOf(next), h.track, next});
+        nodes_[static_cast<size_t>(last)].next = h.node;
+        nodes_[static_cast<size_t>(h.node)].prev = last;
+        last = h.node;
+    }
+    nodes_[static_cast<size_t>(last)].next = -1;
+    tail_ = last;
+    cursor_ = 0;
+    trackStarts_.clear();
 }
 
 int32_t EventList::insertAfter(int32_t at, const SongEvent& e) {
     const auto index = static_cast<int32_t>(nodes_.size());
-    // A long song gets room for the largest list at once rather than copies of ever
-    // larger lists; only the pages it really fills become resident.
-    if (nodes_.size() == nodes_.capacity() && nodes_.size() >= 65536)
-        nodes_.reserve(kMaxEventNodes);
-    Node& prev = nodes_[static_cast<size_t>(at)];
-    const int32_t next = prev.next;
-    nodes_.push_back(Node{e, next, at});
+    const int32_t next = nodes_[static_cast<size_t>(at)].next;
+    appendNode(e);
+    nodes_[static_cast<size_t>(index)].next = next;
+    nodes_[static_cast<size_t>(index)].prev = at;
     nodes_[static_cast<size_t>(at)].next = index;
     if (next >= 0)
         nodes_[static_cast<size_t>(next)].prev = index;
     else
         tail_ = index;
     return index;
+}
+
+void EventList::appendNode(const SongEvent& e) {
+    // A long song gets room for the largest list at once rather than copies of ever
+    // larger lists; only the pages it really fills become resident.
+    if (nodes_.size() == nodes_.capacity() && nodes_.size() >= 65536)
+        nodes_.reserve(kMaxEventNodes);
+    nodes_.push_back(Node{e, -1, -1});
 }
 
 void EventList::add(SongEvent e) {
@@ -111,6 +174,10 @@ void EventList::add(SongEvent e) {
     }
     ++count_;
     if (e.time < 0) e.time = 0;
+    if (!trackStarts_.empty()) {
+        appendNode(e);
+        return;
+    }
     int32_t at = cursor_;
     if (e.time < nodes_[static_cast<size_t>(at)].event.time) {
         // Back to the first node not later than the new one; the head (time 0) stops the walk.
@@ -146,7 +213,8 @@ SongEvent EventList::makeTextEvent(uint8_t type, std::string_view text) {
     return e;
 }
 
-std::vector<SongEvent> EventList::events() const {
+std::vector<SongEvent> EventList::events() {
+    mergeTracks();
     std::vector<SongEvent> out;
     for (int32_t n = nodes_[0].next; n >= 0; n = nodes_[static_cast<size_t>(n)].next)
         out.push_back(nodes_[static_cast<size_t>(n)].event);
@@ -159,6 +227,7 @@ void EventList::addBeatMarks(int32_t division) {
         int numerator, denominator;
     };
     std::vector<Meter> meters;
+    mergeTracks();
     for (int32_t n = nodes_[0].next; n >= 0; n = nodes_[static_cast<size_t>(n)].next) {
         const SongEvent& e = nodes_[static_cast<size_t>(n)].event;
         if (e.type != EV_TIME_SIGNATURE || e.channel != 0 || meters.size() >= 255) continue;
@@ -202,6 +271,7 @@ void EventList::addBeatMarks(int32_t division) {
 }
 
 void EventList::foldChannels(int32_t& maxChannel) {
+    mergeTracks();
     bool high = false;
     for (int32_t n = nodes_[0].next; n >= 0 && !high; n = nodes_[static_cast<size_t>(n)].next) {
         const SongEvent& e = nodes_[static_cast<size_t>(n)].event;
@@ -342,7 +412,11 @@ Result<ConvertedSong> EventList::convert(int32_t division, const ConversionSetti
     song.events.reserve(static_cast<size_t>(count_) + 1);
     InstrumentTracker tracker(settings);
 
-    int64_t factor = samplesPerTick(500000, settings.outputRateHz, division);
+    const bool smpte = settings.ticksPerSecond > 0;
+    // Samples per tick in 16.16 fixed point; SMPTE ticks take 1 s / ticks a second.
+    int64_t factor = smpte ? static_cast<int64_t>(std::min(
+                                 settings.outputRateHz * 65536.0 / settings.ticksPerSecond, 9.0e15))
+                           : samplesPerTick(500000, settings.outputRateHz, division);
     int64_t fraction = 0;
     int64_t now = 0;
     int32_t previousTicks = 0;
@@ -360,7 +434,7 @@ Result<ConvertedSong> EventList::convert(int32_t division, const ConversionSetti
             if (e.type == EV_PROGRAM && settings.programChoices[e.channel] >= 0)
                 e.a = static_cast<uint8_t>(settings.programChoices[e.channel]);
         }
-        if (e.type == EV_NONE) continue;
+        if (e.type == EV_NONE || (smpte && e.type == EV_TEMPO)) continue;
         if (isTextEvent(e.type) && stringIndexOf(e) == 0) continue;
         if (e.type == EV_GS_BITMAP && !settings.traceTexts) continue;
         if (e.type == EV_SCRIPT_START || e.type == EV_SCRIPT_EVENT) continue;

@@ -33,9 +33,12 @@ struct ConversionSettings {
     // Follows bank, program and drum status and marks every instrument a note will
     // sound; null when nothing is to be loaded.
     InstrumentMarker* marker = nullptr;
-    uint32_t drumChannels = 1u << 9;            // the drum channels the song starts with
-    uint32_t drumLock = 0;                      // channels whose drum state the song's events keep
-    int systemMode = SYSTEM_GM_OFF;             // the mode the song starts in
+    uint32_t drumChannels = 1u << 9;  // the drum channels the song starts with
+    uint32_t drumLock = 0;            // channels whose drum state the song's events keep
+    int systemMode = SYSTEM_GM_OFF;   // the mode the song starts in
+    // SMPTE time: ticks a second (the division is then not ticks per quarter note), and
+    // tempo events are dropped, as they change nothing; 0 for ticks per quarter note.
+    double ticksPerSecond = 0;
     std::array<uint8_t, 16> defaultPrograms{};  // the program of each channel after a reset
     // The user's instrument per channel: every program change of the channel takes this
     // program instead (0..127); -1 keeps the song's own. Applied before the instruments are
@@ -58,7 +61,9 @@ class EventList final : public SysexTextStore {
 
     // Forgets everything and starts a new song.
     void reset();
-    // Before a track of a format 0 or 1 file: all tracks start at 0.
+    // Before a track of a format 0 or 1 file: all tracks start at 0. The tracks' events are
+    // kept apart until the list is next walked, then merged in one pass; at equal times the
+    // earlier track's events come first.
     int32_t startTrackMerge();
     // Before a track of a format 2 file: it follows the previous one.
     int32_t startTrackAppend();
@@ -71,7 +76,7 @@ class EventList final : public SysexTextStore {
 
     bool overflow() const { return overflow_; }
     int32_t count() const { return count_; }
-    int32_t lastTime() const;
+    int32_t lastTime();
 
     // Adds EV_BEAT_MARKs from the song's time signatures.
     void addBeatMarks(int32_t division);
@@ -79,7 +84,7 @@ class EventList final : public SysexTextStore {
     Result<ConvertedSong> convert(int32_t division, const ConversionSettings& settings);
 
     // The events in list order (for tests and the information command).
-    std::vector<SongEvent> events() const;
+    std::vector<SongEvent> events();
 
   private:
     struct Node {
@@ -90,6 +95,9 @@ class EventList final : public SysexTextStore {
     static_assert(sizeof(Node) == 16);
 
     int32_t insertAfter(int32_t at, const SongEvent& e);
+    void appendNode(const SongEvent& e);
+    // Links the tracks read since startTrackMerge() into the list.
+    void mergeTracks();
     void foldChannels(int32_t& maxChannel);
 
     std::vector<Node> nodes_;  // node 0 is the head; -1 ends a chain
@@ -98,6 +106,9 @@ class EventList final : public SysexTextStore {
     int32_t count_ = 1;
     bool overflow_ = false;
     std::vector<std::string> strings_;
+    // While tracks are merged: the first node of each track; the nodes of a track follow
+    // each other unlinked until mergeTracks().
+    std::vector<int32_t> trackStarts_;
 };
 
 // The event code of a MIDI controller, or EV_NONE when it has none.

@@ -22,6 +22,43 @@ int32_t readVariableLength(InputStream& s) {
     return -2;
 }
 
+bool enterRmidData(InputStream& s, uint8_t magic[4]) {
+    uint8_t form[8];
+    if (s.readFully(form, 8) != 8 || std::memcmp(form + 4, "RMID", 4) != 0) return false;
+    // Information chunks ("LIST", "DISP") may come before the song; each is padded to an
+    // even length.
+    for (;;) {
+        uint8_t chunk[8];
+        if (s.readFully(chunk, 8) != 8) return false;
+        const uint32_t size = uint32_t{chunk[4]} | (uint32_t{chunk[5]} << 8) |
+                              (uint32_t{chunk[6]} << 16) | (uint32_t{chunk[7]} << 24);
+        if (std::memcmp(chunk, "data", 4) == 0) return s.readFully(magic, 4) == 4;
+        const long skip =
+            static_cast<long>(std::min<uint64_t>(uint64_t{size} + (size & 1), 0x7FFFFFFF));
+        const long before = s.tell();
+        s.skip(skip);
+        if (s.tell() - before != skip) return false;
+    }
+}
+
+std::optional<uint32_t> nextTrackChunk(InputStream& s, bool& cutShort) {
+    cutShort = false;
+    for (;;) {
+        uint8_t chunk[8];
+        const long got = s.readFully(chunk, 8);
+        if (got < 8) {
+            cutShort = got > 0;
+            return std::nullopt;
+        }
+        const uint32_t length = (uint32_t{chunk[4]} << 24) | (uint32_t{chunk[5]} << 16) |
+                                (uint32_t{chunk[6]} << 8) | chunk[7];
+        if (std::memcmp(chunk, "MTrk", 4) == 0) return length;
+        const long before = s.tell();
+        s.skip(static_cast<long>(std::min<uint32_t>(length, 0x7FFFFFFF)));
+        if (s.tell() - before != static_cast<long>(length)) return std::nullopt;
+    }
+}
+
 std::string notMidiMessage(const std::string& fileName, Language language) {
     return "\"" + fileName + "\"\n\n" +
            tr(language, "Dies ist keine Mididatei!", "This is not a MIDI file!");
@@ -56,7 +93,7 @@ size_t labelLength(int type) {
     }
 }
 
-enum TrackEnd { TrackOk = 0, TrackBroken = -1, TrackNotMTrk = -2 };
+enum TrackEnd { TrackOk = 0, TrackBroken = -1 };
 
 class SmfReader {
   public:
@@ -65,9 +102,13 @@ class SmfReader {
         : s_(s), info_(info), list_(list), options_(o), warnings_(w) {}
 
     Status readSmf();
+    // SMPTE time: ticks a second; 0 for ticks per quarter note.
+    double ticksPerSecond() const { return ticksPerSecond_; }
 
   private:
     TrackEnd readTrack(int track, bool merge);
+    // Whether a chunk header (or the end of the file) comes next; the position stays.
+    bool chunkFollows();
     TrackEnd broken(int track, const char* what);
     bool readText(int type, int32_t length, std::string& text);
     bool handleMeta(int track, int32_t time, int32_t trackEnd, bool& endOfTrack);
@@ -81,6 +122,7 @@ class SmfReader {
     const ReadOptions& options_;
     std::vector<std::string>& warnings_;
     int format_ = 0;
+    double ticksPerSecond_ = 0;
     int karaoke_ = 0;
     bool hadKaraokeTitle_ = false;
     bool sawSysex_ = false;
@@ -106,12 +148,18 @@ Status SmfReader::readSmf() {
         s_.skip(static_cast<long>(std::min<uint32_t>(headerLength - 6, 0x7FFFFFFF))) !=
             static_cast<long>(headerLength - 6))
         return makeError(kSongBroken, "the MIDI header is cut short");
-    if (division & 0x8000) division = -static_cast<int8_t>(header[8]) * header[9];
+    if (division & 0x8000) {
+        // SMPTE time: frames a second (29 stands for the 29.97 of drop-frame time code) times
+        // ticks a frame; ticks are then real time, whatever tempo the song asks for.
+        const int frames = -static_cast<int8_t>(header[8]);
+        division = frames * header[9];
+        ticksPerSecond_ = (frames == 29 ? 30000.0 / 1001.0 : frames) * header[9];
+    }
     if (format_ > 2)
         return makeError(kSongBroken,
                          "MIDI file format " + std::to_string(format_) + " does not exist");
     info_.format = static_cast<int16_t>(format_);
-    info_.trackCount = static_cast<int16_t>(std::min(tracks, 0x7FFF));
+    info_.trackCount = tracks;
     info_.division = division;
     const long headerEnd = s_.tell();
     info_.headerEnd =
@@ -122,10 +170,7 @@ Status SmfReader::readSmf() {
     info_.channelTrack.fill(-1);
     const int count = format_ == 0 ? 1 : tracks;
     for (int t = 0; t < count; ++t) {
-        const TrackEnd end = readTrack(t, format_ != 2);
-        if (end == TrackNotMTrk)
-            warnings_.push_back("track " + std::to_string(t + 1) + " is not an MTrk chunk");
-        if (end != TrackOk) {
+        if (readTrack(t, format_ != 2) != TrackOk) {
             if (t + 1 < count)
                 warnings_.push_back("tracks " + std::to_string(t + 2) + " to " +
                                     std::to_string(count) + " were not read");
@@ -135,27 +180,37 @@ Status SmfReader::readSmf() {
     return Ok{};
 }
 
+bool SmfReader::chunkFollows() {
+    const long here = s_.tell();
+    uint8_t id[4];
+    const long got = s_.readFully(id, 4);
+    s_.seek(here, 0);
+    if (got < 4) return true;
+    auto idCharacter = [](uint8_t c) { return std::isalnum(c) || c == ' '; };
+    return std::isalpha(id[0]) && idCharacter(id[1]) && idCharacter(id[2]) && idCharacter(id[3]);
+}
+
 TrackEnd SmfReader::readTrack(int track, bool merge) {
     const int32_t start = merge ? list_.startTrackMerge() : list_.startTrackAppend();
     gsSetup_.clear();
     if (karaoke_ == 1 && track == 2) karaoke_ = 2;
     if (karaoke_ == 2 && track == 3) karaoke_ = 3;
 
-    uint8_t chunk[8];
-    const long got = s_.readFully(chunk, 8);
-    if (got < 8) {
-        if (got == 0) {
-            warnings_.push_back("the file ends before track " + std::to_string(track + 1));
-            return TrackBroken;
-        }
-        return broken(track, "header is cut short");
+    bool cutShort = false;
+    const std::optional<uint32_t> length = nextTrackChunk(s_, cutShort);
+    if (!length) {
+        if (cutShort) return broken(track, "header is cut short");
+        warnings_.push_back("the file ends before track " + std::to_string(track + 1));
+        return TrackBroken;
     }
-    if (std::memcmp(chunk, "MTrk", 4) != 0) return TrackNotMTrk;
-    const int64_t trackEnd = static_cast<int64_t>(s_.tell()) + be32(chunk + 4);
+    const int64_t trackEnd = static_cast<int64_t>(s_.tell()) + *length;
 
     int64_t time = start;
     int kind = 0, channel = 0;  // running status: note off on channel 0
     for (;;) {
+        // A track ends at its length even without its End of Track, unless what follows is
+        // no chunk: then the length is wrong and the track goes on until its end event.
+        if (s_.tell() >= trackEnd && chunkFollows()) return TrackOk;
         const int32_t delta = readVariableLength(s_);
         if (delta == -1) return broken(track, "ends inside an event");
         if (delta < 0) return broken(track, "has a delta time longer than four bytes");
@@ -453,12 +508,8 @@ Result<SongReadResult> readSong(InputStream& stream, SongInfo& info, EventList& 
     uint8_t magic[4];
     if (stream.readFully(magic, 4) != 4)
         return makeError(kSongNotMidi, "not a MIDI file (too short)");
-    if (std::memcmp(magic, "RIFF", 4) == 0) {
-        uint8_t wrapper[16];
-        if (stream.readFully(wrapper, 16) != 16 || std::memcmp(wrapper + 4, "RMID", 4) != 0 ||
-            std::memcmp(wrapper + 8, "data", 4) != 0 || stream.readFully(magic, 4) != 4)
-            return makeError(kSongBroken, "a RIFF file that is not an RMID song");
-    }
+    if (std::memcmp(magic, "RIFF", 4) == 0 && !enterRmidData(stream, magic))
+        return makeError(kSongBroken, "a RIFF file that is not an RMID song");
     if (std::memcmp(magic, "MThd", 4) != 0) return otherKind(stream, magic, info.fileName).error();
     if (info.fileKind == 0) info.fileKind = kFileKindMidi;
 
@@ -468,11 +519,21 @@ Result<SongReadResult> readSong(InputStream& stream, SongInfo& info, EventList& 
         list.reset();
         return read.error();
     }
+    // What was read of a file that shrank (or was rewritten) meanwhile is no song.
+    if (stream.changedWhileRead()) {
+        list.reset();
+        return makeError(kSongChanged, "changed while it was read");
+    }
     ConversionSettings conversion = options.conversion;
     conversion.drumChannels = info.drumMask2;
     conversion.drumLock = info.drumLock;
     conversion.systemMode = systemModeOfMaker(info.makerId);
-    if (info.division > 0) list.addBeatMarks(info.division);
+    conversion.ticksPerSecond = reader.ticksPerSecond();
+    // Beats of SMPTE songs are counted at the default 120 a minute.
+    const int32_t beatDivision = conversion.ticksPerSecond > 0
+                                     ? static_cast<int32_t>(conversion.ticksPerSecond / 2 + 0.5)
+                                     : info.division;
+    if (beatDivision > 0) list.addBeatMarks(beatDivision);
     Result<ConvertedSong> converted = list.convert(info.division, conversion);
     if (!converted.ok()) {
         list.reset();

@@ -4,6 +4,7 @@
 // early but keep what was read, as players have always done; each such problem is
 // reported as a warning that names the track and the byte.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ inline constexpr int kSongBroken = 2;   // header, wrapper or format unusable
 inline constexpr int kSongTooLong = 3;  // sample time overflow
 inline constexpr int kSongCannotOpen = 4;
 inline constexpr int kSongOtherKind = 5;  // a song of a kind this program does not play
+inline constexpr int kSongChanged = 6;    // the file changed (shrank) while it was read
 
 struct ReadOptions {
     ConversionSettings conversion;
@@ -48,5 +50,15 @@ std::string notMidiMessage(const std::string& fileName, Language language);
 // Variable-length number of at most four bytes: value >= 0, -1 at the end of the data,
 // -2 when the fourth byte still asks for more.
 int32_t readVariableLength(InputStream& stream);
+
+// After "RIFF" was read: checks the "RMID" form, passes over the chunks before "data" and
+// reads the first four bytes of the song inside into `magic`. False when the file is no
+// RMID song or ends first.
+bool enterRmidData(InputStream& stream, uint8_t magic[4]);
+
+// Moves to the next track: chunks of other kinds (which the format allows) are passed over.
+// Gives the track's length, or nullopt when the file ends first (`cutShort`: inside a chunk
+// header).
+std::optional<uint32_t> nextTrackChunk(InputStream& stream, bool& cutShort);
 
 }  // namespace svt

@@ -47,12 +47,7 @@ class TitleScan {
     void run() {
         uint8_t magic[4];
         if (s_.readFully(magic, 4) != 4) return;
-        if (std::memcmp(magic, "RIFF", 4) == 0) {
-            uint8_t wrapper[16];
-            if (s_.readFully(wrapper, 16) != 16 || std::memcmp(wrapper + 4, "RMID", 4) != 0 ||
-                s_.readFully(magic, 4) != 4)
-                return;
-        }
+        if (std::memcmp(magic, "RIFF", 4) == 0 && !enterRmidData(s_, magic)) return;
         if (std::memcmp(magic, "M1", 2) == 0 && std::memcmp(magic, "MThd", 4) != 0) {
             info_.format = 1;
             return;
@@ -68,7 +63,7 @@ class TitleScan {
                               static_cast<long>(length - 6))
             return;
         info_.format = static_cast<int16_t>(format);
-        info_.trackCount = static_cast<int16_t>(std::min(tracks, 0x7FFF));
+        info_.trackCount = tracks;
         const long end = s_.tell();
         info_.headerEnd = end >= 0 && end < 0xFFFF ? static_cast<uint16_t>(end) : 0xFFFF;
         if (format == 2) return;
@@ -83,11 +78,13 @@ class TitleScan {
 
   private:
     bool scanTrack(int track) {
-        uint8_t chunk[8];
-        if (s_.readFully(chunk, 8) != 8 || std::memcmp(chunk, "MTrk", 4) != 0) return false;
-        const int64_t trackEnd = static_cast<int64_t>(s_.tell()) + be32(chunk + 4);
+        bool cutShort = false;
+        const std::optional<uint32_t> length = nextTrackChunk(s_, cutShort);
+        if (!length) return false;
+        const int64_t trackEnd = static_cast<int64_t>(s_.tell()) + *length;
         int kind = 0;
         for (;;) {
+            if (s_.tell() >= trackEnd) return true;
             if (readVariableLength(s_) < 0) return false;
             int status = s_.getc();
             if (status < 0) return false;

@@ -30,7 +30,7 @@ struct SongInfo {
     uint8_t makerId = 0;
     uint16_t headerEnd = 0xFFFF;
     int16_t format = -1;
-    int16_t trackCount = -1;
+    int32_t trackCount = -1;  // 0..65535
     int32_t division = -1;
     int32_t meterNumerator = -1;
     int32_t meterDenominator = -1;

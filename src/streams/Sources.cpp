@@ -1,5 +1,5 @@
-// The sources behind openStream: mapped local files, stdio (standard input and files
-// that cannot be mapped) and memory buffers.
+// The sources behind openStream: local files, stdio (files that are no plain files) and
+// memory buffers (standard input among them).
 
 #include <algorithm>
 #include <cctype>
@@ -10,26 +10,89 @@
 #include <mutex>
 #include <system_error>
 
-#include "platform/MappedFile.h"
 #include "platform/OutputFile.h"
 #include "platform/Paths.h"
+#include "platform/RandomAccessFile.h"
 #include "streams/streams.h"
 
 namespace svt {
 namespace {
 
-class MappedFileStream final : public InputStream {
+// A plain file, read by position through a buffer of its own. A mapping would spare the
+// copy, but a file cut short while it is mapped kills the reader with a signal; here the
+// reading ends early and the stream knows that the file changed.
+class FileStream final : public InputStream {
   public:
-    MappedFileStream(std::string name, platform::MappedFile file)
-        : InputStream(STREAM_LOCAL_FILE, std::move(name), true, true), file_(std::move(file)) {
-        setWindow(file_.data(), file_.size());
-    }
+    explicit FileStream(std::string name)
+        : InputStream(STREAM_LOCAL_FILE, std::move(name), true, true) {}
+    int open(const std::string& path) { return file_.open(path); }
 
   protected:
+    long sourceRead(void* buffer, long n) override {
+        auto* out = static_cast<uint8_t*>(buffer);
+        long done = 0;
+        while (done < n) {
+            if (pos_ >= bufferAt_ && pos_ < bufferAt_ + static_cast<int64_t>(fill_)) {
+                const auto at = static_cast<size_t>(pos_ - bufferAt_);
+                const size_t take = std::min(fill_ - at, static_cast<size_t>(n - done));
+                std::memcpy(out + done, buffer_.data() + at, take);
+                done += static_cast<long>(take);
+                pos_ += static_cast<int64_t>(take);
+            } else if (n - done >= static_cast<long>(kBufferBytes)) {
+                // Large reads (sample data) go straight to the caller.
+                const int64_t got = file_.readAt(
+                    pos_, std::span<uint8_t>(out + done, static_cast<size_t>(n - done)));
+                if (got <= 0) break;
+                done += static_cast<long>(got);
+                pos_ += got;
+            } else if (!refill()) {
+                break;
+            }
+        }
+        if (done < n) noteEnd();
+        return done;
+    }
+    int sourceGetc() override {
+        if (pos_ < bufferAt_ || pos_ >= bufferAt_ + static_cast<int64_t>(fill_)) {
+            if (!refill()) {
+                noteEnd();
+                return -1;
+            }
+        }
+        return buffer_[static_cast<size_t>(pos_++ - bufferAt_)];
+    }
+    long sourceSeek(long offset, int whence) override {
+        const int64_t base = whence == 0 ? 0 : whence == 1 ? pos_ : file_.size();
+        // As with a view of memory: the position is held between the start and the end.
+        pos_ = std::clamp<int64_t>(base + offset, 0, file_.size());
+        return 0;
+    }
+    long sourceTell() override { return static_cast<long>(pos_); }
     void sourceClose() override { file_.close(); }
+    int64_t sourceSize() const override { return file_.size(); }
+    bool sourceChanged() override { return shrank_ || file_.changedSinceOpen(); }
 
   private:
-    platform::MappedFile file_;
+    static constexpr size_t kBufferBytes = 65536;
+
+    bool refill() {
+        if (buffer_.empty()) buffer_.resize(kBufferBytes);
+        const int64_t got = file_.readAt(pos_, buffer_);
+        bufferAt_ = pos_;
+        fill_ = got > 0 ? static_cast<size_t>(got) : 0;
+        return fill_ > 0;
+    }
+    // Reading stopped before the end the file had when it was opened.
+    void noteEnd() {
+        if (pos_ < file_.size()) shrank_ = true;
+    }
+
+    platform::RandomAccessFile file_;
+    std::vector<uint8_t> buffer_;
+    int64_t bufferAt_ = 0;
+    size_t fill_ = 0;
+    int64_t pos_ = 0;
+    bool shrank_ = false;
 };
 
 class StdioStream final : public InputStream {
@@ -146,14 +209,12 @@ Result<InputStreamPtr> openStream(const std::string& requested) {
     if (name.empty()) return makeError(kStreamErrorNotFound, "empty file name");
     if (name[0] == '~') name = platform::homeFolder() + name.substr(1);
 
-    platform::MappedFile file;
-    int rc = file.open(name);
-    if (rc == 0)
-        return InputStreamPtr(std::make_unique<MappedFileStream>(requested, std::move(file)));
-    if (rc != platform::MappedFile::kMapFailed)
-        return makeError(rc, describeOpenError(requested, rc));
+    auto file = std::make_unique<FileStream>(requested);
+    const int rc = file->open(name);
+    if (rc == 0) return InputStreamPtr(std::move(file));
+    if (rc != EINVAL) return makeError(rc, describeOpenError(requested, rc));
 
-    // Opened but not mappable (an empty file, a pipe): read it through stdio.
+    // Opened but no plain file (a pipe, a device): read it through stdio.
     FILE* f = platform::openStdioFile(name, "rb");
     if (f == nullptr) {
         int err = errno;

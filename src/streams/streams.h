@@ -80,8 +80,16 @@ class InputStream {
     int error() const { return error_; }
     const std::string& name() const { return name_; }
 
-    // Whole contents when the stream is a view of memory (a mapped file or a buffer);
-    // lets readers of large files avoid copying. Empty span otherwise.
+    // Bytes in the source when it knows (a file, a buffer); -1 otherwise.
+    int64_t size() const {
+        return window_ != nullptr ? static_cast<int64_t>(windowSize_) : sourceSize();
+    }
+    // True when the file was cut short or rewritten since it was opened: what was read of it
+    // may be part old, part new, or end early.
+    bool changedWhileRead() { return sourceChanged(); }
+
+    // Whole contents when the stream is a view of memory (a buffer); lets readers of large
+    // buffers avoid copying. Empty span otherwise.
     std::span<const uint8_t> memoryView() const {
         return window_ != nullptr ? std::span<const uint8_t>(window_, windowSize_)
                                   : std::span<const uint8_t>();
@@ -105,6 +113,8 @@ class InputStream {
     virtual long sourceSeek(long offset, int whence);
     virtual long sourceTell();
     virtual void sourceClose() {}
+    virtual int64_t sourceSize() const { return -1; }
+    virtual bool sourceChanged() { return false; }
 
     int error_ = kStreamNoError;
 
@@ -130,6 +140,8 @@ using InputStreamPtr = std::unique_ptr<InputStream>;
 bool isLocalFileName(const std::string& name);
 
 // Opens a song, SoundFont or list by name: "-" is standard input, "~" the home folder.
+// Files are read, not mapped: a file that shrinks while it is read ends early (see
+// changedWhileRead) instead of killing the program.
 // A failure carries the error number (2 missing or empty name, 13 refused) and a message.
 // Standard input is read whole at its first opening (at most kMaxStandardInputBytes) and
 // kept, so that it reads like a file: it seeks, and every opening gives the same bytes.

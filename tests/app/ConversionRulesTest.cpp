@@ -258,6 +258,80 @@ TEST(ConversionRules, AFullDiskLeavesTheOldFileOrNothing) {
     }
 }
 
+// Faults of the system fail the song that meets them, with the system's reason, and leave no
+// temporary file; the songs after it are written. A file-size limit (ulimit -f) is met by the
+// write, not by a signal; a song cut short while it is read is a song that changed, whenever
+// the cut comes; running out of address space fails the song that needed it.
+TEST(ConversionRules, SystemFaultsFailTheirSongAndTheBatchGoesOn) {
+    TempDir dir;
+    const std::string font = dir.write("sine.sf2", test::sineFont());
+    const std::string songs = dir.write("long.mid", longSong()) + " " + dir.write("a.mid", song());
+    for (const char* format : {"wav", "mp3"}) {
+        SCOPED_TRACE(format);
+        const std::string out = dir.file(std::string("limited-") + format);
+        const std::string run =
+            shell("sh -c 'ulimit -f 4000; " + kCli + " convert " + songs + " -f " + format +
+                  " -o " + out + "/ -s " + font + "; echo \"exit $?\"' 2>&1");
+        EXPECT_NE(run.find("long." + std::string(format) + ": File too large"), std::string::npos)
+            << run;
+        EXPECT_NE(run.find("exit 1"), std::string::npos) << run;
+        EXPECT_EQ(filesIn(out), (std::set<std::string>{std::string("a.") + format}));
+    }
+    const std::string piped =
+        shell("sh -c 'ulimit -f 4000; " + kCli + " convert " + dir.file("long.mid") + " -o - -s " +
+              font + " > " + dir.file("piped.wav") + "; echo \"exit $?\"' 2>&1");
+    EXPECT_NE(piped.find("File too large"), std::string::npos) << piped;
+    EXPECT_NE(piped.find("exit 1"), std::string::npos) << piped;
+
+    // A song of two million bytes copied over again and again (a copy truncates first) while it
+    // is converted: whatever each run found, it ends by itself and leaves no temporary file.
+    test::SmfBuilder big(0, 480);
+    test::SmfTrack& t = big.track().runningStatus().noteOn(0, 0, 60, 100);
+    for (int i = 0; i < 600000; ++i) t.controller(0, 0, 7, i % 128);
+    t.noteOff(480, 0, 60).endOfTrack();
+    const std::string original = dir.write("original.mid", big.build());
+    const std::string moving = dir.file("moving.mid");
+    fs::copy_file(original, moving);
+    const std::string runs =
+        shell("sh -c 'while :; do cp " + original + " " + moving +
+              "; done & copier=$!; for i in "
+              "1 2 3 4 5 6 7 8; do " +
+              kCli + " convert " + moving + " -o " + dir.file("moving") + "/ --overwrite -q -s " +
+              font + "; echo \"exit $?\"; done; kill $copier' 2>&1");
+    EXPECT_EQ(count(runs, "exit 0") + count(runs, "exit 1"), 8u) << "no signal ended a run:\n"
+                                                                 << runs;
+    if (fs::exists(dir.file("moving"))) {
+        for (const std::string& file : filesIn(dir.file("moving")))
+            EXPECT_EQ(file, "moving.wav") << "no temporary file is left";
+    }
+
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer reserves more address space than any limit allows
+    // A preset whose 512 zones each copy another stretch of a two-megabyte sample needs a
+    // gigabyte: under a limit of 300 MB its song fails for want of memory.
+    test::Sf2Builder hungry;
+    const int sine = hungry.addSample(test::Sf2Builder::sineSample("sine", 440.0, 44100, 69));
+    test::Sf2Sample wide = test::Sf2Builder::rampSample("wide", 1 << 20);
+    const int wideIndex = hungry.addSample(wide);
+    const int plain = hungry.addInstrument("plain");
+    hungry.instrumentZone(plain).loopMode(1).sample(sine);
+    hungry.presetZone(hungry.addPreset("plain", 0, 0)).instrument(plain);
+    const int many = hungry.addInstrument("many");
+    for (int z = 0; z < 512; ++z)
+        hungry.instrumentZone(many).gen(GEN_START_ADDRS_OFFSET, z).sample(wideIndex);
+    hungry.presetZone(hungry.addPreset("many", 0, 1)).instrument(many);
+    const std::string hungryFont = dir.write("hungry.sf2", hungry.build());
+    test::SmfBuilder takesAll(0, 480);
+    takesAll.track().program(0, 0, 1).noteOn(0, 0, 60, 100).noteOff(480, 0, 60).endOfTrack();
+    const std::string greedy = dir.write("greedy.mid", takesAll.build());
+    const std::string limited = shell(
+        "sh -c 'ulimit -v 300000; " + kCli + " convert " + greedy + " " + dir.file("a.mid") +
+        " --jobs 1 -o " + dir.file("memory") + "/ -s " + hungryFont + "; echo \"exit $?\"' 2>&1");
+    EXPECT_NE(limited.find("greedy.mid: there is not enough memory"), std::string::npos) << limited;
+    EXPECT_NE(limited.find("exit 1"), std::string::npos) << limited;
+    EXPECT_EQ(filesIn(dir.file("memory")), std::set<std::string>{"a.wav"});
+#endif
+}
+
 // A song from standard input is read whole: it converts to the very file its own file gives.
 TEST(ConversionRules, StandardInputPlaysLikeTheSameFile) {
     TempDir dir;
@@ -432,8 +506,15 @@ TEST(ConversionRules, FormatsFollowTheNameAndExitCodesSayWhatHappened) {
         {"-o w.flac -f flac:ulaw", 2, "", ""},
         {"-o w.ogg -f ogg:24", 2, "", ""},
         {"-o w.wav --no-such-option", 2, "", ""},
+        {"-o ''", 2, "", ""},
+        {"-o q.wav -q -q --overwrite --overwrite", 0, "q.wav", "RIFF"},
         {"-o " + dir.file("no/such/folder/w.wav"), 1, "", ""},
+        // A folder that cannot be made (a file is in the way) is named with the reason.
+        {"-o a.mid/out/", 1, "", "the folder a.mid/out cannot be made: Not a directory"},
+        // A symbolic link to nothing is a file that exists: kept, before anything renders.
+        {"-o dangling.wav", 0, "", "dangling.wav exists already and is kept"},
     };
+    fs::create_symlink(dir.file("nowhere/old.wav"), dir.file("dangling.wav"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         std::string out;
@@ -443,10 +524,14 @@ TEST(ConversionRules, FormatsFollowTheNameAndExitCodesSayWhatHappened) {
         EXPECT_EQ(status, c.exitCode) << out;
         if (!c.file.empty()) {
             EXPECT_EQ(text(dir.file(c.file)).substr(0, c.starts.size()), c.starts);
+        } else if (!c.starts.empty()) {
+            EXPECT_NE(out.find(c.starts), std::string::npos) << out;  // what was said
         }
     }
-    EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"a.mid", "sine.sf2", "t.raw", "u.oga",
-                                                          "v.FLAC", "x.mp3", "y.WAV", "z.wav"}));
+    EXPECT_EQ(filesIn(dir.path()),
+              (std::set<std::string>{"a.mid", "q.wav", "sine.sf2", "t.raw", "u.oga", "v.FLAC",
+                                     "x.mp3", "y.WAV", "z.wav"}));
+    EXPECT_TRUE(fs::is_symlink(dir.file("dangling.wav")));
 }
 
 }  // namespace

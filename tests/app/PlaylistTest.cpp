@@ -78,6 +78,13 @@ TEST(Playlist, PlaylistFilesExpandLinesAsNamesInOrder) {
     Playlist playlist(fakeProbe, 1);
     EXPECT_EQ(playlist.addNames({"@" + list}, true), 4);
     EXPECT_EQ(pathsOf(playlist), (std::vector<std::string>{top, f1, f2, inner}));
+
+    // Names that do not say where they are lie beside their list, wherever the program runs;
+    // the list may begin with a byte-order mark and end its lines with CR alone.
+    const std::string beside = dir.write("folder/beside.pli",
+                                         "\xEF\xBB\xBF"
+                                         "1.mid\rsub/2.mid\r");
+    EXPECT_EQ(expandPlaylistNames({beside}), (std::vector<std::string>{f1, f2}));
 }
 
 // A list met again while it is being read (itself, or round a cycle, however it is spelt) is
@@ -119,12 +126,23 @@ TEST(Playlist, CyclesAndDeepNestingArePassedOverWithAWarning) {
     std::filesystem::current_path(cwd);
 }
 
-TEST(Playlist, LinesAreCutAtCarriageReturnAndOverlongLinesDropped) {
+TEST(Playlist, LinesEndAtAnyLineBreakAndOverlongLinesAreNamed) {
     const std::string text =
-        "a.mid\r\n\nb.mid\rjunk\n\r\n" + std::string(kMaxPlaylistLine + 1, 'x') + "\nc.mid";
+        "a.mid\r\n\nb.mid\rc.mid\n\r\n" + std::string(kMaxPlaylistLine + 1, 'x') + "\nd.mid";
     const std::vector<uint8_t> bytes(text.begin(), text.end());
-    EXPECT_EQ(parsePlaylistLines(bytes), (std::vector<std::string>{"a.mid", "b.mid", "c.mid"}));
+    std::vector<size_t> overLong;
+    EXPECT_EQ(parsePlaylistLines(bytes, &overLong),
+              (std::vector<std::string>{"a.mid", "b.mid", "c.mid", "d.mid"}));
+    EXPECT_EQ(overLong, std::vector<size_t>{6});
     EXPECT_TRUE(parsePlaylistLines({}).empty());
+
+    TempDir dir;
+    const NameExpansion found = expandNames({dir.write("long.pli", text)});
+    EXPECT_EQ(found.names.size(), 4u);
+    ASSERT_EQ(found.warnings.size(), 1u);
+    EXPECT_NE(found.warnings[0].find("long.pli: line 6 is longer than any name can be"),
+              std::string::npos)
+        << found.warnings[0];
 }
 
 TEST(Playlist, SavedListIsOnePathPerLineWithCrLfAndReadsBack) {

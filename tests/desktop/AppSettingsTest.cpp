@@ -88,6 +88,20 @@ TEST(AppSettings, DamagedValuesKeepTheirDefaults) {
     const std::string folder = dir.file("a-folder.conf");
     std::filesystem::create_directories(folder);
     EXPECT_EQ(loadAppSettings(platform::SettingsStore(folder)).dragDropFormat, 1);
+
+    // Numbers out of every usable range are brought into it, and saved so.
+    const platform::SettingsStore wild(
+        dir.write("wild.conf", std::string("[General]\nUIListWidth=2147483647\nUIListHeight=-5\n"
+                                           "Language=99\nDragDropFormat=77\n")));
+    const AppSettings s = loadAppSettings(wild);
+    EXPECT_EQ(s.uiListWidth, kMaxWindowExtent);
+    EXPECT_EQ(s.uiListHeight, 1);
+    EXPECT_EQ(s.dragDropFormat, 0) << "no format: songs named at start are played";
+    ASSERT_TRUE(saveAppSettings(wild, s).ok());
+    const std::map<std::string, std::string> saved = wild.readAll();
+    EXPECT_EQ(saved.at("UIListWidth"), std::to_string(kMaxWindowExtent));
+    EXPECT_EQ(saved.at("DragDropFormat"), "0");
+    EXPECT_EQ(saved.count("Language"), 0u);
 }
 #endif
 

@@ -60,6 +60,15 @@ std::vector<uint8_t> damagedInside(std::vector<uint8_t> stream) {
     return stream;
 }
 
+// A first page holding only a Vorbis identification header of these channels and rate.
+std::vector<uint8_t> vorbisHeader(int channels, uint32_t rate) {
+    std::string packet("\x01vorbis\0\0\0\0", 11);
+    packet += static_cast<char>(channels);
+    for (int i = 0; i < 4; ++i) packet += static_cast<char>(rate >> (8 * i));
+    packet += std::string(14, '\0');
+    return oggPage(packet);
+}
+
 Sf2Sample withStream(std::vector<uint8_t> stream) {
     Sf2Sample s = sine("broken", 220.0, 57);
     s.stream = std::move(stream);
@@ -92,6 +101,10 @@ TEST(CompressedFont, ABrokenSampleIsAProblemOfItsOwnAndTheRestPlays) {
          "is compressed as Opus, which cannot be played"},
         {"FLAC", withStream({'f', 'L', 'a', 'C', 0, 0, 0, 34}), "is compressed as FLAC"},
         {"not Ogg", withStream(std::vector<uint8_t>(64, 0x55)), "does not begin with an Ogg page"},
+        // Refused before decoding, which would take hundreds of times as long.
+        {"255 channels", withStream(vorbisHeader(255, 44100)), "is a stream of 255 channels"},
+        {"a rate of 4 GHz", withStream(vorbisHeader(1, 4000000000u)),
+         "claims a rate of 4000000000 Hz"},
         {"outside the data", outside, "has its stream outside the sample data"},
         {"unknown type", unknownType, "has the unknown sample type 0x0051"},
     };
@@ -314,6 +327,46 @@ TEST(CompressedFont, DecodedMemoryStaysWithinItsLimitAcrossAPlaylist) {
         }
         banks.songEnded();
         EXPECT_LE(cache.bytes(), 3 * oneSample);
+    }
+}
+
+// Within one song as well: a stream that many headers name is decoded once, and samples
+// beyond the song's bound are left out with a warning instead of filling the memory.
+TEST(CompressedFont, DecodedMemoryStaysWithinItsBoundWithinASong) {
+    for (const bool shared : {true, false}) {
+        SCOPED_TRACE(shared ? "one stream, 64 headers" : "64 streams");
+        Sf2Builder sf;
+        const std::vector<uint8_t> stream = streamOf(sine("tone", 440.0, 69));
+        const int i = sf.addInstrument("many");
+        for (int z = 0; z < 64; ++z) {
+            Sf2Sample s = sine(("h" + std::to_string(z)).c_str(), 440.0, 69);
+            s.stream = stream;
+            if (shared && z > 0) {
+                s.stream = std::vector<uint8_t>();  // the header names the first one's bytes
+                s.rawStart = 0;
+                s.rawEnd = static_cast<uint32_t>(stream.size());
+            }
+            sf.instrumentZone(i).sample(sf.addSample(s));
+        }
+        sf.presetZone(sf.addPreset("Many", 0, 0)).instrument(i);
+        sf.compress();
+        FontUnderTest f(sf);
+        const size_t oneSample = DecodedSample{nullptr, 44100}.bytes();
+        f.registry().setDecodedSongLimit(3 * oneSample);
+        InstrumentBanks banks(f.registry());
+        banks.indexFonts();
+        banks.markNote(false, 0, 0, 69, 100);
+        EXPECT_EQ(banks.loadMarkedInstruments(), 0);
+        const Instrument* inst = banks.loadedInstrument(false, 0, 0);
+        ASSERT_NE(inst, nullptr);
+        EXPECT_EQ(inst->regionCount(), shared ? 64 : 3);
+        EXPECT_EQ(f.registry().decodedSamples().count(), shared ? 1u : 3u);
+        const std::vector<std::string> warnings = f.registry().takeSampleWarnings();
+        EXPECT_EQ(warnings.size(), shared ? 0u : 61u);
+        if (!shared) {
+            EXPECT_TRUE(contains(warnings.front(), "\"h3\" is not decoded: with it the song's "))
+                << warnings.front();
+        }
     }
 }
 

@@ -29,6 +29,16 @@ TEST(FontsCommand, ListsAGoodFontAndRefusesABadOne) {
     sf.instrumentZone(i).keyRange(64, 127).sample(b);
     sf.presetZone(sf.addPreset("Sine Lead", 0, 80)).instrument(i);
     std::string good = dir.write("good.sf2", sf.build());
+    // The same preset again: the first one is played, the second named as a problem.
+    sf.presetZone(sf.addPreset("Sine Again", 0, 80)).instrument(i);
+    const std::string repeated = dir.write("repeated.sf2", sf.build());
+    // Nothing can sound: the only zone's key range runs backwards.
+    Sf2Builder backwards;
+    const int bs = backwards.addSample(Sf2Builder::sineSample("sine", 440.0, 44100, 69, 1000));
+    const int bi = backwards.addInstrument("Backwards");
+    backwards.instrumentZone(bi).keyRange(80, 40).sample(bs);
+    backwards.presetZone(backwards.addPreset("Backwards", 0, 0)).instrument(bi);
+    const std::string silent = dir.write("silent.sf2", backwards.build());
     std::string wav = dir.write(
         "song.sf2", std::vector<uint8_t>{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'});
 
@@ -40,8 +50,19 @@ TEST(FontsCommand, ListsAGoodFontAndRefusesABadOne) {
         EXPECT_NE(ok.out.find(expected), std::string::npos) << expected << "\n" << ok.out;
     }
 
-    CliRun refused = runCli("fonts " + good + " " + wav + " " + dir.file("missing.sf2"));
+    CliRun again = runCli("fonts " + repeated);
+    EXPECT_EQ(again.exitCode, 0) << again.out;
+    EXPECT_NE(again.out.find("preset \"Sine Again\" (0:80) repeats preset \"Sine Lead\"; only the "
+                             "first is played"),
+              std::string::npos)
+        << again.out;
+
+    // A font in which nothing can sound fails here as it fails when songs are converted.
+    CliRun refused =
+        runCli("fonts " + good + " " + wav + " " + dir.file("missing.sf2") + " " + silent);
     EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.out.find("no preset in it can sound"), std::string::npos) << refused.out;
+    EXPECT_NE(refused.out.find("key range 80..40"), std::string::npos) << refused.out;
     EXPECT_NE(refused.out.find(wav + ": not a SoundFont: a RIFF file of the form \"WAVE\""),
               std::string::npos)
         << refused.out;

@@ -1,5 +1,6 @@
-// How a preset zone's generators combine with an instrument zone's: offsets add, a few values
-// replace, ranges intersect; a version-1 font's preset values replace and are converted.
+// How a preset zone's generators combine with an instrument zone's: offsets add (within each
+// generator's range), a few values replace, ranges intersect; a version-1 font's preset values
+// replace and are converted.
 #include "instruments/GeneratorTable.h"
 
 #include <gtest/gtest.h>
@@ -31,6 +32,10 @@ TEST(GeneratorTable, PresetValuesCombineByTheirGeneratorsRule) {
     } cases[] = {
         {"tuning adds", GEN_COARSE_TUNE, 2, -5, -3},
         {"attenuation adds", GEN_INITIAL_ATTENUATION, 100, 60, 160},
+        // Sums stay in their generator's range instead of wrapping round at 16 bits.
+        {"attenuation ends at 144 dB", GEN_INITIAL_ATTENUATION, 31400, 1440, 1440},
+        {"a delay no shorter than none", GEN_DELAY_VOL_ENV, -21000, -12000, -12000},
+        {"offsets end at 16 bits", GEN_START_ADDRS_OFFSET, 30000, 30000, 32767},
         {"a value the instrument lacks is taken", GEN_PAN, -200, std::nullopt, -200},
         {"a fixed key replaces", GEN_KEYNUM, 40, 60, 40},
         {"key ranges intersect", GEN_KEY_RANGE, rangeAmount(36, 72), rangeAmount(60, 96),

@@ -21,6 +21,8 @@ TEST(Id3Tag, TitleIsCutToThirtyAndThePaddingIsSpaces) {
         // A UTF-8 character that would be split at byte 30 is left out whole.
         {std::string(29, 'a') + "\xC3\xA9" + "b", std::string(29, 'a') + " "},
         {std::string(28, 'a') + "\xC3\xA9" + "b", std::string(28, 'a') + "\xC3\xA9"},
+        // Control characters of the song's text (an escape, a bell, a NUL) become spaces.
+        {std::string("A\x1b[2J\x07\0B\x7f", 9), "A [2J  B" + std::string(22, ' ')},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);

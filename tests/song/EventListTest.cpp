@@ -30,6 +30,17 @@ TEST(EventList, EqualTimesKeepTheirOrderWhereverTheCursorWas) {
     }
     EXPECT_EQ(order, (std::vector<int>{5, 1, 3, 4, 2}));
     EXPECT_EQ(times, (std::vector<int32_t>{0, 100, 100, 100, 300}));
+
+    // Tracks merged at once interleave by time, the earlier track first at equal times.
+    list.reset();
+    for (const std::vector<std::pair<int32_t, uint8_t>>& track :
+         {std::vector<std::pair<int32_t, uint8_t>>{{0, 1}, {10, 2}}, {{0, 3}, {10, 4}}, {{5, 5}}}) {
+        list.startTrackMerge();
+        for (const auto& [time, id] : track) list.add(ev(time, EV_NOTE_ON, 0, 60, id));
+    }
+    order.clear();
+    for (const SongEvent& e : list.events()) order.push_back(e.b);
+    EXPECT_EQ(order, (std::vector<int>{1, 3, 5, 2, 4}));
 }
 
 TEST(EventList, TicksBecomeSamplesWithTheTempoMap) {

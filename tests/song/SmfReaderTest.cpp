@@ -104,14 +104,6 @@ TEST(SmfReader, BrokenTracksKeepWhatWasReadAndSayWhere) {
     std::vector<Case> cases;
     {
         SmfBuilder smf(1, 480);
-        smf.track().noteOn(0, 0, 60, 100).noteOff(480, 0, 60).endOfTrack();
-        smf.track().noteOn(0, 1, 62, 100).noteOff(480, 1, 62);  // no end of track
-        smf.track().noteOn(0, 2, 64, 100).endOfTrack();
-        cases.push_back(
-            {"second track without end of track", smf.build(), 2, "track 2 ends inside an event"});
-    }
-    {
-        SmfBuilder smf(1, 480);
         smf.track().noteOn(0, 0, 60, 100).endOfTrack();
         smf.track().noteOn(0, 1, 62, 100).endOfTrack().lengthOverride = 0xFFFFFFF0u;
         std::vector<uint8_t> bytes = smf.build();
@@ -138,17 +130,6 @@ TEST(SmfReader, BrokenTracksKeepWhatWasReadAndSayWhere) {
         cases.push_back(
             {"fewer tracks than the header says", smf.build(), 1, "ends before track 2"});
     }
-    {
-        SmfBuilder smf(1, 480);
-        smf.track().noteOn(0, 0, 60, 100).endOfTrack();
-        std::vector<uint8_t> bytes = smf.build();
-        const std::vector<uint8_t> junk = {'X', 'Y', 'Z', 'W', 0, 0, 0, 0};
-        bytes.insert(bytes.end(), junk.begin(), junk.end());
-        smf.trackCountOverride = 2;
-        std::vector<uint8_t> header = smf.build();
-        std::copy(header.begin(), header.begin() + 14, bytes.begin());
-        cases.push_back({"second chunk is not MTrk", bytes, 1, "not an MTrk"});
-    }
     for (const Case& c : cases) {
         Read r = readBytes(c.bytes);
         ASSERT_TRUE(r.result.ok()) << c.what << ": " << r.result.error().message;
@@ -158,6 +139,104 @@ TEST(SmfReader, BrokenTracksKeepWhatWasReadAndSayWhere) {
         std::string all;
         for (const std::string& w : r.result->warnings) all += w + "; ";
         EXPECT_NE(all.find(c.warning), std::string::npos) << c.what << ": " << all;
+    }
+}
+
+// What the file says decides what is read: chunks of other kinds are passed over, a track
+// ends at its length, SMPTE ticks are real time whatever the tempo events say, an RMID song
+// may follow information chunks, and a header may announce 65535 tracks.
+TEST(SmfReader, ChunksTrackLengthsAndTimeBasesReadAsTheFileSays) {
+    // Three notes of a second each, one per track, the last at 2 s.
+    auto threeTracks = [](SmfBuilder& smf) {
+        smf.track().tempo(0, 500000).noteOn(0, 0, 60, 100).noteOff(960, 0, 60).endOfTrack();
+        smf.track().noteOn(960, 1, 62, 100).noteOff(960, 1, 62).endOfTrack();
+        smf.track().noteOn(1920, 2, 64, 100).noteOff(960, 2, 64).endOfTrack();
+    };
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        int seconds;  // the song's length
+        int notes;
+        int tracks;  // as the header says
+    };
+    std::vector<Case> cases;
+    for (size_t before : {0, 1}) {
+        SmfBuilder smf(1, 480);
+        threeTracks(smf);
+        smf.chunkBefore(before, "XFIH", {1, 2, 3, 4, 5});
+        cases.push_back({before == 0 ? "a chunk of another kind first" : "one between tracks",
+                         smf.build(), 3, 3, 3});
+    }
+    {
+        SmfBuilder smf(1, 480);
+        smf.track().tempo(0, 500000).noteOn(0, 0, 60, 100).noteOff(960, 0, 60);  // no end event
+        smf.track().noteOn(960, 1, 62, 100).noteOff(960, 1, 62).endOfTrack();
+        smf.track().noteOn(1920, 2, 64, 100).noteOff(960, 2, 64).endOfTrack();
+        cases.push_back({"a track without its end event", smf.build(), 3, 3, 3});
+    }
+    {
+        SmfBuilder smf(1, 480);
+        threeTracks(smf);
+        smf.chunkBefore(1, "MTrk", {});  // an empty track
+        smf.trackCountOverride = 4;
+        cases.push_back({"an empty track", smf.build(), 3, 3, 4});
+    }
+    {
+        // The length says less than there is: what follows is no chunk, so the track goes on.
+        SmfBuilder smf(0, 480);
+        smf.track()
+            .tempo(0, 500000)
+            .noteOn(0, 0, 60, 100)
+            .noteOff(1920, 0, 60)
+            .endOfTrack()
+            .lengthOverride = 4;
+        cases.push_back({"a track length that is too short", smf.build(), 2, 1, 1});
+    }
+    for (const auto& [raw, seconds] : {std::pair{0xE728, 11}, std::pair{0xE31E, 11}}) {
+        // 25 frames of 40 ticks, and 29.97 frames of 30: 1000 and 899.1 ticks a second; the
+        // tempo events (4 and 2 times the default speed) change nothing.
+        SmfBuilder smf(0, 0);
+        smf.divisionRaw = static_cast<uint16_t>(raw);
+        const uint32_t second = raw == 0xE728 ? 1000 : 899;
+        smf.track()
+            .tempo(0, 125000)
+            .noteOn(0, 0, 60, 100)
+            .noteOff(second, 0, 60)
+            .tempo(0, 250000)
+            .noteOn(9 * second, 0, 62, 100)
+            .noteOff(second, 0, 62)
+            .endOfTrack();
+        cases.push_back({raw == 0xE728 ? "SMPTE, 25 frames" : "SMPTE, 29.97 frames", smf.build(),
+                         seconds, 2, 1});
+    }
+    {
+        SmfBuilder smf(1, 480);
+        threeTracks(smf);
+        const std::vector<uint8_t> info = {'L', 'I', 'S', 'T', 13,  0, 0, 0, 'I', 'N', 'F',
+                                           'O', 'I', 'N', 'A', 'M', 1, 0, 0, 0,   'x', 0};
+        cases.push_back({"RMID with an information list first", smf.buildRmid(info), 3, 3, 3});
+    }
+    {
+        SmfBuilder smf(1, 480);
+        threeTracks(smf);
+        smf.trackCountOverride = 0xFFFF;
+        cases.push_back({"65535 tracks announced", smf.build(), 3, 3, 65535});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Read r = readBytes(c.bytes);
+        ASSERT_TRUE(r.result.ok()) << r.result.error().message;
+        EXPECT_NEAR(r.info.totalSamples, c.seconds * 44100, 441);
+        EXPECT_EQ(r.info.trackCount, c.tracks);
+        int notes = 0, tempos = 0;
+        for (const SongEvent& e : r.result->song.events) {
+            notes += e.type == EV_NOTE_ON;
+            tempos += e.type == EV_TEMPO;
+        }
+        EXPECT_EQ(notes, c.notes);
+        if (c.seconds == 11) {
+            EXPECT_EQ(tempos, 0) << "SMPTE songs keep no tempo events";
+        }
     }
 }
 

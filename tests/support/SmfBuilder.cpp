@@ -136,7 +136,10 @@ std::vector<uint8_t> SmfBuilder::build() const {
     put16(out, divisionRaw.value_or(static_cast<uint16_t>(division_)));
     for (uint32_t extra = 6; extra < headerLengthOverride.value_or(6) && extra < 64; ++extra)
         out.push_back(0);
-    for (const SmfTrack& t : tracks_) {
+    for (size_t i = 0; i < tracks_.size(); ++i) {
+        for (const auto& [before, chunk] : extraChunks_)
+            if (before == i) out.insert(out.end(), chunk.begin(), chunk.end());
+        const SmfTrack& t = tracks_[i];
         out.insert(out.end(), {'M', 'T', 'r', 'k'});
         put32(out, t.lengthOverride.value_or(static_cast<uint32_t>(t.bytes().size())));
         out.insert(out.end(), t.bytes().begin(), t.bytes().end());
@@ -144,11 +147,21 @@ std::vector<uint8_t> SmfBuilder::build() const {
     return out;
 }
 
-std::vector<uint8_t> SmfBuilder::buildRmid() const {
+void SmfBuilder::chunkBefore(size_t track, const std::string& id,
+                             const std::vector<uint8_t>& body) {
+    std::vector<uint8_t> chunk(id.begin(), id.end());
+    put32(chunk, static_cast<uint32_t>(body.size()));
+    chunk.insert(chunk.end(), body.begin(), body.end());
+    extraChunks_.emplace_back(track, std::move(chunk));
+}
+
+std::vector<uint8_t> SmfBuilder::buildRmid(const std::vector<uint8_t>& chunksBefore) const {
     const std::vector<uint8_t> smf = build();
     std::vector<uint8_t> out = {'R', 'I', 'F', 'F'};
-    put32le(out, static_cast<uint32_t>(smf.size() + 12));
-    out.insert(out.end(), {'R', 'M', 'I', 'D', 'd', 'a', 't', 'a'});
+    put32le(out, static_cast<uint32_t>(smf.size() + 12 + chunksBefore.size()));
+    out.insert(out.end(), {'R', 'M', 'I', 'D'});
+    out.insert(out.end(), chunksBefore.begin(), chunksBefore.end());
+    out.insert(out.end(), {'d', 'a', 't', 'a'});
     put32le(out, static_cast<uint32_t>(smf.size()));
     out.insert(out.end(), smf.begin(), smf.end());
     return out;

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace svt::test {
@@ -60,8 +61,10 @@ class SmfBuilder {
     SmfTrack& track();  // a new track, in order
 
     std::vector<uint8_t> build() const;
-    // The same file inside a RIFF "RMID" wrapper.
-    std::vector<uint8_t> buildRmid() const;
+    // The same file inside a RIFF "RMID" wrapper, after `chunksBefore` (whole RIFF chunks).
+    std::vector<uint8_t> buildRmid(const std::vector<uint8_t>& chunksBefore = {}) const;
+    // A chunk of another kind ("XFIH" and the like) written just before track `track`.
+    void chunkBefore(size_t track, const std::string& id, const std::vector<uint8_t>& body);
 
     // Header values written instead of the real ones.
     std::optional<uint16_t> trackCountOverride;
@@ -72,6 +75,7 @@ class SmfBuilder {
     int format_;
     int division_;
     std::vector<SmfTrack> tracks_;
+    std::vector<std::pair<size_t, std::vector<uint8_t>>> extraChunks_;
 };
 
 }  // namespace svt::test

@@ -97,7 +97,11 @@ bool pathExists(const std::string& path) {
 
 PathKind pathKind(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return PathKind::Missing;
+    if (::stat(path.c_str(), &st) != 0) {
+        // A symbolic link to nothing is still a name in the folder: kept, or replaced, as a
+        // file is (a new file could never take its name without replacing it).
+        return ::lstat(path.c_str(), &st) == 0 ? PathKind::File : PathKind::Missing;
+    }
     if (S_ISREG(st.st_mode)) return PathKind::File;
     if (S_ISDIR(st.st_mode)) return PathKind::Folder;
     return PathKind::Other;

@@ -118,6 +118,9 @@ void PendingFile::forget() {
 }
 
 void removePendingFilesOnSignals() {
+    // A write beyond the file-size limit (ulimit -f, common under batch systems) fails with
+    // EFBIG and is reported like any failed write, instead of killing the program.
+    ::signal(SIGXFSZ, SIG_IGN);
     for (const int signal : kCleanedSignals) {
         struct sigaction old {};
         if (::sigaction(signal, nullptr, &old) != 0) continue;

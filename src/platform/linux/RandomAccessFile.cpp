@@ -6,6 +6,13 @@
 #include <cerrno>
 
 namespace svt::platform {
+namespace {
+
+int64_t changeTimeOf(const struct stat& st) {
+    return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+}  // namespace
 
 int RandomAccessFile::open(const std::string& path) {
     close();
@@ -22,7 +29,14 @@ int RandomAccessFile::open(const std::string& path) {
     }
     handle_ = fd;
     size_ = static_cast<int64_t>(st.st_size);
+    changeTime_ = changeTimeOf(st);
     return 0;
+}
+
+bool RandomAccessFile::changedSinceOpen() const {
+    struct stat st {};
+    if (handle_ < 0 || ::fstat(static_cast<int>(handle_), &st) != 0) return false;
+    return static_cast<int64_t>(st.st_size) != size_ || changeTimeOf(st) != changeTime_;
 }
 
 void RandomAccessFile::close() {

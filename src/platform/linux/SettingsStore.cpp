@@ -6,34 +6,39 @@
 #include <system_error>
 
 #include "platform/IniFile.h"
-#include "platform/MappedFile.h"
 #include "platform/Paths.h"
 #include "platform/PendingFile.h"
+#include "platform/RandomAccessFile.h"
 
 namespace svt::platform {
 namespace {
 
-// Empty text for a missing or empty file; nullopt for one that cannot be used.
-std::optional<std::string> readWhole(const std::string& path, std::string& why) {
-    MappedFile file;
+// Empty text for a missing or empty file; nullopt for one that cannot be used (`oversized`:
+// too large to be settings). The file is read, not mapped, so that another program cutting it
+// short meanwhile cannot end this one.
+std::optional<std::string> readWhole(const std::string& path, std::string& why,
+                                     bool* oversized = nullptr) {
+    RandomAccessFile file;
     const int err = file.open(path);
-    if (err == 0) {
-        if (file.size() > SettingsStore::kMaxFileBytes) {
-            why = path + ": larger than a settings file can be";
-            return std::nullopt;
-        }
-        return std::string(reinterpret_cast<const char*>(file.data()), file.size());
-    }
     if (err == ENOENT) return std::string();
-    if (err == MappedFile::kMapFailed) {
-        // An empty file maps as nothing; anything else that does not map is not a plain file.
-        std::error_code ec;
-        if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0)
-            return std::string();
+    if (err != 0) {
+        why = path + ": cannot be read (" + std::generic_category().message(err) + ")";
+        return std::nullopt;
     }
-    why =
-        path + ": cannot be read (" + std::generic_category().message(err > 0 ? err : EINVAL) + ")";
-    return std::nullopt;
+    if (file.size() > static_cast<int64_t>(SettingsStore::kMaxFileBytes)) {
+        why = path + ": larger than a settings file can be";
+        if (oversized != nullptr) *oversized = true;
+        return std::nullopt;
+    }
+    std::string text(static_cast<size_t>(file.size()), '\0');
+    const int64_t got =
+        file.readAt(0, std::span<uint8_t>(reinterpret_cast<uint8_t*>(text.data()), text.size()));
+    if (got < 0) {
+        why = path + ": cannot be read (" + std::generic_category().message(errno) + ")";
+        return std::nullopt;
+    }
+    text.resize(static_cast<size_t>(got));
+    return text;
 }
 
 }  // namespace
@@ -63,11 +68,27 @@ std::map<std::string, std::string> SettingsStore::readAll() const {
 
 Status SettingsStore::writeStrings(
     const std::vector<std::pair<std::string, std::string>>& values) const {
+    std::vector<SettingsValue> typed;
+    for (const auto& [name, text] : values) typed.push_back({name, text});
+    return writeValues(typed);
+}
+
+Status SettingsStore::writeValues(const std::vector<SettingsValue>& values) const {
     std::string why;
-    std::optional<std::string> text = readWhole(path_, why);
-    if (!text) return makeError(why);
-    IniFile ini = IniFile::parse(*text);
-    for (const auto& [key, value] : values) ini.setValue(IniFile::kGeneral, key, value);
+    bool oversized = false;
+    std::optional<std::string> text = readWhole(path_, why, &oversized);
+    // A file too large to be settings holds none that could be kept: the values saved now
+    // take its place, or no settings would ever be saved again.
+    if (!text && !oversized) return makeError(why);
+    IniFile ini = IniFile::parse(text.value_or(std::string()));
+    for (const SettingsValue& v : values) {
+        if (const auto* number = std::get_if<int32_t>(&v.value))
+            ini.setValue(IniFile::kGeneral, v.name, std::to_string(*number));
+        else if (const auto* words = std::get_if<std::string>(&v.value))
+            ini.setValue(IniFile::kGeneral, v.name, *words);
+        else
+            ini.removeValue(IniFile::kGeneral, v.name);
+    }
     const std::string out = ini.text();
 
     std::error_code ec;
@@ -78,17 +99,6 @@ Status SettingsStore::writeStrings(
     if (const int error = writeWholeFile(path_, out); error != 0)
         return makeError(path_ + ": cannot be written (" + OutputFile::errorText(error) + ")");
     return Ok{};
-}
-
-Status SettingsStore::writeValues(const std::vector<SettingsValue>& values) const {
-    std::vector<std::pair<std::string, std::string>> texts;
-    for (const SettingsValue& v : values) {
-        if (const auto* number = std::get_if<int32_t>(&v.value))
-            texts.emplace_back(v.name, std::to_string(*number));
-        else
-            texts.emplace_back(v.name, std::get<std::string>(v.value));
-    }
-    return writeStrings(texts);
 }
 
 Status SettingsStore::removeAll() const {

@@ -28,9 +28,25 @@ int RandomAccessFile::open(const std::string& path) {
         ::CloseHandle(file);
         return EINVAL;
     }
+    FILETIME written{};
+    ::GetFileTime(file, nullptr, nullptr, &written);
     handle_ = reinterpret_cast<intptr_t>(file);
     size_ = size.QuadPart;
+    changeTime_ = (static_cast<int64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
     return 0;
+}
+
+bool RandomAccessFile::changedSinceOpen() const {
+    // Other programs may not write while the file is open (it is shared for reading only), but
+    // one may have held it open for writing before.
+    LARGE_INTEGER size{};
+    FILETIME written{};
+    if (handle_ == -1 || !::GetFileSizeEx(handleOf(handle_), &size) ||
+        !::GetFileTime(handleOf(handle_), nullptr, nullptr, &written))
+        return false;
+    const int64_t time =
+        (static_cast<int64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+    return size.QuadPart != size_ || time != changeTime_;
 }
 
 void RandomAccessFile::close() {

@@ -124,7 +124,10 @@ Status SettingsStore::writeValues(const std::vector<SettingsValue>& values) cons
     for (const SettingsValue& v : values) {
         const std::wstring name = win::widen(v.name);
         LSTATUS status;
-        if (const auto* number = std::get_if<int32_t>(&v.value)) {
+        if (std::holds_alternative<std::monostate>(v.value)) {
+            status = ::RegDeleteValueW(k.get(), name.c_str());
+            if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
+        } else if (const auto* number = std::get_if<int32_t>(&v.value)) {
             DWORD raw = 0;
             std::memcpy(&raw, number, sizeof raw);
             status = ::RegSetValueExW(k.get(), name.c_str(), 0, REG_DWORD,

@@ -48,6 +48,23 @@ SVT_FUZZ_SEEDS(midi) {
     f2.track().noteOn(0, 1, 60, 100).endOfTrack();
     seeds.add("format2-smpte", f2.build());
     seeds.add("rmid", f0.buildRmid());
+
+    // Inputs that once read wrongly: chunks of other kinds, a track without its end event,
+    // SMPTE time with a tempo event, information before an RMID song, a thousand tracks.
+    svt::test::SmfBuilder chunks(1, 480);
+    chunks.track().noteOn(0, 0, 60, 100).noteOff(96, 0, 60);
+    chunks.track().noteOn(0, 1, 62, 100).endOfTrack();
+    chunks.chunkBefore(0, "XFIH", {1, 2, 3});
+    chunks.chunkBefore(1, "XFKM", {});
+    seeds.add("other-chunks", chunks.build());
+    svt::test::SmfBuilder smpte(0, 0);
+    smpte.divisionRaw = 0xE31E;
+    smpte.track().tempo(0, 125000).noteOn(0, 0, 60, 100).noteOff(899, 0, 60).endOfTrack();
+    seeds.add("smpte-tempo", smpte.build());
+    seeds.add("rmid-list", f0.buildRmid({'L', 'I', 'S', 'T', 4, 0, 0, 0, 'I', 'N', 'F', 'O'}));
+    svt::test::SmfBuilder many(1, 96);
+    for (int t = 0; t < 1000; ++t) many.track().noteOn(t % 3, t % 16, 60, 100).endOfTrack();
+    seeds.add("many-tracks", many.build());
 }
 
 SVT_FUZZ_SEEDS(rmid) {

@@ -10,4 +10,6 @@ SVT_FUZZ_SEEDS(pli) {
     add("written", "/music/a.mid\r\n/music/b.mid\r\n/music/c.kar\r\n");
     add("edited", "C:\\Music\\A.MID\n\n@other.pli\r\n/folder/\rtail\n");
     add("empty-lines", "\r\n\n\r\r\n");
+    // Lists that once lost names: a byte-order mark, lines ended by CR alone, relative names.
+    add("mark-and-cr", "\xEF\xBB\xBFsongs/a.mid\rsongs/b.mid\r../c.mid\r@sub.pli\r");
 }

@@ -108,4 +108,34 @@ SVT_FUZZ_SEEDS(sf2) {
     badSample.instrumentZone(i).loopMode(1).gen(svt::GEN_END_ADDRS_COARSE_OFFSET, 3).sample(id);
     badSample.presetZone(badSample.addPreset("p", 0, 0)).instrument(i);
     seeds.add("sample-outside.sf2", badSample.build());
+
+    // Fonts that once played wrongly or filled the memory: sums beyond their generator's
+    // range, a repeated preset, a backwards key range, and one stream named by many headers.
+    Sf2Builder hostile;
+    int sine = hostile.addSample(Sf2Builder::sineSample("sine", 441.0, 22050, 69, 500));
+    int quiet = hostile.addInstrument("quiet");
+    hostile.instrumentZone(quiet).gen(svt::GEN_INITIAL_ATTENUATION, 1440).sample(sine);
+    hostile.instrumentZone(quiet).keyRange(80, 40).sample(sine);
+    for (int copy = 0; copy < 2; ++copy)
+        hostile.presetZone(hostile.addPreset("loud", 0, 0))
+            .gen(svt::GEN_INITIAL_ATTENUATION, 31400)
+            .gen(svt::GEN_DELAY_VOL_ENV, -21000)
+            .instrument(quiet);
+    seeds.add("sums-and-repeats.sf2", hostile.build());
+    Sf2Builder shared;
+    int many = shared.addInstrument("many");
+    for (int h = 0; h < 16; ++h) {
+        Sf2Sample named = tone;
+        if (h > 0) {
+            named.stream = std::vector<uint8_t>();
+            named.rawStart = 0;
+            named.rawEnd = static_cast<uint32_t>(stream.size());
+        } else {
+            named.stream = stream;
+        }
+        shared.instrumentZone(many).sample(shared.addSample(named));
+    }
+    shared.presetZone(shared.addPreset("many", 0, 0)).instrument(many);
+    shared.compress(0.1f);
+    seeds.add("shared-stream.sf3", shared.build());
 }
