@@ -67,8 +67,11 @@ if [ "$tsan" -eq 1 ]; then
 fi
 
 if [ "$windows" -eq 1 ]; then
-    stage "Windows build (mingw-w64)"
+    stage "Windows libraries from Debian's source packages"
+    scripts/windows-deps.sh build/windows-deps
+    stage "Windows build (mingw-w64) and installer"
     svt_build windows -DSORVANTO_WERROR=ON
+    cmake --build build/windows --target installer
     scripts/test-windows.sh build/windows build/release
 fi
 

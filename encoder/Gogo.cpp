@@ -16,7 +16,14 @@
 
 #include "gogo/gogo.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#define GOGO_EXPORT extern "C" __declspec(dllexport)
+#else
 #define GOGO_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 
@@ -39,6 +46,32 @@ bool isMp3Bitrate(uintptr_t kbps) {
         if (static_cast<uintptr_t>(r) == kbps) return true;
     return false;
 }
+
+#ifdef _WIN32
+// Sorvanto passes names in UTF-8, so that any name opens; a name that is not UTF-8 is taken in
+// the system's code page, as callers of the original library pass them.
+FILE* openForWriting(const std::string& name) {
+    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.c_str(), -1, nullptr, 0);
+    if (n <= 0) return std::fopen(name.c_str(), "wb");
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.c_str(), -1, wide.data(), n);
+    return _wfopen(wide.c_str(), L"wb");
+}
+
+// The console's standard output translates line ends unless told otherwise.
+FILE* binaryStdout() {
+    _setmode(_fileno(stdout), _O_BINARY);
+    return stdout;
+}
+#else
+FILE* openForWriting(const std::string& name) {
+    return std::fopen(name.c_str(), "wb");
+}
+
+FILE* binaryStdout() {
+    return stdout;
+}
+#endif
 
 bool isLameInputRate(uint32_t hz) {
     constexpr uint32_t kRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
@@ -148,9 +181,9 @@ MPGE_RESULT openEncoder(Encoder& e) {
 
 MPGE_RESULT openOutput(Encoder& e) {
     if (e.toStdout) {
-        e.out = stdout;
+        e.out = binaryStdout();
     } else {
-        e.out = std::fopen(e.fileName.c_str(), "wb");
+        e.out = openForWriting(e.fileName);
         if (e.out == nullptr) return MPGE_CANNOT_OPEN_OUTPUT;
     }
     if (!writeAll(e, e.leadingTag.data(), e.leadingTag.size())) return MPGE_WRITE_FAILED;

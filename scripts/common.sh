@@ -36,8 +36,11 @@ SVT_TEST_PACKAGES+=(flac vorbis-tools opus-tools python3-mutagen libimage-exifto
 # of their own (util-linux's unshare and mount) where the machine allows it.
 SVT_TEST_PACKAGES+=(parallel util-linux)
 # The Windows build: Debian's mingw-w64 compilers with POSIX threads, GoogleTest's sources, and
-# Wine to run what they make (./test.sh --windows).
-SVT_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix googletest wine64 wine tmux pulseaudio)
+# Wine to run what they make (./test.sh --windows). dpkg-source unpacks the source packages of
+# the libraries Debian lacks for mingw-w64 (scripts/windows-deps.sh); NSIS makes the installer,
+# which carries MuseScore's compressed General MIDI font.
+SVT_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix googletest wine64 wine tmux pulseaudio dpkg-dev pkgconf
+                      nsis musescore-general-soundfont-small mpg123)
 
 svt_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
 

@@ -120,7 +120,8 @@ std::string besideList(const std::string& line, const std::string& list) {
     if (path.is_absolute() || path.has_root_name() || path.has_root_directory()) return line;
     const std::filesystem::path folder = platform::fsPath(list).parent_path();
     if (folder.empty()) return line;
-    return (reference ? "@" : "") + platform::pathText(folder / path);
+    // In the system's own separators, so that the name matches the same song named directly.
+    return (reference ? "@" : "") + platform::pathText((folder / path).make_preferred());
 }
 
 // Walks the names depth first, keeping the lists being read so that a list met again inside

@@ -3,9 +3,7 @@
 
 #include "instruments/CompressedSamples.h"
 
-#if SORVANTO_HAVE_VORBIS
 #include <vorbis/vorbisfile.h>
-#endif
 
 #include <algorithm>
 #include <cmath>
@@ -77,7 +75,6 @@ std::optional<OggPage> lastPage(std::span<const uint8_t> s) {
     return {};
 }
 
-#if SORVANTO_HAVE_VORBIS
 struct MemorySource {
     std::span<const uint8_t> bytes;
     size_t pos = 0;
@@ -106,7 +103,6 @@ std::string vorbisOpenError(int code) {
             return "cannot be opened by the Vorbis decoder (error " + std::to_string(code) + ")";
     }
 }
-#endif
 
 }  // namespace
 
@@ -156,10 +152,6 @@ StreamProbe probeCompressedStream(std::span<const uint8_t> s, std::span<const ui
                         ", which cannot be played (only Ogg Vorbis can)";
         return probe;
     }
-#if !SORVANTO_HAVE_VORBIS
-    probe.problem = "is compressed as Ogg Vorbis, which this build cannot play (no Vorbis decoder)";
-    return probe;
-#endif
     if (packet.size() < 16) {
         probe.problem = "has a Vorbis identification header that is cut short";
         return probe;
@@ -203,11 +195,6 @@ StreamProbe probeCompressedStream(std::span<const uint8_t> s, std::span<const ui
 Result<std::shared_ptr<const DecodedSample>> decodeVorbisStream(std::span<const uint8_t> stream,
                                                                 int64_t expectedFrames) {
     if (expectedFrames <= 0) return makeError("holds no sound");
-#if !SORVANTO_HAVE_VORBIS
-    (void)stream;
-    return makeError(
-        "is compressed as Ogg Vorbis, which this build cannot play (no Vorbis decoder)");
-#else
     MemorySource source{stream, 0};
     // No seek function: the stream is read once from its start, which is all that decoding
     // needs, and spares the decoder its search for the stream's end.
@@ -257,7 +244,6 @@ Result<std::shared_ptr<const DecodedSample>> decodeVorbisStream(std::span<const 
     }
     if (!failure.empty()) return makeError(failure);
     return std::shared_ptr<const DecodedSample>(std::move(sample));
-#endif
 }
 
 }  // namespace svt

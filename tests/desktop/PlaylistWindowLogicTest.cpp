@@ -183,8 +183,10 @@ TEST(PlaylistWindowLogic, NamedConversionReachesTheEngineAndAsksToListen) {
     WindowRig rig;
     rig.list({"a.mid", "b.mid"});
     drainCodes(rig.control.commandQueue());
-    rig.engine.lastPath = "/out/x.wav";
-    rig.control.convertTo(OutputKind::WavFile, "/out/x.wav");
+    // A whole path on either system: the listen question hands it to the desktop as it is.
+    const std::string out = rig.dir.file("x.wav");
+    rig.engine.lastPath = out;
+    rig.control.convertTo(OutputKind::WavFile, out);
     std::string namedWhilePlaying;
     rig.engine.onPlay = [&] {
         namedWhilePlaying = rig.engine.outputFile;
@@ -195,12 +197,12 @@ TEST(PlaylistWindowLogic, NamedConversionReachesTheEngineAndAsksToListen) {
         rig.control.queue(CmdQuit);
     };
     rig.control.runPlaylist({});
-    EXPECT_EQ(namedWhilePlaying, "/out/x.wav");
+    EXPECT_EQ(namedWhilePlaying, out);
     EXPECT_EQ(rig.engine.outputFile, "") << "the next conversion names its files itself";
     ASSERT_EQ(rig.engine.played.size(), 1u) << "one song, not the whole list";
     ASSERT_EQ(rig.view.ends.size(), 1u);
     EXPECT_TRUE(rig.view.ends[0].singleFile);
-    EXPECT_EQ(rig.view.ends[0].lastOutputPath, "/out/x.wav");
+    EXPECT_EQ(rig.view.ends[0].lastOutputPath, out);
     EXPECT_EQ(rig.engine.selected, OutputKind::Live) << "back to the live output";
     EXPECT_FALSE(rig.control.convertingSingleFile());
 }

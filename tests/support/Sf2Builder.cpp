@@ -1,8 +1,6 @@
 #include "support/Sf2Builder.h"
 
-#if SORVANTO_HAVE_VORBIS
 #include <vorbis/vorbisenc.h>
-#endif
 
 #include <algorithm>
 #include <cmath>
@@ -365,13 +363,6 @@ std::vector<uint8_t> Sf2Builder::build() const {
 
 std::vector<uint8_t> Sf2Builder::encodeVorbis(const std::vector<int16_t>& pcm, uint32_t rateHz,
                                               float quality) {
-#if !SORVANTO_HAVE_VORBIS
-    // Built without libvorbisenc (the Windows build): no compressed fonts to test with.
-    (void)pcm;
-    (void)rateHz;
-    (void)quality;
-    return {};
-#else
     std::vector<uint8_t> out;
     vorbis_info info;
     vorbis_info_init(&info);
@@ -427,7 +418,6 @@ std::vector<uint8_t> Sf2Builder::encodeVorbis(const std::vector<int16_t>& pcm, u
     vorbis_comment_clear(&comment);
     vorbis_info_clear(&info);
     return out;
-#endif
 }
 
 std::optional<size_t> Sf2Builder::findChunk(const std::vector<uint8_t>& file, const char* id) {

@@ -1,5 +1,5 @@
-// The Windows build has no encoder of its own: "gogo.dll" is whichever library the user puts
-// beside the program or names in the registry. The fake library stands in for it.
+// "gogo.dll" is the library beside the program, else the one the registry's INSTPATH names.
+// The fake library stands in for it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
