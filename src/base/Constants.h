@@ -45,8 +45,9 @@ inline constexpr const char* kSystemSoundFontPath = "/usr/share/sounds/sf2/defau
 // Decoded samples of compressed fonts an engine keeps between songs unless told otherwise:
 // enough for the instruments of a few General MIDI songs of a large compressed font.
 inline constexpr size_t kDefaultDecodedSampleLimitBytes = size_t{96} << 20;
-// Decoded samples a song may hold at once: more than a whole large General MIDI font decodes
-// to (MuseScore General, 466 MiB), so only a font made to fill the memory meets it.
+// Sample points a song's instruments may hold at once (decoded samples and copies): more than
+// a whole large General MIDI font decodes to (MuseScore General, 466 MiB), so only a font made
+// to fill the memory meets it.
 inline constexpr size_t kMaxDecodedSampleBytesPerSong = size_t{512} << 20;
 // The same for compressed (SoundFont 3) fonts, tried when there is no SoundFont 2 default.
 inline constexpr const char* kSystemCompressedSoundFontPath =

@@ -32,9 +32,14 @@ class DecodedSampleCache {
 
     size_t bytes() const { return bytes_; }
     size_t count() const { return entries_.size(); }
-    // What the samples held at once may take while a song's instruments are built.
+    // What a song's instruments may hold at once: the decoded samples here and the copies of
+    // points the instruments built for the song made (counted with noteCopied, forgotten with
+    // forgetCopies between songs).
     size_t songLimit() const { return songLimit_; }
     void setSongLimit(size_t bytes) { songLimit_ = bytes; }
+    void noteCopied(size_t bytes) { copiedBytes_ += bytes; }
+    void forgetCopies() { copiedBytes_ = 0; }
+    size_t copiedBytes() const { return copiedBytes_; }
 
   private:
     struct Entry {
@@ -48,6 +53,7 @@ class DecodedSampleCache {
     uint64_t clock_ = 0;
     size_t bytes_ = 0;
     size_t songLimit_ = kMaxDecodedSampleBytesPerSong;
+    size_t copiedBytes_ = 0;
 };
 
 }  // namespace svt

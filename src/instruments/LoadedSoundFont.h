@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -184,9 +185,12 @@ class LoadedSoundFont {
     std::shared_ptr<const DecodedSample> decoded(int32_t sample, const FontBytes& bytes,
                                                  DecodedSampleCache& cache);
     void noteDecodeFailure(int32_t sample, std::string reason);
-    // Makes room in `cache` for one more decoded sample within a song's bound, giving up
-    // samples no instrument holds; false (and a warning for the song) when it does not fit.
-    bool roomToDecode(int32_t sample, DecodedSampleCache& cache);
+    // Makes room for `bytes` more points of `sample` (decoded, or copied into an instrument)
+    // within a song's bound, giving up decoded samples no instrument holds; false, and a
+    // warning for the song, when they do not fit. Copies of stored points may take twice the
+    // font's sample data when that is more: a large font's instruments copy each point about
+    // once, while headers that name one stretch many times only meet the bound.
+    bool roomFor(int32_t sample, size_t bytes, DecodedSampleCache& cache, bool decoding);
 
     std::string fileName_;
     std::string registeredName_{fileName_};
@@ -216,8 +220,16 @@ class LoadedSoundFont {
     std::vector<bool> problemMet_;          // by sample: already handed out by takeProblemsMet
     std::vector<int32_t> problemOfSample_;  // by sample: index into sampleProblems_, or -1
     std::vector<int32_t> pendingMet_;       // samples met since the last takeProblemsMet
-    // Samples left undecoded for lack of room since the last takeProblemsMet (each once).
-    std::vector<SampleProblem> refusedMet_;
+    // Samples left out for lack of room since the last takeProblemsMet: the first is named,
+    // the others counted (a font of thousands of headers would give thousands of lines).
+    struct Refusal {
+        int32_t sample = 0;
+        bool decoding = false;
+        size_t boundBytes = 0;
+        size_t more = 0;  // samples left out after the first
+    };
+    std::optional<Refusal> refusal_;
+    std::vector<bool> refused_;  // by sample, once something was left out: counted already
 };
 
 }  // namespace svt

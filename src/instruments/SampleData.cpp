@@ -290,7 +290,7 @@ std::shared_ptr<const DecodedSample> LoadedSoundFont::decoded(int32_t sample,
     sample = samples_[static_cast<size_t>(sample)].decodedAs;
     if (std::shared_ptr<const DecodedSample> hit = cache.find(cacheId_, sample)) return hit;
     const SampleData& d = samples_[static_cast<size_t>(sample)];
-    if (!d.playable || !roomToDecode(sample, cache)) return nullptr;
+    if (!d.playable || !roomFor(sample, d.decodedBytes(), cache, true)) return nullptr;
     std::vector<uint8_t> scratch;
     auto result = decodeVorbisStream(bytes.read(d.streamPos, d.streamBytes, scratch), d.frames);
     if (!result.ok()) {
@@ -301,17 +301,25 @@ std::shared_ptr<const DecodedSample> LoadedSoundFont::decoded(int32_t sample,
     return *result;
 }
 
-bool LoadedSoundFont::roomToDecode(int32_t sample, DecodedSampleCache& cache) {
-    const size_t bytes = samples_[static_cast<size_t>(sample)].decodedBytes();
-    const size_t bound = cache.songLimit();
-    if (cache.bytes() + bytes > bound) cache.trim(bytes < bound ? bound - bytes : 0);
-    if (cache.bytes() + bytes <= bound) return true;
-    const bool told = std::any_of(refusedMet_.begin(), refusedMet_.end(),
-                                  [&](const SampleProblem& p) { return p.sample == sample; });
-    if (!told)
-        refusedMet_.push_back({sample, samples_[static_cast<size_t>(sample)].name,
-                               "is not decoded: with it the song's samples would take more than " +
-                                   std::to_string((bound + (1 << 19)) >> 20) + " MiB"});
+bool LoadedSoundFont::roomFor(int32_t sample, size_t bytes, DecodedSampleCache& cache,
+                              bool decoding) {
+    const size_t bound =
+        decoding ? cache.songLimit()
+                 : std::max(cache.songLimit(), 2 * static_cast<size_t>(sampleDataSize_));
+    const size_t others = cache.copiedBytes() + bytes;
+    if (cache.bytes() + others > bound) cache.trim(others < bound ? bound - others : 0);
+    if (cache.bytes() + others <= bound) {
+        if (!decoding) cache.noteCopied(bytes);
+        return true;
+    }
+    if (refused_.size() != samples_.size()) refused_.assign(samples_.size(), false);
+    if (!refused_[static_cast<size_t>(sample)]) {
+        refused_[static_cast<size_t>(sample)] = true;
+        if (refusal_)
+            ++refusal_->more;
+        else
+            refusal_ = Refusal{sample, decoding, bound, 0};
+    }
     return false;
 }
 
@@ -346,11 +354,11 @@ void LoadedSoundFont::decodeAhead(std::span<const int32_t> wanted, DecodedSample
     size_t ahead = 0;
     const size_t bound = cache.songLimit();
     for (const int32_t s : wanted) {
-        const size_t bytes = samples_[static_cast<size_t>(s)].decodedBytes();
-        if (cache.bytes() + ahead + bytes > bound)
-            cache.trim(ahead + bytes < bound ? bound - ahead - bytes : 0);
-        if (cache.bytes() + ahead + bytes > bound) continue;
-        ahead += bytes;
+        const size_t others =
+            cache.copiedBytes() + ahead + samples_[static_cast<size_t>(s)].decodedBytes();
+        if (cache.bytes() + others > bound) cache.trim(others < bound ? bound - others : 0);
+        if (cache.bytes() + others > bound) continue;
+        ahead += samples_[static_cast<size_t>(s)].decodedBytes();
         samples.push_back(s);
     }
     if (samples.empty()) return;
@@ -412,8 +420,17 @@ std::vector<SampleProblem> LoadedSoundFont::takeProblemsMet() {
         if (p >= 0) met.push_back(sampleProblems_[static_cast<size_t>(p)]);
     }
     pendingMet_.clear();
-    met.insert(met.end(), refusedMet_.begin(), refusedMet_.end());
-    refusedMet_.clear();
+    if (refusal_) {
+        const Refusal& r = *refusal_;
+        std::string reason = r.decoding ? "is not decoded" : "is left out";
+        if (r.more > 0) reason += ", and so are " + std::to_string(r.more) + " more samples";
+        reason += std::string(": with ") + (r.more > 0 ? "them" : "it") +
+                  " the song's samples would take more than " +
+                  std::to_string((r.boundBytes + (1 << 19)) >> 20) + " MiB";
+        met.push_back({r.sample, samples_[static_cast<size_t>(r.sample)].name, std::move(reason)});
+        refusal_.reset();
+        refused_.clear();
+    }
     return met;
 }
 
@@ -487,6 +504,11 @@ std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry
     std::vector<const PendingRegion*> made;  // the pending region of each region made
     std::vector<int64_t> owned;              // points held by the buffer each region reads
     const std::vector<bool> keep = regionsToKeep(entry, notes);
+    // Regions of sample headers that name one stream read the same points.
+    auto sourceOf = [this](const PendingRegion& p) {
+        return p.compressedSample < 0 ? -1
+                                      : samples_[static_cast<size_t>(p.compressedSample)].decodedAs;
+    };
     for (size_t index = 0; index < entry.regions.size(); ++index) {
         if (!keep[index]) continue;
         const PendingRegion& pr = entry.regions[index];
@@ -500,7 +522,7 @@ std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry
                 const SampleRegion& o = inst->regions[j];
                 const PendingRegion& op = *made[j];
                 bool candidate = op.filePos == pr.filePos && op.firstPoint == pr.firstPoint &&
-                                 op.compressedSample == pr.compressedSample &&
+                                 sourceOf(op) == sourceOf(pr) &&
                                  (o.fixedNote == 0 || (o.modeFlags & kRegionLooping) != 0);
                 if (settings_.antiAliasing)
                     candidate =
@@ -530,6 +552,8 @@ std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry
             owned.push_back(points);
         }
         if (r.pcm == nullptr) {
+            if (!roomFor(r.sfSampleIndex, (static_cast<size_t>(points) + 4) * 2, cache, false))
+                continue;
             // The region's end lies one point past the data (that point is silence), and a
             // voice may read three more beyond the end: four zero points follow the data.
             auto buffer = std::make_unique<int16_t[]>(static_cast<size_t>(points) + 4);
@@ -567,6 +591,8 @@ std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry
                     r.highKeyFreq = tab.noteFreqMilliHz[127];
                     buffer = std::move(resampled);
                     bufferPoints = static_cast<int64_t>(newPoints);
+                    if (bufferPoints > points)
+                        cache.noteCopied(static_cast<size_t>(bufferPoints - points) * 2);
                 }
             }
             r.pcm = buffer.get();

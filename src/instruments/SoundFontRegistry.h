@@ -69,14 +69,17 @@ class SoundFontRegistry {
     // Decoded compressed samples are kept between songs up to this many bytes (more while a
     // song's instruments need more); see trimDecodedSamples().
     void setDecodedSampleLimit(size_t bytes) { decodedLimit_ = bytes; }
-    // While a song's instruments are built, decoded samples take at most this many bytes;
-    // samples beyond it are not decoded and the song is warned (kMaxDecodedSampleBytesPerSong
-    // unless set).
+    // While a song's instruments are built, decoded samples and the instruments' copies of
+    // points take at most this many bytes; samples beyond it are left out and the song is
+    // warned (kMaxDecodedSampleBytesPerSong unless set).
     void setDecodedSongLimit(size_t bytes) { decoded_.setSongLimit(bytes); }
     size_t decodedSampleLimit() const { return decodedLimit_; }
     // Gives up the least recently used decoded samples no instrument holds, down to the limit.
     // Between songs only: it frees memory.
-    void trimDecodedSamples() { decoded_.trim(decodedLimit_); }
+    void trimDecodedSamples() {
+        decoded_.trim(decodedLimit_);
+        decoded_.forgetCopies();
+    }
     const DecodedSampleCache& decodedSamples() const { return decoded_; }
     // One line for each sample that instruments built since the last call needed but could
     // not play, each sample once: "FONT: sample 12 "Piano C4" is damaged: ...; it is not played".

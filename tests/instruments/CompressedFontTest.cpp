@@ -331,17 +331,45 @@ TEST(CompressedFont, DecodedMemoryStaysWithinItsLimitAcrossAPlaylist) {
 }
 
 // Within one song as well: a stream that many headers name is decoded once, and samples
-// beyond the song's bound are left out with a warning instead of filling the memory.
-TEST(CompressedFont, DecodedMemoryStaysWithinItsBoundWithinASong) {
-    for (const bool shared : {true, false}) {
-        SCOPED_TRACE(shared ? "one stream, 64 headers" : "64 streams");
+// beyond the song's bound (decoded, or copied into an instrument) are left out with one
+// warning that counts them instead of filling the memory.
+TEST(CompressedFont, SampleMemoryStaysWithinItsBoundWithinASong) {
+    enum Kind { SharedStream, DistinctStreams, StretchesOfStoredPoints, StretchesOfAStream };
+    struct Case {
+        Kind kind;
+        int regions;
+        size_t decoded;
+        const char* warning;  // "" for none
+    };
+    const Case cases[] = {
+        {SharedStream, 64, 1, ""},
+        {DistinctStreams, 3, 3,
+         "\"h3\" is not decoded, and so are 60 more samples: with them the song's samples would "
+         "take more than "},
+        // Each zone starts one point later (and a stream's ends one earlier): 88 KB copies.
+        {StretchesOfStoredPoints, 3, 0, "\"plain\" is left out: with it the song's "},
+        // The first plays the decoded stream in place, the next two are copies.
+        {StretchesOfAStream, 3, 1, "\"tone\" is left out: with it the song's "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
         Sf2Builder sf;
         const std::vector<uint8_t> stream = streamOf(sine("tone", 440.0, 69));
         const int i = sf.addInstrument("many");
+        int one = -1;
+        if (c.kind == StretchesOfStoredPoints) one = sf.addSample(sine("plain", 440.0, 69));
+        if (c.kind == StretchesOfAStream) one = sf.addSample(sine("tone", 440.0, 69));
         for (int z = 0; z < 64; ++z) {
+            if (one >= 0) {
+                sf.instrumentZone(i)
+                    .gen(GEN_START_ADDRS_OFFSET, z)
+                    .gen(GEN_END_ADDRS_OFFSET, c.kind == StretchesOfAStream ? -z : 0)
+                    .sample(one);
+                continue;
+            }
             Sf2Sample s = sine(("h" + std::to_string(z)).c_str(), 440.0, 69);
             s.stream = stream;
-            if (shared && z > 0) {
+            if (c.kind == SharedStream && z > 0) {
                 s.stream = std::vector<uint8_t>();  // the header names the first one's bytes
                 s.rawStart = 0;
                 s.rawEnd = static_cast<uint32_t>(stream.size());
@@ -349,24 +377,31 @@ TEST(CompressedFont, DecodedMemoryStaysWithinItsBoundWithinASong) {
             sf.instrumentZone(i).sample(sf.addSample(s));
         }
         sf.presetZone(sf.addPreset("Many", 0, 0)).instrument(i);
-        sf.compress();
+        if (c.kind != StretchesOfStoredPoints) sf.compress();
         FontUnderTest f(sf);
         const size_t oneSample = DecodedSample{nullptr, 44100}.bytes();
-        f.registry().setDecodedSongLimit(3 * oneSample);
+        f.registry().setDecodedSongLimit(7 * oneSample / 2);
         InstrumentBanks banks(f.registry());
         banks.indexFonts();
         banks.markNote(false, 0, 0, 69, 100);
         EXPECT_EQ(banks.loadMarkedInstruments(), 0);
         const Instrument* inst = banks.loadedInstrument(false, 0, 0);
         ASSERT_NE(inst, nullptr);
-        EXPECT_EQ(inst->regionCount(), shared ? 64 : 3);
-        EXPECT_EQ(f.registry().decodedSamples().count(), shared ? 1u : 3u);
+        EXPECT_EQ(inst->regionCount(), c.regions);
+        EXPECT_EQ(f.registry().decodedSamples().count(), c.decoded);
         const std::vector<std::string> warnings = f.registry().takeSampleWarnings();
-        EXPECT_EQ(warnings.size(), shared ? 0u : 61u);
-        if (!shared) {
-            EXPECT_TRUE(contains(warnings.front(), "\"h3\" is not decoded: with it the song's "))
-                << warnings.front();
+        ASSERT_EQ(warnings.size(), *c.warning != 0 ? 1u : 0u);
+        if (*c.warning != 0) {
+            EXPECT_TRUE(contains(warnings.front(), c.warning)) << warnings.front();
         }
+        // The next song starts afresh: what it needs again is named again.
+        banks.songEnded();
+        banks.freeAllInstruments();
+        banks.markNote(false, 0, 0, 69, 100);
+        EXPECT_EQ(banks.loadMarkedInstruments(), 0);
+        ASSERT_NE(banks.loadedInstrument(false, 0, 0), nullptr);
+        EXPECT_EQ(banks.loadedInstrument(false, 0, 0)->regionCount(), c.regions);
+        EXPECT_EQ(f.registry().takeSampleWarnings().size(), *c.warning != 0 ? 1u : 0u);
     }
 }
 

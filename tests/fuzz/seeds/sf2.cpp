@@ -138,4 +138,18 @@ SVT_FUZZ_SEEDS(sf2) {
     shared.presetZone(shared.addPreset("many", 0, 0)).instrument(many);
     shared.compress(0.1f);
     seeds.add("shared-stream.sf3", shared.build());
+    // Zones that each copy another stretch of one stream.
+    Sf2Builder stretches;
+    Sf2Sample streamed = tone;
+    streamed.stream = stream;
+    const int one = stretches.addSample(streamed);
+    const int stretched = stretches.addInstrument("stretches");
+    for (int z = 0; z < 16; ++z)
+        stretches.instrumentZone(stretched)
+            .gen(svt::GEN_START_ADDRS_OFFSET, z)
+            .gen(svt::GEN_END_ADDRS_OFFSET, -z)
+            .sample(one);
+    stretches.presetZone(stretches.addPreset("stretches", 0, 0)).instrument(stretched);
+    stretches.compress(0.1f);
+    seeds.add("stretches-of-a-stream.sf3", stretches.build());
 }
