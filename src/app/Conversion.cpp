@@ -124,23 +124,34 @@ std::vector<double> songLengths(const std::vector<BatchJob>& jobs) {
     for (size_t i = 0; i < jobs.size(); ++i) {
         if (jobs[i].input == "-") continue;
         SongInfo info;
-        if (readSongFile(jobs[i].input, info, list, options).ok() && info.totalSamples > 0)
-            seconds[i] = static_cast<double>(info.totalSamples) / options.conversion.outputRateHz;
+        // The lengths only order the work: a song too large to read now counts as short,
+        // and its own conversion says why it fails.
+        try {
+            if (readSongFile(jobs[i].input, info, list, options).ok() && info.totalSamples > 0)
+                seconds[i] =
+                    static_cast<double>(info.totalSamples) / options.conversion.outputRateHz;
+        } catch (const std::bad_alloc&) {
+            continue;  // the next read starts the list afresh
+        }
     }
     return seconds;
 }
 
 Result<std::vector<std::string>> checkSoundFont(const std::string& file) {
-    InstrumentSettings settings{EngineSettings{}};
-    SoundFontRegistry registry(settings);
-    LoadedSoundFont& font = registry.registerFont(file);
-    if (const Status indexed = font.index(settings); !indexed.ok())
-        return makeError(nameOnce(file, indexed.error().message));
-    if (const Status sounds = font.soundCheck(); !sounds.ok())
-        return makeError(file + ": " + sounds.error().message);
-    std::vector<std::string> problems;
-    for (const SoundFontProblem& p : font.problems()) problems.push_back(p.text);
-    return problems;
+    try {
+        InstrumentSettings settings{EngineSettings{}};
+        SoundFontRegistry registry(settings);
+        LoadedSoundFont& font = registry.registerFont(file);
+        if (const Status indexed = font.index(settings); !indexed.ok())
+            return makeError(nameOnce(file, indexed.error().message));
+        if (const Status sounds = font.soundCheck(); !sounds.ok())
+            return makeError(file + ": " + sounds.error().message);
+        std::vector<std::string> problems;
+        for (const SoundFontProblem& p : font.problems()) problems.push_back(p.text);
+        return problems;
+    } catch (const std::bad_alloc&) {
+        return makeError(file + ": there is not enough memory to read it");
+    }
 }
 
 namespace {

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "app/Batch.h"
@@ -286,7 +287,15 @@ int runInfo(const CommandArgs& cmd) {
     for (const ExpandedName& name : expansion.names) {
         const std::string& file = name.path;
         SongInfo& info = *infos.find(file, true);
-        auto read = readSongFile(file, info, list, options);
+        // A song too large for the memory left is that song's failure; the next is read.
+        auto readOne = [&]() -> decltype(readSongFile(file, info, list, options)) {
+            try {
+                return readSongFile(file, info, list, options);
+            } catch (const std::bad_alloc&) {
+                return makeError("there is not enough memory to read it");
+            }
+        };
+        auto read = readOne();
         if (!read.ok()) {
             status = 1;
             if (json)

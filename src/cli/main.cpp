@@ -1,4 +1,6 @@
 #include <charconv>
+#include <cstdio>
+#include <new>
 
 #include "cli/Command.h"
 #include "platform/Paths.h"
@@ -116,7 +118,15 @@ int main(int argc, char** argv) {
         if (arguments[0] == c.name) {
             CommandArgs args{argv[0],
                              std::vector<std::string>(arguments.begin() + 1, arguments.end())};
-            return c.handler(args);
+            // Commands fail a song or a font that meets a lack of memory on their own; this is
+            // for what is left (a huge list of names, the program's own start), which ends
+            // the command with a message instead of an abort, temporary files removed.
+            try {
+                return c.handler(args);
+            } catch (const std::bad_alloc&) {
+                std::fprintf(stderr, "sorvanto-cli: there is not enough memory to go on\n");
+                return 1;
+            }
         }
     }
     std::fprintf(stderr, "sorvanto-cli: unknown command \"%s\"\n\n", arguments[0].c_str());

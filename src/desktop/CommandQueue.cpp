@@ -1,17 +1,19 @@
 #include "desktop/CommandQueue.h"
 
+#include <utility>
+
 namespace svt {
 
-std::optional<QueuedCommand> CommandQueue::put(int32_t code, int32_t argument) {
+std::optional<QueuedCommand> CommandQueue::put(QueuedCommand command) {
     std::optional<QueuedCommand> dropped;
     {
         std::lock_guard guard(lock_);
         if (count_ == kCapacity) {
-            dropped = ring_[static_cast<size_t>(read_)];
+            dropped = std::move(ring_[static_cast<size_t>(read_)]);
             --count_;
             read_ = (read_ + 1) % kCapacity;
         }
-        ring_[static_cast<size_t>(write_)] = {code, argument};
+        ring_[static_cast<size_t>(write_)] = std::move(command);
         write_ = (write_ + 1) % kCapacity;
         ++count_;
         if (signals_ < kMaxSignals) ++signals_;
@@ -20,18 +22,17 @@ std::optional<QueuedCommand> CommandQueue::put(int32_t code, int32_t argument) {
     return dropped;
 }
 
-int32_t CommandQueue::get(bool wait, int32_t& argument) {
+QueuedCommand CommandQueue::take(bool wait) {
     std::unique_lock guard(lock_);
     if (count_ == 0) {
-        if (!wait) return 0;
+        if (!wait) return {};
         signal_.wait(guard, [this] { return count_ != 0; });
     }
     if (signals_ > 0) --signals_;
-    const QueuedCommand entry = ring_[static_cast<size_t>(read_)];
+    QueuedCommand entry = std::move(ring_[static_cast<size_t>(read_)]);
     read_ = (read_ + 1) % kCapacity;
     --count_;
-    argument = entry.argument;
-    return entry.code;
+    return entry;
 }
 
 int CommandQueue::count() const {

@@ -10,8 +10,13 @@
 namespace svt {
 namespace {
 
+// The engine's output table lists the outputs in the order of OutputKind.
 constexpr const char* kOutputNames[] = {"d", "w", "g", "f", "v", "o"};
 static_assert(std::size(kOutputNames) == output::Outputs::kCount);
+
+size_t outputSlot(OutputKind output) {
+    return static_cast<size_t>(output);
+}
 // The tempo a song without tempo events plays at.
 constexpr int kDefaultBpm = 120;
 
@@ -44,24 +49,24 @@ EngineFront::EngineFront(Engine& engine, Language language)
 }
 
 std::string EngineFront::outputFileName() const {
-    const output::OutputDevice& device = engine_.outputs().at(static_cast<size_t>(selected_));
+    const output::OutputDevice& device = engine_.outputs().at(outputSlot(selected_));
     return device.name.empty() ? device.lastOutputPath() : device.name;
 }
 
 void EngineFront::setOutputFile(const std::string& name) {
-    if (selected_ == 0 || playing_) return;
+    if (selected_ == OutputKind::Live || playing_) return;
     std::lock_guard guard(deviceLock_);
     if (open_) {
         engine_.closeOutput();
         open_ = false;
     }
-    output::OutputDevice& device = engine_.outputs().at(static_cast<size_t>(selected_));
+    output::OutputDevice& device = engine_.outputs().at(outputSlot(selected_));
     device.name = name;
     device.batchConversion = name.empty();
 }
 
 std::string EngineFront::lastOutputPath() const {
-    return engine_.outputs().at(static_cast<size_t>(selected_)).lastOutputPath();
+    return engine_.outputs().at(outputSlot(selected_)).lastOutputPath();
 }
 
 int EngineFront::openOutput() {
@@ -77,14 +82,12 @@ void EngineFront::closeOutput() {
     open_ = false;
 }
 
-void EngineFront::selectOutput(int index) {
+void EngineFront::selectOutput(OutputKind output) {
     // The output a song plays into stays open under it until the song has ended.
-    if (index < 0 || index >= static_cast<int>(std::size(kOutputNames)) || index == selected_ ||
-        playing_)
-        return;
+    if (outputSlot(output) >= std::size(kOutputNames) || output == selected_ || playing_) return;
     std::lock_guard guard(deviceLock_);
-    if (engine_.selectOutput(kOutputNames[index])) {
-        selected_ = index;
+    if (engine_.selectOutput(kOutputNames[outputSlot(output)])) {
+        selected_ = output;
         open_ = false;
     }
 }
@@ -110,7 +113,7 @@ int EngineFront::play(const Playlist::Entry& entry, int userTranspose) {
     const int result = engine_.playFile(entry.path, timeRatioOf(s));
     playing_ = false;
     // A named file the song did not fill to its end is removed when the output closes.
-    if (selected_ != 0 && !device.batchConversion && result != CmdTuneEnd) {
+    if (selected_ != OutputKind::Live && !device.batchConversion && result != CmdTuneEnd) {
         device.abandonFile();
         std::lock_guard guard(deviceLock_);
         engine_.closeOutput();

@@ -18,8 +18,8 @@ class EngineFront final : public FrontEngine {
     void closeOutput() override;
     bool outputOpen() const override { return open_; }
     std::string outputMessage() override { return engine_.outputMessage(); }
-    void selectOutput(int index) override;
-    int selectedOutput() const override { return selected_; }
+    void selectOutput(OutputKind output) override;
+    OutputKind selectedOutput() const override { return selected_; }
     std::string outputFileName() const override;
     void setOutputFile(const std::string& name) override;
     std::string lastOutputPath() const override;
@@ -42,7 +42,7 @@ class EngineFront final : public FrontEngine {
     // The window thread sets the volume while the engine thread opens and closes the device.
     std::mutex deviceLock_;
     bool open_ = false;
-    int selected_ = 0;
+    OutputKind selected_ = OutputKind::Live;
     bool playing_ = false;  // engine thread only
     std::array<std::string, 16> channelNames_;
 };

@@ -14,10 +14,6 @@ namespace {
 // Leaves the dispatch loop (CmdQuit, or the end of the list with kFlagEndAfterList).
 constexpr int kLeaveLoop = -1000;
 
-int mod12(int value) {
-    return ((value % 12) + 12) % 12;
-}
-
 }  // namespace
 
 FrontControl::FrontControl(FrontEngine& engine, Language language, uint32_t randomSeed)
@@ -126,11 +122,10 @@ void FrontControl::runPlaylist(const std::vector<std::string>& files) {
         refreshCount();
     }
     playing_ = false;
-    int code = CmdNone;
-    int32_t argument = 0;
+    QueuedCommand command;
     bool pending = false;
     if (firstPass_ && hasPlayable() && (flags_.load() & kFlagStartAtOnce)) {
-        code = CmdLoadFile;
+        command.code = CmdLoadFile;
         pending = true;
     }
     firstPass_ = false;
@@ -138,30 +133,28 @@ void FrontControl::runPlaylist(const std::vector<std::string>& files) {
     for (;;) {
         if (!pending) {
             if (engine_.outputOpen()) engine_.closeOutput();
-            code = queue_.get(true, argument);
+            command = queue_.take(true);
         }
         pending = false;
-        const int next = dispatch(code, argument);
+        const int next = dispatch(std::move(command));
         if (next == kLeaveLoop) return;
         if (next != CmdNone) {
-            code = next;
-            argument = 0;
+            command = QueuedCommand{next, 0, {}};
             pending = true;
             continue;
         }
-        if (reinitialiseDeferred_) reinitialiseDeferred_ = false;
         carryOutDeferred();
     }
 }
 
 void FrontControl::carryOutDeferred() {
-    const std::vector<QueuedCommand> waiting = std::move(deferred_);
+    std::vector<QueuedCommand> waiting = std::move(deferred_);
     deferred_.clear();
-    for (const QueuedCommand& c : waiting) carryOut(c.code, c.argument);
+    for (QueuedCommand& c : waiting) carryOut(std::move(c));
 }
 
-int FrontControl::dispatch(int code, int32_t argument) {
-    switch (code) {
+int FrontControl::dispatch(QueuedCommand command) {
+    switch (command.code) {
         case CmdNone:
             std::this_thread::sleep_for(std::chrono::seconds(1));
             return CmdNone;
@@ -194,7 +187,7 @@ int FrontControl::dispatch(int code, int32_t argument) {
         case CmdNext:
             return nextEntry();
         default:
-            if (isFrontCommand(code)) return carryOut(code, argument);
+            if (isFrontCommand(command.code)) return carryOut(std::move(command));
             return CmdNone;
     }
 }
@@ -261,7 +254,7 @@ int FrontControl::loadAndPlay() {
     paused_ = false;
     if (result == CmdError) {
         if (view_) {
-            if (engine_.selectedOutput() != 0)
+            if (engine_.selectedOutput() != OutputKind::Live)
                 view_->showMessage(FrontMessage::CouldNotCreate, engine_.outputFileName());
             else
                 view_->showMessage(FrontMessage::CouldNotPlay, {});
@@ -272,8 +265,8 @@ int FrontControl::loadAndPlay() {
     return result;
 }
 
-void FrontControl::post(int32_t code, int32_t argument) {
-    const std::optional<QueuedCommand> dropped = queue_.put(code, argument);
+void FrontControl::post(QueuedCommand command) {
+    const std::optional<QueuedCommand> dropped = queue_.put(std::move(command));
     if (!dropped) return;
     switch (dropped->code) {
         case FcFilesDropped:
@@ -282,49 +275,31 @@ void FrontControl::post(int32_t code, int32_t argument) {
         case FcSavePlaylist:
         case FcExportMediaPlayer:
             dialogBusy_ = false;
-            takeNames(dropped->argument);
-            break;
-        case FcSetOutputFile:
-        case FcChangeSoundFont:
-            takeNames(dropped->argument);
             break;
         default:
             break;
     }
 }
 
-int FrontControl::storeNames(std::vector<std::string> names) {
-    std::lock_guard guard(namesLock_);
-    const int32_t id = nextNamesId_++;
-    names_[id] = std::move(names);
-    return id;
-}
-
-std::vector<std::string> FrontControl::takeNames(int32_t id) {
-    std::lock_guard guard(namesLock_);
-    auto found = names_.find(id);
-    if (found == names_.end()) return {};
-    std::vector<std::string> names = std::move(found->second);
-    names_.erase(found);
-    return names;
-}
-
-int FrontControl::carryOut(int32_t code, int32_t argument) {
+int FrontControl::carryOut(QueuedCommand command) {
+    const int32_t code = command.code;
+    const int32_t argument = command.argument;
     const bool wasPlaying = playing_.load();
     // The output and the font change only between songs: a song that is playing (or that a
     // queued start has just begun) is stopped first, and the change follows once it has ended.
     // Its file is then abandoned as any song's that does not reach its end.
     const bool changesOutput =
-        code == FcSetOutputFile || (code == FcSelectOutput && argument != engine_.selectedOutput());
+        code == FcSetOutputFile ||
+        (code == FcSelectOutput && command.payload.output != engine_.selectedOutput());
     if (wasPlaying && (changesOutput || code == FcChangeSoundFont)) {
-        deferred_.push_back({code, argument});
+        deferred_.push_back(std::move(command));
         return CmdStop;
     }
+    std::vector<std::string>& names = command.payload.paths;
     switch (code) {
         case FcFilesDropped:
         case FcOpenFiles:
         case FcOpenListFile: {
-            std::vector<std::string> names = takeNames(argument);
             if (code == FcOpenListFile && !names.empty()) {
                 // The playlist field names the list file last opened or saved.
                 panel_.setPlaylistFile(names.front());
@@ -366,7 +341,6 @@ int FrontControl::carryOut(int32_t code, int32_t argument) {
             return CmdNone;
         }
         case FcSavePlaylist: {
-            const std::vector<std::string> names = takeNames(argument);
             bool saved = false;
             if (!names.empty()) {
                 std::lock_guard guard(playlistLock_);
@@ -381,9 +355,8 @@ int FrontControl::carryOut(int32_t code, int32_t argument) {
             return CmdNone;
         }
         case FcExportMediaPlayer: {
-            const std::vector<std::string> names = takeNames(argument);
             dialogBusy_ = false;
-            if (names.size() < 2) return CmdNone;
+            if (names.empty()) return CmdNone;
             std::vector<std::string> songs;
             {
                 std::lock_guard guard(playlistLock_);
@@ -392,7 +365,7 @@ int FrontControl::carryOut(int32_t code, int32_t argument) {
                     songs.push_back(playlist_.entry(i).path);
             }
             const Status written =
-                writeMediaPlayerList(names[0], songs, std::atoi(names[1].c_str()), language_);
+                writeMediaPlayerList(names[0], songs, command.payload.output, language_);
             if (view_) {
                 if (written.ok())
                     view_->mediaListWritten(names[0]);
@@ -402,11 +375,9 @@ int FrontControl::carryOut(int32_t code, int32_t argument) {
             return CmdNone;
         }
         case FcReinitialise:
-            if (wasPlaying) {
-                reinitialiseDeferred_ = true;
-                return CmdStop;
-            }
-            return CmdNone;
+            // The engine's settings are fixed at start-up; taking them over again only stops a
+            // song that plays.
+            return wasPlaying ? CmdStop : CmdNone;
         case FcRemoveEntry: {
             std::lock_guard guard(playlistLock_);
             if (playlist_.empty() || argument >= playlist_.count()) return CmdNone;
@@ -458,18 +429,16 @@ int FrontControl::carryOut(int32_t code, int32_t argument) {
             return CmdStop;
         }
         case FcSelectOutput:
-            engine_.selectOutput(argument);
+            engine_.selectOutput(command.payload.output);
             // A file output names each song's file after the song until told otherwise.
             engine_.setOutputFile({});
             selectedOutput_ = engine_.selectedOutput();
             return CmdNone;
         case FcSetOutputFile: {
-            const std::vector<std::string> names = takeNames(argument);
             engine_.setOutputFile(names.empty() ? std::string() : names.front());
             return CmdNone;
         }
         case FcChangeSoundFont: {
-            const std::vector<std::string> names = takeNames(argument);
             if (names.empty() || !view_) return CmdNone;
             if (engine_.changeSoundFont(names.front())) {
                 panel_.setSoundFont(names.front());
@@ -486,9 +455,10 @@ int FrontControl::carryOut(int32_t code, int32_t argument) {
 }
 
 int FrontControl::readCommand(int32_t& argument) {
-    const int32_t code = queue_.get(paused_.load(), argument);
-    if (!isFrontCommand(code)) return code;
-    const int result = carryOut(code, argument);
+    QueuedCommand command = queue_.take(paused_.load());
+    argument = command.argument;
+    if (!isFrontCommand(command.code)) return command.code;
+    const int result = carryOut(std::move(command));
     argument = 0;
     return result;
 }
@@ -521,14 +491,15 @@ void FrontControl::notify(const PlayerNotice& notice) {
                 view_->showMessage(FrontMessage::OperationCompleted, {});
                 view_->closeWindow();
             }
-        } else if (!compact_ && result == CmdTuneEnd && engine_.selectedOutput() != 0 &&
+        } else if (!compact_ && result == CmdTuneEnd &&
+                   engine_.selectedOutput() != OutputKind::Live &&
                    (singleFile_.load() ||
                     !playlist_.hasNext((flags_.load() & kFlagRandom) != 0, skipUnplayable()))) {
             conversionEnd();
-        } else if (!compact_ && result == CmdStop && engine_.selectedOutput() != 0) {
+        } else if (!compact_ && result == CmdStop && engine_.selectedOutput() != OutputKind::Live) {
             // A conversion the user stopped is over too: the next song started from the
             // playlist is heard, not written over a file beside it.
-            post(FcSelectOutput, 0);
+            postOutput(OutputKind::Live);
             singleFile_ = false;
         }
     } else if (notice.code == NoticeListFinished && compact_ && view_) {
@@ -548,272 +519,13 @@ void FrontControl::conversionEnd() {
             std::filesystem::absolute(platform::fsPath(end.lastOutputPath), ec);
         if (!ec) end.lastOutputPath = platform::pathText(whole);
     }
-    end.outputIndex = engine_.selectedOutput();
-    end.tooLongForCd =
-        !end.singleFile && tooLongForAudioCd(playlist_.totalSeconds(), end.outputIndex);
+    end.output = engine_.selectedOutput();
+    end.tooLongForCd = !end.singleFile && tooLongForAudioCd(playlist_.totalSeconds(), end.output);
     // Repeat must not start the list again into the files.
     post(CmdStop);
-    post(FcSelectOutput, 0);
+    postOutput(OutputKind::Live);
     singleFile_ = false;
     if (view_) view_->conversionEnded(end);
-}
-
-// What runs on the window thread.
-
-void FrontControl::editCurrent(const std::function<void(SongSettings&)>& edit) {
-    std::lock_guard guard(playlistLock_);
-    if (Playlist::Entry* entry = playlist_.current()) edit(entry->settings);
-}
-
-UiOutcome FrontControl::pressPlay() {
-    if (playlistCount_.load() == 0) return UiOutcome::NoMidiFileOpen;
-    if (playing_.load()) {
-        if (paused_.load()) post(CmdTogglePause);
-        return UiOutcome::None;
-    }
-    settingsChanged_ = true;
-    post(FcSelectOutput, 0);
-    flags_ &= ~kFlagCurrentSongOnly;
-    singleFile_ = false;
-    if (settingsChanged_.exchange(false)) post(FcReinitialise);
-    post(CmdLoadFile);
-    return UiOutcome::None;
-}
-
-void FrontControl::pressPause() {
-    post(CmdTogglePause);
-}
-
-void FrontControl::pressStop() {
-    post(CmdStop);
-}
-
-void FrontControl::pressPrevious() {
-    const bool wasPlaying = playing_.load();
-    post(CmdReallyPrevious);
-    if (wasPlaying) post(CmdLoadFile);
-}
-
-void FrontControl::pressNext() {
-    const bool wasPlaying = playing_.load();
-    post(CmdEndSong);
-    if (wasPlaying) post(CmdLoadFile);
-}
-
-bool FrontControl::pressLoop() {
-    settingsChanged_ = true;
-    return ((flags_ ^= kFlagRepeat) & kFlagRepeat) != 0;
-}
-
-void FrontControl::positionReleased(int seconds) {
-    const int64_t position = static_cast<int64_t>(seconds) * engine_.outputRateHz();
-    post(CmdJump, static_cast<int32_t>(std::min<int64_t>(position, INT32_MAX)));
-}
-
-int FrontControl::transposeReleased(int barPosition) {
-    const int shift = std::clamp(barPosition, 0, 48) - 24;
-    userTranspose_ = shift;
-    int originalKey = -1;
-    {
-        std::lock_guard guard(playlistLock_);
-        if (Playlist::Entry* entry = playlist_.current()) {
-            entry->settings.transposition = shift;
-            originalKey = entry->settings.originalKey;
-        }
-    }
-    return keyItemFollowingTranspose(shift, originalKey);
-}
-
-std::optional<int> FrontControl::keyBoxChosen(int item) {
-    if (playlistCount_.load() == 0) return std::nullopt;
-    int originalKey = -1;
-    {
-        std::lock_guard guard(playlistLock_);
-        if (const Playlist::Entry* entry = playlist_.current())
-            originalKey = entry->settings.originalKey;
-    }
-    if (originalKey < 0) return std::nullopt;
-    const int shift = shiftForKeyItem(item, originalKey);
-    if (mod12(shift) == mod12(userTranspose_.load())) return std::nullopt;
-    userTranspose_ = shift;
-    editCurrent([shift](SongSettings& s) { s.transposition = shift; });
-    return shift;
-}
-
-void FrontControl::tempoReleased(int bpm) {
-    post(CmdSetTempo, bpm);
-    editCurrent([bpm](SongSettings& s) { s.newTempo = bpm; });
-}
-
-void FrontControl::muteClicked(int channel, bool muted) {
-    if (channel < 0 || channel >= kChannels) return;
-    editCurrent([&](SongSettings& s) { s.mute[channel] = muted ? 1 : 0; });
-}
-
-void FrontControl::instrumentChosen(int channel, int item) {
-    if (channel < 0 || channel >= kChannels) return;
-    editCurrent([&](SongSettings& s) { s.program[channel] = item; });
-}
-
-UiOutcome FrontControl::pressKey(ShortcutKey key) {
-    const bool needsSong = key != ShortcutKey::A && key != ShortcutKey::H && key != ShortcutKey::Q;
-    if (needsSong && playlistCount_.load() == 0) return UiOutcome::ShortcutsNeedAFile;
-    switch (key) {
-        case ShortcutKey::Space:
-        case ShortcutKey::MediaPlay:
-            if (playing_.load()) {
-                post(CmdTogglePause);
-            } else {
-                // As the Play button: a song started by a key is heard, not converted.
-                flags_ &= ~kFlagCurrentSongOnly;
-                singleFile_ = false;
-                post(FcSelectOutput, 0);
-                post(CmdLoadFile);
-            }
-            return UiOutcome::None;
-        case ShortcutKey::A:
-            return UiOutcome::TogglePlaylist;
-        case ShortcutKey::H:
-            return UiOutcome::ShowShortcuts;
-        case ShortcutKey::N:
-        case ShortcutKey::MediaNext:
-            pressNext();
-            return UiOutcome::None;
-        case ShortcutKey::P:
-        case ShortcutKey::MediaPrevious:
-            pressPrevious();
-            return UiOutcome::None;
-        case ShortcutKey::Q:
-            return UiOutcome::Quit;
-        case ShortcutKey::S:
-        case ShortcutKey::MediaStop:
-            post(CmdStop);
-            return UiOutcome::None;
-    }
-    return UiOutcome::None;
-}
-
-void FrontControl::openFiles(const std::vector<std::string>& paths) {
-    if (dialogBusy_.load() || paths.empty()) return;
-    if (playing_.load()) post(CmdStop);
-    dialogBusy_ = true;
-    post(FcOpenFiles, storeNames(paths));
-}
-
-void FrontControl::openListFile(const std::string& path) {
-    if (dialogBusy_.load()) return;
-    if (playing_.load()) post(CmdStop);
-    dialogBusy_ = true;
-    post(FcOpenListFile, storeNames({path}));
-}
-
-void FrontControl::dropFiles(const std::vector<std::string>& paths) {
-    if (dialogBusy_.load() || paths.empty()) return;
-    if (playing_.load() && !compact_) post(CmdStop);
-    dialogBusy_ = true;
-    post(FcFilesDropped, storeNames(paths));
-}
-
-void FrontControl::changeSoundFont(const std::string& path) {
-    // Instruments are swapped only between songs.
-    if (playing_.load()) post(CmdStop);
-    post(FcChangeSoundFont, storeNames({path}));
-}
-
-void FrontControl::savePlaylist(const std::string& path) {
-    if (dialogBusy_.load()) return;
-    dialogBusy_ = true;
-    post(FcSavePlaylist, storeNames({path}));
-}
-
-void FrontControl::playIndex(int index) {
-    // As the Play button: the song is heard, whatever a conversion chose before.
-    flags_ &= ~kFlagCurrentSongOnly;
-    singleFile_ = false;
-    post(FcSelectOutput, 0);
-    post(FcPlayIndex, index);
-}
-
-void FrontControl::removeEntry(int index) {
-    post(FcRemoveEntry, index);
-    post(FcRefreshList);
-}
-
-RandomOutcome FrontControl::toggleRandom() {
-    settingsChanged_ = true;
-    if (playlistCount_.load() == 1) return RandomOutcome::OneTitle;
-    return ((flags_ ^= kFlagRandom) & kFlagRandom) ? RandomOutcome::On : RandomOutcome::Off;
-}
-
-UiOutcome FrontControl::startConversion(int output, const std::string& path, bool single,
-                                        bool fromFirst) {
-    if (playlistCount_.load() == 0) return UiOutcome::NoMidiFileOpen;
-    if (converting()) return UiOutcome::None;
-    if (output < 1 || output >= kOutputKinds) return UiOutcome::None;
-    settingsChanged_ = true;
-    const bool wasPlaying = playing_.load();
-    // A song heard live ends first; its output is not the file's.
-    if (wasPlaying) post(CmdStop);
-    if (single)
-        flags_ |= kFlagCurrentSongOnly;
-    else
-        flags_ &= ~kFlagCurrentSongOnly;
-    singleFile_ = single;
-    if (settingsChanged_.exchange(false)) post(FcReinitialise);
-    post(FcSelectOutput, output);
-    if (!path.empty()) post(FcSetOutputFile, storeNames({path}));
-    if (fromFirst)
-        post(FcPlayIndex, 0);
-    else
-        post(CmdLoadFile);
-    selectedOutput_ = output;
-    return UiOutcome::None;
-}
-
-UiOutcome FrontControl::convertCurrent(int output) {
-    return startConversion(output, {}, true, false);
-}
-
-UiOutcome FrontControl::convertPlaylist(int output) {
-    return startConversion(output, {}, false, true);
-}
-
-UiOutcome FrontControl::convertTo(int output, const std::string& path) {
-    if (path.empty()) return UiOutcome::None;
-    return startConversion(output, path, true, false);
-}
-
-void FrontControl::exportMediaPlayer(const std::string& path, int output) {
-    if (dialogBusy_.load()) return;
-    dialogBusy_ = true;
-    const int index = output < 0 ? selectedOutput_.load() : output;
-    post(FcExportMediaPlayer, storeNames({path, std::to_string(index)}));
-}
-
-void FrontControl::clearPlaylist() {
-    post(FcClearPlaylist);
-}
-
-void FrontControl::closeCurrentFile() {
-    post(FcRemoveEntry, -1);
-    post(FcRefreshList);
-}
-
-void FrontControl::setVolumePercent(int percent) {
-    engine_.setVolumePercent(std::clamp(percent, 0, 100));
-}
-
-std::string FrontControl::optionText() const {
-    static constexpr struct {
-        uint32_t bit;
-        char letter;
-    } kLetters[] = {{kFlagRandom, 'r'}, {1u << 2, 's'}, {1u << 3, 'a'}, {1u << 4, 'x'},
-                    {1u << 5, 'd'},     {1u << 6, 'u'}, {1u << 7, 'R'}, {1u << 8, 'C'}};
-    std::string text = "1t";
-    const uint32_t flags = flags_.load();
-    for (const auto& entry : kLetters)
-        if (flags & entry.bit) text += entry.letter;
-    return text;
 }
 
 }  // namespace svt

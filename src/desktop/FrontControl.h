@@ -9,7 +9,6 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -22,6 +21,7 @@
 #include "desktop/FrontCommands.h"
 #include "desktop/PanelState.h"
 #include "desktop/PlaylistView.h"
+#include "desktop/WindowControl.h"
 #include "player/PlayerCommands.h"
 
 namespace svt {
@@ -36,9 +36,8 @@ class FrontEngine {
     virtual bool outputOpen() const = 0;
     // Why the output did not open.
     virtual std::string outputMessage() { return {}; }
-    // 0 live, 1 WAV, 2 MP3, 3 FLAC, 4 Ogg Vorbis, 5 Opus file (OutputKind).
-    virtual void selectOutput(int index) = 0;
-    virtual int selectedOutput() const = 0;
+    virtual void selectOutput(OutputKind output) = 0;
+    virtual OutputKind selectedOutput() const = 0;
     virtual std::string outputFileName() const { return {}; }
     // The file output's name for the next songs; empty: one file per song, named after it.
     virtual void setOutputFile(const std::string& /*name*/) {}
@@ -78,10 +77,10 @@ enum class FrontMessage {
 
 // How a conversion ended, for the question whether to listen to the result.
 struct ConversionEnd {
-    bool singleFile = false;     // one song; else the whole playlist
-    std::string lastOutputPath;  // the file written last
-    int outputIndex = 1;         // the file output (OutputKind): 1 WAV, 2 MP3, ...
-    bool tooLongForCd = false;   // a WAV playlist of more than 70 minutes
+    bool singleFile = false;                  // one song; else the whole playlist
+    std::string lastOutputPath;               // the file written last
+    OutputKind output = OutputKind::WavFile;  // the file output
+    bool tooLongForCd = false;                // a WAV playlist of more than 70 minutes
 };
 
 // The window as the engine thread sees it. Every call comes from the engine thread and must
@@ -102,23 +101,7 @@ class FrontView {
     virtual void mediaListWritten(const std::string& /*path*/) {}
 };
 
-// What the random-order switch did.
-enum class RandomOutcome { OneTitle, On, Off };
-
-// Keys of the message loop's table.
-enum class ShortcutKey { Space, A, H, N, P, Q, S, MediaPlay, MediaNext, MediaPrevious, MediaStop };
-
-// What the window must do itself after a key or a button.
-enum class UiOutcome {
-    None,
-    NoMidiFileOpen,      // show "Es ist keine Mididatei geladen!"
-    ShortcutsNeedAFile,  // show the shortcut message
-    TogglePlaylist,
-    ShowShortcuts,
-    Quit,  // the close request to the main window
-};
-
-class FrontControl final : public ControlInterface {
+class FrontControl final : public ControlInterface, public WindowControl {
   public:
     FrontControl(FrontEngine& engine, Language language, uint32_t randomSeed = 1);
     ~FrontControl() override;
@@ -129,14 +112,12 @@ class FrontControl final : public ControlInterface {
     void setCompact(bool compact) { compact_ = compact; }
     bool compact() const { return compact_; }
 
-    // Called on the window thread: the engine thread's start and end.
+    // The window thread starts and ends the engine thread.
 
     // Starts the engine thread, which runs runPlaylist(files); a second call does nothing.
     void open(std::vector<std::string> files);
     // Returns when the engine thread has ended (the window queued CmdQuit).
     void close();
-
-    // Called on the engine thread.
 
     bool engineRunning() const { return engineRunning_.load(); }
     // The engine thread's home: plays the playlist until CmdQuit (or the end of the list
@@ -148,87 +129,74 @@ class FrontControl final : public ControlInterface {
     void message(int type, int verbosity, const std::string& text);
     void notify(const PlayerNotice& notice);
 
-    // ControlInterface
+    // ControlInterface: what the player calls on the engine thread.
     int read(int32_t& argument) override { return readCommand(argument); }
     void event(const PlayerNotice& notice) override { notify(notice); }
     void loading(const std::string& fileName) override { loadingFile_ = fileName; }
     bool traces() const override { return true; }
 
-    // Called on the window thread.
+    // WindowControl: called on the window thread.
 
-    UiOutcome pressPlay();
-    void pressPause();
-    void pressStop();
-    void pressPrevious();
-    void pressNext();
-    // Returns whether repeat is now on (the loop button's image).
-    bool pressLoop();
-    void positionReleased(int seconds);
-    // Returns the key-box item to show, or -1 to leave it.
-    int transposeReleased(int barPosition);
-    // Returns the shift now in force, or nullopt when the choice changed nothing.
-    std::optional<int> keyBoxChosen(int item);
-    void tempoReleased(int bpm);
-    void muteClicked(int channel, bool muted);
-    void instrumentChosen(int channel, int item);
-    UiOutcome pressKey(ShortcutKey key);
-    // Open dialogs' results; ignored while a dialog result is still being handled.
-    bool dialogBusy() const { return dialogBusy_.load(); }
-    void openFiles(const std::vector<std::string>& paths);
-    void openListFile(const std::string& path);
-    // Files dropped on the window: listed as opened, and played at once with kFlagStartOnDrop.
-    void dropFiles(const std::vector<std::string>& paths);
-    // Makes `path` the active SoundFont once no song plays.
-    void changeSoundFont(const std::string& path);
-    void savePlaylist(const std::string& path);
-    void clearPlaylist();
-    void closeCurrentFile();
-    void setVolumePercent(int percent);
-    int volumePercent() { return engine_.volumePercent(); }
-    // Playlist window: play a line (heard, as the Play button), remove a line (-1: the current
-    // entry), the random switch.
-    void playIndex(int index);
-    void removeEntry(int index);
-    RandomOutcome toggleRandom();
-    bool randomOrder() const { return (flags_.load() & kFlagRandom) != 0; }
-    // Conversion into a file output (OutputKind 1..5): the current song to a file named after it,
-    // the whole playlist one file per song, or the current song to `path`. NoMidiFileOpen without
-    // songs; nothing while a conversion runs.
-    UiOutcome convertCurrent(int output);
-    UiOutcome convertPlaylist(int output);
-    UiOutcome convertTo(int output, const std::string& path);
-    bool converting() const { return playing_.load() && selectedOutput_.load() != 0; }
-    bool convertingSingleFile() const { return singleFile_.load(); }
-    // Writes the playlist as a media-player list to `path`, naming the files of `output`
-    // (0 the songs, else the file output's); -1: of the output now chosen.
-    void exportMediaPlayer(const std::string& path, int output = -1);
-    int selectedOutput() const { return selectedOutput_.load(); }
-    // The playlist as the engine thread published it last; never null.
-    std::shared_ptr<const PlaylistSnapshot> playlistSnapshot() const;
-    void queue(int32_t code, int32_t argument = 0) { post(code, argument); }
+    Language language() const override { return language_; }
+    UiOutcome pressPlay() override;
+    void pressPause() override;
+    void pressStop() override;
+    void pressPrevious() override;
+    void pressNext() override;
+    bool pressLoop() override;
+    UiOutcome pressKey(ShortcutKey key) override;
+    void positionReleased(int seconds) override;
+    int transposeReleased(int barPosition) override;
+    std::optional<int> keyBoxChosen(int item) override;
+    void tempoReleased(int bpm) override;
+    void muteClicked(int channel, bool muted) override;
+    void instrumentChosen(int channel, int item) override;
+    void setVolumePercent(int percent) override;
+    int volumePercent() override { return engine_.volumePercent(); }
+    bool dialogBusy() const override { return dialogBusy_.load(); }
+    void openFiles(const std::vector<std::string>& paths) override;
+    void openListFile(const std::string& path) override;
+    void dropFiles(const std::vector<std::string>& paths) override;
+    void changeSoundFont(const std::string& path) override;
+    void savePlaylist(const std::string& path) override;
+    void clearPlaylist() override;
+    void closeCurrentFile() override;
+    void playIndex(int index) override;
+    void removeEntry(int index) override;
+    RandomOutcome toggleRandom() override;
+    bool randomOrder() const override { return (flags_.load() & kFlagRandom) != 0; }
+    UiOutcome convertCurrent(OutputKind output) override;
+    UiOutcome convertPlaylist(OutputKind output) override;
+    UiOutcome convertTo(OutputKind output, const std::string& path) override;
+    bool converting() const override {
+        return playing_.load() && selectedOutput_.load() != OutputKind::Live;
+    }
+    bool convertingSingleFile() const override { return singleFile_.load(); }
+    void exportMediaPlayer(const std::string& path,
+                           std::optional<OutputKind> output = std::nullopt) override;
+    OutputKind selectedOutput() const override { return selectedOutput_.load(); }
+    std::shared_ptr<const PlaylistSnapshot> playlistSnapshot() const override;
+    int playlistCount() const override { return playlistCount_.load(); }
+    uint32_t interfaceFlags() const override { return flags_.load(); }
+    void queue(int32_t code, int32_t argument = 0) override { post({code, argument, {}}); }
     // The shutdown after the window closed: stop, give a playing song a second to end,
     // then quit. Returns false when the engine did not come back within `boundMs`.
     bool shutDown(int boundMs);
 
-    // State both threads reach.
-
     bool playingOrConverting() const { return playing_.load(); }
     bool paused() const { return paused_.load(); }
-    int playlistCount() const { return playlistCount_.load(); }
-    uint32_t interfaceFlags() const { return flags_.load(); }
     void setInterfaceFlags(uint32_t flags) { flags_.store(flags); }
     int userTranspose() const { return userTranspose_.load(); }
     // The option text a start re-applies: verbosity, then one letter per option that is on.
     std::string optionText() const;
     PanelMailbox& mailbox() { return mailbox_; }
-    Language language() const { return language_; }
     // Engine thread (or before open): the panel's view model.
     Panel& panel() { return panel_; }
     CommandQueue& commandQueue() { return queue_; }
 
   private:
-    int dispatch(int code, int32_t argument);
-    int carryOut(int32_t code, int32_t argument);
+    int dispatch(QueuedCommand command);
+    int carryOut(QueuedCommand command);
     int loadAndPlay();
     int nextEntry();
     bool hasPlayable() const;
@@ -236,15 +204,19 @@ class FrontControl final : public ControlInterface {
     void publish();
     void publishPlaylist(bool contentsChanged);
     void refreshCount();
-    UiOutcome startConversion(int output, const std::string& path, bool single, bool fromFirst);
+    UiOutcome startConversion(OutputKind output, const std::string& path, bool single,
+                              bool fromFirst);
     void conversionEnd();
     // Output and font changes that came while a song played, carried out once it has ended.
     void carryOutDeferred();
-    // Puts a command in the queue; a command the full queue dropped to make room is let go:
-    // its names are freed, and a dropped dialog command no longer keeps the dialogs closed.
-    void post(int32_t code, int32_t argument = 0);
-    int storeNames(std::vector<std::string> names);
-    std::vector<std::string> takeNames(int32_t id);
+    // Puts a command in the queue; a dialog's command the full queue dropped to make room no
+    // longer keeps the dialogs closed.
+    void post(QueuedCommand command);
+    void post(int32_t code, int32_t argument = 0) { post(QueuedCommand{code, argument, {}}); }
+    void post(int32_t code, std::vector<std::string> paths) {
+        post(QueuedCommand{code, 0, {std::move(paths), OutputKind::Live}});
+    }
+    void postOutput(OutputKind output) { post(QueuedCommand{FcSelectOutput, 0, {{}, output}}); }
     void editCurrent(const std::function<void(SongSettings&)>& edit);
     bool skipUnplayable() const { return (flags_.load() & kFlagCurrentSongOnly) == 0; }
 
@@ -262,25 +234,19 @@ class FrontControl final : public ControlInterface {
     mutable std::mutex playlistLock_;
     Playlist playlist_;
 
-    std::mutex namesLock_;
-    std::map<int32_t, std::vector<std::string>> names_;
-    int32_t nextNamesId_ = 1;
-
     std::atomic<uint32_t> flags_{kInitialInterfaceFlags};
     std::atomic<bool> playing_{false};
     std::atomic<bool> paused_{false};
     std::atomic<bool> dialogBusy_{false};
     std::atomic<int> userTranspose_{0};
     std::atomic<int> playlistCount_{0};
-    std::atomic<bool> settingsChanged_{false};
     std::atomic<bool> engineRunning_{false};
-    std::atomic<int> selectedOutput_{0};
+    std::atomic<OutputKind> selectedOutput_{OutputKind::Live};
     std::atomic<bool> singleFile_{false};
 
     mutable std::mutex snapshotLock_;
     std::shared_ptr<const PlaylistSnapshot> snapshot_;
     uint64_t contentsGeneration_ = 0;
-    bool reinitialiseDeferred_ = false;
     std::vector<QueuedCommand> deferred_;
     bool firstPass_ = true;
     int lastEndResult_ = 0;

@@ -50,7 +50,7 @@ std::string joinPath(const std::string& folder, const std::string& name) {
 
 }  // namespace
 
-MainWindowModel::MainWindowModel(FrontControl& control, AppSettings& settings,
+MainWindowModel::MainWindowModel(WindowControl& control, AppSettings& settings,
                                  DesktopServices& services, WindowForm form)
     : control_(control), settings_(settings), services_(services), form_(form) {}
 
@@ -314,14 +314,14 @@ void MainWindowModel::convertSong(OutputKind output) {
     if (control_.playlistCount() > 0 && !control_.converting() && output == OutputKind::Mp3File &&
         !ensureEncoder())
         return;
-    outcome(control_.convertCurrent(static_cast<int>(output)));
+    outcome(control_.convertCurrent(output));
 }
 
 void MainWindowModel::convertWholePlaylist(OutputKind output) {
     if (control_.playlistCount() > 0 && !control_.converting() && output == OutputKind::Mp3File &&
         !ensureEncoder())
         return;
-    outcome(control_.convertPlaylist(static_cast<int>(output)));
+    outcome(control_.convertPlaylist(output));
 }
 
 void MainWindowModel::convertFileTo() {
@@ -361,7 +361,7 @@ void MainWindowModel::convertFileTo() {
     if (!maySaveOver(path)) return;
     if (output == OutputKind::Mp3File && !ensureEncoder()) return;
     lastConvertFolder_ = folderOf(path);
-    outcome(control_.convertTo(static_cast<int>(output), path));
+    outcome(control_.convertTo(output, path));
 }
 
 void MainWindowModel::exportPlaylist() {
@@ -395,7 +395,7 @@ void MainWindowModel::conversionEnded(const ConversionEnd& end) {
     if (!ask(text(UiText::ListenOrBurnQuestion))) return;
     if (end.tooLongForCd) inform(UiText::TooLongForCd);
     const std::string list = temporaryWplPath();
-    if (!list.empty()) control_.exportMediaPlayer(list, end.outputIndex);
+    if (!list.empty()) control_.exportMediaPlayer(list, end.output);
 }
 
 void MainWindowModel::clearProgress() {

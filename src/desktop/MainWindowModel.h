@@ -58,7 +58,7 @@ struct KeyVerdict {
 
 class MainWindowModel {
   public:
-    MainWindowModel(FrontControl& control, AppSettings& settings, DesktopServices& services,
+    MainWindowModel(WindowControl& control, AppSettings& settings, DesktopServices& services,
                     WindowForm form);
 
     // Where the settings go when they are to be kept (window closed, a menu choice).
@@ -130,7 +130,7 @@ class MainWindowModel {
     void clearProgress();
     void linkReply(const HttpReply& reply);
 
-    FrontControl& control_;
+    WindowControl& control_;
     AppSettings& settings_;
     DesktopServices& services_;
     const WindowForm form_;

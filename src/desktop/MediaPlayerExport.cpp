@@ -53,14 +53,14 @@ size_t utf8Length(std::string_view text, size_t i) {
 
 }  // namespace
 
-std::string mediaExtensionFor(int outputIndex) {
-    const ConversionFormat* f = conversionFormatOf(static_cast<OutputKind>(outputIndex));
+std::string mediaExtensionFor(OutputKind output) {
+    const ConversionFormat* f = conversionFormatOf(output);
     return f != nullptr ? f->format().extension : "mid";
 }
 
-std::string mediaPathFor(const std::string& songPath, int outputIndex) {
-    if (outputIndex != 0)
-        return output::automaticOutputName(songPath, mediaExtensionFor(outputIndex));
+std::string mediaPathFor(const std::string& songPath, OutputKind output) {
+    if (output != OutputKind::Live)
+        return output::automaticOutputName(songPath, mediaExtensionFor(output));
     const size_t slash = songPath.find_last_of("/\\");
     const size_t dot = songPath.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
@@ -129,10 +129,10 @@ std::string wplTitleFor(const std::string& path) {
 }
 
 Status writeMediaPlayerList(const std::string& path, const std::vector<std::string>& songPaths,
-                            int outputIndex, Language language) {
+                            OutputKind output, Language language) {
     std::vector<std::string> media;
     media.reserve(songPaths.size());
-    for (const std::string& song : songPaths) media.push_back(mediaPathFor(song, outputIndex));
+    for (const std::string& song : songPaths) media.push_back(mediaPathFor(song, output));
     const std::string doc = makeWplDocument(wplTitleFor(path), media);
     if (const int error = platform::writeWholeFile(path, doc); error != 0) {
         return makeError(std::string(tr(language, "Datei nicht vorhanden", "File not found")) +
@@ -154,8 +154,8 @@ std::string temporaryWplPath() {
     return {};
 }
 
-bool tooLongForAudioCd(int64_t totalSeconds, int outputIndex) {
-    return outputIndex == 1 && totalSeconds > kAudioCdSeconds;
+bool tooLongForAudioCd(int64_t totalSeconds, OutputKind output) {
+    return output == OutputKind::WavFile && totalSeconds > kAudioCdSeconds;
 }
 
 }  // namespace svt

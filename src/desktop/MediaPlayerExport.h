@@ -10,15 +10,16 @@
 
 #include "base/Language.h"
 #include "base/Result.h"
+#include "desktop/FrontCommands.h"
 
 namespace svt {
 
-// The extension of the files an output writes ("wav" for the WAV output, 1, "flac" for FLAC,
-// 3, ...); "mid" for the live output (0).
-std::string mediaExtensionFor(int outputIndex);
+// The extension of the files an output writes ("wav" for the WAV output, "flac" for FLAC,
+// ...); "mid" for the live output.
+std::string mediaExtensionFor(OutputKind output);
 // The file an entry stands for in the export: the converted audio file beside the song (the
 // name conversion gives it), or for the live output the song path with the extension "mid".
-std::string mediaPathFor(const std::string& songPath, int outputIndex);
+std::string mediaPathFor(const std::string& songPath, OutputKind output);
 
 // `text` with &, <, >, " and ' written as entities; bytes that XML cannot hold (control
 // characters other than tab, line feed and return; broken UTF-8) become U+FFFD.
@@ -33,7 +34,7 @@ std::string wplTitleFor(const std::string& path);
 // Writes the export of `songPaths` to `path`. The error is "File not found" / "Datei nicht
 // vorhanden" followed by the path and the reason.
 Status writeMediaPlayerList(const std::string& path, const std::vector<std::string>& songPaths,
-                            int outputIndex, Language language);
+                            OutputKind output, Language language);
 
 // A new name for an export in the system's temporary folder ("svt" and a number, ".wpl");
 // empty when there is no usable temporary folder.
@@ -41,6 +42,6 @@ std::string temporaryWplPath();
 
 // Whether a converted playlist of `totalSeconds` is too long for an audio CD: more than 70
 // minutes written as WAV files (MP3 files are not burnt as audio tracks).
-bool tooLongForAudioCd(int64_t totalSeconds, int outputIndex);
+bool tooLongForAudioCd(int64_t totalSeconds, OutputKind output);
 
 }  // namespace svt

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "desktop/FrontControl.h"
 #include "desktop/PanelState.h"
+#include "desktop/WindowControl.h"
 
 namespace svt {
 
@@ -54,7 +54,7 @@ struct KeyBoxChoice {
 
 class PanelBars {
   public:
-    explicit PanelBars(FrontControl& control) : control_(control) {}
+    explicit PanelBars(WindowControl& control) : control_(control) {}
 
     // The user drags the bar.
     BarEcho moved(PanelBar bar, int value);
@@ -72,7 +72,7 @@ class PanelBars {
     BarEcho apply(PanelBar bar, int value);
     BarPending& slot(PanelBar bar);
 
-    FrontControl& control_;
+    WindowControl& control_;
     BarPending position_, volume_, tempo_, transpose_;
     int originalTempoBpm_ = 0;
 };

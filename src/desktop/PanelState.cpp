@@ -5,6 +5,7 @@
 
 #include "desktop/FrontCommands.h"
 #include "desktop/WindowTexts.h"
+#include "synth/Synthesis.h"
 
 namespace svt {
 namespace {
@@ -233,14 +234,16 @@ bool Panel::notify(const PlayerNotice& n, const PanelContext& context) {
             break;
         }
         case NoticeNote: {
-            const int status = n.args[0];
+            const auto status = static_cast<VoiceStatus>(n.args[0]);
             const int channel = n.args[1];
             const int velocity = n.args[3];
             if (channel < 0 || channel >= kChannels) break;
             int32_t& level = state_.levels[static_cast<size_t>(channel)];
-            if (status == 2)
+            // A voice held by a pedal still sounds; one released, cut or freed no longer adds.
+            if (status == VoiceStatus::On)
                 level += velocity;
-            else if (status == 1 || status == 8 || status == 16)
+            else if (status == VoiceStatus::Free || status == VoiceStatus::Off ||
+                     status == VoiceStatus::Dying)
                 level = std::max(0, level - velocity);
             else
                 break;

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "desktop/DesktopServices.h"
-#include "desktop/FrontControl.h"
 #include "desktop/PlaylistView.h"
+#include "desktop/WindowControl.h"
 #include "desktop/WindowTexts.h"
 
 namespace svt {
@@ -27,7 +27,7 @@ constexpr int searchStart(bool next, int selectedRow) {
 
 class PlaylistWindowModel {
   public:
-    PlaylistWindowModel(FrontControl& control, DesktopServices& services)
+    PlaylistWindowModel(WindowControl& control, DesktopServices& services)
         : control_(control), services_(services) {}
 
     // Whether the search dialog may open: not over an empty list, which is said instead.
@@ -46,7 +46,7 @@ class PlaylistWindowModel {
     void inform(UiText id, UiText caption = UiText::ProductCaption);
     std::string text(UiText id) const { return std::string(uiText(id, control_.language())); }
 
-    FrontControl& control_;
+    WindowControl& control_;
     DesktopServices& services_;
 };
 

@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "desktop/WindowLayout.h"
 #include "gui/Texts.h"
 
 namespace svt::gui {
@@ -25,9 +26,6 @@ namespace {
 
 // The list scrolls sideways over this width, so long paths can be read.
 constexpr int kListExtent = 1600;
-constexpr int kMinimumHeight = 200;
-constexpr int kMinimumWidth = 380;
-constexpr int kSearchTextLimit = 250;
 
 }  // namespace
 
@@ -92,14 +90,14 @@ SearchDialog::SearchDialog(Language language, QWidget* owner) : QDialog(owner, Q
 
 // The window.
 
-PlaylistWindow::PlaylistWindow(FrontControl& control, AppSettings& settings,
+PlaylistWindow::PlaylistWindow(WindowControl& control, AppSettings& settings,
                                DesktopServices& services, QWidget* owner)
     : QWidget(owner, Qt::Window),
       control_(control),
       settings_(settings),
       rules_(control, services) {
     setWindowTitle(t(UiText::Playlist));
-    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    setMinimumSize(kPlaylistMinimumWidth, kPlaylistMinimumHeight);
     chooseFont = [this](const QFont& current) -> std::optional<QFont> {
         bool ok = false;
         const QFont font = QFontDialog::getFont(&ok, current, this);
@@ -171,18 +169,23 @@ PlaylistWindow::PlaylistWindow(FrontControl& control, AppSettings& settings,
     connect(list_, &QWidget::customContextMenuRequested, this, openMenu);
 
     applyFont(listFont(settings_));
-    resize(std::max(settings_.uiListWidth, kMinimumWidth),
-           std::max(settings_.uiListHeight, kMinimumHeight));
+    resizeAsKept();
     refresh();
 }
 
-QFont PlaylistWindow::listFont(const AppSettings& s) {
-    QFont font(QString::fromStdString(s.uiListFontName));
-    font.setPixelSize(std::clamp(s.uiListFontHeight, 6, 96));
+QFont PlaylistWindow::listFont(const AppSettings& settings) {
+    const ListFont kept = svt::listFont(settings);
+    QFont font(QString::fromStdString(kept.name));
+    font.setPixelSize(kept.height);
     font.setWeight(QFont::Normal);
-    font.setItalic((s.uiListFontFlags & 2) != 0);
-    font.setFixedPitch((s.uiListFontFlags & 1) != 0);
+    font.setItalic(kept.italic);
+    font.setFixedPitch(kept.fixedPitch);
     return font;
+}
+
+void PlaylistWindow::resizeAsKept() {
+    const ScreenSize size = playlistWindowSize(settings_);
+    resize(size.width, size.height);
 }
 
 void PlaylistWindow::applyFont(const QFont& font) {
@@ -196,18 +199,18 @@ void PlaylistWindow::changeFont() {
     if (!chooseFont) return;
     const std::optional<QFont> chosen = chooseFont(list_->font());
     if (!chosen) return;
-    settings_.uiListFontName = chosen->family().left(63).toStdString();
-    const int pixels = chosen->pixelSize() > 0
-                           ? chosen->pixelSize()
-                           : QFontMetrics(*chosen).ascent() + QFontMetrics(*chosen).descent();
-    settings_.uiListFontHeight = pixels;
-    settings_.uiListFontWidth = 0;
-    settings_.uiListFontFlags = (chosen->fixedPitch() ? 1 : 0) | (chosen->italic() ? 2 : 0);
+    ListFont font;
+    font.name = chosen->family().toStdString();
+    font.height = chosen->pixelSize() > 0
+                      ? chosen->pixelSize()
+                      : QFontMetrics(*chosen).ascent() + QFontMetrics(*chosen).descent();
+    font.fixedPitch = chosen->fixedPitch();
+    font.italic = chosen->italic();
+    keepListFont(settings_, font);
     const int row = selectedRow();
     applyFont(listFont(settings_));
     selectRow(row);
-    resize(std::max(settings_.uiListWidth, kMinimumWidth),
-           std::max(settings_.uiListHeight, kMinimumHeight));
+    resizeAsKept();
 }
 
 int PlaylistWindow::selectedRow() const {
@@ -306,18 +309,18 @@ bool PlaylistWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void PlaylistWindow::place(const QRect& anchor) {
-    QPoint at(settings_.uiListX, settings_.uiListY);
-    if (settings_.uiListX == -1 || settings_.uiListY == -1) at = {anchor.right() + 8, anchor.top()};
-    // Never placed, or placed on a screen that is gone: the window stays on the desktop.
-    if (const QScreen* screen = QGuiApplication::screenAt(anchor.center())
-                                    ? QGuiApplication::screenAt(anchor.center())
-                                    : QGuiApplication::primaryScreen()) {
-        const QRect desk = screen->availableGeometry();
-        at.setX(std::clamp(at.x(), desk.left(), std::max(desk.left(), desk.right() - width())));
-        at.setY(std::clamp(at.y(), desk.top(), std::max(desk.top(), desk.bottom() - height())));
+    ScreenRect desktop;
+    const QScreen* screen = QGuiApplication::screenAt(anchor.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        desktop = {area.x(), area.y(), area.width(), area.height()};
     }
+    const ScreenPoint at =
+        placePlaylistWindow(settings_, {anchor.x(), anchor.y(), anchor.width(), anchor.height()},
+                            desktop, {width(), height()});
     placing_ = true;
-    move(at);
+    move(at.x, at.y);
     placing_ = false;
 }
 
@@ -336,15 +339,13 @@ void PlaylistWindow::hideEvent(QHideEvent* event) {
 void PlaylistWindow::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     if (placing_ || !isVisible()) return;
-    settings_.uiListX = pos().x();
-    settings_.uiListY = pos().y();
+    keepPlaylistPlace(settings_, {pos().x(), pos().y()});
 }
 
 void PlaylistWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (!isVisible()) return;
-    settings_.uiListWidth = width();
-    settings_.uiListHeight = height();
+    keepPlaylistSize(settings_, {width(), height()});
 }
 
 void PlaylistWindow::closeEvent(QCloseEvent* event) {

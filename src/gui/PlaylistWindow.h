@@ -13,9 +13,9 @@
 #include <optional>
 
 #include "desktop/AppSettings.h"
-#include "desktop/FrontControl.h"
 #include "desktop/PlaylistView.h"
 #include "desktop/PlaylistWindowModel.h"
+#include "desktop/WindowControl.h"
 #include "gui/Texts.h"
 
 class QLabel;
@@ -64,7 +64,7 @@ class SearchDialog final : public QDialog {
 class PlaylistWindow final : public QWidget {
     Q_OBJECT
   public:
-    PlaylistWindow(FrontControl& control, AppSettings& settings, DesktopServices& services,
+    PlaylistWindow(WindowControl& control, AppSettings& settings, DesktopServices& services,
                    QWidget* owner);
 
     // The font dialog goes through this, so tests can answer it.
@@ -107,8 +107,9 @@ class PlaylistWindow final : public QWidget {
     void showCurrent();
     void applyFont(const QFont& font);
     void updateCount();
+    void resizeAsKept();
 
-    FrontControl& control_;
+    WindowControl& control_;
     AppSettings& settings_;
     PlaylistWindowModel rules_;
     PlaylistModel* model_;

@@ -99,7 +99,8 @@ int main(int argc, char** argv) {
                             QString::fromStdString(front.outputMessage());
         front.closeOutput();
     }
-    front.selectOutput(chosen ? static_cast<int>(*chosen) : 0);
+    // The candidates are listed in the order of the outputs.
+    front.selectOutput(chosen ? static_cast<OutputKind>(*chosen) : OutputKind::Live);
 
     // The command line's songs are converted in the drag-and-drop format; with any other
     // stored format they are played once in the compact window.
@@ -107,7 +108,7 @@ int main(int argc, char** argv) {
     if (const ConversionFormat* format =
             conversionFormatOf(outputForFormat(settings.dragDropFormat));
         compact && format != nullptr) {
-        front.selectOutput(static_cast<int>(format->output));
+        front.selectOutput(format->output);
         formatMessage = gui::tx(format->savedAs, lang);
     }
 
@@ -136,7 +137,8 @@ int main(int argc, char** argv) {
     if (!formatMessage.isEmpty()) {
         QMessageBox::information(&window, gui::tx(UiText::ProductCaption, lang), formatMessage);
         // Without the encoder there is nothing to convert into: the window closes at once.
-        if (front.selectedOutput() == 2 && !window.model().ensureEncoder()) return 0;
+        if (front.selectedOutput() == OutputKind::Mp3File && !window.model().ensureEncoder())
+            return 0;
     }
 
     control.open(files);

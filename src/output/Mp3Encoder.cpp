@@ -37,7 +37,11 @@ void Mp3Encoder::stopThread() {
 
 int Mp3Encoder::start(const std::string& fileName, const std::string& title,
                       std::vector<uint8_t> leadingTag) {
-    if (fileName.empty() || fileName.size() > kMaxFileNameBytes) return -1;
+    systemError_ = 0;
+    if (fileName.empty() || fileName.size() > kMaxFileNameBytes) {
+        systemError_ = fileName.empty() ? ENOENT : ENAMETOOLONG;
+        return -1;
+    }
     stopThread();  // before the name changes: the running thread still reads it
     fileName_ = fileName;
     title_ = title;
@@ -51,7 +55,9 @@ int Mp3Encoder::start(const std::string& fileName, const std::string& title,
     opened_ = false;
     try {
         thread_ = std::thread(&Mp3Encoder::run, this);
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& e) {
+        // Short of memory or threads: the system's reason goes with the file's name.
+        systemError_ = e.code().value();
         ring_.setState(EncoderState::Failed);
         return -1;
     }

@@ -100,7 +100,7 @@ int Mp3Output::startFile(const std::string& path) {
         encoder_.start(writeTo, songTags.title,
                        writeTags ? makeId3v2Tag(songTags) : std::vector<uint8_t>()) < 0) {
         pending_.discard();
-        fail(kFileGerman, kFileEnglish, error);
+        fail(kFileGerman, kFileEnglish, error != 0 ? error : encoder_.lastSystemError());
         return -1;
     }
     fd = path == "-" ? 1 : 3;

@@ -60,8 +60,8 @@ Player::~Player() {
     synthesis_.setListener(nullptr);
 }
 
-void Player::voiceChanged(int status, int channel, int note, int velocity) {
-    notify(NoticeNote, true, status, channel, note, velocity);
+void Player::voiceChanged(VoiceStatus status, int channel, int note, int velocity) {
+    notify(NoticeNote, true, static_cast<int32_t>(status), channel, note, velocity);
 }
 
 void Player::panningChanged(int channel, int panning) {

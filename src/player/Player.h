@@ -119,7 +119,7 @@ class Player final : public AudioQueueHooks, private SynthesisListener {
   private:
     int playSong(const std::string& fileName, double timeRatio);
     // SynthesisListener: NoticeNote and NoticePanning, heard with their block.
-    void voiceChanged(int status, int channel, int note, int velocity) override;
+    void voiceChanged(VoiceStatus status, int channel, int note, int velocity) override;
     void panningChanged(int channel, int panning) override;
     // The channel's notices, in the order a controller reset sends them, carrying its state.
     void channelNotices(int channel, bool deferred);

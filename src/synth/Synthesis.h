@@ -26,13 +26,20 @@ struct PlayerControls {
 
 // Told of what changes in the synthesizer without a song event saying so. Called while events
 // are applied and while blocks render: it must neither allocate nor block.
+// A voice's status as listeners and notices tell it (the values of Voice::status).
+enum class VoiceStatus : int32_t {
+    Free = 1,       // ended, stolen, or silenced because its channel is muted
+    On = 2,         // started
+    Sustained = 4,  // released while a pedal holds it
+    Off = 8,        // released
+    Dying = 16,     // cut: it fades out within a few frames
+};
+
 class SynthesisListener {
   public:
     virtual ~SynthesisListener() = default;
-    // A voice's status changed: started (2), held by a pedal (4), released (8), cut (16, it
-    // fades out within a few frames) or freed (1: ended, stolen, or silenced because its
-    // channel is muted). A voice that dies after its cut is not told of again.
-    virtual void voiceChanged(int status, int channel, int note, int velocity) = 0;
+    // A voice's status changed. A voice that dies after its cut is not told of again.
+    virtual void voiceChanged(VoiceStatus status, int channel, int note, int velocity) = 0;
     // The channel's panning moved by itself (random pan).
     virtual void panningChanged(int /*channel*/, int /*panning*/) {}
 };

@@ -18,6 +18,12 @@ inline constexpr uint8_t kVoiceFree = 1;
 inline constexpr uint8_t kVoiceOff = 8;
 inline constexpr uint8_t kVoiceDying = 16;
 static_assert(kVoiceOn == 2 && kVoiceSustained == 4);
+// Listeners are told the same values as VoiceStatus.
+static_assert(kVoiceFree == static_cast<uint8_t>(VoiceStatus::Free) &&
+              kVoiceOn == static_cast<uint8_t>(VoiceStatus::On) &&
+              kVoiceSustained == static_cast<uint8_t>(VoiceStatus::Sustained) &&
+              kVoiceOff == static_cast<uint8_t>(VoiceStatus::Off) &&
+              kVoiceDying == static_cast<uint8_t>(VoiceStatus::Dying));
 
 // An envelope of six stages (attack, hold, decay, three release stages) over the region's
 // rates and targets; levels in the region's unit, full scale kEnvelopeFullLevel.
@@ -194,7 +200,7 @@ inline constexpr int32_t kMaxMix = 8191;
 // for a note whose voice has not started belongs to no channel and is not told.
 inline void tellStatus(SynthesisListener* listener, const Voice& v, uint8_t status) {
     if (listener != nullptr && v.channel < kChannels)
-        listener->voiceChanged(status, v.channel, v.note, v.velocity);
+        listener->voiceChanged(static_cast<VoiceStatus>(status), v.channel, v.note, v.velocity);
 }
 inline void tellStatus(SynthesisListener* listener, const Voice& v) {
     tellStatus(listener, v, v.status);

@@ -329,6 +329,47 @@ TEST(ConversionRules, SystemFaultsFailTheirSongAndTheBatchGoesOn) {
     EXPECT_NE(limited.find("greedy.mid: there is not enough memory"), std::string::npos) << limited;
     EXPECT_NE(limited.find("exit 1"), std::string::npos) << limited;
     EXPECT_EQ(filesIn(dir.file("memory")), std::set<std::string>{"a.wav"});
+
+    // Whatever the limit, memory that runs out anywhere (the quick read that orders the work,
+    // the font's check, the encoder's thread, info's reading) ends the run by itself, gives
+    // each failed song a reason and leaves no temporary file; info goes on to the next song.
+    // The song of many events needs its full event list.
+    test::SmfBuilder crowded(0, 480);
+    test::SmfTrack& c = crowded.track().noteOn(0, 0, 60, 100);
+    for (int i = 0; i < 70000; ++i) c.controller(0, 0, 7, i % 128);
+    c.noteOff(48, 0, 60).endOfTrack();
+    const std::string pair = dir.write("crowded.mid", crowded.build()) + " " + dir.file("a.mid");
+    for (int limit = 12000; limit <= 48000; limit += 6000) {
+        SCOPED_TRACE("info under " + std::to_string(limit) + " KiB");
+        const std::string described =
+            shell("sh -c 'ulimit -v " + std::to_string(limit) + "; " + kCli + " info --json " +
+                  pair + "; echo \"exit $?\"' 2>&1");
+        EXPECT_EQ(count(described, "exit 0") + count(described, "exit 1"), 1u) << described;
+        if (described.find("to go on") == std::string::npos) {
+            EXPECT_EQ(count(described, "{\"file\":"), 2u) << "each song has its object:\n"
+                                                          << described;
+        }
+    }
+    for (const char* format : {"wav", "mp3"}) {
+        for (int limit = 12000; limit <= 72000; limit += 6000) {
+            SCOPED_TRACE(std::string(format) + " under " + std::to_string(limit) + " KiB");
+            const std::string folder = dir.file("swept-" + std::to_string(limit) + format);
+            const std::string swept =
+                shell("sh -c 'ulimit -v " + std::to_string(limit) + "; " + kCli + " convert " +
+                      pair + " --jobs 2 -f " + format + " -o " + folder + "/ -s " + font +
+                      "; echo \"exit $?\"' 2>&1");
+            EXPECT_TRUE(count(swept, "exit 0") + count(swept, "exit 1") == 1) << swept;
+            EXPECT_EQ(count(swept, "." + std::string(format) + ")\n"), 0u)
+                << "a failure names its reason after the file:\n"
+                << swept;
+            if (fs::exists(folder)) {
+                for (const std::string& file : filesIn(folder))
+                    EXPECT_TRUE(file == std::string("crowded.") + format ||
+                                file == std::string("a.") + format)
+                        << file << " is left";
+            }
+        }
+    }
 #endif
 }
 

@@ -158,14 +158,14 @@ TEST(DesktopEngine, OutputAndFontChangesWaitForTheSongToEnd) {
         {"the drag-and-drop format chosen while a song plays",
          [](Desktop& d) { d.control.pressPlay(); },
          [](Desktop& d) {
-             d.control.queue(FcSelectOutput, 1);
+             d.control.commandQueue().put({FcSelectOutput, 0, {{}, OutputKind::WavFile}});
              d.control.queue(CmdQuit);
          },
          {CmdStop},
          true},
         {"Play pressed right after a conversion button",
          [](Desktop& d) {
-             d.control.convertCurrent(1);
+             d.control.convertCurrent(OutputKind::WavFile);
              d.control.pressPlay();
          },
          {},
@@ -198,7 +198,7 @@ TEST(DesktopEngine, OutputAndFontChangesWaitForTheSongToEnd) {
 TEST(DesktopEngine, PlayingSelectsTheDeviceWhateverWasChosenBefore) {
     Desktop d;
     // As at a start without a sound device, or after a conversion: a file output is chosen.
-    d.front.selectOutput(1);
+    d.front.selectOutput(OutputKind::WavFile);
     d.list({d.write("a.mid", song(1)), d.write("b.mid", song(1))});
     d.control.playIndex(1);  // Enter or a double click in the playlist window
     d.run();
@@ -270,7 +270,7 @@ TEST(DesktopEngine, AConversionEndsAtItsLengthAndNamesItsFileWhole) {
     d.write("tune.mid", song(2));
     d.list({"tune.mid"});
     ASSERT_EQ(d.control.playlistCount(), 1);
-    d.control.convertCurrent(1);
+    d.control.convertCurrent(OutputKind::WavFile);
     d.user.onNotice = [&](const PlayerNotice& n) {
         if (n.code == NoticePlayEnd) d.control.queue(CmdQuit);
     };
@@ -300,7 +300,7 @@ TEST(DesktopEngine, TheWindowConvertsIntoEveryFormatWithTags) {
             .noteOff(960, 0, 69)
             .endOfTrack();
         d.list({d.write("tune.mid", smf.build())});
-        d.control.convertCurrent(static_cast<int>(output));
+        d.control.convertCurrent(output);
         d.user.onNotice = [&](const PlayerNotice& n) {
             if (n.code == NoticePlayEnd) d.control.queue(CmdQuit);
         };

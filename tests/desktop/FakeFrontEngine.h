@@ -20,10 +20,10 @@ class FakeEngine final : public FrontEngine {
     }
     void closeOutput() override { open = false; }
     bool outputOpen() const override { return open; }
-    void selectOutput(int index) override { selected = index; }
+    void selectOutput(OutputKind output) override { selected = output; }
     void setOutputFile(const std::string& name) override { outputFile = name; }
     std::string lastOutputPath() const override { return lastPath; }
-    int selectedOutput() const override { return selected; }
+    OutputKind selectedOutput() const override { return selected; }
     int play(const Playlist::Entry& entry, int userTranspose) override {
         played.push_back(std::filesystem::path(entry.path).filename().string());
         transposes.push_back(userTranspose);
@@ -54,7 +54,7 @@ class FakeEngine final : public FrontEngine {
     std::string outputFile;
     int32_t playingSeconds = 0;
     std::string lastPath;
-    int selected = 0;
+    OutputKind selected = OutputKind::Live;
     int volume = 100;
     std::vector<std::string> played;
     std::vector<int> transposes;
@@ -78,5 +78,21 @@ class RecordingView final : public FrontView {
     std::vector<FrontMessage> messages;
     bool closed = false;
 };
+
+// Takes every queued command and carries out the front commands among them, as the engine
+// thread does between blocks; returns the codes and arguments of all of them in order.
+inline std::vector<QueuedCommand> engineStep(FrontControl& control) {
+    std::vector<QueuedCommand> taken;
+    while (control.commandQueue().count() > 0) taken.push_back(control.commandQueue().take(false));
+    std::vector<QueuedCommand> seen;
+    for (QueuedCommand& c : taken) {
+        seen.push_back({c.code, c.argument, {}});
+        if (!isFrontCommand(c.code)) continue;
+        control.commandQueue().put(std::move(c));
+        int32_t argument = 0;
+        control.readCommand(argument);
+    }
+    return seen;
+}
 
 }  // namespace svt::test

@@ -23,7 +23,7 @@ std::vector<QueuedCommand> drain(CommandQueue& queue) {
     int32_t argument = 0;
     while (queue.count() > 0) {
         const int32_t code = queue.get(false, argument);
-        out.push_back({code, argument});
+        out.push_back({code, argument, {}});
     }
     return out;
 }
@@ -345,7 +345,7 @@ TEST(FrontControl, EverySongOfAConversionOrCompactRunIsWritten) {
             control.notify(end);
             if (!view.ends.empty() && playedAtEnd == 0) playedAtEnd = engine.played.size();
         };
-        control.convertPlaylist(1);
+        control.convertPlaylist(OutputKind::WavFile);
         control.queue(CmdQuit);
         control.runPlaylist({});
         std::vector<std::string> played = engine.played;

@@ -30,20 +30,7 @@ struct ModelRig {
     }
     std::string song(const char* name) { return dir.write(name, std::string("MThd")); }
     // Carries out what the window queued, as the engine thread does between blocks.
-    std::vector<QueuedCommand> engineStep() {
-        std::vector<QueuedCommand> seen;
-        int32_t argument = 0;
-        while (control.commandQueue().count() > 0) {
-            const int32_t code = control.commandQueue().get(false, argument);
-            seen.push_back({code, argument});
-        }
-        for (const QueuedCommand& c : seen) {
-            if (!isFrontCommand(c.code)) continue;
-            control.queue(c.code, c.argument);
-            control.readCommand(argument);
-        }
-        return seen;
-    }
+    std::vector<QueuedCommand> engineStep() { return test::engineStep(control); }
     std::vector<int32_t> queuedCodes() {
         std::vector<int32_t> codes;
         for (const QueuedCommand& c : engineStep()) codes.push_back(c.code);
@@ -92,7 +79,7 @@ TEST(MainWindowModel, ConvertFileToNamesTheFileByTheChosenFormat) {
             continue;
         }
         EXPECT_EQ(rig.engine.outputFile, rig.dir.file(c.written)) << c.what;
-        EXPECT_EQ(rig.engine.selected, static_cast<int>(c.output)) << c.what;
+        EXPECT_EQ(rig.engine.selected, c.output) << c.what;
         EXPECT_EQ(rig.services.questions.size(), c.exists ? 1u : 0u) << c.what;
     }
 }
@@ -136,7 +123,7 @@ TEST(MainWindowModel, AfterAConversionItAsksWhetherToListen) {
 
     ConversionEnd list;
     list.tooLongForCd = true;
-    list.outputIndex = 1;
+    list.output = OutputKind::WavFile;
     rig.services.questions.clear();
     rig.services.messages.clear();
     rig.model.conversionEnded(list);

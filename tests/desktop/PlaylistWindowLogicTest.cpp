@@ -146,7 +146,7 @@ TEST(PlaylistWindowLogic, SnapshotFollowsEveryChange) {
 TEST(PlaylistWindowLogic, ConversionsQueueTheirCommands) {
     WindowRig rig;
     CommandQueue& q = rig.control.commandQueue();
-    EXPECT_EQ(rig.control.convertCurrent(1), UiOutcome::NoMidiFileOpen);
+    EXPECT_EQ(rig.control.convertCurrent(OutputKind::WavFile), UiOutcome::NoMidiFileOpen);
     EXPECT_TRUE(drainCodes(q).empty());
     rig.list({"a.mid", "b.mid"});
     drainCodes(q);
@@ -159,15 +159,15 @@ TEST(PlaylistWindowLogic, ConversionsQueueTheirCommands) {
     };
     const Case cases[] = {
         {"file as WAV",
-         [](FrontControl& c) { return c.convertCurrent(1); },
+         [](FrontControl& c) { return c.convertCurrent(OutputKind::WavFile); },
          {FcReinitialise, FcSelectOutput, CmdLoadFile},
          true},
         {"playlist as MP3",
-         [](FrontControl& c) { return c.convertPlaylist(2); },
+         [](FrontControl& c) { return c.convertPlaylist(OutputKind::Mp3File); },
          {FcReinitialise, FcSelectOutput, FcPlayIndex},
          false},
         {"convert file to",
-         [](FrontControl& c) { return c.convertTo(1, "/out/x.wav"); },
+         [](FrontControl& c) { return c.convertTo(OutputKind::WavFile, "/out/x.wav"); },
          {FcReinitialise, FcSelectOutput, FcSetOutputFile, CmdLoadFile},
          true},
     };
@@ -186,7 +186,7 @@ TEST(PlaylistWindowLogic, NamedConversionReachesTheEngineAndAsksToListen) {
     // A whole path on either system: the listen question hands it to the desktop as it is.
     const std::string out = rig.dir.file("x.wav");
     rig.engine.lastPath = out;
-    rig.control.convertTo(1, out);
+    rig.control.convertTo(OutputKind::WavFile, out);
     std::string namedWhilePlaying;
     rig.engine.onPlay = [&] {
         namedWhilePlaying = rig.engine.outputFile;
@@ -203,7 +203,7 @@ TEST(PlaylistWindowLogic, NamedConversionReachesTheEngineAndAsksToListen) {
     ASSERT_EQ(rig.view.ends.size(), 1u);
     EXPECT_TRUE(rig.view.ends[0].singleFile);
     EXPECT_EQ(rig.view.ends[0].lastOutputPath, out);
-    EXPECT_EQ(rig.engine.selected, 0) << "back to the live output";
+    EXPECT_EQ(rig.engine.selected, OutputKind::Live) << "back to the live output";
     EXPECT_FALSE(rig.control.convertingSingleFile());
 }
 
@@ -211,7 +211,7 @@ TEST(PlaylistWindowLogic, AStoppedConversionGoesBackToTheLiveOutput) {
     WindowRig rig;
     rig.list({"a.mid", "b.mid"});
     drainCodes(rig.control.commandQueue());
-    rig.control.convertPlaylist(1);
+    rig.control.convertPlaylist(OutputKind::WavFile);
     rig.engine.results = {CmdStop};
     rig.engine.onPlay = [&] {
         PlayerNotice end;
@@ -225,17 +225,19 @@ TEST(PlaylistWindowLogic, AStoppedConversionGoesBackToTheLiveOutput) {
     rig.control.runPlaylist({});
     EXPECT_TRUE(rig.view.ends.empty()) << "no question about files that were not finished";
     ASSERT_EQ(rig.engine.played.size(), 2u);
-    EXPECT_EQ(rig.engine.selected, 0) << "the second song is heard, not converted";
+    EXPECT_EQ(rig.engine.selected, OutputKind::Live) << "the second song is heard, not converted";
     EXPECT_FALSE(rig.control.convertingSingleFile());
 }
 
 TEST(PlaylistWindowLogic, PlaylistConversionEndsAfterTheLastSongWithTheCdCheck) {
     struct Case {
-        int output;
+        OutputKind output;
         int32_t secondsEach;
         bool tooLong;
     };
-    const Case cases[] = {{1, 40 * 60, true}, {2, 40 * 60, false}, {1, 30 * 60, false}};
+    const Case cases[] = {{OutputKind::WavFile, 40 * 60, true},
+                          {OutputKind::Mp3File, 40 * 60, false},
+                          {OutputKind::WavFile, 30 * 60, false}};
     for (const Case& c : cases) {
         WindowRig rig;
         rig.engine.playingSeconds = c.secondsEach;
@@ -255,7 +257,7 @@ TEST(PlaylistWindowLogic, PlaylistConversionEndsAfterTheLastSongWithTheCdCheck) 
         EXPECT_EQ(rig.engine.played.size(), 2u);
         ASSERT_EQ(rig.view.ends.size(), 1u) << "asked once, after the last song";
         EXPECT_FALSE(rig.view.ends[0].singleFile);
-        EXPECT_EQ(rig.view.ends[0].outputIndex, c.output);
+        EXPECT_EQ(rig.view.ends[0].output, c.output);
         EXPECT_EQ(rig.view.ends[0].tooLongForCd, c.tooLong);
         EXPECT_EQ(endsSeen, 1);
     }
@@ -265,7 +267,7 @@ TEST(PlaylistWindowLogic, ExportWritesTheListOfConvertedFiles) {
     WindowRig rig;
     rig.list({"a.mid", "b.mid"});
     const std::string target = rig.dir.file("list.wpl");
-    rig.control.exportMediaPlayer(target, 1);
+    rig.control.exportMediaPlayer(target, OutputKind::WavFile);
     rig.step();
     ASSERT_EQ(rig.view.mediaLists, std::vector<std::string>{target});
     const std::vector<uint8_t> bytes = test::readFileBytes(target);
@@ -274,7 +276,7 @@ TEST(PlaylistWindowLogic, ExportWritesTheListOfConvertedFiles) {
     EXPECT_NE(text.find("b.wav\"/>"), std::string::npos) << text;
     EXPECT_NE(text.find("<title>list.wpl</title>"), std::string::npos);
 
-    rig.control.exportMediaPlayer(rig.dir.file("missing/folder/list.wpl"), 1);
+    rig.control.exportMediaPlayer(rig.dir.file("missing/folder/list.wpl"), OutputKind::WavFile);
     rig.step();
     EXPECT_EQ(rig.view.messages.back(), FrontMessage::ExportFailed);
     EXPECT_FALSE(rig.control.dialogBusy());

@@ -76,14 +76,7 @@ struct WindowRig {
     // Carries out what is queued, as the engine thread does between blocks.
     std::vector<int32_t> engineStep() {
         std::vector<int32_t> codes;
-        int32_t argument = 0;
-        while (control.commandQueue().count() > 0) {
-            codes.push_back(control.commandQueue().get(false, argument));
-            if (isFrontCommand(codes.back())) {
-                control.queue(codes.back(), argument);
-                control.readCommand(argument);
-            }
-        }
+        for (const QueuedCommand& c : test::engineStep(control)) codes.push_back(c.code);
         window->refreshPanel();
         return codes;
     }

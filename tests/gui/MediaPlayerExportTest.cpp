@@ -45,24 +45,30 @@ TEST(MediaPlayerExport, ParsesAsXmlAndNamesTheConvertedFiles) {
     struct Case {
         const char* what;
         std::vector<std::string> songs;
-        int output;
+        OutputKind output;
         QStringList expected;
     };
     const Case cases[] = {
-        {"empty playlist", {}, 1, {}},
+        {"empty playlist", {}, OutputKind::WavFile, {}},
         {"ampersand, angle brackets and quotes",
          {"/m/Rock & Roll.mid", "/m/<b>.mid", "/m/say \"hi\" it's.mid"},
-         1,
+         OutputKind::WavFile,
          {"/m/Rock & Roll.wav", "/m/<b>.wav", "/m/say \"hi\" it's.wav"}},
         {"non-ASCII paths",
          {"/m/Mäßig — Für Elise.mid", "/m/日本.kar"},
-         2,
+         OutputKind::Mp3File,
          {QString::fromUtf8("/m/Mäßig — Für Elise.mp3"), QString::fromUtf8("/m/日本.mp3")}},
-        {"upper-case extension as conversion writes it", {"/m/SONG.MID"}, 1, {"/m/SONG.WAV"}},
-        {"each file format's extension", {"/m/a.mid", "/m/B.MID"}, 5, {"/m/a.opus", "/m/B.OPUS"}},
+        {"upper-case extension as conversion writes it",
+         {"/m/SONG.MID"},
+         OutputKind::WavFile,
+         {"/m/SONG.WAV"}},
+        {"each file format's extension",
+         {"/m/a.mid", "/m/B.MID"},
+         OutputKind::OpusFile,
+         {"/m/a.opus", "/m/B.OPUS"}},
         {"live output lists the songs as .mid",
          {"/m/a.kar", "/m/b.smf", "/m/c"},
-         0,
+         OutputKind::Live,
          {"/m/a.mid", "/m/b.mid", "/m/c.mid"}},
     };
     for (const Case& c : cases) {
@@ -88,8 +94,8 @@ TEST(MediaPlayerExport, BrokenTextIsReplacedAndAFailedWriteKeepsTheOldFile) {
 
     test::TempDir dir;
     const std::string old = dir.write("old.wpl", std::string("keep"));
-    const Status failed =
-        writeMediaPlayerList(dir.file("no/x.wpl"), {"/a.mid"}, 1, Language::German);
+    const Status failed = writeMediaPlayerList(dir.file("no/x.wpl"), {"/a.mid"},
+                                               OutputKind::WavFile, Language::German);
     EXPECT_TRUE(failed.error().message.starts_with("Datei nicht vorhanden"));
     EXPECT_EQ(test::readFileBytes(old).size(), 4u);
     const std::string temp = temporaryWplPath();

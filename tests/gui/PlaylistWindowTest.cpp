@@ -79,17 +79,13 @@ struct ListRig {
         int32_t argument = 0;
         while (control.commandQueue().count() > 0) {
             const int32_t code = control.commandQueue().get(false, argument);
-            out.push_back({code, argument});
+            out.push_back({code, argument, {}});
         }
         return out;
     }
     // Carries out the queued commands as the engine thread would, then lets signals arrive.
     void engineStep() {
-        for (const QueuedCommand& c : queued()) {
-            control.queue(c.code, c.argument);
-            int32_t argument = 0;
-            control.readCommand(argument);
-        }
+        test::engineStep(control);
         QApplication::processEvents();
     }
     void key(QWidget* target, Qt::Key k, const QString& text = QString()) {

@@ -1,0 +1,137 @@
+// Where the playlist window goes and what the settings keep of its size and list font: a
+// window that lands off the desktop cannot be reached, and a name cut inside a character
+// leaves a settings file the next start cannot read back as it was.
+
+#include <gtest/gtest.h>
+
+#include "desktop/WindowLayout.h"
+
+namespace svt {
+namespace {
+
+TEST(PlaylistWindowPlace, StoredOrBesideTheMainWindowAndAlwaysOnTheDesktop) {
+    struct Case {
+        const char* what;
+        int storedX, storedY;
+        ScreenRect desktop;
+        ScreenSize window;
+        ScreenPoint expected;
+    };
+    // The main window's frame: 100,50 of 600 x 400.
+    const ScreenRect mainFrame{100, 50, 600, 400};
+    const Case cases[] = {
+        {"never placed: beside the frame", -1, -1, {0, 0, 1920, 1080}, {400, 400}, {708, 50}},
+        {"one axis unknown counts as never placed",
+         300,
+         -1,
+         {0, 0, 1920, 1080},
+         {400, 400},
+         {708, 50}},
+        {"where the user left it", 20, 30, {0, 0, 1920, 1080}, {400, 400}, {20, 30}},
+        {"beside a frame at the right edge: pushed back",
+         -1,
+         -1,
+         {0, 0, 1000, 1080},
+         {400, 400},
+         {600, 50}},
+        {"a screen that is gone: back onto this one",
+         3000,
+         2000,
+         {0, 0, 1920, 1080},
+         {400, 400},
+         {1520, 680}},
+        {"left of and above a desktop that does not start at 0",
+         -50,
+         -50,
+         {1920, 24, 1280, 1000},
+         {400, 400},
+         {1920, 24}},
+        {"larger than the desktop: its top left corner stays on it",
+         500,
+         500,
+         {0, 0, 300, 300},
+         {400, 400},
+         {0, 0}},
+        {"no desktop measured: the place as it is", 20, 30, {0, 0, 0, 0}, {400, 400}, {20, 30}},
+    };
+    for (const Case& c : cases) {
+        AppSettings settings;
+        settings.uiListX = c.storedX;
+        settings.uiListY = c.storedY;
+        const ScreenPoint at = placePlaylistWindow(settings, mainFrame, c.desktop, c.window);
+        EXPECT_EQ(at.x, c.expected.x) << c.what;
+        EXPECT_EQ(at.y, c.expected.y) << c.what;
+    }
+}
+
+TEST(PlaylistWindowPlace, SizeAndPlaceTheUserLeftComeBack) {
+    AppSettings settings;
+    keepPlaylistPlace(settings, {640, 12});
+    keepPlaylistSize(settings, {500, 700});
+    const ScreenPoint at = placePlaylistWindow(settings, {0, 0, 10, 10}, {0, 0, 1920, 1080},
+                                               playlistWindowSize(settings));
+    EXPECT_EQ(at.x, 640);
+    EXPECT_EQ(at.y, 12);
+    EXPECT_EQ(playlistWindowSize(settings).width, 500);
+    EXPECT_EQ(playlistWindowSize(settings).height, 700);
+
+    // A size too small to show the buttons beneath the list, or absurdly large.
+    keepPlaylistSize(settings, {10, 1000000});
+    EXPECT_EQ(playlistWindowSize(settings).width, kPlaylistMinimumWidth);
+    EXPECT_EQ(playlistWindowSize(settings).height, kMaxWindowExtent);
+}
+
+TEST(ListFontSettings, FlagsHeightsAndNamesBothWays) {
+    struct Case {
+        const char* what;
+        ListFont chosen;
+        const char* keptName;
+        int keptHeight, keptFlags;
+    };
+    const std::string longName(80, 'x');
+    // 62 ASCII bytes, then "ü" (two bytes) crossing the limit of 63.
+    const std::string umlautAtLimit = std::string(62, 'a') + "\xC3\xBC" + "b";
+    const Case cases[] = {
+        {"plain", {"Verdana", 13, 0, false, false}, "Verdana", 13, 0},
+        {"fixed pitch", {"DejaVu Sans Mono", 17, 0, true, false}, "DejaVu Sans Mono", 17, 1},
+        {"italic", {"Serif", 12, 0, false, true}, "Serif", 12, 2},
+        {"both", {"Mono", 12, 0, true, true}, "Mono", 12, 3},
+        {"too small to read", {"Tiny", 1, 0, false, false}, "Tiny", kListFontMinimumHeight, 0},
+        {"too large for a line", {"Huge", 500, 0, false, false}, "Huge", kListFontMaximumHeight, 0},
+        {"a long name is cut",
+         {longName, 13, 0, false, false},
+         "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx",
+         13,
+         0},
+        {"never inside a character",
+         {umlautAtLimit, 13, 0, false, false},
+         "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa",
+         13,
+         0},
+    };
+    for (const Case& c : cases) {
+        AppSettings settings;
+        keepListFont(settings, c.chosen);
+        EXPECT_EQ(settings.uiListFontName, c.keptName) << c.what;
+        EXPECT_EQ(settings.uiListFontHeight, c.keptHeight) << c.what;
+        EXPECT_EQ(settings.uiListFontFlags, c.keptFlags) << c.what;
+        const ListFont again = listFont(settings);
+        EXPECT_EQ(again.name, c.keptName) << c.what;
+        EXPECT_EQ(again.height, c.keptHeight) << c.what;
+        EXPECT_EQ(again.fixedPitch, c.chosen.fixedPitch) << c.what;
+        EXPECT_EQ(again.italic, c.chosen.italic) << c.what;
+    }
+}
+
+TEST(ListFontSettings, AHandEditedHeightIsShownReadable) {
+    AppSettings settings;
+    settings.uiListFontHeight = 200;
+    settings.uiListFontFlags = 3;
+    const ListFont font = listFont(settings);
+    EXPECT_EQ(font.height, kListFontMaximumHeight);
+    EXPECT_TRUE(font.fixedPitch);
+    EXPECT_TRUE(font.italic);
+}
+
+}  // namespace
+}  // namespace svt
