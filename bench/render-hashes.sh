@@ -4,13 +4,17 @@
 # keeps these eight lines identical.
 #   bench/render-hashes.sh [BUILD_DIR]              print the hashes
 #   bench/render-hashes.sh [BUILD_DIR] --check FILE compare with hashes printed before
+#   --threads N   render each song on N threads (any number must give the same hashes);
+#                 SORVANTO_SIMD chooses the instruction set likewise
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/release
 check=
+threads=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --check) check=$2; shift 2 ;;
+        --threads) threads=(--threads "$2"); shift 2 ;;
         *) build=$1; shift ;;
     esac
 done
@@ -26,7 +30,7 @@ for song in data/demo.mid "$work/dense.mid"; do
         for interp in default linear; do
             wav=$work/render.wav
             "$cli" convert "$song" -o "$wav" -s "/usr/share/sounds/sf2/$font.sf2" --interp "$interp" \
-                --overwrite >/dev/null
+                "${threads[@]}" --overwrite >/dev/null
             printf "%s  %s %s %s\n" "$(sha256sum <"$wav" | cut -d' ' -f1)" "$(basename "$song" .mid)" \
                 "$font" "$interp" >>"$out"
         done

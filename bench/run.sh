@@ -5,8 +5,17 @@
 # song and renderer the realtime factor (seconds of audio per second) by processor time and by
 # wall time, the peak resident memory, and Sorvanto's ratio to FluidSynth; Sorvanto plays with
 # the default and the linear interpolation in each instruction set the processor has.
+# A second table (--threads) gives one song rendered on one thread and on every core (each
+# program's own threads: Sorvanto's --threads, FluidSynth's synth.cpu-cores) for the dense song
+# and a dense song of four minutes, in the widest instruction set: the realtime factor by wall
+# time on 1 and on N threads, the speedup, the processor time on one thread against
+# FluidSynth's, what N threads cost in processor time against one, and the peak memory. On a
+# machine busy with other work the wall times, and so the speedup, mean little; the processor
+# times still do.
 # Usage: bench/run.sh [FONT]   (default: FluidR3_GM)
 #   BENCH_REPEATS  rounds (default 3)
+#   BENCH_THREADS  threads of the second table (default: the cores, nproc)
+#   BENCH_TABLES   "both" (default), "one" (the first table only) or "threads" (the second)
 #   BENCH_SIMD     the instruction sets to measure (default: each the processor has),
 #                  e.g. "avx2" or "scalar avx2"
 #   BENCH_SONGS    more songs to play besides the demo and the dense song
@@ -23,6 +32,10 @@ cli=${BENCH_CLI:-build/release/bin/sorvanto-cli}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 python3 bench/make-dense-song.py "$work/dense.mid"
+python3 bench/make-dense-song.py "$work/long.mid" 240
+threads=${BENCH_THREADS:-$(nproc)}
+tables=${BENCH_TABLES:-both}
+echo "load at the start: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
 
 flags=$(grep -m1 '^flags' /proc/cpuinfo || true)
 has() { [[ " $flags " == *" $1 "* ]]; }
@@ -35,11 +48,13 @@ else
     has avx512f && has avx512bw && forms+=" avx512"
 fi
 
-# measure OUT COMMAND... : "wall cpu rssKiB audioSeconds" of one run on one core.
+# measure OUT COMMAND... : "wall cpu rssKiB audioSeconds" of one run on one core (on every
+# core with SPREAD=1).
 measure() {
-    local out=$1
+    local out=$1 pin=(taskset -c 0)
     shift
-    taskset -c 0 /usr/bin/time -f "%e %U %S %M" -o "$work/time.log" "$@" >/dev/null 2>&1
+    [ "${SPREAD:-0}" = 1 ] && pin=()
+    "${pin[@]}" /usr/bin/time -f "%e %U %S %M" -o "$work/time.log" "$@" >/dev/null 2>&1
     local wall user sys rss
     read -r wall user sys rss <"$work/time.log"
     echo "$wall $(echo "$user + $sys" | bc -l) $rss $(soxi -D "$out")"
@@ -58,8 +73,10 @@ keep() {
 
 songs=(data/demo.mid "$work/dense.mid")
 for extra in ${BENCH_SONGS:-}; do songs+=("$extra"); done
+widest=${forms##* }
 renderers=(fluidsynth)
 for form in $forms; do renderers+=("default/$form" "linear/$form"); done
+[ "$tables" = threads ] && songs=()
 for round in $(seq "$repeats"); do
     for song in "${songs[@]}"; do
         name=$(basename "$song" .mid)
@@ -73,8 +90,23 @@ for round in $(seq "$repeats"); do
             fi
         done
     done
+    [ "$tables" = one ] && continue
+    for song in "$work/dense.mid" "$work/long.mid"; do
+        name=threads-$(basename "$song" .mid)
+        for n in 1 "$threads"; do
+            keep "$name fluidsynth $n" "$(SPREAD=1 measure "$work/f.wav" fluidsynth -ni -q \
+                -F "$work/f.wav" -r 44100 -o synth.cpu-cores="$n" -o synth.reverb.active=1 \
+                -o synth.chorus.active=1 "$font" "$song")"
+            for interp in default linear; do
+                keep "$name $interp $n" "$(SORVANTO_SIMD=$widest SPREAD=1 measure "$work/s.wav" \
+                    "$cli" convert "$song" -o "$work/s.wav" -s "$font" --interp "$interp" \
+                    --reverb on --chorus on --threads "$n" --overwrite)"
+            done
+        done
+    done
     echo "round $round of $repeats done" >&2
 done
+echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
 
 echo "processor:$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2-)"
 echo "instruction sets it has: $(for f in sse2 avx2 avx512f avx512bw; do has "$f" && printf '%s ' "$f"; done)"
@@ -94,5 +126,28 @@ for song in "${songs[@]}"; do
     name=$(basename "$song" .mid)
     for r in "${renderers[@]}"; do
         if [ "$r" = fluidsynth ]; then row "$name" "$r" "fluidsynth"; else row "$name" "$r" "sorvanto ${r%/*} ${r#*/}"; fi
+    done
+done
+
+[ "$tables" = one ] && exit 0
+echo
+echo "--threads: one song on 1 and on $threads threads, sorvanto in $widest; best of $repeats rounds"
+echo "(cpu ratio: processor time on one thread, to FluidSynth's; cpu N/1: processor time on"
+echo " $threads threads over that on one; load average: $(cut -d' ' -f1-3 /proc/loadavg))"
+printf "%-6s %-20s %9s %9s %8s %9s %10s %9s %8s\n" song renderer "x wall 1" "x wall $threads" \
+    speedup "x cpu 1" "cpu ratio" "cpu N/1" "RSS MiB"
+for song in dense long; do
+    ref="threads-$song fluidsynth 1"
+    for r in fluidsynth default linear; do
+        one="threads-$song $r 1" many="threads-$song $r $threads"
+        label=$([ "$r" = fluidsynth ] && echo fluidsynth || echo "sorvanto $r")
+        xc=$(echo "${audio[$one]} / ${cpu[$one]}" | bc -l)
+        printf "%-6s %-20s %9.1f %9.1f %8.2f %9.1f %10.2f %9.2f %8.1f\n" "$song" "$label" \
+            "$(echo "${audio[$one]} / ${wall[$one]}" | bc -l)" \
+            "$(echo "${audio[$many]} / ${wall[$many]}" | bc -l)" \
+            "$(echo "${wall[$one]} / ${wall[$many]}" | bc -l)" "$xc" \
+            "$(echo "$xc / (${audio[$ref]} / ${cpu[$ref]})" | bc -l)" \
+            "$(echo "${cpu[$many]} / ${cpu[$one]}" | bc -l)" \
+            "$(echo "${rss[$many]} / 1024" | bc -l)"
     done
 done

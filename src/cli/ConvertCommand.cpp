@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "cli/ConvertFormat.h"
 #include "cli/ProgressLine.h"
 #include "cli/SoundOptions.h"
+#include "platform/Cores.h"
 #include "platform/OutputFile.h"
 #include "platform/Paths.h"
 #include "platform/Terminal.h"
@@ -24,7 +24,8 @@ namespace {
 
 constexpr const char* kConvertUsage =
     "usage: sorvanto-cli convert FILE|FOLDER|LIST.pli... [-o OUT] [-s FONT] [--rate HZ]\n"
-    "                            [--interp none|linear|default] [--overwrite] [--jobs N]\n"
+    "                            [--interp none|linear|default] [--overwrite] [--jobs N] "
+    "[--threads N]\n"
     "                            [--transpose N] [--tempo PCT] [--volume PCT] [--mute CH,...] "
     "[--solo CH]\n"
     "                            [--reverb off|on] [--chorus off|on|surround] [--limiter on|off]\n"
@@ -99,6 +100,9 @@ int runConvert(const CommandArgs& cmd) {
             "  --jobs N      convert N songs at once, the longest first (default: one per\n"
             "                core; MP3 files are made one at a time, as the encoder library\n"
             "                may allow no more); files are reported in the order named\n"
+            "  --threads N   threads that render each song (default: the cores the other\n"
+            "                jobs leave, so one song alone uses them all); any number gives\n"
+            "                the same file\n"
             "  --transpose N shift every melodic note by N semitones (-24..24)\n"
             "  --tempo PCT   play at PCT percent of the written tempo (%d..%d)\n"
             "  --volume PCT  master volume, 0..200 percent of the player's scale (default 70)\n"
@@ -127,6 +131,7 @@ int runConvert(const CommandArgs& cmd) {
     const auto interpText = parser.value("--interp");
     const bool overwrite = parser.flag("--overwrite");
     const auto jobsText = parser.value("--jobs", "-j");
+    const auto threadsText = parser.value("--threads");
     const auto transposeText = parser.value("--transpose");
     const auto tempoText = parser.value("--tempo");
     const auto volumeText = parser.value("--volume");
@@ -233,11 +238,17 @@ int runConvert(const CommandArgs& cmd) {
             return usageError("--solo wants a channel 1..16, not \"" + *soloText + "\"");
         options.muteMask = 0xFFFFu & ~(1u << (number - 1));
     }
-    int workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    int workers = platform::usableCores();
     if (jobsText) {
         if (!parseInt(*jobsText, 1, 64, number))
             return usageError("--jobs wants a number between 1 and 64, not \"" + *jobsText + "\"");
         workers = static_cast<int>(number);
+    }
+    std::optional<int> threads;
+    if (threadsText) {
+        const Result<int> parsed = parseRenderThreads(*threadsText);
+        if (!parsed.ok()) return usageError(parsed.error().message);
+        threads = parsed.value();
     }
     if (interpText) {
         const auto kind = parseInterpolation(*interpText);
@@ -282,6 +293,7 @@ int runConvert(const CommandArgs& cmd) {
     // single encoding per process, so MP3 files are made one at a time.
     if (options.outputText.front() == 'g') workers = 1;
     batch.workers = std::min<int>(workers, static_cast<int>(jobs.size()));
+    options.settings.renderThreads = threads ? *threads : renderThreadsBeside(batch.workers);
     if (batch.workers > 1) {
         batch.expectedSeconds = songLengths(jobs);
         options.sharedInstruments = std::make_shared<SharedInstruments>();

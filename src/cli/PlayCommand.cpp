@@ -31,7 +31,7 @@ constexpr const char* kPlayUsage =
     "usage: sorvanto-cli play FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] "
     "[--tempo PCT] "
     "[--volume PCT] [--interp none|linear|default] [--buffers N] [--limiter on|off] "
-    "[--verbose]\n";
+    "[--threads N] [--verbose]\n";
 constexpr int kSeekSeconds = 5;
 constexpr int kVolumeStep = 10;
 
@@ -238,6 +238,7 @@ int runPlay(const CommandArgs& cmd) {
             "  --interp KIND    resampling: none, linear or default (26-point, the best)\n"
             "  --buffers N      the sound device's buffers of 4096 frames, 8..256 (default 32)\n"
             "  --limiter on|off keeps peaks under full scale (default on)\n"
+            "  --threads N      threads that render the song (default: one per core)\n"
             "  --verbose        the sound device's diagnostic lines on standard error\n"
             "keys: space pause, left/right seek 5 s, n/p next/previous, +/- transpose,\n"
             "      [ ] tempo, up/down volume, 1-9 0 ! @ # $ %% ^ mute channels 1-16, q quit\n",
@@ -252,6 +253,7 @@ int runPlay(const CommandArgs& cmd) {
     const auto interpText = parser.value("--interp");
     const auto buffersText = parser.value("--buffers");
     const auto limiterText = parser.value("--limiter");
+    const auto threadsText = parser.value("--threads");
     const bool verbose = parser.flag("--verbose", "-v");
     const bool listDevices = parser.flag("--devices");
     const std::vector<std::string> operands = parser.operands();
@@ -281,6 +283,12 @@ int runPlay(const CommandArgs& cmd) {
     if (buffersText && !parseInt(*buffersText, 8, 256, buffers))
         return usageError("--buffers wants a count between 8 and 256, not \"" + *buffersText +
                           "\"");
+    int threads = renderThreadsBeside(1);
+    if (threadsText) {
+        const Result<int> parsed = parseRenderThreads(*threadsText);
+        if (!parsed.ok()) return usageError(parsed.error().message);
+        threads = parsed.value();
+    }
     InterpolationKind interpolation = InterpolationKind::SineLagrange;
     if (interpText) {
         const auto kind = parseInterpolation(*interpText);
@@ -312,6 +320,7 @@ int runPlay(const CommandArgs& cmd) {
     settings.outputBuffers = static_cast<int>(buffers);
     settings.limiter = !limiterText || *limiterText == "on";
     settings.interpolation = interpolation;
+    settings.renderThreads = threads;
     Engine engine(settings);
     if (const Status loaded = engine.loadSoundFont(fontFile); !loaded.ok()) {
         std::fprintf(stderr, "sorvanto-cli play: %s\n", loaded.error().message.c_str());

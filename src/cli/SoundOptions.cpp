@@ -1,11 +1,21 @@
 #include "cli/SoundOptions.h"
 
+#include "cli/Command.h"
+
 #include "app/Conversion.h"
 #include "instruments/SoundFontRegistry.h"
 #include "platform/OutputFile.h"
 #include "platform/Paths.h"
 
 namespace svt::cli {
+
+Result<int> parseRenderThreads(const std::string& text) {
+    long threads = 0;
+    if (!parseInt(text, 1, kMaxRenderThreads, threads))
+        return makeError("--threads wants a number between 1 and " +
+                         std::to_string(kMaxRenderThreads) + ", not \"" + text + "\"");
+    return static_cast<int>(threads);
+}
 
 std::optional<InterpolationKind> parseInterpolation(const std::string& text) {
     if (text == "none") return InterpolationKind::None;

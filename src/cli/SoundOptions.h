@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/Result.h"
+#include "song/EngineSettings.h"
 #include "synth/Resampler.h"
 
 namespace svt::cli {
@@ -13,6 +14,10 @@ namespace svt::cli {
 // --tempo, in percent of the written tempo.
 inline constexpr int kMinTempoPercent = 10;
 inline constexpr int kMaxTempoPercent = 1000;
+
+// --threads N: the threads that render one song, 1..kMaxRenderThreads. The error says what
+// was wrong with the text.
+Result<int> parseRenderThreads(const std::string& text);
 
 // "none", "linear" or "default"; nothing for any other text.
 std::optional<InterpolationKind> parseInterpolation(const std::string& text);

@@ -114,6 +114,7 @@ void Chorus::initialise(const ChorusParams& p, double reverbInputGain, bool preF
     preDelay_ = pd;
     depth_ = dp;
     for (DelayLine& l : lines_) l.allocate(dp + pd + 2);
+    quietPushes_ = {dp + pd + 2, dp + pd + 2};
     previousRead_ = {0, 0};
     previousOut_ = {0, 0};
     feedback_ = toQ24(std::clamp(p.feedback, 0, 127) * 0.763 / 100.0);
@@ -127,18 +128,51 @@ void Chorus::initialise(const ChorusParams& p, double reverbInputGain, bool preF
 
 void Chorus::clear() {
     for (DelayLine& l : lines_) l.clear();
+    quietPushes_ = {lines_[0].size, lines_[1].size};
     previousRead_ = {0, 0};
     previousOut_ = {0, 0};
     for (OnePole& f : preFilter_) f.y = 0;
 }
 
-void Chorus::process(StereoView<int32_t> bus, StereoView<int64_t> out,
-                     StereoView<int32_t> reverbBus, StereoView<int32_t> delayBus) {
-    const int frames = bus.frames();
+bool Chorus::silentWith(StereoView<int32_t> bus) const {
+    for (size_t s = 0; s < 2; ++s)
+        if (quietPushes_[s] < lines_[s].size || previousOut_[s] != 0 ||
+            (preFilterOn_ && preFilter_[s].y != 0))
+            return false;
+    return std::ranges::all_of(bus.span(), [](int32_t v) { return v == 0; });
+}
+
+void Chorus::skip(int frames) {
     for (size_t s = 0; s < 2; ++s) {
         DelayLine& line = lines_[s];
         Lfo& lfo = lfos_[s];
         const int32_t size = line.size;
+        // Only where the last frame read from matters: the LFO's value there, then one step on.
+        lfo.phase += lfo.step * uint32_t(frames - 1);
+        const int64_t v = (int64_t(lfo.next()) + kQ24One) << 7;
+        const int32_t m = static_cast<int32_t>((v * depth_) >> 24);
+        quietPushes_[s] += frames;
+        if (size <= 0) continue;
+        int32_t read = int32_t((int64_t(line.index) + frames - 1) % size) - (m >> 8) - preDelay_;
+        while (read < 0) read += size;
+        previousRead_[s] = read;
+        line.index = int32_t((int64_t(line.index) + frames) % size);
+    }
+}
+
+void Chorus::process(StereoView<int32_t> bus, StereoView<int64_t> out,
+                     StereoView<int32_t> reverbBus, StereoView<int32_t> delayBus) {
+    const int frames = bus.frames();
+    // Chorus and delay ring on as long as the reverb, mostly with nothing sent to them.
+    if (skipsSilence_ && frames > 0 && silentWith(bus)) {
+        skip(frames);
+        return;
+    }
+    for (size_t s = 0; s < 2; ++s) {
+        DelayLine& line = lines_[s];
+        Lfo& lfo = lfos_[s];
+        const int32_t size = line.size;
+        int64_t quiet = quietPushes_[s];
         for (int i = 0; i < frames; ++i) {
             const int at = 2 * i + int(s);
             const int32_t in = preFilterOn_ ? preFilter_[s].run(bus[at]) : bus[at];
@@ -153,12 +187,15 @@ void Chorus::process(StereoView<int32_t> bus, StereoView<int64_t> out,
                 line.buf[size_t(previousRead_[s])]);
             previousOut_[s] = y;
             previousRead_[s] = read;
-            line.push(saturate32(int64_t(in) + mulQ24(y, feedback_)));
+            const int32_t pushed = saturate32(int64_t(in) + mulQ24(y, feedback_));
+            line.push(pushed);
+            quiet = pushed == 0 ? quiet + 1 : 0;
             const int32_t u = mulQ24(y, level_);
             out[at] += u;
             if (sendReverb_) reverbBus[at] += mulQ24(u, sendReverb_);
             if (sendDelay_) delayBus[at] += mulQ24(u, sendDelay_);
         }
+        quietPushes_[s] = quiet;
     }
     std::ranges::fill(bus.span(), 0);
 }
@@ -177,6 +214,7 @@ void GsDelay::initialise(const DelayParams& p, double reverbInputGain, bool preF
     right_ = std::max(p.rightSamples, 1);
     const int32_t size = std::max({centre_, left_, right_}) + 1;
     for (DelayLine& l : lines_) l.allocate(size);
+    quietPushes_ = size;
     centreLevel_ = toQ24(p.centreLevel * 3.25);
     leftLevel_ = toQ24(p.leftLevel * 3.25);
     rightLevel_ = toQ24(p.rightLevel * 3.25);
@@ -189,6 +227,7 @@ void GsDelay::initialise(const DelayParams& p, double reverbInputGain, bool preF
 
 void GsDelay::clear() {
     for (DelayLine& l : lines_) l.clear();
+    quietPushes_ = lines_[0].size;
     for (OnePole& f : preFilter_) f.y = 0;
 }
 
@@ -196,6 +235,16 @@ void GsDelay::process(StereoView<int32_t> bus, StereoView<int64_t> out,
                       StereoView<int32_t> reverbBus) {
     const int frames = bus.frames();
     DelayLine &l = lines_[0], &r = lines_[1];
+    // Lines that hold only silence and a silent bus: every tap reads 0 and 0 is written.
+    if (skipsSilence_ && quietPushes_ >= l.size &&
+        (!preFilterOn_ || (preFilter_[0].y == 0 && preFilter_[1].y == 0)) &&
+        std::ranges::all_of(bus.span(), [](int32_t v) { return v == 0; })) {
+        for (DelayLine* line : {&l, &r})
+            if (line->size > 0) line->index = int32_t((int64_t(line->index) + frames) % line->size);
+        quietPushes_ += frames;
+        return;
+    }
+    int64_t quiet = quietPushes_;
     for (int i = 0; i < frames; ++i) {
         int32_t inL = bus[2 * i], inR = bus[2 * i + 1];
         if (preFilterOn_) {
@@ -214,8 +263,11 @@ void GsDelay::process(StereoView<int32_t> bus, StereoView<int64_t> out,
             vR = mulQ24(int64_t(l.tap(right_)) + r.tap(right_), rightLevel_) +
                  mulQ24(cR, centreLevel_);
         }
-        l.push(saturate32(int64_t(inL) + mulQ24(cL, feedback_)));
-        r.push(saturate32(int64_t(inR) + mulQ24(cR, feedback_)));
+        const int32_t pushedL = saturate32(int64_t(inL) + mulQ24(cL, feedback_));
+        const int32_t pushedR = saturate32(int64_t(inR) + mulQ24(cR, feedback_));
+        l.push(pushedL);
+        r.push(pushedR);
+        quiet = (pushedL | pushedR) == 0 ? quiet + 1 : 0;
         out[2 * i] += vL;
         out[2 * i + 1] += vR;
         if (sendReverb_) {
@@ -223,6 +275,7 @@ void GsDelay::process(StereoView<int32_t> bus, StereoView<int64_t> out,
             reverbBus[2 * i + 1] += mulQ24(vR, sendReverb_);
         }
     }
+    quietPushes_ = quiet;
     std::ranges::fill(bus.span(), 0);
 }
 

@@ -76,11 +76,23 @@ class Chorus {
     void process(StereoView<int32_t> bus, StereoView<int64_t> out, StereoView<int32_t> reverbBus,
                  StereoView<int32_t> delayBus);
     void clear();
+    // A block that would add nothing (a silent bus into silent lines) only moves the chorus
+    // on; off, every frame is computed (to compare the two).
+    void setSkipsSilence(bool on) { skipsSilence_ = on; }
 
   private:
+    // True when a block of `bus` would add nothing anywhere: the bus is silent and so are the
+    // lines and the filters. skip() then moves the chorus on as process() would.
+    bool silentWith(StereoView<int32_t> bus) const;
+    void skip(int frames);
+
     int rateHz_ = 44100;
     std::array<DelayLine, 2> lines_{};
+    // Values written into each line since its last one that was not 0: a line has heard
+    // nothing but silence once this reaches its size.
+    std::array<int64_t, 2> quietPushes_{};
     std::array<Lfo, 2> lfos_{};
+    bool skipsSilence_ = true;
     std::array<int32_t, 2> previousRead_{};
     std::array<int32_t, 2> previousOut_{};
     std::array<OnePole, 2> preFilter_{};
@@ -99,10 +111,15 @@ class GsDelay {
     // their send into the reverb bus.
     void process(StereoView<int32_t> bus, StereoView<int64_t> out, StereoView<int32_t> reverbBus);
     void clear();
+    // As the chorus's.
+    void setSkipsSilence(bool on) { skipsSilence_ = on; }
 
   private:
     int rateHz_ = 44100;
     std::array<DelayLine, 2> lines_{};
+    // Frames since either line was last written a value other than 0 (as the chorus's).
+    int64_t quietPushes_ = 0;
+    bool skipsSilence_ = true;
     std::array<OnePole, 2> preFilter_{};
     bool preFilterOn_ = false;
     int type_ = 0;

@@ -65,7 +65,9 @@ int main(int argc, char** argv) {
     }
     const bool compact = !listOnly && !files.empty();
 
-    Engine engine;
+    EngineSettings engineSettings;
+    engineSettings.renderThreads = renderThreadsBeside(1);  // a conversion takes every core
+    Engine engine(engineSettings);
     const Language lang = languageFromSetting(language);
     EngineFront front(engine, lang);
 

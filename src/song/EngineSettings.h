@@ -19,6 +19,7 @@ namespace svt {
 inline constexpr int kFilterTwoPole = 1;
 inline constexpr int kFilterFourPole = 2;
 inline constexpr int32_t kSampleCacheBudgetBytes = 2 * 1024 * 1024;
+inline constexpr int kMaxRenderThreads = 64;
 
 struct EngineSettings {
     // Rate, control period and interpolation reach every part of the engine from here: the
@@ -52,8 +53,15 @@ struct EngineSettings {
     // Instruction set of the synthesizer's kernels; unset: the environment variable
     // "SORVANTO_SIMD" or the widest the processor offers. All give the same sound.
     std::optional<SimdLevel> simd;
+    // Threads that render one song's voices (1..kMaxRenderThreads): the song's own and
+    // helpers that share its larger stretches. Any number gives the same samples.
+    int renderThreads = 1;
     bool sampleCacheEnabled() const { return sampleCacheBytes > 0; }
 };
+
+// The threads one song renders with when `jobs` songs render side by side: the cores the
+// other jobs leave, at least one.
+int renderThreadsBeside(int jobs);
 
 // rate / 1000 clamped to 1..255, unless a ratio is configured.
 int settleControlRatio(int outputRateHz, std::optional<int> configuredRatio = std::nullopt);

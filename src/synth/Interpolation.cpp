@@ -119,25 +119,39 @@ LinearRunFn linearRunFor(SimdLevel level) {
     return linearRunScalar;
 }
 
-int32_t newtonFrame(const int16_t* pcm, int64_t dataSamples, int64_t position,
-                    const InterpolationTables& t) {
-    int64_t i = position >> 12;
-    int64_t degree = std::min(2 * (dataSamples - i) - 3, 2 * i + 1);
-    if (degree > kNewtonMaxDegree) return lagrangeFrame(pcm, position, t.lagrange);
-    // At a whole sample the polynomial passes through that sample; evaluating it would only
-    // add rounding that the truncation can turn into an error of one.
-    if ((position & kFractionMask) == 0) return pcm[i];
-    int n = int(std::max<int64_t>(degree, 1));
-    const int16_t* s = pcm + (i - n / 2);
-    double x = double(position & kFractionMask) / kFractionSteps + n / 2;
-    double y = 0.0;
-    for (int j = n; j >= 1; --j) {
+int newtonDifferences(const int16_t* pcm, int64_t dataSamples, int64_t index,
+                      const InterpolationTables& t, double* differences) {
+    const int64_t degree = std::min(2 * (dataSamples - index) - 3, 2 * index + 1);
+    if (degree > kNewtonMaxDegree) return 0;
+    const int n = int(std::max<int64_t>(degree, 1));
+    const int16_t* s = pcm + (index - n / 2);
+    for (int j = 1; j <= n; ++j) {
         const double* row = t.newton[j];
         double difference = 0.0;
         for (int k = 0; k <= j; ++k) difference += row[k] * s[k];
-        y = (y + difference) * (x - (j - 1));
+        differences[j] = difference;
     }
-    return int32_t(y + s[0]);
+    differences[0] = s[0];
+    return n;
+}
+
+int32_t newtonFromDifferences(const double* differences, int degree, int64_t position) {
+    const double x = double(position & kFractionMask) / kFractionSteps + degree / 2;
+    double y = 0.0;
+    for (int j = degree; j >= 1; --j) y = (y + differences[j]) * (x - (j - 1));
+    return int32_t(y + differences[0]);
+}
+
+int32_t newtonFrame(const int16_t* pcm, int64_t dataSamples, int64_t position,
+                    const InterpolationTables& t) {
+    const int64_t i = position >> 12;
+    double differences[kNewtonMaxDegree + 1];
+    const int n = newtonDifferences(pcm, dataSamples, i, t, differences);
+    if (n == 0) return lagrangeFrame(pcm, position, t.lagrange);
+    // At a whole sample the polynomial passes through that sample; evaluating it would only
+    // add rounding that the truncation can turn into an error of one.
+    if ((position & kFractionMask) == 0) return pcm[i];
+    return newtonFromDifferences(differences, n, position);
 }
 
 bool simdLevelAvailable(SimdLevel level) {

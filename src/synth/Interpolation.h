@@ -118,5 +118,12 @@ int32_t lagrangeFrame(const int16_t* pcm, int64_t position, const LagrangeRow* t
 // kernel when n reaches 25. Reads at most samples 0..e+1.
 int32_t newtonFrame(const int16_t* pcm, int64_t dataSamples, int64_t position,
                     const InterpolationTables& t);
+// The same in two steps, so that the part that depends only on the whole sample index can be
+// kept: the polynomial's scaled differences at `index` (differences[1..n]; differences[0] is
+// its first sample), returning the degree n, or 0 where the full kernel applies; then its
+// value at `position`, whose index is that one and whose fraction is not 0.
+int newtonDifferences(const int16_t* pcm, int64_t dataSamples, int64_t index,
+                      const InterpolationTables& t, double* differences);
+int32_t newtonFromDifferences(const double* differences, int degree, int64_t position);
 
 }  // namespace svt

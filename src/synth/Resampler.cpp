@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace svt {
@@ -67,7 +68,8 @@ Resampler::Resampler(std::optional<SimdLevel> simd)
       lagrangeRun_(lagrangeRunFor(simd_)),
       linearRun_(linearRunFor(simd_)),
       tables_(interpolationTables()),
-      buffer_(kCapacityFrames) {}
+      buffer_(kCapacityFrames),
+      edges_(kEdgeEntries) {}
 
 std::span<const int32_t> Resampler::resample(ResampleState& state, const SampleView& view,
                                              int frames) {
@@ -169,7 +171,7 @@ int32_t Resampler::vibratoIncrement(ResampleState& state, bool advance) const {
 }
 
 int Resampler::renderPlain(InterpolationKind kind, const Data& d, LoopMode mode, int64_t& p,
-                           int32_t& a, int32_t* out, int count, bool& ended) const {
+                           int32_t& a, int32_t* out, int count, bool& ended) {
     if (a == 0) {
         ended = true;
         return 0;
@@ -237,8 +239,26 @@ int Resampler::renderPlain(InterpolationKind kind, const Data& d, LoopMode mode,
     return produced;
 }
 
+int32_t Resampler::edgeFrame(const int16_t* pcm, int64_t dataSamples, int64_t position) {
+    const int64_t i = position >> 12;
+    const int64_t toEnd = 2 * (dataSamples - i) - 3;
+    // Only the end of the data is kept: the start is passed once, when a voice begins.
+    if ((position & kFractionMask) == 0 || toEnd > 2 * i + 1)
+        return newtonFrame(pcm, dataSamples, position, tables_);
+    const int degree = int(std::max<int64_t>(toEnd, 1));
+    const int16_t* first = pcm + (i - degree / 2);
+    const size_t bytes = size_t(degree + 1) * sizeof(int16_t);
+    EdgeDifferences& e =
+        edges_[size_t((reinterpret_cast<uintptr_t>(pcm + i) >> 1) & (kEdgeEntries - 1))];
+    if (e.degree != degree || std::memcmp(e.samples, first, bytes) != 0) {
+        e.degree = newtonDifferences(pcm, dataSamples, i, tables_, e.differences);
+        std::memcpy(e.samples, first, bytes);
+    }
+    return newtonFromDifferences(e.differences, e.degree, position);
+}
+
 void Resampler::interpolateRun(InterpolationKind kind, const Data& d, int64_t p, int32_t a,
-                               int count, int32_t* out) const {
+                               int count, int32_t* out) {
     if (count <= 0) return;
     const int16_t* s = d.pcm;
     if ((a == kFractionSteps || a == -kFractionSteps) && (p & kFractionMask) == 0) {
@@ -274,11 +294,10 @@ void Resampler::interpolateRun(InterpolationKind kind, const Data& d, int64_t p,
         start = countAtOrAbove(p, -int64_t(a), high, count);
         stop = std::max(start, countAtOrAbove(p, -int64_t(a), low, count));
     }
-    for (int k = 0; k < start; ++k) out[k] = newtonFrame(s, d.samples, p + int64_t(k) * a, tables_);
+    for (int k = 0; k < start; ++k) out[k] = edgeFrame(s, d.samples, p + int64_t(k) * a);
     if (stop > start)
         lagrangeRun_(s, p + int64_t(start) * a, a, stop - start, out + start, tables_.lagrange);
-    for (int k = stop; k < count; ++k)
-        out[k] = newtonFrame(s, d.samples, p + int64_t(k) * a, tables_);
+    for (int k = stop; k < count; ++k) out[k] = edgeFrame(s, d.samples, p + int64_t(k) * a);
 }
 
 }  // namespace svt

@@ -139,10 +139,15 @@ class Resampler {
   private:
     struct Data;
     int renderPlain(InterpolationKind kind, const Data& d, LoopMode mode, int64_t& position,
-                    int32_t& increment, int32_t* out, int count, bool& ended) const;
+                    int32_t& increment, int32_t* out, int count, bool& ended);
     void interpolateRun(InterpolationKind kind, const Data& d, int64_t position, int32_t increment,
-                        int count, int32_t* out) const;
+                        int count, int32_t* out);
     int32_t vibratoIncrement(ResampleState& state, bool advance) const;
+    // A frame near either end of the data. A looping voice whose loop ends just short of its
+    // data's end passes the same few indices on every pass, and the voices of a chord read
+    // the same sample: the polynomial's differences at each index are kept, so that a frame
+    // there costs one evaluation instead of a sum over its taps per degree.
+    int32_t edgeFrame(const int16_t* pcm, int64_t dataSamples, int64_t position);
 
     InterpolationKind kind_ = InterpolationKind::SineLagrange;
     bool reduceQuality_ = false;
@@ -151,6 +156,15 @@ class Resampler {
     LinearRunFn linearRun_;
     const InterpolationTables& tables_;
     std::vector<int32_t> buffer_;
+    // The differences depend on nothing but the degree and the samples they were made from,
+    // which the entry keeps: an entry serves whichever sample, at whatever address, has them.
+    struct EdgeDifferences {
+        int degree = 0;  // 0: the entry is empty
+        int16_t samples[kNewtonMaxDegree + 1];
+        double differences[kNewtonMaxDegree + 1];
+    };
+    static constexpr int kEdgeEntries = 512;
+    std::vector<EdgeDifferences> edges_;
 };
 
 }  // namespace svt

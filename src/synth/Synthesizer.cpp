@@ -17,7 +17,8 @@ Synthesizer::Synthesizer(const EngineSettings& settings, InstrumentBanks& banks,
       channels_(settings_, *this),
       sends_(settings_, channels_),
       shaper_(settings_, channels_, sends_, controls),
-      mixer_(settings_, shaper_) {
+      mixer_(settings_, shaper_),
+      team_(settings_, shaper_, mixer_) {
     mixer_.resampler().setInterpolation(settings_.interpolation);
     resetChannels();
 }
@@ -33,7 +34,7 @@ void Synthesizer::setListener(SynthesisListener* listener) {
     listener_ = listener;
     allocator_.setListener(listener);
     shaper_.setListener(listener);
-    mixer_.setListener(listener);
+    team_.setListener(listener);
 }
 
 void Synthesizer::setMonoOutput(bool mono) {
@@ -436,20 +437,23 @@ void Synthesizer::render(StereoView<int32_t> out) {
         if (v.inUse() && v.channel < kChannels)
             channels_.channel(v.channel).lastNoteFrame = renderedFrames_ + frames;
     const bool effects = sends_.route(main, renderedFrames_);
-    for (Voice& v : allocator_.active()) {
+    team_.begin(frames);
+    const std::span<Voice> active = allocator_.active();
+    for (size_t slot = 0; slot < active.size(); ++slot) {
+        Voice& v = active[slot];
         if (!v.inUse()) continue;
         if (controls_.channelMuteMask & (1u << v.channel)) {
             // Nothing of a muted channel reaches the block, not even a fade.
-            freeAndTell(listener_, v);
+            team_.skip(int(slot), v);
             continue;
         }
-        mixer_.mix(v, sends_.targetFor(v));
+        team_.add(int(slot), v, sends_.targetFor(v));
     }
-    for (Voice& v : allocator_.fades()) {
-        if (!v.inUse()) continue;
-        mixer_.mix(v, sends_.targetFor(v));
-    }
-    mixer_.flush();
+    const std::span<Voice> fades = allocator_.fades();
+    for (size_t slot = 0; slot < fades.size(); ++slot)
+        if (fades[slot].inUse())
+            team_.add(kMaxVoices + int(slot), fades[slot], sends_.targetFor(fades[slot]));
+    team_.finish();
     allocator_.lowerUpperBound();
     if (effects) sends_.send(main, renderedFrames_);
     renderedFrames_ += frames;

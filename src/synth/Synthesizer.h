@@ -21,6 +21,7 @@
 #include "synth/ChannelState.h"
 #include "synth/EffectRack.h"
 #include "synth/EffectSends.h"
+#include "synth/MixTeam.h"
 #include "synth/Resampler.h"
 #include "synth/Synthesis.h"
 #include "synth/Voice.h"
@@ -84,6 +85,8 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
     std::span<const Voice> voices() const { return allocator_.voices(); }
     int cutNotes() const { return allocator_.cutNotes(); }
     int lostNotes() const { return allocator_.lostNotes(); }
+    // Stretches whose voices several threads mixed.
+    int64_t sharedStretches() const { return team_.sharedStretches(); }
 
   private:
     void applyToChannel(const SongEvent& event, bool sounding);
@@ -120,6 +123,7 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
     VoiceAllocator allocator_;
     VoiceShaper shaper_;
     VoiceMixer mixer_;
+    MixTeam team_;
 
     SynthesisListener* listener_ = nullptr;
     std::array<int64_t, 2 * kBlockFrames> mix_{};

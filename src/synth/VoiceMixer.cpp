@@ -20,7 +20,8 @@ int64_t stepsToTarget(int32_t mix, int32_t target, int32_t step) {
     if (mix == target) return 0;
     if (step == 0) return std::numeric_limits<int64_t>::max();
     if ((step > 0) != (target > mix)) return 1;
-    const int64_t distance = std::abs(int64_t(target) - mix), size = std::abs(int64_t(step));
+    // Mixes and steps lie within 0..kMaxMix: a 32-bit division, the cheaper kind.
+    const uint32_t distance = uint32_t(std::abs(target - mix)), size = uint32_t(std::abs(step));
     return (distance + size - 1) / size;
 }
 

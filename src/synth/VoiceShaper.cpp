@@ -21,11 +21,17 @@ constexpr int32_t kTremoloCycle = 31250;
 constexpr int32_t kSweepEnd = 65536;
 constexpr double kLadderMaxFeedback = 3.8;
 
-int32_t rampStep(int32_t from, int32_t to, int32_t frames) {
+// The step that takes a mix from `from` to `to` over `frames` frames, at least 1. Every voice
+// asks for it each control period: the division by the ramp's length is a product with its
+// reciprocal (rounded up, which gives the exact quotient for every distance a mix can span).
+int32_t rampStep(int32_t from, int32_t to, int32_t frames, uint64_t reciprocal) {
     const int32_t d = to - from;
     if (d == 0) return 0;
-    if (std::abs(d) > frames) return d / frames;
-    return d > 0 ? 1 : -1;
+    const uint32_t distance = d < 0 ? uint32_t(-int64_t(d)) : uint32_t(d);
+    if (distance <= uint32_t(frames)) return d > 0 ? 1 : -1;
+    const uint32_t q =
+        distance <= kMaxMix ? uint32_t((distance * reciprocal) >> 32) : distance / uint32_t(frames);
+    return d > 0 ? int32_t(q) : -int32_t(q);
 }
 
 int clamp7(int v) {
@@ -52,7 +58,8 @@ VoiceShaper::VoiceShaper(const EngineSettings& settings, const ChannelController
       channels_(channels),
       sends_(sends),
       controls_(controls),
-      rampFrames_(std::max(1, static_cast<int>(settings.outputRateHz * 0.0005))) {}
+      rampFrames_(std::max(1, static_cast<int>(settings.outputRateHz * 0.0005))),
+      rampReciprocal_(((uint64_t(1) << 32) + uint64_t(rampFrames_) - 1) / uint64_t(rampFrames_)) {}
 
 void VoiceShaper::start(Voice& v, const SampleRegion& r, int c, int note, int velocity,
                         int32_t frequency, int eventKey) {
@@ -474,8 +481,8 @@ void VoiceShaper::setMixTargets(Voice& v) {
     v.leftTarget = static_cast<int32_t>(std::clamp(v.leftAmplitude * scale, 0.0, double(kMaxMix)));
     v.rightTarget =
         static_cast<int32_t>(std::clamp(v.rightAmplitude * scale, 0.0, double(kMaxMix)));
-    v.leftStep = rampStep(v.leftMix, v.leftTarget, rampFrames_);
-    v.rightStep = rampStep(v.rightMix, v.rightTarget, rampFrames_);
+    v.leftStep = rampStep(v.leftMix, v.leftTarget, rampFrames_, rampReciprocal_);
+    v.rightStep = rampStep(v.rightMix, v.rightTarget, rampFrames_, rampReciprocal_);
 }
 
 void VoiceShaper::wait(Voice& v, int frames) {

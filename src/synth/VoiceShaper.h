@@ -75,6 +75,7 @@ class VoiceShaper {
     const PlayerControls& controls_;
     // Mix changes are spread over half a millisecond so that nothing clicks.
     const int32_t rampFrames_;
+    const uint64_t rampReciprocal_;  // 2^32 / rampFrames_, rounded up
     SynthesisListener* listener_ = nullptr;
 };
 

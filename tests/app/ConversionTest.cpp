@@ -192,9 +192,28 @@ TEST(Convert, TheUsersControlsChangeWhatIsHeard) {
     EXPECT_EQ(le32(test::readFileBytes(dir.file("tune.wav")), 40), (44100u * 3 + 44100u) * 4);
 
     for (const char* bad : {"--tempo 5", "--transpose 25", "--volume 201", "--mute 0",
-                            "--mute 3,,4", "--solo 17", "--jobs 0"}) {
+                            "--mute 3,,4", "--solo 17", "--jobs 0", "--threads 0"}) {
         run = test::runCli("convert " + tune + " -s " + font + " " + bad);
         EXPECT_EQ(run.exitCode, 2) << bad << "\n" << run.out;
+    }
+}
+
+TEST(Convert, OneThreadsRangeForConvertAndPlay) {
+    // As the tempo below: an accepted count gets as far as looking for the song.
+    for (const char* command : {"convert", "play"}) {
+        for (const auto& [threads, accepted] : {std::pair{"1", true},
+                                                {"64", true},
+                                                {"0", false},
+                                                {"65", false},
+                                                {"2x", false},
+                                                {"", false}}) {
+            const auto run = test::runCli(std::string(command) + " --threads '" + threads +
+                                          "' /nonexistent/song.mid");
+            EXPECT_EQ(run.exitCode, accepted ? 1 : 2) << command << " " << threads << run.out;
+            if (!accepted) {
+                EXPECT_NE(run.out.find("between 1 and 64"), std::string::npos) << run.out;
+            }
+        }
     }
 }
 
@@ -303,14 +322,21 @@ TEST(Convert, SongsSideBySideGiveTheSameFilesAsOneAfterAnother) {
                                   " --transpose 3 --jobs 1 -o " + dir.file("one/"));
     const auto two = test::runCli("convert" + songs + " -s " + font +
                                   " --transpose 3 --jobs 2 -o " + dir.file("two/"));
+    // And each song on three threads of its own.
+    std::filesystem::create_directory(dir.file("three"));
+    const auto three = test::runCli("convert" + songs + " -s " + font +
+                                    " --transpose 3 --jobs 1 --threads 3 -o " + dir.file("three/"));
     EXPECT_EQ(one.exitCode, 1) << one.out;
     EXPECT_EQ(two.exitCode, 1) << two.out;
+    EXPECT_EQ(three.exitCode, 1) << three.out;
     for (int i = 0; i < 4; ++i) {
         const std::string name = "song" + std::to_string(i) + ".wav";
         const auto a = test::readFileBytes(dir.file("one/" + name));
         EXPECT_GT(a.size(), 44100u) << name;
         EXPECT_TRUE(a == test::readFileBytes(dir.file("two/" + name)))
             << name << " differs between --jobs 1 and --jobs 2";
+        EXPECT_TRUE(a == test::readFileBytes(dir.file("three/" + name)))
+            << name << " differs between one thread and three";
     }
     // The summary counts both ways alike and names the song that failed; the longest song
     // starts first side by side, but the files are reported in the order of the songs.

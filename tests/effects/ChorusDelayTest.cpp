@@ -2,7 +2,11 @@
 // delay's taps, levels and feedback from an impulse.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "effects/ChorusDelay.h"
 #include "effects/EffectProbe.h"
@@ -124,6 +128,76 @@ TEST(Chorus, SendsIntoReverbAndDelay) {
     EXPECT_EQ(tailAfter(0, 0), 0.0);
     EXPECT_GT(tailAfter(127, 0), 1e4);  // the hall rings on
     EXPECT_GT(tailAfter(0, 127), 1e4);  // the delay's echoes
+}
+
+// Blocks of a silent bus into lines that hold only silence are not computed frame by frame;
+// the chorus's LFOs and both units' lines must then stand where computing them would have left
+// them, so that the next sound comes out the same.
+TEST(ChorusAndDelay, SilentBlocksLeaveThemWhereComputingWould) {
+    constexpr int kBlock = 4096;
+    // A burst, blocks of silence, a second burst, silence again.
+    auto input = [](int f) {
+        const bool sounding = f < 3000 || (f >= 5 * kBlock + 100 && f < 6 * kBlock);
+        return sounding ? int32_t(std::lround(std::sin(0.05 * f) * (1 << 26))) : 0;
+    };
+    using Unit = std::function<void(effects::Chorus*, effects::GsDelay*)>;
+    struct Case {
+        const char* name;
+        Unit setUp;
+    };
+    const Case cases[] = {
+        {"chorus",
+         [](effects::Chorus* c, effects::GsDelay*) {
+             c->initialise(ChorusParams{0, 100, 0, 64, 10, 60, 40, 40}, 0.5, false);
+         }},
+        {"chorus with feedback and pre-filter",
+         [](effects::Chorus* c, effects::GsDelay*) {
+             c->initialise(ChorusParams{3, 100, 60, 64, 10, 60, 40, 40}, 0.5, true);
+         }},
+        {"delay", [](effects::Chorus*, effects::GsDelay* d) {
+             effects::GsDelaySettings s;
+             s.feedback = 64;  // none: the lines fall silent
+             s.timeCentre = 60;
+             s.levelLeft = s.levelRight = 90;
+             s.ratioLeft = 12;
+             s.sendReverb = 50;
+             d->initialise(effects::deriveDelay(s, kRate), 0.5, false);
+         }}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<int64_t> outputs[2];
+        for (int skips = 0; skips < 2; ++skips) {
+            effects::Chorus chorus;
+            effects::GsDelay delay;
+            chorus.prepare(kRate);
+            delay.prepare(kRate);
+            chorus.setSkipsSilence(skips == 1);
+            delay.setSkipsSilence(skips == 1);
+            c.setUp(&chorus, &delay);
+            const bool isChorus = std::string(c.name).starts_with("chorus");
+            for (int at = 0; at < 9 * kBlock; at += kBlock) {
+                std::vector<int32_t> bus(2 * kBlock), reverb(2 * kBlock), delayBus(2 * kBlock);
+                std::vector<int64_t> out(2 * kBlock);
+                for (int f = 0; f < kBlock; ++f)
+                    bus[size_t(2 * f)] = bus[size_t(2 * f + 1)] = input(at + f);
+                if (isChorus)
+                    chorus.process({bus.data(), kBlock}, {out.data(), kBlock},
+                                   {reverb.data(), kBlock}, {delayBus.data(), kBlock});
+                else
+                    delay.process({bus.data(), kBlock}, {out.data(), kBlock},
+                                  {reverb.data(), kBlock});
+                for (size_t i = 0; i < out.size(); ++i)
+                    outputs[skips].insert(outputs[skips].end(), {out[i], reverb[i], delayBus[i]});
+            }
+        }
+        ASSERT_EQ(outputs[1].size(), outputs[0].size());
+        const auto [a, b] = std::mismatch(outputs[0].begin(), outputs[0].end(), outputs[1].begin());
+        EXPECT_TRUE(a == outputs[0].end())
+            << "first differs at value " << (a - outputs[0].begin()) / 3 / 2;
+        EXPECT_GT(rms(std::vector<double>(outputs[0].end() - 4 * 2 * 3 * kBlock, outputs[0].end())),
+                  0.0)
+            << "the second burst is heard";
+    }
 }
 
 TEST(Delay, TapsLandAtTheirTimesAndLevels) {

@@ -422,6 +422,31 @@ TEST(Resampler, NewtonEdgesInterpolateSmoothData) {
     std::printf("[ info ] largest interpolation error on a slow sine: %d\n", worst);
 }
 
+// A loop that ends just short of the data's end passes the Newton edge on every pass, and the
+// resampler keeps what it computed there. What it keeps must follow the data: the same
+// resampler, after other data took the same place, gives what a fresh one gives.
+TEST(Resampler, EdgeFramesAreThoseOfTheDataPlayedNow) {
+    const InterpolationTables& t = interpolationTables();
+    Sample s(noise(400, 11), 380, 392, 0x44);
+    Resampler kept = makeResampler(InterpolationKind::SineLagrange);
+    for (uint32_t seed : {11u, 12u, 13u}) {
+        SCOPED_TRACE(seed);
+        const std::vector<int16_t> data = noise(400, seed);
+        std::copy(data.begin(), data.end(), s.pcm.begin());
+        Resampler fresh = makeResampler(InterpolationKind::SineLagrange);
+        ResampleState a = stateAt(int64_t(370) << 12, 4096 + 355);
+        ResampleState b = a;
+        const std::vector<int32_t> expected = renderAll(fresh, a, s.view, 3000, 97);
+        ASSERT_EQ(renderAll(kept, b, s.view, 3000, 97), expected);
+        // The frames in the edge are the polynomial's.
+        ResampleState c = stateAt(int64_t(388) << 12, 4096 + 355);
+        const std::vector<int32_t> edge = renderAll(kept, c, s.view, 3);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(edge[size_t(k)],
+                      newtonFrame(s.pcm.data(), 400, (int64_t(388) << 12) + k * (4096 + 355), t));
+    }
+}
+
 // A sine sweep stored as a sample is played at several speeds; in every stretch of the output
 // the energy outside the band the sweep crosses there counts as aliasing.
 TEST(Resampler, SineSweepAliasingStaysFarBelowTheSignal) {
