@@ -37,8 +37,8 @@ bool takeBack(std::atomic<uint64_t>& ends, int& job) {
 
 }  // namespace
 
-void MixTeam::Recorder::voiceChanged(int status, int channel, int note, int velocity) {
-    table[slot] = {true, uint8_t(status), uint8_t(channel), uint8_t(note), uint8_t(velocity)};
+void MixTeam::Recorder::voiceChanged(VoiceStatus status, int channel, int note, int velocity) {
+    table[slot] = {true, status, uint8_t(channel), uint8_t(note), uint8_t(velocity)};
 }
 
 MixTeam::MixTeam(const EngineSettings& settings, VoiceShaper& shaper, VoiceMixer& main)

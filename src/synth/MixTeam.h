@@ -62,14 +62,15 @@ class MixTeam final : private RenderWorkers::Task {
     };
     struct Told {
         bool pending = false;
-        uint8_t status = 0, channel = 0, note = 0, velocity = 0;
+        VoiceStatus status = VoiceStatus::Free;
+        uint8_t channel = 0, note = 0, velocity = 0;
     };
     // Keeps what a worker's mixer tells of a voice for its slot's turn.
     class Recorder final : public SynthesisListener {
       public:
         Told* table = nullptr;
         int slot = 0;
-        void voiceChanged(int status, int channel, int note, int velocity) override;
+        void voiceChanged(VoiceStatus status, int channel, int note, int velocity) override;
     };
     struct Helper {
         std::unique_ptr<VoiceMixer> mixer;
