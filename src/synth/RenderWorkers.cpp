@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <system_error>
+#include <thread>
 
 namespace svt {
 
@@ -29,6 +30,26 @@ bool spinUntil(Ready ready) {
         }
         if (std::chrono::steady_clock::now() >= until) return ready();
     }
+}
+
+// Sleeps while `value` still holds `old`. libstdc++ before GCC 13 can lose the wake-up of
+// std::atomic::wait where the system has no futex (mingw-w64's threads among them), which left
+// a song waiting for ever; there the thread yields while the wait is short (`brief`: a stretch
+// being finished) and otherwise naps between looks.
+template <typename T>
+void sleepWhile(std::atomic<T>& value, T old, bool brief) {
+#if defined(__linux__)
+    (void)brief;
+    value.wait(old, std::memory_order_acquire);
+#else
+    const auto napFrom = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
+    while (value.load(std::memory_order_acquire) == old) {
+        if (brief || std::chrono::steady_clock::now() < napFrom)
+            std::this_thread::yield();
+        else
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+#endif
 }
 
 }  // namespace
@@ -65,7 +86,7 @@ void RenderWorkers::run(Task& task) {
     if (spinUntil(done)) return;
     for (int left = unfinished_.load(std::memory_order_acquire); left != 0;
          left = unfinished_.load(std::memory_order_acquire))
-        unfinished_.wait(left, std::memory_order_acquire);
+        sleepWhile(unfinished_, left, true);
 }
 
 void RenderWorkers::helperLoop(int worker) {
@@ -73,7 +94,7 @@ void RenderWorkers::helperLoop(int worker) {
     for (;;) {
         auto handed = [&] { return generation_.load(std::memory_order_acquire) != seen; };
         if (!spinUntil(handed))
-            while (!handed()) generation_.wait(seen, std::memory_order_acquire);
+            while (!handed()) sleepWhile(generation_, seen, false);
         seen = generation_.load(std::memory_order_acquire);
         if (stopping_) return;
         task_->run(worker);
