@@ -34,8 +34,8 @@ struct GeneratorInfo {
     Sf1Unit sf1Unit = Sf1Unit::Same;
     int16_t defaultValue = 0;
     int16_t sf1Default = 0;
-    // Where a preset's value added to an instrument's may end up (the ranges of the SoundFont
-    // 2.04 specification): a sum beyond them would mean something else entirely.
+    // Where a preset's value added to an instrument's may end up (each generator's range in
+    // SoundFont 2.04): a sum beyond them would mean something else entirely.
     int16_t low = INT16_MIN;
     int16_t high = INT16_MAX;
 };
