@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # sorvanto.exe under Wine, on a PulseAudio null sink with its window on Xvfb: the time from
-# start to the window, the share of one core the program (and Wine's server beside it) uses
+# start to the window, the share of one core the program uses
 # while it plays the dense song with its window visible, against `sorvanto-cli.exe play` on the
 # same song, and the time from Play (Space) to the first sound at the sink.
-# Usage: bench/win32-measure.sh [WINDOWS_BUILD]   (default build/windows; built beforehand)
+# Usage: bench/win32-measure.sh [WINDOWS_BUILD [ROUNDS]]   (default build/windows, built
+# beforehand, and 2 rounds of start and Space)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(cd "${1:-build/windows}" && pwd)
+rounds=${2:-2}
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
 work=$(mktemp -d)
@@ -31,9 +33,9 @@ song=$("$wine" winepath -w "$work/dense.mid" 2>/dev/null | tr -d '\r')
 if grep -qw avx2 /proc/cpuinfo; then simd=AVX2; else simd=SSE2; fi
 echo "SIMD form: $simd (both programs take the best kernels the processor has)"
 
-xvfb-run -a -s '-screen 0 1280x1024x24' python3 - "$wine" "$build" "$song" "$$" <<'PY'
+xvfb-run -a -s '-screen 0 1280x1024x24' python3 - "$wine" "$build" "$song" "$$" "$rounds" <<'PY'
 import os, subprocess, sys, time
-wine, build, song, tag = sys.argv[1:5]
+wine, build, song, tag, rounds = sys.argv[1:5] + [int(sys.argv[5])]
 tick = os.sysconf("SC_CLK_TCK")
 
 def cpu(pid):
@@ -41,17 +43,11 @@ def cpu(pid):
         fields = f.read().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / tick
 
-def server():
-    out = subprocess.run(["pgrep", "-x", "wineserver"], capture_output=True, text=True).stdout.split()
-    return int(out[0]) if out else None
-
 def share(pid, settle=5, span=20):
     time.sleep(settle)
-    srv = server()
-    c0, s0, t0 = cpu(pid), cpu(srv) if srv else 0, time.monotonic()
+    c0, t0 = cpu(pid), time.monotonic()
     time.sleep(span)
-    t = time.monotonic() - t0
-    return 100 * (cpu(pid) - c0) / t, (100 * (cpu(srv) - s0) / t if srv else 0)
+    return 100 * (cpu(pid) - c0) / (time.monotonic() - t0)
 
 def probe(*args):
     return subprocess.run([wine, f"{build}/tests/sorvanto-window-probe.exe", *args],
@@ -70,9 +66,12 @@ def start_gui():
     return p, shown
 
 def quit_gui(p):
-    p.terminate()
-    p.wait()
+    # Wine's processes end with their server; a signal to the loader is not always heard.
     subprocess.run(["wineserver", "-k"], stderr=subprocess.DEVNULL)
+    try:
+        p.wait(timeout=20)
+    except subprocess.TimeoutExpired:
+        p.kill()
     time.sleep(1)
 
 # The command line's player in a terminal of its own, as a user starts it.
@@ -82,26 +81,26 @@ subprocess.run(["tmux", "new-session", "-d", "-s", session, "-x", "120", "-y", "
                 f"WINEDEBUG=-all '{wine}' '{build}/bin/sorvanto-cli.exe' play '{song}'; sleep 600"])
 pid = None
 for _ in range(300):
-    out = subprocess.run(["pgrep", "-f", "sorvanto-cli.exe play"], capture_output=True, text=True).stdout.split()
+    out = subprocess.run(["pgrep", "-x", "sorvanto-cli.ex"], capture_output=True, text=True).stdout.split()
     if out:
-        pid = int(out[-1])
+        pid = int(out[0])
         break
     time.sleep(0.1)
-cli_share, cli_server = share(pid)
+cli_share = share(pid)
 subprocess.run(["tmux", "kill-session", "-t", session])
 subprocess.run(["wineserver", "-k"], stderr=subprocess.DEVNULL)
 time.sleep(1)
 
 gui, shown = start_gui()
 subprocess.run(["xdotool", "key", "space"])
-gui_share, gui_server = share(gui.pid)
+gui_share = share(gui.pid)
 quit_gui(gui)
 print(f"CPU while playing the dense song (seconds 5 to 25, share of one core):")
-print(f"  sorvanto-cli.exe play       {cli_share:5.1f} %   (wineserver {cli_server:4.1f} %)")
-print(f"  sorvanto.exe, window shown  {gui_share:5.1f} %   (wineserver {gui_server:4.1f} %)")
+print(f"  sorvanto-cli.exe play       {cli_share:5.1f} %")
+print(f"  sorvanto.exe, window shown  {gui_share:5.1f} %   ({gui_share - cli_share:+.1f} points)")
 
 starts, waits = [], []
-for _ in range(3):
+for _ in range(rounds):
     gui, shown = start_gui()
     starts.append(1000 * shown)
     rec = subprocess.Popen(["parec", "--device=@DEFAULT_MONITOR@", "--format=s16le", "--rate=44100",
