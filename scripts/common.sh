@@ -38,9 +38,12 @@ SVT_TEST_PACKAGES+=(parallel util-linux)
 # The Windows build: Debian's mingw-w64 compilers with POSIX threads, GoogleTest's sources, and
 # Wine to run what they make (./test.sh --windows). dpkg-source unpacks the source packages of
 # the libraries Debian lacks for mingw-w64 (scripts/windows-deps.sh); NSIS makes the installer,
-# which carries MuseScore's compressed General MIDI font.
+# which carries MuseScore's compressed General MIDI font. The desktop program is tested on a
+# virtual screen (Xvfb), found and typed into with xdotool, photographed with ImageMagick, its
+# menu read by tesseract, and heard through parec.
 SVT_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix googletest wine64 wine tmux pulseaudio dpkg-dev pkgconf
-                      nsis musescore-general-soundfont-small mpg123)
+                      nsis musescore-general-soundfont-small mpg123 xvfb xdotool imagemagick
+                      pulseaudio-utils tesseract-ocr)
 
 svt_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
 

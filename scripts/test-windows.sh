@@ -6,7 +6,10 @@
 #      as FLAC, Ogg Vorbis and Opus the Linux build's sound;
 #   3. sorvanto-cli.exe play in a terminal (tmux): a short song plays to its end, and a long
 #      one ends on the key q;
-#   4. the installer, silently into a fresh Wine prefix: the installed sorvanto-cli.exe renders
+#   4. the desktop program sorvanto.exe on a virtual screen (scripts/test-windows-desktop.sh):
+#      drawn in English and German, Space plays into the null sink, A shows the playlist, Q and
+#      Yes quit, a song named on its command line converts to the Linux build's WAV;
+#   5. the installer, silently into a fresh Wine prefix: the installed sorvanto-cli.exe renders
 #      the demo with the installed compressed font byte for byte as Linux does, writes an MP3
 #      through the installed gogo.dll alone that sounds as the Linux build's MP3, the songs'
 #      association is in the registry, and the silent uninstaller leaves nothing of ours but
@@ -162,6 +165,9 @@ await_exit 60 || { echo "play did not end on q" >&2; exit 1; }
 [ "$(cat "$work/play.exit")" = 0 ] || { tmux capture-pane -p -t "$session"; exit 1; }
 echo "the demo song ended on the key q"
 
+echo "== the desktop program"
+"$root/scripts/test-windows-desktop.sh" "$build" "$linux"
+
 echo "== compressed (SoundFont 3) fonts: sorvanto-cli.exe against the Linux build"
 # The installer's font, and MuseScore's larger one where it is installed.
 font=/usr/share/sounds/sf3/MuseScore_General_Lite.sf3
@@ -187,9 +193,13 @@ wineserver -w
 "$wine" "$setup" /S >/dev/null 2>&1
 wineserver -w
 installed="$WINEPREFIX/drive_c/Program Files/Sorvanto"
-for f in sorvanto-cli.exe gogo.dll Sorvanto.sf2 "Sorvanto.sf2 licence.txt" uninstall.exe; do
+for f in sorvanto.exe sorvanto-cli.exe gogo.dll Sorvanto.sf2 "Sorvanto.sf2 licence.txt" uninstall.exe; do
     [ -f "$installed/$f" ] || { ls -la "$installed" >&2 || true; echo "not installed: $f" >&2; exit 1; }
 done
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Sorvanto"
+[ -f "$menu/Sorvanto.lnk" ] || { ls -la "$menu" >&2 || true; echo "no Start-menu entry for sorvanto.exe" >&2; exit 1; }
+# A shell link names its target in the local code page, in UTF-16, or both.
+python3 -c 'import sys; d = open(sys.argv[1], "rb").read().lower(); sys.exit(not (b"sorvanto.exe" in d or "sorvanto.exe".encode("utf-16-le") in d))' "$menu/Sorvanto.lnk" || { echo "the Start-menu entry does not start sorvanto.exe" >&2; exit 1; }
 echo "installed $(du -sh "$installed" | cut -f1) from a setup of $(du -h "$setup" | cut -f1)"
 "$wine" "$installed/sorvanto-cli.exe" convert "$work/demo.mid" -o "$work/installed.wav" -q
 cmp "$work/installed.wav" "$work/linux-sf3.wav"
