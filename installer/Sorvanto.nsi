@@ -1,7 +1,8 @@
 ; The Windows installer, made by makensis on Linux (cmake --build --preset windows --target
 ; installer). The build passes: VERSION, OUTFILE, BIN (the folder with sorvanto-cli.exe and
-; gogo.dll), FONT and FONT_LICENCE, LICENCES (the libraries' licence texts), README, and GUI
-; when the build has sorvanto.exe.
+; gogo.dll), FONT and FONT_LICENCE, LICENCES (the libraries' licence texts), README, GUIDE (the
+; user guide's folder, which the desktop program opens with F1), and GUI when the build has
+; sorvanto.exe.
 ;
 ; Silent use: "sorvanto-setup-VERSION.exe /S [/D=FOLDER]" installs; "uninstall.exe /S" removes
 ; everything the installer made and keeps the user's settings, "/RemoveSettings" removes those
@@ -117,6 +118,15 @@ Section
   File "/oname=README.md" "${README}"
   SetOutPath "$INSTDIR\licences"
   File "${LICENCES}/*.txt"
+!ifdef GUI
+  ; F1 opens guide\<language>\index.html beside the program.
+  SetOutPath "$INSTDIR\guide"
+  File "${GUIDE}/guide.css"
+  SetOutPath "$INSTDIR\guide\en"
+  File "${GUIDE}/en/index.html"
+  SetOutPath "$INSTDIR\guide\de"
+  File "${GUIDE}/de/index.html"
+!endif
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
@@ -161,6 +171,7 @@ Section Uninstall
   Delete "$INSTDIR\Sorvanto.sf2 licence.txt"
   Delete "$INSTDIR\README.md"
   RMDir /r "$INSTDIR\licences"
+  RMDir /r "$INSTDIR\guide"
   Delete "$INSTDIR\uninstall.exe"
   ; Only an empty folder goes: files a user put there stay with it.
   RMDir "$INSTDIR"

@@ -20,7 +20,7 @@ SVT_TEST_PACKAGES+=(tmux pulseaudio pulseaudio-utils libasound2-plugins)
 # The desktop program is Qt 6 Widgets (Core, Gui, Widgets; lrelease builds the translations);
 # its end-to-end test runs it under Xvfb, types with xdotool and takes screenshots with import.
 SVT_BUILD_PACKAGES+=(qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools)
-SVT_RUNTIME_PACKAGES+=(libqt6widgets6 qt6-qpa-plugins)
+SVT_RUNTIME_PACKAGES+=(libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n)
 SVT_TEST_PACKAGES+=(xvfb xauth xdotool imagemagick)
 # Compressed (SoundFont 3) fonts hold Ogg Vorbis streams; the tests' font builder encodes them
 # with libvorbisenc, which comes with the same development package.

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "app/Conversion.h"
@@ -93,8 +92,7 @@ int runConvert(const CommandArgs& cmd) {
             "                Without -o each file is written beside its song.\n"
             "  -s FONT       the SoundFont to play with (default: Sorvanto.sf2 beside the\n"
             "                program, else the system's General MIDI font)\n"
-            "  --rate HZ     output rate, 8000..192000 (default 44100; 48000 for Opus)\n"
-            "  --interp KIND resampling: none, linear or default (26-point, the best)\n"
+            "%s"
             "  --overwrite   replace files that exist already (otherwise they are skipped);\n"
             "                the old file stays until the new one is complete\n"
             "  --jobs N      convert N songs at once, the longest first (default: one per\n"
@@ -103,18 +101,6 @@ int runConvert(const CommandArgs& cmd) {
             "  --threads N   threads that render each song (default: the cores the other\n"
             "                jobs leave, so one song alone uses them all); any number gives\n"
             "                the same file\n"
-            "  --transpose N shift every melodic note by N semitones (-24..24)\n"
-            "  --tempo PCT   play at PCT percent of the written tempo (%d..%d)\n"
-            "  --volume PCT  master volume, 0..200 percent of the player's scale (default 70)\n"
-            "  --mute CH,... silence channels (1..16); --solo CH plays only that channel\n"
-            "  --reverb off|on  the reverb the song chooses (GS/XG), or none (default on)\n"
-            "  --chorus off|on|surround  the chorus at each channel's level, or none (default\n"
-            "                on); surround: every note sounds twice, spread left and right\n"
-            "  --filter 2|4  the voices' low-pass: two poles (the default) or a four-pole ladder\n"
-            "  --pan-delay off|on  a voice panned to one side reaches the other ear up to a\n"
-            "                millisecond later (default off)\n"
-            "  --limiter on|off keeps peaks under full scale (default on); off, the raw mix\n"
-            "                is clipped and the clipped samples are counted\n"
             "  -q, --quiet   print nothing but errors\n"
             "%s"
             "Folders give the songs in them and their sub-folders (files that are MIDI or RMID\n"
@@ -122,26 +108,15 @@ int runConvert(const CommandArgs& cmd) {
             "keeps its sub-folder there. A file appears under its name only when it is\n"
             "complete. Exit status: 0 when no file failed (files kept because they exist are\n"
             "not failures), 1 when any failed, 2 for a mistake in the command.\n",
-            kConvertUsage, kMinTempoPercent, kMaxTempoPercent, kFormatHelp);
+            kConvertUsage, soundOptionsHelp().c_str(), kFormatHelp);
         return 0;
     }
     const auto outputName = parser.value("--output", "-o");
-    const auto rateText = parser.value("--rate");
     const auto fontName = parser.value("--soundfont", "-s");
-    const auto interpText = parser.value("--interp");
     const bool overwrite = parser.flag("--overwrite");
     const auto jobsText = parser.value("--jobs", "-j");
     const auto threadsText = parser.value("--threads");
-    const auto transposeText = parser.value("--transpose");
-    const auto tempoText = parser.value("--tempo");
-    const auto volumeText = parser.value("--volume");
-    const auto muteText = parser.value("--mute");
-    const auto soloText = parser.value("--solo");
-    const auto reverbText = parser.value("--reverb");
-    auto chorusText = parser.value("--chorus");
-    const auto filterText = parser.value("--filter");
-    const auto panDelayText = parser.value("--pan-delay");
-    const auto limiterText = parser.value("--limiter");
+    const SoundOptionTexts soundTexts = takeSoundOptions(parser);
     const bool quiet = parser.flag("--quiet", "-q");
     FormatChoice format = takeFormatOptions(parser);
     const std::vector<std::string> operands = parser.operands();
@@ -151,49 +126,20 @@ int runConvert(const CommandArgs& cmd) {
         return usageError("-o wants the name of a file or folder, not an empty one");
 
     ConvertOptions options;
-    if (rateText) {
-        long rate = 0;
-        if (!parseInt(*rateText, 8000, 192000, rate))
-            return usageError("--rate wants a rate between 8000 and 192000 Hz, not \"" + *rateText +
-                              "\"");
-        options.settings.outputRateHz = static_cast<int>(rate);
-    }
-    options.settings.controlRatio = settleControlRatio(options.settings.outputRateHz);
-    if (chorusText && *chorusText == "surround") {
-        options.settings.surroundChorus = true;
-        chorusText.reset();
-    }
-    for (const auto& [name, text, on, mode] :
-         {std::tuple{"--reverb", reverbText, 3, &options.settings.reverbMode},
-          std::tuple{"--chorus", chorusText, 1, &options.settings.chorusMode}}) {
-        if (!text) continue;
-        if (*text != "on" && *text != "off")
-            return usageError(std::string(name) + " wants off or on" +
-                              (text == chorusText ? " or surround" : "") + ", not \"" + *text +
-                              "\"");
-        *mode = *text == "on" ? on : 0;
-    }
-    if (filterText) {
-        if (*filterText != "2" && *filterText != "4")
-            return usageError("--filter wants 2 or 4, not \"" + *filterText + "\"");
-        options.settings.voiceFilter = *filterText == "2" ? kFilterTwoPole : kFilterFourPole;
-    }
-    if (panDelayText) {
-        if (*panDelayText != "on" && *panDelayText != "off")
-            return usageError("--pan-delay wants off or on, not \"" + *panDelayText + "\"");
-        options.settings.panDelay = *panDelayText == "on";
-    }
-    if (limiterText) {
-        if (*limiterText != "on" && *limiterText != "off")
-            return usageError("--limiter wants on or off, not \"" + *limiterText + "\"");
-        options.settings.limiter = *limiterText == "on";
-    }
+    SoundChoices sound;
+    if (const std::string e = applySoundOptions(soundTexts, sound); !e.empty())
+        return usageError(e);
+    options.settings = sound.settings;
+    options.keyOffset = sound.keyOffset;
+    options.timeRatio = 100.0 / static_cast<double>(sound.tempoPercent);
+    options.amplification = sound.amplification;
+    options.muteMask = sound.muteMask;
     // A name that is a file (not a folder, not standard output) says the format by its end.
     std::error_code ec;
     const bool namesFile = outputName && *outputName != "-" && !outputName->empty() &&
                            outputName->back() != '/' &&
                            !std::filesystem::is_directory(platform::fsPath(*outputName), ec);
-    format.rateGiven = rateText.has_value();
+    format.rateGiven = sound.rateGiven;
     if (const std::string e =
             applyFormatOptions(format, namesFile ? outputName : std::nullopt, options);
         !e.empty())
@@ -203,41 +149,6 @@ int runConvert(const CommandArgs& cmd) {
         return 1;
     }
     long number = 0;
-    if (transposeText) {
-        if (!parseInt(*transposeText, -24, 24, number))
-            return usageError("--transpose wants semitones between -24 and 24, not \"" +
-                              *transposeText + "\"");
-        options.keyOffset = static_cast<int>(number);
-    }
-    if (tempoText) {
-        if (!parseInt(*tempoText, kMinTempoPercent, kMaxTempoPercent, number))
-            return usageError("--tempo wants a percentage between " +
-                              std::to_string(kMinTempoPercent) + " and " +
-                              std::to_string(kMaxTempoPercent) + ", not \"" + *tempoText + "\"");
-        options.timeRatio = 100.0 / static_cast<double>(number);
-    }
-    if (volumeText) {
-        if (!parseInt(*volumeText, 0, 200, number))
-            return usageError("--volume wants a value between 0 and 200, not \"" + *volumeText +
-                              "\"");
-        options.amplification = static_cast<int>(number);
-    }
-    if (muteText) {
-        size_t at = 0;
-        while (at <= muteText->size()) {
-            const size_t comma = std::min(muteText->find(',', at), muteText->size());
-            if (!parseInt(muteText->substr(at, comma - at), 1, 16, number))
-                return usageError("--mute wants channels 1..16 separated by commas, not \"" +
-                                  *muteText + "\"");
-            options.muteMask |= 1u << (number - 1);
-            at = comma + 1;
-        }
-    }
-    if (soloText) {
-        if (!parseInt(*soloText, 1, 16, number))
-            return usageError("--solo wants a channel 1..16, not \"" + *soloText + "\"");
-        options.muteMask = 0xFFFFu & ~(1u << (number - 1));
-    }
     int workers = platform::usableCores();
     if (jobsText) {
         if (!parseInt(*jobsText, 1, 64, number))
@@ -249,13 +160,6 @@ int runConvert(const CommandArgs& cmd) {
         const Result<int> parsed = parseRenderThreads(*threadsText);
         if (!parsed.ok()) return usageError(parsed.error().message);
         threads = parsed.value();
-    }
-    if (interpText) {
-        const auto kind = parseInterpolation(*interpText);
-        if (!kind)
-            return usageError("--interp wants none, linear or default, not \"" + *interpText +
-                              "\"");
-        options.settings.interpolation = *kind;
     }
     // Everything the command line says is checked before the font is read.
     const NameExpansion expansion = expandNames(operands);

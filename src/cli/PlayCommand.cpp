@@ -28,10 +28,11 @@ namespace svt::cli {
 namespace {
 
 constexpr const char* kPlayUsage =
-    "usage: sorvanto-cli play FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--transpose N] "
-    "[--tempo PCT] "
-    "[--volume PCT] [--interp none|linear|default] [--buffers N] [--limiter on|off] "
-    "[--threads N] [--verbose]\n";
+    "usage: sorvanto-cli play FILE|FOLDER|LIST.pli... [-s FONT] [--device NAME] [--rate HZ]\n"
+    "                         [--interp none|linear|default] [--transpose N] [--tempo PCT]\n"
+    "                         [--volume PCT] [--mute CH,...] [--solo CH] [--reverb off|on]\n"
+    "                         [--chorus off|on|surround] [--filter 2|4] [--pan-delay off|on]\n"
+    "                         [--limiter on|off] [--buffers N] [--threads N] [--verbose]\n";
 constexpr int kSeekSeconds = 5;
 constexpr int kVolumeStep = 10;
 
@@ -43,8 +44,7 @@ int usageError(const std::string& message) {
 // The front-end of the command line: keys become commands, notices become the status line.
 class TerminalControl final : public ControlInterface {
   public:
-    TerminalControl(Engine& engine, int transpose, int volumePercent)
-        : engine_(engine), transpose_(transpose), volumePercent_(volumePercent) {
+    explicit TerminalControl(Engine& engine) : engine_(engine) {
         keyboard_ = platform::RawKeyboard::open();
         showStatus_ = platform::stderrIsTerminal();
     }
@@ -83,16 +83,17 @@ class TerminalControl final : public ControlInterface {
                 const std::string title = status_.title;
                 status_ = PlayStatus{};
                 status_.title = title;
-            }
+                // The song's controls were told before it started: the line takes them from
+                // where the player keeps them.
+                const PlayerControls& controls = engine_.controls();
                 status_.totalSeconds =
                     static_cast<double>(n.args[0]) / engine_.settings().outputRateHz;
-                status_.tempoPercent = tempoPercent;
-                // The player starts every song afresh: the user's settings are sent again.
-                if (transpose_ != 0)
-                    pending_.push_back({transpose_ > 0 ? CmdKeyUp : CmdKeyDown, transpose_});
-                if (volumePercent_ != 70)
-                    pending_.push_back({CmdChangeVolume, volumePercent_ - 70});
+                status_.volumePercent = controls.amplification * 100 / 70;
+                status_.transpose = controls.noteKeyOffset;
+                status_.mutedChannels = controls.channelMuteMask & 0xFFFFu;
+                status_.tempoPercent = static_cast<int>(100.0 / controls.timeRatio + 0.5);
                 break;
+            }
             case NoticeCurrentTime:
                 status_.heardSeconds = n.args[0];
                 status_.voices = n.args[1];
@@ -103,6 +104,9 @@ class TerminalControl final : public ControlInterface {
                 break;
             case NoticeTempo:
                 status_.microsPerQuarter = n.args[0];
+                break;
+            case NoticeTimeRatio:
+                status_.tempoPercent = n.args[0];
                 break;
             case NoticeKeyOffset:
                 status_.transpose = n.args[0];
@@ -129,8 +133,6 @@ class TerminalControl final : public ControlInterface {
     }
 
     bool traces() const override { return true; }
-
-    int tempoPercent = 100;
 
   private:
     void queueKey(const PlayKey& key) {
@@ -203,8 +205,6 @@ class TerminalControl final : public ControlInterface {
     PlayKeyDecoder decoder_;
     std::deque<std::pair<int, int32_t>> pending_;
     PlayStatus status_;
-    int transpose_;
-    int volumePercent_;
     bool showStatus_ = false;
     bool drawn_ = false;
     bool quit_ = false;
@@ -232,27 +232,19 @@ int runPlay(const CommandArgs& cmd) {
             "\"default\")\n"
 #endif
             "  --devices        lists the sound devices and ends\n"
-            "  --transpose N    semitones, -24..24\n"
-            "  --tempo PCT      tempo in percent, %d..%d\n"
-            "  --volume PCT     master volume in percent, 0..200 (default 70)\n"
-            "  --interp KIND    resampling: none, linear or default (26-point, the best)\n"
+            "%s"
             "  --buffers N      the sound device's buffers of 4096 frames, 8..256 (default 32)\n"
-            "  --limiter on|off keeps peaks under full scale (default on)\n"
             "  --threads N      threads that render the song (default: one per core)\n"
             "  --verbose        the sound device's diagnostic lines on standard error\n"
             "keys: space pause, left/right seek 5 s, n/p next/previous, +/- transpose,\n"
             "      [ ] tempo, up/down volume, 1-9 0 ! @ # $ %% ^ mute channels 1-16, q quit\n",
-            kPlayUsage, kSystemSoundFontPath, kMinTempoPercent, kMaxTempoPercent);
+            kPlayUsage, kSystemSoundFontPath, soundOptionsHelp().c_str());
         return 0;
     }
     const auto font = parser.value("--soundfont", "-s");
     const auto device = parser.value("--device");
-    const auto transposeText = parser.value("--transpose");
-    const auto tempoText = parser.value("--tempo");
-    const auto volumeText = parser.value("--volume");
-    const auto interpText = parser.value("--interp");
+    const SoundOptionTexts soundTexts = takeSoundOptions(parser);
     const auto buffersText = parser.value("--buffers");
-    const auto limiterText = parser.value("--limiter");
     const auto threadsText = parser.value("--threads");
     const bool verbose = parser.flag("--verbose", "-v");
     const bool listDevices = parser.flag("--devices");
@@ -265,19 +257,9 @@ int runPlay(const CommandArgs& cmd) {
         return 0;
     }
     if (operands.empty()) return usageError("no songs named");
-    long transpose = 0, tempo = 100, volume = 70;
-    if (transposeText && !parseInt(*transposeText, -24, 24, transpose))
-        return usageError("--transpose wants semitones between -24 and 24, not \"" +
-                          *transposeText + "\"");
-    if (tempoText && !parseInt(*tempoText, kMinTempoPercent, kMaxTempoPercent, tempo))
-        return usageError("--tempo wants a percentage between " + std::to_string(kMinTempoPercent) +
-                          " and " + std::to_string(kMaxTempoPercent) + ", not \"" + *tempoText +
-                          "\"");
-    if (limiterText && *limiterText != "on" && *limiterText != "off")
-        return usageError("--limiter wants on or off, not \"" + *limiterText + "\"");
-    if (volumeText && !parseInt(*volumeText, 0, 200, volume))
-        return usageError("--volume wants a percentage between 0 and 200, not \"" + *volumeText +
-                          "\"");
+    SoundChoices sound;
+    if (const std::string e = applySoundOptions(soundTexts, sound); !e.empty())
+        return usageError(e);
 
     long buffers = 0;
     if (buffersText && !parseInt(*buffersText, 8, 256, buffers))
@@ -289,15 +271,6 @@ int runPlay(const CommandArgs& cmd) {
         if (!parsed.ok()) return usageError(parsed.error().message);
         threads = parsed.value();
     }
-    InterpolationKind interpolation = InterpolationKind::SineLagrange;
-    if (interpText) {
-        const auto kind = parseInterpolation(*interpText);
-        if (!kind)
-            return usageError("--interp wants none, linear or default, not \"" + *interpText +
-                              "\"");
-        interpolation = *kind;
-    }
-
     const NameExpansion expansion = expandNames(operands);
     for (const std::string& w : expansion.warnings)
         std::fprintf(stderr, "warning: %s\n", cleanText(w).c_str());
@@ -316,12 +289,16 @@ int runPlay(const CommandArgs& cmd) {
     }
     if (!fontWarning.empty()) std::fprintf(stderr, "%s\n", cleanText(fontWarning).c_str());
     const std::string& fontFile = chosen.value();
-    EngineSettings settings;
+    EngineSettings settings = sound.settings;
     settings.outputBuffers = static_cast<int>(buffers);
-    settings.limiter = !limiterText || *limiterText == "on";
-    settings.interpolation = interpolation;
     settings.renderThreads = threads;
-    Engine engine(settings);
+    // Every song starts with the command line's transposition and muted channels; the keys
+    // change them while it plays.
+    EngineSetup setup;
+    setup.player.startKeyOffset = sound.keyOffset;
+    setup.player.startMuteMask = sound.muteMask;
+    setup.amplification = sound.amplification;
+    Engine engine(settings, setup);
     if (const Status loaded = engine.loadSoundFont(fontFile); !loaded.ok()) {
         std::fprintf(stderr, "sorvanto-cli play: %s\n", loaded.error().message.c_str());
         return 1;
@@ -341,8 +318,7 @@ int runPlay(const CommandArgs& cmd) {
     }
 
     platform::installBreakHandler();
-    TerminalControl control(engine, static_cast<int>(transpose), static_cast<int>(volume));
-    control.tempoPercent = static_cast<int>(tempo);
+    TerminalControl control(engine);
     engine.setControl(control);
     int failures = 0;
     std::vector<bool> warned(songs.size(), false);
@@ -350,7 +326,8 @@ int runPlay(const CommandArgs& cmd) {
         control.setTitle(cleanText(titleOf(songs[i])));
         if (!platform::stderrIsTerminal())
             std::fprintf(stderr, "playing %s\n", cleanText(songs[i]).c_str());
-        const int result = engine.playFile(songs[i], 100.0 / static_cast<double>(tempo));
+        const int result =
+            engine.playFile(songs[i], 100.0 / static_cast<double>(sound.tempoPercent));
         // What the reader noticed is said once per song, however often it is played.
         const std::vector<std::string>& warnings = engine.songInput().lastWarnings();
         if (result != CmdError && !warnings.empty() && !warned[i]) {

@@ -31,8 +31,11 @@ std::string shorten(const std::string& text, size_t width) {
 
 std::string formatPlayStatus(const PlayStatus& s, int columns) {
     char buffer[256];
+    // The tempo heard: the song's own at the user's percentage.
     const int bpm =
-        s.microsPerQuarter > 0 ? (60000000 + s.microsPerQuarter / 2) / s.microsPerQuarter : 0;
+        s.microsPerQuarter > 0
+            ? static_cast<int>((60000000.0 * s.tempoPercent / 100.0) / s.microsPerQuarter + 0.5)
+            : 0;
     std::string tail;
     std::snprintf(buffer, sizeof buffer, "%s / %s", formatDuration(s.heardSeconds).c_str(),
                   formatDuration(s.totalSeconds).c_str());

@@ -13,7 +13,7 @@ struct PlayStatus {
     double totalSeconds = 0;
     int measure = 0, beat = 0;  // from the metronome notice; 0 = not yet
     int microsPerQuarter = 500000;
-    int tempoPercent = 100;  // user's tempo change
+    int tempoPercent = 100;  // user's tempo change; the bpm shown includes it
     std::string key;         // display name of the key, empty when the song has none
     int transpose = 0;
     int volumePercent = 100;

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "desktop/FrontCommands.h"
+#include "platform/Paths.h"
 
 namespace svt {
 namespace {
@@ -51,6 +52,22 @@ AppSettings::AppSettings() : linkMp3Encoder(kEncoderLink), linkUpdateUrl(kLinkUp
     links[2] = " ";
 }
 
+void noteRecentFile(AppSettings& settings, const std::string& path) {
+    if (path.empty() || path.size() > kMaxStoredPath) return;
+    auto& recent = settings.recentFiles;
+    recent.erase(std::remove(recent.begin(), recent.end(), path), recent.end());
+    recent.insert(recent.begin(), path);
+    if (recent.size() > static_cast<size_t>(kRecentFiles))
+        recent.resize(static_cast<size_t>(kRecentFiles));
+}
+
+std::string sessionPlaylistPath() {
+    const std::string config = platform::configFolder();
+    if (config.empty()) return {};
+    return platform::pathText(platform::fsPath(config) / kCompany /
+                              (std::string(kProduct) + ".pli"));
+}
+
 std::string linkValueName(int slot) {
     char name[32];
     std::snprintf(name, sizeof name, "%s%d%d", "Link", slot / 3, slot % 3);
@@ -82,6 +99,18 @@ AppSettings loadAppSettings(const platform::SettingsStore& store) {
     readInt(values, "UIListFontWidth", s.uiListFontWidth);
     readInt(values, "UIListFontHeight", s.uiListFontHeight);
     readInt(values, "UIListFontFlags", s.uiListFontFlags);
+    readText(values, "SoundFont", s.soundFont, kMaxStoredPath);
+    readText(values, "FolderSongs", s.songFolder, kMaxStoredPath);
+    readText(values, "FolderPlaylists", s.playlistFolder, kMaxStoredPath);
+    readText(values, "FolderSoundFonts", s.soundFontFolder, kMaxStoredPath);
+    readText(values, "FolderConversions", s.conversionFolder, kMaxStoredPath);
+    for (int i = 0; i < kRecentFiles; ++i) {
+        std::string path;
+        readText(values, "Recent" + std::to_string(i), path, kMaxStoredPath);
+        if (!path.empty()) noteRecentFile(s, path);
+    }
+    // noteRecentFile put each one first: the stored order is the reverse.
+    std::reverse(s.recentFiles.begin(), s.recentFiles.end());
     int language = 0;
     readInt(values, "Language", language);
     if (language == 2 || language == 3) s.language = language;
@@ -116,6 +145,19 @@ Status saveAppSettings(const platform::SettingsStore& store, const AppSettings& 
     values.push_back({"UIListFontWidth", s.uiListFontWidth});
     values.push_back({"UIListFontHeight", s.uiListFontHeight});
     values.push_back({"UIListFontFlags", s.uiListFontFlags});
+    values.push_back({"SoundFont", s.soundFont});
+    values.push_back({"FolderSongs", s.songFolder});
+    values.push_back({"FolderPlaylists", s.playlistFolder});
+    values.push_back({"FolderSoundFonts", s.soundFontFolder});
+    values.push_back({"FolderConversions", s.conversionFolder});
+    // A list that became shorter leaves no old names behind.
+    for (int i = 0; i < kRecentFiles; ++i) {
+        const std::string name = "Recent" + std::to_string(i);
+        if (static_cast<size_t>(i) < s.recentFiles.size())
+            values.push_back({name, s.recentFiles[static_cast<size_t>(i)]});
+        else
+            values.push_back({name, std::monostate{}});
+    }
     // Without a language of the user's, a stored value that is none (or none any more) goes.
     if (s.language)
         values.push_back({"Language", *s.language});

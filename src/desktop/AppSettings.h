@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/Result.h"
 #include "platform/SettingsStore.h"
@@ -15,6 +16,10 @@
 namespace svt {
 
 inline constexpr int kLinkSlots = 15;
+// How many recently opened files the File menu lists.
+inline constexpr int kRecentFiles = 8;
+// A stored path may be this long; a longer value is not one we wrote.
+inline constexpr size_t kMaxStoredPath = 4096;
 // The largest window side a stored size may ask for, in pixels.
 inline constexpr int kMaxWindowExtent = 8192;
 
@@ -35,9 +40,22 @@ struct AppSettings {
     // "Language" when the user stored one (3 German, 2 English); never written otherwise, so
     // that the desktop's language keeps choosing.
     std::optional<int> language;
+    // The SoundFont the user chose last ("SoundFont"); empty: the program's default font.
+    std::string soundFont;
+    // Where each kind of dialog starts ("FolderSongs", "FolderPlaylists", "FolderSoundFonts",
+    // "FolderConversions"); empty: the desktop's choice.
+    std::string songFolder, playlistFolder, soundFontFolder, conversionFolder;
+    // Files opened lately, the latest first ("Recent0" ...), at most kRecentFiles.
+    std::vector<std::string> recentFiles;
 
     AppSettings();
 };
+
+// Puts `path` at the head of the recent files, once, keeping at most kRecentFiles.
+void noteRecentFile(AppSettings& settings, const std::string& path);
+
+// Where the playlist is kept between runs: beside the settings, as a playlist file.
+std::string sessionPlaylistPath();
 
 // "Link00" .. "Link42": "Link" followed by slot / 3 and slot % 3.
 std::string linkValueName(int slot);

@@ -23,6 +23,7 @@ enum FrontCommand : int32_t {
     FcSelectOutput = 1017,
     FcChangeSoundFont = 1018,  // the program's own: a SoundFont from the preferences menu
     FcSetOutputFile = 1019,    // the program's own: the file name of the output chosen next
+    FcSeekBy = 1020,           // the program's own: move the song that plays by seconds
 };
 
 constexpr bool isFrontCommand(int32_t code) {

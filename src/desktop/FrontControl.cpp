@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "desktop/MediaPlayerExport.h"
+#include "desktop/WindowTexts.h"
 #include "platform/Paths.h"
 
 namespace svt {
@@ -57,6 +58,26 @@ bool FrontControl::shutDown(int boundMs) {
     }
     close();
     return true;
+}
+
+std::string soundDeviceProblem(FrontEngine& engine, Language language) {
+    const OutputKind before = engine.selectedOutput();
+    engine.selectOutput(OutputKind::Live);
+    std::string problem;
+    if (engine.openOutput() < 0) {
+        problem = std::string(uiText(UiText::NoSoundDevice, language));
+        const std::string why = engine.outputMessage();
+        if (!why.empty()) problem += "\n\n" + why;
+    }
+    engine.closeOutput();
+    engine.selectOutput(before);
+    return problem;
+}
+
+Status FrontControl::keepPlaylist(const std::string& path) const {
+    if (path.empty() || engineRunning_.load()) return makeError("the playlist is in use");
+    // An empty list is kept too: the next start must not bring back songs the user cleared.
+    return playlist_.save(path, language_);
 }
 
 // What runs on the engine thread.
@@ -457,6 +478,14 @@ int FrontControl::carryOut(QueuedCommand command) {
 int FrontControl::readCommand(int32_t& argument) {
     QueuedCommand command = queue_.take(paused_.load());
     argument = command.argument;
+    if (command.code == FcSeekBy) {
+        // From what is heard (or where a paused song resumes), never before the start; a
+        // step past the end ends the song as a jump there does.
+        const int64_t seconds = std::max<int64_t>(0, int64_t{heardSeconds_} + command.argument);
+        argument =
+            static_cast<int32_t>(std::min<int64_t>(seconds * engine_.outputRateHz(), INT32_MAX));
+        return CmdJump;
+    }
     if (!isFrontCommand(command.code)) return command.code;
     const int result = carryOut(std::move(command));
     argument = 0;
@@ -469,8 +498,15 @@ void FrontControl::message(int type, int /*verbosity*/, const std::string& text)
 
 void FrontControl::notify(const PlayerNotice& notice) {
     switch (notice.code) {
+        case NoticePlayStart:
+            heardSeconds_ = 0;
+            break;
+        case NoticeCurrentTime:
+            if (notice.args[0] >= 0) heardSeconds_ = notice.args[0];
+            break;
         case NoticePause:
             paused_ = notice.args[0] != 0;
+            heardSeconds_ = notice.args[1];
             break;
         case NoticePlayEnd:
             paused_ = false;

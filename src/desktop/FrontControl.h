@@ -60,6 +60,11 @@ class FrontEngine {
     virtual void requestBreak() {}
 };
 
+// At start-up, before the engine thread runs: whether the sound device opens. Empty when it
+// does; otherwise what the window says: that nothing can be heard but songs can still be
+// converted, then the device's name and the system's reason. The output is left closed.
+std::string soundDeviceProblem(FrontEngine& engine, Language language);
+
 // Texts the engine thread asks the window to show (the window holds them in both languages).
 enum class FrontMessage {
     NoMidiFileOpen,      // "Es ist keine Mididatei geladen!"
@@ -183,6 +188,10 @@ class FrontControl final : public ControlInterface, public WindowControl {
     // then quit. Returns false when the engine did not come back within `boundMs`.
     bool shutDown(int boundMs);
 
+    // Keeps the playlist in `path` for the next start (the window thread, once close() or
+    // shutDown() has ended the engine thread: nobody else touches the list then).
+    Status keepPlaylist(const std::string& path) const;
+
     bool playingOrConverting() const { return playing_.load(); }
     bool paused() const { return paused_.load(); }
     void setInterfaceFlags(uint32_t flags) { flags_.store(flags); }
@@ -249,6 +258,8 @@ class FrontControl final : public ControlInterface, public WindowControl {
     uint64_t contentsGeneration_ = 0;
     std::vector<QueuedCommand> deferred_;
     bool firstPass_ = true;
+    // Engine thread: the second of the song heard last, where a seek by key starts from.
+    int32_t heardSeconds_ = 0;
     int lastEndResult_ = 0;
 
     std::thread engineThread_;

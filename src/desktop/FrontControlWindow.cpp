@@ -109,8 +109,21 @@ void FrontControl::instrumentChosen(int channel, int item) {
 }
 
 UiOutcome FrontControl::pressKey(ShortcutKey key) {
-    const bool needsSong = key != ShortcutKey::A && key != ShortcutKey::H && key != ShortcutKey::Q;
-    if (needsSong && playlistCount_.load() == 0) return UiOutcome::ShortcutsNeedAFile;
+    switch (key) {
+        case ShortcutKey::A:
+        case ShortcutKey::H:
+        case ShortcutKey::Q:
+        case ShortcutKey::VolumeUp:
+        case ShortcutKey::VolumeDown:
+        case ShortcutKey::Open:
+        case ShortcutKey::Help:
+            break;
+        default:
+            if (playlistCount_.load() == 0) return UiOutcome::ShortcutsNeedAFile;
+    }
+    // The live keys change only a song that is heard: a file being written stays as its
+    // settings say, and between songs the panel's own controls are there.
+    const bool heard = playing_.load() && !converting();
     switch (key) {
         case ShortcutKey::Space:
         case ShortcutKey::MediaPlay:
@@ -141,6 +154,34 @@ UiOutcome FrontControl::pressKey(ShortcutKey key) {
         case ShortcutKey::S:
         case ShortcutKey::MediaStop:
             post(CmdStop);
+            return UiOutcome::None;
+        case ShortcutKey::SeekBack:
+        case ShortcutKey::SeekForward:
+            // The engine thread knows what is heard; it turns the step into a position.
+            if (heard)
+                post(FcSeekBy, key == ShortcutKey::SeekBack ? -kSeekStepSeconds : kSeekStepSeconds);
+            return UiOutcome::None;
+        case ShortcutKey::VolumeUp:
+        case ShortcutKey::VolumeDown:
+            setVolumePercent(volumePercent() + (key == ShortcutKey::VolumeUp
+                                                    ? kVolumeStepPercent
+                                                    : -kVolumeStepPercent));
+            return UiOutcome::None;
+        case ShortcutKey::TransposeUp:
+            if (heard) post(CmdKeyUp, 1);
+            return UiOutcome::None;
+        case ShortcutKey::TransposeDown:
+            if (heard) post(CmdKeyDown, -1);
+            return UiOutcome::None;
+        case ShortcutKey::Faster:
+            if (heard) post(CmdSpeedUp, 1);
+            return UiOutcome::None;
+        case ShortcutKey::Slower:
+            if (heard) post(CmdSpeedDown, -1);
+            return UiOutcome::None;
+        case ShortcutKey::Open:
+        case ShortcutKey::Help:
+            // The window's own: the model opens the dialog or the guide.
             return UiOutcome::None;
     }
     return UiOutcome::None;

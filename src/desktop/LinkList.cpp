@@ -83,6 +83,28 @@ bool isSaneLink(std::string_view line) {
     return true;
 }
 
+bool isRealAddress(std::string_view link) {
+    if (!isSaneLink(link)) return false;
+    std::string_view host = link.substr(link.find("//") + 2);
+    host = host.substr(0, host.find_first_of("/?#"));
+    if (const size_t at = host.rfind('@'); at != std::string_view::npos) host.remove_prefix(at + 1);
+    if (const size_t colon = host.rfind(':'); colon != std::string_view::npos)
+        host = host.substr(0, colon);
+    std::string lower;
+    for (const char c : host) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    while (!lower.empty() && lower.back() == '.') lower.pop_back();
+    if (lower.empty()) return false;
+    static constexpr std::string_view kPlaceholders[] = {
+        "example", "invalid", "test", "localhost", "example.com", "example.net", "example.org"};
+    for (const std::string_view name : kPlaceholders) {
+        if (lower == name) return false;
+        if (lower.size() > name.size() && lower.ends_with(name) &&
+            lower[lower.size() - name.size() - 1] == '.')
+            return false;
+    }
+    return true;
+}
+
 std::string linkUpdateBody(const std::string& version, Language language) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string body = "version=";

@@ -37,6 +37,11 @@ std::string linkLabel(int slot, Language language);
 // http:// or https://, a host, printable characters without spaces, at most kMaxLinkLength.
 bool isSaneLink(std::string_view line);
 
+// A sane link whose host is a real one: names kept for examples and tests (example.com,
+// .example, .invalid, .test, .localhost, localhost) stand for an address not yet known, and
+// a menu does not offer them.
+bool isRealAddress(std::string_view link);
+
 // "version=...&lang=DE" (or EN), the version URL-encoded.
 std::string linkUpdateBody(const std::string& version, Language language);
 

@@ -76,11 +76,11 @@ std::optional<OpenedFields> MainWindowModel::openFileDialog() {
     if (control_.dialogBusy()) return std::nullopt;
     FileDialogRequest request;
     request.mode = FileDialogRequest::Mode::OpenFiles;
-    request.folder = lastFolder_;
-    request.filters = {{text(UiText::MidiFilesFilter), {"*.mid", "*.smf", "*.kar"}}};
+    request.folder = settings_.songFolder;
+    request.filters = songFilters();
     const FileDialogResult chosen = services_.chooseFiles(request);
     if (chosen.paths.empty()) return std::nullopt;
-    lastFolder_ = folderOf(chosen.paths.front());
+    settings_.songFolder = folderOf(chosen.paths.front());
     return openPaths(chosen.paths);
 }
 
@@ -89,11 +89,11 @@ std::optional<OpenedFields> MainWindowModel::openFolderDialog() {
     FileDialogRequest request;
     request.mode = FileDialogRequest::Mode::Folder;
     request.title = text(UiText::ChooseMidiFolder);
-    request.folder = lastFolder_;
+    request.folder = settings_.songFolder;
     const FileDialogResult chosen = services_.chooseFiles(request);
     if (chosen.paths.empty() || chosen.paths.front().empty()) return std::nullopt;
     std::string folder = chosen.paths.front();
-    lastFolder_ = folder;
+    settings_.songFolder = folder;
     // A trailing separator tells the playlist that the name is a folder to expand.
     if (folder.back() != '/' && folder.back() != platform::kPathSeparator)
         folder += platform::kPathSeparator;
@@ -103,6 +103,10 @@ std::optional<OpenedFields> MainWindowModel::openFolderDialog() {
 std::optional<OpenedFields> MainWindowModel::openPaths(const std::vector<std::string>& paths) {
     if (paths.empty() || control_.dialogBusy()) return std::nullopt;
     control_.openFiles(paths);
+    // The first named is the one the user thinks of: it goes on top. Folders are not files.
+    for (auto p = paths.rbegin(); p != paths.rend(); ++p)
+        if (!p->empty() && p->back() != '/' && p->back() != platform::kPathSeparator)
+            noteRecentFile(settings_, platform::pathText(absoluteOf(*p)));
     if (form_ != WindowForm::Full) return std::nullopt;
     return OpenedFields{text(UiText::NoTitleField), text(UiText::TimeFieldOnOpen),
                         text(UiText::NoTempoField), "0"};
@@ -112,16 +116,49 @@ WindowAction MainWindowModel::openPlaylistDialog() {
     if (control_.dialogBusy()) return WindowAction::None;
     FileDialogRequest request;
     request.mode = FileDialogRequest::Mode::OpenFile;
-    request.folder = lastFolder_;
+    request.folder = settings_.playlistFolder;
     request.filters = {{text(UiText::PlaylistFilesFilter), {"*.pli"}}};
     const FileDialogResult chosen = services_.chooseFiles(request);
     if (chosen.paths.empty()) return WindowAction::None;
-    control_.openListFile(chosen.paths.front());
+    settings_.playlistFolder = folderOf(chosen.paths.front());
+    return openListFile(chosen.paths.front());
+}
+
+WindowAction MainWindowModel::openListFile(const std::string& path) {
+    if (control_.dialogBusy()) return WindowAction::None;
+    control_.openListFile(path);
+    noteRecentFile(settings_, platform::pathText(absoluteOf(path)));
     // A list made elsewhere may name songs twice or songs that are gone.
     control_.queue(FcRefreshList);
     control_.queue(FcRemoveInvalid);
     control_.queue(FcRemoveDuplicates);
     return WindowAction::ShowPlaylist;
+}
+
+std::vector<FileFilter> MainWindowModel::songFilters() const {
+    // Everything the program opens from this dialog: songs and playlists together first.
+    const std::vector<std::string> songs = {"*.mid", "*.midi", "*.kar", "*.rmi", "*.smf"};
+    std::vector<std::string> both = songs;
+    both.push_back("*.pli");
+    return {{text(UiText::SongsAndPlaylistsFilter), both},
+            {text(UiText::MidiFilesFilter), songs},
+            {text(UiText::PlaylistFilesFilter), {"*.pli"}},
+            {text(UiText::AllFilesFilter), {"*"}}};
+}
+
+RecentOpened MainWindowModel::openRecent(int index) {
+    const auto& recent = settings_.recentFiles;
+    if (index < 0 || static_cast<size_t>(index) >= recent.size() || control_.dialogBusy())
+        return {};
+    const std::string path = recent[static_cast<size_t>(index)];
+    if (!fileExists(path)) {
+        // A file that has gone leaves the list, and the user learns why nothing opened.
+        settings_.recentFiles.erase(settings_.recentFiles.begin() + index);
+        inform(text(UiText::FileNotFound) + "\n" + path);
+        return {};
+    }
+    if (platform::fsPath(path).extension() == ".pli") return {std::nullopt, openListFile(path)};
+    return {openPaths({path}), WindowAction::None};
 }
 
 void MainWindowModel::savePlaylistDialog() {
@@ -133,22 +170,26 @@ void MainWindowModel::savePlaylistDialog() {
     FileDialogRequest request;
     request.mode = FileDialogRequest::Mode::SaveFile;
     request.title = text(UiText::SavePlaylistTitle);
-    request.folder = lastFolder_;
+    request.folder = settings_.playlistFolder;
     request.filters = {{text(UiText::PlaylistFileFilter), {"*.pli"}}};
     request.defaultSuffix = "pli";
     const FileDialogResult chosen = services_.chooseFiles(request);
     if (chosen.paths.empty() || !maySaveOver(chosen.paths.front())) return;
+    settings_.playlistFolder = folderOf(chosen.paths.front());
     control_.savePlaylist(chosen.paths.front());
 }
 
 void MainWindowModel::changeSoundFontDialog() {
     FileDialogRequest request;
     request.mode = FileDialogRequest::Mode::OpenFile;
-    request.folder = lastFolder_;
-    request.filters = {{text(UiText::SoundFontsFilter), {"*.sf2"}}};
+    request.folder = settings_.soundFontFolder;
+    request.filters = {{text(UiText::SoundFontsFilter), {"*.sf2", "*.sf3"}},
+                       {text(UiText::AllFilesFilter), {"*"}}};
     const FileDialogResult chosen = services_.chooseFiles(request);
     if (chosen.paths.empty()) return;
-    control_.changeSoundFont(chosen.paths.front());
+    settings_.soundFontFolder = folderOf(chosen.paths.front());
+    // The font is kept in the settings once the engine has taken it (SoundFontChanged).
+    control_.changeSoundFont(platform::pathText(absoluteOf(chosen.paths.front())));
 }
 
 void MainWindowModel::setDragDropFormat(OutputKind format) {
@@ -178,13 +219,39 @@ bool MainWindowModel::mayClose() {
 // Keys and outcomes.
 
 KeyVerdict MainWindowModel::keyPressed(const KeyPress& press) {
-    if (form_ != WindowForm::Full || press.keypad) return {};
-    // In the playlist these keys play the line under the caret and ask their own question.
-    if (press.inPlaylistWindow && (press.key == ShortcutKey::Space || press.key == ShortcutKey::Q))
+    const ShortcutKey key = press.key;
+    const bool transposes = key == ShortcutKey::TransposeUp || key == ShortcutKey::TransposeDown;
+    // The number block's + and - transpose as the others do; its other keys are the list's.
+    if (form_ != WindowForm::Full || (press.keypad && !transposes)) return {};
+    // In the playlist these keys play the line under the caret, ask their own question or
+    // move through the list.
+    if (press.inPlaylistWindow && (key == ShortcutKey::Space || key == ShortcutKey::Q ||
+                                   key == ShortcutKey::VolumeUp || key == ShortcutKey::VolumeDown))
         return {};
-    // Letters act whatever Shift and Caps Lock say, but a key that auto-repeats acts once.
-    if (press.autoRepeat) return {true, WindowAction::None};
-    return {true, outcome(control_.pressKey(press.key))};
+    // Held down, the keys that step (seek, volume, transposition, tempo) repeat; the others
+    // act once, whatever Shift and Caps Lock say.
+    const bool steps = key == ShortcutKey::SeekBack || key == ShortcutKey::SeekForward ||
+                       key == ShortcutKey::VolumeUp || key == ShortcutKey::VolumeDown ||
+                       transposes || key == ShortcutKey::Faster || key == ShortcutKey::Slower;
+    KeyVerdict verdict;
+    verdict.taken = true;
+    if (press.autoRepeat && !steps) return verdict;
+    switch (key) {
+        case ShortcutKey::Open:
+            verdict.opened = openFileDialog();
+            return verdict;
+        case ShortcutKey::Help:
+            openHelp();
+            return verdict;
+        case ShortcutKey::VolumeUp:
+        case ShortcutKey::VolumeDown:
+            verdict.volumeChanged = true;
+            break;
+        default:
+            break;
+    }
+    verdict.action = outcome(control_.pressKey(key));
+    return verdict;
 }
 
 WindowAction MainWindowModel::outcome(UiOutcome result) {
@@ -233,6 +300,8 @@ void MainWindowModel::engineMessage(FrontMessage message, const std::string& arg
             inform(argument);
             break;
         case FrontMessage::SoundFontChanged:
+            settings_.soundFont = argument;
+            if (saveSettings) saveSettings(settings_);
             break;
         case FrontMessage::SoundFontRefused:
             inform(uiText(UiText::SoundFontRefused, language(), {argument}));
@@ -246,19 +315,43 @@ void MainWindowModel::engineMessage(FrontMessage message, const std::string& arg
 // Menus that open pages.
 
 void MainWindowModel::downloadEncoder() {
+    if (!isRealAddress(settings_.linkMp3Encoder)) return;
     if (ask(text(UiText::DownloadEncoderQuestion))) services_.openUrl(settings_.linkMp3Encoder);
 }
 
 void MainWindowModel::openFamilyPage() {
+    if (!familyPageShown()) return;
     if (ask(text(UiText::FamilyQuestion))) services_.openUrl(kFamilyPage);
 }
 
 void MainWindowModel::openHomepage() {
+    // Until the homepage has a real address the logo is only a picture.
+    if (!isRealAddress(kHomepage)) return;
     if (ask(text(UiText::HomepageQuestion))) services_.openUrl(kHomepage);
 }
 
+std::string findUserGuide(const std::string& programFolder, Language language,
+                          const std::function<bool(const std::string&)>& exists) {
+    const fs::path program = platform::fsPath(programFolder);
+    const fs::path places[] = {program / "guide",
+                               program.parent_path() / "share" / "sorvanto" / "guide"};
+    for (const char* code : {language == Language::German ? "de" : "en", "en"})
+        for (const fs::path& place : places) {
+            const std::string page = platform::pathText(place / code / "index.html");
+            if (exists(page)) return page;
+        }
+    return {};
+}
+
 void MainWindowModel::openHelp() {
-    services_.openFile(joinPath(platform::programFolder(), "Sorvanto.chm"));
+    const std::string guide = findUserGuide(platform::programFolder(), language(), fileExists);
+    if (guide.empty()) {
+        inform(uiText(UiText::GuideMissing, language(),
+                      {joinPath(platform::programFolder(), "guide")}));
+        return;
+    }
+    // The desktop's browser shows it; without one the user learns which file to open.
+    if (!services_.openFile(guide)) inform(uiText(UiText::NoProgramFor, language(), {guide}));
 }
 
 void MainWindowModel::showShortcuts() {
@@ -269,11 +362,29 @@ void MainWindowModel::showAbout() {
     inform(text(UiText::AboutText), text(UiText::AboutCaption));
 }
 
+bool MainWindowModel::linkShown(int slot) const {
+    return slot >= 0 && slot < kLinkSlots && slot != kHiddenLinkSlot &&
+           isRealAddress(settings_.links[static_cast<size_t>(slot)]);
+}
+
+bool MainWindowModel::linkUpdateShown() const {
+    return isRealAddress(settings_.linkUpdateUrl);
+}
+
+bool MainWindowModel::encoderDownloadShown() const {
+    return isRealAddress(settings_.linkMp3Encoder) &&
+           !output::encoderAvailable(output::EncoderSearch::forThisProgram());
+}
+
+bool MainWindowModel::familyPageShown() const {
+    return isRealAddress(kFamilyPage);
+}
+
 void MainWindowModel::openLink(int slot) {
     if (slot < 0 || slot >= kLinkSlots) return;
     const std::string& link = settings_.links[static_cast<size_t>(slot)];
     // Only web addresses are handed on; anything else in the settings is not opened.
-    if (!isSaneLink(link)) return;
+    if (!isRealAddress(link)) return;
     if (ask(uiText(UiText::ConnectQuestion, language(), {link}))) services_.openUrl(link);
 }
 
@@ -294,6 +405,7 @@ void MainWindowModel::linkReply(const HttpReply& reply) {
     const LinkReplyOutcome result = applyLinkReply(reply.body, settings_, language());
     inform(linkReplyMessage(result, language()));
     if (result.changed && saveSettings) saveSettings(settings_);
+    if (result.changed && linksChanged) linksChanged();
 }
 
 // Conversion.
@@ -337,7 +449,8 @@ void MainWindowModel::convertFileTo() {
     // The suggestion is the song's name as a WAV file: the song itself is never offered.
     FileDialogRequest request;
     request.mode = FileDialogRequest::Mode::SaveFile;
-    const std::string folder = lastConvertFolder_.empty() ? folderOf(song) : lastConvertFolder_;
+    const std::string folder =
+        settings_.conversionFolder.empty() ? folderOf(song) : settings_.conversionFolder;
     request.suggested = joinPath(folder, baseNameOf(song) + ".wav");
     const auto formats = conversionFormats();
     for (const ConversionFormat& f : formats) {
@@ -360,7 +473,7 @@ void MainWindowModel::convertFileTo() {
     if (!song.empty() && absoluteOf(path) == absoluteOf(song)) return;
     if (!maySaveOver(path)) return;
     if (output == OutputKind::Mp3File && !ensureEncoder()) return;
-    lastConvertFolder_ = folderOf(path);
+    settings_.conversionFolder = folderOf(path);
     outcome(control_.convertTo(output, path));
 }
 
@@ -369,7 +482,7 @@ void MainWindowModel::exportPlaylist() {
     FileDialogRequest request;
     request.mode = FileDialogRequest::Mode::SaveFile;
     request.title = text(UiText::SavePlaylistTitle);
-    request.folder = lastFolder_;
+    request.folder = settings_.playlistFolder;
     request.filters = {{text(UiText::MediaPlayerFileFilter), {"*.wpl"}}};
     request.defaultSuffix = "wpl";
     const FileDialogResult chosen = services_.chooseFiles(request);
@@ -378,7 +491,7 @@ void MainWindowModel::exportPlaylist() {
     const std::string folder = folderOf(chosen.paths.front());
     const std::string target = joinPath(folder, baseNameOf(chosen.paths.front()) + ".wpl");
     if (!maySaveOver(target)) return;
-    lastFolder_ = folder;
+    settings_.playlistFolder = folder;
     control_.exportMediaPlayer(target);
 }
 

@@ -21,6 +21,13 @@ namespace svt {
 
 enum class WindowForm { Full, Compact };
 
+// The user guide's page for `language` ("guide/de/index.html"), looked for beside the program
+// (a build, the Windows installation) and in the installed data folder; the English page when
+// the language has none; empty when there is no guide at all. `exists` tells whether a file is
+// there.
+std::string findUserGuide(const std::string& programFolder, Language language,
+                          const std::function<bool(const std::string&)>& exists);
+
 // What the window does itself after a call.
 enum class WindowAction {
     None,
@@ -42,6 +49,12 @@ struct ProgressView {
     std::string title;     // the compact window's title
 };
 
+// What opening a recent file did: a song's fields to show meanwhile, or a window to show.
+struct RecentOpened {
+    std::optional<OpenedFields> fields;
+    WindowAction action = WindowAction::None;
+};
+
 // A shortcut key as the window received it.
 struct KeyPress {
     ShortcutKey key = ShortcutKey::Space;
@@ -54,6 +67,8 @@ struct KeyPress {
 struct KeyVerdict {
     bool taken = false;
     WindowAction action = WindowAction::None;
+    bool volumeChanged = false;          // the volume bar shows the control's volume again
+    std::optional<OpenedFields> opened;  // Ctrl+O opened songs: the fields to show meanwhile
 };
 
 class MainWindowModel {
@@ -65,6 +80,8 @@ class MainWindowModel {
     std::function<void(const AppSettings&)> saveSettings;
     // How the window shows progress; called whenever what it shows changes.
     std::function<void(const ProgressView&)> showProgress;
+    // The link update brought new addresses: the menus show them.
+    std::function<void()> linksChanged;
 
     Language language() const { return control_.language(); }
     WindowForm form() const { return form_; }
@@ -77,6 +94,11 @@ class MainWindowModel {
     std::optional<OpenedFields> openFolderDialog();
     std::optional<OpenedFields> openPaths(const std::vector<std::string>& paths);
     WindowAction openPlaylistDialog();
+    // A playlist file, as the playlist dialog opens it.
+    WindowAction openListFile(const std::string& path);
+    // The File menu's recent files (the latest first) and opening one of them.
+    const std::vector<std::string>& recentFiles() const { return settings_.recentFiles; }
+    RecentOpened openRecent(int index);
     void savePlaylistDialog();
     void changeSoundFontDialog();
     void closeFile() { control_.closeCurrentFile(); }
@@ -105,6 +127,12 @@ class MainWindowModel {
     // The link menu.
     void openLink(int slot);
     void updateLinks();
+    // Which entries the link and download menus show: only those with a real address, and
+    // the encoder's download only while no encoder library can be found.
+    bool linkShown(int slot) const;
+    bool linkUpdateShown() const;
+    bool encoderDownloadShown() const;
+    bool familyPageShown() const;
 
     // Conversion: the current song, the whole playlist, the current song to a chosen file,
     // the playlist as a media-player list.
@@ -127,6 +155,7 @@ class MainWindowModel {
 
   private:
     bool maySaveOver(const std::string& path);
+    std::vector<FileFilter> songFilters() const;
     void clearProgress();
     void linkReply(const HttpReply& reply);
 
@@ -134,8 +163,6 @@ class MainWindowModel {
     AppSettings& settings_;
     DesktopServices& services_;
     const WindowForm form_;
-    std::string lastFolder_;
-    std::string lastConvertFolder_;
     double shownProgress_ = -1;
 };
 

@@ -106,8 +106,9 @@ void Panel::initialise() {
     view_.measure = "00:00";
     view_.title = notLoadedText(language_);
     view_.time = "00:00 von 00:00";
-    view_.newTempo = "...";
-    view_.originalTempo = "...";
+    // A field with nothing to show stays empty (no dots or dashes standing in).
+    view_.newTempo.clear();
+    view_.originalTempo.clear();
     view_.originalTempoBpm = 0;
     view_.semitones = "0";
     view_.transposeBar = 24;
@@ -119,9 +120,11 @@ void Panel::initialise() {
 
 void Panel::reset() {
     view_.measure = "00:00";
-    view_.title = view_.path = view_.playlist = "--------";
+    view_.title = notLoadedText(language_);
+    view_.path.clear();
+    view_.playlist.clear();
     view_.time = "00:00 von 00:00";
-    view_.newTempo = "000";
+    view_.newTempo.clear();
     view_.originalTempo.clear();
     view_.originalTempoBpm = 0;
     view_.semitones = "0";

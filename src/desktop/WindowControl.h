@@ -21,8 +21,36 @@ namespace svt {
 // What the random-order switch did.
 enum class RandomOutcome { OneTitle, On, Off };
 
-// Keys of the message loop's table.
-enum class ShortcutKey { Space, A, H, N, P, Q, S, MediaPlay, MediaNext, MediaPrevious, MediaStop };
+// Keys of the message loop's table, then the keys a music player is expected to know: the
+// arrows seek (Left, Right) and change the volume (Up, Down); +/- transpose and ]/[ change the
+// tempo of the song that plays, Ctrl+O opens files, F1 shows the user guide.
+enum class ShortcutKey {
+    Space,
+    A,
+    H,
+    N,
+    P,
+    Q,
+    S,
+    MediaPlay,
+    MediaNext,
+    MediaPrevious,
+    MediaStop,
+    SeekBack,
+    SeekForward,
+    VolumeUp,
+    VolumeDown,
+    TransposeUp,
+    TransposeDown,
+    Faster,
+    Slower,
+    Open,
+    Help,
+};
+
+// How far one press of Left or Right moves the song, and Up or Down the volume.
+inline constexpr int kSeekStepSeconds = 5;
+inline constexpr int kVolumeStepPercent = 5;
 
 // What the window must do itself after a key or a button.
 enum class UiOutcome {

@@ -20,6 +20,11 @@ struct ScreenSize {
     int width = 0, height = 0;
 };
 
+// The full main window works down to this size (the channel rows scroll then) and opens at
+// least this wide.
+inline constexpr ScreenSize kMainWindowSmallest{700, 450};
+inline constexpr int kMainWindowStartWidth = 1040;
+
 inline constexpr int kPlaylistMinimumWidth = 380;
 inline constexpr int kPlaylistMinimumHeight = 200;
 // The search text is kept to this many characters.

@@ -92,9 +92,9 @@ constexpr TextRow kTexts[] = {
      "Der Soundfont \"%1\" kann nicht verwendet werden."},
     {UiText::QuitQuestion, "Do you really want to quit the program?",
      "Wollen Sie das Programm wirklich beenden?"},
-    {UiText::MidiFilesFilter, "MIDI files (*.mid)", "MIDI-Dateien (*.mid)"},
-    {UiText::PlaylistFilesFilter, "Playlist files (*.pli)", "Playlisten-Dateien (*.pli)"},
-    {UiText::PlaylistFileFilter, "Playlist file (*.pli)", "Playlisten-Datei (*.pli)"},
+    {UiText::MidiFilesFilter, "MIDI files", "MIDI-Dateien"},
+    {UiText::PlaylistFilesFilter, "Playlist files", "Playlisten-Dateien"},
+    {UiText::PlaylistFileFilter, "Playlist file", "Playlisten-Datei"},
     {UiText::ReplaceQuestion, "The file \"%1\" already exists.\n\nDo you want to replace it?",
      "Die Datei \"%1\" besteht bereits.\n\nMöchten Sie die Datei überschreiben?"},
     {UiText::ShortcutText,
@@ -137,12 +137,12 @@ constexpr TextRow kTexts[] = {
      "Wollen Sie das Programm verlassen?"},
     {UiText::ClearWholePlaylistQuestion, "Are you sure you want to clear the whole playlist?",
      "Soll die Playliste wirklich ganz gelöscht werden?"},
-    {UiText::WaveFileFilter, "Wave file (*.wav)", "Wave-Datei (*.wav)"},
-    {UiText::Mp3FileFilter, "MP3 file (*.mp3)", "MP3-Datei (*.mp3)"},
-    {UiText::FlacFileFilter, "FLAC file (*.flac)", "FLAC-Datei (*.flac)"},
-    {UiText::OggFileFilter, "Ogg Vorbis file (*.ogg)", "Ogg-Vorbis-Datei (*.ogg)"},
-    {UiText::OpusFileFilter, "Opus file (*.opus)", "Opus-Datei (*.opus)"},
-    {UiText::MediaPlayerFileFilter, "Mediaplayer file (*.wpl)", "Mediaplayer-Datei (*.wpl)"},
+    {UiText::WaveFileFilter, "Wave file", "Wave-Datei"},
+    {UiText::Mp3FileFilter, "MP3 file", "MP3-Datei"},
+    {UiText::FlacFileFilter, "FLAC file", "FLAC-Datei"},
+    {UiText::OggFileFilter, "Ogg Vorbis file", "Ogg-Vorbis-Datei"},
+    {UiText::OpusFileFilter, "Opus file", "Opus-Datei"},
+    {UiText::MediaPlayerFileFilter, "Mediaplayer file", "Mediaplayer-Datei"},
     {UiText::EncoderLoadError, "Error loading MP3-Encoder!",
      "MP3-Encoder konnte nicht geladen werden!"},
     {UiText::NoProgramFor, "No program is set up to open \"%1\".",
@@ -188,10 +188,10 @@ constexpr TextRow kTexts[] = {
     {UiText::ServerAnswered, "the server answered %1 %2.", "der Server antwortete %1 %2."},
     {UiText::ChooseMidiFolder, "Wählen Sie einen Ordner mit Midi-Dateien!", {}},
     {UiText::SavePlaylistTitle, "Playliste speichern", {}},
-    {UiText::SoundFontsFilter, "Soundfonts (*.sf2)", {}},
+    {UiText::SoundFontsFilter, "Soundfonts", {}},
     {UiText::NoTitleField, "ohne Titel", {}},
     {UiText::TimeFieldOnOpen, "00:00:00", {}},
-    {UiText::NoTempoField, "---  ---", {}},
+    {UiText::NoTempoField, "", {}},
     {UiText::AboutCaption, "CALDA Sorvanto", {}},
     {UiText::WindowTitle, "Calda Sorvanto", {}},
     {UiText::CompactWindowTitle, " Calda Sorvanto", {}},
@@ -202,6 +202,12 @@ constexpr TextRow kTexts[] = {
      "No sound device could be opened. Songs can still be converted to files.",
      "Es konnte kein Audiogerät geöffnet werden. Songs können weiterhin in Dateien umgewandelt "
      "werden."},
+    {UiText::SongsAndPlaylistsFilter, "MIDI files and playlists", "MIDI-Dateien und Playlisten"},
+    {UiText::AllFilesFilter, "All files", "Alle Dateien"},
+    {UiText::RecentFiles, "Recent files", "Zuletzt geöffnet"},
+    {UiText::Measure, "Measure:", "Takt:"},
+    {UiText::GuideMissing, "The user guide \"%1\" could not be opened.",
+     "Die Anleitung \"%1\" konnte nicht geöffnet werden."},
 };
 
 struct KeyRow {
@@ -238,8 +244,8 @@ constexpr std::array<KeyRow, kKeyItems> kKeys = {{
      "dis-moll (6#)", "D#-minor (6#)"},
     {"Cis-dur / ais-moll (7#)", "C#-major / A#-minor (7#)", "Cis-dur (7#)", "C#-major (7#)",
      "ais-moll (7#)", "A#-minor (7#)"},
-    {"--------------------", "--------------------", "------", "------", "--------------------",
-     "--------------------"},
+    // An unknown key shows nothing rather than a row of dashes.
+    {"", "", "", "", "", ""},
 }};
 
 constexpr std::array<std::string_view, 128> kInstruments = {

@@ -4,7 +4,8 @@
 // key box's sixteen items with their major and minor texts, the General MIDI instrument names
 // of the instrument boxes). Both front-ends read them from here, so a text is changed in one
 // place and a new front-end brings no texts of its own. "%1", "%2" stand for what fillText
-// puts in.
+// puts in. A file-dialog filter's text names the kind only: each front-end adds its patterns
+// as its dialogs show them.
 
 #include <initializer_list>
 #include <string>
@@ -157,6 +158,11 @@ enum class UiText : int {
     CompactProgressTitle,
     NotSongs,
     NoSoundDevice,
+    SongsAndPlaylistsFilter,
+    AllFilesFilter,
+    RecentFiles,
+    Measure,
+    GuideMissing,
     Count
 };
 

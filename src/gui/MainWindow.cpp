@@ -7,12 +7,14 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
@@ -27,9 +29,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "desktop/ConversionFormats.h"
 #include "desktop/LinkList.h"
+#include "desktop/WindowLayout.h"
 #include "gui/ChannelMeters.h"
 #include "gui/QtDesktopServices.h"
 
@@ -125,6 +129,10 @@ void MainWindow::buildMenus() {
     file->addAction(t(UiText::ConvertFileTo), this, [&m] { m.convertFileTo(); });
     file->addAction(t(UiText::CloseFile), this, [&m] { m.closeFile(); });
     file->addSeparator();
+    QMenu* recent = file->addMenu(t(UiText::RecentFiles));
+    connect(recent, &QMenu::aboutToShow, this, [this, recent] { fillRecentMenu(recent); });
+    fillRecentMenu(recent);
+    file->addSeparator();
     file->addAction(t(UiText::Quit), this, &QWidget::close);
 
     QMenu* list = bar->addMenu(t(UiText::Playlist));
@@ -154,26 +162,64 @@ void MainWindow::buildMenus() {
     QMenu* windows = bar->addMenu(t(UiText::Windows));
     windows->addAction(t(UiText::Playlist), this, &MainWindow::togglePlaylistWindow);
 
-    QMenu* links = bar->addMenu(t(UiText::MidiLinks));
-    for (int group = 0; group < kLinkGroupCount; ++group) {
-        QMenu* sub = links->addMenu(qs(linkGroupMenuText(group, control_.language())));
-        for (int item = 0; item < kLinksPerGroup; ++item) {
-            const int slot = group * kLinksPerGroup + item;
-            if (slot == kHiddenLinkSlot) continue;
-            sub->addAction(qs(linkItemText(slot)), this, [&m, slot] { m.openLink(slot); });
-        }
-    }
-    links->addSeparator();
-    links->addAction(t(UiText::UpdateLinks), this, [&m] { m.updateLinks(); });
-
-    QMenu* downloads = bar->addMenu(t(UiText::Downloads));
-    downloads->addAction(t(UiText::GogoEncoder), this, [&m] { m.downloadEncoder(); });
-    downloads->addAction(t(UiText::FamilyMenu), this, [&m] { m.openFamilyPage(); });
+    linksMenu_ = bar->addMenu(t(UiText::MidiLinks));
+    downloadsMenu_ = bar->addMenu(t(UiText::Downloads));
+    fillLinkMenus();
+    model_.linksChanged = [this] { fillLinkMenus(); };
+    // The encoder may have been located since: its download entry goes then.
+    connect(downloadsMenu_, &QMenu::aboutToShow, this, &MainWindow::fillLinkMenus);
 
     QMenu* help = bar->addMenu(QStringLiteral("?"));
     help->addAction(t(UiText::Help), this, [&m] { m.openHelp(); });
     help->addAction(t(UiText::ShortcutsMenu), this, [&m] { m.showShortcuts(); });
     help->addAction(t(UiText::About), this, [&m] { m.showAbout(); });
+}
+
+// Entries without a real address are not offered; a menu left empty is not shown.
+void MainWindow::fillLinkMenus() {
+    MainWindowModel& m = model_;
+    linksMenu_->clear();
+    for (int group = 0; group < kLinkGroupCount; ++group) {
+        QMenu* sub = nullptr;
+        for (int item = 0; item < kLinksPerGroup; ++item) {
+            const int slot = group * kLinksPerGroup + item;
+            if (!m.linkShown(slot)) continue;
+            if (!sub) sub = linksMenu_->addMenu(qs(linkGroupMenuText(group, control_.language())));
+            sub->addAction(qs(linkItemText(slot)), this, [&m, slot] { m.openLink(slot); });
+        }
+    }
+    if (m.linkUpdateShown()) {
+        if (!linksMenu_->isEmpty()) linksMenu_->addSeparator();
+        linksMenu_->addAction(t(UiText::UpdateLinks), this, [&m] { m.updateLinks(); });
+    }
+    linksMenu_->menuAction()->setVisible(!linksMenu_->isEmpty());
+
+    downloadsMenu_->clear();
+    if (m.encoderDownloadShown())
+        downloadsMenu_->addAction(t(UiText::GogoEncoder), this, [&m] { m.downloadEncoder(); });
+    if (m.familyPageShown())
+        downloadsMenu_->addAction(t(UiText::FamilyMenu), this, [&m] { m.openFamilyPage(); });
+    downloadsMenu_->menuAction()->setVisible(!downloadsMenu_->isEmpty());
+}
+
+void MainWindow::fillRecentMenu(QMenu* menu) {
+    menu->clear();
+    const std::vector<std::string>& recent = model_.recentFiles();
+    menu->setEnabled(!recent.empty());
+    for (size_t i = 0; i < recent.size(); ++i) {
+        // "&1 tune.mid", the full path as the tip.
+        const QString path = qs(recent[i]);
+        QAction* a =
+            menu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()),
+                            this, [this, index = static_cast<int>(i)] {
+                                const RecentOpened opened = model_.openRecent(index);
+                                showOpenedFields(opened.fields);
+                                act(opened.action);
+                            });
+        a->setToolTip(path);
+        a->setStatusTip(path);
+    }
+    menu->setToolTipsVisible(true);
 }
 
 void MainWindow::showDragDropFormat() {
@@ -340,15 +386,43 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         {Qt::Key_S, ShortcutKey::S},
         {Qt::Key_MediaStop, ShortcutKey::MediaStop},
     };
-    const auto* found = std::find_if(std::begin(kKeys), std::end(kKeys),
-                                     [key](const auto& k) { return k.first == key->key(); });
-    if (found == std::end(kKeys)) return false;
+    // Keys held with Ctrl (or Alt) belong to menus, except Ctrl+O.
+    static constexpr std::pair<int, ShortcutKey> kPlainKeys[] = {
+        {Qt::Key_Left, ShortcutKey::SeekBack},
+        {Qt::Key_Right, ShortcutKey::SeekForward},
+        {Qt::Key_Up, ShortcutKey::VolumeUp},
+        {Qt::Key_Down, ShortcutKey::VolumeDown},
+        {Qt::Key_Plus, ShortcutKey::TransposeUp},
+        {Qt::Key_Minus, ShortcutKey::TransposeDown},
+        {Qt::Key_BracketRight, ShortcutKey::Faster},
+        {Qt::Key_BracketLeft, ShortcutKey::Slower},
+        {Qt::Key_F1, ShortcutKey::Help},
+    };
+    const Qt::KeyboardModifiers held = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
+    std::optional<ShortcutKey> chosen;
+    if (held == Qt::ControlModifier && key->key() == Qt::Key_O) {
+        chosen = ShortcutKey::Open;
+    } else if (held == Qt::NoModifier) {
+        const auto match = [key](const auto& k) { return k.first == key->key(); };
+        if (const auto* f = std::find_if(std::begin(kKeys), std::end(kKeys), match);
+            f != std::end(kKeys))
+            chosen = f->second;
+        else if (const auto* g = std::find_if(std::begin(kPlainKeys), std::end(kPlainKeys), match);
+                 g != std::end(kPlainKeys))
+            chosen = g->second;
+    }
+    if (!chosen) return false;
     KeyPress press;
-    press.key = found->second;
+    press.key = *chosen;
     press.inPlaylistWindow = top == playlistWindow_;
     press.autoRepeat = key->isAutoRepeat();
     press.keypad = (key->modifiers() & Qt::KeypadModifier) != 0;
     const KeyVerdict verdict = model_.keyPressed(press);
+    if (verdict.volumeChanged && volumeBar_) {
+        volumeBar_->setValue(control_.volumePercent());
+        volumeNumber_->setText(QString::number(volumeBar_->value()));
+    }
+    showOpenedFields(verdict.opened);
     act(verdict.action);
     return verdict.taken;
 }
@@ -383,7 +457,10 @@ void MainWindow::moveEvent(QMoveEvent* event) {
 
 void MainWindow::placeFromSettings() {
     adjustSize();
-    if (form() == Form::Full) resize(std::max(width(), 1040), height());
+    if (form() == Form::Full) {
+        setMinimumSize(kMainWindowSmallest.width, kMainWindowSmallest.height);
+        resize(std::max(width(), kMainWindowStartWidth), height());
+    }
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
     const QRect desk = screen->availableGeometry();

@@ -32,6 +32,7 @@ class QTimer;
 class QToolButton;
 class QAction;
 class QActionGroup;
+class QMenu;
 
 namespace svt::gui {
 
@@ -107,6 +108,8 @@ class MainWindow final : public QMainWindow {
     void togglePlaylistWindow();
     void showPlaylistWindow();
     void showDragDropFormat();
+    void fillRecentMenu(QMenu* menu);
+    void fillLinkMenus();
 
     FrontControl& control_;
     AppSettings& settings_;
@@ -144,7 +147,9 @@ class MainWindow final : public QMainWindow {
     QToolButton* pauseButton_ = nullptr;
     QToolButton* loopButton_ = nullptr;
     std::array<QIcon, 2> playImages_, pauseImages_, loopImages_;
-    std::vector<QAction*> dragDropFormats_;  // the "Drag and Drop" entries, one per format
+    std::vector<QAction*> dragDropFormats_;
+    QMenu* linksMenu_ = nullptr;
+    QMenu* downloadsMenu_ = nullptr;  // the "Drag and Drop" entries, one per format
 
     bool keyBoxGuard_ = false;
     FILE* timeLog_ = nullptr;

@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QProxyStyle>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
 #include <QToolButton>
@@ -31,6 +33,35 @@ QLineEdit* readOnlyField(QWidget* parent, int minimumChars = 0) {
     return field;
 }
 
+// The position bar goes where it is clicked, as a music player's does, rather than a page.
+class ClickToPlaceStyle final : public QProxyStyle {
+  public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override {
+        if (hint == QStyle::SH_ScrollBar_LeftClickAbsolutePosition) return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
+
+// Fields and boxes keep their height in a taller row and sit in its middle (without an
+// alignment a layout puts them at the top of the row).
+void centreVertically(QGridLayout* grid) {
+    for (int i = 0; i < grid->count(); ++i) grid->itemAt(i)->setAlignment(Qt::AlignVCenter);
+}
+
+// The channel rows scroll when the window is too short for them, and ask for their whole
+// height otherwise, so a window opened at its natural size shows every row.
+class ChannelScroller final : public QScrollArea {
+  public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override {
+        const QSize inner = widget() ? widget()->sizeHint() : QSize();
+        const int bar = verticalScrollBar()->sizeHint().width();
+        return inner + QSize(2 * frameWidth() + bar, 2 * frameWidth());
+    }
+};
+
 QScrollBar* bar(QWidget* parent, PanelBar which) {
     const BarRange range = barRange(which);
     auto* b = new QScrollBar(Qt::Horizontal, parent);
@@ -39,6 +70,11 @@ QScrollBar* bar(QWidget* parent, PanelBar which) {
     b->setSingleStep(range.line);
     b->setPageStep(range.page);
     b->setMinimumWidth(120);
+    if (which == PanelBar::Position) {
+        auto* style = new ClickToPlaceStyle;
+        style->setParent(b);
+        b->setStyle(style);
+    }
     return b;
 }
 
@@ -110,6 +146,20 @@ QToolButton* MainWindow::imageButton(const QIcon& icon, const QString& tooltip,
 
 QWidget* MainWindow::buildFullPanel() {
     auto* panel = new QWidget(this);
+    // The style's transport symbols are drawn dark; on a dark scheme they take the text's
+    // colour so that they can be seen.
+    const QColor text = palette().color(QPalette::WindowText);
+    const bool dark = palette().color(QPalette::Window).lightness() < 128;
+    const auto transportIcon = [this, text, dark](QStyle::StandardPixmap which) {
+        const QIcon icon = style()->standardIcon(which);
+        if (!dark) return icon;
+        QPixmap pixmap = icon.pixmap(QSize(32, 32));
+        QPainter p(&pixmap);
+        p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        p.fillRect(pixmap.rect(), text);
+        p.end();
+        return QIcon(pixmap);
+    };
     auto* outer = new QVBoxLayout(panel);
     outer->setContentsMargins(8, 4, 8, 8);
     outer->setSpacing(6);
@@ -148,17 +198,17 @@ QWidget* MainWindow::buildFullPanel() {
                                    t(UiText::SavePlaylist),
                                    [this] { model_.savePlaylistDialog(); }));
     buttons->addSpacing(16);
-    buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_MediaSkipBackward),
-                                   t(UiText::Previous), [this] { control_.pressPrevious(); }));
-    playButton_ = imageButton(st->standardIcon(QStyle::SP_MediaPlay), t(UiText::Play),
+    buttons->addWidget(imageButton(transportIcon(QStyle::SP_MediaSkipBackward), t(UiText::Previous),
+                                   [this] { control_.pressPrevious(); }));
+    playButton_ = imageButton(transportIcon(QStyle::SP_MediaPlay), t(UiText::Play),
                               [this] { act(model_.play()); });
-    pauseButton_ = imageButton(st->standardIcon(QStyle::SP_MediaPause), t(UiText::Pause),
+    pauseButton_ = imageButton(transportIcon(QStyle::SP_MediaPause), t(UiText::Pause),
                                [this] { control_.pressPause(); });
     buttons->addWidget(playButton_);
     buttons->addWidget(pauseButton_);
-    buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_MediaStop), t(UiText::Stop),
+    buttons->addWidget(imageButton(transportIcon(QStyle::SP_MediaStop), t(UiText::Stop),
                                    [this] { control_.pressStop(); }));
-    buttons->addWidget(imageButton(st->standardIcon(QStyle::SP_MediaSkipForward), t(UiText::Next),
+    buttons->addWidget(imageButton(transportIcon(QStyle::SP_MediaSkipForward), t(UiText::Next),
                                    [this] { control_.pressNext(); }));
     loopButton_ =
         imageButton(st->standardIcon(QStyle::SP_BrowserReload), t(UiText::LoopFile),
@@ -212,6 +262,7 @@ QWidget* MainWindow::buildFullPanel() {
     measure_ = readOnlyField(panel, 9);
     measure_->setToolTip(t(UiText::ShowMeter));
     position->addWidget(time_, 1);
+    position->addWidget(new QLabel(t(UiText::Measure), panel));
     position->addWidget(measure_);
     left->addLayout(position);
     left->addWidget(positionBar_);
@@ -269,11 +320,18 @@ QWidget* MainWindow::buildFullPanel() {
     controls->addWidget(new QLabel(t(UiText::Meter), panel), 6, 0);
     controls->addWidget(meter_, 6, 2);
     controls->setColumnStretch(1, 1);
-    left->addLayout(controls);
-    left->addStretch(1);
+    // Enlarged, the rows spread over the height instead of leaving a block empty below; each
+    // field sits in the middle of its row.
+    for (int row = 0; row < controls->rowCount(); ++row) controls->setRowStretch(row, 1);
+    centreVertically(controls);
+    left->addLayout(controls, 1);
 
     // The sixteen channel rows.
-    auto* channels = new QGroupBox(panel);
+    auto* scroller = new ChannelScroller(panel);
+    scroller->setWidgetResizable(true);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* channels = new QGroupBox;
     auto* grid = new QGridLayout(channels);
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(1);
@@ -293,7 +351,7 @@ QWidget* MainWindow::buildFullPanel() {
         for (int program = 1; program < 128; ++program)
             instrument->addItem(qs(std::string(instrumentName(program))));
         instrument->setCurrentIndex(-1);
-        instrument->setMinimumContentsLength(16);
+        instrument->setMinimumContentsLength(10);
         instrument->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         connect(instrument, &QComboBox::activated, this,
                 [this, c](int item) { control_.instrumentChosen(c, item); });
@@ -308,11 +366,17 @@ QWidget* MainWindow::buildFullPanel() {
     }
     meters_->setRows(rows);
     grid->addWidget(meters_, 1, 1, 16, 1);
-    grid->setColumnMinimumWidth(1, 110);
+    grid->setColumnMinimumWidth(1, 60);
     grid->setColumnStretch(1, 2);
     grid->setColumnStretch(3, 2);
-    grid->setColumnMinimumWidth(3, 120);
-    body->addWidget(channels, 6);
+    grid->setColumnMinimumWidth(3, 80);
+    // The rows take the height the window gives them; the heading stays on the first row.
+    for (int c = 1; c <= 16; ++c) grid->setRowStretch(c, 1);
+    centreVertically(grid);
+    grid->setAlignment(header, Qt::AlignBottom | Qt::AlignLeft);
+    grid->setAlignment(meters_, {});  // the meters span the rows and draw beside each
+    scroller->setWidget(channels);
+    body->addWidget(scroller, 6);
     setSongControlsEnabled(false);
     return panel;
 }

@@ -5,6 +5,7 @@
 // Songs named on the command line are converted in the drag-and-drop format in the compact
 // window, which closes when they are done; "--open FILE..." lists them in the full window.
 #include <QApplication>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <chrono>
@@ -17,6 +18,7 @@
 #include "desktop/EngineFront.h"
 #include "desktop/FrontControl.h"
 #include "desktop/SingleInstance.h"
+#include "gui/Appearance.h"
 #include "gui/MainWindow.h"
 #include "gui/Texts.h"
 #include "instruments/SoundFontRegistry.h"
@@ -49,6 +51,10 @@ int main(int argc, char** argv) {
     const int language =
         chooseLanguage(override ? std::optional<std::string_view>(override) : std::nullopt,
                        settings.language, QLocale::system().name().toStdString());
+    const Language lang = languageFromSetting(language);
+    // Qt's own buttons and dialogs speak the window's language; the palette is the desktop's.
+    gui::installQtTranslations(app, lang);
+    gui::applyColorScheme(app, chooseColorScheme(gui::desktopSchemeHints(app)));
     if (!mayStart()) return 0;
     // A conversion cut off by a signal leaves no half-written file behind.
     platform::removePendingFilesOnSignals();
@@ -68,20 +74,28 @@ int main(int argc, char** argv) {
     EngineSettings engineSettings;
     engineSettings.renderThreads = renderThreadsBeside(1);  // a conversion takes every core
     Engine engine(engineSettings);
-    const Language lang = languageFromSetting(language);
     EngineFront front(engine, lang);
 
+    // The SoundFont the user chose last, else the program's default; a chosen font that no
+    // longer loads is named, and the default plays meanwhile.
     std::string fontName;
     std::string fontProblem;
-    Result<std::string> font = findDefaultSoundFont(platform::programFolder());
-    if (font.ok()) {
-        fontName = font.value();
-        if (Status loaded = engine.loadSoundFont(fontName); !loaded.ok()) {
+    if (!settings.soundFont.empty()) {
+        if (Status loaded = engine.loadSoundFont(settings.soundFont); loaded.ok())
+            fontName = settings.soundFont;
+        else
             fontProblem = loaded.error().message;
-            fontName.clear();
+    }
+    if (fontName.empty()) {
+        Result<std::string> font = findDefaultSoundFont(platform::programFolder());
+        if (font.ok()) {
+            if (Status loaded = engine.loadSoundFont(font.value()); loaded.ok())
+                fontName = font.value();
+            else if (fontProblem.empty())
+                fontProblem = loaded.error().message;
+        } else if (fontProblem.empty()) {
+            fontProblem = font.error().message;
         }
-    } else {
-        fontProblem = font.error().message;
     }
 
     // The live output when a device answers, else the first file output; "SVT" may preselect.
@@ -91,14 +105,9 @@ int main(int argc, char** argv) {
     const std::optional<size_t> chosen = output::chooseOutput(
         candidates, svtVariable ? std::optional<std::string_view>(svtVariable) : std::nullopt);
     // Without a sound device the window still opens: it says why nothing can be heard, and
-    // conversion works as ever. Play tries the device again (it may have come back).
-    QString deviceProblem;
-    if (!chosen) {
-        if (front.openOutput() < 0)
-            deviceProblem = gui::tx(UiText::NoSoundDevice, lang) + QStringLiteral("\n\n") +
-                            QString::fromStdString(front.outputMessage());
-        front.closeOutput();
-    }
+    // conversion works as ever. Play tries the device again (it may have come back). A device
+    // that is listed but does not open is told the same way.
+    QString deviceProblem = QString::fromStdString(soundDeviceProblem(front, lang));
     // The candidates are listed in the order of the outputs.
     front.selectOutput(chosen ? static_cast<OutputKind>(*chosen) : OutputKind::Live);
 
@@ -110,6 +119,7 @@ int main(int argc, char** argv) {
         compact && format != nullptr) {
         front.selectOutput(format->output);
         formatMessage = gui::tx(format->savedAs, lang);
+        deviceProblem.clear();  // the songs are converted: no device is needed
     }
 
     FrontControl control(front, lang, static_cast<uint32_t>(std::random_device{}()));
@@ -141,6 +151,10 @@ int main(int argc, char** argv) {
             return 0;
     }
 
+    // The full window comes back with the playlist it had; songs named with --open replace it.
+    const std::string session = compact ? std::string() : sessionPlaylistPath();
+    if (!session.empty() && files.empty() && QFileInfo::exists(QString::fromStdString(session)))
+        files.push_back("@" + session);
     control.open(files);
     const int result = QApplication::exec();
 
@@ -150,5 +164,6 @@ int main(int argc, char** argv) {
         std::_Exit(0);
     }).detach();
     if (!control.shutDown(kShutdownBoundMs)) std::_Exit(0);
+    if (!session.empty()) (void)control.keepPlaylist(session);
     return result;
 }

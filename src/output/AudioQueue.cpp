@@ -130,7 +130,8 @@ void AudioQueue::reset() {
     }
     head_ = tail_ = -1;
     playClock_.reset();
-    filling_ = startCount_ > 0;
+    filling_ = startCount_ > 0 && !quickStart_;
+    refilling_ = startCount_ > 0 && quickStart_;
     limiter_.reset();
 }
 
@@ -247,7 +248,12 @@ int AudioQueue::enqueue(int frames) {
         convertSamples(scratch_.data(), static_cast<size_t>(frames), device_->encoding);
     const auto* p = reinterpret_cast<const uint8_t*>(scratch_.data());
     if (deviceQueueBytes_ == 0) return writeToDevice(p, bytes);
-    filling_ = addedFrames_ <= startCount_;
+    if (quickStart_) {
+        refilling_ = addedFrames_ <= startCount_;
+        quickStart_ = refilling_;
+    } else {
+        filling_ = addedFrames_ <= startCount_;
+    }
     if (!filling_ && fillNoBlock() < 0) return -1;
     size_t done = 0;
     while (done < bytes) {
@@ -315,6 +321,7 @@ FlushResult AudioQueue::flush(bool discard) {
     if (!device_) return FlushResult::Done;
     addedFrames_ = 0;
     if (discard) {
+        quickStart_ = true;
         limiter_.reset();
         if (hooks_) hooks_->dropNotices();
         if (device_->acntl(OUT_REQ_DISCARD, nullptr) == 0) {
@@ -328,6 +335,9 @@ FlushResult AudioQueue::flush(bool discard) {
         device_->acntl(OUT_REQ_FLUSH, nullptr);
         return FlushResult::Done;
     }
+    // A song that played to its end lets the next one fill the queue first; an empty queue
+    // (the song was left for another) keeps starting quickly.
+    if (head_ >= 0 || queuedSamples() > 0) quickStart_ = false;
     if (const FlushResult soft = softFlush(); soft != FlushResult::Done) return soft;
     const double t0 = clock_->nowSeconds();
     const double end = t0 + static_cast<double>(queuedSamples()) / std::max(1, rate());

@@ -41,7 +41,9 @@ class AudioQueue final : public AudioSink {
     int64_t filledFrames() override { return queuedSamples(); }
     int64_t softFilledFrames() override { return bucketFrames(); }
     int64_t deviceQueueFrames() override { return deviceQueueBytes_ / bytesPerFrame_; }
-    bool prefilling() const override { return filling_; }
+    // Also true while a queue that started quickly catches up: the device is fed, but what it
+    // holds says nothing yet about how well synthesis keeps up.
+    bool prefilling() const override { return filling_ || refilling_; }
     // Reopens the device at `rateHz` and rebuilds the buckets for it; false (and the old rate
     // kept) when the rate is not accepted or the device will not open with it.
     bool changeRate(int rateHz) override;
@@ -125,6 +127,11 @@ class AudioQueue final : public AudioSink {
     int64_t clippedSamples_ = 0;
     int64_t addedFrames_ = 0;
     bool filling_ = false;
+    // Set when the queued audio was dropped for a change the listener waits to hear (a seek,
+    // a transposition, another song): the audio that follows goes to the device at once
+    // instead of after the fill target, and the queue fills up behind it.
+    bool quickStart_ = false;
+    bool refilling_ = false;
 
     std::string lengthSetting_, fillSetting_;  // kept to be reapplied after a reopen
     std::function<bool(int)> acceptRate_;

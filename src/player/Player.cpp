@@ -26,6 +26,9 @@ constexpr int kEndScanEvents = 32;
 // fades out. Between live songs the listener waits for it, so the cap is shorter there.
 constexpr double kQuietLevel = kFullScale * 3.1622776601683795e-5;
 constexpr int kTailCapSeconds = 30;
+// Between live songs the listener waits for the tail, so there it ends once it is inaudible
+// against the song: 60 dB under the loudest the song was (the quiet level when that is lower).
+constexpr double kInaudibleUnderSong = 1e-3;
 constexpr int kLiveTailCapSeconds = 10;
 constexpr int kStreamTailHalfSeconds = 3;
 constexpr double kTailFadeSeconds = 0.05;
@@ -261,11 +264,14 @@ int Player::playEvents(std::span<const SongEvent> events, int64_t totalSamples) 
     checkEnd_ = true;
     lastSeconds_ = -1;
     lastVoices_ = -1;
+    songPeak_ = 0;
+    trackSongPeak_ = sink_->realTime() && !options_.realTimeMode;
     synthesis_.setSystemMode(systemMode_);
     resetSynthesis();
 
+    // The last song's sound plays out first; a command that comes meanwhile belongs to it.
     int result = drainOutput(false);
-    if (isFinalResult(result)) return result;
+    if (result != CmdNone && result != CmdJump) return result;
 
     seek(restartPosition_);
     if (restartPosition_ > 0) {
@@ -282,6 +288,7 @@ int Player::playEvents(std::span<const SongEvent> events, int64_t totalSamples) 
         if (index_ >= events_.size()) {
             // A list always ends with its end event; one that does not ends here.
             result = playOutEnd();
+            if (result == CmdJump) result = CmdNone;
         }
     }
     return result;
@@ -399,8 +406,11 @@ int Player::applyEvent(const SongEvent& event) {
                 temperamentMute(c, event.a);
             }
             break;
-        case EV_END_OF_SONG:
-            return playOutEnd();
+        case EV_END_OF_SONG: {
+            // A command that moved the song while its end played out: it goes on from there.
+            const int result = playOutEnd();
+            return result == CmdJump ? CmdNone : result;
+        }
         default:
             if (isChannelEvent(event.type) ||
                 (event.type >= EV_SCALE_TYPE && event.type <= EV_SYSEX_XG_MSB))
@@ -422,6 +432,10 @@ void Player::applyToChannels(const SongEvent& event, bool sounding) {
 int Player::renderBlockPart(int frames) {
     const StereoView<int32_t> out(block_.data() + 2 * buffered_, frames);
     synthesis_.render(out);
+    if (!playingOut_ && trackSongPeak_) {
+        for (int i = 0; i < out.values(); ++i)
+            songPeak_ = std::max<int64_t>(songPeak_, std::abs(int64_t{out[i]}));
+    }
     if (playingOut_) {
         for (int i = 0; i < out.values(); ++i)
             tailPeak_ = std::max<int64_t>(tailPeak_, std::abs(int64_t{out[i]}));
@@ -590,20 +604,26 @@ int Player::playOutEnd() {
         return CmdTuneEnd;
     }
     const int64_t second = rate();
+    // Until the last sample has been heard the song is the user's to command: anything but
+    // CmdNone stops the play-out, a jump to go on from where it moved the song, a final
+    // result to end it.
     int result = CmdNone;
-    // Renders without the end-of-song check looking again; a final result ends the song.
-    // Returns whether anything rendered reached the quiet level.
+    // Renders without the end-of-song check looking again. Returns whether anything rendered
+    // reached the quiet level.
+    const double quiet = trackSongPeak_
+                             ? std::max(kQuietLevel, double(songPeak_) * kInaudibleUnderSong)
+                             : kQuietLevel;
     auto step = [&](int64_t frames) {
         tailPeak_ = 0;
-        if (result == CmdNone || result == CmdJump) result = render(frames);
-        return tailPeak_ > kQuietLevel;
+        if (result == CmdNone) result = render(frames);
+        return tailPeak_ > quiet;
     };
-    auto ended = [&] { return isFinalResult(result); };
+    auto stopped = [&] { return result != CmdNone; };
     playingOut_ = true;
     // One second with the notes still held, then they are released.
     if (synthesis_.voicesInUse() > 0) {
         step(second);
-        if (!ended()) synthesis_.releaseAllNotes();
+        if (!stopped()) synthesis_.releaseAllNotes();
     }
     // The released voices and then the effects' tails die away: half a second at a time while
     // a voice sounds, then the silence the song ends with, which goes on in tenths until the
@@ -614,8 +634,10 @@ int Player::playOutEnd() {
     const int64_t endSilence = realTime ? second * 10 / 1000 : kEndSilenceSeconds * second;
     int64_t tail = 0, silence = 0;
     bool loud = true;
-    while (!ended() && tail < cap) {
+    while (!stopped() && tail < cap) {
         int64_t frames = second / 2;
+        // Voices that went on under the song's hearing for a whole step are not waited for.
+        if (trackSongPeak_ && !loud && synthesis_.voicesInUse() > 0) synthesis_.cutAllVoices();
         if (synthesis_.voicesInUse() == 0) {
             if (silence >= endSilence && !loud) break;
             frames =
@@ -626,7 +648,7 @@ int Player::playOutEnd() {
         loud = step(frames);
         tail += frames;
     }
-    if (!ended() && (synthesis_.voicesInUse() > 0 || loud)) {
+    if (!stopped() && (synthesis_.voicesInUse() > 0 || loud)) {
         // The cap is reached and something still sounds: it fades out instead of stopping.
         fadeFrames_ = std::max<int64_t>(1, std::llround(kTailFadeSeconds * second));
         fadeAt_ = 0;
@@ -634,12 +656,14 @@ int Player::playOutEnd() {
         synthesis_.cutAllVoices();
         step(20);
     }
-    // Emptied only now that nothing of them is heard, so the next song starts without echo.
-    if (!ended()) synthesis_.clearEffectTails();
     playingOut_ = false;
     fadeFrames_ = 0;
-    if (!ended()) result = render(0);
-    if (!ended()) {
+    if (!stopped()) {
+        // Emptied only now that nothing of them is heard, so the next song starts without echo.
+        synthesis_.clearEffectTails();
+        result = render(0);
+    }
+    if (!stopped()) {
         if (control_->traces()) {
             result = drainOutput(false);
         } else {
@@ -647,7 +671,11 @@ int Player::playOutEnd() {
             result = drainOutput(true);
         }
     }
-    if (ended()) {
+    if (result == CmdJump) {
+        checkEnd_ = true;
+        return CmdJump;
+    }
+    if (stopped()) {
         sink_->flush(true);
         return result;
     }

@@ -139,7 +139,8 @@ class Player final : public AudioQueueHooks, private SynthesisListener {
     int handleCommand(int code, int32_t argument, bool& jumped);
     // Flushes the output, waiting until it has played everything (or, `soft`, until it has
     // taken everything); commands that come meanwhile are handled. CmdNone, CmdError when the
-    // device failed, or a command's result that ends the song or reloads it.
+    // device failed, CmdJump when a command moved the song (what was queued is dropped), or a
+    // command's result that ends the song or reloads it.
     int drainOutput(bool soft);
     int changeTimeRatio(double ratio);
     void changeVolume(int32_t delta);
@@ -214,6 +215,10 @@ class Player final : public AudioQueueHooks, private SynthesisListener {
     // the fade that ends a tail that went on too long (its length; 0: none).
     bool playingOut_ = false;
     int64_t tailPeak_ = 0;
+    // The loudest value of the song before its end, kept for a live output only: its tail is
+    // measured against it.
+    bool trackSongPeak_ = false;
+    int64_t songPeak_ = 0;
     int64_t fadeFrames_ = 0;
     int64_t fadeAt_ = 0;
 };

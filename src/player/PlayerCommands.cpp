@@ -239,10 +239,13 @@ int Player::drainOutput(bool soft) {
         const FlushResult flushed = soft ? sink_->softFlush() : sink_->flush(false);
         if (flushed == FlushResult::Done) return CmdNone;
         if (flushed == FlushResult::Failed) return CmdError;
-        // The queue stopped for a command; a jump or a change of the controls lets the drain go
-        // on from where it is, a command that ends the song ends it.
+        // The queue stopped for a command. A change of the controls lets the drain go on; a
+        // command that moved the song (a seek, a transposition, a pause that has ended) dropped
+        // what was queued, and the song goes on from where it is now; a command that ends the
+        // song ends it.
         const int polled = pollCommands();
-        if (isFinalResult(polled) || polled == CmdReload) {
+        if (polled == CmdJump) return CmdJump;
+        if (polled != CmdNone) {
             sink_->flush(true);
             return polled;
         }

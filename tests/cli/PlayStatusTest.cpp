@@ -24,7 +24,7 @@ TEST(PlayStatus, ShowsWhatIsHeardAndGivesWayWithTheTitle) {
     s.mutedChannels = (1u << 0) | (1u << 9) | (1u << 15);
     s.paused = true;
     const std::string wide = formatPlayStatus(s, 200);
-    for (const char* part : {"(110%)", "-2 st", "vol 150%", "muted 1,10,16", "[paused]"})
+    for (const char* part : {"110 bpm (110%)", "-2 st", "vol 150%", "muted 1,10,16", "[paused]"})
         EXPECT_NE(wide.find(part), std::string::npos) << part << " in " << wide;
 
     // Narrow terminals: the title is cut first (never inside a UTF-8 character), and the

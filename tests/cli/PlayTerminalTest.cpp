@@ -118,12 +118,16 @@ void writeAlsaConfig(const TempDir& dir, const std::string& pulseSocket) {
 void pauseSeekAndQuit(const TempDir& dir, const std::string& device, bool realTime) {
     if (!onPath("tmux")) GTEST_SKIP() << "tmux is not installed; the terminal test needs it";
     const std::string font = dir.write("sine.sf2", test::sineFont());
-    TerminalPlay play(dir, longSong(dir) + " -s " + font + " --device " + device);
+    // The sound options convert takes reach the player too.
+    TerminalPlay play(dir, longSong(dir) + " -s " + font + " --device " + device +
+                               " --rate 32000 --reverb off --chorus off --mute 3,5");
     ASSERT_TRUE(play.startMessage().empty()) << play.startMessage();
 
     Status s = play.waitFor([](const Status& st) { return st.heardSeconds >= 2; });
     ASSERT_GE(s.heardSeconds, 2) << "no status line with a running time:\n" << play.screen();
     EXPECT_NE(s.line.find("voices"), std::string::npos) << s.line;
+    EXPECT_NE(s.line.find("muted 3,5"), std::string::npos) << s.line;
+    EXPECT_NE(s.line.find(" 120 bpm"), std::string::npos) << s.line;
 
     play.send("Space");
     s = play.waitFor([](const Status& st) { return st.paused; });
@@ -156,6 +160,11 @@ void pauseSeekAndQuit(const TempDir& dir, const std::string& device, bool realTi
         s = play.waitFor([&](const Status& st) { return st.heardSeconds > before; });
         EXPECT_GT(s.heardSeconds, before) << "playing does not go on after the seek";
     }
+
+    // Three steps faster: the tempo the line shows follows (150/151 a step: 102%, 122 bpm).
+    play.send("] ] ]");
+    s = play.waitFor([](const Status& st) { return st.line.find("(102%)") != std::string::npos; });
+    EXPECT_NE(s.line.find(" 122 bpm (102%)"), std::string::npos) << s.line;
 
     play.send("q");
     ASSERT_TRUE(waitUntil([&] { return play.exitCode().has_value(); })) << play.screen();

@@ -55,6 +55,39 @@ TEST(AppSettings, SavedValuesComeBackUnderTheirNames) {
 #endif
 }
 
+TEST(AppSettings, FontFoldersAndRecentFilesLastAcrossRuns) {
+    test::ScratchSettings scratch("Calda Sorvanto");
+    const platform::SettingsStore store = scratch.store();
+    AppSettings s;
+    s.soundFont = "/fonts/" + std::string(300, 'f') + ".sf3";  // longer than a link may be
+    s.songFolder = "/music";
+    s.playlistFolder = "/lists";
+    s.soundFontFolder = "/fonts";
+    s.conversionFolder = "/out";
+    for (int i = 0; i < 12; ++i) noteRecentFile(s, "/music/" + std::to_string(i) + ".mid");
+    noteRecentFile(s, "/music/7.mid");
+    noteRecentFile(s, "");
+    ASSERT_EQ(s.recentFiles.size(), static_cast<size_t>(kRecentFiles));
+    EXPECT_EQ(s.recentFiles[0], "/music/7.mid") << "opened again, it comes to the top once";
+    EXPECT_EQ(s.recentFiles[1], "/music/11.mid");
+    EXPECT_EQ(s.recentFiles.back(), "/music/4.mid") << "the oldest went";
+    ASSERT_TRUE(saveAppSettings(store, s).ok());
+
+    AppSettings back = loadAppSettings(store);
+    EXPECT_EQ(back.soundFont, s.soundFont);
+    EXPECT_EQ(back.songFolder, "/music");
+    EXPECT_EQ(back.playlistFolder, "/lists");
+    EXPECT_EQ(back.soundFontFolder, "/fonts");
+    EXPECT_EQ(back.conversionFolder, "/out");
+    EXPECT_EQ(back.recentFiles, s.recentFiles) << "in the same order";
+
+    // A shorter list leaves no old names behind, and a damaged value is left out.
+    back.recentFiles = {"/music/a.mid"};
+    ASSERT_TRUE(saveAppSettings(store, back).ok());
+    ASSERT_TRUE(store.writeString("Recent1", std::string(kMaxStoredPath + 1, 'x')).ok());
+    EXPECT_EQ(loadAppSettings(store).recentFiles, std::vector<std::string>{"/music/a.mid"});
+}
+
 // The registry's damaged values are tested with the registry store (tests/platform/windows).
 #ifndef _WIN32
 TEST(AppSettings, DamagedValuesKeepTheirDefaults) {

@@ -207,6 +207,31 @@ TEST(DesktopEngine, PlayingSelectsTheDeviceWhateverWasChosenBefore) {
     EXPECT_FALSE(std::filesystem::exists(d.dir.file("b.wav")));
 }
 
+TEST(DesktopEngine, WithoutASoundDeviceTheWindowSaysWhyAndStillConverts) {
+    Desktop d;
+    EXPECT_EQ(soundDeviceProblem(d.front, Language::English), "") << "a device that opens";
+    d.device->failOpen = true;
+    const std::string problem = soundDeviceProblem(d.front, Language::German);
+    EXPECT_EQ(problem.rfind("Es konnte kein Audiogerät geöffnet werden.", 0), 0u) << problem;
+    EXPECT_NE(problem.find("fake: cannot open"), std::string::npos)
+        << "the device and the system's reason are named: " << problem;
+    EXPECT_FALSE(d.front.outputOpen());
+    EXPECT_EQ(d.front.selectedOutput(), OutputKind::Live) << "the choice is left as it was";
+
+    // Conversion needs no device; a folder named with "#" is no archive's.
+    std::filesystem::create_directories(d.dir.path() / "C#");
+    d.list({d.write("C#/tune.mid", song(1))});
+    d.control.convertCurrent(OutputKind::WavFile);
+    d.user.onNotice = [&](const PlayerNotice& n) {
+        if (n.code == NoticePlayEnd) d.control.queue(CmdQuit);
+    };
+    d.run();
+    ASSERT_EQ(d.view.ends.size(), 1u);
+    EXPECT_EQ(d.view.ends[0].lastOutputPath, d.dir.file("C#/tune.wav"));
+    EXPECT_TRUE(std::filesystem::exists(d.dir.path() / "C#" / "tune.wav"));
+    EXPECT_FALSE(std::filesystem::exists(d.dir.path() / "C__tune.wav"));
+}
+
 TEST(DesktopEngine, AFontThatCannotBeUsedLeavesTheOldOne) {
     Desktop d;
     d.list({d.write("a.mid", song(1))});

@@ -316,7 +316,8 @@ TEST(FrontControl, FrontCommandsChangeThePlaylistInTheEngineThread) {
     EXPECT_EQ(rig.control.readCommand(argument), CmdStop);
     EXPECT_EQ(rig.control.playlistCount(), 0);
     ASSERT_TRUE(rig.control.mailbox().take(shown));
-    EXPECT_EQ(shown.title, "--------");
+    EXPECT_EQ(shown.title, "Please open file, folder or playlist!");
+    EXPECT_EQ(shown.path, "") << "no dashes where nothing is to be shown";
     rig.control.queue(CmdJump, 5);
     EXPECT_EQ(rig.control.readCommand(argument), CmdJump) << "player commands pass unchanged";
     EXPECT_EQ(argument, 5);
@@ -374,6 +375,120 @@ TEST(FrontControl, EverySongOfAConversionOrCompactRunIsWritten) {
     EXPECT_EQ(rig.engine.played, (std::vector<std::string>{"a.mid", "b.mid", "c.mid", "d.mid"}));
     EXPECT_EQ(rig.view.messages, (std::vector<FrontMessage>{FrontMessage::CouldNotPlay,
                                                             FrontMessage::OperationCompleted}));
+}
+
+TEST(FrontControl, LiveKeysChangeOnlyTheSongThatIsHeard) {
+    Rig rig;
+    rig.list({"a.mid"});
+    CommandQueue& q = rig.control.commandQueue();
+    drain(q);
+
+    // Between songs the live keys queue nothing: the panel's own controls are there.
+    for (ShortcutKey key : {ShortcutKey::SeekForward, ShortcutKey::TransposeUp, ShortcutKey::Faster,
+                            ShortcutKey::Slower})
+        EXPECT_EQ(rig.control.pressKey(key), UiOutcome::None);
+    EXPECT_EQ(q.count(), 0);
+    rig.engine.volume = 50;
+    rig.control.pressKey(ShortcutKey::VolumeUp);
+    EXPECT_EQ(rig.engine.volume, 55) << "the volume needs no song";
+    for (int i = 0; i < 30; ++i) rig.control.pressKey(ShortcutKey::VolumeDown);
+    EXPECT_EQ(rig.engine.volume, 0);
+
+    struct Step {
+        const char* what;
+        std::vector<PlayerNotice> heard;  // what the engine thread was told before the key
+        ShortcutKey key;
+        int32_t code;      // what the player reads
+        int32_t argument;  // samples at 1000 Hz for a seek
+    };
+    auto at = [](int code, int32_t a0, int32_t a1 = 0) {
+        PlayerNotice n;
+        n.code = code;
+        n.args[0] = a0;
+        n.args[1] = a1;
+        return n;
+    };
+    const Step steps[] = {
+        {"forward from what is heard",
+         {at(NoticeCurrentTime, 30)},
+         ShortcutKey::SeekForward,
+         CmdJump,
+         35000},
+        {"back, never before the start",
+         {at(NoticeCurrentTime, 3)},
+         ShortcutKey::SeekBack,
+         CmdJump,
+         0},
+        {"paused: from where it resumes",
+         {at(NoticePause, 1, 20)},
+         ShortcutKey::SeekBack,
+         CmdJump,
+         15000},
+        {"a new song starts at 0",
+         {at(NoticePlayStart, 9000)},
+         ShortcutKey::SeekForward,
+         CmdJump,
+         5000},
+        {"+ transposes up", {}, ShortcutKey::TransposeUp, CmdKeyUp, 1},
+        {"- down", {}, ShortcutKey::TransposeDown, CmdKeyDown, -1},
+        {"] faster", {}, ShortcutKey::Faster, CmdSpeedUp, 1},
+        {"[ slower", {}, ShortcutKey::Slower, CmdSpeedDown, -1},
+    };
+    std::vector<std::string> failures;
+    rig.engine.onPlay = [&] {
+        for (const Step& step : steps) {
+            for (const PlayerNotice& n : step.heard) rig.control.notify(n);
+            rig.control.pressKey(step.key);
+            int32_t argument = 0;
+            const int code = rig.control.readCommand(argument);
+            if (code != step.code || argument != step.argument)
+                failures.push_back(std::string(step.what) + ": " + std::to_string(code) + " " +
+                                   std::to_string(argument));
+        }
+        rig.control.queue(CmdQuit);
+    };
+    rig.run({}, {CmdLoadFile});
+    EXPECT_EQ(failures, std::vector<std::string>{});
+
+    // A file being written keeps the settings it started with.
+    int queuedWhileWriting = -1;
+    rig.engine.onPlay = [&] {
+        const int before = q.count();
+        for (ShortcutKey key :
+             {ShortcutKey::SeekForward, ShortcutKey::TransposeUp, ShortcutKey::Faster})
+            rig.control.pressKey(key);
+        queuedWhileWriting = q.count() - before;
+    };
+    rig.control.convertCurrent(OutputKind::WavFile);
+    rig.run({}, {CmdQuit});
+    EXPECT_EQ(queuedWhileWriting, 0);
+}
+
+TEST(FrontControl, ThePlaylistComesBackAtTheNextStart) {
+    Rig rig;
+    rig.list({"a.mid", "b.mid"});
+    const std::string kept = rig.dir.file("session.pli");
+    ASSERT_TRUE(rig.control.keepPlaylist(kept).ok());
+
+    FakeEngine engine;
+    FrontControl next(engine, Language::English);
+    next.setInterfaceFlags(0);
+    next.open({"@" + kept});
+    next.queue(CmdQuit);
+    next.close();
+    EXPECT_EQ(next.playlistCount(), 2);
+    EXPECT_TRUE(engine.played.empty()) << "a list that comes back waits for Play";
+
+    // A cleared list is kept as empty: the songs do not come back.
+    rig.control.clearPlaylist();
+    int32_t argument = 0;
+    rig.control.readCommand(argument);
+    ASSERT_TRUE(rig.control.keepPlaylist(kept).ok());
+    FrontControl third(engine, Language::English);
+    third.open({"@" + kept});
+    third.queue(CmdQuit);
+    third.close();
+    EXPECT_EQ(third.playlistCount(), 0);
 }
 
 TEST(FrontControl, TheWindowChangesSongSettingsWhileAFolderIsRead) {

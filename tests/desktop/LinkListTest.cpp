@@ -35,6 +35,30 @@ TEST(LinkTable, TheDefaultLinksPassTheirOwnCheck) {
     EXPECT_TRUE(s.linkUpdateUrl.starts_with("https://"));
 }
 
+TEST(LinkTable, PlaceholderAddressesAreNotOffered) {
+    const struct {
+        const char* link;
+        bool real;
+    } cases[] = {
+        {"https://www.midi-robot.de/", true},
+        {"http://Example.ORG.evil.net/x", true},
+        {"https://myexample.com/", true},
+        {"https://www.calda-sorvanto.example/links/Link00", false},
+        {"https://example.com/", false},
+        {"https://www.EXAMPLE.org./a", false},
+        {"http://user@host.invalid:8080/", false},
+        {"https://localhost/", false},
+        {"https://a.test?q=1", false},
+        {"ftp://www.midi-robot.de/", false},
+        {" ", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(isRealAddress(c.link), c.real) << c.link;
+    // What the program ships with are placeholders until the maker fills them in.
+    const AppSettings s;
+    for (int slot = 0; slot < kLinkSlots; ++slot)
+        EXPECT_FALSE(isRealAddress(s.links[static_cast<size_t>(slot)])) << slot;
+}
+
 TEST(LinkUpdate, RequestBodyIsUrlEncoded) {
     EXPECT_EQ(linkUpdateBody("1", Language::German), "version=1&lang=DE");
     EXPECT_EQ(linkUpdateBody("2.1", Language::English), "version=2.1&lang=EN");

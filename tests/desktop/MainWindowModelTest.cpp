@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "desktop/FakeDesktopServices.h"
 #include "desktop/FakeFrontEngine.h"
 #include "platform/Paths.h"
@@ -170,7 +173,7 @@ TEST(MainWindowModel, OpeningSetsTheFieldsAndAListIsCleanedAfterwards) {
     ASSERT_TRUE(fields);
     EXPECT_EQ(fields->title, "ohne Titel");
     EXPECT_EQ(fields->time, "00:00:00");
-    EXPECT_EQ(fields->newTempo, "---  ---");
+    EXPECT_EQ(fields->newTempo, "") << "nothing to show yet, so nothing shown";
     EXPECT_EQ(fields->semitones, "0");
     EXPECT_FALSE(rig.model.openPaths({rig.song("b.mid")})) << "the first open is not done yet";
     rig.engineStep();
@@ -184,6 +187,166 @@ TEST(MainWindowModel, OpeningSetsTheFieldsAndAListIsCleanedAfterwards) {
     AppSettings compactSettings;
     MainWindowModel compact(rig.control, compactSettings, rig.services, WindowForm::Compact);
     EXPECT_FALSE(compact.openPaths({rig.song("c.mid")})) << "the compact window has no fields";
+}
+
+TEST(MainWindowModel, KeysGoWhereTheUserExpects) {
+    ModelRig rig;
+    rig.engine.volume = 50;
+    auto press = [&](ShortcutKey key, bool inList = false, bool repeat = false,
+                     bool keypad = false) {
+        KeyPress p;
+        p.key = key;
+        p.inPlaylistWindow = inList;
+        p.autoRepeat = repeat;
+        p.keypad = keypad;
+        return rig.model.keyPressed(p);
+    };
+    KeyVerdict up = press(ShortcutKey::VolumeUp, false, true);
+    EXPECT_TRUE(up.taken && up.volumeChanged) << "held down, the volume keeps stepping";
+    EXPECT_EQ(rig.engine.volume, 55);
+    EXPECT_FALSE(press(ShortcutKey::VolumeDown, true).taken) << "the list's own arrow";
+    EXPECT_FALSE(press(ShortcutKey::VolumeDown, false, false, true).taken)
+        << "the number block's arrow";
+    EXPECT_EQ(rig.engine.volume, 55);
+    EXPECT_TRUE(press(ShortcutKey::TransposeDown, false, false, true).taken)
+        << "the number block's minus transposes";
+    EXPECT_TRUE(rig.services.messages.size() == 1) << "it asks for a song first";
+
+    rig.services.choose({rig.song("a.mid")});
+    const KeyVerdict opened = press(ShortcutKey::Open);
+    ASSERT_EQ(rig.services.dialogs.size(), 1u);
+    EXPECT_EQ(rig.services.dialogs[0].mode, FileDialogRequest::Mode::OpenFiles);
+    ASSERT_TRUE(opened.opened);
+    EXPECT_EQ(opened.opened->title, "ohne Titel");
+    EXPECT_EQ(rig.queuedCodes(), std::vector<int32_t>{FcOpenFiles});
+
+    EXPECT_TRUE(press(ShortcutKey::S, false, true).taken);
+    EXPECT_EQ(rig.control.commandQueue().count(), 0) << "a held S stops once";
+    EXPECT_TRUE(press(ShortcutKey::S).taken);
+    EXPECT_EQ(rig.queuedCodes(), std::vector<int32_t>{CmdStop});
+}
+
+TEST(MainWindowModel, DialogsOfferEveryKindAndEachKeepsItsFolder) {
+    ModelRig rig;
+    int saved = 0;
+    rig.model.saveSettings = [&](const AppSettings&) { ++saved; };
+    const std::string songs = platform::pathText(rig.dir.path() / "songs");
+    const std::string fonts = platform::pathText(rig.dir.path() / "fonts");
+    std::filesystem::create_directories(songs);
+    std::filesystem::create_directories(fonts);
+    const std::string song = rig.dir.write("songs/a.kar", std::string("MThd"));
+
+    rig.services.choose({song});
+    rig.model.openFileDialog();
+    rig.engineStep();
+    const std::vector<FileFilter>& offered = rig.services.dialogs.back().filters;
+    ASSERT_FALSE(offered.empty());
+    for (const char* kind : {"*.mid", "*.midi", "*.kar", "*.rmi", "*.smf", "*.pli"})
+        EXPECT_NE(std::find(offered[0].patterns.begin(), offered[0].patterns.end(), kind),
+                  offered[0].patterns.end())
+            << kind << " is offered at once";
+
+    rig.services.choose({platform::pathText(rig.dir.path() / "fonts" / "b.sf3")});
+    rig.model.changeSoundFontDialog();
+    const std::vector<std::string> fontKinds = {"*.sf2", "*.sf3"};
+    EXPECT_EQ(rig.services.dialogs.back().filters[0].patterns, fontKinds);
+    EXPECT_TRUE(rig.settings.soundFont.empty()) << "kept only once the engine has taken it";
+    rig.model.engineMessage(FrontMessage::SoundFontChanged, "/fonts/b.sf3");
+    EXPECT_EQ(rig.settings.soundFont, "/fonts/b.sf3");
+    EXPECT_EQ(saved, 1) << "a font the engine took is kept at once";
+    rig.model.engineMessage(FrontMessage::SoundFontRefused, "/fonts/bad.sf2");
+    EXPECT_EQ(rig.settings.soundFont, "/fonts/b.sf3");
+
+    rig.model.openFileDialog();
+    EXPECT_EQ(rig.services.dialogs.back().folder, songs);
+    rig.model.changeSoundFontDialog();
+    EXPECT_EQ(rig.services.dialogs.back().folder, fonts);
+    rig.model.openPlaylistDialog();
+    EXPECT_EQ(rig.services.dialogs.back().folder, "") << "no playlist was opened yet";
+}
+
+TEST(MainWindowModel, RecentFilesOpenAgainAndForgetWhatHasGone) {
+    ModelRig rig;
+    const std::string a = rig.song("a.mid");
+    const std::string b = rig.song("b.mid");
+    rig.model.openPaths({a, b});
+    rig.engineStep();
+    EXPECT_EQ(rig.model.recentFiles(), (std::vector<std::string>{a, b}));
+
+    const std::string list = rig.dir.write("list.pli", a + "\n");
+    rig.services.choose({list});
+    rig.model.openPlaylistDialog();
+    rig.engineStep();
+    ASSERT_EQ(rig.model.recentFiles().front(), list);
+
+    RecentOpened opened = rig.model.openRecent(0);
+    EXPECT_EQ(opened.action, WindowAction::ShowPlaylist) << "a playlist opens as one";
+    EXPECT_EQ(rig.queuedCodes(), (std::vector<int32_t>{FcOpenListFile, FcRefreshList,
+                                                       FcRemoveInvalid, FcRemoveDuplicates}));
+    opened = rig.model.openRecent(2);
+    EXPECT_TRUE(opened.fields) << "a song opens as from the dialog";
+    EXPECT_EQ(rig.queuedCodes(), std::vector<int32_t>{FcOpenFiles});
+    EXPECT_EQ(rig.model.recentFiles().front(), b);
+
+    std::filesystem::remove(a);
+    const size_t before = rig.model.recentFiles().size();
+    opened = rig.model.openRecent(2);
+    EXPECT_FALSE(opened.fields);
+    EXPECT_TRUE(rig.engineStep().empty());
+    EXPECT_EQ(rig.model.recentFiles().size(), before - 1) << "the missing file left the list";
+    ASSERT_FALSE(rig.services.messages.empty());
+    EXPECT_NE(rig.services.messages.back().text.find(a), std::string::npos);
+    EXPECT_FALSE(rig.model.openRecent(99).fields);
+}
+
+TEST(MainWindowModel, HelpFindsTheGuideInTheUsersLanguage) {
+    const std::string program = platform::pathText(std::filesystem::path("/opt/sv/bin"));
+    auto page = [](std::initializer_list<const char*> parts) {
+        std::filesystem::path p("/opt/sv");
+        for (const char* part : parts) p /= part;
+        return platform::pathText(p);
+    };
+    const std::string besideDe = page({"bin", "guide", "de", "index.html"});
+    const std::string besideEn = page({"bin", "guide", "en", "index.html"});
+    const std::string sharedDe = page({"share", "sorvanto", "guide", "de", "index.html"});
+    struct Case {
+        const char* what;
+        std::vector<std::string> present;
+        Language language;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"German beside the program", {besideEn, besideDe}, Language::German, besideDe},
+        {"English for English", {besideEn, besideDe}, Language::English, besideEn},
+        {"installed in the data folder", {sharedDe}, Language::German, sharedDe},
+        {"English when German is missing", {besideEn}, Language::German, besideEn},
+        {"no guide at all", {}, Language::German, ""},
+    };
+    for (const Case& c : cases) {
+        auto exists = [&](const std::string& path) {
+            return std::find(c.present.begin(), c.present.end(), path) != c.present.end();
+        };
+        EXPECT_EQ(findUserGuide(program, c.language, exists), c.expected) << c.what;
+    }
+
+    // Beside this test program the build may have put the guide or not: either it opens, or
+    // the user is told where it should be; nothing else (no "Sorvanto.chm") is opened.
+    ModelRig rig;
+    const std::string guide =
+        findUserGuide(platform::programFolder(), Language::English,
+                      [](const std::string& p) { return std::filesystem::exists(p); });
+    rig.model.openHelp();
+    if (guide.empty()) {
+        ASSERT_EQ(rig.services.messages.size(), 1u);
+        EXPECT_NE(rig.services.messages[0].text.find("guide"), std::string::npos);
+        EXPECT_TRUE(rig.services.opened.empty());
+    } else {
+        EXPECT_EQ(rig.services.opened, std::vector<std::string>{guide});
+        rig.services.opens = false;
+        rig.model.openHelp();
+        ASSERT_EQ(rig.services.messages.size(), 1u) << "no browser: the user learns the file";
+        EXPECT_NE(rig.services.messages[0].text.find(guide), std::string::npos);
+    }
 }
 
 TEST(MainWindowModel, LinkUpdatePostsWithLimitsAndKeepsWhatTheReplyBrings) {

@@ -142,11 +142,51 @@ echo $? > exit-code
     std::filesystem::create_directories(shots);
     std::filesystem::copy_file(dir.file("shot.png"), shots + "/main-window.png",
                                std::filesystem::copy_options::overwrite_existing);
-    // The README's picture is taken again on purpose only.
-    if (std::getenv("SORVANTO_UPDATE_SCREENSHOTS") && realTime)
-        std::filesystem::copy_file(dir.file("shot.png"),
-                                   SORVANTO_SOURCE_DIR "/doc/screenshots/main-window.png",
-                                   std::filesystem::copy_options::overwrite_existing);
+    // The README's pictures are scripts/take-screenshots.sh's.
+}
+
+// A sound device that cannot be opened: the window opens all the same and a message box says
+// so (its text, with the device's name and the reason, is the model's and tested there); the
+// program keeps running until the user quits.
+TEST(DesktopProgram, OpensAndSaysSoWithoutASoundDevice) {
+    for (const char* tool : {"xvfb-run", "xdotool"})
+        if (!test::onPath(tool)) GTEST_SKIP() << tool << " is not installed";
+    TempDir dir;
+    const std::string d = dir.path().string();
+    const std::string script =
+        dir.write("run.sh", std::string(R"(set -u
+cd ')" + d + R"('
+HOME=')" + d + R"(' XDG_CONFIG_HOME=')" +
+                                        d +
+                                        R"(/config' SORVANTO_ALSA_DEVICE=no_such_device \
+SORVANTO_LANG=2 ')" SORVANTO_BINARY_DIR R"(/bin/sorvanto' --open ')" SORVANTO_SOURCE_DIR
+                                        R"(/data/demo.mid' > app.log 2>&1 &
+APP=$!
+timeout 120 xdotool search --sync --onlyvisible --name '^Calda Sorvanto$' | head -1 > main-id
+timeout 60 xdotool search --sync --onlyvisible --name '^Sorvanto$' | head -1 > box-id
+sleep 0.5
+xdotool key Return
+sleep 1
+kill -0 $APP 2>/dev/null && echo running > state
+WID=$(cat main-id)
+if [ -n "$WID" ]; then
+  xdotool windowfocus --sync "$WID"
+  xdotool key q
+  sleep 1
+  xdotool key Return
+fi
+for i in $(seq 300); do kill -0 $APP 2>/dev/null || break; sleep 0.1; done
+kill $APP 2>/dev/null
+wait $APP
+echo $? > exit-code
+)"));
+    std::string output;
+    test::runCommand("xvfb-run -a -s '-screen 0 1280x900x24' bash '" + script + "' 2>&1", &output);
+    const std::string appLog = readText(dir.file("app.log"));
+    EXPECT_GT(readText(dir.file("main-id")).size(), 1u) << "no main window:\n" << output << appLog;
+    EXPECT_GT(readText(dir.file("box-id")).size(), 1u) << "no message about the device";
+    EXPECT_EQ(readText(dir.file("state")), "running\n") << "the program went away:\n" << appLog;
+    EXPECT_EQ(readText(dir.file("exit-code")), "0\n") << appLog;
 }
 
 }  // namespace

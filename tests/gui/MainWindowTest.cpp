@@ -9,14 +9,21 @@
 #include <QComboBox>
 #include <QDir>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
+#include <QTranslator>
 
 #include "desktop/FakeDesktopServices.h"
 #include "desktop/FakeFrontEngine.h"
+#include "gui/Appearance.h"
 #include "gui/ChannelMeters.h"
 #include "gui/MainWindow.h"
 #include "gui/PlaylistWindow.h"
@@ -142,7 +149,11 @@ TEST(MainWindowKeys, LettersActWhateverShiftAndFunctionKeysDoNothing) {
         {"P goes back", Qt::Key_P, Qt::ShiftModifier, {CmdReallyPrevious}},
         {"media stop", Qt::Key_MediaStop, Qt::NoModifier, {CmdStop}},
         {"media play", Qt::Key_MediaTogglePlayPause, Qt::NoModifier, {FcSelectOutput, CmdLoadFile}},
-        {"F1 does nothing", Qt::Key_F1, Qt::NoModifier, {}},
+        {"F2 does nothing", Qt::Key_F2, Qt::NoModifier, {}},
+        {"O alone does nothing", Qt::Key_O, Qt::NoModifier, {}},
+        {"Ctrl+S is no stop", Qt::Key_S, Qt::ControlModifier, {}},
+        {"+ between songs does nothing", Qt::Key_Plus, Qt::NoModifier, {}},
+        {"right between songs does nothing", Qt::Key_Right, Qt::NoModifier, {}},
         {"keypad 1 does nothing", Qt::Key_1, Qt::KeypadModifier, {}},
     };
     for (const Case& c : cases) {
@@ -162,6 +173,65 @@ TEST(MainWindowKeys, LettersActWhateverShiftAndFunctionKeysDoNothing) {
     ASSERT_EQ(rig.messages.size(), 1u);
     EXPECT_EQ(rig.messages[0].caption, "Keyboard shortcuts");
     EXPECT_EQ(rig.messages[0].text.rfind(" Transport:\n<Space> Play/Pause", 0), 0u);
+}
+
+TEST(MainWindowKeys, ArrowsCtrlOAndTheLiveKeysWhileASongPlays) {
+    WindowRig rig;
+    rig.listSong("a.mid");
+    rig.engine.volume = 50;
+    rig.window->volumeBar()->setValue(50);
+    press(rig.window.get(), Qt::Key_Up);
+    EXPECT_EQ(rig.engine.volume, 55);
+    EXPECT_EQ(rig.window->volumeBar()->value(), 55) << "the bar follows the key";
+    EXPECT_EQ(rig.window->volumeField()->text(), "55");
+    press(rig.window.get(), Qt::Key_Down);
+    press(rig.window.get(), Qt::Key_Down);
+    EXPECT_EQ(rig.window->volumeBar()->value(), 45);
+
+    // While a song is heard the live keys become the player's commands.
+    std::vector<int32_t> heard;
+    rig.engine.onPlay = [&] {
+        rig.control.notify(notice(NoticeCurrentTime, 40));
+        for (Qt::Key key : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Plus, Qt::Key_Minus,
+                            Qt::Key_BracketRight, Qt::Key_BracketLeft})
+            press(rig.window.get(), key);
+        int32_t argument = 0;
+        while (rig.control.commandQueue().count() > 0) {
+            heard.push_back(rig.control.readCommand(argument));
+            if (heard.back() == CmdJump) heard.push_back(argument);
+        }
+        rig.control.queue(CmdQuit);
+    };
+    rig.control.queue(CmdLoadFile);
+    rig.control.runPlaylist({});
+    EXPECT_EQ(heard, (std::vector<int32_t>{CmdJump, 45000, CmdJump, 35000, CmdKeyUp, CmdKeyDown,
+                                           CmdSpeedUp, CmdSpeedDown}));
+
+    rig.services.choose({rig.dir.write("b.mid", std::string("MThd"))});
+    press(rig.window.get(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(rig.services.dialogs.size(), 1u) << "Ctrl+O opens the dialog";
+    EXPECT_EQ(rig.queued(), std::vector<int32_t>{FcOpenFiles});
+
+    press(rig.window.get(), Qt::Key_F1);
+    EXPECT_EQ(rig.services.opened.size() + rig.services.messages.size(), 1u)
+        << "F1 opens the user guide, or says where it should be";
+}
+
+TEST(MainWindowBars, ThePositionBarGoesWhereItIsClicked) {
+    WindowRig rig;
+    rig.listSong("a.mid");
+    rig.control.notify(notice(NoticePlayStart, 1000 * 200));
+    rig.control.notify(notice(NoticeCurrentTime, 0));
+    rig.window->refreshPanel();
+    QScrollBar* position = rig.window->positionBar();
+    ASSERT_TRUE(position->isEnabled());
+    rig.queued();
+    QTest::mouseClick(position, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(position->width() * 3 / 4, position->height() / 2));
+    int32_t argument = 0;
+    ASSERT_EQ(rig.control.commandQueue().get(false, argument), CmdJump);
+    // The arrows at the ends take a little of the width: three quarters, give or take.
+    EXPECT_NEAR(argument, 150 * 1000, 15 * 1000) << "not a page step of 10 s";
 }
 
 TEST(MainWindowKeys, QuitAsksAndNoKeepsRunning) {
@@ -297,6 +367,99 @@ std::vector<QString> tooltips(MainWindow& window) {
     return tips;
 }
 
+// The window's widgets outside the scrolling channel rows, as the user sees them.
+std::vector<QWidget*> fixedWidgets(MainWindow& window) {
+    std::vector<QWidget*> out;
+    auto* scroller = window.findChild<QScrollArea*>();
+    for (QWidget* w : window.centralWidget()->findChildren<QWidget*>()) {
+        if (!w->isVisible() || (scroller && scroller->isAncestorOf(w)) || w == scroller) continue;
+        out.push_back(w);
+    }
+    return out;
+}
+
+TEST(MainWindowLayout, SmallNothingIsCutOffAndLargeTheRowsGrow) {
+    WindowRig rig;
+    rig.window->placeFromSettings();
+    auto* scroller = rig.window->findChild<QScrollArea*>();
+    ASSERT_TRUE(scroller);
+    QWidget* channels = scroller->widget();
+    const QList<QComboBox*> boxes = channels->findChildren<QComboBox*>();
+    ASSERT_EQ(boxes.size(), 16);
+
+    bool measureLabelled = false;
+    for (QLabel* label : rig.window->findChildren<QLabel*>())
+        measureLabelled |= label->text() == "Measure:";
+    EXPECT_TRUE(measureLabelled);
+
+    rig.window->resize(700, 450);
+    QApplication::processEvents();
+    EXPECT_LE(rig.window->width(), 700);
+    EXPECT_LE(rig.window->height(), 450) << "the window can be made this small";
+    const QRect panel = rig.window->centralWidget()->rect();
+    for (QWidget* w : fixedWidgets(*rig.window)) {
+        const QRect at(w->mapTo(rig.window->centralWidget(), QPoint(0, 0)), w->size());
+        EXPECT_TRUE(panel.contains(at)) << w->metaObject()->className() << " "
+                                        << w->objectName().toStdString() << " lies outside";
+        EXPECT_GE(w->height(), std::min(w->minimumSizeHint().height(), w->sizeHint().height()))
+            << w->metaObject()->className() << " is squeezed";
+    }
+    // The sixteenth row is reached by scrolling, not cut away.
+    EXPECT_GE(scroller->verticalScrollBar()->maximum() + scroller->viewport()->height(),
+              boxes.last()->geometry().bottom());
+
+    const int naturalSpread = boxes.last()->y() - boxes.first()->y();
+    rig.window->resize(1600, 1100);
+    QApplication::processEvents();
+    EXPECT_EQ(scroller->verticalScrollBar()->maximum(), 0) << "everything fits";
+    EXPECT_GT(boxes.last()->y() - boxes.first()->y(), naturalSpread + 100)
+        << "the channel rows spread over the larger window";
+    EXPECT_GT(boxes.last()->geometry().bottom(), channels->height() - 60)
+        << "no empty block under the rows";
+    auto* heading = channels->findChild<QLabel*>();
+    ASSERT_TRUE(heading);
+    EXPECT_LT(boxes.first()->y() - heading->geometry().bottom(), 30) << "the heading stays on top";
+    int lowest = 0;
+    for (QWidget* w : fixedWidgets(*rig.window))
+        lowest =
+            std::max(lowest, w->mapTo(rig.window->centralWidget(), QPoint(0, w->height())).y());
+    EXPECT_GT(lowest, rig.window->centralWidget()->height() - 60)
+        << "the panel's fields reach down the window";
+}
+
+QMenu* menuTitled(QMenuBar* bar, const QString& title) {
+    for (QAction* a : bar->actions())
+        if (a->text() == title) return a->menu();
+    return nullptr;
+}
+
+TEST(MainWindowMenus, OnlyRealAddressesAreOffered) {
+    {
+        WindowRig rig;  // the addresses the program ships with are all placeholders
+        for (const char* title : {"MIDI Links", "Downloads"}) {
+            QMenu* menu = menuTitled(rig.window->menuBar(), title);
+            ASSERT_TRUE(menu) << title;
+            EXPECT_FALSE(menu->menuAction()->isVisible()) << title << " has nothing to offer";
+        }
+    }
+    WindowRig rig;
+    rig.settings.links[3] = "https://classical.midi-archive.org/";
+    rig.settings.linkUpdateUrl = "https://links.sorvanto.net/update";
+    rig.window = std::make_unique<MainWindow>(rig.control, rig.settings, MainWindow::Form::Full,
+                                              "/fonts/Test.sf2", &rig.services);
+    QMenu* links = menuTitled(rig.window->menuBar(), "MIDI Links");
+    ASSERT_TRUE(links);
+    EXPECT_TRUE(links->menuAction()->isVisible());
+    std::vector<QString> entries;
+    for (QAction* a : links->actions()) {
+        if (a->isSeparator()) continue;
+        entries.push_back(a->text());
+        if (a->menu())
+            for (QAction* b : a->menu()->actions()) entries.push_back(b->text());
+    }
+    EXPECT_EQ(entries, (std::vector<QString>{"Classical", "Klassik 1...", "Update links..."}));
+}
+
 TEST(MainWindowLanguage, GermanReachesMenusTooltipsAndMessages) {
     {
         WindowRig rig(MainWindow::Form::Full, Language::German);
@@ -314,6 +477,21 @@ TEST(MainWindowLanguage, GermanReachesMenusTooltipsAndMessages) {
         rig.saveShot("main-window-german.png");
         EXPECT_EQ(rig.window->playlistWindow()->windowTitle(), "Playliste");
     }
+}
+
+TEST(MainWindowLanguage, QtsOwnButtonsSpeakGermanToo) {
+    application();
+    QTranslator* german = gui::installQtTranslations(application(), Language::German);
+    ASSERT_NE(german, nullptr) << "qtbase_de.qm (qt6-translations-l10n) is installed";
+    {
+        QMessageBox question;
+        question.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        EXPECT_EQ(question.button(QMessageBox::Yes)->text().remove('&'), "Ja");
+        EXPECT_EQ(question.button(QMessageBox::No)->text().remove('&'), "Nein");
+    }
+    QApplication::removeTranslator(german);
+    delete german;
+    EXPECT_EQ(gui::installQtTranslations(application(), Language::English), nullptr);
 }
 
 }  // namespace

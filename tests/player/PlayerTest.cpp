@@ -30,7 +30,8 @@ class CountingSynthesis final : public Synthesis {
     int64_t rendered = 0;
     int held = 0;
     int resets = 0;
-    bool endless = false;  // released notes sound on until they are cut
+    bool endless = false;   // released notes sound on until they are cut
+    int32_t heldLevel = 0;  // added to the frame numbers while a note is held
 
     void resetChannels() override {
         held = 0;
@@ -47,7 +48,8 @@ class CountingSynthesis final : public Synthesis {
         const int frames = out.frames();
         for (int i = 0; i < frames; ++i) {
             out[2 * i] = held;
-            out[2 * i + 1] = static_cast<int32_t>((rendered + i) % kFrameNumbers);
+            out[2 * i + 1] =
+                static_cast<int32_t>((rendered + i) % kFrameNumbers) + (held > 0 ? heldLevel : 0);
         }
         rendered += frames;
     }
@@ -198,14 +200,15 @@ TEST(PlaybackLoop, NotesHeldAtTheEndAreReleasedAndPlayedOut) {
 }
 
 TEST(PlaybackLoop, ATailThatWillNotEndFadesOutAtTheCap) {
-    // The note sounds on after its release: the end plays on for the cap, then fades out over
-    // 50 ms, is cut, and is silent from there.
+    // The note sounds on, well above the quiet level, after its release: the end plays on for
+    // the cap, then fades out over 50 ms, is cut, and is silent from there.
     for (const auto& [live, capSeconds] : {std::pair{false, 30}, std::pair{true, 10}}) {
         SCOPED_TRACE(live ? "live" : "file");
         test::SmfBuilder smf(0, 480);
         smf.track().noteOn(0, 0, 60, 100).controller(480, 0, 7, 100).endOfTrack();
         Rig rig(44100);
         rig.synth.endless = true;
+        rig.synth.heldLevel = 1 << 20;
         rig.sink.live = live;
         EXPECT_EQ(rig.play(smf.build()), CmdTuneEnd);
         const size_t fadeFrom = size_t(22050 + 44100 + capSeconds * 44100), fade = 2205;

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Takes the README's screenshots from the real desktop program under Xvfb: the main window with
+# the demo song paused a few seconds in, in the light and the dark scheme, in English and in
+# German. Each run has settings of its own (nothing of the user's is
+# read or changed) and plays into a PulseAudio null sink, which takes the sound at the pace it
+# is heard (ALSA's null device would race through the song).
+#
+#   scripts/take-screenshots.sh [BUILD_FOLDER]     (default: build/release)
+#
+# Needs xvfb-run, xdotool and ImageMagick's import (the project's test packages). Look at every
+# picture before keeping it.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${1:-$root/build/release}
+program=$build/bin/sorvanto
+out=$root/doc/screenshots
+song=$root/data/demo.mid
+for tool in xvfb-run xdotool import; do
+  command -v "$tool" > /dev/null || { echo "take-screenshots: $tool is missing" >&2; exit 1; }
+done
+[ -x "$program" ] || { echo "take-screenshots: build $program first" >&2; exit 1; }
+mkdir -p "$out"
+work=$(mktemp -d)
+pulse=
+trap 'if [ -n "$pulse" ]; then kill $pulse 2>/dev/null; wait $pulse 2>/dev/null; fi; rm -rf "$work"' EXIT
+command -v pulseaudio > /dev/null || { echo "take-screenshots: pulseaudio is missing" >&2; exit 1; }
+mkdir -p "$work/pulse" && chmod 700 "$work/pulse"
+HOME=$work XDG_RUNTIME_DIR=$work/pulse pulseaudio --daemonize=no -n --load=module-null-sink \
+  "--load=module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
+  --exit-idle-time=-1 --disable-shm=yes --use-pid-file=no --no-cpu-limit > "$work/pulse.log" 2>&1 &
+pulse=$!
+for i in $(seq 100); do [ -S "$work/pulse/native" ] && break; sleep 0.05; done
+[ -S "$work/pulse/native" ] || { cat "$work/pulse.log" >&2; exit 1; }
+printf 'pcm.sorvanto_pulse {\n  type pulse\n  server "unix:%s"\n}\n' "$work/pulse/native" \
+  > "$work/.asoundrc"
+
+# One run of the program inside Xvfb: $1 scheme (light/dark), $2 language (2 English, 3 German),
+# $3 the picture's name.
+shoot() {
+  local scheme=$1 language=$2 name=$3
+  local home=$work/$name
+  mkdir -p "$home/run" && chmod 700 "$home/run"
+  cp "$work/.asoundrc" "$home/.asoundrc"
+  cat > "$home/inside.sh" <<INSIDE
+set -u
+cd '$home'
+HOME='$home' XDG_CONFIG_HOME='$home/config' XDG_RUNTIME_DIR='$home/run' \
+SORVANTO_ALSA_DEVICE=sorvanto_pulse SORVANTO_LANG=$language SORVANTO_COLOR_SCHEME=$scheme \
+SORVANTO_TIME_LOG=time.log '$program' --open '$song' > app.log 2>&1 &
+app=\$!
+wid=\$(timeout 60 xdotool search --sync --onlyvisible --name '^Calda Sorvanto\$' | head -1)
+[ -n "\$wid" ] || { cat app.log; kill \$app; exit 1; }
+xdotool windowmove "\$wid" 0 0
+xdotool windowsize "\$wid" 1100 700
+xdotool windowfocus --sync "\$wid"
+sleep 0.5
+xdotool key space
+# Paused a few seconds in, the panel shows a song under way.
+for i in \$(seq 300); do
+  awk '{split(\$1,t,":"); if (t[1]*3600+t[2]*60+t[3] >= 4) f=1} END {exit !f}' time.log 2>/dev/null && break
+  sleep 0.05
+done
+xdotool key space
+sleep 1
+import -window "\$wid" '$out/$name.png'
+xdotool key q
+sleep 0.5
+xdotool key Return
+for i in \$(seq 100); do kill -0 \$app 2>/dev/null || break; sleep 0.1; done
+kill \$app 2>/dev/null || true
+INSIDE
+  xvfb-run -a -s '-screen 0 1280x1024x24' bash "$home/inside.sh"
+  echo "take-screenshots: $out/$name.png"
+}
+
+shoot light 2 main-window
+shoot dark 2 main-window-dark
+shoot light 3 main-window-german
+shoot dark 3 main-window-german-dark

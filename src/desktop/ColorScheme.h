@@ -1,0 +1,33 @@
+#pragma once
+// Light or dark: which scheme the windows follow, from what the desktop tells, and the
+// colours each scheme gives the window's parts. Every front-end asks its desktop what it can
+// (a settings portal, a theme name, the colours it was given) and lets this choose.
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace svt {
+
+enum class ColorScheme { Light, Dark };
+
+struct SchemeHints {
+    std::optional<std::string_view> override;  // SORVANTO_COLOR_SCHEME: "light" or "dark"
+    std::optional<uint32_t> portal;            // the desktop portal: 0 none, 1 dark, 2 light
+    std::optional<std::string_view> gtkTheme;  // GTK_THEME, "Adwaita:dark" and the like
+    std::optional<int> windowLightness;        // 0..255 of the window colour the toolkit has
+};
+
+// The user's override first, then the portal's preference, then a dark theme's name, then
+// the colours the toolkit was given; light when nothing tells.
+ColorScheme chooseColorScheme(const SchemeHints& hints);
+
+// 0xRRGGBB colours of a scheme.
+struct SchemeColors {
+    uint32_t window, windowText, base, alternateBase, text, button, buttonText, highlight,
+        highlightedText, disabledText, link, toolTipBase, toolTipText, meter;
+};
+
+SchemeColors schemeColors(ColorScheme scheme);
+
+}  // namespace svt
