@@ -300,10 +300,15 @@ TEST(LiveCommands, AChangeIsHeardWithinAFewTenthsOfASecond) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const Heard run = play({climbing, other}, {{c.atSeconds, c.code, c.argument}});
+        // Timed from the moment the listener heard the song reach the command's time, as a
+        // key pressed then: the wait for the player to read it counts too.
+        ASSERT_FALSE(run.issued.empty());
+        const double pressed = run.heardAtFrame(samplesAt(c.atSeconds));
         const double seconds = latency(run, 0, c.keyAfter) - c.songDelay;
-        std::printf("%-14s command to sound: %.3f s\n", c.what, seconds);
+        const double fromKey = seconds + run.issued[0].at - pressed;
+        std::printf("%-14s read to sound %.3f s, key to sound %.3f s\n", c.what, seconds, fromKey);
         EXPECT_GE(seconds, 0.0);
-        EXPECT_LT(seconds, 0.3);
+        EXPECT_LT(fromKey, 0.3);
         // What was heard up to the command is the song at its own pace.
         ASSERT_EQ(run.issued.size(), 1u);
         const int heardKey = run.left[size_t(run.issued[0].heardFrame - 1)] / 8;
