@@ -61,7 +61,8 @@ def start_gui():
     shown = time.monotonic() - t0
     wid = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Calda Sorvanto$"],
                          capture_output=True, text=True).stdout.split()[0]
-    subprocess.run(["xdotool", "windowfocus", "--sync", wid])
+    # Without a window manager the focus may never be reported: no --sync, and a bound.
+    subprocess.run(["xdotool", "windowfocus", wid], timeout=10)
     time.sleep(2)  # the song is listed
     return p, shown
 
