@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <new>
 
 #include "app/Engine.h"
@@ -165,7 +166,11 @@ BatchOutcome convertOneSong(const BatchJob& job, const ConvertOptions& options) 
     setup.player.startKeyOffset = options.keyOffset;
     setup.player.startMuteMask = options.muteMask;
     setup.amplification = options.amplification;
-    Engine engine(options.settings, setup);
+    // On the heap: an engine is large, and the first song may run on the main thread, whose
+    // stack grows page by page; under an address-space limit a stack that cannot grow is a
+    // segmentation fault, where a refused allocation is this song's failure with its reason.
+    const auto ownedEngine = std::make_unique<Engine>(options.settings, setup);
+    Engine& engine = *ownedEngine;
     if (!options.soundFont.empty()) {
         engine.fonts().shareInstruments(options.sharedInstruments);
         const Status loaded = engine.loadSoundFont(options.soundFont);

@@ -302,6 +302,9 @@ QWidget* MainWindow::buildFullPanel() {
 
     keyBox_ = new QComboBox(panel);
     keyBox_->setToolTip(t(UiText::ChangeKey));
+    // As the other song controls it takes no keys: a letter typed for a shortcut (Alt+F for a
+    // menu) must not choose a key by its first letter.
+    keyBox_->setFocusPolicy(Qt::NoFocus);
     for (int item = 0; item < kKeyItems; ++item)
         keyBox_->addItem(qs(keyBoxText(item, control_.language())));
     keyBox_->setCurrentIndex(kUnknownKeyItem);

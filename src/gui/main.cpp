@@ -70,6 +70,11 @@ int main(int argc, char** argv) {
             files.push_back(arg.toStdString());
     }
     const bool compact = !listOnly && !files.empty();
+    // Songs listed from the command line ("Open with" of a file manager) count as opened.
+    if (listOnly)
+        for (auto f = files.rbegin(); f != files.rend(); ++f)
+            noteRecentFile(settings,
+                           QFileInfo(QString::fromStdString(*f)).absoluteFilePath().toStdString());
 
     EngineSettings engineSettings;
     engineSettings.renderThreads = renderThreadsBeside(1);  // a conversion takes every core

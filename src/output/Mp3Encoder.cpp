@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "output/Id3Tag.h"
+#include "platform/OutputFile.h"
 
 namespace svt::output {
 namespace {
@@ -52,6 +53,7 @@ int Mp3Encoder::start(const std::string& fileName, const std::string& title,
     ring_.setSilenceByte(format_.bitsPerSample == 8 ? 0x80 : 0);
     lastResult_ = 0;
     systemError_ = 0;
+    loadFailed_ = false;
     opened_ = false;
     try {
         thread_ = std::thread(&Mp3Encoder::run, this);
@@ -65,6 +67,27 @@ int Mp3Encoder::start(const std::string& fileName, const std::string& title,
     std::unique_lock lock(openedMutex_);
     openedChanged_.wait(lock, [this] { return opened_; });
     return 0;
+}
+
+std::string Mp3Encoder::lastReason() const {
+    if (const int error = systemError_.load(); error != 0)
+        return platform::OutputFile::errorText(error);
+    const uint32_t result = lastResult_.load();
+    if (result == MPGE_NO_MEMORY) return platform::OutputFile::errorText(ENOMEM);
+    if (loadFailed_.load()) return "the encoder library could not be loaded";
+    switch (result) {
+        case MPGE_OK:
+        case MPGE_END:
+            return ring_.state() == EncoderState::Failed ? "the encoder stopped" : "";
+        case MPGE_CANNOT_OPEN_OUTPUT:
+            return "the encoder could not open it";
+        case MPGE_WRITE_FAILED:
+            return "the encoder could not write it";
+        case MPGE_ENCODER_FAILED:
+            return "the encoder refused the settings or failed";
+        default:
+            return "the encoder stopped (result " + std::to_string(result) + ")";
+    }
 }
 
 void Mp3Encoder::markOpened() {
@@ -109,7 +132,13 @@ void Mp3Encoder::encode() {
         library_.endCoder();
     };
     const uint32_t loaded = library_.load(search_);
-    if (loaded != 0) return fail(loaded);
+    if (loaded != 0) {
+        // The library was found before the file was started; failing to map it now is
+        // almost always the system refusing memory, and errno is not always set by the loader.
+        loadFailed_ = true;
+        if (loaded == MPGE_NO_MEMORY || errno == ENOMEM) systemError_ = ENOMEM;
+        return fail(loaded);
+    }
 
     uint32_t version = 0;
     char versionText[MPGE_VERSION_TEXT_SIZE] = {};

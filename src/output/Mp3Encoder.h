@@ -60,6 +60,9 @@ class Mp3Encoder {
     // The system's error number left by the library call that failed (a full disk, a refused
     // file), 0 when there was none.
     int lastSystemError() const { return systemError_.load(); }
+    // Why the last encoding failed, for the message that names the file: the system's reason
+    // where there is one, else what the library said; empty when nothing failed.
+    std::string lastReason() const;
     const std::string& fileName() const { return fileName_; }
     Mp3Ring& ring() { return ring_; }
 
@@ -86,6 +89,7 @@ class Mp3Encoder {
     void markOpened();
     std::atomic<uint32_t> lastResult_{0};
     std::atomic<int> systemError_{0};
+    std::atomic<bool> loadFailed_{false};
     bool open_ = false;
 };
 

@@ -51,10 +51,13 @@ bool Mp3Output::encoderAvailable() const {
 }
 
 void Mp3Output::fail(const char* german, const char* english, int error) {
+    failBecause(german, english, error ? platform::OutputFile::errorText(error) : "");
+}
+
+void Mp3Output::failBecause(const char* german, const char* english, const std::string& reason) {
     lastMessage_ = tr(language, german, english);
     if (!lastOutputPath_.empty())
-        lastMessage_ += " (" + lastOutputPath_ +
-                        (error ? ": " + platform::OutputFile::errorText(error) : "") + ")";
+        lastMessage_ += " (" + lastOutputPath_ + (reason.empty() ? "" : ": " + reason) + ")";
 }
 
 int Mp3Output::openOutput() {
@@ -100,7 +103,10 @@ int Mp3Output::startFile(const std::string& path) {
         encoder_.start(writeTo, songTags.title,
                        writeTags ? makeId3v2Tag(songTags) : std::vector<uint8_t>()) < 0) {
         pending_.discard();
-        fail(kFileGerman, kFileEnglish, error != 0 ? error : encoder_.lastSystemError());
+        if (error != 0)
+            fail(kFileGerman, kFileEnglish, error);
+        else
+            failBecause(kFileGerman, kFileEnglish, encoder_.lastReason());
         return -1;
     }
     fd = path == "-" ? 1 : 3;
@@ -112,7 +118,7 @@ int Mp3Output::closeFile() {
     fd = -1;
     if (encoder_.close() < 0) {
         pending_.discard();
-        fail(kFileGerman, kFileEnglish, encoder_.lastSystemError());
+        failBecause(kFileGerman, kFileEnglish, encoder_.lastReason());
         return -1;
     }
     if (abandoned_) {
@@ -136,7 +142,7 @@ int Mp3Output::outputData(const uint8_t* bytes, size_t count) {
     const long taken = encoder_.output(bytes, count);
     if (taken < 0) {
         // The first failure names the file; later calls keep that text.
-        if (lastMessage_.empty()) fail(kFileGerman, kFileEnglish, encoder_.lastSystemError());
+        if (lastMessage_.empty()) failBecause(kFileGerman, kFileEnglish, encoder_.lastReason());
         return -1;
     }
     return static_cast<int>(taken);

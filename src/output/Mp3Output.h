@@ -52,6 +52,7 @@ class Mp3Output final : public OutputDevice {
     int startFile(const std::string& path);
     int closeFile();
     void fail(const char* german, const char* english, int error = 0);
+    void failBecause(const char* german, const char* english, const std::string& reason);
 
     const EncoderSearch search_;
     Mp3Encoder encoder_;

@@ -1,5 +1,7 @@
 #include "win32/Win32Services.h"
 
+#include "win32/EncoderDialog.h"
+
 #include <commdlg.h>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -195,25 +197,16 @@ void Win32Services::setTaskbarProgress(double progress) {
 
 bool Win32Services::locateEncoder(std::function<bool(const std::string&)> tryPath,
                                   std::function<void()> download) {
-    // The question offers the download; the file dialog then asks where the library is.
-    const std::string question = std::string(uiText(UiText::EncoderMissing, language_)) + "\n\n" +
-                                 std::string(uiText(UiText::EncoderDownloadHere, language_));
-    const int answer = ::MessageBoxW(owner_, wide(question).c_str(),
-                                     wtext(UiText::ProductCaption, language_).c_str(),
-                                     MB_YESNOCANCEL | MB_ICONQUESTION);
-    if (answer == IDCANCEL) return false;
-    if (answer == IDYES && download) download();
-    for (;;) {
+    const std::function<std::string()> browse = [this] {
         FileDialogRequest request;
         request.mode = FileDialogRequest::Mode::OpenFile;
         request.title = std::string(uiText(UiText::WhereIsEncoder, language_));
         request.filters = {
             {std::string(uiText(UiText::EncoderFileFilter, language_)), {"gogo.dll"}}};
         const FileDialogResult chosen = chooseFiles(request);
-        if (chosen.paths.empty()) return false;
-        if (tryPath && tryPath(chosen.paths.front())) return true;
-        inform(std::string(uiText(UiText::EnterValidPath, language_)), {});
-    }
+        return chosen.paths.empty() ? std::string() : chosen.paths.front();
+    };
+    return runEncoderDialog(owner_, language_, tryPath, download, browse);
 }
 
 namespace {

@@ -212,6 +212,16 @@ TEST(MainWindowKeys, ArrowsCtrlOAndTheLiveKeysWhileASongPlays) {
     ASSERT_EQ(rig.services.dialogs.size(), 1u) << "Ctrl+O opens the dialog";
     EXPECT_EQ(rig.queued(), std::vector<int32_t>{FcOpenFiles});
 
+    // A letter outside the table reaches no song control, whichever widget has the focus.
+    rig.window->activateWindow();
+    press(rig.window.get(), Qt::Key_Tab);
+    QApplication::processEvents();
+    const int keyItem = rig.window->keyBox()->currentIndex();
+    press(QApplication::focusWidget() ? QApplication::focusWidget() : rig.window.get(), Qt::Key_F,
+          Qt::AltModifier);
+    EXPECT_EQ(rig.window->keyBox()->currentIndex(), keyItem);
+    EXPECT_NE(QApplication::focusWidget(), rig.window->keyBox());
+
     press(rig.window.get(), Qt::Key_F1);
     EXPECT_EQ(rig.services.opened.size() + rig.services.messages.size(), 1u)
         << "F1 opens the user guide, or says where it should be";

@@ -158,7 +158,8 @@ TEST(Mp3Output, FailuresOfTheEncodingReachTheQueue) {
         EXPECT_EQ(result, -1);
         EXPECT_EQ(out.encoder().state(), EncoderState::Failed);
         EXPECT_EQ(out.outputData(bytes.data(), 4), -1) << "every later call fails at once";
-        EXPECT_EQ(out.lastMessage(), "MP3 file could not be created! (" + dir.file(c.file) + ")");
+        EXPECT_EQ(out.lastMessage(), "MP3 file could not be created! (" + dir.file(c.file) +
+                                         ": the encoder could not write it)");
         EXPECT_EQ(out.closeOutput(), -1) << "the file is not taken for complete";
         EXPECT_EQ(out.fd, -1);
         EXPECT_FALSE(std::filesystem::exists(dir.file(c.file)));
