@@ -127,7 +127,7 @@ full_window() {
     probe fields | grep -q 'demo' || fail "$name: the demo song is not listed in the title"
 
     # Space plays: sound reaches the null sink's monitor, and the time field moves.
-    parec -d @DEFAULT_MONITOR@ --raw --format=s16le --rate=44100 --channels=2 >"$work/$name.pcm" &
+    parec -d @DEFAULT_MONITOR@ --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 >"$work/$name.pcm" &
     rec_pid=$!
     sleep 0.5
     xdotool windowfocus --sync "$xid" || true

@@ -64,7 +64,8 @@ class DesktopServices {
     // 0..1 on the program's taskbar or dock entry; below 0 takes it away.
     virtual void setTaskbarProgress(double progress) = 0;
     // Asks where the MP3 encoder library lies. `tryPath` loads the library from a path and keeps
-    // the path; `download` opens the encoder's download page. True when the user named a
+    // the path; `download` opens the encoder's download page, and is empty when there is no
+    // page to offer (the dialog then offers none). True when the user named a
     // library that loads.
     virtual bool locateEncoder(std::function<bool(const std::string&)> tryPath,
                                std::function<void()> download) = 0;

@@ -413,9 +413,13 @@ void MainWindowModel::linkReply(const HttpReply& reply) {
 bool MainWindowModel::ensureEncoder() {
     const output::EncoderSearch search = output::EncoderSearch::forThisProgram();
     if (output::encoderAvailable(search)) return true;
+    // A download page is offered only when the settings hold a real address for it.
+    std::function<void()> download;
+    if (isRealAddress(settings_.linkMp3Encoder))
+        download = [this] { services_.openUrl(settings_.linkMp3Encoder); };
     const bool located = services_.locateEncoder(
         [search](const std::string& path) { return output::storeEncoderLocation(search, path); },
-        [this] { services_.openUrl(settings_.linkMp3Encoder); });
+        std::move(download));
     if (!located) return false;
     if (output::encoderAvailable(search)) return true;
     inform(UiText::EncoderLoadError);

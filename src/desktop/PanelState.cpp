@@ -212,6 +212,11 @@ bool Panel::notify(const PlayerNotice& n, const PanelContext& context) {
             view_.playing = false;
             view_.paused = false;
             view_.changed |= FieldMeters;
+            if (context.current) {
+                showShift(context.current->settings.transposition,
+                          context.current->settings.originalKey);
+                view_.changed |= FieldSettings;
+            }
             setControlsEnabled(true);
             break;
         case NoticeCurrentTime: {
@@ -278,6 +283,14 @@ bool Panel::notify(const PlayerNotice& n, const PanelContext& context) {
         case NoticeMasterVolume:
             state_.amplification = n.args[0];
             break;
+        case NoticeKeyOffset:
+            // A transposition by key while the song plays shows in the (locked) semitone field
+            // and key box; the song's own setting comes back when it ends.
+            if (view_.playing && context.current) {
+                showShift(n.args[0], context.current->settings.originalKey);
+                view_.changed |= FieldSettings;
+            }
+            break;
         case NoticeSongSettings:
             if (context.current) showSongSettings(*context.current);
             break;
@@ -289,6 +302,13 @@ bool Panel::notify(const PlayerNotice& n, const PanelContext& context) {
     return visible;
 }
 
+void Panel::showShift(int shift, int originalKey) {
+    shift = std::clamp(shift, -24, 24);
+    view_.transposeBar = shift + 24;
+    view_.semitones = std::to_string(shift);
+    view_.keyItem = originalKey < 0 ? kUnknownKeyItem : keyItemForShift(shift, originalKey);
+}
+
 void Panel::showSongSettings(const Playlist::Entry& entry) {
     const SongSettings& s = entry.settings;
     for (int c = 0; c < kChannels; ++c) {
@@ -296,10 +316,7 @@ void Panel::showSongSettings(const Playlist::Entry& entry) {
             s.program[c] >= 0 && s.program[c] < 127 ? s.program[c] : -1;
         view_.mute[static_cast<size_t>(c)] = s.mute[c] != 0;
     }
-    const int shift = std::clamp(s.transposition, -24, 24);
-    view_.transposeBar = shift + 24;
-    view_.semitones = std::to_string(shift);
-    view_.keyItem = s.originalKey < 0 ? kUnknownKeyItem : keyItemForShift(shift, s.originalKey);
+    showShift(s.transposition, s.originalKey);
     view_.originalKey = std::string(
         keyText(s.originalKey < 0 ? kUnknownKeyItem : s.originalKey, s.minor == 1, language_));
     view_.meter = s.meterNumerator < 0 || s.meterDenominator < 0

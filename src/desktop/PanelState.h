@@ -123,6 +123,8 @@ class Panel {
   private:
     void showTime(bool force);
     void showTempo(const PanelContext& context);
+    // The semitone field, the transpose bar and the key box for `shift`.
+    void showShift(int shift, int originalKey);
     void setControlsEnabled(bool enabled);
 
     Language language_;

@@ -115,7 +115,6 @@ void Chorus::initialise(const ChorusParams& p, double reverbInputGain, bool preF
     depth_ = dp;
     for (DelayLine& l : lines_) l.allocate(dp + pd + 2);
     quietPushes_ = {dp + pd + 2, dp + pd + 2};
-    previousRead_ = {0, 0};
     previousOut_ = {0, 0};
     feedback_ = toQ24(std::clamp(p.feedback, 0, 127) * 0.763 / 100.0);
     level_ = toQ24(std::clamp(p.level, 0, 127) / 127.0 * 1.7);
@@ -129,7 +128,6 @@ void Chorus::initialise(const ChorusParams& p, double reverbInputGain, bool preF
 void Chorus::clear() {
     for (DelayLine& l : lines_) l.clear();
     quietPushes_ = {lines_[0].size, lines_[1].size};
-    previousRead_ = {0, 0};
     previousOut_ = {0, 0};
     for (OnePole& f : preFilter_) f.y = 0;
 }
@@ -147,15 +145,9 @@ void Chorus::skip(int frames) {
         DelayLine& line = lines_[s];
         Lfo& lfo = lfos_[s];
         const int32_t size = line.size;
-        // Only where the last frame read from matters: the LFO's value there, then one step on.
-        lfo.phase += lfo.step * uint32_t(frames - 1);
-        const int64_t v = (int64_t(lfo.next()) + kQ24One) << 7;
-        const int32_t m = static_cast<int32_t>((v * depth_) >> 24);
+        lfo.phase += lfo.step * uint32_t(frames);
         quietPushes_[s] += frames;
         if (size <= 0) continue;
-        int32_t read = int32_t((int64_t(line.index) + frames - 1) % size) - (m >> 8) - preDelay_;
-        while (read < 0) read += size;
-        previousRead_[s] = read;
         line.index = int32_t((int64_t(line.index) + frames) % size);
     }
 }
@@ -171,22 +163,16 @@ void Chorus::process(StereoView<int32_t> bus, StereoView<int64_t> out,
     for (size_t s = 0; s < 2; ++s) {
         DelayLine& line = lines_[s];
         Lfo& lfo = lfos_[s];
-        const int32_t size = line.size;
+        if (line.size <= 0) continue;
         int64_t quiet = quietPushes_[s];
         for (int i = 0; i < frames; ++i) {
             const int at = 2 * i + int(s);
             const int32_t in = preFilterOn_ ? preFilter_[s].run(bus[at]) : bus[at];
-            // The LFO swings 0..256 in Q24, so m is the delay beyond pd in 1/256 samples.
+            // The LFO swings 0..256 in Q24, so m is the delay beyond pd in 1/65536 samples.
             const int64_t v = (int64_t(lfo.next()) + kQ24One) << 7;
-            const int32_t m = static_cast<int32_t>((v * depth_) >> 24);
-            int32_t read = line.index - (m >> 8) - preDelay_;
-            while (read < 0) read += size;
-            const int32_t w = 255 - (m & 255);
-            const int32_t y = static_cast<int32_t>(
-                ((int64_t(line.buf[size_t(read)]) - previousOut_[s]) * w >> 8) +
-                line.buf[size_t(previousRead_[s])]);
+            const int64_t m = (v * depth_) >> 16;
+            const int32_t y = line.tapBetween(int32_t(m >> 16) + preDelay_, uint32_t(m));
             previousOut_[s] = y;
-            previousRead_[s] = read;
             const int32_t pushed = saturate32(int64_t(in) + mulQ24(y, feedback_));
             line.push(pushed);
             quiet = pushed == 0 ? quiet + 1 : 0;

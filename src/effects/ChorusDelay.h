@@ -93,7 +93,6 @@ class Chorus {
     std::array<int64_t, 2> quietPushes_{};
     std::array<Lfo, 2> lfos_{};
     bool skipsSilence_ = true;
-    std::array<int32_t, 2> previousRead_{};
     std::array<int32_t, 2> previousOut_{};
     std::array<OnePole, 2> preFilter_{};
     bool preFilterOn_ = false;

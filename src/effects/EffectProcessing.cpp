@@ -138,21 +138,13 @@ void processModDelay(EffectNode& n, std::span<int32_t> block) {
     const int frames = count / 2;
     for (size_t side = 0; side < 2; ++side) {
         DelayLine& line = s.lines[side];
-        int32_t& previousRead = s.memory[side];
-        int32_t& previousOut = s.memory[2 + side];
         for (int i = 0; i < frames; ++i) {
             const size_t at = 2 * size_t(i) + side;
             const int32_t in = block[at];
+            // The delay beyond the offset in 1/65536 samples, read between its neighbours.
             const int64_t v = (int64_t(s.lfos[side].next()) + kQ24One) << 7;
-            const int32_t m = static_cast<int32_t>((v * s.depthSamples) >> 24);
-            int32_t read = line.index - (m >> 8) - s.offsetSamples;
-            while (read < 0) read += line.size;
-            const int32_t w = 255 - (m & 255);
-            const int32_t y =
-                static_cast<int32_t>(((int64_t(line.buf[size_t(read)]) - previousOut) * w >> 8) +
-                                     line.buf[size_t(previousRead)]);
-            previousOut = y;
-            previousRead = read;
+            const int64_t m = (v * s.depthSamples) >> 16;
+            const int32_t y = line.tapBetween(int32_t(m >> 16) + s.offsetSamples, uint32_t(m));
             line.push(saturate32(int64_t(in) + mulQ24(y, s.feedback)));
             block[at] = mix(in, y, s);
         }

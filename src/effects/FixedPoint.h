@@ -65,6 +65,17 @@ struct DelayLine {
         while (at < 0) at += size;
         return buf[size_t(at)];
     }
+    // The value `age` + fraction / 65536 samples before the one written next (age at least 1,
+    // below size - 1), read on the straight line between its two neighbours. A swept delay
+    // read this way moves by a 65536th of a sample at a time and keeps no state that its
+    // sweep could upset (an all-pass read rings near half the rate at every whole sample).
+    int32_t tapBetween(int32_t age, uint32_t fraction) const {
+        int32_t at = index - age;
+        while (at < 0) at += size;
+        const int32_t older = at == 0 ? size - 1 : at - 1;
+        const int64_t a = buf[size_t(at)], b = buf[size_t(older)];
+        return static_cast<int32_t>(a + (((b - a) * int64_t(fraction & 0xFFFF)) >> 16));
+    }
     void push(int32_t in) {
         buf[size_t(index)] = in;
         if (++index >= size) index = 0;

@@ -34,13 +34,14 @@ EncoderDialog::EncoderDialog(std::function<bool(const std::string&)> tryPath,
     heading->setFont(bold);
     layout->addWidget(heading);
     layout->addSpacing(8);
-    layout->addWidget(new QLabel(tx(UiText::EncoderDownloadHere, language_), this));
-    auto* downloadButton = new QPushButton(tx(UiText::EncoderDownloadNow, language_), this);
-    connect(downloadButton, &QPushButton::clicked, this, [download] {
-        if (download) download();
-    });
-    layout->addWidget(downloadButton);
-    layout->addSpacing(8);
+    // Without a real download address there is nothing to offer here.
+    if (download) {
+        layout->addWidget(new QLabel(tx(UiText::EncoderDownloadHere, language_), this));
+        auto* downloadButton = new QPushButton(tx(UiText::EncoderDownloadNow, language_), this);
+        connect(downloadButton, &QPushButton::clicked, this, [download] { download(); });
+        layout->addWidget(downloadButton);
+        layout->addSpacing(8);
+    }
     layout->addWidget(new QLabel(tx(UiText::EncoderEnterPath, language_), this));
     auto* row = new QHBoxLayout;
     path_ = new QLineEdit(QStringLiteral("<gogo.dll>"), this);

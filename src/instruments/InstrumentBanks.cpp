@@ -62,7 +62,8 @@ void InstrumentBanks::markNote(bool drum, int number, int slot, int key, int vel
     InstrumentBank* b = bank(drum, number);
     if (b == nullptr || !validSlot(slot)) return;
     InstrumentSlot& s = b->slots[static_cast<size_t>(slot)];
-    if (s.state == SlotState::LoadRequest) s.notes.add(key, velocity);
+    if (s.state == SlotState::LoadRequest)
+        s.notes.add(drum ? key : std::clamp(key + markedKeyOffset_, 0, 127), velocity);
 }
 
 const NoteSet* InstrumentBanks::filterFor(const NoteSet* notes) const {

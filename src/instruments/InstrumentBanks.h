@@ -114,6 +114,8 @@ class InstrumentBanks final : public InstrumentMarker {
     bool bankExists(bool drum, int bank) const override;
     void markForLoading(bool drum, int bank, int slot) override;
     void markNote(bool drum, int bank, int slot, int key, int velocity) override;
+    // The listener's transposition the marked melodic notes will sound at.
+    void setMarkedKeyOffset(int keys) { markedKeyOffset_ = keys; }
 
     // Bytes of sample data held by loaded instruments (each counted once).
     size_t loadedPcmBytes() const;
@@ -131,6 +133,7 @@ class InstrumentBanks final : public InstrumentMarker {
     Table drums_;
     int highestMelodic_ = 0;
     int highestDrum_ = 0;
+    int markedKeyOffset_ = 0;
 };
 
 }  // namespace svt

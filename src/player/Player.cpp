@@ -198,6 +198,7 @@ int Player::playSong(const std::string& fileName, double timeRatio) {
     do {
         control_->loading(fileName);
         notify(NoticeNowLoading, false);
+        if (banks_) banks_->setMarkedKeyOffset(controls_.noteKeyOffset);
         auto read = input_.load(fileName, banks_);
         if (!read.ok()) {
             lastError_ = read.error().message;
@@ -367,7 +368,7 @@ int Player::applyEvent(const SongEvent& event) {
             break;
         case EV_SYSTEM_RESET:
             synthesis_.setSystemMode(event.a);
-            resetSynthesis();
+            synthesis_.systemReset();
             for (int c = 0; c < kChannels; ++c) channelNotices(c, true);
             break;
         case EV_BEAT_MARK:

@@ -329,7 +329,9 @@ class InstrumentTracker {
             resetAll();
             return;
         }
-        if (!isChannelEvent(e.type) || e.channel >= kChannels) return;
+        // The parameters of a part (what it receives) come as system-exclusive events.
+        const bool partParameter = e.type >= EV_SYSEX_LSB && e.type <= EV_SYSEX_XG_MSB;
+        if ((!isChannelEvent(e.type) && !partParameter) || e.channel >= kChannels) return;
         Channel& ch = channels_[e.channel];
         switch (e.type) {
             case EV_BANK_MSB:
@@ -345,14 +347,27 @@ class InstrumentTracker {
             case EV_PROGRAM:
                 programChange(e.channel, e.a);
                 break;
-            case EV_NOTE_ON: {
-                if (ch.program < 0) break;
-                const int bank = ch.drum ? ch.program : ch.bank;
-                const int slot = ch.drum ? e.a : ch.program;
-                marker_->markNote(ch.drum, marker_->bankExists(ch.drum, bank) ? bank : 0, slot, e.a,
-                                  e.b);
+            case EV_KEY_SHIFT:
+                ch.keyShift = e.a - 64;
                 break;
-            }
+            case EV_SYSEX_GS_LSB:
+                if (e.b == sysex_code::kGsReceiveChannel)
+                    ch.layer = e.a < kChannels ? 1u << e.a : 0u;
+                break;
+            case EV_SYSEX_XG_MSB:
+                ch.xgGroup = e.b;
+                break;
+            case EV_SYSEX_XG_LSB:
+                if (ch.xgGroup == sysex_code::kXgGroupPart && e.b == sysex_code::kXgReceiveChannel)
+                    ch.layer = e.a < 32 ? 1u << (e.a & 15) : 0u;
+                ch.xgGroup = sysex_code::kXgGroupPart;
+                break;
+            case EV_NOTE_ON:
+                // Every part that listens to the channel plays the note, each on its own
+                // instrument and at its own key shift.
+                for (int c = 0; c < kChannels; ++c)
+                    if ((channels_[size_t(c)].layer >> e.channel) & 1u) markNote(c, e.a, e.b);
+                break;
             default:
                 break;
         }
@@ -362,12 +377,28 @@ class InstrumentTracker {
     struct Channel {
         int msb = 0, lsb = 0, bank = 0, program = 0;
         bool drum = false;
+        int keyShift = 0;                        // a melodic part's notes sound this many keys away
+        uint32_t layer = 0;                      // the channels whose notes the part plays
+        int xgGroup = sysex_code::kXgGroupPart;  // the group of the next XG parameter
     };
+
+    // The key a compressed font's samples are kept for is the key that will sound, so that a
+    // part shifted by octaves finds its regions and velocity layers there.
+    void markNote(int c, int key, int velocity) {
+        const Channel& ch = channels_[size_t(c)];
+        if (ch.program < 0) return;
+        const int bank = ch.drum ? ch.program : ch.bank;
+        const int slot = ch.drum ? key : ch.program;
+        const int sounding = ch.drum ? key : std::clamp(key + ch.keyShift, 0, 127);
+        marker_->markNote(ch.drum, marker_->bankExists(ch.drum, bank) ? bank : 0, slot, sounding,
+                          velocity);
+    }
 
     void resetAll() {
         for (int c = 0; c < kChannels; ++c) {
             Channel& ch = channels_[size_t(c)];
             ch = Channel{};
+            ch.layer = 1u << c;
             ch.drum = (drumStart_ >> c) & 1u;
             ch.program = defaultPrograms_[size_t(c)] & 0x7F;
             if (mode_ == SYSTEM_XG_ON && c == 9) ch.msb = 127;

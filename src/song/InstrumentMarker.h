@@ -13,7 +13,8 @@ class InstrumentMarker {
     virtual bool bankExists(bool drum, int bank) const = 0;
     // Melodic: slot = program; drum set: bank = drum-set number, slot = key.
     virtual void markForLoading(bool drum, int bank, int slot) = 0;
-    // A note the song plays on that slot, with its key as written and its velocity; marks
+    // A note the song plays on that slot, with the key that sounds (a melodic part's key shift
+    // applied) and its velocity; marks
     // the slot as markForLoading does, and lets the banks prepare only what such notes sound.
     virtual void markNote(bool drum, int bank, int slot, int key, int velocity) {
         (void)key;

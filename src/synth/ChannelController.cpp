@@ -416,6 +416,8 @@ void ChannelController::applyParameter(int c, int index) {
             drum.used = true;
             drum.randomPan = v == 0;
             drum.panning = static_cast<int8_t>(v == 0 ? random_.below(128) : v);
+            // The key's sounding voices move with it, unless the whole channel wanders.
+            if (!ch.randomPan) voices_.repanDrumKey(c, ch.lastParameterLsb & 0x7F, drum.panning);
             break;
         case PARAM_DRUM_REVERB:
             drum.used = true;

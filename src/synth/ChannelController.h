@@ -42,6 +42,8 @@ class ChannelVoices {
     // The voices move to the channel pan `panning`; with `keepDrumKeyPans` a drum key with a pan
     // of its own keeps it.
     virtual void repan(int channel, int panning, bool keepDrumKeyPans) = 0;
+    // The drum voices of `key` move to `panning`.
+    virtual void repanDrumKey(int /*channel*/, int /*key*/, int /*panning*/) {}
     // Voices held by a pedal are released.
     virtual void releaseSustained(int channel) = 0;
     // Voices whose keys are down or already released become held (the sostenuto pedal).

@@ -72,6 +72,9 @@ class Synthesis {
     // Every channel back to its start state, every voice free, nothing sent anywhere. Used at
     // song start, before a seek and on a system reset (after the system mode has changed).
     virtual void resetChannels() = 0;
+    // A reset message of the song: the sounding voices end with the short fade of a cut (and
+    // are told), then everything is as after resetChannels.
+    virtual void systemReset() { resetChannels(); }
     // Changes the system mode (SystemMode of SongEvent.h) a reset follows.
     virtual void setSystemMode(int mode) = 0;
     // Applies one event that acts on channels: types EV_NOTE_OFF..EV_MODULE_SAMPLE_OFFSET,

@@ -30,6 +30,16 @@ void Synthesizer::resetChannels() {
     if (EffectRack* rack = sends_.effects()) rack->resetEffects(channels_.systemMode());
 }
 
+void Synthesizer::systemReset() {
+    // Wiping the voices would stop every sounding note within one frame: a click as loud as
+    // the chord, and voices whose end nobody hears of.
+    for (Voice& v : allocator_.active()) cutAndTell(listener_, v);
+    channels_.resetChannels();
+    allocator_.reset(true);
+    appliedAmplification_ = controls_.amplification;
+    if (EffectRack* rack = sends_.effects()) rack->resetEffects(channels_.systemMode());
+}
+
 void Synthesizer::setListener(SynthesisListener* listener) {
     listener_ = listener;
     allocator_.setListener(listener);
@@ -85,6 +95,11 @@ void Synthesizer::applyToChannel(const SongEvent& e, bool sounding) {
             break;
         case EV_NOTE_OFF:
             noteOff(c, e.a & 0x7F);
+            break;
+        case EV_RANDOM_PAN:
+            channels_.apply(e);
+            // The panel shows where the channel went, as it does for a pan controller.
+            if (sounding) tellPanning(c);
             break;
         default:
             channels_.apply(e);
@@ -195,8 +210,10 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
     // A key or channel panned at random goes somewhere new with every note.
     if (drum && drumKey.randomPan)
         drumKey.panning = static_cast<int8_t>(channels_.random().below(128));
-    else if (!drum && ch.randomPan)
+    else if (!drum && ch.randomPan) {
         ch.panning = static_cast<int8_t>(channels_.random().below(128));
+        tellPanning(c);
+    }
     // Every slot is taken before any voice starts, so that the note's own voices never cut
     // each other; a taken slot belongs to no channel until its voice starts.
     std::array<int16_t, kMaxVoices> slots{};
@@ -368,6 +385,14 @@ void Synthesizer::repan(int c, int panning, bool keepDrumKeyPans) {
     eachVoiceOf(c, [&](Voice& v) {
         if (keepDrumKeyPans && v.drum && ch.drumNotes[v.note].panning >= 0) return;
         v.panning = regionPanning(*v.region, panning);
+        shaper_.recomputeAmplitude(v);
+    });
+}
+
+void Synthesizer::repanDrumKey(int c, int key, int panning) {
+    eachVoiceOf(c, [&](Voice& v) {
+        if (!v.drum || v.note != key) return;
+        v.panning = panning;
         shaper_.recomputeAmplitude(v);
     });
 }

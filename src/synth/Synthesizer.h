@@ -46,6 +46,7 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
 
     // Synthesis
     void resetChannels() override;
+    void systemReset() override;
     void setSystemMode(int mode) override { channels_.setSystemMode(mode); }
     void applyEvent(const SongEvent& event, bool sounding) override;
     void render(StereoView<int32_t> out) override;
@@ -109,6 +110,7 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
     void refilter(int c) override;
     void retuneAndRelevel(int c) override;
     void repan(int c, int panning, bool keepDrumKeyPans) override;
+    void repanDrumKey(int c, int key, int panning) override;
     void releaseSustained(int c) override;
     void holdSounding(int c) override;
     void allNotesOff(int c, bool held) override;

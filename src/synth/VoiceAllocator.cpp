@@ -11,11 +11,16 @@ constexpr uint8_t kReservedChannel = 0xFF;
 
 }  // namespace
 
-void VoiceAllocator::reset() {
-    for (Voice& v : voices_) v = Voice{};
-    for (Voice& v : fades_) v = Voice{};
+void VoiceAllocator::reset(bool keepDying) {
+    for (Voice& v : voices_)
+        if (!keepDying || v.status != kVoiceDying) v = Voice{};
+    for (Voice& v : fades_)
+        if (!keepDying || v.status != kVoiceDying) v = Voice{};
     clearAllPairing();
-    upperBound_ = 0;
+    if (keepDying)
+        lowerUpperBound();
+    else
+        upperBound_ = 0;
     cutNotes_ = lostNotes_ = 0;
 }
 

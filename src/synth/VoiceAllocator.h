@@ -21,8 +21,9 @@ class VoiceAllocator {
     static constexpr int kFadeSlots = 32;
 
     // Every voice and fade free, the pairing and the counts of cut notes cleared. Nobody is
-    // told: a reset starts from silence.
-    void reset();
+    // told: a reset starts from silence. With `keepDying` the voices already fading out
+    // finish their fade (they were told when they were cut).
+    void reset(bool keepDying = false);
     // Told of the voices this table cuts and frees (none by default).
     void setListener(SynthesisListener* listener) { listener_ = listener; }
 

@@ -59,7 +59,10 @@ VoiceShaper::VoiceShaper(const EngineSettings& settings, const ChannelController
       sends_(sends),
       controls_(controls),
       rampFrames_(std::max(1, static_cast<int>(settings.outputRateHz * 0.0005))),
-      rampReciprocal_(((uint64_t(1) << 32) + uint64_t(rampFrames_) - 1) / uint64_t(rampFrames_)) {}
+      rampReciprocal_(((uint64_t(1) << 32) + uint64_t(rampFrames_) - 1) / uint64_t(rampFrames_)),
+      onsetFrames_(std::max(rampFrames_, settings.controlRatio)),
+      onsetReciprocal_(((uint64_t(1) << 32) + uint64_t(onsetFrames_) - 1) /
+                       uint64_t(onsetFrames_)) {}
 
 void VoiceShaper::start(Voice& v, const SampleRegion& r, int c, int note, int velocity,
                         int32_t frequency, int eventKey) {
@@ -374,11 +377,13 @@ bool VoiceShaper::nextVolumeStage(Voice& v) {
         if (!v.drum && r.volEnvKeyScale[s] != 0)
             rate *= std::exp2((v.note - 60) * r.volEnvKeyScale[s] / 1200.0);
         // A melodic channel's attack, decay and release controllers reach its notes; a drum
-        // kit's keys keep their own rates whatever the channel's controllers say.
+        // kit's keys keep their own rates whatever the channel's controllers say, changed only
+        // by the offsets the song gives each key.
         const int group = e.stage <= ENV_HOLD    ? ENV_ATTACK
                           : e.stage == ENV_DECAY ? ENV_DECAY
                                                  : ENV_RELEASE1;
-        const int32_t override = v.drum ? -1 : ch.envelopeRateOverride[size_t(group)];
+        const int32_t override = v.drum ? ch.drumNotes[v.note].envelopeRateOverride[s]
+                                        : ch.envelopeRateOverride[size_t(group)];
         if (override >= 0) {
             const SynthCurves& curves = synthCurves();
             const auto& table = e.target > e.level       ? curves.envelopeRise
@@ -481,8 +486,14 @@ void VoiceShaper::setMixTargets(Voice& v) {
     v.leftTarget = static_cast<int32_t>(std::clamp(v.leftAmplitude * scale, 0.0, double(kMaxMix)));
     v.rightTarget =
         static_cast<int32_t>(std::clamp(v.rightAmplitude * scale, 0.0, double(kMaxMix)));
-    v.leftStep = rampStep(v.leftMix, v.leftTarget, rampFrames_, rampReciprocal_);
-    v.rightStep = rampStep(v.rightMix, v.rightTarget, rampFrames_, rampReciprocal_);
+    // The envelope moves once a control period, so an attack quicker than that would be the
+    // half-millisecond ramp alone: a click on every percussive note. A sounding voice still
+    // silent rises over the whole period instead, as a millisecond's attack should.
+    const bool onset = v.leftMix == 0 && v.rightMix == 0 && v.status == kVoiceOn;
+    const int32_t frames = onset ? onsetFrames_ : rampFrames_;
+    const uint64_t reciprocal = onset ? onsetReciprocal_ : rampReciprocal_;
+    v.leftStep = rampStep(v.leftMix, v.leftTarget, frames, reciprocal);
+    v.rightStep = rampStep(v.rightMix, v.rightTarget, frames, reciprocal);
 }
 
 void VoiceShaper::wait(Voice& v, int frames) {

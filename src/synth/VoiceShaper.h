@@ -76,6 +76,9 @@ class VoiceShaper {
     // Mix changes are spread over half a millisecond so that nothing clicks.
     const int32_t rampFrames_;
     const uint64_t rampReciprocal_;  // 2^32 / rampFrames_, rounded up
+    // A voice's rise from silence in its attack: a control period at least.
+    const int32_t onsetFrames_;
+    const uint64_t onsetReciprocal_;
     SynthesisListener* listener_ = nullptr;
 };
 

@@ -60,7 +60,10 @@ void registerMainClass(HICON icon, HICON smallIcon, WNDPROC proc) {
     ::RegisterClassExW(&c);
 }
 
-std::optional<ShortcutKey> shortcutOf(WPARAM key) {
+// The key table: the letters and media keys act whatever Shift says; the keys that step (seek,
+// volume, transposition, tempo) and F1 only without Ctrl or Alt; Ctrl+O opens songs.
+std::optional<ShortcutKey> shortcutOf(WPARAM key, bool control) {
+    if (control) return key == 'O' ? std::optional(ShortcutKey::Open) : std::nullopt;
     switch (key) {
         case VK_SPACE:
             return ShortcutKey::Space;
@@ -84,6 +87,26 @@ std::optional<ShortcutKey> shortcutOf(WPARAM key) {
             return ShortcutKey::S;
         case VK_MEDIA_STOP:
             return ShortcutKey::MediaStop;
+        case VK_LEFT:
+            return ShortcutKey::SeekBack;
+        case VK_RIGHT:
+            return ShortcutKey::SeekForward;
+        case VK_UP:
+            return ShortcutKey::VolumeUp;
+        case VK_DOWN:
+            return ShortcutKey::VolumeDown;
+        case VK_ADD:
+        case VK_OEM_PLUS:
+            return ShortcutKey::TransposeUp;
+        case VK_SUBTRACT:
+        case VK_OEM_MINUS:
+            return ShortcutKey::TransposeDown;
+        case VK_OEM_6:  // "]" on a US keyboard
+            return ShortcutKey::Faster;
+        case VK_OEM_4:  // "["
+            return ShortcutKey::Slower;
+        case VK_F1:
+            return ShortcutKey::Help;
         default:
             return std::nullopt;
     }
@@ -945,16 +968,27 @@ bool MainWindow::preTranslate(MSG& message) {
     if (message.message != WM_KEYDOWN) return false;
     // The search text is typed, not taken as commands.
     if (playlistWindow_ && message.hwnd == playlistWindow_->searchEdit()) return false;
-    if (message.wParam < 32 || message.wParam > 179) return false;
     HWND top = ::GetAncestor(message.hwnd, GA_ROOT);
     const bool inPlaylist = playlistWindow_ && top == playlistWindow_->window();
     if (top != window_ && !inPlaylist) return false;
-    if (const std::optional<ShortcutKey> key = shortcutOf(message.wParam)) {
+    const bool control =
+        (::GetKeyState(VK_CONTROL) & 0x8000) != 0 || (::GetKeyState(VK_MENU) & 0x8000) != 0;
+    if (const std::optional<ShortcutKey> key = shortcutOf(message.wParam, control)) {
         KeyPress press;
         press.key = *key;
         press.inPlaylistWindow = inPlaylist;
         press.autoRepeat = (message.lParam & (1 << 30)) != 0;
+        // The number block's own keys: + and - there, and its arrows with Num Lock off.
+        press.keypad = message.wParam == VK_ADD || message.wParam == VK_SUBTRACT ||
+                       ((message.wParam >= VK_LEFT && message.wParam <= VK_DOWN) &&
+                        (message.lParam & (1 << 24)) == 0);
         const KeyVerdict verdict = model_.keyPressed(press);
+        if (verdict.volumeChanged && volumeBar_) {
+            const int volume = control_.volumePercent();
+            ::SendMessageW(volumeBar_, TBM_SETPOS, TRUE, volume);
+            setText(volumeNumber_, std::to_string(volume));
+        }
+        showOpenedFields(verdict.opened);
         act(verdict.action);
         if (verdict.taken) return true;
     }

@@ -692,3 +692,55 @@ TEST(ChannelSound, AnInstrumentTheUserChoseIsLoadedAndHeard) {
 
 }  // namespace
 }  // namespace svt::test
+
+namespace svt::test {
+namespace {
+
+TEST(ChannelSound, ACompressedFontKeepsTheRegionsOfTheKeysThatSound) {
+    // Keys up to 59 play the sine at their own pitch, keys from 60 a fifth above theirs.
+    Sf2Builder sf;
+    // Two samples: a region whose sample is decoded anyway would be kept whatever is played.
+    const int low = sf.addSample(Sf2Builder::sineSample("low", 440.0, kRate, 69));
+    const int high = sf.addSample(Sf2Builder::sineSample("high", 440.0, kRate, 69));
+    const int split = sf.addInstrument("Split");
+    sf.instrumentZone(split).keyRange(0, 59).loopMode(1).sample(low);
+    sf.instrumentZone(split).keyRange(60, 127).loopMode(1).gen(GEN_COARSE_TUNE, 7).sample(high);
+    sf.presetZone(sf.addPreset("Split", 0, 0)).instrument(split);
+    sf.compress();
+    const std::vector<uint8_t> font = sf.build();
+    const double key64 = 440.0 * std::exp2((64 - 69) / 12.0);
+    struct Case {
+        const char* name;
+        std::vector<std::vector<uint8_t>> setup;
+        int startKeyOffset;
+        double hz;  // key 40 on channel 0
+    };
+    const std::vector<Case> cases = {
+        {"as written", {}, 0, key64 / 4},
+        {"GS key shift of two octaves",
+         {gsReset(), gsDataSet({0x40, 0x11, 0x16, 88})},
+         0,
+         key64 * 1.5},
+        {"XG part note shift", {xgParameter(0x08, 0x00, 0x08, 88)}, 0, key64 * 1.5},
+        {"a part that receives the channel, shifted",
+         {gsReset(), gsDataSet({0x40, 0x11, 0x02, 0x10}), gsDataSet({0x40, 0x12, 0x02, 0x00}),
+          gsDataSet({0x40, 0x12, 0x16, 88})},
+         0,
+         key64 * 1.5},
+        {"the listener's transposition", {}, 24, key64 * 1.5},
+    };
+    for (const Case& c : cases) {
+        SongRig rig(font);
+        rig.engine.player().options().startKeyOffset = c.startKeyOffset;
+        SmfBuilder song(0, kDivision);
+        SmfTrack& t = song.track();
+        for (const auto& message : c.setup) t.sysex(0, message);
+        t.noteOn(kSecond / 4, 0, 40, 127).noteOff(kSecond, 0, 40).endOfTrack();
+        rig.play(song);
+        const double hz = pitchByZeroCrossings(between(rig.side(0), 0.5, 1.0), kRate);
+        EXPECT_NEAR(cents(hz, c.hz), 0.0, 5.0) << c.name << ": " << hz << " Hz";
+    }
+}
+
+}  // namespace
+}  // namespace svt::test

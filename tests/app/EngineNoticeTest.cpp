@@ -1,10 +1,14 @@
 // What the front-end is told while a song plays through an engine: every change of a voice's
-// status, and the channel notices carrying what the channels hold.
+// status (a reset's among them), the channel notices carrying what the channels hold, and
+// where a channel or drum key panned at random goes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <vector>
 
+#include "support/Signal.h"
 #include "support/SongRig.h"
 
 namespace svt::test {
@@ -68,6 +72,33 @@ TEST(EngineNotices, EveryNoteOfAChordIsToldStartedReleasedAndFreed) {
         EXPECT_EQ(counts.at(kVoiceOff), 1) << key << " released once";
         EXPECT_EQ(counts.at(kVoiceFree), 1) << key << " freed once, when its release ended";
         EXPECT_EQ(counts.size(), 3u) << key;
+    }
+}
+
+TEST(EngineNotices, AResetMidChordEndsEveryVoiceWithAShortFadeAndTellsIt) {
+    for (const std::vector<uint8_t>& reset :
+         {std::vector<uint8_t>{0x7E, 0x7F, 0x09, 0x01, 0xF7}, gsDataSet({0x40, 0x00, 0x7F, 0x00}),
+          std::vector<uint8_t>{0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7}}) {
+        NoticeRig rig;
+        SmfBuilder song(0, 480);
+        auto& t = song.track();
+        for (int key : {60, 64, 67}) t.noteOn(0, 2, key, 100);
+        t.sysex(250, reset).endOfTrack(480);
+        rig.play(song);
+        std::map<int, std::vector<int>> statuses;  // key -> statuses told, in order
+        for (const PlayerNotice& n : rig.control.of(NoticeNote))
+            statuses[n.args[2]].push_back(n.args[0]);
+        for (int key : {60, 64, 67})
+            EXPECT_EQ(statuses[key], (std::vector<int>{kVoiceOn, kVoiceDying})) << key;
+
+        // The chord fades out over a few frames: no step as large as the chord's level.
+        const auto x = rig.side(0);
+        size_t last = x.size();
+        while (last > 0 && x[last - 1] == 0.0) --last;
+        ASSERT_GT(last, 100u);
+        const double level = peak(between(x, 0.1, 0.2));
+        EXPECT_LT(largestStep(std::span(x).first(last)), 0.2 * level);
+        EXPECT_LT(std::abs(x[last - 1]), 0.2 * level);
     }
 }
 
@@ -143,6 +174,63 @@ TEST(EngineNotices, ChannelNoticesCarryWhatTheChannelsHold) {
     }
     EXPECT_TRUE(drumPart);
     EXPECT_TRUE(programAfter) << "a drum part change is followed by NoticeProgram";
+}
+
+}  // namespace
+}  // namespace svt::test
+
+namespace svt::test {
+namespace {
+
+TEST(EngineNotices, ARandomPanIsToldWithEveryPlaceTheChannelGoesTo) {
+    NoticeRig rig;
+    SmfBuilder song(0, 480);
+    auto& t = song.track();
+    t.sysex(0, gsDataSet({0x40, 0x00, 0x7F, 0x00}))
+        .sysex(0, gsDataSet({0x40, 0x15, 0x1C, 0x00}))  // part 5 (channel 4): random pan
+        .noteOn(10, 4, 60, 100)
+        .noteOn(240, 4, 62, 100)
+        .noteOn(240, 4, 64, 100)
+        .controller(240, 4, 10, 20)  // a pan of its own ends the wandering
+        .noteOn(240, 4, 65, 100)
+        .endOfTrack(480);
+    rig.play(song);
+    std::vector<int> told;
+    for (const PlayerNotice& n : rig.control.of(NoticePanning))
+        if (n.args[0] == 4) told.push_back(n.args[1]);
+    // The message, each of the three notes, the controller.
+    ASSERT_EQ(told.size(), 5u);
+    EXPECT_EQ(told.back(), 20);
+    std::vector<int> places(told.begin() + 1, told.end() - 1);
+    std::sort(places.begin(), places.end());
+    EXPECT_GT(std::unique(places.begin(), places.end()) - places.begin(), 1)
+        << "the notes go to different places";
+}
+
+TEST(EngineNotices, ADrumKeysPanMovesItsSoundingVoices) {
+    SongRig rig(sineFont(), EngineSettings{});
+    auto keyPan = [](SmfTrack& t, uint32_t delta, int key, int value) {
+        t.controller(delta, 9, 99, 0x1C).controller(0, 9, 98, key).controller(0, 9, 6, value);
+    };
+    SmfBuilder song(0, 480);
+    auto& t = song.track();
+    t.noteOn(0, 9, 40, 100).noteOn(0, 9, 42, 100);
+    keyPan(t, 480, 40, 1);    // hard left, while it sounds
+    keyPan(t, 480, 40, 127);  // hard right
+    keyPan(t, 480, 40, 0);    // somewhere at random
+    t.noteOff(480, 9, 40).noteOff(0, 9, 42).endOfTrack(0);
+    rig.play(song);
+    const auto left = rig.side(0), right = rig.side(1);
+    // Key 42 stays in the middle; key 40 moves across.
+    auto balance = [&](double from) {
+        return rms(between(right, from + 0.1, from + 0.4)) -
+               rms(between(left, from + 0.1, from + 0.4));
+    };
+    const double middle = balance(0.0);
+    EXPECT_NEAR(middle, 0.0, 0.1 * rms(between(left, 0.1, 0.4)));
+    EXPECT_LT(balance(0.5), middle - 0.2 * rms(between(left, 0.1, 0.4)));
+    EXPECT_GT(balance(1.0), middle + 0.2 * rms(between(left, 0.1, 0.4)));
+    EXPECT_NE(balance(1.5), balance(1.0));
 }
 
 }  // namespace

@@ -81,6 +81,44 @@ TEST(EngineVoices, TheModulationEnvelopeBendsByItsCurveAfterItsDelay) {
     EXPECT_NEAR(centsAt(1.6), 0.0, 5.0) << "the decay has ended";
 }
 
+TEST(EngineVoices, EachEnvelopeKeepsItsOwnTimes) {
+    // The pitch falls from an octave up once the modulation envelope's hold has passed,
+    // whatever the volume envelope does meanwhile; its level follows its own hold.
+    auto render = [](double modHold, double volumeHold) {
+        SongRig rig(fontWith([&](Sf2Zone& z) {
+            z.gen(GEN_MOD_ENV_TO_PITCH, 1200)
+                .gen(GEN_HOLD_MOD_ENV, Sf2Builder::timecents(modHold))
+                .gen(GEN_DECAY_MOD_ENV, Sf2Builder::timecents(0.3))
+                .gen(GEN_SUSTAIN_MOD_ENV, 1000)
+                .gen(GEN_HOLD_VOL_ENV, Sf2Builder::timecents(volumeHold))
+                .gen(GEN_DECAY_VOL_ENV, Sf2Builder::timecents(0.5))
+                .gen(GEN_SUSTAIN_VOL_ENV, 200);
+        }));
+        rig.play(heldNote(1.0));
+        return rig.side(0);
+    };
+    auto centsAt = [](const std::vector<double>& x, double t) {
+        return 1200 *
+               std::log2(pitchByZeroCrossings(between(x, t - 0.01, t + 0.01), kRate) / 440.0);
+    };
+    // The time the pitch first comes down a tenth of its way.
+    auto fallStart = [&](const std::vector<double>& x) {
+        for (double t = 0.02; t < 0.9; t += 0.005)
+            if (centsAt(x, t) < 1080) return t;
+        return 1.0;
+    };
+    const auto plain = render(0.001, 0.001);
+    const auto volumeHeld = render(0.001, 0.25);
+    const auto modHeld = render(0.15, 0.001);
+    EXPECT_LT(fallStart(plain), 0.2);
+    EXPECT_NEAR(fallStart(volumeHeld), fallStart(plain), 0.011) << "the volume's hold";
+    EXPECT_NEAR(fallStart(modHeld), fallStart(plain) + 0.15, 0.015) << "its own hold";
+    // And the level: the volume's hold keeps it up while the other falls.
+    EXPECT_GT(rms(between(volumeHeld, 0.15, 0.2)), 1.5 * rms(between(plain, 0.15, 0.2)));
+    EXPECT_NEAR(rms(between(modHeld, 0.15, 0.2)), rms(between(plain, 0.15, 0.2)),
+                0.02 * rms(between(plain, 0.15, 0.2)));
+}
+
 TEST(EngineVoices, TheFourPoleFilterFallsTwiceAsSteeply) {
     // A 220 Hz saw through a 1 kHz low-pass: its 18th partial lies two octaves above.
     const int oneKilohertz = int(std::lround(1200 * std::log2(1000.0 / 8.176)));

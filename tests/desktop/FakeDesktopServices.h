@@ -47,8 +47,10 @@ class FakeDesktopServices final : public DesktopServices {
         return true;
     }
     void setTaskbarProgress(double progress) override { taskbar.push_back(progress); }
-    bool locateEncoder(std::function<bool(const std::string&)>, std::function<void()>) override {
+    bool locateEncoder(std::function<bool(const std::string&)>,
+                       std::function<void()> download) override {
         ++encoderDialogs;
+        encoderDownloadOffered = static_cast<bool>(download);
         return false;
     }
 
@@ -73,6 +75,7 @@ class FakeDesktopServices final : public DesktopServices {
     std::function<void(const HttpReply&)> pending;
     std::vector<double> taskbar;
     int encoderDialogs = 0;
+    bool encoderDownloadOffered = false;
 };
 
 }  // namespace svt::test

@@ -12,6 +12,7 @@
 
 #include "desktop/FakeDesktopServices.h"
 #include "desktop/FakeFrontEngine.h"
+#include "output/EncoderLibrary.h"
 #include "platform/Paths.h"
 #include "support/TempDir.h"
 
@@ -347,6 +348,20 @@ TEST(MainWindowModel, HelpFindsTheGuideInTheUsersLanguage) {
         ASSERT_EQ(rig.services.messages.size(), 1u) << "no browser: the user learns the file";
         EXPECT_NE(rig.services.messages[0].text.find(guide), std::string::npos);
     }
+}
+
+TEST(MainWindowModel, TheEncoderIsOfferedForDownloadOnlyFromARealAddress) {
+    if (output::encoderAvailable(output::EncoderSearch::forThisProgram()))
+        GTEST_SKIP() << "an encoder library lies beside this test program";
+    ModelRig rig;
+    EXPECT_FALSE(rig.model.encoderDownloadShown()) << "the address shipped is a placeholder";
+    EXPECT_FALSE(rig.model.ensureEncoder());
+    EXPECT_EQ(rig.services.encoderDialogs, 1);
+    EXPECT_FALSE(rig.services.encoderDownloadOffered);
+    rig.settings.linkMp3Encoder = "https://encoders.sorvanto-music.net/gogo";
+    EXPECT_TRUE(rig.model.encoderDownloadShown());
+    EXPECT_FALSE(rig.model.ensureEncoder());
+    EXPECT_TRUE(rig.services.encoderDownloadOffered);
 }
 
 TEST(MainWindowModel, LinkUpdatePostsWithLimitsAndKeepsWhatTheReplyBrings) {

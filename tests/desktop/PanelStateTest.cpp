@@ -142,6 +142,30 @@ TEST(PanelNotices, MeasureBeatAndTempo) {
     EXPECT_EQ(panel.view().newTempo, " 30 bpm (050%)");
 }
 
+TEST(PanelNotices, ALiveTranspositionShowsWhileTheSongPlaysOnly) {
+    Panel panel(Language::English);
+    Playlist::Entry entry = songIn(7, 0, 2);  // C major, stored two semitones up
+    PanelContext context;
+    context.current = &entry;
+    panel.notify(notice(NoticeSongSettings), context);
+    EXPECT_EQ(panel.view().semitones, "2");
+    panel.notify(notice(NoticeKeyOffset, 5), context);
+    EXPECT_EQ(panel.view().semitones, "2") << "between songs the stored setting stands";
+
+    panel.notify(notice(NoticePlayStart, 44100 * 60), context);
+    panel.view().changed = 0;
+    panel.notify(notice(NoticeKeyOffset, 3), context);  // + pressed once
+    EXPECT_EQ(panel.view().semitones, "3");
+    EXPECT_EQ(panel.view().transposeBar, 27);
+    EXPECT_EQ(panel.view().keyItem, 4) << "C major up three is E-flat major";
+    EXPECT_NE(panel.view().changed & FieldSettings, 0u);
+
+    panel.notify(notice(NoticePlayEnd, CmdStop), context);
+    EXPECT_EQ(panel.view().semitones, "2") << "the song's own setting comes back";
+    EXPECT_EQ(panel.view().transposeBar, 26);
+    EXPECT_EQ(panel.view().keyItem, 9);
+}
+
 TEST(PanelNotices, LevelMetersAddAndSubtractVelocities) {
     Panel panel(Language::English);
     PanelContext context;

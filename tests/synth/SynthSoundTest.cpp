@@ -144,6 +144,82 @@ TEST(SynthesizerEnvelope, ReleaseFallsAtTheFontsRateAndEnds) {
     EXPECT_LT(test::largestStep(after), 0.01 * test::peak(before)) << "no jump at the release";
 }
 
+TEST(SynthesizerEnvelope, AQuickAttackRisesOverAMillisecondFromSilence) {
+    // The font's quickest attack: as fast as the envelope goes (a millisecond), and no faster,
+    // through no filter and through a resonant one.
+    for (const bool resonant : {false, true}) {
+        Sf2Builder sf;
+        const int dc = sf.addSample(constantSample());
+        const int inst = sf.addInstrument("click");
+        test::Sf2Zone& z = sf.instrumentZone(inst).loopMode(1);
+        if (resonant) z.gen(GEN_INITIAL_FILTER_FC, 9000).gen(GEN_INITIAL_FILTER_Q, 100);
+        z.sample(dc);
+        sf.presetZone(sf.addPreset("click", 0, 0)).instrument(inst);
+        SynthRig rig(sf.build());
+        rig.noteOn(0, 60, 127);
+        const auto x = rig.left(kRate / 10);
+        const double full = std::abs(x.back());
+        ASSERT_GT(full, 1e6);
+        auto upTo = [&](double ms) {
+            return test::peak(std::span(x).first(size_t(ms * kRate / 1000))) / full;
+        };
+        EXPECT_LT(upTo(0.25), 0.35) << "resonant " << resonant;
+        EXPECT_LT(upTo(0.5), 0.6) << "resonant " << resonant;
+        EXPECT_GT(upTo(1.5), 0.9) << "resonant " << resonant;
+    }
+}
+
+// A drum kit whose keys 36..40 play the constant with the given envelope.
+std::vector<uint8_t> envelopeKit(const EnvelopeTimes& e) {
+    Sf2Builder sf;
+    const int dc = sf.addSample(constantSample());
+    const int inst = sf.addInstrument("kit");
+    sf.instrumentZone(inst)
+        .keyRange(36, 40)
+        .loopMode(1)
+        .gen(GEN_ATTACK_VOL_ENV, Sf2Builder::timecents(e.attack))
+        .gen(GEN_HOLD_VOL_ENV, Sf2Builder::timecents(e.hold))
+        .gen(GEN_DECAY_VOL_ENV, Sf2Builder::timecents(e.decay))
+        .gen(GEN_SUSTAIN_VOL_ENV, e.sustainCb)
+        .gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(e.release))
+        .sample(dc);
+    sf.presetZone(sf.addPreset("kit", kPercussionBank, 0)).instrument(inst);
+    return sf.build();
+}
+
+TEST(SynthesizerEnvelope, DrumKeyOffsetsChangeOnlyTheirKeysTimes) {
+    // 50 ms attack, 0.4 s decay to silence.
+    const EnvelopeTimes e{0.0, 0.05, 0.0, 0.4, 1000, 0.1};
+    // (NRPN high byte, value) for key 37; key 36 keeps the font's times.
+    auto play = [&](std::initializer_list<std::pair<int, int>> offsets, int key) {
+        SynthRig rig(envelopeKit(e));
+        for (auto [nrpn, value] : offsets) {
+            rig.event(EV_NRPN_MSB, 9, nrpn);
+            rig.event(EV_NRPN_LSB, 9, 37);
+            rig.event(EV_DATA_ENTRY_MSB, 9, value);
+        }
+        rig.noteOn(9, key, 127);
+        return rig.left(kRate / 2);
+    };
+    auto attackMs = [](const std::vector<double>& x) {
+        return crossing(x, 0, 0.5 * test::peak(x), true) * 1000.0 / kRate;
+    };
+    auto levelAt = [](const std::vector<double>& x, double seconds) {
+        return x[size_t(seconds * kRate)] / test::peak(x);
+    };
+    const auto plain = play({}, 37);
+    EXPECT_NEAR(attackMs(plain), 25.0, 3.0);
+    EXPECT_EQ(play({{0x16, 127}, {0x17, 0}}, 36), play({}, 36)) << "another key's offsets";
+    EXPECT_EQ(play({{0x16, 64}, {0x17, 64}}, 37), plain) << "64: the font's own times";
+    // A later attack and a quicker one.
+    EXPECT_GT(attackMs(play({{0x16, 127}}, 37)), 2 * attackMs(plain));
+    EXPECT_LT(attackMs(play({{0x16, 0}}, 37)), attackMs(plain) / 2);
+    // The decay: slower holds the level longer, faster has it gone early.
+    const double plainAt = levelAt(plain, 0.15);
+    EXPECT_GT(levelAt(play({{0x17, 127}}, 37), 0.15), plainAt + 0.3);
+    EXPECT_LT(levelAt(play({{0x17, 0}}, 37), 0.15), plainAt / 4);
+}
+
 // A piano of sines: one looped sine per octave, each serving the keys up to its root, so
 // that no key plays its sample more than an octave away (as real fonts are made).
 std::vector<uint8_t> sinePiano(uint32_t sampleRate) {
