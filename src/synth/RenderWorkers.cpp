@@ -4,6 +4,8 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/AddressWait.h"
+
 namespace svt {
 
 namespace {
@@ -32,26 +34,6 @@ bool spinUntil(Ready ready) {
     }
 }
 
-// Sleeps while `value` still holds `old`. libstdc++ before GCC 13 can lose the wake-up of
-// std::atomic::wait where the system has no futex (mingw-w64's threads among them), which left
-// a song waiting for ever; there the thread yields while the wait is short (`brief`: a stretch
-// being finished) and otherwise naps between looks.
-template <typename T>
-void sleepWhile(std::atomic<T>& value, T old, bool brief) {
-#if defined(__linux__)
-    (void)brief;
-    value.wait(old, std::memory_order_acquire);
-#else
-    const auto napFrom = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
-    while (value.load(std::memory_order_acquire) == old) {
-        if (brief || std::chrono::steady_clock::now() < napFrom)
-            std::this_thread::yield();
-        else
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-#endif
-}
-
 }  // namespace
 
 RenderWorkers::RenderWorkers(int helpers) {
@@ -68,7 +50,7 @@ RenderWorkers::~RenderWorkers() {
     if (threads_.empty()) return;
     stopping_ = true;
     generation_.fetch_add(1, std::memory_order_release);
-    generation_.notify_all();
+    platform::wakeAll(generation_);
     for (std::thread& t : threads_) t.join();
 }
 
@@ -78,15 +60,15 @@ void RenderWorkers::run(Task& task) {
         return;
     }
     task_ = &task;
-    unfinished_.store(helpers(), std::memory_order_relaxed);
+    unfinished_.store(uint32_t(helpers()), std::memory_order_relaxed);
     generation_.fetch_add(1, std::memory_order_release);
-    generation_.notify_all();
+    platform::wakeAll(generation_);
     task.run(0);
     auto done = [&] { return unfinished_.load(std::memory_order_acquire) == 0; };
     if (spinUntil(done)) return;
-    for (int left = unfinished_.load(std::memory_order_acquire); left != 0;
+    for (uint32_t left = unfinished_.load(std::memory_order_acquire); left != 0;
          left = unfinished_.load(std::memory_order_acquire))
-        sleepWhile(unfinished_, left, true);
+        platform::waitWhileEqual(unfinished_, left);
 }
 
 void RenderWorkers::helperLoop(int worker) {
@@ -94,11 +76,12 @@ void RenderWorkers::helperLoop(int worker) {
     for (;;) {
         auto handed = [&] { return generation_.load(std::memory_order_acquire) != seen; };
         if (!spinUntil(handed))
-            while (!handed()) sleepWhile(generation_, seen, false);
+            while (!handed()) platform::waitWhileEqual(generation_, seen);
         seen = generation_.load(std::memory_order_acquire);
         if (stopping_) return;
         task_->run(worker);
-        if (unfinished_.fetch_sub(1, std::memory_order_acq_rel) == 1) unfinished_.notify_one();
+        if (unfinished_.fetch_sub(1, std::memory_order_acq_rel) == 1)
+            platform::wakeOne(unfinished_);
     }
 }
 

@@ -41,7 +41,7 @@ class RenderWorkers {
     // Each on a cache line of its own: the helpers poll the first while the caller polls
     // the second.
     alignas(64) std::atomic<uint32_t> generation_{0};
-    alignas(64) std::atomic<int> unfinished_{0};
+    alignas(64) std::atomic<uint32_t> unfinished_{0};
     alignas(64) Task* task_ = nullptr;
     bool stopping_ = false;
 };

@@ -122,10 +122,13 @@ bool runEncoderDialog(HWND owner, Language language,
     HWND parent = dialog.window;
     control(parent, L"STATIC", wtext(UiText::EncoderMissing, language), SS_LEFT, 0,
             {12, 10, kWidth - 12, 30}, boldFont());
-    control(parent, L"STATIC", wtext(UiText::EncoderDownloadHere, language), SS_LEFT, 0,
-            {12, 40, kWidth - 12, 58}, dialogFont());
-    control(parent, L"BUTTON", wtext(UiText::EncoderDownloadNow, language),
-            BS_PUSHBUTTON | WS_TABSTOP, kDownload, {24, 62, 280, 90}, dialogFont());
+    // Without a real download address there is nothing to offer here.
+    if (download) {
+        control(parent, L"STATIC", wtext(UiText::EncoderDownloadHere, language), SS_LEFT, 0,
+                {12, 40, kWidth - 12, 58}, dialogFont());
+        control(parent, L"BUTTON", wtext(UiText::EncoderDownloadNow, language),
+                BS_PUSHBUTTON | WS_TABSTOP, kDownload, {24, 62, 280, 90}, dialogFont());
+    }
     control(parent, L"STATIC", wtext(UiText::EncoderEnterPath, language), SS_LEFT, 0,
             {12, 104, kWidth - 12, 122}, dialogFont());
     dialog.path = control(parent, L"EDIT", L"<gogo.dll>", ES_AUTOHSCROLL | WS_TABSTOP, kPath,

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <thread>
 
@@ -70,6 +71,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
             files.push_back(std::move(arg));
     }
     const bool compact = !listOnly && !files.empty();
+    // Songs listed from the command line ("Open with", the songs' association) count as opened.
+    if (listOnly)
+        for (auto f = files.rbegin(); f != files.rend(); ++f) {
+            std::error_code error;
+            const auto absolute = std::filesystem::absolute(platform::fsPath(*f), error);
+            noteRecentFile(settings, error ? *f : platform::pathText(absolute));
+        }
 
     EngineSettings engineSettings;
     engineSettings.renderThreads = renderThreadsBeside(1);  // a conversion takes every core
@@ -77,17 +85,26 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
     const Language lang = languageFromSetting(language);
     EngineFront front(engine, lang);
 
+    // The SoundFont the user chose last, else the program's default; a chosen font that no
+    // longer loads is named, and the default plays meanwhile.
     std::string fontName;
     std::string fontProblem;
-    Result<std::string> font = findDefaultSoundFont(platform::programFolder());
-    if (font.ok()) {
-        fontName = font.value();
-        if (Status loaded = engine.loadSoundFont(fontName); !loaded.ok()) {
+    if (!settings.soundFont.empty()) {
+        if (Status loaded = engine.loadSoundFont(settings.soundFont); loaded.ok())
+            fontName = settings.soundFont;
+        else
             fontProblem = loaded.error().message;
-            fontName.clear();
+    }
+    if (fontName.empty()) {
+        Result<std::string> font = findDefaultSoundFont(platform::programFolder());
+        if (font.ok()) {
+            if (Status loaded = engine.loadSoundFont(font.value()); loaded.ok())
+                fontName = font.value();
+            else if (fontProblem.empty())
+                fontProblem = loaded.error().message;
+        } else if (fontProblem.empty()) {
+            fontProblem = font.error().message;
         }
-    } else {
-        fontProblem = font.error().message;
     }
 
     // The live output when a device answers, else the first file output; "SVT" may preselect.
@@ -96,14 +113,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
     const char* svtVariable = std::getenv("SVT");
     const std::optional<size_t> chosen = output::chooseOutput(
         candidates, svtVariable ? std::optional<std::string_view>(svtVariable) : std::nullopt);
-    // Without a sound device the window still opens and says why nothing can be heard.
-    std::string deviceProblem;
-    if (!chosen) {
-        if (front.openOutput() < 0)
-            deviceProblem =
-                std::string(uiText(UiText::NoSoundDevice, lang)) + "\n\n" + front.outputMessage();
-        front.closeOutput();
-    }
+    // Without a sound device the window still opens and says why nothing can be heard; a
+    // device that is listed but does not open is told the same way.
+    std::string deviceProblem = soundDeviceProblem(front, lang);
     front.selectOutput(chosen ? static_cast<OutputKind>(*chosen) : OutputKind::Live);
 
     // The command line's songs are converted in the drag-and-drop format.
@@ -113,6 +125,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
         compact && format != nullptr) {
         front.selectOutput(format->output);
         formatMessage = uiText(format->savedAs, lang);
+        deviceProblem.clear();  // the songs are converted: no device is needed
     }
 
     FrontControl control(front, lang, static_cast<uint32_t>(std::random_device{}()));
@@ -125,6 +138,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
     engine.setControl(control);
 
     int result = 0;
+    std::string session;
     {
         win32::MainWindow window(control, settings,
                                  compact ? WindowForm::Compact : WindowForm::Full, fontName);
@@ -143,6 +157,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
                 return 0;
         }
 
+        // The full window comes back with the playlist it had; songs named with --open
+        // replace it.
+        std::error_code error;
+        session = compact ? std::string() : sessionPlaylistPath();
+        if (!session.empty() && files.empty() &&
+            std::filesystem::exists(platform::fsPath(session), error))
+            files.push_back("@" + session);
         control.open(files);
         MSG message;
         while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -161,6 +182,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
             std::_Exit(0);
         }).detach();
         if (!control.shutDown(kShutdownBoundMs)) std::_Exit(0);
+        if (!session.empty()) (void)control.keepPlaylist(session);
     }
     ::CoUninitialize();
     return result;
