@@ -10,6 +10,18 @@
 
 namespace svt::output {
 
+namespace {
+
+// After a change the device starts again once it has this lead, or once the lead has been
+// rendered for this long, whichever comes first. A sound server that is handed too little at its
+// start runs dry before the synthesis that is catching up can feed it, and waits seconds for its
+// buffer to fill again; a second of audio gives it room, and the time cap keeps a change on a slow
+// song from waiting for it.
+constexpr double kQuickLeadSeconds = 1.0;
+constexpr double kQuickLeadWaitSeconds = 0.15;
+
+}  // namespace
+
 AudioQueue::AudioQueue(TickClock* clock) : clock_(clock ? clock : &steady_), playClock_(*clock_) {
     scratch_.resize(2 * static_cast<size_t>(kBlockFrames));
     limiter_.setEnabled(false);
@@ -130,8 +142,8 @@ void AudioQueue::reset() {
     }
     head_ = tail_ = -1;
     playClock_.reset();
-    filling_ = startCount_ > 0 && !quickStart_;
-    refilling_ = startCount_ > 0 && quickStart_;
+    filling_ = startCount_ > 0;
+    refilling_ = false;
     limiter_.reset();
 }
 
@@ -249,8 +261,13 @@ int AudioQueue::enqueue(int frames) {
     const auto* p = reinterpret_cast<const uint8_t*>(scratch_.data());
     if (deviceQueueBytes_ == 0) return writeToDevice(p, bytes);
     if (quickStart_) {
-        refilling_ = addedFrames_ <= startCount_;
-        quickStart_ = refilling_;
+        const auto lead = static_cast<int64_t>(kQuickLeadSeconds * rate());
+        const double now = clock_->nowSeconds();
+        if (leadFrom_ < 0) leadFrom_ = now;
+        filling_ =
+            addedFrames_ <= std::min(startCount_, lead) && now - leadFrom_ < kQuickLeadWaitSeconds;
+        refilling_ = !filling_ && addedFrames_ <= startCount_;
+        quickStart_ = filling_ || refilling_;
     } else {
         filling_ = addedFrames_ <= startCount_;
     }
@@ -322,6 +339,7 @@ FlushResult AudioQueue::flush(bool discard) {
     addedFrames_ = 0;
     if (discard) {
         quickStart_ = true;
+        leadFrom_ = -1;
         limiter_.reset();
         if (hooks_) hooks_->dropNotices();
         if (device_->acntl(OUT_REQ_DISCARD, nullptr) == 0) {

@@ -128,10 +128,11 @@ class AudioQueue final : public AudioSink {
     int64_t addedFrames_ = 0;
     bool filling_ = false;
     // Set when the queued audio was dropped for a change the listener waits to hear (a seek,
-    // a transposition, another song): the audio that follows goes to the device at once
-    // instead of after the fill target, and the queue fills up behind it.
+    // a transposition, another song): the audio that follows goes to the device after a short
+    // lead instead of the fill target, and the queue fills up behind it.
     bool quickStart_ = false;
     bool refilling_ = false;
+    double leadFrom_ = -1;  // the clock at the first audio after the drop; -1 before it
 
     std::string lengthSetting_, fillSetting_;  // kept to be reapplied after a reopen
     std::function<bool(int)> acceptRate_;

@@ -145,8 +145,8 @@ struct ChannelState {
     int32_t portamentoStep = 0;          // 1/256 semitone per step
     int32_t lastNoteFine = -1;           // 1/256 semitone of the last note; -1 = none
     int8_t keyShift = 0;
-    // Seconds over which a note held by the pedal fades (0: it sounds on). It comes from the
-    // instrument bank's settings of the program, which are not applied yet.
+    // Seconds over which a note held by the pedal fades (0: the default fade). It would come
+    // from the instrument bank's settings of the program, which nothing sets yet.
     int8_t sustainDecaySeconds = 0;
     int8_t chorusLevel = 0;
     int8_t reverbLevel = -1;  // -1: the reverb mode's default level
@@ -174,7 +174,7 @@ struct ChannelState {
     int8_t legato = 0;  // the legato footswitch; no note is played legato yet
     int8_t assignMode = 2;
     int8_t cutoffOffset = 0;
-    int8_t resonanceOffset = 0;  // kept for the voice filter, which does not follow it yet
+    int8_t resonanceOffset = 0;  // harmonic content: a quarter decibel of resonance a step
     int8_t velocitySenseDepth = 64;
     int8_t velocitySenseOffset = 64;
     int8_t noteLimitLow = 0;

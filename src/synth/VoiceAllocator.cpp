@@ -37,9 +37,7 @@ int VoiceAllocator::reserve(int c, int key, const ChannelState& ch, bool drum) {
         if (v.channel != c) continue;
         const bool sameKey = v.note == key;
         bool cut = ch.mono != 0;
-        if (sameKey &&
-            (overlappingNotes_ ? (v.status == kVoiceSustained || v.status == kVoiceOff) : true))
-            cut = true;
+        if (sameKey && (v.status == kVoiceSustained || v.status == kVoiceOff)) cut = true;
         if (group != 0 && v.drum && groups->group[v.note] == group) cut = true;
         if (sameKey && (ch.assignMode == 0 || (ch.assignMode == 1 && v.fresh == 0))) cut = true;
         if (cut) cutAndTell(listener_, v);
@@ -56,12 +54,10 @@ int VoiceAllocator::reserve(int c, int key, const ChannelState& ch, bool drum) {
 }
 
 int32_t VoiceAllocator::pairNoteOn(int c, int key) {
-    if (!overlappingNotes_) return 0;
     return pairingHead_[size_t(c)][size_t(key)]++;
 }
 
 std::optional<int32_t> VoiceAllocator::pairNoteOff(int c, int key) {
-    if (!overlappingNotes_) return 0;
     uint8_t& head = pairingHead_[size_t(c)][size_t(key)];
     uint8_t& tail = pairingTail_[size_t(c)][size_t(key)];
     if (head == tail) return std::nullopt;

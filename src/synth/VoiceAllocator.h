@@ -80,9 +80,6 @@ class VoiceAllocator {
     int voiceLimit_ = kMaxVoices;
     int cutNotes_ = 0;
     int lostNotes_ = 0;
-    // A note-on of a key that still sounds starts voices of its own, which its own note-off
-    // ends. Off, a note-off would end every voice of the key; nothing turns it off yet.
-    bool overlappingNotes_ = true;
     SynthesisListener* listener_ = nullptr;
 };
 

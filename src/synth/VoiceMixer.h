@@ -3,6 +3,19 @@
 // (envelopes, tremolo) moves on once per control period, and in between each frame adds the
 // voice's (filtered) value times its mix. Mix changes ramp so that nothing clicks. Voices
 // through a filter wait until several of them can run their filters side by side.
+//
+// What mix() does with one voice's stretch of a block:
+//
+//   dying voice:  resample -> fade over kDyingFrames -> target
+//   pitch moved by the modulation envelope (or no region):  per control period: control
+//       update -> resample that period -> filter -> mix with ramps -> target
+//   pitch steady:  the whole stretch resampled in one run, then per control period:
+//       no filter ............ control update -> mix with ramps -> target
+//       ladder filter or pan delay: control update -> filter in place -> mix -> target
+//       two-pole filter ...... control update -> its mix values and filter coefficients
+//                              noted in a pending lane; once kFilterLanes lanes wait (or at
+//                              flush()) their filters run side by side (filterRuns), then
+//                              each noted chunk is mixed with its ramps -> target
 
 #include <array>
 #include <cstdint>
