@@ -301,15 +301,18 @@ TEST(MainWindowModel, RecentFilesOpenAgainAndForgetWhatHasGone) {
 }
 
 TEST(MainWindowModel, HelpFindsTheGuideInTheUsersLanguage) {
+    // The pages are joined from the program's folder as the system joins names (on Windows a
+    // "/" written here stays while the parts added get "\"), so the strings compare equal.
     const std::string program = platform::pathText(std::filesystem::path("/opt/sv/bin"));
-    auto page = [](std::initializer_list<const char*> parts) {
-        std::filesystem::path p("/opt/sv");
+    const std::filesystem::path bin = platform::fsPath(program);
+    auto page = [](std::filesystem::path p, std::initializer_list<const char*> parts) {
         for (const char* part : parts) p /= part;
         return platform::pathText(p);
     };
-    const std::string besideDe = page({"bin", "guide", "de", "index.html"});
-    const std::string besideEn = page({"bin", "guide", "en", "index.html"});
-    const std::string sharedDe = page({"share", "sorvanto", "guide", "de", "index.html"});
+    const std::string besideDe = page(bin, {"guide", "de", "index.html"});
+    const std::string besideEn = page(bin, {"guide", "en", "index.html"});
+    const std::string sharedDe =
+        page(bin.parent_path(), {"share", "sorvanto", "guide", "de", "index.html"});
     struct Case {
         const char* what;
         std::vector<std::string> present;
