@@ -166,6 +166,11 @@ await_exit 60 || { echo "play did not end on q" >&2; exit 1; }
 echo "the demo song ended on the key q"
 
 echo "== the desktop program"
+# The persistent server and the services it started have no screen (they began before the
+# desktop script's Xvfb), and windows of later programs would go nowhere: end them, so that
+# the desktop script's first program starts them anew on its screen.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
 "$root/scripts/test-windows-desktop.sh" "$build" "$linux"
 
 echo "== compressed (SoundFont 3) fonts: sorvanto-cli.exe against the Linux build"
