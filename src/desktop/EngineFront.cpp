@@ -1,11 +1,14 @@
 #include "desktop/EngineFront.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 
 #include "app/DisplayText.h"
+#include "instruments/SoundFontRegistry.h"
 #include "output/LiveOutput.h"
 #include "output/Outputs.h"
+#include "platform/Paths.h"
 
 namespace svt {
 namespace {
@@ -161,6 +164,38 @@ void EngineFront::setVolumePercent(int percent) {
     std::lock_guard guard(deviceLock_);
     const uint16_t volume = deviceVolumeOf(percent);
     if (output::LiveOutput* live = liveOutput(engine_)) live->setVolume(volume, volume);
+}
+
+StartFont loadStartFont(Engine& engine, const std::string& chosen) {
+    StartFont font;
+    if (!chosen.empty()) {
+        const Status loaded = engine.loadSoundFont(chosen);
+        if (loaded.ok()) {
+            font.name = chosen;
+            return font;
+        }
+        font.problem = loaded.error().message;
+    }
+    Result<std::string> fallback = findDefaultSoundFont(platform::programFolder());
+    if (fallback.ok()) {
+        if (Status loaded = engine.loadSoundFont(fallback.value()); loaded.ok())
+            font.name = fallback.value();
+        else if (font.problem.empty())
+            font.problem = loaded.error().message;
+    } else if (font.problem.empty()) {
+        font.problem = fallback.error().message;
+    }
+    return font;
+}
+
+OutputKind startOutput(Engine& engine) {
+    // The candidates are listed in the order of the outputs.
+    const output::OutputCandidate candidates[] = {
+        {'d', [&] { return engine.outputs().at(0).detect(); }}, {'w', {}}, {'g', {}}};
+    const char* svtVariable = std::getenv("SVT");
+    const std::optional<size_t> chosen = output::chooseOutput(
+        candidates, svtVariable ? std::optional<std::string_view>(svtVariable) : std::nullopt);
+    return chosen ? static_cast<OutputKind>(*chosen) : OutputKind::Live;
 }
 
 }  // namespace svt

@@ -47,6 +47,19 @@ class EngineFront final : public FrontEngine {
     std::array<std::string, 16> channelNames_;
 };
 
+// What both desktop programs do with their engine before the window opens.
+// The SoundFont the user chose last (`chosen`, may be empty), else the program's default: the
+// name of the font that loaded (empty when none did) and the reason a font failed, the chosen
+// one's first, so that the window can say why the default plays.
+struct StartFont {
+    std::string name;
+    std::string problem;
+};
+StartFont loadStartFont(Engine& engine, const std::string& chosen);
+// The live output when a device answers, else the first file output; the "SVT" environment
+// variable may preselect one.
+OutputKind startOutput(Engine& engine);
+
 // Volume of a device side pair 0..65535 as the volume bar shows it, and back.
 int volumePercentOf(uint16_t left, uint16_t right);
 uint16_t deviceVolumeOf(int percent);

@@ -87,36 +87,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
 
     // The SoundFont the user chose last, else the program's default; a chosen font that no
     // longer loads is named, and the default plays meanwhile.
-    std::string fontName;
-    std::string fontProblem;
-    if (!settings.soundFont.empty()) {
-        if (Status loaded = engine.loadSoundFont(settings.soundFont); loaded.ok())
-            fontName = settings.soundFont;
-        else
-            fontProblem = loaded.error().message;
-    }
-    if (fontName.empty()) {
-        Result<std::string> font = findDefaultSoundFont(platform::programFolder());
-        if (font.ok()) {
-            if (Status loaded = engine.loadSoundFont(font.value()); loaded.ok())
-                fontName = font.value();
-            else if (fontProblem.empty())
-                fontProblem = loaded.error().message;
-        } else if (fontProblem.empty()) {
-            fontProblem = font.error().message;
-        }
-    }
+    const auto [fontName, fontProblem] = loadStartFont(engine, settings.soundFont);
+    const OutputKind startKind = startOutput(engine);
 
-    // The live output when a device answers, else the first file output; "SVT" may preselect.
-    const output::OutputCandidate candidates[] = {
-        {'d', [&] { return engine.outputs().at(0).detect(); }}, {'w', {}}, {'g', {}}};
-    const char* svtVariable = std::getenv("SVT");
-    const std::optional<size_t> chosen = output::chooseOutput(
-        candidates, svtVariable ? std::optional<std::string_view>(svtVariable) : std::nullopt);
     // Without a sound device the window still opens and says why nothing can be heard; a
     // device that is listed but does not open is told the same way.
     std::string deviceProblem = soundDeviceProblem(front, lang);
-    front.selectOutput(chosen ? static_cast<OutputKind>(*chosen) : OutputKind::Live);
+    front.selectOutput(startKind);
 
     // The command line's songs are converted in the drag-and-drop format.
     std::string formatMessage;
