@@ -129,6 +129,26 @@ for song in "${songs[@]}"; do
     done
 done
 
+# The whole measure: audio over processor time summed across every song, so long songs weigh
+# as much as they last, and the largest memory ratio of any one song.
+if [ "${#songs[@]}" -gt 2 ]; then
+    for r in "${renderers[@]}"; do
+        [ "$r" = fluidsynth ] && continue
+        ta=0 tc=0 tf=0 worst=0
+        for song in "${songs[@]}"; do
+            name=$(basename "$song" .mid)
+            ta=$(echo "$ta + ${audio[$name $r]}" | bc -l)
+            tc=$(echo "$tc + ${cpu[$name $r]}" | bc -l)
+            tf=$(echo "$tf + ${cpu[$name fluidsynth]}" | bc -l)
+            m=$(echo "${rss[$name $r]} / ${rss[$name fluidsynth]}" | bc -l)
+            (($(echo "$m > $worst" | bc -l))) && worst=$m
+        done
+        printf "%-10s %-22s %10.1f %10s %9s %10.2f   largest RSS ratio %.3f\n" "all" \
+            "sorvanto ${r%/*} ${r#*/}" "$(echo "$ta / $tc" | bc -l)" "" "" \
+            "$(echo "$tf / $tc" | bc -l)" "$worst"
+    done
+fi
+
 [ "$tables" = one ] && exit 0
 echo
 echo "--threads: one song on 1 and on $threads threads, sorvanto in $widest; best of $repeats rounds"
