@@ -110,9 +110,12 @@ configure_and_make() {
     dir=$(find "$src" -maxdepth 1 -type d -name "$pkg-*" | head -1)
     [ -n "$dir" ] || { echo "windows-deps: $pkg was not unpacked" >&2; exit 1; }
     # dpkg-source leaves patched files newer than what make generates from them; make must not
-    # try to run automake again.
+    # try to run automake again. One time for all of them: touched one by one, aclocal.m4 may
+    # come out a few nanoseconds newer than config.h.in, and make then wants autoheader.
+    local now
+    now=$(date +%Y%m%d%H%M.%S)
     find "$dir" -name configure -o -name Makefile.in -o -name aclocal.m4 -o -name config.h.in |
-        xargs touch
+        xargs touch -t "$now"
     mkdir -p "$src/build-$pkg"
     local log=$src/build-$pkg/build.log
     echo "windows-deps: $pkg ${version[$pkg]}"
