@@ -55,8 +55,7 @@ xdotool windowmove "\$wid" 0 0
 xdotool windowsize "\$wid" 1100 700
 xdotool windowfocus --sync "\$wid"
 sleep 0.5
-xdotool key space
-# Paused a few seconds in, the panel shows a song under way.
+# The opened song plays by itself; paused a few seconds in, the panel shows a song under way.
 for i in \$(seq 300); do
   awk '{split(\$1,t,":"); if (t[1]*3600+t[2]*60+t[3] >= 4) f=1} END {exit !f}' time.log 2>/dev/null && break
   sleep 0.05

@@ -3,7 +3,8 @@
 // interface's open. Start-up and shutdown keep the engine's order: settings, single-instance
 // check, SoundFont, output, windows, the playlist loop; then the loop ends and the engine goes.
 // Songs named on the command line are converted in the drag-and-drop format in the compact
-// window, which closes when they are done; "--open FILE..." lists them in the full window.
+// window, which closes when they are done; "--open FILE..." (the songs' association) lists
+// them in the full window and plays the first.
 #include <QApplication>
 #include <QFileInfo>
 #include <QLocale>
@@ -18,6 +19,7 @@
 #include "desktop/EngineFront.h"
 #include "desktop/FrontControl.h"
 #include "desktop/SingleInstance.h"
+#include "desktop/StartArguments.h"
 #include "gui/Appearance.h"
 #include "gui/MainWindow.h"
 #include "gui/Texts.h"
@@ -59,19 +61,15 @@ int main(int argc, char** argv) {
     // A conversion cut off by a signal leaves no half-written file behind.
     platform::removePendingFilesOnSignals();
 
-    bool listOnly = false;
-    std::vector<std::string> files;
     QStringList args = QApplication::arguments();
     args.removeFirst();
-    for (const QString& arg : args) {
-        if (arg == QLatin1String("--open"))
-            listOnly = true;
-        else
-            files.push_back(arg.toStdString());
-    }
-    const bool compact = !listOnly && !files.empty();
-    // Songs listed from the command line ("Open with" of a file manager) count as opened.
-    if (listOnly)
+    std::vector<std::string> given;
+    for (const QString& arg : args) given.push_back(arg.toStdString());
+    StartArguments start = readStartArguments(given);
+    std::vector<std::string>& files = start.files;
+    const bool compact = start.form == WindowForm::Compact;
+    // Songs opened from the file manager ("Open with", the association) count as opened.
+    if (start.opened)
         for (auto f = files.rbegin(); f != files.rend(); ++f)
             noteRecentFile(settings,
                            QFileInfo(QString::fromStdString(*f)).absoluteFilePath().toStdString());
@@ -104,12 +102,8 @@ int main(int argc, char** argv) {
     }
 
     FrontControl control(front, lang, static_cast<uint32_t>(std::random_device{}()));
-    uint32_t flags = kInitialInterfaceFlags;
-    if (compact)
-        control.setCompact(true);
-    else
-        flags &= ~kFlagStartAtOnce;  // in the full window the command line's songs wait for Play
-    control.setInterfaceFlags(flags);
+    control.setCompact(compact);
+    control.setInterfaceFlags(startInterfaceFlags(start, !deviceProblem.isEmpty()));
     engine.setControl(control);
 
     gui::MainWindow window(control, settings,

@@ -3,7 +3,8 @@
 // interface's open. Start-up and shutdown keep the engine's order: settings, single-instance
 // check, SoundFont, output, windows, the playlist loop; then the loop ends and the engine goes.
 // Songs named on the command line are converted in the drag-and-drop format in the compact
-// window, which closes when they are done; "--open FILE..." lists them in the full window.
+// window, which closes when they are done; "--open FILE..." (the songs' association) lists
+// them in the full window and plays the first.
 #include "win32/MainWindow.h"
 // COM's start and end, after the system headers MainWindow.h brings.
 #include <objbase.h>
@@ -20,6 +21,7 @@
 #include "desktop/EngineFront.h"
 #include "desktop/FrontControl.h"
 #include "desktop/SingleInstance.h"
+#include "desktop/StartArguments.h"
 #include "instruments/SoundFontRegistry.h"
 #include "output/EncoderLibrary.h"
 #include "platform/Paths.h"
@@ -62,17 +64,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
     if (!mayStart()) return 0;
     platform::removePendingFilesOnSignals();
 
-    bool listOnly = false;
-    std::vector<std::string> files;
-    for (std::string& arg : platform::programArguments(__argc, __argv)) {
-        if (arg == "--open")
-            listOnly = true;
-        else
-            files.push_back(std::move(arg));
-    }
-    const bool compact = !listOnly && !files.empty();
-    // Songs listed from the command line ("Open with", the songs' association) count as opened.
-    if (listOnly)
+    StartArguments start = readStartArguments(platform::programArguments(__argc, __argv));
+    std::vector<std::string>& files = start.files;
+    const bool compact = start.form == WindowForm::Compact;
+    // Songs opened from the file manager ("Open with", the association) count as opened.
+    if (start.opened)
         for (auto f = files.rbegin(); f != files.rend(); ++f) {
             std::error_code error;
             const auto absolute = std::filesystem::absolute(platform::fsPath(*f), error);
@@ -106,12 +102,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
     }
 
     FrontControl control(front, lang, static_cast<uint32_t>(std::random_device{}()));
-    uint32_t flags = kInitialInterfaceFlags;
-    if (compact)
-        control.setCompact(true);
-    else
-        flags &= ~kFlagStartAtOnce;  // in the full window the command line's songs wait for Play
-    control.setInterfaceFlags(flags);
+    control.setCompact(compact);
+    control.setInterfaceFlags(startInterfaceFlags(start, !deviceProblem.empty()));
     engine.setControl(control);
 
     int result = 0;

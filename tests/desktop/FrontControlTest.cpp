@@ -9,6 +9,7 @@
 
 #include "desktop/CommandQueue.h"
 #include "desktop/FakeFrontEngine.h"
+#include "desktop/StartArguments.h"
 #include "support/TempDir.h"
 
 namespace svt {
@@ -233,6 +234,54 @@ TEST(FrontControl, StartAtOnceOnlyWithTheFlag) {
     idle.control.setInterfaceFlags(0);
     idle.run(idle.songs({"a.mid"}), {CmdQuit});
     EXPECT_TRUE(idle.engine.played.empty());
+}
+
+// The command line decides the window and whether its songs start by themselves; the
+// playlist of the last run (listed when nothing is named) waits for Play, and so do opened
+// songs when the window has just said that there is no sound device.
+TEST(FrontControl, TheCommandLineChoosesTheWindowAndWhetherSongsStart) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        WindowForm form;
+        bool opened;
+        size_t files;
+        bool plays;
+        bool noDevice = false;
+    };
+    const Case cases[] = {
+        {"nothing named: last run's list", {}, WindowForm::Full, false, 0, false},
+        {"songs alone: converted", {"a.mid", "b.mid"}, WindowForm::Compact, false, 2, true},
+        {"association: played", {"--open", "a.mid"}, WindowForm::Full, true, 1, true},
+        {"option after the song", {"a.mid", "--open"}, WindowForm::Full, true, 1, true},
+        {"open without songs", {"--open"}, WindowForm::Full, true, 0, false},
+        {"opened, no device", {"--open", "a.mid"}, WindowForm::Full, true, 1, false, true},
+        {"converted, no device", {"a.mid"}, WindowForm::Compact, false, 1, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const StartArguments start = readStartArguments(c.args);
+        EXPECT_EQ(start.form, c.form);
+        EXPECT_EQ(start.opened, c.opened);
+        ASSERT_EQ(start.files.size(), c.files);
+
+        Rig rig;
+        rig.control.setCompact(start.form == WindowForm::Compact);
+        rig.control.setInterfaceFlags(startInterfaceFlags(start, c.noDevice));
+        rig.engine.results = {CmdQuit};
+        // Without songs named the loop gets the list kept from the last run.
+        std::vector<std::string> names;
+        for (const std::string& f : start.files) names.push_back(f);
+        if (names.empty()) names = {"kept.mid"};
+        std::vector<std::string> files;
+        for (const std::string& n : names) files.push_back(rig.dir.write(n, std::string("MThd")));
+        if (!c.plays) rig.control.queue(CmdQuit);
+        rig.control.runPlaylist(files);
+        EXPECT_EQ(rig.engine.played.empty(), !c.plays);
+        if (c.plays) {
+            EXPECT_EQ(rig.engine.played.front(), names.front());
+        }
+    }
 }
 
 TEST(FrontControl, PlayingUsesTheEntrysTranspositionAndReportsFailures) {
