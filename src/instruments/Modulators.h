@@ -50,8 +50,8 @@ struct ModulatorInputs {
     int key = 60;
     int polyPressure = 0;
     int channelPressure = 0;
-    int pitchWheel = 8192;       // 0..16383
-    int pitchWheelRange = 2;     // semitones
+    int pitchWheel = 8192;    // 0..16383
+    int pitchWheelRange = 2;  // semitones
     std::array<uint8_t, 128> controllers{};
 };
 

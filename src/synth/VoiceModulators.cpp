@@ -11,8 +11,8 @@ namespace {
 
 // The envelope stage groups a time generator moves: attack, hold, decay and release.
 constexpr int kTimeGroups = 4;
-constexpr std::array<SfGenerator, kTimeGroups> kVolumeTimes{
-    GEN_ATTACK_VOL_ENV, GEN_HOLD_VOL_ENV, GEN_DECAY_VOL_ENV, GEN_RELEASE_VOL_ENV};
+constexpr std::array<SfGenerator, kTimeGroups> kVolumeTimes{GEN_ATTACK_VOL_ENV, GEN_HOLD_VOL_ENV,
+                                                            GEN_DECAY_VOL_ENV, GEN_RELEASE_VOL_ENV};
 constexpr std::array<SfGenerator, kTimeGroups> kModulationTimes{
     GEN_ATTACK_MOD_ENV, GEN_HOLD_MOD_ENV, GEN_DECAY_MOD_ENV, GEN_RELEASE_MOD_ENV};
 // Where a cutoff in absolute cents may go: 1500 .. 13500 cents above 8.176 Hz.
@@ -75,9 +75,8 @@ std::optional<double> applyModulators(Voice& v, const SampleRegion& r, const Cha
                 std::clamp(base * std::exp2(cents / 1200.0), kLowestCutoffHz, kHighestCutoffHz));
         }
     }
-    v.resonanceCb =
-        static_cast<int16_t>(std::clamp(std::lround(r.resonanceCb + add[GEN_INITIAL_FILTER_Q]),
-                                        0L, 960L));
+    v.resonanceCb = static_cast<int16_t>(
+        std::clamp(std::lround(r.resonanceCb + add[GEN_INITIAL_FILTER_Q]), 0L, 960L));
     v.modEnvToCutoff = depth(r.modEnvToCutoff, add[GEN_MOD_ENV_TO_FILTER_FC]);
     v.modEnvToPitch = depth(r.modEnvToPitch, add[GEN_MOD_ENV_TO_PITCH]);
     if (const double cb = add[GEN_INITIAL_ATTENUATION]; cb != 0.0) {
@@ -93,8 +92,8 @@ std::optional<double> applyModulators(Voice& v, const SampleRegion& r, const Cha
     // A longer time is a slower rate.
     for (int g = 0; g < kTimeGroups; ++g) {
         const auto i = size_t(g);
-        v.volumeRateScale[i] =
-            static_cast<float>(std::exp2(-std::clamp(add[kVolumeTimes[i]], -12000.0, 12000.0) / 1200.0));
+        v.volumeRateScale[i] = static_cast<float>(
+            std::exp2(-std::clamp(add[kVolumeTimes[i]], -12000.0, 12000.0) / 1200.0));
         v.modulationRateScale[i] = static_cast<float>(
             std::exp2(-std::clamp(add[kModulationTimes[i]], -12000.0, 12000.0) / 1200.0));
     }

@@ -72,21 +72,48 @@ TEST(EngineModulators, ZoneAndLevelListsMergeByTheRules) {
     const Sf2Modulator linked{kVelocitySwitch, 0x8000, 960, 0, 0};
     const std::vector<Case> cases{
         {"plain", {}, {}, {}, {}, 0.0},
-        {"an instrument's global zone reaches its local zones", {attenuation(160)}, {}, {}, {},
+        {"an instrument's global zone reaches its local zones",
+         {attenuation(160)},
+         {},
+         {},
+         {},
          kHalfDb},
-        {"a local zone replaces the identical global one", {attenuation(160)}, {attenuation(320)},
-         {}, {}, 2 * kHalfDb},
-        {"a local zone adds one that differs", {attenuation(160)},
-         {{kVelocitySwitch, GEN_INITIAL_ATTENUATION, 160, kVelocitySwitch, 0}}, {}, {},
+        {"a local zone replaces the identical global one",
+         {attenuation(160)},
+         {attenuation(320)},
+         {},
+         {},
          2 * kHalfDb},
-        {"a preset's modulator adds its amount to the identical instrument one", {},
-         {attenuation(160)}, {}, {attenuation(160)}, 2 * kHalfDb},
-        {"a preset's local zone replaces its global zone's identical one", {}, {},
-         {attenuation(320)}, {attenuation(160)}, kHalfDb},
-        {"a preset's modulator reaches an instrument without one", {}, {}, {attenuation(160)}, {},
+        {"a local zone adds one that differs",
+         {attenuation(160)},
+         {{kVelocitySwitch, GEN_INITIAL_ATTENUATION, 160, kVelocitySwitch, 0}},
+         {},
+         {},
+         2 * kHalfDb},
+        {"a preset's modulator adds its amount to the identical instrument one",
+         {},
+         {attenuation(160)},
+         {},
+         {attenuation(160)},
+         2 * kHalfDb},
+        {"a preset's local zone replaces its global zone's identical one",
+         {},
+         {},
+         {attenuation(320)},
+         {attenuation(160)},
          kHalfDb},
-        {"modulators of unknown sources or linked to others are left out", {unknownSource},
-         {linked}, {}, {}, 0.0},
+        {"a preset's modulator reaches an instrument without one",
+         {},
+         {},
+         {attenuation(160)},
+         {},
+         kHalfDb},
+        {"modulators of unknown sources or linked to others are left out",
+         {unknownSource},
+         {linked},
+         {},
+         {},
+         0.0},
     };
     for (size_t c = 0; c < cases.size(); ++c) {
         const Case& k = cases[c];
@@ -176,19 +203,19 @@ TEST(Modulators, SourcesFollowTheirCurvesDirectionsAndPolarity) {
         double value;
     };
     const Case cases[] = {
-        {0x0002, 0.5},                                        // linear, unipolar
-        {0x0102, 0.5},                                        // max to min
-        {0x0202, 0.0},                                        // bipolar
-        {0x0003, 0.75},                                       // the key
-        {0x0103, 0.25},                                       // the key falling
-        {0x0203, 0.5},                                        // the key bipolar
-        {0x0303, -0.5},                                       // bipolar, max to min
-        {0x0C02, 1.0},                                        // switch
-        {0x0D03, 0.0},                                        // switch, max to min
-        {0x0E03, 1.0},                                        // bipolar switch
-        {0x0403, -(40.0 / 96.0) * std::log10(0.25)},          // concave
-        {0x0803, 1.0 + (40.0 / 96.0) * std::log10(0.75)},     // convex
-        {0x0000, 1.0},                                        // no controller
+        {0x0002, 0.5},                                     // linear, unipolar
+        {0x0102, 0.5},                                     // max to min
+        {0x0202, 0.0},                                     // bipolar
+        {0x0003, 0.75},                                    // the key
+        {0x0103, 0.25},                                    // the key falling
+        {0x0203, 0.5},                                     // the key bipolar
+        {0x0303, -0.5},                                    // bipolar, max to min
+        {0x0C02, 1.0},                                     // switch
+        {0x0D03, 0.0},                                     // switch, max to min
+        {0x0E03, 1.0},                                     // bipolar switch
+        {0x0403, -(40.0 / 96.0) * std::log10(0.25)},       // concave
+        {0x0803, 1.0 + (40.0 / 96.0) * std::log10(0.75)},  // convex
+        {0x0000, 1.0},                                     // no controller
     };
     for (const Case& c : cases)
         EXPECT_NEAR(modulatorSource(c.source, in), c.value, 1e-9) << std::hex << c.source;
