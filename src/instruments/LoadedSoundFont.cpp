@@ -318,6 +318,9 @@ Status LoadedSoundFont::indexFile(InputStream& in, const InstrumentSettings& set
         std::stable_sort(
             entry.regions.begin(), entry.regions.end(),
             [](const PendingRegion& a, const PendingRegion& b) { return a.filePos < b.filePos; });
+        // The index lives as long as the font: grown by doubling, a large font's entries
+        // would keep megabytes of room they never use.
+        entry.regions.shrink_to_fit();
     }
     pendingRegions_ = indexer.regions();
     // A font none of whose samples can sound is refused, rather than played as silence.
