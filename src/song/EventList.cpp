@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <limits>
 #include <queue>
 
 #include "base/Constants.h"
+#include "song/InstrumentMarker.h"
 #include "song/ProgramChoice.h"
 
 namespace svt {
@@ -362,6 +364,10 @@ class InstrumentTracker {
                     ch.layer = e.a < 32 ? 1u << (e.a & 15) : 0u;
                 ch.xgGroup = sysex_code::kXgGroupPart;
                 break;
+            case EV_TUNING_BULK:
+            case EV_TUNING_NOTE:
+                retuning(e);
+                break;
             case EV_NOTE_ON:
                 // Every part that listens to the channel plays the note, each on its own
                 // instrument and at its own key shift.
@@ -390,8 +396,28 @@ class InstrumentTracker {
         const int bank = ch.drum ? ch.program : ch.bank;
         const int slot = ch.drum ? key : ch.program;
         const int sounding = ch.drum ? key : std::clamp(key + ch.keyShift, 0, 127);
-        marker_->markNote(ch.drum, marker_->bankExists(ch.drum, bank) ? bank : 0, slot, sounding,
-                          velocity);
+        const int number = marker_->bankExists(ch.drum, bank) ? bank : 0;
+        marker_->markNote(ch.drum, number, slot, sounding, velocity);
+        if (ch.drum || retuneReach_ <= kMarkedNoteMargin) return;
+        // A MIDI tuning message may have moved the key far from the written one, and the region
+        // is that of the key nearest the new pitch: keys are marked all over the reach of the
+        // song's retunings, each covering the margin either side.
+        constexpr int kStep = 2 * kMarkedNoteMargin + 1;
+        for (int d = kStep; d - kMarkedNoteMargin <= retuneReach_; d += kStep) {
+            marker_->markNote(false, number, slot, std::min(sounding + d, 127), velocity);
+            marker_->markNote(false, number, slot, std::max(sounding - d, 0), velocity);
+        }
+    }
+
+    // The items of a tuning message: 1 names a key and the semitone it sounds near, 2 the
+    // fraction (7F 7F after 7F: the key keeps its tuning).
+    void retuning(const SongEvent& e) {
+        if (e.channel == 1) {
+            tunedKey_ = e.a & 0x7F;
+            tunedSemitone_ = e.b & 0x7F;
+        } else if (e.channel == 2 && !(tunedSemitone_ == 0x7F && e.a == 0x7F && e.b == 0x7F)) {
+            retuneReach_ = std::max(retuneReach_, std::abs(tunedSemitone_ - tunedKey_));
+        }
     }
 
     void resetAll() {
@@ -424,6 +450,10 @@ class InstrumentTracker {
     std::array<uint8_t, kChannels> defaultPrograms_;
     int mode_;
     std::array<Channel, kChannels> channels_{};
+    // The farthest a MIDI tuning message of the song moved a key, in semitones; the key and
+    // semitone of the tuning item being read.
+    int retuneReach_ = 0;
+    int tunedKey_ = 0, tunedSemitone_ = 0;
 };
 
 // Samples per tick in 16.16 fixed point; the steps are rounded as doubles, left to right.

@@ -728,6 +728,11 @@ TEST(ChannelSound, ACompressedFontKeepsTheRegionsOfTheKeysThatSound) {
          0,
          key64 * 1.5},
         {"the listener's transposition", {}, 24, key64 * 1.5},
+        // Real-time single-note change of tuning program 0, which every channel starts with.
+        {"a MIDI tuning message moving key 40 to key 64",
+         {{0x7F, 0x7F, 0x08, 0x02, 0x00, 0x01, 40, 64, 0x00, 0x00, 0xF7}},
+         0,
+         key64 * 1.5},
     };
     for (const Case& c : cases) {
         SongRig rig(font);
