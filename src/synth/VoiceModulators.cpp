@@ -46,7 +46,7 @@ int16_t depth(int base, double add) {
 
 }  // namespace
 
-std::optional<double> applyModulators(Voice& v, const SampleRegion& r, const ChannelState& ch) {
+ModulatorResult applyModulators(Voice& v, const SampleRegion& r, const ChannelState& ch) {
     v.cutoffHz = r.cutoffHz;
     v.resonanceCb = r.resonanceCb;
     v.modEnvToCutoff = r.modEnvToCutoff;
@@ -54,14 +54,14 @@ std::optional<double> applyModulators(Voice& v, const SampleRegion& r, const Cha
     v.modulatorGain = 1.0;
     v.volumeRateScale.fill(1.0F);
     v.modulationRateScale.fill(1.0F);
-    if (r.modulatorCount == 0 || r.modulators == nullptr) return std::nullopt;
+    ModulatorResult result;
+    if (r.modulatorCount == 0 || r.modulators == nullptr) return result;
 
     const ModulatorInputs in = inputsFor(v, ch);
     std::array<double, kGeneratorCount> add{};
-    std::optional<double> velocityDepth;
     for (const Modulator& m : std::span(r.modulators, r.modulatorCount)) {
         if (defaultModulator(m) == DefaultModulator::VelocityAttenuation) {
-            velocityDepth = velocityDepth.value_or(0.0) + m.amount;
+            result.velocityDepth = result.velocityDepth.value_or(0.0) + m.amount;
             continue;
         }
         add[m.destination] += modulatorOutput(m, in);
@@ -97,7 +97,19 @@ std::optional<double> applyModulators(Voice& v, const SampleRegion& r, const Cha
         v.modulationRateScale[i] = static_cast<float>(
             std::exp2(-std::clamp(add[kModulationTimes[i]], -12000.0, 12000.0) / 1200.0));
     }
-    return velocityDepth;
+    // A delay of 2^(t/1200) s grows by the factor the added timecents give.
+    auto later = [&add](int32_t frames, int g) {
+        const double f = frames * std::exp2(std::clamp(add[size_t(g)], -12000.0, 12000.0) / 1200.0);
+        return static_cast<int32_t>(std::clamp(f, 0.0, 2147483647.0));
+    };
+    v.delay = later(v.delay, GEN_DELAY_VOL_ENV);
+    v.modulationDelay = later(v.modulationDelay, GEN_DELAY_MOD_ENV);
+    v.tremoloDelay = later(v.tremoloDelay, GEN_DELAY_MOD_LFO);
+    v.resample.vibrato.delay = later(r.pitchLfoDelay, GEN_DELAY_VIB_LFO) + ch.vibratoDelay;
+    // Pan in 0.1 % steps across the whole width.
+    result.panSteps =
+        static_cast<int>(std::lround(std::clamp(add[GEN_PAN], -1000.0, 1000.0) * 127 / 1000));
+    return result;
 }
 
 }  // namespace svt

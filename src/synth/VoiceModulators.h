@@ -11,11 +11,17 @@
 
 namespace svt {
 
+struct ModulatorResult {
+    // The depth a font modulator gives the velocity's attenuation in place of the engine's
+    // curve (960 is the curve as it is); nothing when the font leaves the curve alone.
+    std::optional<double> velocityDepth;
+    int panSteps = 0;  // added to the voice's pan, 0..127
+};
+
 // Sets the voice's modulated values (cutoff, resonance, modulation envelope depths, gain,
 // envelope rate scales) from region `r` for the voice's note and velocity on channel `ch`,
-// and moves its base frequency by the tuning the modulators add. Returns the depth a font
-// modulator gives the velocity's attenuation in place of the engine's curve (960 is the
-// curve as it is), or nothing when the font leaves the curve alone.
-std::optional<double> applyModulators(Voice& v, const SampleRegion& r, const ChannelState& ch);
+// and moves its base frequency by the tuning and its delays (envelopes, LFOs; set from the
+// region before) by the times the modulators add.
+ModulatorResult applyModulators(Voice& v, const SampleRegion& r, const ChannelState& ch);
 
 }  // namespace svt

@@ -83,14 +83,6 @@ void VoiceShaper::start(Voice& v, const SampleRegion& r, int c, int note, int ve
     v.resample.position = 0;
     v.baseFrequency = frequency;
     v.delay = r.volEnvDelay;
-    if (const std::optional<double> velocityDepth = applyModulators(v, r, ch)) {
-        // The font gives the velocity's attenuation a depth of its own: the engine's curve
-        // (its full depth) is scaled to it, in decibels.
-        const double full = channels_.channelGain(c, 127, note, v.eventKey, v.drum);
-        const double here = channels_.channelGain(c, velocity, note, v.eventKey, v.drum);
-        if (full > 0.0 && here > 0.0)
-            v.modulatorGain *= std::pow(here / full, *velocityDepth / 960.0 - 1.0);
-    }
 
     VibratoState& vib = v.resample.vibrato;
     vib.controlRatio = r.pitchLfoControlRatio;
@@ -105,10 +97,21 @@ void VoiceShaper::start(Voice& v, const SampleRegion& r, int c, int note, int ve
     v.tremoloSweepPosition = 0;
     v.modulationDelay = r.modEnvDelay;
 
+    const ModulatorResult modulated = applyModulators(v, r, ch);
+    if (modulated.velocityDepth) {
+        // The font gives the velocity's attenuation a depth of its own: the engine's curve
+        // (its full depth) is scaled to it, in decibels.
+        const double full = channels_.channelGain(c, 127, note, v.eventKey, v.drum);
+        const double here = channels_.channelGain(c, velocity, note, v.eventKey, v.drum);
+        if (full > 0.0 && here > 0.0)
+            v.modulatorGain *= std::pow(here / full, *modulated.velocityDepth / 960.0 - 1.0);
+    }
+
     const DrumNoteState& dn = ch.drumNotes[size_t(note)];
     v.panning = (v.drum && dn.panning >= 0) ? dn.panning
                 : ch.panning >= 0           ? regionPanning(r, ch.panning)
                                             : r.pan;
+    v.panning = clamp7(v.panning + modulated.panSteps);
 
     v.volume = EnvelopeState{};
     v.modulation = EnvelopeState{};

@@ -3,6 +3,7 @@
 // velocity curve, and a filter opened by the velocity.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -192,6 +193,45 @@ TEST(EngineModulators, VelocityOpensTheFilterOfAQuietNote) {
         // A soft note opens it less.
         EXPECT_GT(opened - partialDb(pair + 1, 30), 15.0) << "program " << pair + 1;
     }
+}
+
+TEST(EngineModulators, PanAndEnvelopeDelayFollowTheirModulators) {
+    Sf2Builder sf;
+    const int sine = sf.addSample(Sf2Builder::sineSample("sine", 440.0, kRate, 69));
+    const std::vector<std::vector<Sf2Modulator>> programs{
+        {},
+        {{kVelocitySwitch, GEN_PAN, 500, 0, 0}},
+        {{kVelocitySwitch, GEN_DELAY_VOL_ENV, 1200, 0, 0}},
+    };
+    for (size_t p = 0; p < programs.size(); ++p) {
+        const int i = sf.addInstrument("sine");
+        Sf2Zone& z =
+            sf.instrumentZone(i).loopMode(1).gen(GEN_DELAY_VOL_ENV, Sf2Builder::timecents(0.1));
+        for (const Sf2Modulator& m : programs[p]) z.modulator(m);
+        z.sample(sine);
+        sf.presetZone(sf.addPreset("sine", 0, static_cast<int>(p))).instrument(i);
+    }
+    Player player(sf.build());
+    auto sides = [&](int program) {
+        player.program(0, program);
+        player.noteOn(0, 69, 100);
+        std::vector<int32_t> x = player.render(kRate / 2);
+        player.noteOff(0, 69);
+        player.render(kRate);
+        return std::pair{SynthDriver::side(x, 0), SynthDriver::side(x, 1)};
+    };
+    auto onset = [](const std::vector<double>& x) {
+        const double threshold = 0.05 * peak(x);
+        const auto at = std::find_if(x.begin(), x.end(),
+                                     [threshold](double s) { return std::abs(s) > threshold; });
+        return static_cast<double>(at - x.begin()) / kRate;
+    };
+    const auto [left, right] = sides(0);
+    EXPECT_NEAR(rms(left), rms(right), 0.05 * rms(left));
+    EXPECT_NEAR(onset(left), 0.1, 0.01);
+    const auto [panLeft, panRight] = sides(1);
+    EXPECT_LT(rms(panLeft), 0.05 * rms(panRight)) << "panned hard right";
+    EXPECT_NEAR(onset(sides(2).first), 0.2, 0.01) << "the delay doubled";
 }
 
 TEST(Modulators, SourcesFollowTheirCurvesDirectionsAndPolarity) {
