@@ -114,9 +114,17 @@ void addModulators(std::vector<Modulator>& list, const std::vector<Modulator>& p
         if (same != list.end()) {
             same->amount = static_cast<int16_t>(
                 std::clamp<int>(same->amount + m.amount, INT16_MIN, INT16_MAX));
-        } else {
-            list.push_back(m);
+            continue;
         }
+        // The instrument level holds the defaults it does not override: a preset's modulator
+        // identical to one of them adds to the default's amount.
+        Modulator added = m;
+        const auto d = std::find_if(kDefaults.begin(), kDefaults.end(),
+                                    [&m](const DefaultEntry& e) { return sameModulator(e.m, m); });
+        if (d != kDefaults.end())
+            added.amount =
+                static_cast<int16_t>(std::clamp<int>(d->m.amount + m.amount, INT16_MIN, INT16_MAX));
+        list.push_back(added);
     }
 }
 

@@ -37,7 +37,8 @@ DefaultModulator defaultModulator(const Modulator& m);
 // replaced, any other appended.
 void overlayModulators(std::vector<Modulator>& list, const std::vector<Modulator>& zone);
 // Adds a preset level's modulators to an instrument level's list: an identical one has the
-// amounts summed, any other is appended.
+// amounts summed (a default the instrument does not override counts as in its list), any
+// other is appended.
 void addModulators(std::vector<Modulator>& list, const std::vector<Modulator>& preset);
 // Keeps the modulators a voice can apply at its note-on: a generator as destination, sources
 // of known kinds (velocity, key, pressure, the pitch wheel and its range, controllers), a

@@ -148,11 +148,18 @@ TEST(EngineModulators, AFontsVelocityCurveReplacesTheEnginesDepth) {
         z.sample(sine);
         sf.presetZone(sf.addPreset("sine", 0, depth < 0 ? 0 : depth == 0 ? 1 : 2)).instrument(i);
     }
+    // A preset's identical modulator adds to the default's depth: 960 - 480.
+    const int lessened = sf.addInstrument("sine");
+    sf.instrumentZone(lessened).loopMode(1).sample(sine);
+    sf.presetZone(sf.addPreset("sine", 0, 3))
+        .modulator({0x0502, GEN_INITIAL_ATTENUATION, -480, 0, 0})
+        .instrument(lessened);
     Player player(sf.build());
     const double engineCurve = player.levelDb(0, 40) - player.levelDb(0, 127);
     ASSERT_LT(engineCurve, -6.0);
     EXPECT_NEAR(player.levelDb(1, 40) - player.levelDb(1, 127), 0.0, 0.2);
     EXPECT_NEAR(player.levelDb(2, 40) - player.levelDb(2, 127), engineCurve / 2, 0.3);
+    EXPECT_NEAR(player.levelDb(3, 40) - player.levelDb(3, 127), engineCurve / 2, 0.3);
 }
 
 TEST(EngineModulators, VelocityOpensTheFilterOfAQuietNote) {
