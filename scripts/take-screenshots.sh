@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots from the real desktop program under Xvfb: the main window with
 # the demo song paused a few seconds in, in the light and the dark scheme, in English and in
-# German. Each run has settings of its own (nothing of the user's is
+# German, and the playlist window. Each run has settings of its own (nothing of the user's is
 # read or changed) and plays into a PulseAudio null sink, which takes the sound at the pace it
 # is heard (ALSA's null device would race through the song).
 #
@@ -40,14 +40,16 @@ printf 'pcm.sorvanto_pulse {\n  type pulse\n  server "unix:%s"\n}\n' "$work/puls
 shoot() {
   local scheme=$1 language=$2 name=$3
   local home=$work/$name
-  mkdir -p "$home/run" && chmod 700 "$home/run"
+  mkdir -p "$home/run" "$home/Music" && chmod 700 "$home/run"
   cp "$work/.asoundrc" "$home/.asoundrc"
+  # Opened from a folder of the user's, so that the path field shows no build machine's path.
+  cp "$song" "$home/Music/demo.mid"
   cat > "$home/inside.sh" <<INSIDE
 set -u
 cd '$home'
 HOME='$home' XDG_CONFIG_HOME='$home/config' XDG_RUNTIME_DIR='$home/run' \
 SORVANTO_ALSA_DEVICE=sorvanto_pulse SORVANTO_LANG=$language SORVANTO_COLOR_SCHEME=$scheme \
-SORVANTO_TIME_LOG=time.log '$program' --open '$song' > app.log 2>&1 &
+SORVANTO_TIME_LOG=time.log '$program' --open Music/demo.mid > app.log 2>&1 &
 app=\$!
 wid=\$(timeout 60 xdotool search --sync --onlyvisible --name '^Calda Sorvanto\$' | head -1)
 [ -n "\$wid" ] || { cat app.log; kill \$app; exit 1; }
@@ -73,7 +75,55 @@ INSIDE
   echo "take-screenshots: $out/$name.png"
 }
 
-shoot light 2 main-window
+# The playlist window beside the main window, four songs listed (the demo song and three our
+# own song writer makes), in the light scheme.
+shoot_playlist() {
+  local home=$work/playlist
+  mkdir -p "$home/run" "$home/Music" && chmod 700 "$home/run"
+  cp "$song" "$home/Music/demo.mid"
+  python3 "$root/bench/make-gm-songs.py" "$home/Music"
+  # Each gets a title: a track name at the start of its first track.
+  python3 - "$home/Music" <<'TITLES'
+import os, struct, sys
+for name, title in (("rock", "Garage Rock"), ("tutti", "Orchestral Tutti"), ("dance", "Night Dance")):
+    path = os.path.join(sys.argv[1], name + ".mid")
+    data = bytearray(open(path, "rb").read())
+    at = data.index(b"MTrk")
+    meta = b"\x00\xff\x03" + bytes([len(title)]) + title.encode()
+    size = struct.unpack(">I", data[at + 4:at + 8])[0] + len(meta)
+    data[at + 4:at + 8] = struct.pack(">I", size)
+    data[at + 8:at + 8] = meta
+    open(path, "wb").write(bytes(data))
+TITLES
+  cat > "$home/inside.sh" <<INSIDE
+set -u
+cd '$home'
+HOME='$home' XDG_CONFIG_HOME='$home/config' XDG_RUNTIME_DIR='$home/run' \
+SORVANTO_ALSA_DEVICE=sorvanto_null SORVANTO_LANG=2 SORVANTO_COLOR_SCHEME=light \
+'$program' --open Music/demo.mid Music/rock.mid Music/tutti.mid Music/dance.mid > app.log 2>&1 &
+app=\$!
+wid=\$(timeout 60 xdotool search --sync --onlyvisible --name '^Calda Sorvanto\$' | head -1)
+[ -n "\$wid" ] || { cat app.log; kill \$app; exit 1; }
+xdotool windowmove "\$wid" 0 0
+xdotool windowfocus --sync "\$wid"
+sleep 1
+xdotool key a
+list=\$(timeout 30 xdotool search --sync --onlyvisible --name '^Playlist\$' | head -1)
+[ -n "\$list" ] || { cat app.log; kill \$app; exit 1; }
+# Without a window manager the window placed beside the main one runs off the screen.
+xdotool windowmove --sync "\$list" 0 560
+xdotool windowsize --sync "\$list" 520 300
+sleep 2
+import -window "\$list" '$out/playlist.png'
+kill \$app 2>/dev/null || true
+INSIDE
+  printf 'pcm.sorvanto_null {\n  type null\n}\n' > "$home/.asoundrc"
+  xvfb-run -a -s '-screen 0 1280x1024x24' bash "$home/inside.sh"
+  echo "take-screenshots: $out/playlist.png"
+}
+
+[ -n "${SVT_ONLY_PLAYLIST:-}" ] || { shoot light 2 main-window
 shoot dark 2 main-window-dark
 shoot light 3 main-window-german
-shoot dark 3 main-window-german-dark
+shoot dark 3 main-window-german-dark; }
+shoot_playlist

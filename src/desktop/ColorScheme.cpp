@@ -27,6 +27,16 @@ ColorScheme chooseColorScheme(const SchemeHints& hints) {
     return ColorScheme::Light;
 }
 
+std::optional<ColorScheme> SchemeFollower::update(const SchemeHints& now) {
+    // A portal that stopped answering takes back no preference it gave: the scheme stays.
+    if (!now.portal) return std::nullopt;
+    hints_.portal = now.portal;
+    const ColorScheme chosen = chooseColorScheme(hints_);
+    if (chosen == scheme_) return std::nullopt;
+    scheme_ = chosen;
+    return chosen;
+}
+
 SchemeColors schemeColors(ColorScheme scheme) {
     if (scheme == ColorScheme::Dark)
         return {0x2b2d31, 0xe6e6e6, 0x1e1f22, 0x26282c, 0xe6e6e6, 0x383a40, 0xe6e6e6,

@@ -22,6 +22,24 @@ struct SchemeHints {
 // the colours the toolkit was given; light when nothing tells.
 ColorScheme chooseColorScheme(const SchemeHints& hints);
 
+// The scheme chosen at start-up, followed while the program runs. Once the program has given
+// the toolkit its own palette, the toolkit's colours say nothing more about the desktop, so the
+// window colour seen at start-up stays the last resort; the user's override stays fixed; the
+// portal's preference is the hint that changes.
+class SchemeFollower {
+  public:
+    explicit SchemeFollower(const SchemeHints& start)
+        : hints_(start), scheme_(chooseColorScheme(start)) {}
+    ColorScheme scheme() const { return scheme_; }
+    // The desktop said something changed and `now` is what it tells: the scheme to take when
+    // it differs from the one in use.
+    std::optional<ColorScheme> update(const SchemeHints& now);
+
+  private:
+    SchemeHints hints_;
+    ColorScheme scheme_;
+};
+
 // 0xRRGGBB colours of a scheme.
 struct SchemeColors {
     uint32_t window, windowText, base, alternateBase, text, button, buttonText, highlight,

@@ -1,6 +1,7 @@
 #include "gui/Appearance.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QLibraryInfo>
 #include <QPalette>
 #include <QStyleFactory>
@@ -12,6 +13,7 @@
 #include <QDBusVariant>
 #endif
 
+#include <optional>
 #include <string>
 
 namespace svt::gui {
@@ -23,6 +25,12 @@ constexpr int kPortalTimeoutMs = 300;
 QColor colour(uint32_t rgb) {
     return QColor::fromRgb(static_cast<QRgb>(rgb));
 }
+
+// What the desktop told before the program gave the toolkit its own palette.
+std::optional<SchemeHints> startHints;
+SchemeWatch* watch = nullptr;
+
+void setSchemePalette(QApplication& app, ColorScheme scheme);
 
 }  // namespace
 
@@ -74,10 +82,47 @@ SchemeHints desktopSchemeHints(const QApplication& app) {
     }
 #endif
     hints.windowLightness = app.palette().color(QPalette::Window).lightness();
+    if (!startHints) startHints = hints;
     return hints;
 }
 
 void applyColorScheme(QApplication& app, ColorScheme scheme) {
+    if (!watch) watch = new SchemeWatch(app, startHints ? *startHints : desktopSchemeHints(app));
+    setSchemePalette(app, scheme);
+}
+
+SchemeWatch::SchemeWatch(QApplication& app, const SchemeHints& start)
+    : QObject(&app), app_(app), follower_(start) {
+    app.installEventFilter(this);
+#ifdef SORVANTO_WITH_DBUS
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected())
+        bus.connect(QStringLiteral("org.freedesktop.portal.Desktop"),
+                    QStringLiteral("/org/freedesktop/portal/desktop"),
+                    QStringLiteral("org.freedesktop.portal.Settings"),
+                    QStringLiteral("SettingChanged"), this, SLOT(recheck()));
+#endif
+    connect(this, &QObject::destroyed, [] { watch = nullptr; });
+}
+
+bool SchemeWatch::eventFilter(QObject* watched, QEvent* event) {
+    // Every window gets the theme change; the desktop is asked once for all of them.
+    if (event->type() == QEvent::ThemeChange && watched->isWindowType() && !pending_) {
+        pending_ = true;
+        QMetaObject::invokeMethod(this, &SchemeWatch::recheck, Qt::QueuedConnection);
+    }
+    return false;
+}
+
+void SchemeWatch::recheck() {
+    pending_ = false;
+    if (const std::optional<ColorScheme> now = follower_.update(desktopSchemeHints(app_)))
+        setSchemePalette(app_, *now);
+}
+
+namespace {
+
+void setSchemePalette(QApplication& app, ColorScheme scheme) {
     const SchemeColors c = schemeColors(scheme);
     // Fusion draws every part from the palette, so both schemes look as meant on any desktop.
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(fusion);
@@ -102,5 +147,7 @@ void applyColorScheme(QApplication& app, ColorScheme scheme) {
     p.setColor(QPalette::Disabled, QPalette::Base, colour(c.window));
     app.setPalette(p);
 }
+
+}  // namespace
 
 }  // namespace svt::gui

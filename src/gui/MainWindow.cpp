@@ -438,6 +438,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) tintTransportIcons();
     if (event->type() != QEvent::WindowStateChange || !playlistWindow_) return;
     const auto* change = static_cast<QWindowStateChangeEvent*>(event);
     if (isMinimized()) {

@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
+#include <QStyle>
 #include <array>
 #include <cstdio>
 #include <functional>
@@ -100,6 +101,7 @@ class MainWindow final : public QMainWindow {
     void watchBar(QScrollBar* bar, PanelBar which, QLineEdit* field);
     void showEcho(const BarEcho& echo, QLineEdit* field);
     void applyView(const PanelView& view);
+    void tintTransportIcons();
     static void showImage(QToolButton* button, const std::array<QIcon, 2>& images, bool second);
     void setSongControlsEnabled(bool enabled);
     void showOpenedFields(const std::optional<OpenedFields>& fields);
@@ -143,6 +145,9 @@ class MainWindow final : public QMainWindow {
     std::array<QComboBox*, 16> instruments_{};
     std::array<QLineEdit*, 16> trackNames_{};
     ChannelMeters* meters_ = nullptr;
+    // The transport buttons and their symbols, tinted for the scheme in use.
+    std::vector<QToolButton*> transportButtons_;
+    std::vector<QStyle::StandardPixmap> transportIcons_;
     QToolButton* playButton_ = nullptr;
     QToolButton* pauseButton_ = nullptr;
     QToolButton* loopButton_ = nullptr;

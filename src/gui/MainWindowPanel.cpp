@@ -144,21 +144,30 @@ QToolButton* MainWindow::imageButton(const QIcon& icon, const QString& tooltip,
     return button;
 }
 
-QWidget* MainWindow::buildFullPanel() {
-    auto* panel = new QWidget(this);
+void MainWindow::tintTransportIcons() {
     // The style's transport symbols are drawn dark; on a dark scheme they take the text's
     // colour so that they can be seen.
     const QColor text = palette().color(QPalette::WindowText);
     const bool dark = palette().color(QPalette::Window).lightness() < 128;
-    const auto transportIcon = [this, text, dark](QStyle::StandardPixmap which) {
-        const QIcon icon = style()->standardIcon(which);
-        if (!dark) return icon;
-        QPixmap pixmap = icon.pixmap(QSize(32, 32));
-        QPainter p(&pixmap);
-        p.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        p.fillRect(pixmap.rect(), text);
-        p.end();
-        return QIcon(pixmap);
+    for (size_t i = 0; i < transportButtons_.size() && i < transportIcons_.size(); ++i) {
+        QIcon icon = style()->standardIcon(transportIcons_[i]);
+        if (dark) {
+            QPixmap pixmap = icon.pixmap(QSize(32, 32));
+            QPainter p(&pixmap);
+            p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            p.fillRect(pixmap.rect(), text);
+            p.end();
+            icon = QIcon(pixmap);
+        }
+        transportButtons_[i]->setIcon(icon);
+    }
+}
+
+QWidget* MainWindow::buildFullPanel() {
+    auto* panel = new QWidget(this);
+    const auto transportIcon = [this](QStyle::StandardPixmap which) {
+        transportIcons_.push_back(which);
+        return QIcon();
     };
     auto* outer = new QVBoxLayout(panel);
     outer->setContentsMargins(8, 4, 8, 8);
@@ -198,18 +207,25 @@ QWidget* MainWindow::buildFullPanel() {
                                    t(UiText::SavePlaylist),
                                    [this] { model_.savePlaylistDialog(); }));
     buttons->addSpacing(16);
-    buttons->addWidget(imageButton(transportIcon(QStyle::SP_MediaSkipBackward), t(UiText::Previous),
-                                   [this] { control_.pressPrevious(); }));
+    transportButtons_.push_back(imageButton(transportIcon(QStyle::SP_MediaSkipBackward),
+                                            t(UiText::Previous),
+                                            [this] { control_.pressPrevious(); }));
+    buttons->addWidget(transportButtons_.back());
     playButton_ = imageButton(transportIcon(QStyle::SP_MediaPlay), t(UiText::Play),
                               [this] { act(model_.play()); });
     pauseButton_ = imageButton(transportIcon(QStyle::SP_MediaPause), t(UiText::Pause),
                                [this] { control_.pressPause(); });
+    transportButtons_.push_back(playButton_);
+    transportButtons_.push_back(pauseButton_);
     buttons->addWidget(playButton_);
     buttons->addWidget(pauseButton_);
-    buttons->addWidget(imageButton(transportIcon(QStyle::SP_MediaStop), t(UiText::Stop),
-                                   [this] { control_.pressStop(); }));
-    buttons->addWidget(imageButton(transportIcon(QStyle::SP_MediaSkipForward), t(UiText::Next),
-                                   [this] { control_.pressNext(); }));
+    transportButtons_.push_back(imageButton(transportIcon(QStyle::SP_MediaStop), t(UiText::Stop),
+                                            [this] { control_.pressStop(); }));
+    buttons->addWidget(transportButtons_.back());
+    transportButtons_.push_back(imageButton(transportIcon(QStyle::SP_MediaSkipForward),
+                                            t(UiText::Next), [this] { control_.pressNext(); }));
+    buttons->addWidget(transportButtons_.back());
+    tintTransportIcons();
     loopButton_ =
         imageButton(st->standardIcon(QStyle::SP_BrowserReload), t(UiText::LoopFile),
                     [this] { showImage(loopButton_, loopImages_, control_.pressLoop()); });

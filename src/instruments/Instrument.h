@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "instruments/SoundFontFile.h"
+
 namespace svt {
 
 struct DecodedSample;
@@ -135,6 +137,11 @@ struct SampleRegion {
     int16_t scaleTuning = 1024;   // pitch change per key, 1024 = 100 cents
 
     uint8_t regionKind = kRegionKindSoundFont;
+    int16_t attenuationCb = 0;  // the initial attenuation `gain` was made from, 0..960
+    // The region's SoundFont modulators, shaping each voice at its note-on; they live in the
+    // Instrument's `modulators`.
+    uint16_t modulatorCount = 0;
+    const Modulator* modulators = nullptr;
     int32_t sfSampleIndex = 0;    // SoundFont sample header number
     int32_t sfLinkedSample = -1;  // the stereo partner's sample header number; -1 for mono
     uint16_t sfSampleType = kSampleMono;
@@ -151,6 +158,8 @@ struct Instrument {
     // Decoded compressed samples the regions read in place; shared with the font's cache of
     // decoded samples and with other instruments.
     std::vector<std::shared_ptr<const DecodedSample>> decodedSamples;
+    // Every region's modulators, one run after the other.
+    std::vector<Modulator> modulators;
 
     int32_t regionCount() const { return static_cast<int32_t>(regions.size()); }
     // Bytes of sample data held (for memory accounting and display).

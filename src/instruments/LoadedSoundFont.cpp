@@ -13,6 +13,7 @@
 #include <numbers>
 
 #include "instruments/GeneratorTable.h"
+#include "instruments/Modulators.h"
 #include "instruments/RegionUnits.h"
 #include "streams/streams.h"
 
@@ -64,8 +65,10 @@ class Indexer {
         Empty,    // no instrument, or one with no zones or past the table
         TooDeep,  // instruments nest deeper than presets over instruments: the preset stops
     };
-    Layer parseLayer(const GeneratorTable& p, int depth);
-    void makeRegions(const GeneratorTable& t);
+    // `pmods`: the modulators of the level above (the preset zone's, its global zone's laid
+    // under them).
+    Layer parseLayer(const GeneratorTable& p, const std::vector<Modulator>& pmods, int depth);
+    void makeRegions(const GeneratorTable& t, const std::vector<Modulator>& mods);
     void problem(std::string text) {
         if (problems_.size() < kMaxProblems) problems_.push_back({std::move(text)});
     }
@@ -110,14 +113,20 @@ void Indexer::parsePreset(int presetPos) {
     size_t firstLocal = isGlobalZone(ph.zones[0]) ? 1 : 0;
     for (size_t z = firstLocal; z < ph.zones.size(); ++z) {
         GeneratorTable p;
-        if (firstLocal == 1) p.copyZone(ph.zones[0], 1);
+        std::vector<Modulator> pmods;
+        if (firstLocal == 1) {
+            p.copyZone(ph.zones[0], 1);
+            pmods = ph.zones[0].modulators;
+        }
         p.copyZone(ph.zones[z], 2);
-        if (parseLayer(p, 0) == Layer::TooDeep) break;
+        overlayModulators(pmods, ph.zones[z].modulators);
+        if (parseLayer(p, pmods, 0) == Layer::TooDeep) break;
     }
     summary_.keyCount = static_cast<int32_t>(std::count(keysSeen_.begin(), keysSeen_.end(), true));
 }
 
-Indexer::Layer Indexer::parseLayer(const GeneratorTable& p, int depth) {
+Indexer::Layer Indexer::parseLayer(const GeneratorTable& p, const std::vector<Modulator>& pmods,
+                                   int depth) {
     if (depth >= 2) {
         problem("preset \"" + summary_.name +
                 "\": parse_layer: too deep instrument level; its remaining zones are left out");
@@ -136,20 +145,28 @@ Indexer::Layer Indexer::parseLayer(const GeneratorTable& p, int depth) {
     size_t firstLocal = isGlobalZone(ih.zones[0]) ? 1 : 0;
     for (size_t z = firstLocal; z < ih.zones.size(); ++z) {
         GeneratorTable i;
-        if (firstLocal == 1) i.copyZone(ih.zones[0], 1);
+        std::vector<Modulator> mods;
+        if (firstLocal == 1) {
+            i.copyZone(ih.zones[0], 1);
+            mods = ih.zones[0].modulators;
+        }
         i.copyZone(ih.zones[z], 2);
+        overlayModulators(mods, ih.zones[z].modulators);
+        addModulators(mods, pmods);
         if (!i.has(GEN_SAMPLE_ID)) {
             layOver(p, i, sf1_);
             if (rangesValid(i)) {
-                const Layer r = parseLayer(i, depth + 1);
+                const Layer r = parseLayer(i, mods, depth + 1);
                 if (r == Layer::TooDeep) return r;
             } else {
                 rangesProblem(i);
             }
         } else {
             completeZone(p, i, sf1_);
+            if (sf1_) mods.clear();  // version 1 knows no modulators
+            keepPlayable(mods);
             if (rangesValid(i))
-                makeRegions(i);
+                makeRegions(i, mods);
             else
                 rangesProblem(i);
         }
@@ -157,7 +174,7 @@ Indexer::Layer Indexer::parseLayer(const GeneratorTable& p, int depth) {
     return Layer::Parsed;
 }
 
-void Indexer::makeRegions(const GeneratorTable& t) {
+void Indexer::makeRegions(const GeneratorTable& t, const std::vector<Modulator>& mods) {
     size_t sampleIndex = t.u(GEN_SAMPLE_ID);
     if (sampleIndex >= file_.sampleHeaders.size()) {
         problem("preset \"" + summary_.name + "\": a zone names sample " +
@@ -205,6 +222,7 @@ void Indexer::makeRegions(const GeneratorTable& t) {
             pr.region.fixedNote = 0;
         }
         fillRegion(t, header, key, {file_, samples_, s_, amplification_, sf1_, bank_}, pr);
+        pr.modulators = mods;
         e.regions.push_back(pr);
         ++regionTotal_;
         ++summary_.regionCount;
@@ -318,6 +336,9 @@ Status LoadedSoundFont::indexFile(InputStream& in, const InstrumentSettings& set
         std::stable_sort(
             entry.regions.begin(), entry.regions.end(),
             [](const PendingRegion& a, const PendingRegion& b) { return a.filePos < b.filePos; });
+        // The index lives as long as the font: grown by doubling, a large font's entries
+        // would keep megabytes of room they never use.
+        entry.regions.shrink_to_fit();
     }
     pendingRegions_ = indexer.regions();
     // A font none of whose samples can sound is refused, rather than played as silence.

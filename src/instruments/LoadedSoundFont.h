@@ -41,6 +41,8 @@ struct PendingRegion {
     uint8_t highKey = 127;
     int32_t bank = 0;
     int32_t key = kAnyKey;
+    // The zone's modulators after merging, those a voice can apply (Modulators.h).
+    std::vector<Modulator> modulators;
 };
 
 struct PresetIndexEntry {

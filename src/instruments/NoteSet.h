@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "song/InstrumentMarker.h"
+
 namespace svt {
 
 class NoteSet {
@@ -35,9 +37,5 @@ class NoteSet {
   private:
     std::vector<std::bitset<128>> velocitiesByKey_;  // empty, or one entry per key
 };
-
-// Transposition a song's notes may still undergo after they are marked (the listener's key
-// control, a part's key shift): the samples of keys this far away are prepared too.
-inline constexpr int kMarkedNoteMargin = 12;
 
 }  // namespace svt

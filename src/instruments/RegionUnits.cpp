@@ -112,6 +112,7 @@ void fillRegion(const GeneratorTable& t, SampleHeader S, int key, const RegionSo
     if (t.has(GEN_INITIAL_ATTENUATION) && t.v(GEN_INITIAL_ATTENUATION) != 0) {
         int a = std::clamp<int>(t.v(GEN_INITIAL_ATTENUATION), 0, 960);
         att = tab.attenuationGain[static_cast<size_t>(a)];
+        r.attenuationCb = static_cast<int16_t>(a);
     }
     r.gain = att * source.amplification;
 

@@ -606,6 +606,17 @@ std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry
     }
     if (stream) (void)stream->close();
     if (inst->regions.empty() && !entry.regions.empty()) return nullptr;
+    size_t modulatorTotal = 0;
+    for (const PendingRegion* p : made) modulatorTotal += p->modulators.size();
+    inst->modulators.reserve(modulatorTotal);
+    for (size_t i = 0; i < made.size(); ++i) {
+        const std::vector<Modulator>& mods = made[i]->modulators;
+        SampleRegion& r = inst->regions[i];
+        r.modulatorCount = static_cast<uint16_t>(std::min<size_t>(mods.size(), UINT16_MAX));
+        r.modulators = mods.empty() ? nullptr : inst->modulators.data() + inst->modulators.size();
+        inst->modulators.insert(inst->modulators.end(), mods.begin(),
+                                mods.begin() + r.modulatorCount);
+    }
     return inst;
 }
 

@@ -103,7 +103,9 @@ class Walker {
     bool truncated_ = false;
 
     std::vector<uint16_t> presetBags_, instrumentBags_;
+    std::vector<uint16_t> presetModBags_, instrumentModBags_;  // each bag's first modulator
     std::vector<Generator> presetGens_, instrumentGens_;
+    std::vector<Modulator> presetMods_, instrumentMods_;
     bool havePbag_ = false, haveIbag_ = false, havePgen_ = false, haveIgen_ = false;
     bool havePhdr_ = false, haveInst_ = false, haveShdr_ = false, haveSmpl_ = false;
     size_t snamCount_ = 0;
@@ -262,8 +264,13 @@ void Walker::handle(const std::string& list, const std::string& id, uint32_t siz
     } else if (id == "pbag" || id == "ibag") {
         std::vector<uint8_t> body = readTable(size, 4, id, count);
         std::vector<uint16_t>& bags = id == "pbag" ? presetBags_ : instrumentBags_;
+        std::vector<uint16_t>& modBags = id == "pbag" ? presetModBags_ : instrumentModBags_;
         bags.resize(count);
-        for (size_t i = 0; i < count; ++i) bags[i] = le16(&body[i * 4]);
+        modBags.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            bags[i] = le16(&body[i * 4]);
+            modBags[i] = le16(&body[i * 4 + 2]);
+        }
         (id == "pbag" ? havePbag_ : haveIbag_) = true;
     } else if (id == "pgen" || id == "igen") {
         std::vector<uint8_t> body = readTable(size, 4, id, count);
@@ -272,6 +279,15 @@ void Walker::handle(const std::string& list, const std::string& id, uint32_t siz
         for (size_t i = 0; i < count; ++i)
             gens[i] = Generator{le16(&body[i * 4]), le16(&body[i * 4 + 2])};
         (id == "pgen" ? havePgen_ : haveIgen_) = true;
+    } else if (id == "pmod" || id == "imod") {
+        std::vector<uint8_t> body = readTable(size, 10, id, count);
+        std::vector<Modulator>& mods = id == "pmod" ? presetMods_ : instrumentMods_;
+        mods.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            const uint8_t* r = &body[i * 10];
+            mods[i] = Modulator{le16(r), le16(r + 2), static_cast<int16_t>(le16(r + 4)),
+                                le16(r + 6), le16(r + 8)};
+        }
     } else if (id == "shdr") {
         bool v2 = file_.versionMajor > 1;
         size_t recordSize = v2 ? 46 : 16;
@@ -318,17 +334,21 @@ void Walker::handle(const std::string& list, const std::string& id, uint32_t siz
         }
         haveShdr_ = true;
     } else {
-        skipBody(size);  // pmod, imod and anything unknown
+        skipBody(size);  // anything unknown
     }
 }
 
 // Cuts the headers' runs of bags into zones of generators. An index past its table
 // ends the zones of that header there; a bag whose generator index goes backwards does
 // the same.
+// Modulators only add to a zone: a bag whose run of them is broken keeps its generators
+// and loses its modulators.
 template <class Header>
 void cutZones(std::vector<Header>& headers, const std::vector<uint16_t>& bags,
-              const std::vector<Generator>& gens, const char* what, const char* bagId,
+              const std::vector<Generator>& gens, const std::vector<uint16_t>& modBags,
+              const std::vector<Modulator>& mods, const char* what, const char* bagId,
               const char* genId, Walker& w) {
+    bool modsNoted = false;
     if (headers.empty()) return;
     for (size_t i = 0; i + 1 < headers.size(); ++i) {
         Header& h = headers[i];
@@ -359,6 +379,17 @@ void cutZones(std::vector<Header>& headers, const std::vector<uint16_t>& bags,
             }
             Zone z;
             z.generators.assign(gens.begin() + from, gens.begin() + to);
+            const size_t modFrom = modBags[static_cast<size_t>(j)];
+            const size_t modTo = modBags[static_cast<size_t>(j) + 1];
+            if (modFrom <= modTo && modTo <= mods.size()) {
+                z.modulators.assign(mods.begin() + static_cast<std::ptrdiff_t>(modFrom),
+                                    mods.begin() + static_cast<std::ptrdiff_t>(modTo));
+            } else if (!modsNoted) {
+                modsNoted = true;
+                w.problem(std::string(what) + " \"" + h.name + "\": zone " +
+                          std::to_string(j - first) +
+                          "'s modulators lie outside the modulator table; they are left out");
+            }
             h.zones.push_back(std::move(z));
         }
     }
@@ -385,9 +416,10 @@ void Walker::buildZones() {
                 file_.instruments.back().name + "\" is taken as the closing record");
     }
     if (!(havePbag_ && havePgen_ && haveIbag_ && haveIgen_)) return;
-    cutZones(file_.presets, presetBags_, presetGens_, "preset", "pbag", "pgen", *this);
-    cutZones(file_.instruments, instrumentBags_, instrumentGens_, "instrument", "ibag", "igen",
-             *this);
+    cutZones(file_.presets, presetBags_, presetGens_, presetModBags_, presetMods_, "preset", "pbag",
+             "pgen", *this);
+    cutZones(file_.instruments, instrumentBags_, instrumentGens_, instrumentModBags_,
+             instrumentMods_, "instrument", "ibag", "igen", *this);
 }
 
 }  // namespace

@@ -88,8 +88,18 @@ struct Generator {
     uint16_t amount = 0;  // as stored; signed generators read it as int16_t
 };
 
+// A modulator record (pmod/imod) as stored: sources and transform as the file's bit fields.
+struct Modulator {
+    uint16_t source = 0;
+    uint16_t destination = 0;
+    int16_t amount = 0;
+    uint16_t amountSource = 0;
+    uint16_t transform = 0;
+};
+
 struct Zone {
     std::vector<Generator> generators;
+    std::vector<Modulator> modulators;
     int32_t generatorCount() const { return static_cast<int32_t>(generators.size()); }
 };
 

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <limits>
 #include <queue>
 
 #include "base/Constants.h"
+#include "song/InstrumentMarker.h"
 #include "song/ProgramChoice.h"
 
 namespace svt {
@@ -275,8 +277,9 @@ void EventList::foldChannels(int32_t& maxChannel) {
     bool high = false;
     for (int32_t n = nodes_[0].next; n >= 0 && !high; n = nodes_[static_cast<size_t>(n)].next) {
         const SongEvent& e = nodes_[static_cast<size_t>(n)].event;
-        high = isChannelEvent(e.type) && e.channel >= kChannels;
+        high = isChannelEvent(e.type) && e.channel >= kChannels && e.channel < kDrumSetAddress;
     }
+    portOf_.fill(0);
     std::array<int16_t, 256> map;
     map.fill(-1);
     std::array<bool, 256> used{};
@@ -286,7 +289,8 @@ void EventList::foldChannels(int32_t& maxChannel) {
     }
     for (int32_t n = nodes_[0].next; high && n >= 0; n = nodes_[static_cast<size_t>(n)].next) {
         SongEvent& e = nodes_[static_cast<size_t>(n)].event;
-        if (!isChannelEvent(e.type) || e.channel < kChannels) continue;
+        if (!isChannelEvent(e.type) || e.channel < kChannels || e.channel >= kDrumSetAddress)
+            continue;
         const int c = e.channel;
         if (map[static_cast<size_t>(c)] < 0) {
             int target = c % kChannels;
@@ -298,16 +302,24 @@ void EventList::foldChannels(int32_t& maxChannel) {
             }
             map[static_cast<size_t>(c)] = static_cast<int16_t>(target);
             used[static_cast<size_t>(target)] = true;
+            portOf_[static_cast<size_t>(target) % kChannels] = static_cast<uint8_t>(c / kChannels);
         }
         e.channel = static_cast<uint8_t>(map[static_cast<size_t>(c)]);
     }
     for (int32_t n = nodes_[0].next; n >= 0; n = nodes_[static_cast<size_t>(n)].next) {
         const SongEvent& e = nodes_[static_cast<size_t>(n)].event;
-        if (isChannelEvent(e.type)) maxChannel = std::max<int32_t>(maxChannel, e.channel);
+        if (isChannelEvent(e.type) && e.channel < kDrumSetAddress)
+            maxChannel = std::max<int32_t>(maxChannel, e.channel);
     }
 }
 
 namespace {
+
+// An event of a drum set-up message: a channel event or a part parameter, addressed to a set.
+bool toDrumSet(const SongEvent& e) {
+    const bool partParameter = e.type >= EV_SYSEX_LSB && e.type <= EV_SYSEX_XG_MSB;
+    return e.channel >= kDrumSetAddress && (isChannelEvent(e.type) || partParameter);
+}
 
 // Follows what decides a note's instrument, the way the player will, so that every
 // instrument the song sounds can be loaded before it starts.
@@ -323,7 +335,6 @@ class InstrumentTracker {
     }
 
     void apply(const SongEvent& e) {
-        if (marker_ == nullptr) return;
         if (e.type == EV_SYSTEM_RESET) {
             mode_ = e.a;
             resetAll();
@@ -341,6 +352,8 @@ class InstrumentTracker {
                 ch.lsb = e.a;
                 break;
             case EV_DRUM_PART:
+                // GS: map 1 or 2. XG: drum, or drum set-up 1..4 (modes 2..5).
+                ch.drumSet = mode_ == SYSTEM_XG_ON ? std::max(e.a - 2, 0) : std::max(e.a - 1, 0);
                 drumChange(e.channel, e.a != 0);
                 programChange(e.channel, ch.program < 0 ? 0 : ch.program);
                 break;
@@ -362,9 +375,14 @@ class InstrumentTracker {
                     ch.layer = e.a < 32 ? 1u << (e.a & 15) : 0u;
                 ch.xgGroup = sysex_code::kXgGroupPart;
                 break;
+            case EV_TUNING_BULK:
+            case EV_TUNING_NOTE:
+                retuning(e);
+                break;
             case EV_NOTE_ON:
                 // Every part that listens to the channel plays the note, each on its own
                 // instrument and at its own key shift.
+                if (marker_ == nullptr) break;
                 for (int c = 0; c < kChannels; ++c)
                     if ((channels_[size_t(c)].layer >> e.channel) & 1u) markNote(c, e.a, e.b);
                 break;
@@ -373,12 +391,27 @@ class InstrumentTracker {
         }
     }
 
+    // The drum parts that play drum set `set`, by channel bit.
+    uint32_t partsOfDrumSet(int set) const {
+        uint32_t parts = 0;
+        for (int c = 0; c < kChannels; ++c) {
+            const Channel& ch = channels_[size_t(c)];
+            if (ch.drum && ch.drumSet == set) parts |= 1u << c;
+        }
+        return parts;
+    }
+    int drumSetOf(int c) const {
+        const Channel& ch = channels_[size_t(c & 15)];
+        return ch.drum ? ch.drumSet : -1;
+    }
+
   private:
     struct Channel {
         int msb = 0, lsb = 0, bank = 0, program = 0;
         bool drum = false;
-        int keyShift = 0;                        // a melodic part's notes sound this many keys away
-        uint32_t layer = 0;                      // the channels whose notes the part plays
+        int drumSet = 0;     // the XG drum set-up or GS drum map a drum part plays
+        int keyShift = 0;    // a melodic part's notes sound this many keys away
+        uint32_t layer = 0;  // the channels whose notes the part plays
         int xgGroup = sysex_code::kXgGroupPart;  // the group of the next XG parameter
     };
 
@@ -390,8 +423,28 @@ class InstrumentTracker {
         const int bank = ch.drum ? ch.program : ch.bank;
         const int slot = ch.drum ? key : ch.program;
         const int sounding = ch.drum ? key : std::clamp(key + ch.keyShift, 0, 127);
-        marker_->markNote(ch.drum, marker_->bankExists(ch.drum, bank) ? bank : 0, slot, sounding,
-                          velocity);
+        const int number = marker_->bankExists(ch.drum, bank) ? bank : 0;
+        marker_->markNote(ch.drum, number, slot, sounding, velocity);
+        if (ch.drum || retuneReach_ <= kMarkedNoteMargin) return;
+        // A MIDI tuning message may have moved the key far from the written one, and the region
+        // is that of the key nearest the new pitch: keys are marked all over the reach of the
+        // song's retunings, each covering the margin either side.
+        constexpr int kStep = 2 * kMarkedNoteMargin + 1;
+        for (int d = kStep; d - kMarkedNoteMargin <= retuneReach_; d += kStep) {
+            marker_->markNote(false, number, slot, std::min(sounding + d, 127), velocity);
+            marker_->markNote(false, number, slot, std::max(sounding - d, 0), velocity);
+        }
+    }
+
+    // The items of a tuning message: 1 names a key and the semitone it sounds near, 2 the
+    // fraction (7F 7F after 7F: the key keeps its tuning).
+    void retuning(const SongEvent& e) {
+        if (e.channel == 1) {
+            tunedKey_ = e.a & 0x7F;
+            tunedSemitone_ = e.b & 0x7F;
+        } else if (e.channel == 2 && !(tunedSemitone_ == 0x7F && e.a == 0x7F && e.b == 0x7F)) {
+            retuneReach_ = std::max(retuneReach_, std::abs(tunedSemitone_ - tunedKey_));
+        }
     }
 
     void resetAll() {
@@ -424,6 +477,10 @@ class InstrumentTracker {
     std::array<uint8_t, kChannels> defaultPrograms_;
     int mode_;
     std::array<Channel, kChannels> channels_{};
+    // The farthest a MIDI tuning message of the song moved a key, in semitones; the key and
+    // semitone of the tuning item being read.
+    int retuneReach_ = 0;
+    int tunedKey_ = 0, tunedSemitone_ = 0;
 };
 
 // Samples per tick in 16.16 fixed point; the steps are rounded as doubles, left to right.
@@ -442,6 +499,14 @@ Result<ConvertedSong> EventList::convert(int32_t division, const ConversionSetti
     foldChannels(song.maxChannel);
     song.events.reserve(static_cast<size_t>(count_) + 1);
     InstrumentTracker tracker(settings);
+    // The events of each drum set (by port, then set) since the last system reset.
+    std::array<std::vector<SongEvent>, 2 * kChannels> drumSetEvents;
+    auto portChannels = [this](int port) {
+        uint32_t mask = 0;
+        for (int c = 0; c < kChannels; ++c)
+            if (portOf_[size_t(c)] == port) mask |= 1u << c;
+        return mask;
+    };
 
     const bool smpte = settings.ticksPerSecond > 0;
     // Samples per tick in 16.16 fixed point; SMPTE ticks take 1 s / ticks a second.
@@ -459,7 +524,15 @@ Result<ConvertedSong> EventList::convert(int32_t division, const ConversionSetti
         pendingTicks += static_cast<int64_t>(e.time) - previousTicks;
         previousTicks = e.time;
 
-        if (isChannelEvent(e.type)) {
+        uint32_t parts = 0;  // the parts a drum set's event goes to
+        if (toDrumSet(e)) {
+            const auto set = static_cast<size_t>(e.channel - kDrumSetAddress);
+            if (set >= drumSetEvents.size()) continue;
+            drumSetEvents[set].push_back(e);
+            parts = tracker.partsOfDrumSet(static_cast<int>(set % kChannels)) &
+                    portChannels(static_cast<int>(set / kChannels)) & ~settings.excludedChannels;
+            if (parts == 0) continue;
+        } else if (isChannelEvent(e.type)) {
             e.channel &= 0x0F;
             if ((settings.excludedChannels >> e.channel) & 1u) continue;
             if (e.type == EV_PROGRAM && settings.programChoices[e.channel] >= 0)
@@ -491,8 +564,31 @@ Result<ConvertedSong> EventList::convert(int32_t division, const ConversionSetti
         }
 
         e.time = static_cast<int32_t>(now);
+        if (parts != 0) {
+            for (int c = 0; c < kChannels; ++c) {
+                if (!((parts >> c) & 1u)) continue;
+                e.channel = static_cast<uint8_t>(c);
+                song.events.push_back(e);
+            }
+            continue;
+        }
+        const int setBefore = isChannelEvent(e.type) ? tracker.drumSetOf(e.channel) : -1;
         song.events.push_back(e);
         tracker.apply(e);
+        if (e.type == EV_SYSTEM_RESET) {
+            for (std::vector<SongEvent>& set : drumSetEvents) set.clear();
+        } else if (isChannelEvent(e.type)) {
+            // A part that takes up a drum set gets what the song set up in it so far.
+            const int set = tracker.drumSetOf(e.channel);
+            if (set >= 0 && set != setBefore) {
+                const size_t at = static_cast<size_t>(set + kChannels * portOf_[e.channel]);
+                for (SongEvent d : drumSetEvents[at]) {
+                    d.time = e.time;
+                    d.channel = e.channel;
+                    song.events.push_back(d);
+                }
+            }
+        }
         if (e.type == EV_TEMPO)
             factor = samplesPerTick(tempoOf(e), settings.outputRateHz, division);
     }

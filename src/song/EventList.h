@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Constants.h"
 #include "base/Result.h"
 #include "song/InstrumentMarker.h"
 #include "song/SongEvent.h"
@@ -109,6 +110,8 @@ class EventList final : public SysexTextStore {
     // While tracks are merged: the first node of each track; the nodes of a track follow
     // each other unlinked until mergeTracks().
     std::vector<int32_t> trackStarts_;
+    // The port (0 the first) each channel's events came from before the ports were folded.
+    std::array<uint8_t, kChannels> portOf_{};
 };
 
 // The event code of a MIDI controller, or EV_NONE when it has none.

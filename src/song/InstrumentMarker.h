@@ -5,6 +5,10 @@
 
 namespace svt {
 
+// Transposition a song's notes may still undergo after they are marked (the listener's key
+// control, a part's key shift): the samples of keys this far away are prepared too.
+inline constexpr int kMarkedNoteMargin = 12;
+
 class InstrumentMarker {
   public:
     virtual ~InstrumentMarker() = default;

@@ -35,6 +35,11 @@ class SysexTextStore {
     virtual SongEvent makeTextEvent(uint8_t type, std::string_view text) = 0;
 };
 
+// The events of an XG drum set-up or GS drum map message are addressed to the set, not to a
+// channel: channel kDrumSetAddress + 16 * port + set. The event list hands them to every part
+// that plays that set when they arrive, and to a part that takes the set up later.
+inline constexpr uint8_t kDrumSetAddress = 0xC0;
+
 // Parameter codes of the system-exclusive parameter events, shared with the channels that
 // apply them. EV_SYSEX_LSB (universal table):
 namespace sysex_code {

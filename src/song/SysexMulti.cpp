@@ -311,8 +311,7 @@ void xgParameter(Sink& out, int high, int mid, int low, int value) {
     if (high == 0x08) {
         emit(out, kXgPart[static_cast<size_t>(low)], mid, value, 0);
     } else if ((high & 0xF0) == 0x30) {
-        // Drum set-up s serves the drum part on channel 10 + s.
-        emit(out, kXgDrum[static_cast<size_t>(low)], 9 + (high & 0x0F), value, mid);
+        emit(out, kXgDrum[static_cast<size_t>(low)], kDrumSetAddress + (high & 0x0F), value, mid);
     } else if (high == 0x00 && mid == 0x00 && low == 0x04) {
         putMasterVolume(out, value);
     } else if (high == 0x02 && mid == 0x01 && low <= kXgEffectLast && out.room(2)) {
@@ -413,8 +412,9 @@ void gsParameter(Sink& out, int high, int mid, int low, int value, int key, bool
                 break;
         }
     } else if (high == 0x41) {
-        // Drum map m (high nibble) serves the drum part on channel 10 + m.
-        emit(out, kGsDrum[static_cast<size_t>(mid & 0x0F)], 9 + (mid >> 4) + port, value, key);
+        // The high nibble is the drum map.
+        emit(out, kGsDrum[static_cast<size_t>(mid & 0x0F)], kDrumSetAddress + port + (mid >> 4),
+             value, key);
     }
 }
 

@@ -1015,4 +1015,24 @@ void ChannelController::forgetReverbLevels() {
     for (ChannelState& ch : channels_) ch.reverbLevel = -1;
 }
 
+bool ChannelController::drawNotePan(int c, int key, bool drum) {
+    ChannelState& ch = channels_[size_t(c & 15)];
+    DrumNoteState& drumKey = ch.drumNotes[size_t(key & 0x7F)];
+    if (drum && drumKey.randomPan) {
+        drumKey.panning = static_cast<int8_t>(random_.below(128));
+        return false;
+    }
+    if (drum || !ch.randomPan) return false;
+    ch.panning = static_cast<int8_t>(random_.below(128));
+    return true;
+}
+
+int32_t ChannelController::glideTo(int c, int note) {
+    ChannelState& ch = channels_[size_t(c & 15)];
+    const int32_t glide =
+        (ch.portamentoControlRatio > 0 && ch.lastNoteFine >= 0) ? ch.lastNoteFine - note * 256 : 0;
+    if (ch.portamento) ch.lastNoteFine = note * 256;
+    return glide;
+}
+
 }  // namespace svt

@@ -114,7 +114,19 @@ class ChannelController {
     void forgetReverbLevels();
 
     const ChannelState& channel(int c) const { return channels_[size_t(c & 15)]; }
-    ChannelState& channel(int c) { return channels_[size_t(c & 15)]; }
+
+    // What a note played on a channel leaves there. The synthesizer tells the channel; the
+    // channel's state is otherwise set by events alone.
+    //
+    // Something of channel `c` sounds up to `frame`: its effect sends are kept open until then.
+    void noteSounding(int c, int64_t frame) { channels_[size_t(c & 15)].lastNoteFrame = frame; }
+    // A note of `key` starts on channel `c`: a key or channel panned at random goes somewhere
+    // new. True when the channel's own pan moved (a drum key's pan is the key's alone).
+    bool drawNotePan(int c, int key, bool drum);
+    // A note of `note` starts on channel `c`: the portamento glide from the channel's previous
+    // note in 1/256 semitone (0: none), and `note` becomes the one the next glide starts from
+    // while the portamento is on.
+    int32_t glideTo(int c, int note);
     const std::array<ChannelState, kChannels>& channels() const { return channels_; }
     // Master volume from the song, 0..0xFFFF.
     int32_t masterVolumeRatio() const { return masterVolumeRatio_; }

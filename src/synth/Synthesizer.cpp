@@ -189,9 +189,9 @@ int32_t regionFrequency(const SampleRegion& r, const TemperedNote& note) {
 }  // namespace
 
 void Synthesizer::noteOn(int c, int key, int velocity) {
-    ChannelState& ch = channels_.channel(c);
+    const ChannelState& ch = channels_.channel(c);
     const bool drum = channels_.isDrum(c);
-    DrumNoteState& drumKey = ch.drumNotes[size_t(key)];
+    const DrumNoteState& drumKey = ch.drumNotes[size_t(key)];
     if (drum && drumKey.used && !drumKey.receiveNoteOn) return;
     const Instrument* inst = instrumentFor(c, key);
     if (inst == nullptr || inst->regions.empty()) return;
@@ -199,7 +199,7 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
     if (played < ch.noteLimitLow || played > ch.noteLimitHigh) return;
     if (velocity < ch.velocityLimitLow || velocity > ch.velocityLimitHigh) return;
 
-    ch.lastNoteFrame = renderedFrames_;
+    channels_.noteSounding(c, renderedFrames_);
     const TemperedNote tempered = channels_.noteFrequency(c, played, controls_.temperamentIndex);
     const int n = tempered.key;
     std::array<const SampleRegion*, kMaxVoices> chosen{};
@@ -207,13 +207,7 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
 
     const int32_t pairing = allocator_.pairNoteOn(c, key);
     if (controls_.channelMuteMask & (1u << c)) return;  // nothing of a muted channel is heard
-    // A key or channel panned at random goes somewhere new with every note.
-    if (drum && drumKey.randomPan)
-        drumKey.panning = static_cast<int8_t>(channels_.random().below(128));
-    else if (!drum && ch.randomPan) {
-        ch.panning = static_cast<int8_t>(channels_.random().below(128));
-        tellPanning(c);
-    }
+    if (channels_.drawNotePan(c, key, drum)) tellPanning(c);
     // Every slot is taken before any voice starts, so that the note's own voices never cut
     // each other; a taken slot belongs to no channel until its voice starts.
     std::array<int16_t, kMaxVoices> slots{};
@@ -224,9 +218,7 @@ void Synthesizer::noteOn(int c, int key, int velocity) {
         slots[size_t(taken++)] = static_cast<int16_t>(slot);
     }
     // A glide runs from the channel's previous note while the portamento is on.
-    const int32_t glide =
-        (ch.portamentoControlRatio > 0 && ch.lastNoteFine >= 0) ? ch.lastNoteFine - n * 256 : 0;
-    if (ch.portamento) ch.lastNoteFine = n * 256;
+    const int32_t glide = channels_.glideTo(c, n);
     for (int i = taken - 1; i >= 0; --i) {
         Voice& v = allocator_.voice(slots[size_t(i)]);
         const SampleRegion& r = *chosen[size_t(i)];
@@ -460,7 +452,7 @@ void Synthesizer::render(StereoView<int32_t> out) {
     // the send window is still heard in the room.
     for (const Voice& v : allocator_.active())
         if (v.inUse() && v.channel < kChannels)
-            channels_.channel(v.channel).lastNoteFrame = renderedFrames_ + frames;
+            channels_.noteSounding(v.channel, renderedFrames_ + frames);
     const bool effects = sends_.route(main, renderedFrames_);
     team_.begin(frames);
     const std::span<Voice> active = allocator_.active();

@@ -174,6 +174,15 @@ struct Voice {
     int32_t plainIncrement = 0;  // the increment without the glide (magnitude)
 
     VoiceFilter filter;
+    // The region's values as its SoundFont modulators left them at the note-on.
+    int32_t cutoffHz = 0;  // 0: no filter
+    int16_t resonanceCb = 0;
+    int16_t modEnvToCutoff = 0;  // cents
+    int16_t modEnvToPitch = 0;   // cents
+    double modulatorGain = 1.0;
+    // Envelope rate factors for attack, hold, decay and the release stages.
+    std::array<float, 4> volumeRateScale{1.0F, 1.0F, 1.0F, 1.0F};
+    std::array<float, 4> modulationRateScale{1.0F, 1.0F, 1.0F, 1.0F};
     // With the pan delay on: the frames the far side lags (0: none, the voice mixes as
     // usual), which side that is, and the ring of the near side's last values it reads.
     uint8_t panDelayFrames = 0;

@@ -7,6 +7,7 @@
 #include "instruments/Tables.h"
 #include "synth/Interpolation.h"
 #include "synth/SynthCurves.h"
+#include "synth/VoiceModulators.h"
 
 namespace svt {
 
@@ -96,10 +97,21 @@ void VoiceShaper::start(Voice& v, const SampleRegion& r, int c, int note, int ve
     v.tremoloSweepPosition = 0;
     v.modulationDelay = r.modEnvDelay;
 
+    const ModulatorResult modulated = applyModulators(v, r, ch);
+    if (modulated.velocityDepth) {
+        // The font gives the velocity's attenuation a depth of its own: the engine's curve
+        // (its full depth) is scaled to it, in decibels.
+        const double full = channels_.channelGain(c, 127, note, v.eventKey, v.drum);
+        const double here = channels_.channelGain(c, velocity, note, v.eventKey, v.drum);
+        if (full > 0.0 && here > 0.0)
+            v.modulatorGain *= std::pow(here / full, *modulated.velocityDepth / 960.0 - 1.0);
+    }
+
     const DrumNoteState& dn = ch.drumNotes[size_t(note)];
     v.panning = (v.drum && dn.panning >= 0) ? dn.panning
                 : ch.panning >= 0           ? regionPanning(r, ch.panning)
                                             : r.pan;
+    v.panning = clamp7(v.panning + modulated.panSteps);
 
     v.volume = EnvelopeState{};
     v.modulation = EnvelopeState{};
@@ -206,8 +218,8 @@ void VoiceShaper::recomputeFrequency(Voice& v) {
     double factor = channelPitchFactor(v.channel, v, m.pitch);
     if (v.channelLfoPitchCents != 0.0) factor *= std::exp2(v.channelLfoPitchCents / 1200.0);
     factor *= v.chorusDetune;
-    if (r->modEnvToPitch != 0 && v.modulation.stage >= 0)
-        factor *= std::exp2(r->modEnvToPitch * modulationShare(v) / 1200.0);
+    if (v.modEnvToPitch != 0 && v.modulation.stage >= 0)
+        factor *= std::exp2(v.modEnvToPitch * modulationShare(v) / 1200.0);
     v.frequency = factor == 1.0 ? v.baseFrequency : static_cast<int32_t>(v.baseFrequency * factor);
     // The channel's pitch offset is in hertz: the same for every key.
     const int32_t offsetMilliHz = static_cast<int32_t>(std::lround(ch.pitchOffsetFineHz * 1000));
@@ -236,7 +248,7 @@ void VoiceShaper::recomputeAmplitude(Voice& v) {
     const SampleRegion* r = v.region;
     if (r == nullptr) return;
     const SynthCurves& curves = synthCurves();
-    double gain = r->gain * masterGain() *
+    double gain = r->gain * v.modulatorGain * masterGain() *
                   channels_.channelGain(v.channel, v.velocity, v.note, v.eventKey, v.drum);
     gain *= sends_.dryLevel();
     gain *= v.filter.active ? v.filter.gain : 1.0;
@@ -271,19 +283,19 @@ void VoiceShaper::recomputeAmplitude(Voice& v) {
 void VoiceShaper::recomputeFilter(Voice& v) {
     const SampleRegion* r = v.region;
     VoiceFilter& flt = v.filter;
-    if (r == nullptr || r->cutoffHz <= 0) {
+    if (r == nullptr || v.cutoffHz <= 0) {
         flt.active = false;
         return;
     }
     const ChannelState& ch = channels_.channel(v.channel);
     double cents = 0;
-    if (r->modEnvToCutoff != 0 && v.modulation.stage >= 0)
-        cents += r->modEnvToCutoff * modulationShare(v);
+    if (v.modEnvToCutoff != 0 && v.modulation.stage >= 0)
+        cents += v.modEnvToCutoff * modulationShare(v);
     int offset = ch.cutoffOffset;
     if (v.drum) offset += ch.drumNotes[v.note].cutoffOffset;
     cents += offset * 2400.0 / 64.0;  // the brightness controller spans two octaves each way
     cents += channels_.modulation(v.channel, v.eventKey).cutoffCents + v.channelLfoCutoffCents;
-    double cutoff = r->cutoffHz * std::exp2(cents / 1200.0);
+    double cutoff = v.cutoffHz * std::exp2(cents / 1200.0);
     if (ch.softPedal > 0) cutoff *= 1.0 - ch.softPedal * (v.note < 50 ? 0.25 : 0.2) / 127.0;
     const double rate = settings_.outputRateHz;
     if (cutoff >= rate * 0.45) {
@@ -295,7 +307,7 @@ void VoiceShaper::recomputeFilter(Voice& v) {
     int resonance = ch.resonanceOffset;
     if (v.drum) resonance += ch.drumNotes[v.note].resonanceOffset;
     // The harmonic-content controller moves the resonance by a quarter decibel a step.
-    const double db = std::clamp(r->resonanceCb / 10.0 + resonance * 0.25, 0.0, 40.0);
+    const double db = std::clamp(v.resonanceCb / 10.0 + resonance * 0.25, 0.0, 40.0);
     if (flt.active && cutoffHz == flt.cutoffHz && db == flt.resonanceDb) return;
     if (settings_.voiceFilter == kFilterFourPole) {
         setLadder(flt, cutoff, db, rate);
@@ -373,6 +385,7 @@ bool VoiceShaper::nextVolumeStage(Voice& v) {
         const size_t s = size_t(e.stage);
         e.target = r.volEnvTarget[s];
         double rate = r.volEnvRate[s];
+        if (rate < kEnvelopeInstantRate) rate *= v.volumeRateScale[std::min<size_t>(s, 3)];
         if (e.level == e.target || (e.stage >= ENV_RELEASE1 && e.target > e.level)) continue;
         if (!v.drum && r.volEnvKeyScale[s] != 0)
             rate *= std::exp2((v.note - 60) * r.volEnvKeyScale[s] / 1200.0);
@@ -447,6 +460,7 @@ void VoiceShaper::nextModulationStage(Voice& v) {
         const size_t s = size_t(e.stage);
         e.target = r.modEnvTarget[s];
         double rate = r.modEnvRate[s];
+        if (rate < kEnvelopeInstantRate) rate *= v.modulationRateScale[std::min<size_t>(s, 3)];
         if (e.level == e.target || (e.stage >= ENV_RELEASE1 && e.target > e.level)) continue;
         if (!v.drum && r.modEnvKeyScale[s] != 0)
             rate *= std::exp2((v.note - 60) * r.modEnvKeyScale[s] / 1200.0);
@@ -573,15 +587,15 @@ bool VoiceShaper::updateChannelLfos(Voice& v) {
 bool VoiceShaper::controlUpdate(Voice& v) {
     const SampleRegion& r = *v.region;
     if ((r.modeFlags & kRegionEnvelope) && !advanceVolume(v)) return false;
-    if (r.modEnvToPitch != 0 || r.modEnvToCutoff != 0) {
+    if (v.modEnvToPitch != 0 || v.modEnvToCutoff != 0) {
         const int32_t before = v.modulation.level;
         advanceModulation(v);
         if (v.modulation.level != before) {
-            if (r.modEnvToPitch != 0) {
+            if (v.modEnvToPitch != 0) {
                 recomputeFrequency(v);
                 if (!v.inUse()) return false;
             }
-            if (r.modEnvToCutoff != 0) recomputeFilter(v);
+            if (v.modEnvToCutoff != 0) recomputeFilter(v);
         }
     }
     if (v.tremoloDepth != 0) updateTremolo(v);

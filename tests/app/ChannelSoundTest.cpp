@@ -469,6 +469,42 @@ TEST(ChannelSound, DrumKeysTheSongSwitchesOffStaySilent) {
     }
 }
 
+TEST(ChannelSound, DrumSetMessagesReachThePartsThatPlayTheirSet) {
+    // Channel 3 becomes a drum part on the second set (GS map 2, XG drum set-up 2); key 57 is
+    // switched off in one set. Both parts play key 57: only the part on that set is silent.
+    const std::vector<uint8_t> gsMap2 = gsDataSet({0x40, 0x13, 0x15, 2});
+    const std::vector<uint8_t> xgSetup2 = xgParameter(0x08, 0x02, 0x07, 3);
+    struct Case {
+        const char* name;
+        std::vector<std::vector<uint8_t>> setup;
+        bool channel10, channel3;  // key 57 heard
+    };
+    const std::vector<Case> cases = {
+        {"GS map 2", {gsReset(), gsMap2, gsDataSet({0x41, 0x18, 57, 0x00})}, true, false},
+        {"GS map 1", {gsReset(), gsMap2, gsDataSet({0x41, 0x08, 57, 0x00})}, false, true},
+        {"XG set-up 2", {xgSetup2, xgParameter(0x31, 57, 0x0A, 0x00)}, true, false},
+        {"XG set-up 2 before the part takes it up",
+         {xgParameter(0x31, 57, 0x0A, 0x00), xgSetup2},
+         true,
+         false},
+    };
+    for (const Case& c : cases) {
+        for (const int channel : {9, 2}) {
+            ChannelRig rig;
+            SmfBuilder song(0, kDivision);
+            SmfTrack& t = song.track();
+            for (const auto& message : c.setup) t.sysex(0, message);
+            // An XG part plays drums from bank 127, whatever its mode.
+            t.controller(0, 2, 0, c.name[0] == 'X' ? 127 : 0).program(0, 2, 0);
+            t.noteOn(kSecond / 8, channel, 57, 100).noteOff(kSecond, channel, 57).endOfTrack();
+            const Stereo out = rig.play(song);
+            const bool heard = out.level(0.3, 0.9) > 100.0;
+            EXPECT_EQ(heard, channel == 9 ? c.channel10 : c.channel3)
+                << c.name << ", channel " << channel + 1;
+        }
+    }
+}
+
 TEST(ChannelSound, AlternateGroupsCutTheKeysOfTheirGroup) {
     // XG drum setup 1, alternate group of a key: 30 kk 03 gg.
     auto group = [](int key, int g) { return xgParameter(0x30, key, 0x03, g); };
@@ -728,6 +764,11 @@ TEST(ChannelSound, ACompressedFontKeepsTheRegionsOfTheKeysThatSound) {
          0,
          key64 * 1.5},
         {"the listener's transposition", {}, 24, key64 * 1.5},
+        // Real-time single-note change of tuning program 0, which every channel starts with.
+        {"a MIDI tuning message moving key 40 to key 64",
+         {{0x7F, 0x7F, 0x08, 0x02, 0x00, 0x01, 40, 64, 0x00, 0x00, 0xF7}},
+         0,
+         key64 * 1.5},
     };
     for (const Case& c : cases) {
         SongRig rig(font);

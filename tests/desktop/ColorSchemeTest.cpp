@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
+#include <vector>
 
 namespace svt {
 namespace {
@@ -27,6 +29,43 @@ TEST(ColorScheme, TheUserFirstThenThePortalThenTheThemeThenTheColours) {
         {"a dark window colour", {{}, {}, {}, 40}, ColorScheme::Dark},
     };
     for (const Case& c : cases) EXPECT_EQ(chooseColorScheme(c.hints), c.expected) << c.what;
+}
+
+TEST(ColorScheme, ARunningProgramFollowsThePortalOnly) {
+    struct Case {
+        const char* what;
+        SchemeHints start;
+        std::vector<std::optional<uint32_t>> portal;  // what each change event finds
+        std::vector<std::optional<ColorScheme>> taken;
+    };
+    using S = ColorScheme;
+    const Case cases[] = {
+        {"light to dark and back",
+         {{}, 2u, {}, 240},
+         {1u, 1u, 2u},
+         {S::Dark, std::nullopt, S::Light}},
+        {"no preference falls back to the start's window colour",
+         {{}, 1u, {}, 240},
+         {0u},
+         {S::Light}},
+        {"a dark start without a portal stays dark when the portal appears without preference",
+         {{}, {}, {}, 30},
+         {0u, 2u},
+         {std::nullopt, S::Light}},
+        {"no answer keeps what is shown", {{}, 1u, {}, 240}, {std::nullopt}, {std::nullopt}},
+        {"the user's override is kept", {"light", 2u, {}, 240}, {1u}, {std::nullopt}},
+        {"a dark theme name beats no preference", {{}, 2u, "Adwaita:dark", 240}, {0u}, {S::Dark}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SchemeFollower follower(c.start);
+        for (size_t i = 0; i < c.portal.size(); ++i) {
+            SchemeHints now;
+            now.portal = c.portal[i];
+            now.windowLightness = 10;  // the program's own dark palette: never a hint
+            EXPECT_EQ(follower.update(now), c.taken[i]) << "change " << i;
+        }
+    }
 }
 
 double luminance(uint32_t rgb) {

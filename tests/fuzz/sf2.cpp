@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 
+#include "instruments/Modulators.h"
 #include "instruments/instruments.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -45,6 +46,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 for (const svt::SampleRegion& r : slot.instrument->regions) {
                     if (r.loopStartPos > r.loopEndPos || r.loopEndPos > r.endPos || r.rootFreq <= 0)
                         __builtin_trap();
+                    // Every modulator kept names a generator a voice can move.
+                    svt::ModulatorInputs in;
+                    in.velocity = static_cast<int>(size % 128);
+                    for (uint16_t m = 0; m < r.modulatorCount; ++m) {
+                        if (r.modulators[m].destination >= svt::kGeneratorCount) __builtin_trap();
+                        sum += static_cast<int>(svt::modulatorOutput(r.modulators[m], in));
+                    }
                     uint32_t last = (r.endPos >> 12) + 2;
                     for (uint32_t i = 0; i < last; i += 61) sum += r.pcm[i];
                     sum += r.pcm[last];

@@ -504,5 +504,34 @@ TEST(MainWindowLanguage, QtsOwnButtonsSpeakGermanToo) {
     EXPECT_EQ(gui::installQtTranslations(application(), Language::English), nullptr);
 }
 
+// The lightness of what a button's symbol draws (its opaque pixels), 0..255.
+int symbolLightness(const QToolButton* button) {
+    const QImage image = button->icon().pixmap(QSize(32, 32)).toImage();
+    int64_t sum = 0, count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.alpha() < 200) continue;
+            sum += c.lightness();
+            ++count;
+        }
+    return count ? static_cast<int>(sum / count) : -1;
+}
+
+TEST(MainWindowPanel, TheTransportSymbolsFollowAChangeOfScheme) {
+    WindowRig rig;
+    gui::applyColorScheme(application(), ColorScheme::Light);
+    QApplication::processEvents();
+    const int light = symbolLightness(rig.window->playButton());
+    gui::applyColorScheme(application(), ColorScheme::Dark);
+    QApplication::processEvents();
+    const int dark = symbolLightness(rig.window->playButton());
+    gui::applyColorScheme(application(), ColorScheme::Light);
+    QApplication::processEvents();
+    EXPECT_LT(light, 128) << "dark symbols on the light scheme";
+    EXPECT_GT(dark, 160) << "light symbols on the dark scheme";
+    EXPECT_EQ(symbolLightness(rig.window->playButton()), light) << "and back";
+}
+
 }  // namespace
 }  // namespace svt

@@ -99,7 +99,7 @@ TEST(SoundFontReader, NamesKeepNineteenCharactersAndLoseTrailingBlanks) {
     }
 }
 
-TEST(SoundFontReader, ModulatorsAreReadAsIfAbsent) {
+TEST(SoundFontReader, ModulatorsAreReadWithTheirZonesAndLeaveTheGeneratorsAlone) {
     auto font = [](bool modulators) {
         Sf2Builder sf;
         int s = sf.addSample(Sf2Builder::sineSample("sine", 440.0, 44100, 69, 2000));
@@ -128,6 +128,27 @@ TEST(SoundFontReader, ModulatorsAreReadAsIfAbsent) {
                   b->instruments[0].zones[0].generators[g].amount);
     }
     EXPECT_TRUE(b->problems.empty());
+    EXPECT_TRUE(a->instruments[0].zones[0].modulators.empty());
+    const std::vector<Modulator>& im = b->instruments[0].zones[0].modulators;
+    ASSERT_EQ(im.size(), 2u);
+    EXPECT_EQ(im[0].source, 0x0502);
+    EXPECT_EQ(im[0].destination, GEN_INITIAL_ATTENUATION);
+    EXPECT_EQ(im[0].amount, 960);
+    EXPECT_EQ(im[1].destination, GEN_PAN);
+    ASSERT_EQ(b->presets[0].zones[0].modulators.size(), 1u);
+    EXPECT_EQ(b->presets[0].zones[0].modulators[0].amount, 500);
+
+    // A bag whose modulators run past the table keeps its generators and loses its modulators.
+    std::vector<uint8_t> broken = font(true);
+    const size_t ibag = *Sf2Builder::findChunk(broken, "ibag");
+    Sf2Builder::patchU16(broken, ibag + 8 + 4 + 2, 40);  // the terminal bag's modulator index
+    Result<SoundFontFile> c = readBytes(broken);
+    ASSERT_TRUE(c.ok());
+    ASSERT_EQ(c->instruments[0].zones.size(), 1u);
+    EXPECT_EQ(c->instruments[0].zones[0].generators.size(),
+              a->instruments[0].zones[0].generators.size());
+    EXPECT_TRUE(c->instruments[0].zones[0].modulators.empty());
+    EXPECT_FALSE(c->problems.empty());
 }
 
 TEST(SoundFontReader, VersionOneTakesNamesFromSnamAndMovesLoops) {

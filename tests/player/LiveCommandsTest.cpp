@@ -137,6 +137,11 @@ class Listener final : public ControlInterface {
     };
     std::deque<Step> steps;
     std::vector<Issued> issued;
+    struct Shown {
+        int seconds;
+        double at;  // the clock when the notice arrived
+    };
+    std::vector<Shown> times;
     Player* player = nullptr;
     ListeningClock* clock = nullptr;
 
@@ -153,6 +158,7 @@ class Listener final : public ControlInterface {
         return code;
     }
     void event(const PlayerNotice& n) override {
+        if (n.code == NoticeCurrentTime) times.push_back({n.args[0], clock->nowSeconds()});
         if (n.code == NoticePlayStart) playing_ = true;
         if (n.code == NoticePlayEnd) playing_ = false;
     }
@@ -167,6 +173,7 @@ struct Heard {
     std::vector<int> results;
     std::vector<int16_t> left;  // every frame the device played
     std::vector<Listener::Issued> issued;
+    std::vector<Listener::Shown> times;
     std::vector<ListeningClock::Stretch> stretches;
     // When frame `frame` of everything played was heard: the device plays what it holds from
     // the start of each stretch of time on.
@@ -220,6 +227,7 @@ Heard play(const std::vector<std::vector<uint8_t>>& songs, std::deque<Listener::
     live.closeOutput();
     EXPECT_TRUE(listener.steps.empty()) << "commands left unsent";
     run.issued = listener.issued;
+    run.times = listener.times;
     for (size_t at = 0; at + 3 < system.played.size(); at += 4)
         run.left.push_back(static_cast<int16_t>(system.played[at] | system.played[at + 1] << 8));
     run.stretches = clock.stretches();
@@ -313,6 +321,56 @@ TEST(LiveCommands, AChangeIsHeardWithinAFewTenthsOfASecond) {
         ASSERT_EQ(run.issued.size(), 1u);
         const int heardKey = run.left[size_t(run.issued[0].heardFrame - 1)] / 8;
         EXPECT_EQ(heardKey, 50 + int(c.atSeconds) / 2);
+    }
+}
+
+// The time shown is the second being heard: each second's notice arrives as its first sound
+// is heard, neither ahead of it nor late, never backwards, and a live change in the middle
+// (its queued audio dropped and rendered again) does not hold the clock up.
+TEST(LiveCommands, TheTimeShownFollowsWhatIsHeard) {
+    // Key 40 + n throughout second n, struck twenty times a second. The first twelve seconds
+    // are watched: the song's end, and the queue's last buckets waiting for room in the device,
+    // are still a long way ahead of what is heard then.
+    constexpr int kWatched = 12;
+    test::SmfBuilder smf(0, 480);
+    auto& t = smf.track();
+    t.tempo(0, 500000);
+    for (int i = 0; i < 2 * kWatched * 20; ++i)
+        t.noteOn(0, 0, 40 + i / 20, 100).noteOff(kSecond / 20, 0, 40 + i / 20);
+    t.endOfTrack();
+    const auto seconds = smf.build();
+    struct Case {
+        const char* what;
+        std::deque<Listener::Step> steps;
+        int shiftAfter;  // of the keys heard after the command
+    } cases[] = {
+        {"plain", {}, 0},
+        {"transpose", {{3.5, CmdKeyUp, 12}}, 12},
+        {"twice as fast", {{3.5, CmdSetTempo, 200}}, 0},
+        {"mute and back", {{3.5, CmdToggleMute, 0}, {3.6, CmdToggleMute, 0}}, 0},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Heard run = play({seconds}, std::move(c.steps));
+        const double changedAt = run.issued.empty() ? 1e9 : run.issued.back().at;
+        const int64_t changedFrame = run.issued.empty() ? 0 : run.issued.back().heardFrame;
+        ASSERT_GE(run.times.size(), size_t{kWatched});
+        int previous = -1;
+        for (const Listener::Shown& shown : run.times) {
+            EXPECT_GE(shown.seconds, previous) << "the clock ran backwards";
+            // A notice repeats the second when only the voice count changed.
+            if (shown.seconds == previous || shown.seconds == 0) continue;
+            previous = shown.seconds;
+            if (shown.seconds > kWatched) continue;
+            const bool after = shown.at > changedAt;
+            const int key = 40 + shown.seconds + (after ? c.shiftAfter : 0);
+            const int64_t frame = firstWithKey(run, after ? changedFrame : 0, key);
+            ASSERT_GE(frame, 0) << "second " << shown.seconds << " was never heard";
+            const double heardAt = run.heardAtFrame(frame);
+            EXPECT_GT(shown.at, heardAt - 0.02) << "second " << shown.seconds << " shown early";
+            EXPECT_LT(shown.at, heardAt + 0.15) << "second " << shown.seconds << " shown late";
+        }
+        EXPECT_EQ(previous, 2 * kWatched - 1);
     }
 }
 

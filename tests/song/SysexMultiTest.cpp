@@ -113,16 +113,19 @@ TEST(SysexMulti, XgPartParametersBecomeChannelNrpnAndTableEvents) {
 
 TEST(SysexMulti, XgDrumSystemAndEffectAddresses) {
     check({
-        {"drum level, set 1 on channel 10", xg({0x30, 0x24, 0x02, 0x70}),
-         nrpn(9, 0x1A, 0x24, 0x70)},
-        {"drum cut-off", xg({0x30, 0x24, 0x0B, 0x3E}), nrpn(9, 0x14, 0x24, 0x3E)},
+        {"drum level, set-up 1", xg({0x30, 0x24, 0x02, 0x70}),
+         nrpn(kDrumSetAddress, 0x1A, 0x24, 0x70)},
+        {"drum level, set-up 2", xg({0x31, 0x24, 0x02, 0x70}),
+         nrpn(kDrumSetAddress + 1, 0x1A, 0x24, 0x70)},
+        {"drum cut-off", xg({0x30, 0x24, 0x0B, 0x3E}), nrpn(kDrumSetAddress, 0x14, 0x24, 0x3E)},
         {"drum receive note off",
          xg({0x30, 0x24, 0x09, 0x00}),
-         {ev(EV_SYSEX_MSB, 9, 0x24, kDrumReceiveNoteOff),
-          ev(EV_SYSEX_LSB, 9, 0, kDrumReceiveNoteOff)}},
+         {ev(EV_SYSEX_MSB, kDrumSetAddress, 0x24, kDrumReceiveNoteOff),
+          ev(EV_SYSEX_LSB, kDrumSetAddress, 0, kDrumReceiveNoteOff)}},
         {"drum alternate group",
          xg({0x30, 0x2A, 0x03, 0x01}),
-         {ev(EV_SYSEX_XG_MSB, 9, 0x2A, kXgGroupPart), ev(EV_SYSEX_XG_LSB, 9, 1, 'h')}},
+         {ev(EV_SYSEX_XG_MSB, kDrumSetAddress, 0x2A, kXgGroupPart),
+          ev(EV_SYSEX_XG_LSB, kDrumSetAddress, 1, 'h')}},
         {"drum decay 2 has no event", xg({0x30, 0x24, 0x0F, 0x40}), {}},
         {"master volume", xg({0x00, 0x00, 0x04, 0x7F}), {ev(EV_MASTER_VOLUME, 0, 0xFF, 0xFF)}},
         {"XG on is the single interpreter's", xg({0x00, 0x00, 0x7E, 0x00}), {}},
@@ -161,7 +164,7 @@ TEST(SysexMulti, XgBulkDumpsExpandEveryByteAndStopAtTheirEnd) {
     // Drum set-up 1, key 36: level at address 02 is the third data byte.
     const Events drum = multi(xgBulk(41, 0x30, 36, 0x00, 41));
     ASSERT_GE(drum.size(), 9u);
-    EXPECT_EQ(Events(drum.begin() + 6, drum.begin() + 9), nrpn(9, 0x1A, 36, 2));
+    EXPECT_EQ(Events(drum.begin() + 6, drum.begin() + 9), nrpn(kDrumSetAddress, 0x1A, 36, 2));
 
     // Data that ends early stops the dump at its checksum: addresses 00..04.
     EXPECT_EQ(multi(xgBulk(41, 0x08, 0x00, 0x00, 5)),
@@ -239,16 +242,21 @@ TEST(SysexMulti, GsEffectAndDrumAddressesAndBrokenMessages) {
          gs({0x40, 0x03, 0x00, 0x01, 0x10}),
          {ev(EV_SYSEX_GS_LSB, 0, 1, 0x27), ev(EV_SYSEX_GS_LSB, 0, 0x10, 0x28)}},
         {"insertion parameter 20", gs({0x40, 0x03, 0x16, 0x01}), {ev(EV_SYSEX_GS_LSB, 0, 1, 0x3C)}},
-        {"drum level, map 1", gs({0x41, 0x02, 0x24, 0x64}), nrpn(9, 0x1A, 0x24, 0x64)},
+        {"drum level, map 1", gs({0x41, 0x02, 0x24, 0x64}),
+         nrpn(kDrumSetAddress, 0x1A, 0x24, 0x64)},
         {"drum levels of two keys", gs({0x41, 0x02, 0x24, 0x64, 0x65}),
-         join({nrpn(9, 0x1A, 0x24, 0x64), nrpn(9, 0x1A, 0x25, 0x65)})},
-        {"drum play key two up", gs({0x41, 0x01, 0x24, 0x26}), nrpn(9, 0x18, 0x24, 66)},
+         join({nrpn(kDrumSetAddress, 0x1A, 0x24, 0x64), nrpn(kDrumSetAddress, 0x1A, 0x25, 0x65)})},
+        {"drum level, map 2", gs({0x41, 0x12, 0x24, 0x64}),
+         nrpn(kDrumSetAddress + 1, 0x1A, 0x24, 0x64)},
+        {"drum play key two up", gs({0x41, 0x01, 0x24, 0x26}),
+         nrpn(kDrumSetAddress, 0x18, 0x24, 66)},
         {"drum receive note off",
          gs({0x41, 0x07, 0x24, 0x00}),
-         {ev(EV_SYSEX_GS_MSB, 9, 0x24, kGsDrumReceiveNoteOff),
-          ev(EV_SYSEX_GS_LSB, 9, 0, kGsDrumReceiveNoteOff)}},
+         {ev(EV_SYSEX_GS_MSB, kDrumSetAddress, 0x24, kGsDrumReceiveNoteOff),
+          ev(EV_SYSEX_GS_LSB, kDrumSetAddress, 0, kGsDrumReceiveNoteOff)}},
         {"drum assign group has no event", gs({0x41, 0x03, 0x24, 0x01}), {}},
-        {"drum on the second port", gs({0x51, 0x02, 0x24, 0x64}), nrpn(25, 0x1A, 0x24, 0x64)},
+        {"drum on the second port", gs({0x51, 0x02, 0x24, 0x64}),
+         nrpn(kDrumSetAddress + 16, 0x1A, 0x24, 0x64)},
         {"GS reset is the single interpreter's", gs({0x40, 0x00, 0x7F, 0x00}), {}},
         {"wrong checksum", {0x41, 0x10, 0x42, 0x12, 0x40, 0x10, 0x19, 0x64, 0x00, 0xF7}, {}},
         {"no F7", {0x41, 0x10, 0x42, 0x12, 0x40, 0x10, 0x19, 0x64, 0x73, 0x00}, {}},
