@@ -19,8 +19,7 @@ StartArguments readStartArguments(const std::vector<std::string>& args) {
 uint32_t startInterfaceFlags(const StartArguments& start, bool soundDeviceMissing) {
     uint32_t flags = kInitialInterfaceFlags;
     // A playlist brought back from the last run, or an "--open" without songs, waits for Play.
-    const bool held =
-        start.files.empty() || (start.form == WindowForm::Full && soundDeviceMissing);
+    const bool held = start.files.empty() || (start.form == WindowForm::Full && soundDeviceMissing);
     if (held) flags &= ~kFlagStartAtOnce;
     return flags;
 }
