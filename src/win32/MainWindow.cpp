@@ -263,6 +263,9 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         }
+        case WM_INITMENUPOPUP:
+            if (reinterpret_cast<HMENU>(wParam) == recentMenu_) fillRecentMenu();
+            break;
         case WM_DROPFILES:
             dropped(reinterpret_cast<HDROP>(wParam));
             return 0;

@@ -101,6 +101,7 @@ class MainWindow {
     void showOpenedFields(const std::optional<OpenedFields>& fields);
     void showProgress(const ProgressView& progress);
     void showDragDropFormat();
+    void fillRecentMenu();
     void act(WindowAction action);
     void togglePlaylistWindow();
     void showPlaylistWindow();
@@ -119,6 +120,7 @@ class MainWindow {
     HWND tooltips_ = nullptr;
     HWND status_ = nullptr;
     HMENU dragDropMenu_ = nullptr;
+    HMENU recentMenu_ = nullptr;
     std::unique_ptr<PlaylistWindow> playlistWindow_;
     bool playlistWasVisible_ = false;
     UINT taskbarCreated_ = 0;

@@ -36,6 +36,7 @@ enum : int {
     kMuteFirst = 3100,
     kInstrumentFirst = 3200,
     kKeyBox = 3300,
+    kMenuRecentFirst = 3400,  // + the recent file's place in the list
 };
 
 constexpr UINT_PTR kRefreshTimer = 1;

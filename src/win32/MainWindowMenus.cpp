@@ -2,6 +2,7 @@
 // system-menu entry does.
 #include "desktop/ConversionFormats.h"
 #include "desktop/LinkList.h"
+#include "platform/Paths.h"
 #include "win32/MainWindow.h"
 #include "win32/MainWindowIds.h"
 
@@ -22,6 +23,10 @@ void MainWindow::buildMenus() {
     add(file, kMenuOpenFolder, t(UiText::OpenFolderMenu));
     add(file, kMenuConvertTo, t(UiText::ConvertFileTo));
     add(file, kMenuCloseFile, t(UiText::CloseFile));
+    ::AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    recentMenu_ = ::CreatePopupMenu();
+    sub(file, recentMenu_, t(UiText::RecentFiles));
+    fillRecentMenu();
     ::AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     add(file, kMenuQuit, t(UiText::Quit));
     sub(bar, file, t(UiText::File));
@@ -98,6 +103,12 @@ void MainWindow::command(int id) {
     MainWindowModel& m = model_;
     if (id >= kLinkCommandBase && id < kLinkCommandBase + kLinkSlots) {
         m.openLink(id - kLinkCommandBase);
+        return;
+    }
+    if (id >= kMenuRecentFirst && id < kMenuRecentFirst + kRecentFiles) {
+        const RecentOpened opened = m.openRecent(id - kMenuRecentFirst);
+        showOpenedFields(opened.fields);
+        act(opened.action);
         return;
     }
     const auto formats = conversionFormats();
@@ -237,6 +248,21 @@ void MainWindow::showDragDropFormat() {
             dragDropMenu_, static_cast<UINT>(kMenuDragDropFirst + static_cast<int>(i)),
             MF_BYCOMMAND |
                 (formats[i].output == model_.dragDropFormat() ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// "&1 tune.mid", the latest first; filled again each time the File menu opens.
+void MainWindow::fillRecentMenu() {
+    if (!recentMenu_) return;
+    while (::GetMenuItemCount(recentMenu_) > 0) ::DeleteMenu(recentMenu_, 0, MF_BYPOSITION);
+    const std::vector<std::string>& recent = model_.recentFiles();
+    for (size_t i = 0; i < recent.size() && i < static_cast<size_t>(kRecentFiles); ++i) {
+        const std::string name = platform::pathText(platform::fsPath(recent[i]).filename());
+        const std::wstring text = L"&" + std::to_wstring(i + 1) + L" " + wide(name);
+        ::AppendMenuW(recentMenu_, MF_STRING, static_cast<UINT_PTR>(kMenuRecentFirst + i),
+                      text.c_str());
+    }
+    if (recent.empty())
+        ::AppendMenuW(recentMenu_, MF_STRING | MF_GRAYED, 0, t(UiText::RecentFiles).c_str());
 }
 
 }  // namespace svt::win32
