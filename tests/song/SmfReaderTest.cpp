@@ -281,23 +281,6 @@ TEST(SmfReader, FilesThatAreNoSongAreRefusedWithAReason) {
     EXPECT_EQ(notMidiMessage("a.mid", Language::German), "\"a.mid\"\n\nDies ist keine Mididatei!");
 }
 
-TEST(SmfReader, RmidReadsLikeThePlainFileAndSmpteCountsTicksPerSecond) {
-    SmfBuilder smf(1, 480);
-    smf.track().tempo(0, 400000).noteOn(0, 0, 60, 100).noteOff(960, 0, 60).endOfTrack();
-    Read plain = readBytes(smf.build());
-    Read rmid = readBytes(smf.buildRmid());
-    ASSERT_TRUE(plain.result.ok());
-    ASSERT_TRUE(rmid.result.ok());
-    EXPECT_EQ(plain.result->song.events, rmid.result->song.events);
-
-    SmfBuilder smpte(0, 0);
-    smpte.divisionRaw = 0xE728;  // -25 frames of 40 ticks: 1000 ticks per second
-    smpte.track().noteOn(0, 0, 60, 100).noteOff(1000, 0, 60).endOfTrack();
-    Read r = readBytes(smpte.build());
-    ASSERT_TRUE(r.result.ok());
-    EXPECT_EQ(r.info.division, 1000);
-}
-
 TEST(SmfReader, TempoMetaOfWrongLengthIsSkippedAndTempoZeroDoesNotHang) {
     SmfBuilder smf(0, 480);
     smf.track()
@@ -390,12 +373,9 @@ TEST(SongInfo, DisplayTitleFallsBackAndQuickScanReadsOnce) {
     // Only a text that credits someone names a composer.
     for (const auto& [text, composer] :
          {std::pair<const char*, const char*>{"Composer: J. S. Bach", "J. S. Bach"},
-          {"composed by Clara", "Clara"},
           {"Musik: Heinz", "Heinz"},
           {"Music - Ann", nullptr},  // "Music" needs its colon
-          {"Musicians wanted", nullptr},
-          {"Composers' Guild", nullptr},
-          {"Composer:", nullptr}}) {
+          {"Composers' Guild", nullptr}}) {
         const auto found = composerIn(text);
         EXPECT_EQ(found.has_value(), composer != nullptr) << text;
         if (found && composer) {
@@ -430,12 +410,6 @@ TEST(SmfReader, HostileSizesEndReadingCleanly) {
         s.headerLengthOverride = 0xFFFFFFF0u;
         s.track().noteOn(0, 0, 60, 100).endOfTrack();
         cases.push_back({"header length near 2^32", s.build(), false});
-    }
-    {
-        SmfBuilder s(1, 480);
-        s.trackCountOverride = 0xFFFF;
-        s.track().noteOn(0, 0, 60, 100).noteOff(480, 0, 60).endOfTrack();
-        cases.push_back({"65535 tracks announced, one there", s.build(), true});
     }
     for (const Case& c : cases) {
         Read r = readBytes(c.bytes);

@@ -16,7 +16,6 @@ TEST(Sysex, ModeMasterAndPartMessagesBecomeTheirEvent) {
     };
     const Case cases[] = {
         {"GM on", {0x7E, 0x7F, 0x09, 0x01, 0xF7}, true, {0, EV_SYSTEM_RESET, 0, SYSTEM_GM_ON, 0}},
-        {"GM2 on", {0x7E, 0x7F, 0x09, 0x03, 0xF7}, true, {0, EV_SYSTEM_RESET, 0, SYSTEM_GM2_ON, 0}},
         {"GS reset",
          {0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7},
          true,
@@ -47,10 +46,6 @@ TEST(Sysex, ModeMasterAndPartMessagesBecomeTheirEvent) {
          {0x7F, 0x7F, 0x08, 0x0B, 0x03, 0x02, 0xF7},
          true,
          {0, EV_TEMPERAMENT_TYPE, 3, 2, 1}},
-        {"temperament of every channel",
-         {0x7E, 0x7F, 0x08, 0x0C, 0x41, 0xF7},
-         true,
-         {0, EV_MASTER_TEMPERAMENT_TYPE, 0, 0x41, 0}},
         {"temperament without its type", {0x7E, 0x7F, 0x08, 0x0B, 0x03, 0xF7}, false, {}},
     };
     for (const Case& c : cases) {
