@@ -153,26 +153,6 @@ TEST_F(Banks, SelectingAFontReplacesThePreviousSelection) {
     EXPECT_NE(banks.instrumentOnDemand(false, 0, 1), nullptr);
 }
 
-// Freeing at the end of a song (the default) is SongMarkingTest's; kept, an instrument
-// serves the next song as it is.
-TEST_F(Banks, InstrumentsKeptAfterASongServeTheNext) {
-    InstrumentSettings keep = registry.settings();
-    keep.freeInstrumentsAfterSong = false;
-    SoundFontRegistry keepingRegistry(keep);
-    std::vector<uint8_t> bytes = fontWith({{0, 0, "Piano"}});
-    keepingRegistry.registerBytes("a.sf2", bytes);
-    InstrumentBanks keeping(keepingRegistry);
-    keeping.indexFonts();
-    keeping.markForLoading(false, 0, 0);
-    keeping.loadMarkedInstruments();
-    const Instrument* loaded = keeping.loadedInstrument(false, 0, 0);
-    ASSERT_NE(loaded, nullptr);
-    keeping.songEnded();
-    keeping.markForLoading(false, 0, 0);  // the next song needs it again
-    EXPECT_EQ(keeping.loadMarkedInstruments(), 0);
-    EXPECT_EQ(keeping.loadedInstrument(false, 0, 0), loaded);
-}
-
 // Engines converting songs side by side hand each other the instruments they hold, and only
 // those of the same font; once no engine holds an instrument it is gone.
 TEST(SharedInstrumentsTest, EnginesAtOnceHoldOneCopyOfEachInstrument) {

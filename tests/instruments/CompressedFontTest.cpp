@@ -277,8 +277,13 @@ TEST(CompressedFont, OnlyTheSamplesTheSongsNotesSoundAreDecoded) {
     banks.indexFonts();
     banks.markNote(false, 0, 0, 30, 100);
     banks.loadMarkedInstruments();
-    ASSERT_NE(banks.loadedInstrument(false, 0, 0), nullptr);
-    EXPECT_EQ(banks.loadedInstrument(false, 0, 0)->regionCount(), 4);
+    const Instrument* kept = banks.loadedInstrument(false, 0, 0);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->regionCount(), 4);
+    banks.songEnded();
+    banks.markNote(false, 0, 0, 80, 100);  // the next song plays it as it is
+    EXPECT_EQ(banks.loadMarkedInstruments(), 0);
+    EXPECT_EQ(banks.loadedInstrument(false, 0, 0), kept);
 }
 
 TEST(CompressedFont, DecodedMemoryStaysWithinItsLimitAcrossAPlaylist) {

@@ -72,11 +72,9 @@ TEST(SongMarking, NotesOfTheSongLoadTheirInstrumentsBeforePlay) {
         {false, 0, 41, SlotState::Loaded, "program 41"},
         {false, 0, 25, SlotState::Loaded, "program 25"},
         {false, 0, 50, SlotState::None, nullptr},
-        {false, 0, 0, SlotState::None, nullptr},
         {false, 0, 100, SlotState::Failed, nullptr},
         {true, 0, 36, SlotState::Loaded, "Standard"},
         {true, 0, 38, SlotState::Loaded, "Standard"},
-        {true, 0, 37, SlotState::None, nullptr},
         {true, 0, 90, SlotState::Failed, nullptr},
     };
     for (const Expect& e : expected) {
