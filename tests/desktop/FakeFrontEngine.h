@@ -79,6 +79,17 @@ class RecordingView final : public FrontView {
     bool closed = false;
 };
 
+// A notice as the engine thread sends it.
+inline PlayerNotice notice(int code, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0) {
+    PlayerNotice n;
+    n.code = code;
+    n.args[0] = a;
+    n.args[1] = b;
+    n.args[2] = c;
+    n.args[3] = d;
+    return n;
+}
+
 // Takes every queued command and carries out the front commands among them, as the engine
 // thread does between blocks; returns the codes and arguments of all of them in order.
 inline std::vector<QueuedCommand> engineStep(FrontControl& control) {

@@ -16,6 +16,7 @@ namespace svt {
 namespace {
 
 using test::FakeEngine;
+using test::notice;
 using test::RecordingView;
 using test::TempDir;
 
@@ -223,19 +224,6 @@ TEST(FrontControl, TheListFinishesOnceWithoutRepeat) {
     EXPECT_TRUE(rig.view.closed) << "the compact window closes when the list is done";
 }
 
-TEST(FrontControl, StartAtOnceOnlyWithTheFlag) {
-    Rig rig;
-    rig.control.setInterfaceFlags(kInitialInterfaceFlags);
-    rig.engine.results = {CmdQuit};
-    rig.control.runPlaylist(rig.songs({"a.mid"}));
-    EXPECT_EQ(rig.engine.played.size(), 1u);
-
-    Rig idle;
-    idle.control.setInterfaceFlags(0);
-    idle.run(idle.songs({"a.mid"}), {CmdQuit});
-    EXPECT_TRUE(idle.engine.played.empty());
-}
-
 // The command line decides the window and whether its songs start by themselves; the
 // playlist of the last run (listed when nothing is named) waits for Play, and so do opened
 // songs when the window has just said that there is no sound device.
@@ -341,9 +329,7 @@ TEST(FrontControl, FrontCommandsChangeThePlaylistInTheEngineThread) {
     // The playlist field names the list; a later full redraw must not empty it.
     ASSERT_TRUE(rig.control.mailbox().take(shown));
     EXPECT_EQ(shown.playlist, "list.pli");
-    PlayerNotice loading;
-    loading.code = NoticeNowLoading;
-    rig.control.notify(loading);
+    rig.control.notify(notice(NoticeNowLoading));
     ASSERT_TRUE(rig.control.mailbox().take(shown));
     EXPECT_EQ(shown.playlist, "list.pli");
 
@@ -389,10 +375,7 @@ TEST(FrontControl, EverySongOfAConversionOrCompactRunIsWritten) {
         control.readCommand(argument);
         size_t playedAtEnd = 0;
         engine.onPlay = [&] {
-            PlayerNotice end;
-            end.code = NoticePlayEnd;
-            end.args[0] = CmdTuneEnd;
-            control.notify(end);
+            control.notify(notice(NoticePlayEnd, CmdTuneEnd));
             if (!view.ends.empty() && playedAtEnd == 0) playedAtEnd = engine.played.size();
         };
         control.convertPlaylist(OutputKind::WavFile);
@@ -450,38 +433,24 @@ TEST(FrontControl, LiveKeysChangeOnlyTheSongThatIsHeard) {
         int32_t code;      // what the player reads
         int32_t argument;  // samples at 1000 Hz for a seek
     };
-    auto at = [](int code, int32_t a0, int32_t a1 = 0) {
-        PlayerNotice n;
-        n.code = code;
-        n.args[0] = a0;
-        n.args[1] = a1;
-        return n;
-    };
+    using K = ShortcutKey;
     const Step steps[] = {
         {"forward from what is heard",
-         {at(NoticeCurrentTime, 30)},
-         ShortcutKey::SeekForward,
+         {notice(NoticeCurrentTime, 30)},
+         K::SeekForward,
          CmdJump,
          35000},
-        {"back, never before the start",
-         {at(NoticeCurrentTime, 3)},
-         ShortcutKey::SeekBack,
-         CmdJump,
-         0},
+        {"back, never before the start", {notice(NoticeCurrentTime, 3)}, K::SeekBack, CmdJump, 0},
         {"paused: from where it resumes",
-         {at(NoticePause, 1, 20)},
-         ShortcutKey::SeekBack,
+         {notice(NoticePause, 1, 20)},
+         K::SeekBack,
          CmdJump,
          15000},
-        {"a new song starts at 0",
-         {at(NoticePlayStart, 9000)},
-         ShortcutKey::SeekForward,
-         CmdJump,
-         5000},
-        {"+ transposes up", {}, ShortcutKey::TransposeUp, CmdKeyUp, 1},
-        {"- down", {}, ShortcutKey::TransposeDown, CmdKeyDown, -1},
-        {"] faster", {}, ShortcutKey::Faster, CmdSpeedUp, 1},
-        {"[ slower", {}, ShortcutKey::Slower, CmdSpeedDown, -1},
+        {"a new song starts at 0", {notice(NoticePlayStart, 9000)}, K::SeekForward, CmdJump, 5000},
+        {"+ transposes up", {}, K::TransposeUp, CmdKeyUp, 1},
+        {"- down", {}, K::TransposeDown, CmdKeyDown, -1},
+        {"] faster", {}, K::Faster, CmdSpeedUp, 1},
+        {"[ slower", {}, K::Slower, CmdSpeedDown, -1},
     };
     std::vector<std::string> failures;
     rig.engine.onPlay = [&] {

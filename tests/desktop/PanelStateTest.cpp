@@ -2,21 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "desktop/FakeFrontEngine.h"
 #include "desktop/FrontCommands.h"
 #include "desktop/WindowTexts.h"
 
 namespace svt {
 namespace {
 
-PlayerNotice notice(int code, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0) {
-    PlayerNotice n;
-    n.code = code;
-    n.args[0] = a;
-    n.args[1] = b;
-    n.args[2] = c;
-    n.args[3] = d;
-    return n;
-}
+using test::notice;
 
 Playlist::Entry songIn(int originalKey, int minor, int transposition) {
     Playlist::Entry e;

@@ -36,26 +36,18 @@ TEST(PlaylistLines, TextsOfLinesAndOfTheCountField) {
         Language language;
         const char* expected;
     };
+    using L = Language;
     const Case cases[] = {
-        {{"Bach", "/m/b.mid", 3725, true, {}},
-         false,
-         Language::English,
-         "Bach - 01:02:05 (/m/b.mid)"},
+        {{"Bach", "/m/b.mid", 3725, true, {}}, false, L::English, "Bach - 01:02:05 (/m/b.mid)"},
         {{"Bach", "/m/b.mid", 59, true, {}},
          true,
-         Language::English,
+         L::English,
          "Current: Bach - 00:00:59 (/m/b.mid)"},
-        {{"Bach", "/m/b.mid", 59, true, {}},
-         true,
-         Language::German,
-         "aktiv: Bach - 00:00:59 (/m/b.mid)"},
-        {{"", "/m/x.mid", 0, true, {}},
-         false,
-         Language::German,
-         "ohne Titel - 00:00:00 (/m/x.mid)"},
+        {{"Bach", "/m/b.mid", 59, true, {}}, true, L::German, "aktiv: Bach - 00:00:59 (/m/b.mid)"},
+        {{"", "/m/x.mid", 0, true, {}}, false, L::German, "ohne Titel - 00:00:00 (/m/x.mid)"},
         {{"", "/m/x.txt", 0, false, {}},
          false,
-         Language::German,
+         L::German,
          "- keine Mididatei - - 00:00:00 (/m/x.txt)"},
     };
     for (const Case& c : cases)
@@ -190,10 +182,7 @@ TEST(PlaylistWindowLogic, NamedConversionReachesTheEngineAndAsksToListen) {
     std::string namedWhilePlaying;
     rig.engine.onPlay = [&] {
         namedWhilePlaying = rig.engine.outputFile;
-        PlayerNotice end;
-        end.code = NoticePlayEnd;
-        end.args[0] = CmdTuneEnd;
-        rig.control.notify(end);
+        rig.control.notify(test::notice(NoticePlayEnd, CmdTuneEnd));
         rig.control.queue(CmdQuit);
     };
     rig.control.runPlaylist({});
@@ -214,10 +203,7 @@ TEST(PlaylistWindowLogic, AStoppedConversionGoesBackToTheLiveOutput) {
     rig.control.convertPlaylist(OutputKind::WavFile);
     rig.engine.results = {CmdStop};
     rig.engine.onPlay = [&] {
-        PlayerNotice end;
-        end.code = NoticePlayEnd;
-        end.args[0] = CmdStop;
-        rig.control.notify(end);
+        rig.control.notify(test::notice(NoticePlayEnd, CmdStop));
         rig.engine.onPlay = nullptr;
         rig.control.queue(FcPlayIndex, 1);  // a double click in the list afterwards
         rig.control.queue(CmdQuit);
@@ -246,10 +232,7 @@ TEST(PlaylistWindowLogic, PlaylistConversionEndsAfterTheLastSongWithTheCdCheck) 
         rig.control.convertPlaylist(c.output);
         int endsSeen = 0;
         rig.engine.onPlay = [&] {
-            PlayerNotice end;
-            end.code = NoticePlayEnd;
-            end.args[0] = CmdTuneEnd;
-            rig.control.notify(end);
+            rig.control.notify(test::notice(NoticePlayEnd, CmdTuneEnd));
             endsSeen = static_cast<int>(rig.view.ends.size());
         };
         rig.control.queue(CmdQuit);

@@ -19,39 +19,20 @@ TEST(PlaylistWindowPlace, StoredOrBesideTheMainWindowAndAlwaysOnTheDesktop) {
     };
     // The main window's frame: 100,50 of 600 x 400.
     const ScreenRect mainFrame{100, 50, 600, 400};
+    const ScreenRect wide{0, 0, 1920, 1080};
     const Case cases[] = {
-        {"never placed: beside the frame", -1, -1, {0, 0, 1920, 1080}, {400, 400}, {708, 50}},
-        {"one axis unknown counts as never placed",
-         300,
-         -1,
-         {0, 0, 1920, 1080},
-         {400, 400},
-         {708, 50}},
-        {"where the user left it", 20, 30, {0, 0, 1920, 1080}, {400, 400}, {20, 30}},
-        {"beside a frame at the right edge: pushed back",
-         -1,
-         -1,
-         {0, 0, 1000, 1080},
-         {400, 400},
-         {600, 50}},
-        {"a screen that is gone: back onto this one",
-         3000,
-         2000,
-         {0, 0, 1920, 1080},
-         {400, 400},
-         {1520, 680}},
-        {"left of and above a desktop that does not start at 0",
+        {"never placed: beside the frame", -1, -1, wide, {400, 400}, {708, 50}},
+        {"one axis unknown counts as never placed", 300, -1, wide, {400, 400}, {708, 50}},
+        {"where the user left it", 20, 30, wide, {400, 400}, {20, 30}},
+        {"beside a frame at the right edge", -1, -1, {0, 0, 1000, 1080}, {400, 400}, {600, 50}},
+        {"a screen that is gone: back onto this one", 3000, 2000, wide, {400, 400}, {1520, 680}},
+        {"a desktop that does not start at 0",
          -50,
          -50,
          {1920, 24, 1280, 1000},
          {400, 400},
          {1920, 24}},
-        {"larger than the desktop: its top left corner stays on it",
-         500,
-         500,
-         {0, 0, 300, 300},
-         {400, 400},
-         {0, 0}},
+        {"larger than the desktop: top left on it", 500, 500, {0, 0, 300, 300}, {400, 400}, {0, 0}},
         {"no desktop measured: the place as it is", 20, 30, {0, 0, 0, 0}, {400, 400}, {20, 30}},
     };
     for (const Case& c : cases) {
@@ -85,7 +66,7 @@ TEST(ListFontSettings, FlagsHeightsAndNamesBothWays) {
     struct Case {
         const char* what;
         ListFont chosen;
-        const char* keptName;
+        std::string keptName;
         int keptHeight, keptFlags;
     };
     const std::string longName(80, 'x');
@@ -98,14 +79,10 @@ TEST(ListFontSettings, FlagsHeightsAndNamesBothWays) {
         {"both", {"Mono", 12, 0, true, true}, "Mono", 12, 3},
         {"too small to read", {"Tiny", 1, 0, false, false}, "Tiny", kListFontMinimumHeight, 0},
         {"too large for a line", {"Huge", 500, 0, false, false}, "Huge", kListFontMaximumHeight, 0},
-        {"a long name is cut",
-         {longName, 13, 0, false, false},
-         "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx",
-         13,
-         0},
+        {"a long name is cut", {longName, 13, 0, false, false}, longName.substr(0, 63), 13, 0},
         {"never inside a character",
          {umlautAtLimit, 13, 0, false, false},
-         "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa",
+         std::string(62, 'a'),
          13,
          0},
     };
@@ -121,16 +98,10 @@ TEST(ListFontSettings, FlagsHeightsAndNamesBothWays) {
         EXPECT_EQ(again.fixedPitch, c.chosen.fixedPitch) << c.what;
         EXPECT_EQ(again.italic, c.chosen.italic) << c.what;
     }
-}
-
-TEST(ListFontSettings, AHandEditedHeightIsShownReadable) {
-    AppSettings settings;
-    settings.uiListFontHeight = 200;
-    settings.uiListFontFlags = 3;
-    const ListFont font = listFont(settings);
-    EXPECT_EQ(font.height, kListFontMaximumHeight);
-    EXPECT_TRUE(font.fixedPitch);
-    EXPECT_TRUE(font.italic);
+    // A height edited by hand is shown readable.
+    AppSettings edited;
+    edited.uiListFontHeight = 200;
+    EXPECT_EQ(listFont(edited).height, kListFontMaximumHeight);
 }
 
 }  // namespace

@@ -109,15 +109,7 @@ void press(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::N
     QApplication::sendEvent(target, &up);
 }
 
-PlayerNotice notice(int code, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0) {
-    PlayerNotice n;
-    n.code = code;
-    n.args[0] = a;
-    n.args[1] = b;
-    n.args[2] = c;
-    n.args[3] = d;
-    return n;
-}
+using test::notice;
 
 TEST(MainWindowKeys, SpaceWithAnEmptyPlaylistOnlyExplains) {
     WindowRig rig;
