@@ -257,44 +257,22 @@ SongEvent ev(uint8_t type, uint8_t channel, uint8_t a, uint8_t b = 0) {
 TEST(SongSettings, FirstEventsOfEachKindSetTheFields) {
     struct Case {
         const char* what;
-        std::vector<SongEvent> events;
         int key, minor, tempo, num, den;
+        std::vector<SongEvent> events;
     };
     // Tempo 500000 us per quarter = 120 bpm (a song without tempo events plays at it);
     // 0x07A120 = 500000, 0x061A80 = 400000.
+    const SongEvent tempo400k{0, EV_TEMPO, 0x80, 0x06, 0x1A};
+    const SongEvent tempo500k{0, EV_TEMPO, 0x20, 0x07, 0xA1};
+    const auto key = [](int sharps, int minor) { return ev(EV_KEY_SIGNATURE, 0, sharps, minor); };
+    const auto meter = [](int ch, int num, int den) { return ev(EV_TIME_SIGNATURE, ch, num, den); };
     const Case cases[] = {
-        {"three flats minor", {ev(EV_KEY_SIGNATURE, 0, 0xFD, 1)}, 4, 1, 120, -1, -1},
-        {"nothing: the tempo every song starts with", {}, -1, -1, 120, -1, -1},
-        {"out-of-range key skipped",
-         {ev(EV_KEY_SIGNATURE, 0, 9, 0), ev(EV_KEY_SIGNATURE, 0, 2, 0),
-          ev(EV_KEY_SIGNATURE, 0, 5, 1)},
-         9,
-         0,
-         120,
-         -1,
-         -1},
-        {"first tempo only",
-         {SongEvent{0, EV_TEMPO, 0x80, 0x06, 0x1A}, SongEvent{0, EV_TEMPO, 0x20, 0x07, 0xA1}},
-         -1,
-         -1,
-         150,
-         -1,
-         -1},
-        {"meter from channel 0 only",
-         {ev(EV_TIME_SIGNATURE, 1, 24, 8), ev(EV_TIME_SIGNATURE, 0, 6, 8),
-          ev(EV_TIME_SIGNATURE, 0, 3, 4)},
-         -1,
-         -1,
-         120,
-         6,
-         8},
-        {"after the end nothing counts",
-         {ev(EV_END_OF_SONG, 0, 0), ev(EV_KEY_SIGNATURE, 0, 1, 0)},
-         -1,
-         -1,
-         120,
-         -1,
-         -1},
+        {"three flats minor", 4, 1, 120, -1, -1, {key(0xFD, 1)}},
+        {"nothing: the tempo every song starts with", -1, -1, 120, -1, -1, {}},
+        {"out-of-range key skipped", 9, 0, 120, -1, -1, {key(9, 0), key(2, 0), key(5, 1)}},
+        {"first tempo only", -1, -1, 150, -1, -1, {tempo400k, tempo500k}},
+        {"channel 0's meter", -1, -1, 120, 6, 8, {meter(1, 24, 8), meter(0, 6, 8), meter(0, 3, 4)}},
+        {"nothing after the end", -1, -1, 120, -1, -1, {ev(EV_END_OF_SONG, 0, 0), key(1, 0)}},
     };
     for (const Case& c : cases) {
         const SongSettings s = makeSongSettings(c.events, 44100 * 95 + 1, 44100);
