@@ -10,7 +10,6 @@
 #include "EncoderFixtures.h"
 #include "app/Engine.h"
 #include "output/Mp3Output.h"
-#include "platform/DynamicLibrary.h"
 #include "support/CliRun.h"
 #include "support/DecodedAudio.h"
 #include "support/SmfBuilder.h"
@@ -195,28 +194,6 @@ TEST(Mp3Conversion, CommandLineRefusesWhatCannotBeEncoded) {
     }
     EXPECT_FALSE(fs::exists(dir.file("a.mp3")));
     EXPECT_FALSE(fs::exists(dir.file("a.wav")));
-}
-
-TEST(Mp3Conversion, CommandLineWithoutTheLibrary) {
-    if (platform::DynamicLibrary installed; installed.open("libgogo.so"))
-        GTEST_SKIP() << "an encoder library is installed on this system, so none can be missing";
-    TempDir dir;
-    const std::string midi = song(dir, "a.mid", "A");
-    const ProgramCopy program(dir, nullptr);
-    auto run = program.run("", "convert " + midi + " -f mp3");
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, "sorvanto-cli convert: Error loading MP3-Encoder!\n");
-    EXPECT_FALSE(fs::exists(dir.file("a.mp3")));
-    run = program.run("", "convert " + midi);
-    EXPECT_EQ(run.exitCode, 0) << "WAV files need no library\n" << run.out;
-
-    // The location stored by the encoder-location dialog is used.
-    ASSERT_TRUE(output::storeEncoderLocation(
-        {program.folder, "libgogo.so", program.folder + "/config/MarineCat/GOGO_DLL.conf"},
-        GOGO_LIBRARY_PATH));
-    run = program.run("", "convert " + midi + " -f mp3");
-    EXPECT_EQ(run.exitCode, 0) << run.out;
-    EXPECT_TRUE(fs::exists(dir.file("a.mp3")));
 }
 
 TEST(Mp3Conversion, EncoderFailingMidSongFailsThatFileOnly) {
