@@ -54,7 +54,7 @@ Player::Player(SongInput& input, InstrumentBanks* banks, Synthesis& synthesis,
       synthesis_(synthesis),
       control_(&control),
       controls_(controls ? *controls : ownControls_),
-      rememberedVoices_(synthesis.voiceLimit()) {
+      voiceBudget_(synthesis.voiceLimit()) {
     trace_.setDeliver([this](const PlayerNotice& n) { control_->event(n); });
     synthesis_.setListener(this);
 }
@@ -178,9 +178,9 @@ int Player::playSong(const std::string& fileName, double timeRatio) {
     controls_.channelMuteMask =
         (options_.temperamentMute & 1u) ? 0xFFFFFFFFu : options_.startMuteMask;
     restartPosition_ = 0;
-    reduction_ = Reduction{};
+    voiceBudget_.startSong();
     synthesis_.setReduceQuality(options_.reduceQuality);
-    synthesis_.setVoiceLimit(rememberedVoices_);
+    synthesis_.setVoiceLimit(voiceBudget_.remembered());
 
     notify(NoticeMetronome, false, 0, 0);
     notify(NoticeKeySignature, false, controls_.keySignature);
@@ -485,104 +485,12 @@ void Player::adaptToQueue() {
     // Short of a device queue's worth of audio ahead, the cheaper interpolation keeps up.
     const bool behind = deviceQueue > 0 && (filled + softFilled) * 100 < 99 * deviceQueue;
     synthesis_.setReduceQuality(behind || options_.reduceQuality);
-    if (options_.reductionThreshold != 0 && deviceQueue > 0)
-        reduceVoices(filled, softFilled, deviceQueue);
-}
-
-void Player::reduceVoices(int64_t filled, int64_t softFilled, int64_t deviceQueue) {
-    Reduction& s = reduction_;
-    const bool realTime = options_.realTimeMode;
-    const bool adaptive = options_.adaptivePolyphony;
-    const int r = rate();
-    int rateLimit = 75;
-    int64_t fillLimit;
-    if (options_.reductionThreshold >= 0) {
-        fillLimit = int64_t(r) * options_.reductionThreshold / 1000 + 1;
-    } else {
-        fillLimit = r / 5;
-        if (deviceQueue / 5 < fillLimit) {
-            fillLimit = 1;
-            rateLimit = 75 - static_cast<int>(4096 * 100 / deviceQueue) / 5;
-        }
+    if (options_.reductionThreshold != 0 && deviceQueue > 0) {
+        const BudgetMode mode{options_.realTimeMode, options_.adaptivePolyphony,
+                              options_.reductionThreshold};
+        voiceBudget_.afterBlock(synthesis_, {filled, softFilled, deviceQueue}, mode, rate(),
+                                currentSample_);
     }
-    const int fillRate = static_cast<int>(
-        static_cast<double>(filled + softFilled) / static_cast<double>(deviceQueue) * 100 + 0.5);
-    const int voices = synthesis_.voicesInUse();
-    const int limit = synthesis_.voiceLimit();
-
-    // What the machine kept up with, averaged over about the last second.
-    if (!realTime && adaptive && fillRate < 85) {
-        int64_t add = -1;
-        if ((fillRate == s.previousFillRate && voices > s.minimumBad) ||
-            (fillRate >= s.previousFillRate && fillRate < 20))
-            add = voices;
-        else if (voices == limit && fillRate > s.previousFillRate && filled > s.previousFilled)
-            add = voices + 1;
-        else if (fillRate < 75 && fillRate < s.previousFillRate && filled < s.previousFilled)
-            add = s.minimumBad;
-        if (add >= 0) {
-            s.goodTotal += add;
-            s.goodCount += 1;
-            if (currentSample_ >= s.nextHalving && s.goodCount > 1) {
-                s.goodTotal >>= 1;
-                s.goodCount >>= 1;
-                s.nextHalving = currentSample_ + r;
-            }
-        }
-    }
-
-    if ((realTime || fillRate >= rateLimit) && filled >= fillLimit) {
-        // Healthy: what sounds now is affordable, and the voice limit comes back.
-        if (!realTime && fillRate >= rateLimit && filled > s.previousFilled) {
-            if (fillRate > 85 && voices > s.maximumGood) {
-                s.maximumGood = voices;
-                s.minimumBad = std::min(s.minimumBad, s.maximumGood);
-            }
-            if (adaptive) {
-                s.goodTotal = int64_t(s.maximumGood) * s.goodCount;
-                if (s.goodCount > 1) {
-                    s.goodTotal >>= 1;
-                    s.goodCount >>= 1;
-                }
-                synthesis_.setVoiceLimit(rememberedVoices_);
-            }
-        }
-        s.previousFilled = fillLimit;
-    } else if (filled > s.previousFilled) {
-        s.previousFilled = filled;  // recovering by itself
-    } else {
-        // Draining: released voices go, the quietest first.
-        if (!realTime && fillRate > 20 && voices < s.minimumBad) {
-            s.minimumBad = voices;
-            s.maximumGood = std::max(s.maximumGood, s.minimumBad);
-        }
-        const int reducible = synthesis_.reducibleVoices();
-        int cut;
-        if (filled < fillLimit && (realTime || fillRate < 10)) {
-            if (voices > reducible) {
-                const int k =
-                    static_cast<int>(voices - voices / (voices / (voices - reducible) + 1.0));
-                cut = reducible < k && k < voices ? k : reducible;
-            } else {
-                cut = voices - 1;
-            }
-        } else {
-            cut = std::min(reducible, voices - s.minimumBad);
-        }
-        const int done = cut > 0 ? synthesis_.cutQuietestReleased(cut) : 0;
-        if (adaptive) {
-            const int64_t average = s.goodTotal / std::max(1, s.goodCount);
-            const int left = voices - done;
-            if (left < limit && average < left)
-                synthesis_.setVoiceLimit(left);
-            else if (average < limit && left <= average)
-                synthesis_.setVoiceLimit(static_cast<int>(average));
-            else if (limit < average)
-                synthesis_.setVoiceLimit(static_cast<int>(std::min<int64_t>(average, kMaxVoices)));
-        }
-        s.previousFilled = filled;
-    }
-    s.previousFillRate = fillRate;
 }
 
 int Player::endOfSongScan() const {

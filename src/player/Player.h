@@ -15,6 +15,7 @@
 #include "base/Constants.h"
 #include "player/PlayerCommands.h"
 #include "player/TraceQueue.h"
+#include "player/VoiceBudget.h"
 #include "song/SongEvent.h"
 #include "song/SongInfo.h"
 #include "synth/Synthesis.h"
@@ -89,8 +90,8 @@ class Player final : public AudioQueueHooks, private SynthesisListener {
     // entry as the front-end shows it. 100 unless set, so the argument reads as a percentage.
     void setReferenceTempo(int tempo) { referenceTempo_ = tempo > 0 ? tempo : 100; }
     // The voice limit a song starts with and CmdVoiceIncrease brings back.
-    void setRememberedVoiceLimit(int voices) { rememberedVoices_ = voices; }
-    int rememberedVoiceLimit() const { return rememberedVoices_; }
+    void setRememberedVoiceLimit(int voices) { voiceBudget_.setRemembered(voices); }
+    int rememberedVoiceLimit() const { return voiceBudget_.remembered(); }
     bool paused() const { return paused_; }
     int64_t restartPosition() const { return restartPosition_; }
 
@@ -130,7 +131,6 @@ class Player final : public AudioQueueHooks, private SynthesisListener {
     int renderBlockPart(int frames);
     // After each block for a live output: the interpolation and the voices it can afford.
     void adaptToQueue();
-    void reduceVoices(int64_t filled, int64_t softFilled, int64_t deviceQueue);
     int playOutEnd();
     int endOfSongScan() const;
     // The next command: the one the output's wait found waiting, else the front-end's.
@@ -191,21 +191,11 @@ class Player final : public AudioQueueHooks, private SynthesisListener {
         int32_t argument = 0;
     } waiting_;  // read while the output waited, not yet handled
     int referenceTempo_ = 100;
-    int rememberedVoices_ = kMaxVoices;
     int tempo_ = 500000;
     int systemMode_ = SYSTEM_GM_OFF;  // the mode a seek returns to
     int32_t lastSeconds_ = -1;
     int lastVoices_ = -1;
-    // What the voice reduction has learnt of the machine during this song.
-    struct Reduction {
-        int minimumBad = kMaxVoices;
-        int maximumGood = 1;
-        int64_t goodTotal = 32;
-        int goodCount = 1;
-        int64_t nextHalving = 0;
-        int previousFillRate = -1;
-        int64_t previousFilled = 0;
-    } reduction_;
+    VoiceBudget voiceBudget_;
     std::atomic<bool> break_{false};
     std::string lastError_;
 

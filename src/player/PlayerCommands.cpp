@@ -136,7 +136,7 @@ int Player::handleCommand(int code, int32_t argument, bool& jumped) {
             jumped = true;
             return CmdNone;
         case CmdVoiceIncrease:
-            synthesis_.setVoiceLimit(rememberedVoices_);
+            synthesis_.setVoiceLimit(voiceBudget_.remembered());
             resynchronise(false);
             jumped = true;
             return CmdNone;
