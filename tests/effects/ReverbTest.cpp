@@ -24,6 +24,13 @@ Stereo impulseResponse(SystemEffects& fx, const ReverbParams& p, double seconds)
     return runBus(fx, BUS_REVERB, static_cast<int>(seconds * kRate), impulse());
 }
 
+// The first frame where either side sounds, or -1.
+int firstSound(const Stereo& s) {
+    for (size_t i = 0; i < s.frames(); ++i)
+        if (s.left[i] != 0.0 || s.right[i] != 0.0) return static_cast<int>(i);
+    return -1;
+}
+
 TEST(Reverb, DecayTimeFollowsTheTimeTable) {
     // Rooms and halls ring for their size factor times the table's seconds. The plate's tank
     // grows with the time by half as much, at a fixed decay: the table's seconds at time 64,
@@ -110,11 +117,6 @@ TEST(Reverb, RoomNetworkLengthsAndPreDelay) {
     EXPECT_EQ(effects::primeAtLeast(14), 17);
 
     // The first reflection comes from the shortest comb; a pre-delay moves it later.
-    auto firstSound = [](const Stereo& s) {
-        for (size_t i = 0; i < s.frames(); ++i)
-            if (s.left[i] != 0.0 || s.right[i] != 0.0) return static_cast<int>(i);
-        return -1;
-    };
     const int direct = firstSound(impulseResponse(fx, {4, 0, 64, 64, 0, 0}, 0.2));
     EXPECT_EQ(direct, comb);
     const int delayed = firstSound(impulseResponse(fx, {4, 0, 64, 64, 0, 20}, 0.2));
@@ -165,11 +167,6 @@ TEST(Reverb, XgInitialDelayAndLowPass) {
         for (auto [code, value] : parameters)
             fx->parameter(EV_SYSEX_XG_LSB, code, value, kXgGroupEffect, 0);
         return fx;
-    };
-    auto firstSound = [](const Stereo& s) {
-        for (size_t i = 0; i < s.frames(); ++i)
-            if (s.left[i] != 0.0 || s.right[i] != 0.0) return static_cast<int>(i);
-        return -1;
     };
     // Initial delay 40 of 63 is 63 ms: the first reflection comes that much later.
     auto plain = xgReverb({{0x04, 0}}), delayed = xgReverb({{0x04, 40}});
