@@ -22,7 +22,6 @@ void SeedSink::add(const std::string& name, const std::vector<uint8_t>& bytes) {
     std::ofstream out(dir_ + "/" + name, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
-    ++count_;
 }
 
 }  // namespace svt::fuzz

@@ -12,11 +12,9 @@ class SeedSink {
   public:
     explicit SeedSink(std::string dir) : dir_(std::move(dir)) {}
     void add(const std::string& name, const std::vector<uint8_t>& bytes);
-    int count() const { return count_; }
 
   private:
     std::string dir_;
-    int count_ = 0;
 };
 
 using SeedWriter = void (*)(SeedSink&);
