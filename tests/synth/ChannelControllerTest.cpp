@@ -96,7 +96,6 @@ TEST(ChannelController, ControllersReachTheSoundingVoices) {
         {"pitch bend", EV_PITCH_BEND, 0, 96, {"retune 3"}},
         {"modulation wheel", EV_MODULATION, 40, 0, {"restartVibrato 3"}},
         {"volume", EV_VOLUME, 50, 0, {"relevel 3"}},
-        {"expression", EV_EXPRESSION, 50, 0, {"relevel 3"}},
         {"pan", EV_PAN, 20, 0, {"repan 3 20"}},
         {"brightness", EV_BRIGHTNESS, 90, 0, {"refilter 3"}},
         {"scale tuning", EV_SCALE_TUNING, 4, 10, {"retune 3"}},
@@ -104,16 +103,13 @@ TEST(ChannelController, ControllersReachTheSoundingVoices) {
         {"all sounds off", EV_ALL_SOUNDS_OFF, 0, 0, {"allSoundsOff 3"}},
         {"all notes off", EV_ALL_NOTES_OFF, 0, 0, {"allNotesOff 3 0"}},
         {"mono", EV_MONO, 0, 0, {"allNotesOff 3 0"}},
-        {"poly", EV_POLY, 0, 0, {"allNotesOff 3 0"}},
         {"key shift", EV_KEY_SHIFT, 70, 0, {"allSoundsOff 3"}},
         {"key shift to the one in effect", EV_KEY_SHIFT, 64, 0, {}},
         {"portamento off", EV_PORTAMENTO, 0, 0, {"stopGlides 3"}},
-        {"portamento on", EV_PORTAMENTO, 127, 0, {}},
         {"sustain down", EV_SUSTAIN, 127, 0, {}},
         {"sustain up", EV_SUSTAIN, 0, 0, {"releaseSustained 3"}},
         {"sostenuto down", EV_SOSTENUTO, 127, 0, {"holdSounding 3"}},
         {"bank select", EV_BANK_MSB, 8, 0, {}},
-        {"reverb send", EV_REVERB_SEND, 90, 0, {}},
     };
     for (const Case& c : cases) {
         Channels ch;
@@ -220,33 +216,6 @@ TEST(ChannelController, ProgramChangesBySystemMode) {
     EXPECT_EQ(ch.controller.drumChannelMask(), (1u << 4) | 1u);
     ch.controller.resetChannels();
     EXPECT_EQ(ch.controller.drumChannelMask(), 1u << 4);
-}
-
-TEST(ChannelController, SystemExclusiveChannelSettings) {
-    using namespace sysex_code;
-    Channels ch;
-    ch.event(EV_SYSEX_LSB, 1, 30, kNoteLimitLow);
-    ch.event(EV_SYSEX_LSB, 1, 90, kNoteLimitHigh);
-    ch.event(EV_SYSEX_LSB, 1, 10, kVelocityLimitLow);
-    ch.event(EV_SYSEX_LSB, 1, 100, kVelocityLimitHigh);
-    ch.event(EV_SYSEX_GS_LSB, 1, 32, kGsVelocitySenseDepth);
-    ch.event(EV_SYSEX_GS_LSB, 1, 40, kGsVelocitySenseOffset);
-    ch.event(EV_SYSEX_GS_LSB, 1, 0, kGsAssignMode);
-    ch.event(EV_SYSEX_GS_LSB, 1, 0, kGsEqSwitch);
-    ch.event(EV_SYSEX_GS_LSB, 1, 1, kGsInsertionSwitch);
-    ch.event(EV_SYSEX_XG_LSB, 1, 60, kXgDryLevel);
-    const ChannelState& s = ch.controller.channel(1);
-    EXPECT_EQ(s.noteLimitLow, 30);
-    EXPECT_EQ(s.noteLimitHigh, 90);
-    EXPECT_EQ(s.velocityLimitLow, 10);
-    EXPECT_EQ(s.velocityLimitHigh, 100);
-    EXPECT_EQ(s.velocitySenseDepth, 32);
-    EXPECT_EQ(s.velocitySenseOffset, 40);
-    EXPECT_EQ(s.assignMode, 0);
-    EXPECT_EQ(s.eqSwitch, 0);
-    EXPECT_EQ(s.insertionSwitch, 1);
-    EXPECT_EQ(s.dryLevel, 60);
-    EXPECT_EQ(ch.controller.channel(0).noteLimitLow, 0) << "other channels keep theirs";
 }
 
 TEST(ChannelController, EffectModesAndParametersGoThroughTheRack) {

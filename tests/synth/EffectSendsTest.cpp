@@ -84,7 +84,6 @@ TEST(ReverbMode, FromTheNumericOption) {
         {1, R::Standard, L::PerChannel, 0, true},
         {2, R::Standard, L::OneForAll, 0, false},
         {3, R::SongChooses, L::PerChannel, 0, true},
-        {4, R::SongChooses, L::OneForAll, 0, false},
         {7, R::Standard, L::OneForAll, 0, false},
         {-40, R::SongChooses, L::Fixed, 40, true},
         {-(0x100 | 90), R::Standard, L::Fixed, 90, true},

@@ -60,45 +60,6 @@ std::vector<std::pair<const char*, FilterRunsFn>> vectorFilterForms() {
     return forms;
 }
 
-TEST(SynthMix, FiltersSideBySideGiveEachVoiceItsOwnResult) {
-    const auto forms = vectorFilterForms();
-    if (forms.empty()) GTEST_SKIP() << "no vector form of the filter on this processor";
-    for (const auto& [name, form] : forms) {
-        std::mt19937 gen(11);
-        std::uniform_int_distribution<int> length(0, 300);
-        for (int trial = 0; trial < 400; ++trial) {
-            const int n = 1 + trial % kFilterLanes;
-            std::vector<VoiceFilter> alone(static_cast<size_t>(n)), together;
-            std::vector<std::vector<int32_t>> expected(static_cast<size_t>(n)), got;
-            for (int j = 0; j < n; ++j) {
-                alone[size_t(j)] = randomFilter(gen);
-                // Most runs of a batch are as long as the stretch; some start late or end early.
-                const int count = trial % 3 == 0 ? length(gen) : 100 + trial % 7;
-                expected[size_t(j)] = randomSamples(gen, count);
-                expected[size_t(j)].resize(size_t(count));
-            }
-            together = alone;
-            got = expected;
-            std::vector<FilterRun> a(static_cast<size_t>(n)), b(static_cast<size_t>(n));
-            for (int j = 0; j < n; ++j) {
-                const int count = int(expected[size_t(j)].size());
-                a[size_t(j)] = {&alone[size_t(j)], expected[size_t(j)].data(), count};
-                b[size_t(j)] = {&together[size_t(j)], got[size_t(j)].data(), count};
-            }
-            filterRunsScalar(a.data(), n);
-            form(b.data(), n);
-            for (int j = 0; j < n; ++j) {
-                ASSERT_EQ(got[size_t(j)], expected[size_t(j)])
-                    << name << " trial " << trial << " lane " << j << " of " << n;
-                ASSERT_EQ(together[size_t(j)].s1, alone[size_t(j)].s1)
-                    << name << " trial " << trial << " lane " << j;
-                ASSERT_EQ(together[size_t(j)].s2, alone[size_t(j)].s2)
-                    << name << " trial " << trial << " lane " << j;
-            }
-        }
-    }
-}
-
 TEST(SynthMix, FilterFormsAgreeOnValuesBeyond32Bits) {
     // The vector forms build 64-bit products from narrower ones, so states, inputs and
     // coefficients beyond 32 bits (and right at that edge) must come out as in the scalar
