@@ -338,7 +338,6 @@ TEST(PlayerCommands, TranspositionMovesMelodicNotesButNotDrums) {
          -12,
          0},  // both add their argument
         {{{0, CmdKeyUp, 7}}, true, 659.255, 7, 7},
-        {{{0, CmdKeyUp, 11}, {0, CmdKeyUp, 1}}, false, 880.0, 12, 0},  // the table index wraps
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.offset);
@@ -385,27 +384,15 @@ TEST(PlayerCommands, TempoCommandsScaleTheSong) {
         EXPECT_EQ(rig.script.all(NoticeTimeRatio).back().args[0], c.percent);
     }
 
-    // Faster by n steps, slower by -n; a non-negative argument to slower changes nothing but
-    // is still reported.
-    struct Steps {
-        std::deque<Script::Step> steps;
-        double ratio;
-        int percent;
-    };
-    const double step = 150.0 / 151.0;
-    const Steps steps[] = {
-        {{{0, CmdSpeedUp, 1}, {0, CmdSpeedUp, 1}, {0, CmdSpeedUp, 1}}, std::pow(step, 3), 102},
-        {{{0, CmdSpeedDown, -2}, {0, CmdSpeedDown, 3}}, std::pow(step, -2), 99}};
-    for (const Steps& c : steps) {
-        SCOPED_TRACE(c.steps.size());
-        CommandRig rig;
-        rig.script.steps = c.steps;
-        rig.play(pulses(1));
-        EXPECT_NEAR(rig.synth.controls.timeRatio, c.ratio, 1e-9);
-        const auto ratios = rig.script.all(NoticeTimeRatio);
-        EXPECT_EQ(ratios.size(), c.steps.size() + 1) << "song start and every command";
-        EXPECT_EQ(ratios.back().args[0], c.percent);
-    }
+    // Speed steps (their limits are UserControlsTest's): a non-negative argument to slower
+    // changes nothing but is still reported.
+    CommandRig rig;
+    rig.script.steps = {{0, CmdSpeedUp, 3}, {0, CmdSpeedDown, -5}, {0, CmdSpeedDown, 3}};
+    rig.play(pulses(1));
+    EXPECT_NEAR(rig.synth.controls.timeRatio, std::pow(150.0 / 151.0, -2), 1e-9);
+    const auto ratios = rig.script.all(NoticeTimeRatio);
+    EXPECT_EQ(ratios.size(), 4u) << "song start and every command";
+    EXPECT_EQ(ratios.back().args[0], 99);
 }
 
 TEST(PlayerCommands, MasterVolumeScalesTheOutputWithinItsRange) {
@@ -697,12 +684,7 @@ TEST(PlayerCommands, UnknownCodesAndBadArgumentsChangeNothing) {
     const auto ref = reference(song);
     CommandRig rig;
     rig.script.steps = {{0, 4},
-                        {0, 5},
-                        {0, 9},
-                        {0, 10},
-                        {0, 23},
-                        {0, 27},
-                        {0, 34},
+                        {0, CmdNoOperation},
                         {0, 99},
                         {0, -7},
                         {0, CmdToggleMute, 16},
