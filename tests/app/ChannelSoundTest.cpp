@@ -164,15 +164,13 @@ TEST(ChannelSound, PartsListenToTheChannelsTheSongGivesThem) {
         int noteChannel;
         double levelRatio;  // against one part playing the note
     };
+    const std::vector<uint8_t> part2OnChannel1 = gsDataSet({0x40, 0x12, 0x02, 0x00});
     const std::vector<Case> cases = {
         // Velocity, volume and expression at 127 sound alike in every system mode.
         {"plain", {}, 0, 1.0},
         // Part 2 (block 2) receives channel 1 as well: two sines in phase, twice the level.
-        {"GS part 2 on channel 1", {gsReset(), gsDataSet({0x40, 0x12, 0x02, 0x00})}, 0, 2.0},
-        {"GS part 2 no longer hears its own channel",
-         {gsReset(), gsDataSet({0x40, 0x12, 0x02, 0x00})},
-         1,
-         0.0},
+        {"GS part 2 on channel 1", {gsReset(), part2OnChannel1}, 0, 2.0},
+        {"GS part 2 no longer hears its own channel", {gsReset(), part2OnChannel1}, 1, 0.0},
         {"GS part 1 receives nothing", {gsReset(), gsDataSet({0x40, 0x11, 0x02, 0x10})}, 0, 0.0},
         {"XG part 3 on channel 1", {xgParameter(0x08, 0x02, 0x04, 0x00)}, 0, 2.0},
         {"XG part 1 receives nothing", {xgParameter(0x08, 0x00, 0x04, 0x7F)}, 0, 0.0},
@@ -208,19 +206,15 @@ TEST(ChannelSound, TemperamentsPlaceTheThirdsByTheirTables) {
     const double pureMinorThird = 1200.0 * std::log2(1.2);
     // A minor (no sharps, minor) as the temperament's key.
     const std::vector<uint8_t> aMinor = {0x7E, 0x7F, 0x08, 0x0A, 0x00, 0x01, 0xF7};
+    // A user temperament raising the third degree by 20 cents.
+    const std::vector<uint8_t> userTemperament = {
+        0x7E, 0x7F, 0x08, 0x0D, 0x00, 0x00, 64, 64, 64, 64, 84, 64, 64, 64, 64, 64, 64, 64, 0xF7};
     const std::vector<Case> cases = {
         {"equal", {}, 60, 64, 400.0},
         {"Pythagorean", {type(1)}, 60, 64, pythagoreanThird},
         {"pure", {type(3)}, 60, 64, pureThird},
         {"pure minor third in A minor", {type(3), aMinor}, 57, 60, pureMinorThird},
-        // A user temperament raising the third degree by 20 cents.
-        {"user temperament",
-         {{0x7E, 0x7F, 0x08, 0x0D, 0x00, 0x00, 64, 64, 64, 64, 84, 64, 64, 64, 64, 64, 64, 64,
-           0xF7},
-          type(0x40)},
-         60,
-         64,
-         420.0},
+        {"user temperament", {userTemperament, type(0x40)}, 60, 64, 420.0},
     };
     for (const Case& c : cases) {
         ChannelRig rig;
@@ -295,41 +289,6 @@ TEST(ChannelSound, TuningMessagesRetuneTheirKeys) {
     }
 }
 
-TEST(ChannelSound, PressureDrivesVibratoAndLevel) {
-    // GS part 1's channel-pressure record (40 21 2x): LFO1 pitch depth 40 (78 cents at full
-    // pressure), or its level down to half.
-    struct Case {
-        const char* name;
-        int address, value;
-        int pressure;
-        bool keyPressure;
-        double vibrato;     // cents after the pressure
-        double levelRatio;  // after against before
-    };
-    const double depth = int(0.0318 * 40 * 40 + 0.6858 * 40 + 0.5);
-    const std::vector<Case> cases = {
-        {"full pressure", 0x24, 40, 127, false, depth, 1.0},
-        {"pressure on the key", 0x34, 40, 127, true, depth, 1.0},
-        {"level", 0x22, 32, 127, false, 0.0, 0.5},
-    };
-    for (const Case& c : cases) {
-        ChannelRig rig;
-        SmfBuilder song(0, kDivision);
-        SmfTrack& t = song.track();
-        t.sysex(0, gsReset()).sysex(0, gsDataSet({0x40, 0x21, c.address, c.value}));
-        t.noteOn(0, 0, 69, 100);
-        if (c.keyPressure)
-            t.keyPressure(kSecond, 0, 69, c.pressure);
-        else
-            t.channelPressure(kSecond, 0, c.pressure);
-        t.noteOff(2 * kSecond, 0, 69).endOfTrack();
-        const Stereo out = rig.play(song);
-        EXPECT_LT(vibratoCents(out.span(0.3, 0.95)), 1.0) << c.name;
-        EXPECT_NEAR(vibratoCents(out.span(1.3, 2.9)), c.vibrato, 2.0 + 0.15 * c.vibrato) << c.name;
-        EXPECT_NEAR(out.level(1.3, 2.9) / out.level(0.3, 0.95), c.levelRatio, 0.02) << c.name;
-    }
-}
-
 // How far a short-window measure swings over `x`: the largest against the smallest, in dB.
 double swingDb(std::span<const double> x,
                const std::function<double(std::span<const double>)>& of) {
@@ -343,22 +302,29 @@ double swingDb(std::span<const double> x,
     return 20 * std::log10(high / std::max(low, 1e-12));
 }
 
-TEST(ChannelSound, PressureDrivesTheChannelLfos) {
-    // GS part 1's channel-pressure record (40 21 2x) at full pressure: the first LFO's filter
-    // (25) and level (26) depths, the second LFO's pitch (28), filter (29) and level (2A).
-    // Value 64 takes half the level away at the trough (6 dB of swing); filter depth 64 is
-    // 696 cents each way, which moves the saw's partial at 2200 Hz, above the 1 kHz cutoff.
+TEST(ChannelSound, PressureDrivesVibratoLevelAndTheChannelLfos) {
+    // GS part 1's pressure records (40 21 2x for the channel, 40 21 3x for the key) at full
+    // pressure: LFO1 pitch depth 40 (78 cents), the level down to half, the first LFO's filter
+    // (25) and level (26) depths, the second LFO's pitch (28). Level depth 64 takes half the
+    // level away at the trough (6 dB of swing); filter depth 64 is 696 cents each way, which
+    // moves the saw's partial at 2200 Hz, above the 1 kHz cutoff.
     struct Case {
         const char* name;
         int program, address, value;
-        double levelDb, vibratoCents, partialDb;  // swings after the pressure; -1: not judged
+        bool keyPressure;
+        // After the pressure, -1 where not judged: the vibrato's depth in cents, the level
+        // against the level before, and the swings of the level and of the saw's partial.
+        double vibrato, levelRatio, levelSwingDb, partialSwingDb;
     };
+    const double depth = int(0.0318 * 40 * 40 + 0.6858 * 40 + 0.5);
     const double levelSwing = -20 * std::log10(1 - 64.0 / 127);
-    const double pitchDepth = int(0.0318 * 40 * 40 + 0.6858 * 40 + 0.5);
     const std::vector<Case> cases = {
-        {"LFO1 level", 0, 0x26, 64, levelSwing, 0, -1},
-        {"LFO2 pitch", 0, 0x28, 40, 0, pitchDepth, -1},
-        {"LFO1 filter", 2, 0x25, 64, -1, -1, 10},
+        {"LFO1 pitch", 0, 0x24, 40, false, depth, 1.0, -1, -1},
+        {"LFO1 pitch by the key's pressure", 0, 0x34, 40, true, depth, 1.0, -1, -1},
+        {"level", 0, 0x22, 32, false, 0.0, 0.5, -1, -1},
+        {"LFO1 level", 0, 0x26, 64, false, 0.0, -1, levelSwing, -1},
+        {"LFO2 pitch", 0, 0x28, 40, false, depth, -1, 0.0, -1},
+        {"LFO1 filter", 2, 0x25, 64, false, -1, -1, -1, 10},
     };
     auto level = [](std::span<const double> w) { return rms(w); };
     auto partial = [](std::span<const double> w) {
@@ -370,23 +336,30 @@ TEST(ChannelSound, PressureDrivesTheChannelLfos) {
         SmfTrack& t = song.track();
         t.sysex(0, gsReset()).sysex(0, gsDataSet({0x40, 0x21, c.address, c.value}));
         const int key = c.program == 2 ? 57 : 69;
-        t.program(0, 0, c.program).noteOn(0, 0, key, 100).channelPressure(kSecond, 0, 127);
+        t.program(0, 0, c.program).noteOn(0, 0, key, 100);
+        if (c.keyPressure)
+            t.keyPressure(kSecond, 0, key, 127);
+        else
+            t.channelPressure(kSecond, 0, 127);
         t.noteOff(2 * kSecond, 0, key).endOfTrack();
         const Stereo out = rig.play(song);
         const auto before = out.span(0.3, 0.95), after = out.span(1.3, 2.9);
-        if (c.vibratoCents >= 0) {
+        if (c.vibrato >= 0) {
             EXPECT_LT(vibratoCents(before), 1.0) << c.name << ": moves before the pressure";
-            EXPECT_NEAR(vibratoCents(after), c.vibratoCents, 2.0 + 0.15 * c.vibratoCents) << c.name;
+            EXPECT_NEAR(vibratoCents(after), c.vibrato, 2.0 + 0.15 * c.vibrato) << c.name;
         }
-        if (c.levelDb >= 0) {
+        if (c.levelRatio >= 0) {
+            EXPECT_NEAR(out.level(1.3, 2.9) / out.level(0.3, 0.95), c.levelRatio, 0.02) << c.name;
+        }
+        if (c.levelSwingDb >= 0) {
             EXPECT_LT(swingDb(before, level), 0.3) << c.name << ": moves before the pressure";
-            EXPECT_NEAR(swingDb(after, level), c.levelDb, 1.0) << c.name;
+            EXPECT_NEAR(swingDb(after, level), c.levelSwingDb, 1.0) << c.name;
             // Taken away, never added: the loudest moments stay at the note's own level.
             EXPECT_LT(out.level(1.3, 2.9), out.level(0.3, 0.95) * 1.01) << c.name;
         }
-        if (c.partialDb >= 0) {
+        if (c.partialSwingDb >= 0) {
             EXPECT_LT(swingDb(before, partial), 1.0) << c.name;
-            EXPECT_GT(swingDb(after, partial), c.partialDb) << c.name;
+            EXPECT_GT(swingDb(after, partial), c.partialSwingDb) << c.name;
         }
     }
 }
