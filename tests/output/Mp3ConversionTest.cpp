@@ -1,15 +1,10 @@
-// Songs converted to MP3 the whole way: rendered by the engine, encoded by the library,
-// decoded again by Debian's mpg123; and the command line's -f mp3 with its failures.
+// Songs converted to MP3 on the command line, decoded again by Debian's mpg123: the tags, the
+// bit rates and rates chosen, standard output, and the failures of -f mp3.
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdlib>
 #include <filesystem>
 
-#include "EncoderFixtures.h"
-#include "app/Engine.h"
-#include "output/Mp3Output.h"
 #include "support/CliRun.h"
 #include "support/DecodedAudio.h"
 #include "support/SmfBuilder.h"
@@ -26,14 +21,6 @@ namespace fs = std::filesystem;
 // and the encoder's delay when a decoder does not remove it.
 constexpr size_t kFrameSamples = 1152;
 constexpr size_t kEncoderDelay = 576 + 529;
-
-bool haveMpg123() {
-    return test::runCommand("mpg123 --version") == 0;
-}
-
-#define SKIP_WITHOUT_MPG123() \
-    if (!haveMpg123())        \
-    GTEST_SKIP() << "Debian's mpg123 is not installed: the MP3 files cannot be decoded"
 
 std::string sineFont(const TempDir& dir) {
     return dir.write("sine.sf2", test::sineFont());
@@ -64,48 +51,6 @@ std::string song(const TempDir& dir, const std::string& file, const std::string&
     return dir.write(file, smf.build());
 }
 
-// Converts `midi` on an engine of its own, with the given font; false when anything fails.
-bool render(const std::string& font, const std::string& midi, const char* outputText,
-            const std::string& file) {
-    Engine engine;
-    if (!engine.loadSoundFont(font).ok()) return false;
-    engine.outputs().replace(
-        std::make_unique<output::Mp3Output>(output::test_fixtures::libraryAt(GOGO_LIBRARY_PATH)));
-    if (!engine.selectOutput(outputText)) return false;
-    engine.output().name = file;
-    if (engine.openOutput() < 0) return false;
-    const int result = engine.playFile(midi);
-    return engine.closeOutput() == 0 && result == CmdTuneEnd;
-}
-
-TEST(Mp3Conversion, TheMp3SoundsLikeTheWavOfTheSameSong) {
-    SKIP_WITHOUT_MPG123();
-    TempDir dir;
-    const std::string font = sineFont(dir);
-    const std::string midi = song(dir, "Song.mid", "A title longer than thirty characters, cut");
-    ASSERT_TRUE(render(font, midi, "w", dir.file("song.wav")));
-    ASSERT_TRUE(render(font, midi, "g", dir.file("song.mp3")));
-    const auto wav = test::readWav16(dir.file("song.wav"));
-    std::string log;
-    const auto mp3 = test::decodeMp3(dir.file("song.mp3"), &log);
-    ASSERT_TRUE(wav);
-    ASSERT_TRUE(mp3) << log;
-    EXPECT_EQ(mp3->rateHz, 44100);
-    EXPECT_EQ(mp3->channels, 2);
-    ASSERT_GT(wav->frames(), 44100u * 3);
-    EXPECT_GE(mp3->frames() + kEncoderDelay, wav->frames());
-    EXPECT_LE(mp3->frames(), wav->frames() + kFrameSamples + kEncoderDelay);
-    for (int ch = 0; ch < 2; ++ch) {
-        SCOPED_TRACE(ch);
-        const double level = wav->rms(ch);
-        ASSERT_GT(level, 0.01) << "the song must sound for the comparison to mean anything";
-        EXPECT_NEAR(test::decibels(mp3->rms(ch) / level), 0.0, 1.0);
-        // The held notes, where the encoder's delay does not matter.
-        EXPECT_NEAR(test::decibels(mp3->rms(ch, 11025, 44100) / wav->rms(ch, 11025, 44100)), 0.0,
-                    1.0);
-    }
-}
-
 // The command line as a user runs it, from a folder of its own, so that the library beside
 // the program (or its absence) is what the test put there.
 struct ProgramCopy {
@@ -126,7 +71,6 @@ struct ProgramCopy {
 };
 
 TEST(Mp3Conversion, CommandLineWritesTaggedMp3FilesAtTheChosenRate) {
-    SKIP_WITHOUT_MPG123();
     TempDir dir;
     const std::string title = "A title longer than thirty characters, cut";
     const std::string midi = song(dir, "Tune.mid", title);
