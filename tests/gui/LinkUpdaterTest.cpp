@@ -11,20 +11,13 @@
 
 #include "desktop/AppSettings.h"
 #include "desktop/LinkList.h"
+#include "gui/GuiApplication.h"
 #include "gui/LinkUpdater.h"
 
 namespace svt {
 namespace {
 
-QCoreApplication& application() {
-    if (QCoreApplication::instance()) return *QCoreApplication::instance();
-    static int argc = 1;
-    static char name[] = "gui_test";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+using test::application;
 
 // Answers every request with `answer` (nothing when empty) once the request is complete, and
 // keeps what it was sent.
@@ -139,12 +132,7 @@ TEST(LinkUpdater, AnswersThatGoWrong) {
         {"chunked", TestServer::Mode::Answer, chunked, 30000, true, "OK\n7\n"},
         {"one mebibyte", TestServer::Mode::Answer, huge, 30000, true,
          QByteArray(static_cast<qsizetype>(kMaxLinkReplyBytes), 'x')},
-        {"not found",
-         TestServer::Mode::Answer,
-         plainAnswer("nope", "404 Not Found"),
-         30000,
-         false,
-         {}},
+        {"not found", TestServer::Mode::Answer, plainAnswer("", "404 Not Found"), 30000, false, {}},
     };
     for (const Case& c : cases) {
         TestServer server(c.mode, c.answer);

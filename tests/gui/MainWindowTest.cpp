@@ -25,6 +25,7 @@
 #include "desktop/FakeFrontEngine.h"
 #include "gui/Appearance.h"
 #include "gui/ChannelMeters.h"
+#include "gui/GuiApplication.h"
 #include "gui/MainWindow.h"
 #include "gui/PlaylistWindow.h"
 #include "support/TempDir.h"
@@ -40,20 +41,7 @@ namespace {
 using gui::MainWindow;
 using gui::PlaylistWindow;
 
-// One QApplication for the whole test program, on the offscreen platform.
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "gui_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        // Another test file of this program may have made it already.
-        if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-            return existing;
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+using test::application;
 
 struct WindowRig {
     test::TempDir dir;

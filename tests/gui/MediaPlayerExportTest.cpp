@@ -44,32 +44,24 @@ TEST(MediaPlayerExport, ParsesAsXmlAndNamesTheConvertedFiles) {
     test::TempDir dir;
     struct Case {
         const char* what;
-        std::vector<std::string> songs;
         OutputKind output;
+        std::vector<std::string> songs;
         QStringList expected;
     };
+    using O = OutputKind;
     const Case cases[] = {
-        {"empty playlist", {}, OutputKind::WavFile, {}},
-        {"ampersand, angle brackets and quotes",
+        {"empty playlist", O::WavFile, {}, {}},
+        {"XML's own characters",
+         O::WavFile,
          {"/m/Rock & Roll.mid", "/m/<b>.mid", "/m/say \"hi\" it's.mid"},
-         OutputKind::WavFile,
          {"/m/Rock & Roll.wav", "/m/<b>.wav", "/m/say \"hi\" it's.wav"}},
         {"non-ASCII paths",
+         O::Mp3File,
          {"/m/Mäßig — Für Elise.mid", "/m/日本.kar"},
-         OutputKind::Mp3File,
          {QString::fromUtf8("/m/Mäßig — Für Elise.mp3"), QString::fromUtf8("/m/日本.mp3")}},
-        {"upper-case extension as conversion writes it",
-         {"/m/SONG.MID"},
-         OutputKind::WavFile,
-         {"/m/SONG.WAV"}},
-        {"each file format's extension",
-         {"/m/a.mid", "/m/B.MID"},
-         OutputKind::OpusFile,
-         {"/m/a.opus", "/m/B.OPUS"}},
-        {"live output lists the songs as .mid",
-         {"/m/a.kar", "/m/b.smf", "/m/c"},
-         OutputKind::Live,
-         {"/m/a.mid", "/m/b.mid", "/m/c.mid"}},
+        {"upper case as conversion writes it", O::WavFile, {"/m/SONG.MID"}, {"/m/SONG.WAV"}},
+        {"the format's extension", O::OpusFile, {"/m/a.mid", "/B.MID"}, {"/m/a.opus", "/B.OPUS"}},
+        {"live output: .mid", O::Live, {"/a.kar", "/b.smf", "/c"}, {"/a.mid", "/b.mid", "/c.mid"}},
     };
     for (const Case& c : cases) {
         const std::string path = dir.file("x & y.wpl");

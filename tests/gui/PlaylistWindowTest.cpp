@@ -21,6 +21,7 @@
 #include "desktop/EngineFront.h"
 #include "desktop/FakeDesktopServices.h"
 #include "desktop/FakeFrontEngine.h"
+#include "gui/GuiApplication.h"
 #include "gui/MainWindow.h"
 #include "gui/PlaylistWindow.h"
 #include "support/SmfBuilder.h"
@@ -33,16 +34,7 @@ namespace {
 using gui::MainWindow;
 using gui::PlaylistWindow;
 
-QApplication& application() {
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *existing;
-    static int argc = 1;
-    static char name[] = "gui_test";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+using test::application;
 
 struct ListRig {
     test::TempDir dir;
