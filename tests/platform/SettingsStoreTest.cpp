@@ -26,10 +26,7 @@ TEST(IniFile, ValuesAsQSettingsWritesThem) {
         {"comma would make a list", "a,b", "\"a,b\""},
         {"quote and backslash", "C:\\x \"y\"", "C:\\\\x \\\"y\\\""},
         {"newline and tab", "a\nb\tc", "a\\nb\\tc"},
-        {"control byte before a hex digit",
-         std::string("a\x01"
-                     "b"),
-         "a\\x0001b"},
+        {"control byte before a hex digit", std::string("a\x01") + "b", "a\\x0001b"},
         {"at sign", "@home", "@@home"},
     };
     for (const Case& c : cases) {
