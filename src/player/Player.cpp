@@ -363,9 +363,6 @@ int Player::applyEvent(const SongEvent& event) {
         case EV_GS_BITMAP:
             notify(NoticeGsLcd, true, stringIndexOf(event));
             break;
-        case EV_MASTER_VOLUME:
-            synthesis_.applyEvent(event, true);
-            break;
         case EV_SYSTEM_RESET:
             synthesis_.setSystemMode(event.a);
             synthesis_.systemReset();
@@ -412,9 +409,7 @@ int Player::applyEvent(const SongEvent& event) {
             return result == CmdJump ? CmdNone : result;
         }
         default:
-            if (isChannelEvent(event.type) ||
-                (event.type >= EV_SCALE_TYPE && event.type <= EV_SYSEX_XG_MSB))
-                applyToChannels(event, true);
+            if (reachesSynthesizer(event.type)) applyToChannels(event, true);
             break;
     }
     // The front-end shows the channel as the reset left it.
@@ -614,8 +609,7 @@ void Player::seek(int64_t position) {
             } else if (e.type == EV_SCALE_TYPE) {
                 synthesis_.applyEvent(e, false);
                 recomputeTemperamentIndex(temperamentKeyOf(e));
-            } else if (isChannelEvent(e.type) || e.type == EV_MASTER_VOLUME ||
-                       (e.type >= EV_SCALE_TYPE && e.type <= EV_SYSEX_XG_MSB)) {
+            } else if (reachesSynthesizer(e.type)) {
                 synthesis_.applyEvent(e, false);
             }
             ++index_;

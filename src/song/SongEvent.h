@@ -2,6 +2,8 @@
 // The one event record of the system. While a song is read, `time` is in ticks;
 // after conversion it is the output sample at which the event takes effect.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace svt {
@@ -116,6 +118,38 @@ static_assert(sizeof(SongEvent) == 8);
 // Codes 1..54 address a real channel; 55 and above are song-wide.
 constexpr bool isChannelEvent(uint8_t type) {
     return type >= EV_NOTE_OFF && type <= EV_MODULE_SAMPLE_OFFSET;
+}
+
+// Where the player sends an event of each type.
+enum class EventRoute : uint8_t {
+    Player,    // the player's own: tempo, texts, marks, signatures, system reset, the end
+    Layered,   // a channel's: every channel that layers it plays it (unless it came from a
+               // system-exclusive message, which sets one part)
+    Part,      // one part's setting: its own channel only
+    SongWide,  // the synthesizer's for every channel; `channel` is no channel
+};
+
+constexpr std::array<EventRoute, 256> makeEventRoutes() {
+    std::array<EventRoute, 256> routes{};
+    for (int t = EV_NOTE_OFF; t <= EV_SCALE_TUNING; ++t) routes[size_t(t)] = EventRoute::Layered;
+    for (const uint8_t t :
+         {EV_RANDOM_PAN, EV_MODULE_SAMPLE, EV_DRUM_PART, EV_KEY_SHIFT, EV_MODULE_SAMPLE_OFFSET,
+          EV_TEMPERAMENT_TYPE, EV_SYSEX_LSB, EV_SYSEX_MSB, EV_SYSEX_GS_LSB, EV_SYSEX_GS_MSB,
+          EV_SYSEX_XG_LSB, EV_SYSEX_XG_MSB})
+        routes[t] = EventRoute::Part;
+    for (const uint8_t t : {EV_TUNING_BULK, EV_TUNING_NOTE, EV_MASTER_VOLUME, EV_SCALE_TYPE,
+                            EV_MASTER_TEMPERAMENT_TYPE, EV_USER_TEMPERAMENT})
+        routes[t] = EventRoute::SongWide;
+    return routes;
+}
+inline constexpr std::array<EventRoute, 256> kEventRoutes = makeEventRoutes();
+
+constexpr EventRoute routeOf(uint8_t type) {
+    return kEventRoutes[type];
+}
+// The synthesizer takes the event through its applyEvent.
+constexpr bool reachesSynthesizer(uint8_t type) {
+    return routeOf(type) != EventRoute::Player;
 }
 constexpr bool isTextEvent(uint8_t type) {
     return type >= EV_TEXT_GS_TRACK && type <= EV_KARAOKE_TEXT;

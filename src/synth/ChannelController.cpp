@@ -70,9 +70,7 @@ ChannelController::ChannelController(const EngineSettings& settings, ChannelVoic
 }
 
 bool ChannelController::isLayeredEvent(const SongEvent& e) {
-    // Tuning items carry the item's kind where other events carry their channel.
-    return isChannelEvent(e.type) && e.type < EV_RANDOM_PAN && e.type != EV_TUNING_BULK &&
-           e.type != EV_TUNING_NOTE && e.b != kFromSysex;
+    return routeOf(e.type) == EventRoute::Layered && e.b != kFromSysex;
 }
 
 void ChannelController::updateReceivers() {
