@@ -98,16 +98,20 @@ TEST(CommandQueue, WaitingReaderWakesForAnEntryFromAnotherThread) {
 
 TEST(FrontControl, EachUserActionQueuesExactlyItsCommands) {
     Rig rig;
-    rig.list({"a.mid"});
-    ASSERT_EQ(rig.control.playlistCount(), 1);
+    EXPECT_EQ(rig.control.convertCurrent(OutputKind::WavFile), UiOutcome::NoMidiFileOpen);
+    EXPECT_EQ(rig.control.commandQueue().count(), 0);
+    rig.list({"a.mid", "b.mid"});
     CommandQueue& q = rig.control.commandQueue();
     drain(q);
 
+    // A conversion of one file plays the current song only; one of the playlist plays it all.
     struct Case {
         const char* what;
         std::function<void(FrontControl&)> act;
         std::vector<int32_t> expected;
+        bool currentOnly = false;
     };
+    using O = OutputKind;
     const Case cases[] = {
         {"play when idle",
          [](FrontControl& c) { c.pressPlay(); },
@@ -123,10 +127,23 @@ TEST(FrontControl, EachUserActionQueuesExactlyItsCommands) {
          [](FrontControl& c) { c.closeCurrentFile(); },
          {FcRemoveEntry, FcRefreshList}},
         {"clear playlist", [](FrontControl& c) { c.clearPlaylist(); }, {FcClearPlaylist}},
+        {"file as WAV",
+         [](FrontControl& c) { c.convertCurrent(O::WavFile); },
+         {FcReinitialise, FcSelectOutput, CmdLoadFile},
+         true},
+        {"playlist as MP3",
+         [](FrontControl& c) { c.convertPlaylist(O::Mp3File); },
+         {FcReinitialise, FcSelectOutput, FcPlayIndex}},
+        {"convert file to",
+         [](FrontControl& c) { c.convertTo(O::WavFile, "/out/x.wav"); },
+         {FcReinitialise, FcSelectOutput, FcSetOutputFile, CmdLoadFile},
+         true},
     };
     for (const Case& c : cases) {
         c.act(rig.control);
         EXPECT_EQ(codes(q), c.expected) << c.what;
+        EXPECT_EQ((rig.control.interfaceFlags() & kFlagCurrentSongOnly) != 0, c.currentOnly)
+            << c.what;
     }
 
     rig.control.positionReleased(12);

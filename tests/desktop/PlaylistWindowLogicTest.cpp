@@ -135,42 +135,6 @@ TEST(PlaylistWindowLogic, SnapshotFollowsEveryChange) {
     EXPECT_EQ(rig.control.playlistSnapshot()->count(), 0);
 }
 
-TEST(PlaylistWindowLogic, ConversionsQueueTheirCommands) {
-    WindowRig rig;
-    CommandQueue& q = rig.control.commandQueue();
-    EXPECT_EQ(rig.control.convertCurrent(OutputKind::WavFile), UiOutcome::NoMidiFileOpen);
-    EXPECT_TRUE(drainCodes(q).empty());
-    rig.list({"a.mid", "b.mid"});
-    drainCodes(q);
-
-    struct Case {
-        const char* what;
-        std::function<UiOutcome(FrontControl&)> act;
-        std::vector<int32_t> expected;
-        bool currentOnly;
-    };
-    const Case cases[] = {
-        {"file as WAV",
-         [](FrontControl& c) { return c.convertCurrent(OutputKind::WavFile); },
-         {FcReinitialise, FcSelectOutput, CmdLoadFile},
-         true},
-        {"playlist as MP3",
-         [](FrontControl& c) { return c.convertPlaylist(OutputKind::Mp3File); },
-         {FcReinitialise, FcSelectOutput, FcPlayIndex},
-         false},
-        {"convert file to",
-         [](FrontControl& c) { return c.convertTo(OutputKind::WavFile, "/out/x.wav"); },
-         {FcReinitialise, FcSelectOutput, FcSetOutputFile, CmdLoadFile},
-         true},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.act(rig.control), UiOutcome::None) << c.what;
-        EXPECT_EQ(drainCodes(q), c.expected) << c.what;
-        EXPECT_EQ((rig.control.interfaceFlags() & kFlagCurrentSongOnly) != 0, c.currentOnly)
-            << c.what;
-    }
-}
-
 TEST(PlaylistWindowLogic, NamedConversionReachesTheEngineAndAsksToListen) {
     WindowRig rig;
     rig.list({"a.mid", "b.mid"});
