@@ -420,16 +420,6 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
     EXPECT_NE(std::string(text).find("LAME"), std::string::npos);
 }
 
-TEST_F(EncoderTest, WriteFailureIsReportedNotEnded) {
-    // /dev/full takes the file open and fails every write.
-    const Tone tone{44100, 2, 16, 3.0, 0.5, 440, 660};
-    RunResult r = encodeTone(gogo, tone, "/dev/full");
-    ASSERT_EQ(r.detect, MPGE_OK);
-    EXPECT_EQ(r.last, MPGE_WRITE_FAILED);
-    EXPECT_EQ(r.close, MPGE_WRITE_FAILED);
-    EXPECT_EQ(r.end, MPGE_OK);
-}
-
 TEST_F(EncoderTest, TwoThreadsEncodeTwoFilesAtOnce) {
     const Tone low{44100, 2, 16, 2.0, 0.5, 220, 330};
     const Tone high{44100, 1, 16, 2.0, 0.3, 1760, 1760};
