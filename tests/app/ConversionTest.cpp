@@ -77,6 +77,9 @@ TEST(Convert, NamesFoldersAndStandardOutput) {
     ASSERT_EQ(run.exitCode, 0) << run.out;
     EXPECT_EQ(test::readFileBytes(bare), song()) << "the song itself is never overwritten";
     EXPECT_GT(test::readFileBytes(dir.file("Tune.wav")).size(), 44u);
+    run = test::runCli("convert -s " + silentFont(dir) + " " + bare + " " + other + " -o " +
+                       dir.file("one.wav"));
+    EXPECT_EQ(run.exitCode, 2) << "two songs cannot share one file";
 
     // Standard output cannot be repositioned: both sizes stay unknown.
     shell("(" + std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli convert --no-tags -s " +

@@ -146,6 +146,7 @@ TEST(ConvertEncoding, TheEncoderLocationIsKeptWhenTheLibraryIsFoundNowhereElse) 
     const auto [missing, said] = run("none.mp3", "");
     EXPECT_EQ(missing, 1);
     EXPECT_NE(said.find("Error loading MP3-Encoder!"), std::string::npos) << said;
+    EXPECT_EQ(run("plain.wav", "").first, 0) << "WAV files need no library";
     const auto [told, out] = run("told.mp3", "--encoder " + library);
     EXPECT_EQ(told, 0) << out;
     const auto [kept, again] = run("kept.mp3", "");

@@ -51,6 +51,9 @@ TEST(SoundOptions, EveryOptionReachesWhatItSets) {
     const EngineSettings defaults;
     EXPECT_FALSE(plain.rateGiven);
     EXPECT_EQ(plain.settings.outputRateHz, defaults.outputRateHz);
+    EXPECT_EQ(plain.settings.reverbMode, defaults.reverbMode);
+    EXPECT_EQ(plain.settings.chorusMode, defaults.chorusMode);
+    EXPECT_TRUE(plain.settings.limiter);
     EXPECT_EQ(plain.muteMask, 0u);
 
     // Solo leaves one channel of sixteen; surround keeps the chorus level per channel.

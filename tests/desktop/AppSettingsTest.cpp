@@ -26,6 +26,7 @@ TEST(AppSettings, SavedValuesComeBackUnderTheirNames) {
     EXPECT_FALSE(std::filesystem::exists(scratch.location())) << "loading creates nothing";
 #endif
     s.dragDropFormat = 2;
+    s.uiMainX = 120;
     s.uiMainY = -5;
     s.uiListFontName = "DejaVu Sans";
     s.links[14] = "https://example.org/folk3";
@@ -33,6 +34,8 @@ TEST(AppSettings, SavedValuesComeBackUnderTheirNames) {
     s.language = 3;
     s.soundFont = "/fonts/" + std::string(300, 'f') + ".sf3";  // longer than a link may be
     s.songFolder = "/music";
+    s.playlistFolder = "/lists";
+    s.soundFontFolder = "/fonts";
     s.conversionFolder = "/out";
     for (int i = 0; i < 12; ++i) noteRecentFile(s, "/music/" + std::to_string(i) + ".mid");
     noteRecentFile(s, "/music/7.mid");
@@ -45,6 +48,7 @@ TEST(AppSettings, SavedValuesComeBackUnderTheirNames) {
 
     AppSettings back = loadAppSettings(store);
     EXPECT_EQ(back.dragDropFormat, 2);
+    EXPECT_EQ(back.uiMainX, 120);
     EXPECT_EQ(back.uiMainY, -5);
     EXPECT_EQ(back.uiListFontName, "DejaVu Sans");
     EXPECT_EQ(back.links[14], "https://example.org/folk3");
@@ -52,10 +56,12 @@ TEST(AppSettings, SavedValuesComeBackUnderTheirNames) {
     EXPECT_EQ(back.language, 3);
     EXPECT_EQ(back.soundFont, s.soundFont);
     EXPECT_EQ(back.songFolder, "/music");
+    EXPECT_EQ(back.playlistFolder, "/lists");
+    EXPECT_EQ(back.soundFontFolder, "/fonts");
     EXPECT_EQ(back.conversionFolder, "/out");
     EXPECT_EQ(back.recentFiles, s.recentFiles) << "in the same order";
     EXPECT_EQ(store.readString("Link42"), "https://example.org/folk3");
-    EXPECT_EQ(store.readString("UIMainY"), "-5");
+    EXPECT_EQ(store.readString("UIMainX"), "120");
 #ifndef _WIN32
     EXPECT_FALSE(std::filesystem::exists(store.path() + ".new")) << "no temporary file is left";
 #endif
