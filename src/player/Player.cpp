@@ -40,9 +40,10 @@ int temperamentKeyOf(const SongEvent& event) {
 
 // A part told which channel or port to listen to starts over from its controller reset.
 bool changesReceiveChannel(const SongEvent& event) {
+    const uint8_t code = sysexValueOf(event).code;
     return (event.type == EV_SYSEX_GS_LSB &&
-            (event.b == sysex_code::kGsReceiveChannel || event.b == sysex_code::kGsPortSelect)) ||
-           (event.type == EV_SYSEX_XG_LSB && event.b == sysex_code::kXgReceiveChannel);
+            (code == sysex_code::kGsReceiveChannel || code == sysex_code::kGsPortSelect)) ||
+           (event.type == EV_SYSEX_XG_LSB && code == sysex_code::kXgReceiveChannel);
 }
 
 }  // namespace
@@ -313,7 +314,7 @@ int Player::applyEvent(const SongEvent& event) {
             break;
         case EV_PITCH_BEND:
             applyToChannels(event, true);
-            notify(NoticePitchBend, true, event.channel, event.a + 128 * event.b);
+            notify(NoticePitchBend, true, event.channel, pitchBendOf(event));
             break;
         case EV_MODULATION:
             applyToChannels(event, true);

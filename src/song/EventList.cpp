@@ -363,18 +363,23 @@ class InstrumentTracker {
             case EV_KEY_SHIFT:
                 ch.keyShift = e.a - 64;
                 break;
-            case EV_SYSEX_GS_LSB:
-                if (e.b == sysex_code::kGsReceiveChannel)
-                    ch.layer = e.a < kChannels ? 1u << e.a : 0u;
+            case EV_SYSEX_GS_LSB: {
+                const SysexValue p = sysexValueOf(e);
+                if (p.code == sysex_code::kGsReceiveChannel)
+                    ch.layer = p.value < kChannels ? 1u << p.value : 0u;
                 break;
+            }
             case EV_SYSEX_XG_MSB:
-                ch.xgGroup = e.b;
+                ch.xgGroup = sysexAddressOf(e).code;
                 break;
-            case EV_SYSEX_XG_LSB:
-                if (ch.xgGroup == sysex_code::kXgGroupPart && e.b == sysex_code::kXgReceiveChannel)
-                    ch.layer = e.a < 32 ? 1u << (e.a & 15) : 0u;
+            case EV_SYSEX_XG_LSB: {
+                const SysexValue p = sysexValueOf(e);
+                if (ch.xgGroup == sysex_code::kXgGroupPart &&
+                    p.code == sysex_code::kXgReceiveChannel)
+                    ch.layer = p.value < 32 ? 1u << (p.value & 15) : 0u;
                 ch.xgGroup = sysex_code::kXgGroupPart;
                 break;
+            }
             case EV_TUNING_BULK:
             case EV_TUNING_NOTE:
                 retuning(e);
@@ -439,10 +444,12 @@ class InstrumentTracker {
     // The items of a tuning message: 1 names a key and the semitone it sounds near, 2 the
     // fraction (7F 7F after 7F: the key keeps its tuning).
     void retuning(const SongEvent& e) {
-        if (e.channel == 1) {
+        const TuningItem item = tuningItemOf(e);
+        if (item == TuningItem::Key) {
             tunedKey_ = e.a & 0x7F;
             tunedSemitone_ = e.b & 0x7F;
-        } else if (e.channel == 2 && !(tunedSemitone_ == 0x7F && e.a == 0x7F && e.b == 0x7F)) {
+        } else if (item == TuningItem::Fraction &&
+                   !(tunedSemitone_ == 0x7F && e.a == 0x7F && e.b == 0x7F)) {
             retuneReach_ = std::max(retuneReach_, std::abs(tunedSemitone_ - tunedKey_));
         }
     }

@@ -154,6 +154,56 @@ constexpr bool reachesSynthesizer(uint8_t type) {
 constexpr bool isTextEvent(uint8_t type) {
     return type >= EV_TEXT_GS_TRACK && type <= EV_KARAOKE_TEXT;
 }
+// The fields of events that do not hold a note or a controller value, by what they mean.
+//
+// A part's parameter from a system-exclusive message: the value (EV_SYSEX_LSB, EV_SYSEX_GS_LSB,
+// EV_SYSEX_XG_LSB), after an address (EV_SYSEX_MSB, EV_SYSEX_GS_MSB, EV_SYSEX_XG_MSB) that the
+// part keeps until the value has used it.
+struct SysexAddress {
+    uint8_t key = 0;   // the drum key of a drum parameter; XG: the unit (an effect, a drum key)
+    uint8_t code = 0;  // the code of the value that follows; XG: the parameter group
+};
+struct SysexValue {
+    uint8_t part = 0;   // the channel; kChannels and above: none (a song-wide effect parameter)
+    uint8_t code = 0;   // the parameter (sysex_code)
+    uint8_t value = 0;  // 0..127; a receive channel may be 0x80, none
+};
+constexpr SysexAddress sysexAddressOf(const SongEvent& e) {
+    return {e.a, e.b};
+}
+constexpr SysexValue sysexValueOf(const SongEvent& e) {
+    return {e.channel, e.b, e.a};
+}
+
+// EV_TUNING_BULK and EV_TUNING_NOTE carry a tuning change item by item; `channel` is the item.
+enum class TuningItem : uint8_t {
+    Program = 0,   // a: the tuning program changed, b: its bank
+    Key = 1,       // a: a key, b: the semitone it sounds
+    Fraction = 2,  // a, b: the high and low 7 bits of the fraction above that semitone
+};
+constexpr TuningItem tuningItemOf(const SongEvent& e) {
+    return static_cast<TuningItem>(e.channel);
+}
+
+// EV_USER_TEMPERAMENT: one degree of a song's own temperament.
+struct TemperamentDegree {
+    int temperament = 0;  // 0..3
+    bool minor = false;   // the minor set
+    int degree = 0;       // semitones above the tonic
+    int cents = 0;
+};
+constexpr TemperamentDegree temperamentDegreeOf(const SongEvent& e) {
+    return {e.channel & 3, ((e.channel >> 2) & 1) != 0, e.a % 12, static_cast<int8_t>(e.b)};
+}
+
+// EV_PITCH_BEND: 0..16383, 8192 in the middle.
+constexpr int pitchBendOf(const SongEvent& e) {
+    return (e.a & 0x7F) + 128 * (e.b & 0x7F);
+}
+// EV_MASTER_VOLUME: 0..0xFFFF.
+constexpr int masterVolumeOf(const SongEvent& e) {
+    return e.a + 256 * e.b;
+}
 constexpr int tempoOf(const SongEvent& e) {
     return e.a * 65536 + e.b * 256 + e.channel;
 }

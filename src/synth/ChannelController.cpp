@@ -144,9 +144,7 @@ void ChannelController::resetChannel(int c) {
     ch.insertionSwitch = 0;
     ch.dryLevel = 127;
     ch.lastNoteFrame = -1;
-    ch.pendingXgUnit = ch.pendingXgGroup = 0;
-    ch.pendingValue = ch.pendingParameter = 0;
-    ch.pendingGsValue = ch.pendingGsParameter = 0;
+    ch.pendingXg = ch.pendingUniversal = ch.pendingGs = SysexAddress{};
     ch.eqBassGain = ch.eqTrebleGain = 64;
     ch.eqBassFrequency = 12;
     ch.eqTrebleFrequency = 54;
@@ -318,7 +316,7 @@ void ChannelController::controlChange(const SongEvent& e) {
             updatePortamentoTime(c);
             break;
         case EV_PITCH_BEND: {
-            ch.pitchBend = (e.a & 0x7F) + 128 * (e.b & 0x7F);
+            ch.pitchBend = pitchBendOf(e);
             voices_.retune(c);
             // Beyond its pitch the bend may also drive the filter, the level and the LFOs.
             if (drivesMoreThanPitch(ch.destinations[SOURCE_BEND])) voices_.repress(c, -1);
@@ -412,22 +410,16 @@ void ChannelController::apply(const SongEvent& e) {
             temperament(e);
             break;
         case EV_SYSEX_MSB:
-            if (e.channel < kChannels) {
-                channels_[e.channel].pendingValue = e.a;
-                channels_[e.channel].pendingParameter = e.b;
-            }
+            if (e.channel < kChannels) channels_[e.channel].pendingUniversal = sysexAddressOf(e);
             break;
         case EV_SYSEX_GS_MSB:
-            if (e.channel < kChannels) {
-                channels_[e.channel].pendingGsValue = e.a;
-                channels_[e.channel].pendingGsParameter = e.b;
-            }
+            if (e.channel < kChannels) channels_[e.channel].pendingGs = sysexAddressOf(e);
             break;
         case EV_PROGRAM:
             programChange(e.channel & 15, e.a & 0x7F);
             break;
         case EV_MASTER_VOLUME:
-            masterVolumeRatio_ = e.a + 256 * e.b;
+            masterVolumeRatio_ = masterVolumeOf(e);
             voices_.relevelAll();
             break;
         case EV_SYSEX_LSB:
@@ -436,10 +428,7 @@ void ChannelController::apply(const SongEvent& e) {
             systemExclusiveParameter(e);
             break;
         case EV_SYSEX_XG_MSB:
-            if (e.channel < kChannels) {
-                channels_[e.channel].pendingXgUnit = e.a;
-                channels_[e.channel].pendingXgGroup = e.b;
-            }
+            if (e.channel < kChannels) channels_[e.channel].pendingXg = sysexAddressOf(e);
             break;
         default:
             if (isChannelEvent(e.type)) controlChange(e);
@@ -448,14 +437,15 @@ void ChannelController::apply(const SongEvent& e) {
 }
 
 void ChannelController::systemExclusiveParameter(const SongEvent& e) {
-    if (e.channel >= kChannels) return;
-    const int c = e.channel;
+    const SysexValue p = sysexValueOf(e);
+    if (p.part >= kChannels) return;
+    const int c = p.part;
     ChannelState& ch = channels_[size_t(c)];
-    const int v = e.a & 0x7F;
+    const int v = p.value & 0x7F;
     if (e.type == EV_SYSEX_XG_LSB) {
-        if (ch.pendingXgGroup == kXgGroupPart) {
-            const int key = ch.pendingXgUnit & 0x7F;
-            switch (e.b) {
+        if (ch.pendingXg.code == kXgGroupPart) {
+            const int key = ch.pendingXg.key & 0x7F;
+            switch (p.code) {
                 case kXgDryLevel:
                     ch.dryLevel = static_cast<int8_t>(v);
                     break;
@@ -482,15 +472,15 @@ void ChannelController::systemExclusiveParameter(const SongEvent& e) {
         } else {
             effectParameter(e);
         }
-        ch.pendingXgUnit = ch.pendingXgGroup = 0;
+        ch.pendingXg = SysexAddress{};
         return;
     }
     if (e.type == EV_SYSEX_LSB) {
-        const int key = ch.pendingValue & 0x7F;
-        if (e.b < kNoteLimitLow) {
-            destinationParameter(c, e.b, v);
+        const int key = ch.pendingUniversal.key & 0x7F;
+        if (p.code < kNoteLimitLow) {
+            destinationParameter(c, p.code, v);
         } else {
-            switch (e.b) {
+            switch (p.code) {
                 case kReverbType:
                 case kChorusType:
                     effectParameter(e);
@@ -509,18 +499,18 @@ void ChannelController::systemExclusiveParameter(const SongEvent& e) {
                     break;
                 case kDrumReceiveNoteOff:
                 case kDrumReceiveNoteOn:
-                    drumReceiveSwitch(c, key, e.b == kDrumReceiveNoteOn, v != 0);
+                    drumReceiveSwitch(c, key, p.code == kDrumReceiveNoteOn, v != 0);
                     break;
                 default:
                     break;
             }
         }
-        ch.pendingValue = ch.pendingParameter = 0;
+        ch.pendingUniversal = SysexAddress{};
         return;
     }
-    const int key = ch.pendingGsValue & 0x7F;
-    ch.pendingGsValue = ch.pendingGsParameter = 0;
-    switch (e.b) {
+    const int key = ch.pendingGs.key & 0x7F;
+    ch.pendingGs = SysexAddress{};
+    switch (p.code) {
         case kGsVelocitySenseDepth:
             ch.velocitySenseDepth = static_cast<int8_t>(v);
             break;
@@ -545,7 +535,7 @@ void ChannelController::systemExclusiveParameter(const SongEvent& e) {
             break;
         case kGsReceiveChannel:
             // 0x80: the part receives nothing.
-            receiveChannel(c, e.a < kChannels ? 1u << e.a : 0u, ch.port);
+            receiveChannel(c, p.value < kChannels ? 1u << p.value : 0u, ch.port);
             break;
         case kGsPortSelect:
             receiveChannel(c, ch.layer, v);
@@ -554,8 +544,8 @@ void ChannelController::systemExclusiveParameter(const SongEvent& e) {
             drumReceiveSwitch(c, key, false, v != 0);
             break;
         default:
-            if ((e.b >= kGsEqLowFrequency && e.b < kGsVelocitySenseDepth) ||
-                (e.b >= kGsInsertionTypeMsb && e.b < kGsReceiveChannel))
+            if ((p.code >= kGsEqLowFrequency && p.code < kGsVelocitySenseDepth) ||
+                (p.code >= kGsInsertionTypeMsb && p.code < kGsReceiveChannel))
                 effectParameter(e);
             break;
     }
@@ -662,8 +652,9 @@ double ChannelController::channelGain(int c, int velocity, int note, int eventKe
 
 void ChannelController::effectParameter(const SongEvent& e) {
     if (effects_ == nullptr) return;
-    const ChannelState& ch = channels_[size_t(e.channel & 15)];
-    effects_->parameter(e.type, e.b, e.a & 0x7F, ch.pendingXgGroup, ch.pendingXgUnit);
+    const SysexValue p = sysexValueOf(e);
+    const ChannelState& ch = channels_[size_t(p.part & 15)];
+    effects_->parameter(e.type, p.code, p.value & 0x7F, ch.pendingXg.code, ch.pendingXg.key);
 }
 
 void ChannelController::forgetReverbLevels() {

@@ -274,16 +274,16 @@ void ChannelController::applyParameter(int c, int index) {
 }
 
 void ChannelController::tuningItem(const SongEvent& e) {
-    switch (e.channel) {
-        case 0:
+    switch (tuningItemOf(e)) {
+        case TuningItem::Program:
             tuningProgram_ = e.a & 0x7F;
             tuningAtOnce_ = e.type == EV_TUNING_NOTE;
             break;
-        case 1:
+        case TuningItem::Key:
             tuningKey_ = e.a & 0x7F;
             tuningSemitone_ = e.b & 0x7F;
             break;
-        case 2:
+        case TuningItem::Fraction:
             tuning_->set(tuningProgram_, tuningKey_, tuningSemitone_,
                          (e.a & 0x7F) * 128 + (e.b & 0x7F));
             // A single-note change is heard at once; a bulk dump waits for the next notes.
@@ -319,10 +319,12 @@ void ChannelController::temperament(const SongEvent& e) {
                 if (atOnce) voices_.retemper(c);
             }
             break;
-        case EV_USER_TEMPERAMENT:
-            userTemperaments_.cents[size_t(e.channel & 3)][(e.channel >> 2) & 1][size_t(e.a % 12)] =
-                static_cast<int8_t>(e.b);
+        case EV_USER_TEMPERAMENT: {
+            const TemperamentDegree d = temperamentDegreeOf(e);
+            userTemperaments_.cents[size_t(d.temperament)][d.minor][size_t(d.degree)] =
+                static_cast<int8_t>(d.cents);
             break;
+        }
         default:
             break;
     }

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+#include "song/SongEvent.h"
+
 namespace svt {
 
 // Settings of one key of a drum channel, made on first use by a drum-note parameter.
@@ -161,10 +163,8 @@ struct ChannelState {
     // The channel's own two-band equaliser (XG): gains 64 = flat, frequency values as sent.
     uint8_t eqBassGain = 64, eqTrebleGain = 64, eqBassFrequency = 12, eqTrebleFrequency = 54;
     bool eqInUse = false;
-    // The first half of a two-part XG message, which the second half completes: the unit
-    // (an effect block, or the key of a drum parameter) and the parameter group.
-    uint8_t pendingXgUnit = 0;
-    uint8_t pendingXgGroup = 0;
+    // The address of a two-part XG parameter, which its value completes.
+    SysexAddress pendingXg;
     int32_t pitchBend = 8192;
     int8_t softPedal = 0;
     int8_t sostenuto = 0;
@@ -185,10 +185,8 @@ struct ChannelState {
     int8_t channelPressure = 0;
     std::array<int8_t, 128> keyPressure{};  // by key struck
     std::array<ControllerDestinations, SOURCE_COUNT> destinations{};
-    // The half of a two-part system-exclusive parameter that came first (universal and GS
-    // tables): for drum parameters the key.
-    uint8_t pendingValue = 0, pendingParameter = 0;
-    uint8_t pendingGsValue = 0, pendingGsParameter = 0;
+    // The same of the universal and GS tables: for drum parameters the key.
+    SysexAddress pendingUniversal, pendingGs;
     // Source channels whose events this channel plays (bit c: channel c), and the port it
     // listens to; by default its own channel on the first port.
     uint32_t layer = 0;

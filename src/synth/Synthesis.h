@@ -77,8 +77,8 @@ class Synthesis {
     virtual void systemReset() { resetChannels(); }
     // Changes the system mode (SystemMode of SongEvent.h) a reset follows.
     virtual void setSystemMode(int mode) = 0;
-    // Applies one event that acts on channels: types EV_NOTE_OFF..EV_MODULE_SAMPLE_OFFSET,
-    // EV_MASTER_VOLUME and EV_SCALE_TYPE..EV_SYSEX_XG_MSB. With sounding false (a seek is
+    // Applies one event that acts on channels: the types reachesSynthesizer (SongEvent.h)
+    // sends here. With sounding false (a seek is
     // replaying the song up to a position) note-ons start no voices; everything else applies.
     virtual void applyEvent(const SongEvent& event, bool sounding) = 0;
     // Fills `out` (1..kBlockFrames frames), full scale +-kFullScale, peaks beyond it up to
