@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "desktop/ConversionFormats.h"
 #include "desktop/LinkList.h"
@@ -320,7 +321,7 @@ void MainWindowModel::downloadEncoder() {
 }
 
 void MainWindowModel::openFamilyPage() {
-    if (!familyPageShown()) return;
+    if (!isRealAddress(kFamilyPage)) return;
     if (ask(text(UiText::FamilyQuestion))) services_.openUrl(kFamilyPage);
 }
 
@@ -362,22 +363,23 @@ void MainWindowModel::showAbout() {
     inform(text(UiText::AboutText), text(UiText::AboutCaption));
 }
 
-bool MainWindowModel::linkShown(int slot) const {
-    return slot >= 0 && slot < kLinkSlots && slot != kHiddenLinkSlot &&
-           isRealAddress(settings_.links[static_cast<size_t>(slot)]);
-}
-
-bool MainWindowModel::linkUpdateShown() const {
-    return isRealAddress(settings_.linkUpdateUrl);
-}
-
-bool MainWindowModel::encoderDownloadShown() const {
-    return isRealAddress(settings_.linkMp3Encoder) &&
-           !output::encoderAvailable(output::EncoderSearch::forThisProgram());
-}
-
-bool MainWindowModel::familyPageShown() const {
-    return isRealAddress(kFamilyPage);
+LinkMenus MainWindowModel::linkMenus() const {
+    LinkMenus menus;
+    for (int group = 0; group < kLinkGroupCount; ++group) {
+        LinkMenus::Group shown{group, {}};
+        for (int item = 0; item < kLinksPerGroup; ++item) {
+            const int slot = group * kLinksPerGroup + item;
+            if (slot != kHiddenLinkSlot &&
+                isRealAddress(settings_.links[static_cast<size_t>(slot)]))
+                shown.slots.push_back(slot);
+        }
+        if (!shown.slots.empty()) menus.groups.push_back(std::move(shown));
+    }
+    menus.update = isRealAddress(settings_.linkUpdateUrl);
+    menus.encoderDownload = isRealAddress(settings_.linkMp3Encoder) &&
+                            !output::encoderAvailable(output::EncoderSearch::forThisProgram());
+    menus.familyPage = isRealAddress(kFamilyPage);
+    return menus;
 }
 
 void MainWindowModel::openLink(int slot) {

@@ -55,6 +55,22 @@ struct RecentOpened {
     WindowAction action = WindowAction::None;
 };
 
+// What the "MIDI Links" and "Downloads" menus hold. An entry without a real address is not
+// offered, a group without entries has no submenu, and a menu left empty is not shown.
+struct LinkMenus {
+    struct Group {
+        int group = 0;
+        std::vector<int> slots;
+        bool operator==(const Group&) const = default;
+    };
+    std::vector<Group> groups;
+    bool update = false;  // "Update links", after a separator when groups come before it
+    bool encoderDownload = false, familyPage = false;
+    bool linksShown() const { return !groups.empty() || update; }
+    bool downloadsShown() const { return encoderDownload || familyPage; }
+    bool operator==(const LinkMenus&) const = default;
+};
+
 // A shortcut key as the window received it.
 struct KeyPress {
     ShortcutKey key = ShortcutKey::Space;
@@ -127,12 +143,9 @@ class MainWindowModel {
     // The link menu.
     void openLink(int slot);
     void updateLinks();
-    // Which entries the link and download menus show: only those with a real address, and
-    // the encoder's download only while no encoder library can be found.
-    bool linkShown(int slot) const;
-    bool linkUpdateShown() const;
-    bool encoderDownloadShown() const;
-    bool familyPageShown() const;
+    // What the link and download menus show now: the encoder's download only while no encoder
+    // library can be found, so a front-end asks again before it shows the menus.
+    LinkMenus linkMenus() const;
 
     // Conversion: the current song, the whole playlist, the current song to a chosen file,
     // the playlist as a media-player list.

@@ -175,31 +175,28 @@ void MainWindow::buildMenus() {
     help->addAction(t(UiText::About), this, [&m] { m.showAbout(); });
 }
 
-// Entries without a real address are not offered; a menu left empty is not shown.
+// The model says which entries have a real address; a menu left empty is not shown.
 void MainWindow::fillLinkMenus() {
     MainWindowModel& m = model_;
+    const LinkMenus menus = m.linkMenus();
     linksMenu_->clear();
-    for (int group = 0; group < kLinkGroupCount; ++group) {
-        QMenu* sub = nullptr;
-        for (int item = 0; item < kLinksPerGroup; ++item) {
-            const int slot = group * kLinksPerGroup + item;
-            if (!m.linkShown(slot)) continue;
-            if (!sub) sub = linksMenu_->addMenu(qs(linkGroupMenuText(group, control_.language())));
+    for (const LinkMenus::Group& group : menus.groups) {
+        QMenu* sub = linksMenu_->addMenu(qs(linkGroupMenuText(group.group, control_.language())));
+        for (const int slot : group.slots)
             sub->addAction(qs(linkItemText(slot)), this, [&m, slot] { m.openLink(slot); });
-        }
     }
-    if (m.linkUpdateShown()) {
-        if (!linksMenu_->isEmpty()) linksMenu_->addSeparator();
+    if (menus.update) {
+        if (!menus.groups.empty()) linksMenu_->addSeparator();
         linksMenu_->addAction(t(UiText::UpdateLinks), this, [&m] { m.updateLinks(); });
     }
-    linksMenu_->menuAction()->setVisible(!linksMenu_->isEmpty());
+    linksMenu_->menuAction()->setVisible(menus.linksShown());
 
     downloadsMenu_->clear();
-    if (m.encoderDownloadShown())
+    if (menus.encoderDownload)
         downloadsMenu_->addAction(t(UiText::GogoEncoder), this, [&m] { m.downloadEncoder(); });
-    if (m.familyPageShown())
+    if (menus.familyPage)
         downloadsMenu_->addAction(t(UiText::FamilyMenu), this, [&m] { m.openFamilyPage(); });
-    downloadsMenu_->menuAction()->setVisible(!downloadsMenu_->isEmpty());
+    downloadsMenu_->menuAction()->setVisible(menus.downloadsShown());
 }
 
 void MainWindow::fillRecentMenu(QMenu* menu) {

@@ -108,6 +108,7 @@ MainWindow::MainWindow(FrontControl& control, AppSettings& settings, WindowForm 
     int clientHeight = 0, clientWidth = 0;
     if (form == WindowForm::Full) {
         buildMenus();
+        model_.linksChanged = [this] { fillLinkMenus(); };
         changeSystemMenu();
         buildFull();
         clientWidth = 1000;
@@ -263,6 +264,10 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         }
+        case WM_INITMENU:
+            // The encoder may have been located since: its download entry goes then.
+            if (reinterpret_cast<HMENU>(wParam) == ::GetMenu(window_)) fillLinkMenus();
+            break;
         case WM_INITMENUPOPUP:
             if (reinterpret_cast<HMENU>(wParam) == recentMenu_) fillRecentMenu();
             break;

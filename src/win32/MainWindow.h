@@ -102,6 +102,7 @@ class MainWindow {
     void showProgress(const ProgressView& progress);
     void showDragDropFormat();
     void fillRecentMenu();
+    void fillLinkMenus();
     void act(WindowAction action);
     void togglePlaylistWindow();
     void showPlaylistWindow();
@@ -121,6 +122,8 @@ class MainWindow {
     HWND status_ = nullptr;
     HMENU dragDropMenu_ = nullptr;
     HMENU recentMenu_ = nullptr;
+    HMENU linksMenu_ = nullptr, downloadsMenu_ = nullptr;  // null while not in the bar
+    std::optional<LinkMenus> shownLinks_;
     std::unique_ptr<PlaylistWindow> playlistWindow_;
     bool playlistWasVisible_ = false;
     UINT taskbarCreated_ = 0;

@@ -9,7 +9,6 @@
 namespace svt::win32 {
 
 void MainWindow::buildMenus() {
-    const Language lang = control_.language();
     HMENU bar = ::CreateMenu();
     const auto add = [](HMENU menu, int id, const std::wstring& text) {
         ::AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(id), text.c_str());
@@ -54,31 +53,59 @@ void MainWindow::buildMenus() {
     add(windows, kMenuPlaylistWindow, t(UiText::Playlist));
     sub(bar, windows, t(UiText::Windows));
 
-    HMENU links = ::CreatePopupMenu();
-    for (int group = 0; group < kLinkGroupCount; ++group) {
-        HMENU groupMenu = ::CreatePopupMenu();
-        for (int item = 0; item < kLinksPerGroup; ++item) {
-            const int slot = group * kLinksPerGroup + item;
-            if (slot == kHiddenLinkSlot) continue;
-            add(groupMenu, kLinkCommandBase + slot, wide(linkItemText(slot)));
-        }
-        sub(links, groupMenu, wide(linkGroupMenuText(group, lang)));
-    }
-    ::AppendMenuW(links, MF_SEPARATOR, 0, nullptr);
-    add(links, kMenuUpdateLinks, t(UiText::UpdateLinks));
-    sub(bar, links, t(UiText::MidiLinks));
-
-    HMENU downloads = ::CreatePopupMenu();
-    add(downloads, kMenuGogo, t(UiText::GogoEncoder));
-    add(downloads, kMenuFamily, t(UiText::FamilyMenu));
-    sub(bar, downloads, t(UiText::Downloads));
-
     HMENU help = ::CreatePopupMenu();
     add(help, kMenuHelp, t(UiText::Help));
     add(help, kMenuShortcuts, t(UiText::ShortcutsMenu));
     add(help, kMenuAbout, t(UiText::About));
     sub(bar, help, L"?");
     ::SetMenu(window_, bar);
+    fillLinkMenus();
+}
+
+// The model says which entries have a real address; a menu left empty is not in the bar. The
+// two menus are made again only when what they hold changed.
+void MainWindow::fillLinkMenus() {
+    HMENU bar = ::GetMenu(window_);
+    if (!bar) return;
+    LinkMenus menus = model_.linkMenus();
+    if (shownLinks_ && *shownLinks_ == menus) return;
+    for (HMENU* menu : {&linksMenu_, &downloadsMenu_}) {
+        for (int i = ::GetMenuItemCount(bar) - 1; *menu && i >= 0; --i)
+            if (::GetSubMenu(bar, i) == *menu)
+                ::DeleteMenu(bar, static_cast<UINT>(i), MF_BYPOSITION);
+        *menu = nullptr;
+    }
+    const auto add = [](HMENU menu, int id, const std::wstring& text) {
+        ::AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(id), text.c_str());
+    };
+    // Both come before "?", the last menu of the bar.
+    const auto insert = [bar](HMENU child, const std::wstring& text) {
+        ::InsertMenuW(bar, static_cast<UINT>(::GetMenuItemCount(bar) - 1), MF_BYPOSITION | MF_POPUP,
+                      reinterpret_cast<UINT_PTR>(child), text.c_str());
+    };
+    if (menus.linksShown()) {
+        linksMenu_ = ::CreatePopupMenu();
+        for (const LinkMenus::Group& group : menus.groups) {
+            HMENU groupMenu = ::CreatePopupMenu();
+            for (const int slot : group.slots)
+                add(groupMenu, kLinkCommandBase + slot, wide(linkItemText(slot)));
+            ::AppendMenuW(linksMenu_, MF_POPUP, reinterpret_cast<UINT_PTR>(groupMenu),
+                          wide(linkGroupMenuText(group.group, control_.language())).c_str());
+        }
+        if (menus.update) {
+            if (!menus.groups.empty()) ::AppendMenuW(linksMenu_, MF_SEPARATOR, 0, nullptr);
+            add(linksMenu_, kMenuUpdateLinks, t(UiText::UpdateLinks));
+        }
+        insert(linksMenu_, t(UiText::MidiLinks));
+    }
+    if (menus.downloadsShown()) {
+        downloadsMenu_ = ::CreatePopupMenu();
+        if (menus.encoderDownload) add(downloadsMenu_, kMenuGogo, t(UiText::GogoEncoder));
+        if (menus.familyPage) add(downloadsMenu_, kMenuFamily, t(UiText::FamilyMenu));
+        insert(downloadsMenu_, t(UiText::Downloads));
+    }
+    shownLinks_ = std::move(menus);
+    ::DrawMenuBar(window_);
 }
 
 // The system menu offers the transport (its entries are German in both languages) and

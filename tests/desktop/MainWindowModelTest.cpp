@@ -357,14 +357,50 @@ TEST(MainWindowModel, TheEncoderIsOfferedForDownloadOnlyFromARealAddress) {
     if (output::encoderAvailable(output::EncoderSearch::forThisProgram()))
         GTEST_SKIP() << "an encoder library lies beside this test program";
     ModelRig rig;
-    EXPECT_FALSE(rig.model.encoderDownloadShown()) << "the address shipped is a placeholder";
+    EXPECT_FALSE(rig.model.linkMenus().encoderDownload) << "the address shipped is a placeholder";
     EXPECT_FALSE(rig.model.ensureEncoder());
     EXPECT_EQ(rig.services.encoderDialogs, 1);
     EXPECT_FALSE(rig.services.encoderDownloadOffered);
     rig.settings.linkMp3Encoder = "https://encoders.sorvanto-music.net/gogo";
-    EXPECT_TRUE(rig.model.encoderDownloadShown());
+    EXPECT_TRUE(rig.model.linkMenus().encoderDownload);
+    EXPECT_TRUE(rig.model.linkMenus().downloadsShown());
     EXPECT_FALSE(rig.model.ensureEncoder());
     EXPECT_TRUE(rig.services.encoderDownloadOffered);
+}
+
+TEST(MainWindowModel, LinkMenusHoldOnlyRealAddressesAndHideWhenEmpty) {
+    using Group = LinkMenus::Group;
+    struct Case {
+        const char* what;
+        std::vector<std::pair<int, const char*>> links;  // slot and address, over the shipped
+        const char* updateUrl;                           // null: the shipped one
+        std::vector<Group> groups;
+        bool update;
+    };
+    const Case cases[] = {
+        {"the shipped placeholders: no menu", {}, nullptr, {}, false},
+        {"real ones in two groups; a placeholder, no web address and the hidden slot left out",
+         {{0, "https://midi.sorvanto-music.net/robot"},
+          {1, "https://search.example/"},
+          {2, "https://hidden.sorvanto-music.net/"},
+          {4, "http://classic.sorvanto-music.net/1"},
+          {5, "ftp://classic.sorvanto-music.net/2"}},
+         nullptr,
+         {{0, {0}}, {1, {4}}},
+         false},
+        {"only the update", {}, "https://links.sorvanto-music.net/update", {}, true},
+    };
+    for (const Case& c : cases) {
+        ModelRig rig;
+        for (const auto& [slot, address] : c.links)
+            rig.settings.links[static_cast<size_t>(slot)] = address;
+        if (c.updateUrl) rig.settings.linkUpdateUrl = c.updateUrl;
+        const LinkMenus menus = rig.model.linkMenus();
+        EXPECT_EQ(menus.groups, c.groups) << c.what;
+        EXPECT_EQ(menus.update, c.update) << c.what;
+        EXPECT_EQ(menus.linksShown(), !c.groups.empty() || c.update) << c.what;
+        EXPECT_FALSE(menus.downloadsShown()) << c.what;
+    }
 }
 
 TEST(MainWindowModel, LinkUpdatePostsWithLimitsAndKeepsWhatTheReplyBrings) {
