@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, runs every test and a short run of each fuzz target.
 #   ./test.sh           the format check; the release build (-Werror) and its tests; the build
-#                       with assertions and sanitizers (asan preset) and its tests; the fuzz targets
+#                       with assertions and sanitizers (asan preset) and its tests; the thread
+#                       sanitizer's build of the desktop tests and the render helpers; the fuzz
+#                       targets
 #   ./test.sh --quick   the format check and the release build with its tests only
 #   ./test.sh --windows also the Windows build (mingw-w64) and its tests under Wine
-#   ./test.sh --tsan    also the thread-sanitizer build of the desktop tests and the render helpers
 #   SORVANTO_FUZZ_SECONDS=N   seconds per fuzz target (default 30; 0 skips fuzzing)
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -12,13 +13,12 @@ source scripts/common.sh
 
 quick=0
 windows=0
-tsan=0
 for arg in "$@"; do
     case "$arg" in
         --quick) quick=1 ;;
         --asan) ;;  # the sanitizer build is part of every full run
         --windows) windows=1 ;;
-        --tsan) tsan=1 ;;
+        --tsan) ;;  # the thread sanitizer's stage is part of every full run
         *) echo "usage: $0 [--quick] [--windows] [--tsan]" >&2; exit 2 ;;
     esac
 done
@@ -53,19 +53,16 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 # The thread sanitizer on the desktop program's two threads: its logic against a fake and a
 # real engine, and its windows on Qt's offscreen platform; and on the helpers that render one
 # song's voices beside the player's thread. Qt itself is not instrumented; what it does inside
-# its own libraries is left out (tests/tsan.supp). Run with --tsan until its first clean run on
-# the CI machine makes it a stage of every run.
-if [ "$tsan" -eq 1 ]; then
-    stage "thread sanitizer build (desktop logic and windows, render helpers)"
-    cmake -S . --preset tsan -DSORVANTO_WERROR=ON >/dev/null
-    cmake --build build/tsan -j "$jobs" --target desktop_model_test gui_test render_threads_test
-    stage "thread sanitizer tests"
-    for t in desktop_model_test gui_test render_threads_test; do
-        (cd build/tsan/tests &&
-            TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/../../../tests/tsan.supp" \
-                ./$t --gtest_brief=1)
-    done
-fi
+# its own libraries is left out (tests/tsan.supp).
+stage "thread sanitizer build (desktop logic and windows, render helpers)"
+cmake -S . --preset tsan -DSORVANTO_WERROR=ON >/dev/null
+cmake --build build/tsan -j "$jobs" --target desktop_model_test gui_test render_threads_test
+stage "thread sanitizer tests"
+for t in desktop_model_test gui_test render_threads_test; do
+    (cd build/tsan/tests &&
+        TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/../../../tests/tsan.supp" \
+            ./$t --gtest_brief=1)
+done
 
 if [ "$windows" -eq 1 ]; then
     stage "Windows libraries from Debian's source packages"
