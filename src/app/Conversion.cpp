@@ -169,7 +169,10 @@ BatchOutcome convertOneSong(const BatchJob& job, const ConvertOptions& options) 
     // On the heap: an engine is large, and the first song may run on the main thread, whose
     // stack grows page by page; under an address-space limit a stack that cannot grow is a
     // segmentation fault, where a refused allocation is this song's failure with its reason.
-    const auto ownedEngine = std::make_unique<Engine>(options.settings, setup);
+    EngineSettings settings = options.settings;
+    // A conversion has no key control: nothing moves the song's notes after they are marked.
+    settings.songKeysFixed = true;
+    const auto ownedEngine = std::make_unique<Engine>(settings, setup);
     Engine& engine = *ownedEngine;
     if (!options.soundFont.empty()) {
         engine.fonts().shareInstruments(options.sharedInstruments);

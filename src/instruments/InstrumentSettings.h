@@ -30,7 +30,9 @@ struct InstrumentSettings {
                                 const FixedNoteResampler* resampler = nullptr)
         : outputRate_(std::max(engine.outputRateHz, 1)),
           controlRatio_(std::clamp(engine.controlRatio, 1, 255)),
-          resampler_(resampler) {}
+          resampler_(resampler) {
+        songKeysFixed = engine.songKeysFixed;
+    }
 
     int32_t outputRate() const { return outputRate_; }  // Hz
     // Output frames per envelope/LFO update, 1..255.
@@ -47,6 +49,10 @@ struct InstrumentSettings {
     bool antiAliasing = false;
     // Frees every instrument at the end of a song, so each song holds only what it uses.
     bool freeInstrumentsAfterSong = true;
+    // A compressed sample is decoded only for the notes a song plays, as decoding is slow and
+    // its result large. Points read from an uncompressed font are left out that way only when
+    // no key control can later ask for a region the song's notes did not reach.
+    bool songKeysFixed = false;
 
   private:
     int32_t outputRate_;

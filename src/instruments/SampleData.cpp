@@ -91,17 +91,20 @@ std::bitset<128> rangeMask(int low, int high) {
     return m;
 }
 
-// Which regions of an entry an instrument for `notes` keeps: those stored as points, and those
-// whose compressed sample some note sounds, through a region that serves it or, for a note no
-// region serves, through the region nearest in pitch that the voices then play (and the right
-// half of a stereo pair with its left). Regions of a sample that is decoded anyway cost nothing
-// more and are kept too.
-std::vector<bool> regionsToKeep(const PresetIndexEntry& entry, const NoteSet* notes) {
+// Which regions of an entry an instrument for `notes` keeps: those stored as points (unless
+// `allSamples` is set), and those whose sample some note sounds, through a region that serves it
+// or, for a note no region serves, through the region nearest in pitch that the voices then play
+// (and the right half of a stereo pair with its left). Regions of a sample that is decoded anyway
+// cost nothing more and are kept too.
+std::vector<bool> regionsToKeep(const PresetIndexEntry& entry, const NoteSet* notes,
+                                bool allSamples) {
     const size_t n = entry.regions.size();
     std::vector<bool> keep(n, true);
-    auto compressed = [](const PendingRegion& p) { return p.compressedSample >= 0; };
+    auto marked = [allSamples](const PendingRegion& p) {
+        return allSamples || p.compressedSample >= 0;
+    };
     if (notes == nullptr || notes->empty() ||
-        std::none_of(entry.regions.begin(), entry.regions.end(), compressed))
+        std::none_of(entry.regions.begin(), entry.regions.end(), marked))
         return keep;
     // Velocities that may reach each key: a drum key plays its regions whatever their range.
     std::array<std::bitset<128>, 128> near;
@@ -140,19 +143,20 @@ std::vector<bool> regionsToKeep(const PresetIndexEntry& entry, const NoteSet* no
     for (size_t i = 0; i < n; ++i) {
         if (!needed[i]) continue;
         const SampleRegion& r = entry.regions[i].region;
-        samples.push_back(entry.regions[i].compressedSample);
+        samples.push_back(r.sfSampleIndex);
         if (r.sfSampleType == kSampleLeft) {
             for (const PendingRegion& p : entry.regions) {
                 if (p.region.sfSampleType == kSampleRight &&
                     p.region.sfSampleIndex == r.sfLinkedSample)
-                    samples.push_back(p.compressedSample);
+                    samples.push_back(p.region.sfSampleIndex);
             }
         }
     }
     std::sort(samples.begin(), samples.end());
     for (size_t i = 0; i < n; ++i) {
-        int32_t s = entry.regions[i].compressedSample;
-        keep[i] = s < 0 || std::binary_search(samples.begin(), samples.end(), s);
+        keep[i] =
+            !marked(entry.regions[i]) || std::binary_search(samples.begin(), samples.end(),
+                                                            entry.regions[i].region.sfSampleIndex);
     }
     return keep;
 }
@@ -335,7 +339,7 @@ std::vector<int32_t> LoadedSoundFont::samplesToDecode(const PresetIndexEntry& en
                                                       const NoteSet* notes,
                                                       const DecodedSampleCache& cache) const {
     std::vector<int32_t> wanted;
-    const std::vector<bool> keep = regionsToKeep(entry, notes);
+    const std::vector<bool> keep = regionsToKeep(entry, notes, settings_.songKeysFixed);
     for (size_t i = 0; i < entry.regions.size(); ++i) {
         int32_t s = entry.regions[i].compressedSample;
         if (!keep[i] || s < 0) continue;
@@ -503,7 +507,7 @@ std::unique_ptr<Instrument> LoadedSoundFont::build(const PresetIndexEntry& entry
     inst->regions.reserve(entry.regions.size());
     std::vector<const PendingRegion*> made;  // the pending region of each region made
     std::vector<int64_t> owned;              // points held by the buffer each region reads
-    const std::vector<bool> keep = regionsToKeep(entry, notes);
+    const std::vector<bool> keep = regionsToKeep(entry, notes, settings_.songKeysFixed);
     // Regions of sample headers that name one stream read the same points.
     auto sourceOf = [this](const PendingRegion& p) {
         return p.compressedSample < 0 ? -1

@@ -76,8 +76,9 @@ std::shared_ptr<const Instrument> SoundFontRegistry::instrument(int bank, int pr
         if (!shared_ || f->compressedSampleCount() > 0) return f->build(*e, decoded_, notes);
         // The song that is handed the instrument hears of its unplayable samples too.
         f->noteSilentSamples(*e);
+        // Another song may be handed it: it serves every note, not only this song's.
         return shared_->obtain({f->fileName(), bank, program, key},
-                               [&] { return f->build(*e, decoded_, notes); });
+                               [&] { return f->build(*e, decoded_, nullptr); });
     }
     return nullptr;
 }

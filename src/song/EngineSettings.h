@@ -56,6 +56,9 @@ struct EngineSettings {
     // Threads that render one song's voices (1..kMaxRenderThreads): the song's own and
     // helpers that share its larger stretches. Any number gives the same samples.
     int renderThreads = 1;
+    // No listener can move a song's notes once it is loaded (a batch conversion): instruments
+    // of uncompressed fonts, too, keep only the regions the song's notes reach.
+    bool songKeysFixed = false;
     bool sampleCacheEnabled() const { return sampleCacheBytes > 0; }
 };
 

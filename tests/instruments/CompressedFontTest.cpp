@@ -216,7 +216,7 @@ TEST(CompressedFont, HeadersAreCheckedAgainstTheDecodedSound) {
 
 // Four zones: keys 0..59 and 60..100, each with a soft (velocity 0..63) and a loud layer,
 // every zone its own sample; roots 40 and 80.
-Sf2Builder layeredFont() {
+Sf2Builder layeredFont(bool compressed = true) {
     Sf2Builder sf;
     int i = sf.addInstrument("layers");
     const char* names[] = {"low soft", "low loud", "high soft", "high loud"};
@@ -230,7 +230,7 @@ Sf2Builder layeredFont() {
             .sample(s);
     }
     sf.presetZone(sf.addPreset("Layers", 0, 0)).instrument(i);
-    sf.compress();
+    if (compressed) sf.compress();
     return sf;
 }
 
@@ -253,20 +253,30 @@ TEST(CompressedFont, OnlyTheSamplesTheSongsNotesSoundAreDecoded) {
         {"above every zone", {{120, 100}}, {2, 3}},
         {"nothing marked", {}, {0, 1, 2, 3}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        FontUnderTest f(layeredFont());
-        InstrumentBanks banks(f.registry());
-        banks.indexFonts();
-        if (c.notes.empty()) banks.markForLoading(false, 0, 0);
-        for (const Note& n : c.notes) banks.markNote(false, 0, 0, n.key, n.velocity);
-        EXPECT_EQ(banks.loadMarkedInstruments(), 0);
-        const Instrument* inst = banks.loadedInstrument(false, 0, 0);
-        ASSERT_NE(inst, nullptr);
-        std::set<int> kept;
-        for (const SampleRegion& r : inst->regions) kept.insert(r.sfSampleIndex);
-        EXPECT_EQ(kept, c.samples);
-        EXPECT_EQ(f.registry().decodedSamples().count(), c.samples.size());
+    // An uncompressed font leaves samples out the same way, but only where no key control can
+    // later ask for them (a conversion); a player keeps them all.
+    enum Font { Compressed, FixedKeys, LiveKeys };
+    for (Font font : {Compressed, FixedKeys, LiveKeys}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + " in font kind " + std::to_string(font));
+            InstrumentSettings settings = FontUnderTest::defaultSettings();
+            settings.songKeysFixed = font == FixedKeys;
+            FontUnderTest f(layeredFont(font == Compressed), settings);
+            InstrumentBanks banks(f.registry());
+            banks.indexFonts();
+            if (c.notes.empty()) banks.markForLoading(false, 0, 0);
+            for (const Note& n : c.notes) banks.markNote(false, 0, 0, n.key, n.velocity);
+            EXPECT_EQ(banks.loadMarkedInstruments(), 0);
+            const Instrument* inst = banks.loadedInstrument(false, 0, 0);
+            ASSERT_NE(inst, nullptr);
+            std::set<int> kept;
+            for (const SampleRegion& r : inst->regions) kept.insert(r.sfSampleIndex);
+            const std::set<int> all = {0, 1, 2, 3};
+            EXPECT_EQ(kept, font == LiveKeys ? all : c.samples);
+            if (font == Compressed) {
+                EXPECT_EQ(f.registry().decodedSamples().count(), c.samples.size());
+            }
+        }
     }
 
     // An instrument kept from song to song serves every note: nothing is left out.
