@@ -2,7 +2,7 @@
 # The desktop program's clock against the sound: the window plays a song into a PulseAudio null
 # sink under Xvfb; every text its time field shows is stamped with the wall time since Play, and
 # the sink's monitor gives the moment the first sound was heard. A clock that follows the sound
-# reads (wall time - first sound) at every moment. Halfway the live keys + (transpose) and ]
+# reads (wall time - first sound) at every moment. On the way the live keys + (transpose) and ]
 # (tempo) are pressed: the clock must neither stall nor jump back after them.
 # Usage: bench/clock-measure.sh [BUILD_FOLDER [SONG]]   (default build/release, a dense song)
 # SORVANTO_ALSA_DEVICE=default measures through ALSA's default device (the pulse plugin) as a
@@ -46,12 +46,8 @@ xvfb-run -a -s '-screen 0 1280x900x24' python3 - "$build/bin" "$song" "$work/tim
 import os, subprocess, sys, time
 bin_dir, song, log = sys.argv[1], sys.argv[2], sys.argv[3]
 
-app = subprocess.Popen([f"{bin_dir}/sorvanto", "--open", song],
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-wid = subprocess.run(["timeout", "60", "xdotool", "search", "--sync", "--onlyvisible", "--name",
-                      "^Calda Sorvanto$"], capture_output=True, text=True).stdout.split()[0]
-subprocess.run(["xdotool", "windowfocus", "--sync", wid])
-time.sleep(1.5)
+# "--open" plays the song at once, as a file opened from the desktop does: the recorder runs
+# before the program starts, and the clock is held against the first sound it hears.
 rec = subprocess.Popen(["parec", "--device=null.monitor", "--format=s16le", "--rate=44100",
                         "--channels=2", "--latency-msec=10"], stdout=subprocess.PIPE)
 time.sleep(1)
@@ -59,21 +55,28 @@ os.set_blocking(rec.stdout.fileno(), False)
 while rec.stdout.read(65536):
     pass
 open(log, "w").close()
-seen, shown, heard = 0, [], None
+app = subprocess.Popen([f"{bin_dir}/sorvanto", "--open", song],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+started = time.monotonic()
+search = subprocess.Popen(["timeout", "60", "xdotool", "search", "--sync", "--onlyvisible",
+                           "--name", "^Calda Sorvanto$"], stdout=subprocess.PIPE, text=True)
+seen, shown, heard, wid = 0, [], None, None
 keys = [(6.0, "plus", "+ (transpose)"), (10.0, "bracketright", "] (tempo)")]
-pressed = time.monotonic()
-subprocess.run(["xdotool", "key", "space"])
 marks = []
-while time.monotonic() - pressed < 14:
-    now = time.monotonic() - pressed
-    if keys and now >= keys[0][0]:
+while time.monotonic() - started < 20 and (heard is None or time.monotonic() - started < heard + 14):
+    now = time.monotonic() - started
+    if wid is None and search.poll() is not None:
+        wid = (search.stdout.read().split() or ["none"])[0]
+        if wid != "none":
+            subprocess.run(["xdotool", "windowfocus", "--sync", wid])
+    if heard is not None and wid not in (None, "none") and keys and now >= heard + keys[0][0]:
         subprocess.run(["xdotool", "key", keys[0][1]])
         marks.append((now, keys[0][2]))
         keys.pop(0)
     chunk = rec.stdout.read(65536) or b""
     if heard is None and chunk:
         if any(abs(s) > 64 for s in memoryview(chunk[: len(chunk) // 2 * 2]).cast("h")):
-            heard = time.monotonic() - pressed
+            heard = time.monotonic() - started
     with open(log) as f:
         lines = f.read().split("\n")[:-1]
     for text in lines[seen:]:
@@ -86,7 +89,7 @@ rec.wait()
 app.terminate()
 app.wait()
 heard = heard or 0.0
-print(f"first sound {heard:.2f} s after Space")
+print(f"first sound {heard:.2f} s after the start")
 print(" wall  shown  behind the sound")
 for at, reading in shown:
     print(f"{at:5.2f}  {reading:5.0f}  {at - heard - reading:+5.2f}")
