@@ -8,7 +8,9 @@
 #   2. the song opened with "--open" (as the songs' association opens it) plays by itself:
 #      sound reaches the PulseAudio null sink (its monitor recorded with parec) and the time
 #      field moves; A shows the playlist window; Q and Yes quit;
-#   3. a song named on the command line is converted in the compact window, which closes
+#   3. with Windows' apps set to dark the window is dark, and it turns light when the
+#      setting changes while it runs;
+#   4. a song named on the command line is converted in the compact window, which closes
 #      by itself; the WAV is byte for byte the Linux build's render.
 # Every wait is bounded. Prints the time from start to the window.
 # usage: scripts/test-windows-desktop.sh WINDOWS_BUILD LINUX_BUILD [SCREENSHOT_FOLDER]
@@ -60,8 +62,18 @@ export DISPLAY=:$display
 
 probe() { "$wine" "$build/tests/sorvanto-window-probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
 settings='HKCU\Software\Brenkow Europe\Calda Sorvanto'
+# Where Windows keeps the apps' light or dark choice; without the value the program is light.
+personalize='HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize'
+"$wine" reg delete "$personalize" /v AppsUseLightTheme /f >/dev/null 2>&1 || true
 cp "$root/data/demo.mid" "$work/demo.mid"
 demo_win=$("$wine" winepath -w "$work/demo.mid" 2>/dev/null | tr -d '\r')
+if [ -n "$shots" ]; then
+    # Pictures show the song in the users' public music folder, not in a temporary one.
+    music=$WINEPREFIX/drive_c/users/Public/Music
+    mkdir -p "$music"
+    cp "$root/data/demo.mid" "$music/demo.mid"
+    demo_win=$("$wine" winepath -w "$music/demo.mid" 2>/dev/null | tr -d '\r')
+fi
 
 # start LANGUAGE ARGS...: sorvanto.exe in the background, with the settings of a first start.
 start() {
@@ -177,6 +189,34 @@ PY
 echo "== sorvanto.exe: the full window"
 full_window 2 File english
 full_window 3 Datei german
+
+echo "== sorvanto.exe: the dark scheme, taken at start and followed"
+# lightness PNG: the picture's mean lightness, 0 to 100.
+lightness() { convert "$1" -colorspace Gray -format '%[fx:int(100*mean)]' info:; }
+apps_light() { "$wine" reg add "$personalize" /v AppsUseLightTheme /t REG_DWORD /d "$1" /f >/dev/null 2>&1; }
+apps_light 0
+start 2 --open "$demo_win"
+probe wait SorvantoMain 60 >/dev/null || { cat "$work/app.log" >&2; fail "no main window (dark)"; }
+xid=$(x_window "$(probe caption SorvantoMain)") || fail "xdotool finds no window (dark)"
+sleep 1.5
+import -window "$xid" "$work/english-dark.png"
+dark=$(lightness "$work/english-dark.png")
+# Windows tells every window of the change; the program asks again and follows.
+apps_light 1
+probe setting ImmersiveColorSet || fail "the main window took no setting change"
+sleep 1
+import -window "$xid" "$work/light-again.png"
+light=$(lightness "$work/light-again.png")
+"$wine" reg delete "$personalize" /v AppsUseLightTheme /f >/dev/null 2>&1 || true
+[ "$dark" -lt 35 ] || fail "the window is not dark in the dark scheme (lightness $dark of 100)"
+[ "$light" -gt 70 ] || fail "the window did not follow the change to light (lightness $light of 100)"
+echo "dark scheme: lightness $dark of 100 at start, $light after the change to light"
+press "$xid" q
+probe wait '#32770' 10 >/dev/null || fail "dark: Q asks nothing"
+box=$(x_window "$(probe caption '#32770')") || fail "dark: the question has no window"
+press "$box" Return
+await_exit 20 || fail "dark: the program did not end after Q and Yes"
+[ -n "$shots" ] && cp "$work/english-dark.png" "$shots/"
 
 echo "== sorvanto.exe: a song on the command line, converted in the compact window"
 mkdir -p "$work/compact"

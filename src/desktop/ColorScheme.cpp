@@ -22,15 +22,19 @@ ColorScheme chooseColorScheme(const SchemeHints& hints) {
     // The portal's 0 means "no preference": the other hints decide then.
     if (hints.portal == 1u) return ColorScheme::Dark;
     if (hints.portal == 2u) return ColorScheme::Light;
+    if (hints.appsUseLightTheme)
+        return *hints.appsUseLightTheme == 0 ? ColorScheme::Dark : ColorScheme::Light;
     if (hints.gtkTheme && endsWithDark(*hints.gtkTheme)) return ColorScheme::Dark;
     if (hints.windowLightness && *hints.windowLightness < 128) return ColorScheme::Dark;
     return ColorScheme::Light;
 }
 
 std::optional<ColorScheme> SchemeFollower::update(const SchemeHints& now) {
-    // A portal that stopped answering takes back no preference it gave: the scheme stays.
-    if (!now.portal) return std::nullopt;
-    hints_.portal = now.portal;
+    // A portal that stopped answering, or a value gone from the registry, takes back no
+    // preference it gave: the scheme stays.
+    if (!now.portal && !now.appsUseLightTheme) return std::nullopt;
+    if (now.portal) hints_.portal = now.portal;
+    if (now.appsUseLightTheme) hints_.appsUseLightTheme = now.appsUseLightTheme;
     const ColorScheme chosen = chooseColorScheme(hints_);
     if (chosen == scheme_) return std::nullopt;
     scheme_ = chosen;

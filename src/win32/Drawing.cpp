@@ -105,7 +105,7 @@ void badge(HDC dc, int x, int y, const wchar_t* word, COLORREF colour) {
     ::DeleteObject(small);
 }
 
-void picture(HDC dc, int cx, int cy, Glyph glyph) {
+void picture(HDC dc, int cx, int cy, Glyph glyph, COLORREF ink) {
     const int x = cx - 12, y = cy - 12;  // a 24 x 24 picture around the centre
     switch (glyph) {
         case Glyph::OpenFile:
@@ -137,22 +137,22 @@ void picture(HDC dc, int cx, int cy, Glyph glyph) {
             break;
         }
         case Glyph::Previous:
-            fill(dc, {x + 4, y + 5, x + 7, y + 19}, kInk);
-            polygon(dc, {{x + 19, y + 5}, {x + 19, y + 19}, {x + 8, y + 12}}, kInk);
+            fill(dc, {x + 4, y + 5, x + 7, y + 19}, ink);
+            polygon(dc, {{x + 19, y + 5}, {x + 19, y + 19}, {x + 8, y + 12}}, ink);
             break;
         case Glyph::Play:
             polygon(dc, {{x + 6, y + 3}, {x + 6, y + 21}, {x + 20, y + 12}}, kOn);
             break;
         case Glyph::Pause:
-            fill(dc, {x + 6, y + 4, x + 10, y + 20}, kInk);
-            fill(dc, {x + 14, y + 4, x + 18, y + 20}, kInk);
+            fill(dc, {x + 6, y + 4, x + 10, y + 20}, ink);
+            fill(dc, {x + 14, y + 4, x + 18, y + 20}, ink);
             break;
         case Glyph::Stop:
             fill(dc, {x + 5, y + 5, x + 19, y + 19}, RGB(170, 40, 40));
             break;
         case Glyph::Next:
-            polygon(dc, {{x + 5, y + 5}, {x + 5, y + 19}, {x + 16, y + 12}}, kInk);
-            fill(dc, {x + 17, y + 5, x + 20, y + 19}, kInk);
+            polygon(dc, {{x + 5, y + 5}, {x + 5, y + 19}, {x + 16, y + 12}}, ink);
+            fill(dc, {x + 17, y + 5, x + 20, y + 19}, ink);
             break;
         case Glyph::Loop: {
             Pen pen(dc, kBlue, 3);
@@ -210,15 +210,16 @@ LRESULT CALLBACK meterProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             HDC dc = ::CreateCompatibleDC(screen);
             HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
             HGDIOBJ oldBitmap = ::SelectObject(dc, bitmap);
-            fill(dc, client, ::GetSysColor(COLOR_BTNFACE));
             const auto* meter =
                 reinterpret_cast<const MeterWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+            fill(dc, client,
+                 meter && meter->rows ? meter->rows->background : ::GetSysColor(COLOR_BTNFACE));
             if (meter && meter->rows) {
                 const MeterRows& rows = *meter->rows;
                 const int width = client.right - 4;
                 for (size_t row = 0; row < 16; ++row) {
                     RECT frame{2, rows.top[row] + 3, 2 + width, rows.top[row] + rows.height - 3};
-                    fill(dc, frame, RGB(255, 255, 255));
+                    fill(dc, frame, rows.trough);
                     const int level = std::clamp(rows.levels[row], 0, 100);
                     const int filled = (width - 2) * level / 100;
                     constexpr int kStep = 3;
@@ -227,7 +228,7 @@ LRESULT CALLBACK meterProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
                              {frame.left + 1 + x, frame.top + 1,
                               frame.left + 1 + std::min(x + kStep, filled), frame.bottom - 1},
                              meterColour(x / kStep, (width - 2) / kStep));
-                    HBRUSH edge = ::CreateSolidBrush(RGB(160, 160, 160));
+                    HBRUSH edge = ::CreateSolidBrush(rows.edge);
                     ::FrameRect(dc, &frame, edge);
                     ::DeleteObject(edge);
                 }
@@ -251,16 +252,28 @@ LRESULT CALLBACK meterProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 }  // namespace
 
-void drawButton(const DRAWITEMSTRUCT& item, Glyph glyph, bool second) {
+void drawButton(const DRAWITEMSTRUCT& item, Glyph glyph, bool second,
+                const ButtonColours& colours) {
     HDC dc = item.hDC;
     RECT r = item.rcItem;
-    ::FillRect(dc, &r, ::GetSysColorBrush(COLOR_BTNFACE));
     const bool pressed = (item.itemState & ODS_SELECTED) != 0;
-    if (glyph != Glyph::Logo) ::DrawEdge(dc, &r, pressed ? EDGE_SUNKEN : BDR_RAISEDINNER, BF_RECT);
+    if (!colours.own) {
+        ::FillRect(dc, &r, ::GetSysColorBrush(COLOR_BTNFACE));
+        if (glyph != Glyph::Logo)
+            ::DrawEdge(dc, &r, pressed ? EDGE_SUNKEN : BDR_RAISEDINNER, BF_RECT);
+    } else {
+        // The system's edges are drawn in light colours: a flat frame of the scheme instead.
+        fill(dc, r, pressed && glyph != Glyph::Logo ? colours.pressed : colours.face);
+        if (glyph != Glyph::Logo) {
+            HBRUSH edge = ::CreateSolidBrush(colours.frame);
+            ::FrameRect(dc, &r, edge);
+            ::DeleteObject(edge);
+        }
+    }
     const int cx = (r.left + r.right) / 2 + (pressed ? 1 : 0);
     const int cy = (r.top + r.bottom) / 2 - (second ? 2 : 0) + (pressed ? 1 : 0);
     const int saved = ::SaveDC(dc);
-    picture(dc, cx, cy, glyph);
+    picture(dc, cx, cy, glyph, colours.own ? colours.ink : kInk);
     ::RestoreDC(dc, saved);
     if (second)
         fill(dc, {r.left + 4, r.bottom - 6, r.right - 4, r.bottom - 3},

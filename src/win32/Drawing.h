@@ -26,9 +26,16 @@ enum class Glyph {
     Logo,
 };
 
+// The colours of a button: the system's with raised edges, or the dark scheme's with a flat
+// frame; `ink` draws the transport pictures.
+struct ButtonColours {
+    bool own = false;
+    COLORREF face = 0, pressed = 0, frame = 0, ink = 0;
+};
+
 // Draws an owner-drawn button: its face, the picture and, for a two-state button in its
 // second state, a coloured bar beneath.
-void drawButton(const DRAWITEMSTRUCT& item, Glyph glyph, bool second);
+void drawButton(const DRAWITEMSTRUCT& item, Glyph glyph, bool second, const ButtonColours& colours);
 
 // The meters: one child window of class kMeterClass draws sixteen bars at the rows' heights.
 inline constexpr wchar_t kMeterClass[] = L"SorvantoMeters";
@@ -37,6 +44,8 @@ struct MeterRows {
     std::array<int, 16> top{};  // each row's top and height in the meter window's pixels
     int height = 16;
     std::array<int, 16> levels{};  // 0..100
+    COLORREF background = RGB(240, 240, 240), trough = RGB(255, 255, 255),
+             edge = RGB(160, 160, 160);
 };
 // The meter window keeps a MeterRows of the caller's; a change is drawn at the next paint.
 void attachMeterRows(HWND meters, MeterRows* rows);

@@ -84,7 +84,9 @@ MainWindow::MainWindow(FrontControl& control, AppSettings& settings, WindowForm 
       services_(control.language(), mail_),
       model_(control, settings, services_, form),
       bars_(control),
-      link_(mail_) {
+      link_(mail_),
+      schemeFollower_(windowsSchemeHints()),
+      scheme_(schemeFollower_.scheme()) {
     icon_ = makeProgramIcon(::GetSystemMetrics(SM_CXICON));
     smallIcon_ = makeProgramIcon(::GetSystemMetrics(SM_CXSMICON));
     registerMainClass(icon_, smallIcon_, &MainWindow::proc);
@@ -115,7 +117,8 @@ MainWindow::MainWindow(FrontControl& control, AppSettings& settings, WindowForm 
         RECT statusRect{};
         ::GetWindowRect(status_, &statusRect);
         clientHeight = 492 + (statusRect.bottom - statusRect.top);
-        playlistWindow_ = std::make_unique<PlaylistWindow>(control_, settings_, services_, window_);
+        playlistWindow_ =
+            std::make_unique<PlaylistWindow>(control_, settings_, services_, scheme_, window_);
         playlistWindow_->clearPlaylist = [this] { model_.clearWithQuestion(); };
         playlistWindow_->quit = [this] { requestClose(); };
     } else {
@@ -129,6 +132,7 @@ MainWindow::MainWindow(FrontControl& control, AppSettings& settings, WindowForm 
     ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (status_) ::SendMessageW(status_, WM_SIZE, 0, 0);
+    applyScheme();
 
     link_.onMessage = [this](FrontMessage message, const std::string& argument) {
         model_.engineMessage(message, argument);
@@ -202,6 +206,8 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         ::ShowWindow(window_, SW_SHOWNA);
         return 0;
     }
+    if (LRESULT painted = 0; scheme_.paints(window_, message, wParam, lParam, painted))
+        return painted;
     switch (message) {
         case kMailMessage:
             mail_.deliver();
@@ -254,16 +260,36 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_DRAWITEM: {
             const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            if (item->hwndItem == status_) {
+                drawStatus(*item);
+                return TRUE;
+            }
             for (const auto& [button, glyph] : glyphs_) {
                 if (button != item->hwndItem) continue;
                 const bool second = (button == playButton_ && playing_) ||
                                     (button == pauseButton_ && paused_) ||
                                     (button == loopButton_ && looping_);
-                drawButton(*item, glyph, second);
+                drawButton(*item, glyph, second, buttonColours());
                 return TRUE;
             }
             break;
         }
+        case WM_SETTINGCHANGE:
+            // Windows names a change of the apps' light or dark choice "ImmersiveColorSet".
+            if (lParam &&
+                ::lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"ImmersiveColorSet") == 0)
+                if (const std::optional<ColorScheme> now =
+                        schemeFollower_.update(windowsSchemeHints())) {
+                    scheme_.set(*now);
+                    applyScheme();
+                }
+            break;
+        case WM_SYSCOLORCHANGE:
+            // High contrast came or went, or the system's colours changed: the same scheme,
+            // drawn anew.
+            scheme_.set(scheme_.scheme());
+            applyScheme();
+            break;
         case WM_INITMENU:
             // The encoder may have been located since: its download entry goes then.
             if (reinterpret_cast<HMENU>(wParam) == ::GetMenu(window_)) fillLinkMenus();
@@ -306,6 +332,34 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
     }
     return ::DefWindowProcW(window_, message, wParam, lParam);
+}
+
+// ---------------------------------------------------------------- the scheme
+
+void MainWindow::applyScheme() {
+    scheme_.dressFrame(window_);
+    scheme_.dressControls(window_);
+    const bool own = scheme_.own();
+    meterRows_.background = scheme_.window();
+    meterRows_.trough = own ? scheme_.base() : RGB(255, 255, 255);
+    meterRows_.edge = own ? scheme_.frame() : RGB(160, 160, 160);
+    if (playlistWindow_) playlistWindow_->applyScheme();
+    ::RedrawWindow(window_, nullptr, nullptr,
+                   RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
+ButtonColours MainWindow::buttonColours() const {
+    return {scheme_.own(), scheme_.window(), scheme_.base(), scheme_.frame(), scheme_.windowText()};
+}
+
+void MainWindow::drawStatus(const DRAWITEMSTRUCT& item) {
+    RECT r = item.rcItem;
+    ::FillRect(item.hDC, &r, scheme_.windowBrush());
+    r.left += 4;
+    ::SetBkMode(item.hDC, TRANSPARENT);
+    ::SetTextColor(item.hDC, scheme_.windowText());
+    ::DrawTextW(item.hDC, statusText_.c_str(), static_cast<int>(statusText_.size()), &r,
+                DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
 }
 
 // ---------------------------------------------------------------- windows and keys

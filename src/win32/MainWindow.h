@@ -17,6 +17,7 @@
 #include "desktop/PanelState.h"
 #include "win32/Drawing.h"
 #include "win32/PlaylistWindow.h"
+#include "win32/Scheme.h"
 #include "win32/Win.h"
 #include "win32/Win32Services.h"
 
@@ -103,6 +104,9 @@ class MainWindow {
     void showDragDropFormat();
     void fillRecentMenu();
     void fillLinkMenus();
+    void applyScheme();
+    ButtonColours buttonColours() const;
+    void drawStatus(const DRAWITEMSTRUCT& item);
     void act(WindowAction action);
     void togglePlaylistWindow();
     void showPlaylistWindow();
@@ -117,9 +121,12 @@ class MainWindow {
     MainWindowModel model_;
     PanelBars bars_;
     WindowLink link_;
+    SchemeFollower schemeFollower_;
+    WindowScheme scheme_;
     HWND window_ = nullptr;
     HWND tooltips_ = nullptr;
     HWND status_ = nullptr;
+    std::wstring statusText_;  // the status bar draws it itself, in the scheme's colours
     HMENU dragDropMenu_ = nullptr;
     HMENU recentMenu_ = nullptr;
     HMENU linksMenu_ = nullptr, downloadsMenu_ = nullptr;  // null while not in the bar

@@ -339,9 +339,9 @@ void MainWindow::showOpenedFields(const std::optional<OpenedFields>& fields) {
 
 void MainWindow::showProgress(const ProgressView& progress) {
     if (form() == WindowForm::Full) {
-        ::SendMessageW(
-            status_, SB_SETTEXTW, 0,
-            reinterpret_cast<LPARAM>(wide(progress.visible ? progress.status : "").c_str()));
+        statusText_ = wide(progress.visible ? progress.status : "");
+        ::SendMessageW(status_, SB_SETTEXTW, SBT_OWNERDRAW,
+                       reinterpret_cast<LPARAM>(statusText_.c_str()));
     } else {
         setText(window_, progress.visible ? progress.title : model_.windowTitle());
     }

@@ -61,9 +61,10 @@ HWND child(HWND parent, const wchar_t* cls, const std::wstring& text, DWORD styl
 }  // namespace
 
 PlaylistWindow::PlaylistWindow(WindowControl& control, AppSettings& settings,
-                               DesktopServices& services, HWND owner)
+                               DesktopServices& services, const WindowScheme& scheme, HWND owner)
     : control_(control),
       settings_(settings),
+      scheme_(scheme),
       rules_(control, services),
       snapshot_(std::make_shared<PlaylistSnapshot>()) {
     registerClasses();
@@ -128,7 +129,15 @@ PlaylistWindow::PlaylistWindow(WindowControl& control, AppSettings& settings,
 
     applyFont();
     layout();
+    applyScheme();
     refresh();
+}
+
+void PlaylistWindow::applyScheme() {
+    for (HWND top : {window_, search_}) {
+        scheme_.dressFrame(top);
+        scheme_.dressControls(top);
+    }
 }
 
 PlaylistWindow::~PlaylistWindow() {
@@ -154,6 +163,8 @@ LRESULT CALLBACK PlaylistWindow::searchProc(HWND window, UINT message, WPARAM wP
 }
 
 LRESULT PlaylistWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (LRESULT painted = 0; scheme_.paints(window_, message, wParam, lParam, painted))
+        return painted;
     switch (message) {
         case WM_SIZE:
             layout();
@@ -240,6 +251,8 @@ LRESULT PlaylistWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT PlaylistWindow::handleSearch(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (LRESULT painted = 0; scheme_.paints(search_, message, wParam, lParam, painted))
+        return painted;
     switch (message) {
         case WM_COMMAND:
             switch (LOWORD(wParam)) {

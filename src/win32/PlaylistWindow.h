@@ -11,6 +11,7 @@
 #include "desktop/AppSettings.h"
 #include "desktop/PlaylistWindowModel.h"
 #include "desktop/WindowLayout.h"
+#include "win32/Scheme.h"
 #include "win32/Win.h"
 
 namespace svt::win32 {
@@ -18,7 +19,7 @@ namespace svt::win32 {
 class PlaylistWindow {
   public:
     PlaylistWindow(WindowControl& control, AppSettings& settings, DesktopServices& services,
-                   HWND owner);
+                   const WindowScheme& scheme, HWND owner);
     ~PlaylistWindow();
     PlaylistWindow(const PlaylistWindow&) = delete;
     PlaylistWindow& operator=(const PlaylistWindow&) = delete;
@@ -39,6 +40,8 @@ class PlaylistWindow {
     void refresh();
     // The message loop hands over key presses meant for the list; true when taken.
     bool listKey(const MSG& message);
+    // The scheme changed (or is given the first time): frames and controls take its colours.
+    void applyScheme();
 
   private:
     static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -60,6 +63,7 @@ class PlaylistWindow {
 
     WindowControl& control_;
     AppSettings& settings_;
+    const WindowScheme& scheme_;
     PlaylistWindowModel rules_;
     std::shared_ptr<const PlaylistSnapshot> snapshot_;
     HWND window_ = nullptr;

@@ -20,48 +20,59 @@ TEST(ColorScheme, TheUserFirstThenThePortalThenTheThemeThenTheColours) {
     };
     const Case cases[] = {
         {"nothing tells", {}, ColorScheme::Light},
-        {"the override wins", {"light", 1u, "Adwaita:dark", 20}, ColorScheme::Light},
-        {"an override of nonsense is passed over", {"purple", 1u, {}, {}}, ColorScheme::Dark},
-        {"the portal prefers dark", {{}, 1u, {}, 240}, ColorScheme::Dark},
-        {"the portal prefers light", {{}, 2u, "Adwaita:dark", 20}, ColorScheme::Light},
-        {"no preference: the theme's name", {{}, 0u, "Adwaita:Dark", 240}, ColorScheme::Dark},
-        {"a theme that is not dark", {{}, {}, "darkness-light", 240}, ColorScheme::Light},
-        {"a dark window colour", {{}, {}, {}, 40}, ColorScheme::Dark},
+        {"the override wins", {"light", 1u, "Adwaita:dark", 20, 0u}, ColorScheme::Light},
+        {"an override of nonsense is passed over", {"purple", 1u, {}, {}, {}}, ColorScheme::Dark},
+        {"the portal prefers dark", {{}, 1u, {}, 240, {}}, ColorScheme::Dark},
+        {"the portal prefers light", {{}, 2u, "Adwaita:dark", 20, {}}, ColorScheme::Light},
+        {"no preference: the theme's name", {{}, 0u, "Adwaita:Dark", 240, {}}, ColorScheme::Dark},
+        {"a theme that is not dark", {{}, {}, "darkness-light", 240, {}}, ColorScheme::Light},
+        {"a dark window colour", {{}, {}, {}, 40, {}}, ColorScheme::Dark},
+        {"Windows' apps are dark", {{}, {}, {}, 240, 0u}, ColorScheme::Dark},
+        {"Windows' apps are light", {{}, {}, {}, 40, 1u}, ColorScheme::Light},
     };
     for (const Case& c : cases) EXPECT_EQ(chooseColorScheme(c.hints), c.expected) << c.what;
 }
 
-TEST(ColorScheme, ARunningProgramFollowsThePortalOnly) {
+TEST(ColorScheme, ARunningProgramFollowsThePortalOrWindowsOnly) {
     struct Case {
         const char* what;
         SchemeHints start;
-        std::vector<std::optional<uint32_t>> portal;  // what each change event finds
+        std::vector<std::optional<uint32_t>> found;  // what each change event finds
         std::vector<std::optional<ColorScheme>> taken;
+        bool windows = false;  // the values are Windows' "AppsUseLightTheme"
     };
     using S = ColorScheme;
     const Case cases[] = {
         {"light to dark and back",
-         {{}, 2u, {}, 240},
+         {{}, 2u, {}, 240, {}},
          {1u, 1u, 2u},
          {S::Dark, std::nullopt, S::Light}},
         {"no preference falls back to the start's window colour",
-         {{}, 1u, {}, 240},
+         {{}, 1u, {}, 240, {}},
          {0u},
          {S::Light}},
         {"a dark start without a portal stays dark when the portal appears without preference",
-         {{}, {}, {}, 30},
+         {{}, {}, {}, 30, {}},
          {0u, 2u},
          {std::nullopt, S::Light}},
-        {"no answer keeps what is shown", {{}, 1u, {}, 240}, {std::nullopt}, {std::nullopt}},
-        {"the user's override is kept", {"light", 2u, {}, 240}, {1u}, {std::nullopt}},
-        {"a dark theme name beats no preference", {{}, 2u, "Adwaita:dark", 240}, {0u}, {S::Dark}},
+        {"no answer keeps what is shown", {{}, 1u, {}, 240, {}}, {std::nullopt}, {std::nullopt}},
+        {"the user's override is kept", {"light", 2u, {}, 240, {}}, {1u}, {std::nullopt}},
+        {"a dark theme name beats no preference",
+         {{}, 2u, "Adwaita:dark", 240, {}},
+         {0u},
+         {S::Dark}},
+        {"Windows: dark and back, a value that went keeps the scheme",
+         {{}, {}, {}, 240, 1u},
+         {0u, 0u, std::nullopt, 1u},
+         {S::Dark, std::nullopt, std::nullopt, S::Light},
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         SchemeFollower follower(c.start);
-        for (size_t i = 0; i < c.portal.size(); ++i) {
+        for (size_t i = 0; i < c.found.size(); ++i) {
             SchemeHints now;
-            now.portal = c.portal[i];
+            (c.windows ? now.appsUseLightTheme : now.portal) = c.found[i];
             now.windowLightness = 10;  // the program's own dark palette: never a hint
             EXPECT_EQ(follower.update(now), c.taken[i]) << "change " << i;
         }

@@ -4,6 +4,8 @@
 //   visible CLASS         exit 0 when a visible window of CLASS exists, else 1
 //   fields                the main window's fields (edit controls), one a line
 //   caption CLASS         the caption of the window of CLASS
+//   setting NAME          tells the main window a system setting changed (WM_SETTINGCHANGE
+//                         with NAME), as Windows tells every window
 // Texts are printed as UTF-8.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -63,7 +65,8 @@ BOOL CALLBACK printEdit(HWND w, LPARAM) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: sorvanto-window-probe wait|visible|fields|caption ...\n");
+        std::fprintf(stderr,
+                     "usage: sorvanto-window-probe wait|visible|fields|caption|setting ...\n");
         return 2;
     }
     const std::string command = argv[1];
@@ -91,6 +94,15 @@ int main(int argc, char** argv) {
     if (command == "fields") {
         ::EnumChildWindows(main, printEdit, 0);
         return 0;
+    }
+    if (command == "setting" && argc == 3) {
+        const std::wstring name = widen(argv[2]);
+        DWORD_PTR result = 0;
+        return ::SendMessageTimeoutW(main, WM_SETTINGCHANGE, 0,
+                                     reinterpret_cast<LPARAM>(name.c_str()), SMTO_ABORTIFHUNG, 5000,
+                                     &result)
+                   ? 0
+                   : 1;
     }
     return 2;
 }
