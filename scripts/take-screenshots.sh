@@ -6,12 +6,29 @@
 # is heard (ALSA's null device would race through the song).
 #
 #   scripts/take-screenshots.sh [BUILD_FOLDER]     (default: build/release)
+#   scripts/take-screenshots.sh --windows [WINDOWS_BUILD [LINUX_BUILD]]
+#                                   (default: build/windows and build/release)
+# The second takes sorvanto.exe's under Wine: English, German, the dark scheme and the playlist
+# window, from the run of scripts/test-windows-desktop.sh, which keeps its pictures when asked.
 #
 # Needs xvfb-run, xdotool and ImageMagick's import (the project's test packages). Look at every
 # picture before keeping it.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+if [ "${1:-}" = --windows ]; then
+  shots=$(mktemp -d)
+  trap 'rm -rf "$shots"' EXIT
+  "$root/scripts/test-windows-desktop.sh" "${2:-$root/build/windows}" "${3:-$root/build/release}" "$shots"
+  out=$root/doc/screenshots
+  cp "$shots/english-playing.png" "$out/win32-english.png"
+  cp "$shots/german-playing.png" "$out/win32-german.png"
+  cp "$shots/english-dark.png" "$out/win32-dark.png"
+  # The screen holds the two windows on black: cut to them.
+  convert "$shots/english-screen.png" -trim +repage "$out/win32-playlist.png"
+  echo "take-screenshots: $out/win32-english.png win32-german.png win32-dark.png win32-playlist.png"
+  exit 0
+fi
 build=${1:-$root/build/release}
 program=$build/bin/sorvanto
 out=$root/doc/screenshots
