@@ -98,5 +98,14 @@ TEST(WaveDevice, ResetGivesBackEveryQueuedBufferBeforeReturning) {
     EXPECT_EQ(log.done.back(), 99u);
 }
 
+TEST(WaveDevice, UnknownDeviceIsReportedWithItsName) {
+    auto system = makeWaveSystem("no-such-sorvanto-device");
+    EXPECT_EQ(system->deviceCount(), 0);
+    std::string error;
+    DoneLog log;
+    EXPECT_EQ(system->open(WaveFormat{}, log.callback(), &error), nullptr);
+    EXPECT_NE(error.find("no-such-sorvanto-device"), std::string::npos) << error;
+}
+
 }  // namespace
 }  // namespace svt::platform
