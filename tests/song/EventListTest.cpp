@@ -128,15 +128,13 @@ TEST(EventList, BeatMarksFollowTheMeter) {
                 marks.emplace_back(e.time, e.a | ((e.b & 0x0F) << 8), e.b >> 4);
         EXPECT_EQ(marks, c.marks);
     }
-}
-
-TEST(EventList, BeatMarksOfAnEndlessSilenceAreBounded) {
-    EventList list;
-    list.add(ev(0, EV_NOTE_ON, 0, 60, 1));
-    list.add(ev(1 << 28, EV_NOTE_OFF, 0, 60));
-    list.addBeatMarks(480);
-    EXPECT_EQ(list.count(), 3 + kMaxBeatMarks);
-    EXPECT_FALSE(list.overflow());
+    // An endless silence gets no more marks than a song may hold.
+    EventList endless;
+    endless.add(ev(0, EV_NOTE_ON, 0, 60, 1));
+    endless.add(ev(1 << 28, EV_NOTE_OFF, 0, 60));
+    endless.addBeatMarks(480);
+    EXPECT_EQ(endless.count(), 3 + kMaxBeatMarks);
+    EXPECT_FALSE(endless.overflow());
 }
 
 TEST(EventList, EmptySongsTextsAndExcludedChannels) {
