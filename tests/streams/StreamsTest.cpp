@@ -80,8 +80,11 @@ TEST(InputStream, AFileCutShortWhileItIsReadEndsEarlyAndSaysSo) {
 }
 #endif
 
-TEST(InputStream, LimitLetsOneReadThroughThenEnds) {
-    std::vector<uint8_t> data(300, 'x');
+// A memory stream's limit lets one read through then ends it, a skip stays within it, and a
+// whole read grows with the data, not with what a header claims.
+TEST(InputStream, LimitSkipAndWholeReadsOnAMemoryStream) {
+    std::vector<uint8_t> data(300);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i);
     auto s = openMemoryStream(std::span<const uint8_t>(data));
     s->setLimit(10);
     std::vector<uint8_t> buf(100);
@@ -90,18 +93,13 @@ TEST(InputStream, LimitLetsOneReadThroughThenEnds) {
     EXPECT_EQ(s->read(buf.data(), 100), 0);
     EXPECT_TRUE(s->atEnd());
     EXPECT_EQ(s->read(buf.data(), 1), 0);
-
     s->setLimit(-1);
     EXPECT_EQ(s->limit(), kStreamNoLimit);
     EXPECT_EQ(s->readFully(buf.data(), 100), 100);
     EXPECT_EQ(s->readFully(buf.data(), 100), 100);  // 100 were left
     EXPECT_EQ(s->readFully(buf.data(), 100), 0);
-}
 
-TEST(InputStream, SkipOnSeekableSourceStaysWithinTheLimit) {
-    std::vector<uint8_t> data(100);
-    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i);
-    auto s = openMemoryStream(std::span<const uint8_t>(data));
+    s->rewind();
     s->setLimit(20);
     EXPECT_EQ(s->skip(50), 20);
     EXPECT_EQ(s->delivered(), 20u);
@@ -109,15 +107,11 @@ TEST(InputStream, SkipOnSeekableSourceStaysWithinTheLimit) {
     s->setLimit(-1);
     EXPECT_EQ(s->skip(1000), 1000);  // the view clamps, the count is what was asked
     EXPECT_EQ(s->getc(), -1);
-}
 
-TEST(InputStream, ReadAllGrowsWithTheDataNotWithTheRequest) {
-    std::vector<uint8_t> data(5000, 7);
-    auto s = openMemoryStream(std::span<const uint8_t>(data));
-    auto all = s->readAll(2'000'000'000L);  // a header may claim anything
-    EXPECT_EQ(all.size(), 5000u);
     s->rewind();
-    EXPECT_EQ(s->readAll(-1).size(), 5000u);
+    EXPECT_EQ(s->readAll(2'000'000'000L).size(), 300u);
+    s->rewind();
+    EXPECT_EQ(s->readAll(-1).size(), 300u);
     s->rewind();
     EXPECT_EQ(s->readAll(10).size(), 10u);
 }

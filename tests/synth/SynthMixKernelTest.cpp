@@ -244,22 +244,27 @@ TEST(SynthMix, ConstantMixAddsTheSameProductsInEveryForm) {
 TEST(SynthMix, LinearRunsReadNothingPastTheirLastSample) {
     // The data ends right after the last sample a run needs, so that any read beyond it lands
     // outside the allocation (the sanitizer build sees it) and any wrong pair shows as a
-    // wrong value.
-    const LinearRunFn vector = linearRunFor(bestSimdLevel());
+    // wrong value. Backward runs start at the top and end at the lowest point.
     std::mt19937 gen(9);
     std::uniform_int_distribution<int> value(-32768, 32767);
-    for (int32_t increment : {1, 2047, 4095, 4096, 4097, 6000, 8191, 8192, 8193, 12000}) {
-        for (int count : {8, 9, 15, 16, 17, 23, 64, 100, 4352}) {
-            for (int64_t first : {int64_t(0), int64_t(4095), int64_t(3 << 12) + 1234}) {
-                const int64_t lastIndex = (first + int64_t(increment) * (count - 1)) >> 12;
-                std::vector<int16_t> data(size_t(lastIndex + 2));
-                for (int16_t& x : data) x = int16_t(value(gen));
-                std::vector<int32_t> expected(static_cast<size_t>(count)),
-                    got(static_cast<size_t>(count));
-                linearRunScalar(data.data(), first, increment, count, expected.data());
-                vector(data.data(), first, increment, count, got.data());
-                ASSERT_EQ(got, expected)
-                    << "increment " << increment << " count " << count << " from " << first;
+    for (SimdLevel level : test::vectorFormsHere(simdLevelAvailable, "linear run")) {
+        SCOPED_TRACE(simdLevelName(level));
+        const LinearRunFn vector = linearRunFor(level);
+        for (int32_t increment :
+             {1, 2047, 4095, 4096, 4097, 6000, 8191, 8192, 8193, 12000, -1, -4096, -9000}) {
+            for (int count : {8, 9, 15, 16, 17, 23, 64, 100, 4352}) {
+                for (int64_t low : {int64_t(0), int64_t(4095), int64_t(3 << 12) + 1234}) {
+                    const int64_t span = int64_t(std::abs(increment)) * (count - 1);
+                    const int64_t first = increment > 0 ? low : low + span;
+                    std::vector<int16_t> data(size_t(((low + span) >> 12) + 2));
+                    for (int16_t& x : data) x = int16_t(value(gen));
+                    std::vector<int32_t> expected(static_cast<size_t>(count)),
+                        got(static_cast<size_t>(count));
+                    linearRunScalar(data.data(), first, increment, count, expected.data());
+                    vector(data.data(), first, increment, count, got.data());
+                    ASSERT_EQ(got, expected)
+                        << "increment " << increment << " count " << count << " from " << first;
+                }
             }
         }
     }
