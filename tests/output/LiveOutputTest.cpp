@@ -180,39 +180,33 @@ TEST(LiveOutput, TheWriterWaitsOnlyWhenEveryBufferIsQueued) {
     EXPECT_EQ(rig.live->busyCount(), 30);
 }
 
-TEST(LiveOutput, DiscardDuringPlaybackLeavesEveryBufferFree) {
-    Rig rig;
-    ASSERT_EQ(rig.live->openOutput(), 0);
-    rig.live->setVolume(0x4000, 0x8000);
-    const std::vector<uint8_t> block = pattern(16384);
-    for (int i = 0; i < 10; ++i) ASSERT_EQ(rig.live->outputData(block.data(), block.size()), 0);
-    rig.device().advance(5000);
-    EXPECT_EQ(rig.live->busyCount(), 9);
-
-    ASSERT_EQ(rig.live->acntl(OUT_REQ_DISCARD, nullptr), 0);
-    EXPECT_EQ(rig.live->busyCount(), 0);
-    EXPECT_EQ(rig.live->freeIndices(), range(0, 32));
-    EXPECT_EQ(rig.system->played.size(), 5000u * 4);  // nothing more was played
-    EXPECT_EQ(rig.system->opens, 2);
-    // The reopened device keeps the volume.
-    EXPECT_EQ(rig.system->volumeLeft, 0x4000);
-    EXPECT_EQ(rig.system->volumeRight, 0x8000);
-
-    ASSERT_EQ(rig.live->outputData(block.data(), block.size()), 0);
-    EXPECT_EQ(rig.system->writtenUsers.back(), 0u);
-}
-
-TEST(LiveOutput, FlushPlaysEverythingOutBeforeTheDeviceReopens) {
-    Rig rig;
-    ASSERT_EQ(rig.live->openOutput(), 0);
-    const std::vector<uint8_t> data = pattern(3 * 16384 + 400);
-    ASSERT_EQ(rig.live->outputData(data.data(), data.size()), 0);
-    ASSERT_EQ(rig.live->acntl(OUT_REQ_FLUSH, nullptr), 0);
-    EXPECT_TRUE(rig.system->played == data);
-    EXPECT_GT(rig.clock->sleptSeconds(), 0.0);
-    EXPECT_EQ(rig.system->opens, 2);
-    EXPECT_EQ(rig.live->busyCount(), 0);
-    EXPECT_EQ(rig.live->freeIndices(), range(0, 32));
+// A discard drops what is queued, a flush plays it out first; either way the device reopens
+// with every buffer free and keeps its volume.
+TEST(LiveOutput, DiscardAndFlushLeaveEveryBufferFreeAndReopenTheDevice) {
+    for (const int request : {OUT_REQ_DISCARD, OUT_REQ_FLUSH}) {
+        const bool flush = request == OUT_REQ_FLUSH;
+        SCOPED_TRACE(flush ? "flush" : "discard");
+        Rig rig;
+        ASSERT_EQ(rig.live->openOutput(), 0);
+        rig.live->setVolume(0x4000, 0x8000);
+        const std::vector<uint8_t> data = pattern(10 * 16384 + 400);
+        ASSERT_EQ(rig.live->outputData(data.data(), data.size()), 0);
+        rig.device().advance(5000);
+        ASSERT_EQ(rig.live->acntl(request, nullptr), 0);
+        EXPECT_EQ(rig.live->busyCount(), 0);
+        EXPECT_EQ(rig.live->freeIndices(), range(0, 32));
+        EXPECT_EQ(rig.system->opens, 2);
+        if (flush) {
+            EXPECT_TRUE(rig.system->played == data);
+            EXPECT_GT(rig.clock->sleptSeconds(), 0.0);
+        } else {
+            EXPECT_EQ(rig.system->played.size(), 5000u * 4);  // nothing more was played
+        }
+        EXPECT_EQ(rig.system->volumeLeft, 0x4000);
+        EXPECT_EQ(rig.system->volumeRight, 0x8000);
+        ASSERT_EQ(rig.live->outputData(data.data(), 16384), 0);
+        EXPECT_EQ(rig.system->writtenUsers.back(), 0u);
+    }
 }
 
 TEST(LiveOutput, ABufferTheDeviceRefusesGoesBackToThePool) {
