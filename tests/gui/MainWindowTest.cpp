@@ -21,14 +21,12 @@
 #include <QToolButton>
 #include <QTranslator>
 
-#include "desktop/FakeDesktopServices.h"
-#include "desktop/FakeFrontEngine.h"
 #include "gui/Appearance.h"
 #include "gui/ChannelMeters.h"
 #include "gui/GuiApplication.h"
 #include "gui/MainWindow.h"
 #include "gui/PlaylistWindow.h"
-#include "support/TempDir.h"
+#include "gui/WindowRig.h"
 
 // The system's font library keeps a cache it never frees; the leak checker is told so.
 extern "C" const char* __lsan_default_suppressions() {
@@ -43,58 +41,13 @@ using gui::PlaylistWindow;
 
 using test::application;
 
-struct WindowRig {
-    test::TempDir dir;
-    test::FakeEngine engine;
-    FrontControl control{engine, Language::English};
-    AppSettings settings;
-    test::FakeDesktopServices services;
-    std::vector<test::FakeDesktopServices::Message>& messages = services.messages;
-    std::vector<std::string>& questions = services.questions;
-    bool& answer = services.answer;
-    std::unique_ptr<MainWindow> window;
+using test::press;
+using test::WindowRig;
 
-    explicit WindowRig(MainWindow::Form form = MainWindow::Form::Full,
-                       Language language = Language::English)
-        : control(engine, language) {
-        application();
-        control.setInterfaceFlags(0);
-        window =
-            std::make_unique<MainWindow>(control, settings, form, "/fonts/Test.sf2", &services);
-        window->show();
-    }
-    // Lists a song as the open dialog would and lets the "engine thread" carry it out.
-    void listSong(const char* name) {
-        window->openPaths({QString::fromStdString(dir.write(name, std::string("MThd")))});
-        engineStep();
-    }
-    // Carries out what is queued, as the engine thread does between blocks.
-    std::vector<int32_t> engineStep() {
-        std::vector<int32_t> codes;
-        for (const QueuedCommand& c : test::engineStep(control)) codes.push_back(c.code);
-        window->refreshPanel();
-        return codes;
-    }
-    std::vector<int32_t> queued() {
-        std::vector<int32_t> codes;
-        int32_t argument = 0;
-        while (control.commandQueue().count() > 0)
-            codes.push_back(control.commandQueue().get(false, argument));
-        return codes;
-    }
-    void saveShot(const char* name) {
-        const QString folder = QStringLiteral(SORVANTO_BINARY_DIR "/screenshots");
-        QDir().mkpath(folder);
-        window->grab().save(folder + QLatin1Char('/') + QLatin1String(name));
-    }
-};
-
-// A key as the window system delivers it (Qt Test knows no media keys).
-void press(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QKeyEvent down(QEvent::KeyPress, key, modifiers);
-    QApplication::sendEvent(target, &down);
-    QKeyEvent up(QEvent::KeyRelease, key, modifiers);
-    QApplication::sendEvent(target, &up);
+void saveShot(WindowRig& rig, const char* name) {
+    const QString folder = QStringLiteral(SORVANTO_BINARY_DIR "/screenshots");
+    QDir().mkpath(folder);
+    rig.window->grab().save(folder + QLatin1Char('/') + QLatin1String(name));
 }
 
 using test::notice;
@@ -105,17 +58,17 @@ TEST(MainWindowKeys, SpaceWithAnEmptyPlaylistOnlyExplains) {
     ASSERT_EQ(rig.messages.size(), 1u);
     EXPECT_EQ(rig.messages[0].text, "You have to load a file to use keyboard shortcuts.");
     EXPECT_EQ(rig.messages[0].caption, "Sorvanto");
-    EXPECT_TRUE(rig.queued().empty());
+    EXPECT_TRUE(rig.queuedCodes().empty());
 
     QTest::mouseClick(rig.window->playButton(), Qt::LeftButton);
     ASSERT_EQ(rig.messages.size(), 2u);
     EXPECT_EQ(rig.messages[1].text, "No MIDI file open.");
-    EXPECT_TRUE(rig.queued().empty());
+    EXPECT_TRUE(rig.queuedCodes().empty());
 }
 
 TEST(MainWindowKeys, LettersActWhateverShiftAndFunctionKeysDoNothing) {
     WindowRig rig;
-    rig.listSong("a.mid");
+    rig.listSongs({"a.mid"});
     struct Case {
         const char* what;
         Qt::Key key;
@@ -138,14 +91,14 @@ TEST(MainWindowKeys, LettersActWhateverShiftAndFunctionKeysDoNothing) {
     };
     for (const Case& c : cases) {
         press(rig.window.get(), c.key, c.modifiers);
-        EXPECT_EQ(rig.queued(), c.expected) << c.what;
+        EXPECT_EQ(rig.queuedCodes(), c.expected) << c.what;
     }
     EXPECT_TRUE(rig.messages.empty());
     EXPECT_FALSE(rig.window->playlistWindow()->isVisible()) << "no key above shows the playlist";
 
     press(rig.window.get(), Qt::Key_A, Qt::ShiftModifier);
     EXPECT_TRUE(rig.window->playlistWindow()->isVisible());
-    EXPECT_EQ(rig.queued(), std::vector<int32_t>{FcRefreshList});
+    EXPECT_EQ(rig.queuedCodes(), std::vector<int32_t>{FcRefreshList});
     press(rig.window.get(), Qt::Key_A);
     EXPECT_FALSE(rig.window->playlistWindow()->isVisible());
 
@@ -157,7 +110,7 @@ TEST(MainWindowKeys, LettersActWhateverShiftAndFunctionKeysDoNothing) {
 
 TEST(MainWindowKeys, ArrowsCtrlOAndTheLiveKeysWhileASongPlays) {
     WindowRig rig;
-    rig.listSong("a.mid");
+    rig.listSongs({"a.mid"});
     rig.engine.volume = 50;
     rig.window->volumeBar()->setValue(50);
     press(rig.window.get(), Qt::Key_Up);
@@ -190,7 +143,7 @@ TEST(MainWindowKeys, ArrowsCtrlOAndTheLiveKeysWhileASongPlays) {
     rig.services.choose({rig.dir.write("b.mid", std::string("MThd"))});
     press(rig.window.get(), Qt::Key_O, Qt::ControlModifier);
     ASSERT_EQ(rig.services.dialogs.size(), 1u) << "Ctrl+O opens the dialog";
-    EXPECT_EQ(rig.queued(), std::vector<int32_t>{FcOpenFiles});
+    EXPECT_EQ(rig.queuedCodes(), std::vector<int32_t>{FcOpenFiles});
 
     // A letter outside the table reaches no song control, whichever widget has the focus.
     rig.window->activateWindow();
@@ -214,7 +167,7 @@ TEST(MainWindowKeys, QuitAsksAndNoKeepsRunning) {
     ASSERT_EQ(rig.questions.size(), 1u);
     EXPECT_EQ(rig.questions[0], "Do you really want to quit the program?");
     EXPECT_TRUE(rig.window->isVisible());
-    EXPECT_TRUE(rig.queued().empty());
+    EXPECT_TRUE(rig.queuedCodes().empty());
 
     AppSettings saved;
     rig.window->model().saveSettings = [&](const AppSettings& s) { saved = s; };
@@ -232,22 +185,23 @@ TEST(MainWindowKeys, QuitAsksAndNoKeepsRunning) {
 
 TEST(MainWindowBars, PendingValuesApplyWhenTheMovementEnds) {
     WindowRig rig;
-    rig.listSong("a.mid");  // original tempo 120, C major
+    rig.listSongs({"a.mid"});  // original tempo 120, C major
     QScrollBar* tempo = rig.window->tempoBar();
     ASSERT_TRUE(tempo->isEnabled());
     tempo->setSliderDown(true);
     tempo->setSliderPosition(150);
     EXPECT_EQ(rig.window->bars().pending(PanelBar::Tempo).value, 150);
     EXPECT_EQ(rig.window->newTempoField()->text(), "150 bpm");
-    EXPECT_TRUE(rig.queued().empty()) << "nothing is sent while the bar moves";
+    EXPECT_TRUE(rig.queuedCodes().empty()) << "nothing is sent while the bar moves";
     tempo->setSliderDown(false);
     EXPECT_FALSE(rig.window->bars().holding(PanelBar::Tempo));
     EXPECT_EQ(rig.window->newTempoField()->text(), "150 bpm (125%)");
-    EXPECT_EQ(rig.queued(), std::vector<int32_t>{CmdSetTempo});
+    EXPECT_EQ(rig.queuedCodes(), std::vector<int32_t>{CmdSetTempo});
 
     tempo->triggerAction(QAbstractSlider::SliderPageStepSub);
     EXPECT_EQ(tempo->value(), 145) << "page step 5";
-    EXPECT_EQ(rig.queued(), std::vector<int32_t>{CmdSetTempo}) << "a click is a whole movement";
+    EXPECT_EQ(rig.queuedCodes(), std::vector<int32_t>{CmdSetTempo})
+        << "a click is a whole movement";
 
     QScrollBar* transpose = rig.window->transposeBar();
     transpose->setSliderDown(true);
@@ -256,7 +210,7 @@ TEST(MainWindowBars, PendingValuesApplyWhenTheMovementEnds) {
     transpose->setSliderDown(false);
     EXPECT_EQ(rig.control.userTranspose(), 7);
     EXPECT_EQ(rig.window->keyBox()->currentIndex(), 8) << "C major up a fifth is G major";
-    EXPECT_TRUE(rig.queued().empty()) << "transposition is not a command";
+    EXPECT_TRUE(rig.queuedCodes().empty()) << "transposition is not a command";
     transpose->triggerAction(QAbstractSlider::SliderPageStepAdd);
     EXPECT_EQ(transpose->value(), 38) << "page step 7";
 
@@ -287,7 +241,7 @@ TEST(MainWindowBars, PendingValuesApplyWhenTheMovementEnds) {
 
     // A click goes where it lands, not a page step of 10 s; the arrows at the ends take a
     // little of the width: three quarters of 300 s, give or take.
-    rig.queued();
+    rig.queuedCodes();
     QTest::mouseClick(position, Qt::LeftButton, Qt::NoModifier,
                       QPoint(position->width() * 3 / 4, position->height() / 2));
     ASSERT_EQ(rig.control.commandQueue().get(false, argument), CmdJump);
@@ -296,7 +250,7 @@ TEST(MainWindowBars, PendingValuesApplyWhenTheMovementEnds) {
 
 TEST(MainWindowPanel, MetersFollowNoteNoticesAndSongControlsLockWhilePlaying) {
     WindowRig rig;
-    rig.listSong("a.mid");
+    rig.listSongs({"a.mid"});
     rig.control.notify(notice(NoticePlayStart, 1000 * 60));
     for (int c = 0; c < 16; ++c) rig.control.notify(notice(NoticeNote, 2, c, 60, 8 * (c + 1)));
     rig.window->refreshPanel();
@@ -304,7 +258,7 @@ TEST(MainWindowPanel, MetersFollowNoteNoticesAndSongControlsLockWhilePlaying) {
     EXPECT_EQ(rig.window->meters()->levels()[15], 50);
     EXPECT_FALSE(rig.window->tempoBar()->isEnabled());
     EXPECT_FALSE(rig.window->keyBox()->isEnabled());
-    rig.saveShot("main-window-offscreen.png");
+    saveShot(rig, "main-window-offscreen.png");
 
     const int paints = rig.window->meters()->paintCount();
     for (int i = 0; i < 1000; ++i) {
@@ -455,7 +409,7 @@ TEST(MainWindowLanguage, GermanReachesMenusTooltipsMessagesAndQtsOwnButtons) {
         ASSERT_EQ(rig.messages.size(), 1u);
         EXPECT_EQ(rig.messages[0].text,
                   "Die Tastenbefehle können erst benutzt werden, wenn eine Datei geladen wurde.");
-        rig.saveShot("main-window-german.png");
+        saveShot(rig, "main-window-german.png");
         EXPECT_EQ(rig.window->playlistWindow()->windowTitle(), "Playliste");
     }
     QTranslator* german = gui::installQtTranslations(application(), Language::German);

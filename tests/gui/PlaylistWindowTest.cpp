@@ -19,11 +19,10 @@
 
 #include "app/Engine.h"
 #include "desktop/EngineFront.h"
-#include "desktop/FakeDesktopServices.h"
-#include "desktop/FakeFrontEngine.h"
 #include "gui/GuiApplication.h"
 #include "gui/MainWindow.h"
 #include "gui/PlaylistWindow.h"
+#include "gui/WindowRig.h"
 #include "support/SmfBuilder.h"
 #include "support/TempDir.h"
 #include "support/TestFonts.h"
@@ -36,55 +35,7 @@ using gui::PlaylistWindow;
 
 using test::application;
 
-struct ListRig {
-    test::TempDir dir;
-    test::FakeEngine engine;
-    FrontControl control{engine, Language::English};
-    AppSettings settings;
-    test::FakeDesktopServices services;
-    bool& answer = services.answer;
-    std::vector<std::string>& questions = services.questions;
-    std::unique_ptr<MainWindow> window;
-
-    ListRig() {
-        application();
-        control.setInterfaceFlags(0);
-        window =
-            std::make_unique<MainWindow>(control, settings, MainWindow::Form::Full, "", &services);
-        window->show();
-    }
-    PlaylistWindow& list() { return *window->playlistWindow(); }
-    std::vector<std::string> messages() const {
-        std::vector<std::string> out;
-        for (const auto& m : services.messages) out.push_back(m.text);
-        return out;
-    }
-    void listSongs(std::initializer_list<const char*> names) {
-        QStringList paths;
-        for (const char* n : names)
-            paths << QString::fromStdString(dir.write(n, std::string("MThd")));
-        window->openPaths(paths);
-        engineStep();
-    }
-    std::vector<QueuedCommand> queued() {
-        std::vector<QueuedCommand> out;
-        int32_t argument = 0;
-        while (control.commandQueue().count() > 0) {
-            const int32_t code = control.commandQueue().get(false, argument);
-            out.push_back({code, argument, {}});
-        }
-        return out;
-    }
-    // Carries out the queued commands as the engine thread would, then lets signals arrive.
-    void engineStep() {
-        test::engineStep(control);
-        QApplication::processEvents();
-    }
-    void key(QWidget* target, Qt::Key k, const QString& text = QString()) {
-        QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier, text);
-        QApplication::sendEvent(target, &press);
-    }
-};
+using ListRig = test::WindowRig;
 
 std::vector<int32_t> codesOf(const std::vector<QueuedCommand>& commands) {
     std::vector<int32_t> out;
@@ -148,7 +99,7 @@ TEST(PlaylistWindow, KeysPlayRemoveClearAndHide) {
     EXPECT_EQ(w.countField()->text(), "");
     rig.services.messages.clear();
     rig.key(list, Qt::Key_Delete);
-    EXPECT_EQ(rig.messages(), std::vector<std::string>{"No MIDI file open."});
+    EXPECT_EQ(rig.messageTexts(), std::vector<std::string>{"No MIDI file open."});
 
     rig.questions.clear();
     rig.answer = false;
@@ -200,14 +151,14 @@ TEST(PlaylistWindow, RandomSwitchSaysWhatItDid) {
     rig.listSongs({"a.mid"});
     PlaylistWindow& w = rig.list();
     w.toggleRandom();
-    EXPECT_EQ(rig.messages().back(), "The playlist has just one song!");
+    EXPECT_EQ(rig.messageTexts().back(), "The playlist has just one song!");
     EXPECT_FALSE(rig.control.randomOrder());
     rig.listSongs({"b.mid", "c.mid"});
     w.toggleRandom();
-    EXPECT_EQ(rig.messages().back(), "Random is on!");
+    EXPECT_EQ(rig.messageTexts().back(), "Random is on!");
     EXPECT_TRUE(rig.control.randomOrder());
     w.toggleRandom();
-    EXPECT_EQ(rig.messages().back(), "Random is off!");
+    EXPECT_EQ(rig.messageTexts().back(), "Random is off!");
 }
 
 TEST(PlaylistWindow, FontChoiceIsKeptInTheSettings) {
