@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "desktop/FrontControl.h"
+#include "support/TempDir.h"
 
 namespace svt::test {
 
@@ -105,5 +106,46 @@ inline std::vector<QueuedCommand> engineStep(FrontControl& control) {
     }
     return seen;
 }
+
+// The control interface over the fake engine, its view recording, with songs written in a
+// folder of its own; nothing starts at once unless a test asks for it.
+struct ControlRig {
+    TempDir dir;
+    FakeEngine engine;
+    RecordingView view;
+    FrontControl control{engine, Language::English};
+
+    ControlRig() {
+        control.setView(&view);
+        control.setInterfaceFlags(0);
+    }
+    std::string song(const char* name) { return dir.write(name, std::string("MThd")); }
+    std::vector<std::string> songs(std::initializer_list<const char*> names) {
+        std::vector<std::string> out;
+        for (const char* name : names) out.push_back(song(name));
+        return out;
+    }
+    // The engine thread reads one command between two blocks.
+    int step() {
+        int32_t argument = 0;
+        return control.readCommand(argument);
+    }
+    // Lists files the way the open dialog does, carried out at once.
+    void list(std::initializer_list<const char*> names) {
+        control.openFiles(songs(names));
+        step();
+    }
+    // Runs the loop on this thread over `files`; `commands` are waiting in the queue.
+    void run(const std::vector<std::string>& files, std::vector<int32_t> commands) {
+        for (int32_t c : commands) control.queue(c);
+        control.runPlaylist(files);
+    }
+    // What engineStep carried out, by code.
+    std::vector<int32_t> queuedCodes() {
+        std::vector<int32_t> codes;
+        for (const QueuedCommand& c : engineStep(control)) codes.push_back(c.code);
+        return codes;
+    }
+};
 
 }  // namespace svt::test

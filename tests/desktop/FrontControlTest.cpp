@@ -36,32 +36,7 @@ std::vector<int32_t> codes(CommandQueue& queue) {
     return out;
 }
 
-struct Rig {
-    TempDir dir;
-    FakeEngine engine;
-    RecordingView view;
-    FrontControl control{engine, Language::English};
-    Rig() {
-        control.setView(&view);
-        control.setInterfaceFlags(0);  // no start at once unless a test asks for it
-    }
-    std::vector<std::string> songs(std::initializer_list<const char*> names) {
-        std::vector<std::string> out;
-        for (const char* name : names) out.push_back(dir.write(name, std::string("MThd")));
-        return out;
-    }
-    // Lists files the way the open dialog does, carried out at once.
-    void list(std::initializer_list<const char*> names) {
-        control.openFiles(songs(names));
-        int32_t argument = 0;
-        control.readCommand(argument);
-    }
-    // Runs the loop on this thread over `files`; `commands` are waiting in the queue.
-    void run(const std::vector<std::string>& files, std::vector<int32_t> commands) {
-        for (int32_t c : commands) control.queue(c);
-        control.runPlaylist(files);
-    }
-};
+using Rig = test::ControlRig;
 
 TEST(CommandQueue, FullRingDropsTheOldestEntries) {
     CommandQueue queue;

@@ -19,27 +19,13 @@
 namespace svt {
 namespace {
 
-struct ModelRig {
-    test::TempDir dir;
-    test::FakeEngine engine;
-    test::RecordingView view;
-    FrontControl control{engine, Language::English};
+struct ModelRig : test::ControlRig {
     AppSettings settings;
     test::FakeDesktopServices services;
     MainWindowModel model{control, settings, services, WindowForm::Full};
 
-    ModelRig() {
-        control.setView(&view);
-        control.setInterfaceFlags(0);
-    }
-    std::string song(const char* name) { return dir.write(name, std::string("MThd")); }
     // Carries out what the window queued, as the engine thread does between blocks.
     std::vector<QueuedCommand> engineStep() { return test::engineStep(control); }
-    std::vector<int32_t> queuedCodes() {
-        std::vector<int32_t> codes;
-        for (const QueuedCommand& c : engineStep()) codes.push_back(c.code);
-        return codes;
-    }
 };
 
 TEST(MainWindowModel, ConvertFileToNamesTheFileByTheChosenFormat) {

@@ -80,27 +80,7 @@ TEST(PlaylistSearch, CaseSensitiveSubstringFromTheStartGiven) {
             << c.text << " from " << c.start;
 }
 
-struct WindowRig {
-    test::TempDir dir;
-    test::FakeEngine engine;
-    test::RecordingView view;
-    FrontControl control{engine, Language::English};
-    WindowRig() {
-        control.setView(&view);
-        control.setInterfaceFlags(0);
-    }
-    void list(std::initializer_list<const char*> names) {
-        std::vector<std::string> paths;
-        for (const char* n : names) paths.push_back(dir.write(n, std::string("MThd")));
-        control.openFiles(paths);
-        int32_t argument = 0;
-        control.readCommand(argument);
-    }
-    int step() {
-        int32_t argument = 0;
-        return control.readCommand(argument);
-    }
-};
+using WindowRig = test::ControlRig;
 
 TEST(PlaylistWindowLogic, SnapshotFollowsEveryChange) {
     WindowRig rig;
