@@ -189,16 +189,6 @@ TEST(PlaybackLoop, TrailingControllersDoNotKeepTheSongGoing) {
     EXPECT_EQ(static_cast<int64_t>(rig.sink.right.size()), firstSilentBlockEnd + 44100);
 }
 
-TEST(PlaybackLoop, NotesHeldAtTheEndAreReleasedAndPlayedOut) {
-    // The note never ends: the loop renders a second and releases it; the voice ends at once.
-    test::SmfBuilder smf(0, 480);
-    smf.track().noteOn(0, 0, 60, 100).controller(480, 0, 7, 100).endOfTrack();
-    Rig rig(44100);
-    EXPECT_EQ(rig.play(smf.build()), CmdTuneEnd);
-    // 0.5 s of song, 1 s with the note still on, 1 s of silence.
-    EXPECT_EQ(rig.sink.right.size(), static_cast<size_t>(22050 + 44100 + 44100));
-}
-
 TEST(PlaybackLoop, ATailThatWillNotEndFadesOutAtTheCap) {
     // The note sounds on, well above the quiet level, after its release: the end plays on for
     // the cap, then fades out over 50 ms, is cut, and is silent from there.
