@@ -36,34 +36,6 @@ double stageSeconds(int32_t rate, int64_t distance) {
     return std::ceil(static_cast<double>(distance) / rate) * kControl / kRate;
 }
 
-TEST(Region, EnvelopeTimesComeOutInSeconds) {
-    struct Case {
-        const char* what;
-        uint16_t gen;
-        double seconds;
-        int stage;  // index into volEnvRate, or -1 for the delay
-    } cases[] = {
-        {"attack 0.1 s", GEN_ATTACK_VOL_ENV, 0.1, ENV_ATTACK},
-        {"release 2 s", GEN_RELEASE_VOL_ENV, 2.0, ENV_RELEASE1},
-        {"decay 0.5 s (to silence)", GEN_DECAY_VOL_ENV, 0.5, ENV_DECAY},
-        {"delay 0.5 s", GEN_DELAY_VOL_ENV, 0.5, -1},
-    };
-    for (const Case& c : cases) {
-        const SampleRegion r = regionWith([&](Sf2Zone& z) {
-            z.gen(c.gen, Sf2Builder::timecents(c.seconds));
-            z.gen(GEN_SUSTAIN_VOL_ENV, 1000);  // decays all the way down
-        });
-        if (c.stage < 0) {
-            EXPECT_NEAR(r.volEnvDelay, c.seconds * kRate, 1.0) << c.what;
-            continue;
-        }
-        int64_t distance = c.stage == ENV_DECAY ? int64_t{65533} * 16384 : int64_t{65535} * 16384;
-        EXPECT_NEAR(stageSeconds(r.volEnvRate[static_cast<size_t>(c.stage)], distance), c.seconds,
-                    0.002)
-            << c.what;
-    }
-}
-
 TEST(Region, EnvelopeDefaultsAndSustainLevels) {
     // Unset times are instantaneous.
     const SampleRegion r = regionWith([](Sf2Zone&) {});

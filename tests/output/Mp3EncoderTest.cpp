@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
-#include <numbers>
 
 #include "EncoderFixtures.h"
 #include "output/EncoderLibrary.h"
@@ -118,21 +116,6 @@ TEST(EncoderLibrary, StoringTheLocationTestsThePathFirst) {
     const auto bytes = test::readFileBytes(search.settingsPath);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
               "[General]\nINSTPATH=" + std::string(GOGO_LIBRARY_PATH) + "\n");
-}
-
-// 16-bit stereo tone bytes, as the audio queue hands them to the output.
-std::vector<uint8_t> toneBytes(size_t frames, double hz, double amplitude) {
-    std::vector<uint8_t> out(frames * 4);
-    for (size_t f = 0; f < frames; ++f) {
-        const double v =
-            amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(f) / 44100.0);
-        const auto s = static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 32767)));
-        for (int ch = 0; ch < 2; ++ch) {
-            out[f * 4 + static_cast<size_t>(ch) * 2] = static_cast<uint8_t>(s & 0xFF);
-            out[f * 4 + static_cast<size_t>(ch) * 2 + 1] = static_cast<uint8_t>(s >> 8);
-        }
-    }
-    return out;
 }
 
 // Feeds `bytes` in the audio queue's piece size; returns the first result that is not the full

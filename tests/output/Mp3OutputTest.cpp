@@ -20,13 +20,6 @@ namespace fs = std::filesystem;
 
 using namespace test_fixtures;
 
-// A second of a quiet ramp in 16-bit stereo, as the audio queue hands it over.
-std::vector<uint8_t> pcm(size_t frames) {
-    std::vector<uint8_t> out(frames * 4);
-    for (size_t i = 0; i < out.size(); i += 2) out[i] = static_cast<uint8_t>(i / 2 % 64);
-    return out;
-}
-
 std::string songTitled(const TempDir& dir, const std::string& file, const std::string& title) {
     test::SmfBuilder smf(1, 480);
     smf.track().trackName(0, title).tempo(0, 500000).endOfTrack(480);
@@ -108,7 +101,7 @@ TEST(Mp3Output, BatchConversionMakesOneTaggedFilePerSong) {
     ASSERT_EQ(out.openOutput(), 0);
     EXPECT_TRUE(out.flags & OF_AUTO_NAME);
     EXPECT_TRUE(out.name.empty()) << "every song names its own file";
-    const std::vector<uint8_t> second = pcm(44100);
+    const std::vector<uint8_t> second = toneBytes(44100, 440.0, 0.01);
     EXPECT_EQ(out.outputData(second.data(), second.size()), 0)
         << "no song started: nothing is taken";
 

@@ -72,19 +72,5 @@ TEST(VoiceMixer, EndsFadeAndFree) {
     EXPECT_FALSE(s.inUse());
 }
 
-TEST(VoiceMixer, ADelayedVoiceStartsLate) {
-    SynthParts parts;
-    std::vector<int16_t> pcm = sine(4410, 441);
-    SampleRegion r = test::plainRegion(pcm, true);
-    r.volEnvDelay = 600;
-    Voice v = parts.voice(r);
-    std::vector<int64_t> block(2 * kFrames);
-    parts.mixer.mix(v, {block.data(), 500});
-    EXPECT_TRUE(silent(block));
-    parts.mixer.mix(v, {block.data(), 500});
-    EXPECT_TRUE(std::all_of(block.begin(), block.begin() + 2 * 100, [](int64_t x) { return !x; }));
-    EXPECT_FALSE(silent(block));
-}
-
 }  // namespace
 }  // namespace svt
