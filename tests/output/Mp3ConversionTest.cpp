@@ -70,24 +70,17 @@ struct ProgramCopy {
     std::string folder;
 };
 
-TEST(Mp3Conversion, CommandLineWritesTaggedMp3FilesAtTheChosenRate) {
+// The file's own title tag and its sound are checked with every other format in
+// tests/app/FileFormatsTest.cpp; here the MP3 settings and standard output.
+TEST(Mp3Conversion, CommandLineWritesMp3FilesAtTheChosenRateAndThroughAPipe) {
     TempDir dir;
     const std::string title = "A title longer than thirty characters, cut";
     const std::string midi = song(dir, "Tune.mid", title);
-    auto run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -f mp3");
-    ASSERT_EQ(run.exitCode, 0) << run.out;
-    EXPECT_NE(run.out.find("Tune.mid -> " + dir.file("Tune.mp3")), std::string::npos) << run.out;
-    auto decoded = test::decodeMp3(dir.file("Tune.mp3"));
-    ASSERT_TRUE(decoded);
     const size_t songFrames = 44100 * 3 + 44100;  // the song and the second of silence after it
-    EXPECT_GE(decoded->frames() + kEncoderDelay, songFrames);
-    EXPECT_LE(decoded->frames(), songFrames + kFrameSamples + kEncoderDelay);
-    // mpg123 reads the ID3v2 tag before the first frame: it holds the whole title.
-    EXPECT_EQ(test::mpg123Title(dir.file("Tune.mp3")), title);
 
     // Bit rates reach the encoder: a constant 320 kbps file is five times one of 64.
-    run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -f mp3 --bitrate 64 -o " +
-                       dir.file("64.mp3"));
+    auto run = test::runCli("convert -s " + silentFont(dir) + " " + midi +
+                            " -f mp3 --bitrate 64 -o " + dir.file("64.mp3"));
     ASSERT_EQ(run.exitCode, 0) << run.out;
     run = test::runCli("convert -s " + silentFont(dir) + " " + midi + " -f mp3 --bitrate 320 -o " +
                        dir.file("320.mp3"));
@@ -98,7 +91,7 @@ TEST(Mp3Conversion, CommandLineWritesTaggedMp3FilesAtTheChosenRate) {
     run = test::runCli("convert -s " + silentFont(dir) + " " + midi +
                        " -f mp3 --vbr 4 --rate 22050 -o " + dir.file("vbr.mp3"));
     ASSERT_EQ(run.exitCode, 0) << run.out;
-    decoded = test::decodeMp3(dir.file("vbr.mp3"));
+    auto decoded = test::decodeMp3(dir.file("vbr.mp3"));
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->rateHz, 22050);
 
@@ -125,7 +118,6 @@ TEST(Mp3Conversion, CommandLineRefusesWhatCannotBeEncoded) {
     const Case cases[] = {
         {"-f aiff", "-f wants wav, mp3, flac, ogg or opus"},
         {"--bitrate 128", "is for -f mp3"},
-        {"-f mp3 --bitrate 100", "--bitrate wants one of"},
         {"-f mp3 --vbr 10", "--vbr wants a quality from 0 to 9"},
         {"-f mp3 --vbr 2 --bitrate 128", "exclude each other"},
         {"-f mp3 --rate 96000", "MP3 files are made at"},

@@ -36,7 +36,6 @@ TEST(EncoderLibrary, FoundInTheProgramFolderThenThroughTheStoredPath) {
         {"program folder", GOGO_LIBRARY_PATH, "", 0, "program/libgogo.so"},
         {"stored path elsewhere", "", elsewhere, 0, "elsewhere/my-gogo.so"},
         {"program folder wins", FAKE_GOGO_PATH, elsewhere, 0, "program/libgogo.so"},
-        {"stored path missing", "", dir.file("gone/gogo.so"), kNotBound, ""},
         {"stored path is not a library", "", dir.file("program/../config/MarineCat/GOGO_DLL.conf"),
          kNotBound, ""},
     };
