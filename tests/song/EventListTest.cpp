@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -64,7 +63,6 @@ TEST(EventList, TicksBecomeSamplesWithTheTempoMap) {
          {ev(0, EV_NOTE_ON, 0, 60, 100), ev(480, EV_TEMPO, 0x90, 0x03, 0xD0),
           ev(960, EV_NOTE_OFF, 0, 60)},
          {0, 22050, 33075, 33075}},
-        {48000, 96, {ev(0, EV_NOTE_ON, 0, 60, 100), ev(96, EV_NOTE_OFF, 0, 60)}, {0, 24000, 24000}},
     };
     for (const Case& c : cases) {
         EventList list;
@@ -174,41 +172,6 @@ TEST(EventList, EmptySongsTextsAndExcludedChannels) {
     longSong.add(ev(0, EV_NOTE_ON, 0, 60, 1));
     longSong.add(ev(0x7FFFFFFF, EV_NOTE_OFF, 0, 60));
     EXPECT_FALSE(longSong.convert(1, {}).ok());
-}
-
-class RecordingMarker final : public InstrumentMarker {
-  public:
-    bool bankExists(bool drum, int bank) const override {
-        return bank == 0 || (!drum && bank == 8);
-    }
-    void markForLoading(bool drum, int bank, int slot) override {
-        marks.insert({drum, bank, slot});
-    }
-    std::set<std::tuple<bool, int, int>> marks;
-};
-
-TEST(EventList, NotesMarkTheInstrumentsTheyWillSound) {
-    EventList list;
-    list.add(ev(0, EV_PROGRAM, 0, 41));
-    list.add(ev(0, EV_NOTE_ON, 0, 60, 100));  // melodic bank 0 program 41
-    list.add(ev(1, EV_BANK_MSB, 1, 8));
-    list.add(ev(1, EV_PROGRAM, 1, 5));
-    list.add(ev(2, EV_NOTE_ON, 1, 60, 100));  // bank 8 exists
-    list.add(ev(3, EV_BANK_MSB, 2, 9));
-    list.add(ev(3, EV_PROGRAM, 2, 7));
-    list.add(ev(4, EV_NOTE_ON, 2, 60, 100));  // bank 9 does not: bank 0
-    list.add(ev(5, EV_NOTE_ON, 9, 36, 100));  // drum set 0, key 36
-    list.add(ev(6, EV_PROGRAM, 9, 25));
-    list.add(ev(7, EV_NOTE_ON, 9, 38, 100));  // drum set 25 missing: set 0
-    list.add(ev(8, EV_DRUM_PART, 3, 1));
-    list.add(ev(9, EV_NOTE_ON, 3, 42, 100));  // made a drum part by a message
-    RecordingMarker marker;
-    ConversionSettings settings;
-    settings.marker = &marker;
-    ASSERT_TRUE(list.convert(480, settings).ok());
-    const std::set<std::tuple<bool, int, int>> expected = {
-        {false, 0, 41}, {false, 8, 5}, {false, 0, 7}, {true, 0, 36}, {true, 0, 38}, {true, 0, 42}};
-    EXPECT_EQ(marker.marks, expected);
 }
 
 }  // namespace
