@@ -21,36 +21,25 @@ using svt::test::DecodedAudio;
 using svt::test::TempDir;
 
 struct Gogo {
-    void* handle = nullptr;
-    decltype(&MPGE_initializeWork) initializeWork = nullptr;
-    decltype(&MPGE_setConfigure) setConfigure = nullptr;
-    decltype(&MPGE_getConfigure) getConfigure = nullptr;
-    decltype(&MPGE_detectConfigure) detectConfigure = nullptr;
-    decltype(&MPGE_processFrame) processFrame = nullptr;
-    decltype(&MPGE_closeCoder) closeCoder = nullptr;
-    decltype(&MPGE_endCoder) endCoder = nullptr;
-    decltype(&MPGE_getVersion) getVersion = nullptr;
-    decltype(&MPGE_getUnitStates) getUnitStates = nullptr;
-
-    Gogo() {
-        handle = ::dlopen(GOGO_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr) return;
-        bind(initializeWork, "MPGE_initializeWork");
-        bind(setConfigure, "MPGE_setConfigure");
-        bind(getConfigure, "MPGE_getConfigure");
-        bind(detectConfigure, "MPGE_detectConfigure");
-        bind(processFrame, "MPGE_processFrame");
-        bind(closeCoder, "MPGE_closeCoder");
-        bind(endCoder, "MPGE_endCoder");
-        bind(getVersion, "MPGE_getVersion");
-        bind(getUnitStates, "MPGE_getUnitStates");
+    void* handle = ::dlopen(GOGO_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    template <class F>
+    F bind(const char* name) const {
+        return handle != nullptr ? reinterpret_cast<F>(::dlsym(handle, name)) : nullptr;
     }
+    // Each entry point by its name, as the program binds them.
+#define GOGO_ENTRY(name) decltype(&MPGE_##name) name = bind<decltype(&MPGE_##name)>("MPGE_" #name)
+    GOGO_ENTRY(initializeWork);
+    GOGO_ENTRY(setConfigure);
+    GOGO_ENTRY(getConfigure);
+    GOGO_ENTRY(detectConfigure);
+    GOGO_ENTRY(processFrame);
+    GOGO_ENTRY(closeCoder);
+    GOGO_ENTRY(endCoder);
+    GOGO_ENTRY(getVersion);
+    GOGO_ENTRY(getUnitStates);
+#undef GOGO_ENTRY
     ~Gogo() {
         if (handle != nullptr) ::dlclose(handle);
-    }
-    template <class F>
-    void bind(F& fn, const char* name) {
-        fn = reinterpret_cast<F>(::dlsym(handle, name));
     }
     bool complete() const {
         return handle && initializeWork && setConfigure && getConfigure && detectConfigure &&
@@ -200,13 +189,12 @@ class EncoderTest : public ::testing::Test {
 };
 
 // The decoded file must have the input's rate, channels, length, level and pitch.
-void expectSameSound(const DecodedAudio& out, const Tone& tone, const RunResult& r,
-                     long slackFrames = 1) {
+void expectSameSound(const DecodedAudio& out, const Tone& tone, const RunResult& r) {
     ASSERT_EQ(out.rateHz, tone.rateHz);
     ASSERT_EQ(out.channels, tone.channels);
     const long frameSamples = tone.rateHz >= 32000 ? 1152 : 576;
     const long diff = static_cast<long>(out.frames()) - static_cast<long>(tone.frames());
-    EXPECT_LE(std::labs(diff), slackFrames * frameSamples + static_cast<long>(r.delay))
+    EXPECT_LE(std::labs(diff), frameSamples + static_cast<long>(r.delay))
         << "decoded " << out.frames() << " frames of " << tone.frames();
     // Measure away from the edges, where the encoder's window fades in and out.
     const size_t skip = static_cast<size_t>(tone.rateHz) / 10;
@@ -220,7 +208,9 @@ void expectSameSound(const DecodedAudio& out, const Tone& tone, const RunResult&
     }
 }
 
-TEST_F(EncoderTest, EncodedToneDecodesToTheSameSound) {
+// The cases encode at once, each on its own thread: the library keeps every encoding's state
+// apart.
+TEST_F(EncoderTest, EncodedTonesDecodeToTheSameSoundEvenWhenEncodedAtOnce) {
     struct Case {
         const char* name;
         Tone tone;
@@ -230,27 +220,38 @@ TEST_F(EncoderTest, EncodedToneDecodesToTheSameSound) {
         {"cbr 192 stereo", {44100, 2, 16, 1.5, 0.5, 440, 660}, {}},
         {"cbr 64 mono 22 kHz", {22050, 1, 16, 1.0, 0.5, 300, 300}, {64, -1}},
         {"8-bit unsigned input", {44100, 2, 8, 1.0, 0.5, 523.25, 392}, {128, -1}},
+        {"vbr mono", {44100, 1, 16, 2.0, 0.3, 1760, 1760}, {0, 3}},
         {"known input length",
          {44100, 2, 16, 0.7, 0.5, 440, 660},
          {0, -1, nullptr, false, 123'456u * 4u}},
     };
+    std::vector<Tone> tones;
+    std::vector<RunResult> results(std::size(cases));
+    std::vector<std::thread> threads;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Tone tone = c.tone;
+        tones.push_back(c.tone);
         if (c.settings.lengthBytes != MPGE_LENGTH_UNKNOWN)
-            tone.exactFrames = c.settings.lengthBytes / tone.bytesPerFrame();
-        const std::string path = dir.file(std::string(c.name) + ".mp3");
-        RunResult r = encodeTone(gogo, tone, path, c.settings);
+            tones.back().exactFrames = c.settings.lengthBytes / c.tone.bytesPerFrame();
+    }
+    for (size_t i = 0; i < std::size(cases); ++i)
+        threads.emplace_back([&, i] {
+            results[i] =
+                encodeTone(gogo, tones[i], dir.file(std::to_string(i) + ".mp3"), cases[i].settings);
+        });
+    for (std::thread& t : threads) t.join();
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        const RunResult& r = results[i];
         ASSERT_EQ(r.configure, MPGE_OK);
         ASSERT_EQ(r.detect, MPGE_OK);
         EXPECT_EQ(r.last, MPGE_END);
         EXPECT_EQ(r.close, MPGE_OK);
         EXPECT_EQ(r.end, MPGE_OK);
-        EXPECT_GE(r.framesRead, tone.frames());
+        EXPECT_GE(r.framesRead, tones[i].frames());
         std::string log;
-        auto out = svt::test::decodeMp3(path, &log);
+        auto out = svt::test::decodeMp3(dir.file(std::to_string(i) + ".mp3"), &log);
         ASSERT_TRUE(out) << log;
-        expectSameSound(*out, tone, r);
+        expectSameSound(*out, tones[i], r);
     }
 }
 
@@ -345,11 +346,8 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
             return gogo.setConfigure(item, a, b);
         };
     };
-    MPGE_INPUT badRate = in, noReader = in, badChannels = in;
+    MPGE_INPUT badRate = in;
     badRate.rate_hz = 44000;
-    noReader.reader = nullptr;
-    badChannels.channels = 6;
-    const std::string tooLong(5000, 'a');
     const Case cases[] = {
         {"configure before initialise",
          [&] {
@@ -362,14 +360,8 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
         // An ID3v2 tag whose header claims more than was given.
         {"leading tag cut short", setAfterInit(MPGE_ITEM_TAG, 20, ptr(id3Cut)), MPGE_BAD_PARAMETER},
         {"empty file name", setAfterInit(MPGE_ITEM_OUTPUT, 0, ptr("")), MPGE_BAD_PARAMETER},
-        {"file name too long", setAfterInit(MPGE_ITEM_OUTPUT, 0, ptr(tooLong.c_str())),
-         MPGE_BAD_PARAMETER},
         {"input kind 0", setAfterInit(MPGE_ITEM_INPUT, 0, ptr(&in)), MPGE_BAD_PARAMETER},
         {"input 44000 Hz", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&badRate)),
-         MPGE_BAD_PARAMETER},
-        {"input 6 channels", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&badChannels)),
-         MPGE_BAD_PARAMETER},
-        {"input without reader", setAfterInit(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&noReader)),
          MPGE_BAD_PARAMETER},
         {"bit rate 100", setAfterInit(MPGE_ITEM_BITRATE, 100, 0), MPGE_BAD_PARAMETER},
         {"vbr 10", setAfterInit(MPGE_ITEM_VBR, 10, 0), MPGE_BAD_PARAMETER},
@@ -418,25 +410,6 @@ TEST_F(EncoderTest, WrongCallsAndSettingsAreRefusedWithAResult) {
     EXPECT_EQ(gogo.getVersion(&code, text), MPGE_OK);
     EXPECT_GE(code, 300u) << "callers skip the old items from 300 on";
     EXPECT_NE(std::string(text).find("LAME"), std::string::npos);
-}
-
-TEST_F(EncoderTest, TwoThreadsEncodeTwoFilesAtOnce) {
-    const Tone low{44100, 2, 16, 2.0, 0.5, 220, 330};
-    const Tone high{44100, 1, 16, 2.0, 0.3, 1760, 1760};
-    RunResult rLow, rHigh;
-    std::thread a([&] { rLow = encodeTone(gogo, low, dir.file("low.mp3"), {128, -1, "low"}); });
-    std::thread b([&] { rHigh = encodeTone(gogo, high, dir.file("high.mp3"), {0, 3, "high"}); });
-    a.join();
-    b.join();
-    ASSERT_EQ(rLow.last, MPGE_END);
-    ASSERT_EQ(rHigh.last, MPGE_END);
-    auto outLow = svt::test::decodeMp3(dir.file("low.mp3"));
-    auto outHigh = svt::test::decodeMp3(dir.file("high.mp3"));
-    ASSERT_TRUE(outLow && outHigh);
-    expectSameSound(*outLow, low, rLow);
-    expectSameSound(*outHigh, high, rHigh);
-    EXPECT_EQ(svt::test::mpg123Title(dir.file("low.mp3")), "low");
-    EXPECT_EQ(svt::test::mpg123Title(dir.file("high.mp3")), "high");
 }
 
 }  // namespace
