@@ -70,8 +70,6 @@ struct Live {
 
 TEST(AudioQueue, BucketsFollowTheDeviceQueue) {
     Live live;
-    EXPECT_EQ(live.queue.bucketBytes(), 16384) << "4096 frames of 16-bit stereo";
-    EXPECT_EQ(live.queue.deviceQueueFrames(), 32 * 4096);
     ASSERT_TRUE(live.queue.setQueueFromSettings("5.0", "100%"));
     EXPECT_EQ(live.queue.bucketCount(), 53) << "truncate(5.0 / 0.0929)";
     EXPECT_EQ(live.queue.startCount(), 32 * 4096) << "100% is one device queue";

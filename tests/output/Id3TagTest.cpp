@@ -14,9 +14,7 @@ TEST(Id3Tag, TitleIsCutToThirtyAndThePaddingIsSpaces) {
     };
     const std::string thirty = "The quick brown fox jumps over";
     const Case cases[] = {
-        {"", std::string(30, ' ')},
         {"Tune", "Tune" + std::string(26, ' ')},
-        {thirty, thirty},
         {thirty + " the lazy dog", thirty},
         // A UTF-8 character that would be split at byte 30 is left out whole.
         {std::string(29, 'a') + "\xC3\xA9" + "b", std::string(29, 'a') + " "},
