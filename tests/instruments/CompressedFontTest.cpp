@@ -181,8 +181,6 @@ TEST(CompressedFont, HeadersAreCheckedAgainstTheDecodedSound) {
     FontUnderTest f(sf);
     ASSERT_TRUE(f.font().usable());
 
-    EXPECT_EQ(f.font().compressedSampleCount(), 2);
-    EXPECT_EQ(f.font().decodedBytes(), 2 * (1000 + 800));
     EXPECT_TRUE(f.font().sampleProblems().empty());
     std::string all;
     for (const SoundFontProblem& p : f.font().problems()) all += p.text + "\n";
