@@ -118,22 +118,27 @@ TEST(WavOutput, FailuresAreReported) {
 // temporary file is left whatever happened. A full disk and a file-size limit are met through
 // the command line in tests/app/ConversionRulesTest.cpp.
 TEST(WavOutput, AFileReplacesTheOldOneOnlyWhenComplete) {
-    enum class End { Close, Abandon, AbandonSong };
+    enum class End { Close, Abandon, KeepOld, AbandonSong };
     struct Case {
         const char* what;
         End end;
         bool replaced;
+        int closeResult;
     };
     const Case cases[] = {
-        {"a complete file replaces the old one", End::Close, true},
-        {"an abandoned file is removed", End::Abandon, false},
-        {"a song that ends unfinished leaves no file", End::AbandonSong, false},
+        {"a complete file replaces the old one", End::Close, true, 0},
+        {"an abandoned file is removed", End::Abandon, false, 0},
+        // The command line keeps an old file before it opens one; an old file that appears
+        // meanwhile is kept all the same, and the new one fails.
+        {"the old file is kept when replacing is not allowed", End::KeepOld, false, -1},
+        {"a song that ends unfinished leaves no file", End::AbandonSong, false, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         test::TempDir dir;
         const std::string final = dir.write("song.wav", std::string("old file"));
         WavOutput wav;
+        wav.replaceExisting = c.end != End::KeepOld;
         wav.batchConversion = c.end == End::AbandonSong;
         wav.name = final;
         ASSERT_EQ(wav.openOutput(), 0);
@@ -147,7 +152,7 @@ TEST(WavOutput, AFileReplacesTheOldOneOnlyWhenComplete) {
         if (c.end == End::AbandonSong) {
             EXPECT_EQ(queue.control(OUT_REQ_PLAY_ABANDON, dir.file("song.mid")), 0);
         }
-        EXPECT_EQ(wav.closeOutput(), 0) << wav.lastMessage();
+        EXPECT_EQ(wav.closeOutput(), c.closeResult) << wav.lastMessage();
         const auto bytes = test::readFileBytes(final);
         EXPECT_EQ(bytes.size(), c.replaced ? 4000 + kWavHeaderBytes : 8u);
         size_t files = 0;
