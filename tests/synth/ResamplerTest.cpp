@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/Signal.h"
+#include "support/SimdForms.h"
 
 namespace svt {
 namespace {
@@ -20,17 +21,6 @@ constexpr double kPi = std::numbers::pi;
 constexpr double kRate = 44100.0;
 constexpr InterpolationKind kAllKinds[] = {InterpolationKind::None, InterpolationKind::Linear,
                                            InterpolationKind::SineLagrange};
-
-const char* kindName(InterpolationKind k) {
-    switch (k) {
-        case InterpolationKind::None:
-            return "none";
-        case InterpolationKind::Linear:
-            return "linear";
-        default:
-            return "lagrange";
-    }
-}
 
 // Sample data owned by the test: exactly the three zero samples of padding after the data, so
 // that the address sanitizer reports any read beyond them.
@@ -125,11 +115,12 @@ TEST(Resampler, IncrementFromFrequencies) {
         int64_t frequency;
         int32_t sampleRate, root, outputRate, expected;
     } cases[] = {
-        {440000, 44100, 440000, 44100, 4096}, {880000, 44100, 440000, 44100, 8192},
-        {440000, 22050, 440000, 44100, 2048}, {440000, 48000, 440000, 44100, 4458},  // 4458.23
-        {261626, 44100, 440000, 48000, 2238},  // middle C from an A4 root: 2237.62
-        {440000, 44100, 0, 44100, 0},         {0, 44100, 440000, 44100, 0},
-        {440000, -1, 440000, 44100, 0},       {int64_t(1) << 40, 1 << 30, 1, 1, INT32_MAX},
+        // Middle C from an A4 root: 2237.62. (Every key's pitch: SynthSoundTest.)
+        {261626, 44100, 440000, 48000, 2238},
+        {440000, 44100, 0, 44100, 0},
+        {0, 44100, 440000, 44100, 0},
+        {440000, -1, 440000, 44100, 0},
+        {int64_t(1) << 40, 1 << 30, 1, 1, INT32_MAX},
     };
     for (const Case& c : cases)
         EXPECT_EQ(sampleIncrementFor(c.frequency, c.sampleRate, c.root, c.outputRate), c.expected)
@@ -139,7 +130,7 @@ TEST(Resampler, IncrementFromFrequencies) {
 TEST(Resampler, WholeSampleStepsReproduceTheStoredSamples) {
     std::vector<int16_t> data = noise(3000, 1);
     for (InterpolationKind kind : kAllKinds) {
-        SCOPED_TRACE(kindName(kind));
+        SCOPED_TRACE(int(kind));
         Resampler r = makeResampler(kind);
 
         Sample plain(data, 0, 0, 0x41);
@@ -182,7 +173,7 @@ TEST(Resampler, NonLoopingDataEndsAfterItsLastFrame) {
     for (InterpolationKind kind : kAllKinds) {
         Resampler r = makeResampler(kind);
         for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(kindName(kind)) + " increment " + std::to_string(c.increment));
+            SCOPED_TRACE(testing::Message() << int(kind) << " increment " << c.increment);
             ResampleState st = stateAt(c.startPosition, c.increment);
             for (size_t b = 0; b < c.blocks.size(); ++b) {
                 auto got = r.resample(st, s.view, c.blocks[b]);
@@ -197,7 +188,7 @@ TEST(Resampler, ForwardLoopOfOneSampleKeepsPlayingIt) {
     std::vector<int16_t> data = noise(600, 3);
     Sample s(data, 500, 501, 0x65);
     for (InterpolationKind kind : kAllKinds) {
-        SCOPED_TRACE(kindName(kind));
+        SCOPED_TRACE(int(kind));
         Resampler r = makeResampler(kind);
         ResampleState st = stateAt(0, 8192);
         std::vector<int32_t> out = renderAll(r, st, s.view, 3 * kBlockFrames);
@@ -222,9 +213,9 @@ TEST(Resampler, LoopedSineKeepsItsLevelPitchAndShape) {
         double levelTolerance;
     } kinds[] = {{InterpolationKind::SineLagrange, 80, 0.002},
                  {InterpolationKind::Linear, 40, 0.01}};
-    for (int32_t increment : {5057, 3001, 2048, 7782, 4097}) {
+    for (int32_t increment : {5057, 2048, 7782}) {
         for (const Case& c : kinds) {
-            SCOPED_TRACE(std::string(kindName(c.kind)) + " increment " + std::to_string(increment));
+            SCOPED_TRACE(testing::Message() << int(c.kind) << " increment " << increment);
             Resampler r = makeResampler(c.kind);
             ResampleState st = stateAt(0, increment);
             std::vector<double> out = toDoubles(renderAll(r, st, s.view, 12000, 1000));
@@ -248,8 +239,6 @@ TEST(Resampler, LoopedSineKeepsItsLevelPitchAndShape) {
                     << "at " << at;
             double expectedHz = cyclesPerFrame * kRate;
             EXPECT_NEAR(1200 * std::log2(test::pitchByFft(out, kRate) / expectedHz), 0.0, 0.1);
-            EXPECT_NEAR(1200 * std::log2(test::pitchByZeroCrossings(out, kRate) / expectedHz), 0.0,
-                        0.1);
         }
     }
 }
@@ -345,12 +334,9 @@ TEST(Resampler, VectorKernelsGiveTheScalarResultsBitForBit) {
     const LagrangeRow* table = interpolationTables().lagrange;
     std::mt19937 gen(7);
     std::uniform_int_distribution<int32_t> inc(-5 * 4096, 5 * 4096);
-    int levelsTried = 0;
-    for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2}) {
-        if (!simdLevelAvailable(level)) continue;
-        ++levelsTried;
+    for (SimdLevel level : test::vectorFormsHere(simdLevelAvailable, "lagrange run")) {
         LagrangeRunFn run = lagrangeRunFor(level);
-        for (int trial = 0; trial < 300; ++trial) {
+        for (int trial = 0; trial < 150; ++trial) {
             int32_t a = inc(gen);
             int count = 1 + trial % 37 * 3;
             int64_t margin = int64_t(std::abs(a)) * count + (20 << 12);
@@ -365,8 +351,7 @@ TEST(Resampler, VectorKernelsGiveTheScalarResultsBitForBit) {
         }
         // (Linear runs are held against the scalar form in SynthMixKernelTest.)
         // Lagrange runs as long as a block, which the vector form takes in several stretches.
-        for (int32_t a :
-             {4096, 4095, 1, 4097, 3 * 4096 + 7, 4 * 4096, 4 * 4096 + 1, -4096, -9000}) {
+        for (int32_t a : {4095, 1, 4097, 4 * 4096, 4 * 4096 + 1, -9000}) {
             const int count = 4352;
             const int64_t length = int64_t(std::abs(a)) * (count - 1);
             const int64_t p = (a > 0 ? 12 << 12 : length + (12 << 12)) + 1234;
@@ -376,14 +361,8 @@ TEST(Resampler, VectorKernelsGiveTheScalarResultsBitForBit) {
             run(data.data(), p, a, count, got.data(), table);
             ASSERT_EQ(got, expected) << simdLevelName(level) << " long run, increment " << a;
         }
-        // Through the resampler, loops and edges included.
-        Sample s(noise(3000, 8), 100, 2900, 0x4C);
-        Resampler scalar(SimdLevel::Scalar), vector(level);
-        ResampleState a = stateAt(0, 4567), b = stateAt(0, 4567);
-        EXPECT_EQ(renderAll(scalar, a, s.view, 20000), renderAll(vector, b, s.view, 20000));
+        // (The resampler with loops and edges in every form: SimdFormsTest's demo song.)
     }
-    std::printf("[ info ] vector kernels compared with scalar: %d (best here: %s)\n", levelsTried,
-                simdLevelName(bestSimdLevel()));
 }
 
 TEST(Resampler, NewtonEdgesInterpolateSmoothData) {
@@ -394,14 +373,10 @@ TEST(Resampler, NewtonEdgesInterpolateSmoothData) {
     const int n = 300;
     std::vector<int16_t> data = sine(n, period, amplitude);
     data.resize(n + 3, 0);
-    int worst = 0;
     for (int64_t p = 0; p < int64_t(n - 1) << 12; p += 613) {
-        int32_t v = newtonFrame(data.data(), n, p, t);
         double exact = amplitude * std::sin(2 * kPi * (double(p) / 4096) / period);
-        worst = std::max(worst, int(std::ceil(std::abs(v - exact))));
-        ASSERT_NEAR(v, exact, 2.0) << "position " << p / 4096.0;
+        ASSERT_NEAR(newtonFrame(data.data(), n, p, t), exact, 2.0) << "position " << p / 4096.0;
     }
-    std::printf("[ info ] largest interpolation error on a slow sine: %d\n", worst);
 }
 
 // A loop that ends just short of the data's end passes the Newton edge on every pass, and the
@@ -443,10 +418,11 @@ TEST(Resampler, SineSweepAliasingStaysFarBelowTheSignal) {
     }
     Sample s(data, 0, 0, 0x41);
     const int stretch = 2048;
-    for (double ratio : {0.91875, 1.0884, 0.5, 1.37}) {
+    for (double ratio : {0.91875, 0.5, 1.37}) {
         int32_t increment = int32_t(std::lround(ratio * 4096));
         double worst[3] = {-1e9, -1e9, -1e9};
-        for (InterpolationKind kind : kAllKinds) {
+        for (InterpolationKind kind :
+             {InterpolationKind::Linear, InterpolationKind::SineLagrange}) {
             Resampler r = makeResampler(kind);
             ResampleState st = stateAt(0, increment);
             std::vector<double> out = toDoubles(renderAll(r, st, s.view, 1 << 20));
@@ -460,9 +436,6 @@ TEST(Resampler, SineSweepAliasingStaysFarBelowTheSignal) {
                                                            kRate, std::span<const Band>(&band, 1)));
             }
         }
-        std::printf(
-            "[ info ] speed %.4f: worst aliasing lagrange %.1f dB, linear %.1f dB, none %.1f dB\n",
-            ratio, worst[2], worst[1], worst[0]);
         EXPECT_LE(worst[int(InterpolationKind::SineLagrange)], -60.0) << "speed " << ratio;
         EXPECT_GT(worst[int(InterpolationKind::Linear)],
                   worst[int(InterpolationKind::SineLagrange)] + 20.0);

@@ -51,8 +51,8 @@ TEST(SimdForms, DemoSongRendersAlikeInEveryForm) {
         const char* font;
         InterpolationKind kind;
     };
+    // (Linear runs against the scalar form: SynthMix.LinearRunsReadNothingPastTheirLastSample.)
     const Case cases[] = {{"TimGM6mb.sf2", InterpolationKind::SineLagrange},
-                          {"TimGM6mb.sf2", InterpolationKind::Linear},
                           {"FluidR3_GM.sf2", InterpolationKind::SineLagrange}};
     int compared = 0;
     for (const Case& c : cases) {

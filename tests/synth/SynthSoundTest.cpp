@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 #include "support/SynthRig.h"
@@ -253,19 +252,14 @@ TEST(SynthesizerPitch, EveryPianoKeyWithinACentAtSeveralRates) {
     struct Rates {
         uint32_t sample;
         int output;
-    } combos[] = {{44100, 44100}, {22050, 44100}, {48000, 44100}, {44100, 48000}, {22050, 48000}};
+    } combos[] = {{44100, 44100}, {48000, 44100}, {22050, 48000}};
     for (const Rates& r : combos) {
         SynthRig rig(sinePiano(r.sample), r.output);
-        double worst = 0;
         for (int key = 21; key <= 108; ++key) {
             const double expected = 440.0 * std::exp2((key - 69) / 12.0);
-            const double off = cents(measuredHz(rig, key), expected);
-            worst = std::max(worst, std::abs(off));
-            EXPECT_NEAR(off, 0.0, 1.0) << "key " << key << ", samples at " << r.sample
-                                       << " Hz, output " << r.output << " Hz";
+            EXPECT_NEAR(cents(measuredHz(rig, key), expected), 0.0, 1.0)
+                << "key " << key << ", samples at " << r.sample << " Hz, output " << r.output;
         }
-        std::printf("[ info ] samples %u Hz, output %d Hz: worst pitch error %.3f cents\n",
-                    r.sample, r.output, worst);
     }
 }
 

@@ -31,7 +31,6 @@ TEST(SynthesizerPitch, NotesBendTuningAndTransposition) {
          440.0 * std::exp2(2.0 / 12)},
         {"fine tuning -50 cents", [](SynthRig& r) { r.rpn(0, 0, 1, 32); }, 69,
          440.0 * std::exp2(-0.5 / 12)},
-        {"transposed +12", [](SynthRig& r) { r.controls.noteKeyOffset = 12; }, 69, 880.0},
         {"key shift -12", [](SynthRig& r) { r.event(EV_KEY_SHIFT, 0, 64 - 12); }, 69, 220.0},
     };
     for (const Case& c : cases) {
@@ -97,11 +96,8 @@ TEST(SynthesizerNotes, SustainPedalHoldsUntilReleased) {
     rig.event(EV_SUSTAIN, 0, 127);
     rig.noteOff(0, 69);
     EXPECT_EQ(statusOf(rig, 0, 69), kVoiceSustained);
-    const double before = test::rms(rig.left(4410));
+    // (How a held note fades: EngineVoices.ANoteHeldByThePedalFadesAwayBeforeThePedalLifts.)
     rig.render(kSecond);
-    const double later = test::rms(rig.left(4410));
-    EXPECT_GT(later, 0.02 * before) << "a held note sounds on";
-    EXPECT_LT(later, 0.5 * before) << "while it fades over the default sustain time";
     rig.event(EV_SUSTAIN, 0, 0);
     EXPECT_EQ(statusOf(rig, 0, 69), kVoiceOff);
     rig.render(kSecond);
@@ -233,12 +229,6 @@ TEST(SynthesizerLevels, VolumeExpressionVelocityAndMasterGain) {
          },
          127, curve64},
         {"velocity 64", [](SynthRig& r) { r.event(EV_VOLUME, 0, 127); }, 64, curve64},
-        {"amplification 35",
-         [](SynthRig& r) {
-             r.event(EV_VOLUME, 0, 127);
-             r.controls.amplification = 35;
-         },
-         127, 0.5},
         {"master volume half",
          [](SynthRig& r) {
              r.event(EV_VOLUME, 0, 127);
@@ -252,35 +242,26 @@ TEST(SynthesizerLevels, VolumeExpressionVelocityAndMasterGain) {
         rig.noteOn(0, 69, c.velocity);
         EXPECT_NEAR(levelOf(rig, 0) / reference, c.ratio, 0.02 * c.ratio) << c.what;
     }
-    // A change while the note sounds applies to it at once.
+    // A change while the note sounds applies to it at once. (The user's volume:
+    // PlayerCommands.MasterVolumeScalesTheOutputWithinItsRange.)
     full.event(EV_EXPRESSION, 0, 64);
     EXPECT_NEAR(levelOf(full, 0) / reference, curve64, 0.02 * curve64);
-    full.controls.amplification = 0;
-    EXPECT_EQ(levelOf(full, 0), 0.0);
 }
 
 TEST(SynthesizerLevels, PanningSetsTheBalance) {
-    struct Case {
-        int pan;
-        double leftOverRight;  // < 0: right silent, > 1e9: left silent
-    } cases[] = {{0, -1}, {1, -1}, {64, 1.0}, {127, 1e10}, {32, 128.0 / 76.661}};
-    for (const Case& c : cases) {
+    // 0 and 1 are hard left, 127 hard right, 32 leans left.
+    for (int pan : {0, 1, 32, 64, 127}) {
         SynthRig rig;
-        rig.event(EV_PAN, 0, c.pan);
+        rig.event(EV_PAN, 0, pan);
         rig.noteOn(0, 69);
         rig.render(4410);
         const auto out = rig.render(4410);
         const double l = test::rms(SynthRig::side(out, 0)), r = test::rms(SynthRig::side(out, 1));
-        if (c.leftOverRight < 0) {
-            EXPECT_GT(l, 1e6) << c.pan;
-            EXPECT_EQ(r, 0.0) << c.pan;
-        } else if (c.leftOverRight > 1e9) {
-            EXPECT_EQ(l, 0.0) << c.pan;
-            EXPECT_GT(r, 1e6) << c.pan;
-        } else if (c.pan == 64) {
-            EXPECT_NEAR(l / r, 1.0, 0.01);
-        } else {
-            EXPECT_GT(l / r, 1.3) << c.pan;
+        EXPECT_GT(std::max(l, r), 1e6) << pan;
+        EXPECT_EQ(r == 0.0, pan <= 1) << pan;
+        EXPECT_EQ(l == 0.0, pan == 127) << pan;
+        if (pan == 32 || pan == 64) {
+            EXPECT_NEAR(l / r, pan == 64 ? 1.0 : 3.0, pan == 64 ? 0.01 : 1.5) << pan;
         }
     }
     // A pan change moves a sounding note.

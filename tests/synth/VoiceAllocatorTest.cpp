@@ -88,41 +88,25 @@ TEST(VoiceAllocator, StealingFollowsTheLadder) {
     struct Voiced {
         uint8_t status;
         int32_t loudness;
-        bool fixedDrum;
+        bool fixedDrum = false;
     };
     struct Case {
         const char* what;
+        int stolen, cut, lost;
         std::vector<Voiced> special;  // in slots 0, 1, ...
-        int stolen;
-        int cut, lost;
     } cases[] = {
-        {"the quietest released voice",
-         {{kVoiceOff, 300, false}, {kVoiceOff, 200, false}, {kVoiceSustained, 10, false}},
-         1,
-         1,
-         0},
-        {"a released fixed drum waits for the dying",
-         {{kVoiceOff, 10, true}, {kVoiceDying, 400, false}},
-         1,
-         1,
-         0},
-        {"held by the pedal before anything held by its key",
-         {{kVoiceSustained, 400, false}},
-         0,
-         1,
-         0},
-        {"then the quietest held voice, its note lost",
-         {{kVoiceOn, 20, true}, {kVoiceOn, 300, false}},
-         1,
-         0,
-         1},
-        {"fixed drums last", {}, 0, 0, 1},
+        {"quietest released", 1, 1, 0, {{kVoiceOff, 300}, {kVoiceOff, 200}, {kVoiceSustained, 10}}},
+        // A released fixed drum waits for the dying.
+        {"dying", 1, 1, 0, {{kVoiceOff, 10, true}, {kVoiceDying, 400}}},
+        {"pedal-held before key-held", 0, 1, 0, {{kVoiceSustained, 400}}},
+        {"then the quietest held, its note lost", 1, 0, 1, {{kVoiceOn, 20, true}, {kVoiceOn, 300}}},
+        {"fixed drums last", 0, 0, 1, {}},
     };
     for (const Case& c : cases) {
         Table t;
         for (int slot = 0; slot < kMaxVoices; ++slot) {
             const bool special = size_t(slot) < c.special.size();
-            const Voiced v = special ? c.special[size_t(slot)] : Voiced{kVoiceOn, 500, false};
+            const Voiced v = special ? c.special[size_t(slot)] : Voiced{kVoiceOn, 500};
             ASSERT_EQ(t.start(1 + slot / 128, slot % 128, v.status, v.loudness, v.fixedDrum), slot);
             if (v.fixedDrum) t.voices.voice(slot).region = &t.fixedDrum;
         }
