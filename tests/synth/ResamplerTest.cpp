@@ -521,37 +521,36 @@ TEST(Resampler, PortamentoHookSetsTheIncrementEveryControlPeriod) {
 TEST(Resampler, HostileValuesStayInsideTheDataAndEnd) {
     struct Case {
         const char* name;
-        int samples;
-        int64_t loopStartPos, loopEndPos, endPos;  // endPos -1: the data length
+        int64_t loopStartPos, loopEndPos;
         uint8_t flags;
         int64_t position;
         int32_t increment;
-        bool vibrato;
+        bool vibrato = false;
+        int samples = 500;
+        int64_t endPos = -1;  // -1: the data length
     } cases[] = {
-        {"zero-length loop", 500, 100 << 12, 100 << 12, -1, 0x65, 0, 4096, false},
-        {"loop of one step", 500, 100 << 12, (100 << 12) + 1, -1, 0x65, 0, 300000, false},
-        {"bidi loop of one step", 500, 100 << 12, (100 << 12) + 1, -1, 0x6D, 0, 300000, false},
-        {"loop beyond the data", 500, 400 << 12, 9000 << 12, -1, 0x65, 0, 5000, false},
-        {"bidi loop beyond the data", 500, 400 << 12, 9000 << 12, -1, 0x6D, 0, 5000, false},
-        {"loop wholly beyond", 500, 800 << 12, 9000 << 12, -1, 0x65, 0, 5000, false},
-        {"reversed loop", 500, 300 << 12, 100 << 12, -1, 0x6D, 0, 5000, false},
-        {"loop from zero bidi", 500, 0, 13 << 12, -1, 0x6D, 0, 4095, false},
-        {"increment zero", 500, 100 << 12, 200 << 12, -1, 0x65, 0, 0, false},
-        {"increment huge", 500, 100 << 12, 200 << 12, -1, 0x65, 0, INT32_MAX, false},
-        {"increment most negative", 500, 100 << 12, 200 << 12, -1, 0x6D, 0, INT32_MIN, false},
-        {"negative no loop", 500, 0, 0, -1, 0x41, 0, INT32_MIN, false},
-        {"position beyond the end", 500, 0, 0, -1, 0x41, int64_t(1) << 40, 4096, false},
-        {"position beyond a loop", 500, 100 << 12, 200 << 12, -1, 0x65, INT64_MAX / 2, 4097, false},
-        {"position beyond a bidi loop", 500, 100 << 12, 200 << 12, -1, 0x6D, INT64_MAX / 2, -4097,
-         false},
-        {"negative position", 500, 100 << 12, 200 << 12, -1, 0x65, -12345678, 4097, false},
-        {"end with fraction", 500, 100 << 12, (500 << 12) + 4095, (500 << 12) + 4095, 0x6D, 0, 3333,
-         false},
-        {"tiny data", 2, 0, 2 << 12, -1, 0x6D, 0, 1234, false},
-        {"no data", 0, 0, 0, -1, 0x65, 0, 4096, false},
-        {"vibrato on a tiny increment", 500, 100 << 12, 200 << 12, -1, 0x65, 0, 1, true},
-        {"vibrato on a huge increment", 500, 100 << 12, 200 << 12, -1, 0x6D, 0, INT32_MAX - 5,
-         true},
+        {"zero-length loop", 100 << 12, 100 << 12, 0x65, 0, 4096},
+        {"loop of one step", 100 << 12, (100 << 12) + 1, 0x65, 0, 300000},
+        {"bidi loop of one step", 100 << 12, (100 << 12) + 1, 0x6D, 0, 300000},
+        {"loop beyond the data", 400 << 12, 9000 << 12, 0x65, 0, 5000},
+        {"bidi loop beyond the data", 400 << 12, 9000 << 12, 0x6D, 0, 5000},
+        {"loop wholly beyond", 800 << 12, 9000 << 12, 0x65, 0, 5000},
+        {"reversed loop", 300 << 12, 100 << 12, 0x6D, 0, 5000},
+        {"loop from zero bidi", 0, 13 << 12, 0x6D, 0, 4095},
+        {"increment zero", 100 << 12, 200 << 12, 0x65, 0, 0},
+        {"increment huge", 100 << 12, 200 << 12, 0x65, 0, INT32_MAX},
+        {"increment most negative", 100 << 12, 200 << 12, 0x6D, 0, INT32_MIN},
+        {"negative no loop", 0, 0, 0x41, 0, INT32_MIN},
+        {"position beyond the end", 0, 0, 0x41, int64_t(1) << 40, 4096},
+        {"position beyond a loop", 100 << 12, 200 << 12, 0x65, INT64_MAX / 2, 4097},
+        {"position beyond a bidi loop", 100 << 12, 200 << 12, 0x6D, INT64_MAX / 2, -4097},
+        {"negative position", 100 << 12, 200 << 12, 0x65, -12345678, 4097},
+        {"end with fraction", 100 << 12, (500 << 12) + 4095, 0x6D, 0, 3333, false, 500,
+         (500 << 12) + 4095},
+        {"tiny data", 0, 2 << 12, 0x6D, 0, 1234, false, 2},
+        {"no data", 0, 0, 0x65, 0, 4096, false, 0},
+        {"vibrato on a tiny increment", 100 << 12, 200 << 12, 0x65, 0, 1, true},
+        {"vibrato on a huge increment", 100 << 12, 200 << 12, 0x6D, 0, INT32_MAX - 5, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -36,11 +36,13 @@ struct EnvelopeTimes {
     double release;
 };
 
-std::vector<uint8_t> envelopeFont(const EnvelopeTimes& e) {
+// A melodic instrument, or with `kit` a drum kit whose keys 36..40 play it.
+std::vector<uint8_t> envelopeFont(const EnvelopeTimes& e, bool kit = false) {
     Sf2Builder sf;
     const int dc = sf.addSample(constantSample());
     const int inst = sf.addInstrument("envelope");
     sf.instrumentZone(inst)
+        .keyRange(kit ? 36 : 0, kit ? 40 : 127)
         .loopMode(1)
         .gen(GEN_DELAY_VOL_ENV, Sf2Builder::timecents(e.delay))
         .gen(GEN_ATTACK_VOL_ENV, Sf2Builder::timecents(e.attack))
@@ -49,7 +51,7 @@ std::vector<uint8_t> envelopeFont(const EnvelopeTimes& e) {
         .gen(GEN_SUSTAIN_VOL_ENV, e.sustainCb)
         .gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(e.release))
         .sample(dc);
-    sf.presetZone(sf.addPreset("envelope", 0, 0)).instrument(inst);
+    sf.presetZone(sf.addPreset("envelope", kit ? kPercussionBank : 0, 0)).instrument(inst);
     return sf.build();
 }
 
@@ -168,30 +170,12 @@ TEST(SynthesizerEnvelope, AQuickAttackRisesOverAMillisecondFromSilence) {
     }
 }
 
-// A drum kit whose keys 36..40 play the constant with the given envelope.
-std::vector<uint8_t> envelopeKit(const EnvelopeTimes& e) {
-    Sf2Builder sf;
-    const int dc = sf.addSample(constantSample());
-    const int inst = sf.addInstrument("kit");
-    sf.instrumentZone(inst)
-        .keyRange(36, 40)
-        .loopMode(1)
-        .gen(GEN_ATTACK_VOL_ENV, Sf2Builder::timecents(e.attack))
-        .gen(GEN_HOLD_VOL_ENV, Sf2Builder::timecents(e.hold))
-        .gen(GEN_DECAY_VOL_ENV, Sf2Builder::timecents(e.decay))
-        .gen(GEN_SUSTAIN_VOL_ENV, e.sustainCb)
-        .gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(e.release))
-        .sample(dc);
-    sf.presetZone(sf.addPreset("kit", kPercussionBank, 0)).instrument(inst);
-    return sf.build();
-}
-
 TEST(SynthesizerEnvelope, DrumKeyOffsetsChangeOnlyTheirKeysTimes) {
     // 50 ms attack, 0.4 s decay to silence.
     const EnvelopeTimes e{0.0, 0.05, 0.0, 0.4, 1000, 0.1};
     // (NRPN high byte, value) for key 37; key 36 keeps the font's times.
     auto play = [&](std::initializer_list<std::pair<int, int>> offsets, int key) {
-        SynthRig rig(envelopeKit(e));
+        SynthRig rig(envelopeFont(e, true));
         for (auto [nrpn, value] : offsets) {
             rig.event(EV_NRPN_MSB, 9, nrpn);
             rig.event(EV_NRPN_LSB, 9, 37);

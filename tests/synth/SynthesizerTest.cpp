@@ -197,11 +197,7 @@ TEST(SynthesizerVoices, FullTableStealsTheQuietestReleasedVoiceWithoutAClick) {
     EXPECT_LT(clickiness(after, reference), 0.1);
     EXPECT_EQ(test::peak(std::span(after).subspan(Synthesizer::kDyingFrames)), 0.0);
     EXPECT_EQ(rig.synth->voicesInUse(), kMaxVoices);
-
-    // With every voice on, the quietest goes and the note counts as lost.
-    rig.noteOn(15, 6);
-    EXPECT_EQ(rig.synth->lostNotes(), 1);
-    EXPECT_EQ(statusOf(rig, 15, 6), kVoiceOn);
+    // (The order in which voices give way: VoiceAllocator.StealingFollowsTheLadder.)
 }
 
 double levelOf(SynthRig& rig, int which) {
