@@ -14,15 +14,17 @@
 namespace svt::test {
 namespace {
 
-// A sine on channel 0 held for `holdSeconds`, then `tailSeconds` after its release.
+// Key `key` on `channel` (the sine, or the kit on channel 10) held for `holdSeconds`, then
+// `tailSeconds` after its release, after the channel's controllers.
 std::vector<double> playNote(SynthDriver& rig, int rate,
                              std::initializer_list<std::pair<int, int>> controllers,
-                             double holdSeconds, double tailSeconds) {
-    rig.program(0, 0);
-    for (auto [type, value] : controllers) rig.event(uint8_t(type), 0, value);
-    rig.noteOn(0, 69, 100);
+                             double holdSeconds, double tailSeconds, int channel = 0,
+                             int key = 69) {
+    rig.program(channel, 0);
+    for (auto [type, value] : controllers) rig.event(uint8_t(type), channel, value);
+    rig.noteOn(channel, key, 100);
     std::vector<int32_t> out = rig.render(int(holdSeconds * rate));
-    rig.noteOff(0, 69);
+    rig.noteOff(channel, key);
     const std::vector<int32_t> tail = rig.render(int(tailSeconds * rate));
     out.insert(out.end(), tail.begin(), tail.end());
     return SynthRig::side(out, 0);
@@ -38,23 +40,16 @@ struct FxRig {
                              double holdSeconds, double tailSeconds) {
         return playNote(rig, rig.rateHz(), controllers, holdSeconds, tailSeconds);
     }
-    // A drum key on channel 10 (kit 0) held for half a second, then a second of tail, after
-    // the channel's controllers and per-key (key, send NRPN, value) settings.
+    // A drum key held for half a second, then a second of tail, after per-key (key, send
+    // NRPN, value) settings.
     std::vector<double> drum(int key, std::initializer_list<std::pair<int, int>> controllers,
                              std::initializer_list<std::array<int, 3>> keySends) {
-        rig.program(9, 0);
-        for (auto [type, value] : controllers) rig.event(uint8_t(type), 9, value);
         for (const auto& [k, nrpn, value] : keySends) {
             rig.event(EV_NRPN_MSB, 9, nrpn);
             rig.event(EV_NRPN_LSB, 9, k);
             rig.event(EV_DATA_ENTRY_MSB, 9, value);
         }
-        rig.noteOn(9, key, 100);
-        std::vector<int32_t> out = rig.render(rig.rateHz() / 2);
-        rig.noteOff(9, key);
-        const std::vector<int32_t> tail = rig.render(rig.rateHz());
-        out.insert(out.end(), tail.begin(), tail.end());
-        return SynthRig::side(out, 0);
+        return playNote(rig, rig.rateHz(), controllers, 0.5, 1.0, 9, key);
     }
 };
 
