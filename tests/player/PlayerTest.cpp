@@ -29,14 +29,10 @@ class CountingSynthesis final : public Synthesis {
     std::vector<Applied> applied;
     int64_t rendered = 0;
     int held = 0;
-    int resets = 0;
     bool endless = false;   // released notes sound on until they are cut
     int32_t heldLevel = 0;  // added to the frame numbers while a note is held
 
-    void resetChannels() override {
-        held = 0;
-        ++resets;
-    }
+    void resetChannels() override { held = 0; }
     void setSystemMode(int) override {}
     void applyEvent(const SongEvent& e, bool sounding) override {
         applied.push_back({e, rendered, sounding});

@@ -211,30 +211,22 @@ TEST(SynthesizerLevels, VolumeExpressionVelocityAndMasterGain) {
     full.event(EV_VOLUME, 0, 127);
     const double reference = levelOf(full, 0);
     const double curve64 = std::pow(64.0 / 127.0, 1.66096404744);
+    // Each at full volume but for what it sets: (type, data bytes) on channel 0, a velocity.
     struct Case {
         const char* what;
-        void (*setup)(SynthRig&);
-        int velocity;
+        uint8_t type;
+        int a, b, velocity;
         double ratio;
     } cases[] = {
-        {"volume 64", [](SynthRig& r) { r.event(EV_VOLUME, 0, 64); }, 127, curve64},
-        {"expression 64",
-         [](SynthRig& r) {
-             r.event(EV_VOLUME, 0, 127);
-             r.event(EV_EXPRESSION, 0, 64);
-         },
-         127, curve64},
-        {"velocity 64", [](SynthRig& r) { r.event(EV_VOLUME, 0, 127); }, 64, curve64},
-        {"master volume half",
-         [](SynthRig& r) {
-             r.event(EV_VOLUME, 0, 127);
-             r.event(EV_MASTER_VOLUME, 0, 0xFF, 0x7F);
-         },
-         127, 32767.0 / 65535.0},
+        {"volume 64", EV_VOLUME, 64, 0, 127, curve64},
+        {"expression 64", EV_EXPRESSION, 64, 0, 127, curve64},
+        {"velocity 64", EV_VOLUME, 127, 0, 64, curve64},
+        {"master volume half", EV_MASTER_VOLUME, 0xFF, 0x7F, 127, 32767.0 / 65535.0},
     };
     for (const Case& c : cases) {
         SynthRig rig;
-        c.setup(rig);
+        rig.event(EV_VOLUME, 0, 127);
+        rig.event(c.type, 0, c.a, c.b);
         rig.noteOn(0, 69, c.velocity);
         EXPECT_NEAR(levelOf(rig, 0) / reference, c.ratio, 0.02 * c.ratio) << c.what;
     }
