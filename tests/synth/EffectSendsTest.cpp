@@ -93,9 +93,7 @@ TEST(ReverbMode, FromTheNumericOption) {
         const ReverbMode m(c.option);
         EXPECT_EQ(m.reverb, c.reverb) << c.option;
         EXPECT_EQ(m.levels, c.levels) << c.option;
-        if (c.levels == L::Fixed) {
-            EXPECT_EQ(m.fixedLevel, c.fixed) << c.option;
-        }
+        EXPECT_EQ(m.fixedLevel, c.fixed) << c.option;
         EXPECT_EQ(m.hearsChannels(), c.hears) << c.option;
         EXPECT_EQ(m.off(), c.option == 0) << c.option;
     }
