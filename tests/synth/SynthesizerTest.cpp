@@ -20,24 +20,21 @@ double pitchOf(SynthRig& rig, int frames = kSecond / 2) {
 }
 
 TEST(SynthesizerPitch, NotesBendTuningAndTransposition) {
+    // A4 as it is, after an RPN (coarse tuning 2, fine tuning 1) or a key shift (64: none).
     struct Case {
         const char* what;
-        void (*setup)(SynthRig&);
-        int key;
-        double expectedHz;
-    } cases[] = {
-        {"A4", [](SynthRig&) {}, 69, 440.0},
-        {"coarse tuning +2", [](SynthRig& r) { r.rpn(0, 0, 2, 66); }, 69,
-         440.0 * std::exp2(2.0 / 12)},
-        {"fine tuning -50 cents", [](SynthRig& r) { r.rpn(0, 0, 1, 32); }, 69,
-         440.0 * std::exp2(-0.5 / 12)},
-        {"key shift -12", [](SynthRig& r) { r.event(EV_KEY_SHIFT, 0, 64 - 12); }, 69, 220.0},
-    };
+        int rpn, value, keyShift;
+        double cents;
+    } cases[] = {{"A4", -1, 0, 64, 0},
+                 {"coarse tuning +2", 2, 66, 64, 200},
+                 {"fine tuning -50 cents", 1, 32, 64, -50},
+                 {"key shift -12", -1, 0, 64 - 12, -1200}};
     for (const Case& c : cases) {
         SynthRig rig;
-        c.setup(rig);
-        rig.noteOn(0, c.key);
-        EXPECT_NEAR(cents(pitchOf(rig), c.expectedHz), 0.0, 3.0) << c.what;
+        if (c.rpn >= 0) rig.rpn(0, 0, c.rpn, c.value);
+        rig.event(EV_KEY_SHIFT, 0, c.keyShift);
+        rig.noteOn(0, 69);
+        EXPECT_NEAR(cents(pitchOf(rig), 440.0), c.cents, 3.0) << c.what;
     }
 }
 
