@@ -162,12 +162,6 @@ TEST(EngineNotices, ChannelNoticesCarryWhatTheChannelsHold) {
     EXPECT_TRUE(programAfter) << "a drum part change is followed by NoticeProgram";
 }
 
-}  // namespace
-}  // namespace svt::test
-
-namespace svt::test {
-namespace {
-
 TEST(EngineNotices, ARandomPanIsToldWithEveryPlaceTheChannelGoesTo) {
     NoticeRig rig;
     SmfBuilder song(0, 480);
