@@ -117,7 +117,6 @@ TEST(ConversionRules, AnOldFileIsKeptWhenTheNewOneCannotBeMade) {
     const std::string a = dir.write("a.mid", song());
     dir.write("broken.mid", std::vector<uint8_t>{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0});
     const std::string good = dir.write("good.wav", std::string("a good old file"));
-    fs::create_symlink(a, dir.file("link.mid"));
     fs::create_hard_link(a, dir.file("hard.mid"));
     struct Case {
         std::string what, args, reason;
@@ -126,7 +125,6 @@ TEST(ConversionRules, AnOldFileIsKeptWhenTheNewOneCannotBeMade) {
         {"a broken song", "broken.mid -o good.wav", "broken.mid: the MIDI header is cut short"},
         // -f: a name ending in .mid is no format's unless told what to write into it.
         {"the output is the song", "a.mid -o a.mid -f wav", "is the song itself"},
-        {"the song through a symbolic link", "a.mid -o link.mid -f wav", "is the song itself"},
         {"the song through a hard link", "a.mid -o hard.mid -f wav", "is the song itself"},
         {"the output is another song of the run", "a.mid broken.mid -o a.mid -f wav",
          "several songs cannot go into the one file"},
@@ -143,7 +141,7 @@ TEST(ConversionRules, AnOldFileIsKeptWhenTheNewOneCannotBeMade) {
         EXPECT_EQ(test::readFileBytes(a), song);
         EXPECT_EQ(text(good), "a good old file");
         EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"a.mid", "broken.mid", "good.wav",
-                                                              "hard.mid", "link.mid", "sine.sf2"}))
+                                                              "hard.mid", "sine.sf2"}))
             << "no temporary file is left";
     }
 }
@@ -227,10 +225,9 @@ TEST(ConversionRules, SignalsMidSongLeaveNoFileBehind) {
     }
 }
 
-// A disk that fills up keeps the old file (with --overwrite) or gets no file at all, and the
-// message carries the system's reason, in every format. A small file system of its own
-// where the machine allows mounting one; /dev/full behind a symbolic link always.
-TEST(ConversionRules, AFullDiskLeavesTheOldFileOrNothing) {
+// A disk that fills up fails the file, and the message carries the system's reason, in every
+// format. (That the old file is kept when a write fails is checked on the WAV writer itself.)
+TEST(ConversionRules, AFullDiskFailsTheFileWithTheSystemsReason) {
     TempDir dir;
     const std::string font = dir.write("sine.sf2", test::sineFont());
     const std::string midi = dir.write("a.mid", song());
@@ -240,28 +237,6 @@ TEST(ConversionRules, AFullDiskLeavesTheOldFileOrNothing) {
         EXPECT_EQ(run.exitCode, 1) << run.out;
         EXPECT_NE(run.out.find(std::string(name) + ": No space left on device"), std::string::npos)
             << run.out;
-    }
-
-    const std::string small = dir.file("small");
-    fs::create_directory(small);
-    int mounted = 0;
-    shell("unshare -m sh -c 'mount -t tmpfs -o size=32k tmpfs " + small + "'", &mounted);
-    if (mounted != 0) return;  // no mounting here: /dev/full above stands in
-    for (const char* name : {"song.wav", "song.mp3"}) {
-        SCOPED_TRACE(name);
-        const std::string convert = kCli + " convert " + midi + " -s " + font + " -o " + small;
-        // Everything happens inside the mount's own namespace, where the small file system is.
-        const std::string out =
-            shell("unshare -m sh -c 'mount -t tmpfs -o size=32k tmpfs " + small +
-                  " && printf old > " + small + "/" + name + " && " + convert + "/" + name +
-                  " --overwrite; echo \"replacing: $?\"; " + convert + "/new-" + name +
-                  "; echo \"new: $?\"; ls -A " + small + "; cat " + small + "/" + name + "' 2>&1");
-        EXPECT_NE(out.find("replacing: 1"), std::string::npos) << out;
-        EXPECT_NE(out.find("new: 1"), std::string::npos) << out;
-        EXPECT_EQ(count(out, "No space left on device"), 2u) << out;
-        EXPECT_NE(out.find("\n" + std::string(name) + "\nold"), std::string::npos)
-            << "only the old file is left, as it was:\n"
-            << out;
     }
 }
 

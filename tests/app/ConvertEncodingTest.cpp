@@ -4,8 +4,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "support/DecodedAudio.h"
 #include "support/Signal.h"
@@ -17,11 +15,6 @@ namespace svt::test {
 namespace {
 
 const std::string kCli = std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli";
-
-std::vector<uint8_t> bytesOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 int u16At(const std::vector<uint8_t>& b, size_t at) {
     return b.size() < at + 2 ? -1 : b[at] | b[at + 1] << 8;
@@ -47,7 +40,7 @@ Converted convert(TempDir& dir, const std::string& env, const std::string& args)
     c.status = runCommand(env + " " + kCli + " convert " + dir.file("a.mid") + " -s " +
                               dir.file("sine.sf2") + " -o " + name + " " + args,
                           &c.out);
-    c.file = bytesOf(name);
+    c.file = readFileBytes(name);
     return c;
 }
 
