@@ -282,25 +282,19 @@ TEST(Convert, SongsSideBySideGiveTheSameFilesAsOneAfterAnother) {
     songs += " " + dir.write("broken.mid", std::vector<uint8_t>{'M', 'T', 'h', 'd', 0, 0, 0, 6});
     std::filesystem::create_directory(dir.file("one"));
     std::filesystem::create_directory(dir.file("two"));
+    // Two songs at once, each on three threads of its own.
     const auto one = test::runCli("convert" + songs + " -s " + font +
                                   " --transpose 3 --jobs 1 -o " + dir.file("one/"));
     const auto two = test::runCli("convert" + songs + " -s " + font +
-                                  " --transpose 3 --jobs 2 -o " + dir.file("two/"));
-    // And each song on three threads of its own.
-    std::filesystem::create_directory(dir.file("three"));
-    const auto three = test::runCli("convert" + songs + " -s " + font +
-                                    " --transpose 3 --jobs 1 --threads 3 -o " + dir.file("three/"));
+                                  " --transpose 3 --jobs 2 --threads 3 -o " + dir.file("two/"));
     EXPECT_EQ(one.exitCode, 1) << one.out;
     EXPECT_EQ(two.exitCode, 1) << two.out;
-    EXPECT_EQ(three.exitCode, 1) << three.out;
     for (int i = 0; i < 4; ++i) {
         const std::string name = "song" + std::to_string(i) + ".wav";
         const auto a = test::readFileBytes(dir.file("one/" + name));
         EXPECT_GT(a.size(), 44100u) << name;
         EXPECT_TRUE(a == test::readFileBytes(dir.file("two/" + name)))
-            << name << " differs between --jobs 1 and --jobs 2";
-        EXPECT_TRUE(a == test::readFileBytes(dir.file("three/" + name)))
-            << name << " differs between one thread and three";
+            << name << " differs between one song on one thread and two on three each";
     }
     // The summary counts both ways alike and names the song that failed; the longest song
     // starts first side by side, but the files are reported in the order of the songs.
