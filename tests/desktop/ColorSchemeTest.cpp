@@ -42,29 +42,19 @@ TEST(ColorScheme, ARunningProgramFollowsThePortalOrWindowsOnly) {
         bool windows = false;  // the values are Windows' "AppsUseLightTheme"
     };
     using S = ColorScheme;
+    constexpr std::nullopt_t none = std::nullopt;
     const Case cases[] = {
-        {"light to dark and back",
-         {{}, 2u, {}, 240, {}},
-         {1u, 1u, 2u},
-         {S::Dark, std::nullopt, S::Light}},
-        {"no preference falls back to the start's window colour",
-         {{}, 1u, {}, 240, {}},
-         {0u},
-         {S::Light}},
-        {"a dark start without a portal stays dark when the portal appears without preference",
-         {{}, {}, {}, 30, {}},
-         {0u, 2u},
-         {std::nullopt, S::Light}},
-        {"no answer keeps what is shown", {{}, 1u, {}, 240, {}}, {std::nullopt}, {std::nullopt}},
-        {"the user's override is kept", {"light", 2u, {}, 240, {}}, {1u}, {std::nullopt}},
-        {"a dark theme name beats no preference",
-         {{}, 2u, "Adwaita:dark", 240, {}},
-         {0u},
-         {S::Dark}},
+        {"light to dark and back", {{}, 2u, {}, 240, {}}, {1u, 1u, 2u}, {S::Dark, none, S::Light}},
+        {"no preference: the start's window colour", {{}, 1u, {}, 240, {}}, {0u}, {S::Light}},
+        // A dark start without a portal stays dark when the portal appears without preference.
+        {"portal appears", {{}, {}, {}, 30, {}}, {0u, 2u}, {none, S::Light}},
+        {"no answer keeps what is shown", {{}, 1u, {}, 240, {}}, {none}, {none}},
+        {"the user's override is kept", {"light", 2u, {}, 240, {}}, {1u}, {none}},
+        {"dark theme beats no preference", {{}, 2u, "Adwaita:dark", 240, {}}, {0u}, {S::Dark}},
         {"Windows: dark and back, a value that went keeps the scheme",
          {{}, {}, {}, 240, 1u},
-         {0u, 0u, std::nullopt, 1u},
-         {S::Dark, std::nullopt, std::nullopt, S::Light},
+         {0u, 0u, none, 1u},
+         {S::Dark, none, none, S::Light},
          true},
     };
     for (const Case& c : cases) {

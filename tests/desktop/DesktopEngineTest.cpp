@@ -100,12 +100,6 @@ struct Desktop {
         control.setView(&view);
         control.setInterfaceFlags(kFlagEndAfterList);
     }
-    std::string write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        return dir.write(name, bytes);
-    }
-    std::string write(const std::string& name, const std::string& text) {
-        return dir.write(name, text);
-    }
     // Lists the files as the open dialog does.
     void list(const std::vector<std::string>& files) {
         control.openFiles(files);
@@ -123,7 +117,7 @@ struct Desktop {
 
 TEST(DesktopEngine, PlayPauseStopPlayIsHeardAgain) {
     Desktop d;
-    d.list({d.write("a.mid", song(3))});
+    d.list({d.dir.write("a.mid", song(3))});
     d.user.atFirstSecond = [&] {
         if (d.user.songs != 1) return;
         d.control.pressPause();
@@ -146,7 +140,7 @@ TEST(DesktopEngine, PlayPauseStopPlayIsHeardAgain) {
     EXPECT_GE(d.user.secondsHeard, 2) << "the clock runs through the second start";
 }
 
-TEST(DesktopEngine, OutputAndFontChangesWaitForTheSongToEnd) {
+TEST(DesktopEngine, ChangesWhileASongPlaysWaitForItOrStopIt) {
     struct Case {
         const char* what;
         std::function<void(Desktop&)> before;  // before the loop starts
@@ -174,16 +168,32 @@ TEST(DesktopEngine, OutputAndFontChangesWaitForTheSongToEnd) {
         {"a font chosen right after Play",
          [](Desktop& d) {
              d.control.pressPlay();
-             d.control.changeSoundFont(d.write("other.sf2", test::sineFont()));
+             d.control.changeSoundFont(d.dir.write("other.sf2", test::sineFont()));
              d.control.queue(CmdQuit);
          },
          {},
          {},
          false},
+        {"closing the playing song",
+         [](Desktop& d) { d.control.pressPlay(); },
+         [](Desktop& d) {
+             d.control.closeCurrentFile();
+             d.control.queue(CmdQuit);
+         },
+         {CmdStop},
+         true},
+        {"a line played after a file output was chosen (at a start without a device)",
+         [](Desktop& d) {
+             d.front.selectOutput(OutputKind::WavFile);
+             d.control.playIndex(0);  // Enter or a double click in the playlist window
+         },
+         {},
+         {CmdTuneEnd},
+         true},
     };
     for (const Case& c : cases) {
         Desktop d;
-        const std::string tune = d.write("tune.mid", song(2));
+        const std::string tune = d.dir.write("tune.mid", song(2));
         d.list({tune});
         if (c.during) d.user.atFirstSecond = [&] { c.during(d); };
         c.before(d);
@@ -195,19 +205,7 @@ TEST(DesktopEngine, OutputAndFontChangesWaitForTheSongToEnd) {
     }
 }
 
-TEST(DesktopEngine, PlayingSelectsTheDeviceWhateverWasChosenBefore) {
-    Desktop d;
-    // As at a start without a sound device, or after a conversion: a file output is chosen.
-    d.front.selectOutput(OutputKind::WavFile);
-    d.list({d.write("a.mid", song(1)), d.write("b.mid", song(1))});
-    d.control.playIndex(1);  // Enter or a double click in the playlist window
-    d.run();
-    EXPECT_EQ(d.user.ends, std::vector<int>{CmdTuneEnd});
-    EXPECT_TRUE(d.heardSomething());
-    EXPECT_FALSE(std::filesystem::exists(d.dir.file("b.wav")));
-}
-
-TEST(DesktopEngine, WithoutASoundDeviceTheWindowSaysWhyAndStillConverts) {
+TEST(DesktopEngine, WithoutASoundDeviceTheWindowSaysWhy) {
     Desktop d;
     EXPECT_EQ(soundDeviceProblem(d.front, Language::English), "") << "a device that opens";
     d.device->failOpen = true;
@@ -217,42 +215,16 @@ TEST(DesktopEngine, WithoutASoundDeviceTheWindowSaysWhyAndStillConverts) {
         << "the device and the system's reason are named: " << problem;
     EXPECT_FALSE(d.front.outputOpen());
     EXPECT_EQ(d.front.selectedOutput(), OutputKind::Live) << "the choice is left as it was";
-
-    // Conversion needs no device; a folder named with "#" is no archive's.
-    std::filesystem::create_directories(d.dir.path() / "C#");
-    d.list({d.write("C#/tune.mid", song(1))});
-    d.control.convertCurrent(OutputKind::WavFile);
-    d.user.onNotice = [&](const PlayerNotice& n) {
-        if (n.code == NoticePlayEnd) d.control.queue(CmdQuit);
-    };
-    d.run();
-    ASSERT_EQ(d.view.ends.size(), 1u);
-    EXPECT_EQ(d.view.ends[0].lastOutputPath, d.dir.file("C#/tune.wav"));
-    EXPECT_TRUE(std::filesystem::exists(d.dir.path() / "C#" / "tune.wav"));
-    EXPECT_FALSE(std::filesystem::exists(d.dir.path() / "C__tune.wav"));
 }
 
 TEST(DesktopEngine, AFontThatCannotBeUsedLeavesTheOldOne) {
     Desktop d;
-    d.list({d.write("a.mid", song(1))});
-    d.control.changeSoundFont(d.write("broken.sf2", std::string("RIFF....sfbk")));
+    d.list({d.dir.write("a.mid", song(1))});
+    d.control.changeSoundFont(d.dir.write("broken.sf2", std::string("RIFF....sfbk")));
     d.control.pressPlay();
     d.run();
     EXPECT_EQ(d.view.messages, std::vector<FrontMessage>{FrontMessage::SoundFontRefused});
     EXPECT_TRUE(d.heardSomething()) << "the song still sounds with the old font";
-}
-
-TEST(DesktopEngine, ClosingThePlayingSongStopsIt) {
-    Desktop d;
-    d.list({d.write("a.mid", song(3))});
-    d.user.atFirstSecond = [&] {
-        d.control.closeCurrentFile();
-        d.control.queue(CmdQuit);
-    };
-    d.control.pressPlay();
-    d.run();
-    EXPECT_EQ(d.user.ends, std::vector<int>{CmdStop});
-    EXPECT_EQ(d.control.playlistCount(), 0);
 }
 
 TEST(DesktopEngine, ThePanelShowsWhatThePlayingSongHolds) {
@@ -266,8 +238,8 @@ TEST(DesktopEngine, ThePanelShowsWhatThePlayingSongHolds) {
         .noteOn(0, 0, 69, 100)
         .noteOff(480, 0, 69)
         .endOfTrack();
-    const std::string named = d.write("named.mid", smf.build());
-    const std::string plain = d.write("plain.mid", song(1));
+    const std::string named = d.dir.write("named.mid", smf.build());
+    const std::string plain = d.dir.write("plain.mid", song(1));
     d.list({named, plain});
     d.control.tempoReleased(225);  // the first song (150 bpm) at 150 %
 
@@ -287,49 +259,42 @@ TEST(DesktopEngine, ThePanelShowsWhatThePlayingSongHolds) {
     EXPECT_EQ(shown[1].time, " 00:00:01 von 00:00:01") << "a song played to its end";
 }
 
-TEST(DesktopEngine, AConversionEndsAtItsLengthAndNamesItsFileWhole) {
-    Desktop d;
-    // The song is listed by a name relative to the working folder, as a command line gives it.
-    const std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(d.dir.path());
-    d.write("tune.mid", song(2));
-    d.list({"tune.mid"});
-    ASSERT_EQ(d.control.playlistCount(), 1);
-    d.control.convertCurrent(OutputKind::WavFile);
-    d.user.onNotice = [&](const PlayerNotice& n) {
-        if (n.code == NoticePlayEnd) d.control.queue(CmdQuit);
-    };
-    d.run();
-    std::filesystem::current_path(before);
-    ASSERT_EQ(d.view.ends.size(), 1u);
-    EXPECT_EQ(d.view.ends[0].lastOutputPath, d.dir.file("tune.wav"));
-    PanelView v;
-    ASSERT_TRUE(d.control.mailbox().take(v));
-    EXPECT_EQ(v.time, " 00:00:02 von 00:00:02");
-}
-
 // Every format the window offers converts into a file named after the song and tagged with its
-// title; Opus too, whose encoder takes the window's 44.1 kHz.
+// title, with no sound device to be had (conversion needs none); Opus too, whose encoder takes
+// the window's 44.1 kHz. The song is listed by a name relative to the working folder, as a
+// command line gives it, in a folder named with "#" (no archive's); the conversion ends at
+// the song's length and names its file whole.
 TEST(DesktopEngine, TheWindowConvertsIntoEveryFormatWithTags) {
     for (const auto& [output, name, magic] :
-         {std::tuple{OutputKind::WavFile, "tune.wav", "RIFF"},
-          std::tuple{OutputKind::FlacFile, "tune.flac", "fLaC"},
-          std::tuple{OutputKind::VorbisFile, "tune.ogg", "OggS"},
-          std::tuple{OutputKind::OpusFile, "tune.opus", "OggS"}}) {
+         {std::tuple{OutputKind::WavFile, "C#/tune.wav", "RIFF"},
+          std::tuple{OutputKind::FlacFile, "C#/tune.flac", "fLaC"},
+          std::tuple{OutputKind::VorbisFile, "C#/tune.ogg", "OggS"},
+          std::tuple{OutputKind::OpusFile, "C#/tune.opus", "OggS"}}) {
         SCOPED_TRACE(name);
         Desktop d;
+        d.device->failOpen = true;
         SmfBuilder smf(0, 480);
         smf.track()
             .trackName(0, "Window Tune")
             .noteOn(0, 0, 69, 100)
-            .noteOff(960, 0, 69)
+            .noteOff(1920, 0, 69)
             .endOfTrack();
-        d.list({d.write("tune.mid", smf.build())});
+        std::filesystem::create_directories(d.dir.path() / "C#");
+        d.dir.write("C#/tune.mid", smf.build());
+        const std::filesystem::path before = std::filesystem::current_path();
+        std::filesystem::current_path(d.dir.path());
+        d.list({"C#/tune.mid"});
         d.control.convertCurrent(output);
         d.user.onNotice = [&](const PlayerNotice& n) {
             if (n.code == NoticePlayEnd) d.control.queue(CmdQuit);
         };
         d.run();
+        std::filesystem::current_path(before);
+        ASSERT_EQ(d.view.ends.size(), 1u);
+        EXPECT_EQ(d.view.ends[0].lastOutputPath, d.dir.file(name));
+        PanelView v;
+        ASSERT_TRUE(d.control.mailbox().take(v));
+        EXPECT_EQ(v.time, " 00:00:02 von 00:00:02");
         const std::vector<uint8_t> bytes = test::readFileBytes(d.dir.file(name));
         const std::string text(bytes.begin(), bytes.end());
         EXPECT_EQ(text.substr(0, 4), magic);

@@ -91,6 +91,19 @@ inline PlayerNotice notice(int code, int32_t a = 0, int32_t b = 0, int32_t c = 0
     return n;
 }
 
+// Takes every queued command without carrying any out.
+inline std::vector<QueuedCommand> drain(CommandQueue& queue) {
+    std::vector<QueuedCommand> out;
+    while (queue.count() > 0) out.push_back(queue.take(false));
+    return out;
+}
+
+inline std::vector<int32_t> codesOf(const std::vector<QueuedCommand>& commands) {
+    std::vector<int32_t> codes;
+    for (const QueuedCommand& c : commands) codes.push_back(c.code);
+    return codes;
+}
+
 // Takes every queued command and carries out the front commands among them, as the engine
 // thread does between blocks; returns the codes and arguments of all of them in order.
 inline std::vector<QueuedCommand> engineStep(FrontControl& control) {
@@ -113,9 +126,9 @@ struct ControlRig {
     TempDir dir;
     FakeEngine engine;
     RecordingView view;
-    FrontControl control{engine, Language::English};
+    FrontControl control;
 
-    ControlRig() {
+    explicit ControlRig(uint32_t randomSeed = 1) : control(engine, Language::English, randomSeed) {
         control.setView(&view);
         control.setInterfaceFlags(0);
     }
@@ -141,11 +154,7 @@ struct ControlRig {
         control.runPlaylist(files);
     }
     // What engineStep carried out, by code.
-    std::vector<int32_t> queuedCodes() {
-        std::vector<int32_t> codes;
-        for (const QueuedCommand& c : engineStep(control)) codes.push_back(c.code);
-        return codes;
-    }
+    std::vector<int32_t> queuedCodes() { return codesOf(engineStep(control)); }
 };
 
 }  // namespace svt::test
