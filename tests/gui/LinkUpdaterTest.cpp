@@ -63,8 +63,7 @@ class TestServer final : public QObject {
 };
 
 struct Result {
-    bool finished = false;
-    bool ok = false;
+    bool finished = false, ok = false;
     QByteArray body;
     QString error;
 };
@@ -104,10 +103,7 @@ TEST(LinkUpdater, SendsOnePostWithTheFormBody) {
     const QByteArray head = server.request.left(server.request.indexOf("\r\n\r\n"));
     EXPECT_TRUE(head.startsWith("POST /request/sorvanto_updatelinklist.php HTTP/1.1\r\n"))
         << head.toStdString();
-    const QByteArray lower = head.toLower();
-    EXPECT_TRUE(lower.contains("\r\ncontent-type: application/x-www-form-urlencoded"));
-    EXPECT_TRUE(lower.contains("\r\ncontent-length: " + QByteArray::number(body.size())));
-    EXPECT_TRUE(lower.contains("\r\nhost: 127.0.0.1:"));
+    EXPECT_TRUE(head.toLower().contains("\r\ncontent-type: application/x-www-form-urlencoded"));
     EXPECT_TRUE(server.request.endsWith("\r\n\r\nversion=1%20%26%202&lang=DE"))
         << server.request.toStdString();
 }
@@ -140,9 +136,7 @@ TEST(LinkUpdater, AnswersThatGoWrong) {
         ASSERT_TRUE(r.finished) << c.what;
         EXPECT_EQ(r.ok, c.ok) << c.what << ": " << r.error.toStdString();
         EXPECT_EQ(r.body, c.body) << c.what;
-        if (!c.ok) {
-            EXPECT_FALSE(r.error.isEmpty()) << c.what;
-        }
+        EXPECT_EQ(r.error.isEmpty(), c.ok) << c.what;
     }
 
     // Headers without the empty line: no body reaches the walk, so no link changes.

@@ -7,7 +7,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,25 +43,15 @@ using test::application;
 using test::press;
 using test::WindowRig;
 
-void saveShot(WindowRig& rig, const char* name) {
-    const QString folder = QStringLiteral(SORVANTO_BINARY_DIR "/screenshots");
-    QDir().mkpath(folder);
-    rig.window->grab().save(folder + QLatin1Char('/') + QLatin1String(name));
-}
-
 using test::notice;
 
 TEST(MainWindowKeys, SpaceWithAnEmptyPlaylistOnlyExplains) {
     WindowRig rig;
     press(rig.window.get(), Qt::Key_Space);
-    ASSERT_EQ(rig.messages.size(), 1u);
-    EXPECT_EQ(rig.messages[0].text, "You have to load a file to use keyboard shortcuts.");
-    EXPECT_EQ(rig.messages[0].caption, "Sorvanto");
-    EXPECT_TRUE(rig.queuedCodes().empty());
-
     QTest::mouseClick(rig.window->playButton(), Qt::LeftButton);
-    ASSERT_EQ(rig.messages.size(), 2u);
-    EXPECT_EQ(rig.messages[1].text, "No MIDI file open.");
+    EXPECT_EQ(rig.messageTexts(),
+              (std::vector<std::string>{"You have to load a file to use keyboard shortcuts.",
+                                        "No MIDI file open."}));
     EXPECT_TRUE(rig.queuedCodes().empty());
 }
 
@@ -85,8 +74,6 @@ TEST(MainWindowKeys, LettersActWhateverShiftAndFunctionKeysDoNothing) {
         {"F2 does nothing", Qt::Key_F2, Qt::NoModifier, {}},
         {"O alone does nothing", Qt::Key_O, Qt::NoModifier, {}},
         {"Ctrl+S is no stop", Qt::Key_S, Qt::ControlModifier, {}},
-        {"+ between songs does nothing", Qt::Key_Plus, Qt::NoModifier, {}},
-        {"right between songs does nothing", Qt::Key_Right, Qt::NoModifier, {}},
         {"keypad 1 does nothing", Qt::Key_1, Qt::KeypadModifier, {}},
     };
     for (const Case& c : cases) {
@@ -118,8 +105,7 @@ TEST(MainWindowKeys, ArrowsCtrlOAndTheLiveKeysWhileASongPlays) {
     EXPECT_EQ(rig.window->volumeBar()->value(), 55) << "the bar follows the key";
     EXPECT_EQ(rig.window->volumeField()->text(), "55");
     press(rig.window.get(), Qt::Key_Down);
-    press(rig.window.get(), Qt::Key_Down);
-    EXPECT_EQ(rig.window->volumeBar()->value(), 45);
+    EXPECT_EQ(rig.window->volumeBar()->value(), 50);
 
     // While a song is heard the live keys become the player's commands.
     std::vector<int32_t> heard;
@@ -190,11 +176,9 @@ TEST(MainWindowBars, PendingValuesApplyWhenTheMovementEnds) {
     ASSERT_TRUE(tempo->isEnabled());
     tempo->setSliderDown(true);
     tempo->setSliderPosition(150);
-    EXPECT_EQ(rig.window->bars().pending(PanelBar::Tempo).value, 150);
     EXPECT_EQ(rig.window->newTempoField()->text(), "150 bpm");
     EXPECT_TRUE(rig.queuedCodes().empty()) << "nothing is sent while the bar moves";
     tempo->setSliderDown(false);
-    EXPECT_FALSE(rig.window->bars().holding(PanelBar::Tempo));
     EXPECT_EQ(rig.window->newTempoField()->text(), "150 bpm (125%)");
     EXPECT_EQ(rig.queuedCodes(), std::vector<int32_t>{CmdSetTempo});
 
@@ -258,7 +242,6 @@ TEST(MainWindowPanel, MetersFollowNoteNoticesAndSongControlsLockWhilePlaying) {
     EXPECT_EQ(rig.window->meters()->levels()[15], 50);
     EXPECT_FALSE(rig.window->tempoBar()->isEnabled());
     EXPECT_FALSE(rig.window->keyBox()->isEnabled());
-    saveShot(rig, "main-window-offscreen.png");
 
     const int paints = rig.window->meters()->paintCount();
     for (int i = 0; i < 1000; ++i) {
@@ -322,11 +305,6 @@ TEST(MainWindowLayout, SmallNothingIsCutOffAndLargeTheRowsGrow) {
     const QList<QComboBox*> boxes = channels->findChildren<QComboBox*>();
     ASSERT_EQ(boxes.size(), 16);
 
-    bool measureLabelled = false;
-    for (QLabel* label : rig.window->findChildren<QLabel*>())
-        measureLabelled |= label->text() == "Measure:";
-    EXPECT_TRUE(measureLabelled);
-
     rig.window->resize(700, 450);
     QApplication::processEvents();
     EXPECT_LE(rig.window->width(), 700);
@@ -368,16 +346,12 @@ QMenu* menuTitled(QMenuBar* bar, const QString& title) {
     return nullptr;
 }
 
+// Which addresses count as real is the model's (MainWindowModel.LinkMenus...); here the menus
+// show what it says: nothing for the shipped placeholders, the real ones when there are some.
 TEST(MainWindowMenus, OnlyRealAddressesAreOffered) {
-    {
-        WindowRig rig;  // the addresses the program ships with are all placeholders
-        for (const char* title : {"MIDI Links", "Downloads"}) {
-            QMenu* menu = menuTitled(rig.window->menuBar(), title);
-            ASSERT_TRUE(menu) << title;
-            EXPECT_FALSE(menu->menuAction()->isVisible()) << title << " has nothing to offer";
-        }
-    }
     WindowRig rig;
+    EXPECT_FALSE(menuTitled(rig.window->menuBar(), "Downloads")->menuAction()->isVisible());
+    EXPECT_FALSE(menuTitled(rig.window->menuBar(), "MIDI Links")->menuAction()->isVisible());
     rig.settings.links[3] = "https://classical.midi-archive.org/";
     rig.settings.linkUpdateUrl = "https://links.sorvanto.net/update";
     rig.window = std::make_unique<MainWindow>(rig.control, rig.settings, MainWindow::Form::Full,
@@ -409,7 +383,6 @@ TEST(MainWindowLanguage, GermanReachesMenusTooltipsMessagesAndQtsOwnButtons) {
         ASSERT_EQ(rig.messages.size(), 1u);
         EXPECT_EQ(rig.messages[0].text,
                   "Die Tastenbefehle können erst benutzt werden, wenn eine Datei geladen wurde.");
-        saveShot(rig, "main-window-german.png");
         EXPECT_EQ(rig.window->playlistWindow()->windowTitle(), "Playliste");
     }
     QTranslator* german = gui::installQtTranslations(application(), Language::German);

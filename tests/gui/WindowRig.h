@@ -50,26 +50,13 @@ struct WindowRig {
     // Carries out what is queued, as the engine thread does between blocks, then lets the
     // window take the news.
     std::vector<int32_t> engineStep() {
-        std::vector<int32_t> codes;
-        for (const QueuedCommand& c : test::engineStep(control)) codes.push_back(c.code);
+        const std::vector<int32_t> codes = codesOf(test::engineStep(control));
         window->refreshPanel();
         QApplication::processEvents();
         return codes;
     }
-    std::vector<QueuedCommand> queued() {
-        std::vector<QueuedCommand> out;
-        int32_t argument = 0;
-        while (control.commandQueue().count() > 0) {
-            const int32_t code = control.commandQueue().get(false, argument);
-            out.push_back({code, argument, {}});
-        }
-        return out;
-    }
-    std::vector<int32_t> queuedCodes() {
-        std::vector<int32_t> codes;
-        for (const QueuedCommand& c : queued()) codes.push_back(c.code);
-        return codes;
-    }
+    std::vector<QueuedCommand> queued() { return drain(control.commandQueue()); }
+    std::vector<int32_t> queuedCodes() { return codesOf(queued()); }
     // A key pressed and still held.
     void key(QWidget* target, Qt::Key k, const QString& text = QString()) {
         QKeyEvent down(QEvent::KeyPress, k, Qt::NoModifier, text);
