@@ -66,13 +66,12 @@ class FakeEngine final : public FrontEngine {
 
 class RecordingView final : public FrontView {
   public:
-    void panelChanged() override { ++panelSignals; }
+    void panelChanged() override {}
     void showMessage(FrontMessage m, const std::string&) override { messages.push_back(m); }
     void closeWindow() override { closed = true; }
     void playlistChanged() override { ++playlistSignals; }
     void conversionEnded(const ConversionEnd& end) override { ends.push_back(end); }
     void mediaListWritten(const std::string& path) override { mediaLists.push_back(path); }
-    int panelSignals = 0;
     int playlistSignals = 0;
     std::vector<ConversionEnd> ends;
     std::vector<std::string> mediaLists;

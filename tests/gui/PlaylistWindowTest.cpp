@@ -72,21 +72,16 @@ TEST(PlaylistWindow, KeysPlayRemoveClearAndHide) {
     ASSERT_EQ(codesOf(removed), (std::vector<int32_t>{FcRemoveEntry, FcRefreshList}));
     EXPECT_EQ(removed[0].argument, 1);
 
-    struct Case {
-        Qt::Key key;
-        bool answer;
-        std::vector<int32_t> expected;
-    };
-    const Case cases[] = {{Qt::Key_Delete, false, {}},
-                          {Qt::Key_C, false, {}},
-                          {Qt::Key_Delete, true, {FcClearPlaylist}}};
-    for (const Case& c : cases) {
+    // Delete and C ask before clearing; only a yes clears.
+    for (const auto& [key, answer] :
+         {std::pair{Qt::Key_Delete, false}, {Qt::Key_C, false}, {Qt::Key_Delete, true}}) {
         rig.questions.clear();
-        rig.answer = c.answer;
-        rig.key(list, c.key, c.key == Qt::Key_C ? QStringLiteral("c") : QString());
-        ASSERT_EQ(rig.questions.size(), 1u);
-        EXPECT_EQ(rig.questions[0], "Are you sure you want to clear the whole playlist?");
-        EXPECT_EQ(codesOf(rig.queued()), c.expected);
+        rig.answer = answer;
+        rig.key(list, key, key == Qt::Key_C ? QStringLiteral("c") : QString());
+        EXPECT_EQ(rig.questions,
+                  std::vector<std::string>{"Are you sure you want to clear the whole playlist?"});
+        EXPECT_EQ(codesOf(rig.queued()),
+                  answer ? std::vector<int32_t>{FcClearPlaylist} : std::vector<int32_t>{});
     }
     rig.control.clearPlaylist();  // what the last question queued, now carried out
     rig.engineStep();
