@@ -26,24 +26,17 @@ using test::SmfBuilder;
 using test::SmfTrack;
 using test::TempDir;
 
-// Passes everything to the front-end and lets a test act on each notice; a song it finds
-// paused when it should play ends the run instead of waiting for a key forever.
+// Passes everything to the front-end and lets a test act on each notice. (Pause, Stop and
+// Play again are the real program's test, DesktopRunTest.)
 class UserAtTheWindow final : public ControlInterface {
   public:
-    UserAtTheWindow(FrontControl& front, Engine& engine) : front_(front), engine_(engine) {}
-    int read(int32_t& argument) override {
-        if (mustNotPause && engine_.player().paused()) return CmdQuit;
-        return front_.read(argument);
-    }
+    explicit UserAtTheWindow(FrontControl& front) : front_(front) {}
+    int read(int32_t& argument) override { return front_.read(argument); }
     void event(const PlayerNotice& notice) override {
-        if (notice.code == NoticePlayStart) {
-            ++songs;
-            secondReached = false;
-        }
+        if (notice.code == NoticePlayStart) secondReached = false;
         if (notice.code == NoticePlayEnd) ends.push_back(notice.args[0]);
         front_.event(notice);
         if (notice.code == NoticeCurrentTime && notice.args[0] > 0) {
-            ++secondsHeard;
             if (!secondReached && atFirstSecond) atFirstSecond();
             secondReached = true;
         }
@@ -56,14 +49,10 @@ class UserAtTheWindow final : public ControlInterface {
     // Once a song, when its clock first shows a second.
     std::function<void()> atFirstSecond;
     bool secondReached = false;
-    bool mustNotPause = false;
-    int songs = 0;
-    int secondsHeard = 0;
     std::vector<int> ends;  // each song's result
 
   private:
     FrontControl& front_;
-    Engine& engine_;
 };
 
 // A song of `seconds` with one note on `channel` in a track named `name`.
@@ -88,7 +77,7 @@ struct Desktop {
     EngineFront front{engine};
     FrontControl control{front, Language::English};
     test::RecordingView view;
-    UserAtTheWindow user{control, engine};
+    UserAtTheWindow user{control};
 
     Desktop() {
         auto system = std::make_unique<test::FakeWaveSystem>();
@@ -114,31 +103,6 @@ struct Desktop {
         return false;
     }
 };
-
-TEST(DesktopEngine, PlayPauseStopPlayIsHeardAgain) {
-    Desktop d;
-    d.list({d.dir.write("a.mid", song(3))});
-    d.user.atFirstSecond = [&] {
-        if (d.user.songs != 1) return;
-        d.control.pressPause();
-        d.control.pressKey(ShortcutKey::S);
-    };
-    d.user.onNotice = [&](const PlayerNotice& n) {
-        if (d.user.songs == 1 && n.code == NoticePlayEnd) {
-            // Space once the loop is idle: what it queues then.
-            d.control.queue(FcSelectOutput, 0);
-            d.control.queue(CmdLoadFile);
-        }
-        if (n.code == NoticePlayStart && d.user.songs == 2) {
-            d.user.mustNotPause = true;
-            d.user.secondsHeard = 0;
-        }
-    };
-    d.control.pressPlay();
-    d.run();
-    EXPECT_EQ(d.user.ends, (std::vector<int>{CmdStop, CmdTuneEnd}));
-    EXPECT_GE(d.user.secondsHeard, 2) << "the clock runs through the second start";
-}
 
 TEST(DesktopEngine, ChangesWhileASongPlaysWaitForItOrStopIt) {
     struct Case {
