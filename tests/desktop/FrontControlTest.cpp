@@ -207,15 +207,6 @@ TEST(FrontControl, PlayingUsesTheEntrysTranspositionAndNeedsAnOutput) {
     EXPECT_FALSE(closed.control.playingOrConverting());
 }
 
-TEST(FrontControl, EngineThreadRunsUntilTheWindowQuits) {
-    Rig rig;
-    rig.control.setInterfaceFlags(0);
-    rig.control.open(rig.songs({"a.mid"}));
-    EXPECT_TRUE(rig.control.shutDown(60000));
-    EXPECT_FALSE(rig.control.engineRunning());
-    EXPECT_EQ(rig.control.playlistCount(), 1);
-}
-
 TEST(FrontControl, FrontCommandsChangeThePlaylistInTheEngineThread) {
     Rig rig;
     const auto files = rig.songs({"a.mid", "b.mid", "notes.txt"});

@@ -172,17 +172,11 @@ TEST(PlaylistWindowLogic, PlaylistConversionEndsAfterTheLastSongWithTheCdCheck) 
     }
 }
 
-TEST(PlaylistWindowLogic, ExportWritesTheListOfConvertedFiles) {
+// A list written is the main window model's test (ExportAsks...) and its contents the XML
+// parser's (MediaPlayerExportTest); one that cannot be written is told and frees the dialogs.
+TEST(PlaylistWindowLogic, AnExportThatFailsIsTold) {
     WindowRig rig;
     rig.list({"a.mid", "b.mid"});
-    const std::string target = rig.dir.file("list.wpl");
-    rig.control.exportMediaPlayer(target, OutputKind::WavFile);
-    rig.step();
-    ASSERT_EQ(rig.view.mediaLists, std::vector<std::string>{target});
-    const std::vector<uint8_t> bytes = test::readFileBytes(target);
-    const std::string text(bytes.begin(), bytes.end());
-    EXPECT_NE(text.find("b.wav\"/>"), std::string::npos) << text;
-
     rig.control.exportMediaPlayer(rig.dir.file("missing/folder/list.wpl"), OutputKind::WavFile);
     rig.step();
     EXPECT_EQ(rig.view.messages.back(), FrontMessage::ExportFailed);

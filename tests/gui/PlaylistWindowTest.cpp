@@ -240,6 +240,7 @@ TEST(PlaylistWindow, ConvertingTheListKeepsTheWindowResponsive) {
     const auto files = std::distance(std::filesystem::directory_iterator(dir.path()), {});
     EXPECT_EQ(files, 5) << "the font, two songs and two WAV files: no temporary file is left";
     EXPECT_TRUE(control.shutDown(10000));
+    EXPECT_FALSE(control.engineRunning());
 }
 
 }  // namespace
