@@ -23,7 +23,6 @@ namespace svt {
 namespace {
 
 using test::SmfBuilder;
-using test::SmfTrack;
 using test::TempDir;
 
 // Passes everything to the front-end and lets a test act on each notice. (Pause, Stop and
@@ -55,17 +54,13 @@ class UserAtTheWindow final : public ControlInterface {
     FrontControl& front_;
 };
 
-// A song of `seconds` with one note on `channel` in a track named `name`.
-std::vector<uint8_t> song(int seconds, int channel = 0, const std::string& name = "Melody",
-                          std::optional<uint32_t> microsPerQuarter = std::nullopt) {
+// A song of `seconds` without a tempo: one note, in the second track of two.
+std::vector<uint8_t> song(int seconds) {
     SmfBuilder smf(1, 480);
-    SmfTrack& conductor = smf.track();
-    if (microsPerQuarter) conductor.tempo(0, *microsPerQuarter);
-    conductor.endOfTrack();
+    smf.track().endOfTrack();
     smf.track()
-        .trackName(0, name)
-        .noteOn(0, channel, 69, 100)
-        .noteOff(static_cast<uint32_t>(960 * seconds), channel, 69)
+        .noteOn(0, 0, 69, 100)
+        .noteOff(static_cast<uint32_t>(960 * seconds), 0, 69)
         .endOfTrack();
     return smf.build();
 }
