@@ -73,6 +73,7 @@ TEST(FrontControl, EachUserActionQueuesExactlyItsCommands) {
     const OutputKind W = OutputKind::WavFile, M = OutputKind::Mp3File;
     const std::tuple<std::function<void()>, std::vector<int32_t>, bool> cases[] = {
         {[&] { c.pressPlay(); }, {FcSelectOutput, FcReinitialise, CmdLoadFile}, false},
+        {[&] { c.pressPause(); }, {CmdTogglePause}, false},
         {[&] { c.pressStop(); }, {CmdStop}, false},
         {[&] { c.positionReleased(12); }, {CmdJump}, false},
         {[&] { c.tempoReleased(90); }, {CmdSetTempo}, false},
