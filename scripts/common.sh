@@ -18,7 +18,8 @@ SVT_RUNTIME_PACKAGES+=(libasound2 libasound2-data)
 # pulse plugin, is the device that plays in real time.
 SVT_TEST_PACKAGES+=(tmux pulseaudio pulseaudio-utils libasound2-plugins)
 # The desktop program is Qt 6 Widgets (Core, Gui, Widgets; lrelease builds the translations);
-# its end-to-end test runs it under Xvfb, types with xdotool and takes screenshots with import.
+# its end-to-end test runs it under Xvfb and types with xdotool; the Windows program's desktop test
+# takes its screenshots with import.
 SVT_BUILD_PACKAGES+=(qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools)
 SVT_RUNTIME_PACKAGES+=(libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n)
 SVT_TEST_PACKAGES+=(xvfb xauth xdotool imagemagick)
