@@ -49,15 +49,14 @@ struct Case {
 TEST(VoiceBudget, ADrainingQueueCutsReleasedVoicesAsItsModelSays) {
     // A reserve of 100 ms is 4,411 frames at 44.1 kHz; thresholdMs 0 leaves a reserve of one frame.
     const Case cases[] = {
-        {"a stream under its reserve keeps one voice when all could go",
-         {true, false, 100}, {{3000, 6, 6}, {2000, 6, 6}}, {5}},
-        {"a stream under its reserve with few released voices cuts more than those",
-         {true, false, 100}, {{3000, 10, 4}, {2000, 10, 4}}, {5}},
-        // A file that drains with 10 voices learns that 10 are too many: with 14 the next
-        // drain cuts down to 10.
-        {"a file draining above the starved rate learns the voices it cannot bear",
-         {false, false, 0}, {{3500, 10, 0}, {3000, 10, 0}, {2900, 14, 8}}, {4}},
-        {"a file that keeps up cuts nothing", {false, false, 0}, {{9000, 30, 20}, {9500, 30, 20}}, {}},
+        // A stream under its reserve keeps one voice when all could go, and cuts more than the
+        // released voices when few are.
+        {"stream", {true, false, 100}, {{3000, 6, 6}, {2000, 6, 6}}, {5}},
+        {"stream, few released", {true, false, 100}, {{3000, 10, 4}, {2000, 10, 4}}, {5}},
+        // A file draining above the starved rate with 10 voices learns that 10 are too many:
+        // with 14 the next drain cuts down to 10.
+        {"file", {false, false, 0}, {{3500, 10, 0}, {3000, 10, 0}, {2900, 14, 8}}, {4}},
+        {"file keeping up", {false, false, 0}, {{9000, 30, 20}, {9500, 30, 20}}, {}},
     };
     for (const auto& c : cases) {
         Voices synth;
