@@ -118,6 +118,7 @@ TEST(Mp3Conversion, CommandLineRefusesWhatCannotBeEncoded) {
     const Case cases[] = {
         {"-f aiff", "-f wants wav, mp3, flac, ogg or opus"},
         {"--bitrate 128", "is for -f mp3"},
+        {"-f mp3 --bitrate 100", "--bitrate wants one of"},
         {"-f mp3 --vbr 10", "--vbr wants a quality from 0 to 9"},
         {"-f mp3 --vbr 2 --bitrate 128", "exclude each other"},
         {"-f mp3 --rate 96000", "MP3 files are made at"},
