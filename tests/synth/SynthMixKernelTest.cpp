@@ -177,10 +177,12 @@ TEST(SynthMix, FilterSegmentsSwitchEachLaneAtItsOwnFrames) {
                 if (trial % 4 == 3) {
                     // Values beyond 32 bits, in lanes that keep their coefficients; one kind a
                     // trial, as a lane with a 34-bit coefficient sends its group the scalar way.
+                    // Short runs: the random filters need not be stable, and a long run would
+                    // grow their states past 64 bits.
                     int32_t input = 0;
                     reference[j] = wideFilter(gen, trial / 4 % 4, input);
                     std::uniform_int_distribution<int32_t> value(-input, input);
-                    for (int k = 0; k < count; ++k) expected[j].push_back(value(gen));
+                    for (int k = 0; k < 4 + count % 37; ++k) expected[j].push_back(value(gen));
                     continue;
                 }
                 reference[j] = randomFilter(gen);
