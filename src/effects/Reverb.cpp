@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/Constants.h"
 #include "effects/Lfo.h"
 #include "synth/Interpolation.h"
 
@@ -146,6 +147,8 @@ void Reverb::prepare(int rateHz, std::optional<SimdLevel> simd) {
         for (auto& ap : side)
             ap.line.prepare(scaledLength(kAllPassTunings[3] + kStereoSpread, rateHz_, y) + 64);
     preDelay_.prepare(rateHz_ * 127 / 1000 + 1);
+    roomInput_.assign(size_t(kBlockFrames), 0);
+    for (auto& wet : roomWet_) wet.assign(size_t(kBlockFrames), 0);
     const double size = plateSize(longest);
     for (size_t i = 0; i < diffusers_.size(); ++i)
         diffusers_[i].line.prepare(plateLength(kDiffuserLengths[i], rateHz_, 1.0));
@@ -325,7 +328,7 @@ void Reverb::clear() {
     }
 }
 
-void Reverb::process(StereoView<int32_t> bus, StereoView<int64_t> out) {
+void Reverb::process(StereoView<int32_t> bus, StereoView<int64_t> out, RenderWorkers* helpers) {
     const int frames = bus.frames();
     if (kind_ != ReverbKind::None && preFilterOn_) {
         for (int i = 0; i < frames; ++i) {
@@ -335,7 +338,7 @@ void Reverb::process(StereoView<int32_t> bus, StereoView<int64_t> out) {
     }
     switch (kind_) {
         case ReverbKind::RoomHall:
-            processRoomHall(bus, out);
+            processRoomHall(bus, out, helpers);
             break;
         case ReverbKind::Plate:
             processPlate(bus, out);
@@ -355,12 +358,19 @@ void Reverb::process(StereoView<int32_t> bus, StereoView<int64_t> out) {
     std::ranges::fill(bus.span(), 0);
 }
 
-void Reverb::processRoomHall(StereoView<const int32_t> bus, StereoView<int64_t> out) {
-    const int frames = bus.frames();
+namespace {
+
+// Below this many frames a room or hall stays on one thread: handing the right side over
+// would cost about as much as it saves.
+constexpr int kShareFrames = 256;
+
+}  // namespace
+
+void Reverb::processRoomHall(StereoView<const int32_t> bus, StereoView<int64_t> out,
+                             RenderWorkers* helpers) {
     CombBank bank;
     bank.damp = damp_;
     bank.damp1 = damp1_;
-    int32_t shortest = kCombStretch;
     for (size_t c = 0; c < size_t(CombBank::kCombs); ++c) {
         Comb& comb = combs_[c / 8][c % 8];
         bank.line[c] = comb.line.buf.data();
@@ -368,39 +378,69 @@ void Reverb::processRoomHall(StereoView<const int32_t> bus, StereoView<int64_t> 
         bank.index[c] = comb.line.index;
         bank.store[c] = comb.store;
         bank.feedback[c] = comb.feedback;
-        shortest = std::min(shortest, comb.line.size);
     }
-    for (const auto& side : allPasses_)
-        for (const AllPass& a : side) shortest = std::min(shortest, a.line.size);
-    alignas(32) int32_t in[kCombStretch];
-    alignas(32) std::array<std::array<int32_t, kCombStretch>, 2> x;
-    int64_t sums[2 * kCombStretch];
-    // Every line is at least 11 long (a prime of at least 10), so each stretch moves on.
-    for (int start = 0; start < frames;) {
-        const int n = std::min(frames - start, int(shortest));
-        for (int i = 0; i < n; ++i) {
-            const int f = start + i;
-            in[i] = preDelay_.exchange(saturate32(int64_t(bus[2 * f]) + bus[2 * f + 1]));
+    const bool share = helpers != nullptr && helpers->helpers() > 0;
+    for (int done = 0; done < bus.frames();) {
+        const int frames = std::min(bus.frames() - done, int(roomInput_.size()));
+        for (int i = 0; i < frames; ++i) {
+            const int f = done + i;
+            roomInput_[size_t(i)] =
+                preDelay_.exchange(saturate32(int64_t(bus[2 * f]) + bus[2 * f + 1]));
         }
-        kernels_.combs(bank, in, n, sums);
-        for (size_t side = 0; side < 2; ++side) {
-            for (int i = 0; i < n; ++i) x[side][size_t(i)] = saturate32(sums[2 * i + int(side)]);
-            for (AllPass& a : allPasses_[side])
-                kernels_.allPass(a.line.buf.data(), a.line.size, a.line.index, a.gain,
-                                 x[side].data(), n);
+        if (share && frames >= kShareFrames) {
+            // Worker 0 runs the left side, worker 1 the right; any further helper idles.
+            class Sides final : public RenderWorkers::Task {
+              public:
+                Sides(Reverb& reverb, CombBank& bank, int frames)
+                    : reverb_(reverb), bank_(bank), frames_(frames) {}
+                void run(int worker) override {
+                    if (worker < 2)
+                        reverb_.runRoomSides(
+                            bank_, worker == 0 ? CombSides::Left : CombSides::Right, frames_);
+                }
+
+              private:
+                Reverb& reverb_;
+                CombBank& bank_;
+                int frames_;
+            } sides(*this, bank, frames);
+            helpers->run(sides);
+        } else {
+            runRoomSides(bank, CombSides::Both, frames);
         }
-        for (int i = 0; i < n; ++i) {
-            const int32_t left = x[0][size_t(i)], right = x[1][size_t(i)];
-            const int f = start + i;
+        for (int i = 0; i < frames; ++i) {
+            const int32_t left = roomWet_[0][size_t(i)], right = roomWet_[1][size_t(i)];
+            const int f = done + i;
             out[2 * f] += mulQ24(left, wet1_) + mulQ24(right, wet2_);
             out[2 * f + 1] += mulQ24(right, wet1_) + mulQ24(left, wet2_);
         }
-        start += n;
+        done += frames;
     }
     for (size_t c = 0; c < size_t(CombBank::kCombs); ++c) {
         Comb& comb = combs_[c / 8][c % 8];
         comb.line.index = bank.index[c];
         comb.store = bank.store[c];
+    }
+}
+
+void Reverb::runRoomSides(CombBank& bank, CombSides sides, int frames) {
+    int32_t shortest = kCombStretch;
+    for (int32_t size : bank.size) shortest = std::min(shortest, size);
+    for (const auto& side : allPasses_)
+        for (const AllPass& a : side) shortest = std::min(shortest, a.line.size);
+    const size_t first = sides == CombSides::Right ? 1 : 0, end = sides == CombSides::Left ? 1 : 2;
+    int64_t sums[2 * kCombStretch];
+    // Every line is at least 11 long (a prime of at least 10), so each stretch moves on.
+    for (int start = 0; start < frames;) {
+        const int n = std::min(frames - start, int(shortest));
+        kernels_.combs(bank, roomInput_.data() + start, n, sums, sides);
+        for (size_t side = first; side < end; ++side) {
+            int32_t* const x = roomWet_[side].data() + start;
+            for (int i = 0; i < n; ++i) x[i] = saturate32(sums[2 * i + int(side)]);
+            for (AllPass& a : allPasses_[side])
+                kernels_.allPass(a.line.buf.data(), a.line.size, a.line.index, a.gain, x, n);
+        }
+        start += n;
     }
 }
 

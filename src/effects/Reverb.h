@@ -7,12 +7,14 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "base/SimdLevel.h"
 #include "base/StereoView.h"
 #include "effects/FixedPoint.h"
 #include "effects/ReverbKernels.h"
 #include "synth/EffectRack.h"
+#include "synth/RenderWorkers.h"
 
 namespace svt::effects {
 
@@ -59,8 +61,10 @@ class Reverb {
     }
 
     // Reads the frames of `bus`, adds the wet signal into as many frames of `out` and zeroes
-    // the bus.
-    void process(StereoView<int32_t> bus, StereoView<int64_t> out);
+    // the bus. With `helpers`, a room or hall runs its right side on a helper while the
+    // calling thread runs the left: the same values as on one thread.
+    void process(StereoView<int32_t> bus, StereoView<int64_t> out,
+                 RenderWorkers* helpers = nullptr);
     void clear();
 
   private:
@@ -83,7 +87,11 @@ class Reverb {
         }
     };
 
-    void processRoomHall(StereoView<const int32_t> bus, StereoView<int64_t> out);
+    void processRoomHall(StereoView<const int32_t> bus, StereoView<int64_t> out,
+                         RenderWorkers* helpers);
+    // Runs the combs of `bank` and the all-passes of `sides` over the first `frames` of
+    // roomInput_ into roomWet_.
+    void runRoomSides(CombBank& bank, CombSides sides, int frames);
     void processPlate(StereoView<const int32_t> bus, StereoView<int64_t> out);
     void processDelay(StereoView<const int32_t> bus, StereoView<int64_t> out, bool panning);
     void processStandard(StereoView<const int32_t> bus, StereoView<int64_t> out);
@@ -101,10 +109,12 @@ class Reverb {
     std::array<OnePole, 2> preFilter_{};
     DelayLine preDelay_;
 
-    // Rooms and halls.
+    // Rooms and halls, and a block of the pre-delayed input and of each side's wet signal.
     std::array<std::array<Comb, 8>, 2> combs_{};
     std::array<std::array<AllPass, 4>, 2> allPasses_{};
     int32_t damp_ = 0, damp1_ = 0, wet1_ = 0, wet2_ = 0;
+    std::vector<int32_t> roomInput_;
+    std::array<std::vector<int32_t>, 2> roomWet_;
 
     // Plate.
     std::array<AllPass, 4> diffusers_{};

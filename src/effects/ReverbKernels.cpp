@@ -11,9 +11,23 @@
 
 namespace svt::effects {
 
-void combsScalar(CombBank& b, const int32_t* in, int frames, int64_t* sums) {
-    std::fill_n(sums, 2 * frames, int64_t{0});
-    for (int c = 0; c < CombBank::kCombs; ++c) {
+namespace {
+
+// The first and one past the last comb of `sides`.
+constexpr int firstComb(CombSides sides) {
+    return sides == CombSides::Right ? 8 : 0;
+}
+constexpr int endComb(CombSides sides) {
+    return sides == CombSides::Left ? 8 : CombBank::kCombs;
+}
+
+}  // namespace
+
+void combsScalar(CombBank& b, const int32_t* in, int frames, int64_t* sums, CombSides sides) {
+    for (int i = 0; i < frames; ++i)
+        for (int side = firstComb(sides) / 8; side < endComb(sides) / 8; ++side)
+            sums[2 * i + side] = 0;
+    for (int c = firstComb(sides); c < endComb(sides); ++c) {
         int32_t* const line = b.line[size_t(c)];
         const int32_t size = b.size[size_t(c)], feedback = b.feedback[size_t(c)];
         int32_t at = b.index[size_t(c)], store = b.store[size_t(c)];
@@ -100,61 +114,73 @@ SVT_TARGET_AVX2 inline void transpose8(const int32_t* from, size_t fromStride, i
 
 }  // namespace
 
-// Each comb's stretch is copied out of its ring, turned into rows of frames, run as two vectors
-// of eight combs frame by frame, turned back and copied into the ring.
-SVT_TARGET_AVX2 void combsAvx2(CombBank& b, const int32_t* in, int frames, int64_t* sums) {
+// Each comb's stretch is copied out of its ring, turned into rows of frames, run as vectors of
+// eight combs (one a side) frame by frame, turned back and copied into the ring. Both sides
+// in one loop keep two chains of products in flight; one side alone halves the work.
+namespace {
+
+template <int kHalves>
+SVT_TARGET_AVX2 void combHalvesAvx2(CombBank& b, const int32_t* in, int frames, int64_t* sums,
+                                    int first) {
     constexpr int kCombs = CombBank::kCombs;
     // byComb[c] is comb c's stretch, byFrame[i] frame i of every comb; whole groups of eight
     // frames are turned, the frames past the stretch being zeros that nothing reads.
     alignas(32) int32_t byComb[kCombs][kCombStretch];
     alignas(32) int32_t byFrame[kCombStretch][kCombs];
     const int groups = (frames + 7) / 8;
-    for (int c = 0; c < kCombs; ++c) {
+    for (int c = 8 * first; c < 8 * (first + kHalves); ++c) {
         const int32_t* const line = b.line[size_t(c)];
-        const int32_t at = b.index[size_t(c)], first = std::min(frames, b.size[size_t(c)] - at);
-        std::copy_n(line + at, first, byComb[c]);
-        std::copy_n(line, frames - first, byComb[c] + first);
+        const int32_t at = b.index[size_t(c)], part = std::min(frames, b.size[size_t(c)] - at);
+        std::copy_n(line + at, part, byComb[c]);
+        std::copy_n(line, frames - part, byComb[c] + part);
         std::fill(byComb[c] + frames, byComb[c] + 8 * groups, 0);
     }
     for (int g = 0; g < groups; ++g)
-        for (int half = 0; half < 2; ++half)
+        for (int half = first; half < first + kHalves; ++half)
             transpose8(&byComb[8 * half][8 * g], kCombStretch, &byFrame[8 * g][8 * half], kCombs);
 
     const __m256i damp = _mm256_set1_epi32(b.damp), damp1 = _mm256_set1_epi32(b.damp1);
-    const __m256i feedbackLeft = load(b.feedback.data());
-    const __m256i feedbackRight = load(b.feedback.data() + 8);
-    const __m256i feedbackLeftOdd = _mm256_srli_epi64(feedbackLeft, 32);
-    const __m256i feedbackRightOdd = _mm256_srli_epi64(feedbackRight, 32);
-    __m256i storeLeft = load(b.store.data()), storeRight = load(b.store.data() + 8);
+    __m256i feedback[kHalves], feedbackOdd[kHalves], store[kHalves];
+    for (int h = 0; h < kHalves; ++h) {
+        feedback[h] = load(b.feedback.data() + 8 * (first + h));
+        feedbackOdd[h] = _mm256_srli_epi64(feedback[h], 32);
+        store[h] = load(b.store.data() + 8 * (first + h));
+    }
     for (int i = 0; i < frames; ++i) {
         const __m256i x = _mm256_set1_epi32(in[i]);
-        __m256i* const row = reinterpret_cast<__m256i*>(byFrame[i]);
-        const __m256i oLeft = _mm256_load_si256(row), oRight = _mm256_load_si256(row + 1);
-        storeLeft =
-            _mm256_add_epi32(mulQ24x8(storeLeft, damp, damp), mulQ24x8(oLeft, damp1, damp1));
-        storeRight =
-            _mm256_add_epi32(mulQ24x8(storeRight, damp, damp), mulQ24x8(oRight, damp1, damp1));
-        sums[2 * i] = sum8(oLeft);
-        sums[2 * i + 1] = sum8(oRight);
-        _mm256_store_si256(row,
-                           _mm256_add_epi32(mulQ24x8(storeLeft, feedbackLeft, feedbackLeftOdd), x));
-        _mm256_store_si256(
-            row + 1, _mm256_add_epi32(mulQ24x8(storeRight, feedbackRight, feedbackRightOdd), x));
+        __m256i* const row = reinterpret_cast<__m256i*>(byFrame[i]) + first;
+        for (int h = 0; h < kHalves; ++h) {
+            const __m256i o = _mm256_load_si256(row + h);
+            store[h] = _mm256_add_epi32(mulQ24x8(store[h], damp, damp), mulQ24x8(o, damp1, damp1));
+            sums[2 * i + first + h] = sum8(o);
+            _mm256_store_si256(
+                row + h, _mm256_add_epi32(mulQ24x8(store[h], feedback[h], feedbackOdd[h]), x));
+        }
     }
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(b.store.data()), storeLeft);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(b.store.data() + 8), storeRight);
+    for (int h = 0; h < kHalves; ++h)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(b.store.data() + 8 * (first + h)), store[h]);
 
     for (int g = 0; g < groups; ++g)
-        for (int half = 0; half < 2; ++half)
+        for (int half = first; half < first + kHalves; ++half)
             transpose8(&byFrame[8 * g][8 * half], kCombs, &byComb[8 * half][8 * g], kCombStretch);
-    for (int c = 0; c < kCombs; ++c) {
+    for (int c = 8 * first; c < 8 * (first + kHalves); ++c) {
         int32_t* const line = b.line[size_t(c)];
         const int32_t size = b.size[size_t(c)], at = b.index[size_t(c)];
-        const int32_t first = std::min(frames, size - at);
-        std::copy_n(byComb[c], first, line + at);
-        std::copy_n(byComb[c] + first, frames - first, line);
+        const int32_t part = std::min(frames, size - at);
+        std::copy_n(byComb[c], part, line + at);
+        std::copy_n(byComb[c] + part, frames - part, line);
         b.index[size_t(c)] = at + frames < size ? at + frames : at + frames - size;
     }
+}
+
+}  // namespace
+
+SVT_TARGET_AVX2 void combsAvx2(CombBank& b, const int32_t* in, int frames, int64_t* sums,
+                               CombSides sides) {
+    if (sides == CombSides::Both)
+        combHalvesAvx2<2>(b, in, frames, sums, 0);
+    else
+        combHalvesAvx2<1>(b, in, frames, sums, sides == CombSides::Right ? 1 : 0);
 }
 
 // Eight values at a time along each part of the stretch that does not wrap.

@@ -26,11 +26,16 @@ struct CombBank {
 // The longest stretch a kernel takes at once.
 inline constexpr int kCombStretch = 128;
 
-// Runs every comb over `frames` frames of `in` (at most kCombStretch and at most the shortest
-// comb's size). Each comb: o = the line's front, store = store * damp + o * damp1, the line
-// takes store * feedback + in; sums[2i] and sums[2i + 1] become the sums of the left and the
-// right combs' o at frame i.
-using CombsFn = void (*)(CombBank& bank, const int32_t* in, int frames, int64_t* sums);
+// The combs a kernel runs: the two sides are independent of each other, so one thread may run
+// the left while another runs the right.
+enum class CombSides { Both, Left, Right };
+
+// Runs the combs of `sides` over `frames` frames of `in` (at most kCombStretch and at most the
+// shortest comb's size). Each comb: o = the line's front, store = store * damp + o * damp1, the
+// line takes store * feedback + in; sums[2i] and sums[2i + 1] become the sums of the left and
+// the right combs' o at frame i (only those of the sides run are written).
+using CombsFn = void (*)(CombBank& bank, const int32_t* in, int frames, int64_t* sums,
+                         CombSides sides);
 
 // The all-pass of the rooms and halls over `frames` values of `x` (at most the line's size), in
 // place: b = the line's front, the line takes x + b * gain, x becomes b - x.
@@ -45,11 +50,11 @@ struct ReverbKernels {
 // The kernels for `level` or the best available ones below it.
 ReverbKernels reverbKernelsFor(SimdLevel level);
 
-void combsScalar(CombBank& bank, const int32_t* in, int frames, int64_t* sums);
+void combsScalar(CombBank& bank, const int32_t* in, int frames, int64_t* sums, CombSides sides);
 void allPassScalar(int32_t* line, int32_t size, int32_t& index, int32_t gain, int32_t* x,
                    int frames);
 #if defined(__x86_64__) || defined(__i386__)
-void combsAvx2(CombBank& bank, const int32_t* in, int frames, int64_t* sums);
+void combsAvx2(CombBank& bank, const int32_t* in, int frames, int64_t* sums, CombSides sides);
 void allPassAvx2(int32_t* line, int32_t size, int32_t& index, int32_t gain, int32_t* x, int frames);
 #endif
 

@@ -191,7 +191,7 @@ void SystemEffects::process(StereoView<int64_t> block) {
     }
     // The reverb runs on every block once something was sent, so that its tail rings out.
     if (sent_[BUS_REVERB] || tailFrames_ > 0) {
-        reverbUnit_.process(reverbBus, out);
+        reverbUnit_.process(reverbBus, out, helpers_);
         tailFrames_ = sent_[BUS_REVERB] ? tailLength_ : std::max(0, tailFrames_ - frames);
     }
     for (bool& s : sent_) s = false;

@@ -56,6 +56,7 @@ class SystemEffects final : public EffectRack {
     bool busActive(EffectBus bus) const override;
     void send(EffectBus bus, StereoView<const int64_t> block, int level) override;
     void process(StereoView<int64_t> out) override;
+    void shareWith(RenderWorkers* helpers) override { helpers_ = helpers; }
     void resetEffects(int systemMode) override;
     void clearTails() override;
     void parameter(int type, int code, int value, int group, int block) override;
@@ -126,6 +127,7 @@ class SystemEffects final : public EffectRack {
     std::array<int, 2> xgInsertionPart_{127, 127};
     int xgVariationConnection_ = 0, xgVariationPart_ = 127;
     std::vector<int32_t> chainScratch_;
+    RenderWorkers* helpers_ = nullptr;
     std::array<TwoBandEq, kChannels> channelEqs_{};
     // Frames the reverb still runs after the last send, until its tail has died away.
     int32_t tailFrames_ = 0, tailLength_ = 0;

@@ -11,6 +11,8 @@
 
 namespace svt {
 
+class RenderWorkers;
+
 // What the reverb makes of the channels' send levels.
 struct ReverbMode {
     enum class Reverb : uint8_t { Off, Standard, SongChooses };
@@ -63,6 +65,9 @@ class EffectRack {
     // Runs the equaliser, chorus, delay and reverb on what was sent and adds their output into
     // `out`; the buses are cleared.
     virtual void process(StereoView<int64_t> out) = 0;
+    // The threads that render the song's voices, idle while the effects run: process() may
+    // hand them a share of its work (null: the calling thread does it all).
+    virtual void shareWith(RenderWorkers* /*helpers*/) {}
 
     // True while the GS insertion effect is built; the channels whose insertion switch is on
     // share it.

@@ -38,6 +38,8 @@ class MixTeam final : private RenderWorkers::Task {
     // Where the voices' ends are told.
     void setListener(SynthesisListener* listener) { listener_ = listener; }
     int threads() const { return workers_.helpers() + 1; }
+    // The helpers, for other work of the song's thread between stretches.
+    RenderWorkers& workers() { return workers_; }
     // Stretches the helpers took part in.
     int64_t sharedStretches() const { return sharedStretches_; }
 

@@ -56,6 +56,7 @@ void Synthesizer::setMonoOutput(bool mono) {
 void Synthesizer::setEffects(EffectRack* rack) {
     channels_.setEffects(rack);
     sends_.setEffects(rack);
+    if (rack != nullptr) rack->shareWith(team_.threads() > 1 ? &team_.workers() : nullptr);
 }
 
 void Synthesizer::clearEffectTails() {
