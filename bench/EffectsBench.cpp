@@ -58,6 +58,18 @@ void BM_Reverb(benchmark::State& state) {
 BENCHMARK(BM_Reverb)->Args({3, 0})->Args({3, 4})->Args({3, 5})->Args({3, 6})->Args({3, 7})->Args(
     {1, 4});
 
+// A hall with its right side on a helper thread, as a song rendered on two threads runs it.
+void BM_HallOnTwoThreads(benchmark::State& state) {
+    SystemEffects fx(kRate, {3, 0});
+    RenderWorkers helper(1);
+    fx.shareWith(&helper);
+    effects::ReverbParams p = effects::reverbMacro(4);
+    p.time = 64;
+    fx.setReverb(p);
+    run(state, fx, {BUS_REVERB});
+}
+BENCHMARK(BM_HallOnTwoThreads)->UseRealTime();
+
 void BM_Chorus(benchmark::State& state) {
     SystemEffects fx(kRate, {0, 1});
     run(state, fx, {BUS_CHORUS});

@@ -408,12 +408,8 @@ void Reverb::processRoomHall(StereoView<const int32_t> bus, StereoView<int64_t> 
         } else {
             runRoomSides(bank, CombSides::Both, frames);
         }
-        for (int i = 0; i < frames; ++i) {
-            const int32_t left = roomWet_[0][size_t(i)], right = roomWet_[1][size_t(i)];
-            const int f = done + i;
-            out[2 * f] += mulQ24(left, wet1_) + mulQ24(right, wet2_);
-            out[2 * f + 1] += mulQ24(right, wet1_) + mulQ24(left, wet2_);
-        }
+        kernels_.wetMix(roomWet_[0].data(), roomWet_[1].data(), frames, wet1_, wet2_,
+                        out.data() + 2 * done);
         done += frames;
     }
     for (size_t c = 0; c < size_t(CombBank::kCombs); ++c) {
@@ -429,17 +425,15 @@ void Reverb::runRoomSides(CombBank& bank, CombSides sides, int frames) {
     for (const auto& side : allPasses_)
         for (const AllPass& a : side) shortest = std::min(shortest, a.line.size);
     const size_t first = sides == CombSides::Right ? 1 : 0, end = sides == CombSides::Left ? 1 : 2;
-    int64_t sums[2 * kCombStretch];
     // Every line is at least 11 long (a prime of at least 10), so each stretch moves on.
     for (int start = 0; start < frames;) {
         const int n = std::min(frames - start, int(shortest));
-        kernels_.combs(bank, roomInput_.data() + start, n, sums, sides);
-        for (size_t side = first; side < end; ++side) {
-            int32_t* const x = roomWet_[side].data() + start;
-            for (int i = 0; i < n; ++i) x[i] = saturate32(sums[2 * i + int(side)]);
+        kernels_.combs(bank, roomInput_.data() + start, n,
+                       {roomWet_[0].data() + start, roomWet_[1].data() + start}, sides);
+        for (size_t side = first; side < end; ++side)
             for (AllPass& a : allPasses_[side])
-                kernels_.allPass(a.line.buf.data(), a.line.size, a.line.index, a.gain, x, n);
-        }
+                kernels_.allPass(a.line.buf.data(), a.line.size, a.line.index, a.gain,
+                                 roomWet_[side].data() + start, n);
         start += n;
     }
 }

@@ -101,7 +101,7 @@ class Reverb {
     void initStandard(const ReverbParams& p);
 
     int rateHz_ = 44100;
-    ReverbKernels kernels_{combsScalar, allPassScalar};
+    ReverbKernels kernels_{combsScalar, allPassScalar, wetMixScalar};
     ReverbKind kind_ = ReverbKind::None;
     double inputGain_ = 1.0;
     double decaySeconds_ = 0.0;

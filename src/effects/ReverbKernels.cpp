@@ -23,25 +23,26 @@ constexpr int endComb(CombSides sides) {
 
 }  // namespace
 
-void combsScalar(CombBank& b, const int32_t* in, int frames, int64_t* sums, CombSides sides) {
-    for (int i = 0; i < frames; ++i)
-        for (int side = firstComb(sides) / 8; side < endComb(sides) / 8; ++side)
-            sums[2 * i + side] = 0;
+void combsScalar(CombBank& b, const int32_t* in, int frames, std::array<int32_t*, 2> wet,
+                 CombSides sides) {
+    int64_t sums[2][kCombStretch] = {};
     for (int c = firstComb(sides); c < endComb(sides); ++c) {
         int32_t* const line = b.line[size_t(c)];
         const int32_t size = b.size[size_t(c)], feedback = b.feedback[size_t(c)];
         int32_t at = b.index[size_t(c)], store = b.store[size_t(c)];
-        int64_t* const sum = sums + c / 8;
+        int64_t* const sum = sums[c / 8];
         for (int i = 0; i < frames; ++i) {
             const int32_t o = line[at];
             store = mulQ24(store, b.damp) + mulQ24(o, b.damp1);
             line[at] = mulQ24(store, feedback) + in[i];
-            sum[2 * i] += o;
+            sum[i] += o;
             if (++at >= size) at = 0;
         }
         b.index[size_t(c)] = at;
         b.store[size_t(c)] = store;
     }
+    for (int side = firstComb(sides) / 8; side < endComb(sides) / 8; ++side)
+        for (int i = 0; i < frames; ++i) wet[size_t(side)][i] = saturate32(sums[side][i]);
 }
 
 void allPassScalar(int32_t* line, int32_t size, int32_t& index, int32_t gain, int32_t* x,
@@ -54,6 +55,17 @@ void allPassScalar(int32_t* line, int32_t size, int32_t& index, int32_t gain, in
         if (++at >= size) at = 0;
     }
     index = at;
+}
+
+void wetMixScalar(const int32_t* left, const int32_t* right, int frames, int32_t wet1, int32_t wet2,
+                  int64_t* out) {
+    for (int i = 0; i < frames; ++i) {
+        // The sum wraps on 32 bits as the vector form's does; the sides are saturated and
+        // the two gains add up to one, so it never comes to that.
+        const auto sum = [](int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); };
+        out[2 * i] += sum(mulQ24(left[i], wet1), mulQ24(right[i], wet2));
+        out[2 * i + 1] += sum(mulQ24(right[i], wet1), mulQ24(left[i], wet2));
+    }
 }
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -120,8 +132,8 @@ SVT_TARGET_AVX2 inline void transpose8(const int32_t* from, size_t fromStride, i
 namespace {
 
 template <int kHalves>
-SVT_TARGET_AVX2 void combHalvesAvx2(CombBank& b, const int32_t* in, int frames, int64_t* sums,
-                                    int first) {
+SVT_TARGET_AVX2 void combHalvesAvx2(CombBank& b, const int32_t* in, int frames,
+                                    std::array<int32_t*, 2> wet, int first) {
     constexpr int kCombs = CombBank::kCombs;
     // byComb[c] is comb c's stretch, byFrame[i] frame i of every comb; whole groups of eight
     // frames are turned, the frames past the stretch being zeros that nothing reads.
@@ -152,7 +164,7 @@ SVT_TARGET_AVX2 void combHalvesAvx2(CombBank& b, const int32_t* in, int frames, 
         for (int h = 0; h < kHalves; ++h) {
             const __m256i o = _mm256_load_si256(row + h);
             store[h] = _mm256_add_epi32(mulQ24x8(store[h], damp, damp), mulQ24x8(o, damp1, damp1));
-            sums[2 * i + first + h] = sum8(o);
+            wet[size_t(first + h)][i] = saturate32(sum8(o));
             _mm256_store_si256(
                 row + h, _mm256_add_epi32(mulQ24x8(store[h], feedback[h], feedbackOdd[h]), x));
         }
@@ -175,12 +187,12 @@ SVT_TARGET_AVX2 void combHalvesAvx2(CombBank& b, const int32_t* in, int frames, 
 
 }  // namespace
 
-SVT_TARGET_AVX2 void combsAvx2(CombBank& b, const int32_t* in, int frames, int64_t* sums,
-                               CombSides sides) {
+SVT_TARGET_AVX2 void combsAvx2(CombBank& b, const int32_t* in, int frames,
+                               std::array<int32_t*, 2> wet, CombSides sides) {
     if (sides == CombSides::Both)
-        combHalvesAvx2<2>(b, in, frames, sums, 0);
+        combHalvesAvx2<2>(b, in, frames, wet, 0);
     else
-        combHalvesAvx2<1>(b, in, frames, sums, sides == CombSides::Right ? 1 : 0);
+        combHalvesAvx2<1>(b, in, frames, wet, sides == CombSides::Right ? 1 : 0);
 }
 
 // Eight values at a time along each part of the stretch that does not wrap.
@@ -208,14 +220,38 @@ SVT_TARGET_AVX2 void allPassAvx2(int32_t* line, int32_t size, int32_t& index, in
 
 #endif
 
+// Eight frames at a time: the two channels' sums are interleaved and widened to 64 bits.
+SVT_TARGET_AVX2 void wetMixAvx2(const int32_t* left, const int32_t* right, int frames, int32_t wet1,
+                                int32_t wet2, int64_t* out) {
+    const __m256i g1 = _mm256_set1_epi32(wet1), g2 = _mm256_set1_epi32(wet2);
+    int i = 0;
+    for (; i + 8 <= frames; i += 8) {
+        const __m256i l = load(left + i), r = load(right + i);
+        const __m256i outLeft = _mm256_add_epi32(mulQ24x8(l, g1, g1), mulQ24x8(r, g2, g2));
+        const __m256i outRight = _mm256_add_epi32(mulQ24x8(r, g1, g1), mulQ24x8(l, g2, g2));
+        // Frames 0 1 | 4 5 and 2 3 | 6 7, left and right side by side.
+        const __m256i low = _mm256_unpacklo_epi32(outLeft, outRight);
+        const __m256i high = _mm256_unpackhi_epi32(outLeft, outRight);
+        const __m128i pairs[4] = {_mm256_castsi256_si128(low), _mm256_castsi256_si128(high),
+                                  _mm256_extracti128_si256(low, 1),
+                                  _mm256_extracti128_si256(high, 1)};
+        for (int p = 0; p < 4; ++p) {
+            __m256i* const to = reinterpret_cast<__m256i*>(out + 2 * i + 4 * p);
+            _mm256_storeu_si256(
+                to, _mm256_add_epi64(_mm256_loadu_si256(to), _mm256_cvtepi32_epi64(pairs[p])));
+        }
+    }
+    wetMixScalar(left + i, right + i, frames - i, wet1, wet2, out + 2 * i);
+}
+
 ReverbKernels reverbKernelsFor(SimdLevel level) {
 #if defined(__x86_64__) || defined(__i386__)
     if (level >= SimdLevel::Avx2 && simdLevelAvailable(SimdLevel::Avx2))
-        return {combsAvx2, allPassAvx2};
+        return {combsAvx2, allPassAvx2, wetMixAvx2};
 #else
     (void)level;
 #endif
-    return {combsScalar, allPassScalar};
+    return {combsScalar, allPassScalar, wetMixScalar};
 }
 
 }  // namespace svt::effects

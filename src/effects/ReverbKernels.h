@@ -32,9 +32,9 @@ enum class CombSides { Both, Left, Right };
 
 // Runs the combs of `sides` over `frames` frames of `in` (at most kCombStretch and at most the
 // shortest comb's size). Each comb: o = the line's front, store = store * damp + o * damp1, the
-// line takes store * feedback + in; sums[2i] and sums[2i + 1] become the sums of the left and
-// the right combs' o at frame i (only those of the sides run are written).
-using CombsFn = void (*)(CombBank& bank, const int32_t* in, int frames, int64_t* sums,
+// line takes store * feedback + in; wet[0][i] and wet[1][i] become the sums of the left and the
+// right combs' o at frame i, saturated to 32 bits (only those of the sides run are written).
+using CombsFn = void (*)(CombBank& bank, const int32_t* in, int frames, std::array<int32_t*, 2> wet,
                          CombSides sides);
 
 // The all-pass of the rooms and halls over `frames` values of `x` (at most the line's size), in
@@ -42,20 +42,33 @@ using CombsFn = void (*)(CombBank& bank, const int32_t* in, int frames, int64_t*
 using AllPassFn = void (*)(int32_t* line, int32_t size, int32_t& index, int32_t gain, int32_t* x,
                            int frames);
 
+// Adds the two sides' wet signals into `out` (interleaved stereo): frame i's left gets
+// left * wet1 + right * wet2 and its right right * wet1 + left * wet2, each product by mulQ24
+// and their sum on 32 bits.
+using WetMixFn = void (*)(const int32_t* left, const int32_t* right, int frames, int32_t wet1,
+                          int32_t wet2, int64_t* out);
+
 struct ReverbKernels {
     CombsFn combs;
     AllPassFn allPass;
+    WetMixFn wetMix;
 };
 
 // The kernels for `level` or the best available ones below it.
 ReverbKernels reverbKernelsFor(SimdLevel level);
 
-void combsScalar(CombBank& bank, const int32_t* in, int frames, int64_t* sums, CombSides sides);
+void combsScalar(CombBank& bank, const int32_t* in, int frames, std::array<int32_t*, 2> wet,
+                 CombSides sides);
 void allPassScalar(int32_t* line, int32_t size, int32_t& index, int32_t gain, int32_t* x,
                    int frames);
+void wetMixScalar(const int32_t* left, const int32_t* right, int frames, int32_t wet1, int32_t wet2,
+                  int64_t* out);
 #if defined(__x86_64__) || defined(__i386__)
-void combsAvx2(CombBank& bank, const int32_t* in, int frames, int64_t* sums, CombSides sides);
+void combsAvx2(CombBank& bank, const int32_t* in, int frames, std::array<int32_t*, 2> wet,
+               CombSides sides);
 void allPassAvx2(int32_t* line, int32_t size, int32_t& index, int32_t gain, int32_t* x, int frames);
+void wetMixAvx2(const int32_t* left, const int32_t* right, int frames, int32_t wet1, int32_t wet2,
+                int64_t* out);
 #endif
 
 }  // namespace svt::effects
