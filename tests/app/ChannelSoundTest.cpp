@@ -57,21 +57,6 @@ std::vector<uint8_t> channelFont() {
     return sf.build();
 }
 
-// Keeps the notices the player sends.
-class NoticeLog final : public ControlInterface {
-  public:
-    std::vector<PlayerNotice> notices;
-    int read(int32_t&) override { return CmdNone; }
-    void event(const PlayerNotice& n) override { notices.push_back(n); }
-    bool traces() const override { return false; }
-    std::vector<int32_t> firstArguments(int code) const {
-        std::vector<int32_t> out;
-        for (const PlayerNotice& n : notices)
-            if (n.code == code) out.push_back(n.args[0]);
-        return out;
-    }
-};
-
 struct Stereo {
     std::vector<double> left, right;
 
@@ -85,11 +70,9 @@ struct Stereo {
     }
 };
 
-// One engine over the test's font, without effects, that keeps the notices it sends.
+// One engine over the test's font, without effects.
 struct ChannelRig : SongRig {
-    NoticeLog log;
-
-    ChannelRig() : SongRig(channelFont()) { engine.setControl(log); }
+    ChannelRig() : SongRig(channelFont()) {}
     Stereo play(const SmfBuilder& song, const std::string& name = "song.mid") {
         SongRig::play(song, name);
         return Stereo{side(0), side(1)};
@@ -109,21 +92,15 @@ Stereo playSong(const Messages& setup, const std::function<void(SmfTrack&)>& not
     return rig.play(song);
 }
 
-// Frequencies of the single cycles from `from` to `to` seconds, by rising zero crossings.
-std::vector<double> cycleFrequencies(std::span<const double> x) {
-    std::vector<double> crossings;
+// Half the distance in cents between the highest and the lowest single cycle (by rising zero
+// crossings): a vibrato's depth.
+double vibratoCents(std::span<const double> x) {
+    std::vector<double> crossings, f;
     for (size_t i = 1; i < x.size(); ++i)
         if (x[i - 1] < 0 && x[i] >= 0)
             crossings.push_back(double(i - 1) + x[i - 1] / (x[i - 1] - x[i]));
-    std::vector<double> f;
     for (size_t i = 1; i < crossings.size(); ++i)
         f.push_back(kRate / (crossings[i] - crossings[i - 1]));
-    return f;
-}
-
-// Half the distance in cents between the highest and the lowest cycle: a vibrato's depth.
-double vibratoCents(std::span<const double> x) {
-    const std::vector<double> f = cycleFrequencies(x);
     if (f.size() < 2) return 0;
     const auto [low, high] = std::minmax_element(f.begin(), f.end());
     return 1200.0 * std::log2(*high / *low) / 2.0;
@@ -232,19 +209,6 @@ TEST(ChannelSound, TemperamentsPlaceTheThirdsByTheirTables) {
         // Each pitch is as exact as a sample increment of 12 fraction bits allows.
         EXPECT_NEAR(cents(out.pitch(1.2, 1.9), out.pitch(0.2, 0.9)), c.interval, 1.0) << c.name;
     }
-}
-
-TEST(ChannelSound, TemperamentKeyChangesReachTheFrontEnd) {
-    ChannelRig rig;
-    SmfBuilder song(0, kDivision);
-    song.track()
-        .sysex(0, {0x7E, 0x7F, 0x08, 0x0A, 0x02, 0x00, 0xF7})  // D major
-        .noteOn(0, 0, 60, 100)
-        .sysex(kSecond / 2, {0x7E, 0x7F, 0x08, 0x0A, 0x00, 0x01, 0xF7})  // A minor
-        .noteOff(kSecond / 2, 0, 60)
-        .endOfTrack();
-    rig.play(song);
-    EXPECT_EQ(rig.log.firstArguments(NoticeTemperKeySignature), (std::vector<int32_t>{0, 2, 16}));
 }
 
 // A tuning bulk dump of program `program`: key 69 a quarter tone up, every other key as it is.

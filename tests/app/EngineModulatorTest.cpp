@@ -220,8 +220,6 @@ TEST(Modulators, SourcesFollowTheirCurvesDirectionsAndPolarity) {
     };
     const Case cases[] = {
         {0x0002, 0.5},                                     // linear, unipolar
-        {0x0102, 0.5},                                     // max to min
-        {0x0202, 0.0},                                     // bipolar
         {0x0003, 0.75},                                    // the key
         {0x0103, 0.25},                                    // the key falling
         {0x0203, 0.5},                                     // the key bipolar

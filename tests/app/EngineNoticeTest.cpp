@@ -162,6 +162,22 @@ TEST(EngineNotices, ChannelNoticesCarryWhatTheChannelsHold) {
     EXPECT_TRUE(programAfter) << "a drum part change is followed by NoticeProgram";
 }
 
+TEST(EngineNotices, TemperamentKeyChangesAreTold) {
+    NoticeRig rig;
+    SmfBuilder song(0, 480);
+    song.track()
+        .sysex(0, {0x7E, 0x7F, 0x08, 0x0A, 0x02, 0x00, 0xF7})  // D major
+        .noteOn(0, 0, 60, 100)
+        .sysex(480, {0x7E, 0x7F, 0x08, 0x0A, 0x00, 0x01, 0xF7})  // A minor
+        .noteOff(480, 0, 60)
+        .endOfTrack();
+    rig.play(song);
+    std::vector<int32_t> keys;
+    for (const PlayerNotice& n : rig.control.of(NoticeTemperKeySignature))
+        keys.push_back(n.args[0]);
+    EXPECT_EQ(keys, (std::vector<int32_t>{0, 2, 16})) << "the song's start, then each message";
+}
+
 TEST(EngineNotices, ARandomPanIsToldWithEveryPlaceTheChannelGoesTo) {
     NoticeRig rig;
     SmfBuilder song(0, 480);

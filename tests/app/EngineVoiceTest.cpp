@@ -41,6 +41,11 @@ SmfBuilder heldNote(double seconds, std::initializer_list<std::pair<int, int>> c
     return song;
 }
 
+// The pitch of `x` around `t` seconds, in cents from 440 Hz, over a window `half` each way.
+double centsAt(const std::vector<double>& x, double t, double half) {
+    return 1200 * std::log2(pitchByZeroCrossings(between(x, t - half, t + half), kRate) / 440.0);
+}
+
 TEST(EngineVoices, ANoteHeldByThePedalFadesAwayBeforeThePedalLifts) {
     SongRig rig(
         fontWith([](Sf2Zone& z) { z.gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(0.2)); }));
@@ -69,16 +74,12 @@ TEST(EngineVoices, TheModulationEnvelopeBendsByItsCurveAfterItsDelay) {
     }));
     rig.play(heldNote(2.0));
     const auto x = rig.side(0);
-    auto centsAt = [&](double t) {
-        return 1200 *
-               std::log2(pitchByZeroCrossings(between(x, t - 0.02, t + 0.02), kRate) / 440.0);
-    };
-    EXPECT_NEAR(centsAt(0.15), 0.0, 5.0) << "still waiting";
+    EXPECT_NEAR(centsAt(x, 0.15, 0.02), 0.0, 5.0) << "still waiting";
     // Half way down the decay the level is half; the curve keeps 0.906 of the depth there
     // (a straight line would give 600 cents).
     const double curveAtHalf = std::log2(1 + 1 + 5.0 / 12 * std::log10(0.5));
-    EXPECT_NEAR(centsAt(0.8), 1200 * curveAtHalf, 30.0);
-    EXPECT_NEAR(centsAt(1.6), 0.0, 5.0) << "the decay has ended";
+    EXPECT_NEAR(centsAt(x, 0.8, 0.02), 1200 * curveAtHalf, 30.0);
+    EXPECT_NEAR(centsAt(x, 1.6, 0.02), 0.0, 5.0) << "the decay has ended";
 }
 
 TEST(EngineVoices, EachEnvelopeKeepsItsOwnTimes) {
@@ -97,14 +98,10 @@ TEST(EngineVoices, EachEnvelopeKeepsItsOwnTimes) {
         rig.play(heldNote(1.0));
         return rig.side(0);
     };
-    auto centsAt = [](const std::vector<double>& x, double t) {
-        return 1200 *
-               std::log2(pitchByZeroCrossings(between(x, t - 0.01, t + 0.01), kRate) / 440.0);
-    };
     // The time the pitch first comes down a tenth of its way.
     auto fallStart = [&](const std::vector<double>& x) {
         for (double t = 0.02; t < 0.9; t += 0.005)
-            if (centsAt(x, t) < 1080) return t;
+            if (centsAt(x, t, 0.01) < 1080) return t;
         return 1.0;
     };
     const auto plain = render(0.001, 0.001);
