@@ -80,11 +80,16 @@ std::string limitedCli(const std::string& limit, const std::string& arguments) {
                  "; echo \"exit $?\"' 2>&1");
 }
 
-// A folder gives its songs, told by their contents: its texts and the WAV files of an earlier
-// run are neither converted nor overwritten, even with --overwrite.
-TEST(ConversionRules, AFolderGivesOnlyItsSongs) {
+// Each test's own folder, with the sine font in it.
+class ConversionRules : public ::testing::Test {
+  protected:
     TempDir dir;
     const std::string font = dir.write("sine.sf2", test::sineFont());
+};
+
+// A folder gives its songs, told by their contents: its texts and the WAV files of an earlier
+// run are neither converted nor overwritten, even with --overwrite.
+TEST_F(ConversionRules, AFolderGivesOnlyItsSongs) {
     dir.write("coll/song.mid", song());
     auto run = test::runCli("convert " + dir.file("coll") + " -s " + font);
     ASSERT_EQ(run.exitCode, 0) << run.out;
@@ -111,9 +116,7 @@ TEST(ConversionRules, AFolderGivesOnlyItsSongs) {
 }
 
 // Whatever goes wrong, the file under the output's name is the one that was there before.
-TEST(ConversionRules, AnOldFileIsKeptWhenTheNewOneCannotBeMade) {
-    TempDir dir;
-    const std::string font = dir.write("sine.sf2", test::sineFont());
+TEST_F(ConversionRules, AnOldFileIsKeptWhenTheNewOneCannotBeMade) {
     const std::string a = dir.write("a.mid", song());
     dir.write("broken.mid", std::vector<uint8_t>{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0});
     const std::string good = dir.write("good.wav", std::string("a good old file"));
@@ -149,9 +152,7 @@ TEST(ConversionRules, AnOldFileIsKeptWhenTheNewOneCannotBeMade) {
 // One folder spelt three ways (relative, absolute, through a symbolic link) gives one output
 // per song: the first job writes it, the later ones fail before anything is opened, even with
 // two songs converted at once, so no file is spliced from two songs.
-TEST(ConversionRules, OneOutputFromTwoSpellingsIsAnErrorForTheLaterJobs) {
-    TempDir dir;
-    const std::string font = dir.write("sine.sf2", test::sineFont());
+TEST_F(ConversionRules, OneOutputFromTwoSpellingsIsAnErrorForTheLaterJobs) {
     dir.write("coll/x.mid", song(60));
     dir.write("coll/y.mid", song(64));
     fs::create_directory_symlink(dir.file("coll"), dir.file("link"));
@@ -173,9 +174,7 @@ TEST(ConversionRules, OneOutputFromTwoSpellingsIsAnErrorForTheLaterJobs) {
 
 // Songs of one name in different sub-folders stay apart under -o FOLDER: each keeps its
 // sub-folder there (made when missing).
-TEST(ConversionRules, AFolderConvertedIntoAnotherKeepsItsSubFolders) {
-    TempDir dir;
-    const std::string font = dir.write("sine.sf2", test::sineFont());
+TEST_F(ConversionRules, AFolderConvertedIntoAnotherKeepsItsSubFolders) {
     dir.write("coll/a/x.mid", song(60));
     dir.write("coll/b/x.mid", song(64));
     dir.write("coll/y.mid", song(67));
@@ -191,7 +190,7 @@ TEST(ConversionRules, AFolderConvertedIntoAnotherKeepsItsSubFolders) {
 
 // A signal in the middle of a song ends the program as the signal does, and leaves neither a
 // file under the output's name nor a temporary file; a file that was there stays as it was.
-TEST(ConversionRules, SignalsMidSongLeaveNoFileBehind) {
+TEST_F(ConversionRules, SignalsMidSongLeaveNoFileBehind) {
     struct Case {
         int signal;
         const char* output;
@@ -203,24 +202,24 @@ TEST(ConversionRules, SignalsMidSongLeaveNoFileBehind) {
                           {SIGINT, "out.opus", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(strsignal(c.signal)) + " " + c.output);
-        TempDir dir;
-        const std::string font = dir.write("sine.sf2", test::sineFont());
-        const std::string midi = dir.write("long.mid", longSong());
+        TempDir own;  // a folder for each case, the font and the song alone in it
+        const std::string midi = own.write("long.mid", longSong());
+        own.write("sine.sf2", test::sineFont());
         std::set<std::string> before = {"long.mid", "sine.sf2"};
         if (c.oldFile) {
-            dir.write(c.output, std::string("the old file"));
+            own.write(c.output, std::string("the old file"));
             before.insert(c.output);
         }
         test::CliChild child(
-            {"convert", midi, "-s", font, "-o", dir.file(c.output), "--overwrite"});
+            {"convert", midi, "-s", own.file("sine.sf2"), "-o", own.file(c.output), "--overwrite"});
         ASSERT_TRUE(child.started());
         ASSERT_TRUE(child.waitFor("%")) << "no progress shown:\n" << child.shown();
         child.signal(c.signal);
         const int status = child.wait();
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << child.shown();
-        EXPECT_EQ(filesIn(dir.path()), before);
+        EXPECT_EQ(filesIn(own.path()), before);
         if (c.oldFile) {
-            EXPECT_EQ(text(dir.file(c.output)), "the old file");
+            EXPECT_EQ(text(own.file(c.output)), "the old file");
         }
     }
 }
@@ -228,9 +227,7 @@ TEST(ConversionRules, SignalsMidSongLeaveNoFileBehind) {
 // A disk that fills up keeps the old file (with --overwrite) or gets no file at all, and the
 // message carries the system's reason, in every format. A small file system of its own
 // where the machine allows mounting one; /dev/full behind a symbolic link always.
-TEST(ConversionRules, AFullDiskLeavesTheOldFileOrNothing) {
-    TempDir dir;
-    const std::string font = dir.write("sine.sf2", test::sineFont());
+TEST_F(ConversionRules, AFullDiskLeavesTheOldFileOrNothing) {
     const std::string midi = dir.write("a.mid", song());
     for (const char* name : {"full.wav", "full.mp3", "full.flac", "full.ogg", "full.opus"}) {
         fs::create_symlink("/dev/full", dir.file(name));
@@ -267,9 +264,7 @@ TEST(ConversionRules, AFullDiskLeavesTheOldFileOrNothing) {
 // temporary file; the songs after it are written. A file-size limit (ulimit -f) is met by the
 // write, not by a signal; a song cut short while it is read is a song that changed, whenever
 // the cut comes; running out of address space fails the song that needed it.
-TEST(ConversionRules, SystemFaultsFailTheirSongAndTheBatchGoesOn) {
-    TempDir dir;
-    const std::string font = dir.write("sine.sf2", test::sineFont());
+TEST_F(ConversionRules, SystemFaultsFailTheirSongAndTheBatchGoesOn) {
     const std::string songs = dir.write("long.mid", longSong()) + " " + dir.write("a.mid", song());
     for (const char* format : {"wav", "mp3"}) {
         SCOPED_TRACE(format);
@@ -375,9 +370,7 @@ TEST(ConversionRules, SystemFaultsFailTheirSongAndTheBatchGoesOn) {
 }
 
 // A song from standard input is read whole: it converts to the very file its own file gives.
-TEST(ConversionRules, StandardInputPlaysLikeTheSameFile) {
-    TempDir dir;
-    const std::string font = dir.write("sine.sf2", test::sineFont());
+TEST_F(ConversionRules, StandardInputPlaysLikeTheSameFile) {
     const std::string midi = dir.write("song.mid", song());
     // Without tags: standard input has no file name to give as the source.
     auto run =
@@ -401,9 +394,7 @@ TEST(ConversionRules, StandardInputPlaysLikeTheSameFile) {
 
 // What the reader noticed reaches the user once per song, whatever the number of jobs, and is
 // counted in the summary; -q leaves only errors.
-TEST(ConversionRules, ReaderWarningsAreShownOncePerSongAndCounted) {
-    TempDir dir;
-    const std::string font = dir.write("sine.sf2", test::sineFont());
+TEST_F(ConversionRules, ReaderWarningsAreShownOncePerSongAndCounted) {
     std::vector<uint8_t> cut = song();
     cut.resize(cut.size() - 6);  // the third track ends inside an event
     const std::string songs = dir.write("cut.mid", cut) + " " + dir.write("whole.mid", song()) +
@@ -427,8 +418,7 @@ TEST(ConversionRules, ReaderWarningsAreShownOncePerSongAndCounted) {
 
 // A font in which nothing can sound stops the run before any song, naming the font; a font
 // with problems that can sound is used, its problems said once for the run.
-TEST(ConversionRules, AFontWithNothingPlayableStopsTheRunBeforeAnySong) {
-    TempDir dir;
+TEST_F(ConversionRules, AFontWithNothingPlayableStopsTheRunBeforeAnySong) {
     const std::string songs = dir.write("a.mid", song()) + " " + dir.write("b.mid", song(64));
     test::Sf2Builder presetless;
     presetless.addSample(test::Sf2Builder::sineSample("sine", 440.0, 44100, 69));
@@ -455,14 +445,14 @@ TEST(ConversionRules, AFontWithNothingPlayableStopsTheRunBeforeAnySong) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        const std::string font = dir.write(c.file, c.bytes);
+        const std::string broken = dir.write(c.file, c.bytes);
         const auto run =
-            test::runCli("convert " + songs + " -o " + dir.file("out/") + " -s " + font);
+            test::runCli("convert " + songs + " -o " + dir.file("out/") + " -s " + broken);
         EXPECT_EQ(run.exitCode, 1) << run.out;
         EXPECT_NE(run.out.find(c.reason), std::string::npos) << run.out;
         EXPECT_EQ(count(run.out, c.file), 1u) << run.out;
         EXPECT_FALSE(fs::exists(dir.file("out"))) << "no song was started";
-        const auto played = test::runCli("play " + songs + " --device null -s " + font);
+        const auto played = test::runCli("play " + songs + " --device null -s " + broken);
         EXPECT_EQ(played.exitCode, 1) << played.out;
         EXPECT_NE(played.out.find(c.reason), std::string::npos) << played.out;
     }
@@ -473,9 +463,8 @@ TEST(ConversionRules, AFontWithNothingPlayableStopsTheRunBeforeAnySong) {
     const int good = flawed.addInstrument("Sine");
     flawed.instrumentZone(good).sample(sine);
     flawed.presetZone(flawed.addPreset("Sine", 0, 0)).instrument(good);
-    const std::string font = dir.write("flawed.sf2", flawed.build());
-    const auto run =
-        test::runCli("convert " + songs + " -o " + dir.file("out/") + " --jobs 2 -s " + font);
+    const auto run = test::runCli("convert " + songs + " -o " + dir.file("out/") + " --jobs 2 -s " +
+                                  dir.write("flawed.sf2", flawed.build()));
     EXPECT_EQ(run.exitCode, 0) << run.out;
     EXPECT_EQ(count(run.out, "flawed.sf2: warning: sample 1 \"lost\" lies outside"), 1u) << run.out;
 }
@@ -483,8 +472,7 @@ TEST(ConversionRules, AFontWithNothingPlayableStopsTheRunBeforeAnySong) {
 // Texts of songs and file names that are not UTF-8 (Latin-1 mostly) or hold control characters
 // reach the terminal and JSON cleaned: every line of --json is valid JSON, one per song, and a
 // file that cannot be read is an object with "error".
-TEST(ConversionRules, InfoGivesValidJsonAndCleanTextForEveryFile) {
-    TempDir dir;
+TEST_F(ConversionRules, InfoGivesValidJsonAndCleanTextForEveryFile) {
     dir.write("coll/latin.mid", song(60, "Caf\xE9 M\xFCller \x96 Sch\xF6n"));
     dir.write("coll/escape.mid", song(60, "\x1b[2J\x1b[HCleared"));
     dir.write("coll/\xE9t\xE9.mid", song(60, "Summer"));
@@ -515,9 +503,7 @@ TEST(ConversionRules, InfoGivesValidJsonAndCleanTextForEveryFile) {
 // The format follows the output's name; -f may only agree with it. Exit status 0 when nothing
 // failed (a file kept because it exists is not a failure), 1 when a file failed, 2 for a
 // mistake in the command.
-TEST(ConversionRules, FormatsFollowTheNameAndExitCodesSayWhatHappened) {
-    TempDir dir;
-    const std::string font = dir.write("sine.sf2", test::sineFont());
+TEST_F(ConversionRules, FormatsFollowTheNameAndExitCodesSayWhatHappened) {
     const std::string midi = dir.write("a.mid", song());
     struct Case {
         std::string args;
