@@ -417,7 +417,6 @@ TEST(ChannelSound, AlternateGroupsCutTheKeysOfTheirGroup) {
         bool firstCut;
     };
     const std::vector<Case> cases = {
-        {"two keys of no group", {}, 57, 64, false},
         {"closed and open hi-hat", {}, 42, 46, true},
         {"one of them in a group", {group(57, 5)}, 57, 64, false},
         {"both in the song's group", {group(57, 5), group(64, 5)}, 57, 64, true},
