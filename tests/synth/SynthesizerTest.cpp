@@ -38,23 +38,6 @@ TEST(SynthesizerPitch, NotesBendTuningAndTransposition) {
     }
 }
 
-TEST(SynthesizerPitch, DrumChannelPlaysTheDrumSetAndIgnoresTransposition) {
-    SynthRig rig;
-    rig.controls.noteKeyOffset = 5;
-    rig.noteOn(9, 36);
-    EXPECT_NEAR(cents(pitchOf(rig), 1000.0), 0.0, 3.0);
-    // The same key on a melodic channel plays the piano-side program.
-    SynthRig melodic;
-    melodic.noteOn(0, 36);
-    EXPECT_NEAR(cents(pitchOf(melodic), 65.406), 0.0, 3.0);
-    // A drum-part change turns channel 0 into a drum channel.
-    SynthRig changed;
-    changed.event(EV_DRUM_PART, 0, 1, 255);
-    EXPECT_TRUE(changed.synth->drumChannelMask() & 1u);
-    changed.noteOn(0, 36);
-    EXPECT_NEAR(cents(pitchOf(changed), 1000.0), 0.0, 3.0);
-}
-
 int statusOf(const SynthRig& rig, int channel, int key) {
     for (const Voice& v : rig.synth->voices())
         if (v.inUse() && v.channel == channel && v.note == key) return v.status;
@@ -86,7 +69,7 @@ TEST(SynthesizerNotes, NoteOffReleasesAndTheVoiceFrees) {
     EXPECT_EQ(statusOf(rig, 0, 60), kVoiceOn);
 }
 
-TEST(SynthesizerNotes, SustainPedalHoldsUntilReleased) {
+TEST(SynthesizerNotes, PedalsHoldUntilReleased) {
     SynthRig rig;
     rig.noteOn(0, 69);
     rig.render(4410);
@@ -109,23 +92,22 @@ TEST(SynthesizerNotes, SustainPedalHoldsUntilReleased) {
     rig.noteOn(0, 60);
     rig.render(100);
     EXPECT_EQ(rig.synth->voicesInUse(), 1);
-}
 
-TEST(SynthesizerNotes, SostenutoHoldsOnlyTheNotesDownWhenPressed) {
-    SynthRig rig;
-    rig.noteOn(0, 60);
-    rig.event(EV_SOSTENUTO, 0, 127);
-    rig.noteOn(0, 64);
-    rig.render(4410);
-    rig.noteOff(0, 60);
-    rig.noteOff(0, 64);
-    EXPECT_EQ(statusOf(rig, 0, 60), kVoiceSustained);
-    EXPECT_EQ(statusOf(rig, 0, 64), kVoiceOff);
+    // The sostenuto holds only the notes down when it is pressed.
+    SynthRig sos;
+    sos.noteOn(0, 60);
+    sos.event(EV_SOSTENUTO, 0, 127);
+    sos.noteOn(0, 64);
+    sos.render(4410);
+    sos.noteOff(0, 60);
+    sos.noteOff(0, 64);
+    EXPECT_EQ(statusOf(sos, 0, 60), kVoiceSustained);
+    EXPECT_EQ(statusOf(sos, 0, 64), kVoiceOff);
     // Sustain at 63 is "up": nothing held by the sostenuto is let go.
-    rig.event(EV_SUSTAIN, 0, 63);
-    EXPECT_EQ(statusOf(rig, 0, 60), kVoiceSustained);
-    rig.event(EV_SOSTENUTO, 0, 0);
-    EXPECT_EQ(statusOf(rig, 0, 60), kVoiceOff);
+    sos.event(EV_SUSTAIN, 0, 63);
+    EXPECT_EQ(statusOf(sos, 0, 60), kVoiceSustained);
+    sos.event(EV_SOSTENUTO, 0, 0);
+    EXPECT_EQ(statusOf(sos, 0, 60), kVoiceOff);
 }
 
 TEST(SynthesizerNotes, LimitsAndMuteKeepNotesSilent) {
@@ -149,17 +131,6 @@ TEST(SynthesizerNotes, LimitsAndMuteKeepNotesSilent) {
 // 441 Hz moves at most 6.3 % of its peak per sample; a click jumps much further.
 double clickiness(const std::vector<double>& x, double reference) {
     return test::largestStep(x) / reference;
-}
-
-// A change of volume moves the level over half a millisecond. (The start of a note:
-// SynthesizerEnvelope.AQuickAttackRisesOverAMillisecondFromSilence.)
-TEST(SynthesizerClicks, VolumeChangesRampTheLevel) {
-    SynthRig vol;
-    vol.program(0, 3);  // a cosine
-    vol.noteOn(0, 69);
-    const auto loud = vol.left(4410);
-    vol.event(EV_VOLUME, 0, 10);
-    EXPECT_LT(clickiness(vol.left(400), test::peak(loud)), 0.1);
 }
 
 TEST(SynthesizerVoices, FullTableStealsTheQuietestReleasedVoiceWithoutAClick) {
@@ -391,7 +362,17 @@ TEST(SynthesizerChannels, SystemExclusiveChannelSettings) {
     EXPECT_NEAR(cents(pitchOf(other), 523.2511), 0.0, 3.0);
 }
 
-TEST(SynthesizerClicks, AllNotesOffAndAllSoundsOffOnAChordRampTheLevel) {
+// A change of volume moves the level over half a millisecond, and so do the all-off messages
+// on a chord. (The start of a note:
+// SynthesizerEnvelope.AQuickAttackRisesOverAMillisecondFromSilence.)
+TEST(SynthesizerClicks, VolumeChangesAndAllOffMessagesRampTheLevel) {
+    SynthRig vol;
+    vol.program(0, 3);  // a cosine
+    vol.noteOn(0, 69);
+    const auto loud = vol.left(4410);
+    vol.event(EV_VOLUME, 0, 10);
+    EXPECT_LT(clickiness(vol.left(400), test::peak(loud)), 0.1);
+
     for (int message : {EV_ALL_NOTES_OFF, EV_ALL_SOUNDS_OFF}) {
         SynthRig rig;
         rig.program(0, 1);  // instant release: only the ramp stands between the note and a click
