@@ -128,7 +128,6 @@ TEST(Reverb, ModesChooseTheAlgorithm) {
         {2, 0, true, ReverbKind::Standard}, {3, 0, true, ReverbKind::RoomHall},
         {4, 4, true, ReverbKind::RoomHall}, {3, 5, true, ReverbKind::Plate},
         {3, 6, true, ReverbKind::Delay},    {4, 7, true, ReverbKind::PanningDelay},
-        {-40, 5, true, ReverbKind::Plate},  {-(0x100 | 40), 5, true, ReverbKind::Standard},
         {3, 5, false, ReverbKind::Standard}};
     for (const Case& c : cases)
         EXPECT_EQ(effects::reverbKindFor(ReverbMode(c.mode), c.character, c.stereo), c.kind)
