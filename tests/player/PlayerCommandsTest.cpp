@@ -235,7 +235,10 @@ TEST(PlayerCommands, JumpsAndRestartLandOnTheirSample) {
     // After the restart the whole song plays to its end.
     EXPECT_EQ(static_cast<int64_t>(out.size()), at[2] + static_cast<int64_t>(ref.size()));
 
-    // Each jump reports where the song is now.
+    // The jumps replayed the song's events up to their target silently: the notes they passed
+    // would sound in the compared stretches otherwise. Each reports the reset and where the
+    // song is now.
+    EXPECT_FALSE(rig.script.all(NoticeReset).empty());
     const auto times = rig.script.all(NoticeCurrentTime);
     auto reported = [&](int seconds) {
         for (const auto& n : times)
@@ -273,14 +276,13 @@ TEST(PlayerCommands, JumpToTheEndEndsTheSong) {
     }
     // A jump to the song's length is its end: nothing more is rendered. One sample before,
     // the end is played out as usual.
-    CommandRig atEnd;
-    atEnd.script.steps = {{0, CmdJump, int32_t(length)}};
-    EXPECT_EQ(atEnd.play(pulses(4)), CmdTuneEnd);
-    EXPECT_EQ(atEnd.sink.frames(), 0);
-    CommandRig before;
-    before.script.steps = {{0, CmdJump, int32_t(length - 1)}};
-    EXPECT_EQ(before.play(pulses(4)), CmdTuneEnd);
-    EXPECT_GE(before.sink.frames(), kRate);
+    for (const int64_t to : {length, length - 1}) {
+        CommandRig rig;
+        rig.script.steps = {{0, CmdJump, int32_t(to)}};
+        EXPECT_EQ(rig.play(pulses(4)), CmdTuneEnd);
+        const int64_t frames = rig.sink.frames();
+        EXPECT_TRUE(to == length ? frames == 0 : frames >= kRate) << frames;
+    }
 }
 
 // 2 s at 22528 Hz are exactly 11 blocks, so commands are read exactly 2 s into the song and
@@ -535,7 +537,7 @@ TEST(PlayerCommands, VoiceLimitFallsAndComesBack) {
     EXPECT_EQ(rig.synth.synth->voiceLimit(), kMaxVoices);
 }
 
-TEST(PlayerCommands, SongStartReportsTheControls) {
+TEST(PlayerCommands, SongStartReportsAndSetsTheControls) {
     CommandRig rig;
     rig.player.options().startKeyOffset = -2;
     rig.player.options().startMuteMask = 1u << 3;
@@ -572,18 +574,16 @@ TEST(PlayerCommands, SongStartReportsTheControls) {
     EXPECT_EQ(changes[0].args[3] >> 8, (1 << 8) | 2) << "bank MSB 1, LSB 2";
     EXPECT_EQ(changes[1].args[0], 9);
     EXPECT_STREQ(changes[1].text, "Drums");
-}
 
-TEST(PlayerCommands, ForcedKeySignatureTransposesIntoTheKey) {
     // A song in E minor forced to A minor plays five semitones higher (the arithmetic of
     // other keys: UserControls.TranspositionIntoAForcedKey).
-    test::SmfBuilder smf(0, 480);
-    smf.track().keySignature(0, 1, true).noteOn(0, 0, 69, 100).noteOff(480, 0, 69).endOfTrack();
-    CommandRig rig;
-    rig.player.options().forcedKeySignature = 16;
-    EXPECT_EQ(rig.play(smf.build()), CmdTuneEnd);
-    EXPECT_EQ(rig.synth.controls.noteKeyOffset, 5);
-    EXPECT_EQ(rig.synth.controls.keySignature, 1 + 16);
+    test::SmfBuilder minor(0, 480);
+    minor.track().keySignature(0, 1, true).noteOn(0, 0, 69, 100).noteOff(480, 0, 69).endOfTrack();
+    CommandRig forced;
+    forced.player.options().forcedKeySignature = 16;
+    EXPECT_EQ(forced.play(minor.build()), CmdTuneEnd);
+    EXPECT_EQ(forced.synth.controls.noteKeyOffset, 5);
+    EXPECT_EQ(forced.synth.controls.keySignature, 1 + 16);
 }
 
 // Each renders the song again from where the output stands; the output changes load and

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <vector>
 
 #include "song/SongInput.h"
@@ -85,26 +84,6 @@ class RecordingSink final : public test::OfflineSink {
     }
 };
 
-// Commands handed out once the song plays, one per read, then nothing.
-class ScriptedControl final : public ControlInterface {
-  public:
-    std::deque<std::pair<int, int32_t>> commands;
-    std::vector<PlayerNotice> notices;
-    bool playing = false;
-    int read(int32_t& argument) override {
-        if (commands.empty() || !playing) return CmdNone;
-        auto [code, arg] = commands.front();
-        commands.pop_front();
-        argument = arg;
-        return code;
-    }
-    void event(const PlayerNotice& n) override {
-        notices.push_back(n);
-        playing |= n.code == NoticePlayStart;
-    }
-    bool traces() const override { return false; }
-};
-
 struct Rig {
     explicit Rig(int rate) : sink(rate) {
         settings.outputRateHz = rate;
@@ -119,7 +98,7 @@ struct Rig {
     EngineSettings settings;
     std::unique_ptr<SongInput> input;
     CountingSynthesis synth;
-    ScriptedControl control;
+    QuietControl control;
     RecordingSink sink;
     std::unique_ptr<Player> player;
     test::TempDir dir;
@@ -208,27 +187,6 @@ TEST(PlaybackLoop, ATailThatWillNotEndFadesOutAtTheCap) {
             ASSERT_EQ(rig.sink.right[i], 0) << "frame " << i;
         EXPECT_EQ(rig.synth.held, 0);
     }
-}
-
-TEST(PlaybackLoop, JumpReplaysChannelStateWithoutSoundingNotes) {
-    Rig rig(44100);
-    rig.control.commands.push_back({CmdJump, 44100});
-    EXPECT_EQ(rig.play(twoTempoSong()), CmdTuneEnd);
-    // The first note-on (applied before the first block) was replayed silently by the jump;
-    // the one at exactly 1.0 s sounds from the jump on.
-    int firstNoteCount = 0;
-    bool replayedSilently = false, secondSounded = false;
-    for (const auto& a : rig.synth.applied) {
-        if (a.event.type != EV_NOTE_ON) continue;
-        if (a.event.a == 60 && ++firstNoteCount == 2) replayedSilently = !a.sounding;
-        if (a.event.a == 64) secondSounded = a.sounding && a.frame == 0;
-    }
-    EXPECT_TRUE(replayedSilently);
-    EXPECT_TRUE(secondSounded) << "the note at the jump target must sound at once";
-    EXPECT_EQ(rig.player->currentSample(), 66150 + 44100);
-    bool sawReset = false;
-    for (const auto& n : rig.control.notices) sawReset |= n.code == NoticeReset;
-    EXPECT_TRUE(sawReset);
 }
 
 // (A song that cannot be opened: Convert.OneThreadsAndTempoRangeForConvertAndPlay.)
