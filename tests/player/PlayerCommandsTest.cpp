@@ -197,7 +197,7 @@ int64_t lastAudible(const std::vector<double>& x) {
     return -1;
 }
 
-TEST(PlayerCommands, PauseAndResumeKeepThePosition) {
+TEST(PlayerCommands, PausingKeepsThePositionAndAJumpWhilePausedMovesIt) {
     const auto song = pulses(8);
     const auto ref = reference(song);
     for (bool live : {false, true}) {
@@ -215,6 +215,18 @@ TEST(PlayerCommands, PauseAndResumeKeepThePosition) {
         EXPECT_EQ(pauses[0].args[1], 0) << "song seconds of the restart position";
         EXPECT_GE(rig.sink.discards, 1);
     }
+    // A jump while paused only moves the restart position.
+    CommandRig rig;
+    rig.script.steps = {
+        {10000, CmdTogglePause}, {10000, CmdJump, 4 * kQuarter}, {10000, CmdTogglePause}};
+    EXPECT_EQ(rig.play(song), CmdTuneEnd);
+    ASSERT_EQ(rig.script.issuedAtFrame.size(), 3u);
+    expectContinuesAs(rig.left(), rig.script.issuedAtFrame[2], ref, 4 * kQuarter, kQuarter);
+    const auto pauses = rig.script.all(NoticePause);
+    ASSERT_EQ(pauses.size(), 3u);
+    EXPECT_EQ(pauses[1].args[0], 1);
+    EXPECT_EQ(pauses[1].args[1], 2) << "the new restart position, in song seconds";
+    EXPECT_EQ(pauses[2].args[0], 0);
 }
 
 TEST(PlayerCommands, JumpsAndRestartLandOnTheirSample) {
@@ -248,22 +260,6 @@ TEST(PlayerCommands, JumpsAndRestartLandOnTheirSample) {
     EXPECT_TRUE(reported(2));
     EXPECT_TRUE(reported(1));
     EXPECT_TRUE(reported(0));
-}
-
-TEST(PlayerCommands, JumpWhilePausedOnlyMovesTheRestartPosition) {
-    const auto song = pulses(8);
-    const auto ref = reference(song);
-    CommandRig rig;
-    rig.script.steps = {
-        {10000, CmdTogglePause}, {10000, CmdJump, 4 * kQuarter}, {10000, CmdTogglePause}};
-    EXPECT_EQ(rig.play(song), CmdTuneEnd);
-    ASSERT_EQ(rig.script.issuedAtFrame.size(), 3u);
-    expectContinuesAs(rig.left(), rig.script.issuedAtFrame[2], ref, 4 * kQuarter, kQuarter);
-    const auto pauses = rig.script.all(NoticePause);
-    ASSERT_EQ(pauses.size(), 3u);
-    EXPECT_EQ(pauses[1].args[0], 1);
-    EXPECT_EQ(pauses[1].args[1], 2) << "the new restart position, in song seconds";
-    EXPECT_EQ(pauses[2].args[0], 0);
 }
 
 TEST(PlayerCommands, JumpToTheEndEndsTheSong) {

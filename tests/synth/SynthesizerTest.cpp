@@ -204,7 +204,7 @@ TEST(SynthesizerLevels, VolumeExpressionVelocityAndMasterGain) {
     EXPECT_NEAR(levelOf(full, 0) / reference, curve64, 0.02 * curve64);
 }
 
-TEST(SynthesizerLevels, PanningSetsTheBalance) {
+TEST(SynthesizerLevels, PanningSetsTheBalanceOfNotesAndStereoPairs) {
     // 0 and 1 are hard left, 127 hard right, 32 leans left.
     for (int pan : {0, 1, 32, 64, 127}) {
         SynthRig rig;
@@ -226,6 +226,25 @@ TEST(SynthesizerLevels, PanningSetsTheBalance) {
     rig.event(EV_PAN, 0, 127);
     rig.render(4410);
     EXPECT_EQ(test::rms(SynthRig::side(rig.render(4410), 0)), 0.0);
+
+    // A stereo pair sounds both halves on their sides.
+    SynthRig pair;
+    pair.program(0, 6);
+    pair.event(EV_PAN, 0, 64);  // a centred channel keeps the halves apart
+    pair.noteOn(0, 69);
+    EXPECT_EQ(pair.synth->voicesInUse(), 2);
+    pair.render(4410);
+    const auto out = pair.render(kSecond / 2);
+    EXPECT_NEAR(cents(test::pitchByZeroCrossings(SynthRig::side(out, 0), kSecond), 440.0), 0.0,
+                3.0);
+    EXPECT_NEAR(cents(test::pitchByZeroCrossings(SynthRig::side(out, 1), kSecond), 660.0), 0.0,
+                3.0);
+    // Panned hard right, both halves sound on the right only.
+    pair.event(EV_PAN, 0, 127);
+    pair.render(4410);
+    const auto right = pair.render(4410);
+    EXPECT_EQ(test::rms(SynthRig::side(right, 0)), 0.0);
+    EXPECT_GT(test::rms(SynthRig::side(right, 1)), 1e6);
 }
 
 TEST(SynthesizerShaping, LowPassFilterAndBrightness) {
@@ -246,26 +265,6 @@ TEST(SynthesizerShaping, LowPassFilterAndBrightness) {
     const auto [brightLow, brightHigh] = harmonics(5, 127);
     EXPECT_GT(brightHigh - high, 15.0) << "brightness opens the filter by two octaves";
     EXPECT_NEAR(brightLow, plainLow, 1.0);
-}
-
-TEST(SynthesizerShaping, StereoPairSoundsBothHalvesOnTheirSides) {
-    SynthRig rig;
-    rig.program(0, 6);
-    rig.event(EV_PAN, 0, 64);  // a centred channel keeps the halves apart
-    rig.noteOn(0, 69);
-    EXPECT_EQ(rig.synth->voicesInUse(), 2);
-    rig.render(4410);
-    const auto out = rig.render(kSecond / 2);
-    EXPECT_NEAR(cents(test::pitchByZeroCrossings(SynthRig::side(out, 0), kSecond), 440.0), 0.0,
-                3.0);
-    EXPECT_NEAR(cents(test::pitchByZeroCrossings(SynthRig::side(out, 1), kSecond), 660.0), 0.0,
-                3.0);
-    // Panned hard right, both halves sound on the right only.
-    rig.event(EV_PAN, 0, 127);
-    rig.render(4410);
-    const auto right = rig.render(4410);
-    EXPECT_EQ(test::rms(SynthRig::side(right, 0)), 0.0);
-    EXPECT_GT(test::rms(SynthRig::side(right, 1)), 1e6);
 }
 
 TEST(SynthesizerShaping, ModulationWheelAddsVibrato) {
