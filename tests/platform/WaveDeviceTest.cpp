@@ -4,35 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
 #include <vector>
 
+#include "platform/WaveDoneLog.h"
 #include "support/TempDir.h"
 
 namespace svt::platform {
 namespace {
-
-struct DoneLog {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<uintptr_t> done;
-    int opened = 0, closed = 0;
-
-    WaveCallback callback() {
-        return [this](WaveMessage m, uintptr_t user) {
-            std::lock_guard lock(mutex);
-            if (m == WaveMessage::BufferDone) done.push_back(user);
-            if (m == WaveMessage::Opened) ++opened;
-            if (m == WaveMessage::Closed) ++closed;
-            changed.notify_all();
-        };
-    }
-    void waitFor(size_t n) {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return done.size() >= n; });
-    }
-};
 
 std::vector<uint8_t> stereo16(size_t frames, int16_t left, int16_t right) {
     std::vector<uint8_t> out;

@@ -4,44 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdlib>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "platform/WaveDevice.h"
+#include "platform/WaveDoneLog.h"
 
 namespace svt::platform {
 namespace {
 
-struct DoneLog {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<uintptr_t> done;
-    int opened = 0, closed = 0;
-
-    WaveCallback callback() {
-        return [this](WaveMessage m, uintptr_t user) {
-            std::lock_guard lock(mutex);
-            if (m == WaveMessage::BufferDone) done.push_back(user);
-            if (m == WaveMessage::Opened) ++opened;
-            if (m == WaveMessage::Closed) ++closed;
-            changed.notify_all();
-        };
-    }
-    void waitFor(size_t n) {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return done.size() >= n; });
-    }
-};
-
-bool haveDevice(WaveSystem& system) {
-    return system.deviceCount() > 0;
-}
-
 #define SKIP_WITHOUT_DEVICE(system)                               \
-    if (!haveDevice(system)) {                                    \
+    if ((system).deviceCount() == 0) {                            \
         if (std::getenv("SORVANTO_REQUIRE_WAVEOUT") != nullptr) { \
             FAIL() << "no waveOut device, and one was required";  \
         }                                                         \
