@@ -25,23 +25,6 @@ std::vector<int32_t> codes(CommandQueue& queue) {
 
 using Rig = test::ControlRig;
 
-TEST(CommandQueue, FullRingDropsTheOldestEntries) {
-    CommandQueue queue;
-    for (int i = 0; i < 50; ++i) {
-        const std::optional<QueuedCommand> dropped = queue.put(100 + i, i);
-        ASSERT_EQ(dropped.has_value(), i >= 48);
-        if (dropped) {
-            EXPECT_EQ(dropped->code, 100 + i - 48) << "the oldest entry is handed back";
-        }
-    }
-    const std::vector<QueuedCommand> got = drain(queue);
-    ASSERT_EQ(got.size(), 48u);
-    EXPECT_EQ(got.front().code, 102);
-    EXPECT_EQ(got.back().argument, 49);
-    int32_t argument = -1;
-    EXPECT_EQ(queue.get(false, argument), CmdNone);
-}
-
 TEST(FrontControl, EachUserActionQueuesExactlyItsCommands) {
     Rig rig;
     // Without a song the keys that need one ask for it; A, H and Q are the window's tests.

@@ -36,12 +36,6 @@ TEST(LinkTable, PlaceholderAddressesAreNotOffered) {
         EXPECT_FALSE(isRealAddress(placeholder)) << placeholder;
 }
 
-TEST(LinkUpdate, RequestBodyIsUrlEncoded) {
-    EXPECT_EQ(linkUpdateBody("2.1", Language::German), "version=2.1&lang=DE");
-    EXPECT_EQ(linkUpdateBody("a&lang=XX b", Language::English),
-              "version=a%26lang%3DXX%20b&lang=EN");
-}
-
 TEST(LinkUpdate, ReplyWalk) {
     const AppSettings base;
     struct Case {
