@@ -19,10 +19,6 @@ using test::notice;
 
 using test::drain;
 
-std::vector<int32_t> codes(CommandQueue& queue) {
-    return test::codesOf(drain(queue));
-}
-
 using Rig = test::ControlRig;
 
 TEST(FrontControl, EachUserActionQueuesExactlyItsCommands) {
@@ -58,7 +54,7 @@ TEST(FrontControl, EachUserActionQueuesExactlyItsCommands) {
     for (size_t i = 0; i < std::size(cases); ++i) {
         const auto& [act, expected, currentOnly] = cases[i];
         act();
-        EXPECT_EQ(codes(q), expected) << "case " << i;
+        EXPECT_EQ(test::codesOf(drain(q)), expected) << "case " << i;
         EXPECT_EQ((c.interfaceFlags() & kFlagCurrentSongOnly) != 0, currentOnly) << "case " << i;
     }
 }

@@ -52,8 +52,7 @@ TEST(MainWindowModel, ConvertFileToNamesTheFileByTheChosenFormat) {
     for (const Case& c : cases) {
         const char* const what = c.typed;
         ModelRig rig;
-        rig.control.openFiles({rig.song("song.mid")});
-        rig.engineStep();
+        rig.list({"song.mid"});
         if (c.exists) rig.dir.write(c.typed, std::string("RIFF"));
         rig.services.choose({rig.dir.file(c.typed)}, c.filter);
         rig.services.answer = c.replace;
@@ -76,8 +75,7 @@ TEST(MainWindowModel, ConvertFileToNamesTheFileByTheChosenFormat) {
 
 TEST(MainWindowModel, ExportAsksAboutTheFileItWritesAndRemembersTheFolder) {
     ModelRig rig;
-    rig.control.openFiles({rig.song("a.mid")});
-    rig.engineStep();
+    rig.list({"a.mid"});
     rig.dir.write("list.wpl", std::string("<smil/>"));
     rig.services.choose({rig.dir.file("list.txt")});
     rig.services.answer = false;
@@ -127,10 +125,7 @@ TEST(MainWindowModel, AfterAConversionItAsksWhetherToListen) {
 
 TEST(MainWindowModel, ProgressCountsSongsOfTheListAndGoesAwayAtTheEnd) {
     ModelRig rig;
-    std::vector<std::string> songs;
-    for (const char* name : {"a.mid", "b.mid", "c.mid", "d.mid"}) songs.push_back(rig.song(name));
-    rig.control.openFiles(songs);
-    rig.engineStep();
+    rig.list({"a.mid", "b.mid", "c.mid", "d.mid"});
     std::vector<ProgressView> shown;
     rig.model.showProgress = [&shown](const ProgressView& v) { shown.push_back(v); };
     rig.engine.onPlay = [&] {
@@ -172,8 +167,7 @@ TEST(MainWindowModel, KeysGoWhereTheUserExpects) {
         << "the number block's minus transposes";
     EXPECT_TRUE(rig.services.messages.size() == 1) << "it asks for a song first";
     // Ctrl+O (the window's tests) opens the dialog.
-    rig.control.openFiles({rig.song("a.mid")});
-    rig.engineStep();
+    rig.list({"a.mid"});
 
     EXPECT_TRUE(press(ShortcutKey::S, false, true).taken);
     EXPECT_EQ(rig.control.commandQueue().count(), 0) << "a held S stops once";
