@@ -77,9 +77,8 @@ TEST(PanelNotices, TimeFieldShowsPositionAndLength) {
     };
     const Case cases[] = {
         {"at start of 1 h 40 min; \"von\" in English too", 6000, 0, " 00:00:00 von 01:40:00"},
-        {"one hour, two minutes, five seconds in", 6000, 3725, " 01:02:05 von 01:40:00"},
         {"longer than 99 hours shows 99", 200 * 3600 + 61, 150 * 3600, " 99:00:00 von 99:01:01"},
-        {"German reads the same", 6000, 3725, " 01:02:05 von 01:40:00", Language::German},
+        {"German, 1 h 2 min 5 s in", 6000, 3725, " 01:02:05 von 01:40:00", Language::German},
     };
     for (const Case& c : cases) {
         Panel panel(c.language);
