@@ -198,18 +198,12 @@ std::vector<uint8_t> Sf2Builder::build() const {
         v.u16(static_cast<uint32_t>(versionMinor_));
         info.chunk("ifil", v.bytes);
     }
-    {
-        std::vector<uint8_t> n(name_.begin(), name_.end());
-        n.push_back(0);
-        if (n.size() % 2 != 0) n.push_back(0);
-        info.chunk("INAM", n);
-    }
-    {
-        std::string eng = "EMU8000";
-        std::vector<uint8_t> e(eng.begin(), eng.end());
-        e.push_back(0);
-        info.chunk("isng", e);
-    }
+    // Zero-terminated; the name padded to an even size inside its chunk, the engine's by chunk().
+    std::vector<uint8_t> n(name_.c_str(), name_.c_str() + name_.size() + 1);
+    if (n.size() % 2 != 0) n.push_back(0);
+    info.chunk("INAM", n);
+    const char engine[] = "EMU8000";
+    info.chunk("isng", std::vector<uint8_t>(engine, engine + sizeof engine));
     rawFor("INFO", info);
 
     // sdta
@@ -245,28 +239,27 @@ std::vector<uint8_t> Sf2Builder::build() const {
     auto writeTables = [&](const std::deque<Owner>& owners, bool preset, Writer& hdr, Writer& bag,
                            Writer& mod, Writer& gen) {
         uint32_t zoneIndex = 0, genIndex = 0, modIndex = 0;
-        for (const Owner& o : owners) {
-            hdr.name20(o.name);
+        auto header = [&](const std::string& name, int program, int bank) {
+            hdr.name20(name);
             if (preset) {
-                hdr.u16(static_cast<uint32_t>(o.program));
-                hdr.u16(static_cast<uint32_t>(o.bank));
+                hdr.u16(static_cast<uint32_t>(program));
+                hdr.u16(static_cast<uint32_t>(bank));
             }
             hdr.u16(zoneIndex);
-            if (preset) {
-                hdr.u32(0);
-                hdr.u32(0);
-                hdr.u32(0);
-            }
+            for (int i = 0; preset && i < 3; ++i) hdr.u32(0);
+        };
+        for (const Owner& o : owners) {
+            header(o.name, o.program, o.bank);
             for (const Sf2Zone& z : o.zones) {
                 bag.u16(genIndex);
                 bag.u16(modIndex);
                 ++zoneIndex;
                 std::vector<Generator> gens = z.generators;
                 auto rank = [](uint16_t op) {
-                    if (op == GEN_KEY_RANGE) return 0;
-                    if (op == GEN_VEL_RANGE) return 1;
-                    if (op == GEN_INSTRUMENT || op == GEN_SAMPLE_ID) return 3;
-                    return 2;
+                    return op == GEN_KEY_RANGE                           ? 0
+                           : op == GEN_VEL_RANGE                         ? 1
+                           : op == GEN_INSTRUMENT || op == GEN_SAMPLE_ID ? 3
+                                                                         : 2;
                 };
                 std::stable_sort(gens.begin(), gens.end(),
                                  [&](const Generator& a, const Generator& b) {
@@ -278,27 +271,15 @@ std::vector<uint8_t> Sf2Builder::build() const {
                     ++genIndex;
                 }
                 for (const Sf2Modulator& m : z.modulators) {
-                    mod.u16(m.source);
-                    mod.u16(m.destination);
-                    mod.u16(static_cast<uint16_t>(m.amount));
-                    mod.u16(m.amountSource);
-                    mod.u16(m.transform);
+                    for (uint16_t v : {m.source, m.destination, static_cast<uint16_t>(m.amount),
+                                       m.amountSource, m.transform})
+                        mod.u16(v);
                     ++modIndex;
                 }
             }
         }
         if (writeTerminals_) {
-            hdr.name20(preset ? "EOP" : "EOI");
-            if (preset) {
-                hdr.u16(0);
-                hdr.u16(0);
-            }
-            hdr.u16(zoneIndex);
-            if (preset) {
-                hdr.u32(0);
-                hdr.u32(0);
-                hdr.u32(0);
-            }
+            header(preset ? "EOP" : "EOI", 0, 0);
             bag.u16(genIndex);
             bag.u16(modIndex);
             gen.u32(0);
@@ -330,22 +311,19 @@ std::vector<uint8_t> Sf2Builder::build() const {
     }
     if (writeTerminals_) {
         if (!v1) shdr.name20("EOS");
-        for (int i = 0; i < 4; ++i) shdr.u32(0);
-        if (!v1) {
-            shdr.u32(0);
-            shdr.u32(0);
-            shdr.u16(0);
-        }
+        for (int i = 0; i < (v1 ? 4 : 6); ++i) shdr.u32(0);  // version 2 adds rate, key and link
+        if (!v1) shdr.u16(0);
     }
-    pdta.chunk("phdr", phdr.bytes);
-    pdta.chunk("pbag", pbag.bytes);
-    pdta.chunk("pmod", pmod.bytes);
-    pdta.chunk("pgen", pgen.bytes);
-    pdta.chunk("inst", inst.bytes);
-    pdta.chunk("ibag", ibag.bytes);
-    pdta.chunk("imod", imod.bytes);
-    pdta.chunk("igen", igen.bytes);
-    pdta.chunk("shdr", shdr.bytes);
+    for (const auto& [id, table] : {std::pair{"phdr", &phdr},
+                                    {"pbag", &pbag},
+                                    {"pmod", &pmod},
+                                    {"pgen", &pgen},
+                                    {"inst", &inst},
+                                    {"ibag", &ibag},
+                                    {"imod", &imod},
+                                    {"igen", &igen},
+                                    {"shdr", &shdr}})
+        pdta.chunk(id, table->bytes);
     rawFor("pdta", pdta);
 
     Writer body;

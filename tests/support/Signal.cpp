@@ -240,22 +240,11 @@ Result<WavData> parseWav(std::span<const uint8_t> bytes) {
             wav.samples.resize(count);
             for (size_t i = 0; i < count; ++i) {
                 size_t p = body + i * width;
-                int32_t v = 0;
-                switch (width) {
-                    case 1:
-                        v = int32_t(bytes[p]) - 128;
-                        break;
-                    case 2:
-                        v = int16_t(u16(p));
-                        break;
-                    case 3:
-                        v = int32_t(u16(p) << 8 | uint32_t(bytes[p + 2]) << 24) >> 8;
-                        break;
-                    default:
-                        v = int32_t(u32(p));
-                        break;
-                }
-                wav.samples[i] = v;
+                wav.samples[i] = width == 1   ? int32_t(bytes[p]) - 128
+                                 : width == 2 ? int16_t(u16(p))
+                                 : width == 3
+                                     ? int32_t(u16(p) << 8 | uint32_t(bytes[p + 2]) << 24) >> 8
+                                     : int32_t(u32(p));
             }
             return wav;
         }
@@ -279,7 +268,7 @@ bool writeWav16(const std::string& path, int rateHz, int channels,
     std::vector<uint8_t> b;
     // Byte by byte: GCC 12 warns falsely about a range insert into a growing vector here.
     auto text = [&](const char* id) {
-        for (int i = 0; i < 4; ++i) b.push_back(uint8_t(id[i]));
+        for (; *id != 0; ++id) b.push_back(uint8_t(*id));
     };
     auto u16 = [&](uint32_t v) {
         b.push_back(uint8_t(v));
@@ -292,15 +281,12 @@ bool writeWav16(const std::string& path, int rateHz, int channels,
     const uint32_t dataBytes = uint32_t(samples.size() * 2);
     text("RIFF");
     u32(36 + dataBytes);
-    text("WAVE");
-    text("fmt ");
+    text("WAVEfmt ");
     u32(16);
-    u16(1);
-    u16(uint32_t(channels));
+    u32(1 | uint32_t(channels) << 16);  // integer PCM, then the channels
     u32(uint32_t(rateHz));
     u32(uint32_t(rateHz * channels * 2));
-    u16(uint32_t(channels * 2));
-    u16(16);
+    u32(uint32_t(channels * 2) | 16 << 16);  // block align, then 16 bits
     text("data");
     u32(dataBytes);
     for (int16_t v : samples) u16(uint16_t(v));

@@ -8,8 +8,7 @@ void put32(std::vector<uint8_t>& out, uint32_t v) {
     for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(v >> s));
 }
 void put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v >> 8));
-    out.push_back(static_cast<uint8_t>(v));
+    out.insert(out.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
 }
 void put32le(std::vector<uint8_t>& out, uint32_t v) {
     for (int s = 0; s < 32; s += 8) out.push_back(static_cast<uint8_t>(v >> s));
@@ -32,40 +31,34 @@ SmfTrack& SmfTrack::runningStatus(bool on) {
     return *this;
 }
 
-void SmfTrack::channelMessage(uint32_t delta, int status, std::initializer_list<int> data) {
+SmfTrack& SmfTrack::channelMessage(uint32_t delta, int status, std::initializer_list<int> data) {
     writeVariableLength(bytes_, delta);
     if (!running_ || status != lastStatus_) bytes_.push_back(static_cast<uint8_t>(status));
     lastStatus_ = status;
     for (int d : data) bytes_.push_back(static_cast<uint8_t>(d & 0x7F));
+    return *this;
 }
 
 SmfTrack& SmfTrack::noteOn(uint32_t delta, int ch, int key, int velocity) {
-    channelMessage(delta, 0x90 | ch, {key, velocity});
-    return *this;
+    return channelMessage(delta, 0x90 | ch, {key, velocity});
 }
 SmfTrack& SmfTrack::noteOff(uint32_t delta, int ch, int key, int velocity) {
-    channelMessage(delta, 0x80 | ch, {key, velocity});
-    return *this;
+    return channelMessage(delta, 0x80 | ch, {key, velocity});
 }
 SmfTrack& SmfTrack::controller(uint32_t delta, int ch, int number, int value) {
-    channelMessage(delta, 0xB0 | ch, {number, value});
-    return *this;
+    return channelMessage(delta, 0xB0 | ch, {number, value});
 }
 SmfTrack& SmfTrack::program(uint32_t delta, int ch, int program) {
-    channelMessage(delta, 0xC0 | ch, {program});
-    return *this;
+    return channelMessage(delta, 0xC0 | ch, {program});
 }
 SmfTrack& SmfTrack::channelPressure(uint32_t delta, int ch, int value) {
-    channelMessage(delta, 0xD0 | ch, {value});
-    return *this;
+    return channelMessage(delta, 0xD0 | ch, {value});
 }
 SmfTrack& SmfTrack::keyPressure(uint32_t delta, int ch, int key, int value) {
-    channelMessage(delta, 0xA0 | ch, {key, value});
-    return *this;
+    return channelMessage(delta, 0xA0 | ch, {key, value});
 }
 SmfTrack& SmfTrack::pitchBend(uint32_t delta, int ch, int value14) {
-    channelMessage(delta, 0xE0 | ch, {value14 & 0x7F, (value14 >> 7) & 0x7F});
-    return *this;
+    return channelMessage(delta, 0xE0 | ch, {value14 & 0x7F, (value14 >> 7) & 0x7F});
 }
 
 SmfTrack& SmfTrack::meta(uint32_t delta, int type, const std::vector<uint8_t>& data) {

@@ -42,7 +42,7 @@ class SmfTrack {
     std::optional<uint32_t> lengthOverride;
 
   private:
-    void channelMessage(uint32_t delta, int status, std::initializer_list<int> data);
+    SmfTrack& channelMessage(uint32_t delta, int status, std::initializer_list<int> data);
     std::vector<uint8_t> bytes_;
     bool running_ = false;
     int lastStatus_ = -1;
