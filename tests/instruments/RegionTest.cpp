@@ -330,32 +330,27 @@ TEST(Region, DrumKitFilesOneEntryPerKey) {
 }
 
 TEST(Region, ModulationSourcesBecomeLfoSettings) {
-    const SampleRegion r = regionWith([](Sf2Zone& z) {
-        z.gen(GEN_VIB_LFO_TO_PITCH, 50).gen(GEN_DELAY_VIB_LFO, Sf2Builder::timecents(0.5));
-        z.gen(GEN_MOD_LFO_TO_VOLUME, 60).gen(GEN_FREQ_MOD_LFO, 0);
-    });
-    EXPECT_EQ(r.pitchLfoDepth, 32);  // 50 cents in 400/256-cent steps
-    EXPECT_EQ(r.pitchLfoControlRatio, 0) << "a vibrato without a frequency does not move";
-    EXPECT_NEAR(r.pitchLfoDelay, 22050, 1);
-    // 6 dB of tremolo swing is about half the amplitude.
-    EXPECT_EQ(r.ampLfoDepth, 127);
-    EXPECT_EQ(r.ampLfoPhaseStep, ((44 * 8176) >> 5) / kControl);
-
     struct Case {
         const char* what;
         bool vibratoFrequency, tremoloFrequency;
         int32_t controlRatio, phaseStep;
     };
     // 8.176 Hz: 64 vibrato steps a cycle at 44,100 Hz; the tremolo's phase per period.
-    for (const Case c : {Case{"both frequencies", true, true, 84, ((44 * 8176) >> 5) / kControl},
+    const int32_t step = ((44 * 8176) >> 5) / kControl;
+    for (const Case c : {Case{"both frequencies", true, true, 84, step},
+                         Case{"a vibrato without a frequency does not move", false, true, 0, step},
                          Case{"neither frequency", false, false, 0, 0}}) {
-        const SampleRegion q = regionWith([&](Sf2Zone& z) {
-            z.gen(GEN_VIB_LFO_TO_PITCH, 50).gen(GEN_MOD_LFO_TO_VOLUME, 60);
+        const SampleRegion r = regionWith([&](Sf2Zone& z) {
+            z.gen(GEN_VIB_LFO_TO_PITCH, 50).gen(GEN_DELAY_VIB_LFO, Sf2Builder::timecents(0.5));
+            z.gen(GEN_MOD_LFO_TO_VOLUME, 60);
             if (c.vibratoFrequency) z.gen(GEN_FREQ_VIB_LFO, 0);
             if (c.tremoloFrequency) z.gen(GEN_FREQ_MOD_LFO, 0);
         });
-        EXPECT_EQ(q.pitchLfoControlRatio, c.controlRatio) << c.what;
-        EXPECT_EQ(q.ampLfoPhaseStep, c.phaseStep) << c.what;
+        EXPECT_EQ(r.pitchLfoControlRatio, c.controlRatio) << c.what;
+        EXPECT_EQ(r.ampLfoPhaseStep, c.phaseStep) << c.what;
+        EXPECT_EQ(r.pitchLfoDepth, 32) << "50 cents in 400/256-cent steps";
+        EXPECT_NEAR(r.pitchLfoDelay, 22050, 1);
+        EXPECT_EQ(r.ampLfoDepth, 127) << "6 dB of tremolo swing is about half the amplitude";
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "song/EventList.h"
+#include "support/SmfBuilder.h"
 
 namespace svt {
 namespace {
@@ -75,20 +76,12 @@ TEST(Sysex, DisplayTextGoesIntoTheStringTableAndSetupTracksAreRecognised) {
     EXPECT_EQ(song->strings.at(static_cast<size_t>(stringIndexOf(out))).substr(1), "Hi!");
 
     // Voice reserve and all eight parameters at 40 01 38..3F make a set-up track.
-    std::vector<uint8_t> reserve = {0x41, 0x10, 0x42, 0x12, 0x40, 0x01, 0x10};
-    for (int i = 0; i < 18; ++i) reserve.push_back(2);
-    reserve.push_back(0);
-    reserve.push_back(0xF7);
-    int sum = 0;
-    for (size_t i = 4; i + 2 < reserve.size(); ++i) sum += reserve[i];
-    reserve[reserve.size() - 2] = static_cast<uint8_t>((-sum) & 0x7F);
+    const std::vector<uint8_t> reserve =
+        test::gsDataSet({0x40, 0x01, 0x10, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2});
     EXPECT_FALSE(interpretSingleSysex(reserve, setup, texts, out));
     for (int p = 0; p < 8; ++p) {
         EXPECT_FALSE(setup.setupFlag);
-        std::vector<uint8_t> m = {
-            0x41, 0x10, 0x42, 0x12, 0x40, 0x01, static_cast<uint8_t>(0x38 + p), 1, 2, 3, 0, 0xF7};
-        const int s = 0x40 + 0x01 + 0x38 + p + 1 + 2 + 3;
-        m[10] = static_cast<uint8_t>((-s) & 0x7F);
+        const std::vector<uint8_t> m = test::gsDataSet({0x40, 0x01, 0x38 + p, 1, 2, 3});
         EXPECT_FALSE(interpretSingleSysex(m, setup, texts, out));
     }
     EXPECT_TRUE(setup.setupFlag);
