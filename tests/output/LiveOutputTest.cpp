@@ -295,7 +295,6 @@ TEST(LiveOutput, TheHeardPositionNeverRunsAheadOfTheDevice) {
 
 TEST(LiveOutput, ARateChangeReopensTheDeviceAndRebuildsTheQueue) {
     QueueRig rig;
-    EXPECT_EQ(rig.queue.bucketCount(), 53);
     rig.addBlocks(40, 0.0);
     EXPECT_FALSE(rig.queue.changeRate(48000))
         << "the engine renders at one rate unless told otherwise";
