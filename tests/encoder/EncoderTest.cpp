@@ -276,7 +276,6 @@ TEST_F(EncoderTest, FileCarriesTheGivenTagAndALengthHeader) {
         const auto tag = makeTag(c.settings.title);
         EXPECT_TRUE(std::equal(tag.begin(), tag.end(), bytes.end() - 128))
             << "the tag is the file's last 128 bytes";
-        EXPECT_EQ(svt::test::mpg123Title(path), std::string(c.settings.title).substr(0, 30));
 
         // The first frame holds the length header with the frame count and LAME's delay record.
         const std::string head(bytes.begin(), bytes.begin() + 400);

@@ -86,9 +86,6 @@ TEST(SongMarking, NotesOfTheSongLoadTheirInstrumentsBeforePlay) {
     }
     EXPECT_EQ(banks.loadedInstrumentCount(), 4);
     EXPECT_FALSE(banks.bankExists(false, 8));
-    // While playing, the bank-8 channel asks on demand and shares bank 0's instrument.
-    EXPECT_EQ(banks.instrumentOnDemand(false, 8, 25), banks.loadedInstrument(false, 0, 25));
-    EXPECT_EQ(banks.loadedInstrumentCount(), 4);
     banks.songEnded();
     EXPECT_EQ(banks.loadedInstrumentCount(), 0);
     EXPECT_EQ(banks.bank(false, 0)->slots[100].state,
