@@ -176,23 +176,16 @@ TEST(Mp3Encoder, CallSequenceSeenByTheLibrary) {
         std::string expectedLog;
     };
     const std::string t45 = "123456789012345678901234567890123456789012345";
+    const std::string tagged =
+        "init 16:128 tag[" + t45.substr(0, 30) + "] 2:0 1:2 detect close end ";
+    const std::string eightBitMono = "init 2:0 1:2 7:0 20:0 21:1 22:1 detect close end ";
     const Case cases[] = {
-        {"",
-         {},
-         {},
-         "x.mp3",
-         t45,
-         "init 16:128 tag[" + t45.substr(0, 30) + "] 2:0 1:2 detect close end "},
+        {"", {}, {}, "x.mp3", t45, tagged},
         // The fake has no standard output, so its detect fails and the encoding ends at once.
         {"", {}, {}, "-", "", "init 2:1 1:2 detect end "},
         {"", {160, 3}, {}, "x.mp3", "", "init 2:0 1:2 1000:160 1001:3 detect close end "},
         // Libraries before version 300 are told the sample layout: 8-bit mono here.
-        {"version=200",
-         {},
-         {44100, 8, 1},
-         "x.mp3",
-         "",
-         "init 2:0 1:2 7:0 20:0 21:1 22:1 detect close end "},
+        {"version=200", {}, {44100, 8, 1}, "x.mp3", "", eightBitMono},
         {"failItem=1000", {128, -1}, {}, "x.mp3", "", "init 2:0 1:2 1000:128 end "},
     };
     for (const Case& c : cases) {

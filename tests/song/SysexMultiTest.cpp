@@ -54,17 +54,10 @@ Bytes xg(std::initializer_list<int> addressAndData) {
 
 // 43 00 4C count(2) address data checksum F7 with `data` values 0, 1, 2, ...
 Bytes xgBulk(int count, int high, int mid, int low, int dataBytes) {
-    Bytes m = {0x43,
-               0x00,
-               0x4C,
-               static_cast<uint8_t>(count >> 7),
-               static_cast<uint8_t>(count & 0x7F),
-               static_cast<uint8_t>(high),
-               static_cast<uint8_t>(mid),
-               static_cast<uint8_t>(low)};
+    Bytes m = {0x43, 0x00, 0x4C};
+    for (int b : {count >> 7, count & 0x7F, high, mid, low}) m.push_back(uint8_t(b));
     for (int i = 0; i < dataBytes; ++i) m.push_back(static_cast<uint8_t>(i));
-    m.push_back(0x00);  // checksum, not looked at
-    m.push_back(0xF7);
+    m.insert(m.end(), {0x00, 0xF7});  // the checksum is not looked at
     return m;
 }
 
@@ -250,8 +243,7 @@ Bytes tuningDump(int program, int keys) {
         m.push_back(static_cast<uint8_t>(k & 0x0F));
         m.push_back(static_cast<uint8_t>(127 - k));
     }
-    m.push_back(0x00);  // checksum
-    m.push_back(0xF7);
+    m.insert(m.end(), {0x00, 0xF7});  // checksum, end
     return m;
 }
 
