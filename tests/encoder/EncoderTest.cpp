@@ -120,7 +120,6 @@ struct Settings {
     uint32_t bitrateKbps = 0;  // 0: library default
     int vbr = -1;
     const char* title = nullptr;
-    bool toStdout = false;
     uint32_t lengthBytes = MPGE_LENGTH_UNKNOWN;
     int maxFrames = -1;  // the caller stops calling processFrame after this many and closes
 };
@@ -151,10 +150,7 @@ RunResult encode(Gogo& gogo, const Tone& tone, std::function<int(uint8_t*, uint3
         tag = makeTag(s.title);
         set(MPGE_ITEM_TAG, 128, ptr(tag.data()));
     }
-    if (s.toStdout)
-        set(MPGE_ITEM_OUTPUT, 1, 0);
-    else
-        set(MPGE_ITEM_OUTPUT, 0, ptr(path.c_str()));
+    set(MPGE_ITEM_OUTPUT, 0, ptr(path.c_str()));  // standard output: Mp3Conversion's pipe
     MPGE_INPUT in{&readFromSource, s.lengthBytes, static_cast<uint32_t>(tone.bits),
                   static_cast<uint32_t>(tone.rateHz), static_cast<uint32_t>(tone.channels)};
     set(MPGE_ITEM_INPUT, MPGE_INPUT_READER, ptr(&in));
@@ -221,9 +217,7 @@ TEST_F(EncoderTest, EncodedTonesDecodeToTheSameSoundEvenWhenEncodedAtOnce) {
         {"cbr 64 mono 22 kHz", {22050, 1, 16, 1.0, 0.5, 300, 300}, {64, -1}},
         {"8-bit unsigned input", {44100, 2, 8, 1.0, 0.5, 523.25, 392}, {128, -1}},
         {"vbr mono", {44100, 1, 16, 2.0, 0.3, 1760, 1760}, {0, 3}},
-        {"known input length",
-         {44100, 2, 16, 0.7, 0.5, 440, 660},
-         {0, -1, nullptr, false, 123'456u * 4u}},
+        {"known input length", {44100, 2, 16, 0.7, 0.5, 440, 660}, {0, -1, nullptr, 123'456u * 4u}},
     };
     std::vector<Tone> tones;
     std::vector<RunResult> results(std::size(cases));
