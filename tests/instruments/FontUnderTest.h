@@ -20,14 +20,10 @@ class FontUnderTest {
 
     LoadedSoundFont& font() { return *font_; }
     SoundFontRegistry& registry() { return registry_; }
-    const std::vector<uint8_t>& bytes() const { return bytes_; }
 
-    // Regions of the melodic preset (bank, program), or of drum kit `program` key `key`.
+    // Regions of the melodic preset (bank, program).
     std::unique_ptr<Instrument> melodic(int bank, int program) {
         return registry_.buildInstrument(bank, program, kAnyKey);
-    }
-    std::unique_ptr<Instrument> drum(int program, int key) {
-        return registry_.buildInstrument(kPercussionBank, program, key);
     }
     // The one region of (0, 0); fails the test when there is not exactly one.
     SampleRegion only(int bank = 0, int program = 0) {
@@ -37,10 +33,6 @@ class FontUnderTest {
             return {};
         }
         return e->regions[0].region;
-    }
-    const PendingRegion* pending(int bank = 0, int program = 0) {
-        const PresetIndexEntry* e = font_->find(bank, program, kAnyKey);
-        return e == nullptr || e->regions.empty() ? nullptr : &e->regions[0];
     }
 
   private:
@@ -64,10 +56,6 @@ Sf2Builder singleZoneFont(Sf2Sample sample, InstZone izone, PresetZone pzone) {
     pzone(pz);
     pz.instrument(i);
     return sf;
-}
-
-inline Sf2Builder singleZoneFont(Sf2Sample sample, void (*izone)(Sf2Zone&)) {
-    return singleZoneFont(std::move(sample), izone, [](Sf2Zone&) {});
 }
 
 }  // namespace svt::test
