@@ -94,6 +94,10 @@ TEST(EncoderLibrary, LibraryLackingAnEntryPoint) {
         EXPECT_EQ(lib.getUnitStates(&units), c.loads ? 0u : kNotBound);
         EXPECT_EQ(units, c.loads ? 0u : 99u) << "nothing is called";
     }
+    EncoderLibrary never;
+    EXPECT_EQ(never.initializeWork(), kNotBound);
+    EXPECT_EQ(never.processFrame(), kNotBound);
+    EXPECT_EQ(never.endCoder(), kNotBound);
 }
 
 TEST(EncoderLibrary, StoringTheLocationTestsThePathFirst) {
