@@ -502,6 +502,11 @@ TEST(PlayerCommands, LoadingReadsOneCommand) {
         rig.script.steps = {{-1, CmdStop}};
         EXPECT_EQ(rig.play(pulses(2)), CmdStop);
         EXPECT_EQ(rig.sink.starts, 0);
+        // The same at the second look, once the song is read and before its instruments load.
+        CommandRig late;
+        late.script.steps = {{-1, CmdChangeVolume, 70}, {-1, CmdStop}};
+        EXPECT_EQ(late.play(pulses(2)), CmdStop);
+        EXPECT_EQ(late.sink.starts, 0);
     }
     {
         // Volume is taken while loading; the song then plays at it.
