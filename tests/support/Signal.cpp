@@ -281,12 +281,15 @@ bool writeWav16(const std::string& path, int rateHz, int channels,
     const uint32_t dataBytes = uint32_t(samples.size() * 2);
     text("RIFF");
     u32(36 + dataBytes);
-    text("WAVEfmt ");
+    text("WAVE");
+    text("fmt ");
     u32(16);
-    u32(1 | uint32_t(channels) << 16);  // integer PCM, then the channels
+    u16(1);  // integer PCM
+    u16(uint32_t(channels));
     u32(uint32_t(rateHz));
     u32(uint32_t(rateHz * channels * 2));
-    u32(uint32_t(channels * 2) | 16 << 16);  // block align, then 16 bits
+    u16(uint32_t(channels * 2));
+    u16(16);
     text("data");
     u32(dataBytes);
     for (int16_t v : samples) u16(uint16_t(v));
