@@ -39,9 +39,6 @@ class CommandQueue {
 
     // The entry a full ring dropped to make room, if any.
     std::optional<QueuedCommand> put(QueuedCommand command);
-    std::optional<QueuedCommand> put(int32_t code, int32_t argument = 0) {
-        return put(QueuedCommand{code, argument, {}});
-    }
     // The next entry; code CmdNone (0) when the ring is empty and `wait` is false, otherwise
     // waits until an entry arrives.
     QueuedCommand take(bool wait);

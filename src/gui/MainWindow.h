@@ -173,7 +173,6 @@ class MainWindow final : public QMainWindow {
     ChannelMeters* meters() const { return meters_; }
     QToolButton* playButton() const { return playButton_; }
     QToolButton* loopButton() const { return loopButton_; }
-    const PanelBars& bars() const { return bars_; }
 };
 
 }  // namespace svt::gui

@@ -35,7 +35,6 @@ class PlayClock {
     // A drain has waited until the device played everything handed to it.
     void markAllPlayed() { allPlayed_ = true; }
     bool allPlayed() const { return allPlayed_; }
-    int64_t handedFrames() const { return handedFrames_; }
 
     // Frames heard: what the device reports when it can (`reported`), else the estimate.
     int64_t heard(std::optional<int64_t> reported);

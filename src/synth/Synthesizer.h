@@ -79,7 +79,6 @@ class Synthesizer final : public Synthesis, private ChannelVoices {
 
     // The drum channels a reset starts from (the song's own mask; the settings' by default).
     void setDefaultDrumChannels(uint32_t mask) { channels_.setDefaultDrumChannels(mask); }
-    uint32_t drumChannelMask() const { return channels_.drumChannelMask(); }
     Resampler& resampler() { return mixer_.resampler(); }
 
     const ChannelState& channel(int c) const { return channels_.channel(c); }
