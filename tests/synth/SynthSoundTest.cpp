@@ -1,6 +1,5 @@
 // Measurements on the synthesizer's output against what a font asks for: the envelope's
-// times and levels, the pitch of every key of a piano at several sample and output rates,
-// and bends. (Aliasing is measured on the resampler: ResamplerTest.)
+// times and levels, and the pitch of every key of a piano at several sample and output rates.
 
 #include <gtest/gtest.h>
 
@@ -244,39 +243,6 @@ TEST(SynthesizerPitch, EveryPianoKeyWithinACentAtSeveralRates) {
             EXPECT_NEAR(cents(measuredHz(rig, key), expected), 0.0, 1.0)
                 << "key " << key << ", samples at " << r.sample << " Hz, output " << r.output;
         }
-    }
-}
-
-TEST(SynthesizerPitch, BendAndBendRangeWithinACent) {
-    struct Case {
-        const char* what;
-        int range;  // semitones (RPN 0); 0 = the default
-        int bend;   // 0..16383
-        double semitones;
-    } cases[] = {
-        {"full down", 0, 0, -2.0},
-        {"full up", 0, 16383, 2.0 * 8191 / 8192},
-        {"quarter down", 0, 8192 - 2048, -0.5},
-        {"range 12 a third up", 12, 8192 + 2731, 12.0 * 2731 / 8192},
-        {"range 24 full down", 24, 0, -24.0},
-        {"range beyond 24 keeps 24", 60, 0, -24.0},
-    };
-    for (const Case& c : cases) {
-        SynthRig rig(sinePiano(44100));
-        if (c.range != 0) rig.rpn(0, 0, 0, c.range);
-        rig.event(EV_PITCH_BEND, 0, c.bend & 0x7F, c.bend >> 7);
-        const int key = 72;
-        const double expected = 440.0 * std::exp2((key - 69 + c.semitones) / 12.0);
-        EXPECT_NEAR(cents(measuredHz(rig, key), expected), 0.0, 1.0) << c.what;
-        // The range changed while the note sounds applies at once.
-        rig.noteOn(0, key);
-        rig.render(2048);
-        rig.rpn(0, 0, 0, 2);
-        rig.render(256);
-        const auto x = rig.left(kRate / 2);
-        const double atRange2 = 440.0 * std::exp2((key - 69 + 2.0 * (c.bend - 8192) / 8192) / 12.0);
-        EXPECT_NEAR(cents(test::pitchByZeroCrossings(x, kRate), atRange2), 0.0, 1.0)
-            << c.what << ", range back to 2";
     }
 }
 

@@ -36,6 +36,14 @@ TEST(SynthesizerPitch, NotesBendTuningAndTransposition) {
         rig.noteOn(0, 69);
         EXPECT_NEAR(cents(pitchOf(rig), 440.0), c.cents, 3.0) << c.what;
     }
+    // A bend full down, at the default range of two semitones and at twelve.
+    for (int range : {2, 12}) {
+        SynthRig bent;
+        bent.rpn(0, 0, 0, range);
+        bent.event(EV_PITCH_BEND, 0, 0, 0);
+        bent.noteOn(0, 69);
+        EXPECT_NEAR(cents(pitchOf(bent), 440.0), -100.0 * range, 3.0) << range;
+    }
 }
 
 int statusOf(const SynthRig& rig, int channel, int key) {
@@ -165,7 +173,6 @@ TEST(SynthesizerVoices, FullTableStealsTheQuietestReleasedVoiceWithoutAClick) {
     EXPECT_LT(clickiness(after, reference), 0.1);
     EXPECT_EQ(test::peak(std::span(after).subspan(Synthesizer::kDyingFrames)), 0.0);
     EXPECT_EQ(rig.synth->voicesInUse(), kMaxVoices);
-    // (The order in which voices give way: VoiceAllocator.StealingFollowsTheLadder.)
 }
 
 double levelOf(SynthRig& rig, int which) {
