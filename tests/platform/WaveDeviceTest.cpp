@@ -55,27 +55,6 @@ TEST(WaveDevice, BuffersComeBackInOrderAndTheFileGetsEveryByte) {
     EXPECT_TRUE(played == expected);
 }
 
-TEST(WaveDevice, ResetGivesBackEveryQueuedBufferBeforeReturning) {
-    auto system = makeWaveSystem("null");
-    ASSERT_EQ(system->deviceCount(), 1);
-    DoneLog log;
-    std::string error;
-    auto device = system->open(WaveFormat{}, log.callback(), &error);
-    ASSERT_NE(device, nullptr) << error;
-    const std::vector<uint8_t> block = stereo16(4096, 100, 100);
-    for (uintptr_t i = 0; i < 32; ++i)
-        device->write({block.data(), static_cast<uint32_t>(block.size()), i});
-    device->reset();
-    {
-        std::lock_guard lock(log.mutex);
-        EXPECT_EQ(log.done.size(), 32u);
-    }
-    // Still usable after a reset.
-    device->write({block.data(), static_cast<uint32_t>(block.size()), 99});
-    log.waitFor(33);
-    EXPECT_EQ(log.done.back(), 99u);
-}
-
 TEST(WaveDevice, UnknownDeviceIsReportedWithItsName) {
     auto system = makeWaveSystem("no-such-sorvanto-device");
     EXPECT_EQ(system->deviceCount(), 0);
