@@ -75,6 +75,15 @@ TEST(SynthesizerNotes, NoteOffReleasesAndTheVoiceFrees) {
     rig.noteOn(0, 60);
     rig.noteOff(0, 61);
     EXPECT_EQ(statusOf(rig, 0, 60), kVoiceOn);
+
+    // In mono mode a new note cuts the one before.
+    SynthRig mono;
+    mono.event(EV_MONO, 0, 0);
+    mono.noteOn(0, 60);
+    mono.noteOn(0, 64);
+    mono.render(1000);
+    EXPECT_EQ(statusOf(mono, 0, 60), kVoiceFree);
+    EXPECT_EQ(statusOf(mono, 0, 64), kVoiceOn);
 }
 
 TEST(SynthesizerNotes, PedalsHoldUntilReleased) {
