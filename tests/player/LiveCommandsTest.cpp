@@ -95,12 +95,11 @@ class KeyTone final : public Synthesis {
     std::array<int, kChannels> keys_;  // of each channel's note, -1 for none
 };
 
-// Hands out each command once the listener hears the song at its time; a step without a time
-// follows the one before it at once.
+// Hands out each command once the listener hears the song at its time.
 class Listener final : public ControlInterface {
   public:
     struct Step {
-        double songSeconds;  // heard song position; below 0: right after the step before
+        double songSeconds;  // heard song position
         int code;
         int32_t argument = 0;
     };
@@ -116,8 +115,7 @@ class Listener final : public ControlInterface {
     int read(int32_t& argument) override {
         if (steps.empty() || !playing_) return CmdNone;
         const Step& step = steps.front();
-        if (step.songSeconds >= 0 &&
-            player->heardPosition() < static_cast<int64_t>(step.songSeconds * kRate))
+        if (player->heardPosition() < static_cast<int64_t>(step.songSeconds * kRate))
             return CmdNone;
         issued.push_back({clock->nowSeconds(), clock->playedFrames()});
         argument = step.argument;
