@@ -19,66 +19,6 @@ std::vector<uint8_t> counting(size_t n, uint8_t start = 1) {
     return v;
 }
 
-TEST(Mp3Ring, WriteLargerThanTheRingFailsAtOnceAndMarksTheEncoderFailed) {
-    Mp3Ring ring;
-    ring.reset();
-    std::vector<uint8_t> big(300'000);
-    EXPECT_EQ(ring.write(big.data(), big.size()), -1);
-    EXPECT_EQ(ring.state(), EncoderState::Failed);
-    EXPECT_EQ(ring.filled(), 0u);
-    // Every later call fails as well, on both sides, until the next encoding.
-    EXPECT_EQ(ring.write(big.data(), 16), -1);
-    uint8_t buf[16];
-    EXPECT_NE(ring.read(buf, sizeof buf), 0);
-    ring.setState(EncoderState::InputEnded);
-    EXPECT_EQ(ring.state(), EncoderState::Failed) << "the end of the input does not undo a failure";
-    ring.reset();
-    EXPECT_EQ(ring.write(big.data(), Mp3Ring::kBytes), static_cast<long>(Mp3Ring::kBytes))
-        << "exactly full fits";
-}
-
-TEST(Mp3Ring, LastRequestIsPaddedWithSilenceThenTheStreamEnds) {
-    struct Case {
-        uint8_t silence;
-        size_t request, remaining;
-    };
-    const Case cases[] = {{0x80, 4608, 1000}, {0, 4608, 4607}, {0, 2304, 1}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message()
-                     << c.request << "/" << c.remaining << " silence " << int(c.silence));
-        Mp3Ring ring;
-        ring.reset();
-        ring.setSilenceByte(c.silence);
-        const std::vector<uint8_t> data = counting(c.remaining);
-        ASSERT_EQ(ring.write(data.data(), data.size()), static_cast<long>(data.size()));
-        ring.setState(EncoderState::InputEnded);
-        std::vector<uint8_t> buf(c.request, 0x55);
-        ASSERT_EQ(ring.read(buf.data(), buf.size()), 0);
-        EXPECT_TRUE(std::equal(data.begin(), data.end(), buf.begin()));
-        EXPECT_EQ(std::count(buf.begin() + static_cast<long>(c.remaining), buf.end(), c.silence),
-                  static_cast<long>(c.request - c.remaining));
-        EXPECT_NE(ring.read(buf.data(), buf.size()), 0) << "the next request ends the stream";
-    }
-}
-
-TEST(Mp3Ring, BytesTakenWhileWaitingAreKeptWhenTheInputEnds) {
-    // The reader has part of its request when the player closes without writing more:
-    // those bytes are delivered (padded), not dropped with the end of the stream.
-    Mp3Ring ring(RingWait::Notify);
-    ring.reset();
-    const std::vector<uint8_t> data = counting(1000);
-    ring.write(data.data(), data.size());
-    std::vector<uint8_t> buf(4608, 0x55);
-    int result = -5;
-    std::thread reader([&] { result = ring.read(buf.data(), buf.size()); });
-    while (ring.filled() != 0) std::this_thread::yield();
-    ring.setState(EncoderState::InputEnded);
-    reader.join();
-    EXPECT_EQ(result, 0);
-    EXPECT_TRUE(std::equal(data.begin(), data.end(), buf.begin()));
-    EXPECT_EQ(buf[1000], 0);
-}
-
 // A discard empties the ring; an empty read request ends the input.
 TEST(Mp3Ring, DiscardEmptiesTheRingAndAnEmptyRequestEndsTheInput) {
     Mp3Ring ring;
@@ -96,30 +36,6 @@ TEST(Mp3Ring, DiscardEmptiesTheRingAndAnEmptyRequestEndsTheInput) {
     uint8_t b = 0;
     EXPECT_EQ(ring.write(&b, 1), 0) << "nothing is taken after the end";
     EXPECT_NE(ring.read(buf.data(), buf.size()), 0);
-}
-
-TEST(Mp3Ring, WriterWaitingForRoomReturnsOnEndOrFailure) {
-    struct Case {
-        RingWait wait;
-        EncoderState set;
-        long expected;
-    };
-    const Case cases[] = {{RingWait::Notify, EncoderState::InputEnded, 100'000},
-                          {RingWait::Notify, EncoderState::Failed, -1},
-                          {RingWait::Sleep, EncoderState::InputEnded, 100'000},
-                          {RingWait::Sleep, EncoderState::Failed, -1}};
-    for (const Case& c : cases) {
-        Mp3Ring ring(c.wait);
-        ring.reset();
-        std::vector<uint8_t> fill(Mp3Ring::kBytes - 100'000), more(200'000);
-        ring.write(fill.data(), fill.size());
-        long result = -5;
-        std::thread writer([&] { result = ring.write(more.data(), more.size()); });
-        while (ring.filled() != Mp3Ring::kBytes) std::this_thread::yield();
-        ring.setState(c.set);
-        writer.join();
-        EXPECT_EQ(result, c.expected) << "the part that fitted is reported as taken";
-    }
 }
 
 // Player and encoder at once, with uneven pieces that wrap around the ring's end many

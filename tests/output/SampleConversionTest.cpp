@@ -67,23 +67,6 @@ TEST(SampleConversion, OtherWidthsSignsAndOrders) {
               (std::vector<uint8_t>{0, 0, 0xFF, 0x7F}));
 }
 
-TEST(SampleConversion, CompandingCodes) {
-    EXPECT_EQ(linearToUlaw(0), 0xFF);
-    EXPECT_EQ(linearToUlaw(32767), 0x80);
-    EXPECT_EQ(linearToUlaw(-32768), 0x00);
-    EXPECT_EQ(linearToAlaw(0), 0xD5);
-    EXPECT_EQ(linearToAlaw(32767), 0xAA);
-    EXPECT_EQ(linearToAlaw(-32768), 0x2A);
-    // Both codes are monotonic in the signal: a louder positive sample never gets a code of a
-    // quieter one.
-    int lastSegment = -1;
-    for (int v = 0; v < 32768; v += 64) {
-        const int magnitude = 0x7F - (linearToUlaw(static_cast<int16_t>(v)) & 0x7F);
-        ASSERT_GE(magnitude, lastSegment) << v;
-        lastSegment = magnitude;
-    }
-}
-
 TEST(Encodings, LettersAndNormalisation) {
     int32_t e = kSigned16Stereo;
     ASSERT_TRUE(applyEncodingLetters("8U", e));
