@@ -11,36 +11,6 @@
 namespace svt {
 namespace {
 
-TEST(PlaylistWindowPlace, StoredOrBesideTheMainWindowAndAlwaysOnTheDesktop) {
-    struct Case {
-        const char* what;
-        int storedX, storedY;
-        ScreenRect desktop;
-        ScreenSize window;
-        ScreenPoint expected;
-    };
-    // The main window's frame: 100,50 of 600 x 400.
-    const ScreenRect mainFrame{100, 50, 600, 400};
-    const ScreenRect wide{0, 0, 1920, 1080};
-    const Case cases[] = {
-        {"never placed: beside the frame", -1, -1, wide, {400, 400}, {708, 50}},
-        {"one axis unknown counts as never placed", 300, -1, wide, {400, 400}, {708, 50}},
-        {"where the user left it", 20, 30, wide, {400, 400}, {20, 30}},
-        {"beside a frame at the right edge", -1, -1, {0, 0, 1000, 1080}, {400, 400}, {600, 50}},
-        {"a screen that is gone: back onto this one", 3000, 2000, wide, {400, 400}, {1520, 680}},
-        {"a desktop not at 0", -50, -50, {1920, 24, 1280, 1000}, {400, 400}, {1920, 24}},
-        {"larger than the desktop: top left", 500, 500, {0, 0, 300, 300}, {400, 400}, {0, 0}},
-        {"no desktop measured: the place as it is", 20, 30, {0, 0, 0, 0}, {400, 400}, {20, 30}},
-    };
-    for (const Case& c : cases) {
-        AppSettings settings;
-        settings.uiListX = c.storedX;
-        settings.uiListY = c.storedY;
-        const ScreenPoint at = placePlaylistWindow(settings, mainFrame, c.desktop, c.window);
-        EXPECT_EQ(std::pair(at.x, at.y), std::pair(c.expected.x, c.expected.y)) << c.what;
-    }
-}
-
 TEST(PlaylistWindowPlace, SizeAndPlaceTheUserLeftComeBack) {
     AppSettings settings;
     keepPlaylistPlace(settings, {640, 12});
@@ -48,6 +18,11 @@ TEST(PlaylistWindowPlace, SizeAndPlaceTheUserLeftComeBack) {
     const ScreenPoint at = placePlaylistWindow(settings, {0, 0, 10, 10}, {0, 0, 1920, 1080},
                                                playlistWindowSize(settings));
     EXPECT_EQ(std::tuple(at.x, at.y, playlistWindowSize(settings).width), std::tuple(640, 12, 500));
+    // A place on a screen that is gone comes back onto this one, whole.
+    keepPlaylistPlace(settings, {3000, 2000});
+    const ScreenPoint back =
+        placePlaylistWindow(settings, {0, 0, 10, 10}, {0, 0, 1920, 1080}, {400, 400});
+    EXPECT_EQ(std::pair(back.x, back.y), std::pair(1520, 680));
 
     // A size too small to show the buttons beneath the list, or absurdly large.
     keepPlaylistSize(settings, {10, 1000000});
