@@ -25,17 +25,6 @@ std::string replyOf(const AppSettings& s, const std::string& version,
     return body;
 }
 
-TEST(LinkTable, PlaceholderAddressesAreNotOffered) {
-    for (const char* real :
-         {"https://www.midi-robot.de/", "http://Example.ORG.evil.net/x", "https://myexample.com/"})
-        EXPECT_TRUE(isRealAddress(real)) << real;
-    for (const char* placeholder :
-         {"https://www.calda-sorvanto.example/links/Link00", "https://example.com/",
-          "https://www.EXAMPLE.org./a", "http://user@host.invalid:8080/", "https://localhost/",
-          "https://a.test?q=1", "ftp://www.midi-robot.de/", " "})
-        EXPECT_FALSE(isRealAddress(placeholder)) << placeholder;
-}
-
 TEST(LinkUpdate, ReplyWalk) {
     const AppSettings base;
     struct Case {

@@ -149,32 +149,6 @@ TEST(MainWindowModel, ProgressCountsSongsOfTheListAndGoesAwayAtTheEnd) {
     EXPECT_EQ(shown.size(), 5u) << "once gone, nothing more is shown";
 }
 
-TEST(MainWindowModel, KeysGoWhereTheUserExpects) {
-    ModelRig rig;
-    rig.engine.volume = 50;
-    auto press = [&](ShortcutKey key, bool inList = false, bool repeat = false,
-                     bool keypad = false) {
-        return rig.model.keyPressed(KeyPress{key, inList, repeat, keypad});
-    };
-    KeyVerdict up = press(ShortcutKey::VolumeUp, false, true);
-    EXPECT_TRUE(up.taken && up.volumeChanged) << "held down, the volume keeps stepping";
-    EXPECT_EQ(rig.engine.volume, 55);
-    EXPECT_FALSE(press(ShortcutKey::VolumeDown, true).taken) << "the list's own arrow";
-    EXPECT_FALSE(press(ShortcutKey::VolumeDown, false, false, true).taken)
-        << "the number block's arrow";
-    EXPECT_EQ(rig.engine.volume, 55);
-    EXPECT_TRUE(press(ShortcutKey::TransposeDown, false, false, true).taken)
-        << "the number block's minus transposes";
-    EXPECT_TRUE(rig.services.messages.size() == 1) << "it asks for a song first";
-    // Ctrl+O (the window's tests) opens the dialog.
-    rig.list({"a.mid"});
-
-    EXPECT_TRUE(press(ShortcutKey::S, false, true).taken);
-    EXPECT_EQ(rig.control.commandQueue().count(), 0) << "a held S stops once";
-    EXPECT_TRUE(press(ShortcutKey::S).taken);
-    EXPECT_EQ(rig.queuedCodes(), std::vector<int32_t>{CmdStop});
-}
-
 TEST(MainWindowModel, DialogsOfferEveryKindAndEachKeepsItsFolder) {
     ModelRig rig;
     int saved = 0;
@@ -305,41 +279,6 @@ TEST(MainWindowModel, TheEncoderIsOfferedForDownloadOnlyFromARealAddress) {
     EXPECT_TRUE(rig.model.linkMenus().downloadsShown());
     EXPECT_FALSE(rig.model.ensureEncoder());
     EXPECT_TRUE(rig.services.encoderDownloadOffered);
-}
-
-TEST(MainWindowModel, LinkMenusHoldOnlyRealAddressesAndHideWhenEmpty) {
-    using Group = LinkMenus::Group;
-    struct Case {
-        const char* what;
-        std::vector<std::pair<int, const char*>> links;  // slot and address, over the shipped
-        const char* updateUrl;                           // null: the shipped one
-        std::vector<Group> groups;
-        bool update;
-    };
-    const Case cases[] = {
-        {"the shipped placeholders: no menu", {}, nullptr, {}, false},
-        {"real ones in two groups; a placeholder, no web address and the hidden slot left out",
-         {{0, "https://midi.sorvanto-music.net/robot"},
-          {1, "https://search.example/"},
-          {2, "https://hidden.sorvanto-music.net/"},
-          {4, "http://classic.sorvanto-music.net/1"},
-          {5, "ftp://classic.sorvanto-music.net/2"}},
-         nullptr,
-         {{0, {0}}, {1, {4}}},
-         false},
-        {"only the update", {}, "https://links.sorvanto-music.net/update", {}, true},
-    };
-    for (const Case& c : cases) {
-        ModelRig rig;
-        for (const auto& [slot, address] : c.links)
-            rig.settings.links[static_cast<size_t>(slot)] = address;
-        if (c.updateUrl) rig.settings.linkUpdateUrl = c.updateUrl;
-        const LinkMenus menus = rig.model.linkMenus();
-        EXPECT_EQ(menus.groups, c.groups) << c.what;
-        EXPECT_EQ(menus.update, c.update) << c.what;
-        EXPECT_EQ(menus.linksShown(), !c.groups.empty() || c.update) << c.what;
-        EXPECT_FALSE(menus.downloadsShown()) << c.what;
-    }
 }
 
 TEST(MainWindowModel, LinkUpdatePostsWithLimitsAndKeepsWhatTheReplyBrings) {
