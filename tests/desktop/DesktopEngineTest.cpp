@@ -176,17 +176,8 @@ TEST(DesktopEngine, WithoutASoundDeviceTheWindowSaysWhy) {
     EXPECT_EQ(d.front.selectedOutput(), OutputKind::Live) << "the choice is left as it was";
 }
 
-TEST(DesktopEngine, AFontThatCannotBeUsedLeavesTheOldOne) {
-    Desktop d;
-    d.list({d.dir.write("a.mid", song(1))});
-    d.control.changeSoundFont(d.dir.write("broken.sf2", std::string("RIFF....sfbk")));
-    d.control.pressPlay();
-    d.run();
-    EXPECT_EQ(d.view.messages, std::vector<FrontMessage>{FrontMessage::SoundFontRefused});
-    EXPECT_TRUE(d.heardSomething()) << "the song still sounds with the old font";
-}
-
-TEST(DesktopEngine, ThePanelShowsWhatThePlayingSongHolds) {
+// A font that cannot be used, chosen before Play, leaves the old one sounding the songs.
+TEST(DesktopEngine, ThePanelShowsWhatTheSongHoldsAndARefusedFontLeavesTheOldOne) {
     Desktop d;
     // Drums on channel 10 named in the second track, a melody on channel 1 in the third.
     SmfBuilder smf(1, 480);
@@ -201,6 +192,7 @@ TEST(DesktopEngine, ThePanelShowsWhatThePlayingSongHolds) {
     const std::string plain = d.dir.write("plain.mid", song(1));
     d.list({named, plain});
     d.control.tempoReleased(225);  // the first song (150 bpm) at 150 %
+    d.control.changeSoundFont(d.dir.write("broken.sf2", std::string("RIFF....sfbk")));
 
     std::vector<PanelView> shown;
     d.user.onNotice = [&](const PlayerNotice& n) {
@@ -209,6 +201,8 @@ TEST(DesktopEngine, ThePanelShowsWhatThePlayingSongHolds) {
     };
     d.control.pressPlay();
     d.run();
+    EXPECT_EQ(d.view.messages, std::vector<FrontMessage>{FrontMessage::SoundFontRefused});
+    EXPECT_TRUE(d.heardSomething()) << "the songs still sound with the old font";
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0].trackNames[0], "M\u00fcller");
     EXPECT_EQ(shown[0].trackNames[9], "Drums");
