@@ -2,73 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <mutex>
-#include <thread>
 
 #include "support/TempDir.h"
 
 namespace svt {
 namespace {
-
-// With several workers the longest songs start first; one worker keeps the song order, and
-// either way the reports come in song order.
-TEST(Batch, LongestSongsStartFirstAndReportsKeepSongOrder) {
-    struct Case {
-        int workers;
-        std::vector<double> seconds;
-        std::vector<size_t> startOrder;  // the order the jobs are taken up in
-    };
-    const Case cases[] = {
-        {2, {10, 50, 20, 90, 30}, {3, 1, 4, 2, 0}},
-        {3, {5, 5, 60, 0, 5}, {2, 0, 1, 4, 3}},  // equal lengths keep their order
-        {1, {10, 50, 20, 90, 30}, {0, 1, 2, 3, 4}},
-        {2, {}, {0, 1, 2, 3, 4}},  // no lengths known
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.workers);
-        std::vector<BatchJob> jobs;
-        for (int i = 0; i < 5; ++i) jobs.push_back({std::to_string(i), "-"});
-        std::mutex mutex;
-        std::vector<std::vector<size_t>> startedBy(static_cast<size_t>(c.workers));
-        std::vector<size_t> reported;
-        BatchOptions options;
-        options.workers = c.workers;
-        options.expectedSeconds = c.seconds;
-        runBatch(
-            jobs, options,
-            [&](const BatchJob& job, int worker) {
-                {
-                    std::lock_guard lock(mutex);
-                    startedBy[static_cast<size_t>(worker)].push_back(std::stoul(job.input));
-                }
-                // Short jobs finish first, so reports would come out of order if not held.
-                std::this_thread::sleep_for(
-                    std::chrono::milliseconds(2 + 5 * std::stoi(job.input)));
-                BatchOutcome o;
-                o.kind = BatchOutcome::Written;
-                return o;
-            },
-            [&](size_t i, const BatchJob&, const BatchOutcome&) { reported.push_back(i); });
-        EXPECT_EQ(reported, (std::vector<size_t>{0, 1, 2, 3, 4}));
-        // However the workers share them out, each takes its jobs in the expected order.
-        size_t total = 0;
-        for (const std::vector<size_t>& own : startedBy) {
-            total += own.size();
-            std::vector<size_t> places;
-            for (size_t job : own)
-                places.push_back(
-                    static_cast<size_t>(std::find(c.startOrder.begin(), c.startOrder.end(), job) -
-                                        c.startOrder.begin()));
-            EXPECT_TRUE(std::is_sorted(places.begin(), places.end()))
-                << "a worker started a shorter song before a longer one";
-        }
-        EXPECT_EQ(total, 5u);
-    }
-}
 
 // Every clash is found before any job runs, whatever the spelling of the paths: the later of
 // two jobs with one output fails, an output that is a song of the run fails, an old file is
@@ -141,30 +81,6 @@ TEST(Batch, ClashesAreRefusedBeforeAnyJobRuns) {
     rerun.written = 0;
     rerun.skipped = 14;
     EXPECT_TRUE(rerun.nothingFailed()) << "a run over finished work has failed nothing";
-}
-
-TEST(Batch, SummaryCountsWarningsAndNamesEachFailureOnce) {
-    std::vector<BatchJob> jobs = {{"a.mid", "-"}, {"b.mid", "-"}, {"c.mid", "-"}};
-    const BatchSummary s = runBatch(
-        jobs, {1, false, {}},
-        [](const BatchJob& job, int) {
-            BatchOutcome o;
-            o.kind = job.input == "c.mid" ? BatchOutcome::Failed : BatchOutcome::Written;
-            if (job.input == "b.mid") o.warnings = {"track 2 ends inside an event at byte 40"};
-            o.message = "\"c.mid\": file not found";
-            return o;
-        },
-        nullptr);
-    const std::string text = formatBatchSummary(s);
-    EXPECT_EQ(text.substr(0, text.find(';')),
-              "2 files written (1 with warnings), 1 failed, 0 skipped");
-    EXPECT_NE(text.find("  failed: c.mid: file not found\n"), std::string::npos) << text;
-}
-
-TEST(Batch, DurationsReadAsPeopleWriteThem) {
-    const std::pair<double, const char*> cases[] = {
-        {0, "0:00"}, {59.6, "1:00"}, {754, "12:34"}, {3600, "1:00:00"}, {-3, "0:00"}};
-    for (const auto& [seconds, text] : cases) EXPECT_EQ(formatDuration(seconds), text) << seconds;
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // What a song's channel settings do to its sound, heard through an engine playing whole songs:
 // the GS curves, parts layered on one channel, temperaments and tunings, the controllers'
-// destinations, filter resonance, drum keys switched off or grouped, random pan, the song
-// kinds that are refused, and the instruments marked before a song plays.
+// destinations, filter resonance, drum keys switched off or grouped, the song kinds that are
+// refused, and the instruments the user chose.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -117,11 +117,6 @@ std::vector<uint8_t> gsReset() {
 // 43 10 4C ah am al dd F7.
 std::vector<uint8_t> xgParameter(int high, int mid, int low, int value) {
     return {0x43, 0x10, 0x4C, uint8_t(high), uint8_t(mid), uint8_t(low), uint8_t(value), 0xF7};
-}
-
-// Non-registered parameter `msb` `lsb` set to `value` on channel `c`.
-SmfTrack& nrpn(SmfTrack& t, int c, int msb, int lsb, int value) {
-    return t.controller(0, c, 99, msb).controller(0, c, 98, lsb).controller(0, c, 6, value);
 }
 
 TEST(ChannelSound, GsModeUsesItsOwnVelocityAndVolumeCurves) {
@@ -435,59 +430,6 @@ TEST(ChannelSound, AlternateGroupsCutTheKeysOfTheirGroup) {
     }
 }
 
-TEST(ChannelSound, RandomPanFollowsTheSongNotTheRun) {
-    // Two drum keys panned at random; where each lands is the right side's share.
-    auto song = [] {
-        SmfBuilder s(0, kDivision);
-        SmfTrack& t = s.track();
-        nrpn(t, 9, 0x1C, 57, 0);
-        nrpn(t, 9, 0x1C, 64, 0);
-        t.noteOn(0, 9, 57, 100).noteOff(kSecond / 2, 9, 57);
-        t.noteOn(kSecond / 2, 9, 64, 100).noteOff(kSecond / 2, 9, 64).endOfTrack();
-        return s;
-    };
-    auto places = [](const Stereo& out) {
-        std::array<double, 2> share{};
-        for (int i = 0; i < 2; ++i) {
-            const double from = i == 0 ? 0.1 : 1.1, to = from + 0.35;
-            const double l = rms(out.span(from, to)), r = rms(out.span(from, to, true));
-            share[size_t(i)] = r / (l + r);
-        }
-        return share;
-    };
-    ChannelRig first;
-    const auto a = places(first.play(song()));
-    // A second engine that played another song before: the draws start over with each song.
-    ChannelRig second;
-    SmfBuilder other(0, kDivision);
-    nrpn(other.track(), 9, 0x1C, 40, 0).noteOn(0, 9, 40, 100).noteOff(kSecond, 9, 40).endOfTrack();
-    second.play(other, "other.mid");
-    const auto b = places(second.play(song()));
-    EXPECT_EQ(a, b);
-    EXPECT_GT(std::abs(a[0] - a[1]), 0.02) << "two keys landed on one place";
-    for (double share : a) EXPECT_TRUE(share > 0.0 && share < 1.0);
-}
-
-TEST(ChannelSound, SostenutoCatchesNotesAlreadyReleased) {
-    struct Case {
-        const char* name;
-        bool pedal;
-        double minRatio, maxRatio;  // level 1.5 s after the release against just before it
-    };
-    // Caught, the note no longer follows its 2 s release (gone by then) but fades as a
-    // pedalled note does, over the default sustain time.
-    for (const Case c : {Case{"without the pedal", false, 0.0, 0.01},
-                         Case{"pedal after the release", true, 0.02, 0.5}}) {
-        const Stereo out = playSong({}, [&](SmfTrack& t) {
-            t.program(0, 0, 1).noteOn(0, 0, 69, 100).noteOff(kSecond, 0, 69);
-            t.controller(kSecond / 20, 0, 66, c.pedal ? 127 : 0).controller(2 * kSecond, 0, 66, 0);
-        });
-        const double ratio = out.level(2.4, 2.6) / out.level(0.8, 0.95);
-        EXPECT_GE(ratio, c.minRatio) << c.name;
-        EXPECT_LE(ratio, c.maxRatio) << c.name;
-    }
-}
-
 TEST(ChannelSound, OtherSongKindsAreRefusedByName) {
     struct Case {
         const char* name;
@@ -516,37 +458,6 @@ TEST(ChannelSound, OtherSongKindsAreRefusedByName) {
         EXPECT_EQ(rig.engine.playFile(path), CmdError) << c.name;
         EXPECT_NE(rig.engine.player().lastError().find(c.reason), std::string::npos)
             << c.name << ": " << rig.engine.player().lastError();
-    }
-}
-
-TEST(ChannelSound, SongsWithoutAResetLoadTheInstrumentsOfTheirMakersMode) {
-    // Channel 2 selects bank 127: in XG a drum set, otherwise a melodic bank (which falls back
-    // to bank 0). The song's first system-exclusive message decides the mode.
-    struct Case {
-        const char* name;
-        std::vector<uint8_t> first;
-        bool drum;
-    };
-    const std::vector<Case> cases = {
-        {"no system-exclusive message", {}, false},
-        {"an XG message first", xgParameter(0x08, 0x05, 0x0B, 100), true},
-        {"a GS message first", gsDataSet({0x40, 0x15, 0x19, 100}), false},
-        {"an XG message, then GM on", xgParameter(0x08, 0x05, 0x0B, 100), false},
-    };
-    for (const Case& c : cases) {
-        ChannelRig rig;
-        SmfBuilder song(0, kDivision);
-        SmfTrack& t = song.track();
-        if (!c.first.empty()) t.sysex(0, c.first);
-        if (std::string(c.name).find("GM on") != std::string::npos)
-            t.sysex(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7});
-        t.controller(0, 1, 0, 127).program(0, 1, 0).noteOn(0, 1, 50, 100).noteOff(kSecond, 1, 50);
-        t.endOfTrack();
-        const std::string path = rig.dir.write("song.mid", song.build());
-        ASSERT_TRUE(rig.engine.songInput().load(path, &rig.engine.banks()).ok()) << c.name;
-        const InstrumentBank* kit = rig.engine.banks().bank(true, 0);
-        ASSERT_NE(kit, nullptr);
-        EXPECT_EQ(kit->slots[50].state == SlotState::LoadRequest, c.drum) << c.name;
     }
 }
 

@@ -87,34 +87,6 @@ class ConversionRules : public ::testing::Test {
     const std::string font = dir.write("sine.sf2", test::sineFont());
 };
 
-// A folder gives its songs, told by their contents: its texts and the WAV files of an earlier
-// run are neither converted nor overwritten, even with --overwrite.
-TEST_F(ConversionRules, AFolderGivesOnlyItsSongs) {
-    dir.write("coll/song.mid", song());
-    auto run = test::runCli("convert " + dir.file("coll") + " -s " + font);
-    ASSERT_EQ(run.exitCode, 0) << run.out;
-    const auto first = test::readFileBytes(dir.file("coll/song.wav"));
-    ASSERT_GT(first.size(), 44u);
-    dir.write("coll/song.txt", std::string("words about the song"));
-    dir.write("coll/take.wav", first);
-
-    run = test::runCli("convert " + dir.file("coll") + " -s " + font + " --overwrite");
-    EXPECT_EQ(run.exitCode, 0) << run.out;
-    EXPECT_EQ(count(run.out, " -> "), 1u) << run.out;
-    EXPECT_EQ(test::readFileBytes(dir.file("coll/song.wav")), first);
-    EXPECT_EQ(test::readFileBytes(dir.file("coll/take.wav")), first);
-    EXPECT_EQ(text(dir.file("coll/song.txt")), "words about the song");
-    EXPECT_EQ(filesIn(dir.file("coll")),
-              (std::set<std::string>{"song.mid", "song.txt", "song.wav", "take.wav"}));
-
-    // Named itself, a file that is not a song fails with its reason, its name given once.
-    run = test::runCli("convert " + dir.file("coll/song.txt") + " -s " + font + " -o " +
-                       dir.file("words.wav"));
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.out.find("song.txt: not a MIDI file"), std::string::npos) << run.out;
-    EXPECT_EQ(count(run.out, "song.txt"), 1u) << run.out;
-}
-
 // Whatever goes wrong, the file under the output's name is the one that was there before.
 TEST_F(ConversionRules, AnOldFileIsKeptWhenTheNewOneCannotBeMade) {
     const std::string a = dir.write("a.mid", song());
@@ -151,10 +123,13 @@ TEST_F(ConversionRules, AnOldFileIsKeptWhenTheNewOneCannotBeMade) {
 
 // One folder spelt three ways (relative, absolute, through a symbolic link) gives one output
 // per song: the first job writes it, the later ones fail before anything is opened, even with
-// two songs converted at once, so no file is spliced from two songs.
+// two songs converted at once, so no file is spliced from two songs. The folder gives its
+// songs, told by their contents, and each keeps its sub-folder under -o FOLDER.
 TEST_F(ConversionRules, OneOutputFromTwoSpellingsIsAnErrorForTheLaterJobs) {
     dir.write("coll/x.mid", song(60));
-    dir.write("coll/y.mid", song(64));
+    dir.write("coll/sub/x.mid", song(64));
+    dir.write("coll/notes.txt", std::string("words about the song"));
+    dir.write("coll/take.wav", std::string("RIFF\4\0\0\0WAVE", 12));
     fs::create_directory_symlink(dir.file("coll"), dir.file("link"));
     const std::string relative = fs::relative(dir.file("coll"), fs::current_path()).string();
     const auto run =
@@ -163,29 +138,14 @@ TEST_F(ConversionRules, OneOutputFromTwoSpellingsIsAnErrorForTheLaterJobs) {
     EXPECT_EQ(run.exitCode, 1) << run.out;
     EXPECT_NE(run.out.find("2 files written, 4 failed, 0 skipped"), std::string::npos) << run.out;
     EXPECT_EQ(count(run.out, "is also the output of " + relative + "/x.mid"), 4u) << run.out;
-    EXPECT_EQ(filesIn(dir.file("out")), (std::set<std::string>{"x.wav", "y.wav"}));
+    EXPECT_EQ(count(run.out, "is also the output of " + relative + "/sub/x.mid"), 4u) << run.out;
+    EXPECT_EQ(filesIn(dir.file("out")), (std::set<std::string>{"x.wav", "sub/x.wav"}));
 
     const auto alone = test::runCli("convert " + dir.file("coll/x.mid") + " -o " +
                                     dir.file("alone.wav") + " -s " + font);
     ASSERT_EQ(alone.exitCode, 0) << alone.out;
     EXPECT_EQ(test::readFileBytes(dir.file("out/x.wav")),
               test::readFileBytes(dir.file("alone.wav")));
-}
-
-// Songs of one name in different sub-folders stay apart under -o FOLDER: each keeps its
-// sub-folder there (made when missing).
-TEST_F(ConversionRules, AFolderConvertedIntoAnotherKeepsItsSubFolders) {
-    dir.write("coll/a/x.mid", song(60));
-    dir.write("coll/b/x.mid", song(64));
-    dir.write("coll/y.mid", song(67));
-    const std::string single = dir.write("single.mid", song(72));
-    const auto run = test::runCli("convert " + dir.file("coll") + " " + single + " -o " +
-                                  dir.file("out") + "/ -s " + font);
-    EXPECT_EQ(run.exitCode, 0) << run.out;
-    EXPECT_EQ(filesIn(dir.file("out")),
-              (std::set<std::string>{"a/x.wav", "b/x.wav", "y.wav", "single.wav"}));
-    EXPECT_NE(test::readFileBytes(dir.file("out/a/x.wav")),
-              test::readFileBytes(dir.file("out/b/x.wav")));
 }
 
 // A signal in the middle of a song ends the program as the signal does, and leaves neither a

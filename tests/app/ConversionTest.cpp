@@ -44,38 +44,6 @@ std::string shell(const std::string& command) {
     return out;
 }
 
-TEST(Convert, FilesHaveTheLengthOfTheSongAtEveryRate) {
-    test::TempDir dir;
-    const std::string midi = dir.write("Tune.MID", song());
-    struct Case {
-        int rate;
-        const char* options;
-        double songSeconds;
-    };
-    // Twice the tempo plays half the song.
-    for (const Case c :
-         {Case{22050, "", 1.5}, Case{48000, "", 1.5}, Case{44100, "--tempo 200", 0.75}}) {
-        SCOPED_TRACE(c.rate);
-        const auto run = test::runCli("convert -s " + silentFont(dir) + " " + midi +
-                                      " --overwrite --no-tags --rate " + std::to_string(c.rate) +
-                                      " " + c.options);
-        ASSERT_EQ(run.exitCode, 0) << run.out;
-        const std::string wav = dir.file("Tune.WAV");
-        EXPECT_NE(run.out.find("Tune.WAV"), std::string::npos) << run.out;
-        const auto bytes = test::readFileBytes(wav);
-        ASSERT_GE(bytes.size(), 44u);
-        // The song and the second of silence that ends every song.
-        const auto frames =
-            static_cast<uint32_t>(c.rate * c.songSeconds) + static_cast<uint32_t>(c.rate);
-        EXPECT_EQ(le32(bytes, 40), frames * 4);
-        EXPECT_EQ(le32(bytes, 4), frames * 4 + 36);
-        EXPECT_EQ(bytes.size(), frames * 4 + 44);
-        // What another program reads from the header.
-        EXPECT_EQ(shell("soxi -s " + wav), std::to_string(frames) + "\n");
-        EXPECT_EQ(shell("soxi -r " + wav), std::to_string(c.rate) + "\n");
-    }
-}
-
 TEST(Convert, NamesFoldersAndStandardOutput) {
     test::TempDir dir;
     const std::string bare = dir.write("Tune", song());  // no extension at all

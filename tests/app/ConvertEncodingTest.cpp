@@ -1,5 +1,5 @@
 // The encodings a WAV file can be written in, chosen on convert's command line or by the
-// "SVT" variable, and the sound of a mono file: every voice in the middle, no effects.
+// "SVT" variable, and the sound of a mono file: no effects.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -73,46 +73,18 @@ TEST(ConvertEncoding, TheCommandLineAndSvtChooseTheEncoding) {
         EXPECT_EQ(u16At(r.file, 22), c.channels);
         EXPECT_EQ(u16At(r.file, 34), c.bits);
         EXPECT_EQ(u16At(r.file, 32), c.channels * c.bits / 8) << "bytes a frame";
+        if (c.tag != 1 || c.bits < 16) continue;
+        // The reverb's tail rings on after the song in stereo; a mono file has no effects.
+        const auto wav = parseWav(r.file);
+        ASSERT_TRUE(wav.ok());
+        const std::vector<double> left = wav->channel(0);
+        EXPECT_EQ(peak(std::span(left).last(22050)) > 0, c.channels == 2);
     }
     for (const auto& [env, args] :
          {std::pair{"", "-f wav:12"}, std::pair{"", "--encoding Q"}, std::pair{"SVT=wQ", ""}}) {
         const Converted r = convert(dir, env, args);
         EXPECT_EQ(r.status, 2) << env << " " << args << ": " << r.out;
     }
-}
-
-TEST(ConvertEncoding, AMonoFileHearsTheVoiceInTheMiddleAndNoEffects) {
-    TempDir dir;
-    dir.write("sine.sf2", sineFont());
-    dir.write("a.mid", song());
-    const Converted mono = convert(dir, "", "-f wav:mono");
-    const Converted wet = convert(dir, "", "");
-    const Converted dry = convert(dir, "", "--reverb off --chorus off");
-    // The mean of the sides: the voice sits at the region's pan, 63, a hair left of the middle.
-    auto decoded = [](const Converted& c) {
-        auto wav = parseWav(c.file);
-        EXPECT_TRUE(wav.ok()) << c.out;
-        if (!wav.ok()) return std::vector<double>{};
-        std::vector<double> x = wav->channel(0);
-        if (wav->channels == 2) {
-            const std::vector<double> right = wav->channel(1);
-            for (size_t i = 0; i < x.size(); ++i) x[i] = (x[i] + right[i]) / 2;
-        }
-        return x;
-    };
-    const auto m = decoded(mono), w = decoded(wet), d = decoded(dry);
-    ASSERT_GT(m.size(), 44100u);
-    auto level = [](const std::vector<double>& x) {
-        return rms(std::span<const double>(x).subspan(4410, 13230));
-    };
-    // Mono: half the voice's gain, against the stereo middle's 76.661 / 128 of it; the dry
-    // level is the one without effects.
-    EXPECT_NEAR(level(m) / level(d), 0.5 / (76.661 / 128), 0.01);
-    auto tail = [](const std::vector<double>& x) {
-        return peak(std::span<const double>(x).subspan(x.size() - 22050));
-    };
-    EXPECT_GT(tail(w), 0.0) << "a stereo file keeps the reverb's tail";
-    EXPECT_EQ(tail(m), 0.0) << "a mono file has none";
 }
 
 // The program alone in a folder of its own, without the encoder library beside it: --encoder

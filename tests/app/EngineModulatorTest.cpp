@@ -1,6 +1,6 @@
 // SoundFont modulators heard through the engine: how the lists of the global and local zones
-// and of the preset and instrument levels combine, a font's replacement of the engine's own
-// velocity curve, and a filter opened by the velocity.
+// and of the preset and instrument levels combine, and a font's replacement of the engine's
+// own velocity curve.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,7 +19,6 @@ namespace {
 constexpr int kRate = 44100;
 // Velocity through the switch curve: 1 from velocity 64 up, so that the amount arrives whole.
 constexpr uint16_t kVelocitySwitch = 0x0C02;
-constexpr uint16_t kVelocityLinear = 0x0002;
 // 160 centibels of attenuation halve the level in the engine's unit.
 constexpr double kHalfDb = -6.0206;
 
@@ -129,85 +128,6 @@ TEST(EngineModulators, AFontsVelocityCurveReplacesTheEnginesDepth) {
     EXPECT_NEAR(player.levelDb(1, 40) - player.levelDb(1, 127), 0.0, 0.2);
     EXPECT_NEAR(player.levelDb(2, 40) - player.levelDb(2, 127), engineCurve / 2, 0.3);
     EXPECT_NEAR(player.levelDb(3, 40) - player.levelDb(3, 127), engineCurve / 2, 0.3);
-}
-
-TEST(EngineModulators, VelocityOpensTheFilterOfAQuietNote) {
-    // A 220 Hz saw under a cutoff near 300 Hz: the velocity moves the cutoff itself, or the
-    // modulation envelope's depth over a fixed downward sweep (held at full level here).
-    Sf2Builder sf;
-    const int saw = sf.addSample(Sf2Builder::sawSample("saw", 220.0, kRate, 57));
-    struct Variant {
-        int depthGenerator;  // 0: none
-        std::vector<Sf2Modulator> modulators;
-    };
-    const std::vector<Variant> variants{
-        {0, {}},
-        {0, {{kVelocityLinear, GEN_INITIAL_FILTER_FC, 4800, 0, 0}}},
-        {-2400, {}},
-        {-2400, {{kVelocityLinear, GEN_MOD_ENV_TO_FILTER_FC, 9600, 0, 0}}},
-    };
-    for (size_t v = 0; v < variants.size(); ++v) {
-        const int i = sf.addInstrument("saw");
-        Sf2Zone& z = sf.instrumentZone(i).loopMode(1).gen(GEN_INITIAL_FILTER_FC, 6237);
-        if (variants[v].depthGenerator != 0) {
-            z.gen(GEN_MOD_ENV_TO_FILTER_FC, variants[v].depthGenerator)
-                .gen(GEN_HOLD_MOD_ENV, Sf2Builder::timecents(5.0));
-        }
-        for (const Sf2Modulator& m : variants[v].modulators) z.modulator(m);
-        z.sample(saw);
-        sf.presetZone(sf.addPreset("saw", 0, static_cast<int>(v))).instrument(i);
-    }
-    Player player(sf.build());
-    auto partialDb = [&](int program, int velocity) {
-        return magnitudeDb(player.play(program, velocity, 57), kRate, 2200.0);
-    };
-    // The tenth partial lies three octaves over the cutoff until the velocity moves it.
-    for (int pair : {0, 2}) {
-        const double closed = partialDb(pair, 120);
-        const double opened = partialDb(pair + 1, 120);
-        EXPECT_GT(opened - closed, 30.0) << "program " << pair + 1;
-        // A soft note opens it less.
-        EXPECT_GT(opened - partialDb(pair + 1, 30), 15.0) << "program " << pair + 1;
-    }
-}
-
-TEST(EngineModulators, PanAndEnvelopeDelayFollowTheirModulators) {
-    Sf2Builder sf;
-    const int sine = sf.addSample(Sf2Builder::sineSample("sine", 440.0, kRate, 69));
-    const std::vector<std::vector<Sf2Modulator>> programs{
-        {},
-        {{kVelocitySwitch, GEN_PAN, 500, 0, 0}},
-        {{kVelocitySwitch, GEN_DELAY_VOL_ENV, 1200, 0, 0}},
-    };
-    for (size_t p = 0; p < programs.size(); ++p) {
-        const int i = sf.addInstrument("sine");
-        Sf2Zone& z =
-            sf.instrumentZone(i).loopMode(1).gen(GEN_DELAY_VOL_ENV, Sf2Builder::timecents(0.1));
-        for (const Sf2Modulator& m : programs[p]) z.modulator(m);
-        z.sample(sine);
-        sf.presetZone(sf.addPreset("sine", 0, static_cast<int>(p))).instrument(i);
-    }
-    Player player(sf.build());
-    auto sides = [&](int program) {
-        player.program(0, program);
-        player.noteOn(0, 69, 100);
-        std::vector<int32_t> x = player.render(kRate / 2);
-        player.noteOff(0, 69);
-        player.render(kRate);
-        return std::pair{SynthDriver::side(x, 0), SynthDriver::side(x, 1)};
-    };
-    auto onset = [](const std::vector<double>& x) {
-        const double threshold = 0.05 * peak(x);
-        const auto at = std::find_if(x.begin(), x.end(),
-                                     [threshold](double s) { return std::abs(s) > threshold; });
-        return static_cast<double>(at - x.begin()) / kRate;
-    };
-    const auto [left, right] = sides(0);
-    EXPECT_NEAR(rms(left), rms(right), 0.05 * rms(left));
-    EXPECT_NEAR(onset(left), 0.1, 0.01);
-    const auto [panLeft, panRight] = sides(1);
-    EXPECT_LT(rms(panLeft), 0.05 * rms(panRight)) << "panned hard right";
-    EXPECT_NEAR(onset(sides(2).first), 0.2, 0.01) << "the delay doubled";
 }
 
 TEST(Modulators, SourcesFollowTheirCurvesDirectionsAndPolarity) {

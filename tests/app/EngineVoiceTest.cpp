@@ -1,6 +1,5 @@
 // How a voice sounds through an engine and its player: a note held by the pedal fading away,
-// the modulation envelope, the filters, the pan delay, the envelope-time controllers, the end
-// of a stream and the surround chorus.
+// the filters, the pan delay, the end of a stream and the surround chorus.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -41,11 +40,6 @@ SmfBuilder heldNote(double seconds, std::initializer_list<std::pair<int, int>> c
     return song;
 }
 
-// The pitch of `x` around `t` seconds, in cents from 440 Hz, over a window `half` each way.
-double centsAt(const std::vector<double>& x, double t, double half) {
-    return 1200 * std::log2(pitchByZeroCrossings(between(x, t - half, t + half), kRate) / 440.0);
-}
-
 TEST(EngineVoices, ANoteHeldByThePedalFadesAwayBeforeThePedalLifts) {
     SongRig rig(
         fontWith([](Sf2Zone& z) { z.gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(0.2)); }));
@@ -62,58 +56,6 @@ TEST(EngineVoices, ANoteHeldByThePedalFadesAwayBeforeThePedalLifts) {
     ASSERT_GT(held, 1e5);
     EXPECT_LT(rms(between(x, 2.0, 2.1)), 0.5 * held) << "fading";
     EXPECT_EQ(peak(between(x, 15.0, 19.0)), 0.0) << "gone with the pedal still down";
-}
-
-TEST(EngineVoices, TheModulationEnvelopeBendsByItsCurveAfterItsDelay) {
-    // A second's decay from an octave up to the note, after 0.3 s of waiting.
-    SongRig rig(fontWith([](Sf2Zone& z) {
-        z.gen(GEN_MOD_ENV_TO_PITCH, 1200)
-            .gen(GEN_DELAY_MOD_ENV, Sf2Builder::timecents(0.3))
-            .gen(GEN_DECAY_MOD_ENV, Sf2Builder::timecents(1.0))
-            .gen(GEN_SUSTAIN_MOD_ENV, 1000);
-    }));
-    rig.play(heldNote(2.0));
-    const auto x = rig.side(0);
-    EXPECT_NEAR(centsAt(x, 0.15, 0.02), 0.0, 5.0) << "still waiting";
-    // Half way down the decay the level is half; the curve keeps 0.906 of the depth there
-    // (a straight line would give 600 cents).
-    const double curveAtHalf = std::log2(1 + 1 + 5.0 / 12 * std::log10(0.5));
-    EXPECT_NEAR(centsAt(x, 0.8, 0.02), 1200 * curveAtHalf, 30.0);
-    EXPECT_NEAR(centsAt(x, 1.6, 0.02), 0.0, 5.0) << "the decay has ended";
-}
-
-TEST(EngineVoices, EachEnvelopeKeepsItsOwnTimes) {
-    // The pitch falls from an octave up once the modulation envelope's hold has passed,
-    // whatever the volume envelope does meanwhile; its level follows its own hold.
-    auto render = [](double modHold, double volumeHold) {
-        SongRig rig(fontWith([&](Sf2Zone& z) {
-            z.gen(GEN_MOD_ENV_TO_PITCH, 1200)
-                .gen(GEN_HOLD_MOD_ENV, Sf2Builder::timecents(modHold))
-                .gen(GEN_DECAY_MOD_ENV, Sf2Builder::timecents(0.3))
-                .gen(GEN_SUSTAIN_MOD_ENV, 1000)
-                .gen(GEN_HOLD_VOL_ENV, Sf2Builder::timecents(volumeHold))
-                .gen(GEN_DECAY_VOL_ENV, Sf2Builder::timecents(0.5))
-                .gen(GEN_SUSTAIN_VOL_ENV, 200);
-        }));
-        rig.play(heldNote(1.0));
-        return rig.side(0);
-    };
-    // The time the pitch first comes down a tenth of its way.
-    auto fallStart = [&](const std::vector<double>& x) {
-        for (double t = 0.02; t < 0.9; t += 0.005)
-            if (centsAt(x, t, 0.01) < 1080) return t;
-        return 1.0;
-    };
-    const auto plain = render(0.001, 0.001);
-    const auto volumeHeld = render(0.001, 0.25);
-    const auto modHeld = render(0.15, 0.001);
-    EXPECT_LT(fallStart(plain), 0.2);
-    EXPECT_NEAR(fallStart(volumeHeld), fallStart(plain), 0.011) << "the volume's hold";
-    EXPECT_NEAR(fallStart(modHeld), fallStart(plain) + 0.15, 0.015) << "its own hold";
-    // And the level: the volume's hold keeps it up while the other falls.
-    EXPECT_GT(rms(between(volumeHeld, 0.15, 0.2)), 1.5 * rms(between(plain, 0.15, 0.2)));
-    EXPECT_NEAR(rms(between(modHeld, 0.15, 0.2)), rms(between(plain, 0.15, 0.2)),
-                0.02 * rms(between(plain, 0.15, 0.2)));
 }
 
 // A saw of `hz` (rooted at `key`) held for a second through a low-pass at `cutoffHz` with
@@ -168,60 +110,6 @@ TEST(EngineVoices, ThePanDelayLetsTheFarSideHearAVoiceLater) {
         }
         EXPECT_EQ(bestLag, panDelay ? 33 : 0) << (panDelay ? "with" : "without") << " pan delay";
     }
-}
-
-// Seconds from `from` until the level (5 ms windows) first crosses `level`, rising or falling.
-double secondsUntil(const std::vector<double>& x, double from, double level, bool rising) {
-    for (double t = from; t < double(x.size()) / kRate - 0.005; t += 0.001) {
-        const double l = rms(between(x, t, t + 0.005));
-        if (rising ? l >= level : l <= level) return t - from;
-    }
-    return 1e9;
-}
-
-TEST(EngineVoices, EnvelopeTimeControllersStretchEachStageByItsOwnTable) {
-    // Attack, decay and release of 0.2 s, 1 s (to -19 dB) and 0.2 s; the controllers set to 96
-    // slow each stage: the attack by 2^2.5, the decay by 2^2 and the release by 2^1.5.
-    const auto font = fontWith([](Sf2Zone& z) {
-        z.gen(GEN_ATTACK_VOL_ENV, Sf2Builder::timecents(0.2))
-            .gen(GEN_DECAY_VOL_ENV, Sf2Builder::timecents(1.0))
-            .gen(GEN_SUSTAIN_VOL_ENV, 200)
-            .gen(GEN_RELEASE_VOL_ENV, Sf2Builder::timecents(0.2));
-    });
-    struct Stage {
-        const char* what;
-        double expectedRatio;
-    };
-    // (attack time to half the full level, decay time from the top to -10 dB, release time to
-    // -30 dB)
-    auto times = [&](int value, int channel) {
-        SongRig rig(font);
-        SmfBuilder song(0, 480);
-        SmfTrack& t = song.track();
-        t.controller(0, channel, 73, value).controller(0, channel, 72, value);
-        t.controller(0, channel, 99, 1).controller(0, channel, 98, 0x64);
-        t.controller(0, channel, 6, value);
-        t.noteOn(0, channel, 69, 100).noteOff(8 * kTicksPerSecond, channel, 69).endOfTrack();
-        rig.play(song);
-        const auto x = rig.side(0);
-        const double full = rms(between(x, 7.5, 7.9)) * std::pow(10.0, 19.2 / 20);
-        const double attack = secondsUntil(x, 0.0, 0.5 * full, true);
-        const double top = secondsUntil(x, 0.0, 0.95 * full, true);
-        const double decay = secondsUntil(x, top, full * std::pow(10.0, -10.0 / 20), false);
-        const double release =
-            secondsUntil(x, 8.0, rms(between(x, 7.9, 8.0)) * std::pow(10.0, -30.0 / 20), false);
-        return std::array<double, 3>{attack, decay, release};
-    };
-    const auto plain = times(64, 0), slow = times(96, 0);
-    const Stage stages[] = {
-        {"attack", std::exp2(2.5)}, {"decay", 4.0}, {"release", std::exp2(1.5)}};
-    for (size_t i = 0; i < 3; ++i)
-        EXPECT_NEAR(slow[i] / plain[i], stages[i].expectedRatio, 0.15 * stages[i].expectedRatio)
-            << stages[i].what << ": " << plain[i] << " s, then " << slow[i] << " s";
-    // A drum kit's keys keep their own rates whatever the channel's controllers say.
-    const auto kit = times(64, 9), kitSlowed = times(96, 9);
-    for (size_t i = 0; i < 3; ++i)
-        EXPECT_NEAR(kitSlowed[i] / kit[i], 1.0, 0.05) << "drum " << stages[i].what;
 }
 
 TEST(EngineVoices, AStreamPlaysOutItsEndBriefly) {

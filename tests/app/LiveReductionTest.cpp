@@ -135,21 +135,5 @@ TEST(LiveReduction, AStarvedQueueShedsReleasedVoicesAndInterpolatesMoreCheaply) 
     EXPECT_TRUE(unreduced.reducedQuality);
 }
 
-TEST(LiveReduction, TheEngineSettingGivesTheLiveOutputItsBufferCount) {
-    for (const auto& [setting, buffers] : {std::pair{0, 32}, std::pair{12, 12}}) {
-        EngineSettings settings;
-        settings.outputBuffers = setting;
-        Engine engine(settings);
-        engine.outputs().replace(
-            std::make_unique<output::LiveOutput>(std::make_unique<FakeWaveSystem>()));
-        ASSERT_TRUE(engine.selectOutput("d"));
-        ASSERT_EQ(engine.openOutput(), 0) << engine.outputMessage();
-        EXPECT_EQ(dynamic_cast<output::LiveOutput&>(engine.output()).bufferCount(), buffers);
-        // The device queue the audio queue fills counts one buffer less.
-        EXPECT_EQ(engine.audioQueue().deviceQueueFrames(), (buffers - 1) * 4096);
-        engine.closeOutput();
-    }
-}
-
 }  // namespace
 }  // namespace svt::test

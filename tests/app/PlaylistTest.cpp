@@ -33,30 +33,6 @@ std::vector<std::string> pathsOf(const Playlist& list) {
     return out;
 }
 
-TEST(Playlist, OnlySongsAreListedAndEqualPathsAreOneEntry) {
-    TempDir dir;
-    std::filesystem::create_directories(dir.path() / "Music");
-    const std::string a = song(dir, "Music/a.mid");
-    const std::string b = song(dir, "Music/b.mid");
-    // Missing files and files that are no songs are passed over silently.
-    const std::string text = dir.write("notes.txt", std::string("hello"));
-    Playlist list(fakeProbe, 1);
-    EXPECT_EQ(list.addNames({dir.file("missing.mid"), a, text, b}, false), 2);
-    EXPECT_EQ(pathsOf(list), (std::vector<std::string>{a, b}));
-    EXPECT_EQ(list.currentIndex(), 0);
-
-    std::string upper = a;
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    // The upper-case spelling need not exist: being listed already is decided first.
-    EXPECT_EQ(list.addNames({b, upper}, false), 0);
-    EXPECT_EQ(list.count(), 2);
-    EXPECT_EQ(list.currentIndex(), 0) << "the last name was listed: its entry becomes current";
-    EXPECT_EQ(list.totalSeconds(), 20);
-
-    EXPECT_TRUE(samePlaylistPath("C:\\Music\\a.mid", "c:\\music\\A.MID\\"));
-    EXPECT_FALSE(samePlaylistPath("a.mid", "a.midi"));
-}
-
 TEST(Playlist, PlaylistFilesExpandLinesAsNamesInOrder) {
     TempDir dir;
     std::filesystem::create_directories(dir.path() / "folder/sub");
@@ -83,7 +59,7 @@ TEST(Playlist, PlaylistFilesExpandLinesAsNamesInOrder) {
 
 // A list met again while it is being read (itself, or round a cycle, however it is spelt) is
 // passed over with a warning naming it, so its songs come once; lists nested too deep are not
-// read, and the warning names the list where that happened.
+// read, and the warning names the list where that happened; so does one for a line too long.
 TEST(Playlist, CyclesAndDeepNestingArePassedOverWithAWarning) {
     TempDir dir;
     const std::string top = song(dir, "top.mid");
@@ -95,6 +71,7 @@ TEST(Playlist, CyclesAndDeepNestingArePassedOverWithAWarning) {
     for (int i = 0; i <= kMaxPlaylistNesting; ++i)
         dir.write("chain" + std::to_string(i) + ".pli",
                   top + "\n" + dir.file("chain" + std::to_string(i + 1) + ".pli") + "\n");
+    dir.write("long.pli", top + "\n\n" + std::string(kMaxPlaylistLine + 1, 'x') + "\r\n");
     const std::string cwd = std::filesystem::current_path().string();
     std::filesystem::current_path(dir.path());
     struct Case {
@@ -109,6 +86,7 @@ TEST(Playlist, CyclesAndDeepNestingArePassedOverWithAWarning) {
          "chain15.pli: lists nest more than 16 deep here; " + dir.file("chain16.pli") +
              " is not read"},
         {"missing.pli", 0, "missing.pli\": file not found"},
+        {"long.pli", 1, "long.pli: line 3 is longer than any name can be"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -118,25 +96,6 @@ TEST(Playlist, CyclesAndDeepNestingArePassedOverWithAWarning) {
         EXPECT_NE(found.warnings[0].find(c.warning), std::string::npos) << found.warnings[0];
     }
     std::filesystem::current_path(cwd);
-}
-
-TEST(Playlist, LinesEndAtAnyLineBreakAndOverlongLinesAreNamed) {
-    const std::string text =
-        "a.mid\r\n\nb.mid\rc.mid\n\r\n" + std::string(kMaxPlaylistLine + 1, 'x') + "\nd.mid";
-    const std::vector<uint8_t> bytes(text.begin(), text.end());
-    std::vector<size_t> overLong;
-    EXPECT_EQ(parsePlaylistLines(bytes, &overLong),
-              (std::vector<std::string>{"a.mid", "b.mid", "c.mid", "d.mid"}));
-    EXPECT_EQ(overLong, std::vector<size_t>{6});
-    EXPECT_TRUE(parsePlaylistLines({}).empty());
-
-    TempDir dir;
-    const NameExpansion found = expandNames({dir.write("long.pli", text)});
-    EXPECT_EQ(found.names.size(), 4u);
-    ASSERT_EQ(found.warnings.size(), 1u);
-    EXPECT_NE(found.warnings[0].find("long.pli: line 6 is longer than any name can be"),
-              std::string::npos)
-        << found.warnings[0];
 }
 
 TEST(Playlist, SavedListIsOnePathPerLineWithCrLfAndReadsBack) {
@@ -171,61 +130,20 @@ TEST(Playlist, SavedListIsOnePathPerLineWithCrLfAndReadsBack) {
     EXPECT_NE(failed.error().message.find("x.pli"), std::string::npos);
 }
 
-TEST(Playlist, RandomOrderPlaysEveryEntryOnceThenEnds) {
-    TempDir dir;
-    Playlist list(fakeProbe, 7);
-    list.addNames({song(dir, "a.mid"), song(dir, "b.mid"), song(dir, "c.mid")}, false);
-    for (int round = 0; round < 3; ++round) {
-        std::set<int> played;
-        for (int i = 0; i < 3; ++i) {
-            ASSERT_TRUE(list.randomNext(true));
-            played.insert(list.currentIndex());
-        }
-        EXPECT_EQ(played.size(), 3u);
-        EXPECT_FALSE(list.randomNext(true)) << "the fourth draw ends the list";
-        list.resetRandomOrder();
-    }
-    // Entries added after the order was made are drawn too.
-    list.addNames({song(dir, "d.mid")}, false);
-    std::set<int> played;
-    while (list.randomNext(true)) played.insert(list.currentIndex());
-    EXPECT_EQ(played.size(), 4u);
-}
-
-TEST(Playlist, NavigationSkipsEntriesThatAreNotSongs) {
-    TempDir dir;
-    Playlist list(fakeProbe, 1);
-    list.addNames({song(dir, "0.mid"), song(dir, "1.mid"), song(dir, "2.mid"), song(dir, "3.mid")},
-                  false);
-    list.entry(1).isSong = false;
-    list.entry(3).isSong = false;
-
-    ASSERT_TRUE(list.select(0, true));
-    EXPECT_TRUE(list.next(true));
-    EXPECT_EQ(list.currentIndex(), 2);
-    EXPECT_FALSE(list.next(true)) << "only a non-song follows";
-    EXPECT_EQ(list.currentIndex(), 2);
-    EXPECT_TRUE(list.next(false));
-    EXPECT_EQ(list.currentIndex(), 3);
-    EXPECT_TRUE(list.previous(true));
-    EXPECT_EQ(list.currentIndex(), 2);
-    ASSERT_TRUE(list.select(1, true));
-    EXPECT_EQ(list.currentIndex(), 2);
-    ASSERT_TRUE(list.select(3, true));
-    EXPECT_EQ(list.currentIndex(), 3) << "no song follows: stay at the index";
-}
-
 TEST(Playlist, RemovingKeepsTheCurrentIndexOnTheSameSong) {
     TempDir dir;
     const std::string a = song(dir, "a.mid"), b = song(dir, "b.mid"), c = song(dir, "c.mid");
     Playlist list(fakeProbe, 1);
     list.addNames({a, b, c}, false);
+    EXPECT_EQ(list.addNames({b}, false), 0) << "a listed path is one entry";
     list.select(2, false);
     list.remove(0);
     EXPECT_EQ(list.current()->path, c);
     list.remove(1);  // the last one, which was current
     EXPECT_EQ(list.currentIndex(), 0);
     EXPECT_EQ(list.totalSeconds(), 10);
+    EXPECT_TRUE(samePlaylistPath("C:\\Music\\a.mid", "c:\\music\\A.MID\\"));
+    EXPECT_FALSE(samePlaylistPath("a.mid", "a.midi"));
 
     // Duplicates cannot come in through add, but entries can be renamed to match.
     list.clear();

@@ -169,32 +169,6 @@ TEST(PlaylistWindow, FontChoiceIsKeptInTheSettings) {
     EXPECT_EQ(rig.settings.uiListFontName, "Kept") << "a cancelled dialog changes nothing";
 }
 
-TEST(PlaylistWindow, TenThousandLinesAndACurrentEntryThatMoves) {
-    application();
-    gui::PlaylistModel model(Language::English);
-    auto lines = std::make_shared<std::vector<PlaylistLine>>();
-    for (int i = 0; i < 10000; ++i) {
-        PlaylistLine line{
-            "Song " + std::to_string(i), "/m/" + std::to_string(i) + ".mid", i, true, {}};
-        line.text = playlistLineText(line, false, Language::English);
-        lines->push_back(std::move(line));
-    }
-    auto first = std::make_shared<PlaylistSnapshot>();
-    first->lines = lines;
-    first->current = 0;
-    first->contentsGeneration = 1;
-    EXPECT_TRUE(model.setSnapshot(first));
-    EXPECT_EQ(model.rowCount(), 10000);
-    EXPECT_EQ(model.index(9999).data().toString(), "Song 9999 - 02:46:39 (/m/9999.mid)");
-    int repainted = 0;
-    QObject::connect(&model, &QAbstractItemModel::dataChanged, [&] { ++repainted; });
-    auto moved = std::make_shared<PlaylistSnapshot>(*first);
-    moved->current = 5000;
-    EXPECT_FALSE(model.setSnapshot(moved)) << "the rows stay; two lines are repainted";
-    EXPECT_EQ(repainted, 2);
-    EXPECT_TRUE(model.index(5000).data().toString().startsWith("Current: "));
-}
-
 // A real engine over a font of the test's own; the window converts the playlist to WAV.
 TEST(PlaylistWindow, ConvertingTheListKeepsTheWindowResponsive) {
     application();

@@ -13,65 +13,6 @@ SongEvent ev(int32_t time, uint8_t type, uint8_t channel = 0, uint8_t a = 0, uin
     return SongEvent{time, type, channel, a, b};
 }
 
-TEST(EventList, EqualTimesKeepTheirOrderWhereverTheCursorWas) {
-    EventList list;
-    list.add(ev(100, EV_NOTE_ON, 0, 60, 1));
-    list.add(ev(300, EV_NOTE_ON, 0, 62, 2));
-    list.add(ev(100, EV_NOTE_ON, 0, 64, 3));  // cursor was past 100: walks back
-    list.startTrackMerge();
-    list.add(ev(100, EV_NOTE_ON, 0, 65, 4));  // from the head: walks forward past equal times
-    list.add(ev(-5, EV_NOTE_ON, 0, 66, 5));   // negative times become 0
-    std::vector<int> order;
-    std::vector<int32_t> times;
-    for (const SongEvent& e : list.events()) {
-        order.push_back(e.b);
-        times.push_back(e.time);
-    }
-    EXPECT_EQ(order, (std::vector<int>{5, 1, 3, 4, 2}));
-    EXPECT_EQ(times, (std::vector<int32_t>{0, 100, 100, 100, 300}));
-
-    // Tracks merged at once interleave by time, the earlier track first at equal times.
-    list.reset();
-    for (const std::vector<std::pair<int32_t, uint8_t>>& track :
-         {std::vector<std::pair<int32_t, uint8_t>>{{0, 1}, {10, 2}}, {{0, 3}, {10, 4}}, {{5, 5}}}) {
-        list.startTrackMerge();
-        for (const auto& [time, id] : track) list.add(ev(time, EV_NOTE_ON, 0, 60, id));
-    }
-    order.clear();
-    for (const SongEvent& e : list.events()) order.push_back(e.b);
-    EXPECT_EQ(order, (std::vector<int>{1, 3, 5, 2, 4}));
-}
-
-TEST(EventList, TicksBecomeSamplesWithTheTempoMap) {
-    struct Case {
-        std::vector<SongEvent> events;
-        std::vector<int32_t> expected;  // sample times of the events after conversion, end included
-    };
-    // At 44,100 Hz and 480 ticks a beat: 44100 * 500000 * 0.065536 / 480 = 3010560 = 45 +
-    // 61440/65536 samples per tick.
-    const Case cases[] = {
-        {{ev(0, EV_NOTE_ON, 0, 60, 100), ev(480, EV_NOTE_OFF, 0, 60)}, {0, 22050, 22050}},
-        {{ev(0, EV_NOTE_ON, 0, 60, 100), ev(1, EV_NOTE_OFF, 0, 60)}, {0, 45, 45}},
-        // Tempo doubles (250000) after one beat: the second beat takes half as long.
-        {{ev(0, EV_NOTE_ON, 0, 60, 100), ev(480, EV_TEMPO, 0x90, 0x03, 0xD0),
-          ev(960, EV_NOTE_OFF, 0, 60)},
-         {0, 22050, 33075, 33075}},
-    };
-    for (const Case& c : cases) {
-        EventList list;
-        for (const SongEvent& e : c.events) list.add(e);
-        ConversionSettings settings;
-        settings.outputRateHz = 44100;
-        auto song = list.convert(480, settings);
-        ASSERT_TRUE(song.ok());
-        std::vector<int32_t> times;
-        for (const SongEvent& e : song->events) times.push_back(e.time);
-        EXPECT_EQ(times, c.expected) << c.expected.back();
-        EXPECT_EQ(song->events.back().type, EV_END_OF_SONG);
-        EXPECT_EQ(song->totalSamples, c.expected.back());
-    }
-}
-
 TEST(EventList, LeadingSilenceIsCutAtTheFirstNote) {
     EventList list;
     list.add(ev(0, EV_PROGRAM, 0, 5));

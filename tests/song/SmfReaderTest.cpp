@@ -25,48 +25,6 @@ Read readBytes(const std::vector<uint8_t>& bytes, const ReadOptions& options = {
     return Read{std::move(result), std::move(info)};
 }
 
-std::vector<SongEvent> channelEvents(const ConvertedSong& song) {
-    std::vector<SongEvent> out;
-    for (const SongEvent& e : song.events)
-        if (isChannelEvent(e.type)) out.push_back(e);
-    return out;
-}
-
-// A track that starts with a data byte plays it as a note off on channel 1.
-TEST(SmfReader, ChannelMessagesBecomeEventsWithRunningStatus) {
-    SmfBuilder smf(0, 480);
-    smf.track()
-        .raw({0x00, 0x3C, 0x40})
-        .runningStatus()
-        .program(0, 2, 19)
-        .noteOn(0, 2, 60, 100)
-        .noteOn(240, 2, 64, 90)  // running status
-        .noteOn(240, 2, 60, 0)   // velocity 0 is a note off
-        .controller(0, 2, 7, 127)
-        .controller(0, 2, 3, 10)  // no event for controller 3
-        .pitchBend(0, 2, 0x2000)
-        .channelPressure(0, 2, 33)
-        .keyPressure(0, 2, 64, 44)
-        .noteOff(0, 2, 64, 12)
-        .endOfTrack();
-    Read r = readBytes(smf.build());
-    ASSERT_TRUE(r.result.ok()) << r.result.error().message;
-    const std::vector<SongEvent> expected = {
-        {0, EV_NOTE_OFF, 0, 60, 64},         {0, EV_PROGRAM, 2, 19, 0},
-        {0, EV_NOTE_ON, 2, 60, 100},         {11025, EV_NOTE_ON, 2, 64, 90},
-        {22050, EV_NOTE_OFF, 2, 60, 0},      {22050, EV_VOLUME, 2, 127, 0},
-        {22050, EV_PITCH_BEND, 2, 0, 0x40},  {22050, EV_CHANNEL_PRESSURE, 2, 33, 0},
-        {22050, EV_KEY_PRESSURE, 2, 64, 44}, {22050, EV_NOTE_OFF, 2, 64, 12},
-    };
-    EXPECT_EQ(channelEvents(r.result->song), expected);
-    EXPECT_TRUE(r.result->warnings.empty());
-    EXPECT_EQ(r.info.format, 0);
-    EXPECT_EQ(r.info.division, 480);
-    EXPECT_EQ(r.info.totalSamples, 22050);
-    EXPECT_EQ(r.info.fileKind, kFileKindMidi);
-    EXPECT_EQ(r.info.read, 1);
-}
-
 TEST(SmfReader, BrokenTracksKeepWhatWasReadAndSayWhere) {
     struct Case {
         const char* what;

@@ -27,11 +27,6 @@ Events nrpn(int channel, int hi, int lo, int value) {
             ev(EV_DATA_ENTRY_MSB, channel, value, S)};
 }
 
-Events rpn(int channel, int hi, int lo, int value) {
-    return {ev(EV_RPN_MSB, channel, hi, S), ev(EV_RPN_LSB, channel, lo, S),
-            ev(EV_DATA_ENTRY_MSB, channel, value, S)};
-}
-
 Events multi(const Bytes& message) {
     SongEvent out[kMaxSysexEvents];
     const int n = interpretMultiSysex(message, std::span<SongEvent, kMaxSysexEvents>(out));
@@ -77,29 +72,12 @@ void check(std::initializer_list<Case> cases) {
     for (const Case& c : cases) EXPECT_EQ(multi(c.message), c.expected) << c.what;
 }
 
-TEST(SysexMulti, XgPartParametersBecomeChannelNrpnAndTableEvents) {
+TEST(SysexMulti, XgDrumSystemAndEffectAddresses) {
     check({
-        {"volume of part 3", xg({0x08, 0x03, 0x0B, 100}), {ev(EV_VOLUME, 3, 100, S)}},
-        {"pan 0 is random", xg({0x08, 0x01, 0x0E, 0x00}), {ev(EV_RANDOM_PAN, 1, 0, S)}},
-        {"vibrato rate", xg({0x08, 0x01, 0x15, 0x50}), nrpn(1, 0x01, 0x08, 0x50)},
-        {"bend range +12", xg({0x08, 0x00, 0x23, 0x4C}), rpn(0, 0, 0, 12)},
-        {"scale tuning D +16", xg({0x08, 0x02, 0x43, 0x50}), {ev(EV_SCALE_TUNING, 2, 2, 16)}},
-        {"receive channel", xg({0x08, 0x03, 0x04, 0x7F}), {ev(EV_SYSEX_XG_LSB, 3, 0x7F, 'e')}},
-        {"wheel filter control",
-         xg({0x08, 0x03, 0x1E, 0x50}),
-         {ev(EV_SYSEX_LSB, 3, 0x50, kModulationWheel + kDestCutoff)}},
-        {"two bytes set two addresses",
-         xg({0x08, 0x00, 0x01, 0x00, 0x05}),
-         {ev(EV_BANK_MSB, 0, 0, S), ev(EV_BANK_LSB, 0, 5, S)}},
         {"addresses stop at 7F", xg({0x08, 0x00, 0x7F, 1, 2, 3}), {}},
         {"without a data byte", {0x43, 0x10, 0x4C, 0x08, 0x00, 0x0B, 0xF7}, {}},
         {"cut short", {0x43, 0x10, 0x4C, 0x08, 0x00}, {}},
         {"other model", {0x43, 0x10, 0x4B, 0x08, 0x00, 0x0B, 0x40, 0xF7}, {}},
-    });
-}
-
-TEST(SysexMulti, XgDrumSystemAndEffectAddresses) {
-    check({
         {"drum level, set-up 1", xg({0x30, 0x24, 0x02, 0x70}),
          nrpn(kDrumSetAddress, 0x1A, 0x24, 0x70)},
         {"drum receive note off",
@@ -163,41 +141,6 @@ TEST(SysexMulti, XgBulkDumpsExpandEveryByteAndStopAtTheirEnd) {
         {"no F7",
          Bytes{0x43, 0x00, 0x4C, 0x00, 0x29, 0x08, 0x00, 0x00, 0x01, 0x02, 0x03},
          {ev(EV_BANK_MSB, 0, 2, S)}},
-    });
-}
-
-TEST(SysexMulti, GsPartAndControllerAddresses) {
-    check({
-        {"tone number sets bank and program",
-         gs({0x40, 0x11, 0x00, 0x08, 0x19}),
-         {ev(EV_BANK_MSB, 0, 8, S), ev(EV_PROGRAM, 0, 0x19, S)}},
-        {"part level on block 0 is channel 10",
-         gs({0x40, 0x10, 0x19, 0x64}),
-         {ev(EV_VOLUME, 9, 0x64, S)}},
-        {"second port", gs({0x50, 0x11, 0x19, 0x64}), {ev(EV_VOLUME, 16, 0x64, S)}},
-        {"mono", gs({0x40, 0x12, 0x13, 0x00}), {ev(EV_MONO, 1, 0, S)}},
-        {"receive channel",
-         gs({0x40, 0x12, 0x02, 0x05}),
-         {ev(EV_SYSEX_GS_LSB, 1, 5, kGsReceiveChannel)}},
-        {"rhythm part opening a message is the single event", gs({0x40, 0x10, 0x15, 0x01}), {}},
-        {"rhythm part after another address",
-         gs({0x40, 0x10, 0x14, 0x01, 0x02}),
-         {ev(EV_SYSEX_GS_LSB, 9, 1, kGsAssignMode), ev(EV_DRUM_PART, 9, 2, S)}},
-        {"rhythm part of another device",
-         gs({0x40, 0x10, 0x15, 0x01}, 0x11),
-         {ev(EV_DRUM_PART, 9, 1, S)}},
-        {"wheel LFO1 pitch depth",
-         gs({0x40, 0x21, 0x04, 0x0A}),
-         {ev(EV_SYSEX_LSB, 0, 0x0A, kModulationWheel + 4)}},
-        {"bend range", gs({0x40, 0x21, 0x10, 0x4C}), rpn(0, 0, 0, 12)},
-        {"between two records", gs({0x40, 0x21, 0x0B, 0x42}), {}},
-        {"port of part 3",
-         gs({0x00, 0x01, 0x03, 0x01}),
-         {ev(EV_SYSEX_GS_LSB, 2, 1, kGsPortSelect)}},
-        // The value says whether the part listens to the other port than its own.
-        {"part 10 of port B on its own port",
-         gs({0x00, 0x01, 0x10, 0x01}),
-         {ev(EV_SYSEX_GS_LSB, 25, 0, kGsPortSelect)}},
     });
 }
 
@@ -332,34 +275,6 @@ TEST(SysexMulti, GlobalEffectAndPressureDestinationMessages) {
     EXPECT_FALSE(interpretSingleSysex(Bytes{0x7F, 0x7F, 0x09, 0x01, 0x03, 0x01, 0x4C, 0xF7}, setup,
                                       texts, single));
     EXPECT_TRUE(interpretSingleSysex(Bytes{0x7E, 0x7F, 0x09, 0x01, 0xF7}, setup, texts, single));
-}
-
-TEST(SysexMulti, TheReaderPlacesTheEventsAtTheMessageTimeAndFoldsTheSecondPort) {
-    test::SmfBuilder smf(0, 480);
-    smf.track()
-        .noteOn(0, 0, 60, 100)
-        .sysex(480, gs({0x40, 0x11, 0x00, 0x08, 0x19}))  // bank and program of channel 1
-        .sysex(0, gs({0x50, 0x12, 0x19, 0x50}))          // volume of port B part 2
-        .sysex(480, xg({0x08, 0x02, 0x15, 0x50}))        // vibrato rate of channel 3
-        .noteOff(0, 0, 60, 0)
-        .endOfTrack();
-    SongInfo info;
-    EventList list;
-    const Bytes bytes = smf.build();
-    auto stream = openMemoryStream(bytes, "song.mid");
-    auto read = readSong(*stream, info, list, {});
-    ASSERT_TRUE(read.ok());
-    Events fromSysex;
-    for (SongEvent e : read->song.events) {
-        if (e.b == kFromSysex && isChannelEvent(e.type)) fromSysex.push_back(e);
-    }
-    const Events expected = {
-        {22050, EV_BANK_MSB, 0, 8, S},          {22050, EV_PROGRAM, 0, 0x19, S},
-        {22050, EV_VOLUME, 1, 0x50, S},  // channel 17 folds onto channel 1, unused
-        {44100, EV_NRPN_MSB, 2, 0x01, S},       {44100, EV_NRPN_LSB, 2, 0x08, S},
-        {44100, EV_DATA_ENTRY_MSB, 2, 0x50, S},
-    };
-    EXPECT_EQ(fromSysex, expected);
 }
 
 }  // namespace
