@@ -461,32 +461,6 @@ TEST(ChannelSound, OtherSongKindsAreRefusedByName) {
     }
 }
 
-TEST(ChannelSound, DrumChannelsTheUserChoseStayAsChosen) {
-    // An XG song makes channel 2 a drum channel; transposed melodic notes and untransposed
-    // drum keys tell them apart.
-    auto song = [] {
-        SmfBuilder s(0, kDivision);
-        s.track()
-            .sysex(0, {0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7})
-            .controller(0, 1, 0, 127)
-            .program(0, 1, 0)
-            .noteOn(0, 1, 69, 100)
-            .noteOff(kSecond, 1, 69)
-            .endOfTrack();
-        return s;
-    };
-    for (const bool locked : {false, true}) {
-        ChannelRig rig;
-        rig.engine.player().options().startKeyOffset = 12;
-        const std::string path = rig.dir.write("song.mid", song().build());
-        SongInfo* info = rig.engine.songInput().infos().find(path, true);
-        if (locked) info->drumLock = 1u << 1;
-        const double heard = rig.play(song()).pitch(0.2, 0.9);
-        EXPECT_NEAR(heard, locked ? 880.0 : 440.0, 0.5) << (locked ? "locked" : "free");
-        EXPECT_EQ((info->drumMask >> 1) & 1u, locked ? 0u : 1u) << (locked ? "locked" : "free");
-    }
-}
-
 TEST(ChannelSound, PartSettingsReachTheChannel) {
     ChannelRig rig;
     SmfBuilder song(0, kDivision);
@@ -505,23 +479,34 @@ TEST(ChannelSound, PartSettingsReachTheChannel) {
     EXPECT_EQ(melodic.mapIdentity, 3);  // the second GS map
 }
 
-TEST(ChannelSound, AnInstrumentTheUserChoseIsLoadedAndHeard) {
-    // The song asks for the plain sine; the channel's choice is the sine with the 2 s release,
-    // which nothing in the song names: it rings on after the note only when it was loaded.
-    struct Case {
-        int choice;
-        bool rings;
-    };
-    for (const Case c : {Case{-1, false}, Case{1, true}}) {
+TEST(ChannelSound, DrumChannelsAndInstrumentsTheUserChoseStayAsChosen) {
+    // An XG song makes channel 2 a drum channel; transposed melodic notes and untransposed
+    // drum keys tell them apart. Channel 1 asks for the plain sine; the user's choice is the sine
+    // with the 2 s release, which nothing in the song names: it rings on only when loaded.
+    SmfBuilder song(0, kDivision);
+    song.track()
+        .sysex(0, {0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7})
+        .controller(0, 1, 0, 127)
+        .program(0, 1, 0)
+        .program(0, 0, 0)
+        .noteOn(0, 1, 69, 100)
+        .noteOff(kSecond, 1, 69)
+        .noteOn(kSecond / 2, 0, 69, 100)
+        .noteOff(kSecond, 0, 69)
+        .endOfTrack();
+    for (const bool chosen : {false, true}) {
         ChannelRig rig;
-        rig.engine.songInput().options().conversion.programChoices[0] =
-            static_cast<int8_t>(c.choice);
-        SmfBuilder song(0, kDivision);
-        song.track().program(0, 0, 0).noteOn(0, 0, 69, 100).noteOff(kSecond, 0, 69).endOfTrack();
+        rig.engine.player().options().startKeyOffset = 12;
+        rig.engine.songInput().options().conversion.programChoices[0] = chosen ? 1 : -1;
+        const std::string path = rig.dir.write("song.mid", song.build());
+        SongInfo* info = rig.engine.songInput().infos().find(path, true);
+        if (chosen) info->drumLock = 1u << 1;
         const Stereo out = rig.play(song);
-        const double held = out.level(0.2, 0.9);
-        ASSERT_GT(held, 0.0) << "choice " << c.choice;
-        EXPECT_EQ(out.level(1.3, 1.6) > 0.1 * held, c.rings) << "choice " << c.choice;
+        EXPECT_NEAR(out.pitch(0.2, 0.9), chosen ? 880.0 : 440.0, 0.5) << chosen;
+        EXPECT_EQ((info->drumMask >> 1) & 1u, chosen ? 0u : 1u) << chosen;
+        const double held = out.level(1.7, 2.4);
+        ASSERT_GT(held, 0.0) << chosen;
+        EXPECT_EQ(out.level(2.8, 3.1) > 0.1 * held, chosen) << chosen;
     }
 }
 
