@@ -28,37 +28,29 @@ std::vector<uint8_t> song() {
     return smf.build();
 }
 
-// A font without presets: every note is silent and no voice outlives its song, so lengths are
-// exact.
-std::string silentFont(test::TempDir& dir) {
-    return dir.write("silent.sf2", test::silentFont());
-}
-
 uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
-}
-
-std::string shell(const std::string& command) {
-    std::string out;
-    test::runCommand(command, &out);
-    return out;
 }
 
 TEST(Convert, NamesFoldersAndStandardOutput) {
     test::TempDir dir;
     const std::string bare = dir.write("Tune", song());  // no extension at all
     const std::string other = dir.write("b.mid", song());
-    auto run = test::runCli("convert -s " + silentFont(dir) + " " + bare);
+    // A font without presets: every note is silent and no voice outlives its song, so lengths
+    // are exact.
+    const std::string silent = dir.write("silent.sf2", test::silentFont());
+    auto run = test::runCli("convert -s " + silent + " " + bare);
     ASSERT_EQ(run.exitCode, 0) << run.out;
     EXPECT_EQ(test::readFileBytes(bare), song()) << "the song itself is never overwritten";
     EXPECT_GT(test::readFileBytes(dir.file("Tune.wav")).size(), 44u);
-    run = test::runCli("convert -s " + silentFont(dir) + " " + bare + " " + other + " -o " +
+    run = test::runCli("convert -s " + silent + " " + bare + " " + other + " -o " +
                        dir.file("one.wav"));
     EXPECT_EQ(run.exitCode, 2) << "two songs cannot share one file";
 
     // Standard output cannot be repositioned: both sizes stay unknown.
-    shell("(" + std::string(SORVANTO_BINARY_DIR) + "/bin/sorvanto-cli convert --no-tags -s " +
-          silentFont(dir) + " " + other + " -o - > " + dir.file("piped.wav") + " 2>/dev/null)");
+    test::runCommand("(" + std::string(SORVANTO_BINARY_DIR) +
+                     "/bin/sorvanto-cli convert --no-tags -s " + silent + " " + other + " -o - > " +
+                     dir.file("piped.wav") + " 2>/dev/null)");
     const auto piped = test::readFileBytes(dir.file("piped.wav"));
     ASSERT_EQ(piped.size(), 44u + (66150u + 44100u) * 4);
     EXPECT_EQ(le32(piped, 4), 0xFFFFFFFFu);

@@ -7,8 +7,6 @@
 
 #include "app/Engine.h"
 #include "output/AudioQueue.h"
-#include "output/LiveOutput.h"
-#include "support/FakeWaveDevice.h"
 #include "support/Sf2Builder.h"
 #include "support/SmfBuilder.h"
 #include "support/TempDir.h"
