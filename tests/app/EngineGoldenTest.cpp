@@ -1,7 +1,8 @@
 // The demo song through a whole engine with TimGM6mb, against stored renders of its opening
 // seconds (mono, 22,050 Hz, 16-bit): once dry, once with the reverb and chorus the song asks
 // for. A change that alters what the song sounds like fails here; harmless rounding
-// differences do not.
+// differences do not. With the peak limiter at the default volume the song's files are the same
+// bit for bit on both Debian fonts.
 //
 // After an intended change of the sound, listen to the new renders and store them:
 //   SORVANTO_REGENERATE_GOLDEN=1 build/release/tests/app_test --gtest_filter='EngineGolden.*'
@@ -11,9 +12,11 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/Conversion.h"
 #include "app/Engine.h"
 #include "support/OfflineSink.h"
 #include "support/Signal.h"
+#include "support/TempDir.h"
 
 namespace svt {
 namespace {
@@ -101,6 +104,34 @@ TEST(EngineGolden, DemoSongSoundsAsStored) {
     // The second reference guards the effects only while they are heard in it.
     EXPECT_LT(test::snrDb(renders[1], renders[0]), 20.0) << "reverb and chorus are not heard";
 }
+
+class DebianFontLevels : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(DebianFontLevels, AtTheDefaultVolumeTheLimiterLeavesASongAlone) {
+    // Over full scale the limiter's work is checked on the command line with loud sines.
+    const std::string font = std::string("/usr/share/sounds/sf2/") + GetParam();
+    if (!std::filesystem::exists(font)) GTEST_SKIP() << font << " is not installed";
+    test::TempDir dir;
+    std::vector<uint8_t> files[2];
+    for (const bool limiter : {false, true}) {
+        ConvertOptions options;
+        options.soundFont = font;
+        options.settings.limiter = limiter;
+        const std::string out = dir.file(limiter ? "on.wav" : "off.wav");
+        const BatchOutcome outcome =
+            convertSong({std::string(SORVANTO_SOURCE_DIR) + "/data/demo.mid", out}, options);
+        ASSERT_EQ(outcome.kind, BatchOutcome::Written) << outcome.message;
+        EXPECT_EQ(outcome.clippedSamples, 0);
+        const auto wav = test::readWav(out);
+        ASSERT_TRUE(wav.ok());
+        EXPECT_GT(test::peak(test::toDoubles(wav->samples)), 32768 * 0.05) << "the song is heard";
+        files[limiter ? 1 : 0] = test::readFileBytes(out);
+    }
+    EXPECT_TRUE(files[0] == files[1]) << "bit for bit the same file";
+}
+
+INSTANTIATE_TEST_SUITE_P(Fonts, DebianFontLevels,
+                         ::testing::Values("FluidR3_GM.sf2", "TimGM6mb.sf2"));
 
 }  // namespace
 }  // namespace svt
