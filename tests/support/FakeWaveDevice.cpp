@@ -18,13 +18,10 @@ FakeWaveDevice::~FakeWaveDevice() {
 }
 
 int FakeWaveDevice::prepare(platform::WaveBuffer&) {
-    if (system_.failPrepare) return -1;
-    ++system_.prepares;
-    return 0;
+    return system_.failPrepare ? -1 : 0;
 }
 
 int FakeWaveDevice::unprepare(platform::WaveBuffer&) {
-    ++system_.unprepares;
     return 0;
 }
 
@@ -32,7 +29,6 @@ int FakeWaveDevice::write(const platform::WaveBuffer& buffer) {
     if (system_.failWrite) return -1;
     {
         std::lock_guard lock(mutex_);
-        if (queue_.empty()) startDelayLeft_ = system_.latencyFrames;
         queue_.push_back(buffer);
         system_.writtenSizes.push_back(buffer.bytes);
         system_.writtenUsers.push_back(buffer.user);
@@ -59,12 +55,6 @@ void FakeWaveDevice::setVolume(uint16_t left, uint16_t right) {
 
 void FakeWaveDevice::advance(int64_t frames) {
     const uint32_t block = static_cast<uint32_t>(format_.blockAlign());
-    {
-        std::lock_guard lock(mutex_);
-        const int64_t waited = std::min(frames, startDelayLeft_);
-        startDelayLeft_ -= waited;
-        frames -= waited;
-    }
     int64_t bytesLeft = frames * block;
     while (bytesLeft > 0) {
         platform::WaveBuffer front;
@@ -102,7 +92,6 @@ int64_t FakeWaveDevice::heardFrames() const {
 }
 
 int64_t FakeWaveDevice::playedFrames() {
-    if (!system_.tellsPosition) return -1;
     return heardFrames();
 }
 

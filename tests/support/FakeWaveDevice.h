@@ -47,7 +47,6 @@ class FakeWaveDevice final : public platform::WaveDevice {
     std::deque<platform::WaveBuffer> queue_;
     uint32_t playedOfFront_ = 0;  // bytes of the front buffer already played
     int64_t playedFrames_ = 0;
-    int64_t startDelayLeft_ = 0;  // frames of time before sound comes out after standing idle
 };
 
 class FakeWaveSystem final : public platform::WaveSystem {
@@ -60,11 +59,7 @@ class FakeWaveSystem final : public platform::WaveSystem {
     // What the test controls and observes.
     int devices = 1;
     bool failOpen = false;
-    int refusedRateHz = 0;      // a rate the device will not open with
-    bool tellsPosition = true;  // whether the device says what it has played
-    // Time from the first buffer after standing idle to its sound, as a sound server's
-    // pipeline takes it.
-    int64_t latencyFrames = 0;
+    int refusedRateHz = 0;     // a rate the device will not open with
     bool playsAtOnce = false;  // plays each buffer as it is written, like ALSA's null device
     bool failPrepare = false;
     bool failWrite = false;
@@ -73,7 +68,6 @@ class FakeWaveSystem final : public platform::WaveSystem {
     std::vector<uint8_t> played;  // every byte played, in order
     std::vector<uint32_t> writtenSizes;
     std::vector<uintptr_t> writtenUsers;
-    int prepares = 0, unprepares = 0;
     uint16_t volumeLeft = 0xFFFF, volumeRight = 0xFFFF;
 };
 

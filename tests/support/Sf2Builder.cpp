@@ -421,10 +421,6 @@ std::optional<size_t> Sf2Builder::findChunk(const std::vector<uint8_t>& file, co
     return std::nullopt;
 }
 
-size_t Sf2Builder::sampleDataOffset(const std::vector<uint8_t>& file) {
-    return findChunk(file, "smpl").value() + 8;
-}
-
 void Sf2Builder::patchU16(std::vector<uint8_t>& file, size_t pos, uint16_t value) {
     file.at(pos) = static_cast<uint8_t>(value);
     file.at(pos + 1) = static_cast<uint8_t>(value >> 8);

@@ -142,8 +142,6 @@ class Sf2Builder {
     // Absolute file position where the header (id + size) of the first chunk `id`
     // starts, or nullopt. A list type ("pdta") finds its "LIST" header.
     static std::optional<size_t> findChunk(const std::vector<uint8_t>& file, const char* id);
-    // Position of the first byte of the sample data (smpl body) in a built file.
-    static size_t sampleDataOffset(const std::vector<uint8_t>& file);
     static void patchU16(std::vector<uint8_t>& file, size_t pos, uint16_t value);
     static void patchU32(std::vector<uint8_t>& file, size_t pos, uint32_t value);
 

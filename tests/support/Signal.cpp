@@ -184,13 +184,6 @@ double energyOutsideBandsDb(std::span<const double> x, double rateHz, std::span<
     return decibels(outside / inside);
 }
 
-double aliasingDb(std::span<const double> x, double rateHz, std::span<const double> partialsHz,
-                  double halfWidthHz) {
-    std::vector<Band> bands;
-    for (double f : partialsHz) bands.push_back({f - halfWidthHz, f + halfWidthHz});
-    return energyOutsideBandsDb(x, rateHz, bands);
-}
-
 std::vector<double> WavData::channel(int index) const {
     std::vector<double> out;
     if (index < 0 || index >= channels) return out;

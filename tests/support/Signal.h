@@ -51,11 +51,6 @@ struct Band {
 // near -92 dB, the floor of this measurement. Returns +infinity when nothing lies inside.
 double energyOutsideBandsDb(std::span<const double> x, double rateHz, std::span<const Band> bands);
 
-// Aliasing of a signal that should contain only the given partials: the energy outside
-// partial +- halfWidthHz relative to the energy of the partials, in dB.
-double aliasingDb(std::span<const double> x, double rateHz, std::span<const double> partialsHz,
-                  double halfWidthHz);
-
 // A decoded PCM WAV file. Samples are interleaved and keep their integer scale: 16-bit data
 // reads -32768..32767, 24-bit data -2^23..2^23-1, 8-bit data is made signed.
 struct WavData {
