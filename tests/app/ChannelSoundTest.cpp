@@ -430,6 +430,26 @@ TEST(ChannelSound, AlternateGroupsCutTheKeysOfTheirGroup) {
     }
 }
 
+TEST(ChannelSound, SostenutoCatchesNotesAlreadyReleased) {
+    struct Case {
+        const char* name;
+        bool pedal;
+        double minRatio, maxRatio;  // level 1.5 s after the release against just before it
+    };
+    // Caught, the note no longer follows its 2 s release (gone by then) but fades as a
+    // pedalled note does, over the default sustain time.
+    for (const Case c : {Case{"without the pedal", false, 0.0, 0.01},
+                         Case{"pedal after the release", true, 0.02, 0.5}}) {
+        const Stereo out = playSong({}, [&](SmfTrack& t) {
+            t.program(0, 0, 1).noteOn(0, 0, 69, 100).noteOff(kSecond, 0, 69);
+            t.controller(kSecond / 20, 0, 66, c.pedal ? 127 : 0).controller(2 * kSecond, 0, 66, 0);
+        });
+        const double ratio = out.level(2.4, 2.6) / out.level(0.8, 0.95);
+        EXPECT_GE(ratio, c.minRatio) << c.name;
+        EXPECT_LE(ratio, c.maxRatio) << c.name;
+    }
+}
+
 TEST(ChannelSound, OtherSongKindsAreRefusedByName) {
     struct Case {
         const char* name;

@@ -1,21 +1,25 @@
 // Binding the encoder library, the calls the encoder makes through it on its own thread, and
-// the MP3 output as the audio queue sees it. Per-song files with their titles and a missing
-// library are met through the command line in tests/app (ConversionRules, FileFormats and
-// ConvertEncoding).
+// the MP3 output as the audio queue and the desktop's conversions see it: opening with and
+// without the library, and per-song files with their titles.
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "EncoderFixtures.h"
 #include "output/EncoderLibrary.h"
 #include "output/Mp3Encoder.h"
 #include "output/Mp3Output.h"
 #include "output/Outputs.h"
+#include "support/DecodedAudio.h"
+#include "support/SmfBuilder.h"
 #include "support/TempDir.h"
 
 namespace svt::output {
 namespace {
 
 using test::TempDir;
+namespace fs = std::filesystem;
 
 using namespace test_fixtures;
 
@@ -86,6 +90,42 @@ TEST(Mp3Encoder, CallSequenceSeenByTheLibrary) {
     }
 }
 
+std::string songTitled(const TempDir& dir, const std::string& file, const std::string& title) {
+    test::SmfBuilder smf(1, 480);
+    smf.track().trackName(0, title).tempo(0, 500000).endOfTrack(480);
+    smf.track().noteOn(0, 0, 60, 100).noteOff(480, 0, 60).endOfTrack();
+    return dir.write(file, smf.build());
+}
+
+TEST(Mp3Output, WithoutTheLibraryTheOutputDoesNotOpen) {
+    TempDir dir;
+    struct Case {
+        bool dialogStores;  // the encoder-location dialog stores a working path
+        const char* message;
+    };
+    const Case cases[] = {{false, "Error loading MP3-Encoder!"}, {true, ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        fs::remove_all(dir.file("config"));
+        Mp3Output out(nowhere(dir));
+        EXPECT_FALSE(out.encoderAvailable());
+        out.batchConversion = true;
+        int asked = 0;
+        out.locateEncoder = [&] {
+            ++asked;
+            return c.dialogStores && storeEncoderLocation(out.search(), GOGO_LIBRARY_PATH);
+        };
+        EXPECT_EQ(out.openOutput(), c.message[0] ? -1 : 0);
+        EXPECT_EQ(asked, 1) << "the dialog is offered once";
+        EXPECT_EQ(out.lastMessage(), c.message);
+        EXPECT_EQ(out.encoderAvailable(), c.dialogStores);
+        out.closeOutput();
+    }
+    Mp3Output noDialog(nowhere(dir));
+    fs::remove_all(dir.file("config"));
+    EXPECT_EQ(noDialog.openOutput(), -1) << "no dialog: the message at once";
+}
+
 TEST(Mp3Output, EncodingsBecomeWhatTheLibraryTakes) {
     struct Case {
         const char* text;  // selection text of the output
@@ -109,6 +149,46 @@ TEST(Mp3Output, EncodingsBecomeWhatTheLibraryTakes) {
         EXPECT_EQ(g.encoding, c.expected);
         g.closeOutput();
     }
+}
+
+TEST(Mp3Output, BatchConversionMakesOneTaggedFilePerSong) {
+    TempDir dir;
+    const std::string longTitle = "The first song of the list, with a long title";
+    const std::string songs[] = {songTitled(dir, "First.MID", longTitle),
+                                 songTitled(dir, "second.mid", "Two"),
+                                 songTitled(dir, "third.mid", "   ")};
+    const char* files[] = {"First.MP3", "second.mp3", "third.mp3"};
+    const std::string titles[] = {longTitle.substr(0, 30), "Two", ""};
+
+    Mp3Output out(libraryAt(GOGO_LIBRARY_PATH));
+    out.name = dir.file("ignored.mp3");
+    out.batchConversion = true;
+    ASSERT_EQ(out.openOutput(), 0);
+    EXPECT_TRUE(out.flags & OF_AUTO_NAME);
+    EXPECT_TRUE(out.name.empty()) << "every song names its own file";
+    const std::vector<uint8_t> second = toneBytes(44100, 440.0, 0.01);
+    EXPECT_EQ(out.outputData(second.data(), second.size()), 0)
+        << "no song started: nothing is taken";
+
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(files[i]);
+        ASSERT_EQ(out.acntl(OUT_REQ_PLAY_START, nullptr), -1)
+            << "songs start through the queue's song calls";
+        ASSERT_EQ(out.songStart(songs[i]), 0);
+        EXPECT_EQ(out.lastOutputPath(), dir.file(files[i]));
+        EXPECT_NE(out.fd, -1);
+        for (int piece = 0; piece < 4; ++piece)
+            ASSERT_EQ(out.outputData(second.data(), second.size()),
+                      static_cast<int>(second.size()));
+        ASSERT_EQ(out.songEnd(), 0);
+        EXPECT_EQ(out.fd, -1);
+        const auto decoded = test::decodeMp3(dir.file(files[i]));
+        ASSERT_TRUE(decoded);
+        EXPECT_GE(decoded->frames(), 4u * 44100);
+        EXPECT_EQ(test::mpg123Title(dir.file(files[i])), titles[i]);
+    }
+    EXPECT_FALSE(fs::exists(dir.file("ignored.mp3")));
+    EXPECT_EQ(out.closeOutput(), 0);
 }
 
 // An encoder failing mid-song is followed through the command line in Mp3ConversionTest.cpp;

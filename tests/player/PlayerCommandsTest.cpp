@@ -312,6 +312,36 @@ TEST(PlayerCommands, MasterVolumeScalesTheOutputWithinItsRange) {
     }
 }
 
+TEST(PlayerCommands, LoadingReadsOneCommand) {
+    {
+        // A final command while loading: nothing plays.
+        CommandRig rig;
+        rig.script.steps = {{-1, CmdStop}};
+        EXPECT_EQ(rig.play(pulses(2)), CmdStop);
+        EXPECT_EQ(rig.sink.starts, 0);
+        // The same at the second look, once the song is read and before its instruments load.
+        CommandRig late;
+        late.script.steps = {{-1, CmdChangeVolume, 70}, {-1, CmdStop}};
+        EXPECT_EQ(late.play(pulses(2)), CmdStop);
+        EXPECT_EQ(late.sink.starts, 0);
+    }
+    {
+        // Volume is taken while loading; the song then plays at it.
+        CommandRig rig;
+        rig.script.steps = {{-1, CmdChangeVolume, 70}, {-1, CmdChangeVolume, -70}};
+        EXPECT_EQ(rig.play(pulses(2)), CmdTuneEnd);
+        EXPECT_EQ(rig.synth.controls.amplification, 70);
+        EXPECT_EQ(rig.script.all(NoticeMasterVolume).size(), 2u);
+    }
+    {
+        // A song from standard input is read without interruption.
+        CommandRig rig;
+        rig.script.steps = {{-1, CmdStop}};
+        EXPECT_EQ(rig.player.pollLoadingCommands(true), CmdNone);
+        EXPECT_EQ(rig.player.pollLoadingCommands(false), CmdStop);
+    }
+}
+
 TEST(PlayerCommands, MutingSilencesItsChannelAndIsReported) {
     // 440 Hz on channel 0 and 220 Hz on channel 1, both from 0.5 to 2.5 s.
     test::SmfBuilder smf(0, 480);

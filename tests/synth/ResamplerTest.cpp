@@ -3,15 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <numbers>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "support/Signal.h"
 #include "support/SimdForms.h"
 
 namespace svt {
 namespace {
 
+using test::Band;
+using test::toDoubles;
+
+constexpr double kPi = std::numbers::pi;
+constexpr double kRate = 44100.0;
 constexpr InterpolationKind kAllKinds[] = {InterpolationKind::None, InterpolationKind::Linear,
                                            InterpolationKind::SineLagrange};
 
@@ -43,6 +52,13 @@ std::vector<int16_t> noise(size_t n, uint32_t seed) {
     return v;
 }
 
+std::vector<int16_t> sine(size_t n, double periodSamples, double amplitude) {
+    std::vector<int16_t> v(n);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = int16_t(std::lround(amplitude * std::sin(2 * kPi * double(i) / periodSamples)));
+    return v;
+}
+
 ResampleState stateAt(int64_t position, int32_t increment) {
     ResampleState s;
     s.position = position;
@@ -67,6 +83,86 @@ Resampler makeResampler(InterpolationKind kind, SimdLevel simd = bestSimdLevel()
     Resampler r(simd);
     r.setInterpolation(kind);
     return r;
+}
+
+// A sine sweep stored as a sample is played at several speeds; in every stretch of the output
+// the energy outside the band the sweep crosses there counts as aliasing.
+TEST(Resampler, SineSweepAliasingStaysFarBelowTheSignal) {
+    const int n = 50000;
+    const double f0 = 100, f1 = 15000, amplitude = 16000;
+    auto sweepHz = [&](double x) { return f0 + (f1 - f0) * x / n; };
+    std::vector<int16_t> data(n);
+    double phase = 0;
+    for (int i = 0; i < n; ++i) {
+        data[i] = int16_t(std::lround(amplitude * std::sin(phase)));
+        phase += 2 * kPi * sweepHz(i + 0.5) / kRate;
+    }
+    Sample s(data, 0, 0, 0x41);
+    const int stretch = 2048;
+    for (double ratio : {0.91875, 0.5, 1.37}) {
+        int32_t increment = int32_t(std::lround(ratio * 4096));
+        double worst[3] = {-1e9, -1e9, -1e9};
+        for (InterpolationKind kind :
+             {InterpolationKind::Linear, InterpolationKind::SineLagrange}) {
+            Resampler r = makeResampler(kind);
+            ResampleState st = stateAt(0, increment);
+            std::vector<double> out = toDoubles(renderAll(r, st, s.view, 1 << 20));
+            double& w = worst[int(kind)];
+            // Leave out the stretches that touch the ends of the data.
+            for (size_t at = stretch; at + 2 * stretch <= out.size(); at += stretch) {
+                double x0 = double(at) * increment / 4096,
+                       x1 = double(at + stretch) * increment / 4096;
+                Band band{sweepHz(x0) * increment / 4096, sweepHz(x1) * increment / 4096};
+                w = std::max(w, test::energyOutsideBandsDb(std::span(out).subspan(at, stretch),
+                                                           kRate, std::span<const Band>(&band, 1)));
+            }
+        }
+        EXPECT_LE(worst[int(InterpolationKind::SineLagrange)], -60.0) << "speed " << ratio;
+        EXPECT_GT(worst[int(InterpolationKind::Linear)],
+                  worst[int(InterpolationKind::SineLagrange)] + 20.0);
+    }
+}
+
+TEST(Resampler, VibratoBendsThePitchByTheDepthInCents) {
+    const double period = 100, amplitude = 20000;
+    Sample s(sine(100 * 42, period, amplitude), 100, 100 * 41, 0x65);
+    const int ratio = 4410;
+    const int depth = 64;  // 64 * 400 / 256 = 100 cents
+    struct Case {
+        int delaySteps;
+        int sweepSteps;  // 0 = no sweep
+    } cases[] = {{0, 0}, {3, 0}, {0, 8}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("delay " + std::to_string(c.delaySteps) + " sweep " +
+                     std::to_string(c.sweepSteps));
+        Resampler r = makeResampler(InterpolationKind::SineLagrange);
+        ResampleState st = stateAt(0, 4096);
+        st.vibrato.controlRatio = ratio;
+        st.vibrato.depth = depth;
+        st.vibrato.delay = c.delaySteps * ratio;
+        if (c.sweepSteps) st.vibrato.sweepStep = 65536 / c.sweepSteps;
+        const int steps = c.delaySteps + 2 * 64;
+        std::vector<double> out = toDoubles(renderAll(r, st, s.view, steps * ratio, 1500));
+        ASSERT_EQ(out.size(), size_t(steps * ratio));
+        int phase = 0;
+        double widest = 0;
+        for (int step = 0; step < steps; ++step) {
+            double expectedCents = 0;
+            if (step >= c.delaySteps) {
+                phase = (phase + 1) & 63;
+                double full = depth * 400.0 / 256 * std::sin(2 * kPi * (phase * 16 + 8) / 1024);
+                double sweep = c.sweepSteps ? std::min(1.0, double(step + 1) / c.sweepSteps) : 1.0;
+                expectedCents = full * sweep;
+            }
+            std::span<const double> part(out.data() + size_t(step) * ratio, ratio);
+            double cents =
+                1200 * std::log2(test::pitchByZeroCrossings(part, kRate) / (kRate / period));
+            // The increment is rounded to whole 1/4096 steps: about 0.4 cent at this pitch.
+            ASSERT_NEAR(cents, expectedCents, 0.5) << "step " << step;
+            widest = std::max(widest, std::abs(cents));
+        }
+        EXPECT_GT(widest, 99.0);
+    }
 }
 
 TEST(Resampler, WholeSampleStepsReproduceTheStoredSamples) {
