@@ -36,6 +36,48 @@ Sf2Builder onePresetFont(const std::string& presetName = "Piano") {
     return sf;
 }
 
+TEST(SoundFontReader, ReadsTablesAndLocatesSampleData) {
+    Sf2Builder sf;
+    sf.setName("Test font");
+    sf.addRawChunk("INFO", "ICMT", {'h', 'i', 0, 0});
+    sf.addRawChunk("pdta", "xxxx", std::vector<uint8_t>(10, 0xAB));
+    sf.withSm24();
+    int s0 = sf.addSample(Sf2Builder::rampSample("ramp", 100));
+    int s1 = sf.addSample(Sf2Builder::sineSample("sine", 1000.0, 22050, 69, 500));
+    int i = sf.addInstrument("Two");
+    sf.instrumentZone(i).gen(GEN_PAN, -200);  // global zone
+    sf.instrumentZone(i).keyRange(0, 59).sample(s0);
+    sf.instrumentZone(i).keyRange(60, 127).sample(s1);
+    int p = sf.addPreset("Both", 3, 17);
+    sf.presetZone(p).instrument(i);
+    std::vector<uint8_t> bytes = sf.build();
+
+    Result<SoundFontFile> r = readBytes(bytes);
+    ASSERT_TRUE(r.ok());
+    const SoundFontFile& f = *r;
+    EXPECT_EQ(f.name, "Test font");
+    EXPECT_EQ(f.sampleDataPos, static_cast<int64_t>(*Sf2Builder::findChunk(bytes, "smpl") + 8));
+    EXPECT_EQ(f.sampleDataSize, 2 * (100 + 46 + 500 + 46));
+    EXPECT_EQ(f.sample24Size, 100 + 46 + 500 + 46);
+    ASSERT_EQ(f.presetCount(), 2);  // with the closing record
+    EXPECT_EQ(f.presets[0].bank, 3);
+    EXPECT_EQ(f.presets[0].program, 17);
+    ASSERT_EQ(f.instruments[0].zones.size(), 3u);
+    ASSERT_EQ(f.instruments[0].zones[0].generators.size(), 1u);
+    EXPECT_EQ(f.instruments[0].zones[0].generators[0].oper, GEN_PAN);
+    EXPECT_EQ(static_cast<int16_t>(f.instruments[0].zones[0].generators[0].amount), -200);
+    // Key range first, sample last, as written.
+    ASSERT_EQ(f.instruments[0].zones[2].generators.size(), 2u);
+    EXPECT_EQ(f.instruments[0].zones[2].generators[0].amount, rangeAmount(60, 127));
+    EXPECT_EQ(f.instruments[0].zones[2].generators[1].amount, s1);
+    ASSERT_EQ(f.sampleCount(), 3);
+    const SampleHeader& h = f.sampleHeaders[1];
+    EXPECT_EQ(h.start, 146u);
+    EXPECT_EQ(h.end, 646u);
+    EXPECT_EQ(h.sampleRate, 22050u);
+    EXPECT_TRUE(f.problems.empty()) << f.problems[0].text;
+}
+
 TEST(SoundFontReader, VersionOneTakesNamesFromSnamMovesLoopsAndKnowsRomSamples) {
     Sf2Builder sf = onePresetFont();
     sf.setVersion(1, 0);

@@ -69,5 +69,13 @@ TEST(WavOutput, AFileReplacesTheOldOneOnlyWhenComplete) {
     }
 }
 
+TEST(WavOutput, FailuresAreReported) {
+    WavOutput cannotCreate;
+    cannotCreate.name = "/nonexistent-folder/out.wav";
+    EXPECT_EQ(cannotCreate.openOutput(), -1);
+    EXPECT_NE(cannotCreate.lastMessage().find("Wave file could not be created!"),
+              std::string::npos);
+}
+
 }  // namespace
 }  // namespace svt::output
