@@ -144,10 +144,16 @@ TEST(SysexMulti, XgBulkDumpsExpandEveryByteAndStopAtTheirEnd) {
     });
 }
 
-TEST(SysexMulti, GsEffectAndDrumAddressesAndBrokenMessages) {
+TEST(SysexMulti, GsEffectDrumAndPortAddressesAndBrokenMessages) {
     check({
         {"reverb macro", gs({0x40, 0x01, 0x30, 0x04}), {ev(EV_SYSEX_GS_LSB, 0, 4, kGsReverbMacro)}},
         {"nothing at 40 01 41", gs({0x40, 0x01, 0x41, 0x02}), {}},
+        // The second port's parts are channels 16 to 31; a part's port says whether it listens
+        // to the other port than its own.
+        {"second port", gs({0x50, 0x11, 0x19, 0x64}), {ev(EV_VOLUME, 16, 0x64, S)}},
+        {"part 10 of port B on its own port",
+         gs({0x00, 0x01, 0x10, 0x01}),
+         {ev(EV_SYSEX_GS_LSB, 25, 0, kGsPortSelect)}},
         {"EQ, four addresses",
          gs({0x40, 0x02, 0x00, 1, 2, 3, 4}),
          {ev(EV_SYSEX_GS_LSB, 0, 1, kGsEqLowFrequency), ev(EV_SYSEX_GS_LSB, 0, 2, kGsEqLowGain),

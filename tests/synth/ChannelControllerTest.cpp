@@ -106,6 +106,8 @@ TEST(ChannelController, NonRegisteredParametersAndDrumKeys) {
     EXPECT_EQ(ch.controller.channel(0).cutoffOffset, 36);
     ch.parameter(false, 0x01, 0x63, 80);  // attack time
     EXPECT_EQ(ch.controller.channel(0).envelopeRateOverride[ENV_ATTACK], 80);
+    ch.parameter(false, 0x01, 0x64, 90);  // decay time
+    EXPECT_EQ(ch.controller.channel(0).envelopeRateOverride[ENV_DECAY], 90);
 }
 
 TEST(ChannelController, MasterVolumeAndRandomPan) {
