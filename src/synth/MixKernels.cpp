@@ -67,6 +67,9 @@ MixKernels mixKernelsFor(SimdLevel level) {
     if (level >= SimdLevel::Avx2) {
         k.mixConstant = mixConstantAvx2;
         k.filterRuns = level >= SimdLevel::Avx512 ? filterRunsAvx512 : filterRunsAvx2;
+    } else if (level >= SimdLevel::Sse2) {
+        k.mixConstant = mixConstantSse2;
+        k.filterRuns = filterRunsSse2;
     }
 #else
     (void)level;

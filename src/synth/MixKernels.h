@@ -86,7 +86,7 @@ struct MixKernels {
 };
 
 // The kernels for `level` or the best available below it: the filter's AVX-512 form at
-// SimdLevel::Avx512, its AVX2 form at Avx2.
+// SimdLevel::Avx512, its AVX2 form at Avx2, its SSE2 form at Sse2.
 MixKernels mixKernelsFor(SimdLevel level);
 
 void filterRunsScalar(const FilterRun* runs, int n);
@@ -101,6 +101,10 @@ void mixConstantScalar(const int32_t* s, int count, int32_t left, int32_t right,
 void filterRunsAvx512(const FilterRun* runs, int n);
 void filterRunsAvx2(const FilterRun* runs, int n);
 void mixConstantAvx2(const int32_t* s, int count, int32_t left, int32_t right, int64_t* out);
+// Two filters per register, with only unsigned 32 x 32-bit multiplies; like the AVX2 form it
+// hands runs with coefficients beyond 32 bits to the scalar form.
+void filterRunsSse2(const FilterRun* runs, int n);
+void mixConstantSse2(const int32_t* s, int count, int32_t left, int32_t right, int64_t* out);
 #endif
 
 }  // namespace svt

@@ -356,6 +356,177 @@ SVT_TARGET_AVX2 void filterQuadsAvx2(const FilterRun* runs, int n, int frames) {
     }
 }
 
+// ---- SSE2: two filters per register, and only the unsigned 32 x 32-bit multiply. Offsetting
+// both factors by 2^31 makes them unsigned: with c' = c + 2^31 and v' = v + 2^31,
+// c * v = c' * v' - (v' << 31) - (c << 31) modulo 2^64 when c and v lie within 32 bits. Both
+// rows of the filter multiply the same s1 and x - s2, so they share the v' terms, and the c
+// terms are constants of the coefficients. A value beyond 32 bits, v' = h * 2^32 + l, adds
+// (c' * h mod 2^32) * 2^32; those products are only made when some h is not zero. The state
+// s1 is kept offset by 2^31, ready to be multiplied.
+
+struct Sse2Quad {
+    __m128i c[4][2];            // the coefficients plus 2^31, lanes 0-1 and 2-3
+    __m128i rowConstant[2][2];  // 2^63 - ((c1 + c2) << 31) of each row; 2^63 for the shift
+    __m128i s1[2];              // s1 + 2^31
+    __m128i s2[2];
+    __m128i active[2];
+    __m128i active32;
+    bool masked;
+};
+
+inline __m128i offset31() {
+    return _mm_set1_epi64x(int64_t(1) << 31);
+}
+
+inline void load(Sse2Quad& r, const QuadLanes& q, int live) {
+    const __m128i top = _mm_set1_epi64x(std::numeric_limits<int64_t>::min());
+    for (int p = 0; p < 2; ++p) {
+        __m128i c[4];
+        for (int i = 0; i < 4; ++i) {
+            c[i] = _mm_load_si128(reinterpret_cast<const __m128i*>(&q.coefficients[i][2 * p]));
+            r.c[i][p] = _mm_add_epi64(c[i], offset31());
+        }
+        r.rowConstant[0][p] = _mm_sub_epi64(top, _mm_slli_epi64(_mm_add_epi64(c[0], c[1]), 31));
+        r.rowConstant[1][p] = _mm_sub_epi64(top, _mm_slli_epi64(_mm_add_epi64(c[2], c[3]), 31));
+        r.s1[p] = _mm_add_epi64(
+            _mm_load_si128(reinterpret_cast<const __m128i*>(&q.state[0][2 * p])), offset31());
+        r.s2[p] = _mm_load_si128(reinterpret_cast<const __m128i*>(&q.state[1][2 * p]));
+    }
+    // Lanes without a run filter silence with zero coefficients; what they give is not stored.
+    const unsigned liveBits = live >= 4 ? 0xFu : (1u << live) - 1;
+    const int filtering = int(q.active | ~liveBits);
+    const __m128i bits = _mm_setr_epi32(1, 2, 4, 8);
+    r.active32 = _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(filtering), bits), bits);
+    r.active[0] = _mm_unpacklo_epi32(r.active32, r.active32);
+    r.active[1] = _mm_unpackhi_epi32(r.active32, r.active32);
+    r.masked = (filtering & 0xF) != 0xF;
+}
+
+inline void storeState(const Sse2Quad& r, QuadLanes& q) {
+    for (int p = 0; p < 2; ++p) {
+        _mm_store_si128(reinterpret_cast<__m128i*>(&q.state[0][2 * p]),
+                        _mm_sub_epi64(r.s1[p], offset31()));
+        _mm_store_si128(reinterpret_cast<__m128i*>(&q.state[1][2 * p]), r.s2[p]);
+    }
+}
+
+inline __m128i select(__m128i mask, __m128i yes, __m128i no) {
+    return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+// VoiceFilter::step lane by lane. The shift by 24 is the logical one of the row plus 2^63 (in
+// the row constants), less 2^63 >> 24. The output's limit: a sum beyond 32 bits is beyond the
+// limit in the direction of its sign and becomes INT32_MIN or INT32_MAX, which leaves 32-bit
+// lanes; shifted by 9 they lie within 2^22, exact as floats, and the limit is float min and max.
+template <bool kMasked>
+inline __m128i step(Sse2Quad& q, __m128i in) {
+    const __m128i sign = _mm_srai_epi32(in, 31);
+    const __m128i x[2] = {_mm_unpacklo_epi32(in, sign), _mm_unpackhi_epi32(in, sign)};
+    __m128i d[2], row[2][2];
+    for (int p = 0; p < 2; ++p) {
+        d[p] = _mm_sub_epi64(_mm_add_epi64(_mm_slli_epi64(x[p], 8), offset31()), q.s2[p]);
+        const __m128i shared = _mm_slli_epi64(_mm_add_epi64(q.s1[p], d[p]), 31);
+        for (int i = 0; i < 2; ++i)
+            row[i][p] = _mm_add_epi64(_mm_add_epi64(_mm_mul_epu32(q.c[2 * i][p], q.s1[p]),
+                                                    _mm_mul_epu32(q.c[2 * i + 1][p], d[p])),
+                                      _mm_sub_epi64(q.rowConstant[i][p], shared));
+    }
+    // The high halves of the offset values are all zero unless one lies beyond 32 bits.
+    const __m128i wide = _mm_or_si128(_mm_or_si128(q.s1[0], d[0]), _mm_or_si128(q.s1[1], d[1]));
+    if ((_mm_movemask_epi8(_mm_cmpeq_epi32(wide, _mm_setzero_si128())) & 0xF0F0) != 0xF0F0) {
+        for (int p = 0; p < 2; ++p) {
+            const __m128i s1High = _mm_srli_epi64(q.s1[p], 32), dHigh = _mm_srli_epi64(d[p], 32);
+            for (int i = 0; i < 2; ++i)
+                row[i][p] = _mm_add_epi64(
+                    row[i][p],
+                    _mm_slli_epi64(_mm_add_epi64(_mm_mul_epu32(q.c[2 * i][p], s1High),
+                                                 _mm_mul_epu32(q.c[2 * i + 1][p], dHigh)),
+                                   32));
+        }
+    }
+    const __m128i down = _mm_set1_epi64x(-(int64_t(1) << 39));
+    __m128i s1[2], s2[2], sum[2];
+    for (int p = 0; p < 2; ++p) {
+        s1[p] = _mm_add_epi64(_mm_srli_epi64(row[0][p], 24),
+                              _mm_set1_epi64x((int64_t(1) << 31) - (int64_t(1) << 39)));
+        s2[p] = _mm_add_epi64(q.s2[p], _mm_add_epi64(_mm_srli_epi64(row[1][p], 24), down));
+        sum[p] = _mm_add_epi64(q.s2[p], s2[p]);
+    }
+    const __m128 a = _mm_castsi128_ps(sum[0]), b = _mm_castsi128_ps(sum[1]);
+    const __m128i low = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m128i high = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    const __m128i fits = _mm_cmpeq_epi32(high, _mm_srai_epi32(low, 31));
+    const __m128i beyond = _mm_xor_si128(_mm_srai_epi32(high, 31), _mm_set1_epi32(0x7FFFFFFF));
+    const __m128 shifted = _mm_cvtepi32_ps(_mm_srai_epi32(select(fits, low, beyond), 9));
+    const __m128 limit = _mm_set1_ps(float(1 << 20));
+    const __m128i out = _mm_cvttps_epi32(
+        _mm_min_ps(_mm_max_ps(shifted, _mm_sub_ps(_mm_setzero_ps(), limit)), limit));
+    if constexpr (!kMasked) {
+        for (int p = 0; p < 2; ++p) {
+            q.s1[p] = s1[p];
+            q.s2[p] = s2[p];
+        }
+        return out;
+    }
+    for (int p = 0; p < 2; ++p) {
+        q.s1[p] = select(q.active[p], s1[p], q.s1[p]);
+        q.s2[p] = select(q.active[p], s2[p], q.s2[p]);
+    }
+    return select(q.active32, out, in);
+}
+
+// As filterQuadsAvx2.
+template <int kQuads>
+void filterQuadsSse2(const FilterRun* runs, int n, int frames) {
+    QuadLanes lanes[kQuads];
+    Sse2Quad q[kQuads];
+    int32_t* lane[4 * kQuads];
+    bool masked = false;
+    for (int g = 0; g < kQuads; ++g) {
+        setUpLanes(lanes[g], runs, n, 4 * g);
+        load(q[g], lanes[g], n - 4 * g);
+        masked = masked || q[g].masked;
+        for (int j = 0; j < 4; ++j)
+            lane[4 * g + j] = 4 * g + j < n ? runs[4 * g + j].samples : runs[0].samples;
+    }
+    for (int k = 0; k < frames; k += 4) {
+        __m128i v[kQuads][4];
+        bool changes = false;
+        for (int g = 0; g < kQuads; ++g) {
+            changes = changes || lanes[g].nextStart < k + 4;
+            for (int j = 0; j < 4; ++j)
+                v[g][j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lane[4 * g + j] + k));
+            transpose(v[g]);
+        }
+        if (!changes && !masked) {
+            for (int t = 0; t < 4; ++t)
+                for (int g = 0; g < kQuads; ++g) v[g][t] = step<false>(q[g], v[g][t]);
+        } else {
+            for (int t = 0; t < 4; ++t)
+                for (int g = 0; g < kQuads; ++g) {
+                    if (lanes[g].nextStart <= k + t) {
+                        storeState(q[g], lanes[g]);
+                        enterSegments(lanes[g], k + t);
+                        load(q[g], lanes[g], n - 4 * g);
+                        masked = false;
+                        for (int h = 0; h < kQuads; ++h) masked = masked || q[h].masked;
+                    }
+                    v[g][t] = step<true>(q[g], v[g][t]);
+                }
+        }
+        for (int g = 0; g < kQuads; ++g) {
+            transpose(v[g]);
+            for (int j = 0; j < 4; ++j)
+                if (4 * g + j < n)
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(lane[4 * g + j] + k), v[g][j]);
+        }
+    }
+    for (int g = 0; g < kQuads; ++g) {
+        storeState(q[g], lanes[g]);
+        finishLanes(lanes[g], runs, n, 4 * g);
+    }
+}
+
 bool fitsInt32(int64_t c) {
     return c >= std::numeric_limits<int32_t>::min() && c <= std::numeric_limits<int32_t>::max();
 }
@@ -412,6 +583,19 @@ void filterRunsAvx2(const FilterRun* runs, int n) {
     for (int j = 0; j < n; ++j) filterRunFrom(runs[j], common);
 }
 
+void filterRunsSse2(const FilterRun* runs, int n) {
+    bool fit = n > 1 && n <= kFilterLanes;
+    for (int j = 0; j < n && fit; ++j) fit = coefficientsFitInt32(runs[j]);
+    if (!fit) {
+        filterRunsScalar(runs, n);
+        return;
+    }
+    const int common = commonFrames(runs, n);
+    for (int first = 0; first < n; first += 4)
+        filterQuadsSse2<1>(runs + first, n - first < 4 ? n - first : 4, common);
+    for (int j = 0; j < n; ++j) filterRunFrom(runs[j], common);
+}
+
 // Four frames at a time: each sample is spread to the two 64-bit lanes of its frame and
 // multiplied by (left, right) in 32 x 32 -> 64-bit products, exactly the scalar products.
 SVT_TARGET_AVX2 void mixConstantAvx2(const int32_t* s, int count, int32_t left, int32_t right,
@@ -428,6 +612,33 @@ SVT_TARGET_AVX2 void mixConstantAvx2(const int32_t* s, int count, int32_t left, 
         const __m256i b = _mm256_mul_epi32(_mm256_permutevar8x32_epi32(x, second), mix);
         _mm256_storeu_si256(o, _mm256_add_epi64(_mm256_loadu_si256(o), a));
         _mm256_storeu_si256(o + 1, _mm256_add_epi64(_mm256_loadu_si256(o + 1), b));
+    }
+    for (; k < count; ++k) {
+        out[2 * k] += int64_t(s[k]) * left;
+        out[2 * k + 1] += int64_t(s[k]) * right;
+    }
+}
+
+// Four frames at a time, one register each: the sample offset by 2^31 is unsigned, and with a
+// mix m (0..kMaxMix) s * m = (s + 2^31) * m - (m << 31), the unsigned 32 x 32 -> 64-bit product
+// less a constant.
+void mixConstantSse2(const int32_t* s, int count, int32_t left, int32_t right, int64_t* out) {
+    const __m128i mix = _mm_set_epi64x(right, left);
+    const __m128i offset = _mm_set_epi64x(-(int64_t(right) << 31), -(int64_t(left) << 31));
+    const __m128i top = _mm_set1_epi32(std::numeric_limits<int32_t>::min());
+    int k = 0;
+    for (; k + 4 <= count; k += 4) {
+        const __m128i x =
+            _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k)), top);
+        __m128i* o = reinterpret_cast<__m128i*>(out + 2 * k);
+        const __m128i frames[4] = {_mm_shuffle_epi32(x, _MM_SHUFFLE(0, 0, 0, 0)),
+                                   _mm_shuffle_epi32(x, _MM_SHUFFLE(1, 1, 1, 1)),
+                                   _mm_shuffle_epi32(x, _MM_SHUFFLE(2, 2, 2, 2)),
+                                   _mm_shuffle_epi32(x, _MM_SHUFFLE(3, 3, 3, 3))};
+        for (int f = 0; f < 4; ++f)
+            _mm_storeu_si128(o + f,
+                             _mm_add_epi64(_mm_loadu_si128(o + f),
+                                           _mm_add_epi64(_mm_mul_epu32(frames[f], mix), offset)));
     }
     for (; k < count; ++k) {
         out[2 * k] += int64_t(s[k]) * left;

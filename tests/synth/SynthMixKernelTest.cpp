@@ -51,7 +51,7 @@ std::vector<int32_t> randomSamples(std::mt19937& gen, int count) {
 std::vector<std::pair<const char*, FilterRunsFn>> vectorFilterForms() {
     std::vector<std::pair<const char*, FilterRunsFn>> forms;
     for (SimdLevel level : test::vectorFormsHere(simdLevelAvailable, "voice filter"))
-        if (level >= SimdLevel::Avx2)
+        if (level >= SimdLevel::Sse2)
             forms.emplace_back(simdLevelName(level), mixKernelsFor(level).filterRuns);
     return forms;
 }
@@ -195,7 +195,8 @@ TEST(SynthMix, FilterSegmentsSwitchEachLaneAtItsOwnFrames) {
 
 TEST(SynthMix, ConstantMixAddsTheSameProductsInEveryForm) {
 #if defined(__x86_64__) || defined(__i386__)
-    if (!simdLevelAvailable(SimdLevel::Avx2)) GTEST_SKIP() << "no AVX2 here";
+    std::vector<std::pair<const char*, MixConstantFn>> forms = {{"SSE2", mixConstantSse2}};
+    if (simdLevelAvailable(SimdLevel::Avx2)) forms.emplace_back("AVX2", mixConstantAvx2);
     std::mt19937 gen(3);
     std::uniform_int_distribution<int32_t> mix(0, kMaxMix);
     std::uniform_int_distribution<int64_t> start(-(int64_t(1) << 40), int64_t(1) << 40);
@@ -211,11 +212,15 @@ TEST(SynthMix, ConstantMixAddsTheSameProductsInEveryForm) {
         // One frame of room in front, so that the block is not always 32-byte aligned.
         std::vector<int64_t> expected(size_t(2 * count + 2));
         for (int64_t& x : expected) x = start(gen);
-        std::vector<int64_t> got = expected;
         const size_t at = size_t(trial % 2);
+        const std::vector<int64_t> before = expected;
         mixConstantScalar(s.data(), count, left, right, expected.data() + 2 * at);
-        mixConstantAvx2(s.data(), count, left, right, got.data() + 2 * at);
-        ASSERT_EQ(got, expected) << "count " << count << " mix " << left << "/" << right;
+        for (const auto& [name, form] : forms) {
+            std::vector<int64_t> got = before;
+            form(s.data(), count, left, right, got.data() + 2 * at);
+            ASSERT_EQ(got, expected)
+                << name << " count " << count << " mix " << left << "/" << right;
+        }
     }
 #else
     GTEST_SKIP() << "no vector form on this processor family";
