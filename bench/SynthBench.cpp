@@ -144,4 +144,27 @@ void BM_Filters(benchmark::State& state) {
 }
 BENCHMARK(BM_Filters)->DenseRange(0, 3);
 
+// The constant mix alone: one voice's block added into the stereo block at a fixed mix, in
+// every form.
+void BM_MixConstant(benchmark::State& state) {
+    const auto simd = SimdLevel(state.range(0));
+    if (!simdLevelAvailable(simd)) {
+        state.SkipWithError("instruction set not available");
+        return;
+    }
+    const MixKernels kernels = mixKernelsFor(simd);
+    std::vector<int32_t> samples(kBlockFrames);
+    std::mt19937 gen(5);
+    std::uniform_int_distribution<int32_t> value(-30000, 30000);
+    for (int32_t& x : samples) x = value(gen);
+    std::vector<int64_t> block(2 * size_t(kBlockFrames));
+    for (auto _ : state) {
+        kernels.mixConstant(samples.data(), kBlockFrames, 3000, 5000, block.data());
+        benchmark::DoNotOptimize(block.data());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kBlockFrames);
+    state.SetLabel(simdLevelName(simd));
+}
+BENCHMARK(BM_MixConstant)->DenseRange(0, 3);
+
 }  // namespace

@@ -423,9 +423,11 @@ inline __m128i step(Sse2Quad& q, __m128i in) {
     const __m128i sign = _mm_srai_epi32(in, 31);
     const __m128i x[2] = {_mm_unpacklo_epi32(in, sign), _mm_unpackhi_epi32(in, sign)};
     __m128i d[2], row[2][2];
+#pragma GCC unroll 4
     for (int p = 0; p < 2; ++p) {
         d[p] = _mm_sub_epi64(_mm_add_epi64(_mm_slli_epi64(x[p], 8), offset31()), q.s2[p]);
         const __m128i shared = _mm_slli_epi64(_mm_add_epi64(q.s1[p], d[p]), 31);
+#pragma GCC unroll 4
         for (int i = 0; i < 2; ++i)
             row[i][p] = _mm_add_epi64(_mm_add_epi64(_mm_mul_epu32(q.c[2 * i][p], q.s1[p]),
                                                     _mm_mul_epu32(q.c[2 * i + 1][p], d[p])),
@@ -434,8 +436,10 @@ inline __m128i step(Sse2Quad& q, __m128i in) {
     // The high halves of the offset values are all zero unless one lies beyond 32 bits.
     const __m128i wide = _mm_or_si128(_mm_or_si128(q.s1[0], d[0]), _mm_or_si128(q.s1[1], d[1]));
     if ((_mm_movemask_epi8(_mm_cmpeq_epi32(wide, _mm_setzero_si128())) & 0xF0F0) != 0xF0F0) {
+#pragma GCC unroll 4
         for (int p = 0; p < 2; ++p) {
             const __m128i s1High = _mm_srli_epi64(q.s1[p], 32), dHigh = _mm_srli_epi64(d[p], 32);
+#pragma GCC unroll 4
             for (int i = 0; i < 2; ++i)
                 row[i][p] = _mm_add_epi64(
                     row[i][p],
@@ -446,6 +450,7 @@ inline __m128i step(Sse2Quad& q, __m128i in) {
     }
     const __m128i down = _mm_set1_epi64x(-(int64_t(1) << 39));
     __m128i s1[2], s2[2], sum[2];
+#pragma GCC unroll 4
     for (int p = 0; p < 2; ++p) {
         s1[p] = _mm_add_epi64(_mm_srli_epi64(row[0][p], 24),
                               _mm_set1_epi64x((int64_t(1) << 31) - (int64_t(1) << 39)));
@@ -462,12 +467,14 @@ inline __m128i step(Sse2Quad& q, __m128i in) {
     const __m128i out = _mm_cvttps_epi32(
         _mm_min_ps(_mm_max_ps(shifted, _mm_sub_ps(_mm_setzero_ps(), limit)), limit));
     if constexpr (!kMasked) {
+#pragma GCC unroll 4
         for (int p = 0; p < 2; ++p) {
             q.s1[p] = s1[p];
             q.s2[p] = s2[p];
         }
         return out;
     }
+#pragma GCC unroll 4
     for (int p = 0; p < 2; ++p) {
         q.s1[p] = select(q.active[p], s1[p], q.s1[p]);
         q.s2[p] = select(q.active[p], s2[p], q.s2[p]);
@@ -475,56 +482,43 @@ inline __m128i step(Sse2Quad& q, __m128i in) {
     return select(q.active32, out, in);
 }
 
-// As filterQuadsAvx2.
-template <int kQuads>
-void filterQuadsSse2(const FilterRun* runs, int n, int frames) {
-    QuadLanes lanes[kQuads];
-    Sse2Quad q[kQuads];
-    int32_t* lane[4 * kQuads];
-    bool masked = false;
-    for (int g = 0; g < kQuads; ++g) {
-        setUpLanes(lanes[g], runs, n, 4 * g);
-        load(q[g], lanes[g], n - 4 * g);
-        masked = masked || q[g].masked;
-        for (int j = 0; j < 4; ++j)
-            lane[4 * g + j] = 4 * g + j < n ? runs[4 * g + j].samples : runs[0].samples;
-    }
+// As filterQuadsAvx2, for one group of four: its coefficients, states and samples fill the
+// sixteen registers.
+void filterQuadSse2(const FilterRun* runs, int n, int frames) {
+    QuadLanes lanes;
+    Sse2Quad q;
+    int32_t* lane[4];
+    setUpLanes(lanes, runs, n, 0);
+    load(q, lanes, n);
+    bool masked = q.masked;
+    for (int j = 0; j < 4; ++j) lane[j] = j < n ? runs[j].samples : runs[0].samples;
     for (int k = 0; k < frames; k += 4) {
-        __m128i v[kQuads][4];
-        bool changes = false;
-        for (int g = 0; g < kQuads; ++g) {
-            changes = changes || lanes[g].nextStart < k + 4;
-            for (int j = 0; j < 4; ++j)
-                v[g][j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lane[4 * g + j] + k));
-            transpose(v[g]);
-        }
-        if (!changes && !masked) {
-            for (int t = 0; t < 4; ++t)
-                for (int g = 0; g < kQuads; ++g) v[g][t] = step<false>(q[g], v[g][t]);
+        __m128i v[4];
+#pragma GCC unroll 4
+        for (int j = 0; j < 4; ++j)
+            v[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lane[j] + k));
+        transpose(v);
+        if (lanes.nextStart >= k + 4 && !masked) {
+#pragma GCC unroll 4
+            for (int t = 0; t < 4; ++t) v[t] = step<false>(q, v[t]);
         } else {
-            for (int t = 0; t < 4; ++t)
-                for (int g = 0; g < kQuads; ++g) {
-                    if (lanes[g].nextStart <= k + t) {
-                        storeState(q[g], lanes[g]);
-                        enterSegments(lanes[g], k + t);
-                        load(q[g], lanes[g], n - 4 * g);
-                        masked = false;
-                        for (int h = 0; h < kQuads; ++h) masked = masked || q[h].masked;
-                    }
-                    v[g][t] = step<true>(q[g], v[g][t]);
+            for (int t = 0; t < 4; ++t) {
+                if (lanes.nextStart <= k + t) {
+                    storeState(q, lanes);
+                    enterSegments(lanes, k + t);
+                    load(q, lanes, n);
+                    masked = q.masked;
                 }
+                v[t] = step<true>(q, v[t]);
+            }
         }
-        for (int g = 0; g < kQuads; ++g) {
-            transpose(v[g]);
-            for (int j = 0; j < 4; ++j)
-                if (4 * g + j < n)
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(lane[4 * g + j] + k), v[g][j]);
-        }
+        transpose(v);
+#pragma GCC unroll 4
+        for (int j = 0; j < 4; ++j)
+            if (j < n) _mm_storeu_si128(reinterpret_cast<__m128i*>(lane[j] + k), v[j]);
     }
-    for (int g = 0; g < kQuads; ++g) {
-        storeState(q[g], lanes[g]);
-        finishLanes(lanes[g], runs, n, 4 * g);
-    }
+    storeState(q, lanes);
+    finishLanes(lanes, runs, n, 0);
 }
 
 bool fitsInt32(int64_t c) {
@@ -591,8 +585,9 @@ void filterRunsSse2(const FilterRun* runs, int n) {
         return;
     }
     const int common = commonFrames(runs, n);
+    // Groups of four: two groups at once measured slower, their registers spilling.
     for (int first = 0; first < n; first += 4)
-        filterQuadsSse2<1>(runs + first, n - first < 4 ? n - first : 4, common);
+        filterQuadSse2(runs + first, n - first < 4 ? n - first : 4, common);
     for (int j = 0; j < n; ++j) filterRunFrom(runs[j], common);
 }
 
