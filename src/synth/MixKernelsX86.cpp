@@ -630,6 +630,7 @@ void mixConstantSse2(const int32_t* s, int count, int32_t left, int32_t right, i
                                    _mm_shuffle_epi32(x, _MM_SHUFFLE(1, 1, 1, 1)),
                                    _mm_shuffle_epi32(x, _MM_SHUFFLE(2, 2, 2, 2)),
                                    _mm_shuffle_epi32(x, _MM_SHUFFLE(3, 3, 3, 3))};
+#pragma GCC unroll 4
         for (int f = 0; f < 4; ++f)
             _mm_storeu_si128(o + f,
                              _mm_add_epi64(_mm_loadu_si128(o + f),
