@@ -48,15 +48,19 @@ std::vector<uint8_t> benchFont() {
     return sf.build();
 }
 
+// Skips the benchmark where this processor lacks the instruction set `simd`.
+bool skipWithout(benchmark::State& state, SimdLevel simd) {
+    if (simdLevelAvailable(simd)) return false;
+    state.SkipWithError("instruction set not available");
+    return true;
+}
+
 void BM_Voices(benchmark::State& state) {
     const int voices = int(state.range(0));
     const int program = int(state.range(1));
     const auto kind = InterpolationKind(state.range(2));
     const auto simd = SimdLevel(state.range(3));
-    if (!simdLevelAvailable(simd)) {
-        state.SkipWithError("instruction set not available");
-        return;
-    }
+    if (skipWithout(state, simd)) return;
     static const std::vector<uint8_t> font = benchFont();
     EngineSettings settings;
     settings.interpolation = kind;
@@ -106,10 +110,7 @@ BENCHMARK(BM_Voices)->Apply(voiceCases);
 // counter "voices" is how many filtered voices one core could keep up with at 44.1 kHz.
 void BM_Filters(benchmark::State& state) {
     const auto simd = SimdLevel(state.range(0));
-    if (!simdLevelAvailable(simd)) {
-        state.SkipWithError("instruction set not available");
-        return;
-    }
+    if (skipWithout(state, simd)) return;
     const MixKernels kernels = mixKernelsFor(simd);
     std::array<VoiceFilter, kFilterLanes> filters;
     std::vector<int32_t> samples(size_t(kFilterLanes) * kBlockFrames);
@@ -148,10 +149,7 @@ BENCHMARK(BM_Filters)->DenseRange(0, 3);
 // every form.
 void BM_MixConstant(benchmark::State& state) {
     const auto simd = SimdLevel(state.range(0));
-    if (!simdLevelAvailable(simd)) {
-        state.SkipWithError("instruction set not available");
-        return;
-    }
+    if (skipWithout(state, simd)) return;
     const MixKernels kernels = mixKernelsFor(simd);
     std::vector<int32_t> samples(kBlockFrames);
     std::mt19937 gen(5);

@@ -538,6 +538,15 @@ bool coefficientsFitInt32(const FilterRun& r) {
     return fit;
 }
 
+// Whether the forms without 64-bit multiplies can take these runs: more than one (a single
+// chain gains nothing), each with its coefficients within 32 bits.
+bool narrowFormsTake(const FilterRun* runs, int n) {
+    if (n <= 1 || n > kFilterLanes) return false;
+    for (int j = 0; j < n; ++j)
+        if (!coefficientsFitInt32(runs[j])) return false;
+    return true;
+}
+
 }  // namespace
 
 void filterRunsAvx512(const FilterRun* runs, int n) {
@@ -560,9 +569,7 @@ void filterRunsAvx512(const FilterRun* runs, int n) {
 }
 
 void filterRunsAvx2(const FilterRun* runs, int n) {
-    bool fit = n > 1 && n <= kFilterLanes;
-    for (int j = 0; j < n && fit; ++j) fit = coefficientsFitInt32(runs[j]);
-    if (!fit) {
+    if (!narrowFormsTake(runs, n)) {
         filterRunsScalar(runs, n);
         return;
     }
@@ -579,9 +586,7 @@ void filterRunsAvx2(const FilterRun* runs, int n) {
 }
 
 void filterRunsSse2(const FilterRun* runs, int n) {
-    bool fit = n > 1 && n <= kFilterLanes;
-    for (int j = 0; j < n && fit; ++j) fit = coefficientsFitInt32(runs[j]);
-    if (!fit) {
+    if (!narrowFormsTake(runs, n)) {
         filterRunsScalar(runs, n);
         return;
     }
@@ -609,10 +614,7 @@ SVT_TARGET_AVX2 void mixConstantAvx2(const int32_t* s, int count, int32_t left, 
         _mm256_storeu_si256(o, _mm256_add_epi64(_mm256_loadu_si256(o), a));
         _mm256_storeu_si256(o + 1, _mm256_add_epi64(_mm256_loadu_si256(o + 1), b));
     }
-    for (; k < count; ++k) {
-        out[2 * k] += int64_t(s[k]) * left;
-        out[2 * k + 1] += int64_t(s[k]) * right;
-    }
+    mixConstantScalar(s + k, count - k, left, right, out + 2 * k);
 }
 
 // Four frames at a time, one register each: the sample offset by 2^31 is unsigned, and with a
@@ -637,10 +639,7 @@ void mixConstantSse2(const int32_t* s, int count, int32_t left, int32_t right, i
                              _mm_add_epi64(_mm_loadu_si128(o + f),
                                            _mm_add_epi64(_mm_mul_epu32(frames[f], mix), offset)));
     }
-    for (; k < count; ++k) {
-        out[2 * k] += int64_t(s[k]) * left;
-        out[2 * k + 1] += int64_t(s[k]) * right;
-    }
+    mixConstantScalar(s + k, count - k, left, right, out + 2 * k);
 }
 
 }  // namespace svt
